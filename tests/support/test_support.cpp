@@ -1,0 +1,120 @@
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+namespace movara::test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir()
+{
+    std::string templ = (fs::temp_directory_path() / "movara-test-XXXXXX").string();
+    if (!mkdtemp(templ.data()))
+        throw std::runtime_error("mkdtemp failed");
+    _path = templ;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ec;
+    fs::remove_all(_path, ec);
+}
+
+CommandResult runCommand(const std::vector<std::string>& argv, const std::string& input)
+{
+    CommandResult result;
+    int out[2], in[2];
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(in, O_CLOEXEC) != 0)
+        return result;
+    pid_t pid = fork();
+    if (pid < 0)
+        return result;
+    if (pid == 0) {
+        dup2(in[0], 0);
+        dup2(out[1], 1);
+        std::vector<char*> args;
+        for (auto& a : argv)
+            args.push_back(const_cast<char*>(a.c_str()));
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    close(out[1]);
+    close(in[0]);
+    if (!input.empty()) {
+        size_t off = 0;
+        while (off < input.size()) {
+            ssize_t n = write(in[1], input.data() + off, input.size() - off);
+            if (n <= 0)
+                break;
+            off += size_t(n);
+        }
+    }
+    close(in[1]);
+    char buf[65536];
+    ssize_t n;
+    while ((n = read(out[0], buf, sizeof buf)) > 0)
+        result.output.append(buf, size_t(n));
+    close(out[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return result;
+}
+
+bool haveProgram(const std::string& name)
+{
+    return runCommand({"sh", "-c", "command -v " + name + " >/dev/null"}).status == 0;
+}
+
+std::string readFile(const fs::path& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+void writeFile(const fs::path& path, const std::string& bytes)
+{
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+namespace {
+
+// Every test program runs with its own configuration, data and runtime folders, so nothing a test
+// writes reaches the user's real ones.
+class IsolatedUserFolders : public ::testing::Environment {
+public:
+    void SetUp() override
+    {
+        _root = std::make_unique<TempDir>();
+        for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME"}) {
+            fs::path dir = _root->path() / name;
+            fs::create_directories(dir);
+            fs::permissions(dir, fs::perms::owner_all);
+            setenv(name, dir.c_str(), 1);
+        }
+        setenv("HOME", _root->path().c_str(), 1);
+    }
+    void TearDown() override { _root.reset(); }
+
+private:
+    std::unique_ptr<TempDir> _root;
+};
+
+[[maybe_unused]] ::testing::Environment* const isolated =
+    ::testing::AddGlobalTestEnvironment(new IsolatedUserFolders);
+
+}  // namespace
+
+}  // namespace movara::test

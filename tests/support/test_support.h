@@ -1,0 +1,37 @@
+#pragma once
+// Shared helpers for the test programs: temporary folders, running tools, fixtures.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace movara::test {
+
+// A fresh folder under the system's temporary directory, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::filesystem::path& path() const { return _path; }
+    std::filesystem::path operator/(const std::string& name) const { return _path / name; }
+
+private:
+    std::filesystem::path _path;
+};
+
+struct CommandResult {
+    int status = -1;     // exit status, or -1 when the command could not be run
+    std::string output;  // standard output
+};
+
+// Runs argv[0] with the arguments (no shell) and collects its standard output.
+CommandResult runCommand(const std::vector<std::string>& argv, const std::string& input = {});
+
+// True when the program is found on PATH.
+bool haveProgram(const std::string& name);
+
+std::string readFile(const std::filesystem::path& path);
+void writeFile(const std::filesystem::path& path, const std::string& bytes);
+
+}  // namespace movara::test
