@@ -8,7 +8,9 @@
 //
 // Containers remember the order of their children (`childOrder`) and keep every child they do not
 // parse as raw bytes (`unknownChildren`, in file order), so unknown atoms survive a round trip in place.
-// A writer given a description without a `childOrder` uses the usual order.
+// In `childOrder` a parsed child appears as its type and 0 stands for the next of `unknownChildren`.
+// The writer follows `childOrder`, then writes parsed children it did not list (in the usual order)
+// and unknown children it did not reach; an empty `childOrder` gives the usual order.
 //
 // This header only grows: fields are added, never renamed or removed.
 #include "platform/mvkit/atoms/four_char_code.h"
@@ -394,6 +396,9 @@ struct MVMovieFileDescription {
     MVMovieDescription movie;
     std::vector<MVAtomLocation> topLevelAtoms;  // in file order: 'ftyp', 'moov', 'mdat', 'free', ...
     uint64_t fileSize = 0;
+    // Small top-level atoms other than 'ftyp', 'moov', 'mdat' and free space ('uuid', 'pnot', ...), kept so
+    // that a rewritten file carries them on (the writer puts them after 'moov').
+    std::vector<MVRawAtom> topLevelUnknownAtoms;
     // What the reader skipped or could not use; empty for a clean file. A description with warnings is
     // still usable as far as it goes.
     std::vector<std::string> warnings;
