@@ -57,6 +57,7 @@ private:
     HXTimeInterval _stallTimeout = 0;
     HXTimeInterval _lastReceived = 0;
     HXTimeInterval _lastProgress = 0;
+    size_t _lastBuffered = 0;
     std::shared_ptr<HXTimer> _timer;
     bool _ended = false;
 };

@@ -108,8 +108,12 @@ public:
     const std::string& path() const { return _path; }
     int fileDescriptor() const { return _fd; }
     bool isOpen() const { return _fd >= 0; }
-    // Stops listening; a Unix socket's file is removed.
+    // Stops listening; a Unix socket's file is removed (when it is still the one this listener made).
     void close();
+
+    // Unix sockets: accept only peers running as this user id (others are closed at once and logged).
+    void setAllowedPeerUID(std::optional<unsigned> uid) { _allowedPeerUID = uid; }
+    std::optional<unsigned> allowedPeerUID() const { return _allowedPeerUID; }
 
     // Use the static constructors.
     HXSocketListener(int fd, uint16_t port, std::string path);
@@ -117,9 +121,13 @@ public:
 private:
     void start();
     void handleReadable();
+    std::shared_ptr<HXSocketConnection> withFileDescriptor(int fd) const;
 
     int _fd = -1;
     uint16_t _port = 0;
     std::string _path;
+    uint64_t _device = 0;
+    uint64_t _inode = 0;
+    std::optional<unsigned> _allowedPeerUID;
     HXRunLoopSourceID _source = 0;
 };

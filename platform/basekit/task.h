@@ -87,8 +87,7 @@ public:
 
 private:
     void childDidExit();
-    void reap(bool block);
-    void drainPipes(bool toEnd);
+    void drainPipes();
     void closePipe(int& fd, HXRunLoopSourceID& source);
     void finish();
 

@@ -1,0 +1,201 @@
+#include "platform/basekit/message_connection.h"
+
+#include "platform/basekit/timer.h"
+
+#include <algorithm>
+
+std::shared_ptr<HXMessageConnection> HXMessageConnection::withConnection(
+    std::shared_ptr<HXSocketConnection> connection)
+{
+    if (!connection)
+        return nullptr;
+    auto messageConnection = std::make_shared<HXMessageConnection>(std::move(connection));
+    messageConnection->attach();
+    return messageConnection;
+}
+
+HXMessageConnection::HXMessageConnection(std::shared_ptr<HXSocketConnection> connection)
+    : _connection(std::move(connection))
+{
+}
+
+HXMessageConnection::~HXMessageConnection()
+{
+    if (_timer)
+        _timer->invalidate();
+    if (_connection)
+        _connection->close();
+}
+
+void HXMessageConnection::attach()
+{
+    HXTimeInterval now = HXRunLoop::main().now();
+    _lastReceived = now;
+    _lastProgress = now;
+    _lastBuffered = _connection->bufferedWriteSize();
+    std::weak_ptr<HXMessageConnection> weak = weak_from_this();
+    _connection->onData = [weak](std::string_view bytes) {
+        if (auto self = weak.lock())
+            self->received(bytes);
+    };
+    _connection->onError = [weak](const HXError& error) {
+        if (auto self = weak.lock())
+            self->fail(error);
+    };
+    _connection->onClose = [weak] {
+        if (auto self = weak.lock())
+            self->peerClosed();
+    };
+}
+
+bool HXMessageConnection::sendMessage(const HXPropertyList& message)
+{
+    if (!isOpen())
+        return false;
+    bool wasIdle = _connection->bufferedWriteSize() == 0;
+    bool written = _connection->write(HXMessageFraming::encode(message));
+    if (wasIdle && _connection->bufferedWriteSize() > 0)
+        _lastProgress = HXRunLoop::main().now();  // the stall clock starts when writes begin to wait
+    return written;
+}
+
+void HXMessageConnection::close()
+{
+    _ended = true;
+    if (_timer) {
+        _timer->invalidate();
+        _timer.reset();
+    }
+    if (_connection)
+        _connection->close();
+    onMessage = nullptr;
+    onError = nullptr;
+    onClose = nullptr;
+}
+
+void HXMessageConnection::closeAfterWriting()
+{
+    _ended = true;
+    if (_timer) {
+        _timer->invalidate();
+        _timer.reset();
+    }
+    if (_connection)
+        _connection->closeAfterWriting();
+}
+
+void HXMessageConnection::received(std::string_view bytes)
+{
+    auto self = shared_from_this();
+    HXTimeInterval now = HXRunLoop::main().now();
+    _lastReceived = now;
+    _lastProgress = now;
+    if (!_framing.feed(bytes)) {
+        fail(_framing.error());
+        return;
+    }
+    while (!_ended && _framing.hasMessage()) {
+        auto message = _framing.nextMessage();
+        if (auto callback = onMessage)
+            callback(*message);
+    }
+}
+
+void HXMessageConnection::peerClosed()
+{
+    if (_ended)
+        return;
+    auto self = shared_from_this();
+    if (!_framing.finish()) {
+        fail(_framing.error());
+        return;
+    }
+    _ended = true;
+    if (_timer) {
+        _timer->invalidate();
+        _timer.reset();
+    }
+    auto closeCallback = onClose;
+    onMessage = nullptr;
+    onError = nullptr;
+    onClose = nullptr;
+    if (closeCallback)
+        closeCallback();
+}
+
+void HXMessageConnection::fail(const HXError& error)
+{
+    if (_ended)
+        return;
+    auto self = shared_from_this();
+    _ended = true;
+    if (_timer) {
+        _timer->invalidate();
+        _timer.reset();
+    }
+    auto errorCallback = onError;
+    auto closeCallback = onClose;
+    onMessage = nullptr;
+    onError = nullptr;
+    onClose = nullptr;
+    if (_connection)
+        _connection->close();
+    if (errorCallback)
+        errorCallback(error);
+    if (closeCallback)
+        closeCallback();
+}
+
+void HXMessageConnection::setIdleTimeout(HXTimeInterval seconds)
+{
+    _idleTimeout = std::max(0.0, seconds);
+    _lastReceived = HXRunLoop::main().now();
+    rearmTimer();
+}
+
+void HXMessageConnection::setStallTimeout(HXTimeInterval seconds)
+{
+    _stallTimeout = std::max(0.0, seconds);
+    _lastProgress = HXRunLoop::main().now();
+    rearmTimer();
+}
+
+void HXMessageConnection::rearmTimer()
+{
+    if (_timer) {
+        _timer->invalidate();
+        _timer.reset();
+    }
+    if (_ended || (_idleTimeout <= 0 && _stallTimeout <= 0))
+        return;
+    // Checked a few times per time-out, so a connection is dropped within a quarter of it after it expires.
+    HXTimeInterval shortest = _idleTimeout > 0 && _stallTimeout > 0 ? std::min(_idleTimeout, _stallTimeout)
+                                                                    : std::max(_idleTimeout, _stallTimeout);
+    std::weak_ptr<HXMessageConnection> weak = weak_from_this();
+    _timer = HXTimer::timer(shortest / 4, true, [weak](HXTimer&) {
+        if (auto self = weak.lock())
+            self->checkTimeouts();
+    });
+    HXRunLoop::main().addTimer(_timer, HXRunLoopCommonModes);
+}
+
+void HXMessageConnection::checkTimeouts()
+{
+    if (_ended || !isOpen())
+        return;
+    HXTimeInterval now = HXRunLoop::main().now();
+    size_t buffered = _connection->bufferedWriteSize();
+    if (buffered < _lastBuffered)
+        _lastProgress = now;  // the peer took some of our bytes
+    _lastBuffered = buffered;
+    if (_idleTimeout > 0 && now - _lastReceived >= _idleTimeout) {
+        fail(HXError::withDescription(HXBaseKitErrorDomain, HXTimeoutError,
+            "The peer sent nothing for " + std::to_string(int(_idleTimeout * 1000)) + " ms."));
+        return;
+    }
+    bool waiting = _framing.bufferedSize() > 0 || buffered > 0;
+    if (_stallTimeout > 0 && waiting && now - _lastProgress >= _stallTimeout) {
+        fail(HXError::withDescription(HXBaseKitErrorDomain, HXTimeoutError,
+            "The peer stalled in the middle of a message for " + std::to_string(int(_stallTimeout * 1000)) + " ms."));
+    }
+}
