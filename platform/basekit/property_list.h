@@ -44,7 +44,7 @@ public:
     using Array = std::vector<HXPropertyList>;
     using Dictionary = std::map<std::string, HXPropertyList>;
 
-    HXPropertyList() = default;  // Null: "no value" (never written; reading a missing key gives it)
+    HXPropertyList() = default; // Null: "no value" (never written; reading a missing key gives it)
     HXPropertyList(std::string s)
         : _v(std::move(s))
     {
@@ -124,21 +124,34 @@ public:
     HXData dataValue() const;
     const Array& arrayValue() const;
     const Dictionary& dictionaryValue() const;
-    Array& mutableArray();            // turns a Null value into an empty array first
-    Dictionary& mutableDictionary();  // turns a Null value into an empty dictionary first
+    Array& mutableArray(); // turns a Null value into an empty array first
+    Dictionary& mutableDictionary(); // turns a Null value into an empty dictionary first
 
     // Dictionary member (Null when absent or when this is no dictionary) and array element.
     const HXPropertyList& operator[](const std::string& key) const;
     const HXPropertyList& operator[](size_t index) const;
     bool contains(const std::string& key) const;
-    size_t count() const;  // elements of an array or dictionary, else 0
+    size_t count() const; // elements of an array or dictionary, else 0
 
-    // XML form: "<?xml ...?>" then the plist element; no document type declaration.
+    // XML form: "<?xml ...?>" then the plist element; no document type declaration. Null values
+    // inside arrays and dictionaries are left out; NUL characters in strings are dropped (XML has
+    // no way to carry them).
     std::string toXML() const;
+    // The same, but a string or key holding a NUL character, or a Null value at the top, is an
+    // HXPropertyListWriteInvalidError instead of a changed document.
+    std::optional<std::string> xmlData(HXError* error = nullptr) const;
     // Reads the XML form (binary property lists are accepted too). Malformed or truncated input
-    // gives std::nullopt and, when `error` is given, an HXPropertyListReadCorruptError.
+    // gives std::nullopt and, when `error` is given, an HXPropertyListReadCorruptError. Input
+    // larger than maximumInputSize, nested deeper than maximumNestingDepth, or (binary) expanding
+    // to more than maximumNodeCount values through shared references is refused the same way.
+    static constexpr size_t maximumInputSize = size_t(256) << 20;
+    static constexpr int maximumNestingDepth = 512;
+    static constexpr size_t maximumNodeCount = 1'000'000;
     static std::optional<HXPropertyList> fromXML(std::string_view bytes, HXError* error = nullptr);
-    // Whole files; writing is atomic (a temporary file in the same folder renamed over the target).
+    // Whole files; writing is atomic (a temporary file in the same folder, synced, renamed over the
+    // target). Reading a missing file gives HXFileNoSuchFileError, an unreadable one
+    // HXFileReadUnknownError (both with the POSIX error underneath), a malformed one
+    // HXPropertyListReadCorruptError; errors carry the path under HXFilePathErrorKey.
     static std::optional<HXPropertyList> readFromFile(const std::string& path, HXError* error = nullptr);
     bool writeToFile(const std::string& path, HXError* error = nullptr) const;
 
