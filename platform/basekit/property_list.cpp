@@ -895,6 +895,19 @@ std::optional<HXPropertyList> HXPropertyList::fromXML(std::string_view bytes, HX
             return refuse(ctx.failure);
         plist_from_bin(prepared.data(), uint32_t(prepared.size()), &root);
     } else {
+        // XML readers see every CR LF pair and every lone CR as LF (a CR meant as text is
+        // written "&#13;").
+        std::string normalized;
+        if (bytes.find('\r') != std::string_view::npos) {
+            normalized.reserve(bytes.size());
+            for (size_t i = 0; i < bytes.size(); ++i) {
+                if (bytes[i] != '\r')
+                    normalized += bytes[i];
+                else if (i + 1 >= bytes.size() || bytes[i + 1] != '\n')
+                    normalized += '\n';
+            }
+            bytes = normalized;
+        }
         auto text = prepareXML(bytes, ctx);
         if (!text)
             return refuse(ctx.failure);

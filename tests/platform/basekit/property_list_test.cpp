@@ -237,6 +237,13 @@ TEST(PropertyListReading, TolerantOfWhatOtherWritersProduce)
     EXPECT_DOUBLE_EQ((*value)["when"].dateValue().unixTime(), 4118042096.0);
     EXPECT_EQ((*value)["text"].stringValue(), "x<y");
     EXPECT_EQ((*value)["data"].dataValue(), HXData(std::string("\x00\x01\x02\xff", 4)));
+
+    // Raw line ends in text read as LF, as in every XML reader; a CR written as a reference stays.
+    auto lines
+        = PL::fromXML("<plist><array><string>a\r\nb\rc</string><string>d&#13;e</string></array></plist>");
+    ASSERT_TRUE(lines);
+    EXPECT_EQ((*lines)[0].stringValue(), "a\nb\nc");
+    EXPECT_EQ((*lines)[1].stringValue(), "d\re");
 }
 
 // Every prefix of a sample and thousands of random byte changes give a value or an error; the
