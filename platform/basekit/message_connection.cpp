@@ -3,6 +3,7 @@
 #include "platform/basekit/timer.h"
 
 #include <algorithm>
+#include <limits>
 
 std::shared_ptr<HXMessageConnection> HXMessageConnection::withConnection(
     std::shared_ptr<HXSocketConnection> connection)
@@ -168,21 +169,33 @@ void HXMessageConnection::rearmTimer()
     }
     if (_ended || (_idleTimeout <= 0 && _stallTimeout <= 0))
         return;
-    // Checked a few times per time-out, so a connection is dropped within a quarter of it after it expires.
-    HXTimeInterval shortest = _idleTimeout > 0 && _stallTimeout > 0 ? std::min(_idleTimeout, _stallTimeout)
-                                                                    : std::max(_idleTimeout, _stallTimeout);
     std::weak_ptr<HXMessageConnection> weak = weak_from_this();
-    _timer = HXTimer::timer(shortest / 4, true, [weak](HXTimer&) {
+    _timer = HXTimer::timer(nextDeadline(), 0, false, [weak](HXTimer&) {
         if (auto self = weak.lock())
             self->checkTimeouts();
     });
     HXRunLoop::main().addTimer(_timer, HXRunLoopCommonModes);
 }
 
+HXTimeInterval HXMessageConnection::nextDeadline() const
+{
+    HXTimeInterval now = HXRunLoop::main().now();
+    HXTimeInterval deadline = std::numeric_limits<HXTimeInterval>::infinity();
+    if (_idleTimeout > 0)
+        deadline = std::min(deadline, _lastReceived + _idleTimeout);
+    if (_stallTimeout > 0) {
+        bool waiting = _framing.bufferedSize() > 0 || (_connection && _connection->bufferedWriteSize() > 0);
+        // Not waiting now: look again after a stall time-out; a stall that begins meanwhile ends later.
+        deadline = std::min(deadline, waiting ? _lastProgress + _stallTimeout : now + _stallTimeout);
+    }
+    return deadline;
+}
+
 void HXMessageConnection::checkTimeouts()
 {
     if (_ended || !isOpen())
         return;
+    auto self = shared_from_this();
     HXTimeInterval now = HXRunLoop::main().now();
     size_t buffered = _connection->bufferedWriteSize();
     if (buffered < _lastBuffered)
@@ -197,5 +210,9 @@ void HXMessageConnection::checkTimeouts()
     if (_stallTimeout > 0 && waiting && now - _lastProgress >= _stallTimeout) {
         fail(HXError::withDescription(HXBaseKitErrorDomain, HXTimeoutError,
             "The peer stalled in the middle of a message for " + std::to_string(int(_stallTimeout * 1000)) + " ms."));
+        return;
     }
+    // Still alive: the one-shot timer is moved to the next deadline instead of ending.
+    if (_timer)
+        _timer->setFireDate(std::max(nextDeadline(), now + 0.001));
 }

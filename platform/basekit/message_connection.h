@@ -50,6 +50,7 @@ private:
     void fail(const HXError& error);
     void rearmTimer();
     void checkTimeouts();
+    HXTimeInterval nextDeadline() const;
 
     std::shared_ptr<HXSocketConnection> _connection;
     HXMessageFraming _framing;
