@@ -35,6 +35,10 @@ struct ChildWriter {
     std::vector<uint32_t> canonical;
     std::function<size_t(uint32_t)> count;             // how many children of a parsed type there are
     std::function<void(uint32_t, size_t)> emit;        // writes the k-th child of a parsed type
+    // Children every such container has. One that a container read from a file (a non-empty order)
+    // did not list was missing or unreadable there (then it is among the unknown children): it is not
+    // made up.
+    std::vector<uint32_t> required = {};
 
     void run()
     {
@@ -52,6 +56,8 @@ struct ChildWriter {
         }
         for (uint32_t type : canonical) {
             size_t& k = used[type];
+            if (k == 0 && !order.empty() && std::find(required.begin(), required.end(), type) != required.end())
+                continue;
             while (k < count(type))
                 emit(type, k++);
         }
@@ -156,7 +162,8 @@ void writeEdits(MVByteWriter& w, const MVEditList& list)
                         w.s32(e.mediaRate);
                     }
                 });
-            } };
+            },
+            { MVFourCC("elst") } };
         cw.run();
     });
 }
@@ -198,7 +205,8 @@ void writeDataInformation(MVByteWriter& w, const MVDataInformation& info)
                         });
                     }
                 });
-            } };
+            },
+            { MVFourCC("dref") } };
         cw.run();
     });
 }
@@ -303,7 +311,8 @@ void writeSampleTable(MVByteWriter& w, const MVSampleTable& t)
                         writeTableAtom(w, type, 0, t.chunkOffsets, [&](uint64_t o) { w.u32(uint32_t(o)); });
                     break;
                 }
-            } };
+            },
+            { MVFourCC("stsd"), MVFourCC("stts"), MVFourCC("stsc"), MVFourCC("stsz"), MVFourCC("stco") } };
         cw.run();
     });
 }
@@ -386,7 +395,8 @@ void writeMetadata(MVByteWriter& w, const MVMetadata& meta)
                         }
                     });
                 }
-            } };
+            },
+            { MVFourCC("hdlr") } };
         cw.run();
     });
 }
@@ -410,7 +420,8 @@ void writeMediaInformation(MVByteWriter& w, const MVMediaInformation& info)
                     writeDataInformation(w, info.dataInformation);
                 else
                     writeSampleTable(w, info.sampleTable);
-            } };
+            },
+            { headerType, MVFourCC("dinf"), MVFourCC("stbl") } };
         cw.run();
     });
 }
@@ -435,7 +446,8 @@ void writeMedia(MVByteWriter& w, const MVMediaDescription& media)
                 default:
                     writeUserData(w, *media.userData);
                 }
-            } };
+            },
+            { MVFourCC("mdhd"), MVFourCC("hdlr"), MVFourCC("minf") } };
         cw.run();
     });
 }
@@ -486,7 +498,8 @@ void writeTrack(MVByteWriter& w, const MVTrackDescription& track)
                 default:
                     writeMetadata(w, *track.metadata);
                 }
-            } };
+            },
+            { MVFourCC("tkhd"), MVFourCC("mdia") } };
         cw.run();
     });
 }
@@ -556,7 +569,8 @@ void writeMovie(MVByteWriter& w, const MVMovieDescription& movie)
                             writeReferenceDescriptor(w, d);
                     });
                 }
-            } };
+            },
+            { MVFourCC("mvhd") } };
         cw.run();
     });
 }

@@ -289,8 +289,10 @@ MVDataInformation parseDataInformation(std::span<const uint8_t> payload, Context
     return info;
 }
 
-void parseSampleDescriptions(std::span<const uint8_t> payload, MVSampleTable& t)
+void parseSampleDescriptions(std::span<const uint8_t> payload, MVSampleTable& table)
 {
+    // Into a copy, so that a failure leaves the table as it was.
+    MVSampleTable t;
     MVByteReader r(payload);
     readVersionFlags(r, t.sampleDescriptionVersion, t.sampleDescriptionFlags);
     uint32_t count = r.u32();
@@ -308,6 +310,9 @@ void parseSampleDescriptions(std::span<const uint8_t> payload, MVSampleTable& t)
         d.data = r.copy(size - 16);
         t.sampleDescriptions.push_back(std::move(d));
     }
+    table.sampleDescriptionVersion = t.sampleDescriptionVersion;
+    table.sampleDescriptionFlags = t.sampleDescriptionFlags;
+    table.sampleDescriptions = std::move(t.sampleDescriptions);
 }
 
 template<typename T, typename ReadOne>
@@ -328,16 +333,19 @@ void parseSampleSizes(std::span<const uint8_t> payload, MVSampleTable& t)
     uint8_t version;
     uint32_t flags;
     readVersionFlags(r, version, flags);
-    t.constantSampleSize = r.u32();
-    t.sampleCount = r.u32();
-    t.compactSampleSizeFieldSize = 0;
-    t.sampleSizes.clear();
-    if (t.constantSampleSize == 0) {
-        r.requireRecords(t.sampleCount, 4);
-        t.sampleSizes.resize(t.sampleCount);
-        for (auto& s : t.sampleSizes)
+    uint32_t constantSize = r.u32();
+    uint32_t count = r.u32();
+    std::vector<uint32_t> sizes;
+    if (constantSize == 0) {
+        r.requireRecords(count, 4);
+        sizes.resize(count);
+        for (auto& s : sizes)
             s = r.u32();
     }
+    t.constantSampleSize = constantSize;
+    t.sampleCount = count;
+    t.compactSampleSizeFieldSize = 0;
+    t.sampleSizes = std::move(sizes);
 }
 
 void parseCompactSampleSizes(std::span<const uint8_t> payload, MVSampleTable& t)
@@ -354,22 +362,23 @@ void parseCompactSampleSizes(std::span<const uint8_t> payload, MVSampleTable& t)
     uint64_t bytesNeeded = (uint64_t(count) * fieldSize + 7) / 8;
     if (bytesNeeded > r.remaining())
         throw MVMalformedAtom("table larger than its atom");
+    std::vector<uint32_t> sizes(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        if (fieldSize == 16) {
+            sizes[i] = r.u16();
+        } else if (fieldSize == 8) {
+            sizes[i] = r.u8();
+        } else {
+            uint8_t b = r.u8();
+            sizes[i] = b >> 4;
+            if (++i < count)
+                sizes[i] = b & 0xF;
+        }
+    }
     t.constantSampleSize = 0;
     t.sampleCount = count;
     t.compactSampleSizeFieldSize = fieldSize;
-    t.sampleSizes.resize(count);
-    for (uint32_t i = 0; i < count; ++i) {
-        if (fieldSize == 16) {
-            t.sampleSizes[i] = r.u16();
-        } else if (fieldSize == 8) {
-            t.sampleSizes[i] = r.u8();
-        } else {
-            uint8_t b = r.u8();
-            t.sampleSizes[i] = b >> 4;
-            if (++i < count)
-                t.sampleSizes[i] = b & 0xF;
-        }
-    }
+    t.sampleSizes = std::move(sizes);
 }
 
 MVSampleTable parseSampleTableIn(std::span<const uint8_t> payload, Context& ctx);
@@ -783,11 +792,11 @@ MVSampleTable parseSampleTableIn(std::span<const uint8_t> payload, Context& ctx)
             if (!once(7))
                 return false;
             readVersionFlags(r, version, flags);
-            t.uses64BitChunkOffsets = c.header.type == MVFourCC("co64");
-            if (t.uses64BitChunkOffsets)
+            if (c.header.type == MVFourCC("co64"))
                 t.chunkOffsets = readTable<uint64_t>(r, 8, [&] { return r.u64(); });
             else
                 t.chunkOffsets = readTable<uint64_t>(r, 4, [&] { return uint64_t(r.u32()); });
+            t.uses64BitChunkOffsets = c.header.type == MVFourCC("co64");
             return true;
         case MVFourCC("sdtp"):
             if (!once(8))
