@@ -49,15 +49,29 @@ void HXMessageConnection::attach()
     };
 }
 
-bool HXMessageConnection::sendMessage(const HXPropertyList& message)
+bool HXMessageConnection::sendMessage(const HXPropertyList& message, HXError* error)
 {
-    if (!isOpen())
+    if (!isOpen()) {
+        if (error)
+            *error = HXError::withDescription(
+                HXBaseKitErrorDomain, HXConnectionClosedError, "The connection is closed.");
         return false;
+    }
+    // A value with no XML form is refused here rather than sent as a frame the peer cannot read.
+    auto xml = message.xmlData(error);
+    if (!xml)
+        return false;
+    if (xml->size() > 0xFFFFFFFFu) {
+        if (error)
+            *error = HXError::withDescription(
+                HXBaseKitErrorDomain, HXMessageFrameError, "The message is too large.");
+        return false;
+    }
     bool wasIdle = _connection->bufferedWriteSize() == 0;
-    bool written = _connection->write(HXMessageFraming::encode(message));
+    _connection->write(HXMessageFraming::frame(*xml));
     if (wasIdle && _connection->bufferedWriteSize() > 0)
-        _lastProgress = HXRunLoop::main().now();  // the stall clock starts when writes begin to wait
-    return written;
+        _lastProgress = HXRunLoop::main().now(); // the stall clock starts when writes begin to wait
+    return true;
 }
 
 void HXMessageConnection::close()
@@ -199,7 +213,7 @@ void HXMessageConnection::checkTimeouts()
     HXTimeInterval now = HXRunLoop::main().now();
     size_t buffered = _connection->bufferedWriteSize();
     if (buffered < _lastBuffered)
-        _lastProgress = now;  // the peer took some of our bytes
+        _lastProgress = now; // the peer took some of our bytes
     _lastBuffered = buffered;
     if (_idleTimeout > 0 && now - _lastReceived >= _idleTimeout) {
         fail(HXError::withDescription(HXBaseKitErrorDomain, HXTimeoutError,
@@ -209,7 +223,8 @@ void HXMessageConnection::checkTimeouts()
     bool waiting = _framing.bufferedSize() > 0 || buffered > 0;
     if (_stallTimeout > 0 && waiting && now - _lastProgress >= _stallTimeout) {
         fail(HXError::withDescription(HXBaseKitErrorDomain, HXTimeoutError,
-            "The peer stalled in the middle of a message for " + std::to_string(int(_stallTimeout * 1000)) + " ms."));
+            "The peer stalled in the middle of a message for " + std::to_string(int(_stallTimeout * 1000))
+                + " ms."));
         return;
     }
     // Still alive: the one-shot timer is moved to the next deadline instead of ending.

@@ -17,7 +17,8 @@ class HXTimer;
 class HXMessageConnection : public std::enable_shared_from_this<HXMessageConnection> {
 public:
     // Takes over the connection's callbacks.
-    static std::shared_ptr<HXMessageConnection> withConnection(std::shared_ptr<HXSocketConnection> connection);
+    static std::shared_ptr<HXMessageConnection> withConnection(
+        std::shared_ptr<HXSocketConnection> connection);
     ~HXMessageConnection();
     HXMessageConnection(const HXMessageConnection&) = delete;
     HXMessageConnection& operator=(const HXMessageConnection&) = delete;
@@ -26,8 +27,9 @@ public:
     std::function<void(const HXError& error)> onError;
     std::function<void()> onClose;
 
-    // Queues one message; false when the connection is closed.
-    bool sendMessage(const HXPropertyList& message);
+    // Queues one message. False, with `error` set, when the connection is closed
+    // (HXConnectionClosedError) or the message has no XML form (HXPropertyListWriteInvalidError).
+    bool sendMessage(const HXPropertyList& message, HXError* error = nullptr);
     void close();
     void closeAfterWriting();
     bool isOpen() const { return _connection && _connection->isOpen(); }

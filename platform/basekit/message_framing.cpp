@@ -7,7 +7,7 @@ namespace {
 // Frames carry their length in 32 bits.
 constexpr size_t kLargestEncodableFrame = 0xFFFFFFFFu;
 
-}  // namespace
+} // namespace
 
 std::string HXMessageFraming::frame(std::string_view payload)
 {
@@ -24,7 +24,10 @@ std::string HXMessageFraming::frame(std::string_view payload)
     return out;
 }
 
-std::string HXMessageFraming::encode(const HXPropertyList& message) { return frame(message.toXML()); }
+std::string HXMessageFraming::encode(const HXPropertyList& message)
+{
+    return frame(message.toXML());
+}
 
 HXMessageFraming::HXMessageFraming(size_t maximumFrameSize, bool parsesPropertyLists)
     : _maximumFrameSize(maximumFrameSize)
@@ -68,7 +71,8 @@ bool HXMessageFraming::feed(std::string_view bytes)
             HXError parseError;
             auto message = length == 0 ? std::nullopt : HXPropertyList::fromXML(item.payload, &parseError);
             if (!message) {
-                failWith("A message frame of " + std::to_string(length) + " bytes does not hold a property list.");
+                failWith(
+                    "A message frame of " + std::to_string(length) + " bytes does not hold a property list.");
                 if (length > 0)
                     _error.setUnderlyingError(parseError);
                 return false;
@@ -91,12 +95,13 @@ bool HXMessageFraming::finish()
     size_t pending = bufferedSize();
     if (pending > 0) {
         if (pending < headerSize) {
-            failWith("The stream ended inside a message frame's length (" + std::to_string(pending) + " of 4 bytes).");
+            failWith("The stream ended inside a message frame's length (" + std::to_string(pending)
+                + " of 4 bytes).");
         } else {
             const auto* p = reinterpret_cast<const unsigned char*>(_buffer.data() + _offset);
             size_t length = (size_t(p[0]) << 24) | (size_t(p[1]) << 16) | (size_t(p[2]) << 8) | size_t(p[3]);
-            failWith("The stream ended inside a message frame (" + std::to_string(pending - headerSize) + " of "
-                + std::to_string(length) + " bytes).");
+            failWith("The stream ended inside a message frame (" + std::to_string(pending - headerSize)
+                + " of " + std::to_string(length) + " bytes).");
         }
         return false;
     }

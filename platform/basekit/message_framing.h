@@ -26,7 +26,8 @@ public:
     static std::string frame(std::string_view payload);
 
     // `parsesPropertyLists` false makes the decoder hand out raw payloads only (nextPayload).
-    explicit HXMessageFraming(size_t maximumFrameSize = defaultMaximumFrameSize, bool parsesPropertyLists = true);
+    explicit HXMessageFraming(
+        size_t maximumFrameSize = defaultMaximumFrameSize, bool parsesPropertyLists = true);
 
     void setMaximumFrameSize(size_t size) { _maximumFrameSize = size; }
     size_t maximumFrameSize() const { return _maximumFrameSize; }

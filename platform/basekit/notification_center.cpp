@@ -26,8 +26,8 @@ HXNotificationCenter& HXNotificationCenter::defaultCenter()
 HXNotificationCenter::HXNotificationCenter() = default;
 HXNotificationCenter::~HXNotificationCenter() = default;
 
-HXObserverToken HXNotificationCenter::addObserver(const void* observer, const std::string& name, const void* object,
-    Callback callback)
+HXObserverToken HXNotificationCenter::addObserver(
+    const void* observer, const std::string& name, const void* object, Callback callback)
 {
     auto o = std::make_shared<Observation>();
     o->token = _nextToken++;
@@ -59,13 +59,14 @@ void markRemoved(std::vector<std::shared_ptr<HXNotificationCenter::Observation>>
         observations.end());
 }
 
-}  // namespace
+} // namespace
 
 void HXNotificationCenter::removeObserver(HXObserverToken token)
 {
     if (token == 0)
         return;
-    markRemoved(_observations, [&](const Observation& o) { return o.token == token; }, _postDepth, _needsCompaction);
+    markRemoved(
+        _observations, [&](const Observation& o) { return o.token == token; }, _postDepth, _needsCompaction);
 }
 
 void HXNotificationCenter::removeObserver(const void* observer)
@@ -73,7 +74,8 @@ void HXNotificationCenter::removeObserver(const void* observer)
     if (!observer)
         return;
     markRemoved(
-        _observations, [&](const Observation& o) { return o.observer == observer; }, _postDepth, _needsCompaction);
+        _observations, [&](const Observation& o) { return o.observer == observer; }, _postDepth,
+        _needsCompaction);
 }
 
 void HXNotificationCenter::removeObserver(const void* observer, const std::string& name, const void* object)
@@ -83,7 +85,8 @@ void HXNotificationCenter::removeObserver(const void* observer, const std::strin
     markRemoved(
         _observations,
         [&](const Observation& o) {
-            return o.observer == observer && (name.empty() || o.name == name) && (!object || o.object == object);
+            return o.observer == observer && (name.empty() || o.name == name)
+                && (!object || o.object == object);
         },
         _postDepth, _needsCompaction);
 }
@@ -117,13 +120,14 @@ void HXNotificationCenter::postNotification(const HXNotification& notification)
     }
 }
 
-void HXNotificationCenter::postNotificationName(const std::string& name, const void* object,
-    HXPropertyList::Dictionary userInfo)
+void HXNotificationCenter::postNotificationName(
+    const std::string& name, const void* object, HXPropertyList::Dictionary userInfo)
 {
     postNotification(HXNotification(name, object, std::move(userInfo)));
 }
 
 size_t HXNotificationCenter::observationCount() const
 {
-    return size_t(std::count_if(_observations.begin(), _observations.end(), [](const auto& o) { return !o->removed; }));
+    return size_t(
+        std::count_if(_observations.begin(), _observations.end(), [](const auto& o) { return !o->removed; }));
 }

@@ -26,7 +26,8 @@ public:
     {
     }
     template<class T>
-    HXNotification(std::string name, const std::shared_ptr<T>& object, HXPropertyList::Dictionary userInfo = {})
+    HXNotification(
+        std::string name, const std::shared_ptr<T>& object, HXPropertyList::Dictionary userInfo = {})
         : _name(std::move(name))
         , _object(object.get())
         , _objectRef(std::const_pointer_cast<void>(std::static_pointer_cast<const void>(object)))
@@ -39,11 +40,7 @@ public:
     const HXPropertyList::Dictionary& userInfo() const { return _userInfo; }
     // The sender as a shared_ptr of the type the poster used (nullptr when posted with a bare pointer).
     // The caller must know the type: compare object() with the expected sender first.
-    template<class T>
-    std::shared_ptr<T> objectAs() const
-    {
-        return std::static_pointer_cast<T>(_objectRef);
-    }
+    template<class T> std::shared_ptr<T> objectAs() const { return std::static_pointer_cast<T>(_objectRef); }
 
 private:
     std::string _name;
@@ -66,9 +63,10 @@ public:
     HXNotificationCenter(const HXNotificationCenter&) = delete;
     HXNotificationCenter& operator=(const HXNotificationCenter&) = delete;
 
-    // Observes `name` (empty: every name) from `object` (nullptr: any sender). `observer` is the identity that
-    // removeObserver(observer) removes by; it may be nullptr when only the token is used.
-    HXObserverToken addObserver(const void* observer, const std::string& name, const void* object, Callback callback);
+    // Observes `name` (empty: every name) from `object` (nullptr: any sender). `observer` is the identity
+    // that removeObserver(observer) removes by; it may be nullptr when only the token is used.
+    HXObserverToken addObserver(
+        const void* observer, const std::string& name, const void* object, Callback callback);
     HXObserverToken addObserver(const std::string& name, const void* object, Callback callback)
     {
         return addObserver(nullptr, name, object, std::move(callback));
@@ -81,8 +79,8 @@ public:
     void removeObserver(const void* observer, const std::string& name, const void* object = nullptr);
 
     void postNotification(const HXNotification& notification);
-    void postNotificationName(const std::string& name, const void* object = nullptr,
-        HXPropertyList::Dictionary userInfo = {});
+    void postNotificationName(
+        const std::string& name, const void* object = nullptr, HXPropertyList::Dictionary userInfo = {});
 
     // The number of observations (for tests and diagnostics).
     size_t observationCount() const;

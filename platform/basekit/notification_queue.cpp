@@ -15,7 +15,7 @@ bool coalesces(const HXNotification& a, const HXNotification& b, unsigned mask)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 HXNotificationQueue& HXNotificationQueue::defaultQueue()
 {
@@ -29,8 +29,7 @@ HXNotificationQueue::HXNotificationQueue(HXNotificationCenter& center, HXRunLoop
     , _runLoop(runLoop)
 {
     // Observed in the common modes; each entry carries the modes it may be posted in.
-    _observer = _runLoop.addObserver(
-        HXRunLoopPassEnd | HXRunLoopBeforeWaiting,
+    _observer = _runLoop.addObserver(HXRunLoopPassEnd | HXRunLoopBeforeWaiting,
         [this](HXRunLoopActivity activity) {
             const std::string& mode = _runLoop.currentMode();
             postQueued(_asap, mode);
@@ -40,12 +39,15 @@ HXNotificationQueue::HXNotificationQueue(HXNotificationCenter& center, HXRunLoop
         { HXRunLoopCommonModes });
 }
 
-HXNotificationQueue::~HXNotificationQueue() { _runLoop.removeSource(_observer); }
+HXNotificationQueue::~HXNotificationQueue()
+{
+    _runLoop.removeSource(_observer);
+}
 
 void HXNotificationQueue::enqueueNotification(const HXNotification& notification, HXPostingStyle postingStyle)
 {
-    enqueueNotification(notification, postingStyle, HXNotificationCoalescingOnName | HXNotificationCoalescingOnSender,
-        { HXDefaultRunLoopMode });
+    enqueueNotification(notification, postingStyle,
+        HXNotificationCoalescingOnName | HXNotificationCoalescingOnSender, { HXDefaultRunLoopMode });
 }
 
 void HXNotificationQueue::enqueueNotification(const HXNotification& notification, HXPostingStyle postingStyle,
@@ -57,13 +59,15 @@ void HXNotificationQueue::enqueueNotification(const HXNotification& notification
         return;
     }
     auto matching = [&](const Entry& e) { return coalesces(e.notification, notification, coalesceMask); };
-    if (std::any_of(_asap.begin(), _asap.end(), matching) || std::any_of(_idle.begin(), _idle.end(), matching))
+    if (std::any_of(_asap.begin(), _asap.end(), matching)
+        || std::any_of(_idle.begin(), _idle.end(), matching))
         return;
     Entry entry { notification, modes.empty() ? HXRunLoopModes { HXDefaultRunLoopMode } : modes };
     (postingStyle == HXPostASAP ? _asap : _idle).push_back(std::move(entry));
 }
 
-void HXNotificationQueue::dequeueNotificationsMatching(const HXNotification& notification, unsigned coalesceMask)
+void HXNotificationQueue::dequeueNotificationsMatching(
+    const HXNotification& notification, unsigned coalesceMask)
 {
     auto matching = [&](const Entry& e) { return coalesces(e.notification, notification, coalesceMask); };
     _asap.erase(std::remove_if(_asap.begin(), _asap.end(), matching), _asap.end());

@@ -37,8 +37,8 @@ public:
     void enqueueNotification(const HXNotification& notification, HXPostingStyle postingStyle);
     // `coalesceMask` is a combination of HXNotificationCoalescing; `modes` are the run-loop modes in which
     // it may be posted (empty: the default mode).
-    void enqueueNotification(const HXNotification& notification, HXPostingStyle postingStyle, unsigned coalesceMask,
-        const HXRunLoopModes& modes);
+    void enqueueNotification(const HXNotification& notification, HXPostingStyle postingStyle,
+        unsigned coalesceMask, const HXRunLoopModes& modes);
     // Removes the queued notifications matching `notification` under `coalesceMask`
     // (HXNotificationNoCoalescing removes none).
     void dequeueNotificationsMatching(const HXNotification& notification, unsigned coalesceMask);

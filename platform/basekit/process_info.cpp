@@ -34,14 +34,15 @@ std::string osReleaseValue(const std::string& text, const std::string& key)
         if (line.compare(0, key.size() + 1, key + "=") != 0)
             continue;
         std::string value = line.substr(key.size() + 1);
-        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
+        if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'')
+            && value.back() == value.front())
             value = value.substr(1, value.size() - 2);
         return value;
     }
     return {};
 }
 
-}  // namespace
+} // namespace
 
 HXProcessInfo& HXProcessInfo::processInfo()
 {
@@ -77,7 +78,10 @@ std::vector<std::string> HXProcessInfo::arguments() const
     return args;
 }
 
-int HXProcessInfo::processIdentifier() const { return int(getpid()); }
+int HXProcessInfo::processIdentifier() const
+{
+    return int(getpid());
+}
 
 std::string HXProcessInfo::processName() const
 {
@@ -86,7 +90,10 @@ std::string HXProcessInfo::processName() const
     return program_invocation_short_name;
 }
 
-void HXProcessInfo::setProcessName(const std::string& name) { _processName = name; }
+void HXProcessInfo::setProcessName(const std::string& name)
+{
+    _processName = name;
+}
 
 std::string HXProcessInfo::hostName() const
 {
@@ -156,7 +163,10 @@ double HXProcessInfo::systemUptime() const
     return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
-void HXProcessInfo::disableSuddenTermination() { ++_suddenTerminationDisableCount; }
+void HXProcessInfo::disableSuddenTermination()
+{
+    ++_suddenTerminationDisableCount;
+}
 
 void HXProcessInfo::enableSuddenTermination()
 {

@@ -24,13 +24,13 @@ public:
     std::string processName() const;
     void setProcessName(const std::string& name);
     std::string hostName() const;
-    uint64_t physicalMemory() const;  // bytes
+    uint64_t physicalMemory() const; // bytes
     unsigned processorCount() const;
-    unsigned activeProcessorCount() const;  // the processors this process may run on
+    unsigned activeProcessorCount() const; // the processors this process may run on
     // "Version <release> (<system> <machine>)" with the distribution's name when /etc/os-release tells it.
     std::string operatingSystemVersionString() const;
-    HXOperatingSystemVersion operatingSystemVersion() const;  // the kernel's release numbers
-    double systemUptime() const;                               // seconds since boot
+    HXOperatingSystemVersion operatingSystemVersion() const; // the kernel's release numbers
+    double systemUptime() const; // seconds since boot
 
     // Sudden termination: while the counter is above zero the program must be asked before it quits. Every
     // disable is balanced by one enable; an enable without a matching disable is ignored (and logged), so the

@@ -90,12 +90,13 @@ void addModes(HXRunLoopModes& into, const HXRunLoopModes& modes)
     }
 }
 
-}  // namespace
+} // namespace
 
 struct HXRunLoop::State {
-    std::set<std::string> commonModes { HXDefaultRunLoopMode, HXEventTrackingRunLoopMode, HXModalPanelRunLoopMode };
+    std::set<std::string> commonModes { HXDefaultRunLoopMode, HXEventTrackingRunLoopMode,
+        HXModalPanelRunLoopMode };
     std::vector<std::string> modeStack;
-    std::vector<bool> stopRequested;  // one flag per run in progress
+    std::vector<bool> stopRequested; // one flag per run in progress
 
     std::vector<TimerEntry> timers;
     uint64_t timerOrder = 0;
@@ -171,7 +172,10 @@ HXRunLoop& HXRunLoop::main()
     return *loop;
 }
 
-bool HXRunLoop::isMainThread() { return std::this_thread::get_id() == gMainThread; }
+bool HXRunLoop::isMainThread()
+{
+    return std::this_thread::get_id() == gMainThread;
+}
 
 HXRunLoop::HXRunLoop()
     : _clock(std::make_shared<HXMonotonicClock>())
@@ -214,9 +218,15 @@ void HXRunLoop::addCommonMode(const std::string& mode)
         _state->commonModes.insert(mode);
 }
 
-bool HXRunLoop::isCommonMode(const std::string& mode) const { return _state->commonModes.count(mode) != 0; }
+bool HXRunLoop::isCommonMode(const std::string& mode) const
+{
+    return _state->commonModes.count(mode) != 0;
+}
 
-int HXRunLoop::runDepth() const { return int(_state->modeStack.size()); }
+int HXRunLoop::runDepth() const
+{
+    return int(_state->modeStack.size());
+}
 
 // MARK: Timers
 
@@ -252,7 +262,8 @@ void HXRunLoop::timerDidChange(HXTimer&)
 void HXRunLoop::timerDidInvalidate(HXTimer& timer)
 {
     auto& timers = _state->timers;
-    timers.erase(std::remove_if(timers.begin(), timers.end(), [&](const TimerEntry& e) { return e.timer.get() == &timer; }),
+    timers.erase(std::remove_if(timers.begin(), timers.end(),
+                     [&](const TimerEntry& e) { return e.timer.get() == &timer; }),
         timers.end());
 }
 
@@ -268,8 +279,8 @@ HXTimeInterval HXRunLoop::nextFireDate(const std::string& mode) const
 
 // MARK: Performs
 
-void HXRunLoop::performAfterDelay(const void* target, HXTimeInterval delay, std::function<void()> fn,
-    const HXRunLoopModes& modes)
+void HXRunLoop::performAfterDelay(
+    const void* target, HXTimeInterval delay, std::function<void()> fn, const HXRunLoopModes& modes)
 {
     performAfterDelay(target, std::string(), delay, std::move(fn), modes);
 }
@@ -305,7 +316,8 @@ void HXRunLoop::cancelPerformRequests(const void* target)
             p->cancelled = true;
     }
     auto& performs = _state->performs;
-    performs.erase(std::remove_if(performs.begin(), performs.end(), [](const auto& p) { return p->cancelled; }),
+    performs.erase(
+        std::remove_if(performs.begin(), performs.end(), [](const auto& p) { return p->cancelled; }),
         performs.end());
     for (auto& timer : doomed)
         timer->invalidate();
@@ -365,13 +377,13 @@ void HXRunLoop::wakeUp()
         return;
     uint64_t one = 1;
     ssize_t n = ::write(_state->wakeFd, &one, sizeof one);
-    (void)n;  // a full counter already means "awake"
+    (void)n; // a full counter already means "awake"
 }
 
 // MARK: Sources, hooks, observers
 
-HXRunLoopSourceID HXRunLoop::addFileDescriptor(int fd, uint32_t events, FileDescriptorCallback callback,
-    const HXRunLoopModes& modes)
+HXRunLoopSourceID HXRunLoop::addFileDescriptor(
+    int fd, uint32_t events, FileDescriptorCallback callback, const HXRunLoopModes& modes)
 {
     auto source = std::make_shared<FdSource>();
     source->id = _state->nextID++;
@@ -406,8 +418,8 @@ void HXRunLoop::removeSource(HXRunLoopSourceID id)
     }
 }
 
-HXRunLoopSourceID HXRunLoop::addEventHook(std::function<bool()> dispatch, HXTimeInterval maximumWait,
-    const HXRunLoopModes& modes)
+HXRunLoopSourceID HXRunLoop::addEventHook(
+    std::function<bool()> dispatch, HXTimeInterval maximumWait, const HXRunLoopModes& modes)
 {
     auto hook = std::make_shared<EventHook>();
     hook->id = _state->nextID++;
@@ -418,8 +430,8 @@ HXRunLoopSourceID HXRunLoop::addEventHook(std::function<bool()> dispatch, HXTime
     return hook->id;
 }
 
-HXRunLoopSourceID HXRunLoop::addObserver(uint32_t activities, std::function<void(HXRunLoopActivity)> callback,
-    const HXRunLoopModes& modes)
+HXRunLoopSourceID HXRunLoop::addObserver(
+    uint32_t activities, std::function<void(HXRunLoopActivity)> callback, const HXRunLoopModes& modes)
 {
     auto observer = std::make_shared<Observer>();
     observer->id = _state->nextID++;
@@ -447,9 +459,10 @@ void notifyObservers(HXRunLoop::State& state, HXRunLoopActivity activity, const 
     }
 }
 
-}  // namespace
+} // namespace
 
-HXRunLoopRunResult HXRunLoop::runInMode(const std::string& mode, HXTimeInterval seconds, bool returnAfterSourceHandled)
+HXRunLoopRunResult HXRunLoop::runInMode(
+    const std::string& mode, HXTimeInterval seconds, bool returnAfterSourceHandled)
 {
     HXTimeInterval limit = seconds >= kForever ? kForever : now() + std::max(0.0, seconds);
     _state->modeStack.push_back(mode);
@@ -487,7 +500,10 @@ void HXRunLoop::runUntilDate(HXTimeInterval limitDate)
     runInMode(HXDefaultRunLoopMode, std::max(0.0, limitDate - now()), false);
 }
 
-void HXRunLoop::run() { runInMode(HXDefaultRunLoopMode, kForever, false); }
+void HXRunLoop::run()
+{
+    runInMode(HXDefaultRunLoopMode, kForever, false);
+}
 
 void HXRunLoop::stop()
 {
@@ -506,8 +522,8 @@ bool HXRunLoop::runPass(const std::string& mode, HXTimeInterval limitDate)
     {
         std::lock_guard guard(state.crossThreadLock);
         auto& queue = state.crossThread;
-        auto split = std::stable_partition(
-            queue.begin(), queue.end(), [&](const CrossThreadWork& w) { return !state.serves(w.modes, mode); });
+        auto split = std::stable_partition(queue.begin(), queue.end(),
+            [&](const CrossThreadWork& w) { return !state.serves(w.modes, mode); });
         std::move(split, queue.end(), std::back_inserter(work));
         queue.erase(split, queue.end());
     }
@@ -550,12 +566,13 @@ bool HXRunLoop::runPass(const std::string& mode, HXTimeInterval limitDate)
             queue.begin(), queue.end(), [&](const auto& p) { return !state.serves(p->modes, mode); });
         std::move(split, queue.end(), std::back_inserter(batch));
         queue.erase(split, queue.end());
-        std::stable_sort(batch.begin(), batch.end(), [](const auto& a, const auto& b) { return a->order < b->order; });
+        std::stable_sort(
+            batch.begin(), batch.end(), [](const auto& a, const auto& b) { return a->order < b->order; });
     }
     for (auto& p : batch) {
         if (p->cancelled)
             continue;
-        p->cancelled = true;  // ran: a later cancel has nothing to do
+        p->cancelled = true; // ran: a later cancel has nothing to do
         p->fn();
         handled = true;
     }
@@ -672,7 +689,8 @@ bool HXRunLoop::runPass(const std::string& mode, HXTimeInterval limitDate)
             if (revents & POLLOUT)
                 events |= HXFileDescriptorWritable;
             if (revents & (POLLHUP | POLLERR))
-                events |= (source->events & HXFileDescriptorReadable) ? HXFileDescriptorReadable : HXFileDescriptorWritable;
+                events |= (source->events & HXFileDescriptorReadable) ? HXFileDescriptorReadable
+                                                                      : HXFileDescriptorWritable;
             events &= source->events;
             if (!events)
                 continue;

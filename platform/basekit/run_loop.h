@@ -15,7 +15,7 @@
 class HXTimer;
 class HXRunLoop;
 
-using HXTimeInterval = double;  // seconds
+using HXTimeInterval = double; // seconds
 
 // Run-loop modes. A source added in "HXRunLoopCommonModes" serves every mode of the common set (the three
 // named modes, plus any added with HXRunLoop::addCommonMode).
@@ -68,16 +68,17 @@ private:
 
 // Readiness of a file descriptor source.
 enum HXFileDescriptorEvents : uint32_t {
-    HXFileDescriptorReadable = 1u << 0,  // also reported on hang-up and error, so a reader sees EOF
+    HXFileDescriptorReadable = 1u << 0, // also reported on hang-up and error, so a reader sees EOF
     HXFileDescriptorWritable = 1u << 1,
 };
 
 // Points in a pass at which observers are called.
 enum HXRunLoopActivity : uint32_t {
-    HXRunLoopBeforeWaiting = 1u << 0,  // the loop is about to sleep: nothing else is ready (idle work goes here)
-    HXRunLoopPassEnd = 1u << 1,        // the end of every pass, after the descriptors were served
-    HXRunLoopEntry = 1u << 2,          // a run starts (runInMode, runUntilDate, ...)
-    HXRunLoopExit = 1u << 3,           // a run ends
+    HXRunLoopBeforeWaiting
+    = 1u << 0, // the loop is about to sleep: nothing else is ready (idle work goes here)
+    HXRunLoopPassEnd = 1u << 1, // the end of every pass, after the descriptors were served
+    HXRunLoopEntry = 1u << 2, // a run starts (runInMode, runUntilDate, ...)
+    HXRunLoopExit = 1u << 3, // a run ends
 };
 
 // How a runInMode() call ended.
@@ -105,7 +106,7 @@ public:
     HXTimeInterval now() const { return _clock->now(); }
 
     // Modes.
-    const std::string& currentMode() const;  // the innermost running mode; empty when not running
+    const std::string& currentMode() const; // the innermost running mode; empty when not running
     void addCommonMode(const std::string& mode);
     bool isCommonMode(const std::string& mode) const;
 
@@ -113,8 +114,8 @@ public:
     // early on stop() or, when `returnAfterSourceHandled`, after the first pass that handled something.
     // runMode runs one pass in `mode`, waiting until `limitDate` at most, and tells whether something was
     // handled. runUntilDate runs the default mode until the date; run() runs it until stop().
-    HXRunLoopRunResult runInMode(const std::string& mode, HXTimeInterval seconds,
-        bool returnAfterSourceHandled = false);
+    HXRunLoopRunResult runInMode(
+        const std::string& mode, HXTimeInterval seconds, bool returnAfterSourceHandled = false);
     bool runMode(const std::string& mode, HXTimeInterval limitDate);
     void runUntilDate(HXTimeInterval limitDate);
     void run();
@@ -136,28 +137,29 @@ public:
     void cancelPerformRequests(const void* target);
     void cancelPerformRequests(const void* target, const std::string& name);
     // Runs `fn` on the next pass in one of `modes`, lower `order` first (equal orders in queueing order).
-    void perform(std::function<void()> fn, int order = 0, const HXRunLoopModes& modes = { HXRunLoopCommonModes },
-        const void* target = nullptr);
+    void perform(std::function<void()> fn, int order = 0,
+        const HXRunLoopModes& modes = { HXRunLoopCommonModes }, const void* target = nullptr);
 
-    // Thread-safe: runs `fn` on the main thread, in one of `modes`. From the main thread with `wait` it runs at
-    // once; otherwise it is queued and the loop woken. With `wait` from another thread the caller blocks
+    // Thread-safe: runs `fn` on the main thread, in one of `modes`. From the main thread with `wait` it runs
+    // at once; otherwise it is queued and the loop woken. With `wait` from another thread the caller blocks
     // until `fn` has run.
-    static void performOnMainThread(std::function<void()> fn, bool wait = false,
-        const HXRunLoopModes& modes = { HXRunLoopCommonModes });
+    static void performOnMainThread(
+        std::function<void()> fn, bool wait = false, const HXRunLoopModes& modes = { HXRunLoopCommonModes });
     // Thread-safe: makes a waiting pass return.
     void wakeUp();
 
-    // File-descriptor sources: `callback` gets the ready events (HXFileDescriptorEvents). The descriptor stays
-    // owned by the caller; remove the source before closing it.
+    // File-descriptor sources: `callback` gets the ready events (HXFileDescriptorEvents). The descriptor
+    // stays owned by the caller; remove the source before closing it.
     using FileDescriptorCallback = std::function<void(int fd, uint32_t events)>;
     HXRunLoopSourceID addFileDescriptor(int fd, uint32_t events, FileDescriptorCallback callback,
         const HXRunLoopModes& modes = { HXRunLoopCommonModes });
     void setFileDescriptorEvents(HXRunLoopSourceID source, uint32_t events);
-    void removeSource(HXRunLoopSourceID source);  // also removes hooks and observers by their id
+    void removeSource(HXRunLoopSourceID source); // also removes hooks and observers by their id
 
     // An event source for a window backend that has no descriptor: `dispatch` is called once in every pass in
-    // `modes`, before the loop waits, and answers whether it handled something (then the pass does not sleep).
-    // While it is installed the loop sleeps at most `maximumWait` seconds at a time (negative: no limit).
+    // `modes`, before the loop waits, and answers whether it handled something (then the pass does not
+    // sleep). While it is installed the loop sleeps at most `maximumWait` seconds at a time (negative: no
+    // limit).
     HXRunLoopSourceID addEventHook(std::function<bool()> dispatch, HXTimeInterval maximumWait = -1,
         const HXRunLoopModes& modes = { HXRunLoopCommonModes });
 

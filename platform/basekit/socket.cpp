@@ -16,7 +16,7 @@
 namespace {
 
 constexpr size_t kReadChunk = 64 * 1024;
-constexpr int kReadsPerPass = 16;  // then other sources get their turn
+constexpr int kReadsPerPass = 16; // then other sources get their turn
 
 bool report(HXError* error, const HXError& e)
 {
@@ -50,7 +50,7 @@ bool unixAddress(const std::string& path, sockaddr_un& address, HXError* error)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 // MARK: HXSocketConnection
 
@@ -61,7 +61,10 @@ HXSocketConnection::HXSocketConnection(int fd, bool unixDomain, bool connected)
 {
 }
 
-HXSocketConnection::~HXSocketConnection() { close(); }
+HXSocketConnection::~HXSocketConnection()
+{
+    close();
+}
 
 std::shared_ptr<HXSocketConnection> HXSocketConnection::connectToLocalPort(uint16_t port, HXError* error)
 {
@@ -125,10 +128,11 @@ std::shared_ptr<HXSocketConnection> HXSocketConnection::withFileDescriptor(int f
 void HXSocketConnection::start()
 {
     std::weak_ptr<HXSocketConnection> weak = weak_from_this();
-    _source = HXRunLoop::main().addFileDescriptor(_fd, HXFileDescriptorReadable, [weak](int, uint32_t events) {
-        if (auto self = weak.lock())
-            self->handleEvents(events);
-    });
+    _source
+        = HXRunLoop::main().addFileDescriptor(_fd, HXFileDescriptorReadable, [weak](int, uint32_t events) {
+              if (auto self = weak.lock())
+                  self->handleEvents(events);
+          });
     updateInterest();
 }
 
@@ -228,7 +232,8 @@ bool HXSocketConnection::write(std::string_view bytes)
     }
     _writeBuffer.append(bytes);
     if (_connected) {
-        // Whatever the socket takes now; errors are left to the next pass, so no callback runs inside write().
+        // Whatever the socket takes now; errors are left to the next pass, so no callback runs inside
+        // write().
         while (bufferedWriteSize() > 0) {
             ssize_t n = ::send(_fd, _writeBuffer.data() + _writeOffset, bufferedWriteSize(), MSG_NOSIGNAL);
             if (n > 0)
@@ -347,9 +352,13 @@ HXSocketListener::HXSocketListener(int fd, uint16_t port, std::string path)
 {
 }
 
-HXSocketListener::~HXSocketListener() { close(); }
+HXSocketListener::~HXSocketListener()
+{
+    close();
+}
 
-std::shared_ptr<HXSocketListener> HXSocketListener::listenOnLocalPort(uint16_t port, int backlog, HXError* error)
+std::shared_ptr<HXSocketListener> HXSocketListener::listenOnLocalPort(
+    uint16_t port, int backlog, HXError* error)
 {
     int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
@@ -371,12 +380,13 @@ std::shared_ptr<HXSocketListener> HXSocketListener::listenOnLocalPort(uint16_t p
     return listener;
 }
 
-std::shared_ptr<HXSocketListener> HXSocketListener::listenOnPath(const std::string& path, int backlog, HXError* error)
+std::shared_ptr<HXSocketListener> HXSocketListener::listenOnPath(
+    const std::string& path, int backlog, HXError* error)
 {
     sockaddr_un address;
     if (!unixAddress(path, address, error))
         return nullptr;
-    struct stat st {};
+    struct stat st { };
     if (::lstat(path.c_str(), &st) == 0) {
         if (!S_ISSOCK(st.st_mode)) {
             report(error, HXError::posix(EEXIST, path));
@@ -384,7 +394,8 @@ std::shared_ptr<HXSocketListener> HXSocketListener::listenOnPath(const std::stri
         }
         // A socket file: in use when something accepts on it, else left over by a listener that died.
         int probe = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        int result = probe >= 0 ? ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) : -1;
+        int result
+            = probe >= 0 ? ::connect(probe, reinterpret_cast<sockaddr*>(&address), sizeof address) : -1;
         int err = errno;
         if (probe >= 0)
             ::close(probe);
@@ -472,7 +483,7 @@ void HXSocketListener::close()
         ::close(_fd);
         _fd = -1;
         // Remove the socket file only while it is still the one this listener made.
-        struct stat st {};
+        struct stat st { };
         if (!_path.empty() && ::lstat(_path.c_str(), &st) == 0 && uint64_t(st.st_dev) == _device
             && uint64_t(st.st_ino) == _inode)
             ::unlink(_path.c_str());

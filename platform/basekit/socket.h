@@ -26,7 +26,8 @@ public:
     // Connects to 127.0.0.1:port, or to the Unix socket at `path`. Nullptr with `error` when it fails at once
     // (refused, no such socket); a failure found later arrives through onError.
     static std::shared_ptr<HXSocketConnection> connectToLocalPort(uint16_t port, HXError* error = nullptr);
-    static std::shared_ptr<HXSocketConnection> connectToPath(const std::string& path, HXError* error = nullptr);
+    static std::shared_ptr<HXSocketConnection> connectToPath(
+        const std::string& path, HXError* error = nullptr);
     // Takes ownership of a connected stream socket (made non-blocking here).
     static std::shared_ptr<HXSocketConnection> withFileDescriptor(int fd, bool isUnixDomain = false);
 
@@ -43,8 +44,8 @@ public:
     // Every buffered byte has been handed to the system.
     std::function<void()> onWritten;
 
-    // Queues `bytes` and writes what the socket takes now; the rest goes out as the peer reads. False when the
-    // connection is closed.
+    // Queues `bytes` and writes what the socket takes now; the rest goes out as the peer reads. False when
+    // the connection is closed.
     bool write(std::string_view bytes);
     size_t bufferedWriteSize() const { return _writeBuffer.size() - _writeOffset; }
     // Closes at once; buffered bytes not yet written are dropped. No callback is called.
@@ -90,12 +91,12 @@ private:
 class HXSocketListener : public std::enable_shared_from_this<HXSocketListener> {
 public:
     // Listens on 127.0.0.1:port (0: a free port, see port()).
-    static std::shared_ptr<HXSocketListener> listenOnLocalPort(uint16_t port = 0, int backlog = 16,
-        HXError* error = nullptr);
+    static std::shared_ptr<HXSocketListener> listenOnLocalPort(
+        uint16_t port = 0, int backlog = 16, HXError* error = nullptr);
     // Listens on a Unix socket at `path` (mode 0600). A stale socket left there by a dead listener is
     // replaced; a live listener or any other kind of file at the path is an error and is left alone.
-    static std::shared_ptr<HXSocketListener> listenOnPath(const std::string& path, int backlog = 16,
-        HXError* error = nullptr);
+    static std::shared_ptr<HXSocketListener> listenOnPath(
+        const std::string& path, int backlog = 16, HXError* error = nullptr);
 
     ~HXSocketListener();
     HXSocketListener(const HXSocketListener&) = delete;

@@ -65,11 +65,12 @@ int openPidfd(pid_t pid)
 HXError launchError(int err, const std::string& what, const std::string& path)
 {
     HXError error = HXError::posix(err, path);
-    error.userInfo()[HXLocalizedDescriptionKey] = HXPropertyList(what + " \"" + path + "\": " + std::strerror(err));
+    error.userInfo()[HXLocalizedDescriptionKey]
+        = HXPropertyList(what + " \"" + path + "\": " + std::strerror(err));
     return error;
 }
 
-}  // namespace
+} // namespace
 
 HXTask::HXTask() = default;
 
@@ -96,12 +97,14 @@ bool HXTask::launch(HXError* error)
         return false;
     };
     if (_launched)
-        return failWith(HXError::withDescription(HXPOSIXErrorDomain, EALREADY, "The task was launched already."));
+        return failWith(
+            HXError::withDescription(HXPOSIXErrorDomain, EALREADY, "The task was launched already."));
     if (_launchPath.empty())
         return failWith(launchError(ENOENT, "Cannot launch", _launchPath));
     for (int fd : _inheritedFileDescriptors) {
         if (fd < 3 || ::fcntl(fd, F_GETFD) < 0)
-            return failWith(launchError(EBADF, "Cannot hand descriptor " + std::to_string(fd) + " to", _launchPath));
+            return failWith(
+                launchError(EBADF, "Cannot hand descriptor " + std::to_string(fd) + " to", _launchPath));
     }
 
     // Everything the child needs is prepared here: between fork and exec it may only make system calls.
@@ -138,7 +141,8 @@ bool HXTask::launch(HXError* error)
     int errPipe[2] = { -1, -1 };
     int statusPipe[2] = { -1, -1 };
     auto closeAll = [&] {
-        for (int fd : { devNull, outPipe[0], outPipe[1], errPipe[0], errPipe[1], statusPipe[0], statusPipe[1] }) {
+        for (int fd :
+            { devNull, outPipe[0], outPipe[1], errPipe[0], errPipe[1], statusPipe[0], statusPipe[1] }) {
             if (fd >= 0)
                 ::close(fd);
         }
@@ -162,8 +166,12 @@ bool HXTask::launch(HXError* error)
     const char* cwd = _currentDirectoryPath.empty() ? nullptr : _currentDirectoryPath.c_str();
     const char* path = _launchPath.c_str();
     int inFd = _standardInput == HXTaskStream::Inherit ? -1 : devNull;
-    int outFd = _standardOutput == HXTaskStream::Pipe ? outPipe[1] : _standardOutput == HXTaskStream::Null ? devNull : -1;
-    int errFd = _standardError == HXTaskStream::Pipe ? errPipe[1] : _standardError == HXTaskStream::Null ? devNull : -1;
+    int outFd = _standardOutput == HXTaskStream::Pipe ? outPipe[1]
+        : _standardOutput == HXTaskStream::Null       ? devNull
+                                                      : -1;
+    int errFd = _standardError == HXTaskStream::Pipe ? errPipe[1]
+        : _standardError == HXTaskStream::Null       ? devNull
+                                                     : -1;
 
     pid_t pid = ::fork();
     if (pid < 0) {
@@ -219,11 +227,11 @@ bool HXTask::launch(HXError* error)
     if (n > 0) {
         // Exec never happened: reap the child (it exits at once) and report why, as a launch failure.
         int ignored = 0;
-        while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) {
-        }
+        while (::waitpid(pid, &ignored, 0) < 0 && errno == EINTR) { }
         closeAll();
         if (failure.stage == StageChdir)
-            return failWith(launchError(failure.error, "Cannot enter the working folder", _currentDirectoryPath));
+            return failWith(
+                launchError(failure.error, "Cannot enter the working folder", _currentDirectoryPath));
         if (failure.stage == StageDescriptors)
             return failWith(launchError(failure.error, "Cannot set up the descriptors of", _launchPath));
         return failWith(launchError(failure.error, "Cannot launch", _launchPath));
@@ -241,13 +249,16 @@ bool HXTask::launch(HXError* error)
             ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
     }
     if (_outputFd >= 0)
-        _outputSource = loop.addFileDescriptor(_outputFd, HXFileDescriptorReadable, [this](int, uint32_t) { drainPipes(); });
+        _outputSource = loop.addFileDescriptor(
+            _outputFd, HXFileDescriptorReadable, [this](int, uint32_t) { drainPipes(); });
     if (_errorFd >= 0)
-        _errorSource = loop.addFileDescriptor(_errorFd, HXFileDescriptorReadable, [this](int, uint32_t) { drainPipes(); });
+        _errorSource = loop.addFileDescriptor(
+            _errorFd, HXFileDescriptorReadable, [this](int, uint32_t) { drainPipes(); });
 
     _pidfd = openPidfd(pid);
     if (_pidfd >= 0) {
-        _pidSource = loop.addFileDescriptor(_pidfd, HXFileDescriptorReadable, [this](int, uint32_t) { childDidExit(); });
+        _pidSource = loop.addFileDescriptor(
+            _pidfd, HXFileDescriptorReadable, [this](int, uint32_t) { childDidExit(); });
     } else {
         _pollTimer = HXTimer::timer(0.05, true, [this](HXTimer&) { childDidExit(); });
         loop.addTimer(_pollTimer, HXRunLoopCommonModes);
@@ -265,7 +276,7 @@ void HXTask::childDidExit()
         r = ::waitpid(_pid, &status, WNOHANG);
     } while (r < 0 && errno == EINTR);
     if (r == 0)
-        return;  // still running (a spurious wake-up)
+        return; // still running (a spurious wake-up)
     if (r < 0) {
         // Someone else reaped it (SIGCHLD ignored, or a stray waitpid(-1)): the status is lost.
         HXLog("HXTask: the status of process " + std::to_string(_pid) + " was lost: " + std::strerror(errno));
@@ -310,7 +321,8 @@ void HXTask::finish()
         handler(*this);
     }
     if (self)
-        HXNotificationCenter::defaultCenter().postNotification(HXNotification(HXTaskDidTerminateNotification, self));
+        HXNotificationCenter::defaultCenter().postNotification(
+            HXNotification(HXTaskDidTerminateNotification, self));
     else
         HXNotificationCenter::defaultCenter().postNotificationName(HXTaskDidTerminateNotification, this);
 }
@@ -336,7 +348,7 @@ void HXTask::drainPipes()
             if (n < 0 && errno == EINTR)
                 continue;
             if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK))
-                closePipe(s.fd, s.source);  // the end, or an error: nothing more will come
+                closePipe(s.fd, s.source); // the end, or an error: nothing more will come
             break;
         }
     }
@@ -357,7 +369,7 @@ void HXTask::closePipe(int& fd, HXRunLoopSourceID& source)
 void HXTask::terminate()
 {
     if (_running)
-        ::kill(_pid, SIGTERM);  // not reaped yet, so the pid cannot belong to another process
+        ::kill(_pid, SIGTERM); // not reaped yet, so the pid cannot belong to another process
 }
 
 void HXTask::kill()

@@ -23,15 +23,15 @@ class HXError;
 inline constexpr const char* HXTaskDidTerminateNotification = "HXTaskDidTerminateNotification";
 
 enum class HXTaskTerminationReason {
-    Exit = 1,            // the child called exit; terminationStatus() is its exit status
-    UncaughtSignal = 2,  // a signal ended it; terminationStatus() is the signal number
+    Exit = 1, // the child called exit; terminationStatus() is its exit status
+    UncaughtSignal = 2, // a signal ended it; terminationStatus() is the signal number
 };
 
 // Where a standard stream of the child goes.
 enum class HXTaskStream {
-    Inherit,  // the parent's
-    Null,     // /dev/null
-    Pipe,     // a pipe read by the run loop while the child runs (output only); see standardOutputData()
+    Inherit, // the parent's
+    Null, // /dev/null
+    Pipe, // a pipe read by the run loop while the child runs (output only); see standardOutputData()
 };
 
 class HXTask : public std::enable_shared_from_this<HXTask> {
@@ -48,7 +48,10 @@ public:
     void setArguments(std::vector<std::string> arguments) { _arguments = std::move(arguments); }
     const std::vector<std::string>& arguments() const { return _arguments; }
     // The child's whole environment; unset, the child inherits the parent's.
-    void setEnvironment(std::map<std::string, std::string> environment) { _environment = std::move(environment); }
+    void setEnvironment(std::map<std::string, std::string> environment)
+    {
+        _environment = std::move(environment);
+    }
     const std::optional<std::map<std::string, std::string>>& environment() const { return _environment; }
     void setCurrentDirectoryPath(const std::string& path) { _currentDirectoryPath = path; }
     const std::string& currentDirectoryPath() const { return _currentDirectoryPath; }
@@ -56,7 +59,7 @@ public:
     // hands a secret over without putting it on the command line).
     void addInheritedFileDescriptor(int fd) { _inheritedFileDescriptors.push_back(fd); }
 
-    void setStandardInput(HXTaskStream stream) { _standardInput = stream; }  // Pipe is taken as Null
+    void setStandardInput(HXTaskStream stream) { _standardInput = stream; } // Pipe is taken as Null
     void setStandardOutput(HXTaskStream stream) { _standardOutput = stream; }
     void setStandardError(HXTaskStream stream) { _standardError = stream; }
     // What the child wrote to a piped stream so far (all of it once the task has terminated).
@@ -70,16 +73,19 @@ public:
     int processIdentifier() const { return _pid; }
     bool isRunning() const { return _running; }
     bool hasTerminated() const { return _terminated; }
-    void terminate();  // SIGTERM
-    void kill();       // SIGKILL
-    void interrupt();  // SIGINT
+    void terminate(); // SIGTERM
+    void kill(); // SIGKILL
+    void interrupt(); // SIGINT
 
     // Valid once the task has terminated.
     int terminationStatus() const { return _terminationStatus; }
     HXTaskTerminationReason terminationReason() const { return _terminationReason; }
 
     // Called on the main thread when the child has ended, before the notification is posted.
-    void setTerminationHandler(std::function<void(HXTask&)> handler) { _terminationHandler = std::move(handler); }
+    void setTerminationHandler(std::function<void(HXTask&)> handler)
+    {
+        _terminationHandler = std::move(handler);
+    }
 
     // Runs the main run loop in the default mode until the child has ended and been reported, or until
     // `timeout` seconds of real time have passed (negative: no limit). True when it has ended.
@@ -112,10 +118,10 @@ private:
 
     int _pidfd = -1;
     HXRunLoopSourceID _pidSource = 0;
-    std::shared_ptr<class HXTimer> _pollTimer;  // where pidfds are unavailable: a short poll with WNOHANG
+    std::shared_ptr<class HXTimer> _pollTimer; // where pidfds are unavailable: a short poll with WNOHANG
     int _outputFd = -1;
     int _errorFd = -1;
     HXRunLoopSourceID _outputSource = 0;
     HXRunLoopSourceID _errorSource = 0;
-    std::shared_ptr<HXTask> _keepAlive;  // set while the child runs
+    std::shared_ptr<HXTask> _keepAlive; // set while the child runs
 };

@@ -5,21 +5,21 @@
 namespace {
 // A repeating timer with no interval would fire on every pass; give it a floor instead.
 constexpr HXTimeInterval kMinimumInterval = 0.0001;
-}  // namespace
+} // namespace
 
 std::shared_ptr<HXTimer> HXTimer::timer(HXTimeInterval interval, bool repeats, Callback callback)
 {
     return timer(HXRunLoop::main().now() + std::max(0.0, interval), interval, repeats, std::move(callback));
 }
 
-std::shared_ptr<HXTimer> HXTimer::timer(HXTimeInterval fireDate, HXTimeInterval interval, bool repeats,
-    Callback callback)
+std::shared_ptr<HXTimer> HXTimer::timer(
+    HXTimeInterval fireDate, HXTimeInterval interval, bool repeats, Callback callback)
 {
     return std::make_shared<HXTimer>(fireDate, interval, repeats, std::move(callback));
 }
 
-std::shared_ptr<HXTimer> HXTimer::scheduledTimer(HXTimeInterval interval, bool repeats, Callback callback,
-    const HXRunLoopModes& modes)
+std::shared_ptr<HXTimer> HXTimer::scheduledTimer(
+    HXTimeInterval interval, bool repeats, Callback callback, const HXRunLoopModes& modes)
 {
     auto t = timer(interval, repeats, std::move(callback));
     HXRunLoop::main().addTimer(t, modes);
@@ -39,7 +39,7 @@ void HXTimer::fire()
     if (!_valid)
         return;
     auto self = shared_from_this();
-    Callback callback = _callback;  // a copy: invalidating from inside must not destroy the running callback
+    Callback callback = _callback; // a copy: invalidating from inside must not destroy the running callback
     if (callback)
         callback(*this);
     if (!_repeats)
@@ -48,7 +48,7 @@ void HXTimer::fire()
 
 void HXTimer::fireScheduled(HXTimeInterval now)
 {
-    auto self = shared_from_this();  // the callback may drop the last outside reference
+    auto self = shared_from_this(); // the callback may drop the last outside reference
     HXTimeInterval scheduled = _fireDate;
     if (_repeats) {
         // Missed firings are skipped, not caught up with: the next date is the first one after now.
@@ -59,7 +59,7 @@ void HXTimer::fireScheduled(HXTimeInterval now)
             next += _interval;
         _fireDate = next;
     }
-    Callback callback = _callback;  // a copy: invalidating from inside must not destroy the running callback
+    Callback callback = _callback; // a copy: invalidating from inside must not destroy the running callback
     if (callback)
         callback(*this);
     // A one-shot timer ends after firing, unless its callback gave it a new date to fire at.
@@ -72,7 +72,7 @@ void HXTimer::invalidate()
     if (!_valid)
         return;
     _valid = false;
-    auto self = weak_from_this().lock();  // the loop may hold the last reference
+    auto self = weak_from_this().lock(); // the loop may hold the last reference
     if (_runLoop) {
         HXRunLoop* loop = _runLoop;
         _runLoop = nullptr;

@@ -14,8 +14,8 @@ public:
     // A timer not yet added to a loop; it first fires `interval` seconds from now on the main loop's clock
     // (or at `fireDate`). Add it with HXRunLoop::addTimer.
     static std::shared_ptr<HXTimer> timer(HXTimeInterval interval, bool repeats, Callback callback);
-    static std::shared_ptr<HXTimer> timer(HXTimeInterval fireDate, HXTimeInterval interval, bool repeats,
-        Callback callback);
+    static std::shared_ptr<HXTimer> timer(
+        HXTimeInterval fireDate, HXTimeInterval interval, bool repeats, Callback callback);
     // A timer added to the main run loop in the default mode (or in `modes`).
     static std::shared_ptr<HXTimer> scheduledTimer(HXTimeInterval interval, bool repeats, Callback callback,
         const HXRunLoopModes& modes = { HXDefaultRunLoopMode });
@@ -29,7 +29,7 @@ public:
 
     HXTimeInterval fireDate() const { return _fireDate; }
     void setFireDate(HXTimeInterval date);
-    HXTimeInterval timeInterval() const { return _interval; }  // 0 for a one-shot timer
+    HXTimeInterval timeInterval() const { return _interval; } // 0 for a one-shot timer
     bool repeats() const { return _repeats; }
 
 private:
@@ -41,6 +41,6 @@ private:
     bool _repeats;
     bool _valid = true;
     Callback _callback;
-    HXRunLoop* _runLoop = nullptr;  // the loop it was added to
-    uint64_t _order = 0;            // tie-break between equal fire dates: the order of adding
+    HXRunLoop* _runLoop = nullptr; // the loop it was added to
+    uint64_t _order = 0; // tie-break between equal fire dates: the order of adding
 };

@@ -51,7 +51,8 @@ protected:
         int fds[2];
         ASSERT_EQ(socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, fds), 0);
         raw = fds[1];
-        connection = HXMessageConnection::withConnection(HXSocketConnection::withFileDescriptor(fds[0], true));
+        connection
+            = HXMessageConnection::withConnection(HXSocketConnection::withFileDescriptor(fds[0], true));
         record.watch(*connection);
     }
     void TearDown() override
@@ -62,7 +63,10 @@ protected:
             ::close(raw);
         HXRunLoop::main().setClock(nullptr);
     }
-    void send(const std::string& bytes) { ASSERT_EQ(::write(raw, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
+    void send(const std::string& bytes)
+    {
+        ASSERT_EQ(::write(raw, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+    }
     void pass() { clock->advance(0); }
 
     std::shared_ptr<HXManualClock> clock = std::make_shared<HXManualClock>();
@@ -146,7 +150,7 @@ TEST_F(MessageConnectionTest, CleanCloseBetweenFramesIsNoError)
 TEST_F(MessageConnectionTest, StallingPeerIsDroppedByTheStallTimeout)
 {
     connection->setStallTimeout(5);
-    clock->advance(60);  // quiet between frames is no stall
+    clock->advance(60); // quiet between frames is no stall
     EXPECT_TRUE(connection->isOpen());
     std::string frame = HXMessageFraming::encode(Dictionary { { "status", HXPropertyList("ExportState") } });
     send(frame.substr(0, frame.size() / 2));
@@ -173,6 +177,22 @@ TEST_F(MessageConnectionTest, IdleTimeoutCountsFromTheLastByteReceived)
     EXPECT_FALSE(connection->isOpen());
     ASSERT_EQ(record.errors.size(), 1u);
     EXPECT_EQ(record.errors[0].code(), HXTimeoutError);
+}
+
+TEST_F(MessageConnectionTest, MessageWithoutAnXMLFormIsNotSent)
+{
+    HXError error;
+    EXPECT_FALSE(connection->sendMessage(HXPropertyList(), &error));
+    EXPECT_EQ(error.code(), HXPropertyListWriteInvalidError);
+    EXPECT_FALSE(
+        connection->sendMessage(Dictionary { { "log", HXPropertyList(std::string("a\0b", 3)) } }, &error));
+    pass();
+    char c;
+    EXPECT_EQ(::recv(raw, &c, 1, MSG_DONTWAIT), -1); // nothing went out
+    EXPECT_TRUE(connection->isOpen());
+    connection->close();
+    EXPECT_FALSE(connection->sendMessage(Dictionary {}, &error));
+    EXPECT_EQ(error.code(), HXConnectionClosedError);
 }
 
 TEST_F(MessageConnectionTest, OwnCloseCallsNothing)
@@ -263,4 +283,4 @@ TEST(MessageConnectionProcessTest, RoundTripWithAForkedProcess)
     EXPECT_EQ(WEXITSTATUS(status), 0);
 }
 
-}  // namespace
+} // namespace

@@ -202,7 +202,7 @@ TEST_F(MessageFramingPeerTest, BadFramesFromThePeerAreRefused)
 
 TEST_F(MessageFramingPeerTest, StallingPeerIsDroppedByTheTimeout)
 {
-    stallTimeout = 0.3;  // real time: the peer is a real process
+    stallTimeout = 0.3; // real time: the peer is a real process
     startPeer("stall");
     HXMonotonicClock real;
     double start = real.now();
@@ -210,7 +210,7 @@ TEST_F(MessageFramingPeerTest, StallingPeerIsDroppedByTheTimeout)
     EXPECT_LT(real.now() - start, 5.0);
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].code(), HXTimeoutError);
-    EXPECT_TRUE(peer->isRunning());  // it still sleeps; the player did not wait for it
+    EXPECT_TRUE(peer->isRunning()); // it still sleeps; the player did not wait for it
 }
 
-}  // namespace
+} // namespace

@@ -9,7 +9,8 @@ namespace {
 
 std::string header(uint32_t length)
 {
-    return { char(length >> 24), char((length >> 16) & 0xFF), char((length >> 8) & 0xFF), char(length & 0xFF) };
+    return { char(length >> 24), char((length >> 16) & 0xFF), char((length >> 8) & 0xFF),
+        char(length & 0xFF) };
 }
 
 std::vector<std::string> drainPayloads(HXMessageFraming& decoder)
@@ -66,10 +67,11 @@ TEST(MessageFramingTest, BadStreamsAreRefusedAndTheDecoderStaysFailed)
     struct Case {
         const char* name;
         std::string bytes;
-        bool atEnd;  // found only when the stream ends
+        bool atEnd; // found only when the stream ends
         size_t goodBefore;
     };
-    std::string good = HXMessageFraming::encode(HXPropertyList::Dictionary { { "status", HXPropertyList("ExportState") } });
+    std::string good = HXMessageFraming::encode(
+        HXPropertyList::Dictionary { { "status", HXPropertyList("ExportState") } });
     const Case cases[] = {
         { "length above the limit", header(1025), false, 0 },
         { "length far above the limit", header(0xFFFFFFFF) + "xx", false, 0 },
@@ -128,8 +130,8 @@ TEST(MessageFramingTest, PropertyListMessagesRoundTrip)
         { "operation", HXPropertyList(13) },
         { "list", HXPropertyList(HXPropertyList::Array { HXPropertyList(1), HXPropertyList("two") }) },
     };
-    std::string stream = HXMessageFraming::encode(params) + HXMessageFraming::encode(HXPropertyList::Dictionary {
-                                                                { "Cancel", HXPropertyList(true) } });
+    std::string stream = HXMessageFraming::encode(params)
+        + HXMessageFraming::encode(HXPropertyList::Dictionary { { "Cancel", HXPropertyList(true) } });
     EXPECT_EQ(stream.compare(4, 5, "<?xml"), 0);
     HXMessageFraming decoder;
     for (char c : stream)
@@ -142,4 +144,4 @@ TEST(MessageFramingTest, PropertyListMessagesRoundTrip)
     EXPECT_FALSE(decoder.nextMessage());
 }
 
-}  // namespace
+} // namespace

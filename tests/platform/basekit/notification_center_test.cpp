@@ -8,7 +8,7 @@
 
 namespace {
 
-int movieA, movieB;  // two senders, by identity
+int movieA, movieB; // two senders, by identity
 int observerX, observerY;
 
 TEST(NotificationCenterTest, NameAndObjectFiltering)
@@ -22,14 +22,17 @@ TEST(NotificationCenterTest, NameAndObjectFiltering)
         bool delivered;
     };
     const Case cases[] = {
-        { "name and object match", "MVMovieRateDidChangeNotification", &movieA, "MVMovieRateDidChangeNotification",
-            &movieA, true },
-        { "other object", "MVMovieRateDidChangeNotification", &movieA, "MVMovieRateDidChangeNotification", &movieB,
+        { "name and object match", "MVMovieRateDidChangeNotification", &movieA,
+            "MVMovieRateDidChangeNotification", &movieA, true },
+        { "other object", "MVMovieRateDidChangeNotification", &movieA, "MVMovieRateDidChangeNotification",
+            &movieB, false },
+        { "other name", "MVMovieRateDidChangeNotification", &movieA, "MVMovieEditedNotification", &movieA,
             false },
-        { "other name", "MVMovieRateDidChangeNotification", &movieA, "MVMovieEditedNotification", &movieA, false },
         { "any object", "MVPTimeCodeModeDidChange", nullptr, "MVPTimeCodeModeDidChange", &movieB, true },
-        { "any object, no sender", "MVPTimeCodeModeDidChange", nullptr, "MVPTimeCodeModeDidChange", nullptr, true },
-        { "object given, no sender", "MVPTimeCodeModeDidChange", &movieA, "MVPTimeCodeModeDidChange", nullptr, false },
+        { "any object, no sender", "MVPTimeCodeModeDidChange", nullptr, "MVPTimeCodeModeDidChange", nullptr,
+            true },
+        { "object given, no sender", "MVPTimeCodeModeDidChange", &movieA, "MVPTimeCodeModeDidChange", nullptr,
+            false },
         { "any name from one object", "", &movieA, "MVMovieEditedNotification", &movieA, true },
         { "any name, other object", "", &movieA, "MVMovieEditedNotification", &movieB, false },
         { "anything", "", nullptr, "PreferenceChangedNotification", nullptr, true },
@@ -52,9 +55,8 @@ TEST(NotificationCenterTest, UserInfoTravelsWithTheNotification)
 {
     HXNotificationCenter center;
     std::string key;
-    center.addObserver(&observerX, "PreferenceChangedNotification", nullptr, [&](const HXNotification& n) {
-        key = n.userInfo().at("PreferenceChangedUserInfo").stringValue();
-    });
+    center.addObserver(&observerX, "PreferenceChangedNotification", nullptr,
+        [&](const HXNotification& n) { key = n.userInfo().at("PreferenceChangedUserInfo").stringValue(); });
     center.postNotificationName("PreferenceChangedNotification", nullptr,
         { { "PreferenceChangedUserInfo", HXPropertyList("GeneralPreferenceShowTimeCode") } });
     EXPECT_EQ(key, "GeneralPreferenceShowTimeCode");
@@ -78,8 +80,8 @@ TEST(NotificationCenterTest, ObserverRemovingItselfAndOthersDuringAPost)
     HXObserverToken second = 0;
     HXObserverToken first = center.addObserver(&observerX, "N", nullptr, [&](const HXNotification&) {
         order += "a";
-        center.removeObserver(first);  // itself
-        center.removeObserver(second);  // one still waiting in this post
+        center.removeObserver(first); // itself
+        center.removeObserver(second); // one still waiting in this post
     });
     second = center.addObserver(&observerY, "N", nullptr, [&](const HXNotification&) { order += "b"; });
     center.addObserver(&observerY, "N", nullptr, [&](const HXNotification&) { order += "c"; });
@@ -142,7 +144,7 @@ TEST(NotificationCenterTest, PostFromInsideAPost)
     });
     center.addObserver(&observerY, "Inner", nullptr, [&](const HXNotification&) {
         order += "i";
-        center.removeObserver(&observerX);  // removed while its own post is still running
+        center.removeObserver(&observerX); // removed while its own post is still running
     });
     center.postNotificationName("Outer");
     center.postNotificationName("Outer");
@@ -171,7 +173,7 @@ TEST(NotificationCenterTest, RemovalByNameAndObject)
         const char* name;
         std::string removeName;
         const void* removeObject;
-        std::string expectedCalls;  // observations still heard, of "A from movieA", "A from movieB", "B"
+        std::string expectedCalls; // observations still heard, of "A from movieA", "A from movieB", "B"
     };
     const Case cases[] = {
         { "one name", "A", nullptr, "B" },
@@ -199,7 +201,7 @@ TEST(NotificationCenterTest, ObserverWithoutIdentityIsRemovedByToken)
     HXNotificationCenter center;
     int calls = 0;
     auto token = center.addObserver("N", nullptr, [&](const HXNotification&) { ++calls; });
-    center.removeObserver(static_cast<const void*>(nullptr));  // removes nothing
+    center.removeObserver(static_cast<const void*>(nullptr)); // removes nothing
     center.postNotificationName("N");
     center.removeObserver(token);
     center.postNotificationName("N");
@@ -214,9 +216,8 @@ TEST(NotificationCenterTest, SharedSenderTravelsAndCanBeRecovered)
     HXNotificationCenter center;
     auto movie = std::make_shared<Movie>();
     int rate = 0;
-    center.addObserver(&observerX, "MVMovieRateDidChangeNotification", movie.get(), [&](const HXNotification& n) {
-        rate = n.objectAs<Movie>()->rate;
-    });
+    center.addObserver(&observerX, "MVMovieRateDidChangeNotification", movie.get(),
+        [&](const HXNotification& n) { rate = n.objectAs<Movie>()->rate; });
     center.postNotification(HXNotification("MVMovieRateDidChangeNotification", movie));
     EXPECT_EQ(rate, 2);
 }
@@ -226,4 +227,4 @@ TEST(NotificationCenterTest, DefaultCenterIsOneInstance)
     EXPECT_EQ(&HXNotificationCenter::defaultCenter(), &HXNotificationCenter::defaultCenter());
 }
 
-}  // namespace
+} // namespace

@@ -52,8 +52,10 @@ TEST_F(NotificationQueueTest, Coalescing)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         posted.clear();
-        for (auto [name, object] : { std::pair { "N", &movieA }, { "N", &movieB }, { "N", &movieA }, { "M", &movieA } })
-            queue.enqueueNotification(HXNotification(name, object), HXPostASAP, c.mask, { HXDefaultRunLoopMode });
+        for (auto [name, object] :
+            { std::pair { "N", &movieA }, { "N", &movieB }, { "N", &movieA }, { "M", &movieA } })
+            queue.enqueueNotification(
+                HXNotification(name, object), HXPostASAP, c.mask, { HXDefaultRunLoopMode });
         EXPECT_TRUE(posted.empty());
         clock->advance(0);
         EXPECT_EQ(posted, c.expected);
@@ -85,9 +87,9 @@ TEST_F(NotificationQueueTest, WhenIdleWaitsForAQuietPass)
 {
     queue.enqueueNotification(HXNotification("Idle", &movieA), HXPostWhenIdle, HXNotificationNoCoalescing,
         { HXDefaultRunLoopMode });
-    queue.enqueueNotification(HXNotification("Soon", &movieA), HXPostASAP, HXNotificationNoCoalescing,
-        { HXDefaultRunLoopMode });
-    loop.perform([] {}, 0, { HXDefaultRunLoopMode });  // keeps the first pass busy
+    queue.enqueueNotification(
+        HXNotification("Soon", &movieA), HXPostASAP, HXNotificationNoCoalescing, { HXDefaultRunLoopMode });
+    loop.perform([] {}, 0, { HXDefaultRunLoopMode }); // keeps the first pass busy
     clock->advance(0);
     EXPECT_EQ(posted, (Names { "Soon@A" }));
     clock->advance(0.1);
@@ -98,20 +100,20 @@ TEST_F(NotificationQueueTest, IdleAndSoonCoalesceWithEachOther)
 {
     queue.enqueueNotification(HXNotification("N", &movieA), HXPostWhenIdle, HXNotificationCoalescingOnName,
         { HXDefaultRunLoopMode });
-    queue.enqueueNotification(HXNotification("N", &movieA), HXPostASAP, HXNotificationCoalescingOnName,
-        { HXDefaultRunLoopMode });
+    queue.enqueueNotification(
+        HXNotification("N", &movieA), HXPostASAP, HXNotificationCoalescingOnName, { HXDefaultRunLoopMode });
     clock->advance(1);
     EXPECT_EQ(posted, (Names { "N@A" }));
 }
 
 TEST_F(NotificationQueueTest, PostNowDropsTheQueuedOnesItCoalescesWith)
 {
-    queue.enqueueNotification(HXNotification("N", &movieA), HXPostASAP, HXNotificationNoCoalescing,
-        { HXDefaultRunLoopMode });
-    queue.enqueueNotification(HXNotification("M", &movieA), HXPostASAP, HXNotificationNoCoalescing,
-        { HXDefaultRunLoopMode });
-    queue.enqueueNotification(HXNotification("N", &movieB), HXPostNow, HXNotificationCoalescingOnName,
-        { HXDefaultRunLoopMode });
+    queue.enqueueNotification(
+        HXNotification("N", &movieA), HXPostASAP, HXNotificationNoCoalescing, { HXDefaultRunLoopMode });
+    queue.enqueueNotification(
+        HXNotification("M", &movieA), HXPostASAP, HXNotificationNoCoalescing, { HXDefaultRunLoopMode });
+    queue.enqueueNotification(
+        HXNotification("N", &movieB), HXPostNow, HXNotificationCoalescingOnName, { HXDefaultRunLoopMode });
     EXPECT_EQ(posted, (Names { "N@B" }));
     clock->advance(0);
     EXPECT_EQ(posted, (Names { "N@B", "M@A" }));
@@ -119,10 +121,10 @@ TEST_F(NotificationQueueTest, PostNowDropsTheQueuedOnesItCoalescesWith)
 
 TEST_F(NotificationQueueTest, ModesHoldNotificationsBack)
 {
-    queue.enqueueNotification(HXNotification("Default", &movieA), HXPostASAP, HXNotificationNoCoalescing,
-        { HXDefaultRunLoopMode });
-    queue.enqueueNotification(HXNotification("Common", &movieA), HXPostASAP, HXNotificationNoCoalescing,
-        { HXRunLoopCommonModes });
+    queue.enqueueNotification(
+        HXNotification("Default", &movieA), HXPostASAP, HXNotificationNoCoalescing, { HXDefaultRunLoopMode });
+    queue.enqueueNotification(
+        HXNotification("Common", &movieA), HXPostASAP, HXNotificationNoCoalescing, { HXRunLoopCommonModes });
     loop.runInMode(HXEventTrackingRunLoopMode, 0);
     EXPECT_EQ(posted, (Names { "Common@A" }));
     loop.runInMode(HXDefaultRunLoopMode, 0);
@@ -161,4 +163,4 @@ TEST_F(NotificationQueueTest, DequeueMatching)
     EXPECT_EQ(posted, (Names { "M@B" }));
 }
 
-}  // namespace
+} // namespace

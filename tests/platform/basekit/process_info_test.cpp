@@ -58,4 +58,4 @@ TEST(ProcessInfoTest, ProcessFacts)
     EXPECT_GT(info.systemUptime(), 0.0);
 }
 
-}  // namespace
+} // namespace

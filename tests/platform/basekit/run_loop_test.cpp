@@ -43,7 +43,7 @@ TEST_F(RunLoopTest, ZeroDelayPerformWaitsForAPass)
 {
     int runs = 0;
     loop.performAfterDelay(this, 0, [&] { ++runs; });
-    EXPECT_EQ(runs, 0);  // never inline
+    EXPECT_EQ(runs, 0); // never inline
     clock->advance(0);
     EXPECT_EQ(runs, 1);
 }
@@ -76,7 +76,7 @@ TEST_F(RunLoopTest, CancelByTargetAndByName)
     loop.cancelPerformRequests(this, "hide");
     clock->advance(0.1);
     loop.performAfterDelay(this, "hide", 0.2, [&] { ++a; });
-    loop.cancelPerformRequests(this);  // every request of this target, named or not
+    loop.cancelPerformRequests(this); // every request of this target, named or not
     clock->advance(1);
     EXPECT_EQ(a, 0);
     EXPECT_EQ(b, 0);
@@ -87,7 +87,7 @@ TEST_F(RunLoopTest, PerformCanCancelItsTargetsOtherRequestsWhileRunning)
 {
     int later = 0;
     loop.performAfterDelay(this, 0.1, [&] { loop.cancelPerformRequests(this); });
-    loop.performAfterDelay(this, 0.1, [&] { ++later; });  // due in the same pass
+    loop.performAfterDelay(this, 0.1, [&] { ++later; }); // due in the same pass
     clock->advance(1);
     EXPECT_EQ(later, 0);
 }
@@ -111,7 +111,8 @@ TEST_F(RunLoopTest, DelayedPerformModes)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.runMode);
         bool ran = false;
-        loop.performAfterDelay(this, 0.1, [&] { ran = true; }, c.modes);
+        loop.performAfterDelay(
+            this, 0.1, [&] { ran = true; }, c.modes);
         loop.runInMode(c.runMode, 0.5);
         EXPECT_EQ(ran, c.runs);
         loop.cancelPerformRequests(this);
@@ -194,13 +195,14 @@ TEST_F(RunLoopTest, CurrentModeFollowsNestedRuns)
     std::vector<std::string> modes;
     loop.performAfterDelay(this, 0.1, [&] {
         modes.push_back(loop.currentMode());
-        loop.performAfterDelay(this, 0.1, [&] { modes.push_back(loop.currentMode()); },
-            { HXModalPanelRunLoopMode });
+        loop.performAfterDelay(
+            this, 0.1, [&] { modes.push_back(loop.currentMode()); }, { HXModalPanelRunLoopMode });
         loop.runInMode(HXModalPanelRunLoopMode, 0.5);
         modes.push_back(loop.currentMode());
     });
     clock->advance(1);
-    EXPECT_EQ(modes, (std::vector<std::string> { HXDefaultRunLoopMode, HXModalPanelRunLoopMode, HXDefaultRunLoopMode }));
+    EXPECT_EQ(modes,
+        (std::vector<std::string> { HXDefaultRunLoopMode, HXModalPanelRunLoopMode, HXDefaultRunLoopMode }));
     EXPECT_EQ(loop.currentMode(), "");
 }
 
@@ -277,7 +279,12 @@ TEST_F(RunLoopTest, WritableInterestCanBeSwitched)
 TEST_F(RunLoopTest, EventHookIsCalledEachPassInItsModes)
 {
     int calls = 0;
-    auto hook = loop.addEventHook([&] { ++calls; return false; }, 0.01, { HXEventTrackingRunLoopMode });
+    auto hook = loop.addEventHook(
+        [&] {
+            ++calls;
+            return false;
+        },
+        0.01, { HXEventTrackingRunLoopMode });
     loop.runInMode(HXDefaultRunLoopMode, 0);
     EXPECT_EQ(calls, 0);
     loop.runInMode(HXEventTrackingRunLoopMode, 0);
@@ -291,11 +298,12 @@ TEST_F(RunLoopTest, EventHookIsCalledEachPassInItsModes)
 TEST_F(RunLoopTest, IdleObserversRunOnlyWhenNothingElseIsReady)
 {
     std::vector<std::string> events;
-    auto observer = loop.addObserver(HXRunLoopBeforeWaiting, [&](HXRunLoopActivity) { events.push_back("idle"); });
+    auto observer
+        = loop.addObserver(HXRunLoopBeforeWaiting, [&](HXRunLoopActivity) { events.push_back("idle"); });
     loop.perform([&] { events.push_back("perform"); });
-    clock->advance(0);  // busy pass: no idle
+    clock->advance(0); // busy pass: no idle
     EXPECT_EQ(events, (std::vector<std::string> { "perform" }));
-    clock->advance(1);  // nothing to do: the loop goes idle
+    clock->advance(1); // nothing to do: the loop goes idle
     EXPECT_GE(events.size(), 2u);
     EXPECT_EQ(events[1], "idle");
     loop.removeSource(observer);
@@ -303,13 +311,18 @@ TEST_F(RunLoopTest, IdleObserversRunOnlyWhenNothingElseIsReady)
 
 TEST_F(RunLoopTest, PerformOnMainThreadFromOtherThreads)
 {
-    loop.setClock(nullptr);  // real waiting: the work arrives from real threads
+    loop.setClock(nullptr); // real waiting: the work arrives from real threads
     std::vector<int> order;
     std::thread worker([&] {
         for (int i = 0; i < 3; ++i)
             HXRunLoop::performOnMainThread([&, i] { order.push_back(i); });
         // Blocks until the main thread ran it.
-        HXRunLoop::performOnMainThread([&] { EXPECT_TRUE(HXRunLoop::isMainThread()); order.push_back(99); }, true);
+        HXRunLoop::performOnMainThread(
+            [&] {
+                EXPECT_TRUE(HXRunLoop::isMainThread());
+                order.push_back(99);
+            },
+            true);
     });
     HXMonotonicClock real;
     double deadline = real.now() + 10;
@@ -343,4 +356,4 @@ TEST_F(RunLoopTest, WakeUpEndsARealWait)
     EXPECT_LT(real.now() - start, 10.0);
 }
 
-}  // namespace
+} // namespace

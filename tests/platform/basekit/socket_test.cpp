@@ -78,7 +78,7 @@ TEST_F(SocketTest, LoopbackTcpRoundTrip)
     ASSERT_TRUE(runUntil([&] { return got == "hello, worker"; }));
     EXPECT_EQ(client->remotePort(), server.listener->port());
     EXPECT_NE(client->localPort(), 0);
-    EXPECT_FALSE(client->peerCredentials());  // TCP tells no identity
+    EXPECT_FALSE(client->peerCredentials()); // TCP tells no identity
 }
 
 TEST_F(SocketTest, ListenerIsOnTheLoopbackAddressOnly)
@@ -135,7 +135,7 @@ TEST_F(SocketTest, LargeWritesToAPeerThatDoesNotReadNeverBlock)
     EXPECT_TRUE(client->write(payload));
     EXPECT_LT(real.now() - start, 2.0);
     HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.2);
-    EXPECT_GT(client->bufferedWriteSize(), 0u);  // the system's buffers are full; the rest waits with us
+    EXPECT_GT(client->bufferedWriteSize(), 0u); // the system's buffers are full; the rest waits with us
 
     bool written = false;
     client->onWritten = [&] { written = true; };
@@ -199,7 +199,7 @@ TEST_F(SocketTest, CallbackMayDropTheLastReferenceToItsConnection)
     ASSERT_TRUE(client);
     bool dropped = false;
     client->onData = [&](std::string_view) {
-        client.reset();  // the connection goes away inside its own callback
+        client.reset(); // the connection goes away inside its own callback
         dropped = true;
     };
     client->write("ping");
@@ -216,7 +216,7 @@ TEST_F(SocketTest, UnixSocketTellsThePeersIdentity)
     server.listener->setAllowedPeerUID(getuid());
     server.echo = true;
     server.attach();
-    struct stat st {};
+    struct stat st { };
     ASSERT_EQ(lstat(path.c_str(), &st), 0);
     EXPECT_TRUE(S_ISSOCK(st.st_mode));
     EXPECT_EQ(st.st_mode & 0777, 0600u);
@@ -235,7 +235,7 @@ TEST_F(SocketTest, UnixSocketTellsThePeersIdentity)
     EXPECT_EQ(client->peerCredentials()->uid, unsigned(getuid()));
 
     server.listener->close();
-    EXPECT_NE(access(path.c_str(), F_OK), 0);  // the socket file goes with the listener
+    EXPECT_NE(access(path.c_str(), F_OK), 0); // the socket file goes with the listener
 }
 
 TEST_F(SocketTest, UnixSocketRefusesAPeerOfAnotherUser)
@@ -244,7 +244,7 @@ TEST_F(SocketTest, UnixSocketRefusesAPeerOfAnotherUser)
     std::string path = (dir / "s").string();
     Server server { HXSocketListener::listenOnPath(path) };
     ASSERT_TRUE(server.listener);
-    server.listener->setAllowedPeerUID(getuid() + 1);  // anyone but us
+    server.listener->setAllowedPeerUID(getuid() + 1); // anyone but us
     server.attach();
     auto client = HXSocketConnection::connectToPath(path);
     ASSERT_TRUE(client);
@@ -301,11 +301,11 @@ TEST_F(SocketTest, ClosingAListenerLeavesAReplacedSocketFileAlone)
     auto first = HXSocketListener::listenOnPath(path);
     ASSERT_TRUE(first);
     ASSERT_EQ(unlink(path.c_str()), 0);
-    auto second = HXSocketListener::listenOnPath(path);  // another instance took the path over
+    auto second = HXSocketListener::listenOnPath(path); // another instance took the path over
     ASSERT_TRUE(second);
     first->close();
     EXPECT_EQ(access(path.c_str(), F_OK), 0);
     EXPECT_TRUE(HXSocketConnection::connectToPath(path));
 }
 
-}  // namespace
+} // namespace

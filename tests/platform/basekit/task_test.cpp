@@ -57,9 +57,9 @@ TEST_F(TaskTest, HowAChildEndedIsReported)
         // The parent's ignored SIGPIPE must not leak into the child.
         { "kill -PIPE $$", HXTaskTerminationReason::UncaughtSignal, SIGPIPE },
     };
-    struct sigaction ignore {};
+    struct sigaction ignore { };
     ignore.sa_handler = SIG_IGN;
-    struct sigaction previous {};
+    struct sigaction previous { };
     sigaction(SIGPIPE, &ignore, &previous);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.script);
@@ -79,8 +79,8 @@ TEST_F(TaskTest, TerminationArrivesThroughTheRunLoop)
 {
     auto task = shell("exit 7");
     std::vector<std::string> events;
-    HXNotificationCenter::defaultCenter().addObserver(this, HXTaskDidTerminateNotification, task.get(),
-        [&](const HXNotification& n) {
+    HXNotificationCenter::defaultCenter().addObserver(
+        this, HXTaskDidTerminateNotification, task.get(), [&](const HXNotification& n) {
             events.push_back("notification");
             EXPECT_EQ(n.objectAs<HXTask>(), task);
             EXPECT_EQ(n.objectAs<HXTask>()->terminationStatus(), 7);
@@ -105,8 +105,8 @@ TEST_F(TaskTest, TaskIsKeptAliveWhileItsChildRuns)
 {
     std::weak_ptr<HXTask> weak;
     int status = -1;
-    HXNotificationCenter::defaultCenter().addObserver(this, HXTaskDidTerminateNotification, nullptr,
-        [&](const HXNotification& n) {
+    HXNotificationCenter::defaultCenter().addObserver(
+        this, HXTaskDidTerminateNotification, nullptr, [&](const HXNotification& n) {
             if (auto task = n.objectAs<HXTask>(); task && task == weak.lock())
                 status = task->terminationStatus();
         });
@@ -144,8 +144,8 @@ TEST_F(TaskTest, ExecFailureIsALaunchErrorNotAnExit)
         { "empty path", "", "", ENOENT },
     };
     int notified = 0;
-    HXNotificationCenter::defaultCenter().addObserver(this, HXTaskDidTerminateNotification, nullptr,
-        [&](const HXNotification&) { ++notified; });
+    HXNotificationCenter::defaultCenter().addObserver(
+        this, HXTaskDidTerminateNotification, nullptr, [&](const HXNotification&) { ++notified; });
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         auto task = HXTask::task();
@@ -186,7 +186,7 @@ TEST_F(TaskTest, TerminateAndKillEndALongRunningChild)
         SCOPED_TRACE(c.signal);
         auto task = shell("exec sleep 60");
         ASSERT_TRUE(task->launch());
-        EXPECT_FALSE(task->waitUntilExit(0.2));  // still running: the time-out ends the wait
+        EXPECT_FALSE(task->waitUntilExit(0.2)); // still running: the time-out ends the wait
         EXPECT_TRUE(task->isRunning());
         ((*task).*c.stop)();
         ASSERT_TRUE(task->waitUntilExit(20));
@@ -207,7 +207,8 @@ TEST_F(TaskTest, ArgumentsEnvironmentAndWorkingFolderReachTheChild)
     ASSERT_TRUE(task->launch());
     ASSERT_TRUE(task->waitUntilExit(20));
     EXPECT_EQ(task->standardOutputData(),
-        "an argument with spaces|value=with=equals|" + std::filesystem::canonical(dir.path()).string() + "|unset");
+        "an argument with spaces|value=with=equals|" + std::filesystem::canonical(dir.path()).string()
+            + "|unset");
 }
 
 TEST_F(TaskTest, OutputAndErrorPipesAreDrainedWhileTheChildRuns)
@@ -243,7 +244,7 @@ TEST_F(TaskTest, OutputStillHeldOpenByAGrandchildDoesNotDelayTheEnd)
 TEST_F(TaskTest, OnlyHandedOverDescriptorsReachTheChild)
 {
     int secret[2];
-    ASSERT_EQ(pipe(secret), 0);  // not close-on-exec: the child must still not see it unless handed over
+    ASSERT_EQ(pipe(secret), 0); // not close-on-exec: the child must still not see it unless handed over
     int handed[2];
     ASSERT_EQ(pipe2(handed, O_CLOEXEC), 0);
     ASSERT_EQ(write(handed[1], "password", 8), 8);
@@ -287,4 +288,4 @@ TEST_F(TaskTest, WaitBeforeLaunchReturnsAtOnce)
     EXPECT_FALSE(task->isRunning());
 }
 
-}  // namespace
+} // namespace

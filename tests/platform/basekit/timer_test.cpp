@@ -81,7 +81,7 @@ TEST_F(TimerTest, CallbackCapturesStayAliveUntilTheCallbackReturns)
     int seen = 0;
     HXTimer::scheduledTimer(0.1, true, [state, &seen](HXTimer& t) {
         t.invalidate();
-        state->push_back(1);  // would touch freed memory if invalidate() destroyed the running callback
+        state->push_back(1); // would touch freed memory if invalidate() destroyed the running callback
         seen = int(state->size());
     });
     state.reset();
@@ -106,8 +106,8 @@ TEST_F(TimerTest, TimersDueTogetherFireInDateThenSchedulingOrder)
     keep(HXTimer::scheduledTimer(0.2, false, [&](HXTimer&) { order += "b"; }));
     keep(HXTimer::scheduledTimer(0.1, false, [&](HXTimer&) { order += "a"; }));
     keep(HXTimer::scheduledTimer(0.2, false, [&](HXTimer&) { order += "c"; }));
-    loop.runInMode(HXDefaultRunLoopMode, 0);  // nothing due yet
-    clock->setNow(clock->now() + 1);          // jump past all of them at once
+    loop.runInMode(HXDefaultRunLoopMode, 0); // nothing due yet
+    clock->setNow(clock->now() + 1); // jump past all of them at once
     clock->advance(0);
     EXPECT_EQ(order, "abc");
 }
@@ -116,7 +116,7 @@ TEST_F(TimerTest, MissedFiringsAreSkippedNotCaughtUp)
 {
     int fired = 0;
     auto t = keep(HXTimer::scheduledTimer(1.0, true, [&](HXTimer&) { ++fired; }));
-    clock->setNow(clock->now() + 10.5);  // the loop did not run for ten intervals
+    clock->setNow(clock->now() + 10.5); // the loop did not run for ten intervals
     clock->advance(0);
     EXPECT_EQ(fired, 1);
     EXPECT_NEAR(t->fireDate() - start, 11.0, 1e-9);
@@ -127,7 +127,7 @@ TEST_F(TimerTest, SetFireDateMovesACountdown)
     int fired = 0;
     auto t = keep(HXTimer::scheduledTimer(1.0, false, [&](HXTimer&) { ++fired; }));
     clock->advance(0.8);
-    t->setFireDate(clock->now() + 1.0);  // restart the count-down
+    t->setFireDate(clock->now() + 1.0); // restart the count-down
     clock->advance(0.8);
     EXPECT_EQ(fired, 0);
     clock->advance(0.3);
@@ -159,7 +159,7 @@ TEST_F(TimerTest, ManualFireKeepsTheSchedule)
     EXPECT_EQ(fired, 11);
     EXPECT_FALSE(once->isValid());
     clock->advance(1.5);
-    EXPECT_EQ(fired, 12);  // only the repeating one fires on schedule
+    EXPECT_EQ(fired, 12); // only the repeating one fires on schedule
 }
 
 TEST_F(TimerTest, ModesDecideWhereATimerFires)
@@ -195,7 +195,7 @@ TEST_F(TimerTest, DefaultTimerWaitsOutATrackingLoopThenFiresOnce)
     int fired = 0;
     keep(HXTimer::scheduledTimer(0.5, true, [&](HXTimer&) { ++fired; }));
     loop.performAfterDelay(this, 0.1, [&] { loop.runInMode(HXEventTrackingRunLoopMode, 3.0); });
-    clock->advance(3.2);  // back in the default mode at 3.1: one late firing, not six
+    clock->advance(3.2); // back in the default mode at 3.1: one late firing, not six
     EXPECT_EQ(fired, 1);
 }
 
@@ -228,4 +228,4 @@ TEST_F(TimerTest, NextFireDateOfAMode)
     EXPECT_TRUE(std::isinf(loop.nextFireDate(HXModalPanelRunLoopMode)));
 }
 
-}  // namespace
+} // namespace

@@ -13,9 +13,10 @@ TEST(WorkspaceTest, SessionNotificationsTravelOnTheWorkspaceCentreOnly)
     std::vector<std::string> onWorkspace;
     int onDefault = 0;
     int observer = 0;
-    HXWorkspace::notificationCenter().addObserver(&observer, "", &workspace,
-        [&](const HXNotification& n) { onWorkspace.push_back(n.name()); });
-    HXNotificationCenter::defaultCenter().addObserver(&observer, "", nullptr, [&](const HXNotification&) { ++onDefault; });
+    HXWorkspace::notificationCenter().addObserver(
+        &observer, "", &workspace, [&](const HXNotification& n) { onWorkspace.push_back(n.name()); });
+    HXNotificationCenter::defaultCenter().addObserver(
+        &observer, "", nullptr, [&](const HXNotification&) { ++onDefault; });
 
     for (const char* name : { HXWorkspaceWillSleepNotification, HXWorkspaceDidWakeNotification,
              HXWorkspaceSessionDidResignActiveNotification, HXWorkspaceSessionDidBecomeActiveNotification })
@@ -25,10 +26,11 @@ TEST(WorkspaceTest, SessionNotificationsTravelOnTheWorkspaceCentreOnly)
     HXNotificationCenter::defaultCenter().removeObserver(&observer);
     EXPECT_EQ(onWorkspace,
         (std::vector<std::string> { "HXWorkspaceWillSleepNotification", "HXWorkspaceDidWakeNotification",
-            "HXWorkspaceSessionDidResignActiveNotification", "HXWorkspaceSessionDidBecomeActiveNotification" }));
+            "HXWorkspaceSessionDidResignActiveNotification",
+            "HXWorkspaceSessionDidBecomeActiveNotification" }));
     EXPECT_EQ(onDefault, 0);
     EXPECT_NE(&HXWorkspace::notificationCenter(), &HXNotificationCenter::defaultCenter());
     EXPECT_EQ(&workspace.notificationCenter(), &HXWorkspace::notificationCenter());
 }
 
-}  // namespace
+} // namespace
