@@ -1,0 +1,82 @@
+#pragma once
+// The player's operations on every movie: texts for the info rows, edit states with undo, clearing the
+// stored metadata, and a process-wide mark that makes a movie appear to be playing.
+#include "platform/basekit/property_list.h"
+#include "platform/mvkit/movie.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+// A snapshot of a movie's edits to return to, with undo.
+class MVPMovieEditState {
+public:
+    explicit MVPMovieEditState(MVMovieEditState state)
+        : _state(std::move(state))
+    {
+    }
+    const MVMovieEditState& state() const { return _state; }
+
+private:
+    MVMovieEditState _state;
+};
+
+namespace MVPMovieAdditions {
+
+// The lowest 16-bit layer: the movie sits behind every track.
+inline constexpr int16_t kMovieLayer = -32768;
+
+// A byte count in powers of 1024 from the "MovieInfo" templates: "bytes" below 1024 (no decimals), else
+// "kiloBytes" ... "exaBytes" with two decimals.
+std::string dataSizeStringForSize(double bytes);
+// A data rate in bytes per second as bits per second: the unit is chosen on the byte count ("bitsPerSec"
+// below 1000, "kbitsPerSec" below a million, "mbitsPerSec" below a billion, else "gbitsPerSec") and the
+// value printed is rate × 8 / unit.
+std::string dataRateStringForRate(int64_t bytesPerSecond);
+
+std::string dataSizeString(const MVMovie& movie);
+// While the movie is not playing, the "playingFPS" text; while it plays, its streaming bit rate in
+// kilobits ("kbitsPerSec").
+std::string bitRateString(const MVMovie& movie);
+// The duration and the current time as MVPTimeInfoString writes them without a frame rate.
+std::string durationStringForInfoPanel(const MVMovie& movie);
+std::string currentTimeStringForInfoPanel(const MVMovie& movie);
+std::string chapterFormatString();
+// "W x H pixels" of the natural size; none for a zero size.
+std::optional<std::string> normalSizeString(const MVMovie& movie);
+// Tracks whose media the info window describes: streaming, video and sound.
+bool isTrackOfInterest(const MVMovie& movie, const MVTrack& track);
+// The sum of the tracks' sample counts.
+int64_t sampleCount(const MVMovie& movie);
+
+// Empties the movie's user data and removes its reverse-DNS, user-data and key-value metadata items
+// (used when a movie is built from extracted tracks).
+void clearMetaData(MVMovie& movie);
+
+MVPMovieEditState editState(const MVMovie& movie);
+// Applies `state`, registering with the movie's undo manager an undo that returns to the current state,
+// and marks the movie changed.
+void useEditState(const std::shared_ptr<MVMovie>& movie, const MVPMovieEditState& state);
+
+void movieChanged(MVMovie& movie);
+inline int16_t layer(const MVMovie&)
+{
+    return kMovieLayer;
+}
+
+// The process-wide set of movies that appear to be playing. It does not keep a movie alive: a movie
+// that is freed simply drops out of it.
+void setForcedToAppearToBePlaying(const std::shared_ptr<MVMovie>& movie, bool forced);
+bool isForcedToAppearToBePlaying(const std::shared_ptr<MVMovie>& movie);
+
+// Key-value reads of a key the movie does not have answer nothing; writes are ignored.
+inline HXPropertyList valueForUndefinedKey(const MVMovie&, const std::string&)
+{
+    return {};
+}
+inline void setValueForUndefinedKey(MVMovie&, const HXPropertyList&, const std::string&)
+{
+}
+
+} // namespace MVPMovieAdditions
