@@ -55,3 +55,12 @@ HXError MVPMovieErrorWithCode(int64_t code, const std::optional<MVPMovieErrorSub
         userInfo[MVPMovieErrorKey] = HXPropertyList(movie->displayName);
     return HXError(MVPMovieErrorDomain, code, std::move(userInfo));
 }
+
+HXError MVPMovieErrorWithCode(
+    int64_t code, const std::shared_ptr<MVMovie>& movie, const std::optional<HXError>& underlyingError)
+{
+    std::optional<MVPMovieErrorSubject> subject;
+    if (movie)
+        subject = MVPMovieErrorSubject { movie->displayName() };
+    return MVPMovieErrorWithCode(code, subject, underlyingError);
+}

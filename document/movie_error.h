@@ -1,6 +1,7 @@
 #pragma once
 // The player's own errors about a movie, and the alert that shows any error.
 #include "platform/basekit/error.h"
+#include "platform/mvkit/movie.h"
 
 #include <cstdint>
 #include <optional>
@@ -45,3 +46,6 @@ std::string MVPMovieErrorMessageKey(int64_t code);
 // is, whatever the code.
 HXError MVPMovieErrorWithCode(int64_t code, const std::optional<MVPMovieErrorSubject>& movie,
     const std::optional<HXError>& underlyingError);
+// The same for a movie object (none: nullptr), named by its display name.
+HXError MVPMovieErrorWithCode(
+    int64_t code, const std::shared_ptr<MVMovie>& movie, const std::optional<HXError>& underlyingError);

@@ -75,4 +75,17 @@ TEST(MovieError, AnErrorOfThePlayersDomainPassesThroughWithItsOwnCode)
     EXPECT_EQ(outer.code(), 3);
 }
 
+TEST(MovieError, NamesAMovieObjectByItsDisplayName)
+{
+    auto movie = MVMovie::movie();
+    movie->setDisplayName("Holiday");
+    HXError named = MVPMovieErrorWithCode(4, movie, std::nullopt);
+    EXPECT_EQ(stringAt(named, MVPLocalizedDescriptionKey), "Could not paste into Holiday.");
+    EXPECT_EQ(stringAt(named, MVPMovieErrorKey), "Holiday");
+
+    HXError none = MVPMovieErrorWithCode(4, std::shared_ptr<MVMovie>(), std::nullopt);
+    EXPECT_EQ(stringAt(none, MVPLocalizedDescriptionKey), "Could not paste.");
+    EXPECT_EQ(stringAt(none, MVPMovieErrorKey), "<absent>");
+}
+
 } // namespace
