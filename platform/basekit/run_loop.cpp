@@ -467,27 +467,29 @@ HXRunLoopRunResult HXRunLoop::runInMode(
     HXTimeInterval limit = seconds >= kForever ? kForever : now() + std::max(0.0, seconds);
     _state->modeStack.push_back(mode);
     _state->stopRequested.push_back(false);
+    // Popped even when a callback throws, so that the loop's idea of its current mode stays right.
+    struct RunGuard {
+        HXRunLoop::State& state;
+        const std::string& mode;
+        ~RunGuard()
+        {
+            notifyObservers(state, HXRunLoopExit, mode);
+            state.stopRequested.pop_back();
+            state.modeStack.pop_back();
+        }
+    } guard { *_state, mode };
     notifyObservers(*_state, HXRunLoopEntry, mode);
-    HXRunLoopRunResult result = HXRunLoopRunResult::TimedOut;
     for (;;) {
         bool handled = runPass(mode, limit);
         bool waited = _state->lastPassWaited;
-        if (_state->stopRequested.back()) {
-            result = HXRunLoopRunResult::Stopped;
-            break;
-        }
-        if (returnAfterSourceHandled && handled) {
-            result = HXRunLoopRunResult::HandledSource;
-            break;
-        }
+        if (_state->stopRequested.back())
+            return HXRunLoopRunResult::Stopped;
+        if (returnAfterSourceHandled && handled)
+            return HXRunLoopRunResult::HandledSource;
         // After a pass that slept, one more pass serves what fell due at the very end.
         if (now() >= limit && !waited)
-            break;
+            return HXRunLoopRunResult::TimedOut;
     }
-    notifyObservers(*_state, HXRunLoopExit, mode);
-    _state->stopRequested.pop_back();
-    _state->modeStack.pop_back();
-    return result;
 }
 
 bool HXRunLoop::runMode(const std::string& mode, HXTimeInterval limitDate)
@@ -528,13 +530,20 @@ bool HXRunLoop::runPass(const std::string& mode, HXTimeInterval limitDate)
         queue.erase(split, queue.end());
     }
     for (auto& w : work) {
-        w.fn();
-        if (w.waiter) {
-            std::lock_guard guard(w.waiter->lock);
-            w.waiter->done = true;
-            w.waiter->condition.notify_all();
-        }
+        // The waiting thread is released even when the work throws.
+        struct Release {
+            std::shared_ptr<CrossThreadWork::Waiter> waiter;
+            ~Release()
+            {
+                if (!waiter)
+                    return;
+                std::lock_guard guard(waiter->lock);
+                waiter->done = true;
+                waiter->condition.notify_all();
+            }
+        } release { w.waiter };
         handled = true;
+        w.fn();
     }
 
     // 2. Due timers, earliest first (equal dates in the order they were added).

@@ -3,6 +3,8 @@
 // other threads, due timers, queued performs, the event hooks of a window backend, and the file descriptors
 // that became ready (poll). Everything it calls runs on the main thread.
 //
+// The loop belongs to the main thread: only performOnMainThread and wakeUp may be called from other threads.
+//
 // Times are seconds on the run loop's clock (monotonic; see HXClock). Tests replace the clock with an
 // HXManualClock: waiting then moves the manual clock forward instead of sleeping.
 #include <cstdint>

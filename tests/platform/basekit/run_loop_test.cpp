@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -357,3 +358,19 @@ TEST_F(RunLoopTest, WakeUpEndsARealWait)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(RunLoopTest, ThrowingCallbackLeavesTheLoopUsable)
+{
+    loop.perform([] { throw std::runtime_error("programming error"); });
+    EXPECT_THROW(loop.runInMode(HXEventTrackingRunLoopMode, 1), std::runtime_error);
+    EXPECT_EQ(loop.runDepth(), 0);
+    EXPECT_EQ(loop.currentMode(), "");
+    bool ran = false;
+    loop.perform([&] { ran = true; });
+    clock->advance(0);
+    EXPECT_TRUE(ran);
+}
+
+}  // namespace
