@@ -74,7 +74,7 @@ public:
     unsigned char* bitmapData();
     void markDirty();
 
-    // Encoded forms. PNG keeps every pixel exactly (straight RGBA, 8 bits a sample).
+    // Encoded forms. PNG (straight RGBA, 8 bits a sample) reads back to the very pixels written.
     std::optional<HXData> representationUsingType(HXBitmapImageFileType type) const;
     // Writes PNG to `path` through a temporary file in the same folder, renamed over the target only when
     // complete; on failure nothing is left behind and `error` tells why.

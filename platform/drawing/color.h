@@ -30,10 +30,10 @@ public:
     // Named colours.
     static HXColor blackColor();
     static HXColor whiteColor();
-    static HXColor clearColor();  // black with alpha 0
-    static HXColor grayColor();  // white 0.5
-    static HXColor lightGrayColor();  // white 2/3
-    static HXColor darkGrayColor();  // white 1/3
+    static HXColor clearColor(); // black with alpha 0
+    static HXColor grayColor(); // white 0.5
+    static HXColor lightGrayColor(); // white 2/3
+    static HXColor darkGrayColor(); // white 1/3
     static HXColor redColor();
     static HXColor greenColor();
     static HXColor blueColor();
@@ -96,6 +96,6 @@ private:
     HXColor(Space space, double c0, double c1, double c2, double alpha);
 
     Space _space = Space::CalibratedWhite;
-    double _c[3] = { 0, 0, 0 };  // red, green, blue; or white in _c[0]
+    double _c[3] = { 0, 0, 0 }; // red, green, blue; or white in _c[0]
     double _alpha = 1;
 };

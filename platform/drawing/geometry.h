@@ -47,23 +47,56 @@ inline constexpr HXPoint HXZeroPoint {};
 inline constexpr HXSize HXZeroSize {};
 inline constexpr HXRect HXZeroRect {};
 
-constexpr HXPoint HXMakePoint(double x, double y) { return { x, y }; }
-constexpr HXSize HXMakeSize(double w, double h) { return { w, h }; }
-constexpr HXRect HXMakeRect(double x, double y, double w, double h) { return { { x, y }, { w, h } }; }
+constexpr HXPoint HXMakePoint(double x, double y)
+{
+    return { x, y };
+}
+constexpr HXSize HXMakeSize(double w, double h)
+{
+    return { w, h };
+}
+constexpr HXRect HXMakeRect(double x, double y, double w, double h)
+{
+    return { { x, y }, { w, h } };
+}
 constexpr HXEdgeInsets HXEdgeInsetsMake(double top, double left, double bottom, double right)
 {
     return { top, left, bottom, right };
 }
 
 // Edges and centre. A rectangle with a negative width or height is taken as it stands (max X < min X).
-constexpr double HXMinX(const HXRect& r) { return r.origin.x; }
-constexpr double HXMinY(const HXRect& r) { return r.origin.y; }
-constexpr double HXMaxX(const HXRect& r) { return r.origin.x + r.size.width; }
-constexpr double HXMaxY(const HXRect& r) { return r.origin.y + r.size.height; }
-constexpr double HXMidX(const HXRect& r) { return r.origin.x + r.size.width / 2; }
-constexpr double HXMidY(const HXRect& r) { return r.origin.y + r.size.height / 2; }
-constexpr double HXWidth(const HXRect& r) { return r.size.width; }
-constexpr double HXHeight(const HXRect& r) { return r.size.height; }
+constexpr double HXMinX(const HXRect& r)
+{
+    return r.origin.x;
+}
+constexpr double HXMinY(const HXRect& r)
+{
+    return r.origin.y;
+}
+constexpr double HXMaxX(const HXRect& r)
+{
+    return r.origin.x + r.size.width;
+}
+constexpr double HXMaxY(const HXRect& r)
+{
+    return r.origin.y + r.size.height;
+}
+constexpr double HXMidX(const HXRect& r)
+{
+    return r.origin.x + r.size.width / 2;
+}
+constexpr double HXMidY(const HXRect& r)
+{
+    return r.origin.y + r.size.height / 2;
+}
+constexpr double HXWidth(const HXRect& r)
+{
+    return r.size.width;
+}
+constexpr double HXHeight(const HXRect& r)
+{
+    return r.size.height;
+}
 
 // Empty: no area (width or height zero or negative, or not a number).
 bool HXIsEmptyRect(const HXRect& r);
@@ -116,7 +149,7 @@ struct HXAffineTransformStruct {
 // `t.translateXBy(10, 0); t.scaleBy(2);` the point (1, 0) maps to (12, 0).
 class HXAffineTransform {
 public:
-    HXAffineTransform() = default;  // identity
+    HXAffineTransform() = default; // identity
     explicit HXAffineTransform(const HXAffineTransformStruct& m)
         : _m(m)
     {

@@ -29,8 +29,8 @@ enum HXCompositingOperation : int {
     HXCompositeDestinationOut = 8,
     HXCompositeDestinationAtop = 9,
     HXCompositeXOR = 10,
-    HXCompositePlusLighter = 11,  // S + D, clamped
-    HXCompositePlusDarker = 12,  // S + D − 1, clamped at 0 (on the colour; alpha as source-over)
+    HXCompositePlusLighter = 11, // S + D, clamped
+    HXCompositePlusDarker = 12, // S + D − 1, clamped at 0 (on the colour; alpha as source-over)
 };
 
 enum HXImageInterpolation : int {
@@ -50,8 +50,8 @@ public:
     // A context over an existing cairo surface (referenced, not copied; kept alive by the context). The
     // size in points is that of the surface (image surfaces: their pixel size) divided by the scale; for
     // surfaces without a size pass it in `pointSize`. Null for a surface in an error state.
-    static std::shared_ptr<HXGraphicsContext> graphicsContextWithSurface(
-        cairo_surface_t* surface, double scale = 1, bool flipped = false, std::optional<HXSize> pointSize = {});
+    static std::shared_ptr<HXGraphicsContext> graphicsContextWithSurface(cairo_surface_t* surface,
+        double scale = 1, bool flipped = false, std::optional<HXSize> pointSize = {});
 
     ~HXGraphicsContext();
     HXGraphicsContext(const HXGraphicsContext&) = delete;
@@ -69,11 +69,11 @@ public:
     void saveState();
     void restoreState();
 
-    cairo_t* cairo() const { return _cr; }  // the graphics port
+    cairo_t* cairo() const { return _cr; } // the graphics port
     cairo_surface_t* surface() const { return _surface; }
     bool isFlipped() const { return _flipped; }
     double scale() const { return _scale; }
-    HXSize size() const { return _size; }  // in points
+    HXSize size() const { return _size; } // in points
     HXRect bounds() const { return { {}, _size }; }
 
     HXCompositingOperation compositingOperation() const;
@@ -154,7 +154,7 @@ private:
 void HXRectFill(const HXRect& rect);
 void HXRectFillUsingOperation(const HXRect& rect, HXCompositingOperation op);
 void HXRectFillList(const std::vector<HXRect>& rects);
-void HXFrameRect(const HXRect& rect);  // 1 point wide, inside the rectangle
+void HXFrameRect(const HXRect& rect); // 1 point wide, inside the rectangle
 void HXFrameRectWithWidth(const HXRect& rect, double width);
 void HXFrameRectWithWidthUsingOperation(const HXRect& rect, double width, HXCompositingOperation op);
 void HXRectClip(const HXRect& rect);

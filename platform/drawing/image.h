@@ -57,7 +57,7 @@ public:
     // The pixels (created on demand for an image made with a size). Null for an invalid image.
     std::shared_ptr<HXBitmapImageRep> bitmapImageRep() const;
     void setBitmapImageRep(std::shared_ptr<HXBitmapImageRep> rep);
-    cairo_surface_t* cairoSurface() const;  // null for an invalid image
+    cairo_surface_t* cairoSurface() const; // null for an invalid image
 
     // Makes a context drawing into the image current (unflipped, unless the image is flipped); unlockFocus
     // restores the previous one. Nested pairs are fine. An image of zero size gives a context that draws
@@ -70,10 +70,15 @@ public:
     // Draws the part `fromRect` of the image (in image points; HXZeroRect means all of it) scaled into
     // `dstRect` of the current context, with the operation and opacity `fraction` (0 ... 1). A source rect
     // reaching outside the image is cut to it, and the destination in proportion.
-    void drawInRect(const HXRect& dstRect, const HXRect& fromRect, HXCompositingOperation op, double fraction) const;
-    void drawInRect(const HXRect& dstRect) const { drawInRect(dstRect, HXZeroRect, HXCompositeSourceOver, 1); }
+    void drawInRect(
+        const HXRect& dstRect, const HXRect& fromRect, HXCompositingOperation op, double fraction) const;
+    void drawInRect(const HXRect& dstRect) const
+    {
+        drawInRect(dstRect, HXZeroRect, HXCompositeSourceOver, 1);
+    }
     // The same at natural size with the image's origin at `point`.
-    void drawAtPoint(const HXPoint& point, const HXRect& fromRect, HXCompositingOperation op, double fraction) const;
+    void drawAtPoint(
+        const HXPoint& point, const HXRect& fromRect, HXCompositingOperation op, double fraction) const;
     // Copies the image (or its part `fromRect`) with its bottom-left corner at `point`, upright and at
     // natural size whatever the context's scale, rotation or flipping: only the position is transformed.
     void compositeToPoint(const HXPoint& point, HXCompositingOperation op, double fraction = 1) const;
@@ -90,10 +95,10 @@ private:
     void load() const;
 
     std::string _name;
-    std::string _path;  // referenced file, read on first use
+    std::string _path; // referenced file, read on first use
     mutable bool _loaded = true;
     mutable std::shared_ptr<HXBitmapImageRep> _rep;
-    std::optional<HXSize> _size;  // set explicitly
+    std::optional<HXSize> _size; // set explicitly
     bool _flipped = false;
     struct Focus {
         std::shared_ptr<HXGraphicsContext> previous;
