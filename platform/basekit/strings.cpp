@@ -587,7 +587,8 @@ void describe(const HXPropertyList& value, std::string& out, int indent, bool ne
     case Type::Data: {
         static const char hex[] = "0123456789abcdef";
         out += '<';
-        auto bytes = value.dataValue().view();
+        const HXData data = value.dataValue();
+        auto bytes = data.view();
         for (size_t i = 0; i < bytes.size(); ++i) {
             if (i && i % 4 == 0)
                 out += ' ';
