@@ -154,6 +154,20 @@ HXOperatingSystemVersion HXProcessInfo::operatingSystemVersion() const
     return v;
 }
 
+HXPropertyList::Dictionary HXProcessInfo::operatingSystemVersionDictionary() const
+{
+    utsname u {};
+    uname(&u);
+    std::string release = readWholeFile("/etc/os-release");
+    std::string name = osReleaseValue(release, "NAME");
+    std::string version = osReleaseValue(release, "VERSION_ID");
+    return {
+        { "ProductName", HXPropertyList(name.empty() ? std::string("Linux") : name) },
+        { "ProductVersion", HXPropertyList(version.empty() ? std::string(u.release) : version) },
+        { "ProductBuildVersion", HXPropertyList(std::string(u.release)) },
+    };
+}
+
 double HXProcessInfo::systemUptime() const
 {
     // CLOCK_BOOTTIME keeps counting while the machine sleeps, as the uptime should.

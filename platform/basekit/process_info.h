@@ -1,5 +1,7 @@
 #pragma once
 // HXProcessInfo: facts about this process and the machine it runs on.
+#include "platform/basekit/property_list.h"
+
 #include <cstdint>
 #include <map>
 #include <string>
@@ -30,6 +32,10 @@ public:
     // "Version <release> (<system> <machine>)" with the distribution's name when /etc/os-release tells it.
     std::string operatingSystemVersionString() const;
     HXOperatingSystemVersion operatingSystemVersion() const; // the kernel's release numbers
+    // The system's version record: "ProductName" and "ProductVersion" from /etc/os-release (NAME and
+    // VERSION_ID; "Linux" and the kernel release when it says nothing), "ProductBuildVersion" the kernel
+    // release.
+    HXPropertyList::Dictionary operatingSystemVersionDictionary() const;
     double systemUptime() const; // seconds since boot
 
     // Sudden termination: while the counter is above zero the program must be asked before it quits. Every

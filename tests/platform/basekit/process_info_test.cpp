@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include <sys/utsname.h>
 #include <unistd.h>
 
 namespace {
@@ -56,6 +57,20 @@ TEST(ProcessInfoTest, ProcessFacts)
     EXPECT_EQ(info.operatingSystemVersionString().rfind("Version ", 0), 0u);
     EXPECT_GE(info.operatingSystemVersion().majorVersion, 3);
     EXPECT_GT(info.systemUptime(), 0.0);
+}
+
+TEST(ProcessInfoTest, OperatingSystemVersionRecord)
+{
+    auto record = HXProcessInfo::processInfo().operatingSystemVersionDictionary();
+    for (const char* key : { "ProductName", "ProductVersion", "ProductBuildVersion" }) {
+        SCOPED_TRACE(key);
+        ASSERT_TRUE(record.count(key));
+        EXPECT_TRUE(record[key].isString());
+        EXPECT_FALSE(record[key].stringValue().empty());
+    }
+    utsname u {};
+    uname(&u);
+    EXPECT_EQ(record["ProductBuildVersion"].stringValue(), u.release);
 }
 
 } // namespace
