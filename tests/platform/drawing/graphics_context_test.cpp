@@ -81,6 +81,27 @@ TEST(GraphicsContext, CompositingOperationsStayInsideTheShape)
     }
 }
 
+// Plus-darker is composed by hand through intermediate surfaces; their placement must follow the
+// backing scale, the user transform and the clip.
+TEST(GraphicsContext, PlusDarkerPathInAScaledShiftedContext)
+{
+    auto ctx = HXGraphicsContext::graphicsContextWithImageSize(40, 40, 2, false);
+    HXGraphicsContextScope scope(ctx);
+    HXColor::blueColor().set();
+    HXRectFill(HXMakeRect(0, 0, 20, 20));
+    HXAffineTransform shift;
+    shift.translateXBy(5, 5);
+    shift.concat();
+    HXRectClip(HXMakeRect(0, 0, 10, 5)); // the lower half of the oval only
+    ctx->setCompositingOperation(HXCompositePlusDarker);
+    HXColor::colorWithCalibratedRed(1, 1, 0.5).set();
+    HXBezierPath::bezierPathWithOvalInRect(HXMakeRect(0, 0, 10, 10)).fill();
+    // Oval points (5, 2) and (5, 7): device (20, 26) inside the clip, device (20, 16) above it.
+    EXPECT_TRUE(near(pixelAt(*ctx, 20, 26), { 0, 0, 128, 255 })) << pixelAt(*ctx, 20, 26);
+    EXPECT_EQ(pixelAt(*ctx, 20, 16), blue);
+    EXPECT_EQ(pixelAt(*ctx, 11, 29), blue); // point (0.5, 0.5): inside the clip, outside the oval
+}
+
 TEST(GraphicsContext, SourceAtopPaintsOnlyWhereSomethingIs)
 {
     CurrentContext px(10, 10);

@@ -41,22 +41,29 @@ TEST(Text, InkStaysInsideTheMeasuredBox)
     HXSize size = HXStringDrawing::sizeWithAttributes(sample, attrs);
     ASSERT_GT(size.width, 50);
     ASSERT_GT(size.height, 10);
-    const int W = 300, H = 60;
+    const int W = 300, H = 60; // points
     const HXPoint at { 20, 15 };
-    for (bool flipped : { false, true }) {
-        CurrentContext px(W, H, flipped);
+    const struct {
+        bool flipped;
+        int scale;
+    } cases[] = { { false, 1 }, { true, 1 }, { false, 2 }, { true, 2 } };
+    for (const auto& c : cases) {
+        auto context
+            = HXGraphicsContext::graphicsContextWithImageSize(W * c.scale, H * c.scale, c.scale, c.flipped);
+        HXGraphicsContextScope scope(context);
         HXStringDrawing::drawAtPoint(sample, at, attrs);
-        InkBox ink = inkBox(*px.context, W, H);
-        ASSERT_FALSE(ink.empty()) << "flipped " << flipped;
+        InkBox ink = inkBox(*context, W * c.scale, H * c.scale);
+        ASSERT_FALSE(ink.empty()) << "flipped " << c.flipped << " scale " << c.scale;
         // The measured box in device rows: flipped, the point is its top-left; unflipped, its bottom-left.
-        double top = flipped ? at.y : H - at.y - size.height;
-        EXPECT_GE(ink.minX, int(at.x) - 1) << "flipped " << flipped;
-        EXPECT_LE(ink.maxX, int(at.x + size.width) + 1) << "flipped " << flipped;
-        EXPECT_GE(ink.minY, int(top) - 1) << "flipped " << flipped;
-        EXPECT_LE(ink.maxY, int(top + size.height) + 1) << "flipped " << flipped;
+        double top = (c.flipped ? at.y : H - at.y - size.height) * c.scale;
+        double left = at.x * c.scale, w = size.width * c.scale, h = size.height * c.scale;
+        EXPECT_GE(ink.minX, int(left) - 1) << "flipped " << c.flipped << " scale " << c.scale;
+        EXPECT_LE(ink.maxX, int(left + w) + 1) << "flipped " << c.flipped << " scale " << c.scale;
+        EXPECT_GE(ink.minY, int(top) - 1) << "flipped " << c.flipped << " scale " << c.scale;
+        EXPECT_LE(ink.maxY, int(top + h) + 1) << "flipped " << c.flipped << " scale " << c.scale;
         // ... and fills most of it, so the box is not merely huge.
-        EXPECT_GT(ink.maxX - ink.minX, size.width * 0.8) << "flipped " << flipped;
-        EXPECT_GT(ink.maxY - ink.minY, size.height * 0.5) << "flipped " << flipped;
+        EXPECT_GT(ink.maxX - ink.minX, w * 0.8) << "flipped " << c.flipped << " scale " << c.scale;
+        EXPECT_GT(ink.maxY - ink.minY, h * 0.5) << "flipped " << c.flipped << " scale " << c.scale;
     }
 }
 
