@@ -1,0 +1,213 @@
+// Saving movies, checked by ffprobe and ffmpeg: self-contained and reference movies decode to the
+// source's frames, a cancelled save leaves the target alone, and an interrupted in-place update leaves
+// a file that opens with one of the two headers.
+#include "movie_peer_fixtures.h"
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/movie_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace movara::test;
+using namespace movara::test::movie;
+
+namespace {
+
+class SavePeerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+            GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+        source = dir / "source.mov";
+        ASSERT_TRUE(makeMovie(source, 4));
+        sourceHashes = frameHashes(source);
+        ASSERT_FALSE(sourceHashes.empty());
+    }
+
+    std::shared_ptr<MVMovie> open(const std::filesystem::path& path)
+    {
+        HXError error;
+        auto m = MVMovie::movieWithFile(path.string(), &error);
+        EXPECT_TRUE(m) << error.localizedDescription();
+        return m;
+    }
+
+    TempDir dir;
+    std::filesystem::path source;
+    std::vector<std::string> sourceHashes;
+};
+
+TEST_F(SavePeerTest, SelfContainedSaveKeepsStreamsAndFrames)
+{
+    auto m = open(source);
+    ASSERT_TRUE(m);
+    auto target = dir / "flat.mov";
+    HXError error;
+    ASSERT_TRUE(m->writeToFile(target.string(), { { MVMovieFlatten, true } }, &error)) << error.localizedDescription();
+
+    auto before = probeStreams(source);
+    auto after = probeStreams(target);
+    ASSERT_EQ(after.size(), before.size());
+    for (size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(after[i].codec, before[i].codec);
+        EXPECT_EQ(after[i].frames, before[i].frames);
+        EXPECT_NEAR(after[i].duration, before[i].duration, 0.001);
+    }
+    EXPECT_EQ(frameHashes(target), sourceHashes);
+    // The header comes first, then the data.
+    auto bytes = readFile(target);
+    ASSERT_GT(bytes.size(), 16u);
+    EXPECT_EQ(bytes.substr(4, 4), "ftyp");
+    size_t ftypSize = size_t(uint8_t(bytes[3]));
+    EXPECT_EQ(bytes.substr(ftypSize + 4, 4), "moov");
+}
+
+TEST_F(SavePeerTest, ReferenceMovieHoldsNoSamplesAndDecodesLikeTheSource)
+{
+    auto m = open(source);
+    ASSERT_TRUE(m);
+    auto ref = dir / "ref.mov";
+    HXError error;
+    ASSERT_TRUE(m->writeToFile(ref.string(), { { MVMovieFlatten, false } }, &error)) << error.localizedDescription();
+    EXPECT_LT(std::filesystem::file_size(ref), std::filesystem::file_size(source) / 5);
+
+    // ffmpeg follows the alias records when asked to.
+    EXPECT_EQ(frameHashes(ref, "", { "-enable_drefs", "1" }), sourceHashes);
+
+    // We open it again and a self-contained copy of it decodes the same.
+    auto reopened = open(ref);
+    ASSERT_TRUE(reopened);
+    auto flat = dir / "flat-from-ref.mov";
+    ASSERT_TRUE(reopened->writeToFile(flat.string(), {}, &error)) << error.localizedDescription();
+    EXPECT_EQ(frameHashes(flat), sourceHashes);
+}
+
+TEST_F(SavePeerTest, ReferenceMovieOverItsOwnSourceIsRefused)
+{
+    auto m = open(source);
+    ASSERT_TRUE(m);
+    auto bytes = readFile(source);
+    HXError error;
+    EXPECT_FALSE(m->writeToFile(source.string(), { { MVMovieFlatten, false } }, &error));
+    EXPECT_EQ(error.domain(), HXOSStatusErrorDomain);
+    EXPECT_EQ(readFile(source), bytes);
+}
+
+TEST_F(SavePeerTest, SelfContainedSaveOverItsSourceKeepsTheMovieWorking)
+{
+    auto m = open(source);
+    ASSERT_TRUE(m);
+    HXError error;
+    ASSERT_TRUE(m->writeToFile(source.string(), {}, &error)) << error.localizedDescription();
+    EXPECT_EQ(frameHashes(source), sourceHashes);
+    // The movie now reads its samples at their new places.
+    auto again = dir / "again.mov";
+    ASSERT_TRUE(m->writeToFile(again.string(), {}, &error)) << error.localizedDescription();
+    EXPECT_EQ(frameHashes(again), sourceHashes);
+}
+
+TEST_F(SavePeerTest, CancelledSaveLeavesTheTargetAsItWas)
+{
+    auto m = open(source);
+    ASSERT_TRUE(m);
+    auto target = dir / "target.mov";
+    writeFile(target, "the old contents");
+    struct Case {
+        const char* name;
+        MVMovieProgressMessage cancelAt;
+        bool flatten;
+    };
+    const Case cases[] = {
+        { "self-contained, at open", MVMovieProgressMessage::Open, true },
+        { "self-contained, while copying", MVMovieProgressMessage::Percent, true },
+        { "reference, at open", MVMovieProgressMessage::Open, false },
+        { "reference, after writing", MVMovieProgressMessage::Percent, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::vector<MVMovieProgressMessage> seen;
+        m->setProgressProc([&](MVMovieProgressMessage message, double) {
+            seen.push_back(message);
+            return message == c.cancelAt ? 1 : 0;
+        });
+        HXError error;
+        EXPECT_FALSE(m->writeToFile(target.string(), { { MVMovieFlatten, c.flatten } }, &error));
+        EXPECT_EQ(error.code(), -128);
+        EXPECT_EQ(readFile(target), "the old contents");
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // no temporary left
+    }
+    // Without cancelling: open, percents, close, and the file is replaced.
+    std::vector<MVMovieProgressMessage> seen;
+    m->setProgressProc([&](MVMovieProgressMessage message, double) {
+        seen.push_back(message);
+        return 0;
+    });
+    HXError error;
+    ASSERT_TRUE(m->writeToFile(target.string(), {}, &error));
+    ASSERT_GE(seen.size(), 3u);
+    EXPECT_EQ(seen.front(), MVMovieProgressMessage::Open);
+    EXPECT_EQ(seen.back(), MVMovieProgressMessage::Close);
+    EXPECT_EQ(frameHashes(target), sourceHashes);
+}
+
+TEST_F(SavePeerTest, InterruptedUpdateInPlaceOpensWithOldOrNewHeader)
+{
+    struct Case {
+        const char* name;
+        mvmodel::UpdateInterruption stop;
+        bool expectNew;
+    };
+    const Case cases[] = {
+        { "after the new data", { 1 }, false },
+        { "header cut after 8 bytes", { 3, 8 }, false },
+        { "header cut halfway", { 3, 200 }, false },
+        { "after the new header", { 2 }, false },
+        { "complete", { 3 }, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto path = dir / "update.mov";
+        std::filesystem::copy_file(source, path, std::filesystem::copy_options::overwrite_existing);
+        auto m = open(path);
+        ASSERT_TRUE(m);
+        ASSERT_TRUE(m->canUpdateMovieFile());
+        // A change that shows in the header: the second track is disabled, and a movie annotation added.
+        m->setSelection({ MVMakeTime(0, 600), MVMakeTime(600, 600) });
+        m->clear();
+        HXError error;
+        bool done = mvmodel::updateMovieFile(*m, &error, c.stop);
+        EXPECT_EQ(done, c.expectNew);
+
+        auto reopened = open(path);
+        ASSERT_TRUE(reopened);
+        double seconds = double(reopened->durationValue()) / reopened->timeScale();
+        EXPECT_NEAR(seconds, c.expectNew ? 3.0 : 4.0, 0.05);
+        auto hashes = frameHashes(path, "0:v");
+        EXPECT_EQ(hashes.size(), c.expectNew ? 30u : 40u);
+    }
+}
+
+TEST_F(SavePeerTest, UpdateInPlaceTwiceAndAfterAnInterruptedOne)
+{
+    auto path = dir / "update.mov";
+    std::filesystem::copy_file(source, path);
+    auto m = open(path);
+    ASSERT_TRUE(m);
+    m->setSelection({ MVMakeTime(0, 600), MVMakeTime(600, 600) });
+    m->clear();
+    HXError error;
+    EXPECT_FALSE(mvmodel::updateMovieFile(*m, &error, { 3, 100 }));
+    ASSERT_TRUE(m->updateMovieFile(&error)) << error.localizedDescription();
+    m->setSelection({ MVMakeTime(0, 600), MVMakeTime(600, 600) });
+    m->clear();
+    ASSERT_TRUE(m->updateMovieFile(&error)) << error.localizedDescription();
+    EXPECT_FALSE(m->hasChanged());
+    EXPECT_EQ(frameHashes(path, "0:v").size(), 20u);
+    auto expected = std::vector<std::string>(sourceHashes.begin(), sourceHashes.end());
+    auto video = frameHashes(source, "0:v");
+    EXPECT_EQ(frameHashes(path, "0:v"), std::vector<std::string>(video.begin() + 20, video.end()));
+}
+
+}  // namespace

@@ -1,0 +1,133 @@
+// Edit lists of tracks: segment insertion, deletion and scaling, time mapping and interesting times.
+#include "movie_test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace movara::test::movie;
+
+namespace {
+
+TEST(TrackEdits, SegmentOperations)
+{
+    struct Case {
+        const char* name;
+        std::function<bool(MVTrack&)> operation;
+        std::vector<MVTrackEdit> edits;
+    };
+    const Case cases[] = {
+        { "delete the middle", [](MVTrack& t) { return t.deleteSegment(120, 120); },
+            { { 120, 0, 0x10000 }, { 360, 240, 0x10000 } } },
+        { "delete from the start", [](MVTrack& t) { return t.deleteSegment(0, 60); }, { { 540, 60, 0x10000 } } },
+        { "delete past the end keeps the rest", [](MVTrack& t) { return t.deleteSegment(540, 600); },
+            { { 540, 0, 0x10000 } } },
+        { "delete beyond the track does nothing", [](MVTrack& t) { return t.deleteSegment(700, 60); },
+            { { 600, 0, 0x10000 } } },
+        { "insert empty time", [](MVTrack& t) { return t.insertEmptySegment(300, 60); },
+            { { 300, 0, 0x10000 }, { 60, -1, 0x10000 }, { 300, 300, 0x10000 } } },
+        { "insert media at the start", [](MVTrack& t) { return t.insertMedia(0, 120, 60); },
+            { { 60, 120, 0x10000 }, { 600, 0, 0x10000 } } },
+        { "insert media past the end adds empty time first", [](MVTrack& t) { return t.insertMedia(660, 0, 60); },
+            { { 600, 0, 0x10000 }, { 60, -1, 0x10000 }, { 60, 0, 0x10000 } } },
+        { "insert media at half speed", [](MVTrack& t) { return t.insertMedia(600, 0, 60, 0.5); },
+            { { 600, 0, 0x10000 }, { 120, 0, 0x8000 } } },
+        { "scale the second half to double length", [](MVTrack& t) { return t.scaleSegment(300, 300, 600); },
+            { { 300, 0, 0x10000 }, { 600, 300, 0x8000 } } },
+        { "a negative time is refused", [](MVTrack& t) { return !t.deleteSegment(-1, 60); },
+            { { 600, 0, 0x10000 } } },
+        { "an empty insertion is refused", [](MVTrack& t) { return !t.insertMedia(0, 0, 0); },
+            { { 600, 0, 0x10000 } } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto m = videoMovie(10);
+        auto& track = *m->trackAtIndex(1);
+        EXPECT_TRUE(c.operation(track));
+        EXPECT_EQ(track.edits(), c.edits);
+    }
+}
+
+TEST(TrackEdits, TrackToMediaTime)
+{
+    auto m = videoMovie(10);
+    auto track = m->trackAtIndex(1);
+    track->deleteSegment(120, 120);     // shows media 0..120, then 240..600
+    track->insertEmptySegment(0, 60);   // and starts with 0.1 s of nothing
+    struct Case {
+        int64_t trackTime;
+        int64_t mediaTime;
+    };
+    const Case cases[] = { { 0, -1 }, { 59, -1 }, { 60, 0 }, { 179, 119 }, { 180, 240 }, { 539, 599 }, { 540, -1 },
+        { -5, -1 } };
+    for (const auto& c : cases)
+        EXPECT_EQ(track->trackTimeToMediaTime(c.trackTime), c.mediaTime) << c.trackTime;
+    EXPECT_EQ(shownBytes(*track), (std::vector<int> { -1, 0, 1, 4, 5, 6, 7, 8, 9 }));
+}
+
+TEST(TrackEdits, NextInterestingTime)
+{
+    auto m = videoMovie(10, 5);  // sync samples 0 and 5
+    auto track = m->trackAtIndex(1);
+    track->insertEmptySegment(300, 120);  // samples at 0..240, nothing 300..420, then 420..720
+    struct Case {
+        const char* name;
+        int64_t from;
+        uint16_t flags;
+        double rate;
+        int64_t time;
+        int64_t duration;
+    };
+    const Case cases[] = {
+        { "first sample counts at the edge", 0, MVNextTimeMediaSample | MVNextTimeEdgeOK, 1, 0, 60 },
+        { "next sample after the start", 0, MVNextTimeMediaSample, 1, 60, 60 },
+        { "from inside a sample", 70, MVNextTimeMediaSample, 1, 120, 60 },
+        { "empty time is skipped", 250, MVNextTimeMediaSample, 1, 420, 60 },
+        { "last sample has no next", 660, MVNextTimeMediaSample, 1, -1, 0 },
+        { "sync samples only", 0, MVNextTimeSyncSample, 1, 420, 60 },
+        { "edit edges", 10, MVNextTimeMediaEdit, 1, 300, 120 },
+        { "backward from inside", 130, MVNextTimeMediaSample, -1, 120, 60 },
+        { "backward over empty time", 420, MVNextTimeMediaSample, -1, 240, 60 },
+        { "backward from the start", 0, MVNextTimeMediaSample, -1, -1, 0 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto r = track->nextInterestingTime(c.from, c.flags, c.rate);
+        EXPECT_EQ(r.time, c.time);
+        if (c.time >= 0)
+            EXPECT_EQ(r.duration, c.duration);
+    }
+}
+
+TEST(TrackReferences, SetGetAndRemove)
+{
+    auto m = videoMovie(2);
+    auto video = m->trackAtIndex(1);
+    auto text = m->newTrack(MVFourCC("text"), 600);
+    auto other = m->newTrack(MVFourCC("text"), 600);
+    video->setReference(text, MVFourCC("chap"), 1);
+    video->setReference(other, MVFourCC("chap"), 2);
+    video->setReference(other, MVFourCC("chap"), 5);  // out of range: ignored
+    EXPECT_EQ(video->referenceCount(MVFourCC("chap")), 2);
+    EXPECT_EQ(video->referenceTrack(MVFourCC("chap"), 2), other);
+    video->setReference(nullptr, MVFourCC("chap"), 1);
+    EXPECT_EQ(video->referenceTrack(MVFourCC("chap"), 1), other);
+    EXPECT_EQ(video->referenceTrack(MVFourCC("chap"), 2), nullptr);
+}
+
+TEST(TrackAttributes, ReadBackAsSet)
+{
+    auto m = videoMovie(2);
+    auto t = m->trackAtIndex(1);
+    t->setAttributeForKey(false, MVTrackEnabledAttribute);
+    t->setAttributeForKey(3, MVTrackLayerAttribute);
+    t->setAttributeForKey(0.5, MVTrackVolumeAttribute);
+    t->setAttributeForKey("Camera", MVTrackDisplayNameAttribute);
+    EXPECT_FALSE(t->attributeForKey(MVTrackEnabledAttribute).boolValue());
+    EXPECT_EQ(t->attributeForKey(MVTrackLayerAttribute).integerValue(), 3);
+    EXPECT_DOUBLE_EQ(t->attributeForKey(MVTrackVolumeAttribute).realValue(), 0.5);
+    EXPECT_EQ(t->attributeForKey(MVTrackDisplayNameAttribute).stringValue(), "Camera");
+    EXPECT_EQ(t->attributeForKey(MVTrackMediaTypeAttribute).stringValue(), "vide");
+    EXPECT_TRUE(t->attributeForKey("NoSuchAttribute").isNull());
+    EXPECT_TRUE(m->hasChanged());
+}
+
+}  // namespace
