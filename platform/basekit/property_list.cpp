@@ -603,6 +603,16 @@ public:
         for (size_t i = 0; i < _count; ++i)
             if (!scan(i))
                 return false;
+        // Dictionary keys must be text without NUL characters (libplist aborts on such a key).
+        for (const Object& o : _objects) {
+            if ((byte(o.offset) >> 4) != 0xD)
+                continue;
+            for (size_t k = 0; k < o.refCount / 2; ++k) {
+                const Object& key = _objects[size_t(be(o.refs + k * _refSize, _refSize))];
+                if (!key.isText || key.hasNul)
+                    return fail("a dictionary key is not valid text");
+            }
+        }
         return walk(size_t(top));
     }
 
@@ -614,6 +624,8 @@ private:
         uint64_t payload = 0; // bytes the object costs once expanded
         uint64_t expanded = 0; // values reachable from it, counted with repetition
         int state = 0; // 0 unvisited, 1 on the walk's path, 2 done
+        bool isText = false;
+        bool hasNul = false;
     };
 
     bool fail(const char* why)
@@ -703,6 +715,12 @@ private:
             uint64_t bytes = (marker >> 4) == 0x6 ? len * 2 : len;
             if (bytes > _table - at)
                 return fail("a string or data object is truncated");
+            if ((marker >> 4) != 0x4) {
+                o.isText = true;
+                size_t unit = (marker >> 4) == 0x6 ? 2 : 1;
+                for (size_t i = 0; i < size_t(bytes) && !o.hasNul; i += unit)
+                    o.hasNul = byte(at + i) == 0 && (unit == 1 || byte(at + i + 1) == 0);
+            }
             // UTF-16 text may take half as much again once converted to UTF-8.
             o.payload = 8 + ((marker >> 4) == 0x6 ? bytes * 2 : bytes);
             return true;

@@ -191,6 +191,13 @@ TEST(PropertyListReading, MalformedInputIsAnError)
         { "binary reference out of range", binaryPlist({ std::string("\xA1\x05", 2) }) },
         { "binary expansion bomb", binaryPlist(bomb) },
         { "binary unknown object", binaryPlist({ "\xF0" }) },
+        { "binary key with NUL",
+            binaryPlist({ "\xD1\x01\x02",
+                std::string("\x53"
+                            "a\0b",
+                    4),
+                "\x10\x01" }) },
+        { "binary key that is no text", binaryPlist({ "\xD1\x01\x02", "\x10\x05", "\x10\x01" }) },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
