@@ -19,7 +19,8 @@ inline bool makeMovie(const std::filesystem::path& path, int seconds, const std:
         pattern + "=size=160x120:rate=10:duration=" + std::to_string(seconds) };
     if (!audioCodec.empty()) {
         args.insert(args.end(),
-            { "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=8000:duration=" + std::to_string(seconds) });
+            { "-f", "lavfi", "-i",
+                "sine=frequency=440:sample_rate=8000:duration=" + std::to_string(seconds) });
     }
     args.insert(args.end(), { "-c:v", "mpeg4", "-g", "1", "-q:v", "6" });
     if (!audioCodec.empty())
@@ -92,8 +93,9 @@ inline std::vector<StreamFacts> probeStreams(const std::filesystem::path& path)
 // ffprobe's format tags as "key=value" lines.
 inline std::string probeTags(const std::filesystem::path& path, const std::string& section = "format_tags")
 {
-    return runCommand({ "ffprobe", "-v", "error", "-show_entries", section, "-of", "default=nw=1", path.string() })
+    return runCommand(
+        { "ffprobe", "-v", "error", "-show_entries", section, "-of", "default=nw=1", path.string() })
         .output;
 }
 
-}  // namespace movara::test::movie
+} // namespace movara::test::movie

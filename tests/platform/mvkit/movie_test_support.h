@@ -16,12 +16,14 @@ inline MVBytes videoDescription(uint32_t format = MVFourCC("mp4v"))
 
 // `frames` samples of 60 units at media scale 600 (0.1 s each), sample i holding the byte i; every
 // `syncEvery`-th sample is a sync sample. The track shows the whole media from time 0.
-inline std::shared_ptr<MVTrack> addVideoTrack(MVMovie& movie, int frames, int syncEvery = 1, uint8_t firstByte = 0)
+inline std::shared_ptr<MVTrack> addVideoTrack(
+    MVMovie& movie, int frames, int syncEvery = 1, uint8_t firstByte = 0)
 {
     auto track = movie.newTrack(MVFourCC("vide"), 600, 160, 120);
     auto desc = videoDescription();
     for (int i = 0; i < frames; ++i)
-        track->media()->addSample({ uint8_t(firstByte + i) }, 60, 1, desc, i % syncEvery ? MVMediaSampleNotSync : 0);
+        track->media()->addSample(
+            { uint8_t(firstByte + i) }, 60, 1, desc, i % syncEvery ? MVMediaSampleNotSync : 0);
     track->insertMedia(0, 0, int64_t(frames) * 60);
     return track;
 }
@@ -50,4 +52,4 @@ inline std::vector<int> shownBytes(const MVTrack& track)
     return out;
 }
 
-}  // namespace movara::test::movie
+} // namespace movara::test::movie

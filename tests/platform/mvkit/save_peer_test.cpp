@@ -45,7 +45,8 @@ TEST_F(SavePeerTest, SelfContainedSaveKeepsStreamsAndFrames)
     ASSERT_TRUE(m);
     auto target = dir / "flat.mov";
     HXError error;
-    ASSERT_TRUE(m->writeToFile(target.string(), { { MVMovieFlatten, true } }, &error)) << error.localizedDescription();
+    ASSERT_TRUE(m->writeToFile(target.string(), { { MVMovieFlatten, true } }, &error))
+        << error.localizedDescription();
 
     auto before = probeStreams(source);
     auto after = probeStreams(target);
@@ -70,7 +71,8 @@ TEST_F(SavePeerTest, ReferenceMovieHoldsNoSamplesAndDecodesLikeTheSource)
     ASSERT_TRUE(m);
     auto ref = dir / "ref.mov";
     HXError error;
-    ASSERT_TRUE(m->writeToFile(ref.string(), { { MVMovieFlatten, false } }, &error)) << error.localizedDescription();
+    ASSERT_TRUE(m->writeToFile(ref.string(), { { MVMovieFlatten, false } }, &error))
+        << error.localizedDescription();
     EXPECT_LT(std::filesystem::file_size(ref), std::filesystem::file_size(source) / 5);
 
     // ffmpeg follows the alias records when asked to.
@@ -136,7 +138,7 @@ TEST_F(SavePeerTest, CancelledSaveLeavesTheTargetAsItWas)
         EXPECT_FALSE(m->writeToFile(target.string(), { { MVMovieFlatten, c.flatten } }, &error));
         EXPECT_EQ(error.code(), -128);
         EXPECT_EQ(readFile(target), "the old contents");
-        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2);  // no temporary left
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2); // no temporary left
     }
     // Without cancelling: open, percents, close, and the file is replaced.
     std::vector<MVMovieProgressMessage> seen;
@@ -210,4 +212,4 @@ TEST_F(SavePeerTest, UpdateInPlaceTwiceAndAfterAnInterruptedOne)
     EXPECT_EQ(frameHashes(path, "0:v"), std::vector<std::string>(video.begin() + 20, video.end()));
 }
 
-}  // namespace
+} // namespace

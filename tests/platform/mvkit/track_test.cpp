@@ -17,7 +17,8 @@ TEST(TrackEdits, SegmentOperations)
     const Case cases[] = {
         { "delete the middle", [](MVTrack& t) { return t.deleteSegment(120, 120); },
             { { 120, 0, 0x10000 }, { 360, 240, 0x10000 } } },
-        { "delete from the start", [](MVTrack& t) { return t.deleteSegment(0, 60); }, { { 540, 60, 0x10000 } } },
+        { "delete from the start", [](MVTrack& t) { return t.deleteSegment(0, 60); },
+            { { 540, 60, 0x10000 } } },
         { "delete past the end keeps the rest", [](MVTrack& t) { return t.deleteSegment(540, 600); },
             { { 540, 0, 0x10000 } } },
         { "delete beyond the track does nothing", [](MVTrack& t) { return t.deleteSegment(700, 60); },
@@ -26,7 +27,8 @@ TEST(TrackEdits, SegmentOperations)
             { { 300, 0, 0x10000 }, { 60, -1, 0x10000 }, { 300, 300, 0x10000 } } },
         { "insert media at the start", [](MVTrack& t) { return t.insertMedia(0, 120, 60); },
             { { 60, 120, 0x10000 }, { 600, 0, 0x10000 } } },
-        { "insert media past the end adds empty time first", [](MVTrack& t) { return t.insertMedia(660, 0, 60); },
+        { "insert media past the end adds empty time first",
+            [](MVTrack& t) { return t.insertMedia(660, 0, 60); },
             { { 600, 0, 0x10000 }, { 60, -1, 0x10000 }, { 60, 0, 0x10000 } } },
         { "insert media at half speed", [](MVTrack& t) { return t.insertMedia(600, 0, 60, 0.5); },
             { { 600, 0, 0x10000 }, { 120, 0, 0x8000 } } },
@@ -50,14 +52,14 @@ TEST(TrackEdits, TrackToMediaTime)
 {
     auto m = videoMovie(10);
     auto track = m->trackAtIndex(1);
-    track->deleteSegment(120, 120);     // shows media 0..120, then 240..600
-    track->insertEmptySegment(0, 60);   // and starts with 0.1 s of nothing
+    track->deleteSegment(120, 120); // shows media 0..120, then 240..600
+    track->insertEmptySegment(0, 60); // and starts with 0.1 s of nothing
     struct Case {
         int64_t trackTime;
         int64_t mediaTime;
     };
-    const Case cases[] = { { 0, -1 }, { 59, -1 }, { 60, 0 }, { 179, 119 }, { 180, 240 }, { 539, 599 }, { 540, -1 },
-        { -5, -1 } };
+    const Case cases[] = { { 0, -1 }, { 59, -1 }, { 60, 0 }, { 179, 119 }, { 180, 240 }, { 539, 599 },
+        { 540, -1 }, { -5, -1 } };
     for (const auto& c : cases)
         EXPECT_EQ(track->trackTimeToMediaTime(c.trackTime), c.mediaTime) << c.trackTime;
     EXPECT_EQ(shownBytes(*track), (std::vector<int> { -1, 0, 1, 4, 5, 6, 7, 8, 9 }));
@@ -65,9 +67,9 @@ TEST(TrackEdits, TrackToMediaTime)
 
 TEST(TrackEdits, NextInterestingTime)
 {
-    auto m = videoMovie(10, 5);  // sync samples 0 and 5
+    auto m = videoMovie(10, 5); // sync samples 0 and 5
     auto track = m->trackAtIndex(1);
-    track->insertEmptySegment(300, 120);  // samples at 0..240, nothing 300..420, then 420..720
+    track->insertEmptySegment(300, 120); // samples at 0..240, nothing 300..420, then 420..720
     struct Case {
         const char* name;
         int64_t from;
@@ -92,8 +94,9 @@ TEST(TrackEdits, NextInterestingTime)
         SCOPED_TRACE(c.name);
         auto r = track->nextInterestingTime(c.from, c.flags, c.rate);
         EXPECT_EQ(r.time, c.time);
-        if (c.time >= 0)
+        if (c.time >= 0) {
             EXPECT_EQ(r.duration, c.duration);
+        }
     }
 }
 
@@ -105,7 +108,7 @@ TEST(TrackReferences, SetGetAndRemove)
     auto other = m->newTrack(MVFourCC("text"), 600);
     video->setReference(text, MVFourCC("chap"), 1);
     video->setReference(other, MVFourCC("chap"), 2);
-    video->setReference(other, MVFourCC("chap"), 5);  // out of range: ignored
+    video->setReference(other, MVFourCC("chap"), 5); // out of range: ignored
     EXPECT_EQ(video->referenceCount(MVFourCC("chap")), 2);
     EXPECT_EQ(video->referenceTrack(MVFourCC("chap"), 2), other);
     video->setReference(nullptr, MVFourCC("chap"), 1);
@@ -130,4 +133,4 @@ TEST(TrackAttributes, ReadBackAsSet)
     EXPECT_TRUE(m->hasChanged());
 }
 
-}  // namespace
+} // namespace

@@ -1,0 +1,631 @@
+#include "platform/mvkit/movie.h"
+
+#include "platform/basekit/notification_center.h"
+#include "platform/basekit/run_loop.h"
+#include "platform/basekit/undo_manager.h"
+#include "platform/mvkit/atoms/movie_atom_writer.h"
+#include "platform/mvkit/atoms/movie_file_reader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <set>
+
+namespace {
+
+const std::set<std::string> movieFileExtensions = { "mov", "qt", "mp4", "m4v", "m4a", "3gp", "3g2", "mqv" };
+
+HXError unsupported(const std::string& text)
+{
+    return HXError::withDescription(HXOSStatusErrorDomain, -2102, text);
+}
+
+} // namespace
+
+std::shared_ptr<MVMovie> MVMovie::movie()
+{
+    return std::shared_ptr<MVMovie>(new MVMovie());
+}
+
+MVMovie::~MVMovie()
+{
+    if (_undoManager)
+        _undoManager->removeAllActionsWithTarget(this);
+}
+
+std::shared_ptr<MVMovie> MVMovie::movieWithDescription(
+    const MVMovieFileDescription& file, const std::string& filePath)
+{
+    auto m = movie();
+    m->loadFromFile(file, filePath);
+    return m;
+}
+
+void MVMovie::loadFromFile(const MVMovieFileDescription& file, const std::string& path)
+{
+    const auto& d = file.movie;
+    _header = d.header;
+    _timeScale
+        = d.header.timeScale > 0 && d.header.timeScale <= INT32_MAX ? int32_t(d.header.timeScale) : 600;
+    _preferredRate = float(d.header.preferredRate) / 65536.0f;
+    _preferredVolume = float(d.header.preferredVolume) / 256.0f;
+    _volume = _preferredVolume;
+    _matrix = d.header.matrix;
+    _posterTime = MVMakeTime(d.header.posterTime, _timeScale);
+    _currentTime = MVMakeTime(d.header.currentTime, _timeScale);
+    _selection = { MVMakeTime(d.header.selectionTime, _timeScale),
+        MVMakeTime(d.header.selectionDuration, _timeScale) };
+    _preview
+        = { MVMakeTime(d.header.previewTime, _timeScale), MVMakeTime(d.header.previewDuration, _timeScale) };
+    if (d.userData)
+        _userData = *d.userData;
+    if (d.metadata)
+        _metadata = *d.metadata;
+    _unknownMovieAtoms = d.unknownChildren;
+    _fileType = file.fileType;
+    _filePath = path;
+    _openedFile = file;
+    _openedFile.movie = {};
+    _tracks.clear();
+    auto self = shared_from_this();
+    for (auto& td : d.tracks) {
+        auto t = MVTrack::trackWithDescription(td, _timeScale, path);
+        t->setMovie(self);
+        _tracks.push_back(t);
+    }
+    resolveReferences();
+}
+
+void MVMovie::resolveReferences()
+{
+    for (auto& t : _tracks) {
+        std::vector<MVTrack::References> refs;
+        for (auto& r : t->unresolvedReferences()) {
+            MVTrack::References resolved { r.type, {} };
+            for (auto id : r.trackIDs)
+                if (auto target = trackByID(id))
+                    resolved.tracks.push_back(target);
+            if (!resolved.tracks.empty())
+                refs.push_back(std::move(resolved));
+        }
+        t->setReferences(std::move(refs));
+    }
+}
+
+std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError* outError)
+{
+    auto file = MVReadMovieFile(path, outError);
+    if (!file)
+        return nullptr;
+    auto m = movieWithDescription(*file, path);
+    m->_initialDataReference = MVDataReference::dataReferenceWithReferenceToFile(path);
+    m->_defaultDataReference = m->_initialDataReference;
+    m->_changed = false;
+    // A local file is complete as soon as it is open; observers hear of it from the run loop.
+    std::weak_ptr<MVMovie> weak = m;
+    HXRunLoop::performOnMainThread([weak] {
+        if (auto movie = weak.lock())
+            movie->setLoadState(MVMovieLoadStateComplete);
+    });
+    return m;
+}
+
+std::shared_ptr<MVMovie> MVMovie::movieWithURL(const HXURL& url, HXError* outError)
+{
+    if (url.isFileURL())
+        return movieWithFile(url.path(), outError);
+    if (outError)
+        *outError = unsupported("Movies at network locations cannot be opened yet.");
+    return nullptr;
+}
+
+std::shared_ptr<MVMovie> MVMovie::movieWithDataReference(const MVDataReference& reference, HXError* outError)
+{
+    switch (reference.kind()) {
+    case MVDataReference::Kind::File:
+        return movieWithFile(reference.referenceFilePath(), outError);
+    case MVDataReference::Kind::URL:
+        return movieWithURL(*reference.referenceURL(), outError);
+    case MVDataReference::Kind::Memory: {
+        // A whole movie file in memory: its header must point at data inside the same block.
+        const auto& bytes = *reference.data();
+        size_t pos = 0;
+        while (bytes.size() - pos >= 8) {
+            uint64_t size = (uint64_t(bytes[pos]) << 24) | (uint64_t(bytes[pos + 1]) << 16)
+                | (uint64_t(bytes[pos + 2]) << 8) | bytes[pos + 3];
+            uint32_t type = (uint32_t(bytes[pos + 4]) << 24) | (uint32_t(bytes[pos + 5]) << 16)
+                | (uint32_t(bytes[pos + 6]) << 8) | bytes[pos + 7];
+            if (size < 8 || size > bytes.size() - pos)
+                break;
+            if (type == MVFourCC("moov")) {
+                auto d = MVParseMovieAtom({ bytes.data() + pos, size_t(size) }, outError);
+                if (!d)
+                    return nullptr;
+                MVMovieFileDescription file;
+                file.movie = std::move(*d);
+                auto m = movie();
+                m->loadFromFile(file, {});
+                // Self references mean the memory block.
+                for (auto& t : m->_tracks) {
+                    auto state = t->media()->state();
+                    for (auto& r : state.dataReferences)
+                        if (r.kind() == MVDataReference::Kind::File && r.referenceFilePath().empty())
+                            r = reference;
+                    t->media()->restoreState(state);
+                }
+                m->_filePath.clear();
+                m->_initialDataReference = reference;
+                return m;
+            }
+            pos += size_t(size);
+        }
+        if (outError)
+            *outError = HXError::withDescription(HXOSStatusErrorDomain, -2100, "The data is not a movie.");
+        return nullptr;
+    }
+    default:
+        if (outError)
+            *outError
+                = HXError::withDescription(HXOSStatusErrorDomain, -50, "The data reference names nothing.");
+        return nullptr;
+    }
+}
+
+std::shared_ptr<MVMovie> MVMovie::movieWithData(
+    const MVBytes& data, HXError* outError, const std::string& baseFilePath)
+{
+    auto d = MVParseMovieAtom(data, outError);
+    if (!d)
+        return nullptr;
+    MVMovieFileDescription file;
+    file.movie = std::move(*d);
+    auto m = movie();
+    m->loadFromFile(file, baseFilePath);
+    m->_filePath.clear();
+    return m;
+}
+
+std::shared_ptr<MVMovie> MVMovie::movieWithAttributes(
+    const HXPropertyList::Dictionary& attributes, HXError* outError)
+{
+    auto get = [&attributes](const char* key) -> const HXPropertyList* {
+        auto it = attributes.find(key);
+        return it == attributes.end() ? nullptr : &it->second;
+    };
+    std::shared_ptr<MVMovie> m;
+    if (auto v = get(MVMovieFileNameAttribute)) {
+        m = movieWithFile(v->stringValue(), outError);
+    } else if (auto v = get(MVMovieURLAttribute)) {
+        auto url = HXURL::URLWithString(v->stringValue());
+        if (!url) {
+            if (outError)
+                *outError = HXError::withDescription(HXOSStatusErrorDomain, -50, "The URL is not valid.");
+            return nullptr;
+        }
+        m = movieWithURL(*url, outError);
+    } else if (auto v = get(MVMovieDataReferenceAttribute)) {
+        // A data reference travels in attributes as its type and stored bytes.
+        auto type = MVOSTypeForString((*v)["type"].stringValue());
+        m = movieWithDataReference(
+            MVDataReference::dataReferenceWithReference((*v)["data"].dataValue().bytes, type), outError);
+    } else {
+        m = movie();
+    }
+    if (!m)
+        return nullptr;
+    for (auto& [key, value] : attributes) {
+        if (key == MVMovieFileNameAttribute || key == MVMovieURLAttribute
+            || key == MVMovieDataReferenceAttribute)
+            continue;
+        m->setAttributeForKey(value, key);
+    }
+    return m;
+}
+
+bool MVMovie::canInitWithFile(const std::string& path)
+{
+    std::string ext = std::filesystem::path(path).extension().string();
+    if (!ext.empty())
+        ext.erase(0, 1);
+    std::transform(
+        ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return movieFileExtensions.count(ext) > 0;
+}
+
+bool MVMovie::canInitWithURL(const HXURL& url)
+{
+    if (url.isFileURL())
+        return canInitWithFile(url.path());
+    return false;
+}
+
+std::optional<HXURL> MVMovie::URL() const
+{
+    if (!_filePath.empty())
+        return HXURL::fileURLWithPath(_filePath);
+    return _initialDataReference.referenceURL();
+}
+
+std::string MVMovie::displayName() const
+{
+    if (!_displayName.empty())
+        return _displayName;
+    if (!_filePath.empty())
+        return std::filesystem::path(_filePath).filename().string();
+    return {};
+}
+
+std::vector<MVDataReference> MVMovie::dataReferences() const
+{
+    std::vector<MVDataReference> out;
+    for (auto& t : _tracks)
+        for (auto& r : t->media()->dataReferences())
+            if (std::find(out.begin(), out.end(), r) == out.end())
+                out.push_back(r);
+    return out;
+}
+
+std::shared_ptr<MVTrack> MVMovie::trackAtIndex(int index) const
+{
+    if (index < 1 || size_t(index) > _tracks.size())
+        return nullptr;
+    return _tracks[size_t(index) - 1];
+}
+
+std::shared_ptr<MVTrack> MVMovie::trackByID(uint32_t trackID) const
+{
+    for (auto& t : _tracks)
+        if (t->trackID() == trackID)
+            return t;
+    return nullptr;
+}
+
+std::vector<std::shared_ptr<MVTrack>> MVMovie::tracksOfMediaType(uint32_t mediaType) const
+{
+    std::vector<std::shared_ptr<MVTrack>> out;
+    for (auto& t : _tracks)
+        if (t->mediaType() == mediaType)
+            out.push_back(t);
+    return out;
+}
+
+uint32_t MVMovie::nextTrackID() const
+{
+    uint32_t next = 1;
+    for (auto& t : _tracks)
+        next = std::max(next, t->trackID() + 1);
+    return next;
+}
+
+std::shared_ptr<MVTrack> MVMovie::newTrack(
+    uint32_t mediaType, int32_t mediaTimeScale, double width, double height)
+{
+    auto t = MVTrack::trackWithMedia(MVMedia::media(mediaType, mediaTimeScale), nextTrackID());
+    if (width > 0 || height > 0)
+        t->setDimensions(width, height);
+    insertTrack(t);
+    return t;
+}
+
+void MVMovie::insertTrack(const std::shared_ptr<MVTrack>& track, int index)
+{
+    if (!track || std::find(_tracks.begin(), _tracks.end(), track) != _tracks.end())
+        return;
+    auto owner = track->movie();
+    if (owner && owner.get() != this) {
+        // A track of another movie comes over as a copy over a copy of its media.
+        auto copy = MVTrack::trackWithMedia(track->media()->clone(), nextTrackID());
+        copy->setEdits(track->edits());
+        copy->setEnabled(track->isEnabled());
+        copy->setDimensions(track->width(), track->height());
+        copy->setVolume(track->volume());
+        copy->userData() = track->userData();
+        insertTrack(copy, index);
+        return;
+    }
+    if (trackByID(track->trackID()))
+        track->setTrackID(nextTrackID());
+    track->setMovie(shared_from_this());
+    if (index < 1 || size_t(index) > _tracks.size())
+        _tracks.push_back(track);
+    else
+        _tracks.insert(_tracks.begin() + index - 1, track);
+    _changed = true;
+}
+
+void MVMovie::removeTrack(const std::shared_ptr<MVTrack>& track)
+{
+    auto it = std::find(_tracks.begin(), _tracks.end(), track);
+    if (it == _tracks.end())
+        return;
+    _tracks.erase(it);
+    track->setMovie(nullptr);
+    _changed = true;
+}
+
+bool MVMovie::hasVideo() const
+{
+    return std::any_of(
+        _tracks.begin(), _tracks.end(), [](auto& t) { return t->mediaType() == MVFourCC("vide"); });
+}
+
+bool MVMovie::hasAudio() const
+{
+    return std::any_of(_tracks.begin(), _tracks.end(), [](auto& t) { return t->hasAudio(); });
+}
+
+int64_t MVMovie::durationValue() const
+{
+    int64_t d = 0;
+    for (auto& t : _tracks)
+        d = std::max(d, t->duration());
+    return d;
+}
+
+int64_t MVMovie::movieUnits(MVTime time) const
+{
+    if (!MVTimeIsNumeric(time))
+        return 0;
+    return MVTimeInScale(time, _timeScale).timeValue;
+}
+
+void MVMovie::setTimeScale(int32_t scale)
+{
+    if (scale <= 0 || scale == _timeScale)
+        return;
+    for (auto& t : _tracks) {
+        auto edits = t->edits();
+        for (auto& e : edits)
+            e.duration = MVTimeInScale(MVMakeTime(e.duration, _timeScale), scale).timeValue;
+        t->setEdits(edits);
+    }
+    _timeScale = scale;
+    _changed = true;
+}
+
+void MVMovie::setPosterTime(MVTime time)
+{
+    MVTime old = _posterTime;
+    _posterTime = time;
+    if (_undoManager && !MVTimeEqual(old, time)) {
+        std::weak_ptr<MVMovie> weak = weak_from_this();
+        _undoManager->registerUndo(this, [weak, old] {
+            if (auto m = weak.lock())
+                m->setPosterTime(old);
+        });
+    }
+    _changed = true;
+}
+
+void MVMovie::setCurrentTime(MVTime time)
+{
+    _currentTime = time;
+    postNotification(MVMovieTimeDidChangeNotification);
+}
+
+void MVMovie::setSelection(MVTimeRange selection)
+{
+    _selection = selection;
+    postNotification(MVMovieSelectionDidChangeNotification);
+}
+
+MVTime MVMovie::maxTimeLoaded() const
+{
+    return _loadState >= MVMovieLoadStatePlaythroughOK ? duration() : MVMakeTime(0, _timeScale);
+}
+
+int64_t MVMovie::nextInterestingTime(
+    int64_t time, uint16_t flags, const std::vector<uint32_t>& mediaTypes, double rate) const
+{
+    std::optional<int64_t> best;
+    for (auto& t : _tracks) {
+        if (!t->isEnabled())
+            continue;
+        if (!mediaTypes.empty()
+            && std::find(mediaTypes.begin(), mediaTypes.end(), t->mediaType()) == mediaTypes.end())
+            continue;
+        auto r = t->nextInterestingTime(time, flags, rate);
+        if (r.time < 0)
+            continue;
+        if (!best || (rate >= 0 ? r.time < *best : r.time > *best))
+            best = r.time;
+    }
+    return best.value_or(-1);
+}
+
+void MVMovie::setPreferredRate(float rate)
+{
+    _preferredRate = rate;
+    _changed = true;
+}
+
+void MVMovie::setPreferredVolume(float volume)
+{
+    _preferredVolume = volume;
+    _changed = true;
+}
+
+void MVMovie::setMatrix(const MVMatrixRecord& matrix)
+{
+    _matrix = matrix;
+    _changed = true;
+    postNotification(MVMovieSizeDidChangeNotification);
+}
+
+std::pair<double, double> MVMovie::naturalSize() const
+{
+    double w = 0, h = 0;
+    for (auto& t : _tracks) {
+        if (!t->isVisual() || !t->isEnabled())
+            continue;
+        w = std::max(w, t->width());
+        h = std::max(h, t->height());
+    }
+    return { w, h };
+}
+
+void MVMovie::setRate(float rate)
+{
+    if (rate == _rate)
+        return;
+    _rate = rate;
+    postNotification(
+        MVMovieRateDidChangeNotification, { { MVMovieRateDidChangeNotificationParameter, double(rate) } });
+}
+
+void MVMovie::setVolume(float volume)
+{
+    if (volume == _volume)
+        return;
+    _volume = volume;
+    postNotification(MVMovieVolumeDidChangeNotification);
+}
+
+void MVMovie::setMuted(bool muted)
+{
+    if (muted == _muted)
+        return;
+    _muted = muted;
+    postNotification(MVMovieMutedDidChangeNotification);
+}
+
+void MVMovie::setLoadState(int64_t state)
+{
+    if (state == _loadState && state != MVMovieLoadStateComplete)
+        return;
+    _loadState = state;
+    postNotification(
+        MVMovieLoadStateDidChangeNotification, { { MVMovieLoadStateNotificationParameter, state } });
+}
+
+void MVMovie::postNotification(const char* name, HXPropertyList::Dictionary userInfo)
+{
+    auto self = weak_from_this().lock();
+    if (self)
+        HXNotificationCenter::defaultCenter().postNotification(
+            HXNotification(name, self, std::move(userInfo)));
+    else
+        HXNotificationCenter::defaultCenter().postNotificationName(name, this, std::move(userInfo));
+}
+
+void MVMovie::movieChanged()
+{
+    _changed = true;
+    postNotification(MVMovieEditedNotification);
+}
+
+void MVMovie::setUndoManager(HXUndoManager* manager)
+{
+    if (_undoManager && _undoManager != manager)
+        _undoManager->removeAllActionsWithTarget(this);
+    _undoManager = manager;
+}
+
+HXPropertyList::Dictionary MVMovie::movieAttributes() const
+{
+    HXPropertyList::Dictionary d = _otherAttributes;
+    for (const char* key : { MVMovieFileNameAttribute, MVMoviePosterTimeAttribute,
+             MVMovieCurrentTimeAttribute, MVMovieDurationAttribute, MVMovieTimeScaleAttribute,
+             MVMoviePreferredRateAttribute, MVMoviePreferredVolumeAttribute, MVMovieRateAttribute,
+             MVMovieVolumeAttribute, MVMovieMutedAttribute, MVMovieHasVideoAttribute,
+             MVMovieHasAudioAttribute, MVMovieHasDurationAttribute, MVMovieDisplayNameAttribute,
+             MVMovieEditableAttribute, MVMovieLoadStateAttribute, MVMovieDataSizeAttribute }) {
+        auto v = attributeForKey(key);
+        if (!v.isNull())
+            d[key] = v;
+    }
+    return d;
+}
+
+HXPropertyList MVMovie::attributeForKey(const std::string& key) const
+{
+    if (key == MVMovieFileNameAttribute)
+        return _filePath.empty() ? HXPropertyList() : HXPropertyList(_filePath);
+    if (key == MVMovieURLAttribute) {
+        auto url = URL();
+        return url ? HXPropertyList(url->absoluteString()) : HXPropertyList();
+    }
+    if (key == MVMoviePosterTimeAttribute)
+        return MVStringFromTime(_posterTime);
+    if (key == MVMovieCurrentTimeAttribute)
+        return MVStringFromTime(_currentTime);
+    if (key == MVMovieDurationAttribute)
+        return MVStringFromTime(duration());
+    if (key == MVMovieTimeScaleAttribute)
+        return int64_t(_timeScale);
+    if (key == MVMovieSelectionAttribute)
+        return HXPropertyList::Dictionary { { "time", MVStringFromTime(_selection.time) },
+            { "duration", MVStringFromTime(_selection.duration) } };
+    if (key == MVMoviePreferredRateAttribute)
+        return double(_preferredRate);
+    if (key == MVMoviePreferredVolumeAttribute)
+        return double(_preferredVolume);
+    if (key == MVMovieRateAttribute)
+        return double(_rate);
+    if (key == MVMovieVolumeAttribute)
+        return double(_volume);
+    if (key == MVMovieMutedAttribute)
+        return _muted;
+    if (key == MVMovieHasVideoAttribute)
+        return hasVideo();
+    if (key == MVMovieHasAudioAttribute)
+        return hasAudio();
+    if (key == MVMovieHasDurationAttribute)
+        return hasDuration();
+    if (key == MVMovieIsInteractiveAttribute)
+        return false;
+    if (key == MVMovieDisplayNameAttribute)
+        return displayName();
+    if (key == MVMovieEditableAttribute)
+        return _editable;
+    if (key == MVMovieLoadStateAttribute)
+        return _loadState;
+    if (key == MVMovieDataSizeAttribute)
+        return dataSize();
+    if (key == MVMovieNaturalSizeAttribute) {
+        auto [w, h] = naturalSize();
+        return HXPropertyList::Dictionary { { "width", w }, { "height", h } };
+    }
+    auto it = _otherAttributes.find(key);
+    return it == _otherAttributes.end() ? HXPropertyList() : it->second;
+}
+
+void MVMovie::setAttributeForKey(const HXPropertyList& value, const std::string& key)
+{
+    auto time = [&value]() { return MVTimeFromString(value.stringValue()); };
+    if (key == MVMoviePosterTimeAttribute) {
+        if (auto t = time())
+            setPosterTime(*t);
+    } else if (key == MVMovieCurrentTimeAttribute) {
+        if (auto t = time())
+            setCurrentTime(*t);
+    } else if (key == MVMovieSelectionAttribute) {
+        auto t = MVTimeFromString(value["time"].stringValue());
+        auto d = MVTimeFromString(value["duration"].stringValue());
+        if (t && d)
+            setSelection({ *t, *d });
+    } else if (key == MVMoviePreferredRateAttribute) {
+        setPreferredRate(float(value.realValue()));
+    } else if (key == MVMoviePreferredVolumeAttribute) {
+        setPreferredVolume(float(value.realValue()));
+    } else if (key == MVMovieRateAttribute) {
+        setRate(float(value.realValue()));
+    } else if (key == MVMovieVolumeAttribute) {
+        setVolume(float(value.realValue()));
+    } else if (key == MVMovieMutedAttribute) {
+        setMuted(value.boolValue());
+    } else if (key == MVMovieDisplayNameAttribute) {
+        setDisplayName(value.stringValue());
+    } else if (key == MVMovieEditableAttribute) {
+        setEditable(value.boolValue());
+    } else if (key == MVMovieTimeScaleAttribute) {
+        setTimeScale(int32_t(value.integerValue()));
+    } else if (key == MVMovieHasVideoAttribute || key == MVMovieHasAudioAttribute
+        || key == MVMovieHasDurationAttribute || key == MVMovieDurationAttribute
+        || key == MVMovieLoadStateAttribute || key == MVMovieDataSizeAttribute
+        || key == MVMovieFileNameAttribute || key == MVMovieURLAttribute) {
+        // Derived; not settable.
+    } else {
+        _otherAttributes[key] = value;
+    }
+}

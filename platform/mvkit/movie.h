@@ -1,0 +1,293 @@
+#pragma once
+// MVMovie: a movie — its tracks, time scale, header settings, selection, user data and metadata — opened
+// from a movie file or made empty, edited with undo, and saved self-contained, as a reference movie or
+// by updating its file in place.
+//
+// Notifications go to HXNotificationCenter::defaultCenter() with the movie as object (notifications.h).
+// The playback settings (rate, volume, ...) are stored values here; playing them is done elsewhere.
+#include "platform/basekit/error.h"
+#include "platform/basekit/property_list.h"
+#include "platform/basekit/url.h"
+#include "platform/mvkit/atoms/movie_file_description.h"
+#include "platform/mvkit/data_reference.h"
+#include "platform/mvkit/notifications.h"
+#include "platform/mvkit/time.h"
+#include "platform/mvkit/track.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class HXUndoManager;
+
+// Movie attribute keys.
+inline constexpr const char* MVMovieFileNameAttribute = "MVMovieFileNameAttribute";
+inline constexpr const char* MVMovieURLAttribute = "MVMovieURLAttribute";
+inline constexpr const char* MVMovieDataReferenceAttribute = "MVMovieDataReferenceAttribute";
+inline constexpr const char* MVMovieDelegateAttribute = "MVMovieDelegateAttribute";
+inline constexpr const char* MVMovieUsesPreferredLanguageAttribute = "MVMovieUsesPreferredLanguageAttribute";
+inline constexpr const char* MVMovieApertureModeAttribute = "MVMovieApertureModeAttribute";
+inline constexpr const char* MVMovieApertureModeClean = "clean";
+inline constexpr const char* MVMovieApertureModeClassic = "classic";
+inline constexpr const char* MVMovieOpenAsyncOKAttribute = "MVMovieOpenAsyncOKAttribute";
+inline constexpr const char* MVMoviePosterTimeAttribute = "MVMoviePosterTimeAttribute";
+inline constexpr const char* MVMovieCurrentTimeAttribute = "MVMovieCurrentTimeAttribute";
+inline constexpr const char* MVMovieDurationAttribute = "MVMovieDurationAttribute";
+inline constexpr const char* MVMovieTimeScaleAttribute = "MVMovieTimeScaleAttribute";
+inline constexpr const char* MVMovieSelectionAttribute = "MVMovieSelectionAttribute";
+inline constexpr const char* MVMoviePreferredRateAttribute = "MVMoviePreferredRateAttribute";
+inline constexpr const char* MVMoviePreferredVolumeAttribute = "MVMoviePreferredVolumeAttribute";
+inline constexpr const char* MVMovieRateAttribute = "MVMovieRateAttribute";
+inline constexpr const char* MVMovieVolumeAttribute = "MVMovieVolumeAttribute";
+inline constexpr const char* MVMovieMutedAttribute = "MVMovieMutedAttribute";
+inline constexpr const char* MVMovieHasVideoAttribute = "MVMovieHasVideoAttribute";
+inline constexpr const char* MVMovieHasAudioAttribute = "MVMovieHasAudioAttribute";
+inline constexpr const char* MVMovieHasDurationAttribute = "MVMovieHasDurationAttribute";
+inline constexpr const char* MVMovieIsInteractiveAttribute = "MVMovieIsInteractiveAttribute";
+inline constexpr const char* MVMovieNaturalSizeAttribute = "MVMovieNaturalSizeAttribute";
+inline constexpr const char* MVMovieDisplayNameAttribute = "MVMovieDisplayNameAttribute";
+inline constexpr const char* MVMovieEditableAttribute = "MVMovieEditableAttribute";
+inline constexpr const char* MVMovieLoadStateAttribute = "MVMovieLoadStateAttribute";
+inline constexpr const char* MVMovieDataSizeAttribute = "MVMovieDataSizeAttribute";
+
+// Writing attributes.
+inline constexpr const char* MVMovieFlatten = "MVMovieFlatten";
+inline constexpr const char* MVMovieExport = "MVMovieExport";
+
+// Load states.
+enum MVMovieLoadState : int64_t {
+    MVMovieLoadStateError = -1,
+    MVMovieLoadStateLoading = 1000,
+    MVMovieLoadStateLoaded = 2000,
+    MVMovieLoadStatePlayable = 10000,
+    MVMovieLoadStatePlaythroughOK = 20000,
+    MVMovieLoadStateComplete = 100000,
+};
+
+// Progress of a save: open, then percent (0..1) messages, then close. A nonzero answer cancels.
+enum class MVMovieProgressMessage { Open, Percent, Close };
+using MVMovieProgressProc = std::function<int(MVMovieProgressMessage message, double fraction)>;
+
+// A snapshot of the edits of all tracks (and which tracks the movie has) to return to later.
+struct MVMovieEditState {
+    struct TrackState {
+        std::shared_ptr<MVTrack> track;
+        std::vector<MVTrackEdit> edits;
+        MVMedia::State media;
+    };
+    std::vector<TrackState> tracks;
+    MVTimeRange selection;
+    int32_t timeScale = 600;
+};
+
+class MVMovie : public std::enable_shared_from_this<MVMovie> {
+public:
+    // Opening.
+    static std::shared_ptr<MVMovie> movie(); // empty, time scale 600
+    static std::shared_ptr<MVMovie> movieWithAttributes(
+        const HXPropertyList::Dictionary& attributes, HXError* outError);
+    static std::shared_ptr<MVMovie> movieWithFile(const std::string& path, HXError* outError);
+    static std::shared_ptr<MVMovie> movieWithURL(const HXURL& url, HXError* outError);
+    static std::shared_ptr<MVMovie> movieWithDataReference(
+        const MVDataReference& reference, HXError* outError);
+    // A movie from its format representation (a serialised header); relative references resolve
+    // against `baseFilePath`.
+    static std::shared_ptr<MVMovie> movieWithData(
+        const MVBytes& data, HXError* outError, const std::string& baseFilePath = {});
+    static bool canInitWithURL(const HXURL& url);
+    static bool canInitWithFile(const std::string& path);
+    // The movie of a stored description (the model's builder; `filePath` is the file holding it).
+    static std::shared_ptr<MVMovie> movieWithDescription(
+        const MVMovieFileDescription& file, const std::string& filePath);
+
+    ~MVMovie();
+
+    // Where the movie came from.
+    const std::string& fileName() const { return _filePath; }
+    std::optional<HXURL> URL() const;
+    const MVDataReference& initialDataReference() const { return _initialDataReference; }
+    void setDefaultDataReference(const MVDataReference& reference) { _defaultDataReference = reference; }
+    const MVDataReference& defaultDataReference() const { return _defaultDataReference; }
+    std::string displayName() const;
+    void setDisplayName(const std::string& name) { _displayName = name; }
+    // Every distinct data reference of the movie's media, in track order.
+    std::vector<MVDataReference> dataReferences() const;
+
+    // Tracks.
+    const std::vector<std::shared_ptr<MVTrack>>& tracks() const { return _tracks; }
+    int trackCount() const { return int(_tracks.size()); }
+    std::shared_ptr<MVTrack> trackAtIndex(int index) const; // 1-based
+    std::shared_ptr<MVTrack> trackByID(uint32_t trackID) const;
+    std::vector<std::shared_ptr<MVTrack>> tracksOfMediaType(uint32_t mediaType) const;
+    // A new track with an empty media of `mediaType` at `mediaTimeScale`.
+    std::shared_ptr<MVTrack> newTrack(
+        uint32_t mediaType, int32_t mediaTimeScale, double width = 0, double height = 0);
+    // Adds an existing track (a removed one, or one of another movie: then its media is cloned).
+    void insertTrack(const std::shared_ptr<MVTrack>& track, int index = 0); // 0: at the end
+    void removeTrack(const std::shared_ptr<MVTrack>& track);
+    bool hasVideo() const;
+    bool hasAudio() const;
+    bool hasDuration() const { return durationValue() > 0; }
+
+    // Times.
+    int32_t timeScale() const { return _timeScale; }
+    void setTimeScale(int32_t scale);
+    MVTime duration() const { return MVMakeTime(durationValue(), _timeScale); }
+    int64_t durationValue() const;
+    MVTime posterTime() const { return _posterTime; }
+    void setPosterTime(MVTime time);
+    MVTime currentTime() const { return _currentTime; }
+    void setCurrentTime(MVTime time);
+    MVTimeRange selection() const { return _selection; }
+    void setSelection(MVTimeRange selection);
+    MVTimeRange previewRange() const { return _preview; }
+    void setPreviewRange(MVTimeRange range) { _preview = range; }
+    MVTime maxTimeLoaded() const;
+    // The next interesting time over all enabled tracks (or only those of `mediaTypes` when given), in
+    // movie units; −1 for none.
+    int64_t nextInterestingTime(
+        int64_t time, uint16_t flags, const std::vector<uint32_t>& mediaTypes = {}, double rate = 1.0) const;
+
+    // Header settings.
+    float preferredRate() const { return _preferredRate; }
+    void setPreferredRate(float rate);
+    float preferredVolume() const { return _preferredVolume; }
+    void setPreferredVolume(float volume);
+    const MVMatrixRecord& matrix() const { return _matrix; }
+    void setMatrix(const MVMatrixRecord& matrix);
+    // The largest visual track box (width, height).
+    std::pair<double, double> naturalSize() const;
+
+    // Playback settings, stored and notified only.
+    float rate() const { return _rate; }
+    void setRate(float rate);
+    void play() { setRate(_preferredRate != 0 ? _preferredRate : 1.0f); }
+    void stop() { setRate(0); }
+    bool isPlaying() const { return _rate != 0; }
+    float volume() const { return _volume; }
+    void setVolume(float volume);
+    bool isMuted() const { return _muted; }
+    void setMuted(bool muted);
+
+    // Load state and status.
+    int64_t loadState() const { return _loadState; }
+    const HXError& loadError() const { return _loadError; }
+
+    // Attributes by name.
+    HXPropertyList::Dictionary movieAttributes() const;
+    HXPropertyList attributeForKey(const std::string& key) const;
+    void setAttributeForKey(const HXPropertyList& value, const std::string& key);
+
+    // User data and metadata of the movie (see user_data.h, metadata.h for the item operations).
+    MVUserData& userData() { return _userData; }
+    const MVUserData& userData() const { return _userData; }
+    MVMetadata& metadata() { return _metadata; }
+    const MVMetadata& metadata() const { return _metadata; }
+
+    // Editing. The selection-based operations act on selection(); each registers its undo with the
+    // undo manager (when there is one and the movie is editable) and posts MVMovieEditedNotification.
+    bool isEditable() const { return _editable; }
+    void setEditable(bool editable) { _editable = editable; }
+    HXUndoManager* undoManager() const { return _undoManager; }
+    void setUndoManager(HXUndoManager* manager);
+    // A new movie holding the selected segment.
+    std::shared_ptr<MVMovie> copySelection() const;
+    std::shared_ptr<MVMovie> cut();
+    std::shared_ptr<MVMovie> copy() const;
+    void clear();
+    // Keeps only the selection.
+    void trim();
+    // Inserts `source` (all of it) at the start of the selection, replacing the selection when it is
+    // not empty. The media of another movie is referenced where it is, or added to a matching track.
+    bool paste(const std::shared_ptr<MVMovie>& source);
+    // Adds `source` in parallel at the selection start (new tracks or matching tracks' empty places).
+    bool add(const std::shared_ptr<MVMovie>& source);
+    // Adds `source` in parallel, scaled to the selection's duration.
+    bool addScaled(const std::shared_ptr<MVMovie>& source);
+    // The segment operations at movie level, all tracks at once.
+    bool insertSegment(const std::shared_ptr<MVMovie>& source, MVTimeRange sourceRange, MVTime at);
+    bool insertEmptySegment(MVTimeRange range);
+    bool deleteSegment(MVTimeRange range);
+    bool scaleSegment(MVTimeRange range, MVTime newDuration);
+
+    MVMovieEditState newEditState() const;
+    void useEditState(const MVMovieEditState& state);
+
+    bool hasChanged() const { return _changed; }
+    void setChanged(bool changed) { _changed = changed; }
+    // Marks the movie changed and posts MVMovieEditedNotification.
+    void movieChanged();
+
+    // Saving.
+    void setProgressProc(MVMovieProgressProc proc) { _progressProc = std::move(proc); }
+    const MVMovieProgressProc& progressProc() const { return _progressProc; }
+    // `MVMovieFlatten` YES (the default): self-contained; NO: a reference movie.
+    bool writeToFile(
+        const std::string& path, const HXPropertyList::Dictionary& attributes, HXError* outError);
+    bool writeToDataReference(
+        const MVDataReference& reference, const HXPropertyList::Dictionary& attributes, HXError* outError);
+    bool canUpdateMovieFile() const;
+    bool updateMovieFile(HXError* outError);
+    // The serialised header as a reference movie to the movie's data.
+    MVBytes movieFormatRepresentation() const;
+    // The bytes of all samples the movie's edits show (what a self-contained save copies).
+    int64_t dataSize() const;
+    bool canSerialize() const { return true; }
+
+    // The movie as stored: what the writers build from.
+    MVMovieHeader headerForWriting() const;
+    // Used after saving a file the movie reads its data from, and after an in-place update.
+    void adoptFile(const std::string& path, const MVMovieFileDescription& file);
+
+    // The next free track ID.
+    uint32_t nextTrackID() const;
+
+private:
+    friend class MVMovieLoader;
+    MVMovie() = default;
+    void postNotification(const char* name, HXPropertyList::Dictionary userInfo = {});
+    void setLoadState(int64_t state);
+    void registerUndoForEditState(MVMovieEditState before, const std::string& actionName);
+    void edited(MVMovieEditState before, const std::string& actionName);
+    int64_t movieUnits(MVTime time) const;
+    std::shared_ptr<MVTrack> trackForPaste(const std::shared_ptr<MVTrack>& sourceTrack, size_t ordinal);
+    void resolveReferences();
+    void deleteSegmentQuietly(MVTimeRange range);
+    int64_t insertSegmentQuietly(
+        const std::shared_ptr<MVMovie>& source, int64_t srcStart, int64_t srcLength, int64_t where);
+    bool addTracksQuietly(const std::shared_ptr<MVMovie>& source, int64_t where, int64_t scaledLength);
+    void loadFromFile(const MVMovieFileDescription& file, const std::string& path);
+
+    std::vector<std::shared_ptr<MVTrack>> _tracks;
+    int32_t _timeScale = 600;
+    MVMovieHeader _header;
+    float _preferredRate = 1.0f;
+    float _preferredVolume = 1.0f;
+    MVMatrixRecord _matrix;
+    MVTime _posterTime = MVMakeTime(0, 600);
+    MVTime _currentTime = MVMakeTime(0, 600);
+    MVTimeRange _selection = { MVMakeTime(0, 600), MVMakeTime(0, 600) };
+    MVTimeRange _preview = { MVMakeTime(0, 600), MVMakeTime(0, 600) };
+    float _rate = 0;
+    float _volume = 1.0f;
+    bool _muted = false;
+    int64_t _loadState = MVMovieLoadStateComplete;
+    HXError _loadError;
+    MVUserData _userData;
+    MVMetadata _metadata;
+    std::optional<MVFileTypeHeader> _fileType;
+    std::vector<MVRawAtom> _unknownMovieAtoms;
+    std::string _filePath; // the movie file it was opened from (empty: none)
+    MVMovieFileDescription _openedFile; // its layout, for updating in place
+    MVDataReference _initialDataReference;
+    MVDataReference _defaultDataReference;
+    std::string _displayName;
+    HXUndoManager* _undoManager = nullptr;
+    bool _editable = true;
+    bool _changed = false;
+    MVMovieProgressProc _progressProc;
+    HXPropertyList::Dictionary _otherAttributes;
+};

@@ -1,0 +1,115 @@
+// MVMovie's saving calls, over the flows of movie_writer.
+#include "platform/basekit/undo_manager.h"
+#include "platform/mvkit/atoms/movie_atom_writer.h"
+#include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/movie_writer.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+
+MVMovieHeader MVMovie::headerForWriting() const
+{
+    MVMovieHeader h = _header;
+    auto s = std::chrono::duration_cast<std::chrono::seconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    uint64_t now = uint64_t(s.count()) + 2082844800u;
+    if (h.creationTime == 0)
+        h.creationTime = now;
+    h.modificationTime = now;
+    h.timeScale = uint32_t(_timeScale);
+    h.duration = uint64_t(durationValue());
+    h.version = h.duration > UINT32_MAX ? 1 : 0;
+    h.preferredRate = int32_t(std::lround(_preferredRate * 65536.0));
+    h.preferredVolume = int16_t(std::lround(_preferredVolume * 256.0));
+    h.matrix = _matrix;
+    auto units = [this](MVTime t) { return uint32_t(std::clamp<int64_t>(movieUnits(t), 0, UINT32_MAX)); };
+    h.posterTime = units(_posterTime);
+    h.currentTime = units(_currentTime);
+    h.selectionTime = units(_selection.time);
+    h.selectionDuration = units(_selection.duration);
+    h.previewTime = units(_preview.time);
+    h.previewDuration = units(_preview.duration);
+    h.nextTrackID = nextTrackID();
+    return h;
+}
+
+static bool flattenAttribute(const HXPropertyList::Dictionary& attributes)
+{
+    auto it = attributes.find(MVMovieFlatten);
+    return it == attributes.end() || it->second.boolValue();
+}
+
+bool MVMovie::writeToFile(
+    const std::string& path, const HXPropertyList::Dictionary& attributes, HXError* outError)
+{
+    auto mode
+        = flattenAttribute(attributes) ? mvmodel::SaveMode::SelfContained : mvmodel::SaveMode::Reference;
+    return mvmodel::writeMovie(*this, path, mode, outError);
+}
+
+bool MVMovie::writeToDataReference(
+    const MVDataReference& reference, const HXPropertyList::Dictionary& attributes, HXError* outError)
+{
+    if (reference.kind() != MVDataReference::Kind::File) {
+        if (outError)
+            *outError
+                = HXError::withDescription(HXOSStatusErrorDomain, -50, "Movies are written to files only.");
+        return false;
+    }
+    return writeToFile(reference.referenceFilePath(), attributes, outError);
+}
+
+bool MVMovie::canUpdateMovieFile() const
+{
+    return !_filePath.empty() && ::access(_filePath.c_str(), W_OK) == 0;
+}
+
+bool MVMovie::updateMovieFile(HXError* outError)
+{
+    if (!mvmodel::updateMovieFile(*this, outError))
+        return false;
+    _changed = false;
+    return true;
+}
+
+MVBytes MVMovie::movieFormatRepresentation() const
+{
+    return MVSerializeMovieAtom(mvmodel::describeMovie(*this, mvmodel::SaveMode::Reference, {}));
+}
+
+int64_t MVMovie::dataSize() const
+{
+    auto d = mvmodel::describeMovie(*this, mvmodel::SaveMode::SelfContained, {});
+    int64_t total = 0;
+    for (auto& t : d.tracks) {
+        const auto& table = t.media.information.sampleTable;
+        if (table.sampleSizes.empty())
+            total += int64_t(table.constantSampleSize) * table.sampleCount;
+        for (auto s : table.sampleSizes)
+            total += s;
+    }
+    return total;
+}
+
+void MVMovie::adoptFile(const std::string& path, const MVMovieFileDescription& file)
+{
+    // Keep the track objects (callers hold them); take the media and edits as the file has them.
+    const auto& tracks = file.movie.tracks;
+    for (size_t i = 0; i < _tracks.size() && i < tracks.size(); ++i) {
+        auto fresh = MVTrack::trackWithDescription(tracks[i], _timeScale, path);
+        _tracks[i]->media()->restoreState(fresh->media()->state());
+        _tracks[i]->setEdits(fresh->edits());
+    }
+    bool ownFile = _filePath == path;
+    if (ownFile) {
+        auto reread = file;
+        reread.movie = {};
+        _openedFile = reread;
+    }
+    // Undo would bring back sample places in the file that no longer exist.
+    if (_undoManager)
+        _undoManager->removeAllActionsWithTarget(this);
+}

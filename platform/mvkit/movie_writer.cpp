@@ -1,0 +1,883 @@
+#include "platform/mvkit/movie_writer.h"
+
+#include "platform/basekit/undo_manager.h"
+#include "platform/mvkit/atoms/movie_atom_writer.h"
+#include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/model_math.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <map>
+
+namespace fs = std::filesystem;
+
+namespace mvmodel {
+namespace {
+
+constexpr uint64_t secondsFrom1904To1970 = 2082844800;
+
+uint64_t now1904()
+{
+    auto s = std::chrono::duration_cast<std::chrono::seconds>(
+        std::chrono::system_clock::now().time_since_epoch());
+    return uint64_t(s.count()) + secondsFrom1904To1970;
+}
+
+HXError statusError(int64_t code, const std::string& text, const std::string& path = {})
+{
+    HXError e = HXError::withDescription(HXOSStatusErrorDomain, code, text);
+    if (!path.empty())
+        e.userInfo()[HXFilePathErrorKey] = path;
+    return e;
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    std::error_code ec;
+    return !a.empty() && !b.empty() && fs::equivalent(a, b, ec);
+}
+
+bool writeAll(int fd, const uint8_t* p, size_t n)
+{
+    while (n > 0) {
+        ssize_t w = ::write(fd, p, n);
+        if (w < 0 && errno == EINTR)
+            continue;
+        if (w <= 0)
+            return false;
+        p += w;
+        n -= size_t(w);
+    }
+    return true;
+}
+
+bool preadAll(int fd, uint64_t offset, uint8_t* into, size_t length)
+{
+    while (length > 0) {
+        ssize_t n = ::pread(fd, into, length, off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        into += n;
+        offset += uint64_t(n);
+        length -= size_t(n);
+    }
+    return true;
+}
+
+// Consecutive segments that continue each other in the media become one, so a flattened track does
+// not copy the samples at their seam twice.
+std::vector<MVTrackEdit> mergedEdits(
+    const std::vector<MVTrackEdit>& edits, int32_t movieScale, int32_t mediaScale)
+{
+    std::vector<MVTrackEdit> out;
+    mvmodel::Int128 den = mvmodel::Int128(movieScale) * 0x10000;
+    for (auto& e : edits) {
+        if (!out.empty()) {
+            auto& p = out.back();
+            bool bothEmpty = p.mediaTime < 0 && e.mediaTime < 0;
+            bool continues = p.mediaTime >= 0 && e.mediaTime >= 0 && p.mediaRate == e.mediaRate
+                && mvmodel::Int128(p.mediaTime) * den + mvmodel::Int128(p.duration) * p.mediaRate * mediaScale
+                    == mvmodel::Int128(e.mediaTime) * den;
+            if (bothEmpty || continues) {
+                p.duration += e.duration;
+                continue;
+            }
+        }
+        out.push_back(e);
+    }
+    return out;
+}
+
+// A track's media reduced to what its edits show, and the edits mapped onto it.
+struct FlatTrack {
+    std::shared_ptr<MVMedia> media;
+    std::vector<MVTrackEdit> edits;
+};
+
+FlatTrack flatten(const MVTrack& track, int32_t movieScale)
+{
+    const auto& source = *track.media();
+    FlatTrack flat;
+    flat.media = source.clone();
+    flat.media->restoreState({});
+    for (auto e : mergedEdits(track.edits(), movieScale, source.timeScale())) {
+        if (e.mediaTime >= 0) {
+            int64_t mediaDuration = int64_t((mvmodel::Int128(e.duration) * e.mediaRate * source.timeScale()
+                                                + (mvmodel::Int128(movieScale) * 0x10000 - 1))
+                / (mvmodel::Int128(movieScale) * 0x10000));
+            e.mediaTime
+                = flat.media->appendSamplesCovering(source, e.mediaTime, std::max<int64_t>(1, mediaDuration));
+            if (e.mediaTime < 0)
+                e.mediaTime = -1; // nothing there: it plays as empty time
+        }
+        flat.edits.push_back(e);
+    }
+    return flat;
+}
+
+// A sample as placed in the written file.
+struct Chunk {
+    size_t track;
+    size_t firstSample;
+    size_t count;
+    double time; // seconds, for interleaving
+    uint64_t offset = 0;
+    uint64_t size = 0;
+};
+
+void fillSampleTable(MVSampleTable& t, const std::vector<MVSampleRecord>& samples,
+    const std::vector<std::pair<uint64_t, std::pair<size_t, size_t>>>& chunks)
+{
+    // chunks: offset, (first sample, count), in sample order.
+    t.timeToSample.clear();
+    t.compositionOffsets.clear();
+    t.syncSamples.clear();
+    t.sampleToChunk.clear();
+    t.chunkOffsets.clear();
+    t.sampleSizes.clear();
+    bool anyOffset = false, anyNegative = false, allSync = true;
+    for (auto& s : samples) {
+        if (t.timeToSample.empty() || t.timeToSample.back().sampleDuration != s.duration)
+            t.timeToSample.push_back({ 1, s.duration });
+        else
+            ++t.timeToSample.back().sampleCount;
+        anyOffset = anyOffset || s.compositionOffset != 0;
+        anyNegative = anyNegative || s.compositionOffset < 0;
+        allSync = allSync && s.sync;
+    }
+    t.hasCompositionOffsets = anyOffset;
+    t.compositionOffsetVersion = anyNegative ? 1 : 0;
+    if (anyOffset)
+        for (auto& s : samples) {
+            if (t.compositionOffsets.empty() || t.compositionOffsets.back().offset != s.compositionOffset)
+                t.compositionOffsets.push_back({ 1, s.compositionOffset });
+            else
+                ++t.compositionOffsets.back().sampleCount;
+        }
+    t.hasSyncSamples = !allSync;
+    if (!allSync)
+        for (size_t i = 0; i < samples.size(); ++i)
+            if (samples[i].sync)
+                t.syncSamples.push_back(uint32_t(i + 1));
+    bool constant = !samples.empty()
+        && std::all_of(samples.begin(), samples.end(), [&](auto& s) { return s.size == samples[0].size; });
+    t.sampleCount = uint32_t(samples.size());
+    t.constantSampleSize = constant ? samples[0].size : 0;
+    if (!constant)
+        for (auto& s : samples)
+            t.sampleSizes.push_back(s.size);
+    for (size_t c = 0; c < chunks.size(); ++c) {
+        auto [first, count] = chunks[c].second;
+        t.chunkOffsets.push_back(chunks[c].first);
+        uint32_t desc = samples[first].descriptionIndex;
+        if (t.sampleToChunk.empty() || t.sampleToChunk.back().samplesPerChunk != count
+            || t.sampleToChunk.back().sampleDescriptionIndex != desc)
+            t.sampleToChunk.push_back({ uint32_t(c + 1), uint32_t(count), desc });
+    }
+}
+
+// Runs of samples that lie one after the other in one place with one description.
+std::vector<std::pair<uint64_t, std::pair<size_t, size_t>>> chunksInPlace(
+    const std::vector<MVSampleRecord>& s)
+{
+    std::vector<std::pair<uint64_t, std::pair<size_t, size_t>>> out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (!out.empty()) {
+            auto& [offset, range] = out.back();
+            const auto& prev = s[range.first + range.second - 1];
+            if (prev.descriptionIndex == s[i].descriptionIndex
+                && prev.dataOffset + prev.size == s[i].dataOffset && range.second < 1024) {
+                ++range.second;
+                continue;
+            }
+        }
+        out.push_back({ s[i].dataOffset, { i, 1 } });
+    }
+    return out;
+}
+
+MVTrackDescription describeTrack(const MVMovie& movie, const MVTrack& track,
+    const std::shared_ptr<MVMedia>& media, const std::vector<MVTrackEdit>& edits)
+{
+    MVTrackDescription d = track.storedDescription();
+    d.childOrder.clear();
+    d.header = track.header();
+    d.header.trackID = track.trackID();
+    int64_t duration = 0;
+    for (auto& e : edits)
+        duration += e.duration;
+    d.header.duration = uint64_t(duration);
+    if (d.header.modificationTime == 0)
+        d.header.creationTime = d.header.modificationTime = now1904();
+    if (!edits.empty()) {
+        MVEditList list;
+        for (auto& e : edits)
+            list.entries.push_back({ uint64_t(e.duration), e.mediaTime, e.mediaRate });
+        d.editList = list;
+    } else {
+        d.editList.reset();
+    }
+    d.references.clear();
+    for (auto& r : track.references()) {
+        MVTrackReference out { r.type, {} };
+        for (auto& w : r.tracks)
+            if (auto t = w.lock(); t && movie.trackByID(t->trackID()) == t)
+                out.trackIDs.push_back(t->trackID());
+        if (!out.trackIDs.empty())
+            d.references.push_back(std::move(out));
+    }
+    d.media = media->storedDescription();
+    d.media.childOrder.clear();
+    d.media.information.childOrder.clear();
+    d.media.header.timeScale = uint32_t(media->timeScale());
+    d.media.header.duration = uint64_t(media->duration());
+    d.media.header.language = media->language();
+    if (d.media.header.modificationTime == 0)
+        d.media.header.creationTime = d.media.header.modificationTime = d.header.creationTime;
+    d.userData = track.userData().items.empty() && !track.userData().hasTerminator
+        ? std::nullopt
+        : std::optional<MVUserData>(track.userData());
+    d.metadata = track.metadata().items.empty() ? std::nullopt : std::optional<MVMetadata>(track.metadata());
+    return d;
+}
+
+MVMetadata completedMetadata(MVMetadata m)
+{
+    if (m.handler.componentSubtype == 0) {
+        m.handler.componentSubtype = MVFourCC("mdta");
+        m.isFullAtom = false;
+    }
+    return m;
+}
+
+// The data reference entries for `media` in a movie written to `moviePath`, and the description
+// indexes remapped; samples held in memory (or anywhere but a file) go into the movie's own file.
+struct ReferencePlan {
+    std::vector<MVDataReferenceEntry> entries;
+    std::vector<MVSampleDescription> descriptions;
+    std::vector<bool> copied; // per description: its samples are copied into the file
+};
+
+ReferencePlan planReferences(const MVMedia& media, const std::string& moviePath)
+{
+    ReferencePlan plan;
+    std::map<size_t, uint16_t> entryForReference; // media data reference index → entry
+    auto selfEntry = [&plan]() -> uint16_t {
+        for (size_t i = 0; i < plan.entries.size(); ++i)
+            if (plan.entries[i].flags & MVDataReferenceSelfReferenceFlag)
+                return uint16_t(i + 1);
+        plan.entries.push_back(MVDataReferenceEntry {});
+        return uint16_t(plan.entries.size());
+    };
+    for (size_t i = 0; i < media.sampleDescriptions().size(); ++i) {
+        MVSampleDescription d = media.sampleDescriptions()[i];
+        const MVDataReference* ref = media.dataReferenceForDescription(uint32_t(i + 1));
+        bool copy = !ref || ref->kind() == MVDataReference::Kind::Memory
+            || ref->kind() == MVDataReference::Kind::None;
+        if (copy) {
+            d.dataReferenceIndex = selfEntry();
+        } else if (ref->kind() == MVDataReference::Kind::File
+            && sameFile(ref->referenceFilePath(), moviePath)) {
+            d.dataReferenceIndex = selfEntry();
+        } else {
+            size_t key = size_t(std::find(media.dataReferences().begin(), media.dataReferences().end(), *ref)
+                - media.dataReferences().begin());
+            auto it = entryForReference.find(key);
+            if (it == entryForReference.end()) {
+                MVDataReferenceEntry e;
+                e.type = ref->dataReferenceType();
+                e.flags = 0;
+                e.data = ref->dataReference(moviePath);
+                plan.entries.push_back(e);
+                it = entryForReference.emplace(key, uint16_t(plan.entries.size())).first;
+            }
+            d.dataReferenceIndex = it->second;
+        }
+        plan.descriptions.push_back(d);
+        plan.copied.push_back(copy);
+    }
+    if (plan.entries.empty())
+        selfEntry();
+    return plan;
+}
+
+// Reads sample bytes from files and memory, keeping files open while a save runs.
+class SampleReader {
+public:
+    ~SampleReader()
+    {
+        for (auto& [path, fd] : _files)
+            ::close(fd);
+    }
+    bool read(const MVDataReference& ref, uint64_t offset, uint8_t* into, size_t length, HXError* outError)
+    {
+        if (ref.kind() == MVDataReference::Kind::Memory) {
+            const auto& data = *ref.data();
+            if (offset > data.size() || length > data.size() - offset)
+                return fail(outError, "A sample lies outside its data.");
+            std::copy_n(data.begin() + long(offset), length, into);
+            return true;
+        }
+        std::string path = ref.referenceFilePath();
+        if (path.empty())
+            return fail(outError, "A sample's data cannot be reached.");
+        auto it = _files.find(path);
+        if (it == _files.end()) {
+            int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0) {
+                if (outError)
+                    *outError = HXError::posix(errno, path);
+                return false;
+            }
+            it = _files.emplace(path, fd).first;
+        }
+        if (!preadAll(it->second, offset, into, length))
+            return fail(outError, "A sample lies outside its file: " + path);
+        return true;
+    }
+
+private:
+    static bool fail(HXError* outError, const std::string& text)
+    {
+        if (outError)
+            *outError = statusError(-2101, text);
+        return false;
+    }
+    std::map<std::string, int> _files;
+};
+
+// A temporary file next to the target, removed unless committed.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(const std::string& target)
+    {
+        fs::path t(target);
+        std::string pattern = (t.parent_path() / ("." + t.filename().string() + ".XXXXXX")).string();
+        _path.assign(pattern.begin(), pattern.end());
+        _path.push_back('\0');
+        _fd = ::mkstemp(_path.data());
+        if (_fd >= 0)
+            ::fchmod(_fd, 0644);
+    }
+    ~TemporaryFile()
+    {
+        if (_fd >= 0)
+            ::close(_fd);
+        if (!_committed && _fd >= 0)
+            ::unlink(_path.data());
+    }
+    int fd() const { return _fd; }
+    std::string path() const { return _path.data(); }
+    bool commit(const std::string& target)
+    {
+        if (::fsync(_fd) != 0 || ::close(_fd) != 0) {
+            _fd = -1;
+            ::unlink(_path.data());
+            return false;
+        }
+        _fd = -1;
+        if (::rename(_path.data(), target.c_str()) != 0) {
+            ::unlink(_path.data());
+            return false;
+        }
+        _committed = true;
+        return true;
+    }
+
+private:
+    std::vector<char> _path;
+    int _fd = -1;
+    bool _committed = false;
+};
+
+class BufferedWriter {
+public:
+    explicit BufferedWriter(int fd)
+        : _fd(fd)
+    {
+        _buffer.reserve(1 << 20);
+    }
+    bool write(const uint8_t* p, size_t n)
+    {
+        if (_buffer.size() + n > (1 << 20) && !flush())
+            return false;
+        if (n >= (1 << 20))
+            return writeAll(_fd, p, n);
+        _buffer.insert(_buffer.end(), p, p + n);
+        return true;
+    }
+    bool write(const MVBytes& b) { return write(b.data(), b.size()); }
+    bool flush()
+    {
+        bool ok = writeAll(_fd, _buffer.data(), _buffer.size());
+        _buffer.clear();
+        return ok;
+    }
+
+private:
+    int _fd;
+    MVBytes _buffer;
+};
+
+struct Progress {
+    const MVMovieProgressProc& proc;
+    int lastPercent = -1;
+    bool open() { return !proc || proc(MVMovieProgressMessage::Open, 0) == 0; }
+    bool percent(double fraction)
+    {
+        if (!proc)
+            return true;
+        int p = int(fraction * 100);
+        if (p == lastPercent)
+            return true;
+        lastPercent = p;
+        return proc(MVMovieProgressMessage::Percent, fraction) == 0;
+    }
+    void close()
+    {
+        if (proc)
+            proc(MVMovieProgressMessage::Close, 1);
+    }
+};
+
+MVBytes atomHeader(uint32_t type, uint64_t payloadSize, bool wide)
+{
+    MVBytes h;
+    auto put = [&h](uint64_t v, int n) {
+        for (int i = n - 1; i >= 0; --i)
+            h.push_back(uint8_t(v >> (8 * i)));
+    };
+    if (wide) {
+        put(1, 4);
+        put(type, 4);
+        put(payloadSize + 16, 8);
+    } else {
+        put(payloadSize + 8, 4);
+        put(type, 4);
+    }
+    return h;
+}
+
+MVFileTypeHeader fileTypeFor(const MVMovie& movie, const std::optional<MVFileTypeHeader>& stored)
+{
+    (void)movie;
+    if (stored)
+        return *stored;
+    return { MVFourCC("qt  "), 0x20050300, { MVFourCC("qt  ") } };
+}
+
+} // namespace
+
+MVMovieDescription describeMovie(const MVMovie& movie, SaveMode mode, const std::string& moviePath)
+{
+    MVMovieDescription d;
+    d.header = movie.headerForWriting();
+    for (auto& t : movie.tracks()) {
+        std::shared_ptr<MVMedia> media;
+        std::vector<MVTrackEdit> edits;
+        if (mode == SaveMode::SelfContained) {
+            auto flat = flatten(*t, movie.timeScale());
+            media = flat.media;
+            edits = flat.edits;
+        } else {
+            media = t->media();
+            edits = t->edits();
+        }
+        auto td = describeTrack(movie, *t, media, edits);
+        auto& table = td.media.information.sampleTable;
+        table.sampleDescriptions = media->sampleDescriptions();
+        if (mode == SaveMode::Reference) {
+            auto plan = planReferences(*media, moviePath);
+            td.media.information.dataInformation.entries = plan.entries;
+            table.sampleDescriptions = plan.descriptions;
+            fillSampleTable(table, media->samples(), chunksInPlace(media->samples()));
+        } else {
+            td.media.information.dataInformation.entries = { MVDataReferenceEntry {} };
+            for (auto& sd : table.sampleDescriptions)
+                sd.dataReferenceIndex = 1;
+            fillSampleTable(table, media->samples(), chunksInPlace(media->samples()));
+        }
+        d.tracks.push_back(std::move(td));
+    }
+    if (!movie.userData().items.empty())
+        d.userData = movie.userData();
+    if (!movie.metadata().items.empty())
+        d.metadata = completedMetadata(movie.metadata());
+    return d;
+}
+
+namespace {
+
+// The layout of a self-contained file: the flattened tracks and the chunks in file order.
+struct Layout {
+    std::vector<FlatTrack> tracks;
+    std::vector<Chunk> chunks; // file order
+    uint64_t dataSize = 0;
+};
+
+Layout planSelfContained(const MVMovie& movie)
+{
+    Layout layout;
+    for (auto& t : movie.tracks())
+        layout.tracks.push_back(flatten(*t, movie.timeScale()));
+    for (size_t ti = 0; ti < layout.tracks.size(); ++ti) {
+        const auto& media = *layout.tracks[ti].media;
+        const auto& samples = media.samples();
+        double scale = media.timeScale();
+        // Where the track's media starts playing, to line the tracks up for interleaving.
+        double shift = 0;
+        int64_t at = 0;
+        for (auto& e : layout.tracks[ti].edits) {
+            if (e.mediaTime >= 0) {
+                shift = double(at) / movie.timeScale() - double(e.mediaTime) / scale;
+                break;
+            }
+            at += e.duration;
+        }
+        size_t i = 0;
+        while (i < samples.size()) {
+            Chunk c { ti, i, 0, shift + double(media.sampleTime(int64_t(i))) / scale };
+            double limit = c.time + 0.5;
+            while (i < samples.size()
+                && samples[i].descriptionIndex == samples[c.firstSample].descriptionIndex
+                && (c.count == 0 || shift + double(media.sampleTime(int64_t(i))) / scale < limit)
+                && c.count < 4096) {
+                c.size += samples[i].size;
+                ++c.count;
+                ++i;
+            }
+            layout.chunks.push_back(c);
+            layout.dataSize += c.size;
+        }
+    }
+    std::stable_sort(layout.chunks.begin(), layout.chunks.end(), [](const Chunk& a, const Chunk& b) {
+        return a.time < b.time || (a.time == b.time && a.track < b.track);
+    });
+    return layout;
+}
+
+MVMovieDescription describeLayout(
+    const MVMovie& movie, const Layout& layout, uint64_t dataStart, bool wideOffsets)
+{
+    MVMovieDescription d;
+    d.header = movie.headerForWriting();
+    std::vector<std::vector<std::pair<uint64_t, std::pair<size_t, size_t>>>> chunksPerTrack(
+        layout.tracks.size());
+    uint64_t offset = dataStart;
+    for (auto& c : layout.chunks) {
+        chunksPerTrack[c.track].push_back({ offset, { c.firstSample, c.count } });
+        offset += c.size;
+    }
+    for (size_t ti = 0; ti < layout.tracks.size(); ++ti) {
+        const auto& flat = layout.tracks[ti];
+        auto td = describeTrack(movie, *movie.tracks()[ti], flat.media, flat.edits);
+        auto& table = td.media.information.sampleTable;
+        table.sampleDescriptions = flat.media->sampleDescriptions();
+        for (auto& sd : table.sampleDescriptions)
+            sd.dataReferenceIndex = 1;
+        td.media.information.dataInformation.entries = { MVDataReferenceEntry {} };
+        auto& chunks = chunksPerTrack[ti];
+        std::sort(
+            chunks.begin(), chunks.end(), [](auto& a, auto& b) { return a.second.first < b.second.first; });
+        fillSampleTable(table, flat.media->samples(), chunks);
+        table.uses64BitChunkOffsets = wideOffsets;
+        d.tracks.push_back(std::move(td));
+    }
+    if (!movie.userData().items.empty())
+        d.userData = movie.userData();
+    if (!movie.metadata().items.empty())
+        d.metadata = completedMetadata(movie.metadata());
+    return d;
+}
+
+bool copyChunk(
+    SampleReader& reader, BufferedWriter& out, const FlatTrack& track, const Chunk& c, HXError* outError)
+{
+    const auto& samples = track.media->samples();
+    MVBytes buffer;
+    size_t i = c.firstSample, end = c.firstSample + c.count;
+    while (i < end) {
+        // One read for samples that follow each other in one place.
+        const MVDataReference* ref = track.media->dataReferenceForDescription(samples[i].descriptionIndex);
+        if (!ref) {
+            if (outError)
+                *outError = statusError(-2101, "A sample has no data reference.");
+            return false;
+        }
+        size_t j = i + 1;
+        uint64_t length = samples[i].size;
+        while (j < end && samples[j].descriptionIndex == samples[i].descriptionIndex
+            && samples[j].dataOffset == samples[j - 1].dataOffset + samples[j - 1].size) {
+            length += samples[j].size;
+            ++j;
+        }
+        buffer.resize(size_t(length));
+        if (!reader.read(*ref, samples[i].dataOffset, buffer.data(), buffer.size(), outError))
+            return false;
+        if (!out.write(buffer)) {
+            if (outError)
+                *outError = HXError::posix(errno, "writing the movie");
+            return false;
+        }
+        i = j;
+    }
+    return true;
+}
+
+bool writeSelfContained(
+    MVMovie& movie, int fd, const std::string& path, HXError* outError, MVMovieFileDescription* written)
+{
+    Progress progress { movie.progressProc() };
+    auto canceled = [&]() {
+        if (outError)
+            *outError = statusError(-128, "The save was canceled.", path);
+        return false;
+    };
+    if (!progress.open())
+        return canceled();
+    Layout layout = planSelfContained(movie);
+    MVBytes ftyp = MVSerializeFileTypeAtom(fileTypeFor(movie, std::nullopt));
+    bool wideData = layout.dataSize > UINT32_MAX - 16;
+    // The header's size does not depend on the offsets in it, only on their width.
+    MVBytes probe = MVSerializeMovieAtom(describeLayout(movie, layout, 0, wideData));
+    uint64_t dataStart = ftyp.size() + probe.size() + (wideData ? 16 : 8);
+    bool wideOffsets = dataStart + layout.dataSize > UINT32_MAX;
+    MVMovieDescription description = describeLayout(movie, layout, dataStart, wideOffsets);
+    MVBytes moov = MVSerializeMovieAtom(description);
+    if (moov.size() != probe.size()) {
+        dataStart = ftyp.size() + moov.size() + (wideData ? 16 : 8);
+        description = describeLayout(movie, layout, dataStart, wideOffsets);
+        moov = MVSerializeMovieAtom(description);
+    }
+    BufferedWriter out(fd);
+    bool ok = out.write(ftyp) && out.write(moov)
+        && out.write(atomHeader(MVFourCC("mdat"), layout.dataSize, wideData));
+    if (!ok) {
+        if (outError)
+            *outError = HXError::posix(errno, path);
+        return false;
+    }
+    SampleReader reader;
+    uint64_t done = 0;
+    for (auto& c : layout.chunks) {
+        if (!copyChunk(reader, out, layout.tracks[c.track], c, outError))
+            return false;
+        done += c.size;
+        if (!progress.percent(layout.dataSize ? double(done) / double(layout.dataSize) : 1.0))
+            return canceled();
+    }
+    if (!out.flush()) {
+        if (outError)
+            *outError = HXError::posix(errno, path);
+        return false;
+    }
+    progress.close();
+    if (written) {
+        written->fileType = fileTypeFor(movie, std::nullopt);
+        written->movie = std::move(description);
+    }
+    return true;
+}
+
+// Samples held in memory (or by descriptions the plan copies), written as one 'mdat' at `start`.
+// Their records are moved to the offsets in the file.
+bool writeCopiedSamples(MVMovieDescription& d, const MVMovie& movie, const std::string& moviePath, int fd,
+    uint64_t start, uint64_t* outEnd, HXError* outError)
+{
+    SampleReader reader;
+    MVBytes data;
+    std::vector<std::vector<MVSampleRecord>> moved;
+    for (size_t ti = 0; ti < movie.tracks().size(); ++ti) {
+        const auto& media = *movie.tracks()[ti]->media();
+        auto plan = planReferences(media, moviePath);
+        auto samples = media.samples();
+        for (auto& s : samples) {
+            if (s.descriptionIndex < 1 || s.descriptionIndex > plan.copied.size()
+                || !plan.copied[s.descriptionIndex - 1])
+                continue;
+            const MVDataReference* ref = media.dataReferenceForDescription(s.descriptionIndex);
+            size_t at = data.size();
+            data.resize(at + s.size);
+            if (!ref || !reader.read(*ref, s.dataOffset, data.data() + at, s.size, outError))
+                return false;
+            s.dataOffset = start + 16 + at;
+        }
+        fillSampleTable(d.tracks[ti].media.information.sampleTable, samples, chunksInPlace(samples));
+    }
+    if (data.empty()) {
+        *outEnd = start;
+        return true;
+    }
+    MVBytes header = atomHeader(MVFourCC("mdat"), data.size(), true);
+    if (::pwrite(fd, header.data(), header.size(), off_t(start)) != ssize_t(header.size())
+        || ::pwrite(fd, data.data(), data.size(), off_t(start + 16)) != ssize_t(data.size())) {
+        if (outError)
+            *outError = HXError::posix(errno, moviePath);
+        return false;
+    }
+    *outEnd = start + 16 + data.size();
+    return true;
+}
+
+bool writeReference(
+    MVMovie& movie, int fd, const std::string& path, HXError* outError, MVMovieFileDescription* written)
+{
+    Progress progress { movie.progressProc() };
+    if (!progress.open()) {
+        if (outError)
+            *outError = statusError(-128, "The save was canceled.", path);
+        return false;
+    }
+    MVBytes ftyp = MVSerializeFileTypeAtom(fileTypeFor(movie, std::nullopt));
+    if (!writeAll(fd, ftyp.data(), ftyp.size())) {
+        if (outError)
+            *outError = HXError::posix(errno, path);
+        return false;
+    }
+    MVMovieDescription d = describeMovie(movie, SaveMode::Reference, path);
+    uint64_t end = 0;
+    if (!writeCopiedSamples(d, movie, path, fd, ftyp.size(), &end, outError))
+        return false;
+    MVBytes moov = MVSerializeMovieAtom(d);
+    if (::pwrite(fd, moov.data(), moov.size(), off_t(end)) != ssize_t(moov.size())) {
+        if (outError)
+            *outError = HXError::posix(errno, path);
+        return false;
+    }
+    if (!progress.percent(1.0)) {
+        if (outError)
+            *outError = statusError(-128, "The save was canceled.", path);
+        return false;
+    }
+    progress.close();
+    if (written)
+        written->movie = std::move(d);
+    return true;
+}
+
+} // namespace
+
+bool writeMovie(MVMovie& movie, const std::string& path, SaveMode mode, HXError* outError)
+{
+    // A reference movie written over a file it refers to would lose the data it points at.
+    bool overSource = false;
+    for (auto& ref : movie.dataReferences())
+        if (ref.kind() == MVDataReference::Kind::File && sameFile(ref.referenceFilePath(), path))
+            overSource = true;
+    if (mode == SaveMode::Reference && overSource) {
+        if (outError)
+            *outError = statusError(-50, "A reference movie cannot replace a file whose data it uses.", path);
+        return false;
+    }
+    TemporaryFile temp(path);
+    if (temp.fd() < 0) {
+        if (outError)
+            *outError = HXError::posix(errno, path);
+        return false;
+    }
+    MVMovieFileDescription written;
+    bool ok = mode == SaveMode::SelfContained ? writeSelfContained(movie, temp.fd(), path, outError, &written)
+                                              : writeReference(movie, temp.fd(), path, outError, &written);
+    if (!ok)
+        return false;
+    if (!temp.commit(path)) {
+        if (outError)
+            *outError = HXError::posix(errno, path);
+        return false;
+    }
+    if (overSource) {
+        // The movie's data now lives in the new file; old offsets would point at the wrong bytes.
+        movie.adoptFile(path, written);
+    }
+    return true;
+}
+
+bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption& interruption)
+{
+    const std::string path = movie.fileName();
+    if (!movie.canUpdateMovieFile()) {
+        if (outError)
+            *outError = statusError(-50, "The movie has no file to update.", path);
+        return false;
+    }
+    auto layout = MVReadMovieFile(path, outError);
+    if (!layout)
+        return false;
+    const MVAtomLocation* oldHeader = nullptr;
+    for (auto& a : layout->topLevelAtoms)
+        if (a.type == MVFourCC("moov")) {
+            oldHeader = &a;
+            break;
+        }
+    if (!oldHeader) {
+        if (outError)
+            *outError = statusError(-2100, "The movie file has no header to update.", path);
+        return false;
+    }
+    int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd < 0) {
+        if (outError)
+            *outError = HXError::posix(errno, path);
+        return false;
+    }
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer { fd };
+    // Whatever follows the last complete atom (a write cut short earlier) is dropped first.
+    uint64_t end = 0;
+    for (auto& a : layout->topLevelAtoms)
+        end = std::max(end, a.offset + a.size);
+    if (end < layout->fileSize && ::ftruncate(fd, off_t(end)) != 0) {
+        if (outError)
+            *outError = HXError::posix(errno, path);
+        return false;
+    }
+
+    // Stage 1: samples the file does not hold yet.
+    MVMovieDescription d = describeMovie(movie, SaveMode::Reference, path);
+    uint64_t dataEnd = end;
+    if (!writeCopiedSamples(d, movie, path, fd, end, &dataEnd, outError))
+        return false;
+    if (::fsync(fd) != 0 || interruption.stopAfterStage == 1) {
+        if (outError && interruption.stopAfterStage == 1)
+            *outError = statusError(-2019, "The update was stopped.", path);
+        return false;
+    }
+    // Stage 2: the new header after everything else.
+    MVBytes moov = MVSerializeMovieAtom(d);
+    size_t length = size_t(std::min<uint64_t>(moov.size(), interruption.truncateHeaderAt));
+    if (::pwrite(fd, moov.data(), length, off_t(dataEnd)) != ssize_t(length)) {
+        if (outError)
+            *outError = HXError::posix(errno, path);
+        return false;
+    }
+    if (::fsync(fd) != 0 || interruption.stopAfterStage == 2 || length < moov.size()) {
+        if (outError)
+            *outError = statusError(-2019, "The update was stopped.", path);
+        return false;
+    }
+    // Stage 3: the old header becomes free space; readers take the first header, now the new one.
+    const uint8_t freeType[4] = { 'f', 'r', 'e', 'e' };
+    if (::pwrite(fd, freeType, 4, off_t(oldHeader->offset + 4)) != 4 || ::fsync(fd) != 0) {
+        if (outError)
+            *outError = HXError::posix(errno, path);
+        return false;
+    }
+    auto reread = MVReadMovieFile(path, outError);
+    if (!reread)
+        return false;
+    movie.adoptFile(path, *reread);
+    return true;
+}
+
+} // namespace mvmodel

@@ -1,0 +1,37 @@
+#pragma once
+// The save flows of MVMovie: a self-contained movie (samples copied and interleaved, header first), a
+// reference movie (samples left in their files, referred to by alias records), and the update of a
+// movie file in place (new header appended, old one retired as free space).
+//
+// A save writes to a temporary file in the target's folder and renames it over the target only when
+// everything is written; a failure or a cancel from the progress callback removes the temporary file
+// and leaves the target as it was.
+#include "platform/basekit/error.h"
+#include "platform/mvkit/atoms/movie_file_description.h"
+#include "platform/mvkit/movie.h"
+
+#include <cstdint>
+#include <limits>
+#include <string>
+
+namespace mvmodel {
+
+enum class SaveMode { SelfContained, Reference };
+
+// The header of `movie` as a stored description. Self-contained: each track's samples reduced to those
+// its edits show; the data offsets are still those of the source data. Reference: the media as they are.
+// `moviePath` is the file the header will live in (alias records are made relative to it).
+MVMovieDescription describeMovie(const MVMovie& movie, SaveMode mode, const std::string& moviePath);
+
+bool writeMovie(MVMovie& movie, const std::string& path, SaveMode mode, HXError* outError);
+
+// Stages of an in-place update, for tests that interrupt it: 1 after the new data is appended, 2 after
+// the new header is appended, 3 after the old header is retired (the whole update).
+struct UpdateInterruption {
+    int stopAfterStage = 3;
+    // Truncates what stage 2 appends to this many bytes and stops (a write cut short).
+    uint64_t truncateHeaderAt = std::numeric_limits<uint64_t>::max();
+};
+bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption& interruption = {});
+
+} // namespace mvmodel

@@ -1,0 +1,19 @@
+#pragma once
+// Names of the notifications movies post (object: the movie) and the keys of their user info.
+inline constexpr const char* MVMovieEditedNotification = "MVMovieEditedNotification";
+inline constexpr const char* MVMovieLoadStateDidChangeNotification = "MVMovieLoadStateDidChangeNotification";
+inline constexpr const char* MVMovieRateDidChangeNotification = "MVMovieRateDidChangeNotification";
+inline constexpr const char* MVMovieTimeDidChangeNotification = "MVMovieTimeDidChangeNotification";
+inline constexpr const char* MVMovieSelectionDidChangeNotification = "MVMovieSelectionDidChangeNotification";
+inline constexpr const char* MVMovieVolumeDidChangeNotification = "MVMovieVolumeDidChangeNotification";
+inline constexpr const char* MVMovieMutedDidChangeNotification = "MVMovieMutedDidChangeNotification";
+inline constexpr const char* MVMovieNaturalSizeDidChangeNotification
+    = "MVMovieNaturalSizeDidChangeNotification";
+inline constexpr const char* MVMovieSizeDidChangeNotification = "MVMovieSizeDidChangeNotification";
+inline constexpr const char* MVMovieChapterListDidChangeNotification
+    = "MVMovieChapterListDidChangeNotification";
+inline constexpr const char* MVMovieDidEndNotification = "MVMovieDidEndNotification";
+
+inline constexpr const char* MVMovieRateDidChangeNotificationParameter
+    = "MVMovieRateDidChangeNotificationParameter";
+inline constexpr const char* MVMovieLoadStateNotificationParameter = "MVMovieLoadStateNotificationParameter";

@@ -1,0 +1,469 @@
+#include "platform/mvkit/track.h"
+
+#include "platform/mvkit/model_math.h"
+#include "platform/mvkit/movie.h"
+
+#include <algorithm>
+#include <cmath>
+
+using mvmodel::mulDivCeil;
+using mvmodel::mulDivFloor;
+using mvmodel::mulDivRound;
+
+std::shared_ptr<MVTrack> MVTrack::trackWithMedia(std::shared_ptr<MVMedia> media, uint32_t trackID)
+{
+    auto t = std::shared_ptr<MVTrack>(new MVTrack());
+    t->_media = std::move(media);
+    t->_trackID = trackID;
+    t->_header.trackID = trackID;
+    if (t->hasAudio())
+        t->_header.volume = 0x100;
+    return t;
+}
+
+std::shared_ptr<MVTrack> MVTrack::trackWithDescription(
+    const MVTrackDescription& d, int32_t movieTimeScale, const std::string& movieFilePath)
+{
+    auto t = std::shared_ptr<MVTrack>(new MVTrack());
+    t->_stored = d;
+    t->_stored.media = {};
+    t->_stored.editList.reset();
+    t->_header = d.header;
+    t->_trackID = d.header.trackID;
+    t->_detachedScale = movieTimeScale;
+    t->_media = MVMedia::mediaWithDescription(d.media, movieFilePath);
+    if (d.userData)
+        t->_userData = *d.userData;
+    if (d.metadata)
+        t->_metadata = *d.metadata;
+    if (d.editList) {
+        for (auto& e : d.editList->entries) {
+            if (e.segmentDuration > uint64_t(INT64_MAX))
+                continue;
+            t->_edits.push_back({ int64_t(e.segmentDuration), e.mediaTime, e.mediaRate });
+        }
+    } else if (t->_media->duration() > 0) {
+        // No edit list: the whole media once, from its start.
+        t->_edits.push_back(
+            { mulDivRound(t->_media->duration(), movieTimeScale, t->_media->timeScale()), 0, 0x10000 });
+    }
+    return t;
+}
+
+bool MVTrack::isVisual() const
+{
+    uint32_t type = mediaType();
+    return type == MVFourCC("vide") || type == MVFourCC("text") || type == MVFourCC("sbtl")
+        || type == MVFourCC("subt") || type == MVFourCC("clcp") || type == MVFourCC("tx3g");
+}
+
+bool MVTrack::hasAudio() const
+{
+    return mediaType() == MVFourCC("soun") || mediaType() == MVFourCC("musi");
+}
+
+int MVTrack::index() const
+{
+    auto m = movie();
+    if (!m)
+        return 0;
+    const auto& list = m->tracks();
+    for (size_t i = 0; i < list.size(); ++i)
+        if (list[i].get() == this)
+            return int(i + 1);
+    return 0;
+}
+
+int32_t MVTrack::movieScale() const
+{
+    auto m = movie();
+    return m ? m->timeScale() : _detachedScale;
+}
+
+int32_t MVTrack::timeScale() const
+{
+    return movieScale();
+}
+
+void MVTrack::changed()
+{
+    if (auto m = movie())
+        m->setChanged(true);
+}
+
+void MVTrack::setEnabled(bool enabled)
+{
+    uint32_t flags = enabled ? (_header.flags | MVTrackEnabledFlag) : (_header.flags & ~MVTrackEnabledFlag);
+    if (flags != _header.flags) {
+        _header.flags = flags;
+        changed();
+    }
+}
+
+void MVTrack::setLayer(int16_t layer)
+{
+    _header.layer = layer;
+    changed();
+}
+
+void MVTrack::setAlternateGroup(int16_t group)
+{
+    _header.alternateGroup = group;
+    changed();
+}
+
+void MVTrack::setVolume(float volume)
+{
+    _header.volume = int16_t(std::lround(std::clamp(volume, -128.0f, 127.99f) * 256.0f));
+    changed();
+}
+
+void MVTrack::setMatrix(const MVMatrixRecord& matrix)
+{
+    _header.matrix = matrix;
+    changed();
+}
+
+void MVTrack::setDimensions(double width, double height)
+{
+    _header.width = uint32_t(std::lround(std::clamp(width, 0.0, 65535.0) * 65536.0));
+    _header.height = uint32_t(std::lround(std::clamp(height, 0.0, 65535.0) * 65536.0));
+    changed();
+}
+
+void MVTrack::setLanguage(uint16_t language)
+{
+    if (_media)
+        _media->setLanguage(language);
+    changed();
+}
+
+void MVTrack::noteUserDataChanged()
+{
+    changed();
+}
+
+void MVTrack::setEdits(std::vector<MVTrackEdit> edits)
+{
+    _edits = std::move(edits);
+}
+
+int64_t MVTrack::duration() const
+{
+    int64_t total = 0;
+    for (auto& e : _edits)
+        total += e.duration;
+    return total;
+}
+
+MVTimeRange MVTrack::range() const
+{
+    return MVMakeTimeRange(MVMakeTime(0, movieScale()), MVMakeTime(duration(), movieScale()));
+}
+
+size_t MVTrack::splitAt(int64_t trackTime)
+{
+    int64_t start = 0;
+    for (size_t i = 0; i < _edits.size(); ++i) {
+        if (trackTime == start)
+            return i;
+        int64_t end = start + _edits[i].duration;
+        if (trackTime < end) {
+            MVTrackEdit first = _edits[i];
+            MVTrackEdit second = first;
+            first.duration = trackTime - start;
+            second.duration = end - trackTime;
+            if (second.mediaTime >= 0 && _media)
+                second.mediaTime += mulDivFloor(
+                    first.duration * first.mediaRate, _media->timeScale(), int64_t(movieScale()) * 0x10000);
+            _edits[i] = first;
+            _edits.insert(_edits.begin() + long(i) + 1, second);
+            return i + 1;
+        }
+        start = end;
+    }
+    if (trackTime > start && trackTime > 0) {
+        _edits.push_back({ trackTime - start, -1, 0x10000 });
+    }
+    return _edits.size();
+}
+
+bool MVTrack::insertMedia(int64_t trackTime, int64_t mediaTime, int64_t mediaDuration, double rate)
+{
+    if (!_media || trackTime < 0 || mediaTime < 0 || mediaDuration <= 0 || rate <= 0)
+        return false;
+    int32_t fixedRate = int32_t(std::lround(rate * 65536.0));
+    int64_t trackDuration = mulDivRound(
+        mediaDuration, int64_t(movieScale()) * 0x10000, int64_t(_media->timeScale()) * fixedRate);
+    if (trackDuration <= 0)
+        return false;
+    size_t i = splitAt(trackTime);
+    _edits.insert(_edits.begin() + long(i), { trackDuration, mediaTime, fixedRate });
+    changed();
+    return true;
+}
+
+bool MVTrack::insertEmptySegment(int64_t trackTime, int64_t duration)
+{
+    if (trackTime < 0 || duration <= 0)
+        return false;
+    if (trackTime >= this->duration() && trackTime > 0) {
+        // Empty time after the end adds nothing that plays; it only moves what follows.
+        splitAt(trackTime);
+    }
+    size_t i = splitAt(trackTime);
+    _edits.insert(_edits.begin() + long(i), { duration, -1, 0x10000 });
+    changed();
+    return true;
+}
+
+bool MVTrack::deleteSegment(int64_t trackTime, int64_t duration)
+{
+    if (trackTime < 0 || duration <= 0)
+        return false;
+    int64_t total = this->duration();
+    if (trackTime >= total)
+        return true;
+    int64_t end = std::min(total, trackTime + duration);
+    size_t i = splitAt(trackTime);
+    size_t j = splitAt(end);
+    _edits.erase(_edits.begin() + long(i), _edits.begin() + long(j));
+    // Trailing empty segments play nothing.
+    while (!_edits.empty() && _edits.back().mediaTime < 0)
+        _edits.pop_back();
+    changed();
+    return true;
+}
+
+bool MVTrack::scaleSegment(int64_t trackTime, int64_t oldDuration, int64_t newDuration)
+{
+    if (trackTime < 0 || oldDuration <= 0 || newDuration <= 0)
+        return false;
+    size_t i = splitAt(trackTime);
+    size_t j = splitAt(trackTime + oldDuration);
+    int64_t done = 0, scaledDone = 0;
+    for (size_t k = i; k < j; ++k) {
+        auto& e = _edits[k];
+        done += e.duration;
+        int64_t target = mulDivRound(done, newDuration, oldDuration);
+        int64_t d = target - scaledDone;
+        scaledDone = target;
+        if (e.mediaTime >= 0 && d > 0)
+            e.mediaRate = int32_t(std::clamp<int64_t>(mulDivRound(e.mediaRate, e.duration, d), 1, INT32_MAX));
+        e.duration = d;
+    }
+    std::erase_if(_edits, [](const MVTrackEdit& e) { return e.duration <= 0; });
+    changed();
+    return true;
+}
+
+int64_t MVTrack::trackTimeToMediaTime(int64_t trackTime) const
+{
+    int64_t start = 0;
+    for (auto& e : _edits) {
+        if (trackTime >= start && trackTime < start + e.duration) {
+            if (e.mediaTime < 0 || !_media)
+                return -1;
+            return e.mediaTime
+                + mulDivFloor(
+                    (trackTime - start) * e.mediaRate, _media->timeScale(), int64_t(movieScale()) * 0x10000);
+        }
+        start += e.duration;
+    }
+    return -1;
+}
+
+std::vector<MVTrackEdit> MVTrack::editsInRange(int64_t start, int64_t duration) const
+{
+    MVTrack copy;
+    copy._media = _media;
+    copy._edits = _edits;
+    copy._detachedScale = movieScale();
+    int64_t total = copy.duration();
+    int64_t end = std::min(total, start + duration);
+    if (start >= end)
+        return {};
+    size_t i = copy.splitAt(start);
+    size_t j = copy.splitAt(end);
+    return { copy._edits.begin() + long(i), copy._edits.begin() + long(j) };
+}
+
+MVInterestingTime MVTrack::nextInterestingTime(int64_t trackTime, uint16_t flags, double rate) const
+{
+    MVInterestingTime none;
+    if (!_media)
+        return none;
+    bool forward = rate >= 0;
+    bool edgeOK = flags & MVNextTimeEdgeOK;
+    int64_t movieUnitsFixed = int64_t(movieScale()) * 0x10000;
+    int32_t mediaScale = _media->timeScale();
+
+    // Every candidate boundary with its duration; the best one wins.
+    std::optional<MVInterestingTime> best;
+    auto consider = [&](int64_t t, int64_t d) {
+        bool ok
+            = forward ? (edgeOK ? t >= trackTime : t > trackTime) : (edgeOK ? t <= trackTime : t < trackTime);
+        if (!ok)
+            return;
+        if (!best || (forward ? t < best->time : t > best->time))
+            best = MVInterestingTime { t, d };
+    };
+
+    int64_t start = 0;
+    for (auto& e : _edits) {
+        int64_t end = start + e.duration;
+        bool relevant = forward ? end > trackTime || (edgeOK && end >= trackTime) : start <= trackTime;
+        if (e.duration > 0 && relevant) {
+            if (flags & MVNextTimeMediaEdit)
+                consider(start, e.duration);
+            if (e.mediaTime >= 0 && (flags & (MVNextTimeMediaSample | MVNextTimeSyncSample))) {
+                auto toTrack = [&](int64_t mediaTime) {
+                    return start
+                        + mulDivCeil(
+                            mediaTime - e.mediaTime, movieUnitsFixed, int64_t(mediaScale) * e.mediaRate);
+                };
+                auto toMedia = [&](int64_t t) {
+                    return e.mediaTime
+                        + mulDivFloor(t - start, int64_t(mediaScale) * e.mediaRate, movieUnitsFixed);
+                };
+                // The sample shown at the point of interest within this edit, then walk from it.
+                int64_t probe = std::clamp(trackTime, start, end - 1);
+                int64_t index = _media->sampleIndexAtTime(toMedia(probe));
+                if (index < 0)
+                    index = _media->sampleIndexAtTime(e.mediaTime);
+                if (index >= 0) {
+                    bool syncOnly = !(flags & MVNextTimeMediaSample);
+                    int64_t step = forward ? 1 : -1;
+                    for (int64_t i = index; i >= 0 && i < _media->sampleCount(); i += step) {
+                        const auto& s = _media->samples()[size_t(i)];
+                        int64_t t = std::max(start, toTrack(_media->sampleTime(i)));
+                        if (t >= end)
+                            break;
+                        int64_t sampleEnd = std::min(end, toTrack(_media->sampleTime(i) + s.duration));
+                        if (!syncOnly || s.sync) {
+                            bool ok = forward ? (edgeOK ? t >= trackTime : t > trackTime)
+                                              : (edgeOK ? t <= trackTime : t < trackTime);
+                            if (ok) {
+                                consider(t, sampleEnd - t);
+                                break;
+                            }
+                        }
+                        if (!forward && t <= start)
+                            break;
+                    }
+                }
+            }
+        }
+        start = end;
+    }
+    return best.value_or(none);
+}
+
+int MVTrack::referenceCount(uint32_t type) const
+{
+    for (auto& r : _references)
+        if (r.type == type)
+            return int(r.tracks.size());
+    return 0;
+}
+
+std::shared_ptr<MVTrack> MVTrack::referenceTrack(uint32_t type, int index) const
+{
+    for (auto& r : _references)
+        if (r.type == type && index >= 1 && size_t(index) <= r.tracks.size())
+            return r.tracks[size_t(index) - 1].lock();
+    return nullptr;
+}
+
+void MVTrack::setReference(const std::shared_ptr<MVTrack>& track, uint32_t type, int index)
+{
+    auto it
+        = std::find_if(_references.begin(), _references.end(), [type](auto& r) { return r.type == type; });
+    if (it == _references.end()) {
+        if (!track)
+            return;
+        _references.push_back({ type, {} });
+        it = _references.end() - 1;
+    }
+    auto& list = it->tracks;
+    if (index < 1 || size_t(index) > list.size() + 1)
+        return;
+    if (!track) {
+        if (size_t(index) <= list.size())
+            list.erase(list.begin() + index - 1);
+        if (list.empty())
+            _references.erase(it);
+    } else if (size_t(index) == list.size() + 1) {
+        list.push_back(track);
+    } else {
+        list[size_t(index) - 1] = track;
+    }
+    changed();
+}
+
+std::vector<uint32_t> MVTrack::referenceTypes() const
+{
+    std::vector<uint32_t> types;
+    for (auto& r : _references)
+        types.push_back(r.type);
+    return types;
+}
+
+HXPropertyList MVTrack::attributeForKey(const std::string& key) const
+{
+    if (key == MVTrackEnabledAttribute)
+        return isEnabled();
+    if (key == MVTrackIDAttribute)
+        return int64_t(_trackID);
+    if (key == MVTrackLayerAttribute)
+        return int64_t(layer());
+    if (key == MVTrackVolumeAttribute)
+        return double(volume());
+    if (key == MVTrackLanguageAttribute)
+        return int64_t(language());
+    if (key == MVTrackMediaTypeAttribute || key == MVMediaTypeAttribute)
+        return MVStringForOSType(mediaType());
+    if (key == MVTrackDimensionsAttribute)
+        return HXPropertyList::Dictionary { { "width", width() }, { "height", height() } };
+    if (key == MVTrackRangeAttribute)
+        return HXPropertyList::Dictionary { { "time", MVStringFromTime(range().time) },
+            { "duration", MVStringFromTime(range().duration) } };
+    if (key == MVTrackDisplayNameAttribute) {
+        for (auto& item : _userData.items)
+            if (item.type == MVFourCC("name"))
+                return std::string(item.data.begin(), item.data.end());
+        return std::string();
+    }
+    return {};
+}
+
+void MVTrack::setAttributeForKey(const HXPropertyList& value, const std::string& key)
+{
+    if (key == MVTrackEnabledAttribute)
+        setEnabled(value.boolValue());
+    else if (key == MVTrackLayerAttribute)
+        setLayer(int16_t(value.integerValue()));
+    else if (key == MVTrackVolumeAttribute)
+        setVolume(float(value.realValue()));
+    else if (key == MVTrackLanguageAttribute)
+        setLanguage(uint16_t(value.integerValue()));
+    else if (key == MVTrackDimensionsAttribute)
+        setDimensions(value["width"].realValue(), value["height"].realValue());
+    else if (key == MVTrackDisplayNameAttribute) {
+        std::string name = value.stringValue();
+        std::erase_if(_userData.items, [](auto& i) { return i.type == MVFourCC("name"); });
+        _userData.items.push_back({ MVFourCC("name"), MVBytes(name.begin(), name.end()) });
+        changed();
+    }
+}
+
+bool MVTrack::insertEdits(int64_t trackTime, const std::vector<MVTrackEdit>& edits)
+{
+    if (trackTime < 0)
+        return false;
+    size_t i = splitAt(trackTime);
+    _edits.insert(_edits.begin() + long(i), edits.begin(), edits.end());
+    std::erase_if(_edits, [](const MVTrackEdit& e) { return e.duration <= 0; });
+    changed();
+    return true;
+}
