@@ -1,0 +1,67 @@
+#pragma once
+// HXAlert: a message with an informative text and buttons, run as a modal panel or as a sheet on a window.
+// The first button added answers HXAlertFirstButtonReturn (Return chooses it), the second
+// HXAlertSecondButtonReturn, and so on; a button titled "Cancel" also answers Escape.
+#include "platform/basekit/error.h"
+#include "platform/winkit/control.h"
+#include "platform/winkit/window.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+enum HXAlertStyle { HXWarningAlertStyle = 0, HXInformationalAlertStyle = 1, HXCriticalAlertStyle = 2 };
+
+class HXAlert : public HXObject {
+public:
+    HXAlert();
+    // An alert telling the error's description, failure reason and recovery suggestion, with one button per
+    // recovery option (or "OK").
+    static std::shared_ptr<HXAlert> alertWithError(const HXError& error);
+    // The classic form: default (returns HXAlertDefaultReturn), alternate (HXAlertAlternateReturn) and other
+    // (HXAlertOtherReturn) buttons; empty titles are left out, and an empty default is "OK".
+    static std::shared_ptr<HXAlert> alertWithMessageText(const std::string& message, const std::string& defaultButton,
+        const std::string& alternateButton, const std::string& otherButton, const std::string& informativeText);
+
+    HXAlertStyle alertStyle() const { return _style; }
+    void setAlertStyle(HXAlertStyle style) { _style = style; }
+    const std::string& messageText() const { return _messageText; }
+    void setMessageText(const std::string& text) { _messageText = text; }
+    const std::string& informativeText() const { return _informativeText; }
+    void setInformativeText(const std::string& text) { _informativeText = text; }
+
+    std::shared_ptr<HXButton> addButtonWithTitle(const std::string& title);
+    const std::vector<std::shared_ptr<HXButton>>& buttons() const { return _buttons; }
+
+    // The panel the alert shows in (made on first use, laid out for the current texts and buttons).
+    std::shared_ptr<HXPanel> window();
+    void layout();
+
+    long runModal();
+    void beginSheetModalForWindow(const std::shared_ptr<HXWindow>& window, std::function<void(long returnCode)> handler);
+
+    // Called when the alert is on screen (modal or as a sheet): tests and scripts answer it with this.
+    static void setAlertDidAppearHandler(std::function<void(HXAlert&)> handler);
+    // The alert on screen now, if any.
+    static std::shared_ptr<HXAlert> currentAlert();
+
+private:
+    void buttonPressed(long code);
+
+    HXAlertStyle _style = HXWarningAlertStyle;
+    std::string _messageText;
+    std::string _informativeText;
+    std::vector<std::shared_ptr<HXButton>> _buttons;
+    std::vector<long> _codes;
+    bool _classicCodes = false;
+    std::shared_ptr<HXPanel> _panel;
+    bool _asSheet = false;
+};
+
+// Classic alert panels: 1 (default), 0 (alternate), -1 (other).
+long HXRunAlertPanel(const std::string& title, const std::string& message, const std::string& defaultButton,
+    const std::string& alternateButton = {}, const std::string& otherButton = {});
+void HXBeginAlertSheet(const std::string& title, const std::string& defaultButton, const std::string& alternateButton,
+    const std::string& otherButton, const std::shared_ptr<HXWindow>& docWindow, std::function<void(long returnCode)> handler,
+    const std::string& message);

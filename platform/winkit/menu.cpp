@@ -1,0 +1,498 @@
+#include "platform/winkit/menu.h"
+
+#include "platform/basekit/notification_center.h"
+#include "platform/winkit/application.h"
+#include "platform/winkit/text_drawing.h"
+#include "platform/winkit/window.h"
+
+#include <algorithm>
+#include <cctype>
+#include <limits>
+
+bool HXObject::validateMenuItem(HXMenuItem& item) { return validateUserInterfaceItem(item); }
+
+// Items
+
+HXMenuItem::HXMenuItem(std::string title, HXSelector action, std::string keyEquivalent)
+    : _title(std::move(title))
+    , _action(action)
+    , _keyEquivalent(std::move(keyEquivalent))
+{
+}
+
+std::shared_ptr<HXMenuItem> HXMenuItem::separatorItem()
+{
+    auto item = std::make_shared<HXMenuItem>();
+    item->_separator = true;
+    item->_enabled = false;
+    return item;
+}
+
+void HXMenuItem::noteChanged()
+{
+    if (auto m = menu())
+        m->itemChanged(*this);
+}
+
+void HXMenuItem::setTitle(const std::string& title)
+{
+    _title = title;
+    noteChanged();
+}
+
+void HXMenuItem::setState(int state)
+{
+    _state = state;
+    noteChanged();
+}
+
+void HXMenuItem::setEnabled(bool enabled)
+{
+    if (_enabled == enabled)
+        return;
+    _enabled = enabled;
+    noteChanged();
+}
+
+void HXMenuItem::setSubmenu(const std::shared_ptr<HXMenu>& menu)
+{
+    _submenu = menu;
+    if (menu)
+        menu->setSupermenu(this->menu());
+}
+
+bool HXMenuItem::matchesKeyEquivalent(const HXEvent& event) const
+{
+    if (_keyEquivalent.empty() || _separator)
+        return false;
+    const uint32_t relevant = HXCommandKeyMask | HXControlKeyMask | HXAlternateKeyMask | HXShiftKeyMask;
+    uint32_t held = event.modifierFlags() & relevant;
+    uint32_t wanted = _keyEquivalentModifierMask & relevant;
+    std::string key = _keyEquivalent;
+    // An upper-case letter implies Shift.
+    if (key.size() == 1 && std::isupper(static_cast<unsigned char>(key[0]))) {
+        wanted |= HXShiftKeyMask;
+        key[0] = char(std::tolower(static_cast<unsigned char>(key[0])));
+    }
+    std::string typed = event.charactersIgnoringModifiers();
+    if (typed.size() == 1)
+        typed[0] = char(std::tolower(static_cast<unsigned char>(typed[0])));
+    if (typed != key) {
+        // Shifted symbols ("?" for Command-?) arrive with Shift held: compare the text as it is.
+        if (event.characters() != _keyEquivalent)
+            return false;
+        held &= ~HXShiftKeyMask;
+        wanted &= ~HXShiftKeyMask;
+    }
+    return held == wanted;
+}
+
+// Menus
+
+HXMenu::HXMenu(std::string title)
+    : _title(std::move(title))
+{
+}
+
+void HXMenu::addItem(const std::shared_ptr<HXMenuItem>& item) { insertItem(item, numberOfItems()); }
+
+void HXMenu::insertItem(const std::shared_ptr<HXMenuItem>& item, long index)
+{
+    if (!item || index < 0 || index > numberOfItems())
+        return;
+    if (auto old = item->menu())
+        old->removeItem(item);
+    _items.insert(_items.begin() + index, item);
+    auto self = std::static_pointer_cast<HXMenu>(shared_from_this());
+    item->setMenu(self);
+    if (auto sub = item->submenu())
+        sub->setSupermenu(self);
+    postItemNotification(HXMenuDidAddItemNotification, index);
+}
+
+std::shared_ptr<HXMenuItem> HXMenu::addItemWithTitle(const std::string& title, HXSelector action,
+    const std::string& keyEquivalent)
+{
+    return insertItemWithTitle(title, action, keyEquivalent, numberOfItems());
+}
+
+std::shared_ptr<HXMenuItem> HXMenu::insertItemWithTitle(const std::string& title, HXSelector action,
+    const std::string& keyEquivalent, long index)
+{
+    auto item = std::make_shared<HXMenuItem>(title, action, keyEquivalent);
+    insertItem(item, index);
+    return item->menu() ? item : nullptr;
+}
+
+void HXMenu::removeItem(const std::shared_ptr<HXMenuItem>& item) { removeItemAtIndex(indexOfItem(item)); }
+
+void HXMenu::removeItemAtIndex(long index)
+{
+    if (index < 0 || index >= numberOfItems())
+        return;
+    auto item = _items[size_t(index)];
+    _items.erase(_items.begin() + index);
+    item->setMenu(nullptr);
+    postItemNotification(HXMenuDidRemoveItemNotification, index);
+}
+
+void HXMenu::removeAllItems()
+{
+    while (!_items.empty())
+        removeItemAtIndex(numberOfItems() - 1);
+}
+
+void HXMenu::setSubmenu(const std::shared_ptr<HXMenu>& menu, const std::shared_ptr<HXMenuItem>& item)
+{
+    if (item)
+        item->setSubmenu(menu);
+}
+
+std::shared_ptr<HXMenuItem> HXMenu::itemAtIndex(long index) const
+{
+    return index >= 0 && index < numberOfItems() ? _items[size_t(index)] : nullptr;
+}
+
+std::shared_ptr<HXMenuItem> HXMenu::itemWithTitle(const std::string& title) const
+{
+    return itemAtIndex(indexOfItemWithTitle(title));
+}
+
+std::shared_ptr<HXMenuItem> HXMenu::itemWithTag(long tag) const { return itemAtIndex(indexOfItemWithTag(tag)); }
+
+long HXMenu::indexOfItem(const std::shared_ptr<HXMenuItem>& item) const
+{
+    auto it = std::find(_items.begin(), _items.end(), item);
+    return it == _items.end() ? -1 : long(it - _items.begin());
+}
+
+long HXMenu::indexOfItemWithTitle(const std::string& title) const
+{
+    for (size_t i = 0; i < _items.size(); ++i) {
+        if (_items[i]->title() == title)
+            return long(i);
+    }
+    return -1;
+}
+
+long HXMenu::indexOfItemWithTag(long tag) const
+{
+    for (size_t i = 0; i < _items.size(); ++i) {
+        if (_items[i]->tag() == tag)
+            return long(i);
+    }
+    return -1;
+}
+
+long HXMenu::indexOfItemWithSubmenu(const std::shared_ptr<HXMenu>& submenu) const
+{
+    for (size_t i = 0; i < _items.size(); ++i) {
+        if (_items[i]->submenu() == submenu)
+            return long(i);
+    }
+    return -1;
+}
+
+void HXMenu::postItemNotification(const char* name, long index)
+{
+    auto self = std::static_pointer_cast<HXMenu>(shared_from_this());
+    HXNotificationCenter::defaultCenter().postNotification(
+        HXNotification(name, self, { { HXMenuItemIndex, HXPropertyList(int64_t(index)) } }));
+}
+
+void HXMenu::itemChanged(HXMenuItem& item)
+{
+    long index = -1;
+    for (size_t i = 0; i < _items.size(); ++i) {
+        if (_items[i].get() == &item)
+            index = long(i);
+    }
+    if (index >= 0)
+        postItemNotification(HXMenuDidChangeItemNotification, index);
+}
+
+bool HXMenu::validateItem(HXMenuItem& item)
+{
+    if (!item.action())
+        return item.hasSubmenu();
+    if (!HXApplication::hasSharedApplication())
+        return false;
+    auto& app = *HXApplication::sharedApplication();
+    auto explicitTarget = item.target();
+    HXObject* target = app.targetForAction(item.action(), explicitTarget.get(), &item);
+    if (!target)
+        return false;
+    return target->validateMenuItem(item);
+}
+
+void HXMenu::update()
+{
+    if (auto d = delegate())
+        d->menuNeedsUpdate(*this);
+    if (!_autoenablesItems)
+        return;
+    auto items = _items;
+    for (auto& item : items) {
+        if (item->isSeparatorItem())
+            continue;
+        if (item->action() || !item->hasSubmenu())
+            item->setEnabled(validateItem(*item));
+    }
+}
+
+bool HXMenu::performKeyEquivalent(const HXEvent& event)
+{
+    if (event.type() != HXKeyDown)
+        return false;
+    auto items = _items;
+    for (size_t i = 0; i < items.size(); ++i) {
+        auto& item = items[i];
+        if (item->hasSubmenu()) {
+            if (item->submenu()->performKeyEquivalent(event))
+                return true;
+            continue;
+        }
+        if (item->isHidden() || !item->matchesKeyEquivalent(event))
+            continue;
+        // Validation first: the delegate may rebuild the menu, and a disabled item does nothing.
+        update();
+        long index = indexOfItem(item);
+        if (index < 0)
+            return false;
+        if (!item->isEnabled()) {
+            HXBeep();
+            return true;
+        }
+        performActionForItemAtIndex(index);
+        return true;
+    }
+    return false;
+}
+
+void HXMenu::performActionForItemAtIndex(long index)
+{
+    auto item = itemAtIndex(index);
+    if (!item || !item->action())
+        return;
+    postItemNotification(HXMenuWillSendActionNotification, index);
+    HXApplication::sharedApplication()->sendAction(item->action(), item->target().get(), item.get());
+    postItemNotification(HXMenuDidSendActionNotification, index);
+}
+
+// Pop-up menus
+
+namespace {
+
+constexpr double kItemHeight = 20;
+constexpr double kSeparatorHeight = 9;
+constexpr double kMenuPadding = 4;
+
+// The list of items of a menu on screen (flipped: the first item on top).
+class MenuView : public HXView {
+public:
+    MenuView(HXRect frame, std::shared_ptr<HXMenu> menu)
+        : HXView(frame)
+        , _menu(std::move(menu))
+    {
+    }
+    bool isFlipped() const override { return true; }
+    bool isOpaque() const override { return true; }
+
+    static double rowHeight(const HXMenuItem& item) { return item.isSeparatorItem() ? kSeparatorHeight : kItemHeight; }
+
+    std::vector<std::shared_ptr<HXMenuItem>> visibleItems() const
+    {
+        std::vector<std::shared_ptr<HXMenuItem>> items;
+        for (auto& item : _menu->itemArray()) {
+            if (!item->isHidden() && !item->isAlternate())
+                items.push_back(item);
+        }
+        return items;
+    }
+
+    HXRect rectOfItem(const HXMenuItem& item) const
+    {
+        double y = kMenuPadding;
+        for (auto& i : visibleItems()) {
+            if (i.get() == &item)
+                return { { 0, y }, { bounds().size.width, rowHeight(*i) } };
+            y += rowHeight(*i);
+        }
+        return HXZeroRect;
+    }
+
+    std::shared_ptr<HXMenuItem> itemAtPoint(HXPoint p) const
+    {
+        double y = kMenuPadding;
+        for (auto& i : visibleItems()) {
+            if (p.y >= y && p.y < y + rowHeight(*i) && p.x >= 0 && p.x < bounds().size.width)
+                return i;
+            y += rowHeight(*i);
+        }
+        return nullptr;
+    }
+
+    void drawRect(HXRect) override
+    {
+        winkit::fillRect(bounds(), HXColor::colorWithCalibratedWhite(0.97), true);
+        winkit::strokeRect(bounds(), HXColor::colorWithCalibratedWhite(0.6));
+        for (auto& item : visibleItems()) {
+            HXRect r = rectOfItem(*item);
+            if (item->isSeparatorItem()) {
+                winkit::fillRect({ { 8, HXMidY(r) }, { r.size.width - 16, 1 } }, HXColor::colorWithCalibratedWhite(0.8));
+                continue;
+            }
+            bool highlighted = item == highlighted_ && item->isEnabled();
+            if (highlighted)
+                winkit::fillRect(r, HXColor::selectedControlColor());
+            winkit::TextStyle style;
+            style.color = item->isEnabled() ? (highlighted ? HXColor::whiteColor() : HXColor::blackColor())
+                                            : HXColor::colorWithCalibratedWhite(0.6);
+            if (item->state() == HXOnState)
+                winkit::drawText("\u2713", { { 6, r.origin.y }, { 14, r.size.height } }, style);
+            winkit::drawText(item->title(), { { 22 + 10.0 * item->indentationLevel(), r.origin.y }, { r.size.width - 60, r.size.height } }, style);
+            if (!item->keyEquivalent().empty()) {
+                std::string shortcut = "Ctrl+" + item->keyEquivalent();
+                winkit::drawText(shortcut, { { r.size.width - 70, r.origin.y }, { 64, r.size.height } }, style);
+            }
+        }
+    }
+
+    std::shared_ptr<HXMenuItem> highlighted_;
+
+private:
+    std::shared_ptr<HXMenu> _menu;
+};
+
+}  // namespace
+
+bool HXMenu::popUpMenuPositioningItem(const std::shared_ptr<HXMenuItem>& positioned, HXPoint location,
+    const std::shared_ptr<HXView>& view)
+{
+    if (_tracking)
+        return false;
+    auto& app = *HXApplication::sharedApplication();
+    auto self = std::static_pointer_cast<HXMenu>(shared_from_this());
+    update();
+    if (auto d = delegate())
+        d->menuWillOpen(*this);
+
+    // Size: the widest title, and the rows.
+    double width = 120, height = 2 * kMenuPadding;
+    for (auto& item : _items) {
+        if (item->isHidden() || item->isAlternate())
+            continue;
+        height += MenuView::rowHeight(*item);
+        width = std::max(width, winkit::measureText(item->title(), {}).width + 100);
+    }
+    HXPoint screenPoint = view ? view->convertPointToScreen(location) : location;
+    auto menuView = std::make_shared<MenuView>(HXRect { {}, { width, height } }, self);
+    double offset = positioned ? menuView->rectOfItem(*positioned).origin.y : kMenuPadding;
+    HXRect frame { { screenPoint.x, screenPoint.y - height + offset }, { width, height } };
+    auto panel = std::make_shared<HXPanel>(frame, HXBorderlessWindowMask);
+    panel->setLevel(HXPopUpMenuWindowLevel);
+    panel->setHidesOnDeactivate(false);
+    panel->setExcludedFromWindowsMenu(true);
+    if (auto s = panel->screen()) {
+        HXRect vis = s->visibleFrame();
+        frame.origin.x = std::clamp(frame.origin.x, HXMinX(vis), std::max(HXMinX(vis), HXMaxX(vis) - width));
+        frame.origin.y = std::clamp(frame.origin.y, HXMinY(vis), std::max(HXMinY(vis), HXMaxY(vis) - height));
+        panel->setFrame(frame, false);
+    }
+    panel->setContentView(menuView);
+    panel->orderFront();
+
+    _tracking = true;
+    _cancelTracking = false;
+    std::shared_ptr<HXMenuItem> chosen;
+    HXTimeInterval openedAt = HXRunLoop::main().now();
+    const HXEventMask mask = HXLeftMouseDownMask | HXLeftMouseUpMask | HXLeftMouseDraggedMask | HXMouseMovedMask
+        | HXRightMouseDownMask | HXRightMouseUpMask | HXKeyDownMask | HXApplicationDefinedMask;
+    while (!_cancelTracking) {
+        auto event = app.nextEventMatchingMask(mask, std::numeric_limits<double>::infinity(), HXEventTrackingRunLoopMode, true);
+        if (!event)
+            break;  // nothing can come any more
+        if (event->type() == HXApplicationDefined)
+            continue;
+        if (event->type() == HXKeyDown) {
+            char32_t c = event->firstCharacterIgnoringModifiers();
+            auto items = menuView->visibleItems();
+            auto it = std::find(items.begin(), items.end(), menuView->highlighted_);
+            if (c == char32_t(HXEscapeCharacter))
+                break;
+            if (c == U'\r' || c == char32_t(HXEnterCharacter) || c == U' ') {
+                if (menuView->highlighted_ && menuView->highlighted_->isEnabled())
+                    chosen = menuView->highlighted_;
+                break;
+            }
+            if (c == HXDownArrowFunctionKey || c == HXUpArrowFunctionKey) {
+                long n = long(items.size()), i = it == items.end() ? -1 : long(it - items.begin());
+                for (long step = 0; step < n; ++step) {
+                    i = c == HXDownArrowFunctionKey ? (i + 1) % n : (i - 1 + n) % n;
+                    if (items[size_t(i)]->isEnabled()) {
+                        menuView->highlighted_ = items[size_t(i)];
+                        break;
+                    }
+                }
+                menuView->setNeedsDisplay(true);
+                panel->displayIfNeeded();
+            }
+            continue;
+        }
+        // Mouse: where is it in the menu?
+        auto source = event->window();
+        HXPoint screen = source ? source->convertBaseToScreen(event->locationInWindow()) : event->locationInWindow();
+        HXPoint local = menuView->convertPointFromView(panel->convertScreenToBase(screen), nullptr);
+        auto under = menuView->itemAtPoint(local);
+        bool inside = HXPointInRect(local, menuView->bounds());
+        if (under != menuView->highlighted_) {
+            menuView->highlighted_ = under;
+            menuView->setNeedsDisplay(true);
+            panel->displayIfNeeded();
+        }
+        if (event->type() == HXLeftMouseDown || event->type() == HXRightMouseDown) {
+            if (!inside)
+                break;  // a click elsewhere dismisses the menu
+            continue;
+        }
+        if (event->type() == HXLeftMouseUp || event->type() == HXRightMouseUp) {
+            if (under && under->isEnabled() && !under->isSeparatorItem()) {
+                chosen = under;
+                break;
+            }
+            // The release of the click that opened the menu leaves it open; a later one outside closes it.
+            if (!inside && event->timestamp() - openedAt > HXEvent::doubleClickInterval())
+                break;
+        }
+    }
+    _tracking = false;
+    panel->close();
+    if (auto d = delegate())
+        d->menuDidClose(*this);
+    if (chosen) {
+        long index = indexOfItem(chosen);
+        if (index >= 0)
+            performActionForItemAtIndex(index);
+    }
+    return chosen != nullptr;
+}
+
+void HXMenu::popUpContextMenu(const std::shared_ptr<HXMenu>& menu, const HXEvent& event, const std::shared_ptr<HXView>& view)
+{
+    if (!menu)
+        return;
+    HXPoint location = event.locationInWindow();
+    if (view)
+        location = view->convertPointFromView(location, nullptr);
+    menu->popUpMenuPositioningItem(nullptr, location, view);
+}
+
+void HXMenu::cancelTracking()
+{
+    if (!_tracking)
+        return;
+    _cancelTracking = true;
+    if (HXApplication::hasSharedApplication())
+        HXApplication::sharedApplication()->postEvent(
+            HXEvent::otherEvent(HXApplicationDefined, {}, 0, HXRunLoop::main().now(), 0, 0, 0, 0), false);
+}
