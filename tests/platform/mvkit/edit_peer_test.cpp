@@ -1,0 +1,142 @@
+// Editing checked by ffmpeg: cut, undo and paste across movies decode to the expected frames.
+#include "movie_peer_fixtures.h"
+#include "platform/basekit/undo_manager.h"
+#include "platform/mvkit/movie.h"
+
+#include <gtest/gtest.h>
+
+using namespace movara::test;
+using namespace movara::test::movie;
+
+namespace {
+
+class EditPeerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+            GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+        first = dir / "first.mov";
+        second = dir / "second.mov";
+        ASSERT_TRUE(makeMovie(first, 10));
+        ASSERT_TRUE(makeMovie(second, 3, "aac", "smptebars"));
+        firstVideo = frameHashes(first, "0:v");
+        secondVideo = frameHashes(second, "0:v");
+        ASSERT_EQ(firstVideo.size(), 100u);
+        ASSERT_EQ(secondVideo.size(), 30u);
+    }
+
+    std::shared_ptr<MVMovie> open(const std::filesystem::path& path)
+    {
+        HXError error;
+        auto m = MVMovie::movieWithFile(path.string(), &error);
+        EXPECT_TRUE(m) << error.localizedDescription();
+        return m;
+    }
+
+    std::vector<std::string> saveAndHash(MVMovie& m, const std::string& name, bool flatten = true)
+    {
+        HXError error;
+        auto path = dir / name;
+        EXPECT_TRUE(m.writeToFile(path.string(), { { MVMovieFlatten, flatten } }, &error))
+            << error.localizedDescription();
+        return frameHashes(path, "0:v", flatten ? std::vector<std::string> {} : std::vector<std::string> { "-enable_drefs", "1" });
+    }
+
+    static std::vector<std::string> slice(const std::vector<std::string>& v, size_t from, size_t to)
+    {
+        return { v.begin() + long(from), v.begin() + long(to) };
+    }
+
+    TempDir dir;
+    std::filesystem::path first, second;
+    std::vector<std::string> firstVideo, secondVideo;
+};
+
+TEST_F(EditPeerTest, CutTwoSecondsThenUndo)
+{
+    auto m = open(first);
+    ASSERT_TRUE(m);
+    HXUndoManager undo;
+    m->setUndoManager(&undo);
+    auto before = m->newEditState();
+    m->setSelection({ MVMakeTime(2, 1), MVMakeTime(2, 1) });
+    auto segment = m->cut();
+    ASSERT_TRUE(segment);
+    EXPECT_NEAR(double(m->durationValue()) / m->timeScale(), 8.0, 0.03);
+
+    auto expected = slice(firstVideo, 0, 20);
+    auto rest = slice(firstVideo, 40, 100);
+    expected.insert(expected.end(), rest.begin(), rest.end());
+    EXPECT_EQ(saveAndHash(*m, "cut.mov"), expected);
+    auto streams = probeStreams(dir / "cut.mov");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_NEAR(streams[0].duration, 8.0, 0.05);
+
+    ASSERT_TRUE(undo.canUndo());
+    undo.undo();
+    for (size_t i = 0; i < before.tracks.size(); ++i) {
+        EXPECT_EQ(m->tracks()[i], before.tracks[i].track);
+        EXPECT_EQ(m->tracks()[i]->edits(), before.tracks[i].edits);
+    }
+    EXPECT_EQ(saveAndHash(*m, "undone.mov"), firstVideo);
+
+    undo.redo();
+    EXPECT_EQ(saveAndHash(*m, "redone.mov"), expected);
+}
+
+TEST_F(EditPeerTest, SegmentPastedIntoAnotherMoviePlaysThere)
+{
+    auto source = open(first);
+    auto target = open(second);
+    ASSERT_TRUE(source && target);
+    source->setSelection({ MVMakeTime(5, 1), MVMakeTime(1, 1) });
+    source->copy();
+    target->setSelection({ MVMakeTime(1, 1), MVMakeTime(0, 1) });
+    HXUndoManager undo;
+    target->setUndoManager(&undo);
+    ASSERT_TRUE(target->paste(nullptr));
+
+    // Second's first second, first's 5..6 s, then the rest of second.
+    auto expected = slice(secondVideo, 0, 10);
+    auto pasted = slice(firstVideo, 50, 60);
+    auto rest = slice(secondVideo, 10, 30);
+    expected.insert(expected.end(), pasted.begin(), pasted.end());
+    expected.insert(expected.end(), rest.begin(), rest.end());
+    EXPECT_EQ(saveAndHash(*target, "pasted.mov"), expected);
+
+    // The pasted media still lives in the first file: a reference movie names both files.
+    EXPECT_EQ(target->dataReferences().size(), 2u);
+    auto reference = dir / "pasted-ref.mov";
+    HXError error;
+    ASSERT_TRUE(target->writeToFile(reference.string(), { { MVMovieFlatten, false } }, &error));
+    auto reopened = open(reference);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(saveAndHash(*reopened, "pasted-ref-flat.mov"), expected);
+
+    undo.undo();
+    EXPECT_EQ(target->dataReferences().size(), 1u);
+    EXPECT_EQ(saveAndHash(*target, "paste-undone.mov"), secondVideo);
+}
+
+TEST_F(EditPeerTest, ReferenceMovieOfOneFilePerTrackDecodesInFfmpeg)
+{
+    // The video of the first movie, the sound of the second: each track names one file.
+    auto m = open(first);
+    auto other = open(second);
+    ASSERT_TRUE(m && other);
+    m->setSelection({ MVMakeTime(0, 1), MVMakeTime(3, 1) });
+    m->trim();
+    m->removeTrack(m->tracksOfMediaType(MVFourCC("soun")).front());
+    other->setSelection({ MVMakeTime(0, 1), MVMakeTime(3, 1) });
+    auto soundOnly = other->copySelection();
+    soundOnly->removeTrack(soundOnly->tracksOfMediaType(MVFourCC("vide")).front());
+    m->setSelection({ MVMakeTime(0, 1), MVMakeTime(0, 1) });
+    ASSERT_TRUE(m->add(soundOnly));
+
+    EXPECT_EQ(saveAndHash(*m, "mixed-ref.mov", false), slice(firstVideo, 0, 30));
+    auto sound = frameHashes(dir / "mixed-ref.mov", "0:a", { "-enable_drefs", "1" });
+    EXPECT_EQ(sound, frameHashes(second, "0:a"));
+}
+
+}  // namespace

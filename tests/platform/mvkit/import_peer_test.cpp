@@ -1,0 +1,133 @@
+// Files of other containers imported through libavformat and saved as self-contained movies: ffmpeg
+// finds the same streams with the same packets (and for PCM the same decoded sound).
+#include "fixtures.h"
+#include "test_support.h"
+
+#include "platform/mvkit/atoms/atom_reader.h"
+#include "platform/mvkit/atoms/movie_file_writer.h"
+#include "platform/mvkit/import/movie_importer.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+namespace {
+
+using movara::test::MovieFixture;
+using movara::test::runCommand;
+using movara::test::TempDir;
+
+// Per stream: codec, and every packet's size and hash in order.
+std::map<int, std::vector<std::string>> packets(const std::filesystem::path& path)
+{
+    auto r = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", path.string(), "-map", "0:v?", "-map", "0:a?", "-c", "copy",
+        "-f", "framemd5", "-" });
+    std::map<int, std::vector<std::string>> out;
+    std::istringstream in(r.output);
+    for (std::string line; std::getline(in, line);) {
+        if (line.starts_with("#")) {
+            if (line.starts_with("#codec_id"))
+                out[line[10] - '0'].push_back(line);
+            continue;
+        }
+        // stream, dts, pts, duration, size, hash: keep size and hash.
+        std::vector<std::string> fields;
+        std::istringstream f(line);
+        for (std::string field; std::getline(f, field, ',');)
+            fields.push_back(field);
+        if (fields.size() >= 6)
+            out[std::stoi(fields[0])].push_back(fields[4] + "," + fields[5]);
+    }
+    return out;
+}
+
+std::string decodedAudio(const std::filesystem::path& path)
+{
+    auto r = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", path.string(), "-map", "0:a", "-f", "md5", "-" });
+    return r.status == 0 ? r.output : "failed";
+}
+
+// A stream's duration; containers that do not give one per stream (Matroska, AVI) answer the file's.
+double durationOf(const std::filesystem::path& path, const char* stream)
+{
+    for (std::string entries : { "stream=duration", "format=duration" }) {
+        auto r = runCommand({ "ffprobe", "-v", "error", "-select_streams", stream, "-show_entries", entries, "-of", "csv=p=0",
+            path.string() });
+        try {
+            return std::stod(r.output);
+        } catch (...) {
+        }
+    }
+    return -1;
+}
+
+struct Case {
+    MovieFixture fixture;
+    bool video;
+    bool compressedAudio;
+};
+
+class Import : public ::testing::TestWithParam<Case> { };
+
+TEST_P(Import, SavedMovieHasTheSourcePackets)
+{
+    const Case c = GetParam();
+    MOVARA_REQUIRE_FIXTURE(source, c.fixture);
+    HXError error;
+    auto imported = MVImportMovieFile(source.string(), &error);
+    ASSERT_TRUE(imported) << error.code();
+    EXPECT_TRUE(imported->problems.empty()) << imported->problems.front();
+
+    TempDir dir;
+    auto target = dir / "imported.mov";
+    MVMediaDataLayout layout;
+    ASSERT_TRUE(MVMakeSelfContainedLayout(imported->file, source.string(), layout, &error));
+    ASSERT_TRUE(MVWriteMovieFile(target.string(), imported->file, layout, &error));
+
+    auto expected = packets(source), actual = packets(target);
+    if (c.video) {
+        EXPECT_GT(expected[0].size(), 10u);
+        EXPECT_EQ(actual[0], expected[0]);
+        EXPECT_NEAR(durationOf(target, "v:0"), durationOf(source, "v:0"), 0.07);
+    }
+    if (c.compressedAudio) {
+        int a = c.video ? 1 : 0;
+        EXPECT_GT(expected[a].size(), 10u);
+        EXPECT_EQ(actual[a], expected[a]);
+    } else {
+        EXPECT_EQ(decodedAudio(target), decodedAudio(source));
+    }
+    EXPECT_NEAR(durationOf(target, "a:0"), durationOf(source, "a:0"), 0.07);
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, Import,
+    ::testing::Values(Case { MovieFixture::H264AacMkv, true, true }, Case { MovieFixture::MjpegPcmAvi, true, false },
+        Case { MovieFixture::PcmWav, false, false }, Case { MovieFixture::Mp3Audio, false, true }),
+    [](const auto& info) {
+        auto name = movara::test::fixtureName(info.param.fixture);
+        for (auto& ch : name)
+            if (!isalnum(uint8_t(ch)))
+                ch = '_';
+        return name;
+    });
+
+TEST(Import, TransportStreamPacketsAreNotFileRangesAndSaySo)
+{
+    MOVARA_REQUIRE_FIXTURE(source, MovieFixture::MpegTs);
+    HXError error;
+    auto imported = MVImportMovieFile(source.string(), &error);
+    EXPECT_FALSE(imported);
+    EXPECT_EQ(error.code(), MVStatusUnsupportedImport);
+}
+
+TEST(Import, NotAMediaFile)
+{
+    TempDir dir;
+    movara::test::writeFile(dir / "notes.txt", "just some text\n");
+    HXError error;
+    EXPECT_FALSE(MVImportMovieFile((dir / "notes.txt").string(), &error));
+    EXPECT_EQ(error.code(), MVStatusUnsupportedImport);
+    EXPECT_FALSE(MVImportMovieFile((dir / "missing.mkv").string(), &error));
+}
+
+}  // namespace
