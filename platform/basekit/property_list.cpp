@@ -7,6 +7,7 @@
 #include <plist/plist.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -509,6 +510,27 @@ bool startsWith(std::string_view s, size_t pos, std::string_view prefix)
     return s.size() - pos >= prefix.size() && s.compare(pos, prefix.size(), prefix) == 0;
 }
 
+// The text of an integer outside the 64-bit signed range, replaced by the nearest limit; std::nullopt
+// when the text is left as it is.
+std::optional<std::string> clampedInteger(std::string_view text)
+{
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    bool negative = !text.empty() && text.front() == '-';
+    if (!text.empty() && (text.front() == '-' || text.front() == '+'))
+        text.remove_prefix(1);
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
+        return std::nullopt;
+    while (text.size() > 1 && text.front() == '0')
+        text.remove_prefix(1);
+    std::string_view limit = negative ? "9223372036854775808" : "9223372036854775807";
+    if (text.size() < limit.size() || (text.size() == limit.size() && text <= limit))
+        return std::nullopt;
+    return negative ? "-9223372036854775808" : "9223372036854775807";
+}
+
 // Checks the nesting of an XML property list and swaps each <date> for its ordinal. Returns the
 // text for libplist, or std::nullopt (with ctx.failure) when the input must be refused.
 std::optional<std::string> prepareXML(std::string_view in, ReadContext& ctx)
@@ -546,6 +568,20 @@ std::optional<std::string> prepareXML(std::string_view in, ReadContext& ctx)
                     ctx.failure = "a date is empty";
                     return std::nullopt;
                 }
+                continue;
+            }
+            if (name == "integer") {
+                // Our integers are 64-bit signed; larger magnitudes (which other writers may
+                // produce) saturate instead of wrapping around.
+                size_t end = in.find("</integer>", pos);
+                if (end == std::string_view::npos)
+                    break;
+                if (auto clamped = clampedInteger(in.substr(pos, end - pos))) {
+                    out.append(in.substr(copied, pos - copied));
+                    out += *clamped;
+                    copied = end;
+                }
+                pos = end + std::string_view("</integer>").size();
                 continue;
             }
             if (name == "date") {
@@ -674,9 +710,23 @@ private:
         case 0x0:
             o.payload = 8;
             return true;
-        case 0x1:
+        case 0x1: {
             o.payload = 8;
-            return need(1 + (uint64_t(1) << (marker & 0x0F))) ? true : fail("an integer is truncated");
+            if (!need(1 + (uint64_t(1) << (marker & 0x0F))))
+                return fail("an integer is truncated");
+            // A 16-byte integer holds values up to 2^64 - 1; ours stop at 2^63 - 1.
+            if (marker == 0x14) {
+                bool high = false;
+                for (int i = 0; i < 8; ++i)
+                    high = high || byte(at + 1 + i) != 0;
+                if (!high && byte(at + 9) >= 0x80) {
+                    _b[at + 9] = char(0x7F);
+                    for (int i = 10; i < 17; ++i)
+                        _b[at + i] = char(0xFF);
+                }
+            }
+            return true;
+        }
         case 0x2:
             o.payload = 8;
             return need(1 + (uint64_t(1) << (marker & 0x0F))) ? true : fail("a real is truncated");

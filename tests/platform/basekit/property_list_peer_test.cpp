@@ -158,13 +158,27 @@ value = {
 }
 with open(sys.argv[1], "wb") as f:
     plistlib.dump(value, f, fmt=plistlib.FMT_XML, sort_keys=False)
+with open(sys.argv[3], "wb") as f:
+    plistlib.dump([2**64 - 1, 2**63], f, fmt=plistlib.FMT_XML)
+with open(sys.argv[4], "wb") as f:
+    plistlib.dump([2**64 - 1, 2**63], f, fmt=plistlib.FMT_BINARY)
 with open(sys.argv[2], "wb") as f:
     plistlib.dump(value, f, fmt=plistlib.FMT_BINARY)
 print(canon(value), end="")
 )PY";
     std::string xml = (dir / "python.xml.plist").string(), binary = (dir / "python.bin.plist").string();
-    auto result = runCommand({ "python3", "-c", script, xml, binary });
+    std::string bigXML = (dir / "big.xml.plist").string(), bigBinary = (dir / "big.bin.plist").string();
+    auto result = runCommand({ "python3", "-c", script, xml, binary, bigXML, bigBinary });
     ASSERT_EQ(result.status, 0);
+    // Unsigned values beyond our 64-bit signed integers saturate rather than wrap to negatives.
+    for (const std::string& path : { bigXML, bigBinary }) {
+        auto big = PL::readFromFile(path);
+        ASSERT_TRUE(big) << path;
+        EXPECT_EQ(*big,
+            PL(PL::Array {
+                PL(std::numeric_limits<int64_t>::max()), PL(std::numeric_limits<int64_t>::max()) }))
+            << path;
+    }
     for (const std::string& path : { xml, binary }) {
         SCOPED_TRACE(path);
         HXError error;

@@ -186,6 +186,13 @@ TEST(PropertyListReading, MalformedInputIsAnError)
         { "bad date", "<plist><date>yesterday</date></plist>" },
         { "empty date element", "<plist><date/></plist>" },
         { "too deep", deep },
+        { "too deep after many scalars",
+            [&] {
+                std::string s = "<plist><array>";
+                for (int i = 0; i < 2 * PL::maximumNestingDepth; ++i)
+                    s += "<integer>1</integer><date>2001-01-01T00:00:00Z</date>";
+                return s + deep.substr(7) + "</array>";
+            }() },
         { "binary header only", "bplist00" },
         { "binary self reference", binaryPlist({ std::string("\xA1\x00", 2) }) },
         { "binary reference out of range", binaryPlist({ std::string("\xA1\x05", 2) }) },
@@ -205,6 +212,10 @@ TEST(PropertyListReading, MalformedInputIsAnError)
         EXPECT_FALSE(PL::fromXML(c.bytes, &error));
         EXPECT_EQ(error.domain(), HXBaseKitErrorDomain);
         EXPECT_EQ(error.code(), HXPropertyListReadCorruptError);
+        // Deep nesting must be caught before the parser sees it (its recursion can exhaust the stack).
+        if (std::string(c.what).rfind("too deep", 0) == 0) {
+            EXPECT_NE(error.localizedFailureReason().find("nested too deeply"), std::string::npos);
+        }
     }
 }
 
@@ -244,6 +255,14 @@ TEST(PropertyListReading, TolerantOfWhatOtherWritersProduce)
     EXPECT_DOUBLE_EQ((*value)["when"].dateValue().unixTime(), 4118042096.0);
     EXPECT_EQ((*value)["text"].stringValue(), "x<y");
     EXPECT_EQ((*value)["data"].dataValue(), HXData(std::string("\x00\x01\x02\xff", 4)));
+
+    auto big
+        = PL::fromXML("<plist><array><integer>18446744073709551615</integer><integer> -99999999999999999999 "
+                      "</integer><integer>-9223372036854775808</integer></array></plist>");
+    ASSERT_TRUE(big);
+    EXPECT_EQ(*big,
+        PL(PL::Array { PL(std::numeric_limits<int64_t>::max()), PL(std::numeric_limits<int64_t>::min()),
+            PL(std::numeric_limits<int64_t>::min()) }));
 
     // Raw line ends in text read as LF, as in every XML reader; a CR written as a reference stays.
     auto lines
