@@ -1,0 +1,277 @@
+#include "platform/mvkit/playback/decoder_configuration.h"
+
+#include "platform/mvkit/atoms/four_char_code.h"
+#include "platform/mvkit/atoms/sample_description.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+#include <algorithm>
+#include <span>
+
+namespace {
+
+HXError noCodec(uint32_t format)
+{
+    return HXError::withDescription(
+        HXOSStatusErrorDomain, MVStatusNoCodec, "No decoder for the format '" + MVStringForOSType(format) + "'.");
+}
+
+// Video formats whose configuration, when they have one, is a child atom passed on whole.
+struct VideoFormat {
+    uint32_t format;
+    AVCodecID codec;
+    uint32_t configAtom;  // 0: none
+};
+
+const VideoFormat kVideoFormats[] = {
+    { MVFourCC("avc1"), AV_CODEC_ID_H264, MVFourCC("avcC") },
+    { MVFourCC("avc3"), AV_CODEC_ID_H264, MVFourCC("avcC") },
+    { MVFourCC("hvc1"), AV_CODEC_ID_HEVC, MVFourCC("hvcC") },
+    { MVFourCC("hev1"), AV_CODEC_ID_HEVC, MVFourCC("hvcC") },
+    { MVFourCC("av01"), AV_CODEC_ID_AV1, MVFourCC("av1C") },
+    { MVFourCC("vp09"), AV_CODEC_ID_VP9, 0 },
+    { MVFourCC("jpeg"), AV_CODEC_ID_MJPEG, 0 },
+    { MVFourCC("mjpa"), AV_CODEC_ID_MJPEG, 0 },
+    { MVFourCC("AVDJ"), AV_CODEC_ID_MJPEG, 0 },
+    { MVFourCC("dmb1"), AV_CODEC_ID_MJPEG, 0 },
+    { MVFourCC("mjpb"), AV_CODEC_ID_MJPEGB, 0 },
+    { MVFourCC("png "), AV_CODEC_ID_PNG, 0 },
+    { MVFourCC("tiff"), AV_CODEC_ID_TIFF, 0 },
+    { MVFourCC("gif "), AV_CODEC_ID_GIF, 0 },
+    { MVFourCC("rle "), AV_CODEC_ID_QTRLE, 0 },
+    { MVFourCC("h263"), AV_CODEC_ID_H263, 0 },
+    { MVFourCC("s263"), AV_CODEC_ID_H263, 0 },
+    { MVFourCC("apcn"), AV_CODEC_ID_PRORES, 0 },
+    { MVFourCC("apch"), AV_CODEC_ID_PRORES, 0 },
+    { MVFourCC("apcs"), AV_CODEC_ID_PRORES, 0 },
+    { MVFourCC("apco"), AV_CODEC_ID_PRORES, 0 },
+    { MVFourCC("ap4h"), AV_CODEC_ID_PRORES, 0 },
+    { MVFourCC("SVQ1"), AV_CODEC_ID_SVQ1, 0 },
+    { MVFourCC("cvid"), AV_CODEC_ID_CINEPAK, 0 },
+    { MVFourCC("mp4v"), AV_CODEC_ID_MPEG4, 0 },  // configuration from 'esds', below
+};
+
+struct SoundFormat {
+    uint32_t format;
+    AVCodecID codec;
+    uint32_t configAtom;
+};
+
+const SoundFormat kSoundFormats[] = {
+    { MVFourCC("mp4a"), AV_CODEC_ID_AAC, 0 },  // 'esds' decides, below
+    { MVFourCC(".mp3"), AV_CODEC_ID_MP3, 0 },
+    { MVFourCC("ac-3"), AV_CODEC_ID_AC3, 0 },
+    { MVFourCC("ec-3"), AV_CODEC_ID_EAC3, 0 },
+    { MVFourCC("alac"), AV_CODEC_ID_ALAC, MVFourCC("alac") },
+    { MVFourCC("ima4"), AV_CODEC_ID_ADPCM_IMA_QT, 0 },
+    { MVFourCC("ulaw"), AV_CODEC_ID_PCM_MULAW, 0 },
+    { MVFourCC("alaw"), AV_CODEC_ID_PCM_ALAW, 0 },
+};
+
+// MPEG-4 descriptor length: up to four bytes of seven bits each.
+bool readDescriptorHeader(std::span<const uint8_t>& bytes, uint8_t* tag, size_t* length)
+{
+    if (bytes.empty())
+        return false;
+    *tag = bytes[0];
+    size_t pos = 1;
+    size_t len = 0;
+    for (int i = 0; i < 4; ++i) {
+        if (pos >= bytes.size())
+            return false;
+        uint8_t b = bytes[pos++];
+        len = (len << 7) | (b & 0x7F);
+        if (!(b & 0x80))
+            break;
+    }
+    if (len > bytes.size() - pos)
+        return false;
+    *length = len;
+    bytes = bytes.subspan(pos);
+    return true;
+}
+
+std::optional<MVDecoderConfiguration> pcmConfiguration(
+    uint32_t format, const MVSoundSampleDescription& sound, const MVSampleDescription& description)
+{
+    bool littleEndian = false;
+    if (auto enda = MVSampleDescriptionExtension(description, MVFourCC("enda")); enda && enda->size() >= 2)
+        littleEndian = (*enda)[1] != 0;
+    int bits = sound.sampleSize;
+    AVCodecID codec = AV_CODEC_ID_NONE;
+    if (format == MVFourCC("lpcm")) {
+        // Version 2 flags: float, big-endian, signed integer.
+        uint32_t flags = sound.formatSpecificFlags;
+        bool isFloat = flags & 0x1, bigEndian = flags & 0x2, isSigned = flags & 0x4;
+        if (isFloat)
+            codec = bits == 64 ? (bigEndian ? AV_CODEC_ID_PCM_F64BE : AV_CODEC_ID_PCM_F64LE)
+                               : (bigEndian ? AV_CODEC_ID_PCM_F32BE : AV_CODEC_ID_PCM_F32LE);
+        else if (bits == 8)
+            codec = isSigned ? AV_CODEC_ID_PCM_S8 : AV_CODEC_ID_PCM_U8;
+        else if (bits == 16)
+            codec = bigEndian ? AV_CODEC_ID_PCM_S16BE : AV_CODEC_ID_PCM_S16LE;
+        else if (bits == 24)
+            codec = bigEndian ? AV_CODEC_ID_PCM_S24BE : AV_CODEC_ID_PCM_S24LE;
+        else if (bits == 32)
+            codec = bigEndian ? AV_CODEC_ID_PCM_S32BE : AV_CODEC_ID_PCM_S32LE;
+    } else if (format == MVFourCC("sowt")) {
+        bits = bits == 8 ? 8 : 16;
+        codec = bits == 8 ? AV_CODEC_ID_PCM_S8 : AV_CODEC_ID_PCM_S16LE;
+    } else if (format == MVFourCC("twos")) {
+        bits = bits == 8 ? 8 : 16;
+        codec = bits == 8 ? AV_CODEC_ID_PCM_S8 : AV_CODEC_ID_PCM_S16BE;
+    } else if (format == MVFourCC("raw ") || format == 0) {
+        bits = 8;
+        codec = AV_CODEC_ID_PCM_U8;
+    } else if (format == MVFourCC("in24")) {
+        bits = 24;
+        codec = littleEndian ? AV_CODEC_ID_PCM_S24LE : AV_CODEC_ID_PCM_S24BE;
+    } else if (format == MVFourCC("in32")) {
+        bits = 32;
+        codec = littleEndian ? AV_CODEC_ID_PCM_S32LE : AV_CODEC_ID_PCM_S32BE;
+    } else if (format == MVFourCC("fl32")) {
+        bits = 32;
+        codec = littleEndian ? AV_CODEC_ID_PCM_F32LE : AV_CODEC_ID_PCM_F32BE;
+    } else if (format == MVFourCC("fl64")) {
+        bits = 64;
+        codec = littleEndian ? AV_CODEC_ID_PCM_F64LE : AV_CODEC_ID_PCM_F64BE;
+    }
+    if (codec == AV_CODEC_ID_NONE)
+        return std::nullopt;
+    MVDecoderConfiguration c;
+    c.codecID = codec;
+    c.sampleRate = int(sound.sampleRate + 0.5);
+    c.channelCount = sound.channelCount;
+    c.bitsPerSample = bits;
+    c.blockAlign = sound.channelCount * bits / 8;
+    c.isPCM = true;
+    return c;
+}
+
+}  // namespace
+
+std::optional<MVElementaryStreamDescriptor> MVParseElementaryStreamDescriptor(const MVBytes& esdsPayload)
+{
+    if (esdsPayload.size() < 4)
+        return std::nullopt;
+    std::span<const uint8_t> bytes(esdsPayload);
+    bytes = bytes.subspan(4);  // version and flags
+    uint8_t tag = 0;
+    size_t length = 0;
+    if (!readDescriptorHeader(bytes, &tag, &length) || tag != 0x03 || length < 3)
+        return std::nullopt;
+    bytes = bytes.first(length);
+    uint8_t flags = bytes[2];
+    size_t skip = 3;
+    if (flags & 0x80)
+        skip += 2;  // depends-on ES ID
+    if (flags & 0x40) {
+        if (skip >= bytes.size())
+            return std::nullopt;
+        skip += 1 + bytes[skip];  // URL
+    }
+    if (flags & 0x20)
+        skip += 2;  // OCR ES ID
+    if (skip > bytes.size())
+        return std::nullopt;
+    bytes = bytes.subspan(skip);
+    if (!readDescriptorHeader(bytes, &tag, &length) || tag != 0x04 || length < 13)
+        return std::nullopt;
+    MVElementaryStreamDescriptor result;
+    result.objectTypeIndication = bytes[0];
+    std::span<const uint8_t> inner = bytes.first(length).subspan(13);
+    if (readDescriptorHeader(inner, &tag, &length) && tag == 0x05)
+        result.decoderSpecificInfo.assign(inner.begin(), inner.begin() + ptrdiff_t(length));
+    return result;
+}
+
+std::optional<MVDecoderConfiguration> MVDecoderConfigurationForDescription(
+    const MVSampleDescription& description, uint32_t mediaType, HXError* outError)
+{
+    const uint32_t format = description.format;
+    auto fail = [&]() -> std::optional<MVDecoderConfiguration> {
+        if (outError)
+            *outError = noCodec(format);
+        return std::nullopt;
+    };
+    auto esds = [&]() { return MVSampleDescriptionExtension(description, MVFourCC("esds")); };
+
+    if (mediaType == MVFourCC("vide")) {
+        auto video = MVParseVideoSampleDescription(description);
+        if (!video)
+            return fail();
+        MVDecoderConfiguration c;
+        c.isVideo = true;
+        c.width = video->width;
+        c.height = video->height;
+        for (const auto& f : kVideoFormats) {
+            if (f.format != format)
+                continue;
+            c.codecID = f.codec;
+            if (f.configAtom)
+                if (auto atom = MVSampleDescriptionExtension(description, f.configAtom))
+                    c.extradata = *atom;
+            if (format == MVFourCC("mp4v"))
+                if (auto payload = esds())
+                    if (auto es = MVParseElementaryStreamDescriptor(*payload))
+                        c.extradata = es->decoderSpecificInfo;
+            return c;
+        }
+        if (format == MVFourCC("raw ")) {
+            c.codecID = AV_CODEC_ID_RAWVIDEO;
+            c.bitsPerSample = video->depth;
+            return c;
+        }
+        return fail();
+    }
+
+    if (mediaType != MVFourCC("soun"))
+        return fail();
+    auto sound = MVParseSoundSampleDescription(description);
+    if (!sound)
+        return fail();
+    if (auto pcm = pcmConfiguration(format, *sound, description))
+        return pcm;
+    for (const auto& f : kSoundFormats) {
+        if (f.format != format)
+            continue;
+        MVDecoderConfiguration c;
+        c.codecID = f.codec;
+        c.sampleRate = int(sound->sampleRate + 0.5);
+        c.channelCount = sound->channelCount;
+        c.bitsPerSample = sound->sampleSize;
+        if (f.configAtom) {
+            if (auto atom = MVSampleDescriptionExtension(description, f.configAtom)) {
+                // The ALAC decoder wants its atom with the atom header in front.
+                MVBytes whole = { 0, 0, 0, 0, 'a', 'l', 'a', 'c' };
+                uint32_t size = uint32_t(atom->size() + 8);
+                whole[0] = uint8_t(size >> 24), whole[1] = uint8_t(size >> 16), whole[2] = uint8_t(size >> 8),
+                whole[3] = uint8_t(size);
+                whole.insert(whole.end(), atom->begin(), atom->end());
+                c.extradata = std::move(whole);
+            }
+        }
+        if (format == MVFourCC("ima4"))
+            c.blockAlign = 34 * std::max(1, int(sound->channelCount));
+        if (format == MVFourCC("mp4a")) {
+            auto payload = esds();
+            if (!payload)
+                return fail();
+            auto es = MVParseElementaryStreamDescriptor(*payload);
+            if (!es)
+                return fail();
+            switch (es->objectTypeIndication) {
+            case 0x40: case 0x66: case 0x67: case 0x68: c.codecID = AV_CODEC_ID_AAC; break;
+            case 0x69: case 0x6B: c.codecID = AV_CODEC_ID_MP3; break;
+            case 0xA5: c.codecID = AV_CODEC_ID_AC3; break;
+            case 0xA6: c.codecID = AV_CODEC_ID_EAC3; break;
+            default: return fail();
+            }
+            c.extradata = es->decoderSpecificInfo;
+        }
+        return c;
+    }
+    return fail();
+}

@@ -1,0 +1,242 @@
+// Sample descriptions to decoder configurations, and decoders fed bad data.
+#include "platform/mvkit/atoms/sample_description.h"
+#include "platform/mvkit/playback/decoder.h"
+#include "platform/mvkit/playback/edit_map.h"
+
+#include <gtest/gtest.h>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
+
+namespace {
+
+MVSampleDescription soundDescription(uint32_t format, uint16_t version, uint16_t bits, uint16_t channels,
+    uint32_t flags = 0, std::vector<MVRawAtom> extensions = {})
+{
+    MVSoundSampleDescription s;
+    s.version = version;
+    s.sampleSize = bits;
+    s.channelCount = channels;
+    s.sampleRate = 44100;
+    s.formatSpecificFlags = flags;
+    s.extensions = std::move(extensions);
+    MVSampleDescription d;
+    d.format = format;
+    d.data = MVSerializeSoundSampleDescription(s);
+    return d;
+}
+
+MVSampleDescription videoDescription(uint32_t format, std::vector<MVRawAtom> extensions = {})
+{
+    MVVideoSampleDescription v;
+    v.width = 320;
+    v.height = 240;
+    v.extensions = std::move(extensions);
+    MVSampleDescription d;
+    d.format = format;
+    d.data = MVSerializeVideoSampleDescription(v);
+    return d;
+}
+
+// An 'esds' payload: version/flags, ES descriptor, decoder config descriptor with `oti`, specific info.
+MVBytes esds(uint8_t oti, MVBytes info)
+{
+    MVBytes dsi = { 0x05, uint8_t(info.size()) };
+    dsi.insert(dsi.end(), info.begin(), info.end());
+    MVBytes dcd = { 0x04, uint8_t(13 + dsi.size()), oti, 0x15, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0 };
+    dcd.insert(dcd.end(), dsi.begin(), dsi.end());
+    // The ES descriptor's length in the four-byte form some writers use.
+    MVBytes es = { 0, 0, 0, 0, 0x03, 0x80, 0x80, 0x80, uint8_t(3 + dcd.size()), 0, 1, 0 };
+    es.insert(es.end(), dcd.begin(), dcd.end());
+    return es;
+}
+
+}  // namespace
+
+TEST(DecoderConfigurationTest, SoundFormatsPickTheirCodecAndLayout)
+{
+    const MVBytes aacInfo = { 0x12, 0x10 };
+    struct Case {
+        const char* name;
+        MVSampleDescription description;
+        AVCodecID codec;
+        int bits;
+        int blockAlign;
+    };
+    const Case cases[] = {
+        { "sowt", soundDescription(MVFourCC("sowt"), 0, 16, 2), AV_CODEC_ID_PCM_S16LE, 16, 4 },
+        { "twos", soundDescription(MVFourCC("twos"), 0, 16, 1), AV_CODEC_ID_PCM_S16BE, 16, 2 },
+        { "twos 8", soundDescription(MVFourCC("twos"), 0, 8, 1), AV_CODEC_ID_PCM_S8, 8, 1 },
+        { "raw", soundDescription(MVFourCC("raw "), 0, 8, 2), AV_CODEC_ID_PCM_U8, 8, 2 },
+        { "in24", soundDescription(MVFourCC("in24"), 0, 16, 2), AV_CODEC_ID_PCM_S24BE, 24, 6 },
+        { "in24 little",
+            soundDescription(MVFourCC("in24"), 0, 16, 2, 0, { { MVFourCC("enda"), { 0, 1 } } }),
+            AV_CODEC_ID_PCM_S24LE, 24, 6 },
+        { "fl32", soundDescription(MVFourCC("fl32"), 0, 32, 2), AV_CODEC_ID_PCM_F32BE, 32, 8 },
+        { "lpcm float le", soundDescription(MVFourCC("lpcm"), 2, 32, 2, 0x1), AV_CODEC_ID_PCM_F32LE, 32, 8 },
+        { "lpcm s24 be", soundDescription(MVFourCC("lpcm"), 2, 24, 1, 0x6), AV_CODEC_ID_PCM_S24BE, 24, 3 },
+        { "lpcm s16 le", soundDescription(MVFourCC("lpcm"), 2, 16, 2, 0x4), AV_CODEC_ID_PCM_S16LE, 16, 4 },
+        { "mp4a aac", soundDescription(MVFourCC("mp4a"), 0, 16, 2, 0, { { MVFourCC("esds"), esds(0x40, aacInfo) } }),
+            AV_CODEC_ID_AAC, 16, 0 },
+        { "mp4a mp3", soundDescription(MVFourCC("mp4a"), 0, 16, 2, 0, { { MVFourCC("esds"), esds(0x6B, {}) } }),
+            AV_CODEC_ID_MP3, 16, 0 },
+        { "mp4a in wave",
+            soundDescription(MVFourCC("mp4a"), 1, 16, 2, 0,
+                { { MVFourCC("wave"),
+                    [&] {
+                        MVBytes w = { 0, 0, 0, 12, 'f', 'r', 'm', 'a', 'm', 'p', '4', 'a' };
+                        MVBytes e = esds(0x40, aacInfo);
+                        uint32_t size = uint32_t(e.size() + 8);
+                        MVBytes header = { uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size),
+                            'e', 's', 'd', 's' };
+                        w.insert(w.end(), header.begin(), header.end());
+                        w.insert(w.end(), e.begin(), e.end());
+                        return w;
+                    }() } }),
+            AV_CODEC_ID_AAC, 16, 0 },
+        { ".mp3", soundDescription(MVFourCC(".mp3"), 0, 16, 2), AV_CODEC_ID_MP3, 16, 0 },
+    };
+    for (const auto& c : cases) {
+        HXError error;
+        auto configuration = MVDecoderConfigurationForDescription(c.description, MVFourCC("soun"), &error);
+        ASSERT_TRUE(configuration) << c.name << ": " << error.localizedDescription();
+        EXPECT_EQ(configuration->codecID, c.codec) << c.name;
+        EXPECT_EQ(configuration->bitsPerSample, c.bits) << c.name;
+        EXPECT_EQ(configuration->blockAlign, c.blockAlign) << c.name;
+        EXPECT_EQ(configuration->sampleRate, 44100) << c.name;
+        if (c.codec == AV_CODEC_ID_AAC)
+            EXPECT_EQ(configuration->extradata, aacInfo) << c.name;
+    }
+}
+
+TEST(DecoderConfigurationTest, VideoFormatsTakeTheirConfigurationAtom)
+{
+    const MVBytes avcC = { 1, 0x64, 0, 0x1e, 0xff, 0xe0, 0 };
+    struct Case {
+        uint32_t format;
+        std::vector<MVRawAtom> extensions;
+        AVCodecID codec;
+        MVBytes extradata;
+    };
+    const Case cases[] = {
+        { MVFourCC("avc1"), { { MVFourCC("pasp"), { 0, 0, 0, 1, 0, 0, 0, 1 } }, { MVFourCC("avcC"), avcC } },
+            AV_CODEC_ID_H264, avcC },
+        { MVFourCC("hvc1"), { { MVFourCC("hvcC"), { 1, 2, 3 } } }, AV_CODEC_ID_HEVC, { 1, 2, 3 } },
+        { MVFourCC("jpeg"), {}, AV_CODEC_ID_MJPEG, {} },
+        { MVFourCC("mp4v"), { { MVFourCC("esds"), esds(0x20, { 9, 8, 7 }) } }, AV_CODEC_ID_MPEG4, { 9, 8, 7 } },
+        { MVFourCC("apch"), {}, AV_CODEC_ID_PRORES, {} },
+    };
+    for (const auto& c : cases) {
+        HXError error;
+        auto configuration
+            = MVDecoderConfigurationForDescription(videoDescription(c.format, c.extensions), MVFourCC("vide"), &error);
+        ASSERT_TRUE(configuration) << MVStringForOSType(c.format);
+        EXPECT_EQ(configuration->codecID, c.codec);
+        EXPECT_EQ(configuration->extradata, c.extradata);
+        EXPECT_EQ(configuration->width, 320);
+        EXPECT_TRUE(configuration->isVideo);
+    }
+}
+
+TEST(DecoderConfigurationTest, UnknownOrBrokenDescriptionsAreRefused)
+{
+    struct Case {
+        const char* name;
+        MVSampleDescription description;
+        uint32_t mediaType;
+    };
+    MVSampleDescription truncated = videoDescription(MVFourCC("avc1"));
+    truncated.data.resize(10);
+    const Case cases[] = {
+        { "unknown video", videoDescription(MVFourCC("zzzz")), MVFourCC("vide") },
+        { "unknown sound", soundDescription(MVFourCC("zzzz"), 0, 16, 2), MVFourCC("soun") },
+        { "mp4a without esds", soundDescription(MVFourCC("mp4a"), 0, 16, 2), MVFourCC("soun") },
+        { "mp4a with unknown object type",
+            soundDescription(MVFourCC("mp4a"), 0, 16, 2, 0, { { MVFourCC("esds"), esds(0xF0, {}) } }),
+            MVFourCC("soun") },
+        { "truncated video", truncated, MVFourCC("vide") },
+        { "text media", videoDescription(MVFourCC("tx3g")), MVFourCC("text") },
+    };
+    for (const auto& c : cases) {
+        HXError error;
+        EXPECT_FALSE(MVDecoderConfigurationForDescription(c.description, c.mediaType, &error)) << c.name;
+        EXPECT_EQ(error.code(), MVStatusNoCodec) << c.name;
+    }
+}
+
+TEST(DecoderConfigurationTest, MalformedElementaryStreamDescriptors)
+{
+    MVBytes good = esds(0x40, { 0x12, 0x10 });
+    ASSERT_TRUE(MVParseElementaryStreamDescriptor(good));
+    const MVBytes cases[] = {
+        {},
+        { 0, 0, 0, 0 },
+        { 0, 0, 0, 0, 0x03, 0x7F, 0, 1, 0 },                    // length past the end
+        { 0, 0, 0, 0, 0x04, 0x02, 0, 1 },                       // not an ES descriptor
+        { 0, 0, 0, 0, 0x03, 0x80, 0x80, 0x80, 0x80, 0x80 },     // endless length
+        { 0, 0, 0, 0, 0x03, 0x05, 0, 1, 0x40, 0x05, 0x01 },     // URL flag with a URL past the end
+        MVBytes(good.begin(), good.end() - 5),                  // cut short
+    };
+    for (const auto& bytes : cases)
+        EXPECT_FALSE(MVParseElementaryStreamDescriptor(bytes)) << bytes.size();
+}
+
+TEST(DecoderTest, GarbageSamplesAreSkippedNotFatal)
+{
+    HXError error;
+    auto configuration = MVDecoderConfigurationForDescription(videoDescription(MVFourCC("jpeg")), MVFourCC("vide"), &error);
+    ASSERT_TRUE(configuration);
+    auto decoder = MVDecoder::decoderWithConfiguration(*configuration, 600, &error, 1);
+    ASSERT_TRUE(decoder);
+    std::vector<std::shared_ptr<MVDecodedFrame>> frames;
+    const MVBytes garbage(1000, 0x5A);
+    EXPECT_TRUE(decoder->decode(garbage.data(), garbage.size(), 0, 0, 60, frames, &error));
+    EXPECT_TRUE(decoder->decode(nullptr, 0, 60, 60, 60, frames, &error));
+    decoder->drain(frames);
+    EXPECT_TRUE(frames.empty());
+    EXPECT_GE(decoder->damagedSampleCount(), 1);
+}
+
+TEST(DecoderTest, NoTimeScaleIsAnError)
+{
+    MVDecoderConfiguration configuration;
+    configuration.codecID = AV_CODEC_ID_PCM_S16LE;
+    configuration.sampleRate = 8000;
+    configuration.channelCount = 1;
+    HXError error;
+    EXPECT_FALSE(MVDecoder::decoderWithConfiguration(configuration, 0, &error));
+    EXPECT_EQ(error.code(), MVStatusCodecError);
+}
+
+TEST(EditMapTest, MovieTimesToMediaTimes)
+{
+    // Movie scale 600, media scale 1000: 1 s of media from 2 s, 0.5 s empty, 1 s of media from 0 at half speed.
+    MVEditMap map({ { 600, 2000, 0x10000 }, { 300, -1, 0x10000 }, { 600, 0, 0x8000 } }, 600, 1000, 10000);
+    ASSERT_EQ(map.segments().size(), 3u);
+    EXPECT_EQ(map.duration(), 1500);
+    struct Case {
+        int64_t movieTime;
+        std::optional<int64_t> mediaTime;
+    };
+    const Case cases[] = {
+        { -1, std::nullopt }, { 0, 2000 }, { 300, 2500 }, { 599, 2998 }, { 600, std::nullopt },
+        { 899, std::nullopt }, { 900, 0 }, { 1200, 250 }, { 1499, 499 }, { 1500, std::nullopt },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(map.mediaTimeAt(c.movieTime), c.mediaTime) << c.movieTime;
+    EXPECT_EQ(map.mediaDuration(map.segments()[2]), 500);
+    EXPECT_EQ(map.movieTimeForMediaTime(map.segments()[2], 250), 1200);
+}
+
+TEST(EditMapTest, NoEditsPlaysTheWholeMediaAndZeroSegmentsAreDropped)
+{
+    MVEditMap whole({}, 600, 44100, 88200);
+    ASSERT_EQ(whole.segments().size(), 1u);
+    EXPECT_EQ(whole.duration(), 1200);
+    EXPECT_EQ(whole.mediaTimeAt(600), 44100);
+
+    MVEditMap withZero({ { 0, 5, 0x10000 }, { 600, 0, 0x10000 } }, 600, 600, 600);
+    EXPECT_EQ(withZero.segments().size(), 1u);
+    EXPECT_EQ(MVEditMap({}, 600, 600, 0).duration(), 0);
+}
