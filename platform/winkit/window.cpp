@@ -225,7 +225,7 @@ HXRect HXWindow::constrainFrameRect(HXRect frame, const std::optional<HXScreen>&
     if (frame.size.height > vis.size.height && (_styleMask & HXResizableWindowMask)) {
         double top = HXMaxY(frame);
         frame.size.height = std::max(_minSize.height, vis.size.height);
-        frame.origin.y = top - frame.size.height;
+        frame.origin.y = std::max(HXMinY(vis), top - frame.size.height);
     }
     // The title bar stays below the top of the visible area...
     if (HXMaxY(frame) > HXMaxY(vis))

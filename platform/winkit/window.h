@@ -176,11 +176,23 @@ public:
     void setFullScreen(bool fullScreen, const std::optional<HXScreen>& screen = {});
 
     // Content.
-    std::shared_ptr<HXView> contentView() const { return _contentView; }
+    std::shared_ptr<HXView> contentView() const
+    {
+        bind();
+        return _contentView;
+    }
     void setContentView(const std::shared_ptr<HXView>& view);
     // The view that holds the menu bar and the content view (the window's base coordinates).
-    std::shared_ptr<HXView> frameView() const { return _frameView; }
-    std::shared_ptr<HXMenuBarView> menuBarView() const { return _menuBarView; }
+    std::shared_ptr<HXView> frameView() const
+    {
+        bind();
+        return _frameView;
+    }
+    std::shared_ptr<HXMenuBarView> menuBarView() const
+    {
+        bind();
+        return _menuBarView;
+    }
 
     // Key and main status.
     virtual bool canBecomeKeyWindow() const;

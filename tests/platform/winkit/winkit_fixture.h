@@ -67,7 +67,13 @@ public:
     void mouseDown(const HXEvent&) override { log.push_back("mouseDown"); }
     void mouseDragged(const HXEvent&) override { log.push_back("mouseDragged"); }
     void mouseUp(const HXEvent&) override { log.push_back("mouseUp"); }
-    void keyDown(const HXEvent& e) override { log.push_back("keyDown:" + e.characters()); }
+    void keyDown(const HXEvent& e) override
+    {
+        if (e.characters() == "\t")
+            HXView::keyDown(e);  // Tab is the window's
+        else
+            log.push_back("keyDown:" + e.characters());
+    }
     void mouseEntered(const HXEvent& e) override { log.push_back("entered:" + std::to_string(e.trackingNumber())); }
     void mouseExited(const HXEvent& e) override { log.push_back("exited:" + std::to_string(e.trackingNumber())); }
 };
