@@ -1,0 +1,233 @@
+// Modal loops, alerts, sheets and nested event loops on the manual clock.
+#include "winkit_fixture.h"
+
+#include "platform/basekit/timer.h"
+#include "platform/winkit/control.h"
+
+namespace {
+
+// Clicks the alert's button `index` the way a person would: a mouse down and up on it.
+void clickButton(HXAlert& alert, size_t index)
+{
+    auto button = alert.buttons().at(index);
+    HXRect r = button->convertRectToView(button->bounds(), nullptr);
+    HXHeadlessWindowServer::postClick(alert.window(), { HXMidX(r), HXMidY(r) });
+}
+
+}  // namespace
+
+class ModalTest : public WinkitTest {};
+
+TEST_F(ModalTest, AlertRunsModallyUntilAButtonIsClicked)
+{
+    struct Case {
+        size_t clicked;
+        long expected;
+    };
+    for (const auto& c : { Case { 0, HXAlertFirstButtonReturn }, Case { 1, HXAlertSecondButtonReturn },
+             Case { 2, HXAlertThirdButtonReturn } }) {
+        SCOPED_TRACE(c.clicked);
+        auto alert = std::make_shared<HXAlert>();
+        alert->setMessageText("Delete the track?");
+        alert->setInformativeText("This cannot be undone.");
+        alert->addButtonWithTitle("Delete");
+        alert->addButtonWithTitle("Cancel");
+        alert->addButtonWithTitle("Keep");
+        bool appeared = false;
+        HXAlert::setAlertDidAppearHandler([&](HXAlert& a) {
+            appeared = true;
+            EXPECT_TRUE(a.window()->isVisible());
+            EXPECT_EQ(app->modalWindow(), a.window());
+            clickButton(a, c.clicked);
+        });
+        EXPECT_EQ(alert->runModal(), c.expected);
+        EXPECT_TRUE(appeared);
+        EXPECT_FALSE(alert->window()->isVisible());
+        EXPECT_EQ(app->modalWindow(), nullptr);
+    }
+}
+
+TEST_F(ModalTest, ReturnAndEscapeChooseTheDefaultAndCancelButtons)
+{
+    struct Case {
+        const char* key;
+        long expected;
+    };
+    for (const auto& c : { Case { "\r", HXAlertFirstButtonReturn }, Case { "\x1b", HXAlertSecondButtonReturn } }) {
+        auto alert = std::make_shared<HXAlert>();
+        alert->addButtonWithTitle("OK");
+        alert->addButtonWithTitle("Cancel");
+        HXAlert::setAlertDidAppearHandler(
+            [&](HXAlert& a) { HXHeadlessWindowServer::postKey(a.window(), c.key); });
+        EXPECT_EQ(alert->runModal(), c.expected);
+    }
+}
+
+TEST_F(ModalTest, ClassicAlertPanelReturnCodes)
+{
+    struct Case {
+        size_t clicked;
+        long expected;
+    };
+    for (const auto& c : { Case { 0, HXAlertDefaultReturn }, Case { 1, HXAlertAlternateReturn }, Case { 2, HXAlertOtherReturn } }) {
+        HXAlert::setAlertDidAppearHandler([&](HXAlert& a) { clickButton(a, c.clicked); });
+        EXPECT_EQ(HXRunAlertPanel("Title", "Message", "Yes", "No", "Maybe"), c.expected);
+    }
+}
+
+TEST_F(ModalTest, EventsForOtherWindowsAreHeldBackDuringAModalLoop)
+{
+    auto other = makeWindow(HXMakeRect(0, 0, 100, 100));
+    auto view = std::make_shared<RecordingView>(HXMakeRect(0, 0, 100, 100));
+    other->contentView()->addSubview(view);
+    other->makeKeyAndOrderFront();
+    auto alert = std::make_shared<HXAlert>();
+    alert->addButtonWithTitle("OK");
+    HXAlert::setAlertDidAppearHandler([&](HXAlert& a) {
+        HXHeadlessWindowServer::postClick(other, { 50, 50 });
+        clickButton(a, 0);
+    });
+    EXPECT_EQ(alert->runModal(), HXAlertFirstButtonReturn);
+    EXPECT_TRUE(view->log.empty());
+    EXPECT_GE(server->beepCount(), 1);
+}
+
+TEST_F(ModalTest, StopModalFromATimerEndsTheLoopAndNestedLoopsUnwindInOrder)
+{
+    auto outer = std::make_shared<HXPanel>(HXMakeRect(0, 0, 100, 100), HXTitledWindowMask);
+    auto inner = std::make_shared<HXPanel>(HXMakeRect(0, 0, 100, 100), HXTitledWindowMask);
+    std::vector<std::string> steps;
+    auto t1 = HXTimer::scheduledTimer(1, false, [&](HXTimer& self) {
+        // Done with before the nested loop runs, so that the nested loop does not fire it again.
+        self.invalidate();
+        steps.push_back("inner starts");
+        // A modal loop inside the outer one, stopped by a later timer.
+        auto t2 = HXTimer::scheduledTimer(2, false, [&](HXTimer&) {
+            steps.push_back("inner stops");
+            app->stopModalWithCode(7);
+        }, { HXModalPanelRunLoopMode });
+        steps.push_back("inner returned " + std::to_string(app->runModalForWindow(inner)));
+        app->stopModalWithCode(3);
+    }, { HXModalPanelRunLoopMode });
+    HXTimeInterval start = clock->now();
+    long code = app->runModalForWindow(outer);
+    EXPECT_EQ(code, 3);
+    EXPECT_EQ(steps, (std::vector<std::string> { "inner starts", "inner stops", "inner returned 7" }));
+    EXPECT_DOUBLE_EQ(clock->now() - start, 3);
+}
+
+TEST_F(ModalTest, ModalLoopWithNothingLeftToHappenIsAbortedInsteadOfHanging)
+{
+    auto panel = std::make_shared<HXPanel>(HXMakeRect(0, 0, 100, 100), HXTitledWindowMask);
+    EXPECT_EQ(app->runModalForWindow(panel), HXModalResponseAbort);
+    EXPECT_EQ(app->modalWindow(), nullptr);
+}
+
+TEST_F(ModalTest, ModalSessionsRunWithoutWaiting)
+{
+    auto panel = std::make_shared<HXPanel>(HXMakeRect(0, 0, 100, 100), HXTitledWindowMask);
+    auto button = std::make_shared<HXButton>(HXMakeRect(10, 10, 80, 30), "Stop");
+    auto stopper = std::make_shared<HXObject>();
+    stopper->setActionHandler("stop:", [&](HXObject*) { app->stopModalWithCode(42); });
+    button->setTarget(stopper);
+    button->setAction("stop:");
+    panel->contentView()->addSubview(button);
+    auto session = app->beginModalSessionForWindow(panel);
+    HXTimeInterval before = clock->now();
+    EXPECT_EQ(app->runModalSession(session), HXModalResponseContinue);
+    HXHeadlessWindowServer::postClick(panel, { 50, 25 });
+    EXPECT_EQ(app->runModalSession(session), 42);
+    app->endModalSession(session);
+    EXPECT_EQ(clock->now(), before);
+}
+
+TEST_F(ModalTest, NextEventWaitsUntilTheDateOnTheManualClock)
+{
+    HXTimeInterval start = clock->now();
+    auto none = app->nextEventMatchingMask(HXAnyEventMask, start + 2, HXEventTrackingRunLoopMode, true);
+    EXPECT_FALSE(none);
+    EXPECT_DOUBLE_EQ(clock->now(), start + 2);
+    // An event posted by a timer in the tracking mode arrives; peeking leaves it queued.
+    auto timer = HXTimer::scheduledTimer(1, false, [&](HXTimer&) {
+        app->postEvent(HXEvent::keyEvent(HXKeyDown, {}, 0, clock->now(), 0, "a", "a", false, HXKeyCodeA), false);
+    }, { HXEventTrackingRunLoopMode });
+    auto peeked = app->nextEventMatchingMask(HXKeyDownMask, start + 10, HXEventTrackingRunLoopMode, false);
+    ASSERT_TRUE(peeked);
+    EXPECT_EQ(peeked->characters(), "a");
+    EXPECT_EQ(app->pendingEventCount(), 1u);
+    // Events not in the mask stay queued for later; discarding removes them.
+    auto mouse = app->nextEventMatchingMask(HXLeftMouseDownMask, clock->now(), HXEventTrackingRunLoopMode, true);
+    EXPECT_FALSE(mouse);
+    app->discardEventsMatchingMask(HXKeyDownMask);
+    EXPECT_EQ(app->pendingEventCount(), 0u);
+}
+
+TEST_F(ModalTest, SheetEndsWithItsContinuationAndBlocksItsWindow)
+{
+    auto window = makeWindow(HXMakeRect(100, 100, 400, 300));
+    window->makeKeyAndOrderFront();
+    auto sheet = std::make_shared<HXPanel>(HXMakeRect(0, 0, 200, 100), HXTitledWindowMask);
+    std::vector<long> codes;
+    app->beginSheet(sheet, window, [&](long code) { codes.push_back(code); });
+    EXPECT_EQ(window->attachedSheet(), sheet);
+    EXPECT_EQ(sheet->sheetParent(), window);
+    EXPECT_TRUE(sheet->isKeyWindow());
+    // Hangs from the top of the content, centred.
+    EXPECT_DOUBLE_EQ(HXMaxY(sheet->frame()), HXMaxY(window->frame()) - HXWindowTitleBarHeight);
+    EXPECT_DOUBLE_EQ(HXMidX(sheet->frame()), HXMidX(window->frame()));
+    // A second sheet is refused while one is up.
+    auto second = std::make_shared<HXPanel>(HXMakeRect(0, 0, 10, 10), HXTitledWindowMask);
+    window->beginSheet(second, [&](long code) { codes.push_back(100 + code); });
+    EXPECT_EQ(window->attachedSheet(), sheet);
+    app->endSheet(sheet, 5);
+    EXPECT_EQ(codes, (std::vector<long> { 5 }));
+    EXPECT_FALSE(sheet->isVisible());
+    EXPECT_TRUE(window->isKeyWindow());
+    // Ending a sheet that is not attached does nothing.
+    app->endSheet(sheet, 6);
+    EXPECT_EQ(codes.size(), 1u);
+}
+
+TEST_F(ModalTest, AlertSheetAnswersThroughItsContinuation)
+{
+    auto window = makeWindow(HXMakeRect(100, 100, 400, 300));
+    window->makeKeyAndOrderFront();
+    auto alert = std::make_shared<HXAlert>();
+    alert->setAlertStyle(HXCriticalAlertStyle);
+    alert->addButtonWithTitle("OK");
+    alert->addButtonWithTitle("Cancel");
+    long answer = 0;
+    alert->beginSheetModalForWindow(window, [&](long code) { answer = code; });
+    EXPECT_EQ(window->attachedSheet(), alert->window());
+    clickButton(*alert, 1);
+    app->processPendingEvents();
+    EXPECT_EQ(answer, HXAlertSecondButtonReturn);
+    EXPECT_EQ(window->attachedSheet(), nullptr);
+}
+
+TEST_F(ModalTest, SheetOnNoWindowRunsAsAModalPanel)
+{
+    auto sheet = std::make_shared<HXPanel>(HXMakeRect(0, 0, 100, 100), HXTitledWindowMask);
+    long answer = 0;
+    auto timer = HXTimer::scheduledTimer(0.5, false, [&](HXTimer&) { app->endSheet(sheet, 9); },
+        { HXModalPanelRunLoopMode });
+    app->beginSheet(sheet, nullptr, [&](long code) { answer = code; });
+    EXPECT_EQ(answer, 9);
+}
+
+TEST_F(ModalTest, AlertFromAnErrorShowsItsTexts)
+{
+    HXError error(HXBaseKitErrorDomain, HXFileReadCorruptFileError,
+        { { HXLocalizedDescriptionKey, "The movie could not be opened." },
+            { HXLocalizedFailureReasonErrorKey, "The file is damaged." },
+            { HXLocalizedRecoveryOptionsErrorKey, HXPropertyList::Array { "Try Again", "Cancel" } } });
+    auto alert = HXAlert::alertWithError(error);
+    EXPECT_EQ(alert->messageText(), "The movie could not be opened.");
+    EXPECT_EQ(alert->informativeText(), "The file is damaged.");
+    ASSERT_EQ(alert->buttons().size(), 2u);
+    EXPECT_EQ(alert->buttons()[0]->title(), "Try Again");
+    auto plain = HXAlert::alertWithError(HXError(HXPOSIXErrorDomain, 2));
+    ASSERT_EQ(plain->buttons().size(), 1u);
+    EXPECT_EQ(plain->buttons()[0]->title(), "OK");
+    EXPECT_FALSE(plain->messageText().empty());
+}
