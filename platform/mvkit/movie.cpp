@@ -5,6 +5,7 @@
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/atoms/movie_atom_writer.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/import/movie_importer.h"
 
 #include <algorithm>
 #include <cmath>
@@ -13,7 +14,8 @@
 
 namespace {
 
-const std::set<std::string> movieFileExtensions = { "mov", "qt", "mp4", "m4v", "m4a", "3gp", "3g2", "mqv" };
+const std::set<std::string> movieFileExtensions = { "mov", "qt", "mp4", "m4v", "m4a", "3gp", "3g2", "mqv",
+    "mkv", "avi", "wav", "mp3", "aif", "aiff", "webm" };
 
 HXError unsupported(const std::string& text)
 {
@@ -27,11 +29,9 @@ std::shared_ptr<MVMovie> MVMovie::movie()
     return std::shared_ptr<MVMovie>(new MVMovie());
 }
 
-MVMovie::~MVMovie()
-{
-    if (_undoManager)
-        _undoManager->removeAllActionsWithTarget(this);
-}
+// Undo actions hold the movie weakly, so those left behind when it goes do nothing; the undo manager
+// may already be gone by then, so it is not touched here.
+MVMovie::~MVMovie() = default;
 
 std::shared_ptr<MVMovie> MVMovie::movieWithDescription(
     const MVMovieFileDescription& file, const std::string& filePath)
@@ -94,9 +94,27 @@ void MVMovie::resolveReferences()
 
 std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError* outError)
 {
-    auto file = MVReadMovieFile(path, outError);
-    if (!file)
+    HXError readError;
+    auto file = MVReadMovieFile(path, &readError);
+    if (!file && readError.domain() == HXOSStatusErrorDomain && readError.code() == MVStatusNotAMovieFile) {
+        // Not a movie file: other containers come in through the import.
+        if (auto imported = MVImportMovieFile(path, nullptr))
+            file = std::move(imported->file);
+    }
+    if (file && file->movie.tracks.empty() && !file->warnings.empty()) {
+        // A header damaged so badly that nothing of it is usable is an error, not an empty movie.
+        std::string text = "The movie file is damaged:";
+        for (auto& w : file->warnings)
+            text += " " + w + ";";
+        readError = HXError::withDescription(HXOSStatusErrorDomain, MVStatusBadMovieFile, text);
+        readError.userInfo()[HXFilePathErrorKey] = path;
+        file.reset();
+    }
+    if (!file) {
+        if (outError)
+            *outError = readError;
         return nullptr;
+    }
     auto m = movieWithDescription(*file, path);
     m->_initialDataReference = MVDataReference::dataReferenceWithReferenceToFile(path);
     m->_defaultDataReference = m->_initialDataReference;

@@ -209,13 +209,13 @@ std::shared_ptr<MVTrack> MVMovie::trackForPaste(const std::shared_ptr<MVTrack>& 
 
 // Puts the segments of `sourceTrack` into `target` (whose media may be another) at `at`.
 static std::vector<MVTrackEdit> editsForTarget(const std::vector<MVTrackEdit>& edits, MVTrack& target,
-    const MVTrack& sourceTrack, int32_t sourceScale, int32_t targetScale)
+    const MVTrack& sourceTrack, int32_t sourceScale, int32_t targetScale, bool sameSamples)
 {
     std::vector<MVTrackEdit> out;
     for (auto e : edits) {
         MVTrackEdit converted = e;
         converted.duration = rescale(e.duration, sourceScale, targetScale);
-        if (e.mediaTime >= 0 && target.media() != sourceTrack.media()) {
+        if (e.mediaTime >= 0 && !sameSamples) {
             // The samples shown, as media units of the source.
             int64_t mediaDuration = mvmodel::mulDivFloor(e.duration * int64_t(e.mediaRate),
                 sourceTrack.media()->timeScale(), int64_t(sourceScale) * 0x10000);
@@ -262,6 +262,8 @@ int64_t MVMovie::insertSegmentQuietly(
         auto target = trackForPaste(st, ordinal);
         if (target && std::find(touched.begin(), touched.end(), target) != touched.end())
             target = nullptr;
+        // A new track gets the source's media (a copy of it from another movie): the same sample times.
+        bool sameSamples = !target || target->media() == st->media();
         if (!target) {
             target = MVTrack::trackWithMedia(
                 source.get() == this ? st->media() : st->media()->clone(), nextTrackID());
@@ -275,7 +277,8 @@ int64_t MVMovie::insertSegmentQuietly(
             target->setMovie(shared_from_this());
             _tracks.push_back(target);
         }
-        target->insertEdits(where, editsForTarget(edits, *target, *st, source->_timeScale, _timeScale));
+        target->insertEdits(
+            where, editsForTarget(edits, *target, *st, source->_timeScale, _timeScale, sameSamples));
         touched.push_back(target);
     }
     for (auto& t : _tracks)

@@ -7,6 +7,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 
@@ -64,7 +65,10 @@ bool MVMovie::writeToDataReference(
 
 bool MVMovie::canUpdateMovieFile() const
 {
-    return !_filePath.empty() && ::access(_filePath.c_str(), W_OK) == 0;
+    // Only a movie file can take a new header; an imported file of another kind cannot.
+    bool movieFile = std::any_of(_openedFile.topLevelAtoms.begin(), _openedFile.topLevelAtoms.end(),
+        [](const MVAtomLocation& a) { return a.type == MVFourCC("moov"); });
+    return movieFile && !_filePath.empty() && ::access(_filePath.c_str(), W_OK) == 0;
 }
 
 bool MVMovie::updateMovieFile(HXError* outError)

@@ -40,7 +40,8 @@ protected:
         auto path = dir / name;
         EXPECT_TRUE(m.writeToFile(path.string(), { { MVMovieFlatten, flatten } }, &error))
             << error.localizedDescription();
-        return frameHashes(path, "0:v", flatten ? std::vector<std::string> {} : std::vector<std::string> { "-enable_drefs", "1" });
+        return frameHashes(path, "0:v",
+            flatten ? std::vector<std::string> {} : std::vector<std::string> { "-enable_drefs", "1" });
     }
 
     static std::vector<std::string> slice(const std::vector<std::string>& v, size_t from, size_t to)
@@ -139,4 +140,4 @@ TEST_F(EditPeerTest, ReferenceMovieOfOneFilePerTrackDecodesInFfmpeg)
     EXPECT_EQ(sound, frameHashes(second, "0:a"));
 }
 
-}  // namespace
+} // namespace
