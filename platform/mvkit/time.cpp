@@ -53,7 +53,7 @@ enum class Rounding { Nearest, TowardZero, Down };
 // num/den with den > 0, rounded as asked; Nearest sends halves away from zero.
 Int128 divide(Int128 num, Int128 den, Rounding rounding)
 {
-    Int128 q = num / den;  // truncates toward zero
+    Int128 q = num / den; // truncates toward zero
     Int128 r = num % den;
     if (r == 0)
         return q;
@@ -72,7 +72,10 @@ Int128 divide(Int128 num, Int128 den, Rounding rounding)
     return q;
 }
 
-MVTime infinity(bool positive) { return MVTime { positive ? 1 : -1, 0, 0 }; }
+MVTime infinity(bool positive)
+{
+    return MVTime { positive ? 1 : -1, 0, 0 };
+}
 
 MVTime fromRational(const Rational& r, int32_t scale, Rounding rounding)
 {
@@ -110,7 +113,7 @@ Rational combine(const Rational& a, const Rational& b, int sign)
     if (sign < 0 && bKind != Rational::Finite)
         bKind = bKind == Rational::PositiveInfinity ? Rational::NegativeInfinity : Rational::PositiveInfinity;
     if (a.kind != Rational::Finite && bKind != Rational::Finite) {
-        r.kind = a.kind == bKind ? a.kind : Rational::Indefinite;  // ∞ − ∞ has no value
+        r.kind = a.kind == bKind ? a.kind : Rational::Indefinite; // ∞ − ∞ has no value
         return r;
     }
     if (a.kind != Rational::Finite) {
@@ -121,7 +124,7 @@ Rational combine(const Rational& a, const Rational& b, int sign)
         r.kind = bKind;
         return r;
     }
-    return r;  // both finite: the caller does the arithmetic in a chosen scale
+    return r; // both finite: the caller does the arithmetic in a chosen scale
 }
 
 MVTime addInScale(MVTime a, MVTime b, int sign)
@@ -159,12 +162,15 @@ Int128 gcd128(Int128 a, Int128 b)
     return a;
 }
 
-}  // namespace
+} // namespace
 
 const MVTime MVZeroTime { 0, 1, 0 };
 const MVTime MVIndefiniteTime { 0, 0, MVTimeFlagIndefinite };
 
-MVTime MVMakeTime(int64_t timeValue, int32_t timeScale) { return MVTime { timeValue, timeScale, 0 }; }
+MVTime MVMakeTime(int64_t timeValue, int32_t timeScale)
+{
+    return MVTime { timeValue, timeScale, 0 };
+}
 
 MVTime MVMakeTimeWithTimeInterval(double interval)
 {
@@ -185,9 +191,15 @@ bool MVGetTimeInterval(MVTime time, double* outInterval)
     return ok;
 }
 
-bool MVTimeIsIndefinite(MVTime time) { return (time.flags & MVTimeFlagIndefinite) != 0; }
+bool MVTimeIsIndefinite(MVTime time)
+{
+    return (time.flags & MVTimeFlagIndefinite) != 0;
+}
 
-bool MVTimeIsNumeric(MVTime time) { return !MVTimeIsIndefinite(time) && time.timeScale >= 1; }
+bool MVTimeIsNumeric(MVTime time)
+{
+    return !MVTimeIsIndefinite(time) && time.timeScale >= 1;
+}
 
 int MVTimeCompare(MVTime a, MVTime b)
 {
@@ -201,11 +213,20 @@ int MVTimeCompare(MVTime a, MVTime b)
     return l < r ? -1 : (l > r ? 1 : 0);
 }
 
-bool MVTimeEqual(MVTime a, MVTime b) { return MVTimeCompare(a, b) == 0; }
+bool MVTimeEqual(MVTime a, MVTime b)
+{
+    return MVTimeCompare(a, b) == 0;
+}
 
-MVTime MVTimeIncrement(MVTime a, MVTime b) { return addInScale(a, b, 1); }
+MVTime MVTimeIncrement(MVTime a, MVTime b)
+{
+    return addInScale(a, b, 1);
+}
 
-MVTime MVTimeDecrement(MVTime a, MVTime b) { return addInScale(a, b, -1); }
+MVTime MVTimeDecrement(MVTime a, MVTime b)
+{
+    return addInScale(a, b, -1);
+}
 
 MVTime MVTimeAdd(MVTime a, MVTime b)
 {
@@ -218,23 +239,37 @@ MVTime MVTimeAdd(MVTime a, MVTime b)
     if (b.timeScale == 0)
         return MVTimeInScale(a, a.timeScale > 0 ? a.timeScale : 1);
     Int128 lcm = ra.den / gcd128(ra.den, rb.den) * rb.den;
-    int32_t scale = lcm <= std::numeric_limits<int32_t>::max() ? int32_t(lcm) : int32_t(std::max(ra.den, rb.den));
-    Int128 v = divide(ra.num * scale, ra.den, Rounding::Nearest) + divide(rb.num * scale, rb.den, Rounding::Nearest);
+    int32_t scale
+        = lcm <= std::numeric_limits<int32_t>::max() ? int32_t(lcm) : int32_t(std::max(ra.den, rb.den));
+    Int128 v = divide(ra.num * scale, ra.den, Rounding::Nearest)
+        + divide(rb.num * scale, rb.den, Rounding::Nearest);
     return MVTime { clamp64(v), scale, 0 };
 }
 
-MVTime MVTimeInScale(MVTime time, int32_t newScale) { return convert(time, newScale, Rounding::Nearest); }
+MVTime MVTimeInScale(MVTime time, int32_t newScale)
+{
+    return convert(time, newScale, Rounding::Nearest);
+}
 
 MVTime MVTimeInScaleTruncating(MVTime time, int32_t newScale)
 {
     return convert(time, newScale, Rounding::TowardZero);
 }
 
-MVTime MVTimeInScaleFloor(MVTime time, int32_t newScale) { return convert(time, newScale, Rounding::Down); }
+MVTime MVTimeInScaleFloor(MVTime time, int32_t newScale)
+{
+    return convert(time, newScale, Rounding::Down);
+}
 
-MVTime MVTimeMin(MVTime a, MVTime b) { return MVTimeCompare(b, a) < 0 ? b : a; }
+MVTime MVTimeMin(MVTime a, MVTime b)
+{
+    return MVTimeCompare(b, a) < 0 ? b : a;
+}
 
-MVTime MVTimeMax(MVTime a, MVTime b) { return MVTimeCompare(b, a) > 0 ? b : a; }
+MVTime MVTimeMax(MVTime a, MVTime b)
+{
+    return MVTimeCompare(b, a) > 0 ? b : a;
+}
 
 MVTime MVTimeAbs(MVTime time)
 {
@@ -243,7 +278,8 @@ MVTime MVTimeAbs(MVTime time)
     if (time.timeScale == 0)
         return infinity(true);
     if (time.timeScale < 0)
-        return MVTimeInScale(time, time.timeScale == std::numeric_limits<int32_t>::min() ? 1 : -time.timeScale);
+        return MVTimeInScale(
+            time, time.timeScale == std::numeric_limits<int32_t>::min() ? 1 : -time.timeScale);
     if (time.timeValue == std::numeric_limits<int64_t>::min())
         return MVTime { std::numeric_limits<int64_t>::max(), time.timeScale, 0 };
     return MVTime { -time.timeValue, time.timeScale, 0 };
@@ -267,8 +303,8 @@ std::string MVStringFromTime(MVTime time)
     uint64_t seconds = magnitude / scale, units = magnitude % scale;
     unsigned long long days = seconds / 86400, hours = seconds / 3600 % 24, minutes = seconds / 60 % 60,
                        secs = seconds % 60;
-    std::snprintf(buf, sizeof buf, "%s%llu:%02llu:%02llu:%02llu.%llu/%d", negative ? "-" : "", days, hours, minutes,
-        secs, (unsigned long long)units, time.timeScale);
+    std::snprintf(buf, sizeof buf, "%s%llu:%02llu:%02llu:%02llu.%llu/%d", negative ? "-" : "", days, hours,
+        minutes, secs, (unsigned long long)units, time.timeScale);
     return buf;
 }
 
@@ -288,7 +324,7 @@ std::optional<uint64_t> parseDigits(const std::string& s)
     return v;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<MVTime> MVTimeFromString(const std::string& text)
 {
@@ -300,7 +336,8 @@ std::optional<MVTime> MVTimeFromString(const std::string& text)
     std::string left = text.substr(0, slash), right = text.substr(slash + 1);
     bool scaleNegative = !right.empty() && right[0] == '-';
     auto scaleDigits = parseDigits(scaleNegative ? right.substr(1) : right);
-    if (!scaleDigits || *scaleDigits > uint64_t(std::numeric_limits<int32_t>::max()) + (scaleNegative ? 1 : 0))
+    if (!scaleDigits
+        || *scaleDigits > uint64_t(std::numeric_limits<int32_t>::max()) + (scaleNegative ? 1 : 0))
         return std::nullopt;
     Int128 scale = scaleNegative ? -Int128(*scaleDigits) : Int128(*scaleDigits);
     bool negative = !left.empty() && left[0] == '-';
@@ -350,7 +387,7 @@ std::optional<MVTime> MVTimeFromString(const std::string& text)
         if (position != 0 && *v >= kLimit[i])
             return std::nullopt;
         seconds += Int128(*v) * kUnit[i];
-        if (seconds > kInt64Max + 1)  // INT64_MIN's magnitude is one more than INT64_MAX
+        if (seconds > kInt64Max + 1) // INT64_MIN's magnitude is one more than INT64_MAX
             return std::nullopt;
     }
     Int128 value = seconds * scale + Int128(*units);
@@ -363,9 +400,15 @@ std::optional<MVTime> MVTimeFromString(const std::string& text)
 
 // ---- Ranges
 
-MVTimeRange MVMakeTimeRange(MVTime time, MVTime duration) { return MVTimeRange { time, duration }; }
+MVTimeRange MVMakeTimeRange(MVTime time, MVTime duration)
+{
+    return MVTimeRange { time, duration };
+}
 
-MVTime MVTimeRangeEnd(MVTimeRange range) { return MVTimeAdd(range.time, range.duration); }
+MVTime MVTimeRangeEnd(MVTimeRange range)
+{
+    return MVTimeAdd(range.time, range.duration);
+}
 
 bool MVTimeRangeIsEmpty(MVTimeRange range)
 {

@@ -9,7 +9,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string textOf(const MVBytes& b) { return std::string(b.begin(), b.end()); }
+std::string textOf(const MVBytes& b)
+{
+    return std::string(b.begin(), b.end());
+}
 
 // Cuts UTF-8 text to at most `max` bytes without splitting a character.
 std::string cut(const std::string& s, size_t max)
@@ -46,7 +49,7 @@ std::vector<std::string> components(const fs::path& p)
     return out;
 }
 
-}  // namespace
+} // namespace
 
 static std::optional<std::string> findTag(const MVAliasRecord& r, int16_t tag)
 {
@@ -56,9 +59,18 @@ static std::optional<std::string> findTag(const MVAliasRecord& r, int16_t tag)
     return std::nullopt;
 }
 
-std::optional<std::string> MVAliasRecord::posixPath() const { return findTag(*this, MVAliasTagPOSIXPath); }
-std::optional<std::string> MVAliasRecord::colonPath() const { return findTag(*this, MVAliasTagColonPath); }
-std::optional<std::string> MVAliasRecord::folderName() const { return findTag(*this, MVAliasTagFolderName); }
+std::optional<std::string> MVAliasRecord::posixPath() const
+{
+    return findTag(*this, MVAliasTagPOSIXPath);
+}
+std::optional<std::string> MVAliasRecord::colonPath() const
+{
+    return findTag(*this, MVAliasTagColonPath);
+}
+std::optional<std::string> MVAliasRecord::folderName() const
+{
+    return findTag(*this, MVAliasTagFolderName);
+}
 
 MVAliasRecord MVMakeAliasRecord(const std::string& targetPath, const std::string& aliasPath)
 {
@@ -71,10 +83,12 @@ MVAliasRecord MVMakeAliasRecord(const std::string& targetPath, const std::string
 
     MVAliasRecord r;
     r.fileName = target.filename().string();
-    r.volumeName = "";  // one tree of folders: no volume to name
+    r.volumeName = ""; // one tree of folders: no volume to name
     r.levelsFrom = uint16_t(std::min<size_t>(a.size() - common + 1, 0xFFFF));
     r.levelsTo = uint16_t(std::min<size_t>(t.size() - common, 0xFFFF));
-    auto field = [](int16_t tag, const std::string& text) { return MVAliasRecord::Field { tag, MVBytes(text.begin(), text.end()) }; };
+    auto field = [](int16_t tag, const std::string& text) {
+        return MVAliasRecord::Field { tag, MVBytes(text.begin(), text.end()) };
+    };
     r.fields.push_back(field(MVAliasTagFolderName, target.parent_path().filename().string()));
     std::string colon;
     for (size_t i = 0; i < t.size(); ++i)
@@ -87,17 +101,17 @@ MVAliasRecord MVMakeAliasRecord(const std::string& targetPath, const std::string
 MVBytes MVSerializeAliasRecord(const MVAliasRecord& r)
 {
     MVByteWriter w;
-    w.u32(0);  // user type
-    w.u16(0);  // record size, patched below
-    w.u16(2);  // version
+    w.u32(0); // user type
+    w.u16(0); // record size, patched below
+    w.u16(2); // version
     w.u16(r.kind);
     writeCounted(w, r.volumeName, 28);
-    w.zeros(12);  // volume date, file-system type, drive type, parent folder id
+    w.zeros(12); // volume date, file-system type, drive type, parent folder id
     writeCounted(w, r.fileName, 64);
-    w.zeros(16);  // file number, creation date, type, creator
+    w.zeros(16); // file number, creation date, type, creator
     w.u16(r.levelsFrom);
     w.u16(r.levelsTo);
-    w.zeros(16);  // volume attributes, file-system id, reserved
+    w.zeros(16); // volume attributes, file-system id, reserved
     for (const auto& f : r.fields) {
         size_t length = std::min<size_t>(f.data.size(), 0xFFFF);
         w.s16(f.tag);
@@ -145,11 +159,15 @@ std::optional<MVAliasRecord> MVParseAliasRecord(const MVBytes& bytes)
     }
 }
 
-MVDataReferenceEntry MVMakeSelfDataReference() { return MVDataReferenceEntry { MVFourCC("alis"), 0, MVDataReferenceSelfReferenceFlag, {} }; }
+MVDataReferenceEntry MVMakeSelfDataReference()
+{
+    return MVDataReferenceEntry { MVFourCC("alis"), 0, MVDataReferenceSelfReferenceFlag, {} };
+}
 
 MVDataReferenceEntry MVMakeFileDataReference(const std::string& targetPath, const std::string& moviePath)
 {
-    return MVDataReferenceEntry { MVFourCC("alis"), 0, 0, MVSerializeAliasRecord(MVMakeAliasRecord(targetPath, moviePath)) };
+    return MVDataReferenceEntry { MVFourCC("alis"), 0, 0,
+        MVSerializeAliasRecord(MVMakeAliasRecord(targetPath, moviePath)) };
 }
 
 MVDataReferenceEntry MVMakeURLDataReference(const std::string& url)
@@ -159,7 +177,8 @@ MVDataReferenceEntry MVMakeURLDataReference(const std::string& url)
     return MVDataReferenceEntry { MVFourCC("url "), 0, 0, std::move(data) };
 }
 
-std::optional<std::string> MVResolveDataReference(const MVDataReferenceEntry& entry, const std::string& moviePath)
+std::optional<std::string> MVResolveDataReference(
+    const MVDataReferenceEntry& entry, const std::string& moviePath)
 {
     if (entry.flags & MVDataReferenceSelfReferenceFlag)
         return moviePath;

@@ -3,7 +3,8 @@
 //
 // Layout (all integers big-endian; offsets from the start of the record, which is the data of an 'alis'
 // entry after its version and flags):
-//   0  4   user type (0)             4  2  record size       6  2  version (2)     8  2  kind (0 file, 1 folder)
+//   0  4   user type (0)             4  2  record size       6  2  version (2)     8  2  kind (0 file, 1
+//   folder)
 //  10  28  volume name: length byte + 27 bytes
 //  38  4   volume creation date     42  2  file-system type  44  2  drive type     46  4  parent folder id
 //  50  64  file name: length byte + 63 bytes
@@ -23,7 +24,7 @@
 #include <vector>
 
 struct MVAliasRecord {
-    uint16_t kind = 0;  // 0 file, 1 folder
+    uint16_t kind = 0; // 0 file, 1 folder
     std::string volumeName;
     std::string fileName;
     uint16_t levelsFrom = 1;
@@ -33,7 +34,7 @@ struct MVAliasRecord {
         MVBytes data;
         bool operator==(const Field&) const = default;
     };
-    std::vector<Field> fields;  // tagged fields in order (the end mark not included)
+    std::vector<Field> fields; // tagged fields in order (the end mark not included)
 
     // Tag 18 / tag 2 / tag 0 as text, when present.
     std::optional<std::string> posixPath() const;
@@ -63,4 +64,5 @@ MVDataReferenceEntry MVMakeURLDataReference(const std::string& url);
 // the levels applied to the movie's folder with the file name; for a "file://" URL its path. Relative
 // levels win over the absolute path when the file they name exists (a moved folder of movies keeps
 // working). Nothing for other references.
-std::optional<std::string> MVResolveDataReference(const MVDataReferenceEntry& entry, const std::string& moviePath);
+std::optional<std::string> MVResolveDataReference(
+    const MVDataReferenceEntry& entry, const std::string& moviePath);

@@ -61,7 +61,7 @@ private:
     std::span<const uint8_t> _bytes;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<MVByteSource> MVByteSource::openFile(const std::string& path, HXError* outError)
 {
@@ -71,7 +71,7 @@ std::unique_ptr<MVByteSource> MVByteSource::openFile(const std::string& path, HX
             *outError = HXError::posix(errno, path);
         return nullptr;
     }
-    struct stat st {};
+    struct stat st { };
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         int err = errno ? errno : EINVAL;
         ::close(fd);

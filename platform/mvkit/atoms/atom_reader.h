@@ -19,15 +19,15 @@ public:
     virtual bool read(uint64_t offset, void* into, size_t length) const = 0;
 
     static std::unique_ptr<MVByteSource> openFile(const std::string& path, HXError* outError);
-    static std::unique_ptr<MVByteSource> fromMemory(std::span<const uint8_t> bytes);  // not copied
+    static std::unique_ptr<MVByteSource> fromMemory(std::span<const uint8_t> bytes); // not copied
 };
 
 // One atom's header as read.
 struct MVAtomHeader {
     uint32_t type = 0;
-    uint64_t size = 0;        // whole atom, header included
-    uint32_t headerSize = 8;  // 8, or 16 for a 64-bit size
-    bool sizeToEnd = false;   // the stored size was 0: the atom runs to the end of its parent
+    uint64_t size = 0; // whole atom, header included
+    uint32_t headerSize = 8; // 8, or 16 for a 64-bit size
+    bool sizeToEnd = false; // the stored size was 0: the atom runs to the end of its parent
     uint64_t payloadSize() const { return size - headerSize; }
 };
 
@@ -59,9 +59,9 @@ private:
 enum MVMovieFileStatus : int64_t {
     MVStatusParameterError = -50,
     MVStatusUserCanceled = -128,
-    MVStatusProgressStopped = -2019,  // the progress callback asked to stop
-    MVStatusNotAMovieFile = -2100,    // no 'moov' found, or not an atom file at all
-    MVStatusBadMovieFile = -2101,     // a 'moov' that cannot be used
+    MVStatusProgressStopped = -2019, // the progress callback asked to stop
+    MVStatusNotAMovieFile = -2100, // no 'moov' found, or not an atom file at all
+    MVStatusBadMovieFile = -2101, // a 'moov' that cannot be used
     MVStatusUnsupportedImport = -2102,
     MVStatusFileTooLarge = -2103,
 };

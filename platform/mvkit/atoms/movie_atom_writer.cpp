@@ -33,8 +33,8 @@ struct ChildWriter {
     const std::vector<uint32_t>& order;
     const std::vector<MVRawAtom>& unknown;
     std::vector<uint32_t> canonical;
-    std::function<size_t(uint32_t)> count;             // how many children of a parsed type there are
-    std::function<void(uint32_t, size_t)> emit;        // writes the k-th child of a parsed type
+    std::function<size_t(uint32_t)> count; // how many children of a parsed type there are
+    std::function<void(uint32_t, size_t)> emit; // writes the k-th child of a parsed type
     // Children every such container has. One that a container read from a file (a non-empty order)
     // did not list was missing or unreadable there (then it is among the unknown children): it is not
     // made up.
@@ -56,7 +56,8 @@ struct ChildWriter {
         }
         for (uint32_t type : canonical) {
             size_t& k = used[type];
-            if (k == 0 && !order.empty() && std::find(required.begin(), required.end(), type) != required.end())
+            if (k == 0 && !order.empty()
+                && std::find(required.begin(), required.end(), type) != required.end())
                 continue;
             while (k < count(type))
                 emit(type, k++);
@@ -81,7 +82,8 @@ void writeHandler(MVByteWriter& w, const MVHandler& h)
 
 void writeMovieHeader(MVByteWriter& w, const MVMovieHeader& h)
 {
-    bool v1 = h.version == 1 || h.creationTime > UINT32_MAX || h.modificationTime > UINT32_MAX || h.duration > UINT32_MAX;
+    bool v1 = h.version == 1 || h.creationTime > UINT32_MAX || h.modificationTime > UINT32_MAX
+        || h.duration > UINT32_MAX;
     writeAtom(w, MVFourCC("mvhd"), [&] {
         versionFlags(w, v1 ? 1 : 0, h.flags);
         if (v1) {
@@ -111,7 +113,8 @@ void writeMovieHeader(MVByteWriter& w, const MVMovieHeader& h)
 
 void writeTrackHeader(MVByteWriter& w, const MVTrackHeader& h)
 {
-    bool v1 = h.version == 1 || h.creationTime > UINT32_MAX || h.modificationTime > UINT32_MAX || h.duration > UINT32_MAX;
+    bool v1 = h.version == 1 || h.creationTime > UINT32_MAX || h.modificationTime > UINT32_MAX
+        || h.duration > UINT32_MAX;
     writeAtom(w, MVFourCC("tkhd"), [&] {
         versionFlags(w, v1 ? 1 : 0, h.flags);
         if (v1) {
@@ -170,7 +173,8 @@ void writeEdits(MVByteWriter& w, const MVEditList& list)
 
 void writeMediaHeader(MVByteWriter& w, const MVMediaHeader& h)
 {
-    bool v1 = h.version == 1 || h.creationTime > UINT32_MAX || h.modificationTime > UINT32_MAX || h.duration > UINT32_MAX;
+    bool v1 = h.version == 1 || h.creationTime > UINT32_MAX || h.modificationTime > UINT32_MAX
+        || h.duration > UINT32_MAX;
     writeAtom(w, MVFourCC("mdhd"), [&] {
         versionFlags(w, v1 ? 1 : 0, h.flags);
         if (v1) {
@@ -212,7 +216,8 @@ void writeDataInformation(MVByteWriter& w, const MVDataInformation& info)
 }
 
 template<typename T, typename WriteOne>
-void writeTableAtom(MVByteWriter& w, uint32_t type, uint8_t version, const std::vector<T>& rows, WriteOne&& one)
+void writeTableAtom(
+    MVByteWriter& w, uint32_t type, uint8_t version, const std::vector<T>& rows, WriteOne&& one)
 {
     writeAtom(w, type, [&] {
         versionFlags(w, version, 0);
@@ -225,8 +230,9 @@ void writeTableAtom(MVByteWriter& w, uint32_t type, uint8_t version, const std::
 void writeSampleTable(MVByteWriter& w, const MVSampleTable& t)
 {
     bool co64 = MVSampleTableNeeds64BitOffsets(t);
-    std::vector<uint32_t> canonical = { MVFourCC("stsd"), MVFourCC("stts"), MVFourCC("ctts"), MVFourCC("stss"), MVFourCC("stps"),
-        MVFourCC("sdtp"), MVFourCC("stsc"), MVFourCC("stsz"), MVFourCC("stco") };
+    std::vector<uint32_t> canonical
+        = { MVFourCC("stsd"), MVFourCC("stts"), MVFourCC("ctts"), MVFourCC("stss"), MVFourCC("stps"),
+              MVFourCC("sdtp"), MVFourCC("stsc"), MVFourCC("stsz"), MVFourCC("stco") };
     // Names as read map onto the slots we write.
     std::vector<uint32_t> order = t.childOrder;
     for (auto& type : order) {
@@ -273,10 +279,11 @@ void writeSampleTable(MVByteWriter& w, const MVSampleTable& t)
                     });
                     break;
                 case MVFourCC("ctts"):
-                    writeTableAtom(w, type, t.compositionOffsetVersion, t.compositionOffsets, [&](const MVCompositionOffsetEntry& e) {
-                        w.u32(e.sampleCount);
-                        w.s32(e.offset);
-                    });
+                    writeTableAtom(w, type, t.compositionOffsetVersion, t.compositionOffsets,
+                        [&](const MVCompositionOffsetEntry& e) {
+                            w.u32(e.sampleCount);
+                            w.s32(e.offset);
+                        });
                     break;
                 case MVFourCC("stss"):
                     writeTableAtom(w, type, 0, t.syncSamples, [&](uint32_t s) { w.u32(s); });
@@ -336,7 +343,8 @@ void writeMetadata(MVByteWriter& w, const MVMetadata& meta)
     for (const auto& item : meta.items) {
         const auto& k = item.key;
         if (k.keyNamespace == 0 && k.keyValue.size() == 4) {
-            itemTypes.push_back(uint32_t(k.keyValue[0]) << 24 | uint32_t(k.keyValue[1]) << 16 | uint32_t(k.keyValue[2]) << 8 | k.keyValue[3]);
+            itemTypes.push_back(uint32_t(k.keyValue[0]) << 24 | uint32_t(k.keyValue[1]) << 16
+                | uint32_t(k.keyValue[2]) << 8 | k.keyValue[3]);
             continue;
         }
         if (!byIndex) {
@@ -350,13 +358,16 @@ void writeMetadata(MVByteWriter& w, const MVMetadata& meta)
         }
         itemTypes.push_back(uint32_t(it - keys.begin()) + 1);
     }
-    auto listed = [&](uint32_t type) { return std::find(meta.childOrder.begin(), meta.childOrder.end(), type) != meta.childOrder.end(); };
+    auto listed = [&](uint32_t type) {
+        return std::find(meta.childOrder.begin(), meta.childOrder.end(), type) != meta.childOrder.end();
+    };
     bool writeKeys = !keys.empty() || listed(MVFourCC("keys"));
     bool writeItems = !meta.items.empty() || listed(MVFourCC("ilst"));
     writeAtom(w, MVFourCC("meta"), [&] {
         if (meta.isFullAtom)
             w.u32(meta.versionAndFlags);
-        ChildWriter cw { w, meta.childOrder, meta.unknownChildren, { MVFourCC("hdlr"), MVFourCC("keys"), MVFourCC("ilst") },
+        ChildWriter cw { w, meta.childOrder, meta.unknownChildren,
+            { MVFourCC("hdlr"), MVFourCC("keys"), MVFourCC("ilst") },
             [&](uint32_t type) -> size_t {
                 if (type == MVFourCC("keys"))
                     return writeKeys;
@@ -410,7 +421,9 @@ void writeMediaInformation(MVByteWriter& w, const MVMediaInformation& info)
             canonical.push_back(headerType);
         canonical.insert(canonical.end(), { MVFourCC("hdlr"), MVFourCC("dinf"), MVFourCC("stbl") });
         ChildWriter cw { w, info.childOrder, info.unknownChildren, canonical,
-            [&](uint32_t type) -> size_t { return type == MVFourCC("hdlr") ? info.dataHandler.has_value() : 1; },
+            [&](uint32_t type) -> size_t {
+                return type == MVFourCC("hdlr") ? info.dataHandler.has_value() : 1;
+            },
             [&](uint32_t type, size_t) {
                 if (type == headerType)
                     MVWriteRawAtom(w, MVRawAtom { headerType, info.header.payload });
@@ -431,7 +444,9 @@ void writeMedia(MVByteWriter& w, const MVMediaDescription& media)
     writeAtom(w, MVFourCC("mdia"), [&] {
         ChildWriter cw { w, media.childOrder, media.unknownChildren,
             { MVFourCC("mdhd"), MVFourCC("hdlr"), MVFourCC("minf"), MVFourCC("udta") },
-            [&](uint32_t type) -> size_t { return type == MVFourCC("udta") ? media.userData.has_value() : 1; },
+            [&](uint32_t type) -> size_t {
+                return type == MVFourCC("udta") ? media.userData.has_value() : 1;
+            },
             [&](uint32_t type, size_t) {
                 switch (type) {
                 case MVFourCC("mdhd"):
@@ -456,7 +471,8 @@ void writeTrack(MVByteWriter& w, const MVTrackDescription& track)
 {
     writeAtom(w, MVFourCC("trak"), [&] {
         ChildWriter cw { w, track.childOrder, track.unknownChildren,
-            { MVFourCC("tkhd"), MVFourCC("tref"), MVFourCC("edts"), MVFourCC("mdia"), MVFourCC("udta"), MVFourCC("meta") },
+            { MVFourCC("tkhd"), MVFourCC("tref"), MVFourCC("edts"), MVFourCC("mdia"), MVFourCC("udta"),
+                MVFourCC("meta") },
             [&](uint32_t type) -> size_t {
                 switch (type) {
                 case MVFourCC("tref"):
@@ -508,7 +524,9 @@ void writeReferenceDescriptor(MVByteWriter& w, const MVReferenceMovieDescriptor&
 {
     writeAtom(w, MVFourCC("rmda"), [&] {
         ChildWriter cw { w, d.childOrder, d.otherChildren, { MVFourCC("rdrf"), MVFourCC("rmdr") },
-            [&](uint32_t type) -> size_t { return type == MVFourCC("rdrf") ? d.hasDataReference : d.dataRate.has_value(); },
+            [&](uint32_t type) -> size_t {
+                return type == MVFourCC("rdrf") ? d.hasDataReference : d.dataRate.has_value();
+            },
             [&](uint32_t type, size_t) {
                 writeAtom(w, type, [&] {
                     if (type == MVFourCC("rdrf")) {
@@ -532,7 +550,8 @@ void writeMovie(MVByteWriter& w, const MVMovieDescription& movie)
         // A reference movie is a bare 'moov' > 'rmra'; it has no header unless the source had one.
         bool onlyReferences = movie.hasReferenceMovieRecord && movie.tracks.empty()
             && !movie.childOrder.empty()
-            && std::find(movie.childOrder.begin(), movie.childOrder.end(), MVFourCC("mvhd")) == movie.childOrder.end();
+            && std::find(movie.childOrder.begin(), movie.childOrder.end(), MVFourCC("mvhd"))
+                == movie.childOrder.end();
         ChildWriter cw { w, movie.childOrder, movie.unknownChildren,
             { MVFourCC("mvhd"), MVFourCC("trak"), MVFourCC("udta"), MVFourCC("meta"), MVFourCC("rmra") },
             [&](uint32_t type) -> size_t {
@@ -575,7 +594,7 @@ void writeMovie(MVByteWriter& w, const MVMovieDescription& movie)
     });
 }
 
-}  // namespace
+} // namespace
 
 void MVWriteRawAtom(MVByteWriter& w, const MVRawAtom& atom)
 {
@@ -594,7 +613,8 @@ void MVWriteRawAtom(MVByteWriter& w, const MVRawAtom& atom)
 bool MVSampleTableNeeds64BitOffsets(const MVSampleTable& table)
 {
     return table.uses64BitChunkOffsets
-        || std::any_of(table.chunkOffsets.begin(), table.chunkOffsets.end(), [](uint64_t o) { return o > UINT32_MAX; });
+        || std::any_of(
+            table.chunkOffsets.begin(), table.chunkOffsets.end(), [](uint64_t o) { return o > UINT32_MAX; });
 }
 
 MVBytes MVSerializeMovieAtom(const MVMovieDescription& movie)

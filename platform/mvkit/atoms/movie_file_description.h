@@ -48,14 +48,14 @@ struct MVFileTypeHeader {
 
 // 'mvhd'. Times are seconds since 1904-01-01; durations in `timeScale` units.
 struct MVMovieHeader {
-    uint8_t version = 0;  // 1: 64-bit times and duration
+    uint8_t version = 0; // 1: 64-bit times and duration
     uint32_t flags = 0;
     uint64_t creationTime = 0;
     uint64_t modificationTime = 0;
     uint32_t timeScale = 600;
     uint64_t duration = 0;
-    int32_t preferredRate = 0x10000;  // 16.16
-    int16_t preferredVolume = 0x100;  // 8.8
+    int32_t preferredRate = 0x10000; // 16.16
+    int16_t preferredVolume = 0x100; // 8.8
     std::array<uint8_t, 10> reserved {};
     MVMatrixRecord matrix;
     uint32_t previewTime = 0;
@@ -86,11 +86,11 @@ struct MVTrackHeader {
     std::array<uint8_t, 8> reserved2 {};
     int16_t layer = 0;
     int16_t alternateGroup = 0;
-    int16_t volume = 0;  // 8.8; 0x100 for sound tracks
+    int16_t volume = 0; // 8.8; 0x100 for sound tracks
     uint16_t reserved3 = 0;
     MVMatrixRecord matrix;
-    uint32_t width = 0;   // 16.16
-    uint32_t height = 0;  // 16.16
+    uint32_t width = 0; // 16.16
+    uint32_t height = 0; // 16.16
     bool operator==(const MVTrackHeader&) const = default;
 };
 
@@ -105,11 +105,11 @@ struct MVEditListEntry {
 
 // 'edts' with its 'elst'.
 struct MVEditList {
-    uint8_t version = 0;  // 'elst' version; 1: 64-bit fields
+    uint8_t version = 0; // 'elst' version; 1: 64-bit fields
     uint32_t flags = 0;
     std::vector<MVEditListEntry> entries;
-    std::vector<uint32_t> childOrder;     // of 'edts'
-    std::vector<MVRawAtom> unknownChildren;  // of 'edts'
+    std::vector<uint32_t> childOrder; // of 'edts'
+    std::vector<MVRawAtom> unknownChildren; // of 'edts'
     bool operator==(const MVEditList&) const = default;
 };
 
@@ -129,7 +129,7 @@ struct MVMediaHeader {
     uint64_t modificationTime = 0;
     uint32_t timeScale = 600;
     uint64_t duration = 0;
-    uint16_t language = 0x55C4;  // "und"
+    uint16_t language = 0x55C4; // "und"
     uint16_t quality = 0;
     bool operator==(const MVMediaHeader&) const = default;
 };
@@ -140,7 +140,7 @@ struct MVMediaHeader {
 struct MVHandler {
     uint8_t version = 0;
     uint32_t flags = 0;
-    uint32_t componentType = 0;  // 'mhlr', 'dhlr' or 0
+    uint32_t componentType = 0; // 'mhlr', 'dhlr' or 0
     uint32_t componentSubtype = 0;
     uint32_t componentManufacturer = 0;
     uint32_t componentFlags = 0;
@@ -167,13 +167,13 @@ struct MVDataReferenceEntry {
     uint32_t type = MVFourCC("alis");
     uint8_t version = 0;
     uint32_t flags = MVDataReferenceSelfReferenceFlag;
-    MVBytes data;  // empty for a self reference
+    MVBytes data; // empty for a self reference
     bool operator==(const MVDataReferenceEntry&) const = default;
 };
 
 // 'dinf' with its 'dref'.
 struct MVDataInformation {
-    uint8_t version = 0;  // of 'dref'
+    uint8_t version = 0; // of 'dref'
     uint32_t flags = 0;
     std::vector<MVDataReferenceEntry> entries;
     std::vector<uint32_t> childOrder;
@@ -218,19 +218,19 @@ struct MVSampleToChunkEntry {
 // 'stbl' in its compact, run-length form. Sample numbers in `syncSamples` and `partialSyncSamples` are
 // 1-based as stored. sample_table.h answers lookups on it without expanding it.
 struct MVSampleTable {
-    uint8_t sampleDescriptionVersion = 0;  // of 'stsd'
+    uint8_t sampleDescriptionVersion = 0; // of 'stsd'
     uint32_t sampleDescriptionFlags = 0;
     std::vector<MVSampleDescription> sampleDescriptions;
 
     std::vector<MVTimeToSampleEntry> timeToSample;
 
-    bool hasCompositionOffsets = false;  // 'ctts' present
+    bool hasCompositionOffsets = false; // 'ctts' present
     uint8_t compositionOffsetVersion = 0;
     std::vector<MVCompositionOffsetEntry> compositionOffsets;
 
-    bool hasSyncSamples = false;  // 'stss' present; absent means every sample is a sync sample
+    bool hasSyncSamples = false; // 'stss' present; absent means every sample is a sync sample
     std::vector<uint32_t> syncSamples;
-    bool hasPartialSyncSamples = false;  // 'stps'
+    bool hasPartialSyncSamples = false; // 'stps'
     std::vector<uint32_t> partialSyncSamples;
 
     std::vector<MVSampleToChunkEntry> sampleToChunk;
@@ -247,17 +247,17 @@ struct MVSampleTable {
     std::vector<uint64_t> chunkOffsets;
     bool uses64BitChunkOffsets = false;
 
-    std::optional<MVBytes> sampleDependencyFlags;  // 'sdtp' payload, kept as read
+    std::optional<MVBytes> sampleDependencyFlags; // 'sdtp' payload, kept as read
 
     std::vector<uint32_t> childOrder;
-    std::vector<MVRawAtom> unknownChildren;  // 'sgpd', 'sbgp', 'cslg', ...
+    std::vector<MVRawAtom> unknownChildren; // 'sgpd', 'sbgp', 'cslg', ...
     bool operator==(const MVSampleTable&) const = default;
 };
 
 // 'minf'.
 struct MVMediaInformation {
     MVMediaInformationHeader header;
-    std::optional<MVHandler> dataHandler;  // the 'hdlr' classic movies put in 'minf'
+    std::optional<MVHandler> dataHandler; // the 'hdlr' classic movies put in 'minf'
     MVDataInformation dataInformation;
     MVSampleTable sampleTable;
     std::vector<uint32_t> childOrder;
@@ -314,7 +314,7 @@ struct MVMetadataValue {
 struct MVMetadataItem {
     MVMetadataKey key;
     std::vector<MVMetadataValue> values;
-    std::vector<MVRawAtom> otherChildren;  // 'itif', 'name', ... kept
+    std::vector<MVRawAtom> otherChildren; // 'itif', 'name', ... kept
     bool operator==(const MVMetadataItem&) const = default;
 };
 
@@ -346,12 +346,12 @@ struct MVMediaDescription {
 struct MVTrackDescription {
     MVTrackHeader header;
     std::optional<MVEditList> editList;
-    std::vector<MVTrackReference> references;  // 'tref' children in order; empty: no 'tref'
+    std::vector<MVTrackReference> references; // 'tref' children in order; empty: no 'tref'
     MVMediaDescription media;
     std::optional<MVUserData> userData;
     std::optional<MVMetadata> metadata;
     std::vector<uint32_t> childOrder;
-    std::vector<MVRawAtom> unknownChildren;  // 'load', 'matt', 'tapt', 'txas', ...
+    std::vector<MVRawAtom> unknownChildren; // 'load', 'matt', 'tapt', 'txas', ...
     bool operator==(const MVTrackDescription&) const = default;
 };
 
@@ -374,7 +374,7 @@ struct MVMovieDescription {
     std::vector<MVTrackDescription> tracks;
     std::optional<MVUserData> userData;
     std::optional<MVMetadata> metadata;
-    bool hasReferenceMovieRecord = false;  // 'rmra' present
+    bool hasReferenceMovieRecord = false; // 'rmra' present
     std::vector<MVReferenceMovieDescriptor> referenceMovies;
     std::vector<uint32_t> childOrder;
     std::vector<MVRawAtom> unknownChildren;
@@ -384,17 +384,17 @@ struct MVMovieDescription {
 // A top-level atom as found in the file.
 struct MVAtomLocation {
     uint32_t type = 0;
-    uint64_t offset = 0;      // of the atom's header
-    uint64_t size = 0;        // whole atom, header included
-    uint32_t headerSize = 8;  // 8, or 16 for a 64-bit size
+    uint64_t offset = 0; // of the atom's header
+    uint64_t size = 0; // whole atom, header included
+    uint32_t headerSize = 8; // 8, or 16 for a 64-bit size
     bool operator==(const MVAtomLocation&) const = default;
 };
 
 // A whole movie file.
 struct MVMovieFileDescription {
-    std::optional<MVFileTypeHeader> fileType;  // none for classic movies
+    std::optional<MVFileTypeHeader> fileType; // none for classic movies
     MVMovieDescription movie;
-    std::vector<MVAtomLocation> topLevelAtoms;  // in file order: 'ftyp', 'moov', 'mdat', 'free', ...
+    std::vector<MVAtomLocation> topLevelAtoms; // in file order: 'ftyp', 'moov', 'mdat', 'free', ...
     uint64_t fileSize = 0;
     // Small top-level atoms other than 'ftyp', 'moov', 'mdat' and free space ('uuid', 'pnot', ...), kept so
     // that a rewritten file carries them on (the writer puts them after 'moov').

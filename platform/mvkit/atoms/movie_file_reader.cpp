@@ -32,16 +32,23 @@ struct DepthGuard {
     ~DepthGuard() { --ctx.depth; }
 };
 
-std::string typeName(uint32_t type) { return "'" + MVStringForOSType(type) + "'"; }
+std::string typeName(uint32_t type)
+{
+    return "'" + MVStringForOSType(type) + "'";
+}
 
-MVRawAtom raw(const MVAtomIterator::Child& c) { return MVRawAtom { c.header.type, { c.payload.begin(), c.payload.end() } }; }
+MVRawAtom raw(const MVAtomIterator::Child& c)
+{
+    return MVRawAtom { c.header.type, { c.payload.begin(), c.payload.end() } };
+}
 
 // Walks the children of a container: each child goes to `parse`, which answers true when it took the
 // child into a typed field. Others, and children whose parse failed, are kept raw in `unknown`;
 // `order` records every child: its type when parsed, 0 when kept raw.
 template<typename Parse>
 void walkChildren(std::span<const uint8_t> payload, Context& ctx, uint32_t containerType,
-    std::vector<uint32_t>& order, std::vector<MVRawAtom>& unknown, Parse&& parse, bool allowTerminator = false)
+    std::vector<uint32_t>& order, std::vector<MVRawAtom>& unknown, Parse&& parse,
+    bool allowTerminator = false)
 {
     DepthGuard guard(ctx);
     MVAtomIterator it(payload);
@@ -53,7 +60,8 @@ void walkChildren(std::span<const uint8_t> payload, Context& ctx, uint32_t conta
         try {
             taken = parse(*child);
         } catch (const MVMalformedAtom& e) {
-            ctx.warn(typeName(child->header.type) + " in " + typeName(containerType) + ": " + e.what() + "; kept as is");
+            ctx.warn(typeName(child->header.type) + " in " + typeName(containerType) + ": " + e.what()
+                + "; kept as is");
             order.push_back(0);
             unknown.push_back(raw(*child));
             continue;
@@ -63,7 +71,9 @@ void walkChildren(std::span<const uint8_t> payload, Context& ctx, uint32_t conta
             unknown.push_back(raw(*child));
     }
     auto rest = it.trailing();
-    if (!rest.empty() && !(allowTerminator && rest.size() == 4 && std::all_of(rest.begin(), rest.end(), [](uint8_t b) { return b == 0; })))
+    if (!rest.empty()
+        && !(allowTerminator && rest.size() == 4
+            && std::all_of(rest.begin(), rest.end(), [](uint8_t b) { return b == 0; })))
         ctx.warn(std::to_string(rest.size()) + " stray bytes at the end of " + typeName(containerType));
 }
 
@@ -182,16 +192,17 @@ void parseEditListEntries(std::span<const uint8_t> payload, MVEditList& list)
 MVEditList parseEdits(std::span<const uint8_t> payload, Context& ctx)
 {
     MVEditList list;
-    walkChildren(payload, ctx, MVFourCC("edts"), list.childOrder, list.unknownChildren, [&](const MVAtomIterator::Child& c) {
-        if (c.header.type != MVFourCC("elst"))
-            return false;
-        MVEditList parsed;
-        parseEditListEntries(c.payload, parsed);
-        list.version = parsed.version;
-        list.flags = parsed.flags;
-        list.entries = std::move(parsed.entries);
-        return true;
-    });
+    walkChildren(payload, ctx, MVFourCC("edts"), list.childOrder, list.unknownChildren,
+        [&](const MVAtomIterator::Child& c) {
+            if (c.header.type != MVFourCC("elst"))
+                return false;
+            MVEditList parsed;
+            parseEditListEntries(c.payload, parsed);
+            list.version = parsed.version;
+            list.flags = parsed.flags;
+            list.entries = std::move(parsed.entries);
+            return true;
+        });
     return list;
 }
 
@@ -259,33 +270,35 @@ MVHandler parseHandler(std::span<const uint8_t> payload)
 MVDataInformation parseDataInformation(std::span<const uint8_t> payload, Context& ctx)
 {
     MVDataInformation info;
-    walkChildren(payload, ctx, MVFourCC("dinf"), info.childOrder, info.unknownChildren, [&](const MVAtomIterator::Child& c) {
-        if (c.header.type != MVFourCC("dref"))
-            return false;
-        MVByteReader r(c.payload);
-        uint8_t version;
-        uint32_t flags;
-        readVersionFlags(r, version, flags);
-        uint32_t count = r.u32();
-        r.requireRecords(count, 12);
-        std::vector<MVDataReferenceEntry> entries;
-        MVAtomIterator it(r.rest());
-        for (uint32_t i = 0; i < count; ++i) {
-            auto e = it.next();
-            if (!e)
-                throw MVMalformedAtom("data reference " + std::to_string(i + 1) + " of " + std::to_string(count) + " is cut short");
-            MVByteReader er(e->payload);
-            MVDataReferenceEntry entry;
-            entry.type = e->header.type;
-            readVersionFlags(er, entry.version, entry.flags);
-            entry.data = er.copy(er.remaining());
-            entries.push_back(std::move(entry));
-        }
-        info.version = version;
-        info.flags = flags;
-        info.entries = std::move(entries);
-        return true;
-    });
+    walkChildren(payload, ctx, MVFourCC("dinf"), info.childOrder, info.unknownChildren,
+        [&](const MVAtomIterator::Child& c) {
+            if (c.header.type != MVFourCC("dref"))
+                return false;
+            MVByteReader r(c.payload);
+            uint8_t version;
+            uint32_t flags;
+            readVersionFlags(r, version, flags);
+            uint32_t count = r.u32();
+            r.requireRecords(count, 12);
+            std::vector<MVDataReferenceEntry> entries;
+            MVAtomIterator it(r.rest());
+            for (uint32_t i = 0; i < count; ++i) {
+                auto e = it.next();
+                if (!e)
+                    throw MVMalformedAtom("data reference " + std::to_string(i + 1) + " of "
+                        + std::to_string(count) + " is cut short");
+                MVByteReader er(e->payload);
+                MVDataReferenceEntry entry;
+                entry.type = e->header.type;
+                readVersionFlags(er, entry.version, entry.flags);
+                entry.data = er.copy(er.remaining());
+                entries.push_back(std::move(entry));
+            }
+            info.version = version;
+            info.flags = flags;
+            info.entries = std::move(entries);
+            return true;
+        });
     return info;
 }
 
@@ -388,16 +401,19 @@ MVUserData parseUserDataIn(std::span<const uint8_t> payload, Context& ctx)
     MVUserData ud;
     std::vector<uint32_t> order;
     std::vector<MVRawAtom> unknown;
-    walkChildren(payload, ctx, MVFourCC("udta"), order, unknown, [&](const MVAtomIterator::Child& c) {
-        ud.items.push_back(MVUserDataItem { c.header.type, { c.payload.begin(), c.payload.end() } });
-        return true;
-    }, true);
+    walkChildren(
+        payload, ctx, MVFourCC("udta"), order, unknown,
+        [&](const MVAtomIterator::Child& c) {
+            ud.items.push_back(MVUserDataItem { c.header.type, { c.payload.begin(), c.payload.end() } });
+            return true;
+        },
+        true);
     // The classic list ends in a 32-bit zero, which the iterator leaves as trailing bytes.
     MVAtomIterator it(payload);
-    while (it.next()) {
-    }
+    while (it.next()) { }
     auto trailing = it.trailing();
-    ud.hasTerminator = trailing.size() == 4 && std::all_of(trailing.begin(), trailing.end(), [](uint8_t b) { return b == 0; });
+    ud.hasTerminator = trailing.size() == 4
+        && std::all_of(trailing.begin(), trailing.end(), [](uint8_t b) { return b == 0; });
     return ud;
 }
 
@@ -444,24 +460,27 @@ MVMetadataItem parseMetadataItem(const MVAtomIterator::Child& c, const MVMetadat
         item.key = meta.keys[index - 1];
     } else {
         if (byIndex)
-            ctx.warn("metadata item names key " + std::to_string(index) + " of " + std::to_string(meta.keys.size()));
+            ctx.warn("metadata item names key " + std::to_string(index) + " of "
+                + std::to_string(meta.keys.size()));
         item.key.keyNamespace = 0;
-        item.key.keyValue = { uint8_t(index >> 24), uint8_t(index >> 16), uint8_t(index >> 8), uint8_t(index) };
+        item.key.keyValue
+            = { uint8_t(index >> 24), uint8_t(index >> 16), uint8_t(index >> 8), uint8_t(index) };
     }
     std::vector<uint32_t> order;
-    walkChildren(c.payload, ctx, c.header.type, order, item.otherChildren, [&](const MVAtomIterator::Child& d) {
-        if (d.header.type != MVFourCC("data"))
-            return false;
-        MVByteReader r(d.payload);
-        MVMetadataValue v;
-        uint32_t typeWord = r.u32();
-        v.typeSet = uint8_t(typeWord >> 24);
-        v.dataType = typeWord & 0xFFFFFF;
-        v.locale = r.u32();
-        v.bytes = r.copy(r.remaining());
-        item.values.push_back(std::move(v));
-        return true;
-    });
+    walkChildren(
+        c.payload, ctx, c.header.type, order, item.otherChildren, [&](const MVAtomIterator::Child& d) {
+            if (d.header.type != MVFourCC("data"))
+                return false;
+            MVByteReader r(d.payload);
+            MVMetadataValue v;
+            uint32_t typeWord = r.u32();
+            v.typeSet = uint8_t(typeWord >> 24);
+            v.dataType = typeWord & 0xFFFFFF;
+            v.locale = r.u32();
+            v.bytes = r.copy(r.remaining());
+            item.values.push_back(std::move(v));
+            return true;
+        });
     return item;
 }
 
@@ -489,37 +508,39 @@ MVMetadata parseMetadataIn(std::span<const uint8_t> payload, Context& ctx)
         }
     }
     bool haveHandler = false, haveKeys = false, haveItems = false;
-    walkChildren(children, ctx, MVFourCC("meta"), meta.childOrder, meta.unknownChildren, [&](const MVAtomIterator::Child& c) {
-        switch (c.header.type) {
-        case MVFourCC("hdlr"):
-            if (haveHandler)
+    walkChildren(children, ctx, MVFourCC("meta"), meta.childOrder, meta.unknownChildren,
+        [&](const MVAtomIterator::Child& c) {
+            switch (c.header.type) {
+            case MVFourCC("hdlr"):
+                if (haveHandler)
+                    return false;
+                meta.handler = parseHandler(c.payload);
+                return haveHandler = true;
+            case MVFourCC("keys"):
+                if (haveKeys)
+                    return false;
+                meta.keys = parseKeys(c.payload);
+                return haveKeys = true;
+            case MVFourCC("ilst"): {
+                if (haveItems)
+                    return false;
+                std::vector<uint32_t> order;
+                std::vector<MVRawAtom> unknown;
+                std::vector<MVMetadataItem> items;
+                walkChildren(
+                    c.payload, ctx, MVFourCC("ilst"), order, unknown, [&](const MVAtomIterator::Child& i) {
+                        items.push_back(parseMetadataItem(i, meta, ctx));
+                        return true;
+                    });
+                if (!unknown.empty())
+                    throw MVMalformedAtom("unreadable metadata item");
+                meta.items = std::move(items);
+                return haveItems = true;
+            }
+            default:
                 return false;
-            meta.handler = parseHandler(c.payload);
-            return haveHandler = true;
-        case MVFourCC("keys"):
-            if (haveKeys)
-                return false;
-            meta.keys = parseKeys(c.payload);
-            return haveKeys = true;
-        case MVFourCC("ilst"): {
-            if (haveItems)
-                return false;
-            std::vector<uint32_t> order;
-            std::vector<MVRawAtom> unknown;
-            std::vector<MVMetadataItem> items;
-            walkChildren(c.payload, ctx, MVFourCC("ilst"), order, unknown, [&](const MVAtomIterator::Child& i) {
-                items.push_back(parseMetadataItem(i, meta, ctx));
-                return true;
-            });
-            if (!unknown.empty())
-                throw MVMalformedAtom("unreadable metadata item");
-            meta.items = std::move(items);
-            return haveItems = true;
-        }
-        default:
-            return false;
-        }
-    });
+            }
+        });
     return meta;
 }
 
@@ -527,26 +548,27 @@ MVReferenceMovieDescriptor parseReferenceDescriptor(std::span<const uint8_t> pay
 {
     MVReferenceMovieDescriptor d;
     d.hasDataReference = false;
-    walkChildren(payload, ctx, MVFourCC("rmda"), d.childOrder, d.otherChildren, [&](const MVAtomIterator::Child& c) {
-        MVByteReader r(c.payload);
-        if (c.header.type == MVFourCC("rdrf") && !d.hasDataReference) {
-            d.dataReferenceFlags = r.u32();
-            d.dataReferenceType = r.u32();
-            uint32_t length = r.u32();
-            d.dataReference = r.copy(length);
-            if (!r.atEnd())
-                throw MVMalformedAtom("data reference shorter than its atom");
-            d.hasDataReference = true;
-            return true;
-        }
-        if (c.header.type == MVFourCC("rmdr") && !d.dataRate && c.payload.size() == 8) {
-            if (r.u32() != 0)
-                return false;  // flags we do not know: keep the atom as it is
-            d.dataRate = r.s32();
-            return true;
-        }
-        return false;
-    });
+    walkChildren(
+        payload, ctx, MVFourCC("rmda"), d.childOrder, d.otherChildren, [&](const MVAtomIterator::Child& c) {
+            MVByteReader r(c.payload);
+            if (c.header.type == MVFourCC("rdrf") && !d.hasDataReference) {
+                d.dataReferenceFlags = r.u32();
+                d.dataReferenceType = r.u32();
+                uint32_t length = r.u32();
+                d.dataReference = r.copy(length);
+                if (!r.atEnd())
+                    throw MVMalformedAtom("data reference shorter than its atom");
+                d.hasDataReference = true;
+                return true;
+            }
+            if (c.header.type == MVFourCC("rmdr") && !d.dataRate && c.payload.size() == 8) {
+                if (r.u32() != 0)
+                    return false; // flags we do not know: keep the atom as it is
+                d.dataRate = r.s32();
+                return true;
+            }
+            return false;
+        });
     return d;
 }
 
@@ -554,37 +576,39 @@ MVMediaInformation parseMediaInformation(std::span<const uint8_t> payload, Conte
 {
     MVMediaInformation info;
     bool haveHeader = false, haveDinf = false, haveStbl = false;
-    walkChildren(payload, ctx, MVFourCC("minf"), info.childOrder, info.unknownChildren, [&](const MVAtomIterator::Child& c) {
-        switch (c.header.type) {
-        case MVFourCC("vmhd"):
-        case MVFourCC("smhd"):
-        case MVFourCC("gmhd"):
-        case MVFourCC("nmhd"):
-        case MVFourCC("hmhd"):
-        case MVFourCC("sthd"):
-            if (haveHeader)
+    walkChildren(payload, ctx, MVFourCC("minf"), info.childOrder, info.unknownChildren,
+        [&](const MVAtomIterator::Child& c) {
+            switch (c.header.type) {
+            case MVFourCC("vmhd"):
+            case MVFourCC("smhd"):
+            case MVFourCC("gmhd"):
+            case MVFourCC("nmhd"):
+            case MVFourCC("hmhd"):
+            case MVFourCC("sthd"):
+                if (haveHeader)
+                    return false;
+                info.header
+                    = MVMediaInformationHeader { c.header.type, { c.payload.begin(), c.payload.end() } };
+                return haveHeader = true;
+            case MVFourCC("hdlr"):
+                if (info.dataHandler)
+                    return false;
+                info.dataHandler = parseHandler(c.payload);
+                return true;
+            case MVFourCC("dinf"):
+                if (haveDinf)
+                    return false;
+                info.dataInformation = parseDataInformation(c.payload, ctx);
+                return haveDinf = true;
+            case MVFourCC("stbl"):
+                if (haveStbl)
+                    return false;
+                info.sampleTable = parseSampleTableIn(c.payload, ctx);
+                return haveStbl = true;
+            default:
                 return false;
-            info.header = MVMediaInformationHeader { c.header.type, { c.payload.begin(), c.payload.end() } };
-            return haveHeader = true;
-        case MVFourCC("hdlr"):
-            if (info.dataHandler)
-                return false;
-            info.dataHandler = parseHandler(c.payload);
-            return true;
-        case MVFourCC("dinf"):
-            if (haveDinf)
-                return false;
-            info.dataInformation = parseDataInformation(c.payload, ctx);
-            return haveDinf = true;
-        case MVFourCC("stbl"):
-            if (haveStbl)
-                return false;
-            info.sampleTable = parseSampleTableIn(c.payload, ctx);
-            return haveStbl = true;
-        default:
-            return false;
-        }
-    });
+            }
+        });
     return info;
 }
 
@@ -592,32 +616,33 @@ MVMediaDescription parseMedia(std::span<const uint8_t> payload, Context& ctx)
 {
     MVMediaDescription media;
     bool haveHeader = false, haveHandler = false, haveMinf = false;
-    walkChildren(payload, ctx, MVFourCC("mdia"), media.childOrder, media.unknownChildren, [&](const MVAtomIterator::Child& c) {
-        switch (c.header.type) {
-        case MVFourCC("mdhd"):
-            if (haveHeader)
+    walkChildren(payload, ctx, MVFourCC("mdia"), media.childOrder, media.unknownChildren,
+        [&](const MVAtomIterator::Child& c) {
+            switch (c.header.type) {
+            case MVFourCC("mdhd"):
+                if (haveHeader)
+                    return false;
+                media.header = parseMediaHeader(c.payload);
+                return haveHeader = true;
+            case MVFourCC("hdlr"):
+                if (haveHandler)
+                    return false;
+                media.handler = parseHandler(c.payload);
+                return haveHandler = true;
+            case MVFourCC("minf"):
+                if (haveMinf)
+                    return false;
+                media.information = parseMediaInformation(c.payload, ctx);
+                return haveMinf = true;
+            case MVFourCC("udta"):
+                if (media.userData)
+                    return false;
+                media.userData = parseUserDataIn(c.payload, ctx);
+                return true;
+            default:
                 return false;
-            media.header = parseMediaHeader(c.payload);
-            return haveHeader = true;
-        case MVFourCC("hdlr"):
-            if (haveHandler)
-                return false;
-            media.handler = parseHandler(c.payload);
-            return haveHandler = true;
-        case MVFourCC("minf"):
-            if (haveMinf)
-                return false;
-            media.information = parseMediaInformation(c.payload, ctx);
-            return haveMinf = true;
-        case MVFourCC("udta"):
-            if (media.userData)
-                return false;
-            media.userData = parseUserDataIn(c.payload, ctx);
-            return true;
-        default:
-            return false;
-        }
-    });
+            }
+        });
     if (!haveHeader || !haveHandler || !haveMinf)
         ctx.warn("media without its header, handler or information");
     return media;
@@ -627,42 +652,43 @@ MVTrackDescription parseTrack(std::span<const uint8_t> payload, Context& ctx)
 {
     MVTrackDescription track;
     bool haveHeader = false, haveMedia = false, haveTref = false;
-    walkChildren(payload, ctx, MVFourCC("trak"), track.childOrder, track.unknownChildren, [&](const MVAtomIterator::Child& c) {
-        switch (c.header.type) {
-        case MVFourCC("tkhd"):
-            if (haveHeader)
+    walkChildren(payload, ctx, MVFourCC("trak"), track.childOrder, track.unknownChildren,
+        [&](const MVAtomIterator::Child& c) {
+            switch (c.header.type) {
+            case MVFourCC("tkhd"):
+                if (haveHeader)
+                    return false;
+                track.header = parseTrackHeader(c.payload);
+                return haveHeader = true;
+            case MVFourCC("edts"):
+                if (track.editList)
+                    return false;
+                track.editList = parseEdits(c.payload, ctx);
+                return true;
+            case MVFourCC("tref"):
+                if (haveTref)
+                    return false;
+                track.references = parseTrackReferences(c.payload, ctx);
+                return haveTref = true;
+            case MVFourCC("mdia"):
+                if (haveMedia)
+                    return false;
+                track.media = parseMedia(c.payload, ctx);
+                return haveMedia = true;
+            case MVFourCC("udta"):
+                if (track.userData)
+                    return false;
+                track.userData = parseUserDataIn(c.payload, ctx);
+                return true;
+            case MVFourCC("meta"):
+                if (track.metadata)
+                    return false;
+                track.metadata = parseMetadataIn(c.payload, ctx);
+                return true;
+            default:
                 return false;
-            track.header = parseTrackHeader(c.payload);
-            return haveHeader = true;
-        case MVFourCC("edts"):
-            if (track.editList)
-                return false;
-            track.editList = parseEdits(c.payload, ctx);
-            return true;
-        case MVFourCC("tref"):
-            if (haveTref)
-                return false;
-            track.references = parseTrackReferences(c.payload, ctx);
-            return haveTref = true;
-        case MVFourCC("mdia"):
-            if (haveMedia)
-                return false;
-            track.media = parseMedia(c.payload, ctx);
-            return haveMedia = true;
-        case MVFourCC("udta"):
-            if (track.userData)
-                return false;
-            track.userData = parseUserDataIn(c.payload, ctx);
-            return true;
-        case MVFourCC("meta"):
-            if (track.metadata)
-                return false;
-            track.metadata = parseMetadataIn(c.payload, ctx);
-            return true;
-        default:
-            return false;
-        }
-    });
+            }
+        });
     if (!haveHeader || !haveMedia)
         throw MVMalformedAtom("track without a header or media");
     return track;
@@ -672,46 +698,47 @@ MVMovieDescription parseMovie(std::span<const uint8_t> payload, Context& ctx)
 {
     MVMovieDescription movie;
     bool haveHeader = false;
-    walkChildren(payload, ctx, MVFourCC("moov"), movie.childOrder, movie.unknownChildren, [&](const MVAtomIterator::Child& c) {
-        switch (c.header.type) {
-        case MVFourCC("mvhd"):
-            if (haveHeader)
-                return false;
-            movie.header = parseMovieHeader(c.payload);
-            return haveHeader = true;
-        case MVFourCC("trak"):
-            movie.tracks.push_back(parseTrack(c.payload, ctx));
-            return true;
-        case MVFourCC("udta"):
-            if (movie.userData)
-                return false;
-            movie.userData = parseUserDataIn(c.payload, ctx);
-            return true;
-        case MVFourCC("meta"):
-            if (movie.metadata)
-                return false;
-            movie.metadata = parseMetadataIn(c.payload, ctx);
-            return true;
-        case MVFourCC("rmra"): {
-            if (movie.hasReferenceMovieRecord)
-                return false;
-            std::vector<MVReferenceMovieDescriptor> descriptors;
-            MVAtomIterator it(c.payload);
-            while (auto d = it.next()) {
-                if (d->header.type != MVFourCC("rmda"))
-                    throw MVMalformedAtom("reference movie record holds " + typeName(d->header.type));
-                DepthGuard guard(ctx);
-                descriptors.push_back(parseReferenceDescriptor(d->payload, ctx));
+    walkChildren(payload, ctx, MVFourCC("moov"), movie.childOrder, movie.unknownChildren,
+        [&](const MVAtomIterator::Child& c) {
+            switch (c.header.type) {
+            case MVFourCC("mvhd"):
+                if (haveHeader)
+                    return false;
+                movie.header = parseMovieHeader(c.payload);
+                return haveHeader = true;
+            case MVFourCC("trak"):
+                movie.tracks.push_back(parseTrack(c.payload, ctx));
+                return true;
+            case MVFourCC("udta"):
+                if (movie.userData)
+                    return false;
+                movie.userData = parseUserDataIn(c.payload, ctx);
+                return true;
+            case MVFourCC("meta"):
+                if (movie.metadata)
+                    return false;
+                movie.metadata = parseMetadataIn(c.payload, ctx);
+                return true;
+            case MVFourCC("rmra"): {
+                if (movie.hasReferenceMovieRecord)
+                    return false;
+                std::vector<MVReferenceMovieDescriptor> descriptors;
+                MVAtomIterator it(c.payload);
+                while (auto d = it.next()) {
+                    if (d->header.type != MVFourCC("rmda"))
+                        throw MVMalformedAtom("reference movie record holds " + typeName(d->header.type));
+                    DepthGuard guard(ctx);
+                    descriptors.push_back(parseReferenceDescriptor(d->payload, ctx));
+                }
+                if (!it.trailing().empty())
+                    throw MVMalformedAtom("stray bytes in the reference movie record");
+                movie.referenceMovies = std::move(descriptors);
+                return movie.hasReferenceMovieRecord = true;
             }
-            if (!it.trailing().empty())
-                throw MVMalformedAtom("stray bytes in the reference movie record");
-            movie.referenceMovies = std::move(descriptors);
-            return movie.hasReferenceMovieRecord = true;
-        }
-        default:
-            return false;
-        }
-    });
+            default:
+                return false;
+            }
+        });
     if (!haveHeader && !movie.hasReferenceMovieRecord)
         ctx.warn("movie without a movie header");
     return movie;
@@ -726,91 +753,94 @@ MVSampleTable parseSampleTableIn(std::span<const uint8_t> payload, Context& ctx)
             return false;
         return seen[slot] = true;
     };
-    walkChildren(payload, ctx, MVFourCC("stbl"), t.childOrder, t.unknownChildren, [&](const MVAtomIterator::Child& c) {
-        MVByteReader r(c.payload);
-        uint8_t version = 0;
-        uint32_t flags = 0;
-        switch (c.header.type) {
-        case MVFourCC("stsd"):
-            if (!once(0))
+    walkChildren(
+        payload, ctx, MVFourCC("stbl"), t.childOrder, t.unknownChildren, [&](const MVAtomIterator::Child& c) {
+            MVByteReader r(c.payload);
+            uint8_t version = 0;
+            uint32_t flags = 0;
+            switch (c.header.type) {
+            case MVFourCC("stsd"):
+                if (!once(0))
+                    return false;
+                parseSampleDescriptions(c.payload, t);
+                return true;
+            case MVFourCC("stts"):
+                if (!once(1))
+                    return false;
+                readVersionFlags(r, version, flags);
+                t.timeToSample = readTable<MVTimeToSampleEntry>(r, 8, [&] {
+                    return MVTimeToSampleEntry { r.u32(), r.u32() };
+                });
+                return true;
+            case MVFourCC("ctts"):
+                if (!once(2))
+                    return false;
+                readVersionFlags(r, version, flags);
+                t.compositionOffsetVersion = version;
+                t.compositionOffsets = readTable<MVCompositionOffsetEntry>(r, 8, [&] {
+                    MVCompositionOffsetEntry e;
+                    e.sampleCount = r.u32();
+                    e.offset = r.s32();
+                    return e;
+                });
+                return t.hasCompositionOffsets = true;
+            case MVFourCC("stss"):
+                if (!once(3))
+                    return false;
+                readVersionFlags(r, version, flags);
+                t.syncSamples = readTable<uint32_t>(r, 4, [&] { return r.u32(); });
+                return t.hasSyncSamples = true;
+            case MVFourCC("stps"):
+                if (!once(4))
+                    return false;
+                readVersionFlags(r, version, flags);
+                t.partialSyncSamples = readTable<uint32_t>(r, 4, [&] { return r.u32(); });
+                return t.hasPartialSyncSamples = true;
+            case MVFourCC("stsc"):
+                if (!once(5))
+                    return false;
+                readVersionFlags(r, version, flags);
+                t.sampleToChunk = readTable<MVSampleToChunkEntry>(r, 12, [&] {
+                    MVSampleToChunkEntry e;
+                    e.firstChunk = r.u32();
+                    e.samplesPerChunk = r.u32();
+                    e.sampleDescriptionIndex = r.u32();
+                    return e;
+                });
+                return true;
+            case MVFourCC("stsz"):
+            case MVFourCC("stz2"):
+                if (!once(6))
+                    return false;
+                if (c.header.type == MVFourCC("stsz"))
+                    parseSampleSizes(c.payload, t);
+                else
+                    parseCompactSampleSizes(c.payload, t);
+                return true;
+            case MVFourCC("stco"):
+            case MVFourCC("co64"):
+                if (!once(7))
+                    return false;
+                readVersionFlags(r, version, flags);
+                if (c.header.type == MVFourCC("co64"))
+                    t.chunkOffsets = readTable<uint64_t>(r, 8, [&] { return r.u64(); });
+                else
+                    t.chunkOffsets = readTable<uint64_t>(r, 4, [&] { return uint64_t(r.u32()); });
+                t.uses64BitChunkOffsets = c.header.type == MVFourCC("co64");
+                return true;
+            case MVFourCC("sdtp"):
+                if (!once(8))
+                    return false;
+                t.sampleDependencyFlags = MVBytes(c.payload.begin(), c.payload.end());
+                return true;
+            default:
                 return false;
-            parseSampleDescriptions(c.payload, t);
-            return true;
-        case MVFourCC("stts"):
-            if (!once(1))
-                return false;
-            readVersionFlags(r, version, flags);
-            t.timeToSample = readTable<MVTimeToSampleEntry>(r, 8, [&] { return MVTimeToSampleEntry { r.u32(), r.u32() }; });
-            return true;
-        case MVFourCC("ctts"):
-            if (!once(2))
-                return false;
-            readVersionFlags(r, version, flags);
-            t.compositionOffsetVersion = version;
-            t.compositionOffsets = readTable<MVCompositionOffsetEntry>(r, 8, [&] {
-                MVCompositionOffsetEntry e;
-                e.sampleCount = r.u32();
-                e.offset = r.s32();
-                return e;
-            });
-            return t.hasCompositionOffsets = true;
-        case MVFourCC("stss"):
-            if (!once(3))
-                return false;
-            readVersionFlags(r, version, flags);
-            t.syncSamples = readTable<uint32_t>(r, 4, [&] { return r.u32(); });
-            return t.hasSyncSamples = true;
-        case MVFourCC("stps"):
-            if (!once(4))
-                return false;
-            readVersionFlags(r, version, flags);
-            t.partialSyncSamples = readTable<uint32_t>(r, 4, [&] { return r.u32(); });
-            return t.hasPartialSyncSamples = true;
-        case MVFourCC("stsc"):
-            if (!once(5))
-                return false;
-            readVersionFlags(r, version, flags);
-            t.sampleToChunk = readTable<MVSampleToChunkEntry>(r, 12, [&] {
-                MVSampleToChunkEntry e;
-                e.firstChunk = r.u32();
-                e.samplesPerChunk = r.u32();
-                e.sampleDescriptionIndex = r.u32();
-                return e;
-            });
-            return true;
-        case MVFourCC("stsz"):
-        case MVFourCC("stz2"):
-            if (!once(6))
-                return false;
-            if (c.header.type == MVFourCC("stsz"))
-                parseSampleSizes(c.payload, t);
-            else
-                parseCompactSampleSizes(c.payload, t);
-            return true;
-        case MVFourCC("stco"):
-        case MVFourCC("co64"):
-            if (!once(7))
-                return false;
-            readVersionFlags(r, version, flags);
-            if (c.header.type == MVFourCC("co64"))
-                t.chunkOffsets = readTable<uint64_t>(r, 8, [&] { return r.u64(); });
-            else
-                t.chunkOffsets = readTable<uint64_t>(r, 4, [&] { return uint64_t(r.u32()); });
-            t.uses64BitChunkOffsets = c.header.type == MVFourCC("co64");
-            return true;
-        case MVFourCC("sdtp"):
-            if (!once(8))
-                return false;
-            t.sampleDependencyFlags = MVBytes(c.payload.begin(), c.payload.end());
-            return true;
-        default:
-            return false;
-        }
-    });
+            }
+        });
     return t;
 }
 
-}  // namespace
+} // namespace
 
 MVSampleTable MVParseSampleTable(std::span<const uint8_t> stblPayload, std::vector<std::string>* warnings)
 {
@@ -830,7 +860,8 @@ MVMetadata MVParseMetadata(std::span<const uint8_t> metaPayload, std::vector<std
     return parseMetadataIn(metaPayload, ctx);
 }
 
-MVMovieDescription MVParseMovieAtomPayload(std::span<const uint8_t> payload, std::vector<std::string>* warnings, int maxDepth)
+MVMovieDescription MVParseMovieAtomPayload(
+    std::span<const uint8_t> payload, std::vector<std::string>* warnings, int maxDepth)
 {
     Context ctx { warnings, maxDepth };
     return parseMovie(payload, ctx);
@@ -848,7 +879,8 @@ std::optional<MVMovieDescription> MVParseMovieAtom(std::span<const uint8_t> atom
         return MVParseMovieAtomPayload(atom.subspan(h->headerSize, size_t(h->payloadSize())));
     } catch (const MVMalformedAtom& e) {
         if (outError)
-            *outError = MVMovieFileError(MVStatusBadMovieFile, std::string("The movie header is damaged: ") + e.what());
+            *outError = MVMovieFileError(
+                MVStatusBadMovieFile, std::string("The movie header is damaged: ") + e.what());
         return std::nullopt;
     }
 }
@@ -907,9 +939,10 @@ bool plausibleType(uint32_t type)
     return true;
 }
 
-}  // namespace
+} // namespace
 
-std::optional<MVMovieFileDescription> MVReadMovieFile(const MVByteSource& src, HXError* outError, const MVMovieFileReadOptions& options)
+std::optional<MVMovieFileDescription> MVReadMovieFile(
+    const MVByteSource& src, HXError* outError, const MVMovieFileReadOptions& options)
 {
     MVMovieFileDescription file;
     file.fileSize = src.size();
@@ -926,7 +959,8 @@ std::optional<MVMovieFileDescription> MVReadMovieFile(const MVByteSource& src, H
             break;
         }
         if (truncated)
-            file.warnings.push_back(typeName(loc->type) + " at offset " + std::to_string(offset) + " runs past the end of the file");
+            file.warnings.push_back(typeName(loc->type) + " at offset " + std::to_string(offset)
+                + " runs past the end of the file");
         file.topLevelAtoms.push_back(*loc);
         uint64_t payloadOffset = offset + loc->headerSize;
         uint64_t payloadSize = loc->size - loc->headerSize;
@@ -946,20 +980,24 @@ std::optional<MVMovieFileDescription> MVReadMovieFile(const MVByteSource& src, H
                     file.warnings.push_back("unreadable 'ftyp'");
                 }
             }
-        } else if (loc->type != MVFourCC("mdat") && !isFreeSpace(loc->type) && loc->type != MVFourCC("ftyp")) {
+        } else if (loc->type != MVFourCC("mdat") && !isFreeSpace(loc->type)
+            && loc->type != MVFourCC("ftyp")) {
             if (payloadSize <= options.maxKeptTopLevelAtomSize && !truncated) {
                 MVRawAtom atom { loc->type, MVBytes(size_t(payloadSize)) };
                 if (src.read(payloadOffset, atom.payload.data(), atom.payload.size()))
                     file.topLevelUnknownAtoms.push_back(std::move(atom));
             } else {
-                file.warnings.push_back(typeName(loc->type) + " of " + std::to_string(loc->size) + " bytes not kept");
+                file.warnings.push_back(
+                    typeName(loc->type) + " of " + std::to_string(loc->size) + " bytes not kept");
             }
         }
         offset += loc->size;
     }
     if (!moovLocation) {
         if (outError)
-            *outError = MVMovieFileError(MVStatusNotAMovieFile, file.topLevelAtoms.empty() ? "The file is not a movie file." : "The file has no movie header.");
+            *outError = MVMovieFileError(MVStatusNotAMovieFile,
+                file.topLevelAtoms.empty() ? "The file is not a movie file."
+                                           : "The file has no movie header.");
         return std::nullopt;
     }
     uint64_t payloadSize = moovLocation->size - moovLocation->headerSize;
@@ -982,13 +1020,15 @@ std::optional<MVMovieFileDescription> MVReadMovieFile(const MVByteSource& src, H
         file.movie = parseMovie(moov, ctx);
     } catch (const MVMalformedAtom& e) {
         if (outError)
-            *outError = MVMovieFileError(MVStatusBadMovieFile, std::string("The movie header is damaged: ") + e.what());
+            *outError = MVMovieFileError(
+                MVStatusBadMovieFile, std::string("The movie header is damaged: ") + e.what());
         return std::nullopt;
     }
     return file;
 }
 
-std::optional<MVMovieFileDescription> MVReadMovieFile(const std::string& path, HXError* outError, const MVMovieFileReadOptions& options)
+std::optional<MVMovieFileDescription> MVReadMovieFile(
+    const std::string& path, HXError* outError, const MVMovieFileReadOptions& options)
 {
     auto src = MVByteSource::openFile(path, outError);
     if (!src)

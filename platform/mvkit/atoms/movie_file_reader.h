@@ -15,7 +15,7 @@
 #include <string>
 
 struct MVMovieFileReadOptions {
-    int maxDepth = 32;  // nesting limit below 'moov'
+    int maxDepth = 32; // nesting limit below 'moov'
     // Unknown top-level atoms up to this size are kept (in `topLevelUnknownAtoms`); larger ones only
     // located.
     uint64_t maxKeptTopLevelAtomSize = 1 << 20;
@@ -36,6 +36,9 @@ std::optional<MVMovieDescription> MVParseMovieAtom(std::span<const uint8_t> atom
 
 // Single-atom parsers over payloads, for callers that hold one atom (tests, the import, the model).
 // Each throws MVMalformedAtom on bytes it cannot use.
-MVSampleTable MVParseSampleTable(std::span<const uint8_t> stblPayload, std::vector<std::string>* warnings = nullptr);
-MVUserData MVParseUserData(std::span<const uint8_t> udtaPayload, std::vector<std::string>* warnings = nullptr);
-MVMetadata MVParseMetadata(std::span<const uint8_t> metaPayload, std::vector<std::string>* warnings = nullptr);
+MVSampleTable MVParseSampleTable(
+    std::span<const uint8_t> stblPayload, std::vector<std::string>* warnings = nullptr);
+MVUserData MVParseUserData(
+    std::span<const uint8_t> udtaPayload, std::vector<std::string>* warnings = nullptr);
+MVMetadata MVParseMetadata(
+    std::span<const uint8_t> metaPayload, std::vector<std::string>* warnings = nullptr);

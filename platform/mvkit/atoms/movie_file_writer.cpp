@@ -66,7 +66,8 @@ bool readAll(int fd, uint8_t* data, size_t size, uint64_t offset)
 
 void syncFolder(const fs::path& file)
 {
-    FileDescriptor dir(::open(file.parent_path().empty() ? "." : file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    FileDescriptor dir(::open(
+        file.parent_path().empty() ? "." : file.parent_path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (dir.fd >= 0)
         ::fsync(dir.fd);
 }
@@ -92,7 +93,7 @@ bool fail(HXError* outError, HXError error)
     return false;
 }
 
-}  // namespace
+} // namespace
 
 bool MVWriteMovieFile(const std::string& path, MVMovieFileDescription& file, const MVMediaDataLayout& layout,
     HXError* outError, const MVMovieFileWriteOptions& options)
@@ -101,12 +102,17 @@ bool MVWriteMovieFile(const std::string& path, MVMovieFileDescription& file, con
     std::vector<uint64_t> chunkSizes;
     uint64_t mediaBytes = 0;
     for (const auto& c : layout.chunks) {
-        if (c.track >= tracks.size() || c.chunk >= tracks[c.track].media.information.sampleTable.chunkOffsets.size())
-            return fail(outError, MVMovieFileError(MVStatusParameterError, "The layout names a chunk the movie does not have."));
+        if (c.track >= tracks.size()
+            || c.chunk >= tracks[c.track].media.information.sampleTable.chunkOffsets.size())
+            return fail(outError,
+                MVMovieFileError(
+                    MVStatusParameterError, "The layout names a chunk the movie does not have."));
         uint64_t size = 0;
         for (const auto& p : c.pieces) {
             if (p.source >= layout.sourcePaths.size())
-                return fail(outError, MVMovieFileError(MVStatusParameterError, "The layout names a source file it does not list."));
+                return fail(outError,
+                    MVMovieFileError(
+                        MVStatusParameterError, "The layout names a source file it does not list."));
             size += p.size;
         }
         chunkSizes.push_back(size);
@@ -131,7 +137,8 @@ bool MVWriteMovieFile(const std::string& path, MVMovieFileDescription& file, con
         try {
             moov = MVSerializeMovieAtom(file.movie);
         } catch (const std::length_error&) {
-            return fail(outError, MVMovieFileError(MVStatusFileTooLarge, "The movie header is too large to write."));
+            return fail(
+                outError, MVMovieFileError(MVStatusFileTooLarge, "The movie header is too large to write."));
         }
         if (moov.size() == previousSize)
             break;
@@ -179,7 +186,8 @@ bool MVWriteMovieFile(const std::string& path, MVMovieFileDescription& file, con
         for (const auto& p : c.pieces) {
             auto& src = sources[p.source];
             if (!src) {
-                src = std::make_unique<FileDescriptor>(::open(layout.sourcePaths[p.source].c_str(), O_RDONLY | O_CLOEXEC));
+                src = std::make_unique<FileDescriptor>(
+                    ::open(layout.sourcePaths[p.source].c_str(), O_RDONLY | O_CLOEXEC));
                 if (src->fd < 0)
                     return fail(outError, HXError::posix(errno, layout.sourcePaths[p.source]));
             }
@@ -187,14 +195,18 @@ bool MVWriteMovieFile(const std::string& path, MVMovieFileDescription& file, con
             while (done < p.size) {
                 size_t n = size_t(std::min<uint64_t>(buffer.size(), p.size - done));
                 if (!readAll(src->fd, buffer.data(), n, p.offset + done))
-                    return fail(outError, MVMovieFileError(MVStatusBadMovieFile, "The samples in " + layout.sourcePaths[p.source] + " could not be read."));
+                    return fail(outError,
+                        MVMovieFileError(MVStatusBadMovieFile,
+                            "The samples in " + layout.sourcePaths[p.source] + " could not be read."));
                 if (!writeAll(out.fd, buffer.data(), n, position))
                     return fail(outError, HXError::posix(errno ? errno : EIO, path));
                 position += n;
                 done += n;
                 copied += n;
-                if (options.progress && !options.progress(mediaBytes ? double(copied) / double(mediaBytes) : 1.0))
-                    return fail(outError, MVMovieFileError(MVStatusProgressStopped, "The write was canceled."));
+                if (options.progress
+                    && !options.progress(mediaBytes ? double(copied) / double(mediaBytes) : 1.0))
+                    return fail(
+                        outError, MVMovieFileError(MVStatusProgressStopped, "The write was canceled."));
             }
         }
     }
@@ -222,14 +234,15 @@ bool MVWriteMovieFile(const std::string& path, MVMovieFileDescription& file, con
     list(MVFourCC("ftyp"), ftyp.size(), 8);
     list(MVFourCC("moov"), moov.size(), 8);
     for (const auto& a : file.topLevelUnknownAtoms)
-        list(a.type, a.payload.size() + 8 > UINT32_MAX ? a.payload.size() + 16 : a.payload.size() + 8, a.payload.size() + 8 > UINT32_MAX ? 16 : 8);
+        list(a.type, a.payload.size() + 8 > UINT32_MAX ? a.payload.size() + 16 : a.payload.size() + 8,
+            a.payload.size() + 8 > UINT32_MAX ? 16 : 8);
     if (writeMediaData)
         list(MVFourCC("mdat"), mdatHeader.size() + mediaBytes, uint32_t(mdatHeader.size()));
     return true;
 }
 
-bool MVMakeSelfContainedLayout(MVMovieFileDescription& file, const std::string& sourcePath, MVMediaDataLayout& layout,
-    HXError* outError)
+bool MVMakeSelfContainedLayout(
+    MVMovieFileDescription& file, const std::string& sourcePath, MVMediaDataLayout& layout, HXError* outError)
 {
     struct Placed {
         double start;
@@ -243,25 +256,39 @@ bool MVMakeSelfContainedLayout(MVMovieFileDescription& file, const std::string& 
         const auto& table = track.media.information.sampleTable;
         MVSampleTableIndex index(table);
         if (!index.problems().empty() || index.chunkCount() != table.chunkOffsets.size())
-            return fail(outError, MVMovieFileError(MVStatusBadMovieFile, "The sample table of track " + std::to_string(track.header.trackID) + " is damaged: " + (index.problems().empty() ? std::string("chunks without samples") : index.problems().front())));
+            return fail(outError,
+                MVMovieFileError(MVStatusBadMovieFile,
+                    "The sample table of track " + std::to_string(track.header.trackID) + " is damaged: "
+                        + (index.problems().empty() ? std::string("chunks without samples")
+                                                    : index.problems().front())));
         double scale = track.media.header.timeScale ? double(track.media.header.timeScale) : 1.0;
         const auto& refs = track.media.information.dataInformation.entries;
         for (uint32_t c = 0; c < index.chunkCount(); ++c) {
             auto chunk = *index.chunk(c);
             uint32_t d = chunk.sampleDescriptionIndex;
             if (d < 1 || d > table.sampleDescriptions.size())
-                return fail(outError, MVMovieFileError(MVStatusBadMovieFile, "A chunk names a sample description the track does not have."));
+                return fail(outError,
+                    MVMovieFileError(
+                        MVStatusBadMovieFile, "A chunk names a sample description the track does not have."));
             uint32_t r = table.sampleDescriptions[d - 1].dataReferenceIndex;
             if (r < 1 || r > refs.size())
-                return fail(outError, MVMovieFileError(MVStatusBadMovieFile, "A sample description names a data reference the track does not have."));
+                return fail(outError,
+                    MVMovieFileError(MVStatusBadMovieFile,
+                        "A sample description names a data reference the track does not have."));
             auto resolved = MVResolveDataReference(refs[r - 1], sourcePath);
             if (!resolved)
-                return fail(outError, MVMovieFileError(MVStatusBadMovieFile, "The samples of track " + std::to_string(track.header.trackID) + " are in a place that cannot be read."));
+                return fail(outError,
+                    MVMovieFileError(MVStatusBadMovieFile,
+                        "The samples of track " + std::to_string(track.header.trackID)
+                            + " are in a place that cannot be read."));
             auto [it, added] = sourceIndex.try_emplace(*resolved, uint32_t(layout.sourcePaths.size()));
             if (added)
                 layout.sourcePaths.push_back(*resolved);
-            double start = chunk.sampleCount ? double(index.timingForSample(chunk.firstSample)->decodeTime) / scale : 0.0;
-            placed.push_back(Placed { start, MVChunkPlacement { t, c, { MVMediaDataPiece { it->second, chunk.offset, chunk.size } } } });
+            double start = chunk.sampleCount
+                ? double(index.timingForSample(chunk.firstSample)->decodeTime) / scale
+                : 0.0;
+            placed.push_back(Placed { start,
+                MVChunkPlacement { t, c, { MVMediaDataPiece { it->second, chunk.offset, chunk.size } } } });
         }
     }
     std::stable_sort(placed.begin(), placed.end(), [](const Placed& a, const Placed& b) {
@@ -278,7 +305,8 @@ bool MVMakeSelfContainedLayout(MVMovieFileDescription& file, const std::string& 
     return true;
 }
 
-void MVReferenceSamplesInPlace(MVMovieFileDescription& file, const std::string& sourcePath, const std::string& moviePath)
+void MVReferenceSamplesInPlace(
+    MVMovieFileDescription& file, const std::string& sourcePath, const std::string& moviePath)
 {
     std::string absoluteSource = fs::absolute(sourcePath).lexically_normal().string();
     std::string absoluteMovie = fs::absolute(moviePath).lexically_normal().string();
@@ -288,7 +316,8 @@ void MVReferenceSamplesInPlace(MVMovieFileDescription& file, const std::string& 
                 continue;
             auto resolved = MVResolveDataReference(entry, absoluteSource);
             if (resolved)
-                entry = MVMakeFileDataReference(fs::absolute(*resolved).lexically_normal().string(), absoluteMovie);
+                entry = MVMakeFileDataReference(
+                    fs::absolute(*resolved).lexically_normal().string(), absoluteMovie);
         }
     }
 }
@@ -298,7 +327,7 @@ namespace {
 struct TopLevelScan {
     std::vector<MVAtomLocation> atoms;
     std::vector<bool> sizeToEnd;
-    bool clean = true;  // every byte of the file belongs to a complete atom
+    bool clean = true; // every byte of the file belongs to a complete atom
 };
 
 TopLevelScan scanTopLevel(int fd, uint64_t fileSize)
@@ -339,14 +368,17 @@ TopLevelScan scanTopLevel(int fd, uint64_t fileSize)
     return scan;
 }
 
-bool isFree(uint32_t type) { return type == MVFourCC("free") || type == MVFourCC("skip") || type == MVFourCC("wide"); }
+bool isFree(uint32_t type)
+{
+    return type == MVFourCC("free") || type == MVFourCC("skip") || type == MVFourCC("wide");
+}
 
-}  // namespace
+} // namespace
 
 bool MVCanUpdateMovieFileInPlace(const std::string& path)
 {
     FileDescriptor fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-    struct stat st {};
+    struct stat st { };
     if (fd.fd < 0 || ::fstat(fd.fd, &st) != 0 || !S_ISREG(st.st_mode))
         return false;
     auto scan = scanTopLevel(fd.fd, uint64_t(st.st_size));
@@ -363,7 +395,7 @@ bool MVCanUpdateMovieFileInPlace(const std::string& path)
 bool MVUpdateMovieFileInPlace(const std::string& path, const MVMovieDescription& movie, HXError* outError)
 {
     FileDescriptor fd(::open(path.c_str(), O_RDWR | O_CLOEXEC));
-    struct stat st {};
+    struct stat st { };
     if (fd.fd < 0 || ::fstat(fd.fd, &st) != 0)
         return fail(outError, HXError::posix(errno, path));
     uint64_t fileSize = uint64_t(st.st_size);
@@ -373,17 +405,20 @@ bool MVUpdateMovieFileInPlace(const std::string& path, const MVMovieDescription&
         if (scan.atoms[i].type != MVFourCC("moov"))
             continue;
         if (oldMoov || scan.sizeToEnd[i])
-            return fail(outError, MVMovieFileError(MVStatusBadMovieFile, "The movie file cannot be updated in place."));
+            return fail(outError,
+                MVMovieFileError(MVStatusBadMovieFile, "The movie file cannot be updated in place."));
         oldMoov = i;
     }
     if (!scan.clean || !oldMoov)
-        return fail(outError, MVMovieFileError(MVStatusBadMovieFile, "The movie file cannot be updated in place."));
+        return fail(
+            outError, MVMovieFileError(MVStatusBadMovieFile, "The movie file cannot be updated in place."));
 
     MVBytes moov;
     try {
         moov = MVSerializeMovieAtom(movie);
     } catch (const std::length_error&) {
-        return fail(outError, MVMovieFileError(MVStatusFileTooLarge, "The movie header is too large to write."));
+        return fail(
+            outError, MVMovieFileError(MVStatusFileTooLarge, "The movie header is too large to write."));
     }
     uint64_t m = moov.size();
 

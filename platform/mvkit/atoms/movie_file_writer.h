@@ -17,15 +17,15 @@ using MVMovieWriteProgress = std::function<bool(double fraction)>;
 
 // Bytes of one source file.
 struct MVMediaDataPiece {
-    uint32_t source = 0;  // index into MVMediaDataLayout::sourcePaths
+    uint32_t source = 0; // index into MVMediaDataLayout::sourcePaths
     uint64_t offset = 0;
     uint64_t size = 0;
 };
 
 // One chunk of one track: its bytes in the new file are its pieces, one after another.
 struct MVChunkPlacement {
-    uint32_t track = 0;  // index into MVMovieDescription::tracks
-    uint32_t chunk = 0;  // index into that track's chunk offsets
+    uint32_t track = 0; // index into MVMovieDescription::tracks
+    uint32_t chunk = 0; // index into that track's chunk offsets
     std::vector<MVMediaDataPiece> pieces;
 };
 
@@ -57,12 +57,13 @@ bool MVWriteMovieFile(const std::string& path, MVMovieFileDescription& file, con
 // names. Changes `file` so that it describes the result: every track gets one self reference and its
 // sample descriptions point at it. Fails when a chunk's file cannot be named (a URL, an unresolvable
 // alias).
-bool MVMakeSelfContainedLayout(MVMovieFileDescription& file, const std::string& sourcePath, MVMediaDataLayout& layout,
-    HXError* outError);
+bool MVMakeSelfContainedLayout(MVMovieFileDescription& file, const std::string& sourcePath,
+    MVMediaDataLayout& layout, HXError* outError);
 
 // Makes the description's self references point at `sourcePath` ('alis' entries with the POSIX path),
 // for a header-only movie written at `moviePath` that uses the samples where they are.
-void MVReferenceSamplesInPlace(MVMovieFileDescription& file, const std::string& sourcePath, const std::string& moviePath);
+void MVReferenceSamplesInPlace(
+    MVMovieFileDescription& file, const std::string& sourcePath, const std::string& moviePath);
 
 // True when MVUpdateMovieFileInPlace can work on this file: a regular writable file with exactly one
 // 'moov' that does not run "to the end of the file".

@@ -38,9 +38,12 @@ bool isSoundFormat(uint32_t format, size_t size)
     return size >= 20;
 }
 
-size_t soundFieldsSize(uint16_t version) { return version == 2 ? 56 : version == 1 ? 36 : 20; }
+size_t soundFieldsSize(uint16_t version)
+{
+    return version == 2 ? 56 : version == 1 ? 36 : 20;
+}
 
-}  // namespace
+} // namespace
 
 std::optional<MVVideoSampleDescription> MVParseVideoSampleDescription(const MVSampleDescription& d)
 {
@@ -105,13 +108,13 @@ std::optional<MVSoundSampleDescription> MVParseSoundSampleDescription(const MVSa
     s.vendor = r.u32();
     if (s.version == 2) {
         // The version 2 layout keeps the old fields as constants and adds its own.
-        r.skip(4 + 4 + 4);  // always 3, 16, −2, 0, 65536
-        r.skip(4);          // size of this struct
+        r.skip(4 + 4 + 4); // always 3, 16, −2, 0, 65536
+        r.skip(4); // size of this struct
         uint64_t rateBits = r.u64();
         s.sampleRate = std::bit_cast<double>(rateBits);
         uint32_t channels = r.u32();
         s.channelCount = uint16_t(std::min<uint32_t>(channels, 0xFFFF));
-        r.skip(4);  // always 0x7F000000
+        r.skip(4); // always 0x7F000000
         s.sampleSize = uint16_t(std::min<uint32_t>(r.u32(), 0xFFFF));
         s.formatSpecificFlags = r.u32();
         s.constBytesPerAudioPacket = r.u32();
@@ -145,7 +148,7 @@ MVBytes MVSerializeSoundSampleDescription(const MVSoundSampleDescription& s)
         w.s16(-2);
         w.u16(0);
         w.u32(65536);
-        w.u32(72);  // the sound description with the version 2 fields, header included
+        w.u32(72); // the sound description with the version 2 fields, header included
         w.u64(std::bit_cast<uint64_t>(s.sampleRate));
         w.u32(s.channelCount);
         w.u32(0x7F000000);
@@ -182,7 +185,8 @@ std::optional<MVBytes> MVSampleDescriptionExtension(const MVSampleDescription& d
         auto sound = MVParseSoundSampleDescription(d);
         if (!sound)
             return std::nullopt;
-        extensions = readExtensions(std::span<const uint8_t>(d.data).subspan(soundFieldsSize(sound->version)), &clean);
+        extensions = readExtensions(
+            std::span<const uint8_t>(d.data).subspan(soundFieldsSize(sound->version)), &clean);
         if (!clean)
             return std::nullopt;
     }

@@ -16,22 +16,22 @@ struct MVVideoSampleDescription {
     uint32_t spatialQuality = 0;
     uint16_t width = 0;
     uint16_t height = 0;
-    uint32_t horizontalResolution = 0x00480000;  // 72 dpi, 16.16
+    uint32_t horizontalResolution = 0x00480000; // 72 dpi, 16.16
     uint32_t verticalResolution = 0x00480000;
     uint32_t dataSize = 0;
     uint16_t frameCount = 1;
-    std::string compressorName;  // up to 31 bytes
+    std::string compressorName; // up to 31 bytes
     int16_t depth = 24;
     int16_t colorTableID = -1;
-    std::vector<MVRawAtom> extensions;  // child atoms in order
+    std::vector<MVRawAtom> extensions; // child atoms in order
 };
 
 struct MVSoundSampleDescription {
-    uint16_t version = 0;  // 0, 1 or 2
+    uint16_t version = 0; // 0, 1 or 2
     uint16_t revisionLevel = 0;
     uint32_t vendor = 0;
-    uint16_t channelCount = 0;  // version 2: from its 32-bit field
-    uint16_t sampleSize = 16;   // bits; version 2: bits per channel
+    uint16_t channelCount = 0; // version 2: from its 32-bit field
+    uint16_t sampleSize = 16; // bits; version 2: bits per channel
     int16_t compressionID = 0;
     uint16_t packetSize = 0;
     double sampleRate = 0;

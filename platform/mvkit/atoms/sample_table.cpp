@@ -48,13 +48,15 @@ MVSampleTableIndex::MVSampleTableIndex(const MVSampleTable& t)
         }
     }
     if (_chunkFirstSample.size() < chunks)
-        _problems.push_back("'stsc' covers " + std::to_string(_chunkFirstSample.size()) + " of " + std::to_string(chunks) + " chunks");
+        _problems.push_back("'stsc' covers " + std::to_string(_chunkFirstSample.size()) + " of "
+            + std::to_string(chunks) + " chunks");
 
     uint64_t sized = t.sampleCount;
     uint64_t n = std::min({ sized, timedSamples, chunkedSamples });
     if (sized != timedSamples || sized != chunkedSamples)
-        _problems.push_back("the tables count " + std::to_string(sized) + " sized, " + std::to_string(timedSamples)
-            + " timed and " + std::to_string(chunkedSamples) + " chunked samples");
+        _problems.push_back("the tables count " + std::to_string(sized) + " sized, "
+            + std::to_string(timedSamples) + " timed and " + std::to_string(chunkedSamples)
+            + " chunked samples");
     if (t.constantSampleSize == 0 && t.sampleSizes.size() < n)
         n = t.sampleSizes.size();
     _sampleCount = uint32_t(std::min<uint64_t>(n, UINT32_MAX));

@@ -25,19 +25,19 @@ public:
     const std::vector<std::string>& problems() const { return _problems; }
 
     struct Timing {
-        int64_t decodeTime = 0;         // media time at which the sample starts
+        int64_t decodeTime = 0; // media time at which the sample starts
         uint32_t duration = 0;
-        int32_t compositionOffset = 0;  // presentation time = decodeTime + compositionOffset
+        int32_t compositionOffset = 0; // presentation time = decodeTime + compositionOffset
     };
     std::optional<Timing> timingForSample(uint32_t sample) const;
     // The sample whose decode interval holds `mediaTime`; nothing before 0 or at/after the end.
     std::optional<uint32_t> sampleForDecodeTime(int64_t mediaTime) const;
 
     struct Location {
-        uint32_t chunk = 0;  // 0-based
+        uint32_t chunk = 0; // 0-based
         uint64_t offset = 0;
         uint32_t size = 0;
-        uint32_t sampleDescriptionIndex = 1;  // 1-based, as in 'stsc'
+        uint32_t sampleDescriptionIndex = 1; // 1-based, as in 'stsc'
     };
     std::optional<Location> locationForSample(uint32_t sample) const;
     uint32_t sampleSize(uint32_t sample) const;
@@ -47,7 +47,7 @@ public:
         uint32_t sampleCount = 0;
         uint32_t sampleDescriptionIndex = 1;
         uint64_t offset = 0;
-        uint64_t size = 0;  // bytes of its samples, which lie one after another
+        uint64_t size = 0; // bytes of its samples, which lie one after another
     };
     std::optional<Chunk> chunk(uint32_t index) const;
 
@@ -72,10 +72,10 @@ private:
     const MVSampleTable& _table;
     uint32_t _sampleCount = 0;
     int64_t _duration = 0;
-    std::vector<uint32_t> _sttsFirstSample;  // per 'stts' run
+    std::vector<uint32_t> _sttsFirstSample; // per 'stts' run
     std::vector<int64_t> _sttsStartTime;
-    std::vector<uint32_t> _cttsFirstSample;  // per 'ctts' run
-    std::vector<uint32_t> _chunkFirstSample;  // per chunk
-    std::vector<uint32_t> _chunkDescription;  // per chunk
+    std::vector<uint32_t> _cttsFirstSample; // per 'ctts' run
+    std::vector<uint32_t> _chunkFirstSample; // per chunk
+    std::vector<uint32_t> _chunkDescription; // per chunk
     std::vector<std::string> _problems;
 };

@@ -104,7 +104,10 @@ MVMetadataValue MVMakeMetadataSignedInteger(int64_t value)
     return MVMetadataValue { 0, MVMetadataDataTypeSignedIntegerBE, 0, std::move(w.buffer()) };
 }
 
-MVMetadataValue MVMakeMetadataBytes(const MVBytes& bytes) { return MVMetadataValue { 0, MVMetadataDataTypeBinary, 0, bytes }; }
+MVMetadataValue MVMakeMetadataBytes(const MVBytes& bytes)
+{
+    return MVMetadataValue { 0, MVMetadataDataTypeBinary, 0, bytes };
+}
 
 std::optional<float> MVMetadataFloat32(const MVMetadataValue& v)
 {
@@ -125,13 +128,14 @@ std::optional<double> MVMetadataFloat64(const MVMetadataValue& v)
 std::optional<int64_t> MVMetadataInteger(const MVMetadataValue& v)
 {
     bool isSigned = v.dataType == MVMetadataDataTypeSignedIntegerBE;
-    if ((!isSigned && v.dataType != MVMetadataDataTypeUnsignedIntegerBE) || v.bytes.empty() || v.bytes.size() > 8)
+    if ((!isSigned && v.dataType != MVMetadataDataTypeUnsignedIntegerBE) || v.bytes.empty()
+        || v.bytes.size() > 8)
         return std::nullopt;
     uint64_t u = 0;
     for (auto b : v.bytes)
         u = (u << 8) | b;
     if (isSigned && v.bytes.size() < 8 && (v.bytes[0] & 0x80))
-        u |= ~uint64_t(0) << (8 * v.bytes.size());  // sign-extend
+        u |= ~uint64_t(0) << (8 * v.bytes.size()); // sign-extend
     if (!isSigned && v.bytes.size() == 8 && u > uint64_t(INT64_MAX))
         return std::nullopt;
     return int64_t(u);
@@ -144,11 +148,15 @@ std::optional<std::string> MVMetadataString(const MVMetadataValue& v)
     return std::string(v.bytes.begin(), v.bytes.end());
 }
 
-MVMetadataKey MVMakeMetadataKey(const std::string& name) { return MVMetadataKey { MVFourCC("mdta"), MVBytes(name.begin(), name.end()) }; }
+MVMetadataKey MVMakeMetadataKey(const std::string& name)
+{
+    return MVMetadataKey { MVFourCC("mdta"), MVBytes(name.begin(), name.end()) };
+}
 
 MVMetadataKey MVMakeMetadataKey(uint32_t code)
 {
-    return MVMetadataKey { MVFourCC("udta"), { uint8_t(code >> 24), uint8_t(code >> 16), uint8_t(code >> 8), uint8_t(code) } };
+    return MVMetadataKey { MVFourCC("udta"),
+        { uint8_t(code >> 24), uint8_t(code >> 16), uint8_t(code >> 8), uint8_t(code) } };
 }
 
 MVMetadata MVMakeMetadataContainer()

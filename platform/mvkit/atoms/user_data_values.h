@@ -15,7 +15,7 @@ std::optional<std::string> MVLanguageCodeFromPacked(uint16_t packed);
 // text}. Texts with a classic language number (below 0x400) are in the 8-bit Roman table, others UTF-8;
 // both are UTF-8 here.
 struct MVInternationalText {
-    uint16_t language = 0;  // 0 = English as a classic number
+    uint16_t language = 0; // 0 = English as a classic number
     std::string text;
     bool operator==(const MVInternationalText&) const = default;
 };
@@ -29,11 +29,11 @@ std::string MVHandlerName(const MVHandler& handler);
 // Typed metadata values.
 MVMetadataValue MVMakeMetadataFloat32(float value);
 MVMetadataValue MVMakeMetadataUTF8(const std::string& text);
-MVMetadataValue MVMakeMetadataSignedInteger(int64_t value);  // the shortest of 1, 2, 4, 8 bytes
+MVMetadataValue MVMakeMetadataSignedInteger(int64_t value); // the shortest of 1, 2, 4, 8 bytes
 MVMetadataValue MVMakeMetadataBytes(const MVBytes& bytes);
-std::optional<float> MVMetadataFloat32(const MVMetadataValue& value);      // type 23, 4 bytes
-std::optional<double> MVMetadataFloat64(const MVMetadataValue& value);     // type 24, 8 bytes
-std::optional<int64_t> MVMetadataInteger(const MVMetadataValue& value);    // types 21, 22; 1-8 bytes
+std::optional<float> MVMetadataFloat32(const MVMetadataValue& value); // type 23, 4 bytes
+std::optional<double> MVMetadataFloat64(const MVMetadataValue& value); // type 24, 8 bytes
+std::optional<int64_t> MVMetadataInteger(const MVMetadataValue& value); // types 21, 22; 1-8 bytes
 std::optional<std::string> MVMetadataString(const MVMetadataValue& value); // type 1 (UTF-8)
 
 // A metadata key for a reverse-DNS name ('mdta') or a four-char code ('udta').

@@ -32,10 +32,10 @@ struct StreamPlan {
     int index = -1;
     bool isVideo = false;
     bool isPCM = false;
-    uint32_t pcmFrameBytes = 0;  // bytes of one PCM frame (all channels)
+    uint32_t pcmFrameBytes = 0; // bytes of one PCM frame (all channels)
     MVSampleDescription description;
     std::vector<Packet> packets;
-    std::string problem;  // set when the stream is dropped
+    std::string problem; // set when the stream is dropped
     uint64_t searchFrom = 0;
     int64_t lastPos = -1;
 };
@@ -68,8 +68,8 @@ MVBytes makeESDS(uint8_t objectType, const AVCodecParameters* par, uint16_t esID
     dsi.bytes(std::span<const uint8_t>(par->extradata, size_t(par->extradata_size)));
     MVByteWriter dcd;
     dcd.u8(objectType);
-    dcd.u8(0x15);  // audio stream
-    dcd.u24(0);    // buffer size
+    dcd.u8(0x15); // audio stream
+    dcd.u24(0); // buffer size
     dcd.u32(uint32_t(std::max<int64_t>(par->bit_rate, 0)));
     dcd.u32(uint32_t(std::max<int64_t>(par->bit_rate, 0)));
     if (par->extradata_size > 0)
@@ -80,12 +80,13 @@ MVBytes makeESDS(uint8_t objectType, const AVCodecParameters* par, uint16_t esID
     descriptor(es, 0x04, dcd.buffer());
     descriptor(es, 0x06, { 0x02 });
     MVByteWriter out;
-    out.u32(0);  // version and flags
+    out.u32(0); // version and flags
     descriptor(out, 0x03, es.buffer());
     return std::move(out.buffer());
 }
 
-MVSampleDescription videoDescription(uint32_t format, const AVCodecParameters* par, const char* name, std::vector<MVRawAtom> extensions)
+MVSampleDescription videoDescription(
+    uint32_t format, const AVCodecParameters* par, const char* name, std::vector<MVRawAtom> extensions)
 {
     MVVideoSampleDescription v;
     v.width = uint16_t(std::clamp(par->width, 0, 0xFFFF));
@@ -102,7 +103,8 @@ MVSampleDescription videoDescription(uint32_t format, const AVCodecParameters* p
     return MVSampleDescription { format, {}, 1, MVSerializeVideoSampleDescription(v) };
 }
 
-MVSampleDescription soundDescription(uint32_t format, const AVCodecParameters* par, uint16_t bits, std::vector<MVRawAtom> extensions)
+MVSampleDescription soundDescription(
+    uint32_t format, const AVCodecParameters* par, uint16_t bits, std::vector<MVRawAtom> extensions)
 {
     MVSoundSampleDescription s;
     s.channelCount = uint16_t(std::clamp(par->ch_layout.nb_channels, 0, 0xFFFF));
@@ -127,7 +129,8 @@ std::string planDescription(StreamPlan& plan, const AVStream* st)
         if (extra.empty() || extra[0] != 1)
             return "H.264 in start-code form (no 'avcC' configuration)";
         plan.isVideo = true;
-        plan.description = videoDescription(MVFourCC("avc1"), par, "H.264", { MVRawAtom { MVFourCC("avcC"), MVBytes(extra.begin(), extra.end()) } });
+        plan.description = videoDescription(MVFourCC("avc1"), par, "H.264",
+            { MVRawAtom { MVFourCC("avcC"), MVBytes(extra.begin(), extra.end()) } });
         return {};
     case AV_CODEC_ID_MJPEG:
         plan.isVideo = true;
@@ -136,7 +139,8 @@ std::string planDescription(StreamPlan& plan, const AVStream* st)
     case AV_CODEC_ID_AAC:
         if (extra.empty())
             return "AAC in ADTS frames (no decoder configuration)";
-        plan.description = soundDescription(MVFourCC("mp4a"), par, 16, { MVRawAtom { MVFourCC("esds"), makeESDS(0x40, par, uint16_t(st->index + 1)) } });
+        plan.description = soundDescription(MVFourCC("mp4a"), par, 16,
+            { MVRawAtom { MVFourCC("esds"), makeESDS(0x40, par, uint16_t(st->index + 1)) } });
         return {};
     case AV_CODEC_ID_MP3:
         plan.description = soundDescription(MVFourCC(".mp3"), par, 16, {});
@@ -148,7 +152,9 @@ std::string planDescription(StreamPlan& plan, const AVStream* st)
         if (channels < 1)
             return "PCM without a channel count";
         uint16_t bits = par->codec_id == AV_CODEC_ID_PCM_U8 ? 8 : 16;
-        uint32_t format = par->codec_id == AV_CODEC_ID_PCM_S16LE ? MVFourCC("sowt") : par->codec_id == AV_CODEC_ID_PCM_S16BE ? MVFourCC("twos") : MVFourCC("raw ");
+        uint32_t format = par->codec_id == AV_CODEC_ID_PCM_S16LE ? MVFourCC("sowt")
+            : par->codec_id == AV_CODEC_ID_PCM_S16BE             ? MVFourCC("twos")
+                                                                 : MVFourCC("raw ");
         plan.isPCM = true;
         plan.pcmFrameBytes = uint32_t(channels) * bits / 8;
         plan.description = soundDescription(format, par, bits, {});
@@ -161,7 +167,8 @@ std::string planDescription(StreamPlan& plan, const AVStream* st)
 
 // Finds where the packet's bytes lie in the file, near the position libavformat gives (which may point at
 // a container header before them). Nothing when they are not there as one range.
-std::optional<uint64_t> locate(int fd, const AVPacket* pkt, StreamPlan& plan, uint64_t fileSize, std::vector<uint8_t>& buffer)
+std::optional<uint64_t> locate(
+    int fd, const AVPacket* pkt, StreamPlan& plan, uint64_t fileSize, std::vector<uint8_t>& buffer)
 {
     if (pkt->pos < 0 || pkt->size <= 0)
         return std::nullopt;
@@ -189,7 +196,8 @@ std::optional<uint64_t> locate(int fd, const AVPacket* pkt, StreamPlan& plan, ui
 // sorted presentation times (shifted so no packet is decoded after it is shown).
 void settleTimes(std::vector<Packet>& packets)
 {
-    bool usable = std::all_of(packets.begin(), packets.end(), [](const Packet& p) { return p.dts != AV_NOPTS_VALUE; });
+    bool usable = std::all_of(
+        packets.begin(), packets.end(), [](const Packet& p) { return p.dts != AV_NOPTS_VALUE; });
     for (size_t i = 1; usable && i < packets.size(); ++i)
         usable = packets[i].dts > packets[i - 1].dts;
     if (!usable) {
@@ -211,7 +219,8 @@ void settleTimes(std::vector<Packet>& packets)
             p.pts = p.dts;
 }
 
-MVTrackDescription buildTrack(StreamPlan& plan, const AVStream* st, uint32_t trackID, uint32_t movieScale, int64_t movieStartMicros)
+MVTrackDescription buildTrack(
+    StreamPlan& plan, const AVStream* st, uint32_t trackID, uint32_t movieScale, int64_t movieStartMicros)
 {
     MVTrackDescription track;
     const AVCodecParameters* par = st->codecpar;
@@ -222,7 +231,8 @@ MVTrackDescription buildTrack(StreamPlan& plan, const AVStream* st, uint32_t tra
     media.information.dataInformation.entries = { MVMakeSelfDataReference() };
     media.information.dataHandler = MVHandler { 0, 0, MVFourCC("dhlr"), MVFourCC("alis"), 0, 0, 0, { 0 } };
     std::string name = plan.isVideo ? "VideoHandler" : "SoundHandler";
-    media.handler = MVHandler { 0, 0, MVFourCC("mhlr"), MVFourCC(plan.isVideo ? "vide" : "soun"), 0, 0, 0, MVBytes(name.begin(), name.end()) };
+    media.handler = MVHandler { 0, 0, MVFourCC("mhlr"), MVFourCC(plan.isVideo ? "vide" : "soun"), 0, 0, 0,
+        MVBytes(name.begin(), name.end()) };
     media.handler.name.push_back(0);
     if (plan.isVideo) {
         media.information.header = { MVFourCC("vmhd"), { 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0 } };
@@ -272,7 +282,9 @@ MVTrackDescription buildTrack(StreamPlan& plan, const AVStream* st, uint32_t tra
         uint32_t scale = tb.num == 1 && tb.den > 0 ? uint32_t(tb.den) : 90000;
         media.header.timeScale = scale;
         settleTimes(packets);
-        auto toMedia = [&](int64_t t) { return tb.num == 1 ? t : av_rescale_q(t, tb, AVRational { 1, int(scale) }); };
+        auto toMedia = [&](int64_t t) {
+            return tb.num == 1 ? t : av_rescale_q(t, tb, AVRational { 1, int(scale) });
+        };
         int64_t firstDts = toMedia(packets.front().dts);
         int64_t minPts = INT64_MAX;
         std::vector<int64_t> dts, offsets;
@@ -282,7 +294,8 @@ MVTrackDescription buildTrack(StreamPlan& plan, const AVStream* st, uint32_t tra
             minPts = std::min(minPts, toMedia(p.pts) - firstDts);
         }
         for (size_t i = 0; i < packets.size(); ++i) {
-            int64_t d = i + 1 < packets.size() ? dts[i + 1] - dts[i] : std::max<int64_t>(toMedia(packets[i].duration), 0);
+            int64_t d = i + 1 < packets.size() ? dts[i + 1] - dts[i]
+                                               : std::max<int64_t>(toMedia(packets[i].duration), 0);
             if (i + 1 == packets.size() && d == 0 && i > 0)
                 d = dts[i] - dts[i - 1];
             uint32_t duration = uint32_t(std::clamp<int64_t>(d, 0, UINT32_MAX));
@@ -326,14 +339,16 @@ MVTrackDescription buildTrack(StreamPlan& plan, const AVStream* st, uint32_t tra
         for (size_t c = 0; c < perChunk.size(); ++c)
             if (table.sampleToChunk.empty() || table.sampleToChunk.back().samplesPerChunk != perChunk[c])
                 table.sampleToChunk.push_back({ uint32_t(c + 1), perChunk[c], 1 });
-        startMicros = av_rescale_q(packets.front().dts, tb, AVRational { 1, 1000000 }) + av_rescale(minPts, 1000000, scale);
+        startMicros = av_rescale_q(packets.front().dts, tb, AVRational { 1, 1000000 })
+            + av_rescale(minPts, 1000000, scale);
         // The edit starts at the first presented time (B-frames put it after the first decode time).
         int64_t presented = mediaDuration - minPts;
         track.editList = MVEditList {};
         int64_t delay = av_rescale(std::max<int64_t>(startMicros - movieStartMicros, 0), movieScale, 1000000);
         if (delay > 0)
             track.editList->entries.push_back({ uint64_t(delay), -1, 0x10000 });
-        track.editList->entries.push_back({ uint64_t(std::max<int64_t>(av_rescale(presented, movieScale, scale), 0)), minPts, 0x10000 });
+        track.editList->entries.push_back(
+            { uint64_t(std::max<int64_t>(av_rescale(presented, movieScale, scale), 0)), minPts, 0x10000 });
         media.header.duration = uint64_t(mediaDuration);
         track.header.duration = 0;
         for (const auto& e : track.editList->entries)
@@ -351,9 +366,12 @@ MVTrackDescription buildTrack(StreamPlan& plan, const AVStream* st, uint32_t tra
     return track;
 }
 
-HXError importError(const std::string& text) { return MVMovieFileError(MVStatusUnsupportedImport, text); }
+HXError importError(const std::string& text)
+{
+    return MVMovieFileError(MVStatusUnsupportedImport, text);
+}
 
-}  // namespace
+} // namespace
 
 std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError* outError)
 {
@@ -386,11 +404,13 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
         const AVStream* st = fmt.ctx->streams[i];
         auto type = st->codecpar->codec_type;
         if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) {
-            result.problems.push_back("stream " + std::to_string(i) + ": " + av_get_media_type_string(type) + " streams are not imported");
+            result.problems.push_back("stream " + std::to_string(i) + ": " + av_get_media_type_string(type)
+                + " streams are not imported");
             continue;
         }
         if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) {
-            result.problems.push_back("stream " + std::to_string(i) + ": an attached picture is not imported");
+            result.problems.push_back(
+                "stream " + std::to_string(i) + ": an attached picture is not imported");
             continue;
         }
         StreamPlan plan;
@@ -415,7 +435,8 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
             } else if (plan.isPCM && (uint32_t(pkt->size) % plan.pcmFrameBytes) != 0) {
                 plan.problem = "a PCM packet holds a partial frame";
             } else {
-                plan.packets.push_back(Packet { *offset, uint32_t(pkt->size), pkt->pts, pkt->dts, pkt->duration, (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
+                plan.packets.push_back(Packet { *offset, uint32_t(pkt->size), pkt->pts, pkt->dts,
+                    pkt->duration, (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
                 plan.lastPos = pkt->pos;
                 plan.searchFrom = *offset + uint64_t(pkt->size);
             }
@@ -431,7 +452,8 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
         if (!plan.problem.empty() || plan.packets.empty())
             continue;
         const AVStream* st = fmt.ctx->streams[index];
-        int64_t first = plan.packets.front().pts != AV_NOPTS_VALUE ? plan.packets.front().pts : plan.packets.front().dts;
+        int64_t first = plan.packets.front().pts != AV_NOPTS_VALUE ? plan.packets.front().pts
+                                                                   : plan.packets.front().dts;
         if (first != AV_NOPTS_VALUE)
             for (const auto& p : plan.packets)
                 if (p.pts != AV_NOPTS_VALUE)

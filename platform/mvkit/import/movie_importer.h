@@ -19,7 +19,7 @@
 
 struct MVImportResult {
     MVMovieFileDescription file;
-    std::vector<std::string> problems;  // one line per stream left out, or per oddity worked around
+    std::vector<std::string> problems; // one line per stream left out, or per oddity worked around
 };
 
 // Fails with MVStatusUnsupportedImport when libavformat cannot open the file or no stream maps, with the

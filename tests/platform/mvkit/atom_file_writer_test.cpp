@@ -18,7 +18,8 @@ using movara::test::TempDir;
 
 size_t filesIn(const std::filesystem::path& dir)
 {
-    return size_t(std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()));
+    return size_t(
+        std::distance(std::filesystem::directory_iterator(dir), std::filesystem::directory_iterator()));
 }
 
 TEST(MovieFileWriter, CancelLeavesTheTargetAndNoTemporaryFile)
@@ -79,7 +80,7 @@ TEST(MovieFileWriter, LargeReferencedOffsetsUse64BitChunkOffsets)
     ASSERT_TRUE(back);
     EXPECT_TRUE(back->movie.tracks[0].media.information.sampleTable.uses64BitChunkOffsets);
     EXPECT_EQ(back->movie.tracks[0].media.information.sampleTable.chunkOffsets[0], 0x123456789ull);
-    ASSERT_EQ(back->topLevelAtoms.size(), 1u);  // no 'ftyp' (none in the description), no 'mdat'
+    ASSERT_EQ(back->topLevelAtoms.size(), 1u); // no 'ftyp' (none in the description), no 'mdat'
 }
 
 // The header of a copy of the fixture with a movie user data item added.
@@ -119,7 +120,8 @@ TEST(MovieFileWriter, UpdateInPlaceAppendsThenRetiresTheOldHeader)
         return out;
     };
     EXPECT_EQ(types(*after),
-        (std::vector<uint32_t> { MVFourCC("ftyp"), MVFourCC("free"), MVFourCC("mdat"), MVFourCC("free"), MVFourCC("moov") }));
+        (std::vector<uint32_t> {
+            MVFourCC("ftyp"), MVFourCC("free"), MVFourCC("mdat"), MVFourCC("free"), MVFourCC("moov") }));
 
     // A second, smaller update fits the free space the first one left: the file does not grow.
     ASSERT_TRUE(MVUpdateMovieFileInPlace(path.string(), before->movie, &error));
@@ -127,7 +129,8 @@ TEST(MovieFileWriter, UpdateInPlaceAppendsThenRetiresTheOldHeader)
     ASSERT_TRUE(after);
     EXPECT_TRUE(after->movie == before->movie);
     EXPECT_EQ(types(*after),
-        (std::vector<uint32_t> { MVFourCC("ftyp"), MVFourCC("free"), MVFourCC("mdat"), MVFourCC("moov"), MVFourCC("free") }));
+        (std::vector<uint32_t> {
+            MVFourCC("ftyp"), MVFourCC("free"), MVFourCC("mdat"), MVFourCC("moov"), MVFourCC("free") }));
     EXPECT_EQ(std::filesystem::file_size(path), size + MVSerializeMovieAtom(updated).size());
 }
 
@@ -144,7 +147,8 @@ TEST(MovieFileWriter, EveryStepOfAnUpdateOpensWithOldOrNewHeader)
     for (size_t cut = original.size(); cut <= appended.size(); cut += 97) {
         // A crash while appending leaves a partial tail after the old header: the old header is read.
         std::string state = appended.substr(0, cut);
-        auto src = MVByteSource::fromMemory(std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(state.data()), state.size()));
+        auto src = MVByteSource::fromMemory(
+            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(state.data()), state.size()));
         auto read = MVReadMovieFile(*src, nullptr);
         ASSERT_TRUE(read);
         EXPECT_TRUE(read->movie == d->movie);
@@ -162,4 +166,4 @@ TEST(MovieFileWriter, CannotUpdateFilesWithoutOneHeader)
     EXPECT_FALSE(MVCanUpdateMovieFileInPlace((dir / "missing.mov").string()));
 }
 
-}  // namespace
+} // namespace

@@ -27,14 +27,17 @@ MVBytes cat(std::initializer_list<MVBytes> parts)
     return out;
 }
 
-MVBytes be32(uint32_t v) { return { uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v) }; }
+MVBytes be32(uint32_t v)
+{
+    return { uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v) };
+}
 
 TEST(AtomHeader, SizesAndBounds)
 {
     struct Case {
         const char* name;
         MVBytes bytes;
-        std::optional<uint64_t> size;  // nothing: rejected
+        std::optional<uint64_t> size; // nothing: rejected
         uint32_t headerSize;
     };
     const Case cases[] = {
@@ -42,9 +45,11 @@ TEST(AtomHeader, SizesAndBounds)
         { "64-bit size", cat({ be32(1), be32(MVFourCC("free")), be32(0), be32(20), be32(0) }), 20, 16 },
         { "to the end", cat({ be32(0), be32(MVFourCC("mdat")), be32(7), be32(7) }), 16, 8 },
         { "smaller than its header", cat({ be32(4), be32(MVFourCC("free")) }), std::nullopt, 8 },
-        { "64-bit size below 16", cat({ be32(1), be32(MVFourCC("free")), be32(0), be32(8) }), std::nullopt, 16 },
+        { "64-bit size below 16", cat({ be32(1), be32(MVFourCC("free")), be32(0), be32(8) }), std::nullopt,
+            16 },
         { "past the parent", cat({ be32(100), be32(MVFourCC("free")), be32(0) }), std::nullopt, 8 },
-        { "64-bit past the parent", cat({ be32(1), be32(MVFourCC("free")), be32(0x80000000), be32(0) }), std::nullopt, 16 },
+        { "64-bit past the parent", cat({ be32(1), be32(MVFourCC("free")), be32(0x80000000), be32(0) }),
+            std::nullopt, 16 },
         { "short header", { 0, 0, 0 }, std::nullopt, 8 },
     };
     for (const auto& c : cases) {
@@ -71,7 +76,8 @@ MVBytes movieWithTrackChildren(const MVBytes& extraTrackChildren)
     size_t trak = 8 + mvhdSize;
     moov.insert(moov.end(), extraTrackChildren.begin(), extraTrackChildren.end());
     auto patch = [&](size_t at, size_t add) {
-        uint32_t size = uint32_t(moov[at]) << 24 | uint32_t(moov[at + 1]) << 16 | uint32_t(moov[at + 2]) << 8 | moov[at + 3];
+        uint32_t size = uint32_t(moov[at]) << 24 | uint32_t(moov[at + 1]) << 16 | uint32_t(moov[at + 2]) << 8
+            | moov[at + 3];
         size += uint32_t(add);
         for (int i = 0; i < 4; ++i)
             moov[at + size_t(i)] = uint8_t(size >> (24 - 8 * i));
@@ -182,7 +188,8 @@ MVSampleTable sampleTable()
     v.width = 160;
     v.height = 120;
     v.compressorName = "Test";
-    v.extensions = { MVRawAtom { MVFourCC("avcC"), { 1, 2, 3 } }, MVRawAtom { MVFourCC("pasp"), MVBytes(8, 0) } };
+    v.extensions
+        = { MVRawAtom { MVFourCC("avcC"), { 1, 2, 3 } }, MVRawAtom { MVFourCC("pasp"), MVBytes(8, 0) } };
     d.data = MVSerializeVideoSampleDescription(v);
     t.sampleDescriptions = { d };
     t.timeToSample = { { 3, 100 }, { 2, 50 } };
@@ -215,13 +222,15 @@ TEST(AtomRoundTrip, EveryAtomTypeOfAMovie)
     track.editList = MVEditList { 1, 0, { { 600, -1, 0x10000 }, { 1200, 300, 0x8000 } }, {}, {} };
     track.references = { { MVFourCC("chap"), { 2 } }, { MVFourCC("fall"), { 3, 4 } } };
     track.media.header.language = *MVPackedLanguage("fra");
-    track.media.handler = MVHandler { 0, 0, MVFourCC("mhlr"), MVFourCC("vide"), 0, 0, 0, { 5, 'V', 'i', 'd', 'e', 'o' } };
+    track.media.handler
+        = MVHandler { 0, 0, MVFourCC("mhlr"), MVFourCC("vide"), 0, 0, 0, { 5, 'V', 'i', 'd', 'e', 'o' } };
     track.media.information.header = { MVFourCC("vmhd"), { 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0 } };
     track.media.information.dataHandler = MVHandler { 0, 0, MVFourCC("dhlr"), MVFourCC("alis"), 0, 0, 0, {} };
     track.media.information.dataInformation.entries = { MVDataReferenceEntry { MVFourCC("alis"), 0, 1, {} },
         MVDataReferenceEntry { MVFourCC("url "), 0, 0, { 'x', 0 } } };
     track.media.information.sampleTable = sampleTable();
-    track.userData = MVUserData { { { MVFourCC("name"), { 'a' } }, { 0xA96E616D, MVSerializeInternationalText({ { 0, "Caf\xC3\xA9" } }) },
+    track.userData = MVUserData { { { MVFourCC("name"), { 'a' } },
+                                      { 0xA96E616D, MVSerializeInternationalText({ { 0, "Caf\xC3\xA9" } }) },
                                       { MVFourCC("name"), { 'b' } } },
         true };
     MVMetadata meta = MVMakeMetadataContainer();
@@ -232,8 +241,9 @@ TEST(AtomRoundTrip, EveryAtomTypeOfAMovie)
     movie.userData = MVUserData { { { MVFourCC("WLOC"), { 0, 10, 0, 20 } } }, false };
     movie.metadata = meta;
     movie.hasReferenceMovieRecord = true;
-    movie.referenceMovies = { MVReferenceMovieDescriptor { true, 0, MVFourCC("url "), { 'a', '.', 'm', 'o', 'v', 0 }, 2147483647,
-        { MVRawAtom { MVFourCC("rmvc"), MVBytes(18, 0) } }, {} } };
+    movie.referenceMovies
+        = { MVReferenceMovieDescriptor { true, 0, MVFourCC("url "), { 'a', '.', 'm', 'o', 'v', 0 },
+            2147483647, { MVRawAtom { MVFourCC("rmvc"), MVBytes(18, 0) } }, {} } };
 
     MVBytes bytes = MVSerializeMovieAtom(movie);
     HXError error;
@@ -269,24 +279,27 @@ TEST(AtomRoundTrip, EveryAtomTypeOfAMovie)
     auto text = MVParseInternationalText(t.userData->items[1].data);
     ASSERT_TRUE(text);
     EXPECT_EQ(text->at(0).text, "Caf\xC3\xA9");
-    EXPECT_EQ(t.userData->items[1].data[4 + 3], 0x8E);  // é in the Roman table
+    EXPECT_EQ(t.userData->items[1].data[4 + 3], 0x8E); // é in the Roman table
     EXPECT_EQ(MVHandlerName(t.media.handler), "Video");
     auto video = MVParseVideoSampleDescription(st.sampleDescriptions[0]);
     ASSERT_TRUE(video);
     EXPECT_EQ(video->width, 160);
     EXPECT_EQ(video->compressorName, "Test");
-    EXPECT_EQ(MVSampleDescriptionExtension(st.sampleDescriptions[0], MVFourCC("avcC")), (MVBytes { 1, 2, 3 }));
+    EXPECT_EQ(
+        MVSampleDescriptionExtension(st.sampleDescriptions[0], MVFourCC("avcC")), (MVBytes { 1, 2, 3 }));
 }
 
 TEST(AtomRoundTrip, MetadataFloatItemsAreBigEndian)
 {
     MVMetadata meta = MVMakeMetadataContainer();
-    meta.items = { { MVMakeMetadataKey("com.zantrel.movara.player.movie.audio.gain"), { MVMakeMetadataFloat32(1.5f) }, {} } };
+    meta.items = { { MVMakeMetadataKey("com.zantrel.movara.player.movie.audio.gain"),
+        { MVMakeMetadataFloat32(1.5f) }, {} } };
     MVBytes bytes = MVSerializeMetadataAtom(meta);
     // ... 'data' atom: size 20, 'data', type 23, locale 0, 0x3FC00000.
     MVBytes expectedTail = cat({ be32(20), be32(MVFourCC("data")), be32(23), be32(0), be32(0x3FC00000) });
     ASSERT_GE(bytes.size(), expectedTail.size());
-    EXPECT_TRUE(std::equal(expectedTail.begin(), expectedTail.end(), bytes.end() - long(expectedTail.size())));
+    EXPECT_TRUE(
+        std::equal(expectedTail.begin(), expectedTail.end(), bytes.end() - long(expectedTail.size())));
     auto parsed = MVParseMetadata(std::span<const uint8_t>(bytes).subspan(8));
     ASSERT_EQ(parsed.items.size(), 1u);
     EXPECT_EQ(std::string(parsed.items[0].key.keyValue.begin(), parsed.items[0].key.keyValue.end()),
@@ -341,7 +354,7 @@ TEST(UserDataValues, LanguagesAndIntegers)
     EXPECT_EQ(MVPackedLanguage("eng"), 0x15C7);
     EXPECT_EQ(MVPackedLanguage("und"), 0x55C4);
     EXPECT_FALSE(MVPackedLanguage("EN"));
-    EXPECT_FALSE(MVLanguageCodeFromPacked(0));  // a classic number
+    EXPECT_FALSE(MVLanguageCodeFromPacked(0)); // a classic number
     struct Case {
         int64_t value;
         size_t bytes;
@@ -354,4 +367,4 @@ TEST(UserDataValues, LanguagesAndIntegers)
     EXPECT_FALSE(MVParseInternationalText({ 0, 9, 0, 0, 'a' }));
 }
 
-}  // namespace
+} // namespace

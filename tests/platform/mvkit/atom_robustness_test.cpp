@@ -85,8 +85,11 @@ TEST_P(Robustness, RandomByteFlipsInTheHeader)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Fixtures, Robustness, ::testing::Values(MovieFixture::H264AacMov, MovieFixture::ChaptersMp4),
-    [](const auto& info) { return info.param == MovieFixture::H264AacMov ? std::string("h264_aac_mov") : std::string("chapters_mp4"); });
+INSTANTIATE_TEST_SUITE_P(Fixtures, Robustness,
+    ::testing::Values(MovieFixture::H264AacMov, MovieFixture::ChaptersMp4), [](const auto& info) {
+        return info.param == MovieFixture::H264AacMov ? std::string("h264_aac_mov")
+                                                      : std::string("chapters_mp4");
+    });
 
 TEST(Robustness, FilesThatAreNotMovies)
 {
@@ -99,7 +102,8 @@ TEST(Robustness, FilesThatAreNotMovies)
         { "text", MVBytes { 'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd', '\n' } },
         { "only media data", MVBytes { 0, 0, 0, 12, 'm', 'd', 'a', 't', 1, 2, 3, 4 } },
         { "a 'moov' claiming 4 GiB", MVBytes { 0xFF, 0xFF, 0xFF, 0xFF, 'm', 'o', 'o', 'v', 0, 0, 0, 0 } },
-        { "a 64-bit 'moov' claiming 2^63", MVBytes { 0, 0, 0, 1, 'm', 'o', 'o', 'v', 0x80, 0, 0, 0, 0, 0, 0, 0 } },
+        { "a 64-bit 'moov' claiming 2^63",
+            MVBytes { 0, 0, 0, 1, 'm', 'o', 'o', 'v', 0x80, 0, 0, 0, 0, 0, 0, 0 } },
     };
     for (const auto& c : cases) {
         auto src = MVByteSource::fromMemory(c.bytes);
@@ -117,4 +121,4 @@ TEST(Robustness, FilesThatAreNotMovies)
     EXPECT_FALSE(MVReadMovieFile("/tmp", &error));
 }
 
-}  // namespace
+} // namespace

@@ -48,7 +48,8 @@ TEST_P(AtomRoundTrip, MovieHeaderBytesAreReproduced)
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, AtomRoundTrip,
     ::testing::Values(MovieFixture::H264AacMov, MovieFixture::H264AacMp4, MovieFixture::MjpegPcmMov,
-        MovieFixture::TimecodeMov, MovieFixture::ChaptersMp4, MovieFixture::SubtitleMov, MovieFixture::MetadataMov),
+        MovieFixture::TimecodeMov, MovieFixture::ChaptersMp4, MovieFixture::SubtitleMov,
+        MovieFixture::MetadataMov),
     [](const auto& info) {
         auto name = movara::test::fixtureName(info.param);
         for (auto& c : name)
@@ -57,4 +58,4 @@ INSTANTIATE_TEST_SUITE_P(Fixtures, AtomRoundTrip,
         return name;
     });
 
-}  // namespace
+} // namespace

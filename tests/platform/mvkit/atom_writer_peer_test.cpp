@@ -21,7 +21,8 @@ using movara::test::TempDir;
 std::string probeStreams(const std::filesystem::path& path)
 {
     auto r = runCommand({ "ffprobe", "-v", "error", "-count_packets", "-show_entries",
-        "stream=index,codec_type,codec_name,codec_tag_string,duration_ts,time_base,nb_read_packets,width,height,sample_rate,channels",
+        "stream=index,codec_type,codec_name,codec_tag_string,duration_ts,time_base,nb_read_packets,width,"
+        "height,sample_rate,channels",
         "-of", "compact", path.string() });
     return r.status == 0 ? r.output : "ffprobe failed: " + std::to_string(r.status);
 }
@@ -36,8 +37,8 @@ std::string probeChapters(const std::filesystem::path& path)
 // stream's packets in their order (streams one after another, since how the streams interleave in the
 // file is the writer's choice).
 // Streams in `skipStreams` are left out (see the chapter note below).
-std::vector<std::string> packetHashes(const std::filesystem::path& path, std::vector<std::string> extraInputOptions = {},
-    const std::vector<int>& skipStreams = {})
+std::vector<std::string> packetHashes(const std::filesystem::path& path,
+    std::vector<std::string> extraInputOptions = {}, const std::vector<int>& skipStreams = {})
 {
     std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error" };
     argv.insert(argv.end(), extraInputOptions.begin(), extraInputOptions.end());
@@ -49,12 +50,13 @@ std::vector<std::string> packetHashes(const std::filesystem::path& path, std::ve
     std::vector<std::string> lines;
     std::istringstream in(r.output);
     for (std::string line; std::getline(in, line);)
-        if (line.starts_with("#") || std::find(skipStreams.begin(), skipStreams.end(), std::stoi(line)) == skipStreams.end())
+        if (line.starts_with("#")
+            || std::find(skipStreams.begin(), skipStreams.end(), std::stoi(line)) == skipStreams.end())
             lines.push_back(line);
-    auto packets = std::stable_partition(lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("#"); });
-    std::stable_sort(packets, lines.end(), [](const std::string& a, const std::string& b) {
-        return std::stoi(a) < std::stoi(b);
-    });
+    auto packets = std::stable_partition(
+        lines.begin(), lines.end(), [](const std::string& l) { return l.starts_with("#"); });
+    std::stable_sort(packets, lines.end(),
+        [](const std::string& a, const std::string& b) { return std::stoi(a) < std::stoi(b); });
     return lines;
 }
 
@@ -84,7 +86,7 @@ TEST_P(SelfContainedWrite, PeersSeeTheSameStreamsAndPackets)
     ASSERT_TRUE(MVMakeSelfContainedLayout(*d, source.string(), layout, &error)) << error.code();
     std::vector<double> progress;
     MVMovieFileWriteOptions options;
-    options.copyBufferSize = 4096;  // many progress steps on a tiny file
+    options.copyBufferSize = 4096; // many progress steps on a tiny file
     options.progress = [&](double f) {
         progress.push_back(f);
         return true;
@@ -128,7 +130,8 @@ TEST_P(SelfContainedWrite, PeersSeeTheSameStreamsAndPackets)
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, SelfContainedWrite,
     ::testing::Values(MovieFixture::H264AacMov, MovieFixture::H264AacMp4, MovieFixture::MjpegPcmMov,
-        MovieFixture::TimecodeMov, MovieFixture::ChaptersMp4, MovieFixture::SubtitleMov, MovieFixture::MetadataMov),
+        MovieFixture::TimecodeMov, MovieFixture::ChaptersMp4, MovieFixture::SubtitleMov,
+        MovieFixture::MetadataMov),
     [](const auto& info) {
         auto name = movara::test::fixtureName(info.param);
         for (auto& c : name)
@@ -167,4 +170,4 @@ TEST(ReferenceMovieWrite, AliasReferencesDecodeWithDataReferencesEnabled)
     EXPECT_NE(firstDifference(packetHashes(target), expected), "");
 }
 
-}  // namespace
+} // namespace

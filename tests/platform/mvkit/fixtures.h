@@ -19,18 +19,18 @@
 namespace movara::test {
 
 enum class MovieFixture {
-    H264AacMov,    // .mov: H.264 (with B-frames, so 'ctts' and 'stss') + AAC, 3 s at 25 fps
-    H264AacMp4,    // .mp4: the same streams in an 'isom' file with 'ftyp'
-    MjpegPcmMov,   // .mov: Motion JPEG + 16-bit PCM, 2 s at 10 fps
-    TimecodeMov,   // .mov: H.264 with a timecode track ('tmcd', referenced through 'tref')
-    ChaptersMp4,   // .mp4: H.264 + AAC with two chapters (a text track referenced through 'chap')
-    SubtitleMov,   // .mov: H.264 + a 'tx3g' subtitle track with two cues
-    MetadataMov,   // .mov: H.264 with a title and a custom key in 'meta' ('mdta' keys)
-    H264AacMkv,    // .mkv: H.264 + AAC (another container, for the import)
-    MjpegPcmAvi,   // .avi: Motion JPEG + PCM
-    PcmWav,        // .wav: 16-bit PCM, 2 s
-    Mp3Audio,      // .mp3: MP3 audio, 2 s
-    MpegTs,        // .ts: H.264 + AAC in an MPEG transport stream
+    H264AacMov, // .mov: H.264 (with B-frames, so 'ctts' and 'stss') + AAC, 3 s at 25 fps
+    H264AacMp4, // .mp4: the same streams in an 'isom' file with 'ftyp'
+    MjpegPcmMov, // .mov: Motion JPEG + 16-bit PCM, 2 s at 10 fps
+    TimecodeMov, // .mov: H.264 with a timecode track ('tmcd', referenced through 'tref')
+    ChaptersMp4, // .mp4: H.264 + AAC with two chapters (a text track referenced through 'chap')
+    SubtitleMov, // .mov: H.264 + a 'tx3g' subtitle track with two cues
+    MetadataMov, // .mov: H.264 with a title and a custom key in 'meta' ('mdta' keys)
+    H264AacMkv, // .mkv: H.264 + AAC (another container, for the import)
+    MjpegPcmAvi, // .avi: Motion JPEG + PCM
+    PcmWav, // .wav: 16-bit PCM, 2 s
+    Mp3Audio, // .mp3: MP3 audio, 2 s
+    MpegTs, // .ts: H.264 + AAC in an MPEG transport stream
 };
 
 // The fixture's path, making it on first use; empty when ffmpeg is not available or failed.
@@ -38,23 +38,24 @@ std::filesystem::path fixturePath(MovieFixture fixture);
 // A short name for messages ("h264_aac.mov").
 std::string fixtureName(MovieFixture fixture);
 
-}  // namespace movara::test
+} // namespace movara::test
 
 // ---- Implementation
 
 namespace movara::test {
 
-
 namespace fixtures_detail {
 
 struct Recipe {
     const char* fileName;
-    std::vector<std::string> inputs;  // ffmpeg arguments before the output options
-    std::vector<std::string> output;  // output options
+    std::vector<std::string> inputs; // ffmpeg arguments before the output options
+    std::vector<std::string> output; // output options
 };
 
-inline const std::vector<std::string> kVideo = { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=3" };
-inline const std::vector<std::string> kAudio = { "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=3" };
+inline const std::vector<std::string> kVideo
+    = { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=3" };
+inline const std::vector<std::string> kAudio
+    = { "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=3" };
 
 inline std::vector<std::string> join(std::initializer_list<std::vector<std::string>> parts)
 {
@@ -64,15 +65,18 @@ inline std::vector<std::string> join(std::initializer_list<std::vector<std::stri
     return out;
 }
 
-inline const std::vector<std::string> kH264 = { "-c:v", "libx264", "-preset", "ultrafast", "-g", "12", "-bf", "2", "-pix_fmt", "yuv420p" };
+inline const std::vector<std::string> kH264
+    = { "-c:v", "libx264", "-preset", "ultrafast", "-g", "12", "-bf", "2", "-pix_fmt", "yuv420p" };
 
 inline Recipe recipeFor(MovieFixture f, const std::filesystem::path& dir)
 {
     switch (f) {
     case MovieFixture::H264AacMov:
-        return { "h264_aac.mov", join({ kVideo, kAudio }), join({ kH264, { "-c:a", "aac", "-b:a", "64k" } }) };
+        return { "h264_aac.mov", join({ kVideo, kAudio }),
+            join({ kH264, { "-c:a", "aac", "-b:a", "64k" } }) };
     case MovieFixture::H264AacMp4:
-        return { "h264_aac.mp4", join({ kVideo, kAudio }), join({ kH264, { "-c:a", "aac", "-b:a", "64k" } }) };
+        return { "h264_aac.mp4", join({ kVideo, kAudio }),
+            join({ kH264, { "-c:a", "aac", "-b:a", "64k" } }) };
     case MovieFixture::MjpegPcmMov:
         return { "mjpeg_pcm.mov",
             { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=2", "-f", "lavfi", "-i",
@@ -85,8 +89,9 @@ inline Recipe recipeFor(MovieFixture f, const std::filesystem::path& dir)
             ";FFMETADATA1\n[CHAPTER]\nTIMEBASE=1/1000\nSTART=0\nEND=1500\ntitle=Opening\n"
             "[CHAPTER]\nTIMEBASE=1/1000\nSTART=1500\nEND=3000\ntitle=Closing\n");
         return { "chapters.mp4", join({ kVideo, kAudio, { "-i", (dir / "chapters.txt").string() } }),
-            join({ kH264, { "-c:a", "aac", "-b:a", "64k", "-map", "0", "-map", "1", "-map_metadata", "2",
-                              "-map_chapters", "2" } }) };
+            join({ kH264,
+                { "-c:a", "aac", "-b:a", "64k", "-map", "0", "-map", "1", "-map_metadata", "2",
+                    "-map_chapters", "2" } }) };
     }
     case MovieFixture::SubtitleMov:
         writeFile(dir / "cues.srt",
@@ -95,10 +100,12 @@ inline Recipe recipeFor(MovieFixture f, const std::filesystem::path& dir)
             join({ kH264, { "-c:s", "mov_text", "-map", "0", "-map", "1" } }) };
     case MovieFixture::MetadataMov:
         return { "metadata.mov", kVideo,
-            join({ kH264, { "-movflags", "use_metadata_tags", "-metadata", "title=Fixture Title", "-metadata",
-                              "com.example.rating=5" } }) };
+            join({ kH264,
+                { "-movflags", "use_metadata_tags", "-metadata", "title=Fixture Title", "-metadata",
+                    "com.example.rating=5" } }) };
     case MovieFixture::H264AacMkv:
-        return { "h264_aac.mkv", join({ kVideo, kAudio }), join({ kH264, { "-c:a", "aac", "-b:a", "64k" } }) };
+        return { "h264_aac.mkv", join({ kVideo, kAudio }),
+            join({ kH264, { "-c:a", "aac", "-b:a", "64k" } }) };
     case MovieFixture::MjpegPcmAvi:
         return { "mjpeg_pcm.avi",
             { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=2", "-f", "lavfi", "-i",
@@ -123,9 +130,12 @@ inline TempDir& fixtureDir()
     return dir;
 }
 
-}  // namespace fixtures_detail
+} // namespace fixtures_detail
 
-inline std::string fixtureName(MovieFixture fixture) { return fixtures_detail::recipeFor(fixture, fixtures_detail::fixtureDir().path()).fileName; }
+inline std::string fixtureName(MovieFixture fixture)
+{
+    return fixtures_detail::recipeFor(fixture, fixtures_detail::fixtureDir().path()).fileName;
+}
 
 inline std::filesystem::path fixturePath(MovieFixture fixture)
 {
@@ -150,10 +160,10 @@ inline std::filesystem::path fixturePath(MovieFixture fixture)
     return result;
 }
 
-}  // namespace movara::test
+} // namespace movara::test
 
 // Skips the current test when the fixture cannot be made; otherwise declares `const auto name` = path.
-#define MOVARA_REQUIRE_FIXTURE(name, fixture)                                       \
-    const auto name = ::movara::test::fixturePath(fixture);                         \
-    if (name.empty())                                                               \
+#define MOVARA_REQUIRE_FIXTURE(name, fixture)                                                                \
+    const auto name = ::movara::test::fixturePath(fixture);                                                  \
+    if (name.empty())                                                                                        \
     GTEST_SKIP() << "ffmpeg could not make " << ::movara::test::fixtureName(fixture)

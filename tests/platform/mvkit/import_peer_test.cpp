@@ -20,8 +20,8 @@ using movara::test::TempDir;
 // Per stream: codec, and every packet's size and hash in order.
 std::map<int, std::vector<std::string>> packets(const std::filesystem::path& path)
 {
-    auto r = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", path.string(), "-map", "0:v?", "-map", "0:a?", "-c", "copy",
-        "-f", "framemd5", "-" });
+    auto r = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", path.string(), "-map", "0:v?", "-map",
+        "0:a?", "-c", "copy", "-f", "framemd5", "-" });
     std::map<int, std::vector<std::string>> out;
     std::istringstream in(r.output);
     for (std::string line; std::getline(in, line);) {
@@ -43,7 +43,8 @@ std::map<int, std::vector<std::string>> packets(const std::filesystem::path& pat
 
 std::string decodedAudio(const std::filesystem::path& path)
 {
-    auto r = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", path.string(), "-map", "0:a", "-f", "md5", "-" });
+    auto r = runCommand(
+        { "ffmpeg", "-nostdin", "-v", "error", "-i", path.string(), "-map", "0:a", "-f", "md5", "-" });
     return r.status == 0 ? r.output : "failed";
 }
 
@@ -51,8 +52,8 @@ std::string decodedAudio(const std::filesystem::path& path)
 double durationOf(const std::filesystem::path& path, const char* stream)
 {
     for (std::string entries : { "stream=duration", "format=duration" }) {
-        auto r = runCommand({ "ffprobe", "-v", "error", "-select_streams", stream, "-show_entries", entries, "-of", "csv=p=0",
-            path.string() });
+        auto r = runCommand({ "ffprobe", "-v", "error", "-select_streams", stream, "-show_entries", entries,
+            "-of", "csv=p=0", path.string() });
         try {
             return std::stod(r.output);
         } catch (...) {
@@ -101,8 +102,9 @@ TEST_P(Import, SavedMovieHasTheSourcePackets)
 }
 
 INSTANTIATE_TEST_SUITE_P(Containers, Import,
-    ::testing::Values(Case { MovieFixture::H264AacMkv, true, true }, Case { MovieFixture::MjpegPcmAvi, true, false },
-        Case { MovieFixture::PcmWav, false, false }, Case { MovieFixture::Mp3Audio, false, true }),
+    ::testing::Values(Case { MovieFixture::H264AacMkv, true, true },
+        Case { MovieFixture::MjpegPcmAvi, true, false }, Case { MovieFixture::PcmWav, false, false },
+        Case { MovieFixture::Mp3Audio, false, true }),
     [](const auto& info) {
         auto name = movara::test::fixtureName(info.param.fixture);
         for (auto& ch : name)
@@ -130,4 +132,4 @@ TEST(Import, NotAMediaFile)
     EXPECT_FALSE(MVImportMovieFile((dir / "missing.mkv").string(), &error));
 }
 
-}  // namespace
+} // namespace

@@ -11,9 +11,18 @@ constexpr int64_t kMax64 = std::numeric_limits<int64_t>::max();
 constexpr int64_t kMin64 = std::numeric_limits<int64_t>::min();
 constexpr int32_t kMax32 = std::numeric_limits<int32_t>::max();
 
-MVTime T(int64_t v, int32_t s) { return MVMakeTime(v, s); }
-MVTime PosInf() { return MVTime { 1, 0, 0 }; }
-MVTime NegInf() { return MVTime { -1, 0, 0 }; }
+MVTime T(int64_t v, int32_t s)
+{
+    return MVMakeTime(v, s);
+}
+MVTime PosInf()
+{
+    return MVTime { 1, 0, 0 };
+}
+MVTime NegInf()
+{
+    return MVTime { -1, 0, 0 };
+}
 
 void expectFields(MVTime actual, MVTime expected)
 {
@@ -50,7 +59,8 @@ TEST(MVTime, CompareAcrossScales)
         { MVIndefiniteTime, MVTime { 7, 600, MVTimeFlagIndefinite }, 0 },
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(MVTimeCompare(c.a, c.b), c.expected) << MVStringFromTime(c.a) << " vs " << MVStringFromTime(c.b);
+        EXPECT_EQ(MVTimeCompare(c.a, c.b), c.expected)
+            << MVStringFromTime(c.a) << " vs " << MVStringFromTime(c.b);
         EXPECT_EQ(MVTimeCompare(c.b, c.a), -c.expected);
     }
 }
@@ -172,13 +182,16 @@ TEST(MVTime, StringParsingShortFormsAndErrors)
 
 TEST(MVTimeRange, Queries)
 {
-    MVTimeRange r = MVMakeTimeRange(T(1, 1), T(600, 600));  // [1 s, 2 s)
+    MVTimeRange r = MVMakeTimeRange(T(1, 1), T(600, 600)); // [1 s, 2 s)
     struct Case {
         MVTime time;
         bool inside;
     };
     const Case cases[] = {
-        { T(599, 600), false }, { T(600, 600), true }, { T(1199, 600), true }, { T(2, 1), false },
+        { T(599, 600), false },
+        { T(600, 600), true },
+        { T(1199, 600), true },
+        { T(2, 1), false },
         { MVIndefiniteTime, false },
     };
     for (const auto& c : cases)
@@ -228,11 +241,9 @@ TEST(FourCharCode, TextForms)
         std::string text;
     };
     const Case cases[] = {
-        { 0x6D6F6F76, "moov" },
-        { 0xA96E616D, "\xC2\xA9nam" },           // ©nam
-        { 0x00737464, std::string("\0std", 4) },  // the standard controller's code keeps its NUL
-        { 0x75726C20, "url " },
-        { 0x8EA8AA20, "\xC3\xA9\xC2\xAE\xE2\x84\xA2 " },  // é ® ™ and a blank
+        { 0x6D6F6F76, "moov" }, { 0xA96E616D, "\xC2\xA9nam" }, // ©nam
+        { 0x00737464, std::string("\0std", 4) }, // the standard controller's code keeps its NUL
+        { 0x75726C20, "url " }, { 0x8EA8AA20, "\xC3\xA9\xC2\xAE\xE2\x84\xA2 " }, // é ® ™ and a blank
     };
     for (const auto& c : cases) {
         EXPECT_EQ(MVStringForOSType(c.code), c.text);
@@ -240,9 +251,9 @@ TEST(FourCharCode, TextForms)
     }
     EXPECT_EQ(MVOSTypeForString("ab"), 0x61622020u);
     EXPECT_EQ(MVOSTypeForString(""), 0u);
-    EXPECT_EQ(MVOSTypeForString("\xE4\xB8\xADxyz"), MVFourCC("?xyz"));  // not in the Roman table
-    EXPECT_EQ(MVOSTypeForString("\xFFxyz"), MVFourCC("?xyz"));          // malformed UTF-8
+    EXPECT_EQ(MVOSTypeForString("\xE4\xB8\xADxyz"), MVFourCC("?xyz")); // not in the Roman table
+    EXPECT_EQ(MVOSTypeForString("\xFFxyz"), MVFourCC("?xyz")); // malformed UTF-8
     EXPECT_EQ(MVFourCC("moov"), 0x6D6F6F76u);
 }
 
-}  // namespace
+} // namespace

@@ -1,0 +1,159 @@
+// Opening a two-hour movie of about a million samples: our reader (parsing the whole 'moov', then
+// indexing every sample table) against `ffprobe` on the same file, reported as a ratio at the end.
+//
+// The movie is made on first run with ffmpeg (ten seconds of 16x16 H.264 at 120 fps and 8 kHz AAC, looped
+// to two hours without re-encoding: about 860,000 video and 56,000 audio samples) and kept in
+// $TMPDIR/movara-bench/ for later runs.
+#include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/atoms/sample_table.h"
+
+#include <benchmark/benchmark.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int run(std::vector<std::string> argv)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> args;
+        for (auto& a : argv)
+            args.push_back(a.data());
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+const std::string& moviePath()
+{
+    static std::string path = [] {
+        fs::path dir = fs::temp_directory_path() / "movara-bench";
+        fs::create_directories(dir);
+        fs::path movie = dir / "two_hours.mp4";
+        if (!fs::exists(movie)) {
+            fs::path piece = dir / "ten_seconds.mp4", partial = dir / "two_hours.partial.mp4";
+            std::fprintf(stderr, "making %s (once)...\n", movie.c_str());
+            int a = run({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                "testsrc=size=16x16:rate=120:duration=10", "-f", "lavfi", "-i",
+                "sine=sample_rate=8000:duration=10", "-c:v", "libx264", "-preset", "ultrafast", "-g", "120",
+                "-c:a", "aac", "-b:a", "16k", piece.string() });
+            int b = a ? a
+                      : run({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-stream_loop", "-1", "-i",
+                          piece.string(), "-t", "7200", "-c", "copy", partial.string() });
+            if (a || b) {
+                std::fprintf(stderr, "ffmpeg could not make the movie\n");
+                std::exit(1);
+            }
+            fs::rename(partial, movie);
+        }
+        return movie.string();
+    }();
+    return path;
+}
+
+void BM_OpenMovie_ours(benchmark::State& state)
+{
+    const auto& path = moviePath();
+    uint64_t samples = 0;
+    for (auto _ : state) {
+        HXError error;
+        auto file = MVReadMovieFile(path, &error);
+        if (!file) {
+            state.SkipWithError("the movie could not be read");
+            return;
+        }
+        samples = 0;
+        for (const auto& track : file->movie.tracks) {
+            MVSampleTableIndex index(track.media.information.sampleTable);
+            samples += index.sampleCount();
+            benchmark::DoNotOptimize(index.locationForSample(index.sampleCount() / 2));
+        }
+    }
+    state.counters["samples"] = double(samples);
+}
+BENCHMARK(BM_OpenMovie_ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+void BM_OpenMovie_ffprobe(benchmark::State& state)
+{
+    const auto& path = moviePath();
+    for (auto _ : state) {
+        if (run({ "ffprobe", "-v", "quiet", "-show_entries", "format=duration", "-of", "csv=p=0", "-o",
+                "/dev/null", path })
+            != 0) {
+            state.SkipWithError("ffprobe failed");
+            return;
+        }
+    }
+}
+BENCHMARK(BM_OpenMovie_ffprobe)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// Lookups on the compact tables of the same movie: random samples, time → sample → location.
+void BM_SampleLookup(benchmark::State& state)
+{
+    static auto file = MVReadMovieFile(moviePath(), nullptr);
+    const auto& table = file->movie.tracks.at(0).media.information.sampleTable;
+    MVSampleTableIndex index(table);
+    std::mt19937 random(7);
+    std::uniform_int_distribution<int64_t> time(0, index.duration() - 1);
+    for (auto _ : state) {
+        auto sample = index.sampleForDecodeTime(time(random));
+        benchmark::DoNotOptimize(index.locationForSample(*sample));
+        benchmark::DoNotOptimize(index.syncSampleAtOrBefore(*sample));
+    }
+}
+BENCHMARK(BM_SampleLookup);
+
+// Prints the benchmarks as usual, then "ours/ffprobe" ratios for every pair named X_ours and X_ffprobe.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& r : runs)
+            if (!r.error_occurred)
+                _times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        for (const auto& [name, time] : _times) {
+            auto at = name.find("_ours");
+            if (at == std::string::npos)
+                continue;
+            std::string peer = name.substr(0, at) + "_ffprobe" + name.substr(at + 5);
+            if (auto it = _times.find(peer); it != _times.end() && it->second > 0)
+                std::printf("ratio %s: ours/ffprobe = %.3f (%.1f ms vs %.1f ms)\n",
+                    name.substr(0, at).c_str(), time / it->second, time, it->second);
+        }
+    }
+
+private:
+    std::map<std::string, double> _times;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
