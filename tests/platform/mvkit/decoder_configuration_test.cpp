@@ -105,8 +105,9 @@ TEST(DecoderConfigurationTest, SoundFormatsPickTheirCodecAndLayout)
         EXPECT_EQ(configuration->bitsPerSample, c.bits) << c.name;
         EXPECT_EQ(configuration->blockAlign, c.blockAlign) << c.name;
         EXPECT_EQ(configuration->sampleRate, 44100) << c.name;
-        if (c.codec == AV_CODEC_ID_AAC)
+        if (c.codec == AV_CODEC_ID_AAC) {
             EXPECT_EQ(configuration->extradata, aacInfo) << c.name;
+        }
     }
 }
 
