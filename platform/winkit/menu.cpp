@@ -74,6 +74,10 @@ bool HXMenuItem::matchesKeyEquivalent(const HXEvent& event) const
         wanted |= HXShiftKeyMask;
         key[0] = char(std::tolower(static_cast<unsigned char>(key[0])));
     }
+    // Shift makes the symbol itself on keys that are not letters ("?" is Shift-/): it only counts when asked for.
+    bool letter = key.size() == 1 && std::isalpha(static_cast<unsigned char>(key[0]));
+    if (!letter && !(wanted & HXShiftKeyMask))
+        held &= ~HXShiftKeyMask;
     std::string typed = event.charactersIgnoringModifiers();
     if (typed.size() == 1)
         typed[0] = char(std::tolower(static_cast<unsigned char>(typed[0])));
