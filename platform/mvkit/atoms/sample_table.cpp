@@ -57,8 +57,11 @@ MVSampleTableIndex::MVSampleTableIndex(const MVSampleTable& t)
         _problems.push_back("the tables count " + std::to_string(sized) + " sized, "
             + std::to_string(timedSamples) + " timed and " + std::to_string(chunkedSamples)
             + " chunked samples");
-    if (t.constantSampleSize == 0 && t.sampleSizes.size() < n)
+    if (t.constantSampleSize == 0 && t.sampleSizes.size() < n) {
+        _problems.push_back("'stsz' holds " + std::to_string(t.sampleSizes.size()) + " sizes for "
+            + std::to_string(n) + " samples");
         n = t.sampleSizes.size();
+    }
     _sampleCount = uint32_t(std::min<uint64_t>(n, UINT32_MAX));
 }
 
