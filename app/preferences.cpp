@@ -3,6 +3,7 @@
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/drawing/color.h"
+#include "platform/winkit/screen.h"
 
 namespace {
 
@@ -32,7 +33,12 @@ MVPPreferences::Environment MVPPreferences::standardEnvironment()
         return bundle ? bundle->pathForResource(name, type) : std::string();
     };
     environment.blackColorData = [] { return HXColor::blackColor().archivedData(); };
-    environment.firstScreenNumber = [] { return std::optional<int64_t>(); };
+    environment.firstScreenNumber = []() -> std::optional<int64_t> {
+        auto screens = HXScreen::screens();
+        if (screens.empty())
+            return std::nullopt;
+        return int64_t(screens.front().screenNumber());
+    };
     environment.mediaKeyBool = [](const std::string&, bool defaultValue) { return defaultValue; };
     environment.mediaKeys = [](const std::string&) { return std::vector<std::string>(); };
     return environment;

@@ -2,6 +2,7 @@
 
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/user_defaults.h"
+#include "platform/winkit/screen.h"
 
 #include "test_support.h"
 
@@ -414,6 +415,11 @@ TEST(Preferences, SharedInstanceObserverMayAskForIt)
     EXPECT_EQ(seen, &shared);
     EXPECT_EQ(shared.machineClass(), "Core2");
     EXPECT_EQ(shared.preference(kGeneralPreferenceNumberOfRecentItems), HXPropertyList(10));
+    auto screens = HXScreen::screens();
+    ASSERT_FALSE(screens.empty()) << "the headless backend has a main screen";
+    EXPECT_EQ(shared.preference(kFullscreenPreferenceScreenNumber),
+        HXPropertyList(int64_t(screens.front().screenNumber())));
+    EXPECT_TRUE(shared.preference(kFullscreenPreferenceBackgroundColorData).isData());
 }
 
 } // namespace
