@@ -1,0 +1,77 @@
+// MVPlayerHelper, the real worker, refusing what it cannot do: every refusal ends the job "errored" with
+// an error code and a message the processing window can show.
+#include "job_test_support.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+
+using namespace movara::test;
+using namespace movara::test::jobs;
+
+namespace {
+
+TEST(PlayerHelper, RefusesJobsItCannotPerform)
+{
+    TempDir temp;
+    struct Case {
+        const char* name;
+        HXPropertyList::Dictionary params;
+        int64_t errorCode; // 0: the media layer's own (non-zero) code
+        const char* messagePart;
+    };
+    const Case cases[] = {
+        { "export", { { "MVExpType", "Export" } }, -4, "\"Export\"" },
+        { "export session", { { "MVExpType", "ExportSession" } }, -4, "\"ExportSession\"" },
+        { "publish step", { { "MVExpType", "Flatten" }, { "MVPublishStep", "PublishPodcast" } }, -4,
+            "PublishPodcast" },
+        { "no kind", { { "description", "what?" } }, -50, "MVExpType" },
+        { "flatten without a movie", { { "MVExpType", "Flatten" }, { "MVExpNameOut", "/tmp/x.mov" } }, -50,
+            "MVExpMovieIn" },
+        { "flatten to a relative path",
+            { { "MVExpType", "Flatten" }, { "MVExpMovieIn", HXData(std::string("moov")) },
+                { "MVExpNameOut", "x.mov" } },
+            -50, "MVExpNameOut" },
+        { "flatten of a damaged movie",
+            { { "MVExpType", "Flatten" }, { "MVExpMovieIn", HXData(std::string("\0\0\x01\0moov\0\0\0\x6cmvhd", 16)) },
+                { "MVExpNameOut", (temp / "never-written.mov").string() } },
+            0, "cannot be read" },
+    };
+    JobManager manager(INT_MAX, helperProgram);
+    auto delegate = std::make_shared<RecordingDelegate>();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto job = manager.newJobWithParams(c.params, delegate);
+        manager.startJob(job, false);
+        ASSERT_TRUE(runUntil([&] { return isFinal(job); }));
+        EXPECT_EQ(job->state(), JobState::Errored);
+        if (c.errorCode)
+            EXPECT_EQ(job->errorCode(), c.errorCode);
+        else
+            EXPECT_NE(job->errorCode(), 0);
+        EXPECT_NE(job->errorMessage().find(c.messagePart), std::string::npos) << job->errorMessage();
+        EXPECT_EQ(job->exitCode(), 1);
+    }
+    EXPECT_FALSE(std::filesystem::exists(temp / "never-written.mov"));
+}
+
+TEST(PlayerHelper, RefusesToRunWithoutThePlayer)
+{
+    struct Case {
+        std::vector<std::string> argv;
+    };
+    const Case cases[] = {
+        { { helperProgram } },
+        { { helperProgram, "notaport" } },
+        { { helperProgram, "70000" } },
+        // A port but no secret: it was not started by the player.
+        { { helperProgram, "1" } },
+    };
+    for (const auto& c : cases) {
+        auto result = runCommand(c.argv);
+        EXPECT_EQ(result.status, 2);
+    }
+}
+
+} // namespace
