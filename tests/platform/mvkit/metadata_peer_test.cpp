@@ -1,0 +1,55 @@
+// User data and metadata written by us: read back by us and shown by ffprobe as tags.
+#include "movie_peer_fixtures.h"
+#include "platform/mvkit/atoms/user_data_values.h"
+#include "platform/mvkit/metadata.h"
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/user_data.h"
+
+#include <gtest/gtest.h>
+
+using namespace movara::test;
+using namespace movara::test::movie;
+
+namespace {
+
+TEST(MetadataPeer, WrittenItemsReadBackAndShowInFfprobe)
+{
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+    TempDir dir;
+    auto source = dir / "source.mov";
+    ASSERT_TRUE(makeMovie(source, 1, ""));
+    HXError error;
+    auto m = MVMovie::movieWithFile(source.string(), &error);
+    ASSERT_TRUE(m);
+    MVUserDataSetText(m->userData(), 0xA96E616D, "Our Title"); // ©nam
+    MVUserDataAddItem(m->userData(), MVFourCC("nsav"), { 0, 0, 0, 1 });
+    MVMetadataAddItem(m->metadata(), MVMakeMetadataKey("com.example.rating"), MVMakeMetadataFloat32(4.5f));
+    MVMetadataAddItem(m->metadata(), MVMakeMetadataKey("com.example.note"), MVMakeMetadataUTF8("hello"));
+    auto video = m->tracksOfMediaType(MVFourCC("vide")).front();
+    MVUserDataSetText(video->userData(), 0xA9637079, "Track Copyright"); // ©cpy
+    m->movieChanged();
+
+    for (bool flatten : { true, false }) {
+        SCOPED_TRACE(flatten ? "self-contained" : "reference");
+        auto path = dir / (flatten ? "flat.mov" : "ref.mov");
+        ASSERT_TRUE(m->writeToFile(path.string(), { { MVMovieFlatten, flatten } }, &error))
+            << error.localizedDescription();
+        auto tags = probeTags(path);
+        EXPECT_NE(tags.find("TAG:title=Our Title"), std::string::npos) << tags;
+        EXPECT_NE(tags.find("TAG:com.example.rating=4.5"), std::string::npos) << tags;
+        EXPECT_NE(tags.find("TAG:com.example.note=hello"), std::string::npos) << tags;
+
+        auto reopened = MVMovie::movieWithFile(path.string(), &error);
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(MVUserDataGetText(reopened->userData(), 0xA96E616D), "Our Title");
+        EXPECT_EQ(MVUserDataGetItem(reopened->userData(), MVFourCC("nsav"), 1), (MVBytes { 0, 0, 0, 1 }));
+        auto rating = MVMetadataFirstValue(reopened->metadata(), MVMakeMetadataKey("com.example.rating"));
+        ASSERT_TRUE(rating);
+        EXPECT_EQ(MVMetadataFloat32(*rating), 4.5f);
+        auto track = reopened->tracksOfMediaType(MVFourCC("vide")).front();
+        EXPECT_EQ(MVUserDataGetText(track->userData(), 0xA9637079), "Track Copyright");
+    }
+}
+
+} // namespace
