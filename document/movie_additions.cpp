@@ -94,6 +94,19 @@ std::string dataSizeString(const MVMovie& movie)
     return dataSizeStringForSize(double(movie.dataSize()));
 }
 
+int64_t dataRate(const MVMovie& movie)
+{
+    const int64_t duration = movie.durationValue();
+    if (duration <= 0 || movie.timeScale() <= 0)
+        return 0;
+    return int64_t(double(movie.dataSize()) * movie.timeScale() / double(duration));
+}
+
+std::string dataRateString(const MVMovie& movie)
+{
+    return dataRateStringForRate(dataRate(movie));
+}
+
 std::string bitRateString(const MVMovie& movie)
 {
     if (!movie.isPlaying())

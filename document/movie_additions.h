@@ -36,6 +36,9 @@ std::string dataSizeStringForSize(double bytes);
 std::string dataRateStringForRate(int64_t bytesPerSecond);
 
 std::string dataSizeString(const MVMovie& movie);
+// The bytes per second of the movie's data over its duration (0 for a movie without duration).
+int64_t dataRate(const MVMovie& movie);
+std::string dataRateString(const MVMovie& movie);
 // While the movie is not playing, the "playingFPS" text; while it plays, its streaming bit rate in
 // kilobits ("kbitsPerSec").
 std::string bitRateString(const MVMovie& movie);

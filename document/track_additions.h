@@ -8,6 +8,13 @@
 
 namespace MVPTrackAdditions {
 
+// The bytes of the track's samples, and their rate over the media's duration (0 without duration), as the
+// movie's texts write them.
+uint64_t dataSize(const MVTrack& track);
+int64_t dataRate(const MVTrack& track);
+std::string dataSizeString(const MVTrack& track);
+std::string dataRateString(const MVTrack& track);
+
 // The number of samples of the track's media (0 without media).
 int64_t sampleCount(const MVTrack& track);
 

@@ -82,6 +82,23 @@ TEST(MovieAdditions, InfoTextsOfARealMovie)
         MVPMovieAdditions::dataSizeString(*movie), MVPMovieAdditions::dataSizeStringForSize(double(size)));
     EXPECT_NE(MVPMovieAdditions::dataSizeString(*movie).find(" KB"), std::string::npos);
 
+    // 3 s of 64 kbit/s sound and tiny pictures: tens of kilobytes a second.
+    const int64_t rate = MVPMovieAdditions::dataRate(*movie);
+    EXPECT_NEAR(double(rate), double(size) / 3.0, double(size) * 0.05);
+    EXPECT_EQ(MVPMovieAdditions::dataRateString(*movie), MVPMovieAdditions::dataRateStringForRate(rate));
+    uint64_t trackBytes = 0;
+    for (const auto& track : movie->tracks()) {
+        trackBytes += MVPTrackAdditions::dataSize(*track);
+        EXPECT_EQ(MVPTrackAdditions::dataSizeString(*track),
+            MVPMovieAdditions::dataSizeStringForSize(double(MVPTrackAdditions::dataSize(*track))));
+        if (track->mediaType() == MVFourCC("soun")) {
+            // AAC at 64 kbit/s: about 8000 bytes a second, printed in kilobits.
+            EXPECT_NEAR(double(MVPTrackAdditions::dataRate(*track)), 8000.0, 1500.0);
+            EXPECT_NE(MVPTrackAdditions::dataRateString(*track).find("kbit/s"), std::string::npos);
+        }
+    }
+    EXPECT_EQ(trackBytes, uint64_t(size)) << "the movie shows every sample of its tracks";
+
     int64_t samples = 0;
     for (const auto& track : movie->tracks())
         samples += MVPTrackAdditions::sampleCount(*track);
@@ -95,6 +112,7 @@ TEST(MovieAdditions, EmptyMovieHasNoNormalSize)
     EXPECT_EQ(MVPMovieAdditions::normalSizeString(*movie), std::nullopt);
     EXPECT_EQ(MVPMovieAdditions::sampleCount(*movie), 0);
     EXPECT_EQ(MVPMovieAdditions::dataSizeString(*movie), "  0 bytes");
+    EXPECT_EQ(MVPMovieAdditions::dataRate(*movie), 0) << "no duration, no division";
 }
 
 TEST(MovieAdditions, TracksOfInterest)
