@@ -1,0 +1,97 @@
+#pragma once
+// MVMovieClock: the time of a playing movie.
+//
+// The clock runs at a rate against a time source (seconds on a monotonic scale: the run loop's clock,
+// or the sound output's clock while sound plays) and keeps the movie inside its playback range: the
+// whole movie, or the selection when only the selection plays. update() moves it to the source's
+// present and acts at the range's ends: stop there (and report the end), wrap around (loop), or turn
+// back (back and forth). Times are movie units; the clock keeps fractions between updates so a slow
+// rate still advances.
+//
+// Changes are reported through the callbacks, on the thread that calls the clock (the main thread):
+// onRateChange after every change of rate, onTimeJump when the time changes other than by running
+// (setting it, stepping, wrapping), onDidEnd when playback stops at an end.
+#include <cstdint>
+#include <functional>
+
+enum class MVLoopMode { None, Loop, BackAndForth };
+
+class MVMovieClock {
+public:
+    using TimeSource = std::function<double()>;
+
+    MVMovieClock(int32_t timeScale, TimeSource source);
+
+    // A new source; the clock goes on from its present time without a jump.
+    void setTimeSource(TimeSource source);
+    int32_t timeScale() const { return _timeScale; }
+    void setTimeScale(int32_t timeScale);
+
+    int64_t duration() const { return _duration; }
+    void setDuration(int64_t duration);  // the time is kept inside
+
+    double rate() const { return _rate; }
+    void setRate(double rate);
+    bool isPlaying() const { return _rate != 0; }
+
+    // The time as of the last update (or change), rounded down to a unit.
+    int64_t currentTime() const;
+    void setCurrentTime(int64_t time);
+    // The time as of now, without acting at the ends.
+    double presentTime() const;
+
+    MVLoopMode loopMode() const { return _loopMode; }
+    void setLoopMode(MVLoopMode mode) { _loopMode = mode; }
+    bool playsSelectionOnly() const { return _selectionOnly; }
+    void setPlaysSelectionOnly(bool flag);
+    void setSelection(int64_t start, int64_t duration);
+    int64_t selectionStart() const { return _selectionStart; }
+    int64_t selectionDuration() const { return _selectionDuration; }
+
+    // All frames: time never passes the next frame time the stepper answers, so each frame is reached
+    // even when that slows the movie down. The stepper answers the next frame time after (direction 1)
+    // or before (direction −1) a time, or the time itself when there is none.
+    using FrameStepper = std::function<int64_t(int64_t time, int direction)>;
+    void setFrameStepper(FrameStepper stepper) { _stepper = std::move(stepper); }
+    bool playsAllFrames() const { return _allFrames; }
+    void setPlaysAllFrames(bool flag) { _allFrames = flag; }
+
+    // The range played: the selection when only the selection plays and it is not empty, else the movie.
+    int64_t rangeStart() const;
+    int64_t rangeEnd() const;
+    // At the end of the movie (`considerSelection`: of the playback range) in the direction of play.
+    bool isDone(bool considerSelection = false) const;
+
+    // Moves to the present; acts at the range's ends.
+    void update();
+
+    // Stops and moves by `frames` frames (negative: back), as the stepper finds them; without a stepper
+    // by `frames` × `defaultStep` units. Stays inside the movie.
+    void step(int frames, int64_t defaultStep);
+    // Stops and moves by `delta` units inside the movie.
+    void stepByTime(int64_t delta);
+    void gotoBeginning();
+    void gotoEnd();
+
+    std::function<void(double rate)> onRateChange;
+    std::function<void()> onTimeJump;
+    std::function<void()> onDidEnd;
+
+private:
+    void anchor(double time);
+    void changeRate(double rate);
+    void jumpTo(double time);
+
+    int32_t _timeScale;
+    TimeSource _source;
+    int64_t _duration = 0;
+    double _rate = 0;
+    double _anchorTime = 0;  // movie units at _anchorHost
+    double _anchorHost = 0;  // source seconds
+    MVLoopMode _loopMode = MVLoopMode::None;
+    bool _selectionOnly = false;
+    int64_t _selectionStart = 0;
+    int64_t _selectionDuration = 0;
+    bool _allFrames = false;
+    FrameStepper _stepper;
+};
