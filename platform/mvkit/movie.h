@@ -216,6 +216,13 @@ public:
     MVMovieEditState newEditState() const;
     void useEditState(const MVMovieEditState& state);
 
+    // Registers the undo of an edit made from outside the movie's own calls (chapters, text import)
+    // back to `before`, and posts MVMovieEditedNotification.
+    void registerEdit(MVMovieEditState before, const std::string& actionName)
+    {
+        edited(std::move(before), actionName);
+    }
+
     bool hasChanged() const { return _changed; }
     void setChanged(bool changed) { _changed = changed; }
     // Marks the movie changed and posts MVMovieEditedNotification.

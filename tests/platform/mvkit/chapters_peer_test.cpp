@@ -1,0 +1,40 @@
+// Chapters written by us, as ffprobe lists them.
+#include "movie_peer_fixtures.h"
+#include "platform/mvkit/chapters.h"
+
+#include <gtest/gtest.h>
+
+using namespace movara::test;
+using namespace movara::test::movie;
+
+namespace {
+
+TEST(ChaptersPeer, SavedChaptersShowInFfprobe)
+{
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+    TempDir dir;
+    auto source = dir / "source.mov";
+    ASSERT_TRUE(makeMovie(source, 4));
+    HXError error;
+    auto m = MVMovie::movieWithFile(source.string(), &error);
+    ASSERT_TRUE(m);
+    ASSERT_TRUE(
+        MVMovieSetChapters(*m, { { "Intro", MVMakeTime(0, 1) }, { "Middle", MVMakeTime(3, 2) } }, &error));
+    auto target = dir / "chapters.mov";
+    ASSERT_TRUE(m->writeToFile(target.string(), {}, &error)) << error.localizedDescription();
+    auto out = runCommand({ "ffprobe", "-v", "error", "-show_chapters", "-of", "csv=p=0", target.string() })
+                   .output;
+    // id, time base, start, start time, end, end time, title
+    EXPECT_NE(out.find("0.000000"), std::string::npos) << out;
+    EXPECT_NE(out.find("Intro"), std::string::npos) << out;
+    EXPECT_NE(out.find("1.500000"), std::string::npos) << out;
+    EXPECT_NE(out.find("Middle"), std::string::npos) << out;
+    // The picture is unchanged by the chapter track.
+    EXPECT_EQ(frameHashes(target, "0:v"), frameHashes(source, "0:v"));
+    auto reopened = MVMovie::movieWithFile(target.string(), &error);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(MVMovieChapters(*reopened).size(), 2u);
+}
+
+} // namespace
