@@ -1,14 +1,17 @@
 #include "platform/mvkit/movie.h"
 
+#include "platform/basekit/file_manager.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/atoms/movie_atom_writer.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/import/movie_importer.h"
+#include "platform/mvkit/movie_loader.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <set>
 
@@ -16,6 +19,15 @@ namespace {
 
 const std::set<std::string> movieFileExtensions = { "mov", "qt", "mp4", "m4v", "m4a", "3gp", "3g2", "mqv",
     "mkv", "avi", "wav", "mp3", "aif", "aiff", "webm" };
+
+// Network movies are fetched into the user's cache folder ($XDG_CACHE_HOME/movara-player/Network).
+std::filesystem::path networkCacheDirectory()
+{
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    std::filesystem::path base = cache && *cache ? std::filesystem::path(cache)
+                                                 : std::filesystem::path(HXHomeDirectory()) / ".cache";
+    return base / "movara-player" / "Network";
+}
 
 HXError unsupported(const std::string& text)
 {
@@ -132,9 +144,51 @@ std::shared_ptr<MVMovie> MVMovie::movieWithURL(const HXURL& url, HXError* outErr
 {
     if (url.isFileURL())
         return movieWithFile(url.path(), outError);
-    if (outError)
-        *outError = unsupported("Movies at network locations cannot be opened yet.");
-    return nullptr;
+    if (!canInitWithURL(url)) {
+        if (outError)
+            *outError = unsupported("Movies cannot be opened from " + url.scheme() + " locations.");
+        return nullptr;
+    }
+    // The movie exists at once, empty and loading; the loader fills it in from the run loop.
+    auto m = movie();
+    m->_initialDataReference = MVDataReference::dataReferenceWithReferenceToURL(url);
+    m->_displayName = url.lastPathComponent();
+    m->_loadState = MVMovieLoadStateLoading;
+    std::string name = std::to_string(std::hash<std::string> {}(url.absoluteString()));
+    std::string extension = url.pathExtension().empty() ? "mov" : url.pathExtension();
+    auto cache = networkCacheDirectory() / (name + "." + extension);
+    m->_loader = MVMovieLoader::start(m, url.absoluteString(), cache.string());
+    std::weak_ptr<MVMovie> weak = m;
+    HXRunLoop::performOnMainThread([weak] {
+        if (auto movie = weak.lock(); movie && movie->_loadState == MVMovieLoadStateLoading)
+            movie->postNotification(MVMovieLoadStateDidChangeNotification,
+                { { MVMovieLoadStateNotificationParameter, int64_t(MVMovieLoadStateLoading) } });
+    });
+    return m;
+}
+
+void MVMovie::networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath)
+{
+    if (_loadState == MVMovieLoadStateError || _loadState >= MVMovieLoadStateLoaded)
+        return;
+    loadFromFile(file, cachePath);
+    // The movie is not its cache file: saving replaces nothing in place.
+    _filePath.clear();
+    _openedFile = {};
+    setLoadState(MVMovieLoadStateLoaded);
+    setLoadState(MVMovieLoadStatePlayable);
+    postNotification(MVMovieEditedNotification);
+}
+
+void MVMovie::networkTransferEnded(bool ok, const HXError& error)
+{
+    if (!ok) {
+        _loadError = error;
+        setLoadState(MVMovieLoadStateError);
+        return;
+    }
+    setLoadState(MVMovieLoadStatePlaythroughOK);
+    setLoadState(MVMovieLoadStateComplete);
 }
 
 std::shared_ptr<MVMovie> MVMovie::movieWithDataReference(const MVDataReference& reference, HXError* outError)
@@ -254,7 +308,8 @@ bool MVMovie::canInitWithURL(const HXURL& url)
 {
     if (url.isFileURL())
         return canInitWithFile(url.path());
-    return false;
+    const std::string& scheme = url.scheme();
+    return scheme == "http" || scheme == "https";
 }
 
 std::optional<HXURL> MVMovie::URL() const

@@ -22,6 +22,7 @@
 #include <vector>
 
 class HXUndoManager;
+class MVMovieLoader;
 
 // Movie attribute keys.
 inline constexpr const char* MVMovieFileNameAttribute = "MVMovieFileNameAttribute";
@@ -255,6 +256,8 @@ public:
 private:
     friend class MVMovieLoader;
     MVMovie() = default;
+    void networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath);
+    void networkTransferEnded(bool ok, const HXError& error);
     void postNotification(const char* name, HXPropertyList::Dictionary userInfo = {});
     void setLoadState(int64_t state);
     void registerUndoForEditState(MVMovieEditState before, const std::string& actionName);
@@ -297,4 +300,5 @@ private:
     bool _changed = false;
     MVMovieProgressProc _progressProc;
     HXPropertyList::Dictionary _otherAttributes;
+    std::shared_ptr<MVMovieLoader> _loader; // a network movie being fetched
 };
