@@ -75,6 +75,7 @@ int MVFileSampleSource::fileFor(uint32_t descriptionIndex, HXError* outError)
                 HXOSStatusErrorDomain, MVStatusBadDataReference, "The file holding the media data cannot be found.");
         return -1;
     }
+    std::lock_guard lock(_filesMutex);
     if (auto it = _files.find(*path); it != _files.end())
         return it->second;
     int fd = ::open(path->c_str(), O_RDONLY | O_CLOEXEC);

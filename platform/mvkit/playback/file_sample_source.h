@@ -7,6 +7,7 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 
 class MVFileSampleSource : public MVSampleSource {
@@ -37,5 +38,6 @@ private:
     int32_t _movieTimeScale;
     std::string _moviePath;
     std::vector<MVSampleTableIndex::Sample> _samples;
+    std::mutex _filesMutex;
     std::map<std::string, int> _files;  // open descriptors by path
 };

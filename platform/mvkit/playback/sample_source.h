@@ -4,7 +4,8 @@
 //
 // The movie model and a stored track description both provide one, so decoding does not depend on
 // where the sample table lives. Sample numbers are 0-based; description numbers 1-based.
-// Sources are read from one thread at a time (the player's decode thread, or the caller's).
+// The timing and descriptions do not change while a source is in use; readData may be called from
+// several threads at once (a decode thread and the main thread's still pictures).
 #include "platform/basekit/error.h"
 #include "platform/mvkit/atoms/movie_file_description.h"
 

@@ -182,3 +182,17 @@ int64_t MVVideoTrackDecoder::nextChangeAfter(int64_t movieTime) const
     }
     return s.movieEnd();
 }
+
+int64_t MVVideoTrackDecoder::pictureStart(int64_t movieTime) const
+{
+    auto index = _editMap.segmentIndexAt(movieTime);
+    if (!index)
+        return movieTime < 0 ? 0 : _editMap.duration();
+    const auto& s = _editMap.segments()[*index];
+    if (s.isEmpty() || _presentation.empty())
+        return s.movieStart;
+    size_t i = presentationIndexAt(*_editMap.mediaTimeAt(movieTime));
+    int64_t start = _editMap.movieTimeForMediaTime(s, _presentation[i].time);
+    // Rounding may put the start a unit past `movieTime`.
+    return std::clamp(start, s.movieStart, movieTime);
+}

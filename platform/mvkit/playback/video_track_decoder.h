@@ -25,6 +25,8 @@ public:
     // The movie time after `movieTime` at which the track's picture next changes; the track's
     // duration when it does not change any more.
     int64_t nextChangeAfter(int64_t movieTime) const;
+    // The movie time at which the picture shown at `movieTime` began (its segment's start at the latest).
+    int64_t pictureStart(int64_t movieTime) const;
 
     int64_t sampleCount() const { return int64_t(_presentation.size()); }
 

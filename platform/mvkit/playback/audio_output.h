@@ -1,0 +1,90 @@
+#pragma once
+// MVAudioOutput: where mixed sound goes, and the clock it keeps.
+//
+// An output pulls frames of its format from its render callback and answers playedTime(): the
+// seconds of sound the listener has heard so far. While sound plays, the movie's clock follows this
+// time, so the picture keeps to the sound.
+//
+// MVSDLAudioOutput plays through an SDL2 audio device; the callback runs on SDL's audio thread.
+// MVSilentAudioOutput has no device: it consumes frames as its time source advances, when pump() is
+// called (the player calls it from its presentation timer), so it keeps the same clock without a
+// device and, with a manual time source, without any real time passing.
+#include "platform/basekit/error.h"
+#include "platform/mvkit/playback/audio_format.h"
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+
+class MVAudioOutput {
+public:
+    using RenderCallback = std::function<void(float* out, int frames)>;
+    virtual ~MVAudioOutput() = default;
+
+    virtual MVAudioFormat format() const = 0;
+    // Starts or pauses pulling frames. The played time stands still while paused.
+    virtual void setRunning(bool running) = 0;
+    virtual bool isRunning() const = 0;
+    virtual double playedTime() const = 0;
+    // Frames the output may hold between rendering and the listener (its latency).
+    virtual int bufferedFrames() const = 0;
+    // Renders what has fallen due; nothing for outputs with a thread of their own.
+    virtual void pump() { }
+};
+
+class MVSilentAudioOutput : public MVAudioOutput {
+public:
+    MVSilentAudioOutput(MVAudioFormat format, RenderCallback render, std::function<double()> timeSource);
+
+    MVAudioFormat format() const override { return _format; }
+    void setRunning(bool running) override;
+    bool isRunning() const override { return _running; }
+    double playedTime() const override;
+    int bufferedFrames() const override { return 0; }
+    void pump() override;
+
+    int64_t framesRendered() const { return _rendered; }
+
+private:
+    MVAudioFormat _format;
+    RenderCallback _render;
+    std::function<double()> _timeSource;
+    bool _running = false;
+    double _startHost = 0;   // host time at which _startFrames were done
+    int64_t _startFrames = 0;
+    int64_t _rendered = 0;
+    std::vector<float> _buffer;
+};
+
+class MVSDLAudioOutput : public MVAudioOutput {
+public:
+    // Opens the default device in `format` (float samples); nothing (with an error) when there is none.
+    static std::unique_ptr<MVSDLAudioOutput> output(MVAudioFormat format, RenderCallback render, HXError* outError);
+    ~MVSDLAudioOutput() override;
+
+    MVAudioFormat format() const override { return _format; }
+    void setRunning(bool running) override;
+    bool isRunning() const override { return _running; }
+    double playedTime() const override;
+    int bufferedFrames() const override { return _deviceFrames; }
+
+private:
+    MVSDLAudioOutput() = default;
+    static void callback(void* self, uint8_t* stream, int length);
+
+    MVAudioFormat _format;
+    RenderCallback _render;
+    uint32_t _device = 0;
+    int _deviceFrames = 0;
+    bool _running = false;
+    std::atomic<int64_t> _rendered { 0 };
+    std::atomic<double> _lastCallbackHost { 0 };
+    mutable std::atomic<double> _lastAnswer { 0 };
+};
+
+// The output for playing a movie: the SDL device when one can be opened and MOVARA_SILENT_AUDIO is
+// not set in the environment; otherwise a silent output on `timeSource`.
+std::unique_ptr<MVAudioOutput> MVMakeAudioOutput(
+    MVAudioFormat format, MVAudioOutput::RenderCallback render, std::function<double()> timeSource);

@@ -1,0 +1,334 @@
+#include "platform/mvkit/playback/movie_player.h"
+
+#include "platform/basekit/run_loop.h"
+#include "platform/basekit/timer.h"
+#include "platform/mvkit/atoms/four_char_code.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+double hostNow() { return HXRunLoop::main().now(); }
+
+bool isVisualMedia(uint32_t type) { return type == MVFourCC("vide"); }
+
+}  // namespace
+
+std::shared_ptr<MVMoviePlayer> MVMoviePlayer::player(int32_t timeScale, MVMoviePlayerOptions options)
+{
+    std::shared_ptr<MVMoviePlayer> player(new MVMoviePlayer(timeScale, std::move(options)));
+    MVMoviePlayer* raw = player.get();
+    // The output lives no longer than the player (the destructor closes it first), so the render
+    // callback may hold the player by a plain pointer.
+    auto renderRaw = [raw](float* out, int frames) { raw->render(out, frames); };
+    if (player->_options.makeAudioOutput)
+        player->_output = player->_options.makeAudioOutput(player->_format, renderRaw);
+    else
+        player->_output = MVMakeAudioOutput(player->_format, renderRaw, hostNow);
+    if (player->_output)
+        player->_format = player->_output->format();
+    player->_clock.onRateChange = [raw](double rate) {
+        raw->updateSound();
+        raw->updateTimer();
+        if (raw->onRateChange)
+            raw->onRateChange(rate);
+    };
+    player->_clock.onTimeJump = [raw] {
+        raw->seekSound(raw->_clock.currentTime());
+        if (raw->onTimeJump)
+            raw->onTimeJump();
+    };
+    player->_clock.onDidEnd = [raw] {
+        if (raw->onDidEnd)
+            raw->onDidEnd();
+    };
+    player->_clock.setFrameStepper([raw](int64_t time, int direction) { return raw->stepFor(time, direction); });
+    return player;
+}
+
+MVMoviePlayer::MVMoviePlayer(int32_t timeScale, MVMoviePlayerOptions options)
+    : _options(std::move(options))
+    , _format(_options.audioFormat)
+    , _clock(timeScale, hostNow)
+    , _mixer(_options.audioFormat)
+    , _meter(_options.audioFormat)
+{
+}
+
+MVMoviePlayer::~MVMoviePlayer()
+{
+    if (_timer)
+        _timer->invalidate();
+    // The output first: its thread must stop calling render() before the decoders go.
+    _output.reset();
+}
+
+bool MVMoviePlayer::setTracks(const std::vector<MVPlayerTrack>& tracks, int64_t duration, HXError* outError)
+{
+    bool ok = true;
+    std::vector<Visual> visuals;
+    std::vector<Sound> sounds;
+    for (const auto& track : tracks) {
+        if (!track.enabled || !track.source)
+            continue;
+        HXError error;
+        uint32_t type = track.source->mediaType();
+        if (isVisualMedia(type)) {
+            auto decoder = MVVideoTrackDecoder::decoderWithSource(track.source, &error, _options.decoderThreads);
+            if (!decoder) {
+                ok = false;
+                if (outError)
+                    *outError = error;
+                continue;
+            }
+            Visual v { track.trackID, track.layer, track.source, std::make_unique<MVVideoDecodeWorker>(std::move(decoder)),
+                nullptr, nullptr };
+            visuals.push_back(std::move(v));
+        } else if (type == MVFourCC("soun")) {
+            auto decoder = MVAudioTrackDecoder::decoderWithSource(track.source, _format, &error);
+            if (!decoder) {
+                ok = false;
+                if (outError)
+                    *outError = error;
+                continue;
+            }
+            sounds.push_back({ track.trackID, std::move(decoder), track.audio, {} });
+        }
+    }
+    // Back to front: the highest layer number first.
+    std::stable_sort(visuals.begin(), visuals.end(), [](const Visual& a, const Visual& b) { return a.layer > b.layer; });
+    _visuals = std::move(visuals);
+    _presented.clear();
+    {
+        std::lock_guard lock(_soundMutex);
+        _sound = std::move(sounds);
+        std::vector<uint32_t> ids;
+        for (const auto& s : _sound)
+            ids.push_back(s.trackID);
+        _mixer.retainTracks(ids);
+    }
+    _clock.setDuration(duration);
+    seekSound(_clock.currentTime());
+    updateSound();
+    present(true);
+    return ok;
+}
+
+// ---- Sound
+
+void MVMoviePlayer::render(float* out, int frames)
+{
+    std::lock_guard lock(_soundMutex);
+    const size_t count = size_t(frames) * size_t(_format.channelCount);
+    std::vector<MVAudioMixer::Input> inputs;
+    inputs.reserve(_sound.size());
+    for (auto& s : _sound) {
+        s.buffer.resize(count);
+        if (!s.decoder->read(_soundPosition, frames, s.buffer.data(), nullptr)) {
+            // Damaged sound plays as silence; the picture goes on.
+        }
+        inputs.push_back({ s.trackID, s.buffer.data(), s.settings });
+    }
+    _mixer.mix(inputs, frames, out);
+    _meter.push(out, frames);
+    _soundPosition += frames;
+}
+
+void MVMoviePlayer::seekSound(int64_t time)
+{
+    std::lock_guard lock(_soundMutex);
+    _soundPosition = int64_t(std::llround(double(time) * _format.sampleRate / _clock.timeScale()));
+    _mixer.reset();
+    if (_output) {
+        _soundStartPlayed = _output->playedTime();
+        _soundStartPosition = _soundPosition;
+    }
+}
+
+void MVMoviePlayer::updateSound()
+{
+    const bool shouldPlay = _output && !_sound.empty() && _clock.rate() == 1.0 && !_clock.playsAllFrames();
+    if (shouldPlay == _soundDriving)
+        return;
+    if (shouldPlay) {
+        seekSound(_clock.currentTime());
+        _output->setRunning(true);
+        {
+            std::lock_guard lock(_soundMutex);
+            _soundStartPlayed = _output->playedTime();
+        }
+        MVAudioOutput* output = _output.get();
+        _clock.setTimeSource([output] { return output->playedTime(); });
+    } else {
+        _clock.setTimeSource(hostNow);
+        _output->setRunning(false);
+        _meter.clear();
+    }
+    _soundDriving = shouldPlay;
+}
+
+double MVMoviePlayer::audioClockTime() const
+{
+    std::lock_guard lock(_soundMutex);
+    if (!_output)
+        return 0;
+    return double(_soundStartPosition) / _format.sampleRate + (_output->playedTime() - _soundStartPlayed);
+}
+
+void MVMoviePlayer::setMovieAudioSettings(const MVAudioMixSettings& settings)
+{
+    std::lock_guard lock(_soundMutex);
+    _mixer.setMovieSettings(settings);
+}
+
+MVAudioMixSettings MVMoviePlayer::movieAudioSettings() const
+{
+    std::lock_guard lock(_soundMutex);
+    return _mixer.movieSettings();
+}
+
+void MVMoviePlayer::setTrackAudioSettings(uint32_t trackID, const MVAudioMixSettings& settings)
+{
+    std::lock_guard lock(_soundMutex);
+    for (auto& s : _sound)
+        if (s.trackID == trackID)
+            s.settings = settings;
+}
+
+// ---- Clock
+
+void MVMoviePlayer::setRate(double rate)
+{
+    _clock.setRate(rate);
+    present(false);
+}
+
+void MVMoviePlayer::setCurrentTime(int64_t time)
+{
+    _clock.setCurrentTime(time);
+    present(!_clock.isPlaying());
+}
+
+void MVMoviePlayer::step(int frames)
+{
+    _clock.step(frames, std::max<int64_t>(1, _clock.timeScale() / 30));
+    present(true);
+}
+
+void MVMoviePlayer::stepByTime(int64_t delta)
+{
+    _clock.stepByTime(delta);
+    present(true);
+}
+
+void MVMoviePlayer::gotoBeginning()
+{
+    _clock.gotoBeginning();
+    present(!_clock.isPlaying());
+}
+
+void MVMoviePlayer::gotoEnd()
+{
+    _clock.gotoEnd();
+    present(!_clock.isPlaying());
+}
+
+void MVMoviePlayer::setPlaysAllFrames(bool flag)
+{
+    _clock.setPlaysAllFrames(flag);
+    updateSound();
+}
+
+int64_t MVMoviePlayer::stepFor(int64_t time, int direction)
+{
+    // Frame times come from the frontmost visual track.
+    if (_visuals.empty())
+        return direction > 0 ? std::min(_clock.duration(), time + std::max<int64_t>(1, _clock.timeScale() / 30))
+                             : std::max<int64_t>(0, time - std::max<int64_t>(1, _clock.timeScale() / 30));
+    Visual& v = _visuals.back();
+    if (!v.stepDecoder)
+        v.stepDecoder = MVVideoTrackDecoder::decoderWithSource(v.source, nullptr, 1);
+    if (!v.stepDecoder)
+        return time;
+    if (direction > 0)
+        return std::min(_clock.duration(), v.stepDecoder->nextChangeAfter(time));
+    // At the very end the last picture is showing: the step goes to the one before it.
+    int64_t start = v.stepDecoder->pictureStart(std::min(time, std::max<int64_t>(0, _clock.duration() - 1)));
+    if (start <= 0)
+        return 0;
+    return v.stepDecoder->pictureStart(start - 1);
+}
+
+void MVMoviePlayer::updateTimer()
+{
+    if (_clock.isPlaying() && !_timer) {
+        std::weak_ptr<MVMoviePlayer> weak = weak_from_this();
+        _timer = HXTimer::scheduledTimer(
+            _options.tickInterval, true,
+            [weak](HXTimer&) {
+                if (auto p = weak.lock())
+                    p->tick();
+            },
+            { HXRunLoopCommonModes });
+    } else if (!_clock.isPlaying() && _timer) {
+        _timer->invalidate();
+        _timer.reset();
+    }
+}
+
+// ---- Pictures
+
+void MVMoviePlayer::tick()
+{
+    if (_output)
+        _output->pump();
+    _clock.update();
+    present(false);
+}
+
+void MVMoviePlayer::present(bool waitLong)
+{
+    const int64_t time = std::min(_clock.currentTime(), std::max<int64_t>(0, _clock.duration() - 1));
+    const int direction = _clock.rate() > 0 ? 1 : _clock.rate() < 0 ? -1 : 0;
+    const double wait = waitLong || direction == 0 ? 1.0 : _options.frameWait;
+    bool changed = _presented.size() != _visuals.size();
+    std::vector<PresentedPicture> presented;
+    for (size_t i = 0; i < _visuals.size(); ++i) {
+        Visual& v = _visuals[i];
+        auto picture = v.worker->pictureAt(time, 0);
+        if (!picture) {
+            v.worker->seek(time, direction);
+            picture = v.worker->pictureAt(time, wait);
+        }
+        PresentedPicture p { v.trackID, v.layer, {} };
+        if (picture)
+            p.picture = *picture;
+        else if (i < _presented.size())
+            p.picture = _presented[i].picture;  // late: keep showing the last one
+        if (i >= _presented.size() || p.picture.frame != _presented[i].picture.frame)
+            changed = true;
+        presented.push_back(std::move(p));
+    }
+    _presented = std::move(presented);
+    if (changed && onPictureChange)
+        onPictureChange();
+}
+
+std::vector<MVMoviePlayer::PresentedPicture> MVMoviePlayer::picturesAtTime(int64_t time)
+{
+    std::vector<PresentedPicture> result;
+    for (auto& v : _visuals) {
+        if (!v.stillDecoder)
+            v.stillDecoder = MVVideoTrackDecoder::decoderWithSource(v.source, nullptr, _options.decoderThreads);
+        PresentedPicture p { v.trackID, v.layer, {} };
+        if (v.stillDecoder) {
+            p.picture.frame = v.stillDecoder->frameAtTime(time, nullptr);
+            p.picture.start = v.stillDecoder->pictureStart(time);
+            p.picture.end = v.stillDecoder->nextChangeAfter(time);
+        }
+        result.push_back(std::move(p));
+    }
+    return result;
+}

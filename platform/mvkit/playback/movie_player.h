@@ -1,0 +1,141 @@
+#pragma once
+// MVMoviePlayer: plays one movie — its clock, its sound and its pictures.
+//
+// The player owns a clock (movie_clock.h), one decode worker per enabled visual track, the sound
+// decoders of the enabled sound tracks with their mixer and level meter, and a sound output. A
+// repeating timer on the main run loop presents: it pumps a silent output, moves the clock and picks
+// each visual track's picture for the clock's time. While sound plays (rate 1, not all frames) the
+// clock follows the sound output's clock. Everything here is called on the main thread, and the
+// callbacks run there; only the sound rendering runs on the output's thread.
+#include "platform/basekit/error.h"
+#include "platform/mvkit/playback/audio_level_meter.h"
+#include "platform/mvkit/playback/audio_mixer.h"
+#include "platform/mvkit/playback/audio_output.h"
+#include "platform/mvkit/playback/audio_track_decoder.h"
+#include "platform/mvkit/playback/movie_clock.h"
+#include "platform/mvkit/playback/video_decode_worker.h"
+
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+class HXTimer;
+
+struct MVPlayerTrack {
+    uint32_t trackID = 0;
+    std::shared_ptr<MVSampleSource> source;
+    bool enabled = true;
+    int16_t layer = 0;
+    MVAudioMixSettings audio;  // sound tracks
+};
+
+struct MVMoviePlayerOptions {
+    MVAudioFormat audioFormat { 48000, 2 };
+    // Makes the sound output for a format and render callback; unset: MVMakeAudioOutput on the main
+    // run loop's clock.
+    std::function<std::unique_ptr<MVAudioOutput>(MVAudioFormat, MVAudioOutput::RenderCallback)> makeAudioOutput;
+    // How long presentation may wait for a picture that is not decoded yet while playing; when stopped
+    // it waits up to a second so a new time shows its picture at once.
+    double frameWait = 0.004;
+    double tickInterval = 1.0 / 60.0;
+    int decoderThreads = 0;
+};
+
+class MVMoviePlayer : public std::enable_shared_from_this<MVMoviePlayer> {
+public:
+    static std::shared_ptr<MVMoviePlayer> player(int32_t timeScale, MVMoviePlayerOptions options = {});
+    ~MVMoviePlayer();
+    MVMoviePlayer(const MVMoviePlayer&) = delete;
+    MVMoviePlayer& operator=(const MVMoviePlayer&) = delete;
+
+    // The tracks to play (again after every edit); the time is kept. Tracks whose data cannot be
+    // decoded are left out and reported in `outError` (the others still play).
+    bool setTracks(const std::vector<MVPlayerTrack>& tracks, int64_t duration, HXError* outError);
+
+    MVMovieClock& clock() { return _clock; }
+    const MVMovieClock& clock() const { return _clock; }
+
+    // Playback; these keep the sound and the timer in step with the clock.
+    void setRate(double rate);
+    double rate() const { return _clock.rate(); }
+    void setCurrentTime(int64_t time);
+    int64_t currentTime() const { return _clock.currentTime(); }
+    void step(int frames);
+    void stepByTime(int64_t delta);
+    void gotoBeginning();
+    void gotoEnd();
+    void setPlaysAllFrames(bool flag);
+
+    // Sound settings.
+    void setMovieAudioSettings(const MVAudioMixSettings& settings);
+    MVAudioMixSettings movieAudioSettings() const;
+    void setTrackAudioSettings(uint32_t trackID, const MVAudioMixSettings& settings);
+    bool hasSound() const { return !_sound.empty(); }
+    MVAudioFrequencyLevels audioLevels() { return _meter.levels(); }
+    void setNumberOfBandLevels(int bands) { _meter.setNumberOfBandLevels(bands); }
+    int numberOfAudioChannels() const { return _format.channelCount; }
+    // The movie time, in seconds, of the sound being heard (while sound plays).
+    double audioClockTime() const;
+
+    // The pictures presented, one per visual track, back to front (higher layers are further back).
+    struct PresentedPicture {
+        uint32_t trackID = 0;
+        int16_t layer = 0;
+        MVVideoDecodeWorker::Picture picture;
+    };
+    const std::vector<PresentedPicture>& presentedPictures() const { return _presented; }
+    // The pictures at any time, decoded now on this thread (posters, thumbnails); back to front.
+    std::vector<PresentedPicture> picturesAtTime(int64_t time);
+
+    // One presentation pass (the timer's work).
+    void tick();
+
+    std::function<void(double rate)> onRateChange;
+    std::function<void()> onTimeJump;
+    std::function<void()> onDidEnd;
+    std::function<void()> onPictureChange;
+
+private:
+    MVMoviePlayer(int32_t timeScale, MVMoviePlayerOptions options);
+    void render(float* out, int frames);
+    void updateSound();
+    void updateTimer();
+    void seekSound(int64_t time);
+    void present(bool waitLong);
+    int64_t stepFor(int64_t time, int direction);
+
+    struct Visual {
+        uint32_t trackID;
+        int16_t layer;
+        std::shared_ptr<MVSampleSource> source;
+        std::unique_ptr<MVVideoDecodeWorker> worker;
+        std::unique_ptr<MVVideoTrackDecoder> stillDecoder;  // for picturesAtTime
+        std::unique_ptr<MVVideoTrackDecoder> stepDecoder;   // frame times for stepping
+    };
+    struct Sound {
+        uint32_t trackID;
+        std::unique_ptr<MVAudioTrackDecoder> decoder;
+        MVAudioMixSettings settings;
+        std::vector<float> buffer;
+    };
+
+    MVMoviePlayerOptions _options;
+    MVAudioFormat _format;
+    MVMovieClock _clock;
+    std::vector<Visual> _visuals;
+    std::vector<PresentedPicture> _presented;
+
+    mutable std::mutex _soundMutex;  // guards what render() reads
+    std::vector<Sound> _sound;
+    MVAudioMixer _mixer;
+    int64_t _soundPosition = 0;  // next frame to render, from movie time 0
+    std::vector<float> _mix;
+    MVAudioLevelMeter _meter;
+    std::unique_ptr<MVAudioOutput> _output;
+    bool _soundDriving = false;
+    double _soundStartPlayed = 0;     // output time when sound started at _soundStartPosition
+    int64_t _soundStartPosition = 0;
+
+    std::shared_ptr<HXTimer> _timer;
+};

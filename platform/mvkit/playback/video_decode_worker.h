@@ -1,0 +1,55 @@
+#pragma once
+// MVVideoDecodeWorker: decodes a visual track's pictures ahead of the clock on a thread of its own
+// into a small queue, for the presentation timer on the main thread.
+//
+// seek() tells it where the clock is and which way it runs; it then decodes picture after picture in
+// that direction until the queue is full. pictureAt() hands the main thread the picture for a time,
+// dropping those whose time has passed, and may wait a little for a picture that is late.
+#include "platform/mvkit/playback/video_track_decoder.h"
+
+#include <condition_variable>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <thread>
+
+class MVVideoDecodeWorker {
+public:
+    struct Picture {
+        int64_t start = 0;  // movie units: shown from start up to end
+        int64_t end = 0;
+        std::shared_ptr<MVDecodedFrame> frame;  // null: nothing to show (an empty segment, a bad sample)
+    };
+
+    explicit MVVideoDecodeWorker(std::unique_ptr<MVVideoTrackDecoder> decoder, size_t capacity = 4);
+    ~MVVideoDecodeWorker();
+    MVVideoDecodeWorker(const MVVideoDecodeWorker&) = delete;
+    MVVideoDecodeWorker& operator=(const MVVideoDecodeWorker&) = delete;
+
+    // Decodes from `time` on: forward (direction 1), backward (−1), or only the picture at `time` (0).
+    void seek(int64_t time, int direction);
+    // The picture for `time`, waiting up to `wait` seconds for it; nothing when it is not ready.
+    std::optional<Picture> pictureAt(int64_t time, double wait);
+
+    int64_t duration() const { return _duration; }
+    size_t queuedCount() const;
+
+private:
+    void run();
+    bool holds(const Picture& p, int64_t time) const { return p.start <= time && (time < p.end || (p.end == p.start)); }
+
+    std::unique_ptr<MVVideoTrackDecoder> _decoder;
+    const size_t _capacity;
+    const int64_t _duration;
+    mutable std::mutex _mutex;
+    std::condition_variable _wake;       // the worker waits for room or a request
+    std::condition_variable _delivered;  // the main thread waits for a picture
+    std::deque<Picture> _queue;
+    uint64_t _generation = 0;
+    int64_t _nextTime = 0;
+    int _direction = 0;
+    bool _requestPending = false;
+    bool _stop = false;
+    std::thread _thread;
+};

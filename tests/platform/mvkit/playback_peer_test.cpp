@@ -1,0 +1,187 @@
+// The player against a manual clock and a silent sound output: sync of picture and sound, the
+// pictures it presents, ends, and many open-play-close cycles.
+#include "decoder_test_support.h"
+#include "fixtures.h"
+
+#include "platform/basekit/run_loop.h"
+#include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/playback/file_sample_source.h"
+#include "platform/mvkit/playback/movie_player.h"
+
+#include <gtest/gtest.h>
+
+using namespace movara::test;
+
+namespace {
+
+// The main run loop on a manual clock for the length of a test.
+class ManualClockScope {
+public:
+    ManualClockScope() { HXRunLoop::main().setClock(clock); }
+    ~ManualClockScope() { HXRunLoop::main().setClock(nullptr); }
+    std::shared_ptr<HXManualClock> clock = std::make_shared<HXManualClock>();
+};
+
+MVMoviePlayerOptions silentOptions()
+{
+    MVMoviePlayerOptions options;
+    options.audioFormat = { 44100, 2 };
+    options.makeAudioOutput = [](MVAudioFormat format, MVAudioOutput::RenderCallback render) {
+        return std::make_unique<MVSilentAudioOutput>(format, std::move(render), [] { return HXRunLoop::main().now(); });
+    };
+    // The manual clock runs faster than decoding: presentation waits for every picture.
+    options.frameWait = 10.0;
+    return options;
+}
+
+struct OpenedMovie {
+    std::vector<MVPlayerTrack> tracks;
+    int32_t timeScale = 600;
+    int64_t duration = 0;
+};
+
+OpenedMovie openMovie(const std::string& path)
+{
+    OpenedMovie movie;
+    HXError error;
+    auto file = MVReadMovieFile(path, &error);
+    if (!file)
+        return movie;
+    movie.timeScale = int32_t(file->movie.header.timeScale);
+    movie.duration = int64_t(file->movie.header.duration);
+    for (size_t i = 0; i < file->movie.tracks.size(); ++i) {
+        const auto& t = file->movie.tracks[i];
+        movie.tracks.push_back({ t.header.trackID,
+            std::make_shared<MVFileSampleSource>(t, movie.timeScale, path), true, t.header.layer, {} });
+    }
+    return movie;
+}
+
+std::string makeLongMovie(const TempDir& dir)
+{
+    auto path = (dir / "long.mov").string();
+    auto result = runCommand({ "ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+        "testsrc=size=96x64:rate=25:duration=61", "-f", "lavfi", "-i", "sine=frequency=300:sample_rate=44100:duration=61",
+        "-c:v", "libx264", "-preset", "ultrafast", "-g", "25", "-bf", "2", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a",
+        "48k", path });
+    return result.status == 0 ? path : std::string();
+}
+
+}  // namespace
+
+TEST(PlaybackSyncTest, PictureStaysWithTheSoundClockForAMinute)
+{
+    if (!haveProgram("ffmpeg"))
+        GTEST_SKIP() << "no ffmpeg";
+    TempDir dir;
+    auto path = makeLongMovie(dir);
+    ASSERT_FALSE(path.empty());
+    auto expected = ffmpegFrameHashes(path);
+    ASSERT_GE(expected.size(), 1500u);
+    ManualClockScope scope;
+    auto movie = openMovie(path);
+    auto player = MVMoviePlayer::player(movie.timeScale, silentOptions());
+    HXError error;
+    ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, &error)) << error.localizedDescription();
+    ASSERT_TRUE(player->hasSound());
+
+    player->setRate(1);
+    double worst = 0;
+    size_t checkedHashes = 0;
+    for (int tick = 0; tick < 60 * 60; ++tick) {
+        scope.clock->advance(1.0 / 60);
+        const auto& pictures = player->presentedPictures();
+        ASSERT_EQ(pictures.size(), 1u);
+        const auto& picture = pictures[0].picture;
+        ASSERT_TRUE(picture.frame);
+        double shown = double(picture.start) / movie.timeScale;
+        double heard = player->audioClockTime();
+        worst = std::max(worst, std::abs(heard - shown));
+        ASSERT_LE(std::abs(heard - shown), 0.040) << "at tick " << tick;
+        if (tick % 97 == 0) {
+            size_t index = size_t(std::llround(shown * 25));
+            ASSERT_LT(index, expected.size());
+            EXPECT_EQ(pictureMD5(picture.frame->avFrame()), expected[index].md5) << shown;
+            ++checkedHashes;
+        }
+    }
+    EXPECT_GT(checkedHashes, 30u);
+    EXPECT_NEAR(player->currentTime() / double(movie.timeScale), 60.0, 0.05);
+    RecordProperty("worstOffsetMilliseconds", int(worst * 1000));
+}
+
+TEST(PlaybackTest, PlaysToTheEndStopsAndShowsTheLastPicture)
+{
+    MOVARA_REQUIRE_FIXTURE(path, MovieFixture::H264AacMov);
+    auto expected = ffmpegFrameHashes(path);
+    ASSERT_FALSE(expected.empty());
+    ManualClockScope scope;
+    auto movie = openMovie(path);
+    auto player = MVMoviePlayer::player(movie.timeScale, silentOptions());
+    ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, nullptr));
+    std::vector<std::string> events;
+    player->onRateChange = [&](double rate) { events.push_back("rate " + std::to_string(int(rate))); };
+    player->onDidEnd = [&] { events.push_back("end"); };
+    player->onTimeJump = [&] { events.push_back("jump"); };
+
+    player->setCurrentTime(movie.duration - movie.timeScale / 2);
+    player->setRate(1);
+    scope.clock->advance(1.0);
+    EXPECT_EQ(player->rate(), 0);
+    EXPECT_EQ(player->currentTime(), movie.duration);
+    EXPECT_EQ(events, (std::vector<std::string> { "jump", "rate 1", "rate 0", "end" }));
+    ASSERT_EQ(player->presentedPictures().size(), 1u);
+    EXPECT_EQ(pictureMD5(player->presentedPictures()[0].picture.frame->avFrame()), expected.back().md5);
+
+    // Going back a frame and to the beginning shows those pictures at once.
+    player->step(-1);
+    EXPECT_EQ(pictureMD5(player->presentedPictures()[0].picture.frame->avFrame()), expected[expected.size() - 2].md5);
+    player->gotoBeginning();
+    EXPECT_EQ(player->currentTime(), 0);
+    EXPECT_EQ(pictureMD5(player->presentedPictures()[0].picture.frame->avFrame()), expected.front().md5);
+    player->step(3);
+    EXPECT_EQ(pictureMD5(player->presentedPictures()[0].picture.frame->avFrame()), expected[3].md5);
+
+    // A still picture at any time, decoded on the spot.
+    auto stills = player->picturesAtTime(movie.timeScale);  // 1 s: picture 25
+    ASSERT_EQ(stills.size(), 1u);
+    EXPECT_EQ(pictureMD5(stills[0].picture.frame->avFrame()), expected[25].md5);
+}
+
+TEST(PlaybackTest, LoopingPlaysOnThroughTheEnd)
+{
+    MOVARA_REQUIRE_FIXTURE(path, MovieFixture::H264AacMov);
+    ManualClockScope scope;
+    auto movie = openMovie(path);
+    auto player = MVMoviePlayer::player(movie.timeScale, silentOptions());
+    ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, nullptr));
+    player->clock().setLoopMode(MVLoopMode::Loop);
+    player->setRate(1);
+    scope.clock->advance(3.5);  // the movie is 3 s long
+    EXPECT_EQ(player->rate(), 1);
+    EXPECT_NEAR(double(player->currentTime()) / movie.timeScale, 0.5, 0.05);
+    EXPECT_NEAR(player->audioClockTime(), 0.5, 0.05);
+
+    // Backward play (no sound) back through the start.
+    player->setRate(-1);
+    scope.clock->advance(1.0);
+    EXPECT_NEAR(double(player->currentTime()) / movie.timeScale, 2.5, 0.05);
+    ASSERT_TRUE(player->presentedPictures()[0].picture.frame);
+}
+
+TEST(PlaybackTest, HundredOpenPlayCloseCycles)
+{
+    MOVARA_REQUIRE_FIXTURE(path, MovieFixture::H264AacMov);
+    ManualClockScope scope;
+    for (int cycle = 0; cycle < 100; ++cycle) {
+        auto movie = openMovie(path);
+        auto options = silentOptions();
+        options.frameWait = cycle % 2 ? 0.0 : 10.0;  // half of them drop late pictures
+        auto player = MVMoviePlayer::player(movie.timeScale, options);
+        ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, nullptr));
+        player->setCurrentTime((cycle * 37) % movie.duration);
+        player->setRate(cycle % 3 == 0 ? 2 : 1);
+        scope.clock->advance(0.1);
+        player->setRate(0);
+    }
+}
