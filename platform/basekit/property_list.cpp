@@ -233,13 +233,13 @@ void civilFromDays(int64_t z, int64_t& y, unsigned& m, unsigned& d)
 // Dates are written to the second, within the years 1 to 9999 that readers of the form accept.
 std::string formatDate(HXDate date)
 {
-    double unix = std::floor(date.unixTime());
+    double unixSeconds = std::floor(date.unixTime());
     const double lowest = double(daysFromCivil(1, 1, 1)) * 86400;
     const double highest = double(daysFromCivil(9999, 12, 31)) * 86400 + 86399;
-    if (std::isnan(unix))
-        unix = -kUnixOffset;
-    unix = std::clamp(unix, lowest, highest);
-    int64_t seconds = int64_t(unix);
+    if (std::isnan(unixSeconds))
+        unixSeconds = -kUnixOffset;
+    unixSeconds = std::clamp(unixSeconds, lowest, highest);
+    int64_t seconds = int64_t(unixSeconds);
     int64_t days = seconds >= 0 ? seconds / 86400 : -((-seconds + 86399) / 86400);
     int64_t rest = seconds - days * 86400;
     int64_t y;
@@ -299,8 +299,8 @@ std::optional<HXDate> parseDate(std::string_view text)
         || fields[5] > 60)
         return std::nullopt;
     int64_t days = daysFromCivil(fields[0], unsigned(fields[1]), unsigned(fields[2]));
-    double unix = double(days) * 86400 + fields[3] * 3600 + fields[4] * 60 + fields[5] + fraction;
-    return HXDate::fromUnixTime(unix);
+    double unixSeconds = double(days) * 86400 + fields[3] * 3600 + fields[4] * 60 + fields[5] + fraction;
+    return HXDate::fromUnixTime(unixSeconds);
 }
 
 std::string formatReal(double value)

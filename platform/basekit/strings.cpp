@@ -575,8 +575,8 @@ void describe(const HXPropertyList& value, std::string& out, int indent, bool ne
         out += value.boolValue() ? "1" : "0";
         return;
     case Type::Date: {
-        double unix = std::floor(value.dateValue().unixTime());
-        time_t t = time_t(std::clamp(unix, -6.7e10, 2.5e11));
+        double unixSeconds = std::floor(value.dateValue().unixTime());
+        time_t t = time_t(std::clamp(unixSeconds, -6.7e10, 2.5e11));
         struct tm tm;
         gmtime_r(&t, &tm);
         char text[64];
