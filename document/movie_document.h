@@ -1,0 +1,304 @@
+#pragma once
+// MVPMovieDocument: the player's document, one per open movie. It owns the MVMovie, reads it from a
+// file, a URL or a data reference (or starts an empty one), installs it (undo manager, observers, track
+// and aperture settings, the settings stored in the movie), owns the windows that show it, follows its
+// load state to apply the stored start-up settings once the movie is playable, and is the object every
+// other part of the player reaches the movie through.
+//
+// Documents live in shared_ptr: make them with the static factories, which answer null (with the error
+// set) when no movie results. The document controller's factory for the movie type is
+// `[] { return MVPMovieDocument::document(nullptr); }`; its read path then replaces the empty movie.
+#include "document/media_attributes.h"
+#include "fullscreen/presentation_settings.h"
+#include "platform/basekit/error.h"
+#include "platform/basekit/notification_center.h"
+#include "platform/basekit/property_list.h"
+#include "platform/basekit/url.h"
+#include "platform/drawing/geometry.h"
+#include "platform/mvkit/data_reference.h"
+#include "platform/mvkit/movie.h"
+#include "platform/winkit/document.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+class HXTimer;
+class HXWindow;
+class HXWindowController;
+class HXUndoManager;
+class FSPresentationWindowController;
+class MovieInfo;
+class MVPPropertyInspectorBrowser;
+
+// Posted with the document as object.
+inline constexpr const char* MVPMovieDocumentSetMovieNotification = "MVPMovieDocumentSetMovieNotification";
+inline constexpr const char* MVPMovieDocumentWillCloseNotification = "MVPMovieDocumentWillCloseNotification";
+inline constexpr const char* MVPMovieDocumentWillChangeNaturalSizeNotification
+    = "MVPMovieDocumentWillChangeNaturalSizeNotification";
+inline constexpr const char* MVPMovieDocumentDidChangeNaturalSizeNotification
+    = "MVPMovieDocumentDidChangeNaturalSizeNotification";
+// Posted by the time display when its mode changes; user info "LCDTimeMode" (1..4) and
+// "LCDTimeModeMovie" (the movie's address as an integer, see timeModeMovieValue).
+inline constexpr const char* MVPTimeCodeModeDidChange = "MVPTimeCodeModeDidChange";
+inline constexpr const char* MVPLCDTimeModeKey = "LCDTimeMode";
+inline constexpr const char* MVPLCDTimeModeMovieKey = "LCDTimeModeMovie";
+
+// The type name of documents made in code.
+inline constexpr const char* MVPAnythingDocumentType = "Anything";
+
+// Fields that only the performance diagnostics write and read.
+struct MVPMovieDocumentProfiling {
+    std::shared_ptr<HXTimer> theCurrentTimeTimer;
+    double avgFrameRate = 0;
+    double fpsCount = 0;
+    double testTime = 0;
+    int lastSample = 0;
+    int frameResizeCount = 0;
+    bool halfSize = false;
+};
+
+class MVPMovieDocument : public HXDocument {
+public:
+    // ---- Creation (null when no movie results; the error, when asked for, says why) ----
+
+    // A new empty movie in memory. A failure is shown at once in an alert (error code 1).
+    static std::shared_ptr<MVPMovieDocument> document(HXError* outError = nullptr);
+    // Opens a file. Unless `isReelspot`, the file is noted as a recent document.
+    static std::shared_ptr<MVPMovieDocument> documentWithContentsOfFile(
+        const std::string& path, const std::string& type, bool isReelspot, HXError* outError);
+    // Opens a URL (a network movie keeps loading after this answers; see loadState()).
+    static std::shared_ptr<MVPMovieDocument> documentWithContentsOfURL(
+        const HXURL& url, const std::string& type, bool isReelspot, HXError* outError);
+    // A file URL goes to the file opener with its path, any other URL to the URL opener; not featured.
+    static std::shared_ptr<MVPMovieDocument> documentWithContentsOfURL(
+        const HXURL& url, const std::string& type, HXError* outError);
+    // Adopts a ready movie (file type "Anything"); not added to the document controller, no windows.
+    static std::shared_ptr<MVPMovieDocument> movieDocumentWithMVMovie(const std::shared_ptr<MVMovie>& movie);
+    static std::shared_ptr<MVPMovieDocument> movieDocumentWithDataReference(
+        const MVDataReference& reference, HXError* outError);
+
+    // Use the factories; public only so that make_shared can reach it.
+    struct Token {
+        explicit Token() = default;
+    };
+    explicit MVPMovieDocument(Token);
+    ~MVPMovieDocument() override;
+
+    // ---- Reading: true when a movie is now installed. A failure (error code 2, "could not open")
+    // leaves the document as it was: its previous movie, file name and type stay. ----
+    bool readFromFile(const std::string& path, const std::string& type, HXError* outError);
+    bool readFromURL(const HXURL& url, const std::string& type, HXError* outError) override;
+    bool readFromDataReference(const MVDataReference& reference, const std::string& type, HXError* outError);
+
+    // ---- The movie ----
+    const std::shared_ptr<MVMovie>& movie() const { return _movie; }
+    // Installs `movie` (null uninstalls): unhooks the old one, hooks the new one, syncs the windows and
+    // applies the settings stored in it. The entry point for replacing a document's movie.
+    void setMovie(const std::shared_ptr<MVMovie>& movie);
+    // Every track the movie has had since it was installed.
+    const std::vector<std::shared_ptr<MVTrack>>& tracks() const { return _tracks; }
+    void syncToNewMovie();
+    void movieChanged();
+
+    // ---- Identity and names ----
+    int movieID() const { return _movieID; }
+    bool isReelspot() const { return _isReelspot; }
+    // The movie's display name when it has one, else the document's.
+    std::string displayName() const override;
+    // The display name with every ':' replaced by '-'.
+    std::string safeDisplayName() const;
+    // The movie's file name attribute, when it has one, becomes the document's file name.
+    void setFileNameFromMovie();
+
+    // ---- Sizes ----
+    HXSize naturalSize() const { return _naturalSize; }
+    HXSize userScale() const { return _userScale; }
+    // Stored only when both values and both natural dimensions are above 0.
+    void setUserScale(HXSize scale);
+    HXSize userSize() const { return { _naturalSize.width * _userScale.width, _naturalSize.height * _userScale.height }; }
+    void setUserSize(HXSize size);
+
+    // ---- Controller type (four-character code; 'none' for no controller); changes are undoable ----
+    uint32_t movieControllerType() const;
+    void setMovieControllerType(uint32_t type);
+
+    // ---- Windows ----
+    void makeWindowControllers() override;
+    void showWindows() override;
+    std::shared_ptr<HXWindowController> playerWindowController() const { return _playerWindowController; }
+    // The full-screen controller while full screen, else the player window controller.
+    std::shared_ptr<HXWindowController> currentWindowController() const;
+    std::shared_ptr<HXWindow> movieWindow() const;
+    // Forgets `controller` when it is the player window's, the full-screen or the properties window's
+    // controller, then removes it as any document does.
+    void removeWindowController(const std::shared_ptr<HXWindowController>& controller);
+    // The stored window top-left (bottom-left screen coordinates), zero when nothing usable is stored.
+    HXPoint persistentTopLeftPoint();
+    void close() override;
+
+    // ---- Full screen ----
+    bool isFullScreen() const { return _fullScreen; }
+    // Made on first use and kept as one of the window controllers.
+    std::shared_ptr<FSPresentationWindowController> fsPresentationWindowController();
+    // Nothing when already full screen or the movie has no video.
+    void enterFullScreenWithSettings(const std::optional<FSPresentationSettings>& settings);
+    void exitFullScreen();
+
+    // ---- Info panel and properties window ----
+    std::shared_ptr<MovieInfo> movieInfo();
+    void showMovieInfo(HXObject* sender = nullptr);
+    void openMovieProperties(HXObject* sender = nullptr);
+    std::shared_ptr<MVPPropertyInspectorBrowser> moviePropertyBrowser() const { return _moviePropertyBrowser; }
+
+    // ---- Load state and start-up settings ----
+    int64_t lastLoadState() const { return _lastLoadState; }
+    void monitorMovieLoadState();
+    void windowDidBecomeVisible();
+    void applyStartupAttributesIfNeeded();
+    void applyStartupAttributes();
+    void readStartupAttributesIfNeeded();
+    void readMovieStartupAttributes();
+    void applyMovieStartupAttributes();
+    bool needsToReadStartupAttributes() const { return !_readMovieStartupAttributes; }
+    void setNeedsToReadStartupAttributes(bool flag) { _readMovieStartupAttributes = !flag; }
+    bool needsToApplyStartupAttributes() const { return !_appliedMovieStartupAttributes; }
+    void setNeedsToApplyStartupAttributes(bool flag) { _appliedMovieStartupAttributes = !flag; }
+    bool autoPlay() const { return _autoPlay; }
+    bool goFullScreen() const { return _goFullScreen; }
+
+    // The full-screen settings stored in the movie, read when it was opened.
+    const FSPresentationSettings& persistentFullscreenSettings() const { return _persistentFullscreenSettings; }
+    void setPersistentFullscreenSettings(const FSPresentationSettings& settings)
+    {
+        _persistentFullscreenSettings = settings;
+    }
+    // The size and the boolean settings by key; Null for a missing one (and for the colour and the screen,
+    // which have typed accessors in FSPresentationSettings).
+    HXPropertyList persistentFullscreenSettingForKey(const std::string& key) const;
+    void setPersistentFullscreenSetting(const HXPropertyList& value, const std::string& key);
+    FSPresentationSettings& temporaryFullscreenSettings() { return _temporaryFullscreenSettings; }
+    bool hadPersistentFullscreenSettings() const { return _hadPersistentFullscreenSettings; }
+
+    // ---- Playback followers ----
+    void movieRateChanged(const HXNotification& notification);
+    void updatePlaybackAttributesTimer();
+    bool hasAttributeTimer() const { return _attributeTimer != nullptr; }
+    void statusStringPosted(const HXNotification& notification);
+    void movieEnded();
+    // Looks at the movie's status once; always false.
+    bool handleIdleEvent();
+    void suspend();
+    void resume();
+    void systemWillSleep();
+    void docTimeModeDidChange(const HXNotification& notification);
+    bool isTimeModeTC() const { return _timeModeTC; }
+    // The value to put under "LCDTimeModeMovie" for `movie`.
+    static int64_t timeModeMovieValue(const MVMovie* movie) { return int64_t(reinterpret_cast<intptr_t>(movie)); }
+
+    // ---- Flags ----
+    bool closeWhenDone() const { return _closeWhenDone; }
+    void setCloseWhenDone(bool flag) { _closeWhenDone = flag; }
+    bool quitWhenDone() const { return _quitWhenDone; }
+    void setQuitWhenDone(bool flag) { _quitWhenDone = flag; }
+    bool flatten() const { return _flatten; }
+    void setFlatten(bool flag) { _flatten = flag; }
+    bool forceSynchronousSave() const { return _forceSynchronousSave; }
+    void setForceSynchronousSave(bool flag) { _forceSynchronousSave = flag; }
+    long streamingStatusCode() const { return _streamingStatusCode; }
+    void setStreamingStatusCode(long code) { _streamingStatusCode = code; }
+    const std::string& streamingStatusMessage() const { return _streamingStatusMessage; }
+    void setStreamingStatusMessage(const std::string& message) { _streamingStatusMessage = message; }
+    bool netDiagnosticSheetVisible() const { return _netDiagnosticSheetVisible; }
+    void setNetDiagnosticSheetVisible(bool flag) { _netDiagnosticSheetVisible = flag; }
+    void setCurrentTimeTimer(std::shared_ptr<HXTimer> timer) { _profiling.theCurrentTimeTimer = std::move(timer); }
+    MVPMovieDocumentProfiling& profiling() { return _profiling; }
+
+    // ---- Media attributes (the info panel's rows; media_attributes.cpp) ----
+    const std::vector<MVPAttributePair>& attributes() const { return _attributes; }
+    const std::vector<std::string>& information() const { return _annotationStrings; }
+    void updateAttributes();
+    void updateStaticAttributes();
+    void updateDynamicAttributes();
+    void updateCurrentSizeAttribute();
+    // The size the movie is shown at (the current window controller's movie view); zero when unknown.
+    HXSize displayedMovieSize() const;
+
+    // ---- Hooks for tests and for what is not built yet ----
+    // How the document shows a modal alert and gets its answer (1 the default button, 0 the alternate).
+    // Unset: the alert runs modally.
+    std::function<long(const std::string& message, const std::string& informative,
+        const std::string& defaultButton, const std::string& alternateButton)>
+        runAlert;
+    // Sent instead of terminating the application when a movie that quits when done ends.
+    std::function<void()> terminateApplication;
+
+private:
+    static std::shared_ptr<MVPMovieDocument> make();
+    void commonInit();
+    void assignUniqueMovieID();
+    static HXPropertyList::Dictionary movieAttributes(const char* sourceKey, HXPropertyList source);
+    bool installReadMovie(const std::shared_ptr<MVMovie>& movie, const HXError& error, HXError* outError);
+    void observeMovie();
+    void stopObservingMovie();
+    void applyApertureMode();
+    void refreshNaturalSize();
+    void movieEdited();
+    void movieNaturalSizeChanged();
+    void movieControllerChanged();
+    std::shared_ptr<HXWindowController> makePlayerWindowController();
+    void syncWindowControllerToNewMovie();
+    void invalidateAttributeTimer();
+    long showAlert(const std::string& message, const std::string& informative, const std::string& defaultButton,
+        const std::string& alternateButton);
+
+    std::shared_ptr<MVMovie> _movie;
+    std::vector<std::shared_ptr<MVTrack>> _tracks;
+    std::shared_ptr<HXWindowController> _playerWindowController;
+    std::shared_ptr<FSPresentationWindowController> _fsPresentationWindowController;
+    std::shared_ptr<MovieInfo> _movieInfo;
+    std::shared_ptr<MVPPropertyInspectorBrowser> _moviePropertyBrowser;
+    bool _closeWhenDone = false;
+    bool _quitWhenDone = false;
+    int _movieID = 0;
+    long _streamingStatusCode = 0;
+    std::string _streamingStatusMessage;
+    int64_t _lastLoadState = 0;
+    bool _flatten = true;
+    bool _forceSynchronousSave = false;
+    HXPoint _persistentTopLeftPoint {};
+    float _savedRate = 0;
+    bool _savedMuted = false;
+    bool _suspended = false;
+    bool _goFullScreen = false;
+    bool _autoPlay = false;
+    bool _readMovieStartupAttributes = false;
+    bool _appliedMovieStartupAttributes = false;
+    bool _netDiagnosticSheetVisible = false;
+    bool _isReelspot = false;
+    bool _checkedMovieStatus = false;
+    bool _fullScreen = false;
+    bool _playerWindowControllerNeedsMovieContentSync = false;
+    bool _playerWindowControllerNeedsMovieSync = false;
+    bool _hidMoviePropertiesForFullScreen = false;
+    bool _timeModeTC = false;
+    bool _rebuildSubtitlesMenu = false;
+    bool _rebuildLanguageMenu = false;
+    FSPresentationSettings _persistentFullscreenSettings;
+    FSPresentationSettings _temporaryFullscreenSettings;
+    bool _hadPersistentFullscreenSettings = false;
+    std::vector<MVPAttributePair> _attributes;
+    std::vector<std::string> _annotationStrings;
+    std::shared_ptr<HXTimer> _attributeTimer;
+    MVPMovieDocumentProfiling _profiling;
+    HXSize _naturalSize {};
+    HXSize _userScale { 1, 1 };
+    std::vector<HXObserverToken> _movieObservers;
+    HXObserverToken _timeModeObserver = 0;
+    HXObserverToken _sleepObserver = 0;
+    std::unique_ptr<HXUndoManager> _ownUndoManager;
+};
