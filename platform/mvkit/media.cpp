@@ -94,7 +94,10 @@ std::shared_ptr<MVMedia> MVMedia::mediaWithDescription(
     m->_descriptions = t.sampleDescriptions;
     for (auto& e : d.information.dataInformation.entries) {
         if (e.flags & MVDataReferenceSelfReferenceFlag)
-            m->_dataReferences.push_back(MVDataReference::dataReferenceWithReferenceToFile(movieFilePath));
+            // A header without its file (a format representation) has no place for its own samples.
+            m->_dataReferences.push_back(movieFilePath.empty()
+                    ? MVDataReference()
+                    : MVDataReference::dataReferenceWithReferenceToFile(movieFilePath));
         else
             m->_dataReferences.push_back(
                 MVDataReference::dataReferenceWithReference(e.data, e.type, movieFilePath));

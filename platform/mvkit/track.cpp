@@ -409,8 +409,32 @@ std::vector<uint32_t> MVTrack::referenceTypes() const
     return types;
 }
 
+namespace {
+
+// Fields of the media information headers: 'vmhd' graphics mode (at 4) and operation colour (at 6),
+// 'smhd' balance (at 4, 8.8).
+uint32_t readField(const MVBytes& payload, size_t at, int width)
+{
+    uint32_t v = 0;
+    for (int i = 0; i < width; ++i)
+        v = (v << 8) | (at + size_t(i) < payload.size() ? payload[at + size_t(i)] : 0);
+    return v;
+}
+
+void writeField(MVBytes& payload, size_t at, int width, uint32_t v)
+{
+    if (payload.size() < at + size_t(width))
+        payload.resize(at + size_t(width), 0);
+    for (int i = 0; i < width; ++i)
+        payload[at + size_t(i)] = uint8_t(v >> (8 * (width - 1 - i)));
+}
+
+} // namespace
+
 HXPropertyList MVTrack::attributeForKey(const std::string& key) const
 {
+    static const MVMediaInformationHeader none;
+    const auto& info = _media ? _media->storedDescription().information.header : none;
     if (key == MVTrackEnabledAttribute)
         return isEnabled();
     if (key == MVTrackIDAttribute)
@@ -423,36 +447,127 @@ HXPropertyList MVTrack::attributeForKey(const std::string& key) const
         return int64_t(language());
     if (key == MVTrackMediaTypeAttribute || key == MVMediaTypeAttribute)
         return MVStringForOSType(mediaType());
-    if (key == MVTrackDimensionsAttribute)
+    if (key == MVTrackDimensionsAttribute || key == MVTrackSourceDimensionsAttribute)
         return HXPropertyList::Dictionary { { "width", width() }, { "height", height() } };
-    if (key == MVTrackRangeAttribute)
-        return HXPropertyList::Dictionary { { "time", MVStringFromTime(range().time) },
-            { "duration", MVStringFromTime(range().duration) } };
+    if (key == MVTrackSourcePositionAttribute)
+        return HXPropertyList::Dictionary { { "x", _header.matrix.values[6] / 65536.0 },
+            { "y", _header.matrix.values[7] / 65536.0 } };
+    if (key == MVTrackMatrixAttribute) {
+        HXPropertyList::Array values;
+        for (auto v : _header.matrix.values)
+            values.push_back(int64_t(v));
+        return values;
+    }
+    if (key == MVTrackRangeAttribute) {
+        // The range starts where the track first shows something.
+        int64_t start = 0;
+        for (auto& e : _edits) {
+            if (e.mediaTime >= 0)
+                break;
+            start += e.duration;
+        }
+        int64_t total = duration();
+        return HXPropertyList::Dictionary {
+            { "time", MVStringFromTime(MVMakeTime(std::min(start, total), movieScale())) },
+            { "duration", MVStringFromTime(MVMakeTime(total - std::min(start, total), movieScale())) }
+        };
+    }
+    if (key == MVTrackChapterlistAttribute) {
+        auto chapters = referenceTrack(MVFourCC("chap"), 1);
+        return int64_t(chapters ? chapters->trackID() : 0);
+    }
+    if (key == MVTrackOperationColorAttribute && info.type == MVFourCC("vmhd"))
+        return HXPropertyList::Array { int64_t(readField(info.payload, 6, 2)),
+            int64_t(readField(info.payload, 8, 2)), int64_t(readField(info.payload, 10, 2)) };
+    if (key == MVTrackTransferModeAttribute && info.type == MVFourCC("vmhd"))
+        return int64_t(readField(info.payload, 4, 2));
+    if (key == MVTrackBalanceAttribute && info.type == MVFourCC("smhd"))
+        return double(int16_t(readField(info.payload, 4, 2))) / 256.0;
     if (key == MVTrackDisplayNameAttribute) {
         for (auto& item : _userData.items)
             if (item.type == MVFourCC("name"))
                 return std::string(item.data.begin(), item.data.end());
         return std::string();
     }
-    return {};
+    auto it = _otherAttributes.find(key);
+    return it == _otherAttributes.end() ? HXPropertyList() : it->second;
 }
 
 void MVTrack::setAttributeForKey(const HXPropertyList& value, const std::string& key)
 {
-    if (key == MVTrackEnabledAttribute)
+    if (key == MVTrackEnabledAttribute) {
         setEnabled(value.boolValue());
-    else if (key == MVTrackLayerAttribute)
+    } else if (key == MVTrackLayerAttribute) {
         setLayer(int16_t(value.integerValue()));
-    else if (key == MVTrackVolumeAttribute)
+    } else if (key == MVTrackVolumeAttribute) {
         setVolume(float(value.realValue()));
-    else if (key == MVTrackLanguageAttribute)
+    } else if (key == MVTrackLanguageAttribute) {
         setLanguage(uint16_t(value.integerValue()));
-    else if (key == MVTrackDimensionsAttribute)
+    } else if (key == MVTrackDimensionsAttribute || key == MVTrackSourceDimensionsAttribute) {
         setDimensions(value["width"].realValue(), value["height"].realValue());
-    else if (key == MVTrackDisplayNameAttribute) {
+    } else if (key == MVTrackSourcePositionAttribute) {
+        auto m = _header.matrix;
+        m.values[6] = int32_t(std::lround(std::clamp(value["x"].realValue(), -32768.0, 32767.0) * 65536.0));
+        m.values[7] = int32_t(std::lround(std::clamp(value["y"].realValue(), -32768.0, 32767.0) * 65536.0));
+        setMatrix(m);
+    } else if (key == MVTrackMatrixAttribute) {
+        if (!value.isArray() || value.count() != 9)
+            return;
+        MVMatrixRecord m;
+        for (size_t i = 0; i < 9; ++i)
+            m.values[i] = int32_t(std::clamp<int64_t>(value[i].integerValue(), INT32_MIN, INT32_MAX));
+        setMatrix(m);
+    } else if (key == MVTrackRangeAttribute) {
+        // A new start moves the track: its leading empty time grows or shrinks.
+        auto start = MVTimeFromString(value["time"].stringValue());
+        if (!start || !MVTimeIsNumeric(*start))
+            return;
+        int64_t newStart = std::max<int64_t>(0, MVTimeInScale(*start, movieScale()).timeValue);
+        std::vector<MVTrackEdit> edits = _edits;
+        while (!edits.empty() && edits.front().mediaTime < 0)
+            edits.erase(edits.begin());
+        if (newStart > 0)
+            edits.insert(edits.begin(), { newStart, -1, 0x10000 });
+        _edits = std::move(edits);
+        changed();
+    } else if (key == MVTrackChapterlistAttribute) {
+        auto m = movie();
+        auto target = m ? m->trackByID(uint32_t(value.integerValue())) : nullptr;
+        while (referenceCount(MVFourCC("chap")) > 0)
+            setReference(nullptr, MVFourCC("chap"), 1);
+        if (target)
+            setReference(target, MVFourCC("chap"), 1);
+        changed();
+    } else if (_media && key == MVTrackOperationColorAttribute) {
+        auto& info = _media->storedDescription().information.header;
+        if (info.type != MVFourCC("vmhd"))
+            return;
+        for (size_t i = 0; i < 3; ++i)
+            writeField(info.payload, 6 + 2 * i, 2,
+                value.isArray() && value.count() == 3 ? uint32_t(value[i].integerValue()) & 0xFFFF : 0);
+        changed();
+    } else if (_media && key == MVTrackTransferModeAttribute) {
+        auto& info = _media->storedDescription().information.header;
+        if (info.type != MVFourCC("vmhd"))
+            return;
+        writeField(info.payload, 4, 2, uint32_t(value.integerValue()) & 0xFFFF);
+        changed();
+    } else if (_media && key == MVTrackBalanceAttribute) {
+        auto& info = _media->storedDescription().information.header;
+        if (info.type != MVFourCC("smhd"))
+            return;
+        writeField(info.payload, 4, 2,
+            uint16_t(int16_t(std::lround(std::clamp(value.realValue(), -1.0, 1.0) * 256.0))));
+        changed();
+    } else if (key == MVTrackDisplayNameAttribute) {
         std::string name = value.stringValue();
         std::erase_if(_userData.items, [](auto& i) { return i.type == MVFourCC("name"); });
         _userData.items.push_back({ MVFourCC("name"), MVBytes(name.begin(), name.end()) });
+        changed();
+    } else if (key == MVTrackIDAttribute || key == MVTrackMediaTypeAttribute || key == MVMediaTypeAttribute) {
+        // Identity: not settable.
+    } else {
+        _otherAttributes[key] = value;
         changed();
     }
 }

@@ -52,6 +52,18 @@ inline constexpr const char* MVTrackDimensionsAttribute = "MVTrackDimensionsAttr
 inline constexpr const char* MVTrackMediaTypeAttribute = "MVTrackMediaTypeAttribute";
 inline constexpr const char* MVTrackChapterlistAttribute = "MVTrackChapterlistAttribute";
 inline constexpr const char* MVMediaTypeAttribute = "MVMediaTypeAttribute";
+inline constexpr const char* MVTrackSourceDimensionsAttribute = "MVTrackSourceDimensionsAttribute";
+inline constexpr const char* MVTrackSourcePositionAttribute = "MVTrackSourcePositionAttribute";
+inline constexpr const char* MVTrackHrefAttribute = "MVTrackHrefAttribute";
+inline constexpr const char* MVTrackMaskAttribute = "MVTrackMaskAttribute";
+inline constexpr const char* MVTrackOperationColorAttribute = "MVTrackOperationColorAttribute";
+inline constexpr const char* MVTrackTransferModeAttribute = "MVTrackTransferModeAttribute";
+inline constexpr const char* MVTrackNeverPurgeTrackAttribute = "MVTrackNeverPurgeTrackAttribute";
+inline constexpr const char* MVTrackPreloadTrackAttribute = "MVTrackPreloadTrackAttribute";
+inline constexpr const char* MVTrackSingleFieldVideoAttribute = "MVTrackSingleFieldVideoAttribute";
+inline constexpr const char* MVTrackHighQualityVideoAttribute = "MVTrackHighQualityVideoAttribute";
+inline constexpr const char* MVTrackDeinterlaceVideoAttribute = "MVTrackDeinterlaceVideoAttribute";
+inline constexpr const char* MVTrackContentsAttribute = "MVTrackContentsAttribute";
 
 class MVTrack : public std::enable_shared_from_this<MVTrack> {
 public:
@@ -122,7 +134,10 @@ public:
     const MVMetadata& metadata() const { return _metadata; }
     void noteUserDataChanged();
 
-    // Attributes by name; unknown keys read as Null and are ignored when set.
+    // Attributes by name. Values: times and ranges as MVStringFromTime text ({"time", "duration"}),
+    // sizes as {"width", "height"}, positions as {"x", "y"}, the matrix as nine integers as stored,
+    // colours as three integers, the chapter list as the referenced track's ID (0: none). Keys the
+    // model does not interpret are kept as given.
     HXPropertyList attributeForKey(const std::string& key) const;
     void setAttributeForKey(const HXPropertyList& value, const std::string& key);
 
@@ -159,4 +174,5 @@ private:
     MVMetadata _metadata;
     MVTrackDescription _stored;
     int32_t _detachedScale = 600; // the movie scale while not in a movie
+    HXPropertyList::Dictionary _otherAttributes;
 };

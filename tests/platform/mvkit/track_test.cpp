@@ -116,6 +116,53 @@ TEST(TrackReferences, SetGetAndRemove)
     EXPECT_EQ(video->referenceTrack(MVFourCC("chap"), 2), nullptr);
 }
 
+TEST(TrackAttributes, HeaderFieldsByName)
+{
+    auto m = videoMovie(10);
+    auto video = m->trackAtIndex(1);
+    auto text = m->newTrack(MVFourCC("text"), 600);
+    struct Case {
+        const char* key;
+        HXPropertyList value;
+    };
+    const Case cases[] = {
+        { MVTrackSourceDimensionsAttribute,
+            HXPropertyList::Dictionary { { "width", 320.0 }, { "height", 240.0 } } },
+        { MVTrackSourcePositionAttribute, HXPropertyList::Dictionary { { "x", 10.0 }, { "y", -4.5 } } },
+        { MVTrackOperationColorAttribute, HXPropertyList::Array { 0x1000, 0x2000, 0xFFFF } },
+        { MVTrackTransferModeAttribute, 36 },
+        { MVTrackChapterlistAttribute, int64_t(text->trackID()) },
+        { MVTrackHrefAttribute, "http://127.0.0.1/" },
+        { MVTrackPreloadTrackAttribute, true },
+        { MVTrackRangeAttribute,
+            HXPropertyList::Dictionary { { "time", MVStringFromTime(MVMakeTime(120, 600)) },
+                { "duration", MVStringFromTime(MVMakeTime(600, 600)) } } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        video->setAttributeForKey(c.value, c.key);
+        EXPECT_EQ(video->attributeForKey(c.key), c.value);
+    }
+    EXPECT_EQ(video->referenceTrack(MVFourCC("chap"), 1), text);
+    EXPECT_EQ(video->matrix().values[6], 10 * 65536);
+    EXPECT_EQ(video->edits().front(), (MVTrackEdit { 120, -1, 0x10000 })); // moved by 0.2 s
+    auto stored = video->media()->storedDescription().information.header;
+    EXPECT_EQ(stored.type, MVFourCC("vmhd"));
+    EXPECT_EQ(stored.payload[4], 0);
+    EXPECT_EQ(stored.payload[5], 36); // graphics mode, big-endian
+    EXPECT_EQ(stored.payload[10], 0xFF);
+    video->setAttributeForKey(0, MVTrackChapterlistAttribute);
+    EXPECT_EQ(video->referenceCount(MVFourCC("chap")), 0);
+    // A matrix needs nine numbers; a balance needs a sound track.
+    video->setAttributeForKey(HXPropertyList::Array { 1, 2 }, MVTrackMatrixAttribute);
+    EXPECT_EQ(video->matrix().values[0], 0x10000);
+    video->setAttributeForKey(0.5, MVTrackBalanceAttribute);
+    EXPECT_TRUE(video->attributeForKey(MVTrackBalanceAttribute).isNull());
+    auto sound = m->newTrack(MVFourCC("soun"), 8000);
+    sound->setAttributeForKey(-0.5, MVTrackBalanceAttribute);
+    EXPECT_DOUBLE_EQ(sound->attributeForKey(MVTrackBalanceAttribute).realValue(), -0.5);
+}
+
 TEST(TrackAttributes, ReadBackAsSet)
 {
     auto m = videoMovie(2);
@@ -130,6 +177,8 @@ TEST(TrackAttributes, ReadBackAsSet)
     EXPECT_EQ(t->attributeForKey(MVTrackDisplayNameAttribute).stringValue(), "Camera");
     EXPECT_EQ(t->attributeForKey(MVTrackMediaTypeAttribute).stringValue(), "vide");
     EXPECT_TRUE(t->attributeForKey("NoSuchAttribute").isNull());
+    t->setAttributeForKey(7, MVTrackIDAttribute); // identity is not settable
+    EXPECT_EQ(t->trackID(), 1u);
     EXPECT_TRUE(m->hasChanged());
 }
 
