@@ -36,8 +36,15 @@ void MVVideoDecodeWorker::seek(int64_t time, int direction)
             return;
         ++_generation;
         _queue.clear();
-        _nextTime = std::clamp<int64_t>(time, 0, std::max<int64_t>(0, _duration - 1));
         _direction = direction;
+        if (time >= _duration) {
+            // Past the track's end nothing shows.
+            _queue.push_back({ _duration, INT64_MAX, nullptr });
+            _requestPending = false;
+            _delivered.notify_all();
+            return;
+        }
+        _nextTime = std::max<int64_t>(0, time);
         _requestPending = true;
     }
     _wake.notify_all();

@@ -1,0 +1,274 @@
+#include "platform/mvkit/playback/movie_playback.h"
+
+#include "platform/basekit/notification_center.h"
+#include "platform/mvkit/playback/media_sample_source.h"
+
+#include <cmath>
+
+namespace {
+
+std::map<const MVMovie*, std::weak_ptr<MVMoviePlayback>>& registry()
+{
+    static std::map<const MVMovie*, std::weak_ptr<MVMoviePlayback>> playbacks;
+    return playbacks;
+}
+
+}  // namespace
+
+std::shared_ptr<MVMoviePlayback> MVMoviePlayback::existingPlaybackForMovie(const MVMovie* movie)
+{
+    auto it = registry().find(movie);
+    return it == registry().end() ? nullptr : it->second.lock();
+}
+
+std::shared_ptr<MVMoviePlayback> MVMoviePlayback::playbackForMovie(
+    const std::shared_ptr<MVMovie>& movie, MVMoviePlayerOptions options)
+{
+    if (!movie)
+        return nullptr;
+    if (auto existing = existingPlaybackForMovie(movie.get()))
+        return existing;
+    std::shared_ptr<MVMoviePlayback> playback(new MVMoviePlayback(movie, std::move(options)));
+    registry()[movie.get()] = playback;
+    playback->observe(movie);
+    return playback;
+}
+
+MVMoviePlayback::MVMoviePlayback(const std::shared_ptr<MVMovie>& movie, MVMoviePlayerOptions options)
+    : _movie(movie)
+    , _identity(movie.get())
+    , _player(MVMoviePlayer::player(movie->timeScale(), std::move(options)))
+{
+    _movieSound.volume = movie->volume();
+    _movieSound.muted = movie->isMuted();
+    _player->setMovieAudioSettings(_movieSound);
+    _player->clock().setCurrentTime(movieUnits(movie->currentTime()));
+    auto selection = movie->selection();
+    _player->clock().setSelection(movieUnits(selection.time), movieUnits(selection.duration));
+    reloadTracks();
+}
+
+MVMoviePlayback::~MVMoviePlayback()
+{
+    for (auto token : _observers)
+        HXNotificationCenter::defaultCenter().removeObserver(token);
+    auto it = registry().find(_identity);
+    if (it != registry().end() && it->second.expired())
+        registry().erase(it);
+}
+
+void MVMoviePlayback::observe(const std::shared_ptr<MVMovie>& movie)
+{
+    auto& center = HXNotificationCenter::defaultCenter();
+    std::weak_ptr<MVMoviePlayback> weak = weak_from_this();
+    auto on = [&](const char* name, std::function<void(MVMoviePlayback&)> action) {
+        _observers.push_back(center.addObserver(name, movie.get(), [weak, action](const HXNotification&) {
+            if (auto self = weak.lock(); self && !self->_writingBack)
+                action(*self);
+        }));
+    };
+    on(MVMovieRateDidChangeNotification, [](MVMoviePlayback& p) {
+        if (auto m = p.movie())
+            p._player->setRate(m->rate());
+    });
+    on(MVMovieTimeDidChangeNotification, [](MVMoviePlayback& p) {
+        if (auto m = p.movie()) {
+            // The movie has the time already: no need to write it back (and post again).
+            p._applyingTime = true;
+            p._player->setCurrentTime(p.movieUnits(m->currentTime()));
+            p._applyingTime = false;
+        }
+    });
+    on(MVMovieVolumeDidChangeNotification, [](MVMoviePlayback& p) { p.applyMovieSound(); });
+    on(MVMovieMutedDidChangeNotification, [](MVMoviePlayback& p) { p.applyMovieSound(); });
+    on(MVMovieSelectionDidChangeNotification, [](MVMoviePlayback& p) {
+        if (auto m = p.movie()) {
+            auto s = m->selection();
+            p._player->clock().setSelection(p.movieUnits(s.time), p.movieUnits(s.duration));
+        }
+    });
+    on(MVMovieEditedNotification, [](MVMoviePlayback& p) { p.reloadTracks(); });
+
+    _player->onRateChange = [weak](double rate) {
+        if (auto self = weak.lock())
+            self->writeRate(rate);
+    };
+    _player->onTimeJump = [weak] {
+        if (auto self = weak.lock())
+            self->writeTime();
+    };
+    _player->onDidEnd = [weak] {
+        auto self = weak.lock();
+        auto m = self ? self->movie() : nullptr;
+        if (m)
+            HXNotificationCenter::defaultCenter().postNotification(HXNotification(MVMovieDidEndNotification, m));
+    };
+}
+
+int64_t MVMoviePlayback::movieUnits(MVTime time) const
+{
+    if (!MVTimeIsNumeric(time))
+        return 0;
+    return MVTimeInScaleFloor(time, _player->clock().timeScale()).timeValue;
+}
+
+void MVMoviePlayback::writeRate(double rate)
+{
+    auto m = movie();
+    if (!m)
+        return;
+    _writingBack = true;
+    if (rate == 0)
+        m->setCurrentTime(currentTime());  // the stored time catches up when play stops
+    m->setRate(float(rate));
+    _writingBack = false;
+}
+
+void MVMoviePlayback::writeTime()
+{
+    auto m = movie();
+    if (!m || _applyingTime)
+        return;
+    _writingBack = true;
+    m->setCurrentTime(currentTime());
+    _writingBack = false;
+}
+
+void MVMoviePlayback::reloadTracks()
+{
+    auto m = movie();
+    if (!m)
+        return;
+    if (m->timeScale() != _player->clock().timeScale())
+        _player->clock().setTimeScale(m->timeScale());
+    std::vector<MVPlayerTrack> tracks;
+    for (const auto& track : m->tracks()) {
+        MVPlayerTrack t;
+        t.trackID = track->trackID();
+        t.enabled = track->isEnabled();
+        t.layer = track->layer();
+        t.source = std::make_shared<MVMediaSampleSource>(*track);
+        t.audio = trackSoundSettings(track->trackID());
+        t.audio.volume = track->volume();
+        tracks.push_back(std::move(t));
+    }
+    HXError error;
+    _player->setTracks(tracks, m->durationValue(), &error);
+}
+
+void MVMoviePlayback::applyMovieSound()
+{
+    if (auto m = movie()) {
+        _movieSound.volume = m->volume();
+        _movieSound.muted = m->isMuted();
+    }
+    _player->setMovieAudioSettings(_movieSound);
+}
+
+MVTime MVMoviePlayback::currentTime() const
+{
+    return MVMakeTime(_player->currentTime(), _player->clock().timeScale());
+}
+
+void MVMoviePlayback::setCurrentTime(MVTime time) { _player->setCurrentTime(movieUnits(time)); }
+
+void MVMoviePlayback::setRate(float rate) { _player->setRate(rate); }
+
+void MVMoviePlayback::play()
+{
+    auto m = movie();
+    float preferred = m ? m->preferredRate() : 1.0f;
+    setRate(preferred != 0 ? preferred : 1.0f);
+}
+
+void MVMoviePlayback::step(int frames) { _player->step(frames); }
+
+void MVMoviePlayback::stepByTime(MVTime delta)
+{
+    if (MVTimeIsNumeric(delta))
+        _player->stepByTime(MVTimeInScale(delta, _player->clock().timeScale()).timeValue);
+}
+
+void MVMoviePlayback::gotoBeginning() { _player->gotoBeginning(); }
+void MVMoviePlayback::gotoEnd() { _player->gotoEnd(); }
+
+void MVMoviePlayback::gotoPosterTime()
+{
+    if (auto m = movie())
+        _player->setCurrentTime(movieUnits(m->posterTime()));
+}
+
+void MVMoviePlayback::setLoops(bool flag)
+{
+    if (flag == loops())
+        return;
+    _player->clock().setLoopMode(flag ? MVLoopMode::Loop : MVLoopMode::None);
+}
+
+void MVMoviePlayback::setLoopsBackAndForth(bool flag)
+{
+    // Back and forth is a kind of looping; turning it off keeps plain looping on when looping was on.
+    if (flag)
+        _player->clock().setLoopMode(MVLoopMode::BackAndForth);
+    else if (loopsBackAndForth())
+        _player->clock().setLoopMode(MVLoopMode::Loop);
+}
+
+void MVMoviePlayback::setBalance(float balance)
+{
+    _movieSound.balance = std::isfinite(balance) ? std::clamp(balance, -1.0f, 1.0f) : 0.0f;
+    applyMovieSound();
+}
+
+void MVMoviePlayback::setBass(float decibels)
+{
+    _movieSound.bass = std::isfinite(decibels) ? decibels : 0.0f;
+    applyMovieSound();
+}
+
+void MVMoviePlayback::setTreble(float decibels)
+{
+    _movieSound.treble = std::isfinite(decibels) ? decibels : 0.0f;
+    applyMovieSound();
+}
+
+void MVMoviePlayback::setGain(float gain)
+{
+    _movieSound.gain = std::isfinite(gain) && gain >= 0 ? gain : 1.0f;
+    applyMovieSound();
+}
+
+MVAudioMixSettings MVMoviePlayback::trackSoundSettings(uint32_t trackID) const
+{
+    auto it = _trackSound.find(trackID);
+    return it == _trackSound.end() ? MVAudioMixSettings {} : it->second;
+}
+
+void MVMoviePlayback::setTrackSoundSettings(uint32_t trackID, const MVAudioMixSettings& settings)
+{
+    _trackSound[trackID] = settings;
+    MVAudioMixSettings applied = settings;
+    if (auto m = movie())
+        if (auto track = m->trackByID(trackID))
+            applied.volume = track->volume();
+    _player->setTrackAudioSettings(trackID, applied);
+}
+
+void MVMoviePlayback::setNumberOfEqualizerBandLevels(int bands)
+{
+    _bands = std::clamp(bands, 1, 32);
+    _player->setNumberOfBandLevels(_bands);
+}
+
+MVAudioFrequencyLevels MVMoviePlayback::equalizerBandLevels()
+{
+    auto levels = _player->audioLevels();
+    if (!isPlaying())
+        std::fill(levels.levels.begin(), levels.levels.end(), 0.0f);
+    return levels;
+}
+
+std::vector<MVMoviePlayer::PresentedPicture> MVMoviePlayback::picturesAtTime(MVTime time)
+{
+    return _player->picturesAtTime(movieUnits(time));
+}

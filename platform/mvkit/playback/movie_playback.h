@@ -1,0 +1,112 @@
+#pragma once
+// MVMoviePlayback: the playback of one MVMovie — its player, fed from the movie's tracks, kept in step
+// with the movie's stored playback settings and notifications.
+//
+// The movie stores rate, current time, volume, muted and selection and posts their notifications;
+// this object listens: a new rate plays, a new time seeks, an edit rebuilds the decoders, volume and
+// muted reach the mixer. In the other direction it writes what playback changes back into the movie
+// (so the movie posts "MVMovieRateDidChangeNotification" and "MVMovieTimeDidChangeNotification"), and
+// posts "MVMovieDidEndNotification" when play stops at an end. The settings the movie does not store
+// (looping, play modes, sound shaping, picture adjustments, level bands) live here.
+//
+// One playback per movie: playbackForMovie() answers the living one or makes it. Whoever shows or
+// plays the movie holds it; it stops and goes away with its last holder. Main thread only.
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/playback/frame_converter.h"
+#include "platform/mvkit/playback/movie_player.h"
+
+#include <map>
+#include <memory>
+
+class MVMoviePlayback : public std::enable_shared_from_this<MVMoviePlayback> {
+public:
+    static std::shared_ptr<MVMoviePlayback> playbackForMovie(
+        const std::shared_ptr<MVMovie>& movie, MVMoviePlayerOptions options = {});
+    // The living playback of `movie`, if any.
+    static std::shared_ptr<MVMoviePlayback> existingPlaybackForMovie(const MVMovie* movie);
+    ~MVMoviePlayback();
+
+    std::shared_ptr<MVMovie> movie() const { return _movie.lock(); }
+    MVMoviePlayer& player() { return *_player; }
+
+    // Time and rate (the live values, also while playing).
+    MVTime currentTime() const;
+    void setCurrentTime(MVTime time);
+    float rate() const { return float(_player->rate()); }
+    void setRate(float rate);
+    void play();
+    void stop() { setRate(0); }
+    bool isPlaying() const { return _player->rate() != 0; }
+    bool isDone() const { return _player->clock().isDone(false); }
+    bool isDoneConsideringPlaySelectionOnly() const { return _player->clock().isDone(true); }
+
+    // Stepping and jumping.
+    void step(int frames);
+    void stepForward() { step(1); }
+    void stepBackward() { step(-1); }
+    void stepFrameForward() { step(1); }
+    void stepFrameBackward() { step(-1); }
+    void stepByTime(MVTime delta);
+    void gotoBeginning();
+    void gotoEnd();
+    void gotoPosterTime();
+
+    // Play modes.
+    bool loops() const { return _player->clock().loopMode() != MVLoopMode::None; }
+    void setLoops(bool flag);
+    bool loopsBackAndForth() const { return _player->clock().loopMode() == MVLoopMode::BackAndForth; }
+    void setLoopsBackAndForth(bool flag);
+    bool playsSelectionOnly() const { return _player->clock().playsSelectionOnly(); }
+    void setPlaysSelectionOnly(bool flag) { _player->clock().setPlaysSelectionOnly(flag); }
+    bool playsAllFrames() const { return _player->clock().playsAllFrames(); }
+    void setPlaysAllFrames(bool flag) { _player->setPlaysAllFrames(flag); }
+
+    // Sound of the movie (volume and muted are the movie's own) and of its tracks.
+    float balance() const { return _movieSound.balance; }
+    void setBalance(float balance);
+    float bass() const { return _movieSound.bass; }
+    void setBass(float decibels);
+    float treble() const { return _movieSound.treble; }
+    void setTreble(float decibels);
+    float gain() const { return _movieSound.gain; }
+    void setGain(float gain);
+    MVAudioMixSettings trackSoundSettings(uint32_t trackID) const;
+    // The track's volume stays the track's own (MVTrack::volume); the rest is set here.
+    void setTrackSoundSettings(uint32_t trackID, const MVAudioMixSettings& settings);
+
+    // Level bars.
+    bool hasEqualizer() const { return _player->hasSound(); }
+    int numberOfEqualizerBandLevels() const { return _bands; }
+    void setNumberOfEqualizerBandLevels(int bands);
+    int numberOfEqualizerDeviceChannels() const { return _player->numberOfAudioChannels(); }
+    // The levels of the sound playing now; all 0 while the movie does not play.
+    MVAudioFrequencyLevels equalizerBandLevels();
+
+    // Picture.
+    const MVPictureAdjustments& visualAdjustments() const { return _adjustments; }
+    void setVisualAdjustments(const MVPictureAdjustments& adjustments) { _adjustments = adjustments; }
+    // The pictures at `time`, back to front, decoded now (posters, thumbnails, frame images).
+    std::vector<MVMoviePlayer::PresentedPicture> picturesAtTime(MVTime time);
+
+    // Called when the movie's tracks changed without an edit notification.
+    void reloadTracks();
+
+private:
+    explicit MVMoviePlayback(const std::shared_ptr<MVMovie>& movie, MVMoviePlayerOptions options);
+    void observe(const std::shared_ptr<MVMovie>& movie);
+    int64_t movieUnits(MVTime time) const;
+    void applyMovieSound();
+    void writeRate(double rate);
+    void writeTime();
+
+    std::weak_ptr<MVMovie> _movie;
+    const MVMovie* _identity;
+    std::shared_ptr<MVMoviePlayer> _player;
+    std::vector<uint64_t> _observers;
+    MVAudioMixSettings _movieSound;
+    std::map<uint32_t, MVAudioMixSettings> _trackSound;
+    MVPictureAdjustments _adjustments;
+    int _bands = MVAudioLevelMeter::kDefaultBandCount;
+    bool _writingBack = false;  // our own change comes back as a notification: ignore it
+    bool _applyingTime = false;  // seeking to the movie's new time: nothing to write back
+};
