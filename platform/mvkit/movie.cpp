@@ -221,7 +221,7 @@ std::shared_ptr<MVMovie> MVMovie::movieWithDataReference(const MVDataReference& 
                 for (auto& t : m->_tracks) {
                     auto state = t->media()->state();
                     for (auto& r : state.dataReferences)
-                        if (r.kind() == MVDataReference::Kind::File && r.referenceFilePath().empty())
+                        if (r.isNone())
                             r = reference;
                     t->media()->restoreState(state);
                 }
