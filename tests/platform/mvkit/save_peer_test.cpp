@@ -1,6 +1,7 @@
 // Saving movies, checked by ffprobe and ffmpeg: self-contained and reference movies decode to the
 // source's frames, a cancelled save leaves the target alone, and an interrupted in-place update leaves
 // a file that opens with one of the two headers.
+#include "fixtures.h"
 #include "movie_peer_fixtures.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/movie_writer.h"
@@ -213,3 +214,31 @@ TEST_F(SavePeerTest, UpdateInPlaceTwiceAndAfterAnInterruptedOne)
 }
 
 } // namespace
+
+namespace {
+
+// Reordered frames (H.264 with B-frames: composition offsets, sync-sample table, an edit list that skips
+// the decoder delay): a plain save and a cut between key frames decode to the expected frames.
+TEST(SavePeerReordered, SaveAndCutBetweenKeyFrames)
+{
+    MOVARA_REQUIRE_FIXTURE(path, MovieFixture::H264AacMov);
+    TempDir dir;
+    auto video = frameHashes(path, "0:v");
+    ASSERT_EQ(video.size(), 75u);  // 3 s at 25 fps, a key frame every 12
+    HXError error;
+    auto m = MVMovie::movieWithFile(path.string(), &error);
+    ASSERT_TRUE(m) << error.localizedDescription();
+    auto saved = dir / "saved.mov";
+    ASSERT_TRUE(m->writeToFile(saved.string(), {}, &error)) << error.localizedDescription();
+    EXPECT_EQ(frameHashes(saved, "0:v"), video);
+
+    m->setSelection({ MVMakeTime(1, 1), MVMakeTime(1, 1) });
+    m->clear();
+    auto cut = dir / "cut.mov";
+    ASSERT_TRUE(m->writeToFile(cut.string(), {}, &error)) << error.localizedDescription();
+    std::vector<std::string> expected(video.begin(), video.begin() + 25);
+    expected.insert(expected.end(), video.begin() + 50, video.end());
+    EXPECT_EQ(frameHashes(cut, "0:v"), expected);
+}
+
+}  // namespace
