@@ -562,6 +562,101 @@ void MVMovie::setMuted(bool muted)
     postNotification(MVMovieMutedDidChangeNotification);
 }
 
+// Sound and picture settings: stored, and announced when they change.
+namespace {
+template<class T> bool store(T& field, T value)
+{
+    if (field == value)
+        return false;
+    field = value;
+    return true;
+}
+} // namespace
+
+void MVMovie::setPreferredMuted(bool muted)
+{
+    if (store(_preferredMuted, muted))
+        _changed = true;
+}
+
+void MVMovie::setBalance(float balance)
+{
+    if (store(_balance, std::clamp(balance, -1.0f, 1.0f)))
+        postNotification(MVMovieBalanceDidChangeNotification);
+}
+
+void MVMovie::setBass(float bass)
+{
+    if (store(_bass, bass))
+        postNotification(MVMovieBassDidChangeNotification);
+}
+
+void MVMovie::setTreble(float treble)
+{
+    if (store(_treble, treble))
+        postNotification(MVMovieTrebleDidChangeNotification);
+}
+
+void MVMovie::setGain(float gain)
+{
+    if (store(_gain, std::max(0.0f, gain)))
+        postNotification(MVMovieGainDidChangeNotification);
+}
+
+void MVMovie::setPitch(float pitch)
+{
+    store(_pitch, pitch);
+}
+
+void MVMovie::setVisualBrightness(float value)
+{
+    if (store(_visual[0], value))
+        postNotification(MVMovieVisualAdjustmentsDidChangeNotification);
+}
+
+void MVMovie::setVisualSaturation(float value)
+{
+    if (store(_visual[1], value))
+        postNotification(MVMovieVisualAdjustmentsDidChangeNotification);
+}
+
+void MVMovie::setVisualHue(float value)
+{
+    if (store(_visual[2], value))
+        postNotification(MVMovieVisualAdjustmentsDidChangeNotification);
+}
+
+void MVMovie::setVisualContrast(float value)
+{
+    if (store(_visual[3], value))
+        postNotification(MVMovieVisualAdjustmentsDidChangeNotification);
+}
+
+void MVMovie::setLoopingMode(MVMovieLoopingMode mode)
+{
+    if (store(_loopingMode, mode))
+        postNotification(MVMovieLoopingDidChangeNotification);
+}
+
+void MVMovie::setPlaysSelectionOnly(bool flag)
+{
+    if (store(_playsSelectionOnly, flag))
+        postNotification(MVMovieLoopingDidChangeNotification);
+}
+
+void MVMovie::setPlaysAllFrames(bool flag)
+{
+    store(_playsAllFrames, flag);
+}
+
+void MVMovie::setControllerType(uint32_t type)
+{
+    if (store(_controllerType, type)) {
+        _changed = true;
+        postNotification(MVMovieControllerDidChangeNotification);
+    }
+}
+
 void MVMovie::setLoadState(int64_t state)
 {
     if (state == _loadState && state != MVMovieLoadStateComplete)

@@ -58,6 +58,11 @@ inline constexpr const char* MVMovieDataSizeAttribute = "MVMovieDataSizeAttribut
 inline constexpr const char* MVMovieFlatten = "MVMovieFlatten";
 inline constexpr const char* MVMovieExport = "MVMovieExport";
 
+enum class MVMovieLoopingMode { None, Loop, BackAndForth };
+
+inline constexpr uint32_t MVMovieControllerTypeNone = 0x6E6F6E65; // 'none'
+inline constexpr uint32_t MVMovieControllerTypeStandard = 0x00737464; // "\0std"
+
 // Load states.
 enum MVMovieLoadState : int64_t {
     MVMovieLoadStateError = -1,
@@ -172,6 +177,37 @@ public:
     void setVolume(float volume);
     bool isMuted() const { return _muted; }
     void setMuted(bool muted);
+    bool preferredMuted() const { return _preferredMuted; }
+    void setPreferredMuted(bool muted);
+    // Sound adjustments: balance −1 (left) … 1 (right); bass, treble and gain as levels; pitch in cents.
+    float balance() const { return _balance; }
+    void setBalance(float balance);
+    float bass() const { return _bass; }
+    void setBass(float bass);
+    float treble() const { return _treble; }
+    void setTreble(float treble);
+    float gain() const { return _gain; }
+    void setGain(float gain);
+    float pitch() const { return _pitch; }
+    void setPitch(float pitch);
+    // Picture adjustments (0 is neutral).
+    float visualBrightness() const { return _visual[0]; }
+    void setVisualBrightness(float value);
+    float visualSaturation() const { return _visual[1]; }
+    void setVisualSaturation(float value);
+    float visualHue() const { return _visual[2]; }
+    void setVisualHue(float value);
+    float visualContrast() const { return _visual[3]; }
+    void setVisualContrast(float value);
+    MVMovieLoopingMode loopingMode() const { return _loopingMode; }
+    void setLoopingMode(MVMovieLoopingMode mode);
+    bool playsSelectionOnly() const { return _playsSelectionOnly; }
+    void setPlaysSelectionOnly(bool flag);
+    bool playsAllFrames() const { return _playsAllFrames; }
+    void setPlaysAllFrames(bool flag);
+    // The controller type as a four-char code ('none' 0x6E6F6E65, standard 0x00737464).
+    uint32_t controllerType() const { return _controllerType; }
+    void setControllerType(uint32_t type);
 
     // Load state and status.
     int64_t loadState() const { return _loadState; }
@@ -284,6 +320,13 @@ private:
     float _rate = 0;
     float _volume = 1.0f;
     bool _muted = false;
+    bool _preferredMuted = false;
+    float _balance = 0, _bass = 0, _treble = 0, _gain = 1.0f, _pitch = 0;
+    float _visual[4] = { 0, 0, 0, 0 };
+    MVMovieLoopingMode _loopingMode = MVMovieLoopingMode::None;
+    bool _playsSelectionOnly = false;
+    bool _playsAllFrames = false;
+    uint32_t _controllerType = MVMovieControllerTypeStandard;
     int64_t _loadState = MVMovieLoadStateComplete;
     HXError _loadError;
     MVUserData _userData;

@@ -7,6 +7,21 @@ inline constexpr const char* MVMovieTimeDidChangeNotification = "MVMovieTimeDidC
 inline constexpr const char* MVMovieSelectionDidChangeNotification = "MVMovieSelectionDidChangeNotification";
 inline constexpr const char* MVMovieVolumeDidChangeNotification = "MVMovieVolumeDidChangeNotification";
 inline constexpr const char* MVMovieMutedDidChangeNotification = "MVMovieMutedDidChangeNotification";
+inline constexpr const char* MVMovieBalanceDidChangeNotification = "MVMovieBalanceDidChangeNotification";
+inline constexpr const char* MVMovieBassDidChangeNotification = "MVMovieBassDidChangeNotification";
+inline constexpr const char* MVMovieTrebleDidChangeNotification = "MVMovieTrebleDidChangeNotification";
+inline constexpr const char* MVMovieGainDidChangeNotification = "MVMovieGainDidChangeNotification";
+inline constexpr const char* MVMovieVisualAdjustmentsDidChangeNotification
+    = "MVMovieVisualAdjustmentsDidChangeNotification";
+inline constexpr const char* MVMovieLoopingDidChangeNotification = "MVMovieLoopingDidChangeNotification";
+inline constexpr const char* MVMovieControllerDidChangeNotification
+    = "MVMovieControllerDidChangeNotification";
+inline constexpr const char* MVMovieStatusStringPostedNotification = "MVMovieStatusStringPostedNotification";
+inline constexpr const char* MVMovieCloseWindowRequestNotification = "MVMovieCloseWindowRequestNotification";
+inline constexpr const char* MVMovieEnterFullScreenRequestNotification
+    = "MVMovieEnterFullScreenRequestNotification";
+inline constexpr const char* MVMovieExitFullScreenRequestNotification
+    = "MVMovieExitFullScreenRequestNotification";
 inline constexpr const char* MVMovieNaturalSizeDidChangeNotification
     = "MVMovieNaturalSizeDidChangeNotification";
 inline constexpr const char* MVMovieSizeDidChangeNotification = "MVMovieSizeDidChangeNotification";

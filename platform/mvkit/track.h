@@ -90,6 +90,15 @@ public:
     void setAlternateGroup(int16_t group);
     float volume() const { return float(_header.volume) / 256.0f; }
     void setVolume(float volume);
+    // Sound adjustments of the track, stored for playback.
+    float gain() const { return _gain; }
+    void setGain(float gain) { _gain = gain; }
+    float bass() const { return _bass; }
+    void setBass(float bass) { _bass = bass; }
+    float treble() const { return _treble; }
+    void setTreble(float treble) { _treble = treble; }
+    bool isMuted() const { return _muted; }
+    void setMuted(bool muted) { _muted = muted; }
     const MVMatrixRecord& matrix() const { return _header.matrix; }
     void setMatrix(const MVMatrixRecord& matrix);
     double width() const { return _header.width / 65536.0; }
@@ -175,4 +184,6 @@ private:
     MVTrackDescription _stored;
     int32_t _detachedScale = 600; // the movie scale while not in a movie
     HXPropertyList::Dictionary _otherAttributes;
+    float _gain = 1.0f, _bass = 0, _treble = 0;
+    bool _muted = false;
 };

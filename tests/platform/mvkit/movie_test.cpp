@@ -211,3 +211,42 @@ TEST(MovieTracks, NewRemoveAndIdentity)
 }
 
 } // namespace
+
+namespace {
+
+TEST(MoviePlaybackSettings, StoredAndAnnouncedOnChange)
+{
+    auto m = videoMovie(2);
+    std::vector<std::string> posted;
+    auto token = HXNotificationCenter::defaultCenter().addObserver(
+        "", m.get(), [&posted](const HXNotification& n) { posted.push_back(n.name()); });
+    struct Case {
+        std::function<void()> change;
+        const char* notification;
+    };
+    const Case cases[] = {
+        { [&] { m->setBalance(-0.5f); }, MVMovieBalanceDidChangeNotification },
+        { [&] { m->setBass(0.25f); }, MVMovieBassDidChangeNotification },
+        { [&] { m->setTreble(-0.25f); }, MVMovieTrebleDidChangeNotification },
+        { [&] { m->setVolume(0.5f); }, MVMovieVolumeDidChangeNotification },
+        { [&] { m->setMuted(true); }, MVMovieMutedDidChangeNotification },
+        { [&] { m->setVisualContrast(0.2f); }, MVMovieVisualAdjustmentsDidChangeNotification },
+        { [&] { m->setLoopingMode(MVMovieLoopingMode::BackAndForth); }, MVMovieLoopingDidChangeNotification },
+        { [&] { m->setControllerType(MVMovieControllerTypeNone); }, MVMovieControllerDidChangeNotification },
+    };
+    for (const auto& c : cases) {
+        posted.clear();
+        c.change();
+        EXPECT_EQ(posted, std::vector<std::string> { c.notification });
+        posted.clear();
+        c.change(); // the same value again: nothing to announce
+        EXPECT_TRUE(posted.empty()) << c.notification;
+    }
+    HXNotificationCenter::defaultCenter().removeObserver(token);
+    m->setBalance(7);
+    EXPECT_FLOAT_EQ(m->balance(), 1.0f);
+    EXPECT_EQ(m->loopingMode(), MVMovieLoopingMode::BackAndForth);
+    EXPECT_EQ(m->controllerType(), MVMovieControllerTypeNone);
+}
+
+} // namespace
