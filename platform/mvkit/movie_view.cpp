@@ -1,0 +1,423 @@
+#include "platform/mvkit/movie_view.h"
+
+#include "platform/basekit/undo_manager.h"
+#include "platform/drawing/graphics_context.h"
+#include "platform/mvkit/movie_pasteboard.h"
+#include "platform/winkit/event.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+MVMovieView::MVMovieView(HXRect frame)
+    : HXView(frame)
+{
+    registerActions();
+}
+
+MVMovieView::~MVMovieView()
+{
+    if (_playback)
+        _playback->player().onPictureChange = nullptr;
+}
+
+void MVMovieView::registerActions()
+{
+    struct Entry {
+        const char* selector;
+        void (MVMovieView::*method)(HXObject*);
+    };
+    static const Entry entries[] = {
+        { "cut:", &MVMovieView::cut }, { "copy:", &MVMovieView::copy }, { "paste:", &MVMovieView::paste },
+        { "delete:", &MVMovieView::delete_ }, { "trim:", &MVMovieView::trim }, { "add:", &MVMovieView::add },
+        { "addScaled:", &MVMovieView::addScaled }, { "replace:", &MVMovieView::replace },
+        { "selectAll:", &MVMovieView::selectAll }, { "selectNone:", &MVMovieView::selectNone },
+        { "gotoBeginning:", &MVMovieView::gotoBeginning }, { "gotoEnd:", &MVMovieView::gotoEnd },
+        { "gotoPosterFrame:", &MVMovieView::gotoPosterFrame }, { "play:", &MVMovieView::play },
+        { "pause:", &MVMovieView::pause },
+    };
+    for (const auto& e : entries)
+        setActionHandler(e.selector, [this, method = e.method](HXObject* sender) { (this->*method)(sender); });
+}
+
+void MVMovieView::setMovie(const std::shared_ptr<MVMovie>& movie)
+{
+    if (movie == _movie)
+        return;
+    if (_playback)
+        _playback->player().onPictureChange = nullptr;
+    _movie = movie;
+    _playback = movie ? MVMoviePlayback::playbackForMovie(movie) : nullptr;
+    if (_movie && _undoManager)
+        _movie->setUndoManager(_undoManager);
+    if (_playback) {
+        _playback->player().onPictureChange = [this] { setNeedsDisplay(true); };
+        _converter.setAdjustments(_playback->visualAdjustments());
+    }
+    setNeedsDisplay(true);
+}
+
+void MVMovieView::setFillColor(const HXColor& color)
+{
+    _fillColor = color;
+    setNeedsDisplay(true);
+}
+
+void MVMovieView::setPreservesAspectRatio(bool flag)
+{
+    _preservesAspectRatio = flag;
+    setNeedsDisplay(true);
+}
+
+void MVMovieView::setControllerVisible(bool flag)
+{
+    _controllerVisible = flag;
+    setNeedsDisplay(true);
+}
+
+void MVMovieView::setApertureMode(MVApertureMode mode)
+{
+    _apertureMode = mode;
+    setNeedsDisplay(true);
+}
+
+void MVMovieView::setHighQuality(bool flag)
+{
+    _converter.setHighQuality(flag);
+    setNeedsDisplay(true);
+}
+
+void MVMovieView::setDeinterlace(bool flag)
+{
+    _converter.setDeinterlace(flag);
+    setNeedsDisplay(true);
+}
+
+void MVMovieView::setUndoManager(HXUndoManager* manager)
+{
+    _undoManager = manager;
+    if (_movie)
+        _movie->setUndoManager(manager);
+}
+
+// ---- Geometry
+
+HXRect MVMovieView::controllerBounds() const
+{
+    if (!_controllerVisible)
+        return HXZeroRect;
+    HXRect b = bounds();
+    double h = std::min(kControllerHeight, b.size.height);
+    return HXMakeRect(b.origin.x, isFlipped() ? b.origin.y + b.size.height - h : b.origin.y, b.size.width, h);
+}
+
+HXSize MVMovieView::naturalMovieSize() const
+{
+    if (!_movie)
+        return HXZeroSize;
+    auto [w, h] = _movie->naturalSize();
+    if (w > 0 && h > 0)
+        return HXMakeSize(w, h);
+    if (_playback)
+        for (const auto& p : _playback->player().presentedPictures())
+            if (p.picture.frame) {
+                auto g = geometryFor(p.trackID, *p.picture.frame);
+                return HXMakeSize(g.displayWidth, g.displayHeight);
+            }
+    return HXZeroSize;
+}
+
+HXRect MVMovieView::movieBounds() const
+{
+    HXRect area = bounds();
+    if (_controllerVisible) {
+        double h = std::min(kControllerHeight, area.size.height);
+        area.size.height -= h;
+        if (!isFlipped())
+            area.origin.y += h;
+    }
+    HXSize natural = naturalMovieSize();
+    if (!_preservesAspectRatio || natural.width <= 0 || natural.height <= 0 || area.size.width <= 0
+        || area.size.height <= 0)
+        return area;
+    double scale = std::min(area.size.width / natural.width, area.size.height / natural.height);
+    double w = natural.width * scale, h = natural.height * scale;
+    return HXMakeRect(area.origin.x + (area.size.width - w) / 2, area.origin.y + (area.size.height - h) / 2, w, h);
+}
+
+MVApertureGeometry MVMovieView::geometryFor(uint32_t trackID, const MVDecodedFrame& frame) const
+{
+    std::optional<MVSampleDescription> description;
+    if (_movie)
+        if (auto track = _movie->trackByID(trackID); track && track->media()
+            && !track->media()->sampleDescriptions().empty())
+            description = track->media()->sampleDescriptions().front();
+    if (!description) {
+        MVApertureGeometry g;
+        g.cropWidth = g.displayWidth = frame.width();
+        g.cropHeight = g.displayHeight = frame.height();
+        return g;
+    }
+    return MVApertureGeometryForDescription(*description, frame.width(), frame.height(), _apertureMode);
+}
+
+// ---- Pictures
+
+std::shared_ptr<HXImage> MVMovieView::imageForPictures(
+    const std::vector<MVMoviePlayer::PresentedPicture>& pictures, HXSize size)
+{
+    const int width = int(std::lround(size.width)), height = int(std::lround(size.height));
+    if (width < 1 || height < 1)
+        return nullptr;
+    if (_playback)
+        _converter.setAdjustments(_playback->visualAdjustments());
+    auto rep = HXBitmapImageRep::initWithSize(width, height);
+    if (!rep)
+        return nullptr;
+    bool drewAny = false;
+    MVImageBuffer buffer;
+    for (const auto& p : pictures) {  // back to front
+        if (!p.picture.frame)
+            continue;
+        if (!_converter.convert(*p.picture.frame, geometryFor(p.trackID, *p.picture.frame), width, height, buffer))
+            continue;
+        unsigned char* pixels = rep->bitmapData();
+        const size_t rowBytes = rep->bytesPerRow();
+        for (int y = 0; y < height; ++y)
+            std::memcpy(pixels + size_t(y) * rowBytes, buffer.pixels.data() + size_t(y) * size_t(buffer.bytesPerRow),
+                size_t(width) * 4);
+        drewAny = true;
+    }
+    if (!drewAny)
+        return nullptr;
+    rep->markDirty();
+    return HXImage::initWithBitmapImageRep(rep);
+}
+
+std::shared_ptr<HXImage> MVMovieView::currentFrameImage()
+{
+    if (!_playback)
+        return nullptr;
+    return imageForPictures(_playback->player().presentedPictures(), naturalMovieSize());
+}
+
+std::shared_ptr<HXImage> MVMovieView::frameImageAtTime(MVTime time)
+{
+    if (!_playback)
+        return nullptr;
+    return imageForPictures(_playback->picturesAtTime(time), naturalMovieSize());
+}
+
+void MVMovieView::drawRect(HXRect dirtyRect)
+{
+    (void)dirtyRect;
+    _fillColor.setFill();
+    HXRectFill(bounds());
+    if (_playback) {
+        HXRect target = movieBounds();
+        // Converted at the size it is drawn, so scaling happens once, in the converter.
+        auto image = imageForPictures(_playback->player().presentedPictures(), target.size);
+        if (image && willDisplayImage)
+            image = willDisplayImage(*this, image);
+        if (image)
+            image->drawInRect(target);
+    }
+    if (_controllerVisible) {
+        HXColor::colorWithCalibratedWhite(0.85).setFill();
+        HXRect bar = controllerBounds();
+        HXRectFill(bar);
+        if (_movie && _movie->durationValue() > 0 && _playback) {
+            // The played part of the movie as a darker band.
+            double fraction = std::clamp(double(_playback->player().currentTime()) / double(_movie->durationValue()), 0.0, 1.0);
+            HXColor::colorWithCalibratedWhite(0.4).setFill();
+            HXRectFill(HXMakeRect(bar.origin.x, bar.origin.y + bar.size.height / 2 - 2, bar.size.width * fraction, 4));
+        }
+    }
+}
+
+// ---- Editing
+
+bool MVMovieView::canEdit() const { return _movie && _editable && _movie->isEditable(); }
+
+bool MVMovieView::hasSelection() const
+{
+    return _movie && MVTimeCompare(_movie->selection().duration, MVZeroTime) > 0;
+}
+
+void MVMovieView::cut(HXObject*)
+{
+    if (!canEdit() || !hasSelection())
+        return;
+    if (auto segment = _movie->cut())
+        MVMoviePasteboard::generalPasteboard().setMovie(segment);
+}
+
+void MVMovieView::copy(HXObject*)
+{
+    if (!hasSelection())
+        return;
+    if (auto segment = _movie->copy())
+        MVMoviePasteboard::generalPasteboard().setMovie(segment);
+}
+
+void MVMovieView::paste(HXObject*)
+{
+    auto source = MVMoviePasteboard::generalPasteboard().movie();
+    if (canEdit() && source)
+        _movie->paste(source);
+}
+
+void MVMovieView::delete_(HXObject*)
+{
+    if (canEdit() && hasSelection())
+        _movie->clear();
+}
+
+void MVMovieView::trim(HXObject*)
+{
+    if (canEdit() && hasSelection())
+        _movie->trim();
+}
+
+void MVMovieView::add(HXObject*)
+{
+    auto source = MVMoviePasteboard::generalPasteboard().movie();
+    if (canEdit() && source)
+        _movie->add(source);
+}
+
+void MVMovieView::addScaled(HXObject*)
+{
+    auto source = MVMoviePasteboard::generalPasteboard().movie();
+    if (canEdit() && source && hasSelection())
+        _movie->addScaled(source);
+}
+
+void MVMovieView::replace(HXObject* sender)
+{
+    // Paste replaces a non-empty selection.
+    paste(sender);
+}
+
+void MVMovieView::selectAll(HXObject*)
+{
+    if (_movie)
+        _movie->setSelection({ MVMakeTime(0, _movie->timeScale()), _movie->duration() });
+}
+
+void MVMovieView::selectNone(HXObject*)
+{
+    if (_movie && _playback)
+        _movie->setSelection({ _playback->currentTime(), MVMakeTime(0, _movie->timeScale()) });
+}
+
+void MVMovieView::gotoBeginning(HXObject*)
+{
+    if (_playback)
+        _playback->gotoBeginning();
+}
+
+void MVMovieView::gotoEnd(HXObject*)
+{
+    if (_playback)
+        _playback->gotoEnd();
+}
+
+void MVMovieView::gotoPosterFrame(HXObject*)
+{
+    if (_playback)
+        _playback->gotoPosterTime();
+}
+
+void MVMovieView::play(HXObject*)
+{
+    if (_playback)
+        _playback->play();
+}
+
+void MVMovieView::pause(HXObject*)
+{
+    if (_playback)
+        _playback->stop();
+}
+
+void MVMovieView::restoreMovieEditState(const MVMovieEditState& state)
+{
+    if (!_movie)
+        return;
+    MVMovieEditState before = _movie->newEditState();
+    _movie->useEditState(state);
+    if (auto* undo = _movie->undoManager() ? _movie->undoManager() : _undoManager) {
+        std::weak_ptr<HXObject> weak = weak_from_this();
+        undo->registerUndo(this, [weak, before] {
+            if (auto self = std::dynamic_pointer_cast<MVMovieView>(weak.lock()))
+                self->restoreMovieEditState(before);
+        });
+    }
+    _movie->movieChanged();
+}
+
+bool MVMovieView::validateUserInterfaceItem(const HXValidatedUserInterfaceItem& item)
+{
+    const std::string name(item.action().name());
+    const bool pasteboard = MVMoviePasteboard::generalPasteboard().movie() != nullptr;
+    if (name == "cut:" || name == "delete:" || name == "trim:")
+        return canEdit() && hasSelection();
+    if (name == "copy:")
+        return hasSelection();
+    if (name == "paste:" || name == "add:" || name == "replace:")
+        return canEdit() && pasteboard;
+    if (name == "addScaled:")
+        return canEdit() && pasteboard && hasSelection();
+    if (name == "selectAll:" || name == "selectNone:" || name == "gotoBeginning:" || name == "gotoEnd:"
+        || name == "gotoPosterFrame:" || name == "play:" || name == "pause:")
+        return _movie != nullptr;
+    return HXView::validateUserInterfaceItem(item);
+}
+
+// ---- Keys
+
+bool MVMovieView::handleKeyDown(const HXEvent& event)
+{
+    if (!_playback || !_movie)
+        return false;
+    const uint32_t modifiers = event.modifierFlags();
+    if (modifiers & (HXCommandKeyMask | HXControlKeyMask))
+        return false;
+    const bool option = modifiers & HXAlternateKeyMask;
+    const char32_t key = event.firstCharacterIgnoringModifiers();
+    switch (key) {
+    case U' ':
+        if (_playback->isPlaying())
+            _playback->stop();
+        else
+            _playback->play();
+        return true;
+    case HXRightArrowFunctionKey:
+        option ? _playback->gotoEnd() : _playback->stepForward();
+        return true;
+    case HXLeftArrowFunctionKey:
+        option ? _playback->gotoBeginning() : _playback->stepBackward();
+        return true;
+    case HXUpArrowFunctionKey:
+    case HXDownArrowFunctionKey: {
+        float volume = _movie->volume() + (key == HXUpArrowFunctionKey ? 0.1f : -0.1f);
+        _movie->setVolume(std::clamp(volume, 0.0f, 1.0f));
+        return true;
+    }
+    case HXHomeFunctionKey:
+        _playback->gotoBeginning();
+        return true;
+    case HXEndFunctionKey:
+        _playback->gotoEnd();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void MVMovieView::keyDown(const HXEvent& event)
+{
+    if (!handleKeyDown(event))
+        HXView::keyDown(event);
+}

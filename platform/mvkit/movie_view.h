@@ -1,0 +1,122 @@
+#pragma once
+// MVMovieView: a view that shows a movie — its current pictures drawn into the movie bounds, a
+// controller strip along the bottom when asked for, the editing actions, and the keys a movie
+// viewer answers.
+//
+// The view plays the movie through the movie's MVMoviePlayback (which it holds while it shows the
+// movie) and redraws whenever a new picture is presented. Before a picture is drawn the image hook
+// may replace it (full-screen filters). Edits go through the movie, which registers their undo with
+// the view's undo manager.
+#include "platform/drawing/color.h"
+#include "platform/drawing/image.h"
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/playback/frame_converter.h"
+#include "platform/mvkit/playback/movie_playback.h"
+#include "platform/winkit/view.h"
+
+#include <functional>
+#include <memory>
+
+class HXUndoManager;
+
+class MVMovieView : public HXView {
+public:
+    // The height of the controller strip, in points.
+    static constexpr double kControllerHeight = 16;
+
+    explicit MVMovieView(HXRect frame = HXZeroRect);
+    ~MVMovieView() override;
+
+    std::shared_ptr<MVMovie> movie() const { return _movie; }
+    void setMovie(const std::shared_ptr<MVMovie>& movie);
+    // The playback the view drives (null without a movie).
+    const std::shared_ptr<MVMoviePlayback>& playback() const { return _playback; }
+
+    // Look.
+    HXColor fillColor() const { return _fillColor; }
+    void setFillColor(const HXColor& color);
+    bool preservesAspectRatio() const { return _preservesAspectRatio; }
+    void setPreservesAspectRatio(bool flag);
+    bool isControllerVisible() const { return _controllerVisible; }
+    void setControllerVisible(bool flag);
+    bool isEditable() const { return _editable; }
+    void setEditable(bool flag) { _editable = flag; }
+    bool drawsWithTessalineCompatibleColors() const { return _compatibleColors; }
+    void setDrawsWithTessalineCompatibleColors(bool flag) { _compatibleColors = flag; }
+    MVApertureMode apertureMode() const { return _apertureMode; }
+    void setApertureMode(MVApertureMode mode);
+    bool highQuality() const { return _converter.highQuality(); }
+    void setHighQuality(bool flag);
+    bool deinterlace() const { return _converter.deinterlace(); }
+    void setDeinterlace(bool flag);
+
+    // The rectangle the movie occupies: the bounds above the controller strip, fitted to the movie's
+    // shape (centred) when the aspect ratio is preserved.
+    HXRect movieBounds() const;
+    HXRect controllerBounds() const;
+    // The size of the movie's picture (its natural size, or the first picture's display size).
+    HXSize naturalMovieSize() const;
+
+    // The image hook: called with every picture before it is drawn; its answer is drawn instead.
+    std::function<std::shared_ptr<HXImage>(MVMovieView& view, const std::shared_ptr<HXImage>& image)> willDisplayImage;
+
+    // The movie's current pictures as one image at the movie's size (also for the hook's callers).
+    std::shared_ptr<HXImage> currentFrameImage();
+    // The picture at any time (posters, thumbnails), at the movie's size.
+    std::shared_ptr<HXImage> frameImageAtTime(MVTime time);
+
+    // Undo.
+    HXUndoManager* undoManager() const { return _undoManager; }
+    void setUndoManager(HXUndoManager* manager);
+
+    // Actions (also reachable by selector: "cut:", "copy:", "paste:", "delete:", ...).
+    void cut(HXObject* sender = nullptr);
+    void copy(HXObject* sender = nullptr);
+    void paste(HXObject* sender = nullptr);
+    void delete_(HXObject* sender = nullptr);  // "delete:"
+    void trim(HXObject* sender = nullptr);
+    void add(HXObject* sender = nullptr);
+    void addScaled(HXObject* sender = nullptr);
+    void replace(HXObject* sender = nullptr);
+    void selectAll(HXObject* sender = nullptr);
+    void selectNone(HXObject* sender = nullptr);
+    void gotoBeginning(HXObject* sender = nullptr);
+    void gotoEnd(HXObject* sender = nullptr);
+    void gotoPosterFrame(HXObject* sender = nullptr);
+    void play(HXObject* sender = nullptr);
+    void pause(HXObject* sender = nullptr);
+    // Brings the movie back to `state`, undoably.
+    void restoreMovieEditState(const MVMovieEditState& state);
+    // Skins are not supported: every movie is rectangular.
+    void applySkinClip() { }
+
+    // The usual keys: space plays or stops, the arrows step (Option: to the ends) and change the
+    // volume, Home and End go to the ends. True when the key was used. Keys with Command or Control
+    // and the letter keys are left to others.
+    bool handleKeyDown(const HXEvent& event);
+
+    // HXView.
+    void drawRect(HXRect dirtyRect) override;
+    void keyDown(const HXEvent& event) override;
+    bool acceptsFirstResponder() const override { return _movie != nullptr; }
+    bool isOpaque() const override { return true; }
+    bool validateUserInterfaceItem(const HXValidatedUserInterfaceItem& item) override;
+
+private:
+    void registerActions();
+    bool canEdit() const;
+    bool hasSelection() const;
+    std::shared_ptr<HXImage> imageForPictures(const std::vector<MVMoviePlayer::PresentedPicture>& pictures, HXSize size);
+    MVApertureGeometry geometryFor(uint32_t trackID, const MVDecodedFrame& frame) const;
+
+    std::shared_ptr<MVMovie> _movie;
+    std::shared_ptr<MVMoviePlayback> _playback;
+    HXColor _fillColor = HXColor::blackColor();
+    bool _preservesAspectRatio = true;
+    bool _controllerVisible = false;
+    bool _editable = true;
+    bool _compatibleColors = false;
+    MVApertureMode _apertureMode = MVApertureMode::Clean;
+    MVFrameConverter _converter;
+    HXUndoManager* _undoManager = nullptr;
+};
