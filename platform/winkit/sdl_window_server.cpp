@@ -1,0 +1,547 @@
+#include "platform/winkit/sdl_window_server.h"
+
+#include "platform/basekit/error.h"
+#include "platform/basekit/notification_center.h"
+#include "platform/basekit/run_loop.h"
+#include "platform/winkit/application.h"
+#include "platform/winkit/event.h"
+#include "platform/winkit/window.h"
+
+#include <SDL.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+uint32_t flagsFromSDL(SDL_Keymod mod)
+{
+    uint32_t flags = 0;
+    if (mod & KMOD_SHIFT)
+        flags |= HXShiftKeyMask;
+    if (mod & KMOD_CTRL)
+        flags |= HXCommandKeyMask;
+    if (mod & KMOD_ALT)
+        flags |= HXAlternateKeyMask;
+    if (mod & KMOD_GUI)
+        flags |= HXControlKeyMask;
+    if (mod & KMOD_CAPS)
+        flags |= HXAlphaShiftKeyMask;
+    return flags;
+}
+
+uint16_t keyCodeFromScancode(SDL_Scancode s)
+{
+    switch (s) {
+    case SDL_SCANCODE_A: return HXKeyCodeA;
+    case SDL_SCANCODE_RETURN: return HXKeyCodeReturn;
+    case SDL_SCANCODE_TAB: return HXKeyCodeTab;
+    case SDL_SCANCODE_SPACE: return HXKeyCodeSpace;
+    case SDL_SCANCODE_BACKSPACE: return HXKeyCodeDelete;
+    case SDL_SCANCODE_ESCAPE: return HXKeyCodeEscape;
+    case SDL_SCANCODE_LCTRL:
+    case SDL_SCANCODE_RCTRL: return HXKeyCodeCommand;
+    case SDL_SCANCODE_LSHIFT:
+    case SDL_SCANCODE_RSHIFT: return HXKeyCodeShift;
+    case SDL_SCANCODE_CAPSLOCK: return HXKeyCodeCapsLock;
+    case SDL_SCANCODE_LALT:
+    case SDL_SCANCODE_RALT: return HXKeyCodeOption;
+    case SDL_SCANCODE_LGUI:
+    case SDL_SCANCODE_RGUI: return HXKeyCodeControl;
+    case SDL_SCANCODE_KP_ENTER: return HXKeyCodeKeypadEnter;
+    case SDL_SCANCODE_HOME: return HXKeyCodeHome;
+    case SDL_SCANCODE_PAGEUP: return HXKeyCodePageUp;
+    case SDL_SCANCODE_DELETE: return HXKeyCodeForwardDelete;
+    case SDL_SCANCODE_END: return HXKeyCodeEnd;
+    case SDL_SCANCODE_PAGEDOWN: return HXKeyCodePageDown;
+    case SDL_SCANCODE_LEFT: return HXKeyCodeLeftArrow;
+    case SDL_SCANCODE_RIGHT: return HXKeyCodeRightArrow;
+    case SDL_SCANCODE_DOWN: return HXKeyCodeDownArrow;
+    case SDL_SCANCODE_UP: return HXKeyCodeUpArrow;
+    default: return HXKeyCodeUnknown;
+    }
+}
+
+// The characters a key gives before any text input is known.
+std::string charactersForKey(const SDL_Keysym& key, bool shift)
+{
+    switch (key.sym) {
+    case SDLK_UP: return HXStringFromCharacter(HXUpArrowFunctionKey);
+    case SDLK_DOWN: return HXStringFromCharacter(HXDownArrowFunctionKey);
+    case SDLK_LEFT: return HXStringFromCharacter(HXLeftArrowFunctionKey);
+    case SDLK_RIGHT: return HXStringFromCharacter(HXRightArrowFunctionKey);
+    case SDLK_HOME: return HXStringFromCharacter(HXHomeFunctionKey);
+    case SDLK_END: return HXStringFromCharacter(HXEndFunctionKey);
+    case SDLK_PAGEUP: return HXStringFromCharacter(HXPageUpFunctionKey);
+    case SDLK_PAGEDOWN: return HXStringFromCharacter(HXPageDownFunctionKey);
+    case SDLK_DELETE: return HXStringFromCharacter(HXDeleteFunctionKey);
+    case SDLK_BACKSPACE: return std::string(1, HXBackspaceCharacter);
+    case SDLK_TAB: return std::string(1, shift ? HXBackTabCharacter : HXTabCharacter);
+    case SDLK_RETURN: return std::string(1, HXCarriageReturnCharacter);
+    case SDLK_KP_ENTER: return std::string(1, HXEnterCharacter);
+    case SDLK_ESCAPE: return std::string(1, HXEscapeCharacter);
+    default: break;
+    }
+    if (key.sym >= SDLK_F1 && key.sym <= SDLK_F12)
+        return HXStringFromCharacter(char32_t(HXF1FunctionKey + (key.sym - SDLK_F1)));
+    if (key.sym >= 32 && key.sym < 127) {
+        char c = char(key.sym);
+        if (shift && c >= 'a' && c <= 'z')
+            c = char(c - 'a' + 'A');
+        return std::string(1, c);
+    }
+    return {};
+}
+
+class SDLPlatformWindow : public HXPlatformWindow {
+public:
+    SDLPlatformWindow(HXSDLWindowServer& server, HXWindow& window)
+        : _server(server)
+        , _window(window)
+    {
+        HXRect client = clientRect();
+        Uint32 flags = SDL_WINDOW_HIDDEN;
+        if (!(window.styleMask() & HXTitledWindowMask))
+            flags |= SDL_WINDOW_BORDERLESS;
+        if (window.styleMask() & HXResizableWindowMask)
+            flags |= SDL_WINDOW_RESIZABLE;
+        if (window.level() >= HXPopUpMenuWindowLevel)
+            flags |= SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR;
+        else if (window.level() >= HXFloatingWindowLevel)
+            flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+        _sdl = SDL_CreateWindow(window.title().c_str(), int(std::lround(client.origin.x)),
+            int(std::lround(_server.primaryHeight() - HXMaxY(client))), std::max(1, int(std::lround(client.size.width))),
+            std::max(1, int(std::lround(client.size.height))), flags);
+        if (!_sdl) {
+            HXLog(std::string("SDL: cannot create a window: ") + SDL_GetError());
+            return;
+        }
+        _server.registerWindow(SDL_GetWindowID(_sdl), std::static_pointer_cast<HXWindow>(window.shared_from_this()));
+        update();
+    }
+
+    ~SDLPlatformWindow() override
+    {
+        if (_sdl) {
+            _server.unregisterWindow(SDL_GetWindowID(_sdl));
+            SDL_DestroyWindow(_sdl);
+        }
+    }
+
+    // The client area (menu bar and content) in screen coordinates: the frame less the title bar, which
+    // the desktop draws.
+    HXRect clientRect() const
+    {
+        HXRect frame = _window.frame();
+        double title = (_window.styleMask() & HXTitledWindowMask) ? HXWindowTitleBarHeight : 0;
+        return { frame.origin, { frame.size.width, std::max(1.0, frame.size.height - title) } };
+    }
+
+    void update() override
+    {
+        if (!_sdl)
+            return;
+        SDL_SetWindowTitle(_sdl, _window.title().c_str());
+        HXRect client = clientRect();
+        int x = int(std::lround(client.origin.x));
+        int y = int(std::lround(_server.primaryHeight() - HXMaxY(client)));
+        int w = std::max(1, int(std::lround(client.size.width)));
+        int h = std::max(1, int(std::lround(client.size.height)));
+        int cx, cy, cw, ch;
+        SDL_GetWindowPosition(_sdl, &cx, &cy);
+        SDL_GetWindowSize(_sdl, &cw, &ch);
+        _applying = true;
+        if (cw != w || ch != h)
+            SDL_SetWindowSize(_sdl, w, h);
+        if (cx != x || cy != y)
+            SDL_SetWindowPosition(_sdl, x, y);
+        _applying = false;
+        SDL_SetWindowOpacity(_sdl, float(_window.alphaValue()));
+        SDL_SetWindowAlwaysOnTop(_sdl, _window.level() >= HXFloatingWindowLevel ? SDL_TRUE : SDL_FALSE);
+        SDL_SetWindowResizable(_sdl, (_window.styleMask() & HXResizableWindowMask) ? SDL_TRUE : SDL_FALSE);
+    }
+
+    void setVisible(bool visible) override
+    {
+        if (!_sdl)
+            return;
+        if (visible) {
+            SDL_ShowWindow(_sdl);
+            if (_window.canBecomeKeyWindow())
+                SDL_RaiseWindow(_sdl);
+        } else {
+            SDL_HideWindow(_sdl);
+        }
+    }
+
+    void orderFront() override
+    {
+        if (_sdl)
+            SDL_RaiseWindow(_sdl);
+    }
+
+    void present(cairo_surface_t* surface) override
+    {
+        if (!_sdl || !surface)
+            return;
+        cairo_surface_flush(surface);
+        SDL_Surface* target = SDL_GetWindowSurface(_sdl);
+        if (!target)
+            return;
+        SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(cairo_image_surface_get_data(surface),
+            cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface), 32,
+            cairo_image_surface_get_stride(surface), SDL_PIXELFORMAT_ARGB8888);
+        if (!source)
+            return;
+        SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
+        SDL_BlitSurface(source, nullptr, target, nullptr);
+        SDL_FreeSurface(source);
+        SDL_UpdateWindowSurface(_sdl);
+    }
+
+    void miniaturize() override
+    {
+        if (_sdl)
+            SDL_MinimizeWindow(_sdl);
+    }
+
+    void deminiaturize() override
+    {
+        if (_sdl)
+            SDL_RestoreWindow(_sdl);
+    }
+
+    void setFullScreen(bool fullScreen, const std::optional<HXScreen>& screen) override
+    {
+        if (!_sdl)
+            return;
+        if (fullScreen && screen) {
+            int index = int(screen->screenNumber()) - 1;
+            SDL_Rect bounds;
+            if (SDL_GetDisplayBounds(index, &bounds) == 0)
+                SDL_SetWindowPosition(_sdl, bounds.x, bounds.y);
+        }
+        SDL_SetWindowFullscreen(_sdl, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    }
+
+    bool isApplying() const { return _applying; }
+
+private:
+    HXSDLWindowServer& _server;
+    HXWindow& _window;
+    SDL_Window* _sdl = nullptr;
+    bool _applying = false;
+};
+
+}  // namespace
+
+std::shared_ptr<HXSDLWindowServer> HXSDLWindowServer::create()
+{
+    const char* x11 = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if ((!x11 || !*x11) && (!wayland || !*wayland))
+        return nullptr;
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        HXLog(std::string("SDL: no video: ") + SDL_GetError());
+        return nullptr;
+    }
+    SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+    auto server = std::shared_ptr<HXSDLWindowServer>(new HXSDLWindowServer);
+    std::weak_ptr<HXSDLWindowServer> weak = server;
+    // SDL has no descriptor to wait on: poll every few milliseconds while the loop sleeps.
+    server->_hook = HXRunLoop::main().addEventHook(
+        [weak] {
+            auto self = weak.lock();
+            return self && self->pumpEvents();
+        },
+        0.005);
+    return server;
+}
+
+HXSDLWindowServer::~HXSDLWindowServer()
+{
+    if (_hook)
+        HXRunLoop::main().removeSource(_hook);
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+double HXSDLWindowServer::primaryHeight()
+{
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(0, &bounds) != 0)
+        return 0;
+    return bounds.y + bounds.h;
+}
+
+std::vector<HXScreen> HXSDLWindowServer::screens()
+{
+    std::vector<HXScreen> result;
+    double top = primaryHeight();
+    int count = SDL_GetNumVideoDisplays();
+    for (int i = 0; i < count; ++i) {
+        SDL_Rect bounds, usable;
+        if (SDL_GetDisplayBounds(i, &bounds) != 0)
+            continue;
+        if (SDL_GetDisplayUsableBounds(i, &usable) != 0)
+            usable = bounds;
+        auto flip = [top](const SDL_Rect& r) {
+            return HXMakeRect(r.x, top - (r.y + r.h), r.w, r.h);
+        };
+        SDL_DisplayMode mode;
+        int bits = 24;
+        if (SDL_GetCurrentDisplayMode(i, &mode) == 0)
+            bits = SDL_BITSPERPIXEL(mode.format);
+        result.emplace_back(uint32_t(i + 1), flip(bounds), flip(usable), bits);
+    }
+    return result;
+}
+
+std::unique_ptr<HXPlatformWindow> HXSDLWindowServer::createWindow(HXWindow& window)
+{
+    return std::make_unique<SDLPlatformWindow>(*this, window);
+}
+
+HXPoint HXSDLWindowServer::mouseLocation()
+{
+    int x = 0, y = 0;
+    SDL_GetGlobalMouseState(&x, &y);
+    return { double(x), primaryHeight() - y };
+}
+
+uint32_t HXSDLWindowServer::modifierFlags() { return flagsFromSDL(SDL_GetModState()); }
+
+void HXSDLWindowServer::beep() { ++_beeps; }
+
+void HXSDLWindowServer::setCursorHidden(bool hidden) { SDL_ShowCursor(hidden ? SDL_DISABLE : SDL_ENABLE); }
+
+void HXSDLWindowServer::setScreenSaverInhibited(bool inhibited)
+{
+    if (inhibited)
+        SDL_DisableScreenSaver();
+    else
+        SDL_EnableScreenSaver();
+}
+
+std::optional<std::string> HXSDLWindowServer::clipboardText()
+{
+    if (!SDL_HasClipboardText())
+        return std::nullopt;
+    char* text = SDL_GetClipboardText();
+    if (!text)
+        return std::nullopt;
+    std::string result = text;
+    SDL_free(text);
+    return result;
+}
+
+void HXSDLWindowServer::setClipboardText(const std::string& text) { SDL_SetClipboardText(text.c_str()); }
+
+void HXSDLWindowServer::registerWindow(uint32_t id, const std::shared_ptr<HXWindow>& window) { _windows[id] = window; }
+
+void HXSDLWindowServer::unregisterWindow(uint32_t id) { _windows.erase(id); }
+
+std::shared_ptr<HXWindow> HXSDLWindowServer::windowForID(uint32_t id) const
+{
+    auto it = _windows.find(id);
+    return it == _windows.end() ? nullptr : it->second.lock();
+}
+
+SDL_Window* HXSDLWindowServer::sdlWindowFor(const HXWindow& window) const
+{
+    for (auto& [id, weak] : _windows) {
+        if (weak.lock().get() == &window)
+            return SDL_GetWindowFromID(id);
+    }
+    return nullptr;
+}
+
+bool HXSDLWindowServer::pumpEvents()
+{
+    bool any = false;
+    SDL_Event event;
+    while (SDL_PollEvent(&event)) {
+        any = true;
+        handle(event);
+    }
+    flushPendingKey();
+    return any;
+}
+
+void HXSDLWindowServer::flushPendingKey()
+{
+    if (_pendingKey && HXApplication::hasSharedApplication())
+        HXApplication::sharedApplication()->postEvent(*_pendingKey, false);
+    _pendingKey.reset();
+}
+
+void HXSDLWindowServer::handle(const SDL_Event& e)
+{
+    if (!HXApplication::hasSharedApplication())
+        return;
+    auto& app = *HXApplication::sharedApplication();
+    HXTimeInterval now = HXRunLoop::main().now();
+    if (e.type != SDL_TEXTINPUT)
+        flushPendingKey();
+    // Base coordinates: from SDL's top-left client position to the window's bottom-left.
+    auto base = [](const std::shared_ptr<HXWindow>& w, int x, int y) {
+        double clientHeight = w->frame().size.height - ((w->styleMask() & HXTitledWindowMask) ? HXWindowTitleBarHeight : 0);
+        return HXPoint { double(x), clientHeight - y };
+    };
+    switch (e.type) {
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+        auto w = windowForID(e.button.windowID);
+        if (!w)
+            break;
+        bool down = e.type == SDL_MOUSEBUTTONDOWN;
+        HXEventType type = e.button.button == SDL_BUTTON_LEFT ? (down ? HXLeftMouseDown : HXLeftMouseUp)
+            : e.button.button == SDL_BUTTON_RIGHT           ? (down ? HXRightMouseDown : HXRightMouseUp)
+                                                            : (down ? HXOtherMouseDown : HXOtherMouseUp);
+        HXEvent event = HXEvent::mouseEvent(type, base(w, e.button.x, e.button.y), modifierFlags(), now,
+            w->windowNumber(), app.nextEventNumber(), e.button.clicks);
+        if (type == HXOtherMouseDown || type == HXOtherMouseUp)
+            event.setButtonNumber(e.button.button - 1);
+        app.postEvent(event, false);
+        break;
+    }
+    case SDL_MOUSEMOTION: {
+        auto w = windowForID(e.motion.windowID);
+        if (!w)
+            break;
+        HXEventType type = (e.motion.state & SDL_BUTTON_LMASK) ? HXLeftMouseDragged
+            : (e.motion.state & SDL_BUTTON_RMASK)              ? HXRightMouseDragged
+            : (e.motion.state & SDL_BUTTON_MMASK)              ? HXOtherMouseDragged
+                                                               : HXMouseMoved;
+        app.postEvent(HXEvent::mouseEvent(type, base(w, e.motion.x, e.motion.y), modifierFlags(), now, w->windowNumber(),
+                          app.nextEventNumber(), 0),
+            false);
+        break;
+    }
+    case SDL_MOUSEWHEEL: {
+        auto w = windowForID(e.wheel.windowID);
+        if (!w)
+            break;
+        int x = 0, y = 0;
+        SDL_GetMouseState(&x, &y);
+        double sign = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+        app.postEvent(HXEvent::scrollEvent(base(w, x, y), modifierFlags(), now, w->windowNumber(),
+                          sign * e.wheel.preciseX, sign * e.wheel.preciseY),
+            false);
+        break;
+    }
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+        auto w = windowForID(e.key.windowID);
+        uint32_t flags = flagsFromSDL(SDL_Keymod(e.key.keysym.mod));
+        uint16_t code = keyCodeFromScancode(e.key.keysym.scancode);
+        if (code == HXKeyCodeShift || code == HXKeyCodeCommand || code == HXKeyCodeOption || code == HXKeyCodeControl
+            || code == HXKeyCodeCapsLock) {
+            app.postEvent(HXEvent::keyEvent(HXFlagsChanged, {}, flags, now, w ? w->windowNumber() : 0, "", "", false, code),
+                false);
+            break;
+        }
+        bool shift = flags & HXShiftKeyMask;
+        std::string chars = charactersForKey(e.key.keysym, shift);
+        std::string ignoring = chars;
+        HXEvent event = HXEvent::keyEvent(e.type == SDL_KEYDOWN ? HXKeyDown : HXKeyUp, {}, flags, now,
+            w ? w->windowNumber() : 0, chars, ignoring, e.key.repeat != 0, code);
+        if (e.type == SDL_KEYDOWN && !(flags & (HXCommandKeyMask | HXAlternateKeyMask | HXControlKeyMask))
+            && e.key.keysym.sym >= 32 && e.key.keysym.sym < 127)
+            _pendingKey = event;  // the text input that follows tells the real characters
+        else
+            app.postEvent(event, false);
+        break;
+    }
+    case SDL_TEXTINPUT:
+        if (_pendingKey) {
+            HXEvent key = *_pendingKey;
+            _pendingKey = HXEvent::keyEvent(key.type(), key.locationInWindow(), key.modifierFlags(), key.timestamp(),
+                key.windowNumber(), e.text.text, e.text.text, key.isARepeat(), key.keyCode());
+            flushPendingKey();
+        }
+        break;
+    case SDL_WINDOWEVENT: {
+        auto w = windowForID(e.window.windowID);
+        if (!w)
+            break;
+        switch (e.window.event) {
+        case SDL_WINDOWEVENT_MOVED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED: {
+            auto* platform = dynamic_cast<SDLPlatformWindow*>(w->platformWindow());
+            if (platform && platform->isApplying())
+                break;
+            SDL_Window* sdl = SDL_GetWindowFromID(e.window.windowID);
+            int x, y, width, height;
+            SDL_GetWindowPosition(sdl, &x, &y);
+            SDL_GetWindowSize(sdl, &width, &height);
+            double title = (w->styleMask() & HXTitledWindowMask) ? HXWindowTitleBarHeight : 0;
+            HXRect frame = HXMakeRect(x, primaryHeight() - (y + height), width, height + title);
+            if (!(frame == w->frame()))
+                w->setFrameFromBackend(frame);
+            break;
+        }
+        case SDL_WINDOWEVENT_EXPOSED:
+            w->display();
+            break;
+        case SDL_WINDOWEVENT_CLOSE:
+            w->performClose();
+            break;
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+            app.activateIgnoringOtherApps(true);
+            if (w->canBecomeKeyWindow())
+                w->makeKeyWindow();
+            if (w->canBecomeMainWindow())
+                w->makeMainWindow();
+            break;
+        case SDL_WINDOWEVENT_MINIMIZED:
+            w->setMiniaturizedByBackend(true);
+            break;
+        case SDL_WINDOWEVENT_RESTORED:
+            w->setMiniaturizedByBackend(false);
+            break;
+        default:
+            break;
+        }
+        break;
+    }
+    case SDL_DROPBEGIN:
+        _droppedFiles.clear();
+        break;
+    case SDL_DROPFILE:
+        if (e.drop.file) {
+            _droppedFiles.emplace_back(e.drop.file);
+            SDL_free(e.drop.file);
+        }
+        break;
+    case SDL_DROPCOMPLETE: {
+        auto files = std::move(_droppedFiles);
+        _droppedFiles.clear();
+        auto w = windowForID(e.drop.windowID);
+        if (w)
+            app.handleFileDrop(w, w->mouseLocationOutsideOfEventStream(), files);
+        else
+            app.openFiles(files);
+        break;
+    }
+    case SDL_DISPLAYEVENT:
+        HXNotificationCenter::defaultCenter().postNotificationName(HXApplicationDidChangeScreenParametersNotification, &app);
+        break;
+    case SDL_MULTIGESTURE:
+        if (std::fabs(e.mgesture.dDist) > 0.002) {
+            auto w = app.keyWindow();
+            if (w)
+                app.postEvent(HXEvent::magnifyEvent(w->mouseLocationOutsideOfEventStream(), now, w->windowNumber(),
+                                  e.mgesture.dDist * 4),
+                    false);
+        }
+        break;
+    case SDL_QUIT:
+        app.terminate();
+        break;
+    default:
+        break;
+    }
+}
