@@ -66,12 +66,19 @@ HXApplication::HXApplication()
         if (auto w = keyWindow())
             w->performZoom(sender);
     });
+    // What timers and other sources changed is shown before the loop sleeps, not only after events.
+    _displayObserver = HXRunLoop::main().addObserver(HXRunLoopBeforeWaiting | HXRunLoopExit, [this](HXRunLoopActivity) {
+        for (auto& w : orderedWindows())
+            w->displayIfNeeded();
+    });
 }
 
 HXApplication::~HXApplication()
 {
     if (_queueHook)
         HXRunLoop::main().removeSource(_queueHook);
+    if (_displayObserver)
+        HXRunLoop::main().removeSource(_displayObserver);
 }
 
 std::shared_ptr<HXApplication> HXApplication::sharedApplication()

@@ -238,6 +238,7 @@ private:
     std::shared_ptr<HXMenu> _windowsMenu;
     std::vector<std::shared_ptr<HXModalSession>> _modalSessions;
     HXRunLoopSourceID _queueHook = 0;
+    HXRunLoopSourceID _displayObserver = 0;
     int _eventNumber = 0;
     int _nextWindowNumber = 0;
     int _screenUpdatesDisabled = 0;
