@@ -2,6 +2,7 @@
 
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/timer.h"
+#include "platform/drawing/bitmap_image_rep.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/menu.h"
 #include "platform/winkit/menu_bar_view.h"
@@ -971,6 +972,15 @@ bool HXWindow::writeRenderedPNG(const std::string& path)
 {
     drawWindow(false);
     return _backing && cairo_surface_write_to_png(_backing, path.c_str()) == CAIRO_STATUS_SUCCESS;
+}
+
+std::shared_ptr<HXBitmapImageRep> HXWindow::renderedImageRep()
+{
+    drawWindow(false);
+    if (!_backing)
+        return nullptr;
+    auto rep = HXBitmapImageRep::imageRepWithCairoSurface(_backing);
+    return rep ? rep->copy() : nullptr;
 }
 
 uint32_t HXWindow::renderedPixelRGBA(int x, int y)

@@ -289,6 +289,8 @@ public:
     cairo_surface_t* backingSurface() const { return _backing; }
     // Draws everything now and returns a copy of the pixels as a PNG file's bytes.
     bool writeRenderedPNG(const std::string& path);
+    // Draws everything now and returns a copy of the pixels (menu bar and content).
+    std::shared_ptr<HXBitmapImageRep> renderedImageRep();
     // Straight RGBA of one pixel of the rendered window at (x, y) from the top left of the client area.
     uint32_t renderedPixelRGBA(int x, int y);
 

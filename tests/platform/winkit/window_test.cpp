@@ -4,6 +4,7 @@
 #include "platform/winkit/menu.h"
 #include "platform/winkit/menu_bar_view.h"
 #include "platform/winkit/text_drawing.h"
+#include "platform/drawing/bitmap_image_rep.h"
 #include "test_support.h"
 
 class WindowTest : public WinkitTest {
@@ -386,6 +387,11 @@ TEST_F(WindowTest, RenderingPutsViewsWhereTheirFramesSay)
     EXPECT_EQ(server->presentCount(), presents + 1);
     w->displayIfNeeded();
     EXPECT_EQ(red->draws, before + 1);
+
+    auto rep = w->renderedImageRep();
+    ASSERT_TRUE(rep);
+    EXPECT_EQ(rep->pixelsHigh(), 102);
+    EXPECT_EQ(rep->pixelAt(25, 102 - 35), (HXRGBAPixel { 255, 0, 0, 255 }));
 
     movara::test::TempDir dir;
     EXPECT_TRUE(w->writeRenderedPNG(dir / "w.png"));
