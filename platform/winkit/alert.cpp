@@ -134,8 +134,8 @@ std::shared_ptr<HXPanel> HXAlert::window()
         _panel->setHidesOnDeactivate(false);
         _panel->setExcludedFromWindowsMenu(true);
         _panel->setLevel(HXModalPanelWindowLevel);
+        layout();
     }
-    layout();
     return _panel;
 }
 
@@ -181,6 +181,7 @@ long HXAlert::runModal()
 {
     auto self = std::static_pointer_cast<HXAlert>(shared_from_this());
     auto panel = window();
+    layout();  // the texts or buttons may have changed since the panel was made
     panel->center();
     _asSheet = false;
     currentAlertSlot() = self;
@@ -208,6 +209,7 @@ void HXAlert::beginSheetModalForWindow(const std::shared_ptr<HXWindow>& window, 
     }
     auto self = std::static_pointer_cast<HXAlert>(shared_from_this());
     auto panel = this->window();
+    layout();
     _asSheet = true;
     currentAlertSlot() = self;
     window->beginSheet(panel, [self, handler = std::move(handler)](long code) {

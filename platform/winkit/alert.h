@@ -34,7 +34,8 @@ public:
     std::shared_ptr<HXButton> addButtonWithTitle(const std::string& title);
     const std::vector<std::shared_ptr<HXButton>>& buttons() const { return _buttons; }
 
-    // The panel the alert shows in (made on first use, laid out for the current texts and buttons).
+    // The panel the alert shows in (made on first use). Showing the alert lays it out again for the texts
+    // and buttons it has then; call layout after changing them while it is on screen.
     std::shared_ptr<HXPanel> window();
     void layout();
 

@@ -8,6 +8,8 @@
 #include "platform/winkit/window.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xlib.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -313,7 +315,21 @@ HXPoint HXSDLWindowServer::mouseLocation()
 
 uint32_t HXSDLWindowServer::modifierFlags() { return flagsFromSDL(SDL_GetModState()); }
 
-void HXSDLWindowServer::beep() { ++_beeps; }
+void HXSDLWindowServer::beep()
+{
+    ++_beeps;
+    // SDL has no bell: ring the X server's through any of our windows.
+    for (auto& [id, weak] : _windows) {
+        SDL_Window* sdl = SDL_GetWindowFromID(id);
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (sdl && SDL_GetWindowWMInfo(sdl, &info) && info.subsystem == SDL_SYSWM_X11) {
+            XBell(info.info.x11.display, 0);
+            XFlush(info.info.x11.display);
+            return;
+        }
+    }
+}
 
 void HXSDLWindowServer::setCursorHidden(bool hidden) { SDL_ShowCursor(hidden ? SDL_DISABLE : SDL_ENABLE); }
 

@@ -411,3 +411,33 @@ TEST_F(WindowTest, WindowsNeedUpdatePostsDidUpdateAfterTheEvent)
     app->processPendingEvents();
     EXPECT_EQ(log->size(), 1u);
 }
+
+namespace {
+class GestureView : public HXView {
+public:
+    using HXView::HXView;
+    std::vector<std::string> log;
+    void scrollWheel(const HXEvent& e) override { log.push_back("scroll " + std::to_string(int(e.deltaY()))); }
+    void magnifyWithEvent(const HXEvent& e) override { log.push_back("magnify " + std::to_string(e.magnification())); }
+    void swipeWithEvent(const HXEvent& e) override { log.push_back("swipe " + std::to_string(int(e.deltaX()))); }
+};
+}  // namespace
+
+TEST_F(WindowTest, WheelAndGesturesGoToTheViewUnderTheMouseAndUpTheChain)
+{
+    auto w = makeWindow(HXMakeRect(0, 0, 200, 100), HXTitledWindowMask);
+    auto left = std::make_shared<GestureView>(HXMakeRect(0, 0, 100, 100));
+    auto inner = std::make_shared<RecordingView>(HXMakeRect(10, 10, 20, 20));  // passes everything on
+    auto right = std::make_shared<GestureView>(HXMakeRect(100, 0, 100, 100));
+    w->contentView()->addSubview(left);
+    left->addSubview(inner);
+    w->contentView()->addSubview(right);
+    w->makeKeyAndOrderFront();
+    auto now = clock->now();
+    app->postEvent(HXEvent::scrollEvent({ 150, 50 }, 0, now, w->windowNumber(), 0, -3), false);
+    app->postEvent(HXEvent::magnifyEvent({ 15, 15 }, now, w->windowNumber(), 0.5), false);
+    app->postEvent(HXEvent::swipeEvent({ 50, 50 }, now, w->windowNumber(), -1, 0), false);
+    app->processPendingEvents();
+    EXPECT_EQ(right->log, (std::vector<std::string> { "scroll -3" }));
+    EXPECT_EQ(left->log, (std::vector<std::string> { "magnify 0.500000", "swipe -1" }));
+}
