@@ -48,6 +48,10 @@ enum : long {
     HXAlertThirdButtonReturn = 1002,
 };
 
+// The version of this window toolkit, for code that picks looks by version (newer than every version
+// such code tests for).
+inline constexpr double HXWinKitVersionNumber = 1000.0;
+
 enum HXApplicationTerminateReply { HXTerminateCancel = 0, HXTerminateNow = 1, HXTerminateLater = 2 };
 
 class HXApplication;
