@@ -4,6 +4,7 @@
 #include "platform/basekit/timer.h"
 #include "platform/drawing/bitmap_image_rep.h"
 #include "platform/winkit/application.h"
+#include "platform/winkit/control.h"
 #include "platform/winkit/menu.h"
 #include "platform/winkit/menu_bar_view.h"
 #include "platform/winkit/text_drawing.h"
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -752,10 +754,36 @@ void HXWindow::mouseDownInWindow(const HXEvent& event)
     }
     if (!hit)
         return;
+    // A window movable by its background follows the mouse from any view that lets it (controls never do).
+    if (event.type() == HXLeftMouseDown && _movableByBackground && hit->mouseDownCanMoveWindow()
+        && !dynamic_cast<HXControl*>(hit.get())) {
+        dragWindow(event);
+        return;
+    }
     if (event.type() == HXLeftMouseDown && hit->acceptsFirstResponder() && firstResponder() != hit)
         makeFirstResponder(hit);
     _mouseDownView = hit;
     HXDispatchEventToResponder(*hit, event);
+}
+
+void HXWindow::dragWindow(const HXEvent& down)
+{
+    auto keep = shared_from_this();
+    HXPoint startMouse = convertBaseToScreen(down.locationInWindow());
+    HXPoint startOrigin = _frame.origin;
+    for (;;) {
+        auto next = HXApplication::sharedApplication()->nextEventMatchingMask(HXLeftMouseDraggedMask | HXLeftMouseUpMask,
+            std::numeric_limits<double>::infinity(), HXEventTrackingRunLoopMode, true);
+        if (!next)
+            break;
+        // Locations are relative to where the window was when the event happened: its frame now.
+        HXPoint mouse = convertBaseToScreen(next->locationInWindow());
+        HXPoint origin { startOrigin.x + mouse.x - startMouse.x, startOrigin.y + mouse.y - startMouse.y };
+        if (!(origin == _frame.origin))
+            setFrameOrigin(origin);
+        if (next->type() == HXLeftMouseUp)
+            break;
+    }
 }
 
 void HXWindow::sendEvent(const HXEvent& event)

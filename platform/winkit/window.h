@@ -317,6 +317,7 @@ private:
     void drawWindow(bool onlyDirty);
     void setVisible(bool visible);
     void mouseDownInWindow(const HXEvent& event);
+    void dragWindow(const HXEvent& mouseDown);
     HXRect standardFrame() const;
 
     HXRect _frame;

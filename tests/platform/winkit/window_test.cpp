@@ -441,3 +441,35 @@ TEST_F(WindowTest, WheelAndGesturesGoToTheViewUnderTheMouseAndUpTheChain)
     EXPECT_EQ(right->log, (std::vector<std::string> { "scroll -3" }));
     EXPECT_EQ(left->log, (std::vector<std::string> { "magnify 0.500000", "swipe -1" }));
 }
+
+TEST_F(WindowTest, WindowMovableByItsBackgroundFollowsTheMouse)
+{
+    auto w = makeWindow(HXMakeRect(100, 100, 200, 100), HXBorderlessWindowMask);
+    class Opaque : public RecordingView {
+    public:
+        using RecordingView::RecordingView;
+        bool isOpaque() const override { return true; }
+    };
+    auto solid = std::make_shared<Opaque>(HXMakeRect(150, 0, 50, 50));
+    w->contentView()->addSubview(solid);
+    w->setMovableByWindowBackground(true);
+    w->orderFront();
+    // Drag from the background: 20 right and 15 up.
+    HXHeadlessWindowServer::postMouse(HXLeftMouseDown, w, { 10, 10 });
+    HXHeadlessWindowServer::postMouse(HXLeftMouseDragged, w, { 30, 25 });
+    HXHeadlessWindowServer::postMouse(HXLeftMouseUp, w, { 10, 10 });  // the window moved with the mouse
+    app->processPendingEvents();
+    EXPECT_EQ(w->frame().origin, (HXPoint { 120, 115 }));
+    // An opaque view keeps its clicks.
+    HXHeadlessWindowServer::postClick(w, { 160, 10 });
+    app->processPendingEvents();
+    EXPECT_EQ(w->frame().origin, (HXPoint { 120, 115 }));
+    EXPECT_EQ(solid->log, (std::vector<std::string> { "mouseDown", "mouseUp" }));
+    // Not movable: the background does not drag.
+    w->setMovableByWindowBackground(false);
+    HXHeadlessWindowServer::postMouse(HXLeftMouseDown, w, { 10, 10 });
+    HXHeadlessWindowServer::postMouse(HXLeftMouseDragged, w, { 60, 60 });
+    HXHeadlessWindowServer::postMouse(HXLeftMouseUp, w, { 60, 60 });
+    app->processPendingEvents();
+    EXPECT_EQ(w->frame().origin, (HXPoint { 120, 115 }));
+}
