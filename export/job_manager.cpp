@@ -73,7 +73,7 @@ bool sameSecret(const std::string& a, const std::string& b)
     return diff == 0;
 }
 
-template <typename T> void eraseValue(std::vector<T>& v, const T& value)
+template<typename T> void eraseValue(std::vector<T>& v, const T& value)
 {
     v.erase(std::remove(v.begin(), v.end(), value), v.end());
 }
@@ -203,8 +203,7 @@ void JobManager::startJob(const std::shared_ptr<Job>& jobRef, bool force)
     _liveJobs.push_back(job);
     if (!hasTimer()) {
         std::weak_ptr<bool> alive = _alive;
-        _timer = HXTimer::scheduledTimer(
-            1.0, true,
+        _timer = HXTimer::scheduledTimer(1.0, true,
             [this, alive](HXTimer&) {
                 if (alive.lock())
                     update();

@@ -106,7 +106,8 @@ private:
     void update();
     bool launchWorker(const std::shared_ptr<Job>& job, HXError* error);
     void accepted(const std::shared_ptr<Job>& job, std::shared_ptr<class HXSocketConnection> socket);
-    void provenConnection(const std::shared_ptr<Job>& job, const std::shared_ptr<HXMessageConnection>& connection);
+    void provenConnection(
+        const std::shared_ptr<Job>& job, const std::shared_ptr<HXMessageConnection>& connection);
     void handleMessage(const std::shared_ptr<Job>& job, const HXPropertyList& message);
     void connectionFailed(const std::shared_ptr<Job>& job, const std::string& reason);
     void connectionEnded(const std::shared_ptr<Job>& job);

@@ -5,13 +5,14 @@
 #include "platform/winkit/application.h"
 #include "platform/winkit/window.h"
 
-std::shared_ptr<JobProgressWindowController> JobProgressWindowController::jobProgressWindowControllerWithParams(
-    const HXPropertyList::Dictionary& params)
+std::shared_ptr<JobProgressWindowController>
+JobProgressWindowController::jobProgressWindowControllerWithParams(const HXPropertyList::Dictionary& params)
 {
     return jobProgressWindowControllerWithParams(params, JobManager::sharedJobManager());
 }
 
-std::shared_ptr<JobProgressWindowController> JobProgressWindowController::jobProgressWindowControllerWithParams(
+std::shared_ptr<JobProgressWindowController>
+JobProgressWindowController::jobProgressWindowControllerWithParams(
     const HXPropertyList::Dictionary& params, JobManager& manager)
 {
     auto controller = std::make_shared<JobProgressWindowController>(manager);
@@ -37,7 +38,8 @@ void JobProgressWindowController::load(const HXPropertyList::Dictionary& params)
     auto sheet = std::make_shared<HXPanel>(HXMakeRect(0, 0, 360, JobView::rowHeight), HXTitledWindowMask);
     _progressIndicator = JobView::make(HXMakeRect(0, 0, 360, JobView::rowHeight));
     auto description = params.find("description");
-    _progressIndicator->setTitle(description != params.end() ? description->second.stringValue() : std::string());
+    _progressIndicator->setTitle(
+        description != params.end() ? description->second.stringValue() : std::string());
     _progressIndicator->setTarget(shared_from_this());
     _progressIndicator->setAction("cancel:");
     _progressIndicator->setProgressHidden(false);
@@ -74,9 +76,15 @@ void JobProgressWindowController::endSheet(long returnCode)
     }
 }
 
-void JobProgressWindowController::jobPending(const std::shared_ptr<Job>&) {}
-void JobProgressWindowController::jobStarting(const std::shared_ptr<Job>&) {}
-void JobProgressWindowController::jobUnblocked(const std::shared_ptr<Job>&, const std::string&) {}
+void JobProgressWindowController::jobPending(const std::shared_ptr<Job>&)
+{
+}
+void JobProgressWindowController::jobStarting(const std::shared_ptr<Job>&)
+{
+}
+void JobProgressWindowController::jobUnblocked(const std::shared_ptr<Job>&, const std::string&)
+{
+}
 
 void JobProgressWindowController::jobStarted(const std::shared_ptr<Job>&)
 {

@@ -100,8 +100,7 @@ void JobView::startElapsedTime()
         _startTime = HXRunLoop::main().now();
     if (!_elapsedTimer) {
         std::weak_ptr<JobView> weak = std::static_pointer_cast<JobView>(shared_from_this());
-        _elapsedTimer = HXTimer::scheduledTimer(
-            1.0, true,
+        _elapsedTimer = HXTimer::scheduledTimer(1.0, true,
             [weak](HXTimer&) {
                 if (auto row = weak.lock())
                     row->updateElapsedTime();
@@ -247,8 +246,8 @@ void JobView::drawRect(HXRect)
             // Diagonal stripes for work of unknown length.
             fill.setFill();
             for (double x = bar.origin.x; x < bar.origin.x + bar.size.width; x += 12) {
-                HXRect stripe = HXMakeRect(x, bar.origin.y, std::min(6.0, bar.origin.x + bar.size.width - x),
-                    bar.size.height);
+                HXRect stripe = HXMakeRect(
+                    x, bar.origin.y, std::min(6.0, bar.origin.x + bar.size.width - x), bar.size.height);
                 HXBezierPath::fillRect(stripe);
             }
         } else if (_progress > 0) {

@@ -99,7 +99,8 @@ std::string ProcessingDocument::displayName() const
 
 HXColor ProcessingDocument::rowColor(size_t index)
 {
-    return index % 2 == 0 ? HXColor::whiteColor() : HXColor::colorWithCalibratedRed(0.9294, 0.9294, 0.9294, 1.0);
+    return index % 2 == 0 ? HXColor::whiteColor()
+                          : HXColor::colorWithCalibratedRed(0.9294, 0.9294, 0.9294, 1.0);
 }
 
 void ProcessingDocument::buildWindow()
@@ -253,8 +254,9 @@ void ProcessingDocument::canCloseDocument(std::function<void(bool shouldClose)> 
         completion(true);
         return;
     }
-    auto alert = HXAlert::alertWithMessageText(text("mvpExportStopAndQuit", "Stop the jobs in progress and quit?"),
-        text("quit", "Quit"), text("dontQuit", "Don't Quit"), {}, {});
+    auto alert
+        = HXAlert::alertWithMessageText(text("mvpExportStopAndQuit", "Stop the jobs in progress and quit?"),
+            text("quit", "Quit"), text("dontQuit", "Don't Quit"), {}, {});
     std::weak_ptr<ProcessingDocument> weak = std::static_pointer_cast<ProcessingDocument>(shared_from_this());
     alert->beginSheetModalForWindow(_procWindow, [weak, completion](long returnCode) {
         auto self = weak.lock();
@@ -478,7 +480,8 @@ ProcessingDocument::RowPresentation ProcessingDocument::rowPresentationForJob(Jo
         shown.progress = p;
         const HXPropertyList* operation = find(info, "operation");
         const HXPropertyList* noEstimate = find(info, "noTimeEstimate");
-        if ((operation && operation->integerValue() == 13) || (noEstimate && noEstimate->stringValue() == status)) {
+        if ((operation && operation->integerValue() == 13)
+            || (noEstimate && noEstimate->stringValue() == status)) {
             info["noTimeEstimate"] = status;
         } else {
             const HXPropertyList* start = find(info, "startTime");

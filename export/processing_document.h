@@ -44,7 +44,10 @@ public:
     void moveJobViewsBelowIndex(size_t index, double yDelta);
 
     size_t jobCount() const { return _jobs.size(); }
-    std::shared_ptr<Job> jobAtIndex(size_t index) const { return index < _jobs.size() ? _jobs[index] : nullptr; }
+    std::shared_ptr<Job> jobAtIndex(size_t index) const
+    {
+        return index < _jobs.size() ? _jobs[index] : nullptr;
+    }
     std::shared_ptr<JobView> jobViewForJob(const std::shared_ptr<Job>& job) const;
     std::shared_ptr<HXWindow> window() const { return _procWindow; }
     int numRunningJobs() const { return _numRunningJobs; }

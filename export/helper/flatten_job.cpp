@@ -29,7 +29,8 @@ HelperJobResult performFlattenJob(HelperConnection& player, const HXPropertyList
     auto in = params.find("MVExpMovieIn");
     auto out = params.find("MVExpNameOut");
     if (in == params.end() || !in->second.isData() || in->second.dataValue().size() == 0) {
-        HelperReportError(player, HelperParameterError, "The job has no movie to flatten (\"MVExpMovieIn\").");
+        HelperReportError(
+            player, HelperParameterError, "The job has no movie to flatten (\"MVExpMovieIn\").");
         return HelperJobResult::Failed;
     }
     if (out == params.end() || !out->second.isString() || out->second.stringValue().empty()
@@ -43,8 +44,8 @@ HelperJobResult performFlattenJob(HelperConnection& player, const HXPropertyList
     HXError error;
     auto movie = MVMovie::movieWithData(in->second.dataValue().bytes, &error);
     if (!movie) {
-        HelperReportError(
-            player, codeForError(error), "The movie to flatten cannot be read: " + error.localizedDescription());
+        HelperReportError(player, codeForError(error),
+            "The movie to flatten cannot be read: " + error.localizedDescription());
         return HelperJobResult::Failed;
     }
 

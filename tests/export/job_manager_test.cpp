@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <climits>
 #include <csignal>
 #include <filesystem>
@@ -96,8 +97,8 @@ TEST_F(JobManagerTest, WorkerEndingDecidesTheFinalState)
         { "exit 0", { step("exit", 0) }, JobState::Complete, 0, 0, 0 },
         { "exit 3", { step("exit", 3) }, JobState::Errored, 3, 0, 0 },
         { "SIGSEGV", { step("crash", true) }, JobState::Errored, 0, SIGSEGV, 0 },
-        { "errorCode 0 then exit 0", { send({ { "errorCode", 0 } }), step("exit", 0) }, JobState::Complete, 0, 0,
-            0 },
+        { "errorCode 0 then exit 0", { send({ { "errorCode", 0 } }), step("exit", 0) }, JobState::Complete, 0,
+            0, 0 },
         { "errorCode -36 then exit 0",
             { send({ { "errorCode", -36 }, { "errorMessage", "I/O error" } }), step("exit", 0) },
             JobState::Errored, 0, 0, -36 },
@@ -250,9 +251,10 @@ TEST_F(JobManagerTest, ResourceRequestsThatChangeNothing)
 
 TEST_F(JobManagerTest, BlessedJobGetsTheNextSlotWithoutOvergranting)
 {
-    Steps holder = { send({ { "requestResource", "Bluetooth" } }), step("waitFor", "Result"), step("sleep", 0.5),
-        step("exit", 0) };
-    Steps waiter = { send({ { "requestResource", "Bluetooth" } }), step("waitFor", "Result"), step("exit", 0) };
+    Steps holder = { send({ { "requestResource", "Bluetooth" } }), step("waitFor", "Result"),
+        step("sleep", 0.5), step("exit", 0) };
+    Steps waiter
+        = { send({ { "requestResource", "Bluetooth" } }), step("waitFor", "Result"), step("exit", 0) };
     std::vector<std::shared_ptr<Job>> unblockedOrder;
     delegate->onEvent = [&](const std::string& event, const std::shared_ptr<Job>& job) {
         if (event == "unblocked:Bluetooth")
@@ -341,8 +343,8 @@ TEST_F(JobManagerTest, QuittingCancelsPendingAndKillsRunningJobs)
 {
     manager = std::make_unique<JobManager>(1, scriptedWorker);
     auto partial = temp / "quit.partial";
-    auto running = start({ step("writeFile", partial.string()), send({ { "registerFile", partial.string() } }),
-        step("sleep", 30.0) });
+    auto running = start({ step("writeFile", partial.string()),
+        send({ { "registerFile", partial.string() } }), step("sleep", 30.0) });
     auto pending = start({ step("exit", 0) });
     ASSERT_TRUE(runUntil([&] { return running->registeredFiles().size() == 1; }));
     manager->killAllJobs();
@@ -381,8 +383,39 @@ TEST_F(JobManagerTest, MessagesReachTheDelegateAfterTheQueueHandledThem)
     EXPECT_EQ(job->errorMessage(), "kept for the row");
     // A message without an error code does not make the job fail.
     EXPECT_EQ(job->state(), JobState::Complete);
-    std::vector<std::string> expected = { "pending", "starting", "started", "message", "message", "complete" };
+    std::vector<std::string> expected
+        = { "pending", "starting", "started", "message", "message", "complete" };
     EXPECT_EQ(delegate->events, expected);
+}
+
+TEST_F(JobManagerTest, SecretIsNeitherOnTheCommandLineNorInTheEnvironment)
+{
+    auto job = start({ step("describeSelf", true), step("exit", 0) });
+    ASSERT_TRUE(runUntil([&] { return isFinal(job); }));
+    ASSERT_EQ(job->state(), JobState::Complete);
+    ASSERT_EQ(delegate->messages.size(), 1u);
+    const auto& seen = delegate->messages[0];
+    ASSERT_EQ(seen["argv"].count(), 2u);
+    EXPECT_EQ(seen["argv"][0].stringValue(), scriptedWorker);
+    int port = std::stoi(seen["argv"][1].stringValue());
+    EXPECT_GT(port, 0);
+    // The environment names only the descriptor the secret came through.
+    std::string descriptor = seen["environment"]["MVPLAYERHELPER_SECRET_FD"].stringValue();
+    EXPECT_GE(std::stoi(descriptor), 3);
+    // The secret is 64 hexadecimal digits: no such run anywhere the worker's command line or environment.
+    auto holdsSecret = [](const std::string& text) {
+        size_t run = 0;
+        for (char c : text) {
+            run = std::isxdigit(static_cast<unsigned char>(c)) ? run + 1 : 0;
+            if (run >= 64)
+                return true;
+        }
+        return false;
+    };
+    for (const auto& argument : seen["argv"].arrayValue())
+        EXPECT_FALSE(holdsSecret(argument.stringValue()));
+    for (const auto& [name, value] : seen["environment"].dictionaryValue())
+        EXPECT_FALSE(holdsSecret(value.stringValue())) << name;
 }
 
 TEST_F(JobManagerTest, PollTimerLivesWhileJobsRun)

@@ -52,7 +52,8 @@ TEST_F(JobProgressSheetTest, ReturnCodeTellsHowTheJobEnded)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        auto sheet = JobProgressWindowController::jobProgressWindowControllerWithParams(scriptParams(c.steps), *manager);
+        auto sheet = JobProgressWindowController::jobProgressWindowControllerWithParams(
+            scriptParams(c.steps), *manager);
         sheet->start();
         if (c.cancel) {
             ASSERT_TRUE(runUntil([&] { return sheet->job()->state() == JobState::Started; }));
@@ -70,9 +71,10 @@ TEST_F(JobProgressSheetTest, ReturnCodeTellsHowTheJobEnded)
 TEST_F(JobProgressSheetTest, RunsBeyondTheLimitAndAheadOfOtherWaiters)
 {
     auto delegate = std::make_shared<RecordingDelegate>();
-    auto holder = manager->newJobWithParams(scriptParams({ send({ { "requestResource", "ZantrelScript" } }),
-                                                step("waitFor", "Result"), step("sleep", 0.5), step("exit", 0) }),
-        delegate);
+    auto holder
+        = manager->newJobWithParams(scriptParams({ send({ { "requestResource", "ZantrelScript" } }),
+                                        step("waitFor", "Result"), step("sleep", 0.5), step("exit", 0) }),
+            delegate);
     manager->startJob(holder, false);
     ASSERT_TRUE(runUntil([&] { return manager->resourceAllocation("ZantrelScript").size() == 1; }));
     auto waiter = manager->newJobWithParams(scriptParams({ send({ { "requestResource", "ZantrelScript" } }),
@@ -92,7 +94,8 @@ TEST_F(JobProgressSheetTest, RunsBeyondTheLimitAndAheadOfOtherWaiters)
     EXPECT_EQ(manager->resourceAllocation("ZantrelScript").size(), 1u) << "never two holders";
     EXPECT_DOUBLE_EQ(sheet->progressView()->progress(), 0.5);
 
-    ASSERT_TRUE(runUntil([&] { return sheet->returnCode().has_value() && isFinal(waiter) && isFinal(holder); }));
+    ASSERT_TRUE(
+        runUntil([&] { return sheet->returnCode().has_value() && isFinal(waiter) && isFinal(holder); }));
     EXPECT_EQ(*sheet->returnCode(), 0);
     EXPECT_EQ(waiter->state(), JobState::Complete);
 }

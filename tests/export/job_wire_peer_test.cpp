@@ -80,7 +80,8 @@ TEST(JobWirePeer, PythonWorkerExchangesFramesWithTheJobQueue)
     std::string description = "Résumé <of> \"the\" & movie";
     HXData movieBytes(std::string("\0\x01\xff moov bytes", 13));
     auto job = manager.newJobWithParams(
-        { { "MVExpType", "Flatten" }, { "description", description }, { "MVExpMovieIn", movieBytes } }, delegate);
+        { { "MVExpType", "Flatten" }, { "description", description }, { "MVExpMovieIn", movieBytes } },
+        delegate);
     manager.startJob(job, false);
     ASSERT_TRUE(runUntil([&] { return isFinal(job); }));
     ASSERT_EQ(job->state(), JobState::Complete) << "worker exit code " << job->exitCode();

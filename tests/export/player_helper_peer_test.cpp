@@ -30,8 +30,9 @@ TEST(PlayerHelperPeer, FlattenWritesASelfContainedMovieThatDecodesLikeTheSource)
     ASSERT_TRUE(sourceMovie) << error.localizedDescription();
     auto representation = sourceMovie->movieFormatRepresentation();
     auto flat = temp / "flat.mov";
-    HXPropertyList::Dictionary params = { { "MVExpType", "Flatten" }, { "MVExpMovieIn", HXData(representation) },
-        { "MVExpNameOut", flat.string() }, { "description", "Flatten source.mov" } };
+    HXPropertyList::Dictionary params
+        = { { "MVExpType", "Flatten" }, { "MVExpMovieIn", HXData(representation) },
+              { "MVExpNameOut", flat.string() }, { "description", "Flatten source.mov" } };
 
     JobManager manager(INT_MAX, helperProgram);
     auto delegate = std::make_shared<RecordingDelegate>();

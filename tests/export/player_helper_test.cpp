@@ -34,7 +34,8 @@ TEST(PlayerHelper, RefusesJobsItCannotPerform)
                 { "MVExpNameOut", "x.mov" } },
             -50, "MVExpNameOut" },
         { "flatten of a damaged movie",
-            { { "MVExpType", "Flatten" }, { "MVExpMovieIn", HXData(std::string("\0\0\x01\0moov\0\0\0\x6cmvhd", 16)) },
+            { { "MVExpType", "Flatten" },
+                { "MVExpMovieIn", HXData(std::string("\0\0\x01\0moov\0\0\0\x6cmvhd", 16)) },
                 { "MVExpNameOut", (temp / "never-written.mov").string() } },
             0, "cannot be read" },
     };

@@ -67,8 +67,8 @@ TEST(ProcessingRows, StatusWordsDecideTextActionAndBar)
             nullptr, Determinate, 0.5 },
         { "publishing", { { "status", "PublishState" }, { "progress", -1.0 } }, "Publishing", nullptr,
             Indeterminate, 0 },
-        { "uploading", { { "status", "DAVQuillonUploadingState" }, { "progress", 1.5 } }, "Uploading", nullptr,
-            Hidden, 0 },
+        { "uploading", { { "status", "DAVQuillonUploadingState" }, { "progress", 1.5 } }, "Uploading",
+            nullptr, Hidden, 0 },
         { "device", { { "status", "DSTransferringFileState" }, { "progress", 0.0 } }, "Transferring the file",
             nullptr, Determinate, 0 },
         { "unknown word keeps the text", { { "status", "Polishing" }, { "statusText", "Exporting" } },
@@ -267,7 +267,8 @@ TEST_F(ProcessingDocumentTest, RowsStackNewestAtTheBottomAndTheWindowGrowsDownwa
     auto third = addFailingJob("three");
     HXRect grown = window->frame();
     EXPECT_DOUBLE_EQ(grown.size.height, frame.size.height + 124);
-    EXPECT_DOUBLE_EQ(grown.origin.y + grown.size.height, frame.origin.y + frame.size.height) << "top edge kept";
+    EXPECT_DOUBLE_EQ(grown.origin.y + grown.size.height, frame.origin.y + frame.size.height)
+        << "top edge kept";
     EXPECT_DOUBLE_EQ(document->jobViewForJob(first)->frame().origin.y, 124);
     EXPECT_DOUBLE_EQ(document->jobViewForJob(second)->frame().origin.y, 62);
     EXPECT_DOUBLE_EQ(document->jobViewForJob(third)->frame().origin.y, 0);
@@ -330,8 +331,9 @@ TEST_F(ProcessingDocumentTest, EditedWhileJobsAreUnderWayAndStopButtonCancelsAPe
 
 TEST_F(ProcessingDocumentTest, ProgressMessagesMoveTheBar)
 {
-    auto job = document->addJobWithParams(scriptParams({ send({ { "status", "ExportState" }, { "progress", 0.25 } }),
-        step("waitFor", "Cancel"), step("exit", 0) }));
+    auto job = document->addJobWithParams(
+        scriptParams({ send({ { "status", "ExportState" }, { "progress", 0.25 } }), step("waitFor", "Cancel"),
+            step("exit", 0) }));
     auto row = document->jobViewForJob(job);
     ASSERT_TRUE(runUntil([&] { return row->status().rfind("Exporting", 0) == 0; }));
     EXPECT_FALSE(row->isProgressHidden());
@@ -367,10 +369,12 @@ TEST_F(ProcessingDocumentTest, CloseGuardAsksAndStoppingEndsTheJobsAndTheirFiles
         });
         std::optional<bool> answer;
         document->canCloseDocument([&](bool shouldClose) { answer = shouldClose; });
-        ASSERT_TRUE(runUntil([&] {
-            app->processPendingEvents();
-            return answer.has_value();
-        }, 5));
+        ASSERT_TRUE(runUntil(
+            [&] {
+                app->processPendingEvents();
+                return answer.has_value();
+            },
+            5));
         EXPECT_EQ(*answer, c.closes);
         if (!c.closes) {
             EXPECT_EQ(pending->state(), JobState::Pending) << "the queue is left as it was";

@@ -18,8 +18,8 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 
 // Xlib last: its macros clash with names in the headers above.
 #include <X11/Xlib.h>
@@ -67,8 +67,9 @@ TEST(ProcessingWindowDisplay, TwoJobsOneRunningOneQueued)
     JobManager manager(1, scriptedWorker);
     auto document = std::make_shared<ProcessingDocument>(manager);
     document->makeWindowControllers();
-    auto running = document->addJobWithParams(scriptParams({ send({ { "status", "ExportState" }, { "progress", 0.4 } }),
-        step("waitFor", "Cancel"), step("exit", 0) }));
+    auto running = document->addJobWithParams(
+        scriptParams({ send({ { "status", "ExportState" }, { "progress", 0.4 } }), step("waitFor", "Cancel"),
+            step("exit", 0) }));
     running->userInfo()["stage"] = "Flatten Holiday.mov";
     auto queued = document->addJobWithParams(scriptParams({ step("exit", 0) }));
     document->jobViewForJob(running)->setTitle("Flatten Holiday.mov");
@@ -93,11 +94,12 @@ TEST(ProcessingWindowDisplay, TwoJobsOneRunningOneQueued)
 
     Display* display = XOpenDisplay(name);
     ASSERT_TRUE(display);
-    XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(width), unsigned(height),
-        AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(width),
+        unsigned(height), AllPlanes, ZPixmap);
     ASSERT_TRUE(image);
     // The running row (top) fills 40% of its bar; the queued row (bottom, grey) shows no bar.
-    auto pixel = [&](int x, int yFromBottom) { return XGetPixel(image, x, height - 1 - yFromBottom) & 0xFFFFFF; };
+    auto pixel
+        = [&](int x, int yFromBottom) { return XGetPixel(image, x, height - 1 - yFromBottom) & 0xFFFFFF; };
     double barWidth = width - 40;
     unsigned long filled = pixel(10 + int(barWidth * 0.2), 62 + 29);
     unsigned long empty = pixel(10 + int(barWidth * 0.8), 62 + 29);
@@ -115,7 +117,8 @@ TEST(ProcessingWindowDisplay, TwoJobsOneRunningOneQueued)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             uint32_t p = uint32_t(XGetPixel(image, x, y));
-            std::memcpy(cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4, &p, 4);
+            std::memcpy(
+                cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4, &p, 4);
         }
     cairo_surface_mark_dirty(s);
     EXPECT_EQ(cairo_surface_write_to_png(s, shot.c_str()), CAIRO_STATUS_SUCCESS);

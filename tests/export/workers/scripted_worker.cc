@@ -10,6 +10,7 @@
 //   {"exit": status}        closes the connection and exits with that status
 //   {"crash": true}         dies of SIGSEGV
 //   {"closeAndHang": s}     closes the connection, then keeps running for s seconds
+//   {"describeSelf": true}  sends {"argv": [...], "environment": {...}} as the worker sees them
 #include "export/helper/helper_connection.h"
 
 #include <csignal>
@@ -85,6 +86,19 @@ int main(int argc, char** argv)
         } else if (step.contains("crash")) {
             std::signal(SIGSEGV, SIG_DFL);
             std::raise(SIGSEGV);
+        } else if (step.contains("describeSelf")) {
+            HXPropertyList::Array arguments;
+            for (int i = 0; i < argc; ++i)
+                arguments.emplace_back(argv[i]);
+            HXPropertyList::Dictionary environment;
+            for (char** e = environ; *e; ++e) {
+                std::string entry = *e;
+                auto equals = entry.find('=');
+                if (equals != std::string::npos)
+                    environment[entry.substr(0, equals)] = entry.substr(equals + 1);
+            }
+            player->send(
+                HXPropertyList::Dictionary { { "argv", arguments }, { "environment", environment } });
         } else if (step.contains("closeAndHang")) {
             player.reset();
             sleepFor(step["closeAndHang"].realValue());
