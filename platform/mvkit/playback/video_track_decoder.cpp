@@ -117,6 +117,7 @@ int MVVideoTrackDecoder::feedNext(HXError* outError)
         if (!_decoder->decode(_buffer.data(), _buffer.size(), s.decodeTime, s.presentationTime(), s.duration, frames, outError))
             return -1;
         ++_nextSample;
+        ++_samplesDecoded;
     }
     for (auto& f : frames)
         _pending.push_back(std::move(f));
@@ -134,7 +135,9 @@ std::shared_ptr<MVDecodedFrame> MVVideoTrackDecoder::frameAtTime(int64_t movieTi
 
     int64_t sync = syncSampleAtOrBefore(target.sample);
     bool ahead = _current && _current->time() < target.time;
-    bool canContinue = _nextSample >= 0 && ahead && sync <= _nextSample && !_drained;
+    // After the last sample the decoder has been drained: what is still to come is in _pending.
+    bool stillComing = !_drained || (!_pending.empty() && _pending.back()->time() >= target.time);
+    bool canContinue = _nextSample >= 0 && ahead && sync <= _nextSample && stillComing;
     if (!canContinue)
         restartAt(sync, outError);
 

@@ -29,6 +29,8 @@ public:
     int64_t pictureStart(int64_t movieTime) const;
 
     int64_t sampleCount() const { return int64_t(_presentation.size()); }
+    // Samples given to the decoder so far (a sample decoded again after a jump counts again).
+    int64_t samplesDecoded() const { return _samplesDecoded; }
 
 private:
     MVVideoTrackDecoder(std::shared_ptr<MVSampleSource> source);
@@ -55,4 +57,5 @@ private:
     std::deque<std::shared_ptr<MVDecodedFrame>> _pending;  // decoded, not yet shown
     std::shared_ptr<MVDecodedFrame> _current;
     MVBytes _buffer;
+    int64_t _samplesDecoded = 0;
 };

@@ -65,6 +65,26 @@ TEST_P(DecodedPictureTest, EveryPictureInOrderAndAfterSeeksMatchesFfmpeg)
         EXPECT_EQ(hashAt(*decoder, movieUnits(expected[i].time, scale)), expected[i].md5) << "picture " << i;
 }
 
+TEST_P(DecodedPictureTest, PlayingThroughDecodesEverySampleOnce)
+{
+    MOVARA_REQUIRE_FIXTURE(path, GetParam());
+    auto source = videoSource(path);
+    ASSERT_TRUE(source);
+    // Frame threads hold pictures back, so the last ones come after the decoder was drained.
+    for (int threads : { 1, 4 }) {
+        HXError error;
+        auto decoder = MVVideoTrackDecoder::decoderWithSource(source, &error, threads);
+        ASSERT_TRUE(decoder);
+        int64_t pictures = 0;
+        for (int64_t t = 0; t < decoder->editMap().duration(); t = decoder->nextChangeAfter(t)) {
+            ASSERT_TRUE(decoder->frameAtTime(t, &error)) << t;
+            ++pictures;
+        }
+        EXPECT_EQ(pictures, source->sampleCount());
+        EXPECT_EQ(decoder->samplesDecoded(), source->sampleCount()) << threads << " threads";
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Fixtures, DecodedPictureTest,
     ::testing::Values(MovieFixture::H264AacMov, MovieFixture::H264AacMp4, MovieFixture::MjpegPcmMov));
 

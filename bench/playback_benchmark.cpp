@@ -1,0 +1,221 @@
+// Playback: decoding a 1080p H.264 movie through our pipeline against `ffmpeg -i FILE -f null -` with the
+// same thread count (reported as a speed ratio, ffmpeg's time over ours: 1.0 means as fast), memory while
+// playing that movie, and the time from opening a movie to its first picture being presented.
+//
+// The movie (10 s of 1920x1080 H.264 with B-frames at 25 fps, and AAC sound) is made on first run with
+// ffmpeg and kept in $TMPDIR/movara-bench/ for later runs. Set MOVARA_BENCH_THREADS to change the
+// decoder thread count (default 4).
+#include "platform/basekit/run_loop.h"
+#include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/playback/file_sample_source.h"
+#include "platform/mvkit/playback/movie_playback.h"
+#include "platform/mvkit/playback/video_track_decoder.h"
+
+#include <benchmark/benchmark.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+int run(std::vector<std::string> argv)
+{
+    pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> args;
+        for (auto& a : argv)
+            args.push_back(a.data());
+        args.push_back(nullptr);
+        execvp(args[0], args.data());
+        _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int threadCount()
+{
+    const char* text = std::getenv("MOVARA_BENCH_THREADS");
+    int n = text ? std::atoi(text) : 4;
+    return n > 0 ? n : 4;
+}
+
+const std::string& moviePath()
+{
+    static std::string path = [] {
+        fs::path dir = fs::temp_directory_path() / "movara-bench";
+        fs::create_directories(dir);
+        fs::path movie = dir / "hd_1080p.mov";
+        if (!fs::exists(movie)) {
+            fs::path partial = dir / "hd_1080p.partial.mov";
+            std::fprintf(stderr, "making %s (once)...\n", movie.c_str());
+            if (run({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                    "testsrc2=size=1920x1080:rate=25:duration=10", "-f", "lavfi", "-i",
+                    "sine=frequency=440:sample_rate=48000:duration=10", "-c:v", "libx264", "-preset", "veryfast",
+                    "-bf", "2", "-g", "50", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "128k", partial.string() })
+                != 0) {
+                std::fprintf(stderr, "ffmpeg could not make the movie\n");
+                std::exit(1);
+            }
+            fs::rename(partial, movie);
+        }
+        return movie.string();
+    }();
+    return path;
+}
+
+std::shared_ptr<MVFileSampleSource> videoSource()
+{
+    auto file = MVReadMovieFile(moviePath(), nullptr);
+    if (!file)
+        return nullptr;
+    for (size_t i = 0; i < file->movie.tracks.size(); ++i)
+        if (file->movie.tracks[i].media.handler.componentSubtype == MVFourCC("vide"))
+            return MVFileSampleSource::sourceWithFile(moviePath(), i, nullptr);
+    return nullptr;
+}
+
+// Every picture in order, as playing at full speed does.
+void BM_Decode1080p_ours(benchmark::State& state)
+{
+    auto source = videoSource();
+    if (!source) {
+        state.SkipWithError("the movie could not be read");
+        return;
+    }
+    int64_t pictures = 0;
+    for (auto _ : state) {
+        auto decoder = MVVideoTrackDecoder::decoderWithSource(source, nullptr, threadCount());
+        pictures = 0;
+        const int64_t end = decoder->editMap().duration();
+        for (int64_t t = 0; t < end; t = decoder->nextChangeAfter(t)) {
+            auto frame = decoder->frameAtTime(t, nullptr);
+            benchmark::DoNotOptimize(frame);
+            ++pictures;
+        }
+    }
+    state.counters["pictures"] = double(pictures);
+    state.counters["threads"] = threadCount();
+}
+BENCHMARK(BM_Decode1080p_ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+void BM_Decode1080p_ffmpeg(benchmark::State& state)
+{
+    const auto& path = moviePath();
+    const std::string threads = std::to_string(threadCount());
+    for (auto _ : state) {
+        if (run({ "ffmpeg", "-nostdin", "-v", "quiet", "-threads", threads, "-i", path, "-map", "0:v", "-f", "null",
+                "-" })
+            != 0) {
+            state.SkipWithError("ffmpeg failed");
+            return;
+        }
+    }
+    state.counters["threads"] = threadCount();
+}
+BENCHMARK(BM_Decode1080p_ffmpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
+
+long residentKilobytes(const char* field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind(field, 0) == 0)
+            return std::atol(line.c_str() + std::strlen(field));
+    return 0;
+}
+
+// Opening the movie and showing its first picture, through the movie model.
+void BM_OpenToFirstPicture(benchmark::State& state)
+{
+    setenv("MOVARA_SILENT_AUDIO", "1", 1);
+    const auto& path = moviePath();
+    for (auto _ : state) {
+        auto movie = MVMovie::movieWithFile(path, nullptr);
+        auto playback = MVMoviePlayback::playbackForMovie(movie);
+        const auto& pictures = playback->player().presentedPictures();
+        if (pictures.empty() || !pictures.front().picture.frame) {
+            state.SkipWithError("no picture");
+            return;
+        }
+    }
+}
+BENCHMARK(BM_OpenToFirstPicture)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+// Plays three seconds in real time (silent sound output on the real clock) and reports the resident
+// memory the process grew by, and its peak.
+void BM_MemoryWhilePlaying1080p(benchmark::State& state)
+{
+    setenv("MOVARA_SILENT_AUDIO", "1", 1);
+    const auto& path = moviePath();
+    long before = residentKilobytes("VmRSS:");
+    long grown = 0;
+    for (auto _ : state) {
+        auto movie = MVMovie::movieWithFile(path, nullptr);
+        auto playback = MVMoviePlayback::playbackForMovie(movie);
+        playback->play();
+        long peak = 0;
+        const double until = HXRunLoop::main().now() + 3.0;
+        while (HXRunLoop::main().now() < until) {
+            HXRunLoop::main().runUntilDate(std::min(until, HXRunLoop::main().now() + 0.25));
+            peak = std::max(peak, residentKilobytes("VmRSS:"));
+        }
+        grown = peak - before;
+        playback->stop();
+    }
+    state.counters["rssGrowthMB"] = double(grown) / 1024.0;
+    state.counters["peakRSSMB"] = double(residentKilobytes("VmHWM:")) / 1024.0;
+}
+BENCHMARK(BM_MemoryWhilePlaying1080p)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// Prints the benchmarks as usual, then the decoding speed ratio.
+class RatioReporter : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override
+    {
+        ConsoleReporter::ReportRuns(runs);
+        for (const auto& r : runs)
+            if (!r.error_occurred)
+                _times[r.benchmark_name()] = r.GetAdjustedRealTime();
+    }
+    void Finalize() override
+    {
+        ConsoleReporter::Finalize();
+        for (const auto& [name, time] : _times) {
+            auto at = name.find("_ours");
+            if (at == std::string::npos)
+                continue;
+            std::string peer = name.substr(0, at) + "_ffmpeg" + name.substr(at + 5);
+            if (auto it = _times.find(peer); it != _times.end() && time > 0)
+                std::printf("ratio %s: speed ours/ffmpeg = %.3f (%.1f ms vs %.1f ms)\n", name.substr(0, at).c_str(),
+                    it->second / time, time, it->second);
+        }
+    }
+
+private:
+    std::map<std::string, double> _times;
+};
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    benchmark::Initialize(&argc, argv);
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
