@@ -4,7 +4,9 @@
 #include "platform/basekit/error.h"
 #include "platform/mvkit/movie.h"
 
+#include <cerrno>
 #include <chrono>
+#include <unistd.h>
 
 void HelperReportError(HelperConnection& player, int64_t code, const std::string& message)
 {
@@ -49,7 +51,23 @@ HelperJobResult performFlattenJob(HelperConnection& player, const HXPropertyList
         return HelperJobResult::Failed;
     }
 
-    player.send(HXPropertyList::Dictionary { { "status", "ExportState" }, { "progress", 0.0 } });
+    // Flattening keeps a processor busy: hold a "CPU" slot while it runs.
+    player.send(HXPropertyList::Dictionary { { "requestResource", "CPU" } });
+    if (!player.waitForResult(-1)) {
+        if (player.shouldStop())
+            return HelperJobResult::Canceled;
+        HelperReportError(player, HelperParameterError, "The player did not grant the job a processor.");
+        return HelperJobResult::Failed;
+    }
+
+    // The movie is written next to its destination under a name of its own, registered with the player so
+    // that it is deleted however the job ends, and renamed over the destination only when it is whole.
+    std::string folder = outPath.substr(0, outPath.rfind('/') + 1);
+    std::string partialPath
+        = folder + "." + outPath.substr(folder.size()) + ".partial-" + std::to_string(::getpid());
+    player.send(HXPropertyList::Dictionary {
+        { "registerFile", partialPath }, { "status", "ExportState" }, { "progress", 0.0 } });
+
     using Clock = std::chrono::steady_clock;
     auto lastSent = Clock::now();
     double lastFraction = 0;
@@ -66,15 +84,23 @@ HelperJobResult performFlattenJob(HelperConnection& player, const HXPropertyList
         player.poll();
         return player.shouldStop() ? 1 : 0;
     });
-    bool written = movie->writeToFile(outPath, { { MVMovieFlatten, true } }, &error);
+    bool written = movie->writeToFile(partialPath, { { MVMovieFlatten, true } }, &error);
     player.poll();
-    if (player.shouldStop())
-        return HelperJobResult::Canceled; // the writer removed its partial file
+    if (player.shouldStop()) {
+        ::unlink(partialPath.c_str());
+        return HelperJobResult::Canceled;
+    }
+    if (written && ::rename(partialPath.c_str(), outPath.c_str()) != 0) {
+        error = HXError::posix(errno, outPath);
+        written = false;
+    }
     if (!written) {
+        ::unlink(partialPath.c_str());
         HelperReportError(
             player, codeForError(error), "The movie cannot be written: " + error.localizedDescription());
         return HelperJobResult::Failed;
     }
-    player.send(HXPropertyList::Dictionary { { "progress", 1.0 } });
+    player.send(HXPropertyList::Dictionary { { "unregisterFile", partialPath }, { "releaseResource", "CPU" },
+        { "progress", 1.0 }, { "log", "Flattened a movie into " + outPath } });
     return HelperJobResult::Complete;
 }

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 
 using namespace movara::test;
@@ -41,8 +42,19 @@ TEST(PlayerHelperPeer, FlattenWritesASelfContainedMovieThatDecodesLikeTheSource)
     ASSERT_TRUE(runUntil([&] { return isFinal(job); }, 60));
     ASSERT_EQ(job->state(), JobState::Complete) << job->errorMessage();
     ASSERT_FALSE(delegate->messages.empty());
-    EXPECT_EQ(delegate->messages.front()["status"].stringValue(), "ExportState");
+    EXPECT_EQ(delegate->messages.front()["requestResource"].stringValue(), "CPU");
     EXPECT_DOUBLE_EQ(delegate->messages.back()["progress"].realValue(), 1.0);
+    EXPECT_EQ(delegate->messages.back()["releaseResource"].stringValue(), "CPU");
+    bool exporting = false;
+    for (const auto& message : delegate->messages)
+        exporting = exporting || message["status"].stringValue() == "ExportState";
+    EXPECT_TRUE(exporting);
+    // Nothing is left behind next to the movie.
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(temp.path()))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string> { "flat.mov", "source.mov" }));
 
     // Self-contained: it no longer needs the source.
     fs::rename(source, temp / "moved-away.mov");
