@@ -296,6 +296,58 @@ TEST_F(ProcessingDocumentTest, RowsStackNewestAtTheBottomAndTheWindowGrowsDownwa
     EXPECT_TRUE(document->isClosed()) << "the last row's removal closes the document";
 }
 
+TEST_F(ProcessingDocumentTest, EstimateClockRestartsOnlyWhenProgressStartsOver)
+{
+    auto job = addFailingJob("progress");
+    struct Step {
+        HXPropertyList::Dictionary message;
+        bool restarts;
+    };
+    const Step steps[] = {
+        { { { "progress", 0.25 } }, true }, // the first progress
+        { { { "progress", 0.5 } }, false },
+        { { { "progress", 0.3 } }, true }, // went back
+        { { { "progress", -1.0 } }, false }, // unknown: not a fraction
+        { { { "progress", 0.4 } }, true }, // after an unknown amount
+        { { { "progress", 1.5 } }, false },
+        { { { "offset", 100 }, { "length", 1000 } }, true }, // first byte position
+        { { { "offset", 200 }, { "length", 1000 } }, false },
+        { { { "offset", 300 } }, false }, // no length: not a byte position
+        { { { "status", "ExportState" } }, false },
+    };
+    auto& info = job->userInfo();
+    for (size_t i = 0; i < std::size(steps); ++i) {
+        SCOPED_TRACE(i);
+        info["startTime"] = at(0);
+        document->jobSentMessage(job, steps[i].message);
+        EXPECT_EQ(info["startTime"].dateValue() != at(0), steps[i].restarts);
+        // Progress and byte positions replace each other.
+        if (steps[i].message.count("progress")) {
+            EXPECT_FALSE(info.count("offset"));
+            EXPECT_FALSE(info.count("length"));
+        } else if (steps[i].message.count("length")) {
+            EXPECT_FALSE(info.count("progress"));
+        }
+    }
+}
+
+TEST_F(ProcessingDocumentTest, SingleDocumentIsMadeOnFirstUseAndForgottenWhenClosed)
+{
+    EXPECT_EQ(ProcessingDocument::currentProcessingDocument(), nullptr);
+    auto shared = ProcessingDocument::processingDocument();
+    ASSERT_TRUE(shared);
+    EXPECT_EQ(ProcessingDocument::processingDocument(), shared);
+    EXPECT_EQ(ProcessingDocument::currentProcessingDocument(), shared);
+    auto& documents = HXDocumentController::sharedDocumentController()->documents();
+    EXPECT_NE(std::find(documents.begin(), documents.end(), shared), documents.end());
+    EXPECT_EQ(shared->window()->title(), "Export Progress");
+    shared->close();
+    EXPECT_EQ(ProcessingDocument::currentProcessingDocument(), nullptr);
+    auto fresh = ProcessingDocument::processingDocument();
+    EXPECT_NE(fresh, shared);
+    fresh->close();
+}
+
 TEST_F(ProcessingDocumentTest, RefusesParametersThatAreNoDictionary)
 {
     EXPECT_EQ(document->addJobWithParams(HXPropertyList()), nullptr);
