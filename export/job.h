@@ -1,5 +1,5 @@
 #pragma once
-// Job: one piece of long media work carried out by a worker process (MVPlayerHelper), as the job queue
+// Job: one long media task carried out by a worker process (MVPlayerHelper), as the job queue
 // (JobManager) keeps it: its parameters, its delegate, its state and what its worker reported.
 //
 // JobDelegate: told about every change of a job. Callbacks come on the main thread; a delegate may remove
