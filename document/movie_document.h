@@ -48,6 +48,12 @@ inline constexpr const char* MVPTimeCodeModeDidChange = "MVPTimeCodeModeDidChang
 inline constexpr const char* MVPLCDTimeModeKey = "LCDTimeMode";
 inline constexpr const char* MVPLCDTimeModeMovieKey = "LCDTimeModeMovie";
 
+// The user info of MVMovieStatusStringPostedNotification (streaming and playback problems): the flags (bit 4 a
+// streaming status, bit 8 the code is valid, bit 16 an error text), the text and the code.
+inline constexpr const char* MVMovieStatusFlagsNotificationParameter = "MVMovieStatusFlagsNotificationParameter";
+inline constexpr const char* MVMovieStatusStringNotificationParameter = "MVMovieStatusStringNotificationParameter";
+inline constexpr const char* MVMovieStatusCodeNotificationParameter = "MVMovieStatusCodeNotificationParameter";
+
 // The type name of documents made in code.
 inline constexpr const char* MVPAnythingDocumentType = "Anything";
 
@@ -253,6 +259,10 @@ private:
     std::shared_ptr<HXWindowController> makePlayerWindowController();
     void syncWindowControllerToNewMovie();
     void invalidateAttributeTimer();
+    void applyStoredMovieSettingsIfPossible();
+    void noteRecentDocument();
+    void fullScreenStateChanged(int state);
+    void stopObservingEverything();
     long showAlert(const std::string& message, const std::string& informative, const std::string& defaultButton,
         const std::string& alternateButton);
 
@@ -288,6 +298,9 @@ private:
     bool _timeModeTC = false;
     bool _rebuildSubtitlesMenu = false;
     bool _rebuildLanguageMenu = false;
+    // The settings stored in the installed movie have been applied (a network movie has them only once
+    // it is playable).
+    bool _appliedStoredMovieSettings = false;
     FSPresentationSettings _persistentFullscreenSettings;
     FSPresentationSettings _temporaryFullscreenSettings;
     bool _hadPersistentFullscreenSettings = false;
@@ -300,5 +313,6 @@ private:
     std::vector<HXObserverToken> _movieObservers;
     HXObserverToken _timeModeObserver = 0;
     HXObserverToken _sleepObserver = 0;
+    std::vector<HXObserverToken> _fullScreenObservers;
     std::unique_ptr<HXUndoManager> _ownUndoManager;
 };
