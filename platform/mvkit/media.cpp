@@ -102,10 +102,12 @@ std::shared_ptr<MVMedia> MVMedia::mediaWithDescription(
             m->_dataReferences.push_back(
                 MVDataReference::dataReferenceWithReference(e.data, e.type, movieFilePath));
     }
-    // Expand the run-length tables. A table that runs short leaves the samples it cannot place out.
-    uint64_t count = t.sampleSizes.empty() ? t.sampleCount : t.sampleSizes.size();
+    // Expand the run-length tables. A table that runs short leaves the samples it cannot place out; a
+    // damaged one that claims more samples than a media may have is cut there (movies refuse such
+    // files before they get here, see expandedSampleCount).
+    uint64_t count = std::min(expandedSampleCount(t), maximumSampleCount);
     std::vector<MVSampleRecord> samples;
-    samples.reserve(size_t(std::min<uint64_t>(count, 1u << 24)));
+    samples.reserve(size_t(count));
     size_t stscIndex = 0;
     uint64_t sample = 0;
     for (size_t chunk = 0; chunk < t.chunkOffsets.size() && sample < count; ++chunk) {
@@ -150,6 +152,22 @@ std::shared_ptr<MVMedia> MVMedia::mediaWithDescription(
     kept.unknownChildren.clear();
     m->_stored.information.dataInformation.entries.clear();
     return m;
+}
+
+uint64_t MVMedia::expandedSampleCount(const MVSampleTable& t)
+{
+    uint64_t count = t.sampleSizes.empty() ? t.sampleCount : t.sampleSizes.size();
+    // Only as many as the chunks can hold.
+    uint64_t placeable = 0;
+    size_t stscIndex = 0;
+    for (size_t chunk = 0; chunk < t.chunkOffsets.size() && !t.sampleToChunk.empty() && placeable < count;
+         ++chunk) {
+        while (
+            stscIndex + 1 < t.sampleToChunk.size() && t.sampleToChunk[stscIndex + 1].firstChunk <= chunk + 1)
+            ++stscIndex;
+        placeable += t.sampleToChunk[stscIndex].samplesPerChunk;
+    }
+    return std::min(count, placeable);
 }
 
 std::shared_ptr<MVMedia> MVMedia::clone() const
@@ -432,9 +450,13 @@ int64_t MVMedia::appendSamplesCovering(const MVMedia& source, int64_t mediaTime,
         MVSampleRecord r = source._samples[size_t(i)];
         auto found = descriptionMap.find(r.descriptionIndex);
         if (found == descriptionMap.end()) {
-            const MVDataReference* ref = source.dataReferenceForDescription(r.descriptionIndex);
+            // A sample naming a description that does not exist keeps no data: reading it fails later.
+            bool valid = r.descriptionIndex >= 1 && r.descriptionIndex <= source._descriptions.size();
+            const MVDataReference* ref
+                = valid ? source.dataReferenceForDescription(r.descriptionIndex) : nullptr;
             uint32_t index = indexForDescription(
-                source._descriptions.at(r.descriptionIndex - 1), ref ? *ref : MVDataReference());
+                valid ? source._descriptions[r.descriptionIndex - 1] : MVSampleDescription {},
+                ref ? *ref : MVDataReference());
             found = descriptionMap.emplace(r.descriptionIndex, index).first;
         }
         r.descriptionIndex = found->second;

@@ -50,6 +50,10 @@ public:
     // relative alias records resolve against it.
     static std::shared_ptr<MVMedia> mediaWithDescription(
         const MVMediaDescription& description, const std::string& movieFilePath);
+    // The most samples one media may have (a damaged table claims billions), and how many samples a
+    // stored table really describes (no more than its chunks hold).
+    static constexpr uint64_t maximumSampleCount = uint64_t(1) << 25;
+    static uint64_t expandedSampleCount(const MVSampleTable& table);
     // A copy that shares nothing mutable with this one (memory blocks are shared; they only grow).
     std::shared_ptr<MVMedia> clone() const;
 

@@ -29,6 +29,20 @@ std::filesystem::path networkCacheDirectory()
     return base / "movara-player" / "Network";
 }
 
+// A header the model can take: no media with more samples than a media may hold.
+bool usableDescription(const MVMovieDescription& movie, HXError* outError)
+{
+    for (auto& t : movie.tracks) {
+        if (MVMedia::expandedSampleCount(t.media.information.sampleTable) > MVMedia::maximumSampleCount) {
+            if (outError)
+                *outError = HXError::withDescription(HXOSStatusErrorDomain, MVStatusFileTooLarge,
+                    "A track of the movie has more samples than can be handled.");
+            return false;
+        }
+    }
+    return true;
+}
+
 HXError unsupported(const std::string& text)
 {
     return HXError::withDescription(HXOSStatusErrorDomain, -2102, text);
@@ -48,6 +62,8 @@ MVMovie::~MVMovie() = default;
 std::shared_ptr<MVMovie> MVMovie::movieWithDescription(
     const MVMovieFileDescription& file, const std::string& filePath)
 {
+    if (!usableDescription(file.movie, nullptr))
+        return nullptr;
     auto m = movie();
     m->loadFromFile(file, filePath);
     return m;
@@ -122,6 +138,8 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
         readError.userInfo()[HXFilePathErrorKey] = path;
         file.reset();
     }
+    if (file && !usableDescription(file->movie, &readError))
+        file.reset();
     if (!file) {
         if (outError)
             *outError = readError;
@@ -171,6 +189,14 @@ void MVMovie::networkHeaderArrived(const MVMovieFileDescription& file, const std
 {
     if (_loadState == MVMovieLoadStateError || _loadState >= MVMovieLoadStateLoaded)
         return;
+    HXError error;
+    if (!usableDescription(file.movie, &error)) {
+        if (_loader)
+            _loader->cancel();
+        _loadError = error;
+        setLoadState(MVMovieLoadStateError);
+        return;
+    }
     loadFromFile(file, cachePath);
     // The movie is not its cache file: saving replaces nothing in place.
     _filePath.clear();
@@ -211,7 +237,7 @@ std::shared_ptr<MVMovie> MVMovie::movieWithDataReference(const MVDataReference& 
                 break;
             if (type == MVFourCC("moov")) {
                 auto d = MVParseMovieAtom({ bytes.data() + pos, size_t(size) }, outError);
-                if (!d)
+                if (!d || !usableDescription(*d, outError))
                     return nullptr;
                 MVMovieFileDescription file;
                 file.movie = std::move(*d);
@@ -247,7 +273,7 @@ std::shared_ptr<MVMovie> MVMovie::movieWithData(
     const MVBytes& data, HXError* outError, const std::string& baseFilePath)
 {
     auto d = MVParseMovieAtom(data, outError);
-    if (!d)
+    if (!d || !usableDescription(*d, outError))
         return nullptr;
     MVMovieFileDescription file;
     file.movie = std::move(*d);

@@ -105,7 +105,8 @@ public:
         const MVBytes& data, HXError* outError, const std::string& baseFilePath = {});
     static bool canInitWithURL(const HXURL& url);
     static bool canInitWithFile(const std::string& path);
-    // The movie of a stored description (the model's builder; `filePath` is the file holding it).
+    // The movie of a stored description (the model's builder; `filePath` is the file holding it); null
+    // when a track has more samples than a media may hold.
     static std::shared_ptr<MVMovie> movieWithDescription(
         const MVMovieFileDescription& file, const std::string& filePath);
 

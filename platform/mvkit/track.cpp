@@ -37,10 +37,15 @@ std::shared_ptr<MVTrack> MVTrack::trackWithDescription(
     if (d.metadata)
         t->_metadata = *d.metadata;
     if (d.editList) {
+        // Damaged lists may claim absurd lengths; the total stays far from overflowing.
+        constexpr uint64_t limit = uint64_t(1) << 60;
+        uint64_t total = 0;
         for (auto& e : d.editList->entries) {
-            if (e.segmentDuration > uint64_t(INT64_MAX))
-                continue;
-            t->_edits.push_back({ int64_t(e.segmentDuration), e.mediaTime, e.mediaRate });
+            if (e.segmentDuration > limit - total)
+                break;
+            total += e.segmentDuration;
+            t->_edits.push_back(
+                { int64_t(e.segmentDuration), e.mediaTime < -1 ? -1 : e.mediaTime, e.mediaRate });
         }
     } else if (t->_media->duration() > 0) {
         // No edit list: the whole media once, from its start.
@@ -316,7 +321,11 @@ MVInterestingTime MVTrack::nextInterestingTime(int64_t trackTime, uint16_t flags
         if (e.duration > 0 && relevant) {
             if (flags & MVNextTimeMediaEdit)
                 consider(start, e.duration);
-            if (e.mediaTime >= 0 && (flags & (MVNextTimeMediaSample | MVNextTimeSyncSample))) {
+            if (e.mediaTime >= 0 && e.mediaRate <= 0
+                && (flags & (MVNextTimeMediaSample | MVNextTimeSyncSample))) {
+                // A still (rate 0) or a reversed segment shows one picture from its start.
+                consider(start, e.duration);
+            } else if (e.mediaTime >= 0 && (flags & (MVNextTimeMediaSample | MVNextTimeSyncSample))) {
                 auto toTrack = [&](int64_t mediaTime) {
                     return start
                         + mulDivCeil(
