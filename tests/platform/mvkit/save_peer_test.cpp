@@ -3,11 +3,14 @@
 // a file that opens with one of the two headers.
 #include "fixtures.h"
 #include "movie_peer_fixtures.h"
+#include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/chapters.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/movie_writer.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 using namespace movara::test;
@@ -64,6 +67,75 @@ TEST_F(SavePeerTest, SelfContainedSaveKeepsStreamsAndFrames)
     EXPECT_EQ(bytes.substr(4, 4), "ftyp");
     size_t ftypSize = size_t(uint8_t(bytes[3]));
     EXPECT_EQ(bytes.substr(ftypSize + 4, 4), "moov");
+}
+
+TEST_F(SavePeerTest, SelfContainedSaveInterleavesTheTracksInTimeOrder)
+{
+    auto m = open(source);
+    ASSERT_TRUE(m);
+    auto target = dir / "flat.mov";
+    HXError error;
+    ASSERT_TRUE(m->writeToFile(target.string(), {}, &error));
+    auto file = MVReadMovieFile(target.string(), &error);
+    ASSERT_TRUE(file);
+    // Every chunk with its start time in seconds, in file order.
+    std::vector<std::pair<uint64_t, double>> chunks;
+    for (auto& t : file->movie.tracks) {
+        const auto& table = t.media.information.sampleTable;
+        std::vector<uint64_t> sampleStarts;
+        uint64_t time = 0;
+        for (auto& run : table.timeToSample)
+            for (uint32_t i = 0; i < run.sampleCount; ++i, time += run.sampleDuration)
+                sampleStarts.push_back(time);
+        size_t sample = 0, run = 0;
+        for (size_t c = 0; c < table.chunkOffsets.size(); ++c) {
+            while (run + 1 < table.sampleToChunk.size() && table.sampleToChunk[run + 1].firstChunk <= c + 1)
+                ++run;
+            chunks.push_back(
+                { table.chunkOffsets[c], double(sampleStarts.at(sample)) / t.media.header.timeScale });
+            sample += table.sampleToChunk[run].samplesPerChunk;
+        }
+    }
+    std::sort(chunks.begin(), chunks.end());
+    ASSERT_GT(chunks.size(), 8u); // both tracks in several chunks
+    for (size_t i = 1; i < chunks.size(); ++i)
+        EXPECT_LE(chunks[i - 1].second, chunks[i].second + 0.1) << "chunk " << i;
+}
+
+TEST_F(SavePeerTest, UpdateInPlaceCarriesSamplesMadeInMemory)
+{
+    auto path = dir / "update.mov";
+    std::filesystem::copy_file(source, path);
+    const auto before = readFile(path);
+    struct Case {
+        const char* name;
+        mvmodel::UpdateInterruption stop;
+        bool expectNew;
+    };
+    const Case cases[] = { { "stopped after the new data", { 1 }, false }, { "complete", { 3 }, true } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(path, before);
+        auto m = open(path);
+        ASSERT_TRUE(m);
+        HXError error;
+        ASSERT_TRUE(MVMovieSetChapters(*m, { { "A", MVMakeTime(0, 1) }, { "B", MVMakeTime(2, 1) } }, &error));
+        EXPECT_EQ(mvmodel::updateMovieFile(*m, &error, c.stop), c.expectNew);
+        auto reopened = open(path);
+        ASSERT_TRUE(reopened);
+        auto chapters = MVMovieChapters(*reopened);
+        EXPECT_EQ(chapters.size(), c.expectNew ? 2u : 0u);
+        if (c.expectNew) {
+            EXPECT_EQ(chapters[1].name, "B");
+            // The model now reads the chapter samples from the file, not from memory.
+            EXPECT_EQ(MVMovieChapters(*m), chapters);
+            auto out
+                = runCommand({ "ffprobe", "-v", "error", "-show_chapters", "-of", "csv=p=0", path.string() })
+                      .output;
+            EXPECT_NE(out.find("B"), std::string::npos) << out;
+        }
+        EXPECT_EQ(frameHashes(path), sourceHashes);
+    }
 }
 
 TEST_F(SavePeerTest, ReferenceMovieHoldsNoSamplesAndDecodesLikeTheSource)
@@ -224,7 +296,7 @@ TEST(SavePeerReordered, SaveAndCutBetweenKeyFrames)
     MOVARA_REQUIRE_FIXTURE(path, MovieFixture::H264AacMov);
     TempDir dir;
     auto video = frameHashes(path, "0:v");
-    ASSERT_EQ(video.size(), 75u);  // 3 s at 25 fps, a key frame every 12
+    ASSERT_EQ(video.size(), 75u); // 3 s at 25 fps, a key frame every 12
     HXError error;
     auto m = MVMovie::movieWithFile(path.string(), &error);
     ASSERT_TRUE(m) << error.localizedDescription();
@@ -241,4 +313,4 @@ TEST(SavePeerReordered, SaveAndCutBetweenKeyFrames)
     EXPECT_EQ(frameHashes(cut, "0:v"), expected);
 }
 
-}  // namespace
+} // namespace
