@@ -1,6 +1,7 @@
 #include "platform/mvkit/movie_view.h"
 
 #include "platform/basekit/undo_manager.h"
+#include "platform/drawing/attributed_string.h"
 #include "platform/drawing/graphics_context.h"
 #include "platform/mvkit/movie_pasteboard.h"
 #include "platform/winkit/event.h"
@@ -221,6 +222,7 @@ void MVMovieView::drawRect(HXRect dirtyRect)
             image = willDisplayImage(*this, image);
         if (image)
             image->drawInRect(target);
+        drawTexts(target);
     }
     if (_controllerVisible) {
         HXColor::colorWithCalibratedWhite(0.85).setFill();
@@ -232,6 +234,30 @@ void MVMovieView::drawRect(HXRect dirtyRect)
             HXColor::colorWithCalibratedWhite(0.4).setFill();
             HXRectFill(HXMakeRect(bar.origin.x, bar.origin.y + bar.size.height / 2 - 2, bar.size.width * fraction, 4));
         }
+    }
+}
+
+void MVMovieView::drawTexts(HXRect target)
+{
+    // Subtitles and other texts: white on a dark band, centred near the bottom of the picture, the
+    // frontmost lowest.
+    HXStringAttributes attributes;
+    attributes.font = HXFont::boldSystemFontOfSize(std::clamp(target.size.height / 12, 10.0, 48.0));
+    attributes.foregroundColor = HXColor::whiteColor();
+    const double margin = std::max(2.0, target.size.height * 0.04);
+    double y = isFlipped() ? target.origin.y + target.size.height - margin : target.origin.y + margin;
+    const auto& texts = _playback->player().presentedTexts();
+    for (auto it = texts.rbegin(); it != texts.rend(); ++it) {
+        if (it->text.empty())
+            continue;
+        HXSize size = HXStringDrawing::sizeWithAttributes(it->text, attributes);
+        double width = std::min(size.width, target.size.width);
+        HXRect band = HXMakeRect(target.origin.x + (target.size.width - width) / 2 - 4,
+            isFlipped() ? y - size.height : y, width + 8, size.height);
+        HXColor::colorWithCalibratedWhite(0, 0.6).setFill();
+        HXRectFill(band);
+        HXStringDrawing::drawInRect(it->text, HXMakeRect(band.origin.x + 4, band.origin.y, width, size.height), attributes);
+        y += isFlipped() ? -(size.height + 2) : size.height + 2;
     }
 }
 

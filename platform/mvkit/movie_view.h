@@ -3,6 +3,7 @@
 // controller strip along the bottom when asked for, the editing actions, and the keys a movie
 // viewer answers.
 //
+// Texts of enabled text tracks (subtitles, captions) are drawn over the pictures.
 // The view plays the movie through the movie's MVMoviePlayback (which it holds while it shows the
 // movie) and redraws whenever a new picture is presented. Before a picture is drawn the image hook
 // may replace it (full-screen filters). Edits go through the movie, which registers their undo with
@@ -108,6 +109,7 @@ private:
     bool hasSelection() const;
     std::shared_ptr<HXImage> imageForPictures(const std::vector<MVMoviePlayer::PresentedPicture>& pictures, HXSize size);
     MVApertureGeometry geometryFor(uint32_t trackID, const MVDecodedFrame& frame) const;
+    void drawTexts(HXRect target);
 
     std::shared_ptr<MVMovie> _movie;
     std::shared_ptr<MVMoviePlayback> _playback;

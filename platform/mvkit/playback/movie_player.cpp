@@ -70,6 +70,7 @@ bool MVMoviePlayer::setTracks(const std::vector<MVPlayerTrack>& tracks, int64_t 
     bool ok = true;
     std::vector<Visual> visuals;
     std::vector<Sound> sounds;
+    std::vector<Text> texts;
     for (const auto& track : tracks) {
         if (!track.enabled || !track.source)
             continue;
@@ -95,12 +96,17 @@ bool MVMoviePlayer::setTracks(const std::vector<MVPlayerTrack>& tracks, int64_t 
                 continue;
             }
             sounds.push_back({ track.trackID, std::move(decoder), track.audio, {} });
+        } else if (MVTextTrackReader::isTextMedia(type)) {
+            texts.push_back({ track.trackID, track.layer, std::make_unique<MVTextTrackReader>(track.source) });
         }
     }
     // Back to front: the highest layer number first.
     std::stable_sort(visuals.begin(), visuals.end(), [](const Visual& a, const Visual& b) { return a.layer > b.layer; });
+    std::stable_sort(texts.begin(), texts.end(), [](const Text& a, const Text& b) { return a.layer > b.layer; });
     _visuals = std::move(visuals);
     _presented.clear();
+    _texts = std::move(texts);
+    _presentedTexts.clear();
     {
         std::lock_guard lock(_soundMutex);
         _sound = std::move(sounds);
@@ -312,6 +318,17 @@ void MVMoviePlayer::present(bool waitLong)
         presented.push_back(std::move(p));
     }
     _presented = std::move(presented);
+    if (_presentedTexts.size() != _texts.size()) {
+        _presentedTexts.assign(_texts.size(), {});
+        changed = true;
+    }
+    for (size_t i = 0; i < _texts.size(); ++i) {
+        std::string text = _texts[i].reader->textAtTime(std::min(_clock.currentTime(), _clock.duration()));
+        if (text != _presentedTexts[i].text || _presentedTexts[i].trackID != _texts[i].trackID) {
+            _presentedTexts[i] = { _texts[i].trackID, _texts[i].layer, std::move(text) };
+            changed = true;
+        }
+    }
     if (changed && onPictureChange)
         onPictureChange();
 }

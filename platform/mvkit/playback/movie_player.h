@@ -5,7 +5,7 @@
 // decoders of the enabled sound tracks with their mixer and level meter, and a sound output. A
 // repeating timer on the main run loop presents: it pumps a silent output, moves the clock and picks
 // each visual track's picture for the clock's time. While sound plays (rate 1, not all frames) the
-// clock follows the sound output's clock. Everything here is called on the main thread, and the
+// clock follows the sound output's clock. Enabled text tracks give the texts shown over the pictures. Everything here is called on the main thread, and the
 // callbacks run there; only the sound rendering runs on the output's thread.
 #include "platform/basekit/error.h"
 #include "platform/mvkit/playback/audio_level_meter.h"
@@ -13,6 +13,7 @@
 #include "platform/mvkit/playback/audio_output.h"
 #include "platform/mvkit/playback/audio_track_decoder.h"
 #include "platform/mvkit/playback/movie_clock.h"
+#include "platform/mvkit/playback/text_track_reader.h"
 #include "platform/mvkit/playback/video_decode_worker.h"
 
 #include <functional>
@@ -88,6 +89,14 @@ public:
     // The pictures at any time, decoded now on this thread (posters, thumbnails); back to front.
     std::vector<PresentedPicture> picturesAtTime(int64_t time);
 
+    // The texts of the enabled text tracks at the clock's time, back to front (empty ones included).
+    struct PresentedText {
+        uint32_t trackID = 0;
+        int16_t layer = 0;
+        std::string text;
+    };
+    const std::vector<PresentedText>& presentedTexts() const { return _presentedTexts; }
+
     // One presentation pass (the timer's work).
     void tick();
 
@@ -113,6 +122,11 @@ private:
         std::unique_ptr<MVVideoTrackDecoder> stillDecoder;  // for picturesAtTime
         std::unique_ptr<MVVideoTrackDecoder> stepDecoder;   // frame times for stepping
     };
+    struct Text {
+        uint32_t trackID;
+        int16_t layer;
+        std::unique_ptr<MVTextTrackReader> reader;
+    };
     struct Sound {
         uint32_t trackID;
         std::unique_ptr<MVAudioTrackDecoder> decoder;
@@ -125,6 +139,8 @@ private:
     MVMovieClock _clock;
     std::vector<Visual> _visuals;
     std::vector<PresentedPicture> _presented;
+    std::vector<Text> _texts;
+    std::vector<PresentedText> _presentedTexts;
 
     mutable std::mutex _soundMutex;  // guards what render() reads
     std::vector<Sound> _sound;

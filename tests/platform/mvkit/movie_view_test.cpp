@@ -221,3 +221,29 @@ TEST_F(MovieViewTest, EditActionsAreUndoable)
     view->delete_();
     EXPECT_EQ(movie->durationValue(), scale);
 }
+
+TEST_F(MovieViewTest, SubtitlesAreDrawnOverThePicture)
+{
+    show(MovieFixture::SubtitleMov);  // "Hello" from 0.5 s to 1.5 s
+    const int32_t scale = movie->timeScale();
+    movie->setCurrentTime(MVMakeTime(scale * 6 / 10, scale));
+    ASSERT_EQ(view->playback()->player().presentedTexts().at(0).text, "Hello");
+    window->display();
+    // The band behind the text is near the bottom of the picture; sample a few points across it.
+    auto sample = [&] {
+        std::vector<uint32_t> pixels;
+        for (int x = 180; x <= 220; x += 10)
+            pixels.push_back(window->renderedPixelRGBA(x, 184));
+        return pixels;
+    };
+    auto with = sample();
+    // The same picture without the text track.
+    for (const auto& track : movie->tracks())
+        if (track->mediaType() == MVFourCC("sbtl") || track->mediaType() == MVFourCC("text"))
+            track->setEnabled(false);
+    view->playback()->reloadTracks();
+    EXPECT_TRUE(view->playback()->player().presentedTexts().empty());
+    view->setNeedsDisplay(true);
+    window->display();
+    EXPECT_NE(sample(), with);
+}
