@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <limits>
+#include <optional>
 
 bool HXObject::validateMenuItem(HXMenuItem& item) { return validateUserInterfaceItem(item); }
 
@@ -370,115 +371,227 @@ private:
 
 }  // namespace
 
-bool HXMenu::popUpMenuPositioningItem(const std::shared_ptr<HXMenuItem>& positioned, HXPoint location,
-    const std::shared_ptr<HXView>& view)
-{
-    if (_tracking)
-        return false;
-    auto& app = *HXApplication::sharedApplication();
-    auto self = std::static_pointer_cast<HXMenu>(shared_from_this());
-    update();
-    if (auto d = delegate())
-        d->menuWillOpen(*this);
+namespace {
 
-    // Size: the widest title, and the rows.
+// How tracking one level of pop-up menus ended.
+struct TrackResult {
+    enum Kind { Chosen, Escaped, Dismissed, Returned } kind = Dismissed;
+    std::shared_ptr<HXMenuItem> item;   // Chosen: the item (of this menu or a submenu)
+    std::optional<HXEvent> event;       // Returned: the event that belongs to a menu further up
+};
+
+struct MenuLevel {
+    std::shared_ptr<HXPanel> panel;
+    std::shared_ptr<MenuView> view;
+};
+
+// Shows `menu` with its top-left corner at `topLeft` (screen), `offset` points above that for the item
+// the menu is positioned by.
+MenuLevel showMenu(const std::shared_ptr<HXMenu>& menu, HXPoint topLeft, double offset)
+{
     double width = 120, height = 2 * kMenuPadding;
-    for (auto& item : _items) {
+    for (auto& item : menu->itemArray()) {
         if (item->isHidden() || item->isAlternate())
             continue;
         height += MenuView::rowHeight(*item);
         width = std::max(width, winkit::measureText(item->title(), {}).width + 100);
     }
-    HXPoint screenPoint = view ? view->convertPointToScreen(location) : location;
-    auto menuView = std::make_shared<MenuView>(HXRect { {}, { width, height } }, self);
-    double offset = positioned ? menuView->rectOfItem(*positioned).origin.y : kMenuPadding;
-    HXRect frame { { screenPoint.x, screenPoint.y - height + offset }, { width, height } };
-    auto panel = std::make_shared<HXPanel>(frame, HXBorderlessWindowMask);
-    panel->setLevel(HXPopUpMenuWindowLevel);
-    panel->setHidesOnDeactivate(false);
-    panel->setExcludedFromWindowsMenu(true);
-    if (auto s = panel->screen()) {
+    MenuLevel level;
+    level.view = std::make_shared<MenuView>(HXRect { {}, { width, height } }, menu);
+    HXRect frame { { topLeft.x, topLeft.y - height + offset }, { width, height } };
+    level.panel = std::make_shared<HXPanel>(frame, HXBorderlessWindowMask);
+    level.panel->setLevel(HXPopUpMenuWindowLevel);
+    level.panel->setHidesOnDeactivate(false);
+    level.panel->setExcludedFromWindowsMenu(true);
+    if (auto s = level.panel->screen()) {
         HXRect vis = s->visibleFrame();
         frame.origin.x = std::clamp(frame.origin.x, HXMinX(vis), std::max(HXMinX(vis), HXMaxX(vis) - width));
         frame.origin.y = std::clamp(frame.origin.y, HXMinY(vis), std::max(HXMinY(vis), HXMaxY(vis) - height));
-        panel->setFrame(frame, false);
+        level.panel->setFrame(frame, false);
     }
-    panel->setContentView(menuView);
-    panel->orderFront();
+    level.panel->setContentView(level.view);
+    level.panel->orderFront();
+    return level;
+}
 
-    _tracking = true;
-    _cancelTracking = false;
-    std::shared_ptr<HXMenuItem> chosen;
+bool pointInAny(const std::vector<HXWindow*>& windows, HXPoint screen)
+{
+    return std::any_of(windows.begin(), windows.end(), [&](HXWindow* w) { return HXPointInRect(screen, w->frame()); });
+}
+
+TrackResult trackMenu(const std::shared_ptr<HXMenu>& menu, HXPoint topLeft, double offset,
+    std::vector<HXWindow*> ancestors, const bool& cancelled)
+{
+    auto& app = *HXApplication::sharedApplication();
+    menu->update();
+    if (auto d = menu->delegate())
+        d->menuWillOpen(*menu);
+    MenuLevel level = showMenu(menu, topLeft, offset);
+    auto& view = level.view;
+    auto& panel = level.panel;
     HXTimeInterval openedAt = HXRunLoop::main().now();
     const HXEventMask mask = HXLeftMouseDownMask | HXLeftMouseUpMask | HXLeftMouseDraggedMask | HXMouseMovedMask
         | HXRightMouseDownMask | HXRightMouseUpMask | HXKeyDownMask | HXApplicationDefinedMask;
-    while (!_cancelTracking) {
-        auto event = app.nextEventMatchingMask(mask, std::numeric_limits<double>::infinity(), HXEventTrackingRunLoopMode, true);
-        if (!event)
-            break;  // nothing can come any more
+    TrackResult result;
+    std::optional<HXEvent> replay;
+
+    auto highlight = [&](const std::shared_ptr<HXMenuItem>& item) {
+        if (item == view->highlighted_)
+            return;
+        view->highlighted_ = item;
+        view->setNeedsDisplay(true);
+        panel->displayIfNeeded();
+    };
+    // Opens the highlighted item's submenu beside its row; true when tracking ends with it.
+    auto openSubmenu = [&]() -> bool {
+        auto item = view->highlighted_;
+        if (!item || !item->hasSubmenu() || !item->isEnabled())
+            return false;
+        HXRect row = view->convertRectToView(view->rectOfItem(*item), nullptr);
+        HXPoint corner = panel->convertBaseToScreen({ HXMaxX(row), HXMaxY(row) });
+        auto chain = ancestors;
+        chain.push_back(panel.get());
+        TrackResult sub = trackMenu(item->submenu(), { corner.x - 2, corner.y + kMenuPadding }, 0, chain, cancelled);
+        switch (sub.kind) {
+        case TrackResult::Chosen:
+        case TrackResult::Dismissed:
+            result = sub;
+            return true;
+        case TrackResult::Escaped:
+            return false;
+        case TrackResult::Returned:
+            replay = sub.event;
+            return false;
+        }
+        return false;
+    };
+
+    for (;;) {
+        if (cancelled) {
+            result.kind = TrackResult::Dismissed;
+            break;
+        }
+        std::optional<HXEvent> event;
+        if (replay) {
+            event = replay;
+            replay.reset();
+        } else {
+            event = app.nextEventMatchingMask(mask, std::numeric_limits<double>::infinity(), HXEventTrackingRunLoopMode, true);
+        }
+        if (!event) {
+            result.kind = TrackResult::Dismissed;  // nothing can come any more
+            break;
+        }
         if (event->type() == HXApplicationDefined)
             continue;
         if (event->type() == HXKeyDown) {
             char32_t c = event->firstCharacterIgnoringModifiers();
-            auto items = menuView->visibleItems();
-            auto it = std::find(items.begin(), items.end(), menuView->highlighted_);
-            if (c == char32_t(HXEscapeCharacter))
+            auto items = view->visibleItems();
+            if (c == char32_t(HXEscapeCharacter) || (c == HXLeftArrowFunctionKey && !ancestors.empty())) {
+                result.kind = TrackResult::Escaped;
                 break;
-            if (c == U'\r' || c == char32_t(HXEnterCharacter) || c == U' ') {
-                if (menuView->highlighted_ && menuView->highlighted_->isEnabled())
-                    chosen = menuView->highlighted_;
+            }
+            if (c == U'\r' || c == char32_t(HXEnterCharacter) || c == U' ' || c == HXRightArrowFunctionKey) {
+                auto item = view->highlighted_;
+                if (item && item->hasSubmenu()) {
+                    if (openSubmenu())
+                        break;
+                    continue;
+                }
+                if (c == HXRightArrowFunctionKey)
+                    continue;
+                if (item && item->isEnabled()) {
+                    result = { TrackResult::Chosen, item, {} };
+                    break;
+                }
+                result.kind = TrackResult::Escaped;
                 break;
             }
             if (c == HXDownArrowFunctionKey || c == HXUpArrowFunctionKey) {
+                auto it = std::find(items.begin(), items.end(), view->highlighted_);
                 long n = long(items.size()), i = it == items.end() ? -1 : long(it - items.begin());
                 for (long step = 0; step < n; ++step) {
                     i = c == HXDownArrowFunctionKey ? (i + 1) % n : (i - 1 + n) % n;
                     if (items[size_t(i)]->isEnabled()) {
-                        menuView->highlighted_ = items[size_t(i)];
+                        highlight(items[size_t(i)]);
                         break;
                     }
                 }
-                menuView->setNeedsDisplay(true);
-                panel->displayIfNeeded();
             }
             continue;
         }
-        // Mouse: where is it in the menu?
+        // Mouse: where is it?
         auto source = event->window();
         HXPoint screen = source ? source->convertBaseToScreen(event->locationInWindow()) : event->locationInWindow();
-        HXPoint local = menuView->convertPointFromView(panel->convertScreenToBase(screen), nullptr);
-        auto under = menuView->itemAtPoint(local);
-        bool inside = HXPointInRect(local, menuView->bounds());
-        if (under != menuView->highlighted_) {
-            menuView->highlighted_ = under;
-            menuView->setNeedsDisplay(true);
-            panel->displayIfNeeded();
+        HXPoint local = view->convertPointFromView(panel->convertScreenToBase(screen), nullptr);
+        bool inside = HXPointInRect(local, view->bounds());
+        if (!inside && pointInAny(ancestors, screen)) {
+            // Back over a menu further up: it takes over from here.
+            result = { TrackResult::Returned, nullptr, event };
+            break;
         }
+        auto under = inside ? view->itemAtPoint(local) : nullptr;
+        if (inside)
+            highlight(under);
         if (event->type() == HXLeftMouseDown || event->type() == HXRightMouseDown) {
-            if (!inside)
-                break;  // a click elsewhere dismisses the menu
+            if (!inside) {
+                result.kind = TrackResult::Dismissed;  // a click elsewhere closes every menu
+                break;
+            }
             continue;
         }
         if (event->type() == HXLeftMouseUp || event->type() == HXRightMouseUp) {
+            if (under && under->hasSubmenu()) {
+                if (openSubmenu())
+                    break;
+                continue;
+            }
             if (under && under->isEnabled() && !under->isSeparatorItem()) {
-                chosen = under;
+                result = { TrackResult::Chosen, under, {} };
                 break;
             }
             // The release of the click that opened the menu leaves it open; a later one outside closes it.
-            if (!inside && event->timestamp() - openedAt > HXEvent::doubleClickInterval())
+            if (!inside && event->timestamp() - openedAt > HXEvent::doubleClickInterval()) {
+                result.kind = TrackResult::Dismissed;
                 break;
+            }
+            continue;
         }
+        // Moved or dragged onto an item with a submenu: it opens.
+        if (under && under->hasSubmenu() && openSubmenu())
+            break;
     }
-    _tracking = false;
     panel->close();
-    if (auto d = delegate())
-        d->menuDidClose(*this);
-    if (chosen) {
-        long index = indexOfItem(chosen);
-        if (index >= 0)
-            performActionForItemAtIndex(index);
+    if (auto d = menu->delegate())
+        d->menuDidClose(*menu);
+    return result;
+}
+
+}  // namespace
+
+bool HXMenu::popUpMenuPositioningItem(const std::shared_ptr<HXMenuItem>& positioned, HXPoint location,
+    const std::shared_ptr<HXView>& view)
+{
+    if (_tracking)
+        return false;
+    auto self = std::static_pointer_cast<HXMenu>(shared_from_this());
+    HXPoint screenPoint = view ? view->convertPointToScreen(location) : location;
+    double offset = kMenuPadding;
+    if (positioned) {
+        MenuView probe(HXZeroRect, self);
+        offset = probe.rectOfItem(*positioned).origin.y;
     }
-    return chosen != nullptr;
+    _tracking = true;
+    _cancelTracking = false;
+    TrackResult result = trackMenu(self, screenPoint, offset, {}, _cancelTracking);
+    _tracking = false;
+    if (result.kind != TrackResult::Chosen || !result.item)
+        return false;
+    auto owner = result.item->menu();
+    long index = owner ? owner->indexOfItem(result.item) : -1;
+    if (index >= 0)
+        owner->performActionForItemAtIndex(index);
+    return index >= 0;
 }
 
 void HXMenu::popUpContextMenu(const std::shared_ptr<HXMenu>& menu, const HXEvent& event, const std::shared_ptr<HXView>& view)

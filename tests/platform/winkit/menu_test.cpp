@@ -240,3 +240,49 @@ TEST_F(MenuTest, KeyEquivalentMatchingRules)
         EXPECT_EQ(item.matchesKeyEquivalent(e), c.match);
     }
 }
+
+TEST_F(MenuTest, SubmenusOpenBesideTheirRowAndTheirItemsCanBeChosen)
+{
+    auto recentItem = file->insertItemWithTitle("Open Recent", HXSelector(), "", 1);
+    auto recent = std::make_shared<HXMenu>("Open Recent");
+    recent->addItemWithTitle("a.mov", "openIt:", "");
+    recent->addItemWithTitle("b.mov", "closeIt:", "");
+    file->setSubmenu(recent, recentItem);
+    handlers->performed.clear();
+
+    auto frontMenuWindow = [&] { return app->orderedWindows().front(); };
+    std::vector<std::shared_ptr<HXTimer>> timers;
+    // Over "Open Recent" (the second row, 24 ... 44 points from the top): the submenu opens to the right.
+    timers.push_back(HXTimer::scheduledTimer(0.1, false, [&](HXTimer&) {
+        auto w = frontMenuWindow();
+        HXHeadlessWindowServer::postMouse(HXMouseMoved, w, { 30, w->frame().size.height - 34 });
+    }, { HXEventTrackingRunLoopMode }));
+    // Then a click on its second row.
+    timers.push_back(HXTimer::scheduledTimer(0.2, false, [&](HXTimer&) {
+        auto w = frontMenuWindow();
+        EXPECT_EQ(app->orderedWindows().size(), 3u) << "the menu, its submenu and the document window";
+        HXHeadlessWindowServer::postClick(w, { 30, w->frame().size.height - 34 });
+    }, { HXEventTrackingRunLoopMode }));
+    bool chosen = file->popUpMenuPositioningItem(nullptr, { 10, 150 }, window->contentView());
+    EXPECT_TRUE(chosen);
+    EXPECT_EQ(handlers->performed, (std::vector<std::string> { "closeIt:" }));
+    EXPECT_EQ(app->orderedWindows().size(), 1u);
+
+    // Escape closes only the submenu; a second one closes the menu.
+    handlers->performed.clear();
+    timers.push_back(HXTimer::scheduledTimer(0.1, false, [&](HXTimer&) {
+        auto w = frontMenuWindow();
+        HXHeadlessWindowServer::postMouse(HXMouseMoved, w, { 30, w->frame().size.height - 34 });
+    }, { HXEventTrackingRunLoopMode }));
+    timers.push_back(HXTimer::scheduledTimer(0.2, false, [&](HXTimer&) {
+        HXHeadlessWindowServer::postKey(nullptr, "\x1b");
+    }, { HXEventTrackingRunLoopMode }));
+    timers.push_back(HXTimer::scheduledTimer(0.3, false, [&](HXTimer&) {
+        EXPECT_EQ(app->orderedWindows().size(), 2u);
+        HXHeadlessWindowServer::postKey(nullptr, "\x1b");
+    }, { HXEventTrackingRunLoopMode }));
+    EXPECT_FALSE(file->popUpMenuPositioningItem(nullptr, { 10, 150 }, window->contentView()));
+    EXPECT_TRUE(handlers->performed.empty());
+    for (auto& t : timers)
+        t->invalidate();
+}
