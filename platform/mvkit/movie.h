@@ -158,6 +158,36 @@ public:
     int64_t nextInterestingTime(
         int64_t time, uint16_t flags, const std::vector<uint32_t>& mediaTypes = {}, double rate = 1.0) const;
 
+    // Text search over the movie's text tracks. `trackIndex` (1-based, among all tracks) and `startTime`
+    // say where to start, `offset` the character (byte) offset in the text shown there. Flags: 2 the case
+    // must match, 4 search backward, 8 wrap around past the end (or the start). Without a hit the time
+    // is indefinite, the track index 0 and the offset −1.
+    struct TextHit {
+        MVTime time = MVIndefiniteTime;
+        int trackIndex = 0;
+        int32_t offset = -1;
+    };
+    TextHit findText(
+        const std::string& text, int trackIndex, MVTime startTime, int32_t offset, int flags) const;
+    MVTime timeForText(
+        const std::string& text, int trackIndex, MVTime startTime, int32_t offset, int flags) const
+    {
+        return findText(text, trackIndex, startTime, offset, flags).time;
+    }
+    int trackIndexForText(
+        const std::string& text, int trackIndex, MVTime startTime, int32_t offset, int flags) const
+    {
+        return findText(text, trackIndex, startTime, offset, flags).trackIndex;
+    }
+    int32_t offsetForText(
+        const std::string& text, int trackIndex, MVTime startTime, int32_t offset, int flags) const
+    {
+        return findText(text, trackIndex, startTime, offset, flags).offset;
+    }
+    // The start of the frame shown at `time`: the latest sample start at or before it over the enabled
+    // tracks (the time itself when none starts before it).
+    MVTime frameStartTime(MVTime time) const;
+
     // Header settings.
     float preferredRate() const { return _preferredRate; }
     void setPreferredRate(float rate);

@@ -173,3 +173,50 @@ TEST(TextImport, OneSecondPerLine)
 }
 
 } // namespace
+
+namespace {
+
+TEST(TextSearch, ForwardBackwardCaseAndWrap)
+{
+    auto m = videoMovie(60); // 6 s
+    auto subtitles = MVImportText(*m, "hello world\rnothing\rsay Hello", nullptr, 0).track; // track 2
+    auto notes = MVImportText(*m, "x\rworld again", nullptr, 1200).track; // track 3
+    ASSERT_TRUE(subtitles && notes);
+    const int caseSensitive = 2, backward = 4, wrap = 8;
+    struct Case {
+        const char* name;
+        const char* text;
+        int track;
+        int64_t start;
+        int32_t offset;
+        int flags;
+        int64_t time; // −1: no hit
+        int hitTrack;
+        int32_t hitOffset;
+    };
+    const Case cases[] = {
+        { "first hit", "world", 1, 0, 0, 0, 0, 2, 6 },
+        { "past the first hit in the same sample", "world", 2, 0, 7, 0, 1800, 3, 0 },
+        { "ignoring case", "hello", 2, 600, 0, 0, 1200, 2, 4 },
+        { "matching case", "hello", 2, 600, 0, caseSensitive, -1, 0, -1 },
+        { "matching case with wrap-around", "hello", 2, 600, 0, caseSensitive | wrap, 0, 2, 0 },
+        { "backward", "world", 3, 1900, 0, backward, 0, 2, 6 },
+        { "backward within the start sample", "l", 2, 0, 4, backward, 0, 2, 3 },
+        { "not there", "absent", 1, 0, 0, wrap, -1, 0, -1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto hit = m->findText(c.text, c.track, MVMakeTime(c.start, 600), c.offset, c.flags);
+        if (c.time < 0) {
+            EXPECT_TRUE(MVTimeIsIndefinite(hit.time));
+        } else {
+            EXPECT_TRUE(MVTimeEqual(hit.time, MVMakeTime(c.time, 600))) << MVStringFromTime(hit.time);
+        }
+        EXPECT_EQ(hit.trackIndex, c.hitTrack);
+        EXPECT_EQ(hit.offset, c.hitOffset);
+    }
+    EXPECT_TRUE(MVTimeEqual(m->frameStartTime(MVMakeTime(1250, 600)), MVMakeTime(1200, 600)));
+    EXPECT_TRUE(MVTimeEqual(m->frameStartTime(MVMakeTime(1230, 600)), MVMakeTime(1200, 600)));
+}
+
+} // namespace

@@ -1,0 +1,144 @@
+// Text search over a movie's text tracks, sample by sample in track time.
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/sample_text_description.h"
+
+#include <algorithm>
+#include <cctype>
+#include <optional>
+
+namespace {
+
+constexpr int caseSensitiveFlag = 2;
+constexpr int backwardFlag = 4;
+constexpr int wrapFlag = 8;
+
+bool isTextTrack(const MVTrack& t)
+{
+    uint32_t type = t.mediaType();
+    return type == MVFourCC("text") || type == MVFourCC("sbtl") || type == MVFourCC("subt");
+}
+
+// A text sample as shown by the track: its start in track time and its text.
+struct Shown {
+    int64_t start;
+    std::string text;
+};
+
+std::vector<Shown> shownTexts(const MVTrack& track)
+{
+    std::vector<Shown> out;
+    int64_t t = 0;
+    uint16_t flags = MVNextTimeMediaSample | MVNextTimeEdgeOK;
+    for (int guard = 0; guard < 1000000; ++guard) {
+        auto next = track.nextInterestingTime(t, flags);
+        if (next.time < 0 || (guard > 0 && next.time <= t))
+            break;
+        auto sample = track.media()->getSample(track.trackTimeToMediaTime(next.time));
+        out.push_back({ next.time, sample ? MVTextSampleString(sample->bytes).value_or("") : std::string() });
+        t = next.time;
+        flags = MVNextTimeMediaSample;
+    }
+    return out;
+}
+
+std::string folded(std::string s, bool caseSensitive)
+{
+    if (!caseSensitive)
+        std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return s;
+}
+
+} // namespace
+
+MVMovie::TextHit MVMovie::findText(
+    const std::string& text, int trackIndex, MVTime startTime, int32_t offset, int flags) const
+{
+    TextHit none;
+    if (text.empty() || _tracks.empty())
+        return none;
+    bool caseSensitive = flags & caseSensitiveFlag;
+    bool backward = flags & backwardFlag;
+    bool wrap = flags & wrapFlag;
+    const std::string needle = folded(text, caseSensitive);
+    int64_t start = std::max<int64_t>(0, movieUnits(startTime));
+    int first = std::clamp(trackIndex, 1, trackCount());
+
+    // Positions in search order: (track, sample) pairs walked forward or backward from the start,
+    // then, with wrap-around, the rest.
+    struct Place {
+        int track;
+        size_t sample;
+    };
+    std::vector<std::vector<Shown>> texts(_tracks.size());
+    for (size_t i = 0; i < _tracks.size(); ++i)
+        if (isTextTrack(*_tracks[i]))
+            texts[i] = shownTexts(*_tracks[i]);
+    std::vector<Place> order;
+    for (size_t i = 0; i < _tracks.size(); ++i)
+        for (size_t k = 0; k < texts[i].size(); ++k)
+            order.push_back({ int(i + 1), k });
+    if (order.empty())
+        return none;
+    // The place shown at the start (searched from `offset`), else the first place after it (before it,
+    // searching backward).
+    auto startOf = [&](const Place& p) { return texts[size_t(p.track - 1)][p.sample].start; };
+    auto isBefore
+        = [&](const Place& p) { return p.track < first || (p.track == first && startOf(p) < start); };
+    size_t count = order.size();
+    std::optional<size_t> current;
+    for (size_t i = 0; i < count; ++i) {
+        const auto& p = order[i];
+        const auto& list = texts[size_t(p.track - 1)];
+        if (p.track == first && startOf(p) <= start
+            && (p.sample + 1 == list.size() || list[p.sample + 1].start > start))
+            current = i;
+    }
+    int64_t from;
+    if (current) {
+        from = int64_t(*current);
+    } else if (!backward) {
+        from = int64_t(std::find_if_not(order.begin(), order.end(), isBefore) - order.begin());
+    } else {
+        from = int64_t(std::find_if_not(order.begin(), order.end(), isBefore) - order.begin()) - 1;
+    }
+    for (size_t step = 0; step < count; ++step) {
+        int64_t i = backward ? from - int64_t(step) : from + int64_t(step);
+        if (i < 0 || i >= int64_t(count)) {
+            if (!wrap)
+                break;
+            i = (i % int64_t(count) + int64_t(count)) % int64_t(count);
+        }
+        const auto& place = order[size_t(i)];
+        const auto& shown = texts[size_t(place.track - 1)][place.sample];
+        std::string haystack = folded(shown.text, caseSensitive);
+        bool atStart = step == 0 && current.has_value();
+        size_t found = std::string::npos;
+        if (!backward) {
+            size_t begin = atStart ? size_t(std::max<int32_t>(0, offset)) : 0;
+            if (begin <= haystack.size())
+                found = haystack.find(needle, begin);
+        } else if (atStart) {
+            if (offset > 0)
+                found = haystack.rfind(needle, size_t(offset - 1));
+        } else {
+            found = haystack.rfind(needle);
+        }
+        if (found != std::string::npos)
+            return { MVMakeTime(shown.start, _timeScale), place.track, int32_t(found) };
+    }
+    return none;
+}
+
+MVTime MVMovie::frameStartTime(MVTime time) const
+{
+    int64_t t = movieUnits(time);
+    int64_t best = -1;
+    for (auto& track : _tracks) {
+        if (!track->isEnabled())
+            continue;
+        auto r = track->nextInterestingTime(t, MVNextTimeMediaSample | MVNextTimeEdgeOK, -1.0);
+        if (r.time >= 0)
+            best = std::max(best, r.time);
+    }
+    return MVMakeTime(best >= 0 ? best : t, _timeScale);
+}
