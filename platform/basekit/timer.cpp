@@ -1,5 +1,7 @@
 #include "platform/basekit/timer.h"
 
+#include <limits>
+
 #include <cmath>
 
 namespace {
@@ -49,7 +51,11 @@ void HXTimer::fire()
 void HXTimer::fireScheduled(HXTimeInterval now)
 {
     auto self = shared_from_this(); // the callback may drop the last outside reference
-    HXTimeInterval scheduled = _fireDate;
+    // A one-shot timer is taken off the schedule while its callback runs, so a nested run of the loop
+    // inside the callback does not fire it again.
+    constexpr HXTimeInterval kNever = std::numeric_limits<HXTimeInterval>::infinity();
+    if (!_repeats)
+        setFireDate(kNever);
     if (_repeats) {
         // Missed firings are skipped, not caught up with: the next date is the first one after now.
         HXTimeInterval next = _fireDate + _interval;
@@ -63,7 +69,7 @@ void HXTimer::fireScheduled(HXTimeInterval now)
     if (callback)
         callback(*this);
     // A one-shot timer ends after firing, unless its callback gave it a new date to fire at.
-    if (!_repeats && _valid && _fireDate == scheduled)
+    if (!_repeats && _valid && _fireDate == kNever)
         invalidate();
 }
 

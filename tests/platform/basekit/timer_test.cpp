@@ -145,6 +145,18 @@ TEST_F(TimerTest, OneShotTimerRescheduledFromItsCallbackFiresAgain)
     EXPECT_EQ(fired, 3);
 }
 
+TEST_F(TimerTest, OneShotTimerIsNotFiredAgainByANestedLoopInItsCallback)
+{
+    int fired = 0;
+    keep(HXTimer::scheduledTimer(1.0, false, [&](HXTimer&) {
+        ++fired;
+        // A modal loop or tracking loop inside the callback runs the same mode again.
+        loop.runInMode(HXDefaultRunLoopMode, 0.5);
+    }));
+    clock->advance(3);
+    EXPECT_EQ(fired, 1);
+}
+
 TEST_F(TimerTest, ManualFireKeepsTheSchedule)
 {
     int fired = 0;
