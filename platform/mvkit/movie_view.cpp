@@ -84,13 +84,13 @@ void MVMovieView::setApertureMode(MVApertureMode mode)
 
 void MVMovieView::setHighQuality(bool flag)
 {
-    _converter.setHighQuality(flag);
+    _highQuality = flag;
     setNeedsDisplay(true);
 }
 
 void MVMovieView::setDeinterlace(bool flag)
 {
-    _converter.setDeinterlace(flag);
+    _deinterlace = flag;
     setNeedsDisplay(true);
 }
 
@@ -180,6 +180,12 @@ std::shared_ptr<HXImage> MVMovieView::imageForPictures(
     for (const auto& p : pictures) {  // back to front
         if (!p.picture.frame)
             continue;
+        // The track's own video flags add to the view's.
+        auto track = _movie ? _movie->trackByID(p.trackID) : nullptr;
+        auto flag = [&](const char* key) { return track && track->attributeForKey(key).boolValue(); };
+        _converter.setHighQuality(_highQuality || flag(MVTrackHighQualityVideoAttribute));
+        _converter.setDeinterlace(_deinterlace || flag(MVTrackDeinterlaceVideoAttribute));
+        _converter.setSingleField(flag(MVTrackSingleFieldVideoAttribute));
         if (!_converter.convert(*p.picture.frame, geometryFor(p.trackID, *p.picture.frame), width, height, buffer))
             continue;
         unsigned char* pixels = rep->bitmapData();

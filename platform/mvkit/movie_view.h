@@ -46,9 +46,11 @@ public:
     void setDrawsWithTessalineCompatibleColors(bool flag) { _compatibleColors = flag; }
     MVApertureMode apertureMode() const { return _apertureMode; }
     void setApertureMode(MVApertureMode mode);
-    bool highQuality() const { return _converter.highQuality(); }
+    // High quality and deinterlacing for every track; a track's own MVTrackHighQualityVideoAttribute,
+    // MVTrackDeinterlaceVideoAttribute and MVTrackSingleFieldVideoAttribute add to these.
+    bool highQuality() const { return _highQuality; }
     void setHighQuality(bool flag);
-    bool deinterlace() const { return _converter.deinterlace(); }
+    bool deinterlace() const { return _deinterlace; }
     void setDeinterlace(bool flag);
 
     // The rectangle the movie occupies: the bounds above the controller strip, fitted to the movie's
@@ -120,5 +122,7 @@ private:
     bool _compatibleColors = false;
     MVApertureMode _apertureMode = MVApertureMode::Clean;
     MVFrameConverter _converter;
+    bool _highQuality = false;
+    bool _deinterlace = false;
     HXUndoManager* _undoManager = nullptr;
 };

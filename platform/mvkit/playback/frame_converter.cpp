@@ -100,9 +100,16 @@ bool MVFrameConverter::convert(
         planes[p] = frame->data[p] + ptrdiff_t(cropY >> shiftY) * frame->linesize[p] + ptrdiff_t(cropX >> shiftX) * pixelStep;
         strides[p] = frame->linesize[p];
     }
+    int sourceHeight = cropH;
+    if (_singleField && cropH >= 2 * stepY) {
+        // Every other line: the first field, at half the height.
+        for (int p = 0; p < 4; ++p)
+            strides[p] *= 2;
+        sourceHeight = cropH / 2;
+    }
     const int flags = _highQuality ? (SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT) : SWS_BILINEAR;
     _sws = sws_getCachedContext(
-        _sws, cropW, cropH, AVPixelFormat(frame->format), width, height, AV_PIX_FMT_BGRA, flags, nullptr, nullptr, nullptr);
+        _sws, cropW, sourceHeight, AVPixelFormat(frame->format), width, height, AV_PIX_FMT_BGRA, flags, nullptr, nullptr, nullptr);
     if (!_sws)
         return false;
     out.width = width;
@@ -111,13 +118,13 @@ bool MVFrameConverter::convert(
     out.pixels.assign(size_t(out.bytesPerRow) * size_t(height), 0);
     uint8_t* dst[4] = { out.pixels.data(), nullptr, nullptr, nullptr };
     int dstStrides[4] = { out.bytesPerRow, 0, 0, 0 };
-    if (sws_scale(_sws, planes, strides, 0, cropH, dst, dstStrides) <= 0)
+    if (sws_scale(_sws, planes, strides, 0, sourceHeight, dst, dstStrides) <= 0)
         return false;
     // Pictures without alpha come out opaque.
     if (!(desc->flags & AV_PIX_FMT_FLAG_ALPHA))
         for (size_t i = 3; i < out.pixels.size(); i += 4)
             out.pixels[i] = 255;
-    if (_deinterlace && frame->interlaced_frame)
+    if (_deinterlace && !_singleField && frame->interlaced_frame)
         blendFields(out);
     if (!_adjustments.isNeutral())
         applyAdjustments(_adjustments, out);

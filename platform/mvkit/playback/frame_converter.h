@@ -60,6 +60,9 @@ public:
     // Blend the two fields of interlaced pictures into one.
     void setDeinterlace(bool flag) { _deinterlace = flag; }
     bool deinterlace() const { return _deinterlace; }
+    // Show one field only (the first), each of its lines twice as high.
+    void setSingleField(bool flag) { _singleField = flag; }
+    bool singleField() const { return _singleField; }
     void setAdjustments(const MVPictureAdjustments& adjustments) { _adjustments = adjustments; }
     const MVPictureAdjustments& adjustments() const { return _adjustments; }
 
@@ -77,5 +80,6 @@ private:
     SwsContext* _sws = nullptr;
     bool _highQuality = false;
     bool _deinterlace = false;
+    bool _singleField = false;
     MVPictureAdjustments _adjustments;
 };

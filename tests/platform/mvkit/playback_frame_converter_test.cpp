@@ -31,6 +31,24 @@ std::shared_ptr<MVDecodedFrame> halfWhiteFrame(int width, int height)
     return std::make_shared<MVDecodedFrame>(frame);
 }
 
+// A 4:2:0 picture whose even lines are white and odd lines black: two very different fields.
+std::shared_ptr<MVDecodedFrame> stripedFrame(int width, int height)
+{
+    AVFrame* frame = av_frame_alloc();
+    frame->format = AV_PIX_FMT_YUV420P;
+    frame->width = width;
+    frame->height = height;
+    frame->interlaced_frame = 1;
+    av_frame_get_buffer(frame, 0);
+    for (int y = 0; y < height; ++y)
+        std::memset(frame->data[0] + y * frame->linesize[0], y % 2 ? 16 : 235, size_t(width));
+    for (int y = 0; y < height / 2; ++y) {
+        std::memset(frame->data[1] + y * frame->linesize[1], 128, size_t(width / 2));
+        std::memset(frame->data[2] + y * frame->linesize[2], 128, size_t(width / 2));
+    }
+    return std::make_shared<MVDecodedFrame>(frame);
+}
+
 MVImageBuffer onePixel(uint8_t r, uint8_t g, uint8_t b)
 {
     MVImageBuffer image;
@@ -145,5 +163,33 @@ TEST(FrameConverterTest, ApertureModes)
             MVApertureMode::Clean);
         EXPECT_EQ(g.cropWidth, 720);
         EXPECT_EQ(g.displayWidth, 720);
+    }
+}
+
+TEST(FrameConverterTest, FieldHandling)
+{
+    auto frame = stripedFrame(32, 32);
+    struct Case {
+        const char* name;
+        bool deinterlace;
+        bool singleField;
+        int low;  // range of the green byte of a middle pixel
+        int high;
+    };
+    const Case cases[] = {
+        { "as coded: a black line", false, false, 0, 0 },
+        { "fields blended", true, false, 120, 135 },
+        { "first field only", false, true, 255, 255 },
+        { "single field wins over blending", true, true, 255, 255 },
+    };
+    for (const auto& c : cases) {
+        MVFrameConverter converter;
+        converter.setDeinterlace(c.deinterlace);
+        converter.setSingleField(c.singleField);
+        MVImageBuffer image;
+        ASSERT_TRUE(converter.convert(*frame, image)) << c.name;
+        int green = image.pixels[size_t((15 * image.width + 16) * 4 + 1)];  // line 15: odd, black as coded
+        EXPECT_GE(green, c.low) << c.name;
+        EXPECT_LE(green, c.high) << c.name;
     }
 }
