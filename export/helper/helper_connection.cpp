@@ -96,7 +96,7 @@ void HelperConnection::takeMessages()
         if (message->isDictionary() && (*message)["Cancel"].boolValue())
             _cancelRequested = true;
         else if (message->isDictionary() && (*message)["Result"].boolValue())
-            _resultReceived = true;
+            ++_resultsReceived;
         else
             _messages.push_back(std::move(*message));
     }
@@ -131,12 +131,13 @@ bool HelperConnection::waitForResult(double timeout)
 {
     using Clock = std::chrono::steady_clock;
     auto deadline = Clock::now() + std::chrono::duration<double>(timeout < 0 ? 1e9 : timeout);
-    while (!_resultReceived && !shouldStop()) {
+    while (_resultsReceived == 0 && !shouldStop()) {
         double left = std::chrono::duration<double>(deadline - Clock::now()).count();
         if (left <= 0 || !readSome(timeout < 0 ? -1 : left))
             return false;
     }
-    bool granted = _resultReceived;
-    _resultReceived = false;
-    return granted;
+    if (_resultsReceived == 0)
+        return false;
+    --_resultsReceived;
+    return true;
 }

@@ -45,6 +45,6 @@ private:
     HXMessageFraming _framing;
     std::deque<HXPropertyList> _messages;
     bool _cancelRequested = false;
-    bool _resultReceived = false;
+    int _resultsReceived = 0; // grants not yet waited for (two may arrive in one read)
     bool _playerGone = false;
 };

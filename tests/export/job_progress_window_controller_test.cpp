@@ -71,10 +71,10 @@ TEST_F(JobProgressSheetTest, ReturnCodeTellsHowTheJobEnded)
 TEST_F(JobProgressSheetTest, RunsBeyondTheLimitAndAheadOfOtherWaiters)
 {
     auto delegate = std::make_shared<RecordingDelegate>();
-    auto holder
-        = manager->newJobWithParams(scriptParams({ send({ { "requestResource", "ZantrelScript" } }),
-                                        step("waitFor", "Result"), step("sleep", 0.5), step("exit", 0) }),
-            delegate);
+    auto holder = manager->newJobWithParams(
+        scriptParams({ send({ { "requestResource", "ZantrelScript" } }), step("waitFor", "Result"),
+            step("waitFor", "Result"), step("exit", 0) }),
+        delegate);
     manager->startJob(holder, false);
     ASSERT_TRUE(runUntil([&] { return manager->resourceAllocation("ZantrelScript").size() == 1; }));
     auto waiter = manager->newJobWithParams(scriptParams({ send({ { "requestResource", "ZantrelScript" } }),
@@ -93,6 +93,8 @@ TEST_F(JobProgressSheetTest, RunsBeyondTheLimitAndAheadOfOtherWaiters)
     EXPECT_EQ(manager->resourceQueue("ZantrelScript").front(), sheet->job());
     EXPECT_EQ(manager->resourceAllocation("ZantrelScript").size(), 1u) << "never two holders";
     EXPECT_DOUBLE_EQ(sheet->progressView()->progress(), 0.5);
+    // The holder lets go (a second "Result" tells the scripted worker to go on).
+    manager->sendDictionary(HXPropertyList::Dictionary { { "Result", true } }, holder);
 
     ASSERT_TRUE(
         runUntil([&] { return sheet->returnCode().has_value() && isFinal(waiter) && isFinal(holder); }));
