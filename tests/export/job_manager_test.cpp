@@ -161,12 +161,12 @@ TEST_F(JobManagerTest, WorkersThatNeverProveThemselvesFail)
         { "never connects", script("sleeper", "exec sleep 30"), 0 },
         { "no such program", (temp / "missing").string(), 0 },
     };
-    manager->setConnectTimeout(1);
+    manager->setConnectTimeout(2);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         manager->setHelperPath(c.path);
         auto job = start({});
-        ASSERT_TRUE(runUntil([&] { return isFinal(job); }, 6));
+        ASSERT_TRUE(runUntil([&] { return isFinal(job); }, 10));
         EXPECT_EQ(job->state(), JobState::Errored);
         EXPECT_EQ(job->exitCode(), c.exitCode);
         EXPECT_TRUE(job->hasErrorMessage());
