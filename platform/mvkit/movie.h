@@ -117,6 +117,10 @@ public:
     std::optional<HXURL> URL() const;
     const MVDataReference& initialDataReference() const { return _initialDataReference; }
     void setDefaultDataReference(const MVDataReference& reference) { _defaultDataReference = reference; }
+    // Makes the movie the movie of that file (after it was written elsewhere, by another process): its
+    // file name, and the file an in-place update writes to. A reference that is no movie file leaves the
+    // movie without a file to update.
+    void setDataReference(const MVDataReference& reference);
     const MVDataReference& defaultDataReference() const { return _defaultDataReference; }
     std::string displayName() const;
     void setDisplayName(const std::string& name) { _displayName = name; }

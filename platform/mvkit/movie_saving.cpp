@@ -98,6 +98,19 @@ int64_t MVMovie::dataSize() const
     return total;
 }
 
+void MVMovie::setDataReference(const MVDataReference& reference)
+{
+    _defaultDataReference = reference;
+    _filePath = reference.referenceFilePath();
+    _openedFile = {};
+    if (!_filePath.empty()) {
+        if (auto layout = MVReadMovieFile(_filePath, nullptr)) {
+            layout->movie = {};
+            _openedFile = std::move(*layout);
+        }
+    }
+}
+
 void MVMovie::adoptFile(const std::string& path, const MVMovieFileDescription& file)
 {
     // Keep the track objects (callers hold them); take the media and edits as the file has them.

@@ -183,6 +183,26 @@ TEST_F(SavePeerTest, SelfContainedSaveOverItsSourceKeepsTheMovieWorking)
     EXPECT_EQ(frameHashes(again), sourceHashes);
 }
 
+TEST_F(SavePeerTest, MovieTakesTheFileItWasWrittenTo)
+{
+    auto m = open(source);
+    ASSERT_TRUE(m);
+    auto target = dir / "written.mov";
+    HXError error;
+    ASSERT_TRUE(m->writeToFile(target.string(), {}, &error));
+    m->setDataReference(MVDataReference::dataReferenceWithReferenceToFile(target.string()));
+    EXPECT_EQ(m->fileName(), target.string());
+    ASSERT_TRUE(m->canUpdateMovieFile());
+    m->setSelection({ MVMakeTime(0, 600), MVMakeTime(600, 600) });
+    m->clear();
+    ASSERT_TRUE(m->updateMovieFile(&error)) << error.localizedDescription();
+    auto video = frameHashes(source, "0:v");
+    EXPECT_EQ(frameHashes(target, "0:v", { "-enable_drefs", "1" }),
+        std::vector<std::string>(video.begin() + 10, video.end()));
+    m->setDataReference(MVDataReference::dataReferenceWithReferenceToFile((dir / "absent.mov").string()));
+    EXPECT_FALSE(m->canUpdateMovieFile());
+}
+
 TEST_F(SavePeerTest, CancelledSaveLeavesTheTargetAsItWas)
 {
     auto m = open(source);
