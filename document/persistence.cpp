@@ -124,7 +124,12 @@ std::string stringValue(const HXPropertyList& value)
     return value.isString() ? value.stringValue() : std::string();
 }
 
-// "MVBuildVersion" of a version.plist, else the bundle's short version string.
+#ifndef MOVARA_VERSION
+#define MOVARA_VERSION ""
+#endif
+
+// "MVBuildVersion" of a version.plist, else the bundle's short version string, else the version this
+// program was built as.
 std::string buildVersion(const std::string& versionPlistPath, const HXBundle* bundle)
 {
     if (auto plist = HXPropertyList::readFromFile(versionPlistPath); plist && plist->isDictionary()) {
@@ -132,7 +137,14 @@ std::string buildVersion(const std::string& versionPlistPath, const HXBundle* bu
         if (!build.empty())
             return build;
     }
-    return bundle ? stringValue(bundle->objectForInfoDictionaryKey("HFBundleShortVersionString")) : std::string();
+    std::string version = bundle ? stringValue(bundle->objectForInfoDictionaryKey("HFBundleShortVersionString")) : std::string();
+    return version.empty() ? MOVARA_VERSION : version;
+}
+
+std::string bundleVersion(const HXBundle* bundle)
+{
+    std::string version = bundle ? stringValue(bundle->objectForInfoDictionaryKey("HFBundleVersion")) : std::string();
+    return version.empty() ? MOVARA_VERSION : version;
 }
 
 // The operating system's name, version and build, from os-release.
@@ -470,15 +482,14 @@ std::string MVPPersistence::playerVersionString()
 {
     auto bundle = HXBundle::mainBundle();
     std::string build = buildVersion(bundle ? bundle->bundlePath() + "/version.plist" : std::string(), bundle.get());
-    std::string version = bundle ? stringValue(bundle->objectForInfoDictionaryKey("HFBundleVersion")) : std::string();
-    return build + " (" + version + ")";
+    return build + " (" + bundleVersion(bundle.get()) + ")";
 }
 
 std::string MVPPersistence::frameworkVersionString()
 {
     auto bundle = HXBundle::bundleWithIdentifier("com.zantrel.Movara");
     std::string build = buildVersion(bundle ? bundle->resourcePath() + "/version.plist" : std::string(), bundle.get());
-    std::string version = bundle ? stringValue(bundle->objectForInfoDictionaryKey("HFBundleVersion")) : std::string();
+    std::string version = bundleVersion(bundle.get());
     std::string name, osVersion, osBuild;
     systemVersion(name, osVersion, osBuild);
     char number[16];

@@ -216,6 +216,9 @@ TEST_F(PersistenceTest, VersionStampsNameThePlayerAndTheSystem)
     auto framework = item(MVPPersistenceFrameworkVersionKey);
     ASSERT_TRUE(player && framework);
     EXPECT_EQ(player->dataType, 1u);
+    std::string playerText(player->bytes.begin(), player->bytes.end());
+    EXPECT_NE(playerText[0], ' ') << "a version comes first: " << playerText;
+    EXPECT_EQ(playerText.back(), ')');
     std::string text(framework->bytes.begin(), framework->bytes.end());
     EXPECT_NE(text.find(" 0x"), std::string::npos) << text;
     EXPECT_EQ(text.back(), ')');
