@@ -127,44 +127,70 @@ bool MVMoviePlayer::setTracks(const std::vector<MVPlayerTrack>& tracks, int64_t 
 void MVMoviePlayer::render(float* out, int frames)
 {
     std::lock_guard lock(_soundMutex);
-    const size_t count = size_t(frames) * size_t(_format.channelCount);
-    std::vector<MVAudioMixer::Input> inputs;
-    inputs.reserve(_sound.size());
-    for (auto& s : _sound) {
-        s.buffer.resize(count);
-        if (!s.decoder->read(_soundPosition, frames, s.buffer.data(), nullptr)) {
-            // Damaged sound plays as silence; the picture goes on.
+    const size_t channels = size_t(_format.channelCount);
+    const double rate = _soundRate;
+    // Mix ahead, in whole frames read one after another, up to the last frame this block needs.
+    if (_mixed.empty())
+        _mixedStart = int64_t(std::floor(_soundPosition));
+    const int64_t mixedEnd = _mixedStart + int64_t(_mixed.size() / channels);
+    const int64_t needEnd = int64_t(std::floor(_soundPosition + double(frames) * rate)) + 2;
+    if (needEnd > mixedEnd) {
+        const int count = int(needEnd - mixedEnd);
+        const size_t samples = size_t(count) * channels;
+        std::vector<MVAudioMixer::Input> inputs;
+        inputs.reserve(_sound.size());
+        for (auto& s : _sound) {
+            s.buffer.resize(samples);
+            // Damaged sound reads as silence; the picture goes on.
+            s.decoder->read(mixedEnd, count, s.buffer.data(), nullptr);
+            inputs.push_back({ s.trackID, s.buffer.data(), s.settings });
         }
-        inputs.push_back({ s.trackID, s.buffer.data(), s.settings });
+        _mix.resize(samples);
+        _mixer.mix(inputs, count, _mix.data());
+        _mixed.insert(_mixed.end(), _mix.begin(), _mix.end());
     }
-    _mixer.mix(inputs, frames, out);
+    // At rate 1 from a whole frame every output frame is a mixed frame as it is; otherwise the frames
+    // between are interpolated.
+    for (int i = 0; i < frames; ++i) {
+        const double at = _soundPosition + double(i) * rate - double(_mixedStart);
+        const size_t index = size_t(at);
+        const float t = float(at - double(index));
+        const float* a = _mixed.data() + index * channels;
+        for (size_t c = 0; c < channels; ++c)
+            out[size_t(i) * channels + c] = t == 0 ? a[c] : a[c] + (a[channels + c] - a[c]) * t;
+    }
+    _soundPosition += double(frames) * rate;
+    const int64_t consumed = int64_t(std::floor(_soundPosition)) - _mixedStart;
+    if (consumed > 0) {
+        _mixed.erase(_mixed.begin(), _mixed.begin() + ptrdiff_t(size_t(consumed) * channels));
+        _mixedStart += consumed;
+    }
     _meter.push(out, frames);
-    _soundPosition += frames;
 }
 
 void MVMoviePlayer::seekSound(int64_t time)
 {
     std::lock_guard lock(_soundMutex);
-    _soundPosition = int64_t(std::llround(double(time) * _format.sampleRate / _clock.timeScale()));
+    // Whole frames, so that sound at rate 1 plays its samples as they are.
+    _soundPosition = double(std::llround(double(time) * _format.sampleRate / _clock.timeScale()));
+    _mixed.clear();
     _mixer.reset();
-    if (_output) {
-        _soundStartPlayed = _output->playedTime();
-        _soundStartPosition = _soundPosition;
-    }
 }
 
 void MVMoviePlayer::updateSound()
 {
-    const bool shouldPlay = _output && !_sound.empty() && _clock.rate() == 1.0 && !_clock.playsAllFrames();
+    const double rate = _clock.rate();
+    const bool shouldPlay = _output && !_sound.empty() && rate >= kMinimumSoundRate && rate <= kMaximumSoundRate
+        && !_clock.playsAllFrames();
+    {
+        std::lock_guard lock(_soundMutex);
+        _soundRate = shouldPlay ? rate : 1.0;
+    }
     if (shouldPlay == _soundDriving)
         return;
     if (shouldPlay) {
         seekSound(_clock.currentTime());
         _output->setRunning(true);
-        {
-            std::lock_guard lock(_soundMutex);
-            _soundStartPlayed = _output->playedTime();
-        }
         MVAudioOutput* output = _output.get();
         _clock.setTimeSource([output] { return output->playedTime(); });
     } else {
@@ -180,7 +206,8 @@ double MVMoviePlayer::audioClockTime() const
     std::lock_guard lock(_soundMutex);
     if (!_output)
         return 0;
-    return double(_soundStartPosition) / _format.sampleRate + (_output->playedTime() - _soundStartPlayed);
+    // What is heard lags what was rendered by the output's buffer.
+    return std::max(0.0, _soundPosition - _soundRate * _output->bufferedFrames()) / _format.sampleRate;
 }
 
 void MVMoviePlayer::setMovieAudioSettings(const MVAudioMixSettings& settings)

@@ -5,7 +5,7 @@
 // decoders of the enabled sound tracks with their mixer and level meter, and a sound output. A
 // repeating timer on the main run loop presents: it pumps a silent output, moves the clock and picks
 // each visual track's picture for the clock's time. While sound plays (rate 1, not all frames) the
-// clock follows the sound output's clock. Enabled text tracks give the texts shown over the pictures. Everything here is called on the main thread, and the
+// clock follows the sound output's clock (sound plays at rates from 0.5 to 2, pitched with the rate). Enabled text tracks give the texts shown over the pictures. Everything here is called on the main thread, and the
 // callbacks run there; only the sound rendering runs on the output's thread.
 #include "platform/basekit/error.h"
 #include "platform/mvkit/playback/audio_level_meter.h"
@@ -145,13 +145,17 @@ private:
     mutable std::mutex _soundMutex;  // guards what render() reads
     std::vector<Sound> _sound;
     MVAudioMixer _mixer;
-    int64_t _soundPosition = 0;  // next frame to render, from movie time 0
+    // Sound plays at the clock's rate between these (faster or slower, its pitch with it).
+    static constexpr double kMinimumSoundRate = 0.5;
+    static constexpr double kMaximumSoundRate = 2.0;
+    double _soundPosition = 0;  // movie time of the next frame to render, in frames from movie time 0
+    double _soundRate = 1.0;
+    std::vector<float> _mixed;  // mixed frames from _mixedStart on, read ahead of _soundPosition
+    int64_t _mixedStart = 0;
     std::vector<float> _mix;
     MVAudioLevelMeter _meter;
     std::unique_ptr<MVAudioOutput> _output;
     bool _soundDriving = false;
-    double _soundStartPlayed = 0;     // output time when sound started at _soundStartPosition
-    int64_t _soundStartPosition = 0;
 
     std::shared_ptr<HXTimer> _timer;
 };

@@ -185,3 +185,93 @@ TEST(PlaybackTest, HundredOpenPlayCloseCycles)
         player->setRate(0);
     }
 }
+
+TEST(PlaybackTest, SoundPlaysAtFastAndSlowRatesPitchedWithThem)
+{
+    // The fixture's sound is a 440 Hz sine: at rate r it is heard at 440·r Hz, in another band.
+    MOVARA_REQUIRE_FIXTURE(path, MovieFixture::H264AacMov);
+    ManualClockScope scope;
+    auto movie = openMovie(path);
+    struct Case {
+        double rate;
+        double heardFrequency;
+    };
+    const Case cases[] = { { 1.0, 440 }, { 2.0, 880 }, { 0.5, 220 }, { 1.5, 660 } };
+    for (const auto& c : cases) {
+        auto player = MVMoviePlayer::player(movie.timeScale, silentOptions());
+        ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, nullptr));
+        player->setNumberOfBandLevels(12);
+        player->setRate(c.rate);
+        scope.clock->advance(1.0);
+        // The clock follows the sound at this rate.
+        EXPECT_NEAR(double(player->currentTime()) / movie.timeScale, c.rate, 0.03) << c.rate;
+        EXPECT_NEAR(player->audioClockTime(), c.rate, 0.03) << c.rate;
+        auto levels = player->audioLevels();
+        int loudest = 0;
+        for (uint32_t b = 1; b < levels.numberOfBandLevels; ++b)
+            if (levels.level(0, b) > levels.level(0, uint32_t(loudest)))
+                loudest = int(b);
+        EXPECT_LE(MVAudioLevelMeter::bandEdge(loudest, 12, 44100), c.heardFrequency) << c.rate;
+        EXPECT_GT(MVAudioLevelMeter::bandEdge(loudest + 1, 12, 44100), c.heardFrequency) << c.rate;
+    }
+    // Beyond the range the picture plays alone.
+    auto player = MVMoviePlayer::player(movie.timeScale, silentOptions());
+    ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, nullptr));
+    player->setRate(3);
+    scope.clock->advance(0.5);
+    EXPECT_NEAR(double(player->currentTime()) / movie.timeScale, 1.5, 0.03);
+    for (float level : player->audioLevels().levels)
+        EXPECT_EQ(level, 0.0f);
+}
+
+namespace {
+
+// A silent output that keeps what it was given.
+class RecordingOutput : public MVAudioOutput {
+public:
+    RecordingOutput(MVAudioFormat format, RenderCallback render)
+        : _silent(format, [this, render](float* out, int frames) {
+            render(out, frames);
+            samples.insert(samples.end(), out, out + size_t(frames) * size_t(_silent.format().channelCount));
+        }, [] { return HXRunLoop::main().now(); })
+    {
+    }
+    MVAudioFormat format() const override { return _silent.format(); }
+    void setRunning(bool running) override { _silent.setRunning(running); }
+    bool isRunning() const override { return _silent.isRunning(); }
+    double playedTime() const override { return _silent.playedTime(); }
+    int bufferedFrames() const override { return 0; }
+    void pump() override { _silent.pump(); }
+    std::vector<float> samples;
+
+private:
+    MVSilentAudioOutput _silent;
+};
+
+}  // namespace
+
+TEST(PlaybackTest, SoundAtRateOneIsTheDecodedSound)
+{
+    MOVARA_REQUIRE_FIXTURE(path, MovieFixture::H264AacMov);
+    auto expected = ffmpegSamples(path, 44100, 2);
+    ASSERT_GE(expected.size(), 2u * 44100);
+    ManualClockScope scope;
+    auto movie = openMovie(path);
+    auto options = silentOptions();
+    RecordingOutput* recording = nullptr;
+    options.makeAudioOutput = [&](MVAudioFormat format, MVAudioOutput::RenderCallback render) {
+        auto output = std::make_unique<RecordingOutput>(format, std::move(render));
+        recording = output.get();
+        return output;
+    };
+    auto player = MVMoviePlayer::player(movie.timeScale, options);
+    ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, nullptr));
+    player->setRate(1);
+    scope.clock->advance(1.0);
+    ASSERT_TRUE(recording);
+    ASSERT_GE(recording->samples.size(), 2u * 44000);
+    float worst = 0;
+    for (size_t i = 0; i < recording->samples.size(); ++i)
+        worst = std::max(worst, std::abs(recording->samples[i] - expected[i]));
+    EXPECT_LT(worst, 1e-5f);
+}
