@@ -1,6 +1,8 @@
 #include "player/window/movie_window_controller_resizing.h"
 
 #include "platform/winkit/event.h"
+#include "platform/winkit/screen.h"
+#include "platform/winkit/window.h"
 
 #include <algorithm>
 #include <cmath>
@@ -52,6 +54,47 @@ float MVPSnappedMagicScale(float scale)
             return magicScalesArray[i];
     }
     return magicScalesArray.back();
+}
+
+HXRect MVPMovieWindowControllerResizing::windowFrame() const
+{
+    auto window = resizedWindow();
+    return window ? window->frame() : HXZeroRect;
+}
+
+void MVPMovieWindowControllerResizing::setWindowFrame(const HXRect& frame, bool display, bool animate)
+{
+    if (auto window = resizedWindow())
+        window->setFrame(frame, display, animate);
+}
+
+HXRect MVPMovieWindowControllerResizing::windowFrameRectForContentRect(const HXRect& contentRect) const
+{
+    auto window = resizedWindow();
+    return window ? window->frameRectForContentRect(contentRect) : contentRect;
+}
+
+HXRect MVPMovieWindowControllerResizing::windowContentRectForFrameRect(const HXRect& frameRect) const
+{
+    auto window = resizedWindow();
+    return window ? window->contentRectForFrameRect(frameRect) : frameRect;
+}
+
+HXRect MVPMovieWindowControllerResizing::visibleScreenFrame() const
+{
+    auto window = resizedWindow();
+    std::optional<HXScreen> screen = window ? window->screen() : std::nullopt;
+    if (!screen)
+        screen = HXScreen::mainScreen();
+    return screen ? screen->visibleFrame() : windowFrame();
+}
+
+uint32_t MVPMovieWindowControllerResizing::currentModifierFlags() const
+{
+    auto window = resizedWindow();
+    if (const HXEvent* event = window ? window->currentEvent() : nullptr)
+        return event->modifierFlags();
+    return HXEvent::modifierFlagsNow();
 }
 
 bool MVPMovieWindowControllerResizing::isSoundOnly() const

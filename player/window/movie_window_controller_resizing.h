@@ -10,6 +10,9 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
+
+class HXWindow;
 
 // Distances from the movie rectangle to the edges of the window's content area; `bottom` includes the
 // controls strip.
@@ -79,14 +82,20 @@ public:
     virtual HXSize movieSize() const = 0;
 
 protected:
-    virtual HXRect windowFrame() const = 0;
-    virtual void setWindowFrame(const HXRect& frame, bool display, bool animate) = 0;
-    virtual HXRect windowFrameRectForContentRect(const HXRect& contentRect) const = 0;
-    virtual HXRect windowContentRectForFrameRect(const HXRect& frameRect) const = 0;
-    // The visible frame of the window's screen (without panels and docks).
-    virtual HXRect visibleScreenFrame() const = 0;
-    // The modifier flags of the event being handled (Shift, Option, Caps Lock matter here).
-    virtual uint32_t currentModifierFlags() const = 0;
+    // The window the rules size; the window hooks below answer from it (a controller without one, or
+    // sizing something else, overrides them).
+    virtual std::shared_ptr<HXWindow> resizedWindow() const { return nullptr; }
+    virtual HXRect windowFrame() const;
+    virtual void setWindowFrame(const HXRect& frame, bool display, bool animate);
+    virtual HXRect windowFrameRectForContentRect(const HXRect& contentRect) const;
+    virtual HXRect windowContentRectForFrameRect(const HXRect& frameRect) const;
+    // The visible frame of the window's screen (without panels and docks); the main screen's for a window
+    // on none.
+    virtual HXRect visibleScreenFrame() const;
+    // The modifier flags of the event being handled (Shift, Option, Caps Lock matter here); the keys held
+    // now when there is none.
+    virtual uint32_t currentModifierFlags() const;
+
     // The document's natural size (zero width or height: a movie without picture) and user size.
     virtual HXSize naturalSize() const = 0;
     virtual HXSize userSize() const = 0;

@@ -1,6 +1,9 @@
 #include "player/window/movie_window_controller_resizing.h"
 
+#include "platform/winkit/application.h"
 #include "platform/winkit/event.h"
+#include "platform/winkit/headless_window_server.h"
+#include "platform/winkit/window.h"
 
 #include <gtest/gtest.h>
 
@@ -417,6 +420,63 @@ TEST(MovieWindowResizing, EqualRectsWithinDeltaIsStrict)
     };
     for (const auto& t : cases)
         EXPECT_EQ(MVPEqualRectsWithinDelta(a, t.b, 5), t.equal) << t.b;
+}
+
+// The same rules on a real (headless) window: its own frame and content mapping, its screen, and the
+// modifier keys held.
+class WindowBackedController : public MVPMovieWindowControllerResizing {
+public:
+    std::shared_ptr<HXWindow> window;
+    HXSize natural = HXMakeSize(640, 480);
+    HXSize user;
+    std::optional<bool> preservesAspect;
+
+    bool isMovieViewDetached() const override { return false; }
+    MVPMovieWindowMargins margins() const override { return { 0, 1, 0, 47 }; }
+    HXSize minimumWindowContentSize() const override { return { 350, 42 }; }
+    HXSize movieSize() const override { return {}; }
+
+protected:
+    std::shared_ptr<HXWindow> resizedWindow() const override { return window; }
+    HXSize naturalSize() const override { return natural; }
+    HXSize userSize() const override { return user; }
+    void setUserSize(const HXSize& size) override { user = size; }
+    void setPreservesAspectRatio(bool preserves) override { preservesAspect = preserves; }
+    bool usesVisualContext() const override { return false; }
+    void layoutBevelAboveControlsStrip() override { }
+};
+
+TEST(MovieWindowResizing, SizesARealWindowOnItsScreen)
+{
+    // One 1440 × 900 screen whose visible frame leaves out a panel at the top.
+    auto server = HXHeadlessWindowServer::install();
+    HXRect visible = HXScreen::screens().at(0).visibleFrame();
+    WindowBackedController c;
+    c.window = std::make_shared<HXWindow>(
+        HXMakeRect(100, 200, 700, 548), HXTitledWindowMask | HXResizableWindowMask);
+    HXRect before = c.window->frame();
+
+    c.setMovieSize({ 320, 240 }, 0, false);
+    HXSize expected = c.window->frameRectForContentRect(HXMakeRect(0, 0, 350, 288)).size;
+    EXPECT_EQ(c.window->frame(),
+        HXMakeRect(before.origin.x, HXMaxY(before) - expected.height, expected.width, expected.height));
+    EXPECT_EQ(c.window->contentRectForFrameRect(c.window->frame()).size, HXMakeSize(350, 288));
+
+    // Larger than the screen: the left and top edges stay on it.
+    c.setMovieSize({ 2000, 1000 }, 0, false);
+    EXPECT_EQ(HXMinX(c.window->frame()), HXMinX(visible));
+    EXPECT_EQ(HXMaxY(c.window->frame()), HXMaxY(visible));
+
+    // Shift held (no event being handled: the keys held now) frees the proportions.
+    server->setModifierFlags(HXShiftKeyMask);
+    c.windowWillResize({ 700, 600 });
+    EXPECT_EQ(c.preservesAspect, false);
+    server->setModifierFlags(0);
+    c.windowWillResize({ 700, 600 });
+    EXPECT_EQ(c.preservesAspect, true);
+
+    c.window.reset();
+    HXApplication::setSharedApplication(nullptr);
 }
 
 } // namespace
