@@ -162,6 +162,25 @@ public:
     int64_t nextInterestingTime(
         int64_t time, uint16_t flags, const std::vector<uint32_t>& mediaTypes = {}, double rate = 1.0) const;
 
+    // Languages and subtitles. Sound tracks offered by language (none unless there are two or more);
+    // the tracks of alternate groups; subtitle tracks (subtitle and text media, chapter tracks excepted).
+    std::vector<std::shared_ptr<MVTrack>> audioLanguageTracks() const;
+    std::vector<std::shared_ptr<MVTrack>> alternateTracks() const;
+    std::vector<std::shared_ptr<MVTrack>> subtitleTracks() const;
+    bool hasSubtitles() const { return !subtitleTracks().empty(); }
+    // Some subtitle track is enabled.
+    bool subtitlesVisible() const;
+    // NO disables every subtitle track; YES enables the first one when none is.
+    void setSubtitlesVisible(bool visible);
+    // Plays `track` among its alternates: it is enabled, the other tracks of its alternate group (of
+    // the sound tracks, when it has no group) are disabled.
+    void setMovieLanguage(const std::shared_ptr<MVTrack>& track);
+    // The same for the first track of each alternate group in `language` (a classic number or packed code).
+    void setLanguage(int64_t language);
+    // Shows `track` as the subtitles, hiding the other subtitle tracks; null hides them all.
+    void setSubtitles(const std::shared_ptr<MVTrack>& track);
+    void setSubtitlesLanguage(int64_t language);
+
     // Text search over the movie's text tracks. `trackIndex` (1-based, among all tracks) and `startTime`
     // say where to start, `offset` the character (byte) offset in the text shown there. Flags: 2 the case
     // must match, 4 search backward, 8 wrap around past the end (or the start). Without a hit the time

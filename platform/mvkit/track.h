@@ -106,6 +106,13 @@ public:
     void setDimensions(double width, double height);
     uint16_t language() const { return _media ? _media->language() : 0; }
     void setLanguage(uint16_t language);
+    // The language as three ISO 639-2/T letters in the three high bytes ("eng" → 0x656E6700); 0 for a
+    // classic language number.
+    uint32_t isoLanguageCode() const;
+    // The extended language tag ("en-US") of the media's 'elng' atom; empty when there is none.
+    std::string extendedLanguageTagString() const;
+    bool isExcludedFromAutoSelection() const { return _excludedFromAutoSelection; }
+    void setExcludedFromAutoSelection(bool flag) { _excludedFromAutoSelection = flag; }
     const MVTrackHeader& header() const { return _header; }
 
     // Edit list.
@@ -185,5 +192,6 @@ private:
     int32_t _detachedScale = 600; // the movie scale while not in a movie
     HXPropertyList::Dictionary _otherAttributes;
     float _gain = 1.0f, _bass = 0, _treble = 0;
+    bool _excludedFromAutoSelection = false;
     bool _muted = false;
 };

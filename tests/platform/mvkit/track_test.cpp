@@ -1,8 +1,12 @@
 // Edit lists of tracks: segment insertion, deletion and scaling, time mapping and interesting times.
+#include "fixtures.h"
 #include "movie_test_support.h"
+#include "platform/mvkit/atoms/user_data_values.h"
+#include "platform/mvkit/chapters.h"
 
 #include <gtest/gtest.h>
 
+using namespace movara::test;
 using namespace movara::test::movie;
 
 namespace {
@@ -180,6 +184,57 @@ TEST(TrackAttributes, ReadBackAsSet)
     t->setAttributeForKey(7, MVTrackIDAttribute); // identity is not settable
     EXPECT_EQ(t->trackID(), 1u);
     EXPECT_TRUE(m->hasChanged());
+}
+
+} // namespace
+
+namespace {
+
+TEST(TrackLanguages, AlternatesAndSubtitles)
+{
+    auto m = videoMovie(10);
+    auto english = m->newTrack(MVFourCC("soun"), 8000);
+    auto french = m->newTrack(MVFourCC("soun"), 8000);
+    english->setLanguage(*MVPackedLanguage("eng"));
+    french->setLanguage(*MVPackedLanguage("fra"));
+    english->setAlternateGroup(1);
+    french->setAlternateGroup(1);
+    EXPECT_EQ(english->isoLanguageCode(), 0x656E6700u);
+    EXPECT_EQ(m->audioLanguageTracks().size(), 2u);
+    EXPECT_EQ(m->alternateTracks().size(), 2u);
+    m->setLanguage(*MVPackedLanguage("fra"));
+    EXPECT_TRUE(french->isEnabled());
+    EXPECT_FALSE(english->isEnabled());
+    m->setMovieLanguage(english);
+    EXPECT_TRUE(english->isEnabled());
+    EXPECT_FALSE(french->isEnabled());
+    EXPECT_TRUE(m->trackAtIndex(1)->isEnabled()); // the video is in no group
+
+    EXPECT_FALSE(m->hasSubtitles());
+    auto subtitles = m->newTrack(MVFourCC("sbtl"), 600);
+    auto other = m->newTrack(MVFourCC("sbtl"), 600);
+    other->setLanguage(*MVPackedLanguage("deu"));
+    EXPECT_TRUE(m->hasSubtitles());
+    m->setSubtitlesVisible(false);
+    EXPECT_FALSE(m->subtitlesVisible());
+    m->setSubtitlesVisible(true);
+    EXPECT_TRUE(subtitles->isEnabled());
+    m->setSubtitlesLanguage(*MVPackedLanguage("deu"));
+    EXPECT_TRUE(other->isEnabled());
+    EXPECT_FALSE(subtitles->isEnabled());
+}
+
+TEST(TrackLanguages, SubtitlesOfAFileMadeByFfmpeg)
+{
+    MOVARA_REQUIRE_FIXTURE(path, MovieFixture::SubtitleMov);
+    HXError error;
+    auto m = MVMovie::movieWithFile(path.string(), &error);
+    ASSERT_TRUE(m) << error.localizedDescription();
+    EXPECT_TRUE(m->hasSubtitles());
+    // Chapters are text too, but not subtitles.
+    ASSERT_TRUE(MVMovieSetChapters(*m, { { "One", MVMakeTime(0, 1) } }, &error));
+    EXPECT_EQ(m->subtitleTracks().size(), 1u);
+    EXPECT_NE(m->subtitleTracks().front(), MVMovieChapterTrack(*m));
 }
 
 } // namespace
