@@ -585,8 +585,11 @@ void MVPMovieDocument::makeWindowControllers()
 {
     _playerWindowController = makePlayerWindowController();
     addWindowController(_playerWindowController);
-    if (HXPoint topLeft = persistentTopLeftPoint(); topLeft.x != 0 || topLeft.y != 0)
+    if (HXPoint topLeft = persistentTopLeftPoint(); topLeft.x != 0 || topLeft.y != 0) {
+        // The window goes where the movie was last shown, not to the next cascade position.
         _playerWindowController->window()->setFrameTopLeftPoint(topLeft);
+        _playerWindowController->setShouldCascadeWindows(false);
+    }
     _playerWindowController->synchronizeWindowTitleWithDocumentName();
     if (_movie)
         _movie->setEditable(true);
