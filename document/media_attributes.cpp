@@ -124,6 +124,40 @@ std::string trackCodecName(const MVTrack& track)
     return description ? codecName(*description, track.mediaType()) : std::string();
 }
 
+// The channel count an MPEG-4 audio configuration ('esds') states; 0 when it states none. Files often
+// leave the count of the sample description at 2 whatever the stream holds.
+int mpeg4AudioChannels(const MVSampleDescription& description)
+{
+    auto esds = MVSampleDescriptionExtension(description, MVFourCC("esds"));
+    if (!esds)
+        return 0;
+    auto stream = MVParseElementaryStreamDescriptor(*esds);
+    if (!stream)
+        return 0;
+    const MVBytes& config = stream->decoderSpecificInfo;
+    size_t bit = 0;
+    auto read = [&config, &bit](int count) -> int {
+        int value = 0;
+        for (int i = 0; i < count; ++i, ++bit) {
+            if (bit / 8 >= config.size())
+                return -1;
+            value = (value << 1) | ((config[bit / 8] >> (7 - bit % 8)) & 1);
+        }
+        return value;
+    };
+    int objectType = read(5);
+    if (objectType == 31)
+        objectType = 32 + read(6);
+    int frequencyIndex = read(4);
+    if (frequencyIndex == 15)
+        read(24);
+    int channelConfiguration = read(4);
+    if (objectType < 0 || channelConfiguration <= 0)
+        return 0;
+    static const int channels[] = { 0, 1, 2, 3, 4, 5, 6, 8 };
+    return channelConfiguration < 8 ? channels[channelConfiguration] : 0;
+}
+
 std::string audioFormatString(const MVTrack& track)
 {
     const MVSampleDescription* description = firstDescription(track);
@@ -141,6 +175,8 @@ std::string audioFormatString(const MVTrack& track)
             if (configuration->sampleRate > 0)
                 rate = configuration->sampleRate;
         }
+        if (int stated = mpeg4AudioChannels(*description); stated > 0)
+            channels = stated;
         if (channels == 1)
             text += ", Mono";
         else if (channels == 2)
