@@ -142,7 +142,7 @@ std::shared_ptr<MVMedia> MVMedia::mediaWithDescription(
             if (n >= 1 && n <= samples.size())
                 samples[n - 1].sync = true;
     }
-    m->_samples = std::move(samples);
+    m->_samples = std::make_shared<std::vector<MVSampleRecord>>(std::move(samples));
     m->rebuildTimes();
     // The model writes its own sample tables; keep only what it does not rebuild.
     auto& kept = m->_stored.information.sampleTable;
@@ -179,7 +179,7 @@ std::shared_ptr<MVMedia> MVMedia::clone() const
 
 void MVMedia::setTimeScale(int32_t scale)
 {
-    if (_samples.empty() && scale > 0) {
+    if (_samples->empty() && scale > 0) {
         _timeScale = scale;
         _stored.header.timeScale = uint32_t(scale);
     }
@@ -187,23 +187,24 @@ void MVMedia::setTimeScale(int32_t scale)
 
 void MVMedia::rebuildTimes()
 {
-    _times.resize(_samples.size());
+    const auto& samples = *_samples;
+    _times.resize(samples.size());
     int64_t t = 0;
-    for (size_t i = 0; i < _samples.size(); ++i) {
+    for (size_t i = 0; i < samples.size(); ++i) {
         _times[i] = t;
-        t += _samples[i].duration;
+        t += samples[i].duration;
     }
     _duration = t;
 }
 
 int64_t MVMedia::sampleIndexAtTime(int64_t mediaTime) const
 {
-    if (mediaTime < 0 || mediaTime >= _duration || _samples.empty())
+    if (mediaTime < 0 || mediaTime >= _duration || _samples->empty())
         return -1;
     auto it = std::upper_bound(_times.begin(), _times.end(), mediaTime);
     int64_t index = int64_t(it - _times.begin()) - 1;
     // Zero-length samples share their time with the next; take the one that lasts.
-    while (index + 1 < int64_t(_samples.size()) && _samples[size_t(index)].duration == 0)
+    while (index + 1 < int64_t(_samples->size()) && (*_samples)[size_t(index)].duration == 0)
         ++index;
     return index;
 }
@@ -211,7 +212,7 @@ int64_t MVMedia::sampleIndexAtTime(int64_t mediaTime) const
 int64_t MVMedia::syncSampleAtOrBefore(int64_t index) const
 {
     for (int64_t i = index; i >= 0; --i)
-        if (_samples[size_t(i)].sync)
+        if ((*_samples)[size_t(i)].sync)
             return i;
     return index;
 }
@@ -240,7 +241,7 @@ std::optional<MVBytes> MVMedia::sampleBytes(int64_t index, HXError* outError) co
             *outError = paramError("No such sample.");
         return std::nullopt;
     }
-    const auto& s = _samples[size_t(index)];
+    const auto& s = (*_samples)[size_t(index)];
     const MVDataReference* ref = dataReferenceForDescription(s.descriptionIndex);
     if (!ref) {
         if (outError)
@@ -285,7 +286,7 @@ std::optional<MVSample> MVMedia::getSampleReference(int64_t mediaTime) const
     int64_t index = sampleIndexAtTime(mediaTime);
     if (index < 0)
         return std::nullopt;
-    const auto& r = _samples[size_t(index)];
+    const auto& r = (*_samples)[size_t(index)];
     MVSample s;
     s.time = _times[size_t(index)];
     s.duration = r.duration;
@@ -362,7 +363,7 @@ int64_t MVMedia::addSampleReference(uint64_t dataOffset, uint32_t size, int64_t 
         r.duration = uint32_t(durationPerSample);
         r.descriptionIndex = index;
         r.sync = !(flags & MVMediaSampleNotSync);
-        _samples.push_back(r);
+        mutableSamples().push_back(r);
     }
     rebuildTimes();
     return start;
@@ -394,7 +395,7 @@ bool MVMedia::replaceSample(int64_t index, const MVBytes& bytes, const MVBytes& 
     if (index < 0 || index >= sampleCount() || !d || bytes.size() > UINT32_MAX)
         return false;
     memoryReferenceIndex();
-    auto& r = _samples[size_t(index)];
+    auto& r = mutableSamples()[size_t(index)];
     r.dataOffset = _memory->size();
     r.size = uint32_t(bytes.size());
     _memory->insert(_memory->end(), bytes.begin(), bytes.end());
@@ -404,22 +405,34 @@ bool MVMedia::replaceSample(int64_t index, const MVBytes& bytes, const MVBytes& 
 
 void MVMedia::appendRecords(const std::vector<MVSampleRecord>& records)
 {
-    _samples.insert(_samples.end(), records.begin(), records.end());
+    auto& samples = mutableSamples();
+    samples.insert(samples.end(), records.begin(), records.end());
     rebuildTimes();
 }
 
 void MVMedia::restoreState(const State& state)
 {
-    _samples = state.samples;
+    if (state.sharedSamples)
+        _samples = std::const_pointer_cast<std::vector<MVSampleRecord>>(state.sharedSamples);
+    else
+        _samples = std::make_shared<std::vector<MVSampleRecord>>(state.samples);
     _descriptions = state.descriptions;
     _dataReferences = state.dataReferences;
     rebuildTimes();
 }
 
+std::vector<MVSampleRecord>& MVMedia::mutableSamples()
+{
+    // Copy on write: a snapshot (undo, edit state, clone) may still hold the current table.
+    if (_samples.use_count() > 1)
+        _samples = std::make_shared<std::vector<MVSampleRecord>>(*_samples);
+    return *_samples;
+}
+
 uint64_t MVMedia::dataSize() const
 {
     uint64_t total = 0;
-    for (auto& s : _samples)
+    for (auto& s : *_samples)
         total += s.size;
     return total;
 }
@@ -439,15 +452,15 @@ int64_t MVMedia::appendSamplesCovering(const MVMedia& source, int64_t mediaTime,
         last = source.sampleCount() - 1;
     // Samples displayed inside the range may be decoded after it (reordered frames): take those too.
     while (last + 1 < source.sampleCount()
-        && source.sampleTime(last + 1) + source._samples[size_t(last) + 1].compositionOffset
+        && source.sampleTime(last + 1) + (*source._samples)[size_t(last) + 1].compositionOffset
             < mediaTime + mediaDuration
-        && !source._samples[size_t(last) + 1].sync)
+        && !(*source._samples)[size_t(last) + 1].sync)
         ++last;
     std::vector<MVSampleRecord> records;
     records.reserve(size_t(last - first + 1));
     std::map<uint32_t, uint32_t> descriptionMap;
     for (int64_t i = first; i <= last; ++i) {
-        MVSampleRecord r = source._samples[size_t(i)];
+        MVSampleRecord r = (*source._samples)[size_t(i)];
         auto found = descriptionMap.find(r.descriptionIndex);
         if (found == descriptionMap.end()) {
             // A sample naming a description that does not exist keeps no data: reading it fails later.

@@ -71,8 +71,8 @@ public:
     MVMediaDescription& storedDescription() { return _stored; }
 
     // Samples.
-    int64_t sampleCount() const { return int64_t(_samples.size()); }
-    const std::vector<MVSampleRecord>& samples() const { return _samples; }
+    int64_t sampleCount() const { return int64_t(_samples->size()); }
+    const std::vector<MVSampleRecord>& samples() const { return *_samples; }
     int64_t sampleTime(int64_t index) const { return _times[size_t(index)]; } // decode time
     // The sample whose decode span holds `mediaTime`; −1 outside the media.
     int64_t sampleIndexAtTime(int64_t mediaTime) const;
@@ -125,12 +125,15 @@ public:
     bool isEditing() const { return _editSessions > 0; }
 
     // Snapshot and restore, for undo: the sample table, descriptions and data references.
+    // The sample table is shared with the snapshot, not copied: the media copies it only when it
+    // changes while a snapshot holds it (most edits never touch the media).
     struct State {
-        std::vector<MVSampleRecord> samples;
+        std::vector<MVSampleRecord> samples; // used when `sharedSamples` is not set
         std::vector<MVSampleDescription> descriptions;
         std::vector<MVDataReference> dataReferences;
+        std::shared_ptr<const std::vector<MVSampleRecord>> sharedSamples;
     };
-    State state() const { return { _samples, _descriptions, _dataReferences }; }
+    State state() const { return { {}, _descriptions, _dataReferences, _samples }; }
     void restoreState(const State& state);
 
     // The sum of the sample sizes.
@@ -146,7 +149,9 @@ private:
     int64_t _duration = 0;
     uint16_t _language = 0x55C4;
     int16_t _quality = 0;
-    std::vector<MVSampleRecord> _samples;
+    std::vector<MVSampleRecord>& mutableSamples();
+
+    std::shared_ptr<std::vector<MVSampleRecord>> _samples = std::make_shared<std::vector<MVSampleRecord>>();
     std::vector<int64_t> _times;
     std::vector<MVSampleDescription> _descriptions;
     std::vector<MVDataReference> _dataReferences;

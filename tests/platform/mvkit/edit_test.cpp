@@ -149,6 +149,12 @@ TEST_F(EditTest, PasteOfAnotherKindAddsATrackThatUndoRemovesButKeepsValid)
 TEST_F(EditTest, EditStatesSnapshotAllTracks)
 {
     auto state = movie->newEditState();
+    // The snapshot shares the sample table instead of copying it; a change to the media copies then.
+    auto media = movie->trackAtIndex(1)->media();
+    EXPECT_EQ(state.tracks[0].media.sharedSamples.get(), &media->samples());
+    media->addSample({ 42 }, 60, 1, videoDescription(), 0);
+    EXPECT_NE(state.tracks[0].media.sharedSamples.get(), &media->samples());
+    EXPECT_EQ(state.tracks[0].media.sharedSamples->size(), 10u);
     movie->setSelection(seconds(0, 0.5));
     movie->clear();
     movie->newTrack(MVFourCC("text"), 600);
