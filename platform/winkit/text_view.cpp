@@ -107,6 +107,8 @@ void HXTextView::setSelectedRange(HXRange range)
         --start;
     while (end < _string.size() && isContinuationByte(_string[end]))
         ++end;
+    if (range.length == 0)
+        end = start;
     _selectedRange = { start, end - start };
     _anchor = start;
     setNeedsDisplay(true);
