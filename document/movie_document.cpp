@@ -276,6 +276,10 @@ void MVPMovieDocument::setMovie(const std::shared_ptr<MVMovie>& movie)
     _lastLoadState = _movie->loadState();
     _movie->setUndoManager(undoManager());
     observeMovie();
+    if (preferenceIsOn("GeneralPreferenceHighQualityVideo")) {
+        for (const auto& track : _movie->tracksOfMediaType(MVFourCC("vide")))
+            track->setAttributeForKey(true, MVTrackHighQualityVideoAttribute);
+    }
     applyApertureMode();
     for (const auto& track : _movie->tracksOfMediaType(MVFourCC("skin")))
         track->setEnabled(false);
@@ -415,6 +419,8 @@ void MVPMovieDocument::syncToNewMovie()
     }
 
     applyStoredMovieSettingsIfPossible();
+    if (_movie && _movie->hasSubtitles())
+        _movie->setSubtitlesVisible(preferenceIsOn("GeneralPreferenceShowSubtitles"));
     HXNotificationCenter::defaultCenter().postNotification(
         HXNotification(MVPMovieDocumentSetMovieNotification, shared_from_this()));
 }

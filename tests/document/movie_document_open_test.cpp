@@ -224,6 +224,18 @@ TEST_F(MovieDocumentOpenTest, NaturalSizeNotificationsOnlyForARealChange)
     EXPECT_EQ(doc->tracks().size(), 1u) << "the new track joins the document's tracks";
 }
 
+TEST_F(MovieDocumentOpenTest, SubtitlesShowOnlyWhenThePreferenceSaysSo)
+{
+    REQUIRE_FIXTURE(SubtitleMov);
+    for (bool show : { false, true }) {
+        setPreference("GeneralPreferenceShowSubtitles", show);
+        auto doc = MVPMovieDocument::documentWithContentsOfFile(SubtitleMovPath.string(), "Movie", false, nullptr);
+        ASSERT_TRUE(doc);
+        ASSERT_TRUE(doc->movie()->hasSubtitles());
+        EXPECT_EQ(doc->movie()->subtitlesVisible(), show);
+    }
+}
+
 TEST_F(MovieDocumentOpenTest, ControllerTypeChangesAreUndoable)
 {
     auto doc = MVPMovieDocument::movieDocumentWithMVMovie(MVMovie::movie());
