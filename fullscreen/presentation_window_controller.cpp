@@ -52,10 +52,10 @@ void FSPresentationWindowController::enterFullScreen()
     _screen = screen;
     FSPresentationManager::fsPresentationManager().beginPresentationOnScreen(screen);
     setState(FSPresentationState::Entering);
-    if (auto w = window()) {
-        w->setFrame(screen.frame(), true);
-        w->orderFront();
-    }
+    if (!isWindowLoaded())
+        loadWindow();
+    window()->setFrame(screen.frame(), true);
+    window()->orderFront();
     setState(FSPresentationState::FullScreen);
 }
 

@@ -10,6 +10,7 @@ std::shared_ptr<MVPPropertyInspectorBrowser> MVPPropertyInspectorBrowser::browse
     browser->_movie = movie;
     // The properties window never closes its document.
     browser->setShouldCloseDocument(false);
+    browser->loadWindow();
     return browser;
 }
 

@@ -5,6 +5,7 @@
 #include "document/movie_error.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "inspectors/movie_info.h"
+#include "inspectors/property_inspector_browser.h"
 #include "platform/basekit/undo_manager.h"
 #include "tests/platform/mvkit/fixtures.h"
 #include "platform/winkit/window.h"
@@ -287,6 +288,13 @@ TEST_F(MovieDocumentOpenTest, ClosingReleasesEverythingAndHearsNothingMore)
     doc->showWindows();
     doc->movieInfo()->showHidePanel();
     doc->openMovieProperties();
+    ASSERT_TRUE(doc->moviePropertyBrowser()->window()->isVisible());
+    doc->enterFullScreenWithSettings(std::nullopt);
+    ASSERT_TRUE(doc->isFullScreen());
+    EXPECT_FALSE(doc->moviePropertyBrowser()->window()->isVisible()) << "hidden while presenting";
+    EXPECT_TRUE(doc->fsPresentationWindowController()->window()->isVisible());
+    doc->exitFullScreen();
+    EXPECT_TRUE(doc->moviePropertyBrowser()->window()->isVisible()) << "back after presenting";
     doc->enterFullScreenWithSettings(std::nullopt);
     ASSERT_TRUE(doc->isFullScreen());
     doc->movie()->setRate(1);
