@@ -437,25 +437,34 @@ uint64_t MVMedia::dataSize() const
     return total;
 }
 
+std::optional<std::pair<int64_t, int64_t>> MVMedia::samplesCovering(
+    int64_t mediaTime, int64_t mediaDuration) const
+{
+    int64_t first = sampleIndexAtTime(mediaTime);
+    if (first < 0 || mediaDuration <= 0)
+        return std::nullopt;
+    first = syncSampleAtOrBefore(first);
+    // Sound decoders need the packet before the first one heard to start in the right state.
+    if (_mediaType == MVFourCC("soun") && first > 0 && sampleTime(first) < mediaTime + 1 && mediaTime > 0)
+        --first;
+    int64_t last = sampleIndexAtTime(mediaTime + mediaDuration - 1);
+    if (last < 0)
+        last = sampleCount() - 1;
+    // Samples displayed inside the range may be decoded after it (reordered frames): take those too.
+    const auto& samples = *_samples;
+    while (last + 1 < sampleCount()
+        && sampleTime(last + 1) + samples[size_t(last) + 1].compositionOffset < mediaTime + mediaDuration
+        && !samples[size_t(last) + 1].sync)
+        ++last;
+    return std::pair { first, last };
+}
+
 int64_t MVMedia::appendSamplesCovering(const MVMedia& source, int64_t mediaTime, int64_t mediaDuration)
 {
-    int64_t first = source.sampleIndexAtTime(mediaTime);
-    if (first < 0 || mediaDuration <= 0)
+    auto range = source.samplesCovering(mediaTime, mediaDuration);
+    if (!range)
         return -1;
-    first = source.syncSampleAtOrBefore(first);
-    // Sound decoders need the packet before the first one heard to start in the right state.
-    if (source._mediaType == MVFourCC("soun") && first > 0 && source.sampleTime(first) < mediaTime + 1
-        && mediaTime > 0)
-        --first;
-    int64_t last = source.sampleIndexAtTime(mediaTime + mediaDuration - 1);
-    if (last < 0)
-        last = source.sampleCount() - 1;
-    // Samples displayed inside the range may be decoded after it (reordered frames): take those too.
-    while (last + 1 < source.sampleCount()
-        && source.sampleTime(last + 1) + (*source._samples)[size_t(last) + 1].compositionOffset
-            < mediaTime + mediaDuration
-        && !(*source._samples)[size_t(last) + 1].sync)
-        ++last;
+    auto [first, last] = *range;
     std::vector<MVSampleRecord> records;
     records.reserve(size_t(last - first + 1));
     std::map<uint32_t, uint32_t> descriptionMap;

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Media sample flags (16 bits, as the editing calls pass them).
@@ -111,6 +112,9 @@ public:
     // the sync sample before it, with their descriptions and data references. Answers the media time in
     // this media that shows `mediaTime` of the source, or −1 when the source has nothing there.
     int64_t appendSamplesCovering(const MVMedia& source, int64_t mediaTime, int64_t mediaDuration);
+    // The first and last sample (0-based) that showing [mediaTime, mediaTime + mediaDuration) needs.
+    std::optional<std::pair<int64_t, int64_t>> samplesCovering(
+        int64_t mediaTime, int64_t mediaDuration) const;
     // Replaces the sample at `index` (the same duration) with new bytes stored in memory.
     bool replaceSample(int64_t index, const MVBytes& bytes, const MVBytes& description);
 

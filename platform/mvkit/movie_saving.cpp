@@ -86,16 +86,7 @@ MVBytes MVMovie::movieFormatRepresentation() const
 
 int64_t MVMovie::dataSize() const
 {
-    auto d = mvmodel::describeMovie(*this, mvmodel::SaveMode::SelfContained, {});
-    int64_t total = 0;
-    for (auto& t : d.tracks) {
-        const auto& table = t.media.information.sampleTable;
-        if (table.sampleSizes.empty())
-            total += int64_t(table.constantSampleSize) * table.sampleCount;
-        for (auto s : table.sampleSizes)
-            total += s;
-    }
-    return total;
+    return int64_t(mvmodel::selfContainedDataSize(*this));
 }
 
 void MVMovie::setDataReference(const MVDataReference& reference)

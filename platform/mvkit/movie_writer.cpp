@@ -21,6 +21,8 @@ namespace fs = std::filesystem;
 namespace mvmodel {
 namespace {
 
+using mvmodel::mulDivCeil;
+
 constexpr uint64_t secondsFrom1904To1970 = 2082844800;
 
 uint64_t now1904()
@@ -765,6 +767,25 @@ bool writeReference(
 }
 
 } // namespace
+
+uint64_t selfContainedDataSize(const MVMovie& movie)
+{
+    uint64_t total = 0;
+    for (auto& t : movie.tracks()) {
+        const auto& media = *t->media();
+        const auto& samples = media.samples();
+        for (auto& e : mergedEdits(t->edits(), movie.timeScale(), media.timeScale())) {
+            if (e.mediaTime < 0)
+                continue;
+            int64_t mediaDuration = mulDivCeil(
+                e.duration * int64_t(e.mediaRate), media.timeScale(), int64_t(movie.timeScale()) * 0x10000);
+            if (auto range = media.samplesCovering(e.mediaTime, std::max<int64_t>(1, mediaDuration)))
+                for (int64_t i = range->first; i <= range->second; ++i)
+                    total += samples[size_t(i)].size;
+        }
+    }
+    return total;
+}
 
 bool writeMovie(MVMovie& movie, const std::string& path, SaveMode mode, HXError* outError)
 {

@@ -25,6 +25,9 @@ MVMovieDescription describeMovie(const MVMovie& movie, SaveMode mode, const std:
 
 bool writeMovie(MVMovie& movie, const std::string& path, SaveMode mode, HXError* outError);
 
+// The bytes of sample data a self-contained save would copy, without building anything.
+uint64_t selfContainedDataSize(const MVMovie& movie);
+
 // Stages of an in-place update, for tests that interrupt it: 1 after the new data is appended, 2 after
 // the new header is appended, 3 after the old header is retired (the whole update).
 struct UpdateInterruption {

@@ -67,6 +67,13 @@ TEST_F(SavePeerTest, SelfContainedSaveKeepsStreamsAndFrames)
     EXPECT_EQ(bytes.substr(4, 4), "ftyp");
     size_t ftypSize = size_t(uint8_t(bytes[3]));
     EXPECT_EQ(bytes.substr(ftypSize + 4, 4), "moov");
+    // The size the movie announces for a self-contained copy is the data the copy holds.
+    auto layout = MVReadMovieFile(target.string(), &error);
+    ASSERT_TRUE(layout);
+    auto mdat = std::find_if(layout->topLevelAtoms.begin(), layout->topLevelAtoms.end(),
+        [](auto& a) { return a.type == MVFourCC("mdat"); });
+    ASSERT_NE(mdat, layout->topLevelAtoms.end());
+    EXPECT_EQ(uint64_t(m->dataSize()), mdat->size - mdat->headerSize);
 }
 
 TEST_F(SavePeerTest, SelfContainedSaveInterleavesTheTracksInTimeOrder)
