@@ -1,0 +1,174 @@
+#pragma once
+// MVPApplicationDelegate: carries the player from start to quit. While launching it sets up the process's
+// media settings and its observers, decides what opens when there is nothing to open (the featured movie,
+// or nothing), keeps sound following the application's focus, pauses movies while the user's session is
+// away and carries out quit. Every open request (files, URLs, data references, export-session files) ends
+// in its open routes, which pick the document that shows the thing: an open one, the current player, or a
+// new document of the right class.
+#include "platform/basekit/error.h"
+#include "platform/basekit/notification_center.h"
+#include "platform/basekit/property_list.h"
+#include "platform/basekit/url.h"
+#include "platform/mvkit/data_reference.h"
+#include "platform/winkit/application.h"
+#include "platform/winkit/responder.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+class HXDocument;
+class HXDocumentController;
+class HXWindow;
+class MVPMovieDocument;
+
+// The resources of the featured movie (type "mov").
+inline constexpr const char* MVPFeaturedMovieResource = "tvbutton";
+inline constexpr const char* MVPFeaturedTrampolineResource = "trampoline";
+// The host whose movies open as featured movies.
+inline constexpr const char* MVPFeaturedMovieServerHost = "featured.movara.zantrel.com";
+
+// User defaults of the delegate.
+inline constexpr const char* MVPUseForkedDecoderKey = "MVPUseForkedDecoder";
+inline constexpr const char* MVPMovieInspectorShowPanelKey = "MVPMovieInspectorShowPanel";
+inline constexpr const char* MVPAVControlsShowPanelKey = "MVPAVControlsShowPanel";
+
+// Notifications the delegate observes from the favorites and the recording documents.
+inline constexpr const char* MVPFavoritesDidChangeNotification = "MVPFavoritesDidChange";
+
+class MVPApplicationDelegate : public HXResponder, public HXApplicationDelegate {
+public:
+    // What the delegate reaches outside the application and its documents. standardEnvironment() wires the
+    // real media keys, bundle and job queue; tests give stand-ins.
+    struct Environment {
+        // Media keys: the values of a key (first is the value), and a boolean key with its default.
+        std::function<std::vector<std::string>(const std::string& type)> mediaKeys;
+        std::function<bool(const std::string& type, bool defaultValue)> mediaKeyBool;
+        // The media layer's process properties (class 'qges', one byte each).
+        std::function<void(uint32_t propertyClass, uint32_t identifier, uint8_t value)> setProcessProperty;
+        // A resource of the main bundle ("" when it is missing).
+        std::function<std::string(const std::string& name, const std::string& type)> pathForResource;
+        // Hands the parameters of an export-session file to the job queue.
+        std::function<void(const HXPropertyList& params)> queueExportSession;
+        // Lets every movie do its pending work (after each opened path).
+        std::function<void()> idleAllMovies;
+        // Runs the alert for an open failure (modal).
+        std::function<void(const HXError& error)> presentOpenError;
+        // The two panels that come back at launch when they were open at the last quit.
+        std::function<void()> showMovieInspector;
+        std::function<void()> showAVControls;
+    };
+    static Environment standardEnvironment();
+
+    MVPApplicationDelegate();
+    explicit MVPApplicationDelegate(Environment environment);
+    ~MVPApplicationDelegate() override;
+
+    // Registers the default of "MVPUseForkedDecoder" (YES) once per process.
+    static void initializeDefaults();
+
+    // The delegate of the shared application (null when another kind of delegate is installed).
+    static std::shared_ptr<MVPApplicationDelegate> sharedDelegate();
+
+    // Launch.
+    void applicationWillFinishLaunching(HXApplication& app) override;
+    void applicationDidFinishLaunching(HXApplication& app) override;
+    void delayedApplicationDidFinishLaunching();
+    // The launch profile: nothing unless its environment switches are set; then it measures, waits 15
+    // seconds (on the run loop), records the memory, writes the results and quits.
+    void reportLaunchTestResults();
+    bool applicationShouldOpenUntitledFile(HXApplication& app) override;
+    bool applicationOpenUntitledFile(HXApplication& app) override;
+    bool applicationShouldHandleReopen(HXApplication& app, bool hasVisibleWindows) override;
+    bool applicationOpenFiles(HXApplication& app, const std::vector<std::string>& paths) override;
+
+    // The featured movie ("trampoline" when `trampoline`, else "tvbutton").
+    void openReelspotMovie(bool trampoline);
+    bool suppressReelspot() const { return _suppressReelspot; }
+    void setSuppressReelspot(bool flag) { _suppressReelspot = flag; }
+
+    // Focus, session and recording.
+    void syncMovieVolumes(const HXNotification& notification);
+    void applicationWillResignActive(const HXNotification& notification);
+    void sessionDidResignActive(const HXNotification& notification);
+    void sessionDidBecomeActive(const HXNotification& notification);
+    void syncFavoriteMenuItems(const HXNotification* notification);
+    void captureDocumentWillOpen(const HXNotification& notification);
+    void captureDocumentWillClose(const HXNotification& notification);
+    // Whether a recording document is open (several may be: the flag follows their count).
+    bool recording() const { return _isRecording > 0; }
+    bool proAppsAreInstalled();
+    void refreshProAppsAreInstalled();
+
+    // Quit.
+    HXApplicationTerminateReply applicationShouldTerminate(HXApplication& app) override;
+    // One step of the close chain: `shouldClose` is the previous document's answer, `pending` the
+    // documents still to ask.
+    void documentShouldClose(bool shouldClose, std::vector<std::shared_ptr<HXDocument>> pending);
+    void applicationWillTerminate(HXApplication& app) override;
+
+    // Open routes: files.
+    bool applicationOpenFile(HXApplication& app, const std::string& path);
+    void openFile(const std::string& path, bool openInNewPlayer);
+    void openFiles(const std::vector<std::string>& paths, bool openInNewPlayer);
+    // Paths and URLs as a command line or a second start gives them: the paths go through the file route
+    // together, each URL through the URL route.
+    void openItems(const std::vector<std::string>& items, bool openInNewPlayer);
+
+    // Open routes: movie documents from a file, URL or data reference.
+    bool createMovieDocumentWithFile(const std::string& path, bool openInNewPlayer);
+    bool createMovieDocumentWithFile(const std::string& path, bool openInNewPlayer, bool isReelspot);
+    bool createMovieDocumentWithURL(const HXURL& url, bool openInNewPlayer);
+    bool createMovieDocumentWithURL(const HXURL& url, bool openInNewPlayer, bool isReelspot);
+    bool createMovieDocumentWithDataRef(const MVDataReference& dataRef, bool openInNewPlayer);
+    bool createMovieDocumentWithDataRef(
+        const MVDataReference& dataRef, bool openInNewPlayer, bool isReelspot);
+    // Whether `url` is on the featured-movie server (its host, not any part of the URL).
+    static bool isFeaturedMovieURL(const HXURL& url);
+
+    // Open routes: the class is chosen by the thing's type.
+    bool createDocumentWithFile(const std::string& path, bool openInNewPlayer);
+    bool createDocumentWithURL(const HXURL& url, bool openInNewPlayer);
+    bool createDocumentWithDataRef(const MVDataReference& dataRef, bool openInNewPlayer);
+    // The kind of document a URL opens as.
+    enum class DocumentClass { None, Movie, Composition };
+    DocumentClass documentClassForURL(const HXURL& url) const;
+    // Adds the document to the controller, makes its windows and shows them.
+    bool initializeDocument(const std::shared_ptr<HXDocument>& document);
+
+    // Already-open tests.
+    bool fileExists(const std::string& path) const;
+    bool urlExists(const HXURL& url) const;
+    bool dataRefExists(const MVDataReference& dataRef) const;
+
+    // The front player that is not the featured movie, or null.
+    std::shared_ptr<MVPMovieDocument> currentMovieDocumentExcludingContentGuide() const;
+    // Every open movie document, in the controller's order.
+    static std::vector<std::shared_ptr<MVPMovieDocument>> movieDocuments();
+
+    const Environment& environment() const { return _environment; }
+
+private:
+    void observe(HXNotificationCenter& center, const std::string& name, const void* object,
+        void (MVPApplicationDelegate::*handler)(const HXNotification&));
+    bool mediaKeyIs(const std::string& type, const std::string& value) const;
+    void reportOpenError(const HXError& error);
+    bool openOnePath(const std::string& path, size_t index, bool openInNewPlayer, HXError* error);
+
+    Environment _environment;
+    std::vector<std::pair<HXNotificationCenter*, HXObserverToken>> _observations;
+    int _isRecording = 0;
+    bool _suppressReelspot = false;
+    bool _proAppsAreInstalled = false;
+    bool _checkedIfProAppsAreInstalled = false;
+};
+
+// Hides every window in order, as quitting does (each answers NO so that all are asked).
+namespace MVPWindowHide {
+bool hide(HXWindow& window);
+}
+
+// The handler for exceptions that nothing caught on the main thread: reports it and shows its reason.
+void MVPUncaughtExceptionHandler(const std::exception& exception);

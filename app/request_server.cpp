@@ -1,0 +1,217 @@
+#include "app/request_server.h"
+
+#include "platform/basekit/message_connection.h"
+#include "platform/basekit/message_framing.h"
+#include "platform/basekit/run_loop.h"
+#include "platform/basekit/socket.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t kMaximumRequestSize = 1u << 20;
+constexpr double kConnectionIdleTimeout = 60;
+
+HXError requestError(const std::string& text)
+{
+    return HXError::withDescription(HXBaseKitErrorDomain, HXFileReadUnknownError, text);
+}
+
+HXPropertyList errorReply(const std::string& text)
+{
+    return HXPropertyList(HXPropertyList::Dictionary { { MVPRequestErrorKey, HXPropertyList(text) } });
+}
+
+} // namespace
+
+MVPRequestServer& MVPRequestServer::sharedServer()
+{
+    static MVPRequestServer server;
+    return server;
+}
+
+std::string MVPRequestServer::socketFolder()
+{
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/')
+        return std::string(runtime) + "/movara-player";
+    const char* tmp = std::getenv("TMPDIR");
+    std::string base = tmp && tmp[0] == '/' ? tmp : "/tmp";
+    return base + "/movara-player-" + std::to_string(getuid());
+}
+
+std::string MVPRequestServer::socketPath()
+{
+    return socketFolder() + "/player.sock";
+}
+
+bool MVPRequestServer::prepareSocketFolder(HXError* error)
+{
+    std::string folder = socketFolder();
+    if (mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        if (error)
+            *error = requestError(
+                "The folder \u201c" + folder + "\u201d could not be made: " + std::strerror(errno));
+        return false;
+    }
+    struct stat st { };
+    if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()
+        || (st.st_mode & 077) != 0) {
+        if (error)
+            *error
+                = requestError("The folder \u201c" + folder + "\u201d is not a private folder of this user.");
+        return false;
+    }
+    return true;
+}
+
+bool MVPRequestServer::start(HXError* error)
+{
+    if (_listener)
+        return true;
+    if (!prepareSocketFolder(error))
+        return false;
+    auto listener = HXSocketListener::listenOnPath(socketPath(), 16, error);
+    if (!listener)
+        return false;
+    listener->setAllowedPeerUID(getuid());
+    listener->onAccept = [this](std::shared_ptr<HXSocketConnection> socket) {
+        auto connection = HXMessageConnection::withConnection(std::move(socket));
+        connection->setMaximumFrameSize(kMaximumRequestSize);
+        connection->setIdleTimeout(kConnectionIdleTimeout);
+        std::weak_ptr<HXMessageConnection> weak = connection;
+        connection->onMessage = [this, weak](const HXPropertyList& request) {
+            // Replies go out before the handler's effects that wait for the run loop (a quit, a sheet).
+            HXPropertyList reply = replyToRequest(request);
+            if (auto c = weak.lock())
+                c->sendMessage(reply);
+        };
+        std::weak_ptr<std::set<std::shared_ptr<HXMessageConnection>>> set = _connections;
+        connection->onClose = [set, weak] {
+            // Dropped on the next turn: the connection is still calling us.
+            if (auto c = weak.lock())
+                HXRunLoop::main().perform([set, c] {
+                    if (auto s = set.lock())
+                        s->erase(c);
+                });
+        };
+        _connections->insert(connection);
+    };
+    _listener = listener;
+    return true;
+}
+
+void MVPRequestServer::stop()
+{
+    for (auto& c : *_connections)
+        c->close();
+    _connections->clear();
+    if (_listener)
+        _listener->close();
+    _listener.reset();
+}
+
+bool MVPRequestServer::isListening() const
+{
+    return _listener && _listener->isOpen();
+}
+
+void MVPRequestServer::setHandler(const std::string& command, Handler handler)
+{
+    if (handler)
+        _handlers[command] = std::move(handler);
+    else
+        _handlers.erase(command);
+}
+
+HXPropertyList MVPRequestServer::replyToRequest(const HXPropertyList& request) const
+{
+    if (!request.isDictionary())
+        return errorReply("A request is a dictionary.");
+    std::string command = request[MVPRequestCommandKey].stringValue();
+    auto it = _handlers.find(command);
+    if (it == _handlers.end())
+        return errorReply("Unknown command \u201c" + command + "\u201d.");
+    HXPropertyList reply = it->second(request);
+    return reply.isDictionary() ? reply : HXPropertyList(HXPropertyList::Dictionary {});
+}
+
+std::optional<HXPropertyList> MVPRequestServer::sendRequest(
+    const HXPropertyList& request, double timeout, HXError* error)
+{
+    auto fail = [error](const std::string& text) -> std::optional<HXPropertyList> {
+        if (error)
+            *error = requestError(text);
+        return std::nullopt;
+    };
+    std::string path = socketPath();
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof(address.sun_path))
+        return fail("The socket path is too long.");
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+
+    int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return fail(std::strerror(errno));
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer { fd };
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0)
+        return fail("No player is running.");
+
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);
+    auto waitFor = [&](short events) {
+        for (;;) {
+            auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0)
+                return false;
+            pollfd p { fd, events, 0 };
+            int n = poll(&p, 1, int(left.count()));
+            if (n > 0)
+                return true;
+            if (n < 0 && errno != EINTR)
+                return false;
+        }
+    };
+
+    std::string frame = HXMessageFraming::encode(request);
+    size_t sent = 0;
+    while (sent < frame.size()) {
+        if (!waitFor(POLLOUT))
+            return fail("The player did not take the request in time.");
+        ssize_t n = send(fd, frame.data() + sent, frame.size() - sent, MSG_NOSIGNAL);
+        if (n < 0 && errno != EINTR && errno != EAGAIN)
+            return fail(std::strerror(errno));
+        if (n > 0)
+            sent += size_t(n);
+    }
+
+    HXMessageFraming framing(kMaximumRequestSize);
+    char buffer[4096];
+    while (!framing.hasMessage()) {
+        if (!waitFor(POLLIN))
+            return fail("The player did not answer in time.");
+        ssize_t n = recv(fd, buffer, sizeof(buffer), 0);
+        if (n == 0)
+            return fail("The player closed the connection without an answer.");
+        if (n < 0) {
+            if (errno == EINTR || errno == EAGAIN)
+                continue;
+            return fail(std::strerror(errno));
+        }
+        if (!framing.feed(std::string_view(buffer, size_t(n))))
+            return fail(framing.error().localizedDescription());
+    }
+    return framing.nextMessage();
+}

@@ -1,0 +1,61 @@
+#pragma once
+// MVPRequestServer: the player's per-user socket. Other programs of the same user (a second start of the
+// player, scripts, tests) send it requests and get replies: each message is a 4-byte big-endian length and
+// an XML property-list dictionary. A request names its command under "command"; the reply is a dictionary
+// holding "error" (a text) when the request failed.
+//
+// The socket lives in a folder of its own in $XDG_RUNTIME_DIR ("movara-player", mode 0700, owned by the
+// user); a folder that is not ours or is open to others is refused, and so is a peer of another user.
+#include "platform/basekit/error.h"
+#include "platform/basekit/property_list.h"
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+
+class HXSocketListener;
+class HXMessageConnection;
+
+inline constexpr const char* MVPRequestCommandKey = "command";
+inline constexpr const char* MVPRequestErrorKey = "error";
+
+class MVPRequestServer {
+public:
+    using Handler = std::function<HXPropertyList(const HXPropertyList& request)>;
+
+    static MVPRequestServer& sharedServer();
+
+    // "$XDG_RUNTIME_DIR/movara-player" (without the variable: a folder of the user's in the temporary
+    // folder).
+    static std::string socketFolder();
+    static std::string socketPath();
+    // Makes the folder (0700) when needed; false, with `error`, when it cannot be made or is unsafe.
+    static bool prepareSocketFolder(HXError* error);
+
+    // Listens on socketPath(). False when another player already listens there or the folder is unsafe.
+    bool start(HXError* error = nullptr);
+    void stop();
+    ~MVPRequestServer() { stop(); }
+    bool isListening() const;
+
+    // The handler of `command` (an empty function removes it).
+    void setHandler(const std::string& command, Handler handler);
+
+    // What a request gets: the handler's reply, or an error for an unknown command or a message that is no
+    // dictionary.
+    HXPropertyList replyToRequest(const HXPropertyList& request) const;
+
+    // Sends one request to the player listening on socketPath() and waits at most `timeout` seconds for the
+    // reply, without a run loop. nullopt, with `error`, when no player answers.
+    static std::optional<HXPropertyList> sendRequest(
+        const HXPropertyList& request, double timeout, HXError* error = nullptr);
+
+private:
+    std::shared_ptr<HXSocketListener> _listener;
+    std::shared_ptr<std::set<std::shared_ptr<HXMessageConnection>>> _connections
+        = std::make_shared<std::set<std::shared_ptr<HXMessageConnection>>>();
+    std::map<std::string, Handler> _handlers;
+};

@@ -1,0 +1,238 @@
+// (Named to sort after preferences_test.cpp: that test wants to be the first to make the shared preferences.)
+#include "app_test_fixtures.h"
+
+#include "document/movie_error.h"
+#include "platform/basekit/run_loop.h"
+#include "platform/winkit/alert.h"
+#include "platform/winkit/control.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace movara::apptest;
+using movara::test::TempDir;
+using movara::test::writeFile;
+
+class OpenRoutesTest : public PlayerTest {
+protected:
+    std::string currentMovieFile()
+    {
+        auto current = delegate->currentMovieDocumentExcludingContentGuide();
+        return current && current->movie()
+            ? std::filesystem::path(current->movie()->fileName()).filename().string()
+            : std::string();
+    }
+    TempDir dir;
+};
+
+// Dropping several files: replace or new players, by the preference and the menu's new-player flag.
+struct DropCase {
+    const char* name;
+    bool newPlayer;
+    std::vector<std::string> expected; // movie files of the open documents, in the controller's order
+};
+
+TEST_F(OpenRoutesTest, SeveralFilesReplaceTheFrontPlayerOrOpenNewOnes)
+{
+    const DropCase cases[] = {
+        { "replace the first", false, { "b.mov", "c.mov", "d.mov" } },
+        { "all in new players", true, { "a.mov", "b.mov", "c.mov", "d.mov" } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        outside.idleCalls = 0;
+        delegate->openFiles({ movie("a.mov") }, true);
+        ASSERT_EQ(currentMovieFile(), "a.mov");
+        delegate->openFiles({ movie("b.mov"), movie("c.mov"), movie("d.mov") }, c.newPlayer);
+        EXPECT_EQ(movieFiles(), c.expected);
+        EXPECT_EQ(outside.idleCalls, 4); // after every path
+        EXPECT_TRUE(outside.reportedErrors.empty());
+        TearDown();
+        SetUp();
+    }
+}
+
+TEST_F(OpenRoutesTest, ThePreferenceChoosesForFilesFromOutside)
+{
+    delegate->openFiles({ movie("a.mov") }, true);
+    setPreference(kGeneralPreferenceOpenMoviesInNewPlayers, false);
+    delegate->applicationOpenFiles(HXApp(), { movie("b.mov") });
+    EXPECT_EQ(movieFiles(), (std::vector<std::string> { "b.mov" }));
+    setPreference(kGeneralPreferenceOpenMoviesInNewPlayers, true);
+    delegate->applicationOpenFiles(HXApp(), { movie("c.mov") });
+    EXPECT_EQ(movieFiles(), (std::vector<std::string> { "b.mov", "c.mov" }));
+}
+
+TEST_F(OpenRoutesTest, AnEditedPlayerIsAskedBeforeItsMovieIsReplaced)
+{
+    delegate->openFiles({ movie("a.mov") }, true);
+    documents().at(0)->updateChangeCount(HXChangeDone);
+    int asked = 0;
+    HXAlert::setAlertDidAppearHandler([&](HXAlert& alert) {
+        ++asked;
+        HXRunLoop::main().perform([&alert] { alert.buttons().at(1)->performClick(); }); // Cancel
+    });
+    delegate->openFiles({ movie("b.mov") }, false);
+    for (int i = 0; i < 10; ++i)
+        HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.01);
+    HXAlert::setAlertDidAppearHandler(nullptr);
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(movieFiles(), (std::vector<std::string> { "a.mov" }));
+}
+
+TEST_F(OpenRoutesTest, TheFeaturedMovieIsNeverReplaced)
+{
+    delegate->openReelspotMovie(false);
+    ASSERT_EQ(documents().size(), 1u);
+    EXPECT_EQ(delegate->currentMovieDocumentExcludingContentGuide(), nullptr);
+    delegate->openFiles({ movie("a.mov") }, false);
+    EXPECT_EQ(movieFiles(), (std::vector<std::string> { "featured.mov", "a.mov" }));
+    EXPECT_EQ(currentMovieFile(), "a.mov");
+}
+
+TEST_F(OpenRoutesTest, AnOpenFileOrReferenceOpensNothingNew)
+{
+    delegate->openFiles({ movie("a.mov") }, true);
+    EXPECT_TRUE(delegate->createMovieDocumentWithFile(movie("a.mov"), true));
+    // The same file by another spelling of its path.
+    EXPECT_TRUE(delegate->createMovieDocumentWithFile(moviesFolder().string() + "/./a.mov", true));
+    EXPECT_TRUE(
+        delegate->createMovieDocumentWithDataRef(documents().at(0)->movie()->initialDataReference(), true));
+    EXPECT_EQ(documents().size(), 1u);
+    EXPECT_FALSE(delegate->createMovieDocumentWithFile("", true));
+    EXPECT_FALSE(delegate->createMovieDocumentWithDataRef(MVDataReference(), true));
+}
+
+TEST_F(OpenRoutesTest, ExportSessionsGoToTheJobQueue)
+{
+    auto good = dir / "job.exportSession";
+    HXPropertyList::Dictionary params { { "MVExpType", HXPropertyList(std::string("Flatten")) },
+        { "description", HXPropertyList(std::string("Exporting")) } };
+    ASSERT_TRUE(HXPropertyList(params).writeToFile(good.string()));
+    delegate->openFiles({ good.string() }, false);
+    ASSERT_EQ(outside.queuedSessions.size(), 1u);
+    EXPECT_EQ(outside.queuedSessions[0], HXPropertyList(params));
+    EXPECT_TRUE(documents().empty());
+    EXPECT_EQ(outside.idleCalls, 1);
+}
+
+TEST_F(OpenRoutesTest, BrokenExportSessionsAreReportedAndNeverQueued)
+{
+    struct Case {
+        const char* name;
+        std::string bytes; // empty name: the file is missing
+    };
+    const Case cases[] = {
+        { "missing", "" },
+        { "truncated", "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>MVExpType</key>" },
+        { "garbage", std::string("\0\1\2 not a property list", 24) },
+        { "an array", HXPropertyList(HXPropertyList::Array { HXPropertyList(1) }).toXML() },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        outside.reportedErrors.clear();
+        auto path = dir / (std::string(c.name) + ".exportSession");
+        if (!c.bytes.empty())
+            writeFile(path, c.bytes);
+        // A later file of the same request is not opened after the failure.
+        delegate->openFiles({ path.string(), movie("a.mov") }, true);
+        EXPECT_TRUE(outside.queuedSessions.empty());
+        ASSERT_EQ(outside.reportedErrors.size(), 1u);
+        EXPECT_EQ(outside.reportedErrors[0].domain(), MVPMovieErrorDomain);
+        EXPECT_EQ(outside.reportedErrors[0].code(), MVPMovieErrorCouldNotOpenMovie);
+        EXPECT_TRUE(documents().empty());
+    }
+}
+
+TEST_F(OpenRoutesTest, AFailedFileStopsTheRequest)
+{
+    auto broken = dir / "broken.mov";
+    writeFile(broken, "this is no movie");
+    delegate->openFiles({ movie("a.mov"), broken.string(), movie("b.mov") }, true);
+    EXPECT_EQ(movieFiles(), (std::vector<std::string> { "a.mov" }));
+    ASSERT_EQ(outside.reportedErrors.size(), 1u);
+    EXPECT_EQ(outside.reportedErrors[0].code(), MVPMovieErrorCouldNotOpenMovie);
+}
+
+TEST_F(OpenRoutesTest, AnUnknownExtensionIsTriedAsAMovie)
+{
+    auto odd = dir / "clip.strange";
+    std::filesystem::copy_file(movie("a.mov"), odd);
+    delegate->openFiles({ odd.string() }, true);
+    ASSERT_EQ(documents().size(), 1u);
+    EXPECT_EQ(documents()[0]->fileType(), MVPAnythingDocumentType);
+    EXPECT_TRUE(outside.reportedErrors.empty());
+
+    auto junk = dir / "notes.strange";
+    writeFile(junk, "plain text");
+    delegate->openFiles({ junk.string() }, true);
+    EXPECT_EQ(documents().size(), 1u);
+    EXPECT_EQ(outside.reportedErrors.size(), 1u);
+}
+
+TEST_F(OpenRoutesTest, FeaturedServerIsRecognisedByHostOnly)
+{
+    struct Case {
+        const char* url;
+        bool featured;
+    };
+    const Case cases[] = {
+        { "http://featured.movara.zantrel.com/trailer.mov", true },
+        { "https://FEATURED.movara.zantrel.com:8080/a/b.mov#t=3", true },
+        { "http://example.com/watch?from=featured.movara.zantrel.com", false },
+        { "http://featured.movara.zantrel.com.example.com/x.mov", false },
+        { "http://example.com/featured.movara.zantrel.com/x.mov", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        auto url = HXURL::URLWithString(c.url);
+        ASSERT_TRUE(url);
+        EXPECT_EQ(MVPApplicationDelegate::isFeaturedMovieURL(*url), c.featured);
+    }
+}
+
+TEST_F(OpenRoutesTest, DocumentClassComesFromTheType)
+{
+    struct Case {
+        const char* url;
+        MVPApplicationDelegate::DocumentClass expected;
+    };
+    using DC = MVPApplicationDelegate::DocumentClass;
+    const Case cases[] = {
+        { "file:///movies/a.mov", DC::Movie },
+        { "file:///movies/a.MP4", DC::Movie },
+        { "http://example.com/stream.m4v?x=1", DC::Movie },
+        { "file:///movies/notes.txt", DC::None },
+        { "http://example.com/page", DC::None },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.url);
+        EXPECT_EQ(delegate->documentClassForURL(*HXURL::URLWithString(c.url)), c.expected);
+    }
+    EXPECT_FALSE(delegate->createDocumentWithFile((dir / "notes.txt").string(), true));
+    EXPECT_TRUE(delegate->createDocumentWithFile(movie("a.mov"), true));
+    EXPECT_EQ(documents().size(), 1u);
+}
+
+TEST_F(OpenRoutesTest, AnOpenURLComesForwardWithOrWithoutFragment)
+{
+    auto url = HXURL::fileURLWithPath(movie("a.mov"));
+    ASSERT_TRUE(delegate->createMovieDocumentWithURL(url, true));
+    ASSERT_EQ(documents().size(), 1u);
+    auto withFragment = HXURL::URLWithString(url.absoluteString() + "#t=1");
+    ASSERT_TRUE(withFragment);
+    EXPECT_TRUE(delegate->urlExists(*withFragment));
+    EXPECT_TRUE(delegate->createMovieDocumentWithURL(*withFragment, true));
+    EXPECT_EQ(documents().size(), 1u);
+    EXPECT_FALSE(delegate->urlExists(HXURL::fileURLWithPath(movie("b.mov"))));
+}
+
+TEST_F(OpenRoutesTest, CommandLineItemsSplitIntoPathsAndURLs)
+{
+    auto fileURL = HXURL::fileURLWithPath(movie("b.mov")).absoluteString();
+    delegate->openItems({ movie("a.mov"), fileURL }, true);
+    EXPECT_EQ(movieFiles(), (std::vector<std::string> { "a.mov", "b.mov" }));
+}
+
+} // namespace
