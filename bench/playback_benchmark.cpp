@@ -64,8 +64,9 @@ const std::string& moviePath()
             std::fprintf(stderr, "making %s (once)...\n", movie.c_str());
             if (run({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
                     "testsrc2=size=1920x1080:rate=25:duration=10", "-f", "lavfi", "-i",
-                    "sine=frequency=440:sample_rate=48000:duration=10", "-c:v", "libx264", "-preset", "veryfast",
-                    "-bf", "2", "-g", "50", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "128k", partial.string() })
+                    "sine=frequency=440:sample_rate=48000:duration=10", "-c:v", "libx264", "-preset",
+                    "veryfast", "-bf", "2", "-g", "50", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "128k",
+                    partial.string() })
                 != 0) {
                 std::fprintf(stderr, "ffmpeg could not make the movie\n");
                 std::exit(1);
@@ -117,8 +118,8 @@ void BM_Decode1080p_ffmpeg(benchmark::State& state)
     const auto& path = moviePath();
     const std::string threads = std::to_string(threadCount());
     for (auto _ : state) {
-        if (run({ "ffmpeg", "-nostdin", "-v", "quiet", "-threads", threads, "-i", path, "-map", "0:v", "-f", "null",
-                "-" })
+        if (run({ "ffmpeg", "-nostdin", "-v", "quiet", "-threads", threads, "-i", path, "-map", "0:v", "-f",
+                "null", "-" })
             != 0) {
             state.SkipWithError("ffmpeg failed");
             return;
@@ -200,8 +201,8 @@ public:
                 continue;
             std::string peer = name.substr(0, at) + "_ffmpeg" + name.substr(at + 5);
             if (auto it = _times.find(peer); it != _times.end() && time > 0)
-                std::printf("ratio %s: speed ours/ffmpeg = %.3f (%.1f ms vs %.1f ms)\n", name.substr(0, at).c_str(),
-                    it->second / time, time, it->second);
+                std::printf("ratio %s: speed ours/ffmpeg = %.3f (%.1f ms vs %.1f ms)\n",
+                    name.substr(0, at).c_str(), it->second / time, time, it->second);
         }
     }
 
@@ -209,7 +210,7 @@ private:
     std::map<std::string, double> _times;
 };
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {

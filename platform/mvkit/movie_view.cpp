@@ -29,16 +29,25 @@ void MVMovieView::registerActions()
         void (MVMovieView::*method)(HXObject*);
     };
     static const Entry entries[] = {
-        { "cut:", &MVMovieView::cut }, { "copy:", &MVMovieView::copy }, { "paste:", &MVMovieView::paste },
-        { "delete:", &MVMovieView::delete_ }, { "trim:", &MVMovieView::trim }, { "add:", &MVMovieView::add },
-        { "addScaled:", &MVMovieView::addScaled }, { "replace:", &MVMovieView::replace },
-        { "selectAll:", &MVMovieView::selectAll }, { "selectNone:", &MVMovieView::selectNone },
-        { "gotoBeginning:", &MVMovieView::gotoBeginning }, { "gotoEnd:", &MVMovieView::gotoEnd },
-        { "gotoPosterFrame:", &MVMovieView::gotoPosterFrame }, { "play:", &MVMovieView::play },
+        { "cut:", &MVMovieView::cut },
+        { "copy:", &MVMovieView::copy },
+        { "paste:", &MVMovieView::paste },
+        { "delete:", &MVMovieView::delete_ },
+        { "trim:", &MVMovieView::trim },
+        { "add:", &MVMovieView::add },
+        { "addScaled:", &MVMovieView::addScaled },
+        { "replace:", &MVMovieView::replace },
+        { "selectAll:", &MVMovieView::selectAll },
+        { "selectNone:", &MVMovieView::selectNone },
+        { "gotoBeginning:", &MVMovieView::gotoBeginning },
+        { "gotoEnd:", &MVMovieView::gotoEnd },
+        { "gotoPosterFrame:", &MVMovieView::gotoPosterFrame },
+        { "play:", &MVMovieView::play },
         { "pause:", &MVMovieView::pause },
     };
     for (const auto& e : entries)
-        setActionHandler(e.selector, [this, method = e.method](HXObject* sender) { (this->*method)(sender); });
+        setActionHandler(
+            e.selector, [this, method = e.method](HXObject* sender) { (this->*method)(sender); });
 }
 
 void MVMovieView::setMovie(const std::shared_ptr<MVMovie>& movie)
@@ -143,15 +152,16 @@ HXRect MVMovieView::movieBounds() const
         return area;
     double scale = std::min(area.size.width / natural.width, area.size.height / natural.height);
     double w = natural.width * scale, h = natural.height * scale;
-    return HXMakeRect(area.origin.x + (area.size.width - w) / 2, area.origin.y + (area.size.height - h) / 2, w, h);
+    return HXMakeRect(
+        area.origin.x + (area.size.width - w) / 2, area.origin.y + (area.size.height - h) / 2, w, h);
 }
 
 MVApertureGeometry MVMovieView::geometryFor(uint32_t trackID, const MVDecodedFrame& frame) const
 {
     std::optional<MVSampleDescription> description;
     if (_movie)
-        if (auto track = _movie->trackByID(trackID); track && track->media()
-            && !track->media()->sampleDescriptions().empty())
+        if (auto track = _movie->trackByID(trackID);
+            track && track->media() && !track->media()->sampleDescriptions().empty())
             description = track->media()->sampleDescriptions().front();
     if (!description) {
         MVApertureGeometry g;
@@ -177,7 +187,7 @@ std::shared_ptr<HXImage> MVMovieView::imageForPictures(
         return nullptr;
     bool drewAny = false;
     MVImageBuffer buffer;
-    for (const auto& p : pictures) {  // back to front
+    for (const auto& p : pictures) { // back to front
         if (!p.picture.frame)
             continue;
         // The track's own video flags add to the view's.
@@ -186,13 +196,14 @@ std::shared_ptr<HXImage> MVMovieView::imageForPictures(
         _converter.setHighQuality(_highQuality || flag(MVTrackHighQualityVideoAttribute));
         _converter.setDeinterlace(_deinterlace || flag(MVTrackDeinterlaceVideoAttribute));
         _converter.setSingleField(flag(MVTrackSingleFieldVideoAttribute));
-        if (!_converter.convert(*p.picture.frame, geometryFor(p.trackID, *p.picture.frame), width, height, buffer))
+        if (!_converter.convert(
+                *p.picture.frame, geometryFor(p.trackID, *p.picture.frame), width, height, buffer))
             continue;
         unsigned char* pixels = rep->bitmapData();
         const size_t rowBytes = rep->bytesPerRow();
         for (int y = 0; y < height; ++y)
-            std::memcpy(pixels + size_t(y) * rowBytes, buffer.pixels.data() + size_t(y) * size_t(buffer.bytesPerRow),
-                size_t(width) * 4);
+            std::memcpy(pixels + size_t(y) * rowBytes,
+                buffer.pixels.data() + size_t(y) * size_t(buffer.bytesPerRow), size_t(width) * 4);
         drewAny = true;
     }
     if (!drewAny)
@@ -236,9 +247,11 @@ void MVMovieView::drawRect(HXRect dirtyRect)
         HXRectFill(bar);
         if (_movie && _movie->durationValue() > 0 && _playback) {
             // The played part of the movie as a darker band.
-            double fraction = std::clamp(double(_playback->player().currentTime()) / double(_movie->durationValue()), 0.0, 1.0);
+            double fraction = std::clamp(
+                double(_playback->player().currentTime()) / double(_movie->durationValue()), 0.0, 1.0);
             HXColor::colorWithCalibratedWhite(0.4).setFill();
-            HXRectFill(HXMakeRect(bar.origin.x, bar.origin.y + bar.size.height / 2 - 2, bar.size.width * fraction, 4));
+            HXRectFill(HXMakeRect(
+                bar.origin.x, bar.origin.y + bar.size.height / 2 - 2, bar.size.width * fraction, 4));
         }
     }
 }
@@ -262,14 +275,18 @@ void MVMovieView::drawTexts(HXRect target)
             isFlipped() ? y - size.height : y, width + 8, size.height);
         HXColor::colorWithCalibratedWhite(0, 0.6).setFill();
         HXRectFill(band);
-        HXStringDrawing::drawInRect(it->text, HXMakeRect(band.origin.x + 4, band.origin.y, width, size.height), attributes);
+        HXStringDrawing::drawInRect(
+            it->text, HXMakeRect(band.origin.x + 4, band.origin.y, width, size.height), attributes);
         y += isFlipped() ? -(size.height + 2) : size.height + 2;
     }
 }
 
 // ---- Editing
 
-bool MVMovieView::canEdit() const { return _movie && _editable && _movie->isEditable(); }
+bool MVMovieView::canEdit() const
+{
+    return _movie && _editable && _movie->isEditable();
+}
 
 bool MVMovieView::hasSelection() const
 {

@@ -61,7 +61,8 @@ public:
     HXSize naturalMovieSize() const;
 
     // The image hook: called with every picture before it is drawn; its answer is drawn instead.
-    std::function<std::shared_ptr<HXImage>(MVMovieView& view, const std::shared_ptr<HXImage>& image)> willDisplayImage;
+    std::function<std::shared_ptr<HXImage>(MVMovieView& view, const std::shared_ptr<HXImage>& image)>
+        willDisplayImage;
 
     // The movie's current pictures as one image at the movie's size (also for the hook's callers).
     std::shared_ptr<HXImage> currentFrameImage();
@@ -76,7 +77,7 @@ public:
     void cut(HXObject* sender = nullptr);
     void copy(HXObject* sender = nullptr);
     void paste(HXObject* sender = nullptr);
-    void delete_(HXObject* sender = nullptr);  // "delete:"
+    void delete_(HXObject* sender = nullptr); // "delete:"
     void trim(HXObject* sender = nullptr);
     void add(HXObject* sender = nullptr);
     void addScaled(HXObject* sender = nullptr);
@@ -109,7 +110,8 @@ private:
     void registerActions();
     bool canEdit() const;
     bool hasSelection() const;
-    std::shared_ptr<HXImage> imageForPictures(const std::vector<MVMoviePlayer::PresentedPicture>& pictures, HXSize size);
+    std::shared_ptr<HXImage> imageForPictures(
+        const std::vector<MVMoviePlayer::PresentedPicture>& pictures, HXSize size);
     MVApertureGeometry geometryFor(uint32_t trackID, const MVDecodedFrame& frame) const;
     void drawTexts(HXRect target);
 

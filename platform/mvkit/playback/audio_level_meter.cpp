@@ -15,7 +15,7 @@ struct AVFreeDeleter {
     void operator()(void* p) const { av_free(p); }
 };
 
-}  // namespace
+} // namespace
 
 MVAudioLevelMeter::MVAudioLevelMeter(MVAudioFormat format, int bandCount)
     : _format(format)
@@ -34,7 +34,10 @@ MVAudioLevelMeter::MVAudioLevelMeter(MVAudioFormat format, int bandCount)
         _window[size_t(i)] = float(0.5 - 0.5 * std::cos(2.0 * M_PI * i / kWindowSize));
 }
 
-MVAudioLevelMeter::~MVAudioLevelMeter() { av_tx_uninit(&_tx); }
+MVAudioLevelMeter::~MVAudioLevelMeter()
+{
+    av_tx_uninit(&_tx);
+}
 
 int MVAudioLevelMeter::numberOfBandLevels() const
 {
@@ -89,7 +92,8 @@ MVAudioFrequencyLevels MVAudioLevelMeter::levels()
     result.levels.assign(size_t(channels) * size_t(_bands), 0.0f);
     if (!_tx)
         return result;
-    std::unique_ptr<float, AVFreeDeleter> in(static_cast<float*>(av_malloc(sizeof(float) * (kWindowSize + 2))));
+    std::unique_ptr<float, AVFreeDeleter> in(
+        static_cast<float*>(av_malloc(sizeof(float) * (kWindowSize + 2))));
     std::unique_ptr<AVComplexFloat, AVFreeDeleter> out(
         static_cast<AVComplexFloat*>(av_malloc(sizeof(AVComplexFloat) * (kWindowSize / 2 + 1))));
     if (!in || !out)
@@ -103,10 +107,12 @@ MVAudioFrequencyLevels MVAudioLevelMeter::levels()
         _transform(_tx, out.get(), in.get(), sizeof(float));
         for (int b = 0; b < _bands; ++b) {
             int first = std::max(1, int(std::ceil(bandEdge(b, _bands, _format.sampleRate) / binWidth)));
-            int last = std::min(kWindowSize / 2, int(std::ceil(bandEdge(b + 1, _bands, _format.sampleRate) / binWidth)) - 1);
+            int last = std::min(
+                kWindowSize / 2, int(std::ceil(bandEdge(b + 1, _bands, _format.sampleRate) / binWidth)) - 1);
             if (first > last) {
                 // A band narrower than a bin reads the bin at its centre.
-                double centre = std::sqrt(bandEdge(b, _bands, _format.sampleRate) * bandEdge(b + 1, _bands, _format.sampleRate));
+                double centre = std::sqrt(
+                    bandEdge(b, _bands, _format.sampleRate) * bandEdge(b + 1, _bands, _format.sampleRate));
                 first = last = std::clamp(int(std::lround(centre / binWidth)), 1, kWindowSize / 2);
             }
             float peak = 0;

@@ -36,7 +36,7 @@ public:
     MVAudioLevelMeter& operator=(const MVAudioLevelMeter&) = delete;
 
     int numberOfBandLevels() const;
-    void setNumberOfBandLevels(int bands);  // 1…32
+    void setNumberOfBandLevels(int bands); // 1…32
     int numberOfChannels() const { return _format.channelCount; }
 
     // Takes interleaved frames of the format; keeps the last kWindowSize.
@@ -52,8 +52,8 @@ private:
     MVAudioFormat _format;
     mutable std::mutex _mutex;
     int _bands;
-    std::vector<float> _ring;  // kWindowSize frames, interleaved
-    size_t _write = 0;         // next frame to write
+    std::vector<float> _ring; // kWindowSize frames, interleaved
+    size_t _write = 0; // next frame to write
     AVTXContext* _tx = nullptr;
     void (*_transform)(AVTXContext*, void*, void*, ptrdiff_t) = nullptr;
     std::vector<float> _window;

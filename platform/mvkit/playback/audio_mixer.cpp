@@ -12,13 +12,16 @@ MVAudioMixer::MVAudioMixer(MVAudioFormat format)
 
 MVAudioMixer::Filters MVAudioMixer::makeFilters() const
 {
-    return { MVShelvingFilter(MVShelvingFilter::Kind::Low, MVShelvingFilter::kBassFrequency, _format.sampleRate,
-                 _format.channelCount),
+    return { MVShelvingFilter(MVShelvingFilter::Kind::Low, MVShelvingFilter::kBassFrequency,
+                 _format.sampleRate, _format.channelCount),
         MVShelvingFilter(MVShelvingFilter::Kind::High, MVShelvingFilter::kTrebleFrequency, _format.sampleRate,
             _format.channelCount) };
 }
 
-void MVAudioMixer::setMovieSettings(const MVAudioMixSettings& settings) { _movie = settings; }
+void MVAudioMixer::setMovieSettings(const MVAudioMixSettings& settings)
+{
+    _movie = settings;
+}
 
 void MVAudioMixer::balanceFactors(float balance, float* left, float* right)
 {
@@ -29,7 +32,8 @@ void MVAudioMixer::balanceFactors(float balance, float* left, float* right)
     *right = std::min(1.0f, 1.0f + balance);
 }
 
-void MVAudioMixer::applyFilters(Filters& filters, const MVAudioMixSettings& settings, float* samples, int frames)
+void MVAudioMixer::applyFilters(
+    Filters& filters, const MVAudioMixSettings& settings, float* samples, int frames)
 {
     if (filters.bass.gain() != settings.bass)
         filters.bass.setGain(settings.bass);

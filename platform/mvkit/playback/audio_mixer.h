@@ -16,11 +16,11 @@
 #include <vector>
 
 struct MVAudioMixSettings {
-    float volume = 1.0f;   // linear
-    float gain = 1.0f;     // linear
-    float balance = 0.0f;  // −1 … 1
-    float bass = 0.0f;     // dB
-    float treble = 0.0f;   // dB
+    float volume = 1.0f; // linear
+    float gain = 1.0f; // linear
+    float balance = 0.0f; // −1 … 1
+    float bass = 0.0f; // dB
+    float treble = 0.0f; // dB
     bool muted = false;
     bool operator==(const MVAudioMixSettings&) const = default;
 };
@@ -35,7 +35,7 @@ public:
 
     struct Input {
         uint32_t trackID = 0;
-        const float* samples = nullptr;  // `frames` interleaved frames of the mix format
+        const float* samples = nullptr; // `frames` interleaved frames of the mix format
         MVAudioMixSettings settings;
     };
     // Mixes `frames` frames of every input into `out` (overwritten). Inputs' samples may be changed.

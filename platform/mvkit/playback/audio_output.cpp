@@ -15,11 +15,12 @@ double hostSeconds()
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
-}  // namespace
+} // namespace
 
 // ---- Silent output
 
-MVSilentAudioOutput::MVSilentAudioOutput(MVAudioFormat format, RenderCallback render, std::function<double()> timeSource)
+MVSilentAudioOutput::MVSilentAudioOutput(
+    MVAudioFormat format, RenderCallback render, std::function<double()> timeSource)
     : _format(format)
     , _render(std::move(render))
     , _timeSource(std::move(timeSource))
@@ -37,13 +38,17 @@ void MVSilentAudioOutput::setRunning(bool running)
     _running = running;
 }
 
-double MVSilentAudioOutput::playedTime() const { return double(_rendered) / _format.sampleRate; }
+double MVSilentAudioOutput::playedTime() const
+{
+    return double(_rendered) / _format.sampleRate;
+}
 
 void MVSilentAudioOutput::pump()
 {
     if (!_running)
         return;
-    const int64_t due = _startFrames + int64_t(std::floor((_timeSource() - _startHost) * _format.sampleRate + 1e-6));
+    const int64_t due
+        = _startFrames + int64_t(std::floor((_timeSource() - _startHost) * _format.sampleRate + 1e-6));
     while (_rendered < due) {
         int frames = int(std::min<int64_t>(due - _rendered, 4096));
         _buffer.resize(size_t(frames) * size_t(_format.channelCount));
@@ -55,7 +60,8 @@ void MVSilentAudioOutput::pump()
 
 // ---- SDL output
 
-std::unique_ptr<MVSDLAudioOutput> MVSDLAudioOutput::output(MVAudioFormat format, RenderCallback render, HXError* outError)
+std::unique_ptr<MVSDLAudioOutput> MVSDLAudioOutput::output(
+    MVAudioFormat format, RenderCallback render, HXError* outError)
 {
     auto fail = [&](const std::string& text) -> std::unique_ptr<MVSDLAudioOutput> {
         if (outError)

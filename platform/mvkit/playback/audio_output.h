@@ -52,7 +52,7 @@ private:
     RenderCallback _render;
     std::function<double()> _timeSource;
     bool _running = false;
-    double _startHost = 0;   // host time at which _startFrames were done
+    double _startHost = 0; // host time at which _startFrames were done
     int64_t _startFrames = 0;
     int64_t _rendered = 0;
     std::vector<float> _buffer;
@@ -61,7 +61,8 @@ private:
 class MVSDLAudioOutput : public MVAudioOutput {
 public:
     // Opens the default device in `format` (float samples); nothing (with an error) when there is none.
-    static std::unique_ptr<MVSDLAudioOutput> output(MVAudioFormat format, RenderCallback render, HXError* outError);
+    static std::unique_ptr<MVSDLAudioOutput> output(
+        MVAudioFormat format, RenderCallback render, HXError* outError);
     ~MVSDLAudioOutput() override;
 
     MVAudioFormat format() const override { return _format; }

@@ -36,23 +36,28 @@ constexpr uint32_t kPCMRunFrames = 4096;
 // Samples decoded before a segment's start after a jump, so overlapping codecs settle.
 constexpr int64_t kPrerollSamples = 2;
 
-}  // namespace
+} // namespace
 
 MVAudioTrackDecoder::MVAudioTrackDecoder(std::shared_ptr<MVSampleSource> source, MVAudioFormat format)
     : _source(std::move(source))
     , _format(format)
-    , _editMap(_source->edits(), _source->movieTimeScale(), _source->mediaTimeScale(), mediaDurationOf(*_source))
+    , _editMap(
+          _source->edits(), _source->movieTimeScale(), _source->mediaTimeScale(), mediaDurationOf(*_source))
 {
 }
 
-MVAudioTrackDecoder::~MVAudioTrackDecoder() { swr_free(&_swr); }
+MVAudioTrackDecoder::~MVAudioTrackDecoder()
+{
+    swr_free(&_swr);
+}
 
 std::unique_ptr<MVAudioTrackDecoder> MVAudioTrackDecoder::decoderWithSource(
     std::shared_ptr<MVSampleSource> source, MVAudioFormat format, HXError* outError)
 {
     if (!source || format.sampleRate <= 0 || format.channelCount <= 0) {
         if (outError)
-            *outError = HXError::withDescription(HXOSStatusErrorDomain, MVStatusCodecError, "No sound to decode.");
+            *outError
+                = HXError::withDescription(HXOSStatusErrorDomain, MVStatusCodecError, "No sound to decode.");
         return nullptr;
     }
     std::unique_ptr<MVAudioTrackDecoder> d(new MVAudioTrackDecoder(std::move(source), format));
@@ -65,10 +70,12 @@ std::unique_ptr<MVAudioTrackDecoder> MVAudioTrackDecoder::decoderWithSource(
         auto description = d->_source->sampleDescription(index);
         std::optional<MVDecoderConfiguration> configuration;
         if (description)
-            configuration = MVDecoderConfigurationForDescription(*description, d->_source->mediaType(), outError);
+            configuration
+                = MVDecoderConfigurationForDescription(*description, d->_source->mediaType(), outError);
         if (!configuration)
             return nullptr;
-        d->_decoder = MVDecoder::decoderWithConfiguration(*configuration, d->_source->mediaTimeScale(), outError);
+        d->_decoder
+            = MVDecoder::decoderWithConfiguration(*configuration, d->_source->mediaTimeScale(), outError);
         if (!d->_decoder)
             return nullptr;
         d->_decoderDescription = index;
@@ -90,7 +97,8 @@ void MVAudioTrackDecoder::appendSilence(int64_t frames)
 void MVAudioTrackDecoder::truncateAt(int64_t position)
 {
     if (fifoEnd() > position)
-        _fifo.resize(_fifoHead + size_t(std::max<int64_t>(0, position - _fifoPosition)) * size_t(_format.channelCount));
+        _fifo.resize(_fifoHead
+            + size_t(std::max<int64_t>(0, position - _fifoPosition)) * size_t(_format.channelCount));
 }
 
 bool MVAudioTrackDecoder::read(int64_t position, int count, float* out, HXError* outError)
@@ -169,8 +177,8 @@ bool MVAudioTrackDecoder::startSegment(size_t k, int64_t position, HXError* outE
     _segment = k;
     _segmentEnd = frameForMovieTime(s.movieEnd());
     _mediaStart = s.mediaTime
-        + mulDivRound(mulDivRound(position - segmentStart, _editMap.mediaTimeScale(), _format.sampleRate), s.mediaRate,
-            0x10000);
+        + mulDivRound(mulDivRound(position - segmentStart, _editMap.mediaTimeScale(), _format.sampleRate),
+            s.mediaRate, 0x10000);
     _mediaEnd = s.mediaTime + _editMap.mediaDuration(s);
     auto it = std::upper_bound(_decodeTimes.begin(), _decodeTimes.end(), _mediaStart);
     int64_t sample = it == _decodeTimes.begin() ? 0 : int64_t(it - _decodeTimes.begin()) - 1;
@@ -213,7 +221,8 @@ bool MVAudioTrackDecoder::decodeNext(HXError* outError)
         auto description = _source->sampleDescription(first.descriptionIndex);
         std::optional<MVDecoderConfiguration> configuration;
         if (description)
-            configuration = MVDecoderConfigurationForDescription(*description, _source->mediaType(), outError);
+            configuration
+                = MVDecoderConfigurationForDescription(*description, _source->mediaType(), outError);
         if (!configuration)
             return false;
         _decoder = MVDecoder::decoderWithConfiguration(*configuration, _source->mediaTimeScale(), outError);
@@ -235,9 +244,11 @@ bool MVAudioTrackDecoder::decodeNext(HXError* outError)
             ++last;
         }
     }
-    if (size > UINT32_MAX || !_source->readData(first.descriptionIndex, first.offset, uint32_t(size), _buffer, outError))
+    if (size > UINT32_MAX
+        || !_source->readData(first.descriptionIndex, first.offset, uint32_t(size), _buffer, outError))
         return false;
-    if (!_decoder->decode(_buffer.data(), _buffer.size(), first.decodeTime, first.presentationTime(), duration, frames, outError))
+    if (!_decoder->decode(_buffer.data(), _buffer.size(), first.decodeTime, first.presentationTime(),
+            duration, frames, outError))
         return false;
     _nextSample = last + 1;
     for (const auto& f : frames)
@@ -256,7 +267,8 @@ void MVAudioTrackDecoder::convert(const MVDecodedFrame& decoded)
         return;
     // The part of the frame inside [_mediaStart, _mediaEnd).
     int64_t skip = std::max<int64_t>(0, mulDivRound(_mediaStart - pts, frame->sample_rate, scale));
-    int64_t end = std::min<int64_t>(frame->nb_samples, mulDivRound(_mediaEnd - pts, frame->sample_rate, scale));
+    int64_t end
+        = std::min<int64_t>(frame->nb_samples, mulDivRound(_mediaEnd - pts, frame->sample_rate, scale));
     if (end <= skip)
         return;
     const int channels = frame->ch_layout.nb_channels;
@@ -298,7 +310,8 @@ void MVAudioTrackDecoder::convert(const MVDecodedFrame& decoded)
     uint8_t* outPlanes[1] = { reinterpret_cast<uint8_t*>(_converted.data()) };
     int made = swr_convert(_swr, outPlanes, outCount, in, inCount);
     if (made > 0)
-        _fifo.insert(_fifo.end(), _converted.begin(), _converted.begin() + ptrdiff_t(made) * _format.channelCount);
+        _fifo.insert(
+            _fifo.end(), _converted.begin(), _converted.begin() + ptrdiff_t(made) * _format.channelCount);
 }
 
 void MVAudioTrackDecoder::flushResampler()
@@ -312,5 +325,6 @@ void MVAudioTrackDecoder::flushResampler()
     uint8_t* outPlanes[1] = { reinterpret_cast<uint8_t*>(_converted.data()) };
     int made = swr_convert(_swr, outPlanes, outCount, nullptr, 0);
     if (made > 0)
-        _fifo.insert(_fifo.end(), _converted.begin(), _converted.begin() + ptrdiff_t(made) * _format.channelCount);
+        _fifo.insert(
+            _fifo.end(), _converted.begin(), _converted.begin() + ptrdiff_t(made) * _format.channelCount);
 }

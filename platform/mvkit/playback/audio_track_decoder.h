@@ -35,7 +35,10 @@ public:
 private:
     MVAudioTrackDecoder(std::shared_ptr<MVSampleSource> source, MVAudioFormat format);
     int64_t frameForMovieTime(int64_t movieTime) const;
-    int64_t fifoEnd() const { return _fifoPosition + int64_t((_fifo.size() - _fifoHead) / size_t(_format.channelCount)); }
+    int64_t fifoEnd() const
+    {
+        return _fifoPosition + int64_t((_fifo.size() - _fifoHead) / size_t(_format.channelCount));
+    }
     void appendSilence(int64_t frames);
     void truncateAt(int64_t position);
     bool produce(int64_t want, HXError* outError);
@@ -58,8 +61,8 @@ private:
     // The segment being decoded.
     bool _inSegment = false;
     size_t _segment = 0;
-    int64_t _segmentEnd = 0;  // frames
-    int64_t _mediaStart = 0;  // media units kept: [_mediaStart, _mediaEnd)
+    int64_t _segmentEnd = 0; // frames
+    int64_t _mediaStart = 0; // media units kept: [_mediaStart, _mediaEnd)
     int64_t _mediaEnd = 0;
     int64_t _nextSample = 0;
     bool _drained = false;

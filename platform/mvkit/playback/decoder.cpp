@@ -13,18 +13,36 @@ MVDecodedFrame::MVDecodedFrame(AVFrame* frame)
 {
 }
 
-MVDecodedFrame::~MVDecodedFrame() { av_frame_free(&_frame); }
+MVDecodedFrame::~MVDecodedFrame()
+{
+    av_frame_free(&_frame);
+}
 
 int64_t MVDecodedFrame::time() const
 {
     return _frame->pts != AV_NOPTS_VALUE ? _frame->pts : _frame->best_effort_timestamp;
 }
 
-int64_t MVDecodedFrame::duration() const { return _frame->pkt_duration > 0 ? _frame->pkt_duration : 0; }
-int MVDecodedFrame::width() const { return _frame->width; }
-int MVDecodedFrame::height() const { return _frame->height; }
-int MVDecodedFrame::format() const { return _frame->format; }
-int MVDecodedFrame::sampleCount() const { return _frame->nb_samples; }
+int64_t MVDecodedFrame::duration() const
+{
+    return _frame->pkt_duration > 0 ? _frame->pkt_duration : 0;
+}
+int MVDecodedFrame::width() const
+{
+    return _frame->width;
+}
+int MVDecodedFrame::height() const
+{
+    return _frame->height;
+}
+int MVDecodedFrame::format() const
+{
+    return _frame->format;
+}
+int MVDecodedFrame::sampleCount() const
+{
+    return _frame->nb_samples;
+}
 
 std::unique_ptr<MVDecoder> MVDecoder::decoderWithConfiguration(
     const MVDecoderConfiguration& configuration, int32_t timeScale, HXError* outError, int threadCount)
@@ -39,7 +57,8 @@ std::unique_ptr<MVDecoder> MVDecoder::decoderWithConfiguration(
     const AVCodec* codec = avcodec_find_decoder(AVCodecID(configuration.codecID));
     if (!codec) {
         if (outError)
-            *outError = HXError::withDescription(HXOSStatusErrorDomain, MVStatusNoCodec, "This decoder is not available.");
+            *outError = HXError::withDescription(
+                HXOSStatusErrorDomain, MVStatusNoCodec, "This decoder is not available.");
         return nullptr;
     }
     std::unique_ptr<MVDecoder> decoder(new MVDecoder);
@@ -52,7 +71,8 @@ std::unique_ptr<MVDecoder> MVDecoder::decoderWithConfiguration(
     AVCodecContext* c = decoder->_context;
     c->pkt_timebase = AVRational { 1, timeScale };
     if (!configuration.extradata.empty()) {
-        c->extradata = static_cast<uint8_t*>(av_mallocz(configuration.extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));
+        c->extradata = static_cast<uint8_t*>(
+            av_mallocz(configuration.extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));
         if (!c->extradata)
             return fail("Out of memory for a decoder.");
         std::memcpy(c->extradata, configuration.extradata.data(), configuration.extradata.size());
@@ -106,7 +126,8 @@ bool MVDecoder::decode(const uint8_t* data, size_t size, int64_t decodeTime, int
     av_packet_unref(_packet);
     if (av_new_packet(_packet, int(size)) < 0) {
         if (outError)
-            *outError = HXError::withDescription(HXOSStatusErrorDomain, MVStatusCodecError, "Out of memory for a sample.");
+            *outError = HXError::withDescription(
+                HXOSStatusErrorDomain, MVStatusCodecError, "Out of memory for a sample.");
         return false;
     }
     if (size)
@@ -120,7 +141,7 @@ bool MVDecoder::decode(const uint8_t* data, size_t size, int64_t decodeTime, int
             size_t before = outFrames.size();
             receive(outFrames);
             if (outFrames.size() == before) {
-                ++_damagedSamples;  // neither input nor output moves: give up on this sample
+                ++_damagedSamples; // neither input nor output moves: give up on this sample
                 break;
             }
             continue;
@@ -146,4 +167,7 @@ void MVDecoder::drain(std::vector<std::shared_ptr<MVDecodedFrame>>& outFrames)
     avcodec_flush_buffers(_context);
 }
 
-void MVDecoder::reset() { avcodec_flush_buffers(_context); }
+void MVDecoder::reset()
+{
+    avcodec_flush_buffers(_context);
+}

@@ -18,7 +18,7 @@ struct AVPacket;
 // A decoded picture or block of sound, as the decoder made it (before any conversion).
 class MVDecodedFrame {
 public:
-    explicit MVDecodedFrame(AVFrame* frame);  // takes ownership
+    explicit MVDecodedFrame(AVFrame* frame); // takes ownership
     ~MVDecodedFrame();
     MVDecodedFrame(const MVDecodedFrame&) = delete;
     MVDecodedFrame& operator=(const MVDecodedFrame&) = delete;
@@ -42,8 +42,8 @@ class MVDecoder {
 public:
     // A decoder for `configuration`, whose samples are timed in `timeScale` units per second.
     // `threadCount` 0 lets libavcodec choose.
-    static std::unique_ptr<MVDecoder> decoderWithConfiguration(
-        const MVDecoderConfiguration& configuration, int32_t timeScale, HXError* outError, int threadCount = 0);
+    static std::unique_ptr<MVDecoder> decoderWithConfiguration(const MVDecoderConfiguration& configuration,
+        int32_t timeScale, HXError* outError, int threadCount = 0);
     ~MVDecoder();
     MVDecoder(const MVDecoder&) = delete;
     MVDecoder& operator=(const MVDecoder&) = delete;
@@ -53,8 +53,8 @@ public:
 
     // Decodes one sample and answers the frames that became ready. Damaged sample data is skipped
     // (counted in damagedSampleCount()); false with `outError` only when the decoder cannot go on.
-    bool decode(const uint8_t* data, size_t size, int64_t decodeTime, int64_t presentationTime, int64_t duration,
-        std::vector<std::shared_ptr<MVDecodedFrame>>& outFrames, HXError* outError);
+    bool decode(const uint8_t* data, size_t size, int64_t decodeTime, int64_t presentationTime,
+        int64_t duration, std::vector<std::shared_ptr<MVDecodedFrame>>& outFrames, HXError* outError);
     // Answers the frames still held back (end of the samples); the decoder is then reset.
     void drain(std::vector<std::shared_ptr<MVDecodedFrame>>& outFrames);
     // Forgets every buffered sample and frame (before decoding from another place).

@@ -14,15 +14,15 @@ namespace {
 
 HXError noCodec(uint32_t format)
 {
-    return HXError::withDescription(
-        HXOSStatusErrorDomain, MVStatusNoCodec, "No decoder for the format '" + MVStringForOSType(format) + "'.");
+    return HXError::withDescription(HXOSStatusErrorDomain, MVStatusNoCodec,
+        "No decoder for the format '" + MVStringForOSType(format) + "'.");
 }
 
 // Video formats whose configuration, when they have one, is a child atom passed on whole.
 struct VideoFormat {
     uint32_t format;
     AVCodecID codec;
-    uint32_t configAtom;  // 0: none
+    uint32_t configAtom; // 0: none
 };
 
 const VideoFormat kVideoFormats[] = {
@@ -30,27 +30,17 @@ const VideoFormat kVideoFormats[] = {
     { MVFourCC("avc3"), AV_CODEC_ID_H264, MVFourCC("avcC") },
     { MVFourCC("hvc1"), AV_CODEC_ID_HEVC, MVFourCC("hvcC") },
     { MVFourCC("hev1"), AV_CODEC_ID_HEVC, MVFourCC("hvcC") },
-    { MVFourCC("av01"), AV_CODEC_ID_AV1, MVFourCC("av1C") },
-    { MVFourCC("vp09"), AV_CODEC_ID_VP9, 0 },
-    { MVFourCC("jpeg"), AV_CODEC_ID_MJPEG, 0 },
-    { MVFourCC("mjpa"), AV_CODEC_ID_MJPEG, 0 },
-    { MVFourCC("AVDJ"), AV_CODEC_ID_MJPEG, 0 },
-    { MVFourCC("dmb1"), AV_CODEC_ID_MJPEG, 0 },
-    { MVFourCC("mjpb"), AV_CODEC_ID_MJPEGB, 0 },
-    { MVFourCC("png "), AV_CODEC_ID_PNG, 0 },
-    { MVFourCC("tiff"), AV_CODEC_ID_TIFF, 0 },
-    { MVFourCC("gif "), AV_CODEC_ID_GIF, 0 },
-    { MVFourCC("rle "), AV_CODEC_ID_QTRLE, 0 },
-    { MVFourCC("h263"), AV_CODEC_ID_H263, 0 },
-    { MVFourCC("s263"), AV_CODEC_ID_H263, 0 },
-    { MVFourCC("apcn"), AV_CODEC_ID_PRORES, 0 },
-    { MVFourCC("apch"), AV_CODEC_ID_PRORES, 0 },
-    { MVFourCC("apcs"), AV_CODEC_ID_PRORES, 0 },
-    { MVFourCC("apco"), AV_CODEC_ID_PRORES, 0 },
-    { MVFourCC("ap4h"), AV_CODEC_ID_PRORES, 0 },
-    { MVFourCC("SVQ1"), AV_CODEC_ID_SVQ1, 0 },
-    { MVFourCC("cvid"), AV_CODEC_ID_CINEPAK, 0 },
-    { MVFourCC("mp4v"), AV_CODEC_ID_MPEG4, 0 },  // configuration from 'esds', below
+    { MVFourCC("av01"), AV_CODEC_ID_AV1, MVFourCC("av1C") }, { MVFourCC("vp09"), AV_CODEC_ID_VP9, 0 },
+    { MVFourCC("jpeg"), AV_CODEC_ID_MJPEG, 0 }, { MVFourCC("mjpa"), AV_CODEC_ID_MJPEG, 0 },
+    { MVFourCC("AVDJ"), AV_CODEC_ID_MJPEG, 0 }, { MVFourCC("dmb1"), AV_CODEC_ID_MJPEG, 0 },
+    { MVFourCC("mjpb"), AV_CODEC_ID_MJPEGB, 0 }, { MVFourCC("png "), AV_CODEC_ID_PNG, 0 },
+    { MVFourCC("tiff"), AV_CODEC_ID_TIFF, 0 }, { MVFourCC("gif "), AV_CODEC_ID_GIF, 0 },
+    { MVFourCC("rle "), AV_CODEC_ID_QTRLE, 0 }, { MVFourCC("h263"), AV_CODEC_ID_H263, 0 },
+    { MVFourCC("s263"), AV_CODEC_ID_H263, 0 }, { MVFourCC("apcn"), AV_CODEC_ID_PRORES, 0 },
+    { MVFourCC("apch"), AV_CODEC_ID_PRORES, 0 }, { MVFourCC("apcs"), AV_CODEC_ID_PRORES, 0 },
+    { MVFourCC("apco"), AV_CODEC_ID_PRORES, 0 }, { MVFourCC("ap4h"), AV_CODEC_ID_PRORES, 0 },
+    { MVFourCC("SVQ1"), AV_CODEC_ID_SVQ1, 0 }, { MVFourCC("cvid"), AV_CODEC_ID_CINEPAK, 0 },
+    { MVFourCC("mp4v"), AV_CODEC_ID_MPEG4, 0 }, // configuration from 'esds', below
 };
 
 struct SoundFormat {
@@ -60,7 +50,7 @@ struct SoundFormat {
 };
 
 const SoundFormat kSoundFormats[] = {
-    { MVFourCC("mp4a"), AV_CODEC_ID_AAC, 0 },  // 'esds' decides, below
+    { MVFourCC("mp4a"), AV_CODEC_ID_AAC, 0 }, // 'esds' decides, below
     { MVFourCC(".mp3"), AV_CODEC_ID_MP3, 0 },
     { MVFourCC("ac-3"), AV_CODEC_ID_AC3, 0 },
     { MVFourCC("ec-3"), AV_CODEC_ID_EAC3, 0 },
@@ -150,14 +140,14 @@ std::optional<MVDecoderConfiguration> pcmConfiguration(
     return c;
 }
 
-}  // namespace
+} // namespace
 
 std::optional<MVElementaryStreamDescriptor> MVParseElementaryStreamDescriptor(const MVBytes& esdsPayload)
 {
     if (esdsPayload.size() < 4)
         return std::nullopt;
     std::span<const uint8_t> bytes(esdsPayload);
-    bytes = bytes.subspan(4);  // version and flags
+    bytes = bytes.subspan(4); // version and flags
     uint8_t tag = 0;
     size_t length = 0;
     if (!readDescriptorHeader(bytes, &tag, &length) || tag != 0x03 || length < 3)
@@ -166,14 +156,14 @@ std::optional<MVElementaryStreamDescriptor> MVParseElementaryStreamDescriptor(co
     uint8_t flags = bytes[2];
     size_t skip = 3;
     if (flags & 0x80)
-        skip += 2;  // depends-on ES ID
+        skip += 2; // depends-on ES ID
     if (flags & 0x40) {
         if (skip >= bytes.size())
             return std::nullopt;
-        skip += 1 + bytes[skip];  // URL
+        skip += 1 + bytes[skip]; // URL
     }
     if (flags & 0x20)
-        skip += 2;  // OCR ES ID
+        skip += 2; // OCR ES ID
     if (skip > bytes.size())
         return std::nullopt;
     bytes = bytes.subspan(skip);
@@ -263,11 +253,24 @@ std::optional<MVDecoderConfiguration> MVDecoderConfigurationForDescription(
             if (!es)
                 return fail();
             switch (es->objectTypeIndication) {
-            case 0x40: case 0x66: case 0x67: case 0x68: c.codecID = AV_CODEC_ID_AAC; break;
-            case 0x69: case 0x6B: c.codecID = AV_CODEC_ID_MP3; break;
-            case 0xA5: c.codecID = AV_CODEC_ID_AC3; break;
-            case 0xA6: c.codecID = AV_CODEC_ID_EAC3; break;
-            default: return fail();
+            case 0x40:
+            case 0x66:
+            case 0x67:
+            case 0x68:
+                c.codecID = AV_CODEC_ID_AAC;
+                break;
+            case 0x69:
+            case 0x6B:
+                c.codecID = AV_CODEC_ID_MP3;
+                break;
+            case 0xA5:
+                c.codecID = AV_CODEC_ID_AC3;
+                break;
+            case 0xA6:
+                c.codecID = AV_CODEC_ID_EAC3;
+                break;
+            default:
+                return fail();
             }
             c.extradata = es->decoderSpecificInfo;
         }

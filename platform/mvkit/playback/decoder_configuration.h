@@ -12,14 +12,14 @@
 
 // Status codes of the playback layer (HXOSStatusErrorDomain).
 enum MVPlaybackStatus : int64_t {
-    MVStatusNoCodec = -8961,       // no decoder for the sample description's format
-    MVStatusCodecError = -8960,    // the decoder refused its configuration or the sample data
-    MVStatusBadDataReference = -2002,  // the samples' data cannot be reached
-    MVStatusInvalidSample = -2004,     // a sample outside the media or its data
+    MVStatusNoCodec = -8961, // no decoder for the sample description's format
+    MVStatusCodecError = -8960, // the decoder refused its configuration or the sample data
+    MVStatusBadDataReference = -2002, // the samples' data cannot be reached
+    MVStatusInvalidSample = -2004, // a sample outside the media or its data
 };
 
 struct MVDecoderConfiguration {
-    int codecID = 0;  // an AVCodecID
+    int codecID = 0; // an AVCodecID
     MVBytes extradata;
     bool isVideo = false;
     // Video: the coded size the description states.
@@ -29,7 +29,7 @@ struct MVDecoderConfiguration {
     int sampleRate = 0;
     int channelCount = 0;
     int bitsPerSample = 0;
-    int blockAlign = 0;  // bytes per PCM frame (all channels), 0 when not PCM
+    int blockAlign = 0; // bytes per PCM frame (all channels), 0 when not PCM
     bool isPCM = false;
 };
 

@@ -16,10 +16,10 @@ int64_t mulDivFloor(int64_t a, int64_t b, int64_t c)
     return int64_t(q);
 }
 
-}  // namespace
+} // namespace
 
-MVEditMap::MVEditMap(
-    const std::vector<MVEditListEntry>& edits, int32_t movieTimeScale, int32_t mediaTimeScale, int64_t mediaDuration)
+MVEditMap::MVEditMap(const std::vector<MVEditListEntry>& edits, int32_t movieTimeScale,
+    int32_t mediaTimeScale, int64_t mediaDuration)
     : _movieScale(std::max(1, movieTimeScale))
     , _mediaScale(std::max(1, mediaTimeScale))
 {
@@ -34,7 +34,7 @@ MVEditMap::MVEditMap(
             continue;
         Segment s { at, int64_t(e.segmentDuration), e.mediaTime < 0 ? -1 : e.mediaTime, e.mediaRate };
         if (s.mediaRate <= 0 && !s.isEmpty())
-            s.mediaRate = 0x10000;  // a dwell or a backward segment plays as a normal one
+            s.mediaRate = 0x10000; // a dwell or a backward segment plays as a normal one
         _segments.push_back(s);
         at += s.movieDuration;
     }
@@ -64,12 +64,14 @@ std::optional<int64_t> MVEditMap::mediaTimeAt(int64_t movieTime) const
     const Segment& s = _segments[*index];
     if (s.isEmpty())
         return std::nullopt;
-    int64_t offset = mulDivFloor(movieTime - s.movieStart, int64_t(_mediaScale) * s.mediaRate, int64_t(_movieScale) * 0x10000);
+    int64_t offset = mulDivFloor(
+        movieTime - s.movieStart, int64_t(_mediaScale) * s.mediaRate, int64_t(_movieScale) * 0x10000);
     return s.mediaTime + offset;
 }
 
 int64_t MVEditMap::movieTimeForMediaTime(const Segment& s, int64_t mediaTime) const
 {
     return s.movieStart
-        + mulDivFloor(mediaTime - s.mediaTime, int64_t(_movieScale) * 0x10000, int64_t(_mediaScale) * s.mediaRate);
+        + mulDivFloor(
+            mediaTime - s.mediaTime, int64_t(_movieScale) * 0x10000, int64_t(_mediaScale) * s.mediaRate);
 }

@@ -10,9 +10,9 @@
 class MVEditMap {
 public:
     struct Segment {
-        int64_t movieStart = 0;     // movie units
-        int64_t movieDuration = 0;  // movie units
-        int64_t mediaTime = -1;     // media units; −1: empty
+        int64_t movieStart = 0; // movie units
+        int64_t movieDuration = 0; // movie units
+        int64_t mediaTime = -1; // media units; −1: empty
         int32_t mediaRate = 0x10000;
         int64_t movieEnd() const { return movieStart + movieDuration; }
         bool isEmpty() const { return mediaTime < 0; }

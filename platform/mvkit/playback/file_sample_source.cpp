@@ -15,14 +15,16 @@ std::shared_ptr<MVFileSampleSource> MVFileSampleSource::sourceWithFile(
         return nullptr;
     if (trackIndex >= file->movie.tracks.size()) {
         if (outError)
-            *outError = HXError::withDescription(HXOSStatusErrorDomain, MVStatusInvalidSample, "The movie has no such track.");
+            *outError = HXError::withDescription(
+                HXOSStatusErrorDomain, MVStatusInvalidSample, "The movie has no such track.");
         return nullptr;
     }
     return std::make_shared<MVFileSampleSource>(
         file->movie.tracks[trackIndex], int32_t(file->movie.header.timeScale), moviePath);
 }
 
-MVFileSampleSource::MVFileSampleSource(MVTrackDescription track, int32_t movieTimeScale, std::string moviePath)
+MVFileSampleSource::MVFileSampleSource(
+    MVTrackDescription track, int32_t movieTimeScale, std::string moviePath)
     : _track(std::move(track))
     , _movieTimeScale(movieTimeScale)
     , _moviePath(std::move(moviePath))
@@ -46,7 +48,8 @@ std::vector<MVEditListEntry> MVFileSampleSource::edits() const
 MVSourceSample MVFileSampleSource::sample(int64_t index) const
 {
     const auto& s = _samples[size_t(index)];
-    return { s.decodeTime, s.duration, s.compositionOffset, s.sampleDescriptionIndex, s.isSync, s.offset, s.size };
+    return { s.decodeTime, s.duration, s.compositionOffset, s.sampleDescriptionIndex, s.isSync, s.offset,
+        s.size };
 }
 
 std::optional<MVSampleDescription> MVFileSampleSource::sampleDescription(uint32_t index) const
@@ -71,8 +74,8 @@ int MVFileSampleSource::fileFor(uint32_t descriptionIndex, HXError* outError)
     }
     if (!path || path->empty()) {
         if (outError)
-            *outError = HXError::withDescription(
-                HXOSStatusErrorDomain, MVStatusBadDataReference, "The file holding the media data cannot be found.");
+            *outError = HXError::withDescription(HXOSStatusErrorDomain, MVStatusBadDataReference,
+                "The file holding the media data cannot be found.");
         return -1;
     }
     std::lock_guard lock(_filesMutex);

@@ -39,5 +39,5 @@ private:
     std::string _moviePath;
     std::vector<MVSampleTableIndex::Sample> _samples;
     std::mutex _filesMutex;
-    std::map<std::string, int> _files;  // open descriptors by path
+    std::map<std::string, int> _files; // open descriptors by path
 };

@@ -20,7 +20,7 @@ uint32_t be32(const MVBytes& b, size_t at)
     return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | uint32_t(b[at + 3]);
 }
 
-}  // namespace
+} // namespace
 
 MVApertureGeometry MVApertureGeometryForDescription(
     const MVSampleDescription& description, int codedWidth, int codedHeight, MVApertureMode mode)
@@ -28,7 +28,8 @@ MVApertureGeometry MVApertureGeometryForDescription(
     MVApertureGeometry g;
     g.cropWidth = g.displayWidth = std::max(0, codedWidth);
     g.cropHeight = g.displayHeight = std::max(0, codedHeight);
-    if (mode == MVApertureMode::Classic || mode == MVApertureMode::EncodedPixels || codedWidth <= 0 || codedHeight <= 0)
+    if (mode == MVApertureMode::Classic || mode == MVApertureMode::EncodedPixels || codedWidth <= 0
+        || codedHeight <= 0)
         return g;
     double aspect = 1.0;
     if (auto pasp = MVSampleDescriptionExtension(description, MVFourCC("pasp")); pasp && pasp->size() >= 8) {
@@ -37,7 +38,8 @@ MVApertureGeometry MVApertureGeometryForDescription(
             aspect = double(h) / v;
     }
     if (mode == MVApertureMode::Clean) {
-        if (auto clap = MVSampleDescriptionExtension(description, MVFourCC("clap")); clap && clap->size() >= 32) {
+        if (auto clap = MVSampleDescriptionExtension(description, MVFourCC("clap"));
+            clap && clap->size() >= 32) {
             auto ratio = [&](size_t at) -> std::optional<double> {
                 int32_t n = int32_t(be32(*clap, at));
                 int32_t d = int32_t(be32(*clap, at + 4));
@@ -60,7 +62,10 @@ MVApertureGeometry MVApertureGeometryForDescription(
     return g;
 }
 
-MVFrameConverter::~MVFrameConverter() { sws_freeContext(_sws); }
+MVFrameConverter::~MVFrameConverter()
+{
+    sws_freeContext(_sws);
+}
 
 bool MVFrameConverter::convert(const MVDecodedFrame& frame, MVImageBuffer& out)
 {
@@ -70,8 +75,8 @@ bool MVFrameConverter::convert(const MVDecodedFrame& frame, MVImageBuffer& out)
     return convert(frame, g, frame.width(), frame.height(), out);
 }
 
-bool MVFrameConverter::convert(
-    const MVDecodedFrame& decoded, const MVApertureGeometry& geometry, int width, int height, MVImageBuffer& out)
+bool MVFrameConverter::convert(const MVDecodedFrame& decoded, const MVApertureGeometry& geometry, int width,
+    int height, MVImageBuffer& out)
 {
     const AVFrame* frame = decoded.avFrame();
     if (width < 1 || height < 1 || frame->width < 1 || frame->height < 1 || frame->format < 0)
@@ -97,7 +102,8 @@ bool MVFrameConverter::convert(
         for (int c = 0; c < desc->nb_components; ++c)
             if (desc->comp[c].plane == p)
                 pixelStep = desc->comp[c].step;
-        planes[p] = frame->data[p] + ptrdiff_t(cropY >> shiftY) * frame->linesize[p] + ptrdiff_t(cropX >> shiftX) * pixelStep;
+        planes[p] = frame->data[p] + ptrdiff_t(cropY >> shiftY) * frame->linesize[p]
+            + ptrdiff_t(cropX >> shiftX) * pixelStep;
         strides[p] = frame->linesize[p];
     }
     int sourceHeight = cropH;
@@ -108,8 +114,8 @@ bool MVFrameConverter::convert(
         sourceHeight = cropH / 2;
     }
     const int flags = _highQuality ? (SWS_BICUBIC | SWS_ACCURATE_RND | SWS_FULL_CHR_H_INT) : SWS_BILINEAR;
-    _sws = sws_getCachedContext(
-        _sws, cropW, sourceHeight, AVPixelFormat(frame->format), width, height, AV_PIX_FMT_BGRA, flags, nullptr, nullptr, nullptr);
+    _sws = sws_getCachedContext(_sws, cropW, sourceHeight, AVPixelFormat(frame->format), width, height,
+        AV_PIX_FMT_BGRA, flags, nullptr, nullptr, nullptr);
     if (!_sws)
         return false;
     out.width = width;
@@ -152,8 +158,10 @@ void MVFrameConverter::applyAdjustments(const MVPictureAdjustments& a, MVImageBu
     const double cosA = std::cos(angle), sinA = std::sin(angle);
     // Hue rotation matrix (the usual luminance-preserving form).
     const double h[3][3] = {
-        { wr + cosA * (1 - wr) + sinA * -wr, wg + cosA * -wg + sinA * -wg, wb + cosA * -wb + sinA * (1 - wb) },
-        { wr + cosA * -wr + sinA * 0.143, wg + cosA * (1 - wg) + sinA * 0.140, wb + cosA * -wb + sinA * -0.283 },
+        { wr + cosA * (1 - wr) + sinA * -wr, wg + cosA * -wg + sinA * -wg,
+            wb + cosA * -wb + sinA * (1 - wb) },
+        { wr + cosA * -wr + sinA * 0.143, wg + cosA * (1 - wg) + sinA * 0.140,
+            wb + cosA * -wb + sinA * -0.283 },
         { wr + cosA * -wr + sinA * -(1 - wr), wg + cosA * -wg + sinA * wg, wb + cosA * (1 - wb) + sinA * wb },
     };
     const double w[3] = { wr, wg, wb };
@@ -161,7 +169,7 @@ void MVFrameConverter::applyAdjustments(const MVPictureAdjustments& a, MVImageBu
     std::array<std::array<float, 4>, 3> m {};
     for (int i = 0; i < 3; ++i) {
         for (int j = 0; j < 3; ++j) {
-            double hs = 0;  // (saturation × hue)[i][j]
+            double hs = 0; // (saturation × hue)[i][j]
             for (int k = 0; k < 3; ++k)
                 hs += ((1 - s) * w[k] + (i == k ? s : 0)) * h[k][j];
             m[size_t(i)][size_t(j)] = float(hs * c);
@@ -174,7 +182,8 @@ void MVFrameConverter::applyAdjustments(const MVPictureAdjustments& a, MVImageBu
         const float alpha = image.pixels[p + 3];
         float out[3];
         for (int i = 0; i < 3; ++i)
-            out[i] = std::clamp(m[size_t(i)][0] * r + m[size_t(i)][1] * g + m[size_t(i)][2] * b + m[size_t(i)][3] * (alpha / 255.0f),
+            out[i] = std::clamp(m[size_t(i)][0] * r + m[size_t(i)][1] * g + m[size_t(i)][2] * b
+                    + m[size_t(i)][3] * (alpha / 255.0f),
                 0.0f, alpha);
         image.pixels[p + 2] = uint8_t(std::lround(out[0]));
         image.pixels[p + 1] = uint8_t(std::lround(out[1]));

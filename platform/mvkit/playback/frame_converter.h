@@ -68,7 +68,8 @@ public:
 
     // The part `geometry` crops of `frame`, scaled to `width` × `height`. False for a frame that is not
     // a picture or a size below 1.
-    bool convert(const MVDecodedFrame& frame, const MVApertureGeometry& geometry, int width, int height, MVImageBuffer& out);
+    bool convert(const MVDecodedFrame& frame, const MVApertureGeometry& geometry, int width, int height,
+        MVImageBuffer& out);
     // The whole frame at its coded size.
     bool convert(const MVDecodedFrame& frame, MVImageBuffer& out);
 

@@ -14,7 +14,7 @@ MVMediaSampleSource::MVMediaSampleSource(const MVTrack& track)
         if (e.duration > 0)
             _edits.push_back({ uint64_t(e.duration), e.mediaTime, e.mediaRate });
     if (_edits.empty())
-        _edits.push_back({ 0, -1, 0x10000 });  // a track without edits shows nothing
+        _edits.push_back({ 0, -1, 0x10000 }); // a track without edits shows nothing
     if (!media)
         return;
     _mediaType = media->mediaType();
@@ -27,8 +27,9 @@ MVMediaSampleSource::MVMediaSampleSource(const MVTrack& track)
     for (uint32_t i = 1; i <= _descriptions.size(); ++i) {
         const MVDataReference* ref = media->dataReferenceForDescription(i);
         _references.push_back(ref ? *ref : MVDataReference());
-        if (ref && ref->kind() == MVDataReference::Kind::Memory && ref->data() && !_memory.count(ref->data().get()))
-            _memory[ref->data().get()] = *ref->data();  // the block may grow on the main thread
+        if (ref && ref->kind() == MVDataReference::Kind::Memory && ref->data()
+            && !_memory.count(ref->data().get()))
+            _memory[ref->data().get()] = *ref->data(); // the block may grow on the main thread
     }
 }
 
@@ -41,7 +42,8 @@ MVMediaSampleSource::~MVMediaSampleSource()
 MVSourceSample MVMediaSampleSource::sample(int64_t index) const
 {
     const auto& s = _samples[size_t(index)];
-    return { _times[size_t(index)], s.duration, s.compositionOffset, s.descriptionIndex, s.sync, s.dataOffset, s.size };
+    return { _times[size_t(index)], s.duration, s.compositionOffset, s.descriptionIndex, s.sync, s.dataOffset,
+        s.size };
 }
 
 std::optional<MVSampleDescription> MVMediaSampleSource::sampleDescription(uint32_t index) const
@@ -66,7 +68,8 @@ bool MVMediaSampleSource::readData(
         auto it = _memory.find(ref.data().get());
         if (it == _memory.end() || offset > it->second.size() || size > it->second.size() - offset)
             return fail(MVStatusInvalidSample, "A sample lies outside its data.");
-        outBytes.assign(it->second.begin() + ptrdiff_t(offset), it->second.begin() + ptrdiff_t(offset + size));
+        outBytes.assign(
+            it->second.begin() + ptrdiff_t(offset), it->second.begin() + ptrdiff_t(offset + size));
         return true;
     }
     const std::string path = ref.referenceFilePath();

@@ -33,8 +33,8 @@ private:
     std::vector<MVSampleRecord> _samples;
     std::vector<int64_t> _times;
     std::vector<MVSampleDescription> _descriptions;
-    std::vector<MVDataReference> _references;  // per description
-    std::map<const void*, std::vector<uint8_t>> _memory;  // copies of memory blocks, by block
+    std::vector<MVDataReference> _references; // per description
+    std::map<const void*, std::vector<uint8_t>> _memory; // copies of memory blocks, by block
     std::mutex _filesMutex;
     std::map<std::string, int> _files;
 };

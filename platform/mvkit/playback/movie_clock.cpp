@@ -41,7 +41,10 @@ double MVMovieClock::presentTime() const
     return _anchorTime + (now - _anchorHost) * _rate * _timeScale;
 }
 
-int64_t MVMovieClock::currentTime() const { return int64_t(std::floor(_anchorTime + 1e-9)); }
+int64_t MVMovieClock::currentTime() const
+{
+    return int64_t(std::floor(_anchorTime + 1e-9));
+}
 
 void MVMovieClock::setDuration(int64_t duration)
 {
@@ -76,15 +79,22 @@ void MVMovieClock::setRate(double rate)
     // Only the selection plays: starting outside it starts at its near end.
     if (rate != 0 && _rate == 0 && _selectionOnly && _selectionDuration > 0) {
         double t = presentTime();
-        if (t < rangeStart() || t > rangeEnd() || (rate > 0 && t >= rangeEnd()) || (rate < 0 && t <= rangeStart()))
+        if (t < rangeStart() || t > rangeEnd() || (rate > 0 && t >= rangeEnd())
+            || (rate < 0 && t <= rangeStart()))
             jumpTo(double(rate > 0 ? rangeStart() : rangeEnd()));
     }
     changeRate(rate);
 }
 
-void MVMovieClock::setCurrentTime(int64_t time) { jumpTo(double(time)); }
+void MVMovieClock::setCurrentTime(int64_t time)
+{
+    jumpTo(double(time));
+}
 
-void MVMovieClock::setPlaysSelectionOnly(bool flag) { _selectionOnly = flag; }
+void MVMovieClock::setPlaysSelectionOnly(bool flag)
+{
+    _selectionOnly = flag;
+}
 
 void MVMovieClock::setSelection(int64_t start, int64_t duration)
 {
@@ -99,8 +109,9 @@ int64_t MVMovieClock::rangeStart() const
 
 int64_t MVMovieClock::rangeEnd() const
 {
-    return (_selectionOnly && _selectionDuration > 0) ? std::min(_selectionStart + _selectionDuration, _duration)
-                                                       : _duration;
+    return (_selectionOnly && _selectionDuration > 0)
+        ? std::min(_selectionStart + _selectionDuration, _duration)
+        : _duration;
 }
 
 bool MVMovieClock::isDone(bool considerSelection) const
@@ -138,7 +149,7 @@ void MVMovieClock::update()
             onDidEnd();
         return;
     }
-    const double over = forward ? t - end : start - t;  // how far past the end the time ran
+    const double over = forward ? t - end : start - t; // how far past the end the time ran
     if (_loopMode == MVLoopMode::Loop) {
         double into = std::fmod(over, length);
         jumpTo(forward ? start + into : end - into);
@@ -181,6 +192,12 @@ void MVMovieClock::stepByTime(int64_t delta)
     jumpTo(double(std::clamp<int64_t>(currentTime() + delta, 0, _duration)));
 }
 
-void MVMovieClock::gotoBeginning() { jumpTo(double(rangeStart())); }
+void MVMovieClock::gotoBeginning()
+{
+    jumpTo(double(rangeStart()));
+}
 
-void MVMovieClock::gotoEnd() { jumpTo(double(rangeEnd())); }
+void MVMovieClock::gotoEnd()
+{
+    jumpTo(double(rangeEnd()));
+}

@@ -28,7 +28,7 @@ public:
     void setTimeScale(int32_t timeScale);
 
     int64_t duration() const { return _duration; }
-    void setDuration(int64_t duration);  // the time is kept inside
+    void setDuration(int64_t duration); // the time is kept inside
 
     double rate() const { return _rate; }
     void setRate(double rate);
@@ -86,8 +86,8 @@ private:
     TimeSource _source;
     int64_t _duration = 0;
     double _rate = 0;
-    double _anchorTime = 0;  // movie units at _anchorHost
-    double _anchorHost = 0;  // source seconds
+    double _anchorTime = 0; // movie units at _anchorHost
+    double _anchorHost = 0; // source seconds
     MVLoopMode _loopMode = MVLoopMode::None;
     bool _selectionOnly = false;
     int64_t _selectionStart = 0;

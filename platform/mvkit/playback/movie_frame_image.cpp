@@ -23,14 +23,16 @@ std::shared_ptr<HXImage> MVMovieFrameImageAtTime(
     for (const auto& track : movie->tracks())
         if (track->isEnabled() && track->mediaType() == MVFourCC("vide"))
             visuals.push_back(track);
-    std::stable_sort(visuals.begin(), visuals.end(), [](const auto& a, const auto& b) { return a->layer() > b->layer(); });
+    std::stable_sort(
+        visuals.begin(), visuals.end(), [](const auto& a, const auto& b) { return a->layer() > b->layer(); });
 
     std::shared_ptr<HXBitmapImageRep> rep;
     MVFrameConverter converter;
     converter.setHighQuality(true);
     MVImageBuffer buffer;
     for (const auto& track : visuals) {
-        auto decoder = MVVideoTrackDecoder::decoderWithSource(std::make_shared<MVMediaSampleSource>(*track), outError, 1);
+        auto decoder = MVVideoTrackDecoder::decoderWithSource(
+            std::make_shared<MVMediaSampleSource>(*track), outError, 1);
         if (!decoder)
             continue;
         auto frame = decoder->frameAtTime(at, outError);
@@ -41,7 +43,8 @@ std::shared_ptr<HXImage> MVMovieFrameImageAtTime(
         const auto& descriptions = track->media()->sampleDescriptions();
         MVApertureGeometry geometry;
         if (!descriptions.empty())
-            geometry = MVApertureGeometryForDescription(descriptions.front(), frame->width(), frame->height(), mode);
+            geometry = MVApertureGeometryForDescription(
+                descriptions.front(), frame->width(), frame->height(), mode);
         else
             geometry.cropWidth = frame->width(), geometry.cropHeight = frame->height();
         if (!converter.convert(*frame, geometry, width, height, buffer))
@@ -50,8 +53,8 @@ std::shared_ptr<HXImage> MVMovieFrameImageAtTime(
             return nullptr;
         unsigned char* pixels = rep->bitmapData();
         for (int y = 0; y < height; ++y)
-            std::memcpy(pixels + size_t(y) * rep->bytesPerRow(), buffer.pixels.data() + size_t(y) * size_t(buffer.bytesPerRow),
-                size_t(width) * 4);
+            std::memcpy(pixels + size_t(y) * rep->bytesPerRow(),
+                buffer.pixels.data() + size_t(y) * size_t(buffer.bytesPerRow), size_t(width) * 4);
     }
     if (!rep)
         return nullptr;

@@ -13,7 +13,7 @@ std::map<const MVMovie*, std::weak_ptr<MVMoviePlayback>>& registry()
     return playbacks;
 }
 
-}  // namespace
+} // namespace
 
 std::shared_ptr<MVMoviePlayback> MVMoviePlayback::existingPlaybackForMovie(const MVMovie* movie)
 {
@@ -101,7 +101,8 @@ void MVMoviePlayback::observe(const std::shared_ptr<MVMovie>& movie)
         auto self = weak.lock();
         auto m = self ? self->movie() : nullptr;
         if (m)
-            HXNotificationCenter::defaultCenter().postNotification(HXNotification(MVMovieDidEndNotification, m));
+            HXNotificationCenter::defaultCenter().postNotification(
+                HXNotification(MVMovieDidEndNotification, m));
     };
 }
 
@@ -119,7 +120,7 @@ void MVMoviePlayback::writeRate(double rate)
         return;
     _writingBack = true;
     if (rate == 0)
-        m->setCurrentTime(currentTime());  // the stored time catches up when play stops
+        m->setCurrentTime(currentTime()); // the stored time catches up when play stops
     m->setRate(float(rate));
     _writingBack = false;
 }
@@ -170,9 +171,15 @@ MVTime MVMoviePlayback::currentTime() const
     return MVMakeTime(_player->currentTime(), _player->clock().timeScale());
 }
 
-void MVMoviePlayback::setCurrentTime(MVTime time) { _player->setCurrentTime(movieUnits(time)); }
+void MVMoviePlayback::setCurrentTime(MVTime time)
+{
+    _player->setCurrentTime(movieUnits(time));
+}
 
-void MVMoviePlayback::setRate(float rate) { _player->setRate(rate); }
+void MVMoviePlayback::setRate(float rate)
+{
+    _player->setRate(rate);
+}
 
 void MVMoviePlayback::play()
 {
@@ -181,7 +188,10 @@ void MVMoviePlayback::play()
     setRate(preferred != 0 ? preferred : 1.0f);
 }
 
-void MVMoviePlayback::step(int frames) { _player->step(frames); }
+void MVMoviePlayback::step(int frames)
+{
+    _player->step(frames);
+}
 
 void MVMoviePlayback::stepByTime(MVTime delta)
 {
@@ -189,8 +199,14 @@ void MVMoviePlayback::stepByTime(MVTime delta)
         _player->stepByTime(MVTimeInScale(delta, _player->clock().timeScale()).timeValue);
 }
 
-void MVMoviePlayback::gotoBeginning() { _player->gotoBeginning(); }
-void MVMoviePlayback::gotoEnd() { _player->gotoEnd(); }
+void MVMoviePlayback::gotoBeginning()
+{
+    _player->gotoBeginning();
+}
+void MVMoviePlayback::gotoEnd()
+{
+    _player->gotoEnd();
+}
 
 void MVMoviePlayback::gotoPosterTime()
 {

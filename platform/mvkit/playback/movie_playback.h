@@ -107,6 +107,6 @@ private:
     std::map<uint32_t, MVAudioMixSettings> _trackSound;
     MVPictureAdjustments _adjustments;
     int _bands = MVAudioLevelMeter::kDefaultBandCount;
-    bool _writingBack = false;  // our own change comes back as a notification: ignore it
-    bool _applyingTime = false;  // seeking to the movie's new time: nothing to write back
+    bool _writingBack = false; // our own change comes back as a notification: ignore it
+    bool _applyingTime = false; // seeking to the movie's new time: nothing to write back
 };

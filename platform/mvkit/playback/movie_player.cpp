@@ -10,11 +10,17 @@
 
 namespace {
 
-double hostNow() { return HXRunLoop::main().now(); }
+double hostNow()
+{
+    return HXRunLoop::main().now();
+}
 
-bool isVisualMedia(uint32_t type) { return type == MVFourCC("vide"); }
+bool isVisualMedia(uint32_t type)
+{
+    return type == MVFourCC("vide");
+}
 
-}  // namespace
+} // namespace
 
 std::shared_ptr<MVMoviePlayer> MVMoviePlayer::player(int32_t timeScale, MVMoviePlayerOptions options)
 {
@@ -44,7 +50,8 @@ std::shared_ptr<MVMoviePlayer> MVMoviePlayer::player(int32_t timeScale, MVMovieP
         if (raw->onDidEnd)
             raw->onDidEnd();
     };
-    player->_clock.setFrameStepper([raw](int64_t time, int direction) { return raw->stepFor(time, direction); });
+    player->_clock.setFrameStepper(
+        [raw](int64_t time, int direction) { return raw->stepFor(time, direction); });
     return player;
 }
 
@@ -77,15 +84,16 @@ bool MVMoviePlayer::setTracks(const std::vector<MVPlayerTrack>& tracks, int64_t 
         HXError error;
         uint32_t type = track.source->mediaType();
         if (isVisualMedia(type)) {
-            auto decoder = MVVideoTrackDecoder::decoderWithSource(track.source, &error, _options.decoderThreads);
+            auto decoder
+                = MVVideoTrackDecoder::decoderWithSource(track.source, &error, _options.decoderThreads);
             if (!decoder) {
                 ok = false;
                 if (outError)
                     *outError = error;
                 continue;
             }
-            Visual v { track.trackID, track.layer, track.source, std::make_unique<MVVideoDecodeWorker>(std::move(decoder)),
-                nullptr, nullptr };
+            Visual v { track.trackID, track.layer, track.source,
+                std::make_unique<MVVideoDecodeWorker>(std::move(decoder)), nullptr, nullptr };
             visuals.push_back(std::move(v));
         } else if (type == MVFourCC("soun")) {
             auto decoder = MVAudioTrackDecoder::decoderWithSource(track.source, _format, &error);
@@ -97,12 +105,15 @@ bool MVMoviePlayer::setTracks(const std::vector<MVPlayerTrack>& tracks, int64_t 
             }
             sounds.push_back({ track.trackID, std::move(decoder), track.audio, {} });
         } else if (MVTextTrackReader::isTextMedia(type)) {
-            texts.push_back({ track.trackID, track.layer, std::make_unique<MVTextTrackReader>(track.source) });
+            texts.push_back(
+                { track.trackID, track.layer, std::make_unique<MVTextTrackReader>(track.source) });
         }
     }
     // Back to front: the highest layer number first.
-    std::stable_sort(visuals.begin(), visuals.end(), [](const Visual& a, const Visual& b) { return a.layer > b.layer; });
-    std::stable_sort(texts.begin(), texts.end(), [](const Text& a, const Text& b) { return a.layer > b.layer; });
+    std::stable_sort(
+        visuals.begin(), visuals.end(), [](const Visual& a, const Visual& b) { return a.layer > b.layer; });
+    std::stable_sort(
+        texts.begin(), texts.end(), [](const Text& a, const Text& b) { return a.layer > b.layer; });
     _visuals = std::move(visuals);
     _presented.clear();
     _texts = std::move(texts);
@@ -180,8 +191,8 @@ void MVMoviePlayer::seekSound(int64_t time)
 void MVMoviePlayer::updateSound()
 {
     const double rate = _clock.rate();
-    const bool shouldPlay = _output && !_sound.empty() && rate >= kMinimumSoundRate && rate <= kMaximumSoundRate
-        && !_clock.playsAllFrames();
+    const bool shouldPlay = _output && !_sound.empty() && rate >= kMinimumSoundRate
+        && rate <= kMaximumSoundRate && !_clock.playsAllFrames();
     {
         std::lock_guard lock(_soundMutex);
         _soundRate = shouldPlay ? rate : 1.0;
@@ -278,8 +289,9 @@ int64_t MVMoviePlayer::stepFor(int64_t time, int direction)
 {
     // Frame times come from the frontmost visual track.
     if (_visuals.empty())
-        return direction > 0 ? std::min(_clock.duration(), time + std::max<int64_t>(1, _clock.timeScale() / 30))
-                             : std::max<int64_t>(0, time - std::max<int64_t>(1, _clock.timeScale() / 30));
+        return direction > 0
+            ? std::min(_clock.duration(), time + std::max<int64_t>(1, _clock.timeScale() / 30))
+            : std::max<int64_t>(0, time - std::max<int64_t>(1, _clock.timeScale() / 30));
     Visual& v = _visuals.back();
     if (!v.stepDecoder)
         v.stepDecoder = MVVideoTrackDecoder::decoderWithSource(v.source, nullptr, 1);
@@ -298,8 +310,7 @@ void MVMoviePlayer::updateTimer()
 {
     if (_clock.isPlaying() && !_timer) {
         std::weak_ptr<MVMoviePlayer> weak = weak_from_this();
-        _timer = HXTimer::scheduledTimer(
-            _options.tickInterval, true,
+        _timer = HXTimer::scheduledTimer(_options.tickInterval, true,
             [weak](HXTimer&) {
                 if (auto p = weak.lock())
                     p->tick();
@@ -339,7 +350,7 @@ void MVMoviePlayer::present(bool waitLong)
         if (picture)
             p.picture = *picture;
         else if (i < _presented.size())
-            p.picture = _presented[i].picture;  // late: keep showing the last one
+            p.picture = _presented[i].picture; // late: keep showing the last one
         if (i >= _presented.size() || p.picture.frame != _presented[i].picture.frame)
             changed = true;
         presented.push_back(std::move(p));
@@ -365,7 +376,8 @@ std::vector<MVMoviePlayer::PresentedPicture> MVMoviePlayer::picturesAtTime(int64
     std::vector<PresentedPicture> result;
     for (auto& v : _visuals) {
         if (!v.stillDecoder)
-            v.stillDecoder = MVVideoTrackDecoder::decoderWithSource(v.source, nullptr, _options.decoderThreads);
+            v.stillDecoder
+                = MVVideoTrackDecoder::decoderWithSource(v.source, nullptr, _options.decoderThreads);
         PresentedPicture p { v.trackID, v.layer, {} };
         if (v.stillDecoder) {
             p.picture.frame = v.stillDecoder->frameAtTime(time, nullptr);

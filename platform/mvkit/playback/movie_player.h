@@ -5,7 +5,8 @@
 // decoders of the enabled sound tracks with their mixer and level meter, and a sound output. A
 // repeating timer on the main run loop presents: it pumps a silent output, moves the clock and picks
 // each visual track's picture for the clock's time. While sound plays (rate 1, not all frames) the
-// clock follows the sound output's clock (sound plays at rates from 0.5 to 2, pitched with the rate). Enabled text tracks give the texts shown over the pictures. Everything here is called on the main thread, and the
+// clock follows the sound output's clock (sound plays at rates from 0.5 to 2, pitched with the rate). Enabled
+// text tracks give the texts shown over the pictures. Everything here is called on the main thread, and the
 // callbacks run there; only the sound rendering runs on the output's thread.
 #include "platform/basekit/error.h"
 #include "platform/mvkit/playback/audio_level_meter.h"
@@ -28,14 +29,15 @@ struct MVPlayerTrack {
     std::shared_ptr<MVSampleSource> source;
     bool enabled = true;
     int16_t layer = 0;
-    MVAudioMixSettings audio;  // sound tracks
+    MVAudioMixSettings audio; // sound tracks
 };
 
 struct MVMoviePlayerOptions {
     MVAudioFormat audioFormat { 48000, 2 };
     // Makes the sound output for a format and render callback; unset: MVMakeAudioOutput on the main
     // run loop's clock.
-    std::function<std::unique_ptr<MVAudioOutput>(MVAudioFormat, MVAudioOutput::RenderCallback)> makeAudioOutput;
+    std::function<std::unique_ptr<MVAudioOutput>(MVAudioFormat, MVAudioOutput::RenderCallback)>
+        makeAudioOutput;
     // How long presentation may wait for a picture that is not decoded yet while playing; when stopped
     // it waits up to a second so a new time shows its picture at once.
     double frameWait = 0.004;
@@ -119,8 +121,8 @@ private:
         int16_t layer;
         std::shared_ptr<MVSampleSource> source;
         std::unique_ptr<MVVideoDecodeWorker> worker;
-        std::unique_ptr<MVVideoTrackDecoder> stillDecoder;  // for picturesAtTime
-        std::unique_ptr<MVVideoTrackDecoder> stepDecoder;   // frame times for stepping
+        std::unique_ptr<MVVideoTrackDecoder> stillDecoder; // for picturesAtTime
+        std::unique_ptr<MVVideoTrackDecoder> stepDecoder; // frame times for stepping
     };
     struct Text {
         uint32_t trackID;
@@ -142,15 +144,15 @@ private:
     std::vector<Text> _texts;
     std::vector<PresentedText> _presentedTexts;
 
-    mutable std::mutex _soundMutex;  // guards what render() reads
+    mutable std::mutex _soundMutex; // guards what render() reads
     std::vector<Sound> _sound;
     MVAudioMixer _mixer;
     // Sound plays at the clock's rate between these (faster or slower, its pitch with it).
     static constexpr double kMinimumSoundRate = 0.5;
     static constexpr double kMaximumSoundRate = 2.0;
-    double _soundPosition = 0;  // movie time of the next frame to render, in frames from movie time 0
+    double _soundPosition = 0; // movie time of the next frame to render, in frames from movie time 0
     double _soundRate = 1.0;
-    std::vector<float> _mixed;  // mixed frames from _mixedStart on, read ahead of _soundPosition
+    std::vector<float> _mixed; // mixed frames from _mixedStart on, read ahead of _soundPosition
     int64_t _mixedStart = 0;
     std::vector<float> _mix;
     MVAudioLevelMeter _meter;

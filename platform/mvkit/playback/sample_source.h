@@ -14,12 +14,12 @@
 #include <vector>
 
 struct MVSourceSample {
-    int64_t decodeTime = 0;  // media units
+    int64_t decodeTime = 0; // media units
     uint32_t duration = 0;
-    int32_t compositionOffset = 0;  // presentation time − decode time
+    int32_t compositionOffset = 0; // presentation time − decode time
     uint32_t descriptionIndex = 1;
     bool sync = true;
-    uint64_t offset = 0;  // in the data of its description's data reference
+    uint64_t offset = 0; // in the data of its description's data reference
     uint32_t size = 0;
     int64_t presentationTime() const { return decodeTime + compositionOffset; }
 };
@@ -38,6 +38,7 @@ public:
     virtual MVSourceSample sample(int64_t index) const = 0;
     virtual std::optional<MVSampleDescription> sampleDescription(uint32_t index) const = 0;
     // `size` bytes at `offset` of the data that holds the samples of description `descriptionIndex`.
-    virtual bool readData(uint32_t descriptionIndex, uint64_t offset, uint32_t size, MVBytes& outBytes,
-        HXError* outError) = 0;
+    virtual bool readData(
+        uint32_t descriptionIndex, uint64_t offset, uint32_t size, MVBytes& outBytes, HXError* outError)
+        = 0;
 };

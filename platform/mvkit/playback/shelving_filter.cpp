@@ -20,7 +20,7 @@ void MVShelvingFilter::setGain(float decibels)
     const double a = std::pow(10.0, _gain / 40.0);
     const double w0 = 2.0 * M_PI * std::min(_frequency, _sampleRate * 0.45) / _sampleRate;
     const double cosw = std::cos(w0);
-    const double alpha = std::sin(w0) / 2.0 * std::sqrt(2.0);  // slope 1
+    const double alpha = std::sin(w0) / 2.0 * std::sqrt(2.0); // slope 1
     const double root = 2.0 * std::sqrt(a) * alpha;
     double b0, b1, b2, a0, a1, a2;
     if (_kind == Kind::Low) {
@@ -41,7 +41,10 @@ void MVShelvingFilter::setGain(float decibels)
     _b0 = b0 / a0, _b1 = b1 / a0, _b2 = b2 / a0, _a1 = a1 / a0, _a2 = a2 / a0;
 }
 
-void MVShelvingFilter::reset() { std::fill(_state.begin(), _state.end(), State {}); }
+void MVShelvingFilter::reset()
+{
+    std::fill(_state.begin(), _state.end(), State {});
+}
 
 void MVShelvingFilter::process(float* samples, int frames)
 {

@@ -40,7 +40,8 @@ std::string fromUTF16(const uint8_t* p, size_t size, bool bigEndian)
     for (size_t i = 0; i + 1 < size; i += 2) {
         char32_t unit = bigEndian ? char32_t(p[i] << 8 | p[i + 1]) : char32_t(p[i + 1] << 8 | p[i]);
         if (unit >= 0xD800 && unit < 0xDC00 && i + 3 < size) {
-            char32_t low = bigEndian ? char32_t(p[i + 2] << 8 | p[i + 3]) : char32_t(p[i + 3] << 8 | p[i + 2]);
+            char32_t low
+                = bigEndian ? char32_t(p[i + 2] << 8 | p[i + 3]) : char32_t(p[i + 3] << 8 | p[i + 2]);
             if (low >= 0xDC00 && low < 0xE000) {
                 appendUTF8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
                 i += 2;
@@ -52,7 +53,7 @@ std::string fromUTF16(const uint8_t* p, size_t size, bool bigEndian)
     return out;
 }
 
-}  // namespace
+} // namespace
 
 bool MVTextTrackReader::isTextMedia(uint32_t mediaType)
 {
@@ -77,7 +78,8 @@ std::optional<std::string> MVTextTrackReader::textFromSample(const MVBytes& byte
 
 MVTextTrackReader::MVTextTrackReader(std::shared_ptr<MVSampleSource> source)
     : _source(std::move(source))
-    , _editMap(_source->edits(), _source->movieTimeScale(), _source->mediaTimeScale(), mediaDurationOf(*_source))
+    , _editMap(
+          _source->edits(), _source->movieTimeScale(), _source->mediaTimeScale(), mediaDurationOf(*_source))
 {
     for (int64_t i = 0; i < _source->sampleCount(); ++i)
         _decodeTimes.push_back(_source->sample(i).decodeTime);
@@ -100,7 +102,8 @@ std::string MVTextTrackReader::textAtTime(int64_t movieTime, HXError* outError)
     MVBytes bytes;
     std::string text;
     auto description = _source->sampleDescription(sample.descriptionIndex);
-    if (description && _source->readData(sample.descriptionIndex, sample.offset, sample.size, bytes, outError))
+    if (description
+        && _source->readData(sample.descriptionIndex, sample.offset, sample.size, bytes, outError))
         text = textFromSample(bytes, description->format).value_or(std::string());
     _cachedSample = index;
     _cachedText = text;

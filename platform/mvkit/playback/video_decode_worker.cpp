@@ -54,9 +54,7 @@ void MVVideoDecodeWorker::run()
 {
     std::unique_lock lock(_mutex);
     for (;;) {
-        _wake.wait(lock, [&] {
-            return _stop || (_requestPending && _queue.size() < _capacity);
-        });
+        _wake.wait(lock, [&] { return _stop || (_requestPending && _queue.size() < _capacity); });
         if (_stop)
             return;
         const uint64_t generation = _generation;
@@ -74,14 +72,14 @@ void MVVideoDecodeWorker::run()
 
         lock.lock();
         if (generation != _generation)
-            continue;  // a seek came meanwhile: this picture is of no use
+            continue; // a seek came meanwhile: this picture is of no use
         _queue.push_back(picture);
         if (direction > 0 && picture.end < _duration)
             _nextTime = picture.end;
         else if (direction < 0 && picture.start > 0)
             _nextTime = picture.start - 1;
         else
-            _requestPending = false;  // one picture asked for, or an end reached
+            _requestPending = false; // one picture asked for, or an end reached
         _delivered.notify_all();
     }
 }
@@ -89,7 +87,8 @@ void MVVideoDecodeWorker::run()
 std::optional<MVVideoDecodeWorker::Picture> MVVideoDecodeWorker::pictureAt(int64_t time, double wait)
 {
     std::unique_lock lock(_mutex);
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, wait));
+    const auto deadline
+        = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, wait));
     for (;;) {
         // Pictures the clock has left behind are dropped.
         while (!_queue.empty()) {
@@ -103,7 +102,7 @@ std::optional<MVVideoDecodeWorker::Picture> MVVideoDecodeWorker::pictureAt(int64
         if (!_queue.empty() && holds(_queue.front(), time))
             return _queue.front();
         if (!_requestPending && _queue.empty())
-            return std::nullopt;  // nothing is coming
+            return std::nullopt; // nothing is coming
         if (_delivered.wait_until(lock, deadline) == std::cv_status::timeout)
             return std::nullopt;
     }

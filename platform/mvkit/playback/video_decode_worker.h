@@ -17,9 +17,9 @@
 class MVVideoDecodeWorker {
 public:
     struct Picture {
-        int64_t start = 0;  // movie units: shown from start up to end
+        int64_t start = 0; // movie units: shown from start up to end
         int64_t end = 0;
-        std::shared_ptr<MVDecodedFrame> frame;  // null: nothing to show (an empty segment, a bad sample)
+        std::shared_ptr<MVDecodedFrame> frame; // null: nothing to show (an empty segment, a bad sample)
     };
 
     explicit MVVideoDecodeWorker(std::unique_ptr<MVVideoTrackDecoder> decoder, size_t capacity = 4);
@@ -37,14 +37,17 @@ public:
 
 private:
     void run();
-    bool holds(const Picture& p, int64_t time) const { return p.start <= time && (time < p.end || (p.end == p.start)); }
+    bool holds(const Picture& p, int64_t time) const
+    {
+        return p.start <= time && (time < p.end || (p.end == p.start));
+    }
 
     std::unique_ptr<MVVideoTrackDecoder> _decoder;
     const size_t _capacity;
     const int64_t _duration;
     mutable std::mutex _mutex;
-    std::condition_variable _wake;       // the worker waits for room or a request
-    std::condition_variable _delivered;  // the main thread waits for a picture
+    std::condition_variable _wake; // the worker waits for room or a request
+    std::condition_variable _delivered; // the main thread waits for a picture
     std::deque<Picture> _queue;
     uint64_t _generation = 0;
     int64_t _nextTime = 0;

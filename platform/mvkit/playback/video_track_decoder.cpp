@@ -13,11 +13,12 @@ int64_t mediaDurationOf(const MVSampleSource& source)
     return last.decodeTime + last.duration;
 }
 
-}  // namespace
+} // namespace
 
 MVVideoTrackDecoder::MVVideoTrackDecoder(std::shared_ptr<MVSampleSource> source)
     : _source(std::move(source))
-    , _editMap(_source->edits(), _source->movieTimeScale(), _source->mediaTimeScale(), mediaDurationOf(*_source))
+    , _editMap(
+          _source->edits(), _source->movieTimeScale(), _source->mediaTimeScale(), mediaDurationOf(*_source))
 {
 }
 
@@ -47,7 +48,8 @@ std::unique_ptr<MVVideoTrackDecoder> MVVideoTrackDecoder::decoderWithSource(
                     HXOSStatusErrorDomain, MVStatusInvalidSample, "A sample has no sample description.");
             return nullptr;
         }
-        auto configuration = MVDecoderConfigurationForDescription(*description, d->_source->mediaType(), outError);
+        auto configuration
+            = MVDecoderConfigurationForDescription(*description, d->_source->mediaType(), outError);
         if (!configuration)
             return nullptr;
         d->_decoder = MVDecoder::decoderWithConfiguration(
@@ -101,20 +103,23 @@ int MVVideoTrackDecoder::feedNext(HXError* outError)
             auto description = _source->sampleDescription(s.descriptionIndex);
             std::optional<MVDecoderConfiguration> configuration;
             if (description)
-                configuration = MVDecoderConfigurationForDescription(*description, _source->mediaType(), outError);
+                configuration
+                    = MVDecoderConfigurationForDescription(*description, _source->mediaType(), outError);
             else if (outError)
                 *outError = HXError::withDescription(
                     HXOSStatusErrorDomain, MVStatusInvalidSample, "A sample has no sample description.");
             if (!configuration)
                 return -1;
-            _decoder = MVDecoder::decoderWithConfiguration(*configuration, _source->mediaTimeScale(), outError, _threadCount);
+            _decoder = MVDecoder::decoderWithConfiguration(
+                *configuration, _source->mediaTimeScale(), outError, _threadCount);
             if (!_decoder)
                 return -1;
             _decoderDescription = s.descriptionIndex;
         }
         if (!_source->readData(s.descriptionIndex, s.offset, s.size, _buffer, outError))
             return -1;
-        if (!_decoder->decode(_buffer.data(), _buffer.size(), s.decodeTime, s.presentationTime(), s.duration, frames, outError))
+        if (!_decoder->decode(_buffer.data(), _buffer.size(), s.decodeTime, s.presentationTime(), s.duration,
+                frames, outError))
             return -1;
         ++_nextSample;
         ++_samplesDecoded;
@@ -153,7 +158,7 @@ std::shared_ptr<MVDecodedFrame> MVVideoTrackDecoder::frameAtTime(int64_t movieTi
             break;
         if (!_pending.empty()) {
             if (!best)
-                best = _pending.front();  // the wanted picture never came: show the next one
+                best = _pending.front(); // the wanted picture never came: show the next one
             break;
         }
         int fed = feedNext(outError);

@@ -41,20 +41,20 @@ private:
     bool restartAt(int64_t sample, HXError* outError);
 
     struct Presented {
-        int64_t time;    // presentation time
-        int64_t sample;  // decode-order index
+        int64_t time; // presentation time
+        int64_t sample; // decode-order index
     };
 
     std::shared_ptr<MVSampleSource> _source;
     MVEditMap _editMap;
     int _threadCount = 0;
-    std::vector<Presented> _presentation;  // by presentation time
-    std::vector<int64_t> _syncSamples;      // decode-order indices of sync samples
+    std::vector<Presented> _presentation; // by presentation time
+    std::vector<int64_t> _syncSamples; // decode-order indices of sync samples
     std::unique_ptr<MVDecoder> _decoder;
     uint32_t _decoderDescription = 0;
-    int64_t _nextSample = -1;  // next to feed; −1: not decoding
+    int64_t _nextSample = -1; // next to feed; −1: not decoding
     bool _drained = false;
-    std::deque<std::shared_ptr<MVDecodedFrame>> _pending;  // decoded, not yet shown
+    std::deque<std::shared_ptr<MVDecodedFrame>> _pending; // decoded, not yet shown
     std::shared_ptr<MVDecodedFrame> _current;
     MVBytes _buffer;
     int64_t _samplesDecoded = 0;

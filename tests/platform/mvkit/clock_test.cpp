@@ -21,7 +21,8 @@ struct ClockFixture {
     ClockFixture()
     {
         clock.setDuration(6000);
-        clock.onRateChange = [this](double rate) { events.push_back("rate " + std::to_string(int(rate * 100))); };
+        clock.onRateChange
+            = [this](double rate) { events.push_back("rate " + std::to_string(int(rate * 100))); };
         clock.onTimeJump = [this] { events.push_back("jump"); };
         clock.onDidEnd = [this] { events.push_back("end"); };
     }
@@ -35,7 +36,7 @@ struct ClockFixture {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(ClockTest, RatesMoveTimeAtTheirSpeed)
 {
@@ -46,8 +47,13 @@ TEST(ClockTest, RatesMoveTimeAtTheirSpeed)
         int64_t expected;
     };
     const Case cases[] = {
-        { 1, 0, 2, 1200 }, { 2, 0, 1.5, 1800 }, { 0.5, 600, 2, 1200 }, { 0.25, 0, 1, 150 }, { -1, 3000, 1, 2400 },
-        { -2, 3000, 1, 1800 }, { 0, 100, 5, 100 },
+        { 1, 0, 2, 1200 },
+        { 2, 0, 1.5, 1800 },
+        { 0.5, 600, 2, 1200 },
+        { 0.25, 0, 1, 150 },
+        { -1, 3000, 1, 2400 },
+        { -2, 3000, 1, 1800 },
+        { 0, 100, 5, 100 },
     };
     for (const auto& c : cases) {
         ClockFixture f;
@@ -88,7 +94,7 @@ TEST(ClockTest, LoopingWrapsAndBackAndForthTurns)
         f.clock.setCurrentTime(5400);
         f.clock.setRate(1);
         f.events.clear();
-        f.run(1.5);  // 1 s to the end, then 0.5 s from the start
+        f.run(1.5); // 1 s to the end, then 0.5 s from the start
         EXPECT_NEAR(double(f.clock.currentTime()), 300, 11);
         EXPECT_EQ(f.clock.rate(), 1);
         EXPECT_EQ(f.events, (std::vector<std::string> { "jump" }));
@@ -98,7 +104,7 @@ TEST(ClockTest, LoopingWrapsAndBackAndForthTurns)
         f.clock.setLoopMode(MVLoopMode::Loop);
         f.clock.setCurrentTime(300);
         f.clock.setRate(-1);
-        f.run(1);  // back through the start to the end
+        f.run(1); // back through the start to the end
         EXPECT_NEAR(double(f.clock.currentTime()), 5700, 11);
         EXPECT_EQ(f.clock.rate(), -1);
     }
@@ -108,11 +114,11 @@ TEST(ClockTest, LoopingWrapsAndBackAndForthTurns)
         f.clock.setCurrentTime(5400);
         f.clock.setRate(2);
         f.events.clear();
-        f.run(1);  // 0.5 s up to the end, 0.5 s back down at rate −2
+        f.run(1); // 0.5 s up to the end, 0.5 s back down at rate −2
         EXPECT_NEAR(double(f.clock.currentTime()), 5400, 21);
         EXPECT_EQ(f.clock.rate(), -2);
         EXPECT_EQ(f.events, (std::vector<std::string> { "rate -200" }));
-        f.run(5);  // down to the start and up again
+        f.run(5); // down to the start and up again
         EXPECT_EQ(f.clock.rate(), 2);
         EXPECT_NEAR(double(f.clock.currentTime()), 600, 21);
     }
@@ -123,7 +129,7 @@ TEST(ClockTest, SelectionOnlyPlaysTheSelection)
     ClockFixture f;
     f.clock.setSelection(1200, 600);
     f.clock.setPlaysSelectionOnly(true);
-    f.clock.setCurrentTime(4000);  // outside: play starts at the selection
+    f.clock.setCurrentTime(4000); // outside: play starts at the selection
     f.events.clear();
     f.clock.setRate(1);
     EXPECT_EQ(f.clock.currentTime(), 1200);
@@ -161,8 +167,8 @@ TEST(ClockTest, SteppingStopsAndStaysInsideTheMovie)
         int64_t next = direction > 0 ? (frame + 1) * 24 : (t % 24 ? frame * 24 : (frame - 1) * 24);
         return std::clamp<int64_t>(next, 0, 6000);
     };
-    const Case cases[] = { { 0, 1, 24 }, { 30, 1, 48 }, { 30, -1, 24 }, { 48, -1, 24 }, { 0, -1, 0 }, { 5990, 3, 6000 },
-        { 100, 10, 336 }, { 100, -10, 0 } };
+    const Case cases[] = { { 0, 1, 24 }, { 30, 1, 48 }, { 30, -1, 24 }, { 48, -1, 24 }, { 0, -1, 0 },
+        { 5990, 3, 6000 }, { 100, 10, 336 }, { 100, -10, 0 } };
     for (const auto& c : cases) {
         ClockFixture f;
         f.clock.setFrameStepper(stepper);
@@ -173,7 +179,7 @@ TEST(ClockTest, SteppingStopsAndStaysInsideTheMovie)
         EXPECT_EQ(f.clock.rate(), 0);
     }
     ClockFixture f;
-    f.clock.step(3, 20);  // no frames: fixed steps
+    f.clock.step(3, 20); // no frames: fixed steps
     EXPECT_EQ(f.clock.currentTime(), 60);
     f.clock.stepByTime(-600);
     EXPECT_EQ(f.clock.currentTime(), 0);
@@ -187,7 +193,7 @@ TEST(ClockTest, AllFramesNeverSkipsAFrame)
     std::vector<int64_t> seen;
     f.clock.setFrameStepper([](int64_t t, int direction) { return direction > 0 ? (t / 24 + 1) * 24 : t; });
     f.clock.setPlaysAllFrames(true);
-    f.clock.setRate(4);  // 100 frames a second, presented 60 times a second
+    f.clock.setRate(4); // 100 frames a second, presented 60 times a second
     for (int i = 0; i < 30; ++i) {
         f.host->advance(1.0 / 60);
         f.clock.update();

@@ -33,16 +33,16 @@ float maxDifference(const std::vector<float>& a, const std::vector<float>& b, si
     return worst;
 }
 
-}  // namespace
+} // namespace
 
 struct SoundCase {
     MovieFixture fixture;
     MVAudioFormat format;
-    float tolerance;  // decoding only: float rounding; resampling: the filters' start-up may differ a little
+    float tolerance; // decoding only: float rounding; resampling: the filters' start-up may differ a little
     float jumpTolerance;
 };
 
-class DecodedSoundTest : public ::testing::TestWithParam<SoundCase> {};
+class DecodedSoundTest : public ::testing::TestWithParam<SoundCase> { };
 
 TEST_P(DecodedSoundTest, WholeTrackMatchesFfmpeg)
 {
@@ -65,7 +65,8 @@ TEST_P(DecodedSoundTest, WholeTrackMatchesFfmpeg)
     std::vector<float> ours(size_t(frames) * channels);
     for (int64_t at = 0; at < frames;) {
         int n = int(std::min<int64_t>(frames - at, 937));
-        ASSERT_TRUE(decoder->read(at, n, ours.data() + size_t(at) * channels, &error)) << error.localizedDescription();
+        ASSERT_TRUE(decoder->read(at, n, ours.data() + size_t(at) * channels, &error))
+            << error.localizedDescription();
         at += n;
     }
     EXPECT_LT(maxDifference(ours, expected), c.tolerance);
@@ -110,7 +111,7 @@ TEST(DecodedSoundEditTest, SegmentsPlayTheirMediaAndEmptySegmentsAreSilent)
     auto decoder = MVAudioTrackDecoder::decoderWithSource(
         std::make_shared<MVFileSampleSource>(track, movieScale, path), format, &error);
     ASSERT_TRUE(decoder);
-    ASSERT_EQ(decoder->frameCount(), 27563);  // 1.25 s, rounded
+    ASSERT_EQ(decoder->frameCount(), 27563); // 1.25 s, rounded
     std::vector<float> ours(size_t(decoder->frameCount()));
     ASSERT_TRUE(decoder->read(0, int(ours.size()), ours.data(), &error));
     for (size_t i = 0; i < 11025; ++i)

@@ -52,7 +52,7 @@ MVBytes esds(uint8_t oti, MVBytes info)
     return es;
 }
 
-}  // namespace
+} // namespace
 
 TEST(DecoderConfigurationTest, SoundFormatsPickTheirCodecAndLayout)
 {
@@ -70,16 +70,17 @@ TEST(DecoderConfigurationTest, SoundFormatsPickTheirCodecAndLayout)
         { "twos 8", soundDescription(MVFourCC("twos"), 0, 8, 1), AV_CODEC_ID_PCM_S8, 8, 1 },
         { "raw", soundDescription(MVFourCC("raw "), 0, 8, 2), AV_CODEC_ID_PCM_U8, 8, 2 },
         { "in24", soundDescription(MVFourCC("in24"), 0, 16, 2), AV_CODEC_ID_PCM_S24BE, 24, 6 },
-        { "in24 little",
-            soundDescription(MVFourCC("in24"), 0, 16, 2, 0, { { MVFourCC("enda"), { 0, 1 } } }),
+        { "in24 little", soundDescription(MVFourCC("in24"), 0, 16, 2, 0, { { MVFourCC("enda"), { 0, 1 } } }),
             AV_CODEC_ID_PCM_S24LE, 24, 6 },
         { "fl32", soundDescription(MVFourCC("fl32"), 0, 32, 2), AV_CODEC_ID_PCM_F32BE, 32, 8 },
         { "lpcm float le", soundDescription(MVFourCC("lpcm"), 2, 32, 2, 0x1), AV_CODEC_ID_PCM_F32LE, 32, 8 },
         { "lpcm s24 be", soundDescription(MVFourCC("lpcm"), 2, 24, 1, 0x6), AV_CODEC_ID_PCM_S24BE, 24, 3 },
         { "lpcm s16 le", soundDescription(MVFourCC("lpcm"), 2, 16, 2, 0x4), AV_CODEC_ID_PCM_S16LE, 16, 4 },
-        { "mp4a aac", soundDescription(MVFourCC("mp4a"), 0, 16, 2, 0, { { MVFourCC("esds"), esds(0x40, aacInfo) } }),
+        { "mp4a aac",
+            soundDescription(MVFourCC("mp4a"), 0, 16, 2, 0, { { MVFourCC("esds"), esds(0x40, aacInfo) } }),
             AV_CODEC_ID_AAC, 16, 0 },
-        { "mp4a mp3", soundDescription(MVFourCC("mp4a"), 0, 16, 2, 0, { { MVFourCC("esds"), esds(0x6B, {}) } }),
+        { "mp4a mp3",
+            soundDescription(MVFourCC("mp4a"), 0, 16, 2, 0, { { MVFourCC("esds"), esds(0x6B, {}) } }),
             AV_CODEC_ID_MP3, 16, 0 },
         { "mp4a in wave",
             soundDescription(MVFourCC("mp4a"), 1, 16, 2, 0,
@@ -88,8 +89,8 @@ TEST(DecoderConfigurationTest, SoundFormatsPickTheirCodecAndLayout)
                         MVBytes w = { 0, 0, 0, 12, 'f', 'r', 'm', 'a', 'm', 'p', '4', 'a' };
                         MVBytes e = esds(0x40, aacInfo);
                         uint32_t size = uint32_t(e.size() + 8);
-                        MVBytes header = { uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size),
-                            'e', 's', 'd', 's' };
+                        MVBytes header = { uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8),
+                            uint8_t(size), 'e', 's', 'd', 's' };
                         w.insert(w.end(), header.begin(), header.end());
                         w.insert(w.end(), e.begin(), e.end());
                         return w;
@@ -125,13 +126,14 @@ TEST(DecoderConfigurationTest, VideoFormatsTakeTheirConfigurationAtom)
             AV_CODEC_ID_H264, avcC },
         { MVFourCC("hvc1"), { { MVFourCC("hvcC"), { 1, 2, 3 } } }, AV_CODEC_ID_HEVC, { 1, 2, 3 } },
         { MVFourCC("jpeg"), {}, AV_CODEC_ID_MJPEG, {} },
-        { MVFourCC("mp4v"), { { MVFourCC("esds"), esds(0x20, { 9, 8, 7 }) } }, AV_CODEC_ID_MPEG4, { 9, 8, 7 } },
+        { MVFourCC("mp4v"), { { MVFourCC("esds"), esds(0x20, { 9, 8, 7 }) } }, AV_CODEC_ID_MPEG4,
+            { 9, 8, 7 } },
         { MVFourCC("apch"), {}, AV_CODEC_ID_PRORES, {} },
     };
     for (const auto& c : cases) {
         HXError error;
-        auto configuration
-            = MVDecoderConfigurationForDescription(videoDescription(c.format, c.extensions), MVFourCC("vide"), &error);
+        auto configuration = MVDecoderConfigurationForDescription(
+            videoDescription(c.format, c.extensions), MVFourCC("vide"), &error);
         ASSERT_TRUE(configuration) << MVStringForOSType(c.format);
         EXPECT_EQ(configuration->codecID, c.codec);
         EXPECT_EQ(configuration->extradata, c.extradata);
@@ -171,13 +173,11 @@ TEST(DecoderConfigurationTest, MalformedElementaryStreamDescriptors)
     MVBytes good = esds(0x40, { 0x12, 0x10 });
     ASSERT_TRUE(MVParseElementaryStreamDescriptor(good));
     const MVBytes cases[] = {
-        {},
-        { 0, 0, 0, 0 },
-        { 0, 0, 0, 0, 0x03, 0x7F, 0, 1, 0 },                    // length past the end
-        { 0, 0, 0, 0, 0x04, 0x02, 0, 1 },                       // not an ES descriptor
-        { 0, 0, 0, 0, 0x03, 0x80, 0x80, 0x80, 0x80, 0x80 },     // endless length
-        { 0, 0, 0, 0, 0x03, 0x05, 0, 1, 0x40, 0x05, 0x01 },     // URL flag with a URL past the end
-        MVBytes(good.begin(), good.end() - 5),                  // cut short
+        {}, { 0, 0, 0, 0 }, { 0, 0, 0, 0, 0x03, 0x7F, 0, 1, 0 }, // length past the end
+        { 0, 0, 0, 0, 0x04, 0x02, 0, 1 }, // not an ES descriptor
+        { 0, 0, 0, 0, 0x03, 0x80, 0x80, 0x80, 0x80, 0x80 }, // endless length
+        { 0, 0, 0, 0, 0x03, 0x05, 0, 1, 0x40, 0x05, 0x01 }, // URL flag with a URL past the end
+        MVBytes(good.begin(), good.end() - 5), // cut short
     };
     for (const auto& bytes : cases)
         EXPECT_FALSE(MVParseElementaryStreamDescriptor(bytes)) << bytes.size();
@@ -186,7 +186,8 @@ TEST(DecoderConfigurationTest, MalformedElementaryStreamDescriptors)
 TEST(DecoderTest, GarbageSamplesAreSkippedNotFatal)
 {
     HXError error;
-    auto configuration = MVDecoderConfigurationForDescription(videoDescription(MVFourCC("jpeg")), MVFourCC("vide"), &error);
+    auto configuration
+        = MVDecoderConfigurationForDescription(videoDescription(MVFourCC("jpeg")), MVFourCC("vide"), &error);
     ASSERT_TRUE(configuration);
     auto decoder = MVDecoder::decoderWithConfiguration(*configuration, 600, &error, 1);
     ASSERT_TRUE(decoder);
@@ -212,7 +213,8 @@ TEST(DecoderTest, NoTimeScaleIsAnError)
 
 TEST(EditMapTest, MovieTimesToMediaTimes)
 {
-    // Movie scale 600, media scale 1000: 1 s of media from 2 s, 0.5 s empty, 1 s of media from 0 at half speed.
+    // Movie scale 600, media scale 1000: 1 s of media from 2 s, 0.5 s empty, 1 s of media from 0 at half
+    // speed.
     MVEditMap map({ { 600, 2000, 0x10000 }, { 300, -1, 0x10000 }, { 600, 0, 0x8000 } }, 600, 1000, 10000);
     ASSERT_EQ(map.segments().size(), 3u);
     EXPECT_EQ(map.duration(), 1500);
@@ -221,8 +223,16 @@ TEST(EditMapTest, MovieTimesToMediaTimes)
         std::optional<int64_t> mediaTime;
     };
     const Case cases[] = {
-        { -1, std::nullopt }, { 0, 2000 }, { 300, 2500 }, { 599, 2998 }, { 600, std::nullopt },
-        { 899, std::nullopt }, { 900, 0 }, { 1200, 250 }, { 1499, 499 }, { 1500, std::nullopt },
+        { -1, std::nullopt },
+        { 0, 2000 },
+        { 300, 2500 },
+        { 599, 2998 },
+        { 600, std::nullopt },
+        { 899, std::nullopt },
+        { 900, 0 },
+        { 1200, 250 },
+        { 1499, 499 },
+        { 1500, std::nullopt },
     };
     for (const auto& c : cases)
         EXPECT_EQ(map.mediaTimeAt(c.movieTime), c.mediaTime) << c.movieTime;

@@ -28,7 +28,10 @@ std::shared_ptr<MVFileSampleSource> videoSource(const std::string& path)
 }
 
 // The movie time (in `scale` units) just inside the picture that starts at `seconds`.
-int64_t movieUnits(double seconds, int32_t scale) { return int64_t(std::ceil(seconds * scale - 1e-6)); }
+int64_t movieUnits(double seconds, int32_t scale)
+{
+    return int64_t(std::ceil(seconds * scale - 1e-6));
+}
 
 std::string hashAt(MVVideoTrackDecoder& decoder, int64_t movieTime)
 {
@@ -37,9 +40,9 @@ std::string hashAt(MVVideoTrackDecoder& decoder, int64_t movieTime)
     return frame ? pictureMD5(frame->avFrame()) : "none: " + error.localizedDescription();
 }
 
-}  // namespace
+} // namespace
 
-class DecodedPictureTest : public ::testing::TestWithParam<MovieFixture> {};
+class DecodedPictureTest : public ::testing::TestWithParam<MovieFixture> { };
 
 TEST_P(DecodedPictureTest, EveryPictureInOrderAndAfterSeeksMatchesFfmpeg)
 {
@@ -113,10 +116,17 @@ TEST(DecodedPictureEditTest, EditedTrackShowsThePicturesItsSegmentsName)
 
     struct Case {
         double movieSeconds;
-        int expectedPicture;  // −1: nothing shown
+        int expectedPicture; // −1: nothing shown
     };
     const Case cases[] = {
-        { 0.0, 25 }, { 0.5, 37 }, { 0.99, 49 }, { 1.0, -1 }, { 1.7, -1 }, { 2.0, 0 }, { 2.3, 7 }, { 2.49, 12 },
+        { 0.0, 25 },
+        { 0.5, 37 },
+        { 0.99, 49 },
+        { 1.0, -1 },
+        { 1.7, -1 },
+        { 2.0, 0 },
+        { 2.3, 7 },
+        { 2.49, 12 },
         { 2.5, -1 },
     };
     for (const auto& c : cases) {

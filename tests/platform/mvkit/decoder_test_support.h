@@ -4,9 +4,9 @@
 #include "test_support.h"
 
 extern "C" {
+#include <libavutil/frame.h>
 #include <libavutil/imgutils.h>
 #include <libavutil/md5.h>
-#include <libavutil/frame.h>
 }
 
 #include <cmath>
@@ -34,15 +34,15 @@ inline std::string pictureMD5(const AVFrame* frame)
 }
 
 struct FrameLine {
-    double time = 0;  // seconds
+    double time = 0; // seconds
     std::string md5;
 };
 
 // The pictures ffmpeg decodes from the first video stream of `path`, in presentation order.
 inline std::vector<FrameLine> ffmpegFrameHashes(const std::string& path)
 {
-    auto result = runCommand({ "ffmpeg", "-nostdin", "-loglevel", "error", "-i", path, "-map", "0:v:0", "-fps_mode",
-        "passthrough", "-f", "framemd5", "-" });
+    auto result = runCommand({ "ffmpeg", "-nostdin", "-loglevel", "error", "-i", path, "-map", "0:v:0",
+        "-fps_mode", "passthrough", "-f", "framemd5", "-" });
     std::vector<FrameLine> lines;
     if (result.status != 0)
         return lines;
@@ -58,7 +58,9 @@ inline std::vector<FrameLine> ffmpegFrameHashes(const std::string& path)
             continue;
         long long stream, dts, pts, duration, size;
         char hash[40] = {};
-        if (std::sscanf(line.c_str(), "%lld, %lld, %lld, %lld, %lld, %39s", &stream, &dts, &pts, &duration, &size, hash) == 6)
+        if (std::sscanf(line.c_str(), "%lld, %lld, %lld, %lld, %lld, %39s", &stream, &dts, &pts, &duration,
+                &size, hash)
+            == 6)
             lines.push_back({ double(pts) * num / den, hash });
     }
     return lines;
@@ -75,4 +77,4 @@ inline std::vector<float> ffmpegSamples(const std::string& path, int rate, int c
     return samples;
 }
 
-}  // namespace movara::test
+} // namespace movara::test

@@ -28,7 +28,7 @@ TEST(MixedSoundTest, MixOfOneTrackFollowsItsSettings)
         const char* name;
         MVAudioMixSettings track;
         MVAudioMixSettings movie;
-        float left;  // factor against the reference
+        float left; // factor against the reference
         float right;
     };
     const Case cases[] = {

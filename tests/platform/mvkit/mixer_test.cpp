@@ -13,7 +13,8 @@ std::vector<float> constant(int frames, int channels, float value)
     return std::vector<float>(size_t(frames) * size_t(channels), value);
 }
 
-std::vector<float> sine(int frames, int channels, int rate, double frequency, double amplitude, int channel = -1)
+std::vector<float> sine(
+    int frames, int channels, int rate, double frequency, double amplitude, int channel = -1)
 {
     std::vector<float> out(size_t(frames) * size_t(channels), 0.0f);
     for (int i = 0; i < frames; ++i)
@@ -23,7 +24,7 @@ std::vector<float> sine(int frames, int channels, int rate, double frequency, do
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TEST(MixerTest, NeutralSettingsKeepEverySampleExactly)
 {
@@ -41,7 +42,7 @@ TEST(MixerTest, LevelsBalanceAndMute)
         const char* name;
         MVAudioMixSettings track;
         MVAudioMixSettings movie;
-        float left;  // the output of a constant 0.5 input on both channels
+        float left; // the output of a constant 0.5 input on both channels
         float right;
     };
     const Case cases[] = {
@@ -56,8 +57,8 @@ TEST(MixerTest, LevelsBalanceAndMute)
         { "movie volume", {}, { .volume = 0.5f }, 0.25f, 0.25f },
         { "movie muted", {}, { .muted = true }, 0, 0 },
         { "movie balance right", {}, { .balance = 1 }, 0, 0.5f },
-        { "track and movie", { .volume = 0.5f, .balance = -0.5f }, { .volume = 0.5f, .balance = 0.5f }, 0.0625f,
-            0.0625f },
+        { "track and movie", { .volume = 0.5f, .balance = -0.5f }, { .volume = 0.5f, .balance = 0.5f },
+            0.0625f, 0.0625f },
     };
     for (const auto& c : cases) {
         MVAudioMixer mixer({ 48000, 2 });
@@ -77,7 +78,8 @@ TEST(MixerTest, TracksAreSummedAndAMonoMixHasNoBalance)
     auto a = constant(16, 2, 0.25f);
     auto b = constant(16, 2, 0.5f);
     std::vector<float> out(a.size());
-    MVAudioMixer::Input inputs[] = { { 1, a.data(), {} }, { 2, b.data(), { .volume = 0.5f } }, { 3, nullptr, {} } };
+    MVAudioMixer::Input inputs[]
+        = { { 1, a.data(), {} }, { 2, b.data(), { .volume = 0.5f } }, { 3, nullptr, {} } };
     stereo.mix(inputs, 16, out.data());
     EXPECT_FLOAT_EQ(out[0], 0.5f);
     EXPECT_FLOAT_EQ(out[1], 0.5f);
@@ -101,16 +103,15 @@ TEST(ShelvingFilterTest, ShelvesLiftTheirEndOfTheSpectrumOnly)
     };
     auto dB = [](double d) { return std::pow(10.0, d / 20.0); };
     const Case cases[] = {
-        { MVShelvingFilter::Kind::Low, 6, dB(6), 1 },
-        { MVShelvingFilter::Kind::Low, -12, dB(-12), 1 },
-        { MVShelvingFilter::Kind::High, 6, 1, dB(6) },
-        { MVShelvingFilter::Kind::High, -12, 1, dB(-12) },
-        { MVShelvingFilter::Kind::Low, 40, dB(24), 1 },  // limited to 24 dB
+        { MVShelvingFilter::Kind::Low, 6, dB(6), 1 }, { MVShelvingFilter::Kind::Low, -12, dB(-12), 1 },
+        { MVShelvingFilter::Kind::High, 6, 1, dB(6) }, { MVShelvingFilter::Kind::High, -12, 1, dB(-12) },
+        { MVShelvingFilter::Kind::Low, 40, dB(24), 1 }, // limited to 24 dB
     };
     for (const auto& c : cases) {
         for (bool nyquist : { false, true }) {
             MVShelvingFilter filter(c.kind,
-                c.kind == MVShelvingFilter::Kind::Low ? MVShelvingFilter::kBassFrequency : MVShelvingFilter::kTrebleFrequency,
+                c.kind == MVShelvingFilter::Kind::Low ? MVShelvingFilter::kBassFrequency
+                                                      : MVShelvingFilter::kTrebleFrequency,
                 48000, 1);
             filter.setGain(c.decibels);
             std::vector<float> signal(48000);
@@ -118,7 +119,8 @@ TEST(ShelvingFilterTest, ShelvesLiftTheirEndOfTheSpectrumOnly)
                 signal[i] = nyquist && (i % 2) ? -0.1f : 0.1f;
             filter.process(signal.data(), int(signal.size()));
             double measured = std::abs(signal.back()) / 0.1;
-            EXPECT_NEAR(measured, nyquist ? c.nyquistGain : c.dcGain, 0.01) << c.decibels << (nyquist ? " nyquist" : " dc");
+            EXPECT_NEAR(measured, nyquist ? c.nyquistGain : c.dcGain, 0.01)
+                << c.decibels << (nyquist ? " nyquist" : " dc");
         }
     }
 }
@@ -144,7 +146,7 @@ int bandOf(double frequency, int bands, int rate)
     return bands - 1;
 }
 
-}  // namespace
+} // namespace
 
 TEST(LevelMeterTest, SinesLightTheirBand)
 {
@@ -153,8 +155,8 @@ TEST(LevelMeterTest, SinesLightTheirBand)
         double amplitude;
         float expectedLevel;
     };
-    const Case cases[] = { { 1000, 1.0, 1.0f }, { 1000, 0.1, 2.0f / 3.0f }, { 120, 0.5, 0.9f }, { 8000, 1.0, 1.0f },
-        { 1000, 0.0005, 0.0f } };
+    const Case cases[] = { { 1000, 1.0, 1.0f }, { 1000, 0.1, 2.0f / 3.0f }, { 120, 0.5, 0.9f },
+        { 8000, 1.0, 1.0f }, { 1000, 0.0005, 0.0f } };
     for (const auto& c : cases) {
         MVAudioLevelMeter meter({ 44100, 1 });
         auto in = sine(4096, 1, 44100, c.frequency, c.amplitude);
@@ -163,7 +165,8 @@ TEST(LevelMeterTest, SinesLightTheirBand)
         ASSERT_EQ(levels.numberOfChannels, 1u);
         ASSERT_EQ(levels.numberOfBandLevels, 7u);
         int band = bandOf(c.frequency, 7, 44100);
-        EXPECT_NEAR(levels.level(0, uint32_t(band)), c.expectedLevel, 0.05) << c.frequency << " " << c.amplitude;
+        EXPECT_NEAR(levels.level(0, uint32_t(band)), c.expectedLevel, 0.05)
+            << c.frequency << " " << c.amplitude;
         for (int b = 0; b < 7; ++b)
             if (std::abs(b - band) > 1) {
                 EXPECT_LT(levels.level(0, uint32_t(b)), 0.4f) << c.frequency << " band " << b;

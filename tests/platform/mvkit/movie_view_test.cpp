@@ -57,12 +57,13 @@ protected:
         std::string text;
         if (character < 0x80) {
             text = std::string(1, char(character));
-        } else {  // the function keys' private-use code points
+        } else { // the function keys' private-use code points
             text += char(0xE0 | (character >> 12));
             text += char(0x80 | ((character >> 6) & 0x3F));
             text += char(0x80 | (character & 0x3F));
         }
-        return HXEvent::keyEvent(HXKeyDown, HXZeroPoint, modifiers, 0, 0, text, text, false, HXKeyCodeUnknown);
+        return HXEvent::keyEvent(
+            HXKeyDown, HXZeroPoint, modifiers, 0, 0, text, text, false, HXKeyCodeUnknown);
     }
 
     double seconds() const { return double(view->playback()->player().currentTime()) / movie->timeScale(); }
@@ -76,11 +77,11 @@ protected:
     std::shared_ptr<MVMovieView> view;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(MovieViewTest, MovieBoundsFitTheMovieAboveTheController)
 {
-    show(MovieFixture::H264AacMov);  // 160×120 in a 400×200 view
+    show(MovieFixture::H264AacMov); // 160×120 in a 400×200 view
     struct Case {
         bool preserve;
         bool controller;
@@ -108,9 +109,9 @@ TEST_F(MovieViewTest, DrawsThePictureInsideTheFillAndTheHookCanReplaceIt)
     show(MovieFixture::H264AacMov);
     view->setFillColor(HXColor::colorWithDeviceRed(1, 0, 0));
     window->display();
-    EXPECT_EQ(window->renderedPixelRGBA(5, 100), 0xFF0000FFu);     // letterbox: the fill colour
-    EXPECT_NE(window->renderedPixelRGBA(200, 100), 0xFF0000FFu);   // the picture
-    EXPECT_EQ(window->renderedPixelRGBA(200, 100) & 0xFF, 0xFFu);  // opaque
+    EXPECT_EQ(window->renderedPixelRGBA(5, 100), 0xFF0000FFu); // letterbox: the fill colour
+    EXPECT_NE(window->renderedPixelRGBA(200, 100), 0xFF0000FFu); // the picture
+    EXPECT_EQ(window->renderedPixelRGBA(200, 100) & 0xFF, 0xFFu); // opaque
 
     int calls = 0;
     view->willDisplayImage = [&](MVMovieView&, const std::shared_ptr<HXImage>& image) {
@@ -137,12 +138,12 @@ TEST_F(MovieViewTest, DrawsThePictureInsideTheFillAndTheHookCanReplaceIt)
 
 TEST_F(MovieViewTest, UsualKeysAndKeysLeftToOthers)
 {
-    show(MovieFixture::H264AacMov);  // 25 pictures a second
+    show(MovieFixture::H264AacMov); // 25 pictures a second
     struct Case {
         const char* name;
         HXEvent event;
         bool handled;
-        double seconds;  // afterwards; −1: not checked
+        double seconds; // afterwards; −1: not checked
     };
     const Case cases[] = {
         { "right steps", key(HXRightArrowFunctionKey), true, 0.04 },
@@ -185,8 +186,8 @@ TEST_F(MovieViewTest, EditActionsAreUndoable)
     const int64_t whole = movie->durationValue();
     const int32_t scale = movie->timeScale();
     HXMenuItem cutItem("Cut", "cut:", "x"), pasteItem("Paste", "paste:", "v");
-    EXPECT_FALSE(view->validateUserInterfaceItem(cutItem));  // nothing selected
-    EXPECT_FALSE(view->validateUserInterfaceItem(pasteItem));  // nothing to paste
+    EXPECT_FALSE(view->validateUserInterfaceItem(cutItem)); // nothing selected
+    EXPECT_FALSE(view->validateUserInterfaceItem(pasteItem)); // nothing to paste
 
     movie->setSelection({ MVMakeTime(0, scale), MVMakeTime(scale, scale) });
     EXPECT_TRUE(view->validateUserInterfaceItem(cutItem));
@@ -199,9 +200,9 @@ TEST_F(MovieViewTest, EditActionsAreUndoable)
     // The pasted second shows at the end now: the picture at 2.5 s is what was at 0.5 s.
     EXPECT_TRUE(view->frameImageAtTime(MVMakeTime(5, 2)));
 
-    undo.undo();  // the paste
+    undo.undo(); // the paste
     EXPECT_EQ(movie->durationValue(), whole - scale);
-    undo.undo();  // the cut
+    undo.undo(); // the cut
     EXPECT_EQ(movie->durationValue(), whole);
 
     // Restoring an edit state is undoable too.
@@ -224,7 +225,7 @@ TEST_F(MovieViewTest, EditActionsAreUndoable)
 
 TEST_F(MovieViewTest, SubtitlesAreDrawnOverThePicture)
 {
-    show(MovieFixture::SubtitleMov);  // "Hello" from 0.5 s to 1.5 s
+    show(MovieFixture::SubtitleMov); // "Hello" from 0.5 s to 1.5 s
     const int32_t scale = movie->timeScale();
     movie->setCurrentTime(MVMakeTime(scale * 6 / 10, scale));
     ASSERT_EQ(view->playback()->player().presentedTexts().at(0).text, "Hello");

@@ -79,7 +79,7 @@ MVBytes be32s(std::initializer_list<int32_t> values)
     return out;
 }
 
-}  // namespace
+} // namespace
 
 TEST(FrameConverterTest, CropsAndScales)
 {
@@ -89,9 +89,9 @@ TEST(FrameConverterTest, CropsAndScales)
     ASSERT_TRUE(converter.convert(*frame, image));
     EXPECT_EQ(image.width, 64);
     EXPECT_EQ(image.bytesPerRow, 256);
-    EXPECT_EQ(image.pixels[(10 * 64 + 5) * 4 + 1], 0);     // black on the left
-    EXPECT_EQ(image.pixels[(10 * 64 + 60) * 4 + 1], 255);  // white on the right
-    EXPECT_EQ(image.pixels[3], 255);                        // opaque
+    EXPECT_EQ(image.pixels[(10 * 64 + 5) * 4 + 1], 0); // black on the left
+    EXPECT_EQ(image.pixels[(10 * 64 + 60) * 4 + 1], 255); // white on the right
+    EXPECT_EQ(image.pixels[3], 255); // opaque
 
     // The right half only, at half its size: all white.
     MVApertureGeometry right { 32, 0, 32, 48, 32, 48 };
@@ -173,7 +173,7 @@ TEST(FrameConverterTest, FieldHandling)
         const char* name;
         bool deinterlace;
         bool singleField;
-        int low;  // range of the green byte of a middle pixel
+        int low; // range of the green byte of a middle pixel
         int high;
     };
     const Case cases[] = {
@@ -188,7 +188,7 @@ TEST(FrameConverterTest, FieldHandling)
         converter.setSingleField(c.singleField);
         MVImageBuffer image;
         ASSERT_TRUE(converter.convert(*frame, image)) << c.name;
-        int green = image.pixels[size_t((15 * image.width + 16) * 4 + 1)];  // line 15: odd, black as coded
+        int green = image.pixels[size_t((15 * image.width + 16) * 4 + 1)]; // line 15: odd, black as coded
         EXPECT_GE(green, c.low) << c.name;
         EXPECT_LE(green, c.high) << c.name;
     }

@@ -25,7 +25,8 @@ MVMoviePlayerOptions silentOptions()
 {
     MVMoviePlayerOptions options;
     options.makeAudioOutput = [](MVAudioFormat format, MVAudioOutput::RenderCallback render) {
-        return std::make_unique<MVSilentAudioOutput>(format, std::move(render), [] { return HXRunLoop::main().now(); });
+        return std::make_unique<MVSilentAudioOutput>(
+            format, std::move(render), [] { return HXRunLoop::main().now(); });
     };
     options.frameWait = 10.0;
     return options;
@@ -40,12 +41,12 @@ std::string hashOfTopPicture(const std::vector<MVMoviePlayer::PresentedPicture>&
     return "none";
 }
 
-}  // namespace
+} // namespace
 
 TEST(MoviePlaybackTest, PicturesAcrossASegmentPastedFromAnotherFile)
 {
-    MOVARA_REQUIRE_FIXTURE(pathA, MovieFixture::H264AacMov);   // 3 s, 25 fps
-    MOVARA_REQUIRE_FIXTURE(pathB, MovieFixture::MjpegPcmMov);  // 2 s, 10 fps
+    MOVARA_REQUIRE_FIXTURE(pathA, MovieFixture::H264AacMov); // 3 s, 25 fps
+    MOVARA_REQUIRE_FIXTURE(pathB, MovieFixture::MjpegPcmMov); // 2 s, 10 fps
     auto hashesA = ffmpegFrameHashes(pathA);
     auto hashesB = ffmpegFrameHashes(pathB);
     ASSERT_EQ(hashesA.size(), 75u);
@@ -70,21 +71,31 @@ TEST(MoviePlaybackTest, PicturesAcrossASegmentPastedFromAnotherFile)
         size_t picture;
     };
     const Case cases[] = {
-        { 0.0, &hashesA, 0 }, { 0.5, &hashesA, 12 }, { 0.99, &hashesA, 24 }, { 1.0, &hashesB, 0 },
-        { 1.55, &hashesB, 5 }, { 2.95, &hashesB, 19 }, { 3.0, &hashesA, 25 }, { 4.2, &hashesA, 55 },
-        { 4.99, &hashesA, 74 }, { 1.3, &hashesB, 3 }, { 0.2, &hashesA, 5 },
+        { 0.0, &hashesA, 0 },
+        { 0.5, &hashesA, 12 },
+        { 0.99, &hashesA, 24 },
+        { 1.0, &hashesB, 0 },
+        { 1.55, &hashesB, 5 },
+        { 2.95, &hashesB, 19 },
+        { 3.0, &hashesA, 25 },
+        { 4.2, &hashesA, 55 },
+        { 4.99, &hashesA, 74 },
+        { 1.3, &hashesB, 3 },
+        { 0.2, &hashesA, 5 },
     };
     for (const auto& c : cases) {
         MVTime t = MVMakeTime(int64_t(std::llround(c.seconds * scale)), scale);
-        EXPECT_EQ(hashOfTopPicture(playback->picturesAtTime(t)), (*c.file)[c.picture].md5) << "still " << c.seconds;
-        movieA->setCurrentTime(t);  // the movie's own setter: the playback seeks and presents
+        EXPECT_EQ(hashOfTopPicture(playback->picturesAtTime(t)), (*c.file)[c.picture].md5)
+            << "still " << c.seconds;
+        movieA->setCurrentTime(t); // the movie's own setter: the playback seeks and presents
         EXPECT_EQ(hashOfTopPicture(playback->player().presentedPictures()), (*c.file)[c.picture].md5)
             << "presented " << c.seconds;
     }
 
     // Undo of the paste by edit state: the pictures of A alone again.
     movieA->deleteSegment({ MVMakeTime(scale, scale), MVMakeTime(2 * scale, scale) });
-    EXPECT_EQ(hashOfTopPicture(playback->picturesAtTime(MVMakeTime(scale + scale / 2, scale))), hashesA[37].md5);
+    EXPECT_EQ(
+        hashOfTopPicture(playback->picturesAtTime(MVMakeTime(scale + scale / 2, scale))), hashesA[37].md5);
 }
 
 TEST(MoviePlaybackTest, MovieSettersPlayAndPlaybackPostsTheMovieNotifications)
@@ -99,7 +110,8 @@ TEST(MoviePlaybackTest, MovieSettersPlayAndPlaybackPostsTheMovieNotifications)
     std::vector<double> rates;
     auto& center = HXNotificationCenter::defaultCenter();
     std::vector<HXObserverToken> tokens;
-    for (const char* name : { MVMovieRateDidChangeNotification, MVMovieTimeDidChangeNotification, MVMovieDidEndNotification })
+    for (const char* name :
+        { MVMovieRateDidChangeNotification, MVMovieTimeDidChangeNotification, MVMovieDidEndNotification })
         tokens.push_back(center.addObserver(name, movie.get(), [&, name](const HXNotification& n) {
             posted.push_back(name);
             if (std::string(name) == MVMovieRateDidChangeNotification)
@@ -112,7 +124,7 @@ TEST(MoviePlaybackTest, MovieSettersPlayAndPlaybackPostsTheMovieNotifications)
     EXPECT_TRUE(playback->isPlaying());
     scope.clock->advance(0.5);
     EXPECT_NEAR(MVTimeInScale(playback->currentTime(), 1000).timeValue, 2500, 20);
-    scope.clock->advance(1.0);  // past the end
+    scope.clock->advance(1.0); // past the end
     EXPECT_FALSE(playback->isPlaying());
     EXPECT_EQ(movie->rate(), 0);
     EXPECT_TRUE(MVTimeEqual(movie->currentTime(), movie->duration()));

@@ -27,7 +27,8 @@ MVMoviePlayerOptions silentOptions()
     MVMoviePlayerOptions options;
     options.audioFormat = { 44100, 2 };
     options.makeAudioOutput = [](MVAudioFormat format, MVAudioOutput::RenderCallback render) {
-        return std::make_unique<MVSilentAudioOutput>(format, std::move(render), [] { return HXRunLoop::main().now(); });
+        return std::make_unique<MVSilentAudioOutput>(
+            format, std::move(render), [] { return HXRunLoop::main().now(); });
     };
     // The manual clock runs faster than decoding: presentation waits for every picture.
     options.frameWait = 10.0;
@@ -61,13 +62,13 @@ std::string makeLongMovie(const TempDir& dir)
 {
     auto path = (dir / "long.mov").string();
     auto result = runCommand({ "ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-        "testsrc=size=96x64:rate=25:duration=61", "-f", "lavfi", "-i", "sine=frequency=300:sample_rate=44100:duration=61",
-        "-c:v", "libx264", "-preset", "ultrafast", "-g", "25", "-bf", "2", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a",
-        "48k", path });
+        "testsrc=size=96x64:rate=25:duration=61", "-f", "lavfi", "-i",
+        "sine=frequency=300:sample_rate=44100:duration=61", "-c:v", "libx264", "-preset", "ultrafast", "-g",
+        "25", "-bf", "2", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "48k", path });
     return result.status == 0 ? path : std::string();
 }
 
-}  // namespace
+} // namespace
 
 TEST(PlaybackSyncTest, PictureStaysWithTheSoundClockForAMinute)
 {
@@ -135,7 +136,8 @@ TEST(PlaybackTest, PlaysToTheEndStopsAndShowsTheLastPicture)
 
     // Going back a frame and to the beginning shows those pictures at once.
     player->step(-1);
-    EXPECT_EQ(pictureMD5(player->presentedPictures()[0].picture.frame->avFrame()), expected[expected.size() - 2].md5);
+    EXPECT_EQ(pictureMD5(player->presentedPictures()[0].picture.frame->avFrame()),
+        expected[expected.size() - 2].md5);
     player->gotoBeginning();
     EXPECT_EQ(player->currentTime(), 0);
     EXPECT_EQ(pictureMD5(player->presentedPictures()[0].picture.frame->avFrame()), expected.front().md5);
@@ -143,7 +145,7 @@ TEST(PlaybackTest, PlaysToTheEndStopsAndShowsTheLastPicture)
     EXPECT_EQ(pictureMD5(player->presentedPictures()[0].picture.frame->avFrame()), expected[3].md5);
 
     // A still picture at any time, decoded on the spot.
-    auto stills = player->picturesAtTime(movie.timeScale);  // 1 s: picture 25
+    auto stills = player->picturesAtTime(movie.timeScale); // 1 s: picture 25
     ASSERT_EQ(stills.size(), 1u);
     EXPECT_EQ(pictureMD5(stills[0].picture.frame->avFrame()), expected[25].md5);
 }
@@ -157,7 +159,7 @@ TEST(PlaybackTest, LoopingPlaysOnThroughTheEnd)
     ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, nullptr));
     player->clock().setLoopMode(MVLoopMode::Loop);
     player->setRate(1);
-    scope.clock->advance(3.5);  // the movie is 3 s long
+    scope.clock->advance(3.5); // the movie is 3 s long
     EXPECT_EQ(player->rate(), 1);
     EXPECT_NEAR(double(player->currentTime()) / movie.timeScale, 0.5, 0.05);
     EXPECT_NEAR(player->audioClockTime(), 0.5, 0.05);
@@ -176,7 +178,7 @@ TEST(PlaybackTest, HundredOpenPlayCloseCycles)
     for (int cycle = 0; cycle < 100; ++cycle) {
         auto movie = openMovie(path);
         auto options = silentOptions();
-        options.frameWait = cycle % 2 ? 0.0 : 10.0;  // half of them drop late pictures
+        options.frameWait = cycle % 2 ? 0.0 : 10.0; // half of them drop late pictures
         auto player = MVMoviePlayer::player(movie.timeScale, options);
         ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, nullptr));
         player->setCurrentTime((cycle * 37) % movie.duration);
@@ -230,10 +232,14 @@ namespace {
 class RecordingOutput : public MVAudioOutput {
 public:
     RecordingOutput(MVAudioFormat format, RenderCallback render)
-        : _silent(format, [this, render](float* out, int frames) {
-            render(out, frames);
-            samples.insert(samples.end(), out, out + size_t(frames) * size_t(_silent.format().channelCount));
-        }, [] { return HXRunLoop::main().now(); })
+        : _silent(
+            format,
+            [this, render](float* out, int frames) {
+                render(out, frames);
+                samples.insert(
+                    samples.end(), out, out + size_t(frames) * size_t(_silent.format().channelCount));
+            },
+            [] { return HXRunLoop::main().now(); })
     {
     }
     MVAudioFormat format() const override { return _silent.format(); }
@@ -248,7 +254,7 @@ private:
     MVSilentAudioOutput _silent;
 };
 
-}  // namespace
+} // namespace
 
 TEST(PlaybackTest, SoundAtRateOneIsTheDecodedSound)
 {

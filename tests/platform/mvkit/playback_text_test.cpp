@@ -34,7 +34,7 @@ TEST(TextTrackTest, SampleTexts)
 
 TEST(TextTrackTest, SubtitlesAtTheirTimes)
 {
-    MOVARA_REQUIRE_FIXTURE(path, MovieFixture::SubtitleMov);  // "Hello" 0.5–1.5 s, "World" 2.0–2.8 s
+    MOVARA_REQUIRE_FIXTURE(path, MovieFixture::SubtitleMov); // "Hello" 0.5–1.5 s, "World" 2.0–2.8 s
     HXError error;
     auto file = MVReadMovieFile(path, &error);
     ASSERT_TRUE(file);
@@ -62,7 +62,8 @@ TEST(TextTrackTest, SubtitlesAtTheirTimes)
     {
         MVMoviePlayerOptions options;
         options.makeAudioOutput = [](MVAudioFormat format, MVAudioOutput::RenderCallback render) {
-            return std::make_unique<MVSilentAudioOutput>(format, std::move(render), [] { return HXRunLoop::main().now(); });
+            return std::make_unique<MVSilentAudioOutput>(
+                format, std::move(render), [] { return HXRunLoop::main().now(); });
         };
         auto player = MVMoviePlayer::player(scale, options);
         ASSERT_TRUE(player->setTracks(tracks, int64_t(file->movie.header.duration), &error));
