@@ -12,6 +12,8 @@
 #include "platform/mvkit/metadata.h"
 #include "platform/mvkit/playback/decoder_configuration.h"
 #include "platform/mvkit/user_data.h"
+#include "platform/winkit/view.h"
+#include "platform/winkit/window.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -520,22 +522,21 @@ void MVPMovieDocument::updateAttributes()
 
 void MVPMovieDocument::updateStaticAttributes()
 {
-    using namespace MVPMediaAttributes;
     if (_attributes.empty())
-        _attributes = makeRows();
+        _attributes = MVPMediaAttributes::makeRows();
     if (_movie) {
         auto context = contextFor(*this);
         const MVMovie& movie = *_movie;
-        _attributes[SourceRow].setValue(sourceString(movie));
-        _attributes[FormatRow].setValue(formatString(movie, context));
-        _attributes[FPSRow].setValue(fpsString(movie));
-        _attributes[DataSizeRow].setValue(dataSizeString(movie));
-        _attributes[DataRateRow].setValue(dataRateString(movie));
-        _attributes[DurationRow].setValue(durationString(movie, context));
-        _attributes[NormalSizeRow].setValue(normalSizeString(context));
-        _attributes[CurrentSizeRow].setValue(currentSizeString(context));
-        _attributes[VisualContextRow].setValue(visualContextString(movie));
-        _annotationStrings = annotationStrings(movie);
+        _attributes[MVPMediaAttributes::SourceRow].setValue(MVPMediaAttributes::sourceString(movie));
+        _attributes[MVPMediaAttributes::FormatRow].setValue(MVPMediaAttributes::formatString(movie, context));
+        _attributes[MVPMediaAttributes::FPSRow].setValue(MVPMediaAttributes::fpsString(movie));
+        _attributes[MVPMediaAttributes::DataSizeRow].setValue(MVPMediaAttributes::dataSizeString(movie));
+        _attributes[MVPMediaAttributes::DataRateRow].setValue(MVPMediaAttributes::dataRateString(movie));
+        _attributes[MVPMediaAttributes::DurationRow].setValue(MVPMediaAttributes::durationString(movie, context));
+        _attributes[MVPMediaAttributes::NormalSizeRow].setValue(MVPMediaAttributes::normalSizeString(context));
+        _attributes[MVPMediaAttributes::CurrentSizeRow].setValue(MVPMediaAttributes::currentSizeString(context));
+        _attributes[MVPMediaAttributes::VisualContextRow].setValue(MVPMediaAttributes::visualContextString(movie));
+        _annotationStrings = MVPMediaAttributes::annotationStrings(movie);
     } else {
         _annotationStrings.clear();
     }
@@ -544,17 +545,16 @@ void MVPMovieDocument::updateStaticAttributes()
 
 void MVPMovieDocument::updateDynamicAttributes()
 {
-    using namespace MVPMediaAttributes;
     if (_attributes.empty())
-        _attributes = makeRows();
+        _attributes = MVPMediaAttributes::makeRows();
     if (_movie) {
         auto context = contextFor(*this);
         const MVMovie& movie = *_movie;
-        _attributes[PlayingFPSRow].setValue(playingFPSString(movie));
-        _attributes[CurrentTimeRow].setValue(currentTimeString(movie, context));
-        _attributes[DurationRow].setValue(durationString(movie, context));
-        _attributes[BitRateRow].setValue(bitRateString(movie));
-        _attributes[QualityRow].setValue(qualityString(movie));
+        _attributes[MVPMediaAttributes::PlayingFPSRow].setValue(MVPMediaAttributes::playingFPSString(movie));
+        _attributes[MVPMediaAttributes::CurrentTimeRow].setValue(MVPMediaAttributes::currentTimeString(movie, context));
+        _attributes[MVPMediaAttributes::DurationRow].setValue(MVPMediaAttributes::durationString(movie, context));
+        _attributes[MVPMediaAttributes::BitRateRow].setValue(MVPMediaAttributes::bitRateString(movie));
+        _attributes[MVPMediaAttributes::QualityRow].setValue(MVPMediaAttributes::qualityString(movie));
     }
     postAttributesChanged(*this);
 }
@@ -567,4 +567,79 @@ void MVPMovieDocument::updateCurrentSizeAttribute()
         _attributes[MVPMediaAttributes::CurrentSizeRow].setValue(
             MVPMediaAttributes::currentSizeString(contextFor(*this)));
     postAttributesChanged(*this);
+}
+
+// ---- Forwards to the movie ----
+
+int32_t MVPMovieDocument::timeScale() const
+{
+    return _movie ? _movie->timeScale() : 0;
+}
+
+int64_t MVPMovieDocument::loadState() const
+{
+    return _movie ? _movie->loadState() : 0;
+}
+
+int64_t MVPMovieDocument::dataSize() const
+{
+    return _movie ? _movie->dataSize() : 0;
+}
+
+bool MVPMovieDocument::isStreaming() const
+{
+    return _movie && MVPMediaAttributes::isStreaming(*_movie);
+}
+
+bool MVPMovieDocument::hasVideo() const
+{
+    return _movie && _movie->hasVideo();
+}
+
+bool MVPMovieDocument::hasDuration() const
+{
+    return _movie && _movie->hasDuration();
+}
+
+bool MVPMovieDocument::hasChapters() const
+{
+    return _movie && MVMovieHasChapters(*_movie);
+}
+
+MVTime MVPMovieDocument::duration() const
+{
+    return _movie ? _movie->duration() : MVMakeTime(0, 600);
+}
+
+float MVPMovieDocument::rate() const
+{
+    return _movie ? _movie->rate() : 0;
+}
+
+bool MVPMovieDocument::isPlaying() const
+{
+    return _movie && _movie->isPlaying();
+}
+
+bool MVPMovieDocument::hasFrameRate() const
+{
+    return _movie && MVPMediaAttributes::staticFrameRate(*_movie) > 0;
+}
+
+std::optional<std::string> MVPMovieDocument::sourceString() const
+{
+    return _movie ? MVPMediaAttributes::sourceString(*_movie) : std::nullopt;
+}
+
+std::optional<std::string> MVPMovieDocument::chapterFormatString() const
+{
+    if (!_movie || isStreaming() || !hasChapters())
+        return std::nullopt;
+    return MVPMovieAdditions::chapterFormatString();
+}
+
+std::shared_ptr<HXView> MVPMovieDocument::contentView() const
+{
+    auto window = movieWindow();
+    return window ? window->contentView() : nullptr;
 }

@@ -31,6 +31,7 @@ class HXTimer;
 class HXWindow;
 class HXWindowController;
 class HXUndoManager;
+class HXView;
 class FSPresentationWindowController;
 class MovieInfo;
 class MVPPropertyInspectorBrowser;
@@ -233,6 +234,25 @@ public:
     void updateCurrentSizeAttribute();
     // The size the movie is shown at (the current window controller's movie view); zero when unknown.
     HXSize displayedMovieSize() const;
+    // Forwards to the movie, as bindings and scripts read them (neutral answers without a movie).
+    int32_t timeScale() const;
+    int64_t loadState() const;
+    int64_t dataSize() const;
+    bool isStreaming() const;
+    bool usesVisualContext() const { return _movie != nullptr; }
+    bool hasVideo() const;
+    bool hasDuration() const;
+    bool hasChapters() const;
+    MVTime duration() const;
+    float rate() const;
+    bool isPlaying() const;
+    bool hasFrameRate() const;
+    std::optional<std::string> sourceString() const;
+    // Nothing for a streaming movie or one without chapters.
+    std::optional<std::string> chapterFormatString() const;
+    // The view the movie is drawn in and its window.
+    std::shared_ptr<HXView> contentView() const;
+    std::shared_ptr<HXWindow> contentWindow() const { return movieWindow(); }
 
     // ---- Hooks for tests and for what is not built yet ----
     // How the document shows a modal alert and gets its answer (1 the default button, 0 the alternate).
