@@ -26,7 +26,8 @@ std::shared_ptr<MVMoviePlayback> MVMoviePlayback::playbackForMovie(
 {
     if (!movie)
         return nullptr;
-    if (auto existing = existingPlaybackForMovie(movie.get()))
+    // A playback outliving its movie may sit under the address of a new movie: it is not this one's.
+    if (auto existing = existingPlaybackForMovie(movie.get()); existing && existing->movie() == movie)
         return existing;
     std::shared_ptr<MVMoviePlayback> playback(new MVMoviePlayback(movie, std::move(options)));
     registry()[movie.get()] = playback;

@@ -37,6 +37,7 @@ public:
     void play();
     void stop() { setRate(0); }
     bool isPlaying() const { return _player->rate() != 0; }
+    void prerollAtTime(MVTime time, float rate) { _player->preroll(movieUnits(time), rate); }
     bool isDone() const { return _player->clock().isDone(false); }
     bool isDoneConsideringPlaySelectionOnly() const { return _player->clock().isDone(true); }
 

@@ -285,6 +285,14 @@ void MVMoviePlayer::setPlaysAllFrames(bool flag)
     updateSound();
 }
 
+void MVMoviePlayer::preroll(int64_t time, double rate)
+{
+    setCurrentTime(time);
+    const int direction = rate > 0 ? 1 : rate < 0 ? -1 : 0;
+    for (auto& v : _visuals)
+        v.worker->seek(_clock.currentTime(), direction);
+}
+
 int64_t MVMoviePlayer::stepFor(int64_t time, int direction)
 {
     // Frame times come from the frontmost visual track.

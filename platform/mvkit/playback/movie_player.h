@@ -69,6 +69,9 @@ public:
     void gotoBeginning();
     void gotoEnd();
     void setPlaysAllFrames(bool flag);
+    // Gets ready to play from `time` at `rate`: seeks, presents, and lets the decoders start on the
+    // pictures that follow.
+    void preroll(int64_t time, double rate);
 
     // Sound settings.
     void setMovieAudioSettings(const MVAudioMixSettings& settings);

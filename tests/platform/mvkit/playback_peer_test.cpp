@@ -148,6 +148,13 @@ TEST(PlaybackTest, PlaysToTheEndStopsAndShowsTheLastPicture)
     auto stills = player->picturesAtTime(movie.timeScale); // 1 s: picture 25
     ASSERT_EQ(stills.size(), 1u);
     EXPECT_EQ(pictureMD5(stills[0].picture.frame->avFrame()), expected[25].md5);
+
+    // Preroll shows the picture at once and play goes on from there.
+    player->preroll(2 * movie.timeScale, 1);
+    EXPECT_EQ(pictureMD5(player->presentedPictures()[0].picture.frame->avFrame()), expected[50].md5);
+    player->setRate(1);
+    scope.clock->advance(0.21);
+    EXPECT_EQ(pictureMD5(player->presentedPictures()[0].picture.frame->avFrame()), expected[55].md5);
 }
 
 TEST(PlaybackTest, LoopingPlaysOnThroughTheEnd)
