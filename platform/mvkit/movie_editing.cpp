@@ -56,8 +56,8 @@ void MVMovie::registerUndoForEditState(MVMovieEditState before, const std::strin
         m->registerUndoForEditState(std::move(current), actionName);
         m->movieChanged();
     });
-    if (!_undoManager->isUndoing() && !_undoManager->isRedoing())
-        _undoManager->setActionName(actionName);
+    // While undoing this names the redo group, and the other way round.
+    _undoManager->setActionName(actionName);
 }
 
 void MVMovie::edited(MVMovieEditState before, const std::string& actionName)

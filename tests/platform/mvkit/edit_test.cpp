@@ -85,7 +85,9 @@ TEST_F(EditTest, SelectionEditsUndoAndRedo)
         EXPECT_EQ(undo.undoActionName(), c.actionName);
         undo.undo();
         EXPECT_EQ(shown(), original);
+        EXPECT_EQ(undo.redoActionName(), c.actionName);
         undo.redo();
+        EXPECT_EQ(undo.undoActionName(), c.actionName);
         EXPECT_EQ(shown(), c.after);
         HXNotificationCenter::defaultCenter().removeObserver(token);
     }
