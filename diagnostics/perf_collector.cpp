@@ -37,7 +37,8 @@ std::shared_ptr<MVPerfCollector> MVPerfCollector::initTestingEnvVar(const char* 
     return std::make_shared<MVPerfCollector>();
 }
 
-void MVPerfCollector::setCollectorForTest(const std::shared_ptr<MVPerfCollector>& collector, const std::string& test)
+void MVPerfCollector::setCollectorForTest(
+    const std::shared_ptr<MVPerfCollector>& collector, const std::string& test)
 {
     if (collector)
         liveCollectors()[test] = collector;

@@ -13,7 +13,8 @@ public:
     // A collector when the environment variable `name` is set; null otherwise.
     static std::shared_ptr<MVPerfCollector> initTestingEnvVar(const char* name);
     // The table of live collectors, by test name.
-    static void setCollectorForTest(const std::shared_ptr<MVPerfCollector>& collector, const std::string& test);
+    static void setCollectorForTest(
+        const std::shared_ptr<MVPerfCollector>& collector, const std::string& test);
     static std::shared_ptr<MVPerfCollector> collectorForTest(const std::string& test);
 
     void setResultsPathFromEnvVar(const char* name);

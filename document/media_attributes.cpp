@@ -171,7 +171,8 @@ std::string audioFormatString(const MVTrack& track)
         double rate = sound->sampleRate;
         // Compressed formats often leave the fields of the description at their defaults; the decoder
         // configuration reads the codec's own.
-        if (auto configuration = MVDecoderConfigurationForDescription(*description, track.mediaType(), nullptr)) {
+        if (auto configuration
+            = MVDecoderConfigurationForDescription(*description, track.mediaType(), nullptr)) {
             if (configuration->channelCount > 0)
                 channels = configuration->channelCount;
             if (configuration->sampleRate > 0)
@@ -197,7 +198,8 @@ std::string videoFormatString(const MVTrack& track)
     if (!description)
         return {};
     std::string text = codecName(*description, track.mediaType());
-    if (auto video = MVParseVideoSampleDescription(*description); video && video->width > 0 && video->height > 0)
+    if (auto video = MVParseVideoSampleDescription(*description);
+        video && video->width > 0 && video->height > 0)
         text += ", " + sizeText({ double(video->width), double(video->height) });
     return text;
 }
@@ -219,24 +221,49 @@ struct AnnotationType {
 const std::vector<AnnotationType>& annotationTypes()
 {
     static const std::vector<AnnotationType> types = {
-        { "\xC2\xA9" "cpy", "copyright" },
-        { "\xC2\xA9" "inf", "information" },
-        { "\xC2\xA9" "ART", "artist" },
-        { "\xC2\xA9" "prf", "performer" },
-        { "\xC2\xA9" "alb", "album" },
-        { "\xC2\xA9" "aut", "author" },
-        { "\xC2\xA9" "com", "composer" },
-        { "\xC2\xA9" "wrt", "writer" },
-        { "\xC2\xA9" "dir", "director" },
-        { "\xC2\xA9" "prd", "producer" },
-        { "\xC2\xA9" "des", "description" },
-        { "\xC2\xA9" "cmt", "comment" },
+        { "\xC2\xA9"
+          "cpy",
+            "copyright" },
+        { "\xC2\xA9"
+          "inf",
+            "information" },
+        { "\xC2\xA9"
+          "ART",
+            "artist" },
+        { "\xC2\xA9"
+          "prf",
+            "performer" },
+        { "\xC2\xA9"
+          "alb",
+            "album" },
+        { "\xC2\xA9"
+          "aut",
+            "author" },
+        { "\xC2\xA9"
+          "com",
+            "composer" },
+        { "\xC2\xA9"
+          "wrt",
+            "writer" },
+        { "\xC2\xA9"
+          "dir",
+            "director" },
+        { "\xC2\xA9"
+          "prd",
+            "producer" },
+        { "\xC2\xA9"
+          "des",
+            "description" },
+        { "\xC2\xA9"
+          "cmt",
+            "comment" },
     };
     return types;
 }
 
 // Annotation texts by type index.
-void addAnnotations(std::map<size_t, std::string>& out, const MVUserData& userData, const MVMetadata& metadata)
+void addAnnotations(
+    std::map<size_t, std::string>& out, const MVUserData& userData, const MVMetadata& metadata)
 {
     const auto& types = annotationTypes();
     auto texts = MVUserDataAnnotations(userData);
@@ -248,7 +275,8 @@ void addAnnotations(std::map<size_t, std::string>& out, const MVUserData& userDa
         if (item.key.keyNamespace != MVFourCC("mdta") || item.values.empty())
             continue;
         std::string key(item.key.keyValue.begin(), item.key.keyValue.end());
-        std::string last = key.substr(key.find_last_of('.') == std::string::npos ? 0 : key.find_last_of('.') + 1);
+        std::string last
+            = key.substr(key.find_last_of('.') == std::string::npos ? 0 : key.find_last_of('.') + 1);
         const MVMetadataValue& value = item.values.front();
         if (value.dataType != MVMetadataDataTypeUTF8 || value.bytes.empty())
             continue;
@@ -263,12 +291,13 @@ void addAnnotations(std::map<size_t, std::string>& out, const MVUserData& userDa
 std::vector<MVPAttributePair> makeRows()
 {
     static const char* labels[RowCount] = { "sourceLabel", "formatLabel", "fpsLabel", "playingFPSLabel",
-        "dataSizeLabel", "dataRateLabel", "currentTimeLabel", "durationLabel", "normalSizeLabel", "currentSizeLabel",
-        "bitRateLabel", "qualityLabel", nullptr, nullptr };
+        "dataSizeLabel", "dataRateLabel", "currentTimeLabel", "durationLabel", "normalSizeLabel",
+        "currentSizeLabel", "bitRateLabel", "qualityLabel", nullptr, nullptr };
     std::vector<MVPAttributePair> rows;
     for (int i = 0; i < RowCount; ++i) {
         if (i == VisualContextRow)
-            rows.push_back(MVPAttributePair::attributePairWithLabel(HXLocalizedString("visualContexts"), std::nullopt));
+            rows.push_back(
+                MVPAttributePair::attributePairWithLabel(HXLocalizedString("visualContexts"), std::nullopt));
         else if (labels[i])
             rows.push_back(MVPAttributePair::attributePairWithLabel(infoString(labels[i]), std::nullopt));
         else
@@ -484,7 +513,8 @@ std::vector<std::string> annotationStrings(const MVMovie& movie)
     std::map<size_t, std::string> byType;
     addAnnotations(byType, movie.userData(), movie.metadata());
     for (const auto& track : movie.tracks()) {
-        if (track->isEnabled() && (isTrackOfInterestForFormat(*track) || MVPMovieAdditions::isTrackOfInterest(movie, *track)))
+        if (track->isEnabled()
+            && (isTrackOfInterestForFormat(*track) || MVPMovieAdditions::isTrackOfInterest(movie, *track)))
             addAnnotations(byType, track->userData(), track->metadata());
     }
     std::vector<std::string> strings;
@@ -532,10 +562,14 @@ void MVPMovieDocument::updateStaticAttributes()
         _attributes[MVPMediaAttributes::FPSRow].setValue(MVPMediaAttributes::fpsString(movie));
         _attributes[MVPMediaAttributes::DataSizeRow].setValue(MVPMediaAttributes::dataSizeString(movie));
         _attributes[MVPMediaAttributes::DataRateRow].setValue(MVPMediaAttributes::dataRateString(movie));
-        _attributes[MVPMediaAttributes::DurationRow].setValue(MVPMediaAttributes::durationString(movie, context));
-        _attributes[MVPMediaAttributes::NormalSizeRow].setValue(MVPMediaAttributes::normalSizeString(context));
-        _attributes[MVPMediaAttributes::CurrentSizeRow].setValue(MVPMediaAttributes::currentSizeString(context));
-        _attributes[MVPMediaAttributes::VisualContextRow].setValue(MVPMediaAttributes::visualContextString(movie));
+        _attributes[MVPMediaAttributes::DurationRow].setValue(
+            MVPMediaAttributes::durationString(movie, context));
+        _attributes[MVPMediaAttributes::NormalSizeRow].setValue(
+            MVPMediaAttributes::normalSizeString(context));
+        _attributes[MVPMediaAttributes::CurrentSizeRow].setValue(
+            MVPMediaAttributes::currentSizeString(context));
+        _attributes[MVPMediaAttributes::VisualContextRow].setValue(
+            MVPMediaAttributes::visualContextString(movie));
         _annotationStrings = MVPMediaAttributes::annotationStrings(movie);
     } else {
         _annotationStrings.clear();
@@ -551,8 +585,10 @@ void MVPMovieDocument::updateDynamicAttributes()
         auto context = contextFor(*this);
         const MVMovie& movie = *_movie;
         _attributes[MVPMediaAttributes::PlayingFPSRow].setValue(MVPMediaAttributes::playingFPSString(movie));
-        _attributes[MVPMediaAttributes::CurrentTimeRow].setValue(MVPMediaAttributes::currentTimeString(movie, context));
-        _attributes[MVPMediaAttributes::DurationRow].setValue(MVPMediaAttributes::durationString(movie, context));
+        _attributes[MVPMediaAttributes::CurrentTimeRow].setValue(
+            MVPMediaAttributes::currentTimeString(movie, context));
+        _attributes[MVPMediaAttributes::DurationRow].setValue(
+            MVPMediaAttributes::durationString(movie, context));
         _attributes[MVPMediaAttributes::BitRateRow].setValue(MVPMediaAttributes::bitRateString(movie));
         _attributes[MVPMediaAttributes::QualityRow].setValue(MVPMediaAttributes::qualityString(movie));
     }

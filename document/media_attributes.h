@@ -58,7 +58,7 @@ std::vector<MVPAttributePair> makeRows();
 
 // What the texts need beside the movie.
 struct Context {
-    HXSize naturalSize {};   // as the document keeps it
+    HXSize naturalSize {}; // as the document keeps it
     HXSize displayedSize {}; // the movie view's size; zero when not shown
     bool timeModeTC = false; // times as time code
 };

@@ -44,8 +44,8 @@ uint32_t bigEndian32(const MVBytes& bytes, size_t offset)
 {
     if (bytes.size() < offset + 4)
         return 0;
-    return uint32_t(bytes[offset]) << 24 | uint32_t(bytes[offset + 1]) << 16 | uint32_t(bytes[offset + 2]) << 8
-        | bytes[offset + 3];
+    return uint32_t(bytes[offset]) << 24 | uint32_t(bytes[offset + 1]) << 16
+        | uint32_t(bytes[offset + 2]) << 8 | bytes[offset + 3];
 }
 
 int16_t bigEndian16(const MVBytes& bytes, size_t offset)
@@ -166,7 +166,8 @@ std::shared_ptr<MVPMovieDocument> MVPMovieDocument::documentWithContentsOfURL(
     return documentWithContentsOfURL(url, type, false, outError);
 }
 
-std::shared_ptr<MVPMovieDocument> MVPMovieDocument::movieDocumentWithMVMovie(const std::shared_ptr<MVMovie>& movie)
+std::shared_ptr<MVPMovieDocument> MVPMovieDocument::movieDocumentWithMVMovie(
+    const std::shared_ptr<MVMovie>& movie)
 {
     if (!movie)
         return nullptr;
@@ -199,7 +200,8 @@ MVPMovieDocument::~MVPMovieDocument()
 
 // ---- Reading ----
 
-bool MVPMovieDocument::installReadMovie(const std::shared_ptr<MVMovie>& movie, const HXError& error, HXError* outError)
+bool MVPMovieDocument::installReadMovie(
+    const std::shared_ptr<MVMovie>& movie, const HXError& error, HXError* outError)
 {
     if (!movie) {
         // The document keeps what it had: a failed open never leaves it without its movie.
@@ -227,7 +229,8 @@ bool MVPMovieDocument::readFromFile(const std::string& path, const std::string& 
 bool MVPMovieDocument::readFromURL(const HXURL& url, const std::string& type, HXError* outError)
 {
     HXError error;
-    auto movie = MVMovie::movieWithAttributes(movieAttributes(MVMovieURLAttribute, url.absoluteString()), &error);
+    auto movie
+        = MVMovie::movieWithAttributes(movieAttributes(MVMovieURLAttribute, url.absoluteString()), &error);
     if (!installReadMovie(movie, error, outError))
         return false;
     if (url.isFileURL())
@@ -315,13 +318,14 @@ void MVPMovieDocument::observeMovie()
 {
     auto& center = HXNotificationCenter::defaultCenter();
     std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
-    auto observe = [&](const char* name, std::function<void(MVPMovieDocument&, const HXNotification&)> handler) {
-        _movieObservers.push_back(center.addObserver(this, name, _movie.get(),
-            [weak, handler = std::move(handler)](const HXNotification& n) {
-                if (auto doc = weak.lock())
-                    handler(*doc, n);
-            }));
-    };
+    auto observe
+        = [&](const char* name, std::function<void(MVPMovieDocument&, const HXNotification&)> handler) {
+              _movieObservers.push_back(center.addObserver(
+                  this, name, _movie.get(), [weak, handler = std::move(handler)](const HXNotification& n) {
+                      if (auto doc = weak.lock())
+                          handler(*doc, n);
+                  }));
+          };
     observe(MVMovieEditedNotification, [](MVPMovieDocument& d, const HXNotification&) { d.movieEdited(); });
     observe(MVMovieNaturalSizeDidChangeNotification,
         [](MVPMovieDocument& d, const HXNotification&) { d.movieNaturalSizeChanged(); });
@@ -339,10 +343,11 @@ void MVPMovieDocument::observeMovie()
     observe(MVMovieTimeDidChangeNotification,
         [](MVPMovieDocument& d, const HXNotification&) { d.updateDynamicAttributes(); });
     if (!_timeModeObserver) {
-        _timeModeObserver = center.addObserver(this, MVPTimeCodeModeDidChange, nullptr, [weak](const HXNotification& n) {
-            if (auto doc = weak.lock())
-                doc->docTimeModeDidChange(n);
-        });
+        _timeModeObserver
+            = center.addObserver(this, MVPTimeCodeModeDidChange, nullptr, [weak](const HXNotification& n) {
+                  if (auto doc = weak.lock())
+                      doc->docTimeModeDidChange(n);
+              });
     }
 }
 
@@ -406,7 +411,8 @@ void MVPMovieDocument::syncToNewMovie()
             = HXApplication::hasSharedApplication() ? HXApplication::sharedApplication() : nullptr;
         if (app)
             app->disableScreenUpdates();
-        bool visible = _moviePropertyBrowser->isWindowLoaded() && _moviePropertyBrowser->window()->isVisible();
+        bool visible
+            = _moviePropertyBrowser->isWindowLoaded() && _moviePropertyBrowser->window()->isVisible();
         auto old = _moviePropertyBrowser;
         removeWindowController(old);
         old->close();
@@ -706,7 +712,8 @@ void MVPMovieDocument::close()
         _movieInfo->hidePanel();
         _movieInfo.reset();
     }
-    HXNotificationCenter::defaultCenter().postNotification(HXNotification(MVPMovieDocumentWillCloseNotification, self));
+    HXNotificationCenter::defaultCenter().postNotification(
+        HXNotification(MVPMovieDocumentWillCloseNotification, self));
     if (_sleepObserver)
         HXWorkspace::notificationCenter().removeObserver(_sleepObserver);
     _sleepObserver = 0;
@@ -798,7 +805,8 @@ void MVPMovieDocument::exitFullScreen()
 std::shared_ptr<MovieInfo> MVPMovieDocument::movieInfo()
 {
     if (!_movieInfo)
-        _movieInfo = MovieInfo::movieInfoForDocument(std::static_pointer_cast<HXDocument>(shared_from_this()));
+        _movieInfo
+            = MovieInfo::movieInfoForDocument(std::static_pointer_cast<HXDocument>(shared_from_this()));
     return _movieInfo;
 }
 
@@ -841,7 +849,8 @@ void MVPMovieDocument::monitorMovieLoadState()
         std::string informative = _movie->loadError().localizedDescription();
         long answer = showAlert(HXLocalizedString("mvpInvalidURLError"), informative, {}, {});
         if (answer == HXAlertDefaultReturn) {
-            std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
+            std::weak_ptr<MVPMovieDocument> weak
+                = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
             HXRunLoop::main().performAfterDelay(this, 0, [weak] {
                 if (auto doc = weak.lock())
                     doc->close();
@@ -993,8 +1002,7 @@ void MVPMovieDocument::updatePlaybackAttributesTimer()
     }
     if (!_attributeTimer) {
         std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
-        _attributeTimer = HXTimer::scheduledTimer(
-            1.0, true,
+        _attributeTimer = HXTimer::scheduledTimer(1.0, true,
             [weak](HXTimer&) {
                 if (auto doc = weak.lock())
                     doc->updateDynamicAttributes();
@@ -1120,7 +1128,8 @@ void MVPMovieDocument::docTimeModeDidChange(const HXNotification& notification)
 {
     const auto& info = notification.userInfo();
     auto movieIt = info.find(MVPLCDTimeModeMovieKey);
-    if (!_movie || movieIt == info.end() || movieIt->second.integerValue() != timeModeMovieValue(_movie.get()))
+    if (!_movie || movieIt == info.end()
+        || movieIt->second.integerValue() != timeModeMovieValue(_movie.get()))
         return;
     auto modeIt = info.find(MVPLCDTimeModeKey);
     int64_t mode = modeIt == info.end() ? 0 : modeIt->second.integerValue();

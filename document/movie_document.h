@@ -49,11 +49,14 @@ inline constexpr const char* MVPTimeCodeModeDidChange = "MVPTimeCodeModeDidChang
 inline constexpr const char* MVPLCDTimeModeKey = "LCDTimeMode";
 inline constexpr const char* MVPLCDTimeModeMovieKey = "LCDTimeModeMovie";
 
-// The user info of MVMovieStatusStringPostedNotification (streaming and playback problems): the flags (bit 4 a
-// streaming status, bit 8 the code is valid, bit 16 an error text), the text and the code.
-inline constexpr const char* MVMovieStatusFlagsNotificationParameter = "MVMovieStatusFlagsNotificationParameter";
-inline constexpr const char* MVMovieStatusStringNotificationParameter = "MVMovieStatusStringNotificationParameter";
-inline constexpr const char* MVMovieStatusCodeNotificationParameter = "MVMovieStatusCodeNotificationParameter";
+// The user info of MVMovieStatusStringPostedNotification (streaming and playback problems): the flags (bit 4
+// a streaming status, bit 8 the code is valid, bit 16 an error text), the text and the code.
+inline constexpr const char* MVMovieStatusFlagsNotificationParameter
+    = "MVMovieStatusFlagsNotificationParameter";
+inline constexpr const char* MVMovieStatusStringNotificationParameter
+    = "MVMovieStatusStringNotificationParameter";
+inline constexpr const char* MVMovieStatusCodeNotificationParameter
+    = "MVMovieStatusCodeNotificationParameter";
 
 // The type name of documents made in code.
 inline constexpr const char* MVPAnythingDocumentType = "Anything";
@@ -127,7 +130,10 @@ public:
     HXSize userScale() const { return _userScale; }
     // Stored only when both values and both natural dimensions are above 0.
     void setUserScale(HXSize scale);
-    HXSize userSize() const { return { _naturalSize.width * _userScale.width, _naturalSize.height * _userScale.height }; }
+    HXSize userSize() const
+    {
+        return { _naturalSize.width * _userScale.width, _naturalSize.height * _userScale.height };
+    }
     void setUserSize(HXSize size);
 
     // ---- Controller type (four-character code; 'none' for no controller); changes are undoable ----
@@ -160,7 +166,10 @@ public:
     std::shared_ptr<MovieInfo> movieInfo();
     void showMovieInfo(HXObject* sender = nullptr);
     void openMovieProperties(HXObject* sender = nullptr);
-    std::shared_ptr<MVPPropertyInspectorBrowser> moviePropertyBrowser() const { return _moviePropertyBrowser; }
+    std::shared_ptr<MVPPropertyInspectorBrowser> moviePropertyBrowser() const
+    {
+        return _moviePropertyBrowser;
+    }
 
     // ---- Load state and start-up settings ----
     int64_t lastLoadState() const { return _lastLoadState; }
@@ -179,7 +188,10 @@ public:
     bool goFullScreen() const { return _goFullScreen; }
 
     // The full-screen settings stored in the movie, read when it was opened.
-    const FSPresentationSettings& persistentFullscreenSettings() const { return _persistentFullscreenSettings; }
+    const FSPresentationSettings& persistentFullscreenSettings() const
+    {
+        return _persistentFullscreenSettings;
+    }
     void setPersistentFullscreenSettings(const FSPresentationSettings& settings)
     {
         _persistentFullscreenSettings = settings;
@@ -205,7 +217,10 @@ public:
     void docTimeModeDidChange(const HXNotification& notification);
     bool isTimeModeTC() const { return _timeModeTC; }
     // The value to put under "LCDTimeModeMovie" for `movie`.
-    static int64_t timeModeMovieValue(const MVMovie* movie) { return int64_t(reinterpret_cast<intptr_t>(movie)); }
+    static int64_t timeModeMovieValue(const MVMovie* movie)
+    {
+        return int64_t(reinterpret_cast<intptr_t>(movie));
+    }
 
     // ---- Flags ----
     bool closeWhenDone() const { return _closeWhenDone; }
@@ -222,7 +237,10 @@ public:
     void setStreamingStatusMessage(const std::string& message) { _streamingStatusMessage = message; }
     bool netDiagnosticSheetVisible() const { return _netDiagnosticSheetVisible; }
     void setNetDiagnosticSheetVisible(bool flag) { _netDiagnosticSheetVisible = flag; }
-    void setCurrentTimeTimer(std::shared_ptr<HXTimer> timer) { _profiling.theCurrentTimeTimer = std::move(timer); }
+    void setCurrentTimeTimer(std::shared_ptr<HXTimer> timer)
+    {
+        _profiling.theCurrentTimeTimer = std::move(timer);
+    }
     MVPMovieDocumentProfiling& profiling() { return _profiling; }
 
     // ---- Media attributes (the info panel's rows; media_attributes.cpp) ----
@@ -283,8 +301,8 @@ private:
     void noteRecentDocument();
     void fullScreenStateChanged(int state);
     void stopObservingEverything();
-    long showAlert(const std::string& message, const std::string& informative, const std::string& defaultButton,
-        const std::string& alternateButton);
+    long showAlert(const std::string& message, const std::string& informative,
+        const std::string& defaultButton, const std::string& alternateButton);
 
     std::shared_ptr<MVMovie> _movie;
     std::vector<std::shared_ptr<MVTrack>> _tracks;

@@ -30,7 +30,8 @@ std::shared_ptr<MVMovie> movieWithImporterFromFile(const std::string& path, HXEr
             *outError = error.domain() == HXOSStatusErrorDomain && error.code() != 0
                 ? error
                 : HXError::withDescription(HXOSStatusErrorDomain, MVStatusUnsupportedImport,
-                    error.localizedDescription().empty() ? "The file cannot be imported." : error.localizedDescription());
+                    error.localizedDescription().empty() ? "The file cannot be imported."
+                                                         : error.localizedDescription());
         }
         return nullptr;
     }

@@ -59,7 +59,8 @@ int16_t truncatedShort(double value)
     if (!std::isfinite(value))
         return 0;
     value = std::trunc(value);
-    value = std::clamp(value, double(std::numeric_limits<int16_t>::min()), double(std::numeric_limits<int16_t>::max()));
+    value = std::clamp(
+        value, double(std::numeric_limits<int16_t>::min()), double(std::numeric_limits<int16_t>::max()));
     return int16_t(value);
 }
 
@@ -137,13 +138,16 @@ std::string buildVersion(const std::string& versionPlistPath, const HXBundle* bu
         if (!build.empty())
             return build;
     }
-    std::string version = bundle ? stringValue(bundle->objectForInfoDictionaryKey("HFBundleShortVersionString")) : std::string();
+    std::string version = bundle
+        ? stringValue(bundle->objectForInfoDictionaryKey("HFBundleShortVersionString"))
+        : std::string();
     return version.empty() ? MOVARA_VERSION : version;
 }
 
 std::string bundleVersion(const HXBundle* bundle)
 {
-    std::string version = bundle ? stringValue(bundle->objectForInfoDictionaryKey("HFBundleVersion")) : std::string();
+    std::string version
+        = bundle ? stringValue(bundle->objectForInfoDictionaryKey("HFBundleVersion")) : std::string();
     return version.empty() ? MOVARA_VERSION : version;
 }
 
@@ -176,8 +180,8 @@ void systemVersion(std::string& name, std::string& version, std::string& build)
 
 // ---- Core ----
 
-bool MVPPersistence::metaDataItemValueForKey(const MVPMetaDataContainer& container, const std::string& itemKey,
-    uint32_t keyType, void* outVal, size_t outValSize)
+bool MVPPersistence::metaDataItemValueForKey(const MVPMetaDataContainer& container,
+    const std::string& itemKey, uint32_t keyType, void* outVal, size_t outValSize)
 {
     if (keyType == MVPPersistenceUserDataKeyType) {
         if (!container.userData)
@@ -244,15 +248,15 @@ bool MVPPersistence::trackMetaDataItemValueForKey(
 void MVPPersistence::setMovieMetaDataItemValue(
     const void* value, size_t actualSize, const std::string& key, uint32_t dataType, MVMovie& movie)
 {
-    setMetaDataItemValueForKey(
-        MVPMetaDataContainer::forMovie(movie), value, actualSize, key, dataType, MVPPersistenceReverseDNSKeyType);
+    setMetaDataItemValueForKey(MVPMetaDataContainer::forMovie(movie), value, actualSize, key, dataType,
+        MVPPersistenceReverseDNSKeyType);
 }
 
 void MVPPersistence::setTrackMetaDataItemValue(
     const void* value, size_t actualSize, const std::string& key, uint32_t dataType, MVTrack& track)
 {
-    setMetaDataItemValueForKey(
-        MVPMetaDataContainer::forTrack(track), value, actualSize, key, dataType, MVPPersistenceReverseDNSKeyType);
+    setMetaDataItemValueForKey(MVPMetaDataContainer::forTrack(track), value, actualSize, key, dataType,
+        MVPPersistenceReverseDNSKeyType);
 }
 
 bool MVPPersistence::movieDefaultMetaDataItemValueForKey(
@@ -264,8 +268,8 @@ bool MVPPersistence::movieDefaultMetaDataItemValueForKey(
 void MVPPersistence::setDefaultMovieMetaDataItemValue(
     const void* value, size_t actualSize, const std::string& code, uint32_t dataType, MVMovie& movie)
 {
-    setMetaDataItemValueForKey(
-        MVPMetaDataContainer::forMovie(movie), value, actualSize, code, dataType, MVPPersistenceUserDataKeyType);
+    setMetaDataItemValueForKey(MVPMetaDataContainer::forMovie(movie), value, actualSize, code, dataType,
+        MVPPersistenceUserDataKeyType);
 }
 
 bool MVPPersistence::hasMovieMetaDataItem(const std::string& key, const MVMovie& movie)
@@ -285,9 +289,18 @@ bool MVPPersistence::hasMovieDefaultMetaDataItem(const std::string& code, const 
 
 // ---- Readers ----
 
-float MVPPersistence::movieAudioGain(const MVMovie& movie) { return readMovieFloat(movie, MVPPersistenceAudioGainKey); }
-float MVPPersistence::movieAudioTreble(const MVMovie& movie) { return readMovieFloat(movie, MVPPersistenceAudioTrebleKey); }
-float MVPPersistence::movieAudioBass(const MVMovie& movie) { return readMovieFloat(movie, MVPPersistenceAudioBassKey); }
+float MVPPersistence::movieAudioGain(const MVMovie& movie)
+{
+    return readMovieFloat(movie, MVPPersistenceAudioGainKey);
+}
+float MVPPersistence::movieAudioTreble(const MVMovie& movie)
+{
+    return readMovieFloat(movie, MVPPersistenceAudioTrebleKey);
+}
+float MVPPersistence::movieAudioBass(const MVMovie& movie)
+{
+    return readMovieFloat(movie, MVPPersistenceAudioBassKey);
+}
 float MVPPersistence::movieAudioBalance(const MVMovie& movie)
 {
     return readMovieFloat(movie, MVPPersistenceAudioBalanceKey);
@@ -306,18 +319,30 @@ float MVPPersistence::movieBrightness(const MVMovie& movie)
 {
     return readMovieFloat(movie, MVPPersistenceVisualBrightnessKey);
 }
-float MVPPersistence::movieColor(const MVMovie& movie) { return readMovieFloat(movie, MVPPersistenceVisualColorKey); }
-float MVPPersistence::movieTint(const MVMovie& movie) { return readMovieFloat(movie, MVPPersistenceVisualTintKey); }
+float MVPPersistence::movieColor(const MVMovie& movie)
+{
+    return readMovieFloat(movie, MVPPersistenceVisualColorKey);
+}
+float MVPPersistence::movieTint(const MVMovie& movie)
+{
+    return readMovieFloat(movie, MVPPersistenceVisualTintKey);
+}
 float MVPPersistence::movieContrast(const MVMovie& movie)
 {
     return readMovieFloat(movie, MVPPersistenceVisualContrastKey);
 }
-float MVPPersistence::trackAudioGain(const MVTrack& track) { return readTrackFloat(track, MVPPersistenceAudioGainKey); }
+float MVPPersistence::trackAudioGain(const MVTrack& track)
+{
+    return readTrackFloat(track, MVPPersistenceAudioGainKey);
+}
 float MVPPersistence::trackAudioTreble(const MVTrack& track)
 {
     return readTrackFloat(track, MVPPersistenceAudioTrebleKey);
 }
-float MVPPersistence::trackAudioBass(const MVTrack& track) { return readTrackFloat(track, MVPPersistenceAudioBassKey); }
+float MVPPersistence::trackAudioBass(const MVTrack& track)
+{
+    return readTrackFloat(track, MVPPersistenceAudioBassKey);
+}
 float MVPPersistence::trackAudioBalance(const MVTrack& track)
 {
     return readTrackFloat(track, MVPPersistenceAudioBalanceKey);
@@ -397,7 +422,8 @@ void MVPPersistence::saveTrackAudioMute(MVTrack& track)
 void MVPPersistence::saveMovieLooping(MVMovie& movie)
 {
     if (movie.loopingMode() != MVMovieLoopingMode::None) {
-        uint8_t bytes[4] = { 0, 0, 0, uint8_t(movie.loopingMode() == MVMovieLoopingMode::BackAndForth ? 1 : 0) };
+        uint8_t bytes[4]
+            = { 0, 0, 0, uint8_t(movie.loopingMode() == MVMovieLoopingMode::BackAndForth ? 1 : 0) };
         setDefaultMovieMetaDataItemValue(bytes, 4, "LOOP", MVPPersistenceRawDataType, movie);
     } else {
         setDefaultMovieMetaDataItemValue(nullptr, 0, "LOOP", MVPPersistenceRawDataType, movie);
@@ -481,14 +507,16 @@ void MVPPersistence::saveMoviePTVDisplayID(MVPMovieDocument& document)
 std::string MVPPersistence::playerVersionString()
 {
     auto bundle = HXBundle::mainBundle();
-    std::string build = buildVersion(bundle ? bundle->bundlePath() + "/version.plist" : std::string(), bundle.get());
+    std::string build
+        = buildVersion(bundle ? bundle->bundlePath() + "/version.plist" : std::string(), bundle.get());
     return build + " (" + bundleVersion(bundle.get()) + ")";
 }
 
 std::string MVPPersistence::frameworkVersionString()
 {
     auto bundle = HXBundle::bundleWithIdentifier("com.zantrel.Movara");
-    std::string build = buildVersion(bundle ? bundle->resourcePath() + "/version.plist" : std::string(), bundle.get());
+    std::string build
+        = buildVersion(bundle ? bundle->resourcePath() + "/version.plist" : std::string(), bundle.get());
     std::string version = bundleVersion(bundle.get());
     std::string name, osVersion, osBuild;
     systemVersion(name, osVersion, osBuild);
@@ -501,16 +529,18 @@ void MVPPersistence::saveVersionStamps(MVMovie& movie)
 {
     std::string player = playerVersionString();
     std::string framework = frameworkVersionString();
-    setMovieMetaDataItemValue(player.data(), player.size(), MVPPersistencePlayerVersionKey, MVPPersistenceUTF8DataType, movie);
     setMovieMetaDataItemValue(
-        framework.data(), framework.size(), MVPPersistenceFrameworkVersionKey, MVPPersistenceUTF8DataType, movie);
+        player.data(), player.size(), MVPPersistencePlayerVersionKey, MVPPersistenceUTF8DataType, movie);
+    setMovieMetaDataItemValue(framework.data(), framework.size(), MVPPersistenceFrameworkVersionKey,
+        MVPPersistenceUTF8DataType, movie);
 }
 
 void MVPPersistence::applyStoredPlaybackModes(MVMovie& movie)
 {
     const auto& userData = movie.userData();
     if (auto loop = MVUserDataGetItem(userData, MVFourCC("LOOP"), 1); loop && loop->size() >= 4) {
-        uint32_t mode = uint32_t((*loop)[0]) << 24 | uint32_t((*loop)[1]) << 16 | uint32_t((*loop)[2]) << 8 | (*loop)[3];
+        uint32_t mode = uint32_t((*loop)[0]) << 24 | uint32_t((*loop)[1]) << 16 | uint32_t((*loop)[2]) << 8
+            | (*loop)[3];
         movie.setLoopingMode(mode == 1 ? MVMovieLoopingMode::BackAndForth : MVMovieLoopingMode::Loop);
     }
     if (auto selection = MVUserDataGetItem(userData, MVFourCC("SelO"), 1); selection && !selection->empty())
@@ -586,7 +616,8 @@ void MVPPersistence::applyMetaDataItemsToMovie(MVPMovieDocument& document)
             m.setVisualHue(movieTint(m));
         if (hasMovieMetaDataItem(MVPPersistenceVisualContrastKey, m))
             m.setVisualContrast(movieContrast(m));
-        HXNotificationCenter::defaultCenter().postNotification(HXNotification(MVMovieEditedNotification, movie));
+        HXNotificationCenter::defaultCenter().postNotification(
+            HXNotification(MVMovieEditedNotification, movie));
     }
     for (const auto& track : m.tracksOfMediaType(MVFourCC("soun"))) {
         MVTrack& t = *track;

@@ -20,12 +20,15 @@ inline constexpr const char* MVPPersistenceAudioGainKey = "com.zantrel.movara.pl
 inline constexpr const char* MVPPersistenceAudioTrebleKey = "com.zantrel.movara.player.movie.audio.treble";
 inline constexpr const char* MVPPersistenceAudioBassKey = "com.zantrel.movara.player.movie.audio.bass";
 inline constexpr const char* MVPPersistenceAudioBalanceKey = "com.zantrel.movara.player.movie.audio.balance";
-inline constexpr const char* MVPPersistenceAudioPitchShiftKey = "com.zantrel.movara.player.movie.audio.pitchshift";
+inline constexpr const char* MVPPersistenceAudioPitchShiftKey
+    = "com.zantrel.movara.player.movie.audio.pitchshift";
 inline constexpr const char* MVPPersistenceAudioMuteKey = "com.zantrel.movara.player.movie.audio.mute";
-inline constexpr const char* MVPPersistenceVisualBrightnessKey = "com.zantrel.movara.player.movie.visual.brightness";
+inline constexpr const char* MVPPersistenceVisualBrightnessKey
+    = "com.zantrel.movara.player.movie.visual.brightness";
 inline constexpr const char* MVPPersistenceVisualColorKey = "com.zantrel.movara.player.movie.visual.color";
 inline constexpr const char* MVPPersistenceVisualTintKey = "com.zantrel.movara.player.movie.visual.tint";
-inline constexpr const char* MVPPersistenceVisualContrastKey = "com.zantrel.movara.player.movie.visual.contrast";
+inline constexpr const char* MVPPersistenceVisualContrastKey
+    = "com.zantrel.movara.player.movie.visual.contrast";
 inline constexpr const char* MVPPersistencePlayerVersionKey = "com.zantrel.movara.player.version";
 inline constexpr const char* MVPPersistenceFrameworkVersionKey = "com.zantrel.movara.version";
 

@@ -30,8 +30,8 @@ MovieInfo::~MovieInfo()
 
 void MovieInfo::makePanel()
 {
-    _panel = std::make_shared<HXPanel>(HXRect { { 0, 0 }, { 300, 320 } },
-        HXTitledWindowMask | HXClosableWindowMask | HXUtilityWindowMask);
+    _panel = std::make_shared<HXPanel>(
+        HXRect { { 0, 0 }, { 300, 320 } }, HXTitledWindowMask | HXClosableWindowMask | HXUtilityWindowMask);
     _panel->setFloatingPanel(true);
 }
 

@@ -16,8 +16,8 @@ std::shared_ptr<MVPPropertyInspectorBrowser> MVPPropertyInspectorBrowser::browse
 
 void MVPPropertyInspectorBrowser::loadWindow()
 {
-    auto window = std::make_shared<HXWindow>(HXRect { { 0, 0 }, { 420, 360 } },
-        HXTitledWindowMask | HXClosableWindowMask | HXResizableWindowMask);
+    auto window = std::make_shared<HXWindow>(
+        HXRect { { 0, 0 }, { 420, 360 } }, HXTitledWindowMask | HXClosableWindowMask | HXResizableWindowMask);
     window->setReleasedWhenClosed(false);
     setWindow(window);
     synchronizeWindowTitleWithDocumentName();

@@ -9,7 +9,8 @@ class MVMovie;
 
 class MVPPropertyInspectorBrowser : public HXWindowController {
 public:
-    static std::shared_ptr<MVPPropertyInspectorBrowser> browserForMovie(const std::shared_ptr<MVMovie>& movie);
+    static std::shared_ptr<MVPPropertyInspectorBrowser> browserForMovie(
+        const std::shared_ptr<MVMovie>& movie);
 
     std::shared_ptr<MVMovie> movie() const { return _movie.lock(); }
     void loadWindow() override;

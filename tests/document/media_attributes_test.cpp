@@ -2,9 +2,9 @@
 #include "movie_document_test_support.h"
 
 #include "document/media_attributes.h"
-#include "tests/platform/mvkit/fixtures.h"
 #include "platform/winkit/view.h"
 #include "platform/winkit/window.h"
+#include "tests/platform/mvkit/fixtures.h"
 
 using namespace movara::test;
 using namespace movara::test::document;
@@ -29,13 +29,15 @@ TEST_F(MediaAttributesTest, RowsForMoviesOfEveryKind)
     const Case cases[] = {
         { MovieFixture::MetadataMov, "H.264, 160 x 120", "25", "160 x 120 px", "0:00:00:03.00" },
         { MovieFixture::PcmWav, "Linear PCM, Mono, 16.000 kHz", "<none>", "<none>", "0:00:00:02.00" },
-        { MovieFixture::H264AacMov, "H.264, 160 x 120\nAAC, Mono, 44.100 kHz", "25", "160 x 120 px", "0:00:00:03.00" },
-        { MovieFixture::MjpegPcmMov, "Photo - JPEG, 160 x 120\nLinear PCM, Mono, 22.050 kHz", "10", "160 x 120 px",
-            "0:00:00:02.00" },
+        { MovieFixture::H264AacMov, "H.264, 160 x 120\nAAC, Mono, 44.100 kHz", "25", "160 x 120 px",
+            "0:00:00:03.00" },
+        { MovieFixture::MjpegPcmMov, "Photo - JPEG, 160 x 120\nLinear PCM, Mono, 22.050 kHz", "10",
+            "160 x 120 px", "0:00:00:02.00" },
         // A time-code track is not described; a disabled chapter track neither, nor a subtitle track of a
         // movie without chapters.
         { MovieFixture::TimecodeMov, "H.264, 160 x 120", "25", "160 x 120 px", "0:00:00:03.00" },
-        { MovieFixture::ChaptersMp4, "H.264, 160 x 120\nAAC, Mono, 44.100 kHz", "25", "160 x 120 px", "0:00:00:03.00" },
+        { MovieFixture::ChaptersMp4, "H.264, 160 x 120\nAAC, Mono, 44.100 kHz", "25", "160 x 120 px",
+            "0:00:00:03.00" },
         { MovieFixture::SubtitleMov, "H.264, 160 x 120", "25", "160 x 120 px", "0:00:00:03.00" },
     };
     for (const auto& c : cases) {
@@ -72,7 +74,8 @@ TEST_F(MediaAttributesTest, AMovieOfExactlyOneSecondShowsNoDurationRateOrTime)
     auto movie = MVMovie::movieWithFile(path.string(), nullptr);
     ASSERT_TRUE(movie);
     int32_t scale = movie->timeScale();
-    ASSERT_TRUE(movie->deleteSegment({ MVMakeTime(scale, scale), MVMakeTime(movie->durationValue() - scale, scale) }));
+    ASSERT_TRUE(movie->deleteSegment(
+        { MVMakeTime(scale, scale), MVMakeTime(movie->durationValue() - scale, scale) }));
     ASSERT_EQ(movie->durationValue(), scale);
     auto doc = MVPMovieDocument::movieDocumentWithMVMovie(movie);
     EXPECT_EQ(value(*doc, DurationRow), "<none>");
@@ -136,13 +139,29 @@ TEST(MediaAttributeTexts, AnnotationsInTheFixedOrderOfTheirTypes)
 {
     auto movie = MVMovie::movie();
     EXPECT_TRUE(annotationStrings(*movie).empty());
-    MVUserDataSetText(movie->userData(), MVOSTypeForString("\xC2\xA9" "cmt"), "a comment");
-    MVUserDataSetText(movie->userData(), MVOSTypeForString("\xC2\xA9" "cpy"), "(c) us");
-    MVUserDataSetText(movie->userData(), MVOSTypeForString("\xC2\xA9" "ART"), "an artist");
-    MVUserDataSetText(movie->userData(), MVOSTypeForString("\xC2\xA9" "nam"), "not listed");
+    MVUserDataSetText(movie->userData(),
+        MVOSTypeForString("\xC2\xA9"
+                          "cmt"),
+        "a comment");
+    MVUserDataSetText(movie->userData(),
+        MVOSTypeForString("\xC2\xA9"
+                          "cpy"),
+        "(c) us");
+    MVUserDataSetText(movie->userData(),
+        MVOSTypeForString("\xC2\xA9"
+                          "ART"),
+        "an artist");
+    MVUserDataSetText(movie->userData(),
+        MVOSTypeForString("\xC2\xA9"
+                          "nam"),
+        "not listed");
     auto track = movie->newTrack(MVFourCC("soun"), 44100);
-    MVUserDataSetText(track->userData(), MVOSTypeForString("\xC2\xA9" "ART"), "the track's artist");
-    EXPECT_EQ(annotationStrings(*movie), (std::vector<std::string> { "(c) us", "the track's artist", "a comment" }));
+    MVUserDataSetText(track->userData(),
+        MVOSTypeForString("\xC2\xA9"
+                          "ART"),
+        "the track's artist");
+    EXPECT_EQ(annotationStrings(*movie),
+        (std::vector<std::string> { "(c) us", "the track's artist", "a comment" }));
     track->setEnabled(false);
     EXPECT_EQ(annotationStrings(*movie), (std::vector<std::string> { "(c) us", "an artist", "a comment" }));
 }

@@ -152,10 +152,11 @@ TEST_F(MovieDocumentNetworkTest, AServerThatStopsHalfWayGivesTheErrorAndTheDocum
     doc->makeWindowControllers();
     doc->showWindows();
     std::vector<std::string> messages;
-    doc->runAlert = [&](const std::string& message, const std::string&, const std::string&, const std::string&) {
-        messages.push_back(message);
-        return long(HXAlertDefaultReturn);
-    };
+    doc->runAlert
+        = [&](const std::string& message, const std::string&, const std::string&, const std::string&) {
+              messages.push_back(message);
+              return long(HXAlertDefaultReturn);
+          };
     ASSERT_TRUE(runUntil([&] { return doc->isClosed(); })) << "load state " << doc->movie()->loadState();
     EXPECT_EQ(doc->movie()->loadState(), MVMovieLoadStateError);
     ASSERT_EQ(messages.size(), 1u);

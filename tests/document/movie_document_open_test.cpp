@@ -7,9 +7,9 @@
 #include "inspectors/movie_info.h"
 #include "inspectors/property_inspector_browser.h"
 #include "platform/basekit/undo_manager.h"
-#include "tests/platform/mvkit/fixtures.h"
 #include "platform/winkit/window.h"
 #include "platform/winkit/window_controller.h"
+#include "tests/platform/mvkit/fixtures.h"
 
 #include <filesystem>
 
@@ -19,7 +19,7 @@ using namespace movara::test::document;
 namespace {
 
 #define REQUIRE_FIXTURE(f)                                                                                   \
-    auto f##Path = fixturePath(MovieFixture::f);                                                              \
+    auto f##Path = fixturePath(MovieFixture::f);                                                             \
     if (f##Path.empty())                                                                                     \
     GTEST_SKIP() << "ffmpeg is needed for the fixture movies"
 
@@ -43,7 +43,8 @@ TEST_F(MovieDocumentOpenTest, OpensAFileAndNotesItAsRecentUnlessFeatured)
     EXPECT_EQ(controller->recentDocumentURLs()[0].path(), H264AacMovPath.string());
 
     controller->clearRecentDocuments();
-    auto featured = MVPMovieDocument::documentWithContentsOfFile(H264AacMovPath.string(), "Movie", true, &error);
+    auto featured
+        = MVPMovieDocument::documentWithContentsOfFile(H264AacMovPath.string(), "Movie", true, &error);
     ASSERT_TRUE(featured);
     EXPECT_TRUE(featured->isReelspot());
     featured->showWindows();
@@ -53,7 +54,8 @@ TEST_F(MovieDocumentOpenTest, OpensAFileAndNotesItAsRecentUnlessFeatured)
 TEST_F(MovieDocumentOpenTest, EveryDocumentGetsTheNextIdentifier)
 {
     REQUIRE_FIXTURE(H264AacMov);
-    auto first = MVPMovieDocument::documentWithContentsOfFile(H264AacMovPath.string(), "Movie", false, nullptr);
+    auto first
+        = MVPMovieDocument::documentWithContentsOfFile(H264AacMovPath.string(), "Movie", false, nullptr);
     auto second = MVPMovieDocument::document();
     auto third = MVPMovieDocument::movieDocumentWithMVMovie(MVMovie::movie());
     ASSERT_TRUE(first && second && third);
@@ -66,8 +68,8 @@ TEST_F(MovieDocumentOpenTest, FilesThatCannotBeOpenedGiveTheOpenError)
     TempDir dir;
     writeFile(dir.path() / "garbage.mov", std::string(4000, '\x7f'));
     writeFile(dir.path() / "truncated.mov", std::string("\0\0\0\x20moov\0\0", 10));
-    const std::vector<std::filesystem::path> paths
-        = { dir.path() / "missing.mov", dir.path() / "garbage.mov", dir.path() / "truncated.mov", dir.path() };
+    const std::vector<std::filesystem::path> paths = { dir.path() / "missing.mov", dir.path() / "garbage.mov",
+        dir.path() / "truncated.mov", dir.path() };
     for (const auto& path : paths) {
         HXError error;
         auto doc = MVPMovieDocument::documentWithContentsOfFile(path.string(), "Movie", false, &error);
@@ -100,12 +102,14 @@ TEST_F(MovieDocumentOpenTest, AFailedReadKeepsThePreviousMovieAndFile)
 TEST_F(MovieDocumentOpenTest, FileURLsRecordTheirPathNetworkURLsLeaveTheFileNameUnset)
 {
     REQUIRE_FIXTURE(H264AacMov);
-    auto local = MVPMovieDocument::documentWithContentsOfURL(HXURL::fileURLWithPath(H264AacMovPath.string()), "Movie", nullptr);
+    auto local = MVPMovieDocument::documentWithContentsOfURL(
+        HXURL::fileURLWithPath(H264AacMovPath.string()), "Movie", nullptr);
     ASSERT_TRUE(local);
     EXPECT_EQ(local->fileName(), H264AacMovPath.string());
 
     // Nothing listens on port 9 of the loopback: the movie exists at once and fails later.
-    auto remote = MVPMovieDocument::documentWithContentsOfURL(*HXURL::URLWithString("http://127.0.0.1:9/clip.mov"), "Movie", nullptr);
+    auto remote = MVPMovieDocument::documentWithContentsOfURL(
+        *HXURL::URLWithString("http://127.0.0.1:9/clip.mov"), "Movie", nullptr);
     ASSERT_TRUE(remote);
     EXPECT_EQ(remote->fileName(), "");
     EXPECT_EQ(remote->displayName(), "clip.mov");
@@ -198,7 +202,8 @@ TEST_F(MovieDocumentOpenTest, ApertureModeFromStoredItemElseFromTheTracks)
         { "tracks, stored production", true, "prod", "production" },
     };
     for (const auto& c : cases) {
-        auto movie = c.withTracks ? MVMovie::movieWithFile(H264AacMovPath.string(), nullptr) : MVMovie::movie();
+        auto movie
+            = c.withTracks ? MVMovie::movieWithFile(H264AacMovPath.string(), nullptr) : MVMovie::movie();
         ASSERT_TRUE(movie);
         if (c.stored)
             setUserData(*movie, "apmd", MVBytes(c.stored, c.stored + 4));
@@ -213,12 +218,14 @@ TEST_F(MovieDocumentOpenTest, NaturalSizeNotificationsOnlyForARealChange)
     auto doc = MVPMovieDocument::movieDocumentWithMVMovie(movie);
     auto will = count(MVPMovieDocumentWillChangeNaturalSizeNotification, doc.get());
     auto did = count(MVPMovieDocumentDidChangeNaturalSizeNotification, doc.get());
-    HXNotificationCenter::defaultCenter().postNotification(HXNotification(MVMovieNaturalSizeDidChangeNotification, movie));
+    HXNotificationCenter::defaultCenter().postNotification(
+        HXNotification(MVMovieNaturalSizeDidChangeNotification, movie));
     EXPECT_EQ(*will, 0);
     EXPECT_EQ(*did, 0);
 
     movie->newTrack(MVFourCC("vide"), 600, 320, 240);
-    HXNotificationCenter::defaultCenter().postNotification(HXNotification(MVMovieNaturalSizeDidChangeNotification, movie));
+    HXNotificationCenter::defaultCenter().postNotification(
+        HXNotification(MVMovieNaturalSizeDidChangeNotification, movie));
     EXPECT_EQ(*will, 1);
     EXPECT_EQ(*did, 1);
     EXPECT_EQ(doc->naturalSize().width, 320);
@@ -230,7 +237,8 @@ TEST_F(MovieDocumentOpenTest, SubtitlesShowOnlyWhenThePreferenceSaysSo)
     REQUIRE_FIXTURE(SubtitleMov);
     for (bool show : { false, true }) {
         setPreference("GeneralPreferenceShowSubtitles", show);
-        auto doc = MVPMovieDocument::documentWithContentsOfFile(SubtitleMovPath.string(), "Movie", false, nullptr);
+        auto doc
+            = MVPMovieDocument::documentWithContentsOfFile(SubtitleMovPath.string(), "Movie", false, nullptr);
         ASSERT_TRUE(doc);
         ASSERT_TRUE(doc->movie()->hasSubtitles());
         EXPECT_EQ(doc->movie()->subtitlesVisible(), show);
@@ -270,7 +278,8 @@ TEST_F(MovieDocumentOpenTest, StoredWindowPositionIsUsedOnlyWhereTheTitleBarStay
     for (const auto& c : cases) {
         auto movie = MVMovie::movie();
         setUserData(*movie, "WLOC",
-            { uint8_t(uint16_t(c.top) >> 8), uint8_t(c.top), uint8_t(uint16_t(c.left) >> 8), uint8_t(c.left) });
+            { uint8_t(uint16_t(c.top) >> 8), uint8_t(c.top), uint8_t(uint16_t(c.left) >> 8),
+                uint8_t(c.left) });
         auto doc = MVPMovieDocument::movieDocumentWithMVMovie(movie);
         HXPoint p = doc->persistentTopLeftPoint();
         EXPECT_EQ(p.x, c.expected.x) << c.top << "," << c.left;

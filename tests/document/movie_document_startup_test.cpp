@@ -82,8 +82,10 @@ TEST_F(MovieDocumentStartupTest, StoredFullScreenSettingsAreRead)
         { "size, slide show, no auto-present", "ptv ", { 0, 2, 0, 0, 0, 0, 1, 0 },
             [](const MVPMovieDocument& d) {
                 EXPECT_EQ(d.persistentFullscreenSettingForKey(FullscreenPreferenceSize).integerValue(), 2);
-                EXPECT_TRUE(d.persistentFullscreenSettingForKey(FullscreenPreferenceSlideShowMode).boolValue());
-                EXPECT_FALSE(d.persistentFullscreenSettingForKey(FullscreenPreferenceAutoPresent).boolValue());
+                EXPECT_TRUE(
+                    d.persistentFullscreenSettingForKey(FullscreenPreferenceSlideShowMode).boolValue());
+                EXPECT_FALSE(
+                    d.persistentFullscreenSettingForKey(FullscreenPreferenceAutoPresent).boolValue());
                 EXPECT_FALSE(d.persistentFullscreenSettingForKey(FullscreenPreferenceAutoPresent).isNull());
                 EXPECT_FALSE(d.goFullScreen());
             } },
@@ -114,7 +116,8 @@ TEST_F(MovieDocumentStartupTest, StoredFullScreenSettingsAreRead)
             [](const MVPMovieDocument& d) { EXPECT_TRUE(d.persistentFullscreenSettings().empty()); } },
         { "capture all displays", "ptva", { 1 },
             [](const MVPMovieDocument& d) {
-                EXPECT_TRUE(d.persistentFullscreenSettingForKey(FullscreenPreferenceCaptureAllDisplays).boolValue());
+                EXPECT_TRUE(
+                    d.persistentFullscreenSettingForKey(FullscreenPreferenceCaptureAllDisplays).boolValue());
             } },
         { "change resolution", "ptvs", { 3 },
             [](const MVPMovieDocument& d) {
@@ -203,10 +206,11 @@ TEST_F(MovieDocumentStartupTest, StatusReportsSetTheStreamingStatus)
         doc->setStreamingStatusCode(0);
         doc->setStreamingStatusMessage("");
         movie->setRate(c.playing ? 1 : 0);
-        HXNotificationCenter::defaultCenter().postNotification(HXNotification(MVMovieStatusStringPostedNotification,
-            movie,
-            { { MVMovieStatusFlagsNotificationParameter, c.flags }, { MVMovieStatusCodeNotificationParameter, c.code },
-                { MVMovieStatusStringNotificationParameter, c.text } }));
+        HXNotificationCenter::defaultCenter().postNotification(
+            HXNotification(MVMovieStatusStringPostedNotification, movie,
+                { { MVMovieStatusFlagsNotificationParameter, c.flags },
+                    { MVMovieStatusCodeNotificationParameter, c.code },
+                    { MVMovieStatusStringNotificationParameter, c.text } }));
         EXPECT_EQ(doc->streamingStatusCode(), c.expectCode) << c.name;
         EXPECT_EQ(doc->streamingStatusMessage(), c.expectMessage) << c.name;
     }
@@ -224,8 +228,8 @@ TEST_F(MovieDocumentStartupTest, PlayingKeepsARefreshTimerAndAChangeOfRateClears
     EXPECT_FALSE(doc->hasAttributeTimer());
     // A rate that is not a number counts as playing.
     movie->setRate(1);
-    HXNotificationCenter::defaultCenter().postNotification(HXNotification(
-        MVMovieRateDidChangeNotification, movie, { { MVMovieRateDidChangeNotificationParameter, std::nan("") } }));
+    HXNotificationCenter::defaultCenter().postNotification(HXNotification(MVMovieRateDidChangeNotification,
+        movie, { { MVMovieRateDidChangeNotificationParameter, std::nan("") } }));
     EXPECT_TRUE(doc->hasAttributeTimer());
 }
 
@@ -260,8 +264,10 @@ TEST_F(MovieDocumentStartupTest, TimeCodeModeFollowsTheTimeDisplayOfItsOwnMovie)
     auto plain = MVPMovieDocument::documentWithContentsOfFile(plainPath.string(), "Movie", false, nullptr);
     ASSERT_TRUE(doc && plain);
     auto post = [](const MVMovie* movie, int64_t mode) {
-        HXNotificationCenter::defaultCenter().postNotification(HXNotification(MVPTimeCodeModeDidChange, nullptr,
-            { { MVPLCDTimeModeKey, mode }, { MVPLCDTimeModeMovieKey, MVPMovieDocument::timeModeMovieValue(movie) } }));
+        HXNotificationCenter::defaultCenter().postNotification(
+            HXNotification(MVPTimeCodeModeDidChange, nullptr,
+                { { MVPLCDTimeModeKey, mode },
+                    { MVPLCDTimeModeMovieKey, MVPMovieDocument::timeModeMovieValue(movie) } }));
     };
     struct Step {
         int64_t mode;
@@ -298,7 +304,8 @@ TEST_F(MovieDocumentStartupTest, AMovieThatEndsClosesOrQuitsWhenItSaysSo)
     auto other = MVPMovieDocument::movieDocumentWithMVMovie(MVMovie::movie());
     other->terminateApplication = [&quits] { ++quits; };
     other->setQuitWhenDone(true);
-    HXNotificationCenter::defaultCenter().postNotification(HXNotification(MVMovieDidEndNotification, other->movie()));
+    HXNotificationCenter::defaultCenter().postNotification(
+        HXNotification(MVMovieDidEndNotification, other->movie()));
     HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.05);
     EXPECT_EQ(quits, 2);
 }

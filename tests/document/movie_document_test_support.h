@@ -60,8 +60,8 @@ protected:
     std::shared_ptr<int> count(const std::string& name, const void* object)
     {
         auto n = std::make_shared<int>(0);
-        tokens.push_back(
-            HXNotificationCenter::defaultCenter().addObserver(name, object, [n](const HXNotification&) { ++*n; }));
+        tokens.push_back(HXNotificationCenter::defaultCenter().addObserver(
+            name, object, [n](const HXNotification&) { ++*n; }));
         return n;
     }
 

@@ -15,13 +15,15 @@ TEST(MovieImporting, FilesOfOtherContainersBecomeMovies)
         MovieFixture fixture;
         int tracks;
     };
-    const Case cases[] = { { MovieFixture::PcmWav, 1 }, { MovieFixture::H264AacMkv, 2 }, { MovieFixture::MjpegPcmAvi, 2 } };
+    const Case cases[]
+        = { { MovieFixture::PcmWav, 1 }, { MovieFixture::H264AacMkv, 2 }, { MovieFixture::MjpegPcmAvi, 2 } };
     for (const auto& c : cases) {
         auto path = fixturePath(c.fixture);
         if (path.empty())
             GTEST_SKIP() << "ffmpeg is needed for the fixture movies";
         HXError error;
-        auto movie = MVPMovie::movieWithImporter(MVDataReference::dataReferenceWithReferenceToFile(path.string()), &error);
+        auto movie = MVPMovie::movieWithImporter(
+            MVDataReference::dataReferenceWithReferenceToFile(path.string()), &error);
         ASSERT_TRUE(movie) << fixtureName(c.fixture) << ": " << error.localizedDescription();
         EXPECT_EQ(movie->trackCount(), c.tracks) << fixtureName(c.fixture);
         EXPECT_TRUE(movie->hasDuration());
@@ -55,12 +57,15 @@ TEST(MovieImporting, AWholeMovieIsWrittenToADataReference)
     ASSERT_TRUE(movie);
     TempDir dir;
     auto out = dir.path() / "converted.mov";
-    EXPECT_EQ(MVPMovie::convertToDataRef(*movie, MVDataReference::dataReferenceWithReferenceToFile(out.string())), 0);
+    EXPECT_EQ(
+        MVPMovie::convertToDataRef(*movie, MVDataReference::dataReferenceWithReferenceToFile(out.string())),
+        0);
     auto reread = MVMovie::movieWithFile(out.string(), nullptr);
     ASSERT_TRUE(reread);
     EXPECT_EQ(reread->trackCount(), 2);
-    EXPECT_NE(MVPMovie::convertToDataRef(
-                  *movie, MVDataReference::dataReferenceWithReferenceToFile((dir.path() / "no/such/folder.mov").string())),
+    EXPECT_NE(
+        MVPMovie::convertToDataRef(*movie,
+            MVDataReference::dataReferenceWithReferenceToFile((dir.path() / "no/such/folder.mov").string())),
         0);
 }
 

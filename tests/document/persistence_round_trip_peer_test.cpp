@@ -19,13 +19,15 @@ class PersistenceRoundTripTest : public DocumentTest { };
 
 MVBytes metadataBytes(const MVMetadata& metadata, const char* key)
 {
-    auto value = MVMetadataFirstValue(metadata, MVMetadataKey { MVFourCC("mdta"), MVBytes(key, key + std::strlen(key)) });
+    auto value = MVMetadataFirstValue(
+        metadata, MVMetadataKey { MVFourCC("mdta"), MVBytes(key, key + std::strlen(key)) });
     return value ? value->bytes : MVBytes {};
 }
 
 uint32_t metadataType(const MVMetadata& metadata, const char* key)
 {
-    auto value = MVMetadataFirstValue(metadata, MVMetadataKey { MVFourCC("mdta"), MVBytes(key, key + std::strlen(key)) });
+    auto value = MVMetadataFirstValue(
+        metadata, MVMetadataKey { MVFourCC("mdta"), MVBytes(key, key + std::strlen(key)) });
     return value ? value->dataType : 0xFFFFFFFF;
 }
 
@@ -91,7 +93,8 @@ TEST_F(PersistenceRoundTripTest, EverySettingSurvivesSaveAndReopen)
         EXPECT_EQ(metadataType(m, key), 23u) << key;
     EXPECT_EQ(metadataType(m, MVPPersistencePlayerVersionKey), 1u);
     auto storedSound = stored->tracksOfMediaType(MVFourCC("soun")).at(0);
-    EXPECT_EQ(metadataBytes(storedSound->metadata(), MVPPersistenceAudioGainKey), (MVBytes { 0x3F, 0, 0, 0 }));
+    EXPECT_EQ(
+        metadataBytes(storedSound->metadata(), MVPPersistenceAudioGainKey), (MVBytes { 0x3F, 0, 0, 0 }));
     EXPECT_EQ(metadataBytes(storedSound->metadata(), MVPPersistenceAudioMuteKey), MVBytes { 1 });
     EXPECT_TRUE(metadataBytes(storedSound->metadata(), MVPPersistenceAudioPitchShiftKey).empty())
         << "tracks have no pitch shift";
@@ -141,12 +144,16 @@ TEST_F(PersistenceRoundTripTest, EverySettingSurvivesSaveAndReopen)
     EXPECT_EQ(frame.origin.y + frame.size.height, 540);
 
     // ffprobe sees the keys and the text stamps.
-    auto probe = runCommand({ "ffprobe", "-v", "error", "-show_entries", "format_tags", "-of", "default", saved.string() });
+    auto probe = runCommand(
+        { "ffprobe", "-v", "error", "-show_entries", "format_tags", "-of", "default", saved.string() });
     ASSERT_EQ(probe.status, 0) << probe.output;
-    for (const char* key : { MVPPersistenceAudioGainKey, MVPPersistenceAudioMuteKey, MVPPersistenceVisualBrightnessKey,
-             MVPPersistencePlayerVersionKey, MVPPersistenceFrameworkVersionKey })
-        EXPECT_NE(probe.output.find(std::string("TAG:") + key + "="), std::string::npos) << key << "\n" << probe.output;
-    EXPECT_NE(probe.output.find(std::string("TAG:") + MVPPersistenceFrameworkVersionKey + "=" + MVPPersistence::frameworkVersionString()),
+    for (const char* key :
+        { MVPPersistenceAudioGainKey, MVPPersistenceAudioMuteKey, MVPPersistenceVisualBrightnessKey,
+            MVPPersistencePlayerVersionKey, MVPPersistenceFrameworkVersionKey })
+        EXPECT_NE(probe.output.find(std::string("TAG:") + key + "="), std::string::npos) << key << "\n"
+                                                                                         << probe.output;
+    EXPECT_NE(probe.output.find(std::string("TAG:") + MVPPersistenceFrameworkVersionKey + "="
+                  + MVPPersistence::frameworkVersionString()),
         std::string::npos)
         << probe.output;
     std::istringstream lines(probe.output);

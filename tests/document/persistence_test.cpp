@@ -23,11 +23,13 @@ protected:
 
     std::optional<MVMetadataValue> item(const char* key)
     {
-        return MVMetadataFirstValue(movie->metadata(), MVMetadataKey { MVFourCC("mdta"), MVBytes(key, key + std::strlen(key)) });
+        return MVMetadataFirstValue(
+            movie->metadata(), MVMetadataKey { MVFourCC("mdta"), MVBytes(key, key + std::strlen(key)) });
     }
     int itemCount(const char* key)
     {
-        return MVMetadataCountItems(movie->metadata(), MVMetadataKey { MVFourCC("mdta"), MVBytes(key, key + std::strlen(key)) });
+        return MVMetadataCountItems(
+            movie->metadata(), MVMetadataKey { MVFourCC("mdta"), MVBytes(key, key + std::strlen(key)) });
     }
 
     std::shared_ptr<MVMovie> movie;
@@ -55,7 +57,8 @@ TEST_F(PersistenceTest, WritingReplacesEveryItemOfTheKeyAndNothingOnlyRemoves)
     EXPECT_FALSE(MVPPersistence::hasMovieMetaDataItem("com.example.k", *movie));
 
     MVPPersistence::setMetaDataItemValueForKey({}, fresh, 2, "SelO", 0, MVPPersistenceUserDataKeyType);
-    EXPECT_FALSE(MVPPersistence::metaDataItemValueForKey({}, "SelO", MVPPersistenceUserDataKeyType, nullptr, 0));
+    EXPECT_FALSE(
+        MVPPersistence::metaDataItemValueForKey({}, "SelO", MVPPersistenceUserDataKeyType, nullptr, 0));
 }
 
 TEST_F(PersistenceTest, ReadersCopyNoMoreThanTheirBufferAndShortItemsReadAsZeroPadded)
@@ -131,7 +134,8 @@ TEST_F(PersistenceTest, FullScreenItemsAreWrittenOnlyForSettingsTheDocumentHas)
         MVBytes ptv, ptvc, ptva; // empty: the old item stays
     };
     const MVBytes oldPtv { 0, 4, 0, 0, 0, 0, 0, 0 }, oldPtvc { 1, 2, 3, 4, 5, 6 }, oldPtva { 7 };
-    auto sized = [](std::optional<int64_t> size, std::optional<bool> slideShow = {}, std::optional<bool> autoPresent = {}) {
+    auto sized = [](std::optional<int64_t> size, std::optional<bool> slideShow = {},
+                     std::optional<bool> autoPresent = {}) {
         FSPresentationSettings s;
         s.size = size;
         s.slideShowMode = slideShow;
@@ -151,10 +155,12 @@ TEST_F(PersistenceTest, FullScreenItemsAreWrittenOnlyForSettingsTheDocumentHas)
         { "size 7 is written as 3", sized(7), { 0, 3, 0, 0, 0, 0, 0, 0 }, {}, {} },
         { "letterbox is written as 3", sized(16), { 0, 3, 0, 0, 0, 0, 0, 0 }, {}, {} },
         { "negative size is written as 3", sized(-1), { 0, 3, 0, 0, 0, 0, 0, 0 }, {}, {} },
-        { "no size but auto-present", sized(std::nullopt, std::nullopt, true), { 0, 3, 0, 0, 0, 0, 0, 1 }, {}, {} },
-        { "colour", colored(HXColor::colorWithCalibratedRed(1, 0.5, 0)), {}, { 0xFF, 0xFF, 0x7F, 0xFF, 0, 0 }, {} },
-        { "grey colour in RGB", colored(HXColor::colorWithCalibratedWhite(1)), {}, { 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF },
+        { "no size but auto-present", sized(std::nullopt, std::nullopt, true), { 0, 3, 0, 0, 0, 0, 0, 1 }, {},
             {} },
+        { "colour", colored(HXColor::colorWithCalibratedRed(1, 0.5, 0)), {}, { 0xFF, 0xFF, 0x7F, 0xFF, 0, 0 },
+            {} },
+        { "grey colour in RGB", colored(HXColor::colorWithCalibratedWhite(1)), {},
+            { 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF }, {} },
         { "capture all displays", capturing, {}, {}, { 0 } },
     };
     for (const auto& c : cases) {

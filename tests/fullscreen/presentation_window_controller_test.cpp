@@ -14,14 +14,17 @@ class PresentationTest : public ::testing::Test {
 protected:
     void TearDown() override { HXApplication::setSharedApplication(nullptr); }
 
-    std::vector<std::string> states(FSPresentationWindowController& controller, const std::function<void()>& action)
+    std::vector<std::string> states(
+        FSPresentationWindowController& controller, const std::function<void()>& action)
     {
         std::vector<std::string> log;
         auto& center = HXNotificationCenter::defaultCenter();
         std::vector<HXObserverToken> tokens;
-        for (const char* name : { FSPresentationEnteringFullScreenStateNotification, FSPresentationFullScreenStateNotification,
-                 FSPresentationExitingFullScreenStateNotification, FSPresentationInactiveStateNotification })
-            tokens.push_back(center.addObserver(name, &controller, [&log](const HXNotification& n) { log.push_back(n.name()); }));
+        for (const char* name :
+            { FSPresentationEnteringFullScreenStateNotification, FSPresentationFullScreenStateNotification,
+                FSPresentationExitingFullScreenStateNotification, FSPresentationInactiveStateNotification })
+            tokens.push_back(center.addObserver(
+                name, &controller, [&log](const HXNotification& n) { log.push_back(n.name()); }));
         action();
         for (auto token : tokens)
             center.removeObserver(token);
@@ -29,8 +32,9 @@ protected:
     }
 };
 
-const std::vector<HXScreen> kScreens = { HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }),
-    HXScreen(7, { { 1280, 0 }, { 1024, 768 } }, { { 1280, 0 }, { 1024, 768 } }) };
+const std::vector<HXScreen> kScreens
+    = { HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }),
+          HXScreen(7, { { 1280, 0 }, { 1024, 768 } }, { { 1280, 0 }, { 1024, 768 } }) };
 
 TEST_F(PresentationTest, EnteringAndLeavingPostEveryState)
 {
@@ -38,8 +42,9 @@ TEST_F(PresentationTest, EnteringAndLeavingPostEveryState)
     auto shared = std::make_shared<FSPresentationWindowController>();
     auto& controller = *shared;
     auto entered = states(controller, [&] { controller.enterFullScreen(); });
-    EXPECT_EQ(entered, (std::vector<std::string> { FSPresentationEnteringFullScreenStateNotification,
-                           FSPresentationFullScreenStateNotification }));
+    EXPECT_EQ(entered,
+        (std::vector<std::string> {
+            FSPresentationEnteringFullScreenStateNotification, FSPresentationFullScreenStateNotification }));
     EXPECT_TRUE(controller.isFullscreen());
     ASSERT_TRUE(controller.presentationScreen());
     EXPECT_EQ(controller.presentationScreen()->screenNumber(), 1u);
@@ -47,8 +52,9 @@ TEST_F(PresentationTest, EnteringAndLeavingPostEveryState)
     EXPECT_TRUE(states(controller, [&] { controller.enterFullScreen(); }).empty()) << "already presenting";
 
     auto left = states(controller, [&] { controller.exitFullScreen(); });
-    EXPECT_EQ(left, (std::vector<std::string> { FSPresentationExitingFullScreenStateNotification,
-                        FSPresentationInactiveStateNotification }));
+    EXPECT_EQ(left,
+        (std::vector<std::string> {
+            FSPresentationExitingFullScreenStateNotification, FSPresentationInactiveStateNotification }));
     EXPECT_FALSE(controller.isFullscreen());
     EXPECT_TRUE(states(controller, [&] { controller.exitFullScreen(); }).empty()) << "nothing to leave";
 }
