@@ -311,3 +311,75 @@ TEST_F(MovieDocumentStartupTest, AMovieThatEndsClosesOrQuitsWhenItSaysSo)
 }
 
 } // namespace
+
+namespace {
+
+// Nothing listens on port 9 of the loopback: the movie fails to load at once.
+std::shared_ptr<MVPMovieDocument> failingDocument()
+{
+    return MVPMovieDocument::documentWithContentsOfURL(
+        *HXURL::URLWithString("http://127.0.0.1:9/clip.mov"), "Movie", nullptr);
+}
+
+TEST_F(MovieDocumentStartupTest, ALoadErrorIsShownOnceAndClosesTheDocument)
+{
+    struct Case {
+        const char* name;
+        bool diagnosticsSheetUp;
+        long answer;
+        size_t expectAlerts;
+        bool expectClosed;
+    };
+    const Case cases[] = {
+        { "answered", false, HXAlertDefaultReturn, 1, true },
+        { "while the network diagnostics are up", true, HXAlertDefaultReturn, 0, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto doc = failingDocument();
+        ASSERT_TRUE(doc);
+        doc->setNetDiagnosticSheetVisible(c.diagnosticsSheetUp);
+        std::vector<std::string> alerts;
+        doc->runAlert
+            = [&](const std::string& message, const std::string&, const std::string&, const std::string&) {
+                  alerts.push_back(message);
+                  return c.answer;
+              };
+        ASSERT_TRUE(runUntil([&] { return doc->movie()->loadState() == MVMovieLoadStateError; }));
+        HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.05);
+        EXPECT_EQ(alerts.size(), c.expectAlerts);
+        if (!alerts.empty()) {
+            EXPECT_EQ(alerts[0], "Bad address");
+        }
+        EXPECT_EQ(doc->isClosed(), c.expectClosed);
+    }
+}
+
+TEST_F(MovieDocumentStartupTest, PlaybackProblemsAreReportedOnceAtIdle)
+{
+    auto doc = failingDocument();
+    ASSERT_TRUE(doc);
+    doc->setNetDiagnosticSheetVisible(true); // keeps the load error quiet
+    ASSERT_TRUE(runUntil([&] { return doc->movie()->loadState() == MVMovieLoadStateError; }));
+    std::vector<std::string> buttons;
+    doc->runAlert = [&](const std::string&, const std::string&, const std::string& defaultButton,
+                        const std::string& alternateButton) {
+        buttons = { defaultButton, alternateButton };
+        return long(HXAlertAlternateReturn);
+    };
+    EXPECT_FALSE(doc->handleIdleEvent());
+    EXPECT_EQ(buttons, (std::vector<std::string> { "Go on", "Shut" }));
+    EXPECT_FALSE(doc->isClosed()) << "closing waits for the run loop";
+    HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.05);
+    EXPECT_TRUE(doc->isClosed());
+    buttons.clear();
+    EXPECT_FALSE(doc->handleIdleEvent());
+    EXPECT_TRUE(buttons.empty()) << "looked at once";
+
+    auto healthy = MVPMovieDocument::movieDocumentWithMVMovie(MVMovie::movie());
+    healthy->runAlert = doc->runAlert;
+    EXPECT_FALSE(healthy->handleIdleEvent());
+    EXPECT_TRUE(buttons.empty());
+}
+
+} // namespace
