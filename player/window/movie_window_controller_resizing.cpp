@@ -1,7 +1,10 @@
 #include "player/window/movie_window_controller_resizing.h"
 
+#include "player/window/movie_window_bevel_view.h"
+
 #include "platform/winkit/event.h"
 #include "platform/winkit/screen.h"
+#include "platform/winkit/view.h"
 #include "platform/winkit/window.h"
 
 #include <algorithm>
@@ -16,6 +19,26 @@ MVPMovieWindowMargins MVPMovieWindowMarginsMake(
     m.top = float(bevelMaxEdges.height);
     m.bottom = float(controlsStripHeight + bevelMinEdges.height);
     return m;
+}
+
+MVPMovieWindowMargins MVPMovieWindowMarginsForViews(
+    const MVPMovieWindowBevelView& bevelView, const HXView& controlsStrip)
+{
+    HXSize minEdges
+        = bevelView.convertSizeToView(HXMakeSize(bevelView.contentBorderThicknessForEdge(HXMinXEdge),
+                                          bevelView.contentBorderThicknessForEdge(HXMinYEdge)),
+            nullptr);
+    HXSize maxEdges
+        = bevelView.convertSizeToView(HXMakeSize(bevelView.contentBorderThicknessForEdge(HXMaxXEdge),
+                                          bevelView.contentBorderThicknessForEdge(HXMaxYEdge)),
+            nullptr);
+    double strip = MVPMinimumWindowContentSizeForControlsStrip(controlsStrip).height;
+    return MVPMovieWindowMarginsMake(minEdges, maxEdges, strip);
+}
+
+HXSize MVPMinimumWindowContentSizeForControlsStrip(const HXView& controlsStrip)
+{
+    return controlsStrip.convertSizeToView(HXMakeSize(350, controlsStrip.bounds().size.height), nullptr);
 }
 
 HXRect MVPBestRectWithAspectRatio(const HXRect& bounds, const HXSize& aspect)

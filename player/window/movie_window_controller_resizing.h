@@ -12,7 +12,9 @@
 #include <cstdint>
 #include <memory>
 
+class HXView;
 class HXWindow;
+class MVPMovieWindowBevelView;
 
 // Distances from the movie rectangle to the edges of the window's content area; `bottom` includes the
 // controls strip.
@@ -28,6 +30,13 @@ struct MVPMovieWindowMargins {
 // edges, as sizes in window coordinates) and the height of the controls strip in window coordinates.
 MVPMovieWindowMargins MVPMovieWindowMarginsMake(
     const HXSize& bevelMinEdges, const HXSize& bevelMaxEdges, double controlsStripHeight);
+
+// The margins of a player window from its views: the bevel view's border thicknesses and the height of the
+// controls strip, in window coordinates.
+MVPMovieWindowMargins MVPMovieWindowMarginsForViews(
+    const MVPMovieWindowBevelView& bevelView, const HXView& controlsStrip);
+// The smallest content area: 350 points (in the controls strip's units) by the strip's height.
+HXSize MVPMinimumWindowContentSizeForControlsStrip(const HXView& controlsStrip);
 
 // The largest rectangle of the proportions of `aspect` that fits `bounds`, centred in the other direction.
 // An aspect with a component that is not a positive number has no proportions: the bounds are answered.

@@ -1,6 +1,7 @@
 #include "player/window/image_for_current_os.h"
 #include "player/window/movie_window_background_view.h"
 #include "player/window/movie_window_bevel_view.h"
+#include "player/window/movie_window_controller_resizing.h"
 #include "player/window/smile_view.h"
 
 #include "platform/drawing/image.h"
@@ -158,6 +159,23 @@ TEST(MovieWindowViews, NewerArtworkIsPreferred)
     EXPECT_EQ(MVPImageByNameForCurrentOS("test-no-such-artwork"), nullptr);
     for (auto& image : { plain, newer, only })
         image->setName("");
+}
+
+TEST(MovieWindowViews, MarginsComeFromTheBevelAndTheControlsStrip)
+{
+    // A content view holding the controls strip along the bottom and the bevel above it.
+    auto content = std::make_shared<HXView>(HXMakeRect(0, 0, 640, 530));
+    auto strip = std::make_shared<HXView>(HXMakeRect(0, 0, 640, 42));
+    auto bevel = std::make_shared<MVPMovieWindowBevelView>(HXMakeRect(0, 42, 640, 488));
+    content->addSubview(strip);
+    content->addSubview(bevel);
+    EXPECT_EQ(MVPMovieWindowMarginsForViews(*bevel, *strip), (MVPMovieWindowMargins { 0, 1, 0, 47 }));
+    EXPECT_EQ(MVPMinimumWindowContentSizeForControlsStrip(*strip), HXMakeSize(350, 42));
+
+    // A strip drawn at half scale (its bounds half its frame): 350 of its units are 700 of the window's.
+    strip->setBoundsSize(HXMakeSize(320, 21));
+    EXPECT_EQ(MVPMinimumWindowContentSizeForControlsStrip(*strip), HXMakeSize(700, 42));
+    EXPECT_EQ(MVPMovieWindowMarginsForViews(*bevel, *strip).bottom, 47);
 }
 
 } // namespace
