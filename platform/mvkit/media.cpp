@@ -328,14 +328,13 @@ uint32_t MVMedia::indexForDescription(MVSampleDescription description, const MVD
     return uint32_t(_descriptions.size());
 }
 
-uint32_t MVMedia::memoryReferenceIndex()
+void MVMedia::ensureMemoryBlock()
 {
     for (auto& r : _dataReferences)
         if (r.kind() == MVDataReference::Kind::Memory)
             _memory = r.data();
     if (!_memory)
         _memory = std::make_shared<std::vector<uint8_t>>();
-    return 0;
 }
 
 int64_t MVMedia::addSampleReference(uint64_t dataOffset, uint32_t size, int64_t durationPerSample,
@@ -349,8 +348,13 @@ int64_t MVMedia::addSampleReference(uint64_t dataOffset, uint32_t size, int64_t 
         return -1;
     }
     MVDataReference ref = dataReference;
+    if (ref.isNone() && d->dataReferenceIndex >= 1 && d->dataReferenceIndex <= _dataReferences.size()) {
+        // A description copied from this media names where its data is (re-timing a sample by
+        // reference keeps the bytes where they are).
+        ref = _dataReferences[d->dataReferenceIndex - 1];
+    }
     if (ref.isNone()) {
-        memoryReferenceIndex();
+        ensureMemoryBlock();
         ref = MVDataReference::dataReferenceWithReferenceToData(_memory);
     }
     uint32_t index = indexForDescription(*d, ref);
@@ -382,7 +386,7 @@ int64_t MVMedia::addSample(const MVBytes& bytes, int64_t durationPerSample, int3
             *outError = paramError("Bad sample description.");
         return -1;
     }
-    memoryReferenceIndex();
+    ensureMemoryBlock();
     uint64_t offset = _memory->size();
     _memory->insert(_memory->end(), bytes.begin(), bytes.end());
     return addSampleReference(offset, uint32_t(bytes.size() / size_t(count)), durationPerSample, description,
@@ -394,7 +398,7 @@ bool MVMedia::replaceSample(int64_t index, const MVBytes& bytes, const MVBytes& 
     auto d = MVSampleDescriptionFromBytes(description);
     if (index < 0 || index >= sampleCount() || !d || bytes.size() > UINT32_MAX)
         return false;
-    memoryReferenceIndex();
+    ensureMemoryBlock();
     auto& r = mutableSamples()[size_t(index)];
     r.dataOffset = _memory->size();
     r.size = uint32_t(bytes.size());

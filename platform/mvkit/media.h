@@ -98,8 +98,9 @@ public:
     // −1 (with `outError`) on bad arguments.
     int64_t addSample(const MVBytes& bytes, int64_t durationPerSample, int32_t count,
         const MVBytes& description, int16_t flags, HXError* outError = nullptr);
-    // Samples whose bytes are already at `dataOffset` of the data of `description`'s data reference
-    // (`dataReference`; none: the media's memory block).
+    // Samples whose bytes are already at `dataOffset` of `dataReference`; with none, of the data
+    // reference that `description` names (a description copied from this media), else of the media's
+    // memory block.
     int64_t addSampleReference(uint64_t dataOffset, uint32_t size, int64_t durationPerSample,
         const MVBytes& description, int32_t count, int16_t flags, const MVDataReference& dataReference = {},
         HXError* outError = nullptr);
@@ -146,7 +147,7 @@ public:
 private:
     MVMedia() = default;
     void rebuildTimes();
-    uint32_t memoryReferenceIndex();
+    void ensureMemoryBlock();
 
     uint32_t _mediaType = 0;
     int32_t _timeScale = 600;

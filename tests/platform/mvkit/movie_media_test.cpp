@@ -74,6 +74,33 @@ TEST(MediaSamples, ReferencesIntoAFile)
     EXPECT_EQ(error.domain(), HXPOSIXErrorDomain);
 }
 
+TEST(MediaSamples, RetimingASampleByReferenceKeepsItsBytesWhereTheyAre)
+{
+    TempDir dir;
+    writeFile(dir / "data.bin", "abcdefgh");
+    auto ref = MVDataReference::dataReferenceWithReferenceToFile((dir / "data.bin").string());
+    auto m = MVMovie::movie();
+    auto track = m->newTrack(MVFourCC("vide"), 600);
+    auto media = track->media();
+    HXError error;
+    media->addSampleReference(0, 4, 60, videoDescription(), 2, 0, ref, &error);
+    track->insertMedia(0, 0, 120);
+    // Read the second sample's reference, take it out of the track and put it back twice as long.
+    auto sample = media->getSampleReference(track->trackTimeToMediaTime(60));
+    ASSERT_TRUE(sample);
+    auto next = track->nextInterestingTime(60, MVNextTimeMediaSample | MVNextTimeEdgeOK);
+    ASSERT_TRUE(track->deleteSegment(60, next.duration));
+    int64_t r = media->addSampleReference(
+        sample->dataOffset, sample->size, 120, sample->description, 1, sample->flags);
+    ASSERT_GE(r, 0);
+    ASSERT_TRUE(track->insertMedia(60, r, 120));
+    EXPECT_EQ(media->dataReferences().size(), 1u); // no memory block was needed
+    auto bytes = media->getSample(track->trackTimeToMediaTime(100), &error);
+    ASSERT_TRUE(bytes) << error.localizedDescription();
+    EXPECT_EQ(bytes->bytes, (MVBytes { 'e', 'f', 'g', 'h' }));
+    EXPECT_EQ(track->duration(), 180);
+}
+
 TEST(DataReferences, Equality)
 {
     auto block = std::make_shared<std::vector<uint8_t>>(3, 0);
