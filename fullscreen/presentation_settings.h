@@ -1,12 +1,14 @@
 #pragma once
 // The settings of one full-screen presentation: which screen, background colour, size mode, slide-show
-// mode, automatic presentation, capturing every display and changing the resolution. A setting that is
-// not set falls back to the full-screen preferences.
+// mode, automatic presentation, capturing every display, changing the resolution, the heads-up panel and
+// its fade-out time, and any other preference-named value a caller hands in. A setting that is not set
+// falls back to the full-screen preferences (FSPresentationWindowController::presentationSettingForKey).
 #include "platform/basekit/property_list.h"
 #include "platform/drawing/color.h"
 #include "platform/winkit/screen.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -14,12 +16,15 @@
 inline constexpr const char* FullscreenPreferenceSize = "FullscreenPreferenceSize";
 inline constexpr const char* FullscreenPreferenceSlideShowMode = "FullscreenPreferenceSlideShowMode";
 inline constexpr const char* FullscreenPreferenceAutoPresent = "FullscreenPreferenceAutoPresent";
-inline constexpr const char* FullscreenPreferenceCaptureAllDisplays = "FullscreenPreferenceCaptureAllDisplays";
+inline constexpr const char* FullscreenPreferenceCaptureAllDisplays
+    = "FullscreenPreferenceCaptureAllDisplays";
+inline constexpr const char* FullscreenPreferenceEnableHUD = "FullscreenPreferenceEnableHUD";
+inline constexpr const char* FullscreenPreferenceHUDFadeOutTime = "FullscreenPreferenceHUDFadeOutTime";
 inline constexpr const char* FSPresentationColorSetting = "FSPresentationColorSetting";
 inline constexpr const char* FSPresentationScreenSetting = "FSPresentationScreenSetting";
 inline constexpr const char* FSPresentationChangeResolution = "FSPresentationChangeResolution";
 
-// Presentation-mode numbers of FullscreenPreferenceSize.
+// Presentation-mode numbers of FullscreenPreferenceSize (an unsigned 16-bit number where it is taken).
 enum FSPresentationMode : int64_t {
     FSPresentationModeActualSize = 0,
     FSPresentationModeDoubleSize = 1,
@@ -31,6 +36,8 @@ enum FSPresentationMode : int64_t {
     FSPresentationModeStretch = 18,
     FSPresentationModePanoramic = 19,
 };
+// "No value" in the classification functions.
+inline constexpr uint16_t FSPresentationModeNone = 0xFFFF;
 
 struct FSPresentationSettings {
     std::optional<int64_t> size;
@@ -40,62 +47,34 @@ struct FSPresentationSettings {
     std::optional<HXColor> color;
     std::optional<HXScreen> screen;
     std::optional<bool> changeResolution;
+    std::optional<bool> enableHUD;
+    std::optional<int64_t> hudFadeOutTime;
+    // Values under any other key, as they were given.
+    std::map<std::string, HXPropertyList> others;
 
     bool empty() const
     {
         return !size && !slideShowMode && !autoPresent && !captureAllDisplays && !color && !screen
-            && !changeResolution;
+            && !changeResolution && !enableHUD && !hudFadeOutTime && others.empty();
     }
     // Every setting `other` has replaces this one's.
-    void merge(const FSPresentationSettings& other)
-    {
-        if (other.size)
-            size = other.size;
-        if (other.slideShowMode)
-            slideShowMode = other.slideShowMode;
-        if (other.autoPresent)
-            autoPresent = other.autoPresent;
-        if (other.captureAllDisplays)
-            captureAllDisplays = other.captureAllDisplays;
-        if (other.color)
-            color = other.color;
-        if (other.screen)
-            screen = other.screen;
-        if (other.changeResolution)
-            changeResolution = other.changeResolution;
-    }
+    void merge(const FSPresentationSettings& other);
 
-    // The size and the boolean settings by key (an integer, or a boolean); Null when unset and for the
-    // colour and the screen.
-    HXPropertyList valueForKey(const std::string& key) const
-    {
-        if (key == FullscreenPreferenceSize)
-            return size ? HXPropertyList(*size) : HXPropertyList();
-        if (const auto* flag = flagForKey(*this, key))
-            return *flag ? HXPropertyList(**flag) : HXPropertyList();
-        return {};
-    }
-    // Sets the size or a boolean setting; a Null value clears it. Other keys are ignored.
-    void setValueForKey(const HXPropertyList& value, const std::string& key)
-    {
-        if (key == FullscreenPreferenceSize) {
-            size = value.isNull() ? std::nullopt : std::optional<int64_t>(value.integerValue());
-        } else if (auto* flag = flagForKey(*this, key)) {
-            *flag = value.isNull() ? std::nullopt : std::optional<bool>(value.boolValue());
-        }
-    }
+    // The size, the boolean settings, the fade-out time and other keys' values by key (an integer, a
+    // boolean, or the value as given); Null when unset and for the colour and the screen, which have
+    // typed members (their stored forms come with propertyList()).
+    HXPropertyList valueForKey(const std::string& key) const;
+    // Sets a setting by key; a Null value clears it. The colour and the screen keys take their stored
+    // forms (archived colour data, a display number); a value they cannot use clears them.
+    void setValueForKey(const HXPropertyList& value, const std::string& key);
 
-private:
-    template<class Self> static auto flagForKey(Self& self, const std::string& key) -> decltype(&self.autoPresent)
-    {
-        if (key == FullscreenPreferenceSlideShowMode)
-            return &self.slideShowMode;
-        if (key == FullscreenPreferenceAutoPresent)
-            return &self.autoPresent;
-        if (key == FullscreenPreferenceCaptureAllDisplays)
-            return &self.captureAllDisplays;
-        if (key == FSPresentationChangeResolution)
-            return &self.changeResolution;
-        return nullptr;
-    }
+    // The stored form: a dictionary of the settings that are set, under their keys. The colour is kept as
+    // its archived data and the screen as its display number, as the preferences keep them.
+    HXPropertyList propertyList() const;
+    // Reads a stored form. Values of the wrong type, colour data that does not unarchive and display
+    // numbers of screens that are not there now are left out (their settings fall back to the
+    // preferences); a value that is no dictionary gives empty settings.
+    static FSPresentationSettings settingsWithPropertyList(const HXPropertyList& plist);
+
+    bool operator==(const FSPresentationSettings&) const = default;
 };
