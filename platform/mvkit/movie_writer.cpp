@@ -858,6 +858,32 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
     uint64_t end = 0;
     for (auto& a : layout->topLevelAtoms)
         end = std::max(end, a.offset + a.size);
+    // A last atom stored as running "to the end of the file" would swallow what is appended: it gets
+    // its size written out first (it covers the same bytes either way).
+    if (!layout->topLevelAtoms.empty()) {
+        const auto& last = layout->topLevelAtoms.back();
+        uint8_t sizeField[4] = {};
+        if (::pread(fd, sizeField, 4, off_t(last.offset)) != 4) {
+            if (outError)
+                *outError = HXError::posix(errno, path);
+            return false;
+        }
+        if (sizeField[0] == 0 && sizeField[1] == 0 && sizeField[2] == 0 && sizeField[3] == 0) {
+            if (last.headerSize != 8 || last.size > UINT32_MAX) {
+                if (outError)
+                    *outError = statusError(
+                        -50, "The movie file cannot be updated in place; save it instead.", path);
+                return false;
+            }
+            const uint8_t explicitSize[4] = { uint8_t(last.size >> 24), uint8_t(last.size >> 16),
+                uint8_t(last.size >> 8), uint8_t(last.size) };
+            if (::pwrite(fd, explicitSize, 4, off_t(last.offset)) != 4 || ::fsync(fd) != 0) {
+                if (outError)
+                    *outError = HXError::posix(errno, path);
+                return false;
+            }
+        }
+    }
     if (end < layout->fileSize && ::ftruncate(fd, off_t(end)) != 0) {
         if (outError)
             *outError = HXError::posix(errno, path);

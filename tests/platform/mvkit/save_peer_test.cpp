@@ -109,6 +109,31 @@ TEST_F(SavePeerTest, SelfContainedSaveInterleavesTheTracksInTimeOrder)
         EXPECT_LE(chunks[i - 1].second, chunks[i].second + 0.1) << "chunk " << i;
 }
 
+TEST_F(SavePeerTest, UpdateInPlaceOfAFileWhoseLastAtomRunsToTheEnd)
+{
+    // ffmpeg puts the header last; stored with size 0 it runs "to the end of the file".
+    auto path = dir / "to-end.mov";
+    std::filesystem::copy_file(source, path);
+    HXError error;
+    auto layout = MVReadMovieFile(path.string(), &error);
+    ASSERT_TRUE(layout);
+    const auto& last = layout->topLevelAtoms.back();
+    ASSERT_EQ(last.type, MVFourCC("moov"));
+    auto bytes = readFile(path);
+    bytes.replace(size_t(last.offset), 4, std::string(4, '\0'));
+    writeFile(path, bytes);
+    auto m = open(path);
+    ASSERT_TRUE(m);
+    m->setSelection({ MVMakeTime(0, 600), MVMakeTime(600, 600) });
+    m->clear();
+    ASSERT_TRUE(m->updateMovieFile(&error)) << error.localizedDescription();
+    auto reopened = open(path);
+    ASSERT_TRUE(reopened);
+    EXPECT_NEAR(double(reopened->durationValue()) / reopened->timeScale(), 3.0, 0.05);
+    auto video = frameHashes(source, "0:v");
+    EXPECT_EQ(frameHashes(path, "0:v"), std::vector<std::string>(video.begin() + 10, video.end()));
+}
+
 TEST_F(SavePeerTest, UpdateInPlaceCarriesSamplesMadeInMemory)
 {
     auto path = dir / "update.mov";
