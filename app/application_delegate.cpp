@@ -4,6 +4,7 @@
 #include "document/alert.h"
 #include "document/movie_document.h"
 #include "export/processing_document.h"
+#include "inspectors/movie_info.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/fourcc.h"
 #include "platform/basekit/run_loop.h"
@@ -56,6 +57,8 @@ MVPApplicationDelegate::Environment MVPApplicationDelegate::standardEnvironment(
     };
     env.idleAllMovies = [] {};
     env.presentOpenError = [](const HXError& error) { MVPAlert::alertWithError(error)->runModal(); };
+    env.showMovieInspector = [] { MovieInfo::movieInspector()->showHidePanel(); };
+    // The audio/video panel is not part of this program yet: it has nothing to reopen.
     return env;
 }
 

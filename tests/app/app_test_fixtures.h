@@ -40,6 +40,7 @@ struct Outside {
     std::vector<HXError> reportedErrors;
     std::string featuredPath;
     int idleCalls = 0;
+    std::vector<std::string> panelsShown;
 
     MVPApplicationDelegate::Environment environment()
     {
@@ -65,6 +66,8 @@ struct Outside {
         env.queueExportSession = [this](const HXPropertyList& params) { queuedSessions.push_back(params); };
         env.idleAllMovies = [this] { ++idleCalls; };
         env.presentOpenError = [this](const HXError& error) { reportedErrors.push_back(error); };
+        env.showMovieInspector = [this] { panelsShown.push_back("inspector"); };
+        env.showAVControls = [this] { panelsShown.push_back("avControls"); };
         return env;
     }
 };

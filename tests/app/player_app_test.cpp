@@ -67,7 +67,7 @@ public:
     }
 
     // Starts the program with `args`; without a display it runs headless.
-    pid_t start(const std::vector<std::string>& args)
+    pid_t start(const std::vector<std::string>& args, const std::vector<std::string>& extraEnvironment = {})
     {
         std::vector<std::string> env;
         for (char** e = environ; *e; ++e) {
@@ -79,6 +79,7 @@ public:
         }
         env.push_back("XDG_CONFIG_HOME=" + (_home / "config").string());
         env.push_back(std::string("MOVARA_BUNDLE_DIR=") + MOVARA_BUNDLE_DIR);
+        env.insert(env.end(), extraEnvironment.begin(), extraEnvironment.end());
         std::vector<std::string> argv { kProgram };
         argv.insert(argv.end(), args.begin(), args.end());
 
@@ -300,6 +301,18 @@ TEST(PlayerAppTest, ScreenshotOfTheFeaturedMovie)
         "-of", "csv=p=0", shot.string() });
     EXPECT_EQ(probe.status, 0);
     EXPECT_FALSE(probe.output.empty());
+}
+
+TEST(PlayerAppTest, LaunchProfileMeasuresThenQuits)
+{
+    PlayerUser user;
+    auto results = user.folder() / "launch.plist";
+    pid_t pid
+        = user.start({}, { "MOVIEPLAYERLAUNCHPROFILE=1", "MOVIEPLAYERRESULTSPATH=" + results.string() });
+    ASSERT_EQ(user.waitForExit(pid, 60), 0);
+    auto written = HXPropertyList::readFromFile(results.string());
+    ASSERT_TRUE(written);
+    EXPECT_GT((*written)["launch_resident_memory"].integerValue(), 0);
 }
 
 TEST(PlayerAppTest, BadCommandLinesAreRefused)

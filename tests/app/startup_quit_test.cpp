@@ -98,6 +98,32 @@ TEST_F(ApplicationDelegateTest, ProcessPropertiesAreSetWhileLaunching)
     EXPECT_TRUE(HXUserDefaults::standardUserDefaults().boolForKey(MVPUseForkedDecoderKey)); // registered YES
 }
 
+TEST_F(ApplicationDelegateTest, PanelsOpenAtQuitOpenAgainAtLaunch)
+{
+    struct Case {
+        bool inspector;
+        bool avControls;
+        std::vector<std::string> shown;
+    };
+    const Case cases[] = {
+        { false, false, {} },
+        { true, false, { "inspector" } },
+        { false, true, { "avControls" } },
+        { true, true, { "inspector", "avControls" } },
+    };
+    auto& defaults = HXUserDefaults::standardUserDefaults();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.inspector ? "inspector " : "") + (c.avControls ? "A/V controls" : ""));
+        defaults.setBool(c.inspector, MVPMovieInspectorShowPanelKey);
+        defaults.setBool(c.avControls, MVPAVControlsShowPanelKey);
+        outside.panelsShown.clear();
+        delegate->applicationDidFinishLaunching(HXApp());
+        EXPECT_EQ(outside.panelsShown, c.shown);
+    }
+    defaults.removeObjectForKey(MVPMovieInspectorShowPanelKey);
+    defaults.removeObjectForKey(MVPAVControlsShowPanelKey);
+}
+
 TEST_F(ApplicationDelegateTest, ExportModalItemFollowsItsMediaKey)
 {
     outside.mediaKeys["MVPlayerExportModal"] = "enable";
