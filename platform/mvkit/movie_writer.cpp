@@ -854,40 +854,77 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
         int fd;
         ~Closer() { ::close(fd); }
     } closer { fd };
-    // Whatever follows the last complete atom (a write cut short earlier) is dropped first.
     uint64_t end = 0;
     for (auto& a : layout->topLevelAtoms)
         end = std::max(end, a.offset + a.size);
-    // A last atom stored as running "to the end of the file" would swallow what is appended: it gets
-    // its size written out first (it covers the same bytes either way).
+    // The last atom must end where the file ends, or it would swallow what is appended: one stored
+    // as running "to the end of the file", or one cut short (an unfinished download, a header of ours
+    // whose writing was interrupted), gets its real size written out; its bytes stay. An unfinished
+    // header of ours becomes free space, never a second header.
     if (!layout->topLevelAtoms.empty()) {
         const auto& last = layout->topLevelAtoms.back();
-        uint8_t sizeField[4] = {};
-        if (::pread(fd, sizeField, 4, off_t(last.offset)) != 4) {
+        uint8_t h[16] = {};
+        size_t available = size_t(std::min<uint64_t>(16, layout->fileSize - last.offset));
+        if (::pread(fd, h, available, off_t(last.offset)) != ssize_t(available)) {
             if (outError)
                 *outError = HXError::posix(errno, path);
             return false;
         }
-        if (sizeField[0] == 0 && sizeField[1] == 0 && sizeField[2] == 0 && sizeField[3] == 0) {
-            if (last.headerSize != 8 || last.size > UINT32_MAX) {
+        auto be = [&h](size_t at, int n) {
+            uint64_t v = 0;
+            for (int i = 0; i < n; ++i)
+                v = (v << 8) | h[at + size_t(i)];
+            return v;
+        };
+        uint64_t declared = be(0, 4);
+        if (declared == 1 && available >= 16)
+            declared = be(8, 8);
+        if (declared == 0 || declared > last.size) {
+            bool ok = true;
+            if (last.headerSize == 16) {
+                uint8_t size64[8];
+                for (int i = 0; i < 8; ++i)
+                    size64[i] = uint8_t(last.size >> (56 - 8 * i));
+                ok = ::pwrite(fd, size64, 8, off_t(last.offset + 8)) == 8;
+            } else if (last.size <= UINT32_MAX) {
+                const uint8_t size32[4] = { uint8_t(last.size >> 24), uint8_t(last.size >> 16),
+                    uint8_t(last.size >> 8), uint8_t(last.size) };
+                ok = ::pwrite(fd, size32, 4, off_t(last.offset)) == 4;
+            } else {
                 if (outError)
                     *outError = statusError(
                         -50, "The movie file cannot be updated in place; save it instead.", path);
                 return false;
             }
-            const uint8_t explicitSize[4] = { uint8_t(last.size >> 24), uint8_t(last.size >> 16),
-                uint8_t(last.size >> 8), uint8_t(last.size) };
-            if (::pwrite(fd, explicitSize, 4, off_t(last.offset)) != 4 || ::fsync(fd) != 0) {
+            if (ok && last.type == MVFourCC("moov") && last.offset != oldHeader->offset)
+                ok = ::pwrite(fd, "free", 4, off_t(last.offset + 4)) == 4;
+            if (!ok || ::fsync(fd) != 0) {
                 if (outError)
                     *outError = HXError::posix(errno, path);
                 return false;
             }
         }
     }
-    if (end < layout->fileSize && ::ftruncate(fd, off_t(end)) != 0) {
-        if (outError)
-            *outError = HXError::posix(errno, path);
-        return false;
+    // Bytes after the last atom that no atom header describes: kept, closed into free space of their
+    // own size so that what is appended can be found.
+    if (end < layout->fileSize) {
+        uint64_t rest = layout->fileSize - end;
+        constexpr uint32_t type = MVFourCC("free");
+        rest = std::max<uint64_t>(rest, 8);
+        if (rest > UINT32_MAX) {
+            if (outError)
+                *outError
+                    = statusError(-50, "The movie file cannot be updated in place; save it instead.", path);
+            return false;
+        }
+        const uint8_t closed[8] = { uint8_t(rest >> 24), uint8_t(rest >> 16), uint8_t(rest >> 8),
+            uint8_t(rest), uint8_t(type >> 24), uint8_t(type >> 16), uint8_t(type >> 8), uint8_t(type) };
+        if (::pwrite(fd, closed, 8, off_t(end)) != 8 || ::fsync(fd) != 0) {
+            if (outError)
+                *outError = HXError::posix(errno, path);
+            return false;
+        }
+        end += rest;
     }
 
     // Stage 1: samples the file does not hold yet.

@@ -134,6 +134,26 @@ TEST_F(SavePeerTest, UpdateInPlaceOfAFileWhoseLastAtomRunsToTheEnd)
     EXPECT_EQ(frameHashes(path, "0:v"), std::vector<std::string>(video.begin() + 10, video.end()));
 }
 
+TEST_F(SavePeerTest, UpdateInPlaceKeepsTheBytesOfATruncatedLastAtom)
+{
+    // A file whose last atom was cut short (an unfinished download): its bytes stay in the file.
+    auto path = dir / "cut.mov";
+    std::filesystem::copy_file(source, path);
+    auto bytes = readFile(path);
+    std::string tail = std::string("\0\0\x10\0mdatPARTIAL-DATA", 20);
+    writeFile(path, bytes + tail);
+    auto m = open(path);
+    ASSERT_TRUE(m);
+    m->setSelection({ MVMakeTime(0, 600), MVMakeTime(600, 600) });
+    m->clear();
+    HXError error;
+    ASSERT_TRUE(m->updateMovieFile(&error)) << error.localizedDescription();
+    auto after = readFile(path);
+    EXPECT_NE(after.find("PARTIAL-DATA"), std::string::npos);
+    auto video = frameHashes(source, "0:v");
+    EXPECT_EQ(frameHashes(path, "0:v"), std::vector<std::string>(video.begin() + 10, video.end()));
+}
+
 TEST_F(SavePeerTest, UpdateInPlaceCarriesSamplesMadeInMemory)
 {
     auto path = dir / "update.mov";
