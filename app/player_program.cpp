@@ -174,13 +174,16 @@ void installRequestHandlers(MVPRequestServer& server, const std::shared_ptr<MVPA
         bool newPlayer = request.contains("newPlayer")
             ? request["newPlayer"].boolValue()
             : MVPPreferences::preferences().preference(kGeneralPreferenceOpenMoviesInNewPlayers).boolValue();
-        // Opening may run an alert; the reply goes out first, the opening follows on the next turn.
-        HXRunLoop::main().perform([weak, items, newPlayer] {
-            if (auto d = weak.lock()) {
-                HXApp().activateIgnoringOtherApps(true);
-                d->openItems(items, newPlayer);
-            }
-        });
+        // Opening may run an alert; the reply goes out first, the opening follows on the next turn of the
+        // main loop (not inside an alert or sheet the user is answering).
+        HXRunLoop::main().perform(
+            [weak, items, newPlayer] {
+                if (auto d = weak.lock()) {
+                    HXApp().activateIgnoringOtherApps(true);
+                    d->openItems(items, newPlayer);
+                }
+            },
+            0, { HXDefaultRunLoopMode });
         return okReply();
     });
     server.setHandler("documents", [](const HXPropertyList&) { return documentList(); });
@@ -199,7 +202,7 @@ void installRequestHandlers(MVPRequestServer& server, const std::shared_ptr<MVPA
         return errorReply("The alert has no button \u201c" + title + "\u201d.");
     });
     server.setHandler("quit", [](const HXPropertyList&) {
-        HXRunLoop::main().perform([] { HXApp().terminate(); });
+        HXRunLoop::main().perform([] { HXApp().terminate(); }, 0, { HXDefaultRunLoopMode });
         return okReply();
     });
 }
@@ -261,7 +264,13 @@ int run(int argc, char** argv)
     for (auto& a : options.applicationArguments)
         appArgv.push_back(const_cast<char*>(a.c_str()));
     appArgv.push_back(nullptr);
-    int status = HXApplicationMain(int(appArgv.size() - 1), appArgv.data());
+    int status = 1;
+    try {
+        status = HXApplicationMain(int(appArgv.size() - 1), appArgv.data());
+    } catch (const std::exception& exception) {
+        // Nothing on the way caught it: the user learns why the program ends.
+        MVPUncaughtExceptionHandler(exception);
+    }
 
     server.stop();
     if (screenshot && !screenshot->succeeded())

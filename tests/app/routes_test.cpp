@@ -228,6 +228,16 @@ TEST_F(OpenRoutesTest, AnOpenURLComesForwardWithOrWithoutFragment)
     EXPECT_FALSE(delegate->urlExists(HXURL::fileURLWithPath(movie("b.mov"))));
 }
 
+TEST_F(OpenRoutesTest, FilesDroppedOnAWindowFollowTheFileRoute)
+{
+    delegate->openFiles({ movie("a.mov") }, true);
+    setPreference(kGeneralPreferenceOpenMoviesInNewPlayers, false);
+    auto window = HXApp().mainWindow();
+    ASSERT_NE(window, nullptr);
+    HXApp().handleFileDrop(window, { 5, 5 }, { movie("b.mov"), movie("c.mov") });
+    EXPECT_EQ(movieFiles(), (std::vector<std::string> { "b.mov", "c.mov" }));
+}
+
 TEST_F(OpenRoutesTest, CommandLineItemsSplitIntoPathsAndURLs)
 {
     auto fileURL = HXURL::fileURLWithPath(movie("b.mov")).absoluteString();

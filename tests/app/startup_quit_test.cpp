@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <stdexcept>
 
 namespace {
 
@@ -252,6 +253,19 @@ TEST_F(ApplicationDelegateTest, ProfessionalApplicationsComeFromTheMediaKeyOnce)
     EXPECT_TRUE(delegate->proAppsAreInstalled()); // cached
     delegate->refreshProAppsAreInstalled();
     EXPECT_FALSE(delegate->proAppsAreInstalled());
+}
+
+TEST_F(ApplicationDelegateTest, UncaughtExceptionsShowTheirReasonAsItStands)
+{
+    std::vector<std::string> shown;
+    HXAlert::setAlertDidAppearHandler([&](HXAlert& alert) {
+        shown.push_back(alert.messageText());
+        HXRunLoop::main().perform([&alert] { alert.buttons().at(0)->performClick(); });
+    });
+    MVPUncaughtExceptionHandler(std::runtime_error("%@ went %d%% wrong"));
+    MVPUncaughtExceptionHandler(std::runtime_error(""));
+    HXAlert::setAlertDidAppearHandler(nullptr);
+    EXPECT_EQ(shown, (std::vector<std::string> { "%@ went %d%% wrong" }));
 }
 
 TEST_F(ApplicationDelegateTest, ReopeningTheApplicationOpensNothing)
