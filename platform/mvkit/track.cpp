@@ -278,6 +278,24 @@ int64_t MVTrack::trackTimeToMediaTime(int64_t trackTime) const
     return -1;
 }
 
+int64_t MVTrack::mediaTimeToTrackTime(int64_t mediaTime) const
+{
+    if (!_media)
+        return -1;
+    int64_t start = 0;
+    int64_t fixedMovie = int64_t(movieScale()) * 0x10000;
+    for (auto& e : _edits) {
+        if (e.mediaTime >= 0 && e.mediaRate > 0 && mediaTime >= e.mediaTime) {
+            int64_t offset
+                = mulDivCeil(mediaTime - e.mediaTime, fixedMovie, int64_t(_media->timeScale()) * e.mediaRate);
+            if (offset < e.duration)
+                return start + offset;
+        }
+        start += e.duration;
+    }
+    return -1;
+}
+
 std::vector<MVTrackEdit> MVTrack::editsInRange(int64_t start, int64_t duration) const
 {
     MVTrack copy;

@@ -132,6 +132,8 @@ public:
     bool scaleSegment(int64_t trackTime, int64_t oldDuration, int64_t newDuration);
     // The media time shown at `trackTime`, −1 in an empty segment or outside the track.
     int64_t trackTimeToMediaTime(int64_t trackTime) const;
+    // The first track time that shows `mediaTime`, −1 when no segment shows it.
+    int64_t mediaTimeToTrackTime(int64_t mediaTime) const;
     MVInterestingTime nextInterestingTime(int64_t trackTime, uint16_t flags, double rate = 1.0) const;
     // The edit segments between `start` and `start + duration`, cut at those edges.
     std::vector<MVTrackEdit> editsInRange(int64_t start, int64_t duration) const;

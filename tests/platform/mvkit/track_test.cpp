@@ -67,6 +67,9 @@ TEST(TrackEdits, TrackToMediaTime)
     for (const auto& c : cases)
         EXPECT_EQ(track->trackTimeToMediaTime(c.trackTime), c.mediaTime) << c.trackTime;
     EXPECT_EQ(shownBytes(*track), (std::vector<int> { -1, 0, 1, 4, 5, 6, 7, 8, 9 }));
+    const Case back[] = { { 60, 0 }, { 179, 119 }, { 180, 240 }, { -1, 150 }, { 539, 599 }, { -1, 600 } };
+    for (const auto& c : back)
+        EXPECT_EQ(track->mediaTimeToTrackTime(c.mediaTime), c.trackTime) << c.mediaTime;
 }
 
 TEST(TrackEdits, NextInterestingTime)
