@@ -1,6 +1,7 @@
 // Playback: decoding a 1080p H.264 movie through our pipeline against `ffmpeg -i FILE -f null -` with the
 // same thread count (reported as a speed ratio, ffmpeg's time over ours: 1.0 means as fast), memory while
-// playing that movie, and the time from opening a movie to its first picture being presented.
+// playing that movie, the time from opening a movie to its first picture being presented, and how closely
+// the pictures keep to the sound on the real sound device.
 //
 // The movie (10 s of 1920x1080 H.264 with B-frames at 25 fps, and AAC sound) is made on first run with
 // ffmpeg and kept in $TMPDIR/movara-bench/ for later runs. Set MOVARA_BENCH_THREADS to change the
@@ -18,8 +19,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -181,6 +184,36 @@ void BM_MemoryWhilePlaying1080p(benchmark::State& state)
     state.counters["peakRSSMB"] = double(residentKilobytes("VmHWM:")) / 1024.0;
 }
 BENCHMARK(BM_MemoryWhilePlaying1080p)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
+
+// Plays five seconds in real time through the sound device (SDL; silent when there is none, or with
+// MOVARA_SILENT_AUDIO set) and reports the largest distance between a presented picture's time and the
+// sound heard when it was presented. With 25 pictures a second, anything below 40 ms keeps each
+// picture on screen while its sound plays.
+void BM_PictureSoundSync(benchmark::State& state)
+{
+    const auto& path = moviePath();
+    double worst = 0;
+    int presented = 0;
+    for (auto _ : state) {
+        auto movie = MVMovie::movieWithFile(path, nullptr);
+        auto playback = MVMoviePlayback::playbackForMovie(movie);
+        playback->player().onPictureChange = [&] {
+            const auto& pictures = playback->player().presentedPictures();
+            if (pictures.empty() || !pictures[0].picture.frame || !playback->isPlaying())
+                return;
+            double shown = double(pictures[0].picture.start) / movie->timeScale();
+            worst = std::max(worst, std::abs(playback->player().audioClockTime() - shown));
+            ++presented;
+        };
+        playback->play();
+        HXRunLoop::main().runUntilDate(HXRunLoop::main().now() + 5.0);
+        playback->stop();
+        playback->player().onPictureChange = nullptr;
+    }
+    state.counters["worstOffsetMs"] = worst * 1000;
+    state.counters["pictures"] = presented;
+}
+BENCHMARK(BM_PictureSoundSync)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
 // Prints the benchmarks as usual, then the decoding speed ratio.
 class RatioReporter : public benchmark::ConsoleReporter {

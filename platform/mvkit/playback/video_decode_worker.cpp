@@ -7,6 +7,7 @@ MVVideoDecodeWorker::MVVideoDecodeWorker(std::unique_ptr<MVVideoTrackDecoder> de
     : _decoder(std::move(decoder))
     , _capacity(std::max<size_t>(1, capacity))
     , _duration(_decoder->editMap().duration())
+    , _catchUpWindow(_decoder->editMap().movieTimeScale()) // a second
 {
     _thread = std::thread([this] { run(); });
 }
@@ -21,6 +22,12 @@ MVVideoDecodeWorker::~MVVideoDecodeWorker()
     _thread.join();
 }
 
+int64_t MVVideoDecodeWorker::samplesDecoded() const
+{
+    std::lock_guard lock(_mutex);
+    return _samplesDecoded;
+}
+
 size_t MVVideoDecodeWorker::queuedCount() const
 {
     std::lock_guard lock(_mutex);
@@ -31,12 +38,21 @@ void MVVideoDecodeWorker::seek(int64_t time, int direction)
 {
     {
         std::lock_guard lock(_mutex);
-        // Keep what is queued when it already leads on from `time` in the same direction.
-        if (direction != 0 && direction == _direction && !_queue.empty() && holds(_queue.front(), time))
-            return;
+        // Keep what is queued when it already leads on from `time` in the same direction, and let a
+        // worker that is a little behind catch up rather than start again from a sync sample.
+        if (direction != 0 && direction == _direction) {
+            if (!_queue.empty() && holds(_queue.front(), time))
+                return;
+            const int64_t behind = direction > 0 ? time - _nextTime : _nextTime - time;
+            if (_requestPending && behind >= 0 && behind < _catchUpWindow) {
+                _latestAsked = time;
+                return;
+            }
+        }
         ++_generation;
         _queue.clear();
         _direction = direction;
+        _latestAsked = INT64_MIN;
         if (time >= _duration) {
             // Past the track's end nothing shows.
             _queue.push_back({ _duration, INT64_MAX, nullptr });
@@ -57,6 +73,11 @@ void MVVideoDecodeWorker::run()
         _wake.wait(lock, [&] { return _stop || (_requestPending && _queue.size() < _capacity); });
         if (_stop)
             return;
+        // Pictures the clock has already passed are not worth queueing: go on from where it is.
+        if (_latestAsked != INT64_MIN && _direction > 0 && _latestAsked > _nextTime)
+            _nextTime = std::min(_latestAsked, std::max<int64_t>(0, _duration - 1));
+        else if (_latestAsked != INT64_MIN && _direction < 0 && _latestAsked < _nextTime)
+            _nextTime = std::max<int64_t>(0, _latestAsked);
         const uint64_t generation = _generation;
         const int64_t time = _nextTime;
         const int direction = _direction;
@@ -70,7 +91,9 @@ void MVVideoDecodeWorker::run()
         if (picture.end <= picture.start)
             picture.end = picture.start + 1;
 
+        const int64_t decoded = _decoder->samplesDecoded();
         lock.lock();
+        _samplesDecoded = decoded;
         if (generation != _generation)
             continue; // a seek came meanwhile: this picture is of no use
         _queue.push_back(picture);
@@ -87,6 +110,7 @@ void MVVideoDecodeWorker::run()
 std::optional<MVVideoDecodeWorker::Picture> MVVideoDecodeWorker::pictureAt(int64_t time, double wait)
 {
     std::unique_lock lock(_mutex);
+    _latestAsked = time;
     const auto deadline
         = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, wait));
     for (;;) {

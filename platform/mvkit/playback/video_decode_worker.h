@@ -34,6 +34,8 @@ public:
 
     int64_t duration() const { return _duration; }
     size_t queuedCount() const;
+    // Samples the worker's decoder has decoded so far (a sample decoded again after a jump counts again).
+    int64_t samplesDecoded() const;
 
 private:
     void run();
@@ -51,7 +53,10 @@ private:
     std::deque<Picture> _queue;
     uint64_t _generation = 0;
     int64_t _nextTime = 0;
+    int64_t _latestAsked = INT64_MIN; // the last time pictureAt was asked for
+    int64_t _catchUpWindow = 0; // how far behind a request the worker may be and still go on
     int _direction = 0;
+    int64_t _samplesDecoded = 0;
     bool _requestPending = false;
     bool _stop = false;
     std::thread _thread;
