@@ -1,5 +1,6 @@
 #include "app/application_delegate.h"
 
+#include "app/about_panel.h"
 #include "app/preferences.h"
 #include "document/alert.h"
 #include "document/movie_document.h"
@@ -71,6 +72,7 @@ MVPApplicationDelegate::MVPApplicationDelegate(Environment environment)
     : _environment(std::move(environment))
 {
     initializeDefaults();
+    setActionHandler("orderFrontAboutPanel:", [](HXObject*) { MVPAboutPanel::orderFrontAboutPanel(); });
 }
 
 MVPApplicationDelegate::~MVPApplicationDelegate()

@@ -22,6 +22,8 @@ std::shared_ptr<HXMenu> build()
     auto main = std::make_shared<HXMenu>("MainMenu");
 
     auto appMenu = addSubmenu(main, "Movara Player");
+    appMenu->addItemWithTitle("About Movara Player", HXSelector("orderFrontAboutPanel:"));
+    appMenu->addItem(HXMenuItem::separatorItem());
     appMenu->addItemWithTitle("Hide Movara Player", HXSelector("hide:"), "h");
     appMenu->addItem(HXMenuItem::separatorItem());
     appMenu->addItemWithTitle("Quit Movara Player", HXSelector("terminate:"), "q");
