@@ -50,6 +50,7 @@ void FSPresentationWindowController::enterFullScreen()
         && std::find(available.begin(), available.end(), *_settings.screen) != available.end())
         screen = *_settings.screen;
     _screen = screen;
+    _settings.screen = screen;
     FSPresentationManager::fsPresentationManager().beginPresentationOnScreen(screen);
     setState(FSPresentationState::Entering);
     if (!isWindowLoaded())
@@ -72,10 +73,11 @@ void FSPresentationWindowController::exitFullScreen()
     setState(FSPresentationState::Inactive);
 }
 
-void FSPresentationWindowController::setScale(double widthScale, double heightScale, bool)
+void FSPresentationWindowController::setScale(double widthScale, double heightScale, bool animate)
 {
     if (widthScale > 0 && heightScale > 0)
         _scale = { widthScale, heightScale };
+    applyScale({ widthScale, heightScale }, animate);
 }
 
 void FSPresentationWindowController::setState(FSPresentationState state)

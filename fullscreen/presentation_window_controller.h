@@ -5,17 +5,25 @@
 #include "fullscreen/presentation_settings.h"
 #include "platform/winkit/window_controller.h"
 
+#include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 
+class HXImage;
+class HXObject;
 class MVMovie;
+class MVMovieView;
+class MVPPanoramicStretchFilter;
 
 inline constexpr const char* FSPresentationEnteringFullScreenStateNotification
     = "FSPresentationEnteringFullScreenStateNotification";
-inline constexpr const char* FSPresentationFullScreenStateNotification = "FSPresentationFullScreenStateNotification";
+inline constexpr const char* FSPresentationFullScreenStateNotification
+    = "FSPresentationFullScreenStateNotification";
 inline constexpr const char* FSPresentationExitingFullScreenStateNotification
     = "FSPresentationExitingFullScreenStateNotification";
-inline constexpr const char* FSPresentationInactiveStateNotification = "FSPresentationInactiveStateNotification";
+inline constexpr const char* FSPresentationInactiveStateNotification
+    = "FSPresentationInactiveStateNotification";
 
 enum class FSPresentationState { Inactive = 0, Entering = 1, FullScreen = 2, Exiting = 3 };
 
@@ -51,8 +59,67 @@ public:
 
     void loadWindow() override;
 
+    // ---- Settings lookup and sizing modes ----
+    // A setting by key: the controller's own, else the preference of the same name, which is then kept for
+    // the rest of the presentation ("FullscreenPreferenceSize" has no fallback). The screen and the colour
+    // answer their stored forms (a display number, archived colour data); Null when there is none.
+    HXPropertyList presentationSettingForKey(const std::string& key);
+    // Stores a setting (the stored form for the screen and the colour); Null removes it.
+    void setPresentationSetting(const HXPropertyList& value, const std::string& key)
+    {
+        _settings.setValueForKey(value, key);
+    }
+    // The screen: the setting, else the screen of "FullscreenPreferenceScreenNumber", else the main screen.
+    std::optional<HXScreen> presentationScreenSetting();
+    // The colour: the setting, else "FullscreenPreferenceBackgroundColorData"; none when neither gives one.
+    std::optional<HXColor> presentationColorSetting();
+
+    // The stored mode (0 when there is none), and a change of mode: stored, then the movie view is sized
+    // for it (animated when asked and the controller animates at all).
+    uint16_t presentationMode() const;
+    void setPresentationMode(uint16_t mode, bool animate);
+    // The movie view frame in the window and the window frame (the presenting screen's) of a mode.
+    void getMovieViewFrame(HXRect* movieViewFrame, HXRect* windowFrame, uint16_t mode);
+    // The mode for the movie's class; panoramic only for a movie whose pictures can be filtered.
+    uint16_t defaultPresentationModeForMovie(const MVMovie* movie, const std::optional<HXScreen>& screen) const;
+    // The heads-up panel's toggle target.
+    uint16_t mysteryPresentationMode();
+    bool isPanoramicStretchAvailable() const;
+    bool imageFiltersAreAccelerated() const;
+    // The movie's natural size, and the presenting screen's size.
+    HXSize contentSize() const;
+    HXSize displaySize();
+    // Mode actions.
+    void normalSize(HXObject* sender = nullptr);
+    void doubleSize(HXObject* sender = nullptr);
+    void halfSize(HXObject* sender = nullptr);
+    void fitToScreen(HXObject* sender = nullptr);
+    void letterboxToScreen(HXObject* sender = nullptr);
+    void cropToScreen(HXObject* sender = nullptr);
+    void stretchToScreen(HXObject* sender = nullptr);
+    void panoramicStretchToScreen(HXObject* sender = nullptr);
+    // Sets the movie view's frame, made integral; animated when asked and the controller animates.
+    void setMovieViewFrame(HXRect frame, bool animate);
+    // The movie view the presentation sizes (the player window's, while presenting).
+    const std::shared_ptr<MVMovieView>& movieView() const { return _movieView; }
+    void setMovieView(std::shared_ptr<MVMovieView> view) { _movieView = std::move(view); }
+    bool animates() const { return _animate; }
+    void setAnimates(bool flag) { _animate = flag; }
+    bool doesPanoramicStretch() const { return _doPanoramicStretch; }
+    // Each picture of the movie view in panoramic mode: squeezed in the middle by the panoramic filter.
+    // A picture the filter cannot take is drawn as it is, i.e. plainly stretched.
+    std::shared_ptr<HXImage> viewWillDisplayImage(MVMovieView& view, const std::shared_ptr<HXImage>& image);
+    // Told after every change of the stored mode.
+    std::function<void(uint16_t mode)> presentationModeDidChange;
+
 private:
     void setState(FSPresentationState state);
+    void applyScale(HXSize scale, bool animate);
+
+    std::shared_ptr<MVMovieView> _movieView;
+    std::shared_ptr<MVPPanoramicStretchFilter> _panoramicFilter;
+    bool _doPanoramicStretch = false;
+    bool _animate = true;
 
     FSPresentationSettings _settings;
     FSPresentationState _state = FSPresentationState::Inactive;
