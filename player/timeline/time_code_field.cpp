@@ -1,0 +1,121 @@
+#include "player/timeline/time_code_field.h"
+
+#include "platform/basekit/run_loop.h"
+#include "platform/winkit/window.h"
+
+MVPTimeCodeField::MVPTimeCodeField(HXRect frame)
+    : HXTextField(std::make_shared<MVPTimeCodeCell>(), frame)
+{
+    setBezeled(false);
+    setDrawsBackground(false);
+    setAlignment(HXRightTextAlignment);
+}
+
+MVPTimeCodeField::~MVPTimeCodeField()
+{
+    HXRunLoop::main().cancelPerformRequests(this);
+}
+
+HXRect MVPTimeCodeField::textRectForBounds(HXRect b) const
+{
+    HXRect r = HXMakeRect(b.origin.x, b.origin.y + 1, b.size.width, b.size.height - 2);
+    if (isEditable()) {
+        r.origin.x += 5;
+        r.size.width -= 16;
+    }
+    return r;
+}
+
+bool MVPTimeCodeField::cellMouseDown(const HXEvent& event)
+{
+    HXPoint p = convertPointFromView(event.locationInWindow(), nullptr);
+    HXRect b = bounds();
+    bool inBounds = HXPointInRect(p, b);
+    if ((inBounds && !HXPointInRect(p, textRectForBounds(b))) || event.type() == HXRightMouseDown) {
+        contextMenuWithEvent(event);
+        return true;
+    }
+    if (event.type() != HXLeftMouseDown)
+        return true;
+    if (!isEditing() && event.clickCount() == 1) {
+        HXEvent copy = event;
+        HXRunLoop::main().performAfterDelay(
+            this, "performDelayedClick:", kDoubleClickInterval, [this, copy] { performDelayedClick(copy); });
+        return true;
+    }
+    if (isEditing() && event.clickCount() == 1)
+        return true;
+    // A second click: no menu after all, the field starts editing.
+    HXRunLoop::main().cancelPerformRequests(this, "performDelayedClick:");
+    return false;
+}
+
+void MVPTimeCodeField::performDelayedClick(const HXEvent& event)
+{
+    contextMenuWithEvent(event);
+}
+
+void MVPTimeCodeField::mouseDown(const HXEvent& event)
+{
+    if (!cellMouseDown(event))
+        HXTextField::mouseDown(event);
+}
+
+void MVPTimeCodeField::rightMouseDown(const HXEvent& event)
+{
+    if (!cellMouseDown(event))
+        HXTextField::rightMouseDown(event);
+}
+
+void MVPTimeCodeField::contextMenuWithEvent(const HXEvent& event)
+{
+    auto modes = menu();
+    if (!modes)
+        return;
+    // Under the field: its origin in the window, five points down.
+    HXPoint origin = convertPointToView(bounds().origin, nullptr);
+    HXEvent below = HXEvent::mouseEvent(event.type(), HXMakePoint(origin.x, origin.y - 5),
+        event.modifierFlags(), event.timestamp(), event.windowNumber(), 0, event.clickCount());
+    HXMenu::popUpContextMenu(modes, below, std::static_pointer_cast<HXView>(shared_from_this()));
+}
+
+bool MVPTimeCodeField::textViewShouldChangeTextInRange(
+    HXTextView& textView, HXRange range, const std::string& replacement)
+{
+    (void)range;
+    return timeCodeCell()->textViewShouldChangeText(textView, replacement);
+}
+
+bool MVPTimeCodeField::textViewDoCommandBySelector(HXTextView& textView, HXSelector command)
+{
+    auto cell = timeCodeCell();
+    cell->onEndEditing = [this](int movement) { endEditing(movement); };
+    return cell->doCommandBySelector(textView, command)
+        || HXTextField::textViewDoCommandBySelector(textView, command);
+}
+
+bool MVPTimeCodeField::textViewShouldHandleEvent(HXTextView& textView, const HXEvent& event)
+{
+    bool right = event.type() == HXRightMouseDown;
+    if (!right && event.type() != HXLeftMouseDown)
+        return true;
+    int index = int(
+        textView.characterIndexForPoint(textView.convertPointFromView(event.locationInWindow(), nullptr)));
+    switch (timeCodeCell()->editorClick(textView, right, event.clickCount(), index)) {
+    case MVPTimeCodeCell::EditorClick::OpenMenu:
+        contextMenuWithEvent(event);
+        return false;
+    case MVPTimeCodeCell::EditorClick::Handled:
+        return false;
+    case MVPTimeCodeCell::EditorClick::Pass:
+        return true;
+    }
+    return true;
+}
+
+std::shared_ptr<HXMenu> MVPTimeCodeField::textViewMenuForEvent(HXTextView& textView, const HXEvent& event)
+{
+    (void)textView;
+    (void)event;
+    return menu();
+}

@@ -1,0 +1,53 @@
+#pragma once
+// MVPTimeCodeField: the time display's editable time readout — a thin shell around MVPTimeCodeCell.
+//
+// A single click on the field opens the mode menu once the double-click interval has passed; a double
+// click starts editing instead; a click on the frame around the text (the pop-up arrows) or a right click
+// opens the menu at once. While editing, the field editor's typing, commands and clicks go to the cell.
+#include "player/timeline/time_code_cell.h"
+
+#include "platform/winkit/text_field.h"
+
+class MVPTimeCodeField : public HXTextField {
+public:
+    // The double-click interval used for the delayed menu.
+    static constexpr double kDoubleClickInterval = 0.5;
+
+    explicit MVPTimeCodeField(HXRect frame = HXZeroRect);
+    ~MVPTimeCodeField() override;
+
+    std::shared_ptr<MVPTimeCodeCell> timeCodeCell() const
+    {
+        return std::static_pointer_cast<MVPTimeCodeCell>(cell());
+    }
+    void setMovie(std::shared_ptr<MVMovie> movie) { timeCodeCell()->setMovie(std::move(movie)); }
+    std::shared_ptr<HXMenu> menu() { return timeCodeCell()->menu(); }
+    void removeAllItems() { timeCodeCell()->removeAllItems(); }
+    void flushFormatterCache() { timeCodeCell()->flushFormatterCache(); }
+    void chooseFormatter(int mode) { timeCodeCell()->chooseFormatter(mode); }
+    void setTimeMaximum(int64_t maximum) { timeCodeCell()->setTimeMaximum(maximum); }
+    int64_t timeMaximum() const { return timeCodeCell()->timeMaximum(); }
+    void setTimeOrigin(int64_t origin) { timeCodeCell()->setTimeOrigin(origin); }
+    int64_t timeOrigin() const { return timeCodeCell()->timeOrigin(); }
+
+    // The text's rectangle inside the bounds: one point up and two shorter; when editable also five points
+    // in from the left and sixteen narrower (room for the pop-up frame).
+    HXRect textRectForBounds(HXRect bounds) const;
+
+    // Clicks: true when the field handled the event (else the text field's own handling runs).
+    bool cellMouseDown(const HXEvent& event);
+    void mouseDown(const HXEvent& event) override;
+    void rightMouseDown(const HXEvent& event) override;
+    // Pops the mode menu up under the field.
+    virtual void contextMenuWithEvent(const HXEvent& event);
+
+    // The field editor's delegate.
+    bool textViewShouldChangeTextInRange(
+        HXTextView& textView, HXRange range, const std::string& replacement) override;
+    bool textViewDoCommandBySelector(HXTextView& textView, HXSelector command) override;
+    bool textViewShouldHandleEvent(HXTextView& textView, const HXEvent& event) override;
+    std::shared_ptr<HXMenu> textViewMenuForEvent(HXTextView& textView, const HXEvent& event) override;
+
+private:
+    void performDelayedClick(const HXEvent& event);
+};
