@@ -271,8 +271,14 @@ TEST(PlayerAppTest, ExportSessionFilesBecomeJobs)
     docs = user.documentsOnceRunning();
     ASSERT_EQ(docs.size(), 1u);
     EXPECT_EQ(docs[0]["jobCount"].integerValue(), 1);
-    kill(pid, SIGKILL); // the job's worker may still be busy; the test does not wait for it
-    user.waitForExit(pid, 10);
+    // Quitting while the job may still run asks first; answering "Quit" ends its worker with the player.
+    ASSERT_TRUE(user.request("quit"));
+    int status = -1;
+    for (int i = 0; i < 300 && status == -1; ++i) {
+        user.request("answerAlert", { { "button", HXPropertyList("Quit") } });
+        status = user.waitForExit(pid, 0.1);
+    }
+    EXPECT_EQ(status, 0);
 }
 
 TEST(PlayerAppTest, QuitWritesTheUserDefaults)
