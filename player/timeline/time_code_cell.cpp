@@ -170,6 +170,31 @@ void MVPTimeCodeCell::setEditable(bool flag)
     setSelectable(flag);
 }
 
+int MVPTimeCodeCell::naturalWidth() const
+{
+    if (!_formatter)
+        return 0;
+    // Measured on a copy showing the longest text, so the shown text stays as it is.
+    HXTextFieldCell measure(_formatter->maxTimeString());
+    measure.setFont(font());
+    measure.setBordered(false);
+    measure.setEditable(isEditable());
+    HXSize size = measure.cellSizeForBounds(HXMakeRect(0, 0, 10000, 10000));
+    if (isEditable())
+        size.width += 16;
+    return int(size.width);
+}
+
+HXSize MVPTimeCodeCell::cellSizeForBounds(HXRect bounds) const
+{
+    HXSize size = HXTextFieldCell::cellSizeForBounds(bounds);
+    if (isEditable()) {
+        size.width += 10 + 6;
+        size.height = 15;
+    }
+    return size;
+}
+
 // ---- Editing
 
 void MVPTimeCodeCell::syncTextView(HXTextView& editor) const

@@ -39,6 +39,11 @@ public:
     void setTimeOrigin(int64_t origin);
     int64_t timeOrigin() const;
 
+    // The width of the cell showing the formatter's longest time.
+    int naturalWidth() const;
+    // Editable: 16 points wider (the pop-up frame) and 15 high.
+    HXSize cellSizeForBounds(HXRect bounds) const override;
+
     // Not editable shows hours, minutes and seconds.
     void setEditable(bool flag) override;
 

@@ -57,8 +57,12 @@ void MVPTimeCodeField::performDelayedClick(const HXEvent& event)
 
 void MVPTimeCodeField::mouseDown(const HXEvent& event)
 {
-    if (!cellMouseDown(event))
-        HXTextField::mouseDown(event);
+    if (cellMouseDown(event))
+        return;
+    // The double click that starts editing is the one click that may give the field the focus.
+    _startingEditing = true;
+    HXTextField::mouseDown(event);
+    _startingEditing = false;
 }
 
 void MVPTimeCodeField::rightMouseDown(const HXEvent& event)
@@ -118,4 +122,45 @@ std::shared_ptr<HXMenu> MVPTimeCodeField::textViewMenuForEvent(HXTextView& textV
     (void)textView;
     (void)event;
     return menu();
+}
+
+bool MVPTimeCodeField::isCurrentEventTabKey(const HXWindow* window, bool* backwards)
+{
+    const HXEvent* event = window ? window->currentEvent() : nullptr;
+    if (!event || event->type() != HXKeyDown || event->charactersIgnoringModifiers().empty())
+        return false;
+    char c = event->charactersIgnoringModifiers()[0];
+    if (c != 9 && c != 25)
+        return false;
+    if (backwards)
+        *backwards = c == 25 || (event->modifierFlags() & HXShiftKeyMask);
+    return true;
+}
+
+bool MVPTimeCodeField::acceptsFirstResponder() const
+{
+    return isEditable() && (_startingEditing || isCurrentEventTabKey(window().get(), nullptr));
+}
+
+bool MVPTimeCodeField::becomeFirstResponder()
+{
+    if (!HXTextField::becomeFirstResponder())
+        return false;
+    bool backwards = false;
+    if (isCurrentEventTabKey(window().get(), &backwards)) {
+        auto editor = currentEditor();
+        if (backwards)
+            timeCodeCell()->selectLastField(editor.get());
+        else
+            timeCodeCell()->selectFirstField(editor.get());
+    }
+    return true;
+}
+
+void MVPTimeCodeField::textDidEndEditing(HXTextView& textView, int movement)
+{
+    // Leaving the field without Return drops the edit; the field shows the movie's time again.
+    if (auto formatter = timeCodeCell()->formatter())
+        formatter->cancelEdit();
+    HXTextField::textDidEndEditing(textView, movement);
 }

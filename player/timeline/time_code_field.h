@@ -34,6 +34,16 @@ public:
     // in from the left and sixteen narrower (room for the pop-up frame).
     HXRect textRectForBounds(HXRect bounds) const;
 
+    // The width the longest time of the movie needs.
+    int naturalWidth() const { return timeCodeCell()->naturalWidth(); }
+
+    // The field takes the keyboard focus only by Tab or Shift-Tab (clicks open the menu or edit), and
+    // then selects the first (Tab) or the last (Shift-Tab) field of the time.
+    static bool isCurrentEventTabKey(const HXWindow* window, bool* backwards);
+    bool acceptsFirstResponder() const override;
+    bool becomeFirstResponder() override;
+    void textDidEndEditing(HXTextView& textView, int movement) override;
+
     // Clicks: true when the field handled the event (else the text field's own handling runs).
     bool cellMouseDown(const HXEvent& event);
     void mouseDown(const HXEvent& event) override;
@@ -50,4 +60,6 @@ public:
 
 private:
     void performDelayedClick(const HXEvent& event);
+
+    bool _startingEditing = false;
 };

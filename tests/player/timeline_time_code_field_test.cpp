@@ -101,3 +101,48 @@ TEST_F(TimeCodeFieldTest, TypingInTheEditorMovesTheMovie)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TimeCodeFieldTest, TabAndBackTabSelectTheFirstOrLastField)
+{
+    movie->setCurrentTime(MVMakeTime(90 * 600, 600));
+    field->timeCodeCell()->chooseFormatter(1);
+    const struct {
+        const char* name;
+        char key;
+        int start, end;
+    } cases[] = {
+        { "tab", 9, 0, 1 },
+        { "back-tab", 25, 6, 7 },
+        { "shift-tab", 'S', 6, 7 },
+    };
+    window->makeKeyAndOrderFront();
+    window->setInitialFirstResponder(field);
+    for (const auto& c : cases) {
+        window->makeFirstResponder(nullptr);
+        EXPECT_FALSE(field->acceptsFirstResponder()) << c.name; // not by a click
+        std::string key(1, c.key == 'S' ? '\t' : c.key);
+        uint32_t flags = c.key == 'S' ? HXShiftKeyMask : 0;
+        app->sendEvent(HXEvent::keyEvent(
+            HXKeyDown, HXMakePoint(0, 0), flags, 0, window->windowNumber(), key, key, false, 48));
+        if (field->isEditing()) {
+            EXPECT_EQ(field->timeCodeCell()->formatter()->selectionStart(), c.start) << c.name;
+            EXPECT_EQ(field->timeCodeCell()->formatter()->selectionEnd(), c.end) << c.name;
+        } else {
+            ADD_FAILURE() << c.name << ": the field did not take the focus";
+        }
+    }
+}
+
+TEST_F(TimeCodeFieldTest, SizeFollowsTheLongestTime)
+{
+    field->timeCodeCell()->chooseFormatter(1);
+    int editable = field->naturalWidth();
+    EXPECT_GT(editable, 16);
+    EXPECT_EQ(field->timeCodeCell()->cellSizeForBounds(HXMakeRect(0, 0, 200, 40)).height, 15);
+    field->setEditable(false);
+    EXPECT_EQ(field->naturalWidth(), editable - 16);
+}
+
+} // namespace
