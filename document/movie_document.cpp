@@ -1,5 +1,7 @@
 #include "document/movie_document.h"
 
+#include "platform/mvkit/movie_view.h"
+
 #include "diagnostics/perf_collector.h"
 #include "document/alert.h"
 #include "document/movie_error.h"
@@ -14,6 +16,7 @@
 #include "platform/basekit/user_defaults.h"
 #include "platform/basekit/workspace.h"
 #include "platform/mvkit/atoms/four_char_code.h"
+#include "platform/mvkit/movie_view.h"
 #include "platform/mvkit/user_data.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/application.h"
@@ -581,7 +584,10 @@ std::shared_ptr<HXWindowController> MVPMovieDocument::makePlayerWindowController
     auto window = std::make_shared<HXWindow>(HXRect { { 0, 0 }, size },
         HXTitledWindowMask | HXClosableWindowMask | HXMiniaturizableWindowMask | HXResizableWindowMask);
     window->setReleasedWhenClosed(false);
-    window->setContentView(std::make_shared<HXView>(HXRect { { 0, 0 }, size }));
+    auto movieView = std::make_shared<MVMovieView>(HXRect { { 0, 0 }, size });
+    movieView->setAutoresizingMask(HXViewWidthSizable | HXViewHeightSizable);
+    movieView->setMovie(_movie);
+    window->setContentView(movieView);
     auto controller = std::make_shared<HXWindowController>(window);
     controller->setShouldCloseDocument(true);
     return controller;
@@ -589,8 +595,12 @@ std::shared_ptr<HXWindowController> MVPMovieDocument::makePlayerWindowController
 
 void MVPMovieDocument::syncWindowControllerToNewMovie()
 {
-    if (_playerWindowController)
-        _playerWindowController->synchronizeWindowTitleWithDocumentName();
+    if (!_playerWindowController)
+        return;
+    _playerWindowController->synchronizeWindowTitleWithDocumentName();
+    if (auto window = _playerWindowController->window())
+        if (auto movieView = std::dynamic_pointer_cast<MVMovieView>(window->contentView()))
+            movieView->setMovie(_movie);
 }
 
 void MVPMovieDocument::makeWindowControllers()

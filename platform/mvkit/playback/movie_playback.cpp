@@ -9,8 +9,10 @@ namespace {
 
 std::map<const MVMovie*, std::weak_ptr<MVMoviePlayback>>& registry()
 {
-    static std::map<const MVMovie*, std::weak_ptr<MVMoviePlayback>> playbacks;
-    return playbacks;
+    // Never destroyed: views that outlive static destruction (windows still open at exit) end their
+    // playbacks after it.
+    static auto* playbacks = new std::map<const MVMovie*, std::weak_ptr<MVMoviePlayback>>;
+    return *playbacks;
 }
 
 } // namespace
