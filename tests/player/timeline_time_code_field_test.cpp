@@ -123,7 +123,7 @@ TEST_F(TimeCodeFieldTest, TabAndBackTabSelectTheFirstOrLastField)
         window->makeFirstResponder(nullptr);
         EXPECT_FALSE(field->acceptsFirstResponder()) << c.name; // not by a click
         std::string key(1, c.key == 'S' ? '\t' : c.key);
-        uint32_t flags = c.key == 'S' ? HXShiftKeyMask : 0;
+        uint32_t flags = c.key == 'S' ? uint32_t(HXShiftKeyMask) : 0u;
         app->sendEvent(HXEvent::keyEvent(
             HXKeyDown, HXMakePoint(0, 0), flags, 0, window->windowNumber(), key, key, false, 48));
         if (field->isEditing()) {
