@@ -1,6 +1,7 @@
 // (Named to sort after preferences_test.cpp: that test wants to be the first to make the shared preferences.)
 #include "app_test_fixtures.h"
 
+#include "app/request_server.h"
 #include "document/movie_error.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/winkit/alert.h"
@@ -236,6 +237,44 @@ TEST_F(OpenRoutesTest, FilesDroppedOnAWindowFollowTheFileRoute)
     ASSERT_NE(window, nullptr);
     HXApp().handleFileDrop(window, { 5, 5 }, { movie("b.mov"), movie("c.mov") });
     EXPECT_EQ(movieFiles(), (std::vector<std::string> { "b.mov", "c.mov" }));
+}
+
+TEST_F(OpenRoutesTest, RequestsFromOtherProgramsAreChecked)
+{
+    MVPRequestServer server;
+    MVPPlayerProgram::installRequestHandlers(server, delegate);
+    auto ask
+        = [&](HXPropertyList::Dictionary request) { return server.replyToRequest(HXPropertyList(request)); };
+    using HP = HXPropertyList;
+    struct Case {
+        const char* name;
+        HXPropertyList::Dictionary request;
+        bool isError;
+    };
+    const Case cases[] = {
+        { "open with a number",
+            { { "command", HP("open") }, { "items", HP(HXPropertyList::Array { HP(3) }) } }, true },
+        { "open with an empty text",
+            { { "command", HP("open") }, { "items", HP(HXPropertyList::Array { HP("") }) } }, true },
+        { "open with nothing", { { "command", HP("open") } }, false },
+        { "an alert when none is shown", { { "command", HP("answerAlert") }, { "button", HP("OK") } }, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(ask(c.request).contains(MVPRequestErrorKey), c.isError);
+    }
+
+    // An accepted open happens on the next turn of the main loop, with the given player choice.
+    delegate->openFiles({ movie("a.mov") }, true);
+    auto reply = ask({ { "command", HP("open") },
+        { "items", HP(HXPropertyList::Array { HP(movie("b.mov")) }) }, { "newPlayer", HP(false) } });
+    EXPECT_FALSE(reply.contains(MVPRequestErrorKey));
+    EXPECT_EQ(movieFiles(), (std::vector<std::string> { "a.mov" }));
+    HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0);
+    EXPECT_EQ(movieFiles(), (std::vector<std::string> { "b.mov" }));
+    auto listed = ask({ { "command", HP("documents") } })["documents"];
+    ASSERT_EQ(listed.count(), 1u);
+    EXPECT_EQ(std::filesystem::path(listed[size_t(0)]["movieFileName"].stringValue()).filename(), "b.mov");
 }
 
 TEST_F(OpenRoutesTest, CommandLineItemsSplitIntoPathsAndURLs)
