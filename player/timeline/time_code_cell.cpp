@@ -2,6 +2,7 @@
 
 #include "app/preferences.h"
 #include "document/movie_document.h"
+#include "player/controls/image_drawing.h"
 #include "player/timeline/formatter_factory.h"
 
 #include "platform/winkit/control.h"
@@ -193,6 +194,17 @@ HXSize MVPTimeCodeCell::cellSizeForBounds(HXRect bounds) const
         size.height = 15;
     }
     return size;
+}
+
+void MVPTimeCodeCell::drawWithFrame(HXRect cellFrame, HXView& controlView)
+{
+    if (_formatter)
+        setStringValue(_formatter->timeString());
+    HXRect rect = HXMakeRect(cellFrame.origin.x, cellFrame.origin.y, naturalWidth(), cellFrame.size.height);
+    if (shouldDrawFrame())
+        DrawThreePartHorizontalImage(rect, rect, controlView.isFlipped(), "LCDTimeCodePopUpLeft.tif",
+            "LCDTimeCodePopUpCenter.tif", "LCDTimeCodePopUpRight.tif", HXCompositeSourceOver, 1.0);
+    HXTextFieldCell::drawWithFrame(rect, controlView);
 }
 
 // ---- Editing

@@ -44,6 +44,12 @@ public:
     // Editable: 16 points wider (the pop-up frame) and 15 high.
     HXSize cellSizeForBounds(HXRect bounds) const override;
 
+    // The mouse over the field: the pop-up frame is drawn around the text while the cell is editable.
+    void setDrawFrame(bool flag) { _drawFrame = flag; }
+    bool shouldDrawFrame() const { return _drawFrame && isEditable(); }
+    // Shows the formatter's current text, over the pop-up frame when the mouse is inside.
+    void drawWithFrame(HXRect cellFrame, HXView& controlView) override;
+
     // Not editable shows hours, minutes and seconds.
     void setEditable(bool flag) override;
 

@@ -164,3 +164,40 @@ void MVPTimeCodeField::textDidEndEditing(HXTextView& textView, int movement)
         formatter->cancelEdit();
     HXTextField::textDidEndEditing(textView, movement);
 }
+
+void MVPTimeCodeField::mouseEntered(const HXEvent& event)
+{
+    (void)event;
+    timeCodeCell()->setDrawFrame(true);
+    setNeedsDisplay(true);
+}
+
+void MVPTimeCodeField::mouseExited(const HXEvent& event)
+{
+    (void)event;
+    timeCodeCell()->setDrawFrame(false);
+    setNeedsDisplay(true);
+}
+
+void MVPTimeCodeField::updateTrackingRect()
+{
+    if (_trackingRectTag)
+        removeTrackingRect(_trackingRectTag);
+    _trackingRectTag = 0;
+    if (window())
+        _trackingRectTag = addTrackingRect(
+            bounds(), std::static_pointer_cast<HXResponder>(shared_from_this()), nullptr, false);
+}
+
+void MVPTimeCodeField::viewDidMoveToWindow()
+{
+    HXTextField::viewDidMoveToWindow();
+    updateTrackingRect();
+}
+
+void MVPTimeCodeField::setFrame(HXRect frame)
+{
+    HXTextField::setFrame(frame);
+    if (_trackingRectTag)
+        updateTrackingRect();
+}

@@ -48,6 +48,11 @@ public:
     bool cellMouseDown(const HXEvent& event);
     void mouseDown(const HXEvent& event) override;
     void rightMouseDown(const HXEvent& event) override;
+    // The pop-up frame shows while the mouse is over the field.
+    void mouseEntered(const HXEvent& event) override;
+    void mouseExited(const HXEvent& event) override;
+    void viewDidMoveToWindow() override;
+    void setFrame(HXRect frame) override;
     // Pops the mode menu up under the field.
     virtual void contextMenuWithEvent(const HXEvent& event);
 
@@ -61,5 +66,8 @@ public:
 private:
     void performDelayedClick(const HXEvent& event);
 
+    void updateTrackingRect();
+
     bool _startingEditing = false;
+    HXTrackingRectTag _trackingRectTag = 0;
 };

@@ -146,3 +146,21 @@ TEST_F(TimeCodeFieldTest, SizeFollowsTheLongestTime)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TimeCodeFieldTest, ThePopUpFrameShowsWhileTheMouseIsOver)
+{
+    window->makeKeyAndOrderFront();
+    auto cell = field->timeCodeCell();
+    EXPECT_FALSE(cell->shouldDrawFrame());
+    HXHeadlessWindowServer::postMouse(HXMouseMoved, window, HXMakePoint(50, 12));
+    app->processPendingEvents();
+    EXPECT_TRUE(cell->shouldDrawFrame());
+    field->display(); // draws the frame images (or nothing where an image is missing)
+    HXHeadlessWindowServer::postMouse(HXMouseMoved, window, HXMakePoint(250, 30));
+    app->processPendingEvents();
+    EXPECT_FALSE(cell->shouldDrawFrame());
+}
+
+} // namespace
