@@ -1,5 +1,10 @@
 #include "fullscreen/presentation_manager.h"
 
+#include "fullscreen/display_services.h"
+#include "fullscreen/presentation_window_controller.h"
+#include "fullscreen/screen_additions.h"
+#include "platform/winkit/window.h"
+
 #include <algorithm>
 
 FSPresentationManager& FSPresentationManager::fsPresentationManager()
@@ -8,11 +13,41 @@ FSPresentationManager& FSPresentationManager::fsPresentationManager()
     return manager;
 }
 
+FSPresentationManager::FSPresentationManager()
+{
+    auto& center = HXNotificationCenter::defaultCenter();
+    const std::pair<const char*, int> states[] = {
+        { FSPresentationEnteringFullScreenStateNotification, 1 },
+        { FSPresentationFullScreenStateNotification, 2 },
+        { FSPresentationExitingFullScreenStateNotification, 3 },
+        { FSPresentationInactiveStateNotification, 0 },
+    };
+    for (auto [name, state] : states) {
+        _stateObservers.push_back(center.addObserver(
+            name, nullptr, [this, state = state](const HXNotification& n) { stateChanged(n, state); }));
+    }
+}
+
+FSPresentationManager::~FSPresentationManager()
+{
+    auto& center = HXNotificationCenter::defaultCenter();
+    for (auto token : _stateObservers)
+        center.removeObserver(token);
+    if (_screenParametersObserver)
+        center.removeObserver(*_screenParametersObserver);
+    releaseDisplayCaptureWindows();
+    if (_systemActivityTimer)
+        _systemActivityTimer->invalidate();
+}
+
 std::vector<HXScreen> FSPresentationManager::availableScreens() const
 {
     std::vector<HXScreen> screens;
     for (const auto& screen : HXScreen::screens()) {
-        if (std::find(_presenting.begin(), _presenting.end(), screen) == _presenting.end())
+        bool taken = std::find(_presenting.begin(), _presenting.end(), screen) != _presenting.end();
+        for (const auto& record : _records)
+            taken = taken || record.screen == screen;
+        if (!taken && !HXScreen_Additions::isMirroring(screen))
             screens.push_back(screen);
     }
     return screens;
@@ -28,4 +63,243 @@ void FSPresentationManager::endPresentationOnScreen(const HXScreen& screen)
     auto it = std::find(_presenting.begin(), _presenting.end(), screen);
     if (it != _presenting.end())
         _presenting.erase(it);
+}
+
+// ---- Registration and keep-awake ----
+
+void FSPresentationManager::addFSPresentation(FSPresentationWindowController* presentation)
+{
+    if (!presentation
+        || std::find(_fsPresentations.begin(), _fsPresentations.end(), presentation)
+            != _fsPresentations.end())
+        return;
+    _fsPresentations.push_back(presentation);
+    enableSystemActivityTimer(true);
+}
+
+void FSPresentationManager::removeFSPresentation(FSPresentationWindowController* presentation)
+{
+    auto it = std::find(_fsPresentations.begin(), _fsPresentations.end(), presentation);
+    if (it == _fsPresentations.end())
+        return;
+    _fsPresentations.erase(it);
+    // A presentation that goes away before it was inactive again gives back what it held.
+    if (auto* record = recordFor(presentation)) {
+        if (record->counted && _displayCapturingPresentationCounter > 0)
+            --_displayCapturingPresentationCounter;
+        _records.erase(_records.begin() + (record - _records.data()));
+        if (_displayCapturingPresentationCounter == 0)
+            releaseDisplayCaptureWindows();
+        if (_shouldHideSystemUI && !anyPresentationWantsSystemUIHidden(nullptr)) {
+            _shouldHideSystemUI = false;
+            showSystemUI();
+        }
+    }
+    enableSystemActivityTimer(false);
+}
+
+void FSPresentationManager::enableSystemActivityTimer(bool enable)
+{
+    if (enable) {
+        ++_systemActivityCounter;
+        if (!_systemActivityTimer) {
+            _systemActivityTimer = HXTimer::scheduledTimer(
+                45.0, true, [](HXTimer&) { FSDisplayServices::shared().reportUserActivity(); });
+        }
+        return;
+    }
+    // An unbalanced release never wraps the counter round.
+    if (_systemActivityCounter == 0)
+        return;
+    if (--_systemActivityCounter == 0 && _systemActivityTimer) {
+        _systemActivityTimer->invalidate();
+        _systemActivityTimer.reset();
+    }
+}
+
+// ---- Presentation states ----
+
+FSPresentationManager::Presentation* FSPresentationManager::recordFor(const void* controller)
+{
+    for (auto& record : _records) {
+        if (record.controller == controller)
+            return &record;
+    }
+    return nullptr;
+}
+
+void FSPresentationManager::stateChanged(const HXNotification& notification, int state)
+{
+    // Only registered presentations are followed; their pointer is the notification's object.
+    auto it = std::find(_fsPresentations.begin(), _fsPresentations.end(), notification.object());
+    if (it == _fsPresentations.end())
+        return;
+    FSPresentationWindowController& presentation = **it;
+    switch (state) {
+    case 1:
+        fullScreenPresentationEnteringFullScreen(presentation);
+        break;
+    case 2:
+        fullScreenPresentationFullScreen(presentation);
+        break;
+    case 3:
+        fullScreenPresentationExitingFullScreen(presentation);
+        break;
+    default:
+        fullScreenPresentationInactive(presentation);
+        break;
+    }
+}
+
+void FSPresentationManager::fullScreenPresentationEnteringFullScreen(
+    FSPresentationWindowController& presentation)
+{
+    Presentation* record = recordFor(&presentation);
+    if (!record) {
+        _records.push_back({ &presentation, {}, false });
+        record = &_records.back();
+    }
+    record->screen = presentation.presentationScreen();
+    if (!record->counted && presentation.capturesAllDisplays()) {
+        ++_displayCapturingPresentationCounter;
+        record->counted = true;
+    }
+    bool onPrimary = record->screen && HXScreen_Additions::isPrimaryScreen(*record->screen);
+    if (onPrimary || _displayCapturingPresentationCounter != 0) {
+        _shouldHideSystemUI = true;
+        hideSystemUI();
+    }
+}
+
+void FSPresentationManager::fullScreenPresentationFullScreen(FSPresentationWindowController& presentation)
+{
+    if (_displayCapturingPresentationCounter == 0)
+        return;
+    Presentation* record = recordFor(&presentation);
+    if (record && record->screen)
+        uncaptureDisplay(*record->screen);
+    auto available = availableScreens();
+    if (available.empty() || !_displayCaptureWindows.empty())
+        return;
+    _displayCaptureBackgroundColor = presentation.presentationColorSetting().value_or(HXColor::blackColor());
+    for (const auto& screen : available)
+        captureDisplay(screen);
+    if (!_screenParametersObserver) {
+        _screenParametersObserver = HXNotificationCenter::defaultCenter().addObserver(
+            HXApplicationDidChangeScreenParametersNotification, nullptr,
+            [this](const HXNotification&) { applicationDidChangeScreenParameters(); });
+    }
+}
+
+void FSPresentationManager::fullScreenPresentationExitingFullScreen(
+    FSPresentationWindowController& presentation)
+{
+    Presentation* record = recordFor(&presentation);
+    if (record && record->counted) {
+        record->counted = false;
+        if (_displayCapturingPresentationCounter > 0)
+            --_displayCapturingPresentationCounter;
+    }
+    if (_displayCapturingPresentationCounter == 0) {
+        releaseDisplayCaptureWindows();
+        return;
+    }
+    // Another presentation still captures: the leaving one's display goes black beneath its window.
+    if (!record || !record->screen)
+        return;
+    captureDisplay(*record->screen);
+    auto it = _displayCaptureWindows.find(record->screen->screenNumber());
+    if (it != _displayCaptureWindows.end() && presentation.isWindowLoaded())
+        it->second->orderWindow(HXWindowBelow, presentation.window()->windowNumber());
+}
+
+void FSPresentationManager::fullScreenPresentationInactive(FSPresentationWindowController& presentation)
+{
+    // The desktop's panels come back once no remaining presentation wants them hidden.
+    if (_shouldHideSystemUI && !anyPresentationWantsSystemUIHidden(&presentation)) {
+        _shouldHideSystemUI = false;
+        showSystemUI();
+    }
+    if (Presentation* record = recordFor(&presentation))
+        _records.erase(_records.begin() + (record - _records.data()));
+}
+
+bool FSPresentationManager::anyPresentationWantsSystemUIHidden(
+    const FSPresentationWindowController* leaving) const
+{
+    if (_displayCapturingPresentationCounter != 0)
+        return true;
+    for (const auto& record : _records) {
+        if (record.controller != leaving && record.screen
+            && HXScreen_Additions::isPrimaryScreen(*record.screen))
+            return true;
+    }
+    return false;
+}
+
+// ---- Blackout windows ----
+
+void FSPresentationManager::captureDisplay(const HXScreen& screen)
+{
+    auto& window = _displayCaptureWindows[screen.screenNumber()];
+    if (!window) {
+        window = std::make_shared<HXWindow>(screen.frame(), HXBorderlessWindowMask);
+        window->setReleasedWhenClosed(false);
+        window->setHidesOnDeactivate(true);
+        window->setHasShadow(false);
+    }
+    window->setFrame(screen.frame(), true);
+    window->setBackgroundColor(_displayCaptureBackgroundColor);
+    window->orderFront();
+}
+
+void FSPresentationManager::uncaptureDisplay(const HXScreen& screen)
+{
+    auto it = _displayCaptureWindows.find(screen.screenNumber());
+    if (it == _displayCaptureWindows.end())
+        return;
+    it->second->orderOut();
+    _displayCaptureWindows.erase(it);
+}
+
+void FSPresentationManager::releaseDisplayCaptureWindows()
+{
+    for (auto& [number, window] : _displayCaptureWindows)
+        window->orderOut();
+    _displayCaptureWindows.clear();
+    if (_screenParametersObserver) {
+        HXNotificationCenter::defaultCenter().removeObserver(*_screenParametersObserver);
+        _screenParametersObserver.reset();
+    }
+}
+
+void FSPresentationManager::applicationDidChangeScreenParameters()
+{
+    std::vector<uint32_t> covered;
+    for (const auto& [number, window] : _displayCaptureWindows)
+        covered.push_back(number);
+    for (uint32_t number : covered) {
+        if (auto screen = HXScreen::screenWithNumber(number)) {
+            _displayCaptureWindows[number]->setFrame(screen->frame(), true);
+        } else {
+            _displayCaptureWindows[number]->orderOut();
+            _displayCaptureWindows.erase(number);
+        }
+    }
+    for (const auto& screen : availableScreens()) {
+        if (std::find(covered.begin(), covered.end(), screen.screenNumber()) == covered.end())
+            captureDisplay(screen);
+    }
+}
+
+// ---- The desktop's panels ----
+
+void FSPresentationManager::hideSystemUI()
+{
+    FSDisplayServices::shared().setSystemUIMode(4);
+}
+
+void FSPresentationManager::showSystemUI()
+{
+    FSDisplayServices::shared().setSystemUIMode(0);
 }

@@ -13,6 +13,7 @@ FSPresentationWindowController::~FSPresentationWindowController()
     // A controller that goes away while presenting gives its screen back.
     if (_screen)
         FSPresentationManager::fsPresentationManager().endPresentationOnScreen(*_screen);
+    FSPresentationManager::fsPresentationManager().removeFSPresentation(this);
 }
 
 void FSPresentationWindowController::loadWindow()
@@ -52,6 +53,7 @@ void FSPresentationWindowController::enterFullScreen()
     _screen = screen;
     _settings.screen = screen;
     FSPresentationManager::fsPresentationManager().beginPresentationOnScreen(screen);
+    FSPresentationManager::fsPresentationManager().addFSPresentation(this);
     setState(FSPresentationState::Entering);
     if (!isWindowLoaded())
         loadWindow();
@@ -71,6 +73,7 @@ void FSPresentationWindowController::exitFullScreen()
         FSPresentationManager::fsPresentationManager().endPresentationOnScreen(*_screen);
     _screen.reset();
     setState(FSPresentationState::Inactive);
+    FSPresentationManager::fsPresentationManager().removeFSPresentation(this);
 }
 
 void FSPresentationWindowController::setScale(double widthScale, double heightScale, bool animate)

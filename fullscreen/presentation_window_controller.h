@@ -2,6 +2,7 @@
 // FSPresentationWindowController: presents one movie document full screen. Its state moves 0 (inactive)
 // → 1 (entering) → 2 (full screen) → 3 (exiting) → 0, and each step is posted with the controller as
 // object. The document makes it on first use and keeps it as one of its window controllers.
+#include "fullscreen/display_services.h"
 #include "fullscreen/presentation_settings.h"
 #include "platform/winkit/window_controller.h"
 
@@ -112,9 +113,25 @@ public:
     // Told after every change of the stored mode.
     std::function<void(uint16_t mode)> presentationModeDidChange;
 
+    // ---- Displays ----
+    // "FullscreenPreferenceCaptureAllDisplays" as a boolean; when nothing gives one, NO is stored.
+    bool capturesAllDisplays();
+    // Whether to switch the display mode to suit the movie ("FSPresentationChangeResolution"); never on a
+    // first screen with a scale factor other than 1.
+    bool wantsResolutionSwitch();
+    // Switches the presenting screen's display to the mode that best holds `size` (pixels). On success
+    // the mode it had is kept for restoreResolution; otherwise the display stays as it was.
+    void switchResolutionToSize(HXSize size);
+    void restoreResolution();
+    bool switchedResolution() const { return _switchedResolution; }
+
 private:
     void setState(FSPresentationState state);
     void applyScale(HXSize scale, bool animate);
+
+    bool _switchedResolution = false;
+    std::optional<uint32_t> _saveDirectDisplayID;
+    std::optional<FSDisplayMode> _saveDisplayMode;
 
     std::shared_ptr<MVMovieView> _movieView;
     std::shared_ptr<MVPPanoramicStretchFilter> _panoramicFilter;
