@@ -4,6 +4,12 @@
 #include "document/movie_document.h"
 #include "player/controls/image_drawing.h"
 #include "player/timeline/formatter_factory.h"
+#include "player/timeline/time_code_field.h"
+
+#include "platform/basekit/bundle.h"
+#include "platform/winkit/accessibility.h"
+
+#include <algorithm>
 
 #include "platform/winkit/control.h"
 #include "platform/winkit/window.h"
@@ -205,6 +211,44 @@ void MVPTimeCodeCell::drawWithFrame(HXRect cellFrame, HXView& controlView)
         DrawThreePartHorizontalImage(rect, rect, controlView.isFlipped(), "LCDTimeCodePopUpLeft.tif",
             "LCDTimeCodePopUpCenter.tif", "LCDTimeCodePopUpRight.tif", HXCompositeSourceOver, 1.0);
     HXTextFieldCell::drawWithFrame(rect, controlView);
+}
+
+// ---- Accessibility
+
+HXAccessibilityValue MVPTimeCodeCell::accessibilityAttributeValue(const std::string& attribute) const
+{
+    if (attribute == HXAccessibilityRoleAttribute)
+        return std::string(HXAccessibilityPopUpButtonRole);
+    return HXTextFieldCell::accessibilityAttributeValue(attribute);
+}
+
+std::vector<std::string> MVPTimeCodeCell::accessibilityActionNames() const
+{
+    auto names = HXTextFieldCell::accessibilityActionNames();
+    if (std::find(names.begin(), names.end(), HXAccessibilityPressAction) == names.end())
+        names.push_back(HXAccessibilityPressAction);
+    return names;
+}
+
+std::string MVPTimeCodeCell::accessibilityActionDescription(const std::string& action) const
+{
+    if (action == HXAccessibilityPressAction)
+        return HXLocalizedString("mvpPress");
+    return HXTextFieldCell::accessibilityActionDescription(action);
+}
+
+void MVPTimeCodeCell::accessibilityPerformAction(const std::string& action)
+{
+    if (action != HXAccessibilityPressAction) {
+        HXTextFieldCell::accessibilityPerformAction(action);
+        return;
+    }
+    auto field = dynamic_cast<MVPTimeCodeField*>(controlView());
+    if (!field)
+        return;
+    auto window = field->window();
+    field->contextMenuWithEvent(HXEvent::mouseEvent(
+        HXLeftMouseDown, HXMakePoint(0, 0), 0, 1.0, window ? window->windowNumber() : 0, 1, 1, 0));
 }
 
 // ---- Editing

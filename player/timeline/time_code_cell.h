@@ -50,6 +50,12 @@ public:
     // Shows the formatter's current text, over the pop-up frame when the mouse is inside.
     void drawWithFrame(HXRect cellFrame, HXView& controlView) override;
 
+    // Accessibility: a pop-up button whose press opens the mode menu.
+    HXAccessibilityValue accessibilityAttributeValue(const std::string& attribute) const override;
+    std::vector<std::string> accessibilityActionNames() const override;
+    std::string accessibilityActionDescription(const std::string& action) const override;
+    void accessibilityPerformAction(const std::string& action) override;
+
     // Not editable shows hours, minutes and seconds.
     void setEditable(bool flag) override;
 

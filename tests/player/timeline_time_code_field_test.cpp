@@ -1,5 +1,7 @@
 #include "player/timeline/time_code_field.h"
 
+#include "platform/winkit/accessibility.h"
+
 #include "timeline_headless.h"
 #include "timeline_test_movies.h"
 
@@ -161,6 +163,22 @@ TEST_F(TimeCodeFieldTest, ThePopUpFrameShowsWhileTheMouseIsOver)
     HXHeadlessWindowServer::postMouse(HXMouseMoved, window, HXMakePoint(250, 30));
     app->processPendingEvents();
     EXPECT_FALSE(cell->shouldDrawFrame());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(TimeCodeFieldTest, PressingTheAccessiblePopUpOpensTheMenu)
+{
+    auto cell = field->timeCodeCell();
+    EXPECT_EQ(cell->accessibilityAttributeValue(HXAccessibilityRoleAttribute).stringValue(),
+        HXAccessibilityPopUpButtonRole);
+    auto actions = cell->accessibilityActionNames();
+    EXPECT_NE(std::find(actions.begin(), actions.end(), HXAccessibilityPressAction), actions.end());
+    EXPECT_FALSE(cell->accessibilityActionDescription(HXAccessibilityPressAction).empty());
+    cell->accessibilityPerformAction(HXAccessibilityPressAction);
+    EXPECT_EQ(field->menus, 1);
 }
 
 } // namespace
