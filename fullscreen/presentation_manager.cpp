@@ -3,6 +3,9 @@
 #include "fullscreen/display_services.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "fullscreen/screen_additions.h"
+#include "platform/mvkit/media_keys.h"
+#include "platform/winkit/application.h"
+#include "platform/winkit/menu.h"
 #include "platform/winkit/window.h"
 
 #include <algorithm>
@@ -35,6 +38,9 @@ FSPresentationManager::~FSPresentationManager()
         center.removeObserver(token);
     if (_screenParametersObserver)
         center.removeObserver(*_screenParametersObserver);
+    if (_windowDidBecomeMainObserver)
+        center.removeObserver(*_windowDidBecomeMainObserver);
+    HXRunLoop::main().cancelPerformRequests(this);
     releaseDisplayCaptureWindows();
     if (_systemActivityTimer)
         _systemActivityTimer->invalidate();
@@ -73,6 +79,13 @@ void FSPresentationManager::addFSPresentation(FSPresentationWindowController* pr
         || std::find(_fsPresentations.begin(), _fsPresentations.end(), presentation)
             != _fsPresentations.end())
         return;
+    if (_fsPresentations.empty()) {
+        _windowDidBecomeMainObserver = HXNotificationCenter::defaultCenter().addObserver(
+            HXWindowDidBecomeMainNotification, nullptr, [this](const HXNotification& n) {
+                if (auto window = n.objectAs<HXWindow>())
+                    windowDidBecomeMain(*window);
+            });
+    }
     _fsPresentations.push_back(presentation);
     enableSystemActivityTimer(true);
 }
@@ -83,6 +96,10 @@ void FSPresentationManager::removeFSPresentation(FSPresentationWindowController*
     if (it == _fsPresentations.end())
         return;
     _fsPresentations.erase(it);
+    if (_fsPresentations.empty() && _windowDidBecomeMainObserver) {
+        HXNotificationCenter::defaultCenter().removeObserver(*_windowDidBecomeMainObserver);
+        _windowDidBecomeMainObserver.reset();
+    }
     // A presentation that goes away before it was inactive again gives back what it held.
     if (auto* record = recordFor(presentation)) {
         if (record->counted && _displayCapturingPresentationCounter > 0)
@@ -302,4 +319,95 @@ void FSPresentationManager::hideSystemUI()
 void FSPresentationManager::showSystemUI()
 {
     FSDisplayServices::shared().setSystemUIMode(0);
+}
+
+// ---- Main window and menu items ----
+
+void FSPresentationManager::windowDidBecomeMain(const HXWindow& window)
+{
+    auto controller = window.windowController();
+    bool presenting = controller
+        && std::find_if(_fsPresentations.begin(), _fsPresentations.end(),
+               [&](FSPresentationWindowController* p) {
+                   return static_cast<HXWindowController*>(p) == controller.get();
+               })
+            != _fsPresentations.end();
+    if (presenting)
+        showFSMenuBonusItems();
+    else
+        hideFSMenuBonusItems();
+    if (!_shouldHideSystemUI)
+        return;
+    // Once the new main window has settled.
+    HXRunLoop::main().cancelPerformRequests(this, "systemUI");
+    HXRunLoop::main().performAfterDelay(this, "systemUI", 0, [this, presenting] {
+        if (presenting)
+            hideSystemUI();
+        else
+            showSystemUI();
+    });
+}
+
+namespace {
+
+// The menu that holds the size items: the submenu of the main menu's fourth item.
+std::shared_ptr<HXMenu> sizeMenu()
+{
+    auto app = HXApplication::sharedApplication();
+    auto main = app ? app->mainMenu() : nullptr;
+    if (!main || main->numberOfItems() <= 3)
+        return nullptr;
+    auto item = main->itemAtIndex(3);
+    return item ? item->submenu() : nullptr;
+}
+
+long lastIndexOfAction(const HXMenu& menu, const HXSelector& action)
+{
+    for (long i = menu.numberOfItems() - 1; i >= 0; --i) {
+        if (menu.itemAtIndex(i)->action() == action)
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+void FSPresentationManager::showFSMenuBonusItems()
+{
+    if (_addedFSOnlyMenus || !MVMediaKeys::mediaKeys().boolForType("MVFullscreenExtras", true))
+        return;
+    if (auto menu = sizeMenu()) {
+        long index = lastIndexOfAction(*menu, HXSelector("fitToScreen:"));
+        if (index >= 0) {
+            menu->removeItemAtIndex(index);
+            menu->insertItemWithTitle("Letterbox", HXSelector("letterboxToScreen:"), "3", index);
+            menu->insertItemWithTitle("Crop", HXSelector("cropToScreen:"), "4", index + 1);
+            menu->insertItemWithTitle("Pano", HXSelector("panoramicStretchToScreen:"), "5", index + 2);
+        }
+    }
+    // Marked in even when the menu has no such item, so the search is not repeated.
+    _addedFSOnlyMenus = true;
+}
+
+void FSPresentationManager::hideFSMenuBonusItems()
+{
+    if (!_addedFSOnlyMenus)
+        return;
+    if (auto menu = sizeMenu()) {
+        long index = lastIndexOfAction(*menu, HXSelector("letterboxToScreen:"));
+        if (index >= 0) {
+            // Only the items put in are taken out, whatever else changed in the menu meanwhile.
+            auto ours = [](const HXSelector& action) {
+                return action == HXSelector("cropToScreen:")
+                    || action == HXSelector("panoramicStretchToScreen:");
+            };
+            for (int removed = 0; removed < 2 && index + 1 < menu->numberOfItems()
+                 && ours(menu->itemAtIndex(index + 1)->action());
+                 ++removed)
+                menu->removeItemAtIndex(index + 1);
+            menu->removeItemAtIndex(index);
+            menu->insertItemWithTitle("Fit to Screen", HXSelector("fitToScreen:"), "3", index);
+        }
+    }
+    _addedFSOnlyMenus = false;
 }

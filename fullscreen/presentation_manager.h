@@ -63,6 +63,15 @@ public:
     void fullScreenPresentationInactive(FSPresentationWindowController& presentation);
     // Screens came or went while displays are blacked out.
     void applicationDidChangeScreenParameters();
+    // A window became main (followed while anything is presented): a presentation window brings the
+    // full-screen-only menu items and hides the panels again; any other window takes them back out.
+    void windowDidBecomeMain(const HXWindow& window);
+
+    // The full-screen-only items of the fourth menu of the main menu: "Fit to Screen" gives way to
+    // "Letterbox", "Crop" and "Pano" (unless the media key "MVFullscreenExtras" is off), and back.
+    void showFSMenuBonusItems();
+    void hideFSMenuBonusItems();
+    bool addedFSOnlyMenus() const { return _addedFSOnlyMenus; }
 
 private:
     FSPresentationManager();
@@ -92,4 +101,6 @@ private:
     HXColor _displayCaptureBackgroundColor = HXColor::blackColor();
     std::vector<HXObserverToken> _stateObservers;
     std::optional<HXObserverToken> _screenParametersObserver;
+    std::optional<HXObserverToken> _windowDidBecomeMainObserver;
+    bool _addedFSOnlyMenus = false;
 };

@@ -9,6 +9,7 @@
 #include "platform/basekit/run_loop.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/headless_window_server.h"
+#include "platform/winkit/menu.h"
 #include "platform/winkit/window.h"
 
 #include <gtest/gtest.h>
@@ -307,6 +308,79 @@ TEST_F(ManagerTest, ResolutionSwitchAndCaptureSettings)
 
     EXPECT_FALSE(presentation.capturesAllDisplays());
     EXPECT_EQ(presentation.presentationSettings().captureAllDisplays, false) << "NO is stored";
+}
+
+} // namespace
+
+namespace {
+
+std::vector<std::string> titles(const HXMenu& menu)
+{
+    std::vector<std::string> result;
+    for (const auto& item : menu.itemArray())
+        result.push_back(item->title() + "|" + item->keyEquivalent());
+    return result;
+}
+
+TEST_F(ManagerTest, MenuItemsAndPanelsFollowTheMainWindow)
+{
+    HXHeadlessWindowServer::install({ screen(1, 0), screen(2, 1280) });
+    auto mainMenu = std::make_shared<HXMenu>("Main");
+    auto sizes = std::make_shared<HXMenu>("View");
+    for (const char* title : { "App", "File", "Edit", "View" })
+        mainMenu->addItemWithTitle(title, HXSelector(), "");
+    mainMenu->setSubmenu(sizes, mainMenu->itemAtIndex(3));
+    sizes->addItemWithTitle("Actual Size", HXSelector("normalSize:"), "1");
+    sizes->addItemWithTitle("Fit to Screen", HXSelector("fitToScreen:"), "3");
+    sizes->addItemWithTitle("Double Size", HXSelector("doubleSize:"), "2");
+    HXApplication::sharedApplication()->setMainMenu(mainMenu);
+
+    auto shared = std::make_shared<FSPresentationWindowController>();
+    shared->setPresentationSettings(on(screen(2, 1280), true));
+    shared->enterFullScreen();
+    auto player = std::make_shared<HXWindow>(HXRect { { 0, 0 }, { 400, 300 } }, HXTitledWindowMask);
+
+    manager().windowDidBecomeMain(*shared->window());
+    EXPECT_EQ(titles(*sizes),
+        (std::vector<std::string> { "Actual Size|1", "Letterbox|3", "Crop|4", "Pano|5", "Double Size|2" }));
+    manager().windowDidBecomeMain(*shared->window());
+    EXPECT_EQ(sizes->numberOfItems(), 5) << "put in once";
+
+    manager().windowDidBecomeMain(*player);
+    EXPECT_EQ(
+        titles(*sizes), (std::vector<std::string> { "Actual Size|1", "Fit to Screen|3", "Double Size|2" }));
+    HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0);
+    EXPECT_EQ(_displays->systemUIMode(), 0) << "another main window brings the panels back";
+    manager().windowDidBecomeMain(*shared->window());
+    HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0);
+    EXPECT_EQ(_displays->systemUIMode(), 4) << "and the presentation hides them again";
+
+    // Someone took "Crop" out meanwhile: only what is still there of ours goes.
+    sizes->removeItemAtIndex(2);
+    manager().windowDidBecomeMain(*player);
+    EXPECT_EQ(
+        titles(*sizes), (std::vector<std::string> { "Actual Size|1", "Fit to Screen|3", "Double Size|2" }));
+
+    shared->exitFullScreen();
+    EXPECT_EQ(_displays->systemUIMode(), 0);
+}
+
+TEST_F(ManagerTest, WithoutAFitToScreenItemNothingIsPutIn)
+{
+    HXHeadlessWindowServer::install({ screen(1, 0) });
+    auto mainMenu = std::make_shared<HXMenu>("Main");
+    for (const char* title : { "App", "File", "Edit", "View" })
+        mainMenu->addItemWithTitle(title, HXSelector(), "");
+    auto sizes = std::make_shared<HXMenu>("View");
+    mainMenu->setSubmenu(sizes, mainMenu->itemAtIndex(3));
+    sizes->addItemWithTitle("Actual Size", HXSelector("normalSize:"), "1");
+    HXApplication::sharedApplication()->setMainMenu(mainMenu);
+    manager().showFSMenuBonusItems();
+    EXPECT_TRUE(manager().addedFSOnlyMenus()) << "marked all the same";
+    EXPECT_EQ(sizes->numberOfItems(), 1);
+    manager().hideFSMenuBonusItems();
+    EXPECT_FALSE(manager().addedFSOnlyMenus());
+    EXPECT_EQ(sizes->numberOfItems(), 1);
 }
 
 } // namespace
