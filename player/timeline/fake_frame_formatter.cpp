@@ -25,8 +25,11 @@ bool FakeFrameFormatter::select(int index, bool doubleClick)
 bool FakeFrameFormatter::incrementField(int step)
 {
     double rate = staticFrameRate();
-    if (rate > 0 && _scale > 0)
-        _time = std::max<int64_t>(addClamped(_time, int64_t(std::trunc(step * double(_scale) / rate))), 0);
+    if (rate > 0 && _scale > 0) {
+        // A whole number of units per frame step, kept inside 64 bits for any rate.
+        double units = std::clamp(std::trunc(step * double(_scale) / rate), -9.0e18, 9.0e18);
+        _time = std::max<int64_t>(addClamped(_time, int64_t(units)), 0);
+    }
     _editState = FieldEdit;
     _modified = true;
     if (auto text = formatTime())

@@ -82,8 +82,12 @@ std::string GenericFormatter::maxTimeString()
 {
     auto savedTime = _time;
     auto savedScale = _scale;
-    if (_movie)
+    if (_movie) {
         _time = _movie->durationValue() - 1;
+        // Measured before the first refresh too.
+        if (_scale <= 0)
+            _scale = _movie->timeScale();
+    }
     auto text = formatTime();
     _time = savedTime;
     _scale = savedScale;

@@ -192,6 +192,16 @@ int MVPTimeCodeCell::naturalWidth() const
     return int(size.width);
 }
 
+HXRect MVPTimeCodeCell::drawingRectForBounds(HXRect b) const
+{
+    HXRect r = HXMakeRect(b.origin.x, b.origin.y + 1, b.size.width, b.size.height - 2);
+    if (isEditable()) {
+        r.origin.x += 5;
+        r.size.width -= 16;
+    }
+    return r;
+}
+
 HXSize MVPTimeCodeCell::cellSizeForBounds(HXRect bounds) const
 {
     HXSize size = HXTextFieldCell::cellSizeForBounds(bounds);
@@ -332,7 +342,7 @@ bool MVPTimeCodeCell::doCommandBySelector(HXTextView& editor, HXSelector command
             _formatter->applyEdit();
         syncTextView(editor);
         if (onEndEditing)
-            onEndEditing(0);
+            onEndEditing(name == "cancelOperation:" ? HXCancelTextMovement : HXReturnTextMovement);
         return true;
     } else if (name == "insertTab:" || name == "insertBacktab:") {
         bool forward = name == "insertTab:";

@@ -18,12 +18,7 @@ MVPTimeCodeField::~MVPTimeCodeField()
 
 HXRect MVPTimeCodeField::textRectForBounds(HXRect b) const
 {
-    HXRect r = HXMakeRect(b.origin.x, b.origin.y + 1, b.size.width, b.size.height - 2);
-    if (isEditable()) {
-        r.origin.x += 5;
-        r.size.width -= 16;
-    }
-    return r;
+    return timeCodeCell()->drawingRectForBounds(b);
 }
 
 bool MVPTimeCodeField::cellMouseDown(const HXEvent& event)
@@ -93,7 +88,12 @@ bool MVPTimeCodeField::textViewShouldChangeTextInRange(
 bool MVPTimeCodeField::textViewDoCommandBySelector(HXTextView& textView, HXSelector command)
 {
     auto cell = timeCodeCell();
-    cell->onEndEditing = [this](int movement) { endEditing(movement); };
+    cell->onEndEditing = [this](int movement) {
+        endEditing(movement);
+        // Return and Escape leave the field for the next control.
+        if (auto w = window())
+            w->makeFirstResponder(nextValidKeyView());
+    };
     return cell->doCommandBySelector(textView, command)
         || HXTextField::textViewDoCommandBySelector(textView, command);
 }

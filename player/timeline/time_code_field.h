@@ -30,8 +30,7 @@ public:
     void setTimeOrigin(int64_t origin) { timeCodeCell()->setTimeOrigin(origin); }
     int64_t timeOrigin() const { return timeCodeCell()->timeOrigin(); }
 
-    // The text's rectangle inside the bounds: one point up and two shorter; when editable also five points
-    // in from the left and sixteen narrower (room for the pop-up frame).
+    // The text's rectangle inside the bounds (the cell's drawing rectangle).
     HXRect textRectForBounds(HXRect bounds) const;
 
     // The width the longest time of the movie needs.

@@ -60,6 +60,19 @@ TEST(TimeFormatterTest, ShowsHoursMinutesAndSecondsOfThe64BitTime)
     EXPECT_EQ(TimeFormatter::textForTime(600, 0), "00:00:00");
 }
 
+TEST(TimeFormatterTest, LongestTimeIsTheLastUnitOfTheMovie)
+{
+    // Two hours at 90 kHz, asked before the text was ever shown.
+    auto movie = pictureMovie(90000, 3000, 2 * 3600 * 30);
+    TimeFormatter hms(1);
+    hms.setMovie(movie);
+    EXPECT_EQ(hms.maxTimeString(), "01:59:59");
+    FakeFrameFormatter frames(5);
+    frames.setMovie(movie);
+    EXPECT_EQ(frames.maxTimeString(), "216000 F");
+    EXPECT_EQ(frames.timeString(), "0 F");
+}
+
 TEST(TimeFormatterTest, MinutesFieldTypedAsInTheWorkedExample)
 {
     auto movie = thirtyFpsMovie();
