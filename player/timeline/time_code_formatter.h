@@ -17,8 +17,12 @@ public:
     }
 
     void setMovie(std::shared_ptr<MVMovie> movie) override;
-    // Looked up when the movie is given.
-    std::shared_ptr<MVTrack> timeCodeTrack() const override { return _timeCodeTrack.lock(); }
+    // Looked up when the movie is given; none once the track has left the movie.
+    std::shared_ptr<MVTrack> timeCodeTrack() const override
+    {
+        auto track = _timeCodeTrack.lock();
+        return track && _movie && track->movie() == _movie ? track : nullptr;
+    }
     // The held time code, or the one at the movie's current time when none is held.
     MVTimeCode timeCode() const;
     void setTimeCode(const MVTimeCode& timeCode) { _timeCode = timeCode; }

@@ -400,6 +400,19 @@ TEST_F(TimeCodeFormatterTest, NoTimeCodeTrackIsNotAvailable)
     }
 }
 
+TEST_F(TimeCodeFormatterTest, ARemovedTrackIsNoLongerAvailable)
+{
+    DropFrameFormatter formatter(3);
+    formatter.setMovie(movie);
+    EXPECT_EQ(formatter.timeString(), "01:00:00;00");
+    movie->removeTrack(MVTimeCodeMedia::timeCodeTrack(*movie));
+    EXPECT_EQ(formatter.timeString(), "----N/A----");
+    formatter.select(0, true);
+    typeKeys(formatter, "1.0.0.0");
+    formatter.applyEdit();
+    EXPECT_EQ(frameNow(), 0);
+}
+
 TEST_F(TimeCodeFormatterTest, Commits)
 {
     const struct {
