@@ -35,6 +35,9 @@ public:
     virtual bool switchToMode(uint32_t /*display*/, const FSDisplayMode& /*mode*/) { return false; }
     // Tells the system the user is active (keeps the screen saver and display sleep away).
     virtual void reportUserActivity();
+    // The virtual desktop of a window (by window number); nothing when it cannot be told.
+    virtual std::optional<uint32_t> workspaceOfWindow(int /*windowNumber*/) { return std::nullopt; }
+    virtual void moveWindowsToWorkspace(const std::vector<int>& /*windowNumbers*/, uint32_t /*workspace*/) { }
     // 0 normal; 4 the desktop's panels hidden, shown on demand at the screen edge.
     virtual void setSystemUIMode(int mode) { _systemUIMode = mode; }
     int systemUIMode() const { return _systemUIMode; }
