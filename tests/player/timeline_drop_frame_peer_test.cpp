@@ -8,6 +8,8 @@ extern "C" {
 
 #include <gtest/gtest.h>
 
+#include <ostream>
+
 namespace {
 
 struct Rate {
@@ -15,6 +17,11 @@ struct Rate {
     AVRational rate;
     uint8_t framesPerSecond;
 };
+
+void PrintTo(const Rate& rate, std::ostream* os)
+{
+    *os << rate.name << " fps";
+}
 
 class DropFramePeerTest : public ::testing::TestWithParam<Rate> { };
 
