@@ -7,15 +7,13 @@
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/atoms/sample_table.h"
 
-#include <benchmark/benchmark.h>
+#include "bench/bench_support.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -23,22 +21,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-int run(std::vector<std::string> argv)
-{
-    pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> args;
-        for (auto& a : argv)
-            args.push_back(a.data());
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 const std::string& moviePath()
 {
@@ -49,12 +31,12 @@ const std::string& moviePath()
         if (!fs::exists(movie)) {
             fs::path piece = dir / "ten_seconds.mp4", partial = dir / "two_hours.partial.mp4";
             std::fprintf(stderr, "making %s (once)...\n", movie.c_str());
-            int a = run({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+            int a = movara::bench::runProgram({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
                 "testsrc=size=16x16:rate=120:duration=10", "-f", "lavfi", "-i",
                 "sine=sample_rate=8000:duration=10", "-c:v", "libx264", "-preset", "ultrafast", "-g", "120",
                 "-c:a", "aac", "-b:a", "16k", piece.string() });
             int b = a ? a
-                      : run({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-stream_loop", "-1", "-i",
+                      : movara::bench::runProgram({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-stream_loop", "-1", "-i",
                           piece.string(), "-t", "7200", "-c", "copy", partial.string() });
             if (a || b) {
                 std::fprintf(stderr, "ffmpeg could not make the movie\n");
@@ -93,7 +75,7 @@ void BM_OpenMovie_ffprobe(benchmark::State& state)
 {
     const auto& path = moviePath();
     for (auto _ : state) {
-        if (run({ "ffprobe", "-v", "quiet", "-show_entries", "format=duration", "-of", "csv=p=0", "-o",
+        if (movara::bench::runProgram({ "ffprobe", "-v", "quiet", "-show_entries", "format=duration", "-of", "csv=p=0", "-o",
                 "/dev/null", path })
             != 0) {
             state.SkipWithError("ffprobe failed");
@@ -119,41 +101,9 @@ void BM_SampleLookup(benchmark::State& state)
 }
 BENCHMARK(BM_SampleLookup);
 
-// Prints the benchmarks as usual, then "ours/ffprobe" ratios for every pair named X_ours and X_ffprobe.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& r : runs)
-            if (!r.error_occurred)
-                _times[r.benchmark_name()] = r.GetAdjustedRealTime();
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        for (const auto& [name, time] : _times) {
-            auto at = name.find("_ours");
-            if (at == std::string::npos)
-                continue;
-            std::string peer = name.substr(0, at) + "_ffprobe" + name.substr(at + 5);
-            if (auto it = _times.find(peer); it != _times.end() && it->second > 0)
-                std::printf("ratio %s: ours/ffprobe = %.3f (%.1f ms vs %.1f ms)\n",
-                    name.substr(0, at).c_str(), time / it->second, time, it->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> _times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return movara::bench::runBenchmarks(argc, argv, "ffprobe", movara::bench::RatioKind::Time);
 }

@@ -5,37 +5,19 @@
 // AAC, about 3,600 video and 5,600 audio samples, some tens of megabytes) and kept in $TMPDIR/movara-bench/.
 #include "platform/mvkit/movie.h"
 
-#include <benchmark/benchmark.h>
+#include "bench/bench_support.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include <benchmark/benchmark.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <string>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-int run(std::vector<std::string> argv)
-{
-    pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> args;
-        for (auto& a : argv)
-            args.push_back(a.data());
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 fs::path benchDir()
 {
@@ -51,7 +33,7 @@ const std::string& sourcePath()
         if (!fs::exists(movie)) {
             fs::path partial = benchDir() / "two_minutes.partial.mov";
             std::fprintf(stderr, "making %s (once)...\n", movie.c_str());
-            if (run({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+            if (movara::bench::runProgram({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
                     "testsrc=size=640x360:rate=30:duration=120", "-f", "lavfi", "-i",
                     "sine=sample_rate=48000:duration=120", "-c:v", "mpeg4", "-q:v", "4", "-c:a", "aac",
                     partial.string() })
@@ -88,7 +70,7 @@ void BM_SaveSelfContained_ffmpeg(benchmark::State& state)
     const auto& source = sourcePath();
     auto target = (benchDir() / "saved_ffmpeg.mov").string();
     for (auto _ : state) {
-        if (run({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-i", source, "-map", "0", "-c", "copy",
+        if (movara::bench::runProgram({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-i", source, "-map", "0", "-c", "copy",
                 target })
             != 0) {
             state.SkipWithError("ffmpeg failed");
@@ -100,41 +82,9 @@ void BM_SaveSelfContained_ffmpeg(benchmark::State& state)
 }
 BENCHMARK(BM_SaveSelfContained_ffmpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(3.0);
 
-// Prints the benchmarks as usual, then the "ours/ffmpeg" ratio of every pair named X_ours and X_ffmpeg.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& r : runs)
-            if (!r.error_occurred)
-                _times[r.benchmark_name()] = r.GetAdjustedRealTime();
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        for (const auto& [name, time] : _times) {
-            auto at = name.find("_ours");
-            if (at == std::string::npos)
-                continue;
-            std::string peer = name.substr(0, at) + "_ffmpeg" + name.substr(at + 5);
-            if (auto it = _times.find(peer); it != _times.end() && it->second > 0)
-                std::printf("ratio %s: ours/ffmpeg = %.3f (%.1f ms vs %.1f ms)\n", name.substr(0, at).c_str(),
-                    time / it->second, time, it->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> _times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return movara::bench::runBenchmarks(argc, argv, "ffmpeg", movara::bench::RatioKind::Time);
 }

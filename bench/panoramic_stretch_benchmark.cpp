@@ -7,14 +7,12 @@
 // time over ours: 1.0 means as fast.
 #include "fullscreen/panoramic_stretch_filter.h"
 
-#include <benchmark/benchmark.h>
+#include "bench/bench_support.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -75,18 +73,7 @@ double runFfmpeg(const std::string& filters)
         "1", "-f", "lavfi", "-i", "testsrc2=s=1920x1080", "-frames:v", std::to_string(kPeerFrames), "-vf",
         filters, "-f", "null", "-" };
     auto start = std::chrono::steady_clock::now();
-    pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> args;
-        for (auto& a : argv)
-            args.push_back(a.data());
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+    if (movara::bench::runProgram(argv) != 0)
         return -1;
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
@@ -106,42 +93,9 @@ void BM_PanoramicStretch1080p_ffmpeg(benchmark::State& state)
 }
 BENCHMARK(BM_PanoramicStretch1080p_ffmpeg)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
-// Prints the benchmarks as usual, then the speed ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        // Keyed by the name without its run options ("/min_time:...", "/manual_time").
-        for (const auto& r : runs)
-            if (!r.error_occurred)
-                _times[r.benchmark_name().substr(0, r.benchmark_name().find('/'))] = r.GetAdjustedRealTime();
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        for (const auto& [name, time] : _times) {
-            auto at = name.find("_ours");
-            if (at == std::string::npos)
-                continue;
-            std::string peer = name.substr(0, at) + "_ffmpeg";
-            if (auto it = _times.find(peer); it != _times.end() && time > 0)
-                std::printf("ratio %s: speed ours/ffmpeg = %.3f (%.2f ms vs %.2f ms a frame)\n",
-                    name.substr(0, at).c_str(), it->second / time, time, it->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> _times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return movara::bench::runBenchmarks(argc, argv, "ffmpeg", movara::bench::RatioKind::Speed);
 }

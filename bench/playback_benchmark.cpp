@@ -13,10 +13,9 @@
 #include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/playback/video_track_decoder.h"
 
-#include <benchmark/benchmark.h>
+#include "bench/bench_support.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
+#include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cmath>
@@ -25,29 +24,12 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <string>
 #include <vector>
 
 namespace {
 
 namespace fs = std::filesystem;
-
-int run(std::vector<std::string> argv)
-{
-    pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> args;
-        for (auto& a : argv)
-            args.push_back(a.data());
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
 
 int threadCount()
 {
@@ -65,7 +47,7 @@ const std::string& moviePath()
         if (!fs::exists(movie)) {
             fs::path partial = dir / "hd_1080p.partial.mov";
             std::fprintf(stderr, "making %s (once)...\n", movie.c_str());
-            if (run({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+            if (movara::bench::runProgram({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
                     "testsrc2=size=1920x1080:rate=25:duration=10", "-f", "lavfi", "-i",
                     "sine=frequency=440:sample_rate=48000:duration=10", "-c:v", "libx264", "-preset",
                     "veryfast", "-bf", "2", "-g", "50", "-pix_fmt", "yuv420p", "-c:a", "aac", "-b:a", "128k",
@@ -121,7 +103,7 @@ void BM_Decode1080p_ffmpeg(benchmark::State& state)
     const auto& path = moviePath();
     const std::string threads = std::to_string(threadCount());
     for (auto _ : state) {
-        if (run({ "ffmpeg", "-nostdin", "-v", "quiet", "-threads", threads, "-i", path, "-map", "0:v", "-f",
+        if (movara::bench::runProgram({ "ffmpeg", "-nostdin", "-v", "quiet", "-threads", threads, "-i", path, "-map", "0:v", "-f",
                 "null", "-" })
             != 0) {
             state.SkipWithError("ffmpeg failed");
@@ -215,41 +197,9 @@ void BM_PictureSoundSync(benchmark::State& state)
 }
 BENCHMARK(BM_PictureSoundSync)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1);
 
-// Prints the benchmarks as usual, then the decoding speed ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override
-    {
-        ConsoleReporter::ReportRuns(runs);
-        for (const auto& r : runs)
-            if (!r.error_occurred)
-                _times[r.benchmark_name()] = r.GetAdjustedRealTime();
-    }
-    void Finalize() override
-    {
-        ConsoleReporter::Finalize();
-        for (const auto& [name, time] : _times) {
-            auto at = name.find("_ours");
-            if (at == std::string::npos)
-                continue;
-            std::string peer = name.substr(0, at) + "_ffmpeg" + name.substr(at + 5);
-            if (auto it = _times.find(peer); it != _times.end() && time > 0)
-                std::printf("ratio %s: speed ours/ffmpeg = %.3f (%.1f ms vs %.1f ms)\n",
-                    name.substr(0, at).c_str(), it->second / time, time, it->second);
-        }
-    }
-
-private:
-    std::map<std::string, double> _times;
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
-    benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return movara::bench::runBenchmarks(argc, argv, "ffmpeg", movara::bench::RatioKind::Speed);
 }
