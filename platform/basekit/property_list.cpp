@@ -245,7 +245,7 @@ std::string formatDate(HXDate date)
     int64_t y;
     unsigned m, d;
     civilFromDays(days, y, m, d);
-    char text[40];
+    char text[64];
     std::snprintf(text, sizeof text, "%04lld-%02u-%02uT%02lld:%02lld:%02lldZ", static_cast<long long>(y), m,
         d, static_cast<long long>(rest / 3600), static_cast<long long>(rest / 60 % 60),
         static_cast<long long>(rest % 60));
