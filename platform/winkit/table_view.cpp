@@ -415,9 +415,11 @@ std::shared_ptr<HXCell> HXTableView::preparedCell(long column, long row)
         cell = col->dataCellForRow(row);
     if (!cell)
         return nullptr;
+    // Filled while it belongs to no view: changing a cell asks its view to draw again, and this is
+    // done while drawing.
+    cell->setControlView(nullptr);
     if (auto source = dataSource())
         cell->setObjectValue(source->objectValueForTableColumn(*this, col.get(), row));
-    cell->setControlView(this);
     cell->setHighlighted(isRowSelected(row));
     if (d)
         d->willDisplayCell(*this, *cell, col.get(), row);
@@ -456,9 +458,10 @@ void HXTableView::drawRect(HXRect dirtyRect)
             HXColor keep = cell->textColor();
             if (selected && focused)
                 cell->setTextColor(HXColor::whiteColor());
+            cell->setControlView(this);
             cell->drawWithFrame(cellFrameForDrawing(column, row), *this);
-            cell->setTextColor(keep);
             cell->setControlView(nullptr);
+            cell->setTextColor(keep);
         }
     }
     if (_showsGrid) {
@@ -625,7 +628,6 @@ void HXTableView::editColumn(long column, long row, const HXEvent* event, bool s
         _editingCell->setAlignment(shown->alignment());
         _editingCell->setFormatter(shown->formatter());
         _editingCell->setObjectValue(shown->objectValue());
-        shown->setControlView(nullptr);
     }
     _editingCell->setControlView(this);
     _editedRow = row;
