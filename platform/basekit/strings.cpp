@@ -622,22 +622,22 @@ void describe(const HXPropertyList& value, std::string& out, int indent, bool ne
     }
 }
 
-struct Spec {
+struct Directive {
     std::string flags;
     int width = -1;
     int precision = -1;
     char conversion = 0;
 };
 
-std::string pad(std::string text, const Spec& spec)
+std::string pad(std::string text, const Directive& directive)
 {
-    if (spec.width < 0)
+    if (directive.width < 0)
         return text;
     size_t chars = HXString::length(text);
-    if (chars >= size_t(spec.width))
+    if (chars >= size_t(directive.width))
         return text;
-    std::string fill(size_t(spec.width) - chars, ' ');
-    return spec.flags.find('-') != std::string::npos ? text + fill : fill + text;
+    std::string fill(size_t(directive.width) - chars, ' ');
+    return directive.flags.find('-') != std::string::npos ? text + fill : fill + text;
 }
 
 std::string truncated(const std::string& text, int precision)
@@ -650,15 +650,15 @@ std::string truncated(const std::string& text, int precision)
     return text.substr(0, pos);
 }
 
-std::string printfNumber(const Spec& spec, const char* length, const HXPropertyList& arg)
+std::string printfNumber(const Directive& directive, const char* length, const HXPropertyList& arg)
 {
-    std::string f = "%" + spec.flags;
-    if (spec.width >= 0)
-        f += std::to_string(std::min(spec.width, 4096));
-    if (spec.precision >= 0)
-        f += "." + std::to_string(std::min(spec.precision, 4096));
+    std::string f = "%" + directive.flags;
+    if (directive.width >= 0)
+        f += std::to_string(std::min(directive.width, 4096));
+    if (directive.precision >= 0)
+        f += "." + std::to_string(std::min(directive.precision, 4096));
     f += length;
-    f += spec.conversion;
+    f += directive.conversion;
     char small[128];
     int n;
     std::string big;
@@ -673,7 +673,7 @@ std::string printfNumber(const Spec& spec, const char* length, const HXPropertyL
         big.resize(size_t(n));
         return big;
     };
-    switch (spec.conversion) {
+    switch (directive.conversion) {
     case 'd':
     case 'i':
         return run(static_cast<long long>(arg.integerValue()));
@@ -739,31 +739,31 @@ std::string format(std::string_view fmt, const std::vector<HXPropertyList>& argu
                 p = q + 1;
             }
         }
-        Spec spec;
+        Directive directive;
         while (p < fmt.size() && std::strchr("-+ #0'", fmt[p])) {
             if (fmt[p] != '\'')
-                spec.flags += fmt[p];
+                directive.flags += fmt[p];
             ++p;
         }
         if (p < fmt.size() && fmt[p] == '*') {
             ++p;
             const HXPropertyList* w = takeArgument(next++);
-            spec.width = w ? int(std::clamp<int64_t>(w->integerValue(), -4096, 4096)) : -1;
-            if (spec.width < 0 && w) {
-                spec.flags += '-';
-                spec.width = -spec.width;
+            directive.width = w ? int(std::clamp<int64_t>(w->integerValue(), -4096, 4096)) : -1;
+            if (directive.width < 0 && w) {
+                directive.flags += '-';
+                directive.width = -directive.width;
             }
         } else if (p < fmt.size() && fmt[p] >= '0' && fmt[p] <= '9') {
-            spec.width = readNumber(p);
+            directive.width = readNumber(p);
         }
         if (p < fmt.size() && fmt[p] == '.') {
             ++p;
             if (p < fmt.size() && fmt[p] == '*') {
                 ++p;
                 const HXPropertyList* pr = takeArgument(next++);
-                spec.precision = pr ? int(std::clamp<int64_t>(pr->integerValue(), -1, 4096)) : -1;
+                directive.precision = pr ? int(std::clamp<int64_t>(pr->integerValue(), -1, 4096)) : -1;
             } else {
-                spec.precision = readNumber(p);
+                directive.precision = readNumber(p);
             }
         }
         while (p < fmt.size() && std::strchr("hlqLzjt", fmt[p]))
@@ -772,19 +772,19 @@ std::string format(std::string_view fmt, const std::vector<HXPropertyList>& argu
             out.append(fmt.substr(percent)); // an unfinished conversion stays as written
             break;
         }
-        spec.conversion = fmt[p];
+        directive.conversion = fmt[p];
         pos = p + 1;
-        if (!std::strchr("@sdiuxXocCfFeEgGaA", spec.conversion)) {
+        if (!std::strchr("@sdiuxXocCfFeEgGaA", directive.conversion)) {
             out.append(fmt.substr(percent, pos - percent)); // unknown (and %n): written as is
             continue;
         }
         const HXPropertyList* arg = takeArgument(position ? *position : next++);
         if (!arg)
             continue;
-        switch (spec.conversion) {
+        switch (directive.conversion) {
         case '@':
         case 's':
-            out += pad(truncated(description(*arg), spec.precision), spec);
+            out += pad(truncated(description(*arg), directive.precision), directive);
             break;
         case 'c':
         case 'C': {
@@ -795,12 +795,12 @@ std::string format(std::string_view fmt, const std::vector<HXPropertyList>& argu
                 cp = s.empty() ? 0 : decode(s, q);
             } else {
                 int64_t v = arg->integerValue();
-                cp = spec.conversion == 'c' ? char32_t(uint8_t(v)) : char32_t(v);
+                cp = directive.conversion == 'c' ? char32_t(uint8_t(v)) : char32_t(v);
             }
             std::string ch;
             if (cp != 0 && cp != kInvalid && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF))
                 append(ch, cp);
-            out += pad(ch, spec);
+            out += pad(ch, directive);
             break;
         }
         case 'd':
@@ -809,10 +809,10 @@ std::string format(std::string_view fmt, const std::vector<HXPropertyList>& argu
         case 'x':
         case 'X':
         case 'o':
-            out += printfNumber(spec, "ll", *arg);
+            out += printfNumber(directive, "ll", *arg);
             break;
         default:
-            out += printfNumber(spec, "", *arg);
+            out += printfNumber(directive, "", *arg);
             break;
         }
     }

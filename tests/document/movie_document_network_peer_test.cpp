@@ -29,7 +29,7 @@ class Handler(http.server.SimpleHTTPRequestHandler):
             return super().do_GET()
         data = open(self.path.lstrip("/"), "rb").read()
         self.send_response(200)
-        self.send_header("Content-Type", "video/quicktime")
+        self.send_header("Content-Type", "application/octet-stream")
         self.send_header("Content-Length", str(len(data)))
         self.end_headers()
         self.wfile.write(data[: len(data) // 2])

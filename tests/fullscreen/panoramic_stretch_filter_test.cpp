@@ -19,14 +19,14 @@ TEST(PanoramicStretch, MappingFollowsTheFormula)
         double p;
         double expected;
     };
-    const MVPPanoramicStretchAxis spec { 0, 100, 2, 1 };
+    const MVPPanoramicStretchAxis axis { 0, 100, 2, 1 };
     const Case cases[] = {
-        { spec, 0, 0 },
-        { spec, 50, 75 },
-        { spec, 100, 100 },
-        { spec, 150, 150 },
-        { spec, -50, -75 },
-        { spec, -250, -250 },
+        { axis, 0, 0 },
+        { axis, 50, 75 },
+        { axis, 100, 100 },
+        { axis, 150, 150 },
+        { axis, -50, -75 },
+        { axis, -250, -250 },
         { { 0, 100, 1.5, kRoot2 }, 50, 65.61964416146932 },
         { { 0, 100, 1.5, kRoot2 }, -30, -42.26706653492175 },
         { { 0, 100, 0.5, kRoot2 }, 80, 69.17484376005027 },
