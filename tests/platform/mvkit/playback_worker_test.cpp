@@ -37,8 +37,9 @@ TEST(DecodeWorkerTest, ConsumerThatFallsBehindCatchesUpWithoutDecodingAgain)
         worker->seek(0, 1);
         for (int picture = 0; picture < 75; picture += c.stride) {
             const int64_t time = int64_t(picture) * scale / 25;
-            // What the presentation does: take what is there, else ask and wait.
-            auto p = worker->pictureAt(time, 0);
+            // The consumer jumps ahead and waits for the worker to get there; asking with no wait would
+            // race the worker on a busy machine and make the test itself seek.
+            auto p = worker->pictureAt(time, 10.0);
             if (!p) {
                 worker->seek(time, 1);
                 p = worker->pictureAt(time, 10.0);
