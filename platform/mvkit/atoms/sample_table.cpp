@@ -12,10 +12,18 @@ MVSampleTableIndex::MVSampleTableIndex(const MVSampleTable& t)
     for (const auto& run : t.timeToSample) {
         if (timedSamples > UINT32_MAX)
             break;
+        // A damaged table can claim more time than 64 bits hold: the runs end where the sum would overflow.
+        int64_t runDuration = 0;
+        int64_t end = 0;
+        if (__builtin_mul_overflow(int64_t(run.sampleCount), int64_t(run.sampleDuration), &runDuration)
+            || __builtin_add_overflow(_duration, runDuration, &end)) {
+            _problems.push_back("'stts' durations exceed the range of a time");
+            break;
+        }
         _sttsFirstSample.push_back(uint32_t(timedSamples));
         _sttsStartTime.push_back(_duration);
         timedSamples += run.sampleCount;
-        _duration += int64_t(run.sampleCount) * run.sampleDuration;
+        _duration = end;
     }
     uint64_t compositionSamples = 0;
     for (const auto& run : t.compositionOffsets) {

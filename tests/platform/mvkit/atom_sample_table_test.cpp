@@ -24,6 +24,16 @@ MVSampleTable table()
     return t;
 }
 
+TEST(SampleTable, DurationsBeyondSixtyFourBitsEndTheRunsWithAProblem)
+{
+    MVSampleTable t = table();
+    // Two runs whose products each fit but whose sum does not, then a product that alone does not.
+    t.timeToSample = { { 3, 100 }, { 2292569916u, 4166385752u }, { 4000000000u, 4000000000u } };
+    MVSampleTableIndex index(t);
+    EXPECT_FALSE(index.problems().empty());
+    EXPECT_GE(index.duration(), 300);
+}
+
 TEST(SampleTable, Lookups)
 {
     MVSampleTable t = table();
