@@ -102,10 +102,11 @@ MVFileTypeHeader parseFileType(std::span<const uint8_t> payload)
     return f;
 }
 
-MVMovieHeader parseMovieHeader(std::span<const uint8_t> payload)
+// The start shared by the movie and media headers: version and flags, then creation and modification
+// times, time scale and duration, 64-bit in version 1 and 32-bit in version 0.
+template<class Header>
+void readVersionedTimes(MVByteReader& r, Header& h)
 {
-    MVByteReader r(payload);
-    MVMovieHeader h;
     readVersionFlags(r, h.version, h.flags);
     if (h.version == 1) {
         h.creationTime = r.u64();
@@ -120,6 +121,13 @@ MVMovieHeader parseMovieHeader(std::span<const uint8_t> payload)
     } else {
         throw MVMalformedAtom("unknown version " + std::to_string(h.version));
     }
+}
+
+MVMovieHeader parseMovieHeader(std::span<const uint8_t> payload)
+{
+    MVByteReader r(payload);
+    MVMovieHeader h;
+    readVersionedTimes(r, h);
     h.preferredRate = r.s32();
     h.preferredVolume = r.s16();
     auto res = r.bytes(10);
@@ -233,20 +241,7 @@ MVMediaHeader parseMediaHeader(std::span<const uint8_t> payload)
 {
     MVByteReader r(payload);
     MVMediaHeader h;
-    readVersionFlags(r, h.version, h.flags);
-    if (h.version == 1) {
-        h.creationTime = r.u64();
-        h.modificationTime = r.u64();
-        h.timeScale = r.u32();
-        h.duration = r.u64();
-    } else if (h.version == 0) {
-        h.creationTime = r.u32();
-        h.modificationTime = r.u32();
-        h.timeScale = r.u32();
-        h.duration = r.u32();
-    } else {
-        throw MVMalformedAtom("unknown version " + std::to_string(h.version));
-    }
+    readVersionedTimes(r, h);
     h.language = r.u16();
     h.quality = r.u16();
     return h;
