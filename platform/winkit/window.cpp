@@ -8,6 +8,7 @@
 #include "platform/winkit/menu.h"
 #include "platform/winkit/menu_bar_view.h"
 #include "platform/winkit/text_drawing.h"
+#include "platform/winkit/toolbar.h"
 #include "platform/winkit/window_controller.h"
 #include "platform/winkit/window_server.h"
 
@@ -104,6 +105,22 @@ HXRect HXWindow::contentRectForFrameRect(HXRect r, unsigned styleMask)
     return { r.origin, { r.size.width, std::max(0.0, r.size.height - extra) } };
 }
 
+HXRect HXWindow::frameRectForContentRect(HXRect contentRect) const
+{
+    HXRect frame = frameRectForContentRect(contentRect, _styleMask);
+    if (_toolbar && _toolbar->isVisible())
+        frame.size.height += _toolbar->height();
+    return frame;
+}
+
+HXRect HXWindow::contentRectForFrameRect(HXRect frameRect) const
+{
+    HXRect content = contentRectForFrameRect(frameRect, _styleMask);
+    if (_toolbar && _toolbar->isVisible())
+        content.size.height = std::max(0.0, content.size.height - _toolbar->height());
+    return content;
+}
+
 void HXWindow::layoutFrameView()
 {
     double clientHeight = std::max(0.0, _frame.size.height - titleBarHeight(_styleMask));
@@ -111,8 +128,62 @@ void HXWindow::layoutFrameView()
     _frameView->setFrame({ {}, { _frame.size.width, clientHeight } });
     if (_menuBarView)
         _menuBarView->setFrame({ { 0, clientHeight - menuHeight }, { _frame.size.width, menuHeight } });
+    double toolbarHeight = 0;
+    if (_toolbar && _toolbar->isVisible()) {
+        toolbarHeight = std::min(clientHeight - menuHeight, _toolbar->height());
+        auto view = _toolbar->toolbarView();
+        if (!view->superview())
+            _frameView->addSubview(view);
+        view->setFrame({ { 0, clientHeight - menuHeight - toolbarHeight }, { _frame.size.width, toolbarHeight } });
+    }
     if (_contentView)
-        _contentView->setFrame({ {}, { _frame.size.width, clientHeight - menuHeight } });
+        _contentView->setFrame({ {}, { _frame.size.width, clientHeight - menuHeight - toolbarHeight } });
+}
+
+void HXWindow::setToolbar(const std::shared_ptr<HXToolbar>& toolbar)
+{
+    bind();
+    if (toolbar == _toolbar)
+        return;
+    double oldHeight = (_toolbar && _toolbar->isVisible()) ? _toolbar->height() : 0;
+    if (_toolbar) {
+        if (_toolbar->_view)
+            _toolbar->_view->removeFromSuperview();
+        _toolbar->_window = nullptr;
+    }
+    _toolbar = toolbar;
+    if (_toolbar) {
+        if (_toolbar->_window && _toolbar->_window != this)
+            _toolbar->_window->setToolbar(nullptr);
+        _toolbar->_window = this;
+    }
+    toolbarHeightDidChange(oldHeight);
+}
+
+void HXWindow::toggleToolbarShown(HXObject*)
+{
+    if (_toolbar)
+        _toolbar->setVisible(!_toolbar->isVisible());
+}
+
+void HXWindow::toolbarHeightDidChange(double oldHeight)
+{
+    double newHeight = (_toolbar && _toolbar->isVisible()) ? _toolbar->height() : 0;
+    if (_toolbar && !_toolbar->isVisible() && _toolbar->_view)
+        _toolbar->_view->removeFromSuperview();
+    if (newHeight == oldHeight) {
+        layoutFrameView();
+        return;
+    }
+    // The top edge stays; the frame grows or shrinks at the bottom so the content keeps its size.
+    HXRect frame = _frame;
+    frame.size.height += newHeight - oldHeight;
+    frame.origin.y -= newHeight - oldHeight;
+    HXSize min = _minSize;
+    _minSize.height = std::min(_minSize.height, frame.size.height);
+    applyFrame(frame, true);
+    _minSize = min;
+    layoutFrameView();
 }
 
 void HXWindow::setFrame(HXRect frame, bool display, bool animate)

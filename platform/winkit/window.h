@@ -15,6 +15,7 @@
 
 class HXWindowController;
 class HXMenuBarView;
+class HXToolbar;
 class HXUndoManager;
 class HXBitmapImageRep;
 class HXPlatformWindow;
@@ -100,8 +101,9 @@ public:
     // Frame and content rectangles for a style.
     static HXRect frameRectForContentRect(HXRect contentRect, unsigned styleMask);
     static HXRect contentRectForFrameRect(HXRect frameRect, unsigned styleMask);
-    HXRect frameRectForContentRect(HXRect contentRect) const { return frameRectForContentRect(contentRect, _styleMask); }
-    HXRect contentRectForFrameRect(HXRect frameRect) const { return contentRectForFrameRect(frameRect, _styleMask); }
+    // For this window: the style's chrome and, when one shows, the toolbar.
+    HXRect frameRectForContentRect(HXRect contentRect) const;
+    HXRect contentRectForFrameRect(HXRect frameRect) const;
 
     // Geometry (screen coordinates).
     HXRect frame() const { return _frame; }
@@ -193,6 +195,14 @@ public:
         bind();
         return _menuBarView;
     }
+
+    // Toolbar: shown between the menu bar and the content. Showing or hiding it grows or shrinks the frame
+    // downwards; the content keeps its size.
+    std::shared_ptr<HXToolbar> toolbar() const { return _toolbar; }
+    void setToolbar(const std::shared_ptr<HXToolbar>& toolbar);
+    void toggleToolbarShown(HXObject* sender = nullptr);
+    bool showsToolbarButton() const { return _showsToolbarButton; }
+    void setShowsToolbarButton(bool flag) { _showsToolbarButton = flag; }
 
     // Key and main status.
     virtual bool canBecomeKeyWindow() const;
@@ -312,6 +322,9 @@ protected:
 private:
     void bind() const;
     void layoutFrameView();
+    // The toolbar changed its visibility or height from `oldHeight`: the frame follows.
+    friend class HXToolbar;
+    void toolbarHeightDidChange(double oldHeight);
     void applyFrame(HXRect frame, bool display);
     void ensureBacking();
     void drawWindow(bool onlyDirty);
@@ -352,6 +365,8 @@ private:
     std::shared_ptr<HXView> _frameView;
     std::shared_ptr<HXMenuBarView> _menuBarView;
     std::shared_ptr<HXView> _contentView;
+    std::shared_ptr<HXToolbar> _toolbar;
+    bool _showsToolbarButton = true;
     std::weak_ptr<HXResponder> _firstResponder;
     std::weak_ptr<HXView> _initialFirstResponder;
     std::weak_ptr<HXWindowDelegate> _delegate;
