@@ -1,0 +1,71 @@
+#pragma once
+// MVPControlledMovie: the movie as the transport controls see it — the movie's own stored settings
+// (rate, play modes) plus what the controls ask of the media layer beyond them: the kind of movie
+// (local, loading, live or stored stream), chapters, and the navigation of VR movies.
+//
+// The default answers come from the MVMovie: a file (or a movie made in memory) plays locally, a web
+// address is a progressive download, any other address a stored stream when it has a duration and a
+// live broadcast when it has none. Our movies have no VR controller. Whoever knows better (a document
+// that streams, a test) subclasses and overrides.
+#include "platform/mvkit/movie.h"
+
+#include <memory>
+
+class MVPControlledMovie {
+public:
+    // What `movieType` answers.
+    enum MovieType : unsigned {
+        NoMovieType = 0,
+        LocalPlayback = 1,
+        FastStart = 2, // a progressive download
+        LiveStream = 3, // a broadcast: no beginning or end to go to
+        StoredStream = 4, // a stream with a duration: ends, but no fast play
+    };
+
+    explicit MVPControlledMovie(std::shared_ptr<MVMovie> movie);
+    virtual ~MVPControlledMovie() = default;
+    MVPControlledMovie(const MVPControlledMovie&) = delete;
+    MVPControlledMovie& operator=(const MVPControlledMovie&) = delete;
+
+    const std::shared_ptr<MVMovie>& movie() const { return _movie; }
+
+    virtual unsigned movieType() const;
+
+    // Playing (the movie's stored rate; its playback follows).
+    virtual float rate() const;
+    virtual void setRate(float rate);
+    virtual bool isPlaying() const;
+    virtual void play();
+    virtual void stop();
+    virtual bool playsAllFrames() const;
+    virtual void setPlaysAllFrames(bool flag);
+    virtual bool loops() const;
+    virtual bool loopsBackAndForth() const;
+    // To the start (or the end) of what plays: the selection when only it plays, else the movie. Going to
+    // the end stops the movie there.
+    virtual void gotoBeginning();
+    virtual void gotoEnd();
+
+    // Chapters. The chapter mode (1: the controls work chapter by chapter) is set by the owner.
+    virtual int chapterMode() const { return _chapterMode; }
+    void setChapterMode(int mode) { _chapterMode = mode; }
+    virtual bool hasChapters() const;
+    virtual int chapterCount() const;
+    // 1-based: the chapter the current time is in (0 before the first one or without chapters).
+    virtual int currentChapterIndex() const;
+    virtual void setCurrentChapterIndex(int index);
+
+    // VR movies.
+    virtual bool hasVRController() const { return false; }
+    virtual void gotoPreviousNode() { }
+    // Zooms continuously at `speed` (positive out, negative in; 0 stops).
+    virtual void zoom(float speed) { (void)speed; }
+    virtual bool hotspotsVisible() const { return _hotspotsVisible; }
+    virtual void setHotspotsVisible(bool visible) { _hotspotsVisible = visible; }
+    virtual int hotspotCount() const { return 0; }
+
+private:
+    std::shared_ptr<MVMovie> _movie;
+    int _chapterMode = 0;
+    bool _hotspotsVisible = false;
+};

@@ -1,0 +1,180 @@
+// The transport bar and the volume control in a real window on an X display: the screen shows the
+// artwork the toolkit drew (a screenshot is kept as controls_transport_bar.png in the tests' build
+// folder), and a click made through the X server on Play starts the movie, on Pause stops it.
+#include "platform/basekit/run_loop.h"
+#include "platform/mvkit/movie.h"
+#include "platform/winkit/application.h"
+#if __has_include("platform/winkit/sdl_window_server.h")
+#include "platform/winkit/sdl_window_server.h"
+#define MOVARA_HAVE_SDL_BACKEND 1
+#endif
+#include "platform/winkit/window.h"
+#include "player/controls/image_button.h"
+#include "player/controls/movie_controls_view.h"
+#include "player/controls/movie_volume_view.h"
+
+#include <cairo.h>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+// Xlib last: its macros clash with names in the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace {
+
+#ifdef MOVARA_HAVE_SDL_BACKEND
+
+void runFor(HXApplication& app, double seconds)
+{
+    auto& loop = HXRunLoop::main();
+    double end = loop.now() + seconds;
+    while (loop.now() < end) {
+        if (auto event = app.nextEventMatchingMask(
+                HXAnyEventMask, std::min(end, loop.now() + 0.05), HXDefaultRunLoopMode, true))
+            app.sendEvent(*event);
+        for (auto& window : app.orderedWindows())
+            window->displayIfNeeded();
+    }
+}
+
+// The X server's test extension, loaded at run time.
+struct FakeInput {
+    using Motion = int (*)(Display*, int, int, int, unsigned long);
+    using Button = int (*)(Display*, unsigned, int, unsigned long);
+    Motion motion = nullptr;
+    Button button = nullptr;
+    bool load()
+    {
+        void* xtst = dlopen("libXtst.so.6", RTLD_NOW);
+        if (!xtst)
+            return false;
+        motion = reinterpret_cast<Motion>(dlsym(xtst, "XTestFakeMotionEvent"));
+        button = reinterpret_cast<Button>(dlsym(xtst, "XTestFakeButtonEvent"));
+        return motion && button;
+    }
+    void click(Display* d, int x, int y)
+    {
+        motion(d, -1, x, y, 0);
+        XFlush(d);
+        button(d, 1, 1, 10);
+        button(d, 1, 0, 60);
+        XSync(d, 0);
+    }
+};
+
+#endif
+
+} // namespace
+
+TEST(ControlsDisplay, TheTransportBarPlaysAndPausesOnARealClick)
+{
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name)
+        GTEST_SKIP() << "no X display";
+#ifndef MOVARA_HAVE_SDL_BACKEND
+    GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
+#else
+    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
+    HXRunLoop::main().setClock(nullptr);
+    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+    static auto server = HXSDLWindowServer::create();
+    ASSERT_TRUE(server);
+    HXApplication::setSharedApplication(nullptr);
+    auto app = std::make_shared<HXApplication>();
+    app->setWindowServer(server);
+    HXApplication::setSharedApplication(app);
+
+    // A two-second movie with a picture track; its rate is what the bar sets.
+    auto movie = MVMovie::movie();
+    auto track = movie->newTrack(MVFourCC("vide"), 600, 160, 120);
+    MVSampleDescription d;
+    d.format = MVFourCC("mp4v");
+    d.data = { 0, 0, 0, 0 };
+    track->media()->addSample({ 0 }, 1200, 1, MVSampleDescriptionBytes(d), 0);
+    track->insertMedia(0, 0, 1200);
+
+    auto window = std::make_shared<HXWindow>(HXMakeRect(120, 160, 320, 60), HXTitledWindowMask);
+    window->setTitle("Transport");
+    HXSize barSize = MVPMovieControlsView::naturalSize(0);
+    auto bar = MVPMovieControlsView::create(HXMakeRect(10, 10, barSize.width, barSize.height), movie, 0);
+    window->contentView()->addSubview(bar);
+    HXSize volumeSize = MVPMovieVolumeView::naturalSize(0);
+    auto volume = MVPMovieVolumeView::create(
+        HXMakeRect(240, 10 + (barSize.height - volumeSize.height) / 2, volumeSize.width, volumeSize.height),
+        movie, 0);
+    window->contentView()->addSubview(volume);
+    window->makeKeyAndOrderFront();
+    bar->update();
+    runFor(*app, 1.0);
+
+    auto screens = HXScreen::screens();
+    ASSERT_FALSE(screens.empty());
+    double screenHeight = screens.front().frame().size.height;
+    HXRect frame = window->contentRectForFrameRect(window->frame());
+    int width = int(frame.size.width), height = int(frame.size.height);
+    int left = int(frame.origin.x), top = int(screenHeight - (frame.origin.y + frame.size.height));
+
+    Display* display = XOpenDisplay(name);
+    ASSERT_TRUE(display);
+    XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(width),
+        unsigned(height), AllPlanes, ZPixmap);
+    ASSERT_TRUE(image);
+    int mismatches = 0, dark = 0;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            unsigned long pixel = XGetPixel(image, x, y) & 0xFFFFFF;
+            if (pixel != (window->renderedPixelRGBA(x, y) >> 8))
+                ++mismatches;
+            dark += ((pixel >> 16) & 0xFF) < 90 && ((pixel >> 8) & 0xFF) < 90 && (pixel & 0xFF) < 90;
+        }
+    EXPECT_LT(mismatches, width * height / 100) << "the screen shows what the toolkit drew";
+    EXPECT_GT(dark, 200) << "the dark glyphs and the play button's plate show";
+
+    std::string shot = std::string(MOVARA_TEST_BINARY_DIR) + "/controls_transport_bar.png";
+    cairo_surface_t* s = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint32_t p = uint32_t(XGetPixel(image, x, y));
+            std::memcpy(
+                cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4, &p, 4);
+        }
+    cairo_surface_mark_dirty(s);
+    EXPECT_EQ(cairo_surface_write_to_png(s, shot.c_str()), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(s);
+    XDestroyImage(image);
+
+    FakeInput input;
+    ASSERT_TRUE(input.load()) << "libXtst is not available";
+    auto center = bar->button(MVPMovieControlsView::CenterButton);
+    HXPoint base
+        = center->convertPointToView({ HXMidX(center->bounds()), HXMidY(center->bounds()) }, nullptr);
+    int cx = left + int(base.x), cy = top + height - int(base.y);
+
+    input.click(display, cx, cy);
+    runFor(*app, 0.5);
+    EXPECT_EQ(movie->rate(), 1.0f) << "Play was clicked";
+    EXPECT_TRUE(bar->isPlaying());
+    EXPECT_EQ(center->action().name(), "pause:");
+
+    input.click(display, cx, cy);
+    runFor(*app, 0.5);
+    EXPECT_EQ(movie->rate(), 0.0f) << "Pause was clicked";
+    EXPECT_FALSE(bar->isPlaying());
+
+    // The speaker button mutes.
+    auto speaker = volume->volumeButton();
+    HXPoint sb = speaker->convertPointToView({ 9, 9 }, nullptr);
+    input.click(display, left + int(sb.x), top + height - int(sb.y));
+    runFor(*app, 0.5);
+    EXPECT_TRUE(movie->isMuted());
+    XCloseDisplay(display);
+
+    window->orderOut();
+    HXApplication::setSharedApplication(nullptr);
+#endif
+}
