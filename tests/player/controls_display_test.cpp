@@ -1,8 +1,10 @@
 // The transport bar and the volume control in a real window on an X display: the screen shows the
 // artwork the toolkit drew (a screenshot is kept as controls_transport_bar.png in the tests' build
-// folder), and a click made through the X server on Play starts the movie, on Pause stops it.
+// folder), and a click made through the X server on Play starts the movie, on Pause stops it — also a
+// real movie file, whose time then moves and stops.
 #include "platform/basekit/run_loop.h"
 #include "platform/mvkit/movie.h"
+#include "platform/mvkit/playback/movie_playback.h"
 #include "platform/winkit/application.h"
 #if __has_include("platform/winkit/sdl_window_server.h")
 #include "platform/winkit/sdl_window_server.h"
@@ -12,6 +14,7 @@
 #include "player/controls/image_button.h"
 #include "player/controls/movie_controls_view.h"
 #include "player/controls/movie_volume_view.h"
+#include "test_support.h"
 
 #include <cairo.h>
 #include <dlfcn.h>
@@ -20,6 +23,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 
 // Xlib last: its macros clash with names in the headers above.
 #include <X11/Xlib.h>
@@ -67,6 +71,37 @@ struct FakeInput {
     }
 };
 
+// The application on the real display (one window server for the whole program).
+std::shared_ptr<HXApplication> startApplication()
+{
+    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
+    HXRunLoop::main().setClock(nullptr);
+    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+    static auto server = HXSDLWindowServer::create();
+    if (!server)
+        return nullptr;
+    HXApplication::setSharedApplication(nullptr);
+    auto app = std::make_shared<HXApplication>();
+    app->setWindowServer(server);
+    HXApplication::setSharedApplication(app);
+    return app;
+}
+
+double seconds(MVTime time)
+{
+    double value = 0;
+    MVGetTimeInterval(time, &value);
+    return value;
+}
+
+// Where a point of `view` is on the X screen, for a window whose content starts at (left, top) and is
+// `height` high.
+std::pair<int, int> screenPoint(const HXView& view, HXPoint p, int left, int top, int height)
+{
+    HXPoint base = view.convertPointToView(p, nullptr);
+    return { left + int(base.x), top + height - int(base.y) };
+}
+
 #endif
 
 } // namespace
@@ -79,15 +114,8 @@ TEST(ControlsDisplay, TheTransportBarPlaysAndPausesOnARealClick)
 #ifndef MOVARA_HAVE_SDL_BACKEND
     GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
 #else
-    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
-    HXRunLoop::main().setClock(nullptr);
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    static auto server = HXSDLWindowServer::create();
-    ASSERT_TRUE(server);
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
+    auto app = startApplication();
+    ASSERT_TRUE(app);
 
     // A two-second movie with a picture track; its rate is what the bar sets.
     auto movie = MVMovie::movie();
@@ -172,6 +200,69 @@ TEST(ControlsDisplay, TheTransportBarPlaysAndPausesOnARealClick)
     input.click(display, left + int(sb.x), top + height - int(sb.y));
     runFor(*app, 0.5);
     EXPECT_TRUE(movie->isMuted());
+    XCloseDisplay(display);
+
+    window->orderOut();
+    HXApplication::setSharedApplication(nullptr);
+#endif
+}
+
+TEST(ControlsDisplay, PlayingARealMovieFromTheBarMovesItsTimeUntilPaused)
+{
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name)
+        GTEST_SKIP() << "no X display";
+#ifndef MOVARA_HAVE_SDL_BACKEND
+    GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
+#else
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP() << "ffmpeg is not installed";
+    movara::test::TempDir dir;
+    std::string path = (dir / "clip.mov").string();
+    auto made = movara::test::runCommand({ "ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+        "testsrc=size=160x120:rate=10", "-t", "3", "-c:v", "mpeg4", "-y", path });
+    ASSERT_EQ(made.status, 0);
+    HXError error;
+    auto movie = MVMovie::movieWithFile(path, &error);
+    ASSERT_TRUE(movie) << error.localizedDescription();
+
+    auto app = startApplication();
+    ASSERT_TRUE(app);
+    auto playback = MVMoviePlayback::playbackForMovie(movie);
+    auto window = std::make_shared<HXWindow>(HXMakeRect(140, 200, 240, 60), HXTitledWindowMask);
+    auto bar = MVPMovieControlsView::create(HXMakeRect(11, 10, 218, 41), movie, 0);
+    window->contentView()->addSubview(bar);
+    window->makeKeyAndOrderFront();
+    runFor(*app, 0.5);
+
+    auto screens = HXScreen::screens();
+    ASSERT_FALSE(screens.empty());
+    double screenHeight = screens.front().frame().size.height;
+    HXRect frame = window->contentRectForFrameRect(window->frame());
+    int height = int(frame.size.height);
+    int left = int(frame.origin.x), top = int(screenHeight - (frame.origin.y + frame.size.height));
+    Display* display = XOpenDisplay(name);
+    ASSERT_TRUE(display);
+    FakeInput input;
+    ASSERT_TRUE(input.load()) << "libXtst is not available";
+    auto center = bar->button(MVPMovieControlsView::CenterButton);
+    auto [cx, cy]
+        = screenPoint(*center, { HXMidX(center->bounds()), HXMidY(center->bounds()) }, left, top, height);
+
+    double before = seconds(playback->currentTime());
+    input.click(display, cx, cy);
+    runFor(*app, 1.0);
+    double playing = seconds(playback->currentTime());
+    EXPECT_TRUE(movie->isPlaying());
+    EXPECT_GT(playing - before, 0.3) << "the time moves while the movie plays";
+
+    input.click(display, cx, cy);
+    runFor(*app, 0.3);
+    EXPECT_FALSE(movie->isPlaying());
+    double paused = seconds(playback->currentTime());
+    runFor(*app, 0.5);
+    EXPECT_DOUBLE_EQ(seconds(playback->currentTime()), paused) << "and stands still once paused";
+    EXPECT_EQ(center->action().name(), "play:");
     XCloseDisplay(display);
 
     window->orderOut();
