@@ -476,6 +476,8 @@ void MVPMovieDocument::movieEdited()
     auto [width, height] = _movie->naturalSize();
     if (width != _naturalSize.width || height != _naturalSize.height)
         movieNaturalSizeChanged();
+    if (!_fullScreen)
+        syncWindowControllerToChangeInMovieContent();
     updateAttributes();
 }
 
@@ -574,34 +576,7 @@ void MVPMovieDocument::setMovieControllerType(uint32_t type)
 
 // ---- Windows ----
 
-std::shared_ptr<HXWindowController> MVPMovieDocument::makePlayerWindowController()
-{
-    // Until the player window exists, the movie shows in a plain window whose content view is where the
-    // movie is drawn.
-    HXSize size = _naturalSize;
-    if (size.width <= 0 || size.height <= 0)
-        size = { 320, 240 };
-    auto window = std::make_shared<HXWindow>(HXRect { { 0, 0 }, size },
-        HXTitledWindowMask | HXClosableWindowMask | HXMiniaturizableWindowMask | HXResizableWindowMask);
-    window->setReleasedWhenClosed(false);
-    auto movieView = std::make_shared<MVMovieView>(HXRect { { 0, 0 }, size });
-    movieView->setAutoresizingMask(HXViewWidthSizable | HXViewHeightSizable);
-    movieView->setMovie(_movie);
-    window->setContentView(movieView);
-    auto controller = std::make_shared<HXWindowController>(window);
-    controller->setShouldCloseDocument(true);
-    return controller;
-}
-
-void MVPMovieDocument::syncWindowControllerToNewMovie()
-{
-    if (!_playerWindowController)
-        return;
-    _playerWindowController->synchronizeWindowTitleWithDocumentName();
-    if (auto window = _playerWindowController->window())
-        if (auto movieView = std::dynamic_pointer_cast<MVMovieView>(window->contentView()))
-            movieView->setMovie(_movie);
-}
+// The player window controller itself and its kind: movie_document_windows.cpp.
 
 void MVPMovieDocument::makeWindowControllers()
 {
@@ -660,14 +635,6 @@ std::shared_ptr<HXWindowController> MVPMovieDocument::currentWindowController() 
 std::shared_ptr<HXWindow> MVPMovieDocument::movieWindow() const
 {
     return _playerWindowController ? _playerWindowController->window() : nullptr;
-}
-
-HXSize MVPMovieDocument::displayedMovieSize() const
-{
-    if (!_playerWindowController || !_playerWindowController->isWindowLoaded())
-        return {};
-    auto view = _playerWindowController->window()->contentView();
-    return view ? view->frame().size : HXSize {};
 }
 
 void MVPMovieDocument::removeWindowController(const std::shared_ptr<HXWindowController>& controller)

@@ -154,6 +154,21 @@ public:
     HXPoint persistentTopLeftPoint();
     void close() override;
 
+    // ==== The player window's controller (movie_document_windows.cpp) ====
+    // The kinds of window that show a movie. Kinds that are not built yet show the standard window.
+    enum class PlayerWindowKind { Skinned, ControllerLess, Featured, Standard };
+    // A skin, or the controller type 'none', only for a movie with a picture; then the featured guide;
+    // else the standard window.
+    static PlayerWindowKind windowControllerKindForMovie(
+        HXSize naturalSize, bool hasSkin, uint32_t controllerType, bool isReelspot);
+    PlayerWindowKind windowControllerKindForCurrentMovie() const;
+    // A new controller of `kind`.
+    static std::shared_ptr<HXWindowController> makeWindowControllerOfKind(PlayerWindowKind kind);
+    // Tells the player window that the movie's content (edits, size) changed; remembered for later
+    // while full screen shows the movie.
+    void syncWindowControllerToChangeInMovieContent();
+    // ==== end of the player window's controller ====
+
     // ---- Full screen ----
     bool isFullScreen() const { return _fullScreen; }
     // Made on first use and kept as one of the window controllers.

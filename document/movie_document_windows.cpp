@@ -1,0 +1,83 @@
+// The movie document's player window: which kind of window controller shows the movie, making it, and
+// telling it about a new movie or changed content.
+#include "document/movie_document.h"
+
+#include "player/window/movie_view.h"
+#include "player/window/movie_window_controller.h"
+#include "player/window/window_controller.h"
+
+#include "platform/mvkit/movie_view.h"
+#include "platform/winkit/window.h"
+
+MVPMovieDocument::PlayerWindowKind MVPMovieDocument::windowControllerKindForMovie(
+    HXSize naturalSize, bool hasSkin, uint32_t controllerType, bool isReelspot)
+{
+    // Skinned and controller-less windows are shaped by the picture: a movie without one never gets them.
+    bool hasPicture = naturalSize.width > 0 && naturalSize.height > 0;
+    if (hasPicture && hasSkin)
+        return PlayerWindowKind::Skinned;
+    if (hasPicture && controllerType == MVMovieControllerTypeNone)
+        return PlayerWindowKind::ControllerLess;
+    if (isReelspot)
+        return PlayerWindowKind::Featured;
+    return PlayerWindowKind::Standard;
+}
+
+MVPMovieDocument::PlayerWindowKind MVPMovieDocument::windowControllerKindForCurrentMovie() const
+{
+    // Movies carry no skin tracks here.
+    return windowControllerKindForMovie(_naturalSize, false, movieControllerType(), _isReelspot);
+}
+
+std::shared_ptr<HXWindowController> MVPMovieDocument::makeWindowControllerOfKind(PlayerWindowKind kind)
+{
+    switch (kind) {
+    case PlayerWindowKind::Skinned:
+    case PlayerWindowKind::ControllerLess:
+    case PlayerWindowKind::Featured:
+    case PlayerWindowKind::Standard:
+        break;
+    }
+    return std::make_shared<MVPMovieWindowController>();
+}
+
+std::shared_ptr<HXWindowController> MVPMovieDocument::makePlayerWindowController()
+{
+    return makeWindowControllerOfKind(windowControllerKindForCurrentMovie());
+}
+
+void MVPMovieDocument::syncWindowControllerToNewMovie()
+{
+    if (!_playerWindowController)
+        return;
+    if (auto controller = std::dynamic_pointer_cast<MVPWindowController>(_playerWindowController)) {
+        controller->syncToNewMovie();
+        return;
+    }
+    _playerWindowController->synchronizeWindowTitleWithDocumentName();
+    if (auto window = _playerWindowController->window())
+        if (auto movieView = std::dynamic_pointer_cast<MVMovieView>(window->contentView()))
+            movieView->setMovie(_movie);
+}
+
+void MVPMovieDocument::syncWindowControllerToChangeInMovieContent()
+{
+    if (_fullScreen) {
+        _playerWindowControllerNeedsMovieContentSync = true;
+        return;
+    }
+    if (auto controller = std::dynamic_pointer_cast<MVPWindowController>(_playerWindowController))
+        controller->syncToChangeInMovieContent();
+}
+
+HXSize MVPMovieDocument::displayedMovieSize() const
+{
+    if (!_playerWindowController || !_playerWindowController->isWindowLoaded())
+        return {};
+    if (auto controller = std::dynamic_pointer_cast<MVPWindowController>(_playerWindowController)) {
+        const auto& view = controller->movieView();
+        return view && view->window() ? view->displayedMovieSize() : HXSize {};
+    }
+    auto view = _playerWindowController->window()->contentView();
+    return view ? view->frame().size : HXSize {};
+}

@@ -1,0 +1,135 @@
+#pragma once
+// MVPWindowController: the base of every window controller that shows a movie document — the standard
+// player window, and the other kinds that show the movie differently. The document speaks to its current
+// controller only through the hooks below (sync to a new movie or changed content, scale, updates on and
+// off around full screen, handing the movie view away and back).
+//
+// The base holds the movie view, answers the editing, looping, selection and size menu commands and
+// validates them, places new windows in a cascade, keeps sound to the front player when the preferences
+// ask for it, turns a pinch into full screen and brackets movie edits for undo.
+#include "document/movie_additions.h"
+#include "platform/basekit/notification_center.h"
+#include "platform/drawing/geometry.h"
+#include "platform/winkit/window_controller.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+
+class HXDocument;
+class MVMovie;
+class MVPMovieDocument;
+class MVPMovieView;
+
+class MVPWindowController : public HXWindowController {
+public:
+    MVPWindowController();
+    explicit MVPWindowController(const std::shared_ptr<HXWindow>& window);
+    explicit MVPWindowController(std::string interfaceName);
+    ~MVPWindowController() override;
+
+    // ---- The movie view (null until a subclass makes one) ----
+    const std::shared_ptr<MVPMovieView>& movieView() const { return _movieView; }
+    // A different view also gets the colour-compatibility mode.
+    void setMovieView(const std::shared_ptr<MVPMovieView>& view);
+
+    std::shared_ptr<MVPMovieDocument> movieDocument() const;
+    std::shared_ptr<MVMovie> movie() const;
+
+    // ---- Hooks the document calls; empty here ----
+    virtual void syncToNewMovie() {}
+    virtual void syncToChangeInMovieContent() {}
+    virtual void startWindowUpdates() {}
+    virtual void stopWindowUpdates() {}
+    // Sizes the window to the movie's natural size times the two factors.
+    virtual void setScale(const HXSize& factors, bool animate) { (void)factors, (void)animate; }
+    virtual void fitToScreen(HXObject* sender = nullptr) { (void)sender; }
+    virtual void fillScreen(HXObject* sender = nullptr) { (void)sender; }
+    virtual void showSoundControls(HXObject* sender = nullptr) { (void)sender; }
+
+    // ---- The movie view for full screen ----
+    // The window gets an empty content view of the same frame.
+    virtual void removeMovieViewFromWindow();
+    // The movie view is the window's content view again.
+    virtual void restoreMovieViewToWindow();
+    // The window frame whose content rectangle is `movieScreenFrame`.
+    virtual HXRect windowFrameForMovieViewScreenFrame(const HXRect& movieScreenFrame) const;
+
+    // ---- Size commands ----
+    void halfSize(HXObject* sender = nullptr);
+    void normalSize(HXObject* sender = nullptr);
+    void doubleSize(HXObject* sender = nullptr);
+
+    // ---- Placement and sound ----
+    // Puts the window where the movie was last shown, else one cascade step from the previous window.
+    void cascadeWindow(HXObject* sender = nullptr);
+    // The front-player rule, for the window having become main (`becameMain`) or anything else.
+    void mainWindowChanged(bool becameMain);
+    // Sets the muted state of every other movie document's movie that is not full screen.
+    static void muteRestOfTheMovies(bool muted, const HXDocument* except = nullptr);
+    // Forgets where the next cascaded window goes (tests start over).
+    static void resetCascade();
+
+    // ---- Gestures ----
+    void swipeWithEvent(const HXEvent& event) override;
+    void beginGestureWithEvent(const HXEvent& event) override;
+    // A pinch outwards past the standard threshold goes full screen. Waits for the rest of the pinch at
+    // most `gestureTimeout` seconds between events.
+    void magnifyWithEvent(const HXEvent& event) override;
+    static constexpr double gestureTimeout = 1.0;
+
+    // ---- Undo bracket around a movie edit ----
+    void beginUndoOperation();
+    // Registers the undo back to the state at beginUndoOperation, named by the localized `actionKey`.
+    void commitUndoOperation(const std::string& actionKey);
+    bool hasUndoOperation() const { return _undoOperation.has_value(); }
+
+    // ---- Colour mode ----
+    void applyProAppsColorCompatibilityModeToMovieView();
+
+    // ---- Validation ----
+    // What decides the enabling of the controller's commands.
+    struct MenuState {
+        bool hasMovie = false;
+        bool reelspot = false;
+        bool isMPEG = false;
+        bool mpegEditingEnabled = false; // media key "MVPlayerMPEGEditing" is "enable"
+        bool canCut = false;
+        bool canCopy = false;
+        bool canPaste = false;
+        bool hasVRController = false;
+        bool isLoopable = false;
+        bool isStreaming = false;
+        bool isLinear = false;
+        bool saveable = false;
+        bool hasVideo = false;
+        bool hasAudio = false;
+        bool hasPosterTime = false;
+        bool windowResizable = false;
+        int movieType = 1; // 1 local, 2 fast start, 3 live stream, 4 stored stream
+    };
+    static bool validateAction(HXSelector action, const MenuState& state);
+    MenuState menuState() const;
+    bool validateMenuItem(HXMenuItem& item) override;
+    bool validateUserInterfaceItem(const HXValidatedUserInterfaceItem& item) override;
+
+    // HXWindowDelegate.
+    void windowDidBecomeMain(HXWindow& window) override;
+
+protected:
+    // The window settled; cascading and main-window changes start from it.
+    void registerActions();
+
+private:
+    void forwardToMovieView(const char* action, HXObject* sender);
+    void preferenceDidChange(const HXNotification& notification);
+
+    std::shared_ptr<MVPMovieView> _movieView;
+    std::optional<MVPMovieEditState> _undoOperation;
+    HXObserverToken _preferenceObserver = 0;
+};
+
+// Whether a movie is an MPEG program or elementary stream (edited only when the media keys allow it).
+bool MVPMovieIsMPEG(const MVMovie& movie);
+// Editing of MPEG movies is on (media key "MVPlayerMPEGEditing" is "enable").
+bool MVPMPEGEditingEnabled();

@@ -1,0 +1,239 @@
+// The standard player window with a real document: its views, its sizing by the document's user size and
+// the size commands, live resizing, the zoom toggle, lending the movie view to full screen and taking it
+// back, the keyboard loop, and the empty movie that may not play.
+#include "window_test_fixture.h"
+
+#include "player/window/movie_window_background_view.h"
+#include "player/window/movie_window_bevel_view.h"
+#include "player/window/resize_thumb_view.h"
+
+#include "platform/winkit/image_view.h"
+
+#include <cmath>
+
+namespace {
+
+using movara::test::PlayerWindowTest;
+using movara::test::windowTestMovie;
+
+// Bevel: 1 above the movie, 5 below it, then the 68-point controls strip.
+constexpr double kChromeHeight = 1 + 5 + MVPMovieWindowController::controlsStripHeight;
+
+class StandardWindow : public PlayerWindowTest { };
+
+TEST_F(StandardWindow, BuildsTheViewTreeAroundTheMovie)
+{
+    auto doc = openDocument(windowTestMovie(480, 270));
+    auto controller = controllerOf(doc);
+    ASSERT_TRUE(controller);
+    auto window = controller->window();
+    ASSERT_TRUE(std::dynamic_pointer_cast<MVPMovieUIWindow>(window));
+    EXPECT_TRUE(window->isVisible());
+
+    auto view = controller->movieView();
+    ASSERT_TRUE(view);
+    EXPECT_EQ(view->movie(), doc->movie());
+    EXPECT_EQ(view->superview(), controller->backgroundView());
+    EXPECT_EQ(controller->backgroundView()->superview(), controller->bevelView());
+    EXPECT_EQ(controller->backgroundView()->aspectRatio(), HXMakeSize(480, 270));
+    // The strip runs along the bottom, the bevel fills the rest.
+    EXPECT_EQ(controller->controlsStrip()->frame().origin, HXMakePoint(0, 0));
+    EXPECT_EQ(HXMinY(controller->bevelView()->frame()), HXMaxY(controller->controlsStrip()->frame()));
+    for (auto& place : { controller->LCDView(), controller->movieVolumeView(), controller->movieControlsView() })
+        EXPECT_EQ(place->superview(), controller->controlsStrip());
+    EXPECT_TRUE(std::dynamic_pointer_cast<MVPResizeThumbView>(controller->resizeThumb()));
+    EXPECT_TRUE(controller->shouldCloseDocument());
+    EXPECT_EQ(doc->movieWindow(), window);
+}
+
+TEST_F(StandardWindow, ContentAreaIsTheMovieWithItsChrome)
+{
+    const struct {
+        double width, height;
+        HXSize content, movie;
+    } cases[] = {
+        { 480, 270, { 480, 270 + kChromeHeight }, { 480, 270 } },
+        // Narrower than the narrowest window: the window keeps 350 and the movie its own width.
+        { 160, 120, { 350, 120 + kChromeHeight }, { 160, 120 } },
+    };
+    for (const auto& c : cases) {
+        auto doc = openDocument(windowTestMovie(c.width, c.height));
+        auto controller = controllerOf(doc);
+        EXPECT_EQ(contentSize(controller->window()), c.content) << c.width;
+        EXPECT_EQ(controller->movieSize(), c.movie) << c.width;
+        EXPECT_EQ(doc->displayedMovieSize(), c.movie) << c.width;
+    }
+}
+
+TEST_F(StandardWindow, SizeCommandsScaleTheMovieKeepingTheTopEdge)
+{
+    auto doc = openDocument(windowTestMovie(400, 300));
+    auto controller = controllerOf(doc);
+    auto window = controller->window();
+    const struct {
+        const char* action;
+        HXSize movie;
+    } steps[] = {
+        { "halfSize:", { 200, 150 } },
+        { "doubleSize:", { 800, 600 } },
+        { "normalSize:", { 400, 300 } },
+    };
+    for (const auto& s : steps) {
+        double top = HXMaxY(window->frame());
+        ASSERT_TRUE(controller->performAction(s.action, nullptr)) << s.action;
+        // Size commands animate; let the animation finish.
+        clock->advance(2);
+        HXRunLoop::main().runMode(HXDefaultRunLoopMode, HXRunLoop::main().now());
+        EXPECT_EQ(controller->movieSize(), s.movie) << s.action;
+        EXPECT_EQ(HXMaxY(window->frame()), top) << s.action;
+        EXPECT_EQ(doc->userSize(), s.movie) << s.action;
+    }
+}
+
+TEST_F(StandardWindow, LiveResizeKeepsTheMovieProportions)
+{
+    auto doc = openDocument(windowTestMovie(400, 300));
+    auto controller = controllerOf(doc);
+    auto window = controller->window();
+    HXRect frame = window->frame();
+    // The window manager proposes a wider, flatter window: the movie keeps 4:3, the smaller scale wins.
+    HXRect proposed = frame;
+    proposed.size.width += 200;
+    proposed.size.height += 30;
+    window->setFrameFromBackend(proposed);
+    HXSize movie = controller->movieSize();
+    EXPECT_NEAR(movie.width / movie.height, 4.0 / 3.0, 0.01);
+    EXPECT_EQ(movie.height, 330);
+    EXPECT_NEAR(doc->userSize().width, movie.width, 0.01);
+    EXPECT_NEAR(doc->userSize().height, movie.height, 0.01);
+    EXPECT_EQ(HXMinY(controller->bevelView()->frame()), HXMaxY(controller->controlsStrip()->frame()));
+}
+
+TEST_F(StandardWindow, DraggingTheGrowBoxResizesThroughTheRules)
+{
+    auto doc = openDocument(windowTestMovie(400, 300));
+    auto controller = controllerOf(doc);
+    auto window = controller->window();
+    double top = HXMaxY(window->frame());
+    HXPoint corner = controller->resizeThumb()->convertPointToView(HXMakePoint(8, 8), nullptr);
+    HXHeadlessWindowServer::postMouse(HXLeftMouseDown, window, corner);
+    HXHeadlessWindowServer::postMouse(HXLeftMouseDragged, window, HXMakePoint(corner.x + 200, corner.y - 10));
+    HXHeadlessWindowServer::postMouse(HXLeftMouseUp, window, HXMakePoint(corner.x + 200, corner.y - 10));
+    HXApp().processPendingEvents();
+    HXSize movie = controller->movieSize();
+    // The height decides (300 + 10); the width follows the proportions.
+    EXPECT_NEAR(movie.height, 310, 0.5);
+    EXPECT_NEAR(movie.width / movie.height, 4.0 / 3.0, 0.01);
+    EXPECT_EQ(HXMaxY(window->frame()), top);
+}
+
+TEST_F(StandardWindow, ZoomTogglesBetweenNaturalAndUserSize)
+{
+    auto doc = openDocument(windowTestMovie(400, 300));
+    auto controller = controllerOf(doc);
+    auto window = std::static_pointer_cast<MVPMovieUIWindow>(controller->window());
+    controller->setMovieSize(HXMakeSize(600, 450), 0, false);
+    HXRect user = window->frame();
+    window->performZoom();
+    clock->advance(2);
+    HXRunLoop::main().runMode(HXDefaultRunLoopMode, HXRunLoop::main().now());
+    EXPECT_EQ(controller->movieSize(), HXMakeSize(400, 300));
+    window->performZoom();
+    clock->advance(2);
+    HXRunLoop::main().runMode(HXDefaultRunLoopMode, HXRunLoop::main().now());
+    EXPECT_EQ(window->frame(), user);
+}
+
+TEST_F(StandardWindow, ContentChangeFollowsTheUserSizeButNotWhileDetached)
+{
+    auto doc = openDocument(windowTestMovie(400, 300));
+    auto controller = controllerOf(doc);
+    doc->setUserSize(HXMakeSize(200, 150));
+    controller->syncToChangeInMovieContent();
+    EXPECT_EQ(controller->movieSize(), HXMakeSize(200, 150));
+
+    controller->removeMovieViewFromWindow();
+    EXPECT_TRUE(controller->isMovieViewDetached());
+    HXRect frame = controller->window()->frame();
+    doc->setUserSize(HXMakeSize(800, 600));
+    controller->syncToChangeInMovieContent();
+    controller->setScale(HXMakeSize(2, 2), false);
+    EXPECT_EQ(controller->window()->frame(), frame);
+    controller->restoreMovieViewToWindow();
+    EXPECT_FALSE(controller->isMovieViewDetached());
+}
+
+TEST_F(StandardWindow, RestoringTheMovieViewGivesBackTheFocusItHad)
+{
+    for (bool focused : { true, false }) {
+        auto doc = openDocument(windowTestMovie());
+        auto controller = controllerOf(doc);
+        auto window = controller->window();
+        auto view = controller->movieView();
+        auto other = std::make_shared<HXView>();
+        controller->controlsStrip()->addSubview(other);
+        window->makeFirstResponder(focused ? std::static_pointer_cast<HXResponder>(view) : window);
+        controller->removeMovieViewFromWindow();
+        EXPECT_EQ(view->superview(), nullptr);
+        window->makeFirstResponder(window);
+        controller->restoreMovieViewToWindow();
+        EXPECT_EQ(view->superview(), controller->backgroundView());
+        EXPECT_EQ(window->firstResponder() == view, focused) << focused;
+    }
+}
+
+TEST_F(StandardWindow, KeyLoopIsRebuiltAtTheNextUpdateAfterAChange)
+{
+    auto doc = openDocument(windowTestMovie());
+    auto controller = controllerOf(doc);
+    auto window = controller->window();
+    window->update();
+    EXPECT_FALSE(controller->keyViewLoopDirty());
+    HXNotificationCenter::defaultCenter().postNotificationName(MVAKeyLoopChanged, window.get());
+    EXPECT_TRUE(controller->keyViewLoopDirty());
+    window->update();
+    EXPECT_FALSE(controller->keyViewLoopDirty());
+    EXPECT_EQ(window->initialFirstResponder(), controller->movieView());
+}
+
+TEST_F(StandardWindow, AnEmptyMovieThatIsToldToPlayStops)
+{
+    auto doc = openDocument(MVMovie::movie());
+    doc->movie()->setRate(1);
+    EXPECT_EQ(doc->movie()->rate(), 0);
+
+    auto playable = openDocument(windowTestMovie());
+    playable->movie()->setRate(1);
+    EXPECT_EQ(playable->movie()->rate(), 1);
+    playable->movie()->setRate(0);
+}
+
+TEST_F(StandardWindow, DocumentChoosesTheStandardWindowForEveryKindBuiltSoFar)
+{
+    using Kind = MVPMovieDocument::PlayerWindowKind;
+    const HXSize picture { 320, 240 }, sound { 0, 0 };
+    const struct {
+        HXSize natural;
+        bool skin;
+        uint32_t controller;
+        bool reelspot;
+        Kind kind;
+    } cases[] = {
+        { picture, true, MVMovieControllerTypeStandard, false, Kind::Skinned },
+        { picture, true, MVMovieControllerTypeNone, true, Kind::Skinned },
+        { picture, false, MVMovieControllerTypeNone, true, Kind::ControllerLess },
+        { sound, true, MVMovieControllerTypeNone, false, Kind::Standard },
+        { sound, true, MVMovieControllerTypeNone, true, Kind::Featured },
+        { { 320, 0 }, false, MVMovieControllerTypeNone, false, Kind::Standard },
+        { picture, false, MVMovieControllerTypeStandard, true, Kind::Featured },
+        { picture, false, MVMovieControllerTypeStandard, false, Kind::Standard },
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MVPMovieDocument::windowControllerKindForMovie(c.natural, c.skin, c.controller, c.reelspot), c.kind)
+            << c.natural.width << "x" << c.natural.height << " skin " << c.skin << " reelspot " << c.reelspot;
+        EXPECT_TRUE(std::dynamic_pointer_cast<MVPMovieWindowController>(
+            MVPMovieDocument::makeWindowControllerOfKind(c.kind)));
+    }
+}
+
+} // namespace
