@@ -1,0 +1,209 @@
+// The window controller base: the enabling table of its commands, the titles and check marks of its
+// menu items, placing windows (remembered top-left, else a cascade), sound only in the front player,
+// the pinch that ends short of full screen, and the undo bracket around a movie edit.
+#include "window_test_fixture.h"
+
+#include "app/preferences.h"
+
+#include "platform/basekit/undo_manager.h"
+#include "platform/mvkit/user_data.h"
+#include "platform/winkit/menu.h"
+
+namespace {
+
+using movara::test::PlayerWindowTest;
+using movara::test::windowTestMovie;
+using State = MVPWindowController::MenuState;
+
+// A local movie with picture and sound, a selection, something to paste, in a resizable window.
+State everything()
+{
+    State s;
+    s.hasMovie = true;
+    s.canCut = s.canCopy = s.canPaste = true;
+    s.isLoopable = s.isLinear = s.saveable = true;
+    s.hasVideo = s.hasAudio = s.hasPosterTime = true;
+    s.windowResizable = true;
+    return s;
+}
+
+TEST(WindowControllerValidation, EnablingFollowsTheMovieAndTheDocument)
+{
+    auto with = [](auto change) {
+        State s = everything();
+        change(s);
+        return s;
+    };
+    const State plain = everything();
+    const State featured = with([](State& s) { s.reelspot = true; });
+    const State mpeg = with([](State& s) { s.isMPEG = true; });
+    const State mpegEditable = with([](State& s) { s.isMPEG = s.mpegEditingEnabled = true; });
+    const State live = with([](State& s) { s.isStreaming = true, s.movieType = 3; });
+    const State stored = with([](State& s) { s.isStreaming = true, s.movieType = 4; });
+    const State vr = with([](State& s) { s.hasVRController = true; });
+    const State soundOnly = with([](State& s) { s.hasVideo = false; });
+    const State silent = with([](State& s) { s.hasAudio = false; });
+    const State fixedWindow = with([](State& s) { s.windowResizable = false; });
+    const State nothingSelected = with([](State& s) { s.canCut = s.canCopy = false; });
+    const State noMovie;
+
+    const struct {
+        const char* action;
+        const State& state;
+        bool enabled;
+    } cases[] = {
+        { "cut:", plain, true },
+        { "cut:", nothingSelected, false },
+        { "trim:", featured, false },
+        { "copy:", mpeg, false },
+        { "copy:", mpegEditable, true },
+        { "paste:", mpeg, false },
+        { "add:", mpeg, true },
+        { "addScaled:", featured, false },
+        { "selectAll:", mpeg, true },
+        { "selectNone:", vr, false },
+        { "selectAll:", featured, false },
+        { "selectAll:", noMovie, false },
+        { "halfSize:", plain, true },
+        { "doubleSize:", soundOnly, false },
+        { "normalSize:", featured, false },
+        { "fitToScreen:", plain, true },
+        { "fitToScreen:", fixedWindow, false },
+        { "loop:", plain, true },
+        { "loop:", live, false },
+        { "loop:", stored, true },
+        { "loop:", vr, false },
+        { "loopBackAndForth:", stored, false },
+        { "playSelectionOnly:", live, false },
+        { "playAllFrames:", stored, true },
+        { "setPosterFrame:", plain, true },
+        { "setPosterFrame:", featured, false },
+        { "gotoPosterFrame:", soundOnly, false },
+        { "showSoundControls:", plain, true },
+        { "showSoundControls:", silent, false },
+        { "chapterSelected:", featured, true },
+        { "chapterSelected:", noMovie, false },
+        { "someOtherAction:", plain, false },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MVPWindowController::validateAction(c.action, c.state), c.enabled) << c.action;
+}
+
+class WindowControllerBase : public PlayerWindowTest { };
+
+TEST_F(WindowControllerBase, MenuItemsShowTheMovieState)
+{
+    auto doc = openDocument(windowTestMovie());
+    auto controller = controllerOf(doc);
+    doc->movie()->setLoopingMode(MVMovieLoopingMode::BackAndForth);
+    const struct {
+        const char* action;
+        int state;
+        const char* title;
+    } cases[] = {
+        { "loop:", HXOnState, "" },
+        { "loopBackAndForth:", HXOnState, "" },
+        { "playSelectionOnly:", HXOffState, "" },
+        // No sound: the command would show the sound controls (and is disabled).
+        { "showSoundControls:", HXOffState, "mvpShowSoundControls" },
+        { "fitToScreen:", HXOffState, "mvpFitToScreen" },
+    };
+    for (const auto& c : cases) {
+        HXMenuItem item("", c.action, "");
+        item.setState(HXMixedState);
+        bool enabled = controller->validateMenuItem(item);
+        if (*c.title) {
+            EXPECT_NE(item.title().find(c.title), std::string::npos) << c.action;
+        } else {
+            EXPECT_EQ(item.state(), c.state) << c.action;
+        }
+        if (std::string(c.action) == "showSoundControls:")
+            EXPECT_FALSE(enabled);
+    }
+}
+
+TEST_F(WindowControllerBase, WindowsCascadeUnlessTheMovieRemembersItsPlace)
+{
+    auto first = openDocument(windowTestMovie());
+    auto second = openDocument(windowTestMovie());
+    HXRect a = first->movieWindow()->frame(), b = second->movieWindow()->frame();
+    HXRect visible = HXScreen::screens().front().visibleFrame();
+    // The first sits one step in from the corner of the screen, the next one more step on.
+    EXPECT_EQ(HXMinX(a), HXMinX(visible) + HXWindowTitleBarHeight);
+    EXPECT_EQ(HXMaxY(a), HXMaxY(visible) - HXWindowTitleBarHeight);
+    EXPECT_EQ(HXMinX(b), HXMinX(a) + HXWindowTitleBarHeight);
+    EXPECT_EQ(HXMaxY(b), HXMaxY(a) - HXWindowTitleBarHeight);
+
+    // Top-left at (100, 700): 200 below the top of the 900-point screen.
+    auto movie = windowTestMovie();
+    MVUserDataAddItem(movie->userData(), MVFourCC("WLOC"), MVBytes { 0, 200, 0, 100 });
+    auto placed = openDocument(movie);
+    HXRect c = placed->movieWindow()->frame();
+    EXPECT_EQ(HXMinX(c), 100);
+    EXPECT_EQ(HXMaxY(c), 700);
+}
+
+TEST_F(WindowControllerBase, OnlyTheFrontPlayerMakesSound)
+{
+    MVPPreferences::preferences().setPreference(HXPropertyList(true), kGeneralPreferencePlaySoundInFrontPlayerOnly, false);
+    auto front = openDocument(windowTestMovie());
+    front->movie()->setMuted(true);
+    // Alone: nothing else to mute; the front one is heard.
+    controllerOf(front)->mainWindowChanged(true);
+    EXPECT_FALSE(front->movie()->isMuted());
+
+    auto back = openDocument(windowTestMovie());
+    controllerOf(front)->mainWindowChanged(true);
+    EXPECT_TRUE(back->movie()->isMuted());
+    EXPECT_FALSE(front->movie()->isMuted());
+    // Resigning changes nothing.
+    controllerOf(front)->mainWindowChanged(false);
+    EXPECT_TRUE(back->movie()->isMuted());
+    controllerOf(back)->mainWindowChanged(true);
+    EXPECT_FALSE(back->movie()->isMuted());
+    EXPECT_TRUE(front->movie()->isMuted());
+
+    MVPPreferences::preferences().setPreference(HXPropertyList(false), kGeneralPreferencePlaySoundInFrontPlayerOnly, false);
+    controllerOf(front)->mainWindowChanged(true);
+    EXPECT_TRUE(front->movie()->isMuted()) << "without the preference nothing changes";
+}
+
+TEST_F(WindowControllerBase, APinchShortOfTheThresholdChangesNothingAndIsDrained)
+{
+    auto doc = openDocument(windowTestMovie());
+    auto controller = controllerOf(doc);
+    auto window = controller->window();
+    auto& app = HXApp();
+    app.postEvent(HXEvent::magnifyEvent({}, 0, window->windowNumber(), 0.1), false);
+    app.postEvent(HXEvent::otherEvent(HXEventTypeEndGesture, {}, 0, 0, window->windowNumber(), 0, 0, 0), false);
+    app.postEvent(HXEvent::swipeEvent({}, 0, window->windowNumber(), -1, 0), false);
+    controller->magnifyWithEvent(HXEvent::magnifyEvent({}, 0, window->windowNumber(), 0.1));
+    EXPECT_FALSE(doc->isFullScreen());
+    EXPECT_FALSE(window->nextEventMatchingMask(HXAnyEventMask, 0, HXDefaultRunLoopMode, true));
+
+    // A pinch whose end never comes gives up after the time-out.
+    controller->magnifyWithEvent(HXEvent::magnifyEvent({}, 0, window->windowNumber(), 0.05));
+    EXPECT_FALSE(doc->isFullScreen());
+}
+
+TEST_F(WindowControllerBase, UndoBracketReturnsToTheStateBeforeTheEdit)
+{
+    auto doc = openDocument(windowTestMovie());
+    auto controller = controllerOf(doc);
+    auto movie = doc->movie();
+    int64_t before = movie->durationValue();
+    controller->commitUndoOperation("mvpDelete"); // nothing open: nothing registered
+    controller->beginUndoOperation();
+    ASSERT_TRUE(controller->hasUndoOperation());
+    movie->setUndoManager(nullptr);
+    ASSERT_TRUE(movie->deleteSegment(MVMakeTimeRange(MVMakeTime(0, 600), MVMakeTime(100, 600))));
+    movie->setUndoManager(doc->undoManager());
+    controller->commitUndoOperation("mvpDelete");
+    EXPECT_FALSE(controller->hasUndoOperation());
+    ASSERT_TRUE(doc->undoManager()->canUndo());
+    EXPECT_EQ(doc->undoManager()->undoActionName(), "mvpDelete");
+    doc->undoManager()->undo();
+    EXPECT_EQ(movie->durationValue(), before);
+}
+
+} // namespace
