@@ -2,6 +2,10 @@
 
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/timer.h"
+#include "platform/winkit/scroll_view.h"
+#include "platform/winkit/selector.h"
+
+#include <algorithm>
 
 std::shared_ptr<MVPScrollView> MVPScrollView::scrollViewWithFrame(
     HXRect frame, std::shared_ptr<HXView> contentView, unsigned style)
@@ -177,3 +181,87 @@ void MVPScrollView::viewWillMoveToSuperview(HXView* newSuperview)
     }
     setScrollTimer(nullptr);
 }
+
+// ---- Scroll-view keys
+
+namespace MVPScrollViewKeyBinding {
+
+namespace {
+
+// Moves the visible area `towardsEnd` points towards the end of the document (negative: the start).
+void scrollBy(HXScrollView& scrollView, double towardsEnd)
+{
+    auto clip = scrollView.contentView();
+    HXPoint origin = clip->bounds().origin;
+    origin.y += clip->isFlipped() ? towardsEnd : -towardsEnd;
+    clip->scrollToPoint(clip->constrainScrollPoint(origin));
+    scrollView.reflectScrolledClipView();
+}
+
+void scrollToY(HXScrollView& scrollView, double y)
+{
+    auto clip = scrollView.contentView();
+    HXPoint origin = HXMakePoint(clip->bounds().origin.x, y);
+    clip->scrollToPoint(clip->constrainScrollPoint(origin));
+    scrollView.reflectScrolledClipView();
+}
+
+double pageAmount(HXScrollView& scrollView)
+{
+    return std::max(1.0, scrollView.contentView()->bounds().size.height - scrollView.pageScroll());
+}
+
+} // namespace
+
+void scrollPageDown(HXScrollView& scrollView)
+{
+    scrollBy(scrollView, pageAmount(scrollView));
+}
+
+void scrollPageUp(HXScrollView& scrollView)
+{
+    scrollBy(scrollView, -pageAmount(scrollView));
+}
+
+void scrollLineDown(HXScrollView& scrollView)
+{
+    scrollBy(scrollView, scrollView.lineScroll());
+}
+
+void scrollLineUp(HXScrollView& scrollView)
+{
+    scrollBy(scrollView, -scrollView.lineScroll());
+}
+
+void scrollToBeginningOfDocument(HXScrollView& scrollView)
+{
+    auto clip = scrollView.contentView();
+    HXRect doc = clip->documentRect();
+    scrollToY(scrollView,
+        clip->isFlipped() ? doc.origin.y : doc.origin.y + doc.size.height - clip->bounds().size.height);
+}
+
+void scrollToEndOfDocument(HXScrollView& scrollView)
+{
+    auto clip = scrollView.contentView();
+    HXRect doc = clip->documentRect();
+    scrollToY(scrollView,
+        clip->isFlipped() ? doc.origin.y + doc.size.height - clip->bounds().size.height : doc.origin.y);
+}
+
+void install(HXScrollView& scrollView)
+{
+    HXScrollView* view = &scrollView;
+    const std::pair<const char*, void (*)(HXScrollView&)> actions[] = {
+        { "scrollPageDown:", scrollPageDown },
+        { "scrollPageUp:", scrollPageUp },
+        { "scrollLineDown:", scrollLineDown },
+        { "scrollLineUp:", scrollLineUp },
+        { "scrollToBeginningOfDocument:", scrollToBeginningOfDocument },
+        { "scrollToEndOfDocument:", scrollToEndOfDocument },
+    };
+    for (auto [name, action] : actions)
+        scrollView.setActionHandler(HXSelector(name), [view, action](HXObject*) { action(*view); });
+}
+
+} // namespace MVPScrollViewKeyBinding

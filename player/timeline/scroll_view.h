@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 
+class HXScrollView;
 class HXTimer;
 
 class MVPScrollView : public HXView {
@@ -56,3 +57,22 @@ private:
     std::shared_ptr<HXTimer> _scrollTimer;
     unsigned _style = 0;
 };
+
+// The page, line, home and end keys of scroll views, the same whichever way the document view is
+// oriented: "down" and "end" go towards the end of the document (larger y in a flipped document, smaller
+// y otherwise). A page keeps the scroll view's page-scroll amount of the last page in view, as the
+// scroll view's own paging does.
+namespace MVPScrollViewKeyBinding {
+
+void scrollPageDown(HXScrollView& scrollView);
+void scrollPageUp(HXScrollView& scrollView);
+void scrollLineDown(HXScrollView& scrollView);
+void scrollLineUp(HXScrollView& scrollView);
+void scrollToBeginningOfDocument(HXScrollView& scrollView);
+void scrollToEndOfDocument(HXScrollView& scrollView);
+
+// Gives `scrollView` the six operations as actions ("scrollPageDown:", "scrollPageUp:",
+// "scrollLineDown:", "scrollLineUp:", "scrollToBeginningOfDocument:", "scrollToEndOfDocument:").
+void install(HXScrollView& scrollView);
+
+} // namespace MVPScrollViewKeyBinding

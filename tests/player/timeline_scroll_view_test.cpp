@@ -2,6 +2,8 @@
 
 #include "timeline_headless.h"
 
+#include "platform/winkit/scroll_view.h"
+
 namespace {
 
 class ScrollViewTest : public TimelineHeadlessTest {
@@ -124,6 +126,69 @@ TEST_F(ScrollViewTest, LeavingTheWindowEndsTheAnimation)
     EXPECT_EQ(content->frame().origin.y, 0);
     clock->advance(1);
     EXPECT_EQ(content->frame().origin.y, 0);
+}
+
+// ---- Keys of scroll views
+
+// A document 1000 points high in a scroll view showing 100 of them, flipped or not.
+class FlippableDocument : public HXView {
+public:
+    FlippableDocument(bool flipped)
+        : HXView(HXMakeRect(0, 0, 200, 1000))
+        , _flipped(flipped)
+    {
+    }
+    bool isFlipped() const override { return _flipped; }
+
+private:
+    bool _flipped;
+};
+
+TEST(ScrollViewKeyBindingTest, KeysMoveTowardsTheDocumentsEndEitherWay)
+{
+    using namespace MVPScrollViewKeyBinding;
+    struct Step {
+        const char* name;
+        void (*key)(HXScrollView&);
+        double flippedY, unflippedY; // the visible area's origin after the key
+    };
+    // Pages keep 10 points of the last page; lines are 10 points.
+    const Step steps[] = {
+        { "page down", scrollPageDown, 90, 810 },
+        { "line down", scrollLineDown, 100, 800 },
+        { "page up", scrollPageUp, 10, 890 },
+        { "line up", scrollLineUp, 0, 900 },
+        { "line up at the start stays", scrollLineUp, 0, 900 },
+        { "end", scrollToEndOfDocument, 900, 0 },
+        { "page down at the end stays", scrollPageDown, 900, 0 },
+        { "beginning", scrollToBeginningOfDocument, 0, 900 },
+    };
+    for (bool flipped : { true, false }) {
+        auto scrollView = std::make_shared<HXScrollView>(HXMakeRect(0, 0, 200, 100));
+        scrollView->setDrawsBorder(false);
+        scrollView->setHasVerticalScroller(false);
+        scrollView->setDocumentView(std::make_shared<FlippableDocument>(flipped));
+        scrollToBeginningOfDocument(*scrollView);
+        for (const auto& step : steps) {
+            SCOPED_TRACE(std::string(step.name) + (flipped ? ", flipped" : ", not flipped"));
+            step.key(*scrollView);
+            EXPECT_EQ(
+                scrollView->contentView()->bounds().origin.y, flipped ? step.flippedY : step.unflippedY);
+        }
+    }
+}
+
+TEST(ScrollViewKeyBindingTest, TheKeysAreActionsOfTheScrollView)
+{
+    auto scrollView = std::make_shared<HXScrollView>(HXMakeRect(0, 0, 200, 100));
+    scrollView->setDrawsBorder(false);
+    scrollView->setHasVerticalScroller(false);
+    scrollView->setDocumentView(std::make_shared<FlippableDocument>(true));
+    MVPScrollViewKeyBinding::install(*scrollView);
+    EXPECT_TRUE(scrollView->tryToPerform(HXSelector("scrollToEndOfDocument:"), nullptr));
+    EXPECT_EQ(scrollView->contentView()->bounds().origin.y, 900);
+    EXPECT_TRUE(scrollView->tryToPerform(HXSelector("scrollPageUp:"), nullptr));
+    EXPECT_EQ(scrollView->contentView()->bounds().origin.y, 810);
 }
 
 } // namespace
