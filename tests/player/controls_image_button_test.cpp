@@ -2,6 +2,8 @@
 // presses that lose their mouse-up, and what assistive software reads and does.
 #include "controls_fixture.h"
 
+#include "platform/drawing/bezier_path.h"
+#include "platform/drawing/color.h"
 #include "platform/drawing/image.h"
 #include "platform/winkit/accessibility.h"
 #include "player/controls/button_image_set.h"
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <string>
 
@@ -262,4 +265,62 @@ TEST_F(ImageButtonTest, AssistiveSoftwareReadsTitlesAndPressesWithADescription)
     muter->addSubview(speaker);
     EXPECT_TRUE(HXAccessibility::performAction(*speaker, HXAccessibilityPressAction));
     EXPECT_EQ(muter->mutes, 1);
+}
+
+namespace {
+
+// An image button drawing with its origin at the top.
+class FlippedImageButton : public ImageButton {
+public:
+    using ImageButton::ImageButton;
+    bool isFlipped() const override { return true; }
+};
+
+// 10 × 10: red above, blue below (as seen upright).
+std::shared_ptr<HXImage> redOverBlue()
+{
+    auto image = HXImage::initWithSize({ 10, 10 });
+    image->drawInto([] {
+        HXColor::blueColor().setFill();
+        HXBezierPath::fillRect(HXMakeRect(0, 0, 10, 5));
+        HXColor::redColor().setFill();
+        HXBezierPath::fillRect(HXMakeRect(0, 5, 10, 5));
+    });
+    return image;
+}
+
+} // namespace
+
+TEST_F(ImageButtonTest, ThePictureStandsUprightCentredOnWholePixels)
+{
+    auto set = std::make_shared<MVPButtonImageSet>();
+    set->setImage(redOverBlue(), 0, 0, true, false);
+    setMain(true);
+    for (bool flipped : { false, true }) {
+        SCOPED_TRACE(flipped ? "flipped" : "plain");
+        auto holder = std::make_shared<HXView>(HXMakeRect(200, 20, 60, 60));
+        window->contentView()->addSubview(holder);
+        // 21.4 wide: the picture's left edge would fall at 5.7 without rounding.
+        HXRect frame = HXMakeRect(0.5, 0, 21.4, 20);
+        std::shared_ptr<ImageButton> b
+            = flipped ? std::make_shared<FlippedImageButton>(frame) : std::make_shared<ImageButton>(frame);
+        holder->addSubview(b);
+        b->setButtonImageSet(set);
+        HXRect r = b->imageButtonCell()->imageRectForFrame(b->bounds(), b.get());
+        HXRect inWindow = b->convertRectToView(r, nullptr);
+        EXPECT_EQ(inWindow.origin.x, std::round(inWindow.origin.x));
+        EXPECT_EQ(inWindow.origin.y, std::round(inWindow.origin.y));
+        EXPECT_NEAR(HXMidX(r), HXMidX(b->bounds()), 0.5);
+
+        window->display();
+        // Pixels from the top left of the window's content: red above, blue below.
+        HXRect top = inWindow;
+        double contentHeight = window->contentView()->bounds().size.height;
+        int x = int(HXMidX(top));
+        int yTop = int(contentHeight - HXMaxY(top)) + 2, yBottom = int(contentHeight - HXMinY(top)) - 2;
+        uint32_t above = window->renderedPixelRGBA(x, yTop), below = window->renderedPixelRGBA(x, yBottom);
+        EXPECT_GT(above >> 24, 200u) << std::hex << above; // red
+        EXPECT_GT((below >> 8) & 0xFF, 200u) << std::hex << below; // blue
+        holder->removeFromSuperview();
+    }
 }
