@@ -11,13 +11,17 @@ unsigned MVPControlledMovie::movieType() const
 {
     if (!_movie)
         return NoMovieType;
-    auto url = _movie->URL();
+    return movieTypeForURL(_movie->URL(), _movie->hasDuration());
+}
+
+unsigned MVPControlledMovie::movieTypeForURL(const std::optional<HXURL>& url, bool hasDuration)
+{
     if (!url || url->isFileURL())
         return LocalPlayback;
     const std::string& scheme = url->scheme();
     if (scheme == "http" || scheme == "https")
         return FastStart;
-    return _movie->hasDuration() ? StoredStream : LiveStream;
+    return hasDuration ? StoredStream : LiveStream;
 }
 
 float MVPControlledMovie::rate() const

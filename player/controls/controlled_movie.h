@@ -10,6 +10,7 @@
 #include "platform/mvkit/movie.h"
 
 #include <memory>
+#include <optional>
 
 class MVPControlledMovie {
 public:
@@ -30,6 +31,8 @@ public:
     const std::shared_ptr<MVMovie>& movie() const { return _movie; }
 
     virtual unsigned movieType() const;
+    // The kind of a movie read from `url` (none: made in memory), with or without a duration.
+    static unsigned movieTypeForURL(const std::optional<HXURL>& url, bool hasDuration);
 
     // Playing (the movie's stored rate; its playback follows).
     virtual float rate() const;

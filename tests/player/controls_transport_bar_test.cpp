@@ -151,6 +151,31 @@ TEST_F(TransportBarTest, ButtonsWorkByTheKindOfMovie)
     }
 }
 
+TEST(ControlledMovie, TheKindOfMovieFollowsWhereItCameFrom)
+{
+    struct Case {
+        const char* url; // nullptr: made in memory
+        bool hasDuration;
+        unsigned type;
+    };
+    const Case cases[] = {
+        { nullptr, false, MVPControlledMovie::LocalPlayback },
+        { "file:///movies/clip.mov", true, MVPControlledMovie::LocalPlayback },
+        { "http://example.com/clip.mov", true, MVPControlledMovie::FastStart },
+        { "HTTPS://example.com/clip.mp4", false, MVPControlledMovie::FastStart },
+        { "rtsp://example.com/show", true, MVPControlledMovie::StoredStream },
+        { "rtsp://example.com/live", false, MVPControlledMovie::LiveStream },
+    };
+    for (const auto& c : cases) {
+        std::optional<HXURL> url;
+        if (c.url)
+            url = HXURL::URLWithString(c.url);
+        EXPECT_EQ(MVPControlledMovie::movieTypeForURL(url, c.hasDuration), c.type)
+            << (c.url ? c.url : "memory");
+    }
+    EXPECT_EQ(MVPControlledMovie(nullptr).movieType(), MVPControlledMovie::NoMovieType);
+}
+
 TEST_F(TransportBarTest, PlainMoviesInAnyStateKeepEveryButton)
 {
     // Playing, paused, at either end, sound only: a local movie's buttons all work.
