@@ -194,6 +194,26 @@ TEST(ControlsDisplay, TheTransportBarPlaysAndPausesOnARealClick)
     EXPECT_EQ(movie->rate(), 0.0f) << "Pause was clicked";
     EXPECT_FALSE(bar->isPlaying());
 
+    // Fast forward plays at twice the speed while the button is held down, and no longer. The press is
+    // tracked in a loop of its own: the button is let go from there, after a look at the rate.
+    auto forward = bar->button(MVPMovieControlsView::RightCenterButton);
+    auto [fx, fy]
+        = screenPoint(*forward, { HXMidX(forward->bounds()), HXMidY(forward->bounds()) }, left, top, height);
+    float heldRate = -1;
+    HXRunLoop::main().performAfterDelay(&heldRate, 0.4,
+        [&] {
+            heldRate = movie->rate();
+            input.button(display, 1, 0, 10);
+            XSync(display, 0);
+        },
+        { HXEventTrackingRunLoopMode });
+    input.motion(display, -1, fx, fy, 0);
+    input.button(display, 1, 1, 10);
+    XSync(display, 0);
+    runFor(*app, 1.0);
+    EXPECT_EQ(heldRate, 2.0f) << "while held";
+    EXPECT_EQ(movie->rate(), 0.0f) << "after letting go";
+
     // The speaker button mutes.
     auto speaker = volume->volumeButton();
     HXPoint sb = speaker->convertPointToView({ 9, 9 }, nullptr);
