@@ -20,6 +20,8 @@
 namespace {
 
 const HXSelector kButtonClicked("buttonClicked:");
+// Posted after every rebuild, with the window as object: the window's controller rebuilds its key loop.
+constexpr const char* kKeyLoopChanged = "MVAKeyLoopChanged";
 
 bool contains(const std::shared_ptr<HXView>& view, HXPoint point)
 {
@@ -235,7 +237,7 @@ void MVPSliderView::rebuild()
     setNeedsDisplay(true);
 
     if (auto w = window())
-        HXNotificationCenter::defaultCenter().postNotificationName(MVAKeyLoopChanged, w.get());
+        HXNotificationCenter::defaultCenter().postNotificationName(kKeyLoopChanged, w.get());
 }
 
 // ---- Following the source

@@ -34,9 +34,6 @@ class MVPSliderSelectionStartMarkerButton;
 class MVPSliderSelectionEndMarkerButton;
 class MVPSliderDragIndicatorView;
 
-// Posted after every rebuild, with the window as object.
-inline constexpr const char* MVAKeyLoopChanged = "MVAKeyLoopChanged";
-
 class MVPSliderView : public HXView, public HXDraggingDestination {
 public:
     // Seconds after the mouse leaves before the selection indicators fade out (when the preference

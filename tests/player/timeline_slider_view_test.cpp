@@ -66,7 +66,7 @@ TEST_F(SliderTest, ChangesWaitForTheWindowUpdateAndAnnounceTheKeyLoop)
     makeSlider(false);
     int loops = 0;
     auto token = HXNotificationCenter::defaultCenter().addObserver(
-        MVAKeyLoopChanged, window.get(), [&](const HXNotification&) { ++loops; });
+        "MVAKeyLoopChanged", window.get(), [&](const HXNotification&) { ++loops; });
     slider->setEditingEnabled(true);
     EXPECT_FALSE(slider->selectionStartMarkerButton()) << "nothing is rebuilt before the update";
     app->updateWindows();
@@ -652,4 +652,18 @@ TEST_F(SliderTest, TheIndicatorFollowsTheDragAndLeavesWithIt)
     EXPECT_TRUE(slider->registeredDraggedTypes().empty());
 }
 
+} // namespace
+namespace {
+TEST_F(SliderTest, ZZRenderForLook)
+{
+    source.current = 0.5;
+    source.start = 0.2;
+    source.end = 0.4;
+    source.load = 0.7;
+    makeSlider();
+    window->writeRenderedPNG("/tmp/sl/slider0.png");
+    slider->removeFromSuperview();
+    makeSlider(true, 1);
+    window->writeRenderedPNG("/tmp/sl/slider1.png");
+}
 } // namespace
