@@ -83,6 +83,9 @@ MVPLCDView::~MVPLCDView()
     stopObservingMovie();
     for (auto* slot : { &_timeTimer, &_sliderTimeTimer, &_equalizerTimer, &_loadPercentTimer })
         setTimer(*slot, nullptr);
+    // The slider may outlive the display (someone may hold it): it must not ask a source that is gone.
+    if (_sliderView)
+        _sliderView->setMediaSource(nullptr);
 }
 
 void MVPLCDView::setMovie(std::shared_ptr<MVMovie> movie)
@@ -147,7 +150,8 @@ void MVPLCDView::setEditingEnabled(bool enabled)
         return;
     _editingEnabled = enabled;
     _mediaSource->setEditingEnabled(enabled);
-    sliderSetEditingEnabled();
+    if (_sliderView)
+        _sliderView->setEditingEnabled(enabled);
 }
 
 void MVPLCDView::checkForTimecodeTrack()
@@ -218,7 +222,7 @@ void MVPLCDView::rebuild()
         _timeCodeModeObserver = 0;
     }
     if (_sliderView)
-        sliderDetach();
+        _sliderView->setMediaSource(nullptr);
     _scrollView.reset();
     _timeTextField.reset();
     _sliderView.reset();
@@ -253,8 +257,10 @@ void MVPLCDView::rebuild()
 
     updateTime();
 
-    if (!_isVRMovie)
-        _sliderView = makeSlider();
+    if (!_isVRMovie) {
+        _sliderView = MVPSliderView::sliderViewWithFrame(HXZeroRect, _mediaSource.get(), _style);
+        _sliderView->setEditingEnabled(_editingEnabled);
+    }
 
     HXRect scrollFrame = _style == 1 ? HXMakeRect(0, 0, 0, kLCDFSScrollViewHeight)
         : _timeCodeField ? HXMakeRect(kLCDScrollViewXOffset, kLCDScrollViewYOffset, 0, kLCDScrollViewHeight)
@@ -381,7 +387,8 @@ std::shared_ptr<HXView> MVPLCDView::appendKeyViewsTo(const std::shared_ptr<HXVie
     };
     if (_timeCodeField)
         link(_timeCodeField);
-    last = sliderAppendKeyViewsTo(last);
+    if (_sliderView)
+        last = _sliderView->appendKeyViewsTo(last);
     if (_chapterPopUpButton)
         link(_chapterPopUpButton);
     return last;
@@ -647,13 +654,14 @@ void MVPLCDView::updateTime()
 
 void MVPLCDView::updateSliderTime()
 {
-    sliderUpdateCurrentTime();
+    if (_sliderView)
+        _sliderView->updateCurrentTime();
 }
 
 void MVPLCDView::updateSliderSelection()
 {
-    if (_editingEnabled)
-        sliderUpdateSelection();
+    if (_editingEnabled && _sliderView)
+        _sliderView->updateSelection();
 }
 
 bool MVPLCDView::shouldDisplayTimecode() const
@@ -851,8 +859,9 @@ void MVPLCDView::changeChapter(HXObject* sender)
     auto keep = _chapterPopUpButton;
     setCurrentChapterIndex(int(item->tag()));
     auto w = window();
-    if (sender == keep.get() && w && w->firstResponder() == keep)
-        sliderSelectButtonNone();
+    // The menu keeps the keyboard: no knob of the slider stays selected.
+    if (sender == keep.get() && w && w->firstResponder() == keep && _sliderView)
+        _sliderView->selectButton(nullptr);
 }
 
 void MVPLCDView::updateEqualizer()
@@ -1016,32 +1025,8 @@ void MVPLCDView::viewWillMoveToWindow(HXWindow* newWindow)
 
 // ---- The slider
 
-std::shared_ptr<HXView> MVPLCDView::makeSlider()
-{
-    // The timeline slider goes here; until then an empty view holds its place in the scroller.
-    return std::make_shared<HXView>(HXZeroRect);
-}
-
-void MVPLCDView::sliderDetach()
-{
-}
-void MVPLCDView::sliderSetEditingEnabled()
-{
-}
-void MVPLCDView::sliderUpdateCurrentTime()
-{
-}
-void MVPLCDView::sliderUpdateSelection()
-{
-}
 void MVPLCDView::sliderUpdateLoadPercent()
 {
-}
-void MVPLCDView::sliderSelectButtonNone()
-{
-}
-
-std::shared_ptr<HXView> MVPLCDView::sliderAppendKeyViewsTo(const std::shared_ptr<HXView>& previous)
-{
-    return previous;
+    if (_sliderView)
+        _sliderView->updateLoadPercent();
 }

@@ -23,6 +23,7 @@
 #include "player/timeline/lcd_equalizer_view.h"
 #include "player/timeline/lcd_media_source.h"
 #include "player/timeline/scroll_view.h"
+#include "player/timeline/slider_view.h"
 #include "player/timeline/time_code_field.h"
 #include "player/timeline/time_text_field.h"
 
@@ -124,7 +125,7 @@ public:
     // ---- Parts (null when the last rebuild made none)
     const std::shared_ptr<MVPScrollView>& scrollView() const { return _scrollView; }
     const std::shared_ptr<MVPTimeTextField>& timeTextField() const { return _timeTextField; }
-    const std::shared_ptr<HXView>& sliderView() const { return _sliderView; }
+    const std::shared_ptr<MVPSliderView>& sliderView() const { return _sliderView; }
     const std::shared_ptr<MVPChapterPopUpButton>& chapterPopUpButton() const { return _chapterPopUpButton; }
     const std::shared_ptr<MVPTimeCodeField>& timeCodeField() const { return _timeCodeField; }
     const std::shared_ptr<MVPEqualizerView>& equalizerView() const { return _equalizerView; }
@@ -216,19 +217,11 @@ private:
     double sliderTimerInterval() const;
     void refreshStatusForLiveBroadcast();
 
-    // The timeline slider inside the scroller.
-    std::shared_ptr<HXView> makeSlider();
-    void sliderDetach();
-    void sliderSetEditingEnabled();
-    void sliderUpdateCurrentTime();
-    void sliderUpdateSelection();
     void sliderUpdateLoadPercent();
-    void sliderSelectButtonNone();
-    std::shared_ptr<HXView> sliderAppendKeyViewsTo(const std::shared_ptr<HXView>& previous);
 
     std::shared_ptr<MVPScrollView> _scrollView;
     std::shared_ptr<MVPTimeTextField> _timeTextField;
-    std::shared_ptr<HXView> _sliderView;
+    std::shared_ptr<MVPSliderView> _sliderView;
     std::shared_ptr<MVPChapterPopUpButton> _chapterPopUpButton;
     std::shared_ptr<MVPTimeCodeField> _timeCodeField;
     std::shared_ptr<MVPEqualizerView> _equalizerView;

@@ -4,6 +4,8 @@
 #include "timeline_lcd_test_view.h"
 #include "timeline_test_movies.h"
 
+#include "player/timeline/slider_playhead_button.h"
+
 #include "platform/basekit/timer.h"
 #include "platform/mvkit/chapters.h"
 #include "platform/mvkit/movie_view.h"
@@ -143,19 +145,21 @@ TEST_F(LCDViewTest, TheViewLaysItsPartsOutAgainWhenResized)
 
 TEST_F(LCDViewTest, ChangesRebuildOnceAtTheNextWindowUpdate)
 {
+    // A panorama movie has no slider: every key-loop change counted is the display's own.
+    lcd->vr = true;
     show();
     EXPECT_EQ(rebuilds, 1);
-    auto firstField = lcd->timeCodeField();
+    auto firstScroller = lcd->scrollView();
     // Twice each before the update: one rebuild.
     lcd->setStyle(1);
     lcd->setStyle(0);
     lcd->setEqualizerEnabled(true);
     lcd->setEqualizerEnabled(false);
     EXPECT_TRUE(lcd->needsRebuild());
-    EXPECT_EQ(lcd->timeCodeField(), firstField); // nothing rebuilt inside the calls
+    EXPECT_EQ(lcd->scrollView(), firstScroller); // nothing rebuilt inside the calls
     app->updateWindows();
     EXPECT_EQ(rebuilds, 2);
-    EXPECT_NE(lcd->timeCodeField(), firstField);
+    EXPECT_NE(lcd->scrollView(), firstScroller);
     EXPECT_FALSE(lcd->needsRebuild());
     // An update without a change rebuilds nothing; setting the same values asks for nothing.
     lcd->setStyle(0);
@@ -173,14 +177,38 @@ TEST_F(LCDViewTest, ARebuildKeepsTheShownTimeMode)
     EXPECT_EQ(lcd->timeCodeField()->timeCodeCell()->mode(), 5);
 }
 
-TEST_F(LCDViewTest, KeyLoopRunsThroughTheTimeFieldAndTheChapterMenu)
+TEST_F(LCDViewTest, KeyLoopRunsThroughTheTimeFieldTheSliderAndTheChapterMenu)
 {
     addChapters({ { "One", MVMakeTime(0, 600) }, { "Two", MVMakeTime(3000, 600) } });
     show();
+    app->updateWindows(); // the slider makes its knobs at the update after it was made
+    auto playhead = lcd->sliderView()->playHeadButton();
+    ASSERT_NE(playhead, nullptr);
     auto start = std::make_shared<HXView>();
     auto last = lcd->appendKeyViewsTo(start);
     EXPECT_EQ(start->nextKeyView(), lcd->timeCodeField());
+    EXPECT_EQ(lcd->timeCodeField()->nextKeyView(), playhead);
     EXPECT_EQ(last, lcd->chapterPopUpButton());
+}
+
+TEST_F(LCDViewTest, TheSliderAsksTheDisplayForItsTimes)
+{
+    show();
+    auto slider = lcd->sliderView();
+    ASSERT_NE(slider, nullptr);
+    EXPECT_EQ(slider->mediaSource(), &lcd->mediaSource());
+    EXPECT_TRUE(slider->editingEnabled());
+    lcd->setEditingEnabled(false);
+    EXPECT_FALSE(slider->editingEnabled());
+    EXPECT_FALSE(lcd->mediaSource().editingEnabled());
+    // A new slider for the new style; the old one no longer asks the display.
+    lcd->setStyle(1);
+    app->updateWindows();
+    EXPECT_EQ(slider->mediaSource(), nullptr);
+    ASSERT_NE(lcd->sliderView(), slider);
+    EXPECT_EQ(lcd->sliderView()->style(), 1u);
+    EXPECT_FALSE(lcd->sliderView()->editingEnabled());
+    EXPECT_EQ(lcd->sliderView()->superview(), lcd->scrollView());
 }
 
 TEST_F(LCDViewTest, TimersRunOnlyInAWindowWithAPlayingMovie)
