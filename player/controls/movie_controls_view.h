@@ -16,6 +16,7 @@
 #include "player/controls/controlled_movie.h"
 
 #include <array>
+#include <cstddef>
 #include <memory>
 #include <string>
 #include <vector>
@@ -35,6 +36,10 @@ public:
         HXRect frame, std::shared_ptr<MVMovie> movie = nullptr, unsigned style = 0);
     static std::shared_ptr<MVPMovieControlsView> create(
         HXRect frame, std::shared_ptr<MVPControlledMovie> movie, unsigned style);
+    static std::shared_ptr<MVPMovieControlsView> create(HXRect frame, std::nullptr_t, unsigned style)
+    {
+        return create(frame, std::shared_ptr<MVMovie>(), style);
+    }
     explicit MVPMovieControlsView(HXRect frame = HXZeroRect);
     ~MVPMovieControlsView() override;
 
@@ -42,6 +47,8 @@ public:
     void setMovie(std::shared_ptr<MVMovie> movie);
     // The same with the owner's own view of the movie (chapter mode, streams, VR).
     void setMovie(std::shared_ptr<MVPControlledMovie> movie);
+    // None: the bar lets go of its movie.
+    void setMovie(std::nullptr_t) { setMovie(std::shared_ptr<MVPControlledMovie>()); }
     std::shared_ptr<MVMovie> movie() const { return _movie ? _movie->movie() : nullptr; }
     const std::shared_ptr<MVPControlledMovie>& controlledMovie() const { return _movie; }
 

@@ -474,7 +474,8 @@ TEST_F(TransportBarTest, KeyViewsAndTheKeyLoopNotice)
 TEST_F(TransportBarTest, LettingGoOfTheMovieStopsFollowingIt)
 {
     makeBar();
-    bar->setMovie(std::shared_ptr<MVPControlledMovie>());
+    bar->setMovie(nullptr);
+    EXPECT_FALSE(bar->movie());
     movie->setRate(1);
     EXPECT_FALSE(bar->isPlaying());
     // A bar that goes away leaves no observer behind to be called.
