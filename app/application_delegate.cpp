@@ -1,6 +1,8 @@
 #include "app/application_delegate.h"
 
 #include "app/about_panel.h"
+#include "app/document_controller.h"
+#include "app/favorites_controller.h"
 #include "app/preferences.h"
 #include "document/alert.h"
 #include "document/movie_document.h"
@@ -73,6 +75,7 @@ MVPApplicationDelegate::MVPApplicationDelegate(Environment environment)
 {
     initializeDefaults();
     setActionHandler("orderFrontAboutPanel:", [](HXObject*) { MVPAboutPanel::orderFrontAboutPanel(); });
+    registerMenuActions();
 }
 
 MVPApplicationDelegate::~MVPApplicationDelegate()
@@ -198,8 +201,9 @@ bool MVPApplicationDelegate::applicationShouldOpenUntitledFile(HXApplication&)
 
 bool MVPApplicationDelegate::applicationOpenUntitledFile(HXApplication&)
 {
+    // An empty window is what that key asks for: a new untitled movie, never the featured movie.
     if (mediaKeyIs("MVPlayerLaunchWithEmptyWindow", "enable"))
-        return false;
+        return newDocumentWithTemplate() != nullptr;
     openReelspotMovie(false);
     return true;
 }
@@ -282,8 +286,8 @@ void MVPApplicationDelegate::sessionDidBecomeActive(const HXNotification&)
 
 void MVPApplicationDelegate::syncFavoriteMenuItems(const HXNotification*)
 {
-    // The favorites submenu belongs to the document controller of the full menus; this build's menus have
-    // none yet, so there is nothing to rebuild.
+    if (auto controller = MVPMovieDocumentController::sharedController())
+        controller->rebuildFavoriteDocumentsMenu();
 }
 
 void MVPApplicationDelegate::captureDocumentWillOpen(const HXNotification&)
@@ -356,6 +360,8 @@ void MVPApplicationDelegate::documentShouldClose(
 void MVPApplicationDelegate::applicationWillTerminate(HXApplication& app)
 {
     app.makeWindowsPerform([](HXWindow& w) { return MVPWindowHide::hide(w); }, true);
+    // The favorites panel comes back where the user left it.
+    MVPFavoritesController::saveWindowState();
     HXUserDefaults::standardUserDefaults().synchronize();
 }
 

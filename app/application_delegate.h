@@ -59,6 +59,15 @@ public:
         // The two panels that come back at launch when they were open at the last quit.
         std::function<void()> showMovieInspector;
         std::function<void()> showAVControls;
+        // ---- Menu commands ----
+        // Whether the audio/video panel is on screen (its menu item's title follows it).
+        std::function<bool()> avControlsVisible;
+        // Begins the Open URL sheet; what the user confirms opens with `newPlayer`.
+        std::function<void(bool newPlayer)> beginOpenURLSheet;
+        // Shows the preferences window.
+        std::function<void()> showPreferencesWindow;
+        // Starts the system's software update, when it has one.
+        std::function<void()> updateExistingSoftware;
     };
     static Environment standardEnvironment();
 
@@ -150,7 +159,41 @@ public:
 
     const Environment& environment() const { return _environment; }
 
+    // ---- Menu commands that reach the end of the responder chain ----
+    // Open commands: the item's tag says whether to use a new player (1) or the front one (0).
+    void openDocument(HXObject* sender);
+    void importDocument(HXObject* sender);
+    void openURL(HXObject* sender);
+    void openImageSequence(HXObject* sender);
+    // Opens an image sequence starting at `firstPath` (each image one frame at `framesPerSecond`):
+    // into the front player when `newPlayer` is false and there is one, else as a new, unsaved movie.
+    bool openImageSequenceAtPath(const std::string& firstPath, bool newPlayer, double framesPerSecond = 30);
+    // An untitled movie document of type "Movie-Movara", added and shown.
+    std::shared_ptr<MVPMovieDocument> newDocumentWithTemplate(HXObject* sender = nullptr);
+    void newCaptureWithTemplate(HXObject* sender);
+    void closeAll(HXObject* sender);
+    void playPauseAll(HXObject* sender = nullptr);
+    void gotoBeginningOfAll(HXObject* sender = nullptr);
+    void gotoEndOfAll(HXObject* sender = nullptr);
+    void stepBackwardAll(HXObject* sender = nullptr);
+    void stepForwardAll(HXObject* sender = nullptr);
+    void showMovieInspector(HXObject* sender = nullptr);
+    void showAVControls(HXObject* sender = nullptr);
+    void addToFavorites(HXObject* sender = nullptr);
+    void showFavorites(HXObject* sender = nullptr);
+    void showContentGuide(HXObject* sender = nullptr);
+    void showApplicationPreferences(HXObject* sender = nullptr);
+    // The first open featured-movie document, or null.
+    std::shared_ptr<MVPMovieDocument> contentGuide() const;
+    bool hasMovieDocument() const;
+    bool isAnyMoviePlaying() const;
+    // Enables, retitles and tags the items whose actions end here.
+    bool validateMenuItem(HXMenuItem& item) override;
+    // Command-Space plays or stops every movie.
+    bool performKeyEquivalent(const HXEvent& event) override;
+
 private:
+    void registerMenuActions();
     void observe(HXNotificationCenter& center, const std::string& name, const void* object,
         void (MVPApplicationDelegate::*handler)(const HXNotification&));
     bool mediaKeyIs(const std::string& type, const std::string& value) const;

@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "app/application_delegate.h"
+#include "app/document_controller.h"
 #include "app/main_menu.h"
 #include "app/preferences.h"
 #include "app/request_server.h"
@@ -240,6 +241,7 @@ int run(int argc, char** argv)
     HXApplication::setSharedApplication(app);
     auto delegate = std::make_shared<MVPApplicationDelegate>();
     app->setDelegateOwned(delegate);
+    HXDocumentController::setSharedDocumentController(std::make_shared<MVPMovieDocumentController>());
     app->setMainMenu(MVPMainMenu::build());
     registerDocumentTypes(*HXDocumentController::sharedDocumentController());
 

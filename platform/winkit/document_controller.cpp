@@ -285,6 +285,12 @@ void HXDocumentController::reviewUnsavedDocuments(std::function<void(bool)> comp
 
 // Recent documents
 
+void HXDocumentController::noteNewRecentDocument(const std::shared_ptr<HXDocument>& document)
+{
+    if (document && !document->fileURL().absoluteString().empty())
+        noteNewRecentDocumentURL(document->fileURL());
+}
+
 void HXDocumentController::noteNewRecentDocumentURL(const HXURL& url)
 {
     std::erase(_recent, url);

@@ -32,7 +32,7 @@ public:
     const std::vector<HXDocumentType>& documentTypes() const { return _types; }
     std::string defaultType() const;
     // The type whose extensions contain `extension` (case-insensitive), or "".
-    std::string typeFromFileExtension(const std::string& extension) const;
+    virtual std::string typeFromFileExtension(const std::string& extension) const;
     virtual std::string typeForContentsOfURL(const HXURL& url, HXError* error) const;
     bool hasFactoryForType(const std::string& type) const;
     std::vector<std::string> fileExtensionsFromType(const std::string& type) const;
@@ -63,8 +63,10 @@ public:
     // Before quitting: the same review; the continuation says whether to go on quitting.
     virtual void reviewUnsavedDocuments(std::function<void(bool shouldTerminate)> completion);
 
-    // Recent documents.
-    void noteNewRecentDocumentURL(const HXURL& url);
+    // Recent documents. A subclass that keeps its own list overrides both hooks: the document one is
+    // told of documents whose contents finished loading, the URL one of everything else opened.
+    virtual void noteNewRecentDocument(const std::shared_ptr<HXDocument>& document);
+    virtual void noteNewRecentDocumentURL(const HXURL& url);
     const std::vector<HXURL>& recentDocumentURLs() const { return _recent; }
     void clearRecentDocuments(HXObject* sender = nullptr);
     size_t maximumRecentDocumentCount() const { return 10; }

@@ -36,6 +36,7 @@ struct UntitledCase {
     bool preference; // "GeneralPreferenceShowReelspotMovieAutomatically"
     bool shouldOpen;
     bool featuredOpens;
+    bool untitledOpens = false; // an empty movie window (what "MVPlayerLaunchWithEmptyWindow" asks for)
 };
 
 TEST_F(ApplicationDelegateTest, WhatOpensWithNothingToOpen)
@@ -43,8 +44,8 @@ TEST_F(ApplicationDelegateTest, WhatOpensWithNothingToOpen)
     const UntitledCase cases[] = {
         { "defaults", nullptr, nullptr, true, true, true },
         { "preference off", nullptr, nullptr, false, false, false },
-        { "empty window wins over everything", "enable", "enable", true, true, false },
-        { "empty window with the preference off", "enable", nullptr, false, true, false },
+        { "empty window wins over everything", "enable", "enable", true, true, false, true },
+        { "empty window with the preference off", "enable", nullptr, false, true, false, true },
         { "featured movie disabled", nullptr, "disable", true, false, false },
         { "featured movie key enabled, preference off", nullptr, "enable", false, false, false },
         { "empty window key disabled", "disable", nullptr, true, true, true },
@@ -61,11 +62,12 @@ TEST_F(ApplicationDelegateTest, WhatOpensWithNothingToOpen)
         bool should = delegate->applicationShouldOpenUntitledFile(HXApp());
         EXPECT_EQ(should, c.shouldOpen);
         bool opened = should && delegate->applicationOpenUntitledFile(HXApp());
-        EXPECT_EQ(opened, c.featuredOpens);
+        EXPECT_EQ(opened, c.featuredOpens || c.untitledOpens);
         auto docs = documents();
-        ASSERT_EQ(docs.size(), c.featuredOpens ? 1u : 0u);
-        if (c.featuredOpens) {
-            EXPECT_TRUE(docs[0]->isReelspot());
+        ASSERT_EQ(docs.size(), c.featuredOpens || c.untitledOpens ? 1u : 0u);
+        if (!docs.empty()) {
+            EXPECT_EQ(docs[0]->isReelspot(), c.featuredOpens);
+            EXPECT_EQ(docs[0]->fileType(), c.featuredOpens ? MVPAnythingDocumentType : "Movie-Movara");
             docs[0]->close();
         }
     }

@@ -1,0 +1,345 @@
+// The menu commands of the application delegate: the ones no window or document handles — opening,
+// new movies and recordings, commands for all open movies at once and the shared panels — and their
+// validation, which also retitles the show/hide and play/stop items and tags the open items.
+#include "app/application_delegate.h"
+
+#include "app/document_controller.h"
+#include "app/favorites_controller.h"
+#include "app/preferences.h"
+#include "document/alert.h"
+#include "document/movie_document.h"
+#include "document/movie_error.h"
+#include "inspectors/movie_info.h"
+#include "platform/basekit/bundle.h"
+#include "platform/mvkit/movie_image_sequence.h"
+#include "platform/mvkit/playback/movie_playback.h"
+#include "platform/winkit/menu.h"
+#include "platform/winkit/open_panel.h"
+#include "platform/winkit/window.h"
+#include "platform/winkit/window_controller.h"
+#include "recording/capture_document.h"
+
+#include <cmath>
+
+namespace {
+
+constexpr const char* kNewMovieDocumentType = "Movie-Movara";
+// Still images the image-sequence command offers.
+const std::vector<std::string> kStillImageTypes = { "png", "jpg", "jpeg" };
+
+bool tagSaysNewPlayer(HXObject* sender)
+{
+    auto* item = dynamic_cast<HXValidatedUserInterfaceItem*>(sender);
+    return item && item->tag() == 1;
+}
+
+bool preferenceOpensNewPlayers()
+{
+    return MVPPreferences::preferences().preference(kGeneralPreferenceOpenMoviesInNewPlayers).boolValue();
+}
+
+std::shared_ptr<MVPMovieDocumentController> documentController()
+{
+    return MVPMovieDocumentController::sharedController();
+}
+
+template<class Each> void forEveryMovie(Each each)
+{
+    for (auto& doc : MVPApplicationDelegate::movieDocuments()) {
+        if (doc->movie())
+            each(doc->movie());
+    }
+}
+
+} // namespace
+
+void MVPApplicationDelegate::registerMenuActions()
+{
+    setActionHandler("openDocument:", [this](HXObject* sender) { openDocument(sender); });
+    setActionHandler("import:", [this](HXObject* sender) { importDocument(sender); });
+    setActionHandler("openURL:", [this](HXObject* sender) { openURL(sender); });
+    setActionHandler("openImageSequence:", [this](HXObject* sender) { openImageSequence(sender); });
+    setActionHandler("newDocumentWithTemplate:", [this](HXObject* sender) { newDocumentWithTemplate(sender); });
+    setActionHandler("newCaptureWithTemplate:", [this](HXObject* sender) { newCaptureWithTemplate(sender); });
+    setActionHandler("closeAll:", [this](HXObject* sender) { closeAll(sender); });
+    setActionHandler("playPauseAll:", [this](HXObject* sender) { playPauseAll(sender); });
+    setActionHandler("gotoBeginningOfAll:", [this](HXObject* sender) { gotoBeginningOfAll(sender); });
+    setActionHandler("gotoEndOfAll:", [this](HXObject* sender) { gotoEndOfAll(sender); });
+    setActionHandler("stepBackwardAll:", [this](HXObject* sender) { stepBackwardAll(sender); });
+    setActionHandler("stepForwardAll:", [this](HXObject* sender) { stepForwardAll(sender); });
+    setActionHandler("showMovieInspector:", [this](HXObject* sender) { showMovieInspector(sender); });
+    setActionHandler("showAVControls:", [this](HXObject* sender) { showAVControls(sender); });
+    // Handled by the front movie document; here only so that the item is titled and disabled.
+    setActionHandler("showMovieInfo:", [](HXObject*) {});
+    setActionHandler("addToFavorites:", [this](HXObject* sender) { addToFavorites(sender); });
+    setActionHandler("showFavorites:", [this](HXObject* sender) { showFavorites(sender); });
+    setActionHandler("showContentGuide:", [this](HXObject* sender) { showContentGuide(sender); });
+    setActionHandler(
+        "showApplicationPreferences:", [this](HXObject* sender) { showApplicationPreferences(sender); });
+    setActionHandler("updateExistingSoftware:", [this](HXObject*) {
+        if (_environment.updateExistingSoftware)
+            _environment.updateExistingSoftware();
+    });
+}
+
+// Opening
+
+void MVPApplicationDelegate::openDocument(HXObject* sender)
+{
+    auto controller = documentController();
+    if (!controller)
+        return;
+    bool newPlayer = tagSaysNewPlayer(sender);
+    if (auto paths = controller->fileNamesFromRunningOpenPanel())
+        openFiles(*paths, newPlayer);
+}
+
+void MVPApplicationDelegate::importDocument(HXObject*)
+{
+    auto controller = documentController();
+    if (!controller)
+        return;
+    if (auto paths = controller->fileNamesFromRunningOpenPanel())
+        openFiles(*paths, preferenceOpensNewPlayers());
+}
+
+void MVPApplicationDelegate::openURL(HXObject* sender)
+{
+    if (_environment.beginOpenURLSheet)
+        _environment.beginOpenURLSheet(tagSaysNewPlayer(sender));
+}
+
+void MVPApplicationDelegate::openImageSequence(HXObject* sender)
+{
+    auto panel = HXOpenPanel::openPanel();
+    panel->setAllowsMultipleSelection(false);
+    panel->setCanChooseDirectories(false);
+    if (panel->runModalForTypes(kStillImageTypes) != HXModalResponseOK || panel->filenames().empty())
+        return;
+    openImageSequenceAtPath(panel->filenames().front(), tagSaysNewPlayer(sender));
+}
+
+bool MVPApplicationDelegate::openImageSequenceAtPath(
+    const std::string& firstPath, bool newPlayer, double framesPerSecond)
+{
+    constexpr int32_t kTimeScale = 600;
+    int64_t frameDuration = std::max<int64_t>(1, std::llround(kTimeScale / std::max(framesPerSecond, 0.01)));
+    HXError error;
+    auto movie = MVMovieWithImageSequence(firstPath, frameDuration, kTimeScale, &error);
+    if (!movie) {
+        MVPAlert::alertWithError(MVPMovieErrorWithCode(MVPMovieErrorCouldNotOpenMovie, nullptr, error))->runModal();
+        return false;
+    }
+    auto player = currentMovieDocumentExcludingContentGuide();
+    if (!newPlayer && player) {
+        // The front player takes the sequence as an unsaved change.
+        player->setMovie(movie);
+        player->updateChangeCount(HXChangeDone);
+        return true;
+    }
+    auto doc = MVPMovieDocument::movieDocumentWithMVMovie(movie);
+    if (!doc)
+        return false;
+    doc->setFileType(kNewMovieDocumentType);
+    auto controller = HXDocumentController::sharedDocumentController();
+    controller->addDocument(doc);
+    doc->makeWindowControllers();
+    doc->showWindows();
+    doc->updateChangeCount(HXChangeDone);
+    return true;
+}
+
+std::shared_ptr<MVPMovieDocument> MVPApplicationDelegate::newDocumentWithTemplate(HXObject*)
+{
+    auto doc = MVPMovieDocument::document(nullptr);
+    if (!doc)
+        return nullptr;
+    doc->setFileType(kNewMovieDocumentType);
+    auto controller = HXDocumentController::sharedDocumentController();
+    controller->addDocument(doc);
+    doc->makeWindowControllers();
+    doc->showWindows();
+    return doc;
+}
+
+void MVPApplicationDelegate::newCaptureWithTemplate(HXObject* sender)
+{
+    auto* item = dynamic_cast<HXValidatedUserInterfaceItem*>(sender);
+    auto doc = MVPCaptureDocument::initWithTemplateType(item ? int32_t(item->tag()) : 0);
+    if (!doc)
+        return;
+    HXDocumentController::sharedDocumentController()->addDocument(doc);
+    doc->makeWindowControllers();
+    doc->showWindows();
+}
+
+void MVPApplicationDelegate::closeAll(HXObject*)
+{
+    HXDocumentController::sharedDocumentController()->closeAllDocuments([](bool) {});
+}
+
+// All movies
+
+bool MVPApplicationDelegate::hasMovieDocument() const
+{
+    for (auto& doc : movieDocuments()) {
+        if (doc->movie())
+            return true;
+    }
+    return false;
+}
+
+bool MVPApplicationDelegate::isAnyMoviePlaying() const
+{
+    bool playing = false;
+    forEveryMovie([&](const std::shared_ptr<MVMovie>& movie) {
+        // A rate that is not a number counts as playing.
+        if (movie->rate() != 0 || std::isnan(movie->rate()))
+            playing = true;
+    });
+    return playing;
+}
+
+void MVPApplicationDelegate::playPauseAll(HXObject*)
+{
+    bool stop = isAnyMoviePlaying();
+    forEveryMovie([stop](const std::shared_ptr<MVMovie>& movie) {
+        if (stop)
+            movie->stop();
+        else
+            movie->play();
+    });
+}
+
+void MVPApplicationDelegate::gotoBeginningOfAll(HXObject*)
+{
+    forEveryMovie([](const std::shared_ptr<MVMovie>& movie) { MVMoviePlayback::playbackForMovie(movie)->gotoBeginning(); });
+}
+
+void MVPApplicationDelegate::gotoEndOfAll(HXObject*)
+{
+    forEveryMovie([](const std::shared_ptr<MVMovie>& movie) { MVMoviePlayback::playbackForMovie(movie)->gotoEnd(); });
+}
+
+void MVPApplicationDelegate::stepBackwardAll(HXObject*)
+{
+    forEveryMovie([](const std::shared_ptr<MVMovie>& movie) { MVMoviePlayback::playbackForMovie(movie)->stepBackward(); });
+}
+
+void MVPApplicationDelegate::stepForwardAll(HXObject*)
+{
+    forEveryMovie([](const std::shared_ptr<MVMovie>& movie) { MVMoviePlayback::playbackForMovie(movie)->stepForward(); });
+}
+
+// Panels
+
+void MVPApplicationDelegate::showMovieInspector(HXObject*)
+{
+    MovieInfo::movieInspector()->showHidePanel();
+}
+
+void MVPApplicationDelegate::showAVControls(HXObject*)
+{
+    if (_environment.showAVControls)
+        _environment.showAVControls();
+}
+
+void MVPApplicationDelegate::addToFavorites(HXObject*)
+{
+    auto current = HXDocumentController::sharedDocumentController()->currentDocument();
+    MVPFavoritesController::favoritesController().addFavoriteDocument(current);
+    if (auto controller = documentController())
+        controller->rebuildFavoriteDocumentsMenu();
+}
+
+void MVPApplicationDelegate::showFavorites(HXObject*)
+{
+    MVPFavoritesController::favoritesController().showPanel();
+}
+
+std::shared_ptr<MVPMovieDocument> MVPApplicationDelegate::contentGuide() const
+{
+    for (auto& doc : movieDocuments()) {
+        if (doc->isReelspot())
+            return doc;
+    }
+    return nullptr;
+}
+
+void MVPApplicationDelegate::showContentGuide(HXObject*)
+{
+    if (auto guide = contentGuide())
+        guide->showWindows();
+    else
+        openReelspotMovie(false);
+}
+
+void MVPApplicationDelegate::showApplicationPreferences(HXObject*)
+{
+    if (_environment.showPreferencesWindow)
+        _environment.showPreferencesWindow();
+}
+
+// Validation
+
+bool MVPApplicationDelegate::validateMenuItem(HXMenuItem& item)
+{
+    const std::string& action = item.action().name();
+    auto localized = [](const char* key) { return HXLocalizedString(key); };
+
+    if (action == "openDocument:" || action == "openURL:" || action == "openImageSequence:") {
+        // The alternate item (shown while Option is held) does the opposite of the preference.
+        item.setTag(preferenceOpensNewPlayers() != item.isAlternate() ? 1 : 0);
+        return true;
+    }
+    if (action == "newCaptureWithTemplate:")
+        return !recording();
+    if (action == "playPauseAll:") {
+        item.setTitle(localized(isAnyMoviePlaying() ? "mvpStopAllMovies" : "mvpPlayAllMovies"));
+        return hasMovieDocument();
+    }
+    if (action == "gotoBeginningOfAll:" || action == "gotoEndOfAll:" || action == "stepBackwardAll:"
+        || action == "stepForwardAll:")
+        return hasMovieDocument();
+    if (action == "showMovieInspector:") {
+        auto inspector = MovieInfo::movieInspector();
+        item.setTitle(localized(inspector->isVisible() ? "mvpHideMovieInspector" : "mvpShowMovieInspector"));
+        return inspector->shouldMenuItemBeValid();
+    }
+    if (action == "showAVControls:") {
+        bool visible = _environment.avControlsVisible && _environment.avControlsVisible();
+        item.setTitle(localized(visible ? "mvpHideAVControls" : "mvpShowAVControls"));
+        return true;
+    }
+    if (action == "showMovieInfo:") {
+        item.setTitle(localized("mvpShowMovieInfo"));
+        return false;
+    }
+    if (action == "addToFavorites:") {
+        auto current = std::dynamic_pointer_cast<MVPMovieDocument>(
+            HXDocumentController::sharedDocumentController()->currentDocument());
+        return current && current->movie() && current->movie()->URL().has_value();
+    }
+    if (action == "showContentGuide:") {
+        auto guide = contentGuide();
+        if (!guide)
+            return true;
+        for (auto& controller : guide->windowControllers()) {
+            if (controller->isWindowLoaded() && controller->window() && controller->window()->isKeyWindow())
+                return false;
+        }
+        return true;
+    }
+    if (action == "updateExistingSoftware:")
+        return bool(_environment.updateExistingSoftware);
+    return respondsToAction(item.action());
+}
+
+bool MVPApplicationDelegate::performKeyEquivalent(const HXEvent& event)
+{
+    if (event.type() == HXKeyDown && event.keyCode() == HXKeyCodeSpace && (event.modifierFlags() & HXCommandKeyMask)) {
+        playPauseAll(this);
+        return true;
+    }
+    return false;
+}
