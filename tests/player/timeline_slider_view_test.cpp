@@ -494,6 +494,30 @@ TEST_F(SliderTest, ScrubbingMovesTheTimeAndWithShiftTheSelection)
     }
 }
 
+TEST_F(SliderTest, TheBarShowsHowMuchHasLoaded)
+{
+    // Pixels of the bar's groove a fifth and four fifths along (the content is 40 points high; the
+    // groove runs 11 points above the slider's bottom).
+    auto pixels = [&](double load) {
+        source.load = load;
+        slider->updateLoadPercent();
+        auto track = slider->accessibilityTimeLineView();
+        HXPoint a = track->convertPointToView({ 284 * 0.2, 5 }, nullptr);
+        HXPoint b = track->convertPointToView({ 284 * 0.8, 5 }, nullptr);
+        return std::pair { window->renderedPixelRGBA(int(a.x), int(40 - a.y)),
+            window->renderedPixelRGBA(int(b.x), int(40 - b.y)) };
+    };
+    makeSlider(false);
+    auto [loadedA, loadedB] = pixels(1.0);
+    EXPECT_EQ(loadedA, loadedB) << "fully loaded: one bar";
+    auto [partA, partB] = pixels(0.4);
+    EXPECT_EQ(partA, loadedA) << "the loaded part is drawn as before";
+    EXPECT_NE(partB, loadedB) << "after 40 % the unloaded pattern";
+    auto [noneA, noneB] = pixels(0.0);
+    EXPECT_EQ(noneA, partB) << "nothing loaded: the pattern all along";
+    EXPECT_EQ(noneB, partB);
+}
+
 TEST_F(SliderTest, HoldingStillInsideTheSelectionDragsItOut)
 {
     source.start = 0.2;
@@ -652,18 +676,4 @@ TEST_F(SliderTest, TheIndicatorFollowsTheDragAndLeavesWithIt)
     EXPECT_TRUE(slider->registeredDraggedTypes().empty());
 }
 
-} // namespace
-namespace {
-TEST_F(SliderTest, ZZRenderForLook)
-{
-    source.current = 0.5;
-    source.start = 0.2;
-    source.end = 0.4;
-    source.load = 0.7;
-    makeSlider();
-    window->writeRenderedPNG("/tmp/sl/slider0.png");
-    slider->removeFromSuperview();
-    makeSlider(true, 1);
-    window->writeRenderedPNG("/tmp/sl/slider1.png");
-}
 } // namespace
