@@ -8,6 +8,7 @@
 #include "player/controls/button_image_set.h"
 #include "player/controls/image_button.h"
 #include "player/controls/movie_controls_view.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -178,21 +179,31 @@ TEST(ControlledMovie, TheKindOfMovieFollowsWhereItCameFrom)
 
 TEST_F(TransportBarTest, PlainMoviesInAnyStateKeepEveryButton)
 {
-    // Playing, paused, at either end, sound only: a local movie's buttons all work.
+    // Playing or paused, at either end, without sound or without picture, opened from a file like the
+    // featured movie: a local movie's buttons all work, and the middle one shows Play or Pause.
     auto soundOnly = MVMovie::movie();
     soundOnly->newTrack(MVFourCC("soun"), 44100);
+    movara::test::TempDir dir;
+    std::string path = (dir / "featured.mov").string();
+    HXError error;
+    ASSERT_TRUE(keyFrameMovie(600, 10, 60, 3)->writeToFile(path, {}, &error)) << error.localizedDescription();
+    auto fromFile = MVMovie::movieWithFile(path, &error);
+    ASSERT_TRUE(fromFile) << error.localizedDescription();
     struct Case {
         const char* name;
         std::shared_ptr<MVMovie> movie;
         float rate;
         int64_t time;
+        const char* center;
     };
     const Case cases[] = {
-        { "paused at the start", movie, 0, 0 },
-        { "playing", movie, 1, 300 },
-        { "paused at the end", movie, 0, 600 },
-        { "playing backward at the start", movie, -1, 0 },
-        { "sound only", soundOnly, 0, 0 },
+        { "picture only, paused at the start", movie, 0, 0, "Play" },
+        { "picture only, playing", movie, 1, 300, "Pause" },
+        { "picture only, paused at the end", movie, 0, 600, "Play" },
+        { "playing backward at the start", movie, -1, 0, "Pause" },
+        { "sound only", soundOnly, 0, 0, "Play" },
+        { "sound only, playing", soundOnly, 1, 0, "Pause" },
+        { "opened from a file, playing", fromFile, 1, 120, "Pause" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -200,6 +211,7 @@ TEST_F(TransportBarTest, PlainMoviesInAnyStateKeepEveryButton)
         c.movie->setRate(c.rate);
         makeBar(std::make_shared<MVPControlledMovie>(c.movie));
         EXPECT_EQ(enabled(), (std::array<bool, 5> { true, true, true, true, true }));
+        EXPECT_EQ(bar->imageNameForButton(bar->button(MVPMovieControlsView::CenterButton).get()), c.center);
     }
     // Without a movie only the play button is there to press.
     makeBar(std::shared_ptr<MVPControlledMovie>());
