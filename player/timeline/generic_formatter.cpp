@@ -1,6 +1,7 @@
 #include "player/timeline/generic_formatter.h"
 
 #include "document/media_attributes.h"
+#include "player/timeline/lcd_movie_time.h"
 #include "player/timeline/time_code_media.h"
 
 #include <algorithm>
@@ -60,7 +61,7 @@ void GenericFormatter::updateTime()
     if (!_movie)
         return;
     // In the movie's own scale, so that the origin (a count in that scale) applies.
-    MVTime now = MVTimeInScaleFloor(_movie->currentTime(), _movie->timeScale());
+    MVTime now = MVTimeInScaleFloor(MVPLCDMovieCurrentTime(*_movie), _movie->timeScale());
     if (MVTimeIsIndefinite(now))
         now = MVMakeTime(0, _movie->timeScale());
     _time = addClamped(now.timeValue, _timeOrigin == std::numeric_limits<int64_t>::min() ? 0 : -_timeOrigin);

@@ -2,6 +2,7 @@
 
 #include "document/alert.h"
 #include "document/movie_error.h"
+#include "player/timeline/lcd_movie_time.h"
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/chapters.h"
 #include "platform/mvkit/movie.h"
@@ -73,7 +74,7 @@ void MVPLCDMediaSource::cacheMovieTimes()
     int32_t scale = _movie->timeScale();
     _movieDuration = _movie->duration();
     _hasDuration = _movie->hasDuration();
-    _currentTime = MVTimeInScale(_movie->currentTime(), scale);
+    _currentTime = MVTimeInScale(MVPLCDMovieCurrentTime(*_movie), scale);
     cacheCurrentChapterTimes();
     _currentTimePercent = _hasDuration ? percentForTime(_currentTime) : 0;
     cacheSelectionTimes();

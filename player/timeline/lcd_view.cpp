@@ -3,6 +3,7 @@
 #include "app/preferences.h"
 #include "document/movie_document.h"
 #include "player/controls/image_drawing.h"
+#include "player/timeline/lcd_movie_time.h"
 #include "player/timeline/time_code_media.h"
 
 #include "platform/basekit/bundle.h"
@@ -566,7 +567,7 @@ int MVPLCDView::currentChapterIndex() const
     if (!_movie)
         return 0;
     auto chapters = MVMovieChapters(*_movie);
-    MVTime now = _movie->currentTime();
+    MVTime now = MVPLCDMovieCurrentTime(*_movie);
     int index = 0;
     for (size_t i = 0; i < chapters.size(); ++i)
         if (i == 0 || MVTimeCompare(now, chapters[i].startTime) >= 0)

@@ -1,5 +1,7 @@
 #include "player/timeline/time_code_media.h"
 
+#include "player/timeline/lcd_movie_time.h"
+
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/model_math.h"
 
@@ -76,7 +78,7 @@ MVTimeCode MVTimeCodeMedia::currentTimeCode() const
     auto movie = _track->movie();
     if (!movie || !_definition)
         return _definition ? MVTimeCode(*_definition) : MVTimeCode();
-    MVTime now = MVTimeInScaleFloor(movie->currentTime(), movie->timeScale());
+    MVTime now = MVTimeInScaleFloor(MVPLCDMovieCurrentTime(*movie), movie->timeScale());
     int64_t mediaTime = mediaTimeForTrackTime(now.timeValue);
     return timeCodeAtTime(std::max<int64_t>(mediaTime, 0));
 }

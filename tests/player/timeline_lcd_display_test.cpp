@@ -1,5 +1,6 @@
-// The time display on a real X display under a movie view: the time shown follows the movie as it steps
-// and plays, keys pass through to the movie, and a time typed into the time-code field moves the movie.
+// The time display on a real X display under a movie view: the time shown and the playhead follow the
+// movie as it steps and while it plays, keys pass through to the movie, and a time typed into the
+// time-code field moves the movie.
 // A screenshot is kept as lcd_view.png in the tests' build folder.
 #include "test_support.h"
 
@@ -114,7 +115,10 @@ TEST(LCDViewDisplay, TheTimeFollowsTheMovieAndATypedTimeMovesIt)
     lcd->keyDown(key(*window, " "));
     EXPECT_TRUE(lcd->isPlaying());
     EXPECT_NE(lcd->timeTimer(), nullptr);
+    double startPercent = lcd->mediaSource().currentTimePercent();
     runFor(*app, 1.2);
+    EXPECT_NE(field->stringValue(), "00:00:05") << "the time runs while the movie plays";
+    EXPECT_GT(lcd->mediaSource().currentTimePercent(), startPercent + 0.02) << "and so does the playhead";
     lcd->keyDown(key(*window, " "));
     runFor(*app, 0.3);
     EXPECT_FALSE(lcd->isPlaying());
