@@ -110,6 +110,8 @@ void MVPSliderView::setMediaSource(MVPSliderMediaSourceProtocol* source)
         marker->setMediaSource(source);
     if (auto marker = selectionEndMarkerButton())
         marker->setMediaSource(source);
+    if (_editingEnabled)
+        registerDragTypes();
     setNeedsRebuild(true);
 }
 

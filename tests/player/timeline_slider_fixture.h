@@ -1,7 +1,9 @@
 #pragma once
 // A media source for the timeline slider's tests that keeps its fractions itself and notes every call, and
 // a headless window holding one slider.
+#include "platform/winkit/dragging.h"
 #include "platform/winkit/headless_window_server.h"
+#include "platform/winkit/pasteboard.h"
 #include "player/timeline/slider_media_source_protocol.h"
 #include "player/timeline/slider_view.h"
 
@@ -123,6 +125,22 @@ public:
     void pause() override { note("pause"); }
     void stop() override { }
     void play() override { }
+};
+
+// What a drop target learns of a drag, set by the test.
+class FakeDrag : public HXDraggingInfo {
+public:
+    std::shared_ptr<HXPasteboard> board = HXPasteboard::pasteboardWithUniqueName();
+    HXPoint location;
+    HXDraggingSource* source = nullptr;
+    unsigned mask = HXDragOperationCopy | HXDragOperationMove;
+    std::shared_ptr<HXPasteboard> draggingPasteboard() const override { return board; }
+    HXPoint draggingLocation() const override { return location; }
+    std::shared_ptr<HXWindow> draggingDestinationWindow() const override { return nullptr; }
+    HXDraggingSource* draggingSource() const override { return source; }
+    unsigned draggingSourceOperationMask() const override { return mask; }
+    int draggingSequenceNumber() const override { return 1; }
+    std::shared_ptr<HXImage> draggedImage() const override { return nullptr; }
 };
 
 // A 300-point-wide slider (style `style`) in the content of the headless window, at (0, 0).

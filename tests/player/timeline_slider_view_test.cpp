@@ -583,21 +583,6 @@ TEST_F(SliderTest, TicksMoveTheNearerEnd)
 
 // ---- Drops
 
-class FakeDrag : public HXDraggingInfo {
-public:
-    std::shared_ptr<HXPasteboard> board = HXPasteboard::pasteboardWithUniqueName();
-    HXPoint location;
-    HXDraggingSource* source = nullptr;
-    unsigned mask = HXDragOperationCopy | HXDragOperationMove;
-    std::shared_ptr<HXPasteboard> draggingPasteboard() const override { return board; }
-    HXPoint draggingLocation() const override { return location; }
-    std::shared_ptr<HXWindow> draggingDestinationWindow() const override { return nullptr; }
-    HXDraggingSource* draggingSource() const override { return source; }
-    unsigned draggingSourceOperationMask() const override { return mask; }
-    int draggingSequenceNumber() const override { return 1; }
-    std::shared_ptr<HXImage> draggedImage() const override { return nullptr; }
-};
-
 TEST_F(SliderTest, DropsSnapAndInsert)
 {
     source.current = 0.5; // playhead at 144: candidate 150
@@ -671,9 +656,14 @@ TEST_F(SliderTest, TheIndicatorFollowsTheDragAndLeavesWithIt)
     slider->draggingExited(drag);
     EXPECT_FALSE(slider->dragIndicatorView());
 
-    // Without editing, the slider takes no drops.
+    // Without editing, the slider takes no drops; the types follow a source given after editing.
     slider->setEditingEnabled(false);
     EXPECT_TRUE(slider->registeredDraggedTypes().empty());
+    slider->setMediaSource(nullptr);
+    slider->setEditingEnabled(true);
+    EXPECT_EQ(slider->registeredDraggedTypes(), (std::vector<std::string> { HXFilenamesPboardType }));
+    slider->setMediaSource(&source);
+    EXPECT_EQ(slider->registeredDraggedTypes().size(), 2u);
 }
 
 } // namespace
