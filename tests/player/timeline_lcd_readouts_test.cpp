@@ -26,6 +26,7 @@ class LCDReadoutsTest : public TimelineHeadlessTest {
 protected:
     void SetUp() override
     {
+        ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
         TimelineHeadlessTest::SetUp();
         movie = movara::test::pictureMovie(600, 20, 300);
         lcd = std::make_shared<TestLCDView>(HXMakeRect(0, 0, 300, 24));
@@ -260,6 +261,14 @@ TEST_F(LCDReadoutsTest, ALiveBroadcastShowsItselfInsteadOfNothing)
     EXPECT_EQ(shown(), localized("mvpLCDLiveBroadcast"));
 }
 
+TEST_F(LCDReadoutsTest, APanoramaMovieShowsEvenAnEmptyStatus)
+{
+    lcd->vr = true;
+    show();
+    postStatus(0, 0, "");
+    EXPECT_EQ(shown(), "") << "a message line, empty, instead of the content";
+}
+
 TEST_F(LCDReadoutsTest, PrerollErrors)
 {
     show();
@@ -334,6 +343,49 @@ TEST_F(LCDReadoutsTest, ChapterListChangesRefillOrRebuild)
         &error));
     EXPECT_FALSE(lcd->needsRebuild()) << "still chapters: the same pop-up, refilled";
     EXPECT_THAT(popUp->itemTitles(), ElementsAre("A", "C", "D"));
+}
+
+TEST_F(LCDReadoutsTest, ChapterPopUpGeometryByStyle)
+{
+    auto popUp = MVPChapterPopUpButton::chapterPopUpButtonWithFrame(HXMakeRect(0, 0, 100, 18));
+    popUp->addChapterItem("Intro", 1);
+    popUp->addChapterItem("The long goodbye", 2);
+    popUp->addChapterItem("Intro", 3); // names may repeat: each keeps its item
+    EXPECT_EQ(popUp->numberOfItems(), 3);
+    double widest
+        = HXStringDrawing::sizeWithAttributes("The long goodbye", MVPChapterPopUpButton::textAttributes(0))
+              .width;
+    struct Case {
+        unsigned style;
+        double naturalWidth;
+        HXRect title;
+    };
+    for (const auto& c :
+        { Case { 0, widest + 16, HXMakeRect(5, 1, 84, 13) }, Case { 1, 78, HXMakeRect(5, 0, 84, 12) } }) {
+        SCOPED_TRACE(c.style);
+        popUp->setStyle(c.style);
+        EXPECT_DOUBLE_EQ(popUp->naturalWidth(), c.naturalWidth);
+        EXPECT_EQ(popUp->titleRectForBounds(HXMakeRect(0, 0, 100, 18)), c.title);
+    }
+}
+
+TEST_F(LCDReadoutsTest, LevelBarsAreAnAccessibleImage)
+{
+    lcd->equalizer = true;
+    lcd->setEqualizerEnabled(true);
+    show();
+    auto& bars = *lcd->equalizerView();
+    EXPECT_FALSE(HXAccessibility::isIgnored(bars));
+    auto names = HXAccessibility::attributeNames(bars);
+    for (const char* name : { HXAccessibilityRoleAttribute, HXAccessibilityDescriptionAttribute,
+             HXAccessibilityTopLevelUIElementAttribute, HXAccessibilityEnabledAttribute })
+        EXPECT_THAT(names, ::testing::Contains(std::string(name)));
+    EXPECT_EQ(HXAccessibility::attributeValue(bars, HXAccessibilityRoleAttribute).stringValue(),
+        HXAccessibilityImageRole);
+    EXPECT_TRUE(HXAccessibility::attributeValue(bars, HXAccessibilityEnabledAttribute).boolValue());
+    EXPECT_EQ(HXAccessibility::attributeValue(bars, HXAccessibilityDescriptionAttribute).stringValue(),
+        localized("mvpAXEqualizerRoleDescription"));
+    EXPECT_EQ(HXAccessibility::attributeValue(bars, HXAccessibilityWindowAttribute).element(), window);
 }
 
 // ---- Level bars

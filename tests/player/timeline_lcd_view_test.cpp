@@ -20,6 +20,8 @@ class LCDViewTest : public TimelineHeadlessTest {
 protected:
     void SetUp() override
     {
+        // The display's pictures and texts come from the program's bundle.
+        ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
         TimelineHeadlessTest::SetUp();
         movie = movara::test::pictureMovie(600, 20, 300); // 10 s at 30 frames a second
         lcd = std::make_shared<TestLCDView>(HXMakeRect(0, 0, 300, 24));
@@ -325,6 +327,51 @@ TEST_F(LCDViewTest, ChapterRangeGivesTheTimeFieldItsOriginAndEnd)
     movie->setCurrentTime(MVMakeTime(25 * hour, 90000));
     EXPECT_EQ(field->timeOrigin(), 20 * hour);
     EXPECT_EQ(field->timeMaximum(), movie->durationValue() - 1);
+}
+
+TEST_F(LCDViewTest, ThePanelIsDrawnOnlyInTheWindowStyle)
+{
+    struct Case {
+        unsigned style;
+        bool panel;
+    };
+    for (const auto& c : { Case { 0, true }, Case { 1, false } }) {
+        SCOPED_TRACE(c.style);
+        lcd = std::make_shared<TestLCDView>(HXMakeRect(0, 0, 300, 24));
+        lcd->setStyle(c.style);
+        show();
+        // Three points in from the left, halfway up the display (the window is 40 high).
+        uint32_t rgba = window->renderedPixelRGBA(3, 40 - 12);
+        int r = int(rgba >> 24), g = int((rgba >> 16) & 0xFF), b = int((rgba >> 8) & 0xFF);
+        if (c.panel)
+            EXPECT_GT(g, b + 8) << "the pale green panel: " << r << " " << g << " " << b;
+        else
+            EXPECT_LE(std::abs(g - b), 4) << "the window's grey: " << r << " " << g << " " << b;
+        lcd->removeFromSuperview();
+    }
+}
+
+TEST_F(LCDViewTest, SpaceStaysWithAFocusedChapterMenu)
+{
+    addChapters({ { "One", MVMakeTime(0, 600) }, { "Two", MVMakeTime(3000, 600) } });
+    auto movieView = std::make_shared<MVMovieView>(HXMakeRect(0, 40, 160, 120));
+    movieView->setMovie(movie);
+    lcd->setMovieView(movieView);
+    show();
+    window->makeKeyAndOrderFront();
+    ASSERT_TRUE(window->makeFirstResponder(lcd->chapterPopUpButton()));
+    struct Recorder : HXResponder {
+        std::vector<char32_t> keys;
+        void keyDown(const HXEvent& event) override
+        {
+            keys.push_back(event.firstCharacterIgnoringModifiers());
+        }
+    };
+    auto recorder = std::make_shared<Recorder>();
+    lcd->setNextResponder(recorder);
+    lcd->keyDown(HXEvent::keyEvent(HXKeyDown, HXZeroPoint, 0, 0, window->windowNumber(), " ", " ", false, 0));
+    EXPECT_THAT(recorder->keys, ::testing::ElementsAre(U' '));
+    EXPECT_FALSE(movie->isPlaying()) << "the movie view did not take the space";
 }
 
 TEST_F(LCDViewTest, KeysGoToTheMovieViewExceptTabs)
