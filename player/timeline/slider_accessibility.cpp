@@ -135,16 +135,12 @@ HXAccessibilityValue windowElement(const HXView& view)
     return w ? HXAccessibilityValue(HXAccessibilityValue::Element(w)) : HXAccessibilityValue();
 }
 
-// A knob's position and size on the screen.
+// A knob's position (its frame's bottom-left corner) and size on the screen. The conversion takes care of
+// a flipped superview: its frame's origin is then the top-left corner.
 HXPoint knobPosition(const HXView& knob)
 {
     auto superview = knob.superview();
-    HXRect frame = knob.frame();
-    HXPoint p = frame.origin;
-    if (superview && superview->isFlipped())
-        p.y = superview->bounds().size.height - frame.origin.y;
-    if (superview)
-        p = superview->convertPointToView(p, nullptr);
+    HXPoint p = superview ? superview->convertRectToView(knob.frame(), nullptr).origin : knob.frame().origin;
     if (auto w = knob.window())
         p = w->convertBaseToScreen(p);
     return p;

@@ -238,4 +238,24 @@ TEST_F(SliderAccessibilityTest, TheTrackCoversItsKnobsAndFindsThem)
         HXAccessibility::hitTest(*track, screen({ 100, 10 })), std::static_pointer_cast<HXObject>(track));
 }
 
+TEST_F(SliderAccessibilityTest, AKnobInAFlippedViewReportsItsBottomLeftCorner)
+{
+    struct Flipped : HXView {
+        using HXView::HXView;
+        bool isFlipped() const override { return true; }
+    };
+    auto holder = std::make_shared<Flipped>(HXMakeRect(0, 0, 100, 30));
+    window->contentView()->addSubview(holder);
+    auto marker = MVPSliderSelectionStartMarkerButton::sliderSelectionStartMarkerButtonWithFrame(
+        HXMakeRect(10, 5, 9, 13), &source);
+    holder->addSubview(marker);
+    // 5 to 18 points from the top of a 30-point view: the bottom edge is 12 points above its bottom.
+    HXPoint expected
+        = window->convertBaseToScreen(window->contentView()->convertPointToView({ 10, 12 }, nullptr));
+    EXPECT_EQ(value(*marker, HXAccessibilityPositionAttribute).pointValue(), expected);
+    EXPECT_EQ(value(*marker, HXAccessibilitySizeAttribute).sizeValue(), (HXSize { 9, 13 }));
+    EXPECT_TRUE(HXAccessibility::isIgnored(*marker)) << "outside a slider it is no part of a timeline";
+    holder->removeFromSuperview();
+}
+
 } // namespace
