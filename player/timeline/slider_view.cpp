@@ -78,7 +78,7 @@ MVPSliderView::MVPSliderView(HXRect frame, MVPSliderMediaSourceProtocol* source,
     _observers.push_back(center.addObserver(this, HXWindowDidResizeNotification, window().get(),
         [this](const HXNotification&) { useTrackingRect(_editingEnabled); }));
     _observers.push_back(center.addObserver(this, kPreferenceChangedNotification, nullptr,
-        [this](const HXNotification&) { updateSelectionMarkers(); }));
+        [this](const HXNotification&) { preferencesDidChange(); }));
 }
 
 MVPSliderView::~MVPSliderView()
@@ -220,7 +220,9 @@ void MVPSliderView::rebuild()
         addSubview(end);
         _selectionEndMarkerButton = end;
 
-        setSelectionHidden(!mouseIsInside(), false);
+        // Hidden while the mouse is away only when the user wants them hidden: nothing else would ever
+        // show the ticks again, as the hover shows them only then.
+        setSelectionHidden(hideSelectionIndicatorsPreference() && !mouseIsInside(), false);
         updateSelection();
     }
 
@@ -423,6 +425,15 @@ bool MVPSliderView::mouseIsInside() const
 bool MVPSliderView::hideSelectionIndicatorsPreference() const
 {
     return MVPPreferences::preferences().preference(kGeneralHideSelectionIndicators).boolValue();
+}
+
+void MVPSliderView::preferencesDidChange()
+{
+    updateSelectionMarkers();
+    // Ticks hidden by the hover come back once the user no longer wants the indicators hidden.
+    auto ticks = selectionTicksView();
+    if (ticks && ticks->isHidden() && !hideSelectionIndicatorsPreference())
+        ticks->setSelectionHidden(false, false);
 }
 
 void MVPSliderView::frameOrBoundsDidChange()

@@ -139,6 +139,7 @@ private:
     bool hideSelectionIndicatorsPreference() const;
     std::shared_ptr<HXButton> knobAt(HXPoint point) const;
     void frameOrBoundsDidChange();
+    void preferencesDidChange();
     bool dragComesFromOwnTrack(const HXDraggingInfo& info) const;
     void removeDragIndicator();
     void registerDragTypes();

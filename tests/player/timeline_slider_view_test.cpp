@@ -262,7 +262,7 @@ TEST_F(SliderTest, IndicatorsStayWhileTheyAreNotHidden)
     moveMouseTo({ 150, 60 });
     makeSlider();
     EXPECT_FALSE(slider->selectionStartMarkerButton()->isHidden()) << "shown while the preference is off";
-    EXPECT_TRUE(slider->selectionTicksView()->isHidden()) << "the ticks follow the mouse alone";
+    EXPECT_FALSE(slider->selectionTicksView()->isHidden()) << "nor are the ticks hidden";
 
     setHidePreference(true);
     EXPECT_TRUE(slider->selectionStartMarkerButton()->isHidden())
@@ -271,7 +271,14 @@ TEST_F(SliderTest, IndicatorsStayWhileTheyAreNotHidden)
     source.end = 0.4;
     slider->updateSelection();
     EXPECT_FALSE(slider->selectionStartMarkerButton()->isHidden()) << "a selection shows its markers";
+
+    // Hidden by the hover, the ticks come back when the preference is turned off.
+    moveMouseTo({ 150, 10 });
+    moveMouseTo({ 150, 60 });
+    clock->advance(1.1);
+    ASSERT_TRUE(slider->selectionTicksView()->isHidden());
     setHidePreference(false);
+    EXPECT_FALSE(slider->selectionTicksView()->isHidden());
 }
 
 TEST_F(SliderTest, MarkersStayDuringAKnobDrag)
