@@ -90,6 +90,7 @@ MVPMovieDocument::MVPMovieDocument(Token)
 {
     setUndoManager(_ownUndoManager.get());
     _timeModeTC = preferenceIsOn("GeneralPreferenceShowTimeCode");
+    registerSavingActions();
 }
 
 std::shared_ptr<MVPMovieDocument> MVPMovieDocument::make()
@@ -329,7 +330,10 @@ void MVPMovieDocument::observeMovie()
                           handler(*doc, n);
                   }));
           };
-    observe(MVMovieEditedNotification, [](MVPMovieDocument& d, const HXNotification&) { d.movieEdited(); });
+    observe(MVMovieEditedNotification, [](MVPMovieDocument& d, const HXNotification&) {
+        d.movieEdited();
+        d.movieEditFollowUp();
+    });
     observe(MVMovieNaturalSizeDidChangeNotification,
         [](MVPMovieDocument& d, const HXNotification&) { d.movieNaturalSizeChanged(); });
     observe(MVMovieSizeDidChangeNotification,

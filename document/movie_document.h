@@ -35,6 +35,12 @@ class HXView;
 class FSPresentationWindowController;
 class MovieInfo;
 class MVPPropertyInspectorBrowser;
+// Saving and menus.
+class HXMenuItem;
+class HXSavePanel;
+class HXSavePanelDelegate;
+class JobProgressWindowController;
+class MVPMovieProgressWindowController;
 
 // Posted with the document as object.
 inline constexpr const char* MVPMovieDocumentSetMovieNotification = "MVPMovieDocumentSetMovieNotification";
@@ -368,4 +374,111 @@ private:
     HXObserverToken _sleepObserver = 0;
     std::vector<HXObserverToken> _fullScreenObservers;
     std::unique_ptr<HXUndoManager> _ownUndoManager;
+
+    // ==== Saving, menu validation and edit follow-up (movie_document_saving.cpp,
+    // movie_document_menus.cpp) ====
+public:
+    // Told once when a save ends, whatever the path: done, failed, cancelled, or a background job ended.
+    using DidSaveHandler = std::function<void(MVPMovieDocument& document, bool didSave)>;
+
+    // Save (in place when the movie's file can be updated, else through the save panel), Save As, Save To
+    // (a copy: the document stays on its file). saveDocument answers whether the save is done already.
+    bool saveDocument(HXObject* sender = nullptr) override;
+    void saveDocumentAs(HXObject* sender = nullptr);
+    void saveDocumentTo(HXObject* sender = nullptr);
+    void saveDocumentWithDelegate(DidSaveHandler didSave);
+    // The entry of every save: writes the player's settings into the movie first.
+    void performSaveOperation(HXSaveOperationType operation, DidSaveHandler didSave);
+    bool prepareSavePanel(const std::shared_ptr<HXSavePanel>& panel);
+    void savePanelDidEnd(
+        HXSavePanel& panel, long returnCode, HXSaveOperationType operation, DidSaveHandler didSave);
+    void saveToURL(
+        const HXURL& url, const std::string& type, HXSaveOperationType operation, DidSaveHandler didSave);
+    // Writes synchronously under the progress sheet, or as a background job under the job sheet.
+    bool writeToURL(const HXURL& url, HXSaveOperationType operation, DidSaveHandler didSave);
+    using HXDocument::writeToURL;
+    void flattenSheetDidEnd(long returnCode, HXSaveOperationType operation, const DidSaveHandler& didSave);
+    // The save panel's check of a chosen name: a name with ':' is refused with an alert.
+    bool panelIsValidFilename(const std::string& path);
+    void movieProgressUserCanceled() { _syncSaveUserCanceled = true; }
+    std::shared_ptr<HXSavePanel> currentSavePanel() const { return _savePanel; }
+    bool shouldRunSavePanelWithAccessoryView() const { return false; }
+    void revertDocumentToSaved(HXObject* sender = nullptr);
+    bool revertToSavedFromFile(const std::string& path, const std::string& type);
+    // Unsaved changes are offered for saving; the answer waits for the save to end.
+    void canCloseDocument(std::function<void(bool shouldClose)> completion) override;
+
+    // What decides between a synchronous and a background save.
+    struct SavePathChoice {
+        int64_t size = 0; // format representation length plus data size
+        bool onlyAsync = false; // media key "MVPlayerSaveAsOnlyAsync"
+        bool noAsync = false; // media key "MVPlayerSaveAsNoAsync"
+        bool forceSynchronousSave = false;
+        bool canSerialize = true;
+        bool flatten = true;
+    };
+    static constexpr int64_t backgroundSaveThreshold = 0xC7FFFFF; // larger saves go to the background
+    static bool shouldSaveInBackground(const SavePathChoice& choice);
+    SavePathChoice savePathChoice() const;
+    // The parameters of the background job that writes the movie self-contained to `path`.
+    HXPropertyList::Dictionary flattenJobParameters(const std::string& path) const;
+    // The path a background save is writing to (empty when none runs).
+    const std::string& flatteningFileName() const { return _flatteningFileName; }
+    std::shared_ptr<JobProgressWindowController> flattenJobController() const { return _flattenJobController; }
+    // The progress sheet of synchronous saves (made on first use).
+    std::shared_ptr<MVPMovieProgressWindowController> movieProgressWindowController();
+    void setMovieProgressWindowController(std::shared_ptr<MVPMovieProgressWindowController> controller);
+
+    // Menus: the document's items are enabled, titled and checked from the movie's state.
+    struct MenuState {
+        bool hasMovie = false;
+        bool fullScreen = false;
+        bool reelspot = false;
+        HXSize naturalSize {};
+        bool hasTextTrack = false;
+        bool hasVideo = false;
+        int trackCount = 0;
+        bool saveable = false;
+        bool markedNonSerializable = false;
+        bool savePanelUp = false;
+        bool screensAvailable = false;
+        bool baseEnables = true; // what the plain document answers (Save As, Revert)
+        bool infoPanelValid = true;
+        bool infoPanelVisible = false;
+        bool hasClosedCaptions = false;
+        bool closedCaptionsVisible = false;
+        bool hasSubtitles = false;
+        bool subtitlesHidden = false;
+        int languageTrackCount = 0; // language plus excluded tracks of the language chooser
+    };
+    struct MenuValidation {
+        bool enabled = false;
+        std::optional<std::string> title;
+        std::optional<int> state;
+    };
+    // Nothing for actions that are not the document's (the plain document answers those).
+    static std::optional<MenuValidation> validateMovieMenuAction(HXSelector action, const MenuState& state);
+    MenuState menuState(HXSelector action);
+    bool validateMenuItem(HXMenuItem& item) override;
+    // How many language tracks the language chooser offers; unset: the movie's sound tracks.
+    std::function<int()> languageTrackCount;
+    // Follows an edit of the movie: the change count, the menus to rebuild.
+    void movieEditFollowUp();
+    bool rebuildSubtitlesMenu() const { return _rebuildSubtitlesMenu; }
+    bool rebuildLanguageMenu() const { return _rebuildLanguageMenu; }
+
+private:
+    void registerSavingActions();
+    bool writeSynchronously(const HXURL& url, HXSaveOperationType operation, const DidSaveHandler& didSave);
+    bool beginBackgroundSave(const HXURL& url, HXSaveOperationType operation, DidSaveHandler didSave);
+    bool installSavedFile(const std::string& path, HXError* outError);
+    void presentSaveError(const HXError& error);
+
+    std::shared_ptr<HXSavePanel> _savePanel;
+    std::shared_ptr<HXSavePanelDelegate> _savePanelDelegate;
+    std::string _flatteningFileName;
+    bool _syncSaveUserCanceled = false;
+    std::shared_ptr<MVPMovieProgressWindowController> _movieProgressWindowController;
+    std::shared_ptr<JobProgressWindowController> _flattenJobController;
+    // ==== end of saving and menus ====
 };

@@ -5,6 +5,8 @@
 #include "platform/winkit/application.h"
 #include "platform/winkit/window.h"
 
+#include <utility>
+
 std::shared_ptr<JobProgressWindowController>
 JobProgressWindowController::jobProgressWindowControllerWithParams(const HXPropertyList::Dictionary& params)
 {
@@ -74,6 +76,8 @@ void JobProgressWindowController::endSheet(long returnCode)
     } else if (sheet) {
         sheet->orderOut();
     }
+    if (auto ended = std::exchange(onEnd, nullptr))
+        ended(returnCode);
 }
 
 void JobProgressWindowController::jobPending(const std::shared_ptr<Job>&)

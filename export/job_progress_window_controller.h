@@ -5,7 +5,9 @@
 #include "export/job.h"
 #include "platform/winkit/window_controller.h"
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class JobManager;
 class JobView;
@@ -31,6 +33,9 @@ public:
     std::shared_ptr<JobView> progressView() const { return _progressIndicator; }
     // The code the sheet ended with (nullopt while the job runs).
     std::optional<long> returnCode() const { return _returnCode; }
+    // Told once, with that code, when the job has ended: also when its sheet was never shown (the job
+    // failed as it started, or the window it was meant for already had a sheet).
+    std::function<void(long returnCode)> onEnd;
 
     void jobPending(const std::shared_ptr<Job>& job) override;
     void jobStarting(const std::shared_ptr<Job>& job) override;

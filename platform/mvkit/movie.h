@@ -333,12 +333,15 @@ public:
     MVBytes movieFormatRepresentation() const;
     // The bytes of all samples the movie's edits show (what a self-contained save copies).
     int64_t dataSize() const;
-    bool canSerialize() const { return true; }
+    // Whether the header alone (the format representation) carries the whole movie: not when some
+    // samples live only in memory.
+    bool canSerialize() const;
 
     // The movie as stored: what the writers build from.
     MVMovieHeader headerForWriting() const;
-    // Used after saving a file the movie reads its data from, and after an in-place update.
-    void adoptFile(const std::string& path, const MVMovieFileDescription& file);
+    // Used after saving a file the movie reads its data from, and after an in-place update. The undo
+    // actions stay only when `keepUndo` (an in-place update leaves every old sample where it was).
+    void adoptFile(const std::string& path, const MVMovieFileDescription& file, bool keepUndo = false);
 
     // The next free track ID.
     uint32_t nextTrackID() const;

@@ -84,6 +84,15 @@ MVBytes MVMovie::movieFormatRepresentation() const
     return MVSerializeMovieAtom(mvmodel::describeMovie(*this, mvmodel::SaveMode::Reference, {}));
 }
 
+bool MVMovie::canSerialize() const
+{
+    for (const auto& reference : dataReferences())
+        if (reference.kind() == MVDataReference::Kind::Memory
+            || reference.kind() == MVDataReference::Kind::None)
+            return false;
+    return true;
+}
+
 int64_t MVMovie::dataSize() const
 {
     return int64_t(mvmodel::selfContainedDataSize(*this));
@@ -102,7 +111,7 @@ void MVMovie::setDataReference(const MVDataReference& reference)
     }
 }
 
-void MVMovie::adoptFile(const std::string& path, const MVMovieFileDescription& file)
+void MVMovie::adoptFile(const std::string& path, const MVMovieFileDescription& file, bool keepUndo)
 {
     // Keep the track objects (callers hold them); take the media and edits as the file has them.
     const auto& tracks = file.movie.tracks;
@@ -117,7 +126,8 @@ void MVMovie::adoptFile(const std::string& path, const MVMovieFileDescription& f
         reread.movie = {};
         _openedFile = reread;
     }
-    // Undo would bring back sample places in the file that no longer exist.
-    if (_undoManager)
+    // After a rewrite, undo would bring back sample places in the file that no longer exist; an update
+    // in place only appends, so what undo brings back is still there.
+    if (_undoManager && !keepUndo)
         _undoManager->removeAllActionsWithTarget(this);
 }

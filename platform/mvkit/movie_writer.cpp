@@ -367,8 +367,18 @@ public:
         _path.assign(pattern.begin(), pattern.end());
         _path.push_back('\0');
         _fd = ::mkstemp(_path.data());
-        if (_fd >= 0)
-            ::fchmod(_fd, 0644);
+        if (_fd < 0)
+            return;
+        // The new file takes the permissions of the one it replaces (a private movie stays private),
+        // and a new file those the user's umask gives.
+        struct stat existing { };
+        if (::stat(target.c_str(), &existing) == 0) {
+            ::fchmod(_fd, existing.st_mode & 07777);
+        } else {
+            mode_t mask = ::umask(0);
+            ::umask(mask);
+            ::fchmod(_fd, 0666 & ~mask);
+        }
     }
     ~TemporaryFile()
     {
@@ -392,6 +402,13 @@ public:
             return false;
         }
         _committed = true;
+        // The rename itself reaches the disk with the folder.
+        std::string folder = fs::path(target).parent_path().string();
+        int dir = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (dir >= 0) {
+            ::fsync(dir);
+            ::close(dir);
+        }
         return true;
     }
 
@@ -430,10 +447,27 @@ private:
     MVBytes _buffer;
 };
 
+// Once opened, the progress is closed however the save ends (a cancel or a failure included), so that
+// whatever shows it can go away.
 struct Progress {
     const MVMovieProgressProc& proc;
     int lastPercent = -1;
-    bool open() { return !proc || proc(MVMovieProgressMessage::Open, 0) == 0; }
+    bool opened = false;
+    bool closed = false;
+    explicit Progress(const MVMovieProgressProc& p)
+        : proc(p)
+    {
+    }
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
+    ~Progress() { close(); }
+    bool open()
+    {
+        if (!proc)
+            return true;
+        opened = true;
+        return proc(MVMovieProgressMessage::Open, 0) == 0;
+    }
     bool percent(double fraction)
     {
         if (!proc)
@@ -446,8 +480,10 @@ struct Progress {
     }
     void close()
     {
-        if (proc)
-            proc(MVMovieProgressMessage::Close, 1);
+        if (!opened || closed)
+            return;
+        closed = true;
+        proc(MVMovieProgressMessage::Close, 1);
     }
 };
 
@@ -960,7 +996,7 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
     auto reread = MVReadMovieFile(path, outError);
     if (!reread)
         return false;
-    movie.adoptFile(path, *reread);
+    movie.adoptFile(path, *reread, true);
     return true;
 }
 

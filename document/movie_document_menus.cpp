@@ -1,0 +1,149 @@
+// The movie document's menu items (enabled, title, check mark from the movie's state) and what follows
+// an edit of its movie.
+#include "document/movie_document.h"
+
+#include "fullscreen/presentation_manager.h"
+#include "inspectors/movie_info.h"
+#include "platform/basekit/bundle.h"
+#include "platform/basekit/undo_manager.h"
+#include "platform/mvkit/atoms/four_char_code.h"
+#include "platform/winkit/menu.h"
+
+namespace {
+
+// The display switch of a closed-caption track: whether its captions are drawn.
+constexpr const char* kClosedCaptionDisplayAttribute = "MVTrackClosedCaptionDisplayAttribute";
+
+std::shared_ptr<MVTrack> firstEnabledClosedCaptionTrack(const MVMovie& movie)
+{
+    for (const auto& track : movie.tracksOfMediaType(MVFourCC("clcp")))
+        if (track->isEnabled())
+            return track;
+    return nullptr;
+}
+
+} // namespace
+
+std::optional<MVPMovieDocument::MenuValidation> MVPMovieDocument::validateMovieMenuAction(
+    HXSelector action, const MenuState& s)
+{
+    const std::string& name = action ? action.name() : std::string();
+    auto enabled = [](bool flag) { return MenuValidation { flag, std::nullopt, std::nullopt }; };
+    bool saveable = s.hasMovie && s.saveable;
+    if (name == "runPageLayout:" || name == "printDocument:")
+        return enabled(!s.fullScreen && (s.naturalSize.width != 0 || s.naturalSize.height != 0));
+    if (name == "findText:" || name == "findNextText:" || name == "findPreviousText:")
+        return enabled(s.hasTextTrack);
+    if (name == "export:" || name == "exportClassic:")
+        return enabled(saveable && s.trackCount > 0 && !s.fullScreen);
+    if (name == "exportRefMovieForWeb:")
+        return enabled(saveable && s.trackCount > 0 && !s.fullScreen && s.hasVideo);
+    if (name == "languages:" || name == "subtitles:" || name == "setSubtitlesLanguage:")
+        return enabled(true);
+    if (name == "setSubtitlesVisible:") {
+        MenuValidation v = enabled(!s.reelspot && s.hasMovie && s.hasSubtitles);
+        v.state = s.hasSubtitles && s.subtitlesHidden ? 1 : 0;
+        return v;
+    }
+    if (name == "setLanguage:")
+        return enabled(s.languageTrackCount > 1);
+    bool canPresent = s.hasMovie && !s.reelspot && s.hasVideo && s.screensAvailable;
+    if (name == "fullScreen:") {
+        MenuValidation v = enabled(canPresent);
+        v.title = HXLocalizedString("mvpFullScreen", {});
+        return v;
+    }
+    if (name == "presentMovie:")
+        return enabled(canPresent && !s.fullScreen);
+    if (name == "openMovieProperties:")
+        return enabled(!s.reelspot && s.hasMovie && !s.fullScreen);
+    if (name == "saveDocument:")
+        return enabled(saveable && !s.fullScreen && !s.markedNonSerializable && !s.savePanelUp);
+    if (name == "saveDocumentAs:" || name == "saveDocumentTo:")
+        return enabled(
+            saveable && s.baseEnables && !s.fullScreen && !s.markedNonSerializable && !s.savePanelUp);
+    if (name == "revertDocumentToSaved:")
+        return enabled(!s.reelspot && saveable && s.baseEnables && !s.fullScreen && !s.savePanelUp);
+    if (name == "share:")
+        return enabled(saveable && s.trackCount > 0 && !s.fullScreen);
+    if (name == "showMovieInfo:") {
+        MenuValidation v = enabled(s.infoPanelValid);
+        v.title = HXLocalizedString(s.infoPanelVisible ? "mvpHideMovieInfo" : "mvpShowMovieInfo", {});
+        return v;
+    }
+    if (name == "toggleClosedCaption:") {
+        MenuValidation v = enabled(s.hasClosedCaptions);
+        v.title = HXLocalizedString(
+            s.hasClosedCaptions && s.closedCaptionsVisible ? "mvpHideClosedCaption" : "mvpShowClosedCaption",
+            {});
+        return v;
+    }
+    return std::nullopt;
+}
+
+MVPMovieDocument::MenuState MVPMovieDocument::menuState(HXSelector action)
+{
+    MenuState s;
+    const std::string& name = action ? action.name() : std::string();
+    s.hasMovie = _movie != nullptr;
+    s.fullScreen = _fullScreen;
+    s.reelspot = _isReelspot;
+    s.naturalSize = _naturalSize;
+    s.savePanelUp = _savePanel != nullptr;
+    if (name == "revertDocumentToSaved:")
+        s.baseEnables = !fileName().empty() && isDocumentEdited();
+    if (_movie) {
+        const MVMovie& movie = *_movie;
+        s.hasTextTrack = !movie.tracksOfMediaType(MVFourCC("text")).empty();
+        s.hasVideo = movie.hasVideo();
+        s.trackCount = movie.trackCount();
+        // A movie can be saved once it is there to be read: not while it fails or is still arriving.
+        s.saveable = movie.loadState() >= MVMovieLoadStatePlayable;
+        s.hasSubtitles = movie.hasSubtitles();
+        s.subtitlesHidden = s.hasSubtitles && !movie.subtitlesVisible();
+        if (auto captions = firstEnabledClosedCaptionTrack(movie)) {
+            s.hasClosedCaptions = true;
+            s.closedCaptionsVisible = captions->attributeForKey(kClosedCaptionDisplayAttribute).boolValue();
+        }
+        s.languageTrackCount = languageTrackCount ? languageTrackCount()
+                                                  : int(movie.tracksOfMediaType(MVFourCC("soun")).size());
+    }
+    if (name == "fullScreen:" || name == "presentMovie:")
+        s.screensAvailable = !FSPresentationManager::fsPresentationManager().availableScreens().empty();
+    if (name == "showMovieInfo:") {
+        auto info = movieInfo();
+        s.infoPanelValid = info->shouldMenuItemBeValid();
+        s.infoPanelVisible = info->isVisible();
+    }
+    return s;
+}
+
+bool MVPMovieDocument::validateMenuItem(HXMenuItem& item)
+{
+    auto validation = validateMovieMenuAction(item.action(), menuState(item.action()));
+    if (!validation)
+        return HXDocument::validateMenuItem(item);
+    if (validation->title)
+        item.setTitle(*validation->title);
+    if (validation->state)
+        item.setState(*validation->state);
+    return validation->enabled;
+}
+
+void MVPMovieDocument::movieEditFollowUp()
+{
+    if (!_movie)
+        return;
+    _rebuildSubtitlesMenu = true;
+    _rebuildLanguageMenu = true;
+    // The document is edited as its movie is: an edit that can be undone is a change, undo takes it
+    // back, redo makes it again. A movie that finished arriving, or took the settings stored in it, is
+    // not changed by the user.
+    HXUndoManager* undo = undoManager();
+    if (undo && undo->isUndoing())
+        updateChangeCount(HXChangeUndone);
+    else if (undo && undo->isRedoing())
+        updateChangeCount(HXChangeRedone);
+    else if (_movie->hasChanged() && undo && undo->canUndo())
+        updateChangeCount(HXChangeDone);
+}
