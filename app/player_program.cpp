@@ -8,6 +8,7 @@
 #include "app/request_server.h"
 #include "document/movie_document.h"
 #include "export/processing_document.h"
+#include "player/window/player_window_status.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/timer.h"
 #include "platform/winkit/alert.h"
@@ -147,6 +148,7 @@ HXPropertyList documentList()
                     entry["movieURL"] = HXPropertyList(url->absoluteString());
                 entry["muted"] = HXPropertyList(movie->isMuted());
             }
+            entry["playerWindow"] = HXPropertyList(MVPPlayerWindowStatus(*movieDoc));
         } else if (std::dynamic_pointer_cast<ProcessingDocument>(doc)) {
             entry["kind"] = HXPropertyList(std::string("processing"));
             entry["jobCount"]

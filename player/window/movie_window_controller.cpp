@@ -2,6 +2,9 @@
 
 #include "app/preferences.h"
 #include "document/movie_document.h"
+#include "player/controls/movie_controls_view.h"
+#include "player/controls/movie_volume_view.h"
+#include "player/timeline/lcd_view.h"
 #include "player/window/image_for_current_os.h"
 #include "player/window/movie_view.h"
 #include "player/window/movie_window_background_view.h"
@@ -32,16 +35,21 @@ struct MVPMovieWindowInterface {
         auto smile = std::make_shared<MVPSmileView>(HXMakeRect(0, 0, width, strip));
         smile->setAutoresizingMask(HXViewWidthSizable);
         controls->addSubview(smile);
-        // Until the strip's own controls are given to it, each place holds an empty view.
-        auto lcd = std::make_shared<HXView>(HXMakeRect(10, 44, width - 20, 20));
+        // The time display across the top of the strip, the volume at the left, the transport bar in the
+        // middle, the grow box in the corner; all in the window style.
+        auto lcd = MVPLCDView::LCDViewWithFrame(HXMakeRect(10, 42, width - 20, 24));
         lcd->setAutoresizingMask(HXViewWidthSizable);
-        auto volume = std::make_shared<HXView>(HXMakeRect(10, 13, 68, 18));
+        lcd->setStyle(0);
+        HXSize volumeSize = MVPMovieVolumeView::naturalSize(0);
+        auto volume = MVPMovieVolumeView::create(HXMakeRect(10, 13, volumeSize.width, volumeSize.height), std::shared_ptr<MVMovie>(), 0);
         volume->setAutoresizingMask(HXViewMaxXMargin);
-        auto transport = std::make_shared<HXView>(HXMakeRect(std::floor((width - 218) / 2), 2, 218, 41));
+        HXSize barSize = MVPMovieControlsView::naturalSize(0);
+        auto transport = MVPMovieControlsView::create(
+            HXMakeRect(std::floor((width - barSize.width) / 2), 1, barSize.width, barSize.height), std::shared_ptr<MVMovie>(), 0);
         transport->setAutoresizingMask(HXViewMinXMargin | HXViewMaxXMargin);
         auto thumb = std::make_shared<MVPResizeThumbView>(HXMakeRect(width - 15, 0, 15, 15));
         thumb->setAutoresizingMask(HXViewMinXMargin);
-        for (auto& v : { lcd, volume, transport, std::static_pointer_cast<HXView>(thumb) })
+        for (auto& v : std::vector<std::shared_ptr<HXView>> { lcd, volume, transport, thumb })
             controls->addSubview(v);
         content->addSubview(controls);
 
@@ -125,6 +133,13 @@ void MVPMovieWindowController::windowDidLoad()
     cascadeWindow();
     syncToNewMovie();
     _keyViewLoopDirty = true;
+}
+
+void MVPMovieWindowController::showWindow(HXObject* sender)
+{
+    MVPWindowController::showWindow(sender);
+    if (isWindowLoaded())
+        window()->update();
 }
 
 // ---- Binding to the movie ----
@@ -238,12 +253,20 @@ void MVPMovieWindowController::flagsChanged(const HXEvent& event)
 
 void MVPMovieWindowController::stopWindowUpdates()
 {
-    bindControlsStrip();
+    _windowUpdatesStopped = true;
+    if (_LCDView) {
+        _LCDView->setMovie(nullptr);
+        _LCDView->rebuild();
+    }
 }
 
 void MVPMovieWindowController::startWindowUpdates()
 {
-    bindControlsStrip();
+    _windowUpdatesStopped = false;
+    if (_LCDView) {
+        _LCDView->setMovie(movie());
+        _LCDView->rebuild();
+    }
 }
 
 void MVPMovieWindowController::removeMovieViewFromWindow()

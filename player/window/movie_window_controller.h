@@ -6,7 +6,7 @@
 // It binds those views to the document's movie, follows the movie's editability and rate, keeps the
 // keyboard loop (movie view → time display → volume → transport bar → movie view), sizes the window by
 // the rules of MVPMovieWindowControllerResizing, and lends the movie view to full screen and takes it
-// back.
+// back (the time display stops following the movie meanwhile).
 #include "player/window/movie_ui_window.h"
 #include "player/window/movie_window_controller_resizing.h"
 #include "player/window/window_controller.h"
@@ -15,6 +15,9 @@
 #include <vector>
 
 class HXImageView;
+class MVPLCDView;
+class MVPMovieControlsView;
+class MVPMovieVolumeView;
 class MVPMovieWindowBackgroundView;
 class MVPMovieWindowBevelView;
 
@@ -35,6 +38,8 @@ public:
 
     void setDocument(const std::shared_ptr<HXDocument>& document) override;
     void windowDidLoad() override;
+    // Shows the window and lets the views that build themselves at the window's next update do it now.
+    void showWindow(HXObject* sender = nullptr) override;
 
     // ---- The document's hooks ----
     void syncToNewMovie() override;
@@ -70,6 +75,7 @@ public:
     // ---- Keyboard loop ----
     void keyViewLoopChanged() { _keyViewLoopDirty = true; }
     bool keyViewLoopDirty() const { return _keyViewLoopDirty; }
+    bool windowUpdatesStopped() const { return _windowUpdatesStopped; }
     void rebuildKeyViewLoop();
     void flagsChanged(const HXEvent& event) override;
     void updateMovieAndVolumeControls();
@@ -78,10 +84,12 @@ public:
     const std::shared_ptr<HXView>& controlsStrip() const { return _controls; }
     const std::shared_ptr<MVPMovieWindowBevelView>& bevelView() const { return _bevelView; }
     const std::shared_ptr<MVPMovieWindowBackgroundView>& backgroundView() const { return _backgroundView; }
-    const std::shared_ptr<HXView>& movieControlsView() const { return _movieControlsView; }
-    const std::shared_ptr<HXView>& movieVolumeView() const { return _movieVolumeView; }
-    const std::shared_ptr<HXView>& LCDView() const { return _LCDView; }
+    const std::shared_ptr<MVPMovieControlsView>& movieControlsView() const { return _movieControlsView; }
+    const std::shared_ptr<MVPMovieVolumeView>& movieVolumeView() const { return _movieVolumeView; }
+    const std::shared_ptr<MVPLCDView>& LCDView() const { return _LCDView; }
     const std::shared_ptr<HXImageView>& resizeThumb() const { return _resizeThumb; }
+    // The transport bar's play button (null while the strip has no transport bar).
+    std::shared_ptr<HXView> playButton() const;
 
     // ---- Window delegate ----
     HXSize windowWillResize(HXWindow& window, HXSize proposedFrameSize) override;
@@ -111,9 +119,9 @@ private:
     void stopObservingMovie();
     void bindControlsStrip();
 
-    std::shared_ptr<HXView> _movieControlsView;
-    std::shared_ptr<HXView> _movieVolumeView;
-    std::shared_ptr<HXView> _LCDView;
+    std::shared_ptr<MVPMovieControlsView> _movieControlsView;
+    std::shared_ptr<MVPMovieVolumeView> _movieVolumeView;
+    std::shared_ptr<MVPLCDView> _LCDView;
     std::shared_ptr<HXView> _controls;
     std::shared_ptr<HXImageView> _resizeThumb;
     std::shared_ptr<MVPMovieWindowBevelView> _bevelView;
@@ -121,6 +129,7 @@ private:
     bool _editable = false;
     bool _removedMovieViewWasFirstResponder = false;
     bool _keyViewLoopDirty = false;
+    bool _windowUpdatesStopped = false; // the time display follows no movie meanwhile
 
     HXObserverToken _naturalSizeObserver = 0;
     HXObserverToken _keyLoopObserver = 0;

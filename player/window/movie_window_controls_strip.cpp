@@ -1,19 +1,55 @@
-// The player window's controls strip: binding its views to the document's movie and threading them into
-// the window's keyboard loop. A place whose control is not there yet holds a plain view, left alone.
+// The player window's controls strip: binding its views (time display, volume, transport bar) to the
+// document's movie and threading them into the window's keyboard loop.
 #include "player/window/movie_window_controller.h"
 
 #include "app/preferences.h"
 #include "document/movie_document.h"
+#include "player/controls/image_button.h"
+#include "player/controls/movie_controls_view.h"
+#include "player/controls/movie_volume_view.h"
+#include "player/timeline/lcd_view.h"
 #include "player/window/movie_view.h"
 
 #include "platform/winkit/window.h"
 
 void MVPMovieWindowController::bindControlsStrip()
 {
+    auto m = movie();
+    if (_movieControlsView) {
+        if (_movieControlsView->movie() != m)
+            _movieControlsView->setMovie(m);
+        _movieControlsView->update();
+    }
+    if (_movieVolumeView) {
+        if (_movieVolumeView->movie() != m)
+            _movieVolumeView->setMovie(m);
+        _movieVolumeView->update();
+    }
+    if (_LCDView) {
+        // While full screen shows the movie, the time display follows nothing.
+        auto shown = _windowUpdatesStopped ? nullptr : m;
+        if (_LCDView->movie() != shown)
+            _LCDView->setMovie(shown);
+        if (_LCDView->movieView() != movieView())
+            _LCDView->setMovieView(movieView());
+        _LCDView->setEqualizerEnabled(
+            MVPPreferences::preferences().preference(kGeneralPreferenceShowEqualizer).boolValue());
+        if (_LCDView->editingEnabled() != _editable)
+            _LCDView->setEditingEnabled(_editable);
+    }
+}
+
+std::shared_ptr<HXView> MVPMovieWindowController::playButton() const
+{
+    return _movieControlsView ? _movieControlsView->button(MVPMovieControlsView::CenterButton) : nullptr;
 }
 
 void MVPMovieWindowController::updateMovieAndVolumeControls()
 {
+    if (_movieControlsView)
+        _movieControlsView->update();
+    if (_movieVolumeView)
+        _movieVolumeView->update();
 }
 
 void MVPMovieWindowController::rebuildKeyViewLoop()
@@ -22,7 +58,14 @@ void MVPMovieWindowController::rebuildKeyViewLoop()
     auto w = isWindowLoaded() ? window() : nullptr;
     if (!view || !w)
         return;
+    // Movie view, then the time display's controls, the volume and the transport bar, back to the movie.
     std::shared_ptr<HXView> last = view;
+    if (_LCDView)
+        last = _LCDView->appendKeyViewsTo(last);
+    if (_movieVolumeView)
+        last = _movieVolumeView->appendKeyViewsTo(last);
+    if (_movieControlsView)
+        last = _movieControlsView->appendKeyViewsTo(last);
     last->setNextKeyView(view);
     w->setInitialFirstResponder(view);
 }

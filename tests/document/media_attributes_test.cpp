@@ -2,6 +2,7 @@
 #include "movie_document_test_support.h"
 
 #include "document/media_attributes.h"
+#include "player/window/window_controller.h"
 #include "platform/winkit/view.h"
 #include "platform/winkit/window.h"
 #include "tests/platform/mvkit/fixtures.h"
@@ -98,7 +99,10 @@ TEST_F(MediaAttributesTest, RowsFollowPlayingAndTheShownSize)
     EXPECT_GE(*changes, 1);
 
     doc->makeWindowControllers();
-    doc->movieWindow()->contentView()->setFrameSize({ 320, 240 });
+    // The player window shows the movie at twice its natural size.
+    auto player = std::dynamic_pointer_cast<MVPWindowController>(doc->playerWindowController());
+    ASSERT_TRUE(player && doc->movieWindow());
+    player->setScale({ 2, 2 }, false);
     doc->updateCurrentSizeAttribute();
     EXPECT_EQ(value(*doc, CurrentSizeRow), "[320 x 240 | double]");
 }

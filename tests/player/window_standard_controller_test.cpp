@@ -3,6 +3,10 @@
 // back, the keyboard loop, and the empty movie that may not play.
 #include "window_test_fixture.h"
 
+#include "player/controls/image_button.h"
+#include "player/controls/movie_controls_view.h"
+#include "player/controls/movie_volume_view.h"
+#include "player/timeline/lcd_view.h"
 #include "player/window/movie_window_background_view.h"
 #include "player/window/movie_window_bevel_view.h"
 #include "player/window/resize_thumb_view.h"
@@ -39,8 +43,16 @@ TEST_F(StandardWindow, BuildsTheViewTreeAroundTheMovie)
     // The strip runs along the bottom, the bevel fills the rest.
     EXPECT_EQ(controller->controlsStrip()->frame().origin, HXMakePoint(0, 0));
     EXPECT_EQ(HXMinY(controller->bevelView()->frame()), HXMaxY(controller->controlsStrip()->frame()));
-    for (auto& place : { controller->LCDView(), controller->movieVolumeView(), controller->movieControlsView() })
+    std::vector<std::shared_ptr<HXView>> strip { controller->LCDView(), controller->movieVolumeView(),
+        controller->movieControlsView() };
+    for (auto& place : strip)
         EXPECT_EQ(place->superview(), controller->controlsStrip());
+    // Every control of the strip follows the document's movie, in the window style.
+    EXPECT_EQ(controller->movieControlsView()->movie(), doc->movie());
+    EXPECT_EQ(controller->movieControlsView()->style(), 0u);
+    EXPECT_EQ(controller->movieVolumeView()->movie(), doc->movie());
+    EXPECT_EQ(controller->LCDView()->movie(), doc->movie());
+    EXPECT_EQ(controller->LCDView()->movieView(), view);
     EXPECT_TRUE(std::dynamic_pointer_cast<MVPResizeThumbView>(controller->resizeThumb()));
     EXPECT_TRUE(controller->shouldCloseDocument());
     EXPECT_EQ(doc->movieWindow(), window);
@@ -180,6 +192,54 @@ TEST_F(StandardWindow, RestoringTheMovieViewGivesBackTheFocusItHad)
         EXPECT_EQ(view->superview(), controller->backgroundView());
         EXPECT_EQ(window->firstResponder() == view, focused) << focused;
     }
+}
+
+TEST_F(StandardWindow, TabbingGoesThroughTheStripAndBackToTheMovie)
+{
+    auto doc = openDocument(windowTestMovie());
+    auto controller = controllerOf(doc);
+    auto window = controller->window();
+    window->update();
+    std::shared_ptr<HXView> volumeButton = controller->movieVolumeView()->volumeButton();
+    std::shared_ptr<HXView> firstTransport = controller->movieControlsView()->button(MVPMovieControlsView::LeftButton);
+    std::shared_ptr<HXView> lastTransport = controller->movieControlsView()->button(MVPMovieControlsView::RightButton);
+    ASSERT_TRUE(volumeButton && firstTransport && lastTransport);
+    // Walk the loop from the movie view; the volume comes before the transport bar, and the loop closes.
+    std::vector<std::shared_ptr<HXView>> walk;
+    auto view = std::static_pointer_cast<HXView>(controller->movieView());
+    for (auto next = view->nextKeyView(); next && next != view && walk.size() < 50; next = next->nextKeyView())
+        walk.push_back(next);
+    ASSERT_LT(walk.size(), 50u) << "the loop comes back to the movie view";
+    auto at = [&](const std::shared_ptr<HXView>& v) { return std::find(walk.begin(), walk.end(), v) - walk.begin(); };
+    EXPECT_LT(at(volumeButton), at(firstTransport));
+    EXPECT_EQ(walk.back(), lastTransport);
+    EXPECT_EQ(lastTransport->nextKeyView(), view);
+}
+
+TEST_F(StandardWindow, TheTimeDisplayFollowsNothingWhileUpdatesAreStopped)
+{
+    auto doc = openDocument(windowTestMovie());
+    auto controller = controllerOf(doc);
+    controller->stopWindowUpdates();
+    EXPECT_EQ(controller->LCDView()->movie(), nullptr);
+    controller->syncToNewMovie();
+    EXPECT_EQ(controller->LCDView()->movie(), nullptr) << "a sync meanwhile does not bring it back";
+    controller->startWindowUpdates();
+    EXPECT_EQ(controller->LCDView()->movie(), doc->movie());
+}
+
+TEST_F(StandardWindow, TheTimeDisplayEditsOnlyAnEditableMovie)
+{
+    auto doc = openDocument(windowTestMovie());
+    auto controller = controllerOf(doc);
+    EXPECT_TRUE(controller->isEditable());
+    EXPECT_TRUE(controller->LCDView()->editingEnabled());
+    doc->movie()->setEditable(false);
+    controller->syncToChangeInMovieContent();
+    EXPECT_FALSE(controller->LCDView()->editingEnabled());
+    doc->movie()->setEditable(true);
+    controller->syncToChangeInMovieContent();
+    EXPECT_TRUE(controller->LCDView()->editingEnabled());
 }
 
 TEST_F(StandardWindow, KeyLoopIsRebuiltAtTheNextUpdateAfterAChange)

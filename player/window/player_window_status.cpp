@@ -1,0 +1,63 @@
+#include "player/window/player_window_status.h"
+
+#include "document/movie_document.h"
+#include "player/window/movie_view.h"
+#include "player/window/movie_window_controller.h"
+
+#include "platform/winkit/image_view.h"
+
+namespace {
+
+HXPropertyList rectList(const HXRect& r)
+{
+    return HXPropertyList(HXPropertyList::Array { HXPropertyList(r.origin.x), HXPropertyList(r.origin.y),
+        HXPropertyList(r.size.width), HXPropertyList(r.size.height) });
+}
+
+double seconds(MVTime time)
+{
+    double s = 0;
+    MVGetTimeInterval(time, &s);
+    return s;
+}
+
+HXRect screenRect(const HXView& view)
+{
+    return view.window() ? view.convertRectToScreen(view.bounds()) : HXZeroRect;
+}
+
+} // namespace
+
+HXPropertyList::Dictionary MVPPlayerWindowStatus(const MVPMovieDocument& document)
+{
+    HXPropertyList::Dictionary status;
+    auto controller = std::dynamic_pointer_cast<MVPMovieWindowController>(document.playerWindowController());
+    status["kind"] = HXPropertyList(std::string(controller ? "standard" : "other"));
+    if (auto movie = document.movie()) {
+        MVTime now = movie->currentTime();
+        if (controller && controller->movieView() && controller->movieView()->playback())
+            now = controller->movieView()->playback()->currentTime();
+        status["currentTime"] = HXPropertyList(seconds(now));
+        status["duration"] = HXPropertyList(seconds(movie->duration()));
+        status["rate"] = HXPropertyList(double(movie->rate()));
+    }
+    if (!controller || !controller->isWindowLoaded())
+        return status;
+    auto window = controller->window();
+    status["windowFrame"] = rectList(window->frame());
+    status["visible"] = HXPropertyList(window->isVisible());
+    if (auto view = controller->movieView()) {
+        status["movieRect"] = rectList(view->window() ? view->convertRectToScreen(view->movieBounds()) : HXZeroRect);
+        HXSize size = controller->movieSize();
+        status["movieSize"]
+            = HXPropertyList(HXPropertyList::Array { HXPropertyList(size.width), HXPropertyList(size.height) });
+        status["movieViewFocused"] = HXPropertyList(window->firstResponder() == view);
+    }
+    if (controller->controlsStrip())
+        status["controlsRect"] = rectList(screenRect(*controller->controlsStrip()));
+    if (controller->resizeThumb())
+        status["resizeThumbRect"] = rectList(screenRect(*controller->resizeThumb()));
+    if (auto play = controller->playButton())
+        status["playButtonRect"] = rectList(screenRect(*play));
+    return status;
+}

@@ -1,0 +1,341 @@
+// The real movara-player on an X display, opening its featured movie: the movie shows in the standard
+// player window with the controls below it (a screenshot is kept as player_window.png in the tests' build
+// folder); a click on Play and the space key start and stop playback; the arrow keys step frames, End and
+// Home go to the ends, K held with L steps; dragging the grow box keeps the movie's proportions.
+//
+// The test drives the program only from outside: fake input through the X server's test extension, and
+// the program's answers to its "documents" request over the per-user socket.
+#include "app/request_server.h"
+
+#include "platform/basekit/property_list.h"
+
+#include "test_support.h"
+
+#include <cairo.h>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+// Xlib last: its macros clash with names in the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+namespace {
+
+using Dict = HXPropertyList::Dictionary;
+
+const std::string kProgram = std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-player";
+constexpr double kTitleBar = 22; // drawn by the desktop, outside the X window
+
+void sleepFor(double seconds)
+{
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+struct Rect {
+    double x = 0, y = 0, w = 0, h = 0;
+};
+
+Rect rectOf(const HXPropertyList& list)
+{
+    const auto& a = list.arrayValue();
+    if (a.size() != 4)
+        return {};
+    return { a[0].realValue(), a[1].realValue(), a[2].realValue(), a[3].realValue() };
+}
+
+// The X server's test extension, loaded at run time.
+struct FakeInput {
+    using Motion = int (*)(Display*, int, int, int, unsigned long);
+    using Button = int (*)(Display*, unsigned, int, unsigned long);
+    using Key = int (*)(Display*, unsigned, int, unsigned long);
+    Display* display = nullptr;
+    Motion motion = nullptr;
+    Button button = nullptr;
+    Key key = nullptr;
+
+    bool load(Display* d)
+    {
+        display = d;
+        void* xtst = dlopen("libXtst.so.6", RTLD_NOW);
+        if (!xtst)
+            return false;
+        motion = reinterpret_cast<Motion>(dlsym(xtst, "XTestFakeMotionEvent"));
+        button = reinterpret_cast<Button>(dlsym(xtst, "XTestFakeButtonEvent"));
+        key = reinterpret_cast<Key>(dlsym(xtst, "XTestFakeKeyEvent"));
+        return motion && button && key;
+    }
+    void moveTo(int x, int y)
+    {
+        motion(display, -1, x, y, 0);
+        XSync(display, 0);
+    }
+    void click(int x, int y)
+    {
+        moveTo(x, y);
+        button(display, 1, 1, 10);
+        button(display, 1, 0, 80);
+        XSync(display, 0);
+    }
+    void drag(int x, int y, int toX, int toY)
+    {
+        moveTo(x, y);
+        button(display, 1, 1, 10);
+        XSync(display, 0);
+        for (int i = 1; i <= 8; ++i) {
+            motion(display, -1, x + (toX - x) * i / 8, y + (toY - y) * i / 8, 40);
+            XSync(display, 0);
+        }
+        button(display, 1, 0, 80);
+        XSync(display, 0);
+    }
+    void press(KeySym sym, bool down)
+    {
+        key(display, XKeysymToKeycode(display, sym), down ? 1 : 0, 10);
+        XSync(display, 0);
+    }
+    void type(KeySym sym)
+    {
+        press(sym, true);
+        press(sym, false);
+    }
+};
+
+// The player program, started with the test's own user folders, and what it says about its documents.
+class Player {
+public:
+    ~Player()
+    {
+        if (_pid > 0) {
+            request("quit");
+            for (int i = 0; i < 100 && waitpid(_pid, nullptr, WNOHANG) == 0; ++i)
+                sleepFor(0.05);
+            if (waitpid(_pid, nullptr, WNOHANG) == 0) {
+                kill(_pid, SIGKILL);
+                waitpid(_pid, nullptr, 0);
+            }
+        }
+    }
+
+    bool start()
+    {
+        ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 1);
+        _pid = fork();
+        if (_pid == 0) {
+            execl(kProgram.c_str(), kProgram.c_str(), static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        return _pid > 0;
+    }
+
+    std::optional<HXPropertyList> request(const std::string& command)
+    {
+        Dict message { { MVPRequestCommandKey, HXPropertyList(command) } };
+        return MVPRequestServer::sendRequest(HXPropertyList(std::move(message)), 5);
+    }
+
+    // The player window's status of the first movie document (empty when there is none yet).
+    Dict window()
+    {
+        auto reply = request("documents");
+        if (!reply)
+            return {};
+        for (const auto& doc : (*reply)["documents"].arrayValue())
+            if (doc["kind"].stringValue() == "movie")
+                return doc["playerWindow"].dictionaryValue();
+        return {};
+    }
+
+    // The status once `ready` holds (or the last one after `seconds`).
+    Dict windowWhen(const std::function<bool(const Dict&)>& ready, double seconds = 30)
+    {
+        Dict last;
+        auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < end) {
+            last = window();
+            if (!last.empty() && ready(last))
+                return last;
+            sleepFor(0.1);
+        }
+        return last;
+    }
+
+    double time() { return window()["currentTime"].realValue(); }
+    double rate() { return window()["rate"].realValue(); }
+
+private:
+    pid_t _pid = -1;
+};
+
+double value(const Dict& d, const char* key)
+{
+    auto it = d.find(key);
+    return it == d.end() ? 0 : it->second.realValue();
+}
+
+} // namespace
+
+TEST(PlayerWindowDisplay, TheFeaturedMovieInTheStandardWindow)
+{
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name)
+        GTEST_SKIP() << "no X display";
+    if (access(kProgram.c_str(), X_OK) != 0)
+        GTEST_SKIP() << "the program is not built";
+    Display* display = XOpenDisplay(name);
+    ASSERT_TRUE(display);
+    FakeInput input;
+    ASSERT_TRUE(input.load(display)) << "libXtst is not available";
+    const int screenHeight = DisplayHeight(display, DefaultScreen(display));
+
+    Player player;
+    ASSERT_TRUE(player.start());
+    Dict status = player.windowWhen([](const Dict& s) {
+        auto visible = s.find("visible");
+        return visible != s.end() && visible->second.boolValue() && s.count("movieRect");
+    });
+    ASSERT_EQ(status["kind"].stringValue(), "standard");
+    ASSERT_TRUE(status["visible"].boolValue());
+    sleepFor(1.0); // the first picture is decoded and drawn
+
+    // X coordinates of a point given in the player's screen coordinates (origin bottom left).
+    auto xPoint = [&](double x, double y) { return std::pair<int, int>(int(std::lround(x)), int(std::lround(screenHeight - y))); };
+
+    // ---- The screenshot: the colour bars above, the controls below. ----
+    status = player.window();
+    Rect frame = rectOf(status["windowFrame"]);
+    Rect movie = rectOf(status["movieRect"]);
+    Rect controls = rectOf(status["controlsRect"]);
+    ASSERT_GT(movie.w, 0);
+    EXPECT_NEAR(movie.w / movie.h, 320.0 / 240.0, 0.02);
+    int left = int(frame.x), top = int(screenHeight - (frame.y + frame.h - kTitleBar));
+    int width = int(frame.w), height = int(frame.h - kTitleBar);
+    XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(width), unsigned(height),
+        AllPlanes, ZPixmap);
+    ASSERT_TRUE(image);
+    auto pixelAt = [&](double x, double y) {
+        auto [px, py] = xPoint(x, y);
+        return uint32_t(XGetPixel(image, px - left, py - top)) & 0xFFFFFFu;
+    };
+    // Several strongly coloured bars across the middle of the picture.
+    std::set<uint32_t> colours;
+    for (int i = 0; i < 14; ++i) {
+        uint32_t p = pixelAt(movie.x + movie.w * (i + 0.5) / 14, movie.y + movie.h * 0.7);
+        colours.insert(p & 0xC0C0C0u);
+    }
+    EXPECT_GE(colours.size(), 5u) << "the colour bars show in the picture";
+    // The transport bar's dark glyphs and plates in the strip.
+    int dark = 0;
+    for (double y = controls.y + 2; y < controls.y + 40; y += 1)
+        for (double x = controls.x + 10; x < controls.x + controls.w - 10; x += 2) {
+            uint32_t p = pixelAt(x, y);
+            dark += ((p >> 16) & 0xFF) < 90 && ((p >> 8) & 0xFF) < 90 && (p & 0xFF) < 90;
+        }
+    EXPECT_GT(dark, 100) << "the controls show below the picture";
+
+    std::string shot = std::string(MOVARA_TEST_BINARY_DIR) + "/player_window.png";
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint32_t p = uint32_t(XGetPixel(image, x, y));
+            std::memcpy(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface) + x * 4,
+                &p, 4);
+        }
+    cairo_surface_mark_dirty(surface);
+    EXPECT_EQ(cairo_surface_write_to_png(surface, shot.c_str()), CAIRO_STATUS_SUCCESS);
+    cairo_surface_destroy(surface);
+    XDestroyImage(image);
+
+    // ---- A click on Play plays, a click on Pause stops. ----
+    ASSERT_TRUE(status.count("playButtonRect")) << "the transport bar is in the strip";
+    Rect play = rectOf(status["playButtonRect"]);
+    auto [playX, playY] = xPoint(play.x + play.w / 2, play.y + play.h / 2);
+    double before = player.time();
+    input.click(playX, playY);
+    status = player.windowWhen([](const Dict& s) { return value(s, "rate") != 0; }, 5);
+    EXPECT_NE(value(status, "rate"), 0) << "Play starts the movie";
+    sleepFor(0.6);
+    double playing = player.time();
+    EXPECT_GT(playing, before + 0.2) << "the time moves while playing";
+    input.click(playX, playY);
+    status = player.windowWhen([](const Dict& s) { return value(s, "rate") == 0; }, 5);
+    EXPECT_EQ(value(status, "rate"), 0) << "Pause stops the movie";
+    double stopped = player.time();
+    sleepFor(0.5);
+    EXPECT_EQ(player.time(), stopped) << "the time stands still once stopped";
+
+    // ---- The keyboard goes to the movie view: a click on the picture gives it the focus. ----
+    auto [movieX, movieY] = xPoint(movie.x + movie.w / 2, movie.y + movie.h / 2);
+    input.click(movieX, movieY);
+    status = player.windowWhen([](const Dict& s) { return s.count("movieViewFocused") && s.at("movieViewFocused").boolValue(); }, 5);
+    EXPECT_TRUE(status["movieViewFocused"].boolValue());
+
+    input.type(XK_Home);
+    player.windowWhen([](const Dict& s) { return value(s, "currentTime") == 0; }, 5);
+    input.type(XK_space);
+    status = player.windowWhen([](const Dict& s) { return value(s, "rate") != 0; }, 5);
+    EXPECT_NE(value(status, "rate"), 0) << "space plays";
+    sleepFor(0.6);
+    EXPECT_GT(player.time(), 0.2) << "the time moves";
+    input.type(XK_space);
+    status = player.windowWhen([](const Dict& s) { return value(s, "rate") == 0; }, 5);
+    EXPECT_EQ(value(status, "rate"), 0) << "space stops";
+    stopped = player.time();
+    sleepFor(0.5);
+    EXPECT_EQ(player.time(), stopped);
+
+    // ---- Frame steps and the ends (25 frames a second). ----
+    const double frameLength = 1.0 / 25;
+    input.type(XK_Home);
+    player.windowWhen([](const Dict& s) { return value(s, "currentTime") == 0; }, 5);
+    EXPECT_EQ(player.time(), 0) << "Home goes to the start";
+    const struct {
+        KeySym key;
+        double frames;
+    } steps[] = { { XK_Right, 1 }, { XK_Right, 2 }, { XK_Right, 3 }, { XK_Left, 2 } };
+    for (const auto& s : steps) {
+        input.type(s.key);
+        double expected = s.frames * frameLength;
+        player.windowWhen([&](const Dict& d) { return std::fabs(value(d, "currentTime") - expected) < 0.005; }, 5);
+        EXPECT_NEAR(player.time(), expected, 0.005) << XKeysymToString(s.key);
+    }
+    // K held: L steps one frame forward instead of playing.
+    input.press(XK_k, true);
+    input.type(XK_l);
+    input.press(XK_k, false);
+    player.windowWhen([&](const Dict& d) { return std::fabs(value(d, "currentTime") - 3 * frameLength) < 0.005; }, 5);
+    EXPECT_NEAR(player.time(), 3 * frameLength, 0.005) << "K and L";
+    EXPECT_EQ(player.rate(), 0);
+    double duration = value(player.window(), "duration");
+    input.type(XK_End);
+    player.windowWhen([&](const Dict& d) { return std::fabs(value(d, "currentTime") - duration) < 0.005; }, 5);
+    EXPECT_NEAR(player.time(), duration, 0.005) << "End goes to the end";
+
+    // ---- Dragging the grow box keeps the movie's proportions. ----
+    status = player.window();
+    Rect thumb = rectOf(status["resizeThumbRect"]);
+    Rect before_frame = rectOf(status["windowFrame"]);
+    auto [thumbX, thumbY] = xPoint(thumb.x + thumb.w / 2, thumb.y + thumb.h / 2);
+    input.drag(thumbX, thumbY, thumbX + 160, thumbY + 40);
+    status = player.windowWhen([&](const Dict& s) { return rectOf(s.at("windowFrame")).w > before_frame.w + 20; }, 5);
+    Rect after = rectOf(status["windowFrame"]);
+    EXPECT_GT(after.w, before_frame.w + 20) << "the window grew";
+    EXPECT_NEAR(after.y + after.h, before_frame.y + before_frame.h, 1) << "its top edge stayed";
+    const auto& size = status["movieSize"].arrayValue();
+    ASSERT_EQ(size.size(), 2u);
+    EXPECT_NEAR(size[0].realValue() / size[1].realValue(), 320.0 / 240.0, 0.02) << "the movie kept 4:3";
+    XCloseDisplay(display);
+}
