@@ -553,6 +553,7 @@ void MVPFavoritesController::awakeFromInterface()
     auto nameCell = std::make_shared<ImageAndTextCell>();
     nameCell->setAlignment(HXLeftTextAlignment);
     nameCell->setEditable(true);
+    nameCell->setBezeled(false);
     nameCell->setDrawsBackground(false);
     nameCell->setFont(listFont());
     outline.tableColumnWithIdentifier(iconColumn)->setDataCell(nameCell);
@@ -590,6 +591,7 @@ void MVPFavoritesController::showPanel()
     }
     readFavoriteDocumentsIfNecessary();
     _favoritesPanel->makeKeyAndOrderFront();
+    _favoritesPanel->makeFirstResponder(_favoritesOutlineView);
     _favoritesOutlineView->setTarget(shared_from_this());
     _favoritesOutlineView->setDoubleAction(kDoubleClickedItem);
     reloadFavorites();

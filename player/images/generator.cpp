@@ -673,6 +673,34 @@ void writeRecordingButtons()
     writeButton("Stop", 41, 41, windowLooks(), stopGlyph(22));
 }
 
+// ---- Application shell: the icons of the favorites list ------------------------------------------
+
+void writeListIcons()
+{
+    // A file: a page with its top right corner folded.
+    writeImage("FileIcon", 16, 16, [](HXRect) {
+        HXBezierPath page = polygon({ { 3, 1 }, { 3, 15 }, { 10, 15 }, { 13, 12 }, { 13, 1 } });
+        fillPath(page, gray(1));
+        strokePath(page, gray(0.35), 1);
+        HXBezierPath fold = polygon({ { 10, 15 }, { 10, 12 }, { 13, 12 } });
+        fillPath(fold, gray(0.8));
+        strokePath(fold, gray(0.35), 1);
+    });
+    // A network location: a globe with a meridian and the equator.
+    writeImage("URLIcon", 16, 16, [](HXRect r) {
+        HXRect disc = HXInsetRect(r, 1.5, 1.5);
+        fillPath(HXBezierPath::bezierPathWithOvalInRect(disc), HXColor::colorWithCalibratedRed(0.35, 0.6, 0.9));
+        strokePath(HXBezierPath::bezierPathWithOvalInRect(disc), gray(0.25), 1);
+        strokePath(HXBezierPath::bezierPathWithOvalInRect(HXInsetRect(disc, 3.5, 0)), gray(0.25), 0.8);
+        HXBezierPath equator;
+        equator.moveToPoint({ HXMinX(disc), HXMidY(disc) });
+        equator.lineToPoint({ HXMaxX(disc), HXMidY(disc) });
+        strokePath(equator, gray(0.25), 0.8);
+    });
+}
+
+// ---- end of the application shell block ------------------------------------------------------------
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -697,6 +725,7 @@ int main(int argc, char** argv)
     writeHeadsUpKit();
     writeWindowPieces();
     writeRecordingButtons();
+    writeListIcons();
     if (gFailed)
         return 1;
     std::printf("player_image_generator: %d images in %s\n", gWritten, argv[1]);

@@ -1,9 +1,11 @@
 // The list widgets of the auxiliary windows: keys that become requests to the data source, and the icon
 // cell's geometry.
+#include "app/combo_box.h"
 #include "app/image_and_text_cell.h"
 #include "app/mv_outline_view.h"
 #include "app/mv_table_view.h"
 #include "platform/drawing/image.h"
+#include "platform/basekit/notification_center.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/field_editor.h"
 #include "platform/winkit/headless_window_server.h"
@@ -254,6 +256,21 @@ TEST_F(ListWidgetsTest, TheFieldEditorStartsAfterTheIcon)
     EXPECT_GE(editor->frame().origin.x, 19.0);
     EXPECT_LE(HXMaxX(editor->frame()), 200.0);
     cell->endEditing(*editor);
+}
+
+TEST_F(ListWidgetsTest, AComboBoxWithNoVisibleRowsNeverOpensItsList)
+{
+    auto box = std::make_shared<ComboBox>(HXRect { { 0, 0 }, { 200, 24 } });
+    ASSERT_NE(std::dynamic_pointer_cast<ComboBoxCell>(box->cell()), nullptr);
+    window->setContentView(box);
+    box->addItemWithObjectValue(HXPropertyList(std::string("rtsp://cam.local/live")));
+    box->setNumberOfVisibleItems(0);
+    int opened = 0;
+    auto token = HXNotificationCenter::defaultCenter().addObserver(
+        HXComboBoxWillPopUpNotification, nullptr, [&](const HXNotification&) { ++opened; });
+    EXPECT_FALSE(box->popUp());
+    HXNotificationCenter::defaultCenter().removeObserver(token);
+    EXPECT_EQ(opened, 0);
 }
 
 } // namespace
