@@ -1,0 +1,135 @@
+// The time display in the standard player window on a real X display: while the movie plays the time it
+// shows runs on, and a time typed into its time-code field moves the movie there.
+#include "test_support.h"
+
+#include "document/movie_document.h"
+#include "player/timeline/lcd_view.h"
+#include "player/window/movie_view.h"
+#include "player/window/movie_window_controller.h"
+
+#include "platform/basekit/run_loop.h"
+#include "platform/mvkit/playback/movie_playback.h"
+#include "platform/winkit/application.h"
+#include "platform/winkit/document_controller.h"
+#if __has_include("platform/winkit/sdl_window_server.h")
+#include "platform/winkit/sdl_window_server.h"
+#define MOVARA_HAVE_SDL_BACKEND 1
+#endif
+#include "platform/winkit/window.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <set>
+#include <string>
+
+namespace {
+
+#ifdef MOVARA_HAVE_SDL_BACKEND
+// Runs the program's loop for a while; `each` looks at the display after every turn.
+void runFor(HXApplication& app, double seconds, const std::function<void()>& each = {})
+{
+    auto& loop = HXRunLoop::main();
+    double end = loop.now() + seconds;
+    while (loop.now() < end) {
+        if (auto event = app.nextEventMatchingMask(
+                HXAnyEventMask, std::min(end, loop.now() + 0.02), HXDefaultRunLoopMode, true))
+            app.sendEvent(*event);
+        app.updateWindows();
+        for (auto& window : app.orderedWindows())
+            window->displayIfNeeded();
+        if (each)
+            each();
+    }
+}
+
+HXEvent key(const HXWindow& window, const std::string& characters)
+{
+    return HXEvent::keyEvent(
+        HXKeyDown, HXMakePoint(0, 0), 0, 0, window.windowNumber(), characters, characters, false, 0);
+}
+#endif
+
+TEST(LCDPlayerWindowDisplay, TheTimeRunsWhilePlayingAndATypedTimeMovesTheMovie)
+{
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name)
+        GTEST_SKIP() << "no X display";
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP() << "no ffmpeg to make the movie";
+#ifndef MOVARA_HAVE_SDL_BACKEND
+    GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
+#else
+    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
+    movara::test::TempDir folder;
+    std::string path = (folder / "bars.mov").string();
+    auto made = movara::test::runCommand({ "ffmpeg", "-v", "error", "-f", "lavfi", "-i",
+        "testsrc=size=320x240:rate=30:duration=20", "-c:v", "mpeg4", "-q:v", "5", path });
+    ASSERT_EQ(made.status, 0);
+    HXError error;
+    auto movie = MVMovie::movieWithFile(path, &error);
+    ASSERT_TRUE(movie) << error.localizedDescription();
+
+    HXRunLoop::main().setClock(nullptr);
+    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+    static auto server = HXSDLWindowServer::create();
+    ASSERT_TRUE(server);
+    HXApplication::setSharedApplication(nullptr);
+    auto app = std::make_shared<HXApplication>();
+    app->setWindowServer(server);
+    HXApplication::setSharedApplication(app);
+    HXDocumentController::setSharedDocumentController(std::make_shared<HXDocumentController>());
+
+    auto document = MVPMovieDocument::movieDocumentWithMVMovie(movie);
+    HXDocumentController::sharedDocumentController()->addDocument(document);
+    document->makeWindowControllers();
+    document->showWindows();
+    auto controller = std::dynamic_pointer_cast<MVPMovieWindowController>(document->playerWindowController());
+    ASSERT_TRUE(controller);
+    auto window = controller->window();
+    runFor(*app, 0.5);
+    auto lcd = controller->LCDView();
+    ASSERT_TRUE(lcd);
+    auto field = lcd->timeCodeField();
+    ASSERT_TRUE(field) << "the window's display shows an editable time";
+    EXPECT_TRUE(field->isEditable());
+    EXPECT_EQ(field->stringValue(), "00:00:00");
+
+    // ---- Playing: the shown time runs on, second by second.
+    auto playback = controller->movieView()->playback();
+    ASSERT_TRUE(playback);
+    playback->play();
+    std::set<std::string> shown;
+    runFor(*app, 2.3, [&] { shown.insert(field->stringValue()); });
+    EXPECT_TRUE(lcd->isPlaying());
+    EXPECT_TRUE(shown.count("00:00:01")) << "the time ran through the first second";
+    EXPECT_TRUE(shown.count("00:00:02")) << "and on into the next";
+    playback->stop();
+    runFor(*app, 0.3);
+    EXPECT_FALSE(lcd->isPlaying());
+    double stopped = 0;
+    MVGetTimeInterval(movie->currentTime(), &stopped);
+    EXPECT_EQ(field->stringValue(), "00:00:0" + std::to_string(int(stopped)))
+        << "it stops where the movie did";
+
+    // ---- Typing a time: back-tab into the field selects its seconds; 1 5 and Return go there.
+    window->makeFirstResponder(nullptr);
+    window->setInitialFirstResponder(field);
+    app->sendEvent(key(*window, std::string(1, char(25))));
+    ASSERT_TRUE(field->isEditing());
+    for (const char* c : { "1", "5", "\r" })
+        app->sendEvent(key(*window, c));
+    runFor(*app, 0.3);
+    EXPECT_FALSE(field->isEditing());
+    double now = 0;
+    MVGetTimeInterval(movie->currentTime(), &now);
+    EXPECT_DOUBLE_EQ(now, 15.0);
+    EXPECT_EQ(field->stringValue(), "00:00:15");
+    EXPECT_NEAR(lcd->mediaSource().currentTimePercent(), 0.75, 0.01) << "the playhead went there too";
+
+    document->close();
+    HXDocumentController::setSharedDocumentController(nullptr);
+#endif
+}
+
+} // namespace
