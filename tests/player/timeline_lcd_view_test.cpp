@@ -271,6 +271,26 @@ TEST_F(LCDViewTest, TimerRatesFollowTheStyleAndTheSliderWidth)
     }
 }
 
+TEST_F(LCDViewTest, TimersKeepRunningWhileAControlIsTracked)
+{
+    show();
+    movie->setRate(1);
+    auto timers = { lcd->timeTimer(), lcd->sliderTimeTimer() };
+    std::vector<double> before;
+    for (auto& t : timers) {
+        ASSERT_NE(t, nullptr);
+        before.push_back(t->fireDate());
+    }
+    // The loop runs in the tracking mode only, as it does while the mouse drags a control.
+    auto& loop = HXRunLoop::main();
+    loop.perform([this] { clock->advance(0.35); }, 0, { HXEventTrackingRunLoopMode });
+    loop.runInMode(HXEventTrackingRunLoopMode, 0);
+    size_t i = 0;
+    for (auto& t : timers)
+        EXPECT_GT(t->fireDate(), before[i++] + 0.2) << "the timer fired on its way";
+    movie->setRate(0);
+}
+
 TEST_F(LCDViewTest, TheHeadsUpTimeFollowsTheMovie)
 {
     lcd->setStyle(1);
