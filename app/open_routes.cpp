@@ -54,19 +54,6 @@ HXURL withoutFragment(const HXURL& url)
     return stripped ? *stripped : url;
 }
 
-// Loads new contents into a player that shows something else. An edited player is asked first (save,
-// don't save or cancel), so replacing never throws away an edit silently.
-template<class Load> void replaceContents(const std::shared_ptr<MVPMovieDocument>& player, Load load)
-{
-    player->canCloseDocument([player, load](bool go) {
-        if (!go)
-            return;
-        HXError error;
-        if (!load(*player, &error))
-            player->presentError(error);
-    });
-}
-
 } // namespace
 
 // Files
@@ -150,9 +137,8 @@ bool MVPApplicationDelegate::openOnePath(
     }
 
     if (index == 0 && !openInNewPlayer && current) {
-        replaceContents(current, [path](MVPMovieDocument& doc, HXError* e) {
-            return doc.readFromFile(path, MVPAnythingDocumentType, e);
-        });
+        // The player asks first when its movie is edited, and keeps it when the new one cannot be read.
+        current->replaceWithFile(path);
         return true;
     }
 
@@ -198,9 +184,7 @@ bool MVPApplicationDelegate::createMovieDocumentWithFile(
         return true;
     auto current = currentMovieDocumentExcludingContentGuide();
     if (!openInNewPlayer && !isReelspot && current) {
-        replaceContents(current, [path](MVPMovieDocument& doc, HXError* e) {
-            return doc.readFromFile(path, MVPAnythingDocumentType, e);
-        });
+        current->replaceWithFile(path);
         return true;
     }
     auto doc
@@ -227,9 +211,7 @@ bool MVPApplicationDelegate::createMovieDocumentWithURL(
         return true;
     auto current = currentMovieDocumentExcludingContentGuide();
     if (!openInNewPlayer && !isReelspot && current) {
-        replaceContents(current, [url](MVPMovieDocument& doc, HXError* e) {
-            return doc.readFromURL(url, MVPAnythingDocumentType, e);
-        });
+        current->replaceWithURL(url);
         return true;
     }
     auto doc = MVPMovieDocument::documentWithContentsOfURL(url, MVPAnythingDocumentType, isReelspot, nullptr);
@@ -251,9 +233,7 @@ bool MVPApplicationDelegate::createMovieDocumentWithDataRef(
         return true;
     auto current = currentMovieDocumentExcludingContentGuide();
     if (!openInNewPlayer && !isReelspot && current) {
-        replaceContents(current, [dataRef](MVPMovieDocument& doc, HXError* e) {
-            return doc.readFromDataReference(dataRef, MVPAnythingDocumentType, e);
-        });
+        current->replaceWithDataReference(dataRef);
         return true;
     }
     auto doc = MVPMovieDocument::movieDocumentWithDataReference(dataRef, nullptr);

@@ -90,6 +90,7 @@ MVPMovieDocument::MVPMovieDocument(Token)
 {
     setUndoManager(_ownUndoManager.get());
     _timeModeTC = preferenceIsOn("GeneralPreferenceShowTimeCode");
+    registerReplacingAndLanguageActions();
     registerSavingActions();
 }
 
@@ -268,6 +269,7 @@ void MVPMovieDocument::setMovie(const std::shared_ptr<MVMovie>& movie)
     if (_movie) {
         stopObservingMovie();
         _movie->setUndoManager(nullptr);
+        _movie->setDelegate(nullptr);
         if (undoManager())
             undoManager()->removeAllActions();
         invalidateAttributeTimer();
@@ -349,6 +351,10 @@ void MVPMovieDocument::observeMovie()
         [](MVPMovieDocument& d, const HXNotification& n) { d.movieRateChanged(n); });
     observe(MVMovieTimeDidChangeNotification,
         [](MVPMovieDocument& d, const HXNotification&) { d.updateDynamicAttributes(); });
+    // Requests of the movie itself: close its window, enter or leave full screen.
+    for (const char* request : { MVMovieCloseWindowRequestNotification,
+             MVMovieEnterFullScreenRequestNotification, MVMovieExitFullScreenRequestNotification })
+        observe(request, [](MVPMovieDocument& d, const HXNotification& n) { d.handleMovieRequest(n); });
     if (!_timeModeObserver) {
         _timeModeObserver
             = center.addObserver(this, MVPTimeCodeModeDidChange, nullptr, [weak](const HXNotification& n) {
@@ -406,6 +412,7 @@ void MVPMovieDocument::syncToNewMovie()
         _movie->setEditable(true);
     setNeedsToReadStartupAttributes(true);
     updateChangeCount(HXChangeCleared);
+    syncLanguagesAndLinksToMovie();
 
     syncWindowControllerToNewMovie();
     if (_fullScreen)

@@ -302,6 +302,109 @@ public:
     // Sent instead of terminating the application when a movie that quits when done ends.
     std::function<void()> terminateApplication;
 
+    // ==== Replacing the movie, following links, close and full-screen requests from the movie, network
+    // diagnostics (movie_document_replacing.cpp); language and subtitle choice
+    // (movie_document_languages.cpp) ====
+public:
+    // The operation types a replace or close waits with.
+    static constexpr const char* MVPMovieDocumentCloseOperationType = "MVPMovieDocumentCloseOperationType";
+    static constexpr const char* MVPMovieDocumentReplaceWithMovieOperationType
+        = "MVPMovieDocumentReplaceWithMovieOperationType";
+    static constexpr const char* MVPMovieDocumentReplaceWithFileOperationType
+        = "MVPMovieDocumentReplaceWithFileOperationType";
+    static constexpr const char* MVPMovieDocumentReplaceWithURLOperationType
+        = "MVPMovieDocumentReplaceWithURLOperationType";
+    static constexpr const char* MVPMovieDocumentReplaceWithDataReferenceOperationType
+        = "MVPMovieDocumentReplaceWithDataReferenceOperationType";
+    // What a replace (or close) does once the document may let its movie go. No operation means close.
+    struct Operation {
+        std::string type; // "MVPMovieDocumentOperationType": one of the types above
+        // "MVPMovieDocumentOperationParameter": the one that goes with the type.
+        std::shared_ptr<MVMovie> movie;
+        std::string path;
+        HXURL url;
+        MVDataReference dataReference;
+        std::optional<bool> isReelspot; // "MVPMovieDocumentIsReelspot": the new content is the featured guide
+        bool dirtyDocument = false; // "MVPMovieDocumentDirtyDocument": mark the document edited afterwards
+    };
+    // The last path components of the featured guide's own URLs; their close requests are ignored.
+    static constexpr const char* MVPFeaturedAutoLinkName = "mvpix_auto.mov#myself";
+    static constexpr const char* MVPFeaturedBlankLinkName = "mvpix.mov#_blank";
+
+    // Each of these does nothing when the new content is what the movie already shows; otherwise it asks
+    // to close the current content (unsaved changes are offered for saving) and then replaces it in the
+    // same window. A failed read keeps the current movie and reports the open error (code 2).
+    void replaceWithURL(const HXURL& url, bool isReelspot);
+    void replaceWithURL(const HXURL& url);
+    void replaceWithReelspotURL(const HXURL& url);
+    void replaceWithFile(const std::string& path, bool isReelspot);
+    void replaceWithFile(const std::string& path);
+    void replaceWithDataReference(const MVDataReference& reference);
+    void replaceWithMovie(const std::shared_ptr<MVMovie>& movie, bool dirtyDocument);
+    void replaceWithMovie(const std::shared_ptr<MVMovie>& movie);
+    // The continuation of every replace and close: nothing when the user chose not to close; a close
+    // (or no operation) closes the document on the next turn of the run loop; a replace installs the new
+    // content, gives the document a new movie ID and applies the new movie's start-up settings.
+    void documentShouldClose(bool shouldClose, const std::optional<Operation>& operation);
+    // A link inside the movie was chosen: true when the document followed it (a new player, or its own
+    // window for the targets "myself", "_blank" in the featured guide and "movaraplayer").
+    bool movieLinkToURL(const HXURL& url);
+    // The movie asks to close its window, or to enter or leave full screen.
+    void handleMovieRequest(const HXNotification& notification);
+    // Shows the network-diagnostics sheet for `diagnostic` (once at a time); always true.
+    bool moviePostNetworkDiagnosticUI(const std::shared_ptr<class MVNetDiagnostic>& diagnostic);
+    // The sheet ended: -1 (its "diagnose" button) runs the platform's diagnosis when it has one.
+    void netDiagnosticsSheetDidEnd(long returnCode);
+    // Where the status text and the diagnosis of the sheet come from; both are looked up once per process
+    // in the platform's system-services bundle and are absent where it has none (then the sheet shows no
+    // status and its "diagnose" button is disabled).
+    struct NetDiagnosticFunctions {
+        std::function<std::optional<std::pair<long, std::string>>(const class MVNetDiagnostic&)>
+            copyNetworkStatus;
+        std::function<void(const class MVNetDiagnostic&)> diagnoseProblemInteractively;
+    };
+    static NetDiagnosticFunctions& netDiagnosticFunctions();
+    // The sheet's status text: "description (status)", the description trimmed of line ends; empty when
+    // there is no description.
+    static std::string netDiagnosticStatusText(long status, const std::string& description);
+
+    // The choosers of the movie's audio languages and subtitles (made for every installed movie).
+    const std::shared_ptr<class MVPLanguageWindowController>& languageWindowController() const
+    {
+        return _languageWindowController;
+    }
+    void setLanguageWindowController(std::shared_ptr<class MVPLanguageWindowController> controller);
+    const std::shared_ptr<class MVPSubtitlesController>& subtitlesController() const
+    {
+        return _subtitlesController;
+    }
+    void setSubtitlesController(std::shared_ptr<class MVPSubtitlesController> controller);
+    // The Language and Subtitles submenus. makeSubtitlesMenu gives a menu whose first item ("off", action
+    // "setSubtitlesVisible:") stays; the update functions refill them from the current movie before they
+    // show. Their items send "setLanguage:" and "setSubtitlesLanguage:" with the track ID as tag.
+    static std::shared_ptr<class HXMenu> makeChooseLanguageMenu();
+    static std::shared_ptr<class HXMenu> makeSubtitlesMenu();
+    void updateChooseLanguageMenuItems(class HXMenu& menu);
+    void updateSubtitlesMenuItems(class HXMenu& menu);
+    // Menu actions; the sender is the chosen item (its tag names the track).
+    void setLanguage(HXObject* sender);
+    void setSubtitlesLanguage(HXObject* sender);
+    // Hides the subtitles, whatever the sender.
+    void setSubtitlesVisible(HXObject* sender);
+    void toggleClosedCaption(HXObject* sender);
+
+private:
+    void registerReplacingAndLanguageActions();
+    // Hands the installed movie to the choosers and makes the document its delegate.
+    void syncLanguagesAndLinksToMovie();
+    void syncLanguageChoosersToMovie();
+    void requestReplace(Operation operation);
+    std::shared_ptr<class MVPLanguageWindowController> _languageWindowController;
+    std::shared_ptr<class MVPSubtitlesController> _subtitlesController;
+    std::shared_ptr<class MVMovieDelegate> _movieDelegate;
+    std::shared_ptr<class MVNetDiagnostic> _netDiagnostic;
+    // ==== end of replacing, links and languages ====
+
 private:
     static std::shared_ptr<MVPMovieDocument> make();
     void commonInit();

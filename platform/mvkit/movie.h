@@ -22,6 +22,7 @@
 #include <vector>
 
 class HXUndoManager;
+class MVMovieDelegate;
 class MVMovieLoader;
 
 // Movie attribute keys.
@@ -124,6 +125,10 @@ public:
     const MVDataReference& defaultDataReference() const { return _defaultDataReference; }
     std::string displayName() const;
     void setDisplayName(const std::string& name) { _displayName = name; }
+    // The object that follows the movie's links and shows its network diagnoses (movie_delegate.h); the
+    // movie does not keep it alive.
+    std::shared_ptr<MVMovieDelegate> delegate() const { return _delegate.lock(); }
+    void setDelegate(const std::shared_ptr<MVMovieDelegate>& delegate) { _delegate = delegate; }
     // Every distinct data reference of the movie's media, in track order.
     std::vector<MVDataReference> dataReferences() const;
 
@@ -401,4 +406,5 @@ private:
     MVMovieProgressProc _progressProc;
     HXPropertyList::Dictionary _otherAttributes;
     std::shared_ptr<MVMovieLoader> _loader; // a network movie being fetched
+    std::weak_ptr<MVMovieDelegate> _delegate;
 };

@@ -1,5 +1,6 @@
 // Languages, alternate groups and subtitles of a movie's tracks.
 #include "platform/mvkit/movie.h"
+#include "platform/mvkit/movie_links.h"
 
 #include <algorithm>
 
@@ -50,7 +51,7 @@ std::vector<std::shared_ptr<MVTrack>> MVMovie::alternateTracks() const
 
 std::vector<std::shared_ptr<MVTrack>> MVMovie::subtitleTracks() const
 {
-    // Text shown over the picture: subtitle media and text tracks, except those that hold chapters.
+    // Text shown over the picture: subtitle media and text tracks, except those that hold chapters or links.
     std::vector<std::shared_ptr<MVTrack>> chapters;
     for (auto& t : _tracks)
         for (int i = 1; i <= t->referenceCount(MVFourCC("chap")); ++i)
@@ -58,7 +59,8 @@ std::vector<std::shared_ptr<MVTrack>> MVMovie::subtitleTracks() const
                 chapters.push_back(c);
     std::vector<std::shared_ptr<MVTrack>> out;
     for (auto& t : _tracks) {
-        if (std::find(chapters.begin(), chapters.end(), t) != chapters.end())
+        // Neither are chapter names nor the links of an href track.
+        if (std::find(chapters.begin(), chapters.end(), t) != chapters.end() || MVTrackIsHrefTrack(*t))
             continue;
         uint32_t type = t->mediaType();
         if (type == MVFourCC("sbtl") || type == MVFourCC("subt") || type == MVFourCC("text"))

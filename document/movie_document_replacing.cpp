@@ -1,0 +1,375 @@
+// Replacing a movie document's content in its own window, following links inside the movie, the movie's
+// close and full-screen requests, and the network-diagnostics sheet.
+#include "document/movie_document.h"
+
+#include "app/application_delegate.h"
+#include "document/movie_error.h"
+#include "fullscreen/presentation_window_controller.h"
+#include "platform/basekit/bundle.h"
+#include "platform/basekit/run_loop.h"
+#include "platform/mvkit/movie_delegate.h"
+#include "platform/winkit/alert.h"
+#include "platform/winkit/button.h"
+#include "platform/winkit/window.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+namespace {
+
+bool equalsIgnoringCase(const std::string& a, const std::string& b)
+{
+    return a.size() == b.size()
+        && std::equal(a.begin(), a.end(), b.begin(),
+            [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+// The text after the last '/' of a URL's absolute string (fragment included).
+std::string lastPathComponentOfString(const std::string& text)
+{
+    auto slash = text.rfind('/');
+    return slash == std::string::npos ? text : text.substr(slash + 1);
+}
+
+// The movie's delegate: hands the movie's questions to its document.
+class MovieDocumentMovieDelegate : public MVMovieDelegate {
+public:
+    explicit MovieDocumentMovieDelegate(std::weak_ptr<MVPMovieDocument> document)
+        : _document(std::move(document))
+    {
+    }
+    bool movieLinkToURL(MVMovie&, const HXURL& url) override
+    {
+        auto document = _document.lock();
+        return document && document->movieLinkToURL(url);
+    }
+    bool moviePostNetworkDiagnosticUI(MVMovie&, const std::shared_ptr<MVNetDiagnostic>& diagnostic) override
+    {
+        auto document = _document.lock();
+        return !document || document->moviePostNetworkDiagnosticUI(diagnostic);
+    }
+
+private:
+    std::weak_ptr<MVPMovieDocument> _document;
+};
+
+// The platform's network diagnosis, where there is one: a bundle of system services that exports the two
+// functions by name. Looked up once per process.
+using CopyNetworkStatusFunction = long (*)(const char* url, char** outDescription);
+using DiagnoseProblemFunction = void (*)(const char* url);
+
+MVPMovieDocument::NetDiagnosticFunctions lookUpNetDiagnosticFunctions()
+{
+    MVPMovieDocument::NetDiagnosticFunctions functions;
+    auto bundle = HXBundle::bundleWithIdentifier("com.zantrel.SystemServicesKit");
+    if (!bundle)
+        return functions;
+    if (auto copy = reinterpret_cast<CopyNetworkStatusFunction>(
+            bundle->symbol("HFNetDiagnosticCopyNetworkStatusPassively"))) {
+        functions.copyNetworkStatus
+            = [copy](const MVNetDiagnostic& diagnostic) -> std::optional<std::pair<long, std::string>> {
+            char* description = nullptr;
+            long status = copy(diagnostic.url().absoluteString().c_str(), &description);
+            if (!description)
+                return std::nullopt;
+            std::string text = description;
+            std::free(description);
+            return std::make_pair(status, text);
+        };
+    }
+    if (auto diagnose = reinterpret_cast<DiagnoseProblemFunction>(
+            bundle->symbol("HFNetDiagnosticDiagnoseProblemInteractively"))) {
+        functions.diagnoseProblemInteractively = [diagnose](const MVNetDiagnostic& diagnostic) {
+            diagnose(diagnostic.url().absoluteString().c_str());
+        };
+    }
+    return functions;
+}
+
+} // namespace
+
+// ---- Replacing ----
+
+void MVPMovieDocument::requestReplace(Operation operation)
+{
+    std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
+    canCloseDocument([weak, operation = std::move(operation)](bool shouldClose) {
+        if (auto document = weak.lock())
+            document->documentShouldClose(shouldClose, operation);
+    });
+}
+
+void MVPMovieDocument::replaceWithURL(const HXURL& url, bool isReelspot)
+{
+    if (_movie && _movie->URL() && *_movie->URL() == url)
+        return;
+    Operation operation;
+    operation.type = MVPMovieDocumentReplaceWithURLOperationType;
+    operation.url = url;
+    operation.isReelspot = isReelspot;
+    requestReplace(std::move(operation));
+}
+
+void MVPMovieDocument::replaceWithURL(const HXURL& url)
+{
+    if (_movie && _movie->URL() && *_movie->URL() == url)
+        return;
+    Operation operation;
+    operation.type = MVPMovieDocumentReplaceWithURLOperationType;
+    operation.url = url;
+    requestReplace(std::move(operation));
+}
+
+void MVPMovieDocument::replaceWithReelspotURL(const HXURL& url)
+{
+    replaceWithURL(url, true);
+}
+
+void MVPMovieDocument::replaceWithFile(const std::string& path, bool isReelspot)
+{
+    if (_movie && !path.empty() && _movie->fileName() == path)
+        return;
+    Operation operation;
+    operation.type = MVPMovieDocumentReplaceWithFileOperationType;
+    operation.path = path;
+    operation.isReelspot = isReelspot;
+    requestReplace(std::move(operation));
+}
+
+void MVPMovieDocument::replaceWithFile(const std::string& path)
+{
+    replaceWithFile(path, false);
+}
+
+void MVPMovieDocument::replaceWithDataReference(const MVDataReference& reference)
+{
+    if (_movie && _movie->initialDataReference() == reference)
+        return;
+    Operation operation;
+    operation.type = MVPMovieDocumentReplaceWithDataReferenceOperationType;
+    operation.dataReference = reference;
+    requestReplace(std::move(operation));
+}
+
+void MVPMovieDocument::replaceWithMovie(const std::shared_ptr<MVMovie>& movie, bool dirtyDocument)
+{
+    if (movie == _movie)
+        return;
+    Operation operation;
+    operation.type = MVPMovieDocumentReplaceWithMovieOperationType;
+    operation.movie = movie;
+    operation.dirtyDocument = dirtyDocument;
+    requestReplace(std::move(operation));
+}
+
+void MVPMovieDocument::replaceWithMovie(const std::shared_ptr<MVMovie>& movie)
+{
+    replaceWithMovie(movie, false);
+}
+
+void MVPMovieDocument::documentShouldClose(bool shouldClose, const std::optional<Operation>& operation)
+{
+    if (!shouldClose)
+        return;
+    if (!operation || operation->type.empty() || operation->type == MVPMovieDocumentCloseOperationType) {
+        std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
+        HXRunLoop::main().performAfterDelay(this, 0, [weak] {
+            if (auto document = weak.lock())
+                document->close();
+        });
+        return;
+    }
+
+    bool wasReelspot = _isReelspot;
+    _isReelspot = operation->isReelspot.value_or(false);
+    // The full-screen presentation belongs to the movie that goes: it ends before its controller goes.
+    auto dropFullScreenController = [this] {
+        if (_fullScreen)
+            exitFullScreen();
+        _fullScreen = false;
+        if (_fsPresentationWindowController)
+            removeWindowController(_fsPresentationWindowController);
+    };
+
+    bool installed = false;
+    HXError error;
+    const std::string& type = operation->type;
+    if (type == MVPMovieDocumentReplaceWithMovieOperationType) {
+        if (operation->movie) {
+            dropFullScreenController();
+            setFileName({});
+            setMovie(operation->movie);
+            setFileNameFromMovie();
+            installed = true;
+        }
+    } else if (type == MVPMovieDocumentReplaceWithFileOperationType) {
+        installed = readFromFile(operation->path, MVPAnythingDocumentType, &error);
+    } else if (type == MVPMovieDocumentReplaceWithURLOperationType) {
+        installed = readFromURL(operation->url, MVPAnythingDocumentType, &error);
+    } else if (type == MVPMovieDocumentReplaceWithDataReferenceOperationType) {
+        installed = readFromDataReference(operation->dataReference, MVPAnythingDocumentType, &error);
+    }
+
+    if (!installed) {
+        // The document keeps the movie it shows, unchanged, and says what could not be opened.
+        _isReelspot = wasReelspot;
+        if (error.code() != 0)
+            presentError(error);
+        return;
+    }
+    if (type != MVPMovieDocumentReplaceWithMovieOperationType)
+        dropFullScreenController();
+    syncToNewMovie();
+    assignUniqueMovieID();
+    setNeedsToApplyStartupAttributes(true);
+    if (_movie && _movie->loadState() >= MVMovieLoadStatePlayable)
+        applyStartupAttributesIfNeeded();
+    if (operation->dirtyDocument)
+        updateChangeCount(HXChangeDone);
+}
+
+// ---- Links ----
+
+bool MVPMovieDocument::movieLinkToURL(const HXURL& url)
+{
+    std::string text = url.absoluteString();
+    if (text.rfind('#', 0) == 0 || !MVMovie::canInitWithURL(url))
+        return false;
+    auto delegate = MVPApplicationDelegate::sharedDelegate();
+    if (!url.hasFragment() || url.fragment().empty())
+        return delegate && delegate->createMovieDocumentWithURL(url, true);
+
+    std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
+    const std::string& fragment = url.fragment();
+    if (equalsIgnoringCase(fragment, "_blank")) {
+        if (_isReelspot) {
+            replaceWithReelspotURL(url);
+            return true;
+        }
+        return delegate && delegate->createMovieDocumentWithURL(url, true, false);
+    }
+    if (equalsIgnoringCase(fragment, "myself")) {
+        // Not at once: the link is still being handled by the movie that is about to go.
+        HXRunLoop::main().performAfterDelay(this, 0.1, [weak, url] {
+            if (auto document = weak.lock()) {
+                if (document->isReelspot())
+                    document->replaceWithReelspotURL(url);
+                else
+                    document->replaceWithURL(url);
+            }
+        });
+        return true;
+    }
+    if (equalsIgnoringCase(fragment, "movaraplayer")) {
+        if (!_isReelspot)
+            return false;
+        HXRunLoop::main().performAfterDelay(this, 0.1, [weak, url] {
+            if (auto document = weak.lock())
+                document->replaceWithReelspotURL(url);
+        });
+        return true;
+    }
+    return false;
+}
+
+// ---- Requests of the movie ----
+
+void MVPMovieDocument::handleMovieRequest(const HXNotification& notification)
+{
+    const std::string& name = notification.name();
+    if (name == MVMovieCloseWindowRequestNotification) {
+        // The featured guide's own pages ask to close when they hand over to another page: not this window.
+        if (_movie && _movie->URL()) {
+            std::string last = lastPathComponentOfString(_movie->URL()->absoluteString());
+            if (last == MVPFeaturedAutoLinkName || last == MVPFeaturedBlankLinkName)
+                return;
+        }
+        Operation operation;
+        operation.type = MVPMovieDocumentCloseOperationType;
+        requestReplace(std::move(operation));
+    } else if (name == MVMovieEnterFullScreenRequestNotification) {
+        if (!tryToPerform("fullScreen:", nullptr))
+            enterFullScreenWithSettings(std::nullopt);
+    } else if (name == MVMovieExitFullScreenRequestNotification) {
+        if (_fsPresentationWindowController && _fsPresentationWindowController->isFullscreen())
+            _fsPresentationWindowController->exitFullScreen();
+    }
+}
+
+// ---- Network diagnostics ----
+
+MVPMovieDocument::NetDiagnosticFunctions& MVPMovieDocument::netDiagnosticFunctions()
+{
+    static NetDiagnosticFunctions functions = lookUpNetDiagnosticFunctions();
+    return functions;
+}
+
+std::string MVPMovieDocument::netDiagnosticStatusText(long status, const std::string& description)
+{
+    auto isLineEnd = [](char c) { return c == '\r' || c == '\n'; };
+    size_t start = 0, end = description.size();
+    while (start < end && isLineEnd(description[start]))
+        ++start;
+    while (end > start && isLineEnd(description[end - 1]))
+        --end;
+    if (start == end)
+        return {};
+    return description.substr(start, end - start) + " (" + std::to_string(status) + ")";
+}
+
+bool MVPMovieDocument::moviePostNetworkDiagnosticUI(const std::shared_ptr<MVNetDiagnostic>& diagnostic)
+{
+    if (!diagnostic || _netDiagnosticSheetVisible)
+        return true;
+    _netDiagnosticSheetVisible = true;
+    _netDiagnostic = diagnostic;
+
+    const auto& functions = netDiagnosticFunctions();
+    std::string statusText;
+    if (functions.copyNetworkStatus)
+        if (auto status = functions.copyNetworkStatus(*diagnostic))
+            statusText = netDiagnosticStatusText(status->first, status->second);
+
+    auto window = movieWindow();
+    if (window)
+        window->makeKeyAndOrderFront();
+    auto alert = HXAlert::alertWithMessageText(HXLocalizedString("netDiagnosticsSheetMessage"), {}, {},
+        HXLocalizedString("netDiagnosticsSheetButton"), statusText);
+    // Without the platform's diagnosis there is nothing the "diagnose" button could do.
+    if (!functions.diagnoseProblemInteractively && alert->buttons().size() > 1)
+        alert->buttons().back()->setEnabled(false);
+    std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
+    auto didEnd = [weak](long returnCode) {
+        if (auto document = weak.lock())
+            document->netDiagnosticsSheetDidEnd(returnCode);
+    };
+    if (window)
+        alert->beginSheetModalForWindow(window, didEnd);
+    else
+        didEnd(alert->runModal());
+    return true;
+}
+
+void MVPMovieDocument::netDiagnosticsSheetDidEnd(long returnCode)
+{
+    auto diagnostic = std::move(_netDiagnostic);
+    _netDiagnostic.reset();
+    const auto& functions = netDiagnosticFunctions();
+    if (returnCode == HXAlertOtherReturn && diagnostic && functions.diagnoseProblemInteractively)
+        functions.diagnoseProblemInteractively(*diagnostic);
+    _netDiagnosticSheetVisible = false;
+}
+
+// ---- Hooks of the installed movie ----
+
+void MVPMovieDocument::syncLanguagesAndLinksToMovie()
+{
+    if (_movie) {
+        if (!_movieDelegate)
+            _movieDelegate = std::make_shared<MovieDocumentMovieDelegate>(
+                std::static_pointer_cast<MVPMovieDocument>(shared_from_this()));
+        _movie->setDelegate(_movieDelegate);
+    }
+    syncLanguageChoosersToMovie();
+}

@@ -1,0 +1,318 @@
+// Links inside movies (href tracks and timed-text links), how the document follows them, and the
+// network-diagnostics sheet.
+#include "movie_document_test_support.h"
+
+#include "app/application_delegate.h"
+#include "app/player_program.h"
+#include "platform/mvkit/movie_delegate.h"
+#include "platform/mvkit/movie_links.h"
+#include "platform/mvkit/sample_text_description.h"
+#include "platform/winkit/control.h"
+#include "test_support.h"
+
+#include <filesystem>
+
+using namespace movara::test;
+using namespace movara::test::document;
+
+namespace {
+
+// Adds a text track of `mediaType` showing `samples` (whole sample bytes), one second each.
+std::shared_ptr<MVTrack> addTextTrack(MVMovie& movie, const std::vector<MVBytes>& samples,
+    const char* name = nullptr, uint32_t mediaType = MVFourCC("text"))
+{
+    auto track = movie.newTrack(mediaType, 600);
+    MVBytes description = mediaType == MVFourCC("text") ? MVSerializeTextSampleDescription({})
+                                                        : MVSerializeText3GSampleDescription({});
+    int64_t at = 0;
+    for (const auto& bytes : samples) {
+        int64_t mediaTime = track->media()->addSample(bytes, 600, 1, description, 0);
+        track->insertMedia(at, mediaTime, 600);
+        at += 600;
+    }
+    if (name)
+        track->setAttributeForKey(std::string(name), MVTrackDisplayNameAttribute);
+    return track;
+}
+
+std::shared_ptr<MVMovie> hrefMovie(const std::vector<std::string>& texts)
+{
+    auto movie = MVMovie::movie();
+    std::vector<MVBytes> samples;
+    for (const auto& text : texts)
+        samples.push_back(MVMakeTextSample(text));
+    addTextTrack(*movie, samples, MVHrefTrackName)->setEnabled(false);
+    return movie;
+}
+
+MVTime seconds(double s)
+{
+    return MVMakeTime(int64_t(s * 600), 600);
+}
+
+TEST(MovieLinks, HrefSampleTexts)
+{
+    struct Case {
+        const char* text;
+        std::optional<MVMovieLink> link;
+    };
+    const Case cases[] = {
+        { "<http://example.org/a.mov>", MVMovieLink { "http://example.org/a.mov", "" } },
+        { "  <b.mov>T<myself>\n", MVMovieLink { "b.mov", "myself" } },
+        { "<b.mov>t< _blank >", MVMovieLink { "b.mov", "_blank" } },
+        { "A<auto.mov>", MVMovieLink { "auto.mov", "" } },
+        { "<b.mov>T<unclosed", MVMovieLink { "b.mov", "" } },
+        { "b.mov", std::nullopt },
+        { "<>", std::nullopt },
+        { "<b.mov", std::nullopt },
+        { "", std::nullopt },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MVParseHrefSampleText(c.text), c.link) << c.text;
+}
+
+TEST(MovieLinks, TimedTextLinkAtoms)
+{
+    EXPECT_EQ(MVTextSampleLinkURL(MVMakeTextSample("click here", MVMakeTextLinkAtom(0, 10, "b.mov#myself"))),
+        "b.mov#myself");
+    EXPECT_FALSE(MVTextSampleLinkURL(MVMakeTextSample("no link")));
+    MVBytes cut = MVMakeTextSample("click", MVMakeTextLinkAtom(0, 5, "http://example.org/long.mov"));
+    cut.resize(cut.size() - 8); // the atom's size now runs past the sample
+    EXPECT_FALSE(MVTextSampleLinkURL(cut));
+}
+
+TEST(MovieLinks, TheLinkShownAtATime)
+{
+    auto movie = hrefMovie({ "<a.mov>", "<b.mov>T<myself>" });
+    auto subtitles = addTextTrack(*movie,
+        { MVMakeTextSample("plain"), MVMakeTextSample("linked", MVMakeTextLinkAtom(0, 6, "c.mov")),
+            MVMakeTextSample("linked", MVMakeTextLinkAtom(0, 6, "d.mov")) },
+        nullptr, MVFourCC("sbtl"));
+    EXPECT_EQ(MVMovieLinkAtTime(*movie, seconds(0.5)), (MVMovieLink { "a.mov", "" }));
+    EXPECT_EQ(MVMovieLinkAtTime(*movie, seconds(1.5)), (MVMovieLink { "b.mov", "myself" }));
+    // Past the href track, the subtitles' own link.
+    EXPECT_EQ(MVMovieLinkAtTime(*movie, seconds(2.5)), (MVMovieLink { "d.mov", "" }));
+    EXPECT_FALSE(MVMovieLinkAtTime(*movie, seconds(9)));
+    EXPECT_FALSE(MVMovieLinkAtTime(*movie, MVIndefiniteTime));
+    subtitles->setEnabled(false); // text that is not shown cannot be clicked
+    EXPECT_FALSE(MVMovieLinkAtTime(*movie, seconds(2.5)));
+    // The href track is no subtitle track.
+    auto list = movie->subtitleTracks();
+    ASSERT_EQ(list.size(), 1u);
+    EXPECT_EQ(list[0], subtitles);
+}
+
+TEST(MovieLinks, LinksResolveAgainstTheMovie)
+{
+    TempDir dir;
+    auto path = (dir.path() / "a.mov").string();
+    auto written = hrefMovie({ "<x.mov>" });
+    HXError error;
+    ASSERT_TRUE(written->writeToFile(path, {}, &error)) << error.localizedDescription();
+    auto movie = MVMovie::movieWithFile(path, &error);
+    ASSERT_TRUE(movie) << error.localizedDescription();
+    std::string folder = HXURL::fileURLWithPath(dir.path().string(), true).absoluteString();
+    struct Case {
+        MVMovieLink link;
+        std::string url;
+    };
+    const Case cases[] = {
+        { { "b.mov", "" }, folder + "b.mov" },
+        { { "b.mov", "myself" }, folder + "b.mov#myself" },
+        { { "b.mov#_blank", "myself" }, folder + "b.mov#_blank" },
+        { { "http://example.org/c.mov", "" }, "http://example.org/c.mov" },
+        { { "#chapter2", "" }, "#chapter2" },
+    };
+    for (const auto& c : cases) {
+        auto url = MVMovieURLForLink(*movie, c.link);
+        ASSERT_TRUE(url) << c.link.url;
+        EXPECT_EQ(url->absoluteString(), c.url) << c.link.url;
+    }
+    // Without a delegate nobody follows the link.
+    EXPECT_FALSE(MVMovieFollowLinkAtTime(*movie, seconds(0.5)));
+}
+
+class LinkTest : public DocumentTest {
+protected:
+    void SetUp() override
+    {
+        DocumentTest::SetUp();
+        HXDocumentController::setSharedDocumentController(std::make_shared<HXDocumentController>());
+        MVPPlayerProgram::registerDocumentTypes(*HXDocumentController::sharedDocumentController());
+        delegate = std::make_shared<MVPApplicationDelegate>(MVPApplicationDelegate::Environment {});
+        app->setDelegate(delegate);
+    }
+
+    void TearDown() override
+    {
+        for (auto& doc : std::vector(HXDocumentController::sharedDocumentController()->documents()))
+            doc->close();
+        app->setDelegate(nullptr);
+        delegate.reset();
+        MVPMovieDocument::netDiagnosticFunctions() = {};
+        DocumentTest::TearDown();
+    }
+
+    // A movie file (made by our writer) whose href track shows `href` for its first second.
+    std::string movieFile(const std::string& name, const std::string& href = "<other.mov>")
+    {
+        auto path = (dir.path() / name).string();
+        HXError error;
+        EXPECT_TRUE(hrefMovie({ href })->writeToFile(path, {}, &error)) << error.localizedDescription();
+        return path;
+    }
+
+    // An open player (in the document controller, with its window) showing `path`.
+    std::shared_ptr<MVPMovieDocument> openPlayer(const std::string& path, bool featured = false)
+    {
+        HXError error;
+        auto doc
+            = MVPMovieDocument::documentWithContentsOfFile(path, MVPAnythingDocumentType, featured, &error);
+        EXPECT_TRUE(doc) << error.localizedDescription();
+        if (doc) {
+            HXDocumentController::sharedDocumentController()->addDocument(doc);
+            doc->makeWindowControllers();
+            doc->showWindows();
+        }
+        return doc;
+    }
+
+    size_t documentCount() { return HXDocumentController::sharedDocumentController()->documents().size(); }
+
+    HXURL fileURL(const std::string& path, const std::string& fragment = {})
+    {
+        std::string text = HXURL::fileURLWithPath(path).absoluteString();
+        if (!fragment.empty())
+            text += "#" + fragment;
+        return *HXURL::URLWithString(text);
+    }
+
+    static void spin(double seconds)
+    {
+        auto until = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < until)
+            HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.01, true);
+    }
+
+    TempDir dir;
+    std::shared_ptr<MVPApplicationDelegate> delegate;
+};
+
+TEST_F(LinkTest, LinksGoToANewPlayerOrReplaceByTheirTarget)
+{
+    auto a = movieFile("a.mov");
+    auto b = movieFile("b.mov");
+    struct Case {
+        const char* name;
+        bool featured;
+        HXURL url;
+        bool handled;
+        size_t newDocuments;
+        bool replacedAtOnce;
+        bool replacedLater; // after a tenth of a second
+    };
+    const Case cases[] = {
+        { "inside the movie", false, *HXURL::URLWithString("#chapter2"), false, 0, false, false },
+        { "cannot be opened", false, *HXURL::URLWithString("ftp://example.org/b.mov"), false, 0, false,
+            false },
+        { "unknown target", false, fileURL(b, "elsewhere"), false, 0, false, false },
+        { "player target outside the guide", false, fileURL(b, "movaraplayer"), false, 0, false, false },
+        { "no target", false, fileURL(b), true, 1, false, false },
+        { "blank", false, fileURL(b, "_blank"), true, 1, false, false },
+        { "myself", false, fileURL(b, "MySelf"), true, 0, false, true },
+        { "blank in the guide", true, fileURL(b, "_blank"), true, 0, true, false },
+        { "player target in the guide", true, fileURL(b, "movaraplayer"), true, 0, false, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto doc = openPlayer(a, c.featured);
+        ASSERT_TRUE(doc);
+        size_t before = documentCount();
+        EXPECT_EQ(doc->movieLinkToURL(c.url), c.handled);
+        EXPECT_EQ(doc->movie()->fileName() == b, c.replacedAtOnce);
+        spin(0.25);
+        EXPECT_EQ(doc->movie()->fileName() == b, c.replacedAtOnce || c.replacedLater);
+        EXPECT_EQ(doc->isReelspot(), c.featured);
+        EXPECT_EQ(documentCount() - before, c.newDocuments);
+        for (auto& other : std::vector(HXDocumentController::sharedDocumentController()->documents()))
+            other->close();
+    }
+}
+
+TEST_F(LinkTest, AChosenLinkInsideAMovieReplacesItsPlayer)
+{
+    auto b = movieFile("b.mov");
+    auto a = movieFile("a.mov", "<b.mov>T<myself>");
+    auto doc = openPlayer(a);
+    ASSERT_TRUE(doc);
+    int id = doc->movieID();
+    EXPECT_TRUE(MVMovieFollowLinkAtTime(*doc->movie(), seconds(0.5)));
+    ASSERT_TRUE(runUntil([&] { return doc->movie()->fileName() == b; }, 2));
+    EXPECT_EQ(documentCount(), 1u);
+    EXPECT_NE(doc->movieID(), id);
+    // Past the href sample there is no link.
+    EXPECT_FALSE(MVMovieFollowLinkAtTime(*doc->movie(), seconds(5)));
+}
+
+TEST_F(LinkTest, TheDiagnosticsSheetShowsOnceAndDiagnosesOnlyWhereItCan)
+{
+    // This platform has no diagnosis services to find.
+    EXPECT_FALSE(MVPMovieDocument::netDiagnosticFunctions().copyNetworkStatus);
+    EXPECT_FALSE(MVPMovieDocument::netDiagnosticFunctions().diagnoseProblemInteractively);
+    EXPECT_EQ(
+        MVPMovieDocument::netDiagnosticStatusText(-3, "\r\nNo route to host\n\r"), "No route to host (-3)");
+    EXPECT_EQ(MVPMovieDocument::netDiagnosticStatusText(0, "\n"), "");
+
+    struct Case {
+        const char* name;
+        bool platformHasDiagnosis;
+        const char* button; // the one chosen
+        std::string informative;
+        int diagnosed;
+    };
+    const Case cases[] = {
+        { "no diagnosis here", false, "OK", "", 0 },
+        { "status, then OK", true, "OK", "Host unreachable (42)", 0 },
+        { "status, then diagnose", true, nullptr, "Host unreachable (42)", 1 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        int diagnosed = 0;
+        MVPMovieDocument::netDiagnosticFunctions() = {};
+        if (c.platformHasDiagnosis) {
+            MVPMovieDocument::netDiagnosticFunctions().copyNetworkStatus = [](const MVNetDiagnostic&) {
+                return std::make_optional(std::make_pair(42L, std::string("Host unreachable\n")));
+            };
+            MVPMovieDocument::netDiagnosticFunctions().diagnoseProblemInteractively
+                = [&diagnosed](const MVNetDiagnostic&) { ++diagnosed; };
+        }
+        auto doc = openPlayer(movieFile("a.mov"));
+        ASSERT_TRUE(doc);
+        std::vector<std::shared_ptr<HXAlert>> shown;
+        HXAlert::setAlertDidAppearHandler([&shown](HXAlert& alert) {
+            shown.push_back(std::static_pointer_cast<HXAlert>(alert.shared_from_this()));
+        });
+        auto diagnostic
+            = std::make_shared<MVNetDiagnostic>(*HXURL::URLWithString("http://127.0.0.1:9/a.mov"), HXError());
+        EXPECT_TRUE(doc->moviePostNetworkDiagnosticUI(diagnostic));
+        EXPECT_TRUE(doc->netDiagnosticSheetVisible());
+        EXPECT_TRUE(doc->moviePostNetworkDiagnosticUI(diagnostic)); // a second one while it is up: ignored
+        EXPECT_TRUE(doc->moviePostNetworkDiagnosticUI(nullptr));
+        ASSERT_TRUE(runUntil([&] { return !shown.empty(); }, 2));
+        spin(0.05);
+        ASSERT_EQ(shown.size(), 1u);
+        auto alert = shown[0];
+        EXPECT_EQ(alert->informativeText(), c.informative);
+        ASSERT_EQ(alert->buttons().size(), 2u);
+        EXPECT_EQ(alert->buttons()[1]->isEnabled(), c.platformHasDiagnosis);
+        auto button = c.button ? alert->buttons()[0] : alert->buttons()[1];
+        button->performClick();
+        spin(0.05);
+        EXPECT_FALSE(doc->netDiagnosticSheetVisible());
+        EXPECT_EQ(diagnosed, c.diagnosed);
+        HXAlert::setAlertDidAppearHandler(nullptr);
+        doc->close();
+    }
+}
+
+} // namespace
