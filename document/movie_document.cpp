@@ -92,6 +92,7 @@ MVPMovieDocument::MVPMovieDocument(Token)
     _timeModeTC = preferenceIsOn("GeneralPreferenceShowTimeCode");
     registerReplacingAndLanguageActions();
     registerSavingActions();
+    registerFullScreenActions();
 }
 
 std::shared_ptr<MVPMovieDocument> MVPMovieDocument::make()
@@ -718,75 +719,7 @@ void MVPMovieDocument::close()
     _fsPresentationWindowController.reset();
 }
 
-// ---- Full screen ----
-
-std::shared_ptr<FSPresentationWindowController> MVPMovieDocument::fsPresentationWindowController()
-{
-    if (_fsPresentationWindowController)
-        return _fsPresentationWindowController;
-    _fsPresentationWindowController = std::make_shared<FSPresentationWindowController>();
-    addWindowController(_fsPresentationWindowController);
-    std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
-    auto& center = HXNotificationCenter::defaultCenter();
-    const std::pair<const char*, int> states[] = {
-        { FSPresentationEnteringFullScreenStateNotification, 1 },
-        { FSPresentationFullScreenStateNotification, 2 },
-        { FSPresentationExitingFullScreenStateNotification, 3 },
-        { FSPresentationInactiveStateNotification, 0 },
-    };
-    for (auto [name, state] : states) {
-        _fullScreenObservers.push_back(center.addObserver(
-            this, name, _fsPresentationWindowController.get(), [weak, state](const HXNotification&) {
-                if (auto doc = weak.lock())
-                    doc->fullScreenStateChanged(state);
-            }));
-    }
-    return _fsPresentationWindowController;
-}
-
-void MVPMovieDocument::fullScreenStateChanged(int state)
-{
-    if (state != 0)
-        return;
-    // Back from full screen: the player window catches up with what changed meanwhile.
-    _fullScreen = false;
-    if (_playerWindowControllerNeedsMovieSync || _playerWindowControllerNeedsMovieContentSync)
-        syncWindowControllerToNewMovie();
-    _playerWindowControllerNeedsMovieSync = false;
-    _playerWindowControllerNeedsMovieContentSync = false;
-    if (_hidMoviePropertiesForFullScreen && _moviePropertyBrowser)
-        _moviePropertyBrowser->showWindow();
-    _hidMoviePropertiesForFullScreen = false;
-}
-
-void MVPMovieDocument::enterFullScreenWithSettings(const std::optional<FSPresentationSettings>& settings)
-{
-    if (_fullScreen || !_movie || !_movie->hasVideo())
-        return;
-    _fullScreen = true;
-    if (_moviePropertyBrowser && _moviePropertyBrowser->isWindowLoaded()
-        && _moviePropertyBrowser->window()->isVisible()) {
-        _moviePropertyBrowser->window()->orderOut();
-        _hidMoviePropertiesForFullScreen = true;
-    }
-    auto controller = fsPresentationWindowController();
-    if (settings)
-        controller->setPresentationSettings(*settings);
-    controller->syncToNewMovie();
-    controller->enterFullScreen();
-    if (!controller->isFullscreen()) {
-        _fullScreen = false;
-        if (_hidMoviePropertiesForFullScreen && _moviePropertyBrowser)
-            _moviePropertyBrowser->showWindow();
-        _hidMoviePropertiesForFullScreen = false;
-    }
-}
-
-void MVPMovieDocument::exitFullScreen()
-{
-    if (_fullScreen && _fsPresentationWindowController)
-        _fsPresentationWindowController->exitFullScreen();
-}
+// ---- Full screen: movie_document_fullscreen.cpp ----
 
 // ---- Info panel and properties window ----
 

@@ -33,6 +33,7 @@ class HXWindowController;
 class HXUndoManager;
 class HXView;
 class FSPresentationWindowController;
+class FSPresentationSettingsWindowController; // full-screen hand-off
 class MovieInfo;
 class MVPPropertyInspectorBrowser;
 // Saving and menus.
@@ -584,4 +585,34 @@ private:
     std::shared_ptr<MVPMovieProgressWindowController> _movieProgressWindowController;
     std::shared_ptr<JobProgressWindowController> _flattenJobController;
     // ==== end of saving and menus ====
+
+    // ==== Full-screen hand-off (movie_document_fullscreen.cpp) ====
+public:
+    // The full-screen command: presents with the preferences' settings.
+    void fullScreen(HXObject* sender = nullptr);
+    // The present-movie command: the settings sheet on the player window, seeded with the movie's own
+    // settings or, when it has none, the preferences'.
+    void presentMovie(HXObject* sender = nullptr);
+    // Play (1) presents with the sheet's settings; cancel (0) drops the preferences filled in for a movie
+    // that had no settings of its own.
+    void fsPresentationSettingsSheetDidEnd(FSPresentationSettingsWindowController& sheet, long returnCode);
+    std::shared_ptr<FSPresentationSettingsWindowController> fsPresentationSettingsWindowController() const
+    {
+        return _fsPresentationSettingsWindowController;
+    }
+    // Installs the presentation controller as one of the window controllers, removing the old one.
+    void setFSPresentationWindowController(const std::shared_ptr<FSPresentationWindowController>& controller);
+    // The presentation's states: the player window hides while presenting (showing it ends the
+    // presentation) and comes back with its pending syncs and the properties window afterwards.
+    void fsPresentationEnteringFullScreen();
+    void fsPresentationFullScreen();
+    void fsPresentationExitingFullScreen();
+    void fsPresentationInactive();
+    void movieWindowWillBecomeVisible();
+
+private:
+    void registerFullScreenActions();
+    std::shared_ptr<FSPresentationSettingsWindowController> _fsPresentationSettingsWindowController;
+    HXObserverToken _playerWindowVisibleObserver = 0;
+    // ==== end of the full-screen hand-off ====
 };

@@ -1,5 +1,7 @@
 #include "fullscreen/display_services.h"
 
+#include "fullscreen/sdl_display_services.h"
+
 #include "platform/winkit/application.h"
 #include "platform/winkit/window_server.h"
 
@@ -9,22 +11,49 @@
 
 namespace {
 
-std::shared_ptr<FSDisplayServices>& sharedServices()
+struct SharedServices {
+    std::shared_ptr<FSDisplayServices> services;
+    // Installed by a caller (tests): kept whatever the window backend.
+    bool installed = false;
+    bool sdl = false;
+};
+
+SharedServices& sharedServices()
 {
-    static std::shared_ptr<FSDisplayServices> services = std::make_shared<FSDisplayServices>();
-    return services;
+    static SharedServices shared;
+    return shared;
+}
+
+bool onSDLBackend()
+{
+    if (!HXApplication::hasSharedApplication())
+        return false;
+    auto server = HXApplication::sharedApplication()->windowServerPointer();
+    return server && server->name() == "sdl";
 }
 
 } // namespace
 
 FSDisplayServices& FSDisplayServices::shared()
 {
-    return *sharedServices();
+    auto& shared = sharedServices();
+    if (!shared.installed) {
+        // The displays of the window backend in use: SDL's when the program shows real windows.
+        bool sdl = onSDLBackend();
+        if (!shared.services || sdl != shared.sdl) {
+            shared.services = sdl ? std::make_shared<FSSDLDisplayServices>() : std::make_shared<FSDisplayServices>();
+            shared.sdl = sdl;
+        }
+    }
+    return *shared.services;
 }
 
 void FSDisplayServices::setShared(std::shared_ptr<FSDisplayServices> services)
 {
-    sharedServices() = services ? std::move(services) : std::make_shared<FSDisplayServices>();
+    auto& shared = sharedServices();
+    shared.installed = services != nullptr;
+    shared.sdl = false;
+    shared.services = services ? std::move(services) : nullptr;
 }
 
 void FSDisplayServices::reportUserActivity()

@@ -3,7 +3,7 @@
 // which, the displays that stand for a display that was reconfigured (its aliases), display modes and
 // switching between them, keeping the machine awake and hiding the desktop's panels. The shared instance
 // answers for a display system that offers none of it (no mirroring, no aliases, no modes to switch to);
-// a window backend that can do more installs its own, and tests install fakes.
+// on the SDL2 backend the shared instance is SDL's (sdl_display_services.h), and tests install fakes.
 #include <cstdint>
 #include <memory>
 #include <optional>

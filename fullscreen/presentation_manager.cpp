@@ -87,7 +87,6 @@ void FSPresentationManager::addFSPresentation(FSPresentationWindowController* pr
             });
     }
     _fsPresentations.push_back(presentation);
-    enableSystemActivityTimer(true);
 }
 
 void FSPresentationManager::removeFSPresentation(FSPresentationWindowController* presentation)
@@ -100,6 +99,9 @@ void FSPresentationManager::removeFSPresentation(FSPresentationWindowController*
         HXNotificationCenter::defaultCenter().removeObserver(*_windowDidBecomeMainObserver);
         _windowDidBecomeMainObserver.reset();
     }
+    // The full-screen-only items leave with the last presentation, whichever window is main then.
+    if (_fsPresentations.empty())
+        hideFSMenuBonusItems();
     // A presentation that goes away before it was inactive again gives back what it held.
     if (auto* record = recordFor(presentation)) {
         if (record->counted && _displayCapturingPresentationCounter > 0)
@@ -112,7 +114,25 @@ void FSPresentationManager::removeFSPresentation(FSPresentationWindowController*
             showSystemUI();
         }
     }
-    enableSystemActivityTimer(false);
+}
+
+void FSPresentationManager::showHUDs(bool autoHide)
+{
+    // A panel may end its presentation, so walk a copy.
+    auto presentations = _fsPresentations;
+    for (auto* presentation : presentations) {
+        if (auto hud = presentation->fsPresentationHUDWindowController())
+            hud->showHUD(autoHide);
+    }
+}
+
+void FSPresentationManager::hideHUDs(bool fade)
+{
+    auto presentations = _fsPresentations;
+    for (auto* presentation : presentations) {
+        if (auto hud = presentation->fsPresentationHUDWindowController())
+            hud->hideHUD(fade);
+    }
 }
 
 void FSPresentationManager::enableSystemActivityTimer(bool enable)

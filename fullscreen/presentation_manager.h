@@ -35,12 +35,16 @@ public:
     void beginPresentationOnScreen(const HXScreen& screen);
     void endPresentationOnScreen(const HXScreen& screen);
 
-    // Registration: at entry, and when the exit has completed. A registered presentation holds a
-    // keep-awake request.
+    // Registration: at entry, and when the exit has completed.
     void addFSPresentation(FSPresentationWindowController* presentation);
     void removeFSPresentation(FSPresentationWindowController* presentation);
     const std::vector<FSPresentationWindowController*>& fsPresentations() const { return _fsPresentations; }
     bool isFullscreen() const { return !_fsPresentations.empty(); }
+
+    // Every registered presentation's heads-up panel, shown (with auto-hide when asked) or hidden (faded
+    // when asked).
+    void showHUDs(bool autoHide);
+    void hideHUDs(bool fade);
 
     // Keep-awake requests nest: the activity timer (45 s) runs while at least one is outstanding.
     void enableSystemActivityTimer(bool enable);

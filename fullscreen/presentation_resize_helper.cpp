@@ -132,16 +132,21 @@ void FSPresentationResizeHelper::zoomMovieToFrame(const HXRect& movieViewFrame, 
     _zooming = true;
     runAnimation();
 
-    // On the next pass the player window is back where it was, with its shadow.
-    std::weak_ptr<HXWindow> weakPlayer = playerWindow;
-    HXRunLoop::current().perform(
-        [weakPlayer, PW] {
-            if (auto w = weakPlayer.lock()) {
-                w->setHasShadow(true);
-                w->setFrame(PW, false);
-            }
-        },
-        0, { HXRunLoopCommonModes }, this);
+    // On the next pass the player window is back where it was, with its shadow (at the latest when the
+    // way back starts).
+    _pendingPlayerFrame = PW;
+    HXRunLoop::current().perform([this] { cleanUpWindowStateAfterZoom(); }, 0, { HXRunLoopCommonModes }, this);
+}
+
+void FSPresentationResizeHelper::cleanUpWindowStateAfterZoom()
+{
+    if (!_pendingPlayerFrame)
+        return;
+    if (_player && _player->window) {
+        _player->window->setHasShadow(true);
+        _player->window->setFrame(*_pendingPlayerFrame, false);
+    }
+    _pendingPlayerFrame.reset();
 }
 
 bool FSPresentationResizeHelper::restoreMovieToPlayerWindow(
@@ -156,6 +161,7 @@ bool FSPresentationResizeHelper::restoreMovieToPlayerWindow(
         _prepared = false;
         return false;
     }
+    cleanUpWindowStateAfterZoom();
     _player = player;
     auto playerWindow = player->window;
     const HXRect F = window->frame();

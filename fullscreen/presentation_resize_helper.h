@@ -73,6 +73,8 @@ private:
 
     void runAnimation();
     void cleanUpAnimation();
+    // The player window back at its frame from before the way in.
+    void cleanUpWindowStateAfterZoom();
     void setupBackgroundWindow(const HXColor& color);
     void setBackgroundWindowFrame(const HXRect& frame);
     void setBackgroundAlpha(double alpha);
@@ -89,6 +91,7 @@ private:
     std::optional<MVPAnimatedFrame> _fullScreenWindowAnimatedFrame;
     std::unique_ptr<MVPSmoothAnimation> _resizeAnimation;
     HXRect _movieViewFrameInPlayerWindow;
+    std::optional<HXRect> _pendingPlayerFrame;
     HXRect _fullScreenFrame;
     HXSize _baseTransformSize;
     HXAffineTransformStruct _transform;

@@ -65,6 +65,8 @@ void FSPresentationWindowController::setPresentationMode(uint16_t mode, bool ani
     _settings.size = int64_t(mode);
     if (presentationModeDidChange)
         presentationModeDidChange(mode);
+    if (_fsPresentationHUDWindowController && _fsPresentationHUDWindowController->delegate() == this)
+        _fsPresentationHUDWindowController->update();
     HXRect frame;
     getMovieViewFrame(&frame, nullptr, mode);
     if (mode != FSPresentationModePanoramic) {
@@ -206,7 +208,7 @@ std::shared_ptr<HXImage> FSPresentationWindowController::viewWillDisplayImage(
         _panoramicFilter = std::make_shared<MVPPanoramicStretchFilter>();
     _panoramicFilter->setValueForKey(rep, MVPPanoramicStretchFilterInputImageKey);
     MVPPanoramicStretchSetInputsForFrame(*_panoramicFilter,
-        { double(rep->pixelsWide()), double(rep->pixelsHigh()) }, view.bounds().size, contentSize());
+        { double(rep->pixelsWide()), double(rep->pixelsHigh()) }, view.bounds().size, naturalSizeForFrames());
     auto output = _panoramicFilter->outputImage();
     _panoramicFilter->setValueForKey(
         std::shared_ptr<HXBitmapImageRep>(), MVPPanoramicStretchFilterInputImageKey);

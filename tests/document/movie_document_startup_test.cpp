@@ -47,7 +47,8 @@ TEST_F(MovieDocumentStartupTest, PlayAndPresentFollowTheMovieAndThePreferences)
         { "preference plays every movie", true, 0, false, true, false, false, true, false },
         { "scripts ignore the mark", true, 1, false, false, true, false, false, false },
         { "scripts ignore the preference too", true, -1, false, true, true, false, false, false },
-        { "present beats play", true, 1, true, false, false, false, false, true },
+        // Presenting wins over the mark; the presentation then plays the movie itself.
+        { "present beats play", true, 1, true, false, false, false, true, true },
         { "nothing to present without video", false, 1, true, false, false, false, true, false },
         { "scripts ignore presenting", true, 1, true, false, false, true, true, false },
     };

@@ -49,8 +49,10 @@ TEST_F(SettingsLookupTest, PreferencesFillWhatIsNotSetAndAreKept)
     EXPECT_EQ(controller.presentationSettingForKey(FullscreenPreferenceSlideShowMode), HXPropertyList(true))
         << "the kept value holds for the presentation";
 
-    EXPECT_TRUE(controller.presentationSettingForKey(FullscreenPreferenceCaptureAllDisplays).isNull());
-    EXPECT_FALSE(controller.presentationSettings().captureAllDisplays) << "nothing found, nothing kept";
+    // No default is registered for changing the resolution (other keys may have one once the
+    // preferences were made in this process).
+    EXPECT_TRUE(controller.presentationSettingForKey(FSPresentationChangeResolution).isNull());
+    EXPECT_FALSE(controller.presentationSettings().changeResolution) << "nothing found, nothing kept";
 
     controller.setPresentationSettingsToDefaults();
     EXPECT_EQ(controller.presentationSettingForKey(FullscreenPreferenceSlideShowMode), HXPropertyList(false));

@@ -1,0 +1,239 @@
+// MVPMovieDocument: handing the movie to a full-screen presentation and taking it back — the settings
+// sheet of the present-movie command, entering with settings, and following the presentation's states
+// to hide the player window while presenting and restore it, its pending syncs and the properties window
+// afterwards.
+#include "document/movie_document.h"
+
+#include "fullscreen/presentation_modes.h"
+#include "fullscreen/presentation_settings_window_controller.h"
+#include "fullscreen/presentation_window_controller.h"
+#include "inspectors/property_inspector_browser.h"
+#include "platform/winkit/application.h"
+#include "platform/winkit/window.h"
+#include "platform/winkit/window_controller.h"
+#include "player/window/movie_window_controller.h"
+#include "player/window/window_controller.h"
+
+void MVPMovieDocument::registerFullScreenActions()
+{
+    setActionHandler("fullScreen:", [this](HXObject* sender) { fullScreen(sender); });
+    setActionHandler("presentMovie:", [this](HXObject* sender) { presentMovie(sender); });
+}
+
+void MVPMovieDocument::fullScreen(HXObject*)
+{
+    enterFullScreenWithSettings(std::nullopt);
+}
+
+std::shared_ptr<FSPresentationWindowController> MVPMovieDocument::fsPresentationWindowController()
+{
+    if (_fsPresentationWindowController)
+        return _fsPresentationWindowController;
+    setFSPresentationWindowController(std::make_shared<FSPresentationWindowController>());
+    std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
+    auto& center = HXNotificationCenter::defaultCenter();
+    const std::pair<const char*, int> states[] = {
+        { FSPresentationEnteringFullScreenStateNotification, 1 },
+        { FSPresentationFullScreenStateNotification, 2 },
+        { FSPresentationExitingFullScreenStateNotification, 3 },
+        { FSPresentationInactiveStateNotification, 0 },
+    };
+    for (auto [name, state] : states) {
+        _fullScreenObservers.push_back(center.addObserver(
+            this, name, _fsPresentationWindowController.get(), [weak, state = state](const HXNotification&) {
+                if (auto doc = weak.lock())
+                    doc->fullScreenStateChanged(state);
+            }));
+    }
+    return _fsPresentationWindowController;
+}
+
+void MVPMovieDocument::setFSPresentationWindowController(
+    const std::shared_ptr<FSPresentationWindowController>& controller)
+{
+    if (controller == _fsPresentationWindowController)
+        return;
+    auto old = _fsPresentationWindowController;
+    if (old)
+        removeWindowController(old);
+    _fsPresentationWindowController = controller;
+    if (controller)
+        addWindowController(controller);
+}
+
+void MVPMovieDocument::fullScreenStateChanged(int state)
+{
+    switch (state) {
+    case 1:
+        fsPresentationEnteringFullScreen();
+        break;
+    case 2:
+        fsPresentationFullScreen();
+        break;
+    case 3:
+        fsPresentationExitingFullScreen();
+        break;
+    default:
+        fsPresentationInactive();
+        break;
+    }
+}
+
+void MVPMovieDocument::enterFullScreenWithSettings(const std::optional<FSPresentationSettings>& settings)
+{
+    if (_fullScreen || !_movie || !_movie->hasVideo())
+        return;
+    _fullScreen = true;
+    if (_moviePropertyBrowser && _moviePropertyBrowser->isWindowLoaded()
+        && _moviePropertyBrowser->window()->isVisible()) {
+        _moviePropertyBrowser->window()->orderOut();
+        _hidMoviePropertiesForFullScreen = true;
+    }
+    auto controller = fsPresentationWindowController();
+    if (settings)
+        controller->setPresentationSettings(*settings);
+    controller->syncToNewMovie();
+    controller->enterFullScreen();
+    if (!controller->isFullscreen()) {
+        _fullScreen = false;
+        if (_hidMoviePropertiesForFullScreen && _moviePropertyBrowser)
+            _moviePropertyBrowser->showWindow();
+        _hidMoviePropertiesForFullScreen = false;
+    }
+}
+
+void MVPMovieDocument::exitFullScreen()
+{
+    if (_fullScreen && _fsPresentationWindowController)
+        _fsPresentationWindowController->exitFullScreen();
+}
+
+void MVPMovieDocument::fsPresentationEnteringFullScreen() { }
+
+void MVPMovieDocument::fsPresentationFullScreen()
+{
+    auto window = movieWindow();
+    if (!window)
+        return;
+    window->orderOut();
+    if (auto player = std::dynamic_pointer_cast<MVPWindowController>(_playerWindowController))
+        player->stopWindowUpdates();
+    // Anything that shows the player window while presenting ends the presentation.
+    std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
+    if (_playerWindowVisibleObserver)
+        HXNotificationCenter::defaultCenter().removeObserver(_playerWindowVisibleObserver);
+    _playerWindowVisibleObserver = HXNotificationCenter::defaultCenter().addObserver(
+        this, HXWindowWillBecomeVisible, window.get(), [weak](const HXNotification&) {
+            if (auto doc = weak.lock())
+                doc->movieWindowWillBecomeVisible();
+        });
+}
+
+void MVPMovieDocument::movieWindowWillBecomeVisible()
+{
+    exitFullScreen();
+}
+
+void MVPMovieDocument::fsPresentationExitingFullScreen()
+{
+    if (_playerWindowVisibleObserver)
+        HXNotificationCenter::defaultCenter().removeObserver(_playerWindowVisibleObserver);
+    _playerWindowVisibleObserver = 0;
+    if (auto player = std::dynamic_pointer_cast<MVPWindowController>(_playerWindowController))
+        player->startWindowUpdates();
+    if (_fsPresentationWindowController)
+        _fsPresentationWindowController->setPresentationSettingsToDefaults();
+    if (auto player = std::dynamic_pointer_cast<MVPMovieWindowController>(_playerWindowController))
+        player->updateMovieAndVolumeControls();
+}
+
+void MVPMovieDocument::fsPresentationInactive()
+{
+    if (!_fullScreen)
+        return;
+    if (_fsPresentationWindowController)
+        _fsPresentationWindowController->setPresentationSettingsToDefaults();
+    bool app = HXApplication::hasSharedApplication();
+    if (app)
+        HXDisableScreenUpdates();
+    if (auto window = movieWindow())
+        window->orderFront();
+    // Back from full screen: the player window catches up with what changed meanwhile.
+    _fullScreen = false;
+    if (_playerWindowControllerNeedsMovieSync || _playerWindowControllerNeedsMovieContentSync)
+        syncWindowControllerToNewMovie();
+    _playerWindowControllerNeedsMovieSync = false;
+    _playerWindowControllerNeedsMovieContentSync = false;
+    if (_playerWindowController)
+        _playerWindowController->synchronizeWindowTitleWithDocumentName();
+    if (_hidMoviePropertiesForFullScreen && _moviePropertyBrowser && _moviePropertyBrowser->isWindowLoaded()) {
+        auto properties = _moviePropertyBrowser->window();
+        if (auto player = movieWindow())
+            properties->orderWindow(HXWindowBelow, player->windowNumber());
+        else
+            properties->orderFront();
+    }
+    _hidMoviePropertiesForFullScreen = false;
+    if (app)
+        HXEnableScreenUpdates();
+}
+
+void MVPMovieDocument::presentMovie(HXObject*)
+{
+    if (_fullScreen || !_movie)
+        return;
+    if (!_fsPresentationSettingsWindowController)
+        _fsPresentationSettingsWindowController
+            = FSPresentationSettingsWindowController::fsPresentationSettingsWindowController();
+    _hadPersistentFullscreenSettings = !_persistentFullscreenSettings.empty();
+    if (!_hadPersistentFullscreenSettings) {
+        // The preferences stand in for settings the movie does not keep.
+        FSPresentationSettings defaults;
+        HXPropertyList number = FSPresentationPreference("FullscreenPreferenceScreenNumber");
+        if (number.isNumber() && number.integerValue() >= 0 && number.integerValue() <= int64_t(UINT32_MAX))
+            defaults.screen = HXScreen::screenWithNumber(uint32_t(number.integerValue()));
+        if (!defaults.screen) {
+            auto screens = HXScreen::screens();
+            if (!screens.empty())
+                defaults.screen = screens.front();
+        }
+        HXPropertyList size = FSPresentationPreference(FullscreenPreferenceSize);
+        if (size.isNumber())
+            defaults.size = size.integerValue();
+        HXPropertyList slideShow = FSPresentationPreference(FullscreenPreferenceSlideShowMode);
+        if (!slideShow.isNull())
+            defaults.slideShowMode = slideShow.boolValue();
+        HXPropertyList color = FSPresentationPreference("FullscreenPreferenceBackgroundColorData");
+        if (color.isData())
+            defaults.color = HXColor::colorWithArchivedData(color.dataValue());
+        HXPropertyList capture = FSPresentationPreference(FullscreenPreferenceCaptureAllDisplays);
+        if (!capture.isNull())
+            defaults.captureAllDisplays = capture.boolValue();
+        _persistentFullscreenSettings = defaults;
+    }
+    auto sheet = _fsPresentationSettingsWindowController;
+    sheet->setPresentationSettings(_persistentFullscreenSettings);
+    addWindowController(sheet);
+    std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
+    sheet->beginSettingsSheetWithMovie(
+        _movie, movieWindow(), [weak](FSPresentationSettingsWindowController& ended, long returnCode) {
+            if (auto doc = weak.lock())
+                doc->fsPresentationSettingsSheetDidEnd(ended, returnCode);
+        });
+}
+
+void MVPMovieDocument::fsPresentationSettingsSheetDidEnd(FSPresentationSettingsWindowController& sheet, long returnCode)
+{
+    if (returnCode == FSPresentationSettingsWindowController::kPlayTag) {
+        enterFullScreenWithSettings(sheet.presentationSettings());
+    } else if (returnCode == FSPresentationSettingsWindowController::kCancelTag
+        && !_hadPersistentFullscreenSettings) {
+        // The preferences filled in for the sheet are not the movie's settings.
+        _persistentFullscreenSettings = {};
+    }
+    if (_fsPresentationSettingsWindowController) {
+        auto controller = _fsPresentationSettingsWindowController;
+        _fsPresentationSettingsWindowController.reset();
+        HXDocument::removeWindowController(controller);
+    }
+}

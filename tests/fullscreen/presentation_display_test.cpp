@@ -1,0 +1,318 @@
+// A presentation on a real X server with two screens (Xorg with the dummy video driver, started by the
+// test and ended with it): a movie presented in letterbox mode on the second screen, the heads-up panel
+// shown by a mouse move and gone after its time-out, and a display-mode switch that the exit undoes.
+// Screenshots of the whole X screen are kept in the tests' build folder (fullscreen_*.png).
+#include "document/movie_document.h"
+#include "fullscreen/display_services.h"
+#include "fullscreen/presentation_hud_window_controller.h"
+#include "fullscreen/presentation_window_controller.h"
+#include "platform/basekit/run_loop.h"
+#include "platform/basekit/user_defaults.h"
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/movie_view.h"
+#if __has_include("platform/winkit/sdl_window_server.h")
+#include "platform/winkit/sdl_window_server.h"
+#define MOVARA_HAVE_SDL_BACKEND 1
+#endif
+#include "platform/winkit/application.h"
+#include "platform/winkit/window.h"
+#include "tests/platform/mvkit/fixtures.h"
+#include "test_support.h"
+
+#include <cairo.h>
+#include <fcntl.h>
+#include <dlfcn.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <thread>
+
+// Xlib last: its macros clash with names in the headers above.
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+using namespace movara::test;
+
+namespace {
+
+#ifdef MOVARA_HAVE_SDL_BACKEND
+
+constexpr const char* kConfig = R"(Section "Device"
+    Identifier "dummy"
+    Driver "dummy"
+    VideoRam 256000
+EndSection
+Section "Monitor"
+    Identifier "monitor"
+    HorizSync 5.0 - 1000.0
+    VertRefresh 5.0 - 200.0
+EndSection
+Section "Screen"
+    Identifier "screen"
+    Device "dummy"
+    Monitor "monitor"
+    DefaultDepth 24
+    SubSection "Display"
+        Depth 24
+        Virtual 3840 1200
+    EndSubSection
+EndSection
+)";
+
+// An X server of its own with two screens: 1600 x 1200 and, to its right, 800 x 600.
+class DummyXServer {
+public:
+    // Empty when the server could not be started (the reason in `failure`).
+    bool start(std::string& failure)
+    {
+        if (!haveProgram("Xorg") || !haveProgram("xrandr")) {
+            failure = "Xorg or xrandr is not installed (scripts/setup installs them)";
+            return false;
+        }
+        writeFile(_dir / "xorg.conf", kConfig);
+        for (int n = 91; n < 120; ++n) {
+            if (!std::filesystem::exists("/tmp/.X11-unix/X" + std::to_string(n))
+                && !std::filesystem::exists("/tmp/.X" + std::to_string(n) + "-lock")) {
+                _number = n;
+                break;
+            }
+        }
+        if (_number < 0) {
+            failure = "no free X display number";
+            return false;
+        }
+        std::string display = ":" + std::to_string(_number);
+        std::string config = (_dir / "xorg.conf").string();
+        std::string log = (_dir / "xorg.log").string();
+        _pid = fork();
+        if (_pid == 0) {
+            int null = ::open("/dev/null", 1);
+            dup2(null, 1);
+            dup2(null, 2);
+            execlp("Xorg", "Xorg", display.c_str(), "-noreset", "-nolisten", "tcp", "-config", config.c_str(),
+                "-logfile", log.c_str(), (char*)nullptr);
+            _exit(127);
+        }
+        auto socket = "/tmp/.X11-unix/X" + std::to_string(_number);
+        for (int i = 0; i < 100 && !std::filesystem::exists(socket); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        int status = 0;
+        if (!std::filesystem::exists(socket) || waitpid(_pid, &status, WNOHANG) != 0) {
+            failure = "Xorg with the dummy driver did not start (is xserver-xorg-video-dummy installed?)";
+            return false;
+        }
+        _display = display;
+        ::setenv("DISPLAY", display.c_str(), 1);
+        // The server answers once its outputs are there.
+        for (int i = 0; i < 50 && runCommand({ "xrandr", "--current" }).output.find("DUMMY1") == std::string::npos; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        runCommand({ "xrandr", "--addmode", "DUMMY1", "800x600" });
+        runCommand({ "xrandr", "--addmode", "DUMMY1", "640x480" });
+        auto placed = runCommand({ "xrandr", "--output", "DUMMY1", "--mode", "800x600", "--right-of", "DUMMY0" });
+        // A probe of the outputs marks the second one connected.
+        runCommand({ "xrandr" });
+        if (placed.status != 0 || runCommand({ "xrandr", "--current" }).output.find("DUMMY1 connected") == std::string::npos) {
+            failure = "xrandr could not place the second screen";
+            return false;
+        }
+        return true;
+    }
+    ~DummyXServer()
+    {
+        if (_pid > 0) {
+            kill(_pid, SIGTERM);
+            int status = 0;
+            for (int i = 0; i < 50 && waitpid(_pid, &status, WNOHANG) == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            if (waitpid(_pid, &status, WNOHANG) == 0) {
+                kill(_pid, SIGKILL);
+                waitpid(_pid, &status, 0);
+            }
+        }
+    }
+    // The current mode of the second screen as xrandr reports it ("800x600").
+    std::string secondScreenMode()
+    {
+        auto out = runCommand({ "xrandr", "--current" }).output;
+        auto at = out.find("DUMMY1 connected");
+        if (at == std::string::npos)
+            return {};
+        auto start = out.find_first_of("0123456789", at + 16);
+        auto end = out.find('+', start);
+        return start == std::string::npos || end == std::string::npos ? std::string() : out.substr(start, end - start);
+    }
+    // The whole X screen as a PNG file.
+    bool screenshot(const std::filesystem::path& path)
+    {
+        Display* d = XOpenDisplay(_display.c_str());
+        if (!d)
+            return false;
+        Window root = DefaultRootWindow(d);
+        XWindowAttributes attributes;
+        XGetWindowAttributes(d, root, &attributes);
+        XImage* image = XGetImage(d, root, 0, 0, attributes.width, attributes.height, AllPlanes, ZPixmap);
+        bool ok = false;
+        if (image) {
+            auto* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, image->width, image->height);
+            auto* data = cairo_image_surface_get_data(surface);
+            int stride = cairo_image_surface_get_stride(surface);
+            for (int y = 0; y < image->height; ++y)
+                for (int x = 0; x < image->width; ++x)
+                    reinterpret_cast<uint32_t*>(data + y * stride)[x] = uint32_t(XGetPixel(image, x, y)) & 0xFFFFFF;
+            cairo_surface_mark_dirty(surface);
+            ok = cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
+            cairo_surface_destroy(surface);
+            XDestroyImage(image);
+        }
+        XCloseDisplay(d);
+        return ok;
+    }
+    // Moves the pointer through the X server's test extension (false when it is not there).
+    bool movePointer(int x, int y)
+    {
+        using Motion = int (*)(Display*, int, int, int, unsigned long);
+        static void* xtst = dlopen("libXtst.so.6", RTLD_NOW);
+        auto motion = xtst ? reinterpret_cast<Motion>(dlsym(xtst, "XTestFakeMotionEvent")) : nullptr;
+        Display* d = motion ? XOpenDisplay(_display.c_str()) : nullptr;
+        if (!d)
+            return false;
+        motion(d, -1, x, y, 0);
+        XSync(d, 0);
+        XCloseDisplay(d);
+        return true;
+    }
+
+private:
+    TempDir _dir;
+    int _number = -1;
+    pid_t _pid = -1;
+    std::string _display;
+};
+
+void runFor(HXApplication& app, double seconds)
+{
+    auto& loop = HXRunLoop::main();
+    double end = loop.now() + seconds;
+    while (loop.now() < end) {
+        if (auto event = app.nextEventMatchingMask(HXAnyEventMask, std::min(end, loop.now() + 0.02), HXDefaultRunLoopMode, true))
+            app.sendEvent(*event);
+        for (auto& window : app.orderedWindows())
+            window->displayIfNeeded();
+    }
+}
+
+#endif
+
+} // namespace
+
+TEST(PresentationDisplay, TwoScreensLetterboxPanelAndModeSwitch)
+{
+#ifndef MOVARA_HAVE_SDL_BACKEND
+    GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
+#else
+    MOVARA_REQUIRE_FIXTURE(moviePath, MovieFixture::MjpegPcmMov);
+    std::string previousDisplay = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    DummyXServer x;
+    std::string failure;
+    if (!x.start(failure))
+        GTEST_SKIP() << "no two-screen X server: " << failure;
+    // The program lets go of the X server before the server ends.
+    struct ReleaseApplication {
+        ~ReleaseApplication() { HXApplication::setSharedApplication(nullptr); }
+    } releaseApplication;
+    HXRunLoop::main().setClock(nullptr);
+    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+    auto server = HXSDLWindowServer::create();
+    ASSERT_TRUE(server);
+    HXApplication::setSharedApplication(nullptr);
+    auto app = std::make_shared<HXApplication>();
+    app->setWindowServer(server);
+    HXApplication::setSharedApplication(app);
+    FSDisplayServices::setShared(nullptr);
+
+    auto screens = HXScreen::screens();
+    ASSERT_EQ(screens.size(), 2u) << runCommand({ "xrandr", "--current" }).output;
+    const HXScreen second = screens[1];
+    EXPECT_EQ(second.frame().size, (HXSize { 800, 600 }));
+
+    auto& defaults = HXUserDefaults::standardUserDefaults();
+    defaults.setInteger(1, FullscreenPreferenceHUDFadeOutTime);
+    auto movie = MVMovie::movieWithFile(moviePath.string(), nullptr);
+    ASSERT_TRUE(movie);
+    // A movie that ends ends its presentation: this one goes round while the test looks at it.
+    movie->setLoopingMode(MVMovieLoopingMode::Loop);
+    auto doc = MVPMovieDocument::movieDocumentWithMVMovie(movie);
+    doc->makeWindowControllers();
+    doc->showWindows();
+    runFor(*app, 0.5);
+
+    FSPresentationSettings settings;
+    settings.screen = second;
+    settings.size = FSPresentationModeLetterbox;
+    doc->enterFullScreenWithSettings(settings);
+    ASSERT_TRUE(doc->isFullScreen());
+    auto controller = doc->fsPresentationWindowController();
+    runFor(*app, 1.0);
+    EXPECT_EQ(controller->window()->frame(), second.frame());
+    auto view = controller->movieView();
+    HXSize natural = doc->naturalSize();
+    double k = std::min(800 / natural.width, 600 / natural.height);
+    EXPECT_NEAR(view->frame().size.width, std::ceil(k * natural.width), 1.0) << "letterbox";
+    EXPECT_TRUE(x.screenshot(std::filesystem::path(MOVARA_TEST_BINARY_DIR) / "fullscreen_letterbox.png"));
+
+    auto hud = controller->fsPresentationHUDWindowController();
+    ASSERT_TRUE(hud);
+    // The pointer entering the new window may have shown the panel: let it go first.
+    for (int i = 0; i < 30 && hud->isVisible(); ++i)
+        runFor(*app, 0.1);
+    runFor(*app, 0.5);
+    EXPECT_FALSE(hud->isVisible());
+    if (x.movePointer(1600 + 400, 300) && x.movePointer(1600 + 410, 310)) {
+        runFor(*app, 0.5);
+        EXPECT_TRUE(hud->isVisible()) << "a mouse move shows the panel";
+        EXPECT_TRUE(HXIntersectsRect(hud->window()->frame(), second.frame())) << "on the presenting screen";
+        EXPECT_TRUE(x.screenshot(std::filesystem::path(MOVARA_TEST_BINARY_DIR) / "fullscreen_panel.png"));
+        runFor(*app, 2.0);
+        EXPECT_FALSE(hud->isVisible()) << "gone after its time-out";
+    }
+    doc->exitFullScreen();
+    runFor(*app, 0.5);
+    EXPECT_FALSE(doc->isFullScreen());
+    EXPECT_TRUE(doc->movieWindow()->isVisible());
+
+    ASSERT_EQ(x.secondScreenMode(), "800x600");
+    settings.size = FSPresentationModeActualSize;
+    settings.changeResolution = true;
+    doc->enterFullScreenWithSettings(settings);
+    ASSERT_TRUE(doc->isFullScreen());
+    runFor(*app, 1.0);
+    EXPECT_TRUE(controller->switchedResolution());
+    // The smallest mode of the display that holds the movie, as the display reports it now.
+    auto mode = FSDisplayServices::shared().currentMode(second.screenNumber());
+    ASSERT_TRUE(mode);
+    EXPECT_LT(mode->width * mode->height, 800u * 600u);
+    EXPECT_GE(mode->width, natural.width);
+    EXPECT_GE(mode->height, natural.height);
+    EXPECT_EQ(x.secondScreenMode(), std::to_string(mode->width) + "x" + std::to_string(mode->height));
+    EXPECT_EQ(controller->window()->frame().size, (HXSize { double(mode->width), double(mode->height) }))
+        << "the window covers the display in its new mode";
+    EXPECT_TRUE(x.screenshot(std::filesystem::path(MOVARA_TEST_BINARY_DIR) / "fullscreen_mode_switch.png"));
+    doc->exitFullScreen();
+    runFor(*app, 0.5);
+    EXPECT_EQ(x.secondScreenMode(), "800x600") << "the display's own mode is back";
+
+    defaults.removeObjectForKey(FullscreenPreferenceHUDFadeOutTime);
+    doc->close();
+    doc.reset();
+    HXApplication::setSharedApplication(nullptr);
+    FSDisplayServices::setShared(nullptr);
+    if (!previousDisplay.empty())
+        ::setenv("DISPLAY", previousDisplay.c_str(), 1);
+#endif
+}
