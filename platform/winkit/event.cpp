@@ -104,6 +104,20 @@ HXEvent HXEvent::swipeEvent(HXPoint location, HXTimeInterval timestamp, int wind
     return e;
 }
 
+HXEvent HXEvent::gestureEvent(HXEventType type, HXPoint location, HXTimeInterval timestamp, int windowNumber,
+    int16_t subtype, double deltaX, double deltaY)
+{
+    HXEvent e;
+    e._type = type;
+    e._location = location;
+    e._timestamp = timestamp;
+    e._windowNumber = windowNumber;
+    e._subtype = subtype;
+    e._deltaX = deltaX;
+    e._deltaY = deltaY;
+    return e;
+}
+
 std::shared_ptr<HXWindow> HXEvent::window() const
 {
     if (!_windowNumber || !HXApplication::hasSharedApplication())

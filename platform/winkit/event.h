@@ -145,6 +145,10 @@ public:
         double magnification);
     static HXEvent swipeEvent(HXPoint locationInWindow, HXTimeInterval timestamp, int windowNumber,
         double deltaX, double deltaY);
+    // A trackpad gesture event (begin, end, or one step of a gesture): its kind in `subtype` and, for a
+    // step, the fingers' horizontal and vertical translation in deltaX and deltaY.
+    static HXEvent gestureEvent(HXEventType type, HXPoint locationInWindow, HXTimeInterval timestamp,
+        int windowNumber, int16_t subtype, double deltaX = 0, double deltaY = 0);
 
     HXEventType type() const { return _type; }
     uint32_t modifierFlags() const { return _modifierFlags; }

@@ -4,6 +4,7 @@
 #include "document/movie_document.h"
 #include "player/controls/movie_jog_shuttle.h"
 
+#include "platform/basekit/bundle.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/mvkit/chapters.h"
 #include "platform/winkit/menu.h"
@@ -211,6 +212,50 @@ bool MVPMovieView::validateMenuItem(HXMenuItem& item)
         }
     }
     return MVMovieView::validateMenuItem(item);
+}
+
+// ---- Accessibility ----
+
+std::vector<std::string> MVPMovieView::accessibilityAttributeNames() const
+{
+    static const std::vector<std::string> names = [] {
+        auto list = HXAccessibility::viewAttributeNames();
+        for (const char* extra : { HXAccessibilityFocusedAttribute, HXAccessibilityTitleAttribute,
+                 HXAccessibilityRoleAttribute, HXAccessibilityParentAttribute, HXAccessibilityPositionAttribute,
+                 HXAccessibilitySizeAttribute, HXAccessibilityWindowAttribute, HXAccessibilityEnabledAttribute })
+            list.push_back(extra);
+        return list;
+    }();
+    return names;
+}
+
+HXAccessibilityValue MVPMovieView::accessibilityAttributeValue(const std::string& attribute) const
+{
+    if (attribute == HXAccessibilityEnabledAttribute)
+        return true;
+    if (attribute == HXAccessibilityChildrenAttribute)
+        return HXAccessibilityValue::Elements {};
+    if (attribute == HXAccessibilityParentAttribute || attribute == HXAccessibilityWindowAttribute)
+        return HXAccessibilityValue::Element(window());
+    if (attribute == HXAccessibilityRoleAttribute)
+        return HXAccessibilityImageRole;
+    if (attribute == HXAccessibilityTitleAttribute)
+        return HXBundle::mainBundle()->localizedStringForKey("mvMovieViewAccessibilityMovie", {}, "Localizable");
+    if (attribute == HXAccessibilitySizeAttribute)
+        return movieBounds().size;
+    if (attribute == HXAccessibilityPositionAttribute)
+        return convertRectToScreen(movieBounds()).origin;
+    if (attribute == HXAccessibilityFocusedAttribute) {
+        auto w = window();
+        return w && w->firstResponder().get() == this;
+    }
+    return HXAccessibility::viewAttributeValue(*this, attribute);
+}
+
+bool MVPMovieView::accessibilityIsIgnored() const
+{
+    HXRect bounds = movieBounds();
+    return bounds.size.width == 0 || bounds.size.height == 0;
 }
 
 // ---- The movie, through its playback ----

@@ -10,6 +10,7 @@
 
 #include "platform/basekit/notification_center.h"
 #include "platform/mvkit/movie_view.h"
+#include "platform/winkit/accessibility.h"
 
 #include <memory>
 
@@ -23,7 +24,7 @@ inline constexpr int16_t MVPJogGestureSubtype = 6;
 // How long the jog gesture waits for its next event before it counts as over.
 inline constexpr double MVPJogGestureTimeout = 1.0;
 
-class MVPMovieView : public MVMovieView, private MVPMovieViewNavigationTarget {
+class MVPMovieView : public MVMovieView, public HXAccessibilityElement, private MVPMovieViewNavigationTarget {
 public:
     explicit MVPMovieView(HXRect frame = HXZeroRect);
     ~MVPMovieView() override;
@@ -56,6 +57,12 @@ public:
     void drawRect(HXRect dirtyRect) override;
     bool mouseDownCanMoveWindow() const override { return movie() != nullptr; }
     bool validateMenuItem(HXMenuItem& item) override;
+
+    // Accessibility: an enabled image titled as a movie, placed and sized as the movie is drawn; a view
+    // that draws no movie (empty movie bounds) is left out.
+    std::vector<std::string> accessibilityAttributeNames() const override;
+    HXAccessibilityValue accessibilityAttributeValue(const std::string& attribute) const override;
+    bool accessibilityIsIgnored() const override;
 
 private:
     // MVPMovieViewNavigationTarget: the movie through its playback.

@@ -182,4 +182,108 @@ TEST_F(MovieViewKeys, TheWheelStepsByTheLargerAmount)
     }
 }
 
+// ---- The jog gesture: a two-finger drag scrubs a paused movie, shuttles a playing one ----
+
+class JogGesture : public MovieViewKeys {
+protected:
+    HXEvent begin(int16_t subtype = MVPJogGestureSubtype)
+    {
+        return HXEvent::gestureEvent(HXEventTypeBeginGesture, {}, 0, window->windowNumber(), subtype);
+    }
+    void queueStep(double dx, double dy = 0)
+    {
+        HXApp().postEvent(
+            HXEvent::gestureEvent(HXEventTypeGesture, {}, 0, window->windowNumber(), MVPJogGestureSubtype, dx, dy),
+            false);
+    }
+    void queueEnd()
+    {
+        HXApp().postEvent(HXEvent::gestureEvent(HXEventTypeEndGesture, {}, 0, window->windowNumber(), 0), false);
+    }
+};
+
+TEST_F(JogGesture, APausedMovieIsScrubbedByTheSummedTravel)
+{
+    const struct {
+        std::vector<std::pair<double, double>> steps;
+        int64_t frames;
+    } cases[] = {
+        { { { -8, 0 }, { -4, 0 } }, 2 },  // travel 12 (the translation is negated): 2 frames on
+        { { { 10, 0 } }, -2 },            // back
+        { { { -1, 0 } }, 1 },             // a small travel still steps one frame
+        { { { -2, 30 } }, 0 },            // more vertical than horizontal: no travel
+    };
+    for (const auto& c : cases) {
+        gotoFrame(10);
+        for (auto [dx, dy] : c.steps)
+            queueStep(dx, dy);
+        queueEnd();
+        EXPECT_TRUE(view->handleBeginGestureWithEvent(begin()));
+        EXPECT_EQ(frame(), 10 + c.frames) << c.steps.front().first;
+        EXPECT_FALSE(window->nextEventMatchingMask(HXAnyEventMask, 0, HXDefaultRunLoopMode, false))
+            << "what the gesture left is drained";
+    }
+}
+
+TEST_F(JogGesture, APlayingMovieShuttlesAndGetsItsRateBack)
+{
+    movie->setRate(1);
+    for (int i = 0; i < 6; ++i)
+        queueStep(-100); // each step adds 1 to the travel: 2×, 4× ... up to 32×
+    queueEnd();
+    EXPECT_TRUE(view->handleBeginGestureWithEvent(begin()));
+    EXPECT_EQ(movie->rate(), 1) << "the rate before the gesture comes back";
+    stop();
+}
+
+TEST_F(JogGesture, OtherGesturesAndALostEndAreHandled)
+{
+    EXPECT_FALSE(view->handleBeginGestureWithEvent(begin(3))) << "not a two-finger drag";
+    // No end ever comes: the gesture gives up after its time-out.
+    gotoFrame(10);
+    queueStep(-5);
+    EXPECT_TRUE(view->handleBeginGestureWithEvent(begin()));
+    EXPECT_EQ(frame(), 11);
+}
+
+TEST_F(JogGesture, ASwipeGoesToTheEndsWithoutChapters)
+{
+    gotoFrame(10);
+    view->swipeWithEvent(HXEvent::swipeEvent({}, 0, window->windowNumber(), -1, 0));
+    EXPECT_EQ(MVTimeCompare(view->playback()->currentTime(), movie->duration()), 0) << "left: on";
+    view->swipeWithEvent(HXEvent::swipeEvent({}, 0, window->windowNumber(), 1, 0));
+    EXPECT_EQ(frame(), 10) << "right: back to where the jump left";
+}
+
+} // namespace
+
+namespace {
+
+using movara::test::PlayerWindowTest;
+using movara::test::windowTestMovie;
+
+class MovieViewAccessibility : public PlayerWindowTest { };
+
+TEST_F(MovieViewAccessibility, AnImageWhereTheMovieIsDrawn)
+{
+    auto doc = openDocument(windowTestMovie(160, 120));
+    auto view = controllerOf(doc)->movieView();
+    auto window = controllerOf(doc)->window();
+    EXPECT_FALSE(HXAccessibility::isIgnored(*view));
+    EXPECT_EQ(HXAccessibility::attributeValue(*view, HXAccessibilityRoleAttribute).stringValue(), HXAccessibilityImageRole);
+    EXPECT_TRUE(HXAccessibility::attributeValue(*view, HXAccessibilityEnabledAttribute).boolValue());
+    EXPECT_EQ(HXAccessibility::attributeValue(*view, HXAccessibilitySizeAttribute).sizeValue(), view->movieBounds().size);
+    EXPECT_EQ(HXAccessibility::attributeValue(*view, HXAccessibilityPositionAttribute).pointValue(),
+        view->convertRectToScreen(view->movieBounds()).origin);
+    EXPECT_EQ(HXAccessibility::attributeValue(*view, HXAccessibilityWindowAttribute).element(), window);
+    EXPECT_TRUE(HXAccessibility::attributeValue(*view, HXAccessibilityChildrenAttribute).elements().empty());
+    window->makeFirstResponder(view);
+    EXPECT_TRUE(HXAccessibility::attributeValue(*view, HXAccessibilityFocusedAttribute).boolValue());
+    window->makeFirstResponder(window);
+    EXPECT_FALSE(HXAccessibility::attributeValue(*view, HXAccessibilityFocusedAttribute).boolValue());
+
+    view->setFrameSize(HXMakeSize(0, 80));
+    EXPECT_TRUE(HXAccessibility::isIgnored(*view)) << "no movie drawn";
+}
+
 } // namespace
