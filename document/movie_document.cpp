@@ -413,6 +413,7 @@ void MVPMovieDocument::syncToNewMovie()
         _movie->setEditable(true);
     setNeedsToReadStartupAttributes(true);
     updateChangeCount(HXChangeCleared);
+    syncProgressSheetToMovie();
     syncLanguagesAndLinksToMovie();
 
     syncWindowControllerToNewMovie();

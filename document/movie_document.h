@@ -532,6 +532,8 @@ public:
     // The progress sheet of synchronous saves (made on first use).
     std::shared_ptr<MVPMovieProgressWindowController> movieProgressWindowController();
     void setMovieProgressWindowController(std::shared_ptr<MVPMovieProgressWindowController> controller);
+    // Hands the installed movie and the player window to the progress sheet.
+    void syncProgressSheetToMovie();
 
     // Menus: the document's items are enabled, titled and checked from the movie's state.
     struct MenuState {

@@ -359,6 +359,15 @@ std::shared_ptr<MVPMovieProgressWindowController> MVPMovieDocument::movieProgres
     return _movieProgressWindowController;
 }
 
+void MVPMovieDocument::syncProgressSheetToMovie()
+{
+    // The sheet follows the installed movie: the old one keeps no procedure of it, nor is kept by it.
+    if (_movieProgressWindowController) {
+        _movieProgressWindowController->setMovie(_movie);
+        _movieProgressWindowController->setMovieWindow(movieWindow());
+    }
+}
+
 void MVPMovieDocument::setMovieProgressWindowController(
     std::shared_ptr<MVPMovieProgressWindowController> controller)
 {

@@ -4,9 +4,11 @@
 
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/undo_manager.h"
+#include "platform/mvkit/movie_pasteboard.h"
 #include "platform/mvkit/movie_view.h"
 #include "platform/winkit/menu.h"
 #include "platform/winkit/window.h"
+#include "tests/platform/mvkit/movie_test_support.h"
 
 using namespace movara::test::document;
 
@@ -245,6 +247,54 @@ TEST_F(MovieMenuDocumentTest, ItemsFollowTheMovieThroughTheResponderChain)
     movie->newTrack(MVFourCC("text"), 600);
     EXPECT_TRUE(enabled("findNextText:"));
     EXPECT_FALSE(enabled("revertDocumentToSaved:"));
+}
+
+TEST_F(MovieMenuDocumentTest, EditItemsFollowTheSelectionAndThePasteboard)
+{
+    auto movie = MVMovie::movie();
+    auto track = movie->newTrack(MVFourCC("vide"), 600, 320, 240);
+    track->media()->addSample({ 1 }, 600, 4, movara::test::movie::videoDescription(), 0);
+    track->insertMedia(0, 0, 2400);
+    open(movie);
+    MVMoviePasteboard::generalPasteboard().setMovie(nullptr);
+    struct Row {
+        const char* state;
+        const char* action;
+        bool enabled;
+    };
+    const Row rows[] = {
+        { "nothing selected", "cut:", false },
+        { "nothing selected", "copy:", false },
+        { "nothing selected", "delete:", false },
+        { "nothing selected", "trim:", false },
+        { "nothing selected", "paste:", false },
+        { "nothing selected", "selectAll:", true },
+        { "a selection", "cut:", true },
+        { "a selection", "copy:", true },
+        { "a selection", "delete:", true },
+        { "a selection", "trim:", true },
+        { "a selection", "paste:", false },
+        { "after copying", "paste:", true },
+        { "after copying", "saveDocument:", true },
+        { "not editable", "cut:", false },
+        { "not editable", "paste:", false },
+        { "not editable", "copy:", true },
+    };
+    std::string current;
+    for (const auto& row : rows) {
+        if (current != row.state) {
+            current = row.state;
+            if (current == "a selection")
+                movie->setSelection({ MVMakeTime(600, 600), MVMakeTime(600, 600) });
+            if (current == "after copying") {
+                ASSERT_TRUE(app->sendAction("copy:", nullptr, nullptr));
+            }
+            if (current == "not editable")
+                view->setEditable(false);
+        }
+        EXPECT_EQ(enabled(row.action), row.enabled) << row.state << " / " << row.action;
+    }
+    MVMoviePasteboard::generalPasteboard().setMovie(nullptr);
 }
 
 TEST_F(MovieMenuDocumentTest, SoundOnlyMovieCannotBePrintedOrShownFullScreen)

@@ -193,7 +193,12 @@ TEST_F(SavingPeerTest, EditsSavedInPlaceAsSelfContainedAndAsReference)
     // Save As, self-contained: the document moves to the new file.
     auto flat = dir.path() / "flat.mov";
     answerPanelWith(flat);
+    auto edited = doc->movie();
     EXPECT_EQ(save(HXSaveAsOperation), true);
+    // The progress sheet follows the document to the new movie; the old one keeps nothing of it.
+    EXPECT_NE(doc->movie(), edited);
+    EXPECT_EQ(doc->movieProgressWindowController()->movie(), doc->movie());
+    EXPECT_FALSE(edited->progressProc());
     EXPECT_EQ(doc->fileName(), flat.string());
     EXPECT_FALSE(doc->isDocumentEdited());
     EXPECT_EQ(videoFrames(flat), 20);

@@ -291,6 +291,32 @@ TEST_F(LCDViewTest, TimersKeepRunningWhileAControlIsTracked)
     movie->setRate(0);
 }
 
+TEST_F(LCDViewTest, ADetachedMovieNoLongerReachesTheDisplay)
+{
+    // The window takes the movie away while it is shown full screen, and gives it back afterwards.
+    show();
+    movie->setRate(1);
+    ASSERT_NE(lcd->timeTimer(), nullptr);
+    lcd->setMovie(nullptr);
+    lcd->rebuild();
+    EXPECT_EQ(lcd->timeTimer(), nullptr);
+    EXPECT_EQ(lcd->sliderTimeTimer(), nullptr);
+    EXPECT_NE(lcd->timeCodeField(), nullptr);
+    movie->setRate(0);
+    movie->setRate(1);
+    movie->setCurrentTime(MVMakeTime(3000, 600));
+    EXPECT_FALSE(lcd->isPlaying());
+    EXPECT_EQ(lcd->timeTimer(), nullptr);
+    EXPECT_EQ(lcd->mediaSource().currentTime().timeValue, 0);
+
+    lcd->setMovie(movie);
+    lcd->rebuild();
+    EXPECT_TRUE(lcd->isPlaying());
+    EXPECT_NE(lcd->timeTimer(), nullptr);
+    EXPECT_EQ(lcd->mediaSource().currentTime().timeValue, 3000);
+    movie->setRate(0);
+}
+
 TEST_F(LCDViewTest, TheHeadsUpTimeFollowsTheMovie)
 {
     lcd->setStyle(1);
