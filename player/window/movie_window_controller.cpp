@@ -86,6 +86,7 @@ MVPMovieWindowController::~MVPMovieWindowController()
     if (_keyLoopObserver)
         center.removeObserver(_keyLoopObserver);
     stopObservingMovie();
+    unbindControlsStrip();
     if (auto view = movieView())
         view->setMovie(nullptr);
 }

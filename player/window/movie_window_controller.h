@@ -118,6 +118,8 @@ private:
     void observeMovie();
     void stopObservingMovie();
     void bindControlsStrip();
+    // The strip's views let go of the movie (the window may outlive its controller).
+    void unbindControlsStrip();
 
     std::shared_ptr<MVPMovieControlsView> _movieControlsView;
     std::shared_ptr<MVPMovieVolumeView> _movieVolumeView;

@@ -39,6 +39,16 @@ void MVPMovieWindowController::bindControlsStrip()
     }
 }
 
+void MVPMovieWindowController::unbindControlsStrip()
+{
+    if (_movieControlsView)
+        _movieControlsView->setMovie(std::shared_ptr<MVMovie>());
+    if (_movieVolumeView)
+        _movieVolumeView->setMovie(std::shared_ptr<MVMovie>());
+    if (_LCDView)
+        _LCDView->setMovie(nullptr);
+}
+
 std::shared_ptr<HXView> MVPMovieWindowController::playButton() const
 {
     return _movieControlsView ? _movieControlsView->button(MVPMovieControlsView::CenterButton) : nullptr;
@@ -60,12 +70,16 @@ void MVPMovieWindowController::rebuildKeyViewLoop()
         return;
     // Movie view, then the time display's controls, the volume and the transport bar, back to the movie.
     std::shared_ptr<HXView> last = view;
+    auto append = [&last](std::shared_ptr<HXView> linked) {
+        if (linked)
+            last = std::move(linked);
+    };
     if (_LCDView)
-        last = _LCDView->appendKeyViewsTo(last);
+        append(_LCDView->appendKeyViewsTo(last));
     if (_movieVolumeView)
-        last = _movieVolumeView->appendKeyViewsTo(last);
+        append(_movieVolumeView->appendKeyViewsTo(last));
     if (_movieControlsView)
-        last = _movieControlsView->appendKeyViewsTo(last);
+        append(_movieControlsView->appendKeyViewsTo(last));
     last->setNextKeyView(view);
     w->setInitialFirstResponder(view);
 }

@@ -1,7 +1,8 @@
 // The real movara-player on an X display, opening its featured movie: the movie shows in the standard
 // player window with the controls below it (a screenshot is kept as player_window.png in the tests' build
 // folder); a click on Play and the space key start and stop playback; the arrow keys step frames, End and
-// Home go to the ends, K held with L steps; dragging the grow box keeps the movie's proportions.
+// Home go to the ends, K held with L steps; dragging the grow box keeps the movie's proportions, and with
+// Option held snaps the size to the scale steps.
 //
 // The test drives the program only from outside: fake input through the X server's test extension, and
 // the program's answers to its "documents" request over the per-user socket.
@@ -26,6 +27,7 @@
 #include <string>
 #include <sys/wait.h>
 #include <thread>
+#include <tuple>
 #include <unistd.h>
 
 // Xlib last: its macros clash with names in the headers above.
@@ -328,7 +330,8 @@ TEST(PlayerWindowDisplay, TheFeaturedMovieInTheStandardWindow)
     status = player.window();
     Rect thumb = rectOf(status["resizeThumbRect"]);
     Rect before_frame = rectOf(status["windowFrame"]);
-    auto [thumbX, thumbY] = xPoint(thumb.x + thumb.w / 2, thumb.y + thumb.h / 2);
+    int thumbX, thumbY;
+    std::tie(thumbX, thumbY) = xPoint(thumb.x + thumb.w / 2, thumb.y + thumb.h / 2);
     input.drag(thumbX, thumbY, thumbX + 160, thumbY + 40);
     status = player.windowWhen([&](const Dict& s) { return rectOf(s.at("windowFrame")).w > before_frame.w + 20; }, 5);
     Rect after = rectOf(status["windowFrame"]);
@@ -337,5 +340,18 @@ TEST(PlayerWindowDisplay, TheFeaturedMovieInTheStandardWindow)
     const auto& size = status["movieSize"].arrayValue();
     ASSERT_EQ(size.size(), 2u);
     EXPECT_NEAR(size[0].realValue() / size[1].realValue(), 320.0 / 240.0, 0.02) << "the movie kept 4:3";
+
+    // With Option held the size snaps to the scale steps: a drag to about 1.6 times gives 1.5 times.
+    thumb = rectOf(status["resizeThumbRect"]);
+    std::tie(thumbX, thumbY) = xPoint(thumb.x + thumb.w / 2, thumb.y + thumb.h / 2);
+    double heightBefore = size[1].realValue();
+    input.press(XK_Alt_L, true);
+    input.drag(thumbX, thumbY, thumbX + 120, thumbY + int(std::lround(380 - heightBefore)));
+    input.press(XK_Alt_L, false);
+    status = player.windowWhen([&](const Dict& s) { return s.at("movieSize").arrayValue()[1].realValue() != heightBefore; }, 5);
+    const auto& snapped = status["movieSize"].arrayValue();
+    ASSERT_EQ(snapped.size(), 2u);
+    EXPECT_EQ(snapped[0].realValue(), 480);
+    EXPECT_EQ(snapped[1].realValue(), 360);
     XCloseDisplay(display);
 }
