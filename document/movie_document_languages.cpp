@@ -58,6 +58,15 @@ void MVPMovieDocument::registerReplacingAndLanguageActions()
     setActionHandler("setSubtitlesLanguage:", [this](HXObject* sender) { setSubtitlesLanguage(sender); });
     setActionHandler("setSubtitlesVisible:", [this](HXObject* sender) { setSubtitlesVisible(sender); });
     setActionHandler("toggleClosedCaption:", [this](HXObject* sender) { toggleClosedCaption(sender); });
+    // "setLanguage:" is offered when the language chooser has more than one track to offer.
+    languageTrackCount = [this] {
+        if (!_languageWindowController)
+            return 0;
+        if (_languageWindowController->needsUpdate())
+            _languageWindowController->updateLanguages();
+        return int(_languageWindowController->languageTracks().size()
+            + _languageWindowController->excludedTracks().size());
+    };
 }
 
 void MVPMovieDocument::setLanguageWindowController(std::shared_ptr<MVPLanguageWindowController> controller)

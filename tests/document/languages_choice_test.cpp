@@ -250,6 +250,44 @@ TEST_F(LanguageChoiceTest, TheSubtitlesMenuShowsHidesAndSwitches)
     EXPECT_EQ(menu->numberOfItems(), 1);
 }
 
+TEST_F(LanguageChoiceTest, TheLanguageItemIsOfferedWhenTheChooserHasAChoice)
+{
+    struct Case {
+        const char* name;
+        std::function<void(MVMovie&)> build;
+        bool enabled;
+    };
+    const Case cases[] = {
+        { "one sound track", [](MVMovie& m) { addSound(m, "eng", true); }, false },
+        { "two sound tracks",
+            [](MVMovie& m) {
+                addSound(m, "eng", true);
+                addSound(m, "fra", false);
+            },
+            true },
+        { "one offered and one excluded",
+            [](MVMovie& m) {
+                addSound(m, "eng", true);
+                addSound(m, "eng", false, true);
+            },
+            true },
+        { "an alternate group without sound",
+            [](MVMovie& m) {
+                for (int i = 0; i < 2; ++i)
+                    m.newTrack(MVFourCC("vide"), 600, 64, 48)->setAlternateGroup(1);
+            },
+            true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto movie = MVMovie::movie();
+        c.build(*movie);
+        auto doc = MVPMovieDocument::movieDocumentWithMVMovie(movie);
+        HXMenuItem item("Language", "setLanguage:", "");
+        EXPECT_EQ(doc->validateMenuItem(item), c.enabled);
+    }
+}
+
 TEST_F(LanguageChoiceTest, ReplacingTheMovieGivesTheChoosersTheNewOne)
 {
     auto first = MVMovie::movie();
