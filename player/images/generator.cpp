@@ -701,6 +701,54 @@ void writeListIcons()
 
 // ---- end of the application shell block ------------------------------------------------------------
 
+// ---- Preferences toolbar and the Open URL sheet's pop-up --------------------------------------------------
+
+void writePreferenceAndURLImages()
+{
+    // General: a switch panel of three sliders.
+    writeImage("General", 32, 32, [](HXRect r) {
+        HXRect box = HXInsetRect(r, 3, 4);
+        fillPath(HXBezierPath::bezierPathWithRoundedRect(box, 4, 4), gray(0.88));
+        strokePath(HXBezierPath::bezierPathWithRoundedRect(box, 4, 4), gray(0.35), 1);
+        for (int i = 0; i < 3; ++i) {
+            double y = HXMinY(box) + 6 + i * 7;
+            HXBezierPath line;
+            line.moveToPoint({ HXMinX(box) + 4, y });
+            line.lineToPoint({ HXMaxX(box) - 4, y });
+            strokePath(line, gray(0.4), 1.5);
+            double x = HXMinX(box) + 7 + ((i * 9) % 16);
+            fillPath(HXBezierPath::bezierPathWithOvalInRect(HXMakeRect(x - 3, y - 3, 6, 6)),
+                HXColor::colorWithCalibratedRed(0.25, 0.5, 0.85));
+        }
+    });
+    // Full Screen: a display whose picture fills it, with arrows to the corners.
+    writeImage("FullScreen", 32, 32, [](HXRect r) {
+        HXRect screen = HXMakeRect(HXMinX(r) + 2, HXMinY(r) + 7, 28, 21);
+        fillPath(HXBezierPath::bezierPathWithRoundedRect(screen, 2, 2), gray(0.15));
+        fillPath(HXBezierPath::bezierPathWithRect(HXInsetRect(screen, 2, 2)), HXColor::colorWithCalibratedRed(0.3, 0.55, 0.9));
+        fillPath(polygon({ { 13, 2 }, { 19, 2 }, { 21, 7 }, { 11, 7 } }), gray(0.35));
+        HXRect in = HXInsetRect(screen, 5, 5);
+        fillPath(triangle(HXMakeRect(HXMaxX(in) - 5, HXMidY(in) - 3, 5, 6), 1), gray(1));
+        fillPath(triangle(HXMakeRect(HXMinX(in), HXMidY(in) - 3, 5, 6), -1), gray(1));
+    });
+    // Recording: a camera body with its lens and a red light.
+    writeImage("Capture", 32, 32, [](HXRect r) {
+        HXRect body = HXMakeRect(HXMinX(r) + 3, HXMinY(r) + 8, 20, 16);
+        fillPath(HXBezierPath::bezierPathWithRoundedRect(body, 3, 3), gray(0.25));
+        fillPath(polygon({ { 23, 13 }, { 30, 9 }, { 30, 23 }, { 23, 19 } }), gray(0.25));
+        fillPath(HXBezierPath::bezierPathWithOvalInRect(HXMakeRect(8, 11, 10, 10)), gray(0.7));
+        fillPath(HXBezierPath::bezierPathWithOvalInRect(HXMakeRect(18, 19, 4, 4)),
+            HXColor::colorWithCalibratedRed(0.9, 0.15, 0.1));
+    });
+    // Two small arrows, up and down, on the history pop-up of the Open URL sheet.
+    writeImage("doublearrows", 12, 18, [](HXRect r) {
+        fillPath(polygon({ { HXMinX(r) + 2, 10 }, { HXMaxX(r) - 2, 10 }, { HXMidX(r), 15 } }), gray(0.2));
+        fillPath(polygon({ { HXMinX(r) + 2, 8 }, { HXMaxX(r) - 2, 8 }, { HXMidX(r), 3 } }), gray(0.2));
+    });
+}
+
+// ---- end of the preferences and Open URL block -------------------------------------------------------------
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -726,6 +774,7 @@ int main(int argc, char** argv)
     writeWindowPieces();
     writeRecordingButtons();
     writeListIcons();
+    writePreferenceAndURLImages();
     if (gFailed)
         return 1;
     std::printf("player_image_generator: %d images in %s\n", gWritten, argv[1]);
