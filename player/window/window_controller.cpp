@@ -8,7 +8,10 @@
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/undo_manager.h"
+#include "platform/mvkit/atoms/four_char_code.h"
+#include "platform/mvkit/media.h"
 #include "platform/mvkit/media_keys.h"
+#include "platform/mvkit/track.h"
 #include "platform/mvkit/movie_pasteboard.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/document_controller.h"
@@ -55,9 +58,28 @@ bool MVPMovieIsMPEG(const MVMovie& movie)
 {
     std::string extension = std::filesystem::path(movie.fileName()).extension().string();
     std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
-    static const std::array<const char*, 10> mpeg
+    static const std::array<const char*, 10> mpegFiles
         = { ".mpg", ".mpeg", ".m1v", ".m2v", ".mpv", ".vob", ".mod", ".m1s", ".mp2", ".mpa" };
-    return std::find(mpeg.begin(), mpeg.end(), extension) != mpeg.end();
+    if (std::find(mpegFiles.begin(), mpegFiles.end(), extension) != mpegFiles.end())
+        return true;
+    // Inside a movie file: a muxed MPEG media, or MPEG-1/2 video samples.
+    static const std::array<uint32_t, 6> mpegFormats = { MVFourCC("MPEG"), MVFourCC("mpeg"), MVFourCC("m1v "),
+        MVFourCC("m2v "), MVFourCC("mp1v"), MVFourCC("mp2v") };
+    for (const auto& track : movie.tracks()) {
+        auto media = track->media();
+        if (!media)
+            continue;
+        if (media->mediaType() == MVFourCC("MPEG"))
+            return true;
+        MVBytes description = media->sampleDescription(1);
+        if (description.size() >= 8) {
+            uint32_t format = uint32_t(description[4]) << 24 | uint32_t(description[5]) << 16
+                | uint32_t(description[6]) << 8 | uint32_t(description[7]);
+            if (std::find(mpegFormats.begin(), mpegFormats.end(), format) != mpegFormats.end())
+                return true;
+        }
+    }
+    return false;
 }
 
 bool MVPMPEGEditingEnabled()

@@ -129,7 +129,8 @@ private:
     HXObserverToken _preferenceObserver = 0;
 };
 
-// Whether a movie is an MPEG program or elementary stream (edited only when the media keys allow it).
+// Whether a movie is MPEG: an MPEG program or elementary stream file, or a movie holding muxed MPEG media
+// or MPEG-1/2 video (edited only when the media keys allow it).
 bool MVPMovieIsMPEG(const MVMovie& movie);
 // Editing of MPEG movies is on (media key "MVPlayerMPEGEditing" is "enable").
 bool MVPMPEGEditingEnabled();

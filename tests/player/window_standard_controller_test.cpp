@@ -327,3 +327,76 @@ TEST_F(StandardWindow, DocumentChoosesItsKindOfWindow)
 }
 
 } // namespace
+
+// ---- MPEG movies: read-only in the time display and the menus unless the media keys allow editing ----
+
+#include "platform/mvkit/media_keys.h"
+#include "platform/winkit/menu.h"
+
+#include "test_support.h"
+
+#include <filesystem>
+
+namespace {
+
+class MPEGWindow : public movara::test::PlayerWindowTest {
+protected:
+    void TearDown() override
+    {
+        std::filesystem::remove(MVMediaKeys::defaultPath());
+        MVMediaKeys::mediaKeys().reload();
+        PlayerWindowTest::TearDown();
+    }
+    static void setMPEGEditing(const char* value)
+    {
+        std::filesystem::create_directories(std::filesystem::path(MVMediaKeys::defaultPath()).parent_path());
+        HXPropertyList keys(HXPropertyList::Dictionary {
+            { "MVPlayerMPEGEditing", HXPropertyList(HXPropertyList::Array { HXPropertyList(std::string(value)) }) } });
+        ASSERT_TRUE(keys.writeToFile(MVMediaKeys::defaultPath()));
+        MVMediaKeys::mediaKeys().reload();
+    }
+};
+
+TEST_F(MPEGWindow, EditingOnlyWithTheMediaKey)
+{
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP() << "ffmpeg makes the MPEG movie";
+    movara::test::TempDir dir;
+    // MPEG-1 video in a movie file.
+    std::string path = (dir.path() / "clip.mov").string();
+    auto made = movara::test::runCommand({ "ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+        "testsrc=size=64x48:rate=25:duration=0.4", "-c:v", "mpeg1video", path });
+    ASSERT_EQ(made.status, 0);
+
+    for (const char* key : { "disable", "enable" }) {
+        SCOPED_TRACE(key);
+        const bool allowed = std::string(key) == "enable";
+        setMPEGEditing(key);
+        HXError error;
+        auto doc = MVPMovieDocument::documentWithContentsOfFile(path, "Movie", false, &error);
+        ASSERT_TRUE(doc) << error.localizedDescription();
+        HXDocumentController::sharedDocumentController()->addDocument(doc);
+        doc->makeWindowControllers();
+        doc->showWindows();
+        documents.push_back(doc);
+        auto controller = controllerOf(doc);
+        ASSERT_TRUE(MVPMovieIsMPEG(*doc->movie()));
+        EXPECT_EQ(controller->LCDView()->editingEnabled(), allowed);
+
+        doc->movie()->setSelection(MVMakeTimeRange(MVMakeTime(0, 600), MVMakeTime(60, 600)));
+        HXMenuItem cut("Cut", "cut:", "");
+        EXPECT_EQ(controller->validateMenuItem(cut), allowed);
+        HXMenuItem selectAll("Select All", "selectAll:", "");
+        EXPECT_TRUE(controller->validateMenuItem(selectAll)) << "the selection may change either way";
+
+        // The movie turning editable again does not lift the rule.
+        doc->movie()->setEditable(false);
+        controller->syncToChangeInMovieContent();
+        EXPECT_FALSE(controller->LCDView()->editingEnabled());
+        doc->movie()->setEditable(true);
+        controller->syncToChangeInMovieContent();
+        EXPECT_EQ(controller->LCDView()->editingEnabled(), allowed);
+    }
+}
+
+} // namespace
