@@ -4,6 +4,7 @@
 // calls whose replies the test sends.
 #include "app/open_url_panel.h"
 
+#include "platform/basekit/bundle.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/winkit/alert.h"
@@ -419,6 +420,7 @@ TEST(OpenURLServiceURL, BuiltFromTheResolvedService)
 
 TEST_F(OpenURLPanelTest, PopUpFollowsTheServices)
 {
+    const std::string clear = HXLocalizedString("mvpClearMenu");
     HXUserDefaults::standardUserDefaults().setObject(
         HXPropertyList(Array { HXPropertyList("http://a/1"), HXPropertyList("http://a/2") }), MVPOpenURLPanelUserDefaultsKey);
     begin();
@@ -428,13 +430,13 @@ TEST_F(OpenURLPanelTest, PopUpFollowsTheServices)
     announce("Camera", "_rtsp._tcp", true);
     announce("Camera", "_rtsp._tcp", true, 3); // the same service on another interface
     announce("Box", "_mvtp._tcp", true);
-    EXPECT_EQ(titles(), (std::vector<std::string> { "http://a/1", "http://a/2", "---", "Clear Menu", "---", "Camera", "Box" }));
+    EXPECT_EQ(titles(), (std::vector<std::string> { "http://a/1", "http://a/2", "---", clear, "---", "Camera", "Box" }));
     announce("Camera", "_rtsp._tcp", false);
     EXPECT_EQ(titles().size(), 7u) << "still announced on one interface";
     announce("Camera", "_rtsp._tcp", false, 3);
-    EXPECT_EQ(titles(), (std::vector<std::string> { "http://a/1", "http://a/2", "---", "Clear Menu", "---", "Box" }));
+    EXPECT_EQ(titles(), (std::vector<std::string> { "http://a/1", "http://a/2", "---", clear, "---", "Box" }));
     announce("Box", "_mvtp._tcp", false);
-    EXPECT_EQ(titles(), (std::vector<std::string> { "http://a/1", "http://a/2", "---", "Clear Menu" }));
+    EXPECT_EQ(titles(), (std::vector<std::string> { "http://a/1", "http://a/2", "---", clear }));
 
     // Clearing the history with two services listed leaves the two service items.
     announce("Camera", "_rtsp._tcp", true);
@@ -542,6 +544,7 @@ TEST_F(OpenURLPanelTest, OnlyTheLastPickOpens)
 
 TEST_F(OpenURLPanelTest, TheOwnerIsToldOnce)
 {
+    const std::string clear = HXLocalizedString("mvpClearMenu");
     begin();
     panel->setURLString("http://example.com/a.mov");
     panel->openURL(1);
@@ -552,7 +555,7 @@ TEST_F(OpenURLPanelTest, TheOwnerIsToldOnce)
     MVPDNSServiceCallTable().browse = [](DNSServiceRef*, DNSServiceFlags, uint32_t, const char*, const char*,
                                           DNSServiceBrowseReply, void*) -> DNSServiceErrorType { return kDNSServiceErr_Unknown; };
     begin();
-    EXPECT_EQ(titles(), (std::vector<std::string> { "http://example.com/a.mov", "---", "Clear Menu" }));
+    EXPECT_EQ(titles(), (std::vector<std::string> { "http://example.com/a.mov", "---", clear }));
     panel->openURL(0);
     EXPECT_EQ(ends.size(), 2u);
 }
