@@ -133,8 +133,7 @@ bool MVPApplicationDelegate::openImageSequenceAtPath(
     auto player = currentMovieDocumentExcludingContentGuide();
     if (!newPlayer && player) {
         // The front player takes the sequence as an unsaved change.
-        player->setMovie(movie);
-        player->updateChangeCount(HXChangeDone);
+        player->replaceWithMovie(movie, true);
         return true;
     }
     auto doc = MVPMovieDocument::movieDocumentWithMVMovie(movie);

@@ -443,10 +443,10 @@ void MVPMovieDocumentController::menuNeedsUpdate(HXMenu& menu)
     auto document = std::dynamic_pointer_cast<MVPMovieDocument>(currentDocument());
     if (!document)
         return;
-    if (&menu == _subtitlesSubMenu.get() && updateSubtitlesMenuItems)
-        updateSubtitlesMenuItems(*document, menu);
-    else if (&menu == _chooseLanguageSubMenu.get() && updateChooseLanguageMenuItems)
-        updateChooseLanguageMenuItems(*document, menu);
+    if (&menu == _subtitlesSubMenu.get())
+        document->updateSubtitlesMenuItems(menu);
+    else if (&menu == _chooseLanguageSubMenu.get())
+        document->updateChooseLanguageMenuItems(menu);
 }
 
 bool MVPMovieDocumentController::validateMenuItem(HXMenuItem& item)
@@ -481,13 +481,6 @@ void MVPMenu::removeItemsInRange(HXMenu& menu, long location, long length)
 
 void MVPReplaceWithDataReference(const std::shared_ptr<MVPMovieDocument>& player, const MVDataReference& reference)
 {
-    if (!player)
-        return;
-    player->canCloseDocument([player, reference](bool go) {
-        if (!go)
-            return;
-        HXError error;
-        if (!player->readFromDataReference(reference, MVPAnythingDocumentType, &error))
-            player->presentError(error);
-    });
+    if (player)
+        player->replaceWithDataReference(reference);
 }

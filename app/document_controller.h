@@ -95,10 +95,8 @@ public:
     void setFavoriteDocumentsSubMenu(const std::shared_ptr<HXMenu>& menu);
     void setSubtitlesSubMenu(const std::shared_ptr<HXMenu>& menu);
     void setChooseLanguageSubMenu(const std::shared_ptr<HXMenu>& menu);
-    // The document's own refill of its Subtitles and Language menus, when the movie document offers one.
-    std::function<void(MVPMovieDocument& document, HXMenu& menu)> updateSubtitlesMenuItems;
-    std::function<void(MVPMovieDocument& document, HXMenu& menu)> updateChooseLanguageMenuItems;
-
+    // Before a submenu opens: the recent items once, the favorites every time, and the front movie
+    // document refills the Subtitles or Language menu.
     void menuNeedsUpdate(HXMenu& menu) override;
     bool validateMenuItem(HXMenuItem& item) override;
 

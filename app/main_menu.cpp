@@ -1,6 +1,8 @@
 #include "app/main_menu.h"
 
 #include "app/document_controller.h"
+#include "document/movie_document.h"
+#include "platform/basekit/bundle.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/menu.h"
 
@@ -138,8 +140,8 @@ void buildViewMenu(const std::shared_ptr<HXMenu>& menu)
     add(menu, "Step Forward All Movies", "stepForwardAll:");
     separator(menu);
     // Both are filled by the front document before they open.
-    addSubmenu(menu, kLanguagesTitle);
-    addSubmenu(menu, kSubtitlesTitle);
+    for (auto submenu : { MVPMovieDocument::makeChooseLanguageMenu(), MVPMovieDocument::makeSubtitlesMenu() })
+        menu->setSubmenu(submenu, menu->addItemWithTitle(submenu->title(), HXSelector()));
     add(menu, "Show Closed Captioning", "toggleClosedCaption:");
     add(menu, "Show Sound Controls", "showSoundControls:");
 }
@@ -196,8 +198,8 @@ void connectSubmenus(const std::shared_ptr<HXMenu>& mainMenu, MVPMovieDocumentCo
     auto view = mainMenu->itemAtIndex(kViewMenuIndex)->submenu();
     controller.setRecentDocumentsSubMenu(submenuTitled(file, kOpenRecentTitle));
     controller.setFavoriteDocumentsSubMenu(submenuTitled(file, kFavoritesTitle));
-    controller.setChooseLanguageSubMenu(submenuTitled(view, kLanguagesTitle));
-    controller.setSubtitlesSubMenu(submenuTitled(view, kSubtitlesTitle));
+    controller.setChooseLanguageSubMenu(submenuTitled(view, HXLocalizedString("mvpLanguageMenu")));
+    controller.setSubtitlesSubMenu(submenuTitled(view, HXLocalizedString("mvpSubtitlesMenu")));
 }
 
 } // namespace MVPMainMenu

@@ -19,11 +19,10 @@ inline constexpr long kViewMenuIndex = 3;
 inline constexpr long kWindowMenuIndex = 4;
 inline constexpr long kHelpMenuIndex = 5;
 
-// Titles the program looks items up by.
+// Titles the program looks items up by (the Language and Subtitles submenus are titled by the movie
+// document's localized texts).
 inline constexpr const char* kOpenRecentTitle = "Open Recent";
 inline constexpr const char* kFavoritesTitle = "Favorites";
-inline constexpr const char* kLanguagesTitle = "Languages";
-inline constexpr const char* kSubtitlesTitle = "Subtitles";
 
 // Builds the menu bar; the Open Recent, Favorites, Subtitles and Language submenus are handed to the shared
 // document controller when it is the player's own.

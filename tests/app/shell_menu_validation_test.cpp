@@ -154,4 +154,22 @@ TEST_F(MenuValidationTest, NewPlayerMakesAnUntitledMovie)
     EXPECT_FALSE(documents()[0]->isDocumentEdited());
 }
 
+TEST_F(MenuValidationTest, TheFrontMovieFillsTheLanguageAndSubtitlesMenus)
+{
+    auto view = HXApp().mainMenu()->itemAtIndex(MVPMainMenu::kViewMenuIndex)->submenu();
+    auto subtitles = view->itemWithTitle(HXLocalizedString("mvpSubtitlesMenu"))->submenu();
+    auto languages = view->itemWithTitle(HXLocalizedString("mvpLanguageMenu"))->submenu();
+    ASSERT_EQ(controller->subtitlesSubMenu(), subtitles);
+    ASSERT_EQ(controller->chooseLanguageSubMenu(), languages);
+    subtitles->addItemWithTitle("left over", HXSelector("setSubtitlesLanguage:"));
+    subtitles->update();
+    EXPECT_EQ(subtitles->numberOfItems(), 2) << "nothing refills it without a movie in front";
+    openPlayer("a.mov");
+    subtitles->update();
+    languages->update();
+    // A movie with one sound track and no subtitles: the Off item stays, the sound is the default language.
+    EXPECT_EQ(titlesOf(*subtitles), (std::vector<std::string> { HXLocalizedString("mvpSubtitlesOff") }));
+    EXPECT_EQ(titlesOf(*languages), (std::vector<std::string> { HXLocalizedString("mvpLanguageDefault") }));
+}
+
 } // namespace
