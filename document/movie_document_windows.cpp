@@ -2,11 +2,14 @@
 // telling it about a new movie or changed content.
 #include "document/movie_document.h"
 
+#include "player/window/controllerless_window_controller.h"
 #include "player/window/movie_view.h"
 #include "player/window/movie_window_controller.h"
+#include "player/window/skinned_window_controller.h"
 #include "player/window/window_controller.h"
 
 #include "platform/mvkit/movie_view.h"
+#include "platform/mvkit/skin_media.h"
 #include "platform/winkit/window.h"
 
 MVPMovieDocument::PlayerWindowKind MVPMovieDocument::windowControllerKindForMovie(
@@ -25,15 +28,18 @@ MVPMovieDocument::PlayerWindowKind MVPMovieDocument::windowControllerKindForMovi
 
 MVPMovieDocument::PlayerWindowKind MVPMovieDocument::windowControllerKindForCurrentMovie() const
 {
-    // Movies carry no skin tracks here.
-    return windowControllerKindForMovie(_naturalSize, false, movieControllerType(), _isReelspot);
+    // A skin track whose data is malformed gives no skin: the movie shows in its usual window.
+    bool hasSkin = _movie && MVMovieHasSkin(*_movie);
+    return windowControllerKindForMovie(_naturalSize, hasSkin, movieControllerType(), _isReelspot);
 }
 
 std::shared_ptr<HXWindowController> MVPMovieDocument::makeWindowControllerOfKind(PlayerWindowKind kind)
 {
     switch (kind) {
     case PlayerWindowKind::Skinned:
+        return std::make_shared<MVPSkinWindowController>();
     case PlayerWindowKind::ControllerLess:
+        return std::make_shared<MVPNoneWindowController>();
     case PlayerWindowKind::Featured:
     case PlayerWindowKind::Standard:
         break;

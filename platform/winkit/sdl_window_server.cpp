@@ -5,9 +5,11 @@
 #include "platform/basekit/run_loop.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/event.h"
+#include "platform/winkit/sdl_window_shape.h"
 #include "platform/winkit/window.h"
 
 #include <SDL.h>
+#include <SDL_shape.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
 
@@ -112,15 +114,25 @@ public:
             flags |= SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR;
         else if (window.level() >= HXFloatingWindowLevel)
             flags |= SDL_WINDOW_ALWAYS_ON_TOP;
-        _sdl = SDL_CreateWindow(window.title().c_str(), int(std::lround(client.origin.x)),
-            int(std::lround(_server.primaryHeight() - HXMaxY(client))), std::max(1, int(std::lround(client.size.width))),
-            std::max(1, int(std::lround(client.size.height))), flags);
+        // A window with a shape is made shapeable; where the display cannot shape windows it is an
+        // ordinary one whose pixels outside the shape are transparent.
+        if (window.windowShape())
+            _sdl = HXSDLCreateShapedWindow(window.title(), int(std::lround(client.origin.x)),
+                int(std::lround(_server.primaryHeight() - HXMaxY(client))),
+                std::max(1, int(std::lround(client.size.width))), std::max(1, int(std::lround(client.size.height))),
+                flags);
+        if (!_sdl)
+            _sdl = SDL_CreateWindow(window.title().c_str(), int(std::lround(client.origin.x)),
+                int(std::lround(_server.primaryHeight() - HXMaxY(client))),
+                std::max(1, int(std::lround(client.size.width))), std::max(1, int(std::lround(client.size.height))),
+                flags);
         if (!_sdl) {
             HXLog(std::string("SDL: cannot create a window: ") + SDL_GetError());
             return;
         }
         _server.registerWindow(SDL_GetWindowID(_sdl), std::static_pointer_cast<HXWindow>(window.shared_from_this()));
         update();
+        applyShape();
     }
 
     ~SDLPlatformWindow() override
@@ -156,12 +168,37 @@ public:
         _applying = true;
         if (cw != w || ch != h)
             SDL_SetWindowSize(_sdl, w, h);
+        bool resized = cw != w || ch != h;
         if (cx != x || cy != y)
             SDL_SetWindowPosition(_sdl, x, y);
         _applying = false;
         SDL_SetWindowOpacity(_sdl, float(_window.alphaValue()));
         SDL_SetWindowAlwaysOnTop(_sdl, _window.level() >= HXFloatingWindowLevel ? SDL_TRUE : SDL_FALSE);
         SDL_SetWindowResizable(_sdl, (_window.styleMask() & HXResizableWindowMask) ? SDL_TRUE : SDL_FALSE);
+        if (resized && _window.windowShape())
+            applyShape();
+    }
+
+    void setShape(const std::optional<HXRegion>& shape) override
+    {
+        (void)shape;
+        applyShape();
+    }
+
+    // Cuts the window to the HXWindow's shape (a window without one keeps the last shape it had: only
+    // skinned windows are shaped, and they always have one).
+    void applyShape()
+    {
+        const auto& shape = _window.windowShape();
+        if (!_sdl || !shape)
+            return;
+        int w, h;
+        SDL_GetWindowSize(_sdl, &w, &h);
+        bool first = !_shaped;
+        _shaped = HXSDLSetWindowShape(_sdl, *shape, w, h) || _shaped;
+        // The first shape puts the window where it was created; put it where it belongs.
+        if (first && _shaped)
+            update();
     }
 
     void setVisible(bool visible) override
@@ -198,6 +235,8 @@ public:
             return;
         SDL_SetSurfaceBlendMode(source, SDL_BLENDMODE_NONE);
         SDL_BlitSurface(source, nullptr, target, nullptr);
+        if (_window.windowShape() && !SDL_IsShapedWindow(_sdl))
+            HXSDLClearOutsideShape(target, *_window.windowShape());
         SDL_FreeSurface(source);
         SDL_UpdateWindowSurface(_sdl);
     }
@@ -234,6 +273,7 @@ private:
     HXWindow& _window;
     SDL_Window* _sdl = nullptr;
     bool _applying = false;
+    bool _shaped = false;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 // the in-window menu bar (document windows show the application's menu there) and the content view below
 // them. The window's base coordinates start at the frame's bottom-left corner.
 #include "platform/drawing/color.h"
+#include "platform/drawing/region.h"
 #include "platform/winkit/screen.h"
 #include "platform/winkit/view.h"
 
@@ -304,6 +305,14 @@ public:
     // Straight RGBA of one pixel of the rendered window at (x, y) from the top left of the client area.
     uint32_t renderedPixelRGBA(int x, int y);
 
+    // ---- Shaped windows (window_shape.cpp) ----
+    // The window's visible and clickable shape, in pixels of its client area (menu bar and content)
+    // from the top-left corner, y down; none for a rectangular window. The backend cuts the window on
+    // screen to it; the drawing and the backing surface are not affected.
+    const std::optional<HXRegion>& windowShape() const { return _windowShape; }
+    void setWindowShape(const std::optional<HXRegion>& shape);
+    // ---- end of shaped windows ----
+
     // The platform window of the backend (null while the window is not on screen).
     HXPlatformWindow* platformWindow() const { return _platform.get(); }
 
@@ -381,6 +390,7 @@ private:
     std::shared_ptr<class HXTimer> _animationTimer;
     std::shared_ptr<HXView> _mouseDownView;
     std::unique_ptr<HXPlatformWindow> _platform;
+    std::optional<HXRegion> _windowShape;
 };
 
 // HXPanel: an auxiliary window (inspectors, alerts, sheets). Panels never become main, and by default hide

@@ -3,6 +3,7 @@
 // (tests; screens configured by the caller, events injected) and the SDL2 one (real windows).
 // Events a backend receives are posted to the application's queue (HXApplication::postEvent).
 #include "platform/drawing/geometry.h"
+#include "platform/drawing/region.h"
 #include "platform/winkit/screen.h"
 
 #include <cairo.h>
@@ -27,6 +28,8 @@ public:
     virtual void miniaturize() = 0;
     virtual void deminiaturize() = 0;
     virtual void setFullScreen(bool fullScreen, const std::optional<HXScreen>& screen) = 0;
+    // The window's shape changed (HXWindow::windowShape). Backends without shaped windows ignore it.
+    virtual void setShape(const std::optional<HXRegion>& shape) { (void)shape; }
 };
 
 class HXWindowServer {
