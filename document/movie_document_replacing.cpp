@@ -289,7 +289,8 @@ void MVPMovieDocument::handleMovieRequest(const HXNotification& notification)
         operation.type = MVPMovieDocumentCloseOperationType;
         requestReplace(std::move(operation));
     } else if (name == MVMovieEnterFullScreenRequestNotification) {
-        if (!tryToPerform("fullScreen:", nullptr))
+        // This document's own command, not whatever the responder chain would find for another one.
+        if (!performAction("fullScreen:", nullptr))
             enterFullScreenWithSettings(std::nullopt);
     } else if (name == MVMovieExitFullScreenRequestNotification) {
         if (_fsPresentationWindowController && _fsPresentationWindowController->isFullscreen())

@@ -106,3 +106,31 @@ TEST_F(ReplaceRouteTest, AFileThatCannotBeReadLeavesThePlayerAsItWas)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ReplaceRouteTest, TheMovieAsksForFullScreenAndAReplaceEndsIt)
+{
+    auto a = movie("a.mov", "64x48");
+    auto b = movie("b.mov", "96x64");
+    delegate->openFiles({ a }, true);
+    auto doc = MVPApplicationDelegate::movieDocuments().at(0);
+    auto post = [&doc](const char* name) {
+        HXNotificationCenter::defaultCenter().postNotification(HXNotification(name, doc->movie().get()));
+    };
+    post(MVMovieEnterFullScreenRequestNotification);
+    ASSERT_TRUE(doc->isFullScreen());
+    post(MVMovieExitFullScreenRequestNotification);
+    EXPECT_FALSE(doc->isFullScreen());
+
+    // The presentation belongs to the movie that goes: it ends before the new movie comes in.
+    post(MVMovieEnterFullScreenRequestNotification);
+    ASSERT_TRUE(doc->isFullScreen());
+    delegate->openFiles({ b }, false);
+    EXPECT_EQ(doc->movie()->fileName(), b);
+    EXPECT_FALSE(doc->isFullScreen());
+    EXPECT_EQ(doc->currentWindowController(), doc->playerWindowController());
+    EXPECT_TRUE(doc->movieWindow()->isVisible());
+}
+
+} // namespace
