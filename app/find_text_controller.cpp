@@ -74,7 +74,8 @@ void FindTextController::loadWindow()
     panel->setTitle(HXLocalizedString("mvpFindTextTitle"));
     panel->setHidesOnDeactivate(true);
     auto content = panel->contentView();
-    auto label = HXTextField::labelWithString(HXLocalizedString("mvpFindTextLabel"), HXMakeRect(16, 84, 60, 18));
+    auto label
+        = HXTextField::labelWithString(HXLocalizedString("mvpFindTextLabel"), HXMakeRect(16, 84, 60, 18));
     content->addSubview(label);
     findTextTextField_ = std::make_shared<HXTextField>(HXMakeRect(80, 82, 284, 22));
     content->addSubview(findTextTextField_);
@@ -85,7 +86,8 @@ void FindTextController::loadWindow()
     wrapAroundCheckBox_->setState(1);
     content->addSubview(wrapAroundCheckBox_);
     auto self = shared_from_this();
-    auto previous = std::make_shared<HXButton>(HXMakeRect(170, 12, 96, 28), HXLocalizedString("mvpFindTextPrevious"));
+    auto previous
+        = std::make_shared<HXButton>(HXMakeRect(170, 12, 96, 28), HXLocalizedString("mvpFindTextPrevious"));
     previous->setTarget(self);
     previous->setAction(HXSelector("doFindPreviousText:"));
     content->addSubview(previous);
@@ -125,8 +127,8 @@ void FindTextController::doFindText(bool forward)
     std::string text = findTextTextField_->stringValue();
     if (text.empty())
         return;
-    MVTime time = findTextTime(
-        text, ignoreCaseCheckBox_->state() == 1, wrapAroundCheckBox_->state() == 1, forward);
+    MVTime time
+        = findTextTime(text, ignoreCaseCheckBox_->state() == 1, wrapAroundCheckBox_->state() == 1, forward);
     if (!MVTimeIsIndefinite(time))
         document->movie()->setCurrentTime(time);
 }

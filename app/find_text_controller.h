@@ -42,8 +42,16 @@ public:
     void bumpOffset(int32_t step) { _foundOffset += step; }
 
     // The panel's commands: search with the panel's text and options and move the movie to the hit.
-    void doFindNextText(HXObject* sender = nullptr) { (void)sender; doFindText(true); }
-    void doFindPreviousText(HXObject* sender = nullptr) { (void)sender; doFindText(false); }
+    void doFindNextText(HXObject* sender = nullptr)
+    {
+        (void)sender;
+        doFindText(true);
+    }
+    void doFindPreviousText(HXObject* sender = nullptr)
+    {
+        (void)sender;
+        doFindText(false);
+    }
     void doFindText(bool forward);
     // The time of the next hit, or the indefinite time when there is none (nothing changes then).
     MVTime findTextTime(const std::string& text, bool ignoreCase, bool wrapAround, bool searchForward);

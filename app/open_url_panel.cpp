@@ -94,7 +94,8 @@ void OpenURLPanel::loadPanel()
     panel->setTitle(HXLocalizedString("mvpOpenURLTitle"));
     auto content = panel->contentView();
     auto self = shared_from_this();
-    content->addSubview(HXTextField::labelWithString(HXLocalizedString("mvpOpenURLLabel"), HXMakeRect(18, 76, 300, 18)));
+    content->addSubview(
+        HXTextField::labelWithString(HXLocalizedString("mvpOpenURLLabel"), HXMakeRect(18, 76, 300, 18)));
     _urlTextField = std::make_shared<HXTextField>(HXMakeRect(20, 48, 408, 22));
     _urlTextField->setDelegate(std::dynamic_pointer_cast<HXTextFieldDelegate>(self));
     content->addSubview(_urlTextField);
@@ -240,7 +241,8 @@ std::string OpenURLPanel::historyStringForURLString(const std::string& string)
         return string;
     size_t authority = scheme + 3;
     size_t end = string.find_first_of("/?#", authority);
-    std::string_view host = std::string_view(string).substr(authority, end == std::string::npos ? end : end - authority);
+    std::string_view host
+        = std::string_view(string).substr(authority, end == std::string::npos ? end : end - authority);
     size_t at = host.rfind('@');
     if (at == std::string_view::npos)
         return string;
@@ -428,8 +430,8 @@ void OpenURLPanel::resolveNetService(const MVPNetService& service)
     cancelResolve();
     std::weak_ptr<OpenURLPanel> weak = std::static_pointer_cast<OpenURLPanel>(shared_from_this());
     auto state = std::make_shared<MyDNSServiceState*>(nullptr);
-    _resolveRef = MVPResolveNetService(service, kResolveTimeout,
-        [weak, state](const MyDNSServiceState::Answer* answer) {
+    _resolveRef = MVPResolveNetService(
+        service, kResolveTimeout, [weak, state](const MyDNSServiceState::Answer* answer) {
             if (auto panel = weak.lock())
                 panel->resolveDidEnd(*state, answer);
         });

@@ -107,13 +107,21 @@ MVPPreferencesWindow::Environment MVPPreferencesWindow::standardEnvironment()
 {
     Environment environment;
     environment.preferences = &MVPPreferences::preferences();
-    environment.availableScreens = [] { return FSPresentationManager::fsPresentationManager().availableScreens(); };
+    // Stored devices are repaired against the devices the recording's list knows.
+    environment.preferences->setFixedDeviceDescription(
+        [](const HXPropertyList& description, const std::string& key) {
+            return MVPPreferencesCaptureDeviceList::sharedCaptureDeviceList()
+                .fixedDeviceDescriptionFromDeviceDescription(description, key);
+        });
+    environment.availableScreens
+        = [] { return FSPresentationManager::fsPresentationManager().availableScreens(); };
     environment.proAppsAreInstalled = [] {
         auto delegate = MVPApplicationDelegate::sharedDelegate();
         return delegate && delegate->proAppsAreInstalled();
     };
-    environment.captureDeviceList
-        = []() -> MVPPreferencesCaptureDeviceList& { return MVPPreferencesCaptureDeviceList::sharedCaptureDeviceList(); };
+    environment.captureDeviceList = []() -> MVPPreferencesCaptureDeviceList& {
+        return MVPPreferencesCaptureDeviceList::sharedCaptureDeviceList();
+    };
     environment.chooseDirectory = [](const std::shared_ptr<HXWindow>& window, const std::string& path,
                                       std::function<void(std::optional<std::string>)> answer) {
         auto chooser = HXOpenPanel::openPanel();
@@ -165,8 +173,8 @@ std::shared_ptr<HXButton> MVPPreferencesWindow::makeCheckBox(
     return box;
 }
 
-std::shared_ptr<HXPopUpButton> MVPPreferencesWindow::makePopUp(const std::shared_ptr<HXView>& pane, HXRect frame,
-    const std::vector<std::pair<std::string, long>>& items)
+std::shared_ptr<HXPopUpButton> MVPPreferencesWindow::makePopUp(
+    const std::shared_ptr<HXView>& pane, HXRect frame, const std::vector<std::pair<std::string, long>>& items)
 {
     auto popUp = std::make_shared<HXPopUpButton>(frame);
     for (auto& [title, tag] : items) {
@@ -190,19 +198,29 @@ void MVPPreferencesWindow::buildGeneralView()
         const char* key;
     };
     const Row rows[] = {
-        { &o._generalOpenNewPlayersCheckbox, "mvpPreferencesOpenMoviesInNewPlayers", kGeneralPreferenceOpenMoviesInNewPlayers },
-        { &o._generalAutoPlayMoviesCheckbox, "mvpPreferencesAutoPlayMovies", kGeneralPreferenceAutoPlayMoviesWhenOpened },
-        { &o._generalPlaySoundInFrontPlayerOnlyCheckbox, "mvpPreferencesPlaySoundInFrontPlayerOnly", kGeneralPreferencePlaySoundInFrontPlayerOnly },
-        { &o._generalPlaySoundWhenInBackgroundCheckbox, "mvpPreferencesPlaySoundWhenInBackground", kGeneralPreferencePlaySoundWhenAppInBackground },
+        { &o._generalOpenNewPlayersCheckbox, "mvpPreferencesOpenMoviesInNewPlayers",
+            kGeneralPreferenceOpenMoviesInNewPlayers },
+        { &o._generalAutoPlayMoviesCheckbox, "mvpPreferencesAutoPlayMovies",
+            kGeneralPreferenceAutoPlayMoviesWhenOpened },
+        { &o._generalPlaySoundInFrontPlayerOnlyCheckbox, "mvpPreferencesPlaySoundInFrontPlayerOnly",
+            kGeneralPreferencePlaySoundInFrontPlayerOnly },
+        { &o._generalPlaySoundWhenInBackgroundCheckbox, "mvpPreferencesPlaySoundWhenInBackground",
+            kGeneralPreferencePlaySoundWhenAppInBackground },
         { &o._generalShowEqualizerCheckbox, "mvpPreferencesShowEqualizer", kGeneralPreferenceShowEqualizer },
-        { &o._generalShowReelspotAutomaticallyCheckbox, "mvpPreferencesShowFeaturedMovie", kGeneralPreferenceShowReelspotMovieAutomatically },
-        { &o._generalPauseMoviesWhenLoggedOutCheckbox, "mvpPreferencesPauseMoviesWhenLoggedOut", kGeneralPreferencePauseMoviesWhenLoggedOut },
-        { &o._generalHighQualityVideoCheckbox, "mvpPreferencesHighQualityVideo", kGeneralPreferenceHighQualityVideo },
-        { &o._generalShowClosedCaptioning, "mvpPreferencesShowClosedCaptioning", kGeneralPreferenceShowClosedCaptioning },
+        { &o._generalShowReelspotAutomaticallyCheckbox, "mvpPreferencesShowFeaturedMovie",
+            kGeneralPreferenceShowReelspotMovieAutomatically },
+        { &o._generalPauseMoviesWhenLoggedOutCheckbox, "mvpPreferencesPauseMoviesWhenLoggedOut",
+            kGeneralPreferencePauseMoviesWhenLoggedOut },
+        { &o._generalHighQualityVideoCheckbox, "mvpPreferencesHighQualityVideo",
+            kGeneralPreferenceHighQualityVideo },
+        { &o._generalShowClosedCaptioning, "mvpPreferencesShowClosedCaptioning",
+            kGeneralPreferenceShowClosedCaptioning },
         { &o._generalShowSubtitlesCheckbox, "mvpPreferencesShowSubtitles", kGeneralPreferenceShowSubtitles },
         { &o._generalShowTimeCodeCheckbox, "mvpPreferencesShowTimeCode", kGeneralPreferenceShowTimeCode },
-        { &o._generalShowTimeCodeAbsoluteFramesCheckbox, "mvpPreferencesShowTimeCodeAbsoluteFrames", kGeneralPreferenceShowTimeCodeAbsoluteFrameNumbers },
-        { &o._generalHideSelectionIndicators, "mvpPreferencesHideSelectionIndicators", kGeneralHideSelectionIndicators },
+        { &o._generalShowTimeCodeAbsoluteFramesCheckbox, "mvpPreferencesShowTimeCodeAbsoluteFrames",
+            kGeneralPreferenceShowTimeCodeAbsoluteFrameNumbers },
+        { &o._generalHideSelectionIndicators, "mvpPreferencesHideSelectionIndicators",
+            kGeneralHideSelectionIndicators },
     };
     for (auto& row : rows) {
         *row.outlet = makeCheckBox(pane, row.title);
@@ -219,9 +237,11 @@ void MVPPreferencesWindow::buildGeneralView()
     auto group = std::make_shared<MVPPreferencePaneView>(HXMakeRect(0, 0, kPaneWidth, kProAppsGroupHeight));
     o._generalProAppsCompatibilityModeView = group;
     _proAppsGroup = group;
-    o._generalProAppsCompatibilityModeCheckbox = makeCheckBox(group, "mvpPreferencesProAppsCompatibilityMode");
+    o._generalProAppsCompatibilityModeCheckbox
+        = makeCheckBox(group, "mvpPreferencesProAppsCompatibilityMode");
     o._generalProAppsCompatibilityModeCheckbox->setFrameOrigin(HXMakePoint(40, 6));
-    _checkBoxKeys.emplace_back(o._generalProAppsCompatibilityModeCheckbox, kGeneralPreferenceEnableProAppsColorCompatibilityMode);
+    _checkBoxKeys.emplace_back(
+        o._generalProAppsCompatibilityModeCheckbox, kGeneralPreferenceEnableProAppsColorCompatibilityMode);
     layoutGeneralView();
 }
 
@@ -235,7 +255,8 @@ void MVPPreferencesWindow::layoutGeneralView()
         o._generalShowEqualizerCheckbox, o._generalShowReelspotAutomaticallyCheckbox,
         o._generalPauseMoviesWhenLoggedOutCheckbox };
     std::shared_ptr<HXButton> second[] = { o._generalHighQualityVideoCheckbox, o._generalShowClosedCaptioning,
-        o._generalShowSubtitlesCheckbox, o._generalShowTimeCodeCheckbox, o._generalShowTimeCodeAbsoluteFramesCheckbox };
+        o._generalShowSubtitlesCheckbox, o._generalShowTimeCodeCheckbox,
+        o._generalShowTimeCodeAbsoluteFramesCheckbox };
     double y = kTopMargin;
     for (auto& box : first) {
         box->setFrameOrigin(HXMakePoint(40, y));
@@ -267,17 +288,19 @@ void MVPPreferencesWindow::buildFullscreenView()
 
     // The display group at the top: capture-all and the display picker.
     o._fullscreenCaptureAllDisplaysCheckBox = makeCheckBox(pane, "mvpPreferencesCaptureAllDisplays");
-    _checkBoxKeys.emplace_back(o._fullscreenCaptureAllDisplaysCheckBox, kFullscreenPreferenceCaptureAllDisplays);
-    o._fullscreenFSScreenView = std::make_shared<HXView>(HXMakeRect(20, 0, 200, 80));
+    _checkBoxKeys.emplace_back(
+        o._fullscreenCaptureAllDisplaysCheckBox, kFullscreenPreferenceCaptureAllDisplays);
+    o._fullscreenFSScreenView = std::make_shared<FSPresentationScreenView>(HXMakeRect(20, 0, 200, 80));
     pane->addSubview(o._fullscreenFSScreenView);
 
     // Sizes, background colour and mode.
     auto group = std::make_shared<HXView>(HXMakeRect(0, 0, kPaneWidth, kSizeColourModeHeight));
     o._fullscreenSizeColourModeView = group;
     pane->addSubview(group);
-    const std::vector<std::pair<std::string, long>> sizes = { { "mvpFSSizeActual", 0 }, { "mvpFSSizeDouble", 1 },
-        { "mvpFSSizeHalf", 2 }, { "mvpFSSizeCurrent", 4 }, { "mvpFSSizeFitToScreen", 16 },
-        { "mvpFSSizeFillScreen", 17 }, { "mvpFSSizeStretch", 18 }, { "mvpFSSizePanoramic", 19 } };
+    const std::vector<std::pair<std::string, long>> sizes
+        = { { "mvpFSSizeActual", 0 }, { "mvpFSSizeDouble", 1 }, { "mvpFSSizeHalf", 2 },
+              { "mvpFSSizeCurrent", 4 }, { "mvpFSSizeFitToScreen", 16 }, { "mvpFSSizeFillScreen", 17 },
+              { "mvpFSSizeStretch", 18 }, { "mvpFSSizePanoramic", 19 } };
     o._fullscreenWidescreenSizePopUpButton = makePopUp(group, HXMakeRect(220, 136, 200, 22), sizes);
     label(group, "mvpPreferencesWidescreenSize", HXMakeRect(20, 139, 196, 18));
     o._fullscreenStandardSizePopUpButton = makePopUp(group, HXMakeRect(220, 108, 200, 22), sizes);
@@ -289,7 +312,8 @@ void MVPPreferencesWindow::buildFullscreenView()
     o._fullscreenBackgroundColorWell->setAction(kDoPreference);
     group->addSubview(o._fullscreenBackgroundColorWell);
     label(group, "mvpPreferencesBackgroundColor", HXMakeRect(20, 53, 196, 18));
-    o._fullscreenModeMatrix = std::make_shared<HXMatrix>(HXMakeRect(220, 4, 200, 40), HXRadioModeMatrix,
+    o._fullscreenModeMatrix = std::make_shared<HXMatrix>(
+        HXMakeRect(220, 4, 200, 40), HXRadioModeMatrix,
         [] {
             auto cell = std::make_shared<HXButtonCell>();
             cell->setButtonType(HXRadioButton);
@@ -318,7 +342,8 @@ void MVPPreferencesWindow::buildFullscreenView()
     label(pane, "mvpPreferencesHUDFadeOutTime", HXMakeRect(20, 49, 196, 18));
     o._fullscreenRemainInFullScreenCheckBox = makeCheckBox(pane, "mvpPreferencesRemainInFullScreen");
     o._fullscreenRemainInFullScreenCheckBox->setFrameOrigin(HXMakePoint(40, 18));
-    _checkBoxKeys.emplace_back(o._fullscreenRemainInFullScreenCheckBox, kFullscreenPreferenceRemainInFullScreenWhenInactive);
+    _checkBoxKeys.emplace_back(
+        o._fullscreenRemainInFullScreenCheckBox, kFullscreenPreferenceRemainInFullScreenWhenInactive);
     layoutFullscreenDisplayGroup(true);
 }
 
@@ -329,7 +354,8 @@ void MVPPreferencesWindow::layoutFullscreenDisplayGroup(bool shown)
     auto& o = _outlets;
     double height = o._fullscreenView->frame().size.height;
     o._fullscreenCaptureAllDisplaysCheckBox->setFrameOrigin(HXMakePoint(240, height - 40));
-    o._fullscreenFSScreenView->setFrameOrigin(HXMakePoint(20, height - kMultipleScreenSupportGroupHeight + 11));
+    o._fullscreenFSScreenView->setFrameOrigin(
+        HXMakePoint(20, height - kMultipleScreenSupportGroupHeight + 11));
     double top = shown ? HXMinY(o._fullscreenFSScreenView->frame()) : height;
     o._fullscreenSizeColourModeView->setFrameOrigin(HXMakePoint(0, top - kSizeColourModeHeight));
 }
@@ -351,12 +377,13 @@ void MVPPreferencesWindow::buildCaptureView()
         = makePopUp(pane, HXMakeRect(220, 58, 250, 22), { { "", 0 }, { "mvpPreferencesOther", 1 } });
     o._captureSaveCapturedFilesToPopUpButton->menu()->insertItem(HXMenuItem::separatorItem(), 1);
     label(pane, "mvpPreferencesSaveCapturedFilesTo", HXMakeRect(20, 61, 196, 18));
-    o._captureReadingDevicesProgressIndicator = std::make_shared<HXProgressIndicator>(HXMakeRect(222, 20, 16, 16));
+    o._captureReadingDevicesProgressIndicator
+        = std::make_shared<HXProgressIndicator>(HXMakeRect(222, 20, 16, 16));
     o._captureReadingDevicesProgressIndicator->setStyle(HXProgressIndicatorSpinningStyle);
     o._captureReadingDevicesProgressIndicator->setDisplayedWhenStopped(false);
     pane->addSubview(o._captureReadingDevicesProgressIndicator);
-    o._captureReadingDevicesTestField
-        = HXTextField::labelWithString(localized("mvpPreferencesReadingDevices"), HXMakeRect(244, 19, 220, 18));
+    o._captureReadingDevicesTestField = HXTextField::labelWithString(
+        localized("mvpPreferencesReadingDevices"), HXMakeRect(244, 19, 220, 18));
     o._captureReadingDevicesTestField->setHidden(true);
     pane->addSubview(o._captureReadingDevicesTestField);
 }
@@ -405,7 +432,8 @@ void MVPPreferencesWindow::showPreferences()
     showPreferenceView(o._generalView, localized("mvpPreferencesToolbarLabelGeneral"));
     o._preferencesPanel->center();
     o._preferencesPanel->makeKeyAndOrderFront();
-    std::weak_ptr<MVPPreferencesWindow> weak = std::static_pointer_cast<MVPPreferencesWindow>(shared_from_this());
+    std::weak_ptr<MVPPreferencesWindow> weak
+        = std::static_pointer_cast<MVPPreferencesWindow>(shared_from_this());
     _preferences.setDevicePopUpsRefresher([weak] {
         if (auto window = weak.lock())
             window->updateCaptureDevicePopups();
@@ -444,7 +472,8 @@ void MVPPreferencesWindow::fillControls()
     // "Fit to screen" is stored as 3 by older versions; the pop-up offers it as letterbox.
     selectTagOrFirst(*o._fullscreenMovieSizePopUpButton, size == 3 ? 16 : size);
     o._fullscreenModeMatrix->selectCellWithTag(boolPreference(kFullscreenPreferenceSlideShowMode) ? 1 : 0);
-    auto color = HXColor::colorWithArchivedData(_preferences.preference(kFullscreenPreferenceBackgroundColorData).dataValue());
+    auto color = HXColor::colorWithArchivedData(
+        _preferences.preference(kFullscreenPreferenceBackgroundColorData).dataValue());
     o._fullscreenBackgroundColorWell->setColor(color.value_or(HXColor::blackColor()));
     fillDisplayGroup();
     bool hud = boolPreference(kFullscreenPreferenceEnableHUD);
@@ -453,7 +482,8 @@ void MVPPreferencesWindow::fillControls()
     o._fullscreenHUDFadeTimePopUpButton->setEnabled(hud);
 
     // Capture: the device pop-ups stay blank until the device list answers.
-    for (auto& popUp : { o._captureDefaultMovieCaptureDevicePopUpButton, o._captureDefaultAudioCaptureDevicePopUpButton }) {
+    for (auto& popUp :
+        { o._captureDefaultMovieCaptureDevicePopUpButton, o._captureDefaultAudioCaptureDevicePopUpButton }) {
         if (popUp->numberOfItems() == 0)
             popUp->addItemWithTitle("");
         if (auto item = popUp->selectedItem())
@@ -477,8 +507,18 @@ void MVPPreferencesWindow::fillDisplayGroup()
         o._fullscreenFSScreenView->setHidden(!multiple);
         layoutFullscreenDisplayGroup(multiple);
     }
-    if (multiple)
-        o._fullscreenCaptureAllDisplaysCheckBox->setState(boolPreference(kFullscreenPreferenceCaptureAllDisplays) ? 1 : 0);
+    if (!multiple)
+        return;
+    o._fullscreenCaptureAllDisplaysCheckBox->setState(
+        boolPreference(kFullscreenPreferenceCaptureAllDisplays) ? 1 : 0);
+    auto picker = o._fullscreenFSScreenView;
+    auto number = _preferences.preference(kFullscreenPreferenceScreenNumber);
+    for (auto& screen : screens)
+        if (number.isNumber() && int64_t(screen.screenNumber()) == number.integerValue())
+            picker->setSelectedScreen(screen);
+    picker->updateScreens();
+    picker->setTarget(shared_from_this());
+    picker->setAction(kDoPreference);
 }
 
 void MVPPreferencesWindow::fillCaptureLocation()
@@ -486,7 +526,8 @@ void MVPPreferencesWindow::fillCaptureLocation()
     auto popUp = _outlets._captureSaveCapturedFilesToPopUpButton;
     std::string folder = HXString::stringByStandardizingPath(
         _preferences.preference(kCapturePreferenceDefaultSaveToLocation).stringValue());
-    auto item = std::make_shared<HXMenuItem>(HXFileManager::defaultManager().displayNameAtPath(folder), HXSelector(), "");
+    auto item = std::make_shared<HXMenuItem>(
+        HXFileManager::defaultManager().displayNameAtPath(folder), HXSelector(), "");
     item->setRepresentedObject(folder);
     popUp->removeItemAtIndex(0);
     popUp->menu()->insertItem(item, 0);
@@ -585,7 +626,8 @@ void MVPPreferencesWindow::resizeWindowCurrentPreferenceView(const std::shared_p
     HXSize size = view->bounds().size;
     double top = HXMaxY(content);
     HXRect newContent = HXMakeRect(content.origin.x, top - size.height, size.width, size.height);
-    panel->setFrame(panel->frameRectForContentRect(newContent), true, _environment.animatesResize && panel->isVisible());
+    panel->setFrame(
+        panel->frameRectForContentRect(newContent), true, _environment.animatesResize && panel->isVisible());
 }
 
 // ---- Toolbar -----------------------------------------------------------------------------------------
@@ -609,7 +651,8 @@ std::shared_ptr<HXToolbarItem> MVPPreferencesWindow::toolbarItemForItemIdentifie
     if (identifier == PreferenceToolbarItemIdentifierGeneral)
         return toolbarItemWithIdentifier(identifier, "mvpPreferencesToolbarLabelGeneral", "General.tif");
     if (identifier == PreferenceToolbarItemIdentifierFullscreen)
-        return toolbarItemWithIdentifier(identifier, "mvpPreferencesToolbarLabelFullscreen", "FullScreen.tif");
+        return toolbarItemWithIdentifier(
+            identifier, "mvpPreferencesToolbarLabelFullscreen", "FullScreen.tif");
     if (identifier == PreferenceToolbarItemIdentifierCapture)
         return toolbarItemWithIdentifier(identifier, "mvpPreferencesToolbarLabelCapture", "Capture.tif");
     return nullptr;
@@ -658,19 +701,25 @@ void MVPPreferencesWindow::doPreference(HXObject* sender)
         std::shared_ptr<HXPopUpButton> popUp;
         const char* key;
     };
-    const TagPopUp tagged[] = { { o._generalNumberOfRecentItemsPopUpButton, kGeneralPreferenceNumberOfRecentItems },
-        { o._fullscreenWidescreenSizePopUpButton, kFullscreenPreferenceWidescreenSize },
-        { o._fullscreenStandardSizePopUpButton, kFullscreenPreferenceStandardSize },
-        { o._fullscreenMovieSizePopUpButton, kFullscreenPreferenceSize },
-        { o._fullscreenHUDFadeTimePopUpButton, kFullscreenPreferenceHUDFadeOutTime } };
+    const TagPopUp tagged[]
+        = { { o._generalNumberOfRecentItemsPopUpButton, kGeneralPreferenceNumberOfRecentItems },
+              { o._fullscreenWidescreenSizePopUpButton, kFullscreenPreferenceWidescreenSize },
+              { o._fullscreenStandardSizePopUpButton, kFullscreenPreferenceStandardSize },
+              { o._fullscreenMovieSizePopUpButton, kFullscreenPreferenceSize },
+              { o._fullscreenHUDFadeTimePopUpButton, kFullscreenPreferenceHUDFadeOutTime } };
     for (auto& t : tagged) {
         if (t.popUp.get() == view) {
             writePreference(HXPropertyList(int64_t(t.popUp->selectedTag())), t.key);
             return;
         }
     }
-    if (view == o._fullscreenModeMatrix.get()) {
-        writePreference(HXPropertyList(o._fullscreenModeMatrix->selectedTag() != 0), kFullscreenPreferenceSlideShowMode);
+    if (view == o._fullscreenFSScreenView.get()) {
+        if (auto screen = o._fullscreenFSScreenView->selectedScreen())
+            writePreference(
+                HXPropertyList(int64_t(screen->screenNumber())), kFullscreenPreferenceScreenNumber);
+    } else if (view == o._fullscreenModeMatrix.get()) {
+        writePreference(
+            HXPropertyList(o._fullscreenModeMatrix->selectedTag() != 0), kFullscreenPreferenceSlideShowMode);
     } else if (view == o._fullscreenBackgroundColorWell.get()) {
         writePreference(HXPropertyList(o._fullscreenBackgroundColorWell->color().archivedData()),
             kFullscreenPreferenceBackgroundColorData);
@@ -697,11 +746,13 @@ void MVPPreferencesWindow::doPreference(HXObject* sender)
         if (popUp->indexOfSelectedItem() != 0 && _environment.chooseDirectory) {
             std::string folder = HXString::stringByStandardizingPath(
                 _preferences.preference(kCapturePreferenceDefaultSaveToLocation).stringValue());
-            std::weak_ptr<MVPPreferencesWindow> weak = std::static_pointer_cast<MVPPreferencesWindow>(shared_from_this());
-            _environment.chooseDirectory(o._preferencesPanel, folder, [weak](std::optional<std::string> chosen) {
-                if (auto window = weak.lock())
-                    window->chooseCaptureLocationDidEnd(chosen);
-            });
+            std::weak_ptr<MVPPreferencesWindow> weak
+                = std::static_pointer_cast<MVPPreferencesWindow>(shared_from_this());
+            _environment.chooseDirectory(
+                o._preferencesPanel, folder, [weak](std::optional<std::string> chosen) {
+                    if (auto window = weak.lock())
+                        window->chooseCaptureLocationDidEnd(chosen);
+                });
         }
         popUp->selectItemAtIndex(0);
     }
@@ -751,8 +802,10 @@ void MVPPreferencesWindow::captureDeviceListDidReadAudioDeviceDescriptions(
     };
     fill(*o._captureDefaultMovieCaptureDevicePopUpButton, video, true);
     fill(*o._captureDefaultAudioCaptureDevicePopUpButton, audio, false);
-    updateCaptureDevicePopUp(*o._captureDefaultMovieCaptureDevicePopUpButton, kCapturePreferenceDefaultMovieVideoDevice);
-    updateCaptureDevicePopUp(*o._captureDefaultAudioCaptureDevicePopUpButton, kCapturePreferenceDefaultMovieAudioDevice);
+    updateCaptureDevicePopUp(
+        *o._captureDefaultMovieCaptureDevicePopUpButton, kCapturePreferenceDefaultMovieVideoDevice);
+    updateCaptureDevicePopUp(
+        *o._captureDefaultAudioCaptureDevicePopUpButton, kCapturePreferenceDefaultMovieAudioDevice);
     o._captureReadingDevicesTestField->setHidden(true);
     o._captureReadingDevicesProgressIndicator->stopAnimation();
 }
@@ -782,8 +835,8 @@ void MVPPreferencesWindow::updateCaptureDevicePopUp(HXPopUpButton& popUp, const 
         popUp.menu()->addItem(HXMenuItem::separatorItem());
         popUp.setEnabled(true);
     }
-    auto item = popUp.menu()->addItemWithTitle(
-        stored[MVPPreferencesCaptureDeviceDisplayNameKey].stringValue() + localized("mvpPreferencesCaptureDeviceUnavailable"),
+    auto item = popUp.menu()->addItemWithTitle(stored[MVPPreferencesCaptureDeviceDisplayNameKey].stringValue()
+            + localized("mvpPreferencesCaptureDeviceUnavailable"),
         HXSelector());
     item->setRepresentedObject(stored);
     popUp.selectItem(item);

@@ -5,6 +5,7 @@
 // showPreferences. The Capture pane lists the capture devices the recording's device list reports, and the
 // capture formats of the machine's list.
 #include "app/preferences.h"
+#include "fullscreen/presentation_screen_view.h"
 #include "platform/winkit/screen.h"
 #include "platform/winkit/toolbar.h"
 #include "recording/capture_device_list.h"
@@ -26,9 +27,12 @@ class HXView;
 
 // Toolbar identifiers.
 inline constexpr const char* PreferenceToolbarIdentifier = "PreferenceToolbarIdentifier";
-inline constexpr const char* PreferenceToolbarItemIdentifierGeneral = "PreferenceToolbarItemIdentifierGeneral";
-inline constexpr const char* PreferenceToolbarItemIdentifierFullscreen = "PreferenceToolbarItemIdentifierFullscreen";
-inline constexpr const char* PreferenceToolbarItemIdentifierCapture = "PreferenceToolbarItemIdentifierCapture";
+inline constexpr const char* PreferenceToolbarItemIdentifierGeneral
+    = "PreferenceToolbarItemIdentifierGeneral";
+inline constexpr const char* PreferenceToolbarItemIdentifierFullscreen
+    = "PreferenceToolbarItemIdentifierFullscreen";
+inline constexpr const char* PreferenceToolbarItemIdentifierCapture
+    = "PreferenceToolbarItemIdentifierCapture";
 
 class MVPPreferencesWindow : public HXObject, public HXToolbarDelegate, public MVPCaptureDeviceListDelegate {
 public:
@@ -121,8 +125,7 @@ public:
         std::shared_ptr<HXMatrix> _fullscreenModeMatrix;
         std::shared_ptr<HXColorWell> _fullscreenBackgroundColorWell;
         std::shared_ptr<HXButton> _fullscreenCaptureAllDisplaysCheckBox;
-        // The display picker's place (the picker itself belongs to full screen).
-        std::shared_ptr<HXView> _fullscreenFSScreenView;
+        std::shared_ptr<FSPresentationScreenView> _fullscreenFSScreenView;
         std::shared_ptr<HXButton> _fullscreenEnableHUDCheckbox;
         std::shared_ptr<HXPopUpButton> _fullscreenHUDFadeTimePopUpButton;
         std::shared_ptr<HXView> _fullscreenSizeColourModeView;

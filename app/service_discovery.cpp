@@ -172,9 +172,8 @@ bool MVPNetServiceBrowser::searchForServicesOfType(const std::string& type, cons
     stop();
     auto& calls = MVPDNSServiceCallTable();
     DNSServiceRef ref = nullptr;
-    DNSServiceErrorType error = calls.browse(
-        &ref, 0, kDNSServiceInterfaceIndexAny, type.c_str(), domain.empty() ? nullptr : domain.c_str(),
-        &MVPNetServiceBrowser::browseReply, this);
+    DNSServiceErrorType error = calls.browse(&ref, 0, kDNSServiceInterfaceIndexAny, type.c_str(),
+        domain.empty() ? nullptr : domain.c_str(), &MVPNetServiceBrowser::browseReply, this);
     if (error != kDNSServiceErr_NoError || !ref)
         return false;
     int fd = calls.refSockFD(ref);
@@ -325,9 +324,9 @@ std::unique_ptr<MyDNSServiceState> MVPResolveNetService(const MVPNetService& ser
     auto state = std::make_unique<MyDNSServiceState>();
     state->type = service.type;
     state->completion = std::move(completion);
-    DNSServiceErrorType error = MVPDNSServiceCallTable().resolve(&state->service, 0,
-        kDNSServiceInterfaceIndexAny, service.name.c_str(), service.type.c_str(), service.domain.c_str(),
-        resolveReply, state.get());
+    DNSServiceErrorType error
+        = MVPDNSServiceCallTable().resolve(&state->service, 0, kDNSServiceInterfaceIndexAny,
+            service.name.c_str(), service.type.c_str(), service.domain.c_str(), resolveReply, state.get());
     if (error != kDNSServiceErr_NoError || !state->service) {
         logLine("MyDNSServiceResolveWithTimeout returned %d", int(error));
         state->service = nullptr;

@@ -36,7 +36,7 @@ MVPDNSServiceCalls MVPSystemDNSServiceCalls();
 // A service found by a browser: what a resolve needs.
 struct MVPNetService {
     std::string name;
-    std::string type;   // "_rtsp._tcp." as announced
+    std::string type; // "_rtsp._tcp." as announced
     std::string domain; // "local."
     uint32_t interfaceIndex = 0;
 

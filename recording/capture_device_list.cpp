@@ -21,7 +21,8 @@ MVPPreferencesCaptureDeviceList& MVPPreferencesCaptureDeviceList::sharedCaptureD
     return *slot;
 }
 
-void MVPPreferencesCaptureDeviceList::setSharedCaptureDeviceList(std::shared_ptr<MVPPreferencesCaptureDeviceList> list)
+void MVPPreferencesCaptureDeviceList::setSharedCaptureDeviceList(
+    std::shared_ptr<MVPPreferencesCaptureDeviceList> list)
 {
     sharedSlot() = std::move(list);
 }
@@ -51,7 +52,7 @@ HXPropertyList MVPPreferencesCaptureDeviceList::fixedDeviceDescriptionFromDevice
     if (!name.isString())
         return {};
     auto present = key == "CapturePreferenceDefaultMovieAudioDevice" ? audioDeviceDescriptions()
-                                                                      : videoDeviceDescriptions();
+                                                                     : videoDeviceDescriptions();
     for (auto& device : present) {
         if (device["DisplayName"] == name && device["DUID"].isString()) {
             auto fixed = description.dictionaryValue();

@@ -34,7 +34,8 @@ public:
     virtual HXPropertyList::Array videoDeviceDescriptions() const { return {}; }
     virtual HXPropertyList::Array audioDeviceDescriptions() const { return {}; }
     // The answer comes later on the main run loop (common modes); the delegate is kept alive until then.
-    virtual void requestDeviceDescriptionsWithDelegate(const std::shared_ptr<MVPCaptureDeviceListDelegate>& delegate);
+    virtual void requestDeviceDescriptionsWithDelegate(
+        const std::shared_ptr<MVPCaptureDeviceListDelegate>& delegate);
     // The description to store for `description` under `key`: one with a "DUID" as it is; one with only a
     // "DisplayName" completed from the present device of that name and the key's kind; Null otherwise.
     virtual HXPropertyList fixedDeviceDescriptionFromDeviceDescription(

@@ -114,7 +114,8 @@ TEST_F(FindTextTest, FlagsGivenToTheSearch)
         SCOPED_TRACE(c.flags);
         document->movie()->setCurrentTime(MVMakeTime(900, 600));
         controller->resetFindNextState();
-        auto expected = document->movie()->findText("cat", 1, MVMakeTime(900, 600), c.forward ? 1 : 0, c.flags);
+        auto expected
+            = document->movie()->findText("cat", 1, MVMakeTime(900, 600), c.forward ? 1 : 0, c.flags);
         MVTime got = controller->findTextTime("cat", c.ignoreCase, c.wrap, c.forward);
         if (MVTimeIsIndefinite(expected.time)) {
             EXPECT_TRUE(MVTimeIsIndefinite(got));

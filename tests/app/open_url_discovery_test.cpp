@@ -160,11 +160,13 @@ void discoverInsideTheNamespace()
     auto item = popUp->itemWithTitle(kServiceName);
     popUp->selectItem(item);
     panel->selectURL(item.get());
-    ASSERT_TRUE(runUntil([&] { return !opened.empty(); }, OpenURLPanel::kResolveTimeout + 5)) << "the service resolves";
+    ASSERT_TRUE(runUntil([&] { return !opened.empty(); }, OpenURLPanel::kResolveTimeout + 5))
+        << "the service resolves";
     ASSERT_EQ(opened.size(), 1u);
     const std::string& url = opened.front();
     EXPECT_EQ(url.rfind("rtsp://", 0), 0u) << url;
-    EXPECT_NE(url.find(".local/live"), std::string::npos) << url << ": the host, the default port left out, the path";
+    EXPECT_NE(url.find(".local/live"), std::string::npos)
+        << url << ": the host, the default port left out, the path";
     EXPECT_EQ(url.find(":554"), std::string::npos) << url;
     EXPECT_EQ(panel->urlArray(), std::vector<std::string> { url }) << "it enters the history";
     EXPECT_FALSE(panel->isResolving());
@@ -194,8 +196,9 @@ TEST(OpenURLDiscovery, ListsResolvesAndOpensAServiceOnAPrivateNetwork)
         GTEST_SKIP() << "unshare is not permitted here: no private network and mount namespaces for the "
                         "discovery daemon, so the test does not run";
     std::string self = std::filesystem::read_symlink("/proc/self/exe").string();
-    auto result = runCommand({ "timeout", "120", "unshare", "-n", "-m", "env", std::string(kChildSwitch) + "=1",
-        self, "--gtest_filter=OpenURLDiscovery.ListsResolvesAndOpensAServiceOnAPrivateNetwork" });
+    auto result
+        = runCommand({ "timeout", "120", "unshare", "-n", "-m", "env", std::string(kChildSwitch) + "=1", self,
+            "--gtest_filter=OpenURLDiscovery.ListsResolvesAndOpensAServiceOnAPrivateNetwork" });
     EXPECT_EQ(result.status, 0) << result.output;
     EXPECT_NE(result.output.find("[  PASSED  ] 1 test"), std::string::npos) << result.output;
 }

@@ -35,7 +35,8 @@ void runFor(HXApplication& app, double seconds)
     auto& loop = HXRunLoop::main();
     double end = loop.now() + seconds;
     while (loop.now() < end) {
-        if (auto event = app.nextEventMatchingMask(HXAnyEventMask, std::min(end, loop.now() + 0.05), HXDefaultRunLoopMode, true))
+        if (auto event = app.nextEventMatchingMask(
+                HXAnyEventMask, std::min(end, loop.now() + 0.05), HXDefaultRunLoopMode, true))
             app.sendEvent(*event);
         for (auto& window : app.orderedWindows())
             window->displayIfNeeded();
@@ -63,7 +64,8 @@ Capture captureWindow(const char* displayName, HXWindow& window, const std::stri
     Display* display = XOpenDisplay(displayName);
     if (!display)
         return result;
-    XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(width),
+        unsigned(height), AllPlanes, ZPixmap);
     if (!image) {
         XCloseDisplay(display);
         return result;
@@ -77,7 +79,8 @@ Capture captureWindow(const char* displayName, HXWindow& window, const std::stri
                 ++result.mismatches;
             unsigned r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
             result.dark += r < 80 && g < 80 && b < 80;
-            std::memcpy(cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4, &p, 4);
+            std::memcpy(
+                cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4, &p, 4);
         }
     cairo_surface_mark_dirty(s);
     cairo_surface_write_to_png(s, (std::string(MOVARA_TEST_BINARY_DIR) + "/" + file).c_str());
@@ -109,8 +112,10 @@ TEST(OpenURLSheetDisplay, TheSheetOnScreen)
     HXApplication::setSharedApplication(app);
 
     EXPECT_TRUE(HXImage::imageNamed("doublearrows.tif")) << "the pop-up's picture is in the bundle";
-    HXUserDefaults::standardUserDefaults().setObject(HXPropertyList(HXPropertyList::Array {
-        HXPropertyList("rtsp://cam.local/live"), HXPropertyList("http://example.com/trailer.mov") }), MVPOpenURLPanelUserDefaultsKey);
+    HXUserDefaults::standardUserDefaults().setObject(
+        HXPropertyList(HXPropertyList::Array {
+            HXPropertyList("rtsp://cam.local/live"), HXPropertyList("http://example.com/trailer.mov") }),
+        MVPOpenURLPanelUserDefaultsKey);
     auto parent = std::make_shared<HXWindow>(HXMakeRect(120, 160, 640, 420), HXTitledWindowMask);
     parent->setTitle("Movie");
     parent->makeKeyAndOrderFront();
@@ -122,7 +127,8 @@ TEST(OpenURLSheetDisplay, TheSheetOnScreen)
     });
     runFor(*app, 1.0);
     ASSERT_TRUE(panel->panel()->isVisible());
-    EXPECT_EQ(panel->urlTextField()->stringValue(), "rtsp://cam.local/live") << "the last location is offered";
+    EXPECT_EQ(panel->urlTextField()->stringValue(), "rtsp://cam.local/live")
+        << "the last location is offered";
     EXPECT_TRUE(panel->urlPopUpButton()->isEnabled());
     auto shot = captureWindow(name, *panel->panel(), "open_url_sheet.png");
     ASSERT_GT(shot.pixels, 0) << "the sheet was read from the screen";

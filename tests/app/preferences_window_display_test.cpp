@@ -33,7 +33,8 @@ void runFor(HXApplication& app, double seconds)
     auto& loop = HXRunLoop::main();
     double end = loop.now() + seconds;
     while (loop.now() < end) {
-        if (auto event = app.nextEventMatchingMask(HXAnyEventMask, std::min(end, loop.now() + 0.05), HXDefaultRunLoopMode, true))
+        if (auto event = app.nextEventMatchingMask(
+                HXAnyEventMask, std::min(end, loop.now() + 0.05), HXDefaultRunLoopMode, true))
             app.sendEvent(*event);
         for (auto& window : app.orderedWindows())
             window->displayIfNeeded();
@@ -61,7 +62,8 @@ Capture captureWindow(const char* displayName, HXWindow& window, const std::stri
     Display* display = XOpenDisplay(displayName);
     if (!display)
         return result;
-    XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(width),
+        unsigned(height), AllPlanes, ZPixmap);
     if (!image) {
         XCloseDisplay(display);
         return result;
@@ -75,7 +77,8 @@ Capture captureWindow(const char* displayName, HXWindow& window, const std::stri
                 ++result.mismatches;
             unsigned r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
             result.dark += r < 80 && g < 80 && b < 80;
-            std::memcpy(cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4, &p, 4);
+            std::memcpy(
+                cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4, &p, 4);
         }
     cairo_surface_mark_dirty(s);
     cairo_surface_write_to_png(s, (std::string(MOVARA_TEST_BINARY_DIR) + "/" + file).c_str());

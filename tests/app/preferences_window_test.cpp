@@ -44,7 +44,8 @@ public:
     int requests = 0;
     HXPropertyList::Array videoDeviceDescriptions() const override { return video; }
     HXPropertyList::Array audioDeviceDescriptions() const override { return audio; }
-    void requestDeviceDescriptionsWithDelegate(const std::shared_ptr<MVPCaptureDeviceListDelegate>& d) override
+    void requestDeviceDescriptionsWithDelegate(
+        const std::shared_ptr<MVPCaptureDeviceListDelegate>& d) override
     {
         ++requests;
         MVPPreferencesCaptureDeviceList::requestDeviceDescriptionsWithDelegate(d);
@@ -64,12 +65,22 @@ protected:
     std::vector<std::string> chooserStarts;
     std::optional<std::string> chooserAnswer;
     std::shared_ptr<MVPPreferencesWindow> window;
+    std::shared_ptr<HXHeadlessWindowServer> server;
+
+    std::vector<HXScreen> screens() const
+    {
+        std::vector<HXScreen> out;
+        for (int i = 0; i < screenCount; ++i)
+            out.emplace_back(
+                uint32_t(i + 1), HXMakeRect(i * 1024, 0, 1024, 768), HXMakeRect(i * 1024, 0, 1024, 740));
+        return out;
+    }
 
     void SetUp() override
     {
         // The texts come from the program's bundle.
         ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 1);
-        HXHeadlessWindowServer::install();
+        server = HXHeadlessWindowServer::install();
         HXApplication::setSharedApplication(std::make_shared<HXApplication>());
         center.addObserver(kPreferenceChangedNotification, nullptr, [this](const HXNotification& n) {
             changed.push_back(n.userInfo().at(kPreferenceChangedUserInfo).stringValue());
@@ -77,9 +88,11 @@ protected:
         // A capture-format list of three formats and a separator.
         Array list;
         auto format = [](const char* id, const char* name, int w, int h) {
-            return HXPropertyList(Dict { { "Identifier", HXPropertyList(id) }, { "Name", HXPropertyList(name) },
-                { "Description", HXPropertyList("%u by %u, %s%n") },
-                { "VideoSettings", HXPropertyList(Dict { { "Width", HXPropertyList(int64_t(w)) }, { "Height", HXPropertyList(int64_t(h)) } }) } });
+            return HXPropertyList(Dict { { "Identifier", HXPropertyList(id) },
+                { "Name", HXPropertyList(name) }, { "Description", HXPropertyList("%u by %u, %s%n") },
+                { "VideoSettings",
+                    HXPropertyList(Dict { { "Width", HXPropertyList(int64_t(w)) },
+                        { "Height", HXPropertyList(int64_t(h)) } }) } });
         };
         list.push_back(format(MVPCapturePresetIdentifierBest, "Best", 1280, 720));
         list.push_back(HXPropertyList(Dict { { "Name", HXPropertyList("-") } }));
@@ -116,12 +129,9 @@ protected:
     {
         MVPPreferencesWindow::Environment env;
         env.preferences = preferences.get();
-        env.availableScreens = [this] {
-            std::vector<HXScreen> screens;
-            for (int i = 0; i < screenCount; ++i)
-                screens.emplace_back(uint32_t(i + 1), HXMakeRect(i * 1024, 0, 1024, 768), HXMakeRect(i * 1024, 0, 1024, 740));
-            return screens;
-        };
+        // The display picker reads the displays from the window server.
+        server = HXHeadlessWindowServer::install(screens());
+        env.availableScreens = [this] { return screens(); };
         env.proAppsAreInstalled = [this] { return proApps; };
         env.captureDeviceList = [this]() -> MVPPreferencesCaptureDeviceList& { return devices; };
         env.chooseDirectory = [this](const std::shared_ptr<HXWindow>&, const std::string& path,
@@ -180,41 +190,85 @@ TEST_F(PreferencesWindowTest, EveryControlWritesItsPreferenceAndTellsSo)
     // Each check box starts at its stored value, so one click writes the opposite.
     auto flipped = [this](const char* key) { return HXPropertyList(!stored(key).boolValue()); };
     std::vector<Row> rows = {
-        { general, kGeneralPreferenceOpenMoviesInNewPlayers, box(&O::_generalOpenNewPlayersCheckbox), flipped(kGeneralPreferenceOpenMoviesInNewPlayers) },
-        { general, kGeneralPreferenceAutoPlayMoviesWhenOpened, box(&O::_generalAutoPlayMoviesCheckbox), flipped(kGeneralPreferenceAutoPlayMoviesWhenOpened) },
-        { general, kGeneralPreferencePlaySoundInFrontPlayerOnly, box(&O::_generalPlaySoundInFrontPlayerOnlyCheckbox), flipped(kGeneralPreferencePlaySoundInFrontPlayerOnly) },
-        { general, kGeneralPreferencePlaySoundWhenAppInBackground, box(&O::_generalPlaySoundWhenInBackgroundCheckbox), flipped(kGeneralPreferencePlaySoundWhenAppInBackground) },
-        { general, kGeneralPreferenceShowEqualizer, box(&O::_generalShowEqualizerCheckbox), flipped(kGeneralPreferenceShowEqualizer) },
-        { general, kGeneralPreferenceShowReelspotMovieAutomatically, box(&O::_generalShowReelspotAutomaticallyCheckbox), flipped(kGeneralPreferenceShowReelspotMovieAutomatically) },
-        { general, kGeneralPreferencePauseMoviesWhenLoggedOut, box(&O::_generalPauseMoviesWhenLoggedOutCheckbox), flipped(kGeneralPreferencePauseMoviesWhenLoggedOut) },
-        { general, kGeneralPreferenceNumberOfRecentItems, [this] { choose(*o()._generalNumberOfRecentItemsPopUpButton, 30); }, HXPropertyList(int64_t(30)) },
-        { general, kGeneralPreferenceHighQualityVideo, box(&O::_generalHighQualityVideoCheckbox), flipped(kGeneralPreferenceHighQualityVideo) },
-        { general, kGeneralPreferenceShowClosedCaptioning, box(&O::_generalShowClosedCaptioning), flipped(kGeneralPreferenceShowClosedCaptioning) },
-        { general, kGeneralHideSelectionIndicators, box(&O::_generalHideSelectionIndicators), flipped(kGeneralHideSelectionIndicators) },
-        { general, kGeneralPreferenceShowTimeCode, box(&O::_generalShowTimeCodeCheckbox), flipped(kGeneralPreferenceShowTimeCode) },
-        { general, kGeneralPreferenceShowTimeCodeAbsoluteFrameNumbers, box(&O::_generalShowTimeCodeAbsoluteFramesCheckbox), flipped(kGeneralPreferenceShowTimeCodeAbsoluteFrameNumbers) },
-        { general, kGeneralPreferenceShowSubtitles, box(&O::_generalShowSubtitlesCheckbox), flipped(kGeneralPreferenceShowSubtitles) },
-        { general, kGeneralPreferenceEnableProAppsColorCompatibilityMode, box(&O::_generalProAppsCompatibilityModeCheckbox), flipped(kGeneralPreferenceEnableProAppsColorCompatibilityMode) },
-        { fullscreen, kFullscreenPreferenceWidescreenSize, [this] { choose(*o()._fullscreenWidescreenSizePopUpButton, 1); }, HXPropertyList(int64_t(1)) },
-        { fullscreen, kFullscreenPreferenceStandardSize, [this] { choose(*o()._fullscreenStandardSizePopUpButton, 18); }, HXPropertyList(int64_t(18)) },
-        { fullscreen, kFullscreenPreferenceSize, [this] { choose(*o()._fullscreenMovieSizePopUpButton, 2); }, HXPropertyList(int64_t(2)) },
-        { fullscreen, kFullscreenPreferenceSlideShowMode, [this] {
-              o()._fullscreenModeMatrix->selectCellWithTag(1);
-              window->doPreference(o()._fullscreenModeMatrix.get());
-          }, HXPropertyList(true) },
-        { fullscreen, kFullscreenPreferenceBackgroundColorData, [this] {
-              o()._fullscreenBackgroundColorWell->setColor(HXColor::colorWithCalibratedRed(1, 0, 0));
-              window->doPreference(o()._fullscreenBackgroundColorWell.get());
-          }, HXPropertyList(HXColor::colorWithCalibratedRed(1, 0, 0).archivedData()) },
-        { fullscreen, kFullscreenPreferenceCaptureAllDisplays, box(&O::_fullscreenCaptureAllDisplaysCheckBox), flipped(kFullscreenPreferenceCaptureAllDisplays) },
-        { fullscreen, kFullscreenPreferenceEnableHUD, box(&O::_fullscreenEnableHUDCheckbox), flipped(kFullscreenPreferenceEnableHUD) },
-        { fullscreen, kFullscreenPreferenceHUDFadeOutTime, [this] { choose(*o()._fullscreenHUDFadeTimePopUpButton, 5); }, HXPropertyList(int64_t(5)) },
-        { fullscreen, kFullscreenPreferenceRemainInFullScreenWhenInactive, box(&O::_fullscreenRemainInFullScreenCheckBox), flipped(kFullscreenPreferenceRemainInFullScreenWhenInactive) },
-        { PreferenceToolbarItemIdentifierCapture, kCapturePreferenceFormatIdentifier, [this] {
-              auto popUp = o()._captureFormatPopUpButton;
-              popUp->selectItemWithTitle("Medium");
-              window->doPreference(popUp.get());
-          }, HXPropertyList("Medium") },
+        { general, kGeneralPreferenceOpenMoviesInNewPlayers, box(&O::_generalOpenNewPlayersCheckbox),
+            flipped(kGeneralPreferenceOpenMoviesInNewPlayers) },
+        { general, kGeneralPreferenceAutoPlayMoviesWhenOpened, box(&O::_generalAutoPlayMoviesCheckbox),
+            flipped(kGeneralPreferenceAutoPlayMoviesWhenOpened) },
+        { general, kGeneralPreferencePlaySoundInFrontPlayerOnly,
+            box(&O::_generalPlaySoundInFrontPlayerOnlyCheckbox),
+            flipped(kGeneralPreferencePlaySoundInFrontPlayerOnly) },
+        { general, kGeneralPreferencePlaySoundWhenAppInBackground,
+            box(&O::_generalPlaySoundWhenInBackgroundCheckbox),
+            flipped(kGeneralPreferencePlaySoundWhenAppInBackground) },
+        { general, kGeneralPreferenceShowEqualizer, box(&O::_generalShowEqualizerCheckbox),
+            flipped(kGeneralPreferenceShowEqualizer) },
+        { general, kGeneralPreferenceShowReelspotMovieAutomatically,
+            box(&O::_generalShowReelspotAutomaticallyCheckbox),
+            flipped(kGeneralPreferenceShowReelspotMovieAutomatically) },
+        { general, kGeneralPreferencePauseMoviesWhenLoggedOut,
+            box(&O::_generalPauseMoviesWhenLoggedOutCheckbox),
+            flipped(kGeneralPreferencePauseMoviesWhenLoggedOut) },
+        { general, kGeneralPreferenceNumberOfRecentItems,
+            [this] { choose(*o()._generalNumberOfRecentItemsPopUpButton, 30); },
+            HXPropertyList(int64_t(30)) },
+        { general, kGeneralPreferenceHighQualityVideo, box(&O::_generalHighQualityVideoCheckbox),
+            flipped(kGeneralPreferenceHighQualityVideo) },
+        { general, kGeneralPreferenceShowClosedCaptioning, box(&O::_generalShowClosedCaptioning),
+            flipped(kGeneralPreferenceShowClosedCaptioning) },
+        { general, kGeneralHideSelectionIndicators, box(&O::_generalHideSelectionIndicators),
+            flipped(kGeneralHideSelectionIndicators) },
+        { general, kGeneralPreferenceShowTimeCode, box(&O::_generalShowTimeCodeCheckbox),
+            flipped(kGeneralPreferenceShowTimeCode) },
+        { general, kGeneralPreferenceShowTimeCodeAbsoluteFrameNumbers,
+            box(&O::_generalShowTimeCodeAbsoluteFramesCheckbox),
+            flipped(kGeneralPreferenceShowTimeCodeAbsoluteFrameNumbers) },
+        { general, kGeneralPreferenceShowSubtitles, box(&O::_generalShowSubtitlesCheckbox),
+            flipped(kGeneralPreferenceShowSubtitles) },
+        { general, kGeneralPreferenceEnableProAppsColorCompatibilityMode,
+            box(&O::_generalProAppsCompatibilityModeCheckbox),
+            flipped(kGeneralPreferenceEnableProAppsColorCompatibilityMode) },
+        { fullscreen, kFullscreenPreferenceWidescreenSize,
+            [this] { choose(*o()._fullscreenWidescreenSizePopUpButton, 1); }, HXPropertyList(int64_t(1)) },
+        { fullscreen, kFullscreenPreferenceStandardSize,
+            [this] { choose(*o()._fullscreenStandardSizePopUpButton, 18); }, HXPropertyList(int64_t(18)) },
+        { fullscreen, kFullscreenPreferenceSize, [this] { choose(*o()._fullscreenMovieSizePopUpButton, 2); },
+            HXPropertyList(int64_t(2)) },
+        { fullscreen, kFullscreenPreferenceSlideShowMode,
+            [this] {
+                o()._fullscreenModeMatrix->selectCellWithTag(1);
+                window->doPreference(o()._fullscreenModeMatrix.get());
+            },
+            HXPropertyList(true) },
+        { fullscreen, kFullscreenPreferenceBackgroundColorData,
+            [this] {
+                o()._fullscreenBackgroundColorWell->setColor(HXColor::colorWithCalibratedRed(1, 0, 0));
+                window->doPreference(o()._fullscreenBackgroundColorWell.get());
+            },
+            HXPropertyList(HXColor::colorWithCalibratedRed(1, 0, 0).archivedData()) },
+        { fullscreen, kFullscreenPreferenceCaptureAllDisplays, box(&O::_fullscreenCaptureAllDisplaysCheckBox),
+            flipped(kFullscreenPreferenceCaptureAllDisplays) },
+        { fullscreen, kFullscreenPreferenceScreenNumber,
+            [this] {
+                auto picker = o()._fullscreenFSScreenView;
+                ASSERT_EQ(picker->screens().size(), 2u);
+                picker->setSelectedScreen(picker->screens()[1]);
+                window->doPreference(picker.get());
+            },
+            HXPropertyList(int64_t(2)) },
+        { fullscreen, kFullscreenPreferenceEnableHUD, box(&O::_fullscreenEnableHUDCheckbox),
+            flipped(kFullscreenPreferenceEnableHUD) },
+        { fullscreen, kFullscreenPreferenceHUDFadeOutTime,
+            [this] { choose(*o()._fullscreenHUDFadeTimePopUpButton, 5); }, HXPropertyList(int64_t(5)) },
+        { fullscreen, kFullscreenPreferenceRemainInFullScreenWhenInactive,
+            box(&O::_fullscreenRemainInFullScreenCheckBox),
+            flipped(kFullscreenPreferenceRemainInFullScreenWhenInactive) },
+        { PreferenceToolbarItemIdentifierCapture, kCapturePreferenceFormatIdentifier,
+            [this] {
+                auto popUp = o()._captureFormatPopUpButton;
+                popUp->selectItemWithTitle("Medium");
+                window->doPreference(popUp.get());
+            },
+            HXPropertyList("Medium") },
     };
     for (auto& row : rows) {
         SCOPED_TRACE(row.key);
@@ -224,7 +278,8 @@ TEST_F(PreferencesWindowTest, EveryControlWritesItsPreferenceAndTellsSo)
         EXPECT_EQ(stored(row.key), row.expected);
         EXPECT_EQ(changed, std::vector<std::string> { row.key }) << "one change notification, naming the key";
     }
-    EXPECT_EQ(o()._captureFormatDescriptionText->stringValue(), "640 by 480, %s%n") << "the summary follows, safely";
+    EXPECT_EQ(o()._captureFormatDescriptionText->stringValue(), "640 by 480, %s%n")
+        << "the summary follows, safely";
 
     // A control of a pane that is not shown is ignored.
     showPane(general);
@@ -239,14 +294,22 @@ TEST_F(PreferencesWindowTest, ControlsShowTheStoredValues)
     set(kGeneralPreferenceShowEqualizer, HXPropertyList(false));
     set(kGeneralHideSelectionIndicators, HXPropertyList(true));
     set(kGeneralPreferenceNumberOfRecentItems, HXPropertyList(int64_t(7))); // no such item
-    set(kFullscreenPreferenceSize, HXPropertyList(int64_t(3)));             // older "fit to screen"
+    set(kFullscreenPreferenceSize, HXPropertyList(int64_t(3))); // older "fit to screen"
     set(kFullscreenPreferenceStandardSize, HXPropertyList(int64_t(2)));
     set(kFullscreenPreferenceSlideShowMode, HXPropertyList(true));
     set(kFullscreenPreferenceEnableHUD, HXPropertyList(false));
     set(kFullscreenPreferenceHUDFadeOutTime, HXPropertyList(int64_t(10)));
-    set(kFullscreenPreferenceBackgroundColorData, HXPropertyList(HXColor::colorWithCalibratedRed(0, 0, 1).archivedData()));
+    set(kFullscreenPreferenceBackgroundColorData,
+        HXPropertyList(HXColor::colorWithCalibratedRed(0, 0, 1).archivedData()));
     set(kCapturePreferenceFormatIdentifier, HXPropertyList("Medium"));
+    set(kFullscreenPreferenceScreenNumber, HXPropertyList(int64_t(2)));
+    set(kFullscreenPreferenceCaptureAllDisplays, HXPropertyList(true));
+    screenCount = 2;
     makeWindow();
+    ASSERT_TRUE(o()._fullscreenFSScreenView->selectedScreen());
+    EXPECT_EQ(o()._fullscreenFSScreenView->selectedScreen()->screenNumber(), 2u)
+        << "the stored display is chosen";
+    EXPECT_EQ(o()._fullscreenCaptureAllDisplaysCheckBox->state(), 1);
     EXPECT_EQ(o()._generalAutoPlayMoviesCheckbox->state(), 1);
     EXPECT_EQ(o()._generalShowEqualizerCheckbox->state(), 0);
     EXPECT_EQ(o()._generalHideSelectionIndicators->state(), 1);
@@ -257,7 +320,8 @@ TEST_F(PreferencesWindowTest, ControlsShowTheStoredValues)
     EXPECT_EQ(o()._fullscreenModeMatrix->selectedTag(), 1);
     EXPECT_FALSE(o()._fullscreenHUDFadeTimePopUpButton->isEnabled()) << "the HUD is off";
     EXPECT_EQ(o()._fullscreenHUDFadeTimePopUpButton->selectedTag(), 10);
-    EXPECT_EQ(o()._fullscreenBackgroundColorWell->color().archivedData(), HXColor::colorWithCalibratedRed(0, 0, 1).archivedData());
+    EXPECT_EQ(o()._fullscreenBackgroundColorWell->color().archivedData(),
+        HXColor::colorWithCalibratedRed(0, 0, 1).archivedData());
     EXPECT_EQ(o()._captureFormatPopUpButton->titleOfSelectedItem(), "Medium");
     EXPECT_EQ(o()._captureFormatDescriptionText->stringValue(), "640 by 480, %s%n");
     std::vector<std::string> formats;
@@ -312,9 +376,11 @@ TEST_F(PreferencesWindowTest, PanesAndTheirSizes)
         // Each pane fills the content, and the window keeps its top-left corner as it changes.
         auto topLeft = [&panel] { return HXMakePoint(HXMinX(panel->frame()), HXMaxY(panel->frame())); };
         HXPoint corner = topLeft();
-        for (auto [id, view, height] : { std::tuple { PreferenceToolbarItemIdentifierFullscreen, o()._fullscreenView, fullscreen },
-                 std::tuple { PreferenceToolbarItemIdentifierCapture, o()._captureView, o()._captureView->frame().size.height },
-                 std::tuple { PreferenceToolbarItemIdentifierGeneral, o()._generalView, general } }) {
+        for (auto [id, view, height] :
+            { std::tuple { PreferenceToolbarItemIdentifierFullscreen, o()._fullscreenView, fullscreen },
+                std::tuple { PreferenceToolbarItemIdentifierCapture, o()._captureView,
+                    o()._captureView->frame().size.height },
+                std::tuple { PreferenceToolbarItemIdentifierGeneral, o()._generalView, general } }) {
             showPane(id);
             EXPECT_EQ(window->selectedView(), view);
             EXPECT_EQ(panel->contentView()->subviews(), std::vector<std::shared_ptr<HXView>> { view });
@@ -333,7 +399,8 @@ TEST_F(PreferencesWindowTest, PanesAndTheirSizes)
     double one = o()._fullscreenView->frame().size.height;
     screenCount = 2;
     makeWindow();
-    EXPECT_EQ(o()._fullscreenView->frame().size.height - one, MVPPreferencesWindow::kMultipleScreenSupportGroupHeight);
+    EXPECT_EQ(o()._fullscreenView->frame().size.height - one,
+        MVPPreferencesWindow::kMultipleScreenSupportGroupHeight);
 }
 
 TEST_F(PreferencesWindowTest, CaptureDevices)
@@ -360,7 +427,8 @@ TEST_F(PreferencesWindowTest, CaptureDevices)
     EXPECT_EQ(cameras->titleOfSelectedItem(), "Desk Camera");
     EXPECT_TRUE(cameras->isEnabled());
     EXPECT_EQ(titles(*microphones),
-        (std::vector<std::string> { automatic, "---", "Old Mic" + HXLocalizedString("mvpPreferencesCaptureDeviceUnavailable") }));
+        (std::vector<std::string> {
+            automatic, "---", "Old Mic" + HXLocalizedString("mvpPreferencesCaptureDeviceUnavailable") }));
     EXPECT_EQ(microphones->indexOfSelectedItem(), 2);
     EXPECT_TRUE(microphones->isEnabled());
     EXPECT_TRUE(o()._captureReadingDevicesTestField->isHidden());
@@ -386,7 +454,8 @@ TEST_F(PreferencesWindowTest, CaptureDevices)
     EXPECT_EQ(cameras->numberOfItems(), 5);
 
     // A stored description without a device identifier and without a device of its name is dropped.
-    set(kCapturePreferenceDefaultMovieAudioDevice, HXPropertyList(Dict { { "DisplayName", HXPropertyList("Gone") } }));
+    set(kCapturePreferenceDefaultMovieAudioDevice,
+        HXPropertyList(Dict { { "DisplayName", HXPropertyList("Gone") } }));
     window->captureDeviceListDidReadAudioDeviceDescriptions({}, devices.video);
     EXPECT_TRUE(stored(kCapturePreferenceDefaultMovieAudioDevice).isNull());
     EXPECT_EQ(titles(*microphones), std::vector<std::string> { automatic });
@@ -431,7 +500,8 @@ TEST_F(PreferencesWindowTest, DeviceNamesAndToolbarItems)
     EXPECT_EQ(item->label(), HXLocalizedString("mvpPreferencesToolbarLabelCapture"));
     EXPECT_EQ(item->toolTip(), item->label());
     EXPECT_EQ(item->action(), HXSelector("doPreferenceToolbarItem:"));
-    EXPECT_EQ(window->toolbarSelectableItemIdentifiers(toolbar), window->toolbarDefaultItemIdentifiers(toolbar));
+    EXPECT_EQ(
+        window->toolbarSelectableItemIdentifiers(toolbar), window->toolbarDefaultItemIdentifiers(toolbar));
 }
 
 } // namespace
