@@ -9,8 +9,10 @@
 #include "export/job_manager.h"
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/media_keys.h"
+#include "platform/mvkit/movie_pasteboard.h"
 #include "platform/mvkit/movie_view.h"
 #include "platform/winkit/button.h"
+#include "platform/winkit/menu.h"
 #include "platform/winkit/save_panel.h"
 #include "platform/winkit/window.h"
 #include "player/window/movie_progress_window_controller.h"
@@ -275,6 +277,58 @@ TEST_F(SavingPeerTest, CancelFromTheProgressSheetOrAnUnwritableFolderLeavesEvery
     // Nothing half-written is left anywhere.
     for (const auto& entry : fs::directory_iterator(dir.path()))
         EXPECT_NE(entry.path().filename().string()[0], '.') << entry.path();
+}
+
+TEST_F(SavingPeerTest, RevertGoesBackToTheFile)
+{
+    open(source);
+    select(0, 10);
+    choose("delete:");
+    ASSERT_TRUE(doc->isDocumentEdited());
+    auto item = std::make_shared<HXMenuItem>("Revert", "revertDocumentToSaved:", "");
+    EXPECT_TRUE(doc->validateMenuItem(*item));
+    choose("revertDocumentToSaved:");
+    EXPECT_FALSE(doc->isDocumentEdited());
+    EXPECT_EQ(doc->fileName(), source.string());
+    EXPECT_EQ(doc->movie()->duration().timeValue * 10 / doc->movie()->duration().timeScale, 30);
+    EXPECT_FALSE(doc->validateMenuItem(*item)) << "nothing left to revert";
+}
+
+TEST_F(SavingPeerTest, AnUntitledMovieIsSavedThroughThePanel)
+{
+    doc = MVPMovieDocument::document();
+    ASSERT_TRUE(doc);
+    doc->makeWindowControllers();
+    doc->showWindows();
+    view = findMovieView(doc->movieWindow()->contentView());
+    ASSERT_TRUE(view);
+    doc->movieWindow()->makeKeyAndOrderFront();
+    doc->movieWindow()->makeFirstResponder(view);
+    // Frames 5-14 of another movie pasted in.
+    HXError error;
+    auto other = MVMovie::movieWithFile(source.string(), &error);
+    ASSERT_TRUE(other) << error.localizedDescription();
+    other->setSelection({ MVMakeTime(300, 600), MVMakeTime(600, 600) });
+    MVMoviePasteboard::generalPasteboard().setMovie(other->copy());
+    choose("paste:");
+    MVMoviePasteboard::generalPasteboard().setMovie(nullptr);
+    ASSERT_TRUE(doc->isDocumentEdited());
+
+    auto saved = dir.path() / "untitled.mov";
+    bool saveWasOffered = true;
+    HXSavePanel::setPanelDidAppearHandler([&](HXSavePanel& panel) {
+        // While the panel is up, saving again is not offered.
+        auto item = std::make_shared<HXMenuItem>("Save", "saveDocument:", "");
+        saveWasOffered = doc->validateMenuItem(*item);
+        panel.setDirectory(dir.path().string());
+        panel.setNameFieldStringValue("untitled.mov");
+        panel.ok();
+    });
+    EXPECT_EQ(save(HXSaveOperation), true);
+    EXPECT_FALSE(saveWasOffered);
+    EXPECT_EQ(doc->fileName(), saved.string());
+    EXPECT_FALSE(doc->isDocumentEdited());
+    EXPECT_EQ(frameHashes(saved, "0:v"), frames({ { 5, 10 } }));
 }
 
 #ifdef MOVARA_HELPER
