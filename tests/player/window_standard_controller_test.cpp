@@ -296,6 +296,41 @@ TEST_F(StandardWindow, AnEmptyMovieThatIsToldToPlayStops)
     playable->movie()->setRate(0);
 }
 
+TEST_F(StandardWindow, AMovieWithoutPictureShowsOnlyTheControls)
+{
+    auto doc = openDocument(MVMovie::movie());
+    auto controller = controllerOf(doc);
+    auto window = controller->window();
+    EXPECT_EQ(contentSize(window), HXMakeSize(350, MVPMovieWindowController::controlsStripHeight));
+    // Only the width follows a drag, never below the narrowest window.
+    HXRect proposed = window->frame();
+    proposed.size.width += 100;
+    proposed.size.height += 100;
+    window->setFrameFromBackend(proposed);
+    EXPECT_EQ(contentSize(window), HXMakeSize(450, MVPMovieWindowController::controlsStripHeight));
+    proposed.size.width = 100;
+    window->setFrameFromBackend(proposed);
+    EXPECT_EQ(contentSize(window).width, 350);
+}
+
+TEST_F(StandardWindow, BackFromTheDockTheViewAnnouncesItOnItsFirstDraw)
+{
+    auto doc = openDocument(windowTestMovie());
+    auto window = controllerOf(doc)->window();
+    int announced = 0;
+    auto token = HXNotificationCenter::defaultCenter().addObserver(
+        MVPWindowWillDeminiaturizeNotification, window.get(), [&](const HXNotification&) { ++announced; });
+    window->display();
+    EXPECT_EQ(announced, 0);
+    window->miniaturize();
+    window->deminiaturize();
+    window->display();
+    EXPECT_EQ(announced, 1);
+    window->display();
+    EXPECT_EQ(announced, 1) << "once per return";
+    HXNotificationCenter::defaultCenter().removeObserver(token);
+}
+
 TEST_F(StandardWindow, DocumentChoosesItsKindOfWindow)
 {
     using Kind = MVPMovieDocument::PlayerWindowKind;
