@@ -4,10 +4,13 @@
 #include "window_test_fixture.h"
 
 #include "app/preferences.h"
+#include "player/window/movie_window_background_view.h"
 
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/user_data.h"
 #include "platform/winkit/menu.h"
+
+#include <functional>
 
 namespace {
 
@@ -204,6 +207,76 @@ TEST_F(WindowControllerBase, UndoBracketReturnsToTheStateBeforeTheEdit)
     EXPECT_EQ(doc->undoManager()->undoActionName(), "mvpDelete");
     doc->undoManager()->undo();
     EXPECT_EQ(movie->durationValue(), before);
+}
+
+} // namespace
+
+namespace {
+
+using movara::test::PlayerWindowTest;
+using movara::test::windowTestMovie;
+
+class WindowControllerActions : public PlayerWindowTest { };
+
+TEST_F(WindowControllerActions, MenuCommandsActOnTheDocumentsMovie)
+{
+    auto doc = openDocument(windowTestMovie(160, 120, 30)); // 600 units
+    auto controller = controllerOf(doc);
+    auto movie = doc->movie();
+    auto perform = [&](const char* action) { ASSERT_TRUE(controller->performAction(action, nullptr)) << action; };
+
+    perform("selectAll:");
+    EXPECT_EQ(MVTimeInScale(movie->selection().duration, 600).timeValue, 600);
+    movie->setCurrentTime(MVMakeTime(120, 600));
+    perform("selectNone:");
+    EXPECT_EQ(MVTimeInScale(movie->selection().time, 600).timeValue, 120);
+    EXPECT_EQ(movie->selection().duration.timeValue, 0);
+
+    const struct {
+        const char* action;
+        std::function<bool()> state;
+    } toggles[] = {
+        { "loop:", [&] { return movie->loopingMode() == MVMovieLoopingMode::Loop; } },
+        { "loopBackAndForth:", [&] { return movie->loopingMode() == MVMovieLoopingMode::BackAndForth; } },
+        { "playSelectionOnly:", [&] { return movie->playsSelectionOnly(); } },
+        { "playAllFrames:", [&] { return movie->playsAllFrames(); } },
+    };
+    for (const auto& t : toggles) {
+        bool before = t.state();
+        perform(t.action);
+        EXPECT_NE(t.state(), before) << t.action;
+        perform(t.action);
+        EXPECT_EQ(t.state(), before) << t.action;
+    }
+
+    movie->setCurrentTime(MVMakeTime(300, 600));
+    perform("setPosterFrame:");
+    EXPECT_EQ(MVTimeInScale(movie->posterTime(), 600).timeValue, 300);
+
+    // Edit commands go to the movie view: a cut takes the selection out.
+    movie->setSelection(MVMakeTimeRange(MVMakeTime(0, 600), MVMakeTime(200, 600)));
+    perform("cut:");
+    EXPECT_EQ(movie->durationValue(), 400);
+}
+
+TEST_F(WindowControllerActions, ANewNaturalSizeResizesTheWindowAtTheSameScale)
+{
+    auto doc = openDocument(windowTestMovie(160, 120));
+    auto controller = controllerOf(doc);
+    controller->setScale(HXMakeSize(2, 2), false);
+    EXPECT_EQ(controller->movieSize(), HXMakeSize(320, 240));
+    // A larger picture track arrives: the window shows it at the user's scale, in its proportions.
+    auto movie = doc->movie();
+    auto track = movie->newTrack(MVFourCC("vide"), 600, 400, 200);
+    MVSampleDescription d;
+    d.format = MVFourCC("mp4v");
+    d.data = { 0, 0, 0, 0 };
+    track->media()->addSample(MVBytes(1, 0), 600, 1, MVSampleDescriptionBytes(d), 0);
+    track->insertMedia(0, 0, 600);
+    movie->movieChanged();
+    EXPECT_EQ(doc->naturalSize(), HXMakeSize(400, 200));
+    EXPECT_EQ(controller->backgroundView()->aspectRatio(), HXMakeSize(400, 200));
+    EXPECT_EQ(controller->movieSize(), HXMakeSize(800, 400));
 }
 
 } // namespace
