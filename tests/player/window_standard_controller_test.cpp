@@ -167,6 +167,24 @@ TEST_F(StandardWindow, DraggingWithOptionSnapsToTheScaleSteps)
     }
 }
 
+TEST_F(StandardWindow, DraggingWithShiftFreesTheProportionsUntilASizeCommand)
+{
+    auto doc = openDocument(windowTestMovie(200, 150));
+    auto controller = controllerOf(doc);
+    auto window = controller->window();
+    HXPoint corner = controller->resizeThumb()->convertPointToView(HXMakePoint(8, 8), nullptr);
+    HXPoint to = HXMakePoint(corner.x + 200, corner.y - 10);
+    HXHeadlessWindowServer::postMouse(HXLeftMouseDown, window, corner, HXShiftKeyMask);
+    HXHeadlessWindowServer::postMouse(HXLeftMouseDragged, window, to, HXShiftKeyMask);
+    HXHeadlessWindowServer::postMouse(HXLeftMouseUp, window, to, HXShiftKeyMask);
+    HXApp().processPendingEvents();
+    EXPECT_FALSE(controller->backgroundView()->preservesAspectRatio());
+    // The movie fills the 350-point window made 200 wider and 10 taller: stretched.
+    EXPECT_EQ(controller->movieSize(), HXMakeSize(550, 160));
+    controller->performAction("normalSize:", nullptr);
+    EXPECT_TRUE(controller->backgroundView()->preservesAspectRatio());
+}
+
 TEST_F(StandardWindow, ZoomTogglesBetweenNaturalAndUserSize)
 {
     auto doc = openDocument(windowTestMovie(400, 300));
