@@ -612,6 +612,10 @@ public:
     void fsPresentationInactive();
     void movieWindowWillBecomeVisible();
 
+    // With "MOVIEPLAYERFULLSCREENPROFILE" and "MOVIEPLAYERRESULTSPATH" set, the full-screen command times
+    // one entry and exit, writes the times to the results file and quits; false when not profiling.
+    bool profileFullScreen();
+
 private:
     void registerFullScreenActions();
     std::shared_ptr<FSPresentationSettingsWindowController> _fsPresentationSettingsWindowController;

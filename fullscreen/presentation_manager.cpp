@@ -137,11 +137,16 @@ void FSPresentationManager::hideHUDs(bool fade)
 
 void FSPresentationManager::enableSystemActivityTimer(bool enable)
 {
+    const bool haveApplication = HXApplication::hasSharedApplication();
     if (enable) {
         ++_systemActivityCounter;
         if (!_systemActivityTimer) {
             _systemActivityTimer = HXTimer::scheduledTimer(
                 45.0, true, [](HXTimer&) { FSDisplayServices::shared().reportUserActivity(); });
+            // The screen saver stays away for as long as the timer runs, and comes back after.
+            _inhibitsScreenSaver = haveApplication;
+            if (_inhibitsScreenSaver)
+                HXSetScreenSaverInhibited(true);
         }
         return;
     }
@@ -151,6 +156,9 @@ void FSPresentationManager::enableSystemActivityTimer(bool enable)
     if (--_systemActivityCounter == 0 && _systemActivityTimer) {
         _systemActivityTimer->invalidate();
         _systemActivityTimer.reset();
+        if (_inhibitsScreenSaver && haveApplication)
+            HXSetScreenSaverInhibited(false);
+        _inhibitsScreenSaver = false;
     }
 }
 

@@ -99,6 +99,7 @@ private:
     std::vector<Presentation> _records;
     std::shared_ptr<HXTimer> _systemActivityTimer;
     uint32_t _systemActivityCounter = 0;
+    bool _inhibitsScreenSaver = false;
     bool _shouldHideSystemUI = false;
     uint32_t _displayCapturingPresentationCounter = 0;
     std::map<uint32_t, std::shared_ptr<HXWindow>> _displayCaptureWindows;

@@ -20,6 +20,7 @@
 #include "platform/winkit/menu.h"
 #include "platform/winkit/window_controller.h"
 #include "tests/platform/mvkit/fixtures.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -150,6 +151,7 @@ TEST_F(PresentationLifecycleTest, TheMovieViewIsBorrowedAndGivenBackAsItWas)
     EXPECT_FALSE(controller->window()->menuBarView()) << "no menu bar over the movie";
     EXPECT_EQ(view->frame(), (HXRect { { 106, 0 }, { 1068, 800 } })) << "letterboxed, whole points";
     EXPECT_EQ(manager.systemActivityCounter(), 1u);
+    EXPECT_TRUE(server->isScreenSaverInhibited()) << "kept awake";
     EXPECT_EQ(doc->currentWindowController(), controller);
 
     states.clear();
@@ -169,6 +171,7 @@ TEST_F(PresentationLifecycleTest, TheMovieViewIsBorrowedAndGivenBackAsItWas)
     EXPECT_TRUE(playerWindow()->isVisible());
     EXPECT_FALSE(controller->window()->isVisible());
     EXPECT_EQ(manager.systemActivityCounter(), 0u);
+    EXPECT_FALSE(server->isScreenSaverInhibited()) << "the screen saver may come again";
     EXPECT_FALSE(manager.isFullscreen());
     EXPECT_TRUE(controller->presentationSettings().empty()) << "the settings do not outlive the presentation";
 }
@@ -362,6 +365,45 @@ TEST_F(PresentationLifecycleTest, ThePresentMovieSheet)
     EXPECT_EQ(doc->fsPresentationWindowController()->presentationScreen()->screenNumber(), 7u);
     EXPECT_EQ(doc->fsPresentationWindowController()->window()->frame(), kScreens[1].frame());
     doc->exitFullScreen();
+}
+
+TEST_F(PresentationLifecycleTest, TheProfiledFullScreenCommandTimesEntryAndExitThenQuits)
+{
+    const struct {
+        const char* name;
+        MovieFixture fixture;
+        bool doesNotOpen;
+    } cases[] = { { "a movie with video", MovieFixture::MjpegPcmMov, false },
+        { "a sound-only movie", MovieFixture::PcmWav, true } };
+    TempDir dir;
+    const auto results = dir / "results";
+    ::setenv("MOVIEPLAYERFULLSCREENPROFILE", "1", 1);
+    ::setenv("MOVIEPLAYERRESULTSPATH", results.c_str(), 1);
+    struct Unset {
+        ~Unset()
+        {
+            ::unsetenv("MOVIEPLAYERFULLSCREENPROFILE");
+            ::unsetenv("MOVIEPLAYERRESULTSPATH");
+        }
+    } unset;
+    for (const auto& c : cases) {
+        if (!open(c.fixture))
+            GTEST_SKIP() << "ffmpeg could not make the movie";
+        int quits = 0;
+        doc->terminateApplication = [&] { ++quits; };
+        testing::internal::CaptureStderr();
+        doc->fullScreen();
+        // (The decoders may write to standard error too.)
+        const std::string said = testing::internal::GetCapturedStderr();
+        EXPECT_EQ(said.find("did not open\n") != std::string::npos, c.doesNotOpen) << c.name;
+        EXPECT_EQ(said.find("did not close"), std::string::npos) << c.name;
+        EXPECT_FALSE(doc->isFullScreen()) << c.name;
+        EXPECT_EQ(readFile(results).size(), 24u) << c.name << ": six 4-byte counts";
+        clock->advance(0.1);
+        EXPECT_EQ(quits, 1) << c.name;
+        doc->close();
+        doc.reset();
+    }
 }
 
 TEST(PresentationWithoutMovie, PanoramicWithoutAFilterablePictureIsAStretch)
