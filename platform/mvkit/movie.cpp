@@ -1,5 +1,7 @@
 #include "platform/mvkit/movie.h"
 
+#include "platform/mvkit/playback/movie_playback.h"
+
 #include "platform/basekit/file_manager.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/run_loop.h"
@@ -494,6 +496,16 @@ void MVMovie::setPosterTime(MVTime time)
         });
     }
     _changed = true;
+}
+
+MVTime MVMovie::currentTime() const
+{
+    if (_rate != 0) {
+        auto playback = MVMoviePlayback::existingPlaybackForMovie(this);
+        if (playback && playback->movie().get() == this && playback->isPlaying())
+            return playback->currentTime();
+    }
+    return _currentTime;
 }
 
 void MVMovie::setCurrentTime(MVTime time)

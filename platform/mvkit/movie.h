@@ -155,7 +155,11 @@ public:
     int64_t durationValue() const;
     MVTime posterTime() const { return _posterTime; }
     void setPosterTime(MVTime time);
-    MVTime currentTime() const { return _currentTime; }
+    // The current time: while the movie's playback plays, the time it has reached; else the time the movie
+    // was last set to (or stopped at).
+    MVTime currentTime() const;
+    // The time the movie was last set to, whatever its playback is doing.
+    MVTime storedCurrentTime() const { return _currentTime; }
     void setCurrentTime(MVTime time);
     MVTimeRange selection() const { return _selection; }
     void setSelection(MVTimeRange selection);

@@ -45,7 +45,7 @@ MVMoviePlayback::MVMoviePlayback(const std::shared_ptr<MVMovie>& movie, MVMovieP
     _movieSound.volume = movie->volume();
     _movieSound.muted = movie->isMuted();
     _player->setMovieAudioSettings(_movieSound);
-    _player->clock().setCurrentTime(movieUnits(movie->currentTime()));
+    _player->clock().setCurrentTime(movieUnits(movie->storedCurrentTime()));
     auto selection = movie->selection();
     _player->clock().setSelection(movieUnits(selection.time), movieUnits(selection.duration));
     reloadTracks();
@@ -78,7 +78,7 @@ void MVMoviePlayback::observe(const std::shared_ptr<MVMovie>& movie)
         if (auto m = p.movie()) {
             // The movie has the time already: no need to write it back (and post again).
             p._applyingTime = true;
-            p._player->setCurrentTime(p.movieUnits(m->currentTime()));
+            p._player->setCurrentTime(p.movieUnits(m->storedCurrentTime()));
             p._applyingTime = false;
         }
     });
