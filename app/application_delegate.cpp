@@ -360,8 +360,9 @@ void MVPApplicationDelegate::documentShouldClose(
 void MVPApplicationDelegate::applicationWillTerminate(HXApplication& app)
 {
     app.makeWindowsPerform([](HXWindow& w) { return MVPWindowHide::hide(w); }, true);
-    // The favorites panel comes back where the user left it.
+    // The favorites panel comes back where the user left it; the Open URL sheet stores its history.
     MVPFavoritesController::saveWindowState();
+    setOpenURLPanel(nullptr);
     HXUserDefaults::standardUserDefaults().synchronize();
 }
 

@@ -164,6 +164,11 @@ public:
     void openDocument(HXObject* sender);
     void importDocument(HXObject* sender);
     void openURL(HXObject* sender);
+    // The Open URL sheet ended: OK opens its location, in a new player when `newPlayer`; either way the
+    // sheet closes.
+    void openURLPanelDidEnd(class OpenURLPanel& panel, long returnCode, bool newPlayer);
+    // Holds the Open URL sheet (made on first use); dropping it stores its history.
+    void setOpenURLPanel(std::shared_ptr<class OpenURLPanel> panel);
     void openImageSequence(HXObject* sender);
     // Opens an image sequence starting at `firstPath` (each image one frame at `framesPerSecond`):
     // into the front player when `newPlayer` is false and there is one, else as a new, unsaved movie.
@@ -201,6 +206,7 @@ private:
     bool openOnePath(const std::string& path, size_t index, bool openInNewPlayer, HXError* error);
 
     Environment _environment;
+    std::shared_ptr<class OpenURLPanel> _openURLPanel;
     std::vector<std::pair<HXNotificationCenter*, HXObserverToken>> _observations;
     int _isRecording = 0;
     bool _suppressReelspot = false;

@@ -5,6 +5,8 @@
 
 #include "app/document_controller.h"
 #include "app/favorites_controller.h"
+#include "app/open_url_panel.h"
+#include "app/preferences_window.h"
 #include "app/preferences.h"
 #include "document/alert.h"
 #include "document/movie_document.h"
@@ -105,8 +107,34 @@ void MVPApplicationDelegate::importDocument(HXObject*)
 
 void MVPApplicationDelegate::openURL(HXObject* sender)
 {
-    if (_environment.beginOpenURLSheet)
-        _environment.beginOpenURLSheet(tagSaysNewPlayer(sender));
+    bool newPlayer = tagSaysNewPlayer(sender);
+    if (_environment.beginOpenURLSheet) {
+        _environment.beginOpenURLSheet(newPlayer);
+        return;
+    }
+    if (!_openURLPanel)
+        setOpenURLPanel(OpenURLPanel::openURLPanelWithUserDefaultsKey(MVPOpenURLPanelUserDefaultsKey));
+    std::weak_ptr<MVPApplicationDelegate> weak = std::static_pointer_cast<MVPApplicationDelegate>(shared_from_this());
+    _openURLPanel->beginSheetWithWindow(nullptr, [weak, newPlayer](OpenURLPanel& panel, long returnCode) {
+        if (auto self = weak.lock())
+            self->openURLPanelDidEnd(panel, returnCode, newPlayer);
+    });
+}
+
+void MVPApplicationDelegate::openURLPanelDidEnd(OpenURLPanel& panel, long returnCode, bool newPlayer)
+{
+    if (returnCode == 1) {
+        if (auto url = panel.url())
+            createDocumentWithURL(*url, newPlayer);
+    }
+    panel.close();
+}
+
+void MVPApplicationDelegate::setOpenURLPanel(std::shared_ptr<OpenURLPanel> panel)
+{
+    if (_openURLPanel && _openURLPanel != panel)
+        _openURLPanel->writeURLs();
+    _openURLPanel = std::move(panel);
 }
 
 void MVPApplicationDelegate::openImageSequence(HXObject* sender)
@@ -277,6 +305,8 @@ void MVPApplicationDelegate::showApplicationPreferences(HXObject*)
 {
     if (_environment.showPreferencesWindow)
         _environment.showPreferencesWindow();
+    else
+        MVPPreferencesWindow::sharedPreferencesWindow()->showPreferences();
 }
 
 // Validation
