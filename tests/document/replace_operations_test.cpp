@@ -117,6 +117,31 @@ TEST_F(ReplaceTest, AFileReplacesTheMovieInTheSameDocument)
     doc->close();
 }
 
+TEST_F(ReplaceTest, EveryKindOfSourceReplacesTheMovie)
+{
+    const std::pair<const char*, std::function<void(MVPMovieDocument&, const std::string&)>> cases[] = {
+        { "file", [](MVPMovieDocument& d, const std::string& p) { d.replaceWithFile(p); } },
+        { "file URL",
+            [](MVPMovieDocument& d, const std::string& p) { d.replaceWithURL(HXURL::fileURLWithPath(p)); } },
+        { "data reference",
+            [](MVPMovieDocument& d, const std::string& p) {
+                d.replaceWithDataReference(MVDataReference::dataReferenceWithReferenceToFile(p));
+            } },
+    };
+    for (const auto& [name, replace] : cases) {
+        SCOPED_TRACE(name);
+        auto doc = openDocument(movieFile("a.mov"));
+        ASSERT_TRUE(doc);
+        int id = doc->movieID();
+        auto b = movieFile("b.mov", "second");
+        replace(*doc, b);
+        EXPECT_EQ(doc->movie()->fileName(), b);
+        EXPECT_EQ(doc->fileName(), b);
+        EXPECT_NE(doc->movieID(), id);
+        EXPECT_FALSE(doc->isReelspot());
+    }
+}
+
 TEST_F(ReplaceTest, AnEditedDocumentAsksFirst)
 {
     struct Case {
