@@ -163,6 +163,8 @@ void MVPWindowController::registerActions()
     setActionHandler("fillScreen:", [this](HXObject* sender) { fillScreen(sender); });
     setActionHandler("showSoundControls:", [this](HXObject* sender) { showSoundControls(sender); });
     setActionHandler("cascadeWindow:", [this](HXObject* sender) { cascadeWindow(sender); });
+    setActionHandler("flattenOption:", [this](HXObject* sender) { flattenOption(sender); });
+    setActionHandler("tiltSaveOptions:", [this](HXObject* sender) { tiltSaveOptions(sender); });
 }
 
 void MVPWindowController::forwardToMovieView(const char* action, HXObject* sender)
@@ -499,7 +501,7 @@ bool MVPWindowController::validateUserInterfaceItem(const HXValidatedUserInterfa
     if (!respondsToAction(action) && action != HXSelector("chapterSelected:"))
         return HXWindowController::validateUserInterfaceItem(item);
     // Commands that do not depend on the movie stay usable.
-    if (isOneOf(action, { "cascadeWindow:", "mutingChanged:" }))
+    if (isOneOf(action, { "cascadeWindow:", "mutingChanged:", "flattenOption:", "tiltSaveOptions:" }))
         return true;
     return validateAction(action, menuState());
 }

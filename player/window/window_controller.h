@@ -17,6 +17,8 @@
 #include <string>
 
 class HXDocument;
+class HXMatrix;
+class HXTextField;
 class MVMovie;
 class MVPMovieDocument;
 class MVPMovieView;
@@ -84,6 +86,21 @@ public:
     void commitUndoOperation(const std::string& actionKey);
     bool hasUndoOperation() const { return _undoOperation.has_value(); }
 
+    // ---- The save panel's options (Save As) ----
+    // The accessory of the save panel: a choice between a reference movie (tag 0) and a self-contained
+    // one (tag 1), with the estimated size of each. Made on first use, the sizes written each time.
+    std::shared_ptr<HXView> saveAsAccessoryView(int64_t normalFileSize, int64_t selfContainedFileSize);
+    // The choice made in the accessory: the document saves self-contained for tag 1.
+    void flattenOption(HXObject* sender = nullptr);
+    // Folds the accessory to 58 points high or unfolds it to 160, and shows it again in the panel.
+    void tiltSaveOptions(HXObject* sender = nullptr);
+    const std::shared_ptr<HXMatrix>& saveAsFileFlattenMatrix() const { return _saveAsFileFlattenMatrix; }
+    const std::shared_ptr<HXTextField>& saveAsNormalFileSizeTextField() const { return _saveAsNormalFileSizeTextField; }
+    const std::shared_ptr<HXTextField>& saveAsSelfContainedFileSizeTextField() const
+    {
+        return _saveAsSelfContainedFileSizeTextField;
+    }
+
     // ---- Colour mode ----
     void applyProAppsColorCompatibilityModeToMovieView();
 
@@ -126,6 +143,10 @@ private:
 
     std::shared_ptr<MVPMovieView> _movieView;
     std::optional<MVPMovieEditState> _undoOperation;
+    std::shared_ptr<HXView> _saveAsAccessoryView;
+    std::shared_ptr<HXMatrix> _saveAsFileFlattenMatrix;
+    std::shared_ptr<HXTextField> _saveAsNormalFileSizeTextField;
+    std::shared_ptr<HXTextField> _saveAsSelfContainedFileSizeTextField;
     HXObserverToken _preferenceObserver = 0;
 };
 

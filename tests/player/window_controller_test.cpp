@@ -280,3 +280,41 @@ TEST_F(WindowControllerActions, ANewNaturalSizeResizesTheWindowAtTheSameScale)
 }
 
 } // namespace
+
+#include "document/string_additions.h"
+#include "platform/winkit/matrix.h"
+#include "platform/winkit/text_field.h"
+
+namespace {
+
+class SaveAsOptions : public movara::test::PlayerWindowTest { };
+
+TEST_F(SaveAsOptions, TheAccessoryShowsBothSizesAndChoosesTheKindOfSave)
+{
+    auto doc = openDocument(movara::test::windowTestMovie());
+    auto controller = controllerOf(doc);
+    auto view = controller->saveAsAccessoryView(2048, 5 * 1024 * 1024);
+    ASSERT_TRUE(view);
+    EXPECT_EQ(controller->saveAsNormalFileSizeTextField()->stringValue(), HXString_MVAdditions::stringForDataSize(2048));
+    EXPECT_EQ(controller->saveAsSelfContainedFileSizeTextField()->stringValue(),
+        HXString_MVAdditions::stringForDataSize(5 * 1024 * 1024));
+    EXPECT_EQ(controller->saveAsAccessoryView(10, 20), view) << "made once, sizes written again";
+    EXPECT_EQ(controller->saveAsNormalFileSizeTextField()->stringValue(), HXString_MVAdditions::stringForDataSize(10));
+
+    auto matrix = controller->saveAsFileFlattenMatrix();
+    EXPECT_EQ(matrix->selectedCell()->tag(), doc->flatten() ? 1 : 0) << "the document's choice shows";
+    for (long tag : { 0L, 1L, 0L }) {
+        matrix->selectCellWithTag(tag);
+        controller->flattenOption();
+        EXPECT_EQ(doc->flatten(), tag == 1) << tag;
+    }
+
+    std::vector<double> heights { view->frame().size.height };
+    for (int i = 0; i < 2; ++i) {
+        controller->tiltSaveOptions();
+        heights.push_back(view->frame().size.height);
+    }
+    EXPECT_EQ(heights, (std::vector<double> { 58, 160, 58 }));
+}
+
+} // namespace
