@@ -406,6 +406,23 @@ TEST_F(PresentationLifecycleTest, TheProfiledFullScreenCommandTimesEntryAndExitT
     }
 }
 
+TEST_F(PresentationLifecycleTest, ScreensThatChangeOrGoAway)
+{
+    OPEN_OR_SKIP(MovieFixture::MjpegPcmMov);
+    auto controller = doc->fsPresentationWindowController();
+    FSPresentationSettings settings;
+    settings.screen = kScreens[1];
+    doc->enterFullScreenWithSettings(settings);
+    ASSERT_TRUE(doc->isFullScreen());
+    const HXScreen larger(7, { { 1280, 0 }, { 1600, 900 } }, { { 1280, 0 }, { 1600, 900 } });
+    server->setScreens({ kScreens[0], larger });
+    EXPECT_TRUE(doc->isFullScreen());
+    EXPECT_EQ(controller->window()->frame(), larger.frame()) << "the window follows its screen";
+    server->setScreens({ kScreens[0] });
+    EXPECT_FALSE(doc->isFullScreen()) << "its screen went away and nothing stands in for it";
+    EXPECT_TRUE(playerWindow()->isVisible());
+}
+
 TEST(PresentationWithoutMovie, PanoramicWithoutAFilterablePictureIsAStretch)
 {
     HXHeadlessWindowServer::install(kScreens);
