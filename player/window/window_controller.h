@@ -15,9 +15,11 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 class HXDocument;
 class HXMatrix;
+class HXPasteboard;
 class HXTextField;
 class MVMovie;
 class MVPMovieDocument;
@@ -100,6 +102,13 @@ public:
     {
         return _saveAsSelfContainedFileSizeTextField;
     }
+
+    // ---- Handing the movie to other programs (text or file) ----
+    // This controller serves a request for text, or for file names while the movie has a file.
+    bool isValidRequestorForSendType(const std::string& sendType) const;
+    // Writes the movie's file name as file names, or its file name or URL as text, when one of those
+    // types is asked for. False when nothing was written.
+    bool writeSelectionToPasteboard(HXPasteboard& pasteboard, const std::vector<std::string>& types) const;
 
     // ---- Colour mode ----
     void applyProAppsColorCompatibilityModeToMovieView();

@@ -1,5 +1,6 @@
-// The window controller's part of Save As: the accessory of the save panel that chooses between a
-// reference movie and a self-contained one and shows the size of each.
+// The window controller's part of saving and sharing: the save panel's accessory that chooses between
+// a reference movie and a self-contained one and shows the size of each, and handing the movie's file
+// or address to other programs as file names or text.
 #include "player/window/window_controller.h"
 
 #include "document/movie_document.h"
@@ -9,8 +10,11 @@
 #include "platform/winkit/application.h"
 #include "platform/winkit/button_cell.h"
 #include "platform/winkit/matrix.h"
+#include "platform/winkit/pasteboard.h"
 #include "platform/winkit/save_panel.h"
 #include "platform/winkit/text_field.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -90,4 +94,32 @@ void MVPWindowController::tiltSaveOptions(HXObject*)
         }
     if (updates)
         HXApp().enableScreenUpdates();
+}
+
+// ---- Handing the movie to other programs ----
+
+bool MVPWindowController::isValidRequestorForSendType(const std::string& sendType) const
+{
+    auto m = movie();
+    return sendType == HXStringPboardType || (sendType == HXFilenamesPboardType && m && !m->fileName().empty());
+}
+
+bool MVPWindowController::writeSelectionToPasteboard(HXPasteboard& pasteboard, const std::vector<std::string>& types) const
+{
+    auto wants = [&](const char* type) { return std::find(types.begin(), types.end(), type) != types.end(); };
+    auto m = movie();
+    if (!m)
+        return false;
+    const std::string& fileName = m->fileName();
+    if (!fileName.empty() && wants(HXFilenamesPboardType)) {
+        pasteboard.declareTypes({ HXFilenamesPboardType }, nullptr);
+        return pasteboard.setPropertyList(
+            HXPropertyList(HXPropertyList::Array { HXPropertyList(fileName) }), HXFilenamesPboardType);
+    }
+    auto url = m->URL();
+    if ((!fileName.empty() || url) && wants(HXStringPboardType)) {
+        pasteboard.declareTypes({ HXStringPboardType }, nullptr);
+        return pasteboard.setString(fileName.empty() ? url->absoluteString() : fileName, HXStringPboardType);
+    }
+    return false;
 }

@@ -318,3 +318,48 @@ TEST_F(SaveAsOptions, TheAccessoryShowsBothSizesAndChoosesTheKindOfSave)
 }
 
 } // namespace
+
+#include "platform/winkit/pasteboard.h"
+
+#include "test_support.h"
+
+namespace {
+
+class MovieHandOver : public movara::test::PlayerWindowTest { };
+
+TEST_F(MovieHandOver, FileNamesForAFileTextForAFileOrAnAddress)
+{
+    movara::test::TempDir dir;
+    auto path = dir.path() / "clip.mov";
+    auto movie = movara::test::windowTestMovie();
+    ASSERT_TRUE(movie->writeToFile(path.string(), {}, nullptr));
+    HXError error;
+    auto doc = MVPMovieDocument::documentWithContentsOfFile(path.string(), "Movie", false, &error);
+    ASSERT_TRUE(doc);
+    HXDocumentController::sharedDocumentController()->addDocument(doc);
+    doc->makeWindowControllers();
+    documents.push_back(doc);
+    auto controller = controllerOf(doc);
+    auto pasteboard = HXPasteboard::pasteboardWithUniqueName();
+
+    EXPECT_TRUE(controller->isValidRequestorForSendType(HXFilenamesPboardType));
+    EXPECT_TRUE(controller->isValidRequestorForSendType(HXStringPboardType));
+    EXPECT_FALSE(controller->isValidRequestorForSendType(HXMoviePboardType));
+
+    ASSERT_TRUE(controller->writeSelectionToPasteboard(*pasteboard, { HXStringPboardType, HXFilenamesPboardType }));
+    auto names = pasteboard->propertyListForType(HXFilenamesPboardType);
+    ASSERT_TRUE(names);
+    ASSERT_EQ(names->arrayValue().size(), 1u);
+    EXPECT_EQ(names->arrayValue()[0].stringValue(), path.string());
+
+    ASSERT_TRUE(controller->writeSelectionToPasteboard(*pasteboard, { HXStringPboardType }));
+    EXPECT_EQ(pasteboard->stringForType(HXStringPboardType), path.string());
+    EXPECT_FALSE(controller->writeSelectionToPasteboard(*pasteboard, { HXMoviePboardType }));
+
+    // A movie made in memory has neither a file nor an address: nothing to hand over.
+    auto unsaved = openDocument(movara::test::windowTestMovie());
+    EXPECT_FALSE(controllerOf(unsaved)->isValidRequestorForSendType(HXFilenamesPboardType));
+    EXPECT_FALSE(controllerOf(unsaved)->writeSelectionToPasteboard(*pasteboard, { HXStringPboardType }));
+}
+
+} // namespace
