@@ -373,10 +373,8 @@ TEST_F(StandardWindow, DocumentChoosesItsKindOfWindow)
         EXPECT_EQ(MVPMovieDocument::windowControllerKindForMovie(c.natural, c.skin, c.controller, c.reelspot), c.kind)
             << c.natural.width << "x" << c.natural.height << " skin " << c.skin << " reelspot " << c.reelspot;
     }
-    // The featured guide has no window of its own yet: it shows in the standard window.
-    for (Kind kind : { Kind::Standard, Kind::Featured })
-        EXPECT_TRUE(
-            std::dynamic_pointer_cast<MVPMovieWindowController>(MVPMovieDocument::makeWindowControllerOfKind(kind)));
+    EXPECT_TRUE(std::dynamic_pointer_cast<MVPMovieWindowController>(
+        MVPMovieDocument::makeWindowControllerOfKind(Kind::Standard)));
 }
 
 } // namespace
