@@ -329,6 +329,22 @@ TEST_F(QuitTest, CancelKeepsTheProgramRunning)
     EXPECT_EQ(documents().size(), 1u);
 }
 
+TEST_F(QuitTest, SaveWritesAnEditedMovieThenQuits)
+{
+    launch();
+    auto path = (dir / "saved.mov").string();
+    auto doc = editedMovie(path);
+    std::string before = movara::test::readFile(path);
+    answerAlertsWith("Save");
+    HXApp().terminate();
+    runUntilQuiet();
+    EXPECT_EQ(alerts.size(), 1u) << "only the question, no save error";
+    EXPECT_TRUE(HXApp().didTerminate());
+    EXPECT_FALSE(doc->isDocumentEdited());
+    // The movie's file was updated in place: a new header after the old one.
+    EXPECT_GT(movara::test::readFile(path).size(), before.size());
+}
+
 // A document whose saving is plain: its text into its file.
 class TextDocument : public HXDocument {
 public:
