@@ -573,3 +573,51 @@ TEST_F(OpenURLPanelTest, TheOwnerIsToldOnce)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(OpenURLPanelTest, WithoutAWindowTheSheetIsAPanelOfItsOwn)
+{
+    HXRunLoop::main().setClock(nullptr);
+    panel = OpenURLPanel::openURLPanelWithUserDefaultsKey(MVPOpenURLPanelUserDefaultsKey);
+    panel->beginSheetWithWindow(nullptr, [this](OpenURLPanel& p, long code) {
+        ends.push_back({ code, p.urlString().value_or("") });
+        p.close();
+    });
+    EXPECT_FALSE(panel->isSheet());
+    EXPECT_TRUE(panel->panel()->isVisible());
+    EXPECT_EQ(panel->panel()->sheetParent(), nullptr);
+
+    // Clearing asks first, on the panel; OK forgets the history.
+    panel->setURLString("http://example.com/one.mov");
+    panel->openURL(1);
+    panel->beginSheetWithWindow(nullptr, [this](OpenURLPanel& p, long code) {
+        ends.push_back({ code, p.urlString().value_or("") });
+        p.close();
+    });
+    ASSERT_EQ(panel->urlArray().size(), 1u);
+    struct Case {
+        long button;
+        size_t left;
+    };
+    for (const Case c : { Case { 1, 1 }, Case { 0, 0 } }) {
+        SCOPED_TRACE(c.button);
+        std::string asked;
+        HXAlert::setAlertDidAppearHandler([&](HXAlert& alert) {
+            asked = alert.messageText();
+            HXRunLoop::main().perform([&alert, &c] { alert.buttons().at(size_t(c.button))->performClick(); });
+        });
+        panel->clearURLs();
+        for (int i = 0; i < 20; ++i)
+            HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.01);
+        HXAlert::setAlertDidAppearHandler(nullptr);
+        EXPECT_EQ(asked, HXLocalizedString("clearURLsConfirmation"));
+        EXPECT_EQ(panel->urlArray().size(), c.left);
+    }
+    panel->openURL(0);
+    EXPECT_FALSE(panel->panel()->isVisible());
+    ASSERT_EQ(ends.size(), 2u);
+    EXPECT_EQ(ends.back().code, 0);
+}
+
+} // namespace
