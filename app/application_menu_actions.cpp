@@ -6,8 +6,8 @@
 #include "app/document_controller.h"
 #include "app/favorites_controller.h"
 #include "app/open_url_panel.h"
-#include "app/preferences_window.h"
 #include "app/preferences.h"
+#include "app/preferences_window.h"
 #include "document/alert.h"
 #include "document/movie_document.h"
 #include "document/movie_error.h"
@@ -61,7 +61,8 @@ void MVPApplicationDelegate::registerMenuActions()
     setActionHandler("import:", [this](HXObject* sender) { importDocument(sender); });
     setActionHandler("openURL:", [this](HXObject* sender) { openURL(sender); });
     setActionHandler("openImageSequence:", [this](HXObject* sender) { openImageSequence(sender); });
-    setActionHandler("newDocumentWithTemplate:", [this](HXObject* sender) { newDocumentWithTemplate(sender); });
+    setActionHandler(
+        "newDocumentWithTemplate:", [this](HXObject* sender) { newDocumentWithTemplate(sender); });
     setActionHandler("newCaptureWithTemplate:", [this](HXObject* sender) { newCaptureWithTemplate(sender); });
     setActionHandler("closeAll:", [this](HXObject* sender) { closeAll(sender); });
     setActionHandler("playPauseAll:", [this](HXObject* sender) { playPauseAll(sender); });
@@ -114,7 +115,8 @@ void MVPApplicationDelegate::openURL(HXObject* sender)
     }
     if (!_openURLPanel)
         setOpenURLPanel(OpenURLPanel::openURLPanelWithUserDefaultsKey(MVPOpenURLPanelUserDefaultsKey));
-    std::weak_ptr<MVPApplicationDelegate> weak = std::static_pointer_cast<MVPApplicationDelegate>(shared_from_this());
+    std::weak_ptr<MVPApplicationDelegate> weak
+        = std::static_pointer_cast<MVPApplicationDelegate>(shared_from_this());
     _openURLPanel->beginSheetWithWindow(nullptr, [weak, newPlayer](OpenURLPanel& panel, long returnCode) {
         if (auto self = weak.lock())
             self->openURLPanelDidEnd(panel, returnCode, newPlayer);
@@ -155,7 +157,8 @@ bool MVPApplicationDelegate::openImageSequenceAtPath(
     HXError error;
     auto movie = MVMovieWithImageSequence(firstPath, frameDuration, kTimeScale, &error);
     if (!movie) {
-        MVPAlert::alertWithError(MVPMovieErrorWithCode(MVPMovieErrorCouldNotOpenMovie, nullptr, error))->runModal();
+        MVPAlert::alertWithError(MVPMovieErrorWithCode(MVPMovieErrorCouldNotOpenMovie, nullptr, error))
+            ->runModal();
         return false;
     }
     auto player = currentMovieDocumentExcludingContentGuide();
@@ -240,22 +243,29 @@ void MVPApplicationDelegate::playPauseAll(HXObject*)
 
 void MVPApplicationDelegate::gotoBeginningOfAll(HXObject*)
 {
-    forEveryMovie([](const std::shared_ptr<MVMovie>& movie) { MVMoviePlayback::playbackForMovie(movie)->gotoBeginning(); });
+    forEveryMovie([](const std::shared_ptr<MVMovie>& movie) {
+        MVMoviePlayback::playbackForMovie(movie)->gotoBeginning();
+    });
 }
 
 void MVPApplicationDelegate::gotoEndOfAll(HXObject*)
 {
-    forEveryMovie([](const std::shared_ptr<MVMovie>& movie) { MVMoviePlayback::playbackForMovie(movie)->gotoEnd(); });
+    forEveryMovie(
+        [](const std::shared_ptr<MVMovie>& movie) { MVMoviePlayback::playbackForMovie(movie)->gotoEnd(); });
 }
 
 void MVPApplicationDelegate::stepBackwardAll(HXObject*)
 {
-    forEveryMovie([](const std::shared_ptr<MVMovie>& movie) { MVMoviePlayback::playbackForMovie(movie)->stepBackward(); });
+    forEveryMovie([](const std::shared_ptr<MVMovie>& movie) {
+        MVMoviePlayback::playbackForMovie(movie)->stepBackward();
+    });
 }
 
 void MVPApplicationDelegate::stepForwardAll(HXObject*)
 {
-    forEveryMovie([](const std::shared_ptr<MVMovie>& movie) { MVMoviePlayback::playbackForMovie(movie)->stepForward(); });
+    forEveryMovie([](const std::shared_ptr<MVMovie>& movie) {
+        MVMoviePlayback::playbackForMovie(movie)->stepForward();
+    });
 }
 
 // Panels
@@ -366,7 +376,8 @@ bool MVPApplicationDelegate::validateMenuItem(HXMenuItem& item)
 
 bool MVPApplicationDelegate::performKeyEquivalent(const HXEvent& event)
 {
-    if (event.type() == HXKeyDown && event.keyCode() == HXKeyCodeSpace && (event.modifierFlags() & HXCommandKeyMask)) {
+    if (event.type() == HXKeyDown && event.keyCode() == HXKeyCodeSpace
+        && (event.modifierFlags() & HXCommandKeyMask)) {
         playPauseAll(this);
         return true;
     }

@@ -25,7 +25,8 @@ const HXSelector kOpenFavoriteDocument("openFavoriteDocument:");
 
 std::string lowercase(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(
+        text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     return text;
 }
 
@@ -76,7 +77,8 @@ MVPMovieDocumentController::MVPMovieDocumentController()
 {
     auto& defaults = HXUserDefaults::standardUserDefaults();
     if (defaults.stringForKey(HXNavLastRootDirectoryKey).empty())
-        defaults.setString((std::filesystem::path(HXHomeDirectory()) / "Movies").string(), HXNavLastRootDirectoryKey);
+        defaults.setString(
+            (std::filesystem::path(HXHomeDirectory()) / "Movies").string(), HXNavLastRootDirectoryKey);
 
     setActionHandler(kOpenRecentDocument, [this](HXObject* sender) { openRecentDocument(sender); });
     setActionHandler(kClearRecentDocuments, [this](HXObject* sender) { clearRecentDocuments(sender); });
@@ -84,8 +86,8 @@ MVPMovieDocumentController::MVPMovieDocumentController()
     setActionHandler(kOpenFavoriteDocument, [this](HXObject* sender) { openFavoriteDocument(sender); });
 
     // A lowered limit trims the list at once, whether or not a menu has been opened yet.
-    _preferencesObserver = HXNotificationCenter::defaultCenter().addObserver(
-        this, kPreferenceChangedNotification, nullptr, [this](const HXNotification& n) { preferencesChanged(n); });
+    _preferencesObserver = HXNotificationCenter::defaultCenter().addObserver(this,
+        kPreferenceChangedNotification, nullptr, [this](const HXNotification& n) { preferencesChanged(n); });
 
     presentOpenError = [](const HXError& error) { HXAlert::alertWithError(error)->runModal(); };
 }
@@ -107,10 +109,10 @@ std::shared_ptr<MVPMovieDocumentController> MVPMovieDocumentController::sharedCo
 const std::vector<std::string>& MVPMovieDocumentController::movieFileTypes()
 {
     // What the media layer reads, by extension.
-    static const std::vector<std::string> types = { "mov", "qt", "mp4", "m4v", "m4a", "m4b", "3gp", "3g2", "3gpp",
-        "mkv", "webm", "avi", "mpg", "mpeg", "m2v", "vob", "ts", "mts", "m2ts", "flv", "wmv", "asf", "dv", "mxf",
-        "ogv", "ogg", "oga", "opus", "mp3", "mp2", "aac", "ac3", "wav", "aif", "aiff", "aifc", "caf", "au", "snd",
-        "flac", "gif" };
+    static const std::vector<std::string> types = { "mov", "qt", "mp4", "m4v", "m4a", "m4b", "3gp", "3g2",
+        "3gpp", "mkv", "webm", "avi", "mpg", "mpeg", "m2v", "vob", "ts", "mts", "m2ts", "flv", "wmv", "asf",
+        "dv", "mxf", "ogv", "ogg", "oga", "opus", "mp3", "mp2", "aac", "ac3", "wav", "aif", "aiff", "aifc",
+        "caf", "au", "snd", "flac", "gif" };
     return types;
 }
 
@@ -120,8 +122,9 @@ std::string MVPMovieDocumentController::typeFromFileExtension(const std::string&
     if (!type.empty() || extension.empty())
         return type;
     auto& types = movieFileTypes();
-    return std::find(types.begin(), types.end(), lowercase(extension)) != types.end() ? MVPAnythingDocumentType
-                                                                                       : std::string();
+    return std::find(types.begin(), types.end(), lowercase(extension)) != types.end()
+        ? MVPAnythingDocumentType
+        : std::string();
 }
 
 // The open panel
@@ -175,7 +178,8 @@ std::shared_ptr<MVPMovieDocument> MVPMovieDocumentController::openNewMovieDocume
     return doc;
 }
 
-std::shared_ptr<MVPMovieDocument> MVPMovieDocumentController::openDataReference(const MVDataReference& reference)
+std::shared_ptr<MVPMovieDocument> MVPMovieDocumentController::openDataReference(
+    const MVDataReference& reference)
 {
     if (reference.isNone())
         return nullptr;
@@ -204,7 +208,8 @@ void MVPMovieDocumentController::noteNewRecentDocument(const std::shared_ptr<HXD
     const MVDataReference& reference = movieDoc->movie()->initialDataReference();
     if (reference.kind() != MVDataReference::Kind::File && reference.kind() != MVDataReference::Kind::URL)
         return; // a movie made in memory has nothing to come back to
-    noteNewRecentDocumentWithAttributes(MVPRecentDocuments::entryForDataReference(movieDoc->displayName(), reference));
+    noteNewRecentDocumentWithAttributes(
+        MVPRecentDocuments::entryForDataReference(movieDoc->displayName(), reference));
 }
 
 void MVPMovieDocumentController::noteNewRecentDocumentURL(const HXURL& url)
@@ -276,7 +281,8 @@ bool MVPMovieDocumentController::recentDocumentsContainsDisplayName(const std::s
 
 void MVPMovieDocumentController::writeRecentDocuments()
 {
-    HXUserDefaults::standardUserDefaults().setObject(HXPropertyList(*_recentDocuments), MVPRecentDocumentsUserDefault);
+    HXUserDefaults::standardUserDefaults().setObject(
+        HXPropertyList(*_recentDocuments), MVPRecentDocumentsUserDefault);
 }
 
 void MVPMovieDocumentController::rebuildRecentDocumentsMenu()
@@ -288,7 +294,8 @@ void MVPMovieDocumentController::rebuildRecentDocumentsMenu()
     const auto& list = recentDocuments();
     for (auto& value : list) {
         const auto& entry = value.dictionaryValue();
-        auto item = menu->addItemWithTitle(MVPRecentDocuments::menuTitleOfEntry(list, entry), kOpenRecentDocument);
+        auto item
+            = menu->addItemWithTitle(MVPRecentDocuments::menuTitleOfEntry(list, entry), kOpenRecentDocument);
         item->setRepresentedObject(entry);
     }
     if (!list.empty())
@@ -335,7 +342,8 @@ void MVPMovieDocumentController::openRecentEntry(const MVPRecentDocuments::Entry
                     MVPMovieErrorCouldNotOpenMovie, std::optional<MVPMovieErrorSubject>(), std::nullopt));
         } else if (auto open = documentForDataReference(*reference)) {
             open->showWindows();
-        } else if (auto player = currentPlayer(); player && !preferenceOpensNewPlayers() && !player->isDocumentEdited()) {
+        } else if (auto player = currentPlayer();
+                   player && !preferenceOpensNewPlayers() && !player->isDocumentEdited()) {
             MVPReplaceWithDataReference(player, *reference);
         } else if (opensAsMovie(*reference)) {
             HXError error;
@@ -359,7 +367,8 @@ void MVPMovieDocumentController::clearRecentDocuments(HXObject*)
 void MVPMovieDocumentController::preferencesChanged(const HXNotification& notification)
 {
     auto key = notification.userInfo().find(kPreferenceChangedUserInfo);
-    if (key == notification.userInfo().end() || key->second.stringValue() != kGeneralPreferenceNumberOfRecentItems)
+    if (key == notification.userInfo().end()
+        || key->second.stringValue() != kGeneralPreferenceNumberOfRecentItems)
         return;
     readRecentDocumentsIfNecessary();
     if (!MVPRecentDocuments::trimToLimit(*_recentDocuments, recentItemsLimit()))
@@ -452,7 +461,8 @@ void MVPMovieDocumentController::menuNeedsUpdate(HXMenu& menu)
 bool MVPMovieDocumentController::validateMenuItem(HXMenuItem& item)
 {
     if (item.action() == kClearRecentDocuments) {
-        bool modal = HXApplication::hasSharedApplication() && HXApplication::sharedApplication()->modalWindow();
+        bool modal
+            = HXApplication::hasSharedApplication() && HXApplication::sharedApplication()->modalWindow();
         return !recentDocuments().empty() && !modal;
     }
     return HXDocumentController::validateMenuItem(item);
@@ -479,7 +489,8 @@ void MVPMenu::removeItemsInRange(HXMenu& menu, long location, long length)
         menu.removeItemAtIndex(location);
 }
 
-void MVPReplaceWithDataReference(const std::shared_ptr<MVPMovieDocument>& player, const MVDataReference& reference)
+void MVPReplaceWithDataReference(
+    const std::shared_ptr<MVPMovieDocument>& player, const MVDataReference& reference)
 {
     if (player)
         player->replaceWithDataReference(reference);

@@ -131,4 +131,5 @@ void removeItemsInRange(HXMenu& menu, long location, long length);
 
 // Loads `reference` into a player that shows something else; an edited player asks first (save, don't
 // save or cancel), so nothing is thrown away silently.
-void MVPReplaceWithDataReference(const std::shared_ptr<MVPMovieDocument>& player, const MVDataReference& reference);
+void MVPReplaceWithDataReference(
+    const std::shared_ptr<MVPMovieDocument>& player, const MVDataReference& reference);

@@ -56,7 +56,8 @@ MVPFavoritesController& MVPFavoritesController::favoritesController()
 {
     auto& slot = sharedSlot();
     if (!slot)
-        slot = std::make_unique<std::shared_ptr<MVPFavoritesController>>(std::make_shared<MVPFavoritesController>());
+        slot = std::make_unique<std::shared_ptr<MVPFavoritesController>>(
+            std::make_shared<MVPFavoritesController>());
     return **slot;
 }
 
@@ -144,7 +145,8 @@ MVPFavoritesController::Entry MVPFavoritesController::entryForMovie(
     return Entry {
         { MVPFavoriteDocumentNameAttribute, HXPropertyList(name) },
         { MVPFavoriteDocumentDataRefAttribute, HXPropertyList(HXData(reference.dataReference())) },
-        { MVPFavoriteDocumentDataRefTypeAttribute, HXPropertyList(MVStringForOSType(reference.dataReferenceType())) },
+        { MVPFavoriteDocumentDataRefTypeAttribute,
+            HXPropertyList(MVStringForOSType(reference.dataReferenceType())) },
     };
 }
 
@@ -163,7 +165,8 @@ void MVPFavoritesController::addFavoriteDocument(const std::shared_ptr<HXDocumen
 
 void MVPFavoritesController::writeFavorites()
 {
-    HXUserDefaults::standardUserDefaults().setObject(HXPropertyList(favoriteDocuments()), MVPFavoriteDocumentsUserDefault);
+    HXUserDefaults::standardUserDefaults().setObject(
+        HXPropertyList(favoriteDocuments()), MVPFavoriteDocumentsUserDefault);
     HXNotificationCenter::defaultCenter().postNotification(HXNotification(MVPFavoritesDidChange, this));
 }
 
@@ -223,8 +226,8 @@ void MVPFavoritesController::openFavoriteDocument(const Entry* entry)
 std::string MVPFavoritesController::deleteConfirmationMessage(const std::vector<std::string>& names)
 {
     if (names.size() == 1)
-        return localized("deleteConfirmation") + " \"" + names.front() + "\" " + localized("questionMark") + "\n\n"
-            + localized("undoneMessage");
+        return localized("deleteConfirmation") + " \"" + names.front() + "\" " + localized("questionMark")
+            + "\n\n" + localized("undoneMessage");
     return localized("deleteMultipleConfirmation") + " \n" + localized("undoneMessage");
 }
 
@@ -257,7 +260,8 @@ void MVPFavoritesController::doubleClickedItem()
         openFavoriteDocument(&entry);
 }
 
-std::optional<bool> MVPFavoritesController::mvOutlineViewOpenObjectsAtRows(MVOutlineView&, const HXIndexSet& rows)
+std::optional<bool> MVPFavoritesController::mvOutlineViewOpenObjectsAtRows(
+    MVOutlineView&, const HXIndexSet& rows)
 {
     std::vector<Entry> entries;
     for (long row : rows) {
@@ -283,7 +287,8 @@ void MVPFavoritesController::deleteRows(const HXIndexSet& rows)
     writeFavorites();
 }
 
-std::optional<bool> MVPFavoritesController::mvOutlineViewDeleteObjectsAtRows(MVOutlineView&, const HXIndexSet& rows)
+std::optional<bool> MVPFavoritesController::mvOutlineViewDeleteObjectsAtRows(
+    MVOutlineView&, const HXIndexSet& rows)
 {
     deleteRows(rows);
     return true;
@@ -364,7 +369,8 @@ void MVPFavoritesController::willDisplayCell(HXTableView&, HXCell& cell, HXTable
 
 // Dragging
 
-bool MVPFavoritesController::writeItems(HXOutlineView&, const std::vector<HXOutlineItem>& items, HXPasteboard& pasteboard)
+bool MVPFavoritesController::writeItems(
+    HXOutlineView&, const std::vector<HXOutlineItem>& items, HXPasteboard& pasteboard)
 {
     std::vector<Entry> entries;
     for (auto& item : items) {
@@ -424,14 +430,16 @@ unsigned MVPFavoritesController::draggingEntered(HXDraggingInfo& info)
     return HXDragOperationNone;
 }
 
-unsigned MVPFavoritesController::validateDrop(HXOutlineView&, HXDraggingInfo&, const HXOutlineItem&, long childIndex)
+unsigned MVPFavoritesController::validateDrop(
+    HXOutlineView&, HXDraggingInfo&, const HXOutlineItem&, long childIndex)
 {
     if (favoriteDocuments().empty() || childIndex != HXOutlineViewDropOnItemIndex)
         return HXDragOperationGeneric;
     return HXDragOperationNone;
 }
 
-bool MVPFavoritesController::acceptDrop(HXOutlineView&, HXDraggingInfo& info, const HXOutlineItem&, long childIndex)
+bool MVPFavoritesController::acceptDrop(
+    HXOutlineView&, HXDraggingInfo& info, const HXOutlineItem&, long childIndex)
 {
     performDropOperation(info, childIndex);
     return true;
@@ -485,7 +493,8 @@ void MVPFavoritesController::moveDraggedNodesToIndex(long index)
     for (auto& entry : _draggedNodes) {
         auto at = std::find(original.begin(), original.end(), HXPropertyList(entry));
         size_t position = size_t(at - original.begin());
-        if (at != original.end() && std::find(positions.begin(), positions.end(), position) == positions.end())
+        if (at != original.end()
+            && std::find(positions.begin(), positions.end(), position) == positions.end())
             positions.push_back(position);
     }
     _draggedNodes.clear();
@@ -572,10 +581,11 @@ void MVPFavoritesController::awakeFromInterface()
     };
     _panelObservers.push_back(center.addObserver(this, HXWindowDidBecomeKeyNotification, panel, selected));
     _panelObservers.push_back(center.addObserver(this, HXWindowDidResignKeyNotification, panel, selected));
-    _panelObservers.push_back(center.addObserver(this, HXWindowWillCloseNotification, panel, [weak](const HXNotification& n) {
-        if (auto me = weak.lock())
-            me->windowWillClose(n);
-    }));
+    _panelObservers.push_back(
+        center.addObserver(this, HXWindowWillCloseNotification, panel, [weak](const HXNotification& n) {
+            if (auto me = weak.lock())
+                me->windowWillClose(n);
+        }));
 }
 
 void MVPFavoritesController::showPanel()

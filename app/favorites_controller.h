@@ -89,7 +89,8 @@ public:
     std::vector<Entry> selectedNodes() const { return allSelectedItems(); }
     void doubleClickedItem();
     std::optional<bool> mvOutlineViewOpenObjectsAtRows(MVOutlineView& view, const HXIndexSet& rows) override;
-    std::optional<bool> mvOutlineViewDeleteObjectsAtRows(MVOutlineView& view, const HXIndexSet& rows) override;
+    std::optional<bool> mvOutlineViewDeleteObjectsAtRows(
+        MVOutlineView& view, const HXIndexSet& rows) override;
     std::optional<bool> mvOutlineViewDeleteObjectsAtRows(
         MVOutlineView& view, const HXIndexSet& rows, bool confirmDialog) override;
 
@@ -103,12 +104,15 @@ public:
     void willDisplayCell(HXTableView& table, HXCell& cell, HXTableColumn* column, long row) override;
 
     // ---- Dragging ----
-    bool writeItems(HXOutlineView& outline, const std::vector<HXOutlineItem>& items, HXPasteboard& pasteboard) override;
+    bool writeItems(
+        HXOutlineView& outline, const std::vector<HXOutlineItem>& items, HXPasteboard& pasteboard) override;
     // Writes `entries` to the pasteboard: files as file names, network locations as text (one a line).
     void writeEntries(const std::vector<Entry>& entries, HXPasteboard& pasteboard);
     unsigned draggingEntered(HXDraggingInfo& info);
-    unsigned validateDrop(HXOutlineView& outline, HXDraggingInfo& info, const HXOutlineItem& item, long childIndex) override;
-    bool acceptDrop(HXOutlineView& outline, HXDraggingInfo& info, const HXOutlineItem& item, long childIndex) override;
+    unsigned validateDrop(
+        HXOutlineView& outline, HXDraggingInfo& info, const HXOutlineItem& item, long childIndex) override;
+    bool acceptDrop(
+        HXOutlineView& outline, HXDraggingInfo& info, const HXOutlineItem& item, long childIndex) override;
     void performDropOperation(HXDraggingInfo& info, long index);
     // The entries being dragged from the list itself (empty otherwise).
     void setDraggedNodes(std::vector<Entry> entries) { _draggedNodes = std::move(entries); }

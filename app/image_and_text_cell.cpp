@@ -60,7 +60,8 @@ void ImageAndTextCell::drawWithFrame(HXRect cellFrame, HXView& controlView)
     HXTextFieldCell::drawWithFrame(cellFrame, controlView);
 }
 
-void ImageAndTextCell::editWithFrame(HXRect frame, HXView& controlView, HXTextView& editor, const HXEvent* event)
+void ImageAndTextCell::editWithFrame(
+    HXRect frame, HXView& controlView, HXTextView& editor, const HXEvent* event)
 {
     HXTextFieldCell::editWithFrame(textFrameForCellFrame(frame), controlView, editor, event);
 }

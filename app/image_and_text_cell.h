@@ -17,7 +17,8 @@ public:
 
     void drawWithFrame(HXRect cellFrame, HXView& controlView) override;
     void editWithFrame(HXRect frame, HXView& controlView, HXTextView& editor, const HXEvent* event) override;
-    void selectWithFrame(HXRect frame, HXView& controlView, HXTextView& editor, size_t start, size_t length) override;
+    void selectWithFrame(
+        HXRect frame, HXView& controlView, HXTextView& editor, size_t start, size_t length) override;
 
     static constexpr double kImageGap = 3;
 

@@ -24,8 +24,8 @@ std::shared_ptr<HXMenu> addSubmenu(const std::shared_ptr<HXMenu>& parent, const 
     return menu;
 }
 
-std::shared_ptr<HXMenuItem> add(const std::shared_ptr<HXMenu>& menu, const std::string& title, const char* action,
-    const std::string& key = {}, uint32_t modifiers = kCommand)
+std::shared_ptr<HXMenuItem> add(const std::shared_ptr<HXMenu>& menu, const std::string& title,
+    const char* action, const std::string& key = {}, uint32_t modifiers = kCommand)
 {
     auto item = menu->addItemWithTitle(title, HXSelector(action), key);
     item->setKeyEquivalentModifierMask(modifiers);
@@ -33,8 +33,9 @@ std::shared_ptr<HXMenuItem> add(const std::shared_ptr<HXMenu>& menu, const std::
 }
 
 // An open command and its alternate: the same action and key, the alternate with Option added.
-void addOpenPair(const std::shared_ptr<HXMenu>& menu, const std::string& title, const std::string& alternateTitle,
-    const char* action, const std::string& key, uint32_t modifiers = kCommand)
+void addOpenPair(const std::shared_ptr<HXMenu>& menu, const std::string& title,
+    const std::string& alternateTitle, const char* action, const std::string& key,
+    uint32_t modifiers = kCommand)
 {
     add(menu, title, action, key, modifiers);
     auto alternate = add(menu, alternateTitle, action, key, modifiers | kOption);
@@ -63,12 +64,13 @@ void buildFileMenu(const std::shared_ptr<HXMenu>& menu)
 {
     add(menu, "New Player", "newDocumentWithTemplate:", "n");
     add(menu, "New Movie Recording", "newCaptureWithTemplate:", "n", kCommand | kOption)->setTag(1);
-    add(menu, "New Audio Recording", "newCaptureWithTemplate:", "n", kCommand | kOption | kControl)->setTag(0);
+    add(menu, "New Audio Recording", "newCaptureWithTemplate:", "n", kCommand | kOption | kControl)
+        ->setTag(0);
     separator(menu);
     addOpenPair(menu, "Open File\u2026", "Open File in Other Player\u2026", "openDocument:", "o");
     addOpenPair(menu, "Open URL\u2026", "Open URL in Other Player\u2026", "openURL:", "u");
-    addOpenPair(menu, "Open Image Sequence\u2026", "Open Image Sequence in Other Player\u2026", "openImageSequence:",
-        "O");
+    addOpenPair(menu, "Open Image Sequence\u2026", "Open Image Sequence in Other Player\u2026",
+        "openImageSequence:", "O");
     add(menu, "Import\u2026", "import:");
     auto recent = addSubmenu(menu, kOpenRecentTitle);
     // Filled when it first opens; until then it offers only to be cleared.

@@ -37,7 +37,10 @@ public:
 
     // The object the requests go to (usually the outline's data source too).
     std::shared_ptr<MVOutlineViewDataSource> requestDataSource() const { return _requestSource.lock(); }
-    void setRequestDataSource(const std::shared_ptr<MVOutlineViewDataSource>& source) { _requestSource = source; }
+    void setRequestDataSource(const std::shared_ptr<MVOutlineViewDataSource>& source)
+    {
+        _requestSource = source;
+    }
 
     void keyDown(const HXEvent& event) override;
     bool performKeyEquivalent(const HXEvent& event) override;

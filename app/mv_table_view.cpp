@@ -13,8 +13,8 @@ void MVTableView::keyDown(const HXEvent& event)
     auto keep = shared_from_this();
     auto source = requestDataSource();
     auto win = window();
-    if (event.firstCharacterIgnoringModifiers() == MVListKeys::kDelete && source && !selectedRowIndexes().empty()
-        && win && win->firstResponder().get() == this) {
+    if (event.firstCharacterIgnoringModifiers() == MVListKeys::kDelete && source
+        && !selectedRowIndexes().empty() && win && win->firstResponder().get() == this) {
         if (source->mvTableViewDeleteObjectsAtRows(*this, selectedRowIndexes()).value_or(false))
             return;
     }

@@ -22,7 +22,10 @@ public:
     explicit MVTableView(HXRect frame = HXZeroRect);
 
     std::shared_ptr<MVTableViewDataSource> requestDataSource() const { return _requestSource.lock(); }
-    void setRequestDataSource(const std::shared_ptr<MVTableViewDataSource>& source) { _requestSource = source; }
+    void setRequestDataSource(const std::shared_ptr<MVTableViewDataSource>& source)
+    {
+        _requestSource = source;
+    }
 
     void keyDown(const HXEvent& event) override;
 

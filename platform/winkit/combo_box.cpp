@@ -43,7 +43,8 @@ void HXComboBox::mouseDown(const HXEvent& event)
     HXTextField::mouseDown(event);
 }
 
-bool HXComboBox::textViewShouldChangeTextInRange(HXTextView& textView, HXRange range, const std::string& replacement)
+bool HXComboBox::textViewShouldChangeTextInRange(
+    HXTextView& textView, HXRange range, const std::string& replacement)
 {
     bool allowed = HXTextField::textViewShouldChangeTextInRange(textView, range, replacement);
     // Only typing that adds at the end is completed; deleting never brings the completion back.

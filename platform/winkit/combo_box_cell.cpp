@@ -125,15 +125,17 @@ HXPropertyList HXComboBoxCell::itemObjectValueAtIndex(long index) const
     if (!_usesDataSource)
         return _items[size_t(index)];
     auto source = dataSource();
-    return source ? source->objectValueForItemAtIndex(const_cast<HXComboBoxCell&>(*this), index) : HXPropertyList();
+    return source ? source->objectValueForItemAtIndex(const_cast<HXComboBoxCell&>(*this), index)
+                  : HXPropertyList();
 }
 
 long HXComboBoxCell::indexOfItemWithObjectValue(const HXPropertyList& value) const
 {
     if (_usesDataSource) {
         auto source = dataSource();
-        return source ? source->indexOfItemWithStringValue(const_cast<HXComboBoxCell&>(*this), stringOfValue(value))
-                      : -1;
+        return source
+            ? source->indexOfItemWithStringValue(const_cast<HXComboBoxCell&>(*this), stringOfValue(value))
+            : -1;
     }
     auto at = std::find(_items.begin(), _items.end(), value);
     return at == _items.end() ? -1 : long(at - _items.begin());
@@ -184,7 +186,8 @@ void HXComboBoxCell::deselectItemAtIndex(long index)
 void HXComboBoxCell::postSelectionChange()
 {
     const void* sender = controlView() ? static_cast<const void*>(controlView()) : this;
-    HXNotificationCenter::defaultCenter().postNotificationName(HXComboBoxSelectionDidChangeNotification, sender);
+    HXNotificationCenter::defaultCenter().postNotificationName(
+        HXComboBoxSelectionDidChangeNotification, sender);
 }
 
 void HXComboBoxCell::setButtonBordered(bool flag)

@@ -14,7 +14,8 @@ class HXMenu;
 
 inline constexpr const char* HXComboBoxWillPopUpNotification = "HXComboBoxWillPopUpNotification";
 inline constexpr const char* HXComboBoxWillDismissNotification = "HXComboBoxWillDismissNotification";
-inline constexpr const char* HXComboBoxSelectionDidChangeNotification = "HXComboBoxSelectionDidChangeNotification";
+inline constexpr const char* HXComboBoxSelectionDidChangeNotification
+    = "HXComboBoxSelectionDidChangeNotification";
 
 // Where the values come from when the cell uses a data source.
 class HXComboBoxCellDataSource {

@@ -26,7 +26,9 @@ TEST(RecentItemsEntryTest, EntriesKeepTheReferenceAndALongerName)
     const Case cases[] = {
         { "file", MVDataReference::dataReferenceWithReferenceToFile("/home/u/Movies/A/clip.mov"),
             "clip.mov - .../A/clip.mov", "alis" },
-        { "url", MVDataReference::dataReferenceWithReferenceToURL(*HXURL::URLWithString("http://h.example/x/live.mov")),
+        { "url",
+            MVDataReference::dataReferenceWithReferenceToURL(
+                *HXURL::URLWithString("http://h.example/x/live.mov")),
             "live.mov - http://h.example/x/live.mov", "url " },
         { "memory", MVDataReference::dataReferenceWithReferenceToData(nullptr), "", "hndl" },
     };
@@ -110,7 +112,8 @@ TEST(RecentItemsEntryTest, SameNamesAreToldApartByTheirFolders)
     std::vector<std::string> titles;
     for (auto& e : list)
         titles.push_back(MVPRecentDocuments::menuTitleOfEntry(list, e.dictionaryValue()));
-    EXPECT_EQ(titles, (std::vector<std::string> { "other.mov", "clip.mov - .../B/clip.mov", "clip.mov - .../A/clip.mov" }));
+    EXPECT_EQ(titles,
+        (std::vector<std::string> { "other.mov", "clip.mov - .../B/clip.mov", "clip.mov - .../A/clip.mov" }));
 }
 
 // ---- The controller: noting, the menu, the limit, clearing ----
@@ -128,7 +131,8 @@ TEST_F(RecentItemsTest, OpenedMoviesAreNotedOnceAndStoredAsDictionaries)
     const auto& entry = stored[0].dictionaryValue();
     EXPECT_EQ(entry.size(), 4u);
     EXPECT_EQ(entry.at("dataRefType").stringValue(), "alis");
-    EXPECT_EQ(entry.at("altname").stringValue(), "a.mov - .../" + moviesFolder().filename().string() + "/a.mov");
+    EXPECT_EQ(
+        entry.at("altname").stringValue(), "a.mov - .../" + moviesFolder().filename().string() + "/a.mov");
     EXPECT_EQ(MVPRecentDocuments::dataReferenceOfEntry(entry)->referenceFilePath(), movie("a.mov"));
 }
 
@@ -160,7 +164,8 @@ TEST_F(RecentItemsTest, TheOpenRecentMenuShowsTheListAndClearMenu)
     EXPECT_EQ(titlesOf(*menu), (std::vector<std::string> { clear }));
     menu->update();
     EXPECT_FALSE(menu->itemAtIndex(0)->isEnabled()) << "nothing to clear";
-    EXPECT_FALSE(HXUserDefaults::standardUserDefaults().objectForKey(MVPRecentDocumentsUserDefault).isArray());
+    EXPECT_FALSE(
+        HXUserDefaults::standardUserDefaults().objectForKey(MVPRecentDocumentsUserDefault).isArray());
 }
 
 TEST_F(RecentItemsTest, ClearMenuIsDisabledWhileAModalWindowIsUp)
@@ -207,22 +212,24 @@ TEST_F(RecentItemsTest, ALoweredLimitTrimsAtOnce)
         EXPECT_EQ(controller->recentDocuments().size(), c.left);
         EXPECT_EQ(storedRecentNames().size(), c.left);
         if (c.left > 0) {
-            EXPECT_EQ(controller->recentDocuments()[0]["name"].stringValue(), "7.mov") << "the most recent stay";
+            EXPECT_EQ(controller->recentDocuments()[0]["name"].stringValue(), "7.mov")
+                << "the most recent stay";
         }
         menu->update();
         long items = long(c.left) + (c.left ? 2 : 1); // entries, separator, Clear Menu
         EXPECT_EQ(menu->numberOfItems(), items);
         // A later addition keeps to the limit too.
         controller->noteNewRecentDocumentWithAttributes(fileEntry("/m/new.mov"));
-        EXPECT_EQ(controller->recentDocuments().size(), std::min<size_t>(c.left + 1, MVPRecentDocuments::clampedLimit(c.limit)));
+        EXPECT_EQ(controller->recentDocuments().size(),
+            std::min<size_t>(c.left + 1, MVPRecentDocuments::clampedLimit(c.limit)));
     }
 }
 
 TEST_F(RecentItemsTest, ADamagedStoredListKeepsOnlyItsEntries)
 {
     HXUserDefaults::standardUserDefaults().setObject(
-        HXPropertyList(HXPropertyList::Array { HXPropertyList(std::string("junk")), HXPropertyList(fileEntry("/m/a.mov")),
-            HXPropertyList(int64_t(3)) }),
+        HXPropertyList(HXPropertyList::Array { HXPropertyList(std::string("junk")),
+            HXPropertyList(fileEntry("/m/a.mov")), HXPropertyList(int64_t(3)) }),
         MVPRecentDocumentsUserDefault);
     auto fresh = std::make_shared<MVPMovieDocumentController>();
     ASSERT_EQ(fresh->recentDocuments().size(), 1u);

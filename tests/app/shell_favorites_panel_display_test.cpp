@@ -33,7 +33,8 @@ void runFor(HXApplication& app, double seconds)
     auto& loop = HXRunLoop::main();
     double end = loop.now() + seconds;
     while (loop.now() < end) {
-        if (auto event = app.nextEventMatchingMask(HXAnyEventMask, std::min(end, loop.now() + 0.05), HXDefaultRunLoopMode, true))
+        if (auto event = app.nextEventMatchingMask(
+                HXAnyEventMask, std::min(end, loop.now() + 0.05), HXDefaultRunLoopMode, true))
             app.sendEvent(*event);
         for (auto& window : app.orderedWindows())
             window->displayIfNeeded();
@@ -67,11 +68,13 @@ TEST(FavoritesPanelDisplay, TheListOnScreen)
     auto& favorites = MVPFavoritesController::favoritesController();
     MVPFavoritesController::List list;
     auto file = [](const char* movieName, const char* path) {
-        return HXPropertyList(MVPFavoritesController::entryForMovie(movieName, MVDataReference::dataReferenceWithReferenceToFile(path)));
+        return HXPropertyList(MVPFavoritesController::entryForMovie(
+            movieName, MVDataReference::dataReferenceWithReferenceToFile(path)));
     };
     list.push_back(file("Holiday.mov", "/home/user/Movies/Holiday.mov"));
-    list.push_back(HXPropertyList(MVPFavoritesController::entryForMovie(
-        "Live camera", MVDataReference::dataReferenceWithReferenceToURL(*HXURL::URLWithString("rtsp://cam.local:554/live")))));
+    list.push_back(HXPropertyList(MVPFavoritesController::entryForMovie("Live camera",
+        MVDataReference::dataReferenceWithReferenceToURL(
+            *HXURL::URLWithString("rtsp://cam.local:554/live")))));
     list.push_back(file("Trailer.m4v", "/home/user/Movies/Trailers/Trailer.m4v"));
     favorites.setFavoriteDocuments(list);
     favorites.showPanel();
@@ -92,7 +95,8 @@ TEST(FavoritesPanelDisplay, TheListOnScreen)
     int left = int(frame.origin.x), top = int(screenHeight - (frame.origin.y + frame.size.height));
     Display* display = XOpenDisplay(name);
     ASSERT_TRUE(display);
-    XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(width),
+        unsigned(height), AllPlanes, ZPixmap);
     ASSERT_TRUE(image);
     int mismatches = 0, dark = 0, accent = 0;
     for (int y = 0; y < height; ++y)
@@ -113,7 +117,8 @@ TEST(FavoritesPanelDisplay, TheListOnScreen)
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             uint32_t p = uint32_t(XGetPixel(image, x, y));
-            std::memcpy(cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4, &p, 4);
+            std::memcpy(
+                cairo_image_surface_get_data(s) + y * cairo_image_surface_get_stride(s) + x * 4, &p, 4);
         }
     cairo_surface_mark_dirty(s);
     EXPECT_EQ(cairo_surface_write_to_png(s, shot.c_str()), CAIRO_STATUS_SUCCESS);

@@ -41,7 +41,8 @@ private:
 
 MVPFavoritesController::Entry favorite(const std::string& name)
 {
-    return MVPFavoritesController::entryForMovie(name, MVDataReference::dataReferenceWithReferenceToFile("/m/" + name));
+    return MVPFavoritesController::entryForMovie(
+        name, MVDataReference::dataReferenceWithReferenceToFile("/m/" + name));
 }
 
 class FavoritesTest : public ShellTest {
@@ -194,7 +195,8 @@ TEST_F(FavoritesTest, DroppedMovieFilesBecomeFavoritesInTheirOrder)
     favorites().loadPanel();
     auto outline = favorites().favoritesOutlineView();
     auto pasteboard = HXPasteboard::pasteboardWithUniqueName();
-    pasteboard->setFileNames({ movie("a.mov"), (dir.path() / "notes.txt").string(), (dir.path() / "link.mov").string() });
+    pasteboard->setFileNames(
+        { movie("a.mov"), (dir.path() / "notes.txt").string(), (dir.path() / "link.mov").string() });
 
     FakeDrag copyOnly(pasteboard, nullptr, HXDragOperationCopy);
     EXPECT_EQ(favorites().draggingEntered(copyOnly), HXDragOperationCopy);
@@ -207,7 +209,8 @@ TEST_F(FavoritesTest, DroppedMovieFilesBecomeFavoritesInTheirOrder)
     ASSERT_EQ(favorites().favoriteDocuments().size(), 4u);
     EXPECT_EQ(favorites().favoriteDocuments()[1]["name"].stringValue(), "a.mov");
     // The link is followed to the movie it names.
-    EXPECT_EQ(MVPFavoritesController::locationOfEntry(favorites().favoriteDocuments()[2].dictionaryValue()), movie("b.mov"));
+    EXPECT_EQ(MVPFavoritesController::locationOfEntry(favorites().favoriteDocuments()[2].dictionaryValue()),
+        movie("b.mov"));
     EXPECT_EQ(favorites().favoriteDocuments()[3]["name"].stringValue(), "Y");
 
     // An already listed movie dropped elsewhere moves there.
@@ -224,10 +227,13 @@ TEST_F(FavoritesTest, EntriesLeaveAsFilesAndEveryLocation)
             "u", MVDataReference::dataReferenceWithReferenceToURL(*HXURL::URLWithString(text)));
     };
     auto pasteboard = HXPasteboard::pasteboardWithUniqueName();
-    favorites().writeEntries({ favorite("a.mov"), url("http://h.example/1.mov"), url("rtsp://h.example/live") }, *pasteboard);
+    favorites().writeEntries(
+        { favorite("a.mov"), url("http://h.example/1.mov"), url("rtsp://h.example/live") }, *pasteboard);
     EXPECT_EQ(pasteboard->fileNames(), (std::vector<std::string> { "/m/a.mov" }));
-    EXPECT_EQ(pasteboard->stringForType(HXStringPboardType).value_or(""), "http://h.example/1.mov\nrtsp://h.example/live");
-    EXPECT_EQ(MVPFavoritesController::locationOfEntry(url("http://h.example/1.mov")), "http://h.example/1.mov");
+    EXPECT_EQ(pasteboard->stringForType(HXStringPboardType).value_or(""),
+        "http://h.example/1.mov\nrtsp://h.example/live");
+    EXPECT_EQ(
+        MVPFavoritesController::locationOfEntry(url("http://h.example/1.mov")), "http://h.example/1.mov");
     auto broken = favorite("gone");
     broken[MVPFavoriteDocumentDataRefAttribute] = HXPropertyList(HXData(std::string("??")));
     EXPECT_EQ(MVPFavoritesController::locationOfEntry(broken), "gone");
@@ -290,9 +296,11 @@ TEST_F(FavoritesTest, TheFavoritesMenuFollowsTheList)
     delegate->applicationWillFinishLaunching(HXApp());
     auto menu = fileSubmenu(MVPMainMenu::kFavoritesTitle);
     setList("AB");
-    EXPECT_EQ(titlesOf(*menu), (std::vector<std::string> { "Add to Favorites", "Show Favorites", "---", "A", "B" }));
+    EXPECT_EQ(titlesOf(*menu),
+        (std::vector<std::string> { "Add to Favorites", "Show Favorites", "---", "A", "B" }));
     favorites().noteNewFavoriteDocumentWithAttributes(favorite("C"));
-    EXPECT_EQ(titlesOf(*menu), (std::vector<std::string> { "Add to Favorites", "Show Favorites", "---", "A", "B", "C" }));
+    EXPECT_EQ(titlesOf(*menu),
+        (std::vector<std::string> { "Add to Favorites", "Show Favorites", "---", "A", "B", "C" }));
     setList("");
     EXPECT_EQ(titlesOf(*menu), (std::vector<std::string> { "Add to Favorites", "Show Favorites", "---" }));
     // Add to Favorites takes the front movie.
@@ -306,8 +314,8 @@ TEST_F(FavoritesTest, TheFavoritesMenuFollowsTheList)
 
 TEST_F(FavoritesTest, ChoosingAFavoriteOpensIt)
 {
-    favorites().noteNewFavoriteDocumentWithAttributes(
-        MVPFavoritesController::entryForMovie("a", MVDataReference::dataReferenceWithReferenceToFile(movie("a.mov"))));
+    favorites().noteNewFavoriteDocumentWithAttributes(MVPFavoritesController::entryForMovie(
+        "a", MVDataReference::dataReferenceWithReferenceToFile(movie("a.mov"))));
     controller->rebuildFavoriteDocumentsMenu();
     auto menu = fileSubmenu(MVPMainMenu::kFavoritesTitle);
     menu->performActionForItemAtIndex(3);
@@ -346,22 +354,22 @@ TEST_F(FavoritesTest, ThePanelFrameIsSavedAtQuitAndUsedNextTime)
 
 TEST_F(FavoritesTest, ReturnOpensAndDeleteAsksThroughTheList)
 {
-    favorites().noteNewFavoriteDocumentWithAttributes(
-        MVPFavoritesController::entryForMovie("a", MVDataReference::dataReferenceWithReferenceToFile(movie("a.mov"))));
+    favorites().noteNewFavoriteDocumentWithAttributes(MVPFavoritesController::entryForMovie(
+        "a", MVDataReference::dataReferenceWithReferenceToFile(movie("a.mov"))));
     favorites().showPanel();
     auto outline = favorites().favoritesOutlineView();
     favorites().favoritesPanel()->makeFirstResponder(outline);
     outline->selectRow(0);
-    outline->keyDown(HXEvent::keyEvent(HXKeyDown, {}, 0, 0, favorites().favoritesPanel()->windowNumber(), "\r", "\r",
-        false, HXKeyCodeReturn));
+    outline->keyDown(HXEvent::keyEvent(HXKeyDown, {}, 0, 0, favorites().favoritesPanel()->windowNumber(),
+        "\r", "\r", false, HXKeyCodeReturn));
     ASSERT_EQ(documents().size(), 1u);
     int asked = 0;
     HXAlert::setAlertDidAppearHandler([&](HXAlert& alert) {
         ++asked;
         HXRunLoop::main().perform([&alert] { alert.buttons().at(0)->performClick(); });
     });
-    outline->keyDown(HXEvent::keyEvent(HXKeyDown, {}, 0, 0, favorites().favoritesPanel()->windowNumber(), "\x7f",
-        "\x7f", false, HXKeyCodeDelete));
+    outline->keyDown(HXEvent::keyEvent(HXKeyDown, {}, 0, 0, favorites().favoritesPanel()->windowNumber(),
+        "\x7f", "\x7f", false, HXKeyCodeDelete));
     HXAlert::setAlertDidAppearHandler(nullptr);
     EXPECT_EQ(asked, 1);
     EXPECT_TRUE(favorites().favoriteDocuments().empty());

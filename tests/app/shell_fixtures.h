@@ -7,9 +7,9 @@
 #include "app/main_menu.h"
 #include "document/movie_error.h"
 #include "platform/basekit/bundle.h"
-#include "platform/winkit/open_panel.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/winkit/menu.h"
+#include "platform/winkit/open_panel.h"
 
 #include <filesystem>
 #include <string>
@@ -20,8 +20,8 @@ namespace movara::apptest {
 // A recent-items entry for a file (which need not exist).
 inline MVPRecentDocuments::Entry fileEntry(const std::string& path)
 {
-    return MVPRecentDocuments::entryForDataReference(
-        std::filesystem::path(path).filename().string(), MVDataReference::dataReferenceWithReferenceToFile(path));
+    return MVPRecentDocuments::entryForDataReference(std::filesystem::path(path).filename().string(),
+        MVDataReference::dataReferenceWithReferenceToFile(path));
 }
 
 class ShellTest : public PlayerTest {

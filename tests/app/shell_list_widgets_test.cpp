@@ -4,8 +4,8 @@
 #include "app/image_and_text_cell.h"
 #include "app/mv_outline_view.h"
 #include "app/mv_table_view.h"
-#include "platform/drawing/image.h"
 #include "platform/basekit/notification_center.h"
+#include "platform/drawing/image.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/field_editor.h"
 #include "platform/winkit/headless_window_server.h"
@@ -31,10 +31,19 @@ public:
     bool answer = true;
     std::vector<std::string> calls;
 
-    long numberOfChildrenOfItem(HXOutlineView&, const HXOutlineItem& item) override { return item ? 0 : count; }
-    HXOutlineItem child(HXOutlineView&, long index, const HXOutlineItem&) override { return std::make_shared<long>(index); }
+    long numberOfChildrenOfItem(HXOutlineView&, const HXOutlineItem& item) override
+    {
+        return item ? 0 : count;
+    }
+    HXOutlineItem child(HXOutlineView&, long index, const HXOutlineItem&) override
+    {
+        return std::make_shared<long>(index);
+    }
     bool isItemExpandable(HXOutlineView&, const HXOutlineItem&) override { return false; }
-    HXPropertyList objectValueForTableColumn(HXOutlineView&, HXTableColumn*, const HXOutlineItem&) override { return {}; }
+    HXPropertyList objectValueForTableColumn(HXOutlineView&, HXTableColumn*, const HXOutlineItem&) override
+    {
+        return {};
+    }
     long numberOfRowsInTableView(HXTableView&) override { return count; }
     HXPropertyList objectValueForTableColumn(HXTableView&, HXTableColumn*, long) override { return {}; }
 
@@ -52,7 +61,8 @@ public:
         calls.push_back("delete " + rowsText(rows));
         return answer;
     }
-    std::optional<bool> mvOutlineViewDeleteObjectsAtRows(MVOutlineView&, const HXIndexSet& rows, bool confirm) override
+    std::optional<bool> mvOutlineViewDeleteObjectsAtRows(
+        MVOutlineView&, const HXIndexSet& rows, bool confirm) override
     {
         if (!answersConfirm)
             return std::nullopt;
@@ -175,7 +185,8 @@ TEST_F(ListWidgetsTest, CommandDeleteDeletesWithoutAsking)
     };
     const Case cases[] = {
         { "Command-Delete", key(127, HXCommandKeyMask), true, true, true, { "delete 2" } },
-        { "forward delete, any modifiers", key(HXDeleteFunctionKey, HXShiftKeyMask), true, true, true, { "delete 2" } },
+        { "forward delete, any modifiers", key(HXDeleteFunctionKey, HXShiftKeyMask), true, true, true,
+            { "delete 2" } },
         { "only the confirming request", key(127, HXCommandKeyMask), false, true, true, { "unconfirmed 2" } },
         { "Delete alone is no key equivalent", key(127), true, true, false, {} },
         { "a source with neither", key(127, HXCommandKeyMask), false, false, false, {} },
@@ -190,7 +201,8 @@ TEST_F(ListWidgetsTest, CommandDeleteDeletesWithoutAsking)
     }
     source->answer = false;
     source->answersPlain = true;
-    EXPECT_FALSE(outline->performKeyEquivalent(key(127, HXCommandKeyMask))) << "the source's answer is passed on";
+    EXPECT_FALSE(outline->performKeyEquivalent(key(127, HXCommandKeyMask)))
+        << "the source's answer is passed on";
 }
 
 TEST_F(ListWidgetsTest, HomeAndEndScrollEvenAnEmptyListSafely)
@@ -236,7 +248,8 @@ TEST(ImageAndTextCellTest, TheIconTakesAStripBeforeTheText)
     withIcon.setImage(HXImage::initWithSize({ 16, 12 }));
     HXRect frame { { 10, 20 }, { 100, 17 } };
 
-    EXPECT_EQ(plain.cellSize().width, HXTextFieldCell("name").cellSize().width + 3) << "3 points even without an icon";
+    EXPECT_EQ(plain.cellSize().width, HXTextFieldCell("name").cellSize().width + 3)
+        << "3 points even without an icon";
     EXPECT_EQ(withIcon.cellSize().width, HXTextFieldCell("name").cellSize().width + 19);
     EXPECT_EQ(plain.imageFrameForCellFrame(frame), HXZeroRect);
     EXPECT_EQ(withIcon.imageFrameForCellFrame(frame), (HXRect { { 13, 23 }, { 16, 12 } })); // ceil(2.5)

@@ -23,19 +23,21 @@ protected:
     static std::shared_ptr<HXMenuItem> validated(const std::string& action, bool alternate)
     {
         std::shared_ptr<HXMenuItem> found;
-        std::function<void(const std::shared_ptr<HXMenu>&)> search = [&](const std::shared_ptr<HXMenu>& menu) {
-            // Validating may rebuild the menu (Open Recent, Favorites): look at what it holds afterwards.
-            menu->update();
-            auto items = menu->itemArray();
-            for (auto& item : items) {
-                if (found)
-                    return;
-                if (item->hasSubmenu())
-                    search(item->submenu());
-                else if (item->action().name() == action && item->isAlternate() == alternate)
-                    found = item;
-            }
-        };
+        std::function<void(const std::shared_ptr<HXMenu>&)> search
+            = [&](const std::shared_ptr<HXMenu>& menu) {
+                  // Validating may rebuild the menu (Open Recent, Favorites): look at what it holds
+                  // afterwards.
+                  menu->update();
+                  auto items = menu->itemArray();
+                  for (auto& item : items) {
+                      if (found)
+                          return;
+                      if (item->hasSubmenu())
+                          search(item->submenu());
+                      else if (item->action().name() == action && item->isAlternate() == alternate)
+                          found = item;
+                  }
+              };
         search(HXApp().mainMenu());
         return found;
     }
@@ -70,7 +72,8 @@ const ItemCase kItems[] = {
     { "gotoEndOfAll:", false, { false }, { true } },
     { "stepBackwardAll:", false, { false }, { true } },
     { "stepForwardAll:", false, { false }, { true } },
-    { "showMovieInspector:", false, { true, -1, "mvpShowMovieInspector" }, { true, -1, "mvpShowMovieInspector" } },
+    { "showMovieInspector:", false, { true, -1, "mvpShowMovieInspector" },
+        { true, -1, "mvpShowMovieInspector" } },
     { "showAVControls:", false, { true, -1, "mvpShowAVControls" }, { true, -1, "mvpShowAVControls" } },
     { "showMovieInfo:", false, { false, -1, "mvpShowMovieInfo" }, { false, -1, "mvpShowMovieInfo" } },
     { "addToFavorites:", false, { false }, { true } },

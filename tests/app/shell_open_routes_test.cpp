@@ -38,7 +38,8 @@ const RouteCase kRoutes[] = {
     { Route::RecentMenu, "recent item", { Outcome::Forward, Outcome::New, Outcome::New } },
     { Route::Favorite, "favorite", { Outcome::Replace, Outcome::New, Outcome::New } },
     { Route::Script, "script", { Outcome::Replace, Outcome::ReplaceAfterAsking, Outcome::New } },
-    { Route::DataReference, "data reference", { Outcome::Nothing, Outcome::ReplaceAfterAsking, Outcome::New } },
+    { Route::DataReference, "data reference",
+        { Outcome::Nothing, Outcome::ReplaceAfterAsking, Outcome::New } },
     { Route::File, "file", { Outcome::Replace, Outcome::ReplaceAfterAsking, Outcome::New } },
 };
 

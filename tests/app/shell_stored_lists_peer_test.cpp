@@ -27,8 +27,8 @@ TEST(StoredListsPeer, PythonReadsTheListsAsDocumented)
     auto controller = std::make_shared<MVPMovieDocumentController>();
     controller->noteNewRecentDocumentWithAttributes(MVPRecentDocuments::entryForDataReference(
         "clip.mov", MVDataReference::dataReferenceWithReferenceToFile("/home/u/Movies/A/clip.mov")));
-    controller->noteNewRecentDocumentWithAttributes(MVPRecentDocuments::entryForDataReference(
-        "live", MVDataReference::dataReferenceWithReferenceToURL(*HXURL::URLWithString("rtsp://cam.local/live"))));
+    controller->noteNewRecentDocumentWithAttributes(MVPRecentDocuments::entryForDataReference("live",
+        MVDataReference::dataReferenceWithReferenceToURL(*HXURL::URLWithString("rtsp://cam.local/live"))));
     auto& favorites = MVPFavoritesController::favoritesController();
     favorites.noteNewFavoriteDocumentWithAttributes(MVPFavoritesController::entryForMovie(
         "Holiday", MVDataReference::dataReferenceWithReferenceToFile("/home/u/Movies/Holiday.mov")));

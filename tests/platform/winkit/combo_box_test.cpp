@@ -11,7 +11,8 @@ protected:
     {
         auto box = add(std::make_shared<HXComboBox>(HXMakeRect(20, 100, 200, 24)));
         box->addItemsWithObjectValues({ HXPropertyList(std::string("rtsp://cam.local/live")),
-            HXPropertyList(std::string("http://example.org/a.mov")), HXPropertyList(std::string("Rtmp://x")) });
+            HXPropertyList(std::string("http://example.org/a.mov")),
+            HXPropertyList(std::string("Rtmp://x")) });
         return box;
     }
     // A click on the arrow button, then keys in the list.
@@ -23,7 +24,10 @@ protected:
             HXHeadlessWindowServer::postKey(window, k);
         app->processPendingEvents();
     }
-    std::string editorText(HXComboBox& box) { return box.currentEditor() ? box.currentEditor()->string() : ""; }
+    std::string editorText(HXComboBox& box)
+    {
+        return box.currentEditor() ? box.currentEditor()->string() : "";
+    }
 };
 
 // Values from elsewhere.
@@ -70,8 +74,10 @@ TEST_F(ComboBoxTest, PickingFromTheListFillsTheFieldAndSendsTheAction)
     auto box = comboBox();
     std::vector<std::string> seen;
     auto& center = HXNotificationCenter::defaultCenter();
-    auto t1 = center.addObserver(HXComboBoxWillPopUpNotification, box.get(), [&](const HXNotification&) { seen.push_back("pop"); });
-    auto t2 = center.addObserver(HXComboBoxWillDismissNotification, box.get(), [&](const HXNotification&) { seen.push_back("dismiss"); });
+    auto t1 = center.addObserver(
+        HXComboBoxWillPopUpNotification, box.get(), [&](const HXNotification&) { seen.push_back("pop"); });
+    auto t2 = center.addObserver(HXComboBoxWillDismissNotification, box.get(),
+        [&](const HXNotification&) { seen.push_back("dismiss"); });
     pickWithKeys(*box, { functionKey(HXDownArrowFunctionKey), functionKey(HXDownArrowFunctionKey), "\r" });
     center.removeObserver(t1);
     center.removeObserver(t2);
@@ -171,7 +177,8 @@ TEST_F(ComboBoxTest, AssistiveProgramsSeeAComboBox)
 {
     auto box = comboBox();
     box->setStringValue("typed");
-    EXPECT_EQ(HXAccessibility::attributeValue(*box, HXAccessibilityRoleAttribute).stringValue(), HXAccessibilityComboBoxRole);
+    EXPECT_EQ(HXAccessibility::attributeValue(*box, HXAccessibilityRoleAttribute).stringValue(),
+        HXAccessibilityComboBoxRole);
     EXPECT_EQ(HXAccessibility::attributeValue(*box, HXAccessibilityValueAttribute).stringValue(), "typed");
     EXPECT_EQ(HXAccessibility::attributeValue(*box, "AXExpanded").boolValue(), false);
     auto actions = HXAccessibility::actionNames(*box);
@@ -190,5 +197,6 @@ TEST_F(ComboBoxTest, TheTextStopsBeforeTheButton)
     HXRect frame { { 0, 0 }, { 200, 24 } };
     EXPECT_EQ(cell->buttonRectForBounds(frame), (HXRect { { 180, 0 }, { 20, 24 } }));
     EXPECT_LE(HXMaxX(cell->titleRectForBounds(frame)), 180.0);
-    EXPECT_GE(cell->cellSizeForBounds({ {}, { 1000, 1000 } }).width, HXTextFieldCell("x").cellSizeForBounds({ {}, { 1000, 1000 } }).width + 20);
+    EXPECT_GE(cell->cellSizeForBounds({ {}, { 1000, 1000 } }).width,
+        HXTextFieldCell("x").cellSizeForBounds({ {}, { 1000, 1000 } }).width + 20);
 }
