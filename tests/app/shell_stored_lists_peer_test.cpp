@@ -62,7 +62,8 @@ TEST(StoredListsPeer, AListWrittenByPythonIsRead)
 {
     if (!haveProgram("python3"))
         GTEST_SKIP() << "python3 is not available";
-    std::string path = HXUserDefaults::defaultsFolder() + "/peer-lists.plist";
+    movara::test::TempDir dir;
+    std::string path = (dir.path() / "peer-lists.plist").string();
     const char* script = R"(
 import plistlib, sys
 entry = lambda n, u: {'name': n, 'dataRef': u.encode() + b'\0', 'dataRefType': 'url '}
