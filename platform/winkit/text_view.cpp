@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <functional>
 #include <limits>
 
 namespace {
@@ -25,22 +26,6 @@ HXStringAttributes attributesFor(const HXFont& font, const HXColor& color)
     a.foregroundColor = color;
     a.paragraphStyle = HXParagraphStyle { HXLeftTextAlignment, HXLineBreakByClipping };
     return a;
-}
-
-// The lines of the text: byte ranges without their line breaks.
-std::vector<HXRange> linesOf(const std::string& s)
-{
-    std::vector<HXRange> lines;
-    size_t start = 0;
-    for (;;) {
-        size_t nl = s.find('\n', start);
-        if (nl == std::string::npos) {
-            lines.push_back({ start, s.size() - start });
-            return lines;
-        }
-        lines.push_back({ start, nl - start });
-        start = nl + 1;
-    }
 }
 
 }  // namespace
@@ -167,16 +152,64 @@ bool HXTextView::insertText(const std::string& text)
 
 HXRect HXTextView::textRect() const { return HXInsetRect(bounds(), kInset, _fieldEditor ? 0 : kInset); }
 
+void HXTextView::setWidthTracksTextView(bool flag)
+{
+    _widthTracksTextView = flag;
+    setNeedsDisplay(true);
+}
+
+std::vector<winkit::TextLine> HXTextView::lineLayout() const
+{
+    double width = _widthTracksTextView && !_fieldEditor ? textRect().size.width : 0;
+    auto attrs = attributesFor(_font, _textColor);
+    return winkit::layOutTextLines(_string, width, [&](std::string_view text) {
+        return HXStringDrawing::sizeWithAttributes(std::string(text), attrs).width;
+    });
+}
+
+double HXTextView::offsetOnLine(const winkit::TextLine& line, size_t index) const
+{
+    HXRect r = textRect();
+    auto attrs = attributesFor(_font, _textColor);
+    auto widthOf = [&](size_t end) {
+        return HXStringDrawing::sizeWithAttributes(
+            _string.substr(line.range.location, end - line.range.location), attrs)
+            .width;
+    };
+    double x = r.origin.x;
+    if (_alignment == HXRightTextAlignment || _alignment == HXCenterTextAlignment) {
+        double w = widthOf(line.end());
+        x += _alignment == HXRightTextAlignment ? r.size.width - w : (r.size.width - w) / 2;
+    }
+    return x + widthOf(std::clamp(index, line.range.location, line.end()));
+}
+
+size_t HXTextView::indexOnAdjacentLine(size_t index, int direction) const
+{
+    auto lines = lineLayout();
+    size_t line = winkit::lineIndexForCharacter(lines, index);
+    if (direction < 0 && line == 0)
+        return 0;
+    if (direction > 0 && line + 1 >= lines.size())
+        return _string.size();
+    size_t target = direction < 0 ? line - 1 : line + 1;
+    double y = textRect().origin.y + (double(target) + 0.5) * _font.lineHeight();
+    return characterIndexForPoint({ offsetOnLine(lines[line], index), y });
+}
+
 size_t HXTextView::characterIndexForPoint(HXPoint point) const
 {
     HXRect r = textRect();
     auto attrs = attributesFor(_font, _textColor);
     double lineHeight = _font.lineHeight();
-    auto lines = linesOf(_string);
+    auto lines = lineLayout();
     size_t lineIndex = 0;
     if (!_fieldEditor && lineHeight > 0 && point.y > r.origin.y)
         lineIndex = std::min(lines.size() - 1, size_t((point.y - r.origin.y) / lineHeight));
-    HXRange line = lines[lineIndex];
+    HXRange line = lines[lineIndex].range;
+    // The spaces a wrapped line ends with hang past its end: the last index on it is before them.
+    size_t last
+        = lines[lineIndex].soft ? previousBoundary(lines[lineIndex].end()) : line.location + line.length;
     double x = point.x - r.origin.x;
     if (_alignment == HXRightTextAlignment || _alignment == HXCenterTextAlignment) {
         double w = HXStringDrawing::sizeWithAttributes(_string.substr(line.location, line.length), attrs).width;
@@ -184,7 +217,7 @@ size_t HXTextView::characterIndexForPoint(HXPoint point) const
     }
     size_t best = line.location;
     double previousWidth = 0;
-    for (size_t i = line.location; i < line.location + line.length;) {
+    for (size_t i = line.location; i < last;) {
         size_t next = nextBoundary(i);
         double w = HXStringDrawing::sizeWithAttributes(_string.substr(line.location, next - line.location), attrs).width;
         if (x < (previousWidth + w) / 2)
@@ -325,14 +358,25 @@ bool HXTextView::performTextCommand(HXSelector command)
     size_t start = _selectedRange.location, end = start + _selectedRange.length;
     // The moving end of an extended selection is the one away from the anchor.
     size_t head = _anchor == start ? end : start;
-    auto lineStart = [&](size_t i) {
+    std::function<size_t(size_t)> lineStart = [&](size_t i) {
         size_t nl = i == 0 ? std::string::npos : _string.rfind('\n', i - 1);
         return nl == std::string::npos ? size_t(0) : nl + 1;
     };
-    auto lineEnd = [&](size_t i) {
+    std::function<size_t(size_t)> lineEnd = [&](size_t i) {
         size_t nl = _string.find('\n', i);
         return nl == std::string::npos ? _string.size() : nl;
     };
+    bool wraps = _widthTracksTextView && !_fieldEditor;
+    if (wraps) {
+        // The lines as shown (a wrapped line ends before the spaces it hangs).
+        auto lines = lineLayout();
+        lineStart
+            = [lines](size_t i) { return lines[winkit::lineIndexForCharacter(lines, i)].range.location; };
+        lineEnd = [this, lines](size_t i) {
+            const auto& line = lines[winkit::lineIndexForCharacter(lines, i)];
+            return line.soft ? previousBoundary(line.end()) : line.end();
+        };
+    }
     if (name == "moveLeft:")
         moveInsertion(_selectedRange.length ? start : previousBoundary(start), false);
     else if (name == "moveRight:")
@@ -349,6 +393,9 @@ bool HXTextView::performTextCommand(HXSelector command)
         moveInsertion(_fieldEditor ? 0 : lineStart(head), true);
     else if (name == "moveToEndOfLineAndModifySelection:" || name == "moveDownAndModifySelection:")
         moveInsertion(_fieldEditor ? _string.size() : lineEnd(head), true);
+    else if (wraps && (name == "moveUp:" || name == "moveDown:"))
+        setSelectedRange(
+            { indexOnAdjacentLine(name == "moveUp:" ? start : end, name == "moveUp:" ? -1 : 1), 0 });
     else if (name == "moveUp:" || name == "moveDown:") {
         size_t ls = lineStart(start);
         size_t column = start - ls;
@@ -495,11 +542,12 @@ void HXTextView::drawRect(HXRect)
     HXRect r = textRect();
     auto attrs = attributesFor(_font, _textColor);
     double lineHeight = _font.lineHeight();
-    auto lines = linesOf(_string);
+    auto lines = lineLayout();
     bool focused = hasKeyboardFocus();
     size_t selStart = _selectedRange.location, selEnd = selStart + _selectedRange.length;
     double y = _fieldEditor ? r.origin.y + std::max(0.0, (r.size.height - lineHeight) / 2) : r.origin.y;
-    for (const auto& line : lines) {
+    for (const auto& shown : lines) {
+        const HXRange& line = shown.range;
         std::string text = _string.substr(line.location, line.length);
         double width = HXStringDrawing::sizeWithAttributes(text, attrs).width;
         double x = r.origin.x;
@@ -520,7 +568,8 @@ void HXTextView::drawRect(HXRect)
             HXBezierPath::fillRect({ { a, y }, { b - a, lineHeight } });
         }
         HXStringDrawing::drawInRect(text, { { x, y }, { std::max(width, 1.0) + 1, lineHeight } }, attrs);
-        if (focused && !_selectedRange.length && _editable && selStart >= line.location && selStart <= lineEnd) {
+        bool caretHere = selStart >= line.location && (shown.soft ? selStart < lineEnd : selStart <= lineEnd);
+        if (focused && !_selectedRange.length && _editable && caretHere) {
             double cx = std::round(offset(selStart)) + 0.5;
             _textColor.setStroke();
             HXBezierPath::strokeLineFromPoint({ cx, y }, { cx, y + lineHeight });

@@ -10,6 +10,7 @@
 #include "platform/drawing/color.h"
 #include "platform/drawing/font.h"
 #include "platform/winkit/accessibility.h"
+#include "platform/winkit/text_line_layout.h"
 #include "platform/winkit/view.h"
 
 #include <memory>
@@ -111,6 +112,13 @@ public:
     void setDrawsBackground(bool flag);
     HXTextAlignment alignment() const { return _alignment; }
     void setAlignment(HXTextAlignment alignment);
+    // Whether the text's width follows the view's, so that long lines wrap at the view's width (off by
+    // default; a field editor never wraps). The caret, the selection, moving up and down and clicks
+    // follow the wrapped lines.
+    bool widthTracksTextView() const { return _widthTracksTextView; }
+    void setWidthTracksTextView(bool flag);
+    // The lines as shown: one per line of the text, more where lines wrap.
+    std::vector<winkit::TextLine> lineLayout() const;
 
     std::shared_ptr<HXTextViewDelegate> delegate() const { return _delegate.lock(); }
     void setDelegate(const std::shared_ptr<HXTextViewDelegate>& delegate) { _delegate = delegate; }
@@ -149,6 +157,10 @@ private:
     size_t previousBoundary(size_t index) const;
     size_t nextBoundary(size_t index) const;
     void moveInsertion(size_t index, bool extend);
+    // The index on the line above (-1) or below (+1) the one showing `index`, nearest to its position.
+    size_t indexOnAdjacentLine(size_t index, int direction) const;
+    // The x of the boundary `index` on `line`, in view coordinates.
+    double offsetOnLine(const winkit::TextLine& line, size_t index) const;
     void changed();
 
     std::string _string;
@@ -162,6 +174,7 @@ private:
     HXColor _backgroundColor = HXColor::textBackgroundColor();
     bool _drawsBackground = true;
     HXTextAlignment _alignment = HXNaturalTextAlignment;
+    bool _widthTracksTextView = false;
     std::weak_ptr<HXTextViewDelegate> _delegate;
     bool _didBeginEditing = false;
 };
