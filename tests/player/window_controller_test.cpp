@@ -120,8 +120,9 @@ TEST_F(WindowControllerBase, MenuItemsShowTheMovieState)
         } else {
             EXPECT_EQ(item.state(), c.state) << c.action;
         }
-        if (std::string(c.action) == "showSoundControls:")
+        if (std::string(c.action) == "showSoundControls:") {
             EXPECT_FALSE(enabled);
+        }
     }
 }
 
