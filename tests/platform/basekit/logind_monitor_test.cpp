@@ -472,6 +472,19 @@ TEST_F(LogindMonitorTest, GarbageWrongTypesAndStrangersAreIgnored)
     EXPECT_EQ(recorder.names, std::vector<std::string> { kResign });
 }
 
+TEST_F(LogindMonitorTest, ARestartedLoginManagerIsHeardAndItsPredecessorIsNot)
+{
+    startMonitor();
+    ASSERT_TRUE(dbus_bus_release_name(logind->bus(), kLogind, nullptr) == DBUS_RELEASE_NAME_REPLY_RELEASED);
+    FakeLogind successor(bus->address());
+    ASSERT_NE(successor.bus(), nullptr);
+
+    logind->sleep(true); // no longer the login manager
+    successor.sleep(false);
+    ASSERT_TRUE(pumpUntil([&] { return !recorder.names.empty(); }, { logind.get(), &successor }));
+    EXPECT_EQ(recorder.names, std::vector<std::string> { kDidWake });
+}
+
 TEST_F(LogindMonitorTest, StoppedOrDisconnectedMonitorsStayQuiet)
 {
     startMonitor();
