@@ -4,6 +4,7 @@
 // responder chain: first responder → views → window → its delegate → window controller → document, then
 // the same for the main window, then the application, its delegate and the document controller.
 #include "platform/basekit/run_loop.h"
+#include "platform/winkit/cursor.h"
 #include "platform/winkit/event.h"
 #include "platform/winkit/responder.h"
 #include "platform/winkit/window_server.h"
@@ -263,15 +264,6 @@ void HXEnableScreenUpdates();
 // Chooses the backend (SDL2 when a display is there, else headless), finishes launching, opens the files
 // named on the command line and runs the main loop. Returns the exit status.
 int HXApplicationMain(int argc, char** argv);
-
-// The cursor.
-class HXCursor {
-public:
-    static void hide();
-    static void unhide();
-    static void setHiddenUntilMouseMoves(bool flag);
-    static bool isHidden();
-};
 
 // Keeps the screen saver and display sleep away while inhibited (counts nested requests).
 void HXSetScreenSaverInhibited(bool inhibited);

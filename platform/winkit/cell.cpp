@@ -66,6 +66,14 @@ HXCell::HXCell(std::shared_ptr<HXImage> image)
 
 HXCell::~HXCell() = default;
 
+// Whether the cell can be selected or is enabled decides its cursor rectangles.
+static void invalidateCursorRectsOf(HXView* view)
+{
+    if (view)
+        if (auto w = view->window())
+            w->invalidateCursorRectsForView(*view);
+}
+
 void HXCell::noteChanged()
 {
     if (_controlView)
@@ -186,6 +194,7 @@ void HXCell::setEnabled(bool enabled)
 {
     _enabled = enabled;
     noteChanged();
+    invalidateCursorRectsOf(_controlView);
 }
 
 void HXCell::setHighlighted(bool flag)
@@ -200,6 +209,7 @@ void HXCell::setEditable(bool flag)
 {
     _editable = flag;
     noteChanged();
+    invalidateCursorRectsOf(_controlView);
 }
 
 void HXCell::setSelectable(bool flag)
@@ -207,6 +217,7 @@ void HXCell::setSelectable(bool flag)
     _selectable = flag;
     if (!flag)
         _editable = false;
+    invalidateCursorRectsOf(_controlView);
 }
 
 void HXCell::setBordered(bool flag)
@@ -370,6 +381,12 @@ HXRect HXCell::drawingRectForBounds(HXRect bounds) const
     if (_bordered || _bezeled)
         return HXInsetRect(bounds, 3, 3);
     return bounds;
+}
+
+void HXCell::resetCursorRect(HXRect cellFrame, HXView& controlView)
+{
+    if (_type != HXImageCellType && isSelectable() && isEnabled())
+        controlView.addCursorRect(titleRectForBounds(cellFrame), HXCursor::IBeamCursor());
 }
 
 HXRect HXCell::titleRectForBounds(HXRect bounds) const { return HXInsetRect(drawingRectForBounds(bounds), 2, 0); }

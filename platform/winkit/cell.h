@@ -162,6 +162,10 @@ public:
     virtual HXRect titleRectForBounds(HXRect bounds) const;
     virtual HXRect imageRectForBounds(HXRect bounds) const;
 
+    // Adds the cell's cursor rectangles to `controlView`: the I-beam over the text of a selectable text
+    // cell, nothing otherwise.
+    virtual void resetCursorRect(HXRect cellFrame, HXView& controlView);
+
     // Drawing into the current context, which is set up for `controlView`.
     virtual void drawWithFrame(HXRect cellFrame, HXView& controlView);
     virtual void drawInteriorWithFrame(HXRect cellFrame, HXView& controlView);

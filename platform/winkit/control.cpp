@@ -179,6 +179,12 @@ bool HXControl::showsKeyboardFocus() const
     return window->firstResponder().get() == this;
 }
 
+void HXControl::resetCursorRects()
+{
+    if (_cell)
+        _cell->resetCursorRect(bounds(), *this);
+}
+
 void HXControl::drawRect(HXRect)
 {
     _cell->drawWithFrame(bounds(), *this);

@@ -96,6 +96,8 @@ public:
 
     // HXView and HXResponder.
     void drawRect(HXRect dirtyRect) override;
+    // The cell adds its cursor rectangles over the bounds.
+    void resetCursorRects() override;
     void mouseDown(const HXEvent& event) override;
     void rightMouseDown(const HXEvent& event) override;
     bool acceptsFirstResponder() const override;

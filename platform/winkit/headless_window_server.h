@@ -33,6 +33,8 @@ public:
     int beepCount() const { return _beeps; }
     void setCursorHidden(bool hidden) override { _cursorHidden = hidden; }
     bool isCursorHidden() const { return _cursorHidden; }
+    void setCursor(HXCursorType type) override { _cursor = type; }
+    HXCursorType cursor() const { return _cursor; }
     void setScreenSaverInhibited(bool inhibited) override { _screenSaverInhibited = inhibited; }
     bool isScreenSaverInhibited() const { return _screenSaverInhibited; }
     std::optional<std::string> clipboardText() override { return _clipboard; }
@@ -56,6 +58,7 @@ private:
     uint32_t _modifiers = 0;
     int _beeps = 0;
     bool _cursorHidden = false;
+    HXCursorType _cursor = HXCursorType::Arrow;
     bool _screenSaverInhibited = false;
     std::optional<std::string> _clipboard;
     int _presents = 0;

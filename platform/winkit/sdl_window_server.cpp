@@ -307,6 +307,9 @@ HXSDLWindowServer::~HXSDLWindowServer()
 {
     if (_hook)
         HXRunLoop::main().removeSource(_hook);
+    for (auto& [type, cursor] : _cursors)
+        if (cursor)
+            SDL_FreeCursor(cursor);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
 }
 
@@ -372,6 +375,16 @@ void HXSDLWindowServer::beep()
 }
 
 void HXSDLWindowServer::setCursorHidden(bool hidden) { SDL_ShowCursor(hidden ? SDL_DISABLE : SDL_ENABLE); }
+
+void HXSDLWindowServer::setCursor(HXCursorType type)
+{
+    SDL_Cursor*& cursor = _cursors[int(type)];
+    if (!cursor)
+        cursor = SDL_CreateSystemCursor(
+            type == HXCursorType::IBeam ? SDL_SYSTEM_CURSOR_IBEAM : SDL_SYSTEM_CURSOR_ARROW);
+    if (cursor)
+        SDL_SetCursor(cursor);
+}
 
 void HXSDLWindowServer::setScreenSaverInhibited(bool inhibited)
 {

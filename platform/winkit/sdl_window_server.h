@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+struct SDL_Cursor;
 struct SDL_Window;
 union SDL_Event;
 
@@ -30,6 +31,7 @@ public:
     uint32_t modifierFlags() override;
     void beep() override;
     void setCursorHidden(bool hidden) override;
+    void setCursor(HXCursorType type) override;
     void setScreenSaverInhibited(bool inhibited) override;
     std::optional<std::string> clipboardText() override;
     void setClipboardText(const std::string& text) override;
@@ -55,4 +57,6 @@ private:
     std::optional<HXEvent> _pendingKey;
     std::vector<std::string> _droppedFiles;
     int _beeps = 0;
+    // The system cursors shown so far, by HXCursorType; freed with the server.
+    std::map<int, SDL_Cursor*> _cursors;
 };

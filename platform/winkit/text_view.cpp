@@ -229,6 +229,12 @@ size_t HXTextView::characterIndexForPoint(HXPoint point) const
     return best;
 }
 
+void HXTextView::resetCursorRects()
+{
+    if (isSelectable())
+        addCursorRect(visibleRect(), HXCursor::IBeamCursor());
+}
+
 void HXTextView::setFont(const HXFont& font)
 {
     _font = font;

@@ -139,6 +139,8 @@ public:
     bool isOpaque() const override { return _drawsBackground && _backgroundColor.alphaComponent() >= 1; }
     bool acceptsFirstResponder() const override { return !_fieldEditor && isSelectable(); }
     void drawRect(HXRect dirtyRect) override;
+    // The I-beam over the text while it can be selected.
+    void resetCursorRects() override;
     void keyDown(const HXEvent& event) override;
     void mouseDown(const HXEvent& event) override;
     void rightMouseDown(const HXEvent& event) override;

@@ -76,6 +76,7 @@ void HXView::addSubview(const std::shared_ptr<HXView>& view, bool above, const s
             view->viewDidMoveToWindow();
         didAddSubview(*view);
         view->setNeedsDisplay(true);
+        view->invalidateCursorRects();
     }
 }
 
@@ -97,6 +98,7 @@ void HXView::removeFromSuperview()
             w->makeFirstResponder(w);
     }
     parent->setNeedsDisplayInRect(parent->convertRectFromView(bounds(), this));
+    invalidateCursorRects();
     auto& siblings = parent->_subviews;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), self), siblings.end());
     _superview.reset();
@@ -190,6 +192,7 @@ void HXView::didChangeFrame(HXSize oldSize)
     if (!(oldSize == _frame.size) && _autoresizesSubviews)
         resizeSubviewsWithOldSize(oldSize);
     setNeedsDisplay(true);
+    invalidateCursorRects();
     if (_postsFrameChanged) {
         if (auto self = weak_from_this().lock())
             HXNotificationCenter::defaultCenter().postNotification(
@@ -205,6 +208,7 @@ void HXView::setBounds(HXRect bounds)
         return;
     _bounds = bounds;
     setNeedsDisplay(true);
+    invalidateCursorRects();
     if (_postsBoundsChanged) {
         if (auto self = weak_from_this().lock())
             HXNotificationCenter::defaultCenter().postNotification(
@@ -364,6 +368,7 @@ void HXView::setHidden(bool hidden)
     _hidden = hidden;
     if (auto parent = superview())
         parent->setNeedsDisplayInRect(_frame);
+    invalidateCursorRects();
     if (hidden) {
         if (auto w = window()) {
             auto firstView = std::dynamic_pointer_cast<HXView>(w->firstResponder());
@@ -406,6 +411,23 @@ void HXView::invalidateWindow()
 {
     if (auto w = window())
         w->setViewsNeedDisplay(true);
+}
+
+void HXView::invalidateCursorRects()
+{
+    if (auto w = window())
+        w->invalidateCursorRectsForView(*this);
+}
+
+void HXView::addCursorRect(HXRect rect, const std::shared_ptr<HXCursor>& cursor)
+{
+    if (cursor && !HXIsEmptyRect(rect))
+        _cursorRects.push_back({ rect, cursor });
+}
+
+void HXView::removeCursorRect(HXRect rect, const std::shared_ptr<HXCursor>& cursor)
+{
+    std::erase_if(_cursorRects, [&](const CursorRect& c) { return c.rect == rect && c.cursor == cursor; });
 }
 
 void HXView::display() { displayRect(_bounds); }

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+class HXCursor;
 class HXWindow;
 class HXImage;
 class HXPasteboard;
@@ -138,6 +139,20 @@ public:
     };
     std::vector<TrackingRect>& trackingRects() { return _trackingRects; }
 
+    // Cursor rectangles (bounds coordinates): the window shows `cursor` while the mouse is over `rect`.
+    // The window asks for them again (discardCursorRects, then resetCursorRects) after the views moved,
+    // resized, scrolled, hid or changed windows; a view whose rectangles change otherwise calls
+    // HXWindow::invalidateCursorRectsForView.
+    virtual void resetCursorRects() { }
+    void addCursorRect(HXRect rect, const std::shared_ptr<HXCursor>& cursor);
+    void removeCursorRect(HXRect rect, const std::shared_ptr<HXCursor>& cursor);
+    void discardCursorRects() { _cursorRects.clear(); }
+    struct CursorRect {
+        HXRect rect;
+        std::shared_ptr<HXCursor> cursor;
+    };
+    const std::vector<CursorRect>& cursorRects() const { return _cursorRects; }
+
     // Key-view loop.
     std::shared_ptr<HXView> nextKeyView() const { return _nextKeyView.lock(); }
     std::shared_ptr<HXView> previousKeyView() const { return _previousKeyView.lock(); }
@@ -172,6 +187,8 @@ public:
 private:
     void didChangeFrame(HXSize oldSize);
     void invalidateWindow();
+    // The window's cursor rectangles no longer match the views.
+    void invalidateCursorRects();
 
     std::weak_ptr<HXView> _superview;
     std::weak_ptr<HXWindow> _window;
@@ -186,6 +203,7 @@ private:
     bool _postsFrameChanged = true;
     bool _postsBoundsChanged = true;
     std::vector<TrackingRect> _trackingRects;
+    std::vector<CursorRect> _cursorRects;
     std::weak_ptr<HXView> _nextKeyView;
     std::weak_ptr<HXView> _previousKeyView;
     std::vector<std::string> _draggedTypes;

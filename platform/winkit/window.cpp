@@ -885,6 +885,7 @@ void HXWindow::sendEvent(const HXEvent& event)
     }
     case HXMouseMoved:
         updateTrackingRects(event.locationInWindow(), &event);
+        updateCursor(event.locationInWindow());
         if (_acceptsMouseMoved)
             firstResponder()->mouseMoved(event);
         break;
@@ -947,6 +948,70 @@ void HXWindow::updateTrackingRects(HXPoint location, const HXEvent* event)
     }
 }
 
+// Cursor rectangles
+
+void HXWindow::invalidateCursorRectsForView(HXView& view)
+{
+    (void)view;
+    _cursorRectsValid = false;
+}
+
+void HXWindow::discardCursorRects()
+{
+    std::vector<std::shared_ptr<HXView>> stack { _frameView };
+    while (!stack.empty()) {
+        auto view = stack.back();
+        stack.pop_back();
+        view->discardCursorRects();
+        for (auto& sub : view->subviews())
+            stack.push_back(sub);
+    }
+    _cursorRectsValid = false;
+}
+
+void HXWindow::resetCursorRects()
+{
+    discardCursorRects();
+    std::vector<std::shared_ptr<HXView>> stack { _frameView };
+    while (!stack.empty()) {
+        auto view = stack.back();
+        stack.pop_back();
+        if (view->isHidden())
+            continue;
+        view->resetCursorRects();
+        for (auto& sub : view->subviews())
+            stack.push_back(sub);
+    }
+    // Views may have invalidated while adding; what they added is current.
+    _cursorRectsValid = true;
+}
+
+std::shared_ptr<HXCursor> HXWindow::cursorForPoint(HXPoint location)
+{
+    if (!_cursorRectsValid)
+        resetCursorRects();
+    for (auto view = _frameView->hitTest(location); view; view = view->superview()) {
+        const auto& rects = view->cursorRects();
+        if (rects.empty())
+            continue;
+        HXPoint local = view->convertPointFromView(location, nullptr);
+        HXRect visible = view->visibleRect();
+        for (auto it = rects.rbegin(); it != rects.rend(); ++it)
+            if (view->mouseInRect(local, HXIntersectionRect(it->rect, visible)))
+                return it->cursor;
+    }
+    return HXCursor::arrowCursor();
+}
+
+void HXWindow::updateCursor(HXPoint location)
+{
+    auto cursor = cursorForPoint(location);
+    if (_shownCursor == cursor->type() && HXCursor::currentCursor()->type() == cursor->type())
+        return;
+    _shownCursor = cursor->type();
+    cursor->set();
+}
+
 // Sheets
 
 void HXWindow::beginSheet(const std::shared_ptr<HXWindow>& sheet, std::function<void(long)> handler)
@@ -967,8 +1032,10 @@ void HXWindow::beginSheet(const std::shared_ptr<HXWindow>& sheet, std::function<
     sheet->makeKeyAndOrderFront();
 }
 
-void HXWindow::endSheet(const std::shared_ptr<HXWindow>& sheet, long returnCode)
+void HXWindow::endSheet(const std::shared_ptr<HXWindow>& sheetArgument, long returnCode)
 {
+    // The caller may pass _attachedSheet itself, which is cleared below: hold the sheet here.
+    std::shared_ptr<HXWindow> sheet = sheetArgument;
     if (!sheet || sheet != _attachedSheet)
         return;
     auto self = std::static_pointer_cast<HXWindow>(shared_from_this());

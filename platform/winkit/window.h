@@ -4,6 +4,7 @@
 // them. The window's base coordinates start at the frame's bottom-left corner.
 #include "platform/drawing/color.h"
 #include "platform/drawing/region.h"
+#include "platform/winkit/cursor.h"
 #include "platform/winkit/screen.h"
 #include "platform/winkit/view.h"
 
@@ -273,6 +274,18 @@ public:
     // Tracking rectangles are checked on mouse moves; call after views moved.
     void updateTrackingRects(HXPoint locationInWindow, const HXEvent* event);
 
+    // Cursor rectangles. The window collects its views' rectangles when it first needs them after an
+    // invalidation, and on mouse moves shows the cursor of the frontmost view under the mouse that has a
+    // rectangle there (the arrow when none has).
+    void invalidateCursorRectsForView(HXView& view);
+    void resetCursorRects();
+    void discardCursorRects();
+    bool cursorRectsAreValid() const { return _cursorRectsValid; }
+    // The cursor for `locationInWindow` (base coordinates).
+    std::shared_ptr<HXCursor> cursorForPoint(HXPoint locationInWindow);
+    // Shows the cursor for `locationInWindow` when it differs from the one this window showed last.
+    void updateCursor(HXPoint locationInWindow);
+
     // Sheets. beginSheet shows `sheet` attached to this window; endSheet closes it and calls the handler
     // with the return code.
     void beginSheet(const std::shared_ptr<HXWindow>& sheet, std::function<void(long returnCode)> handler);
@@ -357,6 +370,8 @@ private:
     bool _excludedFromWindowsMenu = false;
     bool _movableByBackground = false;
     bool _acceptsMouseMoved = false;
+    bool _cursorRectsValid = false;
+    std::optional<HXCursorType> _shownCursor;
     bool _releasedWhenClosed = false;
     bool _oneShot = false;
     bool _fullScreen = false;

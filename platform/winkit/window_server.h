@@ -4,6 +4,7 @@
 // Events a backend receives are posted to the application's queue (HXApplication::postEvent).
 #include "platform/drawing/geometry.h"
 #include "platform/drawing/region.h"
+#include "platform/winkit/cursor.h"
 #include "platform/winkit/screen.h"
 
 #include <cairo.h>
@@ -47,6 +48,8 @@ public:
     virtual uint32_t modifierFlags() = 0;
     virtual void beep() = 0;
     virtual void setCursorHidden(bool hidden) = 0;
+    // Shows the system's image for `type` as the mouse pointer.
+    virtual void setCursor(HXCursorType type) { (void)type; }
     virtual void setScreenSaverInhibited(bool inhibited) = 0;
     // Text on the desktop's clipboard (the general pasteboard's string mirrors it); nullopt when none.
     virtual std::optional<std::string> clipboardText() { return std::nullopt; }
