@@ -1,6 +1,7 @@
 #include "app/application_delegate.h"
 
 #include "app/about_panel.h"
+#include "app/content_guide_window_controller.h"
 #include "app/document_controller.h"
 #include "app/favorites_controller.h"
 #include "app/preferences.h"
@@ -362,6 +363,8 @@ void MVPApplicationDelegate::applicationWillTerminate(HXApplication& app)
     app.makeWindowsPerform([](HXWindow& w) { return MVPWindowHide::hide(w); }, true);
     // The favorites panel comes back where the user left it; the Open URL sheet stores its history.
     MVPFavoritesController::saveWindowState();
+    // The featured movie's window, while it is open, comes back where it was.
+    MVPContentGuideWindowController::saveWindowState();
     setOpenURLPanel(nullptr);
     HXUserDefaults::standardUserDefaults().synchronize();
 }

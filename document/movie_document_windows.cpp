@@ -2,6 +2,7 @@
 // telling it about a new movie or changed content.
 #include "document/movie_document.h"
 
+#include "app/content_guide_window_controller.h"
 #include "player/window/controllerless_window_controller.h"
 #include "player/window/movie_view.h"
 #include "player/window/movie_window_controller.h"
@@ -41,6 +42,7 @@ std::shared_ptr<HXWindowController> MVPMovieDocument::makeWindowControllerOfKind
     case PlayerWindowKind::ControllerLess:
         return std::make_shared<MVPNoneWindowController>();
     case PlayerWindowKind::Featured:
+        return std::make_shared<MVPContentGuideWindowController>();
     case PlayerWindowKind::Standard:
         break;
     }

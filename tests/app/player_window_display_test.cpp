@@ -1,4 +1,4 @@
-// The real movara-player on an X display, opening its featured movie: the movie shows in the standard
+// The real movara-player on an X display, opening the featured movie's file: the movie shows in the standard
 // player window with the controls below it (a screenshot is kept as player_window.png in the tests' build
 // folder); a click on Play and the space key start and stop playback; the arrow keys step frames, End and
 // Home go to the ends, K held with L steps; dragging the grow box keeps the movie's proportions, and with
@@ -135,9 +135,12 @@ public:
     bool start()
     {
         ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 1);
+        // The featured movie's file, opened as an ordinary movie: started with nothing to open, the program
+        // would show it in the featured movie's own window instead.
+        const std::string movie = std::string(MOVARA_BUNDLE_DIR) + "/Resources/tvbutton.mov";
         _pid = fork();
         if (_pid == 0) {
-            execl(kProgram.c_str(), kProgram.c_str(), static_cast<char*>(nullptr));
+            execl(kProgram.c_str(), kProgram.c_str(), movie.c_str(), static_cast<char*>(nullptr));
             _exit(127);
         }
         return _pid > 0;
