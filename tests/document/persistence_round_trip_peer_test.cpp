@@ -2,6 +2,7 @@
 // is playable; ffprobe reads the reverse-DNS keys we write.
 #include "movie_document_test_support.h"
 
+#include "app/preferences.h"
 #include "document/persistence.h"
 #include "platform/mvkit/metadata.h"
 #include "platform/winkit/window.h"
@@ -108,6 +109,10 @@ TEST_F(PersistenceRoundTripTest, EverySettingSurvivesSaveAndReopen)
     EXPECT_EQ(userData(*stored, "WLOC"), (MVBytes { 0x01, 0x04, 0x00, 0x28 }));
 
     // Reopened in a document, the settings apply.
+    // (With "play sound in the front player only" on, a window that becomes main unmutes its movie; the
+    // stored mute is what is checked here.)
+    MVPPreferences::preferences().setPreference(
+        HXPropertyList(false), kGeneralPreferencePlaySoundInFrontPlayerOnly, false);
     auto reopened = MVPMovieDocument::documentWithContentsOfFile(saved.string(), "Movie", false, nullptr);
     ASSERT_TRUE(reopened);
     reopened->makeWindowControllers();
