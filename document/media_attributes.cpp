@@ -350,6 +350,18 @@ std::optional<std::string> sourceString(const MVMovie& movie)
     return name.empty() ? std::nullopt : std::optional<std::string>(name);
 }
 
+std::string trackFormatString(const MVMovie& movie, const MVTrack& track)
+{
+    uint32_t type = track.mediaType();
+    if (type == MVFourCC("soun"))
+        return audioFormatString(track);
+    if (type == MVFourCC("vide"))
+        return videoFormatString(track);
+    if (type == MVFourCC("text"))
+        return MVMovieHasChapters(movie) ? MVPMovieAdditions::chapterFormatString() : std::string();
+    return trackCodecName(track);
+}
+
 std::optional<std::string> formatString(const MVMovie& movie, const Context& context)
 {
     std::string text;
@@ -364,14 +376,7 @@ std::optional<std::string> formatString(const MVMovie& movie, const Context& con
         if (!track->isEnabled() || !isTrackOfInterestForFormat(*track))
             continue;
         uint32_t type = track->mediaType();
-        if (type == MVFourCC("soun"))
-            addLine(audioFormatString(*track));
-        else if (type == MVFourCC("vide"))
-            addLine(videoFormatString(*track));
-        else if (type == MVFourCC("text")) {
-            if (MVMovieHasChapters(movie))
-                addLine(MVPMovieAdditions::chapterFormatString());
-        } else if (type == MVFourCC("strm")) {
+        if (type == MVFourCC("strm")) {
             std::string line = infoString("videoFormatForMPEGString");
             bool hasSize = context.naturalSize.width > 0 && context.naturalSize.height > 0;
             replaceAll(line, "^S", hasSize ? sizeText(context.naturalSize) : infoString("unknown"));
@@ -379,7 +384,7 @@ std::optional<std::string> formatString(const MVMovie& movie, const Context& con
             replaceAll(line, "^C", codec.empty() ? infoString("unknown") : codec);
             addLine(line);
         } else {
-            addLine(trackCodecName(*track));
+            addLine(trackFormatString(movie, *track));
         }
     }
     size_t begin = text.find_first_not_of(" \t\r\n");

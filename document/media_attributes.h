@@ -72,6 +72,11 @@ double dynamicFrameRate(const MVMovie& movie);
 bool isStreaming(const MVMovie& movie);
 
 std::optional<std::string> sourceString(const MVMovie& movie);
+// The format text of one track, shared by the info rows and the movie's format summary: the codec with
+// the channels and sample rate of sound, the codec with the picture size of video, the chapter text for a
+// text track of a movie with chapters (else nothing), and the codec name of any other track. Empty when
+// the track has no sample description.
+std::string trackFormatString(const MVMovie& movie, const MVTrack& track);
 std::optional<std::string> formatString(const MVMovie& movie, const Context& context);
 std::optional<std::string> fpsString(const MVMovie& movie);
 std::optional<std::string> playingFPSString(const MVMovie& movie);

@@ -1,10 +1,13 @@
 #include "document/movie_additions.h"
 
+#include "document/media_attributes.h"
 #include "document/time_strings.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/undo_manager.h"
+#include "player/timeline/time_code_media.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <vector>
 
@@ -127,6 +130,37 @@ std::string currentTimeStringForInfoPanel(const MVMovie& movie)
     return MVPTimeInfoString(movie.currentTime(), 0);
 }
 
+std::string durationStringForInfoPanel(const MVMovie& movie, bool timeCode)
+{
+    if (timeCode) {
+        if (auto track = MVTimeCodeMedia::timeCodeTrack(movie)) {
+            MVTimeCodeMedia media(track);
+            auto definition = media.definition();
+            MVTime duration = movie.duration();
+            if (definition && definition->frameDuration > 0 && definition->timeScale > 0
+                && duration.timeScale > 0) {
+                // Whole frames of the time code in the duration.
+                double frames = double(duration.timeValue) / duration.timeScale * definition->timeScale
+                    / definition->frameDuration;
+                return MVTimeCode(*definition, int64_t(std::floor(frames + 1e-9))).stringValue();
+            }
+        }
+    }
+    return durationStringForInfoPanel(movie);
+}
+
+std::string currentTimeStringForInfoPanel(const MVMovie& movie, bool timeCode)
+{
+    if (timeCode) {
+        if (auto track = MVTimeCodeMedia::timeCodeTrack(movie)) {
+            MVTimeCodeMedia media(track);
+            if (media.definition())
+                return media.currentTimeCode().stringValue();
+        }
+    }
+    return currentTimeStringForInfoPanel(movie);
+}
+
 std::string chapterFormatString()
 {
     return movieInfoString("Chapter");
@@ -145,7 +179,73 @@ std::optional<std::string> normalSizeString(const MVMovie& movie)
 bool isTrackOfInterest(const MVMovie&, const MVTrack& track)
 {
     const uint32_t type = track.mediaType();
-    return type == MVFourCC("strm") || type == MVFourCC("vide") || type == MVFourCC("soun");
+    return type == MVFourCC("strm") || type == MVFourCC("vide") || type == MVFourCC("soun")
+        || hasMPEGCharacteristic(track);
+}
+
+bool hasMPEGCharacteristic(const MVTrack& track)
+{
+    const auto& media = track.media();
+    if (!media)
+        return false;
+    if (media->mediaType() == MVFourCC("MPEG"))
+        return true;
+    static const uint32_t formats[] = { MVFourCC("MPEG"), MVFourCC("mpeg"), MVFourCC("m1v "),
+        MVFourCC("m2v "), MVFourCC("mp1v"), MVFourCC("mp2v") };
+    const auto& descriptions = media->sampleDescriptions();
+    return !descriptions.empty()
+        && std::find(std::begin(formats), std::end(formats), descriptions.front().format)
+        != std::end(formats);
+}
+
+std::string formatString(const MVMovie& movie)
+{
+    // Tracks that describe no media of their own.
+    static const uint32_t silent[] = { MVFourCC("hndl"), MVFourCC("crng"), MVFourCC("hint"), MVFourCC("rsrc"),
+        MVFourCC("twen"), MVFourCC("tmcd"), MVFourCC("wire"), MVFourCC("url ") };
+    std::string text;
+    auto addLine = [&text](const std::string& line) {
+        if (line.empty())
+            return;
+        if (!text.empty())
+            text += "\n";
+        text += line;
+    };
+    for (const auto& track : movie.tracks()) {
+        if (!track || !track->isEnabled())
+            continue;
+        const uint32_t type = track->mediaType();
+        if (type == MVFourCC("text")) {
+            addLine(MVPMediaAttributes::trackFormatString(movie, *track));
+            continue;
+        }
+        // Streaming tracks list their streams; the media here has none.
+        if (!isTrackOfInterest(movie, *track) || type == MVFourCC("strm"))
+            continue;
+        if (std::find(std::begin(silent), std::end(silent), type) != std::end(silent))
+            continue;
+        std::string line = MVPMediaAttributes::trackFormatString(movie, *track);
+        if (type != MVFourCC("vide") && type != MVFourCC("soun") && track->isVisual() && !line.empty())
+            if (auto size = normalSizeString(movie))
+                line += ", " + *size;
+        addLine(line);
+    }
+    return text;
+}
+
+void setLanguageTrack(MVMovie& movie, const std::shared_ptr<MVTrack>& track)
+{
+    movie.setMovieLanguage(track);
+}
+
+void setSubtitlesLanguageTrack(MVMovie& movie, const std::shared_ptr<MVTrack>& track)
+{
+    movie.setSubtitles(track);
+}
+
+void setSubtitlesLanguage(MVMovie& movie, int64_t language)
+{
+    movie.setSubtitlesLanguage(language);
 }
 
 int64_t sampleCount(const MVMovie& movie)

@@ -45,11 +45,27 @@ std::string bitRateString(const MVMovie& movie);
 // The duration and the current time as MVPTimeInfoString writes them without a frame rate.
 std::string durationStringForInfoPanel(const MVMovie& movie);
 std::string currentTimeStringForInfoPanel(const MVMovie& movie);
+// With `timeCode`, the same as time code of the movie's time-code track ("HH:MM:SS:FF"): the duration as
+// a count of its frames, the current time as the label shown then. A movie without a readable time-code
+// track answers the forms above.
+std::string durationStringForInfoPanel(const MVMovie& movie, bool timeCode);
+std::string currentTimeStringForInfoPanel(const MVMovie& movie, bool timeCode);
+// The format summary: one line per enabled video, sound or MPEG track (and the chapter text for a text
+// track when the movie has chapters), in track order; handler, time-code, hint and other non-media tracks
+// add nothing, and neither do tracks without a format.
+std::string formatString(const MVMovie& movie);
+
+// Language and subtitle choice through the movie's own language switching.
+void setLanguageTrack(MVMovie& movie, const std::shared_ptr<MVTrack>& track);
+void setSubtitlesLanguageTrack(MVMovie& movie, const std::shared_ptr<MVTrack>& track);
+void setSubtitlesLanguage(MVMovie& movie, int64_t language);
 std::string chapterFormatString();
 // "W x H pixels" of the natural size; none for a zero size.
 std::optional<std::string> normalSizeString(const MVMovie& movie);
-// Tracks whose media the info window describes: streaming, video and sound.
+// Tracks whose media the info window describes: streaming, video and sound, and MPEG media.
 bool isTrackOfInterest(const MVMovie& movie, const MVTrack& track);
+// A muxed MPEG media, or MPEG-1/2 video samples.
+bool hasMPEGCharacteristic(const MVTrack& track);
 // The sum of the tracks' sample counts.
 int64_t sampleCount(const MVMovie& movie);
 

@@ -2,6 +2,9 @@
 #include "document/track_additions.h"
 
 #include "platform/basekit/undo_manager.h"
+#include "platform/mvkit/data_reference.h"
+#include "player/timeline/time_code_media.h"
+#include "test_support.h"
 #include "tests/platform/mvkit/fixtures.h"
 
 #include <gtest/gtest.h>
@@ -209,6 +212,179 @@ TEST(TrackAdditions, UndefinedKeysAnswerNothing)
     testing::internal::CaptureStderr();
     EXPECT_TRUE(MVPMovieAdditions::valueForUndefinedKey(*movie, "bogus").isNull());
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(MovieAdditions, FormatSummaryOfRealMovies)
+{
+    struct Case {
+        MovieFixture fixture;
+        const char* expected;
+    };
+    const Case cases[] = {
+        { MovieFixture::H264AacMov, "H.264, 160 x 120\nAAC, Mono, 44.100 kHz" },
+        { MovieFixture::MjpegPcmMov, "Photo - JPEG, 160 x 120\nLinear PCM, Mono, 22.050 kHz" },
+        { MovieFixture::PcmWav, "Linear PCM, Mono, 16.000 kHz" },
+        // The time-code track adds no line.
+        { MovieFixture::TimecodeMov, "H.264, 160 x 120" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(movara::test::fixtureName(c.fixture));
+        OPEN_OR_SKIP(movie, c.fixture);
+        EXPECT_EQ(MVPMovieAdditions::formatString(*movie), c.expected);
+    }
+}
+
+TEST(MovieAdditions, FormatSummarySkipsDisabledTracksAndEmptyMovies)
+{
+    EXPECT_EQ(MVPMovieAdditions::formatString(*MVMovie::movie()), "");
+    OPEN_OR_SKIP(movie, MovieFixture::H264AacMov);
+    for (const auto& track : movie->tracks())
+        if (track->mediaType() == MVFourCC("vide"))
+            track->setEnabled(false);
+    EXPECT_EQ(MVPMovieAdditions::formatString(*movie), "AAC, Mono, 44.100 kHz");
+}
+
+TEST(MovieAdditions, MPEGVideoIsOfInterestAndNamesItsCodecAndSize)
+{
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP() << "no ffmpeg";
+    movara::test::TempDir dir;
+    auto path = dir.path() / "mpeg1.mov";
+    auto made = movara::test::runCommand({ "ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f",
+        "lavfi", "-i", "testsrc=size=96x64:rate=25:duration=0.4", "-c:v", "mpeg1video", path.string() });
+    ASSERT_EQ(made.status, 0);
+    HXError error;
+    auto movie = MVMovie::movieWithFile(path.string(), &error);
+    ASSERT_TRUE(movie) << error.localizedDescription();
+    ASSERT_FALSE(movie->tracks().empty());
+    const auto& track = *movie->tracks().front();
+    EXPECT_TRUE(MVPMovieAdditions::hasMPEGCharacteristic(track));
+    EXPECT_TRUE(MVPMovieAdditions::isTrackOfInterest(*movie, track));
+    std::string format = MVPMovieAdditions::formatString(*movie);
+    EXPECT_NE(format.find("96 x 64"), std::string::npos) << format;
+    EXPECT_EQ(format.find('\n'), std::string::npos) << "one line for one track: " << format;
+}
+
+TEST(MovieAdditions, TimeStringsAsTimeCode)
+{
+    OPEN_OR_SKIP(movie, MovieFixture::TimecodeMov);
+    struct Case {
+        const char* name;
+        bool timeCode;
+        std::string duration, current;
+    };
+    const Case cases[] = {
+        // 3 s at 25 frames a second; the track counts from one hour.
+        { "time code", true, "00:00:03:00", "01:00:00:00" },
+        { "clock", false, MVPMovieAdditions::durationStringForInfoPanel(*movie),
+            MVPMovieAdditions::currentTimeStringForInfoPanel(*movie) },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(MVPMovieAdditions::durationStringForInfoPanel(*movie, c.timeCode), c.duration);
+        EXPECT_EQ(MVPMovieAdditions::currentTimeStringForInfoPanel(*movie, c.timeCode), c.current);
+    }
+    movie->setCurrentTime(MVMakeTime(1, 1));
+    EXPECT_EQ(MVPMovieAdditions::currentTimeStringForInfoPanel(*movie, true), "01:00:01:00");
+}
+
+TEST(MovieAdditions, TimeCodeWithoutATimeCodeTrackFallsBackToTheClock)
+{
+    OPEN_OR_SKIP(movie, MovieFixture::H264AacMov);
+    EXPECT_EQ(MVPMovieAdditions::durationStringForInfoPanel(*movie, true),
+        MVPMovieAdditions::durationStringForInfoPanel(*movie));
+    EXPECT_EQ(MVPMovieAdditions::currentTimeStringForInfoPanel(*movie, true),
+        MVPMovieAdditions::currentTimeStringForInfoPanel(*movie));
+    auto empty = MVMovie::movie();
+    EXPECT_EQ(MVPMovieAdditions::durationStringForInfoPanel(*empty, true),
+        MVPMovieAdditions::durationStringForInfoPanel(*empty));
+}
+
+TEST(MovieAdditions, LanguageAndSubtitleChoice)
+{
+    OPEN_OR_SKIP(movie, MovieFixture::SubtitleMov);
+    auto subtitles = movie->subtitleTracks();
+    ASSERT_FALSE(subtitles.empty());
+    MVPMovieAdditions::setSubtitlesLanguageTrack(*movie, subtitles.front());
+    EXPECT_TRUE(subtitles.front()->isEnabled());
+    EXPECT_TRUE(movie->subtitlesVisible());
+    MVPMovieAdditions::setSubtitlesLanguageTrack(*movie, nullptr);
+    EXPECT_FALSE(movie->subtitlesVisible()) << "no track hides the subtitles";
+}
+
+TEST(TrackAdditions, FramesPerSecond)
+{
+    struct Case {
+        MovieFixture fixture;
+        uint32_t type;
+        double expected;
+    };
+    const Case cases[] = {
+        { MovieFixture::H264AacMov, MVFourCC("vide"), 25 },
+        { MovieFixture::MjpegPcmMov, MVFourCC("vide"), 10 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(movara::test::fixtureName(c.fixture));
+        OPEN_OR_SKIP(movie, c.fixture);
+        for (const auto& track : movie->tracks()) {
+            if (track->mediaType() == c.type) {
+                EXPECT_EQ(MVPTrackAdditions::framesPerSecond(*track), c.expected);
+            }
+        }
+    }
+}
+
+TEST(TrackAdditions, ConvertToDataRefWritesAMovieOfThatTrackAlone)
+{
+    OPEN_OR_SKIP(movie, MovieFixture::H264AacMov);
+    std::shared_ptr<MVTrack> sound;
+    for (const auto& track : movie->tracks())
+        if (track->mediaType() == MVFourCC("soun"))
+            sound = track;
+    ASSERT_TRUE(sound);
+    movara::test::TempDir dir;
+    auto path = (dir.path() / "sound.mov").string();
+    HXError error;
+    ASSERT_TRUE(MVPTrackAdditions::convertToDataRef(
+        sound, MVDataReference::dataReferenceWithReferenceToFile(path), &error))
+        << error.localizedDescription();
+    EXPECT_EQ(movie->tracks().size(), 2u) << "the source keeps its tracks";
+
+    auto written = MVMovie::movieWithFile(path, &error);
+    ASSERT_TRUE(written) << error.localizedDescription();
+    ASSERT_EQ(written->tracks().size(), 1u);
+    EXPECT_EQ(written->tracks().front()->mediaType(), MVFourCC("soun"));
+    EXPECT_EQ(
+        MVPTrackAdditions::sampleCount(*written->tracks().front()), MVPTrackAdditions::sampleCount(*sound));
+}
+
+TEST(TrackAdditions, ConvertToDataRefRefusesWhatItCannotWrite)
+{
+    OPEN_OR_SKIP(movie, MovieFixture::H264AacMov);
+    movara::test::TempDir dir;
+    struct Case {
+        const char* name;
+        std::shared_ptr<MVTrack> track;
+        MVDataReference dataRef;
+    };
+    const Case cases[] = {
+        { "no track", nullptr,
+            MVDataReference::dataReferenceWithReferenceToFile((dir.path() / "a.mov").string()) },
+        { "a track outside a movie", MVTrack::trackWithMedia(movie->tracks().front()->media()->clone(), 1),
+            MVDataReference::dataReferenceWithReferenceToFile((dir.path() / "b.mov").string()) },
+        { "memory", movie->tracks().front(),
+            MVDataReference::dataReferenceWithReferenceToData(std::make_shared<std::vector<uint8_t>>()) },
+        { "no reference", movie->tracks().front(), MVDataReference() },
+        { "a missing folder", movie->tracks().front(),
+            MVDataReference::dataReferenceWithReferenceToFile((dir.path() / "none" / "c.mov").string()) },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        HXError error;
+        EXPECT_FALSE(MVPTrackAdditions::convertToDataRef(c.track, c.dataRef, &error));
+        EXPECT_FALSE(error.domain().empty());
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path())) << "nothing half-written";
 }
 
 } // namespace
