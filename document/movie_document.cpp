@@ -92,6 +92,7 @@ MVPMovieDocument::MVPMovieDocument(Token)
     _timeModeTC = preferenceIsOn("GeneralPreferenceShowTimeCode");
     registerReplacingAndLanguageActions();
     registerSavingActions();
+    registerFindActions();
     registerFullScreenActions();
 }
 

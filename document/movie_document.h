@@ -570,6 +570,12 @@ public:
     std::function<int()> languageTrackCount;
     // Follows an edit of the movie: the change count, the menus to rebuild.
     void movieEditFollowUp();
+    // Find in the movie's text: findText: shows the shared find panel on this document; findNextText: and
+    // findPreviousText: search again from one character past (or before) the last hit.
+    void findText(HXObject* sender);
+    void findNextText(HXObject* sender);
+    void findPreviousText(HXObject* sender);
+    void registerFindActions();
     bool rebuildSubtitlesMenu() const { return _rebuildSubtitlesMenu; }
     bool rebuildLanguageMenu() const { return _rebuildLanguageMenu; }
 

@@ -2,6 +2,7 @@
 // an edit of its movie.
 #include "document/movie_document.h"
 
+#include "app/find_text_controller.h"
 #include "fullscreen/presentation_manager.h"
 #include "inspectors/movie_info.h"
 #include "platform/basekit/bundle.h"
@@ -146,4 +147,36 @@ void MVPMovieDocument::movieEditFollowUp()
         updateChangeCount(HXChangeRedone);
     else if (_movie->hasChanged() && undo && undo->canUndo())
         updateChangeCount(HXChangeDone);
+}
+
+// ---- Find ----
+
+void MVPMovieDocument::registerFindActions()
+{
+    setActionHandler("findText:", [this](HXObject* sender) { findText(sender); });
+    setActionHandler("findNextText:", [this](HXObject* sender) { findNextText(sender); });
+    setActionHandler("findPreviousText:", [this](HXObject* sender) { findPreviousText(sender); });
+}
+
+void MVPMovieDocument::findText(HXObject*)
+{
+    auto panel = FindTextController::findTextController();
+    panel->setMovieDocument(std::static_pointer_cast<MVPMovieDocument>(shared_from_this()));
+    panel->showWindow();
+}
+
+void MVPMovieDocument::findNextText(HXObject*)
+{
+    auto panel = FindTextController::findTextController();
+    panel->setMovieDocument(std::static_pointer_cast<MVPMovieDocument>(shared_from_this()));
+    panel->bumpOffset(1);
+    panel->doFindNextText(nullptr);
+}
+
+void MVPMovieDocument::findPreviousText(HXObject*)
+{
+    auto panel = FindTextController::findTextController();
+    panel->setMovieDocument(std::static_pointer_cast<MVPMovieDocument>(shared_from_this()));
+    panel->bumpOffset(-1);
+    panel->doFindPreviousText(nullptr);
 }

@@ -186,3 +186,30 @@ TEST_F(FindTextTest, SharedController)
 }
 
 } // namespace
+
+TEST_F(FindTextTest, TheDocumentsFindCommandsDriveTheSharedPanel)
+{
+    document->performAction(HXSelector("findText:"), nullptr);
+    auto shared = FindTextController::existingFindTextController();
+    ASSERT_TRUE(shared);
+    EXPECT_TRUE(shared->window()->isVisible());
+    shared->findTextTextField()->setStringValue("cat");
+    shared->ignoreCaseCheckBox()->setState(1);
+    shared->wrapAroundCheckBox()->setState(0);
+
+    // Each command searches on from one character past (or before) the last hit.
+    struct Step {
+        const char* action;
+        int64_t time;
+    } steps[] = {
+        { "findNextText:", 0 },
+        { "findNextText:", 1200 },
+        { "findPreviousText:", 0 },
+    };
+    for (const auto& step : steps) {
+        document->performAction(HXSelector(step.action), nullptr);
+        EXPECT_EQ(now(), step.time) << step.action;
+    }
+    shared->setMovieDocument(nullptr);
+    shared->close();
+}
