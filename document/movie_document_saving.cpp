@@ -20,6 +20,7 @@
 #include "platform/winkit/save_panel.h"
 #include "platform/winkit/window_controller.h"
 #include "player/window/movie_progress_window_controller.h"
+#include "player/window/window_controller.h"
 
 #include <filesystem>
 
@@ -152,9 +153,15 @@ bool MVPMovieDocument::prepareSavePanel(const std::shared_ptr<HXSavePanel>& pane
         _savePanelDelegate = std::make_shared<SavePanelDelegate>(
             std::static_pointer_cast<MVPMovieDocument>(shared_from_this()));
     panel->setPanelDelegate(_savePanelDelegate);
-    // The player window's accessory (normal or self-contained size) comes with its controller; a movie
-    // without tracks has none.
-    panel->setAccessoryView(nullptr);
+    // The player window's accessory: save as a reference movie (the header alone) or self-contained (the
+    // header and the data). A movie without tracks has none.
+    std::shared_ptr<HXView> accessory;
+    auto controller = std::dynamic_pointer_cast<MVPWindowController>(_playerWindowController);
+    if (controller && _movie && !_movie->tracks().empty()) {
+        auto headerLength = int64_t(_movie->movieFormatRepresentation().size());
+        accessory = controller->saveAsAccessoryView(headerLength, _movie->dataSize() + headerLength);
+    }
+    panel->setAccessoryView(accessory);
     panel->setRequiredFileType("mov");
     return true;
 }

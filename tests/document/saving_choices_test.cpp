@@ -5,6 +5,7 @@
 #include "movie_document_test_support.h"
 
 #include "platform/basekit/bundle.h"
+#include "platform/winkit/save_panel.h"
 #include "test_support.h"
 #include "tests/platform/mvkit/movie_test_support.h"
 
@@ -160,3 +161,23 @@ TEST(MovieWriterGuarantees, AReplacedFileKeepsItsPermissions)
 }
 
 } // namespace
+
+TEST_F(SavingChoicesTest, TheSavePanelOffersReferenceOrSelfContainedOnlyForAMovieWithTracks)
+{
+    auto doc = MVPMovieDocument::movieDocumentWithMVMovie(movie::videoMovie(3));
+    ASSERT_TRUE(doc);
+    doc->makeWindowControllers();
+    auto panel = HXSavePanel::savePanel();
+    EXPECT_TRUE(doc->prepareSavePanel(panel));
+    EXPECT_NE(panel->accessoryView(), nullptr);
+    EXPECT_EQ(panel->requiredFileType(), "mov");
+    doc->close();
+
+    auto empty = MVPMovieDocument::movieDocumentWithMVMovie(MVMovie::movie());
+    ASSERT_TRUE(empty);
+    empty->makeWindowControllers();
+    auto emptyPanel = HXSavePanel::savePanel();
+    EXPECT_TRUE(empty->prepareSavePanel(emptyPanel));
+    EXPECT_EQ(emptyPanel->accessoryView(), nullptr);
+    empty->close();
+}
