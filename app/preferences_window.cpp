@@ -71,9 +71,9 @@ std::string formatSize(const std::string& format, uint64_t width, uint64_t heigh
             continue;
         }
         size_t length = 0;
-        for (const char* spec : { "%lu", "%ld", "%u", "%d" }) {
-            if (format.compare(i, std::char_traits<char>::length(spec), spec) == 0) {
-                length = std::char_traits<char>::length(spec);
+        for (const char* directive : { "%lu", "%ld", "%u", "%d" }) {
+            if (format.compare(i, std::char_traits<char>::length(directive), directive) == 0) {
+                length = std::char_traits<char>::length(directive);
                 break;
             }
         }
