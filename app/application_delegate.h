@@ -137,6 +137,10 @@ public:
     // Whether `url` is on the featured-movie server (its host, not any part of the URL).
     static bool isFeaturedMovieURL(const HXURL& url);
 
+    // Composition documents: never replace a player; an already open composition answers true.
+    bool createVitrelDocumentWithFile(const std::string& path);
+    bool createVitrelDocumentWithURL(const HXURL& url);
+
     // Open routes: the class is chosen by the thing's type.
     bool createDocumentWithFile(const std::string& path, bool openInNewPlayer);
     bool createDocumentWithURL(const HXURL& url, bool openInNewPlayer);

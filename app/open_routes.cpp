@@ -2,6 +2,7 @@
 #include "app/application_delegate.h"
 
 #include "app/preferences.h"
+#include "document/composition_document.h"
 #include "document/movie_document.h"
 #include "document/movie_error.h"
 #include "platform/basekit/strings.h"
@@ -136,6 +137,15 @@ bool MVPApplicationDelegate::openOnePath(
         return true;
     }
 
+    // A composition gets a document of its own; it never replaces a player's movie.
+    if (documentClassForURL(HXURL::fileURLWithPath(path)) == DocumentClass::Composition) {
+        if (createVitrelDocumentWithFile(path))
+            return true;
+        *error = HXError::withDescription(HXBaseKitErrorDomain, HXFileReadCorruptFileError,
+            "The composition \u201c" + std::filesystem::path(path).filename().string() + "\u201d could not be read.");
+        return false;
+    }
+
     if (index == 0 && !openInNewPlayer && current) {
         // The player asks first when its movie is edited, and keeps it when the new one cannot be read.
         current->replaceWithFile(path);
@@ -253,31 +263,98 @@ MVPApplicationDelegate::DocumentClass MVPApplicationDelegate::documentClassForUR
             HXURL::URLWithString(url.relativeString()).value_or(url).pathExtension());
     if (type.empty())
         return DocumentClass::None;
-    // Every type this player declares opens as a movie; it has no composition documents.
+    if (type == MVPVitrelCompositionDocumentType)
+        return DocumentClass::Composition;
     return ctl->hasFactoryForType(type) ? DocumentClass::Movie : DocumentClass::None;
 }
 
 bool MVPApplicationDelegate::createDocumentWithFile(const std::string& path, bool openInNewPlayer)
 {
-    if (documentClassForURL(HXURL::fileURLWithPath(path)) == DocumentClass::Movie)
+    switch (documentClassForURL(HXURL::fileURLWithPath(path))) {
+    case DocumentClass::Movie:
         return createMovieDocumentWithFile(path, openInNewPlayer);
-    return false;
+    case DocumentClass::Composition:
+        return createVitrelDocumentWithFile(path);
+    default:
+        return false;
+    }
 }
 
 bool MVPApplicationDelegate::createDocumentWithURL(const HXURL& url, bool openInNewPlayer)
 {
-    if (documentClassForURL(url) == DocumentClass::Movie)
+    switch (documentClassForURL(url)) {
+    case DocumentClass::Movie:
         return createMovieDocumentWithURL(url, openInNewPlayer);
-    return false;
+    case DocumentClass::Composition:
+        return createVitrelDocumentWithURL(url);
+    default:
+        return false;
+    }
 }
 
 bool MVPApplicationDelegate::createDocumentWithDataRef(const MVDataReference& dataRef, bool openInNewPlayer)
 {
     auto url = dataRef.referenceURL();
-    // A reference whose kind is unknown is not taken for a composition: only movies open here.
-    if (url && documentClassForURL(*url) == DocumentClass::Movie)
+    if (!url)
+        return false;
+    // A reference whose kind is unknown is not taken for a composition.
+    switch (documentClassForURL(*url)) {
+    case DocumentClass::Movie:
         return createMovieDocumentWithDataRef(dataRef, openInNewPlayer);
-    return false;
+    case DocumentClass::Composition:
+        return createVitrelDocumentWithURL(*url);
+    default:
+        return false;
+    }
+}
+
+// Composition documents
+
+namespace {
+
+// An open composition document showing `url` (compared as files when both are files).
+std::shared_ptr<HXDocument> openCompositionDocument(HXDocumentController& controller, const HXURL& url)
+{
+    for (const auto& doc : controller.documents()) {
+        if (!std::dynamic_pointer_cast<MVPVitrelCompDocument>(doc))
+            continue;
+        if (url.isFileURL() && !doc->fileName().empty()) {
+            std::error_code ec;
+            if (std::filesystem::equivalent(doc->fileName(), url.path(), ec))
+                return doc;
+        } else if (!doc->fileURL().isEmpty() && doc->fileURL().absoluteString() == url.absoluteString()) {
+            return doc;
+        }
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+bool MVPApplicationDelegate::createVitrelDocumentWithFile(const std::string& path)
+{
+    if (path.empty())
+        return false;
+    if (auto open = openCompositionDocument(*controller(), HXURL::fileURLWithPath(path))) {
+        open->showWindows();
+        return true;
+    }
+    auto doc = MVPVitrelCompDocument::documentWithContentsOfFile(path, MVPAnythingDocumentType, nullptr);
+    return doc && initializeDocument(doc);
+}
+
+bool MVPApplicationDelegate::createVitrelDocumentWithURL(const HXURL& url)
+{
+    if (url.isEmpty())
+        return false;
+    if (url.isFileURL())
+        return createVitrelDocumentWithFile(url.path());
+    if (auto open = openCompositionDocument(*controller(), url)) {
+        open->showWindows();
+        return true;
+    }
+    auto doc = MVPVitrelCompDocument::documentWithContentsOfURL(url, MVPAnythingDocumentType, nullptr);
+    return doc && initializeDocument(doc);
 }
 
 bool MVPApplicationDelegate::initializeDocument(const std::shared_ptr<HXDocument>& document)

@@ -6,6 +6,7 @@
 #include "app/main_menu.h"
 #include "app/preferences.h"
 #include "app/request_server.h"
+#include "document/composition_document.h"
 #include "document/movie_document.h"
 #include "export/processing_document.h"
 #include "player/window/player_window_status.h"
@@ -129,6 +130,8 @@ void registerDocumentTypes(HXDocumentController& controller)
     auto factory = [] { return std::shared_ptr<HXDocument>(MVPMovieDocument::document(nullptr)); };
     controller.registerDocumentType({ "Movie", kMovieExtensions, "Editor", factory });
     controller.registerDocumentType({ MVPAnythingDocumentType, {}, "Viewer", factory });
+    controller.registerDocumentType({ MVPVitrelCompositionDocumentType, { MVPVitrelCompositionExtension }, "Viewer",
+        [] { return std::shared_ptr<HXDocument>(std::make_shared<MVPVitrelCompDocument>()); } });
 }
 
 HXPropertyList documentList()

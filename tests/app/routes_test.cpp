@@ -2,6 +2,7 @@
 #include "app_test_fixtures.h"
 
 #include "app/request_server.h"
+#include "document/composition_document.h"
 #include "document/movie_error.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/winkit/alert.h"
@@ -205,6 +206,7 @@ TEST_F(OpenRoutesTest, DocumentClassComesFromTheType)
         { "file:///movies/a.MP4", DC::Movie },
         { "http://example.com/stream.m4v?x=1", DC::Movie },
         { "file:///movies/notes.txt", DC::None },
+        { "file:///movies/dusk.vcomp", DC::Composition },
         { "http://example.com/page", DC::None },
     };
     for (const auto& c : cases) {
@@ -214,6 +216,40 @@ TEST_F(OpenRoutesTest, DocumentClassComesFromTheType)
     EXPECT_FALSE(delegate->createDocumentWithFile((dir / "notes.txt").string(), true));
     EXPECT_TRUE(delegate->createDocumentWithFile(movie("a.mov"), true));
     EXPECT_EQ(documents().size(), 1u);
+}
+
+TEST_F(OpenRoutesTest, ACompositionGetsItsOwnDocumentAndNeverReplacesThePlayer)
+{
+    delegate->openFiles({ movie("a.mov") }, true);
+    ASSERT_EQ(documents().size(), 1u);
+    auto composition = dir / "dusk.vcomp";
+    writeFile(composition, R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+  <key>name</key><string>Dusk</string>
+  <key>size</key><array><integer>64</integer><integer>48</integer></array>
+  <key>layers</key><array>
+    <dict><key>type</key><string>color</string><key>color</key><array><real>1</real><real>0.5</real><real>0</real></array></dict>
+  </array>
+</dict></plist>)");
+    // Not a new-player request: a movie would replace the front player's; a composition opens beside it.
+    auto all = [] { return HXDocumentController::sharedDocumentController()->documents(); };
+    delegate->openFiles({ composition.string() }, false);
+    EXPECT_TRUE(outside.reportedErrors.empty());
+    ASSERT_EQ(all().size(), 2u);
+    EXPECT_EQ(documents().size(), 1u);
+    EXPECT_EQ(currentMovieFile(), "a.mov");
+    EXPECT_TRUE(std::dynamic_pointer_cast<MVPVitrelCompDocument>(all()[1]));
+    // Already open: nothing new.
+    EXPECT_TRUE(delegate->createDocumentWithFile(composition.string(), true));
+    EXPECT_EQ(all().size(), 2u);
+
+    auto broken = dir / "broken.vcomp";
+    writeFile(broken, "no composition");
+    delegate->openFiles({ broken.string() }, false);
+    EXPECT_EQ(all().size(), 2u);
+    ASSERT_EQ(outside.reportedErrors.size(), 1u);
+    EXPECT_EQ(outside.reportedErrors[0].code(), MVPMovieErrorCouldNotOpenMovie);
+    EXPECT_EQ(currentMovieFile(), "a.mov");
 }
 
 TEST_F(OpenRoutesTest, AnOpenURLComesForwardWithOrWithoutFragment)
