@@ -512,6 +512,8 @@ void MVPMovieDocument::movieNaturalSizeChanged()
 
 void MVPMovieDocument::movieControllerChanged()
 {
+    if (changeWindowControllerIfNecessary())
+        return;
     if (_movie)
         _movie->setEditable(true);
     syncWindowControllerToNewMovie();

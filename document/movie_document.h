@@ -171,6 +171,12 @@ public:
     PlayerWindowKind windowControllerKindForCurrentMovie() const;
     // A new controller of `kind`.
     static std::shared_ptr<HXWindowController> makeWindowControllerOfKind(PlayerWindowKind kind);
+    // The kind of an existing controller.
+    static PlayerWindowKind windowControllerKindOf(const HXWindowController& controller);
+    // Swaps the player window for one of the kind the movie now asks for (a skin or the controller type
+    // changed), keeping the window's top-left corner; false when the kind still fits, there is no player
+    // window yet, or the movie is presented full screen (the player window is then followed later).
+    bool changeWindowControllerIfNecessary();
     // Tells the player window that the movie's content (edits, size) changed; remembered for later
     // while full screen shows the movie.
     void syncWindowControllerToChangeInMovieContent();

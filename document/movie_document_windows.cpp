@@ -11,6 +11,7 @@
 
 #include "platform/mvkit/movie_view.h"
 #include "platform/mvkit/skin_media.h"
+#include "platform/winkit/application.h"
 #include "platform/winkit/window.h"
 
 MVPMovieDocument::PlayerWindowKind MVPMovieDocument::windowControllerKindForMovie(
@@ -47,6 +48,44 @@ std::shared_ptr<HXWindowController> MVPMovieDocument::makeWindowControllerOfKind
         break;
     }
     return std::make_shared<MVPMovieWindowController>();
+}
+
+MVPMovieDocument::PlayerWindowKind MVPMovieDocument::windowControllerKindOf(const HXWindowController& controller)
+{
+    if (dynamic_cast<const MVPSkinWindowController*>(&controller))
+        return PlayerWindowKind::Skinned;
+    if (dynamic_cast<const MVPNoneWindowController*>(&controller))
+        return PlayerWindowKind::ControllerLess;
+    if (dynamic_cast<const MVPContentGuideWindowController*>(&controller))
+        return PlayerWindowKind::Featured;
+    return PlayerWindowKind::Standard;
+}
+
+bool MVPMovieDocument::changeWindowControllerIfNecessary()
+{
+    if (!_playerWindowController || _fullScreen)
+        return false;
+    if (windowControllerKindOf(*_playerWindowController) == windowControllerKindForCurrentMovie())
+        return false;
+    auto old = _playerWindowController;
+    if (old->isWindowLoaded())
+        if (auto window = old->window()) {
+            HXRect frame = window->frame();
+            _persistentTopLeftPoint = { frame.origin.x, frame.origin.y + frame.size.height };
+        }
+    HXDisableScreenUpdates();
+    // A window controller that served the old window has nothing to show any more.
+    if (_fsPresentationWindowController)
+        setFSPresentationWindowController(nullptr);
+    removeWindowController(old);
+    if (old->isWindowLoaded())
+        if (auto window = old->window())
+            window->orderOut();
+    makeWindowControllers();
+    syncWindowControllerToNewMovie();
+    _playerWindowController->showWindow();
+    HXEnableScreenUpdates();
+    return true;
 }
 
 std::shared_ptr<HXWindowController> MVPMovieDocument::makePlayerWindowController()
