@@ -9,40 +9,17 @@
 #include "platform/winkit/document_controller.h"
 #include "platform/winkit/screen.h"
 #include "platform/winkit/window.h"
-#if __has_include("platform/winkit/sdl_window_server.h")
-#include "platform/winkit/sdl_window_server.h"
-#define MOVARA_HAVE_SDL_BACKEND 1
-#endif
 
-#include <cairo.h>
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-// Xlib last: its macros clash with names in the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+// Last: it brings Xlib.
+#include "display_capture.h"
 
-namespace {
-
-#ifdef MOVARA_HAVE_SDL_BACKEND
-void runFor(HXApplication& app, double seconds)
-{
-    auto& loop = HXRunLoop::main();
-    double end = loop.now() + seconds;
-    while (loop.now() < end) {
-        if (auto event = app.nextEventMatchingMask(
-                HXAnyEventMask, std::min(end, loop.now() + 0.05), HXDefaultRunLoopMode, true))
-            app.sendEvent(*event);
-        for (auto& window : app.orderedWindows())
-            window->displayIfNeeded();
-    }
-}
-#endif
-
-} // namespace
+using namespace movara::apptest::display;
 
 TEST(FavoritesPanelDisplay, TheListOnScreen)
 {
