@@ -19,7 +19,7 @@
 // Last: it brings Xlib.
 #include "display_capture.h"
 
-using namespace movara::apptest::display;
+using namespace movara::test::display;
 
 TEST(PreferencesWindowDisplay, ThreePanesOnScreen)
 {

@@ -21,22 +21,16 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+// Last: it brings Xlib.
+#include "display_capture.h"
+
+#ifdef MOVARA_HAVE_SDL_BACKEND
+using movara::test::display::runFor;
+#endif
+
 namespace {
 
 #ifdef MOVARA_HAVE_SDL_BACKEND
-
-void runFor(HXApplication& app, double seconds)
-{
-    auto& loop = HXRunLoop::main();
-    double end = loop.now() + seconds;
-    while (loop.now() < end) {
-        if (auto event = app.nextEventMatchingMask(
-                HXAnyEventMask, std::min(end, loop.now() + 0.02), HXDefaultRunLoopMode, true))
-            app.sendEvent(*event);
-        for (auto& window : app.orderedWindows())
-            window->displayIfNeeded();
-    }
-}
 
 std::shared_ptr<HXApplication> startApplication()
 {
@@ -112,7 +106,7 @@ TEST(CompositionDisplay, ACompositionPlaysInItsWindow)
     doc->showWindows();
     doc->vitrelController()->window()->setFrameOrigin({ 100, 100 });
     doc->handlePlayCommand();
-    runFor(*app, 0.8);
+    runFor(*app, 0.8, 0.02);
 
     auto view = doc->vcView();
     HXRect onScreen = view->window()->convertRectToScreen(view->convertRectToView(view->bounds(), nullptr));
@@ -122,7 +116,7 @@ TEST(CompositionDisplay, ACompositionPlaysInItsWindow)
     Display* display = XOpenDisplay(name);
     ASSERT_TRUE(display);
     auto first = blueColumn(display, left, top, width, height);
-    runFor(*app, 1.5);
+    runFor(*app, 1.5, 0.02);
     auto second = blueColumn(display, left, top, width, height);
     XCloseDisplay(display);
     EXPECT_GT(first.second, 500) << "the square shows";
@@ -131,7 +125,7 @@ TEST(CompositionDisplay, ACompositionPlaysInItsWindow)
     EXPECT_GT(view->renderTime(), 2.0);
 
     doc->close();
-    runFor(*app, 0.1);
+    runFor(*app, 0.1, 0.02);
     HXDocumentController::setSharedDocumentController(nullptr);
 #endif
 }

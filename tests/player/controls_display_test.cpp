@@ -29,22 +29,16 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+// Last: it brings Xlib.
+#include "display_capture.h"
+
+#ifdef MOVARA_HAVE_SDL_BACKEND
+using movara::test::display::runFor;
+#endif
+
 namespace {
 
 #ifdef MOVARA_HAVE_SDL_BACKEND
-
-void runFor(HXApplication& app, double seconds)
-{
-    auto& loop = HXRunLoop::main();
-    double end = loop.now() + seconds;
-    while (loop.now() < end) {
-        if (auto event = app.nextEventMatchingMask(
-                HXAnyEventMask, std::min(end, loop.now() + 0.05), HXDefaultRunLoopMode, true))
-            app.sendEvent(*event);
-        for (auto& window : app.orderedWindows())
-            window->displayIfNeeded();
-    }
-}
 
 // The X server's test extension, loaded at run time.
 struct FakeInput {

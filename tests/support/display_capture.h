@@ -1,5 +1,5 @@
 #pragma once
-// What the application's display tests share: running the real event loop for a while, and reading a
+// What the display tests share: running the real event loop for a while, and reading a
 // window back from the X screen to compare it with what the toolkit drew (kept as a PNG in the tests'
 // build folder). Include it after every other header: Xlib's macros clash with names in ours.
 #include "platform/basekit/run_loop.h"
@@ -21,16 +21,18 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
-namespace movara::apptest::display {
+namespace movara::test::display {
 
 #ifdef MOVARA_HAVE_SDL_BACKEND
-inline void runFor(HXApplication& app, double seconds)
+// Runs the application's events for `seconds` of real time, looking for events every `step` seconds and
+// drawing what needs it.
+inline void runFor(HXApplication& app, double seconds, double step = 0.05)
 {
     auto& loop = HXRunLoop::main();
     double end = loop.now() + seconds;
     while (loop.now() < end) {
         if (auto event = app.nextEventMatchingMask(
-                HXAnyEventMask, std::min(end, loop.now() + 0.05), HXDefaultRunLoopMode, true))
+                HXAnyEventMask, std::min(end, loop.now() + step), HXDefaultRunLoopMode, true))
             app.sendEvent(*event);
         for (auto& window : app.orderedWindows())
             window->displayIfNeeded();
@@ -85,4 +87,4 @@ inline Capture captureWindow(const char* displayName, HXWindow& window, const st
 }
 #endif
 
-} // namespace movara::apptest::display
+} // namespace movara::test::display
