@@ -1,0 +1,54 @@
+#include "platform/basekit/scripting_command.h"
+
+#include "platform/basekit/scripting_coercion.h"
+
+const HXScriptValue& HXScriptCommand::argument(const std::string& key) const
+{
+    static const HXScriptValue missing;
+    auto it = _arguments.find(key);
+    return it == _arguments.end() ? missing : it->second;
+}
+
+std::optional<HXScriptValue> HXScriptCommand::coercedArgument(const std::string& key, const std::string& type)
+{
+    const HXScriptValue& value = argument(key);
+    if (value.isMissing())
+        return std::nullopt;
+    auto coerced = HXScriptCoercionHandler::sharedCoercionHandler().coerce(value, type);
+    if (!coerced || !coerced->isPropertyList()) {
+        if (!failed())
+            fail(HXScriptCoercionError, "The argument \u201c" + key + "\u201d is not a " + type + ".");
+        return std::nullopt;
+    }
+    return coerced;
+}
+
+std::optional<int64_t> HXScriptCommand::integerArgument(const std::string& key)
+{
+    auto v = coercedArgument(key, "integer");
+    return v ? std::optional<int64_t>(v->propertyList().integerValue()) : std::nullopt;
+}
+
+std::optional<double> HXScriptCommand::realArgument(const std::string& key)
+{
+    auto v = coercedArgument(key, "real");
+    return v ? std::optional<double>(v->propertyList().realValue()) : std::nullopt;
+}
+
+std::optional<bool> HXScriptCommand::booleanArgument(const std::string& key)
+{
+    auto v = coercedArgument(key, "boolean");
+    return v ? std::optional<bool>(v->propertyList().boolValue()) : std::nullopt;
+}
+
+std::optional<std::string> HXScriptCommand::stringArgument(const std::string& key)
+{
+    auto v = coercedArgument(key, "string");
+    return v ? std::optional<std::string>(v->propertyList().stringValue()) : std::nullopt;
+}
+
+std::optional<uint32_t> HXScriptCommand::codeArgument(const std::string& key)
+{
+    auto v = coercedArgument(key, "code");
+    return v ? std::optional<uint32_t>(uint32_t(v->propertyList().integerValue())) : std::nullopt;
+}

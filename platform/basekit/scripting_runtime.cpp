@@ -1,0 +1,405 @@
+#include "platform/basekit/scripting_runtime.h"
+
+#include "platform/basekit/scripting_coercion.h"
+
+namespace {
+
+constexpr int kMaximumValueDepth = 64;
+
+std::string describe(const HXScriptObjectSpecifier& s)
+{
+    switch (s.form) {
+    case HXScriptObjectSpecifier::Form::Index:
+        return s.key + "[" + std::to_string(s.value.integerValue()) + "]";
+    case HXScriptObjectSpecifier::Form::Name:
+        return s.key + " \u201c" + s.value.stringValue() + "\u201d";
+    case HXScriptObjectSpecifier::Form::UniqueID:
+        return s.key + " with id " + (s.value.isString() ? s.value.stringValue() : std::to_string(s.value.integerValue()));
+    case HXScriptObjectSpecifier::Form::Every:
+        return "every " + s.key;
+    case HXScriptObjectSpecifier::Form::Property:
+        return s.key;
+    }
+    return s.key;
+}
+
+// The "uniqueID" (else "id") of an element, for identifier specifiers of classes without a lookup.
+HXPropertyList identifierOf(const HXScriptValue& element)
+{
+    if (!element.isObject())
+        return {};
+    auto* cls = element.object().classDescription();
+    for (const char* key : { "uniqueID", "id" })
+        if (auto v = cls->valueForKey(element.object().object().get(), key); v && v->isPropertyList())
+            return v->propertyList();
+    return {};
+}
+
+std::string nameOf(const HXScriptValue& element)
+{
+    if (element.isPropertyList() && element.propertyList().isString())
+        return element.propertyList().stringValue();
+    if (!element.isObject())
+        return {};
+    auto v = element.object().classDescription()->valueForKey(element.object().object().get(), "name");
+    return v && v->isPropertyList() ? v->propertyList().stringValue() : std::string();
+}
+
+bool sameIdentifier(const HXPropertyList& a, const HXPropertyList& b)
+{
+    if (a.isNumber() && b.isNumber())
+        return a.integerValue() == b.integerValue();
+    if (a.isString() && b.isNumber())
+        return a.stringValue() == std::to_string(b.integerValue());
+    if (a.isNumber() && b.isString())
+        return std::to_string(a.integerValue()) == b.stringValue();
+    return a == b;
+}
+
+} // namespace
+
+HXScriptValue HXScriptRuntime::evaluate(const HXPropertyList& value, HXScriptCommand& command, int depth)
+{
+    if (depth > kMaximumValueDepth) {
+        command.fail(HXScriptMalformedRequestError, "The value nests too deep.");
+        return {};
+    }
+    if (value.isArray()) {
+        HXScriptValue::List list;
+        for (const auto& e : value.arrayValue())
+            list.push_back(evaluate(e, command, depth + 1));
+        return HXScriptValue(std::move(list));
+    }
+    if (value.isDictionary() && value.contains("$specifier")) {
+        std::string error;
+        auto spec = HXScriptObjectSpecifier::fromPropertyList(value["$specifier"], &error);
+        if (!spec) {
+            command.fail(HXScriptMalformedRequestError, error);
+            return {};
+        }
+        return resolve(*spec, command);
+    }
+    return HXScriptValue(value);
+}
+
+HXScriptValue HXScriptRuntime::resolve(const HXScriptObjectSpecifier& specifier, HXScriptCommand& command)
+{
+    HXScriptValue container = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
+    if (command.failed())
+        return {};
+    return applyForm(container, specifier, command);
+}
+
+HXScriptValue HXScriptRuntime::applyForm(
+    const HXScriptValue& container, const HXScriptObjectSpecifier& specifier, HXScriptCommand& command)
+{
+    using Form = HXScriptObjectSpecifier::Form;
+    if (container.isList()) {
+        HXScriptValue::List results;
+        for (const auto& c : container.list()) {
+            results.push_back(applyForm(c, specifier, command));
+            if (command.failed())
+                return {};
+        }
+        return HXScriptValue(std::move(results));
+    }
+    if (!container.isObject()) {
+        command.fail(HXScriptNoSuchObjectError, "Can\u2019t get " + describe(specifier) + " of something that is no object.");
+        return {};
+    }
+    auto* cls = container.object().classDescription();
+    void* object = container.object().object().get();
+
+    if (specifier.form == Form::Property) {
+        if (auto v = cls->valueForKey(object, specifier.key))
+            return *v;
+        command.fail(HXScriptNoSuchObjectError, "A " + cls->className() + " has no property \u201c" + specifier.key + "\u201d.");
+        return {};
+    }
+
+    const auto* element = cls->element(specifier.key);
+    if (!element || !element->list) {
+        command.fail(HXScriptNoSuchObjectError, "A " + cls->className() + " has no elements \u201c" + specifier.key + "\u201d.");
+        return {};
+    }
+    if (specifier.form == Form::UniqueID && element->valueWithUniqueID) {
+        HXScriptValue found = element->valueWithUniqueID(object, specifier.value);
+        if (found.isMissing())
+            command.fail(HXScriptNoSuchObjectError, "Can\u2019t get " + describe(specifier) + ".");
+        return found;
+    }
+    HXScriptValue::List list = element->list(object);
+    switch (specifier.form) {
+    case Form::Every:
+        return HXScriptValue(std::move(list));
+    case Form::Index: {
+        int64_t i = specifier.value.integerValue();
+        int64_t n = int64_t(list.size());
+        if (i < 0)
+            i += n;
+        if (i < 0 || i >= n) {
+            command.fail(HXScriptNoSuchObjectError, "Can\u2019t get " + describe(specifier) + ": there are "
+                    + std::to_string(n) + ".");
+            return {};
+        }
+        return list[size_t(i)];
+    }
+    case Form::Name:
+        for (const auto& e : list)
+            if (nameOf(e) == specifier.value.stringValue())
+                return e;
+        break;
+    case Form::UniqueID:
+        for (const auto& e : list)
+            if (sameIdentifier(identifierOf(e), specifier.value))
+                return e;
+        break;
+    case Form::Property:
+        break;
+    }
+    command.fail(HXScriptNoSuchObjectError, "Can\u2019t get " + describe(specifier) + ".");
+    return {};
+}
+
+HXScriptValue HXScriptRuntime::setValue(
+    const HXScriptObjectSpecifier& specifier, const HXScriptValue& value, HXScriptCommand& command)
+{
+    if (specifier.form != HXScriptObjectSpecifier::Form::Property) {
+        command.fail(HXScriptReadOnlyError, "Only properties can be set.");
+        return {};
+    }
+    HXScriptValue container = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
+    if (command.failed())
+        return {};
+    HXScriptValue::List targets = container.isList() ? container.list() : HXScriptValue::List { container };
+    for (const auto& target : targets) {
+        if (!target.isObject()) {
+            command.fail(HXScriptNoSuchObjectError, "Can\u2019t set " + specifier.key + " of something that is no object.");
+            return {};
+        }
+        auto* cls = target.object().classDescription();
+        void* object = target.object().object().get();
+        const auto* property = cls->property(specifier.key);
+        if (!property) {
+            if (!cls->element(specifier.key) && cls->setValueForUndefinedKey(object, value, specifier.key))
+                continue;
+            command.fail(cls->valueForKey(object, specifier.key) ? HXScriptReadOnlyError : HXScriptNoSuchObjectError,
+                "Can\u2019t set " + specifier.key + " of a " + cls->className() + ".");
+            return {};
+        }
+        if (!property->set) {
+            command.fail(HXScriptReadOnlyError, "The " + specifier.key + " of a " + cls->className() + " is read only.");
+            return {};
+        }
+        auto coerced = HXScriptCoercionHandler::sharedCoercionHandler().coerce(value, property->type);
+        if (!coerced) {
+            command.fail(HXScriptCoercionError, "The " + specifier.key + " of a " + cls->className() + " is a "
+                    + property->type + ", not a " + HXScriptCoercionHandler::kindOf(value) + ".");
+            return {};
+        }
+        property->set(object, *coerced, command);
+        if (command.failed())
+            return {};
+    }
+    return {};
+}
+
+std::optional<int64_t> HXScriptRuntime::elementIndex(
+    const HXScriptReference& container, const HXScriptObjectSpecifier& specifier, HXScriptCommand& command)
+{
+    const auto* element = container.classDescription()->element(specifier.key);
+    if (!element || !element->list) {
+        command.fail(HXScriptNoSuchObjectError, "No elements \u201c" + specifier.key + "\u201d here.");
+        return std::nullopt;
+    }
+    HXScriptValue::List list = element->list(container.object().get());
+    if (specifier.form == HXScriptObjectSpecifier::Form::Index) {
+        int64_t i = specifier.value.integerValue();
+        if (i < 0)
+            i += int64_t(list.size());
+        if (i >= 0 && i < int64_t(list.size()))
+            return i;
+    } else {
+        HXScriptValue found = applyForm(HXScriptValue(container), specifier, command);
+        if (command.failed())
+            return std::nullopt;
+        for (size_t i = 0; i < list.size(); ++i) {
+            bool same = found.isObject() ? list[i].isObject() && list[i].object() == found.object()
+                                         : list[i].encoded() == found.encoded();
+            if (same)
+                return int64_t(i);
+        }
+    }
+    command.fail(HXScriptNoSuchObjectError, "Can\u2019t get " + describe(specifier) + ".");
+    return std::nullopt;
+}
+
+HXScriptValue HXScriptRuntime::deleteElement(const HXScriptObjectSpecifier& specifier, HXScriptCommand& command)
+{
+    using Form = HXScriptObjectSpecifier::Form;
+    if (specifier.form == Form::Property || specifier.form == Form::Every) {
+        command.fail(HXScriptParameterError, "Delete names one element.");
+        return {};
+    }
+    HXScriptValue container = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
+    if (command.failed())
+        return {};
+    if (!container.isObject()) {
+        command.fail(HXScriptNoSuchObjectError, "Can\u2019t delete " + describe(specifier) + ".");
+        return {};
+    }
+    auto index = elementIndex(container.object(), specifier, command);
+    if (!index)
+        return {};
+    const auto* element = container.object().classDescription()->element(specifier.key);
+    if (!element->remove) {
+        command.fail(HXScriptReadOnlyError, "The " + specifier.key + " cannot be deleted.");
+        return {};
+    }
+    element->remove(container.object().object().get(), *index, command);
+    return {};
+}
+
+HXScriptValue HXScriptRuntime::makeElement(const HXPropertyList& request, HXScriptCommand& command)
+{
+    const std::string key = request["key"].stringValue();
+    HXScriptValue container = _root();
+    if (request.contains("target")) {
+        std::string error;
+        auto spec = HXScriptObjectSpecifier::fromPropertyList(request["target"], &error);
+        if (!spec) {
+            command.fail(HXScriptMalformedRequestError, error);
+            return {};
+        }
+        container = resolve(*spec, command);
+        if (command.failed())
+            return {};
+    }
+    if (!container.isObject()) {
+        command.fail(HXScriptNoSuchObjectError, "Elements are made in an object.");
+        return {};
+    }
+    const auto* element = container.object().classDescription()->element(key);
+    if (!element) {
+        command.fail(HXScriptNoSuchObjectError, "A " + container.object().classDescription()->className()
+                + " has no elements \u201c" + key + "\u201d.");
+        return {};
+    }
+    if (!element->insert) {
+        command.fail(HXScriptReadOnlyError, "Nothing can be added to the " + key + ".");
+        return {};
+    }
+    std::optional<int64_t> index;
+    if (request.contains("index")) {
+        if (!request["index"].isInteger()) {
+            command.fail(HXScriptCoercionError, "The index is an integer.");
+            return {};
+        }
+        index = request["index"].integerValue();
+    }
+    HXScriptValue data = evaluate(request["data"], command);
+    if (command.failed())
+        return {};
+    element->insert(container.object().object().get(), data, index, command);
+    return {};
+}
+
+HXScriptValue HXScriptRuntime::sendCommand(const HXScriptValue& receivers, HXScriptCommand& command)
+{
+    if (receivers.isList()) {
+        HXScriptValue::List results;
+        for (const auto& r : receivers.list()) {
+            results.push_back(sendCommand(r, command));
+            if (command.failed())
+                return {};
+        }
+        return HXScriptValue(std::move(results));
+    }
+    if (!receivers.isObject()) {
+        command.fail(HXScriptNoSuchObjectError, "The command \u201c" + command.name() + "\u201d goes to an object.");
+        return {};
+    }
+    auto* cls = receivers.object().classDescription();
+    const auto* handler = cls->commandHandler(command.name());
+    if (!handler) {
+        command.fail(HXScriptNotHandledError, "A " + cls->className() + " does not understand \u201c" + command.name() + "\u201d.");
+        return {};
+    }
+    return (*handler)(receivers.object().object().get(), command);
+}
+
+HXPropertyList HXScriptRuntime::execute(const HXPropertyList& request)
+{
+    HXScriptCommand command(request["event"].stringValue());
+    HXScriptValue result;
+    auto finish = [&] {
+        HXPropertyList::Dictionary reply;
+        if (command.failed()) {
+            reply[errorNumberKey] = HXPropertyList(int64_t(command.scriptErrorNumber()));
+            std::string text = command.scriptErrorString();
+            reply[errorKey] = HXPropertyList(text.empty() ? "Error " + std::to_string(command.scriptErrorNumber()) : text);
+        } else if (auto encoded = result.encoded(); !encoded.isNull()) {
+            reply[resultKey] = std::move(encoded);
+        }
+        return HXPropertyList(std::move(reply));
+    };
+
+    if (!request.isDictionary() || !request["event"].isString() || command.name().empty()) {
+        command.fail(HXScriptMalformedRequestError, "A script request names its event.");
+        return finish();
+    }
+    std::optional<HXScriptObjectSpecifier> target;
+    if (request.contains("target") && command.name() != "make") {
+        std::string error;
+        target = HXScriptObjectSpecifier::fromPropertyList(request["target"], &error);
+        if (!target) {
+            command.fail(HXScriptMalformedRequestError, error);
+            return finish();
+        }
+    }
+    if (request.contains("arguments") && !request["arguments"].isDictionary()) {
+        command.fail(HXScriptMalformedRequestError, "The arguments are a dictionary.");
+        return finish();
+    }
+
+    const std::string& event = command.name();
+    if (event == "get") {
+        result = target ? resolve(*target, command) : HXScriptValue(_root());
+    } else if (event == "set") {
+        if (!target)
+            command.fail(HXScriptMissingParameterError, "Set needs a target.");
+        else if (!request.contains("value"))
+            command.fail(HXScriptMissingParameterError, "Set needs a value.");
+        else if (HXScriptValue value = evaluate(request["value"], command); !command.failed())
+            setValue(*target, value, command);
+    } else if (event == "count") {
+        HXScriptValue v = target ? resolve(*target, command) : HXScriptValue();
+        if (!command.failed())
+            result = HXScriptValue(int64_t(v.isList() ? v.list().size() : v.isMissing() ? 0 : 1));
+    } else if (event == "exists") {
+        if (target)
+            resolve(*target, command);
+        bool exists = target && !command.failed();
+        if (command.scriptErrorNumber() == HXScriptNoSuchObjectError)
+            command = HXScriptCommand(event);
+        if (!command.failed())
+            result = HXScriptValue(exists);
+    } else if (event == "make") {
+        result = makeElement(request, command);
+    } else if (event == "delete") {
+        if (!target)
+            command.fail(HXScriptMissingParameterError, "Delete needs a target.");
+        else
+            deleteElement(*target, command);
+    } else {
+        HXScriptValue receivers = target ? resolve(*target, command) : HXScriptValue(_root());
+        if (!command.failed()) {
+            command.setDirectParameter(evaluate(request["direct"], command));
+            for (const auto& [key, value] : request["arguments"].dictionaryValue())
+                command.setArgument(key, evaluate(value, command));
+        }
+        if (!command.failed())
+            result = sendCommand(receivers, command);
+    }
+    return finish();
+}
