@@ -13,6 +13,24 @@ void HelperReportError(HelperConnection& player, int64_t code, const std::string
     player.send(HXPropertyList::Dictionary { { "errorCode", code }, { "errorMessage", message } });
 }
 
+HelperProgressReporter::HelperProgressReporter(HelperConnection& player)
+    : _player(player)
+    , _lastSent(std::chrono::steady_clock::now())
+{
+}
+
+int HelperProgressReporter::report(double fraction)
+{
+    auto now = std::chrono::steady_clock::now();
+    if (fraction - _lastFraction >= 0.01 && now - _lastSent >= std::chrono::milliseconds(200)) {
+        _player.send(HXPropertyList::Dictionary { { "progress", fraction } });
+        _lastSent = now;
+        _lastFraction = fraction;
+    }
+    _player.poll();
+    return _player.shouldStop() ? 1 : 0;
+}
+
 namespace {
 
 int64_t codeForError(const HXError& error)
@@ -68,19 +86,10 @@ HelperJobResult performFlattenJob(HelperConnection& player, const HXPropertyList
     player.send(HXPropertyList::Dictionary {
         { "registerFile", partialPath }, { "status", "ExportState" }, { "progress", 0.0 } });
 
-    using Clock = std::chrono::steady_clock;
-    auto lastSent = Clock::now();
-    double lastFraction = 0;
+    HelperProgressReporter reporter(player);
     movie->setProgressProc([&](MVMovieProgressMessage message, double fraction) {
-        if (message == MVMovieProgressMessage::Percent) {
-            auto now = Clock::now();
-            // A few messages a second are enough for a progress bar.
-            if (fraction - lastFraction >= 0.01 && now - lastSent >= std::chrono::milliseconds(200)) {
-                player.send(HXPropertyList::Dictionary { { "progress", fraction } });
-                lastSent = now;
-                lastFraction = fraction;
-            }
-        }
+        if (message == MVMovieProgressMessage::Percent)
+            return reporter.report(fraction);
         player.poll();
         return player.shouldStop() ? 1 : 0;
     });

@@ -3,6 +3,8 @@
 // self-contained movie to "MVExpNameOut".
 #include "platform/basekit/property_list.h"
 
+#include <chrono>
+
 class HelperConnection;
 
 // What a job came to.
@@ -14,5 +16,18 @@ inline constexpr int64_t HelperUnimplementedError = -4; // a kind of job this wo
 
 // Sends {"errorCode": code, "errorMessage": text} to the player.
 void HelperReportError(HelperConnection& player, int64_t code, const std::string& message);
+
+// Sends the progress of a job to the player, a few messages a second at most (enough for a progress bar),
+// and takes in what the player sent meanwhile. Answers non-zero when the job should stop.
+class HelperProgressReporter {
+public:
+    explicit HelperProgressReporter(HelperConnection& player);
+    int report(double fraction);
+
+private:
+    HelperConnection& _player;
+    std::chrono::steady_clock::time_point _lastSent;
+    double _lastFraction = 0;
+};
 
 HelperJobResult performFlattenJob(HelperConnection& player, const HXPropertyList::Dictionary& params);

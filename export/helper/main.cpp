@@ -7,7 +7,9 @@
 // performs the job and reports on the same connection. Exit status: 0 when the job completed or was
 // canceled, 1 when it failed (the reason went to the player first), 2 when it could not reach the player.
 // Status 42 is never used: the player reads it as "the worker could not be started".
+#include "export/helper/export_job.h"
 #include "export/helper/flatten_job.h"
+#include "export/helper/publish_job.h"
 #include "export/helper/helper_connection.h"
 
 #include <cerrno>
@@ -91,22 +93,26 @@ int main(int argc, char** argv)
     const auto& params = first->dictionaryValue();
 
     std::string kind = params.count("MVExpType") ? params.at("MVExpType").stringValue() : std::string();
-    HelperJobResult result;
-    if (params.count("MVPublishStep")) {
-        HelperReportError(*player, HelperUnimplementedError,
-            "MVPlayerHelper cannot perform the publishing step \"" + params.at("MVPublishStep").stringValue()
-                + "\".");
-        result = HelperJobResult::Failed;
-    } else if (kind == "Flatten") {
+    bool publishes = params.count("MVPublishStep") != 0;
+    HelperJobResult result = HelperJobResult::Complete;
+    if (kind == "Flatten") {
         result = performFlattenJob(*player, params);
-    } else if (kind.empty()) {
-        HelperReportError(*player, HelperParameterError, "The job does not say what to do (\"MVExpType\").");
-        result = HelperJobResult::Failed;
-    } else {
+    } else if (kind == "Export") {
+        result = performExportJob(*player, params);
+    } else if (kind == "ExportSession") {
+        result = performExportSessionJob(*player, params);
+    } else if (!kind.empty()) {
         HelperReportError(
             *player, HelperUnimplementedError, "MVPlayerHelper cannot perform \"" + kind + "\" jobs.");
         result = HelperJobResult::Failed;
+    } else if (!publishes) {
+        HelperReportError(*player, HelperParameterError, "The job does not say what to do (\"MVExpType\").");
+        result = HelperJobResult::Failed;
     }
+    // A publishing step (the share sheet's) follows the movie's writing, or is the whole job when the
+    // movie is published from its own file.
+    if (result == HelperJobResult::Complete && publishes)
+        result = performPublishStep(*player, params);
     player.reset(); // closes the connection before the process ends
     return result == HelperJobResult::Failed ? 1 : 0;
 }

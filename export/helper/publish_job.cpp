@@ -1,0 +1,160 @@
+#include "export/helper/publish_job.h"
+
+#include "export/helper/helper_connection.h"
+
+#include <cerrno>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr size_t kErrorOutputLimit = 4096;
+
+bool acquire(HelperConnection& player, const char* resource)
+{
+    player.send(HXPropertyList::Dictionary { { "requestResource", resource } });
+    return player.waitForResult(-1);
+}
+
+std::string trimmed(std::string text)
+{
+    while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
+        text.pop_back();
+    return text;
+}
+
+HelperJobResult finish(HelperConnection& player, int status, const std::string& errorOutput,
+    const std::string& what, const char* resource)
+{
+    if (player.shouldStop())
+        return HelperJobResult::Canceled;
+    player.send(HXPropertyList::Dictionary { { "releaseResource", resource } });
+    if (status != 0) {
+        std::string message = status < 0 ? what + " cannot be started." : what + " failed";
+        if (status > 0)
+            message += " (" + std::to_string(status) + ")";
+        if (!errorOutput.empty())
+            message += ": " + trimmed(errorOutput);
+        HelperReportError(player, status < 0 ? -1 : status, message);
+        return HelperJobResult::Failed;
+    }
+    player.send(HXPropertyList::Dictionary { { "progress", 1.0 } });
+    return HelperJobResult::Complete;
+}
+
+HelperJobResult publishScript(HelperConnection& player, const HXPropertyList::Dictionary& params)
+{
+    auto script = params.find("PublishZantrelScriptScript");
+    auto file = params.find("MVExpNameOut");
+    if (script == params.end() || !script->second.isString() || file == params.end() || !file->second.isString()) {
+        HelperReportError(player, HelperParameterError,
+            "The job has no script or no file to hand it (\"PublishZantrelScriptScript\", \"MVExpNameOut\").");
+        return HelperJobResult::Failed;
+    }
+    if (!acquire(player, "ZantrelScript"))
+        return player.shouldStop() ? HelperJobResult::Canceled : HelperJobResult::Failed;
+    player.send(HXPropertyList::Dictionary { { "status", "PublishState" }, { "progress", -1.0 } });
+    auto name = params.find("MVExpSourceName");
+    std::string errorOutput;
+    int status = HelperRunProgram(player,
+        { "/bin/sh", "-c", script->second.stringValue(), "sh", file->second.stringValue(),
+            name != params.end() ? name->second.stringValue() : std::string() },
+        &errorOutput);
+    return finish(player, status, errorOutput, "The sharing script", "ZantrelScript");
+}
+
+HelperJobResult publishPodcast(HelperConnection& player, const HXPropertyList::Dictionary& params)
+{
+    auto tool = params.find("CmdLinePath");
+    auto args = params.find("SubmitArgs");
+    if (tool == params.end() || !tool->second.isString() || tool->second.stringValue().empty() || args == params.end()
+        || !args->second.isArray()) {
+        HelperReportError(player, HelperParameterError,
+            "The job has no publishing program or no arguments (\"CmdLinePath\", \"SubmitArgs\").");
+        return HelperJobResult::Failed;
+    }
+    std::vector<std::string> argv { tool->second.stringValue() };
+    for (const auto& arg : args->second.arrayValue())
+        argv.push_back(arg.stringValue());
+    if (!acquire(player, "Network"))
+        return player.shouldStop() ? HelperJobResult::Canceled : HelperJobResult::Failed;
+    player.send(HXPropertyList::Dictionary { { "status", "DAVQuillonUploadingState" }, { "progress", -1.0 } });
+    std::string errorOutput;
+    int status = HelperRunProgram(player, argv, &errorOutput);
+    return finish(player, status, errorOutput, "The publishing program", "Network");
+}
+
+} // namespace
+
+int HelperRunProgram(HelperConnection& player, const std::vector<std::string>& argv, std::string* errorOutput)
+{
+    int errPipe[2];
+    if (::pipe2(errPipe, O_CLOEXEC) != 0)
+        return -1;
+    pid_t pid = ::fork();
+    if (pid < 0) {
+        ::close(errPipe[0]);
+        ::close(errPipe[1]);
+        return -1;
+    }
+    if (pid == 0) {
+        ::dup2(errPipe[1], STDERR_FILENO);
+        int devnull = ::open("/dev/null", O_RDWR);
+        if (devnull >= 0) {
+            ::dup2(devnull, STDIN_FILENO);
+            ::dup2(devnull, STDOUT_FILENO);
+        }
+        ::close(player.fileDescriptor());
+        std::vector<char*> cargv;
+        for (const auto& a : argv)
+            cargv.push_back(const_cast<char*>(a.c_str()));
+        cargv.push_back(nullptr);
+        ::execv(cargv[0], cargv.data());
+        _exit(127);
+    }
+    ::close(errPipe[1]);
+    // The error output is read as it comes (so a talkative program never stalls on a full pipe) while
+    // the player is watched for a cancel.
+    bool open = true;
+    while (open) {
+        pollfd fds[2] = { { errPipe[0], POLLIN, 0 }, { player.fileDescriptor(), POLLIN, 0 } };
+        int ready = ::poll(fds, 2, 200);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (fds[0].revents) {
+            char buffer[1024];
+            ssize_t n = ::read(errPipe[0], buffer, sizeof buffer);
+            if (n > 0 && errorOutput && errorOutput->size() < kErrorOutputLimit)
+                errorOutput->append(buffer, size_t(std::min<ssize_t>(n, ssize_t(kErrorOutputLimit - errorOutput->size()))));
+            if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN))
+                open = false;
+        }
+        if (fds[1].revents)
+            player.poll();
+        if (player.shouldStop()) {
+            ::kill(pid, SIGTERM);
+            break;
+        }
+    }
+    ::close(errPipe[0]);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status))
+        return WEXITSTATUS(status) == 127 && errorOutput && errorOutput->empty() ? -1 : WEXITSTATUS(status);
+    return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+HelperJobResult performPublishStep(HelperConnection& player, const HXPropertyList::Dictionary& params)
+{
+    std::string step = params.at("MVPublishStep").stringValue();
+    if (step == "PublishZantrelScript")
+        return publishScript(player, params);
+    if (step == "PublishPodcast")
+        return publishPodcast(player, params);
+    HelperReportError(player, HelperUnimplementedError, "MVPlayerHelper cannot perform the publishing step \"" + step + "\".");
+    return HelperJobResult::Failed;
+}
