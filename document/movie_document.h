@@ -99,6 +99,19 @@ public:
     static std::shared_ptr<MVPMovieDocument> movieDocumentWithDataReference(
         const MVDataReference& reference, HXError* outError);
 
+    // ---- Document unique identifier (movie_document_unique_id.cpp) ----
+    // Scripts name open movies and recordings by an identifier that stays valid for the whole process,
+    // also when a finished recording reopens as a movie. One counter serves both kinds of document.
+    // Main thread only.
+    // The counter's value, then increments it: the first identifier of a process is 0.
+    static uint64_t newDocumentUniqueID();
+    // Drawn from the counter at the first request and kept from then on.
+    uint64_t uniqueID();
+    // Opens a file like documentWithContentsOfFile(path, type, false, outError) and keeps `uniqueID` as
+    // its identifier (a finished recording's movie keeps the recording's identifier).
+    static std::shared_ptr<MVPMovieDocument> documentWithContentsOfFile(
+        const std::string& path, const std::string& type, uint64_t uniqueID, HXError* outError);
+
     // Use the factories; public only so that make_shared can reach it.
     struct Token {
         explicit Token() = default;
@@ -459,6 +472,7 @@ private:
     bool _appliedMovieStartupAttributes = false;
     bool _netDiagnosticSheetVisible = false;
     bool _isReelspot = false;
+    std::optional<uint64_t> _customUniqueID; // empty until first asked for (uniqueID())
     bool _checkedMovieStatus = false;
     bool _fullScreen = false;
     bool _playerWindowControllerNeedsMovieContentSync = false;
