@@ -53,7 +53,9 @@ std::string moviesFolder()
     return std::filesystem::is_directory(movies, ignored) ? movies.string() : homeFolder();
 }
 
-void queueJob(const HXPropertyList::Dictionary& job)
+} // namespace
+
+void MVPDocumentExport::queueJob(const HXPropertyList::Dictionary& job)
 {
     if (jobQueue()) {
         jobQueue()(job);
@@ -61,8 +63,6 @@ void queueJob(const HXPropertyList::Dictionary& job)
     }
     ProcessingDocument::processingDocument()->addJobWithParams(job);
 }
-
-} // namespace
 
 void MVPDocumentExport::setJobQueue(JobQueue queue)
 {

@@ -56,6 +56,7 @@ public:
     // Where jobs go: the processing window's queue unless replaced (tests).
     using JobQueue = std::function<void(const HXPropertyList::Dictionary& job)>;
     static void setJobQueue(JobQueue queue);
+    static void queueJob(const HXPropertyList::Dictionary& job);
     // The media keys read (the shared store unless replaced).
     static void setMediaKeys(const MVMediaKeys* keys);
 
