@@ -97,7 +97,9 @@ std::string HXScriptCoercionHandler::kindOf(const HXScriptValue& value)
 std::optional<HXScriptValue> HXScriptCoercionHandler::coerce(const HXScriptValue& value, const std::string& toKind) const
 {
     std::string from = kindOf(value);
-    if (toKind == "any" || toKind == from)
+    // A list from a property list becomes a list of script values (its elements may be objects later).
+    bool plainArray = value.isPropertyList() && value.propertyList().isArray();
+    if (toKind == "any" || (toKind == from && !plainArray))
         return value;
     if (auto it = _coercers.find({ from, toKind }); it != _coercers.end())
         return it->second(value);

@@ -1,0 +1,46 @@
+#pragma once
+// How the player's values travel to and from scripts.
+//
+// Times are numbers in the movie's time units. Positions, sizes and offsets are 4-byte records of two
+// signed 16-bit values in host byte order, vertical first ({height, width}, {v, h}); a script may also
+// send a list of two numbers in that order. Colours are 6-byte records of three unsigned 16-bit values
+// in host byte order; a script sends a list of three integers (0...65535). Enumerations are
+// four-character codes in 32-bit numbers.
+#include "platform/basekit/scripting_object.h"
+#include "platform/drawing/color.h"
+#include "platform/mvkit/time.h"
+
+#include <cstdint>
+#include <optional>
+#include <utility>
+
+class MVMovie;
+
+namespace MVPScriptValues {
+
+// A time of the movie as a number in its time units (64-bit: long movies at fine scales keep their
+// value), and a number back to a time at the movie's time scale.
+int64_t timeValue(const MVMovie& movie, MVTime time);
+MVTime timeFromValue(const MVMovie& movie, int64_t value);
+
+// Two values as a 4-byte record, vertical first; each truncated and held to the 16-bit range.
+HXPropertyList record(double vertical, double horizontal);
+// {v, h} from a 4-byte record or a list of two numbers; nothing for anything else.
+std::optional<std::pair<int16_t, int16_t>> pointFromValue(const HXScriptValue& value);
+
+// The 6-byte record of a colour (its calibrated RGB components × 65535, truncated).
+HXPropertyList colorRecord(const HXColor& color);
+// A list of three integers (each taken as an unsigned 16-bit value, higher bits dropped) as a
+// calibrated colour with alpha 1; black for any other value.
+HXColor colorFromValue(const HXScriptValue& value);
+
+// A four-character code as a 32-bit number; the code of a value (a number, or a text of up to four
+// characters), nothing when it has none.
+HXScriptValue code(const char (&text)[5]);
+std::optional<uint32_t> codeFromValue(const HXScriptValue& value);
+uint32_t fourCC(const char (&text)[5]);
+
+// A clamped conversion of a real to a signed 16-bit number (truncating).
+int16_t int16Truncating(double value);
+
+} // namespace MVPScriptValues
