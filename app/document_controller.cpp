@@ -478,6 +478,15 @@ void MVPMovieDocumentController::autoreopenDocuments(std::optional<bool> feature
         delegate->setSuppressReelspot(!*featuredMovieFlag);
 }
 
+void MVPMovieDocumentController::autoreopenDocuments(const HXPropertyList::Dictionary& launchEventParameters)
+{
+    auto flag = launchEventParameters.find(MVPLaunchEventFeaturedMovieKey);
+    if (flag == launchEventParameters.end() || !flag->second.isBoolean())
+        autoreopenDocuments(std::optional<bool>());
+    else
+        autoreopenDocuments(std::optional<bool>(flag->second.boolValue()));
+}
+
 // Free functions
 
 void MVPMenu::removeItemsInRange(HXMenu& menu, long location, long length)

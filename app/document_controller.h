@@ -19,6 +19,9 @@
 class HXOpenPanel;
 class MVPMovieDocument;
 
+// The launch request's featured-movie flag (a boolean; absent when the request says nothing).
+inline constexpr const char* MVPLaunchEventFeaturedMovieKey = "MVPLaunchEventFeaturedMovie";
+
 class MVPMovieDocumentController : public HXDocumentController, public HXMenuDelegate {
 public:
     MVPMovieDocumentController();
@@ -104,6 +107,8 @@ public:
     // The launch request's featured-movie flag, when it carries one: NO suppresses the featured movie
     // this once.
     void autoreopenDocuments(std::optional<bool> featuredMovieFlag);
+    // Reads the flag from the launch request's parameters (MVPLaunchEventFeaturedMovieKey, a boolean).
+    void autoreopenDocuments(const HXPropertyList::Dictionary& launchEventParameters) override;
 
     // ---- Outward ----
     // Shows an open failure (a modal alert unless replaced, e.g. by tests).

@@ -114,6 +114,10 @@ Options parseArguments(const std::vector<std::string>& arguments)
             options.screenshotPath = arguments[++i];
         } else if (arg.rfind("--screenshot=", 0) == 0) {
             options.screenshotPath = arg.substr(13);
+        } else if (arg == "--no-featured-movie" || arg == "--featured-movie=no") {
+            options.featuredMovie = false;
+        } else if (arg == "--featured-movie" || arg == "--featured-movie=yes") {
+            options.featuredMovie = true;
         } else if (!arg.empty() && arg[0] == '-') {
             options.error = "unknown option " + arg;
             return options;
@@ -218,7 +222,8 @@ int run(int argc, char** argv)
     auto options = parseArguments(std::vector<std::string>(argv, argv + argc));
     if (!options.error.empty()) {
         std::cerr << "movara-player: " << options.error
-                  << "\nusage: movara-player [--screenshot FILE] [FILE|URL]..." << std::endl;
+                  << "\nusage: movara-player [--screenshot FILE] [--featured-movie=yes|no] [FILE|URL]..."
+                  << std::endl;
         return 2;
     }
 
@@ -246,6 +251,8 @@ int run(int argc, char** argv)
     HXApplication::setSharedApplication(app);
     auto delegate = std::make_shared<MVPApplicationDelegate>();
     app->setDelegateOwned(delegate);
+    if (options.featuredMovie)
+        app->setLaunchEventParameters({ { MVPLaunchEventFeaturedMovieKey, HXPropertyList(*options.featuredMovie) } });
     HXDocumentController::setSharedDocumentController(std::make_shared<MVPMovieDocumentController>());
     app->setMainMenu(MVPMainMenu::build());
     registerDocumentTypes(*HXDocumentController::sharedDocumentController());

@@ -9,6 +9,7 @@
 #include "platform/basekit/property_list.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,8 @@ struct Options {
     std::vector<std::string> items;
     // The arguments the application main loop is given (the program name and the items).
     std::vector<std::string> applicationArguments;
+    // --featured-movie=yes|no, --no-featured-movie: the launch request's featured-movie flag.
+    std::optional<bool> featuredMovie;
     std::string error; // a malformed command line
 };
 Options parseArguments(const std::vector<std::string>& arguments);

@@ -7,6 +7,7 @@
 #include "platform/basekit/strings.h"
 #include "platform/drawing/color.h"
 #include "platform/drawing/image.h"
+#include "platform/winkit/file_icon.h"
 #include "platform/winkit/button.h"
 #include "platform/winkit/color_well.h"
 #include "platform/winkit/matrix.h"
@@ -529,6 +530,7 @@ void MVPPreferencesWindow::fillCaptureLocation()
     auto item = std::make_shared<HXMenuItem>(
         HXFileManager::defaultManager().displayNameAtPath(folder), HXSelector(), "");
     item->setRepresentedObject(folder);
+    item->setImage(HXIconForFile(folder, 16));
     popUp->removeItemAtIndex(0);
     popUp->menu()->insertItem(item, 0);
     popUp->selectItemAtIndex(0);

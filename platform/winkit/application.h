@@ -3,6 +3,7 @@
 // key and main window, runs the main loop and modal loops, and finds the targets of actions along the
 // responder chain: first responder → views → window → its delegate → window controller → document, then
 // the same for the main window, then the application, its delegate and the document controller.
+#include "platform/basekit/property_list.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/winkit/cursor.h"
 #include "platform/winkit/event.h"
@@ -119,6 +120,13 @@ public:
 
     // Running.
     void finishLaunching();
+    // What the request that launched the program carried besides the files to open (set before
+    // HXApplicationMain; the document controller reads it while documents are reopened at launch).
+    const HXPropertyList::Dictionary& launchEventParameters() const { return _launchEventParameters; }
+    void setLaunchEventParameters(HXPropertyList::Dictionary parameters)
+    {
+        _launchEventParameters = std::move(parameters);
+    }
     bool isRunning() const { return _running; }
     // Runs the main loop until stop or terminate.
     virtual void run();
@@ -241,6 +249,7 @@ private:
     std::optional<HXEvent> _currentEvent;
     std::shared_ptr<HXMenu> _mainMenu;
     std::shared_ptr<HXMenu> _windowsMenu;
+    HXPropertyList::Dictionary _launchEventParameters;
     std::vector<std::shared_ptr<HXModalSession>> _modalSessions;
     HXRunLoopSourceID _queueHook = 0;
     HXRunLoopSourceID _displayObserver = 0;

@@ -15,6 +15,8 @@ int HXApplicationMain(int argc, char** argv)
             app->setWindowServer(sdl);
     }
     app->finishLaunching();
+    if (auto controller = HXDocumentController::sharedDocumentController())
+        controller->autoreopenDocuments(app->launchEventParameters());
 
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {

@@ -2,6 +2,7 @@
 // HXDocumentController: the shared list of open documents and the types they can be. Types are registered
 // with a name, file extensions and a factory that makes a document of that type.
 #include "platform/basekit/error.h"
+#include "platform/basekit/property_list.h"
 #include "platform/basekit/url.h"
 #include "platform/winkit/document.h"
 
@@ -55,6 +56,12 @@ public:
     // An already open document for the URL is brought to front instead of opened twice.
     virtual std::shared_ptr<HXDocument> openDocumentWithContentsOfURL(const HXURL& url, bool display, HXError* error);
     virtual std::shared_ptr<HXDocument> openUntitledDocumentAndDisplay(bool display, HXError* error);
+    // Called once while the program launches, after the delegate has finished launching and before the
+    // files of the launch are opened, with the parameters the launch request carried.
+    virtual void autoreopenDocuments(const HXPropertyList::Dictionary& launchEventParameters)
+    {
+        (void)launchEventParameters;
+    }
     // Whether opening makes windows (false for scripted opens that hide them).
     virtual bool shouldCreateUI() const { return true; }
 

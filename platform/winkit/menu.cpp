@@ -2,6 +2,7 @@
 
 #include "platform/basekit/notification_center.h"
 #include "platform/winkit/application.h"
+#include "platform/drawing/image.h"
 #include "platform/winkit/text_drawing.h"
 #include "platform/winkit/window.h"
 
@@ -33,6 +34,12 @@ void HXMenuItem::noteChanged()
 {
     if (auto m = menu())
         m->itemChanged(*this);
+}
+
+void HXMenuItem::setImage(std::shared_ptr<HXImage> image)
+{
+    _image = std::move(image);
+    noteChanged();
 }
 
 void HXMenuItem::setTitle(const std::string& title)
@@ -355,7 +362,12 @@ public:
                                             : HXColor::colorWithCalibratedWhite(0.6);
             if (item->state() == HXOnState)
                 winkit::drawText("\u2713", { { 6, r.origin.y }, { 14, r.size.height } }, style);
-            winkit::drawText(item->title(), { { 22 + 10.0 * item->indentationLevel(), r.origin.y }, { r.size.width - 60, r.size.height } }, style);
+            double titleX = 22 + 10.0 * item->indentationLevel();
+            if (auto& image = item->image(); image && image->isValid()) {
+                image->drawInRect({ { titleX, HXMidY(r) - 8 }, { 16, 16 } });
+                titleX += 20;
+            }
+            winkit::drawText(item->title(), { { titleX, r.origin.y }, { r.size.width - titleX - 38, r.size.height } }, style);
             if (!item->keyEquivalent().empty()) {
                 std::string shortcut = "Ctrl+" + item->keyEquivalent();
                 winkit::drawText(shortcut, { { r.size.width - 70, r.origin.y }, { 64, r.size.height } }, style);
@@ -394,7 +406,7 @@ MenuLevel showMenu(const std::shared_ptr<HXMenu>& menu, HXPoint topLeft, double 
         if (item->isHidden() || item->isAlternate())
             continue;
         height += MenuView::rowHeight(*item);
-        width = std::max(width, winkit::measureText(item->title(), {}).width + 100);
+        width = std::max(width, winkit::measureText(item->title(), {}).width + 100 + (item->image() ? 20 : 0));
     }
     MenuLevel level;
     level.view = std::make_shared<MenuView>(HXRect { {}, { width, height } }, menu);

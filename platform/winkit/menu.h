@@ -23,6 +23,8 @@ inline constexpr const char* HXMenuItemIndex = "HXMenuItemIndex";
 
 enum : int { HXMixedState = -1, HXOffState = 0, HXOnState = 1 };
 
+class HXImage;
+
 class HXMenuItem : public HXObject, public HXValidatedUserInterfaceItem {
 public:
     HXMenuItem() = default;
@@ -55,6 +57,10 @@ public:
     void setAlternate(bool flag) { _alternate = flag; }
     int indentationLevel() const { return _indentationLevel; }
     void setIndentationLevel(int level) { _indentationLevel = level; }
+    // A small picture drawn before the title (menus draw it at 16 x 16 points; pop-ups show the selected
+    // item's).
+    const std::shared_ptr<HXImage>& image() const { return _image; }
+    void setImage(std::shared_ptr<HXImage> image);
 
     std::shared_ptr<HXMenu> submenu() const { return _submenu; }
     void setSubmenu(const std::shared_ptr<HXMenu>& menu);
@@ -83,6 +89,7 @@ private:
     uint32_t _keyEquivalentModifierMask = HXCommandKeyMask;
     bool _alternate = false;
     int _indentationLevel = 0;
+    std::shared_ptr<HXImage> _image;
     std::shared_ptr<HXMenu> _submenu;
     std::weak_ptr<HXMenu> _menu;
     std::any _representedObject;

@@ -162,6 +162,12 @@ void HXPopUpButtonCell::synchronizeTitleAndSelectedItem()
             itemAtIndex(i)->setState(i == _selectedIndex ? HXOnState : HXOffState);
     auto shown = _pullsDown ? itemAtIndex(0) : selectedItem();
     HXButtonCell::setTitle(shown ? shown->title() : std::string());
+    // The shown item's picture goes before its title; pop-ups whose items have none stay text only.
+    auto picture = shown ? shown->image() : nullptr;
+    if (picture || image()) {
+        HXButtonCell::setImage(picture);
+        setImagePosition(picture ? HXImageLeft : HXNoImage);
+    }
     noteChanged();
 }
 

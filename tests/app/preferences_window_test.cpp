@@ -9,6 +9,7 @@
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/drawing/color.h"
+#include "platform/drawing/image.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/button.h"
 #include "platform/winkit/color_well.h"
@@ -486,6 +487,12 @@ TEST_F(PreferencesWindowTest, SaveFolderChooser)
         EXPECT_EQ(changed.size(), c.answer ? 1u : 0u);
     }
     EXPECT_EQ(popUp->titleOfSelectedItem(), dir.path().filename().string());
+    // Item 0 shows the chosen folder's icon at 16 x 16, and the pop-up shows it before the title.
+    auto folderItem = popUp->itemAtIndex(0);
+    ASSERT_TRUE(folderItem->image());
+    EXPECT_TRUE(folderItem->image()->isValid());
+    EXPECT_EQ(folderItem->image()->size(), (HXSize { 16, 16 }));
+    EXPECT_EQ(popUp->image(), folderItem->image());
 }
 
 TEST_F(PreferencesWindowTest, DeviceNamesAndToolbarItems)

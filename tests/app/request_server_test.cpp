@@ -148,6 +148,28 @@ TEST_F(RequestServerTest, AFolderOpenToOthersIsRefused)
     EXPECT_TRUE(server.start());
 }
 
+TEST(PlayerProgramTest, FeaturedMovieFlagOnTheCommandLine)
+{
+    struct Case {
+        std::vector<std::string> argv;
+        std::optional<bool> flag;
+        bool error;
+    };
+    const Case cases[] = {
+        { { "movara-player" }, std::nullopt, false },
+        { { "movara-player", "--no-featured-movie" }, false, false },
+        { { "movara-player", "--featured-movie=no", "a.mov" }, false, false },
+        { { "movara-player", "--featured-movie" }, true, false },
+        { { "movara-player", "--featured-movie=yes" }, true, false },
+        { { "movara-player", "--featured-movie=maybe" }, std::nullopt, true },
+    };
+    for (const auto& c : cases) {
+        auto options = MVPPlayerProgram::parseArguments(c.argv);
+        EXPECT_EQ(options.featuredMovie, c.flag);
+        EXPECT_EQ(!options.error.empty(), c.error);
+    }
+}
+
 TEST(PlayerProgramTest, CommandLines)
 {
     struct Case {

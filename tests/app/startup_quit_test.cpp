@@ -1,6 +1,7 @@
 // (Named to sort after preferences_test.cpp: that test wants to be the first to make the shared preferences.)
 #include "app_test_fixtures.h"
 
+#include "app/document_controller.h"
 #include "app/main_menu.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/run_loop.h"
@@ -82,6 +83,28 @@ TEST_F(ApplicationDelegateTest, SuppressionCoversExactlyOneFeaturedRequest)
     delegate->openReelspotMovie(false);
     ASSERT_EQ(documents().size(), 1u);
     EXPECT_TRUE(documents()[0]->isReelspot());
+}
+
+TEST_F(ApplicationDelegateTest, LaunchRequestCarriesTheFeaturedMovieFlag)
+{
+    struct Case {
+        const char* name;
+        HXPropertyList::Dictionary parameters;
+        bool suppressed;
+    };
+    const Case cases[] = {
+        { "no flag", {}, false },
+        { "flag NO", { { MVPLaunchEventFeaturedMovieKey, HXPropertyList(false) } }, true },
+        { "flag YES", { { MVPLaunchEventFeaturedMovieKey, HXPropertyList(true) } }, false },
+        { "not a boolean", { { MVPLaunchEventFeaturedMovieKey, HXPropertyList("no") } }, false },
+    };
+    MVPMovieDocumentController controller;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        delegate->setSuppressReelspot(false);
+        static_cast<HXDocumentController&>(controller).autoreopenDocuments(c.parameters);
+        EXPECT_EQ(delegate->suppressReelspot(), c.suppressed);
+    }
 }
 
 TEST_F(ApplicationDelegateTest, MissingFeaturedResourceOpensNothingAndSaysNothing)

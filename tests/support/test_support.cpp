@@ -118,3 +118,32 @@ private:
 }  // namespace
 
 }  // namespace movara::test
+
+namespace movara::test {
+
+EnvironmentGuard::~EnvironmentGuard()
+{
+    // Latest first, so a variable set twice gets its original value back.
+    for (auto it = _saved.rbegin(); it != _saved.rend(); ++it)
+        it->second ? ::setenv(it->first.c_str(), it->second->c_str(), 1) : ::unsetenv(it->first.c_str());
+}
+
+void EnvironmentGuard::set(const char* name, const std::string& value)
+{
+    remember(name);
+    ::setenv(name, value.c_str(), 1);
+}
+
+void EnvironmentGuard::unset(const char* name)
+{
+    remember(name);
+    ::unsetenv(name);
+}
+
+void EnvironmentGuard::remember(const char* name)
+{
+    const char* value = std::getenv(name);
+    _saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+}
+
+} // namespace movara::test

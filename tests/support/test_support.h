@@ -1,7 +1,9 @@
 #pragma once
 // Shared helpers for the test programs: temporary folders, running tools, fixtures.
 #include <filesystem>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace movara::test {
@@ -18,6 +20,21 @@ public:
 
 private:
     std::filesystem::path _path;
+};
+
+// Sets environment variables for one test and puts the old values back when it goes away.
+class EnvironmentGuard {
+public:
+    EnvironmentGuard() = default;
+    EnvironmentGuard(const EnvironmentGuard&) = delete;
+    EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+    ~EnvironmentGuard();
+    void set(const char* name, const std::string& value);
+    void unset(const char* name);
+
+private:
+    void remember(const char* name);
+    std::vector<std::pair<std::string, std::optional<std::string>>> _saved;
 };
 
 struct CommandResult {

@@ -19,33 +19,6 @@ HXFileManager& files()
     return HXFileManager::defaultManager();
 }
 
-// Sets environment variables for one test and puts the old values back.
-class EnvironmentGuard {
-public:
-    void set(const char* name, const std::string& value)
-    {
-        remember(name);
-        setenv(name, value.c_str(), 1);
-    }
-    void unset(const char* name)
-    {
-        remember(name);
-        unsetenv(name);
-    }
-    ~EnvironmentGuard()
-    {
-        for (auto& [name, value] : _saved)
-            value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-    }
-
-private:
-    void remember(const char* name)
-    {
-        const char* v = getenv(name);
-        _saved.emplace_back(name, v ? std::optional<std::string>(v) : std::nullopt);
-    }
-    std::vector<std::pair<std::string, std::optional<std::string>>> _saved;
-};
 
 } // namespace
 
@@ -140,7 +113,7 @@ TEST(FileManager, AttributesAndDisplayName)
 TEST(FileManager, SpecialFoldersFollowXDG)
 {
     TempDir dir;
-    EnvironmentGuard env;
+    movara::test::EnvironmentGuard env;
     env.set("HOME", dir.path().string());
     env.set("XDG_CONFIG_HOME", (dir / "cfg").string());
     env.set("XDG_DATA_HOME", (dir / "data").string());
