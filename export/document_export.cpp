@@ -3,6 +3,7 @@
 #include "export/processing_document.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/error.h"
+#include "platform/basekit/file_manager.h"
 #include "platform/mvkit/export/export_session_dialog.h"
 #include "platform/mvkit/media_keys.h"
 #include "platform/mvkit/movie.h"
@@ -114,7 +115,7 @@ std::optional<HXPropertyList::Dictionary> MVPDocumentExport::exportSessionJob(co
 
 std::string MVPDocumentExport::exportSessionFilePath()
 {
-    return (std::filesystem::path(homeFolder()) / "Desktop" / "out.exportSession").string();
+    return (std::filesystem::path(HXDesktopDirectory()) / "out.exportSession").string();
 }
 
 void MVPDocumentExport::reportFailure(int status, const std::string& detail, const std::shared_ptr<HXWindow>& window)
