@@ -14,7 +14,6 @@
 #include "inspectors/movie_info.h"
 #include "platform/basekit/bundle.h"
 #include "platform/mvkit/movie_image_sequence.h"
-#include "platform/mvkit/playback/movie_playback.h"
 #include "platform/winkit/menu.h"
 #include "platform/winkit/open_panel.h"
 #include "platform/winkit/window.h"
@@ -244,27 +243,27 @@ void MVPApplicationDelegate::playPauseAll(HXObject*)
 void MVPApplicationDelegate::gotoBeginningOfAll(HXObject*)
 {
     forEveryMovie([](const std::shared_ptr<MVMovie>& movie) {
-        MVMoviePlayback::playbackForMovie(movie)->gotoBeginning();
+        movie->gotoBeginning();
     });
 }
 
 void MVPApplicationDelegate::gotoEndOfAll(HXObject*)
 {
     forEveryMovie(
-        [](const std::shared_ptr<MVMovie>& movie) { MVMoviePlayback::playbackForMovie(movie)->gotoEnd(); });
+        [](const std::shared_ptr<MVMovie>& movie) { movie->gotoEnd(); });
 }
 
 void MVPApplicationDelegate::stepBackwardAll(HXObject*)
 {
     forEveryMovie([](const std::shared_ptr<MVMovie>& movie) {
-        MVMoviePlayback::playbackForMovie(movie)->stepBackward();
+        movie->stepBackward();
     });
 }
 
 void MVPApplicationDelegate::stepForwardAll(HXObject*)
 {
     forEveryMovie([](const std::shared_ptr<MVMovie>& movie) {
-        MVMoviePlayback::playbackForMovie(movie)->stepForward();
+        movie->stepForward();
     });
 }
 

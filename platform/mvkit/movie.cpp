@@ -1,6 +1,7 @@
 #include "platform/mvkit/movie.h"
 
 #include "platform/mvkit/playback/movie_playback.h"
+#include "platform/mvkit/playback/picture_compositor.h"
 
 #include "platform/basekit/file_manager.h"
 #include "platform/basekit/notification_center.h"
@@ -498,13 +499,23 @@ void MVMovie::setPosterTime(MVTime time)
     _changed = true;
 }
 
+namespace {
+
+// The movie's playback, when it has a living one (one left over from an earlier movie at the same
+// address is not its).
+std::shared_ptr<MVMoviePlayback> livePlayback(const MVMovie* movie)
+{
+    auto playback = MVMoviePlayback::existingPlaybackForMovie(movie);
+    return playback && playback->movie().get() == movie ? playback : nullptr;
+}
+
+} // namespace
+
 MVTime MVMovie::currentTime() const
 {
-    if (_rate != 0) {
-        auto playback = MVMoviePlayback::existingPlaybackForMovie(this);
-        if (playback && playback->movie().get() == this && playback->isPlaying())
+    if (_rate != 0)
+        if (auto playback = livePlayback(this); playback && playback->isPlaying())
             return playback->currentTime();
-    }
     return _currentTime;
 }
 
@@ -565,14 +576,13 @@ void MVMovie::setMatrix(const MVMatrixRecord& matrix)
 
 std::pair<double, double> MVMovie::naturalSize() const
 {
-    double w = 0, h = 0;
-    for (auto& t : _tracks) {
-        if (!t->isVisual() || !t->isEnabled())
-            continue;
-        w = std::max(w, t->width());
-        h = std::max(h, t->height());
-    }
-    return { w, h };
+    // The box every enabled visual track covers, each placed by its matrix.
+    MVPictureBox box;
+    for (auto& t : _tracks)
+        if (t->isVisual() && t->isEnabled())
+            box = MVPictureBoxUnion(
+                box, MVPictureBoxForTrack(t->width(), t->height(), MVAffineForMatrixRecord(t->matrix())));
+    return { box.width, box.height };
 }
 
 void MVMovie::setRate(float rate)
@@ -619,72 +629,220 @@ void MVMovie::setPreferredMuted(bool muted)
 
 void MVMovie::setBalance(float balance)
 {
-    if (store(_balance, std::clamp(balance, -1.0f, 1.0f)))
+    if (store(_balance, std::clamp(balance, -1.0f, 1.0f))) {
+        applyPlaybackSettings();
         postNotification(MVMovieBalanceDidChangeNotification);
+    }
 }
 
 void MVMovie::setBass(float bass)
 {
-    if (store(_bass, bass))
+    if (store(_bass, bass)) {
+        applyPlaybackSettings();
         postNotification(MVMovieBassDidChangeNotification);
+    }
 }
 
 void MVMovie::setTreble(float treble)
 {
-    if (store(_treble, treble))
+    if (store(_treble, treble)) {
+        applyPlaybackSettings();
         postNotification(MVMovieTrebleDidChangeNotification);
+    }
 }
 
 void MVMovie::setGain(float gain)
 {
-    if (store(_gain, std::max(0.0f, gain)))
+    if (store(_gain, std::max(0.0f, gain))) {
+        applyPlaybackSettings();
         postNotification(MVMovieGainDidChangeNotification);
+    }
 }
 
 void MVMovie::setPitch(float pitch)
 {
-    store(_pitch, pitch);
+    if (store(_pitch, std::isfinite(pitch) ? std::clamp(pitch, -1200.0f, 1200.0f) : 0.0f))
+        applyPlaybackSettings();
 }
 
 void MVMovie::setVisualBrightness(float value)
 {
-    if (store(_visual[0], value))
+    if (store(_visual[0], value)) {
+        applyPlaybackSettings();
         postNotification(MVMovieVisualAdjustmentsDidChangeNotification);
+    }
 }
 
 void MVMovie::setVisualSaturation(float value)
 {
-    if (store(_visual[1], value))
+    if (store(_visual[1], value)) {
+        applyPlaybackSettings();
         postNotification(MVMovieVisualAdjustmentsDidChangeNotification);
+    }
 }
 
 void MVMovie::setVisualHue(float value)
 {
-    if (store(_visual[2], value))
+    if (store(_visual[2], value)) {
+        applyPlaybackSettings();
         postNotification(MVMovieVisualAdjustmentsDidChangeNotification);
+    }
 }
 
 void MVMovie::setVisualContrast(float value)
 {
-    if (store(_visual[3], value))
+    if (store(_visual[3], value)) {
+        applyPlaybackSettings();
         postNotification(MVMovieVisualAdjustmentsDidChangeNotification);
+    }
 }
 
 void MVMovie::setLoopingMode(MVMovieLoopingMode mode)
 {
-    if (store(_loopingMode, mode))
+    if (store(_loopingMode, mode)) {
+        applyPlaybackSettings();
         postNotification(MVMovieLoopingDidChangeNotification);
+    }
 }
 
 void MVMovie::setPlaysSelectionOnly(bool flag)
 {
-    if (store(_playsSelectionOnly, flag))
+    if (store(_playsSelectionOnly, flag)) {
+        applyPlaybackSettings();
         postNotification(MVMovieLoopingDidChangeNotification);
+    }
 }
 
 void MVMovie::setPlaysAllFrames(bool flag)
 {
-    store(_playsAllFrames, flag);
+    if (store(_playsAllFrames, flag))
+        applyPlaybackSettings();
+}
+
+void MVMovie::setLoops(bool flag)
+{
+    if (flag != loops())
+        setLoopingMode(flag ? MVMovieLoopingMode::Loop : MVMovieLoopingMode::None);
+}
+
+void MVMovie::setLoopsBackAndForth(bool flag)
+{
+    if (flag)
+        setLoopingMode(MVMovieLoopingMode::BackAndForth);
+    else if (loopsBackAndForth())
+        setLoopingMode(MVMovieLoopingMode::Loop);
+}
+
+void MVMovie::applyPlaybackSettings()
+{
+    if (auto playback = livePlayback(this))
+        playback->applyMovieSettings();
+}
+
+// ---- Stepping and jumping
+
+int64_t MVMovie::playRangeStart() const
+{
+    if (_playsSelectionOnly && _selection.duration.timeValue > 0)
+        return std::clamp<int64_t>(movieUnits(_selection.time), 0, durationValue());
+    return 0;
+}
+
+int64_t MVMovie::playRangeEnd() const
+{
+    if (_playsSelectionOnly && _selection.duration.timeValue > 0)
+        return std::clamp<int64_t>(
+            movieUnits(MVTimeAdd(_selection.time, _selection.duration)), 0, durationValue());
+    return durationValue();
+}
+
+bool MVMovie::isDone() const
+{
+    if (auto playback = livePlayback(this))
+        return playback->isDone();
+    int64_t now = movieUnits(_currentTime);
+    return _rate < 0 ? now <= 0 : now >= durationValue();
+}
+
+bool MVMovie::isDoneConsideringPlaySelectionOnly() const
+{
+    if (auto playback = livePlayback(this))
+        return playback->isDoneConsideringPlaySelectionOnly();
+    int64_t now = movieUnits(_currentTime);
+    return _rate < 0 ? now <= playRangeStart() : now >= playRangeEnd();
+}
+
+void MVMovie::step(int frames)
+{
+    if (frames == 0)
+        return;
+    if (auto playback = livePlayback(this)) {
+        playback->step(frames);
+        return;
+    }
+    stop();
+    // Without a playback the model knows the frames: sample starts of the visual tracks.
+    const int64_t fallback = std::max<int64_t>(1, _timeScale / 30);
+    const bool hasPictures = !tracksOfMediaType(MVFourCC("vide")).empty();
+    int64_t t = movieUnits(_currentTime);
+    for (int i = 0; i < std::abs(frames); ++i) {
+        int64_t next;
+        if (frames > 0) {
+            next = hasPictures ? nextInterestingTime(t, MVNextTimeMediaSample, { MVFourCC("vide") }) : -1;
+            if (next <= t)
+                next = hasPictures ? durationValue() : t + fallback;
+        } else {
+            // The start of the frame that holds the unit before the frame shown (at the very end the
+            // last frame is shown).
+            auto frameAt = [&](int64_t time) {
+                return nextInterestingTime(
+                    time, MVNextTimeMediaSample | MVNextTimeEdgeOK, { MVFourCC("vide") }, -1.0);
+            };
+            int64_t shown = t >= durationValue() && t > 0 ? frameAt(durationValue() - 1) : t;
+            next = hasPictures && shown > 0 ? frameAt(shown - 1) : t - fallback;
+            if (next < 0)
+                next = 0;
+        }
+        next = std::clamp<int64_t>(next, 0, durationValue());
+        if (next == t)
+            break;
+        t = next;
+    }
+    setCurrentTime(MVMakeTime(t, _timeScale));
+}
+
+void MVMovie::stepByTime(MVTime delta)
+{
+    if (!MVTimeIsNumeric(delta))
+        return;
+    if (auto playback = livePlayback(this)) {
+        playback->stepByTime(delta);
+        return;
+    }
+    stop();
+    setCurrentTime(MVMakeTime(
+        std::clamp<int64_t>(movieUnits(_currentTime) + movieUnits(delta), 0, durationValue()), _timeScale));
+}
+
+void MVMovie::gotoBeginning()
+{
+    if (auto playback = livePlayback(this))
+        playback->gotoBeginning();
+    else
+        setCurrentTime(MVMakeTime(playRangeStart(), _timeScale));
+}
+
+void MVMovie::gotoEnd()
+{
+    if (auto playback = livePlayback(this))
+        playback->gotoEnd();
+    else
+        setCurrentTime(MVMakeTime(playRangeEnd(), _timeScale));
+}
+
+bool MVMovie::hasTimeCodeTrack() const
+{
+    return !tracksOfMediaType(MVFourCC("tmcd")).empty();
 }
 
 void MVMovie::setControllerType(uint32_t type)

@@ -4,7 +4,9 @@
 // by updating its file in place.
 //
 // Notifications go to HXNotificationCenter::defaultCenter() with the movie as object (notifications.h).
-// The playback settings (rate, volume, ...) are stored values here; playing them is done elsewhere.
+// The playback settings (rate, volume, play modes, sound and picture adjustments) are stored here and
+// reach the movie's playback (MVMoviePlayback) at once when it has one; a playback made later starts
+// from them. Stepping and jumping go through the playback too, or move the stored time without one.
 #include "platform/basekit/error.h"
 #include "platform/basekit/property_list.h"
 #include "platform/basekit/url.h"
@@ -227,10 +229,10 @@ public:
     void setPreferredVolume(float volume);
     const MVMatrixRecord& matrix() const { return _matrix; }
     void setMatrix(const MVMatrixRecord& matrix);
-    // The largest visual track box (width, height).
+    // The size of the box the enabled visual tracks cover, each placed by its matrix (width, height).
     std::pair<double, double> naturalSize() const;
 
-    // Playback settings, stored and notified only.
+    // Playback settings: stored, notified, and applied to the movie's playback when it has one.
     float rate() const { return _rate; }
     void setRate(float rate);
     void play() { setRate(_preferredRate != 0 ? _preferredRate : 1.0f); }
@@ -242,7 +244,8 @@ public:
     void setMuted(bool muted);
     bool preferredMuted() const { return _preferredMuted; }
     void setPreferredMuted(bool muted);
-    // Sound adjustments: balance −1 (left) … 1 (right); bass, treble and gain as levels; pitch in cents.
+    // Sound adjustments: balance −1 (left) … 1 (right); bass and treble in decibels; gain linear; pitch
+    // in cents (−1200 … 1200, the speed unchanged).
     float balance() const { return _balance; }
     void setBalance(float balance);
     float bass() const { return _bass; }
@@ -253,7 +256,8 @@ public:
     void setGain(float gain);
     float pitch() const { return _pitch; }
     void setPitch(float pitch);
-    // Picture adjustments (0 is neutral).
+    // Picture adjustments: brightness −1 … 1 (0 neutral), saturation and contrast ≥ 0 (1 neutral), hue in
+    // degrees (0 neutral).
     float visualBrightness() const { return _visual[0]; }
     void setVisualBrightness(float value);
     float visualSaturation() const { return _visual[1]; }
@@ -268,6 +272,30 @@ public:
     void setPlaysSelectionOnly(bool flag);
     bool playsAllFrames() const { return _playsAllFrames; }
     void setPlaysAllFrames(bool flag);
+    // The looping mode as the two switches of the controls: looping, and looping back and forth
+    // (which is a kind of looping; switching it off leaves plain looping on).
+    bool loops() const { return _loopingMode != MVMovieLoopingMode::None; }
+    void setLoops(bool flag);
+    bool loopsBackAndForth() const { return _loopingMode == MVMovieLoopingMode::BackAndForth; }
+    void setLoopsBackAndForth(bool flag);
+    // At the end of the movie in the direction of play (at its start when playing backward); the second
+    // asks about the range that plays (the selection when only the selection plays).
+    bool isDone() const;
+    bool isDoneConsideringPlaySelectionOnly() const;
+
+    // Stepping and jumping. Each stops the movie. A step goes to the next (previous) frame of the
+    // visual tracks, or by a thirtieth of a second in a movie without pictures; the ends are those of
+    // the range that plays.
+    void step(int frames);
+    void stepForward() { step(1); }
+    void stepBackward() { step(-1); }
+    void stepFrameForward() { step(1); }
+    void stepFrameBackward() { step(-1); }
+    void stepByTime(MVTime delta);
+    void gotoBeginning();
+    void gotoEnd();
+    void gotoPosterTime() { setCurrentTime(_posterTime); }
+    bool hasTimeCodeTrack() const;
     // The controller type as a four-char code ('none' 0x6E6F6E65, standard 0x00737464).
     uint32_t controllerType() const { return _controllerType; }
     void setControllerType(uint32_t type);
@@ -362,6 +390,10 @@ private:
     void networkTransferEnded(bool ok, const HXError& error);
     void postNotification(const char* name, HXPropertyList::Dictionary userInfo = {});
     void setLoadState(int64_t state);
+    // The settings reach the playback, when the movie has one.
+    void applyPlaybackSettings();
+    int64_t playRangeStart() const;
+    int64_t playRangeEnd() const;
     void registerUndoForEditState(MVMovieEditState before, const std::string& actionName);
     void edited(MVMovieEditState before, const std::string& actionName);
     int64_t movieUnits(MVTime time) const;
@@ -388,7 +420,7 @@ private:
     bool _muted = false;
     bool _preferredMuted = false;
     float _balance = 0, _bass = 0, _treble = 0, _gain = 1.0f, _pitch = 0;
-    float _visual[4] = { 0, 0, 0, 0 };
+    float _visual[4] = { 0, 1, 0, 1 }; // brightness, saturation, hue, contrast
     MVMovieLoopingMode _loopingMode = MVMovieLoopingMode::None;
     bool _playsSelectionOnly = false;
     bool _playsAllFrames = false;

@@ -174,6 +174,18 @@ MVApertureGeometry MVMovieView::geometryFor(uint32_t trackID, const MVDecodedFra
 
 // ---- Pictures
 
+MVPictureBox MVMovieView::movieBox() const
+{
+    MVPictureBox box;
+    if (_movie)
+        for (const auto& track : _movie->tracks())
+            if (track->isVisual() && track->isEnabled())
+                box = MVPictureBoxUnion(box,
+                    MVPictureBoxForTrack(
+                        track->width(), track->height(), MVAffineForMatrixRecord(track->matrix())));
+    return box;
+}
+
 std::shared_ptr<HXImage> MVMovieView::imageForPictures(
     const std::vector<MVMoviePlayer::PresentedPicture>& pictures, HXSize size)
 {
@@ -182,32 +194,99 @@ std::shared_ptr<HXImage> MVMovieView::imageForPictures(
         return nullptr;
     if (_playback)
         _converter.setAdjustments(_playback->visualAdjustments());
-    auto rep = HXBitmapImageRep::initWithSize(width, height);
-    if (!rep)
-        return nullptr;
-    bool drewAny = false;
-    MVImageBuffer buffer;
+
+    // Where each picture goes in movie space.
+    struct Layer {
+        const MVMoviePlayer::PresentedPicture* picture;
+        std::shared_ptr<MVTrack> track;
+        MVApertureGeometry geometry;
+        MVCompositedPicture composed;
+        MVPictureBox box;
+    };
+    std::vector<Layer> layers;
+    MVPictureBox pictureBox;
     for (const auto& p : pictures) { // back to front
         if (!p.picture.frame)
             continue;
+        Layer layer { &p, _movie ? _movie->trackByID(p.trackID) : nullptr,
+            geometryFor(p.trackID, *p.picture.frame), {}, {} };
+        MVCompositedPicture& c = layer.composed;
+        c.trackWidth
+            = layer.track && layer.track->width() > 0 ? layer.track->width() : layer.geometry.displayWidth;
+        c.trackHeight
+            = layer.track && layer.track->height() > 0 ? layer.track->height() : layer.geometry.displayHeight;
+        if (layer.track) {
+            c.matrix = MVAffineForMatrixRecord(layer.track->matrix());
+            auto mode = layer.track->attributeForKey(MVTrackTransferModeAttribute);
+            if (mode.isInteger())
+                c.graphicsMode = uint16_t(mode.integerValue());
+            auto color = layer.track->attributeForKey(MVTrackOperationColorAttribute);
+            if (color.isArray() && color.count() == 3)
+                for (size_t k = 0; k < 3; ++k)
+                    c.opColor[k] = uint16_t(color[k].integerValue());
+        }
+        layer.box = MVPictureBoxForTrack(c.trackWidth, c.trackHeight, c.matrix);
+        if (layer.box.isEmpty())
+            continue;
+        pictureBox = MVPictureBoxUnion(pictureBox, layer.box);
+        layers.push_back(std::move(layer));
+    }
+    if (layers.empty())
+        return nullptr;
+    MVPictureBox box = movieBox();
+    if (box.isEmpty())
+        box = pictureBox;
+
+    auto rep = HXBitmapImageRep::initWithSize(width, height);
+    if (!rep)
+        return nullptr;
+    auto prepare = [&](const Layer& layer) {
         // The track's own video flags add to the view's.
-        auto track = _movie ? _movie->trackByID(p.trackID) : nullptr;
-        auto flag = [&](const char* key) { return track && track->attributeForKey(key).boolValue(); };
+        auto flag
+            = [&](const char* key) { return layer.track && layer.track->attributeForKey(key).boolValue(); };
         _converter.setHighQuality(_highQuality || flag(MVTrackHighQualityVideoAttribute));
         _converter.setDeinterlace(_deinterlace || flag(MVTrackDeinterlaceVideoAttribute));
         _converter.setSingleField(flag(MVTrackSingleFieldVideoAttribute));
-        if (!_converter.convert(
-                *p.picture.frame, geometryFor(p.trackID, *p.picture.frame), width, height, buffer))
-            continue;
+    };
+
+    // One upright picture covering the whole movie and simply copied: converted straight to its place.
+    const Layer& only = layers.front();
+    const uint16_t onlyMode = only.composed.graphicsMode;
+    if (layers.size() == 1 && only.composed.matrix.isUprightScale() && only.box == box
+        && (onlyMode == MVGraphicsModeCopy || onlyMode == MVGraphicsModeDitherCopy
+            || onlyMode == MVGraphicsModeComposition)) {
+        MVImageBuffer buffer;
+        prepare(only);
+        if (!_converter.convert(*only.picture->picture.frame, only.geometry, width, height, buffer))
+            return nullptr;
         unsigned char* pixels = rep->bitmapData();
         const size_t rowBytes = rep->bytesPerRow();
         for (int y = 0; y < height; ++y)
             std::memcpy(pixels + size_t(y) * rowBytes,
                 buffer.pixels.data() + size_t(y) * size_t(buffer.bytesPerRow), size_t(width) * 4);
-        drewAny = true;
+        rep->markDirty();
+        return HXImage::initWithBitmapImageRep(rep);
     }
-    if (!drewAny)
+
+    // Each picture converted at about the size it takes on the canvas, then placed.
+    std::vector<MVImageBuffer> buffers(layers.size());
+    std::vector<MVCompositedPicture> composed;
+    const double scaleX = width / box.width, scaleY = height / box.height;
+    for (size_t k = 0; k < layers.size(); ++k) {
+        Layer& layer = layers[k];
+        const MVAffine& m = layer.composed.matrix;
+        auto side = [](double length) { return int(std::clamp(std::lround(length), 1L, 8192L)); };
+        const int w = side(layer.composed.trackWidth * std::hypot(m.a, m.b) * scaleX);
+        const int h = side(layer.composed.trackHeight * std::hypot(m.c, m.d) * scaleY);
+        prepare(layer);
+        if (!_converter.convert(*layer.picture->picture.frame, layer.geometry, w, h, buffers[k]))
+            continue;
+        layer.composed.image = &buffers[k];
+        composed.push_back(layer.composed);
+    }
+    if (composed.empty())
         return nullptr;
+    MVComposePictures(rep->cairoSurface(), box, composed);
     rep->markDirty();
     return HXImage::initWithBitmapImageRep(rep);
 }

@@ -5,14 +5,16 @@
 //
 // Texts of enabled text tracks (subtitles, captions) are drawn over the pictures.
 // The view plays the movie through the movie's MVMoviePlayback (which it holds while it shows the
-// movie) and redraws whenever a new picture is presented. Before a picture is drawn the image hook
-// may replace it (full-screen filters). Edits go through the movie, which registers their undo with
-// the view's undo manager.
+// movie) and redraws whenever a new picture is presented. The pictures of several visual tracks are
+// composed by their matrices, layers and graphics modes (picture_compositor.h). Before a picture is drawn the
+// image hook may replace it (full-screen filters). Edits go through the movie, which registers their undo
+// with the view's undo manager.
 #include "platform/drawing/color.h"
 #include "platform/drawing/image.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/playback/frame_converter.h"
 #include "platform/mvkit/playback/movie_playback.h"
+#include "platform/mvkit/playback/picture_compositor.h"
 #include "platform/winkit/view.h"
 
 #include <functional>
@@ -113,6 +115,8 @@ private:
     std::shared_ptr<HXImage> imageForPictures(
         const std::vector<MVMoviePlayer::PresentedPicture>& pictures, HXSize size);
     MVApertureGeometry geometryFor(uint32_t trackID, const MVDecodedFrame& frame) const;
+    // The part of movie space the movie's enabled visual tracks cover.
+    MVPictureBox movieBox() const;
     void drawTexts(HXRect target);
 
     std::shared_ptr<MVMovie> _movie;

@@ -3,6 +3,7 @@
 #include "platform/basekit/notification_center.h"
 #include "platform/mvkit/playback/media_sample_source.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -42,12 +43,10 @@ MVMoviePlayback::MVMoviePlayback(const std::shared_ptr<MVMovie>& movie, MVMovieP
     , _identity(movie.get())
     , _player(MVMoviePlayer::player(movie->timeScale(), std::move(options)))
 {
-    _movieSound.volume = movie->volume();
-    _movieSound.muted = movie->isMuted();
-    _player->setMovieAudioSettings(_movieSound);
     _player->clock().setCurrentTime(movieUnits(movie->storedCurrentTime()));
     auto selection = movie->selection();
     _player->clock().setSelection(movieUnits(selection.time), movieUnits(selection.duration));
+    applyMovieSettings();
     reloadTracks();
 }
 
@@ -162,11 +161,7 @@ void MVMoviePlayback::reloadTracks()
 
 void MVMoviePlayback::applyMovieSound()
 {
-    if (auto m = movie()) {
-        _movieSound.volume = m->volume();
-        _movieSound.muted = m->isMuted();
-    }
-    _player->setMovieAudioSettings(_movieSound);
+    applyMovieSettings();
 }
 
 MVTime MVMoviePlayback::currentTime() const
@@ -217,44 +212,125 @@ void MVMoviePlayback::gotoPosterTime()
         _player->setCurrentTime(movieUnits(m->posterTime()));
 }
 
+namespace {
+
+float finiteOr(float value, float otherwise)
+{
+    return std::isfinite(value) ? value : otherwise;
+}
+
+} // namespace
+
+void MVMoviePlayback::applyMovieSettings()
+{
+    auto m = movie();
+    if (!m)
+        return;
+    auto& clock = _player->clock();
+    switch (m->loopingMode()) {
+    case MVMovieLoopingMode::None:
+        clock.setLoopMode(MVLoopMode::None);
+        break;
+    case MVMovieLoopingMode::Loop:
+        clock.setLoopMode(MVLoopMode::Loop);
+        break;
+    case MVMovieLoopingMode::BackAndForth:
+        clock.setLoopMode(MVLoopMode::BackAndForth);
+        break;
+    }
+    clock.setPlaysSelectionOnly(m->playsSelectionOnly());
+    if (m->playsAllFrames() != clock.playsAllFrames())
+        _player->setPlaysAllFrames(m->playsAllFrames());
+
+    MVAudioMixSettings sound = _movieSound;
+    sound.volume = m->volume();
+    sound.muted = m->isMuted();
+    sound.balance = std::clamp(finiteOr(m->balance(), 0), -1.0f, 1.0f);
+    sound.bass = finiteOr(m->bass(), 0);
+    sound.treble = finiteOr(m->treble(), 0);
+    sound.gain = std::max(0.0f, finiteOr(m->gain(), 1));
+    if (!(sound == _movieSound)) {
+        _movieSound = sound;
+        _player->setMovieAudioSettings(_movieSound);
+    }
+    _player->setPitch(finiteOr(m->pitch(), 0));
+
+    MVPictureAdjustments adjustments;
+    adjustments.brightness = std::clamp(finiteOr(m->visualBrightness(), 0), -1.0f, 1.0f);
+    adjustments.saturation = std::max(0.0f, finiteOr(m->visualSaturation(), 1));
+    adjustments.hue = finiteOr(m->visualHue(), 0);
+    adjustments.contrast = std::max(0.0f, finiteOr(m->visualContrast(), 1));
+    if (!(adjustments == _adjustments)) {
+        _adjustments = adjustments;
+        // The same pictures look different now.
+        if (_player->onPictureChange)
+            _player->onPictureChange();
+    }
+}
+
 void MVMoviePlayback::setLoops(bool flag)
 {
-    if (flag == loops())
-        return;
-    _player->clock().setLoopMode(flag ? MVLoopMode::Loop : MVLoopMode::None);
+    if (auto m = movie())
+        m->setLoops(flag);
 }
 
 void MVMoviePlayback::setLoopsBackAndForth(bool flag)
 {
-    // Back and forth is a kind of looping; turning it off keeps plain looping on when looping was on.
-    if (flag)
-        _player->clock().setLoopMode(MVLoopMode::BackAndForth);
-    else if (loopsBackAndForth())
-        _player->clock().setLoopMode(MVLoopMode::Loop);
+    if (auto m = movie())
+        m->setLoopsBackAndForth(flag);
+}
+
+void MVMoviePlayback::setPlaysSelectionOnly(bool flag)
+{
+    if (auto m = movie())
+        m->setPlaysSelectionOnly(flag);
+}
+
+void MVMoviePlayback::setPlaysAllFrames(bool flag)
+{
+    if (auto m = movie())
+        m->setPlaysAllFrames(flag);
 }
 
 void MVMoviePlayback::setBalance(float balance)
 {
-    _movieSound.balance = std::isfinite(balance) ? std::clamp(balance, -1.0f, 1.0f) : 0.0f;
-    applyMovieSound();
+    if (auto m = movie())
+        m->setBalance(finiteOr(balance, 0));
 }
 
 void MVMoviePlayback::setBass(float decibels)
 {
-    _movieSound.bass = std::isfinite(decibels) ? decibels : 0.0f;
-    applyMovieSound();
+    if (auto m = movie())
+        m->setBass(finiteOr(decibels, 0));
 }
 
 void MVMoviePlayback::setTreble(float decibels)
 {
-    _movieSound.treble = std::isfinite(decibels) ? decibels : 0.0f;
-    applyMovieSound();
+    if (auto m = movie())
+        m->setTreble(finiteOr(decibels, 0));
 }
 
 void MVMoviePlayback::setGain(float gain)
 {
-    _movieSound.gain = std::isfinite(gain) && gain >= 0 ? gain : 1.0f;
-    applyMovieSound();
+    if (auto m = movie())
+        m->setGain(std::isfinite(gain) && gain >= 0 ? gain : 1.0f);
+}
+
+void MVMoviePlayback::setPitch(float cents)
+{
+    if (auto m = movie())
+        m->setPitch(cents);
+}
+
+void MVMoviePlayback::setVisualAdjustments(const MVPictureAdjustments& adjustments)
+{
+    auto m = movie();
+    if (!m)
+        return;
+    m->setVisualBrightness(adjustments.brightness);
+    m->setVisualSaturation(adjustments.saturation);
+    m->setVisualHue(adjustments.hue);
+    m->setVisualContrast(adjustments.contrast);
 }
 
 MVAudioMixSettings MVMoviePlayback::trackSoundSettings(uint32_t trackID) const

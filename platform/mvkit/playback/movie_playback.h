@@ -6,8 +6,10 @@
 // this object listens: a new rate plays, a new time seeks, an edit rebuilds the decoders, volume and
 // muted reach the mixer. In the other direction it writes what playback changes back into the movie
 // (so the movie posts "MVMovieRateDidChangeNotification" and "MVMovieTimeDidChangeNotification"), and
-// posts "MVMovieDidEndNotification" when play stops at an end. The settings the movie does not store
-// (looping, play modes, sound shaping, picture adjustments, level bands) live here.
+// posts "MVMovieDidEndNotification" when play stops at an end. The play modes and the sound and picture
+// adjustments are the movie's too: the movie hands them over (applyMovieSettings) whenever one changes,
+// and the setters here change them on the movie. Only what the movie does not store (per-track sound
+// shaping, level bands) lives here.
 //
 // One playback per movie: playbackForMovie() answers the living one or makes it. Whoever shows or
 // plays the movie holds it; it stops and goes away with its last holder. Main thread only.
@@ -52,17 +54,20 @@ public:
     void gotoEnd();
     void gotoPosterTime();
 
-    // Play modes.
+    // Takes over the movie's play modes and sound and picture adjustments.
+    void applyMovieSettings();
+
+    // Play modes (the movie's).
     bool loops() const { return _player->clock().loopMode() != MVLoopMode::None; }
     void setLoops(bool flag);
     bool loopsBackAndForth() const { return _player->clock().loopMode() == MVLoopMode::BackAndForth; }
     void setLoopsBackAndForth(bool flag);
     bool playsSelectionOnly() const { return _player->clock().playsSelectionOnly(); }
-    void setPlaysSelectionOnly(bool flag) { _player->clock().setPlaysSelectionOnly(flag); }
+    void setPlaysSelectionOnly(bool flag);
     bool playsAllFrames() const { return _player->clock().playsAllFrames(); }
-    void setPlaysAllFrames(bool flag) { _player->setPlaysAllFrames(flag); }
+    void setPlaysAllFrames(bool flag);
 
-    // Sound of the movie (volume and muted are the movie's own) and of its tracks.
+    // Sound of the movie (the movie's settings) and of its tracks.
     float balance() const { return _movieSound.balance; }
     void setBalance(float balance);
     float bass() const { return _movieSound.bass; }
@@ -71,6 +76,8 @@ public:
     void setTreble(float decibels);
     float gain() const { return _movieSound.gain; }
     void setGain(float gain);
+    float pitch() const { return float(_player->pitch()); }
+    void setPitch(float cents);
     MVAudioMixSettings trackSoundSettings(uint32_t trackID) const;
     // The track's volume stays the track's own (MVTrack::volume); the rest is set here.
     void setTrackSoundSettings(uint32_t trackID, const MVAudioMixSettings& settings);
@@ -85,7 +92,7 @@ public:
 
     // Picture.
     const MVPictureAdjustments& visualAdjustments() const { return _adjustments; }
-    void setVisualAdjustments(const MVPictureAdjustments& adjustments) { _adjustments = adjustments; }
+    void setVisualAdjustments(const MVPictureAdjustments& adjustments);
     // The pictures at `time`, back to front, decoded now (posters, thumbnails, frame images).
     std::vector<MVMoviePlayer::PresentedPicture> picturesAtTime(MVTime time);
 

@@ -138,64 +138,145 @@ bool MVMoviePlayer::setTracks(const std::vector<MVPlayerTrack>& tracks, int64_t 
 void MVMoviePlayer::render(float* out, int frames)
 {
     std::lock_guard lock(_soundMutex);
+    if (_filtering)
+        renderFiltered(out, frames);
+    else
+        renderDirect(out, frames);
+    _soundPosition += double(frames) * _soundRate;
+    _meter.push(out, frames);
+}
+
+void MVMoviePlayer::mixAt(int64_t position, int count, bool reversed)
+{
     const size_t channels = size_t(_format.channelCount);
-    const double rate = _soundRate;
-    // Mix ahead, in whole frames read one after another, up to the last frame this block needs.
+    const size_t samples = size_t(count) * channels;
+    // Nothing plays before the movie's start.
+    const int64_t silent = std::clamp<int64_t>(-position, 0, count);
+    std::vector<MVAudioMixer::Input> inputs;
+    inputs.reserve(_sound.size());
+    for (auto& s : _sound) {
+        s.buffer.assign(samples, 0.0f);
+        // Damaged sound reads as silence; the picture goes on.
+        if (silent < count)
+            s.decoder->read(
+                position + silent, int(count - silent), s.buffer.data() + size_t(silent) * channels, nullptr);
+        if (reversed)
+            for (size_t a = 0, b = size_t(count) - 1; a < b; ++a, --b)
+                std::swap_ranges(s.buffer.begin() + ptrdiff_t(a * channels),
+                    s.buffer.begin() + ptrdiff_t((a + 1) * channels),
+                    s.buffer.begin() + ptrdiff_t(b * channels));
+        inputs.push_back({ s.trackID, s.buffer.data(), s.settings });
+    }
+    _mix.resize(samples);
+    _mixer.mix(inputs, count, _mix.data());
+}
+
+void MVMoviePlayer::renderDirect(float* out, int frames)
+{
+    // At rate 1 from a whole frame every output frame is a mixed frame as it is.
+    const size_t channels = size_t(_format.channelCount);
     if (_mixed.empty())
         _mixedStart = int64_t(std::floor(_soundPosition));
     const int64_t mixedEnd = _mixedStart + int64_t(_mixed.size() / channels);
-    const int64_t needEnd = int64_t(std::floor(_soundPosition + double(frames) * rate)) + 2;
+    const int64_t first = int64_t(std::floor(_soundPosition));
+    const int64_t needEnd = first + frames;
     if (needEnd > mixedEnd) {
-        const int count = int(needEnd - mixedEnd);
-        const size_t samples = size_t(count) * channels;
-        std::vector<MVAudioMixer::Input> inputs;
-        inputs.reserve(_sound.size());
-        for (auto& s : _sound) {
-            s.buffer.resize(samples);
-            // Damaged sound reads as silence; the picture goes on.
-            s.decoder->read(mixedEnd, count, s.buffer.data(), nullptr);
-            inputs.push_back({ s.trackID, s.buffer.data(), s.settings });
-        }
-        _mix.resize(samples);
-        _mixer.mix(inputs, count, _mix.data());
+        mixAt(mixedEnd, int(needEnd - mixedEnd), false);
         _mixed.insert(_mixed.end(), _mix.begin(), _mix.end());
     }
-    // At rate 1 from a whole frame every output frame is a mixed frame as it is; otherwise the frames
-    // between are interpolated.
-    for (int i = 0; i < frames; ++i) {
-        const double at = _soundPosition + double(i) * rate - double(_mixedStart);
-        const size_t index = size_t(at);
-        const float t = float(at - double(index));
-        const float* a = _mixed.data() + index * channels;
-        for (size_t c = 0; c < channels; ++c)
-            out[size_t(i) * channels + c] = t == 0 ? a[c] : a[c] + (a[channels + c] - a[c]) * t;
+    std::memcpy(out, _mixed.data() + size_t(first - _mixedStart) * channels,
+        size_t(frames) * channels * sizeof(float));
+    const int64_t consumed = needEnd - _mixedStart;
+    _mixed.erase(_mixed.begin(), _mixed.begin() + ptrdiff_t(size_t(consumed) * channels));
+    _mixedStart += consumed;
+}
+
+void MVMoviePlayer::renderFiltered(float* out, int frames)
+{
+    const size_t channels = size_t(_format.channelCount);
+    const size_t need = size_t(frames) * channels;
+    const bool forward = _soundRate > 0;
+    // Forward the filter takes small pieces; backward each piece is decoded on its own (a seek), so
+    // the pieces are longer: an eighth of a second.
+    const int chunk = forward ? 1024 : std::max(1024, _format.sampleRate / 8);
+    // A filter that takes and never gives must not hold the sound thread.
+    for (int rounds = 0; !_filterFailed && _filtered.size() < need && rounds < 256; ++rounds) {
+        const int64_t start = forward ? _filterInput : _filterInput - chunk;
+        mixAt(start, chunk, !forward);
+        _filterInput = forward ? start + chunk : start;
+        if (!_tempoFilter->push(_mix.data(), chunk)) {
+            _filterFailed = true;
+            break;
+        }
+        _tempoFilter->pull(_filtered);
     }
-    _soundPosition += double(frames) * rate;
-    const int64_t consumed = int64_t(std::floor(_soundPosition)) - _mixedStart;
-    if (consumed > 0) {
-        _mixed.erase(_mixed.begin(), _mixed.begin() + ptrdiff_t(size_t(consumed) * channels));
-        _mixedStart += consumed;
-    }
-    _meter.push(out, frames);
+    const size_t have = std::min(need, _filtered.size());
+    std::copy(_filtered.begin(), _filtered.begin() + ptrdiff_t(have), out);
+    std::fill(out + have, out + need, 0.0f);
+    _filtered.erase(_filtered.begin(), _filtered.begin() + ptrdiff_t(have));
 }
 
 void MVMoviePlayer::seekSound(int64_t time)
 {
     std::lock_guard lock(_soundMutex);
     // Whole frames, so that sound at rate 1 plays its samples as they are.
-    _soundPosition = double(std::llround(double(time) * _format.sampleRate / _clock.timeScale()));
+    seekSoundLocked(double(std::llround(double(time) * _format.sampleRate / _clock.timeScale())));
+}
+
+void MVMoviePlayer::seekSoundLocked(double position)
+{
+    _soundPosition = position;
     _mixed.clear();
     _mixer.reset();
+    _filterInput = int64_t(std::llround(position));
+    _filtered.clear();
+    if (_filtering && !_filterFailed)
+        _tempoFilter->reset();
+}
+
+void MVMoviePlayer::configureSoundLocked()
+{
+    _filtering = !(_soundRate == 1.0 && _pitch == 0);
+    _filterFailed = false;
+    if (_filtering) {
+        if (!_tempoFilter)
+            _tempoFilter = std::make_unique<MVAudioTempoFilter>(_format);
+        // Out of the filter's reach the sound is silent; the picture goes on.
+        _filterFailed = !_tempoFilter->configure(std::abs(_soundRate), _pitch);
+    }
+    // Sound goes on from where it was rendered up to, whole frames at rate 1.
+    seekSoundLocked(_filtering ? _soundPosition : std::round(_soundPosition));
+}
+
+void MVMoviePlayer::setPitch(double cents)
+{
+    if (!std::isfinite(cents))
+        cents = 0;
+    cents = std::clamp(cents, -1200.0, 1200.0);
+    std::lock_guard lock(_soundMutex);
+    if (cents == _pitch)
+        return;
+    _pitch = cents;
+    configureSoundLocked();
+}
+
+double MVMoviePlayer::pitch() const
+{
+    std::lock_guard lock(_soundMutex);
+    return _pitch;
 }
 
 void MVMoviePlayer::updateSound()
 {
     const double rate = _clock.rate();
-    const bool shouldPlay = _output && !_sound.empty() && rate >= kMinimumSoundRate
-        && rate <= kMaximumSoundRate && !_clock.playsAllFrames();
+    const bool shouldPlay = _output && !_sound.empty() && soundPlaysAtRate(rate) && !_clock.playsAllFrames();
     {
         std::lock_guard lock(_soundMutex);
-        _soundRate = shouldPlay ? rate : 1.0;
+        const double soundRate = shouldPlay ? rate : 1.0;
+        if (soundRate != _soundRate) {
+            _soundRate = soundRate;
+            configureSoundLocked();
+        }
     }
     if (shouldPlay == _soundDriving)
         return;

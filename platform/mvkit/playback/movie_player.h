@@ -4,19 +4,24 @@
 // The player owns a clock (movie_clock.h), one decode worker per enabled visual track, the sound
 // decoders of the enabled sound tracks with their mixer and level meter, and a sound output. A
 // repeating timer on the main run loop presents: it pumps a silent output, moves the clock and picks
-// each visual track's picture for the clock's time. While sound plays (rate 1, not all frames) the
-// clock follows the sound output's clock (sound plays at rates from 0.5 to 2, pitched with the rate). Enabled
-// text tracks give the texts shown over the pictures. Everything here is called on the main thread, and the
+// each visual track's picture for the clock's time. While sound plays the clock follows the sound
+// output's clock. Sound plays at speeds from 0.5 to 4 in either direction and keeps its pitch (a tempo
+// filter changes its speed; backward, it is decoded in chunks before the playhead, each played
+// reversed); slower or faster the picture plays alone, as it does when every frame plays. The pitch
+// can be shifted without changing the speed. Enabled text tracks give the texts shown over the
+// pictures. Everything here is called on the main thread, and the
 // callbacks run there; only the sound rendering runs on the output's thread.
 #include "platform/basekit/error.h"
 #include "platform/mvkit/playback/audio_level_meter.h"
 #include "platform/mvkit/playback/audio_mixer.h"
 #include "platform/mvkit/playback/audio_output.h"
+#include "platform/mvkit/playback/audio_tempo_filter.h"
 #include "platform/mvkit/playback/audio_track_decoder.h"
 #include "platform/mvkit/playback/movie_clock.h"
 #include "platform/mvkit/playback/text_track_reader.h"
 #include "platform/mvkit/playback/video_decode_worker.h"
 
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -77,7 +82,17 @@ public:
     void setMovieAudioSettings(const MVAudioMixSettings& settings);
     MVAudioMixSettings movieAudioSettings() const;
     void setTrackAudioSettings(uint32_t trackID, const MVAudioMixSettings& settings);
+    // A pitch shift in cents (−1200 … 1200); the speed stays.
+    void setPitch(double cents);
+    double pitch() const;
     bool hasSound() const { return !_sound.empty(); }
+    // Whether sound plays at `rate` (when the movie has sound and not every frame plays).
+    static bool soundPlaysAtRate(double rate)
+    {
+        return std::abs(rate) >= kMinimumSoundRate && std::abs(rate) <= kMaximumSoundRate;
+    }
+    static constexpr double kMinimumSoundRate = 0.5;
+    static constexpr double kMaximumSoundRate = 4.0;
     MVAudioFrequencyLevels audioLevels() { return _meter.levels(); }
     void setNumberOfBandLevels(int bands) { _meter.setNumberOfBandLevels(bands); }
     int numberOfAudioChannels() const { return _format.channelCount; }
@@ -116,6 +131,11 @@ private:
     void updateSound();
     void updateTimer();
     void seekSound(int64_t time);
+    void seekSoundLocked(double position);
+    void configureSoundLocked();
+    void mixAt(int64_t position, int count, bool reversed);
+    void renderDirect(float* out, int frames);
+    void renderFiltered(float* out, int frames);
     void present(bool waitLong);
     int64_t stepFor(int64_t time, int direction);
 
@@ -150,14 +170,21 @@ private:
     mutable std::mutex _soundMutex; // guards what render() reads
     std::vector<Sound> _sound;
     MVAudioMixer _mixer;
-    // Sound plays at the clock's rate between these (faster or slower, its pitch with it).
-    static constexpr double kMinimumSoundRate = 0.5;
-    static constexpr double kMaximumSoundRate = 2.0;
     double _soundPosition = 0; // movie time of the next frame to render, in frames from movie time 0
-    double _soundRate = 1.0;
-    std::vector<float> _mixed; // mixed frames from _mixedStart on, read ahead of _soundPosition
+    double _soundRate = 1.0; // signed
+    double _pitch = 0; // cents
+    // At rate 1 without a pitch shift the mixed frames play as they are: mixed frames from
+    // _mixedStart on, read ahead of _soundPosition.
+    std::vector<float> _mixed;
     int64_t _mixedStart = 0;
     std::vector<float> _mix;
+    // Otherwise they go through the tempo filter: _filterInput is the movie frame next fed (forward)
+    // or the end of the next chunk fed (backward); _filtered holds what came out, not played yet.
+    std::unique_ptr<MVAudioTempoFilter> _tempoFilter; // made on first use
+    bool _filtering = false;
+    bool _filterFailed = false;
+    int64_t _filterInput = 0;
+    std::vector<float> _filtered;
     MVAudioLevelMeter _meter;
     std::unique_ptr<MVAudioOutput> _output;
     bool _soundDriving = false;

@@ -1,14 +1,19 @@
 // The player against a manual clock and a silent sound output: sync of picture and sound, the
-// pictures it presents, ends, and many open-play-close cycles.
+// pictures it presents, ends, many open-play-close cycles, and sound at other speeds, pitches and
+// backward.
 #include "decoder_test_support.h"
 #include "fixtures.h"
 
 #include "platform/basekit/run_loop.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/playback/audio_tempo_filter.h"
 #include "platform/mvkit/playback/file_sample_source.h"
 #include "platform/mvkit/playback/movie_player.h"
 
 #include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
 
 using namespace movara::test;
 
@@ -195,24 +200,27 @@ TEST(PlaybackTest, HundredOpenPlayCloseCycles)
     }
 }
 
-TEST(PlaybackTest, SoundPlaysAtFastAndSlowRatesPitchedWithThem)
+TEST(PlaybackTest, SoundKeepsItsPitchAtFastAndSlowRatesAndShiftsItAtOneSpeed)
 {
-    // The fixture's sound is a 440 Hz sine: at rate r it is heard at 440·r Hz, in another band.
+    // The fixture's sound is a 440 Hz sine: heard at 440 Hz at every rate, an octave up at +1200 cents.
     MOVARA_REQUIRE_FIXTURE(path, MovieFixture::H264AacMov);
     ManualClockScope scope;
     auto movie = openMovie(path);
     struct Case {
         double rate;
+        double cents;
         double heardFrequency;
     };
-    const Case cases[] = { { 1.0, 440 }, { 2.0, 880 }, { 0.5, 220 }, { 1.5, 660 } };
+    const Case cases[] = { { 1.0, 0, 440 }, { 2.0, 0, 440 }, { 0.5, 0, 440 }, { 1.5, 0, 440 },
+        { 2.5, 0, 440 }, { 1.0, 1200, 880 }, { 1.0, -1200, 220 }, { 1.5, 1200, 880 } };
     for (const auto& c : cases) {
         auto player = MVMoviePlayer::player(movie.timeScale, silentOptions());
         ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, nullptr));
         player->setNumberOfBandLevels(12);
+        player->setPitch(c.cents);
         player->setRate(c.rate);
         scope.clock->advance(1.0);
-        // The clock follows the sound at this rate.
+        // The clock follows the sound at this rate: the shift does not change the speed.
         EXPECT_NEAR(double(player->currentTime()) / movie.timeScale, c.rate, 0.03) << c.rate;
         EXPECT_NEAR(player->audioClockTime(), c.rate, 0.03) << c.rate;
         auto levels = player->audioLevels();
@@ -223,14 +231,19 @@ TEST(PlaybackTest, SoundPlaysAtFastAndSlowRatesPitchedWithThem)
         EXPECT_LE(MVAudioLevelMeter::bandEdge(loudest, 12, 44100), c.heardFrequency) << c.rate;
         EXPECT_GT(MVAudioLevelMeter::bandEdge(loudest + 1, 12, 44100), c.heardFrequency) << c.rate;
     }
-    // Beyond the range the picture plays alone.
-    auto player = MVMoviePlayer::player(movie.timeScale, silentOptions());
-    ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, nullptr));
-    player->setRate(3);
-    scope.clock->advance(0.5);
-    EXPECT_NEAR(double(player->currentTime()) / movie.timeScale, 1.5, 0.03);
-    for (float level : player->audioLevels().levels)
-        EXPECT_EQ(level, 0.0f);
+    // Slower than half speed or faster than four times the picture plays alone, either way.
+    const double silentRates[] = { 5, 0.25, -0.25, -6 };
+    for (double rate : silentRates) {
+        auto player = MVMoviePlayer::player(movie.timeScale, silentOptions());
+        ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, nullptr));
+        const int64_t start = movie.duration / 2;
+        player->setCurrentTime(start);
+        player->setRate(rate);
+        scope.clock->advance(0.2);
+        EXPECT_NEAR(double(player->currentTime() - start) / movie.timeScale, 0.2 * rate, 0.02) << rate;
+        for (float level : player->audioLevels().levels)
+            EXPECT_EQ(level, 0.0f) << rate;
+    }
 }
 
 namespace {
@@ -261,6 +274,18 @@ private:
     MVSilentAudioOutput _silent;
 };
 
+// Silent options whose output records; `*recording` is set when the player makes it.
+MVMoviePlayerOptions recordingOptions(RecordingOutput** recording)
+{
+    auto options = silentOptions();
+    options.makeAudioOutput = [recording](MVAudioFormat format, MVAudioOutput::RenderCallback render) {
+        auto output = std::make_unique<RecordingOutput>(format, std::move(render));
+        *recording = output.get();
+        return output;
+    };
+    return options;
+}
+
 } // namespace
 
 TEST(PlaybackTest, SoundAtRateOneIsTheDecodedSound)
@@ -270,14 +295,8 @@ TEST(PlaybackTest, SoundAtRateOneIsTheDecodedSound)
     ASSERT_GE(expected.size(), 2u * 44100);
     ManualClockScope scope;
     auto movie = openMovie(path);
-    auto options = silentOptions();
     RecordingOutput* recording = nullptr;
-    options.makeAudioOutput = [&](MVAudioFormat format, MVAudioOutput::RenderCallback render) {
-        auto output = std::make_unique<RecordingOutput>(format, std::move(render));
-        recording = output.get();
-        return output;
-    };
-    auto player = MVMoviePlayer::player(movie.timeScale, options);
+    auto player = MVMoviePlayer::player(movie.timeScale, recordingOptions(&recording));
     ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, nullptr));
     player->setRate(1);
     scope.clock->advance(1.0);
@@ -287,4 +306,66 @@ TEST(PlaybackTest, SoundAtRateOneIsTheDecodedSound)
     for (size_t i = 0; i < recording->samples.size(); ++i)
         worst = std::max(worst, std::abs(recording->samples[i] - expected[i]));
     EXPECT_LT(worst, 1e-5f);
+}
+
+TEST(PlaybackTest, SoundAtOtherSpeedsPitchesAndBackwardIsFfmpegsFilteredDecode)
+{
+    // Our sound against ffmpeg's decode of the same track through the same filters (backward: ffmpeg
+    // reverses the part before the start).
+    MOVARA_REQUIRE_FIXTURE(path, MovieFixture::H264AacMov);
+    ManualClockScope scope;
+    auto movie = openMovie(path);
+    struct Case {
+        double rate;
+        double cents;
+        double start; // seconds
+        float tolerance;
+    };
+    // Backward each piece is decoded from a new start, where the codec settles a little differently.
+    const Case cases[] = {
+        { 1.5, 0, 0, 1e-4f },
+        { 0.75, 0, 0, 1e-4f },
+        { 3.0, 0, 0.5, 1e-4f },
+        { 1.0, 300, 0, 1e-4f },
+        { 1.0, -500, 1.0, 1e-4f },
+        { 1.25, 200, 0, 1e-4f },
+        { -1.0, 0, 2.0, 2e-3f },
+        { -1.5, 0, 2.5, 2e-3f },
+        { -1.0, 400, 2.0, 2e-3f },
+    };
+    for (const auto& c : cases) {
+        const std::string name = "rate " + std::to_string(c.rate) + " cents " + std::to_string(c.cents);
+        std::string filters = c.rate > 0 ? "atrim=start=" + std::to_string(c.start)
+                                         : "atrim=end=" + std::to_string(c.start) + ",areverse";
+        filters += ",aformat=sample_fmts=flt:sample_rates=44100:channel_layouts=stereo";
+        const std::string chain = MVAudioTempoFilter::filterDescription(std::abs(c.rate), c.cents, 44100);
+        if (!chain.empty())
+            filters += "," + chain;
+        auto result = runCommand({ "ffmpeg", "-nostdin", "-loglevel", "error", "-i", path, "-map", "0:a:0",
+            "-af", filters, "-f", "f32le", "-" });
+        ASSERT_EQ(result.status, 0) << filters;
+        std::vector<float> expected(result.output.size() / sizeof(float));
+        std::memcpy(expected.data(), result.output.data(), expected.size() * sizeof(float));
+
+        RecordingOutput* recording = nullptr;
+        auto player = MVMoviePlayer::player(movie.timeScale, recordingOptions(&recording));
+        ASSERT_TRUE(player->setTracks(movie.tracks, movie.duration, nullptr));
+        player->setCurrentTime(int64_t(std::llround(c.start * movie.timeScale)));
+        player->setPitch(c.cents);
+        player->setRate(c.rate);
+        scope.clock->advance(0.5);
+        ASSERT_TRUE(recording);
+        const size_t count = std::min(recording->samples.size(), expected.size());
+        ASSERT_GE(count, size_t(2 * 44100 * 0.45)) << name;
+        float worst = 0;
+        double energy = 0;
+        for (size_t i = 0; i < count; ++i) {
+            worst = std::max(worst, std::abs(recording->samples[i] - expected[i]));
+            energy += double(expected[i]) * expected[i];
+        }
+        EXPECT_LT(worst, c.tolerance) << name;
+        EXPECT_GT(std::sqrt(energy / double(count)), 0.01) << name; // not silence against silence
+        // The clock went the way of the sound.
+        EXPECT_NEAR(double(player->currentTime()) / movie.timeScale, c.start + 0.5 * c.rate, 0.03) << name;
+    }
 }

@@ -1,0 +1,164 @@
+#include "platform/mvkit/playback/picture_compositor.h"
+
+#include <cairo.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+MVAffine MVAffineForMatrixRecord(const MVMatrixRecord& matrix)
+{
+    auto f = [&](size_t i) { return double(matrix.values[i]) / 65536.0; };
+    return { f(0), f(1), f(3), f(4), f(6), f(7) };
+}
+
+MVPictureBox MVPictureBoxForTrack(double width, double height, const MVAffine& m)
+{
+    if (!(width > 0 && height > 0))
+        return {};
+    double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+    for (auto [x, y] : { std::pair { 0.0, 0.0 }, { width, 0.0 }, { 0.0, height }, { width, height } }) {
+        double px = m.a * x + m.c * y + m.tx, py = m.b * x + m.d * y + m.ty;
+        minX = std::min(minX, px);
+        minY = std::min(minY, py);
+        maxX = std::max(maxX, px);
+        maxY = std::max(maxY, py);
+    }
+    if (!std::isfinite(minX) || !std::isfinite(minY) || !std::isfinite(maxX) || !std::isfinite(maxY))
+        return {};
+    return { minX, minY, maxX - minX, maxY - minY };
+}
+
+MVPictureBox MVPictureBoxUnion(const MVPictureBox& a, const MVPictureBox& b)
+{
+    if (a.isEmpty())
+        return b;
+    if (b.isEmpty())
+        return a;
+    double x = std::min(a.x, b.x), y = std::min(a.y, b.y);
+    return { x, y, std::max(a.x + a.width, b.x + b.width) - x, std::max(a.y + a.height, b.y + b.height) - y };
+}
+
+namespace {
+
+// Where the picture's pixels land on the canvas.
+cairo_matrix_t pictureToCanvas(
+    const MVCompositedPicture& p, const MVPictureBox& box, int canvasWidth, int canvasHeight)
+{
+    cairo_matrix_t result, step;
+    cairo_matrix_init_scale(&result, p.trackWidth / p.image->width, p.trackHeight / p.image->height);
+    cairo_matrix_init(&step, p.matrix.a, p.matrix.b, p.matrix.c, p.matrix.d, p.matrix.tx, p.matrix.ty);
+    cairo_matrix_multiply(&result, &result, &step);
+    cairo_matrix_init_translate(&step, -box.x, -box.y);
+    cairo_matrix_multiply(&result, &result, &step);
+    cairo_matrix_init_scale(&step, canvasWidth / box.width, canvasHeight / box.height);
+    cairo_matrix_multiply(&result, &result, &step);
+    return result;
+}
+
+void paint(cairo_surface_t* target, cairo_surface_t* source, const cairo_matrix_t& matrix, double alpha,
+    cairo_filter_t filter)
+{
+    cairo_t* cr = cairo_create(target);
+    cairo_set_matrix(cr, &matrix);
+    // The picture's edge pixels reach right to the edge of its box (not faded into what is outside),
+    // and the box's edge is where the picture ends.
+    cairo_rectangle(cr, 0, 0, cairo_image_surface_get_width(source), cairo_image_surface_get_height(source));
+    cairo_clip(cr);
+    cairo_set_source_surface(cr, source, 0, 0);
+    cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+    cairo_pattern_set_filter(cairo_get_source(cr), filter);
+    if (alpha >= 1)
+        cairo_paint(cr);
+    else
+        cairo_paint_with_alpha(cr, alpha);
+    cairo_destroy(cr);
+}
+
+// Blend and transparent work channel by channel on what is behind: the picture is placed on a layer of
+// its own first, then combined pixel by pixel.
+void combine(cairo_surface_t* canvas, cairo_surface_t* layer, const MVCompositedPicture& p)
+{
+    cairo_surface_flush(canvas);
+    cairo_surface_flush(layer);
+    const int width = cairo_image_surface_get_width(canvas), height = cairo_image_surface_get_height(canvas);
+    unsigned char* dst = cairo_image_surface_get_data(canvas);
+    const unsigned char* src = cairo_image_surface_get_data(layer);
+    const int dstStride = cairo_image_surface_get_stride(canvas),
+              srcStride = cairo_image_surface_get_stride(layer);
+    // Memory order B, G, R, A; the operation colour is R, G, B.
+    const double weight[3] = { p.opColor[2] / 65535.0, p.opColor[1] / 65535.0, p.opColor[0] / 65535.0 };
+    const double meanWeight = (weight[0] + weight[1] + weight[2]) / 3;
+    const int key[3] = { p.opColor[2] >> 8, p.opColor[1] >> 8, p.opColor[0] >> 8 };
+    // Lossy pictures seldom hit the key colour exactly.
+    constexpr int kKeyTolerance = 6;
+    for (int y = 0; y < height; ++y) {
+        unsigned char* d = dst + size_t(y) * size_t(dstStride);
+        const unsigned char* s = src + size_t(y) * size_t(srcStride);
+        for (int x = 0; x < width; ++x, d += 4, s += 4) {
+            const int alpha = s[3];
+            if (alpha == 0)
+                continue;
+            const double coverage = alpha / 255.0;
+            if (p.graphicsMode == MVGraphicsModeTransparent) {
+                if (alpha == 255 && std::abs(s[0] - key[0]) <= kKeyTolerance
+                    && std::abs(s[1] - key[1]) <= kKeyTolerance && std::abs(s[2] - key[2]) <= kKeyTolerance)
+                    continue;
+                for (int c = 0; c < 4; ++c)
+                    d[c] = (unsigned char)std::lround(s[c] + d[c] * (1 - coverage));
+                continue;
+            }
+            for (int c = 0; c < 3; ++c)
+                d[c] = (unsigned char)std::clamp(
+                    std::lround(d[c] * (1 - weight[c] * coverage) + s[c] * weight[c]), 0L, 255L);
+            d[3] = (unsigned char)std::clamp(
+                std::lround(d[3] * (1 - meanWeight * coverage) + s[3] * meanWeight), 0L, 255L);
+        }
+    }
+    cairo_surface_mark_dirty(canvas);
+}
+
+} // namespace
+
+void MVComposePictures(
+    cairo_surface_t* canvas, const MVPictureBox& box, std::span<const MVCompositedPicture> pictures)
+{
+    if (!canvas || box.isEmpty() || cairo_surface_status(canvas) != CAIRO_STATUS_SUCCESS
+        || cairo_image_surface_get_format(canvas) != CAIRO_FORMAT_ARGB32)
+        return;
+    const int width = cairo_image_surface_get_width(canvas), height = cairo_image_surface_get_height(canvas);
+    for (const auto& p : pictures) {
+        const MVImageBuffer* image = p.image;
+        if (!image || image->width < 1 || image->height < 1 || image->bytesPerRow < image->width * 4
+            || image->pixels.size() < size_t(image->bytesPerRow) * size_t(image->height)
+            || !(p.trackWidth > 0 && p.trackHeight > 0))
+            continue;
+        cairo_surface_t* source
+            = cairo_image_surface_create_for_data(const_cast<unsigned char*>(image->pixels.data()),
+                CAIRO_FORMAT_ARGB32, image->width, image->height, image->bytesPerRow);
+        const cairo_matrix_t matrix = pictureToCanvas(p, box, width, height);
+        switch (p.graphicsMode) {
+        case MVGraphicsModeBlend:
+        case MVGraphicsModeTransparent: {
+            cairo_surface_t* layer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+            // The key colour must reach the comparison unmixed with its neighbours.
+            paint(layer, source, matrix, 1,
+                p.graphicsMode == MVGraphicsModeTransparent ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
+            combine(canvas, layer, p);
+            cairo_surface_destroy(layer);
+            break;
+        }
+        case MVGraphicsModeStraightAlphaBlend:
+            paint(canvas, source, matrix, (p.opColor[0] + p.opColor[1] + p.opColor[2]) / (3 * 65535.0),
+                CAIRO_FILTER_GOOD);
+            break;
+        default:
+            // Copy and the alpha modes: decoded video is opaque unless its format carries alpha, so
+            // drawing over what is behind is a copy for the one and the alpha composition for the other.
+            paint(canvas, source, matrix, 1, CAIRO_FILTER_GOOD);
+            break;
+        }
+        cairo_surface_destroy(source);
+    }
+    cairo_surface_flush(canvas);
+}
