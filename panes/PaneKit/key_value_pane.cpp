@@ -21,16 +21,27 @@ HXUndoManager* MVPKeyValuePane::undoManager() const
     return _movie ? _movie->undoManager() : nullptr;
 }
 
-void MVPKeyValuePane::setValueForKey(const HXPropertyList& value, const std::string& key)
+bool MVPKeyValuePane::validateValue(HXPropertyList& value, const std::string&, const HXPropertyList& current)
+{
+    value = MVPCoerceLike(value, current);
+    return true;
+}
+
+bool MVPKeyValuePane::setValueForKey(const HXPropertyList& value, const std::string& key)
 {
     HXPropertyList old = valueForKey(key);
-    HXPropertyList now = MVPCoerceLike(value, old);
+    HXPropertyList now = value;
+    if (!validateValue(now, key, old)) {
+        didChangeValueForKey(key); // a control showing the refused value goes back
+        return false;
+    }
     if (old == now)
-        return;
+        return true;
     if (auto* manager = undoManager())
         manager->registerUndo(this, [this, old, key] { unsetValueForKey(old, key); });
     takeValueForKey(now, key);
     didChangeValueForKey(key);
+    return true;
 }
 
 void MVPKeyValuePane::bindControl(const std::shared_ptr<HXControl>& control, const std::string& key)

@@ -28,8 +28,9 @@ public:
 
     // The value of `key` as the pane shows it; null for an unknown key.
     virtual HXPropertyList valueForKey(const std::string& key) const = 0;
-    // The undoable setter.
-    void setValueForKey(const HXPropertyList& value, const std::string& key);
+    // The undoable setter. A value validateValue refuses changes nothing; answers whether the value is
+    // in force afterwards.
+    bool setValueForKey(const HXPropertyList& value, const std::string& key);
     void unsetValueForKey(const HXPropertyList& value, const std::string& key) { setValueForKey(value, key); }
 
     // The undo manager of the movie (null when the movie has none or is gone).
@@ -47,6 +48,9 @@ public:
 protected:
     // The ordinary setter (no undo); the value is of the type valueForKey answers.
     virtual void takeValueForKey(const HXPropertyList& value, const std::string& key) = 0;
+    // Checks (and may adjust) a value before it is set, given the key's current value; false refuses it.
+    // By default the value takes the current value's type.
+    virtual bool validateValue(HXPropertyList& value, const std::string& key, const HXPropertyList& current);
     // Whether bound controls follow the values (between start and stop of inspection).
     void setBindingsActive(bool active);
 
