@@ -137,6 +137,10 @@ void MVMoviePlayback::writeTime()
     _writingBack = false;
 }
 
+namespace {
+MVAudioMixSettings soundSettingsOf(const MVTrack& track);
+} // namespace
+
 void MVMoviePlayback::reloadTracks()
 {
     auto m = movie();
@@ -151,8 +155,7 @@ void MVMoviePlayback::reloadTracks()
         t.enabled = track->isEnabled();
         t.layer = track->layer();
         t.source = std::make_shared<MVMediaSampleSource>(*track);
-        t.audio = trackSoundSettings(track->trackID());
-        t.audio.volume = track->volume();
+        t.audio = soundSettingsOf(*track);
         tracks.push_back(std::move(t));
     }
     HXError error;
@@ -254,6 +257,7 @@ void MVMoviePlayback::applyMovieSettings()
         _player->setMovieAudioSettings(_movieSound);
     }
     _player->setPitch(finiteOr(m->pitch(), 0));
+    applyTrackSettings();
 
     MVPictureAdjustments adjustments;
     adjustments.brightness = std::clamp(finiteOr(m->visualBrightness(), 0), -1.0f, 1.0f);
@@ -333,20 +337,51 @@ void MVMoviePlayback::setVisualAdjustments(const MVPictureAdjustments& adjustmen
     m->setVisualContrast(adjustments.contrast);
 }
 
+namespace {
+
+MVAudioMixSettings soundSettingsOf(const MVTrack& track)
+{
+    MVAudioMixSettings s;
+    s.volume = std::max(0.0f, finiteOr(track.volume(), 1));
+    s.gain = std::max(0.0f, finiteOr(track.gain(), 1));
+    s.bass = finiteOr(track.bass(), 0);
+    s.treble = finiteOr(track.treble(), 0);
+    s.muted = track.isMuted();
+    auto balance = track.attributeForKey(MVTrackBalanceAttribute);
+    if (balance.isNumber())
+        s.balance = std::clamp(finiteOr(float(balance.realValue()), 0), -1.0f, 1.0f);
+    return s;
+}
+
+} // namespace
+
 MVAudioMixSettings MVMoviePlayback::trackSoundSettings(uint32_t trackID) const
 {
-    auto it = _trackSound.find(trackID);
-    return it == _trackSound.end() ? MVAudioMixSettings {} : it->second;
+    auto m = movie();
+    auto track = m ? m->trackByID(trackID) : nullptr;
+    return track ? soundSettingsOf(*track) : MVAudioMixSettings {};
 }
 
 void MVMoviePlayback::setTrackSoundSettings(uint32_t trackID, const MVAudioMixSettings& settings)
 {
-    _trackSound[trackID] = settings;
-    MVAudioMixSettings applied = settings;
+    auto m = movie();
+    auto track = m ? m->trackByID(trackID) : nullptr;
+    if (!track)
+        return;
+    track->setGain(settings.gain);
+    track->setBass(settings.bass);
+    track->setTreble(settings.treble);
+    track->setMuted(settings.muted);
+    track->setAttributeForKey(double(settings.balance), MVTrackBalanceAttribute);
+    applyTrackSettings();
+}
+
+void MVMoviePlayback::applyTrackSettings()
+{
     if (auto m = movie())
-        if (auto track = m->trackByID(trackID))
-            applied.volume = track->volume();
-    _player->setTrackAudioSettings(trackID, applied);
+        for (const auto& track : m->tracks())
+            if (track->isEnabled())
+                _player->setTrackAudioSettings(track->trackID(), soundSettingsOf(*track));
 }
 
 void MVMoviePlayback::setNumberOfEqualizerBandLevels(int bands)

@@ -8,8 +8,8 @@
 // (so the movie posts "MVMovieRateDidChangeNotification" and "MVMovieTimeDidChangeNotification"), and
 // posts "MVMovieDidEndNotification" when play stops at an end. The play modes and the sound and picture
 // adjustments are the movie's too: the movie hands them over (applyMovieSettings) whenever one changes,
-// and the setters here change them on the movie. Only what the movie does not store (per-track sound
-// shaping, level bands) lives here.
+// and the setters here change them on the movie; the tracks' sound settings are the tracks'. Only the
+// level bands live here.
 //
 // One playback per movie: playbackForMovie() answers the living one or makes it. Whoever shows or
 // plays the movie holds it; it stops and goes away with its last holder. Main thread only.
@@ -17,7 +17,6 @@
 #include "platform/mvkit/playback/frame_converter.h"
 #include "platform/mvkit/playback/movie_player.h"
 
-#include <map>
 #include <memory>
 
 class MVMoviePlayback : public std::enable_shared_from_this<MVMoviePlayback> {
@@ -78,9 +77,13 @@ public:
     void setGain(float gain);
     float pitch() const { return float(_player->pitch()); }
     void setPitch(float cents);
+    // A track's sound settings are the track's own (volume, gain, balance, bass, treble, muted); setting
+    // them here sets them on the track (all but its volume).
     MVAudioMixSettings trackSoundSettings(uint32_t trackID) const;
-    // The track's volume stays the track's own (MVTrack::volume); the rest is set here.
     void setTrackSoundSettings(uint32_t trackID, const MVAudioMixSettings& settings);
+    // Takes over the tracks' sound settings (a track tells no one when they change; every change of
+    // the movie's own settings takes them over too).
+    void applyTrackSettings();
 
     // Level bars.
     bool hasEqualizer() const { return _player->hasSound(); }
@@ -112,7 +115,6 @@ private:
     std::shared_ptr<MVMoviePlayer> _player;
     std::vector<uint64_t> _observers;
     MVAudioMixSettings _movieSound;
-    std::map<uint32_t, MVAudioMixSettings> _trackSound;
     MVPictureAdjustments _adjustments;
     int _bands = MVAudioLevelMeter::kDefaultBandCount;
     bool _writingBack = false; // our own change comes back as a notification: ignore it

@@ -322,6 +322,15 @@ void MVMoviePlayer::setTrackAudioSettings(uint32_t trackID, const MVAudioMixSett
             s.settings = settings;
 }
 
+MVAudioMixSettings MVMoviePlayer::trackAudioSettings(uint32_t trackID) const
+{
+    std::lock_guard lock(_soundMutex);
+    for (const auto& s : _sound)
+        if (s.trackID == trackID)
+            return s.settings;
+    return {};
+}
+
 // ---- Clock
 
 void MVMoviePlayer::setRate(double rate)

@@ -82,6 +82,8 @@ public:
     void setMovieAudioSettings(const MVAudioMixSettings& settings);
     MVAudioMixSettings movieAudioSettings() const;
     void setTrackAudioSettings(uint32_t trackID, const MVAudioMixSettings& settings);
+    // The settings a sound track plays with (neutral ones for a track that does not play).
+    MVAudioMixSettings trackAudioSettings(uint32_t trackID) const;
     // A pitch shift in cents (−1200 … 1200); the speed stays.
     void setPitch(double cents);
     double pitch() const;

@@ -4,6 +4,7 @@
 #include "fixtures.h"
 
 #include "platform/basekit/run_loop.h"
+#include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/playback/movie_playback.h"
 
@@ -115,6 +116,29 @@ TEST_F(MovieSettingsTest, MovieSettingsReachItsPlayback)
         c.set(*movie);
         EXPECT_TRUE(c.applied(*playback)) << c.name;
     }
+
+    // A track's sound settings are the track's; a movie without a notice of their change takes them
+    // over when asked (or with any change of its own settings).
+    auto sound = movie->tracksOfMediaType(MVFourCC("soun")).front();
+    const uint32_t id = sound->trackID();
+    MVAudioMixSettings trackSettings;
+    trackSettings.gain = 0.5f;
+    trackSettings.balance = 0.25f;
+    trackSettings.bass = 3;
+    trackSettings.muted = true;
+    playback->setTrackSoundSettings(id, trackSettings);
+    EXPECT_EQ(sound->gain(), 0.5f);
+    EXPECT_TRUE(sound->isMuted());
+    EXPECT_EQ(sound->attributeForKey(MVTrackBalanceAttribute).realValue(), 0.25);
+    EXPECT_EQ(playback->player().trackAudioSettings(id), trackSettings);
+    sound->setTreble(-4);
+    sound->setMuted(false);
+    playback->applyTrackSettings();
+    EXPECT_EQ(playback->player().trackAudioSettings(id).treble, -4);
+    EXPECT_FALSE(playback->player().trackAudioSettings(id).muted);
+    sound->setGain(2);
+    movie->setBass(1);
+    EXPECT_EQ(playback->player().trackAudioSettings(id).gain, 2);
 
     // The playback's setters are the movie's.
     playback->setLoops(false);
