@@ -4,6 +4,7 @@
 #include "platform/winkit/pop_up_button.h"
 
 #include <cmath>
+#include <cstdlib>
 
 MVPKeyValuePane::MVPKeyValuePane(std::shared_ptr<MVMovie> movie)
     : _movie(std::move(movie))
@@ -101,6 +102,15 @@ void MVPKeyValuePane::didChangeValueForKey(const std::string& key)
 
 HXPropertyList MVPCoerceLike(const HXPropertyList& value, const HXPropertyList& model)
 {
+    if ((model.isNumber() || model.isBoolean()) && value.isString()) {
+        // Text typed into a field: a number only when the whole text is one.
+        const std::string text = value.stringValue();
+        char* end = nullptr;
+        double number = std::strtod(text.c_str(), &end);
+        if (text.empty() || !end || *end != '\0')
+            return value;
+        return MVPCoerceLike(HXPropertyList(number), model);
+    }
     if (model.isBoolean() && value.isNumber())
         return HXPropertyList(value.realValue() != 0);
     if (model.isInteger() && (value.isReal() || value.isBoolean()))
