@@ -1,7 +1,12 @@
 #include "recording/capture_device_list.h"
 
+#include "app/preferences.h"
+
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/run_loop.h"
+#include "recording/capture_device.h"
+
+#include <thread>
 
 namespace {
 
@@ -17,7 +22,7 @@ MVPPreferencesCaptureDeviceList& MVPPreferencesCaptureDeviceList::sharedCaptureD
 {
     auto& slot = sharedSlot();
     if (!slot)
-        slot = std::make_shared<MVPPreferencesCaptureDeviceList>();
+        slot = std::make_shared<MVPPreferencesKitCaptureDeviceList>();
     return *slot;
 }
 
@@ -33,12 +38,13 @@ void MVPPreferencesCaptureDeviceList::requestDeviceDescriptionsWithDelegate(
     if (!delegate)
         return;
     // The lists are read when the answer runs, so they are current then.
-    HXRunLoop::main().perform(
-        [this, delegate] {
-            delegate->captureDeviceListDidReadAudioDeviceDescriptions(
-                audioDeviceDescriptions(), videoDeviceDescriptions());
-        },
-        0, { HXRunLoopCommonModes });
+    HXRunLoop::main().perform([this, delegate] { replyToDelegate(delegate); }, 0, { HXRunLoopCommonModes });
+}
+
+void MVPPreferencesCaptureDeviceList::replyToDelegate(const std::shared_ptr<MVPCaptureDeviceListDelegate>& delegate)
+{
+    if (delegate)
+        delegate->captureDeviceListDidReadAudioDeviceDescriptions(audioDeviceDescriptions(), videoDeviceDescriptions());
 }
 
 HXPropertyList MVPPreferencesCaptureDeviceList::fixedDeviceDescriptionFromDeviceDescription(
@@ -67,4 +73,106 @@ void MVPPreferencesCaptureDeviceList::devicesDidChange()
 {
     HXNotificationCenter::defaultCenter().postNotification(
         HXNotification(MVPPreferencesCaptureDeviceListDidChangeNotificationName, this));
+}
+
+// ---- The capture devices' list ---------------------------------------------------------------------------
+
+MVPPreferencesKitCaptureDeviceList::MVPPreferencesKitCaptureDeviceList()
+{
+    auto& center = HXNotificationCenter::defaultCenter();
+    for (const char* name : { MVCaptureDeviceWasConnectedNotification, MVCaptureDeviceWasDisconnectedNotification })
+        center.addObserver(this, name, nullptr, [this](const HXNotification&) { devicesDidChange(); });
+}
+
+MVPPreferencesKitCaptureDeviceList::~MVPPreferencesKitCaptureDeviceList()
+{
+    HXNotificationCenter::defaultCenter().removeObserver(this);
+}
+
+HXPropertyList::Array MVPPreferencesKitCaptureDeviceList::deviceDescriptionsWithMediaType(uint32_t mediaType)
+{
+    HXPropertyList::Array result;
+    for (auto& device : MVCaptureDevice::inputDevicesWithMediaType(mediaType)) {
+        auto sources = device->availableInputSources();
+        if (!sources) {
+            result.push_back(HXPropertyList(HXPropertyList::Dictionary {
+                { MVPPreferencesCaptureDeviceUIDKey, HXPropertyList(device->uniqueID()) },
+                { MVPPreferencesCaptureDeviceDisplayNameKey, HXPropertyList(device->localizedDisplayName()) } }));
+            continue;
+        }
+        for (size_t index = 0; index < sources->size(); ++index) {
+            result.push_back(HXPropertyList(HXPropertyList::Dictionary {
+                { MVPPreferencesCaptureDeviceUIDKey, HXPropertyList(device->uniqueID()) },
+                { MVPPreferencesCaptureDeviceDisplayNameKey,
+                    HXPropertyList(MVPCaptureDeviceNameAndInputName(
+                        device->localizedDisplayName(), (*sources)[index].localizedDisplayName)) },
+                { MVPPreferencesCaptureDeviceInputIndexKey, HXPropertyList(int64_t(uint32_t(index))) } }));
+        }
+    }
+    return result;
+}
+
+HXPropertyList::Array MVPPreferencesKitCaptureDeviceList::videoDeviceDescriptions() const
+{
+    auto list = deviceDescriptionsWithMediaType(MVMediaTypeVideo);
+    auto muxed = deviceDescriptionsWithMediaType(MVMediaTypeMuxed);
+    list.insert(list.end(), muxed.begin(), muxed.end());
+    return list;
+}
+
+HXPropertyList::Array MVPPreferencesKitCaptureDeviceList::audioDeviceDescriptions() const
+{
+    auto list = deviceDescriptionsWithMediaType(MVMediaTypeSound);
+    auto muxed = deviceDescriptionsWithMediaType(MVMediaTypeMuxed);
+    list.insert(list.end(), muxed.begin(), muxed.end());
+    return list;
+}
+
+HXPropertyList MVPPreferencesKitCaptureDeviceList::fixedDeviceDescriptionFromDeviceDescription(
+    const HXPropertyList& description, const std::string& key) const
+{
+    if (!description.isDictionary())
+        return {};
+    if (description[MVPPreferencesCaptureDeviceUIDKey].isString())
+        return description;
+    const HXPropertyList& name = description[MVPPreferencesCaptureDeviceDisplayNameKey];
+    if (!name.isString())
+        return {};
+    uint32_t mediaType = key == "CapturePreferenceDefaultMovieAudioDevice" ? MVMediaTypeSound : MVMediaTypeVideo;
+    for (auto& device : MVCaptureDevice::inputDevices()) {
+        if (device->localizedDisplayName() != name.stringValue())
+            continue;
+        if (device->mediaType() != mediaType && device->mediaType() != MVMediaTypeMuxed)
+            continue;
+        auto fixed = description.dictionaryValue();
+        fixed[MVPPreferencesCaptureDeviceUIDKey] = HXPropertyList(device->uniqueID());
+        return HXPropertyList(fixed);
+    }
+    return {};
+}
+
+void MVPPreferencesKitCaptureDeviceList::requestDeviceDescriptionsWithDelegate(
+    const std::shared_ptr<MVPCaptureDeviceListDelegate>& delegate)
+{
+    if (!delegate)
+        return;
+    // The thread keeps the list and the delegate alive while it runs. A list that is not owned by a
+    // shared pointer answers from the main loop alone.
+    auto self = std::static_pointer_cast<MVPPreferencesKitCaptureDeviceList>(weak_from_this().lock());
+    if (!self) {
+        MVPPreferencesCaptureDeviceList::requestDeviceDescriptionsWithDelegate(delegate);
+        return;
+    }
+    std::thread([self, delegate] { self->readDeviceDescriptionsForDelegate(delegate); }).detach();
+}
+
+void MVPPreferencesKitCaptureDeviceList::readDeviceDescriptionsForDelegate(
+    std::shared_ptr<MVPCaptureDeviceListDelegate> delegate)
+{
+    // Reading wakes the device system here, off the main thread; the lists the delegate gets are built
+    // again on the main thread, so only the delegate crosses between the threads.
+    (void)deviceDescriptionsWithMediaType(MVMediaTypeSound);
+    (void)deviceDescriptionsWithMediaType(MVMediaTypeVideo);
+    auto self = std::static_pointer_cast<MVPPreferencesKitCaptureDeviceList>(shared_from_this());
+    HXRunLoop::performOnMainThread([self, delegate] { self->replyToDelegate(delegate); }, false, { HXRunLoopCommonModes });
 }

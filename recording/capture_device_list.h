@@ -3,11 +3,13 @@
 // default recording devices, as device descriptions ({"DUID", "DisplayName", "InputIndex"}) that can be
 // stored in the user defaults. The lists are read off the main thread's way and handed to the asking
 // delegate on the main run loop; stored descriptions that lack a device identifier are repaired against
-// the devices present. This base list knows no devices; a capture back end supplies them by overriding
-// the two lists.
+// the devices present. This base list knows no devices; MVPPreferencesKitCaptureDeviceList (the shared
+// list's kind) reads the capture devices.
 #include "platform/basekit/property_list.h"
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 inline constexpr const char* MVPPreferencesCaptureDeviceListDidChangeNotificationName
     = "MVPPreferencesCaptureDeviceListDidChangeNotification";
@@ -21,7 +23,7 @@ public:
         = 0;
 };
 
-class MVPPreferencesCaptureDeviceList {
+class MVPPreferencesCaptureDeviceList : public std::enable_shared_from_this<MVPPreferencesCaptureDeviceList> {
 public:
     // The shared list, made on first use.
     static MVPPreferencesCaptureDeviceList& sharedCaptureDeviceList();
@@ -42,4 +44,27 @@ public:
         const HXPropertyList& description, const std::string& key) const;
     // Devices came or went: posts the change notification with this list as object.
     void devicesDidChange();
+    // Main thread: reads both lists anew and hands them to the delegate (audio first).
+    void replyToDelegate(const std::shared_ptr<MVPCaptureDeviceListDelegate>& delegate);
+};
+
+// The capture devices' list. Each request reads the devices on a thread of its own (that wakes the device
+// system without making the window wait), then answers on the main run loop with lists built there.
+class MVPPreferencesKitCaptureDeviceList : public MVPPreferencesCaptureDeviceList {
+public:
+    MVPPreferencesKitCaptureDeviceList();
+    ~MVPPreferencesKitCaptureDeviceList() override;
+
+    HXPropertyList fixedDeviceDescriptionFromDeviceDescription(
+        const HXPropertyList& description, const std::string& key) const override;
+    HXPropertyList::Array videoDeviceDescriptions() const override;
+    HXPropertyList::Array audioDeviceDescriptions() const override;
+    void requestDeviceDescriptionsWithDelegate(
+        const std::shared_ptr<MVPCaptureDeviceListDelegate>& delegate) override;
+    // One description per device of exactly `mediaType`, or one per input source of a device that lists
+    // sources ("InputIndex" then tells which).
+    static HXPropertyList::Array deviceDescriptionsWithMediaType(uint32_t mediaType);
+
+private:
+    void readDeviceDescriptionsForDelegate(std::shared_ptr<MVPCaptureDeviceListDelegate> delegate);
 };

@@ -1,0 +1,136 @@
+// Real recordings from the generated stand-in devices, read back by ffprobe and opened as movies.
+#include "recording_test_support.h"
+
+#include "document/movie_document.h"
+#include "recording/capture_document.h"
+#include "recording/capture_window_controller.h"
+
+#include <filesystem>
+#include <sstream>
+
+using namespace movara::test;
+using namespace movara::test::recording;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Probe {
+    std::vector<std::string> codecs; // per stream, in order
+    double duration = 0;
+};
+
+Probe probe(const std::string& path)
+{
+    auto result = runCommand({ "ffprobe", "-v", "error", "-show_entries", "stream=codec_name:format=duration", "-of",
+        "default=noprint_wrappers=1", path });
+    Probe p;
+    std::istringstream lines(result.output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("codec_name=", 0) == 0)
+            p.codecs.push_back(line.substr(11));
+        else if (line.rfind("duration=", 0) == 0)
+            p.duration = std::atof(line.c_str() + 9);
+    }
+    return p;
+}
+
+class CaptureRecordingPeerTest : public RecordingTest {
+protected:
+    void SetUp() override
+    {
+        RecordingTest::SetUp();
+        if (!haveProgram("ffprobe"))
+            GTEST_SKIP() << "ffprobe is needed";
+        MVCaptureDevice::setBackend(std::make_shared<MVCaptureStandInBackend>());
+    }
+
+    void TearDown() override
+    {
+        for (auto& doc : HXDocumentController::sharedDocumentController()->documents())
+            keep.push_back(doc);
+        for (auto& doc : keep)
+            if (!doc->isClosed())
+                doc->close();
+        keep.clear();
+        RecordingTest::TearDown();
+    }
+
+    std::shared_ptr<MVPKitCaptureWindowController> open(int32_t templateType)
+    {
+        recording = MVPCaptureDocument::initWithTemplateType(templateType);
+        HXDocumentController::sharedDocumentController()->addDocument(recording);
+        recording->makeWindowControllers();
+        recording->showWindows();
+        keep.push_back(recording);
+        return std::dynamic_pointer_cast<MVPKitCaptureWindowController>(recording->captureWindowController());
+    }
+
+    // Records about `seconds` of the devices' time, then stops.
+    void record(MVPKitCaptureWindowController& controller, double seconds)
+    {
+        controller.startRecording();
+        ASSERT_EQ(controller.state(), MVPCaptureStateRecording);
+        ASSERT_TRUE(runUntil([&] { return controller.movieFileOutput()->recordedDuration() >= seconds; }, 20));
+    }
+
+    std::shared_ptr<MVPCaptureDocument> recording;
+    std::vector<std::shared_ptr<HXDocument>> keep;
+};
+
+TEST_F(CaptureRecordingPeerTest, AMovieRecordingIsAMovieOtherProgramsRead)
+{
+    auto controller = open(1);
+    ASSERT_TRUE(controller);
+    record(*controller, 1.0);
+    std::string file = controller->outputFile();
+    EXPECT_EQ(fs::path(file).filename(), "Movie Recording.mov");
+
+    std::shared_ptr<MVPMovieDocument> result;
+    bool answered = false;
+    recording->handleStopCommand([&](std::shared_ptr<MVPMovieDocument> movie) {
+        answered = true;
+        result = movie;
+    });
+    EXPECT_EQ(controller->state(), MVPCaptureStateStopping);
+    ASSERT_TRUE(runUntil([&] { return answered; }, 20));
+
+    Probe p = probe(file);
+    EXPECT_EQ(p.codecs.size(), 2u);
+    EXPECT_NE(std::find(p.codecs.begin(), p.codecs.end(), "aac"), p.codecs.end());
+    EXPECT_TRUE(std::find(p.codecs.begin(), p.codecs.end(), "h264") != p.codecs.end()
+        || std::find(p.codecs.begin(), p.codecs.end(), "mpeg4") != p.codecs.end());
+    EXPECT_GT(p.duration, 0.8);
+    EXPECT_LT(p.duration, 3.0);
+
+    // The finished file opened as a movie that answers to the recording's identifier; the recording closed.
+    ASSERT_TRUE(result);
+    EXPECT_EQ(result->uniqueID(), recording->uniqueID());
+    EXPECT_EQ(result->fileName(), file);
+    EXPECT_FALSE(result->isDocumentEdited());
+    EXPECT_TRUE(recording->isClosed());
+    auto& documents = HXDocumentController::sharedDocumentController()->documents();
+    EXPECT_NE(std::find(documents.begin(), documents.end(), result), documents.end());
+}
+
+TEST_F(CaptureRecordingPeerTest, TimePausedIsLeftOutOfTheFile)
+{
+    auto controller = open(0);
+    ASSERT_TRUE(controller);
+    record(*controller, 0.6);
+    controller->pauseRecording();
+    runUntil([] { return false; }, 1.0); // a second of pause
+    controller->resumeRecording();
+    double before = controller->movieFileOutput()->recordedDuration();
+    ASSERT_TRUE(runUntil([&] { return controller->movieFileOutput()->recordedDuration() >= before + 0.5; }, 20));
+    std::string file = controller->outputFile();
+    controller->stopRecording();
+    ASSERT_TRUE(runUntil([&] { return recording->isClosed(); }, 20));
+
+    Probe p = probe(file);
+    ASSERT_EQ(p.codecs, std::vector<std::string> { "aac" }) << "a sound recording has sound only";
+    EXPECT_GT(p.duration, 0.9);
+    EXPECT_LT(p.duration, 1.8) << "the paused second is not recorded";
+    EXPECT_GT(controller->movieFileOutput()->recordedFileSize(), 1000u);
+}
+
+} // namespace
