@@ -323,4 +323,30 @@ TEST_F(PropertyWindowTest, ExtractingTracksOpensANewMovieWithOnlyThem)
     }
 }
 
+TEST_F(PropertyWindowTest, WhileKeyTheWindowLendsItsColumnMenuToTheMainMenu)
+{
+    auto main = std::make_shared<HXMenu>("Main");
+    for (const char* title : { "App", "File", "Edit", "View", "Window" }) {
+        auto item = std::make_shared<HXMenuItem>(title, HXSelector(), "");
+        item->setSubmenu(std::make_shared<HXMenu>(title));
+        item->submenu()->addItem(std::make_shared<HXMenuItem>("Existing", "noop:", ""));
+        main->addItem(item);
+    }
+    app->setMainMenu(main);
+    auto view = main->itemAtIndex(3)->submenu();
+    browser = open(movie);
+    ASSERT_TRUE(browser->window()->isKeyWindow());
+    ASSERT_EQ(view->numberOfItems(), 3);
+    EXPECT_TRUE(view->itemAtIndex(1)->isSeparatorItem());
+    auto columns = view->itemAtIndex(2);
+    EXPECT_EQ(columns->tag(), MVPColumnMenuItemTag);
+    ASSERT_TRUE(columns->submenu());
+    EXPECT_EQ(size_t(columns->submenu()->numberOfItems()), browser->columns().size());
+
+    browser->window()->resignKeyWindow();
+    EXPECT_EQ(view->numberOfItems(), 1) << "taken away when the window stops being key";
+    EXPECT_TRUE(HXUserDefaults::standardUserDefaults().dictionaryForKey(MVPPropertyBrowserDefaultsKey).count("Ordered Columns"))
+        << "and the settings are kept";
+}
+
 } // namespace
