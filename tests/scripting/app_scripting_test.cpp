@@ -119,8 +119,7 @@ TEST_F(AppScriptingTest, RecentItems)
 
 TEST_F(AppScriptingTest, DisplaysAndWindows)
 {
-    HXHeadlessWindowServer::install({ HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }),
-        HXScreen(7, { { 1280, 0 }, { 1024, 768 } }, { { 1280, 0 }, { 1024, 768 } }, 32) });
+    useTwoScreens();
     auto names = get(Spec::property("name", ptr(Spec::every("displays"))));
     EXPECT_EQ(names["result"], HXPropertyList(Array { HXPropertyList("my screen"), HXPropertyList("my screen") }));
     EXPECT_EQ(get(Spec::property("main", ptr(Spec::index("displays", 0))))["result"], HXPropertyList(true));
@@ -206,6 +205,42 @@ TEST_F(AppScriptingTest, SaveReferenceMovie)
         { { "Destination", HXPropertyList(path.string()) }, { "UsingDescriptors", HXPropertyList(Array {}) }, { "Replacing", HXPropertyList(true) } });
     EXPECT_FALSE(replaced.contains("errorNumber"));
     EXPECT_NE(movara::test::readFile(path), bytes);
+}
+
+} // namespace
+} // namespace movara::scriptingtest
+namespace movara::scriptingtest {
+namespace {
+
+TEST_F(AppScriptingTest, OpenImageSequence)
+{
+    movara::test::TempDir images;
+    auto made = movara::test::runCommand({ "ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+        "testsrc=size=32x24:rate=10", "-frames:v", "3", (images / "shot%03d.png").string() });
+    ASSERT_EQ(made.status, 0);
+    auto reply = command("openImageSequence", std::nullopt, { { "FramesPerSecond", HXPropertyList(12.5) } },
+        HXPropertyList((images / "shot001.png").string()));
+    ASSERT_EQ(reply["result"]["$class"].stringValue(), "movie") << reply.toXML();
+    auto docs = documents();
+    ASSERT_EQ(docs.size(), 1u);
+    auto& m = *docs[0]->movie();
+    // Three frames of 100 units at 1250 a second.
+    EXPECT_EQ(MVTimeCompare(m.duration(), MVMakeTime(300, 1250)), 0);
+    EXPECT_TRUE(docs[0]->isDocumentEdited());
+    auto refused = command("openImageSequence", std::nullopt, { { "FramesPerSecond", HXPropertyList(0) } },
+        HXPropertyList((images / "shot001.png").string()));
+    EXPECT_EQ(refused["errorNumber"].integerValue(), HXScriptParameterError);
+    EXPECT_EQ(documents().size(), 1u);
+}
+
+TEST_F(AppScriptingTest, AFavoriteOpens)
+{
+    auto path = movara::apptest::PlayerTest::movie("favorite.mov");
+    script({ { "event", HXPropertyList("make") }, { "key", HXPropertyList("favorites") },
+        { "data", HXPropertyList(HXURL::fileURLWithPath(path).absoluteString()) } });
+    auto opened = command("open", Spec::name("favorites", "favorite.mov"));
+    EXPECT_EQ(opened["result"]["$class"].stringValue(), "movie") << opened.toXML();
+    ASSERT_EQ(movieFiles(), std::vector<std::string> { "favorite.mov" });
 }
 
 } // namespace

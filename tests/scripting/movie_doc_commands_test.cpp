@@ -1,6 +1,7 @@
 // Commands scripts send to a movie: stepping, selecting, editing, geometry, saving and the export stand-in.
 #include "scripting_test_support.h"
 
+#include "fullscreen/presentation_window_controller.h"
 #include "platform/mvkit/movie.h"
 
 #include <sys/stat.h>
@@ -173,6 +174,44 @@ TEST_F(MovieDocCommandsTest, PlayAndStop)
     command("pause", frontMovie());
     command("rewind", frontMovie());
     EXPECT_EQ(now(), 0);
+}
+
+} // namespace
+} // namespace movara::scriptingtest
+
+namespace movara::scriptingtest {
+namespace {
+
+TEST_F(MovieDocCommandsTest, PresentMergesTheScriptsSettings)
+{
+    useTwoScreens();
+    auto stored = doc->persistentFullscreenSettings();
+    // A third display on a two-display system is no display; a colour that is no list is black.
+    auto reply = command("present", frontMovie(),
+        { { "Scale", code("half") }, { "Mode", code("pmss") }, { "Display", HXPropertyList(3) }, { "BackgroundColor", HXPropertyList("blue") } });
+    EXPECT_EQ(reply["result"]["$class"].stringValue(), "movie");
+    ASSERT_TRUE(doc->isFullScreen());
+    auto fs = doc->fsPresentationWindowController();
+    EXPECT_EQ(fs->presentationSettingForKey(FullscreenPreferenceSize), HXPropertyList(int64_t(FSPresentationModeHalfSize)));
+    EXPECT_EQ(fs->presentationSettingForKey(FullscreenPreferenceSlideShowMode), HXPropertyList(true));
+    EXPECT_EQ(fs->presentationSettings().color, HXColor::colorWithCalibratedRed(0, 0, 0, 1));
+    EXPECT_EQ(get(movieProperty("displayState"))["result"], code("prsf"));
+    // The movie's own settings are not changed by presenting.
+    EXPECT_EQ(doc->persistentFullscreenSettings(), stored);
+    // Stop leaves full screen and stops the movie.
+    command("stop", frontMovie());
+    for (int i = 0; i < 200 && doc->isFullScreen(); ++i)
+        HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.01);
+    EXPECT_FALSE(doc->isFullScreen());
+    EXPECT_EQ(get(movieProperty("playing"))["result"], HXPropertyList(false));
+}
+
+TEST_F(MovieDocCommandsTest, CloseWithoutSaving)
+{
+    command("cut", frontMovie());
+    ASSERT_TRUE(movie->hasChanged());
+    command("close", frontMovie(), { { "Saving", code("no  ") } });
+    EXPECT_TRUE(documents().empty());
 }
 
 } // namespace

@@ -101,6 +101,15 @@ protected:
         return script(std::move(request));
     }
 
+    // Two screens side by side: the main one, and a second of 32 bits per pixel to its right.
+    static void useTwoScreens()
+    {
+        auto* server = dynamic_cast<HXHeadlessWindowServer*>(&HXApp().windowServer());
+        ASSERT_TRUE(server);
+        server->setScreens({ HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }),
+            HXScreen(7, { { 1280, 0 }, { 1024, 768 } }, { { 1280, 0 }, { 1024, 768 } }, 32) });
+    }
+
     // Counts the notifications `name`.
     std::shared_ptr<int> count(const std::string& name)
     {

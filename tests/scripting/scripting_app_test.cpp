@@ -1,0 +1,192 @@
+// The real movara-player, started headless with its own user folders, driven by the real movara-script.
+#include "tests/app/app_test_fixtures.h"
+
+#include "app/request_server.h"
+
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+using movara::test::TempDir;
+
+extern "C" char** environ;
+
+const std::string kPlayer = std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-player";
+const std::string kScript = std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-script";
+
+class ScriptingAppTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fs::create_directories(home / "config");
+        fs::create_directories(home / "runtime");
+        fs::permissions(home / "runtime", fs::perms::owner_all);
+        setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
+    }
+    void TearDown() override
+    {
+        for (pid_t pid : running) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+    }
+
+    // The player with `args`, headless, in this test's folders.
+    pid_t startPlayer(const std::vector<std::string>& args)
+    {
+        std::vector<std::string> env;
+        for (char** e = environ; *e; ++e) {
+            std::string entry = *e;
+            if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("WAYLAND_DISPLAY=", 0) != 0 && entry.rfind("XDG_CONFIG_HOME=", 0) != 0)
+                env.push_back(entry);
+        }
+        env.push_back("XDG_CONFIG_HOME=" + (home / "config").string());
+        env.push_back("MOVARA_SILENT_AUDIO=1");
+        std::vector<std::string> argv { kPlayer };
+        argv.insert(argv.end(), args.begin(), args.end());
+        pid_t pid = fork();
+        if (pid == 0) {
+            std::vector<char*> a, e;
+            for (auto& s : argv)
+                a.push_back(s.data());
+            a.push_back(nullptr);
+            for (auto& s : env)
+                e.push_back(s.data());
+            e.push_back(nullptr);
+            execve(a[0], a.data(), e.data());
+            _exit(127);
+        }
+        running.push_back(pid);
+        return pid;
+    }
+
+    int waitForExit(pid_t pid, double seconds)
+    {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+        while (std::chrono::steady_clock::now() < deadline) {
+            int status = 0;
+            if (waitpid(pid, &status, WNOHANG) == pid) {
+                std::erase(running, pid);
+                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return -1;
+    }
+
+    movara::test::CommandResult script(std::vector<std::string> args)
+    {
+        args.insert(args.begin(), kScript);
+        return movara::test::runCommand(args);
+    }
+
+    // Waits until the player counts `n` movies.
+    bool waitForMovies(int n)
+    {
+        for (int i = 0; i < 300; ++i) {
+            auto r = script({ "count", "movies[*]" });
+            if (r.status == 0 && r.output == std::to_string(n) + "\n")
+                return true;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return false;
+    }
+
+    std::string movie(const std::string& name)
+    {
+        auto path = home / name;
+        movara::apptest::makeMovie(path);
+        return path.string();
+    }
+
+    TempDir home;
+    std::vector<pid_t> running;
+};
+
+TEST_F(ScriptingAppTest, TheScriptCommandDrivesTheRunningPlayer)
+{
+    pid_t player = startPlayer({ movie("first.mov") });
+    ASSERT_TRUE(waitForMovies(1));
+
+    struct Step {
+        std::vector<std::string> args;
+        int status;
+        std::string output; // "*": anything
+    };
+    const Step steps[] = {
+        { { "get", "movies[1].naturalDimensions" }, 0, "<30004000>\n" }, // {48, 64}, host order
+        { { "set", "movies[1].currentTime", "200" }, 0, "" },
+        { { "get", "movies[1].currentTime" }, 0, "200\n" },
+        { { "set", "movies[1].looping", "true" }, 0, "" },
+        { { "get", "movies[-1].looping" }, 0, "true\n" },
+        { { "set", "movies[1].presentationSize", "'doub'" }, 0, "" },
+        { { "get", "movies[1].presentationSize" }, 0, std::to_string(0x646F7562) + "\n" },
+        { { "set", "movies[1].soundVolume", "128" }, 0, "" },
+        { { "get", "movies[1].soundVolume" }, 0, "128\n" },
+        { { "do", "selectAll", "movies[1]" }, 0, "" },
+        { { "do", "select", "movies[1]", "At=100", "To=300" }, 0, "" },
+        { { "get", "movies[1].selectionDuration" }, 0, "200\n" },
+        { { "get", "displays[1].name" }, 0, "my screen\n" },
+        { { "get", "MovaraLanguage" }, 0, "English\n" },
+        { { "get", "movies[1]" }, 0, "*" },
+        // Errors: a movie that is not there, a read-only property, a command nobody knows, bad usage.
+        { { "get", "movies[5].name" }, 1, "" },
+        { { "set", "movies[1].duration", "3" }, 1, "" },
+        { { "do", "fly", "movies[1]" }, 1, "" },
+        { { "get", "movies[0]" }, 2, "" },
+        { { "frobnicate" }, 2, "" },
+    };
+    for (const auto& s : steps) {
+        std::string line;
+        for (const auto& a : s.args)
+            line += a + " ";
+        SCOPED_TRACE(line);
+        auto r = script(s.args);
+        EXPECT_EQ(r.status, s.status);
+        if (s.output != "*") {
+            EXPECT_EQ(r.output, s.output);
+        }
+    }
+
+    // A whole request read from standard input, answered as XML.
+    auto xml = movara::test::runCommand({ kScript, "--xml", "--request" },
+        HXPropertyList(HXPropertyList::Dictionary { { "event", HXPropertyList("count") },
+                           { "target", HXPropertyList(HXPropertyList::Dictionary { { "form", HXPropertyList("every") },
+                                           { "key", HXPropertyList("movies") } }) } })
+            .toXML());
+    EXPECT_EQ(xml.status, 0);
+    auto reply = HXPropertyList::fromXML(xml.output);
+    ASSERT_TRUE(reply);
+    EXPECT_EQ((*reply)["result"].integerValue(), 1);
+
+    // Files opened by a script, then by a second start of the program: both reach this player.
+    EXPECT_EQ(script({ "open", movie("second.mov") }).status, 0);
+    ASSERT_TRUE(waitForMovies(2));
+    pid_t again = startPlayer({ movie("third.mov") });
+    EXPECT_EQ(waitForExit(again, 30), 0);
+    ASSERT_TRUE(waitForMovies(3));
+    auto names = script({ "get", "movies[*].name" });
+    EXPECT_NE(names.output.find("third"), std::string::npos) << names.output;
+
+    ASSERT_TRUE(MVPRequestServer::sendRequest(
+        HXPropertyList(HXPropertyList::Dictionary { { MVPRequestCommandKey, HXPropertyList("quit") } }), 10));
+    EXPECT_EQ(waitForExit(player, 30), 0);
+}
+
+TEST_F(ScriptingAppTest, WithoutAPlayerTheScriptCommandSaysSo)
+{
+    auto r = script({ "get", "movies[*].name" });
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.output, "");
+}
+
+} // namespace
