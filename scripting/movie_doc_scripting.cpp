@@ -308,9 +308,8 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
     c.getSet("scale",
         [](Doc& d) {
             ScaleInputs in;
-            HXSize size = d.displayedMovieSize();
-            if (size.width <= 0 || size.height <= 0)
-                size = d.userSize();
+            // The size the user set the movie to, as the dimensions answer it.
+            HXSize size = d.userSize();
             in.width = size.width, in.height = size.height;
             in.naturalWidth = d.naturalSize().width, in.naturalHeight = d.naturalSize().height;
             if (d.isFullScreen()) {

@@ -3,6 +3,7 @@
 
 #include "fullscreen/presentation_window_controller.h"
 #include "platform/mvkit/movie.h"
+#include "scripting/script_values.h"
 
 #include <sys/stat.h>
 
@@ -212,6 +213,55 @@ TEST_F(MovieDocCommandsTest, CloseWithoutSaving)
     ASSERT_TRUE(movie->hasChanged());
     command("close", frontMovie(), { { "Saving", code("no  ") } });
     EXPECT_TRUE(documents().empty());
+}
+
+} // namespace
+} // namespace movara::scriptingtest
+
+namespace movara::scriptingtest {
+namespace {
+
+TEST_F(MovieDocCommandsTest, FindMovesToSuccessiveHits)
+{
+    movara::test::TempDir folder;
+    movara::test::writeFile(folder / "words.srt",
+        "1\n00:00:00,000 --> 00:00:00,500\nhello there\n\n2\n00:00:00,500 --> 00:00:01,000\nquiet\n\n"
+        "3\n00:00:01,000 --> 00:00:01,500\nhello again\n");
+    auto path = folder / "words.mov";
+    auto made = movara::test::runCommand({ "ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+        "testsrc=size=64x48:rate=10:duration=1.5", "-i", (folder / "words.srt").string(), "-c:v", "libx264", "-pix_fmt",
+        "yuv420p", "-c:s", "mov_text", path.string() });
+    ASSERT_EQ(made.status, 0);
+    delegate->openFiles({ path.string() }, true);
+    auto words = Spec::name("movies", "words.mov");
+    auto docs = documents();
+    std::shared_ptr<MVPMovieDocument> wordsDoc;
+    for (auto& d : docs)
+        if (d->displayName().find("words") != std::string::npos)
+            wordsDoc = d;
+    ASSERT_TRUE(wordsDoc);
+    words = Spec::uniqueID("orderedDocuments", HXPropertyList(int64_t(wordsDoc->uniqueID())));
+    const int64_t scale = wordsDoc->movie()->timeScale();
+
+    struct Step {
+        Dict arguments;
+        int64_t found; // movie units, -1 none
+    };
+    const Step steps[] = {
+        { { { "SearchString", HXPropertyList("hello") } }, 0 },
+        { { { "SearchString", HXPropertyList("hello") } }, scale },
+        { { { "SearchString", HXPropertyList("HELLO") }, { "SearchBackwards", HXPropertyList(true) } }, 0 },
+        { { { "SearchString", HXPropertyList("absent") } }, -1 },
+        { {}, -1 },
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(s.arguments.count("SearchString") ? s.arguments.at("SearchString").stringValue() : "(nothing)");
+        auto reply = command("find", words, s.arguments);
+        EXPECT_EQ(reply["result"], HXPropertyList(s.found)) << reply.toXML();
+        if (s.found >= 0) {
+            EXPECT_EQ(MVPScriptValues::timeValue(*wordsDoc->movie(), wordsDoc->movie()->currentTime()), s.found);
+        }
+    }
 }
 
 } // namespace

@@ -224,3 +224,37 @@ TEST_F(MovieDocScriptingTest, KeysOfTheMovieItself)
 
 } // namespace
 } // namespace movara::scriptingtest
+
+namespace movara::scriptingtest {
+namespace {
+
+TEST_F(MovieDocScriptingTest, ScaleAndDimensionsSizeTheWindow)
+{
+    struct Case {
+        HXPropertyList written;
+        HXPropertyList read;
+    };
+    const Case cases[] = {
+        { code("doub"), code("doub") },
+        { code("half"), code("half") },
+        { code("norm"), code("norm") },
+        { code("abcd"), code("norm") }, // an unknown size changes nothing
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.written.integerValue());
+        set(movieProperty("scale"), c.written);
+        // The window may animate to its new size: the answer comes once it is there.
+        HXPropertyList read;
+        for (int i = 0; i < 40 && !((read = get(movieProperty("scale"))["result"]) == c.read); ++i)
+            HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.05);
+        EXPECT_EQ(read, c.read);
+    }
+    set(movieProperty("dimensions"), MVPScriptValues::record(96, 128));
+    EXPECT_EQ(doc->userSize().width, 128);
+    EXPECT_EQ(doc->userSize().height, 96);
+    EXPECT_EQ(get(movieProperty("dimensions"))["result"], MVPScriptValues::record(96, 128));
+    EXPECT_EQ(get(movieProperty("scale"))["result"], code("doub"));
+}
+
+} // namespace
+} // namespace movara::scriptingtest
