@@ -149,7 +149,7 @@ MVCaptureDeviceInfo MVCaptureStandInBackend::toneDevice()
     info.localizedDisplayName = "Test Tone";
     info.mediaType = MVMediaTypeSound;
     info.inputFormat = "lavfi";
-    info.url = "sine=frequency=440:sample_rate=44100,volume=0.5";
+    info.url = "sine=frequency=440:sample_rate=44100,volume=4"; // half of full scale
     return info;
 }
 

@@ -4,6 +4,9 @@
 
 #include "document/movie_document.h"
 #include "platform/basekit/bundle.h"
+#include "platform/basekit/notification_center.h"
+#include "platform/basekit/workspace.h"
+#include "recording/meter_view.h"
 #include "platform/winkit/button.h"
 #include "player/controls/image_button.h"
 #include "recording/capture_document.h"
@@ -286,6 +289,64 @@ TEST_F(CaptureWindowTest, AStartThatFindsNoFolderFailsAndCloses)
     controller->startRecording();
     ASSERT_TRUE(runUntil([&] { return doc->isClosed(); }, 5));
     EXPECT_EQ(alerts, 1);
+}
+
+TEST_F(CaptureWindowTest, SleepFinishesTheRecordingFirst)
+{
+    auto controller = open(0);
+    ASSERT_TRUE(controller);
+    controller->startRecording();
+    ASSERT_TRUE(runUntil([&] { return controller->movieFileOutput()->recordedDuration() > 0.3; }));
+    std::string file = controller->outputFile();
+    HXNotificationCenter::defaultCenter().postNotificationName(HXWorkspaceWillSleepNotification);
+    // The notification returns only once the file is finished and open as a movie.
+    EXPECT_EQ(controller->state(), MVPCaptureStatePreviewing);
+    EXPECT_TRUE(doc->isClosed());
+    EXPECT_GT(fs::file_size(file), 1000u);
+}
+
+TEST_F(CaptureWindowTest, TheInfoRowsNameSourcesDestinationAndFormat)
+{
+    auto controller = open(1);
+    ASSERT_TRUE(controller);
+    auto rows = doc->attributes();
+    ASSERT_EQ(rows.size(), 4u);
+    EXPECT_EQ(rows[0].label, "Video Source");
+    EXPECT_EQ(rows[0].value, "Test Pattern");
+    EXPECT_EQ(rows[1].value, "Test Tone") << "the camera's linked microphone";
+    EXPECT_EQ(rows[2].value, "Available when recording");
+    EXPECT_EQ(rows[3].value, "Unknown");
+    controller->startRecording();
+    ASSERT_TRUE(runUntil([&] {
+        auto now = doc->attributes();
+        return now[3].value->find('\n') != std::string::npos;
+    }));
+    rows = doc->attributes();
+    EXPECT_EQ(rows[2].value, controller->outputFile());
+    EXPECT_EQ(rows[3].value, "320 x 240, rawvideo\n44.1 kHz, Mono, pcm_f32le") << "video, then sound";
+}
+
+TEST_F(CaptureWindowTest, TheMeterFollowsTheSound)
+{
+    auto controller = open(0);
+    ASSERT_TRUE(controller);
+    // The tone is at half scale: about -9 dB average power, a linear level near 0.35.
+    ASSERT_TRUE(runUntil([&] { return controller->meterView()->value() > 0; }));
+    EXPECT_NEAR(controller->meterView()->value(), 0.35, 0.05);
+}
+
+TEST_F(CaptureWindowTest, APictureLargerThanTheScreenIsHalvedUntilItFits)
+{
+    auto controller = open(1);
+    ASSERT_TRUE(controller);
+    controller->setVideoSize({ 640, 480 }, false);
+    EXPECT_EQ(controller->videoSize().width, 640);
+    controller->setVideoSize({ 2560, 1920 }, false);
+    EXPECT_EQ(controller->videoSize().width, 640) << "2560 and 1280 do not fit on 1280 x 778";
+    EXPECT_EQ(controller->videoSize().height, 480);
+    HXRect frame = controller->window()->frame();
+    EXPECT_GE(frame.origin.y, 4);
+    EXPECT_LE(HXMaxY(frame), 778 - 4);
 }
 
 } // namespace
