@@ -7,7 +7,9 @@
 #include "platform/mvkit/notifications.h"
 #include "platform/mvkit/track.h"
 #include "platform/mvkit/track_geometry.h"
+#include "platform/winkit/open_panel.h"
 #include "platform/winkit/slider.h"
+#include "platform/winkit/window.h"
 
 #include <cmath>
 #include <map>
@@ -321,6 +323,31 @@ void MVPPicturePane::invertMask()
     didChangeValueForKey("maskImage");
 }
 
+void MVPPicturePane::chooseMask()
+{
+    auto window = _view ? _view->window() : nullptr;
+    if (!window)
+        return;
+    auto panel = HXOpenPanel::openPanel();
+    panel->setResolvesAliases(true);
+    panel->setCanChooseFiles(true);
+    panel->setCanChooseDirectories(false);
+    panel->setAllowsMultipleSelection(true);
+    std::weak_ptr<HXObject> weak = shared_from_this();
+    // The panel runs the handler while it is alive; holding it in the handler would keep it forever.
+    HXOpenPanel* running = panel.get();
+    panel->beginSheetModalForWindow(window, [weak, running](long code) {
+        if (auto self = std::static_pointer_cast<MVPPicturePane>(weak.lock()))
+            self->openPanelDidEnd(code, running->filenames());
+    });
+}
+
+void MVPPicturePane::openPanelDidEnd(long returnCode, const std::vector<std::string>& filenames)
+{
+    if (returnCode != 0 && !filenames.empty())
+        setMaskWithDataRef(MVDataReference::dataReferenceWithReferenceToFile(filenames.front()));
+}
+
 std::shared_ptr<HXView> MVPPicturePane::view()
 {
     if (_view)
@@ -385,17 +412,18 @@ std::shared_ptr<HXView> MVPPicturePane::view()
         { "Flip Horizontal", "flipX:", [this] { flipX(); } },
         { "Flip Vertical", "flipY:", [this] { flipY(); } },
         { "Reset", "resetMatrix:", [this] { resetMatrix(); } },
+        { "Choose Mask…", "chooseMask:", [this] { chooseMask(); } },
         { "Clear Mask", "clearMask:", [this] { clearMask(); } },
         { "Invert Mask", "invertMask:", [this] { invertMask(); } },
     };
     double x = 8;
     for (auto& a : actions) {
-        auto button = MVPMakePushButton(HXRect { { x, 8 }, { 74, 24 } }, text(a.title));
+        auto button = MVPMakePushButton(HXRect { { x, 8 }, { 66, 24 } }, text(a.title));
         button->setTarget(self);
         button->setAction(a.action);
         setActionHandler(a.action, [run = a.run](HXObject*) { run(); });
         _view->addSubview(button);
-        x += 76;
+        x += 67;
     }
     return _view;
 }

@@ -49,6 +49,9 @@ public:
     bool setMaskWithDataRef(const MVDataReference& reference);
     void clearMask();
     void invertMask();
+    // Asks for the mask image in a sheet on the pane's window; a chosen file becomes the mask.
+    void chooseMask();
+    void openPanelDidEnd(long returnCode, const std::vector<std::string>& filenames);
 
     std::shared_ptr<HXPopUpButton> modePopup;
 

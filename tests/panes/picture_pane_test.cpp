@@ -233,6 +233,13 @@ TEST_F(PicturePaneTest, MaskChangesUndoToTheMaskBefore)
     undo().undo();
     EXPECT_EQ(pane->valueForKey("maskImage"), greyMask);
 
+    // The open panel: a cancelled one changes nothing, a chosen file becomes the mask.
+    pane->openPanelDidEnd(0, { white });
+    EXPECT_EQ(pane->valueForKey("maskImage"), greyMask);
+    pane->openPanelDidEnd(1, { white, grey });
+    EXPECT_NE(pane->valueForKey("maskImage"), greyMask);
+    undo().undo();
+
     pane->clearMask();
     EXPECT_FALSE(MVTrackHasMask(*track));
     EXPECT_FALSE(pane->maskImage());
