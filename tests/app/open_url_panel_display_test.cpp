@@ -31,15 +31,8 @@ TEST(OpenURLSheetDisplay, TheSheetOnScreen)
 #ifndef MOVARA_HAVE_SDL_BACKEND
     GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
 #else
-    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
-    HXRunLoop::main().setClock(nullptr);
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    static auto server = HXSDLWindowServer::create();
-    ASSERT_TRUE(server);
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
+    auto app = movara::test::display::onScreenApplication();
+    ASSERT_TRUE(app);
 
     EXPECT_TRUE(HXImage::imageNamed("doublearrows.tif")) << "the pop-up's picture is in the bundle";
     HXUserDefaults::standardUserDefaults().setObject(

@@ -30,15 +30,8 @@ TEST(FavoritesPanelDisplay, TheListOnScreen)
     GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
 #else
     // The icons and texts come from the program's bundle.
-    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
-    HXRunLoop::main().setClock(nullptr);
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    static auto server = HXSDLWindowServer::create();
-    ASSERT_TRUE(server);
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
+    auto app = movara::test::display::onScreenApplication();
+    ASSERT_TRUE(app);
     HXUserDefaults::standardUserDefaults().setString(
         HXStringFromRect({ { 100, 140 }, { 480, 220 } }), MVPFavoritesWindowLocation);
 

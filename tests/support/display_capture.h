@@ -15,7 +15,9 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include <X11/Xlib.h>
@@ -37,6 +39,26 @@ inline void runFor(HXApplication& app, double seconds, double step = 0.05)
         for (auto& window : app.orderedWindows())
             window->displayIfNeeded();
     }
+}
+
+// A fresh shared application on the real SDL backend for one display test, with the bundle's resources
+// and the real clock. SDL starts once per process, so every test shares one window server. Null when SDL
+// cannot start.
+inline std::shared_ptr<HXApplication> onScreenApplication()
+{
+#ifdef MOVARA_BUNDLE_DIR
+    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
+#endif
+    HXRunLoop::main().setClock(nullptr);
+    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+    static auto server = HXSDLWindowServer::create();
+    if (!server)
+        return nullptr;
+    HXApplication::setSharedApplication(nullptr);
+    auto app = std::make_shared<HXApplication>();
+    app->setWindowServer(server);
+    HXApplication::setSharedApplication(app);
+    return app;
 }
 
 struct Capture {
