@@ -6,6 +6,9 @@
 #include "platform/basekit/run_loop.h"
 #include "recording/capture_device.h"
 
+#include <sys/inotify.h>
+#include <unistd.h>
+
 #include <thread>
 
 namespace {
@@ -82,11 +85,55 @@ MVPPreferencesKitCaptureDeviceList::MVPPreferencesKitCaptureDeviceList()
     auto& center = HXNotificationCenter::defaultCenter();
     for (const char* name : { MVCaptureDeviceWasConnectedNotification, MVCaptureDeviceWasDisconnectedNotification })
         center.addObserver(this, name, nullptr, [this](const HXNotification&) { devicesDidChange(); });
+    watchDeviceNodes();
 }
 
 MVPPreferencesKitCaptureDeviceList::~MVPPreferencesKitCaptureDeviceList()
 {
     HXNotificationCenter::defaultCenter().removeObserver(this);
+    if (_watchSource)
+        HXRunLoop::main().removeSource(_watchSource);
+    if (_watch >= 0)
+        ::close(_watch);
+}
+
+void MVPPreferencesKitCaptureDeviceList::watchDeviceNodes()
+{
+    if (!HXRunLoop::isMainThread())
+        return;
+    _watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (_watch < 0)
+        return;
+    bool watching = false;
+    for (const char* folder : { "/dev", "/dev/snd" })
+        watching = inotify_add_watch(_watch, folder, IN_CREATE | IN_DELETE) >= 0 || watching;
+    if (!watching) {
+        ::close(_watch);
+        _watch = -1;
+        return;
+    }
+    _watchSource = HXRunLoop::main().addFileDescriptor(
+        _watch, HXFileDescriptorReadable, [this](int, uint32_t) { deviceNodesDidChange(); });
+}
+
+void MVPPreferencesKitCaptureDeviceList::deviceNodesDidChange()
+{
+    alignas(inotify_event) char buffer[4096];
+    bool capture = false;
+    for (;;) {
+        ssize_t length = ::read(_watch, buffer, sizeof buffer);
+        if (length <= 0)
+            break;
+        for (ssize_t offset = 0; offset < length;) {
+            auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
+            std::string name = event->len ? event->name : "";
+            capture = capture || name.rfind("video", 0) == 0 || name.rfind("pcmC", 0) == 0;
+            offset += ssize_t(sizeof(inotify_event) + event->len);
+        }
+    }
+    // The registry compares with what it knew and announces the difference on the main thread.
+    if (capture)
+        std::thread([] { (void)MVCaptureDevice::inputDevices(); }).detach();
 }
 
 HXPropertyList::Array MVPPreferencesKitCaptureDeviceList::deviceDescriptionsWithMediaType(uint32_t mediaType)

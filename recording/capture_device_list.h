@@ -67,4 +67,11 @@ public:
 
 private:
     void readDeviceDescriptionsForDelegate(std::shared_ptr<MVPCaptureDeviceListDelegate> delegate);
+    // Cameras and sound cards that are plugged in or out show as device nodes coming and going: the
+    // devices are read again then (off the main thread), which announces the change.
+    void watchDeviceNodes();
+    void deviceNodesDidChange();
+
+    int _watch = -1;
+    uint64_t _watchSource = 0;
 };
