@@ -86,9 +86,24 @@ const HXScriptClass<MVPCaptureDocument>& recordingClass()
     static const HXScriptClass<MVPCaptureDocument> cls = [] {
         HXScriptClass<MVPCaptureDocument> c("recording");
         c.get("name", [](MVPCaptureDocument& d) { return V(d.displayName()); });
+        c.get("uniqueID", [](MVPCaptureDocument& d) { return V(int64_t(d.uniqueID())); });
+        // A recording is named by its identifier, which its movie keeps once the recording is done.
+        c.specifier([](MVPCaptureDocument& d) -> std::optional<Spec> {
+            return Spec::uniqueID("orderedDocuments", HXPropertyList(int64_t(d.uniqueID())));
+        });
         return c;
     }();
     return cls;
+}
+
+// A movie or recording document as a scripting object (missing for other documents).
+V documentValue(const std::shared_ptr<HXDocument>& doc)
+{
+    if (auto movieDoc = std::dynamic_pointer_cast<MVPMovieDocument>(doc))
+        return V(MVPMovieDocScripting::reference(movieDoc));
+    if (auto rec = std::dynamic_pointer_cast<MVPCaptureDocument>(doc))
+        return V(recordingClass().reference(rec));
+    return {};
 }
 
 // Adds a document to the controller and shows it, as the menus' commands do.
@@ -105,8 +120,13 @@ void addAndShow(const std::shared_ptr<HXDocument>& doc)
 
 V newRecording(App& app, int32_t templateType)
 {
+    // While a recording document is open (what the delegate's recording flag follows), none is added.
     if (auto d = appDelegate(app); d && d->recording())
         return {};
+    if (auto ctl = controller())
+        for (const auto& doc : ctl->documents())
+            if (std::dynamic_pointer_cast<MVPCaptureDocument>(doc))
+                return {};
     auto doc = MVPCaptureDocument::initWithTemplateType(templateType);
     if (!doc)
         return {};
@@ -297,16 +317,27 @@ void addElements(HXScriptClass<App>& c)
     };
     c.elements("movies", movies);
     c.elements("orderedMovies", movies);
-    // Documents by identifier: what a movie's own specifier names.
-    c.elements("orderedDocuments", movies);
+    // Movies and recordings front to back, found by identifier: what their own specifiers name.
+    c.elements("orderedDocuments", [](App&) {
+        HXScriptValue::List list;
+        for (const auto& doc : orderedDocuments())
+            if (auto value = documentValue(doc); !value.isMissing())
+                list.push_back(std::move(value));
+        return list;
+    });
     c.elementUniqueID("orderedDocuments", [](App&, const HXPropertyList& identifier) -> V {
         auto wanted = HXScriptCoercionHandler::sharedCoercionHandler().coerce(V(identifier), "integer");
         if (!wanted)
             return {};
-        for (const auto& doc : orderedDocuments())
-            if (auto movieDoc = std::dynamic_pointer_cast<MVPMovieDocument>(doc);
-                movieDoc && int64_t(movieDoc->uniqueID()) == wanted->propertyList().integerValue())
-                return V(MVPMovieDocScripting::reference(movieDoc));
+        for (const auto& doc : orderedDocuments()) {
+            std::optional<uint64_t> id;
+            if (auto movieDoc = std::dynamic_pointer_cast<MVPMovieDocument>(doc))
+                id = movieDoc->uniqueID();
+            else if (auto rec = std::dynamic_pointer_cast<MVPCaptureDocument>(doc))
+                id = rec->uniqueID();
+            if (id && int64_t(*id) == wanted->propertyList().integerValue())
+                return documentValue(doc);
+        }
         return {};
     });
     for (const char* key : { "movies", "orderedMovies" })
@@ -335,10 +366,8 @@ void addElements(HXScriptClass<App>& c)
             std::shared_ptr<HXWindow> window;
             if (auto movieDoc = std::dynamic_pointer_cast<MVPMovieDocument>(doc))
                 window = movieDoc->movieWindow();
-            else if (std::dynamic_pointer_cast<MVPCaptureDocument>(doc))
-                for (const auto& wc : doc->windowControllers())
-                    if ((window = wc->window()))
-                        break;
+            else if (auto rec = std::dynamic_pointer_cast<MVPCaptureDocument>(doc))
+                window = rec->captureWindow();
             if (window)
                 list.emplace_back(MVPScriptingModels::windowClassDescription().reference(window));
         }

@@ -245,3 +245,31 @@ TEST_F(AppScriptingTest, AFavoriteOpens)
 
 } // namespace
 } // namespace movara::scriptingtest
+
+namespace movara::scriptingtest {
+namespace {
+
+TEST_F(AppScriptingTest, RecordingsByIdentifier)
+{
+    auto doc = openPlayer("beside.mov");
+    ASSERT_TRUE(doc);
+    auto made = command("newAudioRecording");
+    ASSERT_EQ(made["result"]["$class"].stringValue(), "recording") << made.toXML();
+    // The recording names itself by identifier, and that name finds it again.
+    auto spec = made["result"]["$specifier"];
+    EXPECT_EQ(spec["key"].stringValue(), "orderedDocuments");
+    auto id = script({ { "event", HXPropertyList("get") },
+        { "target", HXPropertyList(Dict { { "key", HXPropertyList("uniqueID") }, { "container", spec } }) } });
+    EXPECT_EQ(id["result"], spec["value"]);
+    EXPECT_NE(id["result"].integerValue(), int64_t(doc->uniqueID()));
+    EXPECT_EQ(script({ { "event", HXPropertyList("count") }, { "target", Spec::every("recordings").propertyList() } })["result"],
+        HXPropertyList(1));
+    // While one records, no second recording is made.
+    EXPECT_FALSE(command("newMovieRecording").contains("result"));
+    EXPECT_EQ(script({ { "event", HXPropertyList("count") }, { "target", Spec::every("recordings").propertyList() } })["result"],
+        HXPropertyList(1));
+    EXPECT_EQ(get(Spec::property("name", ptr(Spec::every("orderedMovies"))))["result"].count(), 1u);
+}
+
+} // namespace
+} // namespace movara::scriptingtest
