@@ -1,5 +1,6 @@
 // The launch profile of the application delegate.
 #include "app/application_delegate.h"
+#include "app/self_test.h"
 
 #include "diagnostics/perf_collector.h"
 #include "platform/basekit/run_loop.h"
@@ -14,7 +15,7 @@ void collectMemoryUsageAndTerminateApp(
 {
     collector->collectMemoryUsageWithLabel(label);
     collector->writeResults();
-    HXApp().terminate();
+    collector->terminateApp();
 }
 
 } // namespace
@@ -33,4 +34,6 @@ void MVPApplicationDelegate::reportLaunchTestResults()
         HXRunLoop::main().performAfterDelay(this, "reportLaunchTestResults", kLaunchSettleTime,
             [open] { collectMemoryUsageAndTerminateApp(open, "resident_memory_didLaunch"); });
     }
+    // A self-test asked for in the environment runs once launching is over.
+    MVPSelfTest::scheduleFromEnvironment(*this);
 }

@@ -4,6 +4,7 @@
 
 #include "diagnostics/perf_collector.h"
 #include "document/alert.h"
+#include "document/movie_document_profiling.h"
 #include "document/movie_error.h"
 #include "document/persistence.h"
 #include "fullscreen/presentation_window_controller.h"
@@ -614,6 +615,9 @@ void MVPMovieDocument::makeWindowControllers()
                     doc->systemWillSleep();
             });
     }
+    // The resize profile counts the player window's resizes.
+    if (envSet("MVPLAYERRESIZEPROFILE"))
+        MVPProfilingHooks::observeWindowResizes(*this);
 }
 
 void MVPMovieDocument::showWindows()
@@ -639,6 +643,19 @@ void MVPMovieDocument::showWindows()
             window->makeKeyAndOrderFront();
         _movie->play();
     }
+    // ---- The resize profile: the window in front, then the run (once launching is over) ----
+    if (envSet("MVPLAYERRESIZEPROFILE") && _movie) {
+        if (auto window = movieWindow())
+            window->makeKeyAndOrderFront();
+        if (HXApplication::hasSharedApplication())
+            HXApp().activateIgnoringOtherApps(true);
+        std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
+        HXRunLoop::main().perform([weak] {
+            if (auto doc = weak.lock())
+                MVPProfilingHooks::playerResizeTest(*doc);
+        });
+    }
+    // ---- end of the resize profile ----
 }
 
 std::shared_ptr<HXWindowController> MVPMovieDocument::currentWindowController() const
@@ -905,6 +922,9 @@ void MVPMovieDocument::movieRateChanged(const HXNotification& notification)
     } else {
         playing = _movie && _movie->isPlaying();
     }
+    // The playback profile starts at a play and ends at the following stop.
+    if (envSet("MVPLAYERPLAYBACKPROFILE"))
+        MVPProfilingHooks::playerPlaybackTest(*this, notification);
     _streamingStatusCode = 0;
     _streamingStatusMessage.clear();
     updatePlaybackAttributesTimer();

@@ -1,5 +1,6 @@
 #include "export/job_manager.h"
 
+#include "diagnostics/perf_collector.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/error.h"
 #include "platform/basekit/message_connection.h"
@@ -82,6 +83,40 @@ template<typename T> void eraseValue(std::vector<T>& v, const T& value)
 
 // ---- creation -------------------------------------------------------------------------------------------
 
+// ---- the export profile: with "MOVIEPLAYEREXPORTPROFILE" set, the queue's run and each job's named task
+// ("MVPerfTaskName") are timed by the collector registered as "JobManager" ----
+namespace {
+
+void logJobBoundary(const std::shared_ptr<Job>& job, bool begin)
+{
+    auto collector = MVPerfCollector::collectorForTest("JobManager");
+    auto it = job->params().find("MVPerfTaskName");
+    if (!collector || it == job->params().end() || !it->second.isString())
+        return;
+    if (begin)
+        collector->startMeasurementOfTask(it->second.stringValue());
+    else
+        collector->stopMeasurementOfTask(it->second.stringValue());
+}
+
+void logQueueBoundary(bool begin)
+{
+    auto collector = MVPerfCollector::collectorForTest("JobManager");
+    if (!collector)
+        return;
+    if (begin) {
+        collector->startMeasurementOfMainTask();
+        return;
+    }
+    // The profiling run ends when its queue runs empty.
+    collector->stopMeasurementOfMainTask();
+    collector->writeResults();
+    collector->terminateApp();
+}
+
+} // namespace
+// ---- end of the export profile's helpers ----
+
 JobManager& JobManager::sharedJobManager()
 {
     // Made on first use and kept for the life of the process.
@@ -97,6 +132,11 @@ JobManager::JobManager(int maxConcurrentJobs, std::string helperPath)
         _resourceAvailability[name] = slots;
         _resourceQueues[name];
         _resourceAllocation[name];
+    }
+    // The export profile's collector, when its switch is set.
+    if (auto collector = MVPerfCollector::initTestingEnvVar("MOVIEPLAYEREXPORTPROFILE")) {
+        MVPerfCollector::setCollectorForTest(collector, "JobManager");
+        collector->setResultsPathFromEnvVar("MOVIEPLAYERRESULTSPATH");
     }
 }
 
@@ -209,7 +249,10 @@ void JobManager::startJob(const std::shared_ptr<Job>& jobRef, bool force)
                     update();
             },
             { HXRunLoopCommonModes });
-        _queueRunning = true;
+        if (!_queueRunning) {
+            _queueRunning = true;
+            logQueueBoundary(true); // export profile
+        }
     }
     if (auto delegate = job->delegate())
         delegate->jobStarting(job);
@@ -359,6 +402,7 @@ void JobManager::provenConnection(
         return;
     }
     setState(job, JobState::Started);
+    logJobBoundary(job, true); // export profile
     if (auto delegate = job->delegate())
         delegate->jobStarted(job);
 }
@@ -482,6 +526,7 @@ void JobManager::leaveRunning(const std::shared_ptr<Job>& jobRef)
 {
     auto job = jobRef;
     eraseValue(_liveJobs, job);
+    logJobBoundary(job, false); // export profile
     if (_runningJobs > 0 && --_runningJobs == 0 && _timer) {
         _timer->invalidate();
         _timer.reset();
@@ -618,8 +663,10 @@ void JobManager::kickoffJob()
             return;
         }
     }
-    if (_runningJobs == 0 && _queueRunning)
+    if (_runningJobs == 0 && _queueRunning) {
         _queueRunning = false;
+        logQueueBoundary(false); // export profile
+    }
 }
 
 // ---- the watchdog ---------------------------------------------------------------------------------------

@@ -1,0 +1,36 @@
+#pragma once
+// The movie document's profiling hooks: the playback frame-rate profile and the window-resize profile.
+// Each runs only while its environment switch is set, and ends the application once its results are
+// written.
+//
+//   "MVPLAYERPLAYBACKPROFILE" (results to "MVPLAYERPLAYBACKRESULTSPATH"): from the first play to the first
+//   stop, frame-rate samples every half second and the memory at the stop.
+//   "MVPLAYERRESIZEPROFILE" (results to "MVPLAYERRESIZERESULTSPATH"): the player window is halved and
+//   doubled over and over for the movie's duration (while playing it with "MVPLAYERPLAYISPLAYBACKRESIZE"),
+//   counting the resizes.
+#include <memory>
+
+class MVPMovieDocument;
+class HXNotification;
+
+namespace MVPProfilingHooks {
+
+// Starts the half-second frame-rate samples of the document's movie.
+void profileFPS(MVPMovieDocument& document);
+// The movie's frame rate as played: its nominal rate scaled by how far the movie time moved against the
+// clock since the probe's last look (so a playback that falls behind shows a lower rate).
+struct FrameRateProbe {
+    double lastMovieSeconds = -1;
+    double lastWallSeconds = 0;
+};
+// One sample, taken only while the movie plays.
+void currentFPS(MVPMovieDocument& document, FrameRateProbe& probe);
+// The rate of the document's movie changed (called while "MVPLAYERPLAYBACKPROFILE" is set).
+void playerPlaybackTest(MVPMovieDocument& document, const HXNotification& notification);
+// Runs the resize profile (once the player window is in front).
+void playerResizeTest(MVPMovieDocument& document);
+// Counts the player window's resizes while a resize profile runs.
+void observeWindowResizes(MVPMovieDocument& document);
+void windowDidResize(MVPMovieDocument& document);
+
+} // namespace MVPProfilingHooks
