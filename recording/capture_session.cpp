@@ -4,12 +4,14 @@
 #include "platform/basekit/run_loop.h"
 #include "platform/drawing/bitmap_image_rep.h"
 #include "platform/drawing/image.h"
+#include "platform/mvkit/playback/audio_output.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavdevice/avdevice.h>
 #include <libavformat/avformat.h>
 #include <libavutil/channel_layout.h>
+#include <libswresample/swresample.h>
 #include <libswscale/swscale.h>
 }
 
@@ -17,6 +19,7 @@ extern "C" {
 #include <cmath>
 #include <condition_variable>
 #include <cstdio>
+#include <deque>
 
 namespace {
 
@@ -135,11 +138,94 @@ MVCaptureConnections MVCaptureOutput::connections() const
     return session ? session->enabledConnections() : MVCaptureConnections {};
 }
 
+// The monitor: captured sound converted to the output's format, queued, and pulled by the output's thread.
+struct MVCaptureAudioPreviewOutput::Monitor {
+    std::mutex mutex;
+    std::deque<float> queue;
+    SwrContext* converter = nullptr;
+    MVAudioFormat format;
+    std::unique_ptr<MVAudioOutput> output;
+    std::atomic<float>* volume = nullptr;
+
+    ~Monitor()
+    {
+        output.reset(); // stops the device's thread before the queue goes
+        swr_free(&converter);
+    }
+
+    void render(float* out, int frames)
+    {
+        std::lock_guard lock(mutex);
+        float gain = volume ? volume->load() : 0;
+        size_t wanted = size_t(frames) * size_t(format.channelCount);
+        for (size_t i = 0; i < wanted; ++i) {
+            float sample = 0;
+            if (!queue.empty()) {
+                sample = queue.front() * gain;
+                queue.pop_front();
+            }
+            out[i] = sample;
+        }
+    }
+
+    void push(const AVFrame& frame)
+    {
+        std::lock_guard lock(mutex);
+        if (!converter) {
+            AVChannelLayout layout;
+            av_channel_layout_default(&layout, format.channelCount);
+            swr_alloc_set_opts2(&converter, &layout, AV_SAMPLE_FMT_FLT, format.sampleRate,
+                const_cast<AVChannelLayout*>(&frame.ch_layout), AVSampleFormat(frame.format), frame.sample_rate, 0,
+                nullptr);
+            if (!converter || swr_init(converter) < 0) {
+                swr_free(&converter);
+                return;
+            }
+        }
+        int capacity = swr_get_out_samples(converter, frame.nb_samples);
+        std::vector<float> converted(size_t(std::max(capacity, 0)) * size_t(format.channelCount));
+        uint8_t* planes[1] = { reinterpret_cast<uint8_t*>(converted.data()) };
+        int count = swr_convert(converter, planes, capacity, const_cast<const uint8_t**>(frame.extended_data), frame.nb_samples);
+        if (count > 0)
+            queue.insert(queue.end(), converted.begin(), converted.begin() + count * format.channelCount);
+        // A quarter of a second at most waits: the monitor stays close to the live sound.
+        size_t limit = size_t(format.sampleRate / 4) * size_t(format.channelCount);
+        while (queue.size() > limit)
+            queue.pop_front();
+    }
+};
+
+MVCaptureAudioPreviewOutput::MVCaptureAudioPreviewOutput() = default;
+
+MVCaptureAudioPreviewOutput::~MVCaptureAudioPreviewOutput()
+{
+    _playing = nullptr;
+}
+
+void MVCaptureAudioPreviewOutput::setVolume(float volume)
+{
+    _volume = std::clamp(volume, 0.0f, 1.0f);
+    if (_volume <= 0 || _monitor)
+        return;
+    auto monitor = std::make_shared<Monitor>();
+    monitor->volume = &_volume;
+    Monitor* raw = monitor.get();
+    HXError error;
+    monitor->output = MVSDLAudioOutput::output(monitor->format, [raw](float* out, int frames) { raw->render(out, frames); }, &error);
+    if (!monitor->output)
+        return; // no sound device: the meter still works, nothing is heard
+    monitor->output->setRunning(true);
+    _monitor = monitor;
+    _playing = raw;
+}
+
 void MVCaptureAudioPreviewOutput::outputFrame(
     const std::shared_ptr<MVCaptureConnection>& connection, const AVFrame& frame, int64_t)
 {
     if (connection->mediaType() != MVMediaTypeSound || frame.nb_samples <= 0)
         return;
+    if (Monitor* monitor = _playing.load(); monitor && _volume > 0)
+        monitor->push(frame);
     int channels = frame.ch_layout.nb_channels;
     if (channels <= 0)
         return;

@@ -132,16 +132,25 @@ private:
     std::weak_ptr<MVCaptureSession> _session;
 };
 
-// Measures the sound it is given; plays nothing at volume 0 (its only use here).
+// Measures the sound it is given, and plays it on the sound output at its volume (the monitor). The
+// output device is opened the first time the volume is raised above 0, and never at volume 0.
 class MVCaptureAudioPreviewOutput : public MVCaptureOutput {
 public:
+    MVCaptureAudioPreviewOutput();
+    ~MVCaptureAudioPreviewOutput() override;
     float volume() const { return _volume; }
-    void setVolume(float volume) { _volume = volume; }
+    void setVolume(float volume);
+    // Whether sound goes to an output device (there may be none).
+    bool isMonitoring() const { return _playing != nullptr; }
     void outputFrame(const std::shared_ptr<MVCaptureConnection>& connection, const AVFrame& frame,
         int64_t time) override;
 
+    struct Monitor;
+
 private:
     std::atomic<float> _volume { 0 };
+    std::shared_ptr<Monitor> _monitor; // set on the main thread before any sound is monitored
+    std::atomic<Monitor*> _playing { nullptr };
 };
 
 class MVCaptureMovieFileOutput;

@@ -157,8 +157,9 @@ TEST_F(CaptureWindowTest, TheButtonWalksThroughTheStates)
     for (const auto& step : steps) {
         controller->changeRecordingState(step.option);
         EXPECT_EQ(controller->state(), step.after);
-        if (step.after == MVPCaptureStateRecording)
+        if (step.after == MVPCaptureStateRecording) {
             EXPECT_TRUE(doc->isDocumentEdited()) << "a recording that started counts as a change";
+        }
     }
     EXPECT_EQ(recordings().size(), 1u);
     EXPECT_EQ(recordings()[0].filename(), "Audio Recording.mov");
