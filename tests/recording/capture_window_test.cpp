@@ -350,4 +350,21 @@ TEST_F(CaptureWindowTest, APictureLargerThanTheScreenIsHalvedUntilItFits)
     EXPECT_LE(HXMaxY(frame), 778 - 4);
 }
 
+TEST_F(CaptureWindowTest, SpaceClicksTheButtonAndOptionTurnsStopIntoPause)
+{
+    auto controller = open(0);
+    ASSERT_TRUE(controller);
+    auto window = controller->window();
+    controller->keyDown(HXEvent::keyEvent(HXKeyDown, {}, 0, 0, window->windowNumber(), " ", " ", false, 49));
+    EXPECT_EQ(controller->state(), MVPCaptureStateRecording);
+    // Option goes down: the button's next click pauses rather than stops; the event goes on to the window.
+    EXPECT_FALSE(controller->interceptEvent(
+        HXEvent::keyEvent(HXFlagsChanged, {}, HXAlternateKeyMask, 0, window->windowNumber(), "", "", false, 58), *window));
+    controller->changeRecordingState(nullptr);
+    EXPECT_EQ(controller->state(), MVPCaptureStatePaused);
+    controller->interceptEvent(HXEvent::keyEvent(HXFlagsChanged, {}, 0, 0, window->windowNumber(), "", "", false, 58), *window);
+    controller->changeRecordingState(nullptr);
+    EXPECT_EQ(controller->state(), MVPCaptureStateRecording) << "without Option a paused recording resumes";
+}
+
 } // namespace
