@@ -8,6 +8,7 @@
 #include "document/alert.h"
 #include "document/movie_document.h"
 #include "export/processing_document.h"
+#include "inspectors/av_controls.h"
 #include "inspectors/movie_info.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/fourcc.h"
@@ -62,7 +63,10 @@ MVPApplicationDelegate::Environment MVPApplicationDelegate::standardEnvironment(
     env.idleAllMovies = [] {};
     env.presentOpenError = [](const HXError& error) { MVPAlert::alertWithError(error)->runModal(); };
     env.showMovieInspector = [] { MovieInfo::movieInspector()->showHidePanel(); };
-    // The audio/video panel is not part of this program yet: it has nothing to reopen.
+    // ---- The audio/video panel: shown or hidden by its menu item and reopened at launch ----
+    env.showAVControls = [] { AVControls::avControls()->toggleAVControlsVisibility(); };
+    env.avControlsVisible = [] { return AVControls::hasAVControls() && AVControls::avControls()->isVisible(); };
+    // ---- end of the audio/video panel block ----
     return env;
 }
 

@@ -44,6 +44,16 @@ std::shared_ptr<MVPMovieDocumentController> documentController()
     return MVPMovieDocumentController::sharedController();
 }
 
+// ---- The movie document in front, whose info panel Show Movie Info toggles (none for other kinds) ----
+std::shared_ptr<MVPMovieDocument> currentMovieDocumentWithInfo()
+{
+    if (!HXDocumentController::hasSharedDocumentController())
+        return nullptr;
+    return std::dynamic_pointer_cast<MVPMovieDocument>(
+        HXDocumentController::sharedDocumentController()->currentDocument());
+}
+// ---- end of the movie info block ----
+
 template<class Each> void forEveryMovie(Each each)
 {
     for (auto& doc : MVPApplicationDelegate::movieDocuments()) {
@@ -71,8 +81,12 @@ void MVPApplicationDelegate::registerMenuActions()
     setActionHandler("stepForwardAll:", [this](HXObject* sender) { stepForwardAll(sender); });
     setActionHandler("showMovieInspector:", [this](HXObject* sender) { showMovieInspector(sender); });
     setActionHandler("showAVControls:", [this](HXObject* sender) { showAVControls(sender); });
-    // Handled by the front movie document; here only so that the item is titled and disabled.
-    setActionHandler("showMovieInfo:", [](HXObject*) {});
+    // ---- Show Movie Info: the info panel of the front movie document (a composition answers itself) ----
+    setActionHandler("showMovieInfo:", [](HXObject*) {
+        if (auto doc = currentMovieDocumentWithInfo())
+            doc->showMovieInfo();
+    });
+    // ---- end of the movie info block ----
     setActionHandler("addToFavorites:", [this](HXObject* sender) { addToFavorites(sender); });
     setActionHandler("showFavorites:", [this](HXObject* sender) { showFavorites(sender); });
     setActionHandler("showContentGuide:", [this](HXObject* sender) { showContentGuide(sender); });
@@ -350,8 +364,11 @@ bool MVPApplicationDelegate::validateMenuItem(HXMenuItem& item)
         return true;
     }
     if (action == "showMovieInfo:") {
-        item.setTitle(localized("mvpShowMovieInfo"));
-        return false;
+        // ---- the front movie document's info panel ----
+        auto doc = currentMovieDocumentWithInfo();
+        auto info = doc ? doc->movieInfo() : nullptr;
+        item.setTitle(localized(info && info->isVisible() ? "mvpHideMovieInfo" : "mvpShowMovieInfo"));
+        return info && info->shouldMenuItemBeValid();
     }
     if (action == "addToFavorites:") {
         auto current = std::dynamic_pointer_cast<MVPMovieDocument>(

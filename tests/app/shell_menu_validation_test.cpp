@@ -75,7 +75,8 @@ const ItemCase kItems[] = {
     { "showMovieInspector:", false, { true, -1, "mvpShowMovieInspector" },
         { true, -1, "mvpShowMovieInspector" } },
     { "showAVControls:", false, { true, -1, "mvpShowAVControls" }, { true, -1, "mvpShowAVControls" } },
-    { "showMovieInfo:", false, { false, -1, "mvpShowMovieInfo" }, { false, -1, "mvpShowMovieInfo" } },
+    // The front movie's own info panel.
+    { "showMovieInfo:", false, { false, -1, "mvpShowMovieInfo" }, { true, -1, "mvpShowMovieInfo" } },
     { "addToFavorites:", false, { false }, { true } },
     { "showFavorites:", false, { true }, { true } },
     { "showContentGuide:", false, { true }, { true } },
