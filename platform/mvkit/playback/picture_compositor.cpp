@@ -76,43 +76,46 @@ void paint(cairo_surface_t* target, cairo_surface_t* source, const cairo_matrix_
 }
 
 // Blend and transparent work channel by channel on what is behind: the picture is placed on a layer of
-// its own first, then combined pixel by pixel.
-void combine(cairo_surface_t* canvas, cairo_surface_t* layer, const MVCompositedPicture& p)
+// its own first (covering the canvas from `left`, `top`), then combined pixel by pixel, in integers.
+void combine(cairo_surface_t* canvas, cairo_surface_t* layer, int left, int top, const MVCompositedPicture& p)
 {
     cairo_surface_flush(canvas);
     cairo_surface_flush(layer);
-    const int width = cairo_image_surface_get_width(canvas), height = cairo_image_surface_get_height(canvas);
+    const int width = cairo_image_surface_get_width(layer), height = cairo_image_surface_get_height(layer);
     unsigned char* dst = cairo_image_surface_get_data(canvas);
     const unsigned char* src = cairo_image_surface_get_data(layer);
     const int dstStride = cairo_image_surface_get_stride(canvas),
               srcStride = cairo_image_surface_get_stride(layer);
-    // Memory order B, G, R, A; the operation colour is R, G, B.
-    const double weight[3] = { p.opColor[2] / 65535.0, p.opColor[1] / 65535.0, p.opColor[0] / 65535.0 };
-    const double meanWeight = (weight[0] + weight[1] + weight[2]) / 3;
+    // Memory order B, G, R, A; the operation colour is R, G, B. Weights in 256ths.
+    auto weightOf = [](uint16_t c) { return int((uint32_t(c) * 256 + 32767) / 65535); };
+    const int weight[4] = { weightOf(p.opColor[2]), weightOf(p.opColor[1]), weightOf(p.opColor[0]),
+        (weightOf(p.opColor[0]) + weightOf(p.opColor[1]) + weightOf(p.opColor[2]) + 1) / 3 };
     const int key[3] = { p.opColor[2] >> 8, p.opColor[1] >> 8, p.opColor[0] >> 8 };
     // Lossy pictures seldom hit the key colour exactly.
     constexpr int kKeyTolerance = 6;
+    constexpr int kScale = 256 * 255;
     for (int y = 0; y < height; ++y) {
-        unsigned char* d = dst + size_t(y) * size_t(dstStride);
+        unsigned char* d = dst + size_t(y + top) * size_t(dstStride) + size_t(left) * 4;
         const unsigned char* s = src + size_t(y) * size_t(srcStride);
         for (int x = 0; x < width; ++x, d += 4, s += 4) {
             const int alpha = s[3];
             if (alpha == 0)
                 continue;
-            const double coverage = alpha / 255.0;
             if (p.graphicsMode == MVGraphicsModeTransparent) {
                 if (alpha == 255 && std::abs(s[0] - key[0]) <= kKeyTolerance
                     && std::abs(s[1] - key[1]) <= kKeyTolerance && std::abs(s[2] - key[2]) <= kKeyTolerance)
                     continue;
                 for (int c = 0; c < 4; ++c)
-                    d[c] = (unsigned char)std::lround(s[c] + d[c] * (1 - coverage));
+                    d[c] = (unsigned char)(s[c] + (d[c] * (255 - alpha) + 127) / 255);
                 continue;
             }
-            for (int c = 0; c < 3; ++c)
-                d[c] = (unsigned char)std::clamp(
-                    std::lround(d[c] * (1 - weight[c] * coverage) + s[c] * weight[c]), 0L, 255L);
-            d[3] = (unsigned char)std::clamp(
-                std::lround(d[3] * (1 - meanWeight * coverage) + s[3] * meanWeight), 0L, 255L);
+            // What is behind gives way by the weight where the picture covers it; the picture adds by
+            // the weight (its pixels are premultiplied by their coverage already).
+            for (int c = 0; c < 4; ++c) {
+                const int w = weight[c];
+                d[c] = (unsigned char)std::min(
+                    255, (d[c] * (kScale - w * alpha) + s[c] * w * 255 + kScale / 2) / kScale);
+            }
         }
     }
     cairo_surface_mark_dirty(canvas);
@@ -140,11 +143,33 @@ void MVComposePictures(
         switch (p.graphicsMode) {
         case MVGraphicsModeBlend:
         case MVGraphicsModeTransparent: {
-            cairo_surface_t* layer = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+            // The layer covers only the part of the canvas the picture reaches.
+            double minX = INFINITY, minY = INFINITY, maxX = -INFINITY, maxY = -INFINITY;
+            for (auto [x, y] : { std::pair { 0.0, 0.0 }, { double(image->width), 0.0 },
+                     { 0.0, double(image->height) }, { double(image->width), double(image->height) } }) {
+                cairo_matrix_transform_point(&matrix, &x, &y);
+                minX = std::min(minX, x);
+                minY = std::min(minY, y);
+                maxX = std::max(maxX, x);
+                maxY = std::max(maxY, y);
+            }
+            if (!std::isfinite(minX) || !std::isfinite(minY) || !std::isfinite(maxX) || !std::isfinite(maxY))
+                break;
+            const int left = int(std::clamp(std::floor(minX), 0.0, double(width)));
+            const int top = int(std::clamp(std::floor(minY), 0.0, double(height)));
+            const int right = int(std::clamp(std::ceil(maxX), 0.0, double(width)));
+            const int bottom = int(std::clamp(std::ceil(maxY), 0.0, double(height)));
+            if (right <= left || bottom <= top)
+                break;
+            cairo_surface_t* layer
+                = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, right - left, bottom - top);
+            cairo_matrix_t shifted = matrix;
+            shifted.x0 -= left;
+            shifted.y0 -= top;
             // The key colour must reach the comparison unmixed with its neighbours.
-            paint(layer, source, matrix, 1,
+            paint(layer, source, shifted, 1,
                 p.graphicsMode == MVGraphicsModeTransparent ? CAIRO_FILTER_NEAREST : CAIRO_FILTER_GOOD);
-            combine(canvas, layer, p);
+            combine(canvas, layer, left, top, p);
             cairo_surface_destroy(layer);
             break;
         }

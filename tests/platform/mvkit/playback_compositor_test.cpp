@@ -145,6 +145,17 @@ TEST(PictureCompositorTest, PlacesPicturesByTheMovieBoxAndCanvasScale)
     expectNear(turned.at(20, 2), kRed, 0, "turned top");
     expectNear(turned.at(20, 30), kBlue, 0, "turned bottom");
 
+    // A blended picture reaching past the canvas's corner is combined where it lands, and only there.
+    Canvas corner(40, 40);
+    const MVCompositedPicture cornerPictures[] = {
+        { &red, 40, 40, {}, MVGraphicsModeCopy, {} },
+        { &blue, 20, 20, translate(-10, -10), MVGraphicsModeBlend, { 0x8000, 0x8000, 0x8000 } },
+        { &blue, 20, 20, { NAN, 0, 0, 1, 0, 0 }, MVGraphicsModeBlend, { 0x8000, 0x8000, 0x8000 } },
+    };
+    MVComposePictures(corner.surface.get(), { 0, 0, 40, 40 }, cornerPictures);
+    expectNear(corner.at(4, 4), { 128, 0, 127, 255 }, 2, "corner blended");
+    expectNear(corner.at(20, 20), kRed, 0, "past the corner picture");
+
     // Nothing to draw on, or nothing to draw: the canvas stays as it was.
     Canvas untouched(10, 10);
     const MVCompositedPicture broken[] = { { nullptr, 10, 10, {}, 0, {} }, { &red, 0, 10, {}, 0, {} } };
