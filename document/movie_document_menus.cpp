@@ -9,8 +9,57 @@
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/winkit/menu.h"
+// ---- Export and sharing: includes ----
+#include "export/document_export.h"
+#include "export/export_ref_movie_for_web_window_controller.h"
+#include "export/publish_support.h"
+#include "player/window/movie_progress_window_controller.h"
+// ---- end of export and sharing includes ----
 
 namespace {
+
+// ---- Export and sharing: the document's Export, Modal Export, Export for Web and Share commands ----
+void registerExportAndShareActions(MVPMovieDocument& document)
+{
+    auto info = [&document](bool withProgress) {
+        MVPExportDocument d { document.movie(), document.displayName(), document.movieWindow(), {} };
+        if (withProgress && document.movie()) {
+            // An export in the player reports to the document's progress sheet (operation 12: export).
+            auto sheet = document.movieProgressWindowController();
+            auto opened = std::make_shared<bool>(false);
+            d.progress = [sheet, opened](double fraction) {
+                if (!*opened && (*opened = true))
+                    sheet->progressUpdate(0, 12, 0);
+                int answer = sheet->progressUpdate(1, 12, int32_t(fraction * 65536)) != 0;
+                if (answer || fraction >= 1.0)
+                    sheet->progressUpdate(2, 12, int32_t(fraction * 65536));
+                return answer;
+            };
+        }
+        return d;
+    };
+    document.setActionHandler("export:", [info](HXObject*) { MVPDocumentExport::exportMovie(info(true)); });
+    document.setActionHandler("exportClassic:", [info](HXObject*) { MVPDocumentExport::exportClassic(info(true)); });
+    document.setActionHandler("exportRefMovieForWeb:", [&document](HXObject*) {
+        if (!document.movie())
+            return;
+        document.movie()->stop();
+        auto sheet = std::make_shared<MVPExportRefMovieForWebWindowController>(document.movie(), document.displayName());
+        document.addWindowController(sheet);
+        std::weak_ptr<HXWindowController> weak = sheet;
+        std::weak_ptr<HXDocument> owner = std::static_pointer_cast<HXDocument>(document.shared_from_this());
+        sheet->beginSheet(document.movieWindow(), [weak, owner](long) {
+            auto doc = owner.lock();
+            if (auto controller = weak.lock(); doc && controller)
+                doc->removeWindowController(controller);
+        });
+    });
+    document.setActionHandler("share:", [&document](HXObject*) {
+        if (document.movie())
+            MVPPublishSupport::share(document.movie(), document.fileName(), document.movieWindow());
+    });
+}
+// ---- end of export and sharing ----
 
 // The display switch of a closed-caption track: whether its captions are drawn.
 constexpr const char* kClosedCaptionDisplayAttribute = "MVTrackClosedCaptionDisplayAttribute";
@@ -156,6 +205,9 @@ void MVPMovieDocument::registerFindActions()
     setActionHandler("findText:", [this](HXObject* sender) { findText(sender); });
     setActionHandler("findNextText:", [this](HXObject* sender) { findNextText(sender); });
     setActionHandler("findPreviousText:", [this](HXObject* sender) { findPreviousText(sender); });
+    // ---- Export and sharing: the File menu's commands (their work lives in export/) ----
+    registerExportAndShareActions(*this);
+    // ---- end of export and sharing ----
 }
 
 void MVPMovieDocument::findText(HXObject*)

@@ -8,6 +8,7 @@
 #include "platform/mvkit/media_keys.h"
 #include "platform/mvkit/movie.h"
 #include "platform/winkit/alert.h"
+#include "platform/winkit/application.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -150,7 +151,8 @@ int MVPDocumentExport::performInPlayer(const MVPExportDocument& document, MVExpo
     return status;
 }
 
-MVPDocumentExport::Result MVPDocumentExport::exportMovie(const MVPExportDocument& document, uint32_t modifierFlags)
+MVPDocumentExport::Result MVPDocumentExport::exportMovie(
+    const MVPExportDocument& document, std::optional<uint32_t> modifierFlags)
 {
     Result result;
     if (!document.movie)
@@ -176,7 +178,12 @@ MVPDocumentExport::Result MVPDocumentExport::exportMovie(const MVPExportDocument
             message = error.localizedDescription();
     } else if (job) {
         result.job = *job;
-        if ((modifierFlags & MVPExportSessionFileModifierMask) == MVPExportSessionFileModifierMask) {
+        if (!modifierFlags) {
+            const HXEvent* event
+                = HXApplication::hasSharedApplication() ? HXApplication::sharedApplication()->currentEvent() : nullptr;
+            modifierFlags = event ? event->modifierFlags() : 0;
+        }
+        if ((*modifierFlags & MVPExportSessionFileModifierMask) == MVPExportSessionFileModifierMask) {
             result.route = Route::WroteSessionFile;
             HXError error;
             if (!HXPropertyList(*job).writeToFile(exportSessionFilePath(), &error)) {

@@ -37,8 +37,9 @@ public:
         HXPropertyList::Dictionary job; // the job queued or written
     };
 
-    // `export:`. `modifierFlags` are those of the event that confirmed the dialog.
-    static Result exportMovie(const MVPExportDocument& document, uint32_t modifierFlags);
+    // `export:`. `modifierFlags` are those of the event that confirmed the dialog (by default the
+    // application's current event once the dialog has ended).
+    static Result exportMovie(const MVPExportDocument& document, std::optional<uint32_t> modifierFlags = std::nullopt);
     // `exportClassic:`.
     static Result exportClassic(const MVPExportDocument& document);
 

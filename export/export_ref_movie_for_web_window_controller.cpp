@@ -2,6 +2,7 @@
 
 #include "export/document_export.h"
 #include "export/reference_movie_atoms.h"
+#include "export/sheet_presentation.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/file_manager.h"
 #include "platform/basekit/strings.h"
@@ -201,18 +202,13 @@ void MVPExportRefMovieForWebWindowController::beginSheet(
     const std::shared_ptr<HXWindow>& window, std::function<void(long)> didEnd)
 {
     _didEnd = std::move(didEnd);
-    auto sheet = this->window();
-    if (window && HXApplication::hasSharedApplication())
-        HXApplication::sharedApplication()->beginSheet(sheet, window, [](long) {});
-    else
-        sheet->makeKeyAndOrderFront();
+    MVPBeginSheet(this->window(), window);
 }
 
 void MVPExportRefMovieForWebWindowController::endSheet(long returnCode)
 {
     auto sheet = window();
-    if (sheet->isSheet() && HXApplication::hasSharedApplication())
-        HXApplication::sharedApplication()->endSheet(sheet, returnCode);
+    MVPEndSheet(sheet, returnCode);
     sheet->orderOut();
     if (auto ended = std::exchange(_didEnd, nullptr))
         ended(returnCode);

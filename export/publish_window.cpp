@@ -1,5 +1,7 @@
 #include "export/publish_window.h"
 
+#include "export/sheet_presentation.h"
+
 #include "platform/basekit/error.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/drawing/color.h"
@@ -218,18 +220,13 @@ void PublishWindow::modalForWindow(const std::shared_ptr<HXWindow>& window,
     std::function<void(const std::shared_ptr<HXWindow>& sheet, long returnCode)> didEnd)
 {
     _didEnd = std::move(didEnd);
-    auto sheet = this->window();
-    if (window && HXApplication::hasSharedApplication())
-        HXApplication::sharedApplication()->beginSheet(sheet, window, [](long) {});
-    else
-        sheet->makeKeyAndOrderFront();
+    MVPBeginSheet(this->window(), window);
 }
 
 void PublishWindow::endSheet(long returnCode)
 {
     auto sheet = window();
-    if (sheet->isSheet() && HXApplication::hasSharedApplication())
-        HXApplication::sharedApplication()->endSheet(sheet, returnCode);
+    MVPEndSheet(sheet, returnCode);
     if (auto ended = std::exchange(_didEnd, nullptr))
         ended(sheet, returnCode);
 }

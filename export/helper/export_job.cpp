@@ -10,13 +10,8 @@ namespace {
 HelperJobResult perform(HelperConnection& player, MVExportSession& session)
 {
     // Encoding keeps a processor busy: hold a "CPU" slot while it runs.
-    player.send(HXPropertyList::Dictionary { { "requestResource", "CPU" } });
-    if (!player.waitForResult(-1)) {
-        if (player.shouldStop())
-            return HelperJobResult::Canceled;
-        HelperReportError(player, HelperParameterError, "The player did not grant the job a processor.");
-        return HelperJobResult::Failed;
-    }
+    if (auto refused = HelperAcquireResource(player, "CPU"))
+        return *refused;
     player.send(HXPropertyList::Dictionary {
         { "registerFile", session.partialPath() }, { "status", "ExportState" }, { "progress", 0.0 } });
 

@@ -13,6 +13,17 @@ void HelperReportError(HelperConnection& player, int64_t code, const std::string
     player.send(HXPropertyList::Dictionary { { "errorCode", code }, { "errorMessage", message } });
 }
 
+std::optional<HelperJobResult> HelperAcquireResource(HelperConnection& player, const char* resource)
+{
+    player.send(HXPropertyList::Dictionary { { "requestResource", resource } });
+    if (player.waitForResult(-1))
+        return std::nullopt;
+    if (player.shouldStop())
+        return HelperJobResult::Canceled;
+    HelperReportError(player, HelperParameterError, std::string("The player did not grant the job its \"") + resource + "\" slot.");
+    return HelperJobResult::Failed;
+}
+
 HelperProgressReporter::HelperProgressReporter(HelperConnection& player)
     : _player(player)
     , _lastSent(std::chrono::steady_clock::now())
@@ -70,13 +81,8 @@ HelperJobResult performFlattenJob(HelperConnection& player, const HXPropertyList
     }
 
     // Flattening keeps a processor busy: hold a "CPU" slot while it runs.
-    player.send(HXPropertyList::Dictionary { { "requestResource", "CPU" } });
-    if (!player.waitForResult(-1)) {
-        if (player.shouldStop())
-            return HelperJobResult::Canceled;
-        HelperReportError(player, HelperParameterError, "The player did not grant the job a processor.");
-        return HelperJobResult::Failed;
-    }
+    if (auto refused = HelperAcquireResource(player, "CPU"))
+        return *refused;
 
     // The movie is written next to its destination under a name of its own, registered with the player so
     // that it is deleted however the job ends, and renamed over the destination only when it is whole.

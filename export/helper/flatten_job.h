@@ -4,6 +4,7 @@
 #include "platform/basekit/property_list.h"
 
 #include <chrono>
+#include <optional>
 
 class HelperConnection;
 
@@ -29,5 +30,9 @@ private:
     std::chrono::steady_clock::time_point _lastSent;
     double _lastFraction = 0;
 };
+
+// Asks the player for a slot of `resource` and waits for it. Nullopt when granted; otherwise how the job
+// ends (canceled, or failed with the reason sent).
+std::optional<HelperJobResult> HelperAcquireResource(HelperConnection& player, const char* resource);
 
 HelperJobResult performFlattenJob(HelperConnection& player, const HXPropertyList::Dictionary& params);

@@ -13,12 +13,6 @@ namespace {
 
 constexpr size_t kErrorOutputLimit = 4096;
 
-bool acquire(HelperConnection& player, const char* resource)
-{
-    player.send(HXPropertyList::Dictionary { { "requestResource", resource } });
-    return player.waitForResult(-1);
-}
-
 std::string trimmed(std::string text)
 {
     while (!text.empty() && (text.back() == '\n' || text.back() == ' '))
@@ -54,8 +48,8 @@ HelperJobResult publishScript(HelperConnection& player, const HXPropertyList::Di
             "The job has no script or no file to hand it (\"PublishZantrelScriptScript\", \"MVExpNameOut\").");
         return HelperJobResult::Failed;
     }
-    if (!acquire(player, "ZantrelScript"))
-        return player.shouldStop() ? HelperJobResult::Canceled : HelperJobResult::Failed;
+    if (auto refused = HelperAcquireResource(player, "ZantrelScript"))
+        return *refused;
     player.send(HXPropertyList::Dictionary { { "status", "PublishState" }, { "progress", -1.0 } });
     auto name = params.find("MVExpSourceName");
     std::string errorOutput;
@@ -79,8 +73,8 @@ HelperJobResult publishPodcast(HelperConnection& player, const HXPropertyList::D
     std::vector<std::string> argv { tool->second.stringValue() };
     for (const auto& arg : args->second.arrayValue())
         argv.push_back(arg.stringValue());
-    if (!acquire(player, "Network"))
-        return player.shouldStop() ? HelperJobResult::Canceled : HelperJobResult::Failed;
+    if (auto refused = HelperAcquireResource(player, "Network"))
+        return *refused;
     player.send(HXPropertyList::Dictionary { { "status", "DAVQuillonUploadingState" }, { "progress", -1.0 } });
     std::string errorOutput;
     int status = HelperRunProgram(player, argv, &errorOutput);
