@@ -133,8 +133,8 @@ void AVControls::observeApplication()
 {
     auto& center = HXNotificationCenter::defaultCenter();
     auto add = [&](const char* name, void (AVControls::*handler)(const HXNotification&)) {
-        _applicationObservers.push_back(
-            center.addObserver(name, nullptr, [this, handler](const HXNotification& n) { (this->*handler)(n); }));
+        _applicationObservers.push_back(center.addObserver(
+            name, nullptr, [this, handler](const HXNotification& n) { (this->*handler)(n); }));
     };
     add(FSPresentationEnteringFullScreenStateNotification, &AVControls::enteringFullScreen);
     add(FSPresentationInactiveStateNotification, &AVControls::inactiveFullScreen);
@@ -162,11 +162,10 @@ bool AVControls::imageFiltersAvailable()
     return true;
 }
 
-bool AVControls::movieUsesAudioContext(const MVMovie&)
+bool AVControls::movieUsesAudioContext(const MVMovie& movie)
 {
-    // The sound output changes pitch only together with the rate; it has no pitch shift of its own, so a
-    // pitch slider would do nothing to what is heard.
-    return false;
+    // Every sound the playback mixes passes through its tempo and pitch filter.
+    return movie.hasAudio();
 }
 
 // ---- Loading
@@ -178,7 +177,8 @@ void AVControls::loadPanel()
     AVControlsRegisterInterfaces();
     auto self = std::static_pointer_cast<HXObject>(shared_from_this());
     bool full = imageFiltersAvailable();
-    HXInterfaceLoader::loadInterfaceNamed(full ? AVControlsInterfaceName : AVControlsMinimalInterfaceName, self);
+    HXInterfaceLoader::loadInterfaceNamed(
+        full ? AVControlsInterfaceName : AVControlsMinimalInterfaceName, self);
     awakeFromInterface();
 }
 
@@ -266,8 +266,8 @@ void AVControls::setMovie(const std::shared_ptr<MVMovie>& movie)
         for (const char* name : { MVMovieVolumeDidChangeNotification, MVMovieBalanceDidChangeNotification,
                  MVMovieTrebleDidChangeNotification, MVMovieBassDidChangeNotification,
                  MVMovieMutedDidChangeNotification })
-            _movieObservers.push_back(center.addObserver(
-                name, object, [this](const HXNotification& n) { updateAudioValues(&n); }));
+            _movieObservers.push_back(
+                center.addObserver(name, object, [this](const HXNotification& n) { updateAudioValues(&n); }));
     }
     updateControls();
 }
@@ -304,7 +304,8 @@ void AVControls::updateRateTabItem()
 
 void AVControls::setAudioControlsEnabledState(bool enabled)
 {
-    for (const auto& slider : { _gainControlSlider, _bassControlSlider, _balanceControlSlider, _trebleControlSlider })
+    for (const auto& slider :
+        { _gainControlSlider, _bassControlSlider, _balanceControlSlider, _trebleControlSlider })
         enable(slider, enabled);
     enable(_audioResetButton, enabled);
     if (!enabled)
@@ -320,7 +321,8 @@ void AVControls::setVideoControlsEnabledState(bool enabled)
         { _brightnessControlSlider, _colorControlSlider, _contrastControlSlider, _tintControlSlider })
         enable(slider, enabled);
     enable(_videoResetButton, enabled);
-    colorLabels({ _videoLabel, _brightnessTextLabel, _colorTextLabel, _contrastTextLabel, _tintTextLabel }, enabled);
+    colorLabels(
+        { _videoLabel, _brightnessTextLabel, _colorTextLabel, _contrastTextLabel, _tintTextLabel }, enabled);
 }
 
 void AVControls::setRateControlsEnabledState(bool enabled)
@@ -499,20 +501,25 @@ void AVControls::reset(HXObject* sender)
 {
     if (!_movie || !HXDocumentController::hasSharedDocumentController())
         return;
-    if (!std::dynamic_pointer_cast<MVPMovieDocument>(HXDocumentController::sharedDocumentController()->currentDocument()))
+    if (!std::dynamic_pointer_cast<MVPMovieDocument>(
+            HXDocumentController::sharedDocumentController()->currentDocument()))
         return;
     auto* control = dynamic_cast<HXControl*>(sender);
     long tag = control ? control->tag() : 0;
     MVMovie& movie = *_movie;
     if (tag == AVControlsVideoResetTag) {
-        movie.setVisualBrightness(storedOr(movie, MVPPersistenceVisualBrightnessKey, &MVPPersistence::movieBrightness, 0));
-        movie.setVisualSaturation(storedOr(movie, MVPPersistenceVisualColorKey, &MVPPersistence::movieColor, 1));
+        movie.setVisualBrightness(
+            storedOr(movie, MVPPersistenceVisualBrightnessKey, &MVPPersistence::movieBrightness, 0));
+        movie.setVisualSaturation(
+            storedOr(movie, MVPPersistenceVisualColorKey, &MVPPersistence::movieColor, 1));
         movie.setVisualHue(storedOr(movie, MVPPersistenceVisualTintKey, &MVPPersistence::movieTint, 0));
-        movie.setVisualContrast(storedOr(movie, MVPPersistenceVisualContrastKey, &MVPPersistence::movieContrast, 1));
+        movie.setVisualContrast(
+            storedOr(movie, MVPPersistenceVisualContrastKey, &MVPPersistence::movieContrast, 1));
         updateVideoValues();
     } else if (tag == AVControlsAudioResetTag) {
         movie.setVolume(movie.preferredVolume());
-        movie.setBalance(storedOr(movie, MVPPersistenceAudioBalanceKey, &MVPPersistence::movieAudioBalance, 0));
+        movie.setBalance(
+            storedOr(movie, MVPPersistenceAudioBalanceKey, &MVPPersistence::movieAudioBalance, 0));
         movie.setBass(storedOr(movie, MVPPersistenceAudioBassKey, &MVPPersistence::movieAudioBass, 0));
         movie.setTreble(storedOr(movie, MVPPersistenceAudioTrebleKey, &MVPPersistence::movieAudioTreble, 0));
         movie.setPitch(
@@ -539,7 +546,8 @@ void AVControls::documentWindowClosing(const HXNotification& notification)
         windowWillClose(notification);
         return;
     }
-    if (dynamic_cast<MVPMovieUIWindow*>(window.get()) && HXDocumentController::hasSharedDocumentController()) {
+    if (dynamic_cast<MVPMovieUIWindow*>(window.get())
+        && HXDocumentController::hasSharedDocumentController()) {
         auto controller = HXDocumentController::sharedDocumentController();
         // The closing window's movie goes with it, however many documents stay open.
         auto doc = std::dynamic_pointer_cast<MVPMovieDocument>(controller->documentForWindow(*window));
@@ -575,7 +583,8 @@ void AVControls::enteringFullScreen(const HXNotification& notification)
 {
     auto* presentation = presentationOf(notification);
     auto screen = presentation ? presentation->presentingScreen() : std::nullopt;
-    if (screen && _avControlsPanel && isVisible() && HXIntersectsRect(_avControlsPanel->frame(), screen->frame()))
+    if (screen && _avControlsPanel && isVisible()
+        && HXIntersectsRect(_avControlsPanel->frame(), screen->frame()))
         hideAVControls();
 }
 
@@ -583,7 +592,8 @@ void AVControls::inactiveFullScreen(const HXNotification& notification)
 {
     auto* presentation = presentationOf(notification);
     auto screen = presentation ? presentation->presentingScreen() : std::nullopt;
-    if (screen && _avControlsPanel && _hidAVControls && HXIntersectsRect(_avControlsPanel->frame(), screen->frame()))
+    if (screen && _avControlsPanel && _hidAVControls
+        && HXIntersectsRect(_avControlsPanel->frame(), screen->frame()))
         toggleAVControlsVisibility();
 }
 

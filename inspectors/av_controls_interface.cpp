@@ -51,8 +51,8 @@ struct Layout {
     void place(const std::shared_ptr<HXView>& view, double top) { items.push_back({ view, top }); }
 };
 
-std::shared_ptr<HXTextField> label(const std::string& text, HXRect frame, HXTextAlignment alignment, double size,
-    bool bold = false)
+std::shared_ptr<HXTextField> label(
+    const std::string& text, HXRect frame, HXTextAlignment alignment, double size, bool bold = false)
 {
     auto field = std::make_shared<HUDTextField>(frame);
     field->setBezeled(false);
@@ -64,7 +64,8 @@ std::shared_ptr<HXTextField> label(const std::string& text, HXRect frame, HXText
 
 std::shared_ptr<HXTextField> groupTitle(Layout& layout, const std::string& text)
 {
-    auto field = label(text, { { kMargin, 0 }, { layout.width - 2 * kMargin, 17 } }, HXLeftTextAlignment, 12, true);
+    auto field
+        = label(text, { { kMargin, 0 }, { layout.width - 2 * kMargin, 17 } }, HXLeftTextAlignment, 12, true);
     layout.place(field, layout.cursor);
     layout.cursor += 20;
     return field;
@@ -72,8 +73,9 @@ std::shared_ptr<HXTextField> groupTitle(Layout& layout, const std::string& text)
 
 // A labelled slider row; the slider sends `action` to `owner` while it moves.
 template<class Slider = HUDImageSlider>
-std::shared_ptr<Slider> sliderRow(Layout& layout, const std::shared_ptr<HXObject>& owner, const std::string& text,
-    const char* action, double minValue, double maxValue, std::shared_ptr<HXTextField>* outLabel)
+std::shared_ptr<Slider> sliderRow(Layout& layout, const std::shared_ptr<HXObject>& owner,
+    const std::string& text, const char* action, double minValue, double maxValue,
+    std::shared_ptr<HXTextField>* outLabel)
 {
     auto field = label(text, { { kMargin, 0 }, { kLabelWidth, kRowHeight } }, HXRightTextAlignment, 11);
     auto slider = std::make_shared<Slider>(HXRect { { kSliderX, 0 }, { kSliderWidth, kRowHeight } });
@@ -91,8 +93,8 @@ std::shared_ptr<Slider> sliderRow(Layout& layout, const std::shared_ptr<HXObject
 }
 
 // A small text under the last slider row, centred on the slider's position for `value`.
-std::shared_ptr<HXTextField> markUnder(
-    Layout& layout, const std::string& text, double value, double minValue, double maxValue, double width = 44)
+std::shared_ptr<HXTextField> markUnder(Layout& layout, const std::string& text, double value, double minValue,
+    double maxValue, double width = 44)
 {
     double usable = kSliderWidth - 2 * kKnobInset;
     double x = kSliderX + kKnobInset + (value - minValue) / (maxValue - minValue) * usable - width / 2;
@@ -116,7 +118,8 @@ std::shared_ptr<HXButton> resetButton(Layout& layout, const std::shared_ptr<HXOb
 } // namespace
 
 struct AVControlsInterface {
-    static std::vector<std::shared_ptr<HXObject>> build(const std::shared_ptr<HXObject>& owner, bool withVideo)
+    static std::vector<std::shared_ptr<HXObject>> build(
+        const std::shared_ptr<HXObject>& owner, bool withVideo)
     {
         auto controls = std::dynamic_pointer_cast<AVControls>(owner);
         if (!controls)
@@ -128,23 +131,28 @@ struct AVControlsInterface {
 
         c._audioLabel = groupTitle(layout, "Audio");
         c._gainControlSlider = sliderRow(layout, owner, "Volume", "changeGain:", 0, 1, &c._gainTextLabel);
-        c._balanceControlSlider = sliderRow(layout, owner, "Balance", "changeBalance:", -1, 1, &c._balanceTextLabel);
+        c._balanceControlSlider
+            = sliderRow(layout, owner, "Balance", "changeBalance:", -1, 1, &c._balanceTextLabel);
         c._leftTextLabel = markUnder(layout, "Left", -1, -1, 1);
         c._rightTextLabel = markUnder(layout, "Right", 1, -1, 1);
         layout.cursor += kMarkHeight - 6;
         c._bassControlSlider = sliderRow(layout, owner, "Bass", "changeBass:", -12, 12, &c._bassTextLabel);
-        c._trebleControlSlider = sliderRow(layout, owner, "Treble", "changeTreble:", -12, 12, &c._trebleTextLabel);
-        c._pitchControlSlider = sliderRow(layout, owner, "Pitch", "changePitch:", -1200, 1200, &c._pitchTextLabel);
+        c._trebleControlSlider
+            = sliderRow(layout, owner, "Treble", "changeTreble:", -12, 12, &c._trebleTextLabel);
+        c._pitchControlSlider
+            = sliderRow(layout, owner, "Pitch", "changePitch:", -1200, 1200, &c._pitchTextLabel);
         c._audioResetButton = resetButton(layout, owner, AVControlsAudioResetTag);
 
         if (withVideo) {
             c._videoLabel = groupTitle(layout, "Video");
             c._brightnessControlSlider
                 = sliderRow(layout, owner, "Brightness", "changeBrightness:", -1, 1, &c._brightnessTextLabel);
-            c._colorControlSlider = sliderRow(layout, owner, "Colour", "changeColor:", 0, 2, &c._colorTextLabel);
+            c._colorControlSlider
+                = sliderRow(layout, owner, "Colour", "changeColor:", 0, 2, &c._colorTextLabel);
             c._contrastControlSlider
                 = sliderRow(layout, owner, "Contrast", "changeContrast:", 0, 2, &c._contrastTextLabel);
-            c._tintControlSlider = sliderRow(layout, owner, "Tint", "changeTint:", -180, 180, &c._tintTextLabel);
+            c._tintControlSlider
+                = sliderRow(layout, owner, "Tint", "changeTint:", -180, 180, &c._tintTextLabel);
             c._videoResetButton = resetButton(layout, owner, AVControlsVideoResetTag);
         }
 

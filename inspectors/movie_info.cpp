@@ -57,7 +57,8 @@ private:
 namespace {
 
 // The style of both panels: titled, closable, utility, heads-up.
-constexpr unsigned kPanelStyle = HXTitledWindowMask | HXClosableWindowMask | HXUtilityWindowMask | HXHUDWindowMask;
+constexpr unsigned kPanelStyle
+    = HXTitledWindowMask | HXClosableWindowMask | HXUtilityWindowMask | HXHUDWindowMask;
 constexpr double kDefaultPlacementInset = 10;
 constexpr double kDocumentWindowGap = 5;
 constexpr double kMainWindowCheckDelay = 0.05;
@@ -209,7 +210,8 @@ std::string MovieInfo::localized(const std::string& key) const
 
 bool MovieInfo::displayInfoForDocumentType(const HXDocument* document)
 {
-    return dynamic_cast<const MVPMovieDocument*>(document) || dynamic_cast<const MVPCaptureDocument*>(document)
+    return dynamic_cast<const MVPMovieDocument*>(document)
+        || dynamic_cast<const MVPCaptureDocument*>(document)
         || dynamic_cast<const MVPVitrelCompDocument*>(document);
 }
 
@@ -355,8 +357,8 @@ void MovieInfo::registerPanelObservers()
     _terminateObserver = center.addObserver(HXApplicationWillTerminateNotification, nullptr,
         [this](const HXNotification& n) { appWillTerminate(n); });
     auto add = [&](const char* name, void (MovieInfo::*handler)(const HXNotification&)) {
-        _panelObservers.push_back(
-            center.addObserver(name, nullptr, [this, handler](const HXNotification& n) { (this->*handler)(n); }));
+        _panelObservers.push_back(center.addObserver(
+            name, nullptr, [this, handler](const HXNotification& n) { (this->*handler)(n); }));
     };
     add(FSPresentationEnteringFullScreenStateNotification, &MovieInfo::enteringFullScreen);
     add(FSPresentationInactiveStateNotification, &MovieInfo::inactiveFullScreen);
@@ -383,8 +385,8 @@ void MovieInfo::setDocument(const std::shared_ptr<HXDocument>& document)
     _currentDocument = document;
     if (document) {
         const HXDocument* sender = document.get();
-        _attributesObserver = center.addObserver(kMVPMediaAttributesHaveChangedNotification, nullptr,
-            [this, sender](const HXNotification& n) {
+        _attributesObserver = center.addObserver(
+            kMVPMediaAttributesHaveChangedNotification, nullptr, [this, sender](const HXNotification& n) {
                 if (isSentBy(n, sender))
                     attributesDidChange(n);
             });
@@ -404,7 +406,8 @@ void MovieInfo::windowDidBecomeMain(const HXNotification& notification)
     if (!_isInspector || !_isVisible)
         return;
     auto window = notification.objectAs<HXWindow>();
-    if (!dynamic_cast<MVPMovieUIWindow*>(window.get()) || !HXDocumentController::hasSharedDocumentController())
+    if (!dynamic_cast<MVPMovieUIWindow*>(window.get())
+        || !HXDocumentController::hasSharedDocumentController())
         return;
     if (auto doc = HXDocumentController::sharedDocumentController()->documentForWindow(*window))
         setDocument(doc);
@@ -456,7 +459,8 @@ void MovieInfo::scheduleCheckForMainWindow()
 void MovieInfo::delayedCheckForMainWindow(const std::weak_ptr<HXDocument>& shownWhenScheduled)
 {
     // The panel moved on to another document since: that one stays.
-    if (_currentDocument.lock() != shownWhenScheduled.lock() || !HXDocumentController::hasSharedDocumentController())
+    if (_currentDocument.lock() != shownWhenScheduled.lock()
+        || !HXDocumentController::hasSharedDocumentController())
         return;
     auto controller = HXDocumentController::sharedDocumentController();
     auto current = controller->currentDocument();

@@ -136,8 +136,8 @@ std::shared_ptr<MovieInfoValueTextView> MovieInfoItemView::makeValueView(HXRect 
 
 void MovieInfoItemView::initWithLabel(const std::string& label, const std::string& value)
 {
-    _labelTextField = std::make_shared<HUDTextField>(
-        HXRect { { 0, 0 }, { MovieInfoLabelWidth, MovieInfoRowHeight } });
+    _labelTextField
+        = std::make_shared<HUDTextField>(HXRect { { 0, 0 }, { MovieInfoLabelWidth, MovieInfoRowHeight } });
     _labelTextField->setFont(HXFont::fontWithName(MovieInfoLabelFontName, MovieInfoFontSize));
     _labelTextField->setAlignment(HXRightTextAlignment);
     _labelTextField->setEditable(false);

@@ -4,8 +4,8 @@
 #include "inspectors/av_controls.h"
 #include "platform/winkit/slider.h"
 #include "platform/winkit/window.h"
-#include "tests/platform/mvkit/fixtures.h"
 #include "test_support.h"
+#include "tests/platform/mvkit/fixtures.h"
 
 #include <gtest/gtest.h>
 

@@ -18,8 +18,8 @@
 #include "platform/winkit/text_field.h"
 #include "platform/winkit/window.h"
 #include "player/controls/detent_slider.h"
-#include "tests/platform/mvkit/fixtures.h"
 #include "test_support.h"
+#include "tests/platform/mvkit/fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -29,11 +29,15 @@ using namespace movara::test;
 
 namespace {
 
-const std::vector<HXScreen> kScreens = { HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }),
-    HXScreen(7, { { 1280, 0 }, { 1024, 768 } }, { { 1280, 0 }, { 1024, 768 } }) };
+const std::vector<HXScreen> kScreens
+    = { HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }),
+          HXScreen(7, { { 1280, 0 }, { 1024, 768 } }, { { 1280, 0 }, { 1024, 768 } }) };
 
 struct AnyDisplays : FSDisplayServices {
-    std::optional<FSDisplayMode> currentMode(uint32_t) override { return FSDisplayMode { 1280, 800, 24, 60 }; }
+    std::optional<FSDisplayMode> currentMode(uint32_t) override
+    {
+        return FSDisplayMode { 1280, 800, 24, 60 };
+    }
     std::vector<FSDisplayMode> availableModes(uint32_t) override { return { { 1280, 800, 24, 60 } }; }
     bool switchToMode(uint32_t, const FSDisplayMode&) override { return true; }
 };
@@ -192,14 +196,17 @@ TEST_F(AVControlsTest, EnablesTheGroupsTheMovieCanTake)
         EXPECT_EQ(controls->bassControlSlider()->isEnabled(), c.audio);
         EXPECT_EQ(controls->trebleControlSlider()->isEnabled(), c.audio);
         EXPECT_EQ(controls->audioResetButton()->isEnabled(), c.audio);
-        EXPECT_FALSE(controls->pitchControlSlider()->isEnabled()) << "no pitch shifter in the sound output";
+        EXPECT_EQ(controls->pitchControlSlider()->isEnabled(), c.audio)
+            << "the sound passes the pitch shifter";
         EXPECT_EQ(controls->brightnessControlSlider()->isEnabled(), c.video);
         EXPECT_EQ(controls->tintControlSlider()->isEnabled(), c.video);
         EXPECT_EQ(controls->videoResetButton()->isEnabled(), c.video);
         EXPECT_EQ(controls->speedControlSlider()->isEnabled(), c.playback);
         EXPECT_EQ(controls->jogControlSlider()->isEnabled(), c.playback);
-        EXPECT_EQ(controls->audioLabel()->textColor(), c.audio ? HXColor::whiteColor() : HXColor::grayColor());
-        EXPECT_EQ(controls->videoLabel()->textColor(), c.video ? HXColor::whiteColor() : HXColor::grayColor());
+        EXPECT_EQ(
+            controls->audioLabel()->textColor(), c.audio ? HXColor::whiteColor() : HXColor::grayColor());
+        EXPECT_EQ(
+            controls->videoLabel()->textColor(), c.video ? HXColor::whiteColor() : HXColor::grayColor());
     }
     controls->setMovie(nullptr);
     EXPECT_FALSE(controls->gainControlSlider()->isEnabled());
@@ -229,7 +236,8 @@ TEST_F(AVControlsTest, EachSliderActsOnTheMovieAndTheResetsBringBackNeutralValue
         { "pitch", controls->pitchControlSlider(), 300, &MVMovie::pitch, 0, AVControlsAudioResetTag },
         { "brightness", controls->brightnessControlSlider(), 0.25, &MVMovie::visualBrightness, 0,
             AVControlsVideoResetTag },
-        { "colour", controls->colorControlSlider(), 1.5, &MVMovie::visualSaturation, 1, AVControlsVideoResetTag },
+        { "colour", controls->colorControlSlider(), 1.5, &MVMovie::visualSaturation, 1,
+            AVControlsVideoResetTag },
         { "contrast", controls->contrastControlSlider(), 0.5, &MVMovie::visualContrast, 1,
             AVControlsVideoResetTag },
         { "tint", controls->tintControlSlider(), 90, &MVMovie::visualHue, 0, AVControlsVideoResetTag },

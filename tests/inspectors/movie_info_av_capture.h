@@ -82,8 +82,8 @@ inline LightPixels captureHUDPanel(const char* displayName, HXWindow& window, co
     Display* display = XOpenDisplay(displayName);
     if (!display)
         return result;
-    XImage* image = XGetImage(
-        display, DefaultRootWindow(display), left, top, unsigned(width), unsigned(height), AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(width),
+        unsigned(height), AllPlanes, ZPixmap);
     if (!image) {
         XCloseDisplay(display);
         return result;
@@ -91,8 +91,9 @@ inline LightPixels captureHUDPanel(const char* displayName, HXWindow& window, co
     cairo_surface_t* shot = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x)
-            reinterpret_cast<uint32_t*>(cairo_image_surface_get_data(shot)
-                + y * cairo_image_surface_get_stride(shot))[x] = uint32_t(XGetPixel(image, x, y)) & 0xFFFFFF;
+            reinterpret_cast<uint32_t*>(
+                cairo_image_surface_get_data(shot) + y * cairo_image_surface_get_stride(shot))[x]
+                = uint32_t(XGetPixel(image, x, y)) & 0xFFFFFF;
     cairo_surface_mark_dirty(shot);
     cairo_surface_write_to_png(shot, (std::string(MOVARA_TEST_BINARY_DIR) + "/" + file).c_str());
     XDestroyImage(image);
@@ -119,7 +120,8 @@ inline LightPixels captureHUDPanel(const char* displayName, HXWindow& window, co
             bool lightScreen = isLight(screen);
             bool lightDrawn = isLight(drawn & 0xFFFFFF) && (drawn >> 24) > 200;
             result.lightOnScreen += lightScreen;
-            result.dark += ((screen >> 16) & 0xFF) < 80 && ((screen >> 8) & 0xFF) < 80 && (screen & 0xFF) < 80;
+            result.dark
+                += ((screen >> 16) & 0xFF) < 80 && ((screen >> 8) & 0xFF) < 80 && (screen & 0xFF) < 80;
             result.lightDrawn += lightDrawn;
             result.disagreeing += lightScreen != lightDrawn;
             ++result.pixels;

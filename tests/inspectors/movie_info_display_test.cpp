@@ -4,8 +4,8 @@
 #include "inspectors/movie_info.h"
 #include "inspectors/movie_info_item_view.h"
 #include "platform/winkit/window.h"
-#include "tests/platform/mvkit/fixtures.h"
 #include "test_support.h"
+#include "tests/platform/mvkit/fixtures.h"
 
 #include <gtest/gtest.h>
 

@@ -20,8 +20,8 @@
 #include "platform/winkit/event.h"
 #include "platform/winkit/headless_window_server.h"
 #include "platform/winkit/window.h"
-#include "tests/platform/mvkit/fixtures.h"
 #include "test_support.h"
+#include "tests/platform/mvkit/fixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -31,8 +31,9 @@ using namespace movara::test;
 
 namespace {
 
-const std::vector<HXScreen> kScreens = { HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }),
-    HXScreen(7, { { 1280, 0 }, { 1024, 768 } }, { { 1280, 0 }, { 1024, 768 } }) };
+const std::vector<HXScreen> kScreens
+    = { HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }),
+          HXScreen(7, { { 1280, 0 }, { 1024, 768 } }, { { 1280, 0 }, { 1024, 768 } }) };
 
 // A movie with six annotations in its user data: copyright, artist, album, author, description, comment.
 std::filesystem::path annotatedMovie()
@@ -52,7 +53,10 @@ std::filesystem::path annotatedMovie()
 }
 
 struct AnyDisplays : FSDisplayServices {
-    std::optional<FSDisplayMode> currentMode(uint32_t) override { return FSDisplayMode { 1280, 800, 24, 60 }; }
+    std::optional<FSDisplayMode> currentMode(uint32_t) override
+    {
+        return FSDisplayMode { 1280, 800, 24, 60 };
+    }
     std::vector<FSDisplayMode> availableModes(uint32_t) override { return { { 1280, 800, 24, 60 } }; }
     bool switchToMode(uint32_t, const FSDisplayMode&) override { return true; }
 };
@@ -159,21 +163,25 @@ TEST_F(MovieInfoTest, ShowsTitleAndEveryLabelledValueOfSeveralKindsOfMovie)
         auto rows = shownRows(*info);
         EXPECT_EQ(rows, expectedRows(*doc));
         for (const auto& label : c.someLabels) {
-            bool found = std::any_of(rows.begin(), rows.end(), [&](const auto& r) { return r.first == label; });
+            bool found
+                = std::any_of(rows.begin(), rows.end(), [&](const auto& r) { return r.first == label; });
             EXPECT_TRUE(found) << label << " in " << ::testing::PrintToString(rows);
         }
         for (const auto& label : c.noLabels) {
-            bool found = std::any_of(rows.begin(), rows.end(), [&](const auto& r) { return r.first == label; });
+            bool found
+                = std::any_of(rows.begin(), rows.end(), [&](const auto& r) { return r.first == label; });
             EXPECT_FALSE(found) << label << " (a row without a value is left out)";
         }
         for (const auto& row : info->infoItems()) {
             EXPECT_EQ(row->frame().size.width, MovieInfoRowWidth);
             EXPECT_GE(row->frame().size.height, MovieInfoRowHeight);
-            EXPECT_EQ(row->labelTextField()->frame().size, (HXSize { MovieInfoLabelWidth, MovieInfoRowHeight }));
+            EXPECT_EQ(
+                row->labelTextField()->frame().size, (HXSize { MovieInfoLabelWidth, MovieInfoRowHeight }));
             EXPECT_EQ(row->valueTextView()->frame().origin.x, MovieInfoValueX);
             // A value of two lines (the format of a movie with sound and picture) gets a taller row.
             if (row->value().find('\n') != std::string::npos) {
-                EXPECT_GE(row->frame().size.height, 2 * row->valueTextView()->font().lineHeight()) << row->label();
+                EXPECT_GE(row->frame().size.height, 2 * row->valueTextView()->font().lineHeight())
+                    << row->label();
             }
             EXPECT_EQ(row->frame().size.height, row->valueTextView()->frame().size.height);
         }
@@ -246,8 +254,8 @@ TEST_F(MovieInfoTest, LaysTheViewsOutFromTheTopAndKeepsThePanelsTopEdge)
     EXPECT_EQ(info->infoItems().front(), firstRow) << "reused in place";
     EXPECT_EQ(HXMaxY(panel->frame()), panelTop);
     EXPECT_EQ(panel->contentView()->frame().size.height,
-        info->detailsView()->frame().size.height + MovieInfoTitleBarHeight + info->topView()->frame().size.height
-            + MovieInfoBottomMargin);
+        info->detailsView()->frame().size.height + MovieInfoTitleBarHeight
+            + info->topView()->frame().size.height + MovieInfoBottomMargin);
 }
 
 TEST_F(MovieInfoTest, ADocumentPanelOpensWhereItWasClosed)
@@ -392,12 +400,13 @@ TEST_F(MovieInfoTest, QuittingKeepsTheInspectorsFrameAndVisibilityForTheNextLaun
     auto& defaults = HXUserDefaults::standardUserDefaults();
     EXPECT_TRUE(defaults.boolForKey(MVPMovieInspectorShowPanelDefault));
     char expected[128];
-    std::snprintf(expected, sizeof expected, "%.0f %.0f %.0f %.0f 0 0 1280 778", frame.origin.x, frame.origin.y,
-        frame.size.width, frame.size.height);
+    std::snprintf(expected, sizeof expected, "%.0f %.0f %.0f %.0f 0 0 1280 778", frame.origin.x,
+        frame.origin.y, frame.size.width, frame.size.height);
     EXPECT_EQ(defaults.stringForKey("HXWindow Frame MVMovieInspectorWindowLocation"), expected);
 
     // The next showing in a new process starts from the saved frame.
-    EXPECT_TRUE(HXWindowFrameDefaults::setFrameUsingName(*inspector->movieInfoPanel(), MVPMovieInspectorFrameName, true));
+    EXPECT_TRUE(HXWindowFrameDefaults::setFrameUsingName(
+        *inspector->movieInfoPanel(), MVPMovieInspectorFrameName, true));
     EXPECT_EQ(inspector->movieInfoPanel()->frame(), frame);
 
     inspector->hidePanel();
@@ -429,8 +438,8 @@ TEST(MovieInfoFrameDefaults, ReadsOnlyWellFormedFrames)
 
 TEST_F(MovieInfoTest, AFrameSavedOnAScreenThatIsGoneIsNotUsed)
 {
-    HXUserDefaults::standardUserDefaults().setString(
-        "5000 5000 350 100 5000 0 1024 768", HXWindowFrameDefaults::keyForFrameName(MVPMovieInspectorFrameName));
+    HXUserDefaults::standardUserDefaults().setString("5000 5000 350 100 5000 0 1024 768",
+        HXWindowFrameDefaults::keyForFrameName(MVPMovieInspectorFrameName));
     auto inspector = MovieInfo::movieInspector();
     inspector->showHidePanel();
     HXRect frame = inspector->movieInfoPanel()->frame();
