@@ -82,7 +82,8 @@ struct MVCaptureDeviceRegistry {
 };
 
 MVCaptureDevice::MVCaptureDevice(MVCaptureDeviceInfo info)
-    : _info(std::move(info))
+    : _uniqueID(info.uniqueID)
+    , _info(std::move(info))
 {
     if (_info.inputSources && !_info.inputSources->empty())
         _inputSourceIdentifier = _info.inputSources->front().identifier;
@@ -140,11 +141,24 @@ std::string MVCaptureDevice::localizedDisplayName() const
     return _info.localizedDisplayName;
 }
 
+uint32_t MVCaptureDevice::mediaType() const
+{
+    std::lock_guard lock(_mutex);
+    return _info.mediaType;
+}
+
 bool MVCaptureDevice::hasMediaType(uint32_t mediaType) const
 {
-    if (_info.mediaType == MVMediaTypeMuxed)
+    uint32_t own = this->mediaType();
+    if (own == MVMediaTypeMuxed)
         return mediaType == MVMediaTypeMuxed || mediaType == MVMediaTypeVideo || mediaType == MVMediaTypeSound;
-    return _info.mediaType == mediaType;
+    return own == mediaType;
+}
+
+std::string MVCaptureDevice::inputSourceIdentifier() const
+{
+    std::lock_guard lock(_mutex);
+    return _inputSourceIdentifier;
 }
 
 bool MVCaptureDevice::isConnected() const
@@ -179,9 +193,12 @@ MVCaptureDeviceInfo MVCaptureDevice::info() const
 
 void MVCaptureDevice::setInputSourceIdentifier(const std::string& identifier)
 {
-    if (identifier == _inputSourceIdentifier)
-        return;
-    _inputSourceIdentifier = identifier;
+    {
+        std::lock_guard lock(_mutex);
+        if (identifier == _inputSourceIdentifier)
+            return;
+        _inputSourceIdentifier = identifier;
+    }
     HXNotificationCenter::defaultCenter().postNotification(
         HXNotification(MVCaptureDeviceAttributeDidChangeNotification, shared_from_this(),
             { { MVCaptureDeviceChangedAttributeKey, HXPropertyList(MVCaptureDeviceInputSourceIdentifierAttribute) } }));
@@ -265,7 +282,7 @@ std::string MVCaptureDevice::localizedDeviceAndInputSourceName() const
     auto sources = availableInputSources();
     if (sources) {
         for (auto& source : *sources) {
-            if (source.identifier == _inputSourceIdentifier)
+            if (source.identifier == inputSourceIdentifier())
                 return MVPCaptureDeviceNameAndInputName(localizedDisplayName(), source.localizedDisplayName);
         }
     }

@@ -102,16 +102,16 @@ public:
     static std::shared_ptr<MVCaptureDevice> defaultInputDeviceWithMediaType(uint32_t mediaType);
     static std::shared_ptr<MVCaptureDevice> deviceWithUniqueID(const std::string& uniqueID);
 
-    const std::string& uniqueID() const { return _info.uniqueID; }
+    const std::string& uniqueID() const { return _uniqueID; }
     std::string localizedDisplayName() const;
-    uint32_t mediaType() const { return _info.mediaType; }
+    uint32_t mediaType() const;
     // Video and sound devices have their own type; a muxed device has both and "muxed".
     bool hasMediaType(uint32_t mediaType) const;
     bool isConnected() const;
     bool isSuspended() const;
     bool isHighResolution() const;
     std::optional<std::vector<MVCaptureInputSource>> availableInputSources() const;
-    std::string inputSourceIdentifier() const { return _inputSourceIdentifier; }
+    std::string inputSourceIdentifier() const;
     // Selects an input source; posts the attribute-changed notification.
     void setInputSourceIdentifier(const std::string& identifier);
     std::vector<std::shared_ptr<MVCaptureDevice>> linkedDevices() const;
@@ -133,6 +133,7 @@ private:
     friend struct MVCaptureDeviceRegistry;
     void update(const MVCaptureDeviceInfo& info);
 
+    const std::string _uniqueID; // the registry's key: never changes
     mutable std::mutex _mutex; // the info may be refreshed by an enumeration on another thread
     MVCaptureDeviceInfo _info;
     bool _connected = true;
