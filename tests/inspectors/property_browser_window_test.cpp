@@ -323,6 +323,32 @@ TEST_F(PropertyWindowTest, ExtractingTracksOpensANewMovieWithOnlyThem)
     }
 }
 
+TEST_F(PropertyWindowTest, ClickingADecodedBoxSwitchesTheTrackWithUndo)
+{
+    browser = open(movie);
+    auto table = browser->tableView();
+    long column = table->columnWithIdentifier("Enabled");
+    ASSERT_GE(column, 0);
+    auto click = [&](long row) {
+        HXRect cell = table->frameOfCellAtColumn(column, row);
+        HXPoint centre { cell.origin.x + cell.size.width / 2, cell.origin.y + cell.size.height / 2 };
+        HXPoint inWindow = table->convertPointToView(centre, nullptr);
+        undo.beginUndoGrouping();
+        HXHeadlessWindowServer::postClick(browser->window(), inWindow);
+        app->processPendingEvents();
+        undo.endUndoGrouping();
+    };
+    click(1);
+    EXPECT_FALSE(movie->tracks()[0]->isEnabled());
+    EXPECT_TRUE(movie->tracks()[1]->isEnabled());
+    undo.undo();
+    EXPECT_TRUE(movie->tracks()[0]->isEnabled());
+    click(0);
+    EXPECT_FALSE(undo.canUndo()) << "the movie row has no box: nothing changed";
+    EXPECT_TRUE(movie->tracks()[0]->isEnabled());
+    EXPECT_TRUE(movie->tracks()[1]->isEnabled());
+}
+
 TEST_F(PropertyWindowTest, WhileKeyTheWindowLendsItsColumnMenuToTheMainMenu)
 {
     auto main = std::make_shared<HXMenu>("Main");
