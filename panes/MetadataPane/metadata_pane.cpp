@@ -503,6 +503,16 @@ void MVPMetadataPane::setObjectValue(HXTableView&, const HXPropertyList& value, 
     }
 }
 
+void MVPMetadataPane::willDisplayCell(HXTableView& table, HXCell& cell, HXTableColumn* column, long row)
+{
+    auto* popup = dynamic_cast<HXPopUpButtonCell*>(&cell);
+    if (!popup || !column || column->identifier() != "keys")
+        return;
+    HXPropertyList index = objectValueForTableColumn(table, column, row);
+    if (index.isInteger())
+        popup->selectItemAtIndex(long(index.integerValue()));
+}
+
 void MVPMetadataPane::tableViewSelectionDidChange(HXTableView& table)
 {
     if (_button)

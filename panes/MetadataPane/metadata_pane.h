@@ -75,6 +75,8 @@ public:
     HXPropertyList objectValueForTableColumn(HXTableView& table, HXTableColumn* column, long row) override;
     void setObjectValue(HXTableView& table, const HXPropertyList& value, HXTableColumn* column, long row) override;
     void tableViewSelectionDidChange(HXTableView& table) override;
+    // The field pop-up of a row shows the row's field.
+    void willDisplayCell(HXTableView& table, HXCell& cell, HXTableColumn* column, long row) override;
 
 private:
     HXUndoManager* undoManager() const;

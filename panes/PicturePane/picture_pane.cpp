@@ -197,6 +197,7 @@ void MVPPicturePane::takeValueForKey(const HXPropertyList& value, const std::str
     } else if (key == "transferMode") {
         _track->setAttributeForKey(value.integerValue(), MVTrackTransferModeAttribute);
         didChangeValueForKey("transparencySliderVisible");
+        showTransparencySlider();
     } else if (key == "transparency") {
         _track->setAttributeForKey(value.realValue(), kTransparencyAttribute);
     } else if (key == "operationColor") {
@@ -323,6 +324,12 @@ void MVPPicturePane::invertMask()
     didChangeValueForKey("maskImage");
 }
 
+void MVPPicturePane::showTransparencySlider()
+{
+    if (auto slider = _transparencySlider.lock())
+        slider->setHidden(!valueForKey("transparencySliderVisible").boolValue());
+}
+
 void MVPPicturePane::chooseMask()
 {
     auto window = _view ? _view->window() : nullptr;
@@ -384,11 +391,12 @@ std::shared_ptr<HXView> MVPPicturePane::view()
     _view->addSubview(aspect);
     bindControl(aspect, "preserveAspectRatio");
 
-    _view->addSubview(MVPMakeLabel(HXRect { { 270, 220 }, { 100, 18 } }, text("Graphics Mode"), 1));
-    modePopup = std::make_shared<HXPopUpButton>(HXRect { { 376, 216 }, { 160, 24 } });
+    _view->addSubview(MVPMakeLabel(HXRect { { 262, 220 }, { 118, 18 } }, text("Graphics Mode"), 1));
+    modePopup = std::make_shared<HXPopUpButton>(HXRect { { 386, 216 }, { 150, 24 } });
     _view->addSubview(modePopup);
     bindControl(modePopup, "transferMode");
-    auto transparency = std::make_shared<HXSlider>(HXRect { { 376, 190 }, { 160, 20 } });
+    auto transparency = std::make_shared<HXSlider>(HXRect { { 386, 190 }, { 150, 20 } });
+    _transparencySlider = transparency;
     transparency->setMinValue(0);
     transparency->setMaxValue(1);
     _view->addSubview(transparency);
@@ -396,7 +404,7 @@ std::shared_ptr<HXView> MVPPicturePane::view()
     double y = 160;
     for (auto [title, key] : { std::pair { "Deinterlace", "deinterlace" }, { "Single Field", "singleField" },
              { "High Quality", "highQuality" } }) {
-        auto box = MVPMakeCheckBox(HXRect { { 376, y }, { 160, 18 } }, text(title));
+        auto box = MVPMakeCheckBox(HXRect { { 386, y }, { 150, 18 } }, text(title));
         _view->addSubview(box);
         bindControl(box, key);
         y -= 24;
@@ -416,14 +424,17 @@ std::shared_ptr<HXView> MVPPicturePane::view()
         { "Clear Mask", "clearMask:", [this] { clearMask(); } },
         { "Invert Mask", "invertMask:", [this] { invertMask(); } },
     };
-    double x = 8;
+    // Two rows: the picture's turns and flips above, the mask below.
+    double x = 8, row = 40;
     for (auto& a : actions) {
-        auto button = MVPMakePushButton(HXRect { { x, 8 }, { 66, 24 } }, text(a.title));
+        if (std::string(a.action) == "chooseMask:")
+            x = 8, row = 8;
+        auto button = MVPMakePushButton(HXRect { { x, row }, { 104, 24 } }, text(a.title));
         button->setTarget(self);
         button->setAction(a.action);
         setActionHandler(a.action, [run = a.run](HXObject*) { run(); });
         _view->addSubview(button);
-        x += 67;
+        x += 106;
     }
     return _view;
 }
@@ -443,6 +454,7 @@ void MVPPicturePane::startInspection()
     }
     modePopup->setMenu(menu);
     setBindingsActive(true);
+    showTransparencySlider();
     if (!_sizeObserver) {
         _sizeObserver = HXNotificationCenter::defaultCenter().addObserver(MVMovieSizeDidChangeNotification,
             undoMovie().get(), [this](const HXNotification&) {

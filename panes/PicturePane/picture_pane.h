@@ -61,6 +61,8 @@ protected:
 
 private:
     void setMaskData(const std::optional<HXData>& data);
+    // The transparency slider shows only for modes that use it.
+    void showTransparencySlider();
     const MVPGraphicsMode* currentMode() const;
     double unitScale(bool width) const;
 
@@ -70,6 +72,7 @@ private:
     int64_t _sizeMode = MVPSizeUnitPixels;
     bool _preserveAspect = true;
     std::shared_ptr<HXImage> _mask;
+    std::weak_ptr<HXView> _transparencySlider;
     std::optional<HXObserverToken> _sizeObserver;
 };
 

@@ -56,18 +56,21 @@ std::shared_ptr<HXView> MVPThroughputPane::view()
         { "Packet Loss", &_packetLossForm, &_packetLossGraphView, _packetLossHistory },
         { "Buffer", &_bufferSizeForm, &_bufferSizeGraphView, _bufferSizeHistory },
     };
-    double y = 172;
+    // One column per statistic: its name, the three values, and its graph below.
+    double x = 8;
     for (const auto& row : rows) {
-        _view->addSubview(MVPMakeLabel(HXRect { { 8, y + 62 }, { 240, 18 } }, MVPLocalizedString(_bundle, row.title)));
-        *row.form = std::make_shared<HXForm>(HXRect { { 8, y }, { 220, 60 } });
+        _view->addSubview(MVPMakeLabel(HXRect { { x, 230 }, { 170, 18 } }, MVPLocalizedString(_bundle, row.title)));
+        *row.form = std::make_shared<HXForm>(HXRect { { x, 136 }, { 170, 90 } });
         long tag = 0;
         for (const char* entry : { "Current", "Average", "Maximum" })
             (*row.form)->addEntry(MVPLocalizedString(_bundle, entry))->setTag(tag++);
+        (*row.form)->setEntryWidth(170);
+        (*row.form)->setInterlineSpacing(2);
         _view->addSubview(*row.form);
-        *row.graph = std::make_shared<MVPStreamingNetworkGraphView>(HXRect { { 260, y }, { historySize + 2, 60 } });
+        *row.graph = std::make_shared<MVPStreamingNetworkGraphView>(HXRect { { x, 8 }, { historySize + 2, 120 } });
         (*row.graph)->setDataSource(row.history);
         _view->addSubview(*row.graph);
-        y -= 82;
+        x += 178;
     }
     return _view;
 }
