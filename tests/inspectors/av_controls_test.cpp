@@ -14,6 +14,7 @@
 #include "platform/winkit/button.h"
 #include "platform/winkit/document_controller.h"
 #include "platform/winkit/headless_window_server.h"
+#include "platform/winkit/interface_loading.h"
 #include "platform/winkit/slider.h"
 #include "platform/winkit/text_field.h"
 #include "platform/winkit/window.h"
@@ -168,6 +169,29 @@ TEST_F(AVControlsTest, OpensOnTheMainPlayersMovieAndTogglesWithoutBecomingKey)
     controls->toggleAVControlsVisibility();
     EXPECT_FALSE(controls->isVisible());
     EXPECT_EQ(controls->movie(), nullptr) << "a closed panel lets go of its movie";
+}
+
+TEST_F(AVControlsTest, TheLayoutWithoutPicturesHasNoPictureGroupAndALongVolumeSlider)
+{
+    OPEN_OR_SKIP(doc, MovieFixture::H264AacMov);
+    // The layout used where pictures cannot be filtered, loaded before a new panel is first shown.
+    controls->toggleAVControlsVisibility();
+    AVControls::releaseAVControls();
+    controls = AVControls::avControls();
+    ASSERT_FALSE(controls->avControlsPanel());
+    ASSERT_TRUE(HXInterfaceLoader::loadInterfaceNamed(AVControlsMinimalInterfaceName, controls));
+    EXPECT_FALSE(controls->brightnessControlSlider());
+    EXPECT_FALSE(controls->videoResetButton());
+    EXPECT_FALSE(controls->videoLabel());
+    EXPECT_EQ(controls->gainControlSlider()->frame().size.width, 260);
+    controls->toggleAVControlsVisibility();
+    ASSERT_TRUE(controls->isVisible());
+    EXPECT_TRUE(controls->gainControlSlider()->isEnabled()) << "the other groups work as before";
+    EXPECT_TRUE(controls->speedControlSlider()->isEnabled());
+    slide(controls->gainControlSlider(), 0.5);
+    EXPECT_FLOAT_EQ(doc->movie()->volume(), 0.5f);
+    controls->audioResetButton()->performClick();
+    EXPECT_FLOAT_EQ(doc->movie()->volume(), doc->movie()->preferredVolume());
 }
 
 TEST_F(AVControlsTest, EnablesTheGroupsTheMovieCanTake)
