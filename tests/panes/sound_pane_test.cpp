@@ -237,6 +237,18 @@ TEST(SoundPane, AssigningAChannelWritesTheLayoutWithUndo)
         EXPECT_EQ(stored->descriptions[1].label, c.right);
         EXPECT_EQ(stored->tag, c.tag) << c.left << "," << c.right;
     }
+    // Other programs read the stored layout.
+    TempDir dir;
+    std::string saved = (dir / "stereo.mov").string();
+    ASSERT_TRUE(m.movie->writeToFile(saved, {}, nullptr));
+    auto probe = runCommand({ "ffprobe", "-v", "error", "-select_streams", "a:0", "-show_entries",
+        "stream=channel_layout", "-of", "default=nw=1:nk=1", saved });
+    EXPECT_EQ(probe.status, 0);
+    EXPECT_EQ(probe.output, "stereo\n");
+    auto reopened = MVMovie::movieWithFile(saved, nullptr);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(MVTrackAudioChannelLayout(*soundTrack(*reopened))->tag, MVChannelLayoutTagStereo);
+
     m.undo->undo();
     EXPECT_EQ(MVTrackAudioChannelLayout(*track)->descriptions[0].label, 1u);
     EXPECT_EQ(MVTrackAudioChannelLayout(*track)->descriptions[1].label, 39u);
