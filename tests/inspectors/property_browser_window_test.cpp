@@ -7,6 +7,7 @@
 #include "inspectors/property_inspector_browser.h"
 #include "document/movie_document.h"
 #include "platform/basekit/bundle.h"
+#include "platform/basekit/url.h"
 #include "platform/basekit/undo_manager.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/mvkit/user_data.h"
@@ -347,6 +348,21 @@ TEST_F(PropertyWindowTest, ClickingADecodedBoxSwitchesTheTrackWithUndo)
     EXPECT_FALSE(undo.canUndo()) << "the movie row has no box: nothing changed";
     EXPECT_TRUE(movie->tracks()[0]->isEnabled());
     EXPECT_TRUE(movie->tracks()[1]->isEnabled());
+}
+
+TEST_F(PropertyWindowTest, AMovieThatCannotBeSavedYetShowsItsPaneDisabled)
+{
+    // Still loading from a loopback port nobody listens on: not playable, so not savable.
+    auto loading = MVMovie::movieWithURL(*HXURL::URLWithString("http://127.0.0.1:9/none.mov"), nullptr);
+    ASSERT_TRUE(loading);
+    ASSERT_LT(loading->loadState(), MVMovieLoadStatePlayable);
+    browser = open(loading);
+    auto pane = alpha->last.lock();
+    ASSERT_TRUE(pane) << "the pane still opens";
+    EXPECT_FALSE(pane->button()->isEnabled()) << "but its controls are disabled";
+    auto name = browser->tableView()->tableColumnWithIdentifier("Name");
+    EXPECT_FALSE(browser->shouldEditTableColumn(*browser->tableView(), name.get(), 0));
+    browser.reset();
 }
 
 TEST_F(PropertyWindowTest, WhileKeyTheWindowLendsItsColumnMenuToTheMainMenu)
