@@ -42,7 +42,8 @@ inline constexpr const char* MVOrderLast = "MVOrderLast";
 // The tab label of a pane bundle that names itself nowhere.
 inline constexpr const char* MVPNamelessPaneLabel = "Nameless";
 // Where panes live below each library folder, and the extension of a pane bundle built by this program.
-inline constexpr const char* MVPPropertyPanesFolder = "Application Support/Zantrel/Movara Player/Property Panes";
+inline constexpr const char* MVPPropertyPanesFolder
+    = "Application Support/Zantrel/Movara Player/Property Panes";
 inline constexpr const char* MVPPaneBundleExtension = "mvpane";
 
 // The object a pane inspects: a movie (a row of the properties window's table) or one of its tracks.
@@ -110,9 +111,9 @@ public:
     virtual HXSize minViewSize() { return boundsSizeOfView(); }
     virtual HXSize maxViewSize() { return boundsSizeOfView(); }
     // After the view is installed, and again each time the closed window is shown again.
-    virtual void startInspection() {}
+    virtual void startInspection() { }
     // Before the pane is dropped or the window closes.
-    virtual void stopInspection() {}
+    virtual void stopInspection() { }
 
 private:
     HXSize boundsSizeOfView()
@@ -130,7 +131,8 @@ public:
     // Required: a stable name of the pane class, remembered as the last used pane ("MVPAudioInspector").
     virtual std::string className() const = 0;
     // Required: a new pane for the object (null when the pane cannot show it).
-    virtual std::shared_ptr<MVPPropertyInspector> propertyInspectorForObject(const MVPInspectedObject& object) = 0;
+    virtual std::shared_ptr<MVPPropertyInspector> propertyInspectorForObject(const MVPInspectedObject& object)
+        = 0;
     // Whether a tab is offered for the object; every object by default.
     virtual bool canInspectObject(const MVPInspectedObject& object)
     {
@@ -178,13 +180,13 @@ inline constexpr const char* MVPPanePrincipalClassSymbol = "MVPPanePrincipalClas
 
 // Declares a pane's entry points: the factory is made on first call and lives as long as the process
 // (pane code is never unloaded).
-#define MVP_DECLARE_PANE(FactoryClass)                                                               \
-    extern "C" __attribute__((visibility("default"))) int MVPPaneInterfaceVersion()                  \
-    {                                                                                                \
-        return kMVPPaneInterfaceVersion;                                                             \
-    }                                                                                                \
-    extern "C" __attribute__((visibility("default"))) MVPPropertyInspectorFactory* MVPPanePrincipalClass() \
-    {                                                                                                \
-        static FactoryClass* factory = new FactoryClass();                                           \
-        return factory;                                                                              \
+#define MVP_DECLARE_PANE(FactoryClass)                                                                       \
+    extern "C" __attribute__((visibility("default"))) int MVPPaneInterfaceVersion()                          \
+    {                                                                                                        \
+        return kMVPPaneInterfaceVersion;                                                                     \
+    }                                                                                                        \
+    extern "C" __attribute__((visibility("default"))) MVPPropertyInspectorFactory* MVPPanePrincipalClass()   \
+    {                                                                                                        \
+        static FactoryClass* factory = new FactoryClass();                                                   \
+        return factory;                                                                                      \
     }

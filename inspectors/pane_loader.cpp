@@ -53,12 +53,14 @@ MVPPaneClass paneClassOfBundle(const std::string& path, MVPPaneHost* host)
         logSkipped(path, why);
         return nullptr;
     }
-    auto version = reinterpret_cast<MVPPaneInterfaceVersionFunction>(bundle->symbol(MVPPaneInterfaceVersionSymbol));
-    auto principal = reinterpret_cast<MVPPanePrincipalClassFunction>(bundle->symbol(MVPPanePrincipalClassSymbol));
+    auto version
+        = reinterpret_cast<MVPPaneInterfaceVersionFunction>(bundle->symbol(MVPPaneInterfaceVersionSymbol));
+    auto principal
+        = reinterpret_cast<MVPPanePrincipalClassFunction>(bundle->symbol(MVPPanePrincipalClassSymbol));
     if (!version || !principal) {
         logSkipped(path,
-            std::string("its code has no ") + (version ? MVPPanePrincipalClassSymbol : MVPPaneInterfaceVersionSymbol)
-                + " entry point");
+            std::string("its code has no ")
+                + (version ? MVPPanePrincipalClassSymbol : MVPPaneInterfaceVersionSymbol) + " entry point");
         return nullptr;
     }
     if (int v = version(); v != kMVPPaneInterfaceVersion) {
@@ -116,7 +118,8 @@ int localizedCompare(const std::string& a, const std::string& b)
     std::string locale = uloc_getDefault();
     if (locale.rfind("en_US_POSIX", 0) == 0)
         locale.clear();
-    std::unique_ptr<UCollator, decltype(&ucol_close)> collator(ucol_open(locale.c_str(), &status), ucol_close);
+    std::unique_ptr<UCollator, decltype(&ucol_close)> collator(
+        ucol_open(locale.c_str(), &status), ucol_close);
     if (U_SUCCESS(status) && collator) {
         UCollationResult r = ucol_strcollUTF8(
             collator.get(), a.data(), int32_t(a.size()), b.data(), int32_t(b.size()), &status);

@@ -17,7 +17,10 @@ public:
     void setCommandTarget(HXObject* target) { _commandTarget = target; }
 
     // The context menu (the column menu).
-    void setMenuProvider(std::function<std::shared_ptr<HXMenu>()> provider) { _menuProvider = std::move(provider); }
+    void setMenuProvider(std::function<std::shared_ptr<HXMenu>()> provider)
+    {
+        _menuProvider = std::move(provider);
+    }
 
     void doCommandBySelector(HXSelector command) override;
     void rightMouseDown(const HXEvent& event) override;

@@ -55,7 +55,8 @@ MVTimeRange rangeInMovie(const MVTrack& track)
     }
     int64_t total = track.duration();
     start = std::min(start, total);
-    return MVMakeTimeRange(MVMakeTime(start, track.timeScale()), MVMakeTime(total - start, track.timeScale()));
+    return MVMakeTimeRange(
+        MVMakeTime(start, track.timeScale()), MVMakeTime(total - start, track.timeScale()));
 }
 
 MVTime movieDuration(const MVTrack& track)
@@ -239,7 +240,8 @@ std::string timeCodeStartString(const MVTrack& track)
 std::string timeCodeStopString(const MVTrack& track)
 {
     // The last unit inside the range.
-    return timeCodeAt(track, MVTimeInScale(MVTimeRangeEnd(rangeInMovie(track)), track.timeScale()).timeValue - 1);
+    return timeCodeAt(
+        track, MVTimeInScale(MVTimeRangeEnd(rangeInMovie(track)), track.timeScale()).timeValue - 1);
 }
 
 double startTimeInSeconds(const MVTrack& track)
@@ -266,8 +268,7 @@ namespace {
 using MovieGetter = std::function<HXPropertyList(const MVMovie&)>;
 using TrackGetter = std::function<HXPropertyList(const MVTrack&)>;
 
-template <typename F>
-auto text(F f)
+template<typename F> auto text(F f)
 {
     return [f](const auto& object) { return HXPropertyList(f(object)); };
 }
@@ -332,7 +333,8 @@ HXPropertyList MVPPropertyValueForKey(const MVPInspectedObject& object, const st
     return {};
 }
 
-bool MVPSetPropertyValueForKey(const MVPInspectedObject& object, const HXPropertyList& value, const std::string& key)
+bool MVPSetPropertyValueForKey(
+    const MVPInspectedObject& object, const HXPropertyList& value, const std::string& key)
 {
     if (key == "stringForList" && value.isString()) {
         if (object.isTrack())

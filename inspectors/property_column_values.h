@@ -66,4 +66,5 @@ double MVPSecondsForTime(MVTime time);
 // sample count of the movie additions); a null value for a key the object does not answer.
 HXPropertyList MVPPropertyValueForKey(const MVPInspectedObject& object, const std::string& key);
 // Writes a settable key ("stringForList", "decoded"); false when the key cannot be set on the object.
-bool MVPSetPropertyValueForKey(const MVPInspectedObject& object, const HXPropertyList& value, const std::string& key);
+bool MVPSetPropertyValueForKey(
+    const MVPInspectedObject& object, const HXPropertyList& value, const std::string& key);

@@ -95,7 +95,8 @@ std::shared_ptr<HXTableColumn> MVPMakeTableColumn(const MVPPropertyColumn& spec,
     std::shared_ptr<HXCell> cell;
     if (spec.type == MVPPropertyColumn::Type::TextField) {
         auto text = std::make_shared<HXTextFieldCell>();
-        text->setPlaceholderString(HXLocalizedStringFromTable("propUnavailablePlaceholder", "PropertyBrowser"));
+        text->setPlaceholderString(
+            HXLocalizedStringFromTable("propUnavailablePlaceholder", "PropertyBrowser"));
         text->setAlignment(spec.alignment);
         text->setControlSize(HXSmallControlSize);
         text->setFont(smallFont);

@@ -54,8 +54,9 @@ std::shared_ptr<HXView> makeUnavailableView(std::shared_ptr<HXTextField>& field)
     view->setAutoresizingMask(HXViewWidthSizable | HXViewHeightSizable);
     HXFont font = HXFont::boldSystemFontOfSize(21);
     double height = std::ceil(font.lineHeight()) + 4;
-    field = std::make_shared<HXTextField>(HXRect { { 0, std::floor((MVPPropertyBrowserMandatedSize.height - height) / 2) },
-        { MVPPropertyBrowserMandatedSize.width, height } });
+    field = std::make_shared<HXTextField>(
+        HXRect { { 0, std::floor((MVPPropertyBrowserMandatedSize.height - height) / 2) },
+            { MVPPropertyBrowserMandatedSize.width, height } });
     field->setFont(font);
     field->setTextColor(HXColor::grayColor());
     field->setAlignment(HXCenterTextAlignment);
@@ -105,7 +106,8 @@ void MVPPropertyInspectorBrowser::associateBrowser(
         registry()[movie] = browser;
 }
 
-void MVPPropertyInspectorBrowser::disassociateBrowser(const MVPPropertyInspectorBrowser* browser, const MVMovie* movie)
+void MVPPropertyInspectorBrowser::disassociateBrowser(
+    const MVPPropertyInspectorBrowser* browser, const MVMovie* movie)
 {
     auto& windows = registry();
     auto it = windows.find(movie);

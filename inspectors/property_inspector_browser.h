@@ -42,9 +42,11 @@ public:
     // The movie's properties window: the one made earlier for this movie, else a new one. Null only for
     // no movie. (With no pane installed the window still lists the movie and its tracks; its tab area
     // says that no pane is available.)
-    static std::shared_ptr<MVPPropertyInspectorBrowser> browserForMovie(const std::shared_ptr<MVMovie>& movie);
+    static std::shared_ptr<MVPPropertyInspectorBrowser> browserForMovie(
+        const std::shared_ptr<MVMovie>& movie);
     // The registry of windows by movie; it keeps neither alive.
-    static void associateBrowser(const std::shared_ptr<MVPPropertyInspectorBrowser>& browser, const MVMovie* movie);
+    static void associateBrowser(
+        const std::shared_ptr<MVPPropertyInspectorBrowser>& browser, const MVMovie* movie);
     static void disassociateBrowser(const MVPPropertyInspectorBrowser* browser, const MVMovie* movie);
     // The pane classes of the search folders, found, loaded and sorted on the first call and kept for
     // the life of the process (an empty list too).
@@ -102,7 +104,8 @@ public:
     // Table data source and delegate.
     long numberOfRowsInTableView(HXTableView& table) override;
     HXPropertyList objectValueForTableColumn(HXTableView& table, HXTableColumn* column, long row) override;
-    void setObjectValue(HXTableView& table, const HXPropertyList& value, HXTableColumn* column, long row) override;
+    void setObjectValue(
+        HXTableView& table, const HXPropertyList& value, HXTableColumn* column, long row) override;
     bool shouldEditTableColumn(HXTableView& table, HXTableColumn* column, long row) override;
     void tableViewSelectionDidChange(HXTableView& table) override;
     void columnDidMove(HXTableView& table, long oldIndex, long newIndex) override;

@@ -142,7 +142,8 @@ void MVPPropertyInspectorBrowser::loadWindow()
     double tableHeight = HXTableHeaderView::headerHeight()
         + 4 * (_tableView->rowHeight() + _tableView->intercellSpacing().height);
 
-    auto scroll = std::make_shared<HXScrollView>(HXRect { { -1, tabSize.height + 4 }, { tabSize.width + 2, tableHeight } });
+    auto scroll = std::make_shared<HXScrollView>(
+        HXRect { { -1, tabSize.height + 4 }, { tabSize.width + 2, tableHeight } });
     scroll->setHasVerticalScroller(true);
     scroll->setHasHorizontalScroller(true);
     scroll->setAutohidesScrollers(true);
@@ -242,7 +243,8 @@ bool MVPPropertyInspectorBrowser::canEditTracks() const
 {
     if (!MVPMovieCanBeSaved(_movie.get()) || !_movie->isEditable())
         return false;
-    return _inspectedObjects.size() > 1 || (_inspectedObjects.size() == 1 && _inspectedObjects.front().isTrack());
+    return _inspectedObjects.size() > 1
+        || (_inspectedObjects.size() == 1 && _inspectedObjects.front().isTrack());
 }
 
 bool MVPPropertyInspectorBrowser::validateUserInterfaceItem(const HXValidatedUserInterfaceItem& item)
@@ -350,10 +352,10 @@ void MVPPropertyInspectorBrowser::deleteTracks(const std::vector<std::shared_ptr
         setType(kStandardControllerType);
     if (undo) {
         std::weak_ptr<MVMovie> weak = movie;
-        undo->registerUndo(movie.get(), [weak, state = MVPMovieAdditions::editState(*movie)] {
-            restoreEditState(weak, state);
-        });
-        undo->setActionName(browserString(tracks.size() == 1 ? "deleteTrackOperation" : "deleteTracksOperation"));
+        undo->registerUndo(movie.get(),
+            [weak, state = MVPMovieAdditions::editState(*movie)] { restoreEditState(weak, state); });
+        undo->setActionName(
+            browserString(tracks.size() == 1 ? "deleteTrackOperation" : "deleteTracksOperation"));
     }
     for (const auto& track : tracks)
         movie->removeTrack(track);
@@ -376,7 +378,8 @@ void MVPPropertyInspectorBrowser::extractTracks(const std::vector<MVPInspectedOb
     auto extracted = MVMovie::movieWithData(data, nullptr, _movie->fileName());
     if (!extracted)
         return;
-    bool withMovie = std::any_of(objects.begin(), objects.end(), [](const MVPInspectedObject& o) { return o.isMovie(); });
+    bool withMovie = std::any_of(
+        objects.begin(), objects.end(), [](const MVPInspectedObject& o) { return o.isMovie(); });
     if (!withMovie)
         MVPMovieAdditions::clearMetaData(*extracted);
     std::set<uint32_t> kept;
@@ -495,14 +498,16 @@ void MVPPropertyInspectorBrowser::sortObjects()
 {
     if (_sortDescriptors.empty())
         return;
-    std::stable_sort(_objects.begin(), _objects.end(), [this](const MVPInspectedObject& a, const MVPInspectedObject& b) {
-        for (const MVPSortDescriptor& d : _sortDescriptors) {
-            int r = MVPComparePropertyValues(MVPPropertyValueForKey(a, d.key), MVPPropertyValueForKey(b, d.key));
-            if (r != 0)
-                return d.ascending ? r < 0 : r > 0;
-        }
-        return false;
-    });
+    std::stable_sort(
+        _objects.begin(), _objects.end(), [this](const MVPInspectedObject& a, const MVPInspectedObject& b) {
+            for (const MVPSortDescriptor& d : _sortDescriptors) {
+                int r = MVPComparePropertyValues(
+                    MVPPropertyValueForKey(a, d.key), MVPPropertyValueForKey(b, d.key));
+                if (r != 0)
+                    return d.ascending ? r < 0 : r > 0;
+            }
+            return false;
+        });
 }
 
 void MVPPropertyInspectorBrowser::selectInspectedRows()
@@ -511,7 +516,8 @@ void MVPPropertyInspectorBrowser::selectInspectedRows()
         return;
     HXIndexSet rows;
     for (size_t i = 0; i < _objects.size(); ++i)
-        if (std::find(_inspectedObjects.begin(), _inspectedObjects.end(), _objects[i]) != _inspectedObjects.end())
+        if (std::find(_inspectedObjects.begin(), _inspectedObjects.end(), _objects[i])
+            != _inspectedObjects.end())
             rows.insert(long(i));
     _selectingRows = true;
     _tableView->selectRowIndexes(rows, false);
@@ -559,7 +565,8 @@ long MVPPropertyInspectorBrowser::numberOfRowsInTableView(HXTableView&)
     return long(_objects.size());
 }
 
-HXPropertyList MVPPropertyInspectorBrowser::objectValueForTableColumn(HXTableView&, HXTableColumn* column, long row)
+HXPropertyList MVPPropertyInspectorBrowser::objectValueForTableColumn(
+    HXTableView&, HXTableColumn* column, long row)
 {
     auto spec = columnSpec(column);
     if (!spec || row < 0 || size_t(row) >= _objects.size())
@@ -567,7 +574,8 @@ HXPropertyList MVPPropertyInspectorBrowser::objectValueForTableColumn(HXTableVie
     return MVPPropertyValueForKey(_objects[size_t(row)], spec->key);
 }
 
-void MVPPropertyInspectorBrowser::setObjectValue(HXTableView& table, const HXPropertyList& value, HXTableColumn* column, long row)
+void MVPPropertyInspectorBrowser::setObjectValue(
+    HXTableView& table, const HXPropertyList& value, HXTableColumn* column, long row)
 {
     auto spec = columnSpec(column);
     if (!spec || row < 0 || size_t(row) >= _objects.size() || !shouldEditTableColumn(table, column, row))
@@ -628,7 +636,8 @@ void MVPPropertyInspectorBrowser::didClickTableColumn(HXTableView&, HXTableColum
 
 void MVPPropertyInspectorBrowser::readUserDefaults()
 {
-    HXPropertyList settings(HXUserDefaults::standardUserDefaults().dictionaryForKey(MVPPropertyBrowserDefaultsKey));
+    HXPropertyList settings(
+        HXUserDefaults::standardUserDefaults().dictionaryForKey(MVPPropertyBrowserDefaultsKey));
     if (MVPPaneClass c = paneClassNamed(settings["Last Factory"].stringValue()))
         _lastFactory = c;
     if (!_tableView)
@@ -669,7 +678,8 @@ void MVPPropertyInspectorBrowser::readUserDefaults()
         std::vector<MVPSortDescriptor> descriptors;
         for (const HXPropertyList& d : settings["Sort Descriptors"].arrayValue())
             if (d["key"].isString())
-                descriptors.push_back({ d["key"].stringValue(), !d.contains("ascending") || d["ascending"].boolValue() });
+                descriptors.push_back(
+                    { d["key"].stringValue(), !d.contains("ascending") || d["ascending"].boolValue() });
         setSortDescriptors(descriptors);
     }
 
@@ -691,7 +701,8 @@ void MVPPropertyInspectorBrowser::writeUserDefaults()
     if (!_sortDescriptors.empty()) {
         HXPropertyList::Array descriptors;
         for (const MVPSortDescriptor& d : _sortDescriptors)
-            descriptors.push_back(HXPropertyList::Dictionary { { "key", d.key }, { "ascending", d.ascending } });
+            descriptors.push_back(
+                HXPropertyList::Dictionary { { "key", d.key }, { "ascending", d.ascending } });
         settings["Sort Descriptors"] = descriptors;
     }
     HXPropertyList::Array ordered, visible;

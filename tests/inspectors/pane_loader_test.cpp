@@ -46,12 +46,19 @@ fs::path makeBundle(const fs::path& folder, const std::string& name, const fs::p
 TEST(PaneLoader, LoadsABundleAndHandsItsFactoryTheBundleAndHost)
 {
     TempDir dir;
-    makeBundle(dir.path(), "Good", kTestPaneSo, std::map<std::string, std::string> { { "HFBundleName", "Good" } });
+    makeBundle(
+        dir.path(), "Good", kTestPaneSo, std::map<std::string, std::string> { { "HFBundleName", "Good" } });
     struct NoHost : MVPPaneHost {
-        std::optional<HXPropertyList> persistentFullscreenSettingForKey(const std::shared_ptr<MVMovie>&,
-            const std::string&) override { return std::nullopt; }
-        bool setPersistentFullscreenSetting(const std::shared_ptr<MVMovie>&, const HXPropertyList&,
-            const std::string&) override { return false; }
+        std::optional<HXPropertyList> persistentFullscreenSettingForKey(
+            const std::shared_ptr<MVMovie>&, const std::string&) override
+        {
+            return std::nullopt;
+        }
+        bool setPersistentFullscreenSetting(
+            const std::shared_ptr<MVMovie>&, const HXPropertyList&, const std::string&) override
+        {
+            return false;
+        }
         bool createMovieDocumentWithDataRef(const MVDataReference&, bool) override { return false; }
         HXPropertyList valueForKey(const MVPInspectedObject&, const std::string&) override { return {}; }
     } host;

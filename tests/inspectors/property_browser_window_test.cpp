@@ -2,13 +2,13 @@
 // keys, which actions are allowed, and extracting tracks.
 #include "property_test_support.h"
 
+#include "document/movie_document.h"
 #include "inspectors/property_browser_table_view.h"
 #include "inspectors/property_columns.h"
 #include "inspectors/property_inspector_browser.h"
-#include "document/movie_document.h"
 #include "platform/basekit/bundle.h"
-#include "platform/basekit/url.h"
 #include "platform/basekit/undo_manager.h"
+#include "platform/basekit/url.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/mvkit/user_data.h"
 #include "platform/winkit/application.h"
@@ -35,7 +35,8 @@ class PropertyWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        server = HXHeadlessWindowServer::install({ HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }) });
+        server = HXHeadlessWindowServer::install(
+            { HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }) });
         app = HXApplication::sharedApplication();
         HXUserDefaults::standardUserDefaults().removeObjectForKey(MVPPropertyBrowserDefaultsKey);
         alpha = std::make_unique<LoggingPaneClass>("MVPAlphaPane", "A", log);
@@ -93,8 +94,9 @@ TEST_F(PropertyWindowTest, ColumnsComeFromTheBundlesListWithTheDefaultOnesShown)
     EXPECT_EQ(browser->columns().size(), specs.size());
     EXPECT_EQ(identifiers(browser->tableView()->tableColumns()),
         (std::vector<std::string> { "Name", "Enabled", "Type", "Start", "Duration", "DataSize" }));
-    EXPECT_EQ(browser->window()->title(), HXString::format(HXLocalizedStringFromTable("browserTitle", "PropertyBrowser"),
-                                              std::vector<std::string> { HXLocalizedStringFromTable("untitledMovie", "PropertyBrowser") }));
+    EXPECT_EQ(browser->window()->title(),
+        HXString::format(HXLocalizedStringFromTable("browserTitle", "PropertyBrowser"),
+            std::vector<std::string> { HXLocalizedStringFromTable("untitledMovie", "PropertyBrowser") }));
 }
 
 TEST_F(PropertyWindowTest, ColumnSpecsReadEveryDisplayKeyWithItsDefault)
@@ -158,10 +160,12 @@ TEST_F(PropertyWindowTest, TheUsersColumnsSortAndLastPaneSurviveTheWindow)
     ASSERT_EQ(browser->lastFactory(), beta.get());
     browser->window()->performClose();
 
-    auto stored = HXPropertyList(HXUserDefaults::standardUserDefaults().dictionaryForKey(MVPPropertyBrowserDefaultsKey));
+    auto stored = HXPropertyList(
+        HXUserDefaults::standardUserDefaults().dictionaryForKey(MVPPropertyBrowserDefaultsKey));
     EXPECT_EQ(stored["Last Factory"].stringValue(), "MVPBetaPane");
     EXPECT_EQ(stored["Ordered Columns"][0].stringValue(), "Start");
-    EXPECT_EQ(stored["Ordered Columns"].count(), browser->columns().size()) << "hidden columns keep their place";
+    EXPECT_EQ(stored["Ordered Columns"].count(), browser->columns().size())
+        << "hidden columns keep their place";
     EXPECT_EQ(stored["Visible Columns"].count(), 5u);
     EXPECT_DOUBLE_EQ(stored["Column Widths"]["Name"].realValue(), 222);
     EXPECT_EQ(stored["Sort Descriptors"][0]["key"].stringValue(), "durationInSeconds");
@@ -171,7 +175,8 @@ TEST_F(PropertyWindowTest, TheUsersColumnsSortAndLastPaneSurviveTheWindow)
     auto second = open(other);
     EXPECT_EQ(identifiers(second->tableView()->tableColumns()),
         (std::vector<std::string> { "Start", "Name", "Enabled", "Duration", "DataSize" }));
-    EXPECT_EQ(identifiers(second->columns()), identifiers(browser->columns())) << "the full order, hidden ones too";
+    EXPECT_EQ(identifiers(second->columns()), identifiers(browser->columns()))
+        << "the full order, hidden ones too";
     EXPECT_DOUBLE_EQ(second->tableView()->tableColumnWithIdentifier("Name")->width(), 222);
     EXPECT_EQ(second->sortDescriptors(), (std::vector<MVPSortDescriptor> { { "durationInSeconds", false } }));
     EXPECT_EQ(second->lastFactory(), beta.get());
@@ -183,7 +188,8 @@ TEST_F(PropertyWindowTest, TheUsersColumnsSortAndLastPaneSurviveTheWindow)
 TEST_F(PropertyWindowTest, ASavedFrameSmallerThanTheWindowIsEnlargedInPlace)
 {
     HXUserDefaults::standardUserDefaults().setObject(
-        HXPropertyList::Dictionary { { "Frame", std::string("{{10, 20}, {100, 50}}") } }, MVPPropertyBrowserDefaultsKey);
+        HXPropertyList::Dictionary { { "Frame", std::string("{{10, 20}, {100, 50}}") } },
+        MVPPropertyBrowserDefaultsKey);
     browser = open(movie);
     HXRect frame = browser->window()->frame();
     EXPECT_EQ(frame.origin, (HXPoint { 10, 20 }));
@@ -228,9 +234,11 @@ TEST_F(PropertyWindowTest, HeaderClicksSortTheRowsAndTheMovieRowMoves)
     auto sound = MVPInspectedObject(movie->tracks()[1]);
     auto duration = table->tableColumnWithIdentifier("Duration");
     browser->didClickTableColumn(*table, duration.get());
-    EXPECT_EQ(browser->objects(), (std::vector<MVPInspectedObject> { movie->tracks()[0], movie, movie->tracks()[1] }));
+    EXPECT_EQ(browser->objects(),
+        (std::vector<MVPInspectedObject> { movie->tracks()[0], movie, movie->tracks()[1] }));
     browser->didClickTableColumn(*table, duration.get());
-    EXPECT_EQ(browser->objects(), (std::vector<MVPInspectedObject> { movie, movie->tracks()[1], movie->tracks()[0] }));
+    EXPECT_EQ(browser->objects(),
+        (std::vector<MVPInspectedObject> { movie, movie->tracks()[1], movie->tracks()[0] }));
     EXPECT_EQ(table->selectedRowIndexes(), (HXIndexSet { 1 })) << "the sound track stays selected";
     EXPECT_EQ(browser->inspectedObjects().front(), sound);
 }
@@ -306,7 +314,8 @@ TEST_F(PropertyWindowTest, ExtractingTracksOpensANewMovieWithOnlyThem)
         HXIndexSet rows;
         bool keepsMetadata;
     };
-    for (const Case& c : { Case { "a track alone", { 2 }, false }, Case { "with the movie row", { 0, 2 }, true } }) {
+    for (const Case& c :
+        { Case { "a track alone", { 2 }, false }, Case { "with the movie row", { 0, 2 }, true } }) {
         SCOPED_TRACE(c.what);
         auto controller = HXDocumentController::sharedDocumentController();
         size_t before = controller->documents().size();
@@ -387,7 +396,9 @@ TEST_F(PropertyWindowTest, WhileKeyTheWindowLendsItsColumnMenuToTheMainMenu)
 
     browser->window()->resignKeyWindow();
     EXPECT_EQ(view->numberOfItems(), 1) << "taken away when the window stops being key";
-    EXPECT_TRUE(HXUserDefaults::standardUserDefaults().dictionaryForKey(MVPPropertyBrowserDefaultsKey).count("Ordered Columns"))
+    EXPECT_TRUE(HXUserDefaults::standardUserDefaults()
+                    .dictionaryForKey(MVPPropertyBrowserDefaultsKey)
+                    .count("Ordered Columns"))
         << "and the settings are kept";
 }
 

@@ -31,7 +31,8 @@ TEST(PropertyColumnValues, UnnamedTracksAreNamedByTypeAndNumberedOnlyAmongTheirK
 {
     auto movie = movieWithTracks({ MVFourCC("soun"), MVFourCC("vide"), MVFourCC("soun"), MVFourCC("zzzz") });
     const auto& t = movie->tracks();
-    ASSERT_NE(localized("mvTrackSoundTrackName"), "mvTrackSoundTrackName") << "the program's strings are found";
+    ASSERT_NE(localized("mvTrackSoundTrackName"), "mvTrackSoundTrackName")
+        << "the program's strings are found";
     EXPECT_EQ(listName(t[0]), localized("mvTrackSoundTrackName") + " 1");
     EXPECT_EQ(listName(t[2]), localized("mvTrackSoundTrackName") + " 2");
     EXPECT_EQ(listName(t[1]), localized("mvTrackVideoTrackName")) << "one of its kind: no number";
@@ -45,12 +46,18 @@ TEST(PropertyColumnValues, UnnamedTracksAreNamedByTypeAndNumberedOnlyAmongTheirK
 TEST(PropertyColumnValues, MediaTypeNamesFollowTheTable)
 {
     const std::pair<const char*, const char*> cases[] = {
-        { "vide", "mvTrackVideoTrackName" }, { "soun", "mvTrackSoundTrackName" },
-        { "sprt", "mvTrackSpriteTrackName" }, { "MPEG", "mvTrackMPEGTrackName" },
-        { "flsh", "mvTrackFlashTrackName" }, { "musi", "mvTrackMusicTrackName" },
-        { "twen", "mvTrackTweenTrackName" }, { "tmcd", "mvTrackTimeCodeTrackName" },
-        { "text", "mvTrackTextTrackName" }, { "moov", "mvTrackMovieTrackName" },
-        { "sx3d", "mvTrackThreeDeeTrackName" }, { "skin", "mvTrackSkinTrackName" },
+        { "vide", "mvTrackVideoTrackName" },
+        { "soun", "mvTrackSoundTrackName" },
+        { "sprt", "mvTrackSpriteTrackName" },
+        { "MPEG", "mvTrackMPEGTrackName" },
+        { "flsh", "mvTrackFlashTrackName" },
+        { "musi", "mvTrackMusicTrackName" },
+        { "twen", "mvTrackTweenTrackName" },
+        { "tmcd", "mvTrackTimeCodeTrackName" },
+        { "text", "mvTrackTextTrackName" },
+        { "moov", "mvTrackMovieTrackName" },
+        { "sx3d", "mvTrackThreeDeeTrackName" },
+        { "skin", "mvTrackSkinTrackName" },
         { "gnrc", "mvTrackUnknownTrackName" },
     };
     for (const auto& [code, key] : cases) {
@@ -69,7 +76,8 @@ TEST(PropertyColumnValues, VerboseNamesAddTheFullName)
     movie->setDisplayName("Holiday");
     EXPECT_EQ(MVPPropertyValueForKey(movieRow, "verboseStringForList").stringValue(), "Holiday");
     MVUserDataSetText(movie->userData(), 0xA96E616D, "Our Holiday 2026");
-    EXPECT_EQ(MVPPropertyValueForKey(movieRow, "verboseStringForList").stringValue(), "Holiday (Our Holiday 2026)");
+    EXPECT_EQ(
+        MVPPropertyValueForKey(movieRow, "verboseStringForList").stringValue(), "Holiday (Our Holiday 2026)");
     MVUserDataSetText(movie->tracks()[0]->userData(), 0xA96E616D, "Main");
     EXPECT_EQ(MVPPropertyValueForKey(trackRow, "verboseStringForList").stringValue(),
         localized("mvTrackVideoTrackName") + " (Main)");

@@ -26,7 +26,8 @@ class PropertyBrowserTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        server = HXHeadlessWindowServer::install({ HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }) });
+        server = HXHeadlessWindowServer::install(
+            { HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }) });
         app = HXApplication::sharedApplication();
         undo.setGroupsByEvent(false);
         movie = movieWithTracks({ MVFourCC("vide"), MVFourCC("soun") });
@@ -56,7 +57,7 @@ protected:
     void addUndoableEdit()
     {
         undo.beginUndoGrouping();
-        undo.registerUndo(this, [] { });
+        undo.registerUndo(this, [] {});
         undo.endUndoGrouping();
     }
 
@@ -109,14 +110,16 @@ TEST_F(PropertyBrowserTest, TabsPanesAndUndoFollowSelectionTabsAndTheWindow)
             { "stop A1", "free A1", "start A2" }, true, { "A", "B" } },
         { "another tab: undo cleared", [&] { browser->tabView()->selectTabViewItemAtIndex(1); },
             { "stop A2", "free A2", "start B1" }, false, { "A", "B" } },
-        { "two rows: one unavailable tab", select({ 0, 1 }), { "stop B1", "free B1" }, true, { unavailable } },
+        { "two rows: one unavailable tab", select({ 0, 1 }), { "stop B1", "free B1" }, true,
+            { unavailable } },
         { "three rows: only the count changes", select({ 0, 1, 2 }), {}, true, { unavailable } },
         { "one track again: its last pane class", select({ 2 }), { "start B2" }, true, { "A", "B" } },
         { "the movie row: the last class refuses it, the first tab", select({ 0 }),
             { "stop B2", "free B2", "start A3" }, true, { "A" } },
         { "closing: stopped, undo cleared, pane kept", [&] { browser->window()->performClose(); },
             { "stop A3" }, false, { "A" } },
-        { "showing again: the same pane restarts", [&] { browser->showWindow(); }, { "start A3" }, true, { "A" } },
+        { "showing again: the same pane restarts", [&] { browser->showWindow(); }, { "start A3" }, true,
+            { "A" } },
     };
     for (const Step& step : steps) {
         SCOPED_TRACE(step.what);
@@ -131,7 +134,8 @@ TEST_F(PropertyBrowserTest, TabsPanesAndUndoFollowSelectionTabsAndTheWindow)
             ASSERT_TRUE(text);
             EXPECT_EQ(text->stringValue(),
                 HXString::format(HXLocalizedStringFromTable("multipleObjectsSelected", "PropertyBrowser"),
-                    std::vector<HXPropertyList> { HXPropertyList(int64_t(browser->inspectedObjects().size())) }));
+                    std::vector<HXPropertyList> {
+                        HXPropertyList(int64_t(browser->inspectedObjects().size())) }));
             EXPECT_FALSE(browser->activeInspector());
         }
     }
@@ -149,11 +153,13 @@ TEST_F(PropertyBrowserTest, ArrowKeysSwitchTabsWithinTheRow)
     browser->tableView()->doCommandBySelector("moveRight:");
     EXPECT_EQ(browser->tabView()->indexOfTabViewItem(browser->tabView()->selectedTabViewItem()), 1);
     browser->tableView()->doCommandBySelector("moveRight:");
-    EXPECT_EQ(browser->tabView()->indexOfTabViewItem(browser->tabView()->selectedTabViewItem()), 1) << "no tab after the last";
+    EXPECT_EQ(browser->tabView()->indexOfTabViewItem(browser->tabView()->selectedTabViewItem()), 1)
+        << "no tab after the last";
     browser->tableView()->doCommandBySelector("moveLeft:");
     EXPECT_EQ(browser->tabView()->indexOfTabViewItem(browser->tabView()->selectedTabViewItem()), 0);
     browser->tableView()->doCommandBySelector("moveDown:");
-    EXPECT_EQ(browser->inspectedObjects().front(), MVPInspectedObject(movie->tracks()[1])) << "up and down stay the table's";
+    EXPECT_EQ(browser->inspectedObjects().front(), MVPInspectedObject(movie->tracks()[1]))
+        << "up and down stay the table's";
 }
 
 TEST_F(PropertyBrowserTest, OneWindowPerMovieUntilItGoes)
@@ -177,7 +183,8 @@ TEST_F(PropertyBrowserTest, WithoutAnyPaneTheWindowStillListsTheMovie)
     MVPPropertyInspectorBrowser::setInspectorClasses({});
     open();
     EXPECT_EQ(browser->objects().size(), 3u);
-    EXPECT_EQ(tabLabels(), (std::vector<std::string> { HXLocalizedStringFromTable("inspectorUnavailable", "PropertyBrowser") }));
+    EXPECT_EQ(tabLabels(),
+        (std::vector<std::string> { HXLocalizedStringFromTable("inspectorUnavailable", "PropertyBrowser") }));
     EXPECT_FALSE(browser->activeInspector());
     browser->tableView()->selectRow(2);
     EXPECT_FALSE(browser->activeInspector());
@@ -213,7 +220,8 @@ TEST_F(PropertyBrowserTest, AMovieWithoutControllerKeepsItOnlyWhileItHasAPicture
         size_t trackIndex; // 0 video, 1 sound
         uint32_t after;
     };
-    for (const Case& c : { Case { "the only picture goes", 0, standard }, Case { "a sound track goes", 1, none } }) {
+    for (const Case& c :
+        { Case { "the only picture goes", 0, standard }, Case { "a sound track goes", 1, none } }) {
         SCOPED_TRACE(c.what);
         browser.reset();
         movie->setUndoManager(nullptr);
@@ -241,12 +249,16 @@ TEST(PaneContainer, KeepsThePaneWithinItsLimits)
     };
     const HXSize pane { 200, 100 };
     const Case cases[] = {
-        { "larger area: centred, top edge at the top", { { 0, 0 }, { 544, 255 } }, pane, pane, { { 172, 155 }, pane } },
+        { "larger area: centred, top edge at the top", { { 0, 0 }, { 544, 255 } }, pane, pane,
+            { { 172, 155 }, pane } },
         { "smaller area: centred and top-aligned, overhanging", { { 0, 0 }, { 100, 60 } }, pane, pane,
             { { -50, -40 }, pane } },
-        { "between the limits: fills", { { 0, 0 }, { 300, 150 } }, pane, { 400, 200 }, { { 0, 0 }, { 300, 150 } } },
-        { "no upper bound: fills", { { 0, 0 }, { 544, 255 } }, pane, { FLT_MAX, FLT_MAX }, { { 0, 0 }, { 544, 255 } } },
-        { "half points round outward", { { 0, 0 }, { 545, 255 } }, pane, pane, { { 172, 155 }, { 201, 100 } } },
+        { "between the limits: fills", { { 0, 0 }, { 300, 150 } }, pane, { 400, 200 },
+            { { 0, 0 }, { 300, 150 } } },
+        { "no upper bound: fills", { { 0, 0 }, { 544, 255 } }, pane, { FLT_MAX, FLT_MAX },
+            { { 0, 0 }, { 544, 255 } } },
+        { "half points round outward", { { 0, 0 }, { 545, 255 } }, pane, pane,
+            { { 172, 155 }, { 201, 100 } } },
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -83,7 +83,8 @@ inline std::shared_ptr<MVMovie> movieWithTracks(const std::vector<uint32_t>& typ
 {
     auto movie = MVMovie::movie();
     for (uint32_t type : types) {
-        auto track = movie->newTrack(type, 600, type == MVFourCC("vide") ? 320 : 0, type == MVFourCC("vide") ? 240 : 0);
+        auto track = movie->newTrack(
+            type, 600, type == MVFourCC("vide") ? 320 : 0, type == MVFourCC("vide") ? 240 : 0);
         track->setEdits({ { int64_t(seconds * 600), 0, 0x10000 } });
     }
     return movie;
