@@ -269,6 +269,9 @@ void HXCell::setShowsFirstResponder(bool flag)
 
 void HXCell::setTextColor(const HXColor& color)
 {
+    // Cells that pick their colour while drawing set it on every draw; only a real change redraws.
+    if (color == _textColor)
+        return;
     _textColor = color;
     noteChanged();
 }

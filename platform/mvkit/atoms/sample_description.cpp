@@ -176,29 +176,34 @@ MVBytes MVSerializeSoundSampleDescription(const MVSoundSampleDescription& s)
 
 std::optional<MVBytes> MVSampleDescriptionExtension(const MVSampleDescription& d, uint32_t type)
 {
-    // A description is video or sound by the layout whose child atoms line up with its bytes.
-    std::vector<MVRawAtom> extensions;
-    bool clean = false;
-    if (d.data.size() >= kVideoFieldsSize)
-        extensions = readExtensions(std::span<const uint8_t>(d.data).subspan(kVideoFieldsSize), &clean);
-    if (!clean || extensions.empty()) {
-        auto sound = MVParseSoundSampleDescription(d);
-        if (!sound)
-            return std::nullopt;
-        extensions = readExtensions(
-            std::span<const uint8_t>(d.data).subspan(soundFieldsSize(sound->version)), &clean);
-        if (!clean)
-            return std::nullopt;
-    }
-    for (const auto& e : extensions) {
-        if (e.type == type)
-            return e.payload;
-        if (e.type == MVFourCC("wave")) {
-            // Sound codecs keep their configuration inside 'wave'.
-            for (const auto& inner : readExtensions(e.payload))
-                if (inner.type == type)
-                    return inner.payload;
+    auto find = [type](const std::vector<MVRawAtom>& extensions) -> std::optional<MVBytes> {
+        for (const auto& e : extensions) {
+            if (e.type == type)
+                return e.payload;
+            if (e.type == MVFourCC("wave")) {
+                // Sound codecs keep their configuration inside 'wave'.
+                for (const auto& inner : readExtensions(e.payload))
+                    if (inner.type == type)
+                        return inner.payload;
+            }
         }
+        return std::nullopt;
+    };
+    // The description does not say whether it is video or sound. Child atoms of a sound description can
+    // happen to line up at the video layout's offset too, so both layouts are tried, each only when its
+    // children line up with the bytes exactly.
+    bool clean = false;
+    if (d.data.size() >= kVideoFieldsSize) {
+        auto extensions = readExtensions(std::span<const uint8_t>(d.data).subspan(kVideoFieldsSize), &clean);
+        if (clean)
+            if (auto found = find(extensions))
+                return found;
+    }
+    if (auto sound = MVParseSoundSampleDescription(d)) {
+        auto extensions = readExtensions(
+            std::span<const uint8_t>(d.data).subspan(soundFieldsSize(sound->version)), &clean);
+        if (clean)
+            return find(extensions);
     }
     return std::nullopt;
 }

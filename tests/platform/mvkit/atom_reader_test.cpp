@@ -327,6 +327,38 @@ TEST(AtomRoundTrip, SoundDescriptionVersions)
     }
 }
 
+TEST(AtomRoundTrip, SoundDescriptionExtensionsPastTheVideoLayout)
+{
+    // A channel layout makes a sound description longer than a video one: its atoms must still be
+    // found at the sound layout's offset, whatever its bytes look like at the video layout's offset.
+    struct Case {
+        const char* name;
+        uint8_t fill;
+        size_t layoutSize;
+    };
+    const Case cases[] = {
+        { "zeros", 0, 56 },
+        { "ones", 1, 56 },
+        { "short layout", 0, 24 },
+        { "long layout", 0x20, 120 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (uint16_t version : { 0, 1 }) {
+            MVSoundSampleDescription s;
+            s.version = version;
+            s.channelCount = 2;
+            s.sampleSize = 16;
+            s.sampleRate = 48000;
+            s.extensions = { MVRawAtom { MVFourCC("chan"), MVBytes(c.layoutSize, c.fill) },
+                MVRawAtom { MVFourCC("esds"), { 7, 7 } } };
+            MVSampleDescription d { MVFourCC("mp4a"), {}, 1, MVSerializeSoundSampleDescription(s) };
+            EXPECT_EQ(MVSampleDescriptionExtension(d, MVFourCC("chan")), MVBytes(c.layoutSize, c.fill));
+            EXPECT_EQ(MVSampleDescriptionExtension(d, MVFourCC("esds")), (MVBytes { 7, 7 }));
+        }
+    }
+}
+
 TEST(AtomReader, CompactSampleSizes)
 {
     // 'stz2' with 4-bit fields, odd count: sizes 1, 2, 3.

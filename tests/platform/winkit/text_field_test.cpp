@@ -264,3 +264,15 @@ TEST_F(TextFieldTest, AccessibilityValueFocusAndPlaceholder)
     f->setEnabled(false);
     EXPECT_FALSE(HXAccessibility::isAttributeSettable(*f, HXAccessibilityValueAttribute));
 }
+
+TEST(TextColorTest, SettingTheSameColourDoesNotAskForAnotherDraw)
+{
+    // Cells that choose their colour while drawing would otherwise redraw for ever.
+    auto field = std::make_shared<HXTextField>(HXRect { { 0, 0 }, { 100, 20 } });
+    field->setTextColor(HXColor::whiteColor());
+    field->setNeedsDisplay(false);
+    field->cell()->setTextColor(HXColor::whiteColor());
+    EXPECT_FALSE(field->needsDisplay());
+    field->cell()->setTextColor(HXColor::grayColor());
+    EXPECT_TRUE(field->needsDisplay());
+}
