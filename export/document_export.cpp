@@ -105,8 +105,7 @@ std::optional<HXPropertyList::Dictionary> MVPDocumentExport::exportSessionJob(co
         return std::nullopt;
     std::string format = localized("mvpExport", "Export %@");
     auto at = format.find("%@");
-    std::string description
-        = at == std::string::npos ? format : format.replace(at, 2, session.targetName());
+    std::string description = at == std::string::npos ? format : format.replace(at, 2, session.targetName());
     return HXPropertyList::Dictionary {
         { "MVExpType", "ExportSession" },
         { "description", description },
@@ -119,7 +118,8 @@ std::string MVPDocumentExport::exportSessionFilePath()
     return (std::filesystem::path(HXDesktopDirectory()) / "out.exportSession").string();
 }
 
-void MVPDocumentExport::reportFailure(int status, const std::string& detail, const std::shared_ptr<HXWindow>& window)
+void MVPDocumentExport::reportFailure(
+    int status, const std::string& detail, const std::shared_ptr<HXWindow>& window)
 {
     if (statusIsQuiet(status))
         return;
@@ -136,7 +136,8 @@ void MVPDocumentExport::reportFailure(int status, const std::string& detail, con
         alert->runModal();
 }
 
-int MVPDocumentExport::performInPlayer(const MVPExportDocument& document, MVExportSession& session, std::string* message)
+int MVPDocumentExport::performInPlayer(
+    const MVPExportDocument& document, MVExportSession& session, std::string* message)
 {
     auto& movie = *document.movie;
     movie.stop();
@@ -159,7 +160,8 @@ MVPDocumentExport::Result MVPDocumentExport::exportMovie(
         return result;
     auto session = MVExportSession::create(document.movie);
     bool mayLeave = session->canSerialize();
-    result.status = MVExportSessionShowUI(*session, suggestedDestination(*document.movie, document.displayName));
+    result.status
+        = MVExportSessionShowUI(*session, suggestedDestination(*document.movie, document.displayName));
     if (result.status != 0) {
         reportFailure(result.status, {}, document.window);
         return result;
@@ -179,8 +181,9 @@ MVPDocumentExport::Result MVPDocumentExport::exportMovie(
     } else if (job) {
         result.job = *job;
         if (!modifierFlags) {
-            const HXEvent* event
-                = HXApplication::hasSharedApplication() ? HXApplication::sharedApplication()->currentEvent() : nullptr;
+            const HXEvent* event = HXApplication::hasSharedApplication()
+                ? HXApplication::sharedApplication()->currentEvent()
+                : nullptr;
             modifierFlags = event ? event->modifierFlags() : 0;
         }
         if ((*modifierFlags & MVPExportSessionFileModifierMask) == MVPExportSessionFileModifierMask) {
@@ -210,7 +213,8 @@ MVPDocumentExport::Result MVPDocumentExport::exportClassic(const MVPExportDocume
     auto session = MVExportSession::create(document.movie);
     document.movie->stop();
     std::string message;
-    result.status = MVExportSessionShowUI(*session, suggestedDestination(*document.movie, document.displayName));
+    result.status
+        = MVExportSessionShowUI(*session, suggestedDestination(*document.movie, document.displayName));
     if (result.status == 0) {
         result.route = Route::InPlayer;
         result.status = performInPlayer(document, *session, &message);

@@ -39,7 +39,8 @@ public:
 
     // `export:`. `modifierFlags` are those of the event that confirmed the dialog (by default the
     // application's current event once the dialog has ended).
-    static Result exportMovie(const MVPExportDocument& document, std::optional<uint32_t> modifierFlags = std::nullopt);
+    static Result exportMovie(
+        const MVPExportDocument& document, std::optional<uint32_t> modifierFlags = std::nullopt);
     // `exportClassic:`.
     static Result exportClassic(const MVPExportDocument& document);
 
@@ -62,5 +63,6 @@ public:
     static void setMediaKeys(const MVMediaKeys* keys);
 
 private:
-    static int performInPlayer(const MVPExportDocument& document, MVExportSession& session, std::string* message);
+    static int performInPlayer(
+        const MVPExportDocument& document, MVExportSession& session, std::string* message);
 };

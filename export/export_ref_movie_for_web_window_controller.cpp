@@ -17,10 +17,10 @@
 #include "platform/winkit/button.h"
 #include "platform/winkit/interface_loading.h"
 #include "platform/winkit/matrix.h"
-#include "platform/winkit/open_panel.h"
 #include "platform/winkit/menu.h"
-#include "platform/winkit/window.h"
+#include "platform/winkit/open_panel.h"
 #include "platform/winkit/pop_up_button.h"
+#include "platform/winkit/window.h"
 
 #include <algorithm>
 #include <cmath>
@@ -65,7 +65,8 @@ std::string replaceColonsAndSlashesInFileName(const std::string& name)
     return cleaned;
 }
 
-bool MVPFileNameFormatter::getObjectValue(HXPropertyList& value, const std::string& string, std::string*) const
+bool MVPFileNameFormatter::getObjectValue(
+    HXPropertyList& value, const std::string& string, std::string*) const
 {
     value = string;
     return true;
@@ -108,7 +109,8 @@ MVPExportRefMovieForWebWindowController::MVPExportRefMovieForWebWindowController
             return std::vector<std::shared_ptr<HXObject>> { controller->_folderField->window() };
         });
     }
-    std::string saved = standardizedFolder(HXUserDefaults::standardUserDefaults().stringForKey(kOutputFolderKey));
+    std::string saved
+        = standardizedFolder(HXUserDefaults::standardUserDefaults().stringForKey(kOutputFolderKey));
     _folder = !saved.empty() && isDirectory(saved) ? saved : standardizedFolder("~/Movies");
     setActionHandler("showContextHelp:", [this](HXObject* s) { showContextHelp(s); });
     setActionHandler("cancel:", [this](HXObject* s) { cancel(s); });
@@ -119,7 +121,8 @@ MVPExportRefMovieForWebWindowController::MVPExportRefMovieForWebWindowController
 
 MVPExportRefMovieForWebWindowController::~MVPExportRefMovieForWebWindowController() = default;
 
-std::string MVPExportRefMovieForWebWindowController::localized(const std::string& key, const std::string& fallback) const
+std::string MVPExportRefMovieForWebWindowController::localized(
+    const std::string& key, const std::string& fallback) const
 {
     return _resources->localizedStringForKey(key, fallback, "Export");
 }
@@ -159,14 +162,17 @@ void MVPExportRefMovieForWebWindowController::buildWindow()
         HXSwitchButton, "toggleExportTarget:");
     _exportForCellumaCheckbox = button(localized("mvpWebTargetCelluma", "Phones over Wi-Fi"),
         HXMakeRect(115, 124, 300, 20), HXSwitchButton, "toggleExportTarget:");
-    _exportForCellumaCellCheckbox = button(localized("mvpWebTargetCellumaCell", "Phones over a cellular network"),
-        HXMakeRect(115, 102, 300, 20), HXSwitchButton, "toggleExportTarget:");
+    _exportForCellumaCellCheckbox
+        = button(localized("mvpWebTargetCellumaCell", "Phones over a cellular network"),
+            HXMakeRect(115, 102, 300, 20), HXSwitchButton, "toggleExportTarget:");
     label(localized("mvpWebPoster", "Poster:"), HXMakeRect(20, 74, 90, 18));
     _posterImageSourceRadioButtons
         = std::make_shared<HXMatrix>(HXMakeRect(115, 52, 300, 40), HXRadioModeMatrix, HXCellFactory {}, 2, 1);
-    _posterImageSourceRadioButtons->cellAtRowColumn(0, 0)->setTitle(localized("mvpWebPosterCurrent", "Current frame"));
+    _posterImageSourceRadioButtons->cellAtRowColumn(0, 0)->setTitle(
+        localized("mvpWebPosterCurrent", "Current frame"));
     _posterImageSourceRadioButtons->cellAtRowColumn(0, 0)->setTag(kPosterFromCurrentFrame);
-    _posterImageSourceRadioButtons->cellAtRowColumn(1, 0)->setTitle(localized("mvpWebPosterFrame", "Poster frame"));
+    _posterImageSourceRadioButtons->cellAtRowColumn(1, 0)->setTitle(
+        localized("mvpWebPosterFrame", "Poster frame"));
     _posterImageSourceRadioButtons->cellAtRowColumn(1, 0)->setTag(2);
     content->addSubview(_posterImageSourceRadioButtons);
     button(localized("mvpCancel", "Cancel"), HXMakeRect(230, 12, 90, 28), HXMomentaryPushInButton, "cancel:");
@@ -188,12 +194,14 @@ void MVPExportRefMovieForWebWindowController::windowDidLoad()
     auto& defaults = HXUserDefaults::standardUserDefaults();
     auto saved = defaults.arrayForKey(kExportTargetsKey);
     auto chosen = [&](const char* key) {
-        return std::any_of(saved.begin(), saved.end(), [&](const HXPropertyList& v) { return v.stringValue() == key; });
+        return std::any_of(
+            saved.begin(), saved.end(), [&](const HXPropertyList& v) { return v.stringValue() == key; });
     };
     _exportForCellumaCheckbox->setState(chosen(MVPExportRefMovieForWebExportTargetCelluma));
     _exportForCellumaCellCheckbox->setState(chosen(MVPExportRefMovieForWebExportTargetCellumaCell));
     _exportForWebCheckbox->setState(chosen(MVPExportRefMovieForWebExportTargetWeb));
-    if (!_posterImageSourceRadioButtons->selectCellWithTag(long(defaults.integerForKey(kPosterImageSourceKey))))
+    if (!_posterImageSourceRadioButtons->selectCellWithTag(
+            long(defaults.integerForKey(kPosterImageSourceKey))))
         _posterImageSourceRadioButtons->selectCellWithTag(kPosterFromCurrentFrame);
     updateExportButton();
 }
@@ -217,7 +225,8 @@ void MVPExportRefMovieForWebWindowController::endSheet(long returnCode)
 void MVPExportRefMovieForWebWindowController::showContextHelp(HXObject*)
 {
     // The help for this sheet is the read-me page every export writes; there is no separate help book.
-    HXLog("Export for Web: see the ReadMe.html written next to the exported movies (help anchor mvphoneweb).");
+    HXLog(
+        "Export for Web: see the ReadMe.html written next to the exported movies (help anchor mvphoneweb).");
 }
 
 void MVPExportRefMovieForWebWindowController::cancel(HXObject*)
@@ -295,12 +304,23 @@ std::string MVPExportRefMovieForWebWindowController::escapeEntities(const std::s
     std::string out;
     for (char c : text) {
         switch (c) {
-        case '&': out += "&amp;"; break;
-        case '<': out += "&lt;"; break;
-        case '>': out += "&gt;"; break;
-        case '"': out += "&quot;"; break;
-        case '\'': out += "&#39;"; break;
-        default: out += c;
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -322,8 +342,8 @@ std::string MVPExportRefMovieForWebWindowController::pageFromTemplate(const std:
     std::string reference = baseName + ".mov";
     std::string names;
     for (const auto& name : movieFileNames)
-        names += "\n\t\t<li><a href=\"" + MVPRefMovieCreateFullyEscapedURLString(name) + "\">" + escapeEntities(name)
-            + "</a></li>";
+        names += "\n\t\t<li><a href=\"" + MVPRefMovieCreateFullyEscapedURLString(name) + "\">"
+            + escapeEntities(name) + "</a></li>";
     const std::map<std::string, std::string> values = {
         { "TITLE", escapeEntities(baseName) },
         { "POSTER_IMAGE_URL_ESCAPED", MVPRefMovieCreateFullyEscapedURLString(poster) },
@@ -341,7 +361,8 @@ std::string MVPExportRefMovieForWebWindowController::pageFromTemplate(const std:
     while (at < page.size()) {
         size_t open = page.find("$(", at);
         size_t close = open == std::string::npos ? std::string::npos : page.find(')', open);
-        auto value = close == std::string::npos ? values.end() : values.find(page.substr(open + 2, close - open - 2));
+        auto value = close == std::string::npos ? values.end()
+                                                : values.find(page.substr(open + 2, close - open - 2));
         if (value == values.end()) {
             size_t end = open == std::string::npos ? page.size() : open + 2;
             out.append(page, at, end - at);
@@ -362,13 +383,16 @@ void MVPExportRefMovieForWebWindowController::showFailure(const std::string& inf
     if (error && error->code() != 0) {
         alert = HXAlert::alertWithError(*error);
     } else {
-        alert = HXAlert::alertWithMessageText(localized("mvpExportFailed", "Export Failed"), localized("mvpOK", "OK"),
-            {}, {}, HXString::format(localized(informativeKey, informativeFallback), std::vector<std::string> { argument }));
+        alert = HXAlert::alertWithMessageText(localized("mvpExportFailed", "Export Failed"),
+            localized("mvpOK", "OK"), {}, {},
+            HXString::format(
+                localized(informativeKey, informativeFallback), std::vector<std::string> { argument }));
     }
     alert->runModal();
 }
 
-bool MVPExportRefMovieForWebWindowController::collectTargets(const std::string& baseName, std::vector<Target>& targets)
+bool MVPExportRefMovieForWebWindowController::collectTargets(
+    const std::string& baseName, std::vector<Target>& targets)
 {
     auto list = HXPropertyList::readFromFile(_resources->pathForResource("exportForWebTargets", "plist"));
     if (!list || !list->isDictionary())
@@ -393,8 +417,10 @@ bool MVPExportRefMovieForWebWindowController::collectTargets(const std::string& 
             return false;
         target.settings = settings->dictionaryValue();
         auto exporter = MVExporter::findExporter(number(target.settings, "MVExpComponentType"),
-            number(target.settings, "MVExpComponentSubType"), number(target.settings, "MVExpComponentManufacture"),
-            number(target.settings, "MVExpComponentFlags"), number(target.settings, "MVExpComponentFlagsMask"));
+            number(target.settings, "MVExpComponentSubType"),
+            number(target.settings, "MVExpComponentManufacture"),
+            number(target.settings, "MVExpComponentFlags"),
+            number(target.settings, "MVExpComponentFlagsMask"));
         if (!exporter || exporter->fileNameExtension().empty())
             return false;
         target.fileName = baseName + entry["FileSuffix"].stringValue() + "." + exporter->fileNameExtension();
@@ -437,8 +463,9 @@ bool MVPExportRefMovieForWebWindowController::makeFolder(const std::string& fold
             HXString::format(localized("mvpCannotReplaceFileWithFolder", "\u201C%@\u201D is a file."),
                 std::vector<std::string> { name }),
             localized("mvpOK", "OK"), {}, {},
-            HXString::format(localized("mvpCannotReplaceFileWithFolderSuggestion",
-                                 "A folder named \u201C%@\u201D cannot be made in its place. Choose another name."),
+            HXString::format(
+                localized("mvpCannotReplaceFileWithFolderSuggestion",
+                    "A folder named \u201C%@\u201D cannot be made in its place. Choose another name."),
                 std::vector<std::string> { name }));
         alert->runModal();
         return false;
@@ -452,12 +479,14 @@ bool MVPExportRefMovieForWebWindowController::makeFolder(const std::string& fold
     return true;
 }
 
-bool MVPExportRefMovieForWebWindowController::writePoster(const std::string& path, double width, double height)
+bool MVPExportRefMovieForWebWindowController::writePoster(
+    const std::string& path, double width, double height)
 {
     long tag = _posterImageSourceRadioButtons->selectedTag();
     MVTime time = tag == kPosterFromCurrentFrame ? _movie->currentTime() : _movie->posterTime();
     HXError error;
-    auto image = MVMovieFrameImageAtTime(_movie, time, HXSize { width, height }, MVApertureMode::Clean, &error);
+    auto image
+        = MVMovieFrameImageAtTime(_movie, time, HXSize { width, height }, MVApertureMode::Clean, &error);
     auto bitmap = image ? image->bitmapImageRep() : nullptr;
     auto jpeg = bitmap ? MVJPEGRepresentationOfBitmap(*bitmap, 0.8) : std::nullopt;
     if (!jpeg) {
@@ -466,7 +495,9 @@ bool MVPExportRefMovieForWebWindowController::writePoster(const std::string& pat
     }
     if (!HXFileManager::defaultManager().writeToFile(path, jpeg->view(), true, &error)) {
         showFailure("mvpCouldNotSaveToFolder", "The files cannot be saved in \u201C%@\u201D.",
-            HXFileManager::defaultManager().displayNameAtPath(HXString::stringByDeletingLastPathComponent(path)), &error);
+            HXFileManager::defaultManager().displayNameAtPath(
+                HXString::stringByDeletingLastPathComponent(path)),
+            &error);
         return false;
     }
     return true;
@@ -495,12 +526,14 @@ void MVPExportRefMovieForWebWindowController::startExport(HXObject*)
 
     auto natural = _movie->naturalSize();
     auto [width, height] = exportSize(natural.first, natural.second);
-    if (_movie->hasVideo() && !writePoster(HXString::stringByAppendingPathComponent(folderPath, poster), width, height)) {
+    if (_movie->hasVideo()
+        && !writePoster(HXString::stringByAppendingPathComponent(folderPath, poster), width, height)) {
         endSheet(0);
         return;
     }
 
-    std::ifstream templateFile(_resources->pathForResource("ExportRefMovieForWebTemplate", "html"), std::ios::binary);
+    std::ifstream templateFile(
+        _resources->pathForResource("ExportRefMovieForWebTemplate", "html"), std::ios::binary);
     std::string page((std::istreambuf_iterator<char>(templateFile)), std::istreambuf_iterator<char>());
     if (!templateFile || page.empty()) {
         showFailure("mvpUnknownError", "An unknown error occurred.", {}, nullptr);
@@ -526,7 +559,8 @@ void MVPExportRefMovieForWebWindowController::startExport(HXObject*)
     std::vector<HXPropertyList::Dictionary> jobs;
     HXData movieData(_movie->movieFormatRepresentation());
     for (const auto& t : targets) {
-        HXPropertyList::Dictionary attributes = { { "URL", MVPRefMovieCreateFullyEscapedURLString(t.fileName) } };
+        HXPropertyList::Dictionary attributes
+            = { { "URL", MVPRefMovieCreateFullyEscapedURLString(t.fileName) } };
         if (auto rate = t.entry.find("DataRate"); rate != t.entry.end())
             attributes["dataRate"] = rate->second;
         if (auto version = t.entry.find("Version"); version != t.entry.end())
@@ -537,11 +571,14 @@ void MVPExportRefMovieForWebWindowController::startExport(HXObject*)
         job["MVExpMovieIn"] = movieData;
         job["MVExpNameOut"] = HXString::stringByAppendingPathComponent(folderPath, t.fileName);
         job["MVExpType"] = "Export";
-        job["description"] = HXString::format(localized("mvpExport", "Export %@"), std::vector<std::string> { t.fileName });
+        job["description"]
+            = HXString::format(localized("mvpExport", "Export %@"), std::vector<std::string> { t.fileName });
         jobs.push_back(std::move(job));
     }
     auto bytes = MVPMovieAtomDataCreateFromDictionary(*tree);
-    if (!bytes || !files.writeToFile(HXString::stringByAppendingPathComponent(folderPath, reference), bytes->view(), true, &error)) {
+    if (!bytes
+        || !files.writeToFile(
+            HXString::stringByAppendingPathComponent(folderPath, reference), bytes->view(), true, &error)) {
         showFailure("mvpCouldNotSaveToFolder", "The files cannot be saved in \u201C%@\u201D.",
             files.displayNameAtPath(folderPath), bytes ? &error : nullptr);
         endSheet(0);

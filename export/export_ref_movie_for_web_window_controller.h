@@ -23,10 +23,12 @@ class HXMatrix;
 class HXPopUpButton;
 class MVMovie;
 
-inline constexpr const char* MVPExportRefMovieForWebExportTargetWeb = "MVPExportRefMovieForWebExportTargetWeb";
+inline constexpr const char* MVPExportRefMovieForWebExportTargetWeb
+    = "MVPExportRefMovieForWebExportTargetWeb";
 inline constexpr const char* MVPExportRefMovieForWebExportTargetCellumaCell
     = "MVPExportRefMovieForWebExportTargetCellumaCell";
-inline constexpr const char* MVPExportRefMovieForWebExportTargetCelluma = "MVPExportRefMovieForWebExportTargetCelluma";
+inline constexpr const char* MVPExportRefMovieForWebExportTargetCelluma
+    = "MVPExportRefMovieForWebExportTargetCelluma";
 
 // The name field's text with every ':' and '/' made a '-' (unchanged when it has neither).
 std::string replaceColonsAndSlashesInFileName(const std::string& name);
@@ -34,10 +36,14 @@ std::string replaceColonsAndSlashesInFileName(const std::string& name);
 // Keeps a file-name field free of ':' and '/': typing one shows a '-' in its place.
 class MVPFileNameFormatter : public HXFormatter {
 public:
-    std::string stringForObjectValue(const HXPropertyList& value) const override { return value.stringValue(); }
-    bool getObjectValue(HXPropertyList& value, const std::string& string, std::string* errorDescription) const override;
-    bool isPartialStringValid(
-        const std::string& partialString, std::string* newString, std::string* errorDescription) const override;
+    std::string stringForObjectValue(const HXPropertyList& value) const override
+    {
+        return value.stringValue();
+    }
+    bool getObjectValue(
+        HXPropertyList& value, const std::string& string, std::string* errorDescription) const override;
+    bool isPartialStringValid(const std::string& partialString, std::string* newString,
+        std::string* errorDescription) const override;
 };
 
 class MVPExportRefMovieForWebWindowController : public HXWindowController, public HXTextFieldDelegate {
@@ -71,9 +77,15 @@ public:
     std::shared_ptr<HXTextField> nameField() { return (void)window(), _nameField; }
     std::shared_ptr<HXPopUpButton> folderField() { return (void)window(), _folderField; }
     std::shared_ptr<HXButton> exportForCellumaCheckbox() { return (void)window(), _exportForCellumaCheckbox; }
-    std::shared_ptr<HXButton> exportForCellumaCellCheckbox() { return (void)window(), _exportForCellumaCellCheckbox; }
+    std::shared_ptr<HXButton> exportForCellumaCellCheckbox()
+    {
+        return (void)window(), _exportForCellumaCellCheckbox;
+    }
     std::shared_ptr<HXButton> exportForWebCheckbox() { return (void)window(), _exportForWebCheckbox; }
-    std::shared_ptr<HXMatrix> posterImageSourceRadioButtons() { return (void)window(), _posterImageSourceRadioButtons; }
+    std::shared_ptr<HXMatrix> posterImageSourceRadioButtons()
+    {
+        return (void)window(), _posterImageSourceRadioButtons;
+    }
     std::shared_ptr<HXButton> exportButton() { return (void)window(), _exportButton; }
 
     // The size of the poster and the page: the movie's, fitted into 1128 × 480 when larger.

@@ -58,7 +58,8 @@ std::optional<std::string> MVPPasswordStore::findInternetPassword(const MVPInter
     return std::string(found.dataValue().view());
 }
 
-bool MVPPasswordStore::addInternetPassword(const MVPInternetPasswordItem& item, const std::string& password, HXError* error)
+bool MVPPasswordStore::addInternetPassword(
+    const MVPInternetPasswordItem& item, const std::string& password, HXError* error)
 {
     auto fail = [&](int code) {
         if (error)
@@ -70,7 +71,8 @@ bool MVPPasswordStore::addInternetPassword(const MVPInternetPasswordItem& item, 
     std::filesystem::create_directories(file.parent_path(), ec);
     ::chmod(file.parent_path().c_str(), 0700);
     auto items = HXPropertyList::readFromFile(_path);
-    HXPropertyList store = items && items->isDictionary() ? *items : HXPropertyList(HXPropertyList::Dictionary {});
+    HXPropertyList store
+        = items && items->isDictionary() ? *items : HXPropertyList(HXPropertyList::Dictionary {});
     store.mutableDictionary()[itemKey(item)] = HXData(std::string_view(password));
     auto xml = store.xmlData();
     if (!xml)

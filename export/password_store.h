@@ -26,7 +26,8 @@ public:
     explicit MVPPasswordStore(std::string path);
 
     std::optional<std::string> findInternetPassword(const MVPInternetPasswordItem& item) const;
-    bool addInternetPassword(const MVPInternetPasswordItem& item, const std::string& password, HXError* error = nullptr);
+    bool addInternetPassword(
+        const MVPInternetPasswordItem& item, const std::string& password, HXError* error = nullptr);
     const std::string& path() const { return _path; }
 
 private:

@@ -27,34 +27,37 @@ std::optional<HXPropertyList::Dictionary> MVPPublishSupport::jobForParameters(
     HXPropertyList::Dictionary job = {
         { "MVExpMovieIn", HXData(movie.movieFormatRepresentation()) },
         { "MVExpSourceName",
-            fileName.empty() ? HXBundle::mainBundle()->localizedStringForKey("mvpShareDefaultName", "My Movie", "Export")
-                             : HXString::stringByDeletingPathExtension(HXString::lastPathComponent(fileName)) },
+            fileName.empty()
+                ? HXBundle::mainBundle()->localizedStringForKey("mvpShareDefaultName", "My Movie", "Export")
+                : HXString::stringByDeletingPathExtension(HXString::lastPathComponent(fileName)) },
     };
     for (const auto& [key, value] : parameters)
         job[key] = value;
     return job;
 }
 
-std::shared_ptr<PublishWindow> MVPPublishSupport::share(
-    const std::shared_ptr<MVMovie>& movie, const std::string& fileName, const std::shared_ptr<HXWindow>& window)
+std::shared_ptr<PublishWindow> MVPPublishSupport::share(const std::shared_ptr<MVMovie>& movie,
+    const std::string& fileName, const std::shared_ptr<HXWindow>& window)
 {
     registerPanes();
     auto sheet = std::make_shared<PublishWindow>();
     sheet->setMVMovie(movie);
     // The sheet keeps itself alive until it ends.
     auto keep = std::make_shared<std::shared_ptr<PublishWindow>>(sheet);
-    sheet->modalForWindow(window, [keep, movie, fileName, window](const std::shared_ptr<HXWindow>& s, long code) {
-        auto self = std::move(*keep);
-        if (s)
-            s->orderOut();
-        if (self)
-            shareSheetDidEnd(*self, code, movie, fileName, window);
-    });
+    sheet->modalForWindow(
+        window, [keep, movie, fileName, window](const std::shared_ptr<HXWindow>& s, long code) {
+            auto self = std::move(*keep);
+            if (s)
+                s->orderOut();
+            if (self)
+                shareSheetDidEnd(*self, code, movie, fileName, window);
+        });
     return sheet;
 }
 
-void MVPPublishSupport::shareSheetDidEnd(PublishWindow& sheet, long returnCode, const std::shared_ptr<MVMovie>& movie,
-    const std::string& fileName, const std::shared_ptr<HXWindow>& window)
+void MVPPublishSupport::shareSheetDidEnd(PublishWindow& sheet, long returnCode,
+    const std::shared_ptr<MVMovie>& movie, const std::string& fileName,
+    const std::shared_ptr<HXWindow>& window)
 {
     if (returnCode != 1 || !movie)
         return;

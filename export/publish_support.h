@@ -14,15 +14,15 @@ class PublishWindow;
 class MVPPublishSupport {
 public:
     // `share:`. `fileName` is the document's file ("" when it has none).
-    static std::shared_ptr<PublishWindow> share(const std::shared_ptr<MVMovie>& movie, const std::string& fileName,
-        const std::shared_ptr<HXWindow>& window);
+    static std::shared_ptr<PublishWindow> share(const std::shared_ptr<MVMovie>& movie,
+        const std::string& fileName, const std::shared_ptr<HXWindow>& window);
     // The end of the sheet: with 1, the job for the pane's parameters is queued, or the pane's error shown.
     static void shareSheetDidEnd(PublishWindow& sheet, long returnCode, const std::shared_ptr<MVMovie>& movie,
         const std::string& fileName, const std::shared_ptr<HXWindow>& window);
     // The job: the movie's format representation, the source name, then every pane parameter (a pane's
     // entry wins). Nullopt when the pane answered an error.
-    static std::optional<HXPropertyList::Dictionary> jobForParameters(const HXPropertyList::Dictionary& parameters,
-        const MVMovie& movie, const std::string& fileName);
+    static std::optional<HXPropertyList::Dictionary> jobForParameters(
+        const HXPropertyList::Dictionary& parameters, const MVMovie& movie, const std::string& fileName);
     // Registers the interfaces of the sheet's panes (once).
     static void registerPanes();
 };

@@ -53,8 +53,9 @@ void improvedSetFrame(HXView& view, HXRect frame, bool display)
 {
     HXRect old = view.frame();
     view.setFrame(frame);
-    if (!display || (old.origin.x == frame.origin.x && old.origin.y == frame.origin.y
-                        && old.size.width == frame.size.width && old.size.height == frame.size.height))
+    if (!display
+        || (old.origin.x == frame.origin.x && old.origin.y == frame.origin.y
+            && old.size.width == frame.size.width && old.size.height == frame.size.height))
         return;
     if (auto superview = view.superview())
         superview->setNeedsDisplayInRect(old);
@@ -141,15 +142,15 @@ void PublishWindow::buildWindow()
 
 void PublishWindow::windowDidLoad()
 {
-    _interfaceToButtonMap = { { "ShareMail", _shareToMailButton }, { "ShareCastworks", _shareToQuillonButton },
-        { "ShareDiscwright", _shareToDiscwrightButton } };
+    _interfaceToButtonMap = { { "ShareMail", _shareToMailButton },
+        { "ShareCastworks", _shareToQuillonButton }, { "ShareDiscwright", _shareToDiscwrightButton } };
     auto content = window()->contentView();
     HXRect bounds = content->bounds();
     _toolbarHighlightView = std::make_shared<CCToolbarHilightView>(HXMakeRect(0, 0, 100, 100));
     _toolbarHighlightView->setAutoresizingMask(kFlexibleBottomMargin);
     content->addSubview(_toolbarHighlightView, false, nullptr);
-    HXRect band = HXIntegralRect(HXMakeRect(bounds.origin.x, bounds.origin.y + bounds.size.height - kToolbarHeight,
-        bounds.size.width, kToolbarHeight));
+    HXRect band = HXIntegralRect(HXMakeRect(bounds.origin.x,
+        bounds.origin.y + bounds.size.height - kToolbarHeight, bounds.size.width, kToolbarHeight));
     _toolbarBackgroundView = std::make_shared<CCToolbarBackgroundView>(band);
     _toolbarBackgroundView->setAutoresizingMask(kFlexibleBottomMargin);
     content->addSubview(_toolbarBackgroundView, false, nullptr);
@@ -181,10 +182,8 @@ void PublishWindow::chooseInterfaceNamed(const std::string& name)
     auto sheet = window();
     if (view == sheet->contentView())
         return;
-    _enableObserver = HXNotificationCenter::defaultCenter().addObserver(
-        ShareButtonEnableStateNotification, nullptr, [this](const HXNotification& n) {
-            sharingEnabled(n.userInfo(), n.object());
-        });
+    _enableObserver = HXNotificationCenter::defaultCenter().addObserver(ShareButtonEnableStateNotification,
+        nullptr, [this](const HXNotification& n) { sharingEnabled(n.userInfo(), n.object()); });
     pane->setMVMovie(_movie);
 
     double d = view->frame().size.height - _contentView->frame().size.height;
@@ -202,8 +201,8 @@ void PublishWindow::chooseInterfaceNamed(const std::string& name)
         HXRect content = sheet->contentView()->bounds();
         HXRect b = button->second->frame();
         improvedSetFrame(*_toolbarHighlightView,
-            HXIntegralRect(HXMakeRect(b.origin.x, content.origin.y + content.size.height - kToolbarHeight, b.size.width,
-                kToolbarHeight)),
+            HXIntegralRect(HXMakeRect(b.origin.x, content.origin.y + content.size.height - kToolbarHeight,
+                b.size.width, kToolbarHeight)),
             true);
     }
 }

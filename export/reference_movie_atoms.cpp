@@ -131,8 +131,8 @@ std::optional<HXPropertyList> MVPRefMovieDescriptorDictionaryCreateWithAttribute
             children.push_back(leaf(MVFourCC("rmdr"), rmdr));
         }
     }
-    if (auto version = attributes.find("version");
-        version != attributes.end() && version->second.isString() && version->second.stringValue() == "Celluma") {
+    if (auto version = attributes.find("version"); version != attributes.end() && version->second.isString()
+        && version->second.stringValue() == "Celluma") {
         MVByteWriter rmvc;
         rmvc.u32(0);
         rmvc.u32(kCellumaSoftwarePackage);
@@ -163,8 +163,8 @@ std::string MVPRefMovieCreateFullyEscapedURLString(std::string_view text)
     out.reserve(text.size() * 3);
     for (char ch : text) {
         auto c = uint8_t(ch);
-        bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'
-            || c == '.' || c == '_' || c == '~';
+        bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')
+            || c == '-' || c == '.' || c == '_' || c == '~';
         if (unreserved) {
             out.push_back(char(c));
         } else {

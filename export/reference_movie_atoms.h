@@ -26,7 +26,8 @@ HXPropertyList MVPMovieAtomDictionaryCreate(uint32_t type, HXPropertyList conten
 
 // The tree 'moov' > 'rmra' with no alternates yet. When `outRecords` is given it receives the 'rmra'
 // child array, owned by the tree and valid as long as it lives, to which callers append descriptors.
-std::shared_ptr<HXPropertyList> MVPRefMovieDictionaryCreateEmpty(HXPropertyList::Array** outRecords = nullptr);
+std::shared_ptr<HXPropertyList> MVPRefMovieDictionaryCreateEmpty(
+    HXPropertyList::Array** outRecords = nullptr);
 
 // One 'rmda' node from the attributes:
 //   "URL"      (required) the location as URL text, relative or absolute, stored as a 'url ' reference

@@ -131,8 +131,8 @@ void ShareMailController::buildView()
     auto sizeLabel = label(HXMakeRect(20, 86, 110, 18));
     sizeLabel->setStringValue(localized("mvpShareMailSize", "Size:"));
     _settingPopUpButton = std::make_shared<HXPopUpButton>(HXMakeRect(135, 82, 325, 26));
-    const std::pair<const char*, const char*> presets[] = {
-        { "mvpShareMailSmall", "Small" }, { "mvpShareMailMedium", "Medium" }, { "mvpShareMailLarge", "Large" } };
+    const std::pair<const char*, const char*> presets[] = { { "mvpShareMailSmall", "Small" },
+        { "mvpShareMailMedium", "Medium" }, { "mvpShareMailLarge", "Large" } };
     long tag = 1;
     for (const auto& [key, title] : presets) {
         _settingPopUpButton->addItemWithTitle(localized(key, title));
@@ -143,8 +143,8 @@ void ShareMailController::buildView()
     _settingPopUpButton->setAction("settingChanged:");
     _summaryTextField = label(HXMakeRect(135, 34, 325, 44));
     _estimatedSizeTextField = label(HXMakeRect(135, 10, 325, 18));
-    for (auto v : std::vector<std::shared_ptr<HXView>> { nameLabel, _nameTextField, sizeLabel, _settingPopUpButton,
-             _summaryTextField, _estimatedSizeTextField })
+    for (auto v : std::vector<std::shared_ptr<HXView>> { nameLabel, _nameTextField, sizeLabel,
+             _settingPopUpButton, _summaryTextField, _estimatedSizeTextField })
         view->addSubview(v);
     setView(view);
 }
@@ -183,7 +183,8 @@ void ShareMailController::update()
     auto item = _settingPopUpButton->itemAtIndex(_settingPopUpButton->indexOfSelectedItem());
     long tag = item ? item->tag() : 0;
     // A preset that is missing is an empty one: the movie is flattened.
-    auto preset = HXPropertyList::readFromFile(_resources->pathForResource("mail" + std::to_string(tag), "plist"));
+    auto preset
+        = HXPropertyList::readFromFile(_resources->pathForResource("mail" + std::to_string(tag), "plist"));
     _settings = preset && preset->isDictionary() ? preset->dictionaryValue() : HXPropertyList::Dictionary {};
 
     _cWidth = _f.width;
@@ -199,7 +200,8 @@ void ShareMailController::update()
     if (stringFor(_settings, "MVExpType") == "Export") {
         // Above 1.4 times the limit, compared in tenths so that a rate of exactly 1.4 times stays below.
         if (_f.hasAudio && _f.hasVideo)
-            wanted = hasNumber(_settings, "MVExpDataRateCutoff") && rate * 10 > numberFor(_settings, "MVExpDataRateCutoff") * 14;
+            wanted = hasNumber(_settings, "MVExpDataRateCutoff")
+                && rate * 10 > numberFor(_settings, "MVExpDataRateCutoff") * 14;
         else if (_f.hasVideo)
             wanted = rate * 10 > videoRate * 14;
         else if (_f.hasAudio)
@@ -230,9 +232,10 @@ void ShareMailController::update()
             double v = F > 0 ? _cFrameRate / F * k : k;
             _cFileSize = int64_t((audioRate + videoRate * v) * _f.duration);
             _settings["MVExpVideoDataRate"] = videoRate * v;
-            summary = HXString::format(localized("mvpShareVideoSummary", "Video: %1$@, %2$d \u00D7 %3$d, %4$d fps"),
-                          std::vector<HXPropertyList> { stringFor(_settings, "MVExpVideoCodec"), int64_t(_cWidth),
-                              int64_t(_cHeight), int64_t(_cFrameRate) })
+            summary = HXString::format(
+                          localized("mvpShareVideoSummary", "Video: %1$@, %2$d \u00D7 %3$d, %4$d fps"),
+                          std::vector<HXPropertyList> { stringFor(_settings, "MVExpVideoCodec"),
+                              int64_t(_cWidth), int64_t(_cHeight), int64_t(_cFrameRate) })
                 + "\n";
         } else {
             _cFileSize = int64_t(audioRate * _f.duration);
@@ -262,15 +265,17 @@ HXPropertyList::Dictionary ShareMailController::parameters()
 {
     // Each share writes into a folder of its own, so that two shares of the same name never meet and a
     // name cannot reach outside it.
-    std::string name = HXString::stringByReplacingOccurrencesOfString(_nameTextField->stringValue(), "/", "-");
+    std::string name
+        = HXString::stringByReplacingOccurrencesOfString(_nameTextField->stringValue(), "/", "-");
     if (name.empty() || name == "." || name == "..")
         name = localized("mvpShareDefaultName", "My Movie");
-    std::string folder = HXString::stringByAppendingPathComponent(HXTemporaryDirectory(), "movara-share-XXXXXX");
+    std::string folder
+        = HXString::stringByAppendingPathComponent(HXTemporaryDirectory(), "movara-share-XXXXXX");
     if (!::mkdtemp(folder.data()))
         folder = HXTemporaryDirectory();
     _settings["MVExpNameOut"] = HXString::stringByAppendingPathComponent(folder, name + ".mov");
-    _settings["description"]
-        = HXString::format(localized("mvpShareToMail", "Mail \u201C%@\u201D"), std::vector<std::string> { name });
+    _settings["description"] = HXString::format(
+        localized("mvpShareToMail", "Mail \u201C%@\u201D"), std::vector<std::string> { name });
     _settings["MVPublishStep"] = "PublishZantrelScript";
     _settings["MVExpNameOutTemporary"] = true;
     std::ifstream script(_resources->pathForResource("mail", "zantrelscript"), std::ios::binary);

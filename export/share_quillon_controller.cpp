@@ -134,10 +134,12 @@ void ShareQuillonController::buildViews()
     _loadWorkflowButton->setTarget(self);
     _loadWorkflowButton->setAction("loadWorkflows:");
     _authPlaceHolderView = std::make_shared<HXView>(HXMakeRect(20, 0, 440, 50));
-    for (auto v : std::vector<std::shared_ptr<HXView>> { label(HXMakeRect(20, 152, 105, 18), localized("mvpPodcastServer", "Server:")),
+    for (auto v : std::vector<std::shared_ptr<HXView>> {
+             label(HXMakeRect(20, 152, 105, 18), localized("mvpPodcastServer", "Server:")),
              label(HXMakeRect(20, 122, 105, 18), localized("mvpPodcastUser", "User name:")),
-             label(HXMakeRect(20, 92, 105, 18), localized("mvpPodcastPassword", "Password:")), _serverNameTextField,
-             _userNameTextField, _passwordTextField, _loadWorkflowButton, _authPlaceHolderView })
+             label(HXMakeRect(20, 92, 105, 18), localized("mvpPodcastPassword", "Password:")),
+             _serverNameTextField, _userNameTextField, _passwordTextField, _loadWorkflowButton,
+             _authPlaceHolderView })
         _authView->addSubview(v);
 
     // The workflow form.
@@ -152,12 +154,13 @@ void ShareQuillonController::buildViews()
     _workflowPopUpButton->setAction("workflowChanged:");
     _workFlowPlaceHolderView = std::make_shared<HXView>(HXMakeRect(20, 0, 440, 110));
     for (auto v : std::vector<std::shared_ptr<HXView>> { _workFlowURLField, change,
-             label(HXMakeRect(20, 124, 105, 18), localized("mvpPodcastWorkflow", "Workflow:")), _workflowPopUpButton,
-             _workFlowPlaceHolderView })
+             label(HXMakeRect(20, 124, 105, 18), localized("mvpPodcastWorkflow", "Workflow:")),
+             _workflowPopUpButton, _workFlowPlaceHolderView })
         _workFlowView->addSubview(v);
     _metaDataView = std::make_shared<HXView>(HXMakeRect(0, 0, 440, 100));
     _description = std::make_shared<HXTextField>(HXMakeRect(0, 0, 440, 76));
-    _metaDataView->addSubview(label(HXMakeRect(0, 80, 440, 18), localized("mvpPodcastDescription", "Description:")));
+    _metaDataView->addSubview(
+        label(HXMakeRect(0, 80, 440, 18), localized("mvpPodcastDescription", "Description:")));
     _metaDataView->addSubview(_description);
 
     // Progress and errors, shown in the placeholder of the form that shows.
@@ -312,7 +315,8 @@ void ShareQuillonController::storePasswordInKeyChain(const std::string&)
         "The password can be kept for you, readable by you alone, so that you need not type it again."));
     alert->addButtonWithTitle(localized("mvpSave", "Save"));
     alert->addButtonWithTitle(localized("mvpCancel", "Cancel"));
-    std::weak_ptr<ShareQuillonController> weak = std::static_pointer_cast<ShareQuillonController>(shared_from_this());
+    std::weak_ptr<ShareQuillonController> weak
+        = std::static_pointer_cast<ShareQuillonController>(shared_from_this());
     auto sheetParent = parent() ? parent()->window() : nullptr;
     auto parentWindow = sheetParent && sheetParent->sheetParent() ? sheetParent->sheetParent() : nullptr;
     if (parentWindow) {
@@ -351,12 +355,14 @@ std::optional<std::string> ShareQuillonController::createMetadataForWorkflow(con
     if (!workFlowNameForTitle(title))
         return std::nullopt;
     auto metadata = HXPropertyList::readFromFile(_resources->pathForResource("quillon_metadata", "plist"));
-    HXPropertyList values = metadata && metadata->isDictionary() ? *metadata : HXPropertyList(HXPropertyList::Dictionary {});
+    HXPropertyList values
+        = metadata && metadata->isDictionary() ? *metadata : HXPropertyList(HXPropertyList::Dictionary {});
     values.mutableDictionary()["Title"] = _movie ? _movie->displayName() : std::string();
     values.mutableDictionary()["Description"] = _description->stringValue();
     // A file of its own in the user's temporary folder (a fixed name there could be taken over by
     // someone else's link).
-    std::string path = HXString::stringByAppendingPathComponent(HXTemporaryDirectory(), "metadatafile_XXXXXX");
+    std::string path
+        = HXString::stringByAppendingPathComponent(HXTemporaryDirectory(), "metadatafile_XXXXXX");
     int fd = ::mkstemp(path.data());
     if (fd < 0)
         return std::nullopt;
@@ -388,15 +394,18 @@ void ShareQuillonController::processError(const std::optional<std::string>& mess
 
 std::string ShareQuillonController::parseErrorCode(int status) const
 {
-    static const std::set<int> known = { 10, 11, 12, 20, 21, 22, 23, 24, 25, 26, 30, 31, 32, 33, 34, 35, 36, 37 };
+    static const std::set<int> known
+        = { 10, 11, 12, 20, 21, 22, 23, 24, 25, 26, 30, 31, 32, 33, 34, 35, 36, 37 };
     int code = known.count(status) ? status : 37;
     std::string text = localized("mvpSharePodcastServerMessage_" + std::to_string(code),
         "The podcast server reported a problem (" + std::to_string(code) + ").");
     return HXString::format(localized("mvpSharePodcastServerMessageFormat", "%@ %@"),
-        std::vector<std::string> { localized("mvpSharePodcastServerMessage", "The workflows cannot be loaded."), text });
+        std::vector<std::string> {
+            localized("mvpSharePodcastServerMessage", "The workflows cannot be loaded."), text });
 }
 
-bool ShareQuillonController::authenticate(const std::string& server, const std::string& user, const std::string& password)
+bool ShareQuillonController::authenticate(
+    const std::string& server, const std::string& user, const std::string& password)
 {
     if (_authTask) {
         _authTask->setTerminationHandler(nullptr);
@@ -426,7 +435,8 @@ bool ShareQuillonController::authenticate(const std::string& server, const std::
     task->setStandardOutput(HXTaskStream::Pipe);
     // The error output is drained too (the run loop reads it), so a talkative tool never stalls.
     task->setStandardError(HXTaskStream::Pipe);
-    std::weak_ptr<ShareQuillonController> weak = std::static_pointer_cast<ShareQuillonController>(shared_from_this());
+    std::weak_ptr<ShareQuillonController> weak
+        = std::static_pointer_cast<ShareQuillonController>(shared_from_this());
     task->setTerminationHandler([weak](HXTask& ended) {
         if (auto self = weak.lock())
             self->taskDidEnd(ended);
@@ -456,7 +466,8 @@ void ShareQuillonController::taskDidEnd(HXTask& task)
         _progressTextField->setStringValue(localized("mvpPodcastWorkflowDone", "Workflows loaded."));
         _loadWorkflowButton->setEnabled(true);
         auto& defaults = HXUserDefaults::standardUserDefaults();
-        std::string server = defaults.stringForKey(kServerNameKey), user = defaults.stringForKey(kUserNameKey);
+        std::string server = defaults.stringForKey(kServerNameKey),
+                    user = defaults.stringForKey(kUserNameKey);
         if (!MVPPasswordStore::defaultStore().findInternetPassword(keychainItem(server, user)))
             storePasswordInKeyChain(_passwordTextField->stringValue());
         if (_addedAuthView) {
@@ -467,7 +478,8 @@ void ShareQuillonController::taskDidEnd(HXTask& task)
         }
         _stdOutData = task.standardOutputData();
         auto list = HXPropertyList::fromXML(_stdOutData);
-        if (list && list->isDictionary() && (*list)["workflows"].isArray() && (*list)["workflows"].count() > 0) {
+        if (list && list->isDictionary() && (*list)["workflows"].isArray()
+            && (*list)["workflows"].count() > 0) {
             while (_workflowPopUpButton->numberOfItems() > kFirstWorkflowItem)
                 _workflowPopUpButton->removeItemAtIndex(kFirstWorkflowItem);
             for (const auto& workflow : (*list)["workflows"].arrayValue())
@@ -517,8 +529,9 @@ HXPropertyList::Dictionary ShareQuillonController::parameters()
     std::string title = item ? item->title() : std::string();
     auto metadata = createMetadataForWorkflow(title);
     std::string movieName = _movie ? _movie->displayName() : std::string();
-    _settings["description"] = HXString::format(localized("mvpShareToPodcast", "Publish \u201C%@\u201D with %@"),
-        std::vector<std::string> { movieName, title });
+    _settings["description"]
+        = HXString::format(localized("mvpShareToPodcast", "Publish \u201C%@\u201D with %@"),
+            std::vector<std::string> { movieName, title });
     _settings["MVPublishStep"] = "PublishPodcast";
     _settings["CmdLinePath"] = toolPath();
     // The arguments end before the first value that is missing.

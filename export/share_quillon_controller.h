@@ -40,7 +40,8 @@ public:
     bool cacheServer(const std::string& server, const std::string& account);
     void storePasswordInKeyChain(const std::string& password);
     void alertDidEnd(long returnCode);
-    std::optional<std::string> findQuillonPasswordInKeyChain(const std::string& server, const std::string& user);
+    std::optional<std::string> findQuillonPasswordInKeyChain(
+        const std::string& server, const std::string& user);
     std::optional<std::string> workFlowNameForTitle(const std::string& title) const;
     std::optional<std::string> createMetadataForWorkflow(const std::string& title);
     void processError(const std::optional<std::string>& message);
@@ -76,7 +77,8 @@ private:
     std::shared_ptr<HXView> _authView, _authPlaceHolderView, _authProgressView, _authErrorView;
     std::shared_ptr<HXView> _workFlowView, _workFlowPlaceHolderView, _metaDataView;
     std::shared_ptr<HXTextField> _workFlowURLField;
-    std::shared_ptr<HXTextField> _serverNameTextField, _userNameTextField, _errorTextField, _progressTextField;
+    std::shared_ptr<HXTextField> _serverNameTextField, _userNameTextField, _errorTextField,
+        _progressTextField;
     std::shared_ptr<HXTextField> _passwordTextField;
     std::shared_ptr<HXPopUpButton> _workflowPopUpButton;
     std::shared_ptr<HXProgressIndicator> _progressIndicator;

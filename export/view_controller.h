@@ -26,7 +26,7 @@ public:
     virtual void setMVMovie(const std::shared_ptr<MVMovie>& movie) = 0;
     virtual HXPropertyList::Dictionary parameters() = 0;
     // After the interface made the pane and its views.
-    virtual void awakeFromInterface() {}
+    virtual void awakeFromInterface() { }
 
 protected:
     // Tells the sheet whether Share may be pressed.

@@ -4,7 +4,6 @@
 #include "platform/mvkit/export/export_session.h"
 #include "platform/mvkit/movie.h"
 
-
 namespace {
 
 HelperJobResult perform(HelperConnection& player, MVExportSession& session)
@@ -41,7 +40,8 @@ HelperJobResult performExportSessionJob(HelperConnection& player, const HXProper
 {
     auto form = params.find("MVExportSession");
     if (form == params.end() || !form->second.isData()) {
-        HelperReportError(player, HelperParameterError, "The job holds no export session (\"MVExportSession\").");
+        HelperReportError(
+            player, HelperParameterError, "The job holds no export session (\"MVExportSession\").");
         return HelperJobResult::Failed;
     }
     HXError error;
@@ -64,17 +64,20 @@ HelperJobResult performExportJob(HelperConnection& player, const HXPropertyList:
     }
     if (out == params.end() || !out->second.isString() || out->second.stringValue().empty()
         || out->second.stringValue()[0] != '/') {
-        HelperReportError(
-            player, HelperParameterError, "The job has no full path to write the movie to (\"MVExpNameOut\").");
+        HelperReportError(player, HelperParameterError,
+            "The job has no full path to write the movie to (\"MVExpNameOut\").");
         return HelperJobResult::Failed;
     }
     std::optional<MVExporterDescription> exporter;
     if (params.count("MVExpComponentSubType") || params.count("MVExpComponentType")) {
         exporter = MVExporter::findExporter(componentNumber(params, "MVExpComponentType"),
-            componentNumber(params, "MVExpComponentSubType"), componentNumber(params, "MVExpComponentManufacture"),
-            componentNumber(params, "MVExpComponentFlags"), componentNumber(params, "MVExpComponentFlagsMask"));
+            componentNumber(params, "MVExpComponentSubType"),
+            componentNumber(params, "MVExpComponentManufacture"),
+            componentNumber(params, "MVExpComponentFlags"),
+            componentNumber(params, "MVExpComponentFlagsMask"));
         if (!exporter) {
-            HelperReportError(player, HelperParameterError, "No exporter matches the job's exporter settings.");
+            HelperReportError(
+                player, HelperParameterError, "No exporter matches the job's exporter settings.");
             return HelperJobResult::Failed;
         }
     } else {

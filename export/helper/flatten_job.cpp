@@ -20,7 +20,8 @@ std::optional<HelperJobResult> HelperAcquireResource(HelperConnection& player, c
         return std::nullopt;
     if (player.shouldStop())
         return HelperJobResult::Canceled;
-    HelperReportError(player, HelperParameterError, std::string("The player did not grant the job its \"") + resource + "\" slot.");
+    HelperReportError(player, HelperParameterError,
+        std::string("The player did not grant the job its \"") + resource + "\" slot.");
     return HelperJobResult::Failed;
 }
 

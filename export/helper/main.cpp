@@ -9,8 +9,8 @@
 // Status 42 is never used: the player reads it as "the worker could not be started".
 #include "export/helper/export_job.h"
 #include "export/helper/flatten_job.h"
-#include "export/helper/publish_job.h"
 #include "export/helper/helper_connection.h"
+#include "export/helper/publish_job.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -43,9 +43,11 @@ HelperJobResult publishScript(HelperConnection& player, const HXPropertyList::Di
 {
     auto script = params.find("PublishZantrelScriptScript");
     auto file = params.find("MVExpNameOut");
-    if (script == params.end() || !script->second.isString() || file == params.end() || !file->second.isString()) {
+    if (script == params.end() || !script->second.isString() || file == params.end()
+        || !file->second.isString()) {
         HelperReportError(player, HelperParameterError,
-            "The job has no script or no file to hand it (\"PublishZantrelScriptScript\", \"MVExpNameOut\").");
+            "The job has no script or no file to hand it (\"PublishZantrelScriptScript\", "
+            "\"MVExpNameOut\").");
         return HelperJobResult::Failed;
     }
     if (auto refused = HelperAcquireResource(player, "ZantrelScript"))
@@ -64,8 +66,8 @@ HelperJobResult publishPodcast(HelperConnection& player, const HXPropertyList::D
 {
     auto tool = params.find("CmdLinePath");
     auto args = params.find("SubmitArgs");
-    if (tool == params.end() || !tool->second.isString() || tool->second.stringValue().empty() || args == params.end()
-        || !args->second.isArray()) {
+    if (tool == params.end() || !tool->second.isString() || tool->second.stringValue().empty()
+        || args == params.end() || !args->second.isArray()) {
         HelperReportError(player, HelperParameterError,
             "The job has no publishing program or no arguments (\"CmdLinePath\", \"SubmitArgs\").");
         return HelperJobResult::Failed;
@@ -75,7 +77,8 @@ HelperJobResult publishPodcast(HelperConnection& player, const HXPropertyList::D
         argv.push_back(arg.stringValue());
     if (auto refused = HelperAcquireResource(player, "Network"))
         return *refused;
-    player.send(HXPropertyList::Dictionary { { "status", "DAVQuillonUploadingState" }, { "progress", -1.0 } });
+    player.send(
+        HXPropertyList::Dictionary { { "status", "DAVQuillonUploadingState" }, { "progress", -1.0 } });
     std::string errorOutput;
     int status = HelperRunProgram(player, argv, &errorOutput);
     return finish(player, status, errorOutput, "The publishing program", "Network");
@@ -122,7 +125,8 @@ int HelperRunProgram(HelperConnection& player, const std::vector<std::string>& a
             char buffer[1024];
             ssize_t n = ::read(errPipe[0], buffer, sizeof buffer);
             if (n > 0 && errorOutput && errorOutput->size() < kErrorOutputLimit)
-                errorOutput->append(buffer, size_t(std::min<ssize_t>(n, ssize_t(kErrorOutputLimit - errorOutput->size()))));
+                errorOutput->append(
+                    buffer, size_t(std::min<ssize_t>(n, ssize_t(kErrorOutputLimit - errorOutput->size()))));
             if (n == 0 || (n < 0 && errno != EINTR && errno != EAGAIN))
                 open = false;
         }
@@ -135,8 +139,7 @@ int HelperRunProgram(HelperConnection& player, const std::vector<std::string>& a
     }
     ::close(errPipe[0]);
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
     if (WIFEXITED(status))
         return WEXITSTATUS(status) == 127 && errorOutput && errorOutput->empty() ? -1 : WEXITSTATUS(status);
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
@@ -149,6 +152,7 @@ HelperJobResult performPublishStep(HelperConnection& player, const HXPropertyLis
         return publishScript(player, params);
     if (step == "PublishPodcast")
         return publishPodcast(player, params);
-    HelperReportError(player, HelperUnimplementedError, "MVPlayerHelper cannot perform the publishing step \"" + step + "\".");
+    HelperReportError(player, HelperUnimplementedError,
+        "MVPlayerHelper cannot perform the publishing step \"" + step + "\".");
     return HelperJobResult::Failed;
 }

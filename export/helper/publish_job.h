@@ -17,4 +17,5 @@ HelperJobResult performPublishStep(HelperConnection& player, const HXPropertyLis
 
 // Runs `argv` (no shell), watching the player for a cancel. The exit status (128 + signal for a signal,
 // -1 when it could not be started); `errorOutput` receives the first few kilobytes of its standard error.
-int HelperRunProgram(HelperConnection& player, const std::vector<std::string>& argv, std::string* errorOutput);
+int HelperRunProgram(
+    HelperConnection& player, const std::vector<std::string>& argv, std::string* errorOutput);

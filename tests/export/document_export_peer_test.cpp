@@ -35,7 +35,8 @@ protected:
         document.movie = MVMovie::movieWithFile(source.string(), &error);
         ASSERT_TRUE(document.movie) << error.localizedDescription();
         document.displayName = "source";
-        MVPDocumentExport::setJobQueue([this](const HXPropertyList::Dictionary& job) { queued.push_back(job); });
+        MVPDocumentExport::setJobQueue(
+            [this](const HXPropertyList::Dictionary& job) { queued.push_back(job); });
         HXAlert::setAlertDidAppearHandler([this](HXAlert& alert) {
             alerts.push_back(alert.messageText() + " | " + alert.informativeText());
             auto button = alert.buttons().front();
@@ -120,8 +121,10 @@ TEST_F(DocumentExportPeer, ExportTakesTheWayTheKeysSay)
         if (c.route == MVPDocumentExport::Route::Queued) {
             const auto& job = queued.front();
             EXPECT_EQ(HXPropertyList(job)["MVExpType"].stringValue(), "ExportSession");
-            EXPECT_EQ(HXPropertyList(job)["description"].stringValue(), "Export " + target.filename().string());
-            auto session = MVExportSession::createFromSerialization(HXPropertyList(job)["MVExportSession"].dataValue());
+            EXPECT_EQ(
+                HXPropertyList(job)["description"].stringValue(), "Export " + target.filename().string());
+            auto session = MVExportSession::createFromSerialization(
+                HXPropertyList(job)["MVExportSession"].dataValue());
             ASSERT_TRUE(session);
             EXPECT_EQ(session->targetPath(), target.string());
         }
@@ -181,8 +184,8 @@ TEST_F(DocumentExportPeer, CanceledDialogIsQuietAndFailuresAreShown)
 
 TEST_F(DocumentExportPeer, InPlayerExportPutsTheMovieBoxSettingsBack)
 {
-    document.movie->setAttributeForKey(HXPropertyList::Array { 0.0, 0.0, 0.5, 1.0 },
-        "MVMovieVisualMovieBoxBackgroundColorAttribute");
+    document.movie->setAttributeForKey(
+        HXPropertyList::Array { 0.0, 0.0, 0.5, 1.0 }, "MVMovieVisualMovieBoxBackgroundColorAttribute");
     std::vector<HXPropertyList> seen;
     document.progress = [&](double) {
         seen.push_back(document.movie->attributeForKey("MVMovieVisualDrawsMovieBoxBackgroundColorAttribute"));
@@ -195,7 +198,8 @@ TEST_F(DocumentExportPeer, InPlayerExportPutsTheMovieBoxSettingsBack)
     EXPECT_TRUE(seen.front().boolValue()); // drawn white while exporting
     EXPECT_EQ(document.movie->attributeForKey("MVMovieVisualMovieBoxBackgroundColorAttribute"),
         HXPropertyList(HXPropertyList::Array { 0.0, 0.0, 0.5, 1.0 }));
-    EXPECT_TRUE(document.movie->attributeForKey("MVMovieVisualDrawsMovieBoxBackgroundColorAttribute").isNull());
+    EXPECT_TRUE(
+        document.movie->attributeForKey("MVMovieVisualDrawsMovieBoxBackgroundColorAttribute").isNull());
     EXPECT_EQ(movie::frameHashes(temp / "copy.mov"), movie::frameHashes(source));
 }
 
@@ -214,7 +218,8 @@ TEST_F(DocumentExportPeer, SuggestedDestination)
         { "new movie without a title", *fresh, "", temp / "Movies" / "Movie" },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(MVPDocumentExport::suggestedDestination(c.movie, c.displayName), c.expected.string()) << c.name;
+        EXPECT_EQ(MVPDocumentExport::suggestedDestination(c.movie, c.displayName), c.expected.string())
+            << c.name;
 }
 
 } // namespace

@@ -73,14 +73,16 @@ protected:
         server = HXHeadlessWindowServer::install();
         fs::create_directories(temp / "Movies");
         fs::create_directories(temp / "bundle");
-        fs::create_directory_symlink(fs::path(MOVARA_SOURCE_DIR) / "resources", temp / "bundle" / "Resources");
+        fs::create_directory_symlink(
+            fs::path(MOVARA_SOURCE_DIR) / "resources", temp / "bundle" / "Resources");
         resources = HXBundle::bundleWithPath((temp / "bundle").string());
         source = temp / "source.mov";
         ASSERT_TRUE(movie::makeMovie(source, 1));
         HXError error;
         movie = MVMovie::movieWithFile(source.string(), &error);
         ASSERT_TRUE(movie) << error.localizedDescription();
-        MVPDocumentExport::setJobQueue([this](const HXPropertyList::Dictionary& job) { queued.push_back(job); });
+        MVPDocumentExport::setJobQueue(
+            [this](const HXPropertyList::Dictionary& job) { queued.push_back(job); });
         HXAlert::setAlertDidAppearHandler([this](HXAlert& alert) {
             alerts.push_back(alert.messageText() + " | " + alert.informativeText());
             std::string title = answers.empty() ? std::string() : answers.front();
@@ -140,18 +142,21 @@ TEST_F(ExportForWebPeer, AllThreeTargetsMakeTheWholeSite)
 
     auto site = temp / "Movies" / "Trip";
     // Written at once; the movies come from the jobs, queued web, phone cellular, phone Wi-Fi.
-    EXPECT_EQ(folderContents(site), (std::vector<std::string> { "ReadMe.html", "Trip-poster.jpg", "Trip.mov" }));
+    EXPECT_EQ(
+        folderContents(site), (std::vector<std::string> { "ReadMe.html", "Trip-poster.jpg", "Trip.mov" }));
     ASSERT_EQ(queued.size(), 3u);
     std::vector<std::string> outs;
     for (const auto& job : queued) {
         HXPropertyList j(job);
         EXPECT_EQ(j["MVExpType"].stringValue(), "Export");
         EXPECT_TRUE(j["MVExpMovieIn"].isData());
-        EXPECT_EQ(j["description"].stringValue(), "Export " + fs::path(j["MVExpNameOut"].stringValue()).filename().string());
+        EXPECT_EQ(j["description"].stringValue(),
+            "Export " + fs::path(j["MVExpNameOut"].stringValue()).filename().string());
         outs.push_back(j["MVExpNameOut"].stringValue());
     }
-    EXPECT_EQ(outs, (std::vector<std::string> { (site / "Trip.mp4").string(), (site / "Trip-cell.m4v").string(),
-                        (site / "Trip-phone.m4v").string() }));
+    EXPECT_EQ(outs,
+        (std::vector<std::string> { (site / "Trip.mp4").string(), (site / "Trip-cell.m4v").string(),
+            (site / "Trip-phone.m4v").string() }));
 
     // The page lists the movies in the same order.
     auto page = readFile(site / "ReadMe.html");
@@ -162,8 +167,9 @@ TEST_F(ExportForWebPeer, AllThreeTargetsMakeTheWholeSite)
 
     // The reference movie points at the three movies with their data rates.
     auto locations = referenceLocations(readFile(site / "Trip.mov"));
-    EXPECT_EQ(locations, (std::vector<std::pair<std::string, uint32_t>> {
-                             { "Trip.mp4", 150000 }, { "Trip-cell.m4v", 8000 }, { "Trip-phone.m4v", 60000 } }));
+    EXPECT_EQ(locations,
+        (std::vector<std::pair<std::string, uint32_t>> {
+            { "Trip.mp4", 150000 }, { "Trip-cell.m4v", 8000 }, { "Trip-phone.m4v", 60000 } }));
 
     // The real worker makes the movies.
     JobManager manager(INT_MAX, helperProgram);
@@ -176,8 +182,9 @@ TEST_F(ExportForWebPeer, AllThreeTargetsMakeTheWholeSite)
     ASSERT_TRUE(runUntil([&] { return std::all_of(jobs.begin(), jobs.end(), isFinal); }, 120));
     for (const auto& job : jobs)
         EXPECT_EQ(job->state(), JobState::Complete) << job->errorMessage();
-    EXPECT_EQ(folderContents(site), (std::vector<std::string> { "ReadMe.html", "Trip-cell.m4v", "Trip-phone.m4v",
-                                        "Trip-poster.jpg", "Trip.mov", "Trip.mp4" }));
+    EXPECT_EQ(folderContents(site),
+        (std::vector<std::string> {
+            "ReadMe.html", "Trip-cell.m4v", "Trip-phone.m4v", "Trip-poster.jpg", "Trip.mov", "Trip.mp4" }));
     struct Probe {
         const char* file;
         const char* streams;
@@ -188,8 +195,8 @@ TEST_F(ExportForWebPeer, AllThreeTargetsMakeTheWholeSite)
         { "Trip-poster.jpg", "mjpeg,160,120\n" },
     };
     for (const auto& p : probes) {
-        auto result = runCommand({ "ffprobe", "-v", "error", "-show_entries", "stream=codec_name,width,height", "-of",
-            "csv=p=0", (site / p.file).string() });
+        auto result = runCommand({ "ffprobe", "-v", "error", "-show_entries",
+            "stream=codec_name,width,height", "-of", "csv=p=0", (site / p.file).string() });
         EXPECT_EQ(result.output, p.streams) << p.file;
     }
     for (const auto& [name, rate] : locations)
@@ -227,7 +234,8 @@ TEST_F(ExportForWebPeer, ExportingAgainAsksBeforeReplacingAndNamesEveryFile)
 TEST_F(ExportForWebPeer, ButtonFolderAndFailures)
 {
     // A saved folder that is gone falls back to the Movies folder.
-    HXUserDefaults::standardUserDefaults().setString((temp / "gone").string(), "MVPExportRefMovieForWebOutputFolder");
+    HXUserDefaults::standardUserDefaults().setString(
+        (temp / "gone").string(), "MVPExportRefMovieForWebOutputFolder");
     auto controller = sheet("clip");
     EXPECT_EQ(controller->folder(), (temp / "Movies").string());
 
@@ -235,7 +243,8 @@ TEST_F(ExportForWebPeer, ButtonFolderAndFailures)
         const char* name;
         bool web, phone;
         bool enabled;
-    } cases[] = { { "clip", false, false, false }, { "", true, false, false }, { "clip", false, true, true } };
+    } cases[]
+        = { { "clip", false, false, false }, { "", true, false, false }, { "clip", false, true, true } };
     for (const auto& c : cases) {
         controller->nameField()->setStringValue(c.name);
         controller->exportForWebCheckbox()->setState(c.web);

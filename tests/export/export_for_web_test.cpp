@@ -52,18 +52,22 @@ TEST(ExportForWeb, SizeFitsIn1128By480)
 
 TEST(ExportForWeb, PageFromTemplate)
 {
-    const std::string page = "<t>$(TITLE)</t> $(POSTER_IMAGE_URL_ESCAPED) $(POSTER_IMAGE_JS_ESCAPED) "
-                             "$(POSTER_IMAGE_HTML_ESCAPED) | $(REF_MOVIE_URL_ESCAPED) $(REF_MOVIE_JS_ESCAPED) "
-                             "$(REF_MOVIE_HTML_ESCAPED) | $(WIDTH)x$(HEIGHT) $(UNKNOWN) $( <ul>$(EXPORT_NAMES)</ul>";
+    const std::string page
+        = "<t>$(TITLE)</t> $(POSTER_IMAGE_URL_ESCAPED) $(POSTER_IMAGE_JS_ESCAPED) "
+          "$(POSTER_IMAGE_HTML_ESCAPED) | $(REF_MOVIE_URL_ESCAPED) $(REF_MOVIE_JS_ESCAPED) "
+          "$(REF_MOVIE_HTML_ESCAPED) | $(WIDTH)x$(HEIGHT) $(UNKNOWN) $( <ul>$(EXPORT_NAMES)</ul>";
     auto filled = MVPExportRefMovieForWebWindowController::pageFromTemplate(
         page, "Tom's <b>", 640.9, 360, { "Tom's <b>.mp4", "Tom's <b>-cell.m4v" });
     EXPECT_EQ(filled,
         "<t>Tom&#39;s &lt;b&gt;</t> Tom%27s%20%3Cb%3E-poster.jpg Tom%27s%20%3Cb%3E-poster.jpg "
-        "Tom&#39;s &lt;b&gt;-poster.jpg | Tom%27s%20%3Cb%3E.mov Tom%27s%20%3Cb%3E.mov Tom&#39;s &lt;b&gt;.mov | "
-        "640x360 $(UNKNOWN) $( <ul>\n\t\t<li><a href=\"Tom%27s%20%3Cb%3E.mp4\">Tom&#39;s &lt;b&gt;.mp4</a></li>"
+        "Tom&#39;s &lt;b&gt;-poster.jpg | Tom%27s%20%3Cb%3E.mov Tom%27s%20%3Cb%3E.mov Tom&#39;s "
+        "&lt;b&gt;.mov | "
+        "640x360 $(UNKNOWN) $( <ul>\n\t\t<li><a href=\"Tom%27s%20%3Cb%3E.mp4\">Tom&#39;s "
+        "&lt;b&gt;.mp4</a></li>"
         "\n\t\t<li><a href=\"Tom%27s%20%3Cb%3E-cell.m4v\">Tom&#39;s &lt;b&gt;-cell.m4v</a></li></ul>");
     // A name that looks like a placeholder stays as it was typed.
-    EXPECT_EQ(MVPExportRefMovieForWebWindowController::pageFromTemplate("$(TITLE) $(WIDTH)", "$(WIDTH)", 10, 10, {}),
+    EXPECT_EQ(MVPExportRefMovieForWebWindowController::pageFromTemplate(
+                  "$(TITLE) $(WIDTH)", "$(WIDTH)", 10, 10, {}),
         "$(WIDTH) 10");
 }
 

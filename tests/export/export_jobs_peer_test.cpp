@@ -62,7 +62,8 @@ TEST(ExportJobsPeer, QueuedSessionWritesItsFileAndCancelLeavesNothing)
     auto stopped = manager.newJobWithParams(*MVPDocumentExport::exportSessionJob(*session), delegate);
     bool canceled = false;
     delegate->onEvent = [&](const std::string& event, const std::shared_ptr<Job>& j) {
-        if (j == stopped && event == "message" && !canceled && delegate->messages.back().contains("progress")) {
+        if (j == stopped && event == "message" && !canceled
+            && delegate->messages.back().contains("progress")) {
             canceled = true;
             manager.cancelJob(stopped);
         }

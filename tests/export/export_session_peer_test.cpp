@@ -101,7 +101,8 @@ TEST_F(ExportSessionPeer, EveryKindWritesWhatFfprobeReads)
         }
     }
     // Only the finished files: no partial or intermediate file stays.
-    EXPECT_EQ(folderContents(out), (std::vector<std::string> { "a.m4a", "a.m4v", "a.mov", "a.mp4", "a.wav" }));
+    EXPECT_EQ(
+        folderContents(out), (std::vector<std::string> { "a.m4a", "a.m4v", "a.mov", "a.mp4", "a.wav" }));
 }
 
 TEST_F(ExportSessionPeer, MovieExportCopiesSamplesSoFramesMatchTheSource)
@@ -131,8 +132,8 @@ TEST_F(ExportSessionPeer, ImageSequenceWritesOnePngPerFrameFittedToTheBox)
     ASSERT_EQ(names.size(), 10u); // 2 s at 5 frames per second
     EXPECT_EQ(names.front(), "shot0001.png");
     EXPECT_EQ(names.back(), "shot0010.png");
-    auto probe = runCommand({ "ffprobe", "-v", "error", "-show_entries", "stream=codec_name,width,height", "-of",
-        "csv=p=0", (out / "shot0004.png").string() });
+    auto probe = runCommand({ "ffprobe", "-v", "error", "-show_entries", "stream=codec_name,width,height",
+        "-of", "csv=p=0", (out / "shot0004.png").string() });
     EXPECT_EQ(probe.output, "png,80,60\n");
 }
 
@@ -146,8 +147,9 @@ TEST_F(ExportSessionPeer, SettingsScaleAndSlowTheVideo)
         { "MVExpAudioNumChannels", 1 }, { "MVExpAudioSampleRate", 22050 } });
     session->setTargetPath((out / "small.mp4").string());
     ASSERT_EQ(session->perform({}), 0);
-    auto probe = runCommand({ "ffprobe", "-v", "error", "-show_entries",
-        "stream=codec_name,width,height,channels,sample_rate", "-of", "csv=p=0", (out / "small.mp4").string() });
+    auto probe = runCommand(
+        { "ffprobe", "-v", "error", "-show_entries", "stream=codec_name,width,height,channels,sample_rate",
+            "-of", "csv=p=0", (out / "small.mp4").string() });
     EXPECT_EQ(probe.output, "h264,100,76\naac,22050,1\n");
     auto streams = movie::probeStreams(out / "small.mp4");
     ASSERT_EQ(streams.size(), 2u);
@@ -211,11 +213,15 @@ TEST_F(ExportSessionPeer, FailingExportsLeaveNothingAndSayWhy)
         const char* messagePart;
     } cases[] = {
         { "missing folder", movie, MVExporterKind::MPEG4, out / "nowhere" / "a.mp4", -1, MVExportIOErr, "" },
-        { "movie into missing folder", movie, MVExporterKind::Movie, out / "nowhere" / "a.mov", -1, MVExportIOErr, "" },
-        { "stopped encoding", movie, MVExporterKind::MPEG4, out / "keep.mp4", 20, MVExportProgressStoppedErr, "" },
+        { "movie into missing folder", movie, MVExporterKind::Movie, out / "nowhere" / "a.mov", -1,
+            MVExportIOErr, "" },
+        { "stopped encoding", movie, MVExporterKind::MPEG4, out / "keep.mp4", 20, MVExportProgressStoppedErr,
+            "" },
         { "stopped copying", movie, MVExporterKind::Movie, out / "b.mov", 0, MVExportProgressStoppedErr, "" },
-        { "stopped images", movie, MVExporterKind::ImageSequence, out / "img.png", 5, MVExportProgressStoppedErr, "" },
-        { "no sound", silent, MVExporterKind::AudioOnly, out / "c.m4a", -1, MVExportInvalidMovieErr, "no sound" },
+        { "stopped images", movie, MVExporterKind::ImageSequence, out / "img.png", 5,
+            MVExportProgressStoppedErr, "" },
+        { "no sound", silent, MVExporterKind::AudioOnly, out / "c.m4a", -1, MVExportInvalidMovieErr,
+            "no sound" },
         { "relative target", movie, MVExporterKind::MPEG4, "d.mp4", -1, MVExportParamErr, "destination" },
     };
     for (const auto& c : cases) {
@@ -225,7 +231,8 @@ TEST_F(ExportSessionPeer, FailingExportsLeaveNothingAndSayWhy)
         session->setTargetPath(c.target.string());
         int calls = 0;
         std::string message;
-        int status = session->perform([&](double) { return c.stopAt >= 0 && calls++ >= c.stopAt ? 1 : 0; }, &message);
+        int status = session->perform(
+            [&](double) { return c.stopAt >= 0 && calls++ >= c.stopAt ? 1 : 0; }, &message);
         EXPECT_EQ(status, c.status) << message;
         if (c.status != MVExportProgressStoppedErr) {
             EXPECT_NE(message.find(c.messagePart), std::string::npos) << message;
@@ -243,15 +250,18 @@ TEST(ExportSession, UnreadableSerialisationsAreRefused)
         std::string bytes;
     } cases[] = {
         { "garbage", "not a property list" },
-        { "truncated", "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>MVExportSessionVersion</key>" },
-        { "wrong version", HXPropertyList(HXPropertyList::Dictionary { { "MVExportSessionVersion", 7 } }).toXML() },
+        { "truncated",
+            "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>MVExportSessionVersion</key>" },
+        { "wrong version",
+            HXPropertyList(HXPropertyList::Dictionary { { "MVExportSessionVersion", 7 } }).toXML() },
         { "unknown exporter",
             HXPropertyList(HXPropertyList::Dictionary { { "MVExportSessionVersion", 1 },
                                { "MVExportSessionExporter", 1234 }, { "MVExportSessionTarget", "/tmp/x" } })
                 .toXML() },
         { "no movie",
-            HXPropertyList(HXPropertyList::Dictionary { { "MVExportSessionVersion", 1 },
-                               { "MVExportSessionExporter", 0x6D706734 }, { "MVExportSessionTarget", "/tmp/x" } })
+            HXPropertyList(
+                HXPropertyList::Dictionary { { "MVExportSessionVersion", 1 },
+                    { "MVExportSessionExporter", 0x6D706734 }, { "MVExportSessionTarget", "/tmp/x" } })
                 .toXML() },
     };
     for (const auto& c : cases) {

@@ -15,8 +15,10 @@ TEST(Exporter, FoundByComponentDescription)
     } cases[] = {
         { "mpeg-4", MVFourCC("spit"), MVFourCC("mpg4"), MVFourCC("zntl"), 0, 0, "mp4" },
         { "movie, any maker", MVFourCC("spit"), MVFourCC("MooV"), 0, 0, 0, "mov" },
-        { "phone, flags under mask", MVFourCC("spit"), MVFourCC("M4V "), MVFourCC("zntl"), 0x10, 0x10, "m4v" },
-        { "flags that no exporter has", MVFourCC("spit"), MVFourCC("M4V "), MVFourCC("zntl"), 0x80000, 0x80000, nullptr },
+        { "phone, flags under mask", MVFourCC("spit"), MVFourCC("M4V "), MVFourCC("zntl"), 0x10, 0x10,
+            "m4v" },
+        { "flags that no exporter has", MVFourCC("spit"), MVFourCC("M4V "), MVFourCC("zntl"), 0x80000,
+            0x80000, nullptr },
         { "other maker", MVFourCC("spit"), MVFourCC("mpg4"), MVFourCC("appl"), 0, 0, nullptr },
         { "not an exporter", MVFourCC("eat "), MVFourCC("mpg4"), 0, 0, 0, nullptr },
         { "image sequence", MVFourCC("spit"), MVFourCC("grex"), 0, 0, 0, "png" },

@@ -13,8 +13,14 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes be32(uint32_t v) { return { uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v) }; }
-Bytes text(std::string_view s) { return { s.begin(), s.end() }; }
+Bytes be32(uint32_t v)
+{
+    return { uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v) };
+}
+Bytes text(std::string_view s)
+{
+    return { s.begin(), s.end() };
+}
 Bytes cat(std::initializer_list<Bytes> parts)
 {
     Bytes out;
@@ -39,9 +45,11 @@ TEST(ReferenceMovieAtoms, EmptyTreeIsMoovHoldingAnEmptyRecordList)
 
 TEST(ReferenceMovieAtoms, DescriptorAtomsByAttributes)
 {
-    const Bytes rdrf = cat({ be32(26), text("rdrf"), be32(0), text("url "), be32(6), text("a.mov"), Bytes { 0 } });
+    const Bytes rdrf
+        = cat({ be32(26), text("rdrf"), be32(0), text("url "), be32(6), text("a.mov"), Bytes { 0 } });
     const Bytes rmdr = cat({ be32(16), text("rmdr"), be32(0), be32(0x7FFFFFFF) });
-    const Bytes rmvc = cat({ be32(26), text("rmvc"), be32(0), text("mobi"), be32(1), be32(1), Bytes { 0, 1 } });
+    const Bytes rmvc
+        = cat({ be32(26), text("rmvc"), be32(0), text("mobi"), be32(1), be32(1), Bytes { 0, 1 } });
     struct Case {
         const char* name;
         HXPropertyList::Dictionary attributes;
@@ -82,7 +90,8 @@ TEST(ReferenceMovieAtoms, DescriptorWithoutUsableLocationFails)
 
 TEST(ReferenceMovieAtoms, NonAsciiCharactersBecomeQuestionMarks)
 {
-    auto rmda = MVPRefMovieDescriptorDictionaryCreateWithAttributes({ { "URL", "caf\xC3\xA9\xE2\x82\xAC.mov" } });
+    auto rmda
+        = MVPRefMovieDescriptorDictionaryCreateWithAttributes({ { "URL", "caf\xC3\xA9\xE2\x82\xAC.mov" } });
     ASSERT_TRUE(rmda);
     auto bytes = serialise(*rmda);
     // rmda header, rdrf header, flags, type, n

@@ -143,7 +143,8 @@ TEST_F(ShareJobsPeer, MailJobWritesTheMovieAndHandsItToTheMailProgram)
     auto failed = run(*params);
     EXPECT_EQ(failed->state(), JobState::Errored);
     EXPECT_EQ(failed->errorCode(), 3);
-    EXPECT_NE(failed->errorMessage().find("xdg-email is not installed"), std::string::npos) << failed->errorMessage();
+    EXPECT_NE(failed->errorMessage().find("xdg-email is not installed"), std::string::npos)
+        << failed->errorMessage();
 }
 
 TEST_F(ShareJobsPeer, PodcastJobSubmitsTheMovieToTheServer)
@@ -161,7 +162,8 @@ TEST_F(ShareJobsPeer, PodcastJobSubmitsTheMovieToTheServer)
             { "CmdLinePath", (fixtures / "quillon").string() },
             { "SubmitArgs",
                 HXPropertyList::Array { "-s", server.url(), "-u", "ann", "-p", password, "--submit", "--file",
-                    source.string(), "--workflow", "video-pod", "--metadata", (temp / "meta.plist").string() } },
+                    source.string(), "--workflow", "video-pod", "--metadata",
+                    (temp / "meta.plist").string() } },
         };
         return run(params);
     };
@@ -174,7 +176,8 @@ TEST_F(ShareJobsPeer, PodcastJobSubmitsTheMovieToTheServer)
     auto refused = submit("wrong");
     EXPECT_EQ(refused->state(), JobState::Errored);
     EXPECT_EQ(refused->errorCode(), 21);
-    EXPECT_NE(refused->errorMessage().find("the server refused: 403"), std::string::npos) << refused->errorMessage();
+    EXPECT_NE(refused->errorMessage().find("the server refused: 403"), std::string::npos)
+        << refused->errorMessage();
 }
 
 } // namespace

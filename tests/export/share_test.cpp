@@ -91,7 +91,8 @@ TEST_F(ShareTest, MailCompressesOnlyAboveTheThresholds)
         HXPropertyList::Dictionary { { "MVExpType", "Export" }, { "MVExpDataRateCutoff", 3000 },
             { "MVExpVideoDataRate", 1000 }, { "MVExpAudioDataRate", 500 }, { "MVExpWidth", 320.0 },
             { "MVExpHeight", 240.0 }, { "MVExpFrameRate", 15.0 }, { "MVExpVideoCodec", "H.264" },
-            { "MVExpAudioCodec", "AAC" }, { "MVExpAudioSampleRate", 22050 }, { "MVExpAudioNumChannels", 1 } });
+            { "MVExpAudioCodec", "AAC" }, { "MVExpAudioSampleRate", 22050 },
+            { "MVExpAudioNumChannels", 1 } });
     auto pane = ShareMailController::make(resources);
     struct Case {
         const char* name;
@@ -111,7 +112,8 @@ TEST_F(ShareTest, MailCompressesOnlyAboveTheThresholds)
         SCOPED_TRACE(c.name);
         pane->setMovieFacts(c.facts);
         EXPECT_EQ(pane->compress(), c.compress);
-        EXPECT_EQ(HXPropertyList(pane->settings())["MVExpType"].stringValue(), c.compress ? "Export" : "Flatten");
+        EXPECT_EQ(
+            HXPropertyList(pane->settings())["MVExpType"].stringValue(), c.compress ? "Export" : "Flatten");
         if (!c.compress) {
             EXPECT_EQ(pane->summaryTextField()->stringValue(), c.facts.formatString);
         }
@@ -129,9 +131,9 @@ TEST_F(ShareTest, MailCompressesOnlyAboveTheThresholds)
 TEST_F(ShareTest, MailEstimateSizeAndSummary)
 {
     HXPropertyList::Dictionary preset = { { "MVExpType", "Export" }, { "MVExpDataRateCutoff", 10 },
-        { "MVExpVideoDataRate", 1000 }, { "MVExpAudioDataRate", 200 }, { "MVExpWidth", 320.0 }, { "MVExpHeight", 320.0 },
-        { "MVExpFrameRate", 15.0 }, { "MVExpVideoCodec", "H.264" }, { "MVExpAudioCodec", "AAC" },
-        { "MVExpAudioSampleRate", 44100 }, { "MVExpAudioNumChannels", 2 } };
+        { "MVExpVideoDataRate", 1000 }, { "MVExpAudioDataRate", 200 }, { "MVExpWidth", 320.0 },
+        { "MVExpHeight", 320.0 }, { "MVExpFrameRate", 15.0 }, { "MVExpVideoCodec", "H.264" },
+        { "MVExpAudioCodec", "AAC" }, { "MVExpAudioSampleRate", 44100 }, { "MVExpAudioNumChannels", 2 } };
     writeResource("mail1.plist", preset);
     preset.erase("MVExpFrameRate");
     writeResource("mail2.plist", preset);
@@ -145,7 +147,8 @@ TEST_F(ShareTest, MailEstimateSizeAndSummary)
     EXPECT_DOUBLE_EQ(pane->cFrameRate(), 15);
     EXPECT_EQ(pane->cFileSize(), int64_t((200 + 1000 * 0.75) * 10));
     EXPECT_DOUBLE_EQ(HXPropertyList(pane->settings())["MVExpVideoDataRate"].realValue(), 750);
-    EXPECT_EQ(pane->summaryTextField()->stringValue(), "Video: H.264, 320 \u00D7 240, 15 fps\nAudio: AAC, Stereo, 44.100 kHz");
+    EXPECT_EQ(pane->summaryTextField()->stringValue(),
+        "Video: H.264, 320 \u00D7 240, 15 fps\nAudio: AAC, Stereo, 44.100 kHz");
 
     // A movie smaller than the box keeps its size but takes the preset's frame rate.
     auto small = movieFacts(true, true, 100000);
@@ -213,7 +216,8 @@ TEST_F(ShareTest, JobForParameters)
         { "file's name", { { "MVExpType", "Flatten" } }, "/m/Trip.mov", "Trip" },
         { "no file", { { "MVExpType", "Flatten" } }, "", "My Movie" },
         { "pane's name wins", { { "MVExpSourceName", "Mine" } }, "/m/Trip.mov", "Mine" },
-        { "pane's error", { { "ErrorTitle", "No server" }, { "ErrorMessage", "…" } }, "/m/Trip.mov", nullptr },
+        { "pane's error", { { "ErrorTitle", "No server" }, { "ErrorMessage", "…" } }, "/m/Trip.mov",
+            nullptr },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -292,15 +296,21 @@ std::string writeTool(const fs::path& folder, const std::string& statusFile)
     auto path = folder / "quillon";
     writeFile(path,
         "#!/bin/sh\n"
-        "echo \"$@\" >> '" + (folder / "calls").string() + "'\n"
-        "status=$(cat '" + statusFile + "' 2>/dev/null || echo 0)\n"
-        "if [ \"$status\" != 0 ]; then echo 'refused' >&2; exit $status; fi\n"
-        "cat <<'EOF'\n"
-        "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>workflows</key><array>"
-        "<dict><key>title</key><string>Audio Podcast</string><key>name</key><string>audio-pod</string></dict>"
-        "<dict><key>title</key><string>Video Podcast</string><key>name</key><string>video-pod</string></dict>"
-        "</array></dict></plist>\n"
-        "EOF\n");
+        "echo \"$@\" >> '"
+            + (folder / "calls").string()
+            + "'\n"
+              "status=$(cat '"
+            + statusFile
+            + "' 2>/dev/null || echo 0)\n"
+              "if [ \"$status\" != 0 ]; then echo 'refused' >&2; exit $status; fi\n"
+              "cat <<'EOF'\n"
+              "<?xml version=\"1.0\"?><plist version=\"1.0\"><dict><key>workflows</key><array>"
+              "<dict><key>title</key><string>Audio "
+              "Podcast</string><key>name</key><string>audio-pod</string></dict>"
+              "<dict><key>title</key><string>Video "
+              "Podcast</string><key>name</key><string>video-pod</string></dict>"
+              "</array></dict></plist>\n"
+              "EOF\n");
     fs::permissions(path, fs::perms::owner_all);
     return path.string();
 }
@@ -316,8 +326,9 @@ TEST_F(ShareTest, PodcastSignInListsWorkflowsAndOffersTheKeychainOnce)
     auto pane = ShareQuillonController::make(resources);
     std::vector<bool> enabled;
     auto token = HXNotificationCenter::defaultCenter().addObserver(
-        ShareButtonEnableStateNotification, pane.get(),
-        [&](const HXNotification& n) { enabled.push_back(HXPropertyList(n.userInfo())["enabled"].boolValue()); });
+        ShareButtonEnableStateNotification, pane.get(), [&](const HXNotification& n) {
+            enabled.push_back(HXPropertyList(n.userInfo())["enabled"].boolValue());
+        });
     pane->awakeFromInterface();
     // Names stored but no password: the sign-in form, filled in.
     EXPECT_TRUE(pane->showsSignInForm());
@@ -347,11 +358,13 @@ TEST_F(ShareTest, PodcastSignInListsWorkflowsAndOffersTheKeychainOnce)
     EXPECT_TRUE(enabled.back());
     ASSERT_EQ(alerts.size(), 1u);
     auto item = MVPInternetPasswordItem { "https://pods.example.org", "ann", "", 0 };
-    EXPECT_EQ(MVPPasswordStore::defaultStore().findInternetPassword(item), std::optional<std::string>("s3cret"));
-    struct stat st {};
+    EXPECT_EQ(
+        MVPPasswordStore::defaultStore().findInternetPassword(item), std::optional<std::string>("s3cret"));
+    struct stat st { };
     ASSERT_EQ(::stat(MVPPasswordStore::defaultPath().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
-    EXPECT_NE(readFile(temp / "calls").find("-s pods.example.org -u ann -p s3cret --listworkflows"), std::string::npos);
+    EXPECT_NE(readFile(temp / "calls").find("-s pods.example.org -u ann -p s3cret --listworkflows"),
+        std::string::npos);
 
     // Items 0 and 1 are no workflows.
     pane->workflowPopUpButton()->selectItemAtIndex(1);
@@ -410,21 +423,24 @@ TEST_F(ShareTest, PodcastParameters)
     pane->workflowChanged(nullptr);
     pane->descriptionField()->setStringValue("Episode 1");
     auto p = HXPropertyList(pane->parameters());
-    EXPECT_EQ(p["description"].stringValue(), "Publish \u201C" + movie->displayName() + "\u201D with Video Podcast");
+    EXPECT_EQ(p["description"].stringValue(),
+        "Publish \u201C" + movie->displayName() + "\u201D with Video Podcast");
     EXPECT_EQ(p["MVPublishStep"].stringValue(), "PublishPodcast");
     EXPECT_EQ(p["CmdLinePath"].stringValue(), ShareQuillonController::toolPath());
     std::vector<std::string> args;
     for (const auto& a : p["SubmitArgs"].arrayValue())
         args.push_back(a.stringValue());
     ASSERT_EQ(args.size(), 13u) << HXString::componentsJoinedByString(args, " ");
-    EXPECT_EQ(args, (std::vector<std::string> { "-s", "http://127.0.0.1:8080/pod", "-u", "ann", "-p", "pw", "--submit",
-                        "--file", moviePath.string(), "--workflow", "video-pod", "--metadata", args[12] }));
+    EXPECT_EQ(args,
+        (std::vector<std::string> { "-s", "http://127.0.0.1:8080/pod", "-u", "ann", "-p", "pw", "--submit",
+            "--file", moviePath.string(), "--workflow", "video-pod", "--metadata", args[12] }));
     EXPECT_EQ(fs::path(args[12]).parent_path(), temp / "tmp");
     auto metadata = HXPropertyList::readFromFile(args[12]);
     ASSERT_TRUE(metadata);
     EXPECT_EQ((*metadata)["Description"].stringValue(), "Episode 1");
     EXPECT_EQ((*metadata)["Title"].stringValue(), movie->displayName());
-    EXPECT_FALSE(MVPPasswordStore::defaultStore().findInternetPassword({ "http://127.0.0.1:8080/pod", "ann", "/pod", 8080 }));
+    EXPECT_FALSE(MVPPasswordStore::defaultStore().findInternetPassword(
+        { "http://127.0.0.1:8080/pod", "ann", "/pod", 8080 }));
 
     // A movie without a file cannot be submitted: said now, not by a failing job.
     pane->setMVMovie(MVMovie::movie());

@@ -47,7 +47,8 @@ std::shared_ptr<MVExportSession> MVExportSession::create(std::shared_ptr<MVMovie
     return session;
 }
 
-std::shared_ptr<MVExportSession> MVExportSession::createFromSerialization(const HXData& data, HXError* outError)
+std::shared_ptr<MVExportSession> MVExportSession::createFromSerialization(
+    const HXData& data, HXError* outError)
 {
     auto bad = [&](const std::string& why) -> std::shared_ptr<MVExportSession> {
         if (outError)
@@ -141,7 +142,8 @@ int MVExportSession::perform(const MVExportSessionProgressProc& progress, std::s
     if (stopped) {
         status = MVExportProgressStoppedErr;
     } else if (!written) {
-        status = fail(outMessage, MVExportIOErr, "The movie cannot be prepared: " + error.localizedDescription());
+        status = fail(
+            outMessage, MVExportIOErr, "The movie cannot be prepared: " + error.localizedDescription());
     } else {
         bool sequence = _exporter.kind == MVExporterKind::ImageSequence;
         std::string destination = sequence ? _targetPath : partialPathFor(_targetPath);
@@ -188,7 +190,8 @@ int MVExportSession::performMovieExport(const MVExportSessionProgressProc& progr
     if (stopped)
         return MVExportProgressStoppedErr;
     if (!written)
-        return fail(outMessage, MVExportIOErr, "The movie cannot be written: " + error.localizedDescription());
+        return fail(
+            outMessage, MVExportIOErr, "The movie cannot be written: " + error.localizedDescription());
     if (progress)
         progress(1.0);
     return 0;

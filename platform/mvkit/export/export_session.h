@@ -57,8 +57,8 @@ public:
 private:
     MVExportSession() = default;
     // The movie written self-contained to `path`; progress goes out scaled by `share`.
-    bool writeSelfContained(const std::string& path, const MVExportSessionProgressProc& progress, double share,
-        bool* outStopped, HXError* outError);
+    bool writeSelfContained(const std::string& path, const MVExportSessionProgressProc& progress,
+        double share, bool* outStopped, HXError* outError);
     int performMovieExport(const MVExportSessionProgressProc& progress, std::string* outMessage);
 
     std::shared_ptr<MVMovie> _movie;

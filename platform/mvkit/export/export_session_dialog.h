@@ -12,5 +12,6 @@
 int MVExportSessionShowUI(MVExportSession& session, const std::string& suggestedPath);
 
 // Replaces the dialog (tests and scripted runs); an empty handler brings the real one back.
-using MVExportSessionUIHandler = std::function<int(MVExportSession& session, const std::string& suggestedPath)>;
+using MVExportSessionUIHandler
+    = std::function<int(MVExportSession& session, const std::string& suggestedPath)>;
 void MVExportSessionSetUIHandler(MVExportSessionUIHandler handler);

@@ -27,8 +27,8 @@ const std::vector<MVExporterDescription>& MVExporter::exporters()
             "Sound to MPEG-4 Audio", MVFourCC("m4a "), false, true },
         { MVMovieExportType, MVFourCC("WAVE"), MVExporterManufacturer, movieFlags, MVExporterKind::Wave,
             "Sound to Wave", MVFourCC("wav "), false, true },
-        { MVMovieExportType, MVFourCC("grex"), MVExporterManufacturer, movieFlags, MVExporterKind::ImageSequence,
-            "Movie to Image Sequence", MVFourCC("png "), true, false },
+        { MVMovieExportType, MVFourCC("grex"), MVExporterManufacturer, movieFlags,
+            MVExporterKind::ImageSequence, "Movie to Image Sequence", MVFourCC("png "), true, false },
     };
     return list;
 }

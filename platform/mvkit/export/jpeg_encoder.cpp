@@ -41,7 +41,8 @@ std::optional<HXData> MVJPEGRepresentationOfBitmap(const HXBitmapImageRep& bitma
         if (av_frame_get_buffer(frame, 0) < 0)
             break;
         std::vector<uint8_t> rgba = bitmap.RGBAData();
-        sws = sws_getContext(w, h, AV_PIX_FMT_RGBA, w, h, enc->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr);
+        sws = sws_getContext(
+            w, h, AV_PIX_FMT_RGBA, w, h, enc->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr);
         if (!sws)
             break;
         const uint8_t* src[1] = { rgba.data() };

@@ -150,7 +150,7 @@ void Transcoder::openInput(const std::string& source)
     if (!_video && !_audio)
         throw Failure { MVExportInvalidMovieErr,
             isImageSequence() || _exporter.needsVideo ? "The movie has no pictures to export."
-                                                       : "The movie has nothing to export." };
+                                                      : "The movie has nothing to export." };
     if (_exporter.needsVideo && !_video)
         throw Failure { MVExportInvalidMovieErr, "The movie has no pictures to export." };
     if (_exporter.needsAudio && !_audio)
@@ -292,7 +292,8 @@ void Transcoder::openOutput(const std::string& destination)
     }
 
     if (_out) {
-        check(avio_open(&_out->pb, destination.c_str(), AVIO_FLAG_WRITE), MVExportIOErr, "The file cannot be made");
+        check(avio_open(&_out->pb, destination.c_str(), AVIO_FLAG_WRITE), MVExportIOErr,
+            "The file cannot be made");
         AVDictionary* options = nullptr;
         if (_exporter.kind == MVExporterKind::MPEG4 || _exporter.kind == MVExporterKind::Phone)
             av_dict_set(&options, "movflags", "+faststart", 0); // playable while it downloads
@@ -315,7 +316,8 @@ void Transcoder::reportProgress(double seconds)
 
 void Transcoder::decodePacket(Lane& lane, AVPacket* packet)
 {
-    check(avcodec_send_packet(lane.decoder, packet), MVExportInvalidMovieErr, "The movie's media cannot be decoded");
+    check(avcodec_send_packet(lane.decoder, packet), MVExportInvalidMovieErr,
+        "The movie's media cannot be decoded");
     FramePtr frame(av_frame_alloc());
     while (true) {
         int result = avcodec_receive_frame(lane.decoder, frame.get());
@@ -362,7 +364,8 @@ void Transcoder::audioFrame(AVFrame* frame)
         return;
     FramePtr converted(av_frame_alloc());
     converted->format = lane.encoder->sample_fmt;
-    check(av_channel_layout_copy(&converted->ch_layout, &lane.encoder->ch_layout), MVExportCodecErr, "Out of memory");
+    check(av_channel_layout_copy(&converted->ch_layout, &lane.encoder->ch_layout), MVExportCodecErr,
+        "Out of memory");
     converted->sample_rate = lane.encoder->sample_rate;
     converted->nb_samples = capacity;
     check(av_frame_get_buffer(converted.get(), 0), MVExportCodecErr, "Out of memory");
@@ -370,8 +373,8 @@ void Transcoder::audioFrame(AVFrame* frame)
         frame ? const_cast<const uint8_t**>(frame->extended_data) : nullptr, frame ? frame->nb_samples : 0);
     check(got, MVExportCodecErr, "The sound cannot be converted");
     if (got > 0)
-        check(av_audio_fifo_write(lane.fifo, reinterpret_cast<void**>(converted->data), got), MVExportCodecErr,
-            "Out of memory");
+        check(av_audio_fifo_write(lane.fifo, reinterpret_cast<void**>(converted->data), got),
+            MVExportCodecErr, "Out of memory");
     drainAudio(false);
 }
 
@@ -383,7 +386,8 @@ void Transcoder::drainAudio(bool final)
         int n = std::min(frameSize, av_audio_fifo_size(lane.fifo));
         FramePtr out(av_frame_alloc());
         out->format = lane.encoder->sample_fmt;
-        check(av_channel_layout_copy(&out->ch_layout, &lane.encoder->ch_layout), MVExportCodecErr, "Out of memory");
+        check(av_channel_layout_copy(&out->ch_layout, &lane.encoder->ch_layout), MVExportCodecErr,
+            "Out of memory");
         out->sample_rate = lane.encoder->sample_rate;
         out->nb_samples = n;
         check(av_frame_get_buffer(out.get(), 0), MVExportCodecErr, "Out of memory");
@@ -408,7 +412,8 @@ void Transcoder::encode(Lane& lane, AVFrame* frame)
         } else {
             av_packet_rescale_ts(packet.get(), lane.encoder->time_base, lane.outStream->time_base);
             packet->stream_index = lane.outStream->index;
-            check(av_interleaved_write_frame(_out, packet.get()), MVExportIOErr, "The file cannot be written");
+            check(
+                av_interleaved_write_frame(_out, packet.get()), MVExportIOErr, "The file cannot be written");
         }
         av_packet_unref(packet.get());
     }
@@ -448,8 +453,8 @@ void Transcoder::run(const std::string& source, const std::string& destination, 
             break;
         check(read, MVExportInvalidMovieErr, "The movie cannot be read");
         Lane* lane = _video && packet->stream_index == _video->inIndex ? _video.get()
-            : _audio && packet->stream_index == _audio->inIndex    ? _audio.get()
-                                                                   : nullptr;
+            : _audio && packet->stream_index == _audio->inIndex        ? _audio.get()
+                                                                       : nullptr;
         if (lane)
             decodePacket(*lane, packet.get());
         av_packet_unref(packet.get());
