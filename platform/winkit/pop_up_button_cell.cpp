@@ -138,6 +138,16 @@ void HXPopUpButtonCell::selectItemAtIndex(long index)
     synchronizeTitleAndSelectedItem();
 }
 
+void HXPopUpButtonCell::setObjectValue(const HXPropertyList& value)
+{
+    if (value.isNumber()) {
+        double index = value.isInteger() ? double(value.integerValue()) : value.realValue();
+        selectItemAtIndex(index >= 0 && index < double(numberOfItems()) ? long(index) : -1);
+        return;
+    }
+    HXButtonCell::setObjectValue(value);
+}
+
 void HXPopUpButtonCell::selectItemWithTitle(const std::string& title) { selectItemAtIndex(indexOfItemWithTitle(title)); }
 
 bool HXPopUpButtonCell::selectItemWithTag(long tag)

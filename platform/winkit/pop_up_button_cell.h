@@ -45,6 +45,9 @@ public:
     long indexOfSelectedItem() const { return _selectedIndex; }
     void selectItem(const std::shared_ptr<HXMenuItem>& item);
     void selectItemAtIndex(long index);
+    // A number selects the item at that index (how a table hands a pop-up cell its row's value); other
+    // values go to the button cell.
+    void setObjectValue(const HXPropertyList& value) override;
     void selectItemWithTitle(const std::string& title);
     // False when no item has the tag (the selection then stays).
     bool selectItemWithTag(long tag);

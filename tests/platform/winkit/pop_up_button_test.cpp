@@ -132,3 +132,25 @@ TEST_F(PopUpButtonTest, KeyboardAndAccessibilityOpenTheMenu)
     app->processPendingEvents();
     EXPECT_FALSE(p->menu()->isTracking());
 }
+
+TEST_F(PopUpButtonTest, ANumberAsObjectValueSelectsThatItem)
+{
+    // A table hands its pop-up data cell the row's value as a number.
+    auto p = popUp();
+    struct Case {
+        HXPropertyList value;
+        long selected;
+    };
+    const Case cases[] = {
+        { HXPropertyList(2), 2 },
+        { HXPropertyList(1.0), 1 },
+        { HXPropertyList(-1), -1 },
+        { HXPropertyList(99), -1 },
+    };
+    for (const auto& c : cases) {
+        p->popUpCell()->setObjectValue(c.value);
+        EXPECT_EQ(p->indexOfSelectedItem(), c.selected);
+    }
+    p->popUpCell()->setObjectValue(HXPropertyList(0));
+    EXPECT_EQ(p->titleOfSelectedItem(), "Fit");
+}
