@@ -78,36 +78,36 @@ int MVPFractionDigitsOfFormat(const std::string& format)
     return digits;
 }
 
-std::shared_ptr<HXTableColumn> MVPMakeTableColumn(const MVPPropertyColumn& spec, const std::string& title)
+std::shared_ptr<HXTableColumn> MVPMakeTableColumn(const MVPPropertyColumn& definition, const std::string& title)
 {
-    auto column = std::make_shared<HXTableColumn>(spec.identifier);
-    column->setEditable(spec.editable);
+    auto column = std::make_shared<HXTableColumn>(definition.identifier);
+    column->setEditable(definition.editable);
     column->setTitle(title);
 
     HXFont smallFont = HXFont::systemFontOfSize(HXFont::smallSystemFontSize());
     HXStringAttributes attributes;
     attributes.font = smallFont;
     double titleWidth = HXStringDrawing::sizeWithAttributes(title, attributes).width + 10;
-    column->setMinWidth(std::min(titleWidth, spec.width));
+    column->setMinWidth(std::min(titleWidth, definition.width));
     column->setMaxWidth(DBL_MAX);
-    column->setWidth(std::max(titleWidth, spec.width));
+    column->setWidth(std::max(titleWidth, definition.width));
 
     std::shared_ptr<HXCell> cell;
-    if (spec.type == MVPPropertyColumn::Type::TextField) {
+    if (definition.type == MVPPropertyColumn::Type::TextField) {
         auto text = std::make_shared<HXTextFieldCell>();
         text->setPlaceholderString(
             HXLocalizedStringFromTable("propUnavailablePlaceholder", "PropertyBrowser"));
-        text->setAlignment(spec.alignment);
+        text->setAlignment(definition.alignment);
         text->setControlSize(HXSmallControlSize);
         text->setFont(smallFont);
         text->setSelectable(true);
-        text->setEditable(spec.editable);
+        text->setEditable(definition.editable);
         text->setLineBreakMode(HXLineBreakByTruncatingTail);
         text->setBezeled(false);
         text->setBordered(false);
         text->setDrawsBackground(false);
         cell = text;
-    } else if (spec.type == MVPPropertyColumn::Type::CheckBox) {
+    } else if (definition.type == MVPPropertyColumn::Type::CheckBox) {
         auto box = std::make_shared<MVPPropertyBrowserCheckBoxCell>();
         box->setAlignment(HXCenterTextAlignment);
         box->setControlSize(HXMiniControlSize);
@@ -116,9 +116,9 @@ std::shared_ptr<HXTableColumn> MVPMakeTableColumn(const MVPPropertyColumn& spec,
         box->setEditable(false);
         cell = box;
     }
-    if (cell && !spec.format.empty()) {
+    if (cell && !definition.format.empty()) {
         auto formatter = std::make_shared<HXNumberFormatter>();
-        int digits = MVPFractionDigitsOfFormat(spec.format);
+        int digits = MVPFractionDigitsOfFormat(definition.format);
         formatter->setMinimumFractionDigits(digits);
         formatter->setMaximumFractionDigits(digits);
         cell->setFormatter(formatter);

@@ -31,9 +31,9 @@ struct MVPSortDescriptor {
 
 // The columns of a "Columns" list; elements that are no dictionaries or have no identifier are left out.
 std::vector<MVPPropertyColumn> MVPPropertyColumnsFromList(const HXPropertyList& list);
-// The table column of a spec, titled `title` (its header text): width the larger of the title's width
-// + 10 and the spec's width, minimum width the smaller, no maximum.
-std::shared_ptr<HXTableColumn> MVPMakeTableColumn(const MVPPropertyColumn& spec, const std::string& title);
+// The table column for a column description, titled `title` (its header text): width the larger of the title's width
+// + 10 and the described width, minimum width the smaller, no maximum.
+std::shared_ptr<HXTableColumn> MVPMakeTableColumn(const MVPPropertyColumn& column, const std::string& title);
 // The number of fraction digits a number format asks for ("0.00" → 2, "#,##0" → 0).
 int MVPFractionDigitsOfFormat(const std::string& format);
 

@@ -153,7 +153,7 @@ private:
     std::vector<MVPInspectedObject> _inspectedObjects;
     std::vector<MVPInspectedObject> _objects;
     std::vector<std::shared_ptr<HXTableColumn>> _columns;
-    // Column → its spec (value key, sort key, cell kind), by identity.
+    // Column → its column (value key, sort key, cell kind), by identity.
     std::vector<std::pair<const HXTableColumn*, std::shared_ptr<MVPPropertyColumn>>> _columnKeys;
     std::vector<MVPSortDescriptor> _sortDescriptors;
     bool _freezeInspectors = false;

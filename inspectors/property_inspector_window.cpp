@@ -116,10 +116,10 @@ void MVPPropertyInspectorBrowser::loadWindow()
     // Columns from the bundle's list.
     _columns.clear();
     _columnKeys.clear();
-    for (const MVPPropertyColumn& spec : MVPPropertyColumnsFromList(bundleList("Columns"))) {
-        auto column = MVPMakeTableColumn(spec, columnTitle(spec.identifier));
+    for (const MVPPropertyColumn& definition : MVPPropertyColumnsFromList(bundleList("Columns"))) {
+        auto column = MVPMakeTableColumn(definition, columnTitle(definition.identifier));
         _columns.push_back(column);
-        _columnKeys.emplace_back(column.get(), std::make_shared<MVPPropertyColumn>(spec));
+        _columnKeys.emplace_back(column.get(), std::make_shared<MVPPropertyColumn>(definition));
     }
 
     _tableView = std::make_shared<MVPPropertyBrowserTableView>(HXRect { {}, { tabSize.width, 100 } });
@@ -488,9 +488,9 @@ void MVPPropertyInspectorBrowser::panelLostFocus()
 
 std::shared_ptr<MVPPropertyColumn> MVPPropertyInspectorBrowser::columnSpec(const HXTableColumn* column) const
 {
-    for (const auto& [c, spec] : _columnKeys)
+    for (const auto& [c, definition] : _columnKeys)
         if (c == column)
-            return spec;
+            return definition;
     return nullptr;
 }
 
@@ -568,19 +568,19 @@ long MVPPropertyInspectorBrowser::numberOfRowsInTableView(HXTableView&)
 HXPropertyList MVPPropertyInspectorBrowser::objectValueForTableColumn(
     HXTableView&, HXTableColumn* column, long row)
 {
-    auto spec = columnSpec(column);
-    if (!spec || row < 0 || size_t(row) >= _objects.size())
+    auto definition = columnSpec(column);
+    if (!definition || row < 0 || size_t(row) >= _objects.size())
         return {};
-    return MVPPropertyValueForKey(_objects[size_t(row)], spec->key);
+    return MVPPropertyValueForKey(_objects[size_t(row)], definition->key);
 }
 
 void MVPPropertyInspectorBrowser::setObjectValue(
     HXTableView& table, const HXPropertyList& value, HXTableColumn* column, long row)
 {
-    auto spec = columnSpec(column);
-    if (!spec || row < 0 || size_t(row) >= _objects.size() || !shouldEditTableColumn(table, column, row))
+    auto definition = columnSpec(column);
+    if (!definition || row < 0 || size_t(row) >= _objects.size() || !shouldEditTableColumn(table, column, row))
         return;
-    if (MVPSetPropertyValueForKey(_objects[size_t(row)], value, spec->key))
+    if (MVPSetPropertyValueForKey(_objects[size_t(row)], value, definition->key))
         table.setNeedsDisplay(true);
 }
 
@@ -619,15 +619,15 @@ void MVPPropertyInspectorBrowser::columnDidMove(HXTableView& table, long, long n
 
 void MVPPropertyInspectorBrowser::didClickTableColumn(HXTableView&, HXTableColumn* column)
 {
-    auto spec = columnSpec(column);
-    if (!spec || spec->sortKey.empty())
+    auto definition = columnSpec(column);
+    if (!definition || definition->sortKey.empty())
         return;
     std::vector<MVPSortDescriptor> descriptors = _sortDescriptors;
-    if (!descriptors.empty() && descriptors.front().key == spec->sortKey) {
+    if (!descriptors.empty() && descriptors.front().key == definition->sortKey) {
         descriptors.front().ascending = !descriptors.front().ascending;
     } else {
-        std::erase_if(descriptors, [&](const MVPSortDescriptor& d) { return d.key == spec->sortKey; });
-        descriptors.insert(descriptors.begin(), { spec->sortKey, true });
+        std::erase_if(descriptors, [&](const MVPSortDescriptor& d) { return d.key == definition->sortKey; });
+        descriptors.insert(descriptors.begin(), { definition->sortKey, true });
     }
     setSortDescriptors(descriptors);
 }

@@ -36,7 +36,7 @@ namespace MVPAppScripting {
 
 using App = HXApplication;
 using V = HXScriptValue;
-using Spec = HXScriptObjectSpecifier;
+using Specifier = HXScriptObjectSpecifier;
 using MVPScriptValues::fourCC;
 
 namespace {
@@ -88,8 +88,8 @@ const HXScriptClass<MVPCaptureDocument>& recordingClass()
         c.get("name", [](MVPCaptureDocument& d) { return V(d.displayName()); });
         c.get("uniqueID", [](MVPCaptureDocument& d) { return V(int64_t(d.uniqueID())); });
         // A recording is named by its identifier, which its movie keeps once the recording is done.
-        c.specifier([](MVPCaptureDocument& d) -> std::optional<Spec> {
-            return Spec::uniqueID("orderedDocuments", HXPropertyList(int64_t(d.uniqueID())));
+        c.specifier([](MVPCaptureDocument& d) -> std::optional<Specifier> {
+            return Specifier::uniqueID("orderedDocuments", HXPropertyList(int64_t(d.uniqueID())));
         });
         return c;
     }();

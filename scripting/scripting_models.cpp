@@ -12,21 +12,21 @@
 namespace MVPScriptingModels {
 
 using V = HXScriptValue;
-using Spec = HXScriptObjectSpecifier;
+using Specifier = HXScriptObjectSpecifier;
 using MVPScriptValues::fourCC;
 
 namespace {
 
-std::optional<Spec> specifierOf(const HXScriptReference& object)
+std::optional<Specifier> specifierOf(const HXScriptReference& object)
 {
     if (!object)
         return std::nullopt;
     return object.classDescription()->objectSpecifier(object.object().get());
 }
 
-std::shared_ptr<Spec> shared(std::optional<Spec> spec)
+std::shared_ptr<Specifier> shared(std::optional<Specifier> objectSpec)
 {
-    return spec ? std::make_shared<Spec>(std::move(*spec)) : nullptr;
+    return objectSpec ? std::make_shared<Specifier>(std::move(*objectSpec)) : nullptr;
 }
 
 // Opens what an entry stands for, as the Open Recent and Favorites menus do: the result is the document.
@@ -93,8 +93,8 @@ const HXScriptClass<MVPModelFavorite>& favoriteClassDescription()
             return list;
         });
         c.command("open", [](MVPModelFavorite& f, HXScriptCommand& command) { return openEntry(f._favoriteInfo, command); });
-        c.specifier([](MVPModelFavorite& f) -> std::optional<Spec> {
-            return Spec::name("favorites", f._favoriteInfo["name"].stringValue());
+        c.specifier([](MVPModelFavorite& f) -> std::optional<Specifier> {
+            return Specifier::name("favorites", f._favoriteInfo["name"].stringValue());
         });
         return c;
     }();
@@ -108,8 +108,8 @@ const HXScriptClass<MVPModelRecentItem>& recentItemClassDescription()
         c.get("name", [](MVPModelRecentItem& r) { return V(HXPropertyList(r._recentDocumentInfo["name"].stringValue())); });
         c.get("kind", [](MVPModelRecentItem& r) { return V(int64_t(kindOfEntry(r._recentDocumentInfo))); });
         c.command("open", [](MVPModelRecentItem& r, HXScriptCommand& command) { return openEntry(r._recentDocumentInfo, command); });
-        c.specifier([](MVPModelRecentItem& r) -> std::optional<Spec> {
-            return Spec::name("recentItems", r._recentDocumentInfo["name"].stringValue());
+        c.specifier([](MVPModelRecentItem& r) -> std::optional<Specifier> {
+            return Specifier::name("recentItems", r._recentDocumentInfo["name"].stringValue());
         });
         return c;
     }();
@@ -146,7 +146,7 @@ const HXScriptClass<MVPModelDisplay>& displayClassDescription()
         c.command("exitFullScreen", [](MVPModelDisplay&, HXScriptCommand&) { return V(); });
         // Every display has the same name, so a display names itself by its position: a reference a
         // script got back finds the same display again.
-        c.specifier([indexOf](MVPModelDisplay& d) -> std::optional<Spec> { return Spec::index("displays", indexOf(d)); });
+        c.specifier([indexOf](MVPModelDisplay& d) -> std::optional<Specifier> { return Specifier::index("displays", indexOf(d)); });
         return c;
     }();
     return cls;
@@ -158,11 +158,11 @@ const HXScriptClass<MVPModelInternetLocation>& internetLocationClassDescription(
         HXScriptClass<MVPModelInternetLocation> c("internet location");
         c.get("location", [](MVPModelInternetLocation& l) { return V(l._location.absoluteString()); });
         c.get("name", [](MVPModelInternetLocation& l) { return V(l._location.absoluteString()); });
-        c.specifier([](MVPModelInternetLocation& l) -> std::optional<Spec> {
+        c.specifier([](MVPModelInternetLocation& l) -> std::optional<Specifier> {
             auto parent = specifierOf(l._parent);
             if (!parent)
                 return std::nullopt;
-            return Spec::name("internetLocations", l._location.absoluteString(), shared(parent));
+            return Specifier::name("internetLocations", l._location.absoluteString(), shared(parent));
         });
         return c;
     }();
@@ -202,7 +202,7 @@ const HXScriptClass<HXWindow>& windowClassDescription()
                     list.emplace_back(MVPMovieDocScripting::reference(doc));
             return list;
         });
-        c.specifier([](HXWindow& w) -> std::optional<Spec> { return Spec::index("orderedMovieWindows", orderedIndex(w)); });
+        c.specifier([](HXWindow& w) -> std::optional<Specifier> { return Specifier::index("orderedMovieWindows", orderedIndex(w)); });
         return c;
     }();
     return cls;

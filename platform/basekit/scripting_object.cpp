@@ -105,8 +105,8 @@ HXPropertyList HXScriptValue::encoded() const
     }
     case Kind::Object: {
         HXPropertyList::Dictionary d { { "$class", HXPropertyList(_object.classDescription()->className()) } };
-        if (auto spec = _object.classDescription()->objectSpecifier(_object.object().get()))
-            d["$specifier"] = spec->propertyList();
+        if (auto objectSpec = _object.classDescription()->objectSpecifier(_object.object().get()))
+            d["$specifier"] = objectSpec->propertyList();
         return HXPropertyList(std::move(d));
     }
     }

@@ -72,12 +72,12 @@ HXScriptValue HXScriptRuntime::evaluate(const HXPropertyList& value, HXScriptCom
     }
     if (value.isDictionary() && value.contains("$specifier")) {
         std::string error;
-        auto spec = HXScriptObjectSpecifier::fromPropertyList(value["$specifier"], &error);
-        if (!spec) {
+        auto objectSpec = HXScriptObjectSpecifier::fromPropertyList(value["$specifier"], &error);
+        if (!objectSpec) {
             command.fail(HXScriptMalformedRequestError, error);
             return {};
         }
-        return resolve(*spec, command);
+        return resolve(*objectSpec, command);
     }
     return HXScriptValue(value);
 }
@@ -266,12 +266,12 @@ HXScriptValue HXScriptRuntime::makeElement(const HXPropertyList& request, HXScri
     HXScriptValue container = _root();
     if (request.contains("target")) {
         std::string error;
-        auto spec = HXScriptObjectSpecifier::fromPropertyList(request["target"], &error);
-        if (!spec) {
+        auto objectSpec = HXScriptObjectSpecifier::fromPropertyList(request["target"], &error);
+        if (!objectSpec) {
             command.fail(HXScriptMalformedRequestError, error);
             return {};
         }
-        container = resolve(*spec, command);
+        container = resolve(*objectSpec, command);
         if (command.failed())
             return {};
     }

@@ -120,10 +120,10 @@ HXPropertyList parseValue(const std::string& raw)
         return HXPropertyList(std::move(list));
     }
     if (text.size() > 1 && text.front() == '@') {
-        auto spec = parsePath(text.substr(1));
-        if (!spec)
+        auto objectSpec = parsePath(text.substr(1));
+        if (!objectSpec)
             throw UsageError { "\u201c" + text + "\u201d names nothing." };
-        return HXPropertyList(Dict { { "$specifier", *spec } });
+        return HXPropertyList(Dict { { "$specifier", *objectSpec } });
     }
     return HXPropertyList(unquoted(text));
 }
@@ -161,25 +161,25 @@ std::optional<HXPropertyList> parsePath(const std::string& path)
 {
     if (path.empty() || path == "application")
         return std::nullopt;
-    std::optional<HXPropertyList> spec;
+    std::optional<HXPropertyList> objectSpec;
     for (const auto& step : split(path, '.')) {
         if (step.empty())
             throw UsageError { "\u201c" + path + "\u201d has an empty step." };
         Dict s = parseStep(step);
-        if (spec)
-            s["container"] = *spec;
-        spec = HXPropertyList(std::move(s));
+        if (objectSpec)
+            s["container"] = *objectSpec;
+        objectSpec = HXPropertyList(std::move(s));
     }
-    return spec;
+    return objectSpec;
 }
 
 // A specifier as a path again, for printing objects.
-std::string pathOf(const HXPropertyList& spec)
+std::string pathOf(const HXPropertyList& objectSpec)
 {
-    std::string prefix = spec.contains("container") ? pathOf(spec["container"]) + "." : "";
-    std::string key = spec["key"].stringValue();
-    std::string form = spec["form"].stringValue();
-    const auto& value = spec["value"];
+    std::string prefix = objectSpec.contains("container") ? pathOf(objectSpec["container"]) + "." : "";
+    std::string key = objectSpec["key"].stringValue();
+    std::string form = objectSpec["form"].stringValue();
+    const auto& value = objectSpec["value"];
     if (form == "index")
         return prefix + key + "[" + std::to_string(value.integerValue() >= 0 ? value.integerValue() + 1 : value.integerValue()) + "]";
     if (form == "name")
@@ -244,8 +244,8 @@ HXPropertyList buildRequest(const std::vector<std::string>& args)
     Dict request { { MVPRequestCommandKey, HXPropertyList("script") } };
     auto target = [&](size_t i) {
         if (i < args.size())
-            if (auto spec = parsePath(args[i]))
-                request["target"] = *spec;
+            if (auto objectSpec = parsePath(args[i]))
+                request["target"] = *objectSpec;
     };
     auto need = [&](size_t n) {
         if (args.size() < n)

@@ -179,7 +179,7 @@ TEST(PaneLoader, OrdersFirstThenUnmarkedThenLastAndByLocalizedName)
         { "p1", "MVOrderLast", "Audio" },
         { "p2", "", "banana" },
         { "p3", "MVOrderFirst", "Zebra" },
-        { "p4", "Whatever", "Apple" },
+        { "p4", "Whatever", "Avocado" },
         { "p5", "", "" },
         { "p6", "MVOrderFirst", "Movie" },
         { "p7", "", "Cherry" },

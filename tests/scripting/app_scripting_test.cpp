@@ -39,10 +39,10 @@ TEST_F(AppScriptingTest, PreferencesAsProperties)
         SCOPED_TRACE(c.key);
         bool before = MVPPreferences::preferences().preference(c.preference).boolValue();
         auto posted = count("PreferenceChangedNotification");
-        set(Spec::property(c.key), HXPropertyList(!before));
+        set(Specifier::property(c.key), HXPropertyList(!before));
         MVPPreferences::preferences().postDeferredNotifications();
         EXPECT_EQ(MVPPreferences::preferences().preference(c.preference).boolValue(), !before);
-        EXPECT_EQ(get(Spec::property(c.key))["result"], HXPropertyList(!before));
+        EXPECT_EQ(get(Specifier::property(c.key))["result"], HXPropertyList(!before));
         EXPECT_EQ(*posted > 0, c.notifies);
         MVPPreferences::preferences().setPreference(HXPropertyList(before), c.preference, false);
     }
@@ -60,13 +60,13 @@ TEST_F(AppScriptingTest, FixedAnswers)
             HXUserDefaults::standardUserDefaults().setObject(HXPropertyList(*c.stored), "MVConnectionSpeed");
         else
             HXUserDefaults::standardUserDefaults().removeObjectForKey("MVConnectionSpeed");
-        EXPECT_EQ(get(Spec::property("MovaraConnectionSpeed"))["result"], code(c.code)) << c.code;
+        EXPECT_EQ(get(Specifier::property("MovaraConnectionSpeed"))["result"], code(c.code)) << c.code;
     }
     HXUserDefaults::standardUserDefaults().removeObjectForKey("MVConnectionSpeed");
-    set(Spec::property("MovaraLanguage"), HXPropertyList("French"));
-    EXPECT_EQ(get(Spec::property("MovaraLanguage"))["result"], HXPropertyList("English"));
-    EXPECT_TRUE(get(Spec::property("MovaraVersion"))["result"].isReal());
-    EXPECT_EQ(get(Spec::property("MovaraVersion"))["errorNumber"].integerValue(), 0);
+    set(Specifier::property("MovaraLanguage"), HXPropertyList("French"));
+    EXPECT_EQ(get(Specifier::property("MovaraLanguage"))["result"], HXPropertyList("English"));
+    EXPECT_TRUE(get(Specifier::property("MovaraVersion"))["result"].isReal());
+    EXPECT_EQ(get(Specifier::property("MovaraVersion"))["errorNumber"].integerValue(), 0);
 }
 
 TEST_F(AppScriptingTest, FavoritesFromScripts)
@@ -82,20 +82,20 @@ TEST_F(AppScriptingTest, FavoritesFromScripts)
     ASSERT_EQ(list.size(), 2u);
     EXPECT_EQ(*changes, 2);
 
-    auto web = Spec::index("favorites", 0);
-    EXPECT_EQ(get(Spec::property("name", ptr(web)))["result"], HXPropertyList("trailer.mov"));
-    EXPECT_EQ(get(Spec::property("kind", ptr(web)))["result"], code("url "));
-    EXPECT_EQ(get(Spec::property("category", ptr(web)))["result"], HXPropertyList("Category"));
-    EXPECT_EQ(get(Spec::every("files", ptr(web)))["result"], HXPropertyList(Array {}));
-    EXPECT_EQ(get(Spec::property("name", ptr(Spec::index("internetLocations", 0, ptr(web)))))["result"],
+    auto web = Specifier::index("favorites", 0);
+    EXPECT_EQ(get(Specifier::property("name", ptr(web)))["result"], HXPropertyList("trailer.mov"));
+    EXPECT_EQ(get(Specifier::property("kind", ptr(web)))["result"], code("url "));
+    EXPECT_EQ(get(Specifier::property("category", ptr(web)))["result"], HXPropertyList("Category"));
+    EXPECT_EQ(get(Specifier::every("files", ptr(web)))["result"], HXPropertyList(Array {}));
+    EXPECT_EQ(get(Specifier::property("name", ptr(Specifier::index("internetLocations", 0, ptr(web)))))["result"],
         HXPropertyList("http://example.com/films/trailer.mov"));
     // A file URL stands for its file.
-    auto file = Spec::name("favorites", "clip.mov");
-    EXPECT_EQ(get(Spec::property("kind", ptr(file)))["result"], code("alis"));
-    EXPECT_EQ(get(Spec::every("files", ptr(file)))["result"], HXPropertyList(Array { HXPropertyList("/tmp/scripted clips/clip.mov") }));
+    auto file = Specifier::name("favorites", "clip.mov");
+    EXPECT_EQ(get(Specifier::property("kind", ptr(file)))["result"], code("alis"));
+    EXPECT_EQ(get(Specifier::every("files", ptr(file)))["result"], HXPropertyList(Array { HXPropertyList("/tmp/scripted clips/clip.mov") }));
 
     // Removing past the end changes nothing; removing the first stores the list and says so.
-    auto past = script({ { "event", HXPropertyList("delete") }, { "target", Spec::index("favorites", 2).propertyList() } });
+    auto past = script({ { "event", HXPropertyList("delete") }, { "target", Specifier::index("favorites", 2).propertyList() } });
     EXPECT_EQ(past["errorNumber"].integerValue(), HXScriptNoSuchObjectError);
     EXPECT_EQ(*changes, 2);
     script({ { "event", HXPropertyList("delete") }, { "target", web.propertyList() } });
@@ -109,10 +109,10 @@ TEST_F(AppScriptingTest, RecentItems)
 {
     controller->noteNewRecentDocumentWithAttributes(movara::apptest::fileEntry("/tmp/a.mov"));
     controller->noteNewRecentDocumentWithAttributes(movara::apptest::fileEntry("/tmp/b.mov"));
-    auto items = get(Spec::property("name", ptr(Spec::every("recentItems"))));
+    auto items = get(Specifier::property("name", ptr(Specifier::every("recentItems"))));
     ASSERT_EQ(items["result"].count(), 2u);
-    EXPECT_EQ(get(Spec::property("kind", ptr(Spec::index("recentItems", 0))))["result"], code("alis"));
-    script({ { "event", HXPropertyList("delete") }, { "target", Spec::index("recentItems", 0).propertyList() } });
+    EXPECT_EQ(get(Specifier::property("kind", ptr(Specifier::index("recentItems", 0))))["result"], code("alis"));
+    script({ { "event", HXPropertyList("delete") }, { "target", Specifier::index("recentItems", 0).propertyList() } });
     EXPECT_EQ(HXUserDefaults::standardUserDefaults().arrayForKey(MVPRecentDocumentsUserDefault).size(), 1u);
     EXPECT_EQ(controller->recentDocuments().size(), 1u);
 }
@@ -120,27 +120,27 @@ TEST_F(AppScriptingTest, RecentItems)
 TEST_F(AppScriptingTest, DisplaysAndWindows)
 {
     useTwoScreens();
-    auto names = get(Spec::property("name", ptr(Spec::every("displays"))));
+    auto names = get(Specifier::property("name", ptr(Specifier::every("displays"))));
     EXPECT_EQ(names["result"], HXPropertyList(Array { HXPropertyList("my screen"), HXPropertyList("my screen") }));
-    EXPECT_EQ(get(Spec::property("main", ptr(Spec::index("displays", 0))))["result"], HXPropertyList(true));
-    EXPECT_EQ(get(Spec::property("main", ptr(Spec::index("displays", 1))))["result"], HXPropertyList(false));
-    EXPECT_EQ(get(Spec::property("currentDepth", ptr(Spec::index("displays", 1))))["result"], HXPropertyList(32));
-    EXPECT_EQ(get(Spec::property("dimensions", ptr(Spec::index("displays", 1))))["result"], MVPScriptValues::record(768, 1024));
+    EXPECT_EQ(get(Specifier::property("main", ptr(Specifier::index("displays", 0))))["result"], HXPropertyList(true));
+    EXPECT_EQ(get(Specifier::property("main", ptr(Specifier::index("displays", 1))))["result"], HXPropertyList(false));
+    EXPECT_EQ(get(Specifier::property("currentDepth", ptr(Specifier::index("displays", 1))))["result"], HXPropertyList(32));
+    EXPECT_EQ(get(Specifier::property("dimensions", ptr(Specifier::index("displays", 1))))["result"], MVPScriptValues::record(768, 1024));
     // The second display's reference leads back to the second display, though both share their name.
-    auto second = get(Spec::index("displays", 1))["result"]["$specifier"];
+    auto second = get(Specifier::index("displays", 1))["result"]["$specifier"];
     auto index = script({ { "event", HXPropertyList("get") },
         { "target", HXPropertyList(Dict { { "key", HXPropertyList("index") }, { "container", second } }) } });
     EXPECT_EQ(index["result"], HXPropertyList(1));
 
     auto doc = openPlayer("window.mov");
     ASSERT_TRUE(doc);
-    auto window = Spec::index("orderedMovieWindows", 0);
-    set(Spec::property("windowPosition", ptr(window)), MVPScriptValues::record(300, 50));
+    auto window = Specifier::index("orderedMovieWindows", 0);
+    set(Specifier::property("windowPosition", ptr(window)), MVPScriptValues::record(300, 50));
     HXRect frame = doc->movieWindow()->frame();
     EXPECT_EQ(frame.origin.x, 50);
     EXPECT_EQ(frame.origin.y + frame.size.height, 300);
-    EXPECT_EQ(get(Spec::property("windowPosition", ptr(window)))["result"], MVPScriptValues::record(int16_t(frame.origin.y), 50));
-    EXPECT_EQ(get(Spec::property("name", ptr(Spec::index("movies", 0, ptr(window)))))["result"].stringValue(), doc->displayName());
+    EXPECT_EQ(get(Specifier::property("windowPosition", ptr(window)))["result"], MVPScriptValues::record(int16_t(frame.origin.y), 50));
+    EXPECT_EQ(get(Specifier::property("name", ptr(Specifier::index("movies", 0, ptr(window)))))["result"].stringValue(), doc->displayName());
 }
 
 TEST_F(AppScriptingTest, MoviesFrontToBackAndByIdentifier)
@@ -149,12 +149,12 @@ TEST_F(AppScriptingTest, MoviesFrontToBackAndByIdentifier)
     auto second = openPlayer("second.mov");
     ASSERT_TRUE(first && second);
     second->movieWindow()->makeKeyAndOrderFront(nullptr);
-    auto names = get(Spec::property("name", ptr(Spec::every("orderedMovies"))))["result"];
+    auto names = get(Specifier::property("name", ptr(Specifier::every("orderedMovies"))))["result"];
     ASSERT_EQ(names.count(), 2u);
     EXPECT_EQ(names[size_t(0)].stringValue(), second->displayName());
-    auto byID = get(Spec::property("name", ptr(Spec::uniqueID("orderedDocuments", HXPropertyList(int64_t(first->uniqueID()))))));
+    auto byID = get(Specifier::property("name", ptr(Specifier::uniqueID("orderedDocuments", HXPropertyList(int64_t(first->uniqueID()))))));
     EXPECT_EQ(byID["result"].stringValue(), first->displayName());
-    EXPECT_EQ(script({ { "event", HXPropertyList("count") }, { "target", Spec::every("orderedMovieWindows").propertyList() } })["result"],
+    EXPECT_EQ(script({ { "event", HXPropertyList("count") }, { "target", Specifier::every("orderedMovieWindows").propertyList() } })["result"],
         HXPropertyList(2));
 }
 
@@ -238,7 +238,7 @@ TEST_F(AppScriptingTest, AFavoriteOpens)
     auto path = movara::apptest::PlayerTest::movie("favorite.mov");
     script({ { "event", HXPropertyList("make") }, { "key", HXPropertyList("favorites") },
         { "data", HXPropertyList(HXURL::fileURLWithPath(path).absoluteString()) } });
-    auto opened = command("open", Spec::name("favorites", "favorite.mov"));
+    auto opened = command("open", Specifier::name("favorites", "favorite.mov"));
     EXPECT_EQ(opened["result"]["$class"].stringValue(), "movie") << opened.toXML();
     ASSERT_EQ(movieFiles(), std::vector<std::string> { "favorite.mov" });
 }
@@ -256,19 +256,19 @@ TEST_F(AppScriptingTest, RecordingsByIdentifier)
     auto made = command("newAudioRecording");
     ASSERT_EQ(made["result"]["$class"].stringValue(), "recording") << made.toXML();
     // The recording names itself by identifier, and that name finds it again.
-    auto spec = made["result"]["$specifier"];
-    EXPECT_EQ(spec["key"].stringValue(), "orderedDocuments");
+    auto objectSpec = made["result"]["$specifier"];
+    EXPECT_EQ(objectSpec["key"].stringValue(), "orderedDocuments");
     auto id = script({ { "event", HXPropertyList("get") },
-        { "target", HXPropertyList(Dict { { "key", HXPropertyList("uniqueID") }, { "container", spec } }) } });
-    EXPECT_EQ(id["result"], spec["value"]);
+        { "target", HXPropertyList(Dict { { "key", HXPropertyList("uniqueID") }, { "container", objectSpec } }) } });
+    EXPECT_EQ(id["result"], objectSpec["value"]);
     EXPECT_NE(id["result"].integerValue(), int64_t(doc->uniqueID()));
-    EXPECT_EQ(script({ { "event", HXPropertyList("count") }, { "target", Spec::every("recordings").propertyList() } })["result"],
+    EXPECT_EQ(script({ { "event", HXPropertyList("count") }, { "target", Specifier::every("recordings").propertyList() } })["result"],
         HXPropertyList(1));
     // While one records, no second recording is made.
     EXPECT_FALSE(command("newMovieRecording").contains("result"));
-    EXPECT_EQ(script({ { "event", HXPropertyList("count") }, { "target", Spec::every("recordings").propertyList() } })["result"],
+    EXPECT_EQ(script({ { "event", HXPropertyList("count") }, { "target", Specifier::every("recordings").propertyList() } })["result"],
         HXPropertyList(1));
-    EXPECT_EQ(get(Spec::property("name", ptr(Spec::every("orderedMovies"))))["result"].count(), 1u);
+    EXPECT_EQ(get(Specifier::property("name", ptr(Specifier::every("orderedMovies"))))["result"].count(), 1u);
 }
 
 } // namespace

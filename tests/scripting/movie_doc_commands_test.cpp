@@ -233,14 +233,14 @@ TEST_F(MovieDocCommandsTest, FindMovesToSuccessiveHits)
         "yuv420p", "-c:s", "mov_text", path.string() });
     ASSERT_EQ(made.status, 0);
     delegate->openFiles({ path.string() }, true);
-    auto words = Spec::name("movies", "words.mov");
+    auto words = Specifier::name("movies", "words.mov");
     auto docs = documents();
     std::shared_ptr<MVPMovieDocument> wordsDoc;
     for (auto& d : docs)
         if (d->displayName().find("words") != std::string::npos)
             wordsDoc = d;
     ASSERT_TRUE(wordsDoc);
-    words = Spec::uniqueID("orderedDocuments", HXPropertyList(int64_t(wordsDoc->uniqueID())));
+    words = Specifier::uniqueID("orderedDocuments", HXPropertyList(int64_t(wordsDoc->uniqueID())));
     const int64_t scale = wordsDoc->movie()->timeScale();
 
     struct Step {

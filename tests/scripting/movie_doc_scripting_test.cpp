@@ -146,13 +146,13 @@ TEST_F(MovieDocScriptingTest, BadSpecifiersAndValuesGetErrorNumbers)
         Dict request;
         int error;
     };
-    auto setRequest = [](Spec target, HXPropertyList value) {
+    auto setRequest = [](Specifier target, HXPropertyList value) {
         return Dict { { "event", HXPropertyList("set") }, { "target", target.propertyList() }, { "value", std::move(value) } };
     };
-    auto getRequest = [](Spec target) { return Dict { { "event", HXPropertyList("get") }, { "target", target.propertyList() } }; };
+    auto getRequest = [](Specifier target) { return Dict { { "event", HXPropertyList("get") }, { "target", target.propertyList() } }; };
     const Case cases[] = {
-        { "a movie past the last", getRequest(movieProperty("name", Spec::index("movies", 5))), HXScriptNoSuchObjectError },
-        { "a movie by an unknown identifier", getRequest(movieProperty("name", Spec::uniqueID("orderedDocuments", HXPropertyList(9999)))),
+        { "a movie past the last", getRequest(movieProperty("name", Specifier::index("movies", 5))), HXScriptNoSuchObjectError },
+        { "a movie by an unknown identifier", getRequest(movieProperty("name", Specifier::uniqueID("orderedDocuments", HXPropertyList(9999)))),
             HXScriptNoSuchObjectError },
         { "a property movies do not have", getRequest(movieProperty("flavour")), HXScriptNoSuchObjectError },
         { "a read-only property", setRequest(movieProperty("duration"), HXPropertyList(5)), HXScriptReadOnlyError },
@@ -177,25 +177,25 @@ TEST_F(MovieDocScriptingTest, AMovieNamesItselfByItsIdentifier)
 {
     auto reply = get(frontMovie());
     ASSERT_TRUE(reply["result"].isDictionary());
-    const auto& spec = reply["result"]["$specifier"];
-    EXPECT_EQ(spec["form"].stringValue(), "id");
-    EXPECT_EQ(spec["value"].integerValue(), int64_t(doc->uniqueID()));
+    const auto& objectSpec = reply["result"]["$specifier"];
+    EXPECT_EQ(objectSpec["form"].stringValue(), "id");
+    EXPECT_EQ(objectSpec["value"].integerValue(), int64_t(doc->uniqueID()));
     auto name = script({ { "event", HXPropertyList("get") },
-        { "target", HXPropertyList(Dict { { "form", HXPropertyList("property") }, { "key", HXPropertyList("name") }, { "container", spec } }) } });
+        { "target", HXPropertyList(Dict { { "form", HXPropertyList("property") }, { "key", HXPropertyList("name") }, { "container", objectSpec } }) } });
     EXPECT_EQ(name["result"].stringValue(), doc->displayName());
     EXPECT_EQ(get(movieProperty("uniqueID"))["result"].integerValue(), int64_t(doc->uniqueID()));
 }
 
 TEST_F(MovieDocScriptingTest, ElementsOfAMovie)
 {
-    EXPECT_EQ(script({ { "event", HXPropertyList("count") }, { "target", Spec::every("tracks", ptr(frontMovie())).propertyList() } })["result"],
+    EXPECT_EQ(script({ { "event", HXPropertyList("count") }, { "target", Specifier::every("tracks", ptr(frontMovie())).propertyList() } })["result"],
         HXPropertyList(int64_t(movie->trackCount())));
-    auto files = get(Spec::every("files", ptr(frontMovie())));
+    auto files = get(Specifier::every("files", ptr(frontMovie())));
     EXPECT_EQ(files["result"], HXPropertyList(Array { HXPropertyList(movie->fileName()) }));
-    auto windows = get(Spec::property("name", ptr(Spec::index("windows", 0, ptr(frontMovie())))));
+    auto windows = get(Specifier::property("name", ptr(Specifier::index("windows", 0, ptr(frontMovie())))));
     EXPECT_EQ(windows["result"].stringValue(), doc->movieWindow()->title());
     // A track specifies itself under its movie.
-    auto track = get(Spec::index("tracks", -1, ptr(frontMovie())));
+    auto track = get(Specifier::index("tracks", -1, ptr(frontMovie())));
     EXPECT_EQ(track["result"]["$specifier"]["value"].integerValue(), movie->trackCount() - 1);
 
     // Tracks come in from a movie file and go out by position.
@@ -207,7 +207,7 @@ TEST_F(MovieDocScriptingTest, ElementsOfAMovie)
     auto notAFile = script({ { "event", HXPropertyList("make") }, { "target", frontMovie().propertyList() }, { "key", HXPropertyList("tracks") },
         { "data", HXPropertyList("/no/such/movie.mov") } });
     EXPECT_EQ(notAFile["errorNumber"].integerValue(), HXScriptParameterError);
-    script({ { "event", HXPropertyList("delete") }, { "target", Spec::index("tracks", 0, ptr(frontMovie())).propertyList() } });
+    script({ { "event", HXPropertyList("delete") }, { "target", Specifier::index("tracks", 0, ptr(frontMovie())).propertyList() } });
     EXPECT_EQ(movie->trackCount(), before * 2 - 1);
     EXPECT_TRUE(movie->hasChanged());
 }

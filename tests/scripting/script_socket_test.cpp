@@ -90,7 +90,7 @@ TEST_F(ScriptSocketTest, GarbageGetsAnErrorOrAClosedConnection)
         { "arguments that are no record", frame(request({ { "event", HXPropertyList("play") }, { "arguments", HXPropertyList(3) } })), true },
         { "a value naming nothing",
             frame(request({ { "event", HXPropertyList("set") }, { "target", movieProperty("currentTime").propertyList() },
-                { "value", HXPropertyList(Dict { { "$specifier", Spec::index("movies", 40).propertyList() } }) } })),
+                { "value", HXPropertyList(Dict { { "$specifier", Specifier::index("movies", 40).propertyList() } }) } })),
             true },
     };
     for (const auto& c : cases) {

@@ -19,21 +19,21 @@ namespace movara::scriptingtest {
 
 using Dict = HXPropertyList::Dictionary;
 using Array = HXPropertyList::Array;
-using Spec = HXScriptObjectSpecifier;
+using Specifier = HXScriptObjectSpecifier;
 
-inline std::shared_ptr<Spec> ptr(Spec s)
+inline std::shared_ptr<Specifier> ptr(Specifier s)
 {
-    return std::make_shared<Spec>(std::move(s));
+    return std::make_shared<Specifier>(std::move(s));
 }
 
 // The first movie (front to back), and a property of it.
-inline Spec frontMovie()
+inline Specifier frontMovie()
 {
-    return Spec::index("movies", 0);
+    return Specifier::index("movies", 0);
 }
-inline Spec movieProperty(const std::string& key, Spec movie = frontMovie())
+inline Specifier movieProperty(const std::string& key, Specifier movie = frontMovie())
 {
-    return Spec::property(key, ptr(std::move(movie)));
+    return Specifier::property(key, ptr(std::move(movie)));
 }
 
 // A four-character code as scripts send it.
@@ -82,15 +82,15 @@ protected:
         return reply.value_or(HXPropertyList());
     }
 
-    HXPropertyList get(const Spec& target)
+    HXPropertyList get(const Specifier& target)
     {
         return script({ { "event", HXPropertyList("get") }, { "target", target.propertyList() } });
     }
-    HXPropertyList set(const Spec& target, HXPropertyList value)
+    HXPropertyList set(const Specifier& target, HXPropertyList value)
     {
         return script({ { "event", HXPropertyList("set") }, { "target", target.propertyList() }, { "value", std::move(value) } });
     }
-    HXPropertyList command(const std::string& name, std::optional<Spec> target = std::nullopt, Dict arguments = {},
+    HXPropertyList command(const std::string& name, std::optional<Specifier> target = std::nullopt, Dict arguments = {},
         std::optional<HXPropertyList> direct = std::nullopt)
     {
         Dict request { { "event", HXPropertyList(name) }, { "arguments", HXPropertyList(std::move(arguments)) } };

@@ -204,7 +204,7 @@ void Transcoder::openOutput(const std::string& destination)
         break;
     case MVExporterKind::Phone:
     case MVExporterKind::AudioOnly:
-        format = "ipod";
+        format = "mp4";
         break;
     case MVExporterKind::Wave:
         format = "wav";

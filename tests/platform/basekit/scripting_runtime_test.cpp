@@ -11,7 +11,7 @@ namespace {
 
 using Dict = HXPropertyList::Dictionary;
 using Array = HXPropertyList::Array;
-using Spec = HXScriptObjectSpecifier;
+using Specifier = HXScriptObjectSpecifier;
 
 struct Book {
     std::string title;
@@ -88,7 +88,7 @@ const HXScriptClass<Book>& bookClass()
                 return true;
             });
         c.command("read", [](Book& b, HXScriptCommand&) { return HXScriptValue(b.title); });
-        c.specifier([](Book& b) -> std::optional<Spec> { return Spec::uniqueID("books", HXPropertyList(b.id)); });
+        c.specifier([](Book& b) -> std::optional<Specifier> { return Specifier::uniqueID("books", HXPropertyList(b.id)); });
         return c;
     }();
     return cls;
@@ -103,8 +103,8 @@ protected:
             library->books.push_back(std::make_shared<Book>(Book { title, id, 200, { { "shelf", HXPropertyList("A") } } }));
     }
     HXPropertyList run(Dict request) { return runtime.execute(HXPropertyList(std::move(request))); }
-    static HXPropertyList spec(const Spec& s) { return s.propertyList(); }
-    static std::shared_ptr<Spec> ptr(Spec s) { return std::make_shared<Spec>(std::move(s)); }
+    static HXPropertyList objectSpec(const Specifier& s) { return s.propertyList(); }
+    static std::shared_ptr<Specifier> ptr(Specifier s) { return std::make_shared<Specifier>(std::move(s)); }
 
     std::shared_ptr<Library> library;
     HXScriptRuntime runtime { [this] { return libraryClass().reference(library); } };
@@ -114,32 +114,32 @@ TEST_F(ScriptingRuntimeTest, SpecifiersResolve)
 {
     struct Case {
         const char* name;
-        Spec target;
+        Specifier target;
         HXPropertyList result; // Null: an error is expected
         int error = 0;
     };
-    auto titleOf = [](const char* key, Spec element) { return Spec::property(key, ptr(std::move(element))); };
+    auto titleOf = [](const char* key, Specifier element) { return Specifier::property(key, ptr(std::move(element))); };
     const Case cases[] = {
-        { "by index", titleOf("name", Spec::index("books", 1)), HXPropertyList("Emma") },
-        { "negative index from the end", titleOf("name", Spec::index("books", -1)), HXPropertyList("Ulysses") },
-        { "index past the end", titleOf("name", Spec::index("books", 3)), {}, HXScriptNoSuchObjectError },
-        { "index before the start", titleOf("name", Spec::index("books", -4)), {}, HXScriptNoSuchObjectError },
-        { "by name", titleOf("id", Spec::name("books", "Ulysses")), HXPropertyList(11) },
-        { "unknown name", titleOf("id", Spec::name("books", "Odyssey")), {}, HXScriptNoSuchObjectError },
-        { "by unique identifier", titleOf("name", Spec::uniqueID("books", HXPropertyList(9))), HXPropertyList("Emma") },
-        { "identifier as text", titleOf("name", Spec::uniqueID("books", HXPropertyList("7"))), HXPropertyList("Dune") },
-        { "unknown identifier", titleOf("name", Spec::uniqueID("books", HXPropertyList(8))), {}, HXScriptNoSuchObjectError },
-        { "every", titleOf("name", Spec::every("books")),
+        { "by index", titleOf("name", Specifier::index("books", 1)), HXPropertyList("Emma") },
+        { "negative index from the end", titleOf("name", Specifier::index("books", -1)), HXPropertyList("Ulysses") },
+        { "index past the end", titleOf("name", Specifier::index("books", 3)), {}, HXScriptNoSuchObjectError },
+        { "index before the start", titleOf("name", Specifier::index("books", -4)), {}, HXScriptNoSuchObjectError },
+        { "by name", titleOf("id", Specifier::name("books", "Ulysses")), HXPropertyList(11) },
+        { "unknown name", titleOf("id", Specifier::name("books", "Odyssey")), {}, HXScriptNoSuchObjectError },
+        { "by unique identifier", titleOf("name", Specifier::uniqueID("books", HXPropertyList(9))), HXPropertyList("Emma") },
+        { "identifier as text", titleOf("name", Specifier::uniqueID("books", HXPropertyList("7"))), HXPropertyList("Dune") },
+        { "unknown identifier", titleOf("name", Specifier::uniqueID("books", HXPropertyList(8))), {}, HXScriptNoSuchObjectError },
+        { "every", titleOf("name", Specifier::every("books")),
             HXPropertyList(Array { HXPropertyList("Dune"), HXPropertyList("Emma"), HXPropertyList("Ulysses") }) },
-        { "property of the application", Spec::property("open"), HXPropertyList(true) },
-        { "unknown property", Spec::property("colour"), {}, HXScriptNoSuchObjectError },
-        { "unknown elements", Spec::index("shelves", 0), {}, HXScriptNoSuchObjectError },
-        { "an undefined key the object answers", titleOf("shelf", Spec::index("books", 0)), HXPropertyList("A") },
-        { "property of a property", Spec::property("x", ptr(Spec::property("open"))), {}, HXScriptNoSuchObjectError },
+        { "property of the application", Specifier::property("open"), HXPropertyList(true) },
+        { "unknown property", Specifier::property("colour"), {}, HXScriptNoSuchObjectError },
+        { "unknown elements", Specifier::index("shelves", 0), {}, HXScriptNoSuchObjectError },
+        { "an undefined key the object answers", titleOf("shelf", Specifier::index("books", 0)), HXPropertyList("A") },
+        { "property of a property", Specifier::property("x", ptr(Specifier::property("open"))), {}, HXScriptNoSuchObjectError },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        auto reply = run({ { "event", HXPropertyList("get") }, { "target", spec(c.target) } });
+        auto reply = run({ { "event", HXPropertyList("get") }, { "target", objectSpec(c.target) } });
         if (c.error) {
             EXPECT_EQ(reply["errorNumber"].integerValue(), c.error);
             EXPECT_FALSE(reply["error"].stringValue().empty());
@@ -153,7 +153,7 @@ TEST_F(ScriptingRuntimeTest, SpecifiersResolve)
 TEST_F(ScriptingRuntimeTest, ObjectsComeBackAsTheirSpecifiersAndCanBeSentBack)
 {
     // A book specifies itself by identifier under the library: the answer can be used as a target again.
-    auto reply = run({ { "event", HXPropertyList("get") }, { "target", spec(Spec::index("books", 2)) } });
+    auto reply = run({ { "event", HXPropertyList("get") }, { "target", objectSpec(Specifier::index("books", 2)) } });
     ASSERT_TRUE(reply["result"].isDictionary());
     EXPECT_EQ(reply["result"]["$class"].stringValue(), "book");
     auto back = run({ { "event", HXPropertyList("read") }, { "target", reply["result"]["$specifier"] } });
@@ -164,12 +164,12 @@ TEST_F(ScriptingRuntimeTest, SetCoercesToThePropertysKind)
 {
     struct Case {
         const char* name;
-        Spec target;
+        Specifier target;
         HXPropertyList value;
         int error;
         int64_t pagesAfter;
     };
-    auto pages = Spec::property("pages", ptr(Spec::index("books", 0)));
+    auto pages = Specifier::property("pages", ptr(Specifier::index("books", 0)));
     const Case cases[] = {
         { "an integer", pages, HXPropertyList(321), 0, 321 },
         { "a real is truncated", pages, HXPropertyList(12.9), 0, 12 },
@@ -178,35 +178,35 @@ TEST_F(ScriptingRuntimeTest, SetCoercesToThePropertysKind)
         { "a text that is no number", pages, HXPropertyList("many"), HXScriptCoercionError, 200 },
         { "a real out of range", pages, HXPropertyList(1e300), HXScriptCoercionError, 200 },
         { "the setter refuses", pages, HXPropertyList(0), HXScriptParameterError, 200 },
-        { "a read-only property", Spec::property("name", ptr(Spec::index("books", 0))), HXPropertyList("X"),
+        { "a read-only property", Specifier::property("name", ptr(Specifier::index("books", 0))), HXPropertyList("X"),
             HXScriptReadOnlyError, 200 },
-        { "an element, not a property", Spec::index("books", 0), HXPropertyList("X"), HXScriptReadOnlyError, 200 },
-        { "a key nobody knows", Spec::property("weight", ptr(Spec::index("books", 0))), HXPropertyList(1),
+        { "an element, not a property", Specifier::index("books", 0), HXPropertyList("X"), HXScriptReadOnlyError, 200 },
+        { "a key nobody knows", Specifier::property("weight", ptr(Specifier::index("books", 0))), HXPropertyList(1),
             HXScriptNoSuchObjectError, 200 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         library->books[0]->pages = 200;
-        auto reply = run({ { "event", HXPropertyList("set") }, { "target", spec(c.target) }, { "value", c.value } });
+        auto reply = run({ { "event", HXPropertyList("set") }, { "target", objectSpec(c.target) }, { "value", c.value } });
         EXPECT_EQ(reply["errorNumber"].integerValue(), c.error) << reply["error"].stringValue();
         EXPECT_EQ(library->books[0]->pages, c.pagesAfter);
     }
     // Every book at once, and a key the class hands to the object.
-    run({ { "event", HXPropertyList("set") }, { "target", spec(Spec::property("pages", ptr(Spec::every("books")))) },
+    run({ { "event", HXPropertyList("set") }, { "target", objectSpec(Specifier::property("pages", ptr(Specifier::every("books")))) },
         { "value", HXPropertyList(9) } });
     for (auto& b : library->books)
         EXPECT_EQ(b->pages, 9);
-    run({ { "event", HXPropertyList("set") }, { "target", spec(Spec::property("shelf", ptr(Spec::index("books", 1)))) },
+    run({ { "event", HXPropertyList("set") }, { "target", objectSpec(Specifier::property("shelf", ptr(Specifier::index("books", 1)))) },
         { "value", HXPropertyList("B") } });
     EXPECT_EQ(library->books[1]->extra["shelf"], HXPropertyList("B"));
 }
 
 TEST_F(ScriptingRuntimeTest, CountExistsMakeAndDelete)
 {
-    EXPECT_EQ(run({ { "event", HXPropertyList("count") }, { "target", spec(Spec::every("books")) } })["result"], HXPropertyList(3));
-    EXPECT_EQ(run({ { "event", HXPropertyList("exists") }, { "target", spec(Spec::name("books", "Emma")) } })["result"],
+    EXPECT_EQ(run({ { "event", HXPropertyList("count") }, { "target", objectSpec(Specifier::every("books")) } })["result"], HXPropertyList(3));
+    EXPECT_EQ(run({ { "event", HXPropertyList("exists") }, { "target", objectSpec(Specifier::name("books", "Emma")) } })["result"],
         HXPropertyList(true));
-    EXPECT_EQ(run({ { "event", HXPropertyList("exists") }, { "target", spec(Spec::index("books", 7)) } })["result"],
+    EXPECT_EQ(run({ { "event", HXPropertyList("exists") }, { "target", objectSpec(Specifier::index("books", 7)) } })["result"],
         HXPropertyList(false));
 
     run({ { "event", HXPropertyList("make") }, { "key", HXPropertyList("books") }, { "data", HXPropertyList("Ada") },
@@ -218,12 +218,12 @@ TEST_F(ScriptingRuntimeTest, CountExistsMakeAndDelete)
     EXPECT_EQ(run({ { "event", HXPropertyList("make") }, { "key", HXPropertyList("shelves") } })["errorNumber"].integerValue(),
         HXScriptNoSuchObjectError);
 
-    run({ { "event", HXPropertyList("delete") }, { "target", spec(Spec::name("books", "Emma")) } });
+    run({ { "event", HXPropertyList("delete") }, { "target", objectSpec(Specifier::name("books", "Emma")) } });
     ASSERT_EQ(library->books.size(), 3u);
     EXPECT_EQ(library->books[2]->title, "Ulysses");
-    EXPECT_EQ(run({ { "event", HXPropertyList("delete") }, { "target", spec(Spec::index("books", 5)) } })["errorNumber"].integerValue(),
+    EXPECT_EQ(run({ { "event", HXPropertyList("delete") }, { "target", objectSpec(Specifier::index("books", 5)) } })["errorNumber"].integerValue(),
         HXScriptNoSuchObjectError);
-    EXPECT_EQ(run({ { "event", HXPropertyList("delete") }, { "target", spec(Spec::every("books")) } })["errorNumber"].integerValue(),
+    EXPECT_EQ(run({ { "event", HXPropertyList("delete") }, { "target", objectSpec(Specifier::every("books")) } })["errorNumber"].integerValue(),
         HXScriptParameterError);
     EXPECT_EQ(library->books.size(), 3u);
 }
@@ -242,17 +242,17 @@ TEST_F(ScriptingRuntimeTest, CommandsGetEvaluatedArguments)
         { "integer argument", { { "event", HXPropertyList("lend") }, { "arguments", args(HXPropertyList(4)) } }, HXPropertyList(4), 0 },
         { "argument from a specifier",
             { { "event", HXPropertyList("lend") },
-                { "arguments", args(HXPropertyList(Dict { { "$specifier", spec(Spec::property("id", ptr(Spec::index("books", 0)))) } })) } },
+                { "arguments", args(HXPropertyList(Dict { { "$specifier", objectSpec(Specifier::property("id", ptr(Specifier::index("books", 0)))) } })) } },
             HXPropertyList(7), 0 },
         { "argument of the wrong kind", { { "event", HXPropertyList("lend") }, { "arguments", args(HXPropertyList("lots")) } }, {},
             HXScriptCoercionError },
         { "argument naming nothing",
             { { "event", HXPropertyList("lend") },
-                { "arguments", args(HXPropertyList(Dict { { "$specifier", spec(Spec::index("books", 9)) } })) } },
+                { "arguments", args(HXPropertyList(Dict { { "$specifier", objectSpec(Specifier::index("books", 9)) } })) } },
             {}, HXScriptNoSuchObjectError },
         { "a command the object does not understand", { { "event", HXPropertyList("burn") } }, {}, HXScriptNotHandledError },
         { "sent to every book",
-            { { "event", HXPropertyList("read") }, { "target", spec(Spec::every("books")) } },
+            { { "event", HXPropertyList("read") }, { "target", objectSpec(Specifier::every("books")) } },
             HXPropertyList(Array { HXPropertyList("Dune"), HXPropertyList("Emma"), HXPropertyList("Ulysses") }), 0 },
     };
     for (const auto& c : cases) {
@@ -284,7 +284,7 @@ TEST_F(ScriptingRuntimeTest, MalformedRequestsGetAnErrorReply)
         HXPropertyList(Dict { { "event", HXPropertyList("get") }, { "target", deep } }),
         HXPropertyList(Dict { { "event", HXPropertyList("lend") }, { "direct", deepValue } }),
         HXPropertyList(Dict { { "event", HXPropertyList("lend") }, { "arguments", HXPropertyList(5) } }),
-        HXPropertyList(Dict { { "event", HXPropertyList("set") }, { "target", spec(Spec::property("open")) } }),
+        HXPropertyList(Dict { { "event", HXPropertyList("set") }, { "target", objectSpec(Specifier::property("open")) } }),
     };
     for (const auto& request : cases) {
         SCOPED_TRACE(request.toXML());
@@ -349,12 +349,12 @@ TEST(ScriptingCoercionTest, BuiltInConversions)
 
 TEST(ScriptingSpecifierTest, PropertyListRoundTrip)
 {
-    auto movie = std::make_shared<Spec>(Spec::uniqueID("orderedDocuments", HXPropertyList(4)));
-    auto track = std::make_shared<Spec>(Spec::index("tracks", -1, movie));
-    const Spec specs[] = { Spec::property("currentTime", movie), Spec::every("chapters", track),
-        Spec::name("favorites", "Film"), *track };
+    auto movie = std::make_shared<Specifier>(Specifier::uniqueID("orderedDocuments", HXPropertyList(4)));
+    auto track = std::make_shared<Specifier>(Specifier::index("tracks", -1, movie));
+    const Specifier specs[] = { Specifier::property("currentTime", movie), Specifier::every("chapters", track),
+        Specifier::name("favorites", "Film"), *track };
     for (const auto& s : specs) {
-        auto back = Spec::fromPropertyList(s.propertyList());
+        auto back = Specifier::fromPropertyList(s.propertyList());
         ASSERT_TRUE(back);
         EXPECT_TRUE(*back == s);
     }
