@@ -15,6 +15,9 @@ namespace {
 constexpr uint32_t kCommand = HXCommandKeyMask;
 constexpr uint32_t kOption = HXAlternateKeyMask;
 constexpr uint32_t kControl = HXControlKeyMask;
+// The arrow keys' characters (HXRightArrowFunctionKey, HXLeftArrowFunctionKey) in UTF-8.
+const std::string kRightArrow = "\uF703";
+const std::string kLeftArrow = "\uF702";
 
 std::shared_ptr<HXMenu> addSubmenu(const std::shared_ptr<HXMenu>& parent, const std::string& title)
 {
@@ -133,6 +136,9 @@ void buildViewMenu(const std::shared_ptr<HXMenu>& menu)
     separator(menu);
     add(menu, "Go to Poster Frame", "gotoPosterFrame:");
     add(menu, "Set Poster Frame", "setPosterFrame:");
+    separator(menu);
+    add(menu, "Next Chapter", "gotoNextChapter:", kRightArrow, kCommand | HXShiftKeyMask);
+    add(menu, "Previous Chapter", "gotoPreviousChapter:", kLeftArrow, kCommand | HXShiftKeyMask);
     separator(menu);
     // Command-Space plays or stops every movie through the application delegate's key handling.
     add(menu, "Play All Movies", "playPauseAll:");

@@ -19,6 +19,11 @@ bool MVMovieHasChapters(const MVMovie& movie)
     return !MVMovieChapters(movie).empty();
 }
 
+int MVMovieChapterMode(const MVMovie& movie)
+{
+    return MVMovieHasChapters(movie) ? MVMovieChapterModeClip : MVMovieChapterModeNone;
+}
+
 std::vector<MVChapter> MVMovieChapters(const MVMovie& movie)
 {
     std::vector<MVChapter> out;

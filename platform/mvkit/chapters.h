@@ -23,6 +23,12 @@ struct MVChapter {
 // The text track referenced by the first 'chap' reference of any track of the movie; null when none.
 std::shared_ptr<MVTrack> MVMovieChapterTrack(const MVMovie& movie);
 bool MVMovieHasChapters(const MVMovie& movie);
+// How the transport controls treat the movie's chapters: MVMovieChapterModeClip when its chapter track holds
+// chapters (the bar's outer buttons go chapter by chapter and the timeline shows the current chapter), else
+// MVMovieChapterModeNone.
+inline constexpr int MVMovieChapterModeNone = 0;
+inline constexpr int MVMovieChapterModeClip = 1;
+int MVMovieChapterMode(const MVMovie& movie);
 // The chapters in time order, at the movie's time scale.
 std::vector<MVChapter> MVMovieChapters(const MVMovie& movie);
 // Replaces the movie's chapters: a new, disabled text track ('tx3g' descriptions, times at scale 600),

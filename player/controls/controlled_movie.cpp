@@ -96,6 +96,13 @@ void MVPControlledMovie::gotoEnd()
         _movie->setCurrentTime(_movie->duration());
 }
 
+int MVPControlledMovie::chapterMode() const
+{
+    if (_chapterMode)
+        return *_chapterMode;
+    return _movie ? MVMovieChapterMode(*_movie) : MVMovieChapterModeNone;
+}
+
 bool MVPControlledMovie::hasChapters() const
 {
     return _movie && MVMovieHasChapters(*_movie);

@@ -49,8 +49,9 @@ public:
     virtual void gotoBeginning();
     virtual void gotoEnd();
 
-    // Chapters. The chapter mode (1: the controls work chapter by chapter) is set by the owner.
-    virtual int chapterMode() const { return _chapterMode; }
+    // Chapters. The chapter mode (1: the controls work chapter by chapter) follows the movie's chapter
+    // track unless the owner sets one.
+    virtual int chapterMode() const;
     void setChapterMode(int mode) { _chapterMode = mode; }
     virtual bool hasChapters() const;
     virtual int chapterCount() const;
@@ -69,6 +70,6 @@ public:
 
 private:
     std::shared_ptr<MVMovie> _movie;
-    int _chapterMode = 0;
+    std::optional<int> _chapterMode;
     bool _hotspotsVisible = false;
 };

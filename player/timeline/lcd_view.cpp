@@ -118,6 +118,11 @@ void MVPLCDView::setMovie(std::shared_ptr<MVMovie> movie)
         setNeedsRebuild(true);
 }
 
+int MVPLCDView::queryChapterMode() const
+{
+    return _movie ? MVMovieChapterMode(*_movie) : MVMovieChapterModeNone;
+}
+
 void MVPLCDView::setMovieView(std::shared_ptr<MVMovieView> movieView)
 {
     _movieView = std::move(movieView);

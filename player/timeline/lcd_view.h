@@ -197,7 +197,7 @@ protected:
     // bands of its sound. The defaults answer from the movie and its playback.
     virtual unsigned queryMovieType() const;
     virtual bool queryHasVRController() const { return false; }
-    virtual int queryChapterMode() const { return 0; }
+    virtual int queryChapterMode() const;
     virtual bool queryHasEqualizer() const;
     virtual unsigned queryNumberOfEqualizerDeviceChannels() const;
     virtual unsigned queryNumberOfEqualizerBandLevels() const;

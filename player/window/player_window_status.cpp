@@ -1,6 +1,8 @@
 #include "player/window/player_window_status.h"
 
 #include "document/movie_document.h"
+#include "player/controls/image_button.h"
+#include "player/controls/movie_controls_view.h"
 #include "player/window/movie_view.h"
 #include "player/window/movie_window_controller.h"
 
@@ -59,5 +61,18 @@ HXPropertyList::Dictionary MVPPlayerWindowStatus(const MVPMovieDocument& documen
         status["resizeThumbRect"] = rectList(screenRect(*controller->resizeThumb()));
     if (auto play = controller->playButton())
         status["playButtonRect"] = rectList(screenRect(*play));
+    // What the transport bar's buttons do, left to right (the outer ones go by chapter in chapter mode).
+    if (auto bar = controller->movieControlsView()) {
+        HXPropertyList::Array actions;
+        for (auto position : { MVPMovieControlsView::LeftButton, MVPMovieControlsView::LeftCenterButton,
+                 MVPMovieControlsView::CenterButton, MVPMovieControlsView::RightCenterButton,
+                 MVPMovieControlsView::RightButton })
+            if (auto button = bar->button(position))
+                actions.push_back(
+                    HXPropertyList(button->action().isNull() ? std::string() : button->action().name()));
+        status["transportActions"] = HXPropertyList(std::move(actions));
+        if (auto right = bar->button(MVPMovieControlsView::RightButton))
+            status["rightButtonRect"] = rectList(screenRect(*right));
+    }
     return status;
 }

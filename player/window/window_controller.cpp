@@ -118,7 +118,8 @@ void MVPWindowController::registerActions()
 
     for (const char* action : { "cut:", "copy:", "paste:", "delete:", "trim:", "add:", "addScaled:", "replace:" })
         setActionHandler(action, [this, action](HXObject* sender) { forwardToMovieView(action, sender); });
-    setActionHandler("gotoPosterFrame:", [this](HXObject* sender) { forwardToMovieView("gotoPosterFrame:", sender); });
+    for (const char* action : { "gotoPosterFrame:", "gotoNextChapter:", "gotoPreviousChapter:" })
+        setActionHandler(action, [this, action](HXObject* sender) { forwardToMovieView(action, sender); });
 
     setActionHandler("selectAll:", [this](HXObject*) {
         if (auto m = movie())
@@ -468,6 +469,9 @@ bool MVPWindowController::validateAction(HXSelector action, const MenuState& s)
         return s.hasMovie && s.hasAudio;
     if (action == HXSelector("chapterSelected:"))
         return s.hasMovie;
+    // Without chapters the commands go to the ends of the movie.
+    if (isOneOf(action, { "gotoNextChapter:", "gotoPreviousChapter:" }))
+        return s.hasMovie && s.isLinear && !s.hasVRController && !liveStream;
     return enabled;
 }
 

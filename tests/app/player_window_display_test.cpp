@@ -132,12 +132,11 @@ public:
         }
     }
 
-    bool start()
+    // Opens `moviePath`, by default the featured movie's file as an ordinary movie: started with nothing to
+    // open, the program would show it in the featured movie's own window instead.
+    bool start(std::string movie = std::string(MOVARA_BUNDLE_DIR) + "/Resources/tvbutton.mov")
     {
         ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 1);
-        // The featured movie's file, opened as an ordinary movie: started with nothing to open, the program
-        // would show it in the featured movie's own window instead.
-        const std::string movie = std::string(MOVARA_BUNDLE_DIR) + "/Resources/tvbutton.mov";
         _pid = fork();
         if (_pid == 0) {
             execl(kProgram.c_str(), kProgram.c_str(), movie.c_str(), static_cast<char*>(nullptr));
@@ -184,6 +183,24 @@ public:
 private:
     pid_t _pid = -1;
 };
+
+// Keeps an image read from the X screen as a PNG file.
+bool writePNG(XImage* image, const std::string& file)
+{
+    int width = image->width, height = image->height;
+    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            uint32_t p = uint32_t(XGetPixel(image, x, y));
+            std::memcpy(
+                cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface) + x * 4,
+                &p, 4);
+        }
+    cairo_surface_mark_dirty(surface);
+    bool written = cairo_surface_write_to_png(surface, file.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_destroy(surface);
+    return written;
+}
 
 double value(const Dict& d, const char* key)
 {
@@ -251,17 +268,7 @@ TEST(PlayerWindowDisplay, TheFeaturedMovieInTheStandardWindow)
         }
     EXPECT_GT(dark, 100) << "the controls show below the picture";
 
-    std::string shot = std::string(MOVARA_TEST_BINARY_DIR) + "/player_window.png";
-    cairo_surface_t* surface = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            uint32_t p = uint32_t(XGetPixel(image, x, y));
-            std::memcpy(cairo_image_surface_get_data(surface) + y * cairo_image_surface_get_stride(surface) + x * 4,
-                &p, 4);
-        }
-    cairo_surface_mark_dirty(surface);
-    EXPECT_EQ(cairo_surface_write_to_png(surface, shot.c_str()), CAIRO_STATUS_SUCCESS);
-    cairo_surface_destroy(surface);
+    EXPECT_TRUE(writePNG(image, std::string(MOVARA_TEST_BINARY_DIR) + "/player_window.png"));
     XDestroyImage(image);
 
     // ---- A click on Play plays, a click on Pause stops. ----
@@ -356,5 +363,92 @@ TEST(PlayerWindowDisplay, TheFeaturedMovieInTheStandardWindow)
     ASSERT_EQ(snapped.size(), 2u);
     EXPECT_EQ(snapped[0].realValue(), 480);
     EXPECT_EQ(snapped[1].realValue(), 360);
+    XCloseDisplay(display);
+}
+
+// A movie with three chapters (one second each, made by ffmpeg from an ffmetadata file): the transport bar's
+// outer buttons go by chapter (a screenshot is kept as player_chapters.png), Command-Shift-Right Arrow (the
+// View menu's Next Chapter) moves to the second chapter and Command-Shift-Left Arrow back, and clicks on the
+// bar's right button step through the chapters to the end.
+TEST(PlayerWindowDisplay, ChaptersFromTheMoviesChapterTrack)
+{
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name)
+        GTEST_SKIP() << "no X display";
+    if (access(kProgram.c_str(), X_OK) != 0)
+        GTEST_SKIP() << "the program is not built";
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP() << "ffmpeg makes the movie";
+    movara::test::TempDir dir;
+    auto path = dir / "three chapters.mov";
+    ASSERT_TRUE(movara::test::makeChapteredMovie(path, { "One", "Two", "Three" }));
+    Display* display = XOpenDisplay(name);
+    ASSERT_TRUE(display);
+    FakeInput input;
+    ASSERT_TRUE(input.load(display)) << "libXtst is not available";
+    const int screenHeight = DisplayHeight(display, DefaultScreen(display));
+    auto xPoint = [&](double x, double y) {
+        return std::pair<int, int>(int(std::lround(x)), int(std::lround(screenHeight - y)));
+    };
+
+    Player player;
+    ASSERT_TRUE(player.start(path.string()));
+    Dict status = player.windowWhen([](const Dict& s) {
+        auto visible = s.find("visible");
+        return visible != s.end() && visible->second.boolValue() && s.count("transportActions");
+    });
+    ASSERT_TRUE(status["visible"].boolValue());
+    const auto& actions = status["transportActions"].arrayValue();
+    ASSERT_EQ(actions.size(), 5u);
+    EXPECT_EQ(actions[0].stringValue(), "gotoBeginningOfChapter:");
+    EXPECT_EQ(actions[4].stringValue(), "gotoNextChapter:");
+    sleepFor(1.0); // the first picture is decoded and drawn
+
+    // The keys: the View menu's chapter commands.
+    auto chord = [&](KeySym arrow) {
+        input.press(XK_Control_L, true);
+        input.press(XK_Shift_L, true);
+        input.type(arrow);
+        input.press(XK_Shift_L, false);
+        input.press(XK_Control_L, false);
+    };
+    auto near = [](double to) {
+        return [to](const Dict& d) { return std::fabs(value(d, "currentTime") - to) < 0.05; };
+    };
+    // The keyboard goes to the window under the pointer: a click on the picture.
+    Rect picture = rectOf(status["movieRect"]);
+    auto [pictureX, pictureY] = xPoint(picture.x + picture.w / 2, picture.y + picture.h / 2);
+    input.click(pictureX, pictureY);
+    sleepFor(0.3);
+    EXPECT_NEAR(player.time(), 0, 0.05);
+    chord(XK_Right);
+    player.windowWhen(near(1.0), 5);
+    EXPECT_NEAR(player.time(), 1.0, 0.05) << "the next chapter key goes to the second chapter";
+
+    // The screenshot: the bar under the picture, the chapter's name in the time display.
+    sleepFor(0.5);
+    status = player.window();
+    Rect frame = rectOf(status["windowFrame"]);
+    int left = int(frame.x), top = int(screenHeight - (frame.y + frame.h - kTitleBar));
+    XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(frame.w),
+        unsigned(frame.h - kTitleBar), AllPlanes, ZPixmap);
+    ASSERT_TRUE(image);
+    EXPECT_TRUE(writePNG(image, std::string(MOVARA_TEST_BINARY_DIR) + "/player_chapters.png"));
+    XDestroyImage(image);
+
+    chord(XK_Left);
+    player.windowWhen(near(0.0), 5);
+    EXPECT_NEAR(player.time(), 0.0, 0.05) << "the previous chapter key goes back to the first";
+
+    // The bar's right button: chapter after chapter, then the end.
+    ASSERT_TRUE(status.count("rightButtonRect"));
+    Rect right = rectOf(status["rightButtonRect"]);
+    auto [rightX, rightY] = xPoint(right.x + right.w / 2, right.y + right.h / 2);
+    double duration = value(status, "duration");
+    for (double to : { 1.0, 2.0, duration }) {
+        input.click(rightX, rightY);
+        player.windowWhen(near(to), 5);
+        EXPECT_NEAR(player.time(), to, 0.05) << "the next chapter button";
+    }
     XCloseDisplay(display);
 }

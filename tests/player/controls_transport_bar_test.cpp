@@ -375,10 +375,17 @@ TEST_F(TransportBarTest, InChapterModeTheOuterButtonsGoByChapter)
         &error));
     auto chapters = std::make_shared<MVPControlledMovie>(movie);
 
-    // Chapter mode 0, or no chapters: the plain beginning and end.
+    // Chapter mode 0 set by the owner: the plain beginning and end.
+    chapters->setChapterMode(0);
     makeBar(chapters);
     EXPECT_EQ(action(MVPMovieControlsView::LeftButton), "gotoBeginning:");
     EXPECT_EQ(action(MVPMovieControlsView::RightButton), "gotoEnd:");
+
+    // Left alone, the mode follows the movie's chapter track.
+    makeBar(std::make_shared<MVPControlledMovie>(movie));
+    EXPECT_TRUE(bar->isChapterModeClip());
+    EXPECT_EQ(action(MVPMovieControlsView::LeftButton), "gotoBeginningOfChapter:");
+    EXPECT_EQ(action(MVPMovieControlsView::RightButton), "gotoNextChapter:");
 
     chapters->setChapterMode(1);
     makeBar(chapters);
@@ -409,8 +416,9 @@ TEST_F(TransportBarTest, InChapterModeTheOuterButtonsGoByChapter)
         EXPECT_EQ(MVTimeInScale(movie->currentTime(), 600).timeValue, c.to);
     }
 
-    // Without chapters, chapter mode changes nothing.
+    // Without chapters, chapter mode changes nothing, and the movie is not in it.
     auto plain = std::make_shared<MVPControlledMovie>(keyFrameMovie(600, 10, 60, 3));
+    EXPECT_EQ(plain->chapterMode(), 0);
     plain->setChapterMode(1);
     makeBar(plain);
     EXPECT_EQ(action(MVPMovieControlsView::LeftButton), "gotoBeginning:");

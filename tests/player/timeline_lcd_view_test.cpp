@@ -375,6 +375,23 @@ TEST_F(LCDViewTest, ChapterRangeGivesTheTimeFieldItsOriginAndEnd)
     EXPECT_EQ(field->timeMaximum(), movie->durationValue() - 1);
 }
 
+TEST_F(LCDViewTest, AMovieWithAChapterTrackIsShownChapterByChapter)
+{
+    // The display as the player makes it, asking the movie itself for its chapter mode.
+    auto plainLCD = std::make_shared<MVPLCDView>(HXMakeRect(0, 0, 300, 24));
+    movie = movara::test::pictureMovie(600, 60, 60);
+    plainLCD->setMovie(movie);
+    EXPECT_FALSE(plainLCD->isChapterModeClip()) << "no chapters";
+    addChapters({ { "One", MVMakeTime(0, 600) }, { "Two", MVMakeTime(1200, 600) },
+        { "Three", MVMakeTime(2400, 600) } });
+    movie->setCurrentTime(MVMakeTime(1500, 600));
+    plainLCD->setMovie(nullptr);
+    plainLCD->setMovie(movie);
+    ASSERT_TRUE(plainLCD->isChapterModeClip());
+    EXPECT_EQ(plainLCD->mediaSource().timeStart().timeValue, 1200);
+    plainLCD->setMovie(nullptr);
+}
+
 TEST_F(LCDViewTest, ThePanelIsDrawnOnlyInTheWindowStyle)
 {
     struct Case {

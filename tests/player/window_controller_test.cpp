@@ -108,15 +108,15 @@ TEST_F(WindowControllerBase, MenuItemsShowTheMovieState)
         { "loopBackAndForth:", HXOnState, "" },
         { "playSelectionOnly:", HXOffState, "" },
         // No sound: the command would show the sound controls (and is disabled).
-        { "showSoundControls:", HXOffState, "mvpShowSoundControls" },
-        { "fitToScreen:", HXOffState, "mvpFitToScreen" },
+        { "showSoundControls:", HXOffState, "Show Sound Controls" },
+        { "fitToScreen:", HXOffState, "Fit to Screen" },
     };
     for (const auto& c : cases) {
         HXMenuItem item("", c.action, "");
         item.setState(HXMixedState);
         bool enabled = controller->validateMenuItem(item);
         if (*c.title) {
-            EXPECT_NE(item.title().find(c.title), std::string::npos) << c.action;
+            EXPECT_EQ(item.title(), c.title) << c.action;
         } else {
             EXPECT_EQ(item.state(), c.state) << c.action;
         }

@@ -147,3 +147,30 @@ void EnvironmentGuard::remember(const char* name)
 }
 
 } // namespace movara::test
+
+namespace movara::test {
+
+bool makeChapteredMovie(
+    const std::filesystem::path& path, const std::vector<std::string>& titles, int secondsEach)
+{
+    if (titles.empty() || secondsEach <= 0)
+        return false;
+    std::string metadata = ";FFMETADATA1\n";
+    for (size_t i = 0; i < titles.size(); ++i)
+        metadata += "[CHAPTER]\nTIMEBASE=1/1\nSTART=" + std::to_string(i * size_t(secondsEach))
+            + "\nEND=" + std::to_string((i + 1) * size_t(secondsEach)) + "\ntitle=" + titles[i] + "\n";
+    auto metadataPath = path;
+    metadataPath += ".ffmetadata";
+    writeFile(metadataPath, metadata);
+    std::string seconds = std::to_string(titles.size() * size_t(secondsEach));
+    auto result = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+        "testsrc=size=160x120:rate=10:duration=" + seconds, "-f", "lavfi", "-i",
+        "sine=frequency=440:sample_rate=8000:duration=" + seconds, "-i", metadataPath.string(), "-map", "0",
+        "-map", "1", "-map_chapters", "2", "-c:v", "mpeg4", "-g", "1", "-q:v", "6", "-c:a", "aac",
+        path.string() });
+    std::error_code ec;
+    std::filesystem::remove(metadataPath, ec);
+    return result.status == 0 && std::filesystem::exists(path);
+}
+
+} // namespace movara::test

@@ -51,4 +51,9 @@ bool haveProgram(const std::string& name);
 std::string readFile(const std::filesystem::path& path);
 void writeFile(const std::filesystem::path& path, const std::string& bytes);
 
+// Makes `path` (.mov or .mp4) with the ffmpeg command line: a 160x120 test picture with a sine tone and one
+// chapter per title, each `secondsEach` long, written from an ffmetadata file. False when ffmpeg failed.
+bool makeChapteredMovie(
+    const std::filesystem::path& path, const std::vector<std::string>& titles, int secondsEach = 1);
+
 }  // namespace movara::test

@@ -37,4 +37,40 @@ TEST(ChaptersPeer, SavedChaptersShowInFfprobe)
     EXPECT_EQ(MVMovieChapters(*reopened).size(), 2u);
 }
 
+// The chapter track ffmpeg writes from an ffmetadata file, in both containers: our reader finds it, its
+// three chapters with their names and starts, and the movie is in chapter mode.
+TEST(ChaptersPeer, ChapterTracksMadeByFfmpegAreRead)
+{
+    if (!haveProgram("ffmpeg"))
+        GTEST_SKIP() << "ffmpeg is needed";
+    TempDir dir;
+    for (const char* name : { "three.mov", "three.mp4" }) {
+        SCOPED_TRACE(name);
+        auto path = dir / name;
+        ASSERT_TRUE(makeChapteredMovie(path, { "One", "Two", "Three" }));
+        HXError error;
+        auto m = MVMovie::movieWithFile(path.string(), &error);
+        ASSERT_TRUE(m) << error.localizedDescription();
+        EXPECT_TRUE(MVMovieChapterTrack(*m));
+        auto chapters = MVMovieChapters(*m);
+        ASSERT_EQ(chapters.size(), 3u);
+        const char* names[] = { "One", "Two", "Three" };
+        for (size_t i = 0; i < 3; ++i) {
+            EXPECT_EQ(chapters[i].name, names[i]);
+            double seconds = -1;
+            EXPECT_TRUE(MVGetTimeInterval(chapters[i].startTime, &seconds));
+            EXPECT_NEAR(seconds, double(i), 0.05) << i;
+        }
+        EXPECT_EQ(MVMovieChapterMode(*m), MVMovieChapterModeClip);
+    }
+    // A movie without a chapter track is not.
+    auto plain = dir / "plain.mov";
+    ASSERT_TRUE(makeMovie(plain, 1));
+    HXError error;
+    auto m = MVMovie::movieWithFile(plain.string(), &error);
+    ASSERT_TRUE(m);
+    EXPECT_FALSE(MVMovieHasChapters(*m));
+    EXPECT_EQ(MVMovieChapterMode(*m), MVMovieChapterModeNone);
+}
+
 } // namespace
