@@ -143,6 +143,11 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
     }
     if (file && !usableDescription(file->movie, &readError))
         file.reset();
+    if (file)
+        // What the reader left out of a usable file (damaged fragments, samples past the end) is not
+        // worth an alert, but worth a trace.
+        for (const auto& w : file->warnings)
+            HXLog(path + ": " + w);
     if (!file) {
         if (outError)
             *outError = readError;
