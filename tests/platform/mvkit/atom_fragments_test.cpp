@@ -83,6 +83,8 @@ MVBytes movieFragment(std::vector<TrackFragmentSpec> trafs, const std::vector<ui
     return out;
 }
 
+constexpr uint32_t kAnnouncedDuration = 4321; // 'mehd', in the movie's time scale
+
 MVRawAtom movieExtends()
 {
     MVByteWriter w;
@@ -98,6 +100,10 @@ MVRawAtom movieExtends()
     };
     trex(1, 512, 0, 0x01010000); // video: not sync unless told
     trex(2, 1024, 10, 0x02000000); // sound: every sample sync
+    size_t mehd = w.beginAtom(MVFourCC("mehd"));
+    w.u32(0);
+    w.u32(kAnnouncedDuration);
+    w.endAtom(mehd);
     return { MVFourCC("mvex"), w.buffer() };
 }
 
@@ -191,6 +197,9 @@ TEST_F(AtomFragmentsTest, DefaultsOffsetsTimesAndFlagsBecomeOrdinaryTables)
     EXPECT_EQ(video.editList->entries[0].mediaTime, -1);
     EXPECT_NEAR(double(video.editList->entries[0].segmentDuration), 1000 / videoScale * movieScale, 1);
     EXPECT_EQ(video.editList->entries[1].mediaTime, 0);
+    // With a fragment left out the announced duration is not what the movie has: its tracks tell.
+    EXPECT_EQ(
+        file.movie.header.duration, std::max(video.header.duration, file.movie.tracks[1].header.duration));
 
     const auto& s = file.movie.tracks[1].media.information.sampleTable;
     EXPECT_EQ(s.sampleSizes, (std::vector<uint32_t> { 10, 10 }));
@@ -217,6 +226,7 @@ TEST_F(AtomFragmentsTest, FragmentsWithoutAnnouncementOrForUnknownTracksAreLeftO
     auto file = read(bytes);
     ASSERT_EQ(file.warnings.size(), 1u);
     EXPECT_NE(file.warnings[0].find("track 9"), std::string::npos);
+    EXPECT_EQ(file.movie.header.duration, kAnnouncedDuration);
     // The stranger's data still counts for where the next track fragment's data begins.
     EXPECT_EQ(file.movie.tracks[1].media.information.sampleTable.chunkOffsets,
         (std::vector<uint64_t> { MVSerializeMovieAtom(header).size() + moof.size() - 10 }));
