@@ -3,11 +3,13 @@
 // pictures, saved as ordinary movies with the same packets; damaged fragments keep what comes before.
 #include "decoder_test_support.h"
 #include "movie_peer_fixtures.h"
+#include "platform/basekit/run_loop.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/atoms/sample_table.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/movie_writer.h"
 #include "platform/mvkit/playback/file_sample_source.h"
+#include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/playback/video_track_decoder.h"
 
 #include <gtest/gtest.h>
@@ -281,6 +283,62 @@ INSTANTIATE_TEST_SUITE_P(
         std::replace(name.begin(), name.end(), '-', '_');
         return name;
     });
+
+TEST(MovieFragmentsPlayback, PlaysCutsAndSavesLikeAnyMovie)
+{
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+    TempDir dir;
+    auto path = dir / "fragmented.mp4";
+    ASSERT_TRUE(makeFragmented(path, layouts()[0]));
+    auto expected = ffmpegFrameHashes(path.string());
+    ASSERT_EQ(expected.size(), 75u);
+    HXError error;
+    auto file = MVReadMovieFile(path.string(), &error);
+    ASSERT_TRUE(file);
+    auto times = presentationTimes(*file);
+    ASSERT_EQ(times.size(), 75u);
+
+    auto clock = std::make_shared<HXManualClock>();
+    HXRunLoop::main().setClock(clock);
+    struct ClockReset {
+        ~ClockReset() { HXRunLoop::main().setClock(nullptr); }
+    } reset;
+    MVMoviePlayerOptions options;
+    options.makeAudioOutput = [](MVAudioFormat format, MVAudioOutput::RenderCallback render) {
+        return std::make_unique<MVSilentAudioOutput>(
+            format, std::move(render), [] { return HXRunLoop::main().now(); });
+    };
+    options.frameWait = 10.0;
+    auto m = MVMovie::movieWithFile(path.string(), &error);
+    ASSERT_TRUE(m) << error.localizedDescription();
+    ASSERT_EQ(m->timeScale(), int32_t(file->movie.header.timeScale));
+    auto playback = MVMoviePlayback::playbackForMovie(m, options);
+    auto topPicture = [&](int64_t at) {
+        auto pictures = playback->picturesAtTime(MVMakeTime(at, m->timeScale()));
+        for (auto it = pictures.rbegin(); it != pictures.rend(); ++it)
+            if (it->picture.frame)
+                return pictureMD5(it->picture.frame->avFrame());
+        return std::string("none");
+    };
+    for (size_t i : { size_t(0), size_t(11), size_t(12), size_t(40), size_t(74) })
+        EXPECT_EQ(topPicture(times[i]), expected[i].md5) << "picture " << i;
+
+    // Cut the first two fragments' pictures: the third fragment's first picture starts the movie.
+    int64_t cut = times[24];
+    m->setSelection({ MVMakeTime(0, m->timeScale()), MVMakeTime(cut, m->timeScale()) });
+    m->cut();
+    EXPECT_EQ(topPicture(0), expected[24].md5);
+    EXPECT_EQ(topPicture(times[30] - cut), expected[30].md5);
+    EXPECT_EQ(topPicture(times[74] - cut), expected[74].md5);
+
+    auto saved = dir / "cut.mov";
+    ASSERT_TRUE(m->writeToFile(saved.string(), { { MVMovieFlatten, true } }, &error))
+        << error.localizedDescription();
+    auto before = frameHashes(path, "0:v"), after = frameHashes(saved, "0:v");
+    ASSERT_GE(after.size(), 51u);
+    EXPECT_TRUE(std::equal(after.end() - 51, after.end(), before.end() - 51));
+}
 
 // Top-level atoms of a file as (type, offset, size).
 std::vector<MVAtomLocation> atomsOf(const std::filesystem::path& path)
