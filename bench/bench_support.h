@@ -10,6 +10,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
@@ -33,6 +35,35 @@ inline int runProgram(std::vector<std::string> argv)
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// The movie `name` in $TMPDIR/movara-bench/, made on first use and kept for later runs: ffmpeg makes a
+// short piece from `piece` (input and output options, without the output file), then loops it without
+// re-encoding into the movie with the output options `loop`. Exits when ffmpeg fails.
+inline std::string loopedMovie(
+    const std::string& name, const std::vector<std::string>& piece, const std::vector<std::string>& loop)
+{
+    namespace fs = std::filesystem;
+    fs::path dir = fs::temp_directory_path() / "movara-bench";
+    fs::create_directories(dir);
+    fs::path movie = dir / name;
+    if (fs::exists(movie))
+        return movie.string();
+    fs::path pieceFile = dir / ("piece-" + name), partial = dir / ("partial-" + name);
+    std::fprintf(stderr, "making %s (once)...\n", movie.c_str());
+    std::vector<std::string> make = { "ffmpeg", "-nostdin", "-v", "error", "-y" };
+    make.insert(make.end(), piece.begin(), piece.end());
+    make.push_back(pieceFile.string());
+    std::vector<std::string> looped
+        = { "ffmpeg", "-nostdin", "-v", "error", "-y", "-stream_loop", "-1", "-i", pieceFile.string() };
+    looped.insert(looped.end(), loop.begin(), loop.end());
+    looped.push_back(partial.string());
+    if (runProgram(make) != 0 || runProgram(looped) != 0) {
+        std::fprintf(stderr, "ffmpeg could not make the movie\n");
+        std::exit(1);
+    }
+    fs::rename(partial, movie);
+    return movie.string();
 }
 
 // Time: ours/peer of the times (below 1 means we are faster). Speed: peer time over ours (above 1 means

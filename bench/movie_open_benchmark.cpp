@@ -11,41 +11,19 @@
 
 #include <benchmark/benchmark.h>
 
-#include <cstdio>
-#include <cstdlib>
-#include <filesystem>
 #include <random>
 #include <string>
 #include <vector>
 
 namespace {
 
-namespace fs = std::filesystem;
-
 const std::string& moviePath()
 {
-    static std::string path = [] {
-        fs::path dir = fs::temp_directory_path() / "movara-bench";
-        fs::create_directories(dir);
-        fs::path movie = dir / "two_hours.mp4";
-        if (!fs::exists(movie)) {
-            fs::path piece = dir / "ten_seconds.mp4", partial = dir / "two_hours.partial.mp4";
-            std::fprintf(stderr, "making %s (once)...\n", movie.c_str());
-            int a = movara::bench::runProgram({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
-                "testsrc=size=16x16:rate=120:duration=10", "-f", "lavfi", "-i",
-                "sine=sample_rate=8000:duration=10", "-c:v", "libx264", "-preset", "ultrafast", "-g", "120",
-                "-c:a", "aac", "-b:a", "16k", piece.string() });
-            int b = a ? a
-                      : movara::bench::runProgram({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-stream_loop", "-1", "-i",
-                          piece.string(), "-t", "7200", "-c", "copy", partial.string() });
-            if (a || b) {
-                std::fprintf(stderr, "ffmpeg could not make the movie\n");
-                std::exit(1);
-            }
-            fs::rename(partial, movie);
-        }
-        return movie.string();
-    }();
+    static std::string path = movara::bench::loopedMovie("two_hours.mp4",
+        { "-f", "lavfi", "-i", "testsrc=size=16x16:rate=120:duration=10", "-f", "lavfi", "-i",
+            "sine=sample_rate=8000:duration=10", "-c:v", "libx264", "-preset", "ultrafast", "-g", "120",
+            "-c:a", "aac", "-b:a", "16k", "-f", "mp4" },
+        { "-t", "7200", "-c", "copy", "-f", "mp4" });
     return path;
 }
 

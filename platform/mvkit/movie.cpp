@@ -46,6 +46,14 @@ bool usableDescription(const MVMovieDescription& movie, HXError* outError)
     return true;
 }
 
+// What the reader left out of a usable file (damaged fragments, samples past the end) is not worth an
+// alert, but worth a trace.
+void logReadWarnings(const MVMovieFileDescription& file, const std::string& path)
+{
+    for (const auto& w : file.warnings)
+        HXLog(path + ": " + w);
+}
+
 HXError unsupported(const std::string& text)
 {
     return HXError::withDescription(HXOSStatusErrorDomain, -2102, text);
@@ -143,6 +151,8 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
     }
     if (file && !usableDescription(file->movie, &readError))
         file.reset();
+    if (file)
+        logReadWarnings(*file, path);
     if (!file) {
         if (outError)
             *outError = readError;
@@ -200,6 +210,7 @@ void MVMovie::networkHeaderArrived(const MVMovieFileDescription& file, const std
         setLoadState(MVMovieLoadStateError);
         return;
     }
+    logReadWarnings(file, cachePath);
     loadFromFile(file, cachePath);
     // The movie is not its cache file: saving replaces nothing in place.
     _filePath.clear();

@@ -92,7 +92,10 @@ void MVMovieLoader::run()
         // usable before the transfer ends.
         if (!haveHeader && received - lastTry >= (1 << 18)) {
             lastTry = received;
-            if (auto file = MVReadMovieFile(_cachePath, nullptr); file && !file->movie.tracks.empty()) {
+            MVMovieFileReadOptions growing;
+            growing.fileMayGrow = true;
+            if (auto file = MVReadMovieFile(_cachePath, nullptr, growing);
+                file && !file->movie.tracks.empty()) {
                 haveHeader = true;
                 deliverHeader(std::move(*file));
             }

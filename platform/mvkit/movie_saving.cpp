@@ -65,9 +65,14 @@ bool MVMovie::writeToDataReference(
 
 bool MVMovie::canUpdateMovieFile() const
 {
-    // Only a movie file can take a new header; an imported file of another kind cannot.
-    bool movieFile = std::any_of(_openedFile.topLevelAtoms.begin(), _openedFile.topLevelAtoms.end(),
-        [](const MVAtomLocation& a) { return a.type == MVFourCC("moov"); });
+    // Only a movie file can take a new header; an imported file of another kind cannot, nor can a
+    // fragmented one, whose fragments would still add their samples to the new header's.
+    const auto& atoms = _openedFile.topLevelAtoms;
+    auto has = [&atoms](uint32_t type) {
+        return std::any_of(
+            atoms.begin(), atoms.end(), [type](const MVAtomLocation& a) { return a.type == type; });
+    };
+    bool movieFile = has(MVFourCC("moov")) && !has(MVFourCC("moof"));
     return movieFile && !_filePath.empty() && ::access(_filePath.c_str(), W_OK) == 0;
 }
 

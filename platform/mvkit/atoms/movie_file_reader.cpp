@@ -1,5 +1,8 @@
 #include "platform/mvkit/atoms/movie_file_reader.h"
 
+#include "platform/mvkit/atoms/movie_fragments.h"
+#include "platform/mvkit/atoms/sample_table.h"
+
 #include <algorithm>
 
 namespace {
@@ -887,6 +890,74 @@ bool isFreeSpace(uint32_t type)
     return type == MVFourCC("free") || type == MVFourCC("skip") || type == MVFourCC("wide");
 }
 
+// Atoms that index or frame movie fragments. Once the fragments are read into the movie's tables they
+// describe nothing that is kept, so a rewritten file does not carry them.
+bool isFragmentStructure(uint32_t type)
+{
+    return type == MVFourCC("mfra") || type == MVFourCC("sidx") || type == MVFourCC("ssix")
+        || type == MVFourCC("styp") || type == MVFourCC("prft");
+}
+
+bool samplesInThisFile(const MVTrackDescription& track)
+{
+    const auto& entries = track.media.information.dataInformation.entries;
+    return std::all_of(entries.begin(), entries.end(),
+        [](const MVDataReferenceEntry& e) { return e.flags & MVDataReferenceSelfReferenceFlag; });
+}
+
+// Holds every track's samples to what the file can back: no sample larger than a sample may be, no
+// more samples than a track may have (refused: such a table is damaged or hostile), and, unless the
+// file is still growing, samples of this file that lie past its end cut off with a warning, as a
+// download that stopped short leaves them.
+bool boundSamplesByFile(MVMovieFileDescription& file, bool fileMayGrow, HXError* outError)
+{
+    auto refuse = [outError](MVMovieFileStatus status, const std::string& text) {
+        if (outError)
+            *outError = MVMovieFileError(status, text);
+        return false;
+    };
+    for (auto& track : file.movie.tracks) {
+        auto& t = track.media.information.sampleTable;
+        std::string name = "track " + std::to_string(track.header.trackID);
+        MVSampleTableIndex index(t);
+        uint32_t n = index.sampleCount();
+        if (n > MVMaximumSampleCount)
+            return refuse(MVStatusFileTooLarge,
+                "A track of the movie has more samples than can be handled (" + std::to_string(n) + ").");
+        for (uint32_t s = 0; s < n && (t.constantSampleSize == 0 || s == 0); ++s)
+            if (index.sampleSize(s) > MVMaximumSampleSize)
+                return refuse(MVStatusBadMovieFile,
+                    "The movie is damaged: sample " + std::to_string(s + 1) + " of " + name + " claims "
+                        + std::to_string(index.sampleSize(s)) + " bytes, more than a sample can hold.");
+        if (fileMayGrow || !samplesInThisFile(track))
+            continue;
+        uint64_t size = file.fileSize;
+        uint32_t keep = n;
+        for (uint32_t c = index.chunkCount(); c-- > 0;) {
+            auto chunk = index.chunk(c);
+            if (!chunk || chunk->sampleCount == 0)
+                continue;
+            if (chunk->offset <= size && chunk->size <= size - chunk->offset)
+                break;
+            // The samples of this chunk that still fit stay.
+            uint32_t fit = 0;
+            for (uint64_t at = chunk->offset; at <= size && fit < chunk->sampleCount; ++fit) {
+                uint32_t bytes = index.sampleSize(chunk->firstSample + fit);
+                if (bytes > size - at)
+                    break;
+                at += bytes;
+            }
+            keep = chunk->firstSample + fit;
+        }
+        if (keep < n) {
+            file.warnings.push_back(name + ": samples " + std::to_string(keep + 1) + " to "
+                + std::to_string(n) + " lie past the end of the file and were left out");
+            MVTruncateSampleTable(t, keep);
+        }
+    }
+    return true;
+}
+
 // Reads a top-level header at `offset` from the source. nullopt when fewer than 8 bytes remain.
 std::optional<MVAtomLocation> readTopLevelHeader(const MVByteSource& src, uint64_t offset, bool& truncated)
 {
@@ -943,6 +1014,7 @@ std::optional<MVMovieFileDescription> MVReadMovieFile(
     file.fileSize = src.size();
     std::optional<MVAtomLocation> moovLocation;
     bool moovTruncated = false;
+    std::vector<MVMovieFragmentLocation> fragments;
     uint64_t offset = 0;
     while (offset < file.fileSize) {
         bool truncated = false;
@@ -975,8 +1047,10 @@ std::optional<MVMovieFileDescription> MVReadMovieFile(
                     file.warnings.push_back("unreadable 'ftyp'");
                 }
             }
-        } else if (loc->type != MVFourCC("mdat") && !isFreeSpace(loc->type)
-            && loc->type != MVFourCC("ftyp")) {
+        } else if (loc->type == MVFourCC("moof")) {
+            fragments.push_back({ *loc, truncated });
+        } else if (loc->type != MVFourCC("mdat") && !isFreeSpace(loc->type) && loc->type != MVFourCC("ftyp")
+            && !isFragmentStructure(loc->type)) {
             if (payloadSize <= options.maxKeptTopLevelAtomSize && !truncated) {
                 MVRawAtom atom { loc->type, MVBytes(size_t(payloadSize)) };
                 if (src.read(payloadOffset, atom.payload.data(), atom.payload.size()))
@@ -1019,6 +1093,9 @@ std::optional<MVMovieFileDescription> MVReadMovieFile(
                 MVStatusBadMovieFile, std::string("The movie header is damaged: ") + e.what());
         return std::nullopt;
     }
+    if (!boundSamplesByFile(file, options.fileMayGrow, outError))
+        return std::nullopt;
+    MVAddMovieFragments(src, file, fragments);
     return file;
 }
 

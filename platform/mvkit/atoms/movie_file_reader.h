@@ -1,7 +1,7 @@
 #pragma once
 // Reading a movie file into an MVMovieFileDescription.
 //
-// Only the header atoms are read ('ftyp', 'moov', and small unknown top-level atoms); media data stays
+// Only the header atoms are read ('ftyp', 'moov', 'moof' and small unknown top-level atoms); media data stays
 // in the file and is only located. Every size is checked against its parent and the file, tables are
 // checked against the bytes that hold them before anything is allocated, and nesting is limited, so
 // a damaged file yields an error or a partial description with `warnings`, never more memory than the
@@ -19,10 +19,16 @@ struct MVMovieFileReadOptions {
     // Unknown top-level atoms up to this size are kept (in `topLevelUnknownAtoms`); larger ones only
     // located.
     uint64_t maxKeptTopLevelAtomSize = 1 << 20;
+    // The file is still being written (a download in progress): samples past its present end are
+    // expected and kept.
+    bool fileMayGrow = false;
 };
 
 // Reads the movie file at `path`. Fails (MVStatusNotAMovieFile) when the file has no usable 'moov', or
-// with the POSIX error when it cannot be read.
+// with the POSIX error when it cannot be read. Movie fragments ('moof') after the header become part of
+// the tracks' sample tables (see movie_fragments.h). A table claiming a sample larger than
+// MVMaximumSampleSize is refused (MVStatusBadMovieFile), one with more than MVMaximumSampleCount samples
+// too (MVStatusFileTooLarge).
 std::optional<MVMovieFileDescription> MVReadMovieFile(
     const std::string& path, HXError* outError, const MVMovieFileReadOptions& options = {});
 std::optional<MVMovieFileDescription> MVReadMovieFile(

@@ -224,3 +224,44 @@ std::vector<MVSampleTableIndex::Sample> MVSampleTableIndex::expand() const
     }
     return out;
 }
+
+void MVTruncateSampleTable(MVSampleTable& t, uint32_t count)
+{
+    auto trimRuns = [count](auto& runs) {
+        uint64_t seen = 0;
+        size_t k = 0;
+        for (; k < runs.size() && seen < count; ++k) {
+            uint64_t take = std::min<uint64_t>(runs[k].sampleCount, count - seen);
+            runs[k].sampleCount = uint32_t(take);
+            seen += take;
+        }
+        runs.resize(k);
+    };
+    trimRuns(t.timeToSample);
+    trimRuns(t.compositionOffsets);
+    auto pastTheEnd = [count](uint32_t n) { return n > count; };
+    std::erase_if(t.syncSamples, pastTheEnd);
+    std::erase_if(t.partialSyncSamples, pastTheEnd);
+    if (t.constantSampleSize == 0 && t.sampleSizes.size() > count)
+        t.sampleSizes.resize(count);
+    t.sampleCount = std::min(t.sampleCount, count);
+    std::vector<MVSampleToChunkEntry> runs;
+    uint64_t placed = 0;
+    size_t chunk = 0, k = 0;
+    while (placed < count && chunk < t.chunkOffsets.size() && !t.sampleToChunk.empty()) {
+        while (k + 1 < t.sampleToChunk.size() && t.sampleToChunk[k + 1].firstChunk <= chunk + 1)
+            ++k;
+        const auto& run = t.sampleToChunk[k];
+        uint32_t n = uint32_t(std::min<uint64_t>(run.samplesPerChunk, count - placed));
+        if (runs.empty() || runs.back().samplesPerChunk != n
+            || runs.back().sampleDescriptionIndex != run.sampleDescriptionIndex)
+            runs.push_back({ uint32_t(chunk + 1), n, run.sampleDescriptionIndex });
+        placed += n;
+        ++chunk;
+    }
+    t.sampleToChunk = std::move(runs);
+    t.chunkOffsets.resize(chunk);
+    // 'sdtp' holds a byte per sample after its version and flags.
+    if (t.sampleDependencyFlags && t.sampleDependencyFlags->size() > size_t(count) + 4)
+        t.sampleDependencyFlags->resize(size_t(count) + 4);
+}

@@ -12,6 +12,17 @@
 #include <optional>
 #include <string>
 
+// No sample of a movie is larger than this; a table that claims one is damaged or hostile, and
+// honouring it would mean reading (and holding) that many bytes at once.
+inline constexpr uint64_t MVMaximumSampleSize = uint64_t(1) << 30;
+// The most samples one track may have (the movie model holds a record per sample).
+inline constexpr uint64_t MVMaximumSampleCount = uint64_t(1) << 25;
+
+// Cuts `table` to its first `count` samples, keeping its tables consistent with each other: runs of
+// 'stts', 'ctts' and 'stsc' end at the last sample, sync samples past it go, and only the chunks that
+// hold the samples are kept (the last one may hold fewer than before).
+void MVTruncateSampleTable(MVSampleTable& table, uint32_t count);
+
 class MVSampleTableIndex {
 public:
     explicit MVSampleTableIndex(const MVSampleTable& table);
