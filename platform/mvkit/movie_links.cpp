@@ -94,6 +94,7 @@ MVBytes MVMakeTextLinkAtom(uint16_t start, uint16_t end, const std::string& url)
     MVBytes atom
         = { uint8_t(size >> 24), uint8_t(size >> 16), uint8_t(size >> 8), uint8_t(size), 'h', 'l', 'n', 'k',
               uint8_t(start >> 8), uint8_t(start), uint8_t(end >> 8), uint8_t(end), uint8_t(text.size()) };
+    atom.reserve(size);
     atom.insert(atom.end(), text.begin(), text.end());
     atom.push_back(0); // no alternative text
     return atom;
