@@ -182,6 +182,75 @@ TEST_F(ScriptingAppTest, TheScriptCommandDrivesTheRunningPlayer)
     EXPECT_EQ(waitForExit(player, 30), 0);
 }
 
+TEST_F(ScriptingAppTest, AScriptedOpenOfAGarbageFileAnswersWithAnError)
+{
+    pid_t player = startPlayer({ "--no-featured-movie" });
+    ASSERT_TRUE(waitForMovies(0));
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        { "junk.mov", std::string(5000, '\x5a') },
+        { "junk.mp4",
+            std::string("\0\0\0\x10"
+                        "ftypmp42\0\0\0\0"
+                        "\xff\xff\xff\xffmoov",
+                24) },
+        { "junk.bin", "not a movie at all" },
+        { "empty.mov", "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        movara::test::writeFile(home / c.name, c.bytes);
+        // The player answers in time (the request gives up after 2 seconds).
+        HXError error;
+        auto reply = MVPRequestServer::sendRequest(
+            HXPropertyList(HXPropertyList::Dictionary { { MVPRequestCommandKey, HXPropertyList("script") },
+                { "event", HXPropertyList("open") },
+                { "direct",
+                    HXPropertyList(HXPropertyList::Array { HXPropertyList((home / c.name).string()) }) } }),
+            2, &error);
+        ASSERT_TRUE(reply) << error.localizedDescription();
+        EXPECT_NE((*reply)["errorNumber"].integerValue(), 0);
+        EXPECT_FALSE((*reply)["error"].stringValue().empty());
+    }
+    // The script command tells why.
+    auto r = movara::test::runCommand(
+        { "sh", "-c", kScript + " open " + (home / "junk.bin").string() + " 2>&1" });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("could not be opened"), std::string::npos) << r.output;
+    // Nothing opened, and no alert waits for anybody.
+    EXPECT_TRUE(waitForMovies(0));
+    auto alert = MVPRequestServer::sendRequest(
+        HXPropertyList(HXPropertyList::Dictionary {
+            { MVPRequestCommandKey, HXPropertyList("answerAlert") }, { "button", HXPropertyList("OK") } }),
+        10);
+    ASSERT_TRUE(alert);
+    EXPECT_TRUE(alert->contains(MVPRequestErrorKey));
+
+    // Replacing the front player's movie: the player's own alert is answered for the script and reported.
+    EXPECT_EQ(script({ "open", movie("good.mov") }).status, 0);
+    ASSERT_TRUE(waitForMovies(1));
+    EXPECT_EQ(script({ "set", "openMovieInNewPlayer", "false" }).status, 0);
+    auto replaced = MVPRequestServer::sendRequest(
+        HXPropertyList(HXPropertyList::Dictionary { { MVPRequestCommandKey, HXPropertyList("script") },
+            { "event", HXPropertyList("open") },
+            { "direct",
+                HXPropertyList(HXPropertyList::Array { HXPropertyList((home / "junk.mov").string()) }) } }),
+        2);
+    ASSERT_TRUE(replaced);
+    auto alerts = (*replaced)["alerts"].arrayValue();
+    ASSERT_EQ(alerts.size(), 1u) << replaced->toXML();
+    EXPECT_EQ(alerts[0]["answer"].stringValue(), "OK");
+    EXPECT_FALSE(alerts[0]["message"].stringValue().empty());
+    EXPECT_EQ(script({ "get", "movies[*].name" }).output.find("junk"), std::string::npos); // kept its movie
+
+    ASSERT_TRUE(MVPRequestServer::sendRequest(
+        HXPropertyList(HXPropertyList::Dictionary { { MVPRequestCommandKey, HXPropertyList("quit") } }), 10));
+    EXPECT_EQ(waitForExit(player, 30), 0);
+}
+
 TEST_F(ScriptingAppTest, WithoutAPlayerTheScriptCommandSaysSo)
 {
     auto r = script({ "get", "movies[*].name" });
