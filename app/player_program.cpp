@@ -279,12 +279,19 @@ int run(int argc, char** argv)
         HXPropertyList request(
             HXPropertyList::Dictionary { { MVPRequestCommandKey, HXPropertyList(std::string("open")) },
                 { "items", HXPropertyList(items) } });
-        if (auto reply = MVPRequestServer::sendRequest(request, 10)) {
+        HXError error;
+        if (auto reply = MVPRequestServer::sendRequest(request, 10, &error)) {
             if (reply->contains(MVPRequestErrorKey)) {
                 std::cerr << "movara-player: " << (*reply)[MVPRequestErrorKey].stringValue() << std::endl;
                 return 1;
             }
             return 0;
+        }
+        // Nothing is handed to a socket we cannot trust, and a player of our own could not listen there
+        // either.
+        if (error.code() == MVPRequestRefusedError) {
+            std::cerr << "movara-player: " << error.localizedDescription() << std::endl;
+            return 1;
         }
     }
 
