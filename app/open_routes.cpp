@@ -5,6 +5,7 @@
 #include "document/composition_document.h"
 #include "document/movie_document.h"
 #include "document/movie_error.h"
+#include "platform/basekit/scripting_command.h"
 #include "platform/basekit/strings.h"
 #include "platform/winkit/document_controller.h"
 
@@ -172,6 +173,16 @@ bool MVPApplicationDelegate::openOnePath(
 
 void MVPApplicationDelegate::reportOpenError(const HXError& error)
 {
+    // A script learns of the failure in its reply; nobody is there to read an alert.
+    if (auto* command = HXScriptCommand::currentCommand()) {
+        // The same texts an alert would show.
+        std::string text = error.localizedDescription();
+        for (const auto& more : { error.localizedFailureReason(), error.localizedRecoverySuggestion() })
+            if (!more.empty() && text.find(more) == std::string::npos)
+                text += " " + more;
+        command->fail(error.code() != 0 ? int(error.code()) : int(HXScriptFailedError), text);
+        return;
+    }
     HXError wrapped
         = MVPMovieErrorWithCode(MVPMovieErrorCouldNotOpenMovie, std::optional<MVPMovieErrorSubject>(), error);
     if (_environment.presentOpenError)

@@ -9,16 +9,20 @@
 #include "document/composition_document.h"
 #include "document/movie_document.h"
 #include "export/processing_document.h"
-#include "player/window/player_window_status.h"
 #include "platform/basekit/run_loop.h"
+#include "platform/basekit/signal_watcher.h"
 #include "platform/basekit/timer.h"
+#include "platform/basekit/user_defaults.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/control.h"
 #include "platform/winkit/document_controller.h"
 #include "platform/winkit/window.h"
+#include "player/window/player_window_status.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -29,6 +33,9 @@ namespace {
 // Movie files by extension; anything else is tried as a movie under "Anything".
 const std::vector<std::string> kMovieExtensions = { "mov", "qt", "mp4", "m4v", "m4a", "3gp", "3g2", "mkv",
     "webm", "avi", "mpg", "mpeg", "mp3", "wav", "aif", "aiff", "flac", "ogg" };
+
+// How long a change of the user defaults may wait for the disk (a crash or a kill loses at most this much).
+constexpr double kDefaultsAutosaveDelay = 0.5;
 
 // How long the featured movie shows before the screenshot is taken, and how long to wait for a window.
 constexpr double kScreenshotSettleTime = 1.5;
@@ -91,6 +98,40 @@ private:
     double _firstWindowAt = 0;
     bool _succeeded = false;
 };
+
+// A logout, Control-C or a closed terminal: the same quit as the Quit command, on the main run loop. The
+// user defaults are written first, so they are on disk whatever the quit then waits for. Without a display
+// nobody can answer what the quit asks (edited documents, running jobs): its alerts take their default
+// answers while it runs; a quit that is refused all the same leaves the program running.
+void quitOnSignal(int number)
+{
+    HXLog(std::string("Quitting on signal ") + strsignal(number) + ".");
+    HXUserDefaults::standardUserDefaults().synchronize();
+    auto& app = HXApp();
+    if (app.isTerminating() || app.didTerminate())
+        return;
+    std::unique_ptr<HXUnattendedAlerts> unattended;
+    if (app.windowServer().isHeadless())
+        unattended
+            = std::make_unique<HXUnattendedAlerts>([](const std::string& message, const std::string& answer) {
+                  HXLog("Nobody can answer \u201c" + message + "\u201d without a display; answered \u201c"
+                      + answer + "\u201d.");
+              });
+    app.terminate();
+    if (!unattended || !app.isTerminating())
+        return;
+    // The quit goes on over later turns (a document saving, a job stopping): alerts stay unattended until it
+    // ends one way or the other.
+    auto holder = std::make_shared<std::unique_ptr<HXUnattendedAlerts>>(std::move(unattended));
+    HXTimer::scheduledTimer(0.1, true,
+        [holder](HXTimer& timer) {
+            if (HXApp().isTerminating())
+                return;
+            holder->reset();
+            timer.invalidate();
+        },
+        { HXRunLoopCommonModes });
+}
 
 bool looksLikeURL(const std::string& item)
 {
@@ -238,17 +279,26 @@ int run(int argc, char** argv)
         HXPropertyList request(
             HXPropertyList::Dictionary { { MVPRequestCommandKey, HXPropertyList(std::string("open")) },
                 { "items", HXPropertyList(items) } });
-        if (auto reply = MVPRequestServer::sendRequest(request, 10)) {
+        HXError error;
+        if (auto reply = MVPRequestServer::sendRequest(request, 10, &error)) {
             if (reply->contains(MVPRequestErrorKey)) {
                 std::cerr << "movara-player: " << (*reply)[MVPRequestErrorKey].stringValue() << std::endl;
                 return 1;
             }
             return 0;
         }
+        // Nothing is handed to a socket we cannot trust, and a player of our own could not listen there
+        // either.
+        if (error.code() == MVPRequestRefusedError) {
+            std::cerr << "movara-player: " << error.localizedDescription() << std::endl;
+            return 1;
+        }
     }
 
     auto app = std::make_shared<MVPApplication>();
     HXApplication::setSharedApplication(app);
+    HXUserDefaults::standardUserDefaults().setAutosaveDelay(kDefaultsAutosaveDelay);
+    HXSignalWatcher::start({ SIGTERM, SIGINT, SIGHUP }, quitOnSignal);
     auto delegate = std::make_shared<MVPApplicationDelegate>();
     app->setDelegateOwned(delegate);
     if (options.featuredMovie)
@@ -286,6 +336,7 @@ int run(int argc, char** argv)
         MVPUncaughtExceptionHandler(exception);
     }
 
+    HXSignalWatcher::stop();
     server.stop();
     if (screenshot && !screenshot->succeeded())
         status = 1;

@@ -25,6 +25,27 @@ HXError requestError(const std::string& text)
     return HXError::withDescription(HXBaseKitErrorDomain, HXFileReadUnknownError, text);
 }
 
+HXError refusal(const std::string& text)
+{
+    return HXError::withDescription(HXBaseKitErrorDomain, MVPRequestRefusedError, text);
+}
+
+// The socket's folder must be a folder of this user's that nobody else may enter: anyone who could write
+// there could put a socket of their own in the player's place.
+bool isPrivateFolder(const std::string& folder, HXError* error)
+{
+    struct stat st { };
+    if (lstat(folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && st.st_uid == getuid()
+        && (st.st_mode & 077) == 0)
+        return true;
+    if (error)
+        *error = refusal("The folder \u201c" + folder
+            + "\u201d of the player\u2019s socket is not a private folder of this user (it must be owned by "
+              "you, "
+              "with mode 0700); the player there is not trusted.");
+    return false;
+}
+
 HXPropertyList errorReply(const std::string& text)
 {
     return HXPropertyList(HXPropertyList::Dictionary { { MVPRequestErrorKey, HXPropertyList(text) } });
@@ -62,15 +83,7 @@ bool MVPRequestServer::prepareSocketFolder(HXError* error)
                 "The folder \u201c" + folder + "\u201d could not be made: " + std::strerror(errno));
         return false;
     }
-    struct stat st { };
-    if (lstat(folder.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != getuid()
-        || (st.st_mode & 077) != 0) {
-        if (error)
-            *error
-                = requestError("The folder \u201c" + folder + "\u201d is not a private folder of this user.");
-        return false;
-    }
-    return true;
+    return isPrivateFolder(folder, error);
 }
 
 bool MVPRequestServer::start(HXError* error)
@@ -152,6 +165,12 @@ std::optional<HXPropertyList> MVPRequestServer::sendRequest(
             *error = requestError(text);
         return std::nullopt;
     };
+    std::string folder = socketFolder();
+    struct stat st { };
+    if (lstat(folder.c_str(), &st) != 0 && errno == ENOENT)
+        return fail("No player is running.");
+    if (!isPrivateFolder(folder, error))
+        return std::nullopt;
     std::string path = socketPath();
     sockaddr_un address {};
     address.sun_family = AF_UNIX;
@@ -168,6 +187,15 @@ std::optional<HXPropertyList> MVPRequestServer::sendRequest(
     } closer { fd };
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0)
         return fail("No player is running.");
+    // Whoever listens must be this user: requests carry file names and commands.
+    ucred peer {};
+    socklen_t length = sizeof(peer);
+    if (getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &length) != 0 || peer.uid != getuid()) {
+        if (error)
+            *error = refusal("The program listening at \u201c" + path + "\u201d belongs to another user (uid "
+                + std::to_string(peer.uid) + "); the request was not sent.");
+        return std::nullopt;
+    }
 
     auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);
     auto waitFor = [&](short events) {

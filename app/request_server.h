@@ -21,6 +21,8 @@ class HXMessageConnection;
 
 inline constexpr const char* MVPRequestCommandKey = "command";
 inline constexpr const char* MVPRequestErrorKey = "error";
+// The code of the error sendRequest gives when it would not talk to the socket it found.
+inline constexpr int MVPRequestRefusedError = 257;
 
 class MVPRequestServer {
 public:
@@ -49,7 +51,9 @@ public:
     HXPropertyList replyToRequest(const HXPropertyList& request) const;
 
     // Sends one request to the player listening on socketPath() and waits at most `timeout` seconds for the
-    // reply, without a run loop. nullopt, with `error`, when no player answers.
+    // reply, without a run loop. nullopt, with `error`, when no player answers; the error's code is
+    // MVPRequestRefusedError when the request was not sent because the socket's folder is not private
+    // to this user or the program listening belongs to another user.
     static std::optional<HXPropertyList> sendRequest(
         const HXPropertyList& request, double timeout, HXError* error = nullptr);
 

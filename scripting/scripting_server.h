@@ -9,6 +9,11 @@ class MVPRequestServer;
 namespace MVPScriptingServer {
 
 inline constexpr const char* MVPScriptRequestCommand = "script";
+// Alerts raised while a request ran are answered with their default button and listed in the reply under
+// "alerts", each {"message": text, "answer": button title}.
+inline constexpr const char* MVPScriptAlertsKey = "alerts";
+inline constexpr const char* MVPScriptAlertMessageKey = "message";
+inline constexpr const char* MVPScriptAlertAnswerKey = "answer";
 
 // Answers "script" requests on `server`.
 void install(MVPRequestServer& server);

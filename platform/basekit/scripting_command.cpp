@@ -2,6 +2,26 @@
 
 #include "platform/basekit/scripting_coercion.h"
 
+namespace {
+thread_local HXScriptCommand* gCurrentCommand = nullptr;
+}
+
+HXScriptCommand* HXScriptCommand::currentCommand()
+{
+    return gCurrentCommand;
+}
+
+HXScriptCommand::CurrentScope::CurrentScope(HXScriptCommand& command)
+    : _previous(gCurrentCommand)
+{
+    gCurrentCommand = &command;
+}
+
+HXScriptCommand::CurrentScope::~CurrentScope()
+{
+    gCurrentCommand = _previous;
+}
+
 const HXScriptValue& HXScriptCommand::argument(const std::string& key) const
 {
     static const HXScriptValue missing;

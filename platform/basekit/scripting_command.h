@@ -60,6 +60,21 @@ public:
     }
     bool failed() const { return _errorNumber != HXScriptNoError; }
 
+    // The command the scripting runtime is carrying out now, or nullptr: code far below a handler (the open
+    // routes, say) reports a failure to it instead of showing it to a user who is not there.
+    static HXScriptCommand* currentCommand();
+    // Makes `command` the current command for the scope's life (scopes nest).
+    class CurrentScope {
+    public:
+        explicit CurrentScope(HXScriptCommand& command);
+        ~CurrentScope();
+        CurrentScope(const CurrentScope&) = delete;
+        CurrentScope& operator=(const CurrentScope&) = delete;
+
+    private:
+        HXScriptCommand* _previous;
+    };
+
 private:
     std::optional<HXScriptValue> coercedArgument(const std::string& key, const std::string& type);
 

@@ -331,6 +331,7 @@ HXScriptValue HXScriptRuntime::sendCommand(const HXScriptValue& receivers, HXScr
 HXPropertyList HXScriptRuntime::execute(const HXPropertyList& request)
 {
     HXScriptCommand command(request["event"].stringValue());
+    HXScriptCommand::CurrentScope current(command);
     HXScriptValue result;
     auto finish = [&] {
         HXPropertyList::Dictionary reply;

@@ -3,6 +3,7 @@
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/error.h"
 #include "platform/basekit/file_manager.h"
+#include "platform/basekit/run_loop.h"
 #include "platform/basekit/strings.h"
 
 #include <cerrno>
@@ -99,7 +100,61 @@ HXUserDefaults::HXUserDefaults(std::string folder, std::string identifier)
 {
 }
 
-HXUserDefaults::~HXUserDefaults() = default;
+HXUserDefaults::~HXUserDefaults()
+{
+    if (_autosaveScheduled && HXRunLoop::isMainThread())
+        HXRunLoop::main().cancelPerformRequests(this);
+}
+
+void HXUserDefaults::setAutosaveDelay(double seconds)
+{
+    std::lock_guard lock(_mutex);
+    _autosaveDelay = seconds > 0 ? seconds : 0;
+}
+
+double HXUserDefaults::autosaveDelay() const
+{
+    std::lock_guard lock(_mutex);
+    return _autosaveDelay;
+}
+
+void HXUserDefaults::noteChangeLocked()
+{
+    if (_autosaveDelay <= 0 || _autosaveScheduled)
+        return;
+    // The first change waiting for the disk sets the date; later ones ride along, so a steady stream of
+    // changes is still written every delay.
+    _autosaveScheduled = true;
+    double delay = _autosaveDelay;
+    if (HXRunLoop::isMainThread()) {
+        scheduleAutosave(delay);
+        return;
+    }
+    std::weak_ptr<int> alive = _alive;
+    HXRunLoop::performOnMainThread([this, alive, delay] {
+        if (!alive.expired())
+            scheduleAutosave(delay);
+    });
+}
+
+// Called with the store unlocked or with its lock held: it does not take the lock itself.
+void HXUserDefaults::scheduleAutosave(double delay)
+{
+    std::weak_ptr<int> alive = _alive;
+    HXRunLoop::main().performAfterDelay(this, "autosave", delay,
+        [this, alive] {
+            if (alive.expired())
+                return;
+            {
+                std::lock_guard lock(_mutex);
+                _autosaveScheduled = false;
+            }
+            HXError error;
+            if (!synchronize(&error))
+                HXLog("The preferences could not be saved: " + error.localizedDescription());
+        },
+        { HXRunLoopCommonModes });
+}
 
 std::string HXUserDefaults::pathForDomain(const std::string& name) const
 {
@@ -217,14 +272,17 @@ void HXUserDefaults::setObject(const HXPropertyList& value, const std::string& k
     Domain& app = domainLocked(_identifier);
     app.values[key] = value;
     app.dirty = true;
+    noteChangeLocked();
 }
 
 void HXUserDefaults::removeObjectForKey(const std::string& key)
 {
     std::lock_guard lock(_mutex);
     Domain& app = domainLocked(_identifier);
-    if (app.values.erase(key))
+    if (app.values.erase(key)) {
         app.dirty = true;
+        noteChangeLocked();
+    }
 }
 
 void HXUserDefaults::registerDefaults(const HXPropertyList::Dictionary& defaults)
@@ -340,6 +398,7 @@ void HXUserDefaults::setPersistentDomain(const HXPropertyList::Dictionary& domai
         if (!value.isNull())
             d.values[key] = value;
     d.dirty = true;
+    noteChangeLocked();
 }
 
 void HXUserDefaults::removePersistentDomainForName(const std::string& name)
@@ -348,4 +407,5 @@ void HXUserDefaults::removePersistentDomainForName(const std::string& name)
     Domain& d = domainLocked(name);
     d.values.clear();
     d.dirty = true;
+    noteChangeLocked();
 }

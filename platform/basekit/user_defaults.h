@@ -6,7 +6,8 @@
 // list, written atomically by synchronize()). A file that cannot be parsed is renamed aside to
 // "<identifier>.plist.corrupt-<timestamp>" (never deleted) and the program starts on its defaults.
 // A file that exists but cannot be read (permissions, I/O) is left alone and never overwritten.
-// All members may be called from any thread.
+// A store with an autosave delay writes its changes on the main run loop that long after the first change
+// not yet on disk, so a crash or a kill loses at most that much. All members may be called from any thread.
 #include "platform/basekit/property_list.h"
 
 #include <map>
@@ -20,7 +21,7 @@ class HXUserDefaults {
 public:
     // The application's defaults: identifier from the main bundle ("HFBundleIdentifier"), else
     // HXUserDefaults::defaultIdentifier; folder HXUserDefaults::defaultsFolder(). Unsaved changes are
-    // written when the program exits normally.
+    // written when the program exits normally (and sooner with an autosave delay).
     static HXUserDefaults& standardUserDefaults();
     static constexpr const char* defaultIdentifier = "com.zantrel.movara.player";
     // "$XDG_CONFIG_HOME/movara-player" ("~/.config/movara-player" when the variable is unset or relative).
@@ -75,6 +76,12 @@ public:
     // this store has not changed. False (with `error`) when a write failed; the changes stay pending.
     bool synchronize(HXError* error = nullptr);
 
+    // Seconds between the first unsaved change and its write (by synchronize on the main run loop); the
+    // changes made meanwhile go out in the same write. 0 (the default of a separate store) writes only
+    // when synchronize is called.
+    void setAutosaveDelay(double seconds);
+    double autosaveDelay() const;
+
     // Persistent domains by name (the application's own identifier included). An absent domain is
     // an empty dictionary. setPersistentDomain replaces the domain; it is written by synchronize().
     HXPropertyList::Dictionary persistentDomainForName(const std::string& name) const;
@@ -86,10 +93,16 @@ private:
     Domain& domainLocked(const std::string& name) const;
     bool writeDomainLocked(const std::string& name, Domain& domain, HXError* error);
     HXPropertyList lookupLocked(const std::string& key) const;
+    void noteChangeLocked();
+    void scheduleAutosave(double delay);
 
     std::string _folder;
     std::string _identifier;
     mutable std::mutex _mutex;
     HXPropertyList::Dictionary _registration;
     mutable std::map<std::string, std::unique_ptr<Domain>> _domains;
+    double _autosaveDelay = 0;
+    bool _autosaveScheduled = false;
+    // Watched by autosaves still queued when the store goes away.
+    std::shared_ptr<int> _alive = std::make_shared<int>(0);
 };

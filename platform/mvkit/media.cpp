@@ -1,5 +1,8 @@
 #include "platform/mvkit/media.h"
 
+#include "platform/mvkit/playback/decoder_configuration.h"
+#include "platform/mvkit/playback/sample_data_reading.h"
+
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -12,21 +15,6 @@ namespace {
 HXError paramError(const std::string& text)
 {
     return HXError::withDescription(HXOSStatusErrorDomain, -50, text);
-}
-
-bool preadAll(int fd, uint64_t offset, uint8_t* into, size_t length)
-{
-    while (length > 0) {
-        ssize_t n = ::pread(fd, into, length, off_t(offset));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        into += n;
-        offset += uint64_t(n);
-        length -= size_t(n);
-    }
-    return true;
 }
 
 } // namespace
@@ -249,7 +237,7 @@ std::optional<MVBytes> MVMedia::sampleBytes(int64_t index, HXError* outError) co
                 = HXError::withDescription(HXOSStatusErrorDomain, -2101, "The sample has no data reference.");
         return std::nullopt;
     }
-    MVBytes bytes(s.size);
+    MVBytes bytes;
     if (ref->kind() == MVDataReference::Kind::Memory) {
         const auto& data = *ref->data();
         if (s.dataOffset > data.size() || s.size > data.size() - s.dataOffset) {
@@ -258,7 +246,7 @@ std::optional<MVBytes> MVMedia::sampleBytes(int64_t index, HXError* outError) co
                     HXOSStatusErrorDomain, -2101, "The sample lies outside its data.");
             return std::nullopt;
         }
-        std::copy_n(data.begin() + long(s.dataOffset), s.size, bytes.begin());
+        bytes.assign(data.begin() + long(s.dataOffset), data.begin() + long(s.dataOffset + s.size));
         return bytes;
     }
     std::string path = ref->referenceFilePath();
@@ -270,12 +258,15 @@ std::optional<MVBytes> MVMedia::sampleBytes(int64_t index, HXError* outError) co
                                      : HXError::posix(errno, path);
         return std::nullopt;
     }
-    bool ok = preadAll(fd, s.dataOffset, bytes.data(), bytes.size());
+    // The claimed size is checked against the file before anything is allocated for it.
+    HXError readError;
+    bool ok = MVReadSampleBytes(fd, s.dataOffset, s.size, bytes, path, &readError);
     ::close(fd);
     if (!ok) {
         if (outError)
-            *outError
-                = HXError::withDescription(HXOSStatusErrorDomain, -2101, "The sample lies outside its file.");
+            *outError = readError.code() == MVStatusInvalidSample
+                ? HXError::withDescription(HXOSStatusErrorDomain, -2101, "The sample lies outside its file.")
+                : readError;
         return std::nullopt;
     }
     return bytes;

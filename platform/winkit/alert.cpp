@@ -17,6 +17,12 @@ std::function<void(HXAlert&)>& didAppearHandler()
     return handler;
 }
 
+HXUnattendedAlerts*& innermostUnattended()
+{
+    static HXUnattendedAlerts* scope = nullptr;
+    return scope;
+}
+
 std::weak_ptr<HXAlert>& currentAlertSlot()
 {
     static std::weak_ptr<HXAlert> alert;
@@ -177,8 +183,41 @@ void HXAlert::setAlertDidAppearHandler(std::function<void(HXAlert&)> handler) { 
 
 std::shared_ptr<HXAlert> HXAlert::currentAlert() { return currentAlertSlot().lock(); }
 
+HXUnattendedAlerts::HXUnattendedAlerts(Report report)
+    : _report(std::move(report))
+    , _outer(innermostUnattended())
+{
+    innermostUnattended() = this;
+}
+
+HXUnattendedAlerts::~HXUnattendedAlerts()
+{
+    innermostUnattended() = _outer;
+}
+
+bool HXUnattendedAlerts::isActive()
+{
+    return innermostUnattended() != nullptr;
+}
+
+void HXUnattendedAlerts::noteAnswered(const std::string& message, const std::string& answer)
+{
+    if (auto* scope = innermostUnattended(); scope && scope->_report)
+        scope->_report(message, answer);
+}
+
+long HXAlert::answerUnattended()
+{
+    if (_buttons.empty())
+        addButtonWithTitle("OK");
+    HXUnattendedAlerts::noteAnswered(_messageText, _buttons.front()->title());
+    return _codes.front();
+}
+
 long HXAlert::runModal()
 {
+    if (HXUnattendedAlerts::isActive())
+        return answerUnattended();
     auto self = std::static_pointer_cast<HXAlert>(shared_from_this());
     auto panel = window();
     layout();  // the texts or buttons may have changed since the panel was made
@@ -201,7 +240,7 @@ long HXAlert::runModal()
 
 void HXAlert::beginSheetModalForWindow(const std::shared_ptr<HXWindow>& window, std::function<void(long)> handler)
 {
-    if (!window) {
+    if (!window || HXUnattendedAlerts::isActive()) {
         long code = runModal();
         if (handler)
             handler(code);

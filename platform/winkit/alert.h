@@ -49,6 +49,8 @@ public:
 
 private:
     void buttonPressed(long code);
+    // Unattended: notes the alert and answers the default button's code.
+    long answerUnattended();
 
     HXAlertStyle _style = HXWarningAlertStyle;
     std::string _messageText;
@@ -58,6 +60,27 @@ private:
     bool _classicCodes = false;
     std::shared_ptr<HXPanel> _panel;
     bool _asSheet = false;
+};
+
+// While one of these is alive nobody is there to answer (a script request runs, a signal asked the program
+// to quit without a display): an alert that would be shown answers itself at once with its default (first)
+// button, and the innermost scope's `report` learns the alert's message and the button's title. Save panels
+// are cancelled the same way.
+class HXUnattendedAlerts {
+public:
+    using Report = std::function<void(const std::string& message, const std::string& answer)>;
+    explicit HXUnattendedAlerts(Report report);
+    ~HXUnattendedAlerts();
+    HXUnattendedAlerts(const HXUnattendedAlerts&) = delete;
+    HXUnattendedAlerts& operator=(const HXUnattendedAlerts&) = delete;
+
+    static bool isActive();
+    // Tells the innermost scope that `message` was answered with `answer`.
+    static void noteAnswered(const std::string& message, const std::string& answer);
+
+private:
+    Report _report;
+    HXUnattendedAlerts* _outer;
 };
 
 // Classic alert panels: 1 (default), 0 (alternate), -1 (other).

@@ -144,7 +144,8 @@ void HXApplication::finishLaunching()
 void HXApplication::run()
 {
     finishLaunching();
-    _running = true;
+    // A quit that finished while launching (a signal served by an early modal loop) ends the run at once.
+    _running = !_terminated;
     while (_running) {
         auto event = nextEventMatchingMask(HXAnyEventMask, kForever, HXDefaultRunLoopMode, true);
         if (!event) {

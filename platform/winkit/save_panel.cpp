@@ -478,6 +478,10 @@ long HXSavePanel::runModalForDirectory(const std::string& path, const std::strin
 
 long HXSavePanel::runModal()
 {
+    if (HXUnattendedAlerts::isActive()) {
+        HXUnattendedAlerts::noteAnswered(title().empty() ? "Save" : title(), "Cancel");
+        return HXModalResponseCancel;
+    }
     build();
     auto self = std::static_pointer_cast<HXSavePanel>(shared_from_this());
     layout();
@@ -502,7 +506,7 @@ long HXSavePanel::runModal()
 
 void HXSavePanel::beginSheetModalForWindow(const std::shared_ptr<HXWindow>& window, std::function<void(long)> handler)
 {
-    if (!window) {
+    if (!window || HXUnattendedAlerts::isActive()) {
         long code = runModal();
         if (handler)
             handler(code);

@@ -344,6 +344,9 @@ int main(int argc, char** argv)
         std::cerr << "movara-script: " << error.localizedDescription() << std::endl;
         return 3;
     }
+    for (const auto& alert : (*reply)["alerts"].arrayValue())
+        std::cerr << "movara-script: the player answered \u201c" << alert["answer"].stringValue()
+                  << "\u201d to \u201c" << alert["message"].stringValue() << "\u201d" << std::endl;
     if (xml) {
         std::cout << reply->toXML();
     } else if ((*reply).contains("result")) {

@@ -1,4 +1,5 @@
 // The real movara-player program, started headless with its own user folders.
+#include "app/recent_documents.h"
 #include "app/request_server.h"
 
 #include "platform/basekit/property_list.h"
@@ -8,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <sys/wait.h>
@@ -55,6 +58,20 @@ public:
     }
     fs::path config() const { return _home / "config" / "movara-player"; }
     fs::path folder() const { return _home.path(); }
+
+    // The user defaults as the player last wrote them (empty before the first write).
+    HXPropertyList storedDefaults() const
+    {
+        auto stored = HXPropertyList::readFromFile(
+            (config() / (std::string(HXUserDefaults::defaultIdentifier) + ".plist")).string());
+        return stored ? *stored : HXPropertyList();
+    }
+    // Whether the stored recent items name `file`.
+    bool recentItemsName(const std::string& file) const
+    {
+        auto recent = storedDefaults()[MVPRecentDocumentsUserDefault];
+        return recent.isArray() && recent.toXML().find(file) != std::string::npos;
+    }
 
     void setPreferences(const Dict& values)
     {
@@ -292,6 +309,58 @@ TEST(PlayerAppTest, QuitWritesTheUserDefaults)
     ASSERT_TRUE(stored);
     // The preferences' first-launch values were stored.
     EXPECT_TRUE((*stored)["GeneralPreferenceOpenMoviesInNewPlayers"].isBoolean());
+}
+
+TEST(PlayerAppTest, QuitSignalsRunTheQuitAndKeepTheRecentItems)
+{
+    for (int number : { SIGTERM, SIGINT, SIGHUP }) {
+        SCOPED_TRACE(strsignal(number));
+        PlayerUser user;
+        makeMovie(user.folder() / "a.mov");
+        pid_t pid = user.start({ (user.folder() / "a.mov").string() });
+        ASSERT_EQ(user.documentsWhen([](const Array& d) { return d.size() == 1; }).size(), 1u);
+        ASSERT_EQ(kill(pid, number), 0);
+        EXPECT_EQ(user.waitForExit(pid, 30), 0); // the program's own quit, not death by the signal
+        EXPECT_TRUE(user.recentItemsName("a.mov"));
+    }
+}
+
+TEST(PlayerAppTest, ASignalQuitWithoutADisplayAnswersWhatTheQuitAsks)
+{
+    // A job that may still run makes the quit ask whether to stop it; nobody can answer without a display.
+    PlayerUser user;
+    auto session = user.folder() / "job.exportSession";
+    ASSERT_TRUE(
+        HXPropertyList(Dict { { "MVExpType", HXPropertyList("Flatten") },
+                           { "MVExpMovieIn", HXPropertyList((user.folder() / "missing.mov").string()) },
+                           { "MVExpNameOut", HXPropertyList((user.folder() / "out.mov").string()) },
+                           { "description", HXPropertyList("Flattening") } })
+            .writeToFile(session.string()));
+    pid_t pid = user.start({ session.string() });
+    ASSERT_EQ(user.documentsWhen([](const Array& d) { return d.size() == 1; }).size(), 1u);
+    ASSERT_EQ(kill(pid, SIGTERM), 0);
+    EXPECT_EQ(user.waitForExit(pid, 30), 0);
+    EXPECT_TRUE(user.storedDefaults().isDictionary());
+}
+
+TEST(PlayerAppTest, AKilledPlayerKeepsTheChangesOfASecondAgo)
+{
+    PlayerUser user;
+    makeMovie(user.folder() / "b.mov");
+    pid_t pid = user.start({});
+    user.documentsOnceRunning();
+    ASSERT_TRUE(user.request("open",
+        { { "items", HXPropertyList(Array { HXPropertyList((user.folder() / "b.mov").string()) }) },
+            { "newPlayer", HXPropertyList(true) } }));
+    user.documentsWhen([](const Array& d) {
+        return std::any_of(d.begin(), d.end(), [](const HXPropertyList& x) {
+            return fs::path(x["movieFileName"].stringValue()).filename() == "b.mov";
+        });
+    });
+    std::this_thread::sleep_for(std::chrono::seconds(2));
+    ASSERT_EQ(kill(pid, SIGKILL), 0);
+    EXPECT_EQ(user.waitForExit(pid, 30), 128 + SIGKILL);
+    EXPECT_TRUE(user.recentItemsName("b.mov"));
 }
 
 TEST(PlayerAppTest, ScreenshotOfTheFeaturedMovie)

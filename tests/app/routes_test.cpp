@@ -5,6 +5,7 @@
 #include "document/composition_document.h"
 #include "document/movie_error.h"
 #include "platform/basekit/run_loop.h"
+#include "platform/basekit/scripting_command.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/control.h"
 
@@ -155,6 +156,22 @@ TEST_F(OpenRoutesTest, AFailedFileStopsTheRequest)
     EXPECT_EQ(movieFiles(), (std::vector<std::string> { "a.mov" }));
     ASSERT_EQ(outside.reportedErrors.size(), 1u);
     EXPECT_EQ(outside.reportedErrors[0].code(), MVPMovieErrorCouldNotOpenMovie);
+}
+
+TEST_F(OpenRoutesTest, AFailureDuringAScriptBecomesTheScriptsError)
+{
+    auto broken = dir / "broken.mov";
+    writeFile(broken, "this is no movie");
+    HXScriptCommand command("open");
+    {
+        HXScriptCommand::CurrentScope scope(command);
+        delegate->openFiles({ movie("a.mov"), broken.string(), movie("b.mov") }, true);
+    }
+    EXPECT_EQ(movieFiles(), (std::vector<std::string> { "a.mov" }));
+    EXPECT_TRUE(outside.reportedErrors.empty()); // no alert
+    EXPECT_TRUE(command.failed());
+    EXPECT_FALSE(command.scriptErrorString().empty());
+    EXPECT_EQ(HXScriptCommand::currentCommand(), nullptr);
 }
 
 TEST_F(OpenRoutesTest, AnUnknownExtensionIsTriedAsAMovie)

@@ -9,6 +9,9 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -180,6 +183,139 @@ TEST_F(ScriptingAppTest, TheScriptCommandDrivesTheRunningPlayer)
     ASSERT_TRUE(MVPRequestServer::sendRequest(
         HXPropertyList(HXPropertyList::Dictionary { { MVPRequestCommandKey, HXPropertyList("quit") } }), 10));
     EXPECT_EQ(waitForExit(player, 30), 0);
+}
+
+TEST_F(ScriptingAppTest, AScriptedOpenOfAGarbageFileAnswersWithAnError)
+{
+    pid_t player = startPlayer({ "--no-featured-movie" });
+    ASSERT_TRUE(waitForMovies(0));
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        { "junk.mov", std::string(5000, '\x5a') },
+        { "junk.mp4",
+            std::string("\0\0\0\x10"
+                        "ftypmp42\0\0\0\0"
+                        "\xff\xff\xff\xffmoov",
+                24) },
+        { "junk.bin", "not a movie at all" },
+        { "empty.mov", "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        movara::test::writeFile(home / c.name, c.bytes);
+        // The player answers in time (the request gives up after 2 seconds).
+        HXError error;
+        auto reply = MVPRequestServer::sendRequest(
+            HXPropertyList(HXPropertyList::Dictionary { { MVPRequestCommandKey, HXPropertyList("script") },
+                { "event", HXPropertyList("open") },
+                { "direct",
+                    HXPropertyList(HXPropertyList::Array { HXPropertyList((home / c.name).string()) }) } }),
+            2, &error);
+        ASSERT_TRUE(reply) << error.localizedDescription();
+        EXPECT_NE((*reply)["errorNumber"].integerValue(), 0);
+        EXPECT_FALSE((*reply)["error"].stringValue().empty());
+    }
+    // The script command tells why.
+    auto r = movara::test::runCommand(
+        { "sh", "-c", kScript + " open " + (home / "junk.bin").string() + " 2>&1" });
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("could not be opened"), std::string::npos) << r.output;
+    // Nothing opened, and no alert waits for anybody.
+    EXPECT_TRUE(waitForMovies(0));
+    auto alert = MVPRequestServer::sendRequest(
+        HXPropertyList(HXPropertyList::Dictionary {
+            { MVPRequestCommandKey, HXPropertyList("answerAlert") }, { "button", HXPropertyList("OK") } }),
+        10);
+    ASSERT_TRUE(alert);
+    EXPECT_TRUE(alert->contains(MVPRequestErrorKey));
+
+    // Replacing the front player's movie: the player's own alert is answered for the script and reported.
+    EXPECT_EQ(script({ "open", movie("good.mov") }).status, 0);
+    ASSERT_TRUE(waitForMovies(1));
+    EXPECT_EQ(script({ "set", "openMovieInNewPlayer", "false" }).status, 0);
+    auto replaced = MVPRequestServer::sendRequest(
+        HXPropertyList(HXPropertyList::Dictionary { { MVPRequestCommandKey, HXPropertyList("script") },
+            { "event", HXPropertyList("open") },
+            { "direct",
+                HXPropertyList(HXPropertyList::Array { HXPropertyList((home / "junk.mov").string()) }) } }),
+        2);
+    ASSERT_TRUE(replaced);
+    auto alerts = (*replaced)["alerts"].arrayValue();
+    ASSERT_EQ(alerts.size(), 1u) << replaced->toXML();
+    EXPECT_EQ(alerts[0]["answer"].stringValue(), "OK");
+    EXPECT_FALSE(alerts[0]["message"].stringValue().empty());
+    EXPECT_EQ(script({ "get", "movies[*].name" }).output.find("junk"), std::string::npos); // kept its movie
+
+    ASSERT_TRUE(MVPRequestServer::sendRequest(
+        HXPropertyList(HXPropertyList::Dictionary { { MVPRequestCommandKey, HXPropertyList("quit") } }), 10));
+    EXPECT_EQ(waitForExit(player, 30), 0);
+}
+
+// A socket whose folder is open to others, or whose listener is another user, gets no request.
+TEST_F(ScriptingAppTest, TheClientsRefuseASocketTheyCannotTrust)
+{
+    auto folder = home / "runtime" / "movara-player";
+    auto shell = [&](const std::string& command) {
+        return movara::test::runCommand({ "sh", "-c", command + " 2>&1" });
+    };
+    pid_t player = startPlayer({ "--no-featured-movie" });
+    ASSERT_TRUE(waitForMovies(0));
+    ASSERT_EQ(fs::status(folder).permissions() & fs::perms::all, fs::perms::owner_all);
+
+    fs::permissions(folder,
+        fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec | fs::perms::others_read
+            | fs::perms::others_exec);
+    auto r = shell(kScript + " count 'movies[*]'");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.output.find("not a private folder"), std::string::npos) << r.output;
+    // A second start neither hands its files over nor runs a player of its own.
+    r = shell(kPlayer + " " + movie("second.mov"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.output.find("not a private folder"), std::string::npos) << r.output;
+    fs::permissions(folder, fs::perms::owner_all);
+    EXPECT_TRUE(waitForMovies(0));
+    ASSERT_TRUE(MVPRequestServer::sendRequest(
+        HXPropertyList(HXPropertyList::Dictionary { { MVPRequestCommandKey, HXPropertyList("quit") } }), 10));
+    EXPECT_EQ(waitForExit(player, 30), 0);
+
+    // Without XDG_RUNTIME_DIR the folder is the user's own in the temporary folder, and must be private too.
+    auto tmp = home / "tmp";
+    auto own = tmp / ("movara-player-" + std::to_string(getuid()));
+    fs::create_directories(own);
+    fs::permissions(own, fs::perms::all);
+    r = shell("env -u XDG_RUNTIME_DIR TMPDIR=" + tmp.string() + " " + kScript + " count 'movies[*]'");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.output.find("not a private folder"), std::string::npos) << r.output;
+
+    // Another user listening in our own private folder (only root can arrange that here).
+    if (getuid() != 0)
+        return;
+    fs::create_directories(folder);
+    pid_t impostor = fork();
+    if (impostor == 0) {
+        int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::string path = (folder / "player.sock").string();
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        unlink(path.c_str());
+        // The listener's credentials are those it has when it starts listening.
+        if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0
+            || setresuid(65534, 65534, 65534) != 0 || listen(fd, 4) != 0)
+            _exit(1);
+        for (;;)
+            pause();
+    }
+    running.push_back(impostor);
+    for (int i = 0; i < 100 && !fs::exists(folder / "player.sock"); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    r = shell(kScript + " count 'movies[*]'");
+    EXPECT_EQ(r.status, 3);
+    EXPECT_NE(r.output.find("belongs to another user (uid 65534)"), std::string::npos) << r.output;
 }
 
 TEST_F(ScriptingAppTest, WithoutAPlayerTheScriptCommandSaysSo)

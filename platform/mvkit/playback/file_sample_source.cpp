@@ -2,6 +2,7 @@
 
 #include "platform/mvkit/atoms/alias_record.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/playback/sample_data_reading.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -97,20 +98,5 @@ bool MVFileSampleSource::readData(
     int fd = fileFor(descriptionIndex, outError);
     if (fd < 0)
         return false;
-    outBytes.resize(size);
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pread(fd, outBytes.data() + done, size - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (outError)
-                *outError = n < 0 ? HXError::posix(errno, _moviePath)
-                                  : HXError::withDescription(HXOSStatusErrorDomain, MVStatusInvalidSample,
-                                      "A sample lies beyond the end of its file.");
-            return false;
-        }
-        done += size_t(n);
-    }
-    return true;
+    return MVReadSampleBytes(fd, offset, size, outBytes, _moviePath, outError);
 }

@@ -1,6 +1,7 @@
 #include "platform/mvkit/playback/media_sample_source.h"
 
 #include "platform/mvkit/playback/decoder_configuration.h"
+#include "platform/mvkit/playback/sample_data_reading.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -90,18 +91,5 @@ bool MVMediaSampleSource::readData(
             _files[path] = fd;
         }
     }
-    outBytes.resize(size);
-    size_t done = 0;
-    while (done < size) {
-        ssize_t n = ::pread(fd, outBytes.data() + done, size - done, off_t(offset + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            if (n < 0 && outError)
-                *outError = HXError::posix(errno, path);
-            return n < 0 ? false : fail(MVStatusInvalidSample, "A sample lies beyond the end of its file.");
-        }
-        done += size_t(n);
-    }
-    return true;
+    return MVReadSampleBytes(fd, offset, size, outBytes, path, outError);
 }

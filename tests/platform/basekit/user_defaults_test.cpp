@@ -1,5 +1,6 @@
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/error.h"
+#include "platform/basekit/run_loop.h"
 #include "platform/basekit/user_defaults.h"
 
 #include "test_support.h"
@@ -8,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <limits>
 
 #include <unistd.h>
@@ -309,4 +311,84 @@ TEST(UserDefaultsProcess, IdentifierComesFromTheMainBundle)
     auto plain = runChild("bundle", config.path());
     EXPECT_NE(plain.output.find("IDENTIFIER=com.zantrel.movara.player\n"), std::string::npos) << plain.output;
     EXPECT_NE(plain.output.find("GREETING=greeting\n"), std::string::npos) << plain.output;
+}
+
+namespace {
+
+// The store's file as it is on disk now (empty when there is none).
+PL::Dictionary onDisk(const HXUserDefaults& defaults)
+{
+    auto value = PL::readFromFile(defaults.pathForDomain(defaults.identifier()));
+    return value && value->isDictionary() ? value->dictionaryValue() : PL::Dictionary {};
+}
+
+class UserDefaultsAutosaveTest : public ::testing::Test {
+protected:
+    void SetUp() override { HXRunLoop::main().setClock(clock); }
+    void TearDown() override { HXRunLoop::main().setClock(nullptr); }
+    std::shared_ptr<HXManualClock> clock = std::make_shared<HXManualClock>();
+    TempDir dir;
+};
+
+} // namespace
+
+TEST_F(UserDefaultsAutosaveTest, ChangesReachTheDiskOneDelayAfterTheFirst)
+{
+    HXUserDefaults defaults(dir.path().string(), "autosave");
+    defaults.setAutosaveDelay(1.0);
+    defaults.setInteger(1, "a");
+    clock->advance(0.6);
+    defaults.setInteger(2, "b"); // rides along with the first change: the date does not move
+    EXPECT_TRUE(onDisk(defaults).empty());
+    clock->advance(0.5);
+    auto stored = onDisk(defaults);
+    EXPECT_EQ(stored["a"].integerValue(), 1);
+    EXPECT_EQ(stored["b"].integerValue(), 2);
+
+    // A later change, a removal and a replaced domain each start a new wait.
+    struct Step {
+        const char* name;
+        std::function<void()> change;
+        std::function<bool(const PL::Dictionary&)> written;
+    };
+    const Step steps[] = {
+        { "set", [&] { defaults.setString("x", "c"); },
+            [](const PL::Dictionary& d) { return d.count("c") == 1; } },
+        { "remove", [&] { defaults.removeObjectForKey("a"); },
+            [](const PL::Dictionary& d) { return d.count("a") == 0; } },
+        { "domain",
+            [&] {
+                defaults.setPersistentDomain({ { "only", PL(true) } }, "autosave");
+            },
+            [](const PL::Dictionary& d) { return d.size() == 1 && d.count("only"); } },
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.change();
+        clock->advance(0.9);
+        EXPECT_FALSE(step.written(onDisk(defaults)));
+        clock->advance(0.2);
+        EXPECT_TRUE(step.written(onDisk(defaults)));
+    }
+}
+
+TEST_F(UserDefaultsAutosaveTest, WithoutADelayOnlySynchronizeWrites)
+{
+    HXUserDefaults defaults(dir.path().string(), "manual");
+    defaults.setInteger(1, "a");
+    clock->advance(60);
+    EXPECT_TRUE(onDisk(defaults).empty());
+    EXPECT_TRUE(defaults.synchronize());
+    EXPECT_EQ(onDisk(defaults)["a"].integerValue(), 1);
+}
+
+TEST_F(UserDefaultsAutosaveTest, AStoreGoneBeforeItsWriteLeavesNothingBehind)
+{
+    {
+        HXUserDefaults defaults(dir.path().string(), "gone");
+        defaults.setAutosaveDelay(1.0);
+        defaults.setInteger(1, "a");
+    }
+    clock->advance(2); // the queued write must not touch the destroyed store
+    EXPECT_FALSE(fs::exists(dir.path() / "gone.plist"));
 }

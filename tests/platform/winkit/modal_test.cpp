@@ -3,6 +3,7 @@
 
 #include "platform/basekit/timer.h"
 #include "platform/winkit/control.h"
+#include "platform/winkit/save_panel.h"
 
 namespace {
 
@@ -230,4 +231,61 @@ TEST_F(ModalTest, AlertFromAnErrorShowsItsTexts)
     ASSERT_EQ(plain->buttons().size(), 1u);
     EXPECT_EQ(plain->buttons()[0]->title(), "OK");
     EXPECT_FALSE(plain->messageText().empty());
+}
+
+TEST_F(ModalTest, UnattendedAlertsAnswerThemselvesWithTheirDefault)
+{
+    std::vector<std::string> reported, outer;
+    auto window = makeWindow(HXMakeRect(100, 100, 400, 300));
+    window->makeKeyAndOrderFront();
+    bool appeared = false;
+    HXAlert::setAlertDidAppearHandler([&](HXAlert&) { appeared = true; });
+    HXUnattendedAlerts outerScope([&](const std::string& message, const std::string& answer) {
+        outer.push_back(message + "=" + answer);
+    });
+    {
+        HXUnattendedAlerts scope([&](const std::string& message, const std::string& answer) {
+            reported.push_back(message + "=" + answer);
+        });
+        auto modal = HXAlert::alertWithMessageText("Stop?", "Quit", "Don't Quit", {}, {});
+        EXPECT_EQ(modal->runModal(), HXAlertDefaultReturn);
+
+        auto sheet = std::make_shared<HXAlert>();
+        sheet->setMessageText("Save?");
+        sheet->addButtonWithTitle("Save");
+        sheet->addButtonWithTitle("Cancel");
+        long answer = 0;
+        sheet->beginSheetModalForWindow(window, [&](long code) { answer = code; });
+        EXPECT_EQ(answer, HXAlertFirstButtonReturn); // answered before beginSheet returns
+        EXPECT_EQ(window->attachedSheet(), nullptr);
+
+        auto bare = std::make_shared<HXAlert>();
+        bare->setMessageText("Nothing to choose");
+        EXPECT_EQ(bare->runModal(), HXAlertFirstButtonReturn);
+
+        auto save = HXSavePanel::savePanel();
+        save->setTitle("Export");
+        EXPECT_EQ(save->runModal(), HXModalResponseCancel);
+    }
+    // The innermost scope hears of them; once it ends, the outer one does.
+    EXPECT_EQ(reported,
+        (std::vector<std::string> { "Stop?=Quit", "Save?=Save", "Nothing to choose=OK", "Export=Cancel" }));
+    EXPECT_TRUE(outer.empty());
+    HXAlert::alertWithMessageText("Again", "OK", {}, {}, {})->runModal();
+    EXPECT_EQ(outer, (std::vector<std::string> { "Again=OK" }));
+    EXPECT_FALSE(appeared);
+    HXAlert::setAlertDidAppearHandler(nullptr);
+}
+
+TEST_F(ModalTest, AlertsWaitForAnAnswerOutsideUnattendedScopes)
+{
+    {
+        HXUnattendedAlerts scope([](const std::string&, const std::string&) {});
+        EXPECT_TRUE(HXUnattendedAlerts::isActive());
+    }
+    EXPECT_FALSE(HXUnattendedAlerts::isActive());
+    auto alert = HXAlert::alertWithMessageText("Sure?", "Yes", "No", {}, {});
+    HXAlert::setAlertDidAppearHandler([&](HXAlert& a) { clickButton(a, 1); });
+    EXPECT_EQ(alert->runModal(), HXAlertAlternateReturn);
+    HXAlert::setAlertDidAppearHandler(nullptr);
 }
