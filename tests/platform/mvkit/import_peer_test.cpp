@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 namespace {
@@ -113,13 +115,56 @@ INSTANTIATE_TEST_SUITE_P(Containers, Import,
         return name;
     });
 
-TEST(Import, TransportStreamPacketsAreNotFileRangesAndSaySo)
+TEST(Import, TransportStreamSamplesAreRewrittenOnceIntoTheCache)
 {
     MOVARA_REQUIRE_FIXTURE(source, MovieFixture::MpegTs);
     HXError error;
     auto imported = MVImportMovieFile(source.string(), &error);
-    EXPECT_FALSE(imported);
+    ASSERT_TRUE(imported) << error.localizedDescription();
+    EXPECT_TRUE(imported->problems.empty()) << imported->problems.front();
+    ASSERT_EQ(imported->file.movie.tracks.size(), 2u);
+    // Both tracks refer to movies in the cache folder, which a second open finds again.
+    std::vector<std::filesystem::path> cached;
+    auto folder = std::filesystem::path(std::getenv("XDG_CACHE_HOME")) / "movara-player" / "Import";
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().extension() == ".mov")
+            cached.push_back(entry.path());
+    ASSERT_EQ(cached.size(), 2u);
+    auto written = std::filesystem::last_write_time(cached[0]);
+    auto again = MVImportMovieFile(source.string(), &error);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->file.movie.tracks.size(), 2u);
+    EXPECT_EQ(std::filesystem::last_write_time(cached[0]), written);
+}
+
+TEST(Import, AStreamThatCannotBeMappedIsReportedAndTheOthersOpen)
+{
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP();
+    TempDir dir;
+    auto subtitles = dir / "cues.srt";
+    movara::test::writeFile(subtitles, "1\n00:00:00,000 --> 00:00:00,500\nHello\n\n");
+    auto source = dir / "with_subtitles.mkv";
+    auto made = runCommand(
+        { "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1",
+            "-i", subtitles.string(), "-c:v", "mjpeg", "-c:s", "srt", source.string() });
+    ASSERT_EQ(made.status, 0) << made.output;
+    HXError error;
+    auto imported = MVImportMovieFile(source.string(), &error);
+    ASSERT_TRUE(imported) << error.localizedDescription();
+    EXPECT_EQ(imported->file.movie.tracks.size(), 1u);
+    ASSERT_EQ(imported->problems.size(), 1u);
+    EXPECT_NE(imported->problems[0].find("stream 1 (subrip)"), std::string::npos) << imported->problems[0];
+
+    // A file whose only stream cannot be played is refused with the reason.
+    auto only = dir / "only_subtitles.mkv";
+    ASSERT_EQ(
+        runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", subtitles.string(), only.string() }).status,
+        0);
+    EXPECT_FALSE(MVImportMovieFile(only.string(), &error));
     EXPECT_EQ(error.code(), MVStatusUnsupportedImport);
+    EXPECT_NE(error.localizedDescription().find("subtitle"), std::string::npos)
+        << error.localizedDescription();
 }
 
 TEST(Import, NotAMediaFile)
