@@ -167,6 +167,53 @@ TEST(Import, AStreamThatCannotBeMappedIsReportedAndTheOthersOpen)
         << error.localizedDescription();
 }
 
+TEST(Import, DamagedTransportStreamsKeepWhatCanBeRead)
+{
+    MOVARA_REQUIRE_FIXTURE(source, MovieFixture::MpegTs);
+    std::string bytes = movara::test::readFile(source);
+    TempDir dir;
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    std::string scrambled = bytes;
+    for (size_t i = 4000; i < scrambled.size(); i += 997)
+        scrambled[i] = char(scrambled[i] ^ 0x5A);
+    const Case cases[] = {
+        { "cut in half", bytes.substr(0, bytes.size() / 2) },
+        { "cut inside the first packets", bytes.substr(0, 2000) },
+        { "scrambled", scrambled },
+    };
+    for (const auto& c : cases) {
+        auto path = dir / (std::string(c.name) + ".ts");
+        movara::test::writeFile(path, c.bytes);
+        HXError error;
+        auto imported = MVImportMovieFile(path.string(), &error);
+        if (!imported) {
+            EXPECT_EQ(error.code(), MVStatusUnsupportedImport) << c.name;
+            continue;
+        }
+        // What opened must save as a movie ffprobe reads.
+        auto target = dir / (std::string(c.name) + ".mov");
+        MVMediaDataLayout layout;
+        ASSERT_TRUE(MVMakeSelfContainedLayout(imported->file, path.string(), layout, &error)) << c.name;
+        ASSERT_TRUE(MVWriteMovieFile(target.string(), imported->file, layout, &error)) << c.name;
+        EXPECT_EQ(runCommand({ "ffprobe", "-v", "error", target.string() }).status, 0) << c.name;
+    }
+}
+
+TEST(Import, FilesAreKnownAsMoviesByTheirContents)
+{
+    MOVARA_REQUIRE_FIXTURE(source, MovieFixture::H264AacMkv);
+    TempDir dir;
+    auto unnamed = dir / "recording.bin";
+    std::filesystem::copy_file(source, unnamed);
+    movara::test::writeFile(dir / "notes.bin", "just some text\n");
+    EXPECT_TRUE(MVImportCanReadFile(unnamed.string()));
+    EXPECT_FALSE(MVImportCanReadFile((dir / "notes.bin").string()));
+    EXPECT_FALSE(MVImportCanReadFile((dir / "missing.bin").string()));
+}
+
 TEST(Import, NotAMediaFile)
 {
     TempDir dir;
