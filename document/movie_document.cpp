@@ -16,6 +16,7 @@
 #include "platform/basekit/undo_manager.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/basekit/workspace.h"
+#include "platform/mvkit/atoms/atom_reader.h"
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/movie_view.h"
 #include "platform/mvkit/user_data.h"
@@ -625,6 +626,14 @@ void MVPMovieDocument::showWindows()
     if (_playerWindowController)
         _playerWindowController->showWindow();
     windowDidBecomeVisible();
+    if (_movie && !_movie->openWarnings().empty()) {
+        // Once the window is up, the user hears what of the file the movie could not open.
+        std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
+        HXRunLoop::main().performAfterDelay(this, 0, [weak] {
+            if (auto doc = weak.lock())
+                doc->handleIdleEvent();
+        });
+    }
 
     if (auto collector = MVPerfCollector::initTestingEnvVar("MOVIEPLAYEROPENPROFILE")) {
         collector->setResultsPathFromEnvVar("MOVIEPLAYERRESULTSPATH");
@@ -1021,7 +1030,14 @@ bool MVPMovieDocument::handleIdleEvent()
     if (_checkedMovieStatus || !_movie)
         return false;
     _checkedMovieStatus = true;
-    const HXError& status = _movie->loadError();
+    HXError status = _movie->loadError();
+    if (status.code() == 0 && !_movie->openWarnings().empty()) {
+        // Streams the movie opened without: say which and why.
+        std::string text = "Some of the movie\u2019s streams cannot be played:";
+        for (const auto& warning : _movie->openWarnings())
+            text += "\n" + warning;
+        status = HXError::withDescription(HXOSStatusErrorDomain, MVStatusUnsupportedImport, text);
+    }
     if (status.code() == 0)
         return false;
     HXError error = MVPMovieErrorWithCode(MVPMovieErrorMightExperiencePlaybackProblems, _movie, status);

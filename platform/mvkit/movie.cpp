@@ -14,14 +14,17 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
 
 namespace {
 
-const std::set<std::string> movieFileExtensions = { "mov", "qt", "mp4", "m4v", "m4a", "3gp", "3g2", "mqv",
-    "mkv", "avi", "wav", "mp3", "aif", "aiff", "webm" };
+const std::set<std::string> movieFileExtensions
+    = { "mov", "qt", "mp4", "m4v", "m4a", "m4b", "3gp", "3g2", "mqv", "mkv", "mka", "webm", "avi", "wav",
+          "mp3", "mp2", "aac", "ac3", "aif", "aiff", "aifc", "caf", "flac", "ogg", "ogv", "oga", "opus", "ts",
+          "m2t", "m2ts", "mts", "mpg", "mpeg", "m1v", "m2v", "vob", "flv", "wmv", "asf", "dv", "mxf" };
 
 // Network movies are fetched into the user's cache folder ($XDG_CACHE_HOME/movara-player/Network).
 std::filesystem::path networkCacheDirectory()
@@ -136,9 +139,22 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
     HXError readError;
     auto file = MVReadMovieFile(path, &readError);
     if (!file && readError.domain() == HXOSStatusErrorDomain && readError.code() == MVStatusNotAMovieFile) {
-        // Not a movie file: other containers come in through the import.
-        if (auto imported = MVImportMovieFile(path, nullptr))
+        // Not a movie file: other containers come in through the import. Streams it leaves out stay
+        // with the file's warnings (and in the log), so the user hears which and why.
+        HXError importError;
+        if (auto imported = MVImportMovieFile(path, &importError)) {
             file = std::move(imported->file);
+            for (const auto& problem : imported->problems) {
+                std::fprintf(stderr, "movara-player: %s: %s\n", path.c_str(), problem.c_str());
+                file->warnings.push_back(problem);
+            }
+        } else if (importError.code() == MVStatusUnsupportedImport) {
+            // A file libavformat reads but nothing of which plays: the reason is the import's.
+            if (importError.localizedDescription().find("could not be opened as a movie")
+                == std::string::npos)
+                readError = importError;
+            readError.userInfo()[HXFilePathErrorKey] = path;
+        }
     }
     if (file && file->movie.tracks.empty() && !file->warnings.empty()) {
         // A header damaged so badly that nothing of it is usable is an error, not an empty movie.
@@ -341,7 +357,10 @@ bool MVMovie::canInitWithFile(const std::string& path)
         ext.erase(0, 1);
     std::transform(
         ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return movieFileExtensions.count(ext) > 0;
+    if (movieFileExtensions.count(ext) > 0)
+        return true;
+    // Any other file libavformat recognises by its contents.
+    return MVImportCanReadFile(path);
 }
 
 bool MVMovie::canInitWithURL(const HXURL& url)

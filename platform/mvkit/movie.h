@@ -303,6 +303,9 @@ public:
     // Load state and status.
     int64_t loadState() const { return _loadState; }
     const HXError& loadError() const { return _loadError; }
+    // What opening the file skipped or could not use (streams an import left out, damaged parts); the
+    // movie plays without them.
+    const std::vector<std::string>& openWarnings() const { return _openedFile.warnings; }
 
     // Attributes by name.
     HXPropertyList::Dictionary movieAttributes() const;

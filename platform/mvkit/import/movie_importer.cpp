@@ -1,21 +1,28 @@
 #include "platform/mvkit/import/movie_importer.h"
 
+#include "platform/basekit/file_manager.h"
 #include "platform/mvkit/atoms/alias_record.h"
 #include "platform/mvkit/atoms/atom_reader.h"
 #include "platform/mvkit/atoms/byte_io.h"
+#include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/atoms/sample_description.h"
+#include "platform/mvkit/import/stream_muxer.h"
 
 extern "C" {
 #include <libavformat/avformat.h>
 }
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
+#include <set>
 
 namespace {
 
@@ -28,142 +35,58 @@ struct Packet {
     bool key = false;
 };
 
+struct PacketFree {
+    void operator()(AVPacket* p) const { av_packet_free(&p); }
+};
+using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
+
+// How a stream's samples are kept: where they lie in the source, or rewritten into a cache movie.
+enum class Mode { Pending, Range, Cache, Reused };
+
 struct StreamPlan {
     int index = -1;
     bool isVideo = false;
     bool isPCM = false;
     uint32_t pcmFrameBytes = 0; // bytes of one PCM frame (all channels)
     MVSampleDescription description;
-    std::vector<Packet> packets;
+    Mode mode = Mode::Pending;
+    std::vector<PacketPtr> pending; // the first packets, until the muxer has described the stream
+    std::vector<Packet> packets; // Range: where each sample lies in the source
+    std::unique_ptr<MVStreamMuxer> cache; // Cache: the movie the rewritten samples go to
+    std::string cachePath;
+    std::string cacheTemporaryPath;
+    std::optional<MVTrackDescription> cachedTrack; // Reused, and Cache once finished
+    int64_t shift = 0; // the movie's start in the stream's time base
+    int64_t lastDts = AV_NOPTS_VALUE;
+    int64_t lastDuration = 0; // of the last packet that had one, or the frame rate's
+    int64_t lastDelay = 0; // presentation minus decode time of the last packet that had both
     std::string problem; // set when the stream is dropped
     uint64_t searchFrom = 0;
     int64_t lastPos = -1;
+
+    ~StreamPlan()
+    {
+        cache.reset();
+        if (!cacheTemporaryPath.empty())
+            ::unlink(cacheTemporaryPath.c_str());
+    }
+    StreamPlan() = default;
+    StreamPlan(const StreamPlan&) = delete;
+    StreamPlan& operator=(const StreamPlan&) = delete;
 };
 
 struct FormatContext {
     AVFormatContext* ctx = nullptr;
-    ~FormatContext()
+    FormatContext() = default;
+    FormatContext(const FormatContext&) = delete;
+    FormatContext& operator=(const FormatContext&) = delete;
+    ~FormatContext() { reset(); }
+    void reset()
     {
         if (ctx)
             avformat_close_input(&ctx);
     }
 };
-
-void descriptor(MVByteWriter& w, uint8_t tag, const MVBytes& body)
-{
-    w.u8(tag);
-    // Four-byte length form, as most writers use.
-    uint32_t n = uint32_t(body.size());
-    w.u8(uint8_t(0x80 | ((n >> 21) & 0x7F)));
-    w.u8(uint8_t(0x80 | ((n >> 14) & 0x7F)));
-    w.u8(uint8_t(0x80 | ((n >> 7) & 0x7F)));
-    w.u8(uint8_t(n & 0x7F));
-    w.bytes(body);
-}
-
-// 'esds' payload: an elementary stream descriptor holding the decoder configuration.
-MVBytes makeESDS(uint8_t objectType, const AVCodecParameters* par, uint16_t esID)
-{
-    MVByteWriter dsi;
-    dsi.bytes(std::span<const uint8_t>(par->extradata, size_t(par->extradata_size)));
-    MVByteWriter dcd;
-    dcd.u8(objectType);
-    dcd.u8(0x15); // audio stream
-    dcd.u24(0); // buffer size
-    dcd.u32(uint32_t(std::max<int64_t>(par->bit_rate, 0)));
-    dcd.u32(uint32_t(std::max<int64_t>(par->bit_rate, 0)));
-    if (par->extradata_size > 0)
-        descriptor(dcd, 0x05, dsi.buffer());
-    MVByteWriter es;
-    es.u16(esID);
-    es.u8(0);
-    descriptor(es, 0x04, dcd.buffer());
-    descriptor(es, 0x06, { 0x02 });
-    MVByteWriter out;
-    out.u32(0); // version and flags
-    descriptor(out, 0x03, es.buffer());
-    return std::move(out.buffer());
-}
-
-MVSampleDescription videoDescription(
-    uint32_t format, const AVCodecParameters* par, const char* name, std::vector<MVRawAtom> extensions)
-{
-    MVVideoSampleDescription v;
-    v.width = uint16_t(std::clamp(par->width, 0, 0xFFFF));
-    v.height = uint16_t(std::clamp(par->height, 0, 0xFFFF));
-    v.compressorName = name;
-    v.extensions = std::move(extensions);
-    if (par->sample_aspect_ratio.num > 0 && par->sample_aspect_ratio.den > 0
-        && par->sample_aspect_ratio.num != par->sample_aspect_ratio.den) {
-        MVByteWriter pasp;
-        pasp.u32(uint32_t(par->sample_aspect_ratio.num));
-        pasp.u32(uint32_t(par->sample_aspect_ratio.den));
-        v.extensions.push_back(MVRawAtom { MVFourCC("pasp"), pasp.buffer() });
-    }
-    return MVSampleDescription { format, {}, 1, MVSerializeVideoSampleDescription(v) };
-}
-
-MVSampleDescription soundDescription(
-    uint32_t format, const AVCodecParameters* par, uint16_t bits, std::vector<MVRawAtom> extensions)
-{
-    MVSoundSampleDescription s;
-    s.channelCount = uint16_t(std::clamp(par->ch_layout.nb_channels, 0, 0xFFFF));
-    s.sampleSize = bits;
-    s.sampleRate = par->sample_rate;
-    s.extensions = std::move(extensions);
-    if (par->sample_rate > 65535) {
-        // Rates above 16 bits need the version 2 layout.
-        s.version = 2;
-        s.sampleSize = bits;
-    }
-    return MVSampleDescription { format, {}, 1, MVSerializeSoundSampleDescription(s) };
-}
-
-// The sample description for a stream, or the reason there is none.
-std::string planDescription(StreamPlan& plan, const AVStream* st)
-{
-    const AVCodecParameters* par = st->codecpar;
-    std::span<const uint8_t> extra(par->extradata, size_t(std::max(par->extradata_size, 0)));
-    switch (par->codec_id) {
-    case AV_CODEC_ID_H264:
-        if (extra.empty() || extra[0] != 1)
-            return "H.264 in start-code form (no 'avcC' configuration)";
-        plan.isVideo = true;
-        plan.description = videoDescription(MVFourCC("avc1"), par, "H.264",
-            { MVRawAtom { MVFourCC("avcC"), MVBytes(extra.begin(), extra.end()) } });
-        return {};
-    case AV_CODEC_ID_MJPEG:
-        plan.isVideo = true;
-        plan.description = videoDescription(MVFourCC("jpeg"), par, "Photo - JPEG", {});
-        return {};
-    case AV_CODEC_ID_AAC:
-        if (extra.empty())
-            return "AAC in ADTS frames (no decoder configuration)";
-        plan.description = soundDescription(MVFourCC("mp4a"), par, 16,
-            { MVRawAtom { MVFourCC("esds"), makeESDS(0x40, par, uint16_t(st->index + 1)) } });
-        return {};
-    case AV_CODEC_ID_MP3:
-        plan.description = soundDescription(MVFourCC(".mp3"), par, 16, {});
-        return {};
-    case AV_CODEC_ID_PCM_S16LE:
-    case AV_CODEC_ID_PCM_S16BE:
-    case AV_CODEC_ID_PCM_U8: {
-        int channels = par->ch_layout.nb_channels;
-        if (channels < 1)
-            return "PCM without a channel count";
-        uint16_t bits = par->codec_id == AV_CODEC_ID_PCM_U8 ? 8 : 16;
-        uint32_t format = par->codec_id == AV_CODEC_ID_PCM_S16LE ? MVFourCC("sowt")
-            : par->codec_id == AV_CODEC_ID_PCM_S16BE             ? MVFourCC("twos")
-                                                                 : MVFourCC("raw ");
-        plan.isPCM = true;
-        plan.pcmFrameBytes = uint32_t(channels) * bits / 8;
-        plan.description = soundDescription(format, par, bits, {});
-        return {};
-    }
-    default:
-        return std::string("codec ") + avcodec_get_name(par->codec_id) + " has no sample description here";
-    }
-}
 
 // Finds where the packet's bytes lie in the file, near the position libavformat gives (which may point at
 // a container header before them). Nothing when they are not there as one range.
@@ -341,8 +264,24 @@ MVTrackDescription buildTrack(
                 table.sampleToChunk.push_back({ uint32_t(c + 1), perChunk[c], 1 });
         startMicros = av_rescale_q(packets.front().dts, tb, AVRational { 1, 1000000 })
             + av_rescale(minPts, 1000000, scale);
-        // The edit starts at the first presented time (B-frames put it after the first decode time).
-        int64_t presented = mediaDuration - minPts;
+        // Samples before the movie's start (an encoder's priming) are decoded but not played.
+        if (startMicros < movieStartMicros) {
+            int64_t skip = av_rescale(movieStartMicros - startMicros, scale, 1000000);
+            minPts += skip;
+            startMicros = movieStartMicros;
+        }
+        // The edit runs from the first presented time (B-frames put it after the first decode time) to
+        // the end of the last picture shown.
+        int64_t presentedEnd = 0;
+        int64_t decodeAt = 0;
+        size_t sample = 0;
+        for (const auto& entry : table.timeToSample)
+            for (uint32_t k = 0; k < entry.sampleCount; ++k, ++sample) {
+                presentedEnd
+                    = std::max(presentedEnd, decodeAt + offsets[sample] + int64_t(entry.sampleDuration));
+                decodeAt += entry.sampleDuration;
+            }
+        int64_t presented = presentedEnd - minPts;
         track.editList = MVEditList {};
         int64_t delay = av_rescale(std::max<int64_t>(startMicros - movieStartMicros, 0), movieScale, 1000000);
         if (delay > 0)
@@ -371,121 +310,444 @@ HXError importError(const std::string& text)
     return MVMovieFileError(MVStatusUnsupportedImport, text);
 }
 
+constexpr size_t kProbePackets = 4; // packets the muxer sees before it describes a stream
+constexpr uint32_t kMovieScale = 1000;
+
+std::string streamName(const AVStream* st)
+{
+    return "stream " + std::to_string(st->index) + " (" + avcodec_get_name(st->codecpar->codec_id) + ")";
+}
+
+// Rewritten samples of `path` are kept in the user's cache folder, named by the source's path, size and
+// modification time, so that opening the same file again finds them.
+std::string cacheBaseName(const std::string& path)
+{
+    struct stat info { };
+    if (::stat(path.c_str(), &info) != 0)
+        return {};
+    std::string absolute = std::filesystem::absolute(path).lexically_normal().string();
+    char name[96];
+    std::snprintf(name, sizeof name, "%016zx-%lld-%lld.%09ld", std::hash<std::string> {}(absolute),
+        (long long)info.st_size, (long long)info.st_mtim.tv_sec, (long)info.st_mtim.tv_nsec);
+    return name;
+}
+
+std::filesystem::path importCacheDirectory()
+{
+    const char* cache = std::getenv("XDG_CACHE_HOME");
+    std::filesystem::path base = cache && *cache ? std::filesystem::path(cache)
+                                                 : std::filesystem::path(HXHomeDirectory()) / ".cache";
+    return base / "movara-player" / "Import";
+}
+
+// The one track of a movie the muxer wrote.
+std::optional<MVTrackDescription> onlyTrack(const MVMovieFileDescription& file, uint32_t* movieScale)
+{
+    if (file.movie.tracks.size() != 1
+        || file.movie.tracks[0].media.information.sampleTable.sampleDescriptions.empty())
+        return std::nullopt;
+    *movieScale = file.movie.header.timeScale;
+    return file.movie.tracks[0];
+}
+
+// Times the muxer accepts: both present, decode times increasing, never shown before decoded.
+void settlePacketForMuxer(AVPacket* pkt, StreamPlan& plan)
+{
+    // Program streams time only some packets: the others follow the one before by its duration.
+    int64_t step = std::max<int64_t>(plan.lastDuration, 1);
+    if (pkt->dts == AV_NOPTS_VALUE)
+        pkt->dts = pkt->pts != AV_NOPTS_VALUE && (plan.lastDts == AV_NOPTS_VALUE || pkt->pts > plan.lastDts)
+            ? pkt->pts
+            : (plan.lastDts == AV_NOPTS_VALUE ? 0 : plan.lastDts + step);
+    if (pkt->duration > 0)
+        plan.lastDuration = pkt->duration;
+    // A packet without a presentation time keeps the delay between decoding and showing of the last.
+    if (pkt->pts == AV_NOPTS_VALUE)
+        pkt->pts = pkt->dts + plan.lastDelay;
+    else if (pkt->dts != AV_NOPTS_VALUE)
+        plan.lastDelay = std::max<int64_t>(pkt->pts - pkt->dts, 0);
+    if (plan.lastDts != AV_NOPTS_VALUE && pkt->dts <= plan.lastDts)
+        pkt->dts = plan.lastDts + 1;
+    if (pkt->pts < pkt->dts)
+        pkt->pts = pkt->dts;
+    plan.lastDts = pkt->dts;
+}
+
+bool writeToMuxer(
+    MVStreamMuxer& muxer, const AVPacket* source, StreamPlan& plan, bool shift, std::string* why)
+{
+    PacketPtr copy(av_packet_clone(source));
+    if (!copy) {
+        *why = "out of memory";
+        return false;
+    }
+    if (shift) {
+        if (copy->pts != AV_NOPTS_VALUE)
+            copy->pts -= plan.shift;
+        if (copy->dts != AV_NOPTS_VALUE)
+            copy->dts -= plan.shift;
+    }
+    settlePacketForMuxer(copy.get(), plan);
+    return muxer.write(copy.get(), why);
+}
+
+// 'vp08' with its 'vpcC' (version 1): profile, level, bit depth, chroma subsampling, range and colour.
+MVSampleDescription vp8Description(const AVCodecParameters* par)
+{
+    MVByteWriter vpcc;
+    vpcc.u32(0x01000000); // version 1, no flags
+    vpcc.u8(uint8_t(std::max(par->profile, 0)));
+    vpcc.u8(10); // level 1
+    bool fullRange = par->color_range == AVCOL_RANGE_JPEG;
+    vpcc.u8(uint8_t(8 << 4 | 1 << 1 | (fullRange ? 1 : 0))); // 8 bits, 4:2:0 co-sited
+    vpcc.u8(uint8_t(par->color_primaries));
+    vpcc.u8(uint8_t(par->color_trc));
+    vpcc.u8(uint8_t(par->color_space));
+    vpcc.u16(0); // no initialization data
+    MVVideoSampleDescription v;
+    v.width = uint16_t(std::clamp(par->width, 0, 0xFFFF));
+    v.height = uint16_t(std::clamp(par->height, 0, 0xFFFF));
+    v.compressorName = "VP8";
+    v.extensions = { MVRawAtom { MVFourCC("vpcC"), vpcc.buffer() } };
+    return MVSampleDescription { MVFourCC("vp08"), {}, 1, MVSerializeVideoSampleDescription(v) };
+}
+
+// Lets the muxer describe the stream from its parameters and first packets. Tells whether the muxer
+// stores the first packet as it is (else the samples must be rewritten).
+bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
+{
+    std::string why;
+    auto muxer = MVStreamMuxer::create(st, {}, &why);
+    plan.lastDts = AV_NOPTS_VALUE;
+    for (size_t i = 0; muxer && i < plan.pending.size(); ++i)
+        if (!writeToMuxer(*muxer, plan.pending[i].get(), plan, false, &why))
+            muxer.reset();
+    plan.lastDts = AV_NOPTS_VALUE;
+    if (muxer && !muxer->finish(&why))
+        muxer.reset();
+    if (!muxer && st->codecpar->codec_id == AV_CODEC_ID_VP8) {
+        // The muxer does not take VP8; its description is simple enough to write here.
+        plan.description = vp8Description(st->codecpar);
+        plan.isVideo = true;
+        *storedAsIs = true;
+        return true;
+    }
+    if (!muxer) {
+        plan.problem = why;
+        return false;
+    }
+    auto source = MVByteSource::fromMemory(muxer->bytes());
+    auto file = MVReadMovieFile(*source, nullptr);
+    uint32_t scale = 0;
+    auto track = file ? onlyTrack(*file, &scale) : std::nullopt;
+    if (!track) {
+        plan.problem = "the movie muxer gave no description for it";
+        return false;
+    }
+    const auto& table = track->media.information.sampleTable;
+    plan.description = table.sampleDescriptions[0];
+    plan.isVideo = track->media.handler.componentSubtype == MVFourCC("vide");
+    const AVPacket* first = plan.pending.front().get();
+    // PCM samples are single frames; their chunk starts with the packet.
+    uint32_t firstSize = plan.isPCM ? uint32_t(first->size)
+        : table.sampleSizes.empty() ? table.constantSampleSize
+                                    : table.sampleSizes[0];
+    *storedAsIs = !table.chunkOffsets.empty() && firstSize == uint32_t(first->size)
+        && table.chunkOffsets[0] + uint64_t(first->size) <= muxer->bytes().size()
+        && std::memcmp(muxer->bytes().data() + table.chunkOffsets[0], first->data, size_t(first->size)) == 0;
+    return true;
+}
+
+// One pass over the packets; a stream found not to lie in the file after all asks for another pass
+// with that stream rewritten.
+struct Pass {
+    std::map<int, StreamPlan> plans;
+    std::vector<std::string> problems;
+    int restartWithCache = -1;
+};
+
+void openCache(StreamPlan& plan, const AVStream* st, const std::string& cacheBase)
+{
+    std::error_code ec;
+    auto dir = importCacheDirectory();
+    std::filesystem::create_directories(dir, ec);
+    plan.cachePath = (dir / (cacheBase + "-" + std::to_string(plan.index) + ".mov")).string();
+    plan.cacheTemporaryPath = plan.cachePath + ".part" + std::to_string(::getpid());
+    std::string why;
+    plan.cache = MVStreamMuxer::create(st, plan.cacheTemporaryPath, &why);
+    if (!plan.cache)
+        plan.problem = "its samples could not be rewritten into " + plan.cachePath + ": " + why;
+}
+
+// Takes a packet in Range or Cache mode; false asks for a pass with the stream rewritten.
+bool take(StreamPlan& plan, AVPacket* pkt, int fd, uint64_t fileSize, std::vector<uint8_t>& buffer)
+{
+    if (plan.mode == Mode::Cache) {
+        std::string why;
+        if (plan.cache && !writeToMuxer(*plan.cache, pkt, plan, true, &why)) {
+            plan.problem = why;
+            plan.cache.reset();
+        }
+        return true;
+    }
+    auto offset = locate(fd, pkt, plan, fileSize, buffer);
+    if (!offset)
+        return false;
+    if (plan.isPCM && (uint32_t(pkt->size) % plan.pcmFrameBytes) != 0) {
+        plan.problem = "a PCM packet holds a partial frame";
+        return true;
+    }
+    plan.packets.push_back(Packet { *offset, uint32_t(pkt->size), pkt->pts, pkt->dts, pkt->duration,
+        (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
+    plan.lastPos = pkt->pos;
+    plan.searchFrom = *offset + uint64_t(pkt->size);
+    return true;
+}
+
+// Describes a stream from its first packets and settles how its samples are kept; false asks for a
+// pass with the stream rewritten.
+bool decide(StreamPlan& plan, const AVStream* st, bool forceCache, const std::string& cacheBase, int fd,
+    uint64_t fileSize, std::vector<uint8_t>& buffer)
+{
+    if (plan.pending.empty()) {
+        plan.problem = "it has no packets";
+        return true;
+    }
+    bool storedAsIs = false;
+    if (!describe(plan, st, &storedAsIs)) {
+        plan.pending.clear();
+        return true;
+    }
+    plan.mode = !forceCache && storedAsIs ? Mode::Range : Mode::Cache;
+    if (plan.mode == Mode::Cache)
+        openCache(plan, st, cacheBase);
+    auto pending = std::move(plan.pending);
+    for (auto& p : pending)
+        if (!plan.problem.empty() || !take(plan, p.get(), fd, fileSize, buffer))
+            return !plan.problem.empty();
+    return true;
+}
+
+void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, const std::string& cacheBase,
+    int fd, uint64_t fileSize, int64_t movieStartMicros)
+{
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVStream* st = ctx->streams[i];
+        auto type = st->codecpar->codec_type;
+        if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) {
+            const char* kind = av_get_media_type_string(type);
+            pass.problems.push_back(
+                streamName(st) + ": " + (kind ? kind : "unknown") + " streams are not imported");
+            continue;
+        }
+        if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) {
+            pass.problems.push_back(streamName(st) + ": an attached picture is not imported");
+            continue;
+        }
+        StreamPlan& plan = pass.plans.try_emplace(int(i)).first->second;
+        plan.index = int(i);
+        plan.isVideo = type == AVMEDIA_TYPE_VIDEO;
+        plan.shift = av_rescale_q(movieStartMicros, AVRational { 1, 1000000 }, st->time_base);
+        if (AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
+            plan.isVideo && rate.num > 0 && rate.den > 0)
+            plan.lastDuration = av_rescale_q(1, av_inv_q(rate), st->time_base);
+        int bits = av_get_bits_per_sample(st->codecpar->codec_id);
+        if (!plan.isVideo && bits > 0 && bits % 8 == 0
+            && std::string_view(avcodec_get_name(st->codecpar->codec_id)).starts_with("pcm_")
+            && st->codecpar->ch_layout.nb_channels > 0) {
+            plan.isPCM = true;
+            plan.pcmFrameBytes = uint32_t(st->codecpar->ch_layout.nb_channels * bits / 8);
+        }
+        // Samples rewritten by an earlier open of the same file.
+        if (!cacheBase.empty()) {
+            auto path = importCacheDirectory() / (cacheBase + "-" + std::to_string(i) + ".mov");
+            std::error_code ec;
+            if (std::filesystem::is_regular_file(path, ec))
+                if (auto file = MVReadMovieFile(path.string(), nullptr)) {
+                    uint32_t scale = 0;
+                    if (auto track = onlyTrack(*file, &scale); track && scale == kMovieScale) {
+                        plan.cachedTrack = std::move(track);
+                        plan.cachePath = path.string();
+                        plan.mode = Mode::Reused;
+                    }
+                }
+        }
+    }
+
+    PacketPtr pkt(av_packet_alloc());
+    std::vector<uint8_t> buffer;
+    auto restart = [&](int index) { pass.restartWithCache = index; };
+    while (pass.restartWithCache < 0 && av_read_frame(ctx, pkt.get()) >= 0) {
+        auto it = pass.plans.find(pkt->stream_index);
+        if (it != pass.plans.end() && it->second.problem.empty()) {
+            StreamPlan& plan = it->second;
+            const AVStream* st = ctx->streams[it->first];
+            if (plan.mode == Mode::Pending) {
+                PacketPtr kept(av_packet_alloc());
+                av_packet_move_ref(kept.get(), pkt.get());
+                plan.pending.push_back(std::move(kept));
+                if (plan.pending.size() >= kProbePackets
+                    && !decide(plan, st, forceCache.count(it->first) > 0, cacheBase, fd, fileSize, buffer))
+                    restart(it->first);
+            } else if (plan.mode != Mode::Reused && !take(plan, pkt.get(), fd, fileSize, buffer)) {
+                restart(it->first);
+            }
+        }
+        av_packet_unref(pkt.get());
+    }
+    for (auto& [index, plan] : pass.plans) {
+        if (pass.restartWithCache >= 0)
+            break;
+        if (plan.mode == Mode::Pending && plan.problem.empty()
+            && !decide(
+                plan, ctx->streams[index], forceCache.count(index) > 0, cacheBase, fd, fileSize, buffer))
+            restart(index);
+    }
+    if (pass.restartWithCache >= 0)
+        return;
+
+    // Rewritten streams: the muxer finishes its movie, which replaces any older one of the same name.
+    for (auto& [index, plan] : pass.plans) {
+        if (plan.mode != Mode::Cache || !plan.problem.empty() || !plan.cache)
+            continue;
+        std::string why;
+        bool finished = plan.cache->finish(&why);
+        plan.cache.reset();
+        std::error_code ec;
+        if (finished)
+            std::filesystem::rename(plan.cacheTemporaryPath, plan.cachePath, ec);
+        if (!finished || ec) {
+            plan.problem = "its rewritten samples could not be stored in " + plan.cachePath + ": "
+                + (finished ? ec.message() : why);
+            continue;
+        }
+        plan.cacheTemporaryPath.clear();
+        uint32_t scale = 0;
+        auto file = MVReadMovieFile(plan.cachePath, nullptr);
+        plan.cachedTrack = file ? onlyTrack(*file, &scale) : std::nullopt;
+        if (!plan.cachedTrack || scale != kMovieScale)
+            plan.problem = "the movie its samples were rewritten into cannot be read back";
+    }
+}
+
+MVTrackDescription cachedTrack(StreamPlan& plan, uint32_t trackID, const std::string& sourcePath)
+{
+    MVTrackDescription track = *plan.cachedTrack;
+    track.header.trackID = trackID;
+    track.references.clear();
+    track.media.information.dataInformation.entries = { MVMakeFileDataReference(plan.cachePath, sourcePath) };
+    for (auto& d : track.media.information.sampleTable.sampleDescriptions)
+        d.dataReferenceIndex = 1;
+    return track;
+}
+
 } // namespace
 
 std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError* outError)
 {
-    FormatContext fmt;
-    if (avformat_open_input(&fmt.ctx, path.c_str(), nullptr, nullptr) < 0) {
+    auto fail = [&](HXError e) -> std::optional<MVImportResult> {
         if (outError)
-            *outError = importError("The file " + path + " could not be opened as a movie.");
+            *outError = std::move(e);
         return std::nullopt;
-    }
-    if (avformat_find_stream_info(fmt.ctx, nullptr) < 0) {
-        if (outError)
-            *outError = importError("The streams of " + path + " could not be read.");
-        return std::nullopt;
-    }
+    };
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        if (outError)
-            *outError = HXError::posix(errno, path);
-        return std::nullopt;
-    }
+    if (fd < 0)
+        return fail(HXError::posix(errno, path));
     struct Closer {
         int fd;
         ~Closer() { ::close(fd); }
     } closer { fd };
     uint64_t fileSize = uint64_t(std::max<off_t>(::lseek(fd, 0, SEEK_END), 0));
+    const std::string cacheBase = cacheBaseName(path);
+
+    std::set<int> forceCache;
+    Pass pass;
+    FormatContext fmt;
+    int64_t movieStart = 0;
+    for (;;) {
+        fmt.reset();
+        if (avformat_open_input(&fmt.ctx, path.c_str(), nullptr, nullptr) < 0)
+            return fail(importError("The file " + path + " could not be opened as a movie."));
+        if (avformat_find_stream_info(fmt.ctx, nullptr) < 0)
+            return fail(importError("The streams of " + path + " could not be read."));
+        // The movie starts with its earliest sound or picture.
+        movieStart = INT64_MAX;
+        for (unsigned i = 0; i < fmt.ctx->nb_streams; ++i) {
+            const AVStream* st = fmt.ctx->streams[i];
+            auto type = st->codecpar->codec_type;
+            if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO)
+                || st->start_time == AV_NOPTS_VALUE)
+                continue;
+            // Sound starts after its priming samples, which containers put before time 0.
+            int64_t start = av_rescale_q(st->start_time, st->time_base, AVRational { 1, 1000000 });
+            if (type == AVMEDIA_TYPE_AUDIO && st->codecpar->initial_padding > 0
+                && st->codecpar->sample_rate > 0)
+                start = std::min<int64_t>(std::max<int64_t>(start, 0),
+                    start + av_rescale(st->codecpar->initial_padding, 1000000, st->codecpar->sample_rate));
+            movieStart = std::min(movieStart, start);
+        }
+        if (movieStart == INT64_MAX)
+            movieStart = 0;
+        pass = {};
+        runPass(pass, fmt.ctx, forceCache, cacheBase, fd, fileSize, movieStart);
+        if (pass.restartWithCache < 0 || forceCache.count(pass.restartWithCache))
+            break;
+        forceCache.insert(pass.restartWithCache);
+    }
 
     MVImportResult result;
-    std::map<int, StreamPlan> plans;
-    for (unsigned i = 0; i < fmt.ctx->nb_streams; ++i) {
-        const AVStream* st = fmt.ctx->streams[i];
-        auto type = st->codecpar->codec_type;
-        if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) {
-            result.problems.push_back("stream " + std::to_string(i) + ": " + av_get_media_type_string(type)
-                + " streams are not imported");
-            continue;
-        }
-        if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) {
-            result.problems.push_back(
-                "stream " + std::to_string(i) + ": an attached picture is not imported");
-            continue;
-        }
-        StreamPlan plan;
-        plan.index = int(i);
-        std::string problem = planDescription(plan, st);
-        if (!problem.empty()) {
-            result.problems.push_back("stream " + std::to_string(i) + ": " + problem);
-            continue;
-        }
-        plans[int(i)] = std::move(plan);
-    }
-
-    AVPacket* pkt = av_packet_alloc();
-    std::vector<uint8_t> buffer;
-    while (!plans.empty() && av_read_frame(fmt.ctx, pkt) >= 0) {
-        auto it = plans.find(pkt->stream_index);
-        if (it != plans.end() && it->second.problem.empty()) {
-            StreamPlan& plan = it->second;
-            auto offset = locate(fd, pkt, plan, fileSize, buffer);
-            if (!offset) {
-                plan.problem = "its packets are not byte ranges of the file";
-            } else if (plan.isPCM && (uint32_t(pkt->size) % plan.pcmFrameBytes) != 0) {
-                plan.problem = "a PCM packet holds a partial frame";
-            } else {
-                plan.packets.push_back(Packet { *offset, uint32_t(pkt->size), pkt->pts, pkt->dts,
-                    pkt->duration, (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
-                plan.lastPos = pkt->pos;
-                plan.searchFrom = *offset + uint64_t(pkt->size);
-            }
-        }
-        av_packet_unref(pkt);
-    }
-    av_packet_free(&pkt);
-
-    // The movie starts with its earliest stream.
-    const uint32_t movieScale = 1000;
-    int64_t movieStart = INT64_MAX;
-    for (auto& [index, plan] : plans) {
-        if (!plan.problem.empty() || plan.packets.empty())
-            continue;
-        const AVStream* st = fmt.ctx->streams[index];
-        int64_t first = plan.packets.front().pts != AV_NOPTS_VALUE ? plan.packets.front().pts
-                                                                   : plan.packets.front().dts;
-        if (first != AV_NOPTS_VALUE)
-            for (const auto& p : plan.packets)
-                if (p.pts != AV_NOPTS_VALUE)
-                    first = std::min(first, p.pts);
-        if (first != AV_NOPTS_VALUE)
-            movieStart = std::min(movieStart, av_rescale_q(first, st->time_base, AVRational { 1, 1000000 }));
-    }
-    if (movieStart == INT64_MAX)
-        movieStart = 0;
-
+    result.problems = std::move(pass.problems);
     auto& movie = result.file.movie;
-    movie.header.timeScale = movieScale;
+    movie.header.timeScale = kMovieScale;
     uint32_t nextID = 1;
-    for (auto& [index, plan] : plans) {
-        if (plan.problem.empty() && plan.packets.empty())
+    for (auto& [index, plan] : pass.plans) {
+        const AVStream* st = fmt.ctx->streams[index];
+        if (plan.problem.empty() && plan.mode == Mode::Range && plan.packets.empty())
             plan.problem = "it has no packets";
+        if (plan.problem.empty() && plan.mode == Mode::Pending)
+            plan.problem = "its packets are not byte ranges of the file";
         if (!plan.problem.empty()) {
-            result.problems.push_back("stream " + std::to_string(index) + ": " + plan.problem);
+            result.problems.push_back(streamName(st) + ": " + plan.problem);
             continue;
         }
-        movie.tracks.push_back(buildTrack(plan, fmt.ctx->streams[index], nextID++, movieScale, movieStart));
+        if (plan.mode == Mode::Range)
+            movie.tracks.push_back(buildTrack(plan, st, nextID++, kMovieScale, movieStart));
+        else
+            movie.tracks.push_back(cachedTrack(plan, nextID++, path));
         movie.header.duration = std::max(movie.header.duration, movie.tracks.back().header.duration);
     }
     movie.header.nextTrackID = nextID;
     if (movie.tracks.empty()) {
-        std::string text = "Nothing in " + path + " can be imported.";
+        std::string text = "Nothing in " + path + " can be played.";
         for (const auto& p : result.problems)
             text += "\n" + p;
-        if (outError)
-            *outError = importError(text);
-        return std::nullopt;
+        return fail(importError(text));
     }
     result.file.fileSize = fileSize;
     return result;
+}
+
+bool MVImportCanReadFile(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    std::vector<uint8_t> head(4096 + AVPROBE_PADDING_SIZE, 0);
+    ssize_t n = ::read(fd, head.data(), 4096);
+    ::close(fd);
+    if (n <= 0)
+        return false;
+    AVProbeData probe {};
+    probe.filename = "";
+    probe.buf = head.data();
+    probe.buf_size = int(n);
+    int score = 0;
+    const AVInputFormat* format = av_probe_input_format3(&probe, 1, &score);
+    // Text and single pictures are recognised too, but only as weak guesses or under their own names.
+    if (!format || score < AVPROBE_SCORE_MAX / 2)
+        return false;
+    static const std::set<std::string_view> notMovies = { "tty", "srt", "ass", "webvtt", "microdvd",
+        "subviewer", "subviewer1", "sami", "lrc", "vplayer", "mpl2", "pjs", "jacosub", "realtext", "stl" };
+    std::string_view name = format->name;
+    return !name.starts_with("image2") && !name.ends_with("_pipe") && !notMovies.count(name);
 }

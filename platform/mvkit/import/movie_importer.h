@@ -5,11 +5,14 @@
 // point into the source file (its self references resolve to the source's path), so the movie model and
 // the writer treat it like any movie: a self-contained save copies the samples out of the source.
 //
-// Only what maps honestly is imported. A stream is left out, with the reason in `problems`, when:
-// - its codec has no sample description here (supported: H.264 with an 'avcC' configuration, AAC with
-//   its decoder configuration, MP3, Motion JPEG, 8-bit and 16-bit PCM);
-// - its packets are not plain byte ranges of the file (MPEG transport streams split them into 188-byte
-//   pieces; H.264 in start-code form and AAC in ADTS frames need rewriting, which an import does not do).
+// Each audio and video stream gets the sample description libavformat's movie muxer writes for its codec
+// (see stream_muxer.h). Samples that lie in the source as they are stay there; streams whose packets are
+// not byte ranges of the file (MPEG transport and program streams, Ogg pages) or must be rewritten for a
+// movie (start codes, ADTS headers) are written once into a movie in the user's cache folder
+// ($XDG_CACHE_HOME/movara-player/Import, named by the source's path, size and modification time, so a
+// second open reuses it), and their track refers to that file.
+//
+// A stream that cannot be mapped is left out with the reason in `problems`; the others still open.
 #include "platform/basekit/error.h"
 #include "platform/mvkit/atoms/movie_file_description.h"
 
@@ -23,5 +26,10 @@ struct MVImportResult {
 };
 
 // Fails with MVStatusUnsupportedImport when libavformat cannot open the file or no stream maps, with the
-// problems joined in the error's description.
+// problems joined in the error's description. Reads the whole file once (more when a stream turns out
+// not to lie in the file after all); memory stays bounded by the sample tables.
 std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError* outError);
+
+// Whether libavformat recognises the file by its contents as a container of sound or pictures (for
+// files whose extension says nothing).
+bool MVImportCanReadFile(const std::string& path);

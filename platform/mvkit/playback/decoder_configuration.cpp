@@ -5,6 +5,7 @@
 
 extern "C" {
 #include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
 }
 
 #include <algorithm>
@@ -31,15 +32,16 @@ const VideoFormat kVideoFormats[] = {
     { MVFourCC("hvc1"), AV_CODEC_ID_HEVC, MVFourCC("hvcC") },
     { MVFourCC("hev1"), AV_CODEC_ID_HEVC, MVFourCC("hvcC") },
     { MVFourCC("av01"), AV_CODEC_ID_AV1, MVFourCC("av1C") }, { MVFourCC("vp09"), AV_CODEC_ID_VP9, 0 },
-    { MVFourCC("jpeg"), AV_CODEC_ID_MJPEG, 0 }, { MVFourCC("mjpa"), AV_CODEC_ID_MJPEG, 0 },
-    { MVFourCC("AVDJ"), AV_CODEC_ID_MJPEG, 0 }, { MVFourCC("dmb1"), AV_CODEC_ID_MJPEG, 0 },
-    { MVFourCC("mjpb"), AV_CODEC_ID_MJPEGB, 0 }, { MVFourCC("png "), AV_CODEC_ID_PNG, 0 },
-    { MVFourCC("tiff"), AV_CODEC_ID_TIFF, 0 }, { MVFourCC("gif "), AV_CODEC_ID_GIF, 0 },
-    { MVFourCC("rle "), AV_CODEC_ID_QTRLE, 0 }, { MVFourCC("h263"), AV_CODEC_ID_H263, 0 },
-    { MVFourCC("s263"), AV_CODEC_ID_H263, 0 }, { MVFourCC("apcn"), AV_CODEC_ID_PRORES, 0 },
-    { MVFourCC("apch"), AV_CODEC_ID_PRORES, 0 }, { MVFourCC("apcs"), AV_CODEC_ID_PRORES, 0 },
-    { MVFourCC("apco"), AV_CODEC_ID_PRORES, 0 }, { MVFourCC("ap4h"), AV_CODEC_ID_PRORES, 0 },
-    { MVFourCC("SVQ1"), AV_CODEC_ID_SVQ1, 0 }, { MVFourCC("cvid"), AV_CODEC_ID_CINEPAK, 0 },
+    { MVFourCC("vp08"), AV_CODEC_ID_VP8, 0 }, { MVFourCC("jpeg"), AV_CODEC_ID_MJPEG, 0 },
+    { MVFourCC("mjpa"), AV_CODEC_ID_MJPEG, 0 }, { MVFourCC("AVDJ"), AV_CODEC_ID_MJPEG, 0 },
+    { MVFourCC("dmb1"), AV_CODEC_ID_MJPEG, 0 }, { MVFourCC("mjpb"), AV_CODEC_ID_MJPEGB, 0 },
+    { MVFourCC("png "), AV_CODEC_ID_PNG, 0 }, { MVFourCC("tiff"), AV_CODEC_ID_TIFF, 0 },
+    { MVFourCC("gif "), AV_CODEC_ID_GIF, 0 }, { MVFourCC("rle "), AV_CODEC_ID_QTRLE, 0 },
+    { MVFourCC("h263"), AV_CODEC_ID_H263, 0 }, { MVFourCC("s263"), AV_CODEC_ID_H263, 0 },
+    { MVFourCC("apcn"), AV_CODEC_ID_PRORES, 0 }, { MVFourCC("apch"), AV_CODEC_ID_PRORES, 0 },
+    { MVFourCC("apcs"), AV_CODEC_ID_PRORES, 0 }, { MVFourCC("apco"), AV_CODEC_ID_PRORES, 0 },
+    { MVFourCC("ap4h"), AV_CODEC_ID_PRORES, 0 }, { MVFourCC("SVQ1"), AV_CODEC_ID_SVQ1, 0 },
+    { MVFourCC("cvid"), AV_CODEC_ID_CINEPAK, 0 },
     { MVFourCC("mp4v"), AV_CODEC_ID_MPEG4, 0 }, // configuration from 'esds', below
 };
 
@@ -51,14 +53,112 @@ struct SoundFormat {
 
 const SoundFormat kSoundFormats[] = {
     { MVFourCC("mp4a"), AV_CODEC_ID_AAC, 0 }, // 'esds' decides, below
-    { MVFourCC(".mp3"), AV_CODEC_ID_MP3, 0 },
-    { MVFourCC("ac-3"), AV_CODEC_ID_AC3, 0 },
-    { MVFourCC("ec-3"), AV_CODEC_ID_EAC3, 0 },
-    { MVFourCC("alac"), AV_CODEC_ID_ALAC, MVFourCC("alac") },
-    { MVFourCC("ima4"), AV_CODEC_ID_ADPCM_IMA_QT, 0 },
-    { MVFourCC("ulaw"), AV_CODEC_ID_PCM_MULAW, 0 },
-    { MVFourCC("alaw"), AV_CODEC_ID_PCM_ALAW, 0 },
+    { MVFourCC(".mp3"), AV_CODEC_ID_MP3, 0 }, { MVFourCC("ac-3"), AV_CODEC_ID_AC3, 0 },
+    { MVFourCC("ec-3"), AV_CODEC_ID_EAC3, 0 }, { MVFourCC("alac"), AV_CODEC_ID_ALAC, MVFourCC("alac") },
+    { MVFourCC("ima4"), AV_CODEC_ID_ADPCM_IMA_QT, 0 }, { MVFourCC("ulaw"), AV_CODEC_ID_PCM_MULAW, 0 },
+    { MVFourCC("alaw"), AV_CODEC_ID_PCM_ALAW, 0 }, { MVFourCC("Opus"), AV_CODEC_ID_OPUS, 0 }, // 'dOps', below
+    { MVFourCC("fLaC"), AV_CODEC_ID_FLAC, 0 }, // 'dfLa', below
 };
+
+// Object types of an 'esds' and the codecs they name.
+struct ObjectType {
+    uint8_t type;
+    AVCodecID codec;
+};
+
+const ObjectType kObjectTypes[] = {
+    { 0x20, AV_CODEC_ID_MPEG4 },
+    { 0x21, AV_CODEC_ID_H264 },
+    { 0x23, AV_CODEC_ID_HEVC },
+    { 0x40, AV_CODEC_ID_AAC },
+    { 0x60, AV_CODEC_ID_MPEG2VIDEO },
+    { 0x61, AV_CODEC_ID_MPEG2VIDEO },
+    { 0x62, AV_CODEC_ID_MPEG2VIDEO },
+    { 0x63, AV_CODEC_ID_MPEG2VIDEO },
+    { 0x64, AV_CODEC_ID_MPEG2VIDEO },
+    { 0x65, AV_CODEC_ID_MPEG2VIDEO },
+    { 0x66, AV_CODEC_ID_AAC },
+    { 0x67, AV_CODEC_ID_AAC },
+    { 0x68, AV_CODEC_ID_AAC },
+    { 0x69, AV_CODEC_ID_MP3 },
+    { 0x6A, AV_CODEC_ID_MPEG1VIDEO },
+    { 0x6B, AV_CODEC_ID_MP3 },
+    { 0x6C, AV_CODEC_ID_MJPEG },
+    { 0x6D, AV_CODEC_ID_PNG },
+    { 0xA3, AV_CODEC_ID_VC1 },
+    { 0xA4, AV_CODEC_ID_DIRAC },
+    { 0xA5, AV_CODEC_ID_AC3 },
+    { 0xA6, AV_CODEC_ID_EAC3 },
+    { 0xA9, AV_CODEC_ID_DTS },
+    { 0xAD, AV_CODEC_ID_OPUS },
+    { 0xB1, AV_CODEC_ID_VP9 },
+    { 0xC1, AV_CODEC_ID_FLAC },
+    { 0xDD, AV_CODEC_ID_VORBIS },
+};
+
+AVCodecID codecForObjectType(uint8_t type)
+{
+    for (const auto& o : kObjectTypes)
+        if (o.type == type)
+            return o.codec;
+    return AV_CODEC_ID_NONE;
+}
+
+// Codes the movie muxer writes for codecs our tables do not list: libavformat's own tables of movie
+// codes, and the Windows codes it falls back on ('ms' and a sound format number for sound).
+AVCodecID codecForCode(uint32_t format, bool video)
+{
+    uint32_t tag = (format >> 24) | ((format >> 8) & 0xFF00) | ((format << 8) & 0xFF0000) | (format << 24);
+    const AVCodecTag* const mov[]
+        = { video ? avformat_get_mov_video_tags() : avformat_get_mov_audio_tags(), nullptr };
+    if (AVCodecID id = av_codec_get_id(mov, tag); id != AV_CODEC_ID_NONE)
+        return id;
+    if (video) {
+        const AVCodecTag* const riff[] = { avformat_get_riff_video_tags(), nullptr };
+        return av_codec_get_id(riff, tag);
+    }
+    if ((format >> 16) == (uint32_t('m') << 8 | 's')) {
+        const AVCodecTag* const riff[] = { avformat_get_riff_audio_tags(), nullptr };
+        return av_codec_get_id(riff, format & 0xFFFF);
+    }
+    return AV_CODEC_ID_NONE;
+}
+
+// 'dOps' (big-endian, without the magic) as the Ogg identification header the Opus decoder takes.
+std::optional<MVBytes> opusHead(const MVBytes& dops)
+{
+    if (dops.size() < 11)
+        return std::nullopt;
+    MVBytes head = { 'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, dops[1] };
+    head.push_back(dops[3]); // pre-skip, little-endian
+    head.push_back(dops[2]);
+    head.push_back(dops[7]); // input sample rate
+    head.push_back(dops[6]);
+    head.push_back(dops[5]);
+    head.push_back(dops[4]);
+    head.push_back(dops[9]); // output gain
+    head.push_back(dops[8]);
+    head.push_back(dops[10]); // channel mapping family
+    if (dops[10] != 0) {
+        size_t tableSize = 2 + size_t(dops[1]);
+        if (dops.size() < 11 + tableSize)
+            return std::nullopt;
+        head.insert(head.end(), dops.begin() + 11, dops.begin() + 11 + ptrdiff_t(tableSize));
+    }
+    return head;
+}
+
+// 'dfLa': version and flags, then FLAC metadata blocks, the first being STREAMINFO, which is what the
+// FLAC decoder takes.
+std::optional<MVBytes> flacStreamInfo(const MVBytes& dfla)
+{
+    if (dfla.size() < 8 + 34 || (dfla[4] & 0x7F) != 0)
+        return std::nullopt;
+    size_t length = size_t(dfla[5]) << 16 | size_t(dfla[6]) << 8 | dfla[7];
+    if (length < 34 || dfla.size() < 8 + length)
+        return std::nullopt;
+    return MVBytes(dfla.begin() + 8, dfla.begin() + 8 + 34);
+}
 
 // MPEG-4 descriptor length: up to four bytes of seven bits each.
 bool readDescriptorHeader(std::span<const uint8_t>& bytes, uint8_t* tag, size_t* length)
@@ -205,13 +305,23 @@ std::optional<MVDecoderConfiguration> MVDecoderConfigurationForDescription(
                     c.extradata = *atom;
             if (format == MVFourCC("mp4v"))
                 if (auto payload = esds())
-                    if (auto es = MVParseElementaryStreamDescriptor(*payload))
+                    if (auto es = MVParseElementaryStreamDescriptor(*payload)) {
                         c.extradata = es->decoderSpecificInfo;
+                        if (AVCodecID id = codecForObjectType(es->objectTypeIndication);
+                            id != AV_CODEC_ID_NONE && avcodec_get_type(id) == AVMEDIA_TYPE_VIDEO)
+                            c.codecID = id;
+                    }
             return c;
         }
         if (format == MVFourCC("raw ")) {
             c.codecID = AV_CODEC_ID_RAWVIDEO;
             c.bitsPerSample = video->depth;
+            return c;
+        }
+        if (AVCodecID id = codecForCode(format, true); id != AV_CODEC_ID_NONE) {
+            c.codecID = id;
+            if (auto global = MVSampleDescriptionExtension(description, MVFourCC("glbl")))
+                c.extradata = *global;
             return c;
         }
         return fail();
@@ -252,28 +362,35 @@ std::optional<MVDecoderConfiguration> MVDecoderConfigurationForDescription(
             auto es = MVParseElementaryStreamDescriptor(*payload);
             if (!es)
                 return fail();
-            switch (es->objectTypeIndication) {
-            case 0x40:
-            case 0x66:
-            case 0x67:
-            case 0x68:
-                c.codecID = AV_CODEC_ID_AAC;
-                break;
-            case 0x69:
-            case 0x6B:
-                c.codecID = AV_CODEC_ID_MP3;
-                break;
-            case 0xA5:
-                c.codecID = AV_CODEC_ID_AC3;
-                break;
-            case 0xA6:
-                c.codecID = AV_CODEC_ID_EAC3;
-                break;
-            default:
+            c.codecID = codecForObjectType(es->objectTypeIndication);
+            if (c.codecID == AV_CODEC_ID_NONE || avcodec_get_type(AVCodecID(c.codecID)) != AVMEDIA_TYPE_AUDIO)
                 return fail();
-            }
             c.extradata = es->decoderSpecificInfo;
         }
+        if (format == MVFourCC("Opus")) {
+            auto dops = MVSampleDescriptionExtension(description, MVFourCC("dOps"));
+            auto head = dops ? opusHead(*dops) : std::nullopt;
+            if (!head)
+                return fail();
+            c.extradata = *head;
+        }
+        if (format == MVFourCC("fLaC")) {
+            auto dfla = MVSampleDescriptionExtension(description, MVFourCC("dfLa"));
+            auto info = dfla ? flacStreamInfo(*dfla) : std::nullopt;
+            if (!info)
+                return fail();
+            c.extradata = *info;
+        }
+        return c;
+    }
+    if (AVCodecID id = codecForCode(format, false); id != AV_CODEC_ID_NONE) {
+        MVDecoderConfiguration c;
+        c.codecID = id;
+        c.sampleRate = int(sound->sampleRate + 0.5);
+        c.channelCount = sound->channelCount;
+        c.bitsPerSample = sound->sampleSize;
+        if (auto global = MVSampleDescriptionExtension(description, MVFourCC("glbl")))
+            c.extradata = *global;
         return c;
     }
     return fail();

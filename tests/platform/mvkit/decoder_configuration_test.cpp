@@ -251,3 +251,74 @@ TEST(EditMapTest, NoEditsPlaysTheWholeMediaAndZeroSegmentsAreDropped)
     EXPECT_EQ(withZero.segments().size(), 1u);
     EXPECT_EQ(MVEditMap({}, 600, 600, 0).duration(), 0);
 }
+
+// The descriptions the movie muxer writes for the codecs of other containers.
+TEST(DecoderConfigurationTest, DescriptionsOfImportedCodecsGiveTheirDecoderSetup)
+{
+    // 'dOps': version, 2 channels, pre-skip 312, 48000 Hz, gain 0, mapping family 0.
+    const MVBytes dOps = { 0, 2, 0x01, 0x38, 0, 0, 0xBB, 0x80, 0, 0, 0 };
+    const MVBytes opusHead
+        = { 'O', 'p', 'u', 's', 'H', 'e', 'a', 'd', 1, 2, 0x38, 0x01, 0x80, 0xBB, 0, 0, 0, 0, 0 };
+    MVBytes streamInfo(34);
+    for (size_t i = 0; i < streamInfo.size(); ++i)
+        streamInfo[i] = uint8_t(i + 1);
+    MVBytes dfLa = { 0, 0, 0, 0, 0x80, 0, 0, 34 }; // last block, STREAMINFO, 34 bytes
+    dfLa.insert(dfLa.end(), streamInfo.begin(), streamInfo.end());
+    const MVBytes headers = { 2, 30, 60, 1, 2, 3 };
+    struct Case {
+        const char* name;
+        uint32_t mediaType;
+        MVSampleDescription description;
+        AVCodecID codec; // AV_CODEC_ID_NONE: refused
+        MVBytes extradata;
+    };
+    const uint32_t soun = MVFourCC("soun"), vide = MVFourCC("vide");
+    const Case cases[] = {
+        { "Opus", soun, soundDescription(MVFourCC("Opus"), 0, 16, 2, 0, { { MVFourCC("dOps"), dOps } }),
+            AV_CODEC_ID_OPUS, opusHead },
+        { "Opus without dOps", soun, soundDescription(MVFourCC("Opus"), 0, 16, 2), AV_CODEC_ID_NONE, {} },
+        { "Opus short dOps", soun,
+            soundDescription(MVFourCC("Opus"), 0, 16, 2, 0, { { MVFourCC("dOps"), { 0, 2, 1 } } }),
+            AV_CODEC_ID_NONE, {} },
+        { "FLAC", soun, soundDescription(MVFourCC("fLaC"), 0, 16, 2, 0, { { MVFourCC("dfLa"), dfLa } }),
+            AV_CODEC_ID_FLAC, streamInfo },
+        { "FLAC short", soun,
+            soundDescription(
+                MVFourCC("fLaC"), 0, 16, 2, 0, { { MVFourCC("dfLa"), { 0, 0, 0, 0, 0x80, 0, 0, 34 } } }),
+            AV_CODEC_ID_NONE, {} },
+        { "Vorbis in esds", soun,
+            soundDescription(MVFourCC("mp4a"), 0, 16, 2, 0, { { MVFourCC("esds"), esds(0xDD, headers) } }),
+            AV_CODEC_ID_VORBIS, headers },
+        { "unknown object type", soun,
+            soundDescription(MVFourCC("mp4a"), 0, 16, 2, 0, { { MVFourCC("esds"), esds(0x01, {}) } }),
+            AV_CODEC_ID_NONE, {} },
+        { "MP2 by its code", soun, soundDescription(MVFourCC(".mp2"), 0, 16, 2), AV_CODEC_ID_MP2, {} },
+        { "Vorbis by its Windows code", soun,
+            soundDescription(MVFourCC("msVo"), 0, 16, 2, 0, { { MVFourCC("glbl"), headers } }),
+            AV_CODEC_ID_VORBIS, headers },
+        { "MPEG-2 in esds", vide,
+            videoDescription(MVFourCC("mp4v"), { { MVFourCC("esds"), esds(0x61, {}) } }),
+            AV_CODEC_ID_MPEG2VIDEO, {} },
+        { "MPEG-1 in esds", vide,
+            videoDescription(MVFourCC("mp4v"), { { MVFourCC("esds"), esds(0x6A, {}) } }),
+            AV_CODEC_ID_MPEG1VIDEO, {} },
+        { "MPEG-2 by its code", vide, videoDescription(MVFourCC("m2v1")), AV_CODEC_ID_MPEG2VIDEO, {} },
+        { "VP8", vide, videoDescription(MVFourCC("vp08")), AV_CODEC_ID_VP8, {} },
+        { "Theora with its headers", vide,
+            videoDescription(MVFourCC("theo"), { { MVFourCC("glbl"), headers } }), AV_CODEC_ID_THEORA,
+            headers },
+        { "nothing knows it", vide, videoDescription(MVFourCC("zzzz")), AV_CODEC_ID_NONE, {} },
+    };
+    for (const auto& c : cases) {
+        HXError error;
+        auto configuration = MVDecoderConfigurationForDescription(c.description, c.mediaType, &error);
+        if (c.codec == AV_CODEC_ID_NONE) {
+            EXPECT_FALSE(configuration) << c.name;
+            EXPECT_EQ(error.code(), MVStatusNoCodec) << c.name;
+            continue;
+        }
+        ASSERT_TRUE(configuration) << c.name << ": " << error.localizedDescription();
+        EXPECT_EQ(configuration->codecID, c.codec) << c.name;
+        EXPECT_EQ(configuration->extradata, c.extradata) << c.name;
+    }
+}

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <sstream>
 
 namespace {
@@ -113,13 +115,103 @@ INSTANTIATE_TEST_SUITE_P(Containers, Import,
         return name;
     });
 
-TEST(Import, TransportStreamPacketsAreNotFileRangesAndSaySo)
+TEST(Import, TransportStreamSamplesAreRewrittenOnceIntoTheCache)
 {
     MOVARA_REQUIRE_FIXTURE(source, MovieFixture::MpegTs);
     HXError error;
     auto imported = MVImportMovieFile(source.string(), &error);
-    EXPECT_FALSE(imported);
+    ASSERT_TRUE(imported) << error.localizedDescription();
+    EXPECT_TRUE(imported->problems.empty()) << imported->problems.front();
+    ASSERT_EQ(imported->file.movie.tracks.size(), 2u);
+    // Both tracks refer to movies in the cache folder, which a second open finds again.
+    std::vector<std::filesystem::path> cached;
+    auto folder = std::filesystem::path(std::getenv("XDG_CACHE_HOME")) / "movara-player" / "Import";
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        if (entry.path().extension() == ".mov")
+            cached.push_back(entry.path());
+    ASSERT_EQ(cached.size(), 2u);
+    auto written = std::filesystem::last_write_time(cached[0]);
+    auto again = MVImportMovieFile(source.string(), &error);
+    ASSERT_TRUE(again);
+    EXPECT_EQ(again->file.movie.tracks.size(), 2u);
+    EXPECT_EQ(std::filesystem::last_write_time(cached[0]), written);
+}
+
+TEST(Import, AStreamThatCannotBeMappedIsReportedAndTheOthersOpen)
+{
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP();
+    TempDir dir;
+    auto subtitles = dir / "cues.srt";
+    movara::test::writeFile(subtitles, "1\n00:00:00,000 --> 00:00:00,500\nHello\n\n");
+    auto source = dir / "with_subtitles.mkv";
+    auto made = runCommand(
+        { "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1",
+            "-i", subtitles.string(), "-c:v", "mjpeg", "-c:s", "srt", source.string() });
+    ASSERT_EQ(made.status, 0) << made.output;
+    HXError error;
+    auto imported = MVImportMovieFile(source.string(), &error);
+    ASSERT_TRUE(imported) << error.localizedDescription();
+    EXPECT_EQ(imported->file.movie.tracks.size(), 1u);
+    ASSERT_EQ(imported->problems.size(), 1u);
+    EXPECT_NE(imported->problems[0].find("stream 1 (subrip)"), std::string::npos) << imported->problems[0];
+
+    // A file whose only stream cannot be played is refused with the reason.
+    auto only = dir / "only_subtitles.mkv";
+    ASSERT_EQ(
+        runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", subtitles.string(), only.string() }).status,
+        0);
+    EXPECT_FALSE(MVImportMovieFile(only.string(), &error));
     EXPECT_EQ(error.code(), MVStatusUnsupportedImport);
+    EXPECT_NE(error.localizedDescription().find("subtitle"), std::string::npos)
+        << error.localizedDescription();
+}
+
+TEST(Import, DamagedTransportStreamsKeepWhatCanBeRead)
+{
+    MOVARA_REQUIRE_FIXTURE(source, MovieFixture::MpegTs);
+    std::string bytes = movara::test::readFile(source);
+    TempDir dir;
+    struct Case {
+        const char* name;
+        std::string bytes;
+    };
+    std::string scrambled = bytes;
+    for (size_t i = 4000; i < scrambled.size(); i += 997)
+        scrambled[i] = char(scrambled[i] ^ 0x5A);
+    const Case cases[] = {
+        { "cut in half", bytes.substr(0, bytes.size() / 2) },
+        { "cut inside the first packets", bytes.substr(0, 2000) },
+        { "scrambled", scrambled },
+    };
+    for (const auto& c : cases) {
+        auto path = dir / (std::string(c.name) + ".ts");
+        movara::test::writeFile(path, c.bytes);
+        HXError error;
+        auto imported = MVImportMovieFile(path.string(), &error);
+        if (!imported) {
+            EXPECT_EQ(error.code(), MVStatusUnsupportedImport) << c.name;
+            continue;
+        }
+        // What opened must save as a movie ffprobe reads.
+        auto target = dir / (std::string(c.name) + ".mov");
+        MVMediaDataLayout layout;
+        ASSERT_TRUE(MVMakeSelfContainedLayout(imported->file, path.string(), layout, &error)) << c.name;
+        ASSERT_TRUE(MVWriteMovieFile(target.string(), imported->file, layout, &error)) << c.name;
+        EXPECT_EQ(runCommand({ "ffprobe", "-v", "error", target.string() }).status, 0) << c.name;
+    }
+}
+
+TEST(Import, FilesAreKnownAsMoviesByTheirContents)
+{
+    MOVARA_REQUIRE_FIXTURE(source, MovieFixture::H264AacMkv);
+    TempDir dir;
+    auto unnamed = dir / "recording.bin";
+    std::filesystem::copy_file(source, unnamed);
+    movara::test::writeFile(dir / "notes.bin", "just some text\n");
+    EXPECT_TRUE(MVImportCanReadFile(unnamed.string()));
+    EXPECT_FALSE(MVImportCanReadFile((dir / "notes.bin").string()));
+    EXPECT_FALSE(MVImportCanReadFile((dir / "missing.bin").string()));
 }
 
 TEST(Import, NotAMediaFile)

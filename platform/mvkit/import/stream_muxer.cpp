@@ -1,0 +1,181 @@
+#include "platform/mvkit/import/stream_muxer.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/error.h>
+#include <libavutil/opt.h>
+}
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+std::string errorText(int code)
+{
+    char text[AV_ERROR_MAX_STRING_SIZE] = {};
+    av_strerror(code, text, sizeof text);
+    return text;
+}
+
+} // namespace
+
+std::unique_ptr<MVStreamMuxer> MVStreamMuxer::create(
+    const AVStream* source, const std::string& path, std::string* why)
+{
+    std::string reason;
+    for (const char* format : { "mov", "mp4" }) {
+        auto muxer = std::unique_ptr<MVStreamMuxer>(new MVStreamMuxer());
+        if (muxer->open(source, format, path, &reason))
+            return muxer;
+    }
+    if (why)
+        *why = reason;
+    return nullptr;
+}
+
+MVStreamMuxer::~MVStreamMuxer()
+{
+    close();
+}
+
+void MVStreamMuxer::close()
+{
+    if (!_context)
+        return;
+    if (_context->pb) {
+        if (_toMemory) {
+            av_freep(&_context->pb->buffer);
+            avio_context_free(&_context->pb);
+        } else {
+            avio_closep(&_context->pb);
+        }
+    }
+    avformat_free_context(_context);
+    _context = nullptr;
+}
+
+bool MVStreamMuxer::open(
+    const AVStream* source, const char* format, const std::string& path, std::string* why)
+{
+    close();
+    _memory.clear();
+    _position = 0;
+    _toMemory = path.empty();
+    if (avformat_alloc_output_context2(&_context, nullptr, format, nullptr) < 0 || !_context) {
+        *why = std::string("no ") + format + " muxer";
+        return false;
+    }
+    // Codecs the MPEG-4 flavour marks experimental (FLAC, Vorbis, ...) are still described the way
+    // readers of such files expect.
+    _context->strict_std_compliance = FF_COMPLIANCE_EXPERIMENTAL;
+    AVStream* out = avformat_new_stream(_context, nullptr);
+    if (!out || avcodec_parameters_copy(out->codecpar, source->codecpar) < 0) {
+        *why = "out of memory";
+        return false;
+    }
+    out->codecpar->codec_tag = 0; // the muxer picks the movie's code for the codec
+    out->time_base = source->time_base;
+    out->disposition = source->disposition & ~AV_DISPOSITION_ATTACHED_PIC;
+    if (const AVDictionaryEntry* language = av_dict_get(source->metadata, "language", nullptr, 0))
+        av_dict_set(&out->metadata, "language", language->value, 0);
+    _sourceTimeBaseNum = source->time_base.num;
+    _sourceTimeBaseDen = source->time_base.den;
+    if (_toMemory) {
+        const int size = 1 << 16;
+        auto* buffer = static_cast<unsigned char*>(av_malloc(size));
+        _context->pb
+            = buffer ? avio_alloc_context(buffer, size, 1, this, nullptr, writeMemory, seekMemory) : nullptr;
+        if (!_context->pb) {
+            av_free(buffer);
+            *why = "out of memory";
+            return false;
+        }
+        _context->pb->seekable = AVIO_SEEKABLE_NORMAL;
+    } else if (int status = avio_open(&_context->pb, path.c_str(), AVIO_FLAG_WRITE); status < 0) {
+        *why = path + ": " + errorText(status);
+        return false;
+    }
+    AVDictionary* options = nullptr;
+    // The edit list carries the stream's start; no fragments.
+    av_dict_set(&options, "use_editlist", "1", 0);
+    int status = avformat_write_header(_context, &options);
+    av_dict_free(&options);
+    if (status < 0) {
+        *why = std::string(avcodec_get_name(source->codecpar->codec_id)) + " cannot be stored in a movie ("
+            + errorText(status) + ")";
+        return false;
+    }
+    return true;
+}
+
+bool MVStreamMuxer::write(AVPacket* packet, std::string* why)
+{
+    packet->stream_index = 0;
+    av_packet_rescale_ts(
+        packet, AVRational { _sourceTimeBaseNum, _sourceTimeBaseDen }, _context->streams[0]->time_base);
+    // The muxer keeps a reference when it has to hold the packet back; av_write_frame does not take
+    // ownership, so the caller's reference stays the caller's.
+    int status = av_write_frame(_context, packet);
+    if (status < 0) {
+        if (why)
+            *why = "the muxer refused a packet (" + errorText(status) + ")";
+        return false;
+    }
+    return true;
+}
+
+bool MVStreamMuxer::finish(std::string* why)
+{
+    if (_finished)
+        return true;
+    _finished = true;
+    int status = av_write_trailer(_context);
+    if (_context->pb)
+        avio_flush(_context->pb);
+    if (status < 0 || (_context->pb && _context->pb->error < 0)) {
+        if (why)
+            *why = "the movie header could not be written ("
+                + errorText(status < 0 ? status : _context->pb->error) + ")";
+        return false;
+    }
+    if (!_toMemory) {
+        status = avio_closep(&_context->pb);
+        if (status < 0) {
+            if (why)
+                *why = errorText(status);
+            return false;
+        }
+    }
+    return true;
+}
+
+int MVStreamMuxer::writeMemory(void* opaque, uint8_t* data, int size)
+{
+    auto* self = static_cast<MVStreamMuxer*>(opaque);
+    if (size <= 0)
+        return 0;
+    size_t end = self->_position + size_t(size);
+    if (end > self->_memory.size())
+        self->_memory.resize(end);
+    std::memcpy(self->_memory.data() + self->_position, data, size_t(size));
+    self->_position = end;
+    return size;
+}
+
+int64_t MVStreamMuxer::seekMemory(void* opaque, int64_t offset, int whence)
+{
+    auto* self = static_cast<MVStreamMuxer*>(opaque);
+    whence &= ~AVSEEK_FORCE;
+    if (whence == AVSEEK_SIZE)
+        return int64_t(self->_memory.size());
+    int64_t base = whence == SEEK_CUR ? int64_t(self->_position)
+        : whence == SEEK_END          ? int64_t(self->_memory.size())
+                                      : 0;
+    int64_t target = base + offset;
+    if (target < 0)
+        return AVERROR(EINVAL);
+    self->_position = size_t(target);
+    return target;
+}

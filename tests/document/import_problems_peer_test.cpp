@@ -1,0 +1,43 @@
+// A movie imported without some of its file's streams tells the user which streams and why.
+#include "movie_document_test_support.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+using namespace movara::test;
+using namespace document;
+
+namespace {
+
+class ImportProblemsTest : public DocumentTest { };
+
+TEST_F(ImportProblemsTest, TheAlertNamesTheStreamLeftOut)
+{
+    if (!haveProgram("ffmpeg"))
+        GTEST_SKIP() << "needs ffmpeg";
+    TempDir dir;
+    auto cues = dir / "cues.srt";
+    writeFile(cues, "1\n00:00:00,000 --> 00:00:00,500\nHello\n\n");
+    auto path = dir / "with_subtitles.mkv";
+    auto made = runCommand(
+        { "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1",
+            "-i", cues.string(), "-c:v", "mjpeg", "-c:s", "srt", path.string() });
+    ASSERT_EQ(made.status, 0) << made.output;
+
+    HXError error;
+    auto doc
+        = MVPMovieDocument::documentWithContentsOfFile(path.string(), MVPAnythingDocumentType, false, &error);
+    ASSERT_TRUE(doc) << error.localizedDescription();
+    EXPECT_EQ(doc->movie()->trackCount(), 1);
+    std::string shown;
+    doc->runAlert = [&](const std::string& message, const std::string& informative, const std::string&,
+                        const std::string&) {
+        shown = message + "\n" + informative;
+        return long(HXAlertDefaultReturn);
+    };
+    doc->handleIdleEvent();
+    EXPECT_NE(shown.find("stream 1 (subrip)"), std::string::npos) << shown;
+    EXPECT_FALSE(doc->isClosed());
+}
+
+} // namespace

@@ -1,0 +1,236 @@
+// Files of the containers and codecs people have, made by ffmpeg, opened as movies: the duration and
+// the streams ffprobe reports, every picture as ffmpeg decodes it, sound that plays, and a
+// self-contained save that ffmpeg reads back with the same pictures and sound.
+#include "decoder_test_support.h"
+#include "test_support.h"
+
+#include "platform/mvkit/atoms/four_char_code.h"
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/playback/audio_track_decoder.h"
+#include "platform/mvkit/playback/media_sample_source.h"
+#include "platform/mvkit/playback/video_track_decoder.h"
+#include "platform/mvkit/track.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <sstream>
+
+using namespace movara::test;
+
+namespace {
+
+struct FormatCase {
+    const char* name;
+    const char* fileName;
+    std::vector<std::string> output; // ffmpeg output options
+    bool video = true;
+    bool audio = true;
+    bool losslessAudio = false; // the decoded sound must be the same bytes
+};
+
+const std::vector<std::string> kPicture = { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1" };
+const std::vector<std::string> kSound
+    = { "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=1" };
+const std::vector<std::string> kH264 = { "-c:v", "libx264", "-preset", "ultrafast", "-g", "12", "-bf", "2" };
+
+std::vector<std::string> ffmpegCommand(const FormatCase& c, const std::string& target)
+{
+    std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error", "-y" };
+    if (c.video)
+        argv.insert(argv.end(), kPicture.begin(), kPicture.end());
+    if (c.audio)
+        argv.insert(argv.end(), kSound.begin(), kSound.end());
+    argv.insert(argv.end(), c.output.begin(), c.output.end());
+    argv.push_back(target);
+    return argv;
+}
+
+std::string probe(const std::string& path, const std::vector<std::string>& what)
+{
+    std::vector<std::string> argv = { "ffprobe", "-v", "error" };
+    argv.insert(argv.end(), what.begin(), what.end());
+    argv.insert(argv.end(), { "-of", "csv=p=0", path });
+    return runCommand(argv).output;
+}
+
+double probeNumber(const std::string& path, const std::string& entry)
+{
+    try {
+        return std::stod(probe(path, { "-show_entries", entry }));
+    } catch (...) {
+        return 0;
+    }
+}
+
+// "video,h264" lines of the audio and video streams, in order.
+std::vector<std::string> streams(const std::string& path)
+{
+    // Lines of "index,codec_name,codec_type"; a transport stream lists its streams under its program too.
+    std::istringstream in(probe(path, { "-show_entries", "stream=index,codec_name,codec_type" }));
+    std::map<int, std::string> byIndex;
+    for (std::string line; std::getline(in, line);) {
+        std::vector<std::string> fields;
+        std::istringstream f(line);
+        for (std::string field; std::getline(f, field, ',');)
+            fields.push_back(field);
+        if (fields.size() == 3 && (fields[2] == "video" || fields[2] == "audio"))
+            byIndex[std::stoi(fields[0])] = fields[2] + "," + fields[1];
+    }
+    std::vector<std::string> out;
+    for (auto& [index, stream] : byIndex)
+        out.push_back(stream);
+    return out;
+}
+
+std::vector<std::string> hashes(const std::vector<FrameLine>& lines)
+{
+    std::vector<std::string> out;
+    for (const auto& l : lines)
+        out.push_back(l.md5);
+    return out;
+}
+
+// The decoded sound: its md5 and its length in samples per channel.
+std::pair<std::string, size_t> decodedSound(const std::string& path)
+{
+    auto r = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-f", "s16le",
+        "-ac", "1", "-ar", "48000", "-" });
+    auto md5 = runCommand({ "md5sum" }, r.output).output.substr(0, 32);
+    return { md5, r.output.size() / 2 };
+}
+
+class ImportFormats : public ::testing::TestWithParam<FormatCase> { };
+
+TEST_P(ImportFormats, OpensPlaysAndSavesAsTheSource)
+{
+    const FormatCase c = GetParam();
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "needs ffmpeg and ffprobe";
+    TempDir dir;
+    const std::string source = (dir / c.fileName).string();
+    auto made = runCommand(ffmpegCommand(c, source));
+    if (made.status != 0)
+        GTEST_SKIP() << "this ffmpeg cannot make " << c.fileName << ": " << made.output;
+
+    HXError error;
+    auto movie = MVMovie::movieWithFile(source, &error);
+    ASSERT_TRUE(movie) << error.localizedDescription();
+
+    // Its duration and its tracks are the ones ffprobe sees.
+    const double frame = 1.0 / 25;
+    double expectedDuration = probeNumber(source, "format=duration");
+    double duration = 0;
+    ASSERT_TRUE(MVGetTimeInterval(movie->duration(), &duration));
+    EXPECT_NEAR(duration, expectedDuration, frame + 1e-3);
+    auto sourceStreams = streams(source);
+    size_t videoStreams = std::count_if(sourceStreams.begin(), sourceStreams.end(),
+        [](const std::string& s) { return s.starts_with("video"); });
+    auto videoTracks = movie->tracksOfMediaType(MVFourCC("vide"));
+    auto soundTracks = movie->tracksOfMediaType(MVFourCC("soun"));
+    EXPECT_EQ(videoTracks.size(), videoStreams);
+    EXPECT_EQ(soundTracks.size(), sourceStreams.size() - videoStreams);
+
+    // Every picture is the one ffmpeg decodes, at its time from the movie's start.
+    if (c.video && !videoTracks.empty()) {
+        auto expected = ffmpegFrameHashes(source);
+        ASSERT_GT(expected.size(), 10u);
+        // ffmpeg's hashes come in presentation order; their times, from the file's start, from ffprobe.
+        double start = probeNumber(source, "format=start_time");
+        std::istringstream times(
+            probe(source, { "-select_streams", "v:0", "-show_entries", "frame=best_effort_timestamp_time" }));
+        std::vector<double> pictureTimes;
+        for (std::string line; std::getline(times, line);) {
+            if (line.empty() || line[0] == ',')
+                continue;
+            // A picture without a time of its own follows the one before it.
+            bool known = line[0] != 'N';
+            pictureTimes.push_back(known ? std::stod(line.substr(0, line.find(',')))
+                                         : (pictureTimes.empty() ? start : pictureTimes.back() + frame));
+        }
+        ASSERT_EQ(pictureTimes.size(), expected.size());
+        auto decoder = MVVideoTrackDecoder::decoderWithSource(
+            std::make_shared<MVMediaSampleSource>(*videoTracks[0]), &error);
+        ASSERT_TRUE(decoder) << error.localizedDescription();
+        int32_t scale = movie->timeScale();
+        for (size_t i = 0; i < expected.size(); ++i) {
+            int64_t at = int64_t(std::ceil((pictureTimes[i] - start) * scale - 1e-6));
+            HXError frameError;
+            auto picture = decoder->frameAtTime(at, &frameError);
+            ASSERT_TRUE(picture) << "picture " << i << ": " << frameError.localizedDescription();
+            EXPECT_EQ(pictureMD5(picture->avFrame()), expected[i].md5) << "picture " << i;
+        }
+    }
+    // The sound decodes to a tone for about the movie's length.
+    if (c.audio && !soundTracks.empty()) {
+        MVAudioFormat format { 48000, 2 };
+        auto decoder = MVAudioTrackDecoder::decoderWithSource(
+            std::make_shared<MVMediaSampleSource>(*soundTracks[0]), format, &error);
+        ASSERT_TRUE(decoder) << error.localizedDescription();
+        std::vector<float> samples(size_t(decoder->frameCount()) * 2);
+        ASSERT_TRUE(decoder->read(0, int(decoder->frameCount()), samples.data(), &error))
+            << error.localizedDescription();
+        float loudest = 0;
+        for (float s : samples)
+            loudest = std::max(loudest, std::fabs(s));
+        EXPECT_GT(loudest, 0.05f);
+        EXPECT_NEAR(double(decoder->frameCount()) / 48000, expectedDuration, 0.05);
+    }
+
+    // Saved self-contained, ffmpeg finds the same streams, pictures and sound.
+    const std::string saved = (dir / "saved.mov").string();
+    ASSERT_TRUE(movie->writeToFile(saved, { { MVMovieFlatten, true } }, &error))
+        << error.localizedDescription();
+    auto savedStreams = streams(saved);
+    EXPECT_EQ(savedStreams, sourceStreams);
+    if (c.video) {
+        EXPECT_EQ(hashes(ffmpegFrameHashes(saved)), hashes(ffmpegFrameHashes(source)));
+    }
+    if (c.audio) {
+        auto [sourceMD5, sourceLength] = decodedSound(source);
+        auto [savedMD5, savedLength] = decodedSound(saved);
+        // Encoder priming and the trimmed end of the last packet are not carried over exactly.
+        EXPECT_NEAR(double(savedLength), double(sourceLength), 1024);
+        if (c.losslessAudio) {
+            EXPECT_EQ(savedMD5, sourceMD5);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Containers, ImportFormats,
+    ::testing::Values(FormatCase { "WebM_VP8_Vorbis", "vp8_vorbis.webm",
+                          { "-c:v", "libvpx", "-b:v", "300k", "-c:a", "libvorbis" } },
+        FormatCase { "WebM_VP9_Opus", "vp9_opus.webm",
+            { "-c:v", "libvpx-vp9", "-deadline", "realtime", "-cpu-used", "8", "-b:v", "300k", "-c:a",
+                "libopus" } },
+        FormatCase { "Matroska_H264_AAC", "h264_aac.mkv",
+            { "-c:v", "libx264", "-preset", "ultrafast", "-g", "12", "-bf", "2", "-c:a", "aac" } },
+        FormatCase { "Matroska_HEVC_FLAC", "hevc_flac.mkv",
+            { "-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=none", "-c:a", "flac" },
+            true, true, true },
+        FormatCase { "TS_H264_AAC", "h264_aac.ts",
+            { "-c:v", "libx264", "-preset", "ultrafast", "-g", "12", "-bf", "2", "-c:a", "aac" } },
+        FormatCase { "TS_MPEG2_MP2", "mpeg2_mp2.ts", { "-c:v", "mpeg2video", "-c:a", "mp2" } },
+        FormatCase { "M2TS_H264_AC3", "h264_ac3.m2ts",
+            { "-c:v", "libx264", "-preset", "ultrafast", "-g", "12", "-c:a", "ac3", "-f", "mpegts",
+                "-mpegts_m2ts_mode", "1" } },
+        FormatCase { "PS_MPEG2_MP2", "mpeg2_mp2.mpg", { "-c:v", "mpeg2video", "-c:a", "mp2", "-f", "vob" } },
+        FormatCase { "VOB_MPEG2_MP2", "mpeg2_mp2.vob", { "-c:v", "mpeg2video", "-c:a", "mp2", "-f", "vob" } },
+        FormatCase { "PS_MPEG1_MP2", "mpeg1_mp2.mpg", { "-c:v", "mpeg1video", "-c:a", "mp2", "-f", "mpeg" } },
+        FormatCase { "TS_HEVC_EAC3", "hevc_eac3.ts",
+            { "-c:v", "libx265", "-preset", "ultrafast", "-x265-params", "log-level=none", "-c:a", "eac3" } },
+        FormatCase { "Matroska_AV1_ALAC", "av1_alac.mkv",
+            { "-c:v", "libaom-av1", "-cpu-used", "8", "-row-mt", "1", "-b:v", "200k", "-c:a", "alac" }, true,
+            true, true },
+        FormatCase { "Ogg_Theora_Vorbis", "theora_vorbis.ogv", { "-c:v", "libtheora", "-c:a", "libvorbis" } },
+        FormatCase { "Ogg_Opus", "sound.opus", { "-c:a", "libopus" }, false },
+        FormatCase { "FLAC", "sound.flac", { "-c:a", "flac" }, false, true, true },
+        FormatCase { "AVI_MPEG4_MP3", "mpeg4_mp3.avi", { "-c:v", "mpeg4", "-c:a", "libmp3lame" } },
+        FormatCase { "Matroska_MJPEG_PCM", "mjpeg_pcm.mkv", { "-c:v", "mjpeg", "-c:a", "pcm_s16le" }, true,
+            true, true },
+        FormatCase { "MOV_ProRes_PCM", "prores.mov",
+            { "-c:v", "prores_ks", "-profile:v", "2", "-c:a", "pcm_s16le" }, true, true, true }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
