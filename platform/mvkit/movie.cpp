@@ -144,10 +144,8 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
         HXError importError;
         if (auto imported = MVImportMovieFile(path, &importError)) {
             file = std::move(imported->file);
-            for (const auto& problem : imported->problems) {
-                std::fprintf(stderr, "movara-player: %s: %s\n", path.c_str(), problem.c_str());
+            for (const auto& problem : imported->problems)
                 file->warnings.push_back(problem);
-            }
         } else if (importError.code() == MVStatusUnsupportedImport) {
             // A file libavformat reads but nothing of which plays: the reason is the import's.
             if (importError.localizedDescription().find("could not be opened as a movie")
