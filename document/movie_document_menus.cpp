@@ -10,9 +10,12 @@
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/winkit/menu.h"
 // ---- Export and sharing: includes ----
+#include "document/movie_additions.h"
+#include "document/string_additions.h"
 #include "export/document_export.h"
 #include "export/export_ref_movie_for_web_window_controller.h"
 #include "export/publish_support.h"
+#include "export/share_mail_controller.h"
 #include "player/window/movie_progress_window_controller.h"
 // ---- end of export and sharing includes ----
 
@@ -55,8 +58,16 @@ void registerExportAndShareActions(MVPMovieDocument& document)
         });
     });
     document.setActionHandler("share:", [&document](HXObject*) {
-        if (document.movie())
-            MVPPublishSupport::share(document.movie(), document.fileName(), document.movieWindow());
+        if (!document.movie())
+            return;
+        // The mail pane describes the movie and its size in the words of the rest of the program.
+        ShareMailController::setMovieFactsProvider([](const MVMovie& movie) {
+            auto facts = ShareMailController::defaultMovieFacts(movie);
+            facts.formatString = MVPMovieAdditions::formatString(movie);
+            return facts;
+        });
+        ShareMailController::setDataSizeFormatter(HXString_MVAdditions::stringForDataSize);
+        MVPPublishSupport::share(document.movie(), document.fileName(), document.movieWindow());
     });
 }
 // ---- end of export and sharing ----

@@ -50,7 +50,7 @@ std::string homeFolder()
 
 std::string moviesFolder()
 {
-    std::filesystem::path movies = std::filesystem::path(homeFolder()) / "Movies";
+    std::filesystem::path movies = HXMoviesDirectory();
     std::error_code ignored;
     return std::filesystem::is_directory(movies, ignored) ? movies.string() : homeFolder();
 }

@@ -44,8 +44,9 @@ public:
     // `exportClassic:`.
     static Result exportClassic(const MVPExportDocument& document);
 
-    // Where the dialog starts: beside the movie's file, else in the Movies folder under the movie's name
-    // (an URL's last part, or the document's display name made safe for a file name).
+    // Where the dialog starts: beside the movie's file, else in the user's videos folder (the home
+    // folder when there is none) under the movie's name (an URL's last part, or the document's display
+    // name made safe for a file name).
     static std::string suggestedDestination(const MVMovie& movie, const std::string& displayName);
     // The export-session job: {"MVExpType": "ExportSession", "description", "MVExportSession"}.
     static std::optional<HXPropertyList::Dictionary> exportSessionJob(const MVExportSession& session);

@@ -47,6 +47,16 @@ bool isDirectory(const std::string& path)
     return HXFileManager::defaultManager().fileExistsAtPath(path, &directory) && directory;
 }
 
+// The user's videos folder, made when it is missing: a new account may have none yet, and the first
+// export must not fail for it.
+std::string moviesFolder()
+{
+    std::string folder = standardizedFolder(HXMoviesDirectory());
+    if (!isDirectory(folder))
+        HXFileManager::defaultManager().createDirectoryAtPath(folder, true);
+    return folder;
+}
+
 uint32_t number(const HXPropertyList::Dictionary& d, const char* key)
 {
     auto found = d.find(key);
@@ -84,7 +94,7 @@ bool MVPFileNameFormatter::isPartialStringValid(
 void MVPExportRefMovieForWebWindowController::registerDefaults()
 {
     HXUserDefaults::standardUserDefaults().registerDefaults({
-        { kOutputFolderKey, "~/Movies" },
+        { kOutputFolderKey, HXMoviesDirectory() },
         { kExportTargetsKey,
             HXPropertyList::Array { MVPExportRefMovieForWebExportTargetCelluma,
                 MVPExportRefMovieForWebExportTargetCellumaCell } },
@@ -111,7 +121,7 @@ MVPExportRefMovieForWebWindowController::MVPExportRefMovieForWebWindowController
     }
     std::string saved
         = standardizedFolder(HXUserDefaults::standardUserDefaults().stringForKey(kOutputFolderKey));
-    _folder = !saved.empty() && isDirectory(saved) ? saved : standardizedFolder("~/Movies");
+    _folder = !saved.empty() && isDirectory(saved) ? saved : moviesFolder();
     setActionHandler("showContextHelp:", [this](HXObject* s) { showContextHelp(s); });
     setActionHandler("cancel:", [this](HXObject* s) { cancel(s); });
     setActionHandler("startExport:", [this](HXObject* s) { startExport(s); });

@@ -20,6 +20,34 @@
 
 namespace {
 
+// The temporary output of a job, when it has one.
+std::string temporaryOutput(const Job& job)
+{
+    const auto& params = job.params();
+    auto temporary = params.find("MVExpNameOutTemporary");
+    auto out = params.find("MVExpNameOut");
+    if (temporary == params.end() || !temporary->second.boolValue() || out == params.end())
+        return {};
+    return out->second.stringValue();
+}
+
+// Removes a job's temporary output and the share folder made for it. Only a file in such a folder is
+// ever removed: a job's parameters name no other file that could go with it.
+void removeTemporaryOutput(const std::string& path)
+{
+    auto slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0)
+        return;
+    const std::string folder = path.substr(0, slash);
+    if (folder.compare(folder.rfind('/') + 1, 13, "movara-share-") != 0)
+        return;
+    struct stat st;
+    // Never a folder, and a link is removed itself, not what it points to.
+    if (::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
+        ::unlink(path.c_str());
+    ::rmdir(folder.c_str()); // only once empty
+}
+
 // Resources and their free slots at start.
 const std::pair<const char*, int64_t> kResources[] = {
     { "CPU", 0x7fffffff },
@@ -120,7 +148,12 @@ void logQueueBoundary(bool begin)
 JobManager& JobManager::sharedJobManager()
 {
     // Made on first use and kept for the life of the process.
-    static JobManager* manager = new JobManager(maxConcurrentJobsFromEnvironment(), defaultHelperPath());
+    static JobManager* manager = [] {
+        auto* made = new JobManager(maxConcurrentJobsFromEnvironment(), defaultHelperPath());
+        // Kept to the end, so its shared files go when the program exits.
+        std::atexit([] { sharedJobManager().removeTemporaryOutputs(); });
+        return made;
+    }();
     return *manager;
 }
 
@@ -155,6 +188,12 @@ JobManager::~JobManager()
     }
     if (_timer)
         _timer->invalidate();
+    // What jobs that never ended were to write goes too.
+    for (const auto& job : _jobs)
+        if (job->_state != JobState::Complete)
+            if (auto output = temporaryOutput(*job); !output.empty())
+                removeTemporaryOutput(output);
+    removeTemporaryOutputs();
 }
 
 int JobManager::maxConcurrentJobsFromString(const char* text)
@@ -204,6 +243,24 @@ std::shared_ptr<Job> JobManager::newJobWithParams(
 void JobManager::setState(const std::shared_ptr<Job>& job, JobState state)
 {
     job->_state = state;
+    if (!JobStateIsFinal(state))
+        return;
+    auto output = temporaryOutput(*job);
+    if (output.empty())
+        return;
+    if (state == JobState::Complete) {
+        if (std::find(_temporaryOutputs.begin(), _temporaryOutputs.end(), output) == _temporaryOutputs.end())
+            _temporaryOutputs.push_back(output);
+    } else {
+        removeTemporaryOutput(output);
+    }
+}
+
+void JobManager::removeTemporaryOutputs()
+{
+    for (const auto& path : _temporaryOutputs)
+        removeTemporaryOutput(path);
+    _temporaryOutputs.clear();
 }
 
 // ---- starting -------------------------------------------------------------------------------------------
@@ -639,6 +696,10 @@ void JobManager::removeJob(const std::shared_ptr<Job>& jobRef)
     if (!job)
         return;
     cancelJob(job);
+    // One never started has nothing that ends it: what it was to write goes now.
+    if (job->_state == JobState::New)
+        if (auto output = temporaryOutput(*job); !output.empty())
+            removeTemporaryOutput(output);
     eraseValue(_jobs, job);
 }
 

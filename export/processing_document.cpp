@@ -5,6 +5,7 @@
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/error.h"
 #include "platform/basekit/strings.h"
+#include "platform/mvkit/error_strings.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/document_controller.h"
@@ -522,7 +523,7 @@ std::string ProcessingDocument::failureText(const Job& job)
     if (job.hasErrorMessage())
         m = job.errorMessage();
     else if (e != 0)
-        m = text("mvKitErrorCatchAll", "An error occurred.");
+        m = MVLocalizedStringFromErrorCode(e).value_or(text("mvKitErrorCatchAll", "An error occurred."));
     std::string failed = text("mvpFailed", "Failed");
     using Args = std::vector<HXPropertyList>;
     if (m)

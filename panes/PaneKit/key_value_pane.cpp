@@ -38,9 +38,18 @@ bool MVPKeyValuePane::setValueForKey(const HXPropertyList& value, const std::str
     }
     if (old == now)
         return true;
-    if (auto* manager = undoManager())
+    // What the ordinary setter registers itself is part of the same undo step. An event group, when
+    // the manager keeps one, gathers both anyway; undo and redo fill a group of their own.
+    auto* manager = undoManager();
+    const bool group
+        = manager && !(manager->groupsByEvent() && !manager->isUndoing() && !manager->isRedoing());
+    if (group)
+        manager->beginUndoGrouping();
+    if (manager)
         manager->registerUndo(this, [this, old, key] { unsetValueForKey(old, key); });
     takeValueForKey(now, key);
+    if (group)
+        manager->endUndoGrouping();
     didChangeValueForKey(key);
     return true;
 }

@@ -4,8 +4,9 @@
 //
 // setValueForKey compares the new value with valueForKey and does nothing when they are equal; otherwise
 // it registers unsetValueForKey with the old value on the movie's undo manager (the pane is the target,
-// no action name) and sets the value through takeValueForKey. unsetValueForKey calls setValueForKey
-// again, so undo and redo take the same path. A pane's undo actions go away with the pane.
+// no action name) and sets the value through takeValueForKey, in one undo step with whatever that
+// registers itself. unsetValueForKey calls setValueForKey again, so undo and redo take the same path. A
+// pane's undo actions go away with the pane.
 //
 // A bound control shows valueForKey of its key whenever the pane announces a change of that key (or all
 // keys), and its action sets the key through the undoable setter.

@@ -1,8 +1,10 @@
 #include "track_playback_options_pane.h"
 
 #include "pane_views.h"
+#include "track_languages.h"
 
 #include "platform/basekit/notification_center.h"
+#include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/notifications.h"
 #include "platform/mvkit/track.h"
 
@@ -10,15 +12,6 @@ namespace {
 
 constexpr uint32_t kChapterReference = MVFourCC("chap");
 constexpr uint32_t kTextType = MVFourCC("text");
-
-// Languages offered, by their classic numbers.
-struct Language {
-    int number;
-    const char* name;
-};
-constexpr Language kLanguages[] = { { 0, "English" }, { 1, "French" }, { 2, "German" }, { 3, "Italian" },
-    { 4, "Dutch" }, { 5, "Swedish" }, { 6, "Spanish" }, { 7, "Danish" }, { 8, "Portuguese" }, { 9, "Norwegian" },
-    { 11, "Japanese" }, { 0x7FFF, "Unspecified" } };
 
 std::shared_ptr<MVTrack> alternateOf(const MVTrack& track)
 {
@@ -116,12 +109,67 @@ void MVPTrackPlaybackOptionsPane::takeValueForKey(const HXPropertyList& value, c
             _track->setAlternateGroup(group);
         }
     } else if (key == "language") {
-        _track->setLanguage(uint16_t(value.integerValue()));
+        setLanguage(uint16_t(value.integerValue()));
     } else if (key == "cacheHint") {
         _track->setAttributeForKey(value.boolValue(), MVTrackNeverPurgeTrackAttribute);
     } else if (key == "preload") {
         _track->setAttributeForKey(value.boolValue(), MVTrackPreloadTrackAttribute);
     }
+}
+
+void MVPTrackPlaybackOptionsPane::setLanguage(uint16_t code)
+{
+    _track->setLanguage(code);
+    // Readers take an extended language atom before the header's code: one naming another language
+    // would hide the new one, so it goes (undo brings it back).
+    const auto& media = _track->media();
+    const std::string tag = _track->extendedLanguageTagString();
+    if (media && !tag.empty() && MVPISOLanguageForTag(tag) != MVPISOLanguageForCode(code)) {
+        auto& description = media->storedDescription();
+        auto before = std::make_pair(description.childOrder, description.unknownChildren);
+        auto& children = description.unknownChildren;
+        auto it = std::find_if(children.begin(), children.end(),
+            [](const MVRawAtom& atom) { return atom.type == MVFourCC("elng"); });
+        // In the child order 0 stands for the next unknown child: the atom's own 0 goes with it.
+        auto unknownIndex = it - children.begin();
+        auto& order = description.childOrder;
+        for (auto o = order.begin(); o != order.end(); ++o)
+            if (*o == 0 && unknownIndex-- == 0) {
+                order.erase(o);
+                break;
+            }
+        children.erase(it);
+        if (auto* manager = undoManager())
+            manager->registerUndo(this, [this, before] {
+                if (const auto& m = _track->media()) {
+                    m->storedDescription().childOrder = before.first;
+                    m->storedDescription().unknownChildren = before.second;
+                }
+                setupLanguageMenu();
+            });
+    }
+    setupLanguageMenu();
+}
+
+void MVPTrackPlaybackOptionsPane::setupLanguageMenu()
+{
+    if (!languagePopup)
+        return;
+    const uint16_t current = _track->language();
+    const std::string tag = _track->extendedLanguageTagString();
+    auto menu = std::make_shared<HXMenu>();
+    for (const auto& language : MVPLanguageItems(current, MVPLocalizedString(_bundle, "Unspecified"))) {
+        std::string title = language.title;
+        // The extended tag names the track's language more closely ("French (Canada)").
+        if (language.code == current && !tag.empty())
+            if (auto name = MVPLanguageTagName(tag); !name.empty())
+                title = name;
+        auto item = std::make_shared<HXMenuItem>(title, HXSelector(), "");
+        item->setTag(long(language.code));
+        menu->addItem(item);
+    }
+    languagePopup->setMenu(menu);
+    languagePopup->selectItemWithTag(long(current));
 }
 
 void MVPTrackPlaybackOptionsPane::fillTrackMenu(
@@ -184,14 +232,7 @@ std::shared_ptr<HXView> MVPTrackPlaybackOptionsPane::view()
         _view->addSubview(*row.popup);
         y -= 32;
     }
-    for (const auto& language : kLanguages) {
-        languagePopup->addItemWithTitle(language.name);
-        languagePopup->itemArray().back()->setTag(language.number);
-    }
-    if (languagePopup->indexOfItemWithTag(long(_track->language())) < 0) {
-        languagePopup->addItemWithTitle(std::to_string(_track->language()));
-        languagePopup->itemArray().back()->setTag(long(_track->language()));
-    }
+    setupLanguageMenu();
     auto cache = MVPMakeCheckBox(HXRect { { 134, y }, { 260, 18 } }, text("Cache Hint"));
     auto preload = MVPMakeCheckBox(HXRect { { 134, y - 24 }, { 260, 18 } }, text("Preload"));
     _view->addSubview(cache);
@@ -208,6 +249,7 @@ void MVPTrackPlaybackOptionsPane::startInspection()
     view();
     setupAlternateMenu();
     setupChapterMenu();
+    setupLanguageMenu();
     setBindingsActive(true);
     if (!_observers.empty())
         return;

@@ -20,6 +20,9 @@ public:
 
     void setupChapterMenu();
     void setupAlternateMenu();
+    // The languages of the track's kind of code, the track's own selected (named by its extended
+    // language tag when it has one).
+    void setupLanguageMenu();
     std::shared_ptr<HXPopUpButton> chapterPopup, alternatePopup, languagePopup;
 
 protected:
@@ -27,6 +30,7 @@ protected:
     bool validateValue(HXPropertyList& value, const std::string& key, const HXPropertyList& current) override;
 
 private:
+    void setLanguage(uint16_t code);
     void fillTrackMenu(HXPopUpButton& popup, const std::vector<std::shared_ptr<MVTrack>>& tracks, uint32_t selected);
 
     std::shared_ptr<MVTrack> _track;

@@ -26,6 +26,20 @@ const std::map<std::string, std::string>& listenedProperties()
     return properties;
 }
 
+// The track's sound property codes and the keys they announce.
+const std::map<std::string, std::string>& trackProperties()
+{
+    static const std::map<std::string, std::string> properties {
+        { "bala", "balance" },
+        { "bass", "bass" },
+        { "gain", "gain" },
+        { "mute", "muted" },
+        { "trbl", "treble" },
+        { "volu", "volume" },
+    };
+    return properties;
+}
+
 const MVPAudioRange* rangeForKey(const std::string& key)
 {
     static const std::map<std::string, MVPAudioRange> ranges {
@@ -55,6 +69,19 @@ MVPAudioInspector::MVPAudioInspector(const MVPInspectedObject& object, std::shar
     if (!_object.movie())
         return;
     auto& center = HXNotificationCenter::defaultCenter();
+    if (const auto& track = _object.track()) {
+        // Bound controls follow the track's settings however they change (solo of another pane, scripts).
+        _listeners.push_back(center.addObserver(MVTrackAudioPropertyDidChangeNotification, track.get(),
+            [this](const HXNotification& notification) {
+                auto code = notification.userInfo().find(MVTrackAudioPropertyParameter);
+                if (code == notification.userInfo().end())
+                    return;
+                auto key = trackProperties().find(code->second.stringValue());
+                if (key != trackProperties().end())
+                    didChangeValueForKey(key->second);
+            }));
+        return;
+    }
     for (const auto& [name, key] : listenedProperties()) {
         std::string k = key;
         _listeners.push_back(center.addObserver(name, _object.movie().get(),

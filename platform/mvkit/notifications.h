@@ -32,3 +32,9 @@ inline constexpr const char* MVMovieDidEndNotification = "MVMovieDidEndNotificat
 inline constexpr const char* MVMovieRateDidChangeNotificationParameter
     = "MVMovieRateDidChangeNotificationParameter";
 inline constexpr const char* MVMovieLoadStateNotificationParameter = "MVMovieLoadStateNotificationParameter";
+
+// Posted by a track (object: the track) when one of its sound settings changes. The parameter names
+// the setting by its audio property code: "volu", "mute", "bala", "bass", "trbl" or "gain".
+inline constexpr const char* MVTrackAudioPropertyDidChangeNotification
+    = "MVTrackAudioPropertyDidChangeNotification";
+inline constexpr const char* MVTrackAudioPropertyParameter = "MVTrackAudioPropertyParameter";

@@ -1,7 +1,9 @@
 #include "platform/mvkit/track.h"
 
+#include "platform/basekit/notification_center.h"
 #include "platform/mvkit/model_math.h"
 #include "platform/mvkit/movie.h"
+#include "platform/mvkit/notifications.h"
 
 #include <algorithm>
 #include <cmath>
@@ -117,10 +119,54 @@ void MVTrack::setAlternateGroup(int16_t group)
     changed();
 }
 
+void MVTrack::audioPropertyChanged(const char* code)
+{
+    HXPropertyList::Dictionary info { { MVTrackAudioPropertyParameter, std::string(code) } };
+    auto& center = HXNotificationCenter::defaultCenter();
+    if (auto self = weak_from_this().lock())
+        center.postNotification(
+            HXNotification(MVTrackAudioPropertyDidChangeNotification, self, std::move(info)));
+    else
+        center.postNotification(
+            HXNotification(MVTrackAudioPropertyDidChangeNotification, this, std::move(info)));
+}
+
 void MVTrack::setVolume(float volume)
 {
-    _header.volume = int16_t(std::lround(std::clamp(volume, -128.0f, 127.99f) * 256.0f));
+    const auto stored = int16_t(std::lround(std::clamp(volume, -128.0f, 127.99f) * 256.0f));
+    const bool differs = stored != _header.volume;
+    _header.volume = stored;
     changed();
+    if (differs)
+        audioPropertyChanged("volu");
+}
+
+template<class T> void MVTrack::storeAudioProperty(T& field, T value, const char* code)
+{
+    if (value == field)
+        return;
+    field = value;
+    audioPropertyChanged(code);
+}
+
+void MVTrack::setGain(float gain)
+{
+    storeAudioProperty(_gain, gain, "gain");
+}
+
+void MVTrack::setBass(float bass)
+{
+    storeAudioProperty(_bass, bass, "bass");
+}
+
+void MVTrack::setTreble(float treble)
+{
+    storeAudioProperty(_treble, treble, "trbl");
+}
+
+void MVTrack::setMuted(bool muted)
+{
+    storeAudioProperty(_muted, muted, "mute");
 }
 
 void MVTrack::setMatrix(const MVMatrixRecord& matrix)
@@ -583,9 +629,13 @@ void MVTrack::setAttributeForKey(const HXPropertyList& value, const std::string&
         auto& info = _media->storedDescription().information.header;
         if (info.type != MVFourCC("smhd"))
             return;
-        writeField(info.payload, 4, 2,
-            uint16_t(int16_t(std::lround(std::clamp(value.realValue(), -1.0, 1.0) * 256.0))));
+        const uint32_t stored
+            = uint16_t(int16_t(std::lround(std::clamp(value.realValue(), -1.0, 1.0) * 256.0)));
+        const bool differs = stored != readField(info.payload, 4, 2);
+        writeField(info.payload, 4, 2, stored);
         changed();
+        if (differs)
+            audioPropertyChanged("bala");
     } else if (key == MVTrackDisplayNameAttribute) {
         std::string name = value.stringValue();
         std::erase_if(_userData.items, [](auto& i) { return i.type == MVFourCC("name"); });

@@ -90,15 +90,16 @@ public:
     void setAlternateGroup(int16_t group);
     float volume() const { return float(_header.volume) / 256.0f; }
     void setVolume(float volume);
-    // Sound adjustments of the track, stored for playback.
+    // Sound adjustments of the track, kept for playback. Every change of these, of the volume and of
+    // the balance posts "MVTrackAudioPropertyDidChangeNotification", so the running playback hears it.
     float gain() const { return _gain; }
-    void setGain(float gain) { _gain = gain; }
+    void setGain(float gain);
     float bass() const { return _bass; }
-    void setBass(float bass) { _bass = bass; }
+    void setBass(float bass);
     float treble() const { return _treble; }
-    void setTreble(float treble) { _treble = treble; }
+    void setTreble(float treble);
     bool isMuted() const { return _muted; }
-    void setMuted(bool muted) { _muted = muted; }
+    void setMuted(bool muted);
     const MVMatrixRecord& matrix() const { return _header.matrix; }
     void setMatrix(const MVMatrixRecord& matrix);
     double width() const { return _header.width / 65536.0; }
@@ -178,6 +179,9 @@ public:
 private:
     MVTrack() = default;
     void changed();
+    // Posts the sound setting `code` changed.
+    void audioPropertyChanged(const char* code);
+    template<class T> void storeAudioProperty(T& field, T value, const char* code);
     // Splits the edit at `trackTime` so an edit starts there; answers its index (edits().size() at the end).
     size_t splitAt(int64_t trackTime);
     int32_t movieScale() const;

@@ -28,6 +28,7 @@ protected:
             GTEST_SKIP() << "ffmpeg and ffprobe are needed";
         server = HXHeadlessWindowServer::install();
         env.set("HOME", temp.path().string());
+        env.set("XDG_CONFIG_HOME", (temp / "config").string()); // no user folders: ~/Desktop, ~/Videos
         fs::create_directories(temp / "Desktop");
         source = temp / "source.mov";
         ASSERT_TRUE(movie::makeMovie(source, 1));
@@ -205,7 +206,7 @@ TEST_F(DocumentExportPeer, InPlayerExportPutsTheMovieBoxSettingsBack)
 
 TEST_F(DocumentExportPeer, SuggestedDestination)
 {
-    fs::create_directories(temp / "Movies");
+    fs::create_directories(temp / "Videos");
     auto fresh = MVMovie::movie();
     struct Case {
         const char* name;
@@ -214,8 +215,8 @@ TEST_F(DocumentExportPeer, SuggestedDestination)
         fs::path expected;
     } cases[] = {
         { "beside its file", *document.movie, "whatever", source },
-        { "new movie by its title", *fresh, "Holiday: Day 1/2", temp / "Movies" / "Holiday- Day 1-2" },
-        { "new movie without a title", *fresh, "", temp / "Movies" / "Movie" },
+        { "new movie by its title", *fresh, "Holiday: Day 1/2", temp / "Videos" / "Holiday- Day 1-2" },
+        { "new movie without a title", *fresh, "", temp / "Videos" / "Movie" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(MVPDocumentExport::suggestedDestination(c.movie, c.displayName), c.expected.string())

@@ -71,7 +71,7 @@ protected:
         env.set("HOME", temp.path().string());
         env.set("XDG_CONFIG_HOME", (temp / "config").string());
         server = HXHeadlessWindowServer::install();
-        fs::create_directories(temp / "Movies");
+        videos = temp / "Videos"; // no user-dirs.dirs: the videos folder is ~/Videos
         fs::create_directories(temp / "bundle");
         fs::create_directory_symlink(
             fs::path(MOVARA_SOURCE_DIR) / "resources", temp / "bundle" / "Resources");
@@ -118,6 +118,7 @@ protected:
     }
 
     TempDir temp;
+    fs::path videos;
     EnvironmentGuard env;
     std::shared_ptr<HXHeadlessWindowServer> server;
     std::shared_ptr<HXBundle> resources;
@@ -132,7 +133,7 @@ TEST_F(ExportForWebPeer, AllThreeTargetsMakeTheWholeSite)
 {
     auto controller = sheet("My Trip: Day/1.mov");
     EXPECT_EQ(controller->nameField()->stringValue(), "My Trip- Day-1");
-    EXPECT_EQ(controller->folder(), (temp / "Movies").string());
+    EXPECT_EQ(controller->folder(), videos.string());
     controller->nameField()->setStringValue("Trip");
     checkAll(*controller);
     ASSERT_TRUE(controller->exportButton()->isEnabled());
@@ -140,7 +141,7 @@ TEST_F(ExportForWebPeer, AllThreeTargetsMakeTheWholeSite)
     EXPECT_EQ(ended, std::vector<long> { 1 });
     EXPECT_TRUE(alerts.empty()) << alerts.front();
 
-    auto site = temp / "Movies" / "Trip";
+    auto site = videos / "Trip";
     // Written at once; the movies come from the jobs, queued web, phone cellular, phone Wi-Fi.
     EXPECT_EQ(
         folderContents(site), (std::vector<std::string> { "ReadMe.html", "Trip-poster.jpg", "Trip.mov" }));
@@ -211,7 +212,7 @@ TEST_F(ExportForWebPeer, ExportingAgainAsksBeforeReplacingAndNamesEveryFile)
     first->exportForWebCheckbox()->setState(0);
     first->startExport(nullptr);
     ASSERT_EQ(ended, std::vector<long> { 1 });
-    writeFile(temp / "Movies" / "clip" / "clip-phone.m4v", "encoded earlier");
+    writeFile(videos / "clip" / "clip-phone.m4v", "encoded earlier");
 
     auto second = sheet("clip");
     // The saved targets come back: phone over Wi-Fi only.
@@ -233,11 +234,11 @@ TEST_F(ExportForWebPeer, ExportingAgainAsksBeforeReplacingAndNamesEveryFile)
 
 TEST_F(ExportForWebPeer, ButtonFolderAndFailures)
 {
-    // A saved folder that is gone falls back to the Movies folder.
+    // A saved folder that is gone falls back to the videos folder.
     HXUserDefaults::standardUserDefaults().setString(
         (temp / "gone").string(), "MVPExportRefMovieForWebOutputFolder");
     auto controller = sheet("clip");
-    EXPECT_EQ(controller->folder(), (temp / "Movies").string());
+    EXPECT_EQ(controller->folder(), videos.string());
 
     struct Case {
         const char* name;
@@ -255,7 +256,7 @@ TEST_F(ExportForWebPeer, ButtonFolderAndFailures)
     }
 
     // A file where the folder should be: shown, the sheet stays, nothing queued.
-    writeFile(temp / "Movies" / "clip", "a file");
+    writeFile(videos / "clip", "a file");
     controller->startExport(nullptr);
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_NE(alerts[0].find("is a file"), std::string::npos) << alerts[0];
@@ -264,3 +265,28 @@ TEST_F(ExportForWebPeer, ButtonFolderAndFailures)
 }
 
 } // namespace
+
+TEST_F(ExportForWebPeer, AFreshUserExportsIntoTheVideosFolderOfTheDesktop)
+{
+    // The desktop names its own videos folder, which does not exist yet.
+    fs::create_directories(temp / "config");
+    writeFile(
+        temp / "config" / "user-dirs.dirs", "# written by the desktop\nXDG_VIDEOS_DIR=\"$HOME/Films\"\n");
+    HXUserDefaults::standardUserDefaults().removeObjectForKey("MVPExportRefMovieForWebOutputFolder");
+    auto controller = sheet("clip");
+    EXPECT_EQ(controller->folder(), (temp / "Films").string());
+    EXPECT_TRUE(fs::is_directory(temp / "Films"));
+    controller->exportForCellumaCheckbox()->setState(1);
+    controller->exportForCellumaCellCheckbox()->setState(0);
+    controller->exportForWebCheckbox()->setState(0);
+    controller->updateExportButton();
+    controller->startExport(nullptr);
+    EXPECT_TRUE(alerts.empty()) << alerts.front();
+    EXPECT_EQ(ended, std::vector<long> { 1 });
+    EXPECT_EQ(folderContents(temp / "Films" / "clip"),
+        (std::vector<std::string> { "ReadMe.html", "clip-poster.jpg", "clip.mov" }));
+    ASSERT_EQ(queued.size(), 1u);
+    EXPECT_EQ(HXPropertyList(queued[0])["MVExpNameOut"].stringValue(),
+        (temp / "Films" / "clip" / "clip-phone.m4v").string());
+    EXPECT_FALSE(fs::exists(temp / "Movies"));
+}

@@ -114,7 +114,9 @@ TEST(ProcessingRows, FailureTextTellsWhatWentWrong)
     const Case cases[] = {
         { 0, nullptr, 0, 11, "Failed with signal {11}" },
         { 0, nullptr, 3, 0, "Failed with exit status <3>" },
-        { -36, nullptr, 0, 0, "Failed: An error occurred. (-36)" },
+        { -36, nullptr, 0, 0, "Failed: The file could not be read or written. (-36)" },
+        { -2019, nullptr, 0, 0, "Failed: The operation was stopped. (-2019)" },
+        { -31337, nullptr, 0, 0, "Failed: An error occurred. (-31337)" }, // a code nobody knows
         { 5, "Disk full", 1, 0, "Failed: Disk full (5)" },
         { 0, nullptr, 0, 0, "Failed" },
     };

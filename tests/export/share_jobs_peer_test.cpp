@@ -90,6 +90,25 @@ protected:
         EXPECT_TRUE(runUntil([&] { return isFinal(job); }, 60));
         return job;
     }
+    // The mail pane over the application's resources (the real presets and mail script), sharing the
+    // movie as "Holiday" with the largest preset: this small movie is far below its limit, so it is
+    // flattened. A stand-in xdg-email on PATH runs `mailProgram`.
+    std::shared_ptr<ShareMailController> mailPane(const std::string& mailProgram)
+    {
+        fs::create_directories(temp / "bin");
+        writeFile(temp / "bin" / "xdg-email", "#!/bin/sh\n" + mailProgram + "\n");
+        fs::permissions(temp / "bin" / "xdg-email", fs::perms::owner_all);
+        env.set("PATH", (temp / "bin").string() + ":/usr/bin:/bin");
+        fs::create_directories(temp / "bundle");
+        fs::create_directory_symlink(
+            fs::path(MOVARA_SOURCE_DIR) / "resources", temp / "bundle" / "Resources");
+        auto pane = ShareMailController::make(HXBundle::bundleWithPath((temp / "bundle").string()));
+        pane->setMovieFacts(ShareMailController::defaultMovieFacts(*movie));
+        pane->nameTextField()->setStringValue("Holiday");
+        pane->settingPopUpButton()->selectItemAtIndex(2);
+        pane->settingChanged(nullptr);
+        return pane;
+    }
     bool sawStatus(const std::string& status) const
     {
         for (const auto& m : delegate->messages)
@@ -110,21 +129,7 @@ TEST_F(ShareJobsPeer, MailJobWritesTheMovieAndHandsItToTheMailProgram)
 {
     auto server = HXHeadlessWindowServer::install();
     // The stand-in mail program records its arguments.
-    fs::create_directories(temp / "bin");
-    writeFile(temp / "bin" / "xdg-email",
-        "#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + (temp / "mail-args").string() + "'\n");
-    fs::permissions(temp / "bin" / "xdg-email", fs::perms::owner_all);
-    env.set("PATH", (temp / "bin").string() + ":/usr/bin:/bin");
-
-    // The application's resources: the real presets and mail script.
-    fs::create_directories(temp / "bundle");
-    fs::create_directory_symlink(fs::path(MOVARA_SOURCE_DIR) / "resources", temp / "bundle" / "Resources");
-    auto pane = ShareMailController::make(HXBundle::bundleWithPath((temp / "bundle").string()));
-    pane->setMovieFacts(ShareMailController::defaultMovieFacts(*movie));
-    pane->nameTextField()->setStringValue("Holiday");
-    // The largest preset: this small movie is far below its limit, so it is flattened.
-    pane->settingPopUpButton()->selectItemAtIndex(2);
-    pane->settingChanged(nullptr);
+    auto pane = mailPane("printf '%s\\n' \"$@\" > '" + (temp / "mail-args").string() + "'");
     auto params = MVPPublishSupport::jobForParameters(pane->parameters(), *movie, source.string());
     ASSERT_TRUE(params);
     auto p = HXPropertyList(*params);
@@ -145,6 +150,59 @@ TEST_F(ShareJobsPeer, MailJobWritesTheMovieAndHandsItToTheMailProgram)
     EXPECT_EQ(failed->errorCode(), 3);
     EXPECT_NE(failed->errorMessage().find("xdg-email is not installed"), std::string::npos)
         << failed->errorMessage();
+}
+
+TEST_F(ShareJobsPeer, MailJobsLeaveNothingInTheTemporaryFolder)
+{
+    auto server = HXHeadlessWindowServer::install();
+    auto pane = mailPane("exit 0");
+    auto share = [&] {
+        auto params = MVPPublishSupport::jobForParameters(pane->parameters(), *movie, source.string());
+        EXPECT_TRUE(params);
+        return params ? *params : HXPropertyList::Dictionary {};
+    };
+    // What the shares leave in the temporary folder (this test's TMPDIR).
+    auto leftovers = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(temp.path()))
+            if (entry.path().filename().string().rfind("movara-share-", 0) == 0)
+                names.push_back(entry.path().filename().string());
+        return names;
+    };
+
+    // Removed before it started, failed, and completed.
+    auto unstarted = manager.newJobWithParams(share(), delegate);
+    ASSERT_EQ(leftovers().size(), 1u); // the share's own folder
+    manager.removeJob(unstarted);
+    EXPECT_TRUE(leftovers().empty());
+
+    env.set("PATH", (temp / "nothing").string());
+    auto failed = run(share());
+    EXPECT_EQ(failed->state(), JobState::Errored);
+    EXPECT_TRUE(leftovers().empty()) << leftovers().front();
+
+    env.set("PATH", (temp / "bin").string() + ":/usr/bin:/bin");
+    auto params = share();
+    auto done = run(params);
+    ASSERT_EQ(done->state(), JobState::Complete) << done->errorMessage();
+    // The mail program may read the attachment after the job: it stays while the queue lives.
+    const std::string attachment = HXPropertyList(params)["MVExpNameOut"].stringValue();
+    EXPECT_TRUE(fs::exists(attachment));
+    manager.removeTemporaryOutputs();
+    EXPECT_TRUE(leftovers().empty()) << leftovers().front();
+
+    // A queue going away takes the shares with it, whether they ran or not.
+    {
+        JobManager queue(INT_MAX, helperProgram);
+        auto job = queue.newJobWithParams(share(), delegate);
+        queue.startJob(job, false);
+        EXPECT_TRUE(runUntil([&] { return isFinal(job); }, 60));
+        queue.newJobWithParams(share(), delegate);
+        EXPECT_EQ(leftovers().size(), 2u);
+    }
+    EXPECT_TRUE(leftovers().empty()) << leftovers().front();
+    // The source, beside them in the same folder, is untouched.
+    EXPECT_TRUE(fs::exists(source));
 }
 
 TEST_F(ShareJobsPeer, PodcastJobSubmitsTheMovieToTheServer)

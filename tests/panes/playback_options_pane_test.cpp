@@ -1,15 +1,22 @@
 // The playback options panes: the movie's start-up settings with their controls and undo, the
-// full-screen setting kept by the document, and a track's chapter, alternate, language and hints.
+// full-screen setting kept by the document, and a track's chapter, alternate, language (by classic
+// number, ISO letters or extended tag) and hints.
 #include "movie_playback_options_pane.h"
+#include "track_languages.h"
 #include "track_playback_options_pane.h"
 
 #include "pane_test_support.h"
 
+#include "platform/basekit/locale.h"
 #include "platform/basekit/undo_manager.h"
+#include "platform/mvkit/atoms/user_data_values.h"
 #include "platform/mvkit/startup_settings.h"
 #include "platform/mvkit/track.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
 
 using namespace movara::test;
 
@@ -240,4 +247,167 @@ TEST(PlaybackOptionsPane, TabNames)
     EXPECT_EQ(factory.propertyInspectorNameForObject(MVPInspectedObject(m.movie->tracks()[0])), "Track Settings");
     EXPECT_TRUE(std::dynamic_pointer_cast<MVPTrackPlaybackOptionsPane>(
         factory.propertyInspectorForObject(MVPInspectedObject(m.movie->tracks()[0]))));
+}
+
+namespace {
+
+uint16_t packed(const char* letters)
+{
+    return MVPackedLanguage(letters).value_or(0);
+}
+
+std::string nameOf(const char* identifier)
+{
+    return HXLocale::displayNameForIdentifier(identifier).value_or("<none>");
+}
+
+// The language pop-up's items as tag and title.
+std::vector<std::pair<long, std::string>> languageItems(const MVPTrackPlaybackOptionsPane& pane)
+{
+    std::vector<std::pair<long, std::string>> items;
+    for (const auto& item : pane.languagePopup->itemArray())
+        items.emplace_back(item->tag(), item->title());
+    return items;
+}
+
+// Sound in French, as an MP4 file stores it: three ISO letters ("fra").
+std::filesystem::path frenchMovie()
+{
+    return paneFixture("french.mp4",
+        { "-f", "lavfi", "-i", "sine=frequency=440:duration=0.5:sample_rate=8000", "-c:a", "aac",
+            "-metadata:s:a:0", "language=fra" });
+}
+
+void addExtendedLanguage(MVTrack& track, const std::string& tag)
+{
+    MVBytes payload { 0, 0, 0, 0 };
+    payload.insert(payload.end(), tag.begin(), tag.end());
+    payload.push_back(0);
+    track.media()->storedDescription().unknownChildren.push_back({ MVFourCC("elng"), payload });
+}
+
+} // namespace
+
+TEST(PlaybackOptionsPane, LanguageNamesOfCodesAndTags)
+{
+    struct Case {
+        uint16_t code;
+        std::string name, letters;
+    } cases[] = {
+        { packed("fra"), nameOf("fr"), "fra" },
+        { 1, nameOf("fr"), "fra" }, // classic French
+        { 2, nameOf("de"), "deu" },
+        { packed("eng"), nameOf("en"), "eng" },
+        { packed("qaa"), "qaa", "qaa" }, // reserved for local use: no name but its letters
+        { 500, "500", "" }, // a classic number that names no language
+        { MVPUndeterminedLanguage, "", "" },
+        { MVPClassicUnspecifiedLanguage, "", "" },
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(MVPLanguageName(c.code), c.name) << c.code;
+        EXPECT_EQ(MVPISOLanguageForCode(c.code), c.letters) << c.code;
+    }
+    EXPECT_EQ(MVPLanguageTagName("fr-CA"), nameOf("fr_CA"));
+    EXPECT_EQ(MVPISOLanguageForTag("de-DE"), "deu");
+    EXPECT_EQ(MVPISOLanguageForTag("zh-Hant-TW"), "zho");
+    EXPECT_EQ(MVPISOLanguageForTag(""), "");
+    EXPECT_EQ(MVPLanguageTagName(std::string("fr\0CA", 5)), "");
+}
+
+TEST(PlaybackOptionsPane, LanguagesByISOLettersAndClassicNumbers)
+{
+    auto path = frenchMovie();
+    UndoableMovie m(path);
+    if (!m)
+        GTEST_SKIP() << "ffmpeg could not make the movie";
+    auto sound = m.movie->tracksOfMediaType(MVFourCC("soun")).at(0);
+    ASSERT_EQ(sound->language(), packed("fra"));
+    RecordingPaneHost host;
+    auto pane = trackPane(sound, &host);
+
+    // An ISO-coded track is offered ISO codes, by name, its own selected.
+    EXPECT_EQ(pane->languagePopup->selectedTag(), long(packed("fra")));
+    ASSERT_TRUE(pane->languagePopup->selectedItem());
+    EXPECT_EQ(pane->languagePopup->selectedItem()->title(), nameOf("fr"));
+    auto items = languageItems(*pane);
+    ASSERT_GT(items.size(), 50u);
+    EXPECT_EQ(items.front(), (std::pair<long, std::string>(MVPUndeterminedLanguage, "Unspecified")));
+    for (const auto& [tag, title] : items) {
+        EXPECT_GE(tag, 0x400) << title;
+        EXPECT_FALSE(title.empty() || std::all_of(title.begin(), title.end(), ::isdigit)) << tag;
+    }
+    EXPECT_NE(
+        std::find(items.begin(), items.end(), std::pair<long, std::string>(packed("eng"), nameOf("en"))),
+        items.end());
+
+    // Choosing German writes "deu", which other programs read; undo brings French back.
+    ASSERT_TRUE(pane->setValueForKey(int64_t(packed("deu")), "language"));
+    EXPECT_EQ(sound->language(), packed("deu"));
+    EXPECT_EQ(pane->languagePopup->selectedItem()->title(), nameOf("de"));
+    TempDir dir;
+    std::string saved = (dir / "german.mov").string();
+    ASSERT_TRUE(m.movie->writeToFile(saved, {}, nullptr));
+    auto probe = runCommand({ "ffprobe", "-v", "error", "-show_entries", "stream_tags=language", "-of",
+        "default=noprint_wrappers=1:nokey=1", saved });
+    EXPECT_EQ(probe.output, "deu\n");
+    m.undo->undo();
+    EXPECT_EQ(sound->language(), packed("fra"));
+
+    // A classic-coded track is offered classic numbers.
+    sound->setLanguage(1);
+    pane = trackPane(sound, &host);
+    EXPECT_EQ(pane->languagePopup->selectedTag(), 1);
+    EXPECT_EQ(pane->languagePopup->selectedItem()->title(), nameOf("fr"));
+    items = languageItems(*pane);
+    EXPECT_EQ(items.front().first, MVPClassicUnspecifiedLanguage);
+    for (const auto& [tag, title] : items)
+        EXPECT_TRUE(tag < 0x400 || tag == MVPClassicUnspecifiedLanguage) << title;
+    ASSERT_TRUE(pane->setValueForKey(int64_t(0), "language"));
+    EXPECT_EQ(pane->languagePopup->selectedItem()->title(), nameOf("en"));
+
+    // A code that is none of the offered languages comes last, by its name or letters.
+    sound->setLanguage(packed("qaa"));
+    pane = trackPane(sound, &host);
+    EXPECT_EQ(languageItems(*pane).back(), (std::pair<long, std::string>(packed("qaa"), "qaa")));
+    EXPECT_EQ(pane->languagePopup->selectedTag(), long(packed("qaa")));
+}
+
+TEST(PlaybackOptionsPane, ExtendedLanguageTagsNameTheTrackAndGiveWayToANewLanguage)
+{
+    auto path = frenchMovie();
+    UndoableMovie m(path);
+    if (!m)
+        GTEST_SKIP() << "ffmpeg could not make the movie";
+    auto sound = m.movie->tracksOfMediaType(MVFourCC("soun")).at(0);
+    addExtendedLanguage(*sound, "fr-CA");
+    RecordingPaneHost host;
+    auto pane = trackPane(sound, &host);
+    EXPECT_EQ(pane->languagePopup->selectedItem()->title(), nameOf("fr_CA"));
+
+    // Classic French is the same language: the tag stays.
+    ASSERT_TRUE(pane->setValueForKey(int64_t(1), "language"));
+    EXPECT_EQ(sound->extendedLanguageTagString(), "fr-CA");
+    m.undo->undo();
+
+    // English: the tag would hide it, so it goes; undo brings both back, redo takes both again.
+    ASSERT_TRUE(pane->setValueForKey(int64_t(packed("eng")), "language"));
+    EXPECT_EQ(sound->extendedLanguageTagString(), "");
+    EXPECT_EQ(pane->languagePopup->selectedItem()->title(), nameOf("en"));
+    m.undo->undo();
+    EXPECT_EQ(sound->language(), packed("fra"));
+    EXPECT_EQ(sound->extendedLanguageTagString(), "fr-CA");
+    EXPECT_EQ(pane->languagePopup->selectedItem()->title(), nameOf("fr_CA"));
+    m.undo->redo();
+    EXPECT_EQ(sound->language(), packed("eng"));
+    EXPECT_EQ(sound->extendedLanguageTagString(), "");
+
+    // The saved file says English.
+    TempDir dir;
+    std::string saved = (dir / "english.mov").string();
+    ASSERT_TRUE(m.movie->writeToFile(saved, {}, nullptr));
+    auto reopened = MVMovie::movieWithFile(saved, nullptr);
+    ASSERT_TRUE(reopened);
+    auto track = reopened->tracksOfMediaType(MVFourCC("soun")).at(0);
+    EXPECT_EQ(track->language(), packed("eng"));
+    EXPECT_EQ(track->extendedLanguageTagString(), "");
 }

@@ -1,13 +1,16 @@
 // The audio pane: each setting of the movie and of a track read, set, undone and redone; unchanged and
-// out-of-range values; solo; the channel table and its label menus; channel layout records.
+// out-of-range values; solo; mute and solo heard in the playing movie; the channel table and its label
+// menus; channel layout records.
 #include "audio_inspector.h"
 #include "track_audio_inspector.h"
 
+#include "audio_capture.h"
 #include "pane_test_support.h"
 
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/audio_channel_layout.h"
 #include "platform/mvkit/media_keys.h"
+#include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/track.h"
 
 #include <gtest/gtest.h>
@@ -122,6 +125,81 @@ TEST(SoundPane, FollowsChangesMadeElsewhereAndDropsItsUndoWhenGone)
     EXPECT_TRUE(m.undo->canUndo());
     pane.reset();
     EXPECT_FALSE(m.undo->canUndo()) << "the pane's undo actions go with it";
+
+    // A track pane follows its own track, not the movie nor another track.
+    auto track = m.movie->newTrack(MVFourCC("soun"), 8000);
+    auto other = m.movie->newTrack(MVFourCC("soun"), 8000);
+    auto trackPane = std::dynamic_pointer_cast<MVPAudioInspector>(makePane(MVPInspectedObject(track)));
+    ASSERT_TRUE(trackPane);
+    changed.clear();
+    trackPane->onValueChanged = [&](const std::string& key) { changed.push_back(key); };
+    m.movie->setGain(0.25f);
+    other->setMuted(true);
+    track->setMuted(true);
+    track->setVolume(0.5f);
+    track->setAttributeForKey(0.5, MVTrackBalanceAttribute);
+    track->setBass(2);
+    track->setTreble(-2);
+    track->setGain(1.5f);
+    track->setGain(1.5f); // unchanged: no notice
+    EXPECT_EQ(changed, (std::vector<std::string> { "muted", "volume", "balance", "bass", "treble", "gain" }));
+}
+
+TEST(SoundPane, MutingAndSoloAreHeardInThePlayingMovie)
+{
+    TempDir dir;
+    constexpr int kLow = 440, kHigh = 1000;
+    if (!haveProgram("ffmpeg") || !makeTwoToneMovie(dir / "tones.mov", kLow, kHigh, 3))
+        GTEST_SKIP() << "ffmpeg could not make the movie";
+    UndoableMovie m(dir / "tones.mov");
+    ASSERT_TRUE(m);
+    auto sounds = m.movie->tracksOfMediaType(MVFourCC("soun"));
+    ASSERT_EQ(sounds.size(), 2u);
+    auto clock = std::make_shared<HXManualClock>();
+    HXRunLoop::main().setClock(clock);
+    RecordingOutput* recording = nullptr;
+    auto playback = MVMoviePlayback::playbackForMovie(m.movie, recordingOptions(&recording));
+    playback->setRate(1);
+    ASSERT_TRUE(recording);
+    // Which of the two tones a quarter of a second more of play lets us hear (an eighth of full scale
+    // when heard, nothing when not).
+    auto heard = [&] {
+        recording->samples.clear();
+        clock->advance(0.25);
+        const auto format = recording->format();
+        std::pair<bool, bool> tones;
+        for (auto [frequency, flag] :
+            { std::pair { kLow, &tones.first }, std::pair { kHigh, &tones.second } }) {
+            double level
+                = toneAmplitude(recording->samples, format.channelCount, format.sampleRate, frequency);
+            EXPECT_TRUE(level > 0.05 || level < 0.001) << frequency << " Hz at " << level;
+            *flag = level > 0.05;
+        }
+        return tones;
+    };
+    using Tones = std::pair<bool, bool>;
+    EXPECT_EQ(heard(), Tones(true, true));
+
+    auto low = std::dynamic_pointer_cast<MVPTrackAudioInspector>(makePane(MVPInspectedObject(sounds[0])));
+    auto high = std::dynamic_pointer_cast<MVPTrackAudioInspector>(makePane(MVPInspectedObject(sounds[1])));
+    ASSERT_TRUE(low && high);
+    ASSERT_TRUE(low->setValueForKey(true, "muted"));
+    EXPECT_EQ(heard(), Tones(false, true));
+    m.undo->undo();
+    EXPECT_EQ(heard(), Tones(true, true));
+
+    ASSERT_TRUE(low->setValueForKey(true, "solo"));
+    EXPECT_EQ(heard(), Tones(true, false));
+    low->stopInspection(); // solo ends with the pane
+    EXPECT_EQ(heard(), Tones(true, true));
+    ASSERT_TRUE(high->setValueForKey(true, "solo"));
+    EXPECT_EQ(heard(), Tones(false, true));
+    m.undo->undo();
+    EXPECT_EQ(heard(), Tones(true, true));
+
+    playback->stop();
+    playback.reset();
+    HXRunLoop::main().setClock(nullptr);
 }
 
 TEST(SoundPane, SoloMutesTheOthersAndStoppingRestoresEveryTrack)

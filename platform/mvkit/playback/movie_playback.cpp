@@ -1,12 +1,15 @@
 #include "platform/mvkit/playback/movie_playback.h"
 
 #include "platform/basekit/notification_center.h"
+#include "platform/mvkit/notifications.h"
 #include "platform/mvkit/playback/media_sample_source.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
+
+MVAudioMixSettings soundSettingsOf(const MVTrack& track);
 
 std::map<const MVMovie*, std::weak_ptr<MVMoviePlayback>>& registry()
 {
@@ -90,6 +93,15 @@ void MVMoviePlayback::observe(const std::shared_ptr<MVMovie>& movie)
         }
     });
     on(MVMovieEditedNotification, [](MVMoviePlayback& p) { p.reloadTracks(); });
+    // A track's sound is heard changed at once; tracks post from themselves, so listen to all and pick ours.
+    _observers.push_back(center.addObserver(
+        MVTrackAudioPropertyDidChangeNotification, nullptr, [weak](const HXNotification& notification) {
+            auto self = weak.lock();
+            auto track = notification.objectAs<MVTrack>();
+            auto m = self ? self->movie() : nullptr;
+            if (m && track && track->movie() == m && track->isEnabled())
+                self->_player->setTrackAudioSettings(track->trackID(), soundSettingsOf(*track));
+        }));
 
     _player->onRateChange = [weak](double rate) {
         if (auto self = weak.lock())
@@ -136,10 +148,6 @@ void MVMoviePlayback::writeTime()
     m->setCurrentTime(currentTime());
     _writingBack = false;
 }
-
-namespace {
-MVAudioMixSettings soundSettingsOf(const MVTrack& track);
-} // namespace
 
 void MVMoviePlayback::reloadTracks()
 {

@@ -81,8 +81,8 @@ public:
     // them here sets them on the track (all but its volume).
     MVAudioMixSettings trackSoundSettings(uint32_t trackID) const;
     void setTrackSoundSettings(uint32_t trackID, const MVAudioMixSettings& settings);
-    // Takes over the tracks' sound settings (a track tells no one when they change; every change of
-    // the movie's own settings takes them over too).
+    // Takes over the tracks' sound settings (each change a track posts is taken over by itself; every
+    // change of the movie's own settings takes them all over too).
     void applyTrackSettings();
 
     // Level bars.

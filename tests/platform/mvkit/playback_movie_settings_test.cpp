@@ -117,8 +117,7 @@ TEST_F(MovieSettingsTest, MovieSettingsReachItsPlayback)
         EXPECT_TRUE(c.applied(*playback)) << c.name;
     }
 
-    // A track's sound settings are the track's; a movie without a notice of their change takes them
-    // over when asked (or with any change of its own settings).
+    // A track's sound settings are the track's, and each change of one reaches the playback at once.
     auto sound = movie->tracksOfMediaType(MVFourCC("soun")).front();
     const uint32_t id = sound->trackID();
     MVAudioMixSettings trackSettings;
@@ -132,13 +131,17 @@ TEST_F(MovieSettingsTest, MovieSettingsReachItsPlayback)
     EXPECT_EQ(sound->attributeForKey(MVTrackBalanceAttribute).realValue(), 0.25);
     EXPECT_EQ(playback->player().trackAudioSettings(id), trackSettings);
     sound->setTreble(-4);
-    sound->setMuted(false);
-    playback->applyTrackSettings();
     EXPECT_EQ(playback->player().trackAudioSettings(id).treble, -4);
+    sound->setMuted(false);
     EXPECT_FALSE(playback->player().trackAudioSettings(id).muted);
     sound->setGain(2);
-    movie->setBass(1);
     EXPECT_EQ(playback->player().trackAudioSettings(id).gain, 2);
+    sound->setBass(-1);
+    EXPECT_EQ(playback->player().trackAudioSettings(id).bass, -1);
+    sound->setVolume(0.75f);
+    EXPECT_EQ(playback->player().trackAudioSettings(id).volume, 0.75f);
+    sound->setAttributeForKey(-0.5, MVTrackBalanceAttribute);
+    EXPECT_EQ(playback->player().trackAudioSettings(id).balance, -0.5f);
 
     // The playback's setters are the movie's.
     playback->setLoops(false);

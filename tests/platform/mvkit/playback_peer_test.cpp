@@ -1,6 +1,7 @@
 // The player against a manual clock and a silent sound output: sync of picture and sound, the
 // pictures it presents, ends, many open-play-close cycles, and sound at other speeds, pitches and
 // backward.
+#include "audio_capture.h"
 #include "decoder_test_support.h"
 #include "fixtures.h"
 
@@ -26,19 +27,6 @@ public:
     ~ManualClockScope() { HXRunLoop::main().setClock(nullptr); }
     std::shared_ptr<HXManualClock> clock = std::make_shared<HXManualClock>();
 };
-
-MVMoviePlayerOptions silentOptions()
-{
-    MVMoviePlayerOptions options;
-    options.audioFormat = { 44100, 2 };
-    options.makeAudioOutput = [](MVAudioFormat format, MVAudioOutput::RenderCallback render) {
-        return std::make_unique<MVSilentAudioOutput>(
-            format, std::move(render), [] { return HXRunLoop::main().now(); });
-    };
-    // The manual clock runs faster than decoding: presentation waits for every picture.
-    options.frameWait = 10.0;
-    return options;
-}
 
 struct OpenedMovie {
     std::vector<MVPlayerTrack> tracks;
@@ -245,48 +233,6 @@ TEST(PlaybackTest, SoundKeepsItsPitchAtFastAndSlowRatesAndShiftsItAtOneSpeed)
             EXPECT_EQ(level, 0.0f) << rate;
     }
 }
-
-namespace {
-
-// A silent output that keeps what it was given.
-class RecordingOutput : public MVAudioOutput {
-public:
-    RecordingOutput(MVAudioFormat format, RenderCallback render)
-        : _silent(
-            format,
-            [this, render](float* out, int frames) {
-                render(out, frames);
-                samples.insert(
-                    samples.end(), out, out + size_t(frames) * size_t(_silent.format().channelCount));
-            },
-            [] { return HXRunLoop::main().now(); })
-    {
-    }
-    MVAudioFormat format() const override { return _silent.format(); }
-    void setRunning(bool running) override { _silent.setRunning(running); }
-    bool isRunning() const override { return _silent.isRunning(); }
-    double playedTime() const override { return _silent.playedTime(); }
-    int bufferedFrames() const override { return 0; }
-    void pump() override { _silent.pump(); }
-    std::vector<float> samples;
-
-private:
-    MVSilentAudioOutput _silent;
-};
-
-// Silent options whose output records; `*recording` is set when the player makes it.
-MVMoviePlayerOptions recordingOptions(RecordingOutput** recording)
-{
-    auto options = silentOptions();
-    options.makeAudioOutput = [recording](MVAudioFormat format, MVAudioOutput::RenderCallback render) {
-        auto output = std::make_unique<RecordingOutput>(format, std::move(render));
-        *recording = output.get();
-        return output;
-    };
-    return options;
-}
-
-} // namespace
 
 TEST(PlaybackTest, SoundAtRateOneIsTheDecodedSound)
 {
