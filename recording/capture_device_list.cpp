@@ -9,6 +9,7 @@
 #include <sys/inotify.h>
 #include <unistd.h>
 
+#include <optional>
 #include <thread>
 
 namespace {
@@ -138,23 +139,28 @@ void MVPPreferencesKitCaptureDeviceList::deviceNodesDidChange()
 
 HXPropertyList::Array MVPPreferencesKitCaptureDeviceList::deviceDescriptionsWithMediaType(uint32_t mediaType)
 {
+    // Each entry is filled key by key: the optimiser loses track of which alternative of a property list
+    // built inside an initialiser list is set, and warns of values it thinks uninitialised.
+    auto describe = [](const std::string& uid, const std::string& name, std::optional<size_t> input) {
+        HXPropertyList::Dictionary entry;
+        entry.emplace(MVPPreferencesCaptureDeviceUIDKey, uid);
+        entry.emplace(MVPPreferencesCaptureDeviceDisplayNameKey, name);
+        if (input)
+            entry.emplace(MVPPreferencesCaptureDeviceInputIndexKey, int64_t(uint32_t(*input)));
+        return HXPropertyList(std::move(entry));
+    };
     HXPropertyList::Array result;
     for (auto& device : MVCaptureDevice::inputDevicesWithMediaType(mediaType)) {
         auto sources = device->availableInputSources();
         if (!sources) {
-            result.push_back(HXPropertyList(HXPropertyList::Dictionary {
-                { MVPPreferencesCaptureDeviceUIDKey, HXPropertyList(device->uniqueID()) },
-                { MVPPreferencesCaptureDeviceDisplayNameKey, HXPropertyList(device->localizedDisplayName()) } }));
+            result.push_back(describe(device->uniqueID(), device->localizedDisplayName(), std::nullopt));
             continue;
         }
-        for (size_t index = 0; index < sources->size(); ++index) {
-            result.push_back(HXPropertyList(HXPropertyList::Dictionary {
-                { MVPPreferencesCaptureDeviceUIDKey, HXPropertyList(device->uniqueID()) },
-                { MVPPreferencesCaptureDeviceDisplayNameKey,
-                    HXPropertyList(MVPCaptureDeviceNameAndInputName(
-                        device->localizedDisplayName(), (*sources)[index].localizedDisplayName)) },
-                { MVPPreferencesCaptureDeviceInputIndexKey, HXPropertyList(int64_t(uint32_t(index))) } }));
-        }
+        for (size_t index = 0; index < sources->size(); ++index)
+            result.push_back(describe(device->uniqueID(),
+                MVPCaptureDeviceNameAndInputName(
+                    device->localizedDisplayName(), (*sources)[index].localizedDisplayName),
+                index));
     }
     return result;
 }

@@ -297,7 +297,7 @@ HXPropertyList buildRequest(const std::vector<std::string>& args)
         request["event"] = HXPropertyList("open");
         Array files;
         for (size_t i = 1; i < args.size(); ++i)
-            files.push_back(HXPropertyList(args[i]));
+            files.emplace_back(args[i]);
         request["direct"] = HXPropertyList(std::move(files));
     } else {
         throw UsageError { "Unknown verb \u201c" + verb + "\u201d." };
