@@ -6,16 +6,10 @@
 // The movie is made on first run with ffmpeg (ten seconds of 64x64 H.264 at 25 fps and AAC, looped to
 // two hours without re-encoding: 180,000 video and about 340,000 audio samples in 3,600 fragments) and
 // kept in $TMPDIR/movara-bench/ for later runs.
-#include "platform/mvkit/atoms/movie_file_reader.h"
-#include "platform/mvkit/atoms/sample_table.h"
-
 #include "bench/bench_support.h"
+#include "bench/open_benchmarks.h"
 
 #include <benchmark/benchmark.h>
-
-extern "C" {
-#include <libavformat/avformat.h>
-}
 
 #include <string>
 
@@ -34,44 +28,13 @@ const std::string& moviePath()
 
 void BM_OpenFragmented_ours(benchmark::State& state)
 {
-    const auto& path = moviePath();
-    uint64_t samples = 0;
-    for (auto _ : state) {
-        HXError error;
-        auto file = MVReadMovieFile(path, &error);
-        if (!file || !file->warnings.empty()) {
-            state.SkipWithError("the movie could not be read");
-            return;
-        }
-        samples = 0;
-        for (const auto& track : file->movie.tracks) {
-            MVSampleTableIndex index(track.media.information.sampleTable);
-            samples += index.sampleCount();
-            benchmark::DoNotOptimize(index.locationForSample(index.sampleCount() / 2));
-        }
-    }
-    state.counters["samples"] = double(samples);
+    movara::bench::openWithOurReader(state, moviePath(), true);
 }
 BENCHMARK(BM_OpenFragmented_ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 void BM_OpenFragmented_avformat(benchmark::State& state)
 {
-    const auto& path = moviePath();
-    av_log_set_level(AV_LOG_QUIET);
-    for (auto _ : state) {
-        AVFormatContext* context = nullptr;
-        if (avformat_open_input(&context, path.c_str(), nullptr, nullptr) < 0) {
-            state.SkipWithError("libavformat could not open the movie");
-            return;
-        }
-        if (avformat_find_stream_info(context, nullptr) < 0) {
-            avformat_close_input(&context);
-            state.SkipWithError("libavformat found no streams");
-            return;
-        }
-        benchmark::DoNotOptimize(context->duration);
-        avformat_close_input(&context);
-    }
+    movara::bench::openWithAVFormat(state, moviePath());
 }
 BENCHMARK(BM_OpenFragmented_avformat)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 

@@ -13,9 +13,10 @@ HXPropertyList replyToScriptRequest(const HXPropertyList& request)
     // answer it got, travel back in the reply.
     HXPropertyList::Array alerts;
     HXUnattendedAlerts unattended([&alerts](const std::string& message, const std::string& answer) {
-        alerts.push_back(
-            HXPropertyList(HXPropertyList::Dictionary { { MVPScriptAlertMessageKey, HXPropertyList(message) },
-                { MVPScriptAlertAnswerKey, HXPropertyList(answer) } }));
+        HXPropertyList::Dictionary entry;
+        entry.emplace(MVPScriptAlertMessageKey, message);
+        entry.emplace(MVPScriptAlertAnswerKey, answer);
+        alerts.emplace_back(std::move(entry));
     });
     HXScriptRuntime runtime([] { return MVPAppScripting::root(); });
     HXPropertyList reply = runtime.execute(request);

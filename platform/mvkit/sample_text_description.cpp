@@ -205,6 +205,7 @@ MVBytes MVMakeTextSample(const std::string& text, const MVBytes& atoms)
 {
     std::string clipped = text.substr(0, 0xFFFF);
     MVBytes out;
+    out.reserve(2 + clipped.size() + atoms.size());
     put(out, clipped.size(), 2);
     out.insert(out.end(), clipped.begin(), clipped.end());
     out.insert(out.end(), atoms.begin(), atoms.end());
