@@ -45,9 +45,9 @@ measure() {
 }
 
 results=()
-for spec in 25 60; do
-  movie=$work/hd$spec.mp4
-  ffmpeg -v error -f lavfi -i "testsrc2=size=1920x1080:rate=$spec:duration=$((seconds + 6))" \
+for fps in 25 60; do
+  movie=$work/hd$fps.mp4
+  ffmpeg -v error -f lavfi -i "testsrc2=size=1920x1080:rate=$fps:duration=$((seconds + 6))" \
     -c:v libx264 -preset veryfast -pix_fmt yuv420p -y "$movie"
 
   "$player" "$movie" >"$work/player.log" 2>&1 &
@@ -57,19 +57,19 @@ for spec in 25 60; do
     sleep 0.2
   done
   "$script" do play 'movies[1]' >/dev/null
-  ours=$(measure "movara-player_1080p$spec" "$pid")
+  ours=$(measure "movara-player_1080p$fps" "$pid")
   kill "$pid"; wait "$pid" 2>/dev/null || true
 
   mpv --no-config --vo=x11 --ao=null --no-audio --really-quiet --geometry=0:0 "$movie" &
   pid=$!
-  peer=$(measure "mpv_1080p$spec" "$pid")
+  peer=$(measure "mpv_1080p$fps" "$pid")
   kill "$pid"; wait "$pid" 2>/dev/null || true
 
   echo "$ours" | awk '{ printf "%-24s %6.3f CPU s/s  peak %7.1f MB\n", $1, $2, $3 / 1024 }'
   echo "$peer" | awk '{ printf "%-24s %6.3f CPU s/s  peak %7.1f MB\n", $1, $2, $3 / 1024 }'
   read -r _ oc om <<<"$ours"
   read -r _ pc pm <<<"$peer"
-  results+=("ratio playback_1080p${spec}: CPU time ours/mpv = $(awk -v a="$oc" -v b="$pc" 'BEGIN { printf "%.2f", a / b }')")
-  results+=("ratio playback_1080p${spec}: peak memory ours/mpv = $(awk -v a="$om" -v b="$pm" 'BEGIN { printf "%.2f", a / b }')")
+  results+=("ratio playback_1080p${fps}: CPU time ours/mpv = $(awk -v a="$oc" -v b="$pc" 'BEGIN { printf "%.2f", a / b }')")
+  results+=("ratio playback_1080p${fps}: peak memory ours/mpv = $(awk -v a="$om" -v b="$pm" 'BEGIN { printf "%.2f", a / b }')")
 done
 printf '%s\n' "${results[@]}"
