@@ -254,16 +254,21 @@ TEST(PlayerAppTest, ASecondStartHandsItsFilesToTheFirst)
     user.quit(first);
 }
 
+// An export-session file that flattens a movie that does not exist: a job that runs and then fails.
+bool writeFlattenSession(PlayerUser& user, const std::filesystem::path& session)
+{
+    return HXPropertyList(Dict { { "MVExpType", HXPropertyList("Flatten") },
+                              { "MVExpMovieIn", HXPropertyList((user.folder() / "missing.mov").string()) },
+                              { "MVExpNameOut", HXPropertyList((user.folder() / "out.mov").string()) },
+                              { "description", HXPropertyList("Flattening") } })
+        .writeToFile(session.string());
+}
+
 TEST(PlayerAppTest, ExportSessionFilesBecomeJobs)
 {
     PlayerUser user;
     auto session = user.folder() / "job.exportSession";
-    ASSERT_TRUE(
-        HXPropertyList(Dict { { "MVExpType", HXPropertyList("Flatten") },
-                           { "MVExpMovieIn", HXPropertyList((user.folder() / "missing.mov").string()) },
-                           { "MVExpNameOut", HXPropertyList((user.folder() / "out.mov").string()) },
-                           { "description", HXPropertyList("Flattening") } })
-            .writeToFile(session.string()));
+    ASSERT_TRUE(writeFlattenSession(user, session));
     auto broken = user.folder() / "broken.exportSession";
     movara::test::writeFile(broken, "<plist><dict><key>MVExpType");
 
@@ -330,12 +335,7 @@ TEST(PlayerAppTest, ASignalQuitWithoutADisplayAnswersWhatTheQuitAsks)
     // A job that may still run makes the quit ask whether to stop it; nobody can answer without a display.
     PlayerUser user;
     auto session = user.folder() / "job.exportSession";
-    ASSERT_TRUE(
-        HXPropertyList(Dict { { "MVExpType", HXPropertyList("Flatten") },
-                           { "MVExpMovieIn", HXPropertyList((user.folder() / "missing.mov").string()) },
-                           { "MVExpNameOut", HXPropertyList((user.folder() / "out.mov").string()) },
-                           { "description", HXPropertyList("Flattening") } })
-            .writeToFile(session.string()));
+    ASSERT_TRUE(writeFlattenSession(user, session));
     pid_t pid = user.start({ session.string() });
     ASSERT_EQ(user.documentsWhen([](const Array& d) { return d.size() == 1; }).size(), 1u);
     ASSERT_EQ(kill(pid, SIGTERM), 0);
