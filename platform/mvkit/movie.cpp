@@ -138,12 +138,16 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
 {
     HXError readError;
     auto file = MVReadMovieFile(path, &readError);
+    std::vector<MVImportedSubtitles> subtitles;
+    std::vector<std::shared_ptr<void>> leases;
     if (!file && readError.domain() == HXOSStatusErrorDomain && readError.code() == MVStatusNotAMovieFile) {
         // Not a movie file: other containers come in through the import. Streams it leaves out stay
         // with the file's warnings (and in the log), so the user hears which and why.
         HXError importError;
         if (auto imported = MVImportMovieFile(path, &importError)) {
             file = std::move(imported->file);
+            subtitles = std::move(imported->subtitles);
+            leases = std::move(imported->cacheLeases);
             for (const auto& problem : imported->problems)
                 file->warnings.push_back(problem);
         } else if (importError.code() == MVStatusUnsupportedImport) {
@@ -154,7 +158,7 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
             readError.userInfo()[HXFilePathErrorKey] = path;
         }
     }
-    if (file && file->movie.tracks.empty() && !file->warnings.empty()) {
+    if (file && file->movie.tracks.empty() && subtitles.empty() && !file->warnings.empty()) {
         // A header damaged so badly that nothing of it is usable is an error, not an empty movie.
         std::string text = "The movie file is damaged:";
         for (auto& w : file->warnings)
@@ -173,6 +177,8 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
         return nullptr;
     }
     auto m = movieWithDescription(*file, path);
+    MVAddSubtitleTracks(*m, subtitles);
+    m->_importCacheLeases = std::move(leases);
     m->_initialDataReference = MVDataReference::dataReferenceWithReferenceToFile(path);
     m->_defaultDataReference = m->_initialDataReference;
     m->_changed = false;

@@ -445,5 +445,6 @@ private:
     MVMovieProgressProc _progressProc;
     HXPropertyList::Dictionary _otherAttributes;
     std::shared_ptr<MVMovieLoader> _loader; // a network movie being fetched
+    std::vector<std::shared_ptr<void>> _importCacheLeases; // rewritten samples of an import, kept while open
     std::weak_ptr<MVMovieDelegate> _delegate;
 };

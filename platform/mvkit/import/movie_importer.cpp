@@ -6,9 +6,13 @@
 #include "platform/mvkit/atoms/byte_io.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/atoms/sample_description.h"
+#include "platform/mvkit/import/import_cache.h"
+#include "platform/mvkit/import/matroska_frames.h"
 #include "platform/mvkit/import/stream_muxer.h"
+#include "platform/mvkit/import/subtitle_import.h"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
@@ -56,6 +60,7 @@ struct StreamPlan {
     std::string cachePath;
     std::string cacheTemporaryPath;
     std::optional<MVTrackDescription> cachedTrack; // Reused, and Cache once finished
+    std::shared_ptr<void> lease; // keeps the cache movie from being cleaned away while in use
     int64_t shift = 0; // the movie's start in the stream's time base
     int64_t lastDts = AV_NOPTS_VALUE;
     int64_t lastDuration = 0; // of the last packet that had one, or the frame rate's
@@ -200,14 +205,16 @@ MVTrackDescription buildTrack(
         if (!packets.empty() && packets[0].pts != AV_NOPTS_VALUE)
             startMicros = av_rescale_q(packets[0].pts, st->time_base, AVRational { 1, 1000000 });
     } else {
-        // Time scale: the stream's time base when it is 1/n.
+        // Time scale: sound counts its samples (readers take an edit's start in a sound track as samples
+        // to skip); pictures keep the stream's time base when it is 1/n.
         AVRational tb = st->time_base;
-        uint32_t scale = tb.num == 1 && tb.den > 0 ? uint32_t(tb.den) : 90000;
+        uint32_t scale = !plan.isVideo && par->sample_rate > 0 ? uint32_t(par->sample_rate)
+            : tb.num == 1 && tb.den > 0                        ? uint32_t(tb.den)
+                                                               : 90000;
         media.header.timeScale = scale;
         settleTimes(packets);
-        auto toMedia = [&](int64_t t) {
-            return tb.num == 1 ? t : av_rescale_q(t, tb, AVRational { 1, int(scale) });
-        };
+        const bool sameScale = tb.num == 1 && uint32_t(tb.den) == scale;
+        auto toMedia = [&](int64_t t) { return sameScale ? t : av_rescale_q(t, tb, AVRational { 1, int(scale) }); };
         int64_t firstDts = toMedia(packets.front().dts);
         int64_t minPts = INT64_MAX;
         std::vector<int64_t> dts, offsets;
@@ -221,6 +228,11 @@ MVTrackDescription buildTrack(
                                                : std::max<int64_t>(toMedia(packets[i].duration), 0);
             if (i + 1 == packets.size() && d == 0 && i > 0)
                 d = dts[i] - dts[i - 1];
+            // Sound frames of one size whose times the container rounded (to milliseconds in Matroska)
+            // last exactly that size.
+            if (!plan.isVideo && par->frame_size > 0 && i + 1 < packets.size()
+                && std::llabs(d - par->frame_size) <= int64_t(scale) * tb.num / std::max(tb.den, 1) + 1)
+                d = par->frame_size;
             uint32_t duration = uint32_t(std::clamp<int64_t>(d, 0, UINT32_MAX));
             if (!table.timeToSample.empty() && table.timeToSample.back().sampleDuration == duration)
                 table.timeToSample.back().sampleCount++;
@@ -330,14 +342,6 @@ std::string cacheBaseName(const std::string& path)
     std::snprintf(name, sizeof name, "%016zx-%lld-%lld.%09ld", std::hash<std::string> {}(absolute),
         (long long)info.st_size, (long long)info.st_mtim.tv_sec, (long)info.st_mtim.tv_nsec);
     return name;
-}
-
-std::filesystem::path importCacheDirectory()
-{
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    std::filesystem::path base = cache && *cache ? std::filesystem::path(cache)
-                                                 : std::filesystem::path(HXHomeDirectory()) / ".cache";
-    return base / "movara-player" / "Import";
 }
 
 // The one track of a movie the muxer wrote.
@@ -462,15 +466,27 @@ bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
 // with that stream rewritten.
 struct Pass {
     std::map<int, StreamPlan> plans;
+    std::map<int, std::unique_ptr<MVSubtitleStreamReader>> subtitles;
     std::vector<std::string> problems;
     int restartWithCache = -1;
+    bool roomMade = false;
+    std::string noRoom; // why the cache could not take rewritten samples
 };
 
-void openCache(StreamPlan& plan, const AVStream* st, const std::string& cacheBase)
+void openCache(StreamPlan& plan, const AVStream* st, const std::string& cacheBase, Pass& pass, uint64_t fileSize)
 {
-    std::error_code ec;
-    auto dir = importCacheDirectory();
-    std::filesystem::create_directories(dir, ec);
+    // Room for the rewritten samples (no more than the source's size) is made once per pass.
+    if (!pass.roomMade) {
+        pass.roomMade = true;
+        pass.noRoom.clear();
+        if (!MVImportCache::makeRoom(fileSize, &pass.noRoom) && pass.noRoom.empty())
+            pass.noRoom = "the cache has no room";
+    }
+    if (!pass.noRoom.empty()) {
+        plan.problem = "its samples must be rewritten, but " + pass.noRoom;
+        return;
+    }
+    auto dir = MVImportCache::directory();
     plan.cachePath = (dir / (cacheBase + "-" + std::to_string(plan.index) + ".mov")).string();
     plan.cacheTemporaryPath = plan.cachePath + ".part" + std::to_string(::getpid());
     std::string why;
@@ -507,7 +523,7 @@ bool take(StreamPlan& plan, AVPacket* pkt, int fd, uint64_t fileSize, std::vecto
 // Describes a stream from its first packets and settles how its samples are kept; false asks for a
 // pass with the stream rewritten.
 bool decide(StreamPlan& plan, const AVStream* st, bool forceCache, const std::string& cacheBase, int fd,
-    uint64_t fileSize, std::vector<uint8_t>& buffer)
+    uint64_t fileSize, std::vector<uint8_t>& buffer, Pass& pass)
 {
     if (plan.pending.empty()) {
         plan.problem = "it has no packets";
@@ -520,7 +536,7 @@ bool decide(StreamPlan& plan, const AVStream* st, bool forceCache, const std::st
     }
     plan.mode = !forceCache && storedAsIs ? Mode::Range : Mode::Cache;
     if (plan.mode == Mode::Cache)
-        openCache(plan, st, cacheBase);
+        openCache(plan, st, cacheBase, pass, fileSize);
     auto pending = std::move(plan.pending);
     for (auto& p : pending)
         if (!plan.problem.empty() || !take(plan, p.get(), fd, fileSize, buffer))
@@ -528,12 +544,21 @@ bool decide(StreamPlan& plan, const AVStream* st, bool forceCache, const std::st
     return true;
 }
 
-void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, const std::string& cacheBase,
-    int fd, uint64_t fileSize, int64_t movieStartMicros)
+// A plan for every stream that can become a track, a subtitle reader for every subtitle stream, and the
+// reason for every other stream.
+void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int64_t movieStartMicros)
 {
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
         const AVStream* st = ctx->streams[i];
         auto type = st->codecpar->codec_type;
+        if (type == AVMEDIA_TYPE_SUBTITLE) {
+            std::string why;
+            if (auto reader = MVSubtitleStreamReader::create(st, movieStartMicros, &why))
+                pass.subtitles[int(i)] = std::move(reader);
+            else
+                pass.problems.push_back(streamName(st) + ": " + why);
+            continue;
+        }
         if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) {
             const char* kind = av_get_media_type_string(type);
             pass.problems.push_back(
@@ -560,24 +585,34 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
         }
         // Samples rewritten by an earlier open of the same file.
         if (!cacheBase.empty()) {
-            auto path = importCacheDirectory() / (cacheBase + "-" + std::to_string(i) + ".mov");
+            auto path = MVImportCache::directory() / (cacheBase + "-" + std::to_string(i) + ".mov");
             std::error_code ec;
-            if (std::filesystem::is_regular_file(path, ec))
+            auto lease = std::filesystem::is_regular_file(path, ec) ? MVImportCache::lease(path.string()) : nullptr;
+            if (lease)
                 if (auto file = MVReadMovieFile(path.string(), nullptr)) {
                     uint32_t scale = 0;
                     if (auto track = onlyTrack(*file, &scale); track && scale == kMovieScale) {
                         plan.cachedTrack = std::move(track);
                         plan.cachePath = path.string();
                         plan.mode = Mode::Reused;
+                        plan.lease = std::move(lease);
                     }
                 }
         }
     }
 
+}
+
+void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, const std::string& cacheBase,
+    int fd, uint64_t fileSize, int64_t movieStartMicros)
+{
+    preparePlans(pass, ctx, cacheBase, movieStartMicros);
     PacketPtr pkt(av_packet_alloc());
     std::vector<uint8_t> buffer;
     auto restart = [&](int index) { pass.restartWithCache = index; };
     while (pass.restartWithCache < 0 && av_read_frame(ctx, pkt.get()) >= 0) {
+        if (auto text = pass.subtitles.find(pkt->stream_index); text != pass.subtitles.end())
+            text->second->take(pkt.get());
         auto it = pass.plans.find(pkt->stream_index);
         if (it != pass.plans.end() && it->second.problem.empty()) {
             StreamPlan& plan = it->second;
@@ -587,7 +622,7 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
                 av_packet_move_ref(kept.get(), pkt.get());
                 plan.pending.push_back(std::move(kept));
                 if (plan.pending.size() >= kProbePackets
-                    && !decide(plan, st, forceCache.count(it->first) > 0, cacheBase, fd, fileSize, buffer))
+                    && !decide(plan, st, forceCache.count(it->first) > 0, cacheBase, fd, fileSize, buffer, pass))
                     restart(it->first);
             } else if (plan.mode != Mode::Reused && !take(plan, pkt.get(), fd, fileSize, buffer)) {
                 restart(it->first);
@@ -600,7 +635,7 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
             break;
         if (plan.mode == Mode::Pending && plan.problem.empty()
             && !decide(
-                plan, ctx->streams[index], forceCache.count(index) > 0, cacheBase, fd, fileSize, buffer))
+                plan, ctx->streams[index], forceCache.count(index) > 0, cacheBase, fd, fileSize, buffer, pass))
             restart(index);
     }
     if (pass.restartWithCache >= 0)
@@ -614,8 +649,11 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
         bool finished = plan.cache->finish(&why);
         plan.cache.reset();
         std::error_code ec;
-        if (finished)
+        if (finished) {
+            // Held from before it has its name, so no cleaning can take it in between.
+            plan.lease = MVImportCache::lease(plan.cacheTemporaryPath);
             std::filesystem::rename(plan.cacheTemporaryPath, plan.cachePath, ec);
+        }
         if (!finished || ec) {
             plan.problem = "its rewritten samples could not be stored in " + plan.cachePath + ": "
                 + (finished ? ec.message() : why);
@@ -630,6 +668,141 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
     }
 }
 
+enum class FastPass { NotTaken, Failed, Done };
+
+// How long a sound frame lasts, in the stream's time base, as the codec's parser reads it from the frame
+// (libavformat learns it the same way); 0 when the parser cannot tell.
+int64_t parsedDuration(int fd, const Packet& frame, const AVStream* st)
+{
+    const AVCodecParameters* par = st->codecpar;
+    if (par->sample_rate <= 0)
+        return 0;
+    AVCodecParserContext* parser = av_parser_init(par->codec_id);
+    AVCodecContext* codec = parser ? avcodec_alloc_context3(nullptr) : nullptr;
+    std::vector<uint8_t> bytes(size_t(frame.size) + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    int duration = 0;
+    if (codec && avcodec_parameters_to_context(codec, par) >= 0
+        && ::pread(fd, bytes.data(), frame.size, off_t(frame.offset)) == ssize_t(frame.size)) {
+        uint8_t* out = nullptr;
+        int outSize = 0;
+        const uint8_t* in = bytes.data();
+        int left = int(frame.size);
+        // The whole frame, then a flush for parsers that wait for the next one.
+        for (int round = 0; round < 8 && duration <= 0; ++round) {
+            int used = av_parser_parse2(parser, codec, &out, &outSize, in, left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+            if (used < 0)
+                break;
+            in += used;
+            left -= used;
+            if (outSize > 0)
+                duration = parser->duration;
+            if (left == 0 && outSize == 0 && round > 0)
+                break;
+        }
+    }
+    avcodec_free_context(&codec);
+    if (parser)
+        av_parser_close(parser);
+    return duration > 0 ? av_rescale_q(duration, AVRational { 1, par->sample_rate }, st->time_base) : 0;
+}
+
+// Matroska and WebM: where each frame lies comes from the block headers (matroska_frames.h) instead of
+// reading every packet through libavformat. Only the first packets of each stream are read, to
+// describe the stream and to check that they are the frames the headers name. Failed (after packets
+// were read) when the file needs the packet-by-packet way after all.
+FastPass runMatroskaPass(
+    Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int fd, uint64_t fileSize, int64_t movieStartMicros)
+{
+    if (!std::string_view(ctx->iformat->name).starts_with("matroska"))
+        return FastPass::NotTaken;
+    auto scanned = MVReadMatroskaFrames(fd, fileSize);
+    // libavformat makes a stream of each track entry, in their order, and one of each attachment after
+    // them.
+    unsigned tracks = 0;
+    while (tracks < ctx->nb_streams && ctx->streams[tracks]->codecpar->codec_type != AVMEDIA_TYPE_ATTACHMENT)
+        ++tracks;
+    if (!scanned || scanned->trackNumbers.size() != tracks)
+        return FastPass::NotTaken;
+    auto framesOf = [&](int index) -> const std::vector<MVMatroskaFrame>& {
+        static const std::vector<MVMatroskaFrame> none;
+        auto it = scanned->frames.find(scanned->trackNumbers[size_t(index)]);
+        return it == scanned->frames.end() ? none : it->second;
+    };
+    preparePlans(pass, ctx, cacheBase, movieStartMicros);
+    for (auto& [index, plan] : pass.plans)
+        if (plan.mode != Mode::Pending)
+            return FastPass::NotTaken;
+
+    // The first packets of every stream.
+    auto wanted = [&](int index) { return std::min(kProbePackets, framesOf(index).size()); };
+    auto missing = [&] {
+        return std::any_of(pass.plans.begin(), pass.plans.end(),
+            [&](const auto& p) { return p.second.pending.size() < wanted(p.first); });
+    };
+    PacketPtr pkt(av_packet_alloc());
+    for (size_t read = 0; missing(); ++read) {
+        if (read > 4096 || av_read_frame(ctx, pkt.get()) < 0)
+            return FastPass::Failed;
+        auto it = pass.plans.find(pkt->stream_index);
+        if (it != pass.plans.end() && it->second.pending.size() < wanted(it->first)) {
+            PacketPtr kept(av_packet_alloc());
+            av_packet_move_ref(kept.get(), pkt.get());
+            it->second.pending.push_back(std::move(kept));
+        }
+        av_packet_unref(pkt.get());
+    }
+
+    std::vector<uint8_t> bytes;
+    for (auto& [index, plan] : pass.plans) {
+        const auto& list = framesOf(index);
+        // libavformat's packets must be the frames the headers name: same time, same bytes.
+        for (size_t k = 0; k < plan.pending.size(); ++k) {
+            const AVPacket* p = plan.pending[k].get();
+            bytes.resize(size_t(std::max(p->size, 0)));
+            if (p->pts != list[k].time || uint32_t(p->size) != list[k].size
+                || ::pread(fd, bytes.data(), bytes.size(), off_t(list[k].offset)) != ssize_t(bytes.size())
+                || std::memcmp(bytes.data(), p->data, bytes.size()) != 0)
+                return FastPass::Failed;
+        }
+        if (plan.pending.empty()) {
+            plan.problem = "it has no packets";
+            continue;
+        }
+        bool storedAsIs = false;
+        if (!describe(plan, ctx->streams[index], &storedAsIs)) {
+            plan.pending.clear();
+            continue;
+        }
+        if (!storedAsIs)
+            return FastPass::Failed;
+        plan.pending.clear();
+        plan.mode = Mode::Range;
+        plan.packets.reserve(list.size());
+        for (const auto& f : list) {
+            if (plan.isPCM && f.size % plan.pcmFrameBytes != 0) {
+                plan.problem = "a PCM packet holds a partial frame";
+                break;
+            }
+            plan.packets.push_back(Packet { f.offset, f.size, f.time, AV_NOPTS_VALUE, f.duration, f.key });
+        }
+        // A block does not say how long its frame lasts: what matters is the last frame of a sound, which
+        // may be shorter than the others.
+        if (!plan.isVideo && !plan.isPCM && !plan.packets.empty() && plan.packets.back().duration == 0)
+            plan.packets.back().duration = parsedDuration(fd, plan.packets.back(), ctx->streams[index]);
+    }
+    for (auto& [index, reader] : pass.subtitles)
+        for (const auto& f : framesOf(index)) {
+            PacketPtr text(av_packet_alloc());
+            if (av_new_packet(text.get(), int(std::min<uint32_t>(f.size, INT32_MAX))) < 0
+                || ::pread(fd, text->data, size_t(text->size), off_t(f.offset)) != ssize_t(text->size))
+                continue;
+            text->pts = f.time;
+            text->duration = f.duration;
+            reader->take(text.get());
+        }
+    return FastPass::Done;
+}
+
 MVTrackDescription cachedTrack(StreamPlan& plan, uint32_t trackID, const std::string& sourcePath)
 {
     MVTrackDescription track = *plan.cachedTrack;
@@ -639,6 +812,31 @@ MVTrackDescription cachedTrack(StreamPlan& plan, uint32_t trackID, const std::st
     for (auto& d : track.media.information.sampleTable.sampleDescriptions)
         d.dataReferenceIndex = 1;
     return track;
+}
+
+// What the container says of the track beyond its samples: a picture turned by its display matrix (as
+// phones record), and which of several sound streams plays (the one marked default, else the first);
+// the others are alternatives to it, in the Language menu.
+void placeTrack(MVTrackDescription& track, const AVStream* st, const AVFormatContext& ctx)
+{
+    if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+        size_t size = 0;
+        if (const uint8_t* matrix = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, &size);
+            matrix && size >= 9 * sizeof(int32_t))
+            std::memcpy(track.header.matrix.values.data(), matrix, 9 * sizeof(int32_t));
+        return;
+    }
+    const AVStream* shown = nullptr;
+    for (unsigned i = 0; i < ctx.nb_streams && !shown; ++i)
+        if (ctx.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO
+            && (ctx.streams[i]->disposition & AV_DISPOSITION_DEFAULT))
+            shown = ctx.streams[i];
+    for (unsigned i = 0; i < ctx.nb_streams && !shown; ++i)
+        if (ctx.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            shown = ctx.streams[i];
+    track.header.alternateGroup = 1;
+    if (shown != st)
+        track.header.flags &= ~MVTrackEnabledFlag;
 }
 
 } // namespace
@@ -664,6 +862,7 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
     Pass pass;
     FormatContext fmt;
     int64_t movieStart = 0;
+    bool fastTried = false;
     for (;;) {
         fmt.reset();
         if (avformat_open_input(&fmt.ctx, path.c_str(), nullptr, nullptr) < 0)
@@ -689,6 +888,15 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
         if (movieStart == INT64_MAX)
             movieStart = 0;
         pass = {};
+        if (!fastTried) {
+            fastTried = true;
+            auto fast = runMatroskaPass(pass, fmt.ctx, cacheBase, fd, fileSize, movieStart);
+            if (fast == FastPass::Done)
+                break;
+            pass = {};
+            if (fast == FastPass::Failed)
+                continue; // the packets read so far are gone: open the file again
+        }
         runPass(pass, fmt.ctx, forceCache, cacheBase, fd, fileSize, movieStart);
         if (pass.restartWithCache < 0 || forceCache.count(pass.restartWithCache))
             break;
@@ -710,14 +918,42 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
             result.problems.push_back(streamName(st) + ": " + plan.problem);
             continue;
         }
-        if (plan.mode == Mode::Range)
+        if (plan.mode == Mode::Range) {
             movie.tracks.push_back(buildTrack(plan, st, nextID++, kMovieScale, movieStart));
-        else
+        } else {
             movie.tracks.push_back(cachedTrack(plan, nextID++, path));
+            if (plan.lease)
+                result.cacheLeases.push_back(plan.lease);
+        }
+        placeTrack(movie.tracks.back(), st, *fmt.ctx);
         movie.header.duration = std::max(movie.header.duration, movie.tracks.back().header.duration);
     }
     movie.header.nextTrackID = nextID;
-    if (movie.tracks.empty()) {
+    // The sound stream chosen to play may be one that was left out: then the first of the others plays.
+    auto isSound = [](const MVTrackDescription& t) { return t.media.handler.componentSubtype == MVFourCC("soun"); };
+    if (std::none_of(movie.tracks.begin(), movie.tracks.end(),
+            [&](const MVTrackDescription& t) { return isSound(t) && (t.header.flags & MVTrackEnabledFlag); }))
+        for (auto& t : movie.tracks)
+            if (isSound(t)) {
+                t.header.flags |= MVTrackEnabledFlag;
+                break;
+            }
+    for (auto& [index, reader] : pass.subtitles) {
+        auto subtitles = reader->result();
+        if (subtitles.cues.empty()) {
+            result.problems.push_back(streamName(fmt.ctx->streams[index]) + ": it holds no text");
+            continue;
+        }
+        if (reader->skippedPackets() > 0)
+            result.problems.push_back(streamName(fmt.ctx->streams[index]) + ": "
+                + std::to_string(reader->skippedPackets()) + " of its events could not be read");
+        // A file of subtitles alone lasts until its last one ends.
+        for (const auto& cue : subtitles.cues)
+            movie.header.duration = std::max<uint64_t>(
+                movie.header.duration, uint64_t(av_rescale(cue.end, kMovieScale, 1000000)));
+        result.subtitles.push_back(std::move(subtitles));
+    }
+    if (movie.tracks.empty() && result.subtitles.empty()) {
         std::string text = "Nothing in " + path + " can be played.";
         for (const auto& p : result.problems)
             text += "\n" + p;
