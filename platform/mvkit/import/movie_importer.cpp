@@ -365,6 +365,8 @@ void settlePacketForMuxer(AVPacket* pkt, StreamPlan& plan)
             : (plan.lastDts == AV_NOPTS_VALUE ? 0 : plan.lastDts + step);
     if (pkt->duration > 0)
         plan.lastDuration = pkt->duration;
+    else
+        pkt->duration = plan.lastDuration; // the muxer ends the track with the last packet's duration
     // A packet without a presentation time keeps the delay between decoding and showing of the last.
     if (pkt->pts == AV_NOPTS_VALUE)
         pkt->pts = pkt->dts + plan.lastDelay;
@@ -416,6 +418,35 @@ MVSampleDescription vp8Description(const AVCodecParameters* par)
     return MVSampleDescription { MVFourCC("vp08"), {}, 1, MVSerializeVideoSampleDescription(v) };
 }
 
+// A sound description with a Windows codec ('ms' and the format number) also carries the stream's header
+// (WAVEFORMATEX in a 'wfex' atom): its decoder needs the packet size and bit rate, which the
+// description's own fields do not hold.
+void addWindowsSoundHeader(MVSampleDescription& description, const AVCodecParameters* par)
+{
+    if ((description.format >> 16) != ((uint32_t('m') << 8) | 's'))
+        return;
+    auto sound = MVParseSoundSampleDescription(description);
+    if (!sound || MVSampleDescriptionExtension(description, MVFourCC("wfex")))
+        return;
+    MVBytes wfex;
+    auto le = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            wfex.push_back(uint8_t(v >> (8 * i)));
+    };
+    int extra = std::clamp(par->extradata_size, 0, 0xFFFF);
+    le(description.format & 0xFFFF, 2);
+    le(uint32_t(std::max(par->ch_layout.nb_channels, 0)), 2);
+    le(uint32_t(std::max(par->sample_rate, 0)), 4);
+    le(uint32_t(std::clamp<int64_t>(par->bit_rate / 8, 0, UINT32_MAX)), 4);
+    le(uint32_t(std::clamp(par->block_align, 0, 0xFFFF)), 2);
+    le(uint32_t(std::clamp(par->bits_per_coded_sample, 0, 0xFFFF)), 2);
+    le(uint32_t(extra), 2);
+    if (extra > 0)
+        wfex.insert(wfex.end(), par->extradata, par->extradata + extra);
+    sound->extensions.push_back(MVRawAtom { MVFourCC("wfex"), wfex });
+    description.data = MVSerializeSoundSampleDescription(*sound);
+}
+
 // Lets the muxer describe the stream from its parameters and first packets. Tells whether the muxer
 // stores the first packet as it is (else the samples must be rewritten).
 bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
@@ -451,6 +482,8 @@ bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
     const auto& table = track->media.information.sampleTable;
     plan.description = table.sampleDescriptions[0];
     plan.isVideo = track->media.handler.componentSubtype == MVFourCC("vide");
+    if (!plan.isVideo)
+        addWindowsSoundHeader(plan.description, st->codecpar);
     const AVPacket* first = plan.pending.front().get();
     // PCM samples are single frames; their chunk starts with the packet.
     uint32_t firstSize = plan.isPCM ? uint32_t(first->size)
@@ -803,9 +836,12 @@ FastPass runMatroskaPass(
     return FastPass::Done;
 }
 
-MVTrackDescription cachedTrack(StreamPlan& plan, uint32_t trackID, const std::string& sourcePath)
+MVTrackDescription cachedTrack(StreamPlan& plan, const AVStream* st, uint32_t trackID, const std::string& sourcePath)
 {
     MVTrackDescription track = *plan.cachedTrack;
+    if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+        for (auto& d : track.media.information.sampleTable.sampleDescriptions)
+            addWindowsSoundHeader(d, st->codecpar);
     track.header.trackID = trackID;
     track.references.clear();
     track.media.information.dataInformation.entries = { MVMakeFileDataReference(plan.cachePath, sourcePath) };
@@ -921,7 +957,7 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
         if (plan.mode == Mode::Range) {
             movie.tracks.push_back(buildTrack(plan, st, nextID++, kMovieScale, movieStart));
         } else {
-            movie.tracks.push_back(cachedTrack(plan, nextID++, path));
+            movie.tracks.push_back(cachedTrack(plan, st, nextID++, path));
             if (plan.lease)
                 result.cacheLeases.push_back(plan.lease);
         }
