@@ -61,6 +61,7 @@ struct StreamPlan {
     std::string cacheTemporaryPath;
     std::optional<MVTrackDescription> cachedTrack; // Reused, and Cache once finished
     std::shared_ptr<void> lease; // keeps the cache movie from being cleaned away while in use
+    bool adts = false; // Range: each packet starts with an ADTS header that is not part of the sample
     int64_t shift = 0; // the movie's start in the stream's time base
     int64_t lastDts = AV_NOPTS_VALUE;
     int64_t lastDuration = 0; // of the last packet that had one, or the frame rate's
@@ -447,6 +448,17 @@ void addWindowsSoundHeader(MVSampleDescription& description, const AVCodecParame
     description.data = MVSerializeSoundSampleDescription(*sound);
 }
 
+// The size of the ADTS header a packet starts with (7 bytes, 9 with a checksum); 0 when it has none.
+uint32_t adtsHeaderSize(const AVPacket* pkt)
+{
+    if (pkt->size < 9 || pkt->data[0] != 0xFF || (pkt->data[1] & 0xF6) != 0xF0)
+        return 0;
+    // One raw data block per frame (more cannot be told apart without parsing them).
+    if ((pkt->data[6] & 0x03) != 0)
+        return 0;
+    return (pkt->data[1] & 0x01) ? 7 : 9;
+}
+
 // Lets the muxer describe the stream from its parameters and first packets. Tells whether the muxer
 // stores the first packet as it is (else the samples must be rewritten).
 bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
@@ -492,6 +504,15 @@ bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
     *storedAsIs = !table.chunkOffsets.empty() && firstSize == uint32_t(first->size)
         && table.chunkOffsets[0] + uint64_t(first->size) <= muxer->bytes().size()
         && std::memcmp(muxer->bytes().data() + table.chunkOffsets[0], first->data, size_t(first->size)) == 0;
+    // AAC with ADTS headers: the muxer stores each frame without its header, and the frame lies in the
+    // file right after it.
+    if (!*storedAsIs && st->codecpar->codec_id == AV_CODEC_ID_AAC && !table.chunkOffsets.empty()) {
+        uint32_t header = adtsHeaderSize(first);
+        *storedAsIs = header > 0 && firstSize + header == uint32_t(first->size)
+            && table.chunkOffsets[0] + firstSize <= muxer->bytes().size()
+            && std::memcmp(muxer->bytes().data() + table.chunkOffsets[0], first->data + header, firstSize) == 0;
+        plan.adts = *storedAsIs;
+    }
     return true;
 }
 
@@ -546,8 +567,11 @@ bool take(StreamPlan& plan, AVPacket* pkt, int fd, uint64_t fileSize, std::vecto
         plan.problem = "a PCM packet holds a partial frame";
         return true;
     }
-    plan.packets.push_back(Packet { *offset, uint32_t(pkt->size), pkt->pts, pkt->dts, pkt->duration,
-        (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
+    uint32_t header = plan.adts ? adtsHeaderSize(pkt) : 0;
+    if (plan.adts && header == 0)
+        return false;
+    plan.packets.push_back(Packet { *offset + header, uint32_t(pkt->size) - header, pkt->pts, pkt->dts,
+        pkt->duration, (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
     plan.lastPos = pkt->pos;
     plan.searchFrom = *offset + uint64_t(pkt->size);
     return true;
@@ -806,7 +830,7 @@ FastPass runMatroskaPass(
             plan.pending.clear();
             continue;
         }
-        if (!storedAsIs)
+        if (!storedAsIs || plan.adts)
             return FastPass::Failed;
         plan.pending.clear();
         plan.mode = Mode::Range;

@@ -157,6 +157,34 @@ TEST(Import, TransportStreamSamplesAreRewrittenOnceIntoTheCache)
     EXPECT_FALSE(std::filesystem::exists(cached[1]));
 }
 
+TEST(Import, FramesThatLieInTheFileAreReadInPlace)
+{
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP();
+    // Matroska blocks, and AAC frames behind their ADTS headers: nothing goes to the cache.
+    TempDir dir;
+    for (std::string name : { "sound.aac", "movie.mkv", "movie.webm" }) {
+        auto source = dir / name;
+        std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+            "sine=frequency=440:sample_rate=48000:duration=1" };
+        if (name != "sound.aac")
+            argv.insert(argv.end(), { "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1" });
+        if (name == "movie.webm")
+            argv.insert(argv.end(), { "-c:v", "libvpx", "-c:a", "libopus" });
+        argv.push_back(source.string());
+        ASSERT_EQ(runCommand(argv).status, 0) << name;
+        HXError error;
+        auto imported = MVImportMovieFile(source.string(), &error);
+        ASSERT_TRUE(imported) << error.localizedDescription();
+        EXPECT_TRUE(imported->cacheLeases.empty()) << name;
+        EXPECT_EQ(imported->file.movie.tracks.size(), name == "sound.aac" ? 1u : 2u) << name;
+        for (const auto& track : imported->file.movie.tracks)
+            EXPECT_TRUE(track.media.information.dataInformation.entries.at(0).flags & MVDataReferenceSelfReferenceFlag)
+                << name;
+    }
+    EXPECT_EQ(MVImportCache::size(), 0u);
+}
+
 TEST(Import, AStreamThatCannotBeMappedIsReportedAndTheOthersOpen)
 {
     if (!movara::test::haveProgram("ffmpeg"))
