@@ -14,6 +14,10 @@ constexpr uint32_t kTracks = 0x1654AE6B;
 constexpr uint32_t kTrackEntry = 0xAE;
 constexpr uint32_t kTrackNumber = 0xD7;
 constexpr uint32_t kContentEncodings = 0x6D80;
+constexpr uint32_t kCodecDelay = 0x56AA; // nanoseconds the decoder's output is late by
+constexpr uint32_t kTrackTimecodeScale = 0x23314F;
+constexpr uint32_t kInfo = 0x1549A966;
+constexpr uint32_t kTimecodeScale = 0x2AD7B1;
 constexpr uint32_t kTimecode = 0xE7;
 constexpr uint32_t kSimpleBlock = 0xA3;
 constexpr uint32_t kBlockGroup = 0xA0;
@@ -121,8 +125,13 @@ std::optional<uint64_t> readUnsigned(Window& w, const Element& e)
 
 using Frames = std::map<uint64_t, std::vector<MVMatroskaFrame>>;
 
-// The tracks whose frames libavformat would change (decompress, decrypt): their numbers.
-bool readTracks(Window& w, const Element& tracks, std::set<uint64_t>& encoded, std::vector<uint64_t>& numbers)
+struct TrackFacts {
+    std::vector<uint64_t> numbers; // in entry order
+    std::set<uint64_t> unusable; // frames libavformat would change (decompress, decrypt, rescale)
+    std::map<uint64_t, uint64_t> codecDelays; // nanoseconds, which libavformat takes off the times
+};
+
+bool readTracks(Window& w, const Element& tracks, TrackFacts& facts)
 {
     for (uint64_t at = tracks.dataStart; at < tracks.end();) {
         auto entry = readElement(w, at);
@@ -130,21 +139,26 @@ bool readTracks(Window& w, const Element& tracks, std::set<uint64_t>& encoded, s
             return false;
         if (entry->id == kTrackEntry) {
             std::optional<uint64_t> number;
-            bool hasEncodings = false;
+            bool unusable = false;
+            uint64_t delay = 0;
             for (uint64_t c = entry->dataStart; c < entry->end();) {
                 auto child = readElement(w, c);
                 if (!child || child->size == kUnknownSize)
                     return false;
                 if (child->id == kTrackNumber)
                     number = readUnsigned(w, *child);
-                hasEncodings = hasEncodings || child->id == kContentEncodings;
+                else if (child->id == kCodecDelay)
+                    delay = readUnsigned(w, *child).value_or(0);
+                unusable = unusable || child->id == kContentEncodings || child->id == kTrackTimecodeScale;
                 c = child->end();
             }
             if (!number)
                 return false;
-            numbers.push_back(*number);
-            if (hasEncodings)
-                encoded.insert(*number);
+            facts.numbers.push_back(*number);
+            if (unusable)
+                facts.unusable.insert(*number);
+            if (delay > 0)
+                facts.codecDelays[*number] = delay;
         }
         at = entry->end();
     }
@@ -237,11 +251,13 @@ std::optional<MVMatroskaFrames> MVReadMatroskaFrames(int fd, uint64_t fileSize)
     uint64_t segmentEnd = std::min(segment->end(), fileSize);
     MVMatroskaFrames out;
     Frames& frames = out.frames;
-    std::set<uint64_t> encoded;
+    TrackFacts facts;
+    uint64_t timecodeScale = 1000000;
+    bool tracksRead = false;
     for (uint64_t at = segment->dataStart; at < segmentEnd;) {
         auto e = readElement(w, at);
         if (!e)
-            break; // a file cut short keeps the clusters before the cut, as libavformat does
+            return std::nullopt; // damaged or cut short: libavformat recovers what it can
         if (e->id == kCluster) {
             auto next = readCluster(w, *e, segmentEnd, frames);
             if (!next)
@@ -251,12 +267,33 @@ std::optional<MVMatroskaFrames> MVReadMatroskaFrames(int fd, uint64_t fileSize)
         }
         if (e->size == kUnknownSize)
             return std::nullopt;
-        if (e->id == kTracks && (!out.trackNumbers.empty() || !readTracks(w, *e, encoded, out.trackNumbers)))
-            return std::nullopt;
+        if (e->id == kTracks) {
+            if (tracksRead || !readTracks(w, *e, facts))
+                return std::nullopt;
+            tracksRead = true;
+        }
+        if (e->id == kInfo)
+            for (uint64_t c = e->dataStart; c < e->end();) {
+                auto child = readElement(w, c);
+                if (!child || child->size == kUnknownSize)
+                    return std::nullopt;
+                if (child->id == kTimecodeScale)
+                    timecodeScale = readUnsigned(w, *child).value_or(0);
+                c = child->end();
+            }
         at = e->end();
     }
-    for (uint64_t track : encoded)
+    if (timecodeScale == 0)
+        return std::nullopt;
+    for (uint64_t track : facts.unusable)
         if (frames.count(track))
             return std::nullopt;
+    // Times as libavformat gives them: a track's codec delay, in ticks, taken off.
+    for (const auto& [track, delay] : facts.codecDelays) {
+        int64_t ticks = int64_t((delay + timecodeScale / 2) / timecodeScale);
+        for (auto& f : frames[track])
+            f.time -= ticks;
+    }
+    out.trackNumbers = std::move(facts.numbers);
     return out;
 }
