@@ -7,7 +7,9 @@
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/playback/audio_track_decoder.h"
+#include "platform/basekit/run_loop.h"
 #include "platform/mvkit/playback/media_sample_source.h"
+#include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/playback/video_track_decoder.h"
 #include "platform/mvkit/track.h"
 
@@ -105,6 +107,23 @@ std::pair<std::string, size_t> decodedSound(const std::string& path)
     return { md5, r.output.size() / 2 };
 }
 
+class ManualClockScope {
+public:
+    ManualClockScope() { HXRunLoop::main().setClock(clock); }
+    ~ManualClockScope() { HXRunLoop::main().setClock(nullptr); }
+    std::shared_ptr<HXManualClock> clock = std::make_shared<HXManualClock>();
+};
+
+MVMoviePlayerOptions silentOptions()
+{
+    MVMoviePlayerOptions options;
+    options.makeAudioOutput = [](MVAudioFormat format, MVAudioOutput::RenderCallback render) {
+        return std::make_unique<MVSilentAudioOutput>(format, std::move(render), [] { return HXRunLoop::main().now(); });
+    };
+    options.frameWait = 10.0;
+    return options;
+}
+
 class ImportFormats : public ::testing::TestWithParam<FormatCase> { };
 
 TEST_P(ImportFormats, OpensPlaysAndSavesAsTheSource)
@@ -183,14 +202,16 @@ TEST_P(ImportFormats, OpensPlaysAndSavesAsTheSource)
     }
 
     // Every picture is the one ffmpeg decodes, at its time from the movie's start.
+    std::vector<FrameLine> expected;
+    std::vector<double> pictureTimes;
+    double start = 0;
     if (c.video && !videoTracks.empty()) {
-        auto expected = ffmpegFrameHashes(source);
+        expected = ffmpegFrameHashes(source);
         ASSERT_GT(expected.size(), 10u);
         // ffmpeg's hashes come in presentation order; their times, from the file's start, from ffprobe.
-        double start = probeNumber(source, "format=start_time");
+        start = probeNumber(source, "format=start_time");
         std::istringstream times(
             probe(source, { "-select_streams", "v:0", "-show_entries", "frame=best_effort_timestamp_time" }));
-        std::vector<double> pictureTimes;
         for (std::string line; std::getline(times, line);) {
             if (line.empty() || line[0] == ',')
                 continue;
@@ -212,6 +233,27 @@ TEST_P(ImportFormats, OpensPlaysAndSavesAsTheSource)
             EXPECT_EQ(pictureMD5(picture->avFrame()), expected[i].md5) << "picture " << i;
         }
     }
+    // It plays: the clock advances, and the picture shown is ffmpeg's picture of that moment.
+    {
+        ManualClockScope scope;
+        auto playback = MVMoviePlayback::playbackForMovie(movie, silentOptions());
+        movie->play();
+        scope.clock->advance(0.5);
+        double now = double(MVTimeInScale(playback->currentTime(), 1000).timeValue) / 1000;
+        EXPECT_NEAR(now, 0.5, 0.05);
+        if (!expected.empty()) {
+            size_t shown = 0;
+            while (shown + 1 < pictureTimes.size() && pictureTimes[shown + 1] - start <= now + 1e-6)
+                ++shown;
+            std::string presented = "none";
+            for (const auto& p : playback->player().presentedPictures())
+                if (p.picture.frame)
+                    presented = pictureMD5(p.picture.frame->avFrame());
+            EXPECT_EQ(presented, expected[shown].md5) << "shown at " << now;
+        }
+        movie->stop();
+    }
+
     // The sound decodes to a tone for about the movie's length.
     if (c.audio && !soundTracks.empty()) {
         MVAudioFormat format { 48000, 2 };
