@@ -62,6 +62,7 @@ struct StreamPlan {
     std::optional<MVTrackDescription> cachedTrack; // Reused, and Cache once finished
     std::shared_ptr<void> lease; // keeps the cache movie from being cleaned away while in use
     bool adts = false; // Range: each packet starts with an ADTS header that is not part of the sample
+    int64_t frameSize = 0; // samples per sound frame, when the parser told and the parameters do not
     int64_t shift = 0; // the movie's start in the stream's time base
     int64_t lastDts = AV_NOPTS_VALUE;
     int64_t lastDuration = 0; // of the last packet that had one, or the frame rate's
@@ -231,9 +232,10 @@ MVTrackDescription buildTrack(
                 d = dts[i] - dts[i - 1];
             // Sound frames of one size whose times the container rounded (to milliseconds in Matroska)
             // last exactly that size.
-            if (!plan.isVideo && par->frame_size > 0 && i + 1 < packets.size()
-                && std::llabs(d - par->frame_size) <= int64_t(scale) * tb.num / std::max(tb.den, 1) + 1)
-                d = par->frame_size;
+            if (int64_t frameSize = par->frame_size > 0 ? par->frame_size : plan.frameSize;
+                !plan.isVideo && frameSize > 0 && i + 1 < packets.size()
+                && std::llabs(d - frameSize) <= int64_t(scale) * tb.num / std::max(tb.den, 1) + 1)
+                d = frameSize;
             uint32_t duration = uint32_t(std::clamp<int64_t>(d, 0, UINT32_MAX));
             if (!table.timeToSample.empty() && table.timeToSample.back().sampleDuration == duration)
                 table.timeToSample.back().sampleCount++;
@@ -727,8 +729,52 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
 
 enum class FastPass { NotTaken, Failed, Done };
 
-// How long a sound frame lasts, in the stream's time base, as the codec's parser reads it from the frame
-// (libavformat learns it the same way); 0 when the parser cannot tell.
+// The movie starts with its earliest sound or picture: the time of each stream's first (in its time base,
+// or AV_NOPTS_VALUE) in microseconds. Sound starts after its priming samples, which containers put before
+// time 0.
+int64_t movieStartMicros(const AVFormatContext* ctx, const std::function<int64_t(unsigned)>& startTime)
+{
+    int64_t movieStart = INT64_MAX;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVStream* st = ctx->streams[i];
+        auto type = st->codecpar->codec_type;
+        int64_t first = startTime(i);
+        if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) || first == AV_NOPTS_VALUE)
+            continue;
+        int64_t start = av_rescale_q(first, st->time_base, AVRational { 1, 1000000 });
+        if (type == AVMEDIA_TYPE_AUDIO && st->codecpar->initial_padding > 0 && st->codecpar->sample_rate > 0)
+            start = std::min<int64_t>(std::max<int64_t>(start, 0),
+                start + av_rescale(st->codecpar->initial_padding, 1000000, st->codecpar->sample_rate));
+        movieStart = std::min(movieStart, start);
+    }
+    return movieStart == INT64_MAX ? 0 : movieStart;
+}
+
+// Whether the track headers alone describe every sound and picture stream for the movie muxer, so that
+// probing the streams (which decodes their first frames) can be skipped: codecs whose whole
+// configuration is the track's setup data, or that need none.
+bool streamsDescribed(const AVFormatContext* ctx)
+{
+    static const std::set<AVCodecID> fromSetupData = { AV_CODEC_ID_H264, AV_CODEC_ID_HEVC, AV_CODEC_ID_AV1,
+        AV_CODEC_ID_AAC, AV_CODEC_ID_VORBIS, AV_CODEC_ID_OPUS, AV_CODEC_ID_FLAC, AV_CODEC_ID_ALAC };
+    static const std::set<AVCodecID> withoutSetupData
+        = { AV_CODEC_ID_VP8, AV_CODEC_ID_MP3, AV_CODEC_ID_AC3, AV_CODEC_ID_EAC3 };
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVCodecParameters* par = ctx->streams[i]->codecpar;
+        if (par->codec_type != AVMEDIA_TYPE_VIDEO && par->codec_type != AVMEDIA_TYPE_AUDIO)
+            continue;
+        bool known = (fromSetupData.count(par->codec_id) && par->extradata_size > 0)
+            || withoutSetupData.count(par->codec_id);
+        if (!known || (par->codec_type == AVMEDIA_TYPE_VIDEO && (par->width <= 0 || par->height <= 0))
+            || (par->codec_type == AVMEDIA_TYPE_AUDIO
+                && (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0)))
+            return false;
+    }
+    return true;
+}
+
+// How many samples a sound frame holds, as the codec's parser reads them from the frame (libavformat
+// learns it the same way); 0 when the parser cannot tell.
 int64_t parsedDuration(int fd, const Packet& frame, const AVStream* st)
 {
     const AVCodecParameters* par = st->codecpar;
@@ -760,7 +806,7 @@ int64_t parsedDuration(int fd, const Packet& frame, const AVStream* st)
     avcodec_free_context(&codec);
     if (parser)
         av_parser_close(parser);
-    return duration > 0 ? av_rescale_q(duration, AVRational { 1, par->sample_rate }, st->time_base) : 0;
+    return std::max(duration, 0);
 }
 
 // Matroska and WebM: where each frame lies comes from the block headers (matroska_frames.h) instead of
@@ -768,10 +814,8 @@ int64_t parsedDuration(int fd, const Packet& frame, const AVStream* st)
 // describe the stream and to check that they are the frames the headers name. Failed (after packets
 // were read) when the file needs the packet-by-packet way after all.
 FastPass runMatroskaPass(
-    Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int fd, uint64_t fileSize, int64_t movieStartMicros)
+    Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int fd, uint64_t fileSize, int64_t* outMovieStart)
 {
-    if (!std::string_view(ctx->iformat->name).starts_with("matroska"))
-        return FastPass::NotTaken;
     auto scanned = MVReadMatroskaFrames(fd, fileSize);
     // libavformat makes a stream of each track entry, in their order, and one of each attachment after
     // them.
@@ -785,7 +829,18 @@ FastPass runMatroskaPass(
         auto it = scanned->frames.find(scanned->trackNumbers[size_t(index)]);
         return it == scanned->frames.end() ? none : it->second;
     };
-    preparePlans(pass, ctx, cacheBase, movieStartMicros);
+    const int64_t movieStart = movieStartMicros(ctx, [&](unsigned i) {
+        if (i >= tracks)
+            return int64_t(AV_NOPTS_VALUE);
+        const auto& list = framesOf(int(i));
+        int64_t first = AV_NOPTS_VALUE;
+        // Pictures in decode order: the earliest shown is among the first few.
+        for (size_t k = 0; k < list.size() && k < 64; ++k)
+            first = first == AV_NOPTS_VALUE ? list[k].time : std::min(first, list[k].time);
+        return first;
+    });
+    *outMovieStart = movieStart;
+    preparePlans(pass, ctx, cacheBase, movieStart);
     for (auto& [index, plan] : pass.plans)
         if (plan.mode != Mode::Pending)
             return FastPass::NotTaken;
@@ -844,8 +899,13 @@ FastPass runMatroskaPass(
         }
         // A block does not say how long its frame lasts: what matters is the last frame of a sound, which
         // may be shorter than the others.
-        if (!plan.isVideo && !plan.isPCM && !plan.packets.empty() && plan.packets.back().duration == 0)
-            plan.packets.back().duration = parsedDuration(fd, plan.packets.back(), ctx->streams[index]);
+        const AVStream* st = ctx->streams[index];
+        if (!plan.isVideo && !plan.isPCM && !plan.packets.empty() && st->codecpar->sample_rate > 0) {
+            plan.frameSize = parsedDuration(fd, plan.packets.front(), st);
+            if (plan.packets.back().duration == 0)
+                plan.packets.back().duration = av_rescale_q(parsedDuration(fd, plan.packets.back(), st),
+                    AVRational { 1, st->codecpar->sample_rate }, st->time_base);
+        }
     }
     for (auto& [index, reader] : pass.subtitles)
         for (const auto& f : framesOf(index)) {
@@ -927,36 +987,24 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
         fmt.reset();
         if (avformat_open_input(&fmt.ctx, path.c_str(), nullptr, nullptr) < 0)
             return fail(importError("The file " + path + " could not be opened as a movie."));
-        if (avformat_find_stream_info(fmt.ctx, nullptr) < 0)
-            return fail(importError("The streams of " + path + " could not be read."));
-        // The movie starts with its earliest sound or picture.
-        movieStart = INT64_MAX;
-        for (unsigned i = 0; i < fmt.ctx->nb_streams; ++i) {
-            const AVStream* st = fmt.ctx->streams[i];
-            auto type = st->codecpar->codec_type;
-            if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO)
-                || st->start_time == AV_NOPTS_VALUE)
-                continue;
-            // Sound starts after its priming samples, which containers put before time 0.
-            int64_t start = av_rescale_q(st->start_time, st->time_base, AVRational { 1, 1000000 });
-            if (type == AVMEDIA_TYPE_AUDIO && st->codecpar->initial_padding > 0
-                && st->codecpar->sample_rate > 0)
-                start = std::min<int64_t>(std::max<int64_t>(start, 0),
-                    start + av_rescale(st->codecpar->initial_padding, 1000000, st->codecpar->sample_rate));
-            movieStart = std::min(movieStart, start);
-        }
-        if (movieStart == INT64_MAX)
-            movieStart = 0;
         pass = {};
+        // Matroska and WebM whose track headers say all: the frames from the block headers, without
+        // probing the streams. Anything else, or a file this way does not take, is read packet by packet.
         if (!fastTried) {
             fastTried = true;
-            auto fast = runMatroskaPass(pass, fmt.ctx, cacheBase, fd, fileSize, movieStart);
-            if (fast == FastPass::Done)
-                break;
-            pass = {};
-            if (fast == FastPass::Failed)
-                continue; // the packets read so far are gone: open the file again
+            if (std::string_view(fmt.ctx->iformat->name).starts_with("matroska")) {
+                if (!streamsDescribed(fmt.ctx) && avformat_find_stream_info(fmt.ctx, nullptr) < 0)
+                    return fail(importError("The streams of " + path + " could not be read."));
+                auto fast = runMatroskaPass(pass, fmt.ctx, cacheBase, fd, fileSize, &movieStart);
+                if (fast == FastPass::Done)
+                    break;
+                pass = {};
+                continue; // packets may have been read: open the file again
+            }
         }
+        if (avformat_find_stream_info(fmt.ctx, nullptr) < 0)
+            return fail(importError("The streams of " + path + " could not be read."));
+        movieStart = movieStartMicros(fmt.ctx, [&](unsigned i) { return fmt.ctx->streams[i]->start_time; });
         runPass(pass, fmt.ctx, forceCache, cacheBase, fd, fileSize, movieStart);
         if (pass.restartWithCache < 0 || forceCache.count(pass.restartWithCache))
             break;
