@@ -1,6 +1,7 @@
 // Files of the containers and codecs people have, made by ffmpeg, opened as movies: the duration and
 // the streams ffprobe reports, every picture as ffmpeg decodes it, sound that plays, and a
 // self-contained save that ffmpeg reads back with the same pictures and sound.
+#include "audio_capture.h"
 #include "decoder_test_support.h"
 #include "test_support.h"
 
@@ -105,23 +106,6 @@ std::pair<std::string, size_t> decodedSound(const std::string& path)
         "-ac", "1", "-ar", "48000", "-" });
     auto md5 = runCommand({ "md5sum" }, r.output).output.substr(0, 32);
     return { md5, r.output.size() / 2 };
-}
-
-class ManualClockScope {
-public:
-    ManualClockScope() { HXRunLoop::main().setClock(clock); }
-    ~ManualClockScope() { HXRunLoop::main().setClock(nullptr); }
-    std::shared_ptr<HXManualClock> clock = std::make_shared<HXManualClock>();
-};
-
-MVMoviePlayerOptions silentOptions()
-{
-    MVMoviePlayerOptions options;
-    options.makeAudioOutput = [](MVAudioFormat format, MVAudioOutput::RenderCallback render) {
-        return std::make_unique<MVSilentAudioOutput>(format, std::move(render), [] { return HXRunLoop::main().now(); });
-    };
-    options.frameWait = 10.0;
-    return options;
 }
 
 class ImportFormats : public ::testing::TestWithParam<FormatCase> { };
