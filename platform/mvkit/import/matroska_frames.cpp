@@ -71,17 +71,14 @@ struct Element {
     uint64_t end() const { return size == kUnknownSize ? kUnknownSize : dataStart + size; }
 };
 
-// A variable-length number: `keepMarker` for IDs. Its length in `length`; nothing when invalid.
-std::optional<uint64_t> readNumber(Window& w, uint64_t position, bool keepMarker, size_t maxLength, size_t* length)
+// A variable-length number at `p`, of which `available` bytes can be read: `keepMarker` for IDs. Its
+// length in `length`; nothing when invalid.
+std::optional<uint64_t> parseNumber(const uint8_t* p, size_t available, bool keepMarker, size_t maxLength, size_t* length)
 {
-    const uint8_t* first = w.bytes(position, 1);
-    if (!first || *first == 0)
+    if (available == 0 || p[0] == 0)
         return std::nullopt;
-    size_t n = size_t(__builtin_clz(uint32_t(*first)) - 23); // leading zeros in the byte, plus one
-    if (n > maxLength)
-        return std::nullopt;
-    const uint8_t* p = w.bytes(position, n);
-    if (!p)
+    size_t n = size_t(__builtin_clz(uint32_t(p[0])) - 23); // leading zeros in the byte, plus one
+    if (n > maxLength || n > available)
         return std::nullopt;
     uint64_t value = keepMarker ? p[0] : (p[0] & (0xFF >> n));
     bool allOnes = (p[0] & (0xFF >> n)) == (0xFF >> n);
@@ -95,13 +92,23 @@ std::optional<uint64_t> readNumber(Window& w, uint64_t position, bool keepMarker
     return value;
 }
 
+std::optional<uint64_t> readNumber(Window& w, uint64_t position, bool keepMarker, size_t maxLength, size_t* length)
+{
+    size_t available = size_t(std::min<uint64_t>(9, w.fileSize() - std::min(position, w.fileSize())));
+    const uint8_t* p = w.bytes(position, available);
+    return p ? parseNumber(p, available, keepMarker, maxLength, length) : std::nullopt;
+}
+
 std::optional<Element> readElement(Window& w, uint64_t position)
 {
+    // An ID of up to 4 bytes and a size of up to 8, read at once.
+    size_t available = size_t(std::min<uint64_t>(12, w.fileSize() - std::min(position, w.fileSize())));
+    const uint8_t* p = w.bytes(position, available);
     size_t idLength = 0, sizeLength = 0;
-    auto id = readNumber(w, position, true, 4, &idLength);
+    auto id = p ? parseNumber(p, available, true, 4, &idLength) : std::nullopt;
     if (!id)
         return std::nullopt;
-    auto size = readNumber(w, position + idLength, false, 8, &sizeLength);
+    auto size = parseNumber(p + idLength, available - idLength, false, 8, &sizeLength);
     if (!size)
         return std::nullopt;
     Element e { uint32_t(*id), position + idLength + sizeLength, *size };

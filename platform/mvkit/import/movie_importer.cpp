@@ -130,6 +130,13 @@ void settleTimes(std::vector<Packet>& packets)
         packets.begin(), packets.end(), [](const Packet& p) { return p.dts != AV_NOPTS_VALUE; });
     for (size_t i = 1; usable && i < packets.size(); ++i)
         usable = packets[i].dts > packets[i - 1].dts;
+    // Presentation times that only increase (sound, pictures without reordering) are the decode times.
+    if (!usable && std::all_of(packets.begin(), packets.end(), [](const Packet& p) { return p.pts != AV_NOPTS_VALUE; })
+        && std::is_sorted(packets.begin(), packets.end(), [](const Packet& a, const Packet& b) { return a.pts <= b.pts; })) {
+        for (auto& p : packets)
+            p.dts = p.pts;
+        return;
+    }
     if (!usable) {
         std::vector<int64_t> pts;
         for (auto& p : packets)
@@ -220,10 +227,14 @@ MVTrackDescription buildTrack(
         int64_t firstDts = toMedia(packets.front().dts);
         int64_t minPts = INT64_MAX;
         std::vector<int64_t> dts, offsets;
+        dts.reserve(packets.size());
+        offsets.reserve(packets.size());
         for (const auto& p : packets) {
-            dts.push_back(toMedia(p.dts) - firstDts);
-            offsets.push_back(toMedia(p.pts) - toMedia(p.dts));
-            minPts = std::min(minPts, toMedia(p.pts) - firstDts);
+            int64_t decode = toMedia(p.dts);
+            int64_t present = p.pts == p.dts ? decode : toMedia(p.pts);
+            dts.push_back(decode - firstDts);
+            offsets.push_back(present - decode);
+            minPts = std::min(minPts, present - firstDts);
         }
         for (size_t i = 0; i < packets.size(); ++i) {
             int64_t d = i + 1 < packets.size() ? dts[i + 1] - dts[i]
