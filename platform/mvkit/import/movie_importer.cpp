@@ -999,21 +999,28 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
         if (avformat_open_input(&fmt.ctx, path.c_str(), nullptr, nullptr) < 0)
             return fail(importError("The file " + path + " could not be opened as a movie."));
         pass = {};
-        // Matroska and WebM whose track headers say all: the frames from the block headers, without
-        // probing the streams. Anything else, or a file this way does not take, is read packet by packet.
+        bool probed = false;
+        auto probe = [&] {
+            probed = probed || avformat_find_stream_info(fmt.ctx, nullptr) >= 0;
+            return probed;
+        };
+        // Matroska and WebM: the frames from the block headers, and no probing of the streams when the
+        // track headers describe them. Anything else, or a file this way does not take, is read packet
+        // by packet.
         if (!fastTried) {
             fastTried = true;
             if (std::string_view(fmt.ctx->iformat->name).starts_with("matroska")) {
-                if (!streamsDescribed(fmt.ctx) && avformat_find_stream_info(fmt.ctx, nullptr) < 0)
+                if (!streamsDescribed(fmt.ctx) && !probe())
                     return fail(importError("The streams of " + path + " could not be read."));
                 auto fast = runMatroskaPass(pass, fmt.ctx, cacheBase, fd, fileSize, &movieStart);
                 if (fast == FastPass::Done)
                     break;
                 pass = {};
-                continue; // packets may have been read: open the file again
+                if (fast == FastPass::Failed)
+                    continue; // packets were read: open the file again
             }
         }
-        if (avformat_find_stream_info(fmt.ctx, nullptr) < 0)
+        if (!probed && !probe())
             return fail(importError("The streams of " + path + " could not be read."));
         movieStart = movieStartMicros(fmt.ctx, [&](unsigned i) { return fmt.ctx->streams[i]->start_time; });
         runPass(pass, fmt.ctx, forceCache, cacheBase, fd, fileSize, movieStart);
