@@ -180,18 +180,8 @@ MVTrackDescription buildTrack(
         track.header.volume = 0x100;
         track.header.alternateGroup = 1;
     }
-    if (const AVDictionaryEntry* lang = av_dict_get(st->metadata, "language", nullptr, 0))
-        if (std::strlen(lang->value) == 3) {
-            uint16_t packed = 0;
-            bool ok = true;
-            for (int i = 0; i < 3; ++i) {
-                char c = lang->value[i];
-                ok = ok && c >= 'a' && c <= 'z';
-                packed = uint16_t((packed << 5) | uint16_t((c - 0x60) & 0x1F));
-            }
-            if (ok)
-                media.header.language = packed;
-        }
+    if (uint16_t language = MVImportedStreamLanguage(st))
+        media.header.language = language;
 
     auto& packets = plan.packets;
     int64_t mediaDuration = 0;

@@ -100,14 +100,25 @@ void MVSubtitleStreamReader::take(const AVPacket* packet)
 MVImportedSubtitles MVSubtitleStreamReader::result() const
 {
     MVImportedSubtitles out;
-    if (const AVDictionaryEntry* lang = av_dict_get(_stream->metadata, "language", nullptr, 0))
-        if (std::strlen(lang->value) == 3 && std::all_of(lang->value, lang->value + 3, [](char c) {
-                return c >= 'a' && c <= 'z';
-            }))
-            out.language = lang->value;
+    out.language = MVImportedStreamLanguage(_stream);
     out.preferred = (_stream->disposition & (AV_DISPOSITION_DEFAULT | AV_DISPOSITION_FORCED)) != 0;
     out.cues = _cues;
     return out;
+}
+
+uint16_t MVImportedStreamLanguage(const AVStream* stream)
+{
+    const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "language", nullptr, 0);
+    if (!tag || std::strlen(tag->value) != 3)
+        return 0;
+    uint16_t packed = 0;
+    for (int i = 0; i < 3; ++i) {
+        char c = tag->value[i];
+        if (c < 'a' || c > 'z')
+            return 0;
+        packed = uint16_t((packed << 5) | uint16_t(c - 0x60));
+    }
+    return packed;
 }
 
 std::string MVPlainTextFromASS(std::string_view event)
@@ -183,18 +194,6 @@ std::vector<std::pair<int64_t, std::string>> MVSubtitleTimeline(const std::vecto
     return out;
 }
 
-namespace {
-
-uint16_t packedLanguage(const std::string& code)
-{
-    uint16_t packed = 0;
-    for (char c : code)
-        packed = uint16_t((packed << 5) | uint16_t((c - 0x60) & 0x1F));
-    return packed;
-}
-
-} // namespace
-
 void MVAddSubtitleTracks(MVMovie& movie, const std::vector<MVImportedSubtitles>& subtitles)
 {
     constexpr int32_t kScale = 1000;
@@ -225,8 +224,8 @@ void MVAddSubtitleTracks(MVMovie& movie, const std::vector<MVImportedSubtitles>&
                 description, 0);
         media->endEdits();
         track->insertMedia(0, 0, media->duration());
-        if (!s.language.empty())
-            track->setLanguage(packedLanguage(s.language));
+        if (s.language)
+            track->setLanguage(s.language);
         // Subtitle tracks are alternatives to each other: one shows at a time.
         track->setAlternateGroup(2);
         bool show = !shown && (s.preferred || !anyPreferred);

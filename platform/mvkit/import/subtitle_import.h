@@ -23,8 +23,12 @@ struct MVSubtitleCue {
     bool operator==(const MVSubtitleCue&) const = default;
 };
 
+// The stream's language tag as a packed ISO 639-2 code (the movie's form); 0 when it has none of three
+// letters.
+uint16_t MVImportedStreamLanguage(const AVStream* stream);
+
 struct MVImportedSubtitles {
-    std::string language; // three ISO 639-2 letters, or empty
+    uint16_t language = 0; // packed ISO 639-2 code, 0 when unknown
     bool preferred = false; // the file marks the stream as shown by default (or forced)
     std::vector<MVSubtitleCue> cues;
 };
