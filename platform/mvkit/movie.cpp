@@ -218,7 +218,8 @@ std::shared_ptr<MVMovie> MVMovie::movieWithURL(const HXURL& url, HXError* outErr
     return m;
 }
 
-void MVMovie::networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath)
+void MVMovie::networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath,
+    const std::vector<MVImportedSubtitles>& subtitles, std::vector<std::shared_ptr<void>> cacheLeases)
 {
     if (_loadState == MVMovieLoadStateError || _loadState >= MVMovieLoadStateLoaded)
         return;
@@ -232,6 +233,8 @@ void MVMovie::networkHeaderArrived(const MVMovieFileDescription& file, const std
     }
     logReadWarnings(file, cachePath);
     loadFromFile(file, cachePath);
+    MVAddSubtitleTracks(*this, subtitles);
+    _importCacheLeases = std::move(cacheLeases);
     // The movie is not its cache file: saving replaces nothing in place.
     _filePath.clear();
     _openedFile = {};

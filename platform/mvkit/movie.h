@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+struct MVImportedSubtitles;
+
 class HXUndoManager;
 class MVMovieDelegate;
 class MVMovieLoader;
@@ -389,7 +391,8 @@ public:
 private:
     friend class MVMovieLoader;
     MVMovie() = default;
-    void networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath);
+    void networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath,
+        const std::vector<MVImportedSubtitles>& subtitles = {}, std::vector<std::shared_ptr<void>> cacheLeases = {});
     void networkTransferEnded(bool ok, const HXError& error);
     void postNotification(const char* name, HXPropertyList::Dictionary userInfo = {});
     void setLoadState(int64_t state);
