@@ -51,7 +51,7 @@ drawbox=x=206:y=260:w=100:h=180:color=0x3B1D08:t=fill,\
 drawtext=text='COURTYARD':fontsize=22:fontcolor=white:x=(w-tw)/2:y=230" -q:v 2 hall-front-door.jpg
 draw -f lavfi -i "color=black:s=512x512,format=gray" -frames:v 1 -pix_fmt gray \
     -vf "geq=lum='if(between(X,206,306)*between(Y,260,440),1,0)'" hall-spots-front.png
-draw -f lavfi -i "color=black:s=512x512,format=gray" -frames:v 1 -pix_fmt gray hall-spots-none.png
+draw -f lavfi -i "color=black:s=512x512,format=gray" -frames:v 1 -pix_fmt gray -vf "geq=lum=0" hall-spots-none.png
 
 "$maker" "$output" --size 640x480 --default-node 1 \
     --node 1 Courtyard --cylinder courtyard.jpg --tilt -45 45 --fov 10 90 --view 180 0 60 \

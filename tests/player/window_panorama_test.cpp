@@ -9,6 +9,8 @@
 #include "player/timeline/lcd_view.h"
 #include "tests/platform/mvkit/panorama_fixtures.h"
 
+#include "platform/mvkit/panorama/hotspot.h"
+#include "platform/mvkit/panorama/node.h"
 #include "platform/winkit/menu.h"
 
 namespace {

@@ -39,7 +39,8 @@ protected:
     std::vector<double> list(const Specifier& s)
     {
         std::vector<double> out;
-        for (const auto& v : get(s)["result"].arrayValue())
+        auto reply = get(s);
+        for (const auto& v : reply["result"].arrayValue())
             out.push_back(v.realValue());
         return out;
     }

@@ -1,6 +1,7 @@
 #include "platform/mvkit/panorama/panorama_images.h"
 
 #include "platform/mvkit/movie.h"
+#include "platform/mvkit/panorama/hotspot.h"
 #include "platform/mvkit/panorama/node.h"
 #include "platform/mvkit/playback/media_sample_source.h"
 #include "platform/mvkit/playback/video_track_decoder.h"
@@ -202,6 +203,15 @@ std::shared_ptr<MVPanoramaSource> MVLoadPanoramaSource(
         if (spotFrames.size() == spotCount)
             if (auto map
                 = assembleMap(spotFrames, d.hotspotWidth, d.hotspotHeight, d.hotspotColumns, d.hotspotRows)) {
+                // Values that name none of the node's hot spots are no hot spot (a grey that is not quite
+                // black, say): nothing to outline or click there.
+                bool known[256] = {};
+                for (const auto& h : node.hotspots())
+                    if (h->hotspotID() < 256)
+                        known[h->hotspotID()] = true;
+                for (auto& id : map->ids)
+                    if (!known[id])
+                        id = 0;
                 if (cubic)
                     source->hotspotMaps = cubeFaces(*map, 1);
                 else

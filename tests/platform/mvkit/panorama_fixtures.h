@@ -11,6 +11,8 @@
 // Header-only, so every test program that needs it gets it.
 #include "platform/basekit/error.h"
 #include "platform/mvkit/movie.h"
+#include "platform/mvkit/panorama/hotspot.h"
+#include "platform/mvkit/panorama/node.h"
 #include "platform/mvkit/panorama/panorama_builder.h"
 
 #include "test_support.h"
@@ -95,7 +97,7 @@ inline std::vector<MVPanoramaNodePictures> panoramaFixtureNodes()
     room.imageRows = 6;
     room.hotspotFrames.push_back(ffmpegPicture("color=black:s=8x8", "format=gray,geq=lum=1", "gray"));
     for (int k = 0; k < 5; ++k)
-        room.hotspotFrames.push_back(ffmpegPicture("color=black:s=8x8", "format=gray", "gray"));
+        room.hotspotFrames.push_back(ffmpegPicture("color=black:s=8x8", "format=gray,geq=lum=0", "gray"));
     room.hotspotColumns = 1;
     room.hotspotRows = 6;
     for (const auto& n : nodes) {

@@ -296,6 +296,21 @@ TEST_F(PanoramaMovieTest, ANodesPicturesAreDecoded)
     EXPECT_EQ(view.width, 64);
 }
 
+TEST(PanoramaMovie, HotspotPixelsWithoutARecordAreNoHotspot)
+{
+    auto nodes = panoramaFixtureNodes();
+    if (nodes.empty())
+        GTEST_SKIP() << "ffmpeg could not draw the panorama's pictures";
+    nodes[0].information.hotspots.pop_back(); // the sign's pixels stay, its record goes
+    auto movie = MVMakePanoramaMovie(nodes, 0, 320, 240, nullptr);
+    ASSERT_TRUE(movie);
+    auto source = movie->panoramaController()->currentSource();
+    ASSERT_TRUE(source);
+    const auto& ids = source->hotspotMaps.at(0).ids;
+    EXPECT_EQ(ids[size_t(10 * 72 + 2)], 0) << "where the sign was";
+    EXPECT_EQ(ids[size_t(10 * 72 + 35)], 1) << "the door";
+}
+
 TEST(PanoramaMovie, OtherMoviesAreNoPanoramas)
 {
     auto plain = MVMovie::movie();
