@@ -16,7 +16,7 @@ draw -f lavfi -i "color=black:s=${W}x${H},format=rgb24" -frames:v 1 -vf "\
 geq=r='if(lt(Y,H/2),70+110*Y/H,70+25*sin(X/9)*sin(Y/5))':\
 g='if(lt(Y,H/2),130+100*Y/H,105+20*sin(Y/4))':\
 b='if(lt(Y,H/2),235,45)',\
-drawbox=x=0.40*iw:y=0.22*ih:w=0.20*iw:h=0.28*ih:color=0xB5651D:t=fill,\
+drawbox=x=0.43*iw:y=0.22*ih:w=0.14*iw:h=0.28*ih:color=0xB5651D:t=fill,\
 drawbox=x=0.47*iw:y=0.36*ih:w=0.06*iw:h=0.14*ih:color=0x3B1D08:t=fill,\
 drawbox=x=0.70*iw:y=0.34*ih:w=0.10*iw:h=0.08*ih:color=0xF4F1E8:t=fill,\
 drawtext=text='HALL':fontsize=40:fontcolor=white:x=0.5*w-tw/2:y=0.27*h,\
