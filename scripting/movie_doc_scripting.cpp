@@ -17,8 +17,8 @@
 #include "platform/winkit/window.h"
 #include "player/window/window_controller.h"
 #include "scripting/panorama_scripting.h"
-#include "scripting/scripting_models.h"
 #include "scripting/script_values.h"
+#include "scripting/scripting_models.h"
 
 #include <algorithm>
 #include <cmath>
@@ -488,8 +488,8 @@ void addStateProperties(HXScriptClass<Doc>& c)
                 }
             replaceUserData(m, fourCC("plug"), items);
         }));
-    for (const char* key : { "colorTable", "chapterList", "preferredAudioGainTrack", "preferredAudioBalanceTrack",
-             "recording" })
+    for (const char* key :
+        { "colorTable", "chapterList", "preferredAudioGainTrack", "preferredAudioBalanceTrack", "recording" })
         c.getSet(key, [](Doc&) { return V(); }, "any", [](Doc&, const V&, HXScriptCommand&) { });
     addPanoramaProperties(c);
 }

@@ -78,8 +78,8 @@ void MVMovieView::observePanorama()
         center.removeObserver(_panoramaObserver);
     _panoramaObserver = 0;
     if (_movie)
-        _panoramaObserver = center.addObserver(
-            MVMoviePanoramaViewDidChangeNotification, _movie.get(), [this](const HXNotification&) { setNeedsDisplay(true); });
+        _panoramaObserver = center.addObserver(MVMoviePanoramaViewDidChangeNotification, _movie.get(),
+            [this](const HXNotification&) { setNeedsDisplay(true); });
 }
 
 void MVMovieView::setFillColor(const HXColor& color)
@@ -396,8 +396,8 @@ bool MVMovieView::drawPanorama(HXRect target)
         return true;
     unsigned char* pixels = rep->bitmapData();
     for (int y = 0; y < height; ++y)
-        std::memcpy(pixels + size_t(y) * rep->bytesPerRow(), frame.pixels.data() + size_t(y) * size_t(frame.bytesPerRow),
-            size_t(width) * 4);
+        std::memcpy(pixels + size_t(y) * rep->bytesPerRow(),
+            frame.pixels.data() + size_t(y) * size_t(frame.bytesPerRow), size_t(width) * 4);
     rep->markDirty();
     auto image = HXImage::initWithBitmapImageRep(rep);
     if (image && willDisplayImage)

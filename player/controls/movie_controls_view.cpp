@@ -120,8 +120,8 @@ void MVPMovieControlsView::setMovie(std::shared_ptr<MVPControlledMovie> movie)
             [this](const HXNotification& n) { timeChanged(n); }));
         // A panorama's node (with its own hot spots) or the hot spots' visibility may change by a click in
         // the picture or a script: the hot-spot button follows.
-        _observers.push_back(center.addObserver(this, MVMoviePanoramaViewDidChangeNotification, m.get(),
-            [this](const HXNotification&) {
+        _observers.push_back(center.addObserver(
+            this, MVMoviePanoramaViewDidChangeNotification, m.get(), [this](const HXNotification&) {
                 if (_isVRMovie)
                     updateButtonState();
             }));

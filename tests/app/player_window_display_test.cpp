@@ -475,7 +475,8 @@ TEST(PlayerWindowDisplay, APanoramaLooksAroundAndFollowsItsHotspots)
         GTEST_SKIP() << "no X display";
     const std::string script = std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-script";
     const std::string sample = std::string(MOVARA_BUNDLE_DIR) + "/Resources/Panorama.mov";
-    if (access(kProgram.c_str(), X_OK) != 0 || access(script.c_str(), X_OK) != 0 || access(sample.c_str(), R_OK) != 0)
+    if (access(kProgram.c_str(), X_OK) != 0 || access(script.c_str(), X_OK) != 0
+        || access(sample.c_str(), R_OK) != 0)
         GTEST_SKIP() << "the program, movara-script or the sample panorama is not built";
     Display* display = XOpenDisplay(name);
     ASSERT_TRUE(display);
@@ -500,13 +501,15 @@ TEST(PlayerWindowDisplay, APanoramaLooksAroundAndFollowsItsHotspots)
     ASSERT_TRUE(player.start(sample));
     Dict status = player.windowWhen([](const Dict& s) {
         auto visible = s.find("visible");
-        return visible != s.end() && visible->second.boolValue() && s.count("transportActions") && s.count("movieRect");
+        return visible != s.end() && visible->second.boolValue() && s.count("transportActions")
+            && s.count("movieRect");
     });
     ASSERT_TRUE(status["visible"].boolValue());
     std::vector<std::string> actions;
     for (const auto& a : status["transportActions"].arrayValue())
         actions.push_back(a.stringValue());
-    EXPECT_EQ(actions, (std::vector<std::string> { "goBack:", "zoomOut:", "", "zoomIn:", "toggleHotSpots:" }));
+    EXPECT_EQ(
+        actions, (std::vector<std::string> { "goBack:", "zoomOut:", "", "zoomIn:", "toggleHotSpots:" }));
     sleepFor(1.0); // the node's pictures are decoded and the view drawn
 
     // The screenshot: the courtyard's door straight ahead, the VR buttons below.
@@ -569,7 +572,8 @@ TEST(PlayerWindowDisplay, APanoramaLooksAroundAndFollowsItsHotspots)
             text += " " + h->name();
         nodes.push_back(text);
     }
-    EXPECT_EQ(nodes, (std::vector<std::string> { "Courtyard: Door to the hall Web site", "Hall: Door to the courtyard" }));
+    EXPECT_EQ(nodes,
+        (std::vector<std::string> { "Courtyard: Door to the hall Web site", "Hall: Door to the courtyard" }));
     EXPECT_EQ(movara::test::runCommand({ "ffprobe", "-v", "error", "-show_streams", saved }).status, 0);
     XCloseDisplay(display);
 }

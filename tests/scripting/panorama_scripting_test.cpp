@@ -85,10 +85,10 @@ TEST_F(PanoramaScriptingTest, NodesAndHotspotsAreObjects)
     auto current = get(movieProperty("currentNode"))["result"];
     EXPECT_EQ(current["$class"].stringValue(), "node");
     // The first node (the framework's index 1) is index 0 under the movie's "nodes".
-    auto spec = HXScriptObjectSpecifier::fromPropertyList(current["$specifier"], nullptr);
-    ASSERT_TRUE(spec);
-    EXPECT_EQ(spec->key, "nodes");
-    EXPECT_EQ(spec->value.integerValue(), 0);
+    auto where = HXScriptObjectSpecifier::fromPropertyList(current["$specifier"], nullptr);
+    ASSERT_TRUE(where);
+    EXPECT_EQ(where->key, "nodes");
+    EXPECT_EQ(where->value.integerValue(), 0);
     EXPECT_EQ(get(movieProperty("defaultNode"))["result"]["$specifier"], current["$specifier"]);
 
     EXPECT_EQ(get(Specifier::property("name", ptr(node(1))))["result"].stringValue(), "Room");

@@ -187,37 +187,41 @@ std::shared_ptr<MVMovie> MVMakePanoramaMovie(const std::vector<MVPanoramaNodePic
         if (n.information.nodeID == 0)
             return fail("A panorama node needs an ID.");
         const bool cubic = n.panorama.panoramaType == MVPanoramaTypeCube;
-        auto image = gridInfo(n.imageFrames, size_t(n.imageColumns) * n.imageRows);
-        if (!image)
-            return fail("A node's pictures must be PNG or JPEG pictures of one size that fill its grid.");
+        // The picture grid, and the hot-spot grid when there is one: their sizes go to the panorama data.
+        struct Grid {
+            const std::vector<MVBytes>& frames;
+            uint16_t columns, rows;
+            uint32_t *width, *height;
+            uint16_t *dataColumns, *dataRows;
+        };
         MVPanoramaSampleData d = n.panorama;
         d.imageReferenceIndex = 1;
-        d.imageColumns = n.imageColumns;
-        d.imageRows = n.imageRows;
-        d.imageWidth = uint32_t(image->width) * n.imageColumns;
-        d.imageHeight = uint32_t(image->height) * n.imageRows;
-        if (cubic && d.imageHeight != d.imageWidth * 6)
-            return fail("A cubic node's pictures must be six square faces in one column.");
-        if (!addFrames(*imageTrack, n.imageFrames, *image, time, outError))
-            return nullptr;
-        maxCellWidth = std::max(maxCellWidth, image->width);
-        maxCellHeight = std::max(maxCellHeight, image->height);
-
-        d.hotspotReferenceIndex = 0;
-        if (!n.hotspotFrames.empty()) {
-            auto spots = gridInfo(n.hotspotFrames, size_t(n.hotspotColumns) * n.hotspotRows);
-            if (!spots || spots->format != MVFourCC("png ") || spots->depth != 40)
-                return fail("A node's hot-spot pictures must be 8-bit grey PNG pictures of one size that "
-                            "fill its grid.");
-            d.hotspotReferenceIndex = 1;
-            d.hotspotColumns = n.hotspotColumns;
-            d.hotspotRows = n.hotspotRows;
-            d.hotspotWidth = uint32_t(spots->width) * n.hotspotColumns;
-            d.hotspotHeight = uint32_t(spots->height) * n.hotspotRows;
-            if (cubic && d.hotspotHeight != d.hotspotWidth * 6)
-                return fail("A cubic node's hot-spot pictures must be six square faces in one column.");
-            if (!addFrames(*hotspotTrack, n.hotspotFrames, *spots, time, outError))
+        d.hotspotReferenceIndex = n.hotspotFrames.empty() ? 0 : 1;
+        const Grid grids[] = {
+            { n.imageFrames, n.imageColumns, n.imageRows, &d.imageWidth, &d.imageHeight, &d.imageColumns,
+                &d.imageRows },
+            { n.hotspotFrames, n.hotspotColumns, n.hotspotRows, &d.hotspotWidth, &d.hotspotHeight,
+                &d.hotspotColumns, &d.hotspotRows },
+        };
+        for (int k = 0; k < (n.hotspotFrames.empty() ? 1 : 2); ++k) {
+            const Grid& g = grids[k];
+            const bool spots = k == 1;
+            auto info = gridInfo(g.frames, size_t(g.columns) * g.rows);
+            if (!info || (spots && (info->format != MVFourCC("png ") || info->depth != 40)))
+                return fail(spots
+                        ? "A node's hot-spot pictures must be 8-bit grey PNG pictures of one size that "
+                          "fill its grid."
+                        : "A node's pictures must be PNG or JPEG pictures of one size that fill its grid.");
+            *g.dataColumns = g.columns;
+            *g.dataRows = g.rows;
+            *g.width = uint32_t(info->width) * g.columns;
+            *g.height = uint32_t(info->height) * g.rows;
+            if (cubic && *g.height != *g.width * 6)
+                return fail("A cubic node's pictures must be six square faces in one column.");
+            if (!addFrames(spots ? *hotspotTrack : *imageTrack, g.frames, *info, time, outError))
                 return nullptr;
+            maxCellWidth = std::max(maxCellWidth, info->width);
+            maxCellHeight = std::max(maxCellHeight, info->height);
         }
 
         auto nodeMedia = nodeTrack->media();

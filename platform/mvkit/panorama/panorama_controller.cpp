@@ -4,7 +4,7 @@
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/timer.h"
 #include "platform/mvkit/movie.h"
-#include "platform/mvkit/movie_delegate.h"
+#include "platform/mvkit/movie_links.h"
 #include "platform/mvkit/notifications.h"
 #include "platform/mvkit/panorama/panorama_images.h"
 
@@ -179,19 +179,12 @@ bool MVPanoramaController::goToNode(
     auto node = nodeWithID(nodeID);
     if (!node)
         return false;
-    const bool otherNode = node != _current;
-    if (otherNode && _current) {
+    if (node != _current && _current) {
         if (_history.size() >= kMaximumHistory)
             _history.erase(_history.begin());
         _history.push_back({ _current->uniqueID(), _pan, _tilt, _fieldOfView });
     }
-    enter(node, pan, tilt, fieldOfView);
-    changed();
-    if (otherNode)
-        if (auto movie = _movie.lock())
-            HXNotificationCenter::defaultCenter().postNotification(
-                HXNotification(MVMovieStatusStringPostedNotification, movie,
-                    { { MVMovieStatusStringNotificationParameter, node->name() } }));
+    arrive(node, pan, tilt, fieldOfView);
     return true;
 }
 
@@ -200,20 +193,26 @@ bool MVPanoramaController::gotoPreviousNode()
     while (!_history.empty()) {
         Place place = _history.back();
         _history.pop_back();
-        auto node = nodeWithID(place.nodeID);
-        if (!node)
-            continue;
-        const bool otherNode = node != _current;
-        enter(node, place.pan, place.tilt, place.fieldOfView);
-        changed();
-        if (otherNode)
-            if (auto movie = _movie.lock())
-                HXNotificationCenter::defaultCenter().postNotification(
-                    HXNotification(MVMovieStatusStringPostedNotification, movie,
-                        { { MVMovieStatusStringNotificationParameter, node->name() } }));
-        return true;
+        if (auto node = nodeWithID(place.nodeID)) {
+            arrive(node, place.pan, place.tilt, place.fieldOfView);
+            return true;
+        }
     }
     return false;
+}
+
+void MVPanoramaController::arrive(const std::shared_ptr<MVNode>& node, std::optional<float> pan,
+    std::optional<float> tilt, std::optional<float> fieldOfView)
+{
+    const bool otherNode = node != _current;
+    enter(node, pan, tilt, fieldOfView);
+    changed();
+    // The time display names the node in view.
+    if (otherNode)
+        if (auto movie = _movie.lock())
+            HXNotificationCenter::defaultCenter().postNotification(
+                HXNotification(MVMovieStatusStringPostedNotification, movie,
+                    { { MVMovieStatusStringNotificationParameter, node->name() } }));
 }
 
 void MVPanoramaController::constrain()
@@ -256,37 +255,31 @@ void MVPanoramaController::changed()
             HXNotification(MVMoviePanoramaViewDidChangeNotification, movie));
 }
 
-void MVPanoramaController::setPanAngle(float degrees)
-{
-    if (!std::isfinite(degrees))
-        return;
-    float before = _pan;
-    _pan = degrees;
-    constrain();
-    if (_pan != before)
-        changed();
-}
-
-void MVPanoramaController::setTiltAngle(float degrees)
-{
-    if (!std::isfinite(degrees))
-        return;
-    float before = _tilt;
-    _tilt = degrees;
-    constrain();
-    if (_tilt != before)
-        changed();
-}
-
-void MVPanoramaController::setFieldOfView(float degrees)
+void MVPanoramaController::setAngle(float MVPanoramaController::*angle, float degrees)
 {
     if (!std::isfinite(degrees))
         return;
     MVPanoramaView before = view();
-    _fieldOfView = degrees;
+    this->*angle = degrees;
     constrain();
-    if (before.fieldOfView != _fieldOfView || before.tilt != _tilt || before.pan != _pan)
+    // A changed field of view may move the tilt (and the pan of a partial panorama) with it.
+    if (before.pan != _pan || before.tilt != _tilt || before.fieldOfView != _fieldOfView)
         changed();
+}
+
+void MVPanoramaController::setPanAngle(float degrees)
+{
+    setAngle(&MVPanoramaController::_pan, degrees);
+}
+
+void MVPanoramaController::setTiltAngle(float degrees)
+{
+    setAngle(&MVPanoramaController::_tilt, degrees);
+}
+
+void MVPanoramaController::setFieldOfView(float degrees)
+{
+    setAngle(&MVPanoramaController::_fieldOfView, degrees);
 }
 
 void MVPanoramaController::setViewAspect(double aspect)
@@ -406,10 +399,9 @@ bool MVPanoramaController::triggerHotspot(const MVHotspot& hotspot)
             given(MVHotspotLinkHasTilt, link.toTilt), given(MVHotspotLinkHasFieldOfView, link.toFieldOfView));
     }
     if (r.type == MVHotspotTypeURL && !r.url.empty()) {
+        // Followed like any link in a movie: relative to where the movie is.
         auto movie = _movie.lock();
-        auto url = HXURL::URLWithString(r.url);
-        auto delegate = movie ? movie->delegate() : nullptr;
-        return movie && url && delegate && delegate->movieLinkToURL(*movie, *url);
+        return movie && MVMovieFollowLink(*movie, MVMovieLink { r.url, {} });
     }
     return false;
 }

@@ -98,6 +98,10 @@ private:
     };
     void enter(const std::shared_ptr<MVNode>& node, std::optional<float> pan, std::optional<float> tilt,
         std::optional<float> fieldOfView);
+    // Enters the node and tells whoever follows the view (and, for another node, its name).
+    void arrive(const std::shared_ptr<MVNode>& node, std::optional<float> pan, std::optional<float> tilt,
+        std::optional<float> fieldOfView);
+    void setAngle(float MVPanoramaController::*angle, float degrees);
     // Keeps the view inside the node's extents.
     void constrain();
     void changed();
