@@ -4,10 +4,14 @@
 #include <cmath>
 #include <cstring>
 #include <numbers>
+#include <thread>
 
 namespace {
 
 constexpr double kDegrees = std::numbers::pi / 180.0;
+// Views smaller than this many pixels a thread are drawn on the calling thread alone.
+constexpr int64_t kPixelsPerThread = 100000;
+constexpr int64_t kMaximumThreads = 4;
 
 struct Vector {
     double x, y, z;
@@ -50,30 +54,48 @@ private:
     Vector _forward, _right, _up;
 };
 
-Landing landOnCylinder(const MVPanoramaSource& s, const Vector& d)
-{
-    const double horizontal = std::hypot(d.x, d.z);
-    if (horizontal <= 0)
-        return {};
-    const double minPan = s.pan.minimum, maxPan = s.pan.maximum;
-    const double span = maxPan - minPan;
-    const double lowTan = std::tan(std::clamp(double(s.tilt.minimum), -89.9, 89.9) * kDegrees);
-    const double highTan = std::tan(std::clamp(double(s.tilt.maximum), -89.9, 89.9) * kDegrees);
-    if (!(span > 0) || !(highTan > lowTan))
-        return {};
-    // The pan angle of the direction, brought into [minPan, minPan + 360).
-    double pan = std::atan2(-d.x, d.z) / kDegrees;
-    pan = minPan + std::fmod(std::fmod(pan - minPan, 360.0) + 360.0, 360.0);
-    if (span < 360 && pan > maxPan)
-        return {};
-    Landing l;
-    l.face = 0;
-    l.u = (maxPan - pan) / std::min(span, 360.0);
-    l.v = (highTan - d.y / horizontal) / (highTan - lowTan);
-    if (l.v < 0 || l.v > 1)
-        return {};
-    return l;
-}
+// A cylinder's mapping, worked out once per picture drawn.
+struct Cylinder {
+    explicit Cylinder(const MVPanoramaSource& s)
+        : minPan(s.pan.minimum)
+        , span(std::min(double(s.pan.maximum) - s.pan.minimum, 360.0))
+        , partial(double(s.pan.maximum) - s.pan.minimum < 360)
+        , highTan(std::tan(std::clamp(double(s.tilt.maximum), -89.9, 89.9) * kDegrees))
+    {
+        const double lowTan = std::tan(std::clamp(double(s.tilt.minimum), -89.9, 89.9) * kDegrees);
+        usable = span > 0 && highTan > lowTan;
+        tanRange = highTan - lowTan;
+    }
+
+    Landing land(const Vector& d) const
+    {
+        const double horizontal = std::sqrt(d.x * d.x + d.z * d.z);
+        if (!usable || horizontal <= 0)
+            return {};
+        // The pan angle of the direction, counted from minPan round to 360.
+        double offset = std::atan2(-d.x, d.z) / kDegrees - minPan;
+        if (offset < 0 || offset >= 360) {
+            offset = std::fmod(offset, 360.0);
+            if (offset < 0)
+                offset += 360;
+        }
+        if (partial && offset > span)
+            return {};
+        Landing l;
+        l.face = 0;
+        // Pan falls from the left edge (the largest pan) to the right one.
+        l.u = (span - offset) / span;
+        l.v = (highTan - d.y / horizontal) / tanRange;
+        if (l.v < 0 || l.v > 1)
+            return {};
+        return l;
+    }
+
+    double minPan, span;
+    bool partial;
+    double highTan, tanRange = 1;
+    bool usable = false;
+};
 
 Landing landOnCube(const Vector& d)
 {
@@ -102,9 +124,9 @@ Landing landOnCube(const Vector& d)
     return l;
 }
 
-Landing land(const MVPanoramaSource& s, const Vector& d)
+Landing land(const MVPanoramaSource& s, const Cylinder& cylinder, const Vector& d)
 {
-    Landing l = s.cubic ? landOnCube(d) : landOnCylinder(s, d);
+    Landing l = s.cubic ? landOnCube(d) : cylinder.land(d);
     if (l.face >= int(s.faces.size()) || !std::isfinite(l.u) || !std::isfinite(l.v))
         l.face = -1;
     return l;
@@ -114,17 +136,18 @@ Landing land(const MVPanoramaSource& s, const Vector& d)
 void sample(const MVImageBuffer& image, double u, double v, bool wrap, uint8_t* out)
 {
     const int w = image.width, h = image.height;
-    double x = u * w - 0.5, y = v * h - 0.5;
-    y = std::clamp(y, 0.0, double(h - 1));
+    double x = u * w - 0.5, y = std::clamp(v * h - 0.5, 0.0, double(h - 1));
     if (!wrap)
         x = std::clamp(x, 0.0, double(w - 1));
     const double fx = std::floor(x), fy = std::floor(y);
-    const double tx = x - fx, ty = y - fy;
+    // Weights in 1/256ths: the blend runs in integers.
+    const int tx = int((x - fx) * 256 + 0.5), ty = int((y - fy) * 256 + 0.5);
     int x0 = int(fx), y0 = int(fy);
     int x1 = x0 + 1, y1 = std::min(y0 + 1, h - 1);
     if (wrap) {
-        x0 = ((x0 % w) + w) % w;
-        x1 = ((x1 % w) + w) % w;
+        // u lies in 0…1, so only the columns just beyond either edge come round.
+        x0 = x0 < 0 ? x0 + w : (x0 >= w ? x0 - w : x0);
+        x1 = x1 >= w ? x1 - w : x1;
     } else {
         x1 = std::min(x1, w - 1);
     }
@@ -132,9 +155,9 @@ void sample(const MVImageBuffer& image, double u, double v, bool wrap, uint8_t* 
     const uint8_t* r1 = image.pixels.data() + size_t(y1) * size_t(image.bytesPerRow);
     const uint8_t *p00 = r0 + x0 * 4, *p01 = r0 + x1 * 4, *p10 = r1 + x0 * 4, *p11 = r1 + x1 * 4;
     for (int c = 0; c < 3; ++c) {
-        double top = p00[c] + (p01[c] - p00[c]) * tx;
-        double bottom = p10[c] + (p11[c] - p10[c]) * tx;
-        out[c] = uint8_t(std::clamp(std::lround(top + (bottom - top) * ty), 0L, 255L));
+        const int top = p00[c] * 256 + (p01[c] - p00[c]) * tx;
+        const int bottom = p10[c] * 256 + (p11[c] - p10[c]) * tx;
+        out[c] = uint8_t((top * 256 + (bottom - top) * ty + 32768) >> 16);
     }
     out[3] = 255;
 }
@@ -202,21 +225,33 @@ bool MVPanoramaRenderer::render(const MVPanoramaSource& source, const MVPanorama
     const bool withIDs = outlineHotspots && source.hotspotMaps.size() == source.faces.size();
     std::vector<uint8_t> ids(withIDs ? size_t(width) * size_t(height) : 0);
     const Camera camera(view, width, height);
-    for (int y = 0; y < height; ++y) {
-        uint8_t* row = out.pixels.data() + size_t(y) * size_t(out.bytesPerRow);
-        for (int x = 0; x < width; ++x) {
-            uint8_t* p = row + x * 4;
-            Landing l = land(source, camera.direction(x + 0.5, y + 0.5));
-            if (l.face < 0) {
-                p[3] = 255;
-                continue;
+    const Cylinder cylinder(source);
+    auto rows = [&](int first, int last) {
+        for (int y = first; y < last; ++y) {
+            uint8_t* row = out.pixels.data() + size_t(y) * size_t(out.bytesPerRow);
+            for (int x = 0; x < width; ++x) {
+                uint8_t* p = row + x * 4;
+                Landing l = land(source, cylinder, camera.direction(x + 0.5, y + 0.5));
+                if (l.face < 0) {
+                    p[3] = 255;
+                    continue;
+                }
+                sample(source.faces[size_t(l.face)], l.u, l.v, wrap, p);
+                if (withIDs)
+                    ids[size_t(y) * size_t(width) + size_t(x)]
+                        = idAt(source.hotspotMaps[size_t(l.face)], l.u, l.v);
             }
-            sample(source.faces[size_t(l.face)], l.u, l.v, wrap, p);
-            if (withIDs)
-                ids[size_t(y) * size_t(width) + size_t(x)]
-                    = idAt(source.hotspotMaps[size_t(l.face)], l.u, l.v);
         }
-    }
+    };
+    // A large view is shared out by rows between a few threads; each writes only its own rows.
+    const int threads = int(std::clamp<int64_t>(int64_t(width) * height / kPixelsPerThread, 1,
+        std::clamp<int64_t>(std::thread::hardware_concurrency(), 1, kMaximumThreads)));
+    std::vector<std::thread> helpers;
+    for (int k = 1; k < threads; ++k)
+        helpers.emplace_back(rows, height * k / threads, height * (k + 1) / threads);
+    rows(0, height / threads);
+    for (auto& t : helpers)
+        t.join();
     if (withIDs)
         outline(ids, width, height, out);
     return true;
@@ -230,7 +265,7 @@ uint32_t MVPanoramaRenderer::hotspotAt(
     if (x < 0 || y < 0 || x >= width || y >= height)
         return 0;
     const Camera camera(view, width, height);
-    Landing l = land(source, camera.direction(x, y));
+    Landing l = land(source, Cylinder(source), camera.direction(x, y));
     if (l.face < 0)
         return 0;
     return idAt(source.hotspotMaps[size_t(l.face)], l.u, l.v);

@@ -5,7 +5,8 @@
 //
 // The picture is an MVImageBuffer (B, G, R, A bytes, opaque), the same frame the movie view draws for
 // any other movie, so it goes to the screen by whichever path the pictures of that view take.
-// Sampling is bilinear; the hot-spot map is read at the nearest pixel.
+// Sampling is bilinear; the hot-spot map is read at the nearest pixel. A large view is drawn by a few
+// threads at once, each its own rows; the call returns when the picture is whole.
 #include "platform/mvkit/panorama/node.h"
 #include "platform/mvkit/playback/frame_converter.h"
 

@@ -178,6 +178,23 @@ TEST(PanoramaRenderer, HotspotsAreFoundAndOutlined)
     EXPECT_EQ(pixel(shown, 20, 15), (RGB { 255, 200, 0 })) << "the edge at the middle of the front";
 }
 
+TEST(PanoramaRenderer, ALargeViewIsWholeWhenDrawnInParts)
+{
+    // Large views are shared out by rows: every row is drawn, and like the same view at a small size.
+    const MVPanoramaSource s = cube();
+    auto large = render(s, { 30, 20, 100 }, 800, 600);
+    auto small = render(s, { 30, 20, 100 }, 8, 6);
+    for (int y = 0; y < 600; ++y)
+        for (int x = 0; x < 800; ++x)
+            ASSERT_EQ(large.pixels[size_t(y) * large.bytesPerRow + size_t(x) * 4 + 3], 255) << x << " " << y;
+    // (The small view's pixel centres fall between two of the large one's: within a few levels.)
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 8; ++x)
+            for (int c = 0; c < 3; ++c)
+                EXPECT_NEAR(pixel(large, x * 100 + 50, y * 100 + 50)[c], pixel(small, x, y)[c], 3)
+                    << x << " " << y;
+}
+
 TEST(PanoramaRenderer, RefusesWhatItCannotDraw)
 {
     MVImageBuffer out;
