@@ -297,9 +297,8 @@ void AVControls::updateVideoTabItem()
 
 void AVControls::updateRateTabItem()
 {
-    // (Our movies never carry the panorama controller, so there is no panoramic movie to leave out.)
     setRateControlsEnabledState(_movie && _movie->hasDuration() && !MVPMediaAttributes::isStreaming(*_movie)
-        && _movie->loadState() >= MVMovieLoadStatePlayable);
+        && !_movie->hasVRController() && _movie->loadState() >= MVMovieLoadStatePlayable);
 }
 
 void AVControls::setAudioControlsEnabledState(bool enabled)

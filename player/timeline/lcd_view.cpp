@@ -10,6 +10,7 @@
 #include "platform/basekit/timer.h"
 #include "platform/mvkit/chapters.h"
 #include "platform/mvkit/movie_view.h"
+#include "platform/mvkit/panorama/node.h"
 #include "platform/mvkit/playback/movie_playback.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/window.h"
@@ -273,6 +274,10 @@ void MVPLCDView::rebuild()
                          : HXMakeRect(0, kLCDScrollViewYOffset, 0, kLCDScrollViewHeight);
     _scrollView = MVPScrollView::scrollViewWithFrame(scrollFrame, _sliderView, _style);
     addSubview(_scrollView);
+    // A panorama's display names the node in view (each later node change posts its name as a status).
+    if (_isVRMovie && _movie)
+        if (auto node = _movie->currentNode())
+            showMessage(true, node->name(), false);
 
     if (!_isVRMovie && _movie && MVMovieHasChapters(*_movie) && _style <= 1) {
         _chapterPopUpButton = MVPChapterPopUpButton::chapterPopUpButtonWithFrame(HXZeroRect, _style);

@@ -412,15 +412,18 @@ MVPWindowController::MenuState MVPWindowController::menuState() const
         return s;
     s.hasMovie = true;
     s.isMPEG = MVPMovieIsMPEG(*m);
+    // A panorama is not edited: its nodes each own their stretch of time.
+    s.hasVRController = m->hasVRController();
+    const bool panorama = m->isVRMovie();
     bool hasSelection = m->selection().duration.timeValue > 0;
-    s.canCut = m->isEditable() && hasSelection;
-    s.canCopy = hasSelection;
-    s.canPaste = m->isEditable() && MVMoviePasteboard::generalPasteboard().movie() != nullptr;
+    s.canCut = m->isEditable() && hasSelection && !panorama;
+    s.canCopy = hasSelection && !panorama;
+    s.canPaste = m->isEditable() && MVMoviePasteboard::generalPasteboard().movie() != nullptr && !panorama;
     auto url = m->URL();
     s.isStreaming = url && !url->isFileURL();
     s.movieType = s.isStreaming ? (m->hasDuration() ? 4 : 3) : 1;
     s.isLoopable = m->hasDuration();
-    s.isLinear = true;
+    s.isLinear = !panorama;
     s.saveable = m->loadState() >= MVMovieLoadStatePlayable;
     s.hasVideo = m->hasVideo();
     s.hasAudio = m->hasAudio();
