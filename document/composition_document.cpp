@@ -1,6 +1,6 @@
 #include "document/composition_document.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "inspectors/movie_info.h"
 #include "player/controls/button_image_set.h"

@@ -3,9 +3,9 @@
 #include "platform/mvkit/movie_view.h"
 
 #include "diagnostics/perf_collector.h"
-#include "document/alert.h"
+#include "core/alert.h"
 #include "document/movie_document_profiling.h"
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 #include "document/persistence.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "inspectors/movie_info.h"

@@ -9,7 +9,7 @@
 // set) when no movie results. The document controller's factory for the movie type is
 // `[] { return MVPMovieDocument::document(nullptr); }`; its read path then replaces the empty movie.
 #include "document/media_attributes.h"
-#include "fullscreen/presentation_settings.h"
+#include "document/presentation_settings.h"
 #include "platform/basekit/error.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/property_list.h"

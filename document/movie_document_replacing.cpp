@@ -3,7 +3,7 @@
 #include "document/movie_document.h"
 
 #include "app/application_delegate.h"
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/run_loop.h"

@@ -9,7 +9,7 @@
 #include "fullscreen/display_services.h"
 #include "fullscreen/presentation_hud_window_controller.h"
 #include "fullscreen/presentation_resize_helper.h"
-#include "fullscreen/presentation_settings.h"
+#include "document/presentation_settings.h"
 #include "fullscreen/presentation_window.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/winkit/window_controller.h"

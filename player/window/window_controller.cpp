@@ -1,7 +1,7 @@
 #include "player/window/window_controller.h"
 
 #include "app/application_delegate.h"
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "player/window/movie_view.h"
 

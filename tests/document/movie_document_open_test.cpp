@@ -2,7 +2,7 @@
 #include "movie_document_test_support.h"
 
 #include "document/media_attributes.h"
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "inspectors/movie_info.h"
 #include "inspectors/property_inspector_browser.h"

@@ -4,7 +4,7 @@
 // main window, hiding for a full-screen presentation on the panel's screen, and the state kept at quit.
 #include "document/movie_document.h"
 #include "fullscreen/display_services.h"
-#include "fullscreen/hud_content_view.h"
+#include "player/controls/hud_content_view.h"
 #include "fullscreen/presentation_manager.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "inspectors/movie_info.h"
