@@ -79,6 +79,8 @@ MVPApplicationDelegate::MVPApplicationDelegate(Environment environment)
     : _environment(std::move(environment))
 {
     initializeDefaults();
+    // The documents' info panels are the inspectors' (the documents cannot make them themselves).
+    MovieInfo::installDocumentInfoPanelMaker();
     setActionHandler("orderFrontAboutPanel:", [](HXObject*) { MVPAboutPanel::orderFrontAboutPanel(); });
     registerMenuActions();
 }

@@ -4,7 +4,6 @@
 
 #include "document/find_text_controller.h"
 #include "fullscreen/presentation_manager.h"
-#include "inspectors/movie_info.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/atoms/four_char_code.h"
@@ -173,8 +172,8 @@ MVPMovieDocument::MenuState MVPMovieDocument::menuState(HXSelector action)
         s.screensAvailable = !FSPresentationManager::fsPresentationManager().availableScreens().empty();
     if (name == "showMovieInfo:") {
         auto info = movieInfo();
-        s.infoPanelValid = info->shouldMenuItemBeValid();
-        s.infoPanelVisible = info->isVisible();
+        s.infoPanelValid = info && info->shouldMenuItemBeValid();
+        s.infoPanelVisible = info && info->isVisible();
     }
     return s;
 }

@@ -295,6 +295,7 @@ TEST_F(MovieDocumentOpenTest, ClosingReleasesEverythingAndHearsNothingMore)
     HXDocumentController::sharedDocumentController()->addDocument(doc);
     doc->makeWindowControllers();
     doc->showWindows();
+    MovieInfo::installDocumentInfoPanelMaker();
     doc->movieInfo()->showHidePanel();
     doc->openMovieProperties();
     ASSERT_TRUE(doc->moviePropertyBrowser()->window()->isVisible());
