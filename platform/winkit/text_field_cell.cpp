@@ -100,6 +100,8 @@ void HXTextFieldCell::setUpFieldEditorAttributes(HXTextView& editor)
     HXCell::setUpFieldEditorAttributes(editor);
     editor.setDrawsBackground(_drawsBackground);
     editor.setBackgroundColor(_backgroundColor);
+    // The window's one field editor also edits secure fields, which set this again.
+    editor.setSecure(false);
 }
 
 std::vector<std::string> HXTextFieldCell::accessibilityAttributeNames() const
