@@ -117,10 +117,10 @@ std::optional<uint64_t> locate(
 
 // Decode times for packets in decode order: their own when present and increasing, else derived from the
 // sorted presentation times (shifted so no packet is decoded after it is shown).
-// About 200 days in microseconds: no movie starts later.
-constexpr int64_t kLatestStartMicros = int64_t(1) << 44;
+// About 35 years in microseconds: no movie starts later.
+constexpr int64_t kLatestStartMicros = int64_t(1) << 50;
 
-// Whether every time of the packets lies within about 200 days of zero, in microseconds and in the
+// Whether every time of the packets lies within about 35 years of zero, in microseconds and in the
 // stream's own ticks: times beyond that (a broken or hostile file) would overflow the arithmetic that
 // builds the sample tables.
 bool timesInRange(const std::vector<Packet>& packets, AVRational tb)
