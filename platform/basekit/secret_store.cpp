@@ -144,6 +144,26 @@ HXSecretStore::Status failure(GError* error, bool timedOut, std::string* message
     return status;
 }
 
+// One call to the Secret Service: `start` begins it, `finish` reads its result (an error it sets wins).
+template <typename Start, typename Finish>
+HXSecretStore::Status secretCall(const std::string& schema, const HXSecretStore::Attributes& attributes,
+    double timeout, std::string* message, Start start, Finish finish)
+{
+    if (!HXSecretStore::isRunning())
+        return HXSecretStore::Status::NoService;
+    Request request(schema, attributes);
+    bool timedOut = false;
+    GAsyncResult* result = runCall(
+        [&](GCancellable* c, GAsyncReadyCallback done, gpointer data) { start(request, c, done, data); }, timeout,
+        &timedOut);
+    GError* error = nullptr;
+    HXSecretStore::Status status = finish(result, &error);
+    g_object_unref(result);
+    if (error || status == HXSecretStore::Status::Failed)
+        return failure(error, timedOut, message);
+    return status;
+}
+
 } // namespace
 
 bool HXSecretStore::isRunning()
@@ -162,64 +182,44 @@ bool HXSecretStore::isRunning()
 HXSecretStore::Status HXSecretStore::lookupPassword(const std::string& schema, const Attributes& attributes,
     std::string& password, std::string* message, double timeout)
 {
-    if (!isRunning())
-        return Status::NoService;
-    Request request(schema, attributes);
-    bool timedOut = false;
-    GAsyncResult* result = runCall(
-        [&](GCancellable* c, GAsyncReadyCallback done, gpointer data) {
-            secret_password_lookupv(request.schema, request.attributes, c, done, data);
+    return secretCall(
+        schema, attributes, timeout, message,
+        [](const Request& r, GCancellable* c, GAsyncReadyCallback done, gpointer data) {
+            secret_password_lookupv(r.schema, r.attributes, c, done, data);
         },
-        timeout, &timedOut);
-    GError* error = nullptr;
-    gchar* found = secret_password_lookup_finish(result, &error);
-    g_object_unref(result);
-    if (error)
-        return failure(error, timedOut, message);
-    if (!found)
-        return Status::NotFound;
-    password = found;
-    secret_password_free(found);
-    return Status::Done;
+        [&password](GAsyncResult* result, GError** error) {
+            gchar* found = secret_password_lookup_finish(result, error);
+            if (!found)
+                return Status::NotFound;
+            password = found;
+            secret_password_free(found);
+            return Status::Done;
+        });
 }
 
 HXSecretStore::Status HXSecretStore::storePassword(const std::string& schema, const Attributes& attributes,
     const std::string& label, const std::string& password, std::string* message, double timeout)
 {
-    if (!isRunning())
-        return Status::NoService;
-    Request request(schema, attributes);
-    bool timedOut = false;
-    GAsyncResult* result = runCall(
-        [&](GCancellable* c, GAsyncReadyCallback done, gpointer data) {
-            secret_password_storev(request.schema, request.attributes, SECRET_COLLECTION_DEFAULT, label.c_str(),
-                password.c_str(), c, done, data);
+    return secretCall(
+        schema, attributes, timeout, message,
+        [&](const Request& r, GCancellable* c, GAsyncReadyCallback done, gpointer data) {
+            secret_password_storev(
+                r.schema, r.attributes, SECRET_COLLECTION_DEFAULT, label.c_str(), password.c_str(), c, done, data);
         },
-        timeout, &timedOut);
-    GError* error = nullptr;
-    bool stored = secret_password_store_finish(result, &error);
-    g_object_unref(result);
-    if (!stored)
-        return failure(error, timedOut, message);
-    return Status::Done;
+        [](GAsyncResult* result, GError** error) {
+            return secret_password_store_finish(result, error) ? Status::Done : Status::Failed;
+        });
 }
 
 HXSecretStore::Status HXSecretStore::clearPassword(
     const std::string& schema, const Attributes& attributes, std::string* message, double timeout)
 {
-    if (!isRunning())
-        return Status::NoService;
-    Request request(schema, attributes);
-    bool timedOut = false;
-    GAsyncResult* result = runCall(
-        [&](GCancellable* c, GAsyncReadyCallback done, gpointer data) {
-            secret_password_clearv(request.schema, request.attributes, c, done, data);
+    return secretCall(
+        schema, attributes, timeout, message,
+        [](const Request& r, GCancellable* c, GAsyncReadyCallback done, gpointer data) {
+            secret_password_clearv(r.schema, r.attributes, c, done, data);
         },
-        timeout, &timedOut);
-    GError* error = nullptr;
-    bool removed = secret_password_clear_finish(result, &error);
-    g_object_unref(result);
-    if (error)
-        return failure(error, timedOut, message);
-    return removed ? Status::Done : Status::NotFound;
+        [](GAsyncResult* result, GError** error) {
+            return secret_password_clear_finish(result, error) ? Status::Done : Status::NotFound;
+        });
 }

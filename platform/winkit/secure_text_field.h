@@ -8,14 +8,11 @@ class HXSecureTextFieldCell : public HXTextFieldCell {
 public:
     explicit HXSecureTextFieldCell(std::string text = {});
 
-    HXSize cellSizeForBounds(HXRect bounds) const override;
-    void drawInteriorWithFrame(HXRect cellFrame, HXView& controlView) override;
+    // One bullet for each character, so that neither the letters nor their widths show.
+    std::string displayedString() const override { return HXTextView::bulletsFor(stringValue()); }
     void setUpFieldEditorAttributes(HXTextView& editor) override;
     std::vector<std::string> accessibilityAttributeNames() const override;
     HXAccessibilityValue accessibilityAttributeValue(const std::string& attribute) const override;
-
-    // One bullet for each character of `text`.
-    static std::string bulletsFor(const std::string& text);
 };
 
 class HXSecureTextField : public HXTextField {

@@ -43,7 +43,7 @@ HXSize HXTextFieldCell::cellSizeForBounds(HXRect bounds) const
 {
     HXStringAttributes a;
     a.font = font();
-    std::string text = stringValue();
+    std::string text = displayedString();
     HXSize size = HXStringDrawing::sizeWithAttributes(text.empty() ? (_placeholderString.empty() ? " " : _placeholderString) : text, a);
     size.width += 8;
     size.height += isBezeled() || isBordered() ? 8 : 2;
@@ -79,7 +79,7 @@ void HXTextFieldCell::drawInteriorWithFrame(HXRect cellFrame, HXView& controlVie
     if (auto* control = dynamic_cast<HXControl*>(&controlView); control && control->currentEditor())
         return;
     HXRect r = titleRectForBounds(cellFrame);
-    std::string text = stringValue();
+    std::string text = displayedString();
     HXStringAttributes a;
     a.font = font();
     a.paragraphStyle = HXParagraphStyle { alignment(), lineBreakMode() };

@@ -164,15 +164,18 @@ void HXTextView::setSecure(bool flag)
     setNeedsDisplay(true);
 }
 
-std::string HXTextView::displayed(std::string_view text) const
+std::string HXTextView::bulletsFor(std::string_view text)
 {
-    if (!_secure)
-        return std::string(text);
     std::string bullets;
     for (char c : text)
         if (!isContinuationByte(c))
             bullets += "\u2022";
     return bullets;
+}
+
+std::string HXTextView::displayed(std::string_view text) const
+{
+    return _secure ? bulletsFor(text) : std::string(text);
 }
 
 std::vector<winkit::TextLine> HXTextView::lineLayout() const

@@ -121,6 +121,8 @@ public:
     // told to assistive programs.
     bool isSecure() const { return _secure; }
     void setSecure(bool flag);
+    // One bullet for each character of `text`: how secure text is shown.
+    static std::string bulletsFor(std::string_view text);
     // The lines as shown: one per line of the text, more where lines wrap.
     std::vector<winkit::TextLine> lineLayout() const;
 
