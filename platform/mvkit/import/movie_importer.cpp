@@ -122,6 +122,30 @@ std::optional<uint64_t> locate(
     return std::nullopt;
 }
 
+// About 35 years in microseconds: no movie starts later.
+constexpr int64_t kLatestStartMicros = int64_t(1) << 50;
+
+// Whether every time of the packets lies within about 35 years of zero, in microseconds and in the
+// stream's own ticks: times beyond that (a broken or hostile file) would overflow the arithmetic that
+// builds the sample tables.
+bool timesInRange(const std::vector<Packet>& packets, AVRational tb)
+{
+    constexpr int64_t limit = kLatestStartMicros;
+    if (tb.num <= 0 || tb.den <= 0)
+        return false;
+    for (const auto& p : packets)
+        for (int64_t t : { p.pts, p.dts, p.duration }) {
+            if (t == AV_NOPTS_VALUE)
+                continue;
+            if (t > limit * 2048 || t < -limit * 2048)
+                return false;
+            int64_t micros = av_rescale_q(t, tb, AVRational { 1, 1000000 });
+            if (micros == AV_NOPTS_VALUE || micros > limit || micros < -limit)
+                return false;
+        }
+    return true;
+}
+
 // Decode times for packets in decode order: their own when present and increasing, else derived from the
 // sorted presentation times (shifted so no packet is decoded after it is shown).
 void settleTimes(std::vector<Packet>& packets)
@@ -743,6 +767,9 @@ int64_t movieStartMicros(const AVFormatContext* ctx, const std::function<int64_t
         if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) || first == AV_NOPTS_VALUE)
             continue;
         int64_t start = av_rescale_q(first, st->time_base, AVRational { 1, 1000000 });
+        // A start beyond any real movie's (a broken file) is no start.
+        if (start == AV_NOPTS_VALUE || start > kLatestStartMicros || start < -kLatestStartMicros)
+            continue;
         if (type == AVMEDIA_TYPE_AUDIO && st->codecpar->initial_padding > 0 && st->codecpar->sample_rate > 0)
             start = std::min<int64_t>(std::max<int64_t>(start, 0),
                 start + av_rescale(st->codecpar->initial_padding, 1000000, st->codecpar->sample_rate));
@@ -1026,6 +1053,8 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
     uint32_t nextID = 1;
     for (auto& [index, plan] : pass.plans) {
         const AVStream* st = fmt.ctx->streams[index];
+        if (plan.problem.empty() && plan.mode == Mode::Range && !timesInRange(plan.packets, st->time_base))
+            plan.problem = "its times lie out of any range a movie can have";
         if (plan.problem.empty() && plan.mode == Mode::Range && plan.packets.empty())
             plan.problem = "it has no packets";
         if (plan.problem.empty() && plan.mode == Mode::Pending)

@@ -220,6 +220,36 @@ TEST(Import, AStreamThatCannotBeMappedIsReportedAndTheOthersOpen)
         << error.localizedDescription();
 }
 
+TEST(Import, TimesBeyondAnyMovieAreRefusedNotOverflowed)
+{
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP();
+    TempDir dir;
+    struct Case {
+        const char* offset; // seconds
+        bool opens;
+    };
+    for (auto c : { Case { "100000000", true }, Case { "2000000000", false } }) {
+        SCOPED_TRACE(c.offset);
+        auto source = dir / (std::string("offset-") + c.offset + ".mkv");
+        auto made = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+            "testsrc=size=32x24:rate=5:duration=0.4", "-c:v", "mjpeg", "-output_ts_offset", c.offset,
+            source.string() });
+        ASSERT_EQ(made.status, 0) << made.output;
+        HXError error;
+        auto imported = MVImportMovieFile(source.string(), &error);
+        EXPECT_EQ(bool(imported), c.opens) << error.localizedDescription();
+        if (imported) {
+            ASSERT_EQ(imported->file.movie.tracks.size(), 1u);
+            EXPECT_GT(imported->file.movie.header.duration, 0u);
+        } else {
+            EXPECT_EQ(error.code(), MVStatusUnsupportedImport);
+            EXPECT_NE(error.localizedDescription().find("out of any range"), std::string::npos)
+                << error.localizedDescription();
+        }
+    }
+}
+
 TEST(Import, DamagedTransportStreamsKeepWhatCanBeRead)
 {
     MOVARA_REQUIRE_FIXTURE(source, MovieFixture::MpegTs);
