@@ -301,7 +301,7 @@ void addPreferences(HXScriptClass<App>& c)
     c.get("MovaraVersion", [](App&) { return V(versionNumber(MOVARA_VERSION)); });
     c.get("MovaraConnectionSpeed", [](App&) {
         auto stored = HXUserDefaults::standardUserDefaults().objectForKey(kConnectionSpeedDefault);
-        return V(int64_t(connectionSpeedCode(stored.isNumber() ? stored.integerValue() : 2147483647)));
+        return MVPScriptValues::codeValue(connectionSpeedCode(stored.isNumber() ? stored.integerValue() : 2147483647));
     });
     c.getSet("MovaraLanguage", [](App&) { return V("English"); }, "any", [](App&, const V&, HXScriptCommand&) { });
 }
