@@ -14,6 +14,7 @@
 #include "player/window/window_controller.h"
 #include "scripting/movie_doc_scripting.h"
 #include "scripting/script_values.h"
+#include "scripting/scripted_export.h"
 
 #include <cmath>
 #include <filesystem>
@@ -371,11 +372,6 @@ V close(Doc& d, HXScriptCommand& command)
     return {};
 }
 
-V exportUnavailable(Doc&, HXScriptCommand& command)
-{
-    command.fail(HXScriptFailedError, "Movies cannot be exported from scripts yet.");
-    return {};
-}
 
 } // namespace
 
@@ -484,9 +480,19 @@ void addCommands(HXScriptClass<MVPMovieDocument>& c)
     c.command("save", save);
     c.command("close", close);
     c.command("saveSelfContained", saveSelfContained);
-    c.command("canExport", [](Doc&, HXScriptCommand&) { return V(false); });
-    c.command("export", exportUnavailable);
-    c.command("saveExportSettings", exportUnavailable);
+    c.command("canExport", [](Doc& d, HXScriptCommand& command) {
+        if (!command.hasArgument("As"))
+            return V(false);
+        return V(MVPScriptedExport::CanExport(MVPScriptedExport::targetCode(command.argument("As")), d.movie().get(), nullptr).has_value());
+    });
+    c.command("export", [](Doc& d, HXScriptCommand& command) {
+        MVPScriptedExport::Export(command, d.movie(), nullptr);
+        return V();
+    });
+    c.command("saveExportSettings", [](Doc& d, HXScriptCommand& command) {
+        MVPScriptedExport::SaveExporterSettings(command, d.movie());
+        return command.failed() ? V() : self(d);
+    });
 }
 
 } // namespace MVPMovieDocScripting

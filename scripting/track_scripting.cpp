@@ -16,6 +16,7 @@
 #include "scripting/model_frame.h"
 #include "scripting/movie_doc_scripting.h"
 #include "scripting/script_values.h"
+#include "scripting/scripted_export.h"
 #include "scripting/track_samples.h"
 
 #include <algorithm>
@@ -708,6 +709,12 @@ void addCommands(HXScriptClass<MVTrack>& c)
         MVTrackFlipY(t);
         return true;
     }));
+    // The track alone, exported as the movie's export command exports the movie.
+    c.command("export", [](MVTrack& t, HXScriptCommand& command) {
+        if (auto movie = t.movie())
+            MVPScriptedExport::Export(command, movie, shared(t));
+        return V();
+    });
 }
 
 void addElements(HXScriptClass<MVTrack>& c)
