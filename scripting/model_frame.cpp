@@ -1,6 +1,8 @@
 #include "scripting/model_frame.h"
 
+#include "platform/mvkit/playback/text_track_reader.h"
 #include "platform/mvkit/track.h"
+#include "scripting/text_frame.h"
 #include "scripting/track_samples.h"
 #include "scripting/track_scripting.h"
 
@@ -165,6 +167,8 @@ HXScriptReference reference(const std::shared_ptr<MVPModelFrame>& frame)
 
 HXScriptValue frame(const std::shared_ptr<MVTrack>& track, int32_t index)
 {
+    if (track && MVTextTrackReader::isTextMedia(track->mediaType()))
+        return MVPTextFrameScripting::textFrame(track, index);
     return HXScriptValue(reference(MVPModelFrame::frameWithIndex(index, track)));
 }
 
@@ -173,7 +177,8 @@ std::shared_ptr<MVPModelFrame> frameOfValue(const HXScriptValue& value)
     if (!value.isObject())
         return nullptr;
     const auto* cls = value.object().classDescription();
-    if (cls != &classDescription())
+    if (cls != &classDescription() && cls != &MVPTextFrameScripting::textFrameClassDescription()
+        && cls != &MVPTextFrameScripting::chapterClassDescription())
         return nullptr;
     return value.object().as<MVPModelFrame>();
 }

@@ -20,6 +20,10 @@
 #include "platform/mvkit/startup_settings.h"
 #include "scripting/scripting_models.h"
 #include "scripting/script_values.h"
+#include "scripting/model_annotation.h"
+#include "scripting/model_frame.h"
+#include "scripting/text_frame.h"
+#include "scripting/track_samples.h"
 #include "scripting/track_scripting.h"
 
 #include <algorithm>
@@ -509,7 +513,12 @@ void addStateProperties(HXScriptClass<Doc>& c)
             m.setLanguage(language);
             m.setAttributeForKey(HXPropertyList(language), "MVMovieLanguageAttribute");
         }));
-    c.get("currentChapter", [](Doc&) { return V(); });
+    // The chapter playing now; nothing before the first chapter or without chapters.
+    c.get("currentChapter", reading([](Doc&, MVMovie& m) -> V {
+        auto track = MVMovieChapterTrack(m);
+        int64_t index = track ? MVPTrackSamples::timeToIndex(*track, timeValue(m, m.currentTime())) : 0;
+        return index > 0 ? MVPTextFrameScripting::chapter(track, int32_t(index)) : V();
+    }));
     c.get("currentChapterTrack", reading([](Doc&, MVMovie& m) {
         auto track = MVMovieChapterTrack(m);
         return track ? V(MVPTrackScripting::reference(track)) : V(HXScriptValue::List {});
@@ -666,7 +675,47 @@ void addElements(HXScriptClass<Doc>& c)
         d.movie()->removeTrack(track);
         d.movie()->registerEdit(std::move(before), "Delete Track");
     });
-    c.elements("chapters", [](Doc&) { return HXScriptValue::List {}; });
+    c.elements("annotationElements", [](Doc& d) { return MVPAnnotationScripting::annotationsOf(reference(sharedDocument(d))); });
+    c.elementMake("annotationElements", "annotation", [](Doc& d, const V& v, std::optional<int64_t>, HXScriptCommand& command) {
+        return MVPAnnotationScripting::insertAnnotation(reference(sharedDocument(d)), v, command);
+    });
+    c.elementRemove("annotationElements", [](Doc& d, int64_t index, HXScriptCommand& command) {
+        MVPAnnotationScripting::removeAnnotation(reference(sharedDocument(d)), index, command);
+    });
+    // The chapters are the chapter track's: listed, added and removed there.
+    auto chapters = [] { return MVPTrackScripting::classDescription().element("chapters"); };
+    c.elements("chapters", [chapters](Doc& d) {
+        auto track = d.movie() ? MVMovieChapterTrack(*d.movie()) : nullptr;
+        return track ? chapters()->list(track.get()) : HXScriptValue::List {};
+    });
+    c.elementMake("chapters", "chapter", [chapters](Doc& d, const V& v, std::optional<int64_t> index, HXScriptCommand& command) -> V {
+        if (!d.movie())
+            return {};
+        if (auto track = MVMovieChapterTrack(*d.movie()))
+            return chapters()->insert(track.get(), v, index, command);
+        // A movie without chapters gets a chapter track, its first chapter starting with the movie.
+        auto made = MVPModelFrameScripting::frameOfValue(v);
+        const V& name = made ? made->payload() : v;
+        if (!name.isPropertyList() || !name.propertyList().isString() || !d.movie()->hasDuration()) {
+            command.fail(HXScriptCoercionError, "A chapter is made from its name, in a movie that lasts.");
+            return {};
+        }
+        HXError error;
+        auto track = MVMovieSetChapters(*d.movie(), { { name.propertyList().stringValue(), MVMakeTime(0, d.movie()->timeScale()) } }, &error);
+        if (!track) {
+            command.fail(int(error.code()), error.localizedDescription());
+            return {};
+        }
+        if (made) {
+            made->finalizePayload(track, 1);
+            return V(HXScriptReference(v.object().classDescription(), v.object().object()));
+        }
+        return MVPTextFrameScripting::chapter(track, 1);
+    });
+    c.elementRemove("chapters", [chapters](Doc& d, int64_t index, HXScriptCommand& command) {
+        if (auto track = d.movie() ? MVMovieChapterTrack(*d.movie()) : nullptr)
+            chapters()->remove(track.get(), index, command);
+    });
     c.elements("nodes", [](Doc&) { return HXScriptValue::List {}; });
     c.elements("files", [](Doc& d) {
         HXScriptValue::List list;

@@ -13,16 +13,19 @@
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/playback/text_track_reader.h"
 #include "platform/mvkit/track_geometry.h"
+#include "scripting/model_annotation.h"
 #include "scripting/model_frame.h"
 #include "scripting/movie_doc_scripting.h"
 #include "scripting/script_values.h"
 #include "scripting/scripted_export.h"
+#include "scripting/text_frame.h"
 #include "scripting/track_samples.h"
 
 #include <algorithm>
 #include <cmath>
 #include <map>
 #include <numbers>
+#include <tuple>
 
 namespace MVPTrackScripting {
 
@@ -228,14 +231,17 @@ bool isTextTrack(const MVTrack& t)
 
 // ---- Frames
 
-HXScriptValue::List frames(MVTrack& t)
+// How the elements of a list of frames are made: frames (text frames in a text track), text frames, chapters.
+using FrameFactory = HXScriptValue (*)(const std::shared_ptr<MVTrack>&, int32_t);
+
+HXScriptValue::List framesOf(MVTrack& t, FrameFactory make)
 {
     HXScriptValue::List list;
     auto track = shared(t);
     int64_t n = MVPTrackSamples::frameCount(t);
     list.reserve(size_t(n));
     for (int64_t i = 1; i <= n; ++i)
-        list.push_back(MVPModelFrameScripting::frame(track, int32_t(i)));
+        list.push_back(make(track, int32_t(i)));
     return list;
 }
 
@@ -279,7 +285,8 @@ bool insertString(MVTrack& track, const std::string& text, int64_t time, HXScrip
     return true;
 }
 
-V insertFrame(MVTrack& t, const V& value, std::optional<int64_t> index, HXScriptCommand& command)
+V insertFrame(
+    MVTrack& t, const V& value, std::optional<int64_t> index, HXScriptCommand& command, FrameFactory make)
 {
     const int64_t count = MVPTrackSamples::frameCount(t);
     int64_t i = index.value_or(count);
@@ -306,10 +313,11 @@ V insertFrame(MVTrack& t, const V& value, std::optional<int64_t> index, HXScript
     if (!insertString(t, *string, time, command))
         return {};
     if (made) {
+        // The frame the script made now stands for the frame its text became.
         made->finalizePayload(shared(t), int32_t(i + 1));
-        return V(MVPModelFrameScripting::reference(made));
+        return V(HXScriptReference(value.object().classDescription(), value.object().object()));
     }
-    return MVPModelFrameScripting::frame(shared(t), int32_t(i + 1));
+    return make(shared(t), int32_t(i + 1));
 }
 
 void removeFrame(MVTrack& t, int64_t index, HXScriptCommand& command)
@@ -327,7 +335,7 @@ void removeFrame(MVTrack& t, int64_t index, HXScriptCommand& command)
 
 HXScriptValue::List frameObjects(MVTrack& t)
 {
-    return frames(t);
+    return framesOf(t, MVPModelFrameScripting::frame);
 }
 
 void setContents(MVTrack& t, const V& value, HXScriptCommand& command)
@@ -346,7 +354,7 @@ void setContents(MVTrack& t, const V& value, HXScriptCommand& command)
     for (; i < list.size() && i < items->list().size() && !command.failed(); ++i)
         list[i].object().as<MVPModelFrame>()->setContents(items->list()[i], command);
     for (size_t k = i; k < items->list().size() && !command.failed(); ++k)
-        insertFrame(t, items->list()[k], std::nullopt, command);
+        insertFrame(t, items->list()[k], std::nullopt, command, MVPModelFrameScripting::frame);
     if (i < list.size() && !command.failed()) {
         int64_t from = list[i].object().as<MVPModelFrame>()->time();
         if (from >= 0)
@@ -719,9 +727,28 @@ void addCommands(HXScriptClass<MVTrack>& c)
 
 void addElements(HXScriptClass<MVTrack>& c)
 {
-    c.elements("frames", frameObjects);
-    c.elementMake("frames", "frame", insertFrame);
-    c.elementRemove("frames", removeFrame);
+    c.elements("annotationElements",
+        [](MVTrack& t) { return MVPAnnotationScripting::annotationsOf(reference(shared(t))); });
+    c.elementMake("annotationElements", "annotation",
+        [](MVTrack& t, const V& v, std::optional<int64_t>, HXScriptCommand& command) {
+            return MVPAnnotationScripting::insertAnnotation(reference(shared(t)), v, command);
+        });
+    c.elementRemove("annotationElements", [](MVTrack& t, int64_t index, HXScriptCommand& command) {
+        MVPAnnotationScripting::removeAnnotation(reference(shared(t)), index, command);
+    });
+    // Three views of the same samples: their insertions and removals are the same too.
+    const std::tuple<const char*, const char*, FrameFactory> kinds[]
+        = { { "frames", "frame", MVPModelFrameScripting::frame },
+              { "textFrames", "textFrame", MVPTextFrameScripting::textFrame },
+              { "chapters", "chapter", MVPTextFrameScripting::chapter } };
+    for (auto [key, kind, make] : kinds) {
+        c.elements(key, [make](MVTrack& t) { return framesOf(t, make); });
+        c.elementMake(
+            key, kind, [make](MVTrack& t, const V& v, std::optional<int64_t> i, HXScriptCommand& command) {
+                return insertFrame(t, v, i, command, make);
+            });
+        c.elementRemove(key, removeFrame);
+    }
     c.getSet(
         "contents",
         [](MVTrack& t) {

@@ -226,10 +226,10 @@ std::optional<int64_t> HXScriptRuntime::elementIndex(
         HXScriptValue found = applyForm(HXScriptValue(container), specifier, command);
         if (command.failed())
             return std::nullopt;
+        // The very object, or (for elements made anew for each list) the one that names itself the same way.
         for (size_t i = 0; i < list.size(); ++i) {
-            bool same = found.isObject() ? list[i].isObject() && list[i].object() == found.object()
-                                         : list[i].encoded() == found.encoded();
-            if (same)
+            bool same = found.isObject() && list[i].isObject() && list[i].object() == found.object();
+            if (same || list[i].encoded() == found.encoded())
                 return int64_t(i);
         }
     }
