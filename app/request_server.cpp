@@ -216,8 +216,9 @@ std::optional<HXPropertyList> MVPRequestServer::sendRequest(const HXPropertyList
     };
     std::string folder = socketFolder();
     struct stat st { };
+    const std::string none = "No player is running (none listens at \u201c" + socketPath() + "\u201d).";
     if (lstat(folder.c_str(), &st) != 0 && errno == ENOENT)
-        return fail("No player is running.");
+        return fail(none);
     if (!isPrivateFolder(folder, error))
         return std::nullopt;
     std::string path = socketPath();
@@ -235,7 +236,7 @@ std::optional<HXPropertyList> MVPRequestServer::sendRequest(const HXPropertyList
         ~Closer() { ::close(fd); }
     } closer { fd };
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0)
-        return fail("No player is running.");
+        return fail(none);
     // Whoever listens must be this user: requests carry file names and commands.
     ucred peer {};
     socklen_t length = sizeof(peer);

@@ -305,7 +305,7 @@ V saveSelfContained(Doc& d, HXScriptCommand& command)
         command.fail(HXScriptMissingParameterError, "Save self-contained needs a destination file.");
         return {};
     }
-    std::string path = std::filesystem::absolute(*destination).lexically_normal().string();
+    std::string path = command.absolutePath(*destination);
     const std::string failure = "The movie could not be written to \u201c" + path + "\u201d.";
     // A folder that cannot take the file is reported to the script, not in an alert nobody asked for.
     if (!folderIsWritable(path)) {
@@ -333,7 +333,7 @@ V save(Doc& d, HXScriptCommand& command)
     d.setFlatten(false);
     d.setForceSynchronousSave(true);
     if (in && !in->empty()) {
-        std::string path = std::filesystem::absolute(*in).lexically_normal().string();
+        std::string path = command.absolutePath(*in);
         if (!folderIsWritable(path))
             command.fail(-36, "The movie could not be saved in \u201c" + path + "\u201d.");
         else

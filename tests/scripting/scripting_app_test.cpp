@@ -126,13 +126,13 @@ TEST_F(ScriptingAppTest, TheScriptCommandDrivesTheRunningPlayer)
         std::string output; // "*": anything
     };
     const Step steps[] = {
-        { { "get", "movies[1].naturalDimensions" }, 0, "<30004000>\n" }, // {48, 64}, host order
+        { { "get", "movies[1].naturalDimensions" }, 0, "[48, 64]\n" }, // height, width
         { { "set", "movies[1].currentTime", "200" }, 0, "" },
         { { "get", "movies[1].currentTime" }, 0, "200\n" },
         { { "set", "movies[1].looping", "true" }, 0, "" },
         { { "get", "movies[-1].looping" }, 0, "true\n" },
         { { "set", "movies[1].presentationSize", "'doub'" }, 0, "" },
-        { { "get", "movies[1].presentationSize" }, 0, std::to_string(0x646F7562) + "\n" },
+        { { "get", "movies[1].presentationSize" }, 0, "'doub'\n" },
         { { "set", "movies[1].soundVolume", "128" }, 0, "" },
         { { "get", "movies[1].soundVolume" }, 0, "128\n" },
         { { "do", "selectAll", "movies[1]" }, 0, "" },
