@@ -487,6 +487,26 @@ void addFlag(HXScriptClass<Frame>& c, const char* key, uint32_t bit, bool set = 
         }));
 }
 
+// A colour of the description: 16-bit components in classic text, 8-bit ones with alpha in timed text.
+void addColor(HXScriptClass<Frame>& c, const char* key,
+    std::array<uint16_t, 3> MVTextSampleDescription::*classic,
+    std::array<uint8_t, 4> MVText3GSampleDescription::*timed)
+{
+    c.getSet(key, fromDescription([classic, timed](const Description& d) {
+        return colorValue(
+            std::visit(Overloaded { [&](const MVTextSampleDescription& x) { return x.*classic; },
+                           [&](const MVText3GSampleDescription& x) { return wide(x.*timed); } },
+                d));
+    }),
+        "any", toDescription([classic, timed](Description& d, const V& v) {
+            auto rgb = color(v);
+            std::visit(Overloaded { [&](MVTextSampleDescription& x) { x.*classic = rgb; },
+                           [&](MVText3GSampleDescription& x) { x.*timed = narrow(rgb); } },
+                d);
+            return true;
+        }));
+}
+
 void addDescriptionKeys(HXScriptClass<Frame>& c)
 {
     c.get("kind", [](Frame& f) {
@@ -579,32 +599,10 @@ void addDescriptionKeys(HXScriptClass<Frame>& c)
                                   } },
                 d);
         }));
-    c.getSet("foregroundColor", fromDescription([](const Description& d) {
-        return colorValue(
-            std::visit(Overloaded { [](const MVTextSampleDescription& x) { return x.foregroundColor; },
-                           [](const MVText3GSampleDescription& x) { return wide(x.foregroundColor); } },
-                d));
-    }),
-        "any", toDescription([](Description& d, const V& v) {
-            auto rgb = color(v);
-            std::visit(Overloaded { [&](MVTextSampleDescription& x) { x.foregroundColor = rgb; },
-                           [&](MVText3GSampleDescription& x) { x.foregroundColor = narrow(rgb); } },
-                d);
-            return true;
-        }));
-    c.getSet("backgroundColor", fromDescription([](const Description& d) {
-        return colorValue(
-            std::visit(Overloaded { [](const MVTextSampleDescription& x) { return x.backgroundColor; },
-                           [](const MVText3GSampleDescription& x) { return wide(x.backgroundColor); } },
-                d));
-    }),
-        "any", toDescription([](Description& d, const V& v) {
-            auto rgb = color(v);
-            std::visit(Overloaded { [&](MVTextSampleDescription& x) { x.backgroundColor = rgb; },
-                           [&](MVText3GSampleDescription& x) { x.backgroundColor = narrow(rgb); } },
-                d);
-            return true;
-        }));
+    addColor(c, "foregroundColor", &MVTextSampleDescription::foregroundColor,
+        &MVText3GSampleDescription::foregroundColor);
+    addColor(c, "backgroundColor", &MVTextSampleDescription::backgroundColor,
+        &MVText3GSampleDescription::backgroundColor);
     c.getSet("position", fromDescription([](const Description& d) {
         auto box = std::visit([](const auto& x) { return x.defaultTextBox; }, d);
         return pointValue(box.top, box.left);

@@ -56,6 +56,8 @@ constexpr const char* kHeaderAttributes[]
 
 struct TrackSettings {
     MVTrackHeader header;
+    float gain = 1, bass = 0, treble = 0;
+    bool muted = false;
     uint16_t language = 0;
     MVUserData userData;
     std::vector<MVTrackEdit> edits;
@@ -65,7 +67,7 @@ struct TrackSettings {
 
 TrackSettings settingsOf(const MVTrack& t)
 {
-    TrackSettings s { t.header(), t.language(), t.userData(), t.edits(), {},
+    TrackSettings s { t.header(), t.gain(), t.bass(), t.treble(), t.isMuted(), t.language(), t.userData(), t.edits(), {},
         t.attributeForKey(MVTrackChapterlistAttribute) };
     for (const char* key : kKeptAttributes)
         s.attributes[key] = t.attributeForKey(key);
@@ -81,6 +83,10 @@ void applySettings(MVTrack& t, const TrackSettings& s)
     t.setLayer(s.header.layer);
     t.setAlternateGroup(s.header.alternateGroup);
     t.setVolume(float(s.header.volume) / 256.0f);
+    t.setGain(s.gain);
+    t.setBass(s.bass);
+    t.setTreble(s.treble);
+    t.setMuted(s.muted);
     t.setMatrix(s.header.matrix);
     t.setDimensions(s.header.width / 65536.0, s.header.height / 65536.0);
     t.setLanguage(s.language);
@@ -604,8 +610,40 @@ void addSound(HXScriptClass<MVTrack>& c)
             t.setAttributeForKey(HXPropertyList(double(value) / 128.0), MVTrackBalanceAttribute);
             return true;
         }));
-    c.get("bassGain", [](MVTrack& t) { return V(int64_t(int16Truncating(t.bass() * 256 * 0.125))); });
-    c.get("trebleGain", [](MVTrack& t) { return V(int64_t(int16Truncating(t.treble() * 256 * 0.125))); });
+    // Bass and treble as the movie's are: 32 steps to a decibel, held to ±8 dB; gain linear; muting.
+    auto shelving = [](float (MVTrack::*read)() const, void (MVTrack::*write)(float), const char* action) {
+        return std::pair { [read](MVTrack& t) { return V(int64_t(int16Truncating((t.*read)() * 256 * 0.125))); },
+            changing(action, [read, write](MVTrack& t, const V& v, HXScriptCommand&) {
+                float db = float(double(std::clamp<int64_t>(v.propertyList().integerValue(), -256, 256)) / 256 * 8);
+                if ((t.*read)() == db)
+                    return false;
+                (t.*write)(db);
+                return true;
+            }) };
+    };
+    auto [bass, setBass] = shelving(&MVTrack::bass, &MVTrack::setBass, "Track Bass");
+    c.getSet("bassGain", bass, "integer", setBass);
+    auto [treble, setTreble] = shelving(&MVTrack::treble, &MVTrack::setTreble, "Track Treble");
+    c.getSet("trebleGain", treble, "integer", setTreble);
+    c.getSet("gain", [](MVTrack& t) { return V(double(t.gain())); }, "real",
+        changing("Track Gain", [](MVTrack& t, const V& v, HXScriptCommand& command) {
+            double gain = v.propertyList().realValue();
+            if (!(gain >= 0) || !std::isfinite(gain)) {
+                command.fail(HXScriptParameterError, "A gain is a number from 0 on.");
+                return false;
+            }
+            if (t.gain() == float(gain))
+                return false;
+            t.setGain(float(gain));
+            return true;
+        }));
+    c.getSet("muted", [](MVTrack& t) { return V(t.isMuted()); }, "boolean",
+        changing("Mute Track", [](MVTrack& t, const V& v, HXScriptCommand&) {
+            if (t.isMuted() == v.propertyList().boolValue())
+                return false;
+            t.setMuted(v.propertyList().boolValue());
+            return true;
+        }));
     c.get("trackAudioSampleRate", [](MVTrack& t) {
         auto sound = soundDescription(t);
         return V(sound ? sound->sampleRate : 0.0);

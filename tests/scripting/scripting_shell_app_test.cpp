@@ -2,27 +2,12 @@
 // the title ffmpeg wrote read as an annotation, an export to MPEG-4 written where the shell is, a recording
 // from the generated stand-in devices started, paused and stopped, and the client's own manners (help, keys,
 // readable answers, records on the command line, errors as typed, replies of any size).
-#include "tests/app/app_test_fixtures.h"
-
-#include "test_support.h"
-
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <csignal>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
+#include "player_process.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using movara::test::TempDir;
-
-extern "C" char** environ;
-
-const std::string kPlayer = std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-player";
-const std::string kScript = std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-script";
+using movara::scriptingtest::kScript;
 
 // Quotes a word for sh.
 std::string quoted(const std::string& word)
@@ -33,57 +18,22 @@ std::string quoted(const std::string& word)
     return out + "'";
 }
 
-class ScriptingShellAppTest : public ::testing::Test {
+// The player works in the test's folder, the shell in a folder of its own: relative paths of scripts are the
+// shell's. Recordings go to a desktop folder of the test's, from the generated stand-in devices.
+class ScriptingShellAppTest : public movara::scriptingtest::PlayerProcessTest {
 protected:
     void SetUp() override
     {
-        for (const char* folder : { "config", "runtime", "desktop", "work" })
-            fs::create_directories(home / folder);
-        fs::permissions(home / "runtime", fs::perms::owner_all);
-        setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
-        // Recordings go to the desktop folder.
+        PlayerProcessTest::SetUp();
+        std::filesystem::create_directories(home / "desktop");
+        std::filesystem::create_directories(home / "work");
         movara::test::writeFile(
             home / "config" / "user-dirs.dirs", "XDG_DESKTOP_DIR=\"" + (home / "desktop").string() + "\"\n");
     }
-    void TearDown() override
+    pid_t start(std::vector<std::string> args)
     {
-        for (pid_t pid : running) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-
-    pid_t startPlayer(const std::vector<std::string>& args)
-    {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            std::string entry = *e;
-            if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("WAYLAND_DISPLAY=", 0) != 0
-                && entry.rfind("XDG_CONFIG_HOME=", 0) != 0)
-                env.push_back(entry);
-        }
-        env.push_back("XDG_CONFIG_HOME=" + (home / "config").string());
-        env.push_back("MOVARA_SILENT_AUDIO=1");
-        env.push_back("MOVARA_CAPTURE_DEVICES=standin");
-        std::vector<std::string> argv { kPlayer, "--no-featured-movie" };
-        argv.insert(argv.end(), args.begin(), args.end());
-        pid_t pid = fork();
-        if (pid == 0) {
-            // The player works in a folder of its own: relative paths of scripts are not its.
-            if (chdir(home.path().c_str()) != 0)
-                _exit(126);
-            std::vector<char*> a, e;
-            for (auto& s : argv)
-                a.push_back(s.data());
-            a.push_back(nullptr);
-            for (auto& s : env)
-                e.push_back(s.data());
-            e.push_back(nullptr);
-            execve(a[0], a.data(), e.data());
-            _exit(127);
-        }
-        running.push_back(pid);
-        return pid;
+        args.insert(args.begin(), "--no-featured-movie");
+        return startPlayer(args, { "MOVARA_SILENT_AUDIO=1", "MOVARA_CAPTURE_DEVICES=standin" }, home.path());
     }
 
     // movara-script run by sh in the folder `work`, its output and errors together.
@@ -94,17 +44,9 @@ protected:
             line += " " + quoted(a);
         return movara::test::runCommand({ "sh", "-c", line + " 2>&1" });
     }
-    std::string answer(const std::vector<std::string>& args)
+    bool waitFor(const std::vector<std::string>& args, const std::string& wanted)
     {
-        auto r = shell(args);
-        EXPECT_EQ(r.status, 0) << r.output;
-        while (!r.output.empty() && r.output.back() == '\n')
-            r.output.pop_back();
-        return r.output;
-    }
-    bool waitFor(const std::vector<std::string>& args, const std::string& wanted, int tenths = 300)
-    {
-        for (int i = 0; i < tenths; ++i) {
+        for (int i = 0; i < 300; ++i) {
             auto r = shell(args);
             if (r.status == 0 && r.output == wanted + "\n")
                 return true;
@@ -112,15 +54,6 @@ protected:
         }
         return false;
     }
-    static std::string ffprobe(const std::vector<std::string>& args)
-    {
-        std::vector<std::string> argv { "ffprobe", "-v", "error" };
-        argv.insert(argv.end(), args.begin(), args.end());
-        return movara::test::runCommand(argv).output;
-    }
-
-    TempDir home;
-    std::vector<pid_t> running;
 };
 
 TEST_F(ScriptingShellAppTest, ChaptersAnnotationsAndExports)
@@ -136,7 +69,7 @@ TEST_F(ScriptingShellAppTest, ChaptersAnnotationsAndExports)
         "-map", "1", "-map_metadata", "2", "-map_chapters", "2", "-c:v", "mpeg4", "-g", "1", "-c:a", "aac",
         movie.string() });
     ASSERT_EQ(made.status, 0);
-    startPlayer({ movie.string() });
+    start({ movie.string() });
     ASSERT_TRUE(waitFor({ "count", "movies[*]" }, "1"));
 
     EXPECT_EQ(answer({ "get", "movies[1].chapters[*].name" }), "[Opening, Middle, Closing]");
@@ -173,7 +106,7 @@ TEST_F(ScriptingShellAppTest, ChaptersAnnotationsAndExports)
 
 TEST_F(ScriptingShellAppTest, ARecordingStartsPausesAndStops)
 {
-    startPlayer({});
+    start({});
     ASSERT_TRUE(waitFor({ "count", "movies[*]" }, "0"));
     auto recording = answer({ "do", "newMovieRecording" });
     ASSERT_FALSE(recording.empty());
@@ -204,7 +137,7 @@ TEST_F(ScriptingShellAppTest, TheShellClientSpeaksPlainly)
 {
     auto movie = home / "plain.mov";
     movara::apptest::makeMovie(movie);
-    startPlayer({ movie.string() });
+    start({ movie.string() });
     ASSERT_TRUE(waitFor({ "count", "movies[*]" }, "1"));
 
     struct Case {

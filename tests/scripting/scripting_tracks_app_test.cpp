@@ -1,117 +1,19 @@
 // The real movara-player driven by the real movara-script: a track's sound heard changing in what the
 // player's mixer puts out, frames counted as ffprobe counts them, and a frame moved in time, saved and
 // read back by ffprobe.
-#include "tests/app/app_test_fixtures.h"
+#include "player_process.h"
 
 #include "audio_capture.h"
-#include "test_support.h"
 
-#include <gtest/gtest.h>
-
-#include <chrono>
-#include <csignal>
-#include <cstring>
 #include <fstream>
 #include <map>
 #include <sstream>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
 namespace fs = std::filesystem;
-using movara::test::TempDir;
 
-extern "C" char** environ;
-
-const std::string kPlayer = std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-player";
-const std::string kScript = std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-script";
-
-class ScriptingTracksAppTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        fs::create_directories(home / "config");
-        fs::create_directories(home / "runtime");
-        fs::permissions(home / "runtime", fs::perms::owner_all);
-        setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
-    }
-    void TearDown() override
-    {
-        for (pid_t pid : running) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-
-    // The player with `args`, headless, in this test's folders; `extra` is added to its environment.
-    pid_t startPlayer(const std::vector<std::string>& args,
-        const std::vector<std::string>& extra = { "MOVARA_SILENT_AUDIO=1" })
-    {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            std::string entry = *e;
-            if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("WAYLAND_DISPLAY=", 0) != 0
-                && entry.rfind("XDG_CONFIG_HOME=", 0) != 0 && entry.rfind("MOVARA_SILENT_AUDIO=", 0) != 0
-                && entry.rfind("SDL_AUDIODRIVER=", 0) != 0)
-                env.push_back(entry);
-        }
-        env.push_back("XDG_CONFIG_HOME=" + (home / "config").string());
-        env.insert(env.end(), extra.begin(), extra.end());
-        std::vector<std::string> argv { kPlayer, "--no-featured-movie" };
-        argv.insert(argv.end(), args.begin(), args.end());
-        pid_t pid = fork();
-        if (pid == 0) {
-            std::vector<char*> a, e;
-            for (auto& s : argv)
-                a.push_back(s.data());
-            a.push_back(nullptr);
-            for (auto& s : env)
-                e.push_back(s.data());
-            e.push_back(nullptr);
-            execve(a[0], a.data(), e.data());
-            _exit(127);
-        }
-        running.push_back(pid);
-        return pid;
-    }
-
-    movara::test::CommandResult script(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), kScript);
-        return movara::test::runCommand(args);
-    }
-    std::string answer(std::vector<std::string> args)
-    {
-        auto r = script(std::move(args));
-        EXPECT_EQ(r.status, 0);
-        while (!r.output.empty() && r.output.back() == '\n')
-            r.output.pop_back();
-        return r.output;
-    }
-
-    bool waitForMovies(int n)
-    {
-        for (int i = 0; i < 300; ++i) {
-            auto r = script({ "count", "movies[*]" });
-            if (r.status == 0 && r.output == std::to_string(n) + "\n")
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
-    }
-
-    static std::string ffprobe(const std::vector<std::string>& args)
-    {
-        std::vector<std::string> argv { "ffprobe", "-v", "error" };
-        argv.insert(argv.end(), args.begin(), args.end());
-        return movara::test::runCommand(argv).output;
-    }
-
-    TempDir home;
-    std::vector<pid_t> running;
-};
+class ScriptingTracksAppTest : public movara::scriptingtest::PlayerProcessTest { };
 
 // The interleaved stereo floats SDL's disk device wrote between the byte offsets `from` and `to`.
 std::vector<float> samplesBetween(const fs::path& file, std::uintmax_t from, std::uintmax_t to)
@@ -132,7 +34,8 @@ TEST_F(ScriptingTracksAppTest, ATracksVolumeAndSwitchAreHeardInTheMix)
     ASSERT_TRUE(movara::test::makeTwoToneMovie(movie, 440, 1000, 30));
     // SDL's disk device writes what the mixer renders to a file, at the pace of a sound card.
     auto mix = home / "mix.raw";
-    startPlayer({ movie.string() }, { "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + mix.string() });
+    startPlayer({ "--no-featured-movie", movie.string() },
+        { "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + mix.string() });
     ASSERT_TRUE(waitForMovies(1));
     EXPECT_EQ(answer({ "get", "movies[1].tracks[1].trackEnabled" }), "true");
     EXPECT_EQ(answer({ "get", "movies[1].tracks[2].trackEnabled" }), "true");
@@ -171,7 +74,7 @@ TEST_F(ScriptingTracksAppTest, FramesAreCountedAsFfprobeCountsPackets)
         "-i", "testsrc=size=160x120:rate=25:duration=3", "-c:v", "libx264", "-pix_fmt", "yuv420p",
         movie.string() });
     ASSERT_EQ(made.status, 0);
-    startPlayer({ movie.string() });
+    startPlayer({ "--no-featured-movie", movie.string() });
     ASSERT_TRUE(waitForMovies(1));
     auto packets = ffprobe({ "-select_streams", "v", "-count_packets", "-show_entries",
         "stream=nb_read_packets", "-of", "csv=p=0", movie.string() });
@@ -208,7 +111,7 @@ TEST_F(ScriptingTracksAppTest, AFrameMovedInTimeIsSavedWhereItWasPut)
     };
     auto before = probe(movie);
     ASSERT_EQ(before.size(), 10u);
-    startPlayer({ movie.string() });
+    startPlayer({ "--no-featured-movie", movie.string() });
     ASSERT_TRUE(waitForMovies(1));
     const int64_t scale = std::stoll(answer({ "get", "movies[1].timeScale" }));
     // The fifth picture (at 0.4 s) moves to 0.7 s: the pictures from it on start 0.3 s later.

@@ -99,10 +99,10 @@ TEST_F(TrackFramesTest, AVideoTrackIsAListOfFrames)
     EXPECT_NE(reply["error"].stringValue().find("frames[11]"), std::string::npos)
         << reply["error"].stringValue();
     // A frame names itself under its track.
-    auto spec = get(frame(2))["result"]["$specifier"];
-    EXPECT_EQ(spec["key"].stringValue(), "frames");
-    EXPECT_EQ(spec["value"].integerValue(), 2);
-    EXPECT_EQ(spec["container"]["key"].stringValue(), "tracks");
+    auto named = get(frame(2))["result"]["$specifier"];
+    EXPECT_EQ(named["key"].stringValue(), "frames");
+    EXPECT_EQ(named["value"].integerValue(), 2);
+    EXPECT_EQ(named["container"]["key"].stringValue(), "tracks");
 }
 
 TEST_F(TrackFramesTest, IndexOfATime)
