@@ -300,6 +300,8 @@ std::optional<HXPropertyList> MVPRequestServer::sendRequest(const HXPropertyList
                 continue;
             return fail(std::strerror(errno));
         }
+        // Bytes on their way are no silence: a large reply takes what time it takes.
+        deadline = std::chrono::steady_clock::now() + span;
         if (!framing.feed(std::string_view(buffer, size_t(n))))
             return fail(framing.error().localizedDescription());
     }
