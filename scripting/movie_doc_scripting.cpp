@@ -1,6 +1,6 @@
 #include "scripting/movie_doc_scripting.h"
 
-#include "document/matrix_array_additions.h"
+#include "core/matrix_array_additions.h"
 #include "document/movie_additions.h"
 #include "document/movie_document.h"
 #include "fullscreen/presentation_window_controller.h"
@@ -18,10 +18,11 @@
 #include "player/window/window_controller.h"
 #include "platform/mvkit/chapters.h"
 #include "platform/mvkit/startup_settings.h"
-#include "scripting/scripting_models.h"
-#include "scripting/script_values.h"
 #include "scripting/model_annotation.h"
 #include "scripting/model_frame.h"
+#include "scripting/panorama_scripting.h"
+#include "scripting/script_values.h"
+#include "scripting/scripting_models.h"
 #include "scripting/text_frame.h"
 #include "scripting/track_samples.h"
 #include "scripting/track_scripting.h"
@@ -539,15 +540,10 @@ void addStateProperties(HXScriptClass<Doc>& c)
                 }
             replaceUserData(m, fourCC("plug"), items);
         }));
-    // Panoramas: movies here have no nodes, so the view keys answer neutral values and take nothing.
-    for (const char* key : { "currentNode", "defaultNode", "colorTable", "chapterList", "preferredAudioGainTrack",
-             "preferredAudioBalanceTrack", "recording" })
+    for (const char* key :
+        { "colorTable", "chapterList", "preferredAudioGainTrack", "preferredAudioBalanceTrack", "recording" })
         c.getSet(key, [](Doc&) { return V(); }, "any", [](Doc&, const V&, HXScriptCommand&) { });
-    for (const char* key : { "zoomRate", "tiltAngle", "panTiltSpeed", "panAngle", "fieldOfView" })
-        c.getSet(key, [](Doc&) { return V(0.0); }, "real", [](Doc&, const V&, HXScriptCommand&) { });
-    c.getSet("showHotSpots", [](Doc&) { return V(false); }, "boolean", [](Doc&, const V&, HXScriptCommand&) { });
-    for (const char* key : { "panRange", "tiltRange", "fieldOfViewRange" })
-        c.get(key, [](Doc&) { return V(HXScriptValue::List { V(0.0), V(0.0) }); });
+    addPanoramaProperties(c);
 }
 
 // ---- Tracks made by scripts
@@ -716,7 +712,6 @@ void addElements(HXScriptClass<Doc>& c)
         if (auto track = d.movie() ? MVMovieChapterTrack(*d.movie()) : nullptr)
             chapters()->remove(track.get(), index, command);
     });
-    c.elements("nodes", [](Doc&) { return HXScriptValue::List {}; });
     c.elements("files", [](Doc& d) {
         HXScriptValue::List list;
         if (d.movie())

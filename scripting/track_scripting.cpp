@@ -1,6 +1,6 @@
 #include "scripting/track_scripting.h"
 
-#include "document/matrix_array_additions.h"
+#include "core/matrix_array_additions.h"
 #include "document/movie_document.h"
 #include "inspectors/property_column_values.h"
 #include "platform/basekit/fourcc.h"
