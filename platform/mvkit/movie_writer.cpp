@@ -655,14 +655,26 @@ MVMovieDescription describeLayout(
         const auto& flat = layout.tracks[ti];
         auto td = describeTrack(movie, *movie.tracks()[ti], flat.media, flat.edits);
         auto& table = td.media.information.sampleTable;
-        table.sampleDescriptions = flat.media->sampleDescriptions();
-        for (auto& sd : table.sampleDescriptions)
+        // Every sample now lives in this file: descriptions that differed only in where their samples
+        // were (a text edited in memory, say) become one (readers take a track of one description best).
+        table.sampleDescriptions.clear();
+        std::vector<uint32_t> merged;
+        for (auto sd : flat.media->sampleDescriptions()) {
             sd.dataReferenceIndex = 1;
+            auto same = std::find(table.sampleDescriptions.begin(), table.sampleDescriptions.end(), sd);
+            merged.push_back(uint32_t(same - table.sampleDescriptions.begin()) + 1);
+            if (same == table.sampleDescriptions.end())
+                table.sampleDescriptions.push_back(std::move(sd));
+        }
+        std::vector<MVSampleRecord> samples = flat.media->samples();
+        for (auto& sample : samples)
+            if (sample.descriptionIndex >= 1 && sample.descriptionIndex <= merged.size())
+                sample.descriptionIndex = merged[sample.descriptionIndex - 1];
         td.media.information.dataInformation.entries = { MVDataReferenceEntry {} };
         auto& chunks = chunksPerTrack[ti];
         std::sort(
             chunks.begin(), chunks.end(), [](auto& a, auto& b) { return a.second.first < b.second.first; });
-        fillSampleTable(table, flat.media->samples(), chunks);
+        fillSampleTable(table, samples, chunks);
         table.uses64BitChunkOffsets = wideOffsets;
         d.tracks.push_back(std::move(td));
     }
