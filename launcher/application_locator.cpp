@@ -71,6 +71,35 @@ std::string fileURL(const std::string& path)
     return url;
 }
 
+// The program a command word names: itself when it holds a '/', else the first match on $PATH.
+fs::path resolveCommand(const std::string& word)
+{
+    if (word.find('/') != std::string::npos)
+        return word;
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    size_t start = 0;
+    while (start <= dirs.size()) {
+        size_t end = dirs.find(':', start);
+        std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        fs::path candidate = fs::path(dir.empty() ? "." : dir) / word;
+        if (::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        if (end == std::string::npos)
+            break;
+        start = end + 1;
+    }
+    return {};
+}
+
+bool isBundledPlayer(const std::string& commandWord)
+{
+    std::string bundled = MVPLauncherBundledPlayerPath();
+    fs::path program = resolveCommand(commandWord);
+    std::error_code ec;
+    return !bundled.empty() && !program.empty() && fs::equivalent(program, bundled, ec);
+}
+
 bool spawn(const std::vector<std::string>& argv)
 {
     if (argv.empty() || argv.front().empty())
@@ -231,7 +260,11 @@ std::optional<MVPLauncherApplication> MVPLauncherSystemWorkspace::applicationFor
         if (!fs::exists(path))
             continue;
         // The first entry found decides, as a user's own entry hides the system's.
-        return readDesktopEntry(path);
+        auto application = readDesktopEntry(path);
+        // The entry installed with this launcher names no version: it starts the player beside us.
+        if (application && !application->version && identifier == "com.zantrel.movaraplayer")
+            application->isBundled = isBundledPlayer(application->command.front());
+        return application;
     }
     if (identifier == "com.zantrel.movaraplayer") {
         std::string player = MVPLauncherBundledPlayerPath();

@@ -1,6 +1,7 @@
 #include "platform/winkit/application.h"
 
 #include "platform/basekit/notification_center.h"
+#include "platform/winkit/accessibility_bridge.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/document_controller.h"
 #include "platform/winkit/dragging.h"
@@ -136,6 +137,9 @@ void HXApplication::finishLaunching()
     if (auto d = delegate())
         d->applicationWillFinishLaunching(*this);
     activateIgnoringOtherApps(true);
+    // On a display, screen readers see the windows through the desktop's accessibility bus.
+    if (!windowServer().isHeadless())
+        HXAccessibilityBridge::shared().start();
     center.postNotificationName(HXApplicationDidFinishLaunchingNotification, this);
     if (auto d = delegate())
         d->applicationDidFinishLaunching(*this);
