@@ -1,0 +1,135 @@
+// The player as a screen reader meets it: a private session bus with the desktop's accessibility bus
+// launcher (at-spi2-core) on it, the player on the X display, and pyatspi, the desktop's own client, finding
+// the player window, the play button by name and role, pressing it through the action interface and reading
+// the timeline's value.
+#include "private_bus.h"
+#include "test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+using movara::test::haveProgram;
+using movara::test::PrivateBus;
+using movara::test::runCommand;
+using movara::test::TempDir;
+
+namespace {
+
+constexpr const char* kBusLauncher = "/usr/libexec/at-spi-bus-launcher";
+constexpr const char* kPython = "/usr/bin/python3"; // the system's, which has pyatspi
+
+// A child process with an environment of its own, killed (and waited for) when it goes.
+class Child {
+public:
+    Child(const std::vector<std::string>& argv, const std::vector<std::string>& environment)
+    {
+        _pid = fork();
+        if (_pid == 0) {
+            setpgid(0, 0); // its own group: the launcher's daemons go with it
+            std::vector<char*> a, e;
+            for (auto& s : argv)
+                a.push_back(const_cast<char*>(s.c_str()));
+            a.push_back(nullptr);
+            for (auto& s : environment)
+                e.push_back(const_cast<char*>(s.c_str()));
+            e.push_back(nullptr);
+            execve(a[0], a.data(), e.data());
+            _exit(127);
+        }
+        if (_pid > 0)
+            setpgid(_pid, _pid);
+    }
+    ~Child()
+    {
+        if (_pid > 0) {
+            kill(-_pid, SIGTERM);
+            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+            while (waitpid(_pid, nullptr, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            kill(-_pid, SIGKILL);
+            waitpid(_pid, nullptr, WNOHANG);
+        }
+    }
+    pid_t pid() const { return _pid; }
+
+private:
+    pid_t _pid = -1;
+};
+
+std::map<std::string, std::string> findings(const std::string& output)
+{
+    std::map<std::string, std::string> result;
+    std::istringstream in(output);
+    std::string line;
+    while (std::getline(in, line))
+        if (auto equals = line.find('='); equals != std::string::npos)
+            result[line.substr(0, equals)] = line.substr(equals + 1);
+    return result;
+}
+
+} // namespace
+
+TEST(ScreenReader, FindsPressesAndReadsThePlayerThroughTheAccessibilityBus)
+{
+    const char* display = std::getenv("DISPLAY");
+    if (!display || !*display)
+        GTEST_SKIP() << "no X display";
+    if (!fs::exists(kBusLauncher) || !haveProgram("dbus-daemon")
+        || runCommand({ kPython, "-c", "import pyatspi" }).status != 0)
+        GTEST_SKIP() << "at-spi2-core or python3-pyatspi is not installed";
+
+    TempDir home;
+    fs::path movie = home / "clip.mov";
+    ASSERT_EQ(runCommand({ "ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                  "testsrc=size=320x240:rate=25:duration=4", "-c:v", "mpeg4", movie.string() })
+                  .status,
+        0);
+    fs::create_directories(home / "runtime");
+    fs::permissions(home / "runtime", fs::perms::owner_all);
+
+    PrivateBus session;
+    ASSERT_FALSE(session.address().empty());
+    std::vector<std::string> environment { "HOME=" + home.path().string(), std::string("DISPLAY=") + display,
+        "DBUS_SESSION_BUS_ADDRESS=" + session.address(), "XDG_CONFIG_HOME=" + (home / "config").string(),
+        "XDG_DATA_HOME=" + (home / "data").string(), "XDG_CACHE_HOME=" + (home / "cache").string(),
+        "XDG_RUNTIME_DIR=" + (home / "runtime").string(), "PATH=/usr/bin:/bin", "GSETTINGS_BACKEND=memory",
+        "MOVARA_SILENT_AUDIO=1", std::string("MOVARA_BUNDLE_DIR=") + MOVARA_BUNDLE_DIR };
+    for (const char* name : { "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS" })
+        if (const char* value = std::getenv(name))
+            environment.push_back(std::string(name) + "=" + value);
+
+    // The accessibility bus: its launcher owns org.a11y.Bus on our session bus and starts the bus daemon and
+    // the registry.
+    Child launcher({ kBusLauncher, "--launch-immediately" }, environment);
+    Child player({ std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-player", "--featured-movie=no", movie.string() },
+        environment);
+
+    std::vector<std::string> client { "/usr/bin/env", "-i" };
+    client.insert(client.end(), environment.begin(), environment.end());
+    client.insert(client.end(), { kPython, std::string(MOVARA_SOURCE_DIR) + "/tests/desktop/fixtures/screen_reader.py",
+                                    "movara-player", "clip", "60" });
+    auto result = runCommand(client);
+    auto found = findings(result.output);
+    EXPECT_EQ(found["application"], "movara-player") << result.output;
+    EXPECT_EQ(found["application_role"], "application");
+    EXPECT_NE(found["window"].find("clip"), std::string::npos) << result.output;
+    EXPECT_EQ(found["play_button"], "push button") << result.output;
+    EXPECT_EQ(found["timeline"], "slider");
+    EXPECT_EQ(found["timeline_before"], "0.000");
+    EXPECT_NEAR(std::atof(found["timeline_maximum"].c_str()), 4.0, 0.1);
+    EXPECT_EQ(found["timeline_spoken"], " 0 frame");
+    EXPECT_NE(found["play_actions"].find("click"), std::string::npos);
+    EXPECT_EQ(found["pressed"], "True");
+    EXPECT_GT(std::atof(found["timeline_after"].c_str()), 0.2) << result.output;
+    EXPECT_EQ(found["button_after"], "Pause") << result.output;
+    EXPECT_EQ(result.status, 0) << result.output;
+}
