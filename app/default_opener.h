@@ -10,10 +10,8 @@ namespace MVPDefaultOpener {
 
 inline constexpr const char* kLauncherDesktopEntry = "com.zantrel.playerchooser.desktop";
 
-// The folders where the desktop looks for entries: $XDG_DATA_HOME/applications (default
-// ~/.local/share/applications), then those of $XDG_DATA_DIRS (default /usr/local/share:/usr/share).
-std::vector<std::string> applicationFolders();
-// The first of them that holds the launcher's entry, as a path to the entry; empty when none does.
+// The launcher's entry in the first of the desktop's applications folders that holds one; empty when none
+// does.
 std::string launcherDesktopEntryPath();
 // The types of the MimeType line of an entry's [Desktop Entry] group (empty when unreadable).
 std::vector<std::string> mimeTypesOfDesktopEntry(const std::string& path);

@@ -15,7 +15,8 @@ struct Glob {
 
 std::string lowercase(std::string text)
 {
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(
+        text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     return text;
 }
 
@@ -41,7 +42,8 @@ std::vector<Glob> readGlobs(const std::string& globs2)
             continue;
         auto fields = split(line, ':');
         if (fields.size() < 3 || fields[0].empty() || fields[1].empty()
-            || !std::all_of(fields[0].begin(), fields[0].end(), [](unsigned char c) { return std::isdigit(c); }))
+            || !std::all_of(
+                fields[0].begin(), fields[0].end(), [](unsigned char c) { return std::isdigit(c); }))
             continue;
         Glob glob;
         glob.weight = std::stoi(fields[0].substr(0, 6));
@@ -70,7 +72,8 @@ std::vector<std::string> MVPMIMETypesForExtensions(
         int heaviest = -1;
         std::vector<std::string> found;
         for (const auto& glob : globs) {
-            bool matches = glob.caseSensitive ? glob.pattern == pattern : lowercase(glob.pattern) == lowercase(pattern);
+            bool matches = glob.caseSensitive ? glob.pattern == pattern
+                                              : lowercase(glob.pattern) == lowercase(pattern);
             if (!matches || glob.type.rfind("text/", 0) == 0 || glob.weight < heaviest)
                 continue;
             if (glob.weight > heaviest) {

@@ -1,11 +1,11 @@
 #include "launcher/application_locator.h"
 
 #include "platform/basekit/bundle.h"
+#include "platform/basekit/desktop_entry.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <spawn.h>
 #include <unistd.h>
 
@@ -14,13 +14,6 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string trim(const std::string& text)
-{
-    auto first = text.find_first_not_of(" \t\r");
-    auto last = text.find_last_not_of(" \t\r");
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-}
 
 // The escapes of a desktop entry's string values.
 std::string unescapeValue(const std::string& value)
@@ -71,31 +64,10 @@ std::string fileURL(const std::string& path)
     return url;
 }
 
-// The program a command word names: itself when it holds a '/', else the first match on $PATH.
-fs::path resolveCommand(const std::string& word)
-{
-    if (word.find('/') != std::string::npos)
-        return word;
-    const char* path = std::getenv("PATH");
-    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        fs::path candidate = fs::path(dir.empty() ? "." : dir) / word;
-        if (::access(candidate.c_str(), X_OK) == 0)
-            return candidate;
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return {};
-}
-
 bool isBundledPlayer(const std::string& commandWord)
 {
     std::string bundled = MVPLauncherBundledPlayerPath();
-    fs::path program = resolveCommand(commandWord);
+    fs::path program = HXProgramPathForCommand(commandWord);
     std::error_code ec;
     return !bundled.empty() && !program.empty() && fs::equivalent(program, bundled, ec);
 }
@@ -117,60 +89,22 @@ bool spawn(const std::vector<std::string>& argv)
 
 std::vector<std::string> MVPLauncherSystemWorkspace::applicationFolders()
 {
-    std::vector<std::string> folders;
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    if (dataHome && *dataHome)
-        folders.push_back(std::string(dataHome) + "/applications");
-    else if (home && *home)
-        folders.push_back(std::string(home) + "/.local/share/applications");
-    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
-    std::string dirs = dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!dir.empty())
-            folders.push_back(dir + "/applications");
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return folders;
+    return HXDesktopApplicationFolders();
 }
 
 std::optional<MVPLauncherApplication> MVPLauncherSystemWorkspace::readDesktopEntry(const std::string& path)
 {
-    std::ifstream in(path);
-    if (!in)
+    auto keys = HXReadDesktopEntry(path);
+    if (!keys)
         return std::nullopt;
     MVPLauncherApplication application;
     application.identifier = fs::path(path).stem().string();
-    bool inEntry = false, hasExec = false, hidden = false;
-    std::string line;
-    while (std::getline(in, line)) {
-        line = trim(line);
-        if (line.empty() || line[0] == '#')
-            continue;
-        if (line[0] == '[') {
-            inEntry = line == "[Desktop Entry]";
-            continue;
-        }
-        auto equals = line.find('=');
-        if (!inEntry || equals == std::string::npos)
-            continue;
-        std::string key = trim(line.substr(0, equals));
-        std::string value = trim(line.substr(equals + 1));
-        if (key == "Exec") {
-            application.command = splitExecLine(unescapeValue(value));
-            hasExec = !application.command.empty();
-        } else if (key == "X-HFBundleVersion") {
-            application.version = unescapeValue(value);
-        } else if (key == "Hidden") {
-            hidden = value == "true";
-        }
-    }
-    if (!hasExec || hidden)
+    if (auto exec = keys->find("Exec"); exec != keys->end())
+        application.command = splitExecLine(unescapeValue(exec->second));
+    if (auto version = keys->find("X-HFBundleVersion"); version != keys->end())
+        application.version = unescapeValue(version->second);
+    auto hidden = keys->find("Hidden");
+    if (application.command.empty() || (hidden != keys->end() && hidden->second == "true"))
         return std::nullopt;
     return application;
 }

@@ -49,7 +49,8 @@ std::string joined(const std::vector<std::string>& types)
 int main(int argc, char** argv)
 {
     if (argc != 5) {
-        std::cerr << "usage: desktop-entries <globs2> <output folder> <player template> <launcher template>\n";
+        std::cerr
+            << "usage: desktop-entries <globs2> <output folder> <player template> <launcher template>\n";
         return 2;
     }
     std::ifstream globsFile(argv[1]);

@@ -1,7 +1,8 @@
 // draw-icon: draws the program's icon for the desktop's icon theme: a dark screen with a film strip along
 // its edges and a play triangle, as PNG files of the usual sizes and as one scalable SVG file.
 //
-//   draw-icon <output folder>   ->  <folder>/<size>x<size>/apps/movara-player.png, <folder>/scalable/apps/movara-player.svg
+//   draw-icon <output folder>   ->  <folder>/<size>x<size>/apps/movara-player.png,
+//   <folder>/scalable/apps/movara-player.svg
 #include <cairo-svg.h>
 #include <cairo.h>
 

@@ -43,7 +43,7 @@ uint32_t runLoopEvents(DBusWatch* watch)
 using State = HXDBusRunLoopSource::State;
 
 // Work queued on the run loop holds the state weakly: once the source is gone it does nothing.
-template <typename F> auto guarded(const std::shared_ptr<State>& state, F fn)
+template<typename F> auto guarded(const std::shared_ptr<State>& state, F fn)
 {
     return [weak = std::weak_ptr<State>(state), fn](auto&&... args) {
         if (auto self = weak.lock(); self && self->attached)
@@ -56,7 +56,8 @@ template <typename F> auto guarded(const std::shared_ptr<State>& state, F fn)
 void State::attach()
 {
     attached = true;
-    dbus_connection_set_watch_functions(bus, &State::addWatch, &State::removeWatch, &State::toggleWatch, this, nullptr);
+    dbus_connection_set_watch_functions(
+        bus, &State::addWatch, &State::removeWatch, &State::toggleWatch, this, nullptr);
     dbus_connection_set_timeout_functions(
         bus, &State::addTimeout, &State::removeTimeout, &State::toggleTimeout, this, nullptr);
     dbus_connection_set_dispatch_status_function(bus, &State::dispatchStatusChanged, this, nullptr);
@@ -91,7 +92,8 @@ dbus_bool_t State::addWatch(DBusWatch* watch, void* data)
             state.scheduleDispatch();
         }));
     self->sources.insert(id);
-    dbus_watch_set_data(watch, new HXRunLoopSourceID(id), [](void* p) { delete static_cast<HXRunLoopSourceID*>(p); });
+    dbus_watch_set_data(
+        watch, new HXRunLoopSourceID(id), [](void* p) { delete static_cast<HXRunLoopSourceID*>(p); });
     return TRUE;
 }
 
@@ -108,7 +110,8 @@ void State::removeWatch(DBusWatch* watch, void* data)
 void State::toggleWatch(DBusWatch* watch, void*)
 {
     if (auto* id = static_cast<HXRunLoopSourceID*>(dbus_watch_get_data(watch)))
-        HXRunLoop::main().setFileDescriptorEvents(*id, dbus_watch_get_enabled(watch) ? runLoopEvents(watch) : 0);
+        HXRunLoop::main().setFileDescriptorEvents(
+            *id, dbus_watch_get_enabled(watch) ? runLoopEvents(watch) : 0);
 }
 
 dbus_bool_t State::addTimeout(DBusTimeout* timeout, void* data)
@@ -122,11 +125,12 @@ dbus_bool_t State::addTimeout(DBusTimeout* timeout, void* data)
         static void schedule(const std::shared_ptr<State>& state, DBusTimeout* timeout, double seconds)
         {
             HXRunLoop::main().performAfterDelay(timeout, seconds,
-                guarded(state, [timeout, seconds](State& self) {
-                    schedule(self.shared_from_this(), timeout, seconds);
-                    dbus_timeout_handle(timeout);
-                    self.scheduleDispatch();
-                }),
+                guarded(state,
+                    [timeout, seconds](State& self) {
+                        schedule(self.shared_from_this(), timeout, seconds);
+                        dbus_timeout_handle(timeout);
+                        self.scheduleDispatch();
+                    }),
                 { HXRunLoopCommonModes });
         }
     };
@@ -174,6 +178,22 @@ void State::dispatch()
     // The callback may drop the source that owns this state: call a copy, and touch nothing after it.
     auto after = afterDispatch;
     after();
+}
+
+DBusConnection* HXDBusOpenPrivateConnection(const std::string& address)
+{
+    DBusError error;
+    dbus_error_init(&error);
+    DBusConnection* bus = dbus_connection_open_private(address.c_str(), &error);
+    if (bus && !dbus_bus_register(bus, &error)) {
+        dbus_connection_close(bus);
+        dbus_connection_unref(bus);
+        bus = nullptr;
+    }
+    dbus_error_free(&error);
+    if (bus)
+        dbus_connection_set_exit_on_disconnect(bus, FALSE);
+    return bus;
 }
 
 HXDBusRunLoopSource::HXDBusRunLoopSource(DBusConnection* connection, std::function<void()> afterDispatch)

@@ -6,8 +6,13 @@
 // closing and releasing the connection. Main thread only.
 #include <functional>
 #include <memory>
+#include <string>
 
 struct DBusConnection;
+
+// A private connection to the bus at `address` ("unix:path=..."), registered on it, that never ends the
+// program when the bus goes away; nullptr when the bus cannot be reached. Close and release it when done.
+DBusConnection* HXDBusOpenPrivateConnection(const std::string& address);
 
 class HXDBusRunLoopSource {
 public:

@@ -81,23 +81,19 @@ struct HXLogindMonitor::Connection {
 
 bool HXLogindMonitor::Connection::open(const std::string& address)
 {
-    DBusError error;
-    dbus_error_init(&error);
     if (address.empty()) {
+        DBusError error;
+        dbus_error_init(&error);
         bus = dbus_bus_get_private(DBUS_BUS_SYSTEM, &error);
+        dbus_error_free(&error);
+        // A bus that goes away must not take the program with it.
+        if (bus)
+            dbus_connection_set_exit_on_disconnect(bus, FALSE);
     } else {
-        bus = dbus_connection_open_private(address.c_str(), &error);
-        if (bus && !dbus_bus_register(bus, &error)) {
-            dbus_connection_close(bus);
-            dbus_connection_unref(bus);
-            bus = nullptr;
-        }
+        bus = HXDBusOpenPrivateConnection(address);
     }
-    dbus_error_free(&error);
     if (!bus)
         return false;
-    // A bus that goes away must not take the program with it.
-    dbus_connection_set_exit_on_disconnect(bus, FALSE);
 
     dbus_connection_add_filter(bus, &Connection::filter, this, nullptr);
     // Closing from inside dispatch is not allowed: a lost bus is closed once the dispatch is over.

@@ -133,9 +133,18 @@ public:
     {
     }
 
-    bool string(std::string& out) { return basic(DBUS_TYPE_STRING, [&](DBusMessageIter* it) { out = text(it); }); }
-    bool int32(int32_t& out) { return basic(DBUS_TYPE_INT32, [&](DBusMessageIter* it) { dbus_message_iter_get_basic(it, &out); }); }
-    bool uint32(uint32_t& out) { return basic(DBUS_TYPE_UINT32, [&](DBusMessageIter* it) { dbus_message_iter_get_basic(it, &out); }); }
+    bool string(std::string& out)
+    {
+        return basic(DBUS_TYPE_STRING, [&](DBusMessageIter* it) { out = text(it); });
+    }
+    bool int32(int32_t& out)
+    {
+        return basic(DBUS_TYPE_INT32, [&](DBusMessageIter* it) { dbus_message_iter_get_basic(it, &out); });
+    }
+    bool uint32(uint32_t& out)
+    {
+        return basic(DBUS_TYPE_UINT32, [&](DBusMessageIter* it) { dbus_message_iter_get_basic(it, &out); });
+    }
     // A variant holding a number of any width, as a double.
     bool variantNumber(double& out)
     {
@@ -145,12 +154,35 @@ public:
         dbus_message_iter_recurse(&_it, &inner);
         bool ok = true;
         switch (dbus_message_iter_get_arg_type(&inner)) {
-        case DBUS_TYPE_DOUBLE: dbus_message_iter_get_basic(&inner, &out); break;
-        case DBUS_TYPE_INT32: { int32_t v; dbus_message_iter_get_basic(&inner, &v); out = v; break; }
-        case DBUS_TYPE_UINT32: { uint32_t v; dbus_message_iter_get_basic(&inner, &v); out = v; break; }
-        case DBUS_TYPE_INT64: { int64_t v; dbus_message_iter_get_basic(&inner, &v); out = double(v); break; }
-        case DBUS_TYPE_INT16: { int16_t v; dbus_message_iter_get_basic(&inner, &v); out = v; break; }
-        default: ok = false;
+        case DBUS_TYPE_DOUBLE:
+            dbus_message_iter_get_basic(&inner, &out);
+            break;
+        case DBUS_TYPE_INT32: {
+            int32_t v;
+            dbus_message_iter_get_basic(&inner, &v);
+            out = v;
+            break;
+        }
+        case DBUS_TYPE_UINT32: {
+            uint32_t v;
+            dbus_message_iter_get_basic(&inner, &v);
+            out = v;
+            break;
+        }
+        case DBUS_TYPE_INT64: {
+            int64_t v;
+            dbus_message_iter_get_basic(&inner, &v);
+            out = double(v);
+            break;
+        }
+        case DBUS_TYPE_INT16: {
+            int16_t v;
+            dbus_message_iter_get_basic(&inner, &v);
+            out = v;
+            break;
+        }
+        default:
+            ok = false;
         }
         _valid = dbus_message_iter_next(&_it);
         return ok;
@@ -163,7 +195,8 @@ public:
         DBusMessageIter inner;
         dbus_message_iter_recurse(&_it, &inner);
         Reader fields(inner);
-        bool ok = fields.string(name) && fields.basic(DBUS_TYPE_OBJECT_PATH, [&](DBusMessageIter* it) { objectPath = text(it); });
+        bool ok = fields.string(name)
+            && fields.basic(DBUS_TYPE_OBJECT_PATH, [&](DBusMessageIter* it) { objectPath = text(it); });
         _valid = dbus_message_iter_next(&_it);
         return ok;
     }
@@ -202,26 +235,10 @@ std::string sessionBusAddress()
     if (!address.empty())
         return address;
     std::string runtime = environment("XDG_RUNTIME_DIR");
-    struct stat info {};
+    struct stat info { };
     if (!runtime.empty() && ::stat((runtime + "/bus").c_str(), &info) == 0 && S_ISSOCK(info.st_mode))
         return "unix:path=" + runtime + "/bus";
     return {};
-}
-
-DBusConnection* openBus(const std::string& address)
-{
-    DBusError error;
-    dbus_error_init(&error);
-    DBusConnection* bus = dbus_connection_open_private(address.c_str(), &error);
-    if (bus && !dbus_bus_register(bus, &error)) {
-        dbus_connection_close(bus);
-        dbus_connection_unref(bus);
-        bus = nullptr;
-    }
-    dbus_error_free(&error);
-    if (bus)
-        dbus_connection_set_exit_on_disconnect(bus, FALSE);
-    return bus;
 }
 
 std::string applicationName()
@@ -303,7 +320,8 @@ struct HXAccessibilityBridge::Connection {
     static DBusHandlerResult filter(DBusConnection*, DBusMessage* message, void* data);
     DBusHandlerResult handle(DBusMessage* message);
     DBusMessage* handleProperties(DBusMessage* message, const Target& target, const std::string& member);
-    bool writeProperty(Writer& w, const Target& target, const std::string& interface, const std::string& name);
+    bool writeProperty(
+        Writer& w, const Target& target, const std::string& interface, const std::string& name);
     std::vector<std::string> propertyNames(const Target& target, const std::string& interface);
     DBusMessage* handleAccessible(DBusMessage* message, const Target& target, const std::string& member);
     DBusMessage* handleComponent(DBusMessage* message, const Target& target, const std::string& member);
@@ -316,10 +334,11 @@ struct HXAccessibilityBridge::Connection {
     void embed();
     void didEmbed(DBusMessage* reply);
     void observe();
-    void emit(const std::string& objectPath, const char* interface, const char* member, const std::string& detail,
-        int32_t detail1, int32_t detail2, const char* variantSignature, const std::function<void(Writer&)>& value);
-    void emitEmpty(const std::string& objectPath, const char* interface, const char* member, const std::string& detail,
-        int32_t detail1 = 0, int32_t detail2 = 0);
+    void emit(const std::string& objectPath, const char* interface, const char* member,
+        const std::string& detail, int32_t detail1, int32_t detail2, const char* variantSignature,
+        const std::function<void(Writer&)>& value);
+    void emitEmpty(const std::string& objectPath, const char* interface, const char* member,
+        const std::string& detail, int32_t detail1 = 0, int32_t detail2 = 0);
     void valueChanged(const std::shared_ptr<HXObject>& element);
     void titleChanged(const std::shared_ptr<HXObject>& element);
     void focusChanged(const std::shared_ptr<HXObject>& element);
@@ -329,7 +348,7 @@ struct HXAccessibilityBridge::Connection {
 
 bool HXAccessibilityBridge::Connection::open(const std::string& address)
 {
-    bus = openBus(address);
+    bus = HXDBusOpenPrivateConnection(address);
     if (!bus)
         return false;
     const char* name = dbus_bus_get_unique_name(bus);
@@ -405,7 +424,8 @@ std::optional<HXAccessibilityBridge::Connection::Target> HXAccessibilityBridge::
     if (objectPath.compare(0, prefix.size(), prefix) != 0)
         return std::nullopt;
     std::string number = objectPath.substr(prefix.size());
-    if (number.empty() || number.size() > 19 || !std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); }))
+    if (number.empty() || number.size() > 19
+        || !std::all_of(number.begin(), number.end(), [](unsigned char c) { return std::isdigit(c); }))
         return std::nullopt;
     auto known = elements.find(std::stoull(number));
     if (known == elements.end())
@@ -453,7 +473,8 @@ std::vector<std::shared_ptr<HXObject>> HXAccessibilityBridge::Connection::childr
             list.push_back(window);
         return list;
     }
-    for (auto& child : HXAccessibility::attributeValue(*target.element, HXAccessibilityChildrenAttribute).elements())
+    for (auto& child :
+        HXAccessibility::attributeValue(*target.element, HXAccessibilityChildrenAttribute).elements())
         if (child)
             list.push_back(child);
     return list;
@@ -519,7 +540,8 @@ HXRect HXAccessibilityBridge::Connection::extents(const Target& target, uint32_t
         if (auto* view = dynamic_cast<HXView*>(target.element.get()))
             window = view->window();
         else
-            window = HXAccessibility::attributeValue(*target.element, HXAccessibilityWindowAttribute).element();
+            window
+                = HXAccessibility::attributeValue(*target.element, HXAccessibilityWindowAttribute).element();
         if (window && window != target.element)
             return HXATSPI::relativeExtents(frame, HXATSPI::screenExtents(*window, top));
         if (window == target.element)
@@ -574,13 +596,14 @@ DBusHandlerResult HXAccessibilityBridge::Connection::handle(DBusMessage* message
         if (!reply && (interface == kApplication || interface.empty()) && target->isRoot)
             reply = handleApplication(message, *target, member);
     } else if (objectPath.compare(0, std::string(kElementPathPrefix).size(), kElementPathPrefix) == 0) {
-        reply = dbus_message_new_error(message, "org.freedesktop.DBus.Error.UnknownObject",
-            "The element is gone.");
+        reply = dbus_message_new_error(
+            message, "org.freedesktop.DBus.Error.UnknownObject", "The element is gone.");
     } else {
         return DBUS_HANDLER_RESULT_NOT_YET_HANDLED;
     }
     if (!reply)
-        reply = dbus_message_new_error(message, DBUS_ERROR_UNKNOWN_METHOD, ("No method " + member + ".").c_str());
+        reply = dbus_message_new_error(
+            message, DBUS_ERROR_UNKNOWN_METHOD, ("No method " + member + ".").c_str());
     if (reply) {
         if (!dbus_message_get_no_reply(message))
             dbus_connection_send(bus, reply, nullptr);
@@ -622,8 +645,9 @@ bool HXAccessibilityBridge::Connection::writeProperty(
         else if (name == "Description")
             text(target.isRoot ? std::string() : HXATSPI::description(*element));
         else if (name == "HelpText")
-            text(target.isRoot ? std::string()
-                               : HXAccessibility::attributeValue(*element, HXAccessibilityHelpAttribute).stringValue());
+            text(target.isRoot
+                    ? std::string()
+                    : HXAccessibility::attributeValue(*element, HXAccessibilityHelpAttribute).stringValue());
         else if (name == "Parent")
             w.variant("(so)", [&](Writer& v) { writeParent(v, target); });
         else if (name == "ChildCount")
@@ -665,12 +689,14 @@ DBusMessage* HXAccessibilityBridge::Connection::handleProperties(
     std::string interface, name;
     if (member == "Get") {
         if (!args.string(interface) || !args.string(name))
-            return dbus_message_new_error(message, DBUS_ERROR_INVALID_ARGS, "Get takes an interface and a name.");
+            return dbus_message_new_error(
+                message, DBUS_ERROR_INVALID_ARGS, "Get takes an interface and a name.");
         DBusMessage* reply = dbus_message_new_method_return(message);
         Writer w(reply);
         if (!writeProperty(w, target, interface, name)) {
             dbus_message_unref(reply);
-            return dbus_message_new_error(message, DBUS_ERROR_UNKNOWN_PROPERTY, ("No property " + name + ".").c_str());
+            return dbus_message_new_error(
+                message, DBUS_ERROR_UNKNOWN_PROPERTY, ("No property " + name + ".").c_str());
         }
         return reply;
     }
@@ -690,17 +716,21 @@ DBusMessage* HXAccessibilityBridge::Connection::handleProperties(
     if (member == "Set") {
         double value = 0;
         if (!args.string(interface) || !args.string(name) || !args.variantNumber(value))
-            return dbus_message_new_error(message, DBUS_ERROR_INVALID_ARGS, "Set takes an interface, a name and a number.");
+            return dbus_message_new_error(
+                message, DBUS_ERROR_INVALID_ARGS, "Set takes an interface, a name and a number.");
         if (target.isRoot && interface == kApplication && name == "Id") {
             applicationId = int32_t(value);
             return dbus_message_new_method_return(message);
         }
-        if (!target.isRoot && interface == kValue && name == "CurrentValue" && HXATSPI::hasValue(*target.element)) {
+        if (!target.isRoot && interface == kValue && name == "CurrentValue"
+            && HXATSPI::hasValue(*target.element)) {
             if (!HXAccessibility::setValue(*target.element, value, HXAccessibilityValueAttribute))
-                return dbus_message_new_error(message, DBUS_ERROR_PROPERTY_READ_ONLY, "The value cannot be set.");
+                return dbus_message_new_error(
+                    message, DBUS_ERROR_PROPERTY_READ_ONLY, "The value cannot be set.");
             return dbus_message_new_method_return(message);
         }
-        return dbus_message_new_error(message, DBUS_ERROR_PROPERTY_READ_ONLY, ("Cannot set " + name + ".").c_str());
+        return dbus_message_new_error(
+            message, DBUS_ERROR_PROPERTY_READ_ONLY, ("Cannot set " + name + ".").c_str());
     }
     return nullptr;
 }
@@ -718,7 +748,8 @@ DBusMessage* HXAccessibilityBridge::Connection::handleAccessible(
     if (member == "GetChildAtIndex") {
         int32_t index = -1;
         if (!Reader(message).int32(index))
-            return dbus_message_new_error(message, DBUS_ERROR_INVALID_ARGS, "GetChildAtIndex takes an index.");
+            return dbus_message_new_error(
+                message, DBUS_ERROR_INVALID_ARGS, "GetChildAtIndex takes an index.");
         auto list = children(target);
         return answer([&](Writer& w) {
             writeReference(w, index >= 0 && size_t(index) < list.size() ? list[size_t(index)] : nullptr);
@@ -738,7 +769,9 @@ DBusMessage* HXAccessibilityBridge::Connection::handleAccessible(
     if (member == "GetRelationSet")
         return answer([&](Writer& w) { w.array("(ua(so))", [](Writer&) {}); });
     if (member == "GetRole")
-        return answer([&](Writer& w) { w.uint32(target.isRoot ? HXATSPI::RoleApplication : HXATSPI::role(*target.element)); });
+        return answer([&](Writer& w) {
+            w.uint32(target.isRoot ? HXATSPI::RoleApplication : HXATSPI::role(*target.element));
+        });
     if (member == "GetRoleName" || member == "GetLocalizedRoleName") {
         uint32_t role = target.isRoot ? HXATSPI::RoleApplication : HXATSPI::role(*target.element);
         return answer([&](Writer& w) { w.string(HXATSPI::roleName(role)); });
@@ -824,14 +857,15 @@ DBusMessage* HXAccessibilityBridge::Connection::handleComponent(
         int32_t x = 0, y = 0;
         uint32_t type = 0;
         if (!args.int32(x) || !args.int32(y) || !args.uint32(type))
-            return dbus_message_new_error(message, DBUS_ERROR_INVALID_ARGS, "Expected x, y and a coordinate type.");
+            return dbus_message_new_error(
+                message, DBUS_ERROR_INVALID_ARGS, "Expected x, y and a coordinate type.");
         // The point on the screen, in X coordinates.
         HXRect frame = extents(target, type);
         HXRect onScreen = extents(target, HXATSPI::CoordinatesScreen);
         double sx = x + (onScreen.origin.x - frame.origin.x);
         double sy = y + (onScreen.origin.y - frame.origin.y);
-        bool inside = sx >= onScreen.origin.x && sy >= onScreen.origin.y && sx < onScreen.origin.x + onScreen.size.width
-            && sy < onScreen.origin.y + onScreen.size.height;
+        bool inside = sx >= onScreen.origin.x && sy >= onScreen.origin.y
+            && sx < onScreen.origin.x + onScreen.size.width && sy < onScreen.origin.y + onScreen.size.height;
         if (member == "Contains")
             return answer([&](Writer& w) { w.boolean(inside); });
         std::shared_ptr<HXObject> hit;
@@ -885,12 +919,13 @@ DBusMessage* HXAccessibilityBridge::Connection::handleAction(
             });
         });
     }
-    if (member != "GetName" && member != "GetLocalizedName" && member != "GetDescription" && member != "GetKeyBinding"
-        && member != "DoAction")
+    if (member != "GetName" && member != "GetLocalizedName" && member != "GetDescription"
+        && member != "GetKeyBinding" && member != "DoAction")
         return nullptr;
     int32_t index = -1;
     if (!Reader(message).int32(index))
-        return dbus_message_new_error(message, DBUS_ERROR_INVALID_ARGS, (member + " takes an index.").c_str());
+        return dbus_message_new_error(
+            message, DBUS_ERROR_INVALID_ARGS, (member + " takes an index.").c_str());
     bool valid = index >= 0 && size_t(index) < list.size();
     std::string action = valid ? list[size_t(index)] : std::string();
     if (member == "DoAction") {
@@ -992,9 +1027,9 @@ void HXAccessibilityBridge::Connection::didEmbed(DBusMessage* reply)
 
 // MARK: Events
 
-void HXAccessibilityBridge::Connection::emit(const std::string& objectPath, const char* interface, const char* member,
-    const std::string& detail, int32_t detail1, int32_t detail2, const char* variantSignature,
-    const std::function<void(Writer&)>& value)
+void HXAccessibilityBridge::Connection::emit(const std::string& objectPath, const char* interface,
+    const char* member, const std::string& detail, int32_t detail1, int32_t detail2,
+    const char* variantSignature, const std::function<void(Writer&)>& value)
 {
     if (!bus)
         return;
@@ -1029,7 +1064,8 @@ void HXAccessibilityBridge::Connection::valueChanged(const std::shared_ptr<HXObj
     }
     auto set = HXATSPI::states(*element);
     if (HXATSPI::hasState(set, HXATSPI::StateCheckable))
-        emitEmpty(objectPath, kObjectEvents, "StateChanged", "checked", HXATSPI::hasState(set, HXATSPI::StateChecked));
+        emitEmpty(objectPath, kObjectEvents, "StateChanged", "checked",
+            HXATSPI::hasState(set, HXATSPI::StateChecked));
 }
 
 void HXAccessibilityBridge::Connection::titleChanged(const std::shared_ptr<HXObject>& element)
@@ -1081,7 +1117,8 @@ void HXAccessibilityBridge::Connection::checkWindows()
         std::string objectPath = pathFor(window);
         emit(kRootPath, kObjectEvents, "ChildrenChanged", "remove", int32_t(i), 0, "(so)",
             [&](Writer& w) { w.reference(uniqueName, objectPath); });
-        emit(objectPath, kWindowEvents, "Destroy", {}, 0, 0, "s", [&](Writer& w) { w.string(window->title()); });
+        emit(objectPath, kWindowEvents, "Destroy", {}, 0, 0, "s",
+            [&](Writer& w) { w.string(window->title()); });
     }
     for (size_t i = 0; i < shown.size(); ++i) {
         auto& window = shown[i];
@@ -1090,7 +1127,8 @@ void HXAccessibilityBridge::Connection::checkWindows()
         std::string objectPath = pathFor(window);
         emit(kRootPath, kObjectEvents, "ChildrenChanged", "add", int32_t(i), 0, "(so)",
             [&](Writer& w) { w.reference(uniqueName, objectPath); });
-        emit(objectPath, kWindowEvents, "Create", {}, 0, 0, "s", [&](Writer& w) { w.string(window->title()); });
+        emit(objectPath, kWindowEvents, "Create", {}, 0, 0, "s",
+            [&](Writer& w) { w.string(window->title()); });
     }
     announcedWindows.assign(shown.begin(), shown.end());
     prune();
@@ -1107,15 +1145,25 @@ void HXAccessibilityBridge::Connection::observe()
         };
     };
     observers.push_back(center.addObserver(HXAccessibilityValueChangedNotification, nullptr,
-        guard([](Connection* self, const HXNotification& note) { self->valueChanged(note.objectAs<HXObject>()); })));
+        guard([](Connection* self, const HXNotification& note) {
+            self->valueChanged(note.objectAs<HXObject>());
+        })));
     observers.push_back(center.addObserver(HXAccessibilityTitleChangedNotification, nullptr,
-        guard([](Connection* self, const HXNotification& note) { self->titleChanged(note.objectAs<HXObject>()); })));
+        guard([](Connection* self, const HXNotification& note) {
+            self->titleChanged(note.objectAs<HXObject>());
+        })));
     observers.push_back(center.addObserver(HXAccessibilityFocusedUIElementChangedNotification, nullptr,
-        guard([](Connection* self, const HXNotification& note) { self->focusChanged(note.objectAs<HXObject>()); })));
-    observers.push_back(center.addObserver(HXWindowDidBecomeKeyNotification, nullptr,
-        guard([](Connection* self, const HXNotification& note) { self->windowKeyChanged(note.object(), true); })));
-    observers.push_back(center.addObserver(HXWindowDidResignKeyNotification, nullptr,
-        guard([](Connection* self, const HXNotification& note) { self->windowKeyChanged(note.object(), false); })));
+        guard([](Connection* self, const HXNotification& note) {
+            self->focusChanged(note.objectAs<HXObject>());
+        })));
+    observers.push_back(center.addObserver(
+        HXWindowDidBecomeKeyNotification, nullptr, guard([](Connection* self, const HXNotification& note) {
+            self->windowKeyChanged(note.object(), true);
+        })));
+    observers.push_back(center.addObserver(
+        HXWindowDidResignKeyNotification, nullptr, guard([](Connection* self, const HXNotification& note) {
+            self->windowKeyChanged(note.object(), false);
+        })));
     // Windows come and go in many ways; the list is compared before the loop sleeps.
     announcedWindows.clear();
     for (auto& window : shownWindows())
@@ -1147,11 +1195,12 @@ struct HXAccessibilityBridge::Lookup {
 
     bool start(const std::string& sessionAddress)
     {
-        bus = openBus(sessionAddress);
+        bus = HXDBusOpenPrivateConnection(sessionAddress);
         if (!bus)
             return false;
         source = std::make_unique<HXDBusRunLoopSource>(bus);
-        DBusMessage* call = dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress");
+        DBusMessage* call
+            = dbus_message_new_method_call("org.a11y.Bus", "/org/a11y/bus", "org.a11y.Bus", "GetAddress");
         DBusPendingCall* pending = nullptr;
         bool sent = dbus_connection_send_with_reply(bus, call, &pending, kCallTimeoutMilliseconds) && pending;
         dbus_message_unref(call);
@@ -1223,7 +1272,8 @@ bool HXAccessibilityBridge::start()
         auto done = std::move(_lookup);
         if (!address.empty())
             startWithAddress(address);
-        HXRunLoop::main().perform([keep = std::shared_ptr<Lookup>(std::move(done))] {}, 0, { HXRunLoopCommonModes });
+        HXRunLoop::main().perform(
+            [keep = std::shared_ptr<Lookup>(std::move(done))] {}, 0, { HXRunLoopCommonModes });
     };
     if (!lookup->start(session))
         return false;

@@ -70,13 +70,29 @@ uint32_t role(HXObject& element)
 std::string roleName(uint32_t role)
 {
     static const std::map<uint32_t, std::string> names {
-        { RoleCheckBox, "check box" }, { RoleColorChooser, "color chooser" }, { RoleComboBox, "combo box" },
-        { RoleDialog, "dialog" }, { RoleFiller, "filler" }, { RoleFrame, "frame" }, { RoleImage, "image" },
-        { RoleLabel, "label" }, { RolePageTabList, "page tab list" }, { RolePanel, "panel" },
-        { RoleProgressBar, "progress bar" }, { RolePushButton, "push button" }, { RoleRadioButton, "radio button" },
-        { RoleScrollBar, "scroll bar" }, { RoleScrollPane, "scroll pane" }, { RoleSlider, "slider" },
-        { RoleTable, "table" }, { RoleText, "text" }, { RoleToolBar, "tool bar" }, { RoleTreeTable, "tree table" },
-        { RoleApplication, "application" }, { RoleEntry, "entry" }, { RoleTableRow, "table row" },
+        { RoleCheckBox, "check box" },
+        { RoleColorChooser, "color chooser" },
+        { RoleComboBox, "combo box" },
+        { RoleDialog, "dialog" },
+        { RoleFiller, "filler" },
+        { RoleFrame, "frame" },
+        { RoleImage, "image" },
+        { RoleLabel, "label" },
+        { RolePageTabList, "page tab list" },
+        { RolePanel, "panel" },
+        { RoleProgressBar, "progress bar" },
+        { RolePushButton, "push button" },
+        { RoleRadioButton, "radio button" },
+        { RoleScrollBar, "scroll bar" },
+        { RoleScrollPane, "scroll pane" },
+        { RoleSlider, "slider" },
+        { RoleTable, "table" },
+        { RoleText, "text" },
+        { RoleToolBar, "tool bar" },
+        { RoleTreeTable, "tree table" },
+        { RoleApplication, "application" },
+        { RoleEntry, "entry" },
+        { RoleTableRow, "table row" },
         { RoleGrouping, "grouping" },
     };
     auto it = names.find(role);
@@ -145,8 +161,8 @@ std::array<uint32_t, 2> states(HXObject& element)
     else if (orientation == HXAccessibilityVerticalOrientationValue)
         add(set, StateVertical);
 
-    auto roleName = attribute(element, HXAccessibilityRoleAttribute).stringValue();
-    if (roleName == HXAccessibilityCheckBoxRole || roleName == HXAccessibilityRadioButtonRole) {
+    auto modelRole = attribute(element, HXAccessibilityRoleAttribute).stringValue();
+    if (modelRole == HXAccessibilityCheckBoxRole || modelRole == HXAccessibilityRadioButtonRole) {
         add(set, StateCheckable);
         double value = attribute(element, HXAccessibilityValueAttribute).doubleValue();
         if (value == 1)
@@ -154,10 +170,10 @@ std::array<uint32_t, 2> states(HXObject& element)
         else if (value == 2)
             add(set, StateIndeterminate);
     }
-    if (roleName == HXAccessibilityTextFieldRole || roleName == HXAccessibilityTextAreaRole) {
+    if (modelRole == HXAccessibilityTextFieldRole || modelRole == HXAccessibilityTextAreaRole) {
         if (HXAccessibility::isAttributeSettable(element, HXAccessibilityValueAttribute))
             add(set, StateEditable);
-        if (roleName == HXAccessibilityTextFieldRole)
+        if (modelRole == HXAccessibilityTextFieldRole)
             add(set, StateSingleLine);
     }
     if (attribute(element, HXAccessibilitySelectedAttribute).boolValue())
@@ -224,8 +240,8 @@ HXRect screenExtents(HXObject& element, double primaryScreenTop)
 
 HXRect relativeExtents(const HXRect& extents, const HXRect& origin)
 {
-    return HXMakeRect(extents.origin.x - origin.origin.x, extents.origin.y - origin.origin.y, extents.size.width,
-        extents.size.height);
+    return HXMakeRect(extents.origin.x - origin.origin.x, extents.origin.y - origin.origin.y,
+        extents.size.width, extents.size.height);
 }
 
 double primaryScreenTop()

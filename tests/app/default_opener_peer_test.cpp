@@ -18,8 +18,9 @@ using movara::test::writeFile;
 
 namespace {
 
-const char* kEntry = "[Desktop Entry]\nType=Application\nName=PlayerChooser\nExec=player-chooser %F\n"
-                     "MimeType=video/quicktime;video/mp4; audio/mpeg ;\n\n[Desktop Action Other]\nMimeType=text/plain;\n";
+const char* kEntry
+    = "[Desktop Entry]\nType=Application\nName=PlayerChooser\nExec=player-chooser %F\n"
+      "MimeType=video/quicktime;video/mp4; audio/mpeg ;\n\n[Desktop Action Other]\nMimeType=text/plain;\n";
 
 class DefaultOpenerTest : public ::testing::Test {
 protected:
@@ -61,11 +62,14 @@ TEST_F(DefaultOpenerTest, TheEntryIsFoundWhereTheDesktopLooks)
 {
     EXPECT_EQ(MVPDefaultOpener::launcherDesktopEntryPath(), "");
     install("other");
-    EXPECT_EQ(MVPDefaultOpener::launcherDesktopEntryPath(), (dir / "other/applications/com.zantrel.playerchooser.desktop").string());
+    EXPECT_EQ(MVPDefaultOpener::launcherDesktopEntryPath(),
+        (dir / "other/applications/com.zantrel.playerchooser.desktop").string());
     install("system");
-    EXPECT_EQ(MVPDefaultOpener::launcherDesktopEntryPath(), (dir / "system/applications/com.zantrel.playerchooser.desktop").string());
+    EXPECT_EQ(MVPDefaultOpener::launcherDesktopEntryPath(),
+        (dir / "system/applications/com.zantrel.playerchooser.desktop").string());
     install("data");
-    EXPECT_EQ(MVPDefaultOpener::launcherDesktopEntryPath(), (dir / "data/applications/com.zantrel.playerchooser.desktop").string());
+    EXPECT_EQ(MVPDefaultOpener::launcherDesktopEntryPath(),
+        (dir / "data/applications/com.zantrel.playerchooser.desktop").string());
     // Only the entry's own group counts, and blanks around the types do not.
     EXPECT_EQ(MVPDefaultOpener::mimeTypesOfDesktopEntry(MVPDefaultOpener::launcherDesktopEntryPath()),
         (std::vector<std::string> { "video/quicktime", "video/mp4", "audio/mpeg" }));
@@ -81,7 +85,8 @@ TEST_F(DefaultOpenerTest, XdgMimeWritesTheUsersChoice)
     EXPECT_TRUE(result.succeeded) << result.message;
     std::string list = readFile(dir / "config" / "mimeapps.list");
     for (const char* type : { "video/quicktime", "video/mp4", "audio/mpeg" })
-        EXPECT_NE(list.find(std::string(type) + "=com.zantrel.playerchooser.desktop"), std::string::npos) << list;
+        EXPECT_NE(list.find(std::string(type) + "=com.zantrel.playerchooser.desktop"), std::string::npos)
+            << list;
     EXPECT_EQ(list.find("text/plain"), std::string::npos);
 }
 

@@ -1,19 +1,17 @@
 // The program as the desktop gets it: the desktop entries pass desktop-file-validate, and the Debian package
 // that cpack makes (in a temporary folder) depends on the runtime libraries, unpacks into a fresh root with
 // dpkg -x, and runs from there headless, loading its pane plug-ins from the unpacked tree.
+#include "child_process.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
+using movara::test::ChildProcess;
 using movara::test::haveProgram;
 using movara::test::readFile;
 using movara::test::runCommand;
@@ -59,39 +57,6 @@ std::string field(const fs::path& deb, const std::string& name)
     return text;
 }
 
-// Runs `argv` with `environment` as its whole environment; the child's pid.
-pid_t spawn(const std::vector<std::string>& argv, const std::vector<std::string>& environment)
-{
-    pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> a, e;
-        for (auto& s : argv)
-            a.push_back(const_cast<char*>(s.c_str()));
-        a.push_back(nullptr);
-        for (auto& s : environment)
-            e.push_back(const_cast<char*>(s.c_str()));
-        e.push_back(nullptr);
-        execve(a[0], a.data(), e.data());
-        _exit(127);
-    }
-    return pid;
-}
-
-// The exit status of `pid` within `seconds`, else -1 (the process is then killed).
-int waitOrKill(pid_t pid, double seconds)
-{
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    int status = 0;
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (waitpid(pid, &status, WNOHANG) == pid)
-            return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, &status, 0);
-    return -1;
-}
-
 } // namespace
 
 TEST(DesktopEntries, DesktopFileValidateAcceptsBoth)
@@ -125,13 +90,14 @@ TEST(DebianPackage, DependsOnTheRuntimeLibrariesAndInstalls)
     ASSERT_FALSE(package.deb().empty()) << package.log();
     EXPECT_EQ(field(package.deb(), "Package"), "movara-player");
     std::string depends = field(package.deb(), "Depends");
-    for (const char* library : { "libavformat", "libavcodec", "libcairo2", "libpango", "libsdl2", "libplist", "libdbus-1-3" })
+    for (const char* library :
+        { "libavformat", "libavcodec", "libcairo2", "libpango", "libsdl2", "libplist", "libdbus-1-3" })
         EXPECT_NE(depends.find(library), std::string::npos) << library << " in " << depends;
 
     // apt-get finds every dependency (a simulation: the machine stays as it is).
     if (haveProgram("apt-get")) {
-        auto simulated = runCommand({ "apt-get", "install", "--simulate", "-q", "-o", "Debug::NoLocking=1",
-            package.deb().string() });
+        auto simulated = runCommand(
+            { "apt-get", "install", "--simulate", "-q", "-o", "Debug::NoLocking=1", package.deb().string() });
         EXPECT_EQ(simulated.status, 0) << simulated.output;
     }
 }
@@ -147,13 +113,17 @@ TEST(DebianPackage, TheUnpackedProgramRunsAndLoadsItsPanes)
     fs::path usr = root.path() / "usr";
 
     // The Linux layout, each part where the others find it.
-    for (const char* path : { "bin/movara-player", "bin/player-chooser", "bin/movara-script",
-             "lib/movara-player/libbasekit.so", "lib/movara-player/libwinkit.so", "libexec/movara-player/MVPlayerHelper",
-             "share/movara-player/Resources/Localizable.strings.plist", "share/movara-player/Resources/tvbutton.mov",
-             "share/movara-player/PlugIns/SoundPane.mvpane/SoundPane.so",
-             "share/movara-player/PlugIns/SoundPane.mvpane/Info.plist", "share/applications/com.zantrel.movaraplayer.desktop",
-             "share/applications/com.zantrel.playerchooser.desktop", "share/mime/packages/movara-player.xml",
-             "share/icons/hicolor/48x48/apps/movara-player.png", "share/icons/hicolor/scalable/apps/movara-player.svg" })
+    for (const char* path :
+        { "bin/movara-player", "bin/player-chooser", "bin/movara-script", "lib/movara-player/libbasekit.so",
+            "lib/movara-player/libwinkit.so", "libexec/movara-player/MVPlayerHelper",
+            "share/movara-player/Resources/Localizable.strings.plist",
+            "share/movara-player/Resources/tvbutton.mov",
+            "share/movara-player/PlugIns/SoundPane.mvpane/SoundPane.so",
+            "share/movara-player/PlugIns/SoundPane.mvpane/Info.plist",
+            "share/applications/com.zantrel.movaraplayer.desktop",
+            "share/applications/com.zantrel.playerchooser.desktop", "share/mime/packages/movara-player.xml",
+            "share/icons/hicolor/48x48/apps/movara-player.png",
+            "share/icons/hicolor/scalable/apps/movara-player.svg" })
         EXPECT_TRUE(fs::exists(usr / path)) << path;
 
     // The unpacked programs find their libraries beside themselves, never in the build tree.
@@ -165,20 +135,21 @@ TEST(DebianPackage, TheUnpackedProgramRunsAndLoadsItsPanes)
     TempDir home;
     fs::path movie = home / "clip.mov";
     ASSERT_EQ(runCommand({ "ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                  "testsrc=size=160x120:rate=10:duration=1", "-c:v", "mpeg4", movie.string() })
+                             "testsrc=size=160x120:rate=10:duration=1", "-c:v", "mpeg4", movie.string() })
                   .status,
         0);
     fs::create_directories(home / "runtime");
     fs::permissions(home / "runtime", fs::perms::owner_all);
-    std::vector<std::string> environment { "HOME=" + home.path().string(), "XDG_CONFIG_HOME=" + (home / "config").string(),
-        "XDG_DATA_HOME=" + (home / "data").string(), "XDG_CACHE_HOME=" + (home / "cache").string(),
-        "XDG_RUNTIME_DIR=" + (home / "runtime").string(), "PATH=" + (usr / "bin").string() + ":/usr/bin:/bin",
-        "MOVARA_SILENT_AUDIO=1" };
+    std::vector<std::string> environment { "HOME=" + home.path().string(),
+        "XDG_CONFIG_HOME=" + (home / "config").string(), "XDG_DATA_HOME=" + (home / "data").string(),
+        "XDG_CACHE_HOME=" + (home / "cache").string(), "XDG_RUNTIME_DIR=" + (home / "runtime").string(),
+        "PATH=" + (usr / "bin").string() + ":/usr/bin:/bin", "MOVARA_SILENT_AUDIO=1" };
     for (const char* name : { "ASAN_OPTIONS", "LSAN_OPTIONS", "UBSAN_OPTIONS" })
         if (const char* value = std::getenv(name))
             environment.push_back(std::string(name) + "=" + value);
 
-    pid_t player = spawn({ (usr / "bin/movara-player").string(), "--featured-movie=no", movie.string() }, environment);
+    ChildProcess player(
+        { (usr / "bin/movara-player").string(), "--featured-movie=no", movie.string() }, environment);
     // The unpacked movara-script, with the player's environment.
     auto script = [&](std::vector<std::string> args, const std::string& input = {}) {
         std::vector<std::string> argv { "/usr/bin/env", "-i" };
@@ -198,18 +169,21 @@ TEST(DebianPackage, TheUnpackedProgramRunsAndLoadsItsPanes)
     auto shown = script({ "set", "movies[1].showDetailedMovieInfoWindow", "true" });
     EXPECT_EQ(shown.status, 0) << shown.output;
     EXPECT_EQ(script({ "get", "movies[1].showDetailedMovieInfoWindow" }).output, "true\n");
-    std::string maps = readFile("/proc/" + std::to_string(player) + "/maps");
+    std::string maps = readFile("/proc/" + std::to_string(player.pid()) + "/maps");
     fs::path plugIns = usr / "share/movara-player/PlugIns";
-    for (const char* pane : { "SoundPane", "PlaybackOptionsPane", "MetadataPane", "PicturePane", "SourcesPane" }) {
+    for (const char* pane :
+        { "SoundPane", "PlaybackOptionsPane", "MetadataPane", "PicturePane", "SourcesPane" }) {
         fs::path library = plugIns / (std::string(pane) + ".mvpane") / (std::string(pane) + ".so");
-        EXPECT_NE(maps.find(library.string()), std::string::npos) << pane << " is not loaded from the package";
+        EXPECT_NE(maps.find(library.string()), std::string::npos)
+            << pane << " is not loaded from the package";
     }
     EXPECT_NE(maps.find((usr / "lib/movara-player/libwinkit.so").string()), std::string::npos);
 
-    EXPECT_EQ(script({ "--request" },
-                  "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>command</key>"
-                  "<string>quit</string></dict></plist>\n")
-                  .status,
+    EXPECT_EQ(
+        script({ "--request" },
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>command</key>"
+            "<string>quit</string></dict></plist>\n")
+            .status,
         0);
-    EXPECT_EQ(waitOrKill(player, 30), 0);
+    EXPECT_EQ(player.waitForExit(30), 0);
 }

@@ -29,14 +29,14 @@ TEST(MIMEGlobs, TypesOfExtensions)
         std::vector<std::string> types;
     };
     const std::vector<Case> cases {
-        { { "mov" }, { "application/x-heavy" } },                 // the heaviest glob wins
-        { { "ogg" }, { "audio/ogg", "video/ogg" } },              // equal weights all count
-        { { "ts" }, { "video/mp2t" } },                           // text is never ours
-        { { "mp4" }, { "video/mp4" } },                           // case does not matter...
-        { { "exact" }, {} },                                      // ...unless the glob says so
+        { { "mov" }, { "application/x-heavy" } }, // the heaviest glob wins
+        { { "ogg" }, { "audio/ogg", "video/ogg" } }, // equal weights all count
+        { { "ts" }, { "video/mp2t" } }, // text is never ours
+        { { "mp4" }, { "video/mp4" } }, // case does not matter...
+        { { "exact" }, {} }, // ...unless the glob says so
         { { "Exact" }, { "video/x-exact" } },
         { { "mp4", "m4v", "mov" }, { "video/mp4", "application/x-heavy" } }, // each type once, in order
-        { { "unknown", "bad", "empty", "" }, {} },                // unknown and malformed give nothing
+        { { "unknown", "bad", "empty", "" }, {} }, // unknown and malformed give nothing
     };
     for (const auto& c : cases)
         EXPECT_EQ(MVPMIMETypesForExtensions(kGlobs, c.extensions), c.types) << c.extensions.front();

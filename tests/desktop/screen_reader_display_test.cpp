@@ -2,21 +2,18 @@
 // launcher (at-spi2-core) on it, the player on the X display, and pyatspi, the desktop's own client, finding
 // the player window, the play button by name and role, pressing it through the action interface and reading
 // the timeline's value.
+#include "child_process.h"
 #include "private_bus.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-#include <csignal>
 #include <filesystem>
 #include <map>
 #include <sstream>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
 
 namespace fs = std::filesystem;
+using movara::test::ChildProcess;
 using movara::test::haveProgram;
 using movara::test::PrivateBus;
 using movara::test::runCommand;
@@ -26,44 +23,6 @@ namespace {
 
 constexpr const char* kBusLauncher = "/usr/libexec/at-spi-bus-launcher";
 constexpr const char* kPython = "/usr/bin/python3"; // the system's, which has pyatspi
-
-// A child process with an environment of its own, killed (and waited for) when it goes.
-class Child {
-public:
-    Child(const std::vector<std::string>& argv, const std::vector<std::string>& environment)
-    {
-        _pid = fork();
-        if (_pid == 0) {
-            setpgid(0, 0); // its own group: the launcher's daemons go with it
-            std::vector<char*> a, e;
-            for (auto& s : argv)
-                a.push_back(const_cast<char*>(s.c_str()));
-            a.push_back(nullptr);
-            for (auto& s : environment)
-                e.push_back(const_cast<char*>(s.c_str()));
-            e.push_back(nullptr);
-            execve(a[0], a.data(), e.data());
-            _exit(127);
-        }
-        if (_pid > 0)
-            setpgid(_pid, _pid);
-    }
-    ~Child()
-    {
-        if (_pid > 0) {
-            kill(-_pid, SIGTERM);
-            auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-            while (waitpid(_pid, nullptr, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
-                std::this_thread::sleep_for(std::chrono::milliseconds(20));
-            kill(-_pid, SIGKILL);
-            waitpid(_pid, nullptr, WNOHANG);
-        }
-    }
-    pid_t pid() const { return _pid; }
-
-private:
-    pid_t _pid = -1;
-};
 
 std::map<std::string, std::string> findings(const std::string& output)
 {
@@ -90,7 +49,7 @@ TEST(ScreenReader, FindsPressesAndReadsThePlayerThroughTheAccessibilityBus)
     TempDir home;
     fs::path movie = home / "clip.mov";
     ASSERT_EQ(runCommand({ "ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                  "testsrc=size=320x240:rate=25:duration=4", "-c:v", "mpeg4", movie.string() })
+                             "testsrc=size=320x240:rate=25:duration=4", "-c:v", "mpeg4", movie.string() })
                   .status,
         0);
     fs::create_directories(home / "runtime");
@@ -109,14 +68,16 @@ TEST(ScreenReader, FindsPressesAndReadsThePlayerThroughTheAccessibilityBus)
 
     // The accessibility bus: its launcher owns org.a11y.Bus on our session bus and starts the bus daemon and
     // the registry.
-    Child launcher({ kBusLauncher, "--launch-immediately" }, environment);
-    Child player({ std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-player", "--featured-movie=no", movie.string() },
+    ChildProcess launcher({ kBusLauncher, "--launch-immediately" }, environment);
+    ChildProcess player(
+        { std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-player", "--featured-movie=no", movie.string() },
         environment);
 
     std::vector<std::string> client { "/usr/bin/env", "-i" };
     client.insert(client.end(), environment.begin(), environment.end());
-    client.insert(client.end(), { kPython, std::string(MOVARA_SOURCE_DIR) + "/tests/desktop/fixtures/screen_reader.py",
-                                    "movara-player", "clip", "60" });
+    client.insert(client.end(),
+        { kPython, std::string(MOVARA_SOURCE_DIR) + "/tests/desktop/fixtures/screen_reader.py",
+            "movara-player", "clip", "60" });
     auto result = runCommand(client);
     auto found = findings(result.output);
     EXPECT_EQ(found["application"], "movara-player") << result.output;

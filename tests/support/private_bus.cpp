@@ -58,4 +58,4 @@ void PrivateBus::kill()
     }
 }
 
-}  // namespace movara::test
+} // namespace movara::test

@@ -25,4 +25,4 @@ private:
     std::string _address;
 };
 
-}  // namespace movara::test
+} // namespace movara::test

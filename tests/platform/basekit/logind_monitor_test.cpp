@@ -2,6 +2,8 @@
 // buses are never touched.
 #include "platform/basekit/logind_monitor.h"
 
+#include "platform/basekit/dbus_run_loop.h"
+
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/workspace.h"
 #include "private_bus.h"
@@ -37,15 +39,8 @@ constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 class Peer {
 public:
     explicit Peer(const std::string& address)
+        : _bus(HXDBusOpenPrivateConnection(address))
     {
-        _bus = dbus_connection_open_private(address.c_str(), nullptr);
-        if (_bus && !dbus_bus_register(_bus, nullptr)) {
-            dbus_connection_close(_bus);
-            dbus_connection_unref(_bus);
-            _bus = nullptr;
-        }
-        if (_bus)
-            dbus_connection_set_exit_on_disconnect(_bus, FALSE);
     }
     virtual ~Peer()
     {

@@ -3,6 +3,7 @@
 // registry's desktop as the application's parent.
 #include "controls_fixture.h"
 
+#include "platform/basekit/dbus_run_loop.h"
 #include "platform/winkit/accessibility_bridge.h"
 #include "platform/winkit/atspi_mapping.h"
 #include "platform/winkit/button.h"
@@ -31,15 +32,8 @@ using Message = std::unique_ptr<DBusMessage, void (*)(DBusMessage*)>;
 class Client {
 public:
     explicit Client(const std::string& address)
+        : _bus(HXDBusOpenPrivateConnection(address))
     {
-        _bus = dbus_connection_open_private(address.c_str(), nullptr);
-        if (_bus && !dbus_bus_register(_bus, nullptr)) {
-            dbus_connection_close(_bus);
-            dbus_connection_unref(_bus);
-            _bus = nullptr;
-        }
-        if (_bus)
-            dbus_connection_set_exit_on_disconnect(_bus, FALSE);
     }
     ~Client()
     {
@@ -50,19 +44,22 @@ public:
     }
     DBusConnection* bus() const { return _bus; }
 
-    Message call(const std::string& destination, const std::string& path, const char* interface, const char* member,
-        const std::function<void(DBusMessageIter*)>& fill = {})
+    Message call(const std::string& destination, const std::string& path, const char* interface,
+        const char* member, const std::function<void(DBusMessageIter*)>& fill = {})
     {
-        DBusMessage* request = dbus_message_new_method_call(destination.c_str(), path.c_str(), interface, member);
+        DBusMessage* request
+            = dbus_message_new_method_call(destination.c_str(), path.c_str(), interface, member);
         if (fill) {
             DBusMessageIter args;
             dbus_message_iter_init_append(request, &args);
             fill(&args);
         }
         // An error answer gives no message (errorOf reads those).
-        auto future = std::async(std::launch::async,
-            [this, request] { return dbus_connection_send_with_reply_and_block(_bus, request, 5000, nullptr); });
-        serveUntil([&] { return future.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; });
+        auto future = std::async(std::launch::async, [this, request] {
+            return dbus_connection_send_with_reply_and_block(_bus, request, 5000, nullptr);
+        });
+        serveUntil(
+            [&] { return future.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; });
         dbus_message_unref(request);
         return Message(future.get(), [](DBusMessage* m) {
             if (m)
@@ -74,7 +71,8 @@ public:
     std::string errorOf(const std::string& destination, const std::string& path, const char* interface,
         const char* member, const std::function<void(DBusMessageIter*)>& fill = {})
     {
-        DBusMessage* request = dbus_message_new_method_call(destination.c_str(), path.c_str(), interface, member);
+        DBusMessage* request
+            = dbus_message_new_method_call(destination.c_str(), path.c_str(), interface, member);
         if (fill) {
             DBusMessageIter args;
             dbus_message_iter_init_append(request, &args);
@@ -90,7 +88,8 @@ public:
                 dbus_message_unref(reply);
             return name;
         });
-        serveUntil([&] { return future.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; });
+        serveUntil(
+            [&] { return future.wait_for(std::chrono::milliseconds(0)) == std::future_status::ready; });
         dbus_message_unref(request);
         return future.get();
     }
@@ -146,7 +145,8 @@ std::vector<std::string> referencePaths(DBusMessage* reply)
 {
     std::vector<std::string> paths;
     DBusMessageIter args, list;
-    if (!reply || !dbus_message_iter_init(reply, &args) || dbus_message_iter_get_arg_type(&args) != DBUS_TYPE_ARRAY)
+    if (!reply || !dbus_message_iter_init(reply, &args)
+        || dbus_message_iter_get_arg_type(&args) != DBUS_TYPE_ARRAY)
         return paths;
     for (dbus_message_iter_recurse(&args, &list); dbus_message_iter_get_arg_type(&list) == DBUS_TYPE_STRUCT;
          dbus_message_iter_next(&list))
@@ -157,7 +157,8 @@ std::vector<std::string> referencePaths(DBusMessage* reply)
 std::string firstReferencePath(DBusMessage* reply)
 {
     DBusMessageIter args;
-    if (!reply || !dbus_message_iter_init(reply, &args) || dbus_message_iter_get_arg_type(&args) != DBUS_TYPE_STRUCT)
+    if (!reply || !dbus_message_iter_init(reply, &args)
+        || dbus_message_iter_get_arg_type(&args) != DBUS_TYPE_STRUCT)
         return "<none>";
     return referencePath(&args);
 }
@@ -167,7 +168,8 @@ template<class T> T variantOf(DBusMessage* reply, int type)
 {
     T value {};
     DBusMessageIter args, inner;
-    if (reply && dbus_message_iter_init(reply, &args) && dbus_message_iter_get_arg_type(&args) == DBUS_TYPE_VARIANT) {
+    if (reply && dbus_message_iter_init(reply, &args)
+        && dbus_message_iter_get_arg_type(&args) == DBUS_TYPE_VARIANT) {
         dbus_message_iter_recurse(&args, &inner);
         if (dbus_message_iter_get_arg_type(&inner) == type)
             dbus_message_iter_get_basic(&inner, &value);
@@ -197,7 +199,10 @@ std::function<void(DBusMessageIter*)> int32s(std::vector<int32_t> values)
 
 class AccessibilityBridgeTest : public ControlsTest {
 protected:
-    std::vector<HXScreen> screens() override { return { HXScreen(1, HXMakeRect(0, 0, 1280, 1024), HXMakeRect(0, 0, 1280, 1000)) }; }
+    std::vector<HXScreen> screens() override
+    {
+        return { HXScreen(1, HXMakeRect(0, 0, 1280, 1024), HXMakeRect(0, 0, 1280, 1000)) };
+    }
 
     void SetUp() override
     {
@@ -262,7 +267,8 @@ TEST_F(AccessibilityBridgeTest, TheApplicationShowsItsWindowsAndTheirControls)
     std::string playPath = bridge.pathForElement(play);
     ASSERT_NE(std::find(controls.begin(), controls.end(), playPath), controls.end());
     EXPECT_EQ(stringProperty(playPath, "Name"), "Play");
-    EXPECT_EQ(uint32Of(client->call(name(), playPath, kAccessible, "GetRole").get()), HXATSPI::RolePushButton);
+    EXPECT_EQ(
+        uint32Of(client->call(name(), playPath, kAccessible, "GetRole").get()), HXATSPI::RolePushButton);
     EXPECT_EQ(stringOf(client->call(name(), playPath, kAccessible, "GetRoleName").get()), "push button");
     EXPECT_EQ(firstReferencePath(get(playPath, kAccessible, "Parent").get()), windows[0]);
     EXPECT_EQ(variantOf<int32_t>(get(windows[0], kAccessible, "ChildCount").get(), DBUS_TYPE_INT32),
@@ -282,7 +288,8 @@ TEST_F(AccessibilityBridgeTest, ActionsRunAfterTheirReply)
     Client::serveUntil([&] { return target->count() == 1; });
     EXPECT_EQ(target->count(), 1u);
 
-    EXPECT_FALSE(boolOf(client->call(name(), path, "org.a11y.atspi.Action", "DoAction", int32s({ 4 })).get()));
+    EXPECT_FALSE(
+        boolOf(client->call(name(), path, "org.a11y.atspi.Action", "DoAction", int32s({ 4 })).get()));
     HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.05);
     EXPECT_EQ(target->count(), 1u);
 }
@@ -306,7 +313,8 @@ TEST_F(AccessibilityBridgeTest, SlidersShowAndTakeTheirValue)
     ASSERT_NE(set, nullptr);
     EXPECT_EQ(volume->doubleValue(), 7.0);
     // A button has no value to read.
-    EXPECT_EQ(client->errorOf(name(), bridge.pathForElement(play), kProperties, "Get", strings({ value, "CurrentValue" })),
+    EXPECT_EQ(client->errorOf(name(), bridge.pathForElement(play), kProperties, "Get",
+                  strings({ value, "CurrentValue" })),
         DBUS_ERROR_UNKNOWN_PROPERTY);
 }
 
@@ -346,8 +354,10 @@ TEST_F(AccessibilityBridgeTest, BadRequestsGetErrors)
     };
     std::string playPath = bridge.pathForElement(play);
     std::vector<Case> cases {
-        { "/org/a11y/atspi/accessible/999999", kAccessible, "GetRole", {}, "org.freedesktop.DBus.Error.UnknownObject" },
-        { "/org/a11y/atspi/accessible/x1", kAccessible, "GetRole", {}, "org.freedesktop.DBus.Error.UnknownObject" },
+        { "/org/a11y/atspi/accessible/999999", kAccessible, "GetRole", {},
+            "org.freedesktop.DBus.Error.UnknownObject" },
+        { "/org/a11y/atspi/accessible/x1", kAccessible, "GetRole", {},
+            "org.freedesktop.DBus.Error.UnknownObject" },
         { playPath, kAccessible, "GetChildAtIndex", strings({ "one" }), DBUS_ERROR_INVALID_ARGS },
         { playPath, kProperties, "Get", int32s({ 1, 2 }), DBUS_ERROR_INVALID_ARGS },
         { playPath, kProperties, "Get", strings({ kAccessible, "Colour" }), DBUS_ERROR_UNKNOWN_PROPERTY },
@@ -355,15 +365,18 @@ TEST_F(AccessibilityBridgeTest, BadRequestsGetErrors)
         { playPath, "org.a11y.atspi.Action", "DoAction", {}, DBUS_ERROR_INVALID_ARGS },
     };
     for (const auto& c : cases)
-        EXPECT_EQ(client->errorOf(name(), c.path, c.interface, c.member, c.args), c.error) << c.path << " " << c.member;
+        EXPECT_EQ(client->errorOf(name(), c.path, c.interface, c.member, c.args), c.error)
+            << c.path << " " << c.member;
     // A child that does not exist is the null element.
-    EXPECT_EQ(firstReferencePath(client->call(name(), kRoot, kAccessible, "GetChildAtIndex", int32s({ 7 })).get()),
+    EXPECT_EQ(
+        firstReferencePath(client->call(name(), kRoot, kAccessible, "GetChildAtIndex", int32s({ 7 })).get()),
         "/org/a11y/atspi/null");
     // An element that went away is unknown from then on.
     auto gone = std::make_shared<HXButton>(HXMakeRect(0, 0, 10, 10), "Gone");
     std::string gonePath = bridge.pathForElement(gone);
     gone.reset();
-    EXPECT_EQ(client->errorOf(name(), gonePath, kAccessible, "GetRole"), "org.freedesktop.DBus.Error.UnknownObject");
+    EXPECT_EQ(client->errorOf(name(), gonePath, kAccessible, "GetRole"),
+        "org.freedesktop.DBus.Error.UnknownObject");
 }
 
 TEST_F(AccessibilityBridgeTest, ValueChangesOfKnownElementsAreAnnounced)
@@ -404,7 +417,8 @@ TEST_F(AccessibilityBridgeTest, TheApplicationJoinsTheRegistrysDesktop)
         while (DBusMessage* m = dbus_connection_pop_message(client->bus())) {
             if (dbus_message_is_method_call(m, "org.a11y.atspi.Socket", "Embed")) {
                 DBusMessageIter args;
-                if (dbus_message_iter_init(m, &args) && dbus_message_iter_get_arg_type(&args) == DBUS_TYPE_STRUCT)
+                if (dbus_message_iter_init(m, &args)
+                    && dbus_message_iter_get_arg_type(&args) == DBUS_TYPE_STRUCT)
                     embedded = referencePath(&args);
                 DBusMessage* reply = dbus_message_new_method_return(m);
                 DBusMessageIter out, ref;

@@ -13,7 +13,10 @@ using namespace HXATSPI;
 
 class ATSPIMappingTest : public ControlsTest {
 protected:
-    std::vector<HXScreen> screens() override { return { HXScreen(1, HXMakeRect(0, 0, 1280, 1024), HXMakeRect(0, 0, 1280, 1000)) }; }
+    std::vector<HXScreen> screens() override
+    {
+        return { HXScreen(1, HXMakeRect(0, 0, 1280, 1024), HXMakeRect(0, 0, 1280, 1000)) };
+    }
 };
 
 TEST_F(ATSPIMappingTest, RolesNamesAndStatesOfControls)
@@ -35,7 +38,8 @@ TEST_F(ATSPIMappingTest, RolesNamesAndStatesOfControls)
     };
     const std::vector<Case> cases {
         { window, RoleFrame, { StateActive, StateVisible, StateShowing, StateEnabled }, { StateModal } },
-        { push, RolePushButton, { StateEnabled, StateSensitive, StateVisible, StateShowing }, { StateCheckable } },
+        { push, RolePushButton, { StateEnabled, StateSensitive, StateVisible, StateShowing },
+            { StateCheckable } },
         { check, RoleCheckBox, { StateCheckable, StateChecked }, {} },
         { slider, RoleSlider, { StateHorizontal }, { StateVertical } },
         { field, RoleEntry, { StateEditable, StateSingleLine, StateFocusable }, {} },
@@ -73,7 +77,8 @@ TEST_F(ATSPIMappingTest, NamesComeFromTitleThenDescription)
     HXAccessibility::setOverrideValue(*button, std::string("Mute"), HXAccessibilityTitleAttribute);
     EXPECT_EQ(name(*button), "Mute");
     EXPECT_EQ(description(*button), "timeline");
-    HXAccessibility::setOverrideValue(*button, std::string("Silences the movie"), HXAccessibilityHelpAttribute);
+    HXAccessibility::setOverrideValue(
+        *button, std::string("Silences the movie"), HXAccessibilityHelpAttribute);
     EXPECT_EQ(description(*button), "Silences the movie");
 }
 
