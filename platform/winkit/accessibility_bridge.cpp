@@ -474,9 +474,19 @@ std::vector<std::shared_ptr<HXObject>> HXAccessibilityBridge::Connection::childr
         return list;
     }
     for (auto& child :
-        HXAccessibility::attributeValue(*target.element, HXAccessibilityChildrenAttribute).elements())
-        if (child)
-            list.push_back(child);
+        HXAccessibility::attributeValue(*target.element, HXAccessibilityChildrenAttribute).elements()) {
+        if (!child)
+            continue;
+        // A view may pass up an element that another one claims as its own (the timeline's knobs belong to
+        // its track): it is listed under that parent only, so a client meets each element once.
+        auto parent = parentElement(*child);
+        if (parent && parent != target.element) {
+            auto claimed = HXAccessibility::attributeValue(*parent, HXAccessibilityChildrenAttribute).elements();
+            if (std::find(claimed.begin(), claimed.end(), child) != claimed.end())
+                continue;
+        }
+        list.push_back(child);
+    }
     return list;
 }
 

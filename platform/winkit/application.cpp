@@ -67,8 +67,13 @@ HXApplication::HXApplication()
         if (auto w = keyWindow())
             w->performZoom(sender);
     });
-    // What timers and other sources changed is shown before the loop sleeps, not only after events.
+    // What timers and other sources changed is shown before the loop sleeps, not only after events. A running
+    // program also updates its windows then when asked to: views that rebuild lazily on the windows' update
+    // (the time display, the timeline) are built without waiting for the user to touch anything. An update
+    // may ask for another (a rebuilt view making parts that rebuild in turn), a few rounds at most.
     _displayObserver = HXRunLoop::main().addObserver(HXRunLoopBeforeWaiting | HXRunLoopExit, [this](HXRunLoopActivity) {
+        for (int round = 0; round < 4 && _launched && _windowsNeedUpdate; ++round)
+            updateWindows();
         for (auto& w : orderedWindows())
             w->displayIfNeeded();
     });

@@ -154,13 +154,20 @@ std::vector<std::string> referencePaths(DBusMessage* reply)
     return paths;
 }
 
+// The object path of the reference a reply holds, directly (a method's answer) or in a variant (a property).
 std::string firstReferencePath(DBusMessage* reply)
 {
-    DBusMessageIter args;
-    if (!reply || !dbus_message_iter_init(reply, &args)
-        || dbus_message_iter_get_arg_type(&args) != DBUS_TYPE_STRUCT)
+    DBusMessageIter args, inner;
+    if (!reply || !dbus_message_iter_init(reply, &args))
         return "<none>";
-    return referencePath(&args);
+    DBusMessageIter* it = &args;
+    if (dbus_message_iter_get_arg_type(&args) == DBUS_TYPE_VARIANT) {
+        dbus_message_iter_recurse(&args, &inner);
+        it = &inner;
+    }
+    if (dbus_message_iter_get_arg_type(it) != DBUS_TYPE_STRUCT)
+        return "<none>";
+    return referencePath(it);
 }
 
 // The value of a property (Get's reply holds one variant).
@@ -384,7 +391,11 @@ TEST_F(AccessibilityBridgeTest, ValueChangesOfKnownElementsAreAnnounced)
     connect();
     std::string path = bridge.pathForElement(volume);
     std::string rule = "type='signal',sender='" + name() + "'";
-    dbus_bus_add_match(client->bus(), rule.c_str(), nullptr);
+    // With an error to fill the match is in place before the call returns.
+    DBusError error;
+    dbus_error_init(&error);
+    dbus_bus_add_match(client->bus(), rule.c_str(), &error);
+    ASSERT_FALSE(dbus_error_is_set(&error)) << error.message;
     volume->setDoubleValue(5);
     HXAccessibility::postNotification(*volume, HXAccessibilityValueChangedNotification);
 
