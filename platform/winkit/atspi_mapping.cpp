@@ -106,7 +106,11 @@ std::string name(HXObject& element)
     auto title = attribute(element, HXAccessibilityTitleAttribute).stringValue();
     if (!title.empty())
         return title;
-    return attribute(element, HXAccessibilityDescriptionAttribute).stringValue();
+    auto text = attribute(element, HXAccessibilityDescriptionAttribute).stringValue();
+    // A label says what it shows.
+    if (text.empty() && attribute(element, HXAccessibilityRoleAttribute).stringValue() == HXAccessibilityStaticTextRole)
+        text = attribute(element, HXAccessibilityValueAttribute).stringValue();
+    return text;
 }
 
 std::string description(HXObject& element)

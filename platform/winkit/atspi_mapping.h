@@ -72,7 +72,8 @@ enum Layer : uint32_t { LayerWidget = 3, LayerWindow = 7 };
 uint32_t role(HXObject& element);
 // The protocol's English name of a role ("push button").
 std::string roleName(uint32_t role);
-// The name a screen reader speaks: the title, else the description, else a window's title.
+// The name a screen reader speaks: a window's title; else the title, else the description, else what a
+// label shows.
 std::string name(HXObject& element);
 // The help text, else the description when the name came from the title.
 std::string description(HXObject& element);
