@@ -20,7 +20,7 @@ namespace {
 
 const char* kEntry
     = "[Desktop Entry]\nType=Application\nName=PlayerChooser\nExec=player-chooser %F\n"
-      "MimeType=video/quicktime;video/mp4; audio/mpeg ;\n\n[Desktop Action Other]\nMimeType=text/plain;\n";
+      "MimeType=video/webm;video/mp4; audio/mpeg ;\n\n[Desktop Action Other]\nMimeType=text/plain;\n";
 
 class DefaultOpenerTest : public ::testing::Test {
 protected:
@@ -72,7 +72,7 @@ TEST_F(DefaultOpenerTest, TheEntryIsFoundWhereTheDesktopLooks)
         (dir / "data/applications/com.zantrel.playerchooser.desktop").string());
     // Only the entry's own group counts, and blanks around the types do not.
     EXPECT_EQ(MVPDefaultOpener::mimeTypesOfDesktopEntry(MVPDefaultOpener::launcherDesktopEntryPath()),
-        (std::vector<std::string> { "video/quicktime", "video/mp4", "audio/mpeg" }));
+        (std::vector<std::string> { "video/webm", "video/mp4", "audio/mpeg" }));
     EXPECT_TRUE(MVPDefaultOpener::mimeTypesOfDesktopEntry((dir / "missing.desktop").string()).empty());
 }
 
@@ -84,7 +84,7 @@ TEST_F(DefaultOpenerTest, XdgMimeWritesTheUsersChoice)
     auto result = run();
     EXPECT_TRUE(result.succeeded) << result.message;
     std::string list = readFile(dir / "config" / "mimeapps.list");
-    for (const char* type : { "video/quicktime", "video/mp4", "audio/mpeg" })
+    for (const char* type : { "video/webm", "video/mp4", "audio/mpeg" })
         EXPECT_NE(list.find(std::string(type) + "=com.zantrel.playerchooser.desktop"), std::string::npos)
             << list;
     EXPECT_EQ(list.find("text/plain"), std::string::npos);

@@ -7,7 +7,7 @@ namespace {
 
 const char* kGlobs = "# This file was automatically generated\n"
                      "80:application/x-heavy:*.mov\n"
-                     "50:video/quicktime:*.mov\n"
+                     "50:video/x-movie:*.mov\n"
                      "50:text/vnd.trolltech.linguist:*.ts\n"
                      "50:video/mp2t:*.ts\n"
                      "50:audio/ogg:*.ogg\n"
