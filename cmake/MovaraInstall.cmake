@@ -58,7 +58,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "desktop movie player and editor")
 set(CPACK_PACKAGE_DESCRIPTION
   "Movara Player opens movie files, URLs and compositions, each in a player window with a transport bar, a time display and timeline, volume and an equalizer; edits and saves movies; presents them full screen; exports and shares them through background jobs; records from capture devices; and answers other programs through a scripting object model.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
-set(CPACK_STRIP_FILES OFF)
+# The programs and libraries go in without their debugging symbols, as packages usually do.
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION video)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
