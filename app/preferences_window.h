@@ -5,7 +5,7 @@
 // showPreferences. The Capture pane lists the capture devices the recording's device list reports, and the
 // capture formats of the machine's list.
 #include "app/default_opener.h"
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "fullscreen/presentation_screen_view.h"
 #include "platform/winkit/screen.h"
 #include "platform/winkit/toolbar.h"
