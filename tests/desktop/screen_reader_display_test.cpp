@@ -3,14 +3,18 @@
 // the player window, the play button by name and role, pressing it through the action interface and reading
 // the timeline's value.
 #include "child_process.h"
+#include "platform/basekit/dbus_run_loop.h"
 #include "private_bus.h"
 #include "test_support.h"
 
+#include <dbus/dbus.h>
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <map>
 #include <sstream>
+#include <thread>
 
 namespace fs = std::filesystem;
 using movara::test::ChildProcess;
@@ -23,6 +27,24 @@ namespace {
 
 constexpr const char* kBusLauncher = "/usr/libexec/at-spi-bus-launcher";
 constexpr const char* kPython = "/usr/bin/python3"; // the system's, which has pyatspi
+
+// Whether `name` gets an owner on the bus at `address` within twenty seconds.
+bool waitForName(const std::string& address, const char* name)
+{
+    DBusConnection* bus = HXDBusOpenPrivateConnection(address);
+    if (!bus)
+        return false;
+    bool owned = false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!owned && std::chrono::steady_clock::now() < deadline) {
+        owned = dbus_bus_name_has_owner(bus, name, nullptr);
+        if (!owned)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    dbus_connection_close(bus);
+    dbus_connection_unref(bus);
+    return owned;
+}
 
 std::map<std::string, std::string> findings(const std::string& output)
 {
@@ -69,6 +91,7 @@ TEST(ScreenReader, FindsPressesAndReadsThePlayerThroughTheAccessibilityBus)
     // The accessibility bus: its launcher owns org.a11y.Bus on our session bus and starts the bus daemon and
     // the registry.
     ChildProcess launcher({ kBusLauncher, "--launch-immediately" }, environment);
+    ASSERT_TRUE(waitForName(session.address(), "org.a11y.Bus")) << "the accessibility bus launcher never came up";
     ChildProcess player(
         { std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-player", "--featured-movie=no", movie.string() },
         environment);
