@@ -7,6 +7,7 @@
 #include "platform/mvkit/atoms/movie_file_description.h"
 #include "platform/mvkit/playback/decoder.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -79,6 +80,8 @@ public:
 
 private:
     SwsContext* _sws = nullptr;
+    // The context's settings when its colours were last set up.
+    std::array<int, 8> _colorKey {};
     bool _highQuality = false;
     bool _deinterlace = false;
     bool _singleField = false;

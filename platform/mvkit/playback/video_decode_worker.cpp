@@ -5,7 +5,8 @@
 
 MVVideoDecodeWorker::MVVideoDecodeWorker(std::unique_ptr<MVVideoTrackDecoder> decoder, size_t capacity)
     : _decoder(std::move(decoder))
-    , _capacity(std::max<size_t>(1, capacity))
+    , _sizedByPicture(capacity == 0)
+    , _capacity(capacity == 0 ? 4 : capacity)
     , _duration(_decoder->editMap().duration())
     , _catchUpWindow(_decoder->editMap().movieTimeScale()) // a second
 {
@@ -26,6 +27,26 @@ int64_t MVVideoDecodeWorker::samplesDecoded() const
 {
     std::lock_guard lock(_mutex);
     return _samplesDecoded;
+}
+
+size_t MVVideoDecodeWorker::capacityForPicture(int width, int height, size_t preparedBytes)
+{
+    // 4:2:0 pictures of 8 bits take 1.5 bytes a pixel; deeper or fuller ones more, prepared ones their own.
+    const size_t bytes = size_t(std::max(1, width)) * size_t(std::max(1, height)) * 3 / 2 + preparedBytes;
+    const size_t budget = size_t(48) << 20;
+    return std::clamp<size_t>(budget / bytes, 3, 8);
+}
+
+size_t MVVideoDecodeWorker::capacity() const
+{
+    std::lock_guard lock(_mutex);
+    return _capacity;
+}
+
+void MVVideoDecodeWorker::setPreparer(std::shared_ptr<const Preparer> preparer)
+{
+    std::lock_guard lock(_mutex);
+    _preparer = std::move(preparer);
 }
 
 size_t MVVideoDecodeWorker::queuedCount() const
@@ -55,7 +76,7 @@ void MVVideoDecodeWorker::seek(int64_t time, int direction)
         _latestAsked = INT64_MIN;
         if (time >= _duration) {
             // Past the track's end nothing shows.
-            _queue.push_back({ _duration, INT64_MAX, nullptr });
+            _queue.push_back({ _duration, INT64_MAX, nullptr, nullptr, nullptr });
             _requestPending = false;
             _delivered.notify_all();
             return;
@@ -81,6 +102,7 @@ void MVVideoDecodeWorker::run()
         const uint64_t generation = _generation;
         const int64_t time = _nextTime;
         const int direction = _direction;
+        const auto preparer = _preparer;
         lock.unlock();
 
         Picture picture;
@@ -90,6 +112,16 @@ void MVVideoDecodeWorker::run()
         picture.end = _decoder->nextChangeAfter(time);
         if (picture.end <= picture.start)
             picture.end = picture.start + 1;
+        if (picture.frame && preparer && *preparer) {
+            picture.prepared = (*preparer)(*picture.frame);
+            picture.preparedBy = preparer.get();
+        }
+        if (_sizedByPicture && picture.frame && picture.frame->width() > 0) {
+            const size_t capacity = capacityForPicture(picture.frame->width(), picture.frame->height(),
+                picture.prepared ? picture.prepared->pixels.size() : 0);
+            std::lock_guard sizing(_mutex);
+            _capacity = capacity;
+        }
 
         const int64_t decoded = _decoder->samplesDecoded();
         lock.lock();

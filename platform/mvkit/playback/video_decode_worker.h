@@ -5,10 +5,16 @@
 // seek() tells it where the clock is and which way it runs; it then decodes picture after picture in
 // that direction until the queue is full. pictureAt() hands the main thread the picture for a time,
 // dropping those whose time has passed, and may wait a little for a picture that is late.
+//
+// A preparer, when set, runs on the worker's thread on every picture once it is decoded (converting it
+// for the screen), so that the main thread only presents. The queue holds a few pictures, fewer the
+// larger they are.
+#include "platform/mvkit/playback/frame_converter.h"
 #include "platform/mvkit/playback/video_track_decoder.h"
 
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -20,9 +26,14 @@ public:
         int64_t start = 0; // movie units: shown from start up to end
         int64_t end = 0;
         std::shared_ptr<MVDecodedFrame> frame; // null: nothing to show (an empty segment, a bad sample)
+        // What the preparer made of the frame, and which preparer made it.
+        std::shared_ptr<const MVImageBuffer> prepared;
+        const void* preparedBy = nullptr;
     };
+    using Preparer = std::function<std::shared_ptr<const MVImageBuffer>(const MVDecodedFrame& frame)>;
 
-    explicit MVVideoDecodeWorker(std::unique_ptr<MVVideoTrackDecoder> decoder, size_t capacity = 4);
+    // `capacity` 0: as many pictures as fit the memory budget for their size (capacityForPicture).
+    explicit MVVideoDecodeWorker(std::unique_ptr<MVVideoTrackDecoder> decoder, size_t capacity = 0);
     ~MVVideoDecodeWorker();
     MVVideoDecodeWorker(const MVVideoDecodeWorker&) = delete;
     MVVideoDecodeWorker& operator=(const MVVideoDecodeWorker&) = delete;
@@ -32,8 +43,16 @@ public:
     // The picture for `time`, waiting up to `wait` seconds for it; nothing when it is not ready.
     std::optional<Picture> pictureAt(int64_t time, double wait);
 
+    // Replaces the preparer (null: none); pictures decoded from now on are prepared by it.
+    void setPreparer(std::shared_ptr<const Preparer> preparer);
+
+    // How many pictures of `width` × `height` (with `preparedBytes` more for each prepared one) are
+    // decoded ahead: a few tens of megabytes' worth, and never fewer than three.
+    static size_t capacityForPicture(int width, int height, size_t preparedBytes = 0);
+
     int64_t duration() const { return _duration; }
     size_t queuedCount() const;
+    size_t capacity() const;
     // Samples the worker's decoder has decoded so far (a sample decoded again after a jump counts again).
     int64_t samplesDecoded() const;
 
@@ -45,7 +64,9 @@ private:
     }
 
     std::unique_ptr<MVVideoTrackDecoder> _decoder;
-    const size_t _capacity;
+    const bool _sizedByPicture;
+    size_t _capacity;
+    std::shared_ptr<const Preparer> _preparer;
     const int64_t _duration;
     mutable std::mutex _mutex;
     std::condition_variable _wake; // the worker waits for room or a request

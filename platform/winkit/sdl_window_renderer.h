@@ -1,0 +1,67 @@
+#pragma once
+// HXSDLWindowRenderer: shows one SDL window's pixels through SDL's renderer, composing the window's
+// drawing over its video layers (video_layer.h).
+//
+// The drawing lives in one texture, updated only where it changed. Video pictures go into textures of
+// their own pixel format and are scaled to their place by the renderer. Each present draws the drawing
+// around the pictures as it is, the pictures, and then, over the pictures, only the tiles of the drawing
+// that hold something (texts over a movie): a window playing a movie costs one picture upload and
+// copies of what the screen needs, never a full-window blend.
+//
+// The renderer uses the GPU when there is one. A GL that rasterises in software is no GPU: then SDL's
+// software renderer is used, and pictures are wanted in BGRA at the size they are shown (converted by
+// their producer, off the main thread) so that presenting only copies. SDL_RENDER_DRIVER chooses
+// explicitly.
+#include "platform/winkit/video_layer.h"
+
+#include <cairo.h>
+
+#include <memory>
+#include <vector>
+
+struct SDL_Renderer;
+struct SDL_Texture;
+struct SDL_Window;
+
+class HXSDLWindowRenderer {
+public:
+    // Null when SDL can make no renderer for the window.
+    static std::unique_ptr<HXSDLWindowRenderer> create(SDL_Window* window);
+    ~HXSDLWindowRenderer();
+    HXSDLWindowRenderer(const HXSDLWindowRenderer&) = delete;
+    HXSDLWindowRenderer& operator=(const HXSDLWindowRenderer&) = delete;
+
+    // Whether the process renders in software (decided once, with a probe of the GL).
+    static bool rendersInSoftware();
+    bool isSoftware() const { return _software; }
+    HXVideoLayerSupport support() const { return { !_software, !_software }; }
+
+    void present(cairo_surface_t* surface, const std::vector<HXPixelRect>& damage,
+        const std::vector<HXPlacedVideoLayer>& layers);
+
+private:
+    HXSDLWindowRenderer() = default;
+    struct VideoTexture {
+        SDL_Texture* texture = nullptr;
+        HXVideoPixelFormat format = HXVideoPixelFormat::BGRA;
+        int width = 0, height = 0;
+        bool bt709 = false, fullRange = false;
+        uint64_t serial = 0;
+        const void* owner = nullptr;
+    };
+    bool ensureDrawingTexture(int width, int height);
+    void uploadDrawing(cairo_surface_t* surface, const HXPixelRect& rect, const std::vector<HXPlacedVideoLayer>& layers);
+    void scanOverlay(cairo_surface_t* surface, const HXPixelRect& rect, const HXPixelRect& visible);
+    bool uploadPicture(VideoTexture& slot, const HXVideoPicture& picture);
+
+    SDL_Renderer* _renderer = nullptr;
+    bool _software = false;
+    SDL_Texture* _drawing = nullptr;
+    int _width = 0, _height = 0;
+    std::vector<VideoTexture> _videos;
+    std::vector<HXPixelRect> _lastLayerRects;
+    // Per tile of kTile × kTile pixels: whether the drawing there has anything that is not transparent.
+    static constexpr int kTile = 32;
+    int _tilesAcross = 0, _tilesDown = 0;
+    std::vector<uint8_t> _tiles;
+};
