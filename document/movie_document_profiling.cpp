@@ -90,6 +90,15 @@ void finish(MVPMovieDocument& document, MVPerfCollector& collector)
     collector.collectMemoryUsageWithLabel("playback_resident_memory");
     if (auto average = samplesOf(document.profiling()).average())
         collector.setDoubleTestValue(*average, "playback_avg_framerate");
+    // What became of the pictures since the play began.
+    if (auto& movie = document.movie())
+        if (auto playback = MVMoviePlayback::existingPlaybackForMovie(movie.get())) {
+            const MVFrameCounts& counts = playback->player().frameCounts();
+            collector.setLongLongTestValue(counts.presented, "playback_frames_presented");
+            collector.setLongLongTestValue(counts.drawn, "playback_frames_drawn");
+            collector.setLongLongTestValue(counts.late, "playback_frames_late");
+            collector.setLongLongTestValue(counts.dropped, "playback_frames_dropped");
+        }
 }
 
 } // namespace
@@ -156,6 +165,9 @@ void playerPlaybackTest(MVPMovieDocument& document, const HXNotification& notifi
         collector->setResultsPathFromEnvVar("MVPLAYERPLAYBACKRESULTSPATH");
         MVPerfCollector::setCollectorForTest(collector, kPlaybackProfile);
         collector->startMeasurementOfMainTask();
+        if (auto& movie = document.movie())
+            if (auto playback = MVMoviePlayback::existingPlaybackForMovie(movie.get()))
+                playback->player().resetFrameCounts();
         profileFPS(document);
         return;
     }

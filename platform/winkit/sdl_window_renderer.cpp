@@ -36,9 +36,16 @@ bool HXSDLWindowRenderer::rendersInSoftware()
         return decision == 1;
     decision = 1;
     const char* forced = SDL_GetHint(SDL_HINT_RENDER_DRIVER);
+    const char* framebuffer = SDL_GetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION);
     if (forced && *forced) {
         decision = std::strcmp(forced, "software") == 0 ? 1 : 0;
+    } else if (framebuffer && !SDL_GetHintBoolean(SDL_HINT_FRAMEBUFFER_ACCELERATION, SDL_TRUE)) {
+        // Acceleration turned off for window pixels: the whole window renders in software.
+    } else if (SDL_GL_LoadLibrary(nullptr) != 0) {
+        // No GL at all: software.
     } else if (SDL_Window* probe = SDL_CreateWindow("", 0, 0, 16, 16, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL)) {
+        // The library loaded above stays loaded (GL windows load and unload it as they come and go; a
+        // driver unloaded and loaded again for every window would cost each window its start-up).
         if (SDL_Renderer* renderer = SDL_CreateRenderer(probe, -1, SDL_RENDERER_ACCELERATED)) {
             SDL_RendererInfo info;
             bool software = SDL_GetRendererInfo(renderer, &info) != 0 || (info.flags & SDL_RENDERER_SOFTWARE);
@@ -259,6 +266,9 @@ void HXSDLWindowRenderer::present(
     }
 
     // The pictures, then the drawing's tiles that hold something over them.
+    for (size_t i = layers.size(); i < _videos.size(); ++i)
+        if (_videos[i].texture)
+            SDL_DestroyTexture(_videos[i].texture);
     _videos.resize(layers.size());
     for (size_t i = 0; i < layers.size(); ++i) {
         const HXPlacedVideoLayer& placed = layers[i];

@@ -11,7 +11,7 @@
 // The renderer uses the GPU when there is one. A GL that rasterises in software is no GPU: then SDL's
 // software renderer is used, and pictures are wanted in BGRA at the size they are shown (converted by
 // their producer, off the main thread) so that presenting only copies. SDL_RENDER_DRIVER chooses
-// explicitly.
+// explicitly; SDL_FRAMEBUFFER_ACCELERATION=0 asks for software.
 #include "platform/winkit/video_layer.h"
 
 #include <cairo.h>

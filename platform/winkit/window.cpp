@@ -1230,7 +1230,8 @@ cairo_surface_t* HXWindow::composedSurface()
         const HXVideoLayer& layer = *placed.layer;
         const HXPixelRect& r = placed.rect;
         HXVideoPicture picture = layer.picture;
-        if (picture.isYUV() || picture.width != r.width || picture.height != r.height)
+        // YUV is converted by the layer's producer, at the size shown; BGRA is scaled here.
+        if (picture.isYUV())
             picture = layer.rgbPicture ? layer.rgbPicture(r.width, r.height) : HXVideoPicture {};
         if (!picture.isValid() || picture.isYUV())
             continue;
@@ -1242,6 +1243,7 @@ cairo_surface_t* HXWindow::composedSurface()
         cairo_translate(cr, r.x, r.y);
         cairo_scale(cr, double(r.width) / picture.width, double(r.height) / picture.height);
         cairo_set_source_surface(cr, image, 0, 0);
+        cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
         cairo_paint(cr);
         cairo_restore(cr);
         cairo_surface_destroy(image);

@@ -484,6 +484,7 @@ void MVMoviePlayer::countPresented(const MVVideoDecodeWorker::Picture& picture, 
         // length fit in the gap.
         const int64_t length = std::max<int64_t>(1, _lastCounted->second - _lastCounted->first);
         _counts.dropped += std::max<int64_t>(1, (picture.start - _lastCounted->second + length / 2) / length);
+        if (getenv("MVDEBUGCOUNT")) fprintf(stderr, "drop before %lld after %lld at %lld, late so far %lld\n", (long long)picture.start, (long long)_lastCounted->second, (long long)_clock.currentTime(), (long long)_counts.late);
     }
     _lastCounted = std::make_pair(picture.start, picture.end);
 }

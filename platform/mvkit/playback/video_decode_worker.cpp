@@ -72,6 +72,7 @@ void MVVideoDecodeWorker::seek(int64_t time, int direction)
         }
         ++_generation;
         _queue.clear();
+        _lastHanded = INT64_MIN;
         _direction = direction;
         _latestAsked = INT64_MIN;
         if (time >= _duration) {
@@ -145,18 +146,25 @@ std::optional<MVVideoDecodeWorker::Picture> MVVideoDecodeWorker::pictureAt(int64
     _latestAsked = time;
     const auto deadline
         = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, wait));
+    // Playing forward, a picture not handed out yet whose time passed less than its own length ago is
+    // still shown, late, rather than never: one late pass of the presentation costs no picture.
+    auto lateButShown = [&](const Picture& p) {
+        return _direction > 0 && p.start > _lastHanded && p.end <= time && p.end + (p.end - p.start) > time;
+    };
     for (;;) {
         // Pictures the clock has left behind are dropped.
         while (!_queue.empty()) {
             const Picture& front = _queue.front();
             bool passed = _direction >= 0 ? front.end <= time : front.start > time;
-            if (!passed || holds(front, time))
+            if (!passed || holds(front, time) || lateButShown(front))
                 break;
             _queue.pop_front();
             _wake.notify_all();
         }
-        if (!_queue.empty() && holds(_queue.front(), time))
+        if (!_queue.empty() && (holds(_queue.front(), time) || lateButShown(_queue.front()))) {
+            _lastHanded = _queue.front().start;
             return _queue.front();
+        }
         if (!_requestPending && _queue.empty())
             return std::nullopt; // nothing is coming
         if (_delivered.wait_until(lock, deadline) == std::cv_status::timeout)

@@ -4,7 +4,8 @@
 //
 // seek() tells it where the clock is and which way it runs; it then decodes picture after picture in
 // that direction until the queue is full. pictureAt() hands the main thread the picture for a time,
-// dropping those whose time has passed, and may wait a little for a picture that is late.
+// dropping those whose time has passed (playing forward, one that passed by less than its length and
+// was not shown yet is still handed out, late), and may wait a little for a picture that is late.
 //
 // A preparer, when set, runs on the worker's thread on every picture once it is decoded (converting it
 // for the screen), so that the main thread only presents. The queue holds a few pictures, fewer the
@@ -75,6 +76,7 @@ private:
     uint64_t _generation = 0;
     int64_t _nextTime = 0;
     int64_t _latestAsked = INT64_MIN; // the last time pictureAt was asked for
+    int64_t _lastHanded = INT64_MIN; // the start of the last picture pictureAt answered
     int64_t _catchUpWindow = 0; // how far behind a request the worker may be and still go on
     int _direction = 0;
     int64_t _samplesDecoded = 0;
