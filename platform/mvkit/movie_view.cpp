@@ -412,7 +412,7 @@ private:
     void give(std::unique_ptr<MVImageBuffer> buffer)
     {
         std::lock_guard lock(_mutex);
-        if (_free.size() < 4)
+        if (_free.size() < 2)
             _free.push_back(std::move(buffer));
     }
     std::mutex _mutex;

@@ -484,7 +484,6 @@ void MVMoviePlayer::countPresented(const MVVideoDecodeWorker::Picture& picture, 
         // length fit in the gap.
         const int64_t length = std::max<int64_t>(1, _lastCounted->second - _lastCounted->first);
         _counts.dropped += std::max<int64_t>(1, (picture.start - _lastCounted->second + length / 2) / length);
-        if (getenv("MVDEBUGCOUNT")) fprintf(stderr, "drop before %lld after %lld at %lld, late so far %lld\n", (long long)picture.start, (long long)_lastCounted->second, (long long)_clock.currentTime(), (long long)_counts.late);
     }
     _lastCounted = std::make_pair(picture.start, picture.end);
 }
@@ -498,10 +497,11 @@ void MVMoviePlayer::present(bool waitLong)
     std::vector<PresentedPicture> presented;
     for (size_t i = 0; i < _visuals.size(); ++i) {
         Visual& v = _visuals[i];
-        auto picture = v.worker->pictureAt(time, 0);
+        const bool late = direction > 0 && !waitLong && _clock.isPlaying();
+        auto picture = v.worker->pictureAt(time, 0, late);
         if (!picture) {
             v.worker->seek(time, direction);
-            picture = v.worker->pictureAt(time, wait);
+            picture = v.worker->pictureAt(time, wait, late);
         }
         PresentedPicture p { v.trackID, v.layer, {} };
         if (picture)

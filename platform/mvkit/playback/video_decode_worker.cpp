@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 
 MVVideoDecodeWorker::MVVideoDecodeWorker(std::unique_ptr<MVVideoTrackDecoder> decoder, size_t capacity)
     : _decoder(std::move(decoder))
@@ -29,12 +30,28 @@ int64_t MVVideoDecodeWorker::samplesDecoded() const
     return _samplesDecoded;
 }
 
-size_t MVVideoDecodeWorker::capacityForPicture(int width, int height, size_t preparedBytes)
+size_t MVVideoDecodeWorker::capacityForPicture(int width, int height)
 {
-    // 4:2:0 pictures of 8 bits take 1.5 bytes a pixel; deeper or fuller ones more, prepared ones their own.
-    const size_t bytes = size_t(std::max(1, width)) * size_t(std::max(1, height)) * 3 / 2 + preparedBytes;
-    const size_t budget = size_t(48) << 20;
+    // 4:2:0 pictures of 8 bits take 1.5 bytes a pixel (deeper or fuller ones more).
+    const size_t bytes = size_t(std::max(1, width)) * size_t(std::max(1, height)) * 3 / 2;
+    const size_t budget = size_t(32) << 20;
     return std::clamp<size_t>(budget / bytes, 3, 8);
+}
+
+size_t MVVideoDecodeWorker::nextToPrepare() const
+{
+    if (!_preparer || !*_preparer)
+        return SIZE_MAX;
+    size_t prepared = 0;
+    for (size_t i = 0; i < _queue.size(); ++i) {
+        if (!_queue[i].frame)
+            continue;
+        if (_queue[i].preparedBy != _preparer.get())
+            return i;
+        if (++prepared >= kPreparedAhead)
+            break;
+    }
+    return SIZE_MAX;
 }
 
 size_t MVVideoDecodeWorker::capacity() const
@@ -45,8 +62,11 @@ size_t MVVideoDecodeWorker::capacity() const
 
 void MVVideoDecodeWorker::setPreparer(std::shared_ptr<const Preparer> preparer)
 {
-    std::lock_guard lock(_mutex);
-    _preparer = std::move(preparer);
+    {
+        std::lock_guard lock(_mutex);
+        _preparer = std::move(preparer);
+    }
+    _wake.notify_all();
 }
 
 size_t MVVideoDecodeWorker::queuedCount() const
@@ -92,9 +112,29 @@ void MVVideoDecodeWorker::run()
 {
     std::unique_lock lock(_mutex);
     for (;;) {
-        _wake.wait(lock, [&] { return _stop || (_requestPending && _queue.size() < _capacity); });
+        _wake.wait(lock, [&] {
+            return _stop || nextToPrepare() < _queue.size() || (_requestPending && _queue.size() < _capacity);
+        });
         if (_stop)
             return;
+        // Preparing the next pictures comes first: the screen waits for them.
+        if (size_t index = nextToPrepare(); index < _queue.size()) {
+            const auto preparer = _preparer;
+            const auto frame = _queue[index].frame;
+            const uint64_t generation = _generation;
+            lock.unlock();
+            auto prepared = (*preparer)(*frame);
+            lock.lock();
+            if (generation != _generation)
+                continue;
+            for (auto& queued : _queue)
+                if (queued.frame == frame) {
+                    queued.prepared = prepared ? prepared : _unpreparable;
+                    queued.preparedBy = preparer.get();
+                }
+            _delivered.notify_all();
+            continue;
+        }
         // Pictures the clock has already passed are not worth queueing: go on from where it is.
         if (_latestAsked != INT64_MIN && _direction > 0 && _latestAsked > _nextTime)
             _nextTime = std::min(_latestAsked, std::max<int64_t>(0, _duration - 1));
@@ -103,7 +143,6 @@ void MVVideoDecodeWorker::run()
         const uint64_t generation = _generation;
         const int64_t time = _nextTime;
         const int direction = _direction;
-        const auto preparer = _preparer;
         lock.unlock();
 
         Picture picture;
@@ -113,13 +152,8 @@ void MVVideoDecodeWorker::run()
         picture.end = _decoder->nextChangeAfter(time);
         if (picture.end <= picture.start)
             picture.end = picture.start + 1;
-        if (picture.frame && preparer && *preparer) {
-            picture.prepared = (*preparer)(*picture.frame);
-            picture.preparedBy = preparer.get();
-        }
         if (_sizedByPicture && picture.frame && picture.frame->width() > 0) {
-            const size_t capacity = capacityForPicture(picture.frame->width(), picture.frame->height(),
-                picture.prepared ? picture.prepared->pixels.size() : 0);
+            const size_t capacity = capacityForPicture(picture.frame->width(), picture.frame->height());
             std::lock_guard sizing(_mutex);
             _capacity = capacity;
         }
@@ -140,16 +174,17 @@ void MVVideoDecodeWorker::run()
     }
 }
 
-std::optional<MVVideoDecodeWorker::Picture> MVVideoDecodeWorker::pictureAt(int64_t time, double wait)
+std::optional<MVVideoDecodeWorker::Picture> MVVideoDecodeWorker::pictureAt(int64_t time, double wait, bool late)
 {
     std::unique_lock lock(_mutex);
     _latestAsked = time;
     const auto deadline
         = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, wait));
-    // Playing forward, a picture not handed out yet whose time passed less than its own length ago is
-    // still shown, late, rather than never: one late pass of the presentation costs no picture.
+    // Playing forward (when asked), a picture not handed out yet whose time passed less than its own
+    // length ago is still answered, late, rather than never: one late pass of the presentation costs
+    // no picture.
     auto lateButShown = [&](const Picture& p) {
-        return _direction > 0 && p.start > _lastHanded && p.end <= time && p.end + (p.end - p.start) > time;
+        return late && _direction > 0 && p.start > _lastHanded && p.end <= time && p.end + (p.end - p.start) > time;
     };
     for (;;) {
         // Pictures the clock has left behind are dropped.

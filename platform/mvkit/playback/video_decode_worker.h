@@ -4,12 +4,12 @@
 //
 // seek() tells it where the clock is and which way it runs; it then decodes picture after picture in
 // that direction until the queue is full. pictureAt() hands the main thread the picture for a time,
-// dropping those whose time has passed (playing forward, one that passed by less than its length and
-// was not shown yet is still handed out, late), and may wait a little for a picture that is late.
+// dropping those whose time has passed (or, when asked, still handing out one that passed by less than
+// its length and was not handed out yet), and may wait a little for a picture that is late.
 //
-// A preparer, when set, runs on the worker's thread on every picture once it is decoded (converting it
-// for the screen), so that the main thread only presents. The queue holds a few pictures, fewer the
-// larger they are.
+// A preparer, when set, runs on the worker's thread on the next pictures to be shown (converting them
+// for the screen), so that the main thread only presents; only the first few queued pictures are
+// prepared, since prepared pictures are large. The queue holds a few pictures, fewer the larger they are.
 #include "platform/mvkit/playback/frame_converter.h"
 #include "platform/mvkit/playback/video_track_decoder.h"
 
@@ -41,15 +41,19 @@ public:
 
     // Decodes from `time` on: forward (direction 1), backward (−1), or only the picture at `time` (0).
     void seek(int64_t time, int direction);
-    // The picture for `time`, waiting up to `wait` seconds for it; nothing when it is not ready.
-    std::optional<Picture> pictureAt(int64_t time, double wait);
+    // The picture for `time`, waiting up to `wait` seconds for it; nothing when it is not ready. `late`:
+    // playing forward, the picture after the last one answered may still come when its time passed by
+    // less than its length.
+    std::optional<Picture> pictureAt(int64_t time, double wait, bool late = false);
 
-    // Replaces the preparer (null: none); pictures decoded from now on are prepared by it.
+    // Replaces the preparer (null: none); the queued pictures are prepared again by it.
     void setPreparer(std::shared_ptr<const Preparer> preparer);
+    // How many of the first queued pictures are kept prepared.
+    static constexpr size_t kPreparedAhead = 2;
 
-    // How many pictures of `width` × `height` (with `preparedBytes` more for each prepared one) are
-    // decoded ahead: a few tens of megabytes' worth, and never fewer than three.
-    static size_t capacityForPicture(int width, int height, size_t preparedBytes = 0);
+    // How many pictures of `width` × `height` are decoded ahead: some tens of megabytes' worth, never
+    // fewer than three nor more than eight.
+    static size_t capacityForPicture(int width, int height);
 
     int64_t duration() const { return _duration; }
     size_t queuedCount() const;
@@ -59,6 +63,8 @@ public:
 
 private:
     void run();
+    // The index of the first queued picture to prepare now (SIZE_MAX: none). Under _mutex.
+    size_t nextToPrepare() const;
     bool holds(const Picture& p, int64_t time) const
     {
         return p.start <= time && (time < p.end || (p.end == p.start));
@@ -68,6 +74,8 @@ private:
     const bool _sizedByPicture;
     size_t _capacity;
     std::shared_ptr<const Preparer> _preparer;
+    // What a picture the preparer failed on holds, so that it is not tried again.
+    const std::shared_ptr<const MVImageBuffer> _unpreparable = std::make_shared<const MVImageBuffer>();
     const int64_t _duration;
     mutable std::mutex _mutex;
     std::condition_variable _wake; // the worker waits for room or a request
