@@ -45,18 +45,21 @@ void BM_EditSteps(benchmark::State& state)
     std::mt19937 random(11);
     std::uniform_int_distribution<int64_t> place(0, duration - 10 * int64_t(scale));
     std::uniform_int_distribution<int64_t> length(int64_t(scale) / 10, 5 * int64_t(scale));
+    int64_t edits = 0;
     for (auto _ : state) {
+        edits = 0;
         for (int step = 0; step < kSteps; ++step) {
             undo.beginUndoGrouping();
             movie->setSelection({ MVMakeTime(place(random), scale), MVMakeTime(length(random), scale) });
             auto segment = movie->cut();
             movie->setSelection({ MVMakeTime(place(random), scale), MVMakeTime(0, scale) });
-            if (segment)
-                movie->paste(segment);
+            edits += segment && movie->paste(segment) && movie->durationValue() == duration;
             undo.endUndoGrouping();
             undo.undo();
         }
     }
+    if (edits != kSteps)
+        state.SkipWithError("a cut and paste did not keep the movie's length");
     if (movie->durationValue() != duration)
         state.SkipWithError("the undo did not bring the movie back");
     movie->setUndoManager(nullptr);
