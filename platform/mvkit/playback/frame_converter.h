@@ -82,6 +82,8 @@ private:
     SwsContext* _sws = nullptr;
     // The context's settings when its colours were last set up.
     std::array<int, 8> _colorKey {};
+    // This context's pictures came out of libswscale opaque already.
+    bool _alphaFilled = false;
     bool _highQuality = false;
     bool _deinterlace = false;
     bool _singleField = false;

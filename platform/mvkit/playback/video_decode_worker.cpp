@@ -180,11 +180,11 @@ std::optional<MVVideoDecodeWorker::Picture> MVVideoDecodeWorker::pictureAt(int64
     _latestAsked = time;
     const auto deadline
         = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, wait));
-    // Playing forward (when asked), a picture not handed out yet whose time passed less than its own
-    // length ago is still answered, late, rather than never: one late pass of the presentation costs
-    // no picture.
+    // Playing forward (when asked), a picture not handed out yet whose time passed less than two of its
+    // lengths ago is still answered, late, rather than never: a presentation pass or two that come late
+    // (a busy machine) cost no picture.
     auto lateButShown = [&](const Picture& p) {
-        return late && _direction > 0 && p.start > _lastHanded && p.end <= time && p.end + (p.end - p.start) > time;
+        return late && _direction > 0 && p.start > _lastHanded && p.end <= time && p.end + 2 * (p.end - p.start) > time;
     };
     for (;;) {
         // Pictures the clock has left behind are dropped.

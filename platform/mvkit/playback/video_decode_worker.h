@@ -5,7 +5,7 @@
 // seek() tells it where the clock is and which way it runs; it then decodes picture after picture in
 // that direction until the queue is full. pictureAt() hands the main thread the picture for a time,
 // dropping those whose time has passed (or, when asked, still handing out one that passed by less than
-// its length and was not handed out yet), and may wait a little for a picture that is late.
+// two of its lengths and was not handed out yet), and may wait a little for a picture that is late.
 //
 // A preparer, when set, runs on the worker's thread on the next pictures to be shown (converting them
 // for the screen), so that the main thread only presents; only the first few queued pictures are
@@ -43,7 +43,7 @@ public:
     void seek(int64_t time, int direction);
     // The picture for `time`, waiting up to `wait` seconds for it; nothing when it is not ready. `late`:
     // playing forward, the picture after the last one answered may still come when its time passed by
-    // less than its length.
+    // less than two of its lengths.
     std::optional<Picture> pictureAt(int64_t time, double wait, bool late = false);
 
     // Replaces the preparer (null: none); the queued pictures are prepared again by it.
