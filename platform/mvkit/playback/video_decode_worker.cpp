@@ -12,6 +12,7 @@ MVVideoDecodeWorker::MVVideoDecodeWorker(std::unique_ptr<MVVideoTrackDecoder> de
     , _catchUpWindow(_decoder->editMap().movieTimeScale()) // a second
 {
     _thread = std::thread([this] { run(); });
+    _preparerThread = std::thread([this] { runPreparer(); });
 }
 
 MVVideoDecodeWorker::~MVVideoDecodeWorker()
@@ -22,6 +23,7 @@ MVVideoDecodeWorker::~MVVideoDecodeWorker()
     }
     _wake.notify_all();
     _thread.join();
+    _preparerThread.join();
 }
 
 int64_t MVVideoDecodeWorker::samplesDecoded() const
@@ -108,33 +110,40 @@ void MVVideoDecodeWorker::seek(int64_t time, int direction)
     _wake.notify_all();
 }
 
+// Preparing runs beside decoding, on a thread of its own: a large picture's conversion and the next
+// one's decoding overlap.
+void MVVideoDecodeWorker::runPreparer()
+{
+    std::unique_lock lock(_mutex);
+    for (;;) {
+        _wake.wait(lock, [&] { return _stop || nextToPrepare() < _queue.size(); });
+        if (_stop)
+            return;
+        const size_t index = nextToPrepare();
+        const auto preparer = _preparer;
+        const auto frame = _queue[index].frame;
+        const uint64_t generation = _generation;
+        lock.unlock();
+        auto prepared = (*preparer)(*frame);
+        lock.lock();
+        if (generation != _generation || preparer != _preparer)
+            continue;
+        for (auto& queued : _queue)
+            if (queued.frame == frame) {
+                queued.prepared = prepared ? prepared : _unpreparable;
+                queued.preparedBy = preparer.get();
+            }
+        _delivered.notify_all();
+    }
+}
+
 void MVVideoDecodeWorker::run()
 {
     std::unique_lock lock(_mutex);
     for (;;) {
-        _wake.wait(lock, [&] {
-            return _stop || nextToPrepare() < _queue.size() || (_requestPending && _queue.size() < _capacity);
-        });
+        _wake.wait(lock, [&] { return _stop || (_requestPending && _queue.size() < _capacity); });
         if (_stop)
             return;
-        // Preparing the next pictures comes first: the screen waits for them.
-        if (size_t index = nextToPrepare(); index < _queue.size()) {
-            const auto preparer = _preparer;
-            const auto frame = _queue[index].frame;
-            const uint64_t generation = _generation;
-            lock.unlock();
-            auto prepared = (*preparer)(*frame);
-            lock.lock();
-            if (generation != _generation)
-                continue;
-            for (auto& queued : _queue)
-                if (queued.frame == frame) {
-                    queued.prepared = prepared ? prepared : _unpreparable;
-                    queued.preparedBy = preparer.get();
-                }
-            _delivered.notify_all();
-            continue;
-        }
         // Pictures the clock has already passed are not worth queueing: go on from where it is.
         if (_latestAsked != INT64_MIN && _direction > 0 && _latestAsked > _nextTime)
             _nextTime = std::min(_latestAsked, std::max<int64_t>(0, _duration - 1));
@@ -171,6 +180,8 @@ void MVVideoDecodeWorker::run()
         else
             _requestPending = false; // one picture asked for, or an end reached
         _delivered.notify_all();
+        if (_preparer)
+            _wake.notify_all(); // the preparing thread has a picture to prepare
     }
 }
 

@@ -7,7 +7,7 @@
 // dropping those whose time has passed (or, when asked, still handing out one that passed by less than
 // two of its lengths and was not handed out yet), and may wait a little for a picture that is late.
 //
-// A preparer, when set, runs on the worker's thread on the next pictures to be shown (converting them
+// A preparer, when set, runs on a second thread of the worker on the next pictures to be shown (converting them
 // for the screen), so that the main thread only presents; only the first few queued pictures are
 // prepared, since prepared pictures are large. The queue holds a few pictures, fewer the larger they are.
 #include "platform/mvkit/playback/frame_converter.h"
@@ -63,6 +63,7 @@ public:
 
 private:
     void run();
+    void runPreparer();
     // The index of the first queued picture to prepare now (SIZE_MAX: none). Under _mutex.
     size_t nextToPrepare() const;
     bool holds(const Picture& p, int64_t time) const
@@ -91,4 +92,5 @@ private:
     bool _requestPending = false;
     bool _stop = false;
     std::thread _thread;
+    std::thread _preparerThread;
 };
