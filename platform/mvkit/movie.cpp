@@ -11,6 +11,7 @@
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/import/movie_importer.h"
 #include "platform/mvkit/movie_loader.h"
+#include "platform/mvkit/panorama/panorama_atoms.h"
 
 #include <algorithm>
 #include <cmath>
@@ -604,10 +605,11 @@ void MVMovie::setMatrix(const MVMatrixRecord& matrix)
 
 std::pair<double, double> MVMovie::naturalSize() const
 {
-    // The box every enabled visual track covers, each placed by its matrix.
+    // The box every enabled visual track covers, each placed by its matrix. A panorama's node track
+    // stands for the window its views are drawn in.
     MVPictureBox box;
     for (auto& t : _tracks)
-        if (t->isVisual() && t->isEnabled())
+        if ((t->isVisual() || t->mediaType() == MVNodeMediaType) && t->isEnabled())
             box = MVPictureBoxUnion(
                 box, MVPictureBoxForTrack(t->width(), t->height(), MVAffineForMatrixRecord(t->matrix())));
     return { box.width, box.height };
