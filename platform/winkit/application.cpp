@@ -1,6 +1,7 @@
 #include "platform/winkit/application.h"
 
 #include "platform/basekit/notification_center.h"
+#include "platform/basekit/uncaught_exception.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/document_controller.h"
 #include "platform/winkit/dragging.h"
@@ -154,7 +155,7 @@ void HXApplication::run()
                 break;
             continue;
         }
-        sendEvent(*event);
+        HXRunCatchingUncaughtExceptions([&] { sendEvent(*event); });
     }
     _running = false;
 }
@@ -509,7 +510,7 @@ void HXApplication::processPendingEvents()
     while (!_queue.empty()) {
         HXEvent event = _queue.front();
         _queue.pop_front();
-        sendEvent(event);
+        HXRunCatchingUncaughtExceptions([&] { sendEvent(event); });
     }
 }
 
@@ -687,7 +688,7 @@ long HXApplication::runModalSession(const std::shared_ptr<HXModalSession>& sessi
         auto event = nextEventMatchingMask(HXAnyEventMask, loop.now(), HXModalPanelRunLoopMode, true);
         if (!event)
             break;
-        sendEvent(*event);
+        HXRunCatchingUncaughtExceptions([&] { sendEvent(*event); });
     }
     return session->ended ? session->response : HXModalResponseContinue;
 }
@@ -716,7 +717,7 @@ long HXApplication::runModalForWindow(const std::shared_ptr<HXWindow>& window)
             }
             continue;
         }
-        sendEvent(*event);
+        HXRunCatchingUncaughtExceptions([&] { sendEvent(*event); });
     }
     long response = session->response;
     endModalSession(session);
