@@ -71,16 +71,6 @@ void registerExportAndShareActions(MVPMovieDocument& document)
 }
 // ---- end of export and sharing ----
 
-// The display switch of a closed-caption track: whether its captions are drawn.
-constexpr const char* kClosedCaptionDisplayAttribute = "MVTrackClosedCaptionDisplayAttribute";
-
-std::shared_ptr<MVTrack> firstEnabledClosedCaptionTrack(const MVMovie& movie)
-{
-    for (const auto& track : movie.tracksOfMediaType(MVFourCC("clcp")))
-        if (track->isEnabled())
-            return track;
-    return nullptr;
-}
 
 } // namespace
 
@@ -161,9 +151,10 @@ MVPMovieDocument::MenuState MVPMovieDocument::menuState(HXSelector action)
         s.saveable = movie.loadState() >= MVMovieLoadStatePlayable;
         s.hasSubtitles = movie.hasSubtitles();
         s.subtitlesHidden = s.hasSubtitles && !movie.subtitlesVisible();
-        if (auto captions = firstEnabledClosedCaptionTrack(movie)) {
+        // Captions of a caption track, or those the pictures carry.
+        if (movie.hasClosedCaptions()) {
             s.hasClosedCaptions = true;
-            s.closedCaptionsVisible = captions->attributeForKey(kClosedCaptionDisplayAttribute).boolValue();
+            s.closedCaptionsVisible = movie.closedCaptionsVisible();
         }
         s.languageTrackCount = languageTrackCount ? languageTrackCount()
                                                   : int(movie.tracksOfMediaType(MVFourCC("soun")).size());
