@@ -170,13 +170,17 @@ std::shared_ptr<MVPMovieDocument> MVPMovieDocumentController::openNewMovieDocume
     const MVDataReference& reference, HXError* error)
 {
     auto doc = MVPMovieDocument::movieDocumentWithDataReference(reference, error);
-    if (!doc)
-        return nullptr;
+    if (doc)
+        showNewDocument(doc);
+    return doc;
+}
+
+void MVPMovieDocumentController::showNewDocument(const std::shared_ptr<HXDocument>& doc)
+{
     addDocument(doc);
     doc->makeWindowControllers();
     doc->updateChangeCount(HXChangeCleared);
     doc->showWindows();
-    return doc;
 }
 
 std::shared_ptr<MVPMovieDocument> MVPMovieDocumentController::openDataReference(
@@ -376,10 +380,7 @@ bool MVPMovieDocumentController::openRecentComposition(const HXURL& url)
                 MVPMovieErrorCouldNotOpenMovie, std::optional<MVPMovieErrorSubject>(), std::nullopt));
         return false;
     }
-    addDocument(doc);
-    doc->makeWindowControllers();
-    doc->updateChangeCount(HXChangeCleared);
-    doc->showWindows();
+    showNewDocument(doc);
     return true;
 }
 

@@ -85,6 +85,8 @@ public:
     void openRecentEntry(const MVPRecentDocuments::Entry& entry);
     // A new composition document for a recent item (the code-2 alert when it cannot be read).
     bool openRecentComposition(const HXURL& url);
+    // Adds a document just read, makes its windows and shows it, unchanged.
+    void showNewDocument(const std::shared_ptr<HXDocument>& doc);
     void clearRecentDocuments(HXObject* sender = nullptr);
     void preferencesChanged(const HXNotification& notification);
     // The limit of the list now.

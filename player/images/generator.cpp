@@ -599,7 +599,7 @@ void writeFullScreenPanel()
 }
 
 // The program's small mark, drawn on the display chosen in the display picker: a white disc holding a
-// bold "M" whose middle strokes meet in a play triangle.
+// bold "M".
 void writeSmallLogo()
 {
     writeImage("smallMLogo", 20, 20, [](HXRect r) {
@@ -614,7 +614,6 @@ void writeSmallLogo()
         m.lineToPoint({ 14.5, 14.5 });
         m.lineToPoint({ 14.5, 5.5 });
         strokePath(m, ink, 2.2);
-        fillPath(triangle(HXMakeRect(8.6, 5, 3.2, 3.4), 1), ink);
     });
 }
 

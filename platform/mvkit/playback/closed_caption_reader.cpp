@@ -1,6 +1,8 @@
 #include "platform/mvkit/playback/closed_caption_reader.h"
 
+#include "platform/basekit/strings.h"
 #include "platform/mvkit/atoms/four_char_code.h"
+#include "platform/mvkit/import/subtitle_import.h"
 #include "platform/mvkit/playback/decoder_configuration.h"
 
 extern "C" {
@@ -219,50 +221,14 @@ MVBytes MVClosedCaptionReader::captionDataOfPicture(
 
 std::string MVClosedCaptionReader::plainTextOfEvent(const std::string& event)
 {
-    // The text is the ninth field of the event line.
-    size_t start = 0;
-    for (int commas = 0; commas < 8; ++commas) {
-        size_t comma = event.find(',', start);
-        if (comma == std::string::npos)
-            return {};
-        start = comma + 1;
+    // Captions place their lines with blanks: the lines are shown without them, and blank lines not at all.
+    std::vector<std::string> lines;
+    for (const auto& line : HXString::componentsSeparatedByString(MVPlainTextFromASS(event), "\n")) {
+        std::string trimmed = HXString::stringByTrimmingCharactersInSet(line, " ");
+        if (!trimmed.empty())
+            lines.push_back(std::move(trimmed));
     }
-    std::string text;
-    for (size_t i = start; i < event.size(); ++i) {
-        char c = event[i];
-        if (c == '{') {
-            size_t close = event.find('}', i);
-            if (close == std::string::npos)
-                break;
-            i = close;
-        } else if (c == '\\' && i + 1 < event.size() && (event[i + 1] == 'N' || event[i + 1] == 'n')) {
-            text += '\n';
-            ++i;
-        } else if (c == '\\' && i + 1 < event.size() && event[i + 1] == 'h') {
-            text += ' ';
-            ++i;
-        } else {
-            text += c;
-        }
-    }
-    // Captions place their lines with blanks: the lines are shown without them.
-    std::string trimmed;
-    size_t lineStart = 0;
-    while (lineStart <= text.size()) {
-        size_t end = text.find('\n', lineStart);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(lineStart, end - lineStart);
-        size_t first = line.find_first_not_of(' ');
-        size_t last = line.find_last_not_of(' ');
-        if (first != std::string::npos) {
-            if (!trimmed.empty())
-                trimmed += '\n';
-            trimmed += line.substr(first, last - first + 1);
-        }
-        lineStart = end + 1;
-    }
-    return trimmed;
+    return HXString::componentsJoinedByString(lines, "\n");
 }
 
 // ---- Reading

@@ -53,7 +53,7 @@ public:
         const MVBytes& picture, PictureSyntax syntax, int lengthSize, bool* cutShort = nullptr);
     // The caption data of one SEI message payload list (emulation prevention already removed).
     static MVBytes captionDataOfSEI(const uint8_t* rbsp, size_t size);
-    // The screen text of a decoded caption event ("ReadOrder,Layer,Style,...,Text" with {\...} overrides).
+    // The screen text of a decoded caption event (MVPlainTextFromASS, each line without its blanks).
     static std::string plainTextOfEvent(const std::string& event);
 
 private:

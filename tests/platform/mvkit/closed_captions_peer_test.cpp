@@ -125,7 +125,8 @@ TEST(ClosedCaptionSyntax, ScreenTextOfDecodedEvents)
         { "3,0,Default,,0,0,0,,  FIRST LINE  \\N    SECOND", "FIRST LINE\nSECOND" },
         { "1,0,Default,,0,0,0,,A\\hB, C", "A B, C" },
         { "1,0,Default,,0,0,0,,", "" },
-        { "no fields", "" },
+        { "   ", "" },
+        { "no fields", "no fields" },
     };
     for (const auto& c : cases)
         EXPECT_EQ(Reader::plainTextOfEvent(c.event), c.text) << c.event;
