@@ -13,6 +13,7 @@
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/fourcc.h"
 #include "platform/basekit/run_loop.h"
+#include "platform/basekit/uncaught_exception.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/basekit/workspace.h"
 #include "platform/mvkit/media_keys.h"
@@ -90,6 +91,8 @@ MVPApplicationDelegate::~MVPApplicationDelegate()
     for (auto& [center, token] : _observations)
         center->removeObserver(token);
     HXRunLoop::main().cancelPerformRequests(this);
+    if (_installedExceptionHandler)
+        HXSetUncaughtExceptionHandler(std::move(_previousExceptionHandler));
 }
 
 void MVPApplicationDelegate::initializeDefaults()
@@ -129,6 +132,11 @@ bool MVPApplicationDelegate::mediaKeyIs(const std::string& type, const std::stri
 
 void MVPApplicationDelegate::applicationWillFinishLaunching(HXApplication& app)
 {
+    // An exception that escapes an event, a timer or a queued call is reported and the program goes on.
+    if (!_installedExceptionHandler) {
+        _previousExceptionHandler = HXSetUncaughtExceptionHandler(MVPUncaughtExceptionHandler);
+        _installedExceptionHandler = true;
+    }
     _isRecording = 0;
     _suppressReelspot = false;
 

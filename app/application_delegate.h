@@ -9,6 +9,7 @@
 #include "platform/basekit/error.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/property_list.h"
+#include "platform/basekit/uncaught_exception.h"
 #include "platform/basekit/url.h"
 #include "platform/mvkit/data_reference.h"
 #include "platform/winkit/application.h"
@@ -17,6 +18,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -69,6 +71,9 @@ public:
         std::function<void()> showPreferencesWindow;
         // Starts the system's software update, when it has one.
         std::function<void()> updateExistingSoftware;
+        // The image sequence's settings: the frame rate, starting from `proposed`; nothing when the user
+        // cancels. Unset: the settings dialog.
+        std::function<std::optional<double>(double proposed)> chooseImageSequenceFrameRate;
     };
     static Environment standardEnvironment();
 
@@ -217,6 +222,9 @@ private:
     bool _suppressReelspot = false;
     bool _proAppsAreInstalled = false;
     bool _checkedIfProAppsAreInstalled = false;
+    // The uncaught-exception handler this delegate installed at launch, and the one it replaced.
+    bool _installedExceptionHandler = false;
+    HXUncaughtExceptionHandler _previousExceptionHandler;
 };
 
 // Hides every window in order, as quitting does (each answers NO so that all are asked).

@@ -14,19 +14,76 @@
 #include "inspectors/movie_info.h"
 #include "platform/basekit/bundle.h"
 #include "platform/mvkit/movie_image_sequence.h"
+#include "platform/basekit/user_defaults.h"
+#include "platform/winkit/alert.h"
 #include "platform/winkit/menu.h"
 #include "platform/winkit/open_panel.h"
+#include "platform/winkit/pop_up_button.h"
+#include "platform/winkit/text_field.h"
 #include "platform/winkit/window.h"
 #include "platform/winkit/window_controller.h"
 #include "recording/capture_document.h"
 
 #include <cmath>
+#include <cstdio>
+#include <optional>
 
 namespace {
 
 constexpr const char* kNewMovieDocumentType = "Movie-Movara";
-// Still images the image-sequence command offers.
-const std::vector<std::string> kStillImageTypes = { "png", "jpg", "jpeg" };
+// The frame rate the image-sequence settings propose: the one chosen last.
+constexpr const char* kImageSequenceFrameRateKey = "MVPImageSequenceFramesPerSecond";
+constexpr double kDefaultImageSequenceFrameRate = 30;
+
+// `text` with its number marker "^0" replaced by `number`.
+std::string withNumber(std::string text, const std::string& number)
+{
+    if (auto at = text.find("^0"); at != std::string::npos)
+        text.replace(at, 2, number);
+    return text;
+}
+
+// The image sequence's settings dialog: how many images a second the movie shows (or, for slide shows,
+// how many seconds each image stays). Nothing when the user cancels.
+std::optional<double> runImageSequenceSettings(double proposed)
+{
+    struct Rate {
+        double framesPerSecond;
+        std::string title;
+    };
+    std::vector<Rate> rates;
+    for (double fps : { 60.0, 59.94, 50.0, 30.0, 29.97, 25.0, 24.0, 23.976, 15.0, 12.0, 10.0, 6.0, 5.0, 3.0, 2.0, 1.0 }) {
+        char number[16];
+        std::snprintf(number, sizeof number, "%g", fps);
+        rates.push_back({ fps, withNumber(HXLocalizedString("mvpImageSequenceFramesPerSecond"), number) });
+    }
+    for (int seconds : { 2, 3, 4, 5, 10 })
+        rates.push_back({ 1.0 / seconds,
+            withNumber(HXLocalizedString("mvpImageSequenceSecondsPerFrame"), std::to_string(seconds)) });
+    auto accessory = std::make_shared<HXView>(HXMakeRect(0, 0, 300, 26));
+    auto label = HXTextField::labelWithString(HXLocalizedString("mvpImageSequenceFrameRate"), HXMakeRect(0, 4, 90, 17));
+    auto popUp = std::make_shared<HXPopUpButton>(HXMakeRect(94, 0, 200, 26));
+    long selected = 0;
+    for (size_t i = 0; i < rates.size(); ++i) {
+        popUp->addItemWithTitle(rates[i].title);
+        if (std::abs(rates[i].framesPerSecond - proposed) < std::abs(rates[size_t(selected)].framesPerSecond - proposed))
+            selected = long(i);
+    }
+    popUp->selectItemAtIndex(selected);
+    accessory->addSubview(label);
+    accessory->addSubview(popUp);
+    auto alert = std::make_shared<HXAlert>();
+    alert->setAlertStyle(HXInformationalAlertStyle);
+    alert->setMessageText(HXLocalizedString("mvpImageSequenceSettings"));
+    alert->setInformativeText(HXLocalizedString("mvpImageSequenceSettingsInfo"));
+    alert->setAccessoryView(accessory);
+    alert->addButtonWithTitle("OK");
+    alert->addButtonWithTitle(HXLocalizedString("Cancel"));
+    if (alert->runModal() != HXAlertFirstButtonReturn)
+        return std::nullopt;
+    long index = popUp->indexOfSelectedItem();
+    return rates[size_t(index >= 0 && size_t(index) < rates.size() ? index : selected)].framesPerSecond;
+}
 
 bool tagSaysNewPlayer(HXObject* sender)
 {
@@ -157,9 +214,18 @@ void MVPApplicationDelegate::openImageSequence(HXObject* sender)
     auto panel = HXOpenPanel::openPanel();
     panel->setAllowsMultipleSelection(false);
     panel->setCanChooseDirectories(false);
-    if (panel->runModalForTypes(kStillImageTypes) != HXModalResponseOK || panel->filenames().empty())
+    if (panel->runModalForTypes(MVImageSequenceFileTypes()) != HXModalResponseOK || panel->filenames().empty())
         return;
-    openImageSequenceAtPath(panel->filenames().front(), tagSaysNewPlayer(sender));
+    // The settings come next; a cancel there ends the command without a word.
+    auto& defaults = HXUserDefaults::standardUserDefaults();
+    HXPropertyList stored = defaults.objectForKey(kImageSequenceFrameRateKey);
+    double proposed = stored.isNumber() && stored.realValue() > 0 ? stored.realValue() : kDefaultImageSequenceFrameRate;
+    auto rate = _environment.chooseImageSequenceFrameRate ? _environment.chooseImageSequenceFrameRate(proposed)
+                                                          : runImageSequenceSettings(proposed);
+    if (!rate || !(*rate > 0))
+        return;
+    defaults.setObject(HXPropertyList(*rate), kImageSequenceFrameRateKey);
+    openImageSequenceAtPath(panel->filenames().front(), tagSaysNewPlayer(sender), *rate);
 }
 
 bool MVPApplicationDelegate::openImageSequenceAtPath(

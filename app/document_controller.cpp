@@ -3,8 +3,9 @@
 #include "app/application_delegate.h"
 #include "app/favorites_controller.h"
 #include "core/preferences.h"
-#include "document/movie_document.h"
 #include "core/movie_error.h"
+#include "document/composition_document.h"
+#include "document/movie_document.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/file_manager.h"
 #include "platform/basekit/user_defaults.h"
@@ -169,13 +170,17 @@ std::shared_ptr<MVPMovieDocument> MVPMovieDocumentController::openNewMovieDocume
     const MVDataReference& reference, HXError* error)
 {
     auto doc = MVPMovieDocument::movieDocumentWithDataReference(reference, error);
-    if (!doc)
-        return nullptr;
+    if (doc)
+        showNewDocument(doc);
+    return doc;
+}
+
+void MVPMovieDocumentController::showNewDocument(const std::shared_ptr<HXDocument>& doc)
+{
     addDocument(doc);
     doc->makeWindowControllers();
     doc->updateChangeCount(HXChangeCleared);
     doc->showWindows();
-    return doc;
 }
 
 std::shared_ptr<MVPMovieDocument> MVPMovieDocumentController::openDataReference(
@@ -200,6 +205,17 @@ std::shared_ptr<MVPMovieDocument> MVPMovieDocumentController::openDataReference(
 
 void MVPMovieDocumentController::noteNewRecentDocument(const std::shared_ptr<HXDocument>& document)
 {
+    // A composition comes back by its file (or network) location.
+    if (auto composition = std::dynamic_pointer_cast<MVPVitrelCompDocument>(document)) {
+        HXURL url = composition->fileURL();
+        if (url.isEmpty())
+            return;
+        auto reference = url.isFileURL() ? MVDataReference::dataReferenceWithReferenceToFile(url.path())
+                                         : MVDataReference::dataReferenceWithReferenceToURL(url);
+        noteNewRecentDocumentWithAttributes(
+            MVPRecentDocuments::entryForDataReference(composition->displayName(), reference));
+        return;
+    }
     auto movieDoc = std::dynamic_pointer_cast<MVPMovieDocument>(document);
     if (!movieDoc || movieDoc->isReelspot() || !movieDoc->movie())
         return;
@@ -224,6 +240,10 @@ void MVPMovieDocumentController::noteNewRecentDocumentURL(const HXURL& url)
             noteNewRecentDocument(doc);
             return;
         }
+    }
+    if (auto composition = compositionDocumentForURL(url)) {
+        noteNewRecentDocument(composition);
+        return;
     }
     auto reference = MVDataReference::dataReferenceWithReferenceToURL(url);
     std::string name = url.absoluteString();
@@ -316,10 +336,12 @@ bool MVPMovieDocumentController::opensAsMovie(const MVDataReference& reference) 
     auto url = reference.referenceURL();
     if (!url)
         return false;
+    std::string type = typeForURL(*url);
+    if (type == MVPVitrelCompositionDocumentType)
+        return false;
     // Network locations open as movies whatever their name says; the media layer decides what it reads.
     if (!url->isFileURL())
         return true;
-    std::string type = typeForURL(*url);
     return !type.empty() && hasFactoryForType(type);
 }
 
@@ -331,9 +353,43 @@ std::string MVPMovieDocumentController::typeForURL(const HXURL& url) const
     return typeFromFileExtension(relative.value_or(url).pathExtension());
 }
 
+std::shared_ptr<MVPVitrelCompDocument> MVPMovieDocumentController::compositionDocumentForURL(const HXURL& url) const
+{
+    for (auto& doc : documentsOfClass<MVPVitrelCompDocument>()) {
+        HXURL shown = doc->fileURL();
+        if (shown.isEmpty())
+            continue;
+        if (url.isFileURL() && shown.isFileURL()) {
+            std::error_code ec;
+            if (std::filesystem::equivalent(shown.path(), url.path(), ec))
+                return doc;
+        } else if (shown.absoluteString() == url.absoluteString()) {
+            return doc;
+        }
+    }
+    return nullptr;
+}
+
+bool MVPMovieDocumentController::openRecentComposition(const HXURL& url)
+{
+    HXError error;
+    auto doc = MVPVitrelCompDocument::documentWithContentsOfURL(url, MVPVitrelCompositionDocumentType, &error);
+    if (!doc) {
+        if (presentOpenError)
+            presentOpenError(MVPMovieErrorWithCode(
+                MVPMovieErrorCouldNotOpenMovie, std::optional<MVPMovieErrorSubject>(), std::nullopt));
+        return false;
+    }
+    showNewDocument(doc);
+    return true;
+}
+
 void MVPMovieDocumentController::openRecentEntry(const MVPRecentDocuments::Entry& entry)
 {
     auto reference = MVPRecentDocuments::dataReferenceOfEntry(entry);
+    auto url = reference ? reference->referenceURL() : std::nullopt;
+    // A composition opens as one and never replaces the movie of a player.
+    bool composition = url && typeForURL(*url) == MVPVitrelCompositionDocumentType;
     {
         ScreenUpdatesDisabled screenUpdates;
         if (!reference) {
@@ -342,6 +398,10 @@ void MVPMovieDocumentController::openRecentEntry(const MVPRecentDocuments::Entry
                     MVPMovieErrorCouldNotOpenMovie, std::optional<MVPMovieErrorSubject>(), std::nullopt));
         } else if (auto open = documentForDataReference(*reference)) {
             open->showWindows();
+        } else if (auto openComposition = url ? compositionDocumentForURL(*url) : nullptr) {
+            openComposition->showWindows();
+        } else if (composition) {
+            openRecentComposition(*url);
         } else if (auto player = currentPlayer();
                    player && !preferenceOpensNewPlayers() && !player->isDocumentEdited()) {
             MVPReplaceWithDataReference(player, *reference);

@@ -18,6 +18,7 @@
 
 class HXOpenPanel;
 class MVPMovieDocument;
+class MVPVitrelCompDocument;
 
 // The launch request's featured-movie flag (a boolean; absent when the request says nothing).
 inline constexpr const char* MVPLaunchEventFeaturedMovieKey = "MVPLaunchEventFeaturedMovie";
@@ -60,6 +61,8 @@ public:
     }
     // The first movie document whose movie came from `reference`.
     std::shared_ptr<MVPMovieDocument> documentForDataReference(const MVDataReference& reference) const;
+    // The open composition document of that file or location.
+    std::shared_ptr<MVPVitrelCompDocument> compositionDocumentForURL(const HXURL& url) const;
     // A script's open of a recent item or favorite: the current player loads it unless new players are
     // preferred; else an open document comes forward; else a new document. No alert.
     std::shared_ptr<MVPMovieDocument> openDataReference(const MVDataReference& reference);
@@ -80,6 +83,10 @@ public:
     void openRecentDocument(HXObject* sender);
     // Opens an entry as the Open Recent menu does.
     void openRecentEntry(const MVPRecentDocuments::Entry& entry);
+    // A new composition document for a recent item (the code-2 alert when it cannot be read).
+    bool openRecentComposition(const HXURL& url);
+    // Adds a document just read, makes its windows and shows it, unchanged.
+    void showNewDocument(const std::shared_ptr<HXDocument>& doc);
     void clearRecentDocuments(HXObject* sender = nullptr);
     void preferencesChanged(const HXNotification& notification);
     // The limit of the list now.

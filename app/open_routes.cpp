@@ -351,7 +351,10 @@ bool MVPApplicationDelegate::createVitrelDocumentWithFile(const std::string& pat
         return true;
     }
     auto doc = MVPVitrelCompDocument::documentWithContentsOfFile(path, MVPAnythingDocumentType, nullptr);
-    return doc && initializeDocument(doc);
+    if (!doc || !initializeDocument(doc))
+        return false;
+    controller()->noteNewRecentDocument(doc);
+    return true;
 }
 
 bool MVPApplicationDelegate::createVitrelDocumentWithURL(const HXURL& url)
@@ -365,7 +368,10 @@ bool MVPApplicationDelegate::createVitrelDocumentWithURL(const HXURL& url)
         return true;
     }
     auto doc = MVPVitrelCompDocument::documentWithContentsOfURL(url, MVPAnythingDocumentType, nullptr);
-    return doc && initializeDocument(doc);
+    if (!doc || !initializeDocument(doc))
+        return false;
+    controller()->noteNewRecentDocument(doc);
+    return true;
 }
 
 bool MVPApplicationDelegate::initializeDocument(const std::shared_ptr<HXDocument>& document)

@@ -1,9 +1,11 @@
 #include "document/movie_document.h"
 
+#include "platform/mvkit/aperture.h"
 #include "platform/mvkit/movie_view.h"
 
 #include "diagnostics/perf_collector.h"
 #include "core/alert.h"
+#include "document/movie_progress_window_controller.h"
 #include "document/movie_document_profiling.h"
 #include "core/movie_error.h"
 #include "document/persistence.h"
@@ -17,6 +19,7 @@
 #include "platform/basekit/workspace.h"
 #include "platform/mvkit/atoms/atom_reader.h"
 #include "platform/mvkit/atoms/four_char_code.h"
+#include "platform/mvkit/aperture.h"
 #include "platform/mvkit/movie_view.h"
 #include "platform/mvkit/user_data.h"
 #include "platform/winkit/alert.h"
@@ -317,9 +320,9 @@ void MVPMovieDocument::applyApertureMode()
     if (code == MVFourCC("clas"))
         mode = MVMovieApertureModeClassic;
     else if (code == MVFourCC("prod"))
-        mode = "production";
+        mode = MVMovieApertureModeProduction;
     else if (code == MVFourCC("enco"))
-        mode = "encodedPixels";
+        mode = MVMovieApertureModeEncodedPixels;
     _movie->setAttributeForKey(mode, MVMovieApertureModeAttribute);
 }
 
@@ -418,9 +421,12 @@ void MVPMovieDocument::syncToNewMovie()
     syncProgressSheetToMovie();
     syncLanguagesAndLinksToMovie();
 
-    syncWindowControllerToNewMovie();
-    if (_fullScreen)
-        _playerWindowControllerNeedsMovieSync = true;
+    // A movie of another kind (a skin, no controller) gets the window made for it.
+    if (!changeWindowControllerIfNecessary()) {
+        syncWindowControllerToNewMovie();
+        if (_fullScreen)
+            _playerWindowControllerNeedsMovieSync = true;
+    }
     if (!_isReelspot)
         noteRecentDocument();
 
@@ -443,6 +449,8 @@ void MVPMovieDocument::syncToNewMovie()
     }
 
     applyStoredMovieSettingsIfPossible();
+    if (_movie && _movie->hasClosedCaptions())
+        _movie->setClosedCaptionsVisible(preferenceIsOn("GeneralPreferenceShowClosedCaptioning"));
     if (_movie && _movie->hasSubtitles())
         _movie->setSubtitlesVisible(preferenceIsOn("GeneralPreferenceShowSubtitles"));
     HXNotificationCenter::defaultCenter().postNotification(
@@ -491,7 +499,8 @@ void MVPMovieDocument::movieEdited()
     auto [width, height] = _movie->naturalSize();
     if (width != _naturalSize.width || height != _naturalSize.height)
         movieNaturalSizeChanged();
-    if (!_fullScreen)
+    // An edit that adds or removes a skin, or a picture, calls for the other kind of window.
+    if (!changeWindowControllerIfNecessary() && !_fullScreen)
         syncWindowControllerToChangeInMovieContent();
     updateAttributes();
 }
@@ -605,6 +614,10 @@ void MVPMovieDocument::makeWindowControllers()
         _playerWindowController->setShouldCascadeWindows(false);
     }
     _playerWindowController->synchronizeWindowTitleWithDocumentName();
+    // The progress sheet belongs to the player window: it is made with it and goes with it.
+    setMovieProgressWindowController(
+        MVPMovieProgressWindowController::movieProgressWindowControllerWithMovie(_movie, movieWindow()));
+    addWindowController(_movieProgressWindowController);
     if (_movie)
         _movie->setEditable(true);
     if (!_sleepObserver) {
@@ -625,14 +638,7 @@ void MVPMovieDocument::showWindows()
     if (_playerWindowController)
         _playerWindowController->showWindow();
     windowDidBecomeVisible();
-    if (_movie && !_movie->openWarnings().empty()) {
-        // Once the window is up, the user hears what of the file the movie could not open.
-        std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
-        HXRunLoop::main().performAfterDelay(this, 0, [weak] {
-            if (auto doc = weak.lock())
-                doc->handleIdleEvent();
-        });
-    }
+    scheduleIdleCheck();
 
     if (auto collector = MVPerfCollector::initTestingEnvVar("MOVIEPLAYEROPENPROFILE")) {
         collector->setResultsPathFromEnvVar("MOVIEPLAYERRESULTSPATH");
@@ -682,6 +688,8 @@ void MVPMovieDocument::removeWindowController(const std::shared_ptr<HXWindowCont
 {
     if (controller && controller == _playerWindowController)
         _playerWindowController.reset();
+    if (controller && controller == _movieProgressWindowController)
+        setMovieProgressWindowController(nullptr);
     if (controller && controller == _moviePropertyBrowser)
         _moviePropertyBrowser.reset();
     if (controller && controller == _fsPresentationWindowController) {
@@ -816,6 +824,7 @@ void MVPMovieDocument::monitorMovieLoadState()
         refreshNaturalSize();
         applyStoredMovieSettingsIfPossible();
         applyStartupAttributesIfNeeded();
+        scheduleIdleCheck();
         updateAttributes();
     }
 }
@@ -1024,12 +1033,30 @@ void MVPMovieDocument::movieEnded()
     }
 }
 
+void MVPMovieDocument::scheduleIdleCheck()
+{
+    // Once the window is up and the movie can play in it, its status is looked at (on the next turn of
+    // the run loop, when the playback has taken the tracks over): the user hears what of the file cannot
+    // be played. A movie still arriving is looked at when it becomes playable; one that fails to load
+    // has its own alert.
+    if (!_movie || _checkedMovieStatus || _movie->loadState() < MVMovieLoadStatePlayable)
+        return;
+    auto window = movieWindow();
+    if (!window || !window->isVisible())
+        return;
+    std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
+    HXRunLoop::main().performAfterDelay(this, "handleIdleEvent", 0, [weak] {
+        if (auto doc = weak.lock())
+            doc->handleIdleEvent();
+    });
+}
+
 bool MVPMovieDocument::handleIdleEvent()
 {
     if (_checkedMovieStatus || !_movie)
         return false;
     _checkedMovieStatus = true;
-    HXError status = _movie->loadError();
+    HXError status = _movie->status();
     if (status.code() == 0 && !_movie->openWarnings().empty()) {
         // Streams the movie opened without: say which and why.
         std::string text = "Some of the movie\u2019s streams cannot be played:";

@@ -243,6 +243,8 @@ public:
     void movieEnded();
     // Looks at the movie's status once; always false.
     bool handleIdleEvent();
+    // Asks for handleIdleEvent on the next turn of the run loop once the movie is playable in a shown window.
+    void scheduleIdleCheck();
     void suspend();
     void resume();
     void systemWillSleep();
@@ -615,6 +617,8 @@ public:
     // Play (1) presents with the sheet's settings; cancel (0) drops the preferences filled in for a movie
     // that had no settings of its own.
     void fsPresentationSettingsSheetDidEnd(FSPresentationSettingsWindowController& sheet, long returnCode);
+    // Takes the presentation settings sheet's controller off the document.
+    void dropPresentationSettingsSheet();
     std::shared_ptr<FSPresentationSettingsWindowController> fsPresentationSettingsWindowController() const
     {
         return _fsPresentationSettingsWindowController;

@@ -302,6 +302,11 @@ void MVPMovieDocument::fsPresentationSettingsSheetDidEnd(FSPresentationSettingsW
         // The preferences filled in for the sheet are not the movie's settings.
         _persistentFullscreenSettings = {};
     }
+    dropPresentationSettingsSheet();
+}
+
+void MVPMovieDocument::dropPresentationSettingsSheet()
+{
     if (_fsPresentationSettingsWindowController) {
         auto controller = _fsPresentationSettingsWindowController;
         _fsPresentationSettingsWindowController.reset();

@@ -11,7 +11,6 @@
 namespace {
 
 // The display switch of a closed-caption track: whether its captions are drawn.
-constexpr const char* kClosedCaptionDisplayAttribute = "MVTrackClosedCaptionDisplayAttribute";
 
 long tagOf(HXObject* sender)
 {
@@ -212,13 +211,6 @@ void MVPMovieDocument::setSubtitlesVisible(HXObject*)
 
 void MVPMovieDocument::toggleClosedCaption(HXObject*)
 {
-    if (!_movie)
-        return;
-    for (const auto& track : _movie->tracksOfMediaType(MVFourCC("clcp"))) {
-        if (!track->isEnabled())
-            continue;
-        bool visible = track->attributeForKey(kClosedCaptionDisplayAttribute).boolValue();
-        track->setAttributeForKey(!visible, kClosedCaptionDisplayAttribute);
-        return;
-    }
+    if (_movie)
+        _movie->setClosedCaptionsVisible(!_movie->closedCaptionsVisible());
 }

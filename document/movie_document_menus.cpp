@@ -18,24 +18,32 @@
 #include "document/movie_progress_window_controller.h"
 // ---- end of export and sharing includes ----
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 
 // ---- Export and sharing: the document's Export, Modal Export, Export for Web and Share commands ----
 void registerExportAndShareActions(MVPMovieDocument& document)
 {
     auto info = [&document](bool withProgress) {
-        MVPExportDocument d { document.movie(), document.displayName(), document.movieWindow(), {} };
+        MVPExportDocument d { document.movie(), document.displayName(), document.movieWindow(), {}, {} };
         if (withProgress && document.movie()) {
-            // An export in the player reports to the document's progress sheet (operation 12: export).
+            // An export in the player reports to the document's progress sheet, as an export. The sheet
+            // goes when the export is over, however it ends (a failure's alert comes after it).
             auto sheet = document.movieProgressWindowController();
-            auto opened = std::make_shared<bool>(false);
-            d.progress = [sheet, opened](double fraction) {
-                if (!*opened && (*opened = true))
-                    sheet->progressUpdate(0, 12, 0);
-                int answer = sheet->progressUpdate(1, 12, int32_t(fraction * 65536)) != 0;
-                if (answer || fraction >= 1.0)
-                    sheet->progressUpdate(2, 12, int32_t(fraction * 65536));
-                return answer;
+            auto shown = std::make_shared<bool>(false);
+            d.progress = [sheet, shown](double fraction) {
+                int32_t done = int32_t(std::clamp(fraction, 0.0, 1.0) * 65536);
+                if (!*shown) {
+                    *shown = true;
+                    sheet->progressUpdate(MVPMovieProgressOpen, MVPMovieProgressOpExport, 0);
+                }
+                return sheet->progressUpdate(MVPMovieProgressUpdatePercent, MVPMovieProgressOpExport, done) != 0 ? 1 : 0;
+            };
+            d.progressEnded = [sheet, shown] {
+                if (std::exchange(*shown, false))
+                    sheet->progressUpdate(MVPMovieProgressClose, MVPMovieProgressOpExport, 65536);
             };
         }
         return d;
@@ -71,16 +79,6 @@ void registerExportAndShareActions(MVPMovieDocument& document)
 }
 // ---- end of export and sharing ----
 
-// The display switch of a closed-caption track: whether its captions are drawn.
-constexpr const char* kClosedCaptionDisplayAttribute = "MVTrackClosedCaptionDisplayAttribute";
-
-std::shared_ptr<MVTrack> firstEnabledClosedCaptionTrack(const MVMovie& movie)
-{
-    for (const auto& track : movie.tracksOfMediaType(MVFourCC("clcp")))
-        if (track->isEnabled())
-            return track;
-    return nullptr;
-}
 
 } // namespace
 
@@ -161,9 +159,10 @@ MVPMovieDocument::MenuState MVPMovieDocument::menuState(HXSelector action)
         s.saveable = movie.loadState() >= MVMovieLoadStatePlayable;
         s.hasSubtitles = movie.hasSubtitles();
         s.subtitlesHidden = s.hasSubtitles && !movie.subtitlesVisible();
-        if (auto captions = firstEnabledClosedCaptionTrack(movie)) {
+        // Captions of a caption track, or those the pictures carry.
+        if (movie.hasClosedCaptions()) {
             s.hasClosedCaptions = true;
-            s.closedCaptionsVisible = captions->attributeForKey(kClosedCaptionDisplayAttribute).boolValue();
+            s.closedCaptionsVisible = movie.closedCaptionsVisible();
         }
         s.languageTrackCount = languageTrackCount ? languageTrackCount()
                                                   : int(movie.tracksOfMediaType(MVFourCC("soun")).size());

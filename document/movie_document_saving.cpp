@@ -13,10 +13,12 @@
 #include "export/job_progress_window_controller.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/notification_center.h"
+#include "platform/basekit/process_info.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/mvkit/media_keys.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/application.h"
+#include "platform/winkit/document_controller.h"
 #include "platform/winkit/save_panel.h"
 #include "platform/winkit/window_controller.h"
 #include "document/movie_progress_window_controller.h"
@@ -132,7 +134,10 @@ void MVPMovieDocument::performSaveOperation(HXSaveOperationType operation, DidSa
     std::string proposed
         = fileName().empty() ? displayName() : std::filesystem::path(fileName()).stem().string();
     panel->setNameFieldStringValue(proposed);
-    if (!fileName().empty())
+    // The panel starts where the program's panels start: the front document's folder, else the last one.
+    if (HXDocumentController::hasSharedDocumentController())
+        panel->setDirectory(HXDocumentController::sharedDocumentController()->currentDirectory());
+    else if (!fileName().empty())
         panel->setDirectory(std::filesystem::path(fileName()).parent_path().string());
     std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
     auto answered = std::make_shared<bool>(false);
@@ -184,7 +189,12 @@ void MVPMovieDocument::savePanelDidEnd(
 void MVPMovieDocument::saveToURL(
     const HXURL& url, const std::string&, HXSaveOperationType operation, DidSaveHandler didSave)
 {
+    // While the file is being written the program must not be ended without asking (a background save
+    // holds its own for the job it runs).
+    auto& process = HXProcessInfo::processInfo();
+    process.disableSuddenTermination();
     writeToURL(url, operation, std::move(didSave));
+    process.enableSuddenTermination();
 }
 
 // ---- Writing ----
@@ -378,7 +388,15 @@ void MVPMovieDocument::syncProgressSheetToMovie()
 void MVPMovieDocument::setMovieProgressWindowController(
     std::shared_ptr<MVPMovieProgressWindowController> controller)
 {
-    _movieProgressWindowController = std::move(controller);
+    if (controller == _movieProgressWindowController)
+        return;
+    auto old = std::exchange(_movieProgressWindowController, std::move(controller));
+    // The sheet that goes takes its procedure off the movie; the one that stays puts its own back.
+    if (old && old->movie()) {
+        old->setMovie(nullptr);
+        if (_movieProgressWindowController && _movieProgressWindowController->movie())
+            _movieProgressWindowController->setMovie(_movieProgressWindowController->movie());
+    }
 }
 
 void MVPMovieDocument::revertDocumentToSaved(HXObject*)

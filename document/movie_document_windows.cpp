@@ -1,6 +1,7 @@
 // The movie document's player window: which kind of window controller shows the movie, making it, and
 // telling it about a new movie or changed content.
 #include "document/movie_document.h"
+#include "document/movie_progress_window_controller.h"
 
 #include "app/content_guide_window_controller.h"
 #include "player/window/controllerless_window_controller.h"
@@ -74,9 +75,13 @@ bool MVPMovieDocument::changeWindowControllerIfNecessary()
             _persistentTopLeftPoint = { frame.origin.x, frame.origin.y + frame.size.height };
         }
     HXDisableScreenUpdates();
-    // A window controller that served the old window has nothing to show any more.
+    // The controllers that served the old window have nothing to show any more: the presentation, the
+    // progress sheet and the presentation settings sheet go with it (the new window makes its own).
     if (_fsPresentationWindowController)
         setFSPresentationWindowController(nullptr);
+    if (auto progress = _movieProgressWindowController)
+        removeWindowController(progress);
+    dropPresentationSettingsSheet();
     removeWindowController(old);
     if (old->isWindowLoaded())
         if (auto window = old->window())

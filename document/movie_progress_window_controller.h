@@ -31,6 +31,8 @@ inline constexpr short MVPMovieProgressUserCanceled = -128;
 
 // Operations that report progress (1 flatten ... 12 export).
 inline constexpr short MVPMovieProgressOpFlatten = 1;
+inline constexpr short MVPMovieProgressOpImport = 11;
+inline constexpr short MVPMovieProgressOpExport = 12;
 
 class MVPMovieProgressWindowController : public HXWindowController {
 public:

@@ -149,6 +149,8 @@ int MVPDocumentExport::performInPlayer(
     int status = session.perform(document.progress, message);
     movie.setAttributeForKey(color, kBoxBackgroundColor);
     movie.setAttributeForKey(draws, kDrawsBoxBackground);
+    if (document.progressEnded)
+        document.progressEnded();
     return status;
 }
 
@@ -178,6 +180,8 @@ MVPDocumentExport::Result MVPDocumentExport::exportMovie(
         result.status = clone ? clone->perform(document.progress, &message) : MVExportParamErr;
         if (!clone)
             message = error.localizedDescription();
+        if (document.progressEnded)
+            document.progressEnded();
     } else if (job) {
         result.job = *job;
         if (!modifierFlags) {

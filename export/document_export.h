@@ -26,6 +26,8 @@ struct MVPExportDocument {
     std::shared_ptr<HXWindow> window; // where failures are shown (none: logged)
     // The progress sheet of an export in the player: the fraction done; non-zero stops the export.
     std::function<int(double fraction)> progress;
+    // The export in the player is over, done, stopped or failed (before a failure is shown): the sheet goes.
+    std::function<void()> progressEnded;
 };
 
 class MVPDocumentExport {

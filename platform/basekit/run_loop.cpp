@@ -2,6 +2,7 @@
 
 #include "platform/basekit/error.h"
 #include "platform/basekit/timer.h"
+#include "platform/basekit/uncaught_exception.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -543,7 +544,7 @@ bool HXRunLoop::runPass(const std::string& mode, HXTimeInterval limitDate)
             }
         } release { w.waiter };
         handled = true;
-        w.fn();
+        HXRunCatchingUncaughtExceptions(w.fn);
     }
 
     // 2. Due timers, earliest first (equal dates in the order they were added).
@@ -582,7 +583,7 @@ bool HXRunLoop::runPass(const std::string& mode, HXTimeInterval limitDate)
         if (p->cancelled)
             continue;
         p->cancelled = true; // ran: a later cancel has nothing to do
-        p->fn();
+        HXRunCatchingUncaughtExceptions(p->fn);
         handled = true;
     }
 
@@ -703,7 +704,7 @@ bool HXRunLoop::runPass(const std::string& mode, HXTimeInterval limitDate)
             events &= source->events;
             if (!events)
                 continue;
-            source->callback(source->fd, events);
+            HXRunCatchingUncaughtExceptions([&] { source->callback(source->fd, events); });
             handled = true;
         }
     }

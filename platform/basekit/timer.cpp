@@ -1,5 +1,7 @@
 #include "platform/basekit/timer.h"
 
+#include "platform/basekit/uncaught_exception.h"
+
 #include <limits>
 
 #include <cmath>
@@ -67,7 +69,7 @@ void HXTimer::fireScheduled(HXTimeInterval now)
     }
     Callback callback = _callback; // a copy: invalidating from inside must not destroy the running callback
     if (callback)
-        callback(*this);
+        HXRunCatchingUncaughtExceptions([&] { callback(*this); });
     // A one-shot timer ends after firing, unless its callback gave it a new date to fire at.
     if (!_repeats && _valid && _fireDate == kNever)
         invalidate();

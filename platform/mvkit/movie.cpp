@@ -1,5 +1,6 @@
 #include "platform/mvkit/movie.h"
 
+#include "platform/mvkit/aperture.h"
 #include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/playback/picture_compositor.h"
 
@@ -624,6 +625,30 @@ std::pair<double, double> MVMovie::naturalSize() const
     return { box.width, box.height };
 }
 
+void MVMovie::setApertureMode(const std::string& name)
+{
+    auto before = naturalSize();
+    HXPropertyList old = attributeForKey(MVMovieApertureModeAttribute);
+    _otherAttributes[MVMovieApertureModeAttribute] = name;
+    // Each video track's box takes the mode's size; the pictures are drawn into it by the same mode.
+    MVApertureMode mode = MVApertureModeForName(name);
+    for (auto& track : _tracks)
+        if (track->mediaType() == MVFourCC("vide"))
+            track->setApertureDimensions(MVTrackApertureDimensions(*track, mode));
+    if (naturalSize() != before)
+        postNotification(MVMovieNaturalSizeDidChangeNotification);
+    if (!old.isString() || old.stringValue() != name)
+        postNotification(MVMovieApertureModeDidChangeNotification);
+}
+
+void MVMovie::setEditable(bool editable)
+{
+    if (editable == _editable)
+        return;
+    _editable = editable;
+    postNotification(MVMovieEditabilityDidChangeNotification);
+}
+
 void MVMovie::setRate(float rate)
 {
     if (rate == _rate)
@@ -1021,6 +1046,8 @@ void MVMovie::setAttributeForKey(const HXPropertyList& value, const std::string&
         setDisplayName(value.stringValue());
     } else if (key == MVMovieEditableAttribute) {
         setEditable(value.boolValue());
+    } else if (key == MVMovieApertureModeAttribute) {
+        setApertureMode(value.stringValue());
     } else if (key == MVMovieTimeScaleAttribute) {
         setTimeScale(int32_t(value.integerValue()));
     } else if (key == MVMovieHasVideoAttribute || key == MVMovieHasAudioAttribute

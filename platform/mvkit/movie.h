@@ -136,6 +136,12 @@ public:
     // movie does not keep it alive.
     std::shared_ptr<MVMovieDelegate> delegate() const { return _delegate.lock(); }
     void setDelegate(const std::shared_ptr<MVMovieDelegate>& delegate) { _delegate = delegate; }
+    // Requests of the movie's own content to whoever shows it (its links "#close", "#fullscreen" and
+    // "#exitfullscreen", movie_links.h): MVMovieCloseWindowRequestNotification,
+    // MVMovieEnterFullScreenRequestNotification and MVMovieExitFullScreenRequestNotification.
+    void requestCloseWindow() { postNotification(MVMovieCloseWindowRequestNotification); }
+    void requestEnterFullScreen() { postNotification(MVMovieEnterFullScreenRequestNotification); }
+    void requestExitFullScreen() { postNotification(MVMovieExitFullScreenRequestNotification); }
     // Every distinct data reference of the movie's media, in track order.
     std::vector<MVDataReference> dataReferences() const;
 
@@ -188,6 +194,16 @@ public:
     bool subtitlesVisible() const;
     // NO disables every subtitle track; YES enables the first one when none is.
     void setSubtitlesVisible(bool visible);
+    // Closed captions: those of the first enabled closed-caption track ('clcp'), else those the first
+    // enabled video track carries in its pictures (H.264, HEVC and MPEG-2 A/53 caption data, looked for in
+    // its first pictures once). Nothing when the movie has none.
+    std::shared_ptr<MVTrack> closedCaptionTrack() const;
+    bool hasClosedCaptions() const { return closedCaptionTrack() != nullptr; }
+    // The carrier's MVTrackClosedCaptionDisplayAttribute.
+    bool closedCaptionsVisible() const;
+    // Shows or hides them (nothing without captions); posts MVMovieClosedCaptionsDidChangeNotification
+    // when that changes. Not an edit of the movie.
+    void setClosedCaptionsVisible(bool visible);
     // Plays `track` among its alternates: it is enabled, the other tracks of its alternate group (of
     // the sound tracks, when it has no group) are disabled.
     void setMovieLanguage(const std::shared_ptr<MVTrack>& track);
@@ -311,6 +327,17 @@ public:
     // What opening the file skipped or could not use (streams an import left out, damaged parts); the
     // movie plays without them.
     const std::vector<std::string>& openWarnings() const { return _openedFile.warnings; }
+    // The movie's status: what keeps it from playing as it should — the load error, else what its
+    // playback found (a track whose samples no decoder here can read); no error when it plays well.
+    HXError status() const { return _loadError.code() != 0 ? _loadError : _playbackStatus; }
+    // Set by the playback whenever it takes the movie's tracks over (no error when every track plays).
+    void setPlaybackStatus(const HXError& status) { _playbackStatus = status; }
+
+    // The aperture mode by its name ("classic", "clean", "production", "encodedPixels"; aperture.h), as
+    // MVMovieApertureModeAttribute also sets it: every video track's box takes that mode's size, and
+    // MVMovieApertureModeDidChangeNotification (and MVMovieNaturalSizeDidChangeNotification when the
+    // movie's size changes with it) is posted.
+    void setApertureMode(const std::string& name);
 
     // Attributes by name.
     HXPropertyList::Dictionary movieAttributes() const;
@@ -326,7 +353,8 @@ public:
     // Editing. The selection-based operations act on selection(); each registers its undo with the
     // undo manager (when there is one and the movie is editable) and posts MVMovieEditedNotification.
     bool isEditable() const { return _editable; }
-    void setEditable(bool editable) { _editable = editable; }
+    // Posts MVMovieEditabilityDidChangeNotification when the value changes.
+    void setEditable(bool editable);
     HXUndoManager* undoManager() const { return _undoManager; }
     void setUndoManager(HXUndoManager* manager);
     // A new movie holding the selected segment.
@@ -469,6 +497,9 @@ private:
     uint32_t _controllerType = MVMovieControllerTypeStandard;
     int64_t _loadState = MVMovieLoadStateComplete;
     HXError _loadError;
+    HXError _playbackStatus;
+    // Video tracks looked at for captions in their pictures, and what was found.
+    mutable std::vector<std::pair<std::weak_ptr<MVTrack>, bool>> _captionCarriers;
     MVUserData _userData;
     MVMetadata _metadata;
     std::optional<MVFileTypeHeader> _fileType;

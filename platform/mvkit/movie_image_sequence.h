@@ -13,8 +13,13 @@
 // name holds no number.
 std::vector<std::string> MVImageSequenceFiles(const std::string& firstPath);
 
-// A new movie showing the sequence, each image for `frameDuration` units of `timeScale`. PNG and JPEG
-// images are taken; the first image gives the picture size. Fails when the first file is missing or
-// is not such an image.
+// The extensions of the still images a sequence may be made of: the formats libavcodec decodes that movie
+// files have a code for (PNG, JPEG, TIFF, Targa, GIF, SGI, DPX, OpenEXR, JPEG 2000, JPEG-LS).
+const std::vector<std::string>& MVImageSequenceFileTypes();
+
+// A new movie showing the sequence, each image for `frameDuration` units of `timeScale`; each frame refers
+// to its file. The first image (recognised by libavformat by its contents) gives the format and picture
+// size; the sequence ends at a file of another format. Fails when the first file is missing or is not a
+// still image of those formats.
 std::shared_ptr<MVMovie> MVMovieWithImageSequence(
     const std::string& firstPath, int64_t frameDuration, int32_t timeScale, HXError* outError);

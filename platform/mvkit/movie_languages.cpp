@@ -1,6 +1,9 @@
 // Languages, alternate groups and subtitles of a movie's tracks.
 #include "platform/mvkit/movie.h"
+#include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/movie_links.h"
+#include "platform/mvkit/playback/closed_caption_reader.h"
+#include "platform/mvkit/playback/media_sample_source.h"
 
 #include <algorithm>
 
@@ -86,6 +89,42 @@ void MVMovie::setSubtitlesVisible(bool visible)
     } else if (!subtitlesVisible()) {
         list.front()->setEnabled(true);
     }
+}
+
+std::shared_ptr<MVTrack> MVMovie::closedCaptionTrack() const
+{
+    for (const auto& t : _tracks)
+        if (t->mediaType() == MVClosedCaptionMediaType && t->isEnabled())
+            return t;
+    for (const auto& t : _tracks) {
+        if (t->mediaType() != MVFourCC("vide") || !t->isEnabled() || !t->media())
+            continue;
+        auto known = std::find_if(_captionCarriers.begin(), _captionCarriers.end(),
+            [&](const auto& entry) { return entry.first.lock() == t; });
+        if (known == _captionCarriers.end()) {
+            MVMediaSampleSource source(*t);
+            _captionCarriers.emplace_back(t, MVClosedCaptionReader::picturesCarryCaptions(source));
+            known = std::prev(_captionCarriers.end());
+        }
+        if (known->second)
+            return t;
+    }
+    return nullptr;
+}
+
+bool MVMovie::closedCaptionsVisible() const
+{
+    auto track = closedCaptionTrack();
+    return track && track->attributeForKey(MVTrackClosedCaptionDisplayAttribute).boolValue();
+}
+
+void MVMovie::setClosedCaptionsVisible(bool visible)
+{
+    auto track = closedCaptionTrack();
+    if (!track || track->attributeForKey(MVTrackClosedCaptionDisplayAttribute).boolValue() == visible)
+        return;
+    track->setAttributeForKey(visible, MVTrackClosedCaptionDisplayAttribute);
+    postNotification(MVMovieClosedCaptionsDidChangeNotification);
 }
 
 void MVMovie::setMovieLanguage(const std::shared_ptr<MVTrack>& track)

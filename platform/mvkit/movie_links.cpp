@@ -146,6 +146,21 @@ std::optional<HXURL> MVMovieURLForLink(const MVMovie& movie, const MVMovieLink& 
 
 bool MVMovieFollowLink(MVMovie& movie, const MVMovieLink& link)
 {
+    // A link that begins with "#" is the movie's own: a request to the window that shows it, or nothing.
+    if (!link.url.empty() && link.url.front() == '#') {
+        std::string command = link.url.substr(1);
+        std::transform(command.begin(), command.end(), command.begin(),
+            [](unsigned char c) { return char(std::tolower(c)); });
+        if (command == "close")
+            movie.requestCloseWindow();
+        else if (command == "fullscreen")
+            movie.requestEnterFullScreen();
+        else if (command == "exitfullscreen")
+            movie.requestExitFullScreen();
+        else
+            return false;
+        return true;
+    }
     auto delegate = movie.delegate();
     auto url = MVMovieURLForLink(movie, link);
     if (!delegate || !url)

@@ -38,7 +38,9 @@ std::optional<MVMovieLink> MVMovieLinkAtTime(const MVMovie& movie, MVTime time);
 // The URL a link leads to: resolved against the movie's location, the target as its fragment (a
 // fragment written in the link wins). Nothing for a link that is no URL.
 std::optional<HXURL> MVMovieURLForLink(const MVMovie& movie, const MVMovieLink& link);
-// Hands the link to the movie's delegate. True when the delegate followed it.
+// Hands the link to the movie's delegate. True when the delegate followed it. A link that begins with
+// "#" never reaches the delegate: "#close", "#fullscreen" and "#exitfullscreen" (in any case) are the
+// movie's requests to close its window, present it full screen and end that (movie.h); others do nothing.
 bool MVMovieFollowLink(MVMovie& movie, const MVMovieLink& link);
 // Follows the link shown at `time` (a click on the movie). False when there is none or nobody followed it.
 bool MVMovieFollowLinkAtTime(MVMovie& movie, MVTime time);

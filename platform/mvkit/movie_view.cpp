@@ -3,6 +3,7 @@
 #include "platform/basekit/undo_manager.h"
 #include "platform/drawing/attributed_string.h"
 #include "platform/drawing/graphics_context.h"
+#include "platform/mvkit/aperture.h"
 #include "platform/mvkit/movie_pasteboard.h"
 #include "platform/mvkit/panorama/panorama_controller.h"
 #include "platform/winkit/event.h"
@@ -32,6 +33,8 @@ MVMovieView::~MVMovieView()
     }
     if (_panoramaObserver)
         HXNotificationCenter::defaultCenter().removeObserver(_panoramaObserver);
+    if (_apertureObserver)
+        HXNotificationCenter::defaultCenter().removeObserver(_apertureObserver);
 }
 
 void MVMovieView::registerActions()
@@ -83,7 +86,27 @@ void MVMovieView::setMovie(const std::shared_ptr<MVMovie>& movie)
         _converter.setAdjustments(_playback->visualAdjustments());
     }
     observePanorama();
+    followApertureMode();
     setNeedsDisplay(true);
+}
+
+void MVMovieView::followApertureMode()
+{
+    // The pictures are drawn in the movie's aperture mode, and again whenever it changes.
+    auto& center = HXNotificationCenter::defaultCenter();
+    if (_apertureObserver)
+        center.removeObserver(_apertureObserver);
+    _apertureObserver = 0;
+    if (!_movie)
+        return;
+    auto apply = [this] {
+        HXPropertyList mode = _movie->attributeForKey(MVMovieApertureModeAttribute);
+        if (mode.isString())
+            setApertureMode(MVApertureModeForName(mode.stringValue()));
+    };
+    apply();
+    _apertureObserver = center.addObserver(
+        MVMovieApertureModeDidChangeNotification, _movie.get(), [apply](const HXNotification&) { apply(); });
 }
 
 void MVMovieView::observePanorama()

@@ -55,6 +55,8 @@ public:
     void setEditable(bool flag) { _editable = flag; }
     bool drawsWithTessalineCompatibleColors() const { return _compatibleColors; }
     void setDrawsWithTessalineCompatibleColors(bool flag) { _compatibleColors = flag; }
+    // The aperture mode the pictures are drawn in: the movie's (MVMovieApertureModeAttribute), followed
+    // as it changes; clean for a movie that names none.
     MVApertureMode apertureMode() const { return _apertureMode; }
     void setApertureMode(MVApertureMode mode);
     // High quality and deinterlacing for every track; a track's own MVTrackHighQualityVideoAttribute,
@@ -152,6 +154,7 @@ private:
     bool drawPanorama(HXRect target);
     bool handlePanoramaKey(const HXEvent& event);
     void observePanorama();
+    void followApertureMode();
 
     std::shared_ptr<MVMovie> _movie;
     std::shared_ptr<MVMoviePlayback> _playback;
@@ -184,6 +187,7 @@ private:
     HXUndoManager* _undoManager = nullptr;
     // Panoramas: the view's observation of its changes, and the mouse since it went down.
     HXObserverToken _panoramaObserver {};
+    HXObserverToken _apertureObserver {};
     HXPoint _mouseDownPoint {};
     bool _panoramaDragged = false;
     bool _panoramaMouseDown = false;

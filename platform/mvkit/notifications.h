@@ -14,6 +14,13 @@ inline constexpr const char* MVMovieGainDidChangeNotification = "MVMovieGainDidC
 inline constexpr const char* MVMovieVisualAdjustmentsDidChangeNotification
     = "MVMovieVisualAdjustmentsDidChangeNotification";
 inline constexpr const char* MVMovieLoopingDidChangeNotification = "MVMovieLoopingDidChangeNotification";
+// The movie's aperture mode changed (MVMovieApertureModeAttribute): its pictures are drawn another way.
+inline constexpr const char* MVMovieApertureModeDidChangeNotification = "MVMovieApertureModeDidChangeNotification";
+// The movie's closed captions were shown or hidden (MVMovie::setClosedCaptionsVisible).
+inline constexpr const char* MVMovieClosedCaptionsDidChangeNotification
+    = "MVMovieClosedCaptionsDidChangeNotification";
+// The movie was made editable or read-only (MVMovie::setEditable with another value).
+inline constexpr const char* MVMovieEditabilityDidChangeNotification = "MVMovieEditabilityDidChangeNotification";
 inline constexpr const char* MVMovieControllerDidChangeNotification
     = "MVMovieControllerDidChangeNotification";
 inline constexpr const char* MVMovieStatusStringPostedNotification = "MVMovieStatusStringPostedNotification";

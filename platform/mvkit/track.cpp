@@ -177,6 +177,7 @@ void MVTrack::setMatrix(const MVMatrixRecord& matrix)
 
 void MVTrack::setDimensions(double width, double height)
 {
+    _apertureDimensions.reset();
     _header.width = uint32_t(std::lround(std::clamp(width, 0.0, 65535.0) * 65536.0));
     _header.height = uint32_t(std::lround(std::clamp(height, 0.0, 65535.0) * 65536.0));
     changed();

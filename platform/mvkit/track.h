@@ -11,6 +11,8 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,8 @@ struct MVInterestingTime {
 
 // Track attribute keys (attributeForKey / setAttributeForKey).
 inline constexpr const char* MVTrackEnabledAttribute = "MVTrackEnabledAttribute";
+// Whether the closed captions the track carries are shown (a boolean; see MVMovie::closedCaptionTrack).
+inline constexpr const char* MVTrackClosedCaptionDisplayAttribute = "MVTrackClosedCaptionDisplayAttribute";
 inline constexpr const char* MVTrackIDAttribute = "MVTrackIDAttribute";
 inline constexpr const char* MVTrackLayerAttribute = "MVTrackLayerAttribute";
 inline constexpr const char* MVTrackVolumeAttribute = "MVTrackVolumeAttribute";
@@ -102,9 +106,14 @@ public:
     void setMuted(bool muted);
     const MVMatrixRecord& matrix() const { return _header.matrix; }
     void setMatrix(const MVMatrixRecord& matrix);
-    double width() const { return _header.width / 65536.0; }
-    double height() const { return _header.height / 65536.0; }
+    // The box's size: the stored dimensions, or those of the movie's aperture mode (aperture.h).
+    double width() const { return _apertureDimensions ? _apertureDimensions->first : _header.width / 65536.0; }
+    double height() const { return _apertureDimensions ? _apertureDimensions->second : _header.height / 65536.0; }
+    // Stores new dimensions (the box then has them in every aperture mode until the mode is set again).
     void setDimensions(double width, double height);
+    // The size the movie's aperture mode gives the box; nothing for the stored dimensions. Not an edit:
+    // the stored dimensions are what a save writes.
+    void setApertureDimensions(std::optional<std::pair<double, double>> size) { _apertureDimensions = size; }
     uint16_t language() const { return _media ? _media->language() : 0; }
     void setLanguage(uint16_t language);
     // The language as three ISO 639-2/T letters in the three high bytes ("eng" → 0x656E6700); 0 for a
@@ -190,6 +199,7 @@ private:
     std::shared_ptr<MVMedia> _media;
     uint32_t _trackID = 0;
     MVTrackHeader _header;
+    std::optional<std::pair<double, double>> _apertureDimensions;
     std::vector<MVTrackEdit> _edits;
     std::vector<References> _references;
     MVUserData _userData;

@@ -160,11 +160,20 @@ void HXAlert::layout()
     plain.size = 11;
     double textHeight = winkit::measureText(_messageText, bold, textWidth).height + 8
         + winkit::measureText(_informativeText, plain, textWidth).height;
-    double height = kMargin + textHeight + 16 + kButtonHeight + kMargin;
+    double accessoryHeight = _accessoryView ? _accessoryView->frame().size.height + 12 : 0;
+    double height = kMargin + textHeight + accessoryHeight + 16 + kButtonHeight + kMargin;
     _panel->setContentSize({ kAlertWidth, height });
     auto content = std::make_shared<HXView>(HXRect { {}, { kAlertWidth, height } });
     content->addSubview(std::make_shared<AlertTextView>(
         HXRect { { kMargin, height - kMargin - textHeight }, { textWidth, textHeight } }, _messageText, _informativeText));
+    if (_accessoryView) {
+        if (_accessoryView->superview())
+            _accessoryView->removeFromSuperview();
+        HXSize size = _accessoryView->frame().size;
+        _accessoryView->setFrameOrigin({ kMargin, kMargin + kButtonHeight + 16 });
+        _accessoryView->setFrameSize({ std::min(size.width, textWidth), size.height });
+        content->addSubview(_accessoryView);
+    }
     // Buttons from the right: the first (default) button rightmost.
     double x = kAlertWidth - kMargin;
     for (auto& button : _buttons) {

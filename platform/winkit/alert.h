@@ -31,6 +31,10 @@ public:
     const std::string& informativeText() const { return _informativeText; }
     void setInformativeText(const std::string& text) { _informativeText = text; }
 
+    // A view of the caller's shown between the texts and the buttons (settings an alert asks for).
+    const std::shared_ptr<HXView>& accessoryView() const { return _accessoryView; }
+    void setAccessoryView(std::shared_ptr<HXView> view) { _accessoryView = std::move(view); }
+
     std::shared_ptr<HXButton> addButtonWithTitle(const std::string& title);
     const std::vector<std::shared_ptr<HXButton>>& buttons() const { return _buttons; }
 
@@ -58,6 +62,7 @@ private:
     HXAlertStyle _style = HXWarningAlertStyle;
     std::string _messageText;
     std::string _informativeText;
+    std::shared_ptr<HXView> _accessoryView;
     std::vector<std::shared_ptr<HXButton>> _buttons;
     std::vector<long> _codes;
     bool _classicCodes = false;

@@ -1,6 +1,7 @@
 #include "platform/winkit/application.h"
 
 #include "platform/basekit/notification_center.h"
+#include "platform/basekit/uncaught_exception.h"
 #include "platform/winkit/accessibility_bridge.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/document_controller.h"
@@ -163,7 +164,7 @@ void HXApplication::run()
                 break;
             continue;
         }
-        sendEvent(*event);
+        HXRunCatchingUncaughtExceptions([&] { sendEvent(*event); });
     }
     _running = false;
 }
@@ -518,7 +519,7 @@ void HXApplication::processPendingEvents()
     while (!_queue.empty()) {
         HXEvent event = _queue.front();
         _queue.pop_front();
-        sendEvent(event);
+        HXRunCatchingUncaughtExceptions([&] { sendEvent(event); });
     }
 }
 
@@ -696,7 +697,7 @@ long HXApplication::runModalSession(const std::shared_ptr<HXModalSession>& sessi
         auto event = nextEventMatchingMask(HXAnyEventMask, loop.now(), HXModalPanelRunLoopMode, true);
         if (!event)
             break;
-        sendEvent(*event);
+        HXRunCatchingUncaughtExceptions([&] { sendEvent(*event); });
     }
     return session->ended ? session->response : HXModalResponseContinue;
 }
@@ -725,7 +726,7 @@ long HXApplication::runModalForWindow(const std::shared_ptr<HXWindow>& window)
             }
             continue;
         }
-        sendEvent(*event);
+        HXRunCatchingUncaughtExceptions([&] { sendEvent(*event); });
     }
     long response = session->response;
     endModalSession(session);

@@ -1,7 +1,11 @@
 #include "platform/winkit/document_controller.h"
 
+#include "platform/basekit/file_manager.h"
+#include "platform/basekit/strings.h"
+#include "platform/basekit/user_defaults.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/application.h"
+#include "platform/winkit/save_panel.h"
 #include "platform/winkit/window.h"
 #include "platform/winkit/window_controller.h"
 
@@ -128,6 +132,20 @@ std::shared_ptr<HXDocument> HXDocumentController::currentDocument() const
         return nullptr;
     auto main = HXApplication::sharedApplication()->mainWindow();
     return main ? documentForWindow(*main) : nullptr;
+}
+
+std::string HXDocumentController::currentDirectory() const
+{
+    auto& files = HXFileManager::defaultManager();
+    if (auto current = currentDocument(); current && !current->fileName().empty()) {
+        std::string folder = HXString::stringByDeletingLastPathComponent(current->fileName());
+        if (files.isDirectoryAtPath(folder))
+            return folder;
+    }
+    std::string last = HXUserDefaults::standardUserDefaults().objectForKey(HXNavLastRootDirectoryKey).stringValue();
+    if (!last.empty() && files.isDirectoryAtPath(last))
+        return last;
+    return HXHomeDirectory();
 }
 
 void HXDocumentController::addDocument(const std::shared_ptr<HXDocument>& document)

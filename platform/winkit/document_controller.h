@@ -43,6 +43,9 @@ public:
     std::vector<std::shared_ptr<HXDocument>> orderedDocuments() const;
     // The document of the main window (null when it has none).
     std::shared_ptr<HXDocument> currentDocument() const;
+    // Where open and save panels start: the folder of the current document's file, else the folder the
+    // panels were last in ("HXNavLastRootDirectory") while it exists, else the home folder.
+    std::string currentDirectory() const;
     virtual void addDocument(const std::shared_ptr<HXDocument>& document);
     virtual void removeDocument(const std::shared_ptr<HXDocument>& document);
     std::shared_ptr<HXDocument> documentForURL(const HXURL& url) const;

@@ -598,6 +598,25 @@ void writeFullScreenPanel()
     writeButton("FSPillarboxOut", 22, 22, looks, boxGlyph(16, false, true));
 }
 
+// The program's small mark, drawn on the display chosen in the display picker: a white disc holding a
+// bold "M".
+void writeSmallLogo()
+{
+    writeImage("smallMLogo", 20, 20, [](HXRect r) {
+        HXRect disc = HXInsetRect(r, 1, 1);
+        fillPath(HXBezierPath::bezierPathWithOvalInRect(HXOffsetRect(disc, 0, -0.6)), gray(0, 0.35));
+        fillPath(HXBezierPath::bezierPathWithOvalInRect(disc), gray(1, 0.95));
+        const HXColor ink = HXColor::colorWithCalibratedRed(0.16, 0.3, 0.55);
+        HXBezierPath m;
+        m.moveToPoint({ 5.5, 5.5 });
+        m.lineToPoint({ 5.5, 14.5 });
+        m.lineToPoint({ 10, 9.5 });
+        m.lineToPoint({ 14.5, 14.5 });
+        m.lineToPoint({ 14.5, 5.5 });
+        strokePath(m, ink, 2.2);
+    });
+}
+
 void writeHeadsUpKit()
 {
     // Push button: caps and fill of one height, normal (-N) and pressed (-P).
@@ -770,6 +789,7 @@ int main(int argc, char** argv)
     writeTimeline();
     writeVolume();
     writeFullScreenPanel();
+    writeSmallLogo();
     writeHeadsUpKit();
     writeWindowPieces();
     writeRecordingButtons();

@@ -171,6 +171,11 @@ void MVPMovieWindowController::observeMovie()
             auto it = note.userInfo().find(MVMovieRateDidChangeNotificationParameter);
             movieRateDidChange(it == note.userInfo().end() ? 0.0f : float(it->second.realValue()));
         }));
+    // The time display's editing follows the movie's editability at once, not only at the next edit.
+    _movieObservers.push_back(HXNotificationCenter::defaultCenter().addObserver(
+        this, MVMovieEditabilityDidChangeNotification, m.get(), [this](const HXNotification&) {
+            movieEditabilityDidChange();
+        }));
 }
 
 void MVPMovieWindowController::stopObservingMovie()

@@ -6,6 +6,8 @@
 #include "player/window/movie_view.h"
 #include "player/window/movie_window_controller.h"
 
+#include "platform/mvkit/playback/movie_playback.h"
+#include "platform/mvkit/playback/movie_player.h"
 #include "platform/winkit/image_view.h"
 
 namespace {
@@ -54,7 +56,16 @@ HXPropertyList::Dictionary MVPPlayerWindowStatus(const MVPMovieDocument& documen
         status["movieSize"]
             = HXPropertyList(HXPropertyList::Array { HXPropertyList(size.width), HXPropertyList(size.height) });
         status["movieViewFocused"] = HXPropertyList(window->firstResponder() == view);
+        // The texts drawn over the picture now (subtitles, captions, text tracks).
+        if (auto playback = view->playback()) {
+            HXPropertyList::Array texts;
+            for (const auto& text : playback->player().presentedTexts())
+                texts.push_back(HXPropertyList(text.text));
+            status["shownTexts"] = HXPropertyList(std::move(texts));
+        }
     }
+    if (auto movie = document.movie())
+        status["closedCaptionsVisible"] = HXPropertyList(movie->closedCaptionsVisible());
     if (controller->controlsStrip())
         status["controlsRect"] = rectList(screenRect(*controller->controlsStrip()));
     if (controller->resizeThumb())

@@ -15,6 +15,7 @@
 
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +42,9 @@ struct Outside {
     std::string featuredPath;
     int idleCalls = 0;
     std::vector<std::string> panelsShown;
+    // The image sequence settings: the rate answered (none: cancelled) and the rates proposed.
+    std::optional<double> imageSequenceRate = 30;
+    std::vector<double> imageSequenceRatesProposed;
 
     MVPApplicationDelegate::Environment environment()
     {
@@ -68,6 +72,10 @@ struct Outside {
         env.presentOpenError = [this](const HXError& error) { reportedErrors.push_back(error); };
         env.showMovieInspector = [this] { panelsShown.push_back("inspector"); };
         env.showAVControls = [this] { panelsShown.push_back("avControls"); };
+        env.chooseImageSequenceFrameRate = [this](double proposed) {
+            imageSequenceRatesProposed.push_back(proposed);
+            return imageSequenceRate;
+        };
         return env;
     }
 };

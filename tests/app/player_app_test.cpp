@@ -238,6 +238,61 @@ TEST(PlayerAppTest, ASignalQuitsWhileAnAlertWaitsForAnAnswer)
     EXPECT_TRUE(user.recentItemsName("damaged.mov"));
 }
 
+// A movie whose video track names a format no decoder here reads (its sample description patched to a
+// made-up code) opens in the real program with the playback-problems alert: Continue keeps it open, Close
+// closes it. The same file with its real format opens without one.
+TEST(PlayerAppTest, AnUndecodableVideoTrackOpensWithThePlaybackProblemsAlert)
+{
+    PlayerUser user;
+    auto good = user.folder() / "good.mov";
+    auto made = movara::test::runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+        "testsrc=size=64x48:rate=10:duration=1", "-f", "lavfi", "-i", "sine=duration=1", "-c:v", "mjpeg", "-c:a",
+        "aac", good.string() });
+    ASSERT_EQ(made.status, 0) << made.output;
+    std::string bytes = movara::test::readFile(good);
+    size_t stsd = bytes.find("stsd");
+    ASSERT_NE(stsd, std::string::npos);
+    ASSERT_EQ(bytes.substr(stsd + 16, 4), "jpeg") << "the video track's description comes first";
+    auto bad = user.folder() / "undecodable.mov";
+    movara::test::writeFile(bad, bytes.substr(0, stsd + 16) + "xvqz" + bytes.substr(stsd + 20));
+
+    struct Case {
+        const char* name;
+        fs::path file;
+        const char* answer; // none: no alert is expected
+        size_t documentsAfter;
+    };
+    const Case cases[] = {
+        { "real format", good, nullptr, 1 },
+        { "unknown format, Continue", bad, "Continue", 1 },
+        { "unknown format, Close", bad, "Close", 0 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        pid_t pid = user.start({ c.file.string() });
+        ASSERT_EQ(user.documentsWhen([](const Array& d) { return d.size() == 1; }).size(), 1u);
+        std::optional<HXPropertyList> answered;
+        // Without an alert the request says none is shown; with one, it takes the answer.
+        for (int i = 0; i < (c.answer ? 100 : 15); ++i) {
+            answered = user.request("answerAlert", { { "button", HXPropertyList(c.answer ? c.answer : "-") } });
+            if (answered && !(*answered)[MVPRequestErrorKey].stringValue().starts_with("No alert"))
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        ASSERT_TRUE(answered);
+        if (c.answer) {
+            EXPECT_FALSE(answered->contains(MVPRequestErrorKey)) << answered->toXML();
+            EXPECT_NE((*answered)["message"].stringValue().find("might not play smoothly"), std::string::npos)
+                << answered->toXML();
+        } else {
+            EXPECT_EQ((*answered)[MVPRequestErrorKey].stringValue(), "No alert is shown.");
+        }
+        EXPECT_EQ(user.documentsWhen([&](const Array& d) { return d.size() == c.documentsAfter; }).size(),
+            c.documentsAfter);
+        user.quit(pid);
+    }
+}
+
 TEST(PlayerAppTest, AKilledPlayerKeepsTheChangesOfASecondAgo)
 {
     PlayerUser user;

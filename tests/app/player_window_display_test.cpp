@@ -13,6 +13,7 @@
 #include "platform/mvkit/panorama/hotspot.h"
 #include "platform/mvkit/panorama/node.h"
 
+#include "caption_fixtures.h"
 #include "test_support.h"
 
 #include <cairo.h>
@@ -462,6 +463,101 @@ TEST(PlayerWindowDisplay, ChaptersFromTheMoviesChapterTrack)
         player.windowWhen(near(to), 5);
         EXPECT_NEAR(player.time(), to, 0.05) << "the next chapter button";
     }
+    XCloseDisplay(display);
+}
+
+// A movie with a closed-caption track made by the ffmpeg command line: played to its first caption, the
+// picture shows no caption until View > Show Closed Captioning turns them on; then the caption's text is
+// drawn over the picture (a screenshot is kept as player_captions.png), and turning them off takes it away.
+TEST(PlayerWindowDisplay, ClosedCaptionsShowWhenTurnedOn)
+{
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name)
+        GTEST_SKIP() << "no X display";
+    if (access(kProgram.c_str(), X_OK) != 0)
+        GTEST_SKIP() << "the program is not built";
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP() << "ffmpeg makes the movie";
+    movara::test::TempDir dir;
+    auto path = dir / "captions.mov";
+    ASSERT_TRUE(movara::test::makeCaptionTrackMovie(path, { { 1.0, "HELLO CAPTIONS" }, { 3.5, "" } }));
+    Display* display = XOpenDisplay(name);
+    ASSERT_TRUE(display);
+    FakeInput input;
+    ASSERT_TRUE(input.load(display)) << "libXtst is not available";
+    const int screenHeight = DisplayHeight(display, DefaultScreen(display));
+
+    Player player;
+    ASSERT_TRUE(player.start(path.string()));
+    Dict status = player.windowWhen([](const Dict& s) {
+        auto visible = s.find("visible");
+        return visible != s.end() && visible->second.boolValue() && s.count("movieRect");
+    });
+    ASSERT_TRUE(status["visible"].boolValue());
+    EXPECT_FALSE(status["closedCaptionsVisible"].boolValue()) << "off unless the preference turns them on";
+    sleepFor(1.0); // the first picture is decoded and drawn
+
+    // Played (space, with the focus on the picture) to some 1.6 s, inside the first caption.
+    Rect picture = rectOf(status["movieRect"]);
+    int left = int(std::lround(picture.x)), top = int(std::lround(screenHeight - (picture.y + picture.h)));
+    input.click(left + int(picture.w / 2), top + int(picture.h / 2));
+    player.windowWhen([](const Dict& s) { return s.count("movieViewFocused") && s.at("movieViewFocused").boolValue(); }, 5);
+    input.type(XK_space);
+    player.windowWhen([](const Dict& s) { return value(s, "currentTime") >= 1.6; }, 10);
+    input.type(XK_space);
+    status = player.windowWhen([](const Dict& s) { return value(s, "rate") == 0; }, 5);
+    ASSERT_EQ(value(status, "rate"), 0);
+    double at = player.time();
+    ASSERT_GT(at, 1.3);
+    ASSERT_LT(at, 3.2) << "stopped inside the first caption";
+
+    auto shownTexts = [&] {
+        std::vector<std::string> texts;
+        Dict now = player.window();
+        for (const auto& t : now["shownTexts"].arrayValue())
+            texts.push_back(t.stringValue());
+        return texts;
+    };
+    auto grab = [&] {
+        sleepFor(0.6); // drawn
+        return XGetImage(display, DefaultRootWindow(display), left, top, unsigned(picture.w), unsigned(picture.h),
+            AllPlanes, ZPixmap);
+    };
+    auto differing = [](XImage* a, XImage* b) {
+        int count = 0;
+        for (int y = 0; y < a->height; ++y)
+            for (int x = 0; x < a->width; ++x)
+                count += XGetPixel(a, x, y) != XGetPixel(b, x, y);
+        return count;
+    };
+    auto toggle = [&] {
+        Dict message { { MVPRequestCommandKey, HXPropertyList(std::string("performAction")) },
+            { "action", HXPropertyList(std::string("toggleClosedCaption:")) } };
+        return MVPRequestServer::sendRequest(HXPropertyList(std::move(message)), 5);
+    };
+
+    EXPECT_TRUE(shownTexts().empty());
+    XImage* without = grab();
+    ASSERT_TRUE(without);
+
+    ASSERT_TRUE(toggle());
+    status = player.windowWhen([](const Dict& s) { return s.count("closedCaptionsVisible") && s.at("closedCaptionsVisible").boolValue(); }, 5);
+    EXPECT_TRUE(status["closedCaptionsVisible"].boolValue()) << "View > Show Closed Captioning";
+    EXPECT_EQ(shownTexts(), std::vector<std::string> { "HELLO CAPTIONS" });
+    XImage* with = grab();
+    ASSERT_TRUE(with);
+    EXPECT_TRUE(writePNG(with, std::string(MOVARA_TEST_BINARY_DIR) + "/player_captions.png"));
+    EXPECT_GT(differing(without, with), 200) << "the caption is drawn over the picture";
+
+    ASSERT_TRUE(toggle());
+    player.windowWhen([](const Dict& s) { return s.count("closedCaptionsVisible") && !s.at("closedCaptionsVisible").boolValue(); }, 5);
+    EXPECT_TRUE(shownTexts().empty());
+    XImage* again = grab();
+    ASSERT_TRUE(again);
+    EXPECT_LT(differing(without, again), 20) << "turned off, the picture is as it was";
+    XDestroyImage(without);
+    XDestroyImage(with);
+    XDestroyImage(again);
     XCloseDisplay(display);
 }
 

@@ -1,6 +1,7 @@
 // (Named to sort after preferences_test.cpp: that test wants to be the first to make the shared preferences.)
 #include "shell_fixtures.h"
 
+#include "document/composition_document.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/window.h"
@@ -246,6 +247,50 @@ TEST_F(RecentItemsTest, AnItemThatCannotOpenStillMovesToTheTop)
     EXPECT_EQ(openErrors.at(0).code(), MVPMovieErrorCouldNotOpenMovie);
     EXPECT_TRUE(documents().empty());
     EXPECT_EQ(controller->recentDocuments()[0]["name"].stringValue(), "gone.mov");
+}
+
+// A composition opened from its file is noted like a movie; from the list it opens as a composition again
+// (never into the front player), an open one comes forward, and an unreadable one gets the open alert.
+TEST_F(RecentItemsTest, CompositionsAreNotedAndReopenedFromTheList)
+{
+    TempDir dir;
+    auto path = dir.path() / "blue.vcomp";
+    movara::test::writeFile(path, R"(<?xml version="1.0" encoding="UTF-8"?>
+<plist version="1.0"><dict>
+  <key>size</key><array><integer>64</integer><integer>48</integer></array>
+  <key>layers</key><array>
+    <dict><key>type</key><string>color</string><key>color</key><array><real>0</real><real>0</real><real>1</real></array></dict>
+  </array>
+</dict></plist>)");
+    setPreference(kGeneralPreferenceOpenMoviesInNewPlayers, false);
+    auto player = openPlayer("a.mov");
+    delegate->openFiles({ path.string() }, false);
+    auto countCompositions = [this] { return controller->documentsOfClass<MVPVitrelCompDocument>().size(); };
+    ASSERT_EQ(countCompositions(), 1u);
+    ASSERT_FALSE(controller->recentDocuments().empty());
+    auto entry = controller->recentDocuments()[0].dictionaryValue();
+    EXPECT_EQ(entry.at("name").stringValue(), "blue.vcomp");
+    EXPECT_EQ(entry.at("dataRefType").stringValue(), "alis");
+
+    // Open: it comes forward, nothing new opens.
+    controller->openRecentEntry(entry);
+    EXPECT_EQ(countCompositions(), 1u);
+    // Closed: the entry opens it again, and the player keeps its movie.
+    controller->documentsOfClass<MVPVitrelCompDocument>()[0]->close();
+    ASSERT_EQ(countCompositions(), 0u);
+    controller->openRecentEntry(entry);
+    EXPECT_EQ(countCompositions(), 1u);
+    EXPECT_EQ(std::filesystem::path(player->movie()->fileName()).filename(), "a.mov");
+    EXPECT_TRUE(openErrors.empty());
+    // Gone bad: the alert, and the entry still moves to the top.
+    controller->documentsOfClass<MVPVitrelCompDocument>()[0]->close();
+    movara::test::writeFile(path, "not a composition");
+    controller->noteNewRecentDocumentWithAttributes(fileEntry("/m/other.mov"));
+    controller->openRecentEntry(entry);
+    EXPECT_EQ(countCompositions(), 0u);
+    ASSERT_EQ(openErrors.size(), 1u);
+    EXPECT_EQ(openErrors[0].code(), MVPMovieErrorCouldNotOpenMovie);
+    EXPECT_EQ(controller->recentDocuments()[0]["name"].stringValue(), "blue.vcomp");
 }
 
 TEST_F(RecentItemsTest, TheOpenPanelStartsBesideTheFrontMovie)

@@ -2,6 +2,9 @@
 // open items (and their Option alternates) choose, with no movie open and with movies open.
 #include "shell_fixtures.h"
 
+#include "platform/basekit/user_defaults.h"
+#include "platform/winkit/open_panel.h"
+#include "platform/winkit/save_panel.h"
 #include "recording/capture_document.h"
 
 #include <gtest/gtest.h>
@@ -156,6 +159,55 @@ TEST_F(MenuValidationTest, NewPlayerMakesAnUntitledMovie)
     ASSERT_EQ(documents().size(), 1u);
     EXPECT_EQ(documents()[0]->fileType(), "Movie-Movara");
     EXPECT_FALSE(documents()[0]->isDocumentEdited());
+}
+
+// Open Image Sequence from its menu item: the open panel lists the still images libavcodec decodes (TIFF
+// here), the settings give the frame rate (proposing the one chosen last), and the sequence opens as an
+// unsaved movie; a cancel in the settings opens nothing.
+TEST_F(MenuValidationTest, ImageSequenceTakesItsFrameRateFromItsSettings)
+{
+    movara::test::TempDir dir;
+    ASSERT_EQ(movara::test::runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+                  "testsrc=size=64x48:rate=10:duration=1", (dir / "shot%03d.tif").string() })
+                  .status,
+        0);
+    HXUserDefaults::standardUserDefaults().removeObjectForKey("MVPImageSequenceFramesPerSecond");
+    HXSavePanel::setPanelDidAppearHandler([&](HXSavePanel& p) {
+        auto& open = static_cast<HXOpenPanel&>(p);
+        open.setDirectory(dir.path().string());
+        open.selectListedNames({ "shot001.tif" });
+        open.ok();
+    });
+    struct Case {
+        const char* name;
+        std::optional<double> rate;
+        double proposed;
+        int64_t duration; // in 600ths of a second
+    };
+    const Case cases[] = {
+        { "cancelled", std::nullopt, 30, 0 },
+        { "five a second", 5, 30, 1200 },
+        { "two seconds each", 0.5, 5, 12000 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        outside.imageSequenceRate = c.rate;
+        outside.imageSequenceRatesProposed.clear();
+        auto item = validated("openImageSequence:", false);
+        item->setTag(1);
+        delegate->openImageSequence(item.get());
+        EXPECT_EQ(outside.imageSequenceRatesProposed, std::vector<double> { c.proposed });
+        if (!c.rate) {
+            EXPECT_TRUE(documents().empty());
+            continue;
+        }
+        ASSERT_EQ(documents().size(), 1u);
+        auto doc = documents()[0];
+        EXPECT_EQ(doc->movie()->durationValue() * 600 / doc->movie()->timeScale(), c.duration);
+        EXPECT_TRUE(doc->isDocumentEdited());
+        doc->close();
+    }
+    HXSavePanel::setPanelDidAppearHandler(nullptr);
 }
 
 TEST_F(MenuValidationTest, TheFrontMovieFillsTheLanguageAndSubtitlesMenus)

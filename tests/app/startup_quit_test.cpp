@@ -5,6 +5,8 @@
 #include "app/main_menu.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/run_loop.h"
+#include "platform/basekit/timer.h"
+#include "platform/basekit/uncaught_exception.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/basekit/workspace.h"
 #include "platform/winkit/alert.h"
@@ -291,6 +293,36 @@ TEST_F(ApplicationDelegateTest, UncaughtExceptionsShowTheirReasonAsItStands)
     MVPUncaughtExceptionHandler(std::runtime_error(""));
     HXAlert::setAlertDidAppearHandler(nullptr);
     EXPECT_EQ(shown, (std::vector<std::string> { "%@ went %d%% wrong" }));
+}
+
+// Once launched, an exception that escapes an event, a timer or a queued call shows its reason and the
+// program carries on with what comes next; a quit takes the handler away again.
+TEST_F(ApplicationDelegateTest, ExceptionsFromTheEventLoopAreShownAndTheProgramGoesOn)
+{
+    launch();
+    std::vector<std::string> shown;
+    HXAlert::setAlertDidAppearHandler([&](HXAlert& alert) {
+        shown.push_back(alert.messageText());
+        HXRunLoop::main().perform([&alert] { alert.buttons().at(0)->performClick(); });
+    });
+    std::vector<std::string> ran;
+    auto& loop = HXRunLoop::main();
+    loop.perform([] { throw std::runtime_error("a queued call failed"); });
+    loop.perform([&] { ran.push_back("queued call after it"); });
+    auto failing = HXTimer::scheduledTimer(0.01, false, [](HXTimer&) { throw std::logic_error("a timer failed"); });
+    loop.performAfterDelay(nullptr, 0.02, [&] { ran.push_back("timer after it"); });
+    loop.perform([] { throw 42; }); // no reason: reported, nothing shown
+    // (The alerts run modal loops of their own that take their time: the loop runs until all is done.)
+    for (int pass = 0; pass < 500 && ran.size() < 2; ++pass)
+        ASSERT_NO_THROW(loop.runInMode(HXDefaultRunLoopMode, 0.01, true));
+    ASSERT_NO_THROW(loop.runUntilDate(loop.now() + 0.05));
+    HXAlert::setAlertDidAppearHandler(nullptr);
+    EXPECT_EQ(shown, (std::vector<std::string> { "a queued call failed", "a timer failed" }));
+    EXPECT_EQ(ran, (std::vector<std::string> { "queued call after it", "timer after it" }));
+    EXPECT_TRUE(HXHasUncaughtExceptionHandler());
+    HXApp().setDelegate(nullptr);
+    delegate.reset();
+    EXPECT_FALSE(HXHasUncaughtExceptionHandler());
 }
 
 TEST_F(ApplicationDelegateTest, ReopeningTheApplicationOpensNothing)

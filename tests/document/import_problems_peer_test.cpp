@@ -2,6 +2,8 @@
 #include "movie_document_test_support.h"
 #include "test_support.h"
 
+#include "platform/mvkit/playback/decoder_configuration.h"
+
 #include <gtest/gtest.h>
 
 using namespace movara::test;
@@ -72,6 +74,59 @@ TEST_F(ImportProblemsTest, SubtitleStreamsAreInTheSubtitlesMenu)
     EXPECT_TRUE(subtitles[1]->isEnabled());
     EXPECT_FALSE(subtitles[0]->isEnabled());
     EXPECT_TRUE(doc->movie()->subtitlesVisible());
+}
+
+// A movie file whose video track names a format no decoder here reads (its sample description patched
+// to a made-up code) opens, and once its window is up the user is told it may not play well; the sound
+// track still plays. The same file with its real format opens without a word.
+TEST_F(ImportProblemsTest, AnUndecodableVideoTrackBringsThePlaybackProblemsAlert)
+{
+    if (!haveProgram("ffmpeg"))
+        GTEST_SKIP() << "needs ffmpeg";
+    TempDir dir;
+    auto good = dir / "good.mov";
+    auto made = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+        "testsrc=size=64x48:rate=10:duration=1", "-f", "lavfi", "-i", "sine=duration=1", "-c:v", "mjpeg", "-c:a",
+        "aac", good.string() });
+    ASSERT_EQ(made.status, 0) << made.output;
+    std::string bytes = readFile(good);
+    size_t stsd = bytes.find("stsd");
+    ASSERT_NE(stsd, std::string::npos);
+    ASSERT_EQ(bytes.substr(stsd + 16, 4), "jpeg") << "the video track's description comes first";
+    auto bad = dir / "bad.mov";
+    writeFile(bad, bytes.substr(0, stsd + 16) + "xvqz" + bytes.substr(stsd + 20));
+
+    struct Case {
+        const char* name;
+        std::filesystem::path path;
+        bool alert;
+    };
+    for (const Case& c : { Case { "real format", good, false }, Case { "unknown format", bad, true } }) {
+        SCOPED_TRACE(c.name);
+        HXError error;
+        auto doc = MVPMovieDocument::documentWithContentsOfFile(c.path.string(), MVPAnythingDocumentType, false, &error);
+        ASSERT_TRUE(doc) << error.localizedDescription();
+        std::vector<std::pair<std::string, std::string>> shown;
+        doc->runAlert = [&](const std::string& message, const std::string& informative, const std::string&,
+                            const std::string&) {
+            shown.emplace_back(message, informative);
+            return long(HXAlertDefaultReturn);
+        };
+        doc->makeWindowControllers();
+        doc->showWindows();
+        EXPECT_TRUE(shown.empty()) << "the status is looked at once the window is up, not before";
+        HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.05);
+        ASSERT_EQ(shown.size(), c.alert ? 1u : 0u);
+        if (c.alert) {
+            EXPECT_FALSE(shown[0].first.empty());
+            EXPECT_EQ(doc->movie()->status().code(), MVStatusNoCodec);
+            EXPECT_FALSE(doc->isClosed()) << "Continue keeps the movie open";
+            doc->showWindows();
+            HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.05);
+            EXPECT_EQ(shown.size(), 1u) << "told once";
+        }
+        doc->close();
+    }
 }
 
 } // namespace

@@ -254,6 +254,43 @@ TEST_F(LinkTest, AChosenLinkInsideAMovieReplacesItsPlayer)
     EXPECT_FALSE(MVMovieFollowLinkAtTime(*doc->movie(), seconds(5)));
 }
 
+// Links that begin with "#" are the movie's own: three of them are requests to the player that shows it,
+// which the document answers (close, present full screen, leave it); any other asks nobody.
+TEST_F(LinkTest, TheMoviesOwnLinksAreRequestsToItsPlayer)
+{
+    struct Case {
+        const char* href;
+        const char* request; // posted by the movie, or none
+        bool followed;
+        bool closes;
+    };
+    const Case cases[] = {
+        { "<#close>", MVMovieCloseWindowRequestNotification, true, true },
+        { "<#FullScreen>", MVMovieEnterFullScreenRequestNotification, true, false },
+        { "<#exitfullscreen>", MVMovieExitFullScreenRequestNotification, true, false },
+        { "<#chapter2>", nullptr, false, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.href);
+        auto doc = openPlayer(movieFile("own.mov", c.href));
+        ASSERT_TRUE(doc);
+        std::vector<std::shared_ptr<int>> counts;
+        for (const char* name : { MVMovieCloseWindowRequestNotification, MVMovieEnterFullScreenRequestNotification,
+                 MVMovieExitFullScreenRequestNotification })
+            counts.push_back(count(name, doc->movie().get()));
+        size_t before = documentCount();
+        EXPECT_EQ(MVMovieFollowLinkAtTime(*doc->movie(), seconds(0.5)), c.followed);
+        int posted = 0;
+        for (auto& n : counts)
+            posted += *n;
+        EXPECT_EQ(posted, c.request ? 1 : 0);
+        spin(0.1);
+        EXPECT_EQ(doc->isClosed(), c.closes);
+        EXPECT_EQ(documentCount(), before - (c.closes ? 1 : 0)) << "no other player is opened";
+        doc->close();
+    }
+}
+
 TEST_F(LinkTest, TheDiagnosticsSheetShowsOnceAndDiagnosesOnlyWhereItCan)
 {
     // This platform has no diagnosis services to find.

@@ -5,6 +5,8 @@
 #include "movie_document_test_support.h"
 
 #include "platform/basekit/bundle.h"
+#include "platform/basekit/process_info.h"
+#include "platform/winkit/control.h"
 #include "platform/winkit/save_panel.h"
 #include "test_support.h"
 #include "tests/platform/mvkit/movie_test_support.h"
@@ -180,4 +182,67 @@ TEST_F(SavingChoicesTest, TheSavePanelOffersReferenceOrSelfContainedOnlyForAMovi
     EXPECT_TRUE(empty->prepareSavePanel(emptyPanel));
     EXPECT_EQ(emptyPanel->accessoryView(), nullptr);
     empty->close();
+}
+
+// While a save writes the file the program may not be ended without asking (sudden termination is off),
+// and it is on again afterwards, whatever the outcome. The save panel starts where the program's panels
+// start: the front document's folder.
+TEST_F(SavingChoicesTest, SavesHoldOffSuddenTerminationAndThePanelStartsInTheFrontDocumentsFolder)
+{
+    TempDir dir;
+    HXDocumentController::setSharedDocumentController(std::make_shared<HXDocumentController>());
+    auto doc = MVPMovieDocument::movieDocumentWithMVMovie(movie::videoMovie(3));
+    ASSERT_TRUE(doc);
+    HXDocumentController::sharedDocumentController()->addDocument(doc);
+    doc->makeWindowControllers();
+    doc->showWindows();
+    doc->movieWindow()->makeKeyAndOrderFront();
+    auto& process = HXProcessInfo::processInfo();
+    ASSERT_TRUE(process.isSuddenTerminationEnabled());
+    // The progress sheet closes while the writer still runs: that is when it is looked at.
+    std::vector<bool> whileWriting;
+    tokens.push_back(HXNotificationCenter::defaultCenter().addObserver(HXWindowDidEndSheetNotification,
+        doc->movieWindow().get(), [&](const HXNotification&) { whileWriting.push_back(process.isSuddenTerminationEnabled()); }));
+    HXAlert::setAlertDidAppearHandler([](HXAlert& alert) {
+        HXRunLoop::main().perform([&alert] { alert.buttons().at(0)->performClick(); });
+    });
+    struct Case {
+        const char* name;
+        std::filesystem::path target;
+        bool written;
+    };
+    const Case cases[] = {
+        { "written", dir / "saved.mov", true },
+        { "a folder that does not exist", dir / "missing" / "saved.mov", false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        whileWriting.clear();
+        std::optional<bool> result;
+        doc->saveToURL(HXURL::fileURLWithPath(c.target.string()), "mov", HXSaveToOperation,
+            [&](MVPMovieDocument&, bool ok) { result = ok; });
+        HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.1); // the error sheet, when there is one
+        EXPECT_EQ(result, c.written);
+        EXPECT_EQ(std::filesystem::exists(c.target), c.written);
+        if (c.written) {
+            ASSERT_FALSE(whileWriting.empty());
+            EXPECT_TRUE(std::none_of(whileWriting.begin(), whileWriting.end(), [](bool on) { return on; }));
+        }
+        EXPECT_TRUE(process.isSuddenTerminationEnabled()) << "back on after the save";
+    }
+
+    // The panel's folder: the front document's file's folder.
+    doc->setFileName((dir / "saved.mov").string());
+    ASSERT_EQ(HXDocumentController::sharedDocumentController()->currentDocument(), doc);
+    EXPECT_EQ(HXDocumentController::sharedDocumentController()->currentDirectory(), dir.path().string());
+    std::string shown;
+    HXSavePanel::setPanelDidAppearHandler([&](HXSavePanel& panel) {
+        shown = panel.directory();
+        panel.cancel();
+    });
+    doc->saveDocumentAs();
+    HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.05);
+    HXSavePanel::setPanelDidAppearHandler(nullptr);
+    EXPECT_EQ(shown, dir.path().string());
+    doc->close();
 }

@@ -166,13 +166,22 @@ TEST_F(DocumentExportPeer, CanceledDialogIsQuietAndFailuresAreShown)
     EXPECT_TRUE(alerts.empty());
     EXPECT_TRUE(queued.empty());
 
-    // In the player, into a folder that does not exist: the failure is shown with its number.
+    // In the player, into a folder that does not exist: the failure is shown with its number, after the
+    // progress sheet went.
     useMediaKeys(mediaKeysPlist("MVPlayerExportInproc"));
     answerDialog(MVExporterKind::MPEG4, temp / "missing" / "x.mp4");
+    size_t alertsWhenEnded = 99;
+    int ended = 0;
+    document.progressEnded = [&] {
+        ++ended;
+        alertsWhenEnded = alerts.size();
+    };
     auto failed = MVPDocumentExport::exportMovie(document, 0);
     EXPECT_EQ(failed.status, MVExportIOErr);
     ASSERT_EQ(alerts.size(), 1u);
     EXPECT_NE(alerts[0].find("(-36)"), std::string::npos) << alerts[0];
+    EXPECT_EQ(ended, 1);
+    EXPECT_EQ(alertsWhenEnded, 0u) << "the sheet goes before the failure is shown";
 
     // Stopped from the progress sheet: quiet, and nothing is left.
     document.progress = [](double f) { return f > 0.3 ? 1 : 0; };
@@ -180,6 +189,7 @@ TEST_F(DocumentExportPeer, CanceledDialogIsQuietAndFailuresAreShown)
     auto stopped = MVPDocumentExport::exportClassic(document);
     EXPECT_EQ(stopped.status, MVExportProgressStoppedErr);
     EXPECT_EQ(alerts.size(), 1u);
+    EXPECT_EQ(ended, 2) << "a stopped export ends its progress too";
     EXPECT_FALSE(fs::exists(temp / "stopped.mp4"));
 }
 

@@ -82,6 +82,8 @@ TEST(ShippedImages, EveryNamedImageIsThere)
         // Window and full-screen panel.
         "ResizeWindowThumb",
         "FSBase",
+        // The display picker's mark on the chosen display.
+        "smallMLogo",
         // Heads-up kit.
         "hud_buttonLeft-N",
         "hud_buttonRight-N",

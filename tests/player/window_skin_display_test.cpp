@@ -84,6 +84,10 @@ TEST(SkinDisplay, TheSkinnedWindowShowsItsShape)
     auto controller = std::dynamic_pointer_cast<MVPSkinWindowController>(doc->playerWindowController());
     ASSERT_TRUE(controller);
     auto window = controller->skinWindow();
+    // The made-up picture data decodes to nothing: the playback-problems alert is answered Continue.
+    doc->runAlert = [](const std::string&, const std::string&, const std::string&, const std::string&) {
+        return long(HXAlertDefaultReturn);
+    };
     doc->showWindows();
     window->setFrame(HXMakeRect(200, 200, 160, 120), true);
     window->orderFront();

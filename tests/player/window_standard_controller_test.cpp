@@ -280,12 +280,18 @@ TEST_F(StandardWindow, TheTimeDisplayEditsOnlyAnEditableMovie)
     auto controller = controllerOf(doc);
     EXPECT_TRUE(controller->isEditable());
     EXPECT_TRUE(controller->LCDView()->editingEnabled());
+    // The movie tells of the change itself: the time display follows without a content sync.
+    int posted = 0;
+    auto token = HXNotificationCenter::defaultCenter().addObserver(
+        nullptr, MVMovieEditabilityDidChangeNotification, doc->movie().get(), [&](const HXNotification&) { ++posted; });
     doc->movie()->setEditable(false);
-    controller->syncToChangeInMovieContent();
     EXPECT_FALSE(controller->LCDView()->editingEnabled());
+    doc->movie()->setEditable(false);
+    EXPECT_EQ(posted, 1) << "only a change is told";
     doc->movie()->setEditable(true);
-    controller->syncToChangeInMovieContent();
     EXPECT_TRUE(controller->LCDView()->editingEnabled());
+    EXPECT_EQ(posted, 2);
+    HXNotificationCenter::defaultCenter().removeObserver(token);
 }
 
 TEST_F(StandardWindow, KeyLoopIsRebuiltAtTheNextUpdateAfterAChange)

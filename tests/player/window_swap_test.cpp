@@ -4,6 +4,10 @@
 
 #include "player/window/controllerless_window_controller.h"
 #include "player/window/movie_window_controller.h"
+#include "player/window/skinned_window_controller.h"
+
+#include "document/movie_progress_window_controller.h"
+#include "platform/mvkit/skin_media.h"
 
 #include <algorithm>
 
@@ -38,6 +42,44 @@ TEST_F(WindowSwapTest, AControllerTypeChangeSwapsTheWindowAndBack)
     EXPECT_EQ(doc->playerWindowController(), second);
 
     doc->movie()->setControllerType(MVFourCC("stnd"));
+    EXPECT_TRUE(std::dynamic_pointer_cast<MVPMovieWindowController>(doc->playerWindowController()));
+}
+
+// An edit that adds a skin track gives the movie the skinned window (placed at the old window's top-left),
+// with a progress sheet of its own; removing the skin brings the standard window back.
+TEST_F(WindowSwapTest, AnEditThatAddsOrRemovesASkinSwapsTheWindow)
+{
+    auto doc = openDocument(windowTestMovie(160, 120));
+    auto first = doc->playerWindowController();
+    ASSERT_TRUE(std::dynamic_pointer_cast<MVPMovieWindowController>(first));
+    auto firstSheet = doc->movieProgressWindowController();
+    ASSERT_TRUE(firstSheet);
+    EXPECT_EQ(firstSheet->movieWindow(), first->window()) << "made with the player window";
+    auto& controllers = doc->windowControllers();
+    EXPECT_EQ(std::count(controllers.begin(), controllers.end(), firstSheet), 1);
+    HXRect frame = first->window()->frame();
+
+    MVSkinData skin { HXRegion::regionWithRect(HXMakeRect(0, 0, 160, 120)),
+        HXRegion::regionWithRect(HXMakeRect(0, 0, 160, 10)) };
+    auto track = MVMovieAddSkinTrack(*doc->movie(), skin);
+    ASSERT_TRUE(track);
+    doc->movie()->movieChanged(); // the edit is told
+    auto skinned = doc->playerWindowController();
+    ASSERT_TRUE(std::dynamic_pointer_cast<MVPSkinWindowController>(skinned));
+    EXPECT_FALSE(first->window()->isVisible());
+    HXRect moved = skinned->window()->frame();
+    EXPECT_EQ(HXMinX(moved), HXMinX(frame));
+    EXPECT_EQ(HXMaxY(moved), HXMaxY(frame));
+    auto sheet = doc->movieProgressWindowController();
+    ASSERT_TRUE(sheet);
+    EXPECT_NE(sheet, firstSheet) << "the old window's sheet goes with it";
+    EXPECT_EQ(sheet->movieWindow(), skinned->window());
+    EXPECT_EQ(std::count(controllers.begin(), controllers.end(), firstSheet), 0);
+    EXPECT_EQ(std::count(controllers.begin(), controllers.end(), sheet), 1);
+    EXPECT_TRUE(doc->movie()->progressProc()) << "the new sheet hears the movie's progress";
+
+    doc->movie()->removeTrack(track);
+    doc->movie()->movieChanged();
     EXPECT_TRUE(std::dynamic_pointer_cast<MVPMovieWindowController>(doc->playerWindowController()));
 }
 

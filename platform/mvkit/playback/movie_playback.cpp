@@ -93,6 +93,7 @@ void MVMoviePlayback::observe(const std::shared_ptr<MVMovie>& movie)
         }
     });
     on(MVMovieEditedNotification, [](MVMoviePlayback& p) { p.reloadTracks(); });
+    on(MVMovieClosedCaptionsDidChangeNotification, [](MVMoviePlayback& p) { p.reloadTracks(); });
     // A track's sound is heard changed at once; tracks post from themselves, so listen to all and pick ours.
     _observers.push_back(center.addObserver(
         MVTrackAudioPropertyDidChangeNotification, nullptr, [weak](const HXNotification& notification) {
@@ -157,6 +158,7 @@ void MVMoviePlayback::reloadTracks()
     if (m->timeScale() != _player->clock().timeScale())
         _player->clock().setTimeScale(m->timeScale());
     std::vector<MVPlayerTrack> tracks;
+    auto captions = m->closedCaptionsVisible() ? m->closedCaptionTrack() : nullptr;
     for (const auto& track : m->tracks()) {
         MVPlayerTrack t;
         t.trackID = track->trackID();
@@ -164,10 +166,12 @@ void MVMoviePlayback::reloadTracks()
         t.layer = track->layer();
         t.source = std::make_shared<MVMediaSampleSource>(*track);
         t.audio = soundSettingsOf(*track);
+        t.showsCaptions = track == captions;
         tracks.push_back(std::move(t));
     }
     HXError error;
-    _player->setTracks(tracks, m->durationValue(), &error);
+    // A track no decoder here can read plays as nothing: the movie's status tells of it.
+    m->setPlaybackStatus(_player->setTracks(tracks, m->durationValue(), &error) ? HXError() : error);
 }
 
 void MVMoviePlayback::applyMovieSound()

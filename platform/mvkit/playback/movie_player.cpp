@@ -3,6 +3,7 @@
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/timer.h"
 #include "platform/mvkit/atoms/four_char_code.h"
+#include "platform/mvkit/playback/closed_caption_reader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -110,6 +111,10 @@ bool MVMoviePlayer::setTracks(const std::vector<MVPlayerTrack>& tracks, int64_t 
         } else if (MVTextTrackReader::isTextMedia(type)) {
             texts.push_back(
                 { track.trackID, track.layer, std::make_unique<MVTextTrackReader>(track.source) });
+        }
+        if (track.showsCaptions) {
+            if (auto captions = MVClosedCaptionReader::readerWithSource(track.source))
+                texts.push_back({ track.trackID, track.layer, std::move(captions) });
         }
     }
     // Back to front: the highest layer number first.

@@ -37,6 +37,9 @@ struct MVPlayerTrack {
     bool enabled = true;
     int16_t layer = 0;
     MVAudioMixSettings audio; // sound tracks
+    // The track's closed captions are shown (a closed-caption track, or a video track that carries them):
+    // drawn like the text of a text track.
+    bool showsCaptions = false;
 };
 
 // What became of the pictures while the movie played forward: handed to the view (presented), found
@@ -123,7 +126,8 @@ public:
     // The pictures at any time, decoded now on this thread (posters, thumbnails); back to front.
     std::vector<PresentedPicture> picturesAtTime(int64_t time);
 
-    // The texts of the enabled text tracks at the clock's time, back to front (empty ones included).
+    // The texts of the enabled text tracks, and the captions shown, at the clock's time, back to front
+    // (empty ones included).
     struct PresentedText {
         uint32_t trackID = 0;
         int16_t layer = 0;
@@ -176,7 +180,7 @@ private:
     struct Text {
         uint32_t trackID;
         int16_t layer;
-        std::unique_ptr<MVTextTrackReader> reader;
+        std::unique_ptr<MVTimedTextReader> reader;
     };
     struct Sound {
         uint32_t trackID;

@@ -12,7 +12,16 @@
 #include <optional>
 #include <string>
 
-class MVTextTrackReader {
+// A source of the text drawn over a movie's pictures at a movie time: a text track's samples, or the
+// captions a closed-caption or video track carries (closed_caption_reader.h).
+class MVTimedTextReader {
+public:
+    virtual ~MVTimedTextReader() = default;
+    // The text shown at `movieTime`; empty when there is none.
+    virtual std::string textAtTime(int64_t movieTime, HXError* outError = nullptr) = 0;
+};
+
+class MVTextTrackReader : public MVTimedTextReader {
 public:
     static bool isTextMedia(uint32_t mediaType);
     // The text of one sample of `format`; nothing for a sample too short for its count.
@@ -23,7 +32,7 @@ public:
     const MVEditMap& editMap() const { return _editMap; }
     // The text shown at `movieTime`: empty in an empty segment, outside the track, or for an empty or
     // unreadable sample.
-    std::string textAtTime(int64_t movieTime, HXError* outError = nullptr);
+    std::string textAtTime(int64_t movieTime, HXError* outError = nullptr) override;
 
 private:
     std::shared_ptr<MVSampleSource> _source;

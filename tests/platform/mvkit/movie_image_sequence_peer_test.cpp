@@ -15,7 +15,8 @@ TEST(ImageSequencePeer, ImagesBecomeFramesOfASavedMovie)
     if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
         GTEST_SKIP() << "ffmpeg and ffprobe are needed";
     TempDir dir;
-    for (const char* ext : { "png", "jpg" }) {
+    // Any still image libavcodec decodes and movie files name: PNG, JPEG, TIFF, Targa ...
+    for (const char* ext : { "png", "jpg", "tif", "tga" }) {
         SCOPED_TRACE(ext);
         std::string pattern = (dir / (std::string("shot%03d.") + ext)).string();
         ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
