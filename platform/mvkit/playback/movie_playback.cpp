@@ -99,7 +99,13 @@ void MVMoviePlayback::observe(const std::shared_ptr<MVMovie>& movie)
             auto self = weak.lock();
             auto track = notification.objectAs<MVTrack>();
             auto m = self ? self->movie() : nullptr;
-            if (m && track && track->movie() == m && track->isEnabled())
+            if (!m || !track || track->movie() != m || !track->isEnabled())
+                return;
+            // A new speaker assignment needs decoders that read it.
+            auto code = notification.userInfo().find(MVTrackAudioPropertyParameter);
+            if (code != notification.userInfo().end() && code->second.stringValue() == "tlay")
+                self->reloadTracks();
+            else
                 self->_player->setTrackAudioSettings(track->trackID(), soundSettingsOf(*track));
         }));
 
@@ -147,6 +153,13 @@ void MVMoviePlayback::writeTime()
     _writingBack = true;
     m->setCurrentTime(currentTime());
     _writingBack = false;
+}
+
+int MVMoviePlayback::outputDeviceChannelCount(const MVMovie& movie)
+{
+    if (auto playback = existingPlaybackForMovie(&movie))
+        return playback->player().outputDeviceChannelCount();
+    return MVDefaultAudioDeviceChannelCount();
 }
 
 void MVMoviePlayback::reloadTracks()
