@@ -1,6 +1,7 @@
 #include "platform/mvkit/playback/movie_playback.h"
 
 #include "platform/basekit/notification_center.h"
+#include "platform/mvkit/media_keys.h"
 #include "platform/mvkit/notifications.h"
 #include "platform/mvkit/playback/media_sample_source.h"
 
@@ -281,10 +282,12 @@ void MVMoviePlayback::applyMovieSettings()
     applyTrackSettings();
 
     MVPictureAdjustments adjustments;
-    adjustments.brightness = std::clamp(finiteOr(m->visualBrightness(), 0), -1.0f, 1.0f);
-    adjustments.saturation = std::max(0.0f, finiteOr(m->visualSaturation(), 1));
-    adjustments.hue = finiteOr(m->visualHue(), 0);
-    adjustments.contrast = std::max(0.0f, finiteOr(m->visualContrast(), 1));
+    if (imageFiltersAvailable()) {
+        adjustments.brightness = std::clamp(finiteOr(m->visualBrightness(), 0), -1.0f, 1.0f);
+        adjustments.saturation = std::max(0.0f, finiteOr(m->visualSaturation(), 1));
+        adjustments.hue = finiteOr(m->visualHue(), 0);
+        adjustments.contrast = std::max(0.0f, finiteOr(m->visualContrast(), 1));
+    }
     if (!(adjustments == _adjustments)) {
         _adjustments = adjustments;
         // The same pictures look different now.
@@ -345,6 +348,11 @@ void MVMoviePlayback::setPitch(float cents)
 {
     if (auto m = movie())
         m->setPitch(cents);
+}
+
+bool MVMoviePlayback::imageFiltersAvailable()
+{
+    return MVMediaKeys::mediaKeys().boolForType("MVImageFiltersAvailable", true);
 }
 
 void MVMoviePlayback::setVisualAdjustments(const MVPictureAdjustments& adjustments)
