@@ -80,6 +80,8 @@ std::optional<std::vector<std::string>> informationOf(const HXDocument* document
         return movie->information();
     if (auto* composition = dynamic_cast<const MVPVitrelCompDocument*>(document))
         return composition->information();
+    if (auto* recording = dynamic_cast<const MVPCaptureDocument*>(document))
+        return recording->information();
     return std::nullopt;
 }
 
@@ -89,6 +91,8 @@ std::optional<std::vector<MVPAttributePair>> attributesOf(const HXDocument* docu
         return movie->attributes();
     if (auto* composition = dynamic_cast<const MVPVitrelCompDocument*>(document))
         return composition->attributes();
+    if (auto* recording = dynamic_cast<const MVPCaptureDocument*>(document))
+        return recording->attributes();
     return std::nullopt;
 }
 

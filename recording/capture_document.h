@@ -43,9 +43,9 @@ public:
     std::shared_ptr<MVPCaptureWindowController> captureWindowController() const { return _captureWindowController.lock(); }
     std::shared_ptr<HXWindow> captureWindow() const;
 
-    // The info panel's rows come from the window controller.
+    // The info panel's rows come from the window controller; a recording has no information lines.
     std::vector<MVPAttributePair> attributes() const;
-    std::vector<MVPAttributePair> information() const;
+    std::vector<std::string> information() const { return {}; }
     std::shared_ptr<MovieInfo> movieInfo();
     void showMovieInfo(HXObject* sender);
 
