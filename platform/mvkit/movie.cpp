@@ -615,6 +615,13 @@ std::pair<double, double> MVMovie::naturalSize() const
     return { box.width, box.height };
 }
 
+std::pair<double, double> MVMovie::currentSize() const
+{
+    auto [width, height] = naturalSize();
+    MVPictureBox box = MVPictureBoxForTrack(width, height, MVAffineForMatrixRecord(_matrix));
+    return { box.width, box.height };
+}
+
 void MVMovie::setRate(float rate)
 {
     if (rate == _rate)
