@@ -31,6 +31,10 @@ public:
     const std::string& informativeText() const { return _informativeText; }
     void setInformativeText(const std::string& text) { _informativeText = text; }
 
+    // The picture beside the texts (none by default).
+    const std::shared_ptr<HXImage>& icon() const { return _icon; }
+    void setIcon(std::shared_ptr<HXImage> icon) { _icon = std::move(icon); }
+
     std::shared_ptr<HXButton> addButtonWithTitle(const std::string& title);
     const std::vector<std::shared_ptr<HXButton>>& buttons() const { return _buttons; }
 
@@ -55,6 +59,7 @@ private:
     HXAlertStyle _style = HXWarningAlertStyle;
     std::string _messageText;
     std::string _informativeText;
+    std::shared_ptr<HXImage> _icon;
     std::vector<std::shared_ptr<HXButton>> _buttons;
     std::vector<long> _codes;
     bool _classicCodes = false;
