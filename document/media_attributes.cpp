@@ -2,7 +2,7 @@
 
 #include "document/movie_additions.h"
 #include "document/movie_document.h"
-#include "document/time_strings.h"
+#include "core/time_strings.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/mvkit/atoms/four_char_code.h"

@@ -3,7 +3,7 @@
 #include "document/media_attributes.h"
 #include "document/movie_document.h"
 #include "document/persistence.h"
-#include "fullscreen/hud_content_view.h"
+#include "player/controls/hud_content_view.h"
 #include "fullscreen/presentation_manager.h"
 #include "fullscreen/presentation_modes.h"
 #include "fullscreen/presentation_window_controller.h"

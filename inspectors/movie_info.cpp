@@ -3,8 +3,8 @@
 #include "document/composition_document.h"
 #include "document/media_attributes.h"
 #include "document/movie_document.h"
-#include "fullscreen/hud_content_view.h"
-#include "fullscreen/hud_window.h"
+#include "player/controls/hud_content_view.h"
+#include "player/controls/hud_window.h"
 #include "fullscreen/presentation_manager.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "inspectors/movie_info_item_view.h"
@@ -19,7 +19,6 @@
 #include "platform/winkit/event.h"
 #include "platform/winkit/window.h"
 #include "player/window/movie_ui_window.h"
-#include "recording/capture_document.h"
 
 #include <algorithm>
 
@@ -80,8 +79,8 @@ std::optional<std::vector<std::string>> informationOf(const HXDocument* document
         return movie->information();
     if (auto* composition = dynamic_cast<const MVPVitrelCompDocument*>(document))
         return composition->information();
-    if (auto* recording = dynamic_cast<const MVPCaptureDocument*>(document))
-        return recording->information();
+    if (auto* other = dynamic_cast<const MVPInfoPanelDocument*>(document))
+        return other->infoPanelInformation();
     return std::nullopt;
 }
 
@@ -91,8 +90,8 @@ std::optional<std::vector<MVPAttributePair>> attributesOf(const HXDocument* docu
         return movie->attributes();
     if (auto* composition = dynamic_cast<const MVPVitrelCompDocument*>(document))
         return composition->attributes();
-    if (auto* recording = dynamic_cast<const MVPCaptureDocument*>(document))
-        return recording->attributes();
+    if (auto* other = dynamic_cast<const MVPInfoPanelDocument*>(document))
+        return other->infoPanelAttributes();
     return std::nullopt;
 }
 
@@ -146,6 +145,14 @@ std::shared_ptr<MovieInfo> MovieInfo::movieInfoForDocument(const std::shared_ptr
     info->_currentDocument = document;
     info->createInfoPanel();
     return info;
+}
+
+void MovieInfo::installDocumentInfoPanelMaker()
+{
+    MVPDocumentInfoPanel::setMaker(
+        [](const std::shared_ptr<HXDocument>& document) -> std::shared_ptr<MVPDocumentInfoPanel> {
+            return movieInfoForDocument(document);
+        });
 }
 
 std::shared_ptr<MovieInfo> MovieInfo::movieInspector()
@@ -214,9 +221,7 @@ std::string MovieInfo::localized(const std::string& key) const
 
 bool MovieInfo::displayInfoForDocumentType(const HXDocument* document)
 {
-    return dynamic_cast<const MVPMovieDocument*>(document)
-        || dynamic_cast<const MVPCaptureDocument*>(document)
-        || dynamic_cast<const MVPVitrelCompDocument*>(document);
+    return dynamic_cast<const MVPInfoPanelDocument*>(document) != nullptr;
 }
 
 // ---- Showing and hiding

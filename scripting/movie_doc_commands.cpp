@@ -1,6 +1,6 @@
 // The commands a script sends to a movie: playback, editing, selection, geometry, presenting, finding,
 // saving and closing.
-#include "app/find_text_controller.h"
+#include "document/find_text_controller.h"
 #include "document/movie_document.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "platform/basekit/file_manager.h"

@@ -1,6 +1,6 @@
 #include "scripting/movie_doc_scripting.h"
 
-#include "document/matrix_array_additions.h"
+#include "core/matrix_array_additions.h"
 #include "document/movie_additions.h"
 #include "document/movie_document.h"
 #include "fullscreen/presentation_window_controller.h"

@@ -1,10 +1,10 @@
 #include "player/timeline/lcd_view.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "player/controls/image_drawing.h"
-#include "player/timeline/lcd_movie_time.h"
-#include "player/timeline/time_code_media.h"
+#include "document/lcd_movie_time.h"
+#include "document/time_code_media.h"
 
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/timer.h"

@@ -1,6 +1,6 @@
 #include "player/window/movie_view.h"
 
-#include "app/application.h"
+#include "core/notification_names.h"
 #include "document/movie_document.h"
 #include "player/controls/movie_jog_shuttle.h"
 

@@ -1,7 +1,7 @@
 #include "player/window/window_controller.h"
 
-#include "app/application_delegate.h"
-#include "app/preferences.h"
+#include "core/application_services.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "player/window/movie_view.h"
 
@@ -382,9 +382,8 @@ void MVPWindowController::applyProAppsColorCompatibilityModeToMovieView()
     if (!_movieView)
         return;
     bool installed = false;
-    if (HXApplication::hasSharedApplication())
-        if (auto delegate = std::dynamic_pointer_cast<MVPApplicationDelegate>(HXApp().delegate()))
-            installed = delegate->proAppsAreInstalled();
+    if (auto services = MVPApplicationServices::shared())
+        installed = services->proAppsAreInstalled();
     _movieView->setDrawsWithTessalineCompatibleColors(
         installed && preferenceIsOn(kGeneralPreferenceEnableProAppsColorCompatibilityMode));
 }

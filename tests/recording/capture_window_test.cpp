@@ -357,8 +357,8 @@ TEST_F(CaptureWindowTest, TheInfoRowsNameSourcesDestinationAndFormat)
     EXPECT_EQ(rows[2].value, controller->outputFile());
     EXPECT_EQ(rows[3].value, "320 x 240, rawvideo\n44.1 kHz, Mono, pcm_f32le") << "video, then sound";
 
-    // The recording's own info panel shows the rows, and follows them.
-    auto info = doc->movieInfo();
+    // An info panel on the recording shows the rows, and follows them.
+    auto info = MovieInfo::movieInfoForDocument(doc);
     ASSERT_TRUE(info);
     info->showHidePanel();
     ASSERT_TRUE(info->isVisible());

@@ -1,4 +1,4 @@
-#include "fullscreen/presentation_settings.h"
+#include "document/presentation_settings.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "player/timeline/lcd_movie_time.h"
+#include "document/lcd_movie_time.h"
 
 #include "platform/mvkit/playback/movie_playback.h"
 

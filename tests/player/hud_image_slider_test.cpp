@@ -1,6 +1,6 @@
 // The heads-up sliders: their pictures and look, the long track of the wide ones, and the jog/shuttle
 // slider that goes back to the middle when it is let go (and only then).
-#include "fullscreen/hud_image_slider.h"
+#include "player/controls/hud_image_slider.h"
 #include "platform/drawing/image.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/headless_window_server.h"

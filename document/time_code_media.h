@@ -5,7 +5,7 @@
 // at the sample's start. Frames then follow one every `frameDuration` media units of the sample's
 // description. The track's edit list maps movie time to those media times.
 #include "platform/mvkit/movie.h"
-#include "player/timeline/time_code.h"
+#include "document/time_code.h"
 
 #include <cstdint>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "fullscreen/hud_text.h"
+#include "player/controls/hud_text.h"
 
 #include "platform/basekit/notification_center.h"
 #include "platform/winkit/event.h"

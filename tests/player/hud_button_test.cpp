@@ -1,5 +1,5 @@
 // The heads-up push button: where its caps, fill tiles and interior go, and its title's colour.
-#include "fullscreen/hud_button.h"
+#include "player/controls/hud_button.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/headless_window_server.h"
 #include "platform/winkit/window.h"

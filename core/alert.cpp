@@ -1,6 +1,6 @@
-#include "document/alert.h"
+#include "core/alert.h"
 
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 
 #include "platform/basekit/strings.h"
 

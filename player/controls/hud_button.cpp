@@ -1,4 +1,4 @@
-#include "fullscreen/hud_button.h"
+#include "player/controls/hud_button.h"
 
 #include "platform/drawing/image.h"
 #include "platform/winkit/view.h"

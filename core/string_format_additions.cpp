@@ -1,4 +1,4 @@
-#include "document/string_format_additions.h"
+#include "core/string_format_additions.h"
 
 #include "platform/basekit/strings.h"
 

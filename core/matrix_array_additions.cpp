@@ -1,4 +1,4 @@
-#include "document/matrix_array_additions.h"
+#include "core/matrix_array_additions.h"
 
 namespace HXArray_Additions {
 

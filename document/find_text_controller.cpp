@@ -1,4 +1,4 @@
-#include "app/find_text_controller.h"
+#include "document/find_text_controller.h"
 
 #include "document/movie_document.h"
 #include "platform/basekit/bundle.h"

@@ -1,4 +1,4 @@
-#include "player/timeline/time_code.h"
+#include "document/time_code.h"
 
 #include <algorithm>
 

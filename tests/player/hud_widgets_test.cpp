@@ -1,8 +1,8 @@
 // The heads-up panel and its rounded content view: the panel's look and rules (closing, events offered to
 // the delegate first), and the content view's geometry (content rectangle, close button, title, divider
 // lines, the outlines of the title bar and body).
-#include "fullscreen/hud_content_view.h"
-#include "fullscreen/hud_window.h"
+#include "player/controls/hud_content_view.h"
+#include "player/controls/hud_window.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/button.h"
 #include "platform/winkit/headless_window_server.h"

@@ -1,4 +1,4 @@
-#include "fullscreen/hud_window.h"
+#include "player/controls/hud_window.h"
 
 HUDWindow::HUDWindow(HXRect contentRect, unsigned)
     : HXPanel(contentRect, HXBorderlessWindowMask)

@@ -1,4 +1,4 @@
-#include "document/string_additions.h"
+#include "core/string_additions.h"
 
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/strings.h"

@@ -1,5 +1,5 @@
 // Heads-up text: the inert label, and the text view's Control-click toggle and selection rules.
-#include "fullscreen/hud_text.h"
+#include "player/controls/hud_text.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/event.h"

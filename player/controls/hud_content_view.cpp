@@ -1,6 +1,6 @@
-#include "fullscreen/hud_content_view.h"
+#include "player/controls/hud_content_view.h"
 
-#include "fullscreen/hud_window.h"
+#include "player/controls/hud_window.h"
 #include "platform/drawing/attributed_string.h"
 #include "platform/drawing/color.h"
 #include "platform/drawing/image.h"

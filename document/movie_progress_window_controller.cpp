@@ -1,4 +1,4 @@
-#include "player/window/movie_progress_window_controller.h"
+#include "document/movie_progress_window_controller.h"
 
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/notification_center.h"

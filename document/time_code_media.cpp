@@ -1,6 +1,6 @@
-#include "player/timeline/time_code_media.h"
+#include "document/time_code_media.h"
 
-#include "player/timeline/lcd_movie_time.h"
+#include "document/lcd_movie_time.h"
 
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/model_math.h"

@@ -1,4 +1,4 @@
-#include "fullscreen/hud_image_slider.h"
+#include "player/controls/hud_image_slider.h"
 
 #include "platform/drawing/image.h"
 
