@@ -240,6 +240,10 @@ TEST_F(MovieMenuDocumentTest, ItemsFollowTheMovieThroughTheResponderChain)
     };
     for (const auto& row : rows)
         EXPECT_EQ(enabled(row.action), row.enabled) << row.action;
+    // The properties window is reached from the menu bar: the document acts on its item.
+    HXMenuItem properties("Show Movie Properties", "openMovieProperties:", "");
+    EXPECT_TRUE(HXMenu::validateItem(properties));
+    EXPECT_TRUE(doc->respondsToAction(HXSelector("openMovieProperties:")));
     EXPECT_TRUE(enabled("fullScreen:"));
     EXPECT_EQ(lastTitle, HXLocalizedString("mvpFullScreen", {}));
 
