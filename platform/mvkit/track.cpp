@@ -107,13 +107,17 @@ void MVTrack::setEnabled(bool enabled)
     if (flags != _header.flags) {
         _header.flags = flags;
         changed();
+        propertyChanged("enab");
     }
 }
 
 void MVTrack::setLayer(int16_t layer)
 {
+    const bool differs = layer != _header.layer;
     _header.layer = layer;
     changed();
+    if (differs)
+        propertyChanged("layr");
 }
 
 void MVTrack::setAlternateGroup(int16_t group)
@@ -122,16 +126,24 @@ void MVTrack::setAlternateGroup(int16_t group)
     changed();
 }
 
-void MVTrack::audioPropertyChanged(const char* code)
+void MVTrack::postSettingChanged(const char* name, const char* parameter, const char* code)
 {
-    HXPropertyList::Dictionary info { { MVTrackAudioPropertyParameter, std::string(code) } };
+    HXPropertyList::Dictionary info { { parameter, std::string(code) } };
     auto& center = HXNotificationCenter::defaultCenter();
     if (auto self = weak_from_this().lock())
-        center.postNotification(
-            HXNotification(MVTrackAudioPropertyDidChangeNotification, self, std::move(info)));
+        center.postNotification(HXNotification(name, self, std::move(info)));
     else
-        center.postNotification(
-            HXNotification(MVTrackAudioPropertyDidChangeNotification, this, std::move(info)));
+        center.postNotification(HXNotification(name, this, std::move(info)));
+}
+
+void MVTrack::audioPropertyChanged(const char* code)
+{
+    postSettingChanged(MVTrackAudioPropertyDidChangeNotification, MVTrackAudioPropertyParameter, code);
+}
+
+void MVTrack::propertyChanged(const char* code)
+{
+    postSettingChanged(MVTrackPropertyDidChangeNotification, MVTrackPropertyParameter, code);
 }
 
 void MVTrack::setVolume(float volume)
@@ -174,15 +186,23 @@ void MVTrack::setMuted(bool muted)
 
 void MVTrack::setMatrix(const MVMatrixRecord& matrix)
 {
+    const bool differs = !(matrix == _header.matrix);
     _header.matrix = matrix;
     changed();
+    if (differs)
+        propertyChanged("matr");
 }
 
 void MVTrack::setDimensions(double width, double height)
 {
-    _header.width = uint32_t(std::lround(std::clamp(width, 0.0, 65535.0) * 65536.0));
-    _header.height = uint32_t(std::lround(std::clamp(height, 0.0, 65535.0) * 65536.0));
+    const uint32_t w = uint32_t(std::lround(std::clamp(width, 0.0, 65535.0) * 65536.0));
+    const uint32_t h = uint32_t(std::lround(std::clamp(height, 0.0, 65535.0) * 65536.0));
+    const bool differs = w != _header.width || h != _header.height;
+    _header.width = w;
+    _header.height = h;
     changed();
+    if (differs)
+        propertyChanged("dims");
 }
 
 void MVTrack::setLanguage(uint16_t language)
@@ -631,12 +651,14 @@ void MVTrack::setAttributeForKey(const HXPropertyList& value, const std::string&
             writeField(info.payload, 6 + 2 * i, 2,
                 value.isArray() && value.count() == 3 ? uint32_t(value[i].integerValue()) & 0xFFFF : 0);
         changed();
+        propertyChanged("gmod");
     } else if (_media && key == MVTrackTransferModeAttribute) {
         auto& info = _media->storedDescription().information.header;
         if (info.type != MVFourCC("vmhd"))
             return;
         writeField(info.payload, 4, 2, uint32_t(value.integerValue()) & 0xFFFF);
         changed();
+        propertyChanged("gmod");
     } else if (_media && key == MVTrackBalanceAttribute) {
         auto& info = _media->storedDescription().information.header;
         if (info.type != MVFourCC("smhd"))
@@ -667,6 +689,9 @@ void MVTrack::setAttributeForKey(const HXPropertyList& value, const std::string&
     } else {
         _otherAttributes[key] = value;
         changed();
+        if (key == MVTrackDeinterlaceVideoAttribute || key == MVTrackSingleFieldVideoAttribute
+            || key == MVTrackHighQualityVideoAttribute)
+            propertyChanged("vflg");
     }
 }
 
@@ -710,6 +735,8 @@ void MVTrack::setStoredTrackAtom(uint32_t type, const std::optional<MVBytes>& pa
         _stored.childOrder.clear();
     }
     changed();
+    if (type == MVFourCC("matt"))
+        propertyChanged("matt");
 }
 
 MVTrackLoadSettings MVTrack::loadSettings() const

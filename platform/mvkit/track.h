@@ -169,6 +169,8 @@ public:
     // Posts "MVTrackAudioPropertyDidChangeNotification" for the sound setting `code` ("volu", "mute", ...;
     // "tlay" when the channel layout changed).
     void audioPropertyChanged(const char* code);
+    // Posts "MVTrackPropertyDidChangeNotification" for the setting `code` ("enab", "layr", "matr", ...).
+    void propertyChanged(const char* code);
 
     // Attributes by name. Values: times and ranges as MVStringFromTime text ({"time", "duration"}),
     // sizes as {"width", "height"}, positions as {"x", "y"}, the matrix as nine integers as stored,
@@ -216,6 +218,7 @@ public:
 private:
     MVTrack() = default;
     void changed();
+    void postSettingChanged(const char* name, const char* parameter, const char* code);
     template<class T> void storeAudioProperty(T& field, T value, const char* code);
     // Splits the edit at `trackTime` so an edit starts there; answers its index (edits().size() at the end).
     size_t splitAt(int64_t trackTime);

@@ -110,6 +110,23 @@ void MVMoviePlayback::observe(const std::shared_ptr<MVMovie>& movie)
                 self->_player->setTrackAudioSettings(track->trackID(), soundSettingsOf(*track));
         }));
 
+    // Which tracks play and how pictures are drawn: a new layer or enabled state needs the tracks again,
+    // the rest only the pictures drawn again.
+    _observers.push_back(center.addObserver(
+        MVTrackPropertyDidChangeNotification, nullptr, [weak](const HXNotification& notification) {
+            auto self = weak.lock();
+            auto track = notification.objectAs<MVTrack>();
+            auto m = self ? self->movie() : nullptr;
+            if (!m || !track || track->movie() != m)
+                return;
+            auto code = notification.userInfo().find(MVTrackPropertyParameter);
+            const std::string what = code != notification.userInfo().end() ? code->second.stringValue() : "";
+            if (what == "enab" || what == "layr")
+                self->reloadTracks();
+            else if (self->_player->onPictureChange)
+                self->_player->onPictureChange();
+        }));
+
     _player->onRateChange = [weak](double rate) {
         if (auto self = weak.lock())
             self->writeRate(rate);

@@ -9,6 +9,7 @@
 #include "platform/mvkit/data_reference.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/movie_view.h"
+#include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/playback/picture_compositor.h"
 #include "platform/mvkit/track_geometry.h"
 #include "platform/winkit/application.h"
@@ -17,6 +18,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <iterator>
 
 using namespace movara::test;
 
@@ -224,4 +227,58 @@ TEST_F(TwoTrackMovieTest, TransparencyAndMaskAreDrawnAndKeptInTheFile)
     auto rep = picture(reopened);
     ASSERT_TRUE(rep);
     expectColor(rep->pixelAt(140, 60), 128, 0, 128, 255, "no mask");
+}
+
+TEST_F(TwoTrackMovieTest, ATracksPictureSettingsReachThePlaybackAtOnce)
+{
+    std::shared_ptr<MVTrack> track;
+    auto movie = twoTrackMovie(&track);
+    ASSERT_TRUE(movie);
+    auto playback = MVMoviePlayback::playbackForMovie(movie);
+    int redraws = 0;
+    playback->player().onPictureChange = [&] { ++redraws; };
+    // Which tracks show, back to front.
+    auto shown = [&] {
+        clock->advance(0.1);
+        std::vector<uint32_t> ids;
+        for (const auto& p : playback->player().presentedPictures())
+            if (p.picture.frame)
+                ids.push_back(p.trackID);
+        return ids;
+    };
+    const uint32_t red = movie->tracks().front()->trackID(), blue = track->trackID();
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::vector<uint32_t> shown;
+    };
+    const Step steps[] = {
+        { "blue in front", [&] { track->setLayer(-1); }, { red, blue } },
+        { "blue behind", [&] { track->setLayer(1); }, { blue, red } },
+        { "blue off", [&] { track->setEnabled(false); }, { red } },
+        { "blue on and in front", [&] { track->setEnabled(true); track->setLayer(-1); }, { red, blue } },
+    };
+    for (const auto& step : steps) {
+        step.change();
+        EXPECT_EQ(shown(), step.shown) << step.what;
+    }
+    // How a picture is drawn changes nothing that plays: the pictures are drawn again.
+    const std::function<void()> drawn[] = {
+        [&] { track->setAttributeForKey(int64_t(MVGraphicsModeBlend), MVTrackTransferModeAttribute); },
+        [&] { MVTrackSetPlayerTransparency(*track, 0.25); },
+        [&] { track->setMatrix(moved(10, 10)); },
+        [&] { track->setDimensions(40, 30); },
+        [&] { track->setAttributeForKey(true, MVTrackHighQualityVideoAttribute); },
+        [&] {
+            auto mask = HXBitmapImageRep::initWithSize(1, 1);
+            auto png = mask->representationUsingType(HXBitmapImageFileType::PNG);
+            track->setMaskImage(png->bytes);
+        },
+    };
+    for (size_t i = 0; i < std::size(drawn); ++i) {
+        redraws = 0;
+        drawn[i]();
+        EXPECT_GT(redraws, 0) << "change " << i;
+    }
+    playback->player().onPictureChange = nullptr;
 }
