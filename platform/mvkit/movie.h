@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+struct MVImportedSubtitles;
+
 class HXUndoManager;
 class MVHotspot;
 class MVMovieDelegate;
@@ -427,7 +429,8 @@ public:
 private:
     friend class MVMovieLoader;
     MVMovie() = default;
-    void networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath);
+    void networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath,
+        const std::vector<MVImportedSubtitles>& subtitles = {}, std::vector<std::shared_ptr<void>> cacheLeases = {});
     void networkTransferEnded(bool ok, const HXError& error);
     void postNotification(const char* name, HXPropertyList::Dictionary userInfo = {});
     void setLoadState(int64_t state);
@@ -483,6 +486,7 @@ private:
     MVMovieProgressProc _progressProc;
     HXPropertyList::Dictionary _otherAttributes;
     std::shared_ptr<MVMovieLoader> _loader; // a network movie being fetched
+    std::vector<std::shared_ptr<void>> _importCacheLeases; // rewritten samples of an import, kept while open
     // The panorama, and what its tracks were when it was made (it is made again when they change).
     mutable std::shared_ptr<MVPanoramaController> _panorama;
     mutable std::vector<uintptr_t> _panoramaKey;

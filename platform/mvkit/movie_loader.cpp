@@ -108,12 +108,12 @@ void MVMovieLoader::run()
     if (ok && !haveHeader) {
         HXError readError;
         auto file = MVReadMovieFile(_cachePath, &readError);
-        if (!file)
-            if (auto imported = MVImportMovieFile(_cachePath, nullptr))
-                file = std::move(imported->file);
-        if (file && !file->movie.tracks.empty()) {
+        std::optional<MVImportResult> imported;
+        if (!file && (imported = MVImportMovieFile(_cachePath, nullptr)))
+            file = imported->file;
+        if (file && (!file->movie.tracks.empty() || (imported && !imported->subtitles.empty()))) {
             haveHeader = true;
-            deliverHeader(std::move(*file));
+            deliverHeader(std::move(*file), imported ? &*imported : nullptr);
         } else {
             ok = false;
             error = readError.code()
@@ -127,14 +127,17 @@ void MVMovieLoader::run()
     deliverEnd(ok, error);
 }
 
-void MVMovieLoader::deliverHeader(MVMovieFileDescription file)
+void MVMovieLoader::deliverHeader(MVMovieFileDescription file, MVImportResult* imported)
 {
     std::weak_ptr<MVMovie> weak = _movie;
     std::string path = _cachePath;
-    HXRunLoop::performOnMainThread([weak, path, file = std::move(file)] {
-        if (auto movie = weak.lock())
-            movie->networkHeaderArrived(file, path);
-    });
+    auto subtitles = imported ? std::move(imported->subtitles) : std::vector<MVImportedSubtitles> {};
+    auto leases = imported ? std::move(imported->cacheLeases) : std::vector<std::shared_ptr<void>> {};
+    HXRunLoop::performOnMainThread(
+        [weak, path, file = std::move(file), subtitles = std::move(subtitles), leases = std::move(leases)] {
+            if (auto movie = weak.lock())
+                movie->networkHeaderArrived(file, path, subtitles, leases);
+        });
 }
 
 void MVMovieLoader::deliverEnd(bool ok, HXError error)

@@ -11,6 +11,7 @@
 #include <thread>
 
 class MVMovie;
+struct MVImportResult;
 
 class MVMovieLoader : public std::enable_shared_from_this<MVMovieLoader> {
 public:
@@ -25,7 +26,9 @@ public:
 private:
     MVMovieLoader() = default;
     void run();
-    void deliverHeader(MVMovieFileDescription file);
+    // `imported`: what an import of the whole file found besides the description (its subtitles and
+    // the cache entries it reads), taken over by the movie.
+    void deliverHeader(MVMovieFileDescription file, MVImportResult* imported = nullptr);
     void deliverEnd(bool ok, HXError error);
 
     std::weak_ptr<MVMovie> _movie;

@@ -1,5 +1,7 @@
 #include "platform/mvkit/playback/decoder.h"
 
+#include <atomic>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
@@ -11,6 +13,8 @@ extern "C" {
 MVDecodedFrame::MVDecodedFrame(AVFrame* frame)
     : _frame(frame)
 {
+    static std::atomic<uint64_t> next { 1 };
+    _serial = next.fetch_add(1, std::memory_order_relaxed);
 }
 
 MVDecodedFrame::~MVDecodedFrame()
@@ -91,6 +95,7 @@ std::unique_ptr<MVDecoder> MVDecoder::decoderWithConfiguration(
             av_channel_layout_default(&c->ch_layout, configuration.channelCount);
         c->bits_per_coded_sample = configuration.bitsPerSample;
         c->block_align = configuration.blockAlign;
+        c->bit_rate = configuration.bitRate;
     }
     if (int err = avcodec_open2(c, codec, nullptr); err < 0) {
         char text[AV_ERROR_MAX_STRING_SIZE] = {};
