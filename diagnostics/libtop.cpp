@@ -147,10 +147,18 @@ void readNetwork(libtop_tsamp_t& t)
     }
     t.p_net_ibytes = t.net_ibytes;
     t.p_net_obytes = t.net_obytes;
+    t.p_net_ipackets = t.net_ipackets;
+    t.p_net_opackets = t.net_opackets;
     t.net_ibytes = ibytes;
     t.net_ipackets = ipackets;
     t.net_obytes = obytes;
     t.net_opackets = opackets;
+    if (t.seq == 1) {
+        t.b_net_ibytes = ibytes;
+        t.b_net_ipackets = ipackets;
+        t.b_net_obytes = obytes;
+        t.b_net_opackets = opackets;
+    }
 }
 
 void readDisks(libtop_tsamp_t& t)
@@ -178,10 +186,29 @@ void readDisks(libtop_tsamp_t& t)
     }
     t.p_disk_rbytes = t.disk_rbytes;
     t.p_disk_wbytes = t.disk_wbytes;
+    t.p_disk_rops = t.disk_rops;
+    t.p_disk_wops = t.disk_wops;
     t.disk_rops = rops;
     t.disk_rbytes = rbytes;
     t.disk_wops = wops;
     t.disk_wbytes = wbytes;
+    if (t.seq == 1) {
+        t.b_disk_rops = rops;
+        t.b_disk_rbytes = rbytes;
+        t.b_disk_wops = wops;
+        t.b_disk_wbytes = wbytes;
+    }
+}
+
+void readVirtualMemory(libtop_tsamp_t& t)
+{
+    std::string vmstat;
+    if (!readText("/proc/vmstat", vmstat))
+        return; // the statistics stay as they were
+    t.p_vm_stat = t.vm_stat;
+    t.vm_stat = libtop_parse_vmstat(vmstat);
+    if (t.seq == 1)
+        t.b_vm_stat = t.vm_stat;
 }
 
 uint32_t countEntries(const std::string& folder)
@@ -193,6 +220,23 @@ uint32_t countEntries(const std::string& folder)
     while (dirent* entry = readdir(dir))
         if (entry->d_name[0] != '.')
             ++count;
+    closedir(dir);
+    return count;
+}
+
+// The threads of a process that run or are ready to run now.
+uint32_t countRunningThreads(const std::string& folder)
+{
+    DIR* dir = opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    uint32_t count = 0;
+    while (dirent* entry = readdir(dir)) {
+        std::string stat;
+        if (entry->d_name[0] != '.' && readText(folder + "/" + entry->d_name + "/stat", stat)
+            && libtop_thread_runs(stat))
+            ++count;
+    }
     closedir(dir);
     return count;
 }
@@ -234,6 +278,7 @@ void updateProcess(Sampler& s, pid_t pid, bool regions)
     p.p_rprvt = p.rprvt;
     p.p_rshrd = p.rshrd;
     p.p_faults = p.faults;
+    p.p_pageins = p.pageins;
     p.p_csw = p.csw;
     p.p_total_time = p.total_time;
     p.pid = pid;
@@ -248,6 +293,7 @@ void updateProcess(Sampler& s, pid_t pid, bool regions)
     if (readText(base + "/io", io))
         p.syscalls = fieldValue(io, "syscr:") + fieldValue(io, "syscw:");
     p.prt = countEntries(base + "/fd");
+    p.run_th = countRunningThreads(base + "/task");
     if ((regions && p.preg != 1) || p.preg == 2) {
         std::string rollup;
         if (readText(base + "/smaps_rollup", rollup))
@@ -265,6 +311,7 @@ void updateTotals(Sampler& s)
     t.reg = 0;
     t.rprvt = 0;
     t.vprvt = 0;
+    t.rshrd = 0;
     for (auto& [pid, p] : s.records) {
         if (p->seq != t.seq)
             continue;
@@ -273,6 +320,7 @@ void updateTotals(Sampler& s)
         t.reg += p->reg;
         t.rprvt += p->rprvt;
         t.vprvt += p->vprvt;
+        t.rshrd += p->pss_shrd;
     }
 }
 
@@ -356,8 +404,29 @@ void libtop_parse_rollup(const std::string& text, libtop_pinfo_t* record)
         return;
     record->rprvt = (fieldValue(text, "Private_Clean:") + fieldValue(text, "Private_Dirty:")) * 1024u;
     record->rshrd = (fieldValue(text, "Shared_Clean:") + fieldValue(text, "Shared_Dirty:")) * 1024u;
+    // The proportional set: private pages whole, each shared page divided among those mapping it.
+    const uint64_t pss = fieldValue(text, "Pss:") * 1024u;
+    record->pss_shrd = pss > record->rprvt ? pss - record->rprvt : 0;
     if (uint64_t rss = fieldValue(text, "Rss:"))
         record->rsize = rss * 1024u;
+}
+
+libtop_tsamp_t::vm_stats_t libtop_parse_vmstat(const std::string& text)
+{
+    // Lines of "name value".
+    libtop_tsamp_t::vm_stats_t vm;
+    vm.faults = fieldValue(text, "pgfault ");
+    vm.pageins = fieldValue(text, "pgmajfault ");
+    vm.pageouts = fieldValue(text, "pswpout ");
+    return vm;
+}
+
+bool libtop_thread_runs(const std::string& statText)
+{
+    auto close = statText.rfind(')');
+    if (close == std::string::npos || close + 2 >= statText.size())
+        return false;
+    return statText[close + 2] == 'R';
 }
 
 // ---- The sampler ----
@@ -435,6 +504,7 @@ int libtop_sample(bool regions, bool sharedLibraries)
     std::copy(std::begin(previousTicks), std::end(previousTicks), t.p_cpu_ticks);
     if (sharedLibraries && (t.seq - 1) % s.interval == 0)
         t.fw_private = sharedLibraryPrivateBytes();
+    readVirtualMemory(t);
     readMemory(t);
     updateTotals(s);
     readNetwork(t);

@@ -2,8 +2,12 @@
 // The info panel as the documents see it. The panel (MovieInfo) is made above the documents, in the
 // inspectors, which install its maker with setMaker() when the program starts; without a maker a document
 // has no panel. A document kind that has an info panel derives from MVPInfoPanelDocument.
+#include "document/media_attributes.h"
+
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 class HXDocument;
 
@@ -31,4 +35,8 @@ public:
     virtual ~MVPInfoPanelDocument() = default;
     // The document's panel, made on first use (null when there is no maker).
     virtual std::shared_ptr<MVPDocumentInfoPanel> movieInfo() = 0;
+    // What the panel shows of a document kind the panel does not know itself (a recording): its
+    // information lines and its label/value rows.
+    virtual std::vector<std::string> infoPanelInformation() const { return {}; }
+    virtual std::vector<MVPAttributePair> infoPanelAttributes() const { return {}; }
 };

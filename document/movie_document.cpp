@@ -21,6 +21,8 @@
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/aperture.h"
 #include "platform/mvkit/movie_view.h"
+#include "platform/mvkit/notifications.h"
+#include "platform/mvkit/track.h"
 #include "platform/mvkit/user_data.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/application.h"
@@ -357,6 +359,15 @@ void MVPMovieDocument::observeMovie()
         [](MVPMovieDocument& d, const HXNotification& n) { d.movieRateChanged(n); });
     observe(MVMovieTimeDidChangeNotification,
         [](MVPMovieDocument& d, const HXNotification&) { d.updateDynamicAttributes(); });
+    // A track's settings changed with undo (the properties window's panes) change the document as an
+    // edit does. Tracks post from themselves: listen to all, keep those of this movie.
+    for (const char* name : { MVTrackPropertyDidChangeNotification, MVTrackAudioPropertyDidChangeNotification })
+        _movieObservers.push_back(center.addObserver(this, name, nullptr, [weak](const HXNotification& n) {
+            auto doc = weak.lock();
+            auto track = n.objectAs<MVTrack>();
+            if (doc && track && doc->_movie && track->movie() == doc->_movie)
+                doc->movieEditFollowUp();
+        }));
     // Requests of the movie itself: close its window, enter or leave full screen.
     for (const char* request : { MVMovieCloseWindowRequestNotification,
              MVMovieEnterFullScreenRequestNotification, MVMovieExitFullScreenRequestNotification })

@@ -217,6 +217,8 @@ void MVPMovieDocument::registerFindActions()
     // ---- Export and sharing: the File menu's commands (their work lives in export/) ----
     registerExportAndShareActions(*this);
     // ---- end of export and sharing ----
+    // The Window menu's properties window of the movie and its tracks.
+    setActionHandler("openMovieProperties:", [this](HXObject* sender) { openMovieProperties(sender); });
 }
 
 void MVPMovieDocument::findText(HXObject*)

@@ -15,6 +15,7 @@
 #include "platform/winkit/alert.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/button.h"
+#include "platform/winkit/help_manager.h"
 #include "platform/winkit/interface_loading.h"
 #include "platform/winkit/matrix.h"
 #include "platform/winkit/menu.h"
@@ -234,9 +235,9 @@ void MVPExportRefMovieForWebWindowController::endSheet(long returnCode)
 
 void MVPExportRefMovieForWebWindowController::showContextHelp(HXObject*)
 {
-    // The help for this sheet is the read-me page every export writes; there is no separate help book.
-    HXLog(
-        "Export for Web: see the ReadMe.html written next to the exported movies (help anchor mvphoneweb).");
+    // The program's help book, at its page on exporting for the web.
+    if (!HXHelpManager::sharedHelpManager().openHelpAnchor("mvphoneweb", {}, _resources))
+        HXBeep();
 }
 
 void MVPExportRefMovieForWebWindowController::cancel(HXObject*)
@@ -534,8 +535,9 @@ void MVPExportRefMovieForWebWindowController::startExport(HXObject*)
     if (!confirmReplacing(folderPath, names) || !makeFolder(folderPath))
         return; // the sheet stays for another name or folder
 
-    auto natural = _movie->naturalSize();
-    auto [width, height] = exportSize(natural.first, natural.second);
+    // The movie at the size it is shown at, its own matrix included.
+    auto current = _movie->currentSize();
+    auto [width, height] = exportSize(current.first, current.second);
     if (_movie->hasVideo()
         && !writePoster(HXString::stringByAppendingPathComponent(folderPath, poster), width, height)) {
         endSheet(0);

@@ -52,6 +52,8 @@ std::shared_ptr<JobView> JobView::make(HXRect frame)
 JobView::~JobView()
 {
     dropTimer();
+    if (_barTimer)
+        _barTimer->invalidate();
 }
 
 void JobView::setUp()
@@ -152,6 +154,40 @@ void JobView::viewWillMoveToWindow(HXWindow* newWindow)
         dropTimer();
 }
 
+void JobView::viewDidMoveToWindow()
+{
+    HXControl::viewDidMoveToWindow();
+    updateBarAnimation();
+}
+
+HXRect JobView::barRect() const
+{
+    return HXMakeRect(10, 22 + 4, bounds().size.width - 40, 7);
+}
+
+void JobView::updateBarAnimation()
+{
+    const bool wanted = _indeterminate && !_progressHidden && window() != nullptr;
+    if (wanted == (_barTimer != nullptr))
+        return;
+    if (!wanted) {
+        _barTimer->invalidate();
+        _barTimer.reset();
+        return;
+    }
+    std::weak_ptr<JobView> weak = std::static_pointer_cast<JobView>(shared_from_this());
+    // The bar moves while a menu or a drag tracks events too.
+    _barTimer = HXTimer::scheduledTimer(1.0 / 12, true, [weak](HXTimer& timer) {
+        auto self = weak.lock();
+        if (!self) {
+            timer.invalidate();
+            return;
+        }
+        ++self->_barPhase;
+        self->setNeedsDisplayInRect(self->barRect());
+    }, { HXDefaultRunLoopMode, HXEventTrackingRunLoopMode });
+}
+
 // ---- parts ----------------------------------------------------------------------------------------------
 
 void JobView::setBackgroundColor(const HXColor& color)
@@ -171,6 +207,7 @@ void JobView::setProgressHidden(bool hidden)
     if (hidden != _progressHidden) {
         _progressHidden = hidden;
         setNeedsDisplay(true);
+        updateBarAnimation();
     }
 }
 
@@ -179,6 +216,9 @@ void JobView::setIndeterminate(bool indeterminate)
     if (indeterminate != _indeterminate) {
         _indeterminate = indeterminate;
         setNeedsDisplay(true);
+        // A bar that becomes indeterminate starts moving from the beginning.
+        _barPhase = 0;
+        updateBarAnimation();
     }
 }
 
@@ -237,18 +277,20 @@ void JobView::drawRect(HXRect)
     }
 
     if (!_progressHidden) {
-        HXRect bar = HXMakeRect(10, 22 + 4, width - 40, 7);
+        HXRect bar = barRect();
         auto track = HXBezierPath::bezierPathWithRoundedRect(bar, 3.5, 3.5);
         HXColor::colorWithCalibratedWhite(0.85).setFill();
         track.fill();
         HXColor fill = HXColor::colorWithCalibratedRed(0.25, 0.5, 0.9);
         if (_indeterminate) {
-            // Diagonal stripes for work of unknown length.
+            // Stripes for work of unknown length, running along the bar two points a step.
             fill.setFill();
-            for (double x = bar.origin.x; x < bar.origin.x + bar.size.width; x += 12) {
-                HXRect stripe = HXMakeRect(
-                    x, bar.origin.y, std::min(6.0, bar.origin.x + bar.size.width - x), bar.size.height);
-                HXBezierPath::fillRect(stripe);
+            const double shift = double((_barPhase * 2) % 12);
+            for (double x = bar.origin.x - 12 + shift; x < bar.origin.x + bar.size.width; x += 12) {
+                const double left = std::max(x, bar.origin.x);
+                const double right = std::min(x + 6, bar.origin.x + bar.size.width);
+                if (right > left)
+                    HXBezierPath::fillRect(HXMakeRect(left, bar.origin.y, right - left, bar.size.height));
             }
         } else if (_progress > 0) {
             HXRect done = bar;

@@ -39,8 +39,11 @@ public:
     void setBackgroundColor(const HXColor& color);
     void setProgressHidden(bool hidden);
     bool isProgressHidden() const { return _progressHidden; }
+    // An indeterminate bar that shows in a window moves (its stripes run along it) on a timer.
     void setIndeterminate(bool indeterminate);
     bool isIndeterminate() const { return _indeterminate; }
+    bool isAnimating() const { return _barTimer != nullptr; }
+    long animationPhase() const { return _barPhase; }
     void setProgress(double value);
     double progress() const { return _progress; }
     void setStatus(const std::string& status);
@@ -56,10 +59,14 @@ public:
     void drawRect(HXRect dirtyRect) override;
     bool isOpaque() const override;
     void viewWillMoveToWindow(HXWindow* newWindow) override;
+    void viewDidMoveToWindow() override;
 
 private:
     void setUp();
     void dropTimer();
+    // Starts or stops the bar's animation as the bar now needs it.
+    void updateBarAnimation();
+    HXRect barRect() const;
 
     std::string _titleText;
     std::string _statusText;
@@ -71,6 +78,8 @@ private:
     HXColor _backgroundColor = HXColor::whiteColor();
     bool _hasBackgroundColor = false;
     std::shared_ptr<HXTimer> _elapsedTimer;
+    std::shared_ptr<HXTimer> _barTimer;
+    long _barPhase = 0;
     std::optional<HXTimeInterval> _startTime;
     double _timeAccumulator = 0;
     std::weak_ptr<Job> _job;

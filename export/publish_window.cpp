@@ -144,6 +144,9 @@ void PublishWindow::windowDidLoad()
 {
     _interfaceToButtonMap = { { "ShareMail", _shareToMailButton },
         { "ShareCastworks", _shareToQuillonButton }, { "ShareDiscwright", _shareToDiscwrightButton } };
+    // A target whose pane this program does not have (disc burning) is shown but cannot be chosen.
+    for (const auto& [name, button] : _interfaceToButtonMap)
+        button->setEnabled(HXInterfaceLoader::hasInterface(name));
     auto content = window()->contentView();
     HXRect bounds = content->bounds();
     _toolbarHighlightView = std::make_shared<CCToolbarHilightView>(HXMakeRect(0, 0, 100, 100));

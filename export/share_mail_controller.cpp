@@ -73,7 +73,7 @@ void ShareMailController::setDataSizeFormatter(std::function<std::string(int64_t
 ShareMailController::MovieFacts ShareMailController::defaultMovieFacts(const MVMovie& movie)
 {
     MovieFacts f;
-    auto size = movie.naturalSize();
+    auto size = movie.currentSize();
     f.width = size.first;
     f.height = size.second;
     f.fileSize = int64_t(movie.movieFormatRepresentation().size()) + movie.dataSize();

@@ -8,6 +8,7 @@
 #include "platform/basekit/task.h"
 #include "platform/basekit/url.h"
 #include "platform/basekit/user_defaults.h"
+#include "platform/drawing/image.h"
 #include "platform/mvkit/movie.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/application.h"
@@ -311,6 +312,7 @@ std::optional<std::string> ShareQuillonController::findQuillonPasswordInKeyChain
 void ShareQuillonController::storePasswordInKeyChain(const std::string&)
 {
     auto alert = std::make_shared<HXAlert>();
+    alert->setIcon(HXImage::imageNamed("Keychain.tiff"));
     alert->setMessageText(localized("mvpKeyChainMessage", "Keep the password?"));
     alert->setInformativeText(localized("mvpKeyChainPasswordQuestion",
         "The password can be kept for you, readable by you alone, so that you need not type it again."));

@@ -10,6 +10,7 @@
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/mvkit/notifications.h"
+#include "platform/mvkit/playback/movie_playback.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/button.h"
 #include "platform/winkit/document_controller.h"
@@ -158,8 +159,9 @@ AVControls::~AVControls()
 
 bool AVControls::imageFiltersAvailable()
 {
-    // The picture adjustments are our own colour matrix over the decoded pictures: always there.
-    return true;
+    // The picture adjustments are the playback's own pass over the decoded pictures, which a media key
+    // can switch off: then the panel has no picture group.
+    return MVMoviePlayback::imageFiltersAvailable();
 }
 
 bool AVControls::movieUsesAudioContext(const MVMovie& movie)
@@ -408,8 +410,8 @@ void AVControls::shuttleMovie(HXObject* sender)
         return;
     }
     if (!_didSetOldPlayRate) {
-        // What the movie was doing when the jog began (playing or still) is what it goes back to.
-        _oldRate = _movie->rate();
+        // When the jog ends the movie plays on at its preferred rate.
+        _oldRate = _movie->preferredRate();
         _didSetOldPlayRate = true;
     }
     if (!_movie->playsAllFrames()) {

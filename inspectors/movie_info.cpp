@@ -79,6 +79,8 @@ std::optional<std::vector<std::string>> informationOf(const HXDocument* document
         return movie->information();
     if (auto* composition = dynamic_cast<const MVPVitrelCompDocument*>(document))
         return composition->information();
+    if (auto* other = dynamic_cast<const MVPInfoPanelDocument*>(document))
+        return other->infoPanelInformation();
     return std::nullopt;
 }
 
@@ -88,6 +90,8 @@ std::optional<std::vector<MVPAttributePair>> attributesOf(const HXDocument* docu
         return movie->attributes();
     if (auto* composition = dynamic_cast<const MVPVitrelCompDocument*>(document))
         return composition->attributes();
+    if (auto* other = dynamic_cast<const MVPInfoPanelDocument*>(document))
+        return other->infoPanelAttributes();
     return std::nullopt;
 }
 

@@ -96,13 +96,15 @@ bool Brannock::passesVersionTest(const std::string& version)
             break;
         start = dot + 1;
     }
-    // The first component that differs decides: 7.7, 8.0 and 7.10.0 are all newer than 7.6.1.
+    // Each component must reach the minimum's on its own; a greater one does not settle the rest, so
+    // 7.6.2 and 7.7.1 pass while 7.7, 8.0 and 7.10.0 do not (their files go to the newer player, and
+    // back here only when it cannot take them).
     size_t rounds = std::max<size_t>(3, components.size());
     for (size_t i = 0; i < rounds; ++i) {
         int32_t value = i < components.size() ? componentValue(components[i]) : 0;
         int32_t minimum = i < 3 ? MVP7MinimumVersionComponents[i] : 0;
-        if (value != minimum)
-            return value > minimum;
+        if (value < minimum)
+            return false;
     }
     return true;
 }

@@ -46,7 +46,7 @@ public:
     static bool goesToNewerPlayer(const std::optional<FileContents>& contents);
     // Reads a movie file's tracks and authoring software; nullopt when it is no movie.
     static std::optional<FileContents> readFile(const std::string& path);
-    // True when a version ("7.6.1") is at least the minimum, compared component by component from the left.
+    // True when every component of a version ("7.6.1") is at least the minimum's component in its place.
     static bool passesVersionTest(const std::string& version);
 
 private:

@@ -68,11 +68,6 @@ std::vector<MVPAttributePair> MVPCaptureDocument::attributes() const
     return controller ? controller->attributes() : std::vector<MVPAttributePair> {};
 }
 
-std::vector<MVPAttributePair> MVPCaptureDocument::information() const
-{
-    auto controller = captureWindowController();
-    return controller ? controller->information() : std::vector<MVPAttributePair> {};
-}
 
 std::shared_ptr<MVPDocumentInfoPanel> MVPCaptureDocument::movieInfo()
 {

@@ -43,9 +43,11 @@ public:
     std::shared_ptr<MVPCaptureWindowController> captureWindowController() const { return _captureWindowController.lock(); }
     std::shared_ptr<HXWindow> captureWindow() const;
 
-    // The info panel's rows come from the window controller.
+    // The info panel's rows come from the window controller; a recording has no information lines.
     std::vector<MVPAttributePair> attributes() const;
-    std::vector<MVPAttributePair> information() const;
+    std::vector<std::string> information() const { return {}; }
+    std::vector<MVPAttributePair> infoPanelAttributes() const override { return attributes(); }
+    std::vector<std::string> infoPanelInformation() const override { return information(); }
     std::shared_ptr<MVPDocumentInfoPanel> movieInfo() override;
     void showMovieInfo(HXObject* sender);
 

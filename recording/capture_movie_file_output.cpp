@@ -93,8 +93,10 @@ struct MVCaptureMovieFileOutput::Writer {
         track.encoder->pix_fmt = codec->id == AV_CODEC_ID_MJPEG ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P;
         track.encoder->time_base = { 1, 1000 };
         track.encoder->framerate = { 30, 1 };
-        track.encoder->gop_size = 30;
-        track.encoder->bit_rate = int64_t(track.encoder->width) * track.encoder->height * 4;
+        track.encoder->gop_size = options && options->keyFrameInterval > 0 ? options->keyFrameInterval : 30;
+        track.encoder->bit_rate = options && options->bitRate > 0
+            ? options->bitRate
+            : int64_t(track.encoder->width) * track.encoder->height * 4;
         if (codec->id == AV_CODEC_ID_H264)
             av_opt_set(track.encoder->priv_data, "preset", "veryfast", 0);
         return open(connection, track, codec);

@@ -46,9 +46,12 @@ struct MVCaptureFormatDescription {
 
 // What the movie file output makes of a connection's buffers.
 struct MVCaptureCompressionOptions {
-    // Pictures: the codec ("h264", "mpeg4", "mjpeg"), and the size (0: the device's own size).
+    // Pictures: the codec ("h264", "mpeg4", "mjpeg"; empty: the best there is), the size (0: the device's
+    // own size), the bit rate (0: one that suits the size) and a key frame every so many pictures (0: 30).
     std::string videoCodec;
     int width = 0, height = 0;
+    int64_t bitRate = 0;
+    int keyFrameInterval = 0;
     // Sound: AAC at the device's rate with this many channels.
     bool aac = false;
     int channels = 2;

@@ -62,8 +62,7 @@ MVPKitCaptureWindowController::MVPKitCaptureWindowController()
 
 MVPKitCaptureWindowController::~MVPKitCaptureWindowController()
 {
-    for (auto token : _observerTokens)
-        HXNotificationCenter::defaultCenter().removeObserver(token);
+    removeObservers();
     if (_statisticsTimer)
         _statisticsTimer->invalidate();
     if (_meterTimer)
@@ -309,9 +308,23 @@ void MVPKitCaptureWindowController::setSuspendedStopCommand(MVPSuspendedStopComm
     _suspendedStopCommand = std::move(command);
 }
 
-void MVPKitCaptureWindowController::setCloseButtonEnabled(bool)
+void MVPKitCaptureWindowController::removeObservers()
 {
-    // The window's close box asks the document, which refuses while the file is being finished.
+    for (auto token : _observerTokens)
+        HXNotificationCenter::defaultCenter().removeObserver(token);
+    _observerTokens.clear();
+    for (auto token : _workspaceTokens)
+        HXWorkspace::notificationCenter().removeObserver(token);
+    _workspaceTokens.clear();
+}
+
+void MVPKitCaptureWindowController::setCloseButtonEnabled(bool enabled)
+{
+    // A window that is not closable refuses its close box (and Close) with a beep.
+    if (auto w = window()) {
+        const unsigned mask = w->styleMask();
+        w->setStyleMask(enabled ? mask | HXClosableWindowMask : mask & ~HXClosableWindowMask);
+    }
 }
 
 // ---- Capture output callbacks: capture thread -> main thread ---------------------------------------------

@@ -181,6 +181,7 @@ private:
     void runMeterTimer(bool run);
     void closeDocument();
     void setCloseButtonEnabled(bool enabled);
+    void removeObservers();
 
     std::shared_ptr<MVPCaptureView> _captureView;
     std::shared_ptr<MVPMovieWindowBevelView> _bevelView;
@@ -208,7 +209,8 @@ private:
     MVCaptureFormatDescription _currentVideoFormat, _currentAudioFormat;
     std::string _videoFormatSummary, _audioFormatSummary;
     MVPSuspendedStopCommand _suspendedStopCommand;
-    std::vector<uint64_t> _observerTokens;
+    std::vector<uint64_t> _observerTokens; // on the default centre
+    std::vector<uint64_t> _workspaceTokens; // on the workspace's
     bool _optionKeyDown = false;
     std::shared_ptr<HXImage> _lastFrame; // the picture held while the file is finished
 };

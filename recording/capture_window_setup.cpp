@@ -18,6 +18,7 @@
 #include "player/window/movie_window_bevel_view.h"
 #include "recording/capture_document.h"
 #include "recording/capture_view.h"
+#include "recording/compression_settings.h"
 #include "recording/data_size_text_field.h"
 #include "recording/meter_view.h"
 
@@ -101,11 +102,13 @@ void MVPKitCaptureWindowController::windowDidLoad()
             if (auto self = weak.lock())
                 self->connectionFormatDidChange();
         }));
-    _observerTokens.push_back(center.addObserver(HXWorkspaceWillSleepNotification, nullptr, [weak](const HXNotification&) {
+    // Sleep and wake come from the session, on the workspace's own centre.
+    auto& workspace = HXWorkspace::notificationCenter();
+    _workspaceTokens.push_back(workspace.addObserver(HXWorkspaceWillSleepNotification, nullptr, [weak](const HXNotification&) {
         if (auto self = weak.lock())
             self->systemWillSleep();
     }));
-    _observerTokens.push_back(center.addObserver(HXWorkspaceDidWakeNotification, nullptr, [weak](const HXNotification&) {
+    _workspaceTokens.push_back(workspace.addObserver(HXWorkspaceDidWakeNotification, nullptr, [weak](const HXNotification&) {
         if (auto self = weak.lock())
             self->systemDidWake();
     }));
@@ -310,12 +313,19 @@ void MVPKitCaptureWindowController::setupCompression()
         }
         if (compress) {
             // The device's pictures are encoded at the preset's size (its own size when the preset names
-            // none); the codec is the best this machine has.
+            // none), with the codec, data rate and key frame rate of its compression settings (the best
+            // codec this machine has when they name none or one we cannot record).
             MVCaptureCompressionOptions options;
             options.width = int(std::max<int64_t>(0, settings["Width"].integerValue()));
             options.height = int(std::max<int64_t>(0, settings["Height"].integerValue()));
             if (options.width == 0 || options.height == 0)
                 options.width = options.height = 0;
+            const HXPropertyList& data = settings["CompressionData"];
+            if (auto compression = data.isData() ? MVPCaptureCompressionSettingsFromData(data.dataValue()) : std::nullopt) {
+                options.videoCodec = MVPCaptureEncoderForCodecType(compression->codecType);
+                options.bitRate = compression->dataRate * 8;
+                options.keyFrameInterval = compression->keyFrameRate;
+            }
             videoConnection->setCompressionOptions(options);
         }
     }
@@ -428,9 +438,7 @@ void MVPKitCaptureWindowController::windowWillClose(HXWindow& window)
         _captureAudioDeviceInput->device()->close();
     runStatisticsTimer(false);
     runMeterTimer(false);
-    for (auto token : _observerTokens)
-        HXNotificationCenter::defaultCenter().removeObserver(token);
-    _observerTokens.clear();
+    removeObservers();
     MVPCaptureWindowController::windowWillClose(window);
     window.setDelegate(nullptr);
 }

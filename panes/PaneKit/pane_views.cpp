@@ -62,25 +62,42 @@ std::string MVPLocalizedString(const std::shared_ptr<HXBundle>& bundle, const st
     return bundle ? bundle->localizedStringForKey(key, {}, table) : key;
 }
 
+std::string MVPGVariantStringLiteral(const std::string& text)
+{
+    std::string literal = "'";
+    for (char c : text) {
+        if (c == '\'' || c == '\\')
+            literal += '\\';
+        literal += c;
+    }
+    return literal + "'";
+}
+
 bool MVPSelectFileInFileViewer(const std::string& path)
 {
     namespace fs = std::filesystem;
-    auto launch = [](const std::string& program, std::vector<std::string> arguments) {
+    auto task = [](const std::string& program, std::vector<std::string> arguments) -> std::shared_ptr<HXTask> {
         if (!fs::exists(program))
-            return false;
+            return nullptr;
         auto task = HXTask::task();
         task->setLaunchPath(program);
         task->setArguments(std::move(arguments));
         task->setStandardInput(HXTaskStream::Null);
         task->setStandardOutput(HXTaskStream::Null);
         task->setStandardError(HXTaskStream::Null);
-        return task->launch();
+        return task->launch() ? task : nullptr;
     };
+    // The file manager's ShowItems call answers at once when no file manager offers it; a call still
+    // running after a while has reached one (which may be starting up).
+    constexpr double kCallWait = 2.0;
     std::string uri = HXURL::fileURLWithPath(path).absoluteString();
-    if (launch("/usr/bin/gdbus",
+    if (auto call = task("/usr/bin/gdbus",
             { "call", "--session", "--dest", "org.freedesktop.FileManager1", "--object-path",
                 "/org/freedesktop/FileManager1", "--method", "org.freedesktop.FileManager1.ShowItems",
-                "['" + uri + "']", "" }))
-        return true;
-    return launch("/usr/bin/xdg-open", { fs::path(path).parent_path().string() });
+                "[" + MVPGVariantStringLiteral(uri) + "]", "''" })) {
+        if (!call->waitUntilExit(kCallWait)
+            || (call->terminationReason() == HXTaskTerminationReason::Exit && call->terminationStatus() == 0))
+            return true;
+    }
+    return task("/usr/bin/xdg-open", { fs::path(path).parent_path().string() }) != nullptr;
 }

@@ -29,6 +29,8 @@ HXTableColumn* MVPTableColumn(HXTableView& table, const std::string& identifier)
 std::string MVPLocalizedString(const std::shared_ptr<HXBundle>& bundle, const std::string& key,
     const std::string& table = {});
 
-// Shows `path` selected in the desktop's file manager (its ShowItems call on the session bus, else the
-// folder holding it opened). False when neither could be started.
+// Shows `path` selected in the desktop's file manager (its ShowItems call on the session bus; when no file
+// manager answers it, the folder holding it opened). False when neither could be started.
 bool MVPSelectFileInFileViewer(const std::string& path);
+// `text` as a GVariant string literal: in single quotes, with quotes and backslashes escaped.
+std::string MVPGVariantStringLiteral(const std::string& text);

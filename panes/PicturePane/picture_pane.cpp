@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr const char* kTransparencyAttribute = "MVTrackPlayerTransparencyAttribute";
-
 // Keys a matrix change moves.
 void announceGeometry(MVPKeyValuePane& pane)
 {
@@ -107,7 +105,7 @@ HXPropertyList MVPPicturePane::valueForKey(const std::string& key) const
     if (key == "transferMode")
         return _track->attributeForKey(MVTrackTransferModeAttribute).integerValue();
     if (key == "transparency")
-        return _track->attributeForKey(kTransparencyAttribute).realValue();
+        return MVTrackPlayerTransparency(*_track);
     if (key == "operationColor") {
         HXPropertyList color = _track->attributeForKey(MVTrackOperationColorAttribute);
         return color.isArray() ? color : HXPropertyList(HXPropertyList::Array { int64_t(0), int64_t(0), int64_t(0) });
@@ -199,9 +197,16 @@ void MVPPicturePane::takeValueForKey(const HXPropertyList& value, const std::str
         didChangeValueForKey("transparencySliderVisible");
         showTransparencySlider();
     } else if (key == "transparency") {
-        _track->setAttributeForKey(value.realValue(), kTransparencyAttribute);
+        // The transparency is the operation colour's weight, a grey. Undo brings back the very colour it
+        // replaced (which gives the old transparency, so undoing that as well changes nothing more).
+        HXPropertyList color = valueForKey("operationColor");
+        MVTrackSetPlayerTransparency(*_track, value.realValue());
+        if (auto* manager = undoManager())
+            manager->registerUndo(this, [this, color] { setValueForKey(color, "operationColor"); });
+        didChangeValueForKey("operationColor");
     } else if (key == "operationColor") {
         _track->setAttributeForKey(value, MVTrackOperationColorAttribute);
+        didChangeValueForKey("transparency");
     } else if (const char* attribute = attributeForFlag(key)) {
         _track->setAttributeForKey(value.boolValue(), attribute);
     } else if (key == "currentWidth") {

@@ -4,6 +4,7 @@
 
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/media_keys.h"
+#include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/track.h"
 
 namespace {
@@ -39,8 +40,9 @@ MVPTrackAudioInspector::MVPTrackAudioInspector(
     : MVPAudioInspector(object, std::move(bundle))
     , _offerEightChannelLayouts(mediaKeys.boolForType("OfferEightChannelLayouts", true))
 {
-    // The output device's channels are not known here: the offer follows the movie's channels.
-    int deviceChannels = 0;
+    // The discrete channels offered: as many as the sound device or the movie has, whichever is more.
+    const auto& movie = _object.movie();
+    int deviceChannels = movie ? MVMoviePlayback::outputDeviceChannelCount(*movie) : 0;
     _discreteChannels = std::max(deviceChannels, numMovieAudioChannels());
 
     const auto& track = _object.track();

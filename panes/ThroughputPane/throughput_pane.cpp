@@ -3,6 +3,7 @@
 #include "pane_views.h"
 
 #include "platform/basekit/run_loop.h"
+#include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/notifications.h"
 #include "platform/mvkit/track.h"
 #include "platform/winkit/form_cell.h"
@@ -161,7 +162,9 @@ void MVPThroughputPane::gatherStatistics()
 
 bool MVPThroughputPaneFactory::canInspectObject(const MVPInspectedObject& object)
 {
-    return object.isTrack() && object.track()->mediaType() == MVMediaTypeStream;
+    // The tab is offered for a track whose media says it is a stream.
+    return object.isTrack() && object.track()
+        && object.track()->attributeForKey(MVMediaTypeAttribute).stringValue() == MVStringForOSType(MVMediaTypeStream);
 }
 
 std::shared_ptr<MVPPropertyInspector> MVPThroughputPaneFactory::propertyInspectorForObject(const MVPInspectedObject& object)

@@ -94,6 +94,26 @@ MVBytes MVAudioChannelLayoutRecord(const MVAudioChannelLayout& layout)
     return out;
 }
 
+std::optional<MVAudioChannelLayout> MVAudioChannelLayoutOfDescription(const MVSampleDescription& description)
+{
+    auto sound = MVParseSoundSampleDescription(description);
+    if (!sound)
+        return std::nullopt;
+    for (const auto& extension : sound->extensions) {
+        if (extension.type != kChanType || extension.payload.size() < 4)
+            continue;
+        auto layout = MVAudioChannelLayoutFromRecord(MVBytes(extension.payload.begin() + 4, extension.payload.end()));
+        if (!layout || layout->tag == MVChannelLayoutTagUseChannelDescriptions)
+            return layout;
+        auto expanded = layout->tag == MVChannelLayoutTagUseChannelBitmap ? MVAudioChannelLayoutForBitmap(layout->bitmap)
+                                                                          : MVAudioChannelLayoutForTag(layout->tag);
+        if (!expanded && !layout->descriptions.empty())
+            return layout; // a tag we do not know, with its channels described as well
+        return expanded;
+    }
+    return std::nullopt;
+}
+
 std::optional<int> MVTrackAudioChannelCount(const MVTrack& track)
 {
     const auto* description = firstSoundDescription(track);
@@ -145,6 +165,7 @@ bool MVTrackSetAudioChannelLayout(MVTrack& track, const MVAudioChannelLayout& la
         return false;
     media->restoreState(state);
     track.noteUserDataChanged();
+    track.audioPropertyChanged("tlay");
     return true;
 }
 

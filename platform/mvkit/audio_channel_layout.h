@@ -46,6 +46,10 @@ struct MVAudioChannelLayout {
 std::optional<MVAudioChannelLayout> MVAudioChannelLayoutFromRecord(const MVBytes& record);
 MVBytes MVAudioChannelLayoutRecord(const MVAudioChannelLayout& layout);
 
+// The layout stored with a sound description, with one description per channel: a tag or bitmap the
+// library knows is expanded. Nothing when it stores none, or one the library cannot expand.
+std::optional<MVAudioChannelLayout> MVAudioChannelLayoutOfDescription(const MVSampleDescription& description);
+
 // The channel count of the track's first sound description; nothing for a track without one.
 std::optional<int> MVTrackAudioChannelCount(const MVTrack& track);
 // The layout stored with the track's first sound description; nothing when there is none.

@@ -1,6 +1,7 @@
 #include "platform/mvkit/media.h"
 
 #include "platform/mvkit/playback/decoder_configuration.h"
+#include "platform/mvkit/playback/sample_data_cache.h"
 #include "platform/mvkit/playback/sample_data_reading.h"
 
 #include <fcntl.h>
@@ -163,6 +164,15 @@ std::shared_ptr<MVMedia> MVMedia::clone() const
     auto m = std::shared_ptr<MVMedia>(new MVMedia(*this));
     m->_editSessions = 0;
     return m;
+}
+
+std::shared_ptr<MVSampleDataCache> MVMedia::keptSampleData() const
+{
+    // A media keeps at most this much of its data in memory.
+    constexpr uint64_t kKeptLimit = uint64_t(64) << 20;
+    if (!_keptSampleData)
+        _keptSampleData = std::make_shared<MVSampleDataCache>(kKeptLimit);
+    return _keptSampleData;
 }
 
 void MVMedia::setTimeScale(int32_t scale)

@@ -43,6 +43,8 @@ struct MVSample {
     MVBytes description; // the whole description (size, format, reserved, index, fields), big-endian
 };
 
+class MVSampleDataCache;
+
 class MVMedia {
 public:
     // A new, empty media of `mediaType` ('vide', 'soun', 'text', ...).
@@ -146,6 +148,10 @@ public:
     // The sum of the sample sizes.
     uint64_t dataSize() const;
 
+    // Sample bytes kept in memory as long as the media lives (its track's cache hint says never to purge
+    // them): the playbacks made after an edit find them there.
+    std::shared_ptr<MVSampleDataCache> keptSampleData() const;
+
 private:
     MVMedia() = default;
     void rebuildTimes();
@@ -166,6 +172,7 @@ private:
     std::shared_ptr<std::vector<uint8_t>> _memory;
     MVMediaDescription _stored;
     int _editSessions = 0;
+    mutable std::shared_ptr<MVSampleDataCache> _keptSampleData; // made on first use
 };
 
 // A stored sample description (size, format, reserved, data reference index, data) as one block and back.

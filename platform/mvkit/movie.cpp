@@ -649,6 +649,13 @@ void MVMovie::setEditable(bool editable)
     postNotification(MVMovieEditabilityDidChangeNotification);
 }
 
+std::pair<double, double> MVMovie::currentSize() const
+{
+    auto [width, height] = naturalSize();
+    MVPictureBox box = MVPictureBoxForTrack(width, height, MVAffineForMatrixRecord(_matrix));
+    return { box.width, box.height };
+}
+
 void MVMovie::setRate(float rate)
 {
     if (rate == _rate)

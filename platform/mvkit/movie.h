@@ -252,6 +252,8 @@ public:
     void setMatrix(const MVMatrixRecord& matrix);
     // The size of the box the enabled visual tracks cover, each placed by its matrix (width, height).
     std::pair<double, double> naturalSize() const;
+    // The size the movie is shown at: that box placed by the movie's own matrix as well.
+    std::pair<double, double> currentSize() const;
 
     // Playback settings: stored, notified, and applied to the movie's playback when it has one.
     float rate() const { return _rate; }

@@ -2,10 +2,12 @@
 
 #include "platform/basekit/undo_manager.h"
 #include "platform/drawing/attributed_string.h"
+#include "platform/drawing/bitmap_image_rep.h"
 #include "platform/drawing/graphics_context.h"
 #include "platform/mvkit/aperture.h"
 #include "platform/mvkit/movie_pasteboard.h"
 #include "platform/mvkit/panorama/panorama_controller.h"
+#include "platform/mvkit/track_geometry.h"
 #include "platform/winkit/event.h"
 
 extern "C" {
@@ -277,6 +279,7 @@ std::shared_ptr<HXImage> MVMovieView::imageForPictures(
             if (color.isArray() && color.count() == 3)
                 for (size_t k = 0; k < 3; ++k)
                     c.opColor[k] = uint16_t(color[k].integerValue());
+            c.mask = maskFor(*layer.track);
         }
         layer.box = MVPictureBoxForTrack(c.trackWidth, c.trackHeight, c.matrix);
         if (layer.box.isEmpty())
@@ -298,7 +301,7 @@ std::shared_ptr<HXImage> MVMovieView::imageForPictures(
     // One upright picture covering the whole movie and simply copied: converted straight to its place.
     const Layer& only = layers.front();
     const uint16_t onlyMode = only.composed.graphicsMode;
-    if (layers.size() == 1 && only.composed.matrix.isUprightScale() && only.box == box
+    if (layers.size() == 1 && only.composed.matrix.isUprightScale() && only.box == box && !only.composed.mask
         && (onlyMode == MVGraphicsModeCopy || onlyMode == MVGraphicsModeDitherCopy
             || onlyMode == MVGraphicsModeComposition)) {
         MVImageBuffer buffer;
@@ -335,6 +338,30 @@ std::shared_ptr<HXImage> MVMovieView::imageForPictures(
     MVComposePictures(rep->cairoSurface(), box, composed);
     rep->markDirty();
     return HXImage::initWithBitmapImageRep(rep);
+}
+
+const MVImageBuffer* MVMovieView::maskFor(const MVTrack& track)
+{
+    auto data = MVTrackMaskData(track);
+    if (!data) {
+        _masks.erase(track.trackID());
+        return nullptr;
+    }
+    Mask& mask = _masks[track.trackID()];
+    if (mask.image.bytes != data->bytes) {
+        mask.image = *data;
+        mask.pixels.reset();
+        if (auto rep = HXBitmapImageRep::imageRepWithData(*data)) {
+            auto pixels = std::make_shared<MVImageBuffer>();
+            pixels->width = rep->pixelsWide();
+            pixels->height = rep->pixelsHigh();
+            pixels->bytesPerRow = int(rep->bytesPerRow());
+            const uint8_t* bytes = rep->bitmapData();
+            pixels->pixels.assign(bytes, bytes + rep->bytesPerRow() * size_t(rep->pixelsHigh()));
+            mask.pixels = std::move(pixels);
+        }
+    }
+    return mask.pixels.get();
 }
 
 std::shared_ptr<HXImage> MVMovieView::currentFrameImage()
@@ -543,9 +570,11 @@ std::optional<MVMovieView::SinglePicture> MVMovieView::singlePicture() const
         const MVAffine matrix = MVAffineForMatrixRecord(single.track->matrix());
         auto mode = single.track->attributeForKey(MVTrackTransferModeAttribute);
         const uint16_t graphicsMode = mode.isInteger() ? uint16_t(mode.integerValue()) : uint16_t(MVGraphicsModeCopy);
+        // A turned, blended or masked picture is composed here, not handed over as it is.
         if (!matrix.isUprightScale()
             || (graphicsMode != MVGraphicsModeCopy && graphicsMode != MVGraphicsModeDitherCopy
-                && graphicsMode != MVGraphicsModeComposition))
+                && graphicsMode != MVGraphicsModeComposition)
+            || MVTrackHasMask(*single.track))
             return std::nullopt;
         const double w = single.track->width() > 0 ? single.track->width() : single.geometry.displayWidth;
         const double h = single.track->height() > 0 ? single.track->height() : single.geometry.displayHeight;

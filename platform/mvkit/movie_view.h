@@ -26,6 +26,7 @@
 #include "platform/winkit/view.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 
 class HXUndoManager;
@@ -147,6 +148,8 @@ private:
     std::shared_ptr<HXImage> imageForPictures(
         const std::vector<MVMoviePlayer::PresentedPicture>& pictures, HXSize size);
     MVApertureGeometry geometryFor(uint32_t trackID, const MVDecodedFrame& frame) const;
+    // The track's mask as pixels, read once for each mask the track is given; null without one.
+    const MVImageBuffer* maskFor(const MVTrack& track);
     // The part of movie space the movie's enabled visual tracks cover.
     MVPictureBox movieBox() const;
     void drawTexts(HXRect target);
@@ -165,6 +168,11 @@ private:
     bool _compatibleColors = false;
     MVApertureMode _apertureMode = MVApertureMode::Clean;
     MVFrameConverter _converter;
+    struct Mask {
+        HXData image; // as the track keeps it
+        std::shared_ptr<MVImageBuffer> pixels; // null when it is no image we read
+    };
+    std::map<uint32_t, Mask> _masks; // by track ID
     // Video layers: whether the last drawing left the picture to the layer, and what it drew over it.
     bool _drawnAsLayer = false;
     std::vector<std::string> _drawnTexts;

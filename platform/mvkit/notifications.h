@@ -49,6 +49,12 @@ inline constexpr const char* MVTrackAudioPropertyDidChangeNotification
     = "MVTrackAudioPropertyDidChangeNotification";
 inline constexpr const char* MVTrackAudioPropertyParameter = "MVTrackAudioPropertyParameter";
 
+// Posted by a track (object: the track) when a setting that decides whether and how it plays changes. The
+// parameter (MVTrackPropertyParameter) names it: "enab" enabled, "layr" layer, "matr" matrix, "dims"
+// dimensions, "gmod" graphics mode or operation colour, "matt" mask, "vflg" a video flag.
+inline constexpr const char* MVTrackPropertyDidChangeNotification = "MVTrackPropertyDidChangeNotification";
+inline constexpr const char* MVTrackPropertyParameter = "MVTrackPropertyParameter";
+
 // The user info of MVMovieStatusStringPostedNotification (streaming and playback problems, the node a
 // panorama shows): the flags (bit 4 a streaming status, bit 8 the code is valid, bit 16 an error text),
 // the text and the code.

@@ -1,6 +1,9 @@
 #include "platform/mvkit/track.h"
 
 #include "platform/basekit/notification_center.h"
+#include "platform/mvkit/atoms/byte_io.h"
+#include "platform/mvkit/atoms/four_char_code.h"
+#include "platform/mvkit/atoms/track_matte.h"
 #include "platform/mvkit/model_math.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/notifications.h"
@@ -104,13 +107,17 @@ void MVTrack::setEnabled(bool enabled)
     if (flags != _header.flags) {
         _header.flags = flags;
         changed();
+        propertyChanged("enab");
     }
 }
 
 void MVTrack::setLayer(int16_t layer)
 {
+    const bool differs = layer != _header.layer;
     _header.layer = layer;
     changed();
+    if (differs)
+        propertyChanged("layr");
 }
 
 void MVTrack::setAlternateGroup(int16_t group)
@@ -119,16 +126,24 @@ void MVTrack::setAlternateGroup(int16_t group)
     changed();
 }
 
-void MVTrack::audioPropertyChanged(const char* code)
+void MVTrack::postSettingChanged(const char* name, const char* parameter, const char* code)
 {
-    HXPropertyList::Dictionary info { { MVTrackAudioPropertyParameter, std::string(code) } };
+    HXPropertyList::Dictionary info { { parameter, std::string(code) } };
     auto& center = HXNotificationCenter::defaultCenter();
     if (auto self = weak_from_this().lock())
-        center.postNotification(
-            HXNotification(MVTrackAudioPropertyDidChangeNotification, self, std::move(info)));
+        center.postNotification(HXNotification(name, self, std::move(info)));
     else
-        center.postNotification(
-            HXNotification(MVTrackAudioPropertyDidChangeNotification, this, std::move(info)));
+        center.postNotification(HXNotification(name, this, std::move(info)));
+}
+
+void MVTrack::audioPropertyChanged(const char* code)
+{
+    postSettingChanged(MVTrackAudioPropertyDidChangeNotification, MVTrackAudioPropertyParameter, code);
+}
+
+void MVTrack::propertyChanged(const char* code)
+{
+    postSettingChanged(MVTrackPropertyDidChangeNotification, MVTrackPropertyParameter, code);
 }
 
 void MVTrack::setVolume(float volume)
@@ -171,16 +186,24 @@ void MVTrack::setMuted(bool muted)
 
 void MVTrack::setMatrix(const MVMatrixRecord& matrix)
 {
+    const bool differs = !(matrix == _header.matrix);
     _header.matrix = matrix;
     changed();
+    if (differs)
+        propertyChanged("matr");
 }
 
 void MVTrack::setDimensions(double width, double height)
 {
+    const uint32_t w = uint32_t(std::lround(std::clamp(width, 0.0, 65535.0) * 65536.0));
+    const uint32_t h = uint32_t(std::lround(std::clamp(height, 0.0, 65535.0) * 65536.0));
+    const bool differs = _apertureDimensions || w != _header.width || h != _header.height;
     _apertureDimensions.reset();
-    _header.width = uint32_t(std::lround(std::clamp(width, 0.0, 65535.0) * 65536.0));
-    _header.height = uint32_t(std::lround(std::clamp(height, 0.0, 65535.0) * 65536.0));
+    _header.width = w;
+    _header.height = h;
     changed();
+    if (differs)
+        propertyChanged("dims");
 }
 
 void MVTrack::setLanguage(uint16_t language)
@@ -563,6 +586,15 @@ HXPropertyList MVTrack::attributeForKey(const std::string& key) const
                 return std::string(item.data.begin(), item.data.end());
         return std::string();
     }
+    if (key == MVTrackNeverPurgeTrackAttribute)
+        return neverPurgeHint();
+    if (key == MVTrackPreloadTrackAttribute)
+        return preloadHint() != 0;
+    if (key == MVTrackMaskAttribute) {
+        auto matte = storedTrackAtom(MVFourCC("matt"));
+        auto image = matte ? MVTrackMatteImage(*matte) : std::nullopt;
+        return image ? HXPropertyList(HXData { *image }) : HXPropertyList();
+    }
     auto it = _otherAttributes.find(key);
     return it == _otherAttributes.end() ? HXPropertyList() : it->second;
 }
@@ -620,12 +652,14 @@ void MVTrack::setAttributeForKey(const HXPropertyList& value, const std::string&
             writeField(info.payload, 6 + 2 * i, 2,
                 value.isArray() && value.count() == 3 ? uint32_t(value[i].integerValue()) & 0xFFFF : 0);
         changed();
+        propertyChanged("gmod");
     } else if (_media && key == MVTrackTransferModeAttribute) {
         auto& info = _media->storedDescription().information.header;
         if (info.type != MVFourCC("vmhd"))
             return;
         writeField(info.payload, 4, 2, uint32_t(value.integerValue()) & 0xFFFF);
         changed();
+        propertyChanged("gmod");
     } else if (_media && key == MVTrackBalanceAttribute) {
         auto& info = _media->storedDescription().information.header;
         if (info.type != MVFourCC("smhd"))
@@ -642,11 +676,23 @@ void MVTrack::setAttributeForKey(const HXPropertyList& value, const std::string&
         std::erase_if(_userData.items, [](auto& i) { return i.type == MVFourCC("name"); });
         _userData.items.push_back({ MVFourCC("name"), MVBytes(name.begin(), name.end()) });
         changed();
+    } else if (key == MVTrackNeverPurgeTrackAttribute) {
+        setNeverPurgeHint(value.boolValue());
+    } else if (key == MVTrackPreloadTrackAttribute) {
+        if (value.boolValue())
+            setPreloadRange(MVMakeTime(-1, 600), MVMakeTime(0, 600));
+        else
+            setPreloadHint(0);
+    } else if (key == MVTrackMaskAttribute) {
+        setMaskImage(value.isData() ? value.dataValue().bytes : MVBytes {});
     } else if (key == MVTrackIDAttribute || key == MVTrackMediaTypeAttribute || key == MVMediaTypeAttribute) {
         // Identity: not settable.
     } else {
         _otherAttributes[key] = value;
         changed();
+        if (key == MVTrackDeinterlaceVideoAttribute || key == MVTrackSingleFieldVideoAttribute
+            || key == MVTrackHighQualityVideoAttribute)
+            propertyChanged("vflg");
     }
 }
 
@@ -659,4 +705,113 @@ bool MVTrack::insertEdits(int64_t trackTime, const std::vector<MVTrackEdit>& edi
     std::erase_if(_edits, [](const MVTrackEdit& e) { return e.duration <= 0; });
     changed();
     return true;
+}
+
+// ---- Stored atoms: load settings and the matte
+
+std::optional<MVBytes> MVTrack::storedTrackAtom(uint32_t type) const
+{
+    for (const auto& atom : _stored.unknownChildren)
+        if (atom.type == type)
+            return atom.payload;
+    return std::nullopt;
+}
+
+void MVTrack::setStoredTrackAtom(uint32_t type, const std::optional<MVBytes>& payload)
+{
+    auto& children = _stored.unknownChildren;
+    auto it = std::find_if(children.begin(), children.end(), [&](const MVRawAtom& a) { return a.type == type; });
+    if (!payload) {
+        if (it == children.end())
+            return;
+        children.erase(it);
+        // The child order names unknown children by position: forget it rather than point at the wrong one.
+        _stored.childOrder.clear();
+    } else if (it != children.end()) {
+        if (it->payload == *payload)
+            return;
+        it->payload = *payload;
+    } else {
+        children.push_back({ type, *payload });
+        _stored.childOrder.clear();
+    }
+    changed();
+    if (type == MVFourCC("matt"))
+        propertyChanged("matt");
+}
+
+MVTrackLoadSettings MVTrack::loadSettings() const
+{
+    MVTrackLoadSettings settings;
+    auto load = storedTrackAtom(MVFourCC("load"));
+    if (!load || load->size() < 16)
+        return settings;
+    MVByteReader r(*load);
+    settings.preloadTime = r.s32();
+    settings.preloadDuration = r.s32();
+    settings.preloadFlags = r.u32();
+    settings.defaultHints = r.u32();
+    return settings;
+}
+
+void MVTrack::setLoadSettings(const MVTrackLoadSettings& settings)
+{
+    if (settings == MVTrackLoadSettings {}) {
+        setStoredTrackAtom(MVFourCC("load"), std::nullopt);
+        return;
+    }
+    MVByteWriter w;
+    w.s32(settings.preloadTime);
+    w.s32(settings.preloadDuration);
+    w.u32(settings.preloadFlags);
+    w.u32(settings.defaultHints);
+    setStoredTrackAtom(MVFourCC("load"), w.buffer());
+}
+
+void MVTrack::setNeverPurgeHint(bool flag)
+{
+    auto settings = loadSettings();
+    settings.defaultHints = flag ? settings.defaultHints | MVMediaHintDontPurge
+                                 : settings.defaultHints & ~MVMediaHintDontPurge;
+    setLoadSettings(settings);
+}
+
+void MVTrack::setPreloadHint(uint32_t flags)
+{
+    auto settings = loadSettings();
+    settings.preloadFlags = flags;
+    if (flags == 0)
+        settings.preloadTime = settings.preloadDuration = 0;
+    setLoadSettings(settings);
+}
+
+void MVTrack::setPreloadRange(MVTime start, MVTime duration)
+{
+    auto settings = loadSettings();
+    auto inMovieScale = [&](MVTime t) {
+        int64_t v = MVTimeIsNumeric(t) ? MVTimeInScale(t, movieScale()).timeValue : 0;
+        return int32_t(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+    };
+    settings.preloadTime = MVTimeIsNumeric(start) && start.timeValue < 0 ? -1 : inMovieScale(start);
+    settings.preloadDuration = std::max(0, inMovieScale(duration));
+    settings.preloadFlags = MVTrackPreloadAlways;
+    setLoadSettings(settings);
+}
+
+void MVTrack::setMaskImage(const MVBytes& png)
+{
+    // Only PNG images are kept (the mask operations turn what they read into PNG); the size comes from
+    // the image's header.
+    static constexpr uint8_t kSignature[8] = { 0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n' };
+    if (png.empty()) {
+        setStoredTrackAtom(MVFourCC("matt"), std::nullopt);
+        return;
+    }
+    if (png.size() < 24 || !std::equal(std::begin(kSignature), std::end(kSignature), png.begin()))
+        return;
+    MVByteReader r(png);
+    r.skip(16);
+    const uint32_t width = r.u32(), height = r.u32();
+    setStoredTrackAtom(MVFourCC("matt"),
+        MVTrackMattePayload(png, uint16_t(std::min<uint32_t>(width, 0xFFFF)), uint16_t(std::min<uint32_t>(height, 0xFFFF))));
 }

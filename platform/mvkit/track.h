@@ -11,9 +11,9 @@
 
 #include <cstdint>
 #include <memory>
-#include <utility>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class MVMovie;
@@ -34,6 +34,19 @@ inline constexpr uint16_t MVNextTimeSyncSample = 0x8;
 inline constexpr uint16_t MVNextTimeStep = 0x10;
 inline constexpr uint16_t MVNextTimeEdgeOK = 0x4000;
 inline constexpr uint16_t MVNextTimeIgnoreActiveSegment = 0x8000;
+
+// The track's load settings, kept in its 'load' atom: the range to preload (movie time; a start of −1
+// preloads the whole track), when to preload, and the media's default hints.
+inline constexpr uint32_t MVTrackPreloadAlways = 1;
+inline constexpr uint32_t MVTrackPreloadOnlyIfEnabled = 2;
+inline constexpr uint32_t MVMediaHintDontPurge = 1 << 2;
+struct MVTrackLoadSettings {
+    int32_t preloadTime = 0;
+    int32_t preloadDuration = 0;
+    uint32_t preloadFlags = 0;
+    uint32_t defaultHints = 0;
+    bool operator==(const MVTrackLoadSettings&) const = default;
+};
 
 struct MVInterestingTime {
     int64_t time = -1; // −1: none
@@ -161,6 +174,11 @@ public:
     MVMetadata& metadata() { return _metadata; }
     const MVMetadata& metadata() const { return _metadata; }
     void noteUserDataChanged();
+    // Posts "MVTrackAudioPropertyDidChangeNotification" for the sound setting `code` ("volu", "mute", ...;
+    // "tlay" when the channel layout changed).
+    void audioPropertyChanged(const char* code);
+    // Posts "MVTrackPropertyDidChangeNotification" for the setting `code` ("enab", "layr", "matr", ...).
+    void propertyChanged(const char* code);
 
     // Attributes by name. Values: times and ranges as MVStringFromTime text ({"time", "duration"}),
     // sizes as {"width", "height"}, positions as {"x", "y"}, the matrix as nine integers as stored,
@@ -171,6 +189,26 @@ public:
 
     // The stored parts the model does not interpret ('load', 'tapt', ...), kept for writing back.
     const MVTrackDescription& storedDescription() const { return _stored; }
+    // The payload of the track's stored child atom of `type` ('load', 'matt', ...); setting nothing
+    // removes it. Setting marks the movie changed.
+    std::optional<MVBytes> storedTrackAtom(uint32_t type) const;
+    void setStoredTrackAtom(uint32_t type, const std::optional<MVBytes>& payload);
+
+    // Load settings ('load'). The media is never purged from memory once read (the cache hint), and
+    // preloaded before it plays when a preload range is set.
+    MVTrackLoadSettings loadSettings() const;
+    void setLoadSettings(const MVTrackLoadSettings& settings);
+    bool neverPurgeHint() const { return loadSettings().defaultHints & MVMediaHintDontPurge; }
+    void setNeverPurgeHint(bool flag);
+    // The preload flags (0: no preload).
+    uint32_t preloadHint() const { return loadSettings().preloadFlags; }
+    void setPreloadHint(uint32_t flags);
+    // Preloads the range (a start of −1 preloads the whole track) always.
+    void setPreloadRange(MVTime start, MVTime duration);
+    // The mask ('matt'): a PNG image whose light parts show the track; empty removes it, bytes that are
+    // not PNG change nothing.
+    // attributeForKey(MVTrackMaskAttribute) answers the image's bytes.
+    void setMaskImage(const MVBytes& png);
 
     // Used by the movie.
     void setMovie(const std::shared_ptr<MVMovie>& movie) { _movie = movie; }
@@ -188,8 +226,7 @@ public:
 private:
     MVTrack() = default;
     void changed();
-    // Posts the sound setting `code` changed.
-    void audioPropertyChanged(const char* code);
+    void postSettingChanged(const char* name, const char* parameter, const char* code);
     template<class T> void storeAudioProperty(T& field, T value, const char* code);
     // Splits the edit at `trackTime` so an edit starts there; answers its index (edits().size() at the end).
     size_t splitAt(int64_t trackTime);

@@ -172,6 +172,26 @@ void MVTrackSetOffset(MVTrack& track, double x, double y)
     track.setMatrix(recordOf(t, track.matrix()));
 }
 
+double MVTrackPlayerTransparency(const MVTrack& track)
+{
+    HXPropertyList color = track.attributeForKey(MVTrackOperationColorAttribute);
+    if (!color.isArray() || color.count() != 3)
+        return 0;
+    double sum = 0;
+    for (size_t i = 0; i < 3; ++i)
+        sum += std::clamp<double>(double(color[i].integerValue()), 0, 65535);
+    // In thousandths: a colour keeps a transparency to within 1/65535, which would show as noise.
+    return std::round((1.0 - sum / (3 * 65535.0)) * 1000.0) / 1000.0;
+}
+
+void MVTrackSetPlayerTransparency(MVTrack& track, double transparency)
+{
+    if (!std::isfinite(transparency))
+        return;
+    const auto level = int64_t(std::lround((1.0 - std::clamp(transparency, 0.0, 1.0)) * 65535.0));
+    track.setAttributeForKey(HXPropertyList::Array { level, level, level }, MVTrackOperationColorAttribute);
+}
+
 std::optional<HXData> MVTrackMaskData(const MVTrack& track)
 {
     HXPropertyList mask = track.attributeForKey(MVTrackMaskAttribute);

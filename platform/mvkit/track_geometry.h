@@ -43,7 +43,13 @@ bool MVTrackSetDisplayedWidth(MVTrack& track, double width, bool preserveAspect)
 bool MVTrackSetDisplayedHeight(MVTrack& track, double height, bool preserveAspect);
 void MVTrackSetOffset(MVTrack& track, double x, double y);
 
-// The mask: an image whose light parts show the track, kept as PNG data with the track.
+// The transparency of a track drawn in a blending graphics mode: 0 opaque … 1 not seen. The file keeps it
+// as the operation colour, a grey whose level is the picture's weight (1 − transparency); it reads back
+// in thousandths.
+double MVTrackPlayerTransparency(const MVTrack& track);
+void MVTrackSetPlayerTransparency(MVTrack& track, double transparency);
+
+// The mask: an image whose light parts show the track, kept as PNG data in the track's matte.
 std::optional<HXData> MVTrackMaskData(const MVTrack& track);
 bool MVTrackHasMask(const MVTrack& track);
 // Reads the image the reference names (a file or bytes in memory); false (mask unchanged) when it is no

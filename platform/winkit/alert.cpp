@@ -1,6 +1,7 @@
 #include "platform/winkit/alert.h"
 
 #include "platform/winkit/application.h"
+#include "platform/winkit/image_view.h"
 #include "platform/winkit/text_drawing.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@ namespace {
 constexpr double kAlertWidth = 420;
 constexpr double kMargin = 20;
 constexpr double kButtonHeight = 28;
+constexpr double kIconSide = 64;
 
 std::function<void(HXAlert&)>& didAppearHandler()
 {
@@ -151,7 +153,10 @@ void HXAlert::layout()
         return;
     if (_buttons.empty())
         addButtonWithTitle("OK");
-    double textWidth = kAlertWidth - 2 * kMargin;
+    // An icon stands at the top left, the texts to its right.
+    const double iconSide = _icon ? kIconSide : 0;
+    const double textLeft = kMargin + (_icon ? iconSide + kMargin : 0);
+    double textWidth = kAlertWidth - textLeft - kMargin;
     winkit::TextStyle bold;
     bold.bold = true;
     bold.wrap = true;
@@ -160,17 +165,24 @@ void HXAlert::layout()
     plain.size = 11;
     double textHeight = winkit::measureText(_messageText, bold, textWidth).height + 8
         + winkit::measureText(_informativeText, plain, textWidth).height;
+    // The accessory view stands under the texts, above the buttons.
     double accessoryHeight = _accessoryView ? _accessoryView->frame().size.height + 12 : 0;
-    double height = kMargin + textHeight + accessoryHeight + 16 + kButtonHeight + kMargin;
+    double height = kMargin + std::max(textHeight, iconSide) + accessoryHeight + 16 + kButtonHeight + kMargin;
     _panel->setContentSize({ kAlertWidth, height });
     auto content = std::make_shared<HXView>(HXRect { {}, { kAlertWidth, height } });
     content->addSubview(std::make_shared<AlertTextView>(
-        HXRect { { kMargin, height - kMargin - textHeight }, { textWidth, textHeight } }, _messageText, _informativeText));
+        HXRect { { textLeft, height - kMargin - textHeight }, { textWidth, textHeight } }, _messageText, _informativeText));
+    if (_icon) {
+        auto iconView = std::make_shared<HXImageView>(HXRect { { kMargin, height - kMargin - iconSide }, { iconSide, iconSide } });
+        iconView->setImageScaling(HXImageScaleProportionallyUpOrDown);
+        iconView->setImage(_icon);
+        content->addSubview(iconView);
+    }
     if (_accessoryView) {
         if (_accessoryView->superview())
             _accessoryView->removeFromSuperview();
         HXSize size = _accessoryView->frame().size;
-        _accessoryView->setFrameOrigin({ kMargin, kMargin + kButtonHeight + 16 });
+        _accessoryView->setFrameOrigin({ textLeft, kMargin + kButtonHeight + 16 });
         _accessoryView->setFrameSize({ std::min(size.width, textWidth), size.height });
         content->addSubview(_accessoryView);
     }

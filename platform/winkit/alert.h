@@ -34,6 +34,9 @@ public:
     // A view of the caller's shown between the texts and the buttons (settings an alert asks for).
     const std::shared_ptr<HXView>& accessoryView() const { return _accessoryView; }
     void setAccessoryView(std::shared_ptr<HXView> view) { _accessoryView = std::move(view); }
+    // The picture beside the texts (none by default).
+    const std::shared_ptr<HXImage>& icon() const { return _icon; }
+    void setIcon(std::shared_ptr<HXImage> icon) { _icon = std::move(icon); }
 
     std::shared_ptr<HXButton> addButtonWithTitle(const std::string& title);
     const std::vector<std::shared_ptr<HXButton>>& buttons() const { return _buttons; }
@@ -63,6 +66,7 @@ private:
     std::string _messageText;
     std::string _informativeText;
     std::shared_ptr<HXView> _accessoryView;
+    std::shared_ptr<HXImage> _icon;
     std::vector<std::shared_ptr<HXButton>> _buttons;
     std::vector<long> _codes;
     bool _classicCodes = false;

@@ -7,6 +7,7 @@
 #include "platform/winkit/document_controller.h"
 #include "platform/winkit/dragging.h"
 #include "platform/winkit/headless_window_server.h"
+#include "platform/winkit/help_manager.h"
 #include "platform/winkit/menu.h"
 #include "platform/winkit/menu_bar_view.h"
 #include "platform/winkit/pasteboard.h"
@@ -49,6 +50,11 @@ HXApplication::HXApplication()
     setActionHandler("stop:", [this](HXObject* sender) { stop(sender); });
     setActionHandler("hide:", [](HXObject*) {});
     setActionHandler("miniaturizeAll:", [this](HXObject* sender) { miniaturizeAll(sender); });
+    // The Help menu's item opens the program's help book at its first page.
+    setActionHandler("showHelp:", [](HXObject*) {
+        if (!HXHelpManager::sharedHelpManager().openHelpAnchor({}))
+            HXBeep();
+    });
     setActionHandler("arrangeInFront:", [this](HXObject*) {
         for (auto& w : orderedWindows()) {
             if (!w->isExcludedFromWindowsMenu())

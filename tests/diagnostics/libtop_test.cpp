@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <csignal>
 #include <set>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 extern char** environ;
 
@@ -104,7 +107,75 @@ TEST(ProcessSampler, RollupsGiveResidentPrivateAndShared)
     libtop_parse_rollup(rollup, &p);
     EXPECT_EQ(p.rprvt, 1024u * 1024);
     EXPECT_EQ(p.rshrd, 1024u * 1024);
+    EXPECT_EQ(p.pss_shrd, 512u * 1024) << "its share of the shared pages";
     EXPECT_EQ(p.rsize, 2048u * 1024);
+}
+
+TEST(ProcessSampler, VirtualMemoryCountersAndRunningThreads)
+{
+    const std::string vmstat = "nr_free_pages 12345\n"
+                               "pgmajfault_extra 7\n"
+                               "pgfault 900\n"
+                               "pgmajfault 40\n"
+                               "pswpin 3\n"
+                               "pswpout 11\n";
+    auto vm = libtop_parse_vmstat(vmstat);
+    EXPECT_EQ(vm.faults, 900u);
+    EXPECT_EQ(vm.pageins, 40u);
+    EXPECT_EQ(vm.pageouts, 11u);
+
+    struct Case {
+        const char* stat;
+        bool runs;
+    };
+    const Case cases[] = {
+        { "42 (worker) R 1 42 42 0 -1", true },
+        { "42 (worker) S 1 42 42 0 -1", false },
+        { "42 (a) R (b) S 1 42", false }, // the state follows the last parenthesis
+        { "42 (x) D 1", false },
+        { "broken", false },
+        { "42 (", false },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(libtop_thread_runs(c.stat), c.runs) << c.stat;
+}
+
+TEST(ProcessSampler, ASpinningThreadCountsAsRunningAndSamplesKeepTheirFirstValues)
+{
+    std::atomic<bool> stop { false };
+    std::thread spinner([&] {
+        while (!stop)
+            ;
+    });
+    ASSERT_EQ(libtop_init(nullptr, nullptr), 0);
+    ASSERT_EQ(libtop_sample(true, false), 0);
+    const auto first = *libtop_tsamp();
+    const libtop_pinfo_t* self = find(walk(), getpid());
+    ASSERT_NE(self, nullptr);
+    EXPECT_GE(self->run_th, 1u) << "the spinning thread";
+    EXPECT_GE(self->th, 2u);
+    EXPECT_GT(first.vm_stat.faults, 0u);
+    EXPECT_EQ(first.b_vm_stat.faults, first.vm_stat.faults);
+    EXPECT_GT(self->pss_shrd, 0u) << "its share of the libraries it maps";
+    EXPECT_LE(self->pss_shrd, self->rshrd);
+    EXPECT_GE(first.rshrd, self->pss_shrd) << "shared pages charged once over all processes";
+    // Touching fresh memory faults; the first values stay those of the first sample.
+    std::vector<char> pages(8 << 20);
+    for (size_t i = 0; i < pages.size(); i += 4096)
+        pages[i] = 1;
+    ASSERT_EQ(libtop_sample(false, false), 0);
+    const auto second = *libtop_tsamp();
+    EXPECT_GT(second.vm_stat.faults, first.vm_stat.faults);
+    EXPECT_EQ(second.p_vm_stat.faults, first.vm_stat.faults);
+    EXPECT_EQ(second.b_vm_stat.faults, first.vm_stat.faults);
+    EXPECT_EQ(second.b_net_ibytes, first.net_ibytes);
+    EXPECT_EQ(second.p_disk_rops, first.disk_rops);
+    self = find(walk(), getpid());
+    ASSERT_NE(self, nullptr);
+    EXPECT_GT(self->faults, self->p_faults);
+    stop = true;
+    spinner.join();
+    libtop_fini();
 }
 
 TEST(ProcessSampler, CountersAndNames)

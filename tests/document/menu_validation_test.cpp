@@ -8,7 +8,10 @@
 #include "platform/mvkit/movie_view.h"
 #include "platform/winkit/menu.h"
 #include "platform/winkit/window.h"
+#include "platform/mvkit/track.h"
 #include "tests/platform/mvkit/movie_test_support.h"
+
+#include <functional>
 
 using namespace movara::test::document;
 
@@ -240,6 +243,10 @@ TEST_F(MovieMenuDocumentTest, ItemsFollowTheMovieThroughTheResponderChain)
     };
     for (const auto& row : rows)
         EXPECT_EQ(enabled(row.action), row.enabled) << row.action;
+    // The properties window is reached from the menu bar: the document acts on its item.
+    HXMenuItem properties("Show Movie Properties", "openMovieProperties:", "");
+    EXPECT_TRUE(HXMenu::validateItem(properties));
+    EXPECT_TRUE(doc->respondsToAction(HXSelector("openMovieProperties:")));
     EXPECT_TRUE(enabled("fullScreen:"));
     EXPECT_EQ(lastTitle, HXLocalizedString("mvpFullScreen", {}));
 
@@ -327,6 +334,48 @@ TEST_F(MovieMenuDocumentTest, ChangeCountFollowsEditsUndoAndRedo)
     EXPECT_FALSE(doc->isDocumentEdited());
     undo->redo();
     EXPECT_TRUE(doc->isDocumentEdited());
+}
+
+TEST_F(MovieMenuDocumentTest, TrackSettingsChangedWithUndoChangeTheDocument)
+{
+    // As the properties window's panes change a track: the old value registered for undo, then set.
+    auto movie = MVMovie::movie();
+    auto track = movie->newTrack(MVFourCC("vide"), 600, 320, 240);
+    auto sound = movie->newTrack(MVFourCC("soun"), 8000);
+    auto other = MVMovie::movie()->newTrack(MVFourCC("vide"), 600, 320, 240);
+    open(movie);
+    HXUndoManager* undo = doc->undoManager();
+    ASSERT_TRUE(undo);
+    struct Step {
+        const char* what;
+        std::function<void()> set, reset;
+    };
+    const Step steps[] = {
+        { "layer", [&] { track->setLayer(-1); }, [&] { track->setLayer(0); } },
+        { "graphics mode", [&] { track->setAttributeForKey(int64_t(0x20), MVTrackTransferModeAttribute); },
+            [&] { track->setAttributeForKey(int64_t(0), MVTrackTransferModeAttribute); } },
+        { "muted", [&] { sound->setMuted(true); }, [&] { sound->setMuted(false); } },
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.what);
+        ASSERT_FALSE(doc->isDocumentEdited());
+        // Each way registers the other, so undo and redo take the same path.
+        std::function<void(bool)> change = [&](bool on) {
+            undo->registerUndo(this, [&change, on] { change(!on); });
+            (on ? step.set : step.reset)();
+        };
+        change(true);
+        undo->endEventGroup();
+        EXPECT_TRUE(doc->isDocumentEdited());
+        undo->undo();
+        EXPECT_FALSE(doc->isDocumentEdited());
+        undo->redo();
+        EXPECT_TRUE(doc->isDocumentEdited());
+        undo->undo();
+    }
+    // A track of another movie is none of this document's business.
+    other->setLayer(3);
+    EXPECT_FALSE(doc->isDocumentEdited());
 }
 
 } // namespace

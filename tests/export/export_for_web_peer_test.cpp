@@ -8,12 +8,14 @@
 #include "export/export_ref_movie_for_web_window_controller.h"
 #include "export/reference_movie_atoms.h"
 #include "platform/basekit/bundle.h"
+#include "platform/basekit/url.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/mvkit/movie.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/button.h"
 #include "platform/winkit/headless_window_server.h"
+#include "platform/winkit/help_manager.h"
 #include "platform/winkit/matrix.h"
 
 #include <gtest/gtest.h>
@@ -262,6 +264,48 @@ TEST_F(ExportForWebPeer, ButtonFolderAndFailures)
     EXPECT_NE(alerts[0].find("is a file"), std::string::npos) << alerts[0];
     EXPECT_TRUE(ended.empty());
     EXPECT_TRUE(queued.empty());
+}
+
+TEST_F(ExportForWebPeer, PosterAndPageTakeTheSizeTheMovieIsShownAt)
+{
+    // The movie's own matrix doubles it: 160 x 120 as made, 320 x 240 as shown.
+    MVMatrixRecord doubled = movie->matrix();
+    doubled.values[0] *= 2;
+    doubled.values[4] *= 2;
+    movie->setMatrix(doubled);
+    auto controller = sheet("big");
+    controller->exportForCellumaCheckbox()->setState(1);
+    controller->exportForCellumaCellCheckbox()->setState(0);
+    controller->exportForWebCheckbox()->setState(0);
+    controller->updateExportButton();
+    controller->startExport(nullptr);
+    ASSERT_EQ(ended, std::vector<long> { 1 });
+    auto page = readFile(videos / "big" / "ReadMe.html");
+    EXPECT_NE(page.find("width=\"320\" height=\"240\""), std::string::npos);
+    auto poster = runCommand({ "ffprobe", "-v", "error", "-show_entries", "stream=width,height", "-of", "csv=p=0",
+        (videos / "big" / "big-poster.jpg").string() });
+    EXPECT_EQ(poster.output, "320,240\n");
+}
+
+TEST_F(ExportForWebPeer, HelpOpensTheProgramsHelpAtItsPageOnExporting)
+{
+    std::vector<std::string> opened;
+    HXHelpManager::sharedHelpManager().setURLOpener([&](const std::string& url) {
+        opened.push_back(url);
+        return true;
+    });
+    auto controller = sheet("clip");
+    controller->showContextHelp(nullptr);
+    HXHelpManager::sharedHelpManager().setURLOpener(nullptr);
+    ASSERT_EQ(opened.size(), 1u);
+    const std::string suffix = "/Help/index.html#mvphoneweb";
+    ASSERT_GT(opened[0].size(), suffix.size());
+    EXPECT_EQ(opened[0].substr(opened[0].size() - suffix.size()), suffix);
+    // The page is there and has the place the anchor names.
+    auto url = HXURL::URLWithString(opened[0]);
+    ASSERT_TRUE(url && url->isFileURL());
+    EXPECT_NE(readFile(url->path()).find("id=\"mvphoneweb\""), std::string::npos);
+    EXPECT_TRUE(ended.empty()) << "the sheet stays";
 }
 
 } // namespace

@@ -18,6 +18,7 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 
 using namespace movara::test;
 using namespace movara::test::jobs;
@@ -218,6 +219,42 @@ TEST(ProcessingRows, ElapsedTimeRunsPausesAndStops)
     EXPECT_EQ(row->elapsedText(), "Elapsed time: 00:01");
     row->stopElapsedTime();
     HXRunLoop::main().setClock(nullptr);
+}
+
+TEST(ProcessingRows, AnIndeterminateBarMovesWhileItShowsInAWindow)
+{
+    auto server = HXHeadlessWindowServer::install();
+    auto clock = std::make_shared<HXManualClock>();
+    HXRunLoop::main().setClock(clock);
+    auto window = std::make_shared<HXWindow>(HXMakeRect(0, 0, 400, JobView::rowHeight), HXTitledWindowMask);
+    auto row = JobView::make(HXMakeRect(0, 0, 400, JobView::rowHeight));
+    row->setProgressHidden(false);
+    EXPECT_FALSE(row->isAnimating()) << "not in a window";
+    window->contentView()->addSubview(row);
+    EXPECT_TRUE(row->isAnimating());
+    clock->advance(1.0);
+    EXPECT_GE(row->animationPhase(), 11);
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        bool animating;
+    };
+    const Step steps[] = {
+        { "determinate", [&] { row->setIndeterminate(false); }, false },
+        { "indeterminate again", [&] { row->setIndeterminate(true); }, true },
+        { "hidden", [&] { row->setProgressHidden(true); }, false },
+        { "shown", [&] { row->setProgressHidden(false); }, true },
+        { "out of its window", [&] { row->removeFromSuperview(); }, false },
+    };
+    for (const auto& step : steps) {
+        step.change();
+        EXPECT_EQ(row->isAnimating(), step.animating) << step.what;
+        const long phase = row->animationPhase();
+        clock->advance(0.5);
+        EXPECT_EQ(row->animationPhase() > phase, step.animating) << step.what;
+    }
+    HXRunLoop::main().setClock(nullptr);
+    HXApplication::setSharedApplication(nullptr);
 }
 
 // A processing document over its own queue, in a headless application on the real clock (its jobs run

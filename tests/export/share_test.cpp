@@ -277,7 +277,10 @@ TEST_F(ShareTest, SheetSwitchesPanesKeepsThemAndFollowsOnlyTheCurrentOne)
     podcast->enable(true);
     EXPECT_TRUE(sheet->shareButton()->isEnabled());
 
-    // A target whose interface makes no pane leaves the sheet as it was.
+    // A target whose interface makes no pane cannot be chosen, and leaves the sheet as it was.
+    EXPECT_TRUE(sheet->toolbarButton(0)->isEnabled());
+    EXPECT_TRUE(sheet->toolbarButton(1)->isEnabled());
+    EXPECT_FALSE(sheet->toolbarButton(3)->isEnabled());
     sheet->buttonAction(sheet->toolbarButton(3).get());
     EXPECT_EQ(sheet->currentPane(), podcast);
 

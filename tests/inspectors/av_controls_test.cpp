@@ -1,6 +1,7 @@
 // The audio/video adjustments panel on the headless toolkit, with movies made by ffmpeg: the speed and
 // jog mappings, which groups a movie enables, each slider acting on the movie, the resets (stored values
-// or neutral ones), the jog's return to what the movie was doing, following the main player window,
+// or neutral ones), the jog handing back to the preferred rate, the layout without a picture group when
+// pictures cannot be adjusted, following the main player window,
 // hiding for a full-screen presentation on the panel's screen, and the state kept at quit.
 #include "document/movie_document.h"
 #include "document/persistence.h"
@@ -10,6 +11,8 @@
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/user_defaults.h"
+#include "platform/mvkit/media_keys.h"
+#include "platform/mvkit/playback/movie_playback.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/button.h"
 #include "platform/winkit/document_controller.h"
@@ -25,6 +28,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 
 using namespace movara::test;
 
@@ -194,6 +198,32 @@ TEST_F(AVControlsTest, TheLayoutWithoutPicturesHasNoPictureGroupAndALongVolumeSl
     EXPECT_FLOAT_EQ(doc->movie()->volume(), doc->movie()->preferredVolume());
 }
 
+TEST_F(AVControlsTest, WithoutPictureAdjustmentsThePanelIsLoadedWithoutItsPictureGroup)
+{
+    OPEN_OR_SKIP(doc, MovieFixture::H264AacMov);
+    // The test program's own configuration folder holds the media keys.
+    const std::string keys = MVMediaKeys::mediaKeys().path();
+    std::filesystem::create_directories(std::filesystem::path(keys).parent_path());
+    ASSERT_TRUE(HXPropertyList(HXPropertyList::Dictionary { { "MVImageFiltersAvailable", false } }).writeToFile(keys));
+    MVMediaKeys::mediaKeys().reload();
+    AVControls::releaseAVControls();
+    controls = AVControls::avControls();
+    controls->toggleAVControlsVisibility();
+    EXPECT_FALSE(controls->brightnessControlSlider());
+    EXPECT_EQ(controls->gainControlSlider()->frame().size.width, 260);
+    EXPECT_TRUE(controls->gainControlSlider()->isEnabled());
+    // The movie's stored adjustments no longer reach its pictures.
+    doc->movie()->setVisualBrightness(0.5f);
+    EXPECT_EQ(MVMoviePlayback::playbackForMovie(doc->movie())->visualAdjustments(), MVPictureAdjustments {});
+
+    std::filesystem::remove(keys);
+    MVMediaKeys::mediaKeys().reload();
+    AVControls::releaseAVControls();
+    controls = AVControls::avControls();
+    controls->toggleAVControlsVisibility();
+    EXPECT_TRUE(controls->brightnessControlSlider()) << "the whole panel again";
+}
+
 TEST_F(AVControlsTest, EnablesTheGroupsTheMovieCanTake)
 {
     struct Case {
@@ -312,7 +342,7 @@ TEST_F(AVControlsTest, ResetsBringBackTheValuesStoredInTheMovieEachKeyOnItsOwn)
     EXPECT_FLOAT_EQ(movie->bass(), 0.0f);
 }
 
-TEST_F(AVControlsTest, AJogPlaysWhileHeldAndLeavesTheMovieAsItWas)
+TEST_F(AVControlsTest, AJogPlaysWhileHeldThenTheMoviePlaysAtItsPreferredRate)
 {
     OPEN_OR_SKIP(doc, MovieFixture::H264AacMov);
     controls->toggleAVControlsVisibility();
@@ -322,16 +352,20 @@ TEST_F(AVControlsTest, AJogPlaysWhileHeldAndLeavesTheMovieAsItWas)
         const char* name;
         bool allFramesBefore;
         float rateBefore;
+        float preferredRate; // what the movie plays at when the jog ends
     };
     const Case cases[] = {
-        { "still, all frames off", false, 0.0f },
-        { "still, all frames on", true, 0.0f },
-        { "playing", false, 1.0f },
+        { "still, all frames off", false, 0.0f, 1.0f },
+        { "still, all frames on", true, 0.0f, 1.0f },
+        { "playing", false, 1.0f, 1.0f },
+        { "still, preferring half speed", false, 0.0f, 0.5f },
+        { "playing fast, preferring double speed", false, 3.0f, 2.0f },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         movie->setPlaysAllFrames(c.allFramesBefore);
         movie->setCurrentTime(MVMakeTime(movie->durationValue() / 2, movie->timeScale()));
+        movie->setPreferredRate(c.preferredRate);
         movie->setRate(c.rateBefore);
         slide(jog, 10);
         EXPECT_FLOAT_EQ(movie->rate(), 0.3f);
@@ -339,9 +373,11 @@ TEST_F(AVControlsTest, AJogPlaysWhileHeldAndLeavesTheMovieAsItWas)
         slide(jog, -10);
         EXPECT_FLOAT_EQ(movie->rate(), -0.3f);
         slide(jog, 0);
-        EXPECT_FLOAT_EQ(movie->rate(), c.rateBefore);
+        EXPECT_FLOAT_EQ(movie->rate(), c.preferredRate);
         EXPECT_EQ(movie->playsAllFrames(), c.allFramesBefore);
+        movie->stop();
     }
+    movie->setPreferredRate(1.0f);
     movie->stop();
 
     // Backwards at the start and forwards at the end change nothing.
@@ -349,6 +385,7 @@ TEST_F(AVControlsTest, AJogPlaysWhileHeldAndLeavesTheMovieAsItWas)
     slide(jog, -10);
     EXPECT_FLOAT_EQ(movie->rate(), 0.0f);
     slide(jog, 0);
+    movie->stop();
     movie->setCurrentTime(movie->duration());
     slide(jog, 10);
     EXPECT_FLOAT_EQ(movie->rate(), 0.0f);

@@ -68,7 +68,7 @@ TEST(Brannock, RicherFilesOfTheMakersApplicationsGoToTheNewerPlayer)
             << (c.contents ? c.contents->authoringSoftware : "(unreadable)");
 }
 
-TEST(Brannock, VersionsFromTheMinimumUpPass)
+TEST(Brannock, EveryVersionComponentMustReachTheMinimumOnItsOwn)
 {
     struct Case {
         const char* version;
@@ -78,9 +78,10 @@ TEST(Brannock, VersionsFromTheMinimumUpPass)
         { "7.6.1", true },
         { "7.6.2", true },
         { "7.7.1", true },
-        { "7.7", true },
-        { "8.0", true },
-        { "7.10.0", true },
+        { "8.6.1", true },
+        { "7.7", false }, // the missing third component counts as 0
+        { "8.0", false },
+        { "7.10.0", false },
         { "7.6.1.5", true },
         { "7.6", false },
         { "7.6.0", false },
@@ -155,8 +156,10 @@ TEST(Brannock, EachListGoesToItsPlayerOrFallsBack)
             true },
         { "Movara Player installed with the launcher", true, false, "-", true, false, { simple },
             { unreadable }, true },
-        { "Movara Player newer than the minimum", true, false, "8.0", false, false, { simple },
-            { unreadable }, true },
+        { "Movara Player above the minimum in every component", true, false, "7.7.1", false, false,
+            { simple }, { unreadable }, true },
+        { "Movara Player 8.0: a component below the minimum's", true, false, "8.0", false, false,
+            { simple, unreadable }, {}, true },
         { "Movara Player fails", true, false, "7.6.1", false, true, { simple, unreadable }, {}, true },
         { "only an old Movara Player", false, false, "7.0", false, false, {}, { unreadable, simple }, true },
         { "no player at all", false, false, std::nullopt, false, false, {}, {}, false },

@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
 using namespace movara::test;
@@ -89,6 +90,31 @@ TEST_F(PicturePaneTest, KeysSetTheTrackWithUndoAndRedo)
     // With the aspect kept, the height followed the width; the offset stayed.
     EXPECT_DOUBLE_EQ(pane->valueForKey("currentHeight").realValue(), 96.0);
     EXPECT_DOUBLE_EQ(pane->valueForKey("horizontalOffset").realValue(), 10.0);
+}
+
+TEST_F(PicturePaneTest, TransparencyIsTheOperationColoursWeight)
+{
+    using Color = HXPropertyList::Array;
+    std::vector<std::string> announced;
+    pane->onValueChanged = [&](const std::string& key) { announced.push_back(key); };
+    ASSERT_TRUE(pane->setValueForKey(0.5, "transparency"));
+    EXPECT_EQ(pane->valueForKey("operationColor"), HXPropertyList(Color { 32768, 32768, 32768 }));
+    EXPECT_NE(std::find(announced.begin(), announced.end(), "operationColor"), announced.end())
+        << "the colour well follows";
+    ASSERT_TRUE(pane->setValueForKey(0.0, "transparency"));
+    EXPECT_EQ(pane->valueForKey("operationColor"), HXPropertyList(Color { 65535, 65535, 65535 }));
+
+    // A colour gives the transparency of its mean weight; undoing a transparency brings back the very
+    // colour it replaced.
+    ASSERT_TRUE(pane->setValueForKey(HXPropertyList(Color { 65535, 0, 0 }), "operationColor"));
+    EXPECT_DOUBLE_EQ(pane->valueForKey("transparency").realValue(), 0.667);
+    undo().removeAllActions();
+    ASSERT_TRUE(pane->setValueForKey(0.25, "transparency"));
+    EXPECT_EQ(pane->valueForKey("operationColor"), HXPropertyList(Color { 49151, 49151, 49151 }));
+    undo().undo();
+    EXPECT_EQ(pane->valueForKey("operationColor"), HXPropertyList(Color { 65535, 0, 0 }));
+    undo().redo();
+    EXPECT_DOUBLE_EQ(pane->valueForKey("transparency").realValue(), 0.25);
 }
 
 TEST_F(PicturePaneTest, RefusesBadValues)

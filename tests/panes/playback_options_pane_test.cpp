@@ -186,6 +186,10 @@ TEST(PlaybackOptionsPane, TrackKeysUndoAndRefuseBadValues)
         EXPECT_EQ(pane->valueForKey(c.key), c.after) << c.key;
     }
     EXPECT_EQ(video->referenceTrack(MVFourCC("chap"), 1), text);
+    // The cache hint and the preload are the track's load settings, which its file keeps.
+    EXPECT_TRUE(video->neverPurgeHint());
+    EXPECT_EQ(video->loadSettings().preloadFlags, MVTrackPreloadAlways);
+    EXPECT_EQ(video->loadSettings().preloadTime, -1) << "the whole track";
     EXPECT_EQ(video->alternateGroup(), sound->alternateGroup());
     EXPECT_NE(video->alternateGroup(), 0);
     // The pop-ups follow the bound keys.

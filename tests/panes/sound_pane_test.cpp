@@ -1,6 +1,7 @@
 // The audio pane: each setting of the movie and of a track read, set, undone and redone; unchanged and
 // out-of-range values; solo; mute and solo heard in the playing movie; the channel table and its label
-// menus; channel layout records.
+// menus, the discrete channels the sound device adds, and the speaker assignment heard; channel layout
+// records.
 #include "audio_inspector.h"
 #include "track_audio_inspector.h"
 
@@ -16,10 +17,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 
 using namespace movara::test;
 
 namespace {
+
+// Panes made without a playback ask the default sound device for its channels: here there is none.
+const bool kSilent = setenv("MOVARA_SILENT_AUDIO", "1", 1) == 0;
 
 std::shared_ptr<MVPPropertyInspector> makePane(const MVPInspectedObject& object)
 {
@@ -261,6 +266,7 @@ TEST(SoundPane, ChannelRowsAndTheirLabelMenus)
     EXPECT_EQ(item->tag(), 42);
     EXPECT_EQ(item->title(), "Mono");
     // 14 labels, one discrete channel per movie channel, then "Unused".
+    ASSERT_TRUE(kSilent);
     EXPECT_EQ(pane->popups()[0]->numberOfItems(), 14 + 1 + 1);
 
     // A stereo track whose layout names a label the list lacks: a separator and an item of its own.
@@ -342,6 +348,100 @@ TEST(SoundPane, AssigningAChannelWritesTheLayoutWithUndo)
     pane->setValueForChannel(999, 0, true);
     pane->setValueForChannel(0, 5, true);
     EXPECT_FALSE(m.undo->canUndo());
+}
+
+TEST(SoundPane, TheSoundDevicesChannelsAreOfferedAsDiscreteChannels)
+{
+    UndoableMovie mono(monoSoundMovie());
+    if (!mono)
+        GTEST_SKIP() << "ffmpeg could not make the movie";
+    auto clock = std::make_shared<HXManualClock>();
+    HXRunLoop::main().setClock(clock);
+    // The playing movie's output: a device of the output's two channels.
+    RecordingOutput* recording = nullptr;
+    auto playback = MVMoviePlayback::playbackForMovie(mono.movie, recordingOptions(&recording));
+    ASSERT_TRUE(recording);
+    EXPECT_EQ(MVMoviePlayback::outputDeviceChannelCount(*mono.movie), 2);
+    auto pane = std::dynamic_pointer_cast<MVPTrackAudioInspector>(makePane(MVPInspectedObject(soundTrack(*mono.movie))));
+    ASSERT_TRUE(pane);
+    const auto& cell = pane->popups()[0];
+    EXPECT_EQ(cell->numberOfItems(), 14 + 2 + 1);
+    EXPECT_GE(cell->indexOfItemWithTag(long(MVChannelLabelDiscrete0 + 1)), 0);
+    pane.reset();
+    playback.reset();
+    HXRunLoop::main().setClock(nullptr);
+    // Without a playback and without a device: the movie's own channels only.
+    EXPECT_EQ(MVMoviePlayback::outputDeviceChannelCount(*mono.movie), 0);
+}
+
+TEST(SoundPane, TheSpeakerAssignmentIsHeard)
+{
+    // One stereo track: 440 Hz on its first channel, 1000 Hz on its second.
+    TempDir dir;
+    const auto path = dir / "stereo.mov";
+    if (!haveProgram("ffmpeg")
+        || runCommand({ "ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+               "aevalsrc=0.125*sin(440*2*PI*t)|0.125*sin(1000*2*PI*t):s=44100:d=3", "-c:a", "pcm_s16le",
+               path.string() })
+                .status
+            != 0)
+        GTEST_SKIP() << "ffmpeg could not make the movie";
+    UndoableMovie m(path);
+    ASSERT_TRUE(m);
+    auto track = soundTrack(*m.movie);
+    auto clock = std::make_shared<HXManualClock>();
+    HXRunLoop::main().setClock(clock);
+    RecordingOutput* recording = nullptr;
+    auto playback = MVMoviePlayback::playbackForMovie(m.movie, recordingOptions(&recording));
+    playback->setRate(1);
+    ASSERT_TRUE(recording);
+    // Where each tone is heard: per tone, whether in the left and in the right channel.
+    using Heard = std::pair<std::pair<bool, bool>, std::pair<bool, bool>>;
+    auto heard = [&] {
+        recording->samples.clear();
+        clock->advance(0.25);
+        const auto format = recording->format();
+        auto present = [&](int frequency, int channel) {
+            double level = toneAmplitude(recording->samples, format.channelCount, format.sampleRate, frequency, channel);
+            EXPECT_TRUE(level > 0.05 || level < 0.002) << frequency << " Hz, channel " << channel << ": " << level;
+            return level > 0.05;
+        };
+        return Heard { { present(440, 0), present(440, 1) }, { present(1000, 0), present(1000, 1) } };
+    };
+    EXPECT_EQ(heard(), Heard({ true, false }, { false, true })) << "as made";
+
+    auto pane = std::dynamic_pointer_cast<MVPTrackAudioInspector>(makePane(MVPInspectedObject(track)));
+    ASSERT_TRUE(pane);
+    ASSERT_EQ(pane->channelIndexes().size(), 2u);
+    auto assign = [&](long row, uint32_t label) {
+        pane->setValueForChannel(pane->popups()[size_t(row)]->indexOfItemWithTag(long(label)), row, true);
+    };
+    struct Case {
+        const char* what;
+        uint32_t first, second;
+        Heard heard;
+    };
+    const Case cases[] = {
+        { "swapped", 2, 1, { { false, true }, { true, false } } },
+        { "first on both", 42, 2, { { true, true }, { false, true } } },
+        { "first unused", MVChannelLabelUnused, 2, { { false, false }, { false, true } } },
+        { "discrete channels", MVChannelLabelDiscrete0 + 1, MVChannelLabelDiscrete0, { { false, true }, { true, false } } },
+        { "left and right again", 1, 2, { { true, false }, { false, true } } },
+    };
+    for (const auto& c : cases) {
+        assign(0, c.first);
+        assign(1, c.second);
+        EXPECT_EQ(heard(), c.heard) << c.what;
+    }
+    // Undo brings back what was heard before.
+    m.undo->undo();
+    m.undo->undo();
+    EXPECT_EQ(heard(), cases[3].heard) << "undone";
+
+    pane.reset();
+    playback->stop();
+    playback.reset();
+    HXRunLoop::main().setClock(nullptr);
 }
 
 TEST(SoundPane, ShortLabelListWhenEightChannelLayoutsAreOff)

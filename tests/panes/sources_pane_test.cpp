@@ -117,3 +117,21 @@ TEST(SourcesPane, HasNoUpperSizeLimitAndAnEmptyListForAMovieWithoutMedia)
     EXPECT_GT(pane->maxViewSize().width, 1e38);
     EXPECT_EQ(pane->minViewSize(), pane->view()->bounds().size);
 }
+
+TEST(SourcesPane, PathsReachTheFileManagerQuotedWhateverTheyHold)
+{
+    // The file manager's call takes the file's address as a quoted string: quotes and backslashes in it
+    // must not end the string early.
+    struct Case {
+        const char* text;
+        const char* literal;
+    };
+    const Case cases[] = {
+        { "file:///home/me/a.mov", "'file:///home/me/a.mov'" },
+        { "file:///home/me/Tom's.mov", "'file:///home/me/Tom\\'s.mov'" },
+        { "a\\b", "'a\\\\b'" },
+        { "", "''" },
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(MVPGVariantStringLiteral(c.text), c.literal) << c.text;
+}

@@ -3,7 +3,10 @@
 
 #include "document/movie_document.h"
 #include "recording/capture_document.h"
+#include "recording/capture_session.h"
 #include "recording/capture_window_controller.h"
+#include "recording/compression_settings.h"
+#include "platform/mvkit/atoms/four_char_code.h"
 
 #include <filesystem>
 #include <sstream>
@@ -134,3 +137,69 @@ TEST_F(CaptureRecordingPeerTest, TimePausedIsLeftOutOfTheFile)
 }
 
 } // namespace
+
+namespace {
+
+// A recording of the stand-in camera alone with `options` on its picture connection, about `seconds` long.
+std::string recordWithOptions(const TempDir& dir, const std::string& name, const MVCaptureCompressionOptions& options,
+    double seconds)
+{
+    auto camera = MVCaptureDevice::openedDeviceWithMediaType(MVMediaTypeVideo, nullptr);
+    if (!camera)
+        return {};
+    auto input = MVCaptureDeviceInput::deviceInputWithDevice(camera, nullptr);
+    auto session = std::make_shared<MVCaptureSession>();
+    auto output = std::make_shared<MVCaptureMovieFileOutput>();
+    if (!input || !session->addInput(input, nullptr) || !session->addOutput(output, nullptr))
+        return {};
+    for (auto& connection : input->connections())
+        connection->setEnabled(connection->mediaType() == MVMediaTypeVideo);
+    output->defaultConnectionForMediaType(MVMediaTypeVideo)->setCompressionOptions(options);
+    const std::string path = (dir / name).string();
+    writeFile(path, "");
+    session->startRunning();
+    output->recordToOutputFileURL(path);
+    runUntil([&] { return output->recordedDuration() >= seconds; }, 20);
+    output->recordToOutputFileURL({});
+    output->waitUntilFinished();
+    session->stopRunning();
+    camera->close();
+    return path;
+}
+
+} // namespace
+
+TEST_F(CaptureRecordingPeerTest, PicturesAreEncodedWithTheCodecRateAndSizeOfTheSettings)
+{
+    TempDir dir;
+    MVCaptureCompressionOptions low;
+    low.videoCodec = MVPCaptureEncoderForCodecType(MVFourCC("mp4v"));
+    low.width = 80;
+    low.height = 60;
+    low.bitRate = 20000;
+    low.keyFrameInterval = 5;
+    MVCaptureCompressionOptions high = low;
+    high.bitRate = 2000000;
+    const std::string lowFile = recordWithOptions(dir, "low.mov", low, 1.5);
+    const std::string highFile = recordWithOptions(dir, "high.mov", high, 1.5);
+    ASSERT_FALSE(lowFile.empty());
+    ASSERT_FALSE(highFile.empty());
+    for (const auto& file : { lowFile, highFile }) {
+        auto result = runCommand({ "ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+            "stream=codec_name,width,height", "-of", "csv=p=0", file });
+        EXPECT_EQ(result.output, "mpeg4,80,60\n") << file;
+    }
+    // The same pictures at a hundred times the data rate take much more room.
+    EXPECT_GT(fs::file_size(highFile), 3 * fs::file_size(lowFile));
+    // A key frame at least every five pictures.
+    auto frames = runCommand({ "ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries", "frame=key_frame",
+        "-of", "csv=p=0", lowFile });
+    std::istringstream lines(frames.output);
+    size_t pictures = 0, sinceKey = 0, longestRun = 0;
+    for (std::string line; std::getline(lines, line); ++pictures) {
+        sinceKey = std::atoi(line.c_str()) == 1 ? 0 : sinceKey + 1;
+        longestRun = std::max(longestRun, sinceKey);
+    }
+    EXPECT_GT(pictures, 10u);
+    EXPECT_LE(longestRun, 4u);
+}

@@ -6,6 +6,9 @@
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/workspace.h"
+#include "platform/mvkit/movie.h"
+#include "inspectors/movie_info.h"
+#include "inspectors/movie_info_item_view.h"
 #include "recording/meter_view.h"
 #include "platform/winkit/button.h"
 #include "player/controls/image_button.h"
@@ -299,11 +302,39 @@ TEST_F(CaptureWindowTest, SleepFinishesTheRecordingFirst)
     controller->startRecording();
     ASSERT_TRUE(runUntil([&] { return controller->movieFileOutput()->recordedDuration() > 0.3; }));
     std::string file = controller->outputFile();
+    // Sleep comes from the session, on the workspace's centre: the same name on the default centre is
+    // nothing to the window.
     HXNotificationCenter::defaultCenter().postNotificationName(HXWorkspaceWillSleepNotification);
+    EXPECT_EQ(controller->state(), MVPCaptureStateRecording);
+    HXWorkspace::sharedWorkspace().postNotificationName(HXWorkspaceWillSleepNotification);
     // The notification returns only once the file is finished and open as a movie.
     EXPECT_EQ(controller->state(), MVPCaptureStatePreviewing);
     EXPECT_TRUE(doc->isClosed());
     EXPECT_GT(fs::file_size(file), 1000u);
+    HXError error;
+    auto movie = MVMovie::movieWithFile(file, &error);
+    ASSERT_TRUE(movie) << error.localizedDescription();
+    EXPECT_GT(movie->durationValue(), 0);
+}
+
+TEST_F(CaptureWindowTest, TheCloseBoxIsOffWhileTheFileIsFinished)
+{
+    auto controller = open(0);
+    ASSERT_TRUE(controller);
+    auto window = controller->window();
+    ASSERT_TRUE(window);
+    EXPECT_TRUE(window->styleMask() & HXClosableWindowMask);
+    controller->startRecording();
+    ASSERT_TRUE(runUntil([&] { return controller->movieFileOutput()->recordedDuration() > 0.2; }));
+    EXPECT_TRUE(window->styleMask() & HXClosableWindowMask) << "recording: closing asks";
+    controller->stopRecording();
+    ASSERT_EQ(controller->state(), MVPCaptureStateStopping);
+    EXPECT_FALSE(window->styleMask() & HXClosableWindowMask) << "finishing the file";
+    int beeps = server->beepCount();
+    window->performClose();
+    EXPECT_EQ(server->beepCount(), beeps + 1) << "the close box refuses";
+    EXPECT_TRUE(window->isVisible());
+    ASSERT_TRUE(runUntil([&] { return controller->state() == MVPCaptureStatePreviewing; }));
 }
 
 TEST_F(CaptureWindowTest, TheInfoRowsNameSourcesDestinationAndFormat)
@@ -325,6 +356,18 @@ TEST_F(CaptureWindowTest, TheInfoRowsNameSourcesDestinationAndFormat)
     rows = doc->attributes();
     EXPECT_EQ(rows[2].value, controller->outputFile());
     EXPECT_EQ(rows[3].value, "320 x 240, rawvideo\n44.1 kHz, Mono, pcm_f32le") << "video, then sound";
+
+    // An info panel on the recording shows the rows, and follows them.
+    auto info = MovieInfo::movieInfoForDocument(doc);
+    ASSERT_TRUE(info);
+    info->showHidePanel();
+    ASSERT_TRUE(info->isVisible());
+    ASSERT_EQ(info->infoItems().size(), 4u);
+    EXPECT_EQ(info->infoItems()[0]->label(), "Video Source");
+    EXPECT_EQ(info->infoItems()[2]->value(), controller->outputFile());
+    EXPECT_EQ(info->infoItems()[3]->value(), *rows[3].value);
+    EXPECT_EQ(info->informationView()->value(), "") << "a recording has no information lines";
+    info->hidePanel();
 }
 
 TEST_F(CaptureWindowTest, TheMeterFollowsTheSound)

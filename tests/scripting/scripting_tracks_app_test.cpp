@@ -1,6 +1,6 @@
-// The real movara-player driven by the real movara-script: a track's sound heard changing in what the
-// player's mixer puts out, frames counted as ffprobe counts them, and a frame moved in time, saved and
-// read back by ffprobe.
+// The real movara-player driven by the real movara-script: a track's sound (volume, mute, switch) heard
+// changing in what the player's mixer puts out, frames counted as ffprobe counts them, and a frame moved
+// in time, saved and read back by ffprobe.
 #include "player_process.h"
 
 #include "audio_capture.h"
@@ -28,7 +28,7 @@ std::vector<float> samplesBetween(const fs::path& file, std::uintmax_t from, std
     return samples;
 }
 
-TEST_F(ScriptingTracksAppTest, ATracksVolumeAndSwitchAreHeardInTheMix)
+TEST_F(ScriptingTracksAppTest, ATracksVolumeMuteAndSwitchAreHeardInTheMix)
 {
     auto movie = home / "tones.mov";
     ASSERT_TRUE(movara::test::makeTwoToneMovie(movie, 440, 1000, 30));
@@ -59,6 +59,16 @@ TEST_F(ScriptingTracksAppTest, ATracksVolumeAndSwitchAreHeardInTheMix)
     auto [low2, quarter] = listen(0.4);
     EXPECT_NEAR(quarter / high, 0.25, 0.06) << "a quarter of the volume";
     EXPECT_NEAR(low2 / low, 1.0, 0.1) << "the other track is as it was";
+
+    ASSERT_EQ(script({ "set", "movies[1].tracks[1].muted", "true" }).status, 0);
+    EXPECT_EQ(answer({ "get", "movies[1].tracks[1].muted" }), "true");
+    auto [silenced, unmuted] = listen(0.6);
+    EXPECT_LT(silenced, low * 0.05) << "a muted track is not heard";
+    EXPECT_NEAR(unmuted / quarter, 1.0, 0.15) << "the other track is as it was";
+    ASSERT_EQ(script({ "set", "movies[1].tracks[1].muted", "false" }).status, 0);
+    auto [back, alongside] = listen(0.6);
+    EXPECT_NEAR(back / low, 1.0, 0.1) << "heard again once the mute is off";
+    EXPECT_NEAR(alongside / quarter, 1.0, 0.15);
 
     ASSERT_EQ(script({ "set", "movies[1].tracks[1].trackEnabled", "false" }).status, 0);
     EXPECT_EQ(answer({ "get", "movies[1].tracks[1].trackEnabled" }), "false");

@@ -87,7 +87,26 @@ std::unique_ptr<MVSDLAudioOutput> MVSDLAudioOutput::output(
     }
     output->_format = { obtained.freq, obtained.channels };
     output->_deviceFrames = obtained.samples;
+    // SDL mixes down to what we asked for; the device itself may have more speakers.
+    output->_deviceChannels = obtained.channels;
+    char* name = nullptr;
+    SDL_AudioSpec device {};
+    if (SDL_GetDefaultAudioInfo(&name, &device, 0) == 0 && device.channels > 0)
+        output->_deviceChannels = device.channels;
+    SDL_free(name);
     return output;
+}
+
+int MVDefaultAudioDeviceChannelCount()
+{
+    if (std::getenv("MOVARA_SILENT_AUDIO") || SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return 0;
+    char* name = nullptr;
+    SDL_AudioSpec device {};
+    int channels = SDL_GetDefaultAudioInfo(&name, &device, 0) == 0 ? device.channels : 0;
+    SDL_free(name);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return channels;
 }
 
 MVSDLAudioOutput::~MVSDLAudioOutput()

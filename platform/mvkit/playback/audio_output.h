@@ -32,6 +32,9 @@ public:
     virtual int bufferedFrames() const = 0;
     // Renders what has fallen due; nothing for outputs with a thread of their own.
     virtual void pump() { }
+    // The channels of the device the sound goes to (the output converts to them); by default those of
+    // the output's own format; 0 for an output that plays to no device.
+    virtual int deviceChannelCount() const { return format().channelCount; }
 };
 
 class MVSilentAudioOutput : public MVAudioOutput {
@@ -44,6 +47,7 @@ public:
     double playedTime() const override;
     int bufferedFrames() const override { return 0; }
     void pump() override;
+    int deviceChannelCount() const override { return 0; } // no device at all
 
     int64_t framesRendered() const { return _rendered; }
 
@@ -70,6 +74,7 @@ public:
     bool isRunning() const override { return _running; }
     double playedTime() const override;
     int bufferedFrames() const override { return _deviceFrames; }
+    int deviceChannelCount() const override { return _deviceChannels; }
 
 private:
     MVSDLAudioOutput() = default;
@@ -79,11 +84,16 @@ private:
     RenderCallback _render;
     uint32_t _device = 0;
     int _deviceFrames = 0;
+    int _deviceChannels = 0;
     bool _running = false;
     std::atomic<int64_t> _rendered { 0 };
     std::atomic<double> _lastCallbackHost { 0 };
     mutable std::atomic<double> _lastAnswer { 0 };
 };
+
+// The channels of the default sound device, as the sound system describes it; 0 when there is none (or
+// MOVARA_SILENT_AUDIO is set).
+int MVDefaultAudioDeviceChannelCount();
 
 // The output for playing a movie: the SDL device when one can be opened and MOVARA_SILENT_AUDIO is
 // not set in the environment; otherwise a silent output on `timeSource`.

@@ -1,5 +1,7 @@
 #include "platform/mvkit/playback/audio_track_decoder.h"
 
+#include "platform/mvkit/audio_channel_layout.h"
+
 extern "C" {
 #include <libavutil/channel_layout.h>
 #include <libavutil/frame.h>
@@ -35,6 +37,97 @@ int64_t mediaDurationOf(const MVSampleSource& source)
 constexpr uint32_t kPCMRunFrames = 4096;
 // Samples decoded before a segment's start after a jump, so overlapping codecs settle.
 constexpr int64_t kPrerollSamples = 2;
+
+// Where a speaker label of a stored channel layout plays; AV_CHAN_NONE for labels with no place of their
+// own (unused, discrete channels).
+AVChannel channelForLabel(uint32_t label)
+{
+    switch (label) {
+    case 1: return AV_CHAN_FRONT_LEFT;
+    case 2: return AV_CHAN_FRONT_RIGHT;
+    case 3: return AV_CHAN_FRONT_CENTER;
+    case 4: return AV_CHAN_LOW_FREQUENCY;
+    case 5: return AV_CHAN_SIDE_LEFT;
+    case 6: return AV_CHAN_SIDE_RIGHT;
+    case 7: return AV_CHAN_FRONT_LEFT_OF_CENTER;
+    case 8: return AV_CHAN_FRONT_RIGHT_OF_CENTER;
+    case 9: return AV_CHAN_BACK_CENTER;
+    case 10: return AV_CHAN_SURROUND_DIRECT_LEFT;
+    case 11: return AV_CHAN_SURROUND_DIRECT_RIGHT;
+    case 12: return AV_CHAN_TOP_CENTER;
+    case 33: return AV_CHAN_BACK_LEFT;
+    case 34: return AV_CHAN_BACK_RIGHT;
+    case 35: return AV_CHAN_WIDE_LEFT;
+    case 36: return AV_CHAN_WIDE_RIGHT;
+    case 37: return AV_CHAN_LOW_FREQUENCY_2;
+    case 38: return AV_CHAN_STEREO_LEFT;
+    case 39: return AV_CHAN_STEREO_RIGHT;
+    case MVChannelLabelMono:
+    case MVChannelLabelUnknown: return AV_CHAN_FRONT_CENTER;
+    default: return AV_CHAN_NONE;
+    }
+}
+
+// The side a speaker stands on: −1 left, 1 right, 0 the middle.
+int sideOf(AVChannel channel)
+{
+    switch (channel) {
+    case AV_CHAN_FRONT_LEFT: case AV_CHAN_SIDE_LEFT: case AV_CHAN_FRONT_LEFT_OF_CENTER: case AV_CHAN_BACK_LEFT:
+    case AV_CHAN_SURROUND_DIRECT_LEFT: case AV_CHAN_WIDE_LEFT: case AV_CHAN_STEREO_LEFT: case AV_CHAN_TOP_FRONT_LEFT:
+    case AV_CHAN_TOP_BACK_LEFT:
+        return -1;
+    case AV_CHAN_FRONT_RIGHT: case AV_CHAN_SIDE_RIGHT: case AV_CHAN_FRONT_RIGHT_OF_CENTER: case AV_CHAN_BACK_RIGHT:
+    case AV_CHAN_SURROUND_DIRECT_RIGHT: case AV_CHAN_WIDE_RIGHT: case AV_CHAN_STEREO_RIGHT: case AV_CHAN_TOP_FRONT_RIGHT:
+    case AV_CHAN_TOP_BACK_RIGHT:
+        return 1;
+    default:
+        return 0;
+    }
+}
+
+// The gains from the track's channels, labelled by `layout`, to the channels of the standard layout of
+// `out`, row by row (one row per output channel). A speaker the output has gets its channel as it is;
+// the others fold down the usual way: a side to the front speaker of its side at −3 dB (a front one at
+// full level), the middle to both front speakers at −3 dB; low frequencies only to a speaker of their
+// own. A discrete channel plays on the output channel of its number, an unused one nowhere.
+std::vector<double> mixMatrix(const MVAudioChannelLayout& layout, const AVChannelLayout& out)
+{
+    const int outputs = out.nb_channels, inputs = int(layout.descriptions.size());
+    std::vector<double> m(size_t(outputs) * size_t(inputs), 0.0);
+    auto gain = [&](AVChannel to, int input, double g) {
+        int index = av_channel_layout_index_from_channel(&out, to);
+        if (index >= 0)
+            m[size_t(index) * size_t(inputs) + size_t(input)] += g;
+        return index >= 0;
+    };
+    constexpr double kFold = 0.70710678118654752;
+    for (int i = 0; i < inputs; ++i) {
+        const uint32_t label = layout.descriptions[size_t(i)].label;
+        if (label >= MVChannelLabelDiscrete0 && label <= MVChannelLabelDiscrete0 + 0xFFFF) {
+            if (int n = int(label - MVChannelLabelDiscrete0); n < outputs)
+                m[size_t(n) * size_t(inputs) + size_t(i)] = 1.0;
+            continue;
+        }
+        const AVChannel channel = channelForLabel(label);
+        if (channel == AV_CHAN_NONE || gain(channel, i, 1.0))
+            continue;
+        if (channel == AV_CHAN_LOW_FREQUENCY || channel == AV_CHAN_LOW_FREQUENCY_2)
+            continue;
+        const int side = sideOf(channel);
+        const bool front = channel == AV_CHAN_FRONT_LEFT || channel == AV_CHAN_FRONT_RIGHT
+            || channel == AV_CHAN_STEREO_LEFT || channel == AV_CHAN_STEREO_RIGHT;
+        if (side != 0 && gain(side < 0 ? AV_CHAN_FRONT_LEFT : AV_CHAN_FRONT_RIGHT, i, front ? 1.0 : kFold))
+            continue;
+        if (side == 0 && channel != AV_CHAN_FRONT_CENTER && gain(AV_CHAN_FRONT_CENTER, i, 1.0))
+            continue;
+        // Neither: the middle (or a side without its front speaker) goes to both fronts, or the centre.
+        bool placed = gain(AV_CHAN_FRONT_LEFT, i, kFold);
+        placed = gain(AV_CHAN_FRONT_RIGHT, i, kFold) || placed;
+        if (!placed)
+            gain(AV_CHAN_FRONT_CENTER, i, side == 0 ? 1.0 : kFold);
+    }
+    return m;
+}
 
 } // namespace
 
@@ -284,6 +377,15 @@ void MVAudioTrackDecoder::convert(const MVDecodedFrame& decoded)
             av_channel_layout_copy(&in, &frame->ch_layout);
         int err = swr_alloc_set_opts2(&_swr, &out, AV_SAMPLE_FMT_FLT, _format.sampleRate, &in,
             AVSampleFormat(frame->format), frame->sample_rate, 0, nullptr);
+        // The speakers the stored channel layout assigns decide where each channel plays.
+        if (err >= 0) {
+            auto description = _source->sampleDescription(_decoderDescription);
+            auto layout = description ? MVAudioChannelLayoutOfDescription(*description) : std::nullopt;
+            if (layout && int(layout->descriptions.size()) == channels) {
+                auto matrix = mixMatrix(*layout, out);
+                err = swr_set_matrix(_swr, matrix.data(), channels);
+            }
+        }
         av_channel_layout_uninit(&in);
         av_channel_layout_uninit(&out);
         if (err < 0 || swr_init(_swr) < 0) {

@@ -1,6 +1,7 @@
 #include "platform/mvkit/playback/movie_playback.h"
 
 #include "platform/basekit/notification_center.h"
+#include "platform/mvkit/media_keys.h"
 #include "platform/mvkit/notifications.h"
 #include "platform/mvkit/playback/media_sample_source.h"
 
@@ -100,8 +101,31 @@ void MVMoviePlayback::observe(const std::shared_ptr<MVMovie>& movie)
             auto self = weak.lock();
             auto track = notification.objectAs<MVTrack>();
             auto m = self ? self->movie() : nullptr;
-            if (m && track && track->movie() == m && track->isEnabled())
+            if (!m || !track || track->movie() != m || !track->isEnabled())
+                return;
+            // A new speaker assignment needs decoders that read it.
+            auto code = notification.userInfo().find(MVTrackAudioPropertyParameter);
+            if (code != notification.userInfo().end() && code->second.stringValue() == "tlay")
+                self->reloadTracks();
+            else
                 self->_player->setTrackAudioSettings(track->trackID(), soundSettingsOf(*track));
+        }));
+
+    // Which tracks play and how pictures are drawn: a new layer or enabled state needs the tracks again,
+    // the rest only the pictures drawn again.
+    _observers.push_back(center.addObserver(
+        MVTrackPropertyDidChangeNotification, nullptr, [weak](const HXNotification& notification) {
+            auto self = weak.lock();
+            auto track = notification.objectAs<MVTrack>();
+            auto m = self ? self->movie() : nullptr;
+            if (!m || !track || track->movie() != m)
+                return;
+            auto code = notification.userInfo().find(MVTrackPropertyParameter);
+            const std::string what = code != notification.userInfo().end() ? code->second.stringValue() : "";
+            if (what == "enab" || what == "layr")
+                self->reloadTracks();
+            else if (self->_player->onPictureChange)
+                self->_player->onPictureChange();
         }));
 
     _player->onRateChange = [weak](double rate) {
@@ -148,6 +172,13 @@ void MVMoviePlayback::writeTime()
     _writingBack = true;
     m->setCurrentTime(currentTime());
     _writingBack = false;
+}
+
+int MVMoviePlayback::outputDeviceChannelCount(const MVMovie& movie)
+{
+    if (auto playback = existingPlaybackForMovie(&movie))
+        return playback->player().outputDeviceChannelCount();
+    return MVDefaultAudioDeviceChannelCount();
 }
 
 void MVMoviePlayback::reloadTracks()
@@ -272,10 +303,12 @@ void MVMoviePlayback::applyMovieSettings()
     applyTrackSettings();
 
     MVPictureAdjustments adjustments;
-    adjustments.brightness = std::clamp(finiteOr(m->visualBrightness(), 0), -1.0f, 1.0f);
-    adjustments.saturation = std::max(0.0f, finiteOr(m->visualSaturation(), 1));
-    adjustments.hue = finiteOr(m->visualHue(), 0);
-    adjustments.contrast = std::max(0.0f, finiteOr(m->visualContrast(), 1));
+    if (imageFiltersAvailable()) {
+        adjustments.brightness = std::clamp(finiteOr(m->visualBrightness(), 0), -1.0f, 1.0f);
+        adjustments.saturation = std::max(0.0f, finiteOr(m->visualSaturation(), 1));
+        adjustments.hue = finiteOr(m->visualHue(), 0);
+        adjustments.contrast = std::max(0.0f, finiteOr(m->visualContrast(), 1));
+    }
     if (!(adjustments == _adjustments)) {
         _adjustments = adjustments;
         // The same pictures look different now.
@@ -336,6 +369,11 @@ void MVMoviePlayback::setPitch(float cents)
 {
     if (auto m = movie())
         m->setPitch(cents);
+}
+
+bool MVMoviePlayback::imageFiltersAvailable()
+{
+    return MVMediaKeys::mediaKeys().boolForType("MVImageFiltersAvailable", true);
 }
 
 void MVMoviePlayback::setVisualAdjustments(const MVPictureAdjustments& adjustments)

@@ -90,10 +90,15 @@ public:
     int numberOfEqualizerBandLevels() const { return _bands; }
     void setNumberOfEqualizerBandLevels(int bands);
     int numberOfEqualizerDeviceChannels() const { return _player->numberOfAudioChannels(); }
+    // The channels of the sound device `movie` plays through: its playback's, or the default device's
+    // when it has none; 0 when there is no device.
+    static int outputDeviceChannelCount(const MVMovie& movie);
     // The levels of the sound playing now; all 0 while the movie does not play.
     MVAudioFrequencyLevels equalizerBandLevels();
 
-    // Picture.
+    // Picture. The adjustments are a pass over every pixel drawn; the media key "MVImageFiltersAvailable"
+    // (default YES) switches it off for machines too slow for it, and the pictures show as decoded.
+    static bool imageFiltersAvailable();
     const MVPictureAdjustments& visualAdjustments() const { return _adjustments; }
     void setVisualAdjustments(const MVPictureAdjustments& adjustments);
     // The pictures at `time`, back to front, decoded now (posters, thumbnails, frame images).

@@ -113,6 +113,8 @@ public:
     MVAudioFrequencyLevels audioLevels() { return _meter.levels(); }
     void setNumberOfBandLevels(int bands) { _meter.setNumberOfBandLevels(bands); }
     int numberOfAudioChannels() const { return _format.channelCount; }
+    // The channels of the sound device the output plays through (0 without an output).
+    int outputDeviceChannelCount() const { return _output ? _output->deviceChannelCount() : 0; }
     // The movie time, in seconds, of the sound being heard (while sound plays).
     double audioClockTime() const;
 

@@ -121,6 +121,48 @@ void combine(cairo_surface_t* canvas, cairo_surface_t* layer, int left, int top,
     cairo_surface_mark_dirty(canvas);
 }
 
+// A copy of the picture covered by the mask: each pixel keeps the part the mask's luminance at that
+// place gives it (the mask is stretched over the whole picture). Null when the mask cannot be used.
+cairo_surface_t* maskedPicture(cairo_surface_t* picture, const MVImageBuffer& mask)
+{
+    if (mask.width < 1 || mask.height < 1 || mask.bytesPerRow < mask.width * 4
+        || mask.pixels.size() < size_t(mask.bytesPerRow) * size_t(mask.height))
+        return nullptr;
+    cairo_surface_t* coverage = cairo_image_surface_create(CAIRO_FORMAT_A8, mask.width, mask.height);
+    if (cairo_surface_status(coverage) != CAIRO_STATUS_SUCCESS) {
+        cairo_surface_destroy(coverage);
+        return nullptr;
+    }
+    unsigned char* a = cairo_image_surface_get_data(coverage);
+    const int stride = cairo_image_surface_get_stride(coverage);
+    for (int y = 0; y < mask.height; ++y) {
+        const uint8_t* m = mask.pixels.data() + size_t(y) * size_t(mask.bytesPerRow);
+        for (int x = 0; x < mask.width; ++x, m += 4) // premultiplied, so a clear pixel is dark
+            a[size_t(y) * size_t(stride) + size_t(x)] = uint8_t((m[2] * 77 + m[1] * 150 + m[0] * 29 + 128) >> 8);
+    }
+    cairo_surface_mark_dirty(coverage);
+
+    const int width = cairo_image_surface_get_width(picture), height = cairo_image_surface_get_height(picture);
+    cairo_surface_t* result = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(result);
+    cairo_set_source_surface(cr, picture, 0, 0);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    cairo_paint(cr);
+    cairo_pattern_t* pattern = cairo_pattern_create_for_surface(coverage);
+    cairo_pattern_set_extend(pattern, CAIRO_EXTEND_PAD);
+    cairo_matrix_t scale;
+    cairo_matrix_init_scale(&scale, double(mask.width) / width, double(mask.height) / height);
+    cairo_pattern_set_matrix(pattern, &scale);
+    cairo_set_source_rgba(cr, 0, 0, 0, 1);
+    cairo_set_operator(cr, CAIRO_OPERATOR_DEST_IN);
+    cairo_mask(cr, pattern);
+    cairo_pattern_destroy(pattern);
+    cairo_destroy(cr);
+    cairo_surface_destroy(coverage);
+    cairo_surface_flush(result);
+    return result;
+}
+
 } // namespace
 
 void MVComposePictures(
@@ -139,6 +181,12 @@ void MVComposePictures(
         cairo_surface_t* source
             = cairo_image_surface_create_for_data(const_cast<unsigned char*>(image->pixels.data()),
                 CAIRO_FORMAT_ARGB32, image->width, image->height, image->bytesPerRow);
+        if (p.mask) {
+            if (cairo_surface_t* masked = maskedPicture(source, *p.mask)) {
+                cairo_surface_destroy(source);
+                source = masked;
+            }
+        }
         const cairo_matrix_t matrix = pictureToCanvas(p, box, width, height);
         switch (p.graphicsMode) {
         case MVGraphicsModeBlend:

@@ -6,7 +6,8 @@
 // front (the track of the highest layer first) with the track's graphics mode: copy (also dither
 // copy and composition), blend (each channel weighed by the operation colour), transparent (pixels of
 // the operation colour are left out), and the alpha modes (drawn over what is behind them by their
-// alpha; straight alpha blend also weighed by the operation colour).
+// alpha; straight alpha blend also weighed by the operation colour). A track's mask, stretched over its
+// box, lets the picture show where it is light and hides it where it is dark, in every mode.
 #include "platform/mvkit/atoms/movie_file_description.h"
 #include "platform/mvkit/playback/frame_converter.h"
 
@@ -56,6 +57,7 @@ struct MVCompositedPicture {
     MVAffine matrix;
     uint16_t graphicsMode = MVGraphicsModeCopy;
     std::array<uint16_t, 3> opColor { 0x8000, 0x8000, 0x8000 }; // red, green, blue
+    const MVImageBuffer* mask = nullptr; // B, G, R, A like the pictures; its luminance is the coverage
 };
 
 // Draws `pictures` (back to front) onto `canvas` (a Cairo ARGB32 image surface), the rectangle `box`

@@ -164,3 +164,43 @@ TEST(PictureCompositorTest, PlacesPicturesByTheMovieBoxAndCanvasScale)
     MVComposePictures(nullptr, { 0, 0, 10, 10 }, pictures);
     expectNear(untouched.at(5, 5), kClear, 0, "untouched");
 }
+
+TEST(PictureCompositorTest, AMaskShowsThePictureWhereItIsLight)
+{
+    // Red behind; blue in front over the whole movie, masked by an image whose left half is white, right
+    // quarter black and the quarter between mid-grey. The mask stretches over the picture's box.
+    const auto red = solid(8, 8, kRed);
+    const auto blue = solid(8, 8, kBlue);
+    MVImageBuffer mask = solid(8, 1, { 255, 255, 255, 255 });
+    for (size_t c = 0; c < 3; ++c)
+        for (size_t x : { 4, 5, 6, 7 })
+            mask.pixels[x * 4 + c] = x < 6 ? 128 : 0;
+    struct Case {
+        const char* name;
+        uint16_t mode;
+        BGRA left, between, right;
+    };
+    const Case cases[] = {
+        { "copy", MVGraphicsModeCopy, kBlue, { 128, 0, 127, 255 }, kRed },
+        // Blending at half weight, and only where the mask lets the picture through.
+        { "blend", MVGraphicsModeBlend, { 128, 0, 127, 255 }, { 64, 0, 191, 255 }, kRed },
+    };
+    for (const auto& c : cases) {
+        Canvas canvas(160, 40);
+        const MVCompositedPicture pictures[] = {
+            { &red, 160, 40, {}, MVGraphicsModeCopy, {} },
+            { &blue, 160, 40, {}, c.mode, { 0x8000, 0x8000, 0x8000 }, &mask },
+        };
+        MVComposePictures(canvas.surface.get(), { 0, 0, 160, 40 }, pictures);
+        expectNear(canvas.at(20, 20), c.left, 3, std::string(c.name) + " under white");
+        expectNear(canvas.at(100, 20), c.between, 3, std::string(c.name) + " under grey");
+        expectNear(canvas.at(150, 20), c.right, 3, std::string(c.name) + " under black");
+    }
+    // A mask that is no image leaves the picture whole.
+    MVImageBuffer broken;
+    broken.width = 3;
+    Canvas canvas(16, 16);
+    const MVCompositedPicture pictures[] = { { &blue, 16, 16, {}, MVGraphicsModeCopy, {}, &broken } };
+    MVComposePictures(canvas.surface.get(), { 0, 0, 16, 16 }, pictures);
+    expectNear(canvas.at(8, 8), kBlue, 0, "broken mask");
+}

@@ -1,18 +1,25 @@
 // A movie of two visual tracks, a red one filling the movie and a smaller blue one placed by its
-// matrix: the movie's picture composed by layer, matrix, dimensions and graphics mode, before and
-// after saving with our writer.
+// matrix: the movie's picture composed by layer, matrix, dimensions, graphics mode, transparency and mask,
+// before and after saving with our writer.
 #include "fixtures.h"
 
 #include "platform/basekit/run_loop.h"
+#include "platform/drawing/bitmap_image_rep.h"
 #include "platform/mvkit/atoms/four_char_code.h"
+#include "platform/mvkit/data_reference.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/movie_view.h"
+#include "platform/mvkit/playback/movie_playback.h"
+#include "platform/mvkit/playback/picture_compositor.h"
+#include "platform/mvkit/track_geometry.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/headless_window_server.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <functional>
+#include <iterator>
 
 using namespace movara::test;
 
@@ -171,4 +178,107 @@ TEST_F(TwoTrackMovieTest, MovieBoxGrowsWithATrackPlacedOutsideAndSurvivesSaving)
     ASSERT_TRUE(rep);
     ASSERT_EQ(rep->pixelsWide(), 80);
     expectColor(rep->pixelAt(40, 30), 0, 0, 255, 255, "blue alone");
+}
+
+TEST_F(TwoTrackMovieTest, TransparencyAndMaskAreDrawnAndKeptInTheFile)
+{
+    // The blue track in front over the whole movie, blending at half transparency, masked so that only
+    // its left half shows.
+    std::shared_ptr<MVTrack> track;
+    auto movie = twoTrackMovie(&track);
+    ASSERT_TRUE(movie);
+    track->setLayer(-1);
+    track->setDimensions(160, 120);
+    track->setAttributeForKey(int64_t(MVGraphicsModeBlend), MVTrackTransferModeAttribute);
+    MVTrackSetPlayerTransparency(*track, 0.5);
+    auto mask = HXBitmapImageRep::initWithSize(2, 1);
+    mask->setPixel({ 255, 255, 255, 255 }, 0, 0);
+    mask->setPixel({ 0, 0, 0, 255 }, 1, 0);
+    auto png = mask->representationUsingType(HXBitmapImageFileType::PNG);
+    ASSERT_TRUE(png);
+    ASSERT_TRUE(MVTrackSetMaskWithDataRef(*track, MVDataReference::dataReferenceWithReferenceToData(std::make_shared<std::vector<uint8_t>>(png->bytes))));
+
+    auto check = [&](const std::shared_ptr<MVMovie>& m, const std::string& what) {
+        auto rep = picture(m);
+        ASSERT_TRUE(rep) << what;
+        expectColor(rep->pixelAt(20, 60), 128, 0, 128, 255, what + ": blended where the mask is light");
+        expectColor(rep->pixelAt(140, 60), 255, 0, 0, 255, what + ": hidden where it is dark");
+    };
+    check(movie, "in memory");
+
+    auto path = (dir / "blended.mov").string();
+    HXError error;
+    ASSERT_TRUE(movie->writeToFile(path, {}, &error)) << error.localizedDescription();
+    auto reopened = MVMovie::movieWithFile(path, &error);
+    ASSERT_TRUE(reopened) << error.localizedDescription();
+    auto front = reopened->tracksOfMediaType(MVFourCC("vide")).at(1);
+    EXPECT_EQ(front->attributeForKey(MVTrackTransferModeAttribute).integerValue(), MVGraphicsModeBlend);
+    EXPECT_DOUBLE_EQ(MVTrackPlayerTransparency(*front), 0.5);
+    EXPECT_EQ(MVTrackMaskData(*front), *png);
+    check(reopened, "saved and opened again");
+    // Other programs read the file as before: its two pictures.
+    auto probe = runCommand({ "ffprobe", "-v", "error", "-select_streams", "v", "-show_entries", "stream=index",
+        "-of", "csv=p=0", path });
+    EXPECT_EQ(probe.status, 0);
+    EXPECT_EQ(probe.output, "0\n1\n");
+
+    // Without its mask the whole picture blends.
+    MVTrackClearMask(*front);
+    auto rep = picture(reopened);
+    ASSERT_TRUE(rep);
+    expectColor(rep->pixelAt(140, 60), 128, 0, 128, 255, "no mask");
+}
+
+TEST_F(TwoTrackMovieTest, ATracksPictureSettingsReachThePlaybackAtOnce)
+{
+    std::shared_ptr<MVTrack> track;
+    auto movie = twoTrackMovie(&track);
+    ASSERT_TRUE(movie);
+    auto playback = MVMoviePlayback::playbackForMovie(movie);
+    int redraws = 0;
+    playback->player().onPictureChange = [&] { ++redraws; };
+    // Which tracks show, back to front.
+    auto shown = [&] {
+        clock->advance(0.1);
+        std::vector<uint32_t> ids;
+        for (const auto& p : playback->player().presentedPictures())
+            if (p.picture.frame)
+                ids.push_back(p.trackID);
+        return ids;
+    };
+    const uint32_t red = movie->tracks().front()->trackID(), blue = track->trackID();
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        std::vector<uint32_t> shown;
+    };
+    const Step steps[] = {
+        { "blue in front", [&] { track->setLayer(-1); }, { red, blue } },
+        { "blue behind", [&] { track->setLayer(1); }, { blue, red } },
+        { "blue off", [&] { track->setEnabled(false); }, { red } },
+        { "blue on and in front", [&] { track->setEnabled(true); track->setLayer(-1); }, { red, blue } },
+    };
+    for (const auto& step : steps) {
+        step.change();
+        EXPECT_EQ(shown(), step.shown) << step.what;
+    }
+    // How a picture is drawn changes nothing that plays: the pictures are drawn again.
+    const std::function<void()> drawn[] = {
+        [&] { track->setAttributeForKey(int64_t(MVGraphicsModeBlend), MVTrackTransferModeAttribute); },
+        [&] { MVTrackSetPlayerTransparency(*track, 0.25); },
+        [&] { track->setMatrix(moved(10, 10)); },
+        [&] { track->setDimensions(40, 30); },
+        [&] { track->setAttributeForKey(true, MVTrackHighQualityVideoAttribute); },
+        [&] {
+            auto mask = HXBitmapImageRep::initWithSize(1, 1);
+            auto png = mask->representationUsingType(HXBitmapImageFileType::PNG);
+            track->setMaskImage(png->bytes);
+        },
+    };
+    for (size_t i = 0; i < std::size(drawn); ++i) {
+        redraws = 0;
+        drawn[i]();
+        EXPECT_GT(redraws, 0) << "change " << i;
+    }
+    playback->player().onPictureChange = nullptr;
 }
