@@ -1,4 +1,5 @@
 #include "platform/mvkit/movie_image_sequence.h"
+#include "platform/mvkit/libav_limits.h"
 
 #include "platform/mvkit/atoms/sample_description.h"
 
@@ -64,6 +65,7 @@ bool isStillImageReader(const std::string& name)
 // libavformat (which decodes it once to learn the size). Nothing for anything else.
 std::optional<ImageInfo> stillImageInfo(const std::string& path)
 {
+    MVLimitLibavAllocations();
     AVFormatContext* context = nullptr;
     if (avformat_open_input(&context, path.c_str(), nullptr, nullptr) < 0)
         return std::nullopt;

@@ -1,4 +1,5 @@
 #include "platform/mvkit/export/movie_transcoder.h"
+#include "platform/mvkit/libav_limits.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -137,6 +138,7 @@ private:
 
 void Transcoder::openInput(const std::string& source)
 {
+    MVLimitLibavAllocations();
     if (avformat_open_input(&_in, source.c_str(), nullptr, nullptr) < 0)
         throw Failure { MVExportInvalidMovieErr, "The movie cannot be read." };
     check(avformat_find_stream_info(_in, nullptr), MVExportInvalidMovieErr, "The movie cannot be read");

@@ -1,4 +1,5 @@
 #include "platform/mvkit/import/movie_importer.h"
+#include "platform/mvkit/libav_limits.h"
 
 #include "platform/basekit/file_manager.h"
 #include "platform/mvkit/atoms/alias_record.h"
@@ -996,6 +997,7 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
             *outError = std::move(e);
         return std::nullopt;
     };
+    MVLimitLibavAllocations();
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
         return fail(HXError::posix(errno, path));

@@ -1,5 +1,7 @@
 #include "platform/mvkit/playback/decoder.h"
 
+#include "platform/mvkit/libav_limits.h"
+
 #include <atomic>
 
 extern "C" {
@@ -97,6 +99,7 @@ std::unique_ptr<MVDecoder> MVDecoder::decoderWithConfiguration(
         c->block_align = configuration.blockAlign;
         c->bit_rate = configuration.bitRate;
     }
+    MVLimitLibavAllocations();
     if (int err = avcodec_open2(c, codec, nullptr); err < 0) {
         char text[AV_ERROR_MAX_STRING_SIZE] = {};
         av_strerror(err, text, sizeof text);
