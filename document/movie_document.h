@@ -56,15 +56,6 @@ inline constexpr const char* MVPTimeCodeModeDidChange = "MVPTimeCodeModeDidChang
 inline constexpr const char* MVPLCDTimeModeKey = "LCDTimeMode";
 inline constexpr const char* MVPLCDTimeModeMovieKey = "LCDTimeModeMovie";
 
-// The user info of MVMovieStatusStringPostedNotification (streaming and playback problems): the flags (bit 4
-// a streaming status, bit 8 the code is valid, bit 16 an error text), the text and the code.
-inline constexpr const char* MVMovieStatusFlagsNotificationParameter
-    = "MVMovieStatusFlagsNotificationParameter";
-inline constexpr const char* MVMovieStatusStringNotificationParameter
-    = "MVMovieStatusStringNotificationParameter";
-inline constexpr const char* MVMovieStatusCodeNotificationParameter
-    = "MVMovieStatusCodeNotificationParameter";
-
 // The type name of documents made in code.
 inline constexpr const char* MVPAnythingDocumentType = "Anything";
 

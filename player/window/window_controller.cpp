@@ -416,9 +416,8 @@ MVPWindowController::MenuState MVPWindowController::menuState() const
     s.canCut = m->isEditable() && hasSelection;
     s.canCopy = hasSelection;
     s.canPaste = m->isEditable() && MVMoviePasteboard::generalPasteboard().movie() != nullptr;
-    auto url = m->URL();
-    s.isStreaming = url && !url->isFileURL();
-    s.movieType = s.isStreaming ? (m->hasDuration() ? 4 : 3) : 1;
+    s.isStreaming = m->isStreaming();
+    s.movieType = int(m->movieType());
     s.isLoopable = m->hasDuration();
     s.isLinear = true;
     s.saveable = m->loadState() >= MVMovieLoadStatePlayable;
