@@ -675,6 +675,18 @@ void MVStreamSession::readPackets()
         if (result == AVERROR(EAGAIN))
             continue;
         if (result == AVERROR_EOF || (result < 0 && _context->pb && avio_feof(_context->pb) && !_timedOut)) {
+            // A live stream ends when its broadcast ends, or when its server went away, and a stored
+            // one that ends early was cut off: asking the server again tells which.
+            bool early;
+            {
+                std::lock_guard lock(_mutex);
+                early = _live || knownEnd() + unitsFromSeconds(1.0) < _streamDuration;
+            }
+            std::string reason;
+            if (early && !sourceAnswers(&reason)) {
+                fail(streamError("The stream stopped: " + reason + ".", _url));
+                break;
+            }
             std::lock_guard lock(_mutex);
             _endOfStream = true;
             continue;
@@ -690,6 +702,24 @@ void MVStreamSession::readPackets()
         av_packet_unref(packet);
     }
     av_packet_free(&packet);
+}
+
+bool MVStreamSession::sourceAnswers(std::string* outReason)
+{
+    if (schemeOf(_url) == "rtp" || extensionOf(_url) == "sdp")
+        return true; // nothing to ask: the packets are pushed
+    AVFormatContext* probe = avformat_alloc_context();
+    if (!probe)
+        return true;
+    probe->interrupt_callback = { &MVStreamSession::interrupted, this };
+    setDeadline(std::min(5.0, _options.connectTimeout));
+    int result = avformat_open_input(&probe, _url.c_str(), nullptr, nullptr);
+    if (result >= 0) {
+        avformat_close_input(&probe);
+        return true;
+    }
+    *outReason = _timedOut ? "the server does not answer any more" : "the server cannot be reached (" + avErrorText(result) + ")";
+    return false;
 }
 
 void MVStreamSession::handlePacket(AVPacket* packet)

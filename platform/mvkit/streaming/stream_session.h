@@ -107,6 +107,8 @@ private:
     void decodeSound(AVPacket* packet);
     void dropOldData();
     void performSeek(int64_t time);
+    // Whether the stream's server still answers (after a live stream ended); `outReason` says why not.
+    bool sourceAnswers(std::string* outReason);
     void closeAll();
     // Picture thread.
     void decodePictures();
