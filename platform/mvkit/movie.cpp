@@ -777,10 +777,11 @@ void MVMovie::setRate(float rate)
     if (rate == _rate)
         return;
     _rate = rate;
-    if (_stream)
-        _stream->setPlaying(rate != 0);
     postNotification(
         MVMovieRateDidChangeNotification, { { MVMovieRateDidChangeNotificationParameter, double(rate) } });
+    // After everyone heard of the rate (the player may wait for data at once): the stream's status.
+    if (_stream)
+        _stream->setPlaying(rate != 0);
 }
 
 void MVMovie::setVolume(float volume)

@@ -81,7 +81,7 @@ TEST(ThroughputPanePeerTest, PacketLossIsTheShareOfRTPPacketsDropped)
     const double average = cellValue(pane->packetLossForm(), 1);
     pane->stopInspection();
 
-    relay.stop();
+    relay.kill(SIGTERM);
     std::istringstream counts(relay.readRest());
     double forwarded = 0, dropped = 0;
     counts >> forwarded >> dropped;

@@ -257,7 +257,7 @@ std::optional<uint64_t> MVNetworkDataCache::nextOffset(uint64_t position)
 
 // ---- Fetching
 
-bool MVNetworkDataCache::connect(uint64_t offset, HXError* outError)
+bool MVNetworkDataCache::connect(uint64_t offset, std::string* outReason)
 {
     if (_io)
         avio_closep(&_io);
@@ -269,10 +269,9 @@ bool MVNetworkDataCache::connect(uint64_t offset, HXError* outError)
     int result = avio_open2(&_io, _url.c_str(), AVIO_FLAG_READ, &callback, &options);
     av_dict_free(&options);
     if (result < 0) {
-        std::string reason = _timedOut ? "the server did not answer within "
-                + std::to_string(int(_options.connectTimeout)) + " seconds"
-                                       : avErrorText(result);
-        *outError = fetchError("The movie cannot be fetched: " + reason + ".", _url);
+        *outReason = _timedOut
+            ? "the server did not answer within " + std::to_string(int(_options.connectTimeout)) + " seconds"
+            : avErrorText(result);
         return false;
     }
     int64_t size = avio_size(_io);
@@ -292,10 +291,11 @@ void MVNetworkDataCache::run()
     uint64_t position = 0;
     int drops = 0;
     bool ok = _fd >= 0;
+    std::string reason;
     if (!ok)
         error = fetchError("The movie cannot be fetched: its cache file cannot be made.", _url);
-    else
-        ok = connect(0, &error);
+    else if (!(ok = connect(0, &reason)))
+        error = fetchError("The movie cannot be fetched: " + reason + ".", _url);
     std::vector<unsigned char> buffer(1 << 16);
     while (ok && !_cancelled) {
         auto next = nextOffset(position);
@@ -306,7 +306,8 @@ void MVNetworkDataCache::run()
         }
         if (*next != position) {
             setDeadline(_options.connectTimeout);
-            if (avio_seek(_io, int64_t(*next), SEEK_SET) < 0 && !connect(*next, &error)) {
+            if (avio_seek(_io, int64_t(*next), SEEK_SET) < 0 && !connect(*next, &reason)) {
+                error = fetchError("The movie stopped arriving: " + reason + ".", _url);
                 ok = false;
                 break;
             }
@@ -341,20 +342,19 @@ void MVNetworkDataCache::run()
                 continue; // the end: fill what is missing, if anything is
         }
         // The connection dropped (or ended early): take it up again where it stopped.
-        std::string reason = _timedOut
+        std::string why = _timedOut
             ? "no data arrived for " + std::to_string(int(_options.stallTimeout)) + " seconds"
             : ended ? "the server ended the transfer early" : avErrorText(n);
-        error = fetchError("The movie stopped arriving: " + reason + ".", _url);
+        error = fetchError("The movie stopped arriving: " + why + ".", _url);
         if (++drops > _options.reconnects) {
             ok = false;
             break;
         }
-        HXError connectError;
         uint64_t from = _seekable ? position : 0;
-        if (!connect(from, &connectError)) {
+        if (!connect(from, &reason)) {
             if (_cancelled)
                 break;
-            error = connectError;
+            error = fetchError("The movie stopped arriving: the server cannot be reached again (" + reason + ").", _url);
             ok = false;
             break;
         }

@@ -65,7 +65,8 @@ public:
 private:
     MVNetworkDataCache(std::string url, std::string cachePath, Options options, std::function<void()> onChange);
     void run();
-    bool connect(uint64_t offset, HXError* outError);
+    // Opens the location at `offset`; `outReason` says why not.
+    bool connect(uint64_t offset, std::string* outReason);
     void addRange(uint64_t offset, uint64_t size);
     // The next offset to fetch from, given where the connection stands; nullopt when nothing is missing.
     std::optional<uint64_t> nextOffset(uint64_t position);
