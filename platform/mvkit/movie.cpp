@@ -255,9 +255,11 @@ void MVMovie::networkHeaderArrived(const MVMovieFileDescription& file, const std
     // The movie is not its cache file: saving replaces nothing in place.
     _filePath.clear();
     _openedFile = {};
+    // The movie has its tracks and its size before anyone hears it is playable.
+    postNotification(MVMovieEditedNotification);
+    postNotification(MVMovieNaturalSizeDidChangeNotification);
     setLoadState(MVMovieLoadStateLoaded);
     setLoadState(MVMovieLoadStatePlayable);
-    postNotification(MVMovieEditedNotification);
     postStatus(MVMovieStatusFlagStreaming | MVMovieStatusFlagHasCode, MVMovieStreamingStatusReady, "");
 }
 

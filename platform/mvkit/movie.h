@@ -347,7 +347,8 @@ public:
     // Editing. The selection-based operations act on selection(); each registers its undo with the
     // undo manager (when there is one and the movie is editable) and posts MVMovieEditedNotification.
     bool isEditable() const { return _editable; }
-    void setEditable(bool editable) { _editable = editable; }
+    // A stream is never editable: it has no samples of its own.
+    void setEditable(bool editable) { _editable = editable && !_stream; }
     HXUndoManager* undoManager() const { return _undoManager; }
     void setUndoManager(HXUndoManager* manager);
     // A new movie holding the selected segment.
