@@ -4,8 +4,8 @@
 #include "app/content_guide_window_controller.h"
 #include "app/document_controller.h"
 #include "app/favorites_controller.h"
-#include "app/preferences.h"
-#include "document/alert.h"
+#include "core/preferences.h"
+#include "core/alert.h"
 #include "document/movie_document.h"
 #include "export/processing_document.h"
 #include "inspectors/av_controls.h"
@@ -79,6 +79,8 @@ MVPApplicationDelegate::MVPApplicationDelegate(Environment environment)
     : _environment(std::move(environment))
 {
     initializeDefaults();
+    // The documents' info panels are the inspectors' (the documents cannot make them themselves).
+    MovieInfo::installDocumentInfoPanelMaker();
     setActionHandler("orderFrontAboutPanel:", [](HXObject*) { MVPAboutPanel::orderFrontAboutPanel(); });
     registerMenuActions();
 }

@@ -5,6 +5,7 @@
 // away and carries out quit. Every open request (files, URLs, data references, export-session files) ends
 // in its open routes, which pick the document that shows the thing: an open one, the current player, or a
 // new document of the right class.
+#include "core/application_services.h"
 #include "platform/basekit/error.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/property_list.h"
@@ -38,7 +39,7 @@ inline constexpr const char* MVPAVControlsShowPanelKey = "MVPAVControlsShowPanel
 // Notifications the delegate observes from the favorites and the recording documents.
 inline constexpr const char* MVPFavoritesDidChangeNotification = "MVPFavoritesDidChange";
 
-class MVPApplicationDelegate : public HXResponder, public HXApplicationDelegate {
+class MVPApplicationDelegate : public HXResponder, public HXApplicationDelegate, public MVPApplicationServices {
 public:
     // What the delegate reaches outside the application and its documents. standardEnvironment() wires the
     // real media keys, bundle and job queue; tests give stand-ins.
@@ -108,7 +109,7 @@ public:
     void captureDocumentWillClose(const HXNotification& notification);
     // Whether a recording document is open (several may be: the flag follows their count).
     bool recording() const { return _isRecording > 0; }
-    bool proAppsAreInstalled();
+    bool proAppsAreInstalled() override;
     void refreshProAppsAreInstalled();
 
     // Quit.
@@ -129,9 +130,9 @@ public:
     // Open routes: movie documents from a file, URL or data reference.
     bool createMovieDocumentWithFile(const std::string& path, bool openInNewPlayer);
     bool createMovieDocumentWithFile(const std::string& path, bool openInNewPlayer, bool isReelspot);
-    bool createMovieDocumentWithURL(const HXURL& url, bool openInNewPlayer);
-    bool createMovieDocumentWithURL(const HXURL& url, bool openInNewPlayer, bool isReelspot);
-    bool createMovieDocumentWithDataRef(const MVDataReference& dataRef, bool openInNewPlayer);
+    bool createMovieDocumentWithURL(const HXURL& url, bool openInNewPlayer) override;
+    bool createMovieDocumentWithURL(const HXURL& url, bool openInNewPlayer, bool isReelspot) override;
+    bool createMovieDocumentWithDataRef(const MVDataReference& dataRef, bool openInNewPlayer) override;
     bool createMovieDocumentWithDataRef(
         const MVDataReference& dataRef, bool openInNewPlayer, bool isReelspot);
     // Whether `url` is on the featured-movie server (its host, not any part of the URL).

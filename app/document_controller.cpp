@@ -2,9 +2,9 @@
 
 #include "app/application_delegate.h"
 #include "app/favorites_controller.h"
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/file_manager.h"
 #include "platform/basekit/user_defaults.h"

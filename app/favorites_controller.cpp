@@ -3,7 +3,7 @@
 #include "app/application_delegate.h"
 #include "app/document_controller.h"
 #include "app/image_and_text_cell.h"
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/user_defaults.h"

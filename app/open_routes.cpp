@@ -1,10 +1,10 @@
 // The open routes of the application delegate: files, URLs and data references to documents.
 #include "app/application_delegate.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/composition_document.h"
 #include "document/movie_document.h"
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 #include "platform/basekit/scripting_command.h"
 #include "platform/basekit/strings.h"
 #include "platform/winkit/document_controller.h"

@@ -4,7 +4,7 @@
 #include "app/application_delegate.h"
 #include "app/document_controller.h"
 #include "app/main_menu.h"
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "app/request_server.h"
 #include "document/composition_document.h"
 #include "document/movie_document.h"

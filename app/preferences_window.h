@@ -4,7 +4,7 @@
 // change notification, the moment the user changes it. There is one window per process, made on the first
 // showPreferences. The Capture pane lists the capture devices the recording's device list reports, and the
 // capture formats of the machine's list.
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "fullscreen/presentation_screen_view.h"
 #include "platform/winkit/screen.h"
 #include "platform/winkit/toolbar.h"

@@ -1,8 +1,7 @@
 #include "document/composition_document.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
-#include "inspectors/movie_info.h"
 #include "player/controls/button_image_set.h"
 #include "player/controls/image_button.h"
 #include "player/window/image_for_current_os.h"
@@ -337,11 +336,10 @@ void MVPVitrelCompDocument::updateInformation()
 
 // ---- Info panel ----
 
-std::shared_ptr<MovieInfo> MVPVitrelCompDocument::movieInfo()
+std::shared_ptr<MVPDocumentInfoPanel> MVPVitrelCompDocument::movieInfo()
 {
     if (!_movieInfo)
-        _movieInfo
-            = MovieInfo::movieInfoForDocument(std::static_pointer_cast<HXDocument>(shared_from_this()));
+        _movieInfo = MVPDocumentInfoPanel::panelForDocument(std::static_pointer_cast<HXDocument>(shared_from_this()));
     return _movieInfo;
 }
 

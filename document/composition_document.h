@@ -8,6 +8,7 @@
 // MVPVitrelCompController is its window (the composition view in a bevel, five transport buttons, a
 // resize indicator, and the save panel's accessory that asks for the length to render); MVPVCView is
 // the composition view that hands the space bar to the controller and leaves full screen on Escape.
+#include "document/document_info_panel.h"
 #include "document/media_attributes.h"
 
 #include "platform/basekit/notification_center.h"
@@ -24,7 +25,6 @@ class HXImageView;
 class HXSavePanel;
 class HXTextField;
 class ImageButton;
-class MovieInfo;
 class MVPMovieWindowBevelView;
 class MVPVitrelCompController;
 
@@ -55,7 +55,7 @@ private:
     MVPVCViewDelegate* _delegate = nullptr;
 };
 
-class MVPVitrelCompDocument : public HXDocument {
+class MVPVitrelCompDocument : public HXDocument, public MVPInfoPanelDocument {
 public:
     MVPVitrelCompDocument();
     ~MVPVitrelCompDocument() override;
@@ -86,7 +86,7 @@ public:
     const std::shared_ptr<VCComposition>& composition() const { return _composition; }
 
     // ---- Info panel ----
-    std::shared_ptr<MovieInfo> movieInfo();
+    std::shared_ptr<MVPDocumentInfoPanel> movieInfo() override;
     void showMovieInfo(HXObject* sender = nullptr);
     bool validateMenuItem(HXMenuItem& item) override;
 
@@ -136,7 +136,7 @@ private:
     void stopObservingView();
 
     std::shared_ptr<MVPVCView> _vcView;
-    std::shared_ptr<MovieInfo> _movieInfo;
+    std::shared_ptr<MVPDocumentInfoPanel> _movieInfo;
     std::shared_ptr<MVPVitrelCompController> _vitrelController;
     std::shared_ptr<VCComposition> _composition;
     std::vector<MVPAttributePair> _attributes;

@@ -2,7 +2,7 @@
 
 #include "document/movie_additions.h"
 #include "document/movie_document.h"
-#include "document/time_strings.h"
+#include "core/time_strings.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/mvkit/atoms/four_char_code.h"
@@ -318,7 +318,7 @@ bool isStreaming(const MVMovie& movie)
 
 double staticFrameRate(const MVMovie& movie)
 {
-    if (!hasFrameRate(movie) || !movie.hasDuration() || !isLongerThanOneSecond(movie))
+    if (movie.isVRMovie() || !hasFrameRate(movie) || !movie.hasDuration() || !isLongerThanOneSecond(movie))
         return 0;
     auto track = firstEnabledVideoTrack(movie);
     const auto& media = *track->media();
@@ -429,14 +429,15 @@ std::optional<std::string> dataSizeString(const MVMovie& movie)
 
 std::optional<std::string> dataRateString(const MVMovie& movie)
 {
-    if (isStreaming(movie) || movie.dataSize() == 0 || !movie.hasDuration() || !isLongerThanOneSecond(movie))
+    if (movie.isVRMovie() || isStreaming(movie) || movie.dataSize() == 0 || !movie.hasDuration()
+        || !isLongerThanOneSecond(movie))
         return std::nullopt;
     return MVPMovieAdditions::dataRateString(movie);
 }
 
 std::optional<std::string> durationString(const MVMovie& movie, const Context& context)
 {
-    if (isStreaming(movie) || !movie.hasDuration() || !isLongerThanOneSecond(movie))
+    if (movie.isVRMovie() || isStreaming(movie) || !movie.hasDuration() || !isLongerThanOneSecond(movie))
         return std::nullopt;
     if (context.timeModeTC)
         return MVPTimeInfoString(movie.duration(), float(staticFrameRate(movie)));
@@ -445,7 +446,7 @@ std::optional<std::string> durationString(const MVMovie& movie, const Context& c
 
 std::optional<std::string> currentTimeString(const MVMovie& movie, const Context& context)
 {
-    if (!movie.hasDuration() || !isLongerThanOneSecond(movie))
+    if (movie.isVRMovie() || !movie.hasDuration() || !isLongerThanOneSecond(movie))
         return std::nullopt;
     if (context.timeModeTC)
         return MVPTimeInfoString(movie.currentTime(), float(staticFrameRate(movie)));

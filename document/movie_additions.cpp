@@ -1,10 +1,10 @@
 #include "document/movie_additions.h"
 
 #include "document/media_attributes.h"
-#include "document/time_strings.h"
+#include "core/time_strings.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/undo_manager.h"
-#include "player/timeline/time_code_media.h"
+#include "document/time_code_media.h"
 
 #include <algorithm>
 #include <cmath>

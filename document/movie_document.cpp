@@ -3,12 +3,11 @@
 #include "platform/mvkit/movie_view.h"
 
 #include "diagnostics/perf_collector.h"
-#include "document/alert.h"
+#include "core/alert.h"
 #include "document/movie_document_profiling.h"
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 #include "document/persistence.h"
 #include "fullscreen/presentation_window_controller.h"
-#include "inspectors/movie_info.h"
 #include "inspectors/property_inspector_browser.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/run_loop.h"
@@ -753,17 +752,17 @@ void MVPMovieDocument::close()
 
 // ---- Info panel and properties window ----
 
-std::shared_ptr<MovieInfo> MVPMovieDocument::movieInfo()
+std::shared_ptr<MVPDocumentInfoPanel> MVPMovieDocument::movieInfo()
 {
     if (!_movieInfo)
-        _movieInfo
-            = MovieInfo::movieInfoForDocument(std::static_pointer_cast<HXDocument>(shared_from_this()));
+        _movieInfo = MVPDocumentInfoPanel::panelForDocument(std::static_pointer_cast<HXDocument>(shared_from_this()));
     return _movieInfo;
 }
 
 void MVPMovieDocument::showMovieInfo(HXObject*)
 {
-    movieInfo()->showHidePanel();
+    if (auto info = movieInfo())
+        info->showHidePanel();
 }
 
 void MVPMovieDocument::openMovieProperties(HXObject*)

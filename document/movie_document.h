@@ -8,8 +8,9 @@
 // Documents live in shared_ptr: make them with the static factories, which answer null (with the error
 // set) when no movie results. The document controller's factory for the movie type is
 // `[] { return MVPMovieDocument::document(nullptr); }`; its read path then replaces the empty movie.
+#include "document/document_info_panel.h"
 #include "document/media_attributes.h"
-#include "fullscreen/presentation_settings.h"
+#include "document/presentation_settings.h"
 #include "platform/basekit/error.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/property_list.h"
@@ -34,7 +35,6 @@ class HXUndoManager;
 class HXView;
 class FSPresentationWindowController;
 class FSPresentationSettingsWindowController; // full-screen hand-off
-class MovieInfo;
 class MVPPropertyInspectorBrowser;
 // Saving and menus.
 class HXMenuItem;
@@ -70,7 +70,7 @@ struct MVPMovieDocumentProfiling {
     bool halfSize = false;
 };
 
-class MVPMovieDocument : public HXDocument {
+class MVPMovieDocument : public HXDocument, public MVPInfoPanelDocument {
 public:
     // ---- Creation (null when no movie results; the error, when asked for, says why) ----
 
@@ -195,7 +195,7 @@ public:
     void exitFullScreen();
 
     // ---- Info panel and properties window ----
-    std::shared_ptr<MovieInfo> movieInfo();
+    std::shared_ptr<MVPDocumentInfoPanel> movieInfo() override;
     void showMovieInfo(HXObject* sender = nullptr);
     void openMovieProperties(HXObject* sender = nullptr);
     std::shared_ptr<MVPPropertyInspectorBrowser> moviePropertyBrowser() const
@@ -443,7 +443,7 @@ private:
     std::vector<std::shared_ptr<MVTrack>> _tracks;
     std::shared_ptr<HXWindowController> _playerWindowController;
     std::shared_ptr<FSPresentationWindowController> _fsPresentationWindowController;
-    std::shared_ptr<MovieInfo> _movieInfo;
+    std::shared_ptr<MVPDocumentInfoPanel> _movieInfo;
     std::shared_ptr<MVPPropertyInspectorBrowser> _moviePropertyBrowser;
     bool _closeWhenDone = false;
     bool _quitWhenDone = false;

@@ -2,21 +2,20 @@
 // an edit of its movie.
 #include "document/movie_document.h"
 
-#include "app/find_text_controller.h"
+#include "document/find_text_controller.h"
 #include "fullscreen/presentation_manager.h"
-#include "inspectors/movie_info.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/winkit/menu.h"
 // ---- Export and sharing: includes ----
 #include "document/movie_additions.h"
-#include "document/string_additions.h"
+#include "core/string_additions.h"
 #include "export/document_export.h"
 #include "export/export_ref_movie_for_web_window_controller.h"
 #include "export/publish_support.h"
 #include "export/share_mail_controller.h"
-#include "player/window/movie_progress_window_controller.h"
+#include "document/movie_progress_window_controller.h"
 // ---- end of export and sharing includes ----
 
 namespace {
@@ -173,8 +172,8 @@ MVPMovieDocument::MenuState MVPMovieDocument::menuState(HXSelector action)
         s.screensAvailable = !FSPresentationManager::fsPresentationManager().availableScreens().empty();
     if (name == "showMovieInfo:") {
         auto info = movieInfo();
-        s.infoPanelValid = info->shouldMenuItemBeValid();
-        s.infoPanelVisible = info->isVisible();
+        s.infoPanelValid = info && info->shouldMenuItemBeValid();
+        s.infoPanelVisible = info && info->isVisible();
     }
     return s;
 }

@@ -2,12 +2,13 @@
 // close and full-screen requests, and the network-diagnostics sheet.
 #include "document/movie_document.h"
 
-#include "app/application_delegate.h"
-#include "document/movie_error.h"
+#include "core/application_services.h"
+#include "core/movie_error.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/mvkit/movie_delegate.h"
+#include "platform/winkit/application.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/button.h"
 #include "platform/winkit/window.h"
@@ -236,7 +237,7 @@ bool MVPMovieDocument::movieLinkToURL(const HXURL& url)
     std::string text = url.absoluteString();
     if (text.rfind('#', 0) == 0 || !MVMovie::canInitWithURL(url))
         return false;
-    auto delegate = MVPApplicationDelegate::sharedDelegate();
+    auto delegate = MVPApplicationServices::shared();
     if (!url.hasFragment() || url.fragment().empty())
         return delegate && delegate->createMovieDocumentWithURL(url, true);
 

@@ -8,7 +8,7 @@
 // on every path, so that a close or a quit waiting for it goes on.
 #include "document/movie_document.h"
 
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 #include "document/persistence.h"
 #include "export/job_progress_window_controller.h"
 #include "platform/basekit/bundle.h"
@@ -19,7 +19,7 @@
 #include "platform/winkit/application.h"
 #include "platform/winkit/save_panel.h"
 #include "platform/winkit/window_controller.h"
-#include "player/window/movie_progress_window_controller.h"
+#include "document/movie_progress_window_controller.h"
 #include "player/window/window_controller.h"
 
 #include <filesystem>

@@ -1,8 +1,8 @@
 #include "fullscreen/presentation_hud_window_controller.h"
 
-#include "fullscreen/hud_text.h"
+#include "player/controls/hud_text.h"
 #include "fullscreen/presentation_manager.h"
-#include "fullscreen/presentation_settings.h"
+#include "document/presentation_settings.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/user_defaults.h"

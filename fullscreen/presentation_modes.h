@@ -2,7 +2,7 @@
 // The sizing rules of a full-screen presentation, free of windows: how a movie is classified by its shape,
 // which mode a class presents in, how a mode sizes the movie view on a screen, which mode a scale request
 // stands for, the heads-up panel's alternate mode, and the timing and steps of an animated frame change.
-#include "fullscreen/presentation_settings.h"
+#include "document/presentation_settings.h"
 #include "platform/basekit/property_list.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/drawing/geometry.h"

@@ -2,7 +2,7 @@
 // FSPresentationSettingsWindowController: the sheet on the player window where the user chooses how a
 // movie is presented full screen — its size, normal or slide-show mode, the background colour, the
 // display and whether the other displays are blacked out — before presenting it.
-#include "fullscreen/presentation_settings.h"
+#include "document/presentation_settings.h"
 #include "platform/winkit/window_controller.h"
 
 #include <functional>

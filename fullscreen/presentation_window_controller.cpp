@@ -203,8 +203,10 @@ void FSPresentationWindowController::syncToChangeInMovieContent()
     auto m = movie();
     auto screens = haveApplication() ? HXScreen::screens() : std::vector<HXScreen> {};
     bool unitScale = screens.empty() || screens.front().userSpaceScaleFactor() == 1.0;
-    _animate = m && FSPresentationMovieUsesVisualContext(m.get()) && unitScale;
-    _autoShowHUD = true;
+    // A panorama is looked around in with the mouse: no zoom into it, no panel over it on its own.
+    const bool panorama = m && m->isVRMovie();
+    _animate = m && FSPresentationMovieUsesVisualContext(m.get()) && unitScale && !panorama;
+    _autoShowHUD = !panorama;
     bool streaming = m && m->URL() && !m->URL()->isFileURL();
     if (!m || (!m->hasVideo() && !streaming)) {
         _animate = false;
@@ -745,8 +747,10 @@ void FSPresentationWindowController::magnifyWithEvent(const HXEvent& event)
 
 bool FSPresentationWindowController::shouldHideCursor() const
 {
-    // Our movies are neither interactive nor panoramas.
-    return true;
+    // The pointer stays over a panorama, whose hot spots and views it works (our movies are never
+    // interactive otherwise).
+    auto m = movie();
+    return !(m && m->isVRMovie());
 }
 
 void FSPresentationWindowController::hideCursorAfterDelay()

@@ -6,10 +6,11 @@
 // While presenting it borrows the player window's movie view: the view moves into the full-screen
 // window, is dressed for the presentation (fill colour, aspect handling, the panoramic image hook) and
 // goes back to the player window exactly as it was when the presentation ends.
+#include "core/notification_names.h"
 #include "fullscreen/display_services.h"
 #include "fullscreen/presentation_hud_window_controller.h"
 #include "fullscreen/presentation_resize_helper.h"
-#include "fullscreen/presentation_settings.h"
+#include "document/presentation_settings.h"
 #include "fullscreen/presentation_window.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/winkit/window_controller.h"
@@ -28,15 +29,6 @@ class HXView;
 class MVMovie;
 class MVMovieView;
 class MVPPanoramicStretchFilter;
-
-inline constexpr const char* FSPresentationEnteringFullScreenStateNotification
-    = "FSPresentationEnteringFullScreenStateNotification";
-inline constexpr const char* FSPresentationFullScreenStateNotification
-    = "FSPresentationFullScreenStateNotification";
-inline constexpr const char* FSPresentationExitingFullScreenStateNotification
-    = "FSPresentationExitingFullScreenStateNotification";
-inline constexpr const char* FSPresentationInactiveStateNotification
-    = "FSPresentationInactiveStateNotification";
 
 enum class FSPresentationState { Inactive = 0, Entering = 1, FullScreen = 2, Exiting = 3 };
 

@@ -3,7 +3,7 @@
 #include "document/media_attributes.h"
 #include "document/movie_document.h"
 #include "document/persistence.h"
-#include "fullscreen/hud_content_view.h"
+#include "player/controls/hud_content_view.h"
 #include "fullscreen/presentation_manager.h"
 #include "fullscreen/presentation_modes.h"
 #include "fullscreen/presentation_window_controller.h"
@@ -297,9 +297,8 @@ void AVControls::updateVideoTabItem()
 
 void AVControls::updateRateTabItem()
 {
-    // (Our movies never carry the panorama controller, so there is no panoramic movie to leave out.)
     setRateControlsEnabledState(_movie && _movie->hasDuration() && !MVPMediaAttributes::isStreaming(*_movie)
-        && _movie->loadState() >= MVMovieLoadStatePlayable);
+        && !_movie->hasVRController() && _movie->loadState() >= MVMovieLoadStatePlayable);
 }
 
 void AVControls::setAudioControlsEnabledState(bool enabled)

@@ -1,10 +1,10 @@
 // The two layouts of the audio/video panel, "AVControls_HUD" (sound, picture and playback) and
 // "AVControlsMinimal_HUD" (no picture group), built in code and connected to the panel's controller.
-#include "fullscreen/hud_button.h"
-#include "fullscreen/hud_content_view.h"
-#include "fullscreen/hud_image_slider.h"
-#include "fullscreen/hud_text.h"
-#include "fullscreen/hud_window.h"
+#include "player/controls/hud_button.h"
+#include "player/controls/hud_content_view.h"
+#include "player/controls/hud_image_slider.h"
+#include "player/controls/hud_text.h"
+#include "player/controls/hud_window.h"
 #include "inspectors/av_controls.h"
 #include "platform/winkit/interface_loading.h"
 

@@ -3,8 +3,8 @@
 #include "document/composition_document.h"
 #include "document/media_attributes.h"
 #include "document/movie_document.h"
-#include "fullscreen/hud_content_view.h"
-#include "fullscreen/hud_window.h"
+#include "player/controls/hud_content_view.h"
+#include "player/controls/hud_window.h"
 #include "fullscreen/presentation_manager.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "inspectors/movie_info_item_view.h"
@@ -19,7 +19,6 @@
 #include "platform/winkit/event.h"
 #include "platform/winkit/window.h"
 #include "player/window/movie_ui_window.h"
-#include "recording/capture_document.h"
 
 #include <algorithm>
 
@@ -144,6 +143,14 @@ std::shared_ptr<MovieInfo> MovieInfo::movieInfoForDocument(const std::shared_ptr
     return info;
 }
 
+void MovieInfo::installDocumentInfoPanelMaker()
+{
+    MVPDocumentInfoPanel::setMaker(
+        [](const std::shared_ptr<HXDocument>& document) -> std::shared_ptr<MVPDocumentInfoPanel> {
+            return movieInfoForDocument(document);
+        });
+}
+
 std::shared_ptr<MovieInfo> MovieInfo::movieInspector()
 {
     auto& inspector = inspectorSlot();
@@ -210,9 +217,7 @@ std::string MovieInfo::localized(const std::string& key) const
 
 bool MovieInfo::displayInfoForDocumentType(const HXDocument* document)
 {
-    return dynamic_cast<const MVPMovieDocument*>(document)
-        || dynamic_cast<const MVPCaptureDocument*>(document)
-        || dynamic_cast<const MVPVitrelCompDocument*>(document);
+    return dynamic_cast<const MVPInfoPanelDocument*>(document) != nullptr;
 }
 
 // ---- Showing and hiding

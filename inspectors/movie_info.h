@@ -4,6 +4,7 @@
 // to five lines of general information and its media attributes as label/value rows, in the heads-up
 // look. It hides while a full-screen presentation covers it and comes back when that ends; the inspector
 // remembers its frame and whether it was showing across launches.
+#include "document/document_info_panel.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/drawing/geometry.h"
 #include "platform/winkit/responder.h"
@@ -38,10 +39,12 @@ inline constexpr size_t MovieInfoMaximumInformationLines = 5;
 
 class MovieInfoPanelDelegate;
 
-class MovieInfo : public HXObject {
+class MovieInfo : public HXObject, public MVPDocumentInfoPanel {
 public:
     // A new info panel controller bound to `document` (which keeps it).
     static std::shared_ptr<MovieInfo> movieInfoForDocument(const std::shared_ptr<HXDocument>& document);
+    // Makes the documents' info panels from now on (the program installs it when it starts).
+    static void installDocumentInfoPanelMaker();
     // The single inspector, made on first use and kept for the process.
     static std::shared_ptr<MovieInfo> movieInspector();
     // Lets the inspector go (its panel closes); the next movieInspector() makes a new one.
@@ -57,12 +60,12 @@ public:
 
     // Makes the panel on first use. When visible the inspector hides and a document's panel comes to the
     // front; when hidden it attaches to its document and shows.
-    void showHidePanel();
+    void showHidePanel() override;
     // Closes the panel as its close button does.
-    void hidePanel();
-    bool isVisible() const { return _isVisible; }
+    void hidePanel() override;
+    bool isVisible() const override { return _isVisible; }
     // The inspector always; a document's own panel only while nothing is presented full screen.
-    bool shouldMenuItemBeValid() const;
+    bool shouldMenuItemBeValid() const override;
     bool isInspector() const { return _isInspector; }
     bool isKey() const;
 

@@ -2,7 +2,7 @@
 // MovieInfoItemView: one row of the info panel — a bold label on the left and its value on the right, or
 // a value alone across the whole row (the title and the information lines). Rows are 350 points wide and
 // as tall as their value needs; a change of text resizes the row.
-#include "fullscreen/hud_text.h"
+#include "player/controls/hud_text.h"
 #include "platform/drawing/attributed_string.h"
 #include "platform/winkit/view.h"
 

@@ -1,6 +1,6 @@
 #include "inspectors/pane_host.h"
 
-#include "app/application_delegate.h"
+#include "core/application_services.h"
 #include "document/movie_document.h"
 #include "inspectors/property_column_values.h"
 #include "platform/winkit/application.h"
@@ -47,10 +47,8 @@ bool MVPPlayerPaneHost::setPersistentFullscreenSetting(
 
 bool MVPPlayerPaneHost::createMovieDocumentWithDataRef(const MVDataReference& dataRef, bool openInNewPlayer)
 {
-    if (!HXApplication::hasSharedApplication())
-        return false;
-    auto delegate = std::dynamic_pointer_cast<MVPApplicationDelegate>(HXApp().delegate());
-    return delegate && delegate->createMovieDocumentWithDataRef(dataRef, openInNewPlayer);
+    auto services = MVPApplicationServices::shared();
+    return services && services->createMovieDocumentWithDataRef(dataRef, openInNewPlayer);
 }
 
 HXPropertyList MVPPlayerPaneHost::valueForKey(const MVPInspectedObject& object, const std::string& key)

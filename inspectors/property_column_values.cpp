@@ -1,7 +1,7 @@
 #include "inspectors/property_column_values.h"
 
 #include "document/movie_additions.h"
-#include "document/time_strings.h"
+#include "core/time_strings.h"
 #include "document/track_additions.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/fourcc.h"
@@ -11,7 +11,7 @@
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/track.h"
 #include "platform/mvkit/user_data.h"
-#include "player/timeline/time_code_media.h"
+#include "document/time_code_media.h"
 
 #include <algorithm>
 #include <functional>

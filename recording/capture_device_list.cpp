@@ -1,6 +1,6 @@
 #include "recording/capture_device_list.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/run_loop.h"

@@ -1,7 +1,6 @@
 #include "recording/capture_document.h"
 
 #include "document/movie_document.h"
-#include "inspectors/movie_info.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/winkit/alert.h"
@@ -75,10 +74,10 @@ std::vector<MVPAttributePair> MVPCaptureDocument::information() const
     return controller ? controller->information() : std::vector<MVPAttributePair> {};
 }
 
-std::shared_ptr<MovieInfo> MVPCaptureDocument::movieInfo()
+std::shared_ptr<MVPDocumentInfoPanel> MVPCaptureDocument::movieInfo()
 {
     if (!_movieInfo)
-        _movieInfo = MovieInfo::movieInfoForDocument(std::static_pointer_cast<HXDocument>(shared_from_this()));
+        _movieInfo = MVPDocumentInfoPanel::panelForDocument(std::static_pointer_cast<HXDocument>(shared_from_this()));
     return _movieInfo;
 }
 

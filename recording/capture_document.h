@@ -3,6 +3,7 @@
 // file while it lives; its window controller records, and the movie document of the finished file takes
 // over its unique identifier, so a script that named the recording names the result. It announces itself
 // when it is made and when it closes, so that the application knows whether a recording is open.
+#include "document/document_info_panel.h"
 #include "document/media_attributes.h"
 #include "platform/winkit/document.h"
 
@@ -10,7 +11,6 @@
 #include <functional>
 #include <memory>
 
-class MovieInfo;
 class MVPCaptureWindowController;
 class MVPMovieDocument;
 
@@ -19,7 +19,7 @@ inline constexpr const char* MVPCaptureDocumentWillOpenNotification
 inline constexpr const char* MVPCaptureDocumentWillCloseNotification
     = "MVPCaptureDocumentWillCloseNotification";
 
-class MVPCaptureDocument : public HXDocument {
+class MVPCaptureDocument : public HXDocument, public MVPInfoPanelDocument {
 public:
     // A recording document of the template (0 audio recording, 1 movie recording) with the next document
     // unique identifier; posts the will-open notification with the document as object. The caller adds it
@@ -46,7 +46,7 @@ public:
     // The info panel's rows come from the window controller.
     std::vector<MVPAttributePair> attributes() const;
     std::vector<MVPAttributePair> information() const;
-    std::shared_ptr<MovieInfo> movieInfo();
+    std::shared_ptr<MVPDocumentInfoPanel> movieInfo() override;
     void showMovieInfo(HXObject* sender);
 
     // Save, save as, revert, print and page setup have nothing to act on.
@@ -70,6 +70,6 @@ private:
     int32_t _templateType = 0;
     uint64_t _uniqueID = 0;
     std::weak_ptr<MVPCaptureWindowController> _captureWindowController;
-    std::shared_ptr<MovieInfo> _movieInfo;
+    std::shared_ptr<MVPDocumentInfoPanel> _movieInfo;
     bool _announcedClose = false;
 };

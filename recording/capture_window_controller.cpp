@@ -1,7 +1,7 @@
 #include "recording/capture_window_controller.h"
 
-#include "app/preferences.h"
-#include "document/alert.h"
+#include "core/preferences.h"
+#include "core/alert.h"
 #include "document/movie_document.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/file_manager.h"

@@ -2,7 +2,7 @@
 // compression of the chosen preset, the window's geometry, and its closing.
 #include "recording/capture_window_controller.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/run_loop.h"

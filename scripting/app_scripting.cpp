@@ -3,7 +3,7 @@
 #include "app/application_delegate.h"
 #include "app/document_controller.h"
 #include "app/favorites_controller.h"
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "app/recent_documents.h"
 #include "document/movie_document.h"
 #include "export/reference_movie_atoms.h"

@@ -1,6 +1,6 @@
 // The commands a script sends to a movie: playback, editing, selection, geometry, presenting, finding,
 // saving and closing.
-#include "app/find_text_controller.h"
+#include "document/find_text_controller.h"
 #include "document/movie_document.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "platform/basekit/file_manager.h"
@@ -13,6 +13,7 @@
 #include "player/window/movie_view.h"
 #include "player/window/window_controller.h"
 #include "scripting/movie_doc_scripting.h"
+#include "scripting/panorama_scripting.h"
 #include "scripting/script_values.h"
 
 #include <cmath>
@@ -468,16 +469,7 @@ void addCommands(HXScriptClass<MVPMovieDocument>& c)
         return V();
     });
 
-    // Panoramic views: movies here have no nodes to zoom, nudge or navigate in.
-    c.command("zoom", [](Doc& d, HXScriptCommand& command) {
-        command.codeArgument("Direction");
-        return command.failed() ? V() : self(d);
-    });
-    c.command("nudge", [](Doc& d, HXScriptCommand& command) {
-        command.codeArgument("Direction");
-        return command.failed() ? V() : self(d);
-    });
-    c.command("navigate", [](Doc&, HXScriptCommand&) { return V(); });
+    addPanoramaCommands(c);
     c.command("present", present);
     c.command("find", find);
 

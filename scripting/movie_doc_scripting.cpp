@@ -1,6 +1,6 @@
 #include "scripting/movie_doc_scripting.h"
 
-#include "document/matrix_array_additions.h"
+#include "core/matrix_array_additions.h"
 #include "document/movie_additions.h"
 #include "document/movie_document.h"
 #include "fullscreen/presentation_window_controller.h"
@@ -16,8 +16,9 @@
 #include "platform/winkit/document_controller.h"
 #include "platform/winkit/window.h"
 #include "player/window/window_controller.h"
-#include "scripting/scripting_models.h"
+#include "scripting/panorama_scripting.h"
 #include "scripting/script_values.h"
+#include "scripting/scripting_models.h"
 
 #include <algorithm>
 #include <cmath>
@@ -482,15 +483,10 @@ void addStateProperties(HXScriptClass<Doc>& c)
                 }
             replaceUserData(m, fourCC("plug"), items);
         }));
-    // Panoramas: movies here have no nodes, so the view keys answer neutral values and take nothing.
-    for (const char* key : { "currentNode", "defaultNode", "colorTable", "chapterList", "preferredAudioGainTrack",
-             "preferredAudioBalanceTrack", "recording" })
+    for (const char* key :
+        { "colorTable", "chapterList", "preferredAudioGainTrack", "preferredAudioBalanceTrack", "recording" })
         c.getSet(key, [](Doc&) { return V(); }, "any", [](Doc&, const V&, HXScriptCommand&) { });
-    for (const char* key : { "zoomRate", "tiltAngle", "panTiltSpeed", "panAngle", "fieldOfView" })
-        c.getSet(key, [](Doc&) { return V(0.0); }, "real", [](Doc&, const V&, HXScriptCommand&) { });
-    c.getSet("showHotSpots", [](Doc&) { return V(false); }, "boolean", [](Doc&, const V&, HXScriptCommand&) { });
-    for (const char* key : { "panRange", "tiltRange", "fieldOfViewRange" })
-        c.get(key, [](Doc&) { return V(HXScriptValue::List { V(0.0), V(0.0) }); });
+    addPanoramaProperties(c);
 }
 
 void addElements(HXScriptClass<Doc>& c)
@@ -548,7 +544,6 @@ void addElements(HXScriptClass<Doc>& c)
         }
     });
     c.elements("chapters", [](Doc&) { return HXScriptValue::List {}; });
-    c.elements("nodes", [](Doc&) { return HXScriptValue::List {}; });
     c.elements("files", [](Doc& d) {
         HXScriptValue::List list;
         if (d.movie())

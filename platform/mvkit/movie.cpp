@@ -13,6 +13,7 @@
 #include "platform/mvkit/movie_loader.h"
 #include "platform/mvkit/stream.h"
 #include "platform/mvkit/streaming/stream_session.h"
+#include "platform/mvkit/panorama/panorama_atoms.h"
 
 #include <algorithm>
 #include <cmath>
@@ -765,10 +766,11 @@ void MVMovie::setMatrix(const MVMatrixRecord& matrix)
 
 std::pair<double, double> MVMovie::naturalSize() const
 {
-    // The box every enabled visual track covers, each placed by its matrix.
+    // The box every enabled visual track covers, each placed by its matrix. A panorama's node track
+    // stands for the window its views are drawn in.
     MVPictureBox box;
     for (auto& t : _tracks)
-        if (t->isVisual() && t->isEnabled())
+        if ((t->isVisual() || t->mediaType() == MVNodeMediaType) && t->isEnabled())
             box = MVPictureBoxUnion(
                 box, MVPictureBoxForTrack(t->width(), t->height(), MVAffineForMatrixRecord(t->matrix())));
     return { box.width, box.height };

@@ -24,6 +24,7 @@
 #include <vector>
 
 class HXUndoManager;
+class MVHotspot;
 class MVMovieDelegate;
 class MVMovieLoader;
 class MVPlaybackFeed;
@@ -31,6 +32,8 @@ class MVPlaybackSupply;
 class MVStream;
 class MVStreamSession;
 struct MVStreamingStatistics;
+class MVNode;
+class MVPanoramaController;
 
 // Movie attribute keys.
 inline constexpr const char* MVMovieFileNameAttribute = "MVMovieFileNameAttribute";
@@ -413,6 +416,39 @@ public:
     // The next free track ID.
     uint32_t nextTrackID() const;
 
+    // Panoramas (panorama/panorama_controller.h). A VR movie is one whose node and panorama tracks make
+    // at least one node; it has a VR controller unless its controller type is 'none'. The view starts at
+    // the default node. For any other movie the questions answer nothing (0, empty, null) and the
+    // requests do nothing.
+    bool isVRMovie() const { return panoramaController() != nullptr; }
+    bool hasVRController() const;
+    // The movie's panorama controller, made from its tracks on first use and again after they change.
+    std::shared_ptr<MVPanoramaController> panoramaController() const;
+    std::vector<std::shared_ptr<MVNode>> nodes() const;
+    std::shared_ptr<MVNode> currentNode() const;
+    // Goes to the node with `nodeID` at its default view; false when there is none.
+    bool goToNode(uint32_t nodeID);
+    void gotoPreviousNode();
+    float panAngle() const;
+    void setPanAngle(float degrees);
+    float tiltAngle() const;
+    void setTiltAngle(float degrees);
+    float fieldOfView() const;
+    void setFieldOfView(float degrees);
+    float zoomRate() const;
+    void setZoomRate(float rate);
+    float panTiltSpeed() const;
+    void setPanTiltSpeed(float speed);
+    // Zooms out (positive), in (negative) or stops (0); see MVPanoramaController::zoom.
+    void zoom(float direction);
+    // Moves the view one step towards `angle` degrees (0 right, 90 up, 180 left, 270 down).
+    void nudge(float angle);
+    bool hotspotsVisible() const;
+    void setHotspotsVisible(bool visible);
+    int hotspotCount() const;
+    // The current node's extent of kind 0 pan, 1 tilt, 2 field of view: {minimum, maximum}.
+    std::pair<float, float> constraints(int kind) const;
+
 private:
     friend class MVMovieLoader;
     MVMovie() = default;
@@ -481,5 +517,8 @@ private:
     std::shared_ptr<MVStreamSession> _stream; // a stream played as it arrives
     std::vector<std::shared_ptr<MVStream>> _streams; // the streams of its streaming track
     std::string _lastStatus; // the last status posted, to post each once
+    // The panorama, and what its tracks were when it was made (it is made again when they change).
+    mutable std::shared_ptr<MVPanoramaController> _panorama;
+    mutable std::vector<uintptr_t> _panoramaKey;
     std::weak_ptr<MVMovieDelegate> _delegate;
 };

@@ -4,6 +4,7 @@
 #include "platform/drawing/attributed_string.h"
 #include "platform/drawing/graphics_context.h"
 #include "platform/mvkit/movie_pasteboard.h"
+#include "platform/mvkit/panorama/panorama_controller.h"
 #include "platform/winkit/event.h"
 
 #include <algorithm>
@@ -20,6 +21,8 @@ MVMovieView::~MVMovieView()
 {
     if (_playback)
         _playback->player().onPictureChange = nullptr;
+    if (_panoramaObserver)
+        HXNotificationCenter::defaultCenter().removeObserver(_panoramaObserver);
 }
 
 void MVMovieView::registerActions()
@@ -64,7 +67,19 @@ void MVMovieView::setMovie(const std::shared_ptr<MVMovie>& movie)
         _playback->player().onPictureChange = [this] { setNeedsDisplay(true); };
         _converter.setAdjustments(_playback->visualAdjustments());
     }
+    observePanorama();
     setNeedsDisplay(true);
+}
+
+void MVMovieView::observePanorama()
+{
+    auto& center = HXNotificationCenter::defaultCenter();
+    if (_panoramaObserver)
+        center.removeObserver(_panoramaObserver);
+    _panoramaObserver = 0;
+    if (_movie)
+        _panoramaObserver = center.addObserver(MVMoviePanoramaViewDidChangeNotification, _movie.get(),
+            [this](const HXNotification&) { setNeedsDisplay(true); });
 }
 
 void MVMovieView::setFillColor(const HXColor& color)
@@ -310,7 +325,9 @@ void MVMovieView::drawRect(HXRect dirtyRect)
     (void)dirtyRect;
     _fillColor.setFill();
     HXRectFill(bounds());
-    if (_playback) {
+    if (drawPanorama(movieBounds())) {
+        // A panorama's view takes the place of the pictures.
+    } else if (_playback) {
         HXRect target = movieBounds();
         // Converted at the size it is drawn, so scaling happens once, in the converter.
         auto image = imageForPictures(_playback->player().presentedPictures(), target.size);
@@ -360,11 +377,126 @@ void MVMovieView::drawTexts(HXRect target)
     }
 }
 
+// ---- Panoramas
+
+bool MVMovieView::drawPanorama(HXRect target)
+{
+    auto panorama = _movie ? _movie->panoramaController() : nullptr;
+    if (!panorama)
+        return false;
+    const int width = int(std::lround(target.size.width)), height = int(std::lround(target.size.height));
+    if (width < 1 || height < 1)
+        return true;
+    panorama->setViewAspect(double(width) / height);
+    MVImageBuffer frame;
+    if (!panorama->renderView(width, height, frame))
+        return true; // a panorama whose pictures are damaged shows the fill colour
+    auto rep = HXBitmapImageRep::initWithSize(width, height);
+    if (!rep)
+        return true;
+    unsigned char* pixels = rep->bitmapData();
+    for (int y = 0; y < height; ++y)
+        std::memcpy(pixels + size_t(y) * rep->bytesPerRow(),
+            frame.pixels.data() + size_t(y) * size_t(frame.bytesPerRow), size_t(width) * 4);
+    rep->markDirty();
+    auto image = HXImage::initWithBitmapImageRep(rep);
+    if (image && willDisplayImage)
+        image = willDisplayImage(*this, image);
+    if (image)
+        image->drawInRect(target);
+    return true;
+}
+
+std::shared_ptr<MVHotspot> MVMovieView::hotspotAtPoint(HXPoint point)
+{
+    auto panorama = _movie ? _movie->panoramaController() : nullptr;
+    if (!panorama)
+        return nullptr;
+    HXRect target = movieBounds();
+    const int width = int(std::lround(target.size.width)), height = int(std::lround(target.size.height));
+    const double x = point.x - target.origin.x;
+    const double y = isFlipped() ? point.y - target.origin.y : target.origin.y + target.size.height - point.y;
+    return panorama->hotspotAtPoint(width, height, x, y);
+}
+
+void MVMovieView::mouseDown(const HXEvent& event)
+{
+    if (!_movie || !_movie->isVRMovie()) {
+        HXView::mouseDown(event);
+        return;
+    }
+    _panoramaMouseDown = true;
+    _panoramaDragged = false;
+    _mouseDownPoint = convertPointFromView(event.locationInWindow(), nullptr);
+}
+
+void MVMovieView::mouseDragged(const HXEvent& event)
+{
+    auto panorama = _movie ? _movie->panoramaController() : nullptr;
+    if (!panorama || !_panoramaMouseDown) {
+        HXView::mouseDragged(event);
+        return;
+    }
+    HXPoint point = convertPointFromView(event.locationInWindow(), nullptr);
+    double dx = point.x - _mouseDownPoint.x, dy = point.y - _mouseDownPoint.y;
+    if (!_panoramaDragged && std::hypot(dx, dy) < 3)
+        return;
+    _panoramaDragged = true;
+    // The picture follows the mouse: dragging it right turns the view left (a higher pan), dragging it up
+    // looks down.
+    double height = std::max(movieBounds().size.height, 1.0);
+    double degreesPerPoint = panorama->fieldOfView() / height;
+    if (isFlipped())
+        dy = -dy;
+    panorama->setPanAngle(float(panorama->panAngle() + dx * degreesPerPoint));
+    panorama->setTiltAngle(float(panorama->tiltAngle() - dy * degreesPerPoint));
+    _mouseDownPoint = point;
+}
+
+void MVMovieView::mouseUp(const HXEvent& event)
+{
+    if (!_panoramaMouseDown) {
+        HXView::mouseUp(event);
+        return;
+    }
+    _panoramaMouseDown = false;
+    if (_panoramaDragged)
+        return;
+    // A click (no drag) on a hot spot triggers it.
+    if (auto hotspot = hotspotAtPoint(convertPointFromView(event.locationInWindow(), nullptr)))
+        hotspot->triggerHotspot();
+}
+
+bool MVMovieView::handlePanoramaKey(const HXEvent& event)
+{
+    const char32_t key = event.firstCharacterIgnoringModifiers();
+    float angle;
+    switch (key) {
+    case HXRightArrowFunctionKey:
+        angle = 0;
+        break;
+    case HXUpArrowFunctionKey:
+        angle = 90;
+        break;
+    case HXLeftArrowFunctionKey:
+        angle = 180;
+        break;
+    case HXDownArrowFunctionKey:
+        angle = 270;
+        break;
+    default:
+        return false;
+    }
+    _movie->nudge(angle);
+    return true;
+}
+
 // ---- Editing
 
 bool MVMovieView::canEdit() const
 {
-    return _movie && _editable && _movie->isEditable();
+    // A panorama's nodes each own their stretch of time: cutting into it would tear nodes apart.
+    return _movie && _editable && _movie->isEditable() && !_movie->isVRMovie();
 }
 
 bool MVMovieView::hasSelection() const
@@ -512,6 +644,8 @@ bool MVMovieView::handleKeyDown(const HXEvent& event)
     const uint32_t modifiers = event.modifierFlags();
     if (modifiers & (HXCommandKeyMask | HXControlKeyMask))
         return false;
+    if (_movie->isVRMovie())
+        return handlePanoramaKey(event);
     const bool option = modifiers & HXAlternateKeyMask;
     const char32_t key = event.firstCharacterIgnoringModifiers();
     switch (key) {

@@ -9,6 +9,10 @@
 // composed by their matrices, layers and graphics modes (picture_compositor.h). Before a picture is drawn the
 // image hook may replace it (full-screen filters). Edits go through the movie, which registers their undo
 // with the view's undo manager.
+//
+// A panorama (VR) movie shows the view from its current node instead (panorama_controller.h): dragging
+// looks around, a click on a hot spot triggers it, the arrow keys nudge the view; it is not edited.
+#include "platform/basekit/notification_center.h"
 #include "platform/drawing/color.h"
 #include "platform/drawing/image.h"
 #include "platform/mvkit/movie.h"
@@ -21,6 +25,7 @@
 #include <memory>
 
 class HXUndoManager;
+class MVHotspot;
 
 class MVMovieView : public HXView {
 public:
@@ -101,9 +106,15 @@ public:
     // and the letter keys are left to others.
     bool handleKeyDown(const HXEvent& event);
 
+    // The panorama's hot spot at `point` (in the view's coordinates); null for none or another movie.
+    std::shared_ptr<MVHotspot> hotspotAtPoint(HXPoint point);
+
     // HXView.
     void drawRect(HXRect dirtyRect) override;
     void keyDown(const HXEvent& event) override;
+    void mouseDown(const HXEvent& event) override;
+    void mouseDragged(const HXEvent& event) override;
+    void mouseUp(const HXEvent& event) override;
     bool acceptsFirstResponder() const override { return _movie != nullptr; }
     bool isOpaque() const override { return true; }
     bool validateUserInterfaceItem(const HXValidatedUserInterfaceItem& item) override;
@@ -118,6 +129,10 @@ private:
     // The part of movie space the movie's enabled visual tracks cover.
     MVPictureBox movieBox() const;
     void drawTexts(HXRect target);
+    // The panorama's view drawn in `target`; false when the movie is no panorama or cannot be shown.
+    bool drawPanorama(HXRect target);
+    bool handlePanoramaKey(const HXEvent& event);
+    void observePanorama();
 
     std::shared_ptr<MVMovie> _movie;
     std::shared_ptr<MVMoviePlayback> _playback;
@@ -131,4 +146,9 @@ private:
     bool _highQuality = false;
     bool _deinterlace = false;
     HXUndoManager* _undoManager = nullptr;
+    // Panoramas: the view's observation of its changes, and the mouse since it went down.
+    HXObserverToken _panoramaObserver {};
+    HXPoint _mouseDownPoint {};
+    bool _panoramaDragged = false;
+    bool _panoramaMouseDown = false;
 };

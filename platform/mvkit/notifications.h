@@ -31,6 +31,9 @@ inline constexpr const char* MVMovieDidEndNotification = "MVMovieDidEndNotificat
 // A stream finished its preroll: it holds what it needs to start playing (user info: the error, 0 when
 // it is ready, under MVMovieErrorNotificationParameter).
 inline constexpr const char* MVMoviePrerollCompleteNotification = "MVMoviePrerollCompleteNotification";
+// The view of a panorama movie changed: its node, pan, tilt, field of view or the hot spots' visibility.
+inline constexpr const char* MVMoviePanoramaViewDidChangeNotification
+    = "MVMoviePanoramaViewDidChangeNotification";
 
 inline constexpr const char* MVMovieRateDidChangeNotificationParameter
     = "MVMovieRateDidChangeNotificationParameter";
@@ -65,3 +68,13 @@ enum MVMovieStreamingStatus : long {
 inline constexpr const char* MVTrackAudioPropertyDidChangeNotification
     = "MVTrackAudioPropertyDidChangeNotification";
 inline constexpr const char* MVTrackAudioPropertyParameter = "MVTrackAudioPropertyParameter";
+
+// The user info of MVMovieStatusStringPostedNotification (streaming and playback problems, the node a
+// panorama shows): the flags (bit 4 a streaming status, bit 8 the code is valid, bit 16 an error text),
+// the text and the code.
+inline constexpr const char* MVMovieStatusFlagsNotificationParameter
+    = "MVMovieStatusFlagsNotificationParameter";
+inline constexpr const char* MVMovieStatusStringNotificationParameter
+    = "MVMovieStatusStringNotificationParameter";
+inline constexpr const char* MVMovieStatusCodeNotificationParameter
+    = "MVMovieStatusCodeNotificationParameter";

@@ -5,8 +5,8 @@
 //
 // The default answers come from the MVMovie: a file (or a movie made in memory) plays locally, a web
 // address is a progressive download, any other address a stored stream when it has a duration and a
-// live broadcast when it has none. Our movies have no VR controller. Whoever knows better (a document
-// that streams, a test) subclasses and overrides.
+// live broadcast when it has none. A panorama's navigation is the movie's own. Whoever knows better (a
+// document that streams, a test) subclasses and overrides.
 #include "platform/mvkit/movie.h"
 
 #include <memory>
@@ -60,16 +60,27 @@ public:
     virtual void setCurrentChapterIndex(int index);
 
     // VR movies.
-    virtual bool hasVRController() const { return false; }
-    virtual void gotoPreviousNode() { }
+    virtual bool hasVRController() const { return _movie && _movie->hasVRController(); }
+    virtual void gotoPreviousNode()
+    {
+        if (_movie)
+            _movie->gotoPreviousNode();
+    }
     // Zooms continuously at `speed` (positive out, negative in; 0 stops).
-    virtual void zoom(float speed) { (void)speed; }
-    virtual bool hotspotsVisible() const { return _hotspotsVisible; }
-    virtual void setHotspotsVisible(bool visible) { _hotspotsVisible = visible; }
-    virtual int hotspotCount() const { return 0; }
+    virtual void zoom(float speed)
+    {
+        if (_movie)
+            _movie->zoom(speed);
+    }
+    virtual bool hotspotsVisible() const { return _movie && _movie->hotspotsVisible(); }
+    virtual void setHotspotsVisible(bool visible)
+    {
+        if (_movie)
+            _movie->setHotspotsVisible(visible);
+    }
+    virtual int hotspotCount() const { return _movie ? _movie->hotspotCount() : 0; }
 
 private:
     std::shared_ptr<MVMovie> _movie;
     std::optional<int> _chapterMode;
-    bool _hotspotsVisible = false;
 };

@@ -118,6 +118,13 @@ void MVPMovieControlsView::setMovie(std::shared_ptr<MVPControlledMovie> movie)
             this, MVMovieEditedNotification, m.get(), [this](const HXNotification& n) { movieEdited(n); }));
         _observers.push_back(center.addObserver(this, MVMovieTimeDidChangeNotification, m.get(),
             [this](const HXNotification& n) { timeChanged(n); }));
+        // A panorama's node (with its own hot spots) or the hot spots' visibility may change by a click in
+        // the picture or a script: the hot-spot button follows.
+        _observers.push_back(center.addObserver(
+            this, MVMoviePanoramaViewDidChangeNotification, m.get(), [this](const HXNotification&) {
+                if (_isVRMovie)
+                    updateButtonState();
+            }));
     }
     _isPlaying = _movie && (_movie->isPlaying() || MVPMovieAdditions::isForcedToAppearToBePlaying(m));
     _isVRMovie = _movie && _movie->hasVRController();

@@ -1,8 +1,8 @@
 #include "player/timeline/generic_formatter.h"
 
 #include "document/media_attributes.h"
-#include "player/timeline/lcd_movie_time.h"
-#include "player/timeline/time_code_media.h"
+#include "document/lcd_movie_time.h"
+#include "document/time_code_media.h"
 
 #include <algorithm>
 #include <cctype>

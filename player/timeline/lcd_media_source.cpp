@@ -1,8 +1,8 @@
 #include "player/timeline/lcd_media_source.h"
 
-#include "document/alert.h"
-#include "document/movie_error.h"
-#include "player/timeline/lcd_movie_time.h"
+#include "core/alert.h"
+#include "core/movie_error.h"
+#include "document/lcd_movie_time.h"
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/chapters.h"
 #include "platform/mvkit/movie.h"

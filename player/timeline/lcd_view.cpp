@@ -1,15 +1,16 @@
 #include "player/timeline/lcd_view.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "player/controls/image_drawing.h"
-#include "player/timeline/lcd_movie_time.h"
-#include "player/timeline/time_code_media.h"
+#include "document/lcd_movie_time.h"
+#include "document/time_code_media.h"
 
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/timer.h"
 #include "platform/mvkit/chapters.h"
 #include "platform/mvkit/movie_view.h"
+#include "platform/mvkit/panorama/node.h"
 #include "platform/mvkit/playback/movie_playback.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/window.h"
@@ -268,6 +269,10 @@ void MVPLCDView::rebuild()
                          : HXMakeRect(0, kLCDScrollViewYOffset, 0, kLCDScrollViewHeight);
     _scrollView = MVPScrollView::scrollViewWithFrame(scrollFrame, _sliderView, _style);
     addSubview(_scrollView);
+    // A panorama's display names the node in view (each later node change posts its name as a status).
+    if (_isVRMovie && _movie)
+        if (auto node = _movie->currentNode())
+            showMessage(true, node->name(), false);
 
     if (!_isVRMovie && _movie && MVMovieHasChapters(*_movie) && _style <= 1) {
         _chapterPopUpButton = MVPChapterPopUpButton::chapterPopUpButtonWithFrame(HXZeroRect, _style);

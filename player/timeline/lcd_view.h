@@ -196,7 +196,7 @@ protected:
     // live broadcast), a panorama controller, the chapter mode (1: play chapter by chapter) and the level
     // bands of its sound. The defaults answer from the movie and its playback.
     virtual unsigned queryMovieType() const;
-    virtual bool queryHasVRController() const { return false; }
+    virtual bool queryHasVRController() const { return _movie && _movie->hasVRController(); }
     virtual int queryChapterMode() const;
     virtual bool queryHasEqualizer() const;
     virtual unsigned queryNumberOfEqualizerDeviceChannels() const;

@@ -1,6 +1,6 @@
 #include "player/timeline/slider_view.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/mvkit/movie.h"
 #include "platform/winkit/accessibility.h"

@@ -1,6 +1,6 @@
 #include "player/timeline/time_code_cell.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "player/controls/image_drawing.h"
 #include "player/timeline/formatter_factory.h"

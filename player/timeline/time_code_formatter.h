@@ -7,7 +7,7 @@
 // seconds at 00:00:45:00 is 00:01:15:00); an entry before the track's first frame lands on it, one after
 // its last frame on the last. Origin and maximum do not apply: time code is absolute.
 #include "player/timeline/generic_formatter.h"
-#include "player/timeline/time_code_media.h"
+#include "document/time_code_media.h"
 
 class TimeCodeFormatter : public GenericFormatter {
 public:

@@ -1,6 +1,6 @@
 #include "player/window/movie_view.h"
 
-#include "app/application.h"
+#include "core/notification_names.h"
 #include "document/movie_document.h"
 #include "player/controls/movie_jog_shuttle.h"
 
@@ -101,8 +101,17 @@ void MVPMovieView::gotoPreviousChapter(HXObject*)
 
 void MVPMovieView::scrollWheel(const HXEvent& event)
 {
-    if (!movie())
+    auto movie = this->movie();
+    if (!movie)
         return;
+    // A panorama looks around: the horizontal delta pans, the vertical one tilts.
+    if (movie->isVRMovie()) {
+        if (event.deltaX() != 0)
+            movie->setPanAngle(float(movie->panAngle() + event.deltaX()));
+        if (event.deltaY() != 0)
+            movie->setTiltAngle(float(movie->tiltAngle() + event.deltaY()));
+        return;
+    }
     double sumX = event.deltaX(), sumY = event.deltaY();
     // A burst of wheel events becomes one step of the movie.
     if (auto window = this->window()) {

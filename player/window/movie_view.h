@@ -55,7 +55,8 @@ public:
     void beginGestureWithEvent(const HXEvent& event) override;
     void viewWillMoveToWindow(HXWindow* newWindow) override;
     void drawRect(HXRect dirtyRect) override;
-    bool mouseDownCanMoveWindow() const override { return movie() != nullptr; }
+    // A panorama takes its own clicks (hot spots) and drags (looking around).
+    bool mouseDownCanMoveWindow() const override { return movie() != nullptr && !movie()->isVRMovie(); }
     bool validateMenuItem(HXMenuItem& item) override;
 
     // Accessibility: an enabled image titled as a movie, placed and sized as the movie is drawn; a view

@@ -1,6 +1,6 @@
 #include "player/window/movie_window_controller.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "player/controls/movie_controls_view.h"
 #include "player/controls/movie_volume_view.h"

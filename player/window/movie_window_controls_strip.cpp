@@ -2,7 +2,7 @@
 // document's movie and threading them into the window's keyboard loop.
 #include "player/window/movie_window_controller.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "player/controls/image_button.h"
 #include "player/controls/movie_controls_view.h"

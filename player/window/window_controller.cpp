@@ -1,7 +1,7 @@
 #include "player/window/window_controller.h"
 
-#include "app/application_delegate.h"
-#include "app/preferences.h"
+#include "core/application_services.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "player/window/movie_view.h"
 
@@ -382,9 +382,8 @@ void MVPWindowController::applyProAppsColorCompatibilityModeToMovieView()
     if (!_movieView)
         return;
     bool installed = false;
-    if (HXApplication::hasSharedApplication())
-        if (auto delegate = std::dynamic_pointer_cast<MVPApplicationDelegate>(HXApp().delegate()))
-            installed = delegate->proAppsAreInstalled();
+    if (auto services = MVPApplicationServices::shared())
+        installed = services->proAppsAreInstalled();
     _movieView->setDrawsWithTessalineCompatibleColors(
         installed && preferenceIsOn(kGeneralPreferenceEnableProAppsColorCompatibilityMode));
 }
@@ -412,14 +411,17 @@ MVPWindowController::MenuState MVPWindowController::menuState() const
         return s;
     s.hasMovie = true;
     s.isMPEG = MVPMovieIsMPEG(*m);
+    // A panorama is not edited: its nodes each own their stretch of time.
+    s.hasVRController = m->hasVRController();
+    const bool panorama = m->isVRMovie();
     bool hasSelection = m->selection().duration.timeValue > 0;
-    s.canCut = m->isEditable() && hasSelection;
-    s.canCopy = hasSelection;
-    s.canPaste = m->isEditable() && MVMoviePasteboard::generalPasteboard().movie() != nullptr;
+    s.canCut = m->isEditable() && hasSelection && !panorama;
+    s.canCopy = hasSelection && !panorama;
+    s.canPaste = m->isEditable() && MVMoviePasteboard::generalPasteboard().movie() != nullptr && !panorama;
     s.isStreaming = m->isStreaming();
     s.movieType = int(m->movieType());
     s.isLoopable = m->hasDuration();
-    s.isLinear = true;
+    s.isLinear = !panorama;
     s.saveable = m->loadState() >= MVMovieLoadStatePlayable;
     s.hasVideo = m->hasVideo();
     s.hasAudio = m->hasAudio();

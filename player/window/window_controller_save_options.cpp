@@ -4,7 +4,7 @@
 #include "player/window/window_controller.h"
 
 #include "document/movie_document.h"
-#include "document/string_additions.h"
+#include "core/string_additions.h"
 
 #include "platform/basekit/bundle.h"
 #include "platform/winkit/application.h"

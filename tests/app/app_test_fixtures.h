@@ -4,7 +4,7 @@
 #include "app/application.h"
 #include "app/application_delegate.h"
 #include "app/player_program.h"
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "platform/winkit/document_controller.h"
 #include "platform/winkit/headless_window_server.h"

@@ -1,7 +1,7 @@
 // The Find Text panel over a movie's text track: forward and backward, with and without case and
 // wrap-around, the search position kept between searches and reset when the document changes, and no
 // document (closed or gone) searched at all.
-#include "app/find_text_controller.h"
+#include "document/find_text_controller.h"
 
 #include "document/movie_document.h"
 #include "platform/basekit/notification_center.h"

@@ -9,6 +9,9 @@
 #include "app/request_server.h"
 
 #include "platform/basekit/property_list.h"
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/panorama/hotspot.h"
+#include "platform/mvkit/panorama/node.h"
 
 #include "test_support.h"
 
@@ -102,6 +105,15 @@ struct FakeInput {
             XSync(display, 0);
         }
         button(display, 1, 0, 80);
+        XSync(display, 0);
+    }
+    // Wheel notches: X buttons 4 and 5 scroll up and down, 6 and 7 left and right.
+    void wheel(unsigned which, int notches)
+    {
+        for (int i = 0; i < notches; ++i) {
+            button(display, which, 1, 10);
+            button(display, which, 0, 10);
+        }
         XSync(display, 0);
     }
     void press(KeySym sym, bool down)
@@ -450,5 +462,118 @@ TEST(PlayerWindowDisplay, ChaptersFromTheMoviesChapterTrack)
         player.windowWhen(near(to), 5);
         EXPECT_NEAR(player.time(), to, 0.05) << "the next chapter button";
     }
+    XCloseDisplay(display);
+}
+
+// A panorama in the real program (the bundle's sample: a courtyard with a door to a hall): the transport bar
+// shows the VR buttons (a screenshot is kept as player_panorama.png), the wheel pans as movara-script reads
+// it, a click on the door goes to the hall, and a save keeps every node and hot spot.
+TEST(PlayerWindowDisplay, APanoramaLooksAroundAndFollowsItsHotspots)
+{
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name)
+        GTEST_SKIP() << "no X display";
+    const std::string script = std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-script";
+    const std::string sample = std::string(MOVARA_BUNDLE_DIR) + "/Resources/Panorama.mov";
+    if (access(kProgram.c_str(), X_OK) != 0 || access(script.c_str(), X_OK) != 0
+        || access(sample.c_str(), R_OK) != 0)
+        GTEST_SKIP() << "the program, movara-script or the sample panorama is not built";
+    Display* display = XOpenDisplay(name);
+    ASSERT_TRUE(display);
+    FakeInput input;
+    ASSERT_TRUE(input.load(display)) << "libXtst is not available";
+    const int screenHeight = DisplayHeight(display, DefaultScreen(display));
+    auto xPoint = [&](double x, double y) {
+        return std::pair<int, int>(int(std::lround(x)), int(std::lround(screenHeight - y)));
+    };
+    // What movara-script answers (its printed reply, without the line end).
+    auto ask = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), script);
+        auto result = movara::test::runCommand(args);
+        std::string out = result.output;
+        while (!out.empty() && (out.back() == '\n' || out.back() == '\r'))
+            out.pop_back();
+        return result.status == 0 ? out : "error " + std::to_string(result.status) + ": " + out;
+    };
+    auto number = [&](const std::string& path) { return std::atof(ask({ "get", path }).c_str()); };
+
+    Player player;
+    ASSERT_TRUE(player.start(sample));
+    Dict status = player.windowWhen([](const Dict& s) {
+        auto visible = s.find("visible");
+        return visible != s.end() && visible->second.boolValue() && s.count("transportActions")
+            && s.count("movieRect");
+    });
+    ASSERT_TRUE(status["visible"].boolValue());
+    std::vector<std::string> actions;
+    for (const auto& a : status["transportActions"].arrayValue())
+        actions.push_back(a.stringValue());
+    EXPECT_EQ(
+        actions, (std::vector<std::string> { "goBack:", "zoomOut:", "", "zoomIn:", "toggleHotSpots:" }));
+    sleepFor(1.0); // the node's pictures are decoded and the view drawn
+
+    // The screenshot: the courtyard's door straight ahead, the VR buttons below.
+    Rect frame = rectOf(status["windowFrame"]);
+    Rect picture = rectOf(status["movieRect"]);
+    {
+        int left = int(frame.x), top = int(screenHeight - (frame.y + frame.h - kTitleBar));
+        XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(frame.w),
+            unsigned(frame.h - kTitleBar), AllPlanes, ZPixmap);
+        ASSERT_TRUE(image);
+        EXPECT_TRUE(writePNG(image, std::string(MOVARA_TEST_BINARY_DIR) + "/player_panorama.png"));
+        // The sky is blue at the top left of the view, beside the hall.
+        auto [skyX, skyY] = xPoint(picture.x + picture.w * 0.03, picture.y + picture.h * 0.97);
+        uint32_t sky = uint32_t(XGetPixel(image, skyX - left, skyY - top));
+        EXPECT_GT(int(sky & 0xFF), int((sky >> 16) & 0xFF) + 40) << "blue sky at the top of the view";
+        XDestroyImage(image);
+    }
+
+    // The wheel: five notches to the right pan the view.
+    ASSERT_EQ(number("movies[1].panAngle"), 180);
+    auto [middleX, middleY] = xPoint(picture.x + picture.w / 2, picture.y + picture.h / 2);
+    input.moveTo(middleX, middleY);
+    sleepFor(0.2);
+    input.wheel(7, 5);
+    double pan = 180;
+    for (int i = 0; i < 50 && pan == 180; ++i) {
+        sleepFor(0.1);
+        pan = number("movies[1].panAngle");
+    }
+    EXPECT_NE(pan, 180) << "the wheel pans";
+    EXPECT_NEAR(std::fabs(pan - 180), 5, 0.01) << "a degree a notch";
+
+    // Back to the door, and a click on it: the hall is the current node.
+    ask({ "set", "movies[1].panAngle", "180" });
+    EXPECT_EQ(number("movies[1].panAngle"), 180);
+    EXPECT_EQ(ask({ "get", "movies[1].currentNode.name" }), "Courtyard");
+    sleepFor(0.3);
+    // The door's middle is about 8 degrees above the horizon: 38 % down the view.
+    auto [doorX, doorY] = xPoint(picture.x + picture.w / 2, picture.y + picture.h * (1 - 0.38));
+    input.click(doorX, doorY);
+    std::string node;
+    for (int i = 0; i < 50 && node != "Hall"; ++i) {
+        sleepFor(0.1);
+        node = ask({ "get", "movies[1].currentNode.name" });
+    }
+    EXPECT_EQ(node, "Hall") << "a click on the door goes to the hall";
+    EXPECT_EQ(number("movies[1].currentNode.id"), 2);
+
+    // Saved as a new file, the movie keeps its nodes and hot spots.
+    movara::test::TempDir out;
+    auto saved = (out / "saved panorama.mov").string();
+    ask({ "do", "saveSelfContained", "movies[1]", "DestinationFile=" + saved });
+    HXError error;
+    auto back = MVMovie::movieWithFile(saved, &error);
+    ASSERT_TRUE(back) << error.localizedDescription();
+    std::vector<std::string> nodes;
+    for (const auto& n : back->nodes()) {
+        std::string text = n->name() + ":";
+        for (const auto& h : n->hotspots())
+            text += " " + h->name();
+        nodes.push_back(text);
+    }
+    EXPECT_EQ(nodes,
+        (std::vector<std::string> { "Courtyard: Door to the hall Web site", "Hall: Door to the courtyard" }));
+    EXPECT_EQ(movara::test::runCommand({ "ffprobe", "-v", "error", "-show_streams", saved }).status, 0);
     XCloseDisplay(display);
 }

@@ -1,4 +1,4 @@
-#include "app/preferences.h"
+#include "core/preferences.h"
 
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/user_defaults.h"

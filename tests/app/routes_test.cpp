@@ -4,7 +4,7 @@
 #include "app/open_url_panel.h"
 #include "app/request_server.h"
 #include "document/composition_document.h"
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/scripting_command.h"
 #include "platform/winkit/alert.h"

@@ -5,7 +5,7 @@
 #include "app/document_controller.h"
 #include "app/favorites_controller.h"
 #include "app/main_menu.h"
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/winkit/menu.h"

@@ -2,7 +2,7 @@
 // reads arrays of dictionaries with exactly the documented keys, and a list python writes is read back.
 #include "app/document_controller.h"
 #include "app/favorites_controller.h"
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "platform/basekit/user_defaults.h"
 
 #include "test_support.h"

@@ -2,7 +2,7 @@
 #include "diagnostics/perf_collector.h"
 
 #include "test_support.h"
-#include "tests/diagnostics/program_runner.h"
+#include "program_runner.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 #include "diagnostics/test_measurement.h"
 
 #include "test_support.h"
-#include "tests/diagnostics/program_runner.h"
+#include "program_runner.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-#include "document/alert.h"
+#include "core/alert.h"
 
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 #include "platform/winkit/application.h"
 
 #include <gtest/gtest.h>

@@ -32,21 +32,6 @@ namespace {
 
 #ifdef MOVARA_HAVE_SDL_BACKEND
 
-std::shared_ptr<HXApplication> startApplication()
-{
-    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
-    HXRunLoop::main().setClock(nullptr);
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    static auto server = HXSDLWindowServer::create();
-    if (!server)
-        return nullptr;
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
-    return app;
-}
-
 // The mean x of the blue pixels in the view's rectangle on the screen, and how many there are.
 std::pair<double, int> blueColumn(Display* display, int left, int top, int width, int height)
 {
@@ -80,7 +65,7 @@ TEST(CompositionDisplay, ACompositionPlaysInItsWindow)
 #ifndef MOVARA_HAVE_SDL_BACKEND
     GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
 #else
-    auto app = startApplication();
+    auto app = movara::test::display::onScreenApplication();
     ASSERT_TRUE(app);
     HXDocumentController::setSharedDocumentController(std::make_shared<HXDocumentController>());
     movara::test::TempDir dir;

@@ -3,7 +3,7 @@
 
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/data_reference.h"
-#include "player/timeline/time_code_media.h"
+#include "document/time_code_media.h"
 #include "test_support.h"
 #include "tests/platform/mvkit/fixtures.h"
 

@@ -2,7 +2,7 @@
 #include "movie_document_test_support.h"
 
 #include "document/media_attributes.h"
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "inspectors/movie_info.h"
 #include "inspectors/property_inspector_browser.h"
@@ -295,6 +295,7 @@ TEST_F(MovieDocumentOpenTest, ClosingReleasesEverythingAndHearsNothingMore)
     HXDocumentController::sharedDocumentController()->addDocument(doc);
     doc->makeWindowControllers();
     doc->showWindows();
+    MovieInfo::installDocumentInfoPanelMaker();
     doc->movieInfo()->showHidePanel();
     doc->openMovieProperties();
     ASSERT_TRUE(doc->moviePropertyBrowser()->window()->isVisible());

@@ -1,4 +1,4 @@
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // is playable; ffprobe reads the reverse-DNS keys we write.
 #include "movie_document_test_support.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/persistence.h"
 #include "platform/mvkit/metadata.h"
 #include "platform/winkit/window.h"

@@ -7,7 +7,7 @@
 #include "platform/winkit/progress_indicator.h"
 #include "platform/winkit/text_field.h"
 #include "platform/winkit/window.h"
-#include "player/window/movie_progress_window_controller.h"
+#include "document/movie_progress_window_controller.h"
 
 using namespace movara::test::document;
 

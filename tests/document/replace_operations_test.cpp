@@ -2,7 +2,7 @@
 // changes, the continuation's operations, a failed replace, and the movie's close requests.
 #include "movie_document_test_support.h"
 
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 #include "platform/mvkit/sample_text_description.h"
 #include "platform/winkit/control.h"
 #include "test_support.h"

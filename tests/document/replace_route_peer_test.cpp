@@ -4,7 +4,7 @@
 
 #include "app/application_delegate.h"
 #include "app/player_program.h"
-#include "document/movie_error.h"
+#include "core/movie_error.h"
 #include "platform/winkit/control.h"
 #include "test_support.h"
 

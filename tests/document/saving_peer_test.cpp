@@ -15,7 +15,7 @@
 #include "platform/winkit/menu.h"
 #include "platform/winkit/save_panel.h"
 #include "platform/winkit/window.h"
-#include "player/window/movie_progress_window_controller.h"
+#include "document/movie_progress_window_controller.h"
 #include "tests/platform/mvkit/movie_peer_fixtures.h"
 
 #include <sys/stat.h>

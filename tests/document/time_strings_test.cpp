@@ -1,4 +1,4 @@
-#include "document/time_strings.h"
+#include "core/time_strings.h"
 
 #include <gtest/gtest.h>
 

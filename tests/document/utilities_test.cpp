@@ -1,8 +1,8 @@
-#include "document/array_additions.h"
-#include "document/matrix_array_additions.h"
-#include "document/object_additions.h"
-#include "document/string_additions.h"
-#include "document/string_format_additions.h"
+#include "core/array_additions.h"
+#include "core/matrix_array_additions.h"
+#include "core/object_additions.h"
+#include "core/string_additions.h"
+#include "core/string_format_additions.h"
 
 #include <gtest/gtest.h>
 

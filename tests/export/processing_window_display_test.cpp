@@ -7,10 +7,6 @@
 #include "platform/basekit/run_loop.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/document_controller.h"
-#if __has_include("platform/winkit/sdl_window_server.h")
-#include "platform/winkit/sdl_window_server.h"
-#define MOVARA_HAVE_SDL_BACKEND 1
-#endif
 #include "platform/winkit/window.h"
 
 #include <cairo.h>
@@ -21,29 +17,12 @@
 #include <string>
 #include <unistd.h>
 
-// Xlib last: its macros clash with names in the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+// Last: it brings Xlib, whose macros clash with names in the headers above.
+#include "display_capture.h"
 
 using namespace movara::test::jobs;
 
 namespace {
-
-#ifdef MOVARA_HAVE_SDL_BACKEND
-void runFor(HXApplication& app, double seconds)
-{
-    auto& loop = HXRunLoop::main();
-    double end = loop.now() + seconds;
-    while (loop.now() < end) {
-        if (auto event = app.nextEventMatchingMask(
-                HXAnyEventMask, std::min(end, loop.now() + 0.05), HXDefaultRunLoopMode, true))
-            app.sendEvent(*event);
-        // The rows change without events (worker messages, the elapsed-time timer).
-        for (auto& window : app.orderedWindows())
-            window->displayIfNeeded();
-    }
-}
-#endif
 
 TEST(ProcessingWindowDisplay, TwoJobsOneRunningOneQueued)
 {
@@ -53,16 +32,8 @@ TEST(ProcessingWindowDisplay, TwoJobsOneRunningOneQueued)
 #ifndef MOVARA_HAVE_SDL_BACKEND
     GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
 #else
-    HXRunLoop::main().setClock(nullptr);
-    // Plain X images for the window surface: a GL driver compiling shaders is not needed to show rows.
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    // Kept until the program ends (SDL's X libraries keep process-wide caches).
-    static auto server = HXSDLWindowServer::create();
-    ASSERT_TRUE(server);
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
+    auto app = movara::test::display::onScreenApplication();
+    ASSERT_TRUE(app);
 
     JobManager manager(1, scriptedWorker);
     auto document = std::make_shared<ProcessingDocument>(manager);
@@ -77,7 +48,8 @@ TEST(ProcessingWindowDisplay, TwoJobsOneRunningOneQueued)
     auto window = document->window();
     window->makeKeyAndOrderFront();
     ASSERT_TRUE(runUntil([&] { return document->jobViewForJob(running)->progress() > 0.3; }));
-    runFor(*app, 1.0);
+    // The rows change without events (worker messages, the elapsed-time timer): the pump draws them.
+    movara::test::display::runFor(*app, 1.0);
 
     EXPECT_EQ(queued->state(), JobState::Pending);
     EXPECT_FALSE(document->jobViewForJob(running)->isProgressHidden());

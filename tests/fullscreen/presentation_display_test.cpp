@@ -33,9 +33,8 @@
 #include <filesystem>
 #include <thread>
 
-// Xlib last: its macros clash with names in the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+// Last: it brings Xlib, whose macros clash with names in the headers above.
+#include "display_capture.h"
 
 using namespace movara::test;
 
@@ -195,16 +194,10 @@ private:
     std::string _display;
 };
 
+// The pump looks for events often: the heads-up panel's fades are short.
 void runFor(HXApplication& app, double seconds)
 {
-    auto& loop = HXRunLoop::main();
-    double end = loop.now() + seconds;
-    while (loop.now() < end) {
-        if (auto event = app.nextEventMatchingMask(HXAnyEventMask, std::min(end, loop.now() + 0.02), HXDefaultRunLoopMode, true))
-            app.sendEvent(*event);
-        for (auto& window : app.orderedWindows())
-            window->displayIfNeeded();
-    }
+    movara::test::display::runFor(app, seconds, 0.02);
 }
 
 #endif
@@ -226,14 +219,10 @@ TEST(PresentationDisplay, TwoScreensLetterboxPanelAndModeSwitch)
     struct ReleaseApplication {
         ~ReleaseApplication() { HXApplication::setSharedApplication(nullptr); }
     } releaseApplication;
-    HXRunLoop::main().setClock(nullptr);
     ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    auto server = HXSDLWindowServer::create();
-    ASSERT_TRUE(server);
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
+    // A window server of its own: the shared one belongs to the display the other tests use.
+    auto app = movara::test::display::applicationOn(HXSDLWindowServer::create());
+    ASSERT_TRUE(app);
     FSDisplayServices::setShared(nullptr);
 
     auto screens = HXScreen::screens();

@@ -1,8 +1,8 @@
 // The full-screen heads-up panel: its layout, where it is placed, the toggle's look and the title, the
 // fades and the idle count-down on the run loop's clock, and what disabling it keeps for next time.
-#include "fullscreen/hud_text.h"
+#include "player/controls/hud_text.h"
 #include "fullscreen/presentation_hud_window_controller.h"
-#include "fullscreen/presentation_settings.h"
+#include "document/presentation_settings.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/mvkit/movie.h"

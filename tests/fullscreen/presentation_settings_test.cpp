@@ -1,6 +1,6 @@
 // The presentation settings record: merging, access by key, and its stored form (the dictionary the
 // settings sheet, scripting and the preferences pass around), including what a damaged one gives.
-#include "fullscreen/presentation_settings.h"
+#include "document/presentation_settings.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/headless_window_server.h"
 

@@ -26,17 +26,9 @@ namespace movara::test::display {
 // program's bundle. Null when the display cannot be used.
 inline std::shared_ptr<HXApplication> startApplicationOnDisplay()
 {
-    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
-    HXRunLoop::main().setClock(nullptr);
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    static auto server = HXSDLWindowServer::create();
-    if (!server)
-        return nullptr;
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
-    HXDocumentController::setSharedDocumentController(std::make_shared<HXDocumentController>());
+    auto app = onScreenApplication();
+    if (app)
+        HXDocumentController::setSharedDocumentController(std::make_shared<HXDocumentController>());
     return app;
 }
 #endif

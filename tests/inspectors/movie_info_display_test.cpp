@@ -28,7 +28,9 @@ TEST(MovieInfoDisplay, ThePanelOnScreen)
     ASSERT_TRUE(app);
     auto doc = display::openShownMovie(path.string());
     ASSERT_TRUE(doc);
-    auto info = doc->movieInfo();
+    MovieInfo::installDocumentInfoPanelMaker();
+    auto info = std::dynamic_pointer_cast<MovieInfo>(doc->movieInfo());
+    ASSERT_TRUE(info);
     info->showHidePanel();
     auto panel = info->movieInfoPanel();
     ASSERT_TRUE(panel && panel->isVisible());

@@ -4,7 +4,7 @@
 // main window, hiding for a full-screen presentation on the panel's screen, and the state kept at quit.
 #include "document/movie_document.h"
 #include "fullscreen/display_services.h"
-#include "fullscreen/hud_content_view.h"
+#include "player/controls/hud_content_view.h"
 #include "fullscreen/presentation_manager.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "inspectors/movie_info.h"
@@ -61,10 +61,17 @@ struct AnyDisplays : FSDisplayServices {
     bool switchToMode(uint32_t, const FSDisplayMode&) override { return true; }
 };
 
+// The document's info panel as the inspectors made it.
+std::shared_ptr<MovieInfo> panelOf(MVPInfoPanelDocument& document)
+{
+    return std::dynamic_pointer_cast<MovieInfo>(document.movieInfo());
+}
+
 class MovieInfoTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        MovieInfo::installDocumentInfoPanelMaker();
         server = HXHeadlessWindowServer::install(kScreens);
         HXRunLoop::main().setClock(clock);
         FSDisplayServices::setShared(displays);
@@ -152,7 +159,7 @@ TEST_F(MovieInfoTest, ShowsTitleAndEveryLabelledValueOfSeveralKindsOfMovie)
             GTEST_SKIP() << "ffmpeg could not make " << fixtureName(c.fixture);
         auto doc = open(path);
         ASSERT_TRUE(doc);
-        auto info = doc->movieInfo();
+        auto info = panelOf(*doc);
         info->showHidePanel();
         ASSERT_TRUE(info->isVisible());
         EXPECT_TRUE(info->movieInfoPanel()->isVisible());
@@ -195,7 +202,7 @@ TEST_F(MovieInfoTest, ShowsAtMostFiveInformationLines)
 {
     OPEN_OR_SKIP(doc, annotatedMovie());
     ASSERT_EQ(doc->information().size(), 6u) << "the fixture carries six annotations";
-    auto info = doc->movieInfo();
+    auto info = panelOf(*doc);
     info->showHidePanel();
     const auto& lines = doc->information();
     std::string firstFive = lines[0] + "\n" + lines[1] + "\n" + lines[2] + "\n" + lines[3] + "\n" + lines[4];
@@ -209,7 +216,7 @@ TEST_F(MovieInfoTest, ShowsAtMostFiveInformationLines)
 TEST_F(MovieInfoTest, LaysTheViewsOutFromTheTopAndKeepsThePanelsTopEdge)
 {
     OPEN_OR_SKIP(doc, fixturePath(MovieFixture::H264AacMov));
-    auto info = doc->movieInfo();
+    auto info = panelOf(*doc);
     info->showHidePanel();
     const auto& rows = info->infoItems();
     ASSERT_GE(rows.size(), 2u);
@@ -261,7 +268,7 @@ TEST_F(MovieInfoTest, LaysTheViewsOutFromTheTopAndKeepsThePanelsTopEdge)
 TEST_F(MovieInfoTest, ADocumentPanelOpensWhereItWasClosed)
 {
     OPEN_OR_SKIP(doc, fixturePath(MovieFixture::H264AacMov));
-    auto info = doc->movieInfo();
+    auto info = panelOf(*doc);
     info->showHidePanel();
     auto panel = info->movieInfoPanel();
     panel->setFrameOrigin({ 40, 300 });
@@ -362,7 +369,7 @@ TEST_F(MovieInfoTest, HidesForAFullScreenPresentationOnItsScreenOnly)
         auto doc = open(path);
         ASSERT_TRUE(doc);
         doc->movieWindow()->makeKeyAndOrderFront();
-        auto info = c.inspector ? MovieInfo::movieInspector() : doc->movieInfo();
+        auto info = c.inspector ? MovieInfo::movieInspector() : panelOf(*doc);
         info->showHidePanel();
         ASSERT_TRUE(info->isVisible());
         info->movieInfoPanel()->setFrameOrigin(c.panelOrigin);
@@ -373,7 +380,7 @@ TEST_F(MovieInfoTest, HidesForAFullScreenPresentationOnItsScreenOnly)
         EXPECT_EQ(info->isVisible(), !c.hides);
         EXPECT_EQ(info->movieInfoPanel()->isVisible(), !c.hides);
         EXPECT_EQ(info->hidInfoPanelForFullScreen(), c.hides);
-        EXPECT_EQ(doc->movieInfo()->shouldMenuItemBeValid(), false) << "no document panel while presenting";
+        EXPECT_EQ(panelOf(*doc)->shouldMenuItemBeValid(), false) << "no document panel while presenting";
         EXPECT_TRUE(MovieInfo::movieInspector()->shouldMenuItemBeValid());
 
         doc->exitFullScreen();

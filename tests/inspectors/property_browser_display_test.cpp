@@ -25,15 +25,8 @@ TEST(PropertyBrowserDisplay, TheWindowWithAPaneOnScreen)
     GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
 #else
     using namespace movara::test;
-    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
-    HXRunLoop::main().setClock(nullptr);
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    static auto server = HXSDLWindowServer::create();
-    ASSERT_TRUE(server);
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
+    auto app = display::onScreenApplication();
+    ASSERT_TRUE(app);
     HXDocumentController::setSharedDocumentController(std::make_shared<HXDocumentController>());
 
     // The real test pane, loaded from its bundle.

@@ -1,7 +1,7 @@
 // The player-chooser program, started as a user's desktop would: players found through desktop entries
 // (fake players on PATH that record their arguments), or the movara-player beside it; and its lifetime.
 #include "test_support.h"
-#include "tests/diagnostics/program_runner.h"
+#include "program_runner.h"
 
 #include <gtest/gtest.h>
 

@@ -65,22 +65,6 @@ struct FakeInput {
     }
 };
 
-// The application on the real display (one window server for the whole program).
-std::shared_ptr<HXApplication> startApplication()
-{
-    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
-    HXRunLoop::main().setClock(nullptr);
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    static auto server = HXSDLWindowServer::create();
-    if (!server)
-        return nullptr;
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
-    return app;
-}
-
 double seconds(MVTime time)
 {
     double value = 0;
@@ -108,7 +92,7 @@ TEST(ControlsDisplay, TheTransportBarPlaysAndPausesOnARealClick)
 #ifndef MOVARA_HAVE_SDL_BACKEND
     GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
 #else
-    auto app = startApplication();
+    auto app = movara::test::display::onScreenApplication();
     ASSERT_TRUE(app);
 
     // A two-second movie with a picture track; its rate is what the bar sets.
@@ -240,7 +224,7 @@ TEST(ControlsDisplay, PlayingARealMovieFromTheBarMovesItsTimeUntilPaused)
     auto movie = MVMovie::movieWithFile(path, &error);
     ASSERT_TRUE(movie) << error.localizedDescription();
 
-    auto app = startApplication();
+    auto app = movara::test::display::onScreenApplication();
     ASSERT_TRUE(app);
     auto playback = MVMoviePlayback::playbackForMovie(movie);
     auto window = std::make_shared<HXWindow>(HXMakeRect(140, 200, 240, 60), HXTitledWindowMask);

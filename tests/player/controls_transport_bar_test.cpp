@@ -34,9 +34,12 @@ public:
     int hotspotCount() const override { return hotspots; }
     void gotoPreviousNode() override { ++previousNodes; }
     void zoom(float speed) override { zooms.push_back(speed); }
+    bool hotspotsVisible() const override { return shown; }
+    void setHotspotsVisible(bool visible) override { shown = visible; }
 
     unsigned type = LocalPlayback;
     bool vr = false;
+    bool shown = false;
     int hotspots = 0;
     int previousNodes = 0;
     std::vector<float> zooms;

@@ -1,6 +1,6 @@
 // Drop-frame time code checked against libavutil's time-code conversion: for every frame of a day, our
 // label of the frame number is the one libavutil makes, and the label reads back to the same frame.
-#include "player/timeline/time_code.h"
+#include "document/time_code.h"
 
 extern "C" {
 #include <libavutil/timecode.h>

@@ -9,10 +9,6 @@
 #include "platform/basekit/run_loop.h"
 #include "platform/mvkit/movie_view.h"
 #include "platform/winkit/application.h"
-#if __has_include("platform/winkit/sdl_window_server.h")
-#include "platform/winkit/sdl_window_server.h"
-#define MOVARA_HAVE_SDL_BACKEND 1
-#endif
 #include "platform/winkit/window.h"
 
 #include <cairo.h>
@@ -22,27 +18,16 @@
 #include <cstring>
 #include <string>
 
-// Xlib last: its macros clash with names in the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+// Last: it brings Xlib, whose macros clash with names in the headers above.
+#include "display_capture.h"
+
+#ifdef MOVARA_HAVE_SDL_BACKEND
+using movara::test::display::runFor;
+#endif
 
 namespace {
 
 #ifdef MOVARA_HAVE_SDL_BACKEND
-void runFor(HXApplication& app, double seconds)
-{
-    auto& loop = HXRunLoop::main();
-    double end = loop.now() + seconds;
-    while (loop.now() < end) {
-        if (auto event = app.nextEventMatchingMask(
-                HXAnyEventMask, std::min(end, loop.now() + 0.02), HXDefaultRunLoopMode, true))
-            app.sendEvent(*event);
-        app.updateWindows();
-        for (auto& window : app.orderedWindows())
-            window->displayIfNeeded();
-    }
-}
-
 HXEvent key(const HXWindow& window, const std::string& characters, uint32_t flags = 0)
 {
     return HXEvent::keyEvent(
@@ -75,14 +60,8 @@ TEST(LCDViewDisplay, TheTimeFollowsTheMovieAndATypedTimeMovesIt)
     auto movie = MVMovie::movieWithFile(path, &error);
     ASSERT_TRUE(movie) << error.localizedDescription();
 
-    HXRunLoop::main().setClock(nullptr);
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    static auto server = HXSDLWindowServer::create();
-    ASSERT_TRUE(server);
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
+    auto app = movara::test::display::onScreenApplication();
+    ASSERT_TRUE(app);
 
     auto window = std::make_shared<HXWindow>(HXMakeRect(120, 160, 360, 154), HXTitledWindowMask);
     window->setTitle("Time display");

@@ -12,10 +12,6 @@
 #include "platform/mvkit/playback/movie_playback.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/document_controller.h"
-#if __has_include("platform/winkit/sdl_window_server.h")
-#include "platform/winkit/sdl_window_server.h"
-#define MOVARA_HAVE_SDL_BACKEND 1
-#endif
 #include "platform/winkit/window.h"
 
 #include <gtest/gtest.h>
@@ -25,26 +21,16 @@
 #include <set>
 #include <string>
 
+// Last: it brings Xlib, whose macros clash with names in the headers above.
+#include "display_capture.h"
+
+#ifdef MOVARA_HAVE_SDL_BACKEND
+using movara::test::display::runFor;
+#endif
+
 namespace {
 
 #ifdef MOVARA_HAVE_SDL_BACKEND
-// Runs the program's loop for a while; `each` looks at the display after every turn.
-void runFor(HXApplication& app, double seconds, const std::function<void()>& each = {})
-{
-    auto& loop = HXRunLoop::main();
-    double end = loop.now() + seconds;
-    while (loop.now() < end) {
-        if (auto event = app.nextEventMatchingMask(
-                HXAnyEventMask, std::min(end, loop.now() + 0.02), HXDefaultRunLoopMode, true))
-            app.sendEvent(*event);
-        app.updateWindows();
-        for (auto& window : app.orderedWindows())
-            window->displayIfNeeded();
-        if (each)
-            each();
-    }
-}
-
 HXEvent key(const HXWindow& window, const std::string& characters)
 {
     return HXEvent::keyEvent(
@@ -79,14 +65,8 @@ TEST(LCDPlayerWindowDisplay, TheTimeRunsWhilePlayingAndATypedTimeMovesTheMovie)
     auto movie = MVMovie::movieWithFile(path, &error);
     ASSERT_TRUE(movie) << error.localizedDescription();
 
-    HXRunLoop::main().setClock(nullptr);
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    static auto server = HXSDLWindowServer::create();
-    ASSERT_TRUE(server);
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
+    auto app = movara::test::display::onScreenApplication();
+    ASSERT_TRUE(app);
     HXDocumentController::setSharedDocumentController(std::make_shared<HXDocumentController>());
 
     auto document = MVPMovieDocument::movieDocumentWithMVMovie(movie);
@@ -109,7 +89,7 @@ TEST(LCDPlayerWindowDisplay, TheTimeRunsWhilePlayingAndATypedTimeMovesTheMovie)
     ASSERT_TRUE(playback);
     playback->play();
     std::set<std::string> shown;
-    runFor(*app, 2.6, [&] { shown.insert(field->stringValue()); });
+    runFor(*app, 2.6, 0.02, [&] { shown.insert(field->stringValue()); });
     EXPECT_TRUE(lcd->isPlaying());
     EXPECT_TRUE(shown.count("00:00:01")) << "the time ran through the first second";
     EXPECT_TRUE(shown.count("00:00:02")) << "and on into the next";

@@ -4,7 +4,7 @@
 #include "timeline_lcd_test_view.h"
 #include "timeline_test_movies.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/timer.h"

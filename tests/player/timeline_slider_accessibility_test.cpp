@@ -1,6 +1,6 @@
 // The timeline slider as assistive software sees it: the track is a timeline slider whose children are the
 // knobs' value indicators; each tells its time in seconds and in words, steps, and takes values and focus.
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "platform/basekit/bundle.h"
 #include "platform/winkit/accessibility.h"
 #include "player/timeline/slider_accessibility.h"

@@ -5,10 +5,6 @@
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/notifications.h"
 #include "platform/winkit/application.h"
-#if __has_include("platform/winkit/sdl_window_server.h")
-#include "platform/winkit/sdl_window_server.h"
-#define MOVARA_HAVE_SDL_BACKEND 1
-#endif
 #include "platform/winkit/window.h"
 #include "player/timeline/lcd_media_source.h"
 #include "player/timeline/slider_playhead_button.h"
@@ -24,27 +20,17 @@
 #include <cmath>
 #include <cstdlib>
 
-// Xlib last: its macros clash with names in the headers above.
-#include <X11/Xlib.h>
+// Last: it brings Xlib, whose macros clash with names in the headers above.
+#include "display_capture.h"
 #include <X11/keysym.h>
+
+#ifdef MOVARA_HAVE_SDL_BACKEND
+using movara::test::display::runFor;
+#endif
 
 namespace {
 
 #ifdef MOVARA_HAVE_SDL_BACKEND
-
-void runFor(HXApplication& app, double seconds)
-{
-    auto& loop = HXRunLoop::main();
-    double end = loop.now() + seconds;
-    while (loop.now() < end) {
-        if (auto event = app.nextEventMatchingMask(
-                HXAnyEventMask, std::min(end, loop.now() + 0.02), HXDefaultRunLoopMode, true))
-            app.sendEvent(*event);
-        app.updateWindows();
-        for (auto& window : app.orderedWindows())
-            window->displayIfNeeded();
-    }
-}
 
 // The X server's test extension, loaded at run time.
 struct FakeInput {
@@ -93,14 +79,8 @@ TEST(SliderDisplay, DraggingScrubsAndShiftDraggingSelects)
 #ifndef MOVARA_HAVE_SDL_BACKEND
     GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
 #else
-    HXRunLoop::main().setClock(nullptr);
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    static auto server = HXSDLWindowServer::create();
-    ASSERT_TRUE(server);
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
+    auto app = movara::test::display::onScreenApplication();
+    ASSERT_TRUE(app);
 
     // Ten seconds of pictures; the time display's part is played by the media source and two observers.
     auto movie = movara::test::pictureMovie(600, 60, 100);

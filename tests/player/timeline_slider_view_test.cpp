@@ -1,7 +1,7 @@
 // The timeline slider in a headless window with a media source that notes its calls: the parts a rebuild
 // makes, where clicks go, dragging and stepping the knobs, the selection indicators' hover and fades on
 // the manual clock, scrubbing the track, dragging the selection out and drops.
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/winkit/pasteboard.h"
 #include "player/timeline/slider_drag_indicator_view.h"

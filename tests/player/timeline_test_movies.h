@@ -4,7 +4,7 @@
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/media.h"
 #include "platform/mvkit/movie.h"
-#include "player/timeline/time_code_media.h"
+#include "document/time_code_media.h"
 
 #include <memory>
 

@@ -1,5 +1,5 @@
-#include "player/timeline/time_code.h"
-#include "player/timeline/time_code_media.h"
+#include "document/time_code.h"
+#include "document/time_code_media.h"
 
 #include "timeline_test_movies.h"
 

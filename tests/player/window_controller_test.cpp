@@ -3,7 +3,7 @@
 // the pinch that ends short of full screen, and the undo bracket around a movie edit.
 #include "window_test_fixture.h"
 
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "player/window/movie_window_background_view.h"
 
 #include "platform/basekit/undo_manager.h"
@@ -282,7 +282,7 @@ TEST_F(WindowControllerActions, ANewNaturalSizeResizesTheWindowAtTheSameScale)
 
 } // namespace
 
-#include "document/string_additions.h"
+#include "core/string_additions.h"
 #include "platform/winkit/matrix.h"
 #include "platform/winkit/text_field.h"
 

@@ -2,7 +2,7 @@
 // change the movie's rate, time and selection; the wheel steps; modified keys are left to others.
 #include "window_test_fixture.h"
 
-#include "app/application.h"
+#include "core/notification_names.h"
 
 #include "platform/mvkit/time.h"
 

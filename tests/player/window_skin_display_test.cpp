@@ -40,21 +40,6 @@ namespace {
 
 #ifdef MOVARA_HAVE_SDL_BACKEND
 
-std::shared_ptr<HXApplication> startApplication()
-{
-    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
-    HXRunLoop::main().setClock(nullptr);
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    static auto server = HXSDLWindowServer::create();
-    if (!server)
-        return nullptr;
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
-    return app;
-}
-
 bool isGreen(unsigned long pixel)
 {
     return ((pixel >> 16) & 0xFF) < 60 && ((pixel >> 8) & 0xFF) > 190 && (pixel & 0xFF) < 60;
@@ -72,7 +57,7 @@ TEST(SkinDisplay, TheSkinnedWindowShowsItsShape)
 #ifndef MOVARA_HAVE_SDL_BACKEND
     GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
 #else
-    auto app = startApplication();
+    auto app = movara::test::display::onScreenApplication();
     ASSERT_TRUE(app);
     HXDocumentController::setSharedDocumentController(std::make_shared<HXDocumentController>());
 

@@ -1,7 +1,7 @@
 #pragma once
 // What the recording tests share: devices the test chooses, and a headless application whose recordings
 // go to a temporary folder.
-#include "app/preferences.h"
+#include "core/preferences.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/winkit/alert.h"

@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -26,9 +27,11 @@
 namespace movara::test::display {
 
 #ifdef MOVARA_HAVE_SDL_BACKEND
-// Runs the application's events for `seconds` of real time, looking for events every `step` seconds and
-// drawing what needs it.
-inline void runFor(HXApplication& app, double seconds, double step = 0.05)
+// Runs the application's events for `seconds` of real time as the program's main loop does: looks for
+// an event every `step` seconds, lets the windows update and draws what needs it; `each` (when given)
+// looks at the screen after every turn.
+inline void runFor(
+    HXApplication& app, double seconds, double step = 0.05, const std::function<void()>& each = {})
 {
     auto& loop = HXRunLoop::main();
     double end = loop.now() + seconds;
@@ -36,29 +39,39 @@ inline void runFor(HXApplication& app, double seconds, double step = 0.05)
         if (auto event = app.nextEventMatchingMask(
                 HXAnyEventMask, std::min(end, loop.now() + step), HXDefaultRunLoopMode, true))
             app.sendEvent(*event);
+        app.updateWindows();
         for (auto& window : app.orderedWindows())
             window->displayIfNeeded();
+        if (each)
+            each();
     }
 }
 
-// A fresh shared application on the real SDL backend for one display test, with the bundle's resources
-// and the real clock. SDL starts once per process, so every test shares one window server. Null when SDL
-// cannot start.
-inline std::shared_ptr<HXApplication> onScreenApplication()
+// A fresh shared application on `server` for one display test, on the real clock.
+inline std::shared_ptr<HXApplication> applicationOn(const std::shared_ptr<HXSDLWindowServer>& server)
 {
-#ifdef MOVARA_BUNDLE_DIR
-    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
-#endif
-    HXRunLoop::main().setClock(nullptr);
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    static auto server = HXSDLWindowServer::create();
     if (!server)
         return nullptr;
+    HXRunLoop::main().setClock(nullptr);
     HXApplication::setSharedApplication(nullptr);
     auto app = std::make_shared<HXApplication>();
     app->setWindowServer(server);
     HXApplication::setSharedApplication(app);
     return app;
+}
+
+// A fresh shared application on the real SDL backend for one display test, with the bundle's resources
+// and the real clock. SDL starts once per process, so every test shares one window server (plain X
+// images for its surfaces: no GL driver compiling shaders). Null when SDL cannot start.
+inline std::shared_ptr<HXApplication> onScreenApplication()
+{
+#ifdef MOVARA_BUNDLE_DIR
+    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
+#endif
+    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
+    // Kept until the program ends (SDL's X libraries keep process-wide caches).
+    static auto server = HXSDLWindowServer::create();
+    return applicationOn(server);
 }
 
 struct Capture {

@@ -121,7 +121,7 @@ void MVDecoder::receive(std::vector<std::shared_ptr<MVDecodedFrame>>& outFrames)
 }
 
 bool MVDecoder::decode(const uint8_t* data, size_t size, int64_t decodeTime, int64_t presentationTime,
-    int64_t duration, std::vector<std::shared_ptr<MVDecodedFrame>>& outFrames, HXError* outError)
+    int64_t duration, std::vector<std::shared_ptr<MVDecodedFrame>>& outFrames, HXError* outError, bool sync)
 {
     av_packet_unref(_packet);
     if (av_new_packet(_packet, int(size)) < 0) {
@@ -135,6 +135,10 @@ bool MVDecoder::decode(const uint8_t* data, size_t size, int64_t decodeTime, int
     _packet->dts = decodeTime;
     _packet->pts = presentationTime;
     _packet->duration = duration;
+    // Some decoders take a sample not marked as a key frame as a difference to the picture before
+    // (PNG movies would pile every picture onto the last one).
+    if (sync)
+        _packet->flags |= AV_PKT_FLAG_KEY;
     for (;;) {
         int err = avcodec_send_packet(_context, _packet);
         if (err == AVERROR(EAGAIN)) {

@@ -52,9 +52,11 @@ public:
     int32_t timeScale() const { return _timeScale; }
 
     // Decodes one sample and answers the frames that became ready. Damaged sample data is skipped
-    // (counted in damagedSampleCount()); false with `outError` only when the decoder cannot go on.
+    // (counted in damagedSampleCount()); false with `outError` only when the decoder cannot go on. A sample
+    // that is no sync sample (`sync` false) may build on the ones before it.
     bool decode(const uint8_t* data, size_t size, int64_t decodeTime, int64_t presentationTime,
-        int64_t duration, std::vector<std::shared_ptr<MVDecodedFrame>>& outFrames, HXError* outError);
+        int64_t duration, std::vector<std::shared_ptr<MVDecodedFrame>>& outFrames, HXError* outError,
+        bool sync = true);
     // Answers the frames still held back (end of the samples); the decoder is then reset.
     void drain(std::vector<std::shared_ptr<MVDecodedFrame>>& outFrames);
     // Forgets every buffered sample and frame (before decoding from another place).

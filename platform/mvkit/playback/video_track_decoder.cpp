@@ -119,7 +119,7 @@ int MVVideoTrackDecoder::feedNext(HXError* outError)
         if (!_source->readData(s.descriptionIndex, s.offset, s.size, _buffer, outError))
             return -1;
         if (!_decoder->decode(_buffer.data(), _buffer.size(), s.decodeTime, s.presentationTime(), s.duration,
-                frames, outError))
+                frames, outError, s.sync))
             return -1;
         ++_nextSample;
         ++_samplesDecoded;

@@ -89,7 +89,8 @@ TEST_P(DecodedPictureTest, PlayingThroughDecodesEverySampleOnce)
 }
 
 INSTANTIATE_TEST_SUITE_P(Fixtures, DecodedPictureTest,
-    ::testing::Values(MovieFixture::H264AacMov, MovieFixture::H264AacMp4, MovieFixture::MjpegPcmMov));
+    ::testing::Values(
+        MovieFixture::H264AacMov, MovieFixture::H264AacMp4, MovieFixture::MjpegPcmMov, MovieFixture::PngMov));
 
 TEST(DecodedPictureEditTest, EditedTrackShowsThePicturesItsSegmentsName)
 {

@@ -31,6 +31,7 @@ enum class MovieFixture {
     PcmWav, // .wav: 16-bit PCM, 2 s
     Mp3Audio, // .mp3: MP3 audio, 2 s
     MpegTs, // .ts: H.264 + AAC in an MPEG transport stream
+    PngMov, // .mov: PNG pictures (each one whole), 1 s at 10 fps
 };
 
 // The fixture's path, making it on first use; empty when ffmpeg is not available or failed.
@@ -119,6 +120,9 @@ inline Recipe recipeFor(MovieFixture f, const std::filesystem::path& dir)
             { "-c:a", "libmp3lame", "-b:a", "64k" } };
     case MovieFixture::MpegTs:
         return { "h264_aac.ts", join({ kVideo, kAudio }), join({ kH264, { "-c:a", "aac", "-b:a", "64k" } }) };
+    case MovieFixture::PngMov:
+        return { "png.mov", { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=1" },
+            { "-c:v", "png" } };
     }
     return {};
 }

@@ -18,10 +18,6 @@
 #include "platform/winkit/tab_view.h"
 #include "platform/winkit/table_view.h"
 #include "platform/winkit/text_field.h"
-#if __has_include("platform/winkit/sdl_window_server.h")
-#include "platform/winkit/sdl_window_server.h"
-#define MOVARA_HAVE_SDL_BACKEND 1
-#endif
 #include "platform/winkit/window.h"
 
 #include <cairo.h>
@@ -32,26 +28,17 @@
 #include <cstring>
 #include <string>
 
-// Xlib last: its macros clash with names in the headers above.
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
+// Last: it brings Xlib, whose macros clash with names in the headers above.
+#include "display_capture.h"
 #include <X11/keysym.h>
+
+#ifdef MOVARA_HAVE_SDL_BACKEND
+using movara::test::display::runFor;
+#endif
 
 namespace {
 
 #ifdef MOVARA_HAVE_SDL_BACKEND
-
-void runFor(HXApplication& app, double seconds)
-{
-    auto& loop = HXRunLoop::main();
-    double end = loop.now() + seconds;
-    while (loop.now() < end) {
-        if (auto event = app.nextEventMatchingMask(HXAnyEventMask, std::min(end, loop.now() + 0.05), HXDefaultRunLoopMode, true))
-            app.sendEvent(*event);
-        for (auto& window : app.orderedWindows())
-            window->displayIfNeeded();
-    }
-}
 
 // The X server's test extension, loaded at run time (only its shared library is needed). It stays
 // loaded: it registered hooks with the display that run when the display closes.
@@ -124,14 +111,8 @@ TEST(ControlsDisplay, EveryControlInOnePanel)
 #ifndef MOVARA_HAVE_SDL_BACKEND
     GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
 #else
-    HXRunLoop::main().setClock(nullptr);
-    ::setenv("SDL_FRAMEBUFFER_ACCELERATION", "0", 0);
-    static auto server = HXSDLWindowServer::create();
-    ASSERT_TRUE(server);
-    HXApplication::setSharedApplication(nullptr);
-    auto app = std::make_shared<HXApplication>();
-    app->setWindowServer(server);
-    HXApplication::setSharedApplication(app);
+    auto app = movara::test::display::onScreenApplication();
+    ASSERT_TRUE(app);
 
     auto panel = std::make_shared<HXPanel>(HXMakeRect(80, 120, 640, 470), HXTitledWindowMask | HXClosableWindowMask);
     panel->setTitle("Controls");
