@@ -336,8 +336,9 @@ void MVMovie::streamFailed(const HXError& error)
         setLoadState(MVMovieLoadStateError);
         return;
     }
-    postStatus(MVMovieStatusFlagError, 0, error.localizedDescription());
+    // Stopped first: the display shows the error, not what it shows for a stopped stream.
     setRate(0);
+    postStatus(MVMovieStatusFlagError, 0, error.localizedDescription());
 }
 
 void MVMovie::postStatus(int64_t flags, int64_t code, const std::string& text)

@@ -40,14 +40,7 @@ inline constexpr const char* MVMovieRateDidChangeNotificationParameter
 inline constexpr const char* MVMovieLoadStateNotificationParameter = "MVMovieLoadStateNotificationParameter";
 inline constexpr const char* MVMovieErrorNotificationParameter = "MVMovieErrorNotificationParameter";
 
-// The user info of MVMovieStatusStringPostedNotification (streaming and playback problems): the flags (bit 4
-// a streaming status, bit 8 the code is valid, bit 16 an error text), the text and the code.
-inline constexpr const char* MVMovieStatusFlagsNotificationParameter
-    = "MVMovieStatusFlagsNotificationParameter";
-inline constexpr const char* MVMovieStatusStringNotificationParameter
-    = "MVMovieStatusStringNotificationParameter";
-inline constexpr const char* MVMovieStatusCodeNotificationParameter
-    = "MVMovieStatusCodeNotificationParameter";
+// The flags of MVMovieStatusStringPostedNotification (its user info keys are below).
 inline constexpr long MVMovieStatusFlagStreaming = 4;
 inline constexpr long MVMovieStatusFlagHasCode = 8;
 inline constexpr long MVMovieStatusFlagError = 16;

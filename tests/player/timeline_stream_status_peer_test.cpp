@@ -133,4 +133,11 @@ TEST_F(StreamStatusTest, ALiveStreamTellsItsStatusesThenShowsItselfAsLive)
     EXPECT_EQ(shown(), localized("mvpLCDLiveBroadcast"));
     movie->stop();
     EXPECT_EQ(shown(), localized("mvpLCDLiveBroadcastPaused"));
+
+    // The server goes away while it plays: the error stays on show, not the stopped broadcast's text.
+    movie->play();
+    http.kill();
+    encoder.kill();
+    ASSERT_TRUE(runLoopUntil([&] { return shown().find("The stream stopped") == 0; }, 40)) << shown();
+    EXPECT_FALSE(movie->isPlaying());
 }

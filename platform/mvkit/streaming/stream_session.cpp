@@ -737,14 +737,15 @@ void MVStreamSession::handlePacket(AVPacket* packet)
 
     const AVStream* stream = _context->streams[index];
     int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-    if (pts == AV_NOPTS_VALUE)
-        return;
-    const double seconds = double(pts) * av_q2d(stream->time_base);
-    if (!_haveStart) {
+    // A packet without a time (RTP's first, before its time is known) goes where the last one was.
+    double seconds = pts != AV_NOPTS_VALUE ? double(pts) * av_q2d(stream->time_base)
+                                           : (_haveStart ? _lastPacketSeconds : 0);
+    if (!_haveStart && pts != AV_NOPTS_VALUE) {
         _startSeconds = seconds;
         _haveStart = true;
     }
-    const int64_t time = unitsFromSeconds(seconds - _startSeconds);
+    _lastPacketSeconds = seconds;
+    const int64_t time = std::max<int64_t>(0, unitsFromSeconds(seconds - _startSeconds));
     if (index == _audioIndex) {
         decodeSound(packet);
     } else {

@@ -155,6 +155,7 @@ private:
     int64_t _streamDuration = 0;
     double _startSeconds = 0;
     bool _haveStart = false;
+    double _lastPacketSeconds = 0; // reading thread
 
     // Shared between the threads.
     mutable std::mutex _mutex;
