@@ -113,8 +113,6 @@ private:
 inline const char* kRangeServerScript = R"(
 import http.server, os, sys, time
 root, rate = sys.argv[1], float(sys.argv[2])
-types = {'.m3u8': 'application/vnd.apple.mpegurl', '.ts': 'video/mp2t', '.mov': 'video/quicktime',
-         '.mp4': 'video/mp4', '.sdp': 'application/sdp'}
 class Handler(http.server.BaseHTTPRequestHandler):
     protocol_version = 'HTTP/1.1'
     def log_message(self, *args):
@@ -146,7 +144,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_response(200)
         self.send_header('Accept-Ranges', 'bytes')
         self.send_header('Content-Length', str(end - start + 1))
-        self.send_header('Content-Type', types.get(os.path.splitext(path)[1], 'application/octet-stream'))
+        self.send_header('Content-Type', 'application/octet-stream')
         self.end_headers()
         at = start
         while at <= end:

@@ -8,7 +8,6 @@ extern "C" {
 
 #include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
@@ -17,23 +16,11 @@ extern "C" {
 
 namespace {
 
-double steadyNow()
-{
-    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-}
-
 std::mutex registryMutex;
 std::map<std::string, std::weak_ptr<MVNetworkDataCache>>& registry()
 {
     static auto* caches = new std::map<std::string, std::weak_ptr<MVNetworkDataCache>>;
     return *caches;
-}
-
-std::string avErrorText(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
 }
 
 HXError fetchError(const std::string& text, const std::string& url)
@@ -113,27 +100,9 @@ MVNetworkDataCache::~MVNetworkDataCache()
 
 void MVNetworkDataCache::cancel()
 {
-    _cancelled = true;
+    _network.cancel();
     if (_thread.joinable() && _thread.get_id() != std::this_thread::get_id())
         _thread.join();
-}
-
-int MVNetworkDataCache::interrupted(void* opaque)
-{
-    auto* self = static_cast<MVNetworkDataCache*>(opaque);
-    if (self->_cancelled)
-        return 1;
-    if (steadyNow() > self->_deadline.load()) {
-        self->_timedOut = true;
-        return 1;
-    }
-    return 0;
-}
-
-void MVNetworkDataCache::setDeadline(double seconds)
-{
-    _timedOut = false;
-    _deadline = steadyNow() + seconds;
 }
 
 // ---- What is present
@@ -261,17 +230,17 @@ bool MVNetworkDataCache::connect(uint64_t offset, std::string* outReason)
 {
     if (_io)
         avio_closep(&_io);
-    AVIOInterruptCB callback { &MVNetworkDataCache::interrupted, this };
+    AVIOInterruptCB callback = _network.callback();
     AVDictionary* options = nullptr;
     if (offset > 0)
         av_dict_set_int(&options, "offset", int64_t(offset), 0);
-    setDeadline(_options.connectTimeout);
+    _network.arm(_options.connectTimeout);
     int result = avio_open2(&_io, _url.c_str(), AVIO_FLAG_READ, &callback, &options);
     av_dict_free(&options);
     if (result < 0) {
-        *outReason = _timedOut
+        *outReason = _network.timedOut()
             ? "the server did not answer within " + std::to_string(int(_options.connectTimeout)) + " seconds"
-            : avErrorText(result);
+            : MVNetworkDeadline::errorText(result);
         return false;
     }
     int64_t size = avio_size(_io);
@@ -297,7 +266,7 @@ void MVNetworkDataCache::run()
     else if (!(ok = connect(0, &reason)))
         error = fetchError("The movie cannot be fetched: " + reason + ".", _url);
     std::vector<unsigned char> buffer(1 << 16);
-    while (ok && !_cancelled) {
+    while (ok && !_network.cancelled()) {
         auto next = nextOffset(position);
         if (!next) {
             std::lock_guard lock(_mutex);
@@ -305,7 +274,7 @@ void MVNetworkDataCache::run()
             break;
         }
         if (*next != position) {
-            setDeadline(_options.connectTimeout);
+            _network.arm(_options.connectTimeout);
             if (avio_seek(_io, int64_t(*next), SEEK_SET) < 0 && !connect(*next, &reason)) {
                 error = fetchError("The movie stopped arriving: " + reason + ".", _url);
                 ok = false;
@@ -313,9 +282,9 @@ void MVNetworkDataCache::run()
             }
             position = *next;
         }
-        setDeadline(_options.stallTimeout);
+        _network.arm(_options.stallTimeout);
         int n = avio_read_partial(_io, buffer.data(), int(buffer.size()));
-        if (_cancelled)
+        if (_network.cancelled())
             break;
         if (n > 0) {
             if (::pwrite(_fd, buffer.data(), size_t(n), off_t(position)) != n) {
@@ -342,9 +311,9 @@ void MVNetworkDataCache::run()
                 continue; // the end: fill what is missing, if anything is
         }
         // The connection dropped (or ended early): take it up again where it stopped.
-        std::string why = _timedOut
+        std::string why = _network.timedOut()
             ? "no data arrived for " + std::to_string(int(_options.stallTimeout)) + " seconds"
-            : ended ? "the server ended the transfer early" : avErrorText(n);
+            : ended ? "the server ended the transfer early" : MVNetworkDeadline::errorText(n);
         error = fetchError("The movie stopped arriving: " + why + ".", _url);
         if (++drops > _options.reconnects) {
             ok = false;
@@ -352,7 +321,7 @@ void MVNetworkDataCache::run()
         }
         uint64_t from = _seekable ? position : 0;
         if (!connect(from, &reason)) {
-            if (_cancelled)
+            if (_network.cancelled())
                 break;
             error = fetchError("The movie stopped arriving: the server cannot be reached again (" + reason + ").", _url);
             ok = false;
@@ -362,7 +331,7 @@ void MVNetworkDataCache::run()
     }
     if (_io)
         avio_closep(&_io);
-    if (_cancelled)
+    if (_network.cancelled())
         return;
     {
         std::lock_guard lock(_mutex);

@@ -9,6 +9,7 @@
 // registered for the file's path): a sample that has not arrived is an error at once, never a wait.
 #include "platform/basekit/error.h"
 #include "platform/mvkit/atoms/atom_reader.h"
+#include "platform/mvkit/streaming/network_deadline.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -70,8 +71,6 @@ private:
     void addRange(uint64_t offset, uint64_t size);
     // The next offset to fetch from, given where the connection stands; nullopt when nothing is missing.
     std::optional<uint64_t> nextOffset(uint64_t position);
-    static int interrupted(void* opaque);
-    void setDeadline(double seconds);
 
     const std::string _url;
     const std::string _cachePath;
@@ -79,9 +78,7 @@ private:
     std::function<void()> _onChange;
     int _fd = -1;
     struct AVIOContext* _io = nullptr;
-    std::atomic<bool> _cancelled { false };
-    std::atomic<double> _deadline { 0 };
-    std::atomic<bool> _timedOut { false };
+    MVNetworkDeadline _network;
 
     mutable std::mutex _mutex;
     std::map<uint64_t, uint64_t> _ranges; // start → end, disjoint and not touching

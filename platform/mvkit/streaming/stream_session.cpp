@@ -37,13 +37,6 @@ std::string lowercase(std::string s)
     return s;
 }
 
-std::string avErrorText(int code)
-{
-    char text[AV_ERROR_MAX_STRING_SIZE] = {};
-    av_strerror(code, text, sizeof text);
-    return text;
-}
-
 constexpr int64_t kStreamErrorCode = -2010;
 
 HXError streamError(const std::string& text, const std::string& url)
@@ -98,6 +91,16 @@ struct SDPReader {
         return int(n);
     }
 };
+
+// The reading context of an SDP text given to the demuxer, freed with its text.
+void freeDescriptionIO(AVIOContext* io)
+{
+    if (!io)
+        return;
+    delete static_cast<SDPReader*>(io->opaque);
+    av_freep(&io->buffer);
+    avio_context_free(&io);
+}
 
 std::string schemeOf(const std::string& url)
 {
@@ -184,8 +187,9 @@ MVStreamSession::~MVStreamSession()
 
 void MVStreamSession::cancel()
 {
-    if (_cancelled.exchange(true))
+    if (_network.cancelled())
         return;
+    _network.cancel();
     {
         std::lock_guard lock(_mutex);
         _stop = true;
@@ -219,33 +223,9 @@ void MVStreamSession::closeAll()
     if (_context) {
         AVIOContext* custom = (_context->flags & AVFMT_FLAG_CUSTOM_IO) ? _context->pb : nullptr;
         avformat_close_input(&_context);
-        if (custom) {
-            delete static_cast<SDPReader*>(custom->opaque);
-            av_freep(&custom->buffer);
-            avio_context_free(&custom);
-        }
+        freeDescriptionIO(custom);
     }
     _relay.reset();
-}
-
-// ---- Deadlines
-
-int MVStreamSession::interrupted(void* opaque)
-{
-    auto* self = static_cast<MVStreamSession*>(opaque);
-    if (self->_cancelled)
-        return 1;
-    if (steadyNow() > self->_deadline.load()) {
-        self->_timedOut = true;
-        return 1;
-    }
-    return 0;
-}
-
-void MVStreamSession::setDeadline(double seconds)
-{
-    _timedOut = false;
-    _deadline = steadyNow() + seconds;
 }
 
 // ---- The main thread's side
@@ -255,7 +235,7 @@ void MVStreamSession::onMain(std::function<void(MVStreamSession&)> fn)
     std::weak_ptr<MVStreamSession> weak = weak_from_this();
     HXRunLoop::performOnMainThread([weak, fn = std::move(fn)] {
         auto self = weak.lock();
-        if (self && !self->_cancelled)
+        if (self && !self->_network.cancelled())
             fn(*self);
     });
 }
@@ -313,7 +293,7 @@ void MVStreamSession::showPlayingOrReady()
     _playingStatusTimer = HXTimer::scheduledTimer(
         2.0, false,
         [weak](HXTimer&) {
-            if (auto self = weak.lock(); self && !self->_cancelled && !self->_waiting && !self->_failed)
+            if (auto self = weak.lock(); self && !self->_network.cancelled() && !self->_waiting && !self->_failed)
                 self->postStatus(MVMovieStreamingStatusReady, "");
         },
         { HXRunLoopCommonModes });
@@ -390,7 +370,7 @@ void MVStreamSession::run()
     onMain([](MVStreamSession& s) { s.postStatus(MVMovieStreamingStatusConnecting, "Connecting\u2026"); });
     HXError error;
     if (!open(&error) || !openDecoders(&error)) {
-        if (!_cancelled)
+        if (!_network.cancelled())
             fail(error);
         return;
     }
@@ -428,7 +408,7 @@ void MVStreamSession::run()
         s._statisticsTimer = HXTimer::scheduledTimer(
             1.0, true,
             [weak](HXTimer&) {
-                if (auto self = weak.lock(); self && !self->_cancelled) {
+                if (auto self = weak.lock(); self && !self->_network.cancelled()) {
                     self->sampleStatistics();
                     self->checkPreroll();
                 }
@@ -448,7 +428,7 @@ bool MVStreamSession::open(HXError* outError)
         *outError = streamError("The stream cannot be opened: out of memory.", _url);
         return false;
     }
-    _context->interrupt_callback = { &MVStreamSession::interrupted, this };
+    _context->interrupt_callback = _network.callback();
     _context->opaque = this;
     // Nested resources (the segments of a playlist) are counted as they are read.
     _defaultIOOpen = _context->io_open;
@@ -478,7 +458,7 @@ bool MVStreamSession::open(HXError* outError)
     std::string location = _url;
     const AVInputFormat* format = nullptr;
     AVDictionary* options = nullptr;
-    setDeadline(_options.connectTimeout);
+    _network.arm(_options.connectTimeout);
 
     const void* logKey = _context;
     if (scheme == "rtsp") {
@@ -517,7 +497,7 @@ bool MVStreamSession::open(HXError* outError)
             AVIOContext* io = nullptr;
             int result = avio_open2(&io, _url.c_str(), AVIO_FLAG_READ, &_context->interrupt_callback, nullptr);
             if (result < 0) {
-                *outError = streamError("The stream description cannot be fetched: " + avErrorText(result) + ".", _url);
+                *outError = streamError("The stream description cannot be fetched: " + MVNetworkDeadline::errorText(result) + ".", _url);
                 return false;
             }
             std::vector<char> buffer(1 << 16);
@@ -555,35 +535,31 @@ bool MVStreamSession::open(HXError* outError)
     av_dict_free(&options);
     if (result < 0) {
         // The context is freed by the failed open; a description of ours is not.
-        if (custom) {
-            delete static_cast<SDPReader*>(custom->opaque);
-            av_freep(&custom->buffer);
-            avio_context_free(&custom);
-        }
+        freeDescriptionIO(custom);
         {
             std::lock_guard lock(missedMutex);
             missedTargets().erase(logKey);
         }
         _context = nullptr;
-        if (_cancelled)
+        if (_network.cancelled())
             return false;
-        std::string reason = _timedOut ? "the server did not answer within "
+        std::string reason = _network.timedOut() ? "the server did not answer within "
                 + std::to_string(int(_options.connectTimeout)) + " seconds"
-                                       : avErrorText(result);
+                                       : MVNetworkDeadline::errorText(result);
         *outError = streamError("The stream cannot be opened: " + reason + ".", _url);
         return false;
     }
     onMain([](MVStreamSession& s) { s.postStatus(MVMovieStreamingStatusNegotiating, "Negotiating\u2026"); });
-    setDeadline(_options.connectTimeout);
+    _network.arm(_options.connectTimeout);
     result = avformat_find_stream_info(_context, nullptr);
-    if (result < 0 && !_cancelled) {
-        std::string reason = _timedOut ? "nothing arrived within " + std::to_string(int(_options.connectTimeout))
+    if (result < 0 && !_network.cancelled()) {
+        std::string reason = _network.timedOut() ? "nothing arrived within " + std::to_string(int(_options.connectTimeout))
                 + " seconds"
-                                       : avErrorText(result);
+                                       : MVNetworkDeadline::errorText(result);
         *outError = streamError("The stream cannot be played: " + reason + ".", _url);
         return false;
     }
-    if (_cancelled)
+    if (_network.cancelled())
         return false;
     _videoIndex = av_find_best_stream(_context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     _audioIndex = av_find_best_stream(_context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
@@ -668,13 +644,13 @@ void MVStreamSession::readPackets()
             performSeek(*seekTo);
             continue;
         }
-        setDeadline(_options.stallTimeout);
+        _network.arm(_options.stallTimeout);
         int result = av_read_frame(_context, packet);
-        if (_cancelled)
+        if (_network.cancelled())
             break;
         if (result == AVERROR(EAGAIN))
             continue;
-        if (result == AVERROR_EOF || (result < 0 && _context->pb && avio_feof(_context->pb) && !_timedOut)) {
+        if (result == AVERROR_EOF || (result < 0 && _context->pb && avio_feof(_context->pb) && !_network.timedOut())) {
             // A live stream ends when its broadcast ends, or when its server went away, and a stored
             // one that ends early was cut off: asking the server again tells which.
             bool early;
@@ -692,9 +668,9 @@ void MVStreamSession::readPackets()
             continue;
         }
         if (result < 0) {
-            std::string reason = _timedOut
+            std::string reason = _network.timedOut()
                 ? "no data arrived for " + std::to_string(int(_options.stallTimeout)) + " seconds"
-                : avErrorText(result);
+                : MVNetworkDeadline::errorText(result);
             fail(streamError("The stream stopped: " + reason + ".", _url));
             break;
         }
@@ -711,14 +687,14 @@ bool MVStreamSession::sourceAnswers(std::string* outReason)
     AVFormatContext* probe = avformat_alloc_context();
     if (!probe)
         return true;
-    probe->interrupt_callback = { &MVStreamSession::interrupted, this };
-    setDeadline(std::min(5.0, _options.connectTimeout));
+    probe->interrupt_callback = _network.callback();
+    _network.arm(std::min(5.0, _options.connectTimeout));
     int result = avformat_open_input(&probe, _url.c_str(), nullptr, nullptr);
     if (result >= 0) {
         avformat_close_input(&probe);
         return true;
     }
-    *outReason = _timedOut ? "the server does not answer any more" : "the server cannot be reached (" + avErrorText(result) + ")";
+    *outReason = _network.timedOut() ? "the server does not answer any more" : "the server cannot be reached (" + MVNetworkDeadline::errorText(result) + ")";
     return false;
 }
 
@@ -880,7 +856,7 @@ void MVStreamSession::dropOldData()
 void MVStreamSession::performSeek(int64_t time)
 {
     const int64_t target = int64_t((_startSeconds + double(time) / _options.timeScale) * AV_TIME_BASE);
-    setDeadline(_options.connectTimeout);
+    _network.arm(_options.connectTimeout);
     avformat_seek_file(_context, -1, INT64_MIN, target, target, 0);
     if (_audioCodec)
         avcodec_flush_buffers(_audioCodec);

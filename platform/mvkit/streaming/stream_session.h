@@ -14,6 +14,7 @@
 #include "platform/basekit/error.h"
 #include "platform/mvkit/playback/playback_supply.h"
 #include "platform/mvkit/stream.h"
+#include "platform/mvkit/streaming/network_deadline.h"
 #include "platform/mvkit/streaming/stream_buffers.h"
 
 #include <atomic>
@@ -112,9 +113,6 @@ private:
     void closeAll();
     // Picture thread.
     void decodePictures();
-    // Deadlines: every libavformat wait ends when the deadline passes or the session is cancelled.
-    static int interrupted(void* opaque);
-    void setDeadline(double seconds);
 
     // Hops to the main thread; nothing runs after cancel().
     void onMain(std::function<void(MVStreamSession&)> fn);
@@ -129,9 +127,7 @@ private:
     const std::string _url;
     const Options _options;
     Delegate _delegate;
-    std::atomic<bool> _cancelled { false };
-    std::atomic<double> _deadline { 0 };
-    std::atomic<bool> _timedOut { false };
+    MVNetworkDeadline _network; // every libavformat wait ends at its limit or when the session is cancelled
 
     AVFormatContext* _context = nullptr;
     int (*_defaultIOOpen)(AVFormatContext*, struct AVIOContext**, const char*, int, struct AVDictionary**)
