@@ -160,6 +160,12 @@ int mpeg4AudioChannels(const MVSampleDescription& description)
     return channelConfiguration < 8 ? channels[channelConfiguration] : 0;
 }
 
+// The codec's name, then its channels and rate with the locale's decimal separator.
+std::string localizedAudioFormat(const std::string& codec, int channels, double rate)
+{
+    return codec + localizedDecimalPoint(MVAudioFormatSummary({}, channels, rate));
+}
+
 std::string audioFormatString(const MVTrack& track)
 {
     const MVSampleDescription* description = firstDescription(track);
@@ -180,14 +186,7 @@ std::string audioFormatString(const MVTrack& track)
         }
         if (int stated = mpeg4AudioChannels(*description); stated > 0)
             channels = stated;
-        if (channels == 1)
-            text += ", Mono";
-        else if (channels == 2)
-            text += ", Stereo";
-        else if (channels > 2)
-            text += ", " + std::to_string(channels) + " channels";
-        if (rate > 0)
-            text += ", " + localizedDecimalPoint(printf1("%.3f", rate / 1000.0)) + " kHz";
+        return localizedAudioFormat(text, channels, rate);
     }
     return text;
 }
@@ -379,7 +378,8 @@ std::optional<std::string> formatString(const MVMovie& movie, const Context& con
             // One line per stream: sound as its format, pictures in the template with the movie's size.
             for (const auto& stream : track->streams()) {
                 if (MVPStreamAdditions::isAudio(*stream)) {
-                    addLine(localizedDecimalPoint(stream->audioFormatString()));
+                    const auto& d = stream->description();
+                    addLine(localizedAudioFormat(d.codecName, d.channelCount, d.sampleRate));
                 } else if (MVPStreamAdditions::isVideo(*stream)) {
                     std::string line = infoString("videoFormatForMPEGString");
                     bool hasSize = context.naturalSize.width > 0 && context.naturalSize.height > 0;

@@ -259,6 +259,20 @@ int64_t MVMovieLoader::maxTimeLoaded()
     return _maxTimeLoaded;
 }
 
+size_t MVMovieLoader::sampleAt(const TrackIndex& track, int64_t time)
+{
+    auto after = std::upper_bound(track.samples.begin(), track.samples.end(), time,
+        [](int64_t t, const SampleSpan& s) { return t < s.movieTime; });
+    return after == track.samples.begin() ? 0 : size_t(after - track.samples.begin()) - 1;
+}
+
+size_t MVMovieLoader::syncSampleAtOrBefore(const TrackIndex& track, size_t sample)
+{
+    while (sample > 0 && !track.samples[sample].sync)
+        --sample;
+    return sample;
+}
+
 int64_t MVMovieLoader::availableUntil(int64_t time)
 {
     if (!_haveHeader)
@@ -272,12 +286,8 @@ int64_t MVMovieLoader::availableUntil(int64_t time)
     for (const auto& track : _index) {
         if (track.samples.empty() || time >= track.end)
             continue;
-        auto after = std::upper_bound(track.samples.begin(), track.samples.end(), time,
-            [](int64_t t, const SampleSpan& s) { return t < s.movieTime; });
-        size_t at = after == track.samples.begin() ? 0 : size_t(after - track.samples.begin()) - 1;
-        size_t from = at;
-        while (from > 0 && !track.samples[from].sync)
-            --from;
+        const size_t at = sampleAt(track, time);
+        const size_t from = syncSampleAtOrBefore(track, at);
         // A minute ahead at most: enough to decide whether playing can go on.
         const int64_t horizon = time + 60 * int64_t(_timeScale);
         size_t k = from;
@@ -309,12 +319,7 @@ void MVMovieLoader::want(int64_t time)
     for (const auto& track : _index) {
         if (track.samples.empty() || time >= track.end)
             continue;
-        auto after = std::upper_bound(track.samples.begin(), track.samples.end(), time,
-            [](int64_t t, const SampleSpan& s) { return t < s.movieTime; });
-        size_t at = after == track.samples.begin() ? 0 : size_t(after - track.samples.begin()) - 1;
-        while (at > 0 && !track.samples[at].sync)
-            --at;
-        const auto& s = track.samples[at];
+        const auto& s = track.samples[syncSampleAtOrBefore(track, sampleAt(track, time))];
         if (!_cache->hasRange(s.offset, s.size))
             first = std::min(first.value_or(UINT64_MAX), s.offset);
     }

@@ -65,6 +65,10 @@ private:
         int64_t end = 0; // movie time the track ends at
     };
 
+    // The sample (decode order) shown at movie time `time`, and the sync sample decoding starts from.
+    static size_t sampleAt(const TrackIndex& track, int64_t time);
+    static size_t syncSampleAtOrBefore(const TrackIndex& track, size_t sample);
+
     std::weak_ptr<MVMovie> _movie;
     std::string _url;
     std::string _cachePath;

@@ -21,22 +21,26 @@ bool MVStream::isAudio() const
     return _description.mediaType == MVFourCC("soun");
 }
 
-std::string MVStream::audioFormatString() const
+std::string MVAudioFormatSummary(const std::string& codecName, int channelCount, double sampleRate)
 {
-    std::string text = _description.codecName;
-    int channels = _description.channelCount;
-    if (channels == 1)
+    std::string text = codecName;
+    if (channelCount == 1)
         text += ", Mono";
-    else if (channels == 2)
+    else if (channelCount == 2)
         text += ", Stereo";
-    else if (channels > 2)
-        text += ", " + std::to_string(channels) + " channels";
-    if (_description.sampleRate > 0) {
+    else if (channelCount > 2)
+        text += ", " + std::to_string(channelCount) + " channels";
+    if (sampleRate > 0) {
         char rate[32];
-        std::snprintf(rate, sizeof rate, "%.3f", _description.sampleRate / 1000.0);
+        std::snprintf(rate, sizeof rate, "%.3f", sampleRate / 1000.0);
         text += std::string(", ") + rate + " kHz";
     }
     return text;
+}
+
+std::string MVStream::audioFormatString() const
+{
+    return MVAudioFormatSummary(_description.codecName, _description.channelCount, _description.sampleRate);
 }
 
 std::string MVStream::videoFormatString() const

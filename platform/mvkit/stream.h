@@ -17,6 +17,9 @@ struct MVStreamingStatistics {
     int64_t packetsLost = 0;
 };
 
+// "AAC, Stereo, 48.000 kHz": a codec's name with its channels and rate (none when 0).
+std::string MVAudioFormatSummary(const std::string& codecName, int channelCount, double sampleRate);
+
 class MVStream {
 public:
     struct Description {
