@@ -129,6 +129,9 @@ void MVMovieLoader::update()
     if (state.failed && !_ended) {
         _ended = true;
         movie->networkTransferFailed(state.error);
+        // Already waiting for what will not come: stop there.
+        if (_waiting)
+            movie->stop();
     }
     // Data that was missing where the movie stands arrived: show it.
     if (!movie->isPlaying()) {
@@ -360,8 +363,11 @@ void MVMovieLoader::updateLoadStates()
     if (!movie)
         return;
     const auto state = _cache->state();
+    if (movie->loadState() >= MVMovieLoadStateComplete)
+        return;
     if (state.complete) {
-        movie->setLoadState(MVMovieLoadStatePlaythroughOK);
+        if (movie->loadState() < MVMovieLoadStatePlaythroughOK)
+            movie->setLoadState(MVMovieLoadStatePlaythroughOK);
         movie->setLoadState(MVMovieLoadStateComplete);
         return;
     }

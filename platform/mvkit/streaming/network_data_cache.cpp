@@ -258,6 +258,7 @@ void MVNetworkDataCache::run()
 {
     HXError error;
     uint64_t position = 0;
+    uint64_t received = 0; // what had arrived at the last drop
     int drops = 0;
     bool ok = _fd >= 0;
     std::string reason;
@@ -294,7 +295,12 @@ void MVNetworkDataCache::run()
             }
             addRange(position, uint64_t(n));
             position += uint64_t(n);
-            drops = 0;
+            // Only bytes not had before make up for a drop: a server that starts over from the beginning
+            // every time, and stops at the same place, is given up on.
+            if (state().prefix > received && drops > 0) {
+                drops = 0;
+                received = state().prefix;
+            }
             if (_onChange)
                 _onChange();
             continue;
@@ -315,6 +321,7 @@ void MVNetworkDataCache::run()
             ? "no data arrived for " + std::to_string(int(_options.stallTimeout)) + " seconds"
             : ended ? "the server ended the transfer early" : MVNetworkDeadline::errorText(n);
         error = fetchError("The movie stopped arriving: " + why + ".", _url);
+        received = std::max(received, state().prefix);
         if (++drops > _options.reconnects) {
             ok = false;
             break;
