@@ -117,6 +117,10 @@ void quitOnSignal(int number)
                   HXLog("Nobody can answer \u201c" + message + "\u201d without a display; answered \u201c"
                       + answer + "\u201d.");
               });
+    // An alert shown before the signal came would hold the quit up: it takes its default answer too.
+    if (unattended)
+        if (auto alert = HXAlert::currentAlert())
+            alert->answerWithDefault();
     app.terminate();
     if (!unattended || !app.isTerminating())
         return;
@@ -250,7 +254,21 @@ void installRequestHandlers(MVPRequestServer& server, const std::shared_ptr<MVPA
                 return HXPropertyList(std::move(reply));
             }
         }
-        return errorReply("The alert has no button \u201c" + title + "\u201d.");
+        std::string titles;
+        for (auto& button : alert->buttons())
+            titles += (titles.empty() ? "\u201c" : ", \u201c") + button->title() + "\u201d";
+        return errorReply("The alert \u201c" + alert->messageText() + "\u201d has no button \u201c" + title
+            + "\u201d (its buttons: " + titles + ").");
+    });
+    // A menu command by its action ("undo:", "redo:" ...), sent along the responder chain as the menu
+    // item would send it.
+    server.setHandler("performAction", [](const HXPropertyList& request) {
+        std::string action = request["action"].stringValue();
+        if (action.empty() || action.back() != ':')
+            return errorReply("No action is named.");
+        if (!HXApp().sendAction(HXSelector(action), nullptr, nullptr))
+            return errorReply("Nothing takes \u201c" + action + "\u201d now.");
+        return okReply();
     });
     server.setHandler("quit", [](const HXPropertyList&) {
         HXRunLoop::main().perform([] { HXApp().terminate(); }, 0, { HXDefaultRunLoopMode });

@@ -24,6 +24,7 @@ namespace {
 
 const HXSelector kDoPreference("doPreference:");
 const HXSelector kDoPreferenceToolbarItem("doPreferenceToolbarItem:");
+const HXSelector kMakeLauncherDefaultOpener("makeLauncherDefaultOpener:");
 
 constexpr double kPaneWidth = 500;
 constexpr double kRowHeight = 22;
@@ -138,6 +139,9 @@ MVPPreferencesWindow::Environment MVPPreferencesWindow::standardEnvironment()
                 answer(std::nullopt);
         });
     };
+    environment.makeDefaultOpener = [](std::function<void(MVPDefaultOpener::Result)> done) {
+        MVPDefaultOpener::makeLauncherDefault(std::move(done));
+    };
     return environment;
 }
 
@@ -155,6 +159,7 @@ MVPPreferencesWindow::MVPPreferencesWindow(Environment environment)
 {
     setActionHandler(kDoPreference, [this](HXObject* sender) { doPreference(sender); });
     setActionHandler(kDoPreferenceToolbarItem, [this](HXObject* sender) { doPreferenceToolbarItem(sender); });
+    setActionHandler(kMakeLauncherDefaultOpener, [this](HXObject* sender) { makeLauncherDefaultOpener(sender); });
 }
 
 MVPPreferencesWindow::~MVPPreferencesWindow()
@@ -234,6 +239,16 @@ void MVPPreferencesWindow::buildGeneralView()
     // Revealed when the window is first shown.
     o._generalHideSelectionIndicators->setHidden(true);
 
+    // The launcher as the file manager's default opener, and what came of the last request.
+    o._generalDefaultOpenerButton = std::make_shared<HXButton>(
+        HXMakeRect(40, 0, kPaneWidth - 80, 24), localized("mvpPreferencesMakeDefaultOpener"));
+    o._generalDefaultOpenerButton->setBezelStyle(HXRoundedBezelStyle);
+    o._generalDefaultOpenerButton->setTarget(shared_from_this());
+    o._generalDefaultOpenerButton->setAction(kMakeLauncherDefaultOpener);
+    pane->addSubview(o._generalDefaultOpenerButton);
+    o._generalDefaultOpenerStatus = HXTextField::labelWithString({}, HXMakeRect(40, 0, kPaneWidth - 80, 18));
+    pane->addSubview(o._generalDefaultOpenerStatus);
+
     // The group shown only when the professional applications are installed; kept aside until then.
     auto group = std::make_shared<MVPPreferencePaneView>(HXMakeRect(0, 0, kPaneWidth, kProAppsGroupHeight));
     o._generalProAppsCompatibilityModeView = group;
@@ -271,13 +286,32 @@ void MVPPreferencesWindow::layoutGeneralView()
         y += kRowHeight;
     }
     o._generalHideSelectionIndicators->setFrameOrigin(HXMakePoint(40, y));
-    double height = y + kProAppsGroupBottom;
     if (!o._generalHideSelectionIndicators->isHidden())
-        height += kHideSelectionGroupHeight;
+        y += kHideSelectionGroupHeight;
+    o._generalDefaultOpenerButton->setFrameOrigin(HXMakePoint(40, y + 4));
+    o._generalDefaultOpenerStatus->setFrameOrigin(HXMakePoint(40, y + 28));
+    double height = y + kDefaultOpenerRowHeight + kProAppsGroupBottom;
     if (_proAppsGroupInserted)
         height += kProAppsGroupHeight;
     o._generalView->setFrameSize(HXMakeSize(kPaneWidth, height));
     _proAppsGroup->setFrameOrigin(HXMakePoint(0, height - kProAppsGroupBottom - kProAppsGroupHeight));
+}
+
+void MVPPreferencesWindow::makeLauncherDefaultOpener(HXObject*)
+{
+    auto& o = _outlets;
+    if (!_environment.makeDefaultOpener)
+        return;
+    o._generalDefaultOpenerButton->setEnabled(false);
+    o._generalDefaultOpenerStatus->setStringValue({});
+    std::weak_ptr<MVPPreferencesWindow> weak = std::static_pointer_cast<MVPPreferencesWindow>(shared_from_this());
+    _environment.makeDefaultOpener([weak](MVPDefaultOpener::Result result) {
+        auto self = weak.lock();
+        if (!self)
+            return;
+        self->_outlets._generalDefaultOpenerButton->setEnabled(true);
+        self->_outlets._generalDefaultOpenerStatus->setStringValue(result.message);
+    });
 }
 
 void MVPPreferencesWindow::buildFullscreenView()

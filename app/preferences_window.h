@@ -4,6 +4,7 @@
 // change notification, the moment the user changes it. There is one window per process, made on the first
 // showPreferences. The Capture pane lists the capture devices the recording's device list reports, and the
 // capture formats of the machine's list.
+#include "app/default_opener.h"
 #include "core/preferences.h"
 #include "fullscreen/presentation_screen_view.h"
 #include "platform/winkit/screen.h"
@@ -42,6 +43,8 @@ public:
     static constexpr double kMultipleScreenSupportGroupHeight = 95.0;
     // The professional-applications group sits this far above the bottom of the General pane.
     static constexpr double kProAppsGroupBottom = 20.0;
+    // The height of the General pane's default-opener row (its button and the answer under it).
+    static constexpr double kDefaultOpenerRowHeight = 48.0;
 
     // What the window reaches outside the preferences. standardEnvironment() wires the shared model, the
     // full-screen displays, the application delegate, the recording's device list and the folder chooser.
@@ -59,6 +62,8 @@ public:
             chooseDirectory;
         // Whether the window's size changes are animated while it is on screen.
         bool animatesResize = true;
+        // Makes the launcher the file manager's default opener of movies; the answer says how it went.
+        std::function<void(std::function<void(MVPDefaultOpener::Result)>)> makeDefaultOpener;
     };
     static Environment standardEnvironment();
 
@@ -74,6 +79,8 @@ public:
 
     // The action of every control: writes the preference of the control that sent it.
     void doPreference(HXObject* sender);
+    // The General pane's button: the launcher becomes the file manager's default opener of movies.
+    void makeLauncherDefaultOpener(HXObject* sender);
     void doPreferenceToolbarItem(HXObject* sender);
     void showPreferenceView(const std::shared_ptr<HXView>& view, const std::string& title);
     void updatePreferenceView(const std::shared_ptr<HXView>& view);
@@ -118,6 +125,8 @@ public:
         std::shared_ptr<HXButton> _generalShowSubtitlesCheckbox;
         std::shared_ptr<HXButton> _generalProAppsCompatibilityModeCheckbox;
         std::shared_ptr<HXView> _generalProAppsCompatibilityModeView;
+        std::shared_ptr<HXButton> _generalDefaultOpenerButton;
+        std::shared_ptr<HXTextField> _generalDefaultOpenerStatus;
         std::shared_ptr<HXView> _fullscreenView;
         std::shared_ptr<HXPopUpButton> _fullscreenWidescreenSizePopUpButton;
         std::shared_ptr<HXPopUpButton> _fullscreenStandardSizePopUpButton;

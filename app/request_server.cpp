@@ -5,6 +5,7 @@
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/socket.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -102,6 +103,12 @@ bool MVPRequestServer::start(HXError* error)
         connection->setIdleTimeout(kConnectionIdleTimeout);
         std::weak_ptr<HXMessageConnection> weak = connection;
         connection->onMessage = [this, weak](const HXPropertyList& request) {
+            std::string command
+                = request.isDictionary() ? request[MVPRequestCommandKey].stringValue() : std::string();
+            if (auto it = _asyncHandlers.find(command); it != _asyncHandlers.end()) {
+                it->second(request, std::make_shared<MVPRequestReply>(weak));
+                return;
+            }
             // Replies go out before the handler's effects that wait for the run loop (a quit, a sheet).
             HXPropertyList reply = replyToRequest(request);
             if (auto c = weak.lock())
@@ -145,6 +152,48 @@ void MVPRequestServer::setHandler(const std::string& command, Handler handler)
         _handlers.erase(command);
 }
 
+void MVPRequestServer::setAsyncHandler(const std::string& command, AsyncHandler handler)
+{
+    if (handler)
+        _asyncHandlers[command] = std::move(handler);
+    else
+        _asyncHandlers.erase(command);
+}
+
+MVPRequestReply::MVPRequestReply(std::weak_ptr<HXMessageConnection> connection)
+    : _connection(std::move(connection))
+{
+    // The sender waits quietly while the request is worked on: its silence does not end the connection.
+    if (auto c = _connection.lock())
+        c->setIdleTimeout(0);
+}
+
+MVPRequestReply::~MVPRequestReply()
+{
+    if (!_sent)
+        send(errorReply("The request ended without an answer."));
+}
+
+void MVPRequestReply::send(const HXPropertyList& reply)
+{
+    if (_sent)
+        return;
+    _sent = true;
+    if (auto c = _connection.lock()) {
+        c->sendMessage(reply.isDictionary() ? reply : HXPropertyList(HXPropertyList::Dictionary {}));
+        c->setIdleTimeout(kConnectionIdleTimeout);
+    }
+}
+
+void MVPRequestReply::sendInterim(HXPropertyList::Dictionary message)
+{
+    if (_sent)
+        return;
+    message[MVPRequestInterimKey] = HXPropertyList(true);
+    if (auto c = _connection.lock())
+        c->sendMessage(HXPropertyList(std::move(message)));
+}
+
 HXPropertyList MVPRequestServer::replyToRequest(const HXPropertyList& request) const
 {
     if (!request.isDictionary())
@@ -157,8 +206,8 @@ HXPropertyList MVPRequestServer::replyToRequest(const HXPropertyList& request) c
     return reply.isDictionary() ? reply : HXPropertyList(HXPropertyList::Dictionary {});
 }
 
-std::optional<HXPropertyList> MVPRequestServer::sendRequest(
-    const HXPropertyList& request, double timeout, HXError* error)
+std::optional<HXPropertyList> MVPRequestServer::sendRequest(const HXPropertyList& request, double timeout,
+    HXError* error, const std::function<void(const HXPropertyList&)>& onInterim)
 {
     auto fail = [error](const std::string& text) -> std::optional<HXPropertyList> {
         if (error)
@@ -167,8 +216,9 @@ std::optional<HXPropertyList> MVPRequestServer::sendRequest(
     };
     std::string folder = socketFolder();
     struct stat st { };
+    const std::string none = "No player is running (none listens at \u201c" + socketPath() + "\u201d).";
     if (lstat(folder.c_str(), &st) != 0 && errno == ENOENT)
-        return fail("No player is running.");
+        return fail(none);
     if (!isPrivateFolder(folder, error))
         return std::nullopt;
     std::string path = socketPath();
@@ -186,7 +236,7 @@ std::optional<HXPropertyList> MVPRequestServer::sendRequest(
         ~Closer() { ::close(fd); }
     } closer { fd };
     if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0)
-        return fail("No player is running.");
+        return fail(none);
     // Whoever listens must be this user: requests carry file names and commands.
     ucred peer {};
     socklen_t length = sizeof(peer);
@@ -197,15 +247,17 @@ std::optional<HXPropertyList> MVPRequestServer::sendRequest(
         return std::nullopt;
     }
 
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(timeout);
+    auto span = std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+        std::chrono::duration<double>(timeout));
+    auto deadline = std::chrono::steady_clock::now() + span;
     auto waitFor = [&](short events) {
         for (;;) {
             auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
                 deadline - std::chrono::steady_clock::now());
-            if (left.count() <= 0)
+            if (timeout > 0 && left.count() <= 0)
                 return false;
             pollfd p { fd, events, 0 };
-            int n = poll(&p, 1, int(left.count()));
+            int n = poll(&p, 1, timeout > 0 ? int(std::min<int64_t>(left.count(), INT32_MAX)) : -1);
             if (n > 0)
                 return true;
             if (n < 0 && errno != EINTR)
@@ -225,9 +277,19 @@ std::optional<HXPropertyList> MVPRequestServer::sendRequest(
             sent += size_t(n);
     }
 
-    HXMessageFraming framing(kMaximumRequestSize);
-    char buffer[4096];
-    while (!framing.hasMessage()) {
+    // Replies are as large as what they answer (every frame of a long track, say): the frame's own
+    // 32-bit length is the only bound.
+    HXMessageFraming framing(0xFFFFFFFFu);
+    char buffer[65536];
+    for (;;) {
+        while (framing.hasMessage()) {
+            auto message = framing.nextMessage();
+            if (!message || !message->isDictionary() || !(*message)[MVPRequestInterimKey].boolValue())
+                return message;
+            deadline = std::chrono::steady_clock::now() + span;
+            if (onInterim)
+                onInterim(*message);
+        }
         if (!waitFor(POLLIN))
             return fail("The player did not answer in time.");
         ssize_t n = recv(fd, buffer, sizeof(buffer), 0);
@@ -238,8 +300,9 @@ std::optional<HXPropertyList> MVPRequestServer::sendRequest(
                 continue;
             return fail(std::strerror(errno));
         }
+        // Bytes on their way are no silence: a large reply takes what time it takes.
+        deadline = std::chrono::steady_clock::now() + span;
         if (!framing.feed(std::string_view(buffer, size_t(n))))
             return fail(framing.error().localizedDescription());
     }
-    return framing.nextMessage();
 }

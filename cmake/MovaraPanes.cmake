@@ -15,6 +15,9 @@ function(movara_pane name)
   endif()
   if(NOT A_OUTPUT_DIR)
     set(A_OUTPUT_DIR ${MOVARA_BUNDLE_DIR}/PlugIns)
+    # The program's own panes are installed with it (cmake/MovaraInstall.cmake).
+    set_property(GLOBAL APPEND PROPERTY MOVARA_PROGRAM_PANES ${name})
+    set_property(GLOBAL PROPERTY MOVARA_PANE_SOURCE_DIR_${name} ${A_SOURCE_DIR})
   endif()
   set(bundle ${A_OUTPUT_DIR}/${name}.mvpane)
   if(NOT A_SOURCES)
@@ -29,8 +32,7 @@ function(movara_pane name)
     LIBRARY_OUTPUT_DIRECTORY ${bundle}
     CXX_VISIBILITY_PRESET hidden VISIBILITY_INLINES_HIDDEN ON
     # <bundle>/PlugIns/<Name>.mvpane/<Name>.so finds the platform libraries in <bundle>/lib.
-    BUILD_RPATH "$ORIGIN/../../lib"
-    INSTALL_RPATH "$ORIGIN/../..")
+    BUILD_RPATH "$ORIGIN/../../lib")
   # A pane must resolve every symbol now, not when the player first calls into it.
   target_link_options(${name} PRIVATE "LINKER:--no-undefined")
 

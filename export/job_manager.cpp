@@ -224,7 +224,7 @@ int JobManager::maxConcurrentJobsFromEnvironment()
 
 std::string JobManager::defaultHelperPath()
 {
-    return HXBundle::mainBundle()->bundlePath() + "/libexec/MVPlayerHelper";
+    return HXBundle::mainBundle()->pathForAuxiliaryExecutable("MVPlayerHelper");
 }
 
 bool JobManager::hasTimer() const

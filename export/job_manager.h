@@ -45,7 +45,7 @@ public:
     // The limit from "MAXCONCURRENTJOBS": leading decimal digits (none: 0), at least 1; unset: no limit.
     static int maxConcurrentJobsFromEnvironment();
     static int maxConcurrentJobsFromString(const char* text);
-    // <bundle>/libexec/MVPlayerHelper of the main bundle.
+    // The main bundle's helper program MVPlayerHelper (in libexec/).
     static std::string defaultHelperPath();
 
     int maxConcurrentJobs() const { return _maxConcurrentJobs; }

@@ -1,6 +1,7 @@
 #include "export/password_store.h"
 
 #include "platform/basekit/property_list.h"
+#include "platform/basekit/secret_store.h"
 
 #include <cerrno>
 #include <cstdlib>
@@ -11,13 +12,22 @@
 
 namespace {
 
+std::string fourCharCode(uint32_t c)
+{
+    return std::string { char(c >> 24), char(c >> 16), char(c >> 8), char(c) };
+}
+
 std::string itemKey(const MVPInternetPasswordItem& item)
 {
-    auto code = [](uint32_t c) {
-        return std::string { char(c >> 24), char(c >> 16), char(c >> 8), char(c) };
-    };
-    return code(item.protocol) + "|" + code(item.authenticationType) + "|" + item.server + "|"
+    return fourCharCode(item.protocol) + "|" + fourCharCode(item.authenticationType) + "|" + item.server + "|"
         + std::to_string(item.port) + "|" + item.path + "|" + item.account;
+}
+
+HXSecretStore::Attributes keyringAttributes(const MVPInternetPasswordItem& item)
+{
+    return { { "protocol", fourCharCode(item.protocol) }, { "authenticationType", fourCharCode(item.authenticationType) },
+        { "server", item.server }, { "port", std::to_string(item.port) }, { "path", item.path },
+        { "account", item.account } };
 }
 
 } // namespace
@@ -41,25 +51,73 @@ std::string MVPPasswordStore::defaultPath()
     return (folder / "movara-player" / "Passwords.plist").string();
 }
 
-MVPPasswordStore::MVPPasswordStore(std::string path)
+MVPPasswordStore::MVPPasswordStore(std::string path, bool useKeyring)
     : _path(std::move(path))
+    , _useKeyring(useKeyring)
 {
 }
 
 std::optional<std::string> MVPPasswordStore::findInternetPassword(const MVPInternetPasswordItem& item) const
 {
+    if (_useKeyring) {
+        std::string password, message;
+        switch (HXSecretStore::lookupPassword(keyringSchema, keyringAttributes(item), password, &message)) {
+        case HXSecretStore::Status::Done:
+            return password;
+        case HXSecretStore::Status::NotFound:
+            return std::nullopt;
+        case HXSecretStore::Status::Failed:
+            // A look-up that fails finds nothing.
+            HXLog("The keyring could not be searched for a password: " + message);
+            return std::nullopt;
+        case HXSecretStore::Status::NoService:
+            break;
+        }
+    }
+    return findInFile(itemKey(item));
+}
+
+bool MVPPasswordStore::addInternetPassword(
+    const MVPInternetPasswordItem& item, const std::string& password, HXError* error)
+{
+    if (_useKeyring) {
+        std::string message;
+        std::string label = "Movara Player: " + item.account + "@" + item.server;
+        switch (HXSecretStore::storePassword(keyringSchema, keyringAttributes(item), label, password, &message)) {
+        case HXSecretStore::Status::Done:
+            // A copy an earlier session kept in the file goes: the keyring holds it now.
+            if (findInFile(itemKey(item)))
+                addToFile(itemKey(item), std::nullopt, nullptr);
+            return true;
+        case HXSecretStore::Status::NotFound:
+        case HXSecretStore::Status::Failed:
+            if (error)
+                *error = HXError::withDescription(HXBaseKitErrorDomain, HXFileWriteUnknownError,
+                    "The keyring did not keep the password: " + message);
+            return false;
+        case HXSecretStore::Status::NoService:
+            HXLog("No keyring (Secret Service) runs in this session: the password is kept in " + _path
+                + ", readable by you alone.");
+            break;
+        }
+    }
+    return addToFile(itemKey(item), password, error);
+}
+
+std::optional<std::string> MVPPasswordStore::findInFile(const std::string& key) const
+{
     // A store that cannot be read holds no password.
     auto items = HXPropertyList::readFromFile(_path);
     if (!items || !items->isDictionary())
         return std::nullopt;
-    const auto& found = (*items)[itemKey(item)];
+    const auto& found = (*items)[key];
     if (!found.isData())
         return std::nullopt;
     return std::string(found.dataValue().view());
 }
 
-bool MVPPasswordStore::addInternetPassword(
-    const MVPInternetPasswordItem& item, const std::string& password, HXError* error)
+// Adds the item, or removes it when `password` is empty.
+bool MVPPasswordStore::addToFile(const std::string& key, const std::optional<std::string>& password, HXError* error)
 {
     auto fail = [&](int code) {
         if (error)
@@ -73,7 +131,10 @@ bool MVPPasswordStore::addInternetPassword(
     auto items = HXPropertyList::readFromFile(_path);
     HXPropertyList store
         = items && items->isDictionary() ? *items : HXPropertyList(HXPropertyList::Dictionary {});
-    store.mutableDictionary()[itemKey(item)] = HXData(std::string_view(password));
+    if (password)
+        store.mutableDictionary()[key] = HXData(std::string_view(*password));
+    else
+        store.mutableDictionary().erase(key);
     auto xml = store.xmlData();
     if (!xml)
         return fail(EINVAL);

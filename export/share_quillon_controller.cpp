@@ -15,6 +15,7 @@
 #include "platform/winkit/interface_loading.h"
 #include "platform/winkit/pop_up_button.h"
 #include "platform/winkit/progress_indicator.h"
+#include "platform/winkit/secure_text_field.h"
 #include "platform/winkit/window.h"
 #include "platform/winkit/window_controller.h"
 
@@ -126,7 +127,7 @@ void ShareQuillonController::buildViews()
     _authView = std::make_shared<HXView>(HXMakeRect(0, 0, 480, 190));
     _serverNameTextField = std::make_shared<HXTextField>(HXMakeRect(130, 150, 330, 22));
     _userNameTextField = std::make_shared<HXTextField>(HXMakeRect(130, 120, 330, 22));
-    _passwordTextField = std::make_shared<HXTextField>(HXMakeRect(130, 90, 330, 22));
+    _passwordTextField = std::make_shared<HXSecureTextField>(HXMakeRect(130, 90, 330, 22));
     for (auto field : { _serverNameTextField, _userNameTextField, _passwordTextField })
         field->setDelegate(delegate);
     _loadWorkflowButton = std::make_shared<HXButton>(HXMakeRect(340, 56, 120, 28));

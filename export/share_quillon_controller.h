@@ -79,7 +79,7 @@ private:
     std::shared_ptr<HXTextField> _workFlowURLField;
     std::shared_ptr<HXTextField> _serverNameTextField, _userNameTextField, _errorTextField,
         _progressTextField;
-    std::shared_ptr<HXTextField> _passwordTextField;
+    std::shared_ptr<HXTextField> _passwordTextField; // a secure text field
     std::shared_ptr<HXPopUpButton> _workflowPopUpButton;
     std::shared_ptr<HXProgressIndicator> _progressIndicator;
     std::shared_ptr<HXButton> _loadWorkflowButton;

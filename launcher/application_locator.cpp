@@ -1,11 +1,11 @@
 #include "launcher/application_locator.h"
 
 #include "platform/basekit/bundle.h"
+#include "platform/basekit/desktop_entry.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <spawn.h>
 #include <unistd.h>
 
@@ -14,13 +14,6 @@ extern char** environ;
 namespace {
 
 namespace fs = std::filesystem;
-
-std::string trim(const std::string& text)
-{
-    auto first = text.find_first_not_of(" \t\r");
-    auto last = text.find_last_not_of(" \t\r");
-    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
-}
 
 // The escapes of a desktop entry's string values.
 std::string unescapeValue(const std::string& value)
@@ -71,6 +64,14 @@ std::string fileURL(const std::string& path)
     return url;
 }
 
+bool isBundledPlayer(const std::string& commandWord)
+{
+    std::string bundled = MVPLauncherBundledPlayerPath();
+    fs::path program = HXProgramPathForCommand(commandWord);
+    std::error_code ec;
+    return !bundled.empty() && !program.empty() && fs::equivalent(program, bundled, ec);
+}
+
 bool spawn(const std::vector<std::string>& argv)
 {
     if (argv.empty() || argv.front().empty())
@@ -88,60 +89,22 @@ bool spawn(const std::vector<std::string>& argv)
 
 std::vector<std::string> MVPLauncherSystemWorkspace::applicationFolders()
 {
-    std::vector<std::string> folders;
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    const char* home = std::getenv("HOME");
-    if (dataHome && *dataHome)
-        folders.push_back(std::string(dataHome) + "/applications");
-    else if (home && *home)
-        folders.push_back(std::string(home) + "/.local/share/applications");
-    const char* dataDirs = std::getenv("XDG_DATA_DIRS");
-    std::string dirs = dataDirs && *dataDirs ? dataDirs : "/usr/local/share:/usr/share";
-    size_t start = 0;
-    while (start <= dirs.size()) {
-        size_t end = dirs.find(':', start);
-        std::string dir = dirs.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!dir.empty())
-            folders.push_back(dir + "/applications");
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return folders;
+    return HXDesktopApplicationFolders();
 }
 
 std::optional<MVPLauncherApplication> MVPLauncherSystemWorkspace::readDesktopEntry(const std::string& path)
 {
-    std::ifstream in(path);
-    if (!in)
+    auto keys = HXReadDesktopEntry(path);
+    if (!keys)
         return std::nullopt;
     MVPLauncherApplication application;
     application.identifier = fs::path(path).stem().string();
-    bool inEntry = false, hasExec = false, hidden = false;
-    std::string line;
-    while (std::getline(in, line)) {
-        line = trim(line);
-        if (line.empty() || line[0] == '#')
-            continue;
-        if (line[0] == '[') {
-            inEntry = line == "[Desktop Entry]";
-            continue;
-        }
-        auto equals = line.find('=');
-        if (!inEntry || equals == std::string::npos)
-            continue;
-        std::string key = trim(line.substr(0, equals));
-        std::string value = trim(line.substr(equals + 1));
-        if (key == "Exec") {
-            application.command = splitExecLine(unescapeValue(value));
-            hasExec = !application.command.empty();
-        } else if (key == "X-HFBundleVersion") {
-            application.version = unescapeValue(value);
-        } else if (key == "Hidden") {
-            hidden = value == "true";
-        }
-    }
-    if (!hasExec || hidden)
+    if (auto exec = keys->find("Exec"); exec != keys->end())
+        application.command = splitExecLine(unescapeValue(exec->second));
+    if (auto version = keys->find("X-HFBundleVersion"); version != keys->end())
+        application.version = unescapeValue(version->second);
+    auto hidden = keys->find("Hidden");
+    if (application.command.empty() || (hidden != keys->end() && hidden->second == "true"))
         return std::nullopt;
     return application;
 }
@@ -231,7 +194,11 @@ std::optional<MVPLauncherApplication> MVPLauncherSystemWorkspace::applicationFor
         if (!fs::exists(path))
             continue;
         // The first entry found decides, as a user's own entry hides the system's.
-        return readDesktopEntry(path);
+        auto application = readDesktopEntry(path);
+        // The entry installed with this launcher names no version: it starts the player beside us.
+        if (application && !application->version && identifier == "com.zantrel.movaraplayer")
+            application->isBundled = isBundledPlayer(application->command.front());
+        return application;
     }
     if (identifier == "com.zantrel.movaraplayer") {
         std::string player = MVPLauncherBundledPlayerPath();

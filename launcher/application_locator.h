@@ -6,7 +6,8 @@
 // searched in that order. The entry's "Exec" line is the command (field codes %f, %F, %u and %U take the
 // files; with none, the files follow the command), and its "X-HFBundleVersion" key is the player's version.
 // Movara Player is also found without an entry: the movara-player program next to the launcher, which is
-// of the launcher's own release.
+// of the launcher's own release. An entry that states no version but starts that same program (the entry
+// installed with the launcher) counts as that release too.
 #include <optional>
 #include <string>
 #include <vector>

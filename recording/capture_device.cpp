@@ -5,7 +5,9 @@
 #include "platform/basekit/run_loop.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <set>
+#include <string_view>
 
 struct MVCaptureDeviceRegistry {
     std::mutex mutex;
@@ -25,7 +27,13 @@ struct MVCaptureDeviceRegistry {
         std::unique_lock lock(mutex);
         auto source = backend;
         if (!source) {
-            source = std::make_shared<MVCaptureSystemBackend>();
+            // MOVARA_CAPTURE_DEVICES=standin records from the generated picture and tone instead of the
+            // machine's devices (a machine without any, a test).
+            const char* choice = std::getenv("MOVARA_CAPTURE_DEVICES");
+            if (choice && std::string_view(choice) == "standin")
+                source = std::make_shared<MVCaptureStandInBackend>();
+            else
+                source = std::make_shared<MVCaptureSystemBackend>();
             backend = source;
         }
         lock.unlock();

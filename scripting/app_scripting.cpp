@@ -21,6 +21,7 @@
 #include "platform/winkit/window.h"
 #include "platform/winkit/window_controller.h"
 #include "recording/capture_document.h"
+#include "recording/capture_window_controller.h"
 #include "scripting/movie_doc_scripting.h"
 #include "scripting/scripting_models.h"
 #include "scripting/script_values.h"
@@ -87,6 +88,22 @@ const HXScriptClass<MVPCaptureDocument>& recordingClass()
         HXScriptClass<MVPCaptureDocument> c("recording");
         c.get("name", [](MVPCaptureDocument& d) { return V(d.displayName()); });
         c.get("uniqueID", [](MVPCaptureDocument& d) { return V(int64_t(d.uniqueID())); });
+        auto self = [](const std::shared_ptr<MVPCaptureDocument>& d) { return V(recordingClass().reference(d)); };
+        c.command("start", [self](MVPCaptureDocument& d, HXScriptCommand&) { return self(d.handleStartCommand()); });
+        c.command("pause", [self](MVPCaptureDocument& d, HXScriptCommand&) { return self(d.handlePauseCommand()); });
+        // A stop while recording answers when the file is finished, with the movie of the file.
+        c.command("stop", [self](MVPCaptureDocument& d, HXScriptCommand& command) {
+            auto controller = d.captureWindowController();
+            auto state = controller ? controller->state() : MVPCaptureStatePreviewing;
+            if (command.canSuspend() && (state == MVPCaptureStateRecording || state == MVPCaptureStatePaused)) {
+                auto resume = command.suspendExecution();
+                d.handleStopCommand([resume](std::shared_ptr<MVPMovieDocument> movie) {
+                    resume(movie ? V(MVPMovieDocScripting::reference(movie)) : V());
+                });
+                return V();
+            }
+            return self(d.handleStopCommand());
+        });
         // A recording is named by its identifier, which its movie keeps once the recording is done.
         c.specifier([](MVPCaptureDocument& d) -> std::optional<Specifier> {
             return Specifier::uniqueID("orderedDocuments", HXPropertyList(int64_t(d.uniqueID())));
@@ -204,7 +221,7 @@ V openImageSequence(App&, HXScriptCommand& command)
         return {};
     }
     HXError error;
-    auto movie = MVMovieWithImageSequence(path->propertyList().stringValue(), timing->duration, timing->timeScale, &error);
+    auto movie = MVMovieWithImageSequence(command.absolutePath(path->propertyList().stringValue()), timing->duration, timing->timeScale, &error);
     if (!movie)
         return {};
     movie->setEditable(true);
@@ -225,7 +242,7 @@ V saveReferenceMovie(App&, HXScriptCommand& command)
         command.fail(HXScriptParameterError, "A reference movie needs a destination and a list of descriptors.");
         return {};
     }
-    const std::string path = destination.propertyList().stringValue();
+    const std::string path = command.absolutePath(destination.propertyList().stringValue());
     bool isFolder = false;
     bool exists = HXFileManager::defaultManager().fileExistsAtPath(path, &isFolder);
     if (exists && (isFolder || !command.booleanArgument("Replacing").value_or(false))) {
@@ -301,7 +318,7 @@ void addPreferences(HXScriptClass<App>& c)
     c.get("MovaraVersion", [](App&) { return V(versionNumber(MOVARA_VERSION)); });
     c.get("MovaraConnectionSpeed", [](App&) {
         auto stored = HXUserDefaults::standardUserDefaults().objectForKey(kConnectionSpeedDefault);
-        return V(int64_t(connectionSpeedCode(stored.isNumber() ? stored.integerValue() : 2147483647)));
+        return MVPScriptValues::codeValue(connectionSpeedCode(stored.isNumber() ? stored.integerValue() : 2147483647));
     });
     c.getSet("MovaraLanguage", [](App&) { return V("English"); }, "any", [](App&, const V&, HXScriptCommand&) { });
 }
@@ -450,7 +467,7 @@ void addCommands(HXScriptClass<App>& c)
         if (items)
             for (const auto& item : items->list())
                 if (item.isPropertyList() && item.propertyList().isString() && !item.propertyList().stringValue().empty())
-                    paths.push_back(item.propertyList().stringValue());
+                    paths.push_back(command.absolutePath(item.propertyList().stringValue()));
         if (!delegate || paths.empty()) {
             command.fail(HXScriptParameterError, "Open takes the paths of files.");
             return {};

@@ -15,6 +15,7 @@
 #include "scripting/movie_doc_scripting.h"
 #include "scripting/panorama_scripting.h"
 #include "scripting/script_values.h"
+#include "scripting/scripted_export.h"
 
 #include <cmath>
 #include <filesystem>
@@ -305,7 +306,7 @@ V saveSelfContained(Doc& d, HXScriptCommand& command)
         command.fail(HXScriptMissingParameterError, "Save self-contained needs a destination file.");
         return {};
     }
-    std::string path = std::filesystem::absolute(*destination).lexically_normal().string();
+    std::string path = command.absolutePath(*destination);
     const std::string failure = "The movie could not be written to \u201c" + path + "\u201d.";
     // A folder that cannot take the file is reported to the script, not in an alert nobody asked for.
     if (!folderIsWritable(path)) {
@@ -333,7 +334,7 @@ V save(Doc& d, HXScriptCommand& command)
     d.setFlatten(false);
     d.setForceSynchronousSave(true);
     if (in && !in->empty()) {
-        std::string path = std::filesystem::absolute(*in).lexically_normal().string();
+        std::string path = command.absolutePath(*in);
         if (!folderIsWritable(path))
             command.fail(-36, "The movie could not be saved in \u201c" + path + "\u201d.");
         else
@@ -372,11 +373,6 @@ V close(Doc& d, HXScriptCommand& command)
     return {};
 }
 
-V exportUnavailable(Doc&, HXScriptCommand& command)
-{
-    command.fail(HXScriptFailedError, "Movies cannot be exported from scripts yet.");
-    return {};
-}
 
 } // namespace
 
@@ -476,9 +472,19 @@ void addCommands(HXScriptClass<MVPMovieDocument>& c)
     c.command("save", save);
     c.command("close", close);
     c.command("saveSelfContained", saveSelfContained);
-    c.command("canExport", [](Doc&, HXScriptCommand&) { return V(false); });
-    c.command("export", exportUnavailable);
-    c.command("saveExportSettings", exportUnavailable);
+    c.command("canExport", [](Doc& d, HXScriptCommand& command) {
+        if (!command.hasArgument("As"))
+            return V(false);
+        return V(MVPScriptedExport::CanExport(MVPScriptedExport::targetCode(command.argument("As")), d.movie().get(), nullptr).has_value());
+    });
+    c.command("export", [](Doc& d, HXScriptCommand& command) {
+        MVPScriptedExport::Export(command, d.movie(), nullptr);
+        return V();
+    });
+    c.command("saveExportSettings", [](Doc& d, HXScriptCommand& command) {
+        MVPScriptedExport::SaveExporterSettings(command, d.movie());
+        return command.failed() ? V() : self(d);
+    });
 }
 
 } // namespace MVPMovieDocScripting

@@ -16,9 +16,16 @@
 #include "platform/winkit/document_controller.h"
 #include "platform/winkit/window.h"
 #include "player/window/window_controller.h"
+#include "platform/mvkit/chapters.h"
+#include "platform/mvkit/startup_settings.h"
+#include "scripting/model_annotation.h"
+#include "scripting/model_frame.h"
 #include "scripting/panorama_scripting.h"
 #include "scripting/script_values.h"
 #include "scripting/scripting_models.h"
+#include "scripting/text_frame.h"
+#include "scripting/track_samples.h"
+#include "scripting/track_scripting.h"
 
 #include <algorithm>
 #include <cmath>
@@ -121,6 +128,26 @@ std::shared_ptr<Doc> sharedDocument(Doc& d)
     return std::static_pointer_cast<Doc>(d.shared_from_this());
 }
 
+// The codes of the aperture modes, in the order of their numbers.
+const std::array<uint32_t, 4>& apertureCodes()
+{
+    static const std::array<uint32_t, 4> codes { fourCC("clas"), fourCC("clea"), fourCC("prod"), fourCC("enco") };
+    return codes;
+}
+
+// A number for a movie that stays the movie's for the life of the process.
+int64_t objectToken(const MVMovie& movie)
+{
+    static std::vector<std::pair<std::weak_ptr<const MVMovie>, int64_t>> tokens;
+    static int64_t next = 1;
+    std::erase_if(tokens, [](const auto& e) { return e.first.expired(); });
+    for (const auto& [weak, token] : tokens)
+        if (weak.lock().get() == &movie)
+            return token;
+    tokens.emplace_back(movie.weak_from_this(), next);
+    return next++;
+}
+
 void addProperties(HXScriptClass<Doc>& c);
 void addPlaybackProperties(HXScriptClass<Doc>& c);
 void addPictureAndPresentationProperties(HXScriptClass<Doc>& c);
@@ -155,6 +182,7 @@ void addProperties(HXScriptClass<Doc>& c)
 {
     c.get("id", [](Doc& d) { return V(int64_t(d.movieID())); });
     c.get("uniqueID", [](Doc& d) { return V(int64_t(d.uniqueID())); });
+    c.get("objectToken", reading([](Doc&, MVMovie& m) { return V(objectToken(m)); }));
     c.get("name", [](Doc& d) { return V(d.displayName()); });
     c.get("index", [](Doc& d) {
         const auto docs = HXDocumentController::sharedDocumentController()->documents();
@@ -289,7 +317,7 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
     c.getSet("videoContrastAdjustment", reading([](Doc&, MVMovie& m) { return V(double(m.visualContrast())); }), "real",
         onMovie([](MVMovie& m, const V& v) { m.setVisualContrast(float(realOf(v))); }));
 
-    c.getSet("dimensions", [](Doc& d) { return V(record(d.userSize().height, d.userSize().width)); }, "any",
+    c.getSet("dimensions", [](Doc& d) { return sizeValue(d.userSize().height, d.userSize().width); }, "any",
         [](Doc& d, const V& v, HXScriptCommand& command) {
             auto p = pointFromValue(v);
             if (!p) {
@@ -305,7 +333,7 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
                 controller->setScale({ width / natural.width, height / natural.height }, false);
             d.setUserSize({ width, height });
         });
-    c.get("naturalDimensions", [](Doc& d) { return V(record(d.naturalSize().height, d.naturalSize().width)); });
+    c.get("naturalDimensions", [](Doc& d) { return sizeValue(d.naturalSize().height, d.naturalSize().width); });
     c.getSet("scale",
         [](Doc& d) {
             ScaleInputs in;
@@ -319,7 +347,7 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
                 if (auto window = controller->window(); window && window->screen())
                     in.visibleFrameSize = std::pair { window->screen()->visibleFrame().size.width, window->screen()->visibleFrame().size.height };
             }
-            return V(int64_t(scaleCode(in)));
+            return codeValue(scaleCode(in));
         },
         "code",
         [](Doc& d, const V& v, HXScriptCommand&) {
@@ -358,24 +386,40 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
             record.values = *values;
             m.setMatrix(record);
         }));
+    // Not conformed: 'uncn'; conformed: the aperture the pictures are shown in.
     c.getSet("aperture",
         reading([](Doc&, MVMovie& m) {
-            std::string mode = m.attributeForKey(MVMovieApertureModeAttribute).stringValue();
-            return mode.empty() || mode == MVMovieApertureModeClassic ? code("uncn") : code("clea");
+            return MVMovieConformed(m) ? codeValue(apertureCodes()[MVMoviePlayerApertureMode(m) % 4]) : code("uncn");
         }),
-        "code", onMovie([](MVMovie& m, const V& v) {
-            bool unconformed = uint32_t(integerOf(v)) == fourCC("uncn");
-            m.setAttributeForKey(HXPropertyList(unconformed ? MVMovieApertureModeClassic : MVMovieApertureModeClean),
-                MVMovieApertureModeAttribute);
-        }));
-    c.getSet("controllerType", [](Doc& d) { return V(int64_t(controllerTypeCode(d.movieControllerType()))); }, "code",
+        "code", [](Doc& d, const V& v, HXScriptCommand& command) {
+            if (!d.movie())
+                return;
+            MVMovie& m = *d.movie();
+            uint32_t wanted = uint32_t(integerOf(v));
+            if (wanted == fourCC("uncn")) {
+                if (MVMovieConformed(m))
+                    MVMovieSetConformed(m, false);
+            } else {
+                const auto& codes = apertureCodes();
+                auto it = std::find(codes.begin(), codes.end(), wanted);
+                if (it == codes.end()) {
+                    command.fail(HXScriptParameterError, "The aperture is 'uncn', 'clas', 'clea', 'prod' or 'enco'.");
+                    return;
+                }
+                if (!MVMovieConformed(m))
+                    MVMovieSetConformed(m, true);
+                MVMovieSetPlayerApertureMode(m, uint32_t(it - codes.begin()));
+            }
+            movieChanged(d);
+        });
+    c.getSet("controllerType", [](Doc& d) { return codeValue(controllerTypeCode(d.movieControllerType())); }, "code",
         [](Doc& d, const V& v, HXScriptCommand&) {
             d.setMovieControllerType(controllerTypeForCode(uint32_t(integerOf(v))));
             movieChanged(d);
         });
 
     c.getSet("presentationSize",
-        [](Doc& d) { return V(int64_t(presentationSizeCode(presentationSetting(d, FullscreenPreferenceSize).integerValue()))); },
+        [](Doc& d) { return codeValue(presentationSizeCode(presentationSetting(d, FullscreenPreferenceSize).integerValue())); },
         "code", [](Doc& d, const V& v, HXScriptCommand&) {
             d.setPersistentFullscreenSetting(HXPropertyList(presentationSizeForCode(uint32_t(integerOf(v)))), FullscreenPreferenceSize);
         });
@@ -385,7 +429,7 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
             d.setPersistentFullscreenSetting(HXPropertyList(uint32_t(integerOf(v)) == fourCC("pmss")), FullscreenPreferenceSlideShowMode);
         });
     c.getSet("presentationBackgroundColor",
-        [](Doc& d) { return V(colorRecord(presentationColor(d).value_or(HXColor::colorWithCalibratedRed(0, 0, 0)))); }, "any",
+        [](Doc& d) { return colorValue(presentationColor(d).value_or(HXColor::colorWithCalibratedRed(0, 0, 0))); }, "any",
         [](Doc& d, const V& v, HXScriptCommand&) {
             auto settings = d.persistentFullscreenSettings();
             settings.color = colorFromValue(v);
@@ -440,7 +484,7 @@ void addStateProperties(HXScriptClass<Doc>& c)
     c.get("fastStart", [movieType](Doc& d) { return V(movieType(d) == 2); });
     c.get("liveStream", [movieType](Doc& d) { return V(movieType(d) == 3); });
     c.get("storedStream", [movieType](Doc& d) { return V(movieType(d) == 4); });
-    c.get("loadState", reading([](Doc&, MVMovie& m) { return V(int64_t(loadStateCode(m.loadState()))); }));
+    c.get("loadState", reading([](Doc&, MVMovie& m) { return codeValue(loadStateCode(m.loadState())); }));
     c.get("dataRate", reading([](Doc&, MVMovie& m) { return V(int64_t(int32_t(MVPMovieAdditions::dataRate(m)))); }));
     c.get("dataSize", reading([](Doc&, MVMovie& m) { return V(m.dataSize()); }));
     c.getSet("movieLanguage",
@@ -465,8 +509,16 @@ void addStateProperties(HXScriptClass<Doc>& c)
             m.setLanguage(language);
             m.setAttributeForKey(HXPropertyList(language), "MVMovieLanguageAttribute");
         }));
-    c.get("currentChapter", [](Doc&) { return V(); });
-    c.get("currentChapterTrack", [](Doc&) { return V(HXScriptValue::List {}); });
+    // The chapter playing now; nothing before the first chapter or without chapters.
+    c.get("currentChapter", reading([](Doc&, MVMovie& m) -> V {
+        auto track = MVMovieChapterTrack(m);
+        int64_t index = track ? MVPTrackSamples::timeToIndex(*track, timeValue(m, m.currentTime())) : 0;
+        return index > 0 ? MVPTextFrameScripting::chapter(track, int32_t(index)) : V();
+    }));
+    c.get("currentChapterTrack", reading([](Doc&, MVMovie& m) {
+        auto track = MVMovieChapterTrack(m);
+        return track ? V(MVPTrackScripting::reference(track)) : V(HXScriptValue::List {});
+    }));
     c.getSet("pluginSettings",
         reading([](Doc&, MVMovie& m) {
             HXScriptValue::List list;
@@ -489,61 +541,172 @@ void addStateProperties(HXScriptClass<Doc>& c)
     addPanoramaProperties(c);
 }
 
+// ---- Tracks made by scripts
+
+// `source` added to the movie in parallel, fitted to the selection: stretched over it when it has a
+// length, from its start otherwise.
+bool importMovie(MVMovie& movie, const std::shared_ptr<MVMovie>& source)
+{
+    if (!source || source.get() == &movie)
+        return false;
+    return movie.selection().duration.timeValue > 0 ? movie.addScaled(source) : movie.add(source);
+}
+
+// A copy of `track` (of this movie or another) added the same way.
+bool importTrack(MVMovie& movie, const std::shared_ptr<MVTrack>& track)
+{
+    auto holder = MVMovie::movie();
+    holder->setTimeScale(movie.timeScale());
+    holder->insertTrack(track);
+    return holder->trackCount() > 0 && importMovie(movie, holder);
+}
+
+// A text added to the movie: the movie file it names, in parallel from `time`, or else the text itself as
+// lines of a text track (`track`, or a new one).
+bool importString(MVMovie& movie, const std::string& text, int64_t time, const std::shared_ptr<MVTrack>& track,
+    HXScriptCommand& command)
+{
+    std::string path = command.absolutePath(text);
+    std::error_code ec;
+    if (!track && !text.empty() && std::filesystem::is_regular_file(path, ec)) {
+        HXError error;
+        auto source = MVMovie::movieWithFile(path, &error);
+        if (!source) {
+            command.fail(error.code() ? int(error.code()) : int(HXScriptFailedError), error.localizedDescription());
+            return false;
+        }
+        MVTimeRange selection = movie.selection();
+        movie.setSelection(MVMakeTimeRange(MVMakeTime(time, movie.timeScale()), MVMakeTime(0, movie.timeScale())));
+        bool added = movie.add(source);
+        movie.setSelection(selection);
+        return added;
+    }
+    return MVImportText(movie, text, track, time).durationAdded > 0;
+}
+
+// The tracks of `after` that `before` did not have.
+std::vector<std::shared_ptr<MVTrack>> newTracks(const std::vector<std::shared_ptr<MVTrack>>& before, const MVMovie& movie)
+{
+    std::vector<std::shared_ptr<MVTrack>> made;
+    for (const auto& t : movie.tracks())
+        if (std::find(before.begin(), before.end(), t) == before.end())
+            made.push_back(t);
+    return made;
+}
+
+// Puts in what a script made a track of (a text, a list of texts, a movie, another track) and answers the
+// track it became (a list when it became several).
+V insertInTracks(Doc& d, const V& value, HXScriptCommand& command)
+{
+    if (!d.movie())
+        return {};
+    MVMovie& movie = *d.movie();
+    V payload = value;
+    if (value.isObject() && value.object().classDescription() == &MVPTrackScripting::madeTrackClassDescription())
+        payload = value.object().as<MVPScriptMadeTrack>()->payload;
+    const auto before = movie.tracks();
+    bool added = false;
+    if (payload.isObject() && payload.object().classDescription() == &MVPTrackScripting::classDescription()) {
+        added = importTrack(movie, payload.object().as<MVTrack>());
+    } else if (payload.isObject() && payload.object().classDescription() == &classDescription()) {
+        added = importMovie(movie, payload.object().as<Doc>()->movie());
+    } else if (auto items = payload.isList() ? std::optional(payload) : std::nullopt) {
+        std::string text;
+        bool first = true;
+        for (const auto& item : items->list())
+            if (item.isPropertyList() && item.propertyList().isString()) {
+                text += (first ? "" : "\r") + item.propertyList().stringValue();
+                first = false;
+            }
+        added = !first && MVImportText(movie, text, nullptr, 0).durationAdded > 0;
+    } else if (payload.isPropertyList() && payload.propertyList().isString()) {
+        added = importString(movie, payload.propertyList().stringValue(), 0, nullptr, command);
+    } else {
+        command.fail(HXScriptCoercionError, "A track is made from a text, a list of texts, a movie or a track.");
+        return {};
+    }
+    if (command.failed())
+        return {};
+    if (!added) {
+        command.fail(HXScriptFailedError, "Nothing could be made a track of that.");
+        return {};
+    }
+    movieChanged(d);
+    // What went into tracks the movie had already is no new track to answer.
+    auto made = newTracks(before, movie);
+    if (made.empty())
+        return {};
+    if (made.size() == 1)
+        return V(MVPTrackScripting::reference(made.front()));
+    HXScriptValue::List list;
+    for (const auto& t : made)
+        list.emplace_back(MVPTrackScripting::reference(t));
+    return V(std::move(list));
+}
+
 void addElements(HXScriptClass<Doc>& c)
 {
     c.elements("tracks", [](Doc& d) {
         HXScriptValue::List list;
         if (d.movie())
             for (const auto& t : d.movie()->tracks())
-                list.emplace_back(trackClassDescription().reference(t));
+                list.emplace_back(MVPTrackScripting::reference(t));
         return list;
     });
-    c.elementInsert("tracks", [](Doc& d, const V& v, std::optional<int64_t>, HXScriptCommand& command) {
-        if (!d.movie())
-            return;
-        std::shared_ptr<MVMovie> source;
-        if (v.isObject() && v.object().classDescription() == &classDescription()) {
-            source = v.object().as<Doc>()->movie();
-        } else if (v.isPropertyList() && v.propertyList().isString()) {
-            std::string path = v.propertyList().stringValue();
-            if (!path.empty() && path[0] == '~')
-                if (const char* home = std::getenv("HOME"))
-                    path = home + path.substr(1);
-            std::error_code ec;
-            if (!std::filesystem::is_regular_file(path, ec)) {
-                command.fail(HXScriptParameterError, "No movie file at \u201c" + path + "\u201d.");
-                return;
-            }
-            HXError error;
-            source = MVMovie::movieWithFile(path, &error);
-            if (!source) {
-                command.fail(error.code() ? int(error.code()) : int(HXScriptFailedError), error.localizedDescription());
-                return;
-            }
-        } else {
-            command.fail(HXScriptParameterError, "Tracks come from a movie or a movie file.");
+    c.elementMake("tracks", "track", [](Doc& d, const V& v, std::optional<int64_t>, HXScriptCommand& command) {
+        return insertInTracks(d, v, command);
+    });
+    c.elementRemove("tracks", [](Doc& d, int64_t index, HXScriptCommand& command) {
+        auto track = d.movie() ? d.movie()->trackAtIndex(int(index) + 1) : nullptr;
+        if (!track) {
+            command.fail(HXScriptNoSuchObjectError, "The movie has no track " + std::to_string(index + 1) + ".");
             return;
         }
-        if (!source || source == d.movie())
-            return;
-        // Added in parallel from the start of the movie.
-        MVTimeRange selection = d.movie()->selection();
-        d.movie()->setSelection(MVMakeTimeRange(MVMakeTime(0, d.movie()->timeScale()), MVMakeTime(0, d.movie()->timeScale())));
-        bool added = d.movie()->add(source);
-        d.movie()->setSelection(selection);
-        if (!added)
-            command.fail(HXScriptFailedError, "The tracks could not be added.");
-        movieChanged(d);
+        auto before = d.movie()->newEditState();
+        d.movie()->removeTrack(track);
+        d.movie()->registerEdit(std::move(before), "Delete Track");
     });
-    c.elementRemove("tracks", [](Doc& d, int64_t index, HXScriptCommand&) {
+    c.elements("annotationElements", [](Doc& d) { return MVPAnnotationScripting::annotationsOf(reference(sharedDocument(d))); });
+    c.elementMake("annotationElements", "annotation", [](Doc& d, const V& v, std::optional<int64_t>, HXScriptCommand& command) {
+        return MVPAnnotationScripting::insertAnnotation(reference(sharedDocument(d)), v, command);
+    });
+    c.elementRemove("annotationElements", [](Doc& d, int64_t index, HXScriptCommand& command) {
+        MVPAnnotationScripting::removeAnnotation(reference(sharedDocument(d)), index, command);
+    });
+    // The chapters are the chapter track's: listed, added and removed there.
+    auto chapters = [] { return MVPTrackScripting::classDescription().element("chapters"); };
+    c.elements("chapters", [chapters](Doc& d) {
+        auto track = d.movie() ? MVMovieChapterTrack(*d.movie()) : nullptr;
+        return track ? chapters()->list(track.get()) : HXScriptValue::List {};
+    });
+    c.elementMake("chapters", "chapter", [chapters](Doc& d, const V& v, std::optional<int64_t> index, HXScriptCommand& command) -> V {
         if (!d.movie())
-            return;
-        if (auto track = d.movie()->trackAtIndex(int(index) + 1)) {
-            d.movie()->removeTrack(track);
-            movieChanged(d);
+            return {};
+        if (auto track = MVMovieChapterTrack(*d.movie()))
+            return chapters()->insert(track.get(), v, index, command);
+        // A movie without chapters gets a chapter track, its first chapter starting with the movie.
+        auto made = MVPModelFrameScripting::frameOfValue(v);
+        const V& name = made ? made->payload() : v;
+        if (!name.isPropertyList() || !name.propertyList().isString() || !d.movie()->hasDuration()) {
+            command.fail(HXScriptCoercionError, "A chapter is made from its name, in a movie that lasts.");
+            return {};
         }
+        HXError error;
+        auto track = MVMovieSetChapters(*d.movie(), { { name.propertyList().stringValue(), MVMakeTime(0, d.movie()->timeScale()) } }, &error);
+        if (!track) {
+            command.fail(int(error.code()), error.localizedDescription());
+            return {};
+        }
+        if (made) {
+            made->finalizePayload(track, 1);
+            return V(HXScriptReference(v.object().classDescription(), v.object().object()));
+        }
+        return MVPTextFrameScripting::chapter(track, 1);
     });
-    c.elements("chapters", [](Doc&) { return HXScriptValue::List {}; });
+    c.elementRemove("chapters", [chapters](Doc& d, int64_t index, HXScriptCommand& command) {
+        if (auto track = d.movie() ? MVMovieChapterTrack(*d.movie()) : nullptr)
+            chapters()->remove(track.get(), index, command);
+    });
     c.elements("files", [](Doc& d) {
         HXScriptValue::List list;
         if (d.movie())
@@ -709,26 +872,6 @@ std::shared_ptr<MVPMovieDocument> documentForMovie(const MVMovie* movie)
         if (auto movieDoc = std::dynamic_pointer_cast<MVPMovieDocument>(doc); movieDoc && movieDoc->movie().get() == movie)
             return movieDoc;
     return nullptr;
-}
-
-const HXScriptClass<MVTrack>& trackClassDescription()
-{
-    static const HXScriptClass<MVTrack> cls = [] {
-        HXScriptClass<MVTrack> c("track");
-        c.get("name", [](MVTrack& t) { return V(MVUserDataGetText(t.userData(), fourCC("name")).value_or("")); });
-        c.get("id", [](MVTrack& t) { return V(int64_t(t.trackID())); });
-        c.get("type", [](MVTrack& t) { return V(HXStringFromFourCharCode(t.mediaType())); });
-        c.get("trackEnabled", [](MVTrack& t) { return V(t.isEnabled()); });
-        c.specifier([](MVTrack& t) -> std::optional<HXScriptObjectSpecifier> {
-            auto doc = documentForMovie(t.movie().get());
-            auto container = doc ? classDescription().objectSpecifier(doc.get()) : std::nullopt;
-            if (!container)
-                return std::nullopt;
-            return HXScriptObjectSpecifier::index("tracks", t.index() - 1, std::make_shared<HXScriptObjectSpecifier>(*container));
-        });
-        return c;
-    }();
-    return cls;
 }
 
 const HXScriptClass<MVPMovieDocument>& classDescription()

@@ -51,10 +51,6 @@ void movieChanged(MVPMovieDocument& document);
 // controller's documents in its order; null when none.
 std::shared_ptr<MVPMovieDocument> documentForMovie(const MVMovie* movie);
 
-// The track element of a movie's tracks: a small scriptable object (name, identifier, kind) that
-// specifies itself by index under its movie.
-const HXScriptClass<MVTrack>& trackClassDescription();
-
 // Registers the document's commands on `cls` (movie_doc_commands.cpp).
 void addCommands(HXScriptClass<MVPMovieDocument>& cls);
 

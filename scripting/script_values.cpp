@@ -35,6 +35,24 @@ HXPropertyList record(double vertical, double horizontal)
     return HXPropertyList(HXData(std::move(bytes)));
 }
 
+HXScriptValue pointValue(double vertical, double horizontal)
+{
+    return HXScriptValue::typed(record(vertical, horizontal), "point");
+}
+
+HXScriptValue sizeValue(double height, double width)
+{
+    return HXScriptValue::typed(record(height, width), "size");
+}
+
+HXScriptValue rectangleValue(int16_t top, int16_t left, int16_t bottom, int16_t right)
+{
+    int16_t v[4] = { top, left, bottom, right };
+    std::vector<uint8_t> bytes(8);
+    std::memcpy(bytes.data(), v, 8);
+    return HXScriptValue::typed(HXPropertyList(HXData(std::move(bytes))), "rectangle");
+}
+
 std::optional<std::pair<int16_t, int16_t>> pointFromValue(const HXScriptValue& value)
 {
     if (value.isPropertyList() && value.propertyList().isData()) {
@@ -70,8 +88,29 @@ HXPropertyList colorRecord(const HXColor& color)
     return HXPropertyList(HXData(std::move(bytes)));
 }
 
-HXColor colorFromValue(const HXScriptValue& value)
+HXScriptValue colorValue(const HXColor& color)
 {
+    return HXScriptValue::typed(colorRecord(color), "color");
+}
+
+HXScriptValue colorValue(const std::array<uint16_t, 3>& rgb)
+{
+    std::vector<uint8_t> bytes(6);
+    std::memcpy(bytes.data(), rgb.data(), 6);
+    return HXScriptValue::typed(HXPropertyList(HXData(std::move(bytes))), "color");
+}
+
+std::optional<std::array<uint16_t, 3>> rgbFromValue(const HXScriptValue& value)
+{
+    std::array<uint16_t, 3> rgb {};
+    if (value.isPropertyList() && value.propertyList().isData()) {
+        // A colour as it was read: the record itself.
+        const auto& bytes = value.propertyList().dataValue().bytes;
+        if (bytes.size() != 6)
+            return std::nullopt;
+        std::memcpy(rgb.data(), bytes.data(), 6);
+        return rgb;
+    }
     HXScriptValue::List items;
     if (value.isList())
         items = value.list();
@@ -79,15 +118,20 @@ HXColor colorFromValue(const HXScriptValue& value)
         for (const auto& e : value.propertyList().arrayValue())
             items.emplace_back(e);
     if (items.size() != 3)
-        return HXColor::colorWithCalibratedRed(0, 0, 0, 1);
-    double c[3];
+        return std::nullopt;
     for (size_t i = 0; i < 3; ++i) {
         auto n = HXScriptCoercionHandler::sharedCoercionHandler().coerce(items[i], "integer");
         if (!n)
-            return HXColor::colorWithCalibratedRed(0, 0, 0, 1);
-        c[i] = double(uint16_t(n->propertyList().integerValue())) / 65535.0;
+            return std::nullopt;
+        rgb[i] = uint16_t(n->propertyList().integerValue());
     }
-    return HXColor::colorWithCalibratedRed(c[0], c[1], c[2], 1);
+    return rgb;
+}
+
+HXColor colorFromValue(const HXScriptValue& value)
+{
+    auto rgb = rgbFromValue(value).value_or(std::array<uint16_t, 3> {});
+    return HXColor::colorWithCalibratedRed(rgb[0] / 65535.0, rgb[1] / 65535.0, rgb[2] / 65535.0, 1);
 }
 
 uint32_t fourCC(const char (&text)[5])
@@ -98,7 +142,12 @@ uint32_t fourCC(const char (&text)[5])
 
 HXScriptValue code(const char (&text)[5])
 {
-    return HXScriptValue(int64_t(fourCC(text)));
+    return codeValue(fourCC(text));
+}
+
+HXScriptValue codeValue(uint32_t code)
+{
+    return HXScriptValue::typed(HXPropertyList(int64_t(code)), "code");
 }
 
 std::optional<uint32_t> codeFromValue(const HXScriptValue& value)

@@ -3,13 +3,16 @@
 //
 // Times are numbers in the movie's time units. Positions, sizes and offsets are 4-byte records of two
 // signed 16-bit values in host byte order, vertical first ({height, width}, {v, h}); a script may also
-// send a list of two numbers in that order. Colours are 6-byte records of three unsigned 16-bit values
-// in host byte order; a script sends a list of three integers (0...65535). Enumerations are
-// four-character codes in 32-bit numbers.
+// send a list of two numbers in that order. Rectangles are 8-byte records (top, left, bottom, right).
+// Colours are 6-byte records of three unsigned 16-bit values in host byte order; a script sends a list of
+// three integers (0...65535) or such a record. Enumerations are four-character codes in 32-bit numbers.
+// Each answer of these kinds carries its type ("point", "size", "rectangle", "color", "code") for the
+// client to show it readably.
 #include "platform/basekit/scripting_object.h"
 #include "platform/drawing/color.h"
 #include "platform/mvkit/time.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <utility>
@@ -28,8 +31,18 @@ HXPropertyList record(double vertical, double horizontal);
 // {v, h} from a 4-byte record or a list of two numbers; nothing for anything else.
 std::optional<std::pair<int16_t, int16_t>> pointFromValue(const HXScriptValue& value);
 
+// The same records as typed answers.
+HXScriptValue pointValue(double vertical, double horizontal);
+HXScriptValue sizeValue(double height, double width);
+HXScriptValue rectangleValue(int16_t top, int16_t left, int16_t bottom, int16_t right);
+
 // The 6-byte record of a colour (its calibrated RGB components × 65535, truncated).
 HXPropertyList colorRecord(const HXColor& color);
+HXScriptValue colorValue(const HXColor& color);
+HXScriptValue colorValue(const std::array<uint16_t, 3>& rgb);
+// Red, green and blue from a list of three integers (each taken as an unsigned 16-bit value, higher
+// bits dropped) or a 6-byte colour record; nothing for any other value.
+std::optional<std::array<uint16_t, 3>> rgbFromValue(const HXScriptValue& value);
 // A list of three integers (each taken as an unsigned 16-bit value, higher bits dropped) as a
 // calibrated colour with alpha 1; black for any other value.
 HXColor colorFromValue(const HXScriptValue& value);
@@ -37,6 +50,7 @@ HXColor colorFromValue(const HXScriptValue& value);
 // A four-character code as a 32-bit number; the code of a value (a number, or a text of up to four
 // characters), nothing when it has none.
 HXScriptValue code(const char (&text)[5]);
+HXScriptValue codeValue(uint32_t code);
 std::optional<uint32_t> codeFromValue(const HXScriptValue& value);
 uint32_t fourCC(const char (&text)[5]);
 

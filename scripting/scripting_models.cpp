@@ -75,7 +75,7 @@ const HXScriptClass<MVPModelFavorite>& favoriteClassDescription()
         HXScriptClass<MVPModelFavorite> c("favorite");
         auto nothing = [](MVPModelFavorite&, const V&, HXScriptCommand&) { };
         c.getSet("name", [](MVPModelFavorite& f) { return V(HXPropertyList(f._favoriteInfo["name"].stringValue())); }, "any", nothing);
-        c.getSet("kind", [](MVPModelFavorite& f) { return V(int64_t(kindOfEntry(f._favoriteInfo))); }, "any", nothing);
+        c.getSet("kind", [](MVPModelFavorite& f) { return MVPScriptValues::codeValue(kindOfEntry(f._favoriteInfo)); }, "any", nothing);
         c.getSet("category", [](MVPModelFavorite&) { return V("Category"); }, "any", nothing);
         c.elements("files", [](MVPModelFavorite& f) {
             HXScriptValue::List list;
@@ -136,12 +136,12 @@ const HXScriptClass<MVPModelDisplay>& displayClassDescription()
         });
         c.get("currentDepth", [](MVPModelDisplay& d) { return V(int64_t(d._screen.bitsPerPixel())); });
         c.get("position", [](MVPModelDisplay& d) {
-            return V(MVPScriptValues::record(d._screen.frame().origin.y, d._screen.frame().origin.x));
+            return MVPScriptValues::pointValue(d._screen.frame().origin.y, d._screen.frame().origin.x);
         });
         c.get("dimensions", [](MVPModelDisplay& d) {
-            return V(MVPScriptValues::record(d._screen.frame().size.height, d._screen.frame().size.width));
+            return MVPScriptValues::sizeValue(d._screen.frame().size.height, d._screen.frame().size.width);
         });
-        c.get("presentationBackgroundColor", [](MVPModelDisplay&) { return V(HXPropertyList(HXData(std::vector<uint8_t>(6, 0)))); });
+        c.get("presentationBackgroundColor", [](MVPModelDisplay&) { return MVPScriptValues::colorValue(std::array<uint16_t, 3> {}); });
         c.command("enterFullScreen", [](MVPModelDisplay&, HXScriptCommand&) { return V(); });
         c.command("exitFullScreen", [](MVPModelDisplay&, HXScriptCommand&) { return V(); });
         // Every display has the same name, so a display names itself by its position: a reference a
@@ -175,7 +175,7 @@ const HXScriptClass<HXWindow>& windowClassDescription()
         HXScriptClass<HXWindow> c("window");
         c.get("name", [](HXWindow& w) { return V(w.title()); });
         // Read as the lower-left corner, written as the top-left corner (what scripts have always done).
-        c.getSet("windowPosition", [](HXWindow& w) { return V(MVPScriptValues::record(w.frame().origin.y, w.frame().origin.x)); },
+        c.getSet("windowPosition", [](HXWindow& w) { return MVPScriptValues::pointValue(w.frame().origin.y, w.frame().origin.x); },
             "any", [](HXWindow& w, const V& v, HXScriptCommand& command) {
                 auto p = MVPScriptValues::pointFromValue(v);
                 if (!p) {

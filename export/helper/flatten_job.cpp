@@ -3,6 +3,7 @@
 #include "export/helper/helper_connection.h"
 #include "platform/basekit/error.h"
 #include "platform/mvkit/movie.h"
+#include "platform/mvkit/movie_writer.h"
 
 #include <cerrno>
 #include <chrono>
@@ -101,6 +102,8 @@ HelperJobResult performFlattenJob(HelperConnection& player, const HXPropertyList
         return player.shouldStop() ? 1 : 0;
     });
     bool written = movie->writeToFile(partialPath, { { MVMovieFlatten, true } }, &error);
+    if (written)
+        mvmodel::reachedSaveStage("flatten-written");
     player.poll();
     if (player.shouldStop()) {
         ::unlink(partialPath.c_str());

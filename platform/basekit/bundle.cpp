@@ -34,6 +34,15 @@ std::string canonical(const std::string& path)
     return HXString::stringByStandardizingPath(path);
 }
 
+// The folder names of an installed program under its prefix.
+constexpr const char* kInstalledBundleFolder = "share/movara-player";
+constexpr const char* kInstalledHelperFolder = "libexec/movara-player";
+
+bool isDirectory(const std::string& path)
+{
+    return HXFileManager::defaultManager().isDirectoryAtPath(path);
+}
+
 std::string mainBundleFolder()
 {
     if (const char* folder = std::getenv("MOVARA_BUNDLE_DIR"); folder && *folder)
@@ -43,8 +52,13 @@ std::string mainBundleFolder()
     if (n <= 0)
         return {};
     exe[n] = '\0';
-    // <bundle>/bin/<program>
-    return HXString::stringByDeletingLastPathComponent(HXString::stringByDeletingLastPathComponent(exe));
+    // <bundle>/bin/<program>, or <prefix>/bin/<program> of an installed program
+    std::string folder
+        = HXString::stringByDeletingLastPathComponent(HXString::stringByDeletingLastPathComponent(exe));
+    std::string installed = folder + "/" + kInstalledBundleFolder;
+    if (!isDirectory(folder + "/Resources") && isDirectory(installed))
+        return installed;
+    return folder;
 }
 
 bool isFile(const std::string& path)
@@ -131,6 +145,14 @@ std::string HXBundle::resourcePath() const
 std::string HXBundle::builtInPlugInsPath() const
 {
     return _path + "/PlugIns";
+}
+
+std::string HXBundle::pathForAuxiliaryExecutable(const std::string& name) const
+{
+    std::string suffix = std::string("/") + kInstalledBundleFolder;
+    if (_path.size() > suffix.size() && _path.compare(_path.size() - suffix.size(), suffix.size(), suffix) == 0)
+        return _path.substr(0, _path.size() - suffix.size()) + "/" + kInstalledHelperFolder + "/" + name;
+    return _path + "/libexec/" + name;
 }
 
 std::string HXBundle::executablePath() const

@@ -5,8 +5,14 @@
 //          <bundle>/Resources/                                      resources, strings tables
 //          <bundle>/bin/<program>                                   the main bundle's programs
 //          <bundle>/<Name>.so                                       a plug-in's code ("HFExecutable")
+//          <bundle>/libexec/<program>                               the main bundle's helper programs
 // The main bundle is the parent of the folder of the running executable (/proc/self/exe), or the
 // folder named by the environment variable MOVARA_BUNDLE_DIR when it is set.
+//
+// Installed under a prefix the program is spread out the usual way: <prefix>/bin/<program>, the
+// bundle (Resources/, PlugIns/) in <prefix>/share/movara-player and the helper programs in
+// <prefix>/libexec/movara-player. A program in <prefix>/bin whose prefix has that folder and no
+// Resources/ of its own takes <prefix>/share/movara-player as its main bundle.
 // A strings table "<table>" is Resources/<table>.strings.plist, an XML property-list dictionary.
 #include "platform/basekit/property_list.h"
 
@@ -48,6 +54,9 @@ public:
     // The plug-in library: the file named by "HFExecutable", else <bundle>/<folder name without
     // extension>.so.
     std::string executablePath() const;
+    // A helper program of the bundle: <bundle>/libexec/<name>, or <prefix>/libexec/movara-player/<name>
+    // for a bundle installed in <prefix>/share/movara-player.
+    std::string pathForAuxiliaryExecutable(const std::string& name) const;
 
     // Resources: "" when there is none. `type` may be empty (then `name` is the whole file name)
     // and may start with '.'. The folder `subdirectory` is relative to the resources folder.

@@ -1,5 +1,6 @@
 #include "platform/basekit/logind_monitor.h"
 
+#include "platform/basekit/dbus_run_loop.h"
 #include "platform/basekit/error.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/workspace.h"
@@ -8,7 +9,6 @@
 
 #include <cstdlib>
 #include <optional>
-#include <set>
 #include <unistd.h>
 #include <vector>
 
@@ -44,11 +44,10 @@ std::optional<bool> variantBool(DBusMessageIter* variant)
 
 struct HXLogindMonitor::Connection {
     DBusConnection* bus = nullptr;
-    std::set<HXRunLoopSourceID> sources; // run-loop sources of the connection's watches
+    std::unique_ptr<HXDBusRunLoopSource> source; // serves the connection from the main run loop
     std::string logindOwner; // unique name of whoever owns "org.freedesktop.login1" now
     std::string sessionPath;
     std::optional<bool> sessionActive; // last known "Active" of our session
-    bool dispatchScheduled = false;
     bool disconnected = false;
     // Cleared when the connection goes away, so work queued on the run loop for it is dropped.
     std::shared_ptr<bool> alive = std::make_shared<bool>(true);
@@ -57,18 +56,8 @@ struct HXLogindMonitor::Connection {
 
     void close();
     bool open(const std::string& address);
-    void scheduleDispatch();
-    void dispatch();
     void post(const char* name);
 
-    // Watches and timeouts: libdbus asks us to poll descriptors and run timers on its behalf.
-    static dbus_bool_t addWatch(DBusWatch* watch, void* data);
-    static void removeWatch(DBusWatch* watch, void* data);
-    static void toggleWatch(DBusWatch* watch, void* data);
-    static dbus_bool_t addTimeout(DBusTimeout* timeout, void* data);
-    static void removeTimeout(DBusTimeout* timeout, void* data);
-    static void toggleTimeout(DBusTimeout* timeout, void* data);
-    static void dispatchStatusChanged(DBusConnection*, DBusDispatchStatus status, void* data);
     static DBusHandlerResult filter(DBusConnection*, DBusMessage* message, void* data);
 
     // Calls whose replies come back through the run loop.
@@ -92,30 +81,26 @@ struct HXLogindMonitor::Connection {
 
 bool HXLogindMonitor::Connection::open(const std::string& address)
 {
-    DBusError error;
-    dbus_error_init(&error);
     if (address.empty()) {
+        DBusError error;
+        dbus_error_init(&error);
         bus = dbus_bus_get_private(DBUS_BUS_SYSTEM, &error);
+        dbus_error_free(&error);
+        // A bus that goes away must not take the program with it.
+        if (bus)
+            dbus_connection_set_exit_on_disconnect(bus, FALSE);
     } else {
-        bus = dbus_connection_open_private(address.c_str(), &error);
-        if (bus && !dbus_bus_register(bus, &error)) {
-            dbus_connection_close(bus);
-            dbus_connection_unref(bus);
-            bus = nullptr;
-        }
+        bus = HXDBusOpenPrivateConnection(address);
     }
-    dbus_error_free(&error);
     if (!bus)
         return false;
-    // A bus that goes away must not take the program with it.
-    dbus_connection_set_exit_on_disconnect(bus, FALSE);
 
     dbus_connection_add_filter(bus, &Connection::filter, this, nullptr);
-    dbus_connection_set_watch_functions(
-        bus, &Connection::addWatch, &Connection::removeWatch, &Connection::toggleWatch, this, nullptr);
-    dbus_connection_set_timeout_functions(
-        bus, &Connection::addTimeout, &Connection::removeTimeout, &Connection::toggleTimeout, this, nullptr);
-    dbus_connection_set_dispatch_status_function(bus, &Connection::dispatchStatusChanged, this, nullptr);
+    // Closing from inside dispatch is not allowed: a lost bus is closed once the dispatch is over.
+    source = std::make_unique<HXDBusRunLoopSource>(bus, [this] {
+        if (disconnected)
+            close();
+    });
 
     // The matches go out before the calls below, so by the time the login manager answers us the bus
     // already routes its signals here.
@@ -134,153 +119,21 @@ bool HXLogindMonitor::Connection::open(const std::string& address)
     dbus_message_append_args(owner, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID);
     call(owner, &Connection::didGetNameOwner);
     askForSession();
-    scheduleDispatch();
+    source->scheduleDispatch();
     return true;
 }
 
 void HXLogindMonitor::Connection::close()
 {
     *alive = false;
+    source.reset();
     if (bus) {
         dbus_connection_remove_filter(bus, &Connection::filter, this);
-        dbus_connection_set_dispatch_status_function(bus, nullptr, nullptr, nullptr);
         dbus_connection_close(bus);
-        dbus_connection_set_watch_functions(bus, nullptr, nullptr, nullptr, nullptr, nullptr);
-        dbus_connection_set_timeout_functions(bus, nullptr, nullptr, nullptr, nullptr, nullptr);
         dbus_connection_unref(bus);
         bus = nullptr;
     }
-    for (auto id : sources)
-        HXRunLoop::main().removeSource(id);
-    sources.clear();
     HXRunLoop::main().cancelPerformRequests(this);
-}
-
-// MARK: Run-loop integration
-
-namespace {
-
-uint32_t runLoopEvents(DBusWatch* watch)
-{
-    unsigned flags = dbus_watch_get_flags(watch);
-    uint32_t events = 0;
-    if (flags & DBUS_WATCH_READABLE)
-        events |= HXFileDescriptorReadable;
-    if (flags & DBUS_WATCH_WRITABLE)
-        events |= HXFileDescriptorWritable;
-    return events;
-}
-
-} // namespace
-
-dbus_bool_t HXLogindMonitor::Connection::addWatch(DBusWatch* watch, void* data)
-{
-    auto* self = static_cast<Connection*>(data);
-    std::weak_ptr<bool> alive = self->alive;
-    auto id = HXRunLoop::main().addFileDescriptor(dbus_watch_get_unix_fd(watch),
-        dbus_watch_get_enabled(watch) ? runLoopEvents(watch) : 0, [self, watch, alive](int, uint32_t events) {
-            if (alive.expired() || !*alive.lock())
-                return;
-            unsigned flags = 0;
-            if (events & HXFileDescriptorReadable)
-                flags |= DBUS_WATCH_READABLE;
-            if (events & HXFileDescriptorWritable)
-                flags |= DBUS_WATCH_WRITABLE;
-            dbus_watch_handle(watch, flags);
-            self->scheduleDispatch();
-        });
-    self->sources.insert(id);
-    dbus_watch_set_data(
-        watch, new HXRunLoopSourceID(id), [](void* p) { delete static_cast<HXRunLoopSourceID*>(p); });
-    return TRUE;
-}
-
-void HXLogindMonitor::Connection::removeWatch(DBusWatch* watch, void* data)
-{
-    auto* self = static_cast<Connection*>(data);
-    if (auto* id = static_cast<HXRunLoopSourceID*>(dbus_watch_get_data(watch))) {
-        HXRunLoop::main().removeSource(*id);
-        self->sources.erase(*id);
-        dbus_watch_set_data(watch, nullptr, nullptr);
-    }
-}
-
-void HXLogindMonitor::Connection::toggleWatch(DBusWatch* watch, void*)
-{
-    if (auto* id = static_cast<HXRunLoopSourceID*>(dbus_watch_get_data(watch)))
-        HXRunLoop::main().setFileDescriptorEvents(
-            *id, dbus_watch_get_enabled(watch) ? runLoopEvents(watch) : 0);
-}
-
-dbus_bool_t HXLogindMonitor::Connection::addTimeout(DBusTimeout* timeout, void* data)
-{
-    if (!dbus_timeout_get_enabled(timeout))
-        return TRUE;
-    auto* self = static_cast<Connection*>(data);
-    double seconds = dbus_timeout_get_interval(timeout) / 1000.0;
-    // A timeout stays registered until libdbus removes it; it fires at each interval.
-    std::weak_ptr<bool> alive = self->alive;
-    struct Rearm {
-        static void schedule(
-            Connection* self, DBusTimeout* timeout, double seconds, std::weak_ptr<bool> alive)
-        {
-            HXRunLoop::main().performAfterDelay(timeout, seconds,
-                [self, timeout, seconds, alive] {
-                    if (alive.expired() || !*alive.lock())
-                        return;
-                    schedule(self, timeout, seconds, alive);
-                    dbus_timeout_handle(timeout);
-                    self->scheduleDispatch();
-                },
-                { HXRunLoopCommonModes });
-        }
-    };
-    Rearm::schedule(self, timeout, seconds, alive);
-    return TRUE;
-}
-
-void HXLogindMonitor::Connection::removeTimeout(DBusTimeout* timeout, void*)
-{
-    HXRunLoop::main().cancelPerformRequests(timeout);
-}
-
-void HXLogindMonitor::Connection::toggleTimeout(DBusTimeout* timeout, void* data)
-{
-    removeTimeout(timeout, data);
-    addTimeout(timeout, data);
-}
-
-void HXLogindMonitor::Connection::dispatchStatusChanged(
-    DBusConnection*, DBusDispatchStatus status, void* data)
-{
-    // libdbus must not be re-entered from here: dispatch on a later pass.
-    if (status == DBUS_DISPATCH_DATA_REMAINS)
-        static_cast<Connection*>(data)->scheduleDispatch();
-}
-
-void HXLogindMonitor::Connection::scheduleDispatch()
-{
-    if (dispatchScheduled || !bus)
-        return;
-    dispatchScheduled = true;
-    std::weak_ptr<bool> alive = this->alive;
-    HXRunLoop::main().perform(
-        [this, alive] {
-            if (alive.expired() || !*alive.lock())
-                return;
-            dispatchScheduled = false;
-            dispatch();
-        },
-        0, { HXRunLoopCommonModes }, this);
-}
-
-void HXLogindMonitor::Connection::dispatch()
-{
-    if (!bus)
-        return;
-    while (dbus_connection_dispatch(bus) == DBUS_DISPATCH_DATA_REMAINS) { }
-    if (disconnected)
-        close();
 }
 
 void HXLogindMonitor::Connection::post(const char* name)
@@ -388,7 +241,7 @@ DBusHandlerResult HXLogindMonitor::Connection::filter(DBusConnection*, DBusMessa
 {
     auto* self = static_cast<Connection*>(data);
     if (dbus_message_is_signal(message, DBUS_INTERFACE_LOCAL, "Disconnected")) {
-        // Closing from inside dispatch is not allowed; dispatch() closes when it returns.
+        // Closing from inside dispatch is not allowed; the run-loop source closes it when dispatch returns.
         self->disconnected = true;
         return DBUS_HANDLER_RESULT_HANDLED;
     }

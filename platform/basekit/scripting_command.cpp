@@ -2,6 +2,10 @@
 
 #include "platform/basekit/scripting_coercion.h"
 
+#include <cstdlib>
+#include <filesystem>
+#include <utility>
+
 namespace {
 thread_local HXScriptCommand* gCurrentCommand = nullptr;
 }
@@ -71,4 +75,28 @@ std::optional<uint32_t> HXScriptCommand::codeArgument(const std::string& key)
 {
     auto v = coercedArgument(key, "code");
     return v ? std::optional<uint32_t>(uint32_t(v->propertyList().integerValue())) : std::nullopt;
+}
+
+std::string HXScriptCommand::absolutePath(const std::string& path) const
+{
+    if (path.empty())
+        return path;
+    std::filesystem::path p = path;
+    if (path == "~" || path.rfind("~/", 0) == 0) {
+        const char* home = std::getenv("HOME");
+        p = std::filesystem::path(home ? home : "/") / path.substr(std::min<size_t>(2, path.size()));
+    } else if (p.is_relative()) {
+        std::error_code ec;
+        std::filesystem::path base = _directory.empty() ? std::filesystem::current_path(ec) : std::filesystem::path(_directory);
+        p = base / p;
+    }
+    return p.lexically_normal().string();
+}
+
+HXScriptCommand::Resumption HXScriptCommand::suspendExecution()
+{
+    if (!_resumption)
+        return {};
+    _suspended = true;
+    return std::exchange(_resumption, nullptr);
 }

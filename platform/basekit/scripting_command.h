@@ -8,6 +8,8 @@
 #include "platform/basekit/scripting_object.h"
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -49,6 +51,34 @@ public:
     std::optional<std::string> stringArgument(const std::string& key);
     std::optional<uint32_t> codeArgument(const std::string& key);
 
+    // The folder of the program that sent the request: relative paths in it are taken from there (empty:
+    // the player's own working folder).
+    const std::string& directory() const { return _directory; }
+    void setDirectory(std::string directory) { _directory = std::move(directory); }
+    // A path given by the script as an absolute one: "~" starts at the home folder, a relative path at
+    // directory(); empty stays empty.
+    std::string absolutePath(const std::string& path) const;
+
+    // Work that takes long reports how far it is (0...1, or a negative number when it cannot tell): the
+    // handler installed by the transport tells the script's program, which then keeps waiting.
+    void setProgressHandler(std::function<void(double fraction)> handler) { _progressHandler = std::move(handler); }
+    void noteProgress(double fraction) const
+    {
+        if (_progressHandler)
+            _progressHandler(fraction);
+    }
+
+    // Suspension: a handler that cannot answer before it returns suspends the command and answers later
+    // by calling the function it got (once) with the result; an error set on the command before that call
+    // is the answer instead. Dropping the function without calling it answers an error. Only while the
+    // runtime offers it (canSuspend()); otherwise the function is empty and the command answers at once.
+    using Resumption = std::function<void(HXScriptValue result)>;
+    bool canSuspend() const { return bool(_resumption); }
+    Resumption suspendExecution();
+    bool isSuspended() const { return _suspended; }
+    // Used by the runtime: what a suspension hands out.
+    void setResumption(Resumption resumption) { _resumption = std::move(resumption); }
+
     int scriptErrorNumber() const { return _errorNumber; }
     const std::string& scriptErrorString() const { return _errorString; }
     void setScriptErrorNumber(int number) { _errorNumber = number; }
@@ -83,4 +113,8 @@ private:
     std::map<std::string, HXScriptValue> _arguments;
     int _errorNumber = HXScriptNoError;
     std::string _errorString;
+    std::string _directory;
+    std::function<void(double)> _progressHandler;
+    Resumption _resumption;
+    bool _suspended = false;
 };

@@ -113,6 +113,22 @@ HXPropertyList HXScriptValue::encoded() const
     return {};
 }
 
+HXPropertyList HXScriptValue::encodedType() const
+{
+    if (_kind == Kind::PropertyList && !_type.empty())
+        return HXPropertyList(_type);
+    if (_kind != Kind::List)
+        return {};
+    HXPropertyList::Array types;
+    bool any = false;
+    for (const auto& v : _list) {
+        auto t = v.encodedType();
+        any |= !t.isNull();
+        types.push_back(t.isNull() ? HXPropertyList(std::string()) : std::move(t));
+    }
+    return any ? HXPropertyList(std::move(types)) : HXPropertyList();
+}
+
 HXScriptObjectSpecifier HXScriptObjectSpecifier::index(
     std::string key, int64_t index, std::shared_ptr<HXScriptObjectSpecifier> container)
 {
@@ -192,6 +208,14 @@ std::vector<std::string> HXScriptClassDescription::propertyKeys() const
     for (const auto& [k, p] : _properties)
         keys.push_back(k);
     return keys;
+}
+
+std::vector<std::string> HXScriptClassDescription::commandNames() const
+{
+    std::vector<std::string> names;
+    for (const auto& [k, h] : _commands)
+        names.push_back(k);
+    return names;
 }
 
 std::vector<std::string> HXScriptClassDescription::elementKeys() const

@@ -3,6 +3,9 @@
 //
 // HXScriptValue      a value a script reads or writes: a property-list value, a reference to a live
 //                    scriptable object, or a list of values; "missing" is a real state (nothing answered).
+//                    A property-list value may carry the name of what it stands for ("code" for a
+//                    four-character code in a number, "point", "size", "rectangle", "color" for records),
+//                    so that a client can show it the way a user reads it.
 // HXScriptReference  a live object together with the class description that knows its keys: the pair
 //                    stands for an object of a dynamic language here, so that our own classes (documents,
 //                    windows) become scriptable without deriving from anything.
@@ -86,6 +89,15 @@ public:
     {
     }
 
+    // A property-list value standing for a `type` (see above): the value travels as it is, the type beside it.
+    static HXScriptValue typed(HXPropertyList value, std::string type)
+    {
+        HXScriptValue v(std::move(value));
+        v._type = std::move(type);
+        return v;
+    }
+    const std::string& typeName() const { return _type; }
+
     Kind kind() const { return _kind; }
     bool isMissing() const { return _kind == Kind::Missing; }
     bool isObject() const { return _kind == Kind::Object; }
@@ -98,9 +110,13 @@ public:
     // The value as it travels to a script: a list becomes an array, an object the dictionary
     // {"$class": name, "$specifier": its specifier} (no specifier when it has none), missing becomes Null.
     HXPropertyList encoded() const;
+    // The types of the value's parts, shaped like encoded(): a type name for a typed value, an array for a
+    // list holding typed values (an empty text where a part has none), Null when nothing is typed.
+    HXPropertyList encodedType() const;
 
 private:
     Kind _kind = Kind::Missing;
+    std::string _type;
     HXPropertyList _value;
     HXScriptReference _object;
     List _list;
@@ -148,8 +164,12 @@ public:
     };
     struct Element {
         std::function<HXScriptValue::List(void* object)> list;
-        // insertIn<Key> (index: the ...AtIndex variant); empty: elements cannot be added.
-        std::function<void(void* object, const HXScriptValue& value, std::optional<int64_t> index,
+        // The class (or kind) of the elements: a value made into an element is first coerced to it
+        // (see HXScriptCoercionHandler); empty: the value goes in as it is.
+        std::string elementClass;
+        // insertIn<Key> (index: the ...AtIndex variant): answers what it made (missing when it cannot tell);
+        // empty: elements cannot be added.
+        std::function<HXScriptValue(void* object, const HXScriptValue& value, std::optional<int64_t> index,
             HXScriptCommand& command)>
             insert;
         // removeFrom<Key>AtIndex; empty: elements cannot be removed.
@@ -169,6 +189,7 @@ public:
     const Handler* commandHandler(const std::string& name) const;
     std::vector<std::string> propertyKeys() const;
     std::vector<std::string> elementKeys() const;
+    std::vector<std::string> commandNames() const;
 
     // The value of `key`: its getter, else the element list, else the undefined-key fallback; nothing
     // when the class does not know the key.
@@ -242,6 +263,19 @@ public:
         Element e = *element(key);
         e.insert = [insert](void* o, const HXScriptValue& v, std::optional<int64_t> i, HXScriptCommand& c) {
             insert(*static_cast<T*>(o), v, i, c);
+            return HXScriptValue();
+        };
+        addElement(key, std::move(e));
+        return *this;
+    }
+    // An insert that answers what it made, of elements of `elementClass`.
+    HXScriptClass& elementMake(const std::string& key, std::string elementClass,
+        std::function<HXScriptValue(T&, const HXScriptValue&, std::optional<int64_t>, HXScriptCommand&)> insert)
+    {
+        Element e = *element(key);
+        e.elementClass = std::move(elementClass);
+        e.insert = [insert](void* o, const HXScriptValue& v, std::optional<int64_t> i, HXScriptCommand& c) {
+            return insert(*static_cast<T*>(o), v, i, c);
         };
         addElement(key, std::move(e));
         return *this;

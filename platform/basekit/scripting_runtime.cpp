@@ -9,8 +9,11 @@ constexpr int kMaximumValueDepth = 64;
 std::string describe(const HXScriptObjectSpecifier& s)
 {
     switch (s.form) {
-    case HXScriptObjectSpecifier::Form::Index:
-        return s.key + "[" + std::to_string(s.value.integerValue()) + "]";
+    case HXScriptObjectSpecifier::Form::Index: {
+        // Positions as a user types them: from 1, or from -1 at the end.
+        int64_t i = s.value.integerValue();
+        return s.key + "[" + std::to_string(i >= 0 ? i + 1 : i) + "]";
+    }
     case HXScriptObjectSpecifier::Form::Name:
         return s.key + " \u201c" + s.value.stringValue() + "\u201d";
     case HXScriptObjectSpecifier::Form::UniqueID:
@@ -223,10 +226,10 @@ std::optional<int64_t> HXScriptRuntime::elementIndex(
         HXScriptValue found = applyForm(HXScriptValue(container), specifier, command);
         if (command.failed())
             return std::nullopt;
+        // The very object, or (for elements made anew for each list) the one that names itself the same way.
         for (size_t i = 0; i < list.size(); ++i) {
-            bool same = found.isObject() ? list[i].isObject() && list[i].object() == found.object()
-                                         : list[i].encoded() == found.encoded();
-            if (same)
+            bool same = found.isObject() && list[i].isObject() && list[i].object() == found.object();
+            if (same || list[i].encoded() == found.encoded())
                 return int64_t(i);
         }
     }
@@ -297,11 +300,67 @@ HXScriptValue HXScriptRuntime::makeElement(const HXPropertyList& request, HXScri
         }
         index = request["index"].integerValue();
     }
+    if (request.contains("properties") && !request["properties"].isDictionary()) {
+        command.fail(HXScriptMalformedRequestError, "The properties are a dictionary.");
+        return {};
+    }
     HXScriptValue data = evaluate(request["data"], command);
     if (command.failed())
         return {};
-    element->insert(container.object().object().get(), data, index, command);
-    return {};
+    // The value becomes an element of the elements' class (a text becomes a track, say), then takes the
+    // properties it was given.
+    if (!element->elementClass.empty()) {
+        auto made = HXScriptCoercionHandler::sharedCoercionHandler().coerce(data, element->elementClass);
+        if (made && !made->isMissing())
+            data = std::move(*made);
+        else if (request.contains("properties") || !data.isMissing()) {
+            command.fail(HXScriptCoercionError, "A " + HXScriptCoercionHandler::kindOf(data) + " cannot be made into a "
+                    + element->elementClass + ".");
+            return {};
+        }
+    }
+    for (const auto& [name, raw] : request["properties"].dictionaryValue()) {
+        if (!data.isObject()) {
+            command.fail(HXScriptParameterError, "Only an object takes properties.");
+            return {};
+        }
+        HXScriptValue value = evaluate(raw, command);
+        if (command.failed())
+            return {};
+        auto* cls = data.object().classDescription();
+        const auto* property = cls->property(name);
+        if (!property || !property->set) {
+            command.fail(HXScriptReadOnlyError, "A new " + cls->className() + " takes no \u201c" + name + "\u201d.");
+            return {};
+        }
+        auto coerced = HXScriptCoercionHandler::sharedCoercionHandler().coerce(value, property->type);
+        if (!coerced) {
+            command.fail(HXScriptCoercionError, "The " + name + " of a " + cls->className() + " is a " + property->type + ".");
+            return {};
+        }
+        property->set(data.object().object().get(), *coerced, command);
+        if (command.failed())
+            return {};
+    }
+    return element->insert(container.object().object().get(), data, index, command);
+}
+
+HXScriptValue HXScriptRuntime::describeKeys(const HXScriptValue& target, HXScriptCommand& command)
+{
+    if (!target.isObject()) {
+        command.fail(HXScriptNoSuchObjectError, "Only objects have keys.");
+        return {};
+    }
+    auto* cls = target.object().classDescription();
+    auto texts = [](const std::vector<std::string>& names) {
+        HXPropertyList::Array array;
+        for (const auto& n : names)
+            array.emplace_back(n);
+        return HXPropertyList(std::move(array));
+    };
+    return HXScriptValue(HXPropertyList(HXPropertyList::Dictionary { { "class", HXPropertyList(cls->className()) },
+        { "properties", texts(cls->propertyKeys()) }, { "elements", texts(cls->elementKeys()) },
+        { "commands", texts(cls->commandNames()) } }));
 }
 
 HXScriptValue HXScriptRuntime::sendCommand(const HXScriptValue& receivers, HXScriptCommand& command)
@@ -328,79 +387,144 @@ HXScriptValue HXScriptRuntime::sendCommand(const HXScriptValue& receivers, HXScr
     return (*handler)(receivers.object().object().get(), command);
 }
 
+namespace {
+
+HXPropertyList replyFor(const HXScriptCommand& command, const HXScriptValue& result)
+{
+    HXPropertyList::Dictionary reply;
+    if (command.failed()) {
+        reply[HXScriptRuntime::errorNumberKey] = HXPropertyList(int64_t(command.scriptErrorNumber()));
+        std::string text = command.scriptErrorString();
+        reply[HXScriptRuntime::errorKey]
+            = HXPropertyList(text.empty() ? "Error " + std::to_string(command.scriptErrorNumber()) : text);
+    } else if (auto encoded = result.encoded(); !encoded.isNull()) {
+        reply[HXScriptRuntime::resultKey] = std::move(encoded);
+        if (auto types = result.encodedType(); !types.isNull())
+            reply[HXScriptRuntime::resultTypeKey] = std::move(types);
+    }
+    return HXPropertyList(std::move(reply));
+}
+
+// The answer of a suspended command, owed until it is given: a command whose resumption is dropped
+// unanswered answers an error rather than leaving its script waiting.
+struct PendingReply {
+    std::shared_ptr<HXScriptCommand> command;
+    std::function<void(HXPropertyList)> reply;
+    bool answered = false;
+    void answer(const HXScriptValue& result)
+    {
+        if (answered)
+            return;
+        answered = true;
+        if (reply)
+            reply(replyFor(*command, result));
+    }
+    ~PendingReply()
+    {
+        if (!answered && !command->failed())
+            command->fail(HXScriptFailedError, "The command ended without an answer.");
+        answer({});
+    }
+};
+
+} // namespace
+
 HXPropertyList HXScriptRuntime::execute(const HXPropertyList& request)
 {
-    HXScriptCommand command(request["event"].stringValue());
-    HXScriptCommand::CurrentScope current(command);
-    HXScriptValue result;
-    auto finish = [&] {
-        HXPropertyList::Dictionary reply;
-        if (command.failed()) {
-            reply[errorNumberKey] = HXPropertyList(int64_t(command.scriptErrorNumber()));
-            std::string text = command.scriptErrorString();
-            reply[errorKey] = HXPropertyList(text.empty() ? "Error " + std::to_string(command.scriptErrorNumber()) : text);
-        } else if (auto encoded = result.encoded(); !encoded.isNull()) {
-            reply[resultKey] = std::move(encoded);
-        }
-        return HXPropertyList(std::move(reply));
-    };
+    // No command may answer later here: each answers before this returns.
+    HXPropertyList answer;
+    run(request, [&answer](HXPropertyList reply) { answer = std::move(reply); }, {}, false);
+    return answer;
+}
 
-    if (!request.isDictionary() || !request["event"].isString() || command.name().empty()) {
-        command.fail(HXScriptMalformedRequestError, "A script request names its event.");
+void HXScriptRuntime::execute(const HXPropertyList& request, std::function<void(HXPropertyList)> reply,
+    std::function<void(double)> progress)
+{
+    run(request, std::move(reply), std::move(progress), true);
+}
+
+void HXScriptRuntime::run(const HXPropertyList& request, std::function<void(HXPropertyList)> reply,
+    std::function<void(double)> progress, bool mayAnswerLater)
+{
+    auto command = std::make_shared<HXScriptCommand>(request["event"].stringValue());
+    command->setProgressHandler(std::move(progress));
+    if (request["directory"].isString())
+        command->setDirectory(request["directory"].stringValue());
+    // Only a command sent to objects may answer later; everything else answers before this returns.
+    auto pending = std::make_shared<PendingReply>();
+    pending->command = command;
+    pending->reply = std::move(reply);
+    HXScriptCommand::CurrentScope current(*command);
+    HXScriptValue result;
+    auto finish = [&] { pending->answer(result); };
+
+    if (!request.isDictionary() || !request["event"].isString() || command->name().empty()) {
+        command->fail(HXScriptMalformedRequestError, "A script request names its event.");
         return finish();
     }
     std::optional<HXScriptObjectSpecifier> target;
-    if (request.contains("target") && command.name() != "make") {
+    if (request.contains("target") && command->name() != "make") {
         std::string error;
         target = HXScriptObjectSpecifier::fromPropertyList(request["target"], &error);
         if (!target) {
-            command.fail(HXScriptMalformedRequestError, error);
+            command->fail(HXScriptMalformedRequestError, error);
             return finish();
         }
     }
     if (request.contains("arguments") && !request["arguments"].isDictionary()) {
-        command.fail(HXScriptMalformedRequestError, "The arguments are a dictionary.");
+        command->fail(HXScriptMalformedRequestError, "The arguments are a dictionary.");
         return finish();
     }
 
-    const std::string& event = command.name();
+    const std::string event = command->name();
     if (event == "get") {
-        result = target ? resolve(*target, command) : HXScriptValue(_root());
+        result = target ? resolve(*target, *command) : HXScriptValue(_root());
     } else if (event == "set") {
         if (!target)
-            command.fail(HXScriptMissingParameterError, "Set needs a target.");
+            command->fail(HXScriptMissingParameterError, "Set needs a target.");
         else if (!request.contains("value"))
-            command.fail(HXScriptMissingParameterError, "Set needs a value.");
-        else if (HXScriptValue value = evaluate(request["value"], command); !command.failed())
-            setValue(*target, value, command);
+            command->fail(HXScriptMissingParameterError, "Set needs a value.");
+        else if (HXScriptValue value = evaluate(request["value"], *command); !command->failed())
+            setValue(*target, value, *command);
     } else if (event == "count") {
-        HXScriptValue v = target ? resolve(*target, command) : HXScriptValue();
-        if (!command.failed())
+        HXScriptValue v = target ? resolve(*target, *command) : HXScriptValue();
+        if (!command->failed())
             result = HXScriptValue(int64_t(v.isList() ? v.list().size() : v.isMissing() ? 0 : 1));
     } else if (event == "exists") {
         if (target)
-            resolve(*target, command);
-        bool exists = target && !command.failed();
-        if (command.scriptErrorNumber() == HXScriptNoSuchObjectError)
-            command = HXScriptCommand(event);
-        if (!command.failed())
+            resolve(*target, *command);
+        bool exists = target && !command->failed();
+        if (command->scriptErrorNumber() == HXScriptNoSuchObjectError)
+            command->fail(HXScriptNoError, {});
+        if (!command->failed())
             result = HXScriptValue(exists);
     } else if (event == "make") {
-        result = makeElement(request, command);
+        result = makeElement(request, *command);
     } else if (event == "delete") {
         if (!target)
-            command.fail(HXScriptMissingParameterError, "Delete needs a target.");
+            command->fail(HXScriptMissingParameterError, "Delete needs a target.");
         else
-            deleteElement(*target, command);
+            deleteElement(*target, *command);
+    } else if (event == "keys") {
+        HXScriptValue object = target ? resolve(*target, *command) : HXScriptValue(_root());
+        if (!command->failed())
+            result = describeKeys(object, *command);
     } else {
-        HXScriptValue receivers = target ? resolve(*target, command) : HXScriptValue(_root());
-        if (!command.failed()) {
-            command.setDirectParameter(evaluate(request["direct"], command));
+        HXScriptValue receivers = target ? resolve(*target, *command) : HXScriptValue(_root());
+        if (!command->failed()) {
+            command->setDirectParameter(evaluate(request["direct"], *command));
             for (const auto& [key, value] : request["arguments"].dictionaryValue())
-                command.setArgument(key, evaluate(value, command));
+                command->setArgument(key, evaluate(value, *command));
         }
-        if (!command.failed())
-            result = sendCommand(receivers, command);
+        if (!command->failed()) {
+            // One object may answer later; a command sent to several answers for all of them at once.
+            if (receivers.isObject() && mayAnswerLater)
+                command->setResumption([pending](HXScriptValue later) { pending->answer(later); });
+            result = sendCommand(receivers, *command);
+            command->setResumption(nullptr);
+            if (command->isSuspended() && !command->failed())
+                return; // the resumption answers
+        }
     }
-    return finish();
+    finish();
 }

@@ -130,11 +130,16 @@ MVTextImportResult MVImportText(
     auto before = movie.newEditState();
     if (!track)
         track = movie.newTrack(MVFourCC("text"), 600);
-    MVTextSampleDescription d;
-    d.defaultTextBox
-        = { 0, 0, int16_t(std::max(1.0, track->height())), int16_t(std::max(1.0, track->width())) };
-    auto description = MVSerializeTextSampleDescription(d);
     auto media = track->media();
+    // Lines added to a track with text already are described as its first text is (timed text stays
+    // timed text); a new track gets a classic description.
+    MVBytes description = media->sampleDescription(1);
+    if (description.empty()) {
+        MVTextSampleDescription d;
+        d.defaultTextBox
+            = { 0, 0, int16_t(std::max(1.0, track->height())), int16_t(std::max(1.0, track->width())) };
+        description = MVSerializeTextSampleDescription(d);
+    }
     int64_t mediaStart = media->duration();
     media->beginEdits();
     for (auto& line : lines)

@@ -38,8 +38,9 @@ std::vector<MVChapter> MVMovieChapters(const MVMovie& movie);
 std::shared_ptr<MVTrack> MVMovieSetChapters(
     MVMovie& movie, const std::vector<MVChapter>& chapters, HXError* outError);
 
-// Text samples in `track` (or a new text track in parallel when null) at movie time `time`. Answers the
-// track used and the movie time added; nothing for an empty string.
+// Text samples in `track` (or a new text track in parallel when null) at movie time `time`, described as
+// the track's first sample is (classic text in a new track). Answers the track used and the movie time
+// added; nothing for an empty string.
 struct MVTextImportResult {
     std::shared_ptr<MVTrack> track;
     int64_t durationAdded = 0;

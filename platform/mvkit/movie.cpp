@@ -149,12 +149,16 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
         return movieWithURL(url, outError);
     HXError readError;
     auto file = MVReadMovieFile(path, &readError);
+    std::vector<MVImportedSubtitles> subtitles;
+    std::vector<std::shared_ptr<void>> leases;
     if (!file && readError.domain() == HXOSStatusErrorDomain && readError.code() == MVStatusNotAMovieFile) {
         // Not a movie file: other containers come in through the import. Streams it leaves out stay
         // with the file's warnings (and in the log), so the user hears which and why.
         HXError importError;
         if (auto imported = MVImportMovieFile(path, &importError)) {
             file = std::move(imported->file);
+            subtitles = std::move(imported->subtitles);
+            leases = std::move(imported->cacheLeases);
             for (const auto& problem : imported->problems)
                 file->warnings.push_back(problem);
         } else if (importError.code() == MVStatusUnsupportedImport) {
@@ -165,7 +169,7 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
             readError.userInfo()[HXFilePathErrorKey] = path;
         }
     }
-    if (file && file->movie.tracks.empty() && !file->warnings.empty()) {
+    if (file && file->movie.tracks.empty() && subtitles.empty() && !file->warnings.empty()) {
         // A header damaged so badly that nothing of it is usable is an error, not an empty movie.
         std::string text = "The movie file is damaged:";
         for (auto& w : file->warnings)
@@ -184,6 +188,8 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
         return nullptr;
     }
     auto m = movieWithDescription(*file, path);
+    MVAddSubtitleTracks(*m, subtitles);
+    m->_importCacheLeases = std::move(leases);
     m->_initialDataReference = MVDataReference::dataReferenceWithReferenceToFile(path);
     m->_defaultDataReference = m->_initialDataReference;
     m->_changed = false;
@@ -239,7 +245,8 @@ std::shared_ptr<MVMovie> MVMovie::movieWithURL(const HXURL& url, HXError* outErr
     return m;
 }
 
-void MVMovie::networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath)
+void MVMovie::networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath,
+    const std::vector<MVImportedSubtitles>& subtitles, std::vector<std::shared_ptr<void>> cacheLeases)
 {
     if (_loadState == MVMovieLoadStateError || _loadState >= MVMovieLoadStateLoaded)
         return;
@@ -253,6 +260,8 @@ void MVMovie::networkHeaderArrived(const MVMovieFileDescription& file, const std
     }
     logReadWarnings(file, cachePath);
     loadFromFile(file, cachePath);
+    MVAddSubtitleTracks(*this, subtitles);
+    _importCacheLeases = std::move(cacheLeases);
     // The movie is not its cache file: saving replaces nothing in place.
     _filePath.clear();
     _openedFile = {};

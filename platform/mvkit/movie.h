@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+struct MVImportedSubtitles;
+
 class HXUndoManager;
 class MVHotspot;
 class MVMovieDelegate;
@@ -452,7 +454,8 @@ public:
 private:
     friend class MVMovieLoader;
     MVMovie() = default;
-    void networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath);
+    void networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath,
+        const std::vector<MVImportedSubtitles>& subtitles = {}, std::vector<std::shared_ptr<void>> cacheLeases = {});
     void networkTransferFailed(const HXError& error);
     void networkNotAMovieFile();
     // A stream session for `url`: the movie gets its streaming track once the streams are known.
@@ -517,6 +520,7 @@ private:
     std::shared_ptr<MVStreamSession> _stream; // a stream played as it arrives
     std::vector<std::shared_ptr<MVStream>> _streams; // the streams of its streaming track
     std::string _lastStatus; // the last status posted, to post each once
+    std::vector<std::shared_ptr<void>> _importCacheLeases; // rewritten samples of an import, kept while open
     // The panorama, and what its tracks were when it was made (it is made again when they change).
     mutable std::shared_ptr<MVPanoramaController> _panorama;
     mutable std::vector<uintptr_t> _panoramaKey;

@@ -3,6 +3,7 @@
 #include "platform/basekit/run_loop.h"
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/import/movie_importer.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/playback/movie_playback.h"
 
@@ -93,6 +94,8 @@ void MVMovieLoader::cancel()
 {
     if (_cache)
         _cache->cancel();
+    if (_importThread.joinable() && _importThread.get_id() != std::this_thread::get_id())
+        _importThread.join();
 }
 
 void MVMovieLoader::update()
@@ -102,6 +105,15 @@ void MVMovieLoader::update()
     if (!movie || _handedOver)
         return;
     const auto state = _cache->state();
+    if (!_haveHeader && _importing) {
+        if (state.failed && !_ended) {
+            _ended = true;
+            movie->networkTransferFailed(state.error);
+        } else if (state.complete && !_importThread.joinable()) {
+            startImport();
+        }
+        return;
+    }
     if (!_haveHeader) {
         if (state.received > 0)
             movie->postStatus(MVMovieStatusFlagStreaming | MVMovieStatusFlagHasCode,
@@ -115,8 +127,15 @@ void MVMovieLoader::update()
             }
             search = HeaderSearch::NotAMovieFile;
         }
+        if (search == HeaderSearch::NotAMovieFile && state.length >= 0) {
+            // Another container, of known length: imported once it is all here.
+            _importing = true;
+            if (state.complete)
+                startImport();
+            return;
+        }
         if (search == HeaderSearch::NotAMovieFile) {
-            // Not a movie file: a stream session reads whatever it is.
+            // Data without an end: a stream session reads whatever it is, as it comes.
             _handedOver = true;
             _cache->cancel();
             movie->networkNotAMovieFile();
@@ -205,6 +224,35 @@ MVMovieLoader::HeaderSearch MVMovieLoader::findHeader()
         offset += size;
     }
     return HeaderSearch::NotAMovieFile;
+}
+
+void MVMovieLoader::startImport()
+{
+    std::weak_ptr<MVMovieLoader> weak = weak_from_this();
+    _importThread = std::thread([weak, path = _cachePath] {
+        HXError error;
+        auto imported = MVImportMovieFile(path, &error);
+        HXRunLoop::performOnMainThread([weak, path, error, imported = std::move(imported)]() mutable {
+            auto self = weak.lock();
+            auto movie = self ? self->_movie.lock() : nullptr;
+            if (!movie)
+                return;
+            if (!imported || (imported->file.movie.tracks.empty() && imported->subtitles.empty())) {
+                self->_ended = true;
+                movie->networkTransferFailed(error.code()
+                        ? error
+                        : HXError::withDescription(HXOSStatusErrorDomain, -2100, "The data is not a movie."));
+                return;
+            }
+            for (const auto& problem : imported->problems)
+                imported->file.warnings.push_back(problem);
+            self->_haveHeader = true;
+            movie->networkHeaderArrived(
+                imported->file, path, imported->subtitles, std::move(imported->cacheLeases));
+            self->indexSamples();
+            self->updateLoadStates();
+        });
+    });
 }
 
 void MVMovieLoader::indexSamples()

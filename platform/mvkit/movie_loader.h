@@ -6,8 +6,9 @@
 // how far it can play from any time before it must wait. Seeking into what has not arrived asks for
 // those bytes first.
 //
-// Data that is not a movie file (a transport stream, a playlist, any other container) is handed to a
-// stream session instead: the movie is told so and starts one.
+// Data of another container is imported once it has all arrived (a file of known length: it keeps all
+// an import gives, its subtitles too); data without an end (no length told) is handed to a stream
+// session instead, which plays it as it arrives.
 #include "platform/basekit/error.h"
 #include "platform/mvkit/atoms/movie_file_description.h"
 #include "platform/mvkit/playback/playback_supply.h"
@@ -15,6 +16,7 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -50,6 +52,8 @@ private:
     HeaderSearch findHeader();
     void indexSamples();
     void updateLoadStates();
+    // Imports the whole file on a thread of its own; the movie gets what it found on the main thread.
+    void startImport();
 
     // A track's samples in decode order as the player reads them: movie time each starts at, and
     // where its bytes are; `reach` is the furthest byte any sample up to it ends at.
@@ -76,6 +80,8 @@ private:
     std::atomic<bool> _updatePending { false };
     bool _haveHeader = false;
     bool _handedOver = false;
+    bool _importing = false; // a file of another container, imported once it is all here
+    std::thread _importThread;
     bool _ended = false;
     std::vector<TrackIndex> _index;
     int64_t _duration = 0;

@@ -13,8 +13,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
+#include <random>
 
 namespace fs = std::filesystem;
 
@@ -357,18 +361,27 @@ private:
     std::map<std::string, int> _files;
 };
 
-// A temporary file next to the target, removed unless committed.
+// A temporary file in the target's folder, removed unless committed. Where the file system can, the
+// file has no name at all until it is committed (O_TMPFILE), so a crash leaves nothing; elsewhere it is a
+// hidden file beside the target.
 class TemporaryFile {
 public:
     explicit TemporaryFile(const std::string& target)
     {
         fs::path t(target);
-        std::string pattern = (t.parent_path() / ("." + t.filename().string() + ".XXXXXX")).string();
-        _path.assign(pattern.begin(), pattern.end());
-        _path.push_back('\0');
-        _fd = ::mkstemp(_path.data());
-        if (_fd < 0)
-            return;
+        _hiddenName = (t.parent_path() / ("." + t.filename().string() + ".")).string();
+        std::string folder = t.parent_path().empty() ? std::string(".") : t.parent_path().string();
+        // Naming it later goes through /proc.
+        if (::access("/proc/self/fd", X_OK) == 0)
+            _fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+        if (_fd < 0) {
+            std::string pattern = _hiddenName + "XXXXXX";
+            _path.assign(pattern.begin(), pattern.end());
+            _path.push_back('\0');
+            _fd = ::mkostemp(_path.data(), O_CLOEXEC);
+            if (_fd < 0)
+                return;
+        }
         // The new file takes the permissions of the one it replaces (a private movie stays private),
         // and a new file those the user's umask gives.
         struct stat existing { };
@@ -384,23 +397,24 @@ public:
     {
         if (_fd >= 0)
             ::close(_fd);
-        if (!_committed && _fd >= 0)
+        if (!_committed && !_path.empty())
             ::unlink(_path.data());
     }
     int fd() const { return _fd; }
-    std::string path() const { return _path.data(); }
     bool commit(const std::string& target)
     {
-        if (::fsync(_fd) != 0 || ::close(_fd) != 0) {
+        bool synced = ::fsync(_fd) == 0;
+        if (synced)
+            reachedSaveStage("written");
+        if (!synced || (_path.empty() && !giveName())) {
+            ::close(_fd);
             _fd = -1;
-            ::unlink(_path.data());
             return false;
         }
+        bool closed = ::close(_fd) == 0;
         _fd = -1;
-        if (::rename(_path.data(), target.c_str()) != 0) {
-            ::unlink(_path.data());
+        if (!closed || ::rename(_path.data(), target.c_str()) != 0)
             return false;
-        }
         _committed = true;
         // The rename itself reaches the disk with the folder.
         std::string folder = fs::path(target).parent_path().string();
@@ -413,7 +427,29 @@ public:
     }
 
 private:
-    std::vector<char> _path;
+    // Links the unnamed file into the folder under a hidden name of its own, just before the rename.
+    bool giveName()
+    {
+        std::string source = "/proc/self/fd/" + std::to_string(_fd);
+        std::random_device random;
+        static const char letters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::string name = _hiddenName;
+            for (int i = 0; i < 6; ++i)
+                name += letters[random() % (sizeof(letters) - 1)];
+            if (::linkat(AT_FDCWD, source.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+                _path.assign(name.begin(), name.end());
+                _path.push_back('\0');
+                return true;
+            }
+            if (errno != EEXIST)
+                return false;
+        }
+        return false;
+    }
+
+    std::string _hiddenName;
+    std::vector<char> _path; // empty while the file has no name
     int _fd = -1;
     bool _committed = false;
 };
@@ -619,14 +655,26 @@ MVMovieDescription describeLayout(
         const auto& flat = layout.tracks[ti];
         auto td = describeTrack(movie, *movie.tracks()[ti], flat.media, flat.edits);
         auto& table = td.media.information.sampleTable;
-        table.sampleDescriptions = flat.media->sampleDescriptions();
-        for (auto& sd : table.sampleDescriptions)
+        // Every sample now lives in this file: descriptions that differed only in where their samples
+        // were (a text edited in memory, say) become one (readers take a track of one description best).
+        table.sampleDescriptions.clear();
+        std::vector<uint32_t> merged;
+        for (auto sd : flat.media->sampleDescriptions()) {
             sd.dataReferenceIndex = 1;
+            auto same = std::find(table.sampleDescriptions.begin(), table.sampleDescriptions.end(), sd);
+            merged.push_back(uint32_t(same - table.sampleDescriptions.begin()) + 1);
+            if (same == table.sampleDescriptions.end())
+                table.sampleDescriptions.push_back(std::move(sd));
+        }
+        std::vector<MVSampleRecord> samples = flat.media->samples();
+        for (auto& sample : samples)
+            if (sample.descriptionIndex >= 1 && sample.descriptionIndex <= merged.size())
+                sample.descriptionIndex = merged[sample.descriptionIndex - 1];
         td.media.information.dataInformation.entries = { MVDataReferenceEntry {} };
         auto& chunks = chunksPerTrack[ti];
         std::sort(
             chunks.begin(), chunks.end(), [](auto& a, auto& b) { return a.second.first < b.second.first; });
-        fillSampleTable(table, flat.media->samples(), chunks);
+        fillSampleTable(table, samples, chunks);
         table.uses64BitChunkOffsets = wideOffsets;
         d.tracks.push_back(std::move(td));
     }
@@ -698,17 +746,20 @@ bool writeSelfContained(
     }
     BufferedWriter out(fd);
     bool ok = out.write(ftyp) && out.write(moov)
-        && out.write(atomHeader(MVFourCC("mdat"), layout.dataSize, wideData));
+        && out.write(atomHeader(MVFourCC("mdat"), layout.dataSize, wideData)) && out.flush();
     if (!ok) {
         if (outError)
             *outError = HXError::posix(errno, path);
         return false;
     }
+    reachedSaveStage("header");
     SampleReader reader;
     uint64_t done = 0;
     for (auto& c : layout.chunks) {
         if (!copyChunk(reader, out, layout.tracks[c.track], c, outError))
             return false;
+        if (done == 0 && out.flush())
+            reachedSaveStage("samples");
         done += c.size;
         if (!progress.percent(layout.dataSize ? double(done) / double(layout.dataSize) : 1.0))
             return canceled();
@@ -781,10 +832,12 @@ bool writeReference(
             *outError = HXError::posix(errno, path);
         return false;
     }
+    reachedSaveStage("header");
     MVMovieDescription d = describeMovie(movie, SaveMode::Reference, path);
     uint64_t end = 0;
     if (!writeCopiedSamples(d, movie, path, fd, ftyp.size(), &end, outError))
         return false;
+    reachedSaveStage("samples");
     MVBytes moov = MVSerializeMovieAtom(d);
     if (::pwrite(fd, moov.data(), moov.size(), off_t(end)) != ssize_t(moov.size())) {
         if (outError)
@@ -841,6 +894,7 @@ bool writeMovie(MVMovie& movie, const std::string& path, SaveMode mode, HXError*
             *outError = HXError::posix(errno, path);
         return false;
     }
+    reachedSaveStage("created");
     MVMovieFileDescription written;
     bool ok = mode == SaveMode::SelfContained ? writeSelfContained(movie, temp.fd(), path, outError, &written)
                                               : writeReference(movie, temp.fd(), path, outError, &written);
@@ -973,10 +1027,16 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
             *outError = statusError(-2019, "The update was stopped.", path);
         return false;
     }
+    reachedSaveStage("update-data");
     // Stage 2: the new header after everything else.
     MVBytes moov = MVSerializeMovieAtom(d);
     size_t length = size_t(std::min<uint64_t>(moov.size(), interruption.truncateHeaderAt));
-    if (::pwrite(fd, moov.data(), length, off_t(dataEnd)) != ssize_t(length)) {
+    size_t half = length / 2;
+    bool halfWritten = ::pwrite(fd, moov.data(), half, off_t(dataEnd)) == ssize_t(half) && ::fsync(fd) == 0;
+    if (halfWritten)
+        reachedSaveStage("update-header-partial");
+    if (!halfWritten
+        || ::pwrite(fd, moov.data() + half, length - half, off_t(dataEnd + half)) != ssize_t(length - half)) {
         if (outError)
             *outError = HXError::posix(errno, path);
         return false;
@@ -986,6 +1046,7 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
             *outError = statusError(-2019, "The update was stopped.", path);
         return false;
     }
+    reachedSaveStage("update-header");
     // Stage 3: the old header becomes free space; readers take the first header, now the new one.
     const uint8_t freeType[4] = { 'f', 'r', 'e', 'e' };
     if (::pwrite(fd, freeType, 4, off_t(oldHeader->offset + 4)) != 4 || ::fsync(fd) != 0) {
@@ -998,6 +1059,13 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
         return false;
     movie.adoptFile(path, *reread, true);
     return true;
+}
+
+void reachedSaveStage(const char* stage)
+{
+    static const char* stopAt = std::getenv("MOVARA_STOP_AT_SAVE_STAGE");
+    if (stopAt && std::strcmp(stopAt, stage) == 0)
+        ::raise(SIGSTOP);
 }
 
 } // namespace mvmodel

@@ -5,7 +5,8 @@
 //
 // A save writes to a temporary file in the target's folder and renames it over the target only when
 // everything is written; a failure or a cancel from the progress callback removes the temporary file
-// and leaves the target as it was.
+// and leaves the target as it was. The temporary file has no name until it is whole (where the file
+// system allows), so that a program killed during a save leaves nothing behind.
 #include "platform/basekit/error.h"
 #include "platform/mvkit/atoms/movie_file_description.h"
 #include "platform/mvkit/movie.h"
@@ -36,5 +37,14 @@ struct UpdateInterruption {
     uint64_t truncateHeaderAt = std::numeric_limits<uint64_t>::max();
 };
 bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption& interruption = {});
+
+// Named moments of a save. With MOVARA_STOP_AT_SAVE_STAGE set to one of them in the environment, the
+// process stops itself (SIGSTOP) when it gets there, so that a test can kill it at exactly that moment:
+// "created" (the temporary file exists), "header" (the header is written, no samples yet), "samples"
+// (some samples are written), "written" (all is written and synced, not yet renamed), "update-data"
+// (an update in place has appended its samples), "update-header-partial" (half of its new header is
+// written), "update-header" (the new header is written, the old one not yet retired), and the stages
+// callers name themselves.
+void reachedSaveStage(const char* stage);
 
 } // namespace mvmodel

@@ -112,13 +112,29 @@ bool MVTrackSetMatrixData(MVTrack& track, const MVBytes& data)
     return true;
 }
 
-void MVTrackRotate(MVTrack& track, double radians)
+namespace {
+
+Affine rotation(double radians)
 {
     double c = std::cos(radians), s = std::sin(radians);
     // Exact quarter turns keep the matrix free of rounding noise.
     c = std::round(c * 65536.0) / 65536.0;
     s = std::round(s * 65536.0) / 65536.0;
-    transformAboutCentre(track, { c, s, -s, c, 0, 0 });
+    return { c, s, -s, c, 0, 0 };
+}
+
+} // namespace
+
+void MVTrackRotate(MVTrack& track, double radians) { transformAboutCentre(track, rotation(radians)); }
+
+void MVTrackRotateAbout(MVTrack& track, double radians, double x, double y)
+{
+    transformAbout(track, rotation(radians), x, y);
+}
+
+void MVTrackTransformAbout(MVTrack& track, double a, double b, double c, double d, double x, double y)
+{
+    transformAbout(track, { a, b, c, d, 0, 0 }, x, y);
 }
 
 void MVTrackFlipX(MVTrack& track) { transformAboutCentre(track, { -1, 0, 0, 1, 0, 0 }); }

@@ -21,8 +21,13 @@ MVBytes MVTrackCurrentMatrixAsData(const MVTrack& track);
 MVBytes MVTrackDefaultMatrixAsData();
 bool MVTrackSetMatrixData(MVTrack& track, const MVBytes& data);
 
-// Turns the track by `radians` (clockwise on the screen) about the centre of its box.
+// Turns the track by `radians` (clockwise on the screen) about the centre of its box, or about the point
+// (x, y) of the movie.
 void MVTrackRotate(MVTrack& track, double radians);
+void MVTrackRotateAbout(MVTrack& track, double radians, double x, double y);
+// Applies the linear map (a, b, c, d) about the point (x, y) of the movie: a point at (px, py) from it goes
+// to (a px + c py, b px + d py) from it.
+void MVTrackTransformAbout(MVTrack& track, double a, double b, double c, double d, double x, double y);
 // Mirrors the track left to right (flipX) or top to bottom (flipY) within its box.
 void MVTrackFlipX(MVTrack& track);
 void MVTrackFlipY(MVTrack& track);

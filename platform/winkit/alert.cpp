@@ -214,6 +214,14 @@ long HXAlert::answerUnattended()
     return _codes.front();
 }
 
+void HXAlert::answerWithDefault()
+{
+    if (_buttons.empty() || !_panel || !_panel->isVisible())
+        return;
+    HXUnattendedAlerts::noteAnswered(_messageText, _buttons.front()->title());
+    buttonPressed(_codes.front());
+}
+
 long HXAlert::runModal()
 {
     if (HXUnattendedAlerts::isActive())

@@ -46,6 +46,9 @@ public:
     static void setAlertDidAppearHandler(std::function<void(HXAlert&)> handler);
     // The alert on screen now, if any.
     static std::shared_ptr<HXAlert> currentAlert();
+    // Ends the alert that shows as though its default (first) button were pressed, reported like an
+    // unattended alert: a quit that nobody can attend does not wait for one shown before it began.
+    void answerWithDefault();
 
 private:
     void buttonPressed(long code);

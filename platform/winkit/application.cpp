@@ -1,6 +1,7 @@
 #include "platform/winkit/application.h"
 
 #include "platform/basekit/notification_center.h"
+#include "platform/winkit/accessibility_bridge.h"
 #include "platform/winkit/alert.h"
 #include "platform/winkit/document_controller.h"
 #include "platform/winkit/dragging.h"
@@ -66,8 +67,13 @@ HXApplication::HXApplication()
         if (auto w = keyWindow())
             w->performZoom(sender);
     });
-    // What timers and other sources changed is shown before the loop sleeps, not only after events.
+    // What timers and other sources changed is shown before the loop sleeps, not only after events. A running
+    // program also updates its windows then when asked to: views that rebuild lazily on the windows' update
+    // (the time display, the timeline) are built without waiting for the user to touch anything. An update
+    // may ask for another (a rebuilt view making parts that rebuild in turn), a few rounds at most.
     _displayObserver = HXRunLoop::main().addObserver(HXRunLoopBeforeWaiting | HXRunLoopExit, [this](HXRunLoopActivity) {
+        for (int round = 0; round < 4 && _launched && _windowsNeedUpdate; ++round)
+            updateWindows();
         for (auto& w : orderedWindows())
             w->displayIfNeeded();
     });
@@ -136,6 +142,9 @@ void HXApplication::finishLaunching()
     if (auto d = delegate())
         d->applicationWillFinishLaunching(*this);
     activateIgnoringOtherApps(true);
+    // On a display, screen readers see the windows through the desktop's accessibility bus.
+    if (!windowServer().isHeadless())
+        HXAccessibilityBridge::shared().start();
     center.postNotificationName(HXApplicationDidFinishLaunchingNotification, this);
     if (auto d = delegate())
         d->applicationDidFinishLaunching(*this);

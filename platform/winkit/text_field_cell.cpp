@@ -43,7 +43,7 @@ HXSize HXTextFieldCell::cellSizeForBounds(HXRect bounds) const
 {
     HXStringAttributes a;
     a.font = font();
-    std::string text = stringValue();
+    std::string text = displayedString();
     HXSize size = HXStringDrawing::sizeWithAttributes(text.empty() ? (_placeholderString.empty() ? " " : _placeholderString) : text, a);
     size.width += 8;
     size.height += isBezeled() || isBordered() ? 8 : 2;
@@ -79,7 +79,7 @@ void HXTextFieldCell::drawInteriorWithFrame(HXRect cellFrame, HXView& controlVie
     if (auto* control = dynamic_cast<HXControl*>(&controlView); control && control->currentEditor())
         return;
     HXRect r = titleRectForBounds(cellFrame);
-    std::string text = stringValue();
+    std::string text = displayedString();
     HXStringAttributes a;
     a.font = font();
     a.paragraphStyle = HXParagraphStyle { alignment(), lineBreakMode() };
@@ -100,6 +100,8 @@ void HXTextFieldCell::setUpFieldEditorAttributes(HXTextView& editor)
     HXCell::setUpFieldEditorAttributes(editor);
     editor.setDrawsBackground(_drawsBackground);
     editor.setBackgroundColor(_backgroundColor);
+    // The window's one field editor also edits secure fields, which set this again.
+    editor.setSecure(false);
 }
 
 std::vector<std::string> HXTextFieldCell::accessibilityAttributeNames() const

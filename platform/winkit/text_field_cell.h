@@ -14,6 +14,9 @@ public:
     HXColor backgroundColor() const { return _backgroundColor; }
     void setBackgroundColor(const HXColor& color);
 
+    // The text as it is drawn and measured: the string value, unless a subclass hides it.
+    virtual std::string displayedString() const { return stringValue(); }
+
     // The text view that edits for `controlView`: the window's shared field editor unless a subclass
     // brings its own.
     virtual std::shared_ptr<HXTextView> fieldEditorForView(HXView& controlView);

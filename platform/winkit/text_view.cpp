@@ -35,11 +35,11 @@ HXTextView::HXTextView(HXRect frame)
 {
     setActionHandler("selectAll:", [this](HXObject*) { selectAll(); });
     setActionHandler("copy:", [this](HXObject*) {
-        if (_selectedRange.length)
+        if (_selectedRange.length && !_secure)
             HXApp().windowServer().setClipboardText(_string.substr(_selectedRange.location, _selectedRange.length));
     });
     setActionHandler("cut:", [this](HXObject*) {
-        if (!_selectedRange.length || !_editable)
+        if (!_selectedRange.length || !_editable || _secure)
             return;
         HXApp().windowServer().setClipboardText(_string.substr(_selectedRange.location, _selectedRange.length));
         insertText({});
@@ -158,12 +158,32 @@ void HXTextView::setWidthTracksTextView(bool flag)
     setNeedsDisplay(true);
 }
 
+void HXTextView::setSecure(bool flag)
+{
+    _secure = flag;
+    setNeedsDisplay(true);
+}
+
+std::string HXTextView::bulletsFor(std::string_view text)
+{
+    std::string bullets;
+    for (char c : text)
+        if (!isContinuationByte(c))
+            bullets += "\u2022";
+    return bullets;
+}
+
+std::string HXTextView::displayed(std::string_view text) const
+{
+    return _secure ? bulletsFor(text) : std::string(text);
+}
+
 std::vector<winkit::TextLine> HXTextView::lineLayout() const
 {
     double width = _widthTracksTextView && !_fieldEditor ? textRect().size.width : 0;
     auto attrs = attributesFor(_font, _textColor);
     return winkit::layOutTextLines(_string, width, [&](std::string_view text) {
-        return HXStringDrawing::sizeWithAttributes(std::string(text), attrs).width;
+        return HXStringDrawing::sizeWithAttributes(displayed(text), attrs).width;
     });
 }
 
@@ -173,7 +193,7 @@ double HXTextView::offsetOnLine(const winkit::TextLine& line, size_t index) cons
     auto attrs = attributesFor(_font, _textColor);
     auto widthOf = [&](size_t end) {
         return HXStringDrawing::sizeWithAttributes(
-            _string.substr(line.range.location, end - line.range.location), attrs)
+            displayed(std::string_view(_string).substr(line.range.location, end - line.range.location)), attrs)
             .width;
     };
     double x = r.origin.x;
@@ -212,14 +232,14 @@ size_t HXTextView::characterIndexForPoint(HXPoint point) const
         = lines[lineIndex].soft ? previousBoundary(lines[lineIndex].end()) : line.location + line.length;
     double x = point.x - r.origin.x;
     if (_alignment == HXRightTextAlignment || _alignment == HXCenterTextAlignment) {
-        double w = HXStringDrawing::sizeWithAttributes(_string.substr(line.location, line.length), attrs).width;
+        double w = HXStringDrawing::sizeWithAttributes(displayed(std::string_view(_string).substr(line.location, line.length)), attrs).width;
         x -= _alignment == HXRightTextAlignment ? r.size.width - w : (r.size.width - w) / 2;
     }
     size_t best = line.location;
     double previousWidth = 0;
     for (size_t i = line.location; i < last;) {
         size_t next = nextBoundary(i);
-        double w = HXStringDrawing::sizeWithAttributes(_string.substr(line.location, next - line.location), attrs).width;
+        double w = HXStringDrawing::sizeWithAttributes(displayed(std::string_view(_string).substr(line.location, next - line.location)), attrs).width;
         if (x < (previousWidth + w) / 2)
             return i;
         previousWidth = w;
@@ -554,7 +574,7 @@ void HXTextView::drawRect(HXRect)
     double y = _fieldEditor ? r.origin.y + std::max(0.0, (r.size.height - lineHeight) / 2) : r.origin.y;
     for (const auto& shown : lines) {
         const HXRange& line = shown.range;
-        std::string text = _string.substr(line.location, line.length);
+        std::string text = displayed(std::string_view(_string).substr(line.location, line.length));
         double width = HXStringDrawing::sizeWithAttributes(text, attrs).width;
         double x = r.origin.x;
         if (_alignment == HXRightTextAlignment)
@@ -563,7 +583,7 @@ void HXTextView::drawRect(HXRect)
             x = r.origin.x + (r.size.width - width) / 2;
         auto offset = [&](size_t index) {
             index = std::clamp(index, line.location, line.location + line.length);
-            return x + HXStringDrawing::sizeWithAttributes(_string.substr(line.location, index - line.location), attrs).width;
+            return x + HXStringDrawing::sizeWithAttributes(displayed(std::string_view(_string).substr(line.location, index - line.location)), attrs).width;
         };
         size_t lineEnd = line.location + line.length;
         if (_selectedRange.length && selStart <= lineEnd && selEnd >= line.location) {
@@ -598,7 +618,7 @@ HXAccessibilityValue HXTextView::accessibilityAttributeValue(const std::string& 
     if (attribute == HXAccessibilityRoleAttribute)
         return HXAccessibilityTextAreaRole;
     if (attribute == HXAccessibilityValueAttribute)
-        return _string;
+        return _secure ? std::string() : _string;
     return HXAccessibilityElement::accessibilityAttributeValue(attribute);
 }
 

@@ -117,6 +117,12 @@ public:
     // follow the wrapped lines.
     bool widthTracksTextView() const { return _widthTracksTextView; }
     void setWidthTracksTextView(bool flag);
+    // Secure entry (passwords): every character shows as a bullet, and the text is never copied, cut or
+    // told to assistive programs.
+    bool isSecure() const { return _secure; }
+    void setSecure(bool flag);
+    // One bullet for each character of `text`: how secure text is shown.
+    static std::string bulletsFor(std::string_view text);
     // The lines as shown: one per line of the text, more where lines wrap.
     std::vector<winkit::TextLine> lineLayout() const;
 
@@ -164,6 +170,8 @@ private:
     // The x of the boundary `index` on `line`, in view coordinates.
     double offsetOnLine(const winkit::TextLine& line, size_t index) const;
     void changed();
+    // What is drawn and measured for `text`: itself, or one bullet per character when secure.
+    std::string displayed(std::string_view text) const;
 
     std::string _string;
     HXRange _selectedRange { 0, 0 };
@@ -177,6 +185,7 @@ private:
     bool _drawsBackground = true;
     HXTextAlignment _alignment = HXNaturalTextAlignment;
     bool _widthTracksTextView = false;
+    bool _secure = false;
     std::weak_ptr<HXTextViewDelegate> _delegate;
     bool _didBeginEditing = false;
 };

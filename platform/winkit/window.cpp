@@ -2,6 +2,7 @@
 
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/timer.h"
+#include "platform/basekit/undo_manager.h"
 #include "platform/drawing/bitmap_image_rep.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/control.h"
@@ -60,6 +61,14 @@ HXWindow::HXWindow(HXRect contentRect, unsigned styleMask)
     _contentView->setAutoresizingMask(HXViewWidthSizable | HXViewHeightSizable);
     _frameView->setAutoresizesSubviews(false);
     _minSize = { 1, 1 };
+    setActionHandler("undo:", [this](HXObject*) {
+        if (auto* undo = undoManager(); undo && undo->canUndo())
+            undo->undo();
+    });
+    setActionHandler("redo:", [this](HXObject*) {
+        if (auto* undo = undoManager(); undo && undo->canRedo())
+            undo->redo();
+    });
 }
 
 HXWindow::~HXWindow()
@@ -695,6 +704,30 @@ HXUndoManager* HXWindow::undoManager()
     if (auto d = delegate())
         return d->windowWillReturnUndoManager(*this);
     return nullptr;
+}
+
+bool HXWindow::validateMenuItem(HXMenuItem& item)
+{
+    auto* undo = undoManager();
+    if (item.action() == HXSelector("undo:")) {
+        item.setTitle(undo ? undo->undoMenuItemTitle() : "Undo");
+        return undo && undo->canUndo();
+    }
+    if (item.action() == HXSelector("redo:")) {
+        item.setTitle(undo ? undo->redoMenuItemTitle() : "Redo");
+        return undo && undo->canRedo();
+    }
+    return HXResponder::validateMenuItem(item);
+}
+
+bool HXWindow::validateUserInterfaceItem(const HXValidatedUserInterfaceItem& item)
+{
+    auto* undo = undoManager();
+    if (item.action() == HXSelector("undo:"))
+        return undo && undo->canUndo();
+    if (item.action() == HXSelector("redo:"))
+        return undo && undo->canRedo();
+    return HXResponder::validateUserInterfaceItem(item);
 }
 
 // First responder

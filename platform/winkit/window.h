@@ -248,6 +248,10 @@ public:
     std::shared_ptr<HXWindowController> windowController() const { return _windowController.lock(); }
     void setWindowController(const std::shared_ptr<HXWindowController>& controller);
     HXUndoManager* undoManager();
+    // Edit > Undo and Redo ("undo:", "redo:") undo and redo with that undo manager; the menu items are
+    // enabled when there is something to undo or redo, and named after it ("Undo Cut").
+    bool validateMenuItem(HXMenuItem& item) override;
+    bool validateUserInterfaceItem(const HXValidatedUserInterfaceItem& item) override;
 
     // First responder and the key-view loop.
     std::shared_ptr<HXResponder> firstResponder() const;

@@ -65,6 +65,7 @@ protected:
     bool proApps = false;
     std::vector<std::string> chooserStarts;
     std::optional<std::string> chooserAnswer;
+    std::vector<std::function<void(MVPDefaultOpener::Result)>> defaultOpenerRequests;
     std::shared_ptr<MVPPreferencesWindow> window;
     std::shared_ptr<HXHeadlessWindowServer> server;
 
@@ -141,6 +142,9 @@ protected:
             answer(chooserAnswer);
         };
         env.animatesResize = false;
+        env.makeDefaultOpener = [this](std::function<void(MVPDefaultOpener::Result)> done) {
+            defaultOpenerRequests.push_back(std::move(done));
+        };
         window = std::make_shared<MVPPreferencesWindow>(env);
         window->showPreferences();
     }
@@ -512,3 +516,22 @@ TEST_F(PreferencesWindowTest, DeviceNamesAndToolbarItems)
 }
 
 } // namespace
+
+TEST_F(PreferencesWindowTest, TheDefaultOpenerButtonAsksAndShowsTheAnswer)
+{
+    makeWindow();
+    auto& button = *o()._generalDefaultOpenerButton;
+    EXPECT_FALSE(button.isHidden());
+    EXPECT_EQ(button.title(), HXLocalizedString("mvpPreferencesMakeDefaultOpener"));
+    button.performClick(nullptr);
+    ASSERT_EQ(defaultOpenerRequests.size(), 1u);
+    // One request at a time: the button waits for the answer.
+    EXPECT_FALSE(button.isEnabled());
+    defaultOpenerRequests[0]({ false, "No xdg-mime here." });
+    EXPECT_TRUE(button.isEnabled());
+    EXPECT_EQ(o()._generalDefaultOpenerStatus->stringValue(), "No xdg-mime here.");
+    // The row sits between the last check box and the bottom of the pane.
+    HXRect row = button.frame();
+    EXPECT_GE(HXMinY(row), HXMaxY(o()._generalHideSelectionIndicators->frame()) - 1);
+    EXPECT_LE(HXMaxY(o()._generalDefaultOpenerStatus->frame()), o()._generalView->frame().size.height);
+}

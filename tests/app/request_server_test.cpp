@@ -3,6 +3,7 @@
 
 #include "platform/basekit/message_framing.h"
 #include "platform/basekit/run_loop.h"
+#include "platform/basekit/timer.h"
 
 #include "test_support.h"
 
@@ -93,6 +94,69 @@ TEST_F(RequestServerTest, ASecondProgramReachesTheFirstThroughTheSocket)
     MVPRequestServer second;
     HXError error;
     EXPECT_FALSE(second.start(&error));
+}
+
+TEST_F(RequestServerTest, ALateReplyIsWaitedForWhileThePlayerSaysItWorks)
+{
+    ASSERT_TRUE(server.start());
+    // "slow" answers after `after` seconds, saying every 0.2 seconds meanwhile that it works when `tells`;
+    // its reply is large (two megabytes, twice what replies once could be) when asked.
+    server.setAsyncHandler("slow", [](const HXPropertyList& r, std::shared_ptr<MVPRequestReply> reply) {
+        auto started = HXRunLoop::main().now();
+        bool tells = r["tells"].boolValue();
+        auto timer = std::make_shared<std::shared_ptr<HXTimer>>();
+        *timer = HXTimer::scheduledTimer(0.2, true,
+            [reply, started, tells, after = r["after"].realValue(), big = r["big"].boolValue(), timer](
+                HXTimer& t) {
+                if (HXRunLoop::main().now() - started < after) {
+                    if (tells)
+                        reply->sendInterim({ { "progress", HXPropertyList(0.5) } });
+                    return;
+                }
+                reply->send(HXPropertyList(
+                    Dict { { "value", HXPropertyList(std::string(big ? 2 << 20 : 2, 'x')) } }));
+                t.invalidate();
+                timer->reset();
+            });
+    });
+    struct Case {
+        const char* name;
+        bool tells;
+        bool big;
+        bool answered; // within a timeout of a second, for a reply two seconds late
+    };
+    const Case cases[] = {
+        { "a player that says it works", true, false, true },
+        { "a silent one", false, false, false },
+        { "a large reply", true, true, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::atomic<bool> done = false;
+        std::optional<HXPropertyList> reply;
+        int interims = 0;
+        std::thread client([&] {
+            reply = MVPRequestServer::sendRequest(
+                request("slow",
+                    { { "tells", HXPropertyList(c.tells) }, { "after", HXPropertyList(2.0) },
+                        { "big", HXPropertyList(c.big) } }),
+                1.0, nullptr,
+                [&](const HXPropertyList& interim) { interims += interim["progress"].realValue() == 0.5; });
+            done = true;
+        });
+        // The server works only while the run loop turns: it turns until the client is done, however slow.
+        for (int i = 0; i < 3000 && !done; ++i)
+            HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.01);
+        client.join();
+        EXPECT_EQ(reply.has_value(), c.answered);
+        if (reply) {
+            EXPECT_EQ((*reply)["value"].stringValue().size(), c.big ? size_t(2 << 20) : 2u);
+            EXPECT_GE(interims, 2);
+        }
+        // What is left of an abandoned request goes before the next one.
+        for (int i = 0; i < 100; ++i)
+            HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.01);
+    }
 }
 
 TEST_F(RequestServerTest, GarbageEndsOnlyThatConnection)

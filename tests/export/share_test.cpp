@@ -37,6 +37,9 @@ protected:
         env.set("TMPDIR", (temp / "tmp").string());
         env.set("XDG_CONFIG_HOME", (temp / "config").string());
         env.set("XDG_DATA_HOME", (temp / "data").string());
+        // No session bus, so no keyring: the passwords go to the file store.
+        env.unset("DBUS_SESSION_BUS_ADDRESS");
+        env.set("XDG_RUNTIME_DIR", (temp / "run").string());
         fs::create_directories(temp / "tmp");
         fs::create_directories(temp / "bundle" / "Resources");
         server = HXHeadlessWindowServer::install();

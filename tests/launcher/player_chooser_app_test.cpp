@@ -130,6 +130,21 @@ std::vector<pid_t> childrenOf(pid_t parent)
     return children;
 }
 
+// The movara-player the launcher `chooser` started (its pid and command line, arguments separated by NULs);
+// pid 0 when none came within ten seconds.
+std::pair<pid_t, std::string> startedMovaraPlayer(pid_t chooser)
+{
+    for (int i = 0; i < 500; ++i) {
+        for (pid_t child : childrenOf(chooser)) {
+            std::string line = movara::test::readFile("/proc/" + std::to_string(child) + "/cmdline");
+            if (line.find("movara-player") != std::string::npos)
+                return { child, line };
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return { 0, {} };
+}
+
 TEST(PlayerChooserApp, EachFileGoesToThePlayerItSuits)
 {
     if (!movara::test::haveProgram("ffmpeg"))
@@ -173,21 +188,43 @@ TEST(PlayerChooserApp, WithoutEntriesTheMovaraPlayerBesideItOpensTheFiles)
     Desktop desktop;
     std::string rich = makeMovie(desktop.path("rich.mov"), 2);
     pid_t chooser = desktop.start({ rich }).pid();
-    std::string commandLine;
-    pid_t player = 0;
-    for (int i = 0; i < 500 && !player; ++i) {
-        for (pid_t child : childrenOf(chooser)) {
-            std::string line = movara::test::readFile("/proc/" + std::to_string(child) + "/cmdline");
-            if (line.find("movara-player") != std::string::npos) {
-                player = child;
-                commandLine = line;
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
+    auto [player, commandLine] = startedMovaraPlayer(chooser);
     ASSERT_GT(player, 0) << "no movara-player was started";
     EXPECT_EQ(commandLine, std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-player" + '\0' + rich + '\0');
     kill(player, SIGKILL); // started by the launcher for this test
+}
+
+TEST(PlayerChooserApp, TheEntryInstalledWithItNeedsNoVersion)
+{
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP() << "ffmpeg is not installed";
+    Desktop desktop;
+    std::string rich = makeMovie(desktop.path("rich.mov"), 2);
+    desktop.addFakePlayer("fake-newer");
+    desktop.addDesktopEntry("com.zantrel.MovaraPlayerX", "fake-newer %F", "");
+    // The package's entry states no version: it starts the movara-player beside the launcher.
+    desktop.addDesktopEntry("com.zantrel.movaraplayer", std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-player %F", "");
+    pid_t chooser = desktop.start({ rich }).pid();
+    auto [player, commandLine] = startedMovaraPlayer(chooser);
+    ASSERT_GT(player, 0) << "no movara-player was started";
+    EXPECT_EQ(commandLine, std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-player" + '\0' + rich + '\0');
+    kill(player, SIGKILL); // started by the launcher for this test
+    EXPECT_TRUE(desktop.argumentsOf("fake-newer", 0.5).empty());
+}
+
+TEST(PlayerChooserApp, AnotherEntryWithoutAVersionIsPassedOver)
+{
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP() << "ffmpeg is not installed";
+    Desktop desktop;
+    std::string rich = makeMovie(desktop.path("rich.mov"), 2);
+    desktop.addFakePlayer("fake-newer");
+    desktop.addFakePlayer("fake-movara");
+    desktop.addDesktopEntry("com.zantrel.MovaraPlayerX", "fake-newer %F", "");
+    desktop.addDesktopEntry("com.zantrel.movaraplayer", "fake-movara %F", "");
+    desktop.start({ rich });
+    EXPECT_EQ(desktop.argumentsOf("fake-newer"), (std::vector<std::string> { rich }));
+    EXPECT_TRUE(desktop.argumentsOf("fake-movara", 0.5).empty());
 }
 
 TEST(PlayerChooserApp, WithNoRequestItQuitsAfterTenSeconds)

@@ -1,11 +1,7 @@
 // The real movara-player, started headless with its own user folders, driven by the real movara-script.
-#include "tests/app/app_test_fixtures.h"
+#include "player_process.h"
 
 #include "app/request_server.h"
-
-#include "test_support.h"
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <csignal>
@@ -19,101 +15,10 @@
 namespace {
 
 namespace fs = std::filesystem;
-using movara::test::TempDir;
+using movara::scriptingtest::kPlayer;
+using movara::scriptingtest::kScript;
 
-extern "C" char** environ;
-
-const std::string kPlayer = std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-player";
-const std::string kScript = std::string(MOVARA_BUNDLE_DIR) + "/bin/movara-script";
-
-class ScriptingAppTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        fs::create_directories(home / "config");
-        fs::create_directories(home / "runtime");
-        fs::permissions(home / "runtime", fs::perms::owner_all);
-        setenv("XDG_RUNTIME_DIR", (home / "runtime").c_str(), 1);
-    }
-    void TearDown() override
-    {
-        for (pid_t pid : running) {
-            kill(pid, SIGKILL);
-            waitpid(pid, nullptr, 0);
-        }
-    }
-
-    // The player with `args`, headless, in this test's folders.
-    pid_t startPlayer(const std::vector<std::string>& args)
-    {
-        std::vector<std::string> env;
-        for (char** e = environ; *e; ++e) {
-            std::string entry = *e;
-            if (entry.rfind("DISPLAY=", 0) != 0 && entry.rfind("WAYLAND_DISPLAY=", 0) != 0 && entry.rfind("XDG_CONFIG_HOME=", 0) != 0)
-                env.push_back(entry);
-        }
-        env.push_back("XDG_CONFIG_HOME=" + (home / "config").string());
-        env.push_back("MOVARA_SILENT_AUDIO=1");
-        std::vector<std::string> argv { kPlayer };
-        argv.insert(argv.end(), args.begin(), args.end());
-        pid_t pid = fork();
-        if (pid == 0) {
-            std::vector<char*> a, e;
-            for (auto& s : argv)
-                a.push_back(s.data());
-            a.push_back(nullptr);
-            for (auto& s : env)
-                e.push_back(s.data());
-            e.push_back(nullptr);
-            execve(a[0], a.data(), e.data());
-            _exit(127);
-        }
-        running.push_back(pid);
-        return pid;
-    }
-
-    int waitForExit(pid_t pid, double seconds)
-    {
-        auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-        while (std::chrono::steady_clock::now() < deadline) {
-            int status = 0;
-            if (waitpid(pid, &status, WNOHANG) == pid) {
-                std::erase(running, pid);
-                return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-        return -1;
-    }
-
-    movara::test::CommandResult script(std::vector<std::string> args)
-    {
-        args.insert(args.begin(), kScript);
-        return movara::test::runCommand(args);
-    }
-
-    // Waits until the player counts `n` movies.
-    bool waitForMovies(int n)
-    {
-        for (int i = 0; i < 300; ++i) {
-            auto r = script({ "count", "movies[*]" });
-            if (r.status == 0 && r.output == std::to_string(n) + "\n")
-                return true;
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        }
-        return false;
-    }
-
-    std::string movie(const std::string& name)
-    {
-        auto path = home / name;
-        movara::apptest::makeMovie(path);
-        return path.string();
-    }
-
-    TempDir home;
-    std::vector<pid_t> running;
-};
+class ScriptingAppTest : public movara::scriptingtest::PlayerProcessTest { };
 
 TEST_F(ScriptingAppTest, TheScriptCommandDrivesTheRunningPlayer)
 {
@@ -126,13 +31,13 @@ TEST_F(ScriptingAppTest, TheScriptCommandDrivesTheRunningPlayer)
         std::string output; // "*": anything
     };
     const Step steps[] = {
-        { { "get", "movies[1].naturalDimensions" }, 0, "<30004000>\n" }, // {48, 64}, host order
+        { { "get", "movies[1].naturalDimensions" }, 0, "[48, 64]\n" }, // height, width
         { { "set", "movies[1].currentTime", "200" }, 0, "" },
         { { "get", "movies[1].currentTime" }, 0, "200\n" },
         { { "set", "movies[1].looping", "true" }, 0, "" },
         { { "get", "movies[-1].looping" }, 0, "true\n" },
         { { "set", "movies[1].presentationSize", "'doub'" }, 0, "" },
-        { { "get", "movies[1].presentationSize" }, 0, std::to_string(0x646F7562) + "\n" },
+        { { "get", "movies[1].presentationSize" }, 0, "'doub'\n" },
         { { "set", "movies[1].soundVolume", "128" }, 0, "" },
         { { "get", "movies[1].soundVolume" }, 0, "128\n" },
         { { "do", "selectAll", "movies[1]" }, 0, "" },

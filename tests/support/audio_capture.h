@@ -43,6 +43,14 @@ private:
     MVSilentAudioOutput _silent;
 };
 
+// The main run loop on a manual clock for the length of a test.
+class ManualClockScope {
+public:
+    ManualClockScope() { HXRunLoop::main().setClock(clock); }
+    ~ManualClockScope() { HXRunLoop::main().setClock(nullptr); }
+    std::shared_ptr<HXManualClock> clock = std::make_shared<HXManualClock>();
+};
+
 // Player options with a silent output on the run loop's clock, 44.1 kHz stereo.
 inline MVMoviePlayerOptions silentOptions()
 {

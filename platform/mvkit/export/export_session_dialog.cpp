@@ -65,5 +65,9 @@ int MVExportSessionShowUI(MVExportSession& session, const std::string& suggested
     session.setTargetPath(exporter.kind == MVExporterKind::ImageSequence || panel->filename().empty()
             ? panel->filename()
             : withExtension(panel->filename(), exporter));
-    return session.targetPath().empty() ? MVExportUserCanceledErr : 0;
+    if (session.targetPath().empty())
+        return MVExportUserCanceledErr;
+    // What this exporter was used with last, for a script that asks for it.
+    MVExporter::setMostRecentSettings(exporter, session.settings());
+    return 0;
 }

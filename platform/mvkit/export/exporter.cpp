@@ -1,6 +1,9 @@
 #include "platform/mvkit/export/exporter.h"
 
+#include "platform/basekit/user_defaults.h"
 #include "platform/mvkit/atoms/four_char_code.h"
+
+#include <map>
 
 std::string MVExporterDescription::fileNameExtension() const
 {
@@ -61,4 +64,84 @@ const MVExporterDescription& MVExporter::exporterOfKind(MVExporterKind kind)
 std::optional<MVExporterDescription> MVExporter::exporterWithSubType(uint32_t subType)
 {
     return findExporter(MVMovieExportType, subType, 0, 0, 0);
+}
+
+namespace {
+
+constexpr const char* kMostRecentSettings = "MVExporterMostRecentSettings";
+
+std::string subTypeKey(const MVExporterDescription& exporter)
+{
+    return MVStringForOSType(exporter.componentSubType);
+}
+
+using Presets = std::vector<std::pair<std::string, HXPropertyList::Dictionary>>;
+
+const Presets& presetsOf(const MVExporterDescription& exporter)
+{
+    // Data rates in bytes a second.
+    static const Presets picture = {
+        { "Low", { { "MVExpVideoDataRate", int64_t(48000) }, { "MVExpAudioDataRate", int64_t(8000) } } },
+        { "Medium", { { "MVExpVideoDataRate", int64_t(125000) }, { "MVExpAudioDataRate", int64_t(16000) } } },
+        { "High", { { "MVExpVideoDataRate", int64_t(500000) }, { "MVExpAudioDataRate", int64_t(24000) } } },
+    };
+    static const Presets sound = {
+        { "Low", { { "MVExpAudioDataRate", int64_t(8000) } } },
+        { "Medium", { { "MVExpAudioDataRate", int64_t(16000) } } },
+        { "High", { { "MVExpAudioDataRate", int64_t(32000) } } },
+    };
+    static const Presets wave = {
+        { "Mono", { { "MVExpAudioNumChannels", int64_t(1) } } },
+        { "Stereo", { { "MVExpAudioNumChannels", int64_t(2) } } },
+    };
+    static const Presets none;
+    switch (exporter.kind) {
+    case MVExporterKind::MPEG4:
+    case MVExporterKind::Phone:
+        return picture;
+    case MVExporterKind::AudioOnly:
+        return sound;
+    case MVExporterKind::Wave:
+        return wave;
+    default:
+        return none;
+    }
+}
+
+} // namespace
+
+std::optional<HXPropertyList::Dictionary> MVExporter::mostRecentSettings(
+    const MVExporterDescription& exporter)
+{
+    auto all = HXUserDefaults::standardUserDefaults().dictionaryForKey(kMostRecentSettings);
+    auto it = all.find(subTypeKey(exporter));
+    if (it == all.end() || !it->second.isDictionary())
+        return std::nullopt;
+    return it->second.dictionaryValue();
+}
+
+void MVExporter::setMostRecentSettings(
+    const MVExporterDescription& exporter, const HXPropertyList::Dictionary& settings)
+{
+    auto& defaults = HXUserDefaults::standardUserDefaults();
+    auto all = defaults.dictionaryForKey(kMostRecentSettings);
+    all[subTypeKey(exporter)] = settings;
+    defaults.setObject(HXPropertyList(std::move(all)), kMostRecentSettings);
+}
+
+std::vector<std::string> MVExporter::presetNames(const MVExporterDescription& exporter)
+{
+    std::vector<std::string> names;
+    for (const auto& [name, settings] : presetsOf(exporter))
+        names.push_back(name);
+    return names;
+}
+
+std::optional<HXPropertyList::Dictionary> MVExporter::namedPresetSettings(
+    const MVExporterDescription& exporter, const std::string& name)
+{
+    for (const auto& [preset, settings] : presetsOf(exporter))
+        if (preset == name)
+            return settings;
+    return std::nullopt;
 }

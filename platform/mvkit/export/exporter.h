@@ -69,4 +69,16 @@ public:
     static const MVExporterDescription& exporterOfKind(MVExporterKind kind);
     // By the subtype alone ('MooV', 'mpg4', ...).
     static std::optional<MVExporterDescription> exporterWithSubType(uint32_t subType);
+
+    // The settings an exporter was last used with (kept in the user defaults under
+    // "MVExporterMostRecentSettings", by subtype); nothing for an exporter never used.
+    static std::optional<HXPropertyList::Dictionary> mostRecentSettings(
+        const MVExporterDescription& exporter);
+    static void setMostRecentSettings(
+        const MVExporterDescription& exporter, const HXPropertyList::Dictionary& settings);
+    // The settings an exporter offers by name ("Low", "Medium", "High" quality; "Mono", "Stereo" sound);
+    // nothing for a name it does not offer.
+    static std::vector<std::string> presetNames(const MVExporterDescription& exporter);
+    static std::optional<HXPropertyList::Dictionary> namedPresetSettings(
+        const MVExporterDescription& exporter, const std::string& name);
 };

@@ -6,9 +6,13 @@
 #include "platform/mvkit/atoms/byte_io.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/atoms/sample_description.h"
+#include "platform/mvkit/import/import_cache.h"
+#include "platform/mvkit/import/matroska_frames.h"
 #include "platform/mvkit/import/stream_muxer.h"
+#include "platform/mvkit/import/subtitle_import.h"
 
 extern "C" {
+#include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 }
 
@@ -56,6 +60,9 @@ struct StreamPlan {
     std::string cachePath;
     std::string cacheTemporaryPath;
     std::optional<MVTrackDescription> cachedTrack; // Reused, and Cache once finished
+    std::shared_ptr<void> lease; // keeps the cache movie from being cleaned away while in use
+    bool adts = false; // Range: each packet starts with an ADTS header that is not part of the sample
+    int64_t frameSize = 0; // samples per sound frame, when the parser told and the parameters do not
     int64_t shift = 0; // the movie's start in the stream's time base
     int64_t lastDts = AV_NOPTS_VALUE;
     int64_t lastDuration = 0; // of the last packet that had one, or the frame rate's
@@ -115,6 +122,30 @@ std::optional<uint64_t> locate(
     return std::nullopt;
 }
 
+// About 35 years in microseconds: no movie starts later.
+constexpr int64_t kLatestStartMicros = int64_t(1) << 50;
+
+// Whether every time of the packets lies within about 35 years of zero, in microseconds and in the
+// stream's own ticks: times beyond that (a broken or hostile file) would overflow the arithmetic that
+// builds the sample tables.
+bool timesInRange(const std::vector<Packet>& packets, AVRational tb)
+{
+    constexpr int64_t limit = kLatestStartMicros;
+    if (tb.num <= 0 || tb.den <= 0)
+        return false;
+    for (const auto& p : packets)
+        for (int64_t t : { p.pts, p.dts, p.duration }) {
+            if (t == AV_NOPTS_VALUE)
+                continue;
+            if (t > limit * 2048 || t < -limit * 2048)
+                return false;
+            int64_t micros = av_rescale_q(t, tb, AVRational { 1, 1000000 });
+            if (micros == AV_NOPTS_VALUE || micros > limit || micros < -limit)
+                return false;
+        }
+    return true;
+}
+
 // Decode times for packets in decode order: their own when present and increasing, else derived from the
 // sorted presentation times (shifted so no packet is decoded after it is shown).
 void settleTimes(std::vector<Packet>& packets)
@@ -123,6 +154,13 @@ void settleTimes(std::vector<Packet>& packets)
         packets.begin(), packets.end(), [](const Packet& p) { return p.dts != AV_NOPTS_VALUE; });
     for (size_t i = 1; usable && i < packets.size(); ++i)
         usable = packets[i].dts > packets[i - 1].dts;
+    // Presentation times that only increase (sound, pictures without reordering) are the decode times.
+    if (!usable && std::all_of(packets.begin(), packets.end(), [](const Packet& p) { return p.pts != AV_NOPTS_VALUE; })
+        && std::is_sorted(packets.begin(), packets.end(), [](const Packet& a, const Packet& b) { return a.pts <= b.pts; })) {
+        for (auto& p : packets)
+            p.dts = p.pts;
+        return;
+    }
     if (!usable) {
         std::vector<int64_t> pts;
         for (auto& p : packets)
@@ -166,18 +204,8 @@ MVTrackDescription buildTrack(
         track.header.volume = 0x100;
         track.header.alternateGroup = 1;
     }
-    if (const AVDictionaryEntry* lang = av_dict_get(st->metadata, "language", nullptr, 0))
-        if (std::strlen(lang->value) == 3) {
-            uint16_t packed = 0;
-            bool ok = true;
-            for (int i = 0; i < 3; ++i) {
-                char c = lang->value[i];
-                ok = ok && c >= 'a' && c <= 'z';
-                packed = uint16_t((packed << 5) | uint16_t((c - 0x60) & 0x1F));
-            }
-            if (ok)
-                media.header.language = packed;
-        }
+    if (uint16_t language = MVImportedStreamLanguage(st))
+        media.header.language = language;
 
     auto& packets = plan.packets;
     int64_t mediaDuration = 0;
@@ -200,27 +228,39 @@ MVTrackDescription buildTrack(
         if (!packets.empty() && packets[0].pts != AV_NOPTS_VALUE)
             startMicros = av_rescale_q(packets[0].pts, st->time_base, AVRational { 1, 1000000 });
     } else {
-        // Time scale: the stream's time base when it is 1/n.
+        // Time scale: sound counts its samples (readers take an edit's start in a sound track as samples
+        // to skip); pictures keep the stream's time base when it is 1/n.
         AVRational tb = st->time_base;
-        uint32_t scale = tb.num == 1 && tb.den > 0 ? uint32_t(tb.den) : 90000;
+        uint32_t scale = !plan.isVideo && par->sample_rate > 0 ? uint32_t(par->sample_rate)
+            : tb.num == 1 && tb.den > 0                        ? uint32_t(tb.den)
+                                                               : 90000;
         media.header.timeScale = scale;
         settleTimes(packets);
-        auto toMedia = [&](int64_t t) {
-            return tb.num == 1 ? t : av_rescale_q(t, tb, AVRational { 1, int(scale) });
-        };
+        const bool sameScale = tb.num == 1 && uint32_t(tb.den) == scale;
+        auto toMedia = [&](int64_t t) { return sameScale ? t : av_rescale_q(t, tb, AVRational { 1, int(scale) }); };
         int64_t firstDts = toMedia(packets.front().dts);
         int64_t minPts = INT64_MAX;
         std::vector<int64_t> dts, offsets;
+        dts.reserve(packets.size());
+        offsets.reserve(packets.size());
         for (const auto& p : packets) {
-            dts.push_back(toMedia(p.dts) - firstDts);
-            offsets.push_back(toMedia(p.pts) - toMedia(p.dts));
-            minPts = std::min(minPts, toMedia(p.pts) - firstDts);
+            int64_t decode = toMedia(p.dts);
+            int64_t present = p.pts == p.dts ? decode : toMedia(p.pts);
+            dts.push_back(decode - firstDts);
+            offsets.push_back(present - decode);
+            minPts = std::min(minPts, present - firstDts);
         }
         for (size_t i = 0; i < packets.size(); ++i) {
             int64_t d = i + 1 < packets.size() ? dts[i + 1] - dts[i]
                                                : std::max<int64_t>(toMedia(packets[i].duration), 0);
             if (i + 1 == packets.size() && d == 0 && i > 0)
                 d = dts[i] - dts[i - 1];
+            // Sound frames of one size whose times the container rounded (to milliseconds in Matroska)
+            // last exactly that size.
+            if (int64_t frameSize = par->frame_size > 0 ? par->frame_size : plan.frameSize;
+                !plan.isVideo && frameSize > 0 && i + 1 < packets.size()
+                && std::llabs(d - frameSize) <= int64_t(scale) * tb.num / std::max(tb.den, 1) + 1)
+                d = frameSize;
             uint32_t duration = uint32_t(std::clamp<int64_t>(d, 0, UINT32_MAX));
             if (!table.timeToSample.empty() && table.timeToSample.back().sampleDuration == duration)
                 table.timeToSample.back().sampleCount++;
@@ -332,14 +372,6 @@ std::string cacheBaseName(const std::string& path)
     return name;
 }
 
-std::filesystem::path importCacheDirectory()
-{
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    std::filesystem::path base = cache && *cache ? std::filesystem::path(cache)
-                                                 : std::filesystem::path(HXHomeDirectory()) / ".cache";
-    return base / "movara-player" / "Import";
-}
-
 // The one track of a movie the muxer wrote.
 std::optional<MVTrackDescription> onlyTrack(const MVMovieFileDescription& file, uint32_t* movieScale)
 {
@@ -361,6 +393,8 @@ void settlePacketForMuxer(AVPacket* pkt, StreamPlan& plan)
             : (plan.lastDts == AV_NOPTS_VALUE ? 0 : plan.lastDts + step);
     if (pkt->duration > 0)
         plan.lastDuration = pkt->duration;
+    else
+        pkt->duration = plan.lastDuration; // the muxer ends the track with the last packet's duration
     // A packet without a presentation time keeps the delay between decoding and showing of the last.
     if (pkt->pts == AV_NOPTS_VALUE)
         pkt->pts = pkt->dts + plan.lastDelay;
@@ -412,6 +446,46 @@ MVSampleDescription vp8Description(const AVCodecParameters* par)
     return MVSampleDescription { MVFourCC("vp08"), {}, 1, MVSerializeVideoSampleDescription(v) };
 }
 
+// A sound description with a Windows codec ('ms' and the format number) also carries the stream's header
+// (WAVEFORMATEX in a 'wfex' atom): its decoder needs the packet size and bit rate, which the
+// description's own fields do not hold.
+void addWindowsSoundHeader(MVSampleDescription& description, const AVCodecParameters* par)
+{
+    if ((description.format >> 16) != ((uint32_t('m') << 8) | 's'))
+        return;
+    auto sound = MVParseSoundSampleDescription(description);
+    if (!sound || MVSampleDescriptionExtension(description, MVFourCC("wfex")))
+        return;
+    MVBytes wfex;
+    auto le = [&](uint32_t v, int n) {
+        for (int i = 0; i < n; ++i)
+            wfex.push_back(uint8_t(v >> (8 * i)));
+    };
+    int extra = std::clamp(par->extradata_size, 0, 0xFFFF);
+    le(description.format & 0xFFFF, 2);
+    le(uint32_t(std::max(par->ch_layout.nb_channels, 0)), 2);
+    le(uint32_t(std::max(par->sample_rate, 0)), 4);
+    le(uint32_t(std::clamp<int64_t>(par->bit_rate / 8, 0, UINT32_MAX)), 4);
+    le(uint32_t(std::clamp(par->block_align, 0, 0xFFFF)), 2);
+    le(uint32_t(std::clamp(par->bits_per_coded_sample, 0, 0xFFFF)), 2);
+    le(uint32_t(extra), 2);
+    if (extra > 0)
+        wfex.insert(wfex.end(), par->extradata, par->extradata + extra);
+    sound->extensions.push_back(MVRawAtom { MVFourCC("wfex"), wfex });
+    description.data = MVSerializeSoundSampleDescription(*sound);
+}
+
+// The size of the ADTS header a packet starts with (7 bytes, 9 with a checksum); 0 when it has none.
+uint32_t adtsHeaderSize(const AVPacket* pkt)
+{
+    if (pkt->size < 9 || pkt->data[0] != 0xFF || (pkt->data[1] & 0xF6) != 0xF0)
+        return 0;
+    // One raw data block per frame (more cannot be told apart without parsing them).
+    if ((pkt->data[6] & 0x03) != 0)
+        return 0;
+    return (pkt->data[1] & 0x01) ? 7 : 9;
+}
+
 // Lets the muxer describe the stream from its parameters and first packets. Tells whether the muxer
 // stores the first packet as it is (else the samples must be rewritten).
 bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
@@ -447,6 +521,8 @@ bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
     const auto& table = track->media.information.sampleTable;
     plan.description = table.sampleDescriptions[0];
     plan.isVideo = track->media.handler.componentSubtype == MVFourCC("vide");
+    if (!plan.isVideo)
+        addWindowsSoundHeader(plan.description, st->codecpar);
     const AVPacket* first = plan.pending.front().get();
     // PCM samples are single frames; their chunk starts with the packet.
     uint32_t firstSize = plan.isPCM ? uint32_t(first->size)
@@ -455,6 +531,15 @@ bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
     *storedAsIs = !table.chunkOffsets.empty() && firstSize == uint32_t(first->size)
         && table.chunkOffsets[0] + uint64_t(first->size) <= muxer->bytes().size()
         && std::memcmp(muxer->bytes().data() + table.chunkOffsets[0], first->data, size_t(first->size)) == 0;
+    // AAC with ADTS headers: the muxer stores each frame without its header, and the frame lies in the
+    // file right after it.
+    if (!*storedAsIs && st->codecpar->codec_id == AV_CODEC_ID_AAC && !table.chunkOffsets.empty()) {
+        uint32_t header = adtsHeaderSize(first);
+        *storedAsIs = header > 0 && firstSize + header == uint32_t(first->size)
+            && table.chunkOffsets[0] + firstSize <= muxer->bytes().size()
+            && std::memcmp(muxer->bytes().data() + table.chunkOffsets[0], first->data + header, firstSize) == 0;
+        plan.adts = *storedAsIs;
+    }
     return true;
 }
 
@@ -462,15 +547,27 @@ bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
 // with that stream rewritten.
 struct Pass {
     std::map<int, StreamPlan> plans;
+    std::map<int, std::unique_ptr<MVSubtitleStreamReader>> subtitles;
     std::vector<std::string> problems;
     int restartWithCache = -1;
+    bool roomMade = false;
+    std::string noRoom; // why the cache could not take rewritten samples
 };
 
-void openCache(StreamPlan& plan, const AVStream* st, const std::string& cacheBase)
+void openCache(StreamPlan& plan, const AVStream* st, const std::string& cacheBase, Pass& pass, uint64_t fileSize)
 {
-    std::error_code ec;
-    auto dir = importCacheDirectory();
-    std::filesystem::create_directories(dir, ec);
+    // Room for the rewritten samples (no more than the source's size) is made once per pass.
+    if (!pass.roomMade) {
+        pass.roomMade = true;
+        pass.noRoom.clear();
+        if (!MVImportCache::makeRoom(fileSize, &pass.noRoom) && pass.noRoom.empty())
+            pass.noRoom = "the cache has no room";
+    }
+    if (!pass.noRoom.empty()) {
+        plan.problem = "its samples must be rewritten, but " + pass.noRoom;
+        return;
+    }
+    auto dir = MVImportCache::directory();
     plan.cachePath = (dir / (cacheBase + "-" + std::to_string(plan.index) + ".mov")).string();
     plan.cacheTemporaryPath = plan.cachePath + ".part" + std::to_string(::getpid());
     std::string why;
@@ -497,8 +594,11 @@ bool take(StreamPlan& plan, AVPacket* pkt, int fd, uint64_t fileSize, std::vecto
         plan.problem = "a PCM packet holds a partial frame";
         return true;
     }
-    plan.packets.push_back(Packet { *offset, uint32_t(pkt->size), pkt->pts, pkt->dts, pkt->duration,
-        (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
+    uint32_t header = plan.adts ? adtsHeaderSize(pkt) : 0;
+    if (plan.adts && header == 0)
+        return false;
+    plan.packets.push_back(Packet { *offset + header, uint32_t(pkt->size) - header, pkt->pts, pkt->dts,
+        pkt->duration, (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
     plan.lastPos = pkt->pos;
     plan.searchFrom = *offset + uint64_t(pkt->size);
     return true;
@@ -507,7 +607,7 @@ bool take(StreamPlan& plan, AVPacket* pkt, int fd, uint64_t fileSize, std::vecto
 // Describes a stream from its first packets and settles how its samples are kept; false asks for a
 // pass with the stream rewritten.
 bool decide(StreamPlan& plan, const AVStream* st, bool forceCache, const std::string& cacheBase, int fd,
-    uint64_t fileSize, std::vector<uint8_t>& buffer)
+    uint64_t fileSize, std::vector<uint8_t>& buffer, Pass& pass)
 {
     if (plan.pending.empty()) {
         plan.problem = "it has no packets";
@@ -520,7 +620,7 @@ bool decide(StreamPlan& plan, const AVStream* st, bool forceCache, const std::st
     }
     plan.mode = !forceCache && storedAsIs ? Mode::Range : Mode::Cache;
     if (plan.mode == Mode::Cache)
-        openCache(plan, st, cacheBase);
+        openCache(plan, st, cacheBase, pass, fileSize);
     auto pending = std::move(plan.pending);
     for (auto& p : pending)
         if (!plan.problem.empty() || !take(plan, p.get(), fd, fileSize, buffer))
@@ -528,12 +628,21 @@ bool decide(StreamPlan& plan, const AVStream* st, bool forceCache, const std::st
     return true;
 }
 
-void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, const std::string& cacheBase,
-    int fd, uint64_t fileSize, int64_t movieStartMicros)
+// A plan for every stream that can become a track, a subtitle reader for every subtitle stream, and the
+// reason for every other stream.
+void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int64_t movieStartMicros)
 {
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
         const AVStream* st = ctx->streams[i];
         auto type = st->codecpar->codec_type;
+        if (type == AVMEDIA_TYPE_SUBTITLE) {
+            std::string why;
+            if (auto reader = MVSubtitleStreamReader::create(st, movieStartMicros, &why))
+                pass.subtitles[int(i)] = std::move(reader);
+            else
+                pass.problems.push_back(streamName(st) + ": " + why);
+            continue;
+        }
         if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) {
             const char* kind = av_get_media_type_string(type);
             pass.problems.push_back(
@@ -560,24 +669,34 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
         }
         // Samples rewritten by an earlier open of the same file.
         if (!cacheBase.empty()) {
-            auto path = importCacheDirectory() / (cacheBase + "-" + std::to_string(i) + ".mov");
+            auto path = MVImportCache::directory() / (cacheBase + "-" + std::to_string(i) + ".mov");
             std::error_code ec;
-            if (std::filesystem::is_regular_file(path, ec))
+            auto lease = std::filesystem::is_regular_file(path, ec) ? MVImportCache::lease(path.string()) : nullptr;
+            if (lease)
                 if (auto file = MVReadMovieFile(path.string(), nullptr)) {
                     uint32_t scale = 0;
                     if (auto track = onlyTrack(*file, &scale); track && scale == kMovieScale) {
                         plan.cachedTrack = std::move(track);
                         plan.cachePath = path.string();
                         plan.mode = Mode::Reused;
+                        plan.lease = std::move(lease);
                     }
                 }
         }
     }
 
+}
+
+void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, const std::string& cacheBase,
+    int fd, uint64_t fileSize, int64_t movieStartMicros)
+{
+    preparePlans(pass, ctx, cacheBase, movieStartMicros);
     PacketPtr pkt(av_packet_alloc());
     std::vector<uint8_t> buffer;
     auto restart = [&](int index) { pass.restartWithCache = index; };
     while (pass.restartWithCache < 0 && av_read_frame(ctx, pkt.get()) >= 0) {
+        if (auto text = pass.subtitles.find(pkt->stream_index); text != pass.subtitles.end())
+            text->second->take(pkt.get());
         auto it = pass.plans.find(pkt->stream_index);
         if (it != pass.plans.end() && it->second.problem.empty()) {
             StreamPlan& plan = it->second;
@@ -587,7 +706,7 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
                 av_packet_move_ref(kept.get(), pkt.get());
                 plan.pending.push_back(std::move(kept));
                 if (plan.pending.size() >= kProbePackets
-                    && !decide(plan, st, forceCache.count(it->first) > 0, cacheBase, fd, fileSize, buffer))
+                    && !decide(plan, st, forceCache.count(it->first) > 0, cacheBase, fd, fileSize, buffer, pass))
                     restart(it->first);
             } else if (plan.mode != Mode::Reused && !take(plan, pkt.get(), fd, fileSize, buffer)) {
                 restart(it->first);
@@ -600,7 +719,7 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
             break;
         if (plan.mode == Mode::Pending && plan.problem.empty()
             && !decide(
-                plan, ctx->streams[index], forceCache.count(index) > 0, cacheBase, fd, fileSize, buffer))
+                plan, ctx->streams[index], forceCache.count(index) > 0, cacheBase, fd, fileSize, buffer, pass))
             restart(index);
     }
     if (pass.restartWithCache >= 0)
@@ -614,8 +733,11 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
         bool finished = plan.cache->finish(&why);
         plan.cache.reset();
         std::error_code ec;
-        if (finished)
+        if (finished) {
+            // Held from before it has its name, so no cleaning can take it in between.
+            plan.lease = MVImportCache::lease(plan.cacheTemporaryPath);
             std::filesystem::rename(plan.cacheTemporaryPath, plan.cachePath, ec);
+        }
         if (!finished || ec) {
             plan.problem = "its rewritten samples could not be stored in " + plan.cachePath + ": "
                 + (finished ? ec.message() : why);
@@ -630,15 +752,239 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
     }
 }
 
-MVTrackDescription cachedTrack(StreamPlan& plan, uint32_t trackID, const std::string& sourcePath)
+enum class FastPass { NotTaken, Failed, Done };
+
+// The movie starts with its earliest sound or picture: the time of each stream's first (in its time base,
+// or AV_NOPTS_VALUE) in microseconds. Sound starts after its priming samples, which containers put before
+// time 0.
+int64_t movieStartMicros(const AVFormatContext* ctx, const std::function<int64_t(unsigned)>& startTime)
+{
+    int64_t movieStart = INT64_MAX;
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVStream* st = ctx->streams[i];
+        auto type = st->codecpar->codec_type;
+        int64_t first = startTime(i);
+        if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) || first == AV_NOPTS_VALUE)
+            continue;
+        int64_t start = av_rescale_q(first, st->time_base, AVRational { 1, 1000000 });
+        // A start beyond any real movie's (a broken file) is no start.
+        if (start == AV_NOPTS_VALUE || start > kLatestStartMicros || start < -kLatestStartMicros)
+            continue;
+        if (type == AVMEDIA_TYPE_AUDIO && st->codecpar->initial_padding > 0 && st->codecpar->sample_rate > 0)
+            start = std::min<int64_t>(std::max<int64_t>(start, 0),
+                start + av_rescale(st->codecpar->initial_padding, 1000000, st->codecpar->sample_rate));
+        movieStart = std::min(movieStart, start);
+    }
+    return movieStart == INT64_MAX ? 0 : movieStart;
+}
+
+// Whether the track headers alone describe every sound and picture stream for the movie muxer, so that
+// probing the streams (which decodes their first frames) can be skipped: codecs whose whole
+// configuration is the track's setup data, or that need none.
+bool streamsDescribed(const AVFormatContext* ctx)
+{
+    static const std::set<AVCodecID> fromSetupData = { AV_CODEC_ID_H264, AV_CODEC_ID_HEVC, AV_CODEC_ID_AV1,
+        AV_CODEC_ID_AAC, AV_CODEC_ID_VORBIS, AV_CODEC_ID_OPUS, AV_CODEC_ID_FLAC, AV_CODEC_ID_ALAC };
+    static const std::set<AVCodecID> withoutSetupData
+        = { AV_CODEC_ID_VP8, AV_CODEC_ID_MP3, AV_CODEC_ID_AC3, AV_CODEC_ID_EAC3 };
+    for (unsigned i = 0; i < ctx->nb_streams; ++i) {
+        const AVCodecParameters* par = ctx->streams[i]->codecpar;
+        if (par->codec_type != AVMEDIA_TYPE_VIDEO && par->codec_type != AVMEDIA_TYPE_AUDIO)
+            continue;
+        bool known = (fromSetupData.count(par->codec_id) && par->extradata_size > 0)
+            || withoutSetupData.count(par->codec_id);
+        if (!known || (par->codec_type == AVMEDIA_TYPE_VIDEO && (par->width <= 0 || par->height <= 0))
+            || (par->codec_type == AVMEDIA_TYPE_AUDIO
+                && (par->sample_rate <= 0 || par->ch_layout.nb_channels <= 0)))
+            return false;
+    }
+    return true;
+}
+
+// How many samples a sound frame holds, as the codec's parser reads them from the frame (libavformat
+// learns it the same way); 0 when the parser cannot tell.
+int64_t parsedDuration(int fd, const Packet& frame, const AVStream* st)
+{
+    const AVCodecParameters* par = st->codecpar;
+    if (par->sample_rate <= 0)
+        return 0;
+    AVCodecParserContext* parser = av_parser_init(par->codec_id);
+    AVCodecContext* codec = parser ? avcodec_alloc_context3(nullptr) : nullptr;
+    std::vector<uint8_t> bytes(size_t(frame.size) + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+    int duration = 0;
+    if (codec && avcodec_parameters_to_context(codec, par) >= 0
+        && ::pread(fd, bytes.data(), frame.size, off_t(frame.offset)) == ssize_t(frame.size)) {
+        uint8_t* out = nullptr;
+        int outSize = 0;
+        const uint8_t* in = bytes.data();
+        int left = int(frame.size);
+        // The whole frame, then a flush for parsers that wait for the next one.
+        for (int round = 0; round < 8 && duration <= 0; ++round) {
+            int used = av_parser_parse2(parser, codec, &out, &outSize, in, left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+            if (used < 0)
+                break;
+            in += used;
+            left -= used;
+            if (outSize > 0)
+                duration = parser->duration;
+            if (left == 0 && outSize == 0 && round > 0)
+                break;
+        }
+    }
+    avcodec_free_context(&codec);
+    if (parser)
+        av_parser_close(parser);
+    return std::max(duration, 0);
+}
+
+// Matroska and WebM: where each frame lies comes from the block headers (matroska_frames.h) instead of
+// reading every packet through libavformat. Only the first packets of each stream are read, to
+// describe the stream and to check that they are the frames the headers name. Failed (after packets
+// were read) when the file needs the packet-by-packet way after all.
+FastPass runMatroskaPass(
+    Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int fd, uint64_t fileSize, int64_t* outMovieStart)
+{
+    auto scanned = MVReadMatroskaFrames(fd, fileSize);
+    // libavformat makes a stream of each track entry, in their order, and one of each attachment after
+    // them.
+    unsigned tracks = 0;
+    while (tracks < ctx->nb_streams && ctx->streams[tracks]->codecpar->codec_type != AVMEDIA_TYPE_ATTACHMENT)
+        ++tracks;
+    if (!scanned || scanned->trackNumbers.size() != tracks)
+        return FastPass::NotTaken;
+    auto framesOf = [&](int index) -> const std::vector<MVMatroskaFrame>& {
+        static const std::vector<MVMatroskaFrame> none;
+        auto it = scanned->frames.find(scanned->trackNumbers[size_t(index)]);
+        return it == scanned->frames.end() ? none : it->second;
+    };
+    const int64_t movieStart = movieStartMicros(ctx, [&](unsigned i) {
+        if (i >= tracks)
+            return int64_t(AV_NOPTS_VALUE);
+        const auto& list = framesOf(int(i));
+        int64_t first = AV_NOPTS_VALUE;
+        // Pictures in decode order: the earliest shown is among the first few.
+        for (size_t k = 0; k < list.size() && k < 64; ++k)
+            first = first == AV_NOPTS_VALUE ? list[k].time : std::min(first, list[k].time);
+        return first;
+    });
+    *outMovieStart = movieStart;
+    preparePlans(pass, ctx, cacheBase, movieStart);
+    for (auto& [index, plan] : pass.plans)
+        if (plan.mode != Mode::Pending)
+            return FastPass::NotTaken;
+
+    // The first packets of every stream.
+    auto wanted = [&](int index) { return std::min(kProbePackets, framesOf(index).size()); };
+    auto missing = [&] {
+        return std::any_of(pass.plans.begin(), pass.plans.end(),
+            [&](const auto& p) { return p.second.pending.size() < wanted(p.first); });
+    };
+    PacketPtr pkt(av_packet_alloc());
+    for (size_t read = 0; missing(); ++read) {
+        if (read > 4096 || av_read_frame(ctx, pkt.get()) < 0)
+            return FastPass::Failed;
+        auto it = pass.plans.find(pkt->stream_index);
+        if (it != pass.plans.end() && it->second.pending.size() < wanted(it->first)) {
+            PacketPtr kept(av_packet_alloc());
+            av_packet_move_ref(kept.get(), pkt.get());
+            it->second.pending.push_back(std::move(kept));
+        }
+        av_packet_unref(pkt.get());
+    }
+
+    std::vector<uint8_t> bytes;
+    for (auto& [index, plan] : pass.plans) {
+        const auto& list = framesOf(index);
+        // libavformat's packets must be the frames the headers name: same time, same bytes.
+        for (size_t k = 0; k < plan.pending.size(); ++k) {
+            const AVPacket* p = plan.pending[k].get();
+            bytes.resize(size_t(std::max(p->size, 0)));
+            if (p->pts != list[k].time || uint32_t(p->size) != list[k].size
+                || ::pread(fd, bytes.data(), bytes.size(), off_t(list[k].offset)) != ssize_t(bytes.size())
+                || std::memcmp(bytes.data(), p->data, bytes.size()) != 0)
+                return FastPass::Failed;
+        }
+        if (plan.pending.empty()) {
+            plan.problem = "it has no packets";
+            continue;
+        }
+        bool storedAsIs = false;
+        if (!describe(plan, ctx->streams[index], &storedAsIs)) {
+            plan.pending.clear();
+            continue;
+        }
+        if (!storedAsIs || plan.adts)
+            return FastPass::Failed;
+        plan.pending.clear();
+        plan.mode = Mode::Range;
+        plan.packets.reserve(list.size());
+        for (const auto& f : list) {
+            if (plan.isPCM && f.size % plan.pcmFrameBytes != 0) {
+                plan.problem = "a PCM packet holds a partial frame";
+                break;
+            }
+            plan.packets.push_back(Packet { f.offset, f.size, f.time, AV_NOPTS_VALUE, f.duration, f.key });
+        }
+        // A block does not say how long its frame lasts: what matters is the last frame of a sound, which
+        // may be shorter than the others.
+        const AVStream* st = ctx->streams[index];
+        if (!plan.isVideo && !plan.isPCM && !plan.packets.empty() && st->codecpar->sample_rate > 0) {
+            plan.frameSize = parsedDuration(fd, plan.packets.front(), st);
+            if (plan.packets.back().duration == 0)
+                plan.packets.back().duration = av_rescale_q(parsedDuration(fd, plan.packets.back(), st),
+                    AVRational { 1, st->codecpar->sample_rate }, st->time_base);
+        }
+    }
+    for (auto& [index, reader] : pass.subtitles)
+        for (const auto& f : framesOf(index)) {
+            PacketPtr text(av_packet_alloc());
+            if (av_new_packet(text.get(), int(std::min<uint32_t>(f.size, INT32_MAX))) < 0
+                || ::pread(fd, text->data, size_t(text->size), off_t(f.offset)) != ssize_t(text->size))
+                continue;
+            text->pts = f.time;
+            text->duration = f.duration;
+            reader->take(text.get());
+        }
+    return FastPass::Done;
+}
+
+MVTrackDescription cachedTrack(StreamPlan& plan, const AVStream* st, uint32_t trackID, const std::string& sourcePath)
 {
     MVTrackDescription track = *plan.cachedTrack;
+    if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+        for (auto& d : track.media.information.sampleTable.sampleDescriptions)
+            addWindowsSoundHeader(d, st->codecpar);
     track.header.trackID = trackID;
     track.references.clear();
     track.media.information.dataInformation.entries = { MVMakeFileDataReference(plan.cachePath, sourcePath) };
     for (auto& d : track.media.information.sampleTable.sampleDescriptions)
         d.dataReferenceIndex = 1;
     return track;
+}
+
+// What the container says of the track beyond its samples: a picture turned by its display matrix (as
+// phones record), and which of several sound streams plays (the one marked default, else the first);
+// the others are alternatives to it, in the Language menu.
+void placeTrack(MVTrackDescription& track, const AVStream* st, const AVFormatContext& ctx)
+{
+    if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO) {
+        size_t size = 0;
+        if (const uint8_t* matrix = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, &size);
+            matrix && size >= 9 * sizeof(int32_t))
+            std::memcpy(track.header.matrix.values.data(), matrix, 9 * sizeof(int32_t));
+        return;
+    }
+    const AVStream* shown = nullptr;
+    for (unsigned i = 0; i < ctx.nb_streams && !shown; ++i)
+        if (ctx.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO
+            && (ctx.streams[i]->disposition & AV_DISPOSITION_DEFAULT))
+            shown = ctx.streams[i];
+    for (unsigned i = 0; i < ctx.nb_streams && !shown; ++i)
+        if (ctx.streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
+            shown = ctx.streams[i];
+    track.header.alternateGroup = 1;
+    if (shown != st)
+        track.header.flags &= ~MVTrackEnabledFlag;
 }
 
 } // namespace
@@ -664,31 +1010,36 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
     Pass pass;
     FormatContext fmt;
     int64_t movieStart = 0;
+    bool fastTried = false;
     for (;;) {
         fmt.reset();
         if (avformat_open_input(&fmt.ctx, path.c_str(), nullptr, nullptr) < 0)
             return fail(importError("The file " + path + " could not be opened as a movie."));
-        if (avformat_find_stream_info(fmt.ctx, nullptr) < 0)
-            return fail(importError("The streams of " + path + " could not be read."));
-        // The movie starts with its earliest sound or picture.
-        movieStart = INT64_MAX;
-        for (unsigned i = 0; i < fmt.ctx->nb_streams; ++i) {
-            const AVStream* st = fmt.ctx->streams[i];
-            auto type = st->codecpar->codec_type;
-            if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO)
-                || st->start_time == AV_NOPTS_VALUE)
-                continue;
-            // Sound starts after its priming samples, which containers put before time 0.
-            int64_t start = av_rescale_q(st->start_time, st->time_base, AVRational { 1, 1000000 });
-            if (type == AVMEDIA_TYPE_AUDIO && st->codecpar->initial_padding > 0
-                && st->codecpar->sample_rate > 0)
-                start = std::min<int64_t>(std::max<int64_t>(start, 0),
-                    start + av_rescale(st->codecpar->initial_padding, 1000000, st->codecpar->sample_rate));
-            movieStart = std::min(movieStart, start);
-        }
-        if (movieStart == INT64_MAX)
-            movieStart = 0;
         pass = {};
+        bool probed = false;
+        auto probe = [&] {
+            probed = probed || avformat_find_stream_info(fmt.ctx, nullptr) >= 0;
+            return probed;
+        };
+        // Matroska and WebM: the frames from the block headers, and no probing of the streams when the
+        // track headers describe them. Anything else, or a file this way does not take, is read packet
+        // by packet.
+        if (!fastTried) {
+            fastTried = true;
+            if (std::string_view(fmt.ctx->iformat->name).starts_with("matroska")) {
+                if (!streamsDescribed(fmt.ctx) && !probe())
+                    return fail(importError("The streams of " + path + " could not be read."));
+                auto fast = runMatroskaPass(pass, fmt.ctx, cacheBase, fd, fileSize, &movieStart);
+                if (fast == FastPass::Done)
+                    break;
+                pass = {};
+                if (fast == FastPass::Failed)
+                    continue; // packets were read: open the file again
+            }
+        }
+        if (!probed && !probe())
+            return fail(importError("The streams of " + path + " could not be read."));
+        movieStart = movieStartMicros(fmt.ctx, [&](unsigned i) { return fmt.ctx->streams[i]->start_time; });
         runPass(pass, fmt.ctx, forceCache, cacheBase, fd, fileSize, movieStart);
         if (pass.restartWithCache < 0 || forceCache.count(pass.restartWithCache))
             break;
@@ -702,6 +1053,8 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
     uint32_t nextID = 1;
     for (auto& [index, plan] : pass.plans) {
         const AVStream* st = fmt.ctx->streams[index];
+        if (plan.problem.empty() && plan.mode == Mode::Range && !timesInRange(plan.packets, st->time_base))
+            plan.problem = "its times lie out of any range a movie can have";
         if (plan.problem.empty() && plan.mode == Mode::Range && plan.packets.empty())
             plan.problem = "it has no packets";
         if (plan.problem.empty() && plan.mode == Mode::Pending)
@@ -710,14 +1063,42 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
             result.problems.push_back(streamName(st) + ": " + plan.problem);
             continue;
         }
-        if (plan.mode == Mode::Range)
+        if (plan.mode == Mode::Range) {
             movie.tracks.push_back(buildTrack(plan, st, nextID++, kMovieScale, movieStart));
-        else
-            movie.tracks.push_back(cachedTrack(plan, nextID++, path));
+        } else {
+            movie.tracks.push_back(cachedTrack(plan, st, nextID++, path));
+            if (plan.lease)
+                result.cacheLeases.push_back(plan.lease);
+        }
+        placeTrack(movie.tracks.back(), st, *fmt.ctx);
         movie.header.duration = std::max(movie.header.duration, movie.tracks.back().header.duration);
     }
     movie.header.nextTrackID = nextID;
-    if (movie.tracks.empty()) {
+    // The sound stream chosen to play may be one that was left out: then the first of the others plays.
+    auto isSound = [](const MVTrackDescription& t) { return t.media.handler.componentSubtype == MVFourCC("soun"); };
+    if (std::none_of(movie.tracks.begin(), movie.tracks.end(),
+            [&](const MVTrackDescription& t) { return isSound(t) && (t.header.flags & MVTrackEnabledFlag); }))
+        for (auto& t : movie.tracks)
+            if (isSound(t)) {
+                t.header.flags |= MVTrackEnabledFlag;
+                break;
+            }
+    for (auto& [index, reader] : pass.subtitles) {
+        auto subtitles = reader->result();
+        if (subtitles.cues.empty()) {
+            result.problems.push_back(streamName(fmt.ctx->streams[index]) + ": it holds no text");
+            continue;
+        }
+        if (reader->skippedPackets() > 0)
+            result.problems.push_back(streamName(fmt.ctx->streams[index]) + ": "
+                + std::to_string(reader->skippedPackets()) + " of its events could not be read");
+        // A file of subtitles alone lasts until its last one ends.
+        for (const auto& cue : subtitles.cues)
+            movie.header.duration = std::max<uint64_t>(
+                movie.header.duration, uint64_t(av_rescale(cue.end, kMovieScale, 1000000)));
+        result.subtitles.push_back(std::move(subtitles));
+    }
+    if (movie.tracks.empty() && result.subtitles.empty()) {
         std::string text = "Nothing in " + path + " can be played.";
         for (const auto& p : result.problems)
             text += "\n" + p;

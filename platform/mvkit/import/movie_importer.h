@@ -15,7 +15,9 @@
 // A stream that cannot be mapped is left out with the reason in `problems`; the others still open.
 #include "platform/basekit/error.h"
 #include "platform/mvkit/atoms/movie_file_description.h"
+#include "platform/mvkit/import/subtitle_import.h"
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -23,6 +25,10 @@
 struct MVImportResult {
     MVMovieFileDescription file;
     std::vector<std::string> problems; // one line per stream left out, or per oddity worked around
+    // Text subtitle streams, in stream order: the movie adds them as subtitle tracks (MVAddSubtitleTracks).
+    std::vector<MVImportedSubtitles> subtitles;
+    // Held by the movie for as long as its tracks refer to samples rewritten into the cache.
+    std::vector<std::shared_ptr<void>> cacheLeases;
 };
 
 // Fails with MVStatusUnsupportedImport when libavformat cannot open the file or no stream maps, with the

@@ -91,6 +91,7 @@ std::unique_ptr<MVDecoder> MVDecoder::decoderWithConfiguration(
             av_channel_layout_default(&c->ch_layout, configuration.channelCount);
         c->bits_per_coded_sample = configuration.bitsPerSample;
         c->block_align = configuration.blockAlign;
+        c->bit_rate = configuration.bitRate;
     }
     if (int err = avcodec_open2(c, codec, nullptr); err < 0) {
         char text[AV_ERROR_MAX_STRING_SIZE] = {};

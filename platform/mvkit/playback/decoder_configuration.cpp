@@ -389,6 +389,22 @@ std::optional<MVDecoderConfiguration> MVDecoderConfigurationForDescription(
         c.sampleRate = int(sound->sampleRate + 0.5);
         c.channelCount = sound->channelCount;
         c.bitsPerSample = sound->sampleSize;
+        // Windows codecs keep their stream header ('wfex', little-endian): packet size, bit rate and
+        // setup data.
+        if (auto wfex = MVSampleDescriptionExtension(description, MVFourCC("wfex")); wfex && wfex->size() >= 18) {
+            auto le = [&](size_t at, int n) {
+                uint32_t v = 0;
+                for (int i = n - 1; i >= 0; --i)
+                    v = v << 8 | (*wfex)[at + size_t(i)];
+                return v;
+            };
+            c.bitRate = int64_t(le(8, 4)) * 8;
+            c.blockAlign = int(le(12, 2));
+            if (le(14, 2) > 0)
+                c.bitsPerSample = int(le(14, 2));
+            size_t extra = std::min<size_t>(le(16, 2), wfex->size() - 18);
+            c.extradata.assign(wfex->begin() + 18, wfex->begin() + 18 + long(extra));
+        }
         if (auto global = MVSampleDescriptionExtension(description, MVFourCC("glbl")))
             c.extradata = *global;
         return c;

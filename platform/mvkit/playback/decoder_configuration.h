@@ -29,7 +29,8 @@ struct MVDecoderConfiguration {
     int sampleRate = 0;
     int channelCount = 0;
     int bitsPerSample = 0;
-    int blockAlign = 0; // bytes per PCM frame (all channels), 0 when not PCM
+    int blockAlign = 0; // bytes per PCM frame (all channels), or per packet of a Windows codec; 0: none
+    int64_t bitRate = 0; // what a Windows codec was encoded at (its decoder depends on it); 0: unknown
     bool isPCM = false;
 };
 

@@ -2,8 +2,11 @@
 // buses are never touched.
 #include "platform/basekit/logind_monitor.h"
 
+#include "platform/basekit/dbus_run_loop.h"
+
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/workspace.h"
+#include "private_bus.h"
 #include "test_support.h"
 
 #include <dbus/dbus.h>
@@ -22,6 +25,7 @@
 namespace {
 
 using movara::test::haveProgram;
+using movara::test::PrivateBus;
 using movara::test::TempDir;
 using movara::test::writeFile;
 
@@ -31,83 +35,12 @@ constexpr const char* kManager = "org.freedesktop.login1.Manager";
 constexpr const char* kSession = "org.freedesktop.login1.Session";
 constexpr const char* kProperties = "org.freedesktop.DBus.Properties";
 
-// A bus daemon of our own, listening on a socket in a temporary folder.
-class PrivateBus {
-public:
-    PrivateBus()
-    {
-        auto config = _dir / "bus.conf";
-        writeFile(config,
-            "<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-            " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-            "<busconfig>\n  <type>session</type>\n  <listen>unix:path="
-                + (_dir / "bus").string()
-                + "</listen>\n  <auth>EXTERNAL</auth>\n"
-                  "  <policy context=\"default\">\n    <allow send_destination=\"*\"/>\n"
-                  "    <allow receive_sender=\"*\"/>\n    <allow own=\"*\"/>\n  </policy>\n</busconfig>\n");
-        int out[2];
-        if (::pipe(out) != 0)
-            return;
-        _pid = ::fork();
-        if (_pid == 0) {
-            ::dup2(out[1], 1);
-            // The daemon's complaints (fd limits, rejected messages) go to a log beside its socket.
-            if (int log = ::open((_dir / "bus.log").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600); log >= 0)
-                ::dup2(log, 2);
-            ::close(out[0]);
-            ::close(out[1]);
-            std::string configArg = "--config-file=" + config.string();
-            ::execlp("dbus-daemon", "dbus-daemon", "--nofork", "--nopidfile", configArg.c_str(),
-                "--print-address=1", static_cast<char*>(nullptr));
-            ::_exit(127);
-        }
-        ::close(out[1]);
-        char buffer[512];
-        while (_address.find('\n') == std::string::npos) {
-            ssize_t n = ::read(out[0], buffer, sizeof buffer);
-            if (n <= 0)
-                break;
-            _address.append(buffer, size_t(n));
-        }
-        ::close(out[0]);
-        if (auto end = _address.find('\n'); end != std::string::npos)
-            _address.resize(end);
-        else
-            _address.clear();
-    }
-    ~PrivateBus() { kill(); }
-    PrivateBus(const PrivateBus&) = delete;
-    PrivateBus& operator=(const PrivateBus&) = delete;
-
-    const std::string& address() const { return _address; }
-    void kill()
-    {
-        if (_pid > 0) {
-            ::kill(_pid, SIGTERM);
-            ::waitpid(_pid, nullptr, 0);
-            _pid = -1;
-        }
-    }
-
-private:
-    TempDir _dir;
-    pid_t _pid = -1;
-    std::string _address;
-};
-
 // One connection to the private bus, driven by hand (never by the run loop under test).
 class Peer {
 public:
     explicit Peer(const std::string& address)
+        : _bus(HXDBusOpenPrivateConnection(address))
     {
-        _bus = dbus_connection_open_private(address.c_str(), nullptr);
-        if (_bus && !dbus_bus_register(_bus, nullptr)) {
-            dbus_connection_close(_bus);
-            dbus_connection_unref(_bus);
-            _bus = nullptr;
-        }
-        if (_bus)
-            dbus_connection_set_exit_on_disconnect(_bus, FALSE);
     }
     virtual ~Peer()
     {

@@ -1,4 +1,5 @@
 // The scripting runtime against a small object model of its own: a library holding books.
+#include "platform/basekit/fourcc.h"
 #include "platform/basekit/scripting_coercion.h"
 #include "platform/basekit/scripting_runtime.h"
 
@@ -358,6 +359,200 @@ TEST(ScriptingSpecifierTest, PropertyListRoundTrip)
         ASSERT_TRUE(back);
         EXPECT_TRUE(*back == s);
     }
+}
+
+} // namespace
+
+namespace {
+
+// A shelf of notes: elements made from plain values (a text becomes a note), commands that answer later,
+// and answers that say what they are.
+struct Note {
+    std::string text;
+    int64_t colour = 0;
+};
+struct Shelf {
+    std::vector<std::shared_ptr<Note>> notes;
+    std::vector<HXScriptCommand::Resumption> waiting;
+};
+
+const HXScriptClass<Note>& noteClass()
+{
+    static HXScriptClass<Note> cls = [] {
+        HXScriptClass<Note> c("note");
+        c.getSet("text", [](Note& n) { return HXScriptValue(n.text); }, "string",
+            [](Note& n, const HXScriptValue& v, HXScriptCommand&) { n.text = v.propertyList().stringValue(); });
+        c.getSet("colour", [](Note& n) { return HXScriptValue::typed(HXPropertyList(n.colour), "code"); }, "code",
+            [](Note& n, const HXScriptValue& v, HXScriptCommand&) { n.colour = v.propertyList().integerValue(); });
+        return c;
+    }();
+    return cls;
+}
+
+const HXScriptClass<Shelf>& shelfClass()
+{
+    static HXScriptClass<Shelf> cls = [] {
+        HXScriptClass<Shelf> c("shelf");
+        c.elements("notes", [](Shelf& s) {
+            HXScriptValue::List list;
+            for (auto& n : s.notes)
+                list.emplace_back(noteClass().reference(n));
+            return list;
+        });
+        c.elementMake("notes", "note", [](Shelf& s, const HXScriptValue& v, std::optional<int64_t>, HXScriptCommand& command) {
+            if (!v.isObject()) {
+                command.fail(HXScriptParameterError, "Not a note.");
+                return HXScriptValue();
+            }
+            s.notes.push_back(v.object().as<Note>());
+            return v;
+        });
+        c.get("sizes", [](Shelf&) {
+            return HXScriptValue(HXScriptValue::List { HXScriptValue(int64_t(1)), HXScriptValue::typed(HXPropertyList(int64_t(2)), "point") });
+        });
+        // Answers when the shelf is told to (or never, when it forgets).
+        c.command("wait", [](Shelf& s, HXScriptCommand& command) {
+            if (!command.canSuspend())
+                return HXScriptValue("at once");
+            s.waiting.push_back(command.suspendExecution());
+            return HXScriptValue();
+        });
+        c.command("whereAmI", [](Shelf&, HXScriptCommand& command) { return HXScriptValue(command.absolutePath(command.directParameter().propertyList().stringValue())); });
+        return c;
+    }();
+    return cls;
+}
+
+class ScriptingMakingTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        HXScriptCoercionHandler::sharedCoercionHandler().registerCoercer("string", "note", [](const HXScriptValue& v) {
+            auto n = std::make_shared<Note>();
+            n->text = v.propertyList().stringValue();
+            return std::optional<HXScriptValue>(HXScriptValue(noteClass().reference(n)));
+        });
+        HXScriptCoercionHandler::sharedCoercionHandler().registerCoercer("missing", "note", [](const HXScriptValue&) {
+            return std::optional<HXScriptValue>(HXScriptValue(noteClass().reference(std::make_shared<Note>())));
+        });
+    }
+    void TearDown() override
+    {
+        HXScriptCoercionHandler::sharedCoercionHandler().registerCoercer("string", "note", nullptr);
+        HXScriptCoercionHandler::sharedCoercionHandler().registerCoercer("missing", "note", nullptr);
+    }
+    std::shared_ptr<Shelf> shelf = std::make_shared<Shelf>();
+    HXScriptRuntime runtime { [this] { return shelfClass().reference(shelf); } };
+};
+
+TEST_F(ScriptingMakingTest, MakeCoercesToTheElementsClassAndAnswersWhatItMade)
+{
+    struct Case {
+        const char* name;
+        Dict request;
+        std::string text; // of the note made ("" with an error)
+        int64_t colour = 0;
+        int error = 0;
+    };
+    auto make = [](std::optional<HXPropertyList> data, std::optional<Dict> properties) {
+        Dict r { { "event", HXPropertyList("make") }, { "key", HXPropertyList("notes") } };
+        if (data)
+            r["data"] = *data;
+        if (properties)
+            r["properties"] = HXPropertyList(*properties);
+        return r;
+    };
+    const Case cases[] = {
+        { "from a text", make(HXPropertyList("milk"), std::nullopt), "milk" },
+        { "from nothing, with properties", make(std::nullopt, Dict { { "text", HXPropertyList("eggs") }, { "colour", HXPropertyList("red ") } }),
+            "eggs", int64_t(HXFourCharCode("red ")) },
+        { "a text with properties", make(HXPropertyList("tea"), Dict { { "colour", HXPropertyList(7) } }), "tea", 7 },
+        { "from a number", make(HXPropertyList(3), std::nullopt), "", 0, HXScriptCoercionError },
+        { "with a property notes lack", make(HXPropertyList("x"), Dict { { "weight", HXPropertyList(1) } }), "", 0, HXScriptReadOnlyError },
+        { "with a property of the wrong kind", make(HXPropertyList("x"), Dict { { "colour", HXPropertyList(-1) } }), "", 0,
+            HXScriptCoercionError },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const size_t before = shelf->notes.size();
+        auto reply = runtime.execute(HXPropertyList(c.request));
+        EXPECT_EQ(reply[HXScriptRuntime::errorNumberKey].integerValue(), c.error) << reply["error"].stringValue();
+        if (c.error) {
+            EXPECT_EQ(shelf->notes.size(), before);
+            continue;
+        }
+        ASSERT_EQ(shelf->notes.size(), before + 1);
+        EXPECT_EQ(shelf->notes.back()->text, c.text);
+        EXPECT_EQ(shelf->notes.back()->colour, c.colour);
+        EXPECT_EQ(reply["result"]["$class"].stringValue(), "note");
+    }
+}
+
+TEST_F(ScriptingMakingTest, AnswersCarryTheirTypes)
+{
+    auto colour = [&] {
+        return runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("get") },
+            { "target", Specifier::property("colour", std::make_shared<Specifier>(Specifier::index("notes", 0))).propertyList() } }));
+    };
+    shelf->notes.push_back(std::make_shared<Note>(Note { "a", int64_t(HXFourCharCode("blue")) }));
+    EXPECT_EQ(colour()["resultType"], HXPropertyList("code"));
+    EXPECT_EQ(colour()["result"].integerValue(), int64_t(HXFourCharCode("blue")));
+    auto sizes = runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("get") }, { "target", Specifier::property("sizes").propertyList() } }));
+    EXPECT_EQ(sizes["resultType"], HXPropertyList(Array { HXPropertyList(""), HXPropertyList("point") }));
+    auto plain = runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("count") }, { "target", Specifier::every("notes").propertyList() } }));
+    EXPECT_FALSE(plain.contains("resultType"));
+}
+
+TEST_F(ScriptingMakingTest, KeysOfAnObject)
+{
+    auto reply = runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("keys") } }));
+    EXPECT_EQ(reply["result"]["class"].stringValue(), "shelf");
+    EXPECT_EQ(reply["result"]["elements"], HXPropertyList(Array { HXPropertyList("notes") }));
+    EXPECT_EQ(reply["result"]["commands"], HXPropertyList(Array { HXPropertyList("wait"), HXPropertyList("whereAmI") }));
+    shelf->notes.push_back(std::make_shared<Note>());
+    auto note = runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("keys") }, { "target", Specifier::index("notes", 0).propertyList() } }));
+    EXPECT_EQ(note["result"]["properties"], HXPropertyList(Array { HXPropertyList("colour"), HXPropertyList("text") }));
+    // A position past the end is named as a script types it (from 1).
+    auto missing = runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("get") }, { "target", Specifier::index("notes", 3).propertyList() } }));
+    EXPECT_NE(missing["error"].stringValue().find("notes[4]"), std::string::npos) << missing["error"].stringValue();
+}
+
+TEST_F(ScriptingMakingTest, ASuspendedCommandAnswersWhenResumed)
+{
+    std::vector<HXPropertyList> replies;
+    auto send = [&] {
+        runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("wait") } }), [&](HXPropertyList r) { replies.push_back(std::move(r)); });
+    };
+    send();
+    EXPECT_TRUE(replies.empty());
+    ASSERT_EQ(shelf->waiting.size(), 1u);
+    shelf->waiting.front()(HXScriptValue("done"));
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0]["result"].stringValue(), "done");
+    // Resuming twice answers once; a resumption dropped unanswered answers an error.
+    shelf->waiting.front()(HXScriptValue("again"));
+    send();
+    shelf->waiting.clear();
+    ASSERT_EQ(replies.size(), 2u);
+    EXPECT_EQ(replies[1]["errorNumber"].integerValue(), HXScriptFailedError);
+    // Where the reply is wanted at once, the command cannot wait.
+    EXPECT_EQ(runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("wait") } }))["result"].stringValue(), "at once");
+}
+
+TEST_F(ScriptingMakingTest, RelativePathsAreTheSendersPaths)
+{
+    auto where = [&](const char* path, std::optional<std::string> directory) {
+        Dict r { { "event", HXPropertyList("whereAmI") }, { "direct", HXPropertyList(path) } };
+        if (directory)
+            r["directory"] = HXPropertyList(*directory);
+        return runtime.execute(HXPropertyList(r))["result"].stringValue();
+    };
+    EXPECT_EQ(where("clip.mov", "/home/someone/films"), "/home/someone/films/clip.mov");
+    EXPECT_EQ(where("../clip.mov", "/home/someone/films"), "/home/someone/clip.mov");
+    EXPECT_EQ(where("/tmp/clip.mov", "/home/someone"), "/tmp/clip.mov");
+    EXPECT_EQ(where("", "/home/someone"), "");
+    setenv("HOME", "/home/me", 1);
+    EXPECT_EQ(where("~/clip.mov", "/elsewhere"), "/home/me/clip.mov");
 }
 
 } // namespace

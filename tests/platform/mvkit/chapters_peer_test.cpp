@@ -1,6 +1,7 @@
 // Chapters written by us, as ffprobe lists them.
 #include "movie_peer_fixtures.h"
 #include "platform/mvkit/chapters.h"
+#include "platform/mvkit/sample_text_description.h"
 
 #include <gtest/gtest.h>
 
@@ -71,6 +72,49 @@ TEST(ChaptersPeer, ChapterTracksMadeByFfmpegAreRead)
     ASSERT_TRUE(m);
     EXPECT_FALSE(MVMovieHasChapters(*m));
     EXPECT_EQ(MVMovieChapterMode(*m), MVMovieChapterModeNone);
+}
+
+} // namespace
+
+namespace {
+
+// A subtitle whose text was replaced in memory names a description equal to the one of the samples in the
+// file, but for where its samples are: saved self-contained, the track has one description again, which
+// is what ffmpeg decodes subtitles of.
+TEST(ChaptersPeer, TextsEditedInMemorySaveWithOneDescription)
+{
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+    TempDir dir;
+    writeFile(dir / "subs.srt",
+        "1\n00:00:00,000 --> 00:00:01,000\nFirst\n\n2\n00:00:01,000 --> 00:00:02,000\nSecond\n");
+    auto source = dir / "subs.mp4";
+    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                             "testsrc=size=64x48:rate=10:duration=2", "-i", (dir / "subs.srt").string(),
+                             "-map", "0", "-map", "1", "-c:v", "mpeg4", "-c:s", "mov_text", source.string() })
+                  .status,
+        0);
+    HXError error;
+    auto m = MVMovie::movieWithFile(source.string(), &error);
+    ASSERT_TRUE(m) << error.localizedDescription();
+    auto text = m->tracksOfMediaType(MVFourCC("text")).empty() ? m->tracksOfMediaType(MVFourCC("sbtl"))
+                                                               : m->tracksOfMediaType(MVFourCC("text"));
+    ASSERT_FALSE(text.empty());
+    auto media = text.front()->media();
+    ASSERT_TRUE(media->replaceSample(0, MVMakeTextSample("Changed"), media->sampleDescription(1)));
+    ASSERT_EQ(media->sampleDescriptions().size(), 2u);
+    auto target = dir / "changed.mov";
+    ASSERT_TRUE(m->writeToFile(target.string(), {}, &error)) << error.localizedDescription();
+    auto srt = runCommand(
+        { "ffmpeg", "-nostdin", "-v", "error", "-i", target.string(), "-map", "0:s:0", "-f", "srt", "-" })
+                   .output;
+    EXPECT_NE(srt.find("Changed"), std::string::npos) << srt;
+    EXPECT_NE(srt.find("Second"), std::string::npos) << srt;
+    auto reopened = MVMovie::movieWithFile(target.string(), &error);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(
+        reopened->tracksOfMediaType(text.front()->mediaType()).front()->media()->sampleDescriptions().size(),
+        1u);
 }
 
 } // namespace

@@ -41,7 +41,8 @@ struct FrameLine {
 // The pictures ffmpeg decodes from the first video stream of `path`, in presentation order.
 inline std::vector<FrameLine> ffmpegFrameHashes(const std::string& path)
 {
-    auto result = runCommand({ "ffmpeg", "-nostdin", "-loglevel", "error", "-i", path, "-map", "0:v:0",
+    // The pictures as stored: a display matrix turns them only when they are shown.
+    auto result = runCommand({ "ffmpeg", "-nostdin", "-loglevel", "error", "-noautorotate", "-i", path, "-map", "0:v:0",
         "-fps_mode", "passthrough", "-f", "framemd5", "-" });
     std::vector<FrameLine> lines;
     if (result.status != 0)

@@ -5,11 +5,13 @@
 
 #include "platform/mvkit/atoms/atom_reader.h"
 #include "platform/mvkit/atoms/movie_file_writer.h"
+#include "platform/mvkit/import/import_cache.h"
 #include "platform/mvkit/import/movie_importer.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 #include <filesystem>
 #include <sstream>
 
@@ -130,11 +132,57 @@ TEST(Import, TransportStreamSamplesAreRewrittenOnceIntoTheCache)
         if (entry.path().extension() == ".mov")
             cached.push_back(entry.path());
     ASSERT_EQ(cached.size(), 2u);
-    auto written = std::filesystem::last_write_time(cached[0]);
+    // Found again, not written again (a new entry would be a new file in its place).
+    auto inode = [](const std::filesystem::path& p) {
+        struct stat info { };
+        ::stat(p.c_str(), &info);
+        return info.st_ino;
+    };
+    auto written = inode(cached[0]);
     auto again = MVImportMovieFile(source.string(), &error);
     ASSERT_TRUE(again);
     EXPECT_EQ(again->file.movie.tracks.size(), 2u);
-    EXPECT_EQ(std::filesystem::last_write_time(cached[0]), written);
+    EXPECT_EQ(inode(cached[0]), written);
+    EXPECT_EQ(again->cacheLeases.size(), 2u);
+
+    // While a movie reads them no cleaning removes them; once none does they can go.
+    std::string why;
+    imported.reset();
+    EXPECT_TRUE(MVImportCache::makeRoom(0, &why, 0)) << why;
+    EXPECT_TRUE(std::filesystem::exists(cached[0]));
+    EXPECT_TRUE(std::filesystem::exists(cached[1]));
+    again.reset();
+    EXPECT_TRUE(MVImportCache::makeRoom(0, &why, 0)) << why;
+    EXPECT_FALSE(std::filesystem::exists(cached[0]));
+    EXPECT_FALSE(std::filesystem::exists(cached[1]));
+}
+
+TEST(Import, FramesThatLieInTheFileAreReadInPlace)
+{
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP();
+    // Matroska blocks, and AAC frames behind their ADTS headers: nothing goes to the cache.
+    TempDir dir;
+    for (std::string name : { "sound.aac", "movie.mkv", "movie.webm" }) {
+        auto source = dir / name;
+        std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+            "sine=frequency=440:sample_rate=48000:duration=1" };
+        if (name != "sound.aac")
+            argv.insert(argv.end(), { "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1" });
+        if (name == "movie.webm")
+            argv.insert(argv.end(), { "-c:v", "libvpx", "-c:a", "libopus" });
+        argv.push_back(source.string());
+        ASSERT_EQ(runCommand(argv).status, 0) << name;
+        HXError error;
+        auto imported = MVImportMovieFile(source.string(), &error);
+        ASSERT_TRUE(imported) << error.localizedDescription();
+        EXPECT_TRUE(imported->cacheLeases.empty()) << name;
+        EXPECT_EQ(imported->file.movie.tracks.size(), name == "sound.aac" ? 1u : 2u) << name;
+        for (const auto& track : imported->file.movie.tracks)
+            EXPECT_TRUE(track.media.information.dataInformation.entries.at(0).flags & MVDataReferenceSelfReferenceFlag)
+                << name;
+    }
+    EXPECT_EQ(MVImportCache::size(), 0u);
 }
 
 TEST(Import, AStreamThatCannotBeMappedIsReportedAndTheOthersOpen)
@@ -142,29 +190,64 @@ TEST(Import, AStreamThatCannotBeMappedIsReportedAndTheOthersOpen)
     if (!movara::test::haveProgram("ffmpeg"))
         GTEST_SKIP();
     TempDir dir;
-    auto subtitles = dir / "cues.srt";
-    movara::test::writeFile(subtitles, "1\n00:00:00,000 --> 00:00:00,500\nHello\n\n");
-    auto source = dir / "with_subtitles.mkv";
+    auto note = dir / "note.txt";
+    movara::test::writeFile(note, "Hello\n");
+    auto source = dir / "with_attachment.mkv";
     auto made = runCommand(
         { "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1",
-            "-i", subtitles.string(), "-c:v", "mjpeg", "-c:s", "srt", source.string() });
+            "-attach", note.string(), "-metadata:s:t", "mimetype=text/plain", "-c:v", "mjpeg", source.string() });
     ASSERT_EQ(made.status, 0) << made.output;
     HXError error;
     auto imported = MVImportMovieFile(source.string(), &error);
     ASSERT_TRUE(imported) << error.localizedDescription();
     EXPECT_EQ(imported->file.movie.tracks.size(), 1u);
     ASSERT_EQ(imported->problems.size(), 1u);
-    EXPECT_NE(imported->problems[0].find("stream 1 (subrip)"), std::string::npos) << imported->problems[0];
+    EXPECT_NE(imported->problems[0].find("stream 1 ("), std::string::npos) << imported->problems[0];
+    EXPECT_NE(imported->problems[0].find("attachment"), std::string::npos) << imported->problems[0];
 
     // A file whose only stream cannot be played is refused with the reason.
-    auto only = dir / "only_subtitles.mkv";
-    ASSERT_EQ(
-        runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", subtitles.string(), only.string() }).status,
+    auto blob = dir / "blob.bin";
+    movara::test::writeFile(blob, std::string(2000, 'x'));
+    auto only = dir / "only_data.ts";
+    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "data", "-i", blob.string(), "-map", "0",
+                  "-c", "copy", "-f", "mpegts", only.string() })
+                  .status,
         0);
     EXPECT_FALSE(MVImportMovieFile(only.string(), &error));
     EXPECT_EQ(error.code(), MVStatusUnsupportedImport);
-    EXPECT_NE(error.localizedDescription().find("subtitle"), std::string::npos)
+    EXPECT_NE(error.localizedDescription().find("stream 0 (bin_data): data streams are not imported"),
+        std::string::npos)
         << error.localizedDescription();
+}
+
+TEST(Import, TimesBeyondAnyMovieAreRefusedNotOverflowed)
+{
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP();
+    TempDir dir;
+    struct Case {
+        const char* offset; // seconds
+        bool opens;
+    };
+    for (auto c : { Case { "100000000", true }, Case { "2000000000", false } }) {
+        SCOPED_TRACE(c.offset);
+        auto source = dir / (std::string("offset-") + c.offset + ".mkv");
+        auto made = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+            "testsrc=size=32x24:rate=5:duration=0.4", "-c:v", "mjpeg", "-output_ts_offset", c.offset,
+            source.string() });
+        ASSERT_EQ(made.status, 0) << made.output;
+        HXError error;
+        auto imported = MVImportMovieFile(source.string(), &error);
+        EXPECT_EQ(bool(imported), c.opens) << error.localizedDescription();
+        if (imported) {
+            ASSERT_EQ(imported->file.movie.tracks.size(), 1u);
+            EXPECT_GT(imported->file.movie.header.duration, 0u);
+        } else {
+            EXPECT_EQ(error.code(), MVStatusUnsupportedImport);
+            EXPECT_NE(error.localizedDescription().find("out of any range"), std::string::npos)
+                << error.localizedDescription();
+        }
+    }
 }
 
 TEST(Import, DamagedTransportStreamsKeepWhatCanBeRead)

@@ -128,6 +128,23 @@ TEST_F(NetworkMovieTest, LoadsThroughTheStatesAndPlaysLikeTheFile)
     EXPECT_EQ(frameHashes(saved), frameHashes(source));
 }
 
+TEST_F(NetworkMovieTest, AnImportedFileKeepsItsSubtitles)
+{
+    writeFile(dir / "cues.srt", "1\n00:00:00,000 --> 00:00:01,000\nHello\n\n");
+    auto made = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+        "testsrc=size=64x48:rate=10:duration=2", "-i", (dir / "cues.srt").string(), "-c:v", "mjpeg", "-c:s", "srt",
+        (dir / "subtitles.mkv").string() });
+    ASSERT_EQ(made.status, 0) << made.output;
+    HXError error;
+    auto m = MVMovie::movieWithURL(url("subtitles.mkv"), &error);
+    ASSERT_TRUE(m) << error.localizedDescription();
+    waitForLoad(*m);
+    ASSERT_EQ(m->loadState(), MVMovieLoadStateComplete);
+    EXPECT_EQ(m->tracksOfMediaType(MVFourCC("vide")).size(), 1u);
+    ASSERT_EQ(m->subtitleTracks().size(), 1u);
+    EXPECT_TRUE(m->subtitleTracks()[0]->isEnabled());
+}
+
 TEST_F(NetworkMovieTest, MissingMovieEndsInTheErrorState)
 {
     HXError error;

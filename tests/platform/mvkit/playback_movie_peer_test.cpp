@@ -1,5 +1,6 @@
 // Playback of the movie model: pictures after edits and across a segment pasted from another file,
 // and the movie's notifications while it plays.
+#include "audio_capture.h"
 #include "decoder_test_support.h"
 #include "fixtures.h"
 
@@ -13,24 +14,6 @@
 using namespace movara::test;
 
 namespace {
-
-class ManualClockScope {
-public:
-    ManualClockScope() { HXRunLoop::main().setClock(clock); }
-    ~ManualClockScope() { HXRunLoop::main().setClock(nullptr); }
-    std::shared_ptr<HXManualClock> clock = std::make_shared<HXManualClock>();
-};
-
-MVMoviePlayerOptions silentOptions()
-{
-    MVMoviePlayerOptions options;
-    options.makeAudioOutput = [](MVAudioFormat format, MVAudioOutput::RenderCallback render) {
-        return std::make_unique<MVSilentAudioOutput>(
-            format, std::move(render), [] { return HXRunLoop::main().now(); });
-    };
-    options.frameWait = 10.0;
-    return options;
-}
 
 // The frontmost picture shown (tracks in an empty segment show nothing and let those behind show).
 std::string hashOfTopPicture(const std::vector<MVMoviePlayer::PresentedPicture>& pictures)

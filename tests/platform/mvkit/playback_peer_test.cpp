@@ -20,14 +20,6 @@ using namespace movara::test;
 
 namespace {
 
-// The main run loop on a manual clock for the length of a test.
-class ManualClockScope {
-public:
-    ManualClockScope() { HXRunLoop::main().setClock(clock); }
-    ~ManualClockScope() { HXRunLoop::main().setClock(nullptr); }
-    std::shared_ptr<HXManualClock> clock = std::make_shared<HXManualClock>();
-};
-
 struct OpenedMovie {
     std::vector<MVPlayerTrack> tracks;
     int32_t timeScale = 600;

@@ -1,6 +1,7 @@
 // Actions by name along the responder chain, and the validation of menu items against it.
 #include "winkit_fixture.h"
 
+#include "platform/basekit/undo_manager.h"
 #include "platform/winkit/menu.h"
 #include "platform/winkit/window_controller.h"
 
@@ -205,4 +206,38 @@ TEST_F(ResponderChainTest, MenuItemsAreEnabledByWhoeverHandlesTheirAction)
     orphan->setEnabled(true);
     menu->update();
     EXPECT_TRUE(orphan->isEnabled());
+}
+
+TEST_F(ResponderChainTest, UndoAndRedoReachTheUndoManagerOfTheKeyWindow)
+{
+    auto c = buildChain(*app);
+    HXUndoManager undo;
+    c.document->setUndoManager(&undo);
+    auto menu = std::make_shared<HXMenu>("Edit");
+    auto undoItem = menu->addItemWithTitle("Undo", "undo:", "z");
+    auto redoItem = menu->addItemWithTitle("Redo", "redo:", "Z");
+    menu->update();
+    EXPECT_FALSE(undoItem->isEnabled()) << "nothing to undo";
+    EXPECT_FALSE(redoItem->isEnabled());
+
+    int value = 0;
+    std::function<void(int)> set = [&](int v) {
+        int old = value;
+        value = v;
+        undo.registerUndo(&value, [&, old] { set(old); });
+    };
+    set(1);
+    undo.setActionName("Cut");
+    menu->update();
+    EXPECT_TRUE(undoItem->isEnabled());
+    EXPECT_EQ(undoItem->title(), "Undo Cut");
+    EXPECT_TRUE(app->sendAction("undo:", nullptr, nullptr));
+    EXPECT_EQ(value, 0);
+    menu->update();
+    EXPECT_FALSE(undoItem->isEnabled());
+    EXPECT_TRUE(redoItem->isEnabled());
+    EXPECT_EQ(redoItem->title(), "Redo Cut");
+    EXPECT_TRUE(app->sendAction("redo:", nullptr, nullptr));
+    EXPECT_EQ(value, 1);
+    c.document->setUndoManager(nullptr);
 }

@@ -1,0 +1,62 @@
+// Opening a two-hour Matroska file, next to the two-hour fragmented MP4 of fragmented_open_benchmark:
+// our import (every stream described, every block's place, time and sync flag read into the sample
+// tables) against libavformat's avformat_open_input + avformat_find_stream_info in the same process on
+// the same file, reported as a ratio at the end.
+//
+// The file is made on first run with ffmpeg (ten seconds of 64x64 H.264 at 25 fps and AAC, looped to two
+// hours without re-encoding: 180,000 video and about 340,000 audio blocks) and kept in
+// $TMPDIR/movara-bench/ for later runs.
+#include "bench/bench_support.h"
+#include "bench/open_benchmarks.h"
+
+#include "platform/mvkit/import/movie_importer.h"
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+namespace {
+
+const std::string& moviePath()
+{
+    static std::string path = movara::bench::loopedMovie("two_hours.mkv",
+        { "-f", "lavfi", "-i", "testsrc=size=64x64:rate=25:duration=10", "-f", "lavfi", "-i",
+            "sine=sample_rate=48000:duration=10", "-c:v", "libx264", "-preset", "ultrafast", "-g", "50",
+            "-c:a", "aac", "-b:a", "32k", "-f", "matroska" },
+        { "-t", "7200", "-c", "copy", "-f", "matroska" });
+    return path;
+}
+
+void BM_OpenMatroska_ours(benchmark::State& state)
+{
+    uint64_t samples = 0;
+    for (auto _ : state) {
+        HXError error;
+        auto imported = MVImportMovieFile(moviePath(), &error);
+        if (!imported || !imported->problems.empty() || !imported->cacheLeases.empty()) {
+            state.SkipWithError("the file was not imported in place");
+            return;
+        }
+        samples = 0;
+        for (const auto& track : imported->file.movie.tracks) {
+            MVSampleTableIndex index(track.media.information.sampleTable);
+            samples += index.sampleCount();
+            benchmark::DoNotOptimize(index.locationForSample(index.sampleCount() / 2));
+        }
+    }
+    state.counters["samples"] = double(samples);
+}
+BENCHMARK(BM_OpenMatroska_ours)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+void BM_OpenMatroska_avformat(benchmark::State& state)
+{
+    movara::bench::openWithAVFormat(state, moviePath());
+}
+BENCHMARK(BM_OpenMatroska_avformat)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    return movara::bench::runBenchmarks(argc, argv, "avformat", movara::bench::RatioKind::Time);
+}

@@ -1,0 +1,138 @@
+// The real movara-player driven by the real movara-script: a track's sound heard changing in what the
+// player's mixer puts out, frames counted as ffprobe counts them, and a frame moved in time, saved and
+// read back by ffprobe.
+#include "player_process.h"
+
+#include "audio_capture.h"
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class ScriptingTracksAppTest : public movara::scriptingtest::PlayerProcessTest { };
+
+// The interleaved stereo floats SDL's disk device wrote between the byte offsets `from` and `to`.
+std::vector<float> samplesBetween(const fs::path& file, std::uintmax_t from, std::uintmax_t to)
+{
+    std::ifstream in(file, std::ios::binary);
+    from -= from % 8;
+    to -= to % 8;
+    std::vector<float> samples(to > from ? (to - from) / sizeof(float) : 0);
+    in.seekg(std::streamoff(from));
+    in.read(reinterpret_cast<char*>(samples.data()), std::streamsize(samples.size() * sizeof(float)));
+    samples.resize(size_t(in.gcount()) / sizeof(float));
+    return samples;
+}
+
+TEST_F(ScriptingTracksAppTest, ATracksVolumeAndSwitchAreHeardInTheMix)
+{
+    auto movie = home / "tones.mov";
+    ASSERT_TRUE(movara::test::makeTwoToneMovie(movie, 440, 1000, 30));
+    // SDL's disk device writes what the mixer renders to a file, at the pace of a sound card.
+    auto mix = home / "mix.raw";
+    startPlayer({ "--no-featured-movie", movie.string() },
+        { "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + mix.string() });
+    ASSERT_TRUE(waitForMovies(1));
+    EXPECT_EQ(answer({ "get", "movies[1].tracks[1].trackEnabled" }), "true");
+    EXPECT_EQ(answer({ "get", "movies[1].tracks[2].trackEnabled" }), "true");
+    ASSERT_EQ(script({ "do", "play", "movies[1]" }).status, 0);
+
+    // The level of each tone over a stretch of the mix, after `settle` seconds for a change to be heard.
+    auto listen = [&](double settle) {
+        std::this_thread::sleep_for(std::chrono::duration<double>(settle));
+        auto from = fs::exists(mix) ? fs::file_size(mix) : 0;
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        auto samples = samplesBetween(mix, from, fs::file_size(mix));
+        return std::pair { movara::test::toneAmplitude(samples, 2, 48000, 440),
+            movara::test::toneAmplitude(samples, 2, 48000, 1000) };
+    };
+    auto [low, high] = listen(0.5);
+    ASSERT_GT(low, 0.02) << "the first tone plays";
+    ASSERT_GT(high, 0.02) << "the second tone plays";
+
+    ASSERT_EQ(script({ "set", "movies[1].tracks[2].soundVolume", "64" }).status, 0);
+    EXPECT_EQ(answer({ "get", "movies[1].tracks[2].soundVolume" }), "64");
+    auto [low2, quarter] = listen(0.4);
+    EXPECT_NEAR(quarter / high, 0.25, 0.06) << "a quarter of the volume";
+    EXPECT_NEAR(low2 / low, 1.0, 0.1) << "the other track is as it was";
+
+    ASSERT_EQ(script({ "set", "movies[1].tracks[1].trackEnabled", "false" }).status, 0);
+    EXPECT_EQ(answer({ "get", "movies[1].tracks[1].trackEnabled" }), "false");
+    auto [gone, still] = listen(0.6);
+    EXPECT_LT(gone, low * 0.05) << "a disabled track is not heard";
+    EXPECT_NEAR(still / quarter, 1.0, 0.15);
+}
+
+TEST_F(ScriptingTracksAppTest, FramesAreCountedAsFfprobeCountsPackets)
+{
+    auto movie = home / "count.mov";
+    auto made = movara::test::runCommand({ "ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
+        "-i", "testsrc=size=160x120:rate=25:duration=3", "-c:v", "libx264", "-pix_fmt", "yuv420p",
+        movie.string() });
+    ASSERT_EQ(made.status, 0);
+    startPlayer({ "--no-featured-movie", movie.string() });
+    ASSERT_TRUE(waitForMovies(1));
+    auto packets = ffprobe({ "-select_streams", "v", "-count_packets", "-show_entries",
+        "stream=nb_read_packets", "-of", "csv=p=0", movie.string() });
+    while (!packets.empty() && (packets.back() == '\n' || packets.back() == ','))
+        packets.pop_back();
+    EXPECT_EQ(packets, "75");
+    EXPECT_EQ(answer({ "count", "movies[1].tracks[1].frames" }), packets);
+}
+
+// Each picture of a file's video as ffprobe reads it: its time and a hash of its bytes, in file order.
+std::vector<std::pair<double, std::string>> pictures(const std::string& text)
+{
+    std::vector<std::pair<double, std::string>> out;
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);)
+        if (auto comma = line.find(','); comma != std::string::npos)
+            out.emplace_back(std::stod(line.substr(0, comma)), line.substr(comma + 1));
+    return out;
+}
+
+TEST_F(ScriptingTracksAppTest, AFrameMovedInTimeIsSavedWhereItWasPut)
+{
+    // Pictures that each stand alone, so every one is found again by its bytes.
+    auto movie = home / "ten.mov";
+    auto made = movara::test::runCommand({ "ffmpeg", "-nostdin", "-loglevel", "error", "-y", "-f", "lavfi",
+        "-i", "testsrc=size=160x120:rate=10:duration=1", "-c:v", "mjpeg", movie.string() });
+    ASSERT_EQ(made.status, 0);
+    const std::vector<std::string> hashed = { "-select_streams", "v", "-show_data_hash", "md5",
+        "-show_entries", "packet=pts_time,data_hash", "-of", "csv=p=0" };
+    auto probe = [&](const fs::path& file) {
+        auto args = hashed;
+        args.push_back(file.string());
+        return pictures(ffprobe(args));
+    };
+    auto before = probe(movie);
+    ASSERT_EQ(before.size(), 10u);
+    startPlayer({ "--no-featured-movie", movie.string() });
+    ASSERT_TRUE(waitForMovies(1));
+    const int64_t scale = std::stoll(answer({ "get", "movies[1].timeScale" }));
+    // The fifth picture (at 0.4 s) moves to 0.7 s: the pictures from it on start 0.3 s later.
+    ASSERT_EQ(
+        script({ "set", "movies[1].tracks[1].frames[5].time", std::to_string(scale * 7 / 10) }).status, 0);
+    EXPECT_EQ(answer({ "get", "movies[1].tracks[1].frames[5].time" }), std::to_string(scale * 7 / 10));
+    EXPECT_EQ(answer({ "count", "movies[1].tracks[1].frames" }), "10");
+    auto saved = home / "moved.mov";
+    auto save = script({ "do", "saveSelfContained", "movies[1]", "DestinationFile=" + saved.string() });
+    ASSERT_EQ(save.status, 0) << save.output;
+    ASSERT_TRUE(fs::exists(saved));
+
+    // Where ffprobe finds each of the pictures now (it may show others in the gap, as it reads empty time).
+    std::map<std::string, double> times;
+    for (const auto& [time, hash] : probe(saved))
+        times.emplace(hash, time);
+    const double expected[] = { 0, 0.1, 0.2, 0.3, 0.7, 0.8, 0.9, 1.0, 1.1, 1.2 };
+    for (size_t i = 0; i < 10; ++i) {
+        ASSERT_TRUE(times.count(before[i].second)) << "picture " << i + 1 << " is saved";
+        EXPECT_NEAR(times[before[i].second], expected[i], 0.011) << "picture " << i + 1;
+    }
+}
+
+} // namespace
