@@ -909,7 +909,7 @@ void MVStreamSession::decodePictures()
             const int64_t length
                 = frame->pkt_duration > 0 ? unitsFromSeconds(double(frame->pkt_duration) * timeBase) : 1;
             MVStreamPictureQueue::Picture picture { start, start + std::max<int64_t>(1, length),
-                std::make_shared<MVDecodedFrame>(av_frame_clone(frame)) };
+                std::make_shared<MVDecodedFrame>(av_frame_clone(frame)), nullptr, nullptr };
             av_frame_unref(frame);
             _pictures.push(std::move(picture), generation);
         }

@@ -24,7 +24,7 @@ std::vector<float> readBack(const MVStreamSoundStore& store, int64_t position, i
 
 MVStreamPictureQueue::Picture picture(int64_t start, int64_t end = 0)
 {
-    return { start, end ? end : start + 10, nullptr };
+    return { start, end ? end : start + 10, nullptr, nullptr, nullptr };
 }
 
 } // namespace
