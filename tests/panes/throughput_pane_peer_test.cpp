@@ -48,10 +48,10 @@ TEST(ThroughputPanePeerTest, PacketLossIsTheShareOfRTPPacketsDropped)
     int playerPort = freeUDPPortPair();
     while (playerPort == relayPort)
         playerPort = freeUDPPortPair();
-    ChildProcess relay({ "python3", "-c", kDropRelayScript, std::to_string(relayPort), std::to_string(playerPort), "0.1" }, true);
+    ServerProcess relay({ "python3", "-c", kDropRelayScript, std::to_string(relayPort), std::to_string(playerPort), "0.1" }, true);
     ASSERT_EQ(relay.firstLine, "ready");
     // About a hundred packets a second.
-    ChildProcess sender({ "ffmpeg", "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
+    ServerProcess sender({ "ffmpeg", "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
         "testsrc2=size=640x360:rate=25:duration=40", "-c:v", "mpeg4", "-b:v", "1200k", "-g", "25", "-f", "rtp",
         "rtp://127.0.0.1:" + std::to_string(relayPort) + "?pkt_size=1300", "-sdp_file", (dir / "sent.sdp").string() });
     ASSERT_TRUE(runLoopUntil([&] {

@@ -113,7 +113,7 @@ TEST_F(StreamStatusTest, AServerThatStopsMidMovieLeavesItsErrorOnTheDisplay)
 TEST_F(StreamStatusTest, ALiveStreamTellsItsStatusesThenShowsItselfAsLive)
 {
     TempDir dir;
-    ChildProcess encoder({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-re", "-f", "lavfi", "-i",
+    ServerProcess encoder({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-re", "-f", "lavfi", "-i",
         "testsrc=size=320x240:rate=25:duration=40", "-c:v", "libx264", "-preset", "ultrafast", "-g", "25",
         "-pix_fmt", "yuv420p", "-f", "hls", "-hls_time", "1", "-hls_playlist_type", "event",
         (dir / "live.m3u8").string() });

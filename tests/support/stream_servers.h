@@ -28,9 +28,9 @@ namespace movara::test {
 
 // A child process in a process group of its own; its first line of output is kept (a server tells its
 // port there). Ended with SIGTERM, then SIGKILL, when the object goes.
-class ChildProcess {
+class ServerProcess {
 public:
-    explicit ChildProcess(const std::vector<std::string>& argv, bool readFirstLine = false)
+    explicit ServerProcess(const std::vector<std::string>& argv, bool readFirstLine = false)
     {
         int fds[2];
         if (pipe(fds) != 0)
@@ -57,9 +57,9 @@ public:
                 firstLine.push_back(c);
         }
     }
-    ~ChildProcess() { stop(); }
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ServerProcess() { stop(); }
+    ServerProcess(const ServerProcess&) = delete;
+    ServerProcess& operator=(const ServerProcess&) = delete;
 
     bool running() const { return _pid > 0; }
     // Ends the process group at once (a server that dies).
@@ -178,7 +178,7 @@ public:
     int port = 0;
 
 private:
-    ChildProcess _process;
+    ServerProcess _process;
 };
 
 // A relay from one loopback UDP port pair to another that drops each RTP packet with `probability`

@@ -191,7 +191,7 @@ TEST(StreamingHLSTest, AGrowingPlaylistPlaysAsALiveBroadcast)
     if (!haveTools())
         GTEST_SKIP() << "ffmpeg and python3 are needed";
     TempDir dir;
-    ChildProcess encoder(hlsArguments(dir / "live.m3u8", 40, true));
+    ServerProcess encoder(hlsArguments(dir / "live.m3u8", 40, true));
     // Two segments are out before anybody listens.
     ASSERT_TRUE(runLoopUntil([&] { return std::filesystem::exists(dir / "live2.ts"); }, 20));
     RangeServer server(dir.path());
@@ -219,7 +219,7 @@ TEST(StreamingHLSTest, AStreamWhoseServerStopsFailsWithAClearErrorAndNeverBlocks
     if (!haveTools())
         GTEST_SKIP() << "ffmpeg and python3 are needed";
     TempDir dir;
-    ChildProcess encoder(hlsArguments(dir / "live.m3u8", 60, true));
+    ServerProcess encoder(hlsArguments(dir / "live.m3u8", 60, true));
     ASSERT_TRUE(runLoopUntil([&] { return std::filesystem::exists(dir / "live2.ts"); }, 20));
     RangeServer server(dir.path());
     StatusRecorder recorder;
@@ -270,7 +270,7 @@ void playRTSP(const std::string& transports)
 {
     TempDir dir;
     auto movie = makeH264Movie(dir);
-    ChildProcess server({ pythonWithRTSPServer(), "-c", kRTSPServerScript, movie.string(), transports }, true);
+    ServerProcess server({ pythonWithRTSPServer(), "-c", kRTSPServerScript, movie.string(), transports }, true);
     ASSERT_FALSE(server.firstLine.empty());
     StatusRecorder recorder;
     auto m = openURL("rtsp://127.0.0.1:" + server.firstLine + "/test");
@@ -321,7 +321,7 @@ TEST(StreamingRTSPTest, AServerThatStopsMidStreamEndsWithAnError)
         return;
     TempDir dir;
     auto movie = makeH264Movie(dir);
-    ChildProcess server({ pythonWithRTSPServer(), "-c", kRTSPServerScript, movie.string(), "tcp" }, true);
+    ServerProcess server({ pythonWithRTSPServer(), "-c", kRTSPServerScript, movie.string(), "tcp" }, true);
     StatusRecorder recorder;
     auto m = openURL("rtsp://127.0.0.1:" + server.firstLine + "/test");
     ASSERT_TRUE(runLoopUntil([&] { return m->loadState() >= MVMovieLoadStatePlayable; }, 30));
@@ -348,7 +348,7 @@ TEST(StreamingRTPTest, PlaysRTPDescribedByItsSDP)
     TempDir dir;
     int port = freeUDPPortPair();
     ASSERT_GT(port, 0);
-    ChildProcess sender({ "ffmpeg", "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
+    ServerProcess sender({ "ffmpeg", "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
         "testsrc=size=320x240:rate=25:duration=30", "-c:v", "libx264", "-preset", "ultrafast", "-g", "25",
         "-pix_fmt", "yuv420p", "-f", "rtp", "rtp://127.0.0.1:" + std::to_string(port), "-sdp_file",
         (dir / "stream.sdp").string() });
