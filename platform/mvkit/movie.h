@@ -455,7 +455,7 @@ private:
     friend class MVMovieLoader;
     MVMovie() = default;
     void networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath,
-        const std::vector<MVImportedSubtitles>& subtitles = {}, std::vector<std::shared_ptr<void>> cacheLeases = {});
+        const std::vector<MVImportedSubtitles>& subtitles, std::vector<std::shared_ptr<void>> cacheLeases);
     void networkTransferFailed(const HXError& error);
     void networkNotAMovieFile();
     // A stream session for `url`: the movie gets its streaming track once the streams are known.

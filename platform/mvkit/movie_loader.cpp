@@ -217,7 +217,7 @@ MVMovieLoader::HeaderSearch MVMovieLoader::findHeader()
             if (!movie)
                 return HeaderSearch::Waiting;
             _haveHeader = true;
-            movie->networkHeaderArrived(*file, _cachePath);
+            movie->networkHeaderArrived(*file, _cachePath, {}, {});
             indexSamples();
             return HeaderSearch::Found;
         }

@@ -193,21 +193,25 @@ std::optional<MVVideoDecodeWorker::Picture> MVVideoDecodeWorker::pictureAt(int64
         = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, wait));
     // Playing forward (when asked), a picture not handed out yet whose time passed less than two of its
     // lengths ago is still answered, late, rather than never: a presentation pass or two that come late
-    // (a busy machine) cost no picture.
-    auto lateButShown = [&](const Picture& p) {
-        return late && _direction > 0 && p.start > _lastHanded && p.end <= time && p.end + 2 * (p.end - p.start) > time;
+    // (a busy machine) cost no picture. Only while nothing later is ready: a picture queued behind it whose
+    // time has come is the one to show.
+    auto lateButShown = [&](size_t index) {
+        const Picture& p = _queue[index];
+        if (!(late && _direction > 0 && p.start > _lastHanded && p.end <= time && p.end + 2 * (p.end - p.start) > time))
+            return false;
+        return index + 1 >= _queue.size() || _queue[index + 1].start > time;
     };
     for (;;) {
         // Pictures the clock has left behind are dropped.
         while (!_queue.empty()) {
             const Picture& front = _queue.front();
             bool passed = _direction >= 0 ? front.end <= time : front.start > time;
-            if (!passed || holds(front, time) || lateButShown(front))
+            if (!passed || holds(front, time) || lateButShown(0))
                 break;
             _queue.pop_front();
             _wake.notify_all();
         }
-        if (!_queue.empty() && (holds(_queue.front(), time) || lateButShown(_queue.front()))) {
+        if (!_queue.empty() && (holds(_queue.front(), time) || lateButShown(0))) {
             _lastHanded = _queue.front().start;
             return _queue.front();
         }
