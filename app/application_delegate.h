@@ -213,6 +213,8 @@ private:
         void (MVPApplicationDelegate::*handler)(const HXNotification&));
     bool mediaKeyIs(const std::string& type, const std::string& value) const;
     void reportOpenError(const HXError& error);
+    // A location the media layer refuses: an alert with the reason (a script's reply when a script asked).
+    void reportURLRefusal(const HXURL& url);
     bool openOnePath(const std::string& path, size_t index, bool openInNewPlayer, HXError* error);
 
     Environment _environment;

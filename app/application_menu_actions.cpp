@@ -196,8 +196,9 @@ void MVPApplicationDelegate::openURL(HXObject* sender)
 void MVPApplicationDelegate::openURLPanelDidEnd(OpenURLPanel& panel, long returnCode, bool newPlayer)
 {
     if (returnCode == 1) {
-        if (auto url = panel.url())
-            createDocumentWithURL(*url, newPlayer);
+        // A location refused says why.
+        if (auto url = panel.url(); url && !createDocumentWithURL(*url, newPlayer))
+            reportURLRefusal(*url);
     }
     panel.close();
 }

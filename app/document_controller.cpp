@@ -113,7 +113,7 @@ const std::vector<std::string>& MVPMovieDocumentController::movieFileTypes()
     static const std::vector<std::string> types = { "mov", "qt", "mp4", "m4v", "m4a", "m4b", "3gp", "3g2",
         "3gpp", "mkv", "mka", "webm", "avi", "mpg", "mpeg", "m2v", "vob", "ts", "m2t", "mts", "m2ts", "flv",
         "wmv", "asf", "dv", "mxf", "ogv", "ogg", "oga", "opus", "mp3", "mp2", "aac", "ac3", "wav", "aif",
-        "aiff", "aifc", "caf", "au", "snd", "flac", "gif" };
+        "aiff", "aifc", "caf", "au", "snd", "flac", "gif", "sdp", "m3u8" };
     return types;
 }
 

@@ -171,6 +171,16 @@ bool MVPApplicationDelegate::openOnePath(
     return true;
 }
 
+void MVPApplicationDelegate::reportURLRefusal(const HXURL& url)
+{
+    std::string reason;
+    if (MVMovie::canInitWithURL(url, &reason) || reason.empty())
+        reason = "Nothing at " + url.absoluteString() + " can be opened.";
+    HXError error = HXError::withDescription(HXOSStatusErrorDomain, -2102, reason);
+    error.userInfo()[HXURLErrorKey] = url.absoluteString();
+    reportOpenError(error);
+}
+
 void MVPApplicationDelegate::reportOpenError(const HXError& error)
 {
     // A script learns of the failure in its reply; nobody is there to read an alert.
@@ -272,6 +282,10 @@ MVPApplicationDelegate::DocumentClass MVPApplicationDelegate::documentClassForUR
     if (type.empty())
         type = ctl->typeFromFileExtension(
             HXURL::URLWithString(url.relativeString()).value_or(url).pathExtension());
+    // A network location whose name says nothing ("rtsp://host/live", "http://host/stream") is asked
+    // of the media layer, which knows the protocols it plays.
+    if (type.empty() && !url.isFileURL() && MVMovie::canInitWithURL(url))
+        return DocumentClass::Movie;
     if (type.empty())
         return DocumentClass::None;
     if (type == MVPVitrelCompositionDocumentType)

@@ -160,6 +160,12 @@ int mpeg4AudioChannels(const MVSampleDescription& description)
     return channelConfiguration < 8 ? channels[channelConfiguration] : 0;
 }
 
+// The codec's name, then its channels and rate with the locale's decimal separator.
+std::string localizedAudioFormat(const std::string& codec, int channels, double rate)
+{
+    return codec + localizedDecimalPoint(MVAudioFormatSummary({}, channels, rate));
+}
+
 std::string audioFormatString(const MVTrack& track)
 {
     const MVSampleDescription* description = firstDescription(track);
@@ -180,14 +186,7 @@ std::string audioFormatString(const MVTrack& track)
         }
         if (int stated = mpeg4AudioChannels(*description); stated > 0)
             channels = stated;
-        if (channels == 1)
-            text += ", Mono";
-        else if (channels == 2)
-            text += ", Stereo";
-        else if (channels > 2)
-            text += ", " + std::to_string(channels) + " channels";
-        if (rate > 0)
-            text += ", " + localizedDecimalPoint(printf1("%.3f", rate / 1000.0)) + " kHz";
+        return localizedAudioFormat(text, channels, rate);
     }
     return text;
 }
@@ -313,8 +312,7 @@ bool isLongerThanOneSecond(const MVMovie& movie)
 
 bool isStreaming(const MVMovie& movie)
 {
-    auto url = movie.URL();
-    return url && !url->isFileURL();
+    return movie.isStreaming();
 }
 
 double staticFrameRate(const MVMovie& movie)
@@ -377,12 +375,22 @@ std::optional<std::string> formatString(const MVMovie& movie, const Context& con
             continue;
         uint32_t type = track->mediaType();
         if (type == MVFourCC("strm")) {
-            std::string line = infoString("videoFormatForMPEGString");
-            bool hasSize = context.naturalSize.width > 0 && context.naturalSize.height > 0;
-            replaceAll(line, "^S", hasSize ? sizeText(context.naturalSize) : infoString("unknown"));
-            std::string codec = trackCodecName(*track);
-            replaceAll(line, "^C", codec.empty() ? infoString("unknown") : codec);
-            addLine(line);
+            // One line per stream: sound as its format, pictures in the template with the movie's size.
+            for (const auto& stream : track->streams()) {
+                if (MVPStreamAdditions::isAudio(*stream)) {
+                    const auto& d = stream->description();
+                    addLine(localizedAudioFormat(d.codecName, d.channelCount, d.sampleRate));
+                } else if (MVPStreamAdditions::isVideo(*stream)) {
+                    std::string line = infoString("videoFormatForMPEGString");
+                    bool hasSize = context.naturalSize.width > 0 && context.naturalSize.height > 0;
+                    std::string codec = stream->videoFormatString();
+                    replaceAll(line, "^C", codec.empty() ? infoString("unknown") : codec);
+                    replaceAll(line, "^S", hasSize ? sizeText(context.naturalSize) : infoString("unknown"));
+                    addLine(line);
+                } else {
+                    addLine(MVPStreamAdditions::codecName(*stream));
+                }
+            }
         } else {
             addLine(trackFormatString(movie, *track));
         }
@@ -490,8 +498,14 @@ std::optional<std::string> qualityString(const MVMovie& movie)
         return std::nullopt;
     if (!movie.isPlaying())
         return infoString("unknown");
-    // Movies come over HTTP here, which loses no packets: the quality is whole.
+    // The lost packets of the first stream of the first streaming track (16.16 percent; −1 unknown).
     double quality = 100.0;
+    auto tracks = movie.tracksOfMediaType(MVMediaTypeStream);
+    auto stream = tracks.empty() ? nullptr : tracks.front()->streamAtIndex(1);
+    if (stream) {
+        int32_t lost = stream->packetsLostPercent();
+        quality = lost == -1 ? -1.0 : 100.0 - double(lost) / 65536.0;
+    }
     std::string text = infoString("percent");
     replaceAll(text, "^0", printf1("%3.2f", quality));
     return text;

@@ -114,9 +114,15 @@ std::string bitRateString(const MVMovie& movie)
 {
     if (!movie.isPlaying())
         return movieInfoString("playingFPS");
-    // Only streaming tracks report a bit rate, and the movies this player opens have none: a playing
-    // movie shows a rate of zero.
+    // The first streaming track that receives anything.
     double bitsPerSecond = 0;
+    for (const auto& track : movie.tracksOfMediaType(MVMediaTypeStream)) {
+        double rate = track->attributeForKey(MVTrackStreamingBitsPerSecondAttribute).realValue();
+        if (rate > 0) {
+            bitsPerSecond = rate;
+            break;
+        }
+    }
     return fillTemplate("kbitsPerSec", "%.2f", bitsPerSecond / 1024.0);
 }
 
@@ -219,8 +225,13 @@ std::string formatString(const MVMovie& movie)
             addLine(MVPMediaAttributes::trackFormatString(movie, *track));
             continue;
         }
-        // Streaming tracks list their streams; the media here has none.
-        if (!isTrackOfInterest(movie, *track) || type == MVFourCC("strm"))
+        if (type == MVMediaTypeStream) {
+            // Streaming tracks list their streams.
+            for (const auto& stream : track->streams())
+                addLine(MVPStreamAdditions::formatSummary(*stream).value_or(stream->name()));
+            continue;
+        }
+        if (!isTrackOfInterest(movie, *track))
             continue;
         if (std::find(std::begin(silent), std::end(silent), type) != std::end(silent))
             continue;
@@ -320,3 +331,31 @@ bool isForcedToAppearToBePlaying(const std::shared_ptr<MVMovie>& movie)
 }
 
 } // namespace MVPMovieAdditions
+
+namespace MVPStreamAdditions {
+
+std::string codecName(const MVStream& stream)
+{
+    return stream.name();
+}
+
+bool isVideo(const MVStream& stream)
+{
+    return stream.mediaType() == MVFourCC("vide");
+}
+
+bool isAudio(const MVStream& stream)
+{
+    return stream.mediaType() == MVFourCC("soun");
+}
+
+std::optional<std::string> formatSummary(const MVStream& stream)
+{
+    if (isAudio(stream))
+        return stream.audioFormatString();
+    if (isVideo(stream))
+        return stream.videoFormatString();
+    return std::nullopt;
+}
+
+} // namespace MVPStreamAdditions

@@ -3,6 +3,7 @@
 // stored metadata, and a process-wide mark that makes a movie appear to be playing.
 #include "platform/basekit/property_list.h"
 #include "platform/mvkit/movie.h"
+#include "platform/mvkit/stream.h"
 
 #include <cstdint>
 #include <memory>
@@ -54,6 +55,19 @@ std::string currentTimeStringForInfoPanel(const MVMovie& movie, bool timeCode);
 // track when the movie has chapters), in track order; handler, time-code, hint and other non-media tracks
 // add nothing, and neither do tracks without a format.
 std::string formatString(const MVMovie& movie);
+
+} // namespace MVPMovieAdditions
+
+// The player's operations on a streaming track's streams.
+namespace MVPStreamAdditions {
+std::string codecName(const MVStream& stream);
+bool isVideo(const MVStream& stream);
+bool isAudio(const MVStream& stream);
+// The audio format of a sound stream, the video format of a picture stream; none for others.
+std::optional<std::string> formatSummary(const MVStream& stream);
+} // namespace MVPStreamAdditions
+
+namespace MVPMovieAdditions {
 
 // Language and subtitle choice through the movie's own language switching.
 void setLanguageTrack(MVMovie& movie, const std::shared_ptr<MVTrack>& track);

@@ -477,14 +477,9 @@ void addStateProperties(HXScriptClass<Doc>& c)
     c.get("isStreaming", streaming);
     c.get("streaming", streaming);
     c.get("hasDuration", reading([](Doc&, MVMovie& m) { return V(m.hasDuration()); }));
-    // A movie from a file plays locally; one from the network is fetched progressively (fast start).
-    auto movieType = [](Doc& d) {
-        if (!d.movie())
-            return 0;
-        if (!d.movie()->fileName().empty())
-            return 1;
-        return d.isStreaming() ? 3 : 2;
-    };
+    // A movie from a file plays locally; a movie file from the network is fetched progressively (fast
+    // start); a stream is live or of a stored movie.
+    auto movieType = [](Doc& d) { return d.movie() ? int(d.movie()->movieType()) : 0; };
     c.get("localPlayback", [movieType](Doc& d) { return V(movieType(d) == 1); });
     c.get("fastStart", [movieType](Doc& d) { return V(movieType(d) == 2); });
     c.get("liveStream", [movieType](Doc& d) { return V(movieType(d) == 3); });

@@ -8,13 +8,9 @@
 #include "inspectors/pane_interface.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/timer.h"
+#include "platform/mvkit/track.h"
 #include "platform/winkit/form.h"
 
-// Where the media layer leaves a streaming track's statistics (numbers; absent reads as 0).
-inline constexpr const char* MVTrackStreamingBitsPerSecondAttribute = "MVTrackStreamingBitsPerSecondAttribute";
-inline constexpr const char* MVTrackStreamingPercentLostAttribute = "MVTrackStreamingPercentLostAttribute";
-inline constexpr const char* MVTrackStreamingBufferDurationAttribute = "MVTrackStreamingBufferDurationAttribute";
-inline constexpr uint32_t MVMediaTypeStream = 0x7374726D; // 'strm'
 
 class MVPThroughputPane : public MVPPropertyInspector {
 public:

@@ -12,6 +12,8 @@
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/import/movie_importer.h"
 #include "platform/mvkit/movie_loader.h"
+#include "platform/mvkit/stream.h"
+#include "platform/mvkit/streaming/stream_session.h"
 #include "platform/mvkit/panorama/panorama_atoms.h"
 
 #include <algorithm>
@@ -26,7 +28,8 @@ namespace {
 const std::set<std::string> movieFileExtensions
     = { "mov", "qt", "mp4", "m4v", "m4a", "m4b", "3gp", "3g2", "mqv", "mkv", "mka", "webm", "avi", "wav",
           "mp3", "mp2", "aac", "ac3", "aif", "aiff", "aifc", "caf", "flac", "ogg", "ogv", "oga", "opus", "ts",
-          "m2t", "m2ts", "mts", "mpg", "mpeg", "m1v", "m2v", "vob", "flv", "wmv", "asf", "dv", "mxf" };
+          "m2t", "m2ts", "mts", "mpg", "mpeg", "m1v", "m2v", "vob", "flv", "wmv", "asf", "dv", "mxf", "sdp",
+          "m3u8" };
 
 // Network movies are fetched into the user's cache folder ($XDG_CACHE_HOME/movara-player/Network).
 std::filesystem::path networkCacheDirectory()
@@ -73,7 +76,11 @@ std::shared_ptr<MVMovie> MVMovie::movie()
 
 // Undo actions hold the movie weakly, so those left behind when it goes do nothing; the undo manager
 // may already be gone by then, so it is not touched here.
-MVMovie::~MVMovie() = default;
+MVMovie::~MVMovie()
+{
+    if (_stream)
+        _stream->cancel();
+}
 
 std::shared_ptr<MVMovie> MVMovie::movieWithDescription(
     const MVMovieFileDescription& file, const std::string& filePath)
@@ -138,6 +145,9 @@ void MVMovie::resolveReferences()
 
 std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError* outError)
 {
+    // A stream description or a playlist on disk names a stream: it plays as one.
+    if (auto url = HXURL::fileURLWithPath(path); MVStreamSession::isStreamURL(url.absoluteString()))
+        return movieWithURL(url, outError);
     HXError readError;
     auto file = MVReadMovieFile(path, &readError);
     std::vector<MVImportedSubtitles> subtitles;
@@ -195,27 +205,43 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
 
 std::shared_ptr<MVMovie> MVMovie::movieWithURL(const HXURL& url, HXError* outError)
 {
-    if (url.isFileURL())
+    const bool streamURL = MVStreamSession::isStreamURL(url.absoluteString());
+    if (url.isFileURL() && !streamURL)
         return movieWithFile(url.path(), outError);
-    if (!canInitWithURL(url)) {
+    std::string reason;
+    if (!canInitWithURL(url, &reason)) {
         if (outError)
-            *outError = unsupported("Movies cannot be opened from " + url.scheme() + " locations.");
+            *outError = unsupported(reason);
         return nullptr;
     }
-    // The movie exists at once, empty and loading; the loader fills it in from the run loop.
+    // The movie exists at once, empty and loading; the loader or the stream session fills it in from
+    // the run loop.
     auto m = movie();
     m->_initialDataReference = MVDataReference::dataReferenceWithReferenceToURL(url);
     m->_displayName = url.lastPathComponent();
     m->_loadState = MVMovieLoadStateLoading;
-    std::string name = std::to_string(std::hash<std::string> {}(url.absoluteString()));
-    std::string extension = url.pathExtension().empty() ? "mov" : url.pathExtension();
-    auto cache = networkCacheDirectory() / (name + "." + extension);
-    m->_loader = MVMovieLoader::start(m, url.absoluteString(), cache.string());
+    if (streamURL) {
+        m->startStream(url.absoluteString());
+    } else {
+        std::string name = std::to_string(std::hash<std::string> {}(url.absoluteString()));
+        std::string extension = url.pathExtension().empty() ? "mov" : url.pathExtension();
+        auto cache = networkCacheDirectory() / (name + "." + extension);
+        // A second movie of the same location (still open) gets a file of its own.
+        for (int n = 2; MVNetworkDataCache::cacheForPath(cache.string()); ++n)
+            cache = networkCacheDirectory() / (name + "-" + std::to_string(n) + "." + extension);
+        m->_loader = MVMovieLoader::start(m, url.absoluteString(), cache.string());
+    }
+    // Observers hear of the start from the run loop, once they had a chance to listen.
     std::weak_ptr<MVMovie> weak = m;
-    HXRunLoop::performOnMainThread([weak] {
-        if (auto movie = weak.lock(); movie && movie->_loadState == MVMovieLoadStateLoading)
-            movie->postNotification(MVMovieLoadStateDidChangeNotification,
-                { { MVMovieLoadStateNotificationParameter, int64_t(MVMovieLoadStateLoading) } });
+    HXRunLoop::performOnMainThread([weak, fetching = !streamURL] {
+        auto movie = weak.lock();
+        if (!movie || movie->_loadState != MVMovieLoadStateLoading)
+            return;
+        movie->postNotification(MVMovieLoadStateDidChangeNotification,
+            { { MVMovieLoadStateNotificationParameter, int64_t(MVMovieLoadStateLoading) } });
+        if (fetching && movie->_lastStatus.empty())
+            movie->postStatus(MVMovieStatusFlagStreaming | MVMovieStatusFlagHasCode,
+                MVMovieStreamingStatusConnecting, "Connecting\u2026");
     });
     return m;
 }
@@ -240,20 +266,135 @@ void MVMovie::networkHeaderArrived(const MVMovieFileDescription& file, const std
     // The movie is not its cache file: saving replaces nothing in place.
     _filePath.clear();
     _openedFile = {};
+    // The movie has its tracks and its size before anyone hears it is playable.
+    postNotification(MVMovieEditedNotification);
+    postNotification(MVMovieNaturalSizeDidChangeNotification);
     setLoadState(MVMovieLoadStateLoaded);
     setLoadState(MVMovieLoadStatePlayable);
-    postNotification(MVMovieEditedNotification);
+    postStatus(MVMovieStatusFlagStreaming | MVMovieStatusFlagHasCode, MVMovieStreamingStatusReady, "");
 }
 
-void MVMovie::networkTransferEnded(bool ok, const HXError& error)
+void MVMovie::networkTransferFailed(const HXError& error)
 {
-    if (!ok) {
+    if (_loadState < MVMovieLoadStatePlayable) {
         _loadError = error;
         setLoadState(MVMovieLoadStateError);
         return;
     }
-    setLoadState(MVMovieLoadStatePlaythroughOK);
-    setLoadState(MVMovieLoadStateComplete);
+    // The part that arrived still plays; the display says why the rest does not come.
+    postStatus(MVMovieStatusFlagError, 0, error.localizedDescription());
+}
+
+void MVMovie::networkNotAMovieFile()
+{
+    auto url = _initialDataReference.referenceURL();
+    if (!url)
+        return;
+    // The loader goes after its work: this runs inside it.
+    HXRunLoop::main().perform([loader = std::move(_loader)] { (void)loader; });
+    startStream(url->absoluteString());
+}
+
+void MVMovie::startStream(const std::string& url)
+{
+    _editable = false;
+    std::weak_ptr<MVMovie> weak = weak_from_this();
+    MVStreamSession::Delegate delegate;
+    delegate.status = [weak](long code, const std::string& text) {
+        if (auto m = weak.lock())
+            m->postStatus(MVMovieStatusFlagStreaming | MVMovieStatusFlagHasCode, code, text);
+    };
+    delegate.ready = [weak](const MVStreamSession::Layout& layout) {
+        auto m = weak.lock();
+        if (!m || !m->_stream)
+            return;
+        // One streaming track carries the streams.
+        auto media = MVMedia::media(MVFourCC("strm"), m->_timeScale);
+        auto track = MVTrack::trackWithMedia(media, 1);
+        track->setMovie(m);
+        track->setEnabled(true);
+        if (layout.width > 0 && layout.height > 0)
+            track->setDimensions(layout.width, layout.height);
+        m->_tracks = { track };
+        m->_streams.clear();
+        for (const auto& d : layout.streams)
+            m->_streams.push_back(std::make_shared<MVStream>(d, m->_stream->statistics()));
+        m->setLoadState(MVMovieLoadStateLoaded);
+        m->postNotification(MVMovieEditedNotification);
+        m->postNotification(MVMovieNaturalSizeDidChangeNotification);
+    };
+    delegate.prerolled = [weak] {
+        auto m = weak.lock();
+        if (!m)
+            return;
+        m->setLoadState(MVMovieLoadStatePlayable);
+        m->postNotification(MVMoviePrerollCompleteNotification, { { MVMovieErrorNotificationParameter, int64_t(0) } });
+    };
+    delegate.failed = [weak](const HXError& error) {
+        if (auto m = weak.lock())
+            m->streamFailed(error);
+    };
+    MVStreamSession::Options options;
+    options.timeScale = _timeScale;
+    _stream = MVStreamSession::start(url, options, std::move(delegate));
+}
+
+void MVMovie::streamFailed(const HXError& error)
+{
+    if (_loadState < MVMovieLoadStatePlayable) {
+        _loadError = error;
+        setLoadState(MVMovieLoadStateError);
+        return;
+    }
+    // Stopped first: the display shows the error, not what it shows for a stopped stream.
+    setRate(0);
+    postStatus(MVMovieStatusFlagError, 0, error.localizedDescription());
+}
+
+void MVMovie::postStatus(int64_t flags, int64_t code, const std::string& text)
+{
+    std::string key = std::to_string(flags) + "/" + std::to_string(code) + "/" + text;
+    if (key == _lastStatus && code != MVMovieStreamingStatusPlaying)
+        return;
+    _lastStatus = key;
+    postNotification(MVMovieStatusStringPostedNotification,
+        { { MVMovieStatusFlagsNotificationParameter, flags }, { MVMovieStatusCodeNotificationParameter, code },
+            { MVMovieStatusStringNotificationParameter, text } });
+}
+
+MVMovieType MVMovie::movieType() const
+{
+    if (_stream)
+        return _stream->isLive() ? MVMovieTypeLiveStream : MVMovieTypeStoredStream;
+    if (_loader)
+        return MVMovieTypeLoading;
+    return MVMovieTypeLocal;
+}
+
+std::vector<std::shared_ptr<MVStream>> MVMovie::streamsOfTrack(const MVTrack& track) const
+{
+    if (!_stream || track.mediaType() != MVFourCC("strm"))
+        return {};
+    return _streams;
+}
+
+std::shared_ptr<const MVStreamingStatistics> MVMovie::streamingStatistics() const
+{
+    return _stream ? _stream->statistics() : nullptr;
+}
+
+std::shared_ptr<MVPlaybackSupply> MVMovie::playbackSupply() const
+{
+    if (_stream)
+        return _stream;
+    if (_loader && _loader->hasHeader() && !_loader->isFinished())
+        return _loader;
+    return nullptr;
+}
+
+std::shared_ptr<MVPlaybackFeed> MVMovie::playbackFeed() const
+{
+    return _stream && !_tracks.empty() ? _stream : nullptr;
 }
 
 std::shared_ptr<MVMovie> MVMovie::movieWithDataReference(const MVDataReference& reference, HXError* outError)
@@ -372,12 +513,25 @@ bool MVMovie::canInitWithFile(const std::string& path)
     return MVImportCanReadFile(path);
 }
 
-bool MVMovie::canInitWithURL(const HXURL& url)
+bool MVMovie::canInitWithURL(const HXURL& url, std::string* outReason)
 {
-    if (url.isFileURL())
-        return canInitWithFile(url.path());
-    const std::string& scheme = url.scheme();
-    return scheme == "http" || scheme == "https";
+    if (url.isFileURL()) {
+        if (MVStreamSession::isStreamURL(url.absoluteString()) || canInitWithFile(url.path()))
+            return true;
+        if (outReason)
+            *outReason = "The file is not a movie the player can open.";
+        return false;
+    }
+    std::string scheme = url.scheme();
+    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    // Movie files and HLS come over HTTP; streams over RTSP and RTP.
+    if (scheme == "http" || scheme == "https" || scheme == "rtsp" || scheme == "rtp")
+        return true;
+    if (outReason)
+        *outReason = scheme.empty() ? "The location names no protocol."
+                                    : "Movies cannot be opened from " + scheme
+                + " locations: the player plays http, https, rtsp and rtp locations.";
+    return false;
 }
 
 std::optional<HXURL> MVMovie::URL() const
@@ -486,6 +640,8 @@ void MVMovie::removeTrack(const std::shared_ptr<MVTrack>& track)
 
 bool MVMovie::hasVideo() const
 {
+    if (std::any_of(_streams.begin(), _streams.end(), [](auto& s) { return s->isVideo(); }))
+        return true;
     return std::any_of(
         _tracks.begin(), _tracks.end(), [](auto& t) { return t->mediaType() == MVFourCC("vide"); });
 }
@@ -497,6 +653,8 @@ bool MVMovie::hasAudio() const
 
 int64_t MVMovie::durationValue() const
 {
+    if (_stream)
+        return _stream->durationValue();
     int64_t d = 0;
     for (auto& t : _tracks)
         d = std::max(d, t->duration());
@@ -572,7 +730,11 @@ void MVMovie::setSelection(MVTimeRange selection)
 
 MVTime MVMovie::maxTimeLoaded() const
 {
-    return _loadState >= MVMovieLoadStatePlaythroughOK ? duration() : MVMakeTime(0, _timeScale);
+    if (_loader && _loadState != MVMovieLoadStateError)
+        return MVMakeTime(_loader->maxTimeLoaded(), _timeScale);
+    if (_stream || _loadState >= MVMovieLoadStatePlaythroughOK)
+        return duration();
+    return MVMakeTime(0, _timeScale);
 }
 
 int64_t MVMovie::nextInterestingTime(
@@ -643,6 +805,7 @@ void MVMovie::setApertureMode(const std::string& name)
 
 void MVMovie::setEditable(bool editable)
 {
+    editable = editable && !_stream;
     if (editable == _editable)
         return;
     _editable = editable;
@@ -663,6 +826,9 @@ void MVMovie::setRate(float rate)
     _rate = rate;
     postNotification(
         MVMovieRateDidChangeNotification, { { MVMovieRateDidChangeNotificationParameter, double(rate) } });
+    // After everyone heard of the rate (the player may wait for data at once): the stream's status.
+    if (_stream)
+        _stream->setPlaying(rate != 0);
 }
 
 void MVMovie::setVolume(float volume)

@@ -29,6 +29,11 @@ class HXUndoManager;
 class MVHotspot;
 class MVMovieDelegate;
 class MVMovieLoader;
+class MVPlaybackFeed;
+class MVPlaybackSupply;
+class MVStream;
+class MVStreamSession;
+struct MVStreamingStatistics;
 class MVNode;
 class MVPanoramaController;
 
@@ -67,6 +72,14 @@ inline constexpr const char* MVMovieFlatten = "MVMovieFlatten";
 inline constexpr const char* MVMovieExport = "MVMovieExport";
 
 enum class MVMovieLoopingMode { None, Loop, BackAndForth };
+
+// What kind of movie it is, as the controls tell them apart.
+enum MVMovieType : unsigned {
+    MVMovieTypeLocal = 1, // its data is all here
+    MVMovieTypeLoading = 2, // a movie file still arriving over the network (played as it arrives)
+    MVMovieTypeLiveStream = 3, // a stream without end
+    MVMovieTypeStoredStream = 4, // a stream of a stored movie: it has a duration
+};
 
 inline constexpr uint32_t MVMovieControllerTypeNone = 0x6E6F6E65; // 'none'
 inline constexpr uint32_t MVMovieControllerTypeStandard = 0x00737464; // "\0std"
@@ -111,7 +124,9 @@ public:
     // against `baseFilePath`.
     static std::shared_ptr<MVMovie> movieWithData(
         const MVBytes& data, HXError* outError, const std::string& baseFilePath = {});
-    static bool canInitWithURL(const HXURL& url);
+    // Whether a movie can be made from `url` (a file the media layer reads, or a network location of
+    // a protocol it plays); `outReason` says why not.
+    static bool canInitWithURL(const HXURL& url, std::string* outReason = nullptr);
     static bool canInitWithFile(const std::string& path);
     // The movie of a stored description (the model's builder; `filePath` is the file holding it); null
     // when a track has more samples than a media may hold.
@@ -325,6 +340,17 @@ public:
 
     // Load state and status.
     int64_t loadState() const { return _loadState; }
+    MVMovieType movieType() const;
+    // A stream that plays as it arrives (it has a streaming track).
+    bool isStreaming() const { return _stream != nullptr; }
+    // The streams of a streaming track of this movie (none for other tracks).
+    std::vector<std::shared_ptr<MVStream>> streamsOfTrack(const MVTrack& track) const;
+    // What the network session of a streaming movie measured last (null for other movies).
+    std::shared_ptr<const MVStreamingStatistics> streamingStatistics() const;
+    // What the player needs of a movie still arriving (null when all of it is here), and the feed of
+    // a stream's pictures and sound (null for other movies).
+    std::shared_ptr<MVPlaybackSupply> playbackSupply() const;
+    std::shared_ptr<MVPlaybackFeed> playbackFeed() const;
     const HXError& loadError() const { return _loadError; }
     // What opening the file skipped or could not use (streams an import left out, damaged parts); the
     // movie plays without them.
@@ -355,7 +381,8 @@ public:
     // Editing. The selection-based operations act on selection(); each registers its undo with the
     // undo manager (when there is one and the movie is editable) and posts MVMovieEditedNotification.
     bool isEditable() const { return _editable; }
-    // Posts MVMovieEditabilityDidChangeNotification when the value changes.
+    // Posts MVMovieEditabilityDidChangeNotification when the value changes. A stream is never editable:
+    // it has no samples of its own.
     void setEditable(bool editable);
     HXUndoManager* undoManager() const { return _undoManager; }
     void setUndoManager(HXUndoManager* manager);
@@ -459,7 +486,13 @@ private:
     MVMovie() = default;
     void networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath,
         const std::vector<MVImportedSubtitles>& subtitles, std::vector<std::shared_ptr<void>> cacheLeases);
-    void networkTransferEnded(bool ok, const HXError& error);
+    void networkTransferFailed(const HXError& error);
+    void networkNotAMovieFile();
+    // A stream session for `url`: the movie gets its streaming track once the streams are known.
+    void startStream(const std::string& url);
+    void streamFailed(const HXError& error);
+    // Posts MVMovieStatusStringPostedNotification (a repeat of the last one is not posted again).
+    void postStatus(int64_t flags, int64_t code, const std::string& text);
     void postNotification(const char* name, HXPropertyList::Dictionary userInfo = {});
     void setLoadState(int64_t state);
     // The settings reach the playback, when the movie has one.
@@ -517,6 +550,9 @@ private:
     MVMovieProgressProc _progressProc;
     HXPropertyList::Dictionary _otherAttributes;
     std::shared_ptr<MVMovieLoader> _loader; // a network movie being fetched
+    std::shared_ptr<MVStreamSession> _stream; // a stream played as it arrives
+    std::vector<std::shared_ptr<MVStream>> _streams; // the streams of its streaming track
+    std::string _lastStatus; // the last status posted, to post each once
     std::vector<std::shared_ptr<void>> _importCacheLeases; // rewritten samples of an import, kept while open
     // The panorama, and what its tracks were when it was made (it is made again when they change).
     mutable std::shared_ptr<MVPanoramaController> _panorama;

@@ -46,6 +46,13 @@ static bool flattenAttribute(const HXPropertyList::Dictionary& attributes)
 bool MVMovie::writeToFile(
     const std::string& path, const HXPropertyList::Dictionary& attributes, HXError* outError)
 {
+    if (isStreaming()) {
+        // A stream keeps no samples: a file of it would hold nothing that plays.
+        if (outError)
+            *outError = HXError::withDescription(
+                HXOSStatusErrorDomain, -2102, "A stream cannot be saved: it plays only as it arrives.");
+        return false;
+    }
     auto mode
         = flattenAttribute(attributes) ? mvmodel::SaveMode::SelfContained : mvmodel::SaveMode::Reference;
     return mvmodel::writeMovie(*this, path, mode, outError);

@@ -35,6 +35,9 @@ inline constexpr const char* MVMovieSizeDidChangeNotification = "MVMovieSizeDidC
 inline constexpr const char* MVMovieChapterListDidChangeNotification
     = "MVMovieChapterListDidChangeNotification";
 inline constexpr const char* MVMovieDidEndNotification = "MVMovieDidEndNotification";
+// A stream finished its preroll: it holds what it needs to start playing (user info: the error, 0 when
+// it is ready, under MVMovieErrorNotificationParameter).
+inline constexpr const char* MVMoviePrerollCompleteNotification = "MVMoviePrerollCompleteNotification";
 // The view of a panorama movie changed: its node, pan, tilt, field of view or the hot spots' visibility.
 inline constexpr const char* MVMoviePanoramaViewDidChangeNotification
     = "MVMoviePanoramaViewDidChangeNotification";
@@ -42,6 +45,23 @@ inline constexpr const char* MVMoviePanoramaViewDidChangeNotification
 inline constexpr const char* MVMovieRateDidChangeNotificationParameter
     = "MVMovieRateDidChangeNotificationParameter";
 inline constexpr const char* MVMovieLoadStateNotificationParameter = "MVMovieLoadStateNotificationParameter";
+inline constexpr const char* MVMovieErrorNotificationParameter = "MVMovieErrorNotificationParameter";
+
+// The flags of MVMovieStatusStringPostedNotification (its user info keys are below).
+inline constexpr long MVMovieStatusFlagStreaming = 4;
+inline constexpr long MVMovieStatusFlagHasCode = 8;
+inline constexpr long MVMovieStatusFlagError = 16;
+
+// The codes of the streaming statuses a movie posts (flags streaming and has-code) while it connects to
+// a network movie and plays it. The text comes with the code.
+enum MVMovieStreamingStatus : long {
+    MVMovieStreamingStatusPlaying = 0, // data flows and the movie plays (an empty text gives the display back)
+    MVMovieStreamingStatusConnecting = 1,
+    MVMovieStreamingStatusNegotiating = 3,
+    MVMovieStreamingStatusReady = 4, // enough has arrived; the movie is not playing
+    MVMovieStreamingStatusBuffering = 12, // filling the buffer before playing
+    MVMovieStreamingStatusWaiting = 17, // playing waits for data that stopped coming
+};
 
 // Posted by a track (object: the track) when one of its sound settings changes. The parameter names
 // the setting by its audio property code: "volu", "mute", "bala", "bass", "trbl" or "gain".

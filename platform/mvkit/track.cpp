@@ -7,6 +7,7 @@
 #include "platform/mvkit/model_math.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/notifications.h"
+#include "platform/mvkit/stream.h"
 
 #include <algorithm>
 #include <cmath>
@@ -63,13 +64,33 @@ std::shared_ptr<MVTrack> MVTrack::trackWithDescription(
 bool MVTrack::isVisual() const
 {
     uint32_t type = mediaType();
+    if (type == MVMediaTypeStream)
+        return width() > 0 && height() > 0; // a stream with pictures
     return type == MVFourCC("vide") || type == MVFourCC("text") || type == MVFourCC("sbtl")
         || type == MVFourCC("subt") || type == MVFourCC("clcp") || type == MVFourCC("tx3g");
 }
 
 bool MVTrack::hasAudio() const
 {
+    if (mediaType() == MVMediaTypeStream) {
+        auto s = streams();
+        return std::any_of(s.begin(), s.end(), [](const auto& stream) { return stream->isAudio(); });
+    }
     return mediaType() == MVFourCC("soun") || mediaType() == MVFourCC("musi");
+}
+
+std::vector<std::shared_ptr<MVStream>> MVTrack::streams() const
+{
+    auto m = movie();
+    return m ? m->streamsOfTrack(*this) : std::vector<std::shared_ptr<MVStream>> {};
+}
+
+std::shared_ptr<MVStream> MVTrack::streamAtIndex(int index) const
+{
+    auto s = streams();
+    if (index < 1 || size_t(index) > s.size())
+        return nullptr;
+    return s[size_t(index) - 1];
 }
 
 int MVTrack::index() const
@@ -534,6 +555,17 @@ HXPropertyList MVTrack::attributeForKey(const std::string& key) const
     const auto& info = _media ? _media->storedDescription().information.header : none;
     if (key == MVTrackEnabledAttribute)
         return isEnabled();
+    if (key == MVTrackStreamingBitsPerSecondAttribute || key == MVTrackStreamingPercentLostAttribute
+        || key == MVTrackStreamingBufferDurationAttribute) {
+        auto m = mediaType() == MVMediaTypeStream ? movie() : nullptr;
+        if (auto statistics = m ? m->streamingStatistics() : nullptr) {
+            if (key == MVTrackStreamingBitsPerSecondAttribute)
+                return statistics->bitsPerSecond;
+            if (key == MVTrackStreamingPercentLostAttribute)
+                return statistics->percentLost;
+            return statistics->bufferDuration;
+        }
+    }
     if (key == MVTrackIDAttribute)
         return int64_t(_trackID);
     if (key == MVTrackLayerAttribute)

@@ -81,7 +81,16 @@ inline constexpr const char* MVTrackSingleFieldVideoAttribute = "MVTrackSingleFi
 inline constexpr const char* MVTrackHighQualityVideoAttribute = "MVTrackHighQualityVideoAttribute";
 inline constexpr const char* MVTrackDeinterlaceVideoAttribute = "MVTrackDeinterlaceVideoAttribute";
 inline constexpr const char* MVTrackContentsAttribute = "MVTrackContentsAttribute";
+// A streaming track's figures, measured once a second (numbers; 0 for other tracks): the data rate in
+// bits per second, the packets lost in percent, the seconds of media held ahead of the playhead.
+inline constexpr const char* MVTrackStreamingBitsPerSecondAttribute = "MVTrackStreamingBitsPerSecondAttribute";
+inline constexpr const char* MVTrackStreamingPercentLostAttribute = "MVTrackStreamingPercentLostAttribute";
+inline constexpr const char* MVTrackStreamingBufferDurationAttribute = "MVTrackStreamingBufferDurationAttribute";
 
+// The media type of a streaming track.
+inline constexpr uint32_t MVMediaTypeStream = 0x7374726D; // 'strm'
+
+class MVStream;
 class MVTrack : public std::enable_shared_from_this<MVTrack> {
 public:
     // A new track over `media` (shared with nobody else), enabled, with an empty edit list.
@@ -98,6 +107,9 @@ public:
     bool hasAudio() const;
     // 1-based position in the movie; 0 when not in a movie.
     int index() const;
+    // The streams of a streaming track; none for other tracks. streamAtIndex is 1-based.
+    std::vector<std::shared_ptr<MVStream>> streams() const;
+    std::shared_ptr<MVStream> streamAtIndex(int index) const;
 
     bool isEnabled() const { return _header.flags & MVTrackEnabledFlag; }
     void setEnabled(bool enabled);

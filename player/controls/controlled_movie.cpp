@@ -11,7 +11,7 @@ unsigned MVPControlledMovie::movieType() const
 {
     if (!_movie)
         return NoMovieType;
-    return movieTypeForURL(_movie->URL(), _movie->hasDuration());
+    return unsigned(_movie->movieType());
 }
 
 unsigned MVPControlledMovie::movieTypeForURL(const std::optional<HXURL>& url, bool hasDuration)

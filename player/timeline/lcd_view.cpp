@@ -23,15 +23,10 @@ namespace {
 
 // Posted after every rebuild with the window as object; the window's controller rebuilds its key loop.
 constexpr const char* kKeyLoopChangedNotification = "MVAKeyLoopChanged";
-// Notifications of streams and chapters that the movie posts when it has them to tell.
+// The chapter notification the movie posts when it has chapters to tell.
 constexpr const char* kChapterDidChangeNotification = "MVMovieChapterDidChangeNotification";
-constexpr const char* kPrerollCompleteNotification = "MVMoviePrerollCompleteNotification";
-constexpr const char* kErrorNotificationParameter = "MVMovieErrorNotificationParameter";
 
 constexpr int64_t kUserCanceledError = -128;
-constexpr long kStatusFlagStreaming = 4;
-constexpr long kStatusFlagHasCode = 8;
-constexpr long kStatusFlagError = 16;
 
 const HXSelector kChangeChapter("changeChapter:");
 
@@ -188,7 +183,7 @@ void MVPLCDView::observeMovie()
     on(kChapterDidChangeNotification, [this](const HXNotification&) { chapterChanged(); });
     on(MVMovieChapterListDidChangeNotification, [this](const HXNotification&) { chapterListChanged(); });
     on(MVMovieStatusStringPostedNotification, [this](const HXNotification& n) { statusStringPosted(n); });
-    on(kPrerollCompleteNotification, [this](const HXNotification& n) { prerollComplete(n); });
+    on(MVMoviePrerollCompleteNotification, [this](const HXNotification& n) { prerollComplete(n); });
     on(MVMovieLoadStateDidChangeNotification, [this](const HXNotification&) { updateMovieType(); });
 }
 
@@ -550,8 +545,7 @@ unsigned MVPLCDView::queryMovieType() const
 {
     if (!_movie)
         return 0;
-    int64_t state = _movie->loadState();
-    return state >= 0 && state < MVMovieLoadStatePlaythroughOK ? kLCDMovieTypeLoading : 0;
+    return unsigned(_movie->movieType());
 }
 
 void MVPLCDView::updateMovieType()
@@ -767,8 +761,8 @@ void MVPLCDView::statusStringPosted(const HXNotification& notification)
     bool scroll = !_isVRMovie;
     std::string message;
 
-    if (flags & kStatusFlagStreaming) {
-        if (!(flags & kStatusFlagHasCode))
+    if (flags & MVMovieStatusFlagStreaming) {
+        if (!(flags & MVMovieStatusFlagHasCode))
             return;
         message = string;
         switch (code) {
@@ -793,8 +787,8 @@ void MVPLCDView::statusStringPosted(const HXNotification& notification)
         default:
             _isBuffering = false;
         }
-    } else if (flags & kStatusFlagError) {
-        if (flags & kStatusFlagHasCode) {
+    } else if (flags & MVMovieStatusFlagError) {
+        if (flags & MVMovieStatusFlagHasCode) {
             char number[32];
             std::snprintf(number, sizeof number, "%ld", code);
             message = number;
@@ -815,7 +809,7 @@ void MVPLCDView::statusStringPosted(const HXNotification& notification)
 
 void MVPLCDView::prerollComplete(const HXNotification& notification)
 {
-    const auto* errorValue = userInfoValue(notification, kErrorNotificationParameter);
+    const auto* errorValue = userInfoValue(notification, MVMovieErrorNotificationParameter);
     int16_t error = errorValue ? int16_t(errorValue->integerValue()) : 0;
     if (error == 0)
         return;

@@ -418,9 +418,8 @@ MVPWindowController::MenuState MVPWindowController::menuState() const
     s.canCut = m->isEditable() && hasSelection && !panorama;
     s.canCopy = hasSelection && !panorama;
     s.canPaste = m->isEditable() && MVMoviePasteboard::generalPasteboard().movie() != nullptr && !panorama;
-    auto url = m->URL();
-    s.isStreaming = url && !url->isFileURL();
-    s.movieType = s.isStreaming ? (m->hasDuration() ? 4 : 3) : 1;
+    s.isStreaming = m->isStreaming();
+    s.movieType = int(m->movieType());
     s.isLoopable = m->hasDuration();
     s.isLinear = !panorama;
     s.saveable = m->loadState() >= MVMovieLoadStatePlayable;

@@ -1,6 +1,7 @@
 // (Named to sort after preferences_test.cpp: that test wants to be the first to make the shared preferences.)
 #include "app_test_fixtures.h"
 
+#include "app/open_url_panel.h"
 #include "app/request_server.h"
 #include "document/composition_document.h"
 #include "core/movie_error.h"
@@ -224,7 +225,13 @@ TEST_F(OpenRoutesTest, DocumentClassComesFromTheType)
         { "http://example.com/stream.m4v?x=1", DC::Movie },
         { "file:///movies/notes.txt", DC::None },
         { "file:///movies/dusk.vcomp", DC::Composition },
-        { "http://example.com/page", DC::None },
+        // Locations whose names say nothing are asked of the media layer, which knows its protocols.
+        { "http://example.com/page", DC::Movie },
+        { "rtsp://example.com/live", DC::Movie },
+        { "rtp://127.0.0.1:5004", DC::Movie },
+        { "http://example.com/show/index.m3u8", DC::Movie },
+        { "ftp://example.com/a", DC::None },
+        { "mailto:someone@example.com", DC::None },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.url);
@@ -233,6 +240,21 @@ TEST_F(OpenRoutesTest, DocumentClassComesFromTheType)
     EXPECT_FALSE(delegate->createDocumentWithFile((dir / "notes.txt").string(), true));
     EXPECT_TRUE(delegate->createDocumentWithFile(movie("a.mov"), true));
     EXPECT_EQ(documents().size(), 1u);
+}
+
+TEST_F(OpenRoutesTest, ALocationTheMediaLayerRefusesIsReportedWithTheReason)
+{
+    auto panel = OpenURLPanel::openURLPanelWithUserDefaultsKey("MVPRoutesTestOpenURLPanel");
+    panel->beginSheetWithWindow(nullptr, [](OpenURLPanel&, long) {});
+    panel->setURLString("ftp://example.com/a");
+    outside.reportedErrors.clear();
+    delegate->openURLPanelDidEnd(*panel, 1, true);
+    ASSERT_EQ(outside.reportedErrors.size(), 1u);
+    EXPECT_EQ(outside.reportedErrors[0].code(), MVPMovieErrorCouldNotOpenMovie);
+    const std::string reason = outside.reportedErrors[0].localizedRecoverySuggestion();
+    EXPECT_NE(reason.find("ftp"), std::string::npos) << reason;
+    EXPECT_NE(reason.find("rtsp"), std::string::npos) << "says what plays: " << reason;
+    EXPECT_TRUE(documents().empty());
 }
 
 TEST_F(OpenRoutesTest, ACompositionGetsItsOwnDocumentAndNeverReplacesThePlayer)

@@ -1,6 +1,6 @@
 // A movie document opened over HTTP from a loopback server (python3): the load states pass to the
 // playable state, then the settings stored in the movie apply and it starts playing when it says so; a
-// server that stops half-way gives the invalid-address error and the document closes, without hanging.
+// server that stops half-way gives its error without hanging.
 #include "movie_document_test_support.h"
 
 #include "document/persistence.h"
@@ -142,27 +142,59 @@ TEST_F(MovieDocumentNetworkTest, LoadsToPlayableThenAppliesTheStoredSettingsAndP
     doc->close();
 }
 
-TEST_F(MovieDocumentNetworkTest, AServerThatStopsHalfWayGivesTheErrorAndTheDocumentCloses)
+// A server that stops half-way: before the movie's header arrived the document reports the invalid
+// address and closes; after it, the part that arrived stays, the movie stops where its data ends and
+// the document keeps the error text (the time display shows it), without an alert.
+TEST_F(MovieDocumentNetworkTest, AServerThatStopsHalfWayGivesTheErrorWithoutHanging)
 {
+    // The same movie with its header at the end (the ffmpeg command line's layout).
+    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-i", (dir.path() / "clip.mov").string(),
+                  "-map", "0", "-c", "copy", (dir.path() / "late.mov").string() })
+                  .status,
+        0);
     LoopbackServer server(dir.path(), true);
     ASSERT_GT(server.port, 0);
-    auto doc = MVPMovieDocument::documentWithContentsOfURL(server.url("clip.mov"), "Movie", nullptr);
-    ASSERT_TRUE(doc);
-    HXDocumentController::sharedDocumentController()->addDocument(doc);
-    doc->makeWindowControllers();
-    doc->showWindows();
-    std::vector<std::string> messages;
-    doc->runAlert
-        = [&](const std::string& message, const std::string&, const std::string&, const std::string&) {
-              messages.push_back(message);
-              return long(HXAlertDefaultReturn);
-          };
-    ASSERT_TRUE(runUntil([&] { return doc->isClosed(); })) << "load state " << doc->movie()->loadState();
-    EXPECT_EQ(doc->movie()->loadState(), MVMovieLoadStateError);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0], HXLocalizedString("mvpInvalidURLError"));
-    EXPECT_FALSE(doc->movie()->isPlaying());
-    EXPECT_TRUE(HXDocumentController::sharedDocumentController()->documents().empty());
+    struct Case {
+        const char* name;
+        bool headerFirst;
+    };
+    for (const Case c : { Case { "clip.mov", true }, Case { "late.mov", false } }) {
+        SCOPED_TRACE(c.name);
+        auto doc = MVPMovieDocument::documentWithContentsOfURL(server.url(c.name), "Movie", nullptr);
+        ASSERT_TRUE(doc);
+        HXDocumentController::sharedDocumentController()->addDocument(doc);
+        doc->makeWindowControllers();
+        doc->showWindows();
+        std::vector<std::string> messages;
+        doc->runAlert
+            = [&](const std::string& message, const std::string&, const std::string&, const std::string&) {
+                  messages.push_back(message);
+                  return long(HXAlertDefaultReturn);
+              };
+        if (!c.headerFirst) {
+            ASSERT_TRUE(runUntil([&] { return doc->isClosed(); })) << "load state " << doc->movie()->loadState();
+            EXPECT_EQ(doc->movie()->loadState(), MVMovieLoadStateError);
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_EQ(messages[0], HXLocalizedString("mvpInvalidURLError"));
+            EXPECT_FALSE(doc->movie()->isPlaying());
+            EXPECT_TRUE(HXDocumentController::sharedDocumentController()->documents().empty());
+            continue;
+        }
+        std::string error;
+        auto token = HXNotificationCenter::defaultCenter().addObserver(MVMovieStatusStringPostedNotification,
+            doc->movie().get(), [&](const HXNotification& n) {
+                if (n.userInfo().at(MVMovieStatusFlagsNotificationParameter).integerValue() & MVMovieStatusFlagError)
+                    error = n.userInfo().at(MVMovieStatusStringNotificationParameter).stringValue();
+            });
+        bool told = runUntil([&] { return error.find("The movie stopped arriving") == 0; });
+        HXNotificationCenter::defaultCenter().removeObserver(token);
+        ASSERT_TRUE(told) << "load state " << doc->movie()->loadState() << ", error " << error;
+        EXPECT_GE(doc->movie()->loadState(), MVMovieLoadStatePlayable);
+        EXPECT_TRUE(runUntil([&] { return !doc->movie()->isPlaying(); }));
+        EXPECT_TRUE(messages.empty());
+        EXPECT_FALSE(doc->isClosed());
+        doc->close();
+    }
 }
 
 } // namespace

@@ -37,8 +37,18 @@ void MVMovieClock::anchor(double time)
 
 double MVMovieClock::presentTime() const
 {
+    if (_held)
+        return _anchorTime;
     double now = _source ? _source() : _anchorHost;
     return _anchorTime + (now - _anchorHost) * _rate * _timeScale;
+}
+
+void MVMovieClock::setHeld(bool held)
+{
+    if (held == _held)
+        return;
+    anchor(presentTime());
+    _held = held;
 }
 
 int64_t MVMovieClock::currentTime() const

@@ -65,6 +65,11 @@ public:
     // Moves to the present; acts at the range's ends.
     void update();
 
+    // Held, the clock stands still at its present time while keeping its rate (a movie waiting for
+    // data that has not arrived); released, it runs on from there without a jump.
+    void setHeld(bool held);
+    bool isHeld() const { return _held; }
+
     // Stops and moves by `frames` frames (negative: back), as the stepper finds them; without a stepper
     // by `frames` × `defaultStep` units. Stays inside the movie.
     void step(int frames, int64_t defaultStep);
@@ -93,5 +98,6 @@ private:
     int64_t _selectionStart = 0;
     int64_t _selectionDuration = 0;
     bool _allFrames = false;
+    bool _held = false;
     FrameStepper _stepper;
 };

@@ -95,6 +95,9 @@ void MVMoviePlayback::observe(const std::shared_ptr<MVMovie>& movie)
     });
     on(MVMovieEditedNotification, [](MVMoviePlayback& p) { p.reloadTracks(); });
     on(MVMovieClosedCaptionsDidChangeNotification, [](MVMoviePlayback& p) { p.reloadTracks(); });
+    on(MVMovieLoadStateDidChangeNotification, [](MVMoviePlayback& p) { p.movieLoadStateChanged(); });
+    // A stream holds its first pictures now: show the one for the present time.
+    on(MVMoviePrerollCompleteNotification, [](MVMoviePlayback& p) { p._player->reloadPictures(); });
     // A track's sound is heard changed at once; tracks post from themselves, so listen to all and pick ours.
     _observers.push_back(center.addObserver(
         MVTrackAudioPropertyDidChangeNotification, nullptr, [weak](const HXNotification& notification) {
@@ -203,6 +206,30 @@ void MVMoviePlayback::reloadTracks()
     HXError error;
     // A track no decoder here can read plays as nothing: the movie's status tells of it.
     m->setPlaybackStatus(_player->setTracks(tracks, m->durationValue(), &error) ? HXError() : error);
+    attachArrival(*m);
+}
+
+void MVMoviePlayback::attachArrival(const MVMovie& m)
+{
+    // A movie still arriving, or a stream that brings its own pictures and sound.
+    auto feed = m.playbackFeed();
+    if (feed != _feed) {
+        _feed = feed;
+        auto track = feed && !m.tracks().empty() ? m.tracks().front() : nullptr;
+        _player->setFeed(feed, track ? track->trackID() : 0, track ? track->layer() : 0,
+            track ? soundSettingsOf(*track) : MVAudioMixSettings {});
+    }
+    auto supply = feed ? nullptr : m.playbackSupply();
+    if (!feed && supply != _supply)
+        _player->setSupply(supply);
+    _supply = supply;
+}
+
+void MVMoviePlayback::movieLoadStateChanged()
+{
+    // A download that completed needs no more waiting; a stream became ready to be fed.
+    if (auto m = movie())
+        attachArrival(*m);
 }
 
 void MVMoviePlayback::applyMovieSound()

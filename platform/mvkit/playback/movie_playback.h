@@ -106,6 +106,8 @@ public:
 
     // Called when the movie's tracks changed without an edit notification.
     void reloadTracks();
+    void movieLoadStateChanged();
+    void attachArrival(const MVMovie& movie);
 
 private:
     explicit MVMoviePlayback(const std::shared_ptr<MVMovie>& movie, MVMoviePlayerOptions options);
@@ -118,6 +120,8 @@ private:
     std::weak_ptr<MVMovie> _movie;
     const MVMovie* _identity;
     std::shared_ptr<MVMoviePlayer> _player;
+    std::shared_ptr<MVPlaybackFeed> _feed; // what the player was given
+    std::shared_ptr<MVPlaybackSupply> _supply;
     std::vector<uint64_t> _observers;
     MVAudioMixSettings _movieSound;
     MVPictureAdjustments _adjustments;

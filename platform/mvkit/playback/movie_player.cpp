@@ -134,11 +134,113 @@ bool MVMoviePlayer::setTracks(const std::vector<MVPlayerTrack>& tracks, int64_t 
             ids.push_back(s.trackID);
         _mixer.retainTracks(ids);
     }
-    _clock.setDuration(duration);
+    _clock.setDuration(_feed ? _feed->playableDuration() : duration);
     seekSound(_clock.currentTime());
     updateSound();
     present(true);
     return ok;
+}
+
+// ---- Movies still arriving
+
+void MVMoviePlayer::setSupply(std::shared_ptr<MVPlaybackSupply> supply)
+{
+    _supply = std::move(supply);
+    if (!_supply)
+        setStalled(false);
+    checkSupply();
+}
+
+void MVMoviePlayer::setFeed(
+    std::shared_ptr<MVPlaybackFeed> feed, uint32_t trackID, int16_t layer, const MVAudioMixSettings& sound)
+{
+    if (feed)
+        feed->setSoundFormat(_format);
+    {
+        std::lock_guard lock(_soundMutex);
+        _feed = feed;
+        _feedTrackID = trackID;
+        _feedLayer = layer;
+        _feedSound = sound;
+        std::vector<uint32_t> ids;
+        for (const auto& s : _sound)
+            ids.push_back(s.trackID);
+        if (_feed && _feed->hasSound())
+            ids.push_back(trackID);
+        _mixer.retainTracks(ids);
+    }
+    if (_feed)
+        _clock.setDuration(_feed->playableDuration());
+    setSupply(feed);
+    updateSound();
+    present(true);
+}
+
+// Playing forward waits where the data ends, unless nothing more will come; it goes on when the
+// supply has the time it asks for ahead of the playhead (or everything up to the end).
+void MVMoviePlayer::checkSupply()
+{
+    if (!_supply)
+        return;
+    if (_feed)
+        _clock.setDuration(_feed->playableDuration());
+    if (!(_clock.rate() > 0)) {
+        setStalled(false);
+        return;
+    }
+    const int64_t scale = _clock.timeScale();
+    const int64_t now = int64_t(std::floor(_clock.presentTime()));
+    const int64_t end = _clock.rangeEnd();
+    const int64_t until = _supply->availableUntil(now);
+    if (_supply->isFinished()) {
+        setStalled(false);
+        return;
+    }
+    if (!_stalled) {
+        if (until < end && now + scale / 20 >= until) {
+            _supply->want(now);
+            setStalled(true);
+        }
+        return;
+    }
+    if (const int64_t resume = _supply->resumeTime(now); resume > now) {
+        // What the playhead waited for is gone: play on from what is there.
+        _clock.setCurrentTime(resume);
+        checkSupply();
+        return;
+    }
+    const int64_t ahead = int64_t(_supply->resumeAhead() * double(scale));
+    if (until >= std::min(end, now + ahead))
+        setStalled(false);
+}
+
+void MVMoviePlayer::setStalled(bool stalled)
+{
+    if (stalled == _stalled)
+        return;
+    _stalled = stalled;
+    _clock.setHeld(stalled);
+    {
+        std::lock_guard lock(_soundMutex);
+        _soundHeld = stalled;
+    }
+    if (!stalled) {
+        // What was decoded while the data was missing is redone from here.
+        seekSound(_clock.currentTime());
+        reloadPictures();
+    }
+    if (_supply)
+        _supply->stalled(stalled);
+    if (onStall)
+        onStall(stalled);
+}
+
+void MVMoviePlayer::reloadPictures()
+{
+    const int direction = _clock.rate() > 0 ? 1 : _clock.rate() < 0 ? -1 : 0;
+    for (auto& v : _visuals)
+        v.worker->seek(_clock.currentTime(), direction);
+    present(direction == 0);
 }
 
 // ---- Sound
@@ -146,6 +248,12 @@ bool MVMoviePlayer::setTracks(const std::vector<MVPlayerTrack>& tracks, int64_t 
 void MVMoviePlayer::render(float* out, int frames)
 {
     std::lock_guard lock(_soundMutex);
+    if (_soundHeld) {
+        // Waiting for data: silence, and the sound stays where it is.
+        std::fill(out, out + size_t(frames) * size_t(_format.channelCount), 0.0f);
+        _meter.push(out, frames);
+        return;
+    }
     if (_filtering)
         renderFiltered(out, frames);
     else
@@ -174,6 +282,17 @@ void MVMoviePlayer::mixAt(int64_t position, int count, bool reversed)
                     s.buffer.begin() + ptrdiff_t((a + 1) * channels),
                     s.buffer.begin() + ptrdiff_t(b * channels));
         inputs.push_back({ s.trackID, s.buffer.data(), s.settings });
+    }
+    if (_feed && _feed->hasSound()) {
+        _feedBuffer.assign(samples, 0.0f);
+        if (silent < count)
+            _feed->readSound(position + silent, int(count - silent), _feedBuffer.data() + size_t(silent) * channels);
+        if (reversed)
+            for (size_t a = 0, b = size_t(count) - 1; a < b; ++a, --b)
+                std::swap_ranges(_feedBuffer.begin() + ptrdiff_t(a * channels),
+                    _feedBuffer.begin() + ptrdiff_t((a + 1) * channels),
+                    _feedBuffer.begin() + ptrdiff_t(b * channels));
+        inputs.push_back({ _feedTrackID, _feedBuffer.data(), _feedSound });
     }
     _mix.resize(samples);
     _mixer.mix(inputs, count, _mix.data());
@@ -277,7 +396,7 @@ double MVMoviePlayer::pitch() const
 void MVMoviePlayer::updateSound()
 {
     const double rate = _clock.rate();
-    const bool shouldPlay = _output && !_sound.empty() && soundPlaysAtRate(rate) && !_clock.playsAllFrames();
+    const bool shouldPlay = _output && hasSound() && soundPlaysAtRate(rate) && !_clock.playsAllFrames();
     {
         std::lock_guard lock(_soundMutex);
         const double soundRate = shouldPlay ? rate : 1.0;
@@ -328,6 +447,8 @@ void MVMoviePlayer::setTrackAudioSettings(uint32_t trackID, const MVAudioMixSett
     for (auto& s : _sound)
         if (s.trackID == trackID)
             s.settings = settings;
+    if (_feed && _feedTrackID == trackID)
+        _feedSound = settings;
 }
 
 MVAudioMixSettings MVMoviePlayer::trackAudioSettings(uint32_t trackID) const
@@ -336,6 +457,8 @@ MVAudioMixSettings MVMoviePlayer::trackAudioSettings(uint32_t trackID) const
     for (const auto& s : _sound)
         if (s.trackID == trackID)
             return s.settings;
+    if (_feed && _feedTrackID == trackID)
+        return _feedSound;
     return {};
 }
 
@@ -344,11 +467,16 @@ MVAudioMixSettings MVMoviePlayer::trackAudioSettings(uint32_t trackID) const
 void MVMoviePlayer::setRate(double rate)
 {
     _clock.setRate(rate);
+    checkSupply();
     present(false);
 }
 
 void MVMoviePlayer::setCurrentTime(int64_t time)
 {
+    if (_feed)
+        time = _feed->seek(time);
+    else if (_supply)
+        _supply->want(time);
     _clock.setCurrentTime(time);
     present(!_clock.isPlaying());
 }
@@ -434,6 +562,7 @@ void MVMoviePlayer::tick()
 {
     if (_output)
         _output->pump();
+    checkSupply();
     _clock.update();
     present(false);
     scheduleNextTick();
@@ -498,7 +627,7 @@ void MVMoviePlayer::present(bool waitLong)
     const int64_t time = std::min(_clock.currentTime(), std::max<int64_t>(0, _clock.duration() - 1));
     const int direction = _clock.rate() > 0 ? 1 : _clock.rate() < 0 ? -1 : 0;
     const double wait = waitLong || direction == 0 ? 1.0 : _options.frameWait;
-    bool changed = _presented.size() != _visuals.size();
+    bool changed = false;
     std::vector<PresentedPicture> presented;
     for (size_t i = 0; i < _visuals.size(); ++i) {
         Visual& v = _visuals[i];
@@ -519,6 +648,18 @@ void MVMoviePlayer::present(bool waitLong)
             changed = true;
         presented.push_back(std::move(p));
     }
+    if (_feed && _feed->hasPictures()) {
+        const size_t i = presented.size();
+        PresentedPicture p { _feedTrackID, _feedLayer, {} };
+        if (auto picture = _feed->pictureAt(time))
+            p.picture = *picture;
+        else if (i < _presented.size())
+            p.picture = _presented[i].picture; // late: keep showing the last one
+        if (i >= _presented.size() || p.picture.frame != _presented[i].picture.frame)
+            changed = true;
+        presented.push_back(std::move(p));
+    }
+    changed = changed || presented.size() != _presented.size();
     _presented = std::move(presented);
     if (_presentedTexts.size() != _texts.size()) {
         _presentedTexts.assign(_texts.size(), {});
@@ -548,6 +689,13 @@ std::vector<MVMoviePlayer::PresentedPicture> MVMoviePlayer::picturesAtTime(int64
             p.picture.start = v.stillDecoder->pictureStart(time);
             p.picture.end = v.stillDecoder->nextChangeAfter(time);
         }
+        result.push_back(std::move(p));
+    }
+    if (_feed && _feed->hasPictures()) {
+        // A stream has only the pictures it holds now.
+        PresentedPicture p { _feedTrackID, _feedLayer, {} };
+        if (auto picture = _feed->pictureAt(time))
+            p.picture = *picture;
         result.push_back(std::move(p));
     }
     return result;

@@ -18,6 +18,7 @@
 #include "platform/mvkit/playback/audio_tempo_filter.h"
 #include "platform/mvkit/playback/audio_track_decoder.h"
 #include "platform/mvkit/playback/movie_clock.h"
+#include "platform/mvkit/playback/playback_supply.h"
 #include "platform/mvkit/playback/text_track_reader.h"
 #include "platform/mvkit/playback/video_decode_worker.h"
 
@@ -79,6 +80,16 @@ public:
     MVMovieClock& clock() { return _clock; }
     const MVMovieClock& clock() const { return _clock; }
 
+    // A movie still arriving: playing waits where its data ends (the clock held, onStall told) and
+    // goes on once enough is there. Null: everything is there.
+    void setSupply(std::shared_ptr<MVPlaybackSupply> supply);
+    // A stream: its pictures and sound come from the feed, shown as the track `trackID`. Null: none.
+    void setFeed(std::shared_ptr<MVPlaybackFeed> feed, uint32_t trackID, int16_t layer,
+        const MVAudioMixSettings& sound);
+    bool isStalled() const { return _stalled; }
+    // Decodes the pictures for the present time again (data that was missing may have arrived).
+    void reloadPictures();
+
     // Playback; these keep the sound and the timer in step with the clock.
     void setRate(double rate);
     double rate() const { return _clock.rate(); }
@@ -102,7 +113,7 @@ public:
     // A pitch shift in cents (−1200 … 1200); the speed stays.
     void setPitch(double cents);
     double pitch() const;
-    bool hasSound() const { return !_sound.empty(); }
+    bool hasSound() const { return !_sound.empty() || (_feed && _feed->hasSound()); }
     // Whether sound plays at `rate` (when the movie has sound and not every frame plays).
     static bool soundPlaysAtRate(double rate)
     {
@@ -154,6 +165,8 @@ public:
     std::function<void()> onTimeJump;
     std::function<void()> onDidEnd;
     std::function<void()> onPictureChange;
+    // Playing waits for data (true) or goes on (false).
+    std::function<void(bool stalled)> onStall;
 
 private:
     MVMoviePlayer(int32_t timeScale, MVMoviePlayerOptions options);
@@ -170,6 +183,8 @@ private:
     void countPresented(const MVVideoDecodeWorker::Picture& picture, bool found, int direction);
     void scheduleNextTick();
     int64_t stepFor(int64_t time, int direction);
+    void checkSupply();
+    void setStalled(bool stalled);
 
     struct Visual {
         uint32_t trackID;
@@ -220,6 +235,15 @@ private:
     MVAudioLevelMeter _meter;
     std::unique_ptr<MVAudioOutput> _output;
     bool _soundDriving = false;
+
+    std::shared_ptr<MVPlaybackSupply> _supply;
+    std::shared_ptr<MVPlaybackFeed> _feed; // read by render() under _soundMutex
+    uint32_t _feedTrackID = 0;
+    int16_t _feedLayer = 0;
+    MVAudioMixSettings _feedSound;
+    std::vector<float> _feedBuffer;
+    bool _stalled = false;
+    bool _soundHeld = false; // under _soundMutex: the output plays silence and stands still
 
     std::shared_ptr<HXTimer> _timer;
     MVFrameCounts _counts;

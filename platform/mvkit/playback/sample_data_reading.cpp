@@ -1,6 +1,7 @@
 #include "platform/mvkit/playback/sample_data_reading.h"
 
 #include "platform/mvkit/playback/decoder_configuration.h"
+#include "platform/mvkit/streaming/network_data_cache.h"
 
 #include <cerrno>
 #include <sys/stat.h>
@@ -15,6 +16,15 @@ bool MVReadSampleBytes(
                 HXOSStatusErrorDomain, MVStatusInvalidSample, "A sample lies beyond the end of its file.");
         return false;
     };
+    // A movie still arriving over the network: bytes that are not there yet are not waited for (the
+    // player waits where the data ends); asking for them fetches them first.
+    if (auto cache = MVNetworkDataCache::cacheForPath(path); cache && !cache->hasRange(offset, size)) {
+        cache->want(offset);
+        if (outError)
+            *outError = HXError::withDescription(
+                HXOSStatusErrorDomain, MVStatusInvalidSample, "The sample has not arrived yet.");
+        return false;
+    }
     struct stat st { };
     if (::fstat(fd, &st) != 0) {
         if (outError)

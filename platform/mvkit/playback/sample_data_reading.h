@@ -9,6 +9,7 @@
 #include <string>
 
 // Replaces `outBytes` with the `size` bytes at `offset` of the open file `fd` (named `path` in errors).
+// A file still arriving over the network fails at once for bytes that have not arrived.
 // A range that runs past the end of the file fails with MVStatusInvalidSample before anything is allocated.
 bool MVReadSampleBytes(
     int fd, uint64_t offset, uint64_t size, MVBytes& outBytes, const std::string& path, HXError* outError);

@@ -162,8 +162,25 @@ std::shared_ptr<MVDecodedFrame> MVVideoTrackDecoder::frameAtTime(int64_t movieTi
             break;
         }
         int fed = feedNext(outError);
-        if (fed < 0)
-            return nullptr;
+        if (fed < 0) {
+            // The data stops here (a sample that has not arrived, or cannot be read): the pictures the
+            // decoder holds back still show; the next request starts again from a sync sample.
+            if (!_decoder || _nextSample < 0)
+                return nullptr;
+            std::vector<std::shared_ptr<MVDecodedFrame>> held;
+            _decoder->drain(held);
+            _nextSample = -1;
+            for (auto& f : held)
+                _pending.push_back(std::move(f));
+            while (!_pending.empty() && _pending.front()->time() <= target.time) {
+                best = _pending.front();
+                _pending.pop_front();
+            }
+            _pending.clear();
+            if (!best || best->time() != target.time)
+                return nullptr;
+            break;
+        }
         if (fed == 0)
             break;
     }

@@ -231,3 +231,20 @@ TEST(ClockTest, ABadRateStopsAndTimesStayInRange)
     f.clock.setDuration(1200);
     EXPECT_EQ(f.clock.currentTime(), 1200);
 }
+
+TEST(ClockTest, AHeldClockStandsStillAndGoesOnWithoutAJump)
+{
+    ClockFixture f;
+    f.clock.setRate(1);
+    f.run(1);
+    f.clock.setHeld(true);
+    f.run(2);
+    EXPECT_EQ(f.clock.currentTime(), 600);
+    EXPECT_EQ(f.clock.rate(), 1);
+    EXPECT_NEAR(f.clock.presentTime(), 600, 1e-6);
+    f.clock.setHeld(false);
+    f.run(0.5);
+    EXPECT_EQ(f.clock.currentTime(), 900);
+    // Only the rate change was reported: no jumps.
+    EXPECT_EQ(f.events, std::vector<std::string> { "rate 100" });
+}

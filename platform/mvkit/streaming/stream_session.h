@@ -1,0 +1,192 @@
+#pragma once
+// MVStreamSession: a network stream that plays as it arrives — an HLS playlist (on demand or live), an
+// RTSP session (over UDP, or over TCP when UDP is refused), RTP described by SDP or received at an
+// rtp:// location, or any other stream libavformat reads from a network location.
+//
+// A reading thread connects (libavformat, with an interrupt callback that ends every wait at a
+// deadline, so nothing waits on the network without end), reads the stream's packets and keeps them
+// for a picture thread; sound is decoded as it comes. The player takes pictures and sound through the
+// feed interface. While it works the session tells its owner, on the main thread, what it is doing
+// (connecting, negotiating, buffering, playing, waiting, failing), when the streams are known and when
+// enough is held to start; once a second it measures what arrives (data rate, packet loss, buffer).
+//
+// Times are movie units from the first media time received (an on-demand stream: from its start).
+#include "platform/basekit/error.h"
+#include "platform/mvkit/playback/playback_supply.h"
+#include "platform/mvkit/stream.h"
+#include "platform/mvkit/streaming/network_deadline.h"
+#include "platform/mvkit/streaming/stream_buffers.h"
+
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+class HXTimer;
+class MVRTPRelay;
+struct AVFormatContext;
+struct AVCodecContext;
+struct AVPacket;
+struct SwrContext;
+
+class MVStreamSession : public MVPlaybackFeed, public std::enable_shared_from_this<MVStreamSession> {
+public:
+    struct Options {
+        int32_t timeScale = 600;
+        double connectTimeout = 15; // to connect and learn the streams
+        double stallTimeout = 10; // no data this long while receiving: the stream is lost
+        double prerollSeconds = 1.0; // held before the stream counts as ready to play
+        double maxBufferSeconds = 30; // held ahead of the playhead at most
+    };
+    // What the session found, told once on the main thread.
+    struct Layout {
+        std::vector<MVStream::Description> streams;
+        int64_t duration = 0; // movie units; 0 for a live stream
+        bool live = false;
+        int width = 0, height = 0; // the picture, when there is one
+    };
+    // The owner's side, called on the main thread (never after cancel()).
+    struct Delegate {
+        std::function<void(long code, const std::string& text)> status;
+        std::function<void(const Layout& layout)> ready;
+        std::function<void()> prerolled;
+        std::function<void(const HXError& error)> failed;
+        std::function<void()> statisticsChanged;
+    };
+
+    static std::shared_ptr<MVStreamSession> start(const std::string& url, Options options, Delegate delegate);
+    // Whether `url` is one of the streams this session plays as a stream (not a movie file to download).
+    static bool isStreamURL(const std::string& url);
+    ~MVStreamSession() override;
+
+    // Stops reading and forgets the delegate; waits for the threads.
+    void cancel();
+
+    bool isLive() const { return _live; }
+    bool hasFailed() const { return _failed; }
+    const HXError& error() const { return _error; }
+    // The duration for the movie: the stream's, or for a live stream how far it has arrived.
+    int64_t durationValue() const;
+    std::shared_ptr<const MVStreamingStatistics> statistics() const { return _statistics; }
+
+    // MVPlaybackFeed.
+    int64_t availableUntil(int64_t time) override;
+    bool isFinished() const override;
+    double resumeAhead() const override { return _options.prerollSeconds * 2; }
+    int64_t resumeTime(int64_t time) override;
+    void stalled(bool stalled) override;
+    bool hasPictures() const override { return _videoIndex >= 0; }
+    bool hasSound() const override { return _audioIndex >= 0; }
+    std::optional<MVVideoDecodeWorker::Picture> pictureAt(int64_t time) override;
+    void readSound(int64_t position, int count, float* out) override;
+    void setSoundFormat(MVAudioFormat format) override;
+    int64_t seek(int64_t time) override;
+    int64_t playableDuration() const override;
+
+    // Told by the owner when the movie starts or stops playing (for the playing status).
+    void setPlaying(bool playing);
+
+private:
+    MVStreamSession(std::string url, Options options, Delegate delegate);
+    struct Packet {
+        AVPacket* packet = nullptr;
+        int64_t time = 0;
+        bool key = false;
+    };
+
+    // Reading thread.
+    void run();
+    bool open(HXError* outError);
+    bool openDecoders(HXError* outError);
+    void readPackets();
+    void handlePacket(AVPacket* packet);
+    void decodeSound(AVPacket* packet);
+    void dropOldData();
+    void performSeek(int64_t time);
+    // Whether the stream's server still answers (after a live stream ended); `outReason` says why not.
+    bool sourceAnswers(std::string* outReason);
+    void closeAll();
+    // Picture thread.
+    void decodePictures();
+
+    // Hops to the main thread; nothing runs after cancel().
+    void onMain(std::function<void(MVStreamSession&)> fn);
+    void postStatus(long code, const std::string& text);
+    void fail(const HXError& error);
+    void checkPreroll();
+    void showPlayingOrReady();
+    void sampleStatistics();
+    int64_t unitsFromSeconds(double seconds) const;
+    int64_t knownEnd() const; // the end of what arrived, in movie units
+
+    const std::string _url;
+    const Options _options;
+    Delegate _delegate;
+    MVNetworkDeadline _network; // every libavformat wait ends at its limit or when the session is cancelled
+
+    AVFormatContext* _context = nullptr;
+    int (*_defaultIOOpen)(AVFormatContext*, struct AVIOContext**, const char*, int, struct AVDictionary**)
+        = nullptr;
+    int (*_defaultIOClose)(AVFormatContext*, struct AVIOContext*) = nullptr;
+    std::vector<struct AVIOContext*> _openIO; // nested resources (playlist segments), for the byte count
+    int64_t _closedIOBytes = 0;
+    std::unique_ptr<MVRTPRelay> _relay;
+    bool _pushed = false; // the sender pushes (RTSP, RTP): nothing waits for the player
+    bool _rtsp = false;
+    std::atomic<int64_t> _missedPackets { 0 }; // RTP packets the demuxer gave up on (RTSP over UDP)
+    int64_t _estimatedRTPPackets = 0;
+
+    int _videoIndex = -1;
+    int _audioIndex = -1;
+    AVCodecContext* _videoCodec = nullptr;
+    AVCodecContext* _audioCodec = nullptr;
+    SwrContext* _resampler = nullptr;
+    int _resamplerRate = 0, _resamplerFormat = -1, _resamplerChannels = 0;
+    std::atomic<bool> _live { false };
+    int64_t _streamDuration = 0;
+    double _startSeconds = 0;
+    bool _haveStart = false;
+    double _lastPacketSeconds = 0; // reading thread
+
+    // Shared between the threads.
+    mutable std::mutex _mutex;
+    std::condition_variable _wake; // the picture thread waits for packets, the reader for room
+    std::deque<Packet> _videoPackets;
+    uint64_t _packetGeneration = 0; // a seek or a dropped stretch restarts the picture decoder
+    int64_t _videoEnd = 0; // movie units: how far the pictures arrived
+    int64_t _oldestVideo = 0;
+    bool _haveVideo = false;
+    int64_t _soundEndUnits = 0;
+    bool _haveSound = false;
+    int64_t _seekFloor = 0; // after a seek: nothing before this counts as arrived
+    std::optional<int64_t> _seekRequest;
+    bool _endOfStream = false;
+    std::atomic<bool> _failed { false };
+    HXError _error;
+    std::atomic<int64_t> _playhead { 0 };
+    std::atomic<int64_t> _bytes { 0 };
+    MVAudioFormat _soundFormat;
+    MVStreamSoundStore _sound;
+    MVStreamPictureQueue _pictures;
+    bool _stop = false;
+    std::thread _reader;
+    std::thread _pictureThread;
+
+    // Main thread.
+    std::shared_ptr<MVStreamingStatistics> _statistics;
+    std::shared_ptr<HXTimer> _statisticsTimer;
+    std::atomic<bool> _prerolled { false };
+    bool _playing = false;
+    bool _waiting = false;
+    long _lastStatus = -1;
+    int64_t _lastBytes = 0;
+    int64_t _lastExpected = 0;
+    int64_t _lastLost = 0;
+    double _lastSampleTime = 0;
+    std::shared_ptr<HXTimer> _playingStatusTimer;
+};

@@ -1,0 +1,368 @@
+// Streams played as they arrive, from real servers on loopback started by the tests: HLS written by the
+// ffmpeg command line (on demand, and live with a growing playlist) served over HTTP by python, RTSP
+// from GStreamer's server over UDP and over TCP, and RTP sent by the ffmpeg command line with its SDP.
+// Each becomes a streaming movie with one streaming track, tells what it does while it connects and
+// buffers, plays pictures and sound, and measures what arrives.
+#include "audio_capture.h"
+#include "stream_servers.h"
+
+#include "platform/basekit/notification_center.h"
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/playback/movie_playback.h"
+#include "platform/mvkit/stream.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <set>
+
+using namespace movara::test;
+
+namespace {
+
+struct StatusRecorder {
+    HXObserverToken token = 0;
+    std::vector<std::pair<int64_t, std::string>> statuses; // code (−1 for an error), text
+    int prerolls = 0;
+    HXObserverToken prerollToken = 0;
+    StatusRecorder()
+    {
+        auto& center = HXNotificationCenter::defaultCenter();
+        token = center.addObserver(MVMovieStatusStringPostedNotification, nullptr, [this](const HXNotification& n) {
+            const auto& info = n.userInfo();
+            int64_t flags = info.at(MVMovieStatusFlagsNotificationParameter).integerValue();
+            statuses.push_back({ (flags & MVMovieStatusFlagError) ? -1 : info.at(MVMovieStatusCodeNotificationParameter).integerValue(),
+                info.at(MVMovieStatusStringNotificationParameter).stringValue() });
+        });
+        prerollToken = center.addObserver(MVMoviePrerollCompleteNotification, nullptr, [this](const HXNotification& n) {
+            if (n.userInfo().at(MVMovieErrorNotificationParameter).integerValue() == 0)
+                ++prerolls;
+        });
+    }
+    ~StatusRecorder()
+    {
+        HXNotificationCenter::defaultCenter().removeObserver(token);
+        HXNotificationCenter::defaultCenter().removeObserver(prerollToken);
+    }
+    std::vector<int64_t> codes() const
+    {
+        std::vector<int64_t> out;
+        for (const auto& s : statuses)
+            if (out.empty() || out.back() != s.first)
+                out.push_back(s.first);
+        return out;
+    }
+    bool saw(int64_t code) const
+    {
+        return std::any_of(statuses.begin(), statuses.end(), [&](const auto& s) { return s.first == code; });
+    }
+    std::string lastError() const
+    {
+        for (auto it = statuses.rbegin(); it != statuses.rend(); ++it)
+            if (it->first == -1)
+                return it->second;
+        return {};
+    }
+};
+
+std::shared_ptr<MVMovie> openURL(const std::string& url)
+{
+    HXError error;
+    auto m = MVMovie::movieWithURL(*HXURL::URLWithString(url), &error);
+    EXPECT_TRUE(m) << error.localizedDescription();
+    return m;
+}
+
+double seconds(const MVMovie& m, int64_t units)
+{
+    return double(units) / m.timeScale();
+}
+
+// Plays `m` for `duration` seconds; answers how many different pictures were shown.
+int playAndCountPictures(MVMovie& m, MVMoviePlayback& playback, double duration)
+{
+    std::set<const void*> shown;
+    m.play();
+    runLoopUntil(
+        [&] {
+            const auto& pictures = playback.player().presentedPictures();
+            if (!pictures.empty() && pictures[0].picture.frame)
+                shown.insert(pictures[0].picture.frame.get());
+            return false;
+        },
+        duration);
+    return int(shown.size());
+}
+
+// The checks every stream that plays passes: one streaming track with its streams, the natural size,
+// the statuses from connecting to playing, pictures that change, data that arrives (at a rate, when it
+// is sent as it plays). The playback goes into `playback`.
+void expectPlaysAsAStream(MVMovie& m, const StatusRecorder& recorder, double playSeconds, bool sound,
+    bool realTime, std::shared_ptr<MVMoviePlayback>& playback)
+{
+    ASSERT_TRUE(runLoopUntil([&] { return m.loadState() >= MVMovieLoadStatePlayable || m.loadState() < 0; }, 30))
+        << recorder.lastError();
+    ASSERT_GE(m.loadState(), MVMovieLoadStatePlayable) << m.loadError().localizedDescription();
+    EXPECT_TRUE(m.isStreaming());
+    ASSERT_EQ(m.trackCount(), 1);
+    auto track = m.trackAtIndex(1);
+    EXPECT_EQ(track->mediaType(), MVMediaTypeStream);
+    auto streams = track->streams();
+    ASSERT_FALSE(streams.empty());
+    EXPECT_TRUE(streams[0]->isVideo());
+    EXPECT_EQ(streams[0]->name(), "H.264");
+    EXPECT_EQ(m.hasAudio(), sound);
+    EXPECT_TRUE(m.hasVideo());
+    EXPECT_EQ(m.naturalSize(), (std::pair<double, double> { 320, 240 }));
+    EXPECT_EQ(recorder.prerolls, 1);
+
+    playback = MVMoviePlayback::playbackForMovie(m.shared_from_this(), silentOptions());
+    int pictures = playAndCountPictures(m, *playback, playSeconds);
+    EXPECT_GT(pictures, int(playSeconds * 10)) << "25 pictures a second are sent";
+    EXPECT_GT(seconds(m, m.currentTime().timeValue), playSeconds - 2.5);
+    // Connecting, negotiating and buffering came before playing.
+    auto codes = recorder.codes();
+    auto at = [&](int64_t code) { return std::find(codes.begin(), codes.end(), code) - codes.begin(); };
+    EXPECT_LT(at(MVMovieStreamingStatusConnecting), at(MVMovieStreamingStatusNegotiating));
+    EXPECT_LT(at(MVMovieStreamingStatusNegotiating), at(MVMovieStreamingStatusBuffering));
+    EXPECT_LT(at(MVMovieStreamingStatusBuffering), int64_t(codes.size()));
+    EXPECT_TRUE(recorder.saw(MVMovieStreamingStatusPlaying));
+    EXPECT_EQ(recorder.lastError(), "");
+    // The figures of the last second.
+    if (realTime) {
+        EXPECT_GT(track->attributeForKey(MVTrackStreamingBitsPerSecondAttribute).realValue(), 10000);
+    }
+    EXPECT_GT(m.streamingStatistics()->bytesReceived, 20000);
+    m.stop();
+}
+
+// HLS of a 320x240 picture at 25 per second with sound, in one-second segments.
+std::vector<std::string> hlsArguments(const std::filesystem::path& playlist, int duration, bool live)
+{
+    std::vector<std::string> args = { "ffmpeg", "-nostdin", "-v", "error", "-y" };
+    if (live)
+        args.push_back("-re");
+    args.insert(args.end(),
+        { "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=" + std::to_string(duration), "-f", "lavfi",
+            "-i", "sine=frequency=440:sample_rate=44100:duration=" + std::to_string(duration), "-c:v", "libx264",
+            "-preset", "ultrafast", "-g", "25", "-pix_fmt", "yuv420p", "-c:a", "aac", "-f", "hls", "-hls_time", "1",
+            "-hls_playlist_type", live ? "event" : "vod", playlist.string() });
+    return args;
+}
+
+bool haveTools()
+{
+    return haveProgram("ffmpeg") && haveProgram("python3");
+}
+
+} // namespace
+
+TEST(StreamingHLSTest, AnOnDemandPlaylistPlaysSeeksAndHasItsDuration)
+{
+    if (!haveTools())
+        GTEST_SKIP() << "ffmpeg and python3 are needed";
+    TempDir dir;
+    ASSERT_EQ(runCommand(hlsArguments(dir / "vod.m3u8", 12, false)).status, 0);
+    RangeServer server(dir.path());
+    ASSERT_GT(server.port, 0);
+    StatusRecorder recorder;
+    auto m = openURL(server.url("vod.m3u8"));
+    ASSERT_TRUE(m);
+    EXPECT_TRUE(m->isStreaming());
+    std::shared_ptr<MVMoviePlayback> playback;
+    expectPlaysAsAStream(*m, recorder, 4, true, false, playback);
+    EXPECT_EQ(m->movieType(), MVMovieTypeStoredStream);
+    EXPECT_NEAR(seconds(*m, m->durationValue()), 12, 0.2);
+    // A seek goes there: playing goes on from 8 s.
+    m->setCurrentTime(MVMakeTime(8 * m->timeScale(), m->timeScale()));
+    m->play();
+    ASSERT_TRUE(runLoopUntil([&] { return seconds(*m, m->currentTime().timeValue) > 9; }, 15));
+    const auto& pictures = playback->player().presentedPictures();
+    ASSERT_FALSE(pictures.empty());
+    ASSERT_TRUE(pictures[0].picture.frame);
+    EXPECT_NEAR(seconds(*m, pictures[0].picture.start), seconds(*m, m->currentTime().timeValue), 0.5);
+    // It plays to its end and stops there.
+    EXPECT_TRUE(runLoopUntil([&] { return !m->isPlaying(); }, 15));
+    EXPECT_NEAR(seconds(*m, m->currentTime().timeValue), 12, 0.2);
+}
+
+TEST(StreamingHLSTest, AGrowingPlaylistPlaysAsALiveBroadcast)
+{
+    if (!haveTools())
+        GTEST_SKIP() << "ffmpeg and python3 are needed";
+    TempDir dir;
+    ServerProcess encoder(hlsArguments(dir / "live.m3u8", 40, true));
+    // Two segments are out before anybody listens.
+    ASSERT_TRUE(runLoopUntil([&] { return std::filesystem::exists(dir / "live2.ts"); }, 20));
+    RangeServer server(dir.path());
+    StatusRecorder recorder;
+    auto m = openURL(server.url("live.m3u8"));
+    ASSERT_TRUE(m);
+    std::shared_ptr<MVMoviePlayback> playback;
+    expectPlaysAsAStream(*m, recorder, 5, true, true, playback);
+    EXPECT_EQ(m->movieType(), MVMovieTypeLiveStream);
+    // A live stream's duration is what arrived; it grows.
+    int64_t before = m->durationValue();
+    m->play();
+    runLoopUntil([] { return false; }, 3);
+    EXPECT_GT(m->durationValue(), before + m->timeScale());
+    // It cannot be sent back in time: the playhead stays where the stream is.
+    int64_t now = m->currentTime().timeValue;
+    m->setCurrentTime(MVMakeTime(0, m->timeScale()));
+    runLoopUntil([] { return false; }, 0.3);
+    EXPECT_GE(m->currentTime().timeValue, now);
+    m->stop();
+}
+
+TEST(StreamingHLSTest, AStreamWhoseServerStopsFailsWithAClearErrorAndNeverBlocks)
+{
+    if (!haveTools())
+        GTEST_SKIP() << "ffmpeg and python3 are needed";
+    TempDir dir;
+    ServerProcess encoder(hlsArguments(dir / "live.m3u8", 60, true));
+    ASSERT_TRUE(runLoopUntil([&] { return std::filesystem::exists(dir / "live2.ts"); }, 20));
+    RangeServer server(dir.path());
+    StatusRecorder recorder;
+    auto m = openURL(server.url("live.m3u8"));
+    ASSERT_TRUE(runLoopUntil([&] { return m->loadState() >= MVMovieLoadStatePlayable; }, 30));
+    auto playback = MVMoviePlayback::playbackForMovie(m, silentOptions());
+    m->play();
+    runLoopUntil([] { return false; }, 2);
+    server.kill();
+    encoder.kill();
+    double longestPass = 0;
+    ASSERT_TRUE(runLoopUntil([&] { return !recorder.lastError().empty(); }, 40, &longestPass));
+    EXPECT_NE(recorder.lastError().find("The stream stopped"), std::string::npos) << recorder.lastError();
+    EXPECT_FALSE(m->isPlaying());
+    EXPECT_LT(longestPass, 0.5);
+}
+
+TEST(StreamingHLSTest, ALocationThatIsNotAStreamFailsToLoad)
+{
+    if (!haveTools())
+        GTEST_SKIP() << "ffmpeg and python3 are needed";
+    TempDir dir;
+    writeFile(dir / "broken.m3u8", "#EXTM3U\nthis is not a playlist\n");
+    RangeServer server(dir.path());
+    StatusRecorder recorder;
+    for (const auto& name : { "broken.m3u8", "missing.m3u8" }) {
+        auto m = openURL(server.url(name));
+        ASSERT_TRUE(runLoopUntil([&] { return m->loadState() == MVMovieLoadStateError; }, 20)) << name;
+        EXPECT_NE(m->loadError().localizedDescription().find("The stream cannot be"), std::string::npos)
+            << m->loadError().localizedDescription();
+    }
+}
+
+// ---- RTSP and RTP, each in a private network
+
+namespace {
+
+std::filesystem::path makeH264Movie(const TempDir& dir)
+{
+    auto path = dir / "h264.mp4";
+    runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+        "testsrc=size=320x240:rate=25:duration=30", "-c:v", "libx264", "-preset", "ultrafast", "-g", "25",
+        "-pix_fmt", "yuv420p", path.string() });
+    return path;
+}
+
+void playRTSP(const std::string& transports)
+{
+    TempDir dir;
+    auto movie = makeH264Movie(dir);
+    ServerProcess server({ pythonWithRTSPServer(), "-c", kRTSPServerScript, movie.string(), transports }, true);
+    ASSERT_FALSE(server.firstLine.empty());
+    StatusRecorder recorder;
+    auto m = openURL("rtsp://127.0.0.1:" + server.firstLine + "/test");
+    ASSERT_TRUE(m);
+    std::shared_ptr<MVMoviePlayback> playback;
+    expectPlaysAsAStream(*m, recorder, 5, false, true, playback);
+    // Over TCP nothing is lost.
+    if (transports == "tcp") {
+        EXPECT_EQ(m->streamingStatistics()->packetsLost, 0);
+    }
+    EXPECT_GT(m->trackAtIndex(1)->attributeForKey(MVTrackStreamingBufferDurationAttribute).realValue(), 0);
+}
+
+} // namespace
+
+TEST(StreamingRTSPTest, PlaysOverUDP)
+{
+    if (!haveTools() || pythonWithRTSPServer().empty())
+        GTEST_SKIP() << "ffmpeg, and python3 with GStreamer's RTSP server (gir1.2-gst-rtsp-server-1.0, "
+                        "python3-gi), are needed";
+    auto where = runInPrivateNetwork();
+    if (where == PrivateNetwork::Unavailable)
+        GTEST_SKIP() << "no private network namespace can be made here";
+    if (where == PrivateNetwork::Inside)
+        playRTSP("udp");
+}
+
+TEST(StreamingRTSPTest, PlaysOverTCPWhenTheServerRefusesUDP)
+{
+    if (!haveTools() || pythonWithRTSPServer().empty())
+        GTEST_SKIP() << "ffmpeg, and python3 with GStreamer's RTSP server (gir1.2-gst-rtsp-server-1.0, "
+                        "python3-gi), are needed";
+    auto where = runInPrivateNetwork();
+    if (where == PrivateNetwork::Unavailable)
+        GTEST_SKIP() << "no private network namespace can be made here";
+    if (where == PrivateNetwork::Inside)
+        playRTSP("tcp");
+}
+
+TEST(StreamingRTSPTest, AServerThatStopsMidStreamEndsWithAnError)
+{
+    if (!haveTools() || pythonWithRTSPServer().empty())
+        GTEST_SKIP() << "ffmpeg, and python3 with GStreamer's RTSP server, are needed";
+    auto where = runInPrivateNetwork();
+    if (where == PrivateNetwork::Unavailable)
+        GTEST_SKIP() << "no private network namespace can be made here";
+    if (where == PrivateNetwork::Done)
+        return;
+    TempDir dir;
+    auto movie = makeH264Movie(dir);
+    ServerProcess server({ pythonWithRTSPServer(), "-c", kRTSPServerScript, movie.string(), "tcp" }, true);
+    StatusRecorder recorder;
+    auto m = openURL("rtsp://127.0.0.1:" + server.firstLine + "/test");
+    ASSERT_TRUE(runLoopUntil([&] { return m->loadState() >= MVMovieLoadStatePlayable; }, 30));
+    auto playback = MVMoviePlayback::playbackForMovie(m, silentOptions());
+    m->play();
+    runLoopUntil([] { return false; }, 2);
+    server.kill();
+    double longestPass = 0;
+    ASSERT_TRUE(runLoopUntil([&] { return !recorder.lastError().empty(); }, 30, &longestPass));
+    EXPECT_NE(recorder.lastError().find("The stream stopped"), std::string::npos) << recorder.lastError();
+    EXPECT_FALSE(m->isPlaying());
+    EXPECT_LT(longestPass, 0.5);
+}
+
+TEST(StreamingRTPTest, PlaysRTPDescribedByItsSDP)
+{
+    if (!haveTools())
+        GTEST_SKIP() << "ffmpeg and python3 are needed";
+    auto where = runInPrivateNetwork();
+    if (where == PrivateNetwork::Unavailable)
+        GTEST_SKIP() << "no private network namespace can be made here";
+    if (where == PrivateNetwork::Done)
+        return;
+    TempDir dir;
+    int port = freeUDPPortPair();
+    ASSERT_GT(port, 0);
+    ServerProcess sender({ "ffmpeg", "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
+        "testsrc=size=320x240:rate=25:duration=30", "-c:v", "libx264", "-preset", "ultrafast", "-g", "25",
+        "-pix_fmt", "yuv420p", "-f", "rtp", "rtp://127.0.0.1:" + std::to_string(port), "-sdp_file",
+        (dir / "stream.sdp").string() });
+    auto written = [&] {
+        std::error_code ec;
+        return std::filesystem::file_size(dir / "stream.sdp", ec) > 0 && !ec;
+    };
+    ASSERT_TRUE(runLoopUntil(written, 10));
+    StatusRecorder recorder;
+    auto m = openURL(HXURL::fileURLWithPath((dir / "stream.sdp").string()).absoluteString());
+    ASSERT_TRUE(m);
+    std::shared_ptr<MVMoviePlayback> playback;
+    expectPlaysAsAStream(*m, recorder, 5, false, true, playback);
+    EXPECT_EQ(m->movieType(), MVMovieTypeLiveStream);
+    EXPECT_EQ(m->streamingStatistics()->packetsLost, 0);
+    EXPECT_GT(m->streamingStatistics()->packetsExpected, 100);
+}
