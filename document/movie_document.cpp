@@ -93,6 +93,7 @@ MVPMovieDocument::MVPMovieDocument(Token)
     _timeModeTC = preferenceIsOn("GeneralPreferenceShowTimeCode");
     registerReplacingAndLanguageActions();
     registerSavingActions();
+    registerPrintingActions();
     registerFindActions();
     registerFullScreenActions();
 }

@@ -590,8 +590,12 @@ public:
     bool rebuildSubtitlesMenu() const { return _rebuildSubtitlesMenu; }
     bool rebuildLanguageMenu() const { return _rebuildLanguageMenu; }
 
+    // Printing (movie_document_printing.cpp): the frame the window shows, on one page.
+    void printShowingPrintPanel(bool showPanels) override;
+
 private:
     void registerSavingActions();
+    void registerPrintingActions();
     bool writeSynchronously(const HXURL& url, HXSaveOperationType operation, const DidSaveHandler& didSave);
     bool beginBackgroundSave(const HXURL& url, HXSaveOperationType operation, DidSaveHandler didSave);
     bool installSavedFile(const std::string& path, HXError* outError);
