@@ -366,15 +366,17 @@ public:
     bool moviePostNetworkDiagnosticUI(const std::shared_ptr<class MVNetDiagnostic>& diagnostic);
     // The sheet ended: -1 (its "diagnose" button) runs the platform's diagnosis when it has one.
     void netDiagnosticsSheetDidEnd(long returnCode);
-    // Where the status text and the diagnosis of the sheet come from; both are looked up once per process
-    // in the platform's system-services bundle and are absent where it has none (then the sheet shows no
-    // status and its "diagnose" button is disabled).
+    // Where the status text and the diagnosis of the sheet come from: the desktop's network service
+    // (platformNetDiagnosticFunctions, set up once per process; tests put others in). A status that does
+    // not come (the service does not answer) leaves the sheet without one and its "diagnose" button
+    // disabled.
     struct NetDiagnosticFunctions {
         std::function<std::optional<std::pair<long, std::string>>(const class MVNetDiagnostic&)>
             copyNetworkStatus;
         std::function<void(const class MVNetDiagnostic&)> diagnoseProblemInteractively;
     };
     static NetDiagnosticFunctions& netDiagnosticFunctions();
+    static NetDiagnosticFunctions platformNetDiagnosticFunctions();
     // The sheet's status text: "description (status)", the description trimmed of line ends; empty when
     // there is no description.
     static std::string netDiagnosticStatusText(long status, const std::string& description);

@@ -4,12 +4,14 @@
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/import/movie_importer.h"
 #include "platform/mvkit/movie.h"
+#include "platform/mvkit/movie_delegate.h"
 
 extern "C" {
 #include <libavformat/avio.h>
 #include <libavutil/error.h>
 }
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +31,16 @@ HXError networkError(int code, const std::string& url)
         HXOSStatusErrorDomain, -2000, std::string("The movie cannot be fetched: ") + text);
     e.userInfo()[HXURLErrorKey] = url;
     return e;
+}
+
+// Opening failed before the server answered: no route, refused, timed out, or (EIO from the name lookup)
+// no such host.
+bool isUnreachable(int code)
+{
+    for (int e : { ECONNREFUSED, ETIMEDOUT, ENETUNREACH, EHOSTUNREACH, ENETDOWN, EHOSTDOWN, ECONNRESET, EIO })
+        if (code == AVERROR(e))
+            return true;
+    return false;
 }
 
 } // namespace
@@ -66,7 +78,10 @@ void MVMovieLoader::run()
     AVIOContext* in = nullptr;
     int status = avio_open2(&in, _url.c_str(), AVIO_FLAG_READ, &callback, nullptr);
     if (status < 0) {
-        deliverEnd(false, networkError(status, _url));
+        HXError error = networkError(status, _url);
+        if (isUnreachable(status))
+            error.userInfo()[MVNetworkUnreachableErrorKey] = true;
+        deliverEnd(false, error);
         return;
     }
     std::ofstream out(_cachePath, std::ios::binary | std::ios::trunc);
