@@ -19,15 +19,7 @@
 
 namespace {
 
-const std::string& moviePath()
-{
-    static std::string path = movara::bench::loopedMovie("two_hours.mp4",
-        { "-f", "lavfi", "-i", "testsrc=size=16x16:rate=120:duration=10", "-f", "lavfi", "-i",
-            "sine=sample_rate=8000:duration=10", "-c:v", "libx264", "-preset", "ultrafast", "-g", "120",
-            "-c:a", "aac", "-b:a", "16k", "-f", "mp4" },
-        { "-t", "7200", "-c", "copy", "-f", "mp4" });
-    return path;
-}
+const std::string& moviePath() { return movara::bench::twoHourMovie(); }
 
 void BM_OpenMovie_ours(benchmark::State& state)
 {

@@ -8,6 +8,7 @@
 #include "platform/basekit/timer.h"
 #include "platform/mvkit/media.h"
 #include "platform/mvkit/notifications.h"
+#include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/track.h"
 #include "platform/winkit/window.h"
 #include "player/window/window_controller.h"
@@ -49,10 +50,17 @@ double nominalFrameRate(const MVMovie& movie)
     return 0;
 }
 
+int64_t drawnPictures(const MVMovie& movie)
+{
+    auto playback = MVMoviePlayback::existingPlaybackForMovie(&movie);
+    return playback ? playback->player().frameCounts().drawn : 0;
+}
+
 void resetProbe(const MVMovie& movie, FrameRateProbe& probe)
 {
     probe.lastMovieSeconds = seconds(movie.currentTime(), 0);
     probe.lastWallSeconds = wallSeconds();
+    probe.lastDrawn = drawnPictures(movie);
 }
 
 MVPerfFrameRateSamples samplesOf(MVPMovieDocumentProfiling& fields)
@@ -82,6 +90,15 @@ void finish(MVPMovieDocument& document, MVPerfCollector& collector)
     collector.collectMemoryUsageWithLabel("playback_resident_memory");
     if (auto average = samplesOf(document.profiling()).average())
         collector.setDoubleTestValue(*average, "playback_avg_framerate");
+    // What became of the pictures since the play began.
+    if (auto& movie = document.movie())
+        if (auto playback = MVMoviePlayback::existingPlaybackForMovie(movie.get())) {
+            const MVFrameCounts& counts = playback->player().frameCounts();
+            collector.setLongLongTestValue(counts.presented, "playback_frames_presented");
+            collector.setLongLongTestValue(counts.drawn, "playback_frames_drawn");
+            collector.setLongLongTestValue(counts.late, "playback_frames_late");
+            collector.setLongLongTestValue(counts.dropped, "playback_frames_dropped");
+        }
 }
 
 } // namespace
@@ -119,9 +136,13 @@ void currentFPS(MVPMovieDocument& document, FrameRateProbe& probe)
     }
     // A loop back to the start moves the movie time backwards: that look gives a negative rate, which is
     // not counted.
-    double framesPerSecond = nominalFrameRate(*movie) * (movieNow - probe.lastMovieSeconds) / elapsed;
+    const int64_t drawn = drawnPictures(*movie);
+    double framesPerSecond = drawn > 0 && probe.lastDrawn >= 0
+        ? double(drawn - probe.lastDrawn) / elapsed
+        : nominalFrameRate(*movie) * (movieNow - probe.lastMovieSeconds) / elapsed;
     probe.lastMovieSeconds = movieNow;
     probe.lastWallSeconds = wallNow;
+    probe.lastDrawn = drawn;
     auto samples = samplesOf(document.profiling());
     samples.add(framesPerSecond);
     storeSamples(document.profiling(), samples);
@@ -144,6 +165,9 @@ void playerPlaybackTest(MVPMovieDocument& document, const HXNotification& notifi
         collector->setResultsPathFromEnvVar("MVPLAYERPLAYBACKRESULTSPATH");
         MVPerfCollector::setCollectorForTest(collector, kPlaybackProfile);
         collector->startMeasurementOfMainTask();
+        if (auto& movie = document.movie())
+            if (auto playback = MVMoviePlayback::existingPlaybackForMovie(movie.get()))
+                playback->player().resetFrameCounts();
         profileFPS(document);
         return;
     }

@@ -17,11 +17,13 @@ namespace MVPProfilingHooks {
 
 // Starts the half-second frame-rate samples of the document's movie.
 void profileFPS(MVPMovieDocument& document);
-// The movie's frame rate as played: its nominal rate scaled by how far the movie time moved against the
-// clock since the probe's last look (so a playback that falls behind shows a lower rate).
+// The movie's frame rate as played: the pictures its playback put on screen since the probe's last look,
+// per second of the clock (so a playback that drops pictures shows a lower rate). Before any picture
+// reaches a screen (a playback without a view) the nominal rate scaled by how far the movie time moved.
 struct FrameRateProbe {
     double lastMovieSeconds = -1;
     double lastWallSeconds = 0;
+    int64_t lastDrawn = -1;
 };
 // One sample, taken only while the movie plays.
 void currentFPS(MVPMovieDocument& document, FrameRateProbe& probe);

@@ -176,10 +176,14 @@ void MVMedia::setTimeScale(int32_t scale)
 void MVMedia::rebuildTimes()
 {
     const auto& samples = *_samples;
-    _times.resize(samples.size());
+    // A snapshot may hold the old times: those stay as they are.
+    if (_times.use_count() > 1)
+        _times = std::make_shared<std::vector<int64_t>>();
+    auto& times = *_times;
+    times.resize(samples.size());
     int64_t t = 0;
     for (size_t i = 0; i < samples.size(); ++i) {
-        _times[i] = t;
+        times[i] = t;
         t += samples[i].duration;
     }
     _duration = t;
@@ -189,8 +193,8 @@ int64_t MVMedia::sampleIndexAtTime(int64_t mediaTime) const
 {
     if (mediaTime < 0 || mediaTime >= _duration || _samples->empty())
         return -1;
-    auto it = std::upper_bound(_times.begin(), _times.end(), mediaTime);
-    int64_t index = int64_t(it - _times.begin()) - 1;
+    auto it = std::upper_bound(_times->begin(), _times->end(), mediaTime);
+    int64_t index = int64_t(it - _times->begin()) - 1;
     // Zero-length samples share their time with the next; take the one that lasts.
     while (index + 1 < int64_t(_samples->size()) && (*_samples)[size_t(index)].duration == 0)
         ++index;
@@ -279,7 +283,7 @@ std::optional<MVSample> MVMedia::getSampleReference(int64_t mediaTime) const
         return std::nullopt;
     const auto& r = (*_samples)[size_t(index)];
     MVSample s;
-    s.time = _times[size_t(index)];
+    s.time = (*_times)[size_t(index)];
     s.duration = r.duration;
     s.descriptionIndex = int32_t(r.descriptionIndex);
     s.flags = r.sync ? 0 : MVMediaSampleNotSync;
@@ -413,7 +417,13 @@ void MVMedia::restoreState(const State& state)
         _samples = std::make_shared<std::vector<MVSampleRecord>>(state.samples);
     _descriptions = state.descriptions;
     _dataReferences = state.dataReferences;
-    rebuildTimes();
+    if (state.sharedSamples && state.sharedTimes && state.sharedTimes->size() == _samples->size()) {
+        // The times taken with the samples are theirs (neither changes while a snapshot holds it).
+        _times = std::const_pointer_cast<std::vector<int64_t>>(state.sharedTimes);
+        _duration = _times->empty() ? 0 : _times->back() + _samples->back().duration;
+    } else {
+        rebuildTimes();
+    }
 }
 
 std::vector<MVSampleRecord>& MVMedia::mutableSamples()

@@ -74,7 +74,7 @@ public:
     // Samples.
     int64_t sampleCount() const { return int64_t(_samples->size()); }
     const std::vector<MVSampleRecord>& samples() const { return *_samples; }
-    int64_t sampleTime(int64_t index) const { return _times[size_t(index)]; } // decode time
+    int64_t sampleTime(int64_t index) const { return (*_times)[size_t(index)]; } // decode time
     // The sample whose decode span holds `mediaTime`; −1 outside the media.
     int64_t sampleIndexAtTime(int64_t mediaTime) const;
     // The sync sample at or before `index` (the sample itself when none is).
@@ -137,8 +137,10 @@ public:
         std::vector<MVSampleDescription> descriptions;
         std::vector<MVDataReference> dataReferences;
         std::shared_ptr<const std::vector<MVSampleRecord>> sharedSamples;
+        // The start times of `sharedSamples`, kept with them so that a restore need not add them up again.
+        std::shared_ptr<const std::vector<int64_t>> sharedTimes;
     };
-    State state() const { return { {}, _descriptions, _dataReferences, _samples }; }
+    State state() const { return { {}, _descriptions, _dataReferences, _samples, _times }; }
     void restoreState(const State& state);
 
     // The sum of the sample sizes.
@@ -157,7 +159,8 @@ private:
     std::vector<MVSampleRecord>& mutableSamples();
 
     std::shared_ptr<std::vector<MVSampleRecord>> _samples = std::make_shared<std::vector<MVSampleRecord>>();
-    std::vector<int64_t> _times;
+    // Every sample's start time, for the samples in _samples (shared with snapshots, like them).
+    std::shared_ptr<std::vector<int64_t>> _times = std::make_shared<std::vector<int64_t>>();
     std::vector<MVSampleDescription> _descriptions;
     std::vector<MVDataReference> _dataReferences;
     std::shared_ptr<std::vector<uint8_t>> _memory;

@@ -428,7 +428,7 @@ private:
     friend class MVMovieLoader;
     MVMovie() = default;
     void networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath,
-        const std::vector<MVImportedSubtitles>& subtitles = {}, std::vector<std::shared_ptr<void>> cacheLeases = {});
+        const std::vector<MVImportedSubtitles>& subtitles, std::vector<std::shared_ptr<void>> cacheLeases);
     void networkTransferEnded(bool ok, const HXError& error);
     void postNotification(const char* name, HXPropertyList::Dictionary userInfo = {});
     void setLoadState(int64_t state);

@@ -7,9 +7,15 @@
 #include "platform/mvkit/panorama/panorama_controller.h"
 #include "platform/winkit/event.h"
 
+extern "C" {
+#include <libavutil/frame.h>
+#include <libavutil/pixfmt.h>
+}
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <mutex>
 
 MVMovieView::MVMovieView(HXRect frame)
     : HXView(frame)
@@ -19,8 +25,11 @@ MVMovieView::MVMovieView(HXRect frame)
 
 MVMovieView::~MVMovieView()
 {
-    if (_playback)
+    if (_playback) {
         _playback->player().onPictureChange = nullptr;
+        if (_preparer)
+            _playback->player().setPreparer(_preparerKey.trackID, nullptr);
+    }
     if (_panoramaObserver)
         HXNotificationCenter::defaultCenter().removeObserver(_panoramaObserver);
 }
@@ -57,14 +66,20 @@ void MVMovieView::setMovie(const std::shared_ptr<MVMovie>& movie)
 {
     if (movie == _movie)
         return;
-    if (_playback)
+    if (_playback) {
         _playback->player().onPictureChange = nullptr;
+        if (_preparer)
+            _playback->player().setPreparer(_preparerKey.trackID, nullptr);
+    }
+    _preparer = nullptr;
+    _preparerKey = {};
+    _converted = nullptr;
     _movie = movie;
     _playback = movie ? MVMoviePlayback::playbackForMovie(movie) : nullptr;
     if (_movie && _undoManager)
         _movie->setUndoManager(_undoManager);
     if (_playback) {
-        _playback->player().onPictureChange = [this] { setNeedsDisplay(true); };
+        _playback->player().onPictureChange = [this] { pictureDidChange(); };
         _converter.setAdjustments(_playback->visualAdjustments());
     }
     observePanorama();
@@ -255,14 +270,7 @@ std::shared_ptr<HXImage> MVMovieView::imageForPictures(
     auto rep = HXBitmapImageRep::initWithSize(width, height);
     if (!rep)
         return nullptr;
-    auto prepare = [&](const Layer& layer) {
-        // The track's own video flags add to the view's.
-        auto flag
-            = [&](const char* key) { return layer.track && layer.track->attributeForKey(key).boolValue(); };
-        _converter.setHighQuality(_highQuality || flag(MVTrackHighQualityVideoAttribute));
-        _converter.setDeinterlace(_deinterlace || flag(MVTrackDeinterlaceVideoAttribute));
-        _converter.setSingleField(flag(MVTrackSingleFieldVideoAttribute));
-    };
+    auto prepare = [&](const Layer& layer) { prepareConverter(_converter, layer.track); };
 
     // One upright picture covering the whole movie and simply copied: converted straight to its place.
     const Layer& only = layers.front();
@@ -341,17 +349,28 @@ void MVMovieView::drawRect(HXRect dirtyRect)
     }
     _fillColor.setFill();
     HXRectFill(bounds());
+    _drawnAsLayer = false;
+    _drawnTexts.clear();
     if (drawPanorama(movieBounds())) {
         // A panorama's view takes the place of the pictures.
     } else if (_playback) {
         HXRect target = movieBounds();
-        // Converted at the size it is drawn, so scaling happens once, in the converter.
-        auto image = imageForPictures(_playback->player().presentedPictures(), target.size);
-        if (image && willDisplayImage)
-            image = willDisplayImage(*this, image);
-        if (image)
-            image->drawInRect(target);
+        if (singlePicture()) {
+            // The picture is the window's video layer (videoLayer): its rectangle stays clear here.
+            _drawnAsLayer = true;
+            _drawnVideoRect = videoRect();
+            HXRectFillUsingOperation(_drawnVideoRect, HXCompositeClear);
+        } else {
+            // Converted at the size it is drawn, so scaling happens once, in the converter.
+            auto image = imageForPictures(_playback->player().presentedPictures(), target.size);
+            if (image && willDisplayImage)
+                image = willDisplayImage(*this, image);
+            if (image)
+                image->drawInRect(target);
+        }
         drawTexts(target);
+        for (const auto& text : _playback->player().presentedTexts())
+            _drawnTexts.push_back(text.text);
     }
     if (_controllerVisible) {
         HXColor::colorWithCalibratedWhite(0.85).setFill();
@@ -391,6 +410,283 @@ void MVMovieView::drawTexts(HXRect target)
             it->text, HXMakeRect(band.origin.x + 4, band.origin.y, width, size.height), attributes);
         y += isFlipped() ? -(size.height + 2) : size.height + 2;
     }
+}
+
+// ---- Video layer
+
+namespace {
+
+// Buffers for the pictures converted on the decode thread, used again once the screen is done with them
+// (a fresh buffer of a few megabytes for every picture would cost the clearing of fresh pages).
+class MVImageBufferPool : public std::enable_shared_from_this<MVImageBufferPool> {
+public:
+    std::shared_ptr<MVImageBuffer> take()
+    {
+        std::unique_ptr<MVImageBuffer> buffer;
+        {
+            std::lock_guard lock(_mutex);
+            if (!_free.empty()) {
+                buffer = std::move(_free.back());
+                _free.pop_back();
+            }
+        }
+        if (!buffer)
+            buffer = std::make_unique<MVImageBuffer>();
+        std::weak_ptr<MVImageBufferPool> pool = weak_from_this();
+        return std::shared_ptr<MVImageBuffer>(buffer.release(), [pool](MVImageBuffer* b) {
+            if (auto self = pool.lock())
+                self->give(std::unique_ptr<MVImageBuffer>(b));
+            else
+                delete b;
+        });
+    }
+
+private:
+    void give(std::unique_ptr<MVImageBuffer> buffer)
+    {
+        std::lock_guard lock(_mutex);
+        if (_free.size() < 2)
+            _free.push_back(std::move(buffer));
+    }
+    std::mutex _mutex;
+    std::vector<std::unique_ptr<MVImageBuffer>> _free;
+};
+
+HXVideoPicture bgraPicture(const std::shared_ptr<const MVImageBuffer>& buffer, uint64_t serial)
+{
+    HXVideoPicture picture;
+    if (!buffer || buffer->pixels.empty())
+        return picture;
+    picture.format = HXVideoPixelFormat::BGRA;
+    picture.width = buffer->width;
+    picture.height = buffer->height;
+    picture.planes[0] = buffer->pixels.data();
+    picture.strides[0] = buffer->bytesPerRow;
+    picture.owner = buffer;
+    picture.serial = serial;
+    return picture;
+}
+
+// The frame's planes as they are, cropped to the geometry on whole chroma samples; an invalid picture
+// for formats a renderer does not take.
+HXVideoPicture yuvPicture(const std::shared_ptr<MVDecodedFrame>& frame, const MVApertureGeometry& g)
+{
+    HXVideoPicture picture;
+    const AVFrame* f = frame->avFrame();
+    const bool nv12 = f->format == AV_PIX_FMT_NV12;
+    if (!nv12 && f->format != AV_PIX_FMT_YUV420P && f->format != AV_PIX_FMT_YUVJ420P)
+        return picture;
+    if (f->width < 2 || f->height < 2 || f->linesize[0] <= 0 || f->linesize[1] <= 0 || (!nv12 && f->linesize[2] <= 0))
+        return picture;
+    int x = 0, y = 0, w = f->width, h = f->height;
+    if (g.cropWidth > 0 && g.cropHeight > 0) {
+        x = std::clamp(int(g.cropX) & ~1, 0, f->width - 2);
+        y = std::clamp(int(g.cropY) & ~1, 0, f->height - 2);
+        w = std::clamp(int(std::lround(g.cropWidth)), 2, f->width - x);
+        h = std::clamp(int(std::lround(g.cropHeight)), 2, f->height - y);
+    }
+    picture.format = nv12 ? HXVideoPixelFormat::NV12 : HXVideoPixelFormat::I420;
+    picture.width = w;
+    picture.height = h;
+    picture.planes[0] = f->data[0] + ptrdiff_t(y) * f->linesize[0] + x;
+    picture.strides[0] = f->linesize[0];
+    picture.planes[1] = f->data[1] + ptrdiff_t(y / 2) * f->linesize[1] + (nv12 ? x : x / 2);
+    picture.strides[1] = f->linesize[1];
+    if (!nv12) {
+        picture.planes[2] = f->data[2] + ptrdiff_t(y / 2) * f->linesize[2] + x / 2;
+        picture.strides[2] = f->linesize[2];
+    }
+    picture.bt709 = f->colorspace == AVCOL_SPC_BT709;
+    picture.fullRange = f->format == AV_PIX_FMT_YUVJ420P || f->color_range == AVCOL_RANGE_JPEG;
+    picture.owner = frame;
+    picture.serial = frame->serial();
+    return picture;
+}
+
+} // namespace
+
+void MVMovieView::prepareConverter(MVFrameConverter& converter, const std::shared_ptr<MVTrack>& track) const
+{
+    // The track's own video flags add to the view's.
+    auto flag = [&](const char* key) { return track && track->attributeForKey(key).boolValue(); };
+    converter.setHighQuality(_highQuality || flag(MVTrackHighQualityVideoAttribute));
+    converter.setDeinterlace(_deinterlace || flag(MVTrackDeinterlaceVideoAttribute));
+    converter.setSingleField(flag(MVTrackSingleFieldVideoAttribute));
+    if (_playback)
+        converter.setAdjustments(_playback->visualAdjustments());
+}
+
+std::optional<MVMovieView::SinglePicture> MVMovieView::singlePicture() const
+{
+    if (!_playback || willDisplayImage)
+        return std::nullopt;
+    const MVMoviePlayer::PresentedPicture* only = nullptr;
+    for (const auto& p : _playback->player().presentedPictures()) {
+        if (!p.picture.frame)
+            continue;
+        if (only)
+            return std::nullopt;
+        only = &p;
+    }
+    if (!only)
+        return std::nullopt;
+    SinglePicture single { *only, _movie ? _movie->trackByID(only->trackID) : nullptr, {} };
+    single.geometry = geometryFor(only->trackID, *only->picture.frame);
+    if (single.track) {
+        const MVAffine matrix = MVAffineForMatrixRecord(single.track->matrix());
+        auto mode = single.track->attributeForKey(MVTrackTransferModeAttribute);
+        const uint16_t graphicsMode = mode.isInteger() ? uint16_t(mode.integerValue()) : uint16_t(MVGraphicsModeCopy);
+        if (!matrix.isUprightScale()
+            || (graphicsMode != MVGraphicsModeCopy && graphicsMode != MVGraphicsModeDitherCopy
+                && graphicsMode != MVGraphicsModeComposition))
+            return std::nullopt;
+        const double w = single.track->width() > 0 ? single.track->width() : single.geometry.displayWidth;
+        const double h = single.track->height() > 0 ? single.track->height() : single.geometry.displayHeight;
+        MVPictureBox box = movieBox();
+        if (!box.isEmpty() && !(MVPictureBoxForTrack(w, h, matrix) == box))
+            return std::nullopt;
+    }
+    return single;
+}
+
+HXRect MVMovieView::videoRect() const
+{
+    HXRect rect = movieBounds();
+    if (!window())
+        return HXIntegralRect(rect);
+    HXRect base = convertRectToView(rect, nullptr);
+    const double x0 = std::round(base.origin.x), y0 = std::round(base.origin.y);
+    const double x1 = std::round(HXMaxX(base)), y1 = std::round(HXMaxY(base));
+    return convertRectFromView(HXMakeRect(x0, y0, x1 - x0, y1 - y0), nullptr);
+}
+
+void MVMovieView::pictureDidChange()
+{
+    // A new picture of the layer needs no drawing; new texts, or a change of how the movie is shown, do.
+    bool sameDrawing = _drawnAsLayer && _playback && singlePicture().has_value() && videoRect() == _drawnVideoRect;
+    if (sameDrawing) {
+        const auto& texts = _playback->player().presentedTexts();
+        sameDrawing = texts.size() == _drawnTexts.size();
+        for (size_t i = 0; sameDrawing && i < texts.size(); ++i)
+            sameDrawing = texts[i].text == _drawnTexts[i];
+    }
+    if (sameDrawing)
+        setNeedsVideoPresent();
+    else
+        setNeedsDisplay(true);
+}
+
+void MVMovieView::updatePreparer(const SinglePicture& single, int width, int height)
+{
+    if (!_playback)
+        return;
+    if (width <= 0 || height <= 0) {
+        if (_preparer)
+            _playback->player().setPreparer(_preparerKey.trackID, nullptr);
+        _preparer = nullptr;
+        _preparerKey = {};
+        return;
+    }
+    auto flag = [&](const char* key) { return single.track && single.track->attributeForKey(key).boolValue(); };
+    PreparerKey key { single.picture.trackID, width, height, _playback->visualAdjustments(),
+        _highQuality || flag(MVTrackHighQualityVideoAttribute), _deinterlace || flag(MVTrackDeinterlaceVideoAttribute),
+        flag(MVTrackSingleFieldVideoAttribute), _apertureMode };
+    if (_preparer && key == _preparerKey)
+        return;
+    if (_preparer && _preparerKey.trackID != key.trackID)
+        _playback->player().setPreparer(_preparerKey.trackID, nullptr);
+    auto converter = std::make_shared<MVFrameConverter>();
+    prepareConverter(*converter, single.track);
+    std::optional<MVSampleDescription> description;
+    if (single.track && single.track->media() && !single.track->media()->sampleDescriptions().empty())
+        description = single.track->media()->sampleDescriptions().front();
+    auto pool = std::make_shared<MVImageBufferPool>();
+    const MVApertureMode aperture = _apertureMode;
+    _preparer = std::make_shared<const MVVideoDecodeWorker::Preparer>(
+        [converter, pool, description, aperture, width, height](const MVDecodedFrame& frame) -> std::shared_ptr<const MVImageBuffer> {
+            MVApertureGeometry geometry;
+            if (description) {
+                geometry = MVApertureGeometryForDescription(*description, frame.width(), frame.height(), aperture);
+            } else {
+                geometry.cropWidth = geometry.displayWidth = frame.width();
+                geometry.cropHeight = geometry.displayHeight = frame.height();
+            }
+            auto buffer = pool->take();
+            if (!converter->convert(frame, geometry, width, height, *buffer))
+                return nullptr;
+            return buffer;
+        });
+    _preparerKey = key;
+    _playback->player().setPreparer(key.trackID, _preparer);
+}
+
+std::optional<HXVideoLayer> MVMovieView::videoLayer(const HXVideoLayerSupport& support)
+{
+    if (!_drawnAsLayer)
+        return std::nullopt;
+    auto single = singlePicture();
+    if (!single)
+        return std::nullopt;
+    HXVideoLayer layer;
+    layer.rect = _drawnVideoRect;
+    const HXRect base = convertRectToView(layer.rect, nullptr);
+    const int width = int(std::lround(base.size.width)), height = int(std::lround(base.size.height));
+    if (width < 1 || height < 1)
+        return std::nullopt;
+    const auto frame = single->picture.picture.frame;
+    const MVApertureGeometry geometry = single->geometry;
+    const auto track = single->track;
+
+    // Without a renderer the window composes the picture from this.
+    std::weak_ptr<HXObject> weak = weak_from_this();
+    layer.rgbPicture = [weak, frame, geometry, track](int w, int h) -> HXVideoPicture {
+        auto self = std::dynamic_pointer_cast<MVMovieView>(weak.lock());
+        if (!self)
+            return {};
+        MVFrameConverter converter;
+        self->prepareConverter(converter, track);
+        auto buffer = std::make_shared<MVImageBuffer>();
+        if (!converter.convert(*frame, geometry, w, h, *buffer))
+            return {};
+        return bgraPicture(buffer, frame->serial());
+    };
+
+    // As decoded, where the renderer scales YUV and nothing needs converting; else converted to the size
+    // shown, on the decode thread.
+    MVFrameConverter probe;
+    prepareConverter(probe, track);
+    const bool plain = probe.adjustments().isNeutral() && !probe.deinterlace() && !probe.singleField();
+    HXVideoPicture picture;
+    if (support.yuv && support.scales && plain)
+        picture = yuvPicture(frame, geometry);
+    if (picture.isValid()) {
+        updatePreparer(*single, 0, 0);
+    } else {
+        updatePreparer(*single, width, height);
+        const auto& presented = single->picture.picture;
+        if (presented.prepared && presented.preparedBy == _preparer.get() && presented.prepared->width == width
+            && presented.prepared->height == height) {
+            picture = bgraPicture(presented.prepared, frame->serial());
+        } else {
+            // The decode thread has not caught up with this size yet: this picture is converted here.
+            if (!_converted || _convertedSerial != frame->serial() || _converted->width != width
+                || _converted->height != height) {
+                auto buffer = std::make_shared<MVImageBuffer>();
+                prepareConverter(_converter, track);
+                if (_converter.convert(*frame, geometry, width, height, *buffer)) {
+                    _converted = buffer;
+                    _convertedSerial = frame->serial();
+                }
+            }
+            if (_converted && _convertedSerial == frame->serial())
+                picture = bgraPicture(_converted, frame->serial());
+        }
+    }
+    if (!picture.isValid())
+        return std::nullopt;
+    layer.picture = std::move(picture);
+    _playback->player().notePictureDrawn(frame->serial());
+    return layer;
 }
 
 // ---- Panoramas

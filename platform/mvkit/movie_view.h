@@ -5,10 +5,14 @@
 //
 // Texts of enabled text tracks (subtitles, captions) are drawn over the pictures.
 // The view plays the movie through the movie's MVMoviePlayback (which it holds while it shows the
-// movie) and redraws whenever a new picture is presented. The pictures of several visual tracks are
-// composed by their matrices, layers and graphics modes (picture_compositor.h). Before a picture is drawn the
-// image hook may replace it (full-screen filters). Edits go through the movie, which registers their undo
-// with the view's undo manager.
+// movie). A movie of one upright picture (the usual case) is not drawn with Cairo: the view hands its
+// window the decoded picture as a video layer (video_layer.h) and leaves the movie's rectangle clear in
+// its drawing, so a new picture costs no drawing at all; pictures go in their own YUV format where the
+// window's renderer scales them, and otherwise come converted to the size shown on the decode thread.
+// Texts and whatever is drawn over the movie stay in the drawing. The pictures of several visual tracks
+// are composed by their matrices, layers and graphics modes (picture_compositor.h) and drawn. Before a
+// picture is drawn the image hook may replace it (full-screen filters); with a hook the view draws too.
+// Edits go through the movie, which registers their undo with the view's undo manager.
 //
 // A panorama (VR) movie shows the view from its current node instead (panorama_controller.h): dragging
 // looks around, a click on a hot spot triggers it, the arrow keys nudge the view; it is not edited.
@@ -106,11 +110,14 @@ public:
     // and the letter keys are left to others.
     bool handleKeyDown(const HXEvent& event);
 
+    // The rectangle the picture takes on screen: movieBounds on whole pixels.
+    HXRect videoRect() const;
     // The panorama's hot spot at `point` (in the view's coordinates); null for none or another movie.
     std::shared_ptr<MVHotspot> hotspotAtPoint(HXPoint point);
 
     // HXView.
     void drawRect(HXRect dirtyRect) override;
+    std::optional<HXVideoLayer> videoLayer(const HXVideoLayerSupport& support) override;
     void keyDown(const HXEvent& event) override;
     void mouseDown(const HXEvent& event) override;
     void mouseDragged(const HXEvent& event) override;
@@ -120,6 +127,18 @@ public:
     bool validateUserInterfaceItem(const HXValidatedUserInterfaceItem& item) override;
 
 private:
+    // The one picture shown, when the movie is one upright picture copied into the movie's box.
+    struct SinglePicture {
+        MVMoviePlayer::PresentedPicture picture;
+        std::shared_ptr<MVTrack> track;
+        MVApertureGeometry geometry;
+    };
+    std::optional<SinglePicture> singlePicture() const;
+    void pictureDidChange();
+    // The converter settings a track shows with (the view's and the track's own video flags).
+    void prepareConverter(MVFrameConverter& converter, const std::shared_ptr<MVTrack>& track) const;
+    // Keeps the decode thread converting the track's pictures to `width` × `height` (or not, at 0 × 0).
+    void updatePreparer(const SinglePicture& single, int width, int height);
     void registerActions();
     bool canEdit() const;
     bool hasSelection() const;
@@ -145,6 +164,23 @@ private:
     bool _compatibleColors = false;
     MVApertureMode _apertureMode = MVApertureMode::Clean;
     MVFrameConverter _converter;
+    // Video layers: whether the last drawing left the picture to the layer, and what it drew over it.
+    bool _drawnAsLayer = false;
+    std::vector<std::string> _drawnTexts;
+    HXRect _drawnVideoRect = HXZeroRect;
+    // The decode thread's conversion and what it converts for.
+    std::shared_ptr<const MVVideoDecodeWorker::Preparer> _preparer;
+    struct PreparerKey {
+        uint32_t trackID = 0;
+        int width = 0, height = 0;
+        MVPictureAdjustments adjustments;
+        bool highQuality = false, deinterlace = false, singleField = false;
+        MVApertureMode aperture = MVApertureMode::Clean;
+        bool operator==(const PreparerKey&) const = default;
+    } _preparerKey;
+    // A picture converted here while the decode thread catches up with a new size.
+    std::shared_ptr<MVImageBuffer> _converted;
+    uint64_t _convertedSerial = 0;
     bool _highQuality = false;
     bool _deinterlace = false;
     HXUndoManager* _undoManager = nullptr;

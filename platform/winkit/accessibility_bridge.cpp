@@ -805,10 +805,10 @@ DBusMessage* HXAccessibilityBridge::Connection::handleAccessible(
         }
         return answer([&](Writer& w) {
             w.array("{ss}", [&](Writer& a) {
-                for (const auto& [key, value] : attributes)
+                for (const auto& attribute : attributes)
                     a.open(DBUS_TYPE_DICT_ENTRY, nullptr, [&](Writer& entry) {
-                        entry.string(key);
-                        entry.string(value);
+                        entry.string(attribute.first);
+                        entry.string(attribute.second);
                     });
             });
         });

@@ -15,6 +15,12 @@ public:
     void setVisible(bool) override {}
     void orderFront() override {}
     void present(cairo_surface_t*) override { _server.notePresent(); }
+    // Nothing is shown: pictures are composed only when the window's image is asked for.
+    std::optional<HXVideoLayerSupport> videoLayerSupport() const override { return HXVideoLayerSupport {}; }
+    void presentLayers(cairo_surface_t*, const std::vector<HXPixelRect>&, const std::vector<HXPlacedVideoLayer>&) override
+    {
+        _server.notePresent();
+    }
     void miniaturize() override {}
     void deminiaturize() override {}
     void setFullScreen(bool, const std::optional<HXScreen>&) override {}

@@ -5,6 +5,7 @@
 #include "platform/basekit/run_loop.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/event.h"
+#include "platform/winkit/sdl_window_renderer.h"
 #include "platform/winkit/sdl_window_shape.h"
 #include "platform/winkit/window.h"
 #include "platform/winkit/x11_gestures.h"
@@ -180,6 +181,10 @@ public:
                 int(std::lround(_server.primaryHeight() - HXMaxY(client))),
                 std::max(1, int(std::lround(client.size.width))), std::max(1, int(std::lround(client.size.height))),
                 flags);
+        // Other windows are shown through SDL's renderer, on the GPU where there is one.
+        const bool renders = !window.windowShape();
+        if (renders && !HXSDLWindowRenderer::rendersInSoftware())
+            flags |= SDL_WINDOW_OPENGL;
         if (!_sdl)
             _sdl = SDL_CreateWindow(window.title().c_str(), int(std::lround(client.origin.x)),
                 int(std::lround(_server.primaryHeight() - HXMaxY(client))),
@@ -190,12 +195,15 @@ public:
             return;
         }
         _server.registerWindow(SDL_GetWindowID(_sdl), std::static_pointer_cast<HXWindow>(window.shared_from_this()));
+        if (renders)
+            _renderer = HXSDLWindowRenderer::create(_sdl);
         update();
         applyShape();
     }
 
     ~SDLPlatformWindow() override
     {
+        _renderer.reset();
         if (_sdl) {
             _server.unregisterWindow(SDL_GetWindowID(_sdl));
             SDL_DestroyWindow(_sdl);
@@ -280,11 +288,33 @@ public:
             SDL_RaiseWindow(_sdl);
     }
 
+    std::optional<HXVideoLayerSupport> videoLayerSupport() const override
+    {
+        if (!_renderer || _window.windowShape())
+            return std::nullopt;
+        return _renderer->support();
+    }
+
+    void presentLayers(cairo_surface_t* surface, const std::vector<HXPixelRect>& damage,
+        const std::vector<HXPlacedVideoLayer>& layers) override
+    {
+        if (_renderer)
+            _renderer->present(surface, damage, layers);
+        else
+            present(surface);
+    }
+
     void present(cairo_surface_t* surface) override
     {
         if (!_sdl || !surface)
             return;
         cairo_surface_flush(surface);
+        if (_renderer) {
+            // A window that took a shape after it was made keeps its renderer.
+            _renderer->present(surface,
+                { { 0, 0, cairo_image_surface_get_width(surface), cairo_image_surface_get_height(surface) } }, {});
+            return;
+        }
         SDL_Surface* target = SDL_GetWindowSurface(_sdl);
         if (!target)
             return;
@@ -351,6 +381,7 @@ private:
     HXSDLWindowServer& _server;
     HXWindow& _window;
     SDL_Window* _sdl = nullptr;
+    std::unique_ptr<HXSDLWindowRenderer> _renderer;
     bool _applying = false;
     bool _shaped = false;
     // The keep-above state we told the window manager for a full-screen window (none: SDL's holds).

@@ -407,6 +407,12 @@ void HXView::setNeedsDisplayInRect(HXRect rect)
     invalidateWindow();
 }
 
+void HXView::setNeedsVideoPresent()
+{
+    if (auto w = window())
+        w->setNeedsVideoPresent();
+}
+
 void HXView::invalidateWindow()
 {
     if (auto w = window())

@@ -5,10 +5,12 @@
 // with y down.
 #include "platform/drawing/geometry.h"
 #include "platform/winkit/responder.h"
+#include "platform/winkit/video_layer.h"
 
 #include <cairo.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -116,6 +118,16 @@ public:
     void displayIfNeeded();
     // The rectangle (bounds coordinates) waiting to be drawn; zero when clean.
     HXRect dirtyRect() const { return _dirtyRect; }
+
+    // Video (video_layer.h): the picture this view shows under its drawing, for a backend that composes
+    // as `support` says; none by default. setNeedsVideoPresent: the picture changed but nothing drawn
+    // did, so the window shows it again without drawing any view.
+    virtual std::optional<HXVideoLayer> videoLayer(const HXVideoLayerSupport& support)
+    {
+        (void)support;
+        return std::nullopt;
+    }
+    void setNeedsVideoPresent();
 
     // Events.
     // The deepest visible view under `point` (in the superview's coordinates), or null.

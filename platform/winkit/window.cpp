@@ -77,6 +77,8 @@ HXWindow::~HXWindow()
         _animationTimer->invalidate();
     if (_backing)
         cairo_surface_destroy(_backing);
+    if (_composed)
+        cairo_surface_destroy(_composed);
 }
 
 void HXWindow::bind() const
@@ -1104,6 +1106,28 @@ void HXWindow::ensureBacking()
         cairo_surface_destroy(_backing);
     _backing = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, w, h);
     _frameView->setNeedsDisplay(true);
+    _videoLayersValid = false;
+}
+
+void HXWindow::noteDamage(HXRect base)
+{
+    const int height = cairo_image_surface_get_height(_backing);
+    const int width = cairo_image_surface_get_width(_backing);
+    const int x0 = std::max(0, int(std::floor(base.origin.x)));
+    const int x1 = std::min(width, int(std::ceil(HXMaxX(base))));
+    const int y0 = std::max(0, int(std::floor(height - HXMaxY(base))));
+    const int y1 = std::min(height, int(std::ceil(height - base.origin.y)));
+    if (x1 <= x0 || y1 <= y0)
+        return;
+    HXPixelRect rect { x0, y0, x1 - x0, y1 - y0 };
+    // A few rectangles at most: a new one that touches the last grows it.
+    if (!_damage.empty() && !HXIntersectionPixelRect(_damage.back(), { rect.x - 1, rect.y - 1, rect.width + 2, rect.height + 2 }).isEmpty())
+        _damage.back() = HXUnionPixelRect(_damage.back(), rect);
+    else if (_damage.size() >= 8)
+        _damage.back() = HXUnionPixelRect(_damage.back(), rect);
+    else
+        _damage.push_back(rect);
+    _composedValid = false;
 }
 
 void HXWindow::drawWindow(bool onlyDirty)
@@ -1116,6 +1140,9 @@ void HXWindow::drawWindow(bool onlyDirty)
         return;
     _frameView->drawTree(_backing, _frameView->frame().size.height, clip);
     cairo_surface_flush(_backing);
+    noteDamage(clip);
+    // Drawing may move or change the pictures of the views that show video.
+    _videoLayersValid = false;
     _needsFlush = true;
 }
 
@@ -1128,13 +1155,16 @@ void HXWindow::display()
 void HXWindow::displayIfNeeded()
 {
     bind();
-    if (!_viewsNeedDisplay && _backing)
+    if (!_viewsNeedDisplay && !_needsVideoPresent && _backing)
         return;
     if (!_backing) {
         display();
         return;
     }
-    drawWindow(true);
+    if (_viewsNeedDisplay)
+        drawWindow(true);
+    if (_needsVideoPresent)
+        _needsFlush = true;
     flushWindow();
 }
 
@@ -1145,8 +1175,125 @@ void HXWindow::displayRectOfView(HXView& view, HXRect rect)
     HXRect base = view.convertRectToView(rect, nullptr);
     _frameView->drawTree(_backing, _frameView->frame().size.height, base);
     cairo_surface_flush(_backing);
+    noteDamage(base);
+    _videoLayersValid = false;
     _needsFlush = true;
     flushWindow();
+}
+
+void HXWindow::setNeedsVideoPresent()
+{
+    _needsVideoPresent = true;
+    _videoLayersValid = false;
+    _composedValid = false;
+}
+
+HXVideoLayerSupport HXWindow::videoLayerSupport() const
+{
+    if (_platform)
+        if (auto support = _platform->videoLayerSupport())
+            return *support;
+    return {};
+}
+
+namespace {
+
+void collectLayers(HXView& view, const HXVideoLayerSupport& support, int width, int height,
+    std::vector<std::shared_ptr<HXVideoLayer>>& store, std::vector<HXPlacedVideoLayer>& placed)
+{
+    if (view.isHidden())
+        return;
+    if (auto layer = view.videoLayer(support); layer && layer->picture.isValid()) {
+        auto pixels = [&](HXRect r) {
+            HXRect base = view.convertRectToView(r, nullptr);
+            const int x0 = int(std::lround(base.origin.x)), x1 = int(std::lround(HXMaxX(base)));
+            const int y0 = int(std::lround(height - HXMaxY(base))), y1 = int(std::lround(height - base.origin.y));
+            return HXPixelRect { x0, y0, x1 - x0, y1 - y0 };
+        };
+        HXPixelRect rect = pixels(layer->rect);
+        HXPixelRect visible = HXIntersectionPixelRect(
+            HXIntersectionPixelRect(rect, pixels(view.visibleRect())), { 0, 0, width, height });
+        if (!rect.isEmpty() && !visible.isEmpty()) {
+            store.push_back(std::make_shared<HXVideoLayer>(std::move(*layer)));
+            placed.push_back({ rect, visible, store.back().get() });
+        }
+    }
+    for (auto& sub : view.subviews())
+        collectLayers(*sub, support, width, height, store, placed);
+}
+
+} // namespace
+
+void HXWindow::collectVideoLayers()
+{
+    if (_videoLayersValid)
+        return;
+    _videoLayersValid = true;
+    _composedValid = false;
+    std::vector<std::shared_ptr<HXVideoLayer>> store;
+    std::vector<HXPlacedVideoLayer> placed;
+    if (_backing)
+        collectLayers(*_frameView, videoLayerSupport(), cairo_image_surface_get_width(_backing),
+            cairo_image_surface_get_height(_backing), store, placed);
+    _videoLayerStore = std::move(store);
+    _videoLayers = std::move(placed);
+}
+
+const std::vector<HXPlacedVideoLayer>& HXWindow::videoLayers()
+{
+    bind();
+    collectVideoLayers();
+    return _videoLayers;
+}
+
+cairo_surface_t* HXWindow::composedSurface()
+{
+    collectVideoLayers();
+    if (_videoLayers.empty() || !_backing)
+        return _backing;
+    const int width = cairo_image_surface_get_width(_backing), height = cairo_image_surface_get_height(_backing);
+    if (_composed && (cairo_image_surface_get_width(_composed) != width || cairo_image_surface_get_height(_composed) != height)) {
+        cairo_surface_destroy(_composed);
+        _composed = nullptr;
+        _composedValid = false;
+    }
+    if (_composed && _composedValid)
+        return _composed;
+    if (!_composed)
+        _composed = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height);
+    cairo_t* cr = cairo_create(_composed);
+    cairo_set_operator(cr, CAIRO_OPERATOR_CLEAR);
+    cairo_paint(cr);
+    cairo_set_operator(cr, CAIRO_OPERATOR_SOURCE);
+    for (const auto& placed : _videoLayers) {
+        const HXVideoLayer& layer = *placed.layer;
+        const HXPixelRect& r = placed.rect;
+        HXVideoPicture picture = layer.picture;
+        // YUV is converted by the layer's producer, at the size shown; BGRA is scaled here.
+        if (picture.isYUV())
+            picture = layer.rgbPicture ? layer.rgbPicture(r.width, r.height) : HXVideoPicture {};
+        if (!picture.isValid() || picture.isYUV())
+            continue;
+        cairo_surface_t* image = cairo_image_surface_create_for_data(const_cast<unsigned char*>(picture.planes[0]),
+            CAIRO_FORMAT_ARGB32, picture.width, picture.height, picture.strides[0]);
+        cairo_save(cr);
+        cairo_rectangle(cr, placed.visible.x, placed.visible.y, placed.visible.width, placed.visible.height);
+        cairo_clip(cr);
+        cairo_translate(cr, r.x, r.y);
+        cairo_scale(cr, double(r.width) / picture.width, double(r.height) / picture.height);
+        cairo_set_source_surface(cr, image, 0, 0);
+        cairo_pattern_set_extend(cairo_get_source(cr), CAIRO_EXTEND_PAD);
+        cairo_paint(cr);
+        cairo_restore(cr);
+        cairo_surface_destroy(image);
+    }
+    cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    cairo_set_source_surface(cr, _backing, 0, 0);
+    cairo_paint(cr);
+    cairo_destroy(cr);
+    cairo_surface_flush(_composed);
+    _composedValid = true;
+    return _composed;
 }
 
 void HXWindow::update()
@@ -1167,8 +1314,19 @@ void HXWindow::flushWindow()
     if (HXApplication::hasSharedApplication() && HXApplication::sharedApplication()->areScreenUpdatesDisabled())
         return;
     _needsFlush = false;
-    if (_platform && _backing)
-        _platform->present(_backing);
+    _needsVideoPresent = false;
+    if (!_platform || !_backing) {
+        _damage.clear();
+        return;
+    }
+    collectVideoLayers();
+    if (_platform->videoLayerSupport()) {
+        _platform->presentLayers(_backing, _damage, _videoLayers);
+    } else {
+        // A backend without a compositor is given the window composed here.
+        _platform->present(composedSurface());
+    }
+    _damage.clear();
 }
 
 void HXWindow::flushWindowIfNeeded() { flushWindow(); }
@@ -1176,15 +1334,17 @@ void HXWindow::flushWindowIfNeeded() { flushWindow(); }
 bool HXWindow::writeRenderedPNG(const std::string& path)
 {
     drawWindow(false);
-    return _backing && cairo_surface_write_to_png(_backing, path.c_str()) == CAIRO_STATUS_SUCCESS;
+    cairo_surface_t* surface = composedSurface();
+    return surface && cairo_surface_write_to_png(surface, path.c_str()) == CAIRO_STATUS_SUCCESS;
 }
 
 std::shared_ptr<HXBitmapImageRep> HXWindow::renderedImageRep()
 {
     drawWindow(false);
-    if (!_backing)
+    cairo_surface_t* surface = composedSurface();
+    if (!surface)
         return nullptr;
-    auto rep = HXBitmapImageRep::imageRepWithCairoSurface(_backing);
+    auto rep = HXBitmapImageRep::imageRepWithCairoSurface(surface);
     return rep ? rep->copy() : nullptr;
 }
 
@@ -1192,15 +1352,16 @@ uint32_t HXWindow::renderedPixelRGBA(int x, int y)
 {
     if (!_backing || _viewsNeedDisplay)
         drawWindow(!(!_backing));
-    if (!_backing)
+    cairo_surface_t* surface = composedSurface();
+    if (!surface)
         return 0;
-    int w = cairo_image_surface_get_width(_backing), h = cairo_image_surface_get_height(_backing);
+    int w = cairo_image_surface_get_width(surface), h = cairo_image_surface_get_height(surface);
     if (x < 0 || y < 0 || x >= w || y >= h)
         return 0;
-    cairo_surface_flush(_backing);
-    const unsigned char* data = cairo_image_surface_get_data(_backing);
+    cairo_surface_flush(surface);
+    const unsigned char* data = cairo_image_surface_get_data(surface);
     uint32_t argb;
-    std::memcpy(&argb, data + size_t(y) * cairo_image_surface_get_stride(_backing) + size_t(x) * 4, 4);
+    std::memcpy(&argb, data + size_t(y) * cairo_image_surface_get_stride(surface) + size_t(x) * 4, 4);
     uint32_t a = argb >> 24, r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
     if (a && a != 255) {
         r = std::min(255u, (r * 255 + a / 2) / a);

@@ -315,6 +315,15 @@ public:
     void flushWindowIfNeeded();
     // The window's pixels (menu bar and content, top row first), as last displayed.
     cairo_surface_t* backingSurface() const { return _backing; }
+    // A view's picture changed (HXView::setNeedsVideoPresent): the next display pass shows it.
+    void setNeedsVideoPresent();
+    bool needsVideoPresent() const { return _needsVideoPresent; }
+    // The video layers of the visible views, back to front, placed in the window's pixels as the last
+    // display pass (or this call, when none has run since a change) found them.
+    const std::vector<HXPlacedVideoLayer>& videoLayers();
+    // What the backend can do with pictures (what the headless backend and windows without a backend
+    // report: any YUV picture at any size, composed in software when asked for).
+    HXVideoLayerSupport videoLayerSupport() const;
     // Draws everything now and returns a copy of the pixels as a PNG file's bytes.
     bool writeRenderedPNG(const std::string& path);
     // Draws everything now and returns a copy of the pixels (menu bar and content).
@@ -354,6 +363,10 @@ private:
     void applyFrame(HXRect frame, bool display);
     void ensureBacking();
     void drawWindow(bool onlyDirty);
+    void noteDamage(HXRect baseRect);
+    void collectVideoLayers();
+    // The drawn pixels with the video layers composed under them (the backing itself when there are none).
+    cairo_surface_t* composedSurface();
     void setVisible(bool visible);
     void mouseDownInWindow(const HXEvent& event);
     void dragWindow(const HXEvent& mouseDown);
@@ -407,6 +420,15 @@ private:
     int _flushDisabled = 0;
     bool _needsFlush = false;
     cairo_surface_t* _backing = nullptr;
+    // Video layers: collected from the views at each present; _damage is what was drawn since the last
+    // one; _composed caches the software composition.
+    bool _needsVideoPresent = false;
+    bool _videoLayersValid = false;
+    std::vector<std::shared_ptr<HXVideoLayer>> _videoLayerStore;
+    std::vector<HXPlacedVideoLayer> _videoLayers;
+    std::vector<HXPixelRect> _damage;
+    cairo_surface_t* _composed = nullptr;
+    bool _composedValid = false;
     std::shared_ptr<class HXTimer> _animationTimer;
     std::shared_ptr<HXView> _mouseDownView;
     std::unique_ptr<HXPlatformWindow> _platform;

@@ -6,6 +6,7 @@
 #include "platform/drawing/region.h"
 #include "platform/winkit/cursor.h"
 #include "platform/winkit/screen.h"
+#include "platform/winkit/video_layer.h"
 
 #include <cairo.h>
 
@@ -26,6 +27,17 @@ public:
     virtual void orderFront() = 0;
     // The client area (menu bar and content, top row first) was drawn into `surface`: show it.
     virtual void present(cairo_surface_t* surface) = 0;
+    // Backends that compose video layers (video_layer.h) say what they can do with pictures, and are
+    // then given presentLayers instead of present: `surface` as there, of which only `damage` changed
+    // since the last call (everything after a change of size), over `layers`, back to front.
+    virtual std::optional<HXVideoLayerSupport> videoLayerSupport() const { return std::nullopt; }
+    virtual void presentLayers(cairo_surface_t* surface, const std::vector<HXPixelRect>& damage,
+        const std::vector<HXPlacedVideoLayer>& layers)
+    {
+        (void)damage;
+        (void)layers;
+        present(surface);
+    }
     virtual void miniaturize() = 0;
     virtual void deminiaturize() = 0;
     virtual void setFullScreen(bool fullScreen, const std::optional<HXScreen>& screen) = 0;

@@ -172,8 +172,9 @@ TEST(SaveCrashAppTest, AKillAtAnyMomentOfASaveLosesNothing)
             EXPECT_TRUE(processState(stopped) == 0 || processState(stopped) == 'Z') << "the worker outlived its player";
         } else {
             ASSERT_EQ(::kill(stopped, SIGKILL), 0);
-            if (c.killed == Killed::Player)
+            if (c.killed == Killed::Player) {
                 EXPECT_EQ(user.waitForExit(player, 10), 128 + SIGKILL);
+            }
         }
         reply.wait();
 

@@ -1,5 +1,7 @@
 #include "platform/mvkit/playback/decoder.h"
 
+#include <atomic>
+
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavutil/channel_layout.h>
@@ -11,6 +13,8 @@ extern "C" {
 MVDecodedFrame::MVDecodedFrame(AVFrame* frame)
     : _frame(frame)
 {
+    static std::atomic<uint64_t> next { 1 };
+    _serial = next.fetch_add(1, std::memory_order_relaxed);
 }
 
 MVDecodedFrame::~MVDecodedFrame()

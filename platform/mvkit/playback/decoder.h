@@ -24,6 +24,8 @@ public:
     MVDecodedFrame& operator=(const MVDecodedFrame&) = delete;
 
     const AVFrame* avFrame() const { return _frame; }
+    // A number no other frame of the process has: tells pictures apart where addresses are reused.
+    uint64_t serial() const { return _serial; }
     // Presentation time in media units (INT64_MIN when the decoder gave none).
     int64_t time() const;
     // Duration in media units (0 when unknown).
@@ -36,6 +38,7 @@ public:
 
 private:
     AVFrame* _frame;
+    uint64_t _serial;
 };
 
 class MVDecoder {

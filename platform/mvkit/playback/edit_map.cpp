@@ -16,6 +16,12 @@ int64_t mulDivFloor(int64_t a, int64_t b, int64_t c)
     return int64_t(q);
 }
 
+// a * b / c rounded toward positive infinity.
+int64_t mulDivCeil(int64_t a, int64_t b, int64_t c)
+{
+    return -mulDivFloor(-a, b, c);
+}
+
 } // namespace
 
 MVEditMap::MVEditMap(const std::vector<MVEditListEntry>& edits, int32_t movieTimeScale,
@@ -72,6 +78,6 @@ std::optional<int64_t> MVEditMap::mediaTimeAt(int64_t movieTime) const
 int64_t MVEditMap::movieTimeForMediaTime(const Segment& s, int64_t mediaTime) const
 {
     return s.movieStart
-        + mulDivFloor(
+        + mulDivCeil(
             mediaTime - s.mediaTime, int64_t(_movieScale) * 0x10000, int64_t(_mediaScale) * s.mediaRate);
 }

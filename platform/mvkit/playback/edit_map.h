@@ -33,7 +33,10 @@ public:
     std::optional<int64_t> mediaTimeAt(int64_t movieTime) const;
     // Media units the segment covers.
     int64_t mediaDuration(const Segment& segment) const;
-    // The movie time at which `mediaTime` shows inside `segment` (rounded down).
+    // The first movie time at which `mediaTime` shows inside `segment` (rounded up, so that mediaTimeAt
+    // of the answer is `mediaTime` or later: rounded down, a picture could start at a movie time that
+    // still shows the one before it, and at 60 pictures a second in a movie of milliseconds every third
+    // picture would never be shown).
     int64_t movieTimeForMediaTime(const Segment& segment, int64_t mediaTime) const;
 
 private:

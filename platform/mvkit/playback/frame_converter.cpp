@@ -12,6 +12,7 @@ extern "C" {
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -118,18 +119,57 @@ bool MVFrameConverter::convert(const MVDecodedFrame& decoded, const MVApertureGe
         AV_PIX_FMT_BGRA, flags, nullptr, nullptr, nullptr);
     if (!_sws)
         return false;
+    // YUV pictures tagged BT.709 (or in full range) are read so; untagged ones as BT.601, as players
+    // and libswscale read them.
+    const std::array<int, 8> colorKey { cropW, sourceHeight, frame->format, width, height, flags,
+        int(frame->colorspace), int(frame->color_range) };
+    const bool newContext = colorKey != _colorKey;
+    if (newContext) {
+        _colorKey = colorKey;
+        _alphaFilled = false;
+    }
+    if (newContext && !(desc->flags & AV_PIX_FMT_FLAG_RGB) && desc->nb_components >= 3) {
+        int* inverse = nullptr;
+        int* table = nullptr;
+        int sourceRange = 0, destinationRange = 0, brightness = 0, contrast = 0, saturation = 0;
+        if (sws_getColorspaceDetails(_sws, &inverse, &sourceRange, &table, &destinationRange, &brightness,
+                &contrast, &saturation)
+            >= 0) {
+            const int space = frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
+            const bool full = sourceRange || frame->color_range == AVCOL_RANGE_JPEG;
+            sws_setColorspaceDetails(_sws, sws_getCoefficients(space), full ? 1 : 0, table, destinationRange,
+                brightness, contrast, saturation);
+        }
+    }
     out.width = width;
     out.height = height;
     out.bytesPerRow = width * 4;
-    out.pixels.assign(size_t(out.bytesPerRow) * size_t(height), 0);
+    // Every byte is written below: a buffer used again is not cleared first.
+    out.pixels.resize(size_t(out.bytesPerRow) * size_t(height));
+    // Until libswscale is seen to fill the alpha of this context, none is left from an earlier picture.
+    const bool checkAlpha = !(desc->flags & AV_PIX_FMT_FLAG_ALPHA) && !_alphaFilled;
+    if (checkAlpha)
+        for (size_t i = 3; i < out.pixels.size(); i += 4)
+            out.pixels[i] = 0;
     uint8_t* dst[4] = { out.pixels.data(), nullptr, nullptr, nullptr };
     int dstStrides[4] = { out.bytesPerRow, 0, 0, 0 };
     if (sws_scale(_sws, planes, strides, 0, sourceHeight, dst, dstStrides) <= 0)
         return false;
-    // Pictures without alpha come out opaque.
-    if (!(desc->flags & AV_PIX_FMT_FLAG_ALPHA))
-        for (size_t i = 3; i < out.pixels.size(); i += 4)
-            out.pixels[i] = 255;
+    // Pictures without alpha come out opaque. libswscale fills the alpha of most conversions itself:
+    // once a context has been seen to, its pictures are not gone over again.
+    if (checkAlpha) {
+        uint8_t* bytes = out.pixels.data();
+        const size_t count = out.pixels.size() / 4;
+        bool opaque = true;
+        for (size_t i = 0; i < count; ++i)
+            opaque = opaque && bytes[i * 4 + 3] == 0xFF;
+        if (opaque) {
+            _alphaFilled = true;
+        } else {
+            for (size_t i = 0; i < count; ++i)
+                bytes[i * 4 + 3] = 0xFF;
+        }
+    }
     if (_deinterlace && !_singleField && frame->interlaced_frame)
         blendFields(out);
     if (!_adjustments.isNeutral())

@@ -7,6 +7,7 @@
 #include "platform/mvkit/atoms/movie_file_description.h"
 #include "platform/mvkit/playback/decoder.h"
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -79,6 +80,10 @@ public:
 
 private:
     SwsContext* _sws = nullptr;
+    // The context's settings when its colours were last set up.
+    std::array<int, 8> _colorKey {};
+    // This context's pictures came out of libswscale opaque already.
+    bool _alphaFilled = false;
     bool _highQuality = false;
     bool _deinterlace = false;
     bool _singleField = false;

@@ -42,6 +42,7 @@ std::shared_ptr<MVMoviePlayer> MVMoviePlayer::player(int32_t timeScale, MVMovieP
             raw->onRateChange(rate);
     };
     player->_clock.onTimeJump = [raw] {
+        raw->_lastCounted.reset();
         raw->seekSound(raw->_clock.currentTime());
         if (raw->onTimeJump)
             raw->onTimeJump();
@@ -94,6 +95,8 @@ bool MVMoviePlayer::setTracks(const std::vector<MVPlayerTrack>& tracks, int64_t 
             }
             Visual v { track.trackID, track.layer, track.source,
                 std::make_unique<MVVideoDecodeWorker>(std::move(decoder)), nullptr, nullptr };
+            if (auto it = _preparers.find(track.trackID); it != _preparers.end())
+                v.worker->setPreparer(it->second);
             visuals.push_back(std::move(v));
         } else if (type == MVFourCC("soun")) {
             auto decoder = MVAudioTrackDecoder::decoderWithSource(track.source, _format, &error);
@@ -428,6 +431,61 @@ void MVMoviePlayer::tick()
         _output->pump();
     _clock.update();
     present(false);
+    scheduleNextTick();
+}
+
+void MVMoviePlayer::scheduleNextTick()
+{
+    if (!_timer || _presented.empty() || !_clock.isPlaying() || _clock.rate() <= 0)
+        return;
+    const auto& picture = _presented.back().picture;
+    if (picture.end <= picture.start || picture.end == INT64_MAX)
+        return;
+    // Just after the picture shown now ends: the next one is then due.
+    const double seconds = (double(picture.end) - _clock.presentTime()) / (_clock.rate() * _clock.timeScale());
+    const double delay = std::clamp(seconds + 0.0005, 0.001, _options.tickInterval);
+    _timer->setFireDate(hostNow() + delay);
+}
+
+void MVMoviePlayer::setPreparer(uint32_t trackID, std::shared_ptr<const MVVideoDecodeWorker::Preparer> preparer)
+{
+    if (preparer)
+        _preparers[trackID] = preparer;
+    else
+        _preparers.erase(trackID);
+    for (auto& v : _visuals)
+        if (v.trackID == trackID)
+            v.worker->setPreparer(preparer);
+}
+
+void MVMoviePlayer::notePictureDrawn(uint64_t frameSerial)
+{
+    if (frameSerial == 0 || frameSerial == _lastDrawnSerial)
+        return;
+    _lastDrawnSerial = frameSerial;
+    ++_counts.drawn;
+}
+
+void MVMoviePlayer::countPresented(const MVVideoDecodeWorker::Picture& picture, bool found, int direction)
+{
+    if (direction <= 0 || !_clock.isPlaying())
+        return;
+    if (!found) {
+        ++_counts.late;
+        return;
+    }
+    if (!picture.frame)
+        return;
+    if (_lastCounted && _lastCounted->first == picture.start)
+        return;
+    ++_counts.presented;
+    if (_lastCounted && picture.start > _lastCounted->second) {
+        // Pictures lay between the last one shown and this one: as many as pictures of the last one's
+        // length fit in the gap.
+        const int64_t length = std::max<int64_t>(1, _lastCounted->second - _lastCounted->first);
+        _counts.dropped += std::max<int64_t>(1, (picture.start - _lastCounted->second + length / 2) / length);
+    }
+    _lastCounted = std::make_pair(picture.start, picture.end);
 }
 
 void MVMoviePlayer::present(bool waitLong)
@@ -439,16 +497,19 @@ void MVMoviePlayer::present(bool waitLong)
     std::vector<PresentedPicture> presented;
     for (size_t i = 0; i < _visuals.size(); ++i) {
         Visual& v = _visuals[i];
-        auto picture = v.worker->pictureAt(time, 0);
+        const bool late = direction > 0 && !waitLong && _clock.isPlaying();
+        auto picture = v.worker->pictureAt(time, 0, late);
         if (!picture) {
             v.worker->seek(time, direction);
-            picture = v.worker->pictureAt(time, wait);
+            picture = v.worker->pictureAt(time, wait, late);
         }
         PresentedPicture p { v.trackID, v.layer, {} };
         if (picture)
             p.picture = *picture;
         else if (i < _presented.size())
             p.picture = _presented[i].picture; // late: keep showing the last one
+        if (i + 1 == _visuals.size() && !waitLong)
+            countPresented(p.picture, picture.has_value(), direction);
         if (i >= _presented.size() || p.picture.frame != _presented[i].picture.frame)
             changed = true;
         presented.push_back(std::move(p));

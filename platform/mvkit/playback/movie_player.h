@@ -23,8 +23,10 @@
 
 #include <cmath>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 class HXTimer;
@@ -35,6 +37,16 @@ struct MVPlayerTrack {
     bool enabled = true;
     int16_t layer = 0;
     MVAudioMixSettings audio; // sound tracks
+};
+
+// What became of the pictures while the movie played forward: handed to the view (presented), found
+// not decoded in time at a presentation pass (late), never shown because the clock had passed them
+// (dropped), and shown on screen by a view (drawn).
+struct MVFrameCounts {
+    int64_t presented = 0;
+    int64_t late = 0;
+    int64_t dropped = 0;
+    int64_t drawn = 0;
 };
 
 struct MVMoviePlayerOptions {
@@ -119,8 +131,18 @@ public:
     };
     const std::vector<PresentedText>& presentedTexts() const { return _presentedTexts; }
 
-    // One presentation pass (the timer's work).
+    // One presentation pass (the timer's work). While playing, the next pass comes when the picture
+    // shown ends (at the latest after the tick interval), so that every picture gets its turn.
     void tick();
+
+    // Frame accounting, counted for the frontmost visual track.
+    const MVFrameCounts& frameCounts() const { return _counts; }
+    void resetFrameCounts() { _counts = {}; }
+    // A view showed the frontmost track's picture with this frame serial on screen.
+    void notePictureDrawn(uint64_t frameSerial);
+
+    // Work done on a visual track's decode thread on each picture (see MVVideoDecodeWorker::setPreparer).
+    void setPreparer(uint32_t trackID, std::shared_ptr<const MVVideoDecodeWorker::Preparer> preparer);
 
     std::function<void(double rate)> onRateChange;
     std::function<void()> onTimeJump;
@@ -139,6 +161,8 @@ private:
     void renderDirect(float* out, int frames);
     void renderFiltered(float* out, int frames);
     void present(bool waitLong);
+    void countPresented(const MVVideoDecodeWorker::Picture& picture, bool found, int direction);
+    void scheduleNextTick();
     int64_t stepFor(int64_t time, int direction);
 
     struct Visual {
@@ -192,4 +216,10 @@ private:
     bool _soundDriving = false;
 
     std::shared_ptr<HXTimer> _timer;
+    MVFrameCounts _counts;
+    // The last picture counted as presented (its interval), for finding those skipped after it; cleared
+    // by every jump of the clock.
+    std::optional<std::pair<int64_t, int64_t>> _lastCounted;
+    uint64_t _lastDrawnSerial = 0;
+    std::map<uint32_t, std::shared_ptr<const MVVideoDecodeWorker::Preparer>> _preparers; // kept across edits
 };

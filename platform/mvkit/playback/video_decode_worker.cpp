@@ -2,14 +2,17 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
 
 MVVideoDecodeWorker::MVVideoDecodeWorker(std::unique_ptr<MVVideoTrackDecoder> decoder, size_t capacity)
     : _decoder(std::move(decoder))
-    , _capacity(std::max<size_t>(1, capacity))
+    , _sizedByPicture(capacity == 0)
+    , _capacity(capacity == 0 ? 4 : capacity)
     , _duration(_decoder->editMap().duration())
     , _catchUpWindow(_decoder->editMap().movieTimeScale()) // a second
 {
     _thread = std::thread([this] { run(); });
+    _preparerThread = std::thread([this] { runPreparer(); });
 }
 
 MVVideoDecodeWorker::~MVVideoDecodeWorker()
@@ -20,12 +23,52 @@ MVVideoDecodeWorker::~MVVideoDecodeWorker()
     }
     _wake.notify_all();
     _thread.join();
+    _preparerThread.join();
 }
 
 int64_t MVVideoDecodeWorker::samplesDecoded() const
 {
     std::lock_guard lock(_mutex);
     return _samplesDecoded;
+}
+
+size_t MVVideoDecodeWorker::capacityForPicture(int width, int height)
+{
+    // 4:2:0 pictures of 8 bits take 1.5 bytes a pixel (deeper or fuller ones more).
+    const size_t bytes = size_t(std::max(1, width)) * size_t(std::max(1, height)) * 3 / 2;
+    const size_t budget = size_t(32) << 20;
+    return std::clamp<size_t>(budget / bytes, 3, 8);
+}
+
+size_t MVVideoDecodeWorker::nextToPrepare() const
+{
+    if (!_preparer || !*_preparer)
+        return SIZE_MAX;
+    size_t prepared = 0;
+    for (size_t i = 0; i < _queue.size(); ++i) {
+        if (!_queue[i].frame)
+            continue;
+        if (_queue[i].preparedBy != _preparer.get())
+            return i;
+        if (++prepared >= kPreparedAhead)
+            break;
+    }
+    return SIZE_MAX;
+}
+
+size_t MVVideoDecodeWorker::capacity() const
+{
+    std::lock_guard lock(_mutex);
+    return _capacity;
+}
+
+void MVVideoDecodeWorker::setPreparer(std::shared_ptr<const Preparer> preparer)
+{
+    {
+        std::lock_guard lock(_mutex);
+        _preparer = std::move(preparer);
+    }
+    _wake.notify_all();
 }
 
 size_t MVVideoDecodeWorker::queuedCount() const
@@ -51,11 +94,12 @@ void MVVideoDecodeWorker::seek(int64_t time, int direction)
         }
         ++_generation;
         _queue.clear();
+        _lastHanded = INT64_MIN;
         _direction = direction;
         _latestAsked = INT64_MIN;
         if (time >= _duration) {
             // Past the track's end nothing shows.
-            _queue.push_back({ _duration, INT64_MAX, nullptr });
+            _queue.push_back({ _duration, INT64_MAX, nullptr, nullptr, nullptr });
             _requestPending = false;
             _delivered.notify_all();
             return;
@@ -64,6 +108,33 @@ void MVVideoDecodeWorker::seek(int64_t time, int direction)
         _requestPending = true;
     }
     _wake.notify_all();
+}
+
+// Preparing runs beside decoding, on a thread of its own: a large picture's conversion and the next
+// one's decoding overlap.
+void MVVideoDecodeWorker::runPreparer()
+{
+    std::unique_lock lock(_mutex);
+    for (;;) {
+        _wake.wait(lock, [&] { return _stop || nextToPrepare() < _queue.size(); });
+        if (_stop)
+            return;
+        const size_t index = nextToPrepare();
+        const auto preparer = _preparer;
+        const auto frame = _queue[index].frame;
+        const uint64_t generation = _generation;
+        lock.unlock();
+        auto prepared = (*preparer)(*frame);
+        lock.lock();
+        if (generation != _generation || preparer != _preparer)
+            continue;
+        for (auto& queued : _queue)
+            if (queued.frame == frame) {
+                queued.prepared = prepared ? prepared : _unpreparable;
+                queued.preparedBy = preparer.get();
+            }
+        _delivered.notify_all();
+    }
 }
 
 void MVVideoDecodeWorker::run()
@@ -90,6 +161,11 @@ void MVVideoDecodeWorker::run()
         picture.end = _decoder->nextChangeAfter(time);
         if (picture.end <= picture.start)
             picture.end = picture.start + 1;
+        if (_sizedByPicture && picture.frame && picture.frame->width() > 0) {
+            const size_t capacity = capacityForPicture(picture.frame->width(), picture.frame->height());
+            std::lock_guard sizing(_mutex);
+            _capacity = capacity;
+        }
 
         const int64_t decoded = _decoder->samplesDecoded();
         lock.lock();
@@ -104,27 +180,41 @@ void MVVideoDecodeWorker::run()
         else
             _requestPending = false; // one picture asked for, or an end reached
         _delivered.notify_all();
+        if (_preparer)
+            _wake.notify_all(); // the preparing thread has a picture to prepare
     }
 }
 
-std::optional<MVVideoDecodeWorker::Picture> MVVideoDecodeWorker::pictureAt(int64_t time, double wait)
+std::optional<MVVideoDecodeWorker::Picture> MVVideoDecodeWorker::pictureAt(int64_t time, double wait, bool late)
 {
     std::unique_lock lock(_mutex);
     _latestAsked = time;
     const auto deadline
         = std::chrono::steady_clock::now() + std::chrono::duration<double>(std::max(0.0, wait));
+    // Playing forward (when asked), a picture not handed out yet whose time passed less than two of its
+    // lengths ago is still answered, late, rather than never: a presentation pass or two that come late
+    // (a busy machine) cost no picture. Only while nothing later is ready: a picture queued behind it whose
+    // time has come is the one to show.
+    auto lateButShown = [&](size_t index) {
+        const Picture& p = _queue[index];
+        if (!(late && _direction > 0 && p.start > _lastHanded && p.end <= time && p.end + 2 * (p.end - p.start) > time))
+            return false;
+        return index + 1 >= _queue.size() || _queue[index + 1].start > time;
+    };
     for (;;) {
         // Pictures the clock has left behind are dropped.
         while (!_queue.empty()) {
             const Picture& front = _queue.front();
             bool passed = _direction >= 0 ? front.end <= time : front.start > time;
-            if (!passed || holds(front, time))
+            if (!passed || holds(front, time) || lateButShown(0))
                 break;
             _queue.pop_front();
             _wake.notify_all();
         }
-        if (!_queue.empty() && holds(_queue.front(), time))
+        if (!_queue.empty() && (holds(_queue.front(), time) || lateButShown(0))) {
+            _lastHanded = _queue.front().start;
             return _queue.front();
+        }
         if (!_requestPending && _queue.empty())
             return std::nullopt; // nothing is coming
         if (_delivered.wait_until(lock, deadline) == std::cv_status::timeout)

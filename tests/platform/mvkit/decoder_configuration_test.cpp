@@ -240,6 +240,28 @@ TEST(EditMapTest, MovieTimesToMediaTimes)
     EXPECT_EQ(map.movieTimeForMediaTime(map.segments()[2], 250), 1200);
 }
 
+TEST(EditMapTest, EveryPictureShowsAtTheMovieTimeItStartsAt)
+{
+    // Frame k starts at k × frameDuration media units; at its movie start time it is the frame shown,
+    // whatever the two time scales (60 pictures a second in a movie of milliseconds lost every third).
+    struct Case {
+        int32_t movieScale, mediaScale;
+        int64_t frameDuration;
+    };
+    const Case cases[] = { { 1000, 15360, 256 }, { 600, 90000, 1500 }, { 1000, 30000, 1001 }, { 600, 600, 10 } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mediaScale);
+        MVEditMap map({}, c.movieScale, c.mediaScale, 300 * c.frameDuration);
+        const auto& segment = map.segments().front();
+        for (int64_t k = 0; k < 300; ++k) {
+            const int64_t start = map.movieTimeForMediaTime(segment, k * c.frameDuration);
+            const auto shown = map.mediaTimeAt(start);
+            ASSERT_TRUE(shown);
+            EXPECT_EQ(*shown / c.frameDuration, k) << "frame " << k;
+        }
+    }
+}
+
 TEST(EditMapTest, NoEditsPlaysTheWholeMediaAndZeroSegmentsAreDropped)
 {
     MVEditMap whole({}, 600, 44100, 88200);

@@ -18,6 +18,7 @@
 
 #include <cmath>
 #include <map>
+#include <set>
 #include <sstream>
 
 using namespace movara::test;
@@ -226,14 +227,22 @@ TEST_P(ImportFormats, OpensPlaysAndSavesAsTheSource)
         double now = double(MVTimeInScale(playback->currentTime(), 1000).timeValue) / 1000;
         EXPECT_NEAR(now, 0.5, 0.05);
         if (!expected.empty()) {
-            size_t shown = 0;
-            while (shown + 1 < pictureTimes.size() && pictureTimes[shown + 1] - start <= now + 1e-6)
-                ++shown;
+            // The player presents just after a picture's time comes, and containers place the movie's start
+            // a few milliseconds apart (sound that starts before the pictures, times rounded to the movie's
+            // scale): within that much of a change of picture, either neighbour is the right one.
+            const double near = 0.01;
+            std::set<std::string> right;
+            for (size_t i = 0; i < pictureTimes.size(); ++i) {
+                const double from = pictureTimes[i] - start;
+                const double to = i + 1 < pictureTimes.size() ? pictureTimes[i + 1] - start : 1e9;
+                if (from <= now + near && to > now - near)
+                    right.insert(expected[i].md5);
+            }
             std::string presented = "none";
             for (const auto& p : playback->player().presentedPictures())
                 if (p.picture.frame)
                     presented = pictureMD5(p.picture.frame->avFrame());
-            EXPECT_EQ(presented, expected[shown].md5) << "shown at " << now;
+            EXPECT_TRUE(right.count(presented)) << "shown at " << now;
         }
         movie->stop();
     }
