@@ -98,6 +98,7 @@ MVPMovieDocument::MVPMovieDocument(Token)
     _timeModeTC = preferenceIsOn("GeneralPreferenceShowTimeCode");
     registerReplacingAndLanguageActions();
     registerSavingActions();
+    registerPrintingActions();
     registerFindActions();
     registerFullScreenActions();
 }

@@ -368,15 +368,17 @@ public:
     bool moviePostNetworkDiagnosticUI(const std::shared_ptr<class MVNetDiagnostic>& diagnostic);
     // The sheet ended: -1 (its "diagnose" button) runs the platform's diagnosis when it has one.
     void netDiagnosticsSheetDidEnd(long returnCode);
-    // Where the status text and the diagnosis of the sheet come from; both are looked up once per process
-    // in the platform's system-services bundle and are absent where it has none (then the sheet shows no
-    // status and its "diagnose" button is disabled).
+    // Where the status text and the diagnosis of the sheet come from: the desktop's network service
+    // (platformNetDiagnosticFunctions, set up once per process; tests put others in). A status that does
+    // not come (the service does not answer) leaves the sheet without one and its "diagnose" button
+    // disabled.
     struct NetDiagnosticFunctions {
         std::function<std::optional<std::pair<long, std::string>>(const class MVNetDiagnostic&)>
             copyNetworkStatus;
         std::function<void(const class MVNetDiagnostic&)> diagnoseProblemInteractively;
     };
     static NetDiagnosticFunctions& netDiagnosticFunctions();
+    static NetDiagnosticFunctions platformNetDiagnosticFunctions();
     // The sheet's status text: "description (status)", the description trimmed of line ends; empty when
     // there is no description.
     static std::string netDiagnosticStatusText(long status, const std::string& description);
@@ -592,8 +594,12 @@ public:
     bool rebuildSubtitlesMenu() const { return _rebuildSubtitlesMenu; }
     bool rebuildLanguageMenu() const { return _rebuildLanguageMenu; }
 
+    // Printing (movie_document_printing.cpp): the frame the window shows, on one page.
+    void printShowingPrintPanel(bool showPanels) override;
+
 private:
     void registerSavingActions();
+    void registerPrintingActions();
     bool writeSynchronously(const HXURL& url, HXSaveOperationType operation, const DidSaveHandler& didSave);
     bool beginBackgroundSave(const HXURL& url, HXSaveOperationType operation, DidSaveHandler didSave);
     bool installSavedFile(const std::string& path, HXError* outError);

@@ -6,6 +6,7 @@
 #include "core/movie_error.h"
 #include "fullscreen/presentation_window_controller.h"
 #include "platform/basekit/bundle.h"
+#include "platform/basekit/network_diagnostics.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/mvkit/movie_delegate.h"
 #include "platform/winkit/application.h"
@@ -15,7 +16,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 
 namespace {
 
@@ -55,36 +55,26 @@ private:
     std::weak_ptr<MVPMovieDocument> _document;
 };
 
-// The platform's network diagnosis, where there is one: a bundle of system services that exports the two
-// functions by name. Looked up once per process.
-using CopyNetworkStatusFunction = long (*)(const char* url, char** outDescription);
-using DiagnoseProblemFunction = void (*)(const char* url);
-
+// The platform's network diagnosis: the desktop's network service (NetworkManager, on the system bus). It
+// tells the state of the connection, and diagnoses by having the connection tested and listing the
+// devices; where it does not answer, both come back empty.
 MVPMovieDocument::NetDiagnosticFunctions lookUpNetDiagnosticFunctions()
 {
     MVPMovieDocument::NetDiagnosticFunctions functions;
-    auto bundle = HXBundle::bundleWithIdentifier("com.zantrel.SystemServicesKit");
-    if (!bundle)
-        return functions;
-    if (auto copy = reinterpret_cast<CopyNetworkStatusFunction>(
-            bundle->symbol("HFNetDiagnosticCopyNetworkStatusPassively"))) {
-        functions.copyNetworkStatus
-            = [copy](const MVNetDiagnostic& diagnostic) -> std::optional<std::pair<long, std::string>> {
-            char* description = nullptr;
-            long status = copy(diagnostic.url().absoluteString().c_str(), &description);
-            if (!description)
-                return std::nullopt;
-            std::string text = description;
-            std::free(description);
-            return std::make_pair(status, text);
-        };
-    }
-    if (auto diagnose = reinterpret_cast<DiagnoseProblemFunction>(
-            bundle->symbol("HFNetDiagnosticDiagnoseProblemInteractively"))) {
-        functions.diagnoseProblemInteractively = [diagnose](const MVNetDiagnostic& diagnostic) {
-            diagnose(diagnostic.url().absoluteString().c_str());
-        };
-    }
+    functions.copyNetworkStatus = [](const MVNetDiagnostic&) -> std::optional<std::pair<long, std::string>> {
+        auto status = HXNetworkDiagnostics::copyNetworkStatusPassively();
+        if (!status)
+            return std::nullopt;
+        return std::make_pair(status->state, status->description);
+    };
+    functions.diagnoseProblemInteractively = [](const MVNetDiagnostic& diagnostic) {
+        auto diagnosis = HXNetworkDiagnostics::diagnoseProblem();
+        std::string report = diagnosis ? diagnosis->report : HXLocalizedString("netDiagnosticsNoService");
+        if (!diagnostic.url().host().empty())
+            report += "\n\n" + HXLocalizedString("netDiagnosticsServer") + " " + diagnostic.url().host();
+        auto alert = HXAlert::alertWithMessageText(HXLocalizedString("netDiagnosticsResultMessage"), {}, {}, {}, report);
+        alert->runModal();
+    };
     return functions;
 }
 
@@ -303,8 +293,13 @@ void MVPMovieDocument::handleMovieRequest(const HXNotification& notification)
 
 MVPMovieDocument::NetDiagnosticFunctions& MVPMovieDocument::netDiagnosticFunctions()
 {
-    static NetDiagnosticFunctions functions = lookUpNetDiagnosticFunctions();
+    static NetDiagnosticFunctions functions = platformNetDiagnosticFunctions();
     return functions;
+}
+
+MVPMovieDocument::NetDiagnosticFunctions MVPMovieDocument::platformNetDiagnosticFunctions()
+{
+    return lookUpNetDiagnosticFunctions();
 }
 
 std::string MVPMovieDocument::netDiagnosticStatusText(long status, const std::string& description)
@@ -329,17 +324,22 @@ bool MVPMovieDocument::moviePostNetworkDiagnosticUI(const std::shared_ptr<MVNetD
 
     const auto& functions = netDiagnosticFunctions();
     std::string statusText;
-    if (functions.copyNetworkStatus)
-        if (auto status = functions.copyNetworkStatus(*diagnostic))
+    bool serviceAnswered = false;
+    if (functions.copyNetworkStatus) {
+        if (auto status = functions.copyNetworkStatus(*diagnostic)) {
+            serviceAnswered = true;
             statusText = netDiagnosticStatusText(status->first, status->second);
+        }
+    }
 
     auto window = movieWindow();
     if (window)
         window->makeKeyAndOrderFront();
     auto alert = HXAlert::alertWithMessageText(HXLocalizedString("netDiagnosticsSheetMessage"), {}, {},
         HXLocalizedString("netDiagnosticsSheetButton"), statusText);
-    // Without the platform's diagnosis there is nothing the "diagnose" button could do.
-    if (!functions.diagnoseProblemInteractively && alert->buttons().size() > 1)
+    // Without the platform's diagnosis, or where its service does not answer, there is nothing the
+    // "diagnose" button could do.
+    if ((!functions.diagnoseProblemInteractively || !serviceAnswered) && alert->buttons().size() > 1)
         alert->buttons().back()->setEnabled(false);
     std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
     auto didEnd = [weak](long returnCode) {

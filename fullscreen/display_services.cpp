@@ -1,12 +1,16 @@
 #include "fullscreen/display_services.h"
 
 #include "fullscreen/sdl_display_services.h"
+#include "fullscreen/x11_display_services.h"
 
 #include "platform/winkit/application.h"
 #include "platform/winkit/window_server.h"
 
+#include <SDL2/SDL.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <tuple>
 
 namespace {
@@ -32,6 +36,16 @@ bool onSDLBackend()
     return server && server->name() == "sdl";
 }
 
+// SDL's displays, with what the X server tells of mirroring where SDL runs on X.
+std::shared_ptr<FSDisplayServices> sdlServices()
+{
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && std::strcmp(driver, "x11") == 0)
+        if (auto x11 = HXX11Displays::open())
+            return std::make_shared<FSX11DisplayServices>(std::move(x11));
+    return std::make_shared<FSSDLDisplayServices>();
+}
+
 } // namespace
 
 FSDisplayServices& FSDisplayServices::shared()
@@ -41,7 +55,7 @@ FSDisplayServices& FSDisplayServices::shared()
         // The displays of the window backend in use: SDL's when the program shows real windows.
         bool sdl = onSDLBackend();
         if (!shared.services || sdl != shared.sdl) {
-            shared.services = sdl ? std::make_shared<FSSDLDisplayServices>() : std::make_shared<FSDisplayServices>();
+            shared.services = sdl ? sdlServices() : std::make_shared<FSDisplayServices>();
             shared.sdl = sdl;
         }
     }

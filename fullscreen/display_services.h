@@ -3,7 +3,8 @@
 // which, the displays that stand for a display that was reconfigured (its aliases), display modes and
 // switching between them, keeping the machine awake and hiding the desktop's panels. The shared instance
 // answers for a display system that offers none of it (no mirroring, no aliases, no modes to switch to);
-// on the SDL2 backend the shared instance is SDL's (sdl_display_services.h), and tests install fakes.
+// on the SDL2 backend the shared instance is SDL's (sdl_display_services.h), with the X server's mirroring
+// and aliases where SDL runs on X (x11_display_services.h); tests install fakes.
 #include <cstdint>
 #include <memory>
 #include <optional>

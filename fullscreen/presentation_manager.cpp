@@ -218,6 +218,9 @@ void FSPresentationManager::fullScreenPresentationEnteringFullScreen(
 
 void FSPresentationManager::fullScreenPresentationFullScreen(FSPresentationWindowController& presentation)
 {
+    // Its window exists now: while the panels are hidden it stays over them like the others.
+    if (_systemUIMode == 4 && presentation.isWindowLoaded())
+        presentation.window()->setLevel(HXStatusWindowLevel);
     if (_displayCapturingPresentationCounter == 0)
         return;
     Presentation* record = recordFor(&presentation);
@@ -260,6 +263,9 @@ void FSPresentationManager::fullScreenPresentationExitingFullScreen(
 
 void FSPresentationManager::fullScreenPresentationInactive(FSPresentationWindowController& presentation)
 {
+    // A window that presents again starts as any other.
+    if (presentation.isWindowLoaded())
+        presentation.window()->setLevel(HXNormalWindowLevel);
     // The desktop's panels come back once no remaining presentation wants them hidden.
     if (_shouldHideSystemUI && !anyPresentationWantsSystemUIHidden(&presentation)) {
         _shouldHideSystemUI = false;
@@ -293,7 +299,9 @@ void FSPresentationManager::captureDisplay(const HXScreen& screen)
         window->setHidesOnDeactivate(true);
         window->setHasShadow(false);
     }
-    window->setFrame(screen.frame(), true);
+    // Full screen on its display, so that the desktop puts it over its panels there.
+    window->setFullScreen(true, screen);
+    window->setLevel(_systemUIMode == 4 ? HXStatusWindowLevel : HXNormalWindowLevel);
     window->setBackgroundColor(_displayCaptureBackgroundColor);
     window->orderFront();
 }
@@ -341,12 +349,28 @@ void FSPresentationManager::applicationDidChangeScreenParameters()
 
 void FSPresentationManager::hideSystemUI()
 {
+    _systemUIMode = 4;
     FSDisplayServices::shared().setSystemUIMode(4);
+    keepWindowsAbovePanels(true);
 }
 
 void FSPresentationManager::showSystemUI()
 {
+    _systemUIMode = 0;
     FSDisplayServices::shared().setSystemUIMode(0);
+    keepWindowsAbovePanels(false);
+}
+
+void FSPresentationManager::keepWindowsAbovePanels(bool above)
+{
+    // Full-screen windows are over the desktop's panels only while they have the focus; the blackout
+    // windows never have it. Kept above, both stay over the panels whatever has the focus.
+    int level = above ? HXStatusWindowLevel : HXNormalWindowLevel;
+    for (auto* presentation : _fsPresentations)
+        if (auto window = presentation->window())
+            window->setLevel(level);
+    for (auto& [number, window] : _displayCaptureWindows)
+        window->setLevel(level);
 }
 
 // ---- Main window and menu items ----

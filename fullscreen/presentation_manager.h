@@ -92,6 +92,7 @@ private:
     void releaseDisplayCaptureWindows();
     void hideSystemUI();
     void showSystemUI();
+    void keepWindowsAbovePanels(bool above);
     bool anyPresentationWantsSystemUIHidden(const FSPresentationWindowController* leaving) const;
 
     std::vector<HXScreen> _presenting;
@@ -101,6 +102,7 @@ private:
     uint32_t _systemActivityCounter = 0;
     bool _inhibitsScreenSaver = false;
     bool _shouldHideSystemUI = false;
+    int _systemUIMode = 0;
     uint32_t _displayCapturingPresentationCounter = 0;
     std::map<uint32_t, std::shared_ptr<HXWindow>> _displayCaptureWindows;
     HXColor _displayCaptureBackgroundColor = HXColor::blackColor();

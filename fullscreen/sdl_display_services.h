@@ -3,7 +3,7 @@
 // mode and back. SDL changes a display's mode only for a window that is full screen on it in that mode,
 // so a switch is held by a small window of our own, full screen on that display, for as long as the mode
 // is wanted; giving the display its own mode back lets that window go. Mirroring, aliases and virtual
-// desktops are beyond SDL and answer "none".
+// desktops are beyond SDL and answer "none" (on X, x11_display_services.h tells mirroring and aliases).
 #include "fullscreen/display_services.h"
 
 #include <map>

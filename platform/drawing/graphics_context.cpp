@@ -146,6 +146,16 @@ void HXGraphicsContext::setImageInterpolation(HXImageInterpolation i)
 {
     _state.interpolation = i;
 }
+bool HXGraphicsContext::isDrawingToScreen() const
+{
+    switch (cairo_surface_get_type(_surface)) {
+    case CAIRO_SURFACE_TYPE_PDF:
+    case CAIRO_SURFACE_TYPE_PS:
+        return false;
+    default:
+        return true;
+    }
+}
 bool HXGraphicsContext::shouldAntialias() const
 {
     return _state.antialias;

@@ -74,6 +74,9 @@ public:
     bool isFlipped() const { return _flipped; }
     double scale() const { return _scale; }
     HXSize size() const { return _size; } // in points
+    // False while drawing goes to paper (a PDF or PostScript surface being printed): views that show
+    // something other than their own drawing on screen (a movie's pictures) draw it themselves then.
+    bool isDrawingToScreen() const;
     HXRect bounds() const { return { {}, _size }; }
 
     HXCompositingOperation compositingOperation() const;

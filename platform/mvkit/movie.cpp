@@ -1,6 +1,7 @@
 #include "platform/mvkit/movie.h"
 
 #include "platform/mvkit/aperture.h"
+#include "platform/mvkit/movie_delegate.h"
 #include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/playback/picture_compositor.h"
 
@@ -1095,8 +1096,21 @@ void MVMovie::setLoadState(int64_t state)
     if (state == _loadState && state != MVMovieLoadStateComplete)
         return;
     _loadState = state;
+    if (state == MVMovieLoadStateError)
+        offerNetworkDiagnosis();
     postNotification(
         MVMovieLoadStateDidChangeNotification, { { MVMovieLoadStateNotificationParameter, state } });
+}
+
+void MVMovie::offerNetworkDiagnosis()
+{
+    // Before the failure is announced: whoever shows the diagnosis shows it instead of the bare error.
+    auto it = _loadError.userInfo().find(MVNetworkUnreachableErrorKey);
+    if (it == _loadError.userInfo().end() || !it->second.boolValue())
+        return;
+    auto url = _initialDataReference.referenceURL();
+    if (auto delegate = this->delegate(); delegate && url)
+        delegate->moviePostNetworkDiagnosticUI(*this, std::make_shared<MVNetDiagnostic>(*url, _loadError));
 }
 
 void MVMovie::postNotification(const char* name, HXPropertyList::Dictionary userInfo)

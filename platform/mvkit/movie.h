@@ -495,6 +495,8 @@ private:
     void postStatus(int64_t flags, int64_t code, const std::string& text);
     void postNotification(const char* name, HXPropertyList::Dictionary userInfo = {});
     void setLoadState(int64_t state);
+    // A load that failed because the server could not be reached: the delegate may show a diagnosis.
+    void offerNetworkDiagnosis();
     // The settings reach the playback, when the movie has one.
     void applyPlaybackSettings();
     int64_t playRangeStart() const;

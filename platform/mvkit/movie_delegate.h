@@ -10,6 +10,11 @@
 
 class MVMovie;
 
+// In the user info of a movie's load error: true when the movie's server could not be reached at all (no
+// connection, no route, no such host, no answer). The movie then asks its delegate to show a network
+// diagnosis before it reports the error.
+inline constexpr const char* MVNetworkUnreachableErrorKey = "MVNetworkUnreachable";
+
 // A network problem of a movie, handed to the delegate to diagnose: where the movie was loading from and
 // what went wrong. The platform's diagnosis services, when there are any, take it as it is.
 class MVNetDiagnostic {

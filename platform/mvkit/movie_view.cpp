@@ -378,9 +378,25 @@ std::shared_ptr<HXImage> MVMovieView::frameImageAtTime(MVTime time)
     return imageForPictures(_playback->picturesAtTime(time), naturalMovieSize());
 }
 
+void MVMovieView::drawForPrinting()
+{
+    _fillColor.setFill();
+    HXRectFill(bounds());
+    HXRect target = movieBounds();
+    if (drawPanorama(target) || !_playback)
+        return;
+    if (auto image = imageForPictures(_playback->player().presentedPictures(), naturalMovieSize()))
+        image->drawInRect(target);
+    drawTexts(target);
+}
+
 void MVMovieView::drawRect(HXRect dirtyRect)
 {
     (void)dirtyRect;
+    if (auto context = HXGraphicsContext::currentContext(); context && !context->isDrawingToScreen()) {
+        drawForPrinting();
+        return;
+    }
     _fillColor.setFill();
     HXRectFill(bounds());
     _drawnAsLayer = false;

@@ -153,6 +153,8 @@ private:
     // The part of movie space the movie's enabled visual tracks cover.
     MVPictureBox movieBox() const;
     void drawTexts(HXRect target);
+    // On paper: the current picture at its full size into the movie's rectangle, with its texts.
+    void drawForPrinting();
     // The panorama's view drawn in `target`; false when the movie is no panorama or cannot be shown.
     bool drawPanorama(HXRect target);
     bool handlePanoramaKey(const HXEvent& event);

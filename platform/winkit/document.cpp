@@ -3,6 +3,7 @@
 #include "platform/winkit/alert.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/document_controller.h"
+#include "platform/winkit/page_layout.h"
 #include "platform/winkit/window_controller.h"
 
 #include <algorithm>
@@ -17,6 +18,23 @@ HXDocument::HXDocument()
 }
 
 HXDocument::~HXDocument() = default;
+
+HXPrintInfo& HXDocument::printInfo()
+{
+    if (!_printInfo)
+        _printInfo = HXPrintInfo::sharedPrintInfo();
+    return *_printInfo;
+}
+
+void HXDocument::runPageLayout(HXObject*)
+{
+    auto panel = HXPageLayout::pageLayout();
+    std::weak_ptr<HXDocument> weak = std::static_pointer_cast<HXDocument>(shared_from_this());
+    panel->beginSheetWithPrintInfo(printInfo(), windowForSheet(), [weak, panel](long code) {
+        if (auto document = weak.lock(); document && code == HXModalResponseOK)
+            document->setPrintInfo(panel->printInfo());
+    });
+}
 
 void HXDocument::setFileURL(const HXURL& url)
 {

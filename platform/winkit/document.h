@@ -4,10 +4,12 @@
 // question is a sheet.
 #include "platform/basekit/error.h"
 #include "platform/basekit/url.h"
+#include "platform/winkit/print_info.h"
 #include "platform/winkit/responder.h"
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -87,6 +89,16 @@ public:
         std::function<void(bool recovered)> completion);
     virtual HXError willPresentError(const HXError& error) { return error; }
 
+    // Printing. The document's print info starts as a copy of the shared one; runPageLayout edits it in the
+    // page set-up panel (a sheet on the document's window). printDocument prints with the print panel.
+    // Documents that print install the runPageLayout: and printDocument: actions and override
+    // printShowingPrintPanel; the default prints nothing.
+    HXPrintInfo& printInfo();
+    void setPrintInfo(const HXPrintInfo& info) { _printInfo = info; }
+    void runPageLayout(HXObject* sender = nullptr);
+    void printDocument(HXObject* sender = nullptr) { (void)sender, printShowingPrintPanel(true); }
+    virtual void printShowingPrintPanel(bool showPanels) { (void)showPanels; }
+
     // Internal: numbering of untitled documents.
     void setUntitledNumber(int number) { _untitledNumber = number; }
 
@@ -99,4 +111,5 @@ private:
     std::vector<std::shared_ptr<HXWindowController>> _windowControllers;
     int _untitledNumber = 0;
     bool _closed = false;
+    std::optional<HXPrintInfo> _printInfo;
 };

@@ -8,17 +8,73 @@
 #include "platform/winkit/sdl_window_renderer.h"
 #include "platform/winkit/sdl_window_shape.h"
 #include "platform/winkit/window.h"
+#include "platform/winkit/x11_gestures.h"
 
 #include <SDL.h>
 #include <SDL_shape.h>
 #include <SDL_syswm.h>
 #include <X11/Xlib.h>
+#include <X11/Xatom.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
 
 namespace {
+
+// From SDL's client coordinates (top left) to the window's base coordinates (bottom left).
+HXPoint basePoint(const std::shared_ptr<HXWindow>& w, int x, int y)
+{
+    double clientHeight = w->frame().size.height - ((w->styleMask() & HXTitledWindowMask) ? HXWindowTitleBarHeight : 0);
+    return { double(x), clientHeight - y };
+}
+
+// Tells the window manager to keep an X window above others or not (_NET_WM_STATE_ABOVE): a message to the
+// root window once the window is mapped, its state property before. SDL does not do it for full-screen
+// windows. False where the window is not on X.
+bool setKeptAbove(SDL_Window* sdl, bool above)
+{
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(sdl, &info) || info.subsystem != SDL_SYSWM_X11)
+        return false;
+    Display* display = info.info.x11.display;
+    Window window = info.info.x11.window;
+    Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+    Atom aboveAtom = XInternAtom(display, "_NET_WM_STATE_ABOVE", False);
+    if (!(SDL_GetWindowFlags(sdl) & SDL_WINDOW_HIDDEN)) {
+        XEvent e {};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = window;
+        e.xclient.message_type = state;
+        e.xclient.format = 32;
+        e.xclient.data.l[0] = above ? 1 : 0; // add, remove
+        e.xclient.data.l[1] = long(aboveAtom);
+        e.xclient.data.l[3] = 1; // from an application
+        XSendEvent(display, DefaultRootWindow(display), False, SubstructureNotifyMask | SubstructureRedirectMask, &e);
+    } else {
+        std::vector<Atom> atoms;
+        Atom type = None;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* data = nullptr;
+        if (XGetWindowProperty(display, window, state, 0, 64, False, XA_ATOM, &type, &format, &count, &after, &data)
+                == Success
+            && data && format == 32) {
+            for (unsigned long i = 0; i < count; ++i)
+                if (reinterpret_cast<Atom*>(data)[i] != aboveAtom)
+                    atoms.push_back(reinterpret_cast<Atom*>(data)[i]);
+        }
+        if (data)
+            XFree(data);
+        if (above)
+            atoms.push_back(aboveAtom);
+        XChangeProperty(display, window, state, XA_ATOM, 32, PropModeReplace,
+            reinterpret_cast<const unsigned char*>(atoms.data()), int(atoms.size()));
+    }
+    XFlush(display);
+    return true;
+}
 
 uint32_t flagsFromSDL(SDL_Keymod mod)
 {
@@ -115,6 +171,9 @@ public:
             flags |= SDL_WINDOW_POPUP_MENU | SDL_WINDOW_SKIP_TASKBAR;
         else if (window.level() >= HXFloatingWindowLevel)
             flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+        // Full screen from the start: the window manager reads it with the window's first hints.
+        if (window.isFullScreen())
+            flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
         // A window with a shape is made shapeable; where the display cannot shape windows it is an
         // ordinary one whose pixels outside the shape are transparent.
         if (window.windowShape())
@@ -182,6 +241,7 @@ public:
         _applying = false;
         SDL_SetWindowOpacity(_sdl, float(_window.alphaValue()));
         SDL_SetWindowAlwaysOnTop(_sdl, _window.level() >= HXFloatingWindowLevel ? SDL_TRUE : SDL_FALSE);
+        syncKeptAbove();
         SDL_SetWindowResizable(_sdl, (_window.styleMask() & HXResizableWindowMask) ? SDL_TRUE : SDL_FALSE);
         if (resized && _window.windowShape())
             applyShape();
@@ -294,6 +354,25 @@ public:
                 SDL_SetWindowPosition(_sdl, bounds.x, bounds.y);
         }
         SDL_SetWindowFullscreen(_sdl, fullScreen ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+        syncKeptAbove();
+    }
+
+    // SDL leaves a full-screen window's keep-above state alone: we tell the window manager ourselves while
+    // the window is full screen, and hand back to SDL's state when it is not.
+    void syncKeptAbove()
+    {
+        Uint32 flags = SDL_GetWindowFlags(_sdl);
+        bool want = _window.level() >= HXFloatingWindowLevel && _window.level() < HXPopUpMenuWindowLevel;
+        if (flags & SDL_WINDOW_FULLSCREEN) {
+            bool told = _toldAbove.value_or((flags & SDL_WINDOW_ALWAYS_ON_TOP) != 0);
+            if (told != want && setKeptAbove(_sdl, want))
+                _toldAbove = want;
+        } else if (_toldAbove) {
+            bool sdlAbove = (flags & SDL_WINDOW_ALWAYS_ON_TOP) != 0;
+            if (*_toldAbove != sdlAbove)
+                setKeptAbove(_sdl, sdlAbove);
+            _toldAbove.reset();
+        }
     }
 
     bool isApplying() const { return _applying; }
@@ -305,6 +384,8 @@ private:
     std::unique_ptr<HXSDLWindowRenderer> _renderer;
     bool _applying = false;
     bool _shaped = false;
+    // The keep-above state we told the window manager for a full-screen window (none: SDL's holds).
+    std::optional<bool> _toldAbove;
 };
 
 }  // namespace
@@ -331,11 +412,27 @@ std::shared_ptr<HXSDLWindowServer> HXSDLWindowServer::create()
             return self && self->pumpEvents();
         },
         0.005);
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (driver && std::strcmp(driver, "x11") == 0) {
+        server->_gestures = HXX11GestureSource::start(
+            [weak]() -> std::optional<HXX11GestureTranslator::Target> {
+                auto self = weak.lock();
+                auto target = self ? self->pointerTarget() : std::nullopt;
+                if (!target)
+                    return std::nullopt;
+                return HXX11GestureTranslator::Target { target->first->windowNumber(), target->second };
+            },
+            [](const HXEvent& event) {
+                if (HXApplication::hasSharedApplication())
+                    HXApplication::sharedApplication()->postEvent(event, false);
+            });
+    }
     return server;
 }
 
 HXSDLWindowServer::~HXSDLWindowServer()
 {
+    _gestures.reset();
     if (_hook)
         HXRunLoop::main().removeSource(_hook);
     for (auto& [type, cursor] : _cursors)
@@ -439,7 +536,25 @@ std::optional<std::string> HXSDLWindowServer::clipboardText()
 
 void HXSDLWindowServer::setClipboardText(const std::string& text) { SDL_SetClipboardText(text.c_str()); }
 
-void HXSDLWindowServer::registerWindow(uint32_t id, const std::shared_ptr<HXWindow>& window) { _windows[id] = window; }
+void HXSDLWindowServer::registerWindow(uint32_t id, const std::shared_ptr<HXWindow>& window)
+{
+    _windows[id] = window;
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (_gestures && SDL_GetWindowWMInfo(SDL_GetWindowFromID(id), &info) && info.subsystem == SDL_SYSWM_X11)
+        _gestures->watchWindow(info.info.x11.window);
+}
+
+std::optional<std::pair<std::shared_ptr<HXWindow>, HXPoint>> HXSDLWindowServer::pointerTarget() const
+{
+    SDL_Window* focus = SDL_GetMouseFocus();
+    auto w = focus ? windowForID(SDL_GetWindowID(focus)) : nullptr;
+    if (!w)
+        return std::nullopt;
+    int x = 0, y = 0;
+    SDL_GetMouseState(&x, &y);
+    return std::make_pair(w, basePoint(w, x, y));
+}
 
 void HXSDLWindowServer::unregisterWindow(uint32_t id) { _windows.erase(id); }
 
@@ -486,10 +601,7 @@ void HXSDLWindowServer::handle(const SDL_Event& e)
     if (e.type != SDL_TEXTINPUT)
         flushPendingKey();
     // Base coordinates: from SDL's top-left client position to the window's bottom-left.
-    auto base = [](const std::shared_ptr<HXWindow>& w, int x, int y) {
-        double clientHeight = w->frame().size.height - ((w->styleMask() & HXTitledWindowMask) ? HXWindowTitleBarHeight : 0);
-        return HXPoint { double(x), clientHeight - y };
-    };
+    auto base = basePoint;
     switch (e.type) {
     case SDL_MOUSEBUTTONDOWN:
     case SDL_MOUSEBUTTONUP: {
@@ -522,13 +634,15 @@ void HXSDLWindowServer::handle(const SDL_Event& e)
     }
     case SDL_MOUSEWHEEL: {
         auto w = windowForID(e.wheel.windowID);
-        if (!w)
+        // The input extension gives the same wheel finer, and tells a touchpad's scroll from a wheel's.
+        if (!w || (_gestures && _gestures->deliversWheel()))
             break;
         int x = 0, y = 0;
         SDL_GetMouseState(&x, &y);
         double sign = e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED ? -1 : 1;
+        // SDL counts to the right, the toolkit to the left (deltaX), as a scroll away from the user (deltaY).
         app.postEvent(HXEvent::scrollEvent(base(w, x, y), modifierFlags(), now, w->windowNumber(),
-                          sign * e.wheel.preciseX, sign * e.wheel.preciseY),
+                          -sign * e.wheel.preciseX, sign * e.wheel.preciseY),
             false);
         break;
     }

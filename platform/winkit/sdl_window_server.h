@@ -10,9 +10,12 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
+class HXX11GestureSource;
 struct SDL_Cursor;
 struct SDL_Window;
 union SDL_Event;
@@ -38,6 +41,8 @@ public:
 
     // Reads every pending SDL event into the application's queue; true when there was one.
     bool pumpEvents();
+    // Touchpad gestures and fine scrolling from the X server's input extension (null where there is none).
+    HXX11GestureSource* gestureSource() const { return _gestures.get(); }
     // The SDL window showing `window` (null when it is not on screen).
     SDL_Window* sdlWindowFor(const HXWindow& window) const;
 
@@ -49,6 +54,8 @@ public:
 private:
     HXSDLWindowServer() = default;
     void handle(const SDL_Event& event);
+    // The window under the pointer and where in it, for the touchpad gestures of x11_gestures.h.
+    std::optional<std::pair<std::shared_ptr<HXWindow>, HXPoint>> pointerTarget() const;
     void flushPendingKey();
     std::shared_ptr<HXWindow> windowForID(uint32_t id) const;
 
@@ -59,4 +66,6 @@ private:
     int _beeps = 0;
     // The system cursors shown so far, by HXCursorType; freed with the server.
     std::map<int, SDL_Cursor*> _cursors;
+    // On X: touchpad gestures and fine scrolling from the input extension (null where it is too old).
+    std::unique_ptr<HXX11GestureSource> _gestures;
 };

@@ -496,6 +496,52 @@ void HXView::drawTree(cairo_surface_t* surface, double height, HXRect baseClip)
         sub->drawTree(surface, height, visibleBase);
 }
 
+void HXView::drawHierarchyOnPage(cairo_surface_t* surface, HXSize pageSize, HXRect rect)
+{
+    if (_bounds.size.width <= 0 || _bounds.size.height <= 0)
+        return;
+    Map m;
+    m.sx = rect.size.width / _bounds.size.width;
+    m.tx = rect.origin.x - _bounds.origin.x * m.sx;
+    double sy = rect.size.height / _bounds.size.height;
+    if (isFlipped()) {
+        m.sy = -sy;
+        m.ty = HXMaxY(rect) + _bounds.origin.y * sy;
+    } else {
+        m.sy = sy;
+        m.ty = rect.origin.y - _bounds.origin.y * sy;
+    }
+    drawTreeOnPage(surface, pageSize, m, rect);
+}
+
+void HXView::drawTreeOnPage(cairo_surface_t* surface, HXSize pageSize, const Map& toPage, HXRect pageClip)
+{
+    if (_hidden)
+        return;
+    HXPoint a = apply(toPage, _bounds.origin);
+    HXPoint b = apply(toPage, { HXMaxX(_bounds), HXMaxY(_bounds) });
+    HXRect onPage = HXMakeRect(std::min(a.x, b.x), std::min(a.y, b.y), std::fabs(b.x - a.x), std::fabs(b.y - a.y));
+    HXRect visible = HXIntersectionRect(pageClip, onPage);
+    if (HXIsEmptyRect(visible))
+        return;
+    if (auto context = HXGraphicsContext::graphicsContextWithSurface(surface, 1, isFlipped(), pageSize)) {
+        HXGraphicsContextScope scope(context);
+        cairo_t* cr = context->cairo();
+        cairo_identity_matrix(cr);
+        cairo_rectangle(cr, visible.origin.x, pageSize.height - HXMaxY(visible), visible.size.width,
+            visible.size.height);
+        cairo_clip(cr);
+        cairo_matrix_t matrix;
+        cairo_matrix_init(&matrix, toPage.sx, 0, 0, -toPage.sy, toPage.tx, pageSize.height - toPage.ty);
+        cairo_set_matrix(cr, &matrix);
+        drawRect(_bounds);
+        context->flushGraphics();
+    }
+    auto subviews = _subviews;
+    for (auto& sub : subviews)
+        sub->drawTreeOnPage(surface, pageSize, compose(toPage, sub->mapToSuperview()), visible);
+}
+
 // Events
 
 std::shared_ptr<HXView> HXView::hitTest(HXPoint point)

@@ -187,6 +187,10 @@ public:
     // Internal: draws this view and its subviews into a window's pixels (`height` points high, top row
     // first), limited to `baseClip` in the window's base coordinates, and marks them clean.
     void drawTree(cairo_surface_t* surface, double height, HXRect baseClip);
+    // Draws this view and its subviews onto a page (`pageSize` points, a PDF or PostScript surface) with the
+    // view's bounds filling `rect` (page coordinates, origin at the bottom left). Views see a context that
+    // does not draw to the screen (HXGraphicsContext::isDrawingToScreen).
+    void drawHierarchyOnPage(cairo_surface_t* surface, HXSize pageSize, HXRect rect);
     // Internal: the union of the dirty rectangles of this tree, in base coordinates.
     HXRect dirtyRectInBase() const;
     // Internal: maps of this view's coordinates to its superview's (x' = sx·x + tx, y' = sy·y + ty).
@@ -197,6 +201,7 @@ public:
     Map mapToBase() const;
 
 private:
+    void drawTreeOnPage(cairo_surface_t* surface, HXSize pageSize, const Map& toPage, HXRect pageClip);
     void didChangeFrame(HXSize oldSize);
     void invalidateWindow();
     // The window's cursor rectangles no longer match the views.

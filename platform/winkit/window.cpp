@@ -435,6 +435,7 @@ void HXWindow::setBackgroundColor(const HXColor& color)
 void HXWindow::setFullScreen(bool fullScreen, const std::optional<HXScreen>& screen)
 {
     _fullScreen = fullScreen;
+    _fullScreenScreen = fullScreen ? screen : std::nullopt;
     if (fullScreen && screen)
         setFrame(screen->frame(), true);
     if (_platform)
@@ -514,8 +515,13 @@ void HXWindow::setVisible(bool visible)
     if (visible) {
         postNotification(HXWindowWillBecomeVisible);
         _visible = true;
-        if (!_platform)
+        if (!_platform) {
             _platform = app.windowServer().createWindow(*this);
+            // A window made full screen before it was first shown is full screen from the start (the desktop
+            // then keeps its panels under it).
+            if (_platform && _fullScreen)
+                _platform->setFullScreen(true, _fullScreenScreen);
+        }
         app.windowDidOrderFront(*this);
         if (_platform)
             _platform->setVisible(true);

@@ -392,6 +392,7 @@ private:
     bool _releasedWhenClosed = false;
     bool _oneShot = false;
     bool _fullScreen = false;
+    std::optional<HXScreen> _fullScreenScreen;
     bool _unconstrained = false;
     HXSize _minSize { 1, 1 };
     HXSize _maxSize { 1e6, 1e6 };

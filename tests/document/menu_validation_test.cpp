@@ -315,6 +315,26 @@ TEST_F(MovieMenuDocumentTest, SoundOnlyMovieCannotBePrintedOrShownFullScreen)
     EXPECT_TRUE(enabled("export:"));
 }
 
+TEST_F(MovieMenuDocumentTest, PageSetupAndPrintReachTheDocumentFromTheMenuBar)
+{
+    // As the menu bar validates: through the responder chain, which must find the document's handlers.
+    auto check = [](bool expected) {
+        for (const char* action : { "runPageLayout:", "printDocument:" }) {
+            auto item = std::make_shared<HXMenuItem>(action, action, "");
+            EXPECT_EQ(HXMenu::validateItem(*item), expected) << action;
+        }
+    };
+    auto video = MVMovie::movie();
+    video->newTrack(MVFourCC("vide"), 600, 320, 240);
+    open(video);
+    check(true);
+    doc->close();
+    auto sound = MVMovie::movie();
+    sound->newTrack(MVFourCC("soun"), 8000);
+    open(sound);
+    check(false);
+}
+
 TEST_F(MovieMenuDocumentTest, ChangeCountFollowsEditsUndoAndRedo)
 {
     auto movie = MVMovie::movie();

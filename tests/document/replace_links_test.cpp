@@ -149,7 +149,7 @@ protected:
             doc->close();
         app->setDelegate(nullptr);
         delegate.reset();
-        MVPMovieDocument::netDiagnosticFunctions() = {};
+        MVPMovieDocument::netDiagnosticFunctions() = MVPMovieDocument::platformNetDiagnosticFunctions();
         DocumentTest::TearDown();
     }
 
@@ -293,9 +293,14 @@ TEST_F(LinkTest, TheMoviesOwnLinksAreRequestsToItsPlayer)
 
 TEST_F(LinkTest, TheDiagnosticsSheetShowsOnceAndDiagnosesOnlyWhereItCan)
 {
-    // This platform has no diagnosis services to find.
-    EXPECT_FALSE(MVPMovieDocument::netDiagnosticFunctions().copyNetworkStatus);
-    EXPECT_FALSE(MVPMovieDocument::netDiagnosticFunctions().diagnoseProblemInteractively);
+    // The platform's diagnosis is the desktop's network service; where no bus answers, it tells nothing.
+    {
+        EnvironmentGuard environment;
+        environment.set("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=" + (dir.path() / "no-bus").string());
+        const auto& functions = MVPMovieDocument::netDiagnosticFunctions();
+        ASSERT_TRUE(functions.copyNetworkStatus && functions.diagnoseProblemInteractively);
+        EXPECT_FALSE(functions.copyNetworkStatus(MVNetDiagnostic(*HXURL::URLWithString("http://127.0.0.1:9/"), {})));
+    }
     EXPECT_EQ(
         MVPMovieDocument::netDiagnosticStatusText(-3, "\r\nNo route to host\n\r"), "No route to host (-3)");
     EXPECT_EQ(MVPMovieDocument::netDiagnosticStatusText(0, "\n"), "");

@@ -155,6 +155,33 @@ TEST_F(ManagerTest, CapturingOnASecondaryScreenStaysBalancedWhenTheSettingsAreEm
     EXPECT_EQ(_displays->systemUIMode(), 0) << "the panels come back";
 }
 
+TEST_F(ManagerTest, WhileThePanelsAreHiddenThePresentationAndTheBlackoutWindowsStayOverThem)
+{
+    HXHeadlessWindowServer::install({ screen(1, 0), screen(2, 1280) });
+    auto presentation = std::make_shared<FSPresentationWindowController>();
+    presentation->setPresentationSettings(on(screen(2, 1280), true));
+    presentation->enterFullScreen();
+    auto window = presentation->window();
+    auto blackout = manager().displayCaptureWindows().at(1);
+    EXPECT_TRUE(blackout->isFullScreen()) << "full screen on its display, where the desktop's panels are";
+    EXPECT_EQ(blackout->frame(), screen(1, 0).frame());
+    EXPECT_EQ(blackout->level(), HXStatusWindowLevel);
+    EXPECT_EQ(window->level(), HXStatusWindowLevel);
+
+    // Another window becomes main: the panels come back, over the presentation's windows.
+    auto player = std::make_shared<HXWindow>(HXRect { { 0, 0 }, { 400, 300 } }, HXTitledWindowMask);
+    manager().windowDidBecomeMain(*player);
+    HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0);
+    EXPECT_EQ(window->level(), HXNormalWindowLevel);
+    EXPECT_EQ(blackout->level(), HXNormalWindowLevel);
+    manager().windowDidBecomeMain(*window);
+    HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0);
+    EXPECT_EQ(window->level(), HXStatusWindowLevel);
+
+    presentation->exitFullScreen();
+    EXPECT_EQ(window->level(), HXNormalWindowLevel) << "a window that presents again starts as any other";
+}
+
 TEST_F(ManagerTest, APresentationOnThePrimaryScreenHidesThePanelsUntilTheLastOneEnds)
 {
     HXHeadlessWindowServer::install({ screen(1, 0), screen(2, 1280) });

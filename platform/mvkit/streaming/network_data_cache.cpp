@@ -1,5 +1,7 @@
 #include "platform/mvkit/streaming/network_data_cache.h"
 
+#include "platform/mvkit/movie_delegate.h"
+
 extern "C" {
 #include <libavformat/avio.h>
 #include <libavutil/dict.h>
@@ -237,6 +239,7 @@ bool MVNetworkDataCache::connect(uint64_t offset, std::string* outReason)
     _network.arm(_options.connectTimeout);
     int result = avio_open2(&_io, _url.c_str(), AVIO_FLAG_READ, &callback, &options);
     av_dict_free(&options);
+    _unreachable = result < 0 && (_network.timedOut() || MVNetworkDeadline::isUnreachable(result));
     if (result < 0) {
         *outReason = _network.timedOut()
             ? "the server did not answer within " + std::to_string(int(_options.connectTimeout)) + " seconds"
@@ -264,8 +267,11 @@ void MVNetworkDataCache::run()
     std::string reason;
     if (!ok)
         error = fetchError("The movie cannot be fetched: its cache file cannot be made.", _url);
-    else if (!(ok = connect(0, &reason)))
+    else if (!(ok = connect(0, &reason))) {
         error = fetchError("The movie cannot be fetched: " + reason + ".", _url);
+        if (_unreachable)
+            error.userInfo()[MVNetworkUnreachableErrorKey] = true; // the movie offers a diagnosis
+    }
     std::vector<unsigned char> buffer(1 << 16);
     while (ok && !_network.cancelled()) {
         auto next = nextOffset(position);

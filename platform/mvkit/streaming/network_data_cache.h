@@ -84,6 +84,7 @@ private:
     std::map<uint64_t, uint64_t> _ranges; // start → end, disjoint and not touching
     int64_t _length = -1;
     bool _seekable = false;
+    bool _unreachable = false; // the last connection failed before the server answered
     uint64_t _received = 0;
     bool _complete = false;
     bool _failed = false;

@@ -1,5 +1,7 @@
 #include "platform/mvkit/streaming/network_deadline.h"
 
+#include <cerrno>
+
 extern "C" {
 #include <libavutil/error.h>
 }
@@ -38,4 +40,12 @@ std::string MVNetworkDeadline::errorText(int code)
     char text[AV_ERROR_MAX_STRING_SIZE] = {};
     av_strerror(code, text, sizeof text);
     return text;
+}
+
+bool MVNetworkDeadline::isUnreachable(int code)
+{
+    for (int e : { ECONNREFUSED, ETIMEDOUT, ENETUNREACH, EHOSTUNREACH, ENETDOWN, EHOSTDOWN, ECONNRESET, EIO })
+        if (code == AVERROR(e))
+            return true;
+    return false;
 }

@@ -21,6 +21,9 @@ public:
 
     // libavformat's text for an error code.
     static std::string errorText(int code);
+    // Whether an opening that failed with `code` never reached the server: no route, refused, timed out,
+    // or (EIO from the name lookup) no such host.
+    static bool isUnreachable(int code);
 
 private:
     static int interrupted(void* opaque);
