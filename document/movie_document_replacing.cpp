@@ -346,10 +346,16 @@ bool MVPMovieDocument::moviePostNetworkDiagnosticUI(const std::shared_ptr<MVNetD
         if (auto document = weak.lock())
             document->netDiagnosticsSheetDidEnd(returnCode);
     };
-    if (window)
+    if (window) {
         alert->beginSheetModalForWindow(window, didEnd);
-    else
-        didEnd(alert->runModal());
+    } else {
+        // No window to hang a sheet on (a document opened for a script, or not shown yet): the document's
+        // own alert, whose runner the caller may have replaced, with "diagnose" as its second button.
+        const bool canDiagnose = functions.diagnoseProblemInteractively && serviceAnswered;
+        const long answer = showAlert(HXLocalizedString("netDiagnosticsSheetMessage"), statusText, {},
+            canDiagnose ? HXLocalizedString("netDiagnosticsSheetButton") : std::string());
+        didEnd(canDiagnose && answer == HXAlertAlternateReturn ? HXAlertOtherReturn : answer);
+    }
     return true;
 }
 
