@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# bench/whole_program_bench.sh PLAYER [SECONDS] — the whole program against a general player in the same run:
+# bench/whole_program_bench.sh PLAYER [SECONDS [FORMATS]] — the whole program against a general player in the same run:
 # movara-player and `mpv --vo=x11 --ao=null` each open and play the same H.264 movie (1080p25, 1080p60,
 # then 2160p30) on one Xvfb display. For each: the time from starting the program to its window showing
 # the movie, CPU seconds per second of playback (all threads), peak resident memory and the pictures
 # dropped (ours by the playback's own count, from its playback profile; mpv's by its frame-drop
-# properties), and the ratios. Prints "ratio ..." lines for scripts/bench's summary.
+# properties), and the ratios. Prints "ratio ..." lines for scripts/bench's summary. FORMATS picks the
+# movies, as WIDTHxHEIGHT:RATE words ("3840x2160:30" plays only the 4K one).
 set -euo pipefail
-player=${1:?usage: whole_program_bench.sh PLAYER [SECONDS]}
+player=${1:?usage: whole_program_bench.sh PLAYER [SECONDS [FORMATS]]}
 seconds=${2:-8}
+formats=${3:-1920x1080:25 1920x1080:60 3840x2160:30}
 script=$(dirname "$player")/movara-script
 if ! command -v mpv >/dev/null; then
   apt-get install -y mpv >/dev/null 2>&1 || { echo "mpv is not available: whole-program ratios skipped"; exit 0; }
@@ -80,7 +82,7 @@ EOF
 }
 
 results=()
-for format in 1920x1080:25 1920x1080:60 3840x2160:30; do
+for format in $formats; do
   size=${format%:*}
   fps=${format#*:}
   label=$([[ $size == 1920x1080 ]] && echo "1080p$fps" || echo "2160p$fps")

@@ -7,6 +7,7 @@
 #include "platform/mvkit/aperture.h"
 #include "platform/mvkit/movie_pasteboard.h"
 #include "platform/mvkit/panorama/panorama_controller.h"
+#include "platform/mvkit/playback/image_buffer_pool.h"
 #include "platform/mvkit/track_geometry.h"
 #include "platform/winkit/event.h"
 
@@ -18,7 +19,6 @@ extern "C" {
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-#include <mutex>
 
 MVMovieView::MVMovieView(HXRect frame)
     : HXView(frame)
@@ -466,42 +466,6 @@ void MVMovieView::drawTexts(HXRect target)
 
 namespace {
 
-// Buffers for the pictures converted on the decode thread, used again once the screen is done with them
-// (a fresh buffer of a few megabytes for every picture would cost the clearing of fresh pages).
-class MVImageBufferPool : public std::enable_shared_from_this<MVImageBufferPool> {
-public:
-    std::shared_ptr<MVImageBuffer> take()
-    {
-        std::unique_ptr<MVImageBuffer> buffer;
-        {
-            std::lock_guard lock(_mutex);
-            if (!_free.empty()) {
-                buffer = std::move(_free.back());
-                _free.pop_back();
-            }
-        }
-        if (!buffer)
-            buffer = std::make_unique<MVImageBuffer>();
-        std::weak_ptr<MVImageBufferPool> pool = weak_from_this();
-        return std::shared_ptr<MVImageBuffer>(buffer.release(), [pool](MVImageBuffer* b) {
-            if (auto self = pool.lock())
-                self->give(std::unique_ptr<MVImageBuffer>(b));
-            else
-                delete b;
-        });
-    }
-
-private:
-    void give(std::unique_ptr<MVImageBuffer> buffer)
-    {
-        std::lock_guard lock(_mutex);
-        if (_free.size() < 2)
-            _free.push_back(std::move(buffer));
-    }
-    std::mutex _mutex;
-    std::vector<std::unique_ptr<MVImageBuffer>> _free;
-};
-
 HXVideoPicture bgraPicture(const std::shared_ptr<const MVImageBuffer>& buffer, uint64_t serial)
 {
     HXVideoPicture picture;
@@ -652,7 +616,9 @@ void MVMovieView::updatePreparer(const SinglePicture& single, int width, int hei
     std::optional<MVSampleDescription> description;
     if (single.track && single.track->media() && !single.track->media()->sampleDescriptions().empty())
         description = single.track->media()->sampleDescriptions().front();
-    auto pool = std::make_shared<MVImageBufferPool>();
+    // Prepared pictures take megabytes each, over thirty at 4K: the pool keeps them to a budget, so that for
+    // large pictures the decode thread waits for the screen to let one go rather than make a third.
+    auto pool = MVImageBufferPool::pool();
     const MVApertureMode aperture = _apertureMode;
     _preparer = std::make_shared<const MVVideoDecodeWorker::Preparer>(
         [converter, pool, description, aperture, width, height](const MVDecodedFrame& frame) -> std::shared_ptr<const MVImageBuffer> {
@@ -663,7 +629,7 @@ void MVMovieView::updatePreparer(const SinglePicture& single, int width, int hei
                 geometry.cropWidth = geometry.displayWidth = frame.width();
                 geometry.cropHeight = geometry.displayHeight = frame.height();
             }
-            auto buffer = pool->take();
+            auto buffer = pool->take(size_t(width) * size_t(height) * 4);
             if (!converter->convert(frame, geometry, width, height, *buffer))
                 return nullptr;
             return buffer;
@@ -713,12 +679,15 @@ std::optional<HXVideoLayer> MVMovieView::videoLayer(const HXVideoLayerSupport& s
         picture = yuvPicture(frame, geometry);
     if (picture.isValid()) {
         updatePreparer(*single, 0, 0);
+        _converted = nullptr;
     } else {
         updatePreparer(*single, width, height);
         const auto& presented = single->picture.picture;
         if (presented.prepared && presented.preparedBy == _preparer.get() && presented.prepared->width == width
             && presented.prepared->height == height) {
             picture = bgraPicture(presented.prepared, frame->serial());
+            // The decode thread has caught up: a picture converted here while it had not is of no more use.
+            _converted = nullptr;
         } else {
             // The decode thread has not caught up with this size yet: this picture is converted here.
             if (!_converted || _convertedSerial != frame->serial() || _converted->width != width

@@ -2,7 +2,9 @@
 
 #include "platform/mvkit/libav_limits.h"
 
+#include <algorithm>
 #include <atomic>
+#include <thread>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -50,6 +52,19 @@ int MVDecodedFrame::sampleCount() const
     return _frame->nb_samples;
 }
 
+int MVDecoderThreadCountForPicture(int width, int height, unsigned processors)
+{
+    if (width <= 0 || height <= 0 || processors == 0)
+        return 0;
+    // 4:2:0 pictures of 8 bits take 1.5 bytes a pixel.
+    const size_t bytes = size_t(width) * size_t(height) * 3 / 2;
+    const size_t budget = size_t(64) << 20;
+    const size_t automatic = std::min<size_t>(size_t(processors) + 1, 16);
+    if (budget / bytes >= automatic)
+        return 0;
+    return int(std::max<size_t>(std::min<size_t>(2, automatic), budget / bytes));
+}
+
 std::unique_ptr<MVDecoder> MVDecoder::decoderWithConfiguration(
     const MVDecoderConfiguration& configuration, int32_t timeScale, HXError* outError, int threadCount)
 {
@@ -87,7 +102,9 @@ std::unique_ptr<MVDecoder> MVDecoder::decoderWithConfiguration(
     if (configuration.isVideo) {
         c->width = configuration.width;
         c->height = configuration.height;
-        c->thread_count = threadCount;
+        c->thread_count = threadCount > 0 ? threadCount
+                                           : MVDecoderThreadCountForPicture(configuration.width,
+                                               configuration.height, std::thread::hardware_concurrency());
         c->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
         if (configuration.codecID == AV_CODEC_ID_RAWVIDEO)
             c->bits_per_coded_sample = configuration.bitsPerSample;

@@ -41,10 +41,16 @@ private:
     uint64_t _serial;
 };
 
+// The threads a decoder of pictures of `width` × `height` uses when left to choose. Each thread holds a
+// picture of its own in flight: pictures so large that libavcodec's choice (the processors plus one, up to
+// 16) would hold more than some 64 MB get fewer threads, never fewer than two; for others, and for an
+// unknown size, 0 leaves the choice to libavcodec.
+int MVDecoderThreadCountForPicture(int width, int height, unsigned processors);
+
 class MVDecoder {
 public:
     // A decoder for `configuration`, whose samples are timed in `timeScale` units per second.
-    // `threadCount` 0 lets libavcodec choose.
+    // `threadCount` 0 chooses by the picture size (MVDecoderThreadCountForPicture).
     static std::unique_ptr<MVDecoder> decoderWithConfiguration(const MVDecoderConfiguration& configuration,
         int32_t timeScale, HXError* outError, int threadCount = 0);
     ~MVDecoder();
