@@ -203,15 +203,22 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
     m->_changed = false;
     // A local file is complete as soon as it is open, unless the rest of a long one is still being read;
     // observers hear of it from the run loop.
+    std::weak_ptr<MVMovie> weak = m;
+    HXRunLoop::performOnMainThread([weak] {
+        auto movie = weak.lock();
+        if (!movie)
+            return;
+        if (movie->_deferredLoad)
+            movie->postNotification(MVMovieLoadStateDidChangeNotification,
+                { { MVMovieLoadStateNotificationParameter, int64_t(MVMovieLoadStatePlayable) } });
+        else
+            movie->setLoadState(MVMovieLoadStateComplete);
+    });
+    // Started after the news above is queued, so that the news of the rest comes after it.
     if (continuation) {
         m->_loadState = MVMovieLoadStatePlayable;
         m->startDeferredLoad(std::move(continuation), statedSeconds, path);
     }
-    std::weak_ptr<MVMovie> weak = m;
-    HXRunLoop::performOnMainThread([weak] {
-        if (auto movie = weak.lock())
-            movie->setLoadState(movie->_deferredLoad ? MVMovieLoadStatePlayable : MVMovieLoadStateComplete);
-    });
     return m;
 }
 

@@ -189,6 +189,8 @@ TEST_F(LongMatroskaMovie, PlaysFromItsFirstPartAndCompletesOnItsOwn)
         });
     runUntilComplete(*m);
     HXNotificationCenter::defaultCenter().removeObserver(token);
+    ASSERT_GE(states.size(), 2u);
+    EXPECT_EQ(states.front(), MVMovieLoadStatePlayable);
     EXPECT_EQ(states.back(), MVMovieLoadStateComplete);
     expectWhole(*m);
     EXPECT_FALSE(m->playbackSupply());
