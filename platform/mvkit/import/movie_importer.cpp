@@ -696,7 +696,10 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
     PacketPtr pkt(av_packet_alloc());
     std::vector<uint8_t> buffer;
     auto restart = [&](int index) { pass.restartWithCache = index; };
-    while (pass.restartWithCache < 0 && av_read_frame(ctx, pkt.get()) >= 0) {
+    // Every stream rewritten by an earlier open and nothing else to read: the file need not be read again.
+    const bool allReused = !pass.plans.empty() && pass.subtitles.empty()
+        && std::all_of(pass.plans.begin(), pass.plans.end(), [](const auto& p) { return p.second.mode == Mode::Reused; });
+    while (!allReused && pass.restartWithCache < 0 && av_read_frame(ctx, pkt.get()) >= 0) {
         if (auto text = pass.subtitles.find(pkt->stream_index); text != pass.subtitles.end())
             text->second->take(pkt.get());
         auto it = pass.plans.find(pkt->stream_index);
