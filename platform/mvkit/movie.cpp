@@ -13,9 +13,9 @@
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/import/movie_importer.h"
 #include "platform/mvkit/movie_loader.h"
+#include "platform/mvkit/panorama/panorama_atoms.h"
 #include "platform/mvkit/stream.h"
 #include "platform/mvkit/streaming/stream_session.h"
-#include "platform/mvkit/panorama/panorama_atoms.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,11 +26,10 @@
 
 namespace {
 
-const std::set<std::string> movieFileExtensions
-    = { "mov", "qt", "mp4", "m4v", "m4a", "m4b", "3gp", "3g2", "mqv", "mkv", "mka", "webm", "avi", "wav",
-          "mp3", "mp2", "aac", "ac3", "aif", "aiff", "aifc", "caf", "flac", "ogg", "ogv", "oga", "opus", "ts",
-          "m2t", "m2ts", "mts", "mpg", "mpeg", "m1v", "m2v", "vob", "flv", "wmv", "asf", "dv", "mxf", "sdp",
-          "m3u8" };
+const std::set<std::string> movieFileExtensions = { "mov", "qt", "mp4", "m4v", "m4a", "m4b", "3gp", "3g2",
+    "mqv", "mkv", "mka", "webm", "avi", "wav", "mp3", "mp2", "aac", "ac3", "aif", "aiff", "aifc", "caf",
+    "flac", "ogg", "ogv", "oga", "opus", "ts", "m2t", "m2ts", "mts", "mpg", "mpeg", "m1v", "m2v", "vob",
+    "flv", "wmv", "asf", "dv", "mxf", "sdp", "m3u8" };
 
 // Network movies are fetched into the user's cache folder ($XDG_CACHE_HOME/movara-player/Network).
 std::filesystem::path networkCacheDirectory()
@@ -347,7 +346,8 @@ void MVMovie::startStream(const std::string& url)
         if (!m)
             return;
         m->setLoadState(MVMovieLoadStatePlayable);
-        m->postNotification(MVMoviePrerollCompleteNotification, { { MVMovieErrorNotificationParameter, int64_t(0) } });
+        m->postNotification(
+            MVMoviePrerollCompleteNotification, { { MVMovieErrorNotificationParameter, int64_t(0) } });
     };
     delegate.failed = [weak](const HXError& error) {
         if (auto m = weak.lock())
@@ -377,7 +377,8 @@ void MVMovie::postStatus(int64_t flags, int64_t code, const std::string& text)
         return;
     _lastStatus = key;
     postNotification(MVMovieStatusStringPostedNotification,
-        { { MVMovieStatusFlagsNotificationParameter, flags }, { MVMovieStatusCodeNotificationParameter, code },
+        { { MVMovieStatusFlagsNotificationParameter, flags },
+            { MVMovieStatusCodeNotificationParameter, code },
             { MVMovieStatusStringNotificationParameter, text } });
 }
 
@@ -544,7 +545,8 @@ bool MVMovie::canInitWithURL(const HXURL& url, std::string* outReason)
         return false;
     }
     std::string scheme = url.scheme();
-    std::transform(scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    std::transform(
+        scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return char(std::tolower(c)); });
     // Movie files and HLS come over HTTP; streams over RTSP and RTP.
     if (scheme == "http" || scheme == "https" || scheme == "rtsp" || scheme == "rtp")
         return true;

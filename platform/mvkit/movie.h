@@ -567,8 +567,8 @@ private:
     // The rest of a long file, read on a thread of its own (movie_deferred_load.cpp).
     struct DeferredLoad;
     mutable std::shared_ptr<DeferredLoad> _deferredLoad;
-    void startDeferredLoad(std::shared_ptr<MVImportContinuation> continuation, double statedSeconds,
-        const std::string& path);
+    void startDeferredLoad(
+        std::shared_ptr<MVImportContinuation> continuation, double statedSeconds, const std::string& path);
     void applyDeferredLoad(DeferredLoad& load);
     std::shared_ptr<MVPlaybackSupply> firstPartSupply() const;
     int64_t statedDurationWhileLoading() const; // movie units; 0 when complete

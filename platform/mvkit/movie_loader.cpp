@@ -426,7 +426,8 @@ void MVMovieLoader::updateLoadStates()
     // Playing through is safe once the rest arrives, at the rate so far, before the movie gets there.
     const double elapsed = std::max(0.001, steadyNow() - _startTime);
     const double rate = double(state.received) / elapsed;
-    const double remainingBytes = double(uint64_t(state.length) - std::min<uint64_t>(state.prefix, uint64_t(state.length)));
+    const double remainingBytes
+        = double(uint64_t(state.length) - std::min<uint64_t>(state.prefix, uint64_t(state.length)));
     const int64_t now = MVTimeInScaleFloor(movie->currentTime(), movie->timeScale()).timeValue;
     const double remainingPlay = double(_duration - now) / movie->timeScale();
     if (rate > 0 && elapsed > 1.0 && remainingBytes / rate < remainingPlay)

@@ -16,8 +16,8 @@
 
 #include <atomic>
 #include <memory>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 class MVMovie;
@@ -35,7 +35,10 @@ public:
 
     // The movie time up to which every sample of every enabled track has arrived, from the start.
     int64_t maxTimeLoaded();
-    MVNetworkDataCache::State cacheState() const { return _cache ? _cache->state() : MVNetworkDataCache::State {}; }
+    MVNetworkDataCache::State cacheState() const
+    {
+        return _cache ? _cache->state() : MVNetworkDataCache::State {};
+    }
 
     // MVPlaybackSupply (movie units).
     int64_t availableUntil(int64_t time) override;

@@ -87,7 +87,8 @@ struct Element {
 
 // A variable-length number at `p`, of which `available` bytes can be read: `keepMarker` for IDs. Its
 // length in `length`; nothing when invalid.
-std::optional<uint64_t> parseNumber(const uint8_t* p, size_t available, bool keepMarker, size_t maxLength, size_t* length)
+std::optional<uint64_t> parseNumber(
+    const uint8_t* p, size_t available, bool keepMarker, size_t maxLength, size_t* length)
 {
     if (available == 0 || p[0] == 0)
         return std::nullopt;
@@ -106,7 +107,8 @@ std::optional<uint64_t> parseNumber(const uint8_t* p, size_t available, bool kee
     return value;
 }
 
-std::optional<uint64_t> readNumber(Window& w, uint64_t position, bool keepMarker, size_t maxLength, size_t* length)
+std::optional<uint64_t> readNumber(
+    Window& w, uint64_t position, bool keepMarker, size_t maxLength, size_t* length)
 {
     size_t available = size_t(std::min<uint64_t>(9, w.fileSize() - std::min(position, w.fileSize())));
     const uint8_t* p = w.bytes(position, available);
@@ -226,7 +228,8 @@ bool readBlockGroup(Window& w, const Element& group, int64_t clusterTime, Frames
             duration = int64_t(readUnsigned(w, *child).value_or(0));
         at = child->end();
     }
-    return !block || readBlock(w, block->dataStart, block->size, clusterTime, false, referenced, duration, frames);
+    return !block
+        || readBlock(w, block->dataStart, block->size, clusterTime, false, referenced, duration, frames);
 }
 
 // The blocks of a cluster; where it ends (a cluster of unknown size ends at the next segment-level
@@ -239,7 +242,8 @@ std::optional<uint64_t> readCluster(Window& w, const Element& cluster, uint64_t 
     while (at < end) {
         auto child = readElement(w, at);
         if (!child)
-            return cluster.size == kUnknownSize && at >= w.fileSize() ? std::optional<uint64_t>(at) : std::nullopt;
+            return cluster.size == kUnknownSize && at >= w.fileSize() ? std::optional<uint64_t>(at)
+                                                                      : std::nullopt;
         if (cluster.size == kUnknownSize && kSegmentChildren.count(child->id))
             return at;
         if (child->size == kUnknownSize)

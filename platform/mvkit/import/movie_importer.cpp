@@ -157,8 +157,11 @@ void settleTimes(std::vector<Packet>& packets)
     for (size_t i = 1; usable && i < packets.size(); ++i)
         usable = packets[i].dts > packets[i - 1].dts;
     // Presentation times that only increase (sound, pictures without reordering) are the decode times.
-    if (!usable && std::all_of(packets.begin(), packets.end(), [](const Packet& p) { return p.pts != AV_NOPTS_VALUE; })
-        && std::is_sorted(packets.begin(), packets.end(), [](const Packet& a, const Packet& b) { return a.pts <= b.pts; })) {
+    if (!usable
+        && std::all_of(
+            packets.begin(), packets.end(), [](const Packet& p) { return p.pts != AV_NOPTS_VALUE; })
+        && std::is_sorted(packets.begin(), packets.end(),
+            [](const Packet& a, const Packet& b) { return a.pts <= b.pts; })) {
         for (auto& p : packets)
             p.dts = p.pts;
         return;
@@ -239,7 +242,9 @@ MVTrackDescription buildTrack(
         media.header.timeScale = scale;
         settleTimes(packets);
         const bool sameScale = tb.num == 1 && uint32_t(tb.den) == scale;
-        auto toMedia = [&](int64_t t) { return sameScale ? t : av_rescale_q(t, tb, AVRational { 1, int(scale) }); };
+        auto toMedia = [&](int64_t t) {
+            return sameScale ? t : av_rescale_q(t, tb, AVRational { 1, int(scale) });
+        };
         int64_t firstDts = toMedia(packets.front().dts);
         int64_t minPts = INT64_MAX;
         std::vector<int64_t> dts, offsets;
@@ -259,8 +264,8 @@ MVTrackDescription buildTrack(
                 d = dts[i] - dts[i - 1];
             // Sound frames of one size whose times the container rounded (to milliseconds in Matroska)
             // last exactly that size.
-            if (int64_t frameSize = par->frame_size > 0 ? par->frame_size : plan.frameSize;
-                !plan.isVideo && frameSize > 0 && i + 1 < packets.size()
+            if (int64_t frameSize = par->frame_size > 0 ? par->frame_size : plan.frameSize; !plan.isVideo
+                && frameSize > 0 && i + 1 < packets.size()
                 && std::llabs(d - frameSize) <= int64_t(scale) * tb.num / std::max(tb.den, 1) + 1)
                 d = frameSize;
             uint32_t duration = uint32_t(std::clamp<int64_t>(d, 0, UINT32_MAX));
@@ -539,7 +544,8 @@ bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
         uint32_t header = adtsHeaderSize(first);
         *storedAsIs = header > 0 && firstSize + header == uint32_t(first->size)
             && table.chunkOffsets[0] + firstSize <= muxer->bytes().size()
-            && std::memcmp(muxer->bytes().data() + table.chunkOffsets[0], first->data + header, firstSize) == 0;
+            && std::memcmp(muxer->bytes().data() + table.chunkOffsets[0], first->data + header, firstSize)
+                == 0;
         plan.adts = *storedAsIs;
     }
     return true;
@@ -556,7 +562,8 @@ struct Pass {
     std::string noRoom; // why the cache could not take rewritten samples
 };
 
-void openCache(StreamPlan& plan, const AVStream* st, const std::string& cacheBase, Pass& pass, uint64_t fileSize)
+void openCache(
+    StreamPlan& plan, const AVStream* st, const std::string& cacheBase, Pass& pass, uint64_t fileSize)
 {
     // Room for the rewritten samples (no more than the source's size) is made once per pass.
     if (!pass.roomMade) {
@@ -673,7 +680,8 @@ void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase
         if (!cacheBase.empty()) {
             auto path = MVImportCache::directory() / (cacheBase + "-" + std::to_string(i) + ".mov");
             std::error_code ec;
-            auto lease = std::filesystem::is_regular_file(path, ec) ? MVImportCache::lease(path.string()) : nullptr;
+            auto lease
+                = std::filesystem::is_regular_file(path, ec) ? MVImportCache::lease(path.string()) : nullptr;
             if (lease)
                 if (auto file = MVReadMovieFile(path.string(), nullptr)) {
                     uint32_t scale = 0;
@@ -686,7 +694,6 @@ void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase
                 }
         }
     }
-
 }
 
 void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, const std::string& cacheBase,
@@ -698,7 +705,8 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
     auto restart = [&](int index) { pass.restartWithCache = index; };
     // Every stream rewritten by an earlier open and nothing else to read: the file need not be read again.
     const bool allReused = !pass.plans.empty() && pass.subtitles.empty()
-        && std::all_of(pass.plans.begin(), pass.plans.end(), [](const auto& p) { return p.second.mode == Mode::Reused; });
+        && std::all_of(pass.plans.begin(), pass.plans.end(),
+            [](const auto& p) { return p.second.mode == Mode::Reused; });
     while (!allReused && pass.restartWithCache < 0 && av_read_frame(ctx, pkt.get()) >= 0) {
         if (auto text = pass.subtitles.find(pkt->stream_index); text != pass.subtitles.end())
             text->second->take(pkt.get());
@@ -711,7 +719,8 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
                 av_packet_move_ref(kept.get(), pkt.get());
                 plan.pending.push_back(std::move(kept));
                 if (plan.pending.size() >= kProbePackets
-                    && !decide(plan, st, forceCache.count(it->first) > 0, cacheBase, fd, fileSize, buffer, pass))
+                    && !decide(
+                        plan, st, forceCache.count(it->first) > 0, cacheBase, fd, fileSize, buffer, pass))
                     restart(it->first);
             } else if (plan.mode != Mode::Reused && !take(plan, pkt.get(), fd, fileSize, buffer)) {
                 restart(it->first);
@@ -723,8 +732,8 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
         if (pass.restartWithCache >= 0)
             break;
         if (plan.mode == Mode::Pending && plan.problem.empty()
-            && !decide(
-                plan, ctx->streams[index], forceCache.count(index) > 0, cacheBase, fd, fileSize, buffer, pass))
+            && !decide(plan, ctx->streams[index], forceCache.count(index) > 0, cacheBase, fd, fileSize,
+                buffer, pass))
             restart(index);
     }
     if (pass.restartWithCache >= 0)
@@ -825,7 +834,8 @@ int64_t parsedDuration(int fd, const Packet& frame, const AVStream* st)
         int left = int(frame.size);
         // The whole frame, then a flush for parsers that wait for the next one.
         for (int round = 0; round < 8 && duration <= 0; ++round) {
-            int used = av_parser_parse2(parser, codec, &out, &outSize, in, left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+            int used = av_parser_parse2(
+                parser, codec, &out, &outSize, in, left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
             if (used < 0)
                 break;
             in += used;
@@ -866,16 +876,16 @@ void settleLastSoundFrame(int fd, StreamPlan& plan, const AVStream* st)
 }
 
 // A long Matroska file is opened from its first clusters; the rest of its frames are read after
-// (MVImportContinuation). The first clusters hold at least this many frames of every track (enough to describe each stream, to
-// find where the movie starts and to play a while), unless the file has fewer ...
+// (MVImportContinuation). The first clusters hold at least this many frames of every track (enough to
+// describe each stream, to find where the movie starts and to play a while), unless the file has fewer ...
 constexpr size_t kFirstFrames = 64;
 // ... and no more than this much of the file is read for them: past it the whole file is read at once.
 constexpr uint64_t kFirstClustersLimit = uint64_t(16) << 20;
 
 // Where every frame of the file lies, or (with `deferred`) of its first clusters, leaving the scanner in
 // `deferred` for the rest. Nothing when the file is not one the block headers describe.
-std::optional<std::map<uint64_t, std::vector<MVMatroskaFrame>>> scanMatroska(
-    int fd, uint64_t fileSize, const AVFormatContext* ctx, std::unique_ptr<MVMatroskaScanner>* deferred,
+std::optional<std::map<uint64_t, std::vector<MVMatroskaFrame>>> scanMatroska(int fd, uint64_t fileSize,
+    const AVFormatContext* ctx, std::unique_ptr<MVMatroskaScanner>* deferred,
     std::vector<uint64_t>* trackNumbers)
 {
     auto scanner = MVMatroskaScanner::open(fd, fileSize);
@@ -887,8 +897,8 @@ std::optional<std::map<uint64_t, std::vector<MVMatroskaFrame>>> scanMatroska(
     bool onlySoundAndPictures = deferred != nullptr;
     for (unsigned i = 0; i < ctx->nb_streams && onlySoundAndPictures; ++i) {
         auto type = ctx->streams[i]->codecpar->codec_type;
-        onlySoundAndPictures = type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO
-            || type == AVMEDIA_TYPE_ATTACHMENT;
+        onlySoundAndPictures
+            = type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO || type == AVMEDIA_TYPE_ATTACHMENT;
     }
     if (onlySoundAndPictures) {
         const uint64_t limit = scanner->position() + kFirstClustersLimit;
@@ -921,8 +931,9 @@ std::optional<std::map<uint64_t, std::vector<MVMatroskaFrame>>> scanMatroska(
 // describe the stream and to check that they are the frames the headers name. Failed (after packets
 // were read) when the file needs the packet-by-packet way after all. With `deferred`, a long file's
 // plans hold the frames of its first clusters only, and the scanner for the rest is left there.
-FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int fd, uint64_t fileSize,
-    int64_t* outMovieStart, std::unique_ptr<MVMatroskaScanner>* deferred, std::vector<uint64_t>* outTrackNumbers)
+FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int fd,
+    uint64_t fileSize, int64_t* outMovieStart, std::unique_ptr<MVMatroskaScanner>* deferred,
+    std::vector<uint64_t>* outTrackNumbers)
 {
     std::vector<uint64_t>& trackNumbers = *outTrackNumbers;
     auto scanned = scanMatroska(fd, fileSize, ctx, deferred, &trackNumbers);
@@ -1022,7 +1033,8 @@ FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& ca
     return FastPass::Done;
 }
 
-MVTrackDescription cachedTrack(StreamPlan& plan, const AVStream* st, uint32_t trackID, const std::string& sourcePath)
+MVTrackDescription cachedTrack(
+    StreamPlan& plan, const AVStream* st, uint32_t trackID, const std::string& sourcePath)
 {
     MVTrackDescription track = *plan.cachedTrack;
     if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
@@ -1062,8 +1074,8 @@ void placeTrack(MVTrackDescription& track, const AVStream* st, const AVFormatCon
 }
 
 // The track of a stream's plan; nothing (with the plan's problem set) when it has none.
-std::optional<MVTrackDescription> trackOfStream(StreamPlan& plan, const AVStream* st, const AVFormatContext& ctx,
-    uint32_t trackID, int64_t movieStart, const std::string& path)
+std::optional<MVTrackDescription> trackOfStream(StreamPlan& plan, const AVStream* st,
+    const AVFormatContext& ctx, uint32_t trackID, int64_t movieStart, const std::string& path)
 {
     if (plan.problem.empty() && plan.mode == Mode::Range && !timesInRange(plan.packets, st->time_base))
         plan.problem = "its times lie out of any range a movie can have";
@@ -1073,8 +1085,9 @@ std::optional<MVTrackDescription> trackOfStream(StreamPlan& plan, const AVStream
         plan.problem = "its packets are not byte ranges of the file";
     if (!plan.problem.empty())
         return std::nullopt;
-    MVTrackDescription track = plan.mode == Mode::Range ? buildTrack(plan, st, trackID, kMovieScale, movieStart)
-                                                        : cachedTrack(plan, st, trackID, path);
+    MVTrackDescription track = plan.mode == Mode::Range
+        ? buildTrack(plan, st, trackID, kMovieScale, movieStart)
+        : cachedTrack(plan, st, trackID, path);
     placeTrack(track, st, ctx);
     return track;
 }
@@ -1085,8 +1098,8 @@ std::optional<MVTrackDescription> trackOfStream(StreamPlan& plan, const AVStream
 class MatroskaContinuation : public MVImportContinuation {
 public:
     MatroskaContinuation(std::unique_ptr<MVMatroskaScanner> scanner, std::vector<uint64_t> trackNumbers,
-        AVFormatContext* ctx, std::map<int, StreamPlan> plans, std::vector<std::pair<int, uint32_t>> trackOfPlan,
-        int64_t movieStart, std::string path, int fd)
+        AVFormatContext* ctx, std::map<int, StreamPlan> plans,
+        std::vector<std::pair<int, uint32_t>> trackOfPlan, int64_t movieStart, std::string path, int fd)
         : _scanner(std::move(scanner))
         , _trackNumbers(std::move(trackNumbers))
         , _ctx(ctx)
@@ -1162,7 +1175,8 @@ private:
         }
         Completion done;
         for (auto [index, trackID] : _trackOfPlan) {
-            auto track = trackOfStream(_plans.at(index), _ctx->streams[index], *_ctx, trackID, _movieStart, _path);
+            auto track
+                = trackOfStream(_plans.at(index), _ctx->streams[index], *_ctx, trackID, _movieStart, _path);
             if (!track)
                 return std::nullopt;
             done.tracks.push_back(std::move(*track));
@@ -1184,7 +1198,8 @@ private:
 
 } // namespace
 
-std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError* outError, MVImportOptions options)
+std::optional<MVImportResult> MVImportMovieFile(
+    const std::string& path, HXError* outError, MVImportOptions options)
 {
     auto fail = [&](HXError e) -> std::optional<MVImportResult> {
         if (outError)
@@ -1273,7 +1288,8 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
     }
     movie.header.nextTrackID = nextID;
     // The sound stream chosen to play may be one that was left out: then the first of the others plays.
-    auto isSound = [](const MVTrackDescription& t) { return t.media.handler.componentSubtype == MVFourCC("soun"); };
+    auto isSound
+        = [](const MVTrackDescription& t) { return t.media.handler.componentSubtype == MVFourCC("soun"); };
     if (std::none_of(movie.tracks.begin(), movie.tracks.end(),
             [&](const MVTrackDescription& t) { return isSound(t) && (t.header.flags & MVTrackEnabledFlag); }))
         for (auto& t : movie.tracks)
@@ -1308,9 +1324,9 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
         int continuationFD = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         if (continuationFD < 0)
             return fail(HXError::posix(errno, path));
-        auto continuation = std::make_shared<MatroskaContinuation>(std::move(deferred),
-            std::move(deferredTrackNumbers), fmt.ctx, std::move(pass.plans), std::move(trackOfPlan), movieStart,
-            path, continuationFD);
+        auto continuation
+            = std::make_shared<MatroskaContinuation>(std::move(deferred), std::move(deferredTrackNumbers),
+                fmt.ctx, std::move(pass.plans), std::move(trackOfPlan), movieStart, path, continuationFD);
         fmt.ctx = nullptr; // the continuation's now
         continuation->noteHandlers(movie.tracks);
         result.continuation = std::move(continuation);

@@ -13,9 +13,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <functional>
-#include <cmath>
 
 using namespace movara::test;
 
@@ -38,8 +38,8 @@ double ffprobeDuration(const std::string& path)
     return std::atof(r.output.c_str());
 }
 
-void expectSameTracks(const std::vector<MVTrackDescription>& ours, const std::vector<MVTrackDescription>& whole,
-    const std::string& what)
+void expectSameTracks(const std::vector<MVTrackDescription>& ours,
+    const std::vector<MVTrackDescription>& whole, const std::string& what)
 {
     ASSERT_EQ(ours.size(), whole.size()) << what;
     for (size_t i = 0; i < whole.size(); ++i) {
@@ -63,13 +63,15 @@ TEST(DeferredMatroska, TheRestCompletesTheTracksAsReadingTheWholeFileDoes)
     };
     const Case cases[] = {
         // Reordered pictures and sound, in clusters of a second.
-        { "h264_aac.mkv", { "-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=30", "-f", "lavfi", "-i",
-                              "sine=sample_rate=48000:duration=30", "-c:v", "libx264", "-preset", "ultrafast", "-bf",
-                              "2", "-g", "25", "-c:a", "aac", "-cluster_time_limit", "1000" } },
+        { "h264_aac.mkv",
+            { "-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=30", "-f", "lavfi", "-i",
+                "sine=sample_rate=48000:duration=30", "-c:v", "libx264", "-preset", "ultrafast", "-bf", "2",
+                "-g", "25", "-c:a", "aac", "-cluster_time_limit", "1000" } },
         // As a browser records: clusters and segment of unknown size, sound that starts late.
-        { "live.webm", { "-f", "lavfi", "-i", "testsrc=size=64x48:rate=30:duration=20", "-f", "lavfi", "-i",
-                           "sine=sample_rate=48000:duration=20", "-c:v", "libvpx", "-deadline", "realtime", "-c:a",
-                           "libopus", "-live", "1", "-af", "adelay=300" } },
+        { "live.webm",
+            { "-f", "lavfi", "-i", "testsrc=size=64x48:rate=30:duration=20", "-f", "lavfi", "-i",
+                "sine=sample_rate=48000:duration=20", "-c:v", "libvpx", "-deadline", "realtime", "-c:a",
+                "libopus", "-live", "1", "-af", "adelay=300" } },
     };
     for (const auto& c : cases) {
         auto path = makeMovie(dir, c.name, c.output);
@@ -109,7 +111,8 @@ TEST(DeferredMatroska, ACancelledRestEndsSoonAndCompletesNothing)
         GTEST_SKIP() << "needs ffmpeg";
     TempDir dir;
     auto path = makeMovie(dir, "movie.mkv",
-        { "-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=20", "-c:v", "libx264", "-preset", "ultrafast" });
+        { "-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=20", "-c:v", "libx264", "-preset",
+            "ultrafast" });
     MVImportOptions options;
     options.deferLongFiles = true;
     options.deferFromFileSize = 0;
@@ -118,7 +121,8 @@ TEST(DeferredMatroska, ACancelledRestEndsSoonAndCompletesNothing)
     ASSERT_TRUE(first && first->continuation);
     first->continuation->cancel();
     EXPECT_FALSE(first->continuation->finish(&error));
-    EXPECT_NE(error.localizedDescription().find("cancelled"), std::string::npos) << error.localizedDescription();
+    EXPECT_NE(error.localizedDescription().find("cancelled"), std::string::npos)
+        << error.localizedDescription();
 }
 
 // A file long enough to be opened from its first part: about 50 MB of lossless pictures and sound.
@@ -130,8 +134,8 @@ protected:
             GTEST_SKIP() << "needs ffmpeg";
         auto piece = makeMovie(dir, "piece.mkv",
             { "-f", "lavfi", "-i", "testsrc2=size=640x360:rate=25:duration=12", "-f", "lavfi", "-i",
-                "sine=sample_rate=48000:duration=12", "-c:v", "libx264", "-preset", "ultrafast", "-qp", "0", "-g",
-                "25", "-c:a", "aac" });
+                "sine=sample_rate=48000:duration=12", "-c:v", "libx264", "-preset", "ultrafast", "-qp", "0",
+                "-g", "25", "-c:a", "aac" });
         path = makeMovie(dir, "long.mkv", { "-stream_loop", "8", "-i", piece, "-c", "copy" });
         ASSERT_GT(std::filesystem::file_size(path), uint64_t(32) << 20) << "the file must count as long";
         HXError error;
@@ -183,8 +187,8 @@ TEST_F(LongMatroskaMovie, PlaysFromItsFirstPartAndCompletesOnItsOwn)
     EXPECT_FALSE(supply->isFinished());
 
     std::vector<int64_t> states;
-    auto token = HXNotificationCenter::defaultCenter().addObserver(MVMovieLoadStateDidChangeNotification, m.get(),
-        [&](const HXNotification& n) {
+    auto token = HXNotificationCenter::defaultCenter().addObserver(
+        MVMovieLoadStateDidChangeNotification, m.get(), [&](const HXNotification& n) {
             states.push_back(n.userInfo().at(MVMovieLoadStateNotificationParameter).integerValue());
         });
     runUntilComplete(*m);
@@ -204,15 +208,17 @@ TEST_F(LongMatroskaMovie, AnEditOrASaveWaitsForTheRest)
         std::function<void(MVMovie&)> action;
     };
     const Case cases[] = {
-        { "copy all", [](MVMovie& m) {
-             m.setSelection({ MVMakeTime(0, m.timeScale()), m.duration() });
-             auto copied = m.copySelection();
-             EXPECT_NEAR(double(copied->durationValue()) / copied->timeScale(),
-                 double(m.durationValue()) / m.timeScale(), 0.001);
-         } },
-        { "delete the first second", [](MVMovie& m) {
-             EXPECT_TRUE(m.deleteSegment({ MVMakeTime(0, 1), MVMakeTime(1, 1) }));
-         } },
+        { "copy all",
+            [](MVMovie& m) {
+                m.setSelection({ MVMakeTime(0, m.timeScale()), m.duration() });
+                auto copied = m.copySelection();
+                EXPECT_NEAR(double(copied->durationValue()) / copied->timeScale(),
+                    double(m.durationValue()) / m.timeScale(), 0.001);
+            } },
+        { "delete the first second",
+            [](MVMovie& m) {
+                EXPECT_TRUE(m.deleteSegment({ MVMakeTime(0, 1), MVMakeTime(1, 1) }));
+            } },
     };
     for (const auto& c : cases) {
         HXError error;

@@ -248,10 +248,8 @@ TEST_F(MovieSettingsTest, WhoHearsOfANewTimeWhilePlayingReadsThatTime)
     clock->advance(0.2);
     // The time display and the timeline read the time back when told of it.
     std::vector<int64_t> heard;
-    auto token = HXNotificationCenter::defaultCenter().addObserver(
-        MVMovieTimeDidChangeNotification, movie.get(), [&](const HXNotification&) {
-            heard.push_back(millis(movie->currentTime()));
-        });
+    auto token = HXNotificationCenter::defaultCenter().addObserver(MVMovieTimeDidChangeNotification,
+        movie.get(), [&](const HXNotification&) { heard.push_back(millis(movie->currentTime())); });
     movie->setCurrentTime(MVMakeTime(1500, 1000));
     HXNotificationCenter::defaultCenter().removeObserver(token);
     ASSERT_EQ(heard.size(), 1u);
