@@ -1,10 +1,13 @@
 #include "scripting/scripting_server.h"
 
 #include "app/request_server.h"
+#include "document/movie_document.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/scripting_runtime.h"
 #include "platform/basekit/timer.h"
+#include "platform/mvkit/movie.h"
 #include "platform/winkit/alert.h"
+#include "platform/winkit/document_controller.h"
 #include "recording/capture_document.h"
 #include "scripting/app_scripting.h"
 #include "scripting/script_coercions.h"
@@ -51,6 +54,11 @@ HXPropertyList replyToScriptRequest(const HXPropertyList& request)
 {
     MVPScriptCoercions::registerCoercions();
     AlertsOfARequest alerts;
+    // A script sees every movie whole: a long file whose rest is still being read is finished first.
+    if (auto controller = HXDocumentController::sharedDocumentController())
+        for (const auto& doc : controller->documents())
+            if (auto movieDoc = std::dynamic_pointer_cast<MVPMovieDocument>(doc); movieDoc && movieDoc->movie())
+                movieDoc->movie()->finishLoading();
     HXScriptRuntime runtime([] { return MVPAppScripting::root(); });
     return AlertsOfARequest::withAlerts(runtime.execute(request), *alerts.alerts());
 }
@@ -79,7 +87,12 @@ void install(MVPRequestServer& server)
                 r->sendInterim({});
         }, { HXRunLoopCommonModes });
         AlertsOfARequest alerts;
-        HXScriptRuntime runtime([] { return MVPAppScripting::root(); });
+        // A script sees every movie whole: a long file whose rest is still being read is finished first.
+    if (auto controller = HXDocumentController::sharedDocumentController())
+        for (const auto& doc : controller->documents())
+            if (auto movieDoc = std::dynamic_pointer_cast<MVPMovieDocument>(doc); movieDoc && movieDoc->movie())
+                movieDoc->movie()->finishLoading();
+    HXScriptRuntime runtime([] { return MVPAppScripting::root(); });
         runtime.execute(
             request,
             [reply, keepAlive, raised = alerts.alerts()](HXPropertyList answer) {

@@ -73,9 +73,11 @@ std::shared_ptr<MVMovieLoader> MVMovieLoader::start(
     loader->_startTime = steadyNow();
     std::weak_ptr<MVMovieLoader> weak = loader;
     // Arrivals are told on the fetching thread; the main thread looks once for all that came meanwhile.
-    loader->_cache = MVNetworkDataCache::start(url, cachePath, {}, [weak] {
-        auto self = weak.lock();
-        if (!self || self->_updatePending.exchange(true))
+    // The fetching thread never holds the loader itself: were it the last to let go, the loader (and
+    // the cache whose thread it is) would end on that thread, which cannot wait for itself.
+    auto pending = loader->_updatePending;
+    loader->_cache = MVNetworkDataCache::start(url, cachePath, {}, [weak, pending] {
+        if (pending->exchange(true))
             return;
         HXRunLoop::performOnMainThread([weak] {
             if (auto self = weak.lock())
@@ -100,7 +102,7 @@ void MVMovieLoader::cancel()
 
 void MVMovieLoader::update()
 {
-    _updatePending = false;
+    *_updatePending = false;
     auto movie = _movie.lock();
     if (!movie || _handedOver)
         return;

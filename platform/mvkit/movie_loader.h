@@ -77,7 +77,7 @@ private:
     std::string _url;
     std::string _cachePath;
     std::shared_ptr<MVNetworkDataCache> _cache;
-    std::atomic<bool> _updatePending { false };
+    std::shared_ptr<std::atomic<bool>> _updatePending = std::make_shared<std::atomic<bool>>(false);
     bool _haveHeader = false;
     bool _handedOver = false;
     bool _importing = false; // a file of another container, imported once it is all here

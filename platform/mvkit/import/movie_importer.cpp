@@ -22,6 +22,7 @@ extern "C" {
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -695,7 +696,10 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
     PacketPtr pkt(av_packet_alloc());
     std::vector<uint8_t> buffer;
     auto restart = [&](int index) { pass.restartWithCache = index; };
-    while (pass.restartWithCache < 0 && av_read_frame(ctx, pkt.get()) >= 0) {
+    // Every stream rewritten by an earlier open and nothing else to read: the file need not be read again.
+    const bool allReused = !pass.plans.empty() && pass.subtitles.empty()
+        && std::all_of(pass.plans.begin(), pass.plans.end(), [](const auto& p) { return p.second.mode == Mode::Reused; });
+    while (!allReused && pass.restartWithCache < 0 && av_read_frame(ctx, pkt.get()) >= 0) {
         if (auto text = pass.subtitles.find(pkt->stream_index); text != pass.subtitles.end())
             text->second->take(pkt.get());
         auto it = pass.plans.find(pkt->stream_index);
@@ -838,26 +842,106 @@ int64_t parsedDuration(int fd, const Packet& frame, const AVStream* st)
     return std::max(duration, 0);
 }
 
+// Frames of the block headers as the plan's packets.
+void appendFrames(StreamPlan& plan, const std::vector<MVMatroskaFrame>& frames)
+{
+    plan.packets.reserve(plan.packets.size() + frames.size());
+    for (const auto& f : frames) {
+        if (plan.isPCM && f.size % plan.pcmFrameBytes != 0) {
+            plan.problem = "a PCM packet holds a partial frame";
+            return;
+        }
+        plan.packets.push_back(Packet { f.offset, f.size, f.time, AV_NOPTS_VALUE, f.duration, f.key });
+    }
+}
+
+// A block does not say how long its frame lasts: what matters is the last frame of a sound, which may be
+// shorter than the others.
+void settleLastSoundFrame(int fd, StreamPlan& plan, const AVStream* st)
+{
+    if (!plan.isVideo && !plan.isPCM && !plan.packets.empty() && st->codecpar->sample_rate > 0
+        && plan.packets.back().duration == 0)
+        plan.packets.back().duration = av_rescale_q(parsedDuration(fd, plan.packets.back(), st),
+            AVRational { 1, st->codecpar->sample_rate }, st->time_base);
+}
+
+// A long Matroska file is opened from its first clusters; the rest of its frames are read after
+// (MVImportContinuation). The first clusters hold at least this many frames of every track (enough to describe each stream, to
+// find where the movie starts and to play a while), unless the file has fewer ...
+constexpr size_t kFirstFrames = 64;
+// ... and no more than this much of the file is read for them: past it the whole file is read at once.
+constexpr uint64_t kFirstClustersLimit = uint64_t(16) << 20;
+
+// Where every frame of the file lies, or (with `deferred`) of its first clusters, leaving the scanner in
+// `deferred` for the rest. Nothing when the file is not one the block headers describe.
+std::optional<std::map<uint64_t, std::vector<MVMatroskaFrame>>> scanMatroska(
+    int fd, uint64_t fileSize, const AVFormatContext* ctx, std::unique_ptr<MVMatroskaScanner>* deferred,
+    std::vector<uint64_t>* trackNumbers)
+{
+    auto scanner = MVMatroskaScanner::open(fd, fileSize);
+    if (!scanner)
+        return std::nullopt;
+    *trackNumbers = scanner->trackNumbers();
+    std::map<uint64_t, std::vector<MVMatroskaFrame>> frames;
+    // Only sound and pictures wait: text streams are read whole with the rest of the file.
+    bool onlySoundAndPictures = deferred != nullptr;
+    for (unsigned i = 0; i < ctx->nb_streams && onlySoundAndPictures; ++i) {
+        auto type = ctx->streams[i]->codecpar->codec_type;
+        onlySoundAndPictures = type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO
+            || type == AVMEDIA_TYPE_ATTACHMENT;
+    }
+    if (onlySoundAndPictures) {
+        const uint64_t limit = scanner->position() + kFirstClustersLimit;
+        auto enough = [&] {
+            return std::all_of(trackNumbers->begin(), trackNumbers->end(),
+                [&](uint64_t t) { return frames.count(t) && frames[t].size() >= kFirstFrames; });
+        };
+        for (;;) {
+            // One cluster at a time.
+            auto step = scanner->readClusters(scanner->position() + 1, frames);
+            if (step == MVMatroskaScanner::Step::Failed)
+                return std::nullopt;
+            if (step == MVMatroskaScanner::Step::Done)
+                return frames;
+            if (enough()) {
+                *deferred = std::move(scanner);
+                return frames;
+            }
+            if (scanner->position() >= limit)
+                break;
+        }
+    }
+    if (scanner->readClusters(UINT64_MAX, frames) != MVMatroskaScanner::Step::Done)
+        return std::nullopt;
+    return frames;
+}
+
 // Matroska and WebM: where each frame lies comes from the block headers (matroska_frames.h) instead of
 // reading every packet through libavformat. Only the first packets of each stream are read, to
 // describe the stream and to check that they are the frames the headers name. Failed (after packets
-// were read) when the file needs the packet-by-packet way after all.
-FastPass runMatroskaPass(
-    Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int fd, uint64_t fileSize, int64_t* outMovieStart)
+// were read) when the file needs the packet-by-packet way after all. With `deferred`, a long file's
+// plans hold the frames of its first clusters only, and the scanner for the rest is left there.
+FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int fd, uint64_t fileSize,
+    int64_t* outMovieStart, std::unique_ptr<MVMatroskaScanner>* deferred, std::vector<uint64_t>* outTrackNumbers)
 {
-    auto scanned = MVReadMatroskaFrames(fd, fileSize);
+    std::vector<uint64_t>& trackNumbers = *outTrackNumbers;
+    auto scanned = scanMatroska(fd, fileSize, ctx, deferred, &trackNumbers);
     // libavformat makes a stream of each track entry, in their order, and one of each attachment after
     // them.
     unsigned tracks = 0;
     while (tracks < ctx->nb_streams && ctx->streams[tracks]->codecpar->codec_type != AVMEDIA_TYPE_ATTACHMENT)
         ++tracks;
-    if (!scanned || scanned->trackNumbers.size() != tracks)
+    if (!scanned || trackNumbers.size() != tracks) {
+        if (deferred)
+            deferred->reset();
         return FastPass::NotTaken;
+    }
     auto framesOf = [&](int index) -> const std::vector<MVMatroskaFrame>& {
         static const std::vector<MVMatroskaFrame> none;
-        auto it = scanned->frames.find(scanned->trackNumbers[size_t(index)]);
-        return it == scanned->frames.end() ? none : it->second;
+        auto it = scanned->find(trackNumbers[size_t(index)]);
+        return it == scanned->end() ? none : it->second;
     };
+    const bool partial = deferred && *deferred;
     const int64_t movieStart = movieStartMicros(ctx, [&](unsigned i) {
         if (i >= tracks)
             return int64_t(AV_NOPTS_VALUE);
@@ -918,23 +1002,12 @@ FastPass runMatroskaPass(
             return FastPass::Failed;
         plan.pending.clear();
         plan.mode = Mode::Range;
-        plan.packets.reserve(list.size());
-        for (const auto& f : list) {
-            if (plan.isPCM && f.size % plan.pcmFrameBytes != 0) {
-                plan.problem = "a PCM packet holds a partial frame";
-                break;
-            }
-            plan.packets.push_back(Packet { f.offset, f.size, f.time, AV_NOPTS_VALUE, f.duration, f.key });
-        }
-        // A block does not say how long its frame lasts: what matters is the last frame of a sound, which
-        // may be shorter than the others.
+        appendFrames(plan, list);
         const AVStream* st = ctx->streams[index];
-        if (!plan.isVideo && !plan.isPCM && !plan.packets.empty() && st->codecpar->sample_rate > 0) {
+        if (!plan.isVideo && !plan.isPCM && !plan.packets.empty() && st->codecpar->sample_rate > 0)
             plan.frameSize = parsedDuration(fd, plan.packets.front(), st);
-            if (plan.packets.back().duration == 0)
-                plan.packets.back().duration = av_rescale_q(parsedDuration(fd, plan.packets.back(), st),
-                    AVRational { 1, st->codecpar->sample_rate }, st->time_base);
-        }
+        if (!partial)
+            settleLastSoundFrame(fd, plan, st);
     }
     for (auto& [index, reader] : pass.subtitles)
         for (const auto& f : framesOf(index)) {
@@ -988,9 +1061,130 @@ void placeTrack(MVTrackDescription& track, const AVStream* st, const AVFormatCon
         track.header.flags &= ~MVTrackEnabledFlag;
 }
 
+// The track of a stream's plan; nothing (with the plan's problem set) when it has none.
+std::optional<MVTrackDescription> trackOfStream(StreamPlan& plan, const AVStream* st, const AVFormatContext& ctx,
+    uint32_t trackID, int64_t movieStart, const std::string& path)
+{
+    if (plan.problem.empty() && plan.mode == Mode::Range && !timesInRange(plan.packets, st->time_base))
+        plan.problem = "its times lie out of any range a movie can have";
+    if (plan.problem.empty() && plan.mode == Mode::Range && plan.packets.empty())
+        plan.problem = "it has no packets";
+    if (plan.problem.empty() && plan.mode == Mode::Pending)
+        plan.problem = "its packets are not byte ranges of the file";
+    if (!plan.problem.empty())
+        return std::nullopt;
+    MVTrackDescription track = plan.mode == Mode::Range ? buildTrack(plan, st, trackID, kMovieScale, movieStart)
+                                                        : cachedTrack(plan, st, trackID, path);
+    placeTrack(track, st, ctx);
+    return track;
+}
+
+// The rest of a long Matroska file: its scanner goes on from the first clusters, the frames join the
+// plans, and the tracks are built again whole. Should the rest not be what the block headers describe
+// after all, the file is imported again the packet-by-packet way.
+class MatroskaContinuation : public MVImportContinuation {
+public:
+    MatroskaContinuation(std::unique_ptr<MVMatroskaScanner> scanner, std::vector<uint64_t> trackNumbers,
+        AVFormatContext* ctx, std::map<int, StreamPlan> plans, std::vector<std::pair<int, uint32_t>> trackOfPlan,
+        int64_t movieStart, std::string path, int fd)
+        : _scanner(std::move(scanner))
+        , _trackNumbers(std::move(trackNumbers))
+        , _ctx(ctx)
+        , _plans(std::move(plans))
+        , _trackOfPlan(std::move(trackOfPlan))
+        , _movieStart(movieStart)
+        , _path(std::move(path))
+        , _fd(fd)
+    {
+    }
+    ~MatroskaContinuation() override
+    {
+        if (_ctx)
+            avformat_close_input(&_ctx);
+        if (_fd >= 0)
+            ::close(_fd);
+    }
+    void cancel() override { _cancelled = true; }
+
+    std::optional<Completion> finish(HXError* outError) override
+    {
+        if (auto done = finishFromBlockHeaders())
+            return done;
+        if (_cancelled) {
+            if (outError)
+                *outError = importError("The reading of " + _path + " was cancelled.");
+            return std::nullopt;
+        }
+        // The rest is not as the first clusters were: the whole file, read the other way.
+        MVImportOptions whole;
+        auto again = MVImportMovieFile(_path, outError, whole);
+        if (!again)
+            return std::nullopt;
+        auto& tracks = again->file.movie.tracks;
+        bool same = tracks.size() == _trackOfPlan.size();
+        for (size_t i = 0; same && i < tracks.size(); ++i)
+            same = tracks[i].header.trackID == _trackOfPlan[i].second
+                && tracks[i].media.handler.componentSubtype == _handlers[i];
+        if (!same) {
+            if (outError)
+                *outError = importError("The streams of " + _path + " changed while it was read.");
+            return std::nullopt;
+        }
+        return Completion { std::move(tracks), std::move(again->cacheLeases), std::move(again->problems) };
+    }
+
+    void noteHandlers(const std::vector<MVTrackDescription>& tracks)
+    {
+        for (const auto& t : tracks)
+            _handlers.push_back(t.media.handler.componentSubtype);
+    }
+
+private:
+    std::optional<Completion> finishFromBlockHeaders()
+    {
+        std::map<uint64_t, std::vector<MVMatroskaFrame>> frames;
+        // A few megabytes at a time, so a cancel is heard soon.
+        for (;;) {
+            if (_cancelled)
+                return std::nullopt;
+            auto step = _scanner->readClusters(_scanner->position() + (uint64_t(8) << 20), frames);
+            if (step == MVMatroskaScanner::Step::Failed)
+                return std::nullopt;
+            if (step == MVMatroskaScanner::Step::Done)
+                break;
+        }
+        for (auto& [index, plan] : _plans) {
+            if (size_t(index) >= _trackNumbers.size())
+                return std::nullopt;
+            if (auto it = frames.find(_trackNumbers[size_t(index)]); it != frames.end())
+                appendFrames(plan, it->second);
+            settleLastSoundFrame(_fd, plan, _ctx->streams[index]);
+        }
+        Completion done;
+        for (auto [index, trackID] : _trackOfPlan) {
+            auto track = trackOfStream(_plans.at(index), _ctx->streams[index], *_ctx, trackID, _movieStart, _path);
+            if (!track)
+                return std::nullopt;
+            done.tracks.push_back(std::move(*track));
+        }
+        return done;
+    }
+
+    std::unique_ptr<MVMatroskaScanner> _scanner;
+    std::vector<uint64_t> _trackNumbers;
+    AVFormatContext* _ctx;
+    std::map<int, StreamPlan> _plans;
+    std::vector<std::pair<int, uint32_t>> _trackOfPlan;
+    std::vector<uint32_t> _handlers;
+    int64_t _movieStart;
+    std::string _path;
+    int _fd;
+    std::atomic<bool> _cancelled { false };
+};
+
 } // namespace
 
-std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError* outError)
+std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError* outError, MVImportOptions options)
 {
     auto fail = [&](HXError e) -> std::optional<MVImportResult> {
         if (outError)
@@ -1013,6 +1207,8 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
     FormatContext fmt;
     int64_t movieStart = 0;
     bool fastTried = false;
+    std::unique_ptr<MVMatroskaScanner> deferred;
+    std::vector<uint64_t> deferredTrackNumbers;
     for (;;) {
         fmt.reset();
         if (avformat_open_input(&fmt.ctx, path.c_str(), nullptr, nullptr) < 0)
@@ -1031,10 +1227,13 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
             if (std::string_view(fmt.ctx->iformat->name).starts_with("matroska")) {
                 if (!streamsDescribed(fmt.ctx) && !probe())
                     return fail(importError("The streams of " + path + " could not be read."));
-                auto fast = runMatroskaPass(pass, fmt.ctx, cacheBase, fd, fileSize, &movieStart);
+                auto fast = runMatroskaPass(pass, fmt.ctx, cacheBase, fd, fileSize, &movieStart,
+                    options.deferLongFiles && fileSize >= options.deferFromFileSize ? &deferred : nullptr,
+                    &deferredTrackNumbers);
                 if (fast == FastPass::Done)
                     break;
                 pass = {};
+                deferred.reset();
                 if (fast == FastPass::Failed)
                     continue; // packets were read: open the file again
             }
@@ -1053,27 +1252,24 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
     auto& movie = result.file.movie;
     movie.header.timeScale = kMovieScale;
     uint32_t nextID = 1;
+    std::vector<std::pair<int, uint32_t>> trackOfPlan; // plan index, track ID
     for (auto& [index, plan] : pass.plans) {
         const AVStream* st = fmt.ctx->streams[index];
-        if (plan.problem.empty() && plan.mode == Mode::Range && !timesInRange(plan.packets, st->time_base))
-            plan.problem = "its times lie out of any range a movie can have";
-        if (plan.problem.empty() && plan.mode == Mode::Range && plan.packets.empty())
-            plan.problem = "it has no packets";
-        if (plan.problem.empty() && plan.mode == Mode::Pending)
-            plan.problem = "its packets are not byte ranges of the file";
-        if (!plan.problem.empty()) {
+        std::vector<Packet> firstPackets;
+        if (deferred)
+            firstPackets = plan.packets; // as read: building the track settles their times
+        auto track = trackOfStream(plan, st, *fmt.ctx, nextID, movieStart, path);
+        if (!track) {
             result.problems.push_back(streamName(st) + ": " + plan.problem);
             continue;
         }
-        if (plan.mode == Mode::Range) {
-            movie.tracks.push_back(buildTrack(plan, st, nextID++, kMovieScale, movieStart));
-        } else {
-            movie.tracks.push_back(cachedTrack(plan, st, nextID++, path));
-            if (plan.lease)
-                result.cacheLeases.push_back(plan.lease);
-        }
-        placeTrack(movie.tracks.back(), st, *fmt.ctx);
+        trackOfPlan.emplace_back(index, nextID++);
+        if (plan.lease)
+            result.cacheLeases.push_back(plan.lease);
+        movie.tracks.push_back(std::move(*track));
         movie.header.duration = std::max(movie.header.duration, movie.tracks.back().header.duration);
+        if (deferred)
+            plan.packets = std::move(firstPackets);
     }
     movie.header.nextTrackID = nextID;
     // The sound stream chosen to play may be one that was left out: then the first of the others plays.
@@ -1107,6 +1303,18 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
         return fail(importError(text));
     }
     result.file.fileSize = fileSize;
+    if (deferred && !movie.tracks.empty()) {
+        result.statedDuration = deferred->statedDuration();
+        int continuationFD = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (continuationFD < 0)
+            return fail(HXError::posix(errno, path));
+        auto continuation = std::make_shared<MatroskaContinuation>(std::move(deferred),
+            std::move(deferredTrackNumbers), fmt.ctx, std::move(pass.plans), std::move(trackOfPlan), movieStart,
+            path, continuationFD);
+        fmt.ctx = nullptr; // the continuation's now
+        continuation->noteHandlers(movie.tracks);
+        result.continuation = std::move(continuation);
+    }
     return result;
 }
 
