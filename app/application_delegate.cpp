@@ -8,8 +8,10 @@
 #include "core/alert.h"
 #include "document/movie_document.h"
 #include "export/processing_document.h"
+#include "fullscreen/presentation_window_controller.h"
 #include "inspectors/av_controls.h"
 #include "inspectors/movie_info.h"
+#include "inspectors/property_inspector_browser.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/fourcc.h"
 #include "platform/basekit/run_loop.h"
@@ -21,6 +23,7 @@
 #include "platform/winkit/document_controller.h"
 #include "platform/winkit/menu.h"
 #include "platform/winkit/window.h"
+#include "player/window/window_controller.h"
 #include "recording/capture_document.h"
 
 #include <cstdlib>
@@ -80,8 +83,7 @@ MVPApplicationDelegate::MVPApplicationDelegate(Environment environment)
     : _environment(std::move(environment))
 {
     initializeDefaults();
-    // The documents' info panels are the inspectors' (the documents cannot make them themselves).
-    MovieInfo::installDocumentInfoPanelMaker();
+    installDocumentMakers();
     setActionHandler("orderFrontAboutPanel:", [](HXObject*) { MVPAboutPanel::orderFrontAboutPanel(); });
     registerMenuActions();
 }
@@ -93,6 +95,16 @@ MVPApplicationDelegate::~MVPApplicationDelegate()
     HXRunLoop::main().cancelPerformRequests(this);
     if (_installedExceptionHandler)
         HXSetUncaughtExceptionHandler(std::move(_previousExceptionHandler));
+}
+
+void MVPApplicationDelegate::installDocumentMakers()
+{
+    // The documents cannot make what is shown of them themselves: the layers above install the makers.
+    MVPWindowController::installDocumentWindowMakers();
+    MVPContentGuideWindowController::installDocumentWindowMaker();
+    FSPresentationWindowController::installDocumentPresentationMakers();
+    MVPPropertyInspectorBrowser::installDocumentPropertiesWindowMaker();
+    MovieInfo::installDocumentInfoPanelMaker();
 }
 
 void MVPApplicationDelegate::initializeDefaults()

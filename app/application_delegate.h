@@ -83,6 +83,10 @@ public:
 
     // Registers the default of "MVPUseForkedDecoder" (YES) once per process.
     static void initializeDefaults();
+    // Installs the makers of everything the documents show that is made above them: the player, featured
+    // and composition windows, the full-screen presentation and its settings sheet, the properties window
+    // and the info panel (docs/LAYERS.md). Every delegate does it when it is made.
+    static void installDocumentMakers();
 
     // The delegate of the shared application (null when another kind of delegate is installed).
     static std::shared_ptr<MVPApplicationDelegate> sharedDelegate();

@@ -11,6 +11,12 @@
 
 #include <algorithm>
 
+void MVPContentGuideWindowController::installDocumentWindowMaker()
+{
+    MVPDocumentPlayerWindow::setMaker(
+        MVPPlayerWindowKind::Featured, [] { return std::make_shared<MVPContentGuideWindowController>(); });
+}
+
 MVPContentGuideWindowController::MVPContentGuideWindowController()
     : MVPContentGuideWindowController(std::make_shared<MVPMovieUIWindow>(HXRect { { 0, 0 }, { 1, 1 } },
         HXTitledWindowMask | HXClosableWindowMask | HXMiniaturizableWindowMask))

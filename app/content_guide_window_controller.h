@@ -16,6 +16,10 @@ public:
     MVPContentGuideWindowController();
     ~MVPContentGuideWindowController() override;
 
+    // Makes the movie document's featured windows from now on.
+    static void installDocumentWindowMaker();
+    MVPPlayerWindowKind playerWindowKind() const override { return MVPPlayerWindowKind::Featured; }
+
     void setDocument(const std::shared_ptr<HXDocument>& document) override;
     // The movie view shows the document's movie, and the window fits it.
     void syncToNewMovie() override;

@@ -5,9 +5,11 @@
 // movie document in its place. Without the composition layer a composition file opens as a movie
 // document.
 //
-// MVPVitrelCompController is its window (the composition view in a bevel, five transport buttons, a
-// resize indicator, and the save panel's accessory that asks for the length to render); MVPVCView is
-// the composition view that hands the space bar to the controller and leaves full screen on Escape.
+// Its window (MVPVitrelCompController, player/window/composition_window_controller.h: the composition
+// view in a bevel, five transport buttons, a resize indicator, and the save panel's accessory that asks
+// for the length to render) is made by the maker the player installs; the document sees it as
+// MVPVitrelCompWindow. MVPVCView is the composition view that hands the space bar to the window and
+// leaves full screen on Escape.
 #include "document/document_info_panel.h"
 #include "document/media_attributes.h"
 
@@ -16,17 +18,13 @@
 #include "platform/winkit/document.h"
 #include "platform/winkit/window_controller.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-class HXImageView;
 class HXSavePanel;
-class HXTextField;
-class ImageButton;
-class MVPMovieWindowBevelView;
-class MVPVitrelCompController;
 
 // The document type and file extension of compositions.
 inline constexpr const char* MVPVitrelCompositionDocumentType = "VitrelComposition";
@@ -55,6 +53,27 @@ private:
     MVPVCViewDelegate* _delegate = nullptr;
 };
 
+// The composition's window as the document sees it.
+class MVPVitrelCompWindow : public MVPVCViewDelegate {
+public:
+    static constexpr double defaultSaveDuration = 15;
+
+    // Play starts rendering (or resumes it), pause pauses it, rewind goes back to 0.
+    virtual void play() = 0;
+    virtual void pause() = 0;
+    virtual void rewind() = 0;
+    virtual void viewWillEnterFullScreen() { }
+    virtual void viewDidEnterFullScreen() { }
+    // Seconds of movie a save renders, and the save panel's accessory that edits it.
+    virtual double saveDuration() const = 0;
+    virtual std::shared_ptr<HXView> saveAccessoryView() = 0;
+
+    using Maker = std::function<std::shared_ptr<HXWindowController>()>;
+    static void setMaker(Maker maker);
+    // A new window controller (which is an MVPVitrelCompWindow); null when no maker is installed.
+    static std::shared_ptr<HXWindowController> make();
+};
+
 class MVPVitrelCompDocument : public HXDocument, public MVPInfoPanelDocument {
 public:
     MVPVitrelCompDocument();
@@ -77,8 +96,9 @@ public:
 
     // The composition's name, else the file's display name.
     std::string displayName() const override;
+    // The window, through the maker the player installs; without one the document has no window.
     void makeWindowControllers() override;
-    std::shared_ptr<MVPVitrelCompController> vitrelController() const { return _vitrelController; }
+    std::shared_ptr<MVPVitrelCompWindow> vitrelController() const;
 
     // The view that renders; the document follows its rendering and its size.
     void setVCView(const std::shared_ptr<MVPVCView>& view);
@@ -137,7 +157,7 @@ private:
 
     std::shared_ptr<MVPVCView> _vcView;
     std::shared_ptr<MVPDocumentInfoPanel> _movieInfo;
-    std::shared_ptr<MVPVitrelCompController> _vitrelController;
+    std::shared_ptr<HXWindowController> _vitrelController;
     std::shared_ptr<VCComposition> _composition;
     std::vector<MVPAttributePair> _attributes;
     std::vector<std::string> _information;
@@ -146,65 +166,4 @@ private:
     HXObserverToken _resignMainObserver = 0;
     std::weak_ptr<HXDocument> _savedMovieDocument;
     bool _cancelPending = false;
-};
-
-class MVPVitrelCompController : public HXWindowController, public MVPVCViewDelegate {
-public:
-    static constexpr const char* interfaceName = "VitrelCompWindow";
-    static constexpr double defaultSaveDuration = 15;
-
-    MVPVitrelCompController();
-    ~MVPVitrelCompController() override;
-
-    void windowDidLoad() override;
-    std::shared_ptr<MVPVitrelCompDocument> compositionDocument() const;
-    const std::shared_ptr<MVPVCView>& vcView() const { return _vcView; }
-
-    // Transport.
-    void play();
-    void pause();
-    void rewind();
-    void playButtonPushed(HXObject* sender = nullptr);
-    void rewindButtonPushed(HXObject* sender = nullptr);
-    bool shouldPlay() const { return _shouldPlay; }
-    void renderingStarted();
-    void updateButtons();
-    const std::shared_ptr<ImageButton>& playPauseButton() const { return _playPauseButton; }
-
-    // The render time survives hiding, miniaturizing and full screen.
-    void rememberPlayState();
-    void restorePlayState();
-    void viewWillEnterFullScreen() { rememberPlayState(); }
-    void viewDidEnterFullScreen() { restorePlayState(); }
-    void viewWillExitFullScreen() override { rememberPlayState(); }
-    void viewDidExitFullScreen() override { restorePlayState(); }
-
-    // Space clicks the play/pause button.
-    void keyDown(const HXEvent& event) override;
-
-    // Seconds of movie a save renders (15 at start), and the save panel's accessory that edits it.
-    double saveDuration() const { return _saveDuration; }
-    void setSaveDuration(double seconds);
-    std::shared_ptr<HXView> saveAccessoryView();
-
-    // The options the composition is loaded with: safe mode for one that came from the network.
-    static HXPropertyList::Dictionary compositionLoadOptions(const HXURL& documentURL);
-
-private:
-    friend struct MVPVitrelCompWindowInterface;
-
-    std::shared_ptr<MVPVCView> _vcView;
-    std::shared_ptr<MVPMovieWindowBevelView> _bevelView;
-    std::shared_ptr<HXImageView> _resizeIndicator;
-    std::shared_ptr<ImageButton> _beginningButton;
-    std::shared_ptr<ImageButton> _rewindButton;
-    std::shared_ptr<ImageButton> _playPauseButton;
-    std::shared_ptr<ImageButton> _forwardButton;
-    std::shared_ptr<ImageButton> _endButton;
-    std::shared_ptr<HXView> _saveAccessoryView;
-    std::shared_ptr<HXTextField> _saveDurationField;
-    double _saveDuration = defaultSaveDuration;
-    bool _shouldPlay = false;
-    double _renderTime = 0;
-    std::vector<HXObserverToken> _observers;
 };

@@ -9,8 +9,6 @@
 #include "document/movie_document_profiling.h"
 #include "core/movie_error.h"
 #include "document/persistence.h"
-#include "fullscreen/presentation_window_controller.h"
-#include "inspectors/property_inspector_browser.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/timer.h"
@@ -452,10 +450,12 @@ void MVPMovieDocument::syncToNewMovie()
         auto old = _moviePropertyBrowser;
         removeWindowController(old);
         old->close();
-        _moviePropertyBrowser = MVPPropertyInspectorBrowser::browserForMovie(_movie);
-        addWindowController(_moviePropertyBrowser);
-        if (visible)
-            _moviePropertyBrowser->showWindow();
+        _moviePropertyBrowser = MVPDocumentPropertiesWindow::windowForMovie(_movie);
+        if (_moviePropertyBrowser) {
+            addWindowController(_moviePropertyBrowser);
+            if (visible)
+                _moviePropertyBrowser->showWindow();
+        }
         if (app)
             app->enableScreenUpdates();
     }
@@ -505,8 +505,8 @@ void MVPMovieDocument::movieEdited()
             _tracks.push_back(track);
     if (_fullScreen) {
         _playerWindowControllerNeedsMovieContentSync = true;
-        if (_fsPresentationWindowController)
-            _fsPresentationWindowController->syncToChangeInMovieContent();
+        if (auto presenting = presentation())
+            presenting->syncToChangeInMovieContent();
     }
     auto [width, height] = _movie->naturalSize();
     if (width != _naturalSize.width || height != _naturalSize.height)
@@ -539,9 +539,9 @@ void MVPMovieDocument::movieControllerChanged()
     if (_movie)
         _movie->setEditable(true);
     syncWindowControllerToNewMovie();
-    if (_fsPresentationWindowController) {
-        _fsPresentationWindowController->syncToChangeInMovieContent();
-        _fsPresentationWindowController->syncToNewMovie();
+    if (auto presenting = presentation()) {
+        presenting->syncToChangeInMovieContent();
+        presenting->syncToNewMovie();
     }
     if (_fullScreen) {
         _playerWindowControllerNeedsMovieContentSync = true;
@@ -788,7 +788,9 @@ void MVPMovieDocument::showMovieInfo(HXObject*)
 void MVPMovieDocument::openMovieProperties(HXObject*)
 {
     if (!_moviePropertyBrowser) {
-        _moviePropertyBrowser = MVPPropertyInspectorBrowser::browserForMovie(_movie);
+        _moviePropertyBrowser = MVPDocumentPropertiesWindow::windowForMovie(_movie);
+        if (!_moviePropertyBrowser)
+            return;
         addWindowController(_moviePropertyBrowser);
     }
     _moviePropertyBrowser->showWindow();

@@ -9,6 +9,7 @@
 // set) when no movie results. The document controller's factory for the movie type is
 // `[] { return MVPMovieDocument::document(nullptr); }`; its read path then replaces the empty movie.
 #include "document/document_info_panel.h"
+#include "document/document_windows.h"
 #include "document/media_attributes.h"
 #include "document/presentation_settings.h"
 #include "platform/basekit/error.h"
@@ -33,9 +34,6 @@ class HXWindow;
 class HXWindowController;
 class HXUndoManager;
 class HXView;
-class FSPresentationWindowController;
-class FSPresentationSettingsWindowController; // full-screen hand-off
-class MVPPropertyInspectorBrowser;
 // Saving and menus.
 class HXMenuItem;
 class HXSavePanel;
@@ -166,16 +164,17 @@ public:
     void close() override;
 
     // ==== The player window's controller (movie_document_windows.cpp) ====
-    // The kinds of window that show a movie. Kinds that are not built yet show the standard window.
-    enum class PlayerWindowKind { Skinned, ControllerLess, Featured, Standard };
+    // The kinds of window that show a movie. A kind whose maker is not installed shows the standard window
+    // (document/document_windows.h).
+    using PlayerWindowKind = MVPPlayerWindowKind;
     // A skin, or the controller type 'none', only for a movie with a picture; then the featured guide;
     // else the standard window.
     static PlayerWindowKind windowControllerKindForMovie(
         HXSize naturalSize, bool hasSkin, uint32_t controllerType, bool isReelspot);
     PlayerWindowKind windowControllerKindForCurrentMovie() const;
-    // A new controller of `kind`.
+    // A new controller of `kind` (null when no player window maker is installed).
     static std::shared_ptr<HXWindowController> makeWindowControllerOfKind(PlayerWindowKind kind);
-    // The kind of an existing controller.
+    // The kind of an existing controller (a controller that is no player window counts as standard).
     static PlayerWindowKind windowControllerKindOf(const HXWindowController& controller);
     // Swaps the player window for one of the kind the movie now asks for (a skin or the controller type
     // changed), keeping the window's top-left corner; false when the kind still fits, there is no player
@@ -188,8 +187,9 @@ public:
 
     // ---- Full screen ----
     bool isFullScreen() const { return _fullScreen; }
-    // Made on first use and kept as one of the window controllers.
-    std::shared_ptr<FSPresentationWindowController> fsPresentationWindowController();
+    // Made on first use and kept as one of the window controllers; null when no presentation maker is
+    // installed. The window controller itself is currentWindowController() while full screen.
+    std::shared_ptr<MVPDocumentPresentation> fsPresentationWindowController();
     // Nothing when already full screen or the movie has no video.
     void enterFullScreenWithSettings(const std::optional<FSPresentationSettings>& settings);
     void exitFullScreen();
@@ -198,10 +198,8 @@ public:
     std::shared_ptr<MVPDocumentInfoPanel> movieInfo() override;
     void showMovieInfo(HXObject* sender = nullptr);
     void openMovieProperties(HXObject* sender = nullptr);
-    std::shared_ptr<MVPPropertyInspectorBrowser> moviePropertyBrowser() const
-    {
-        return _moviePropertyBrowser;
-    }
+    // The properties window's controller, once opened.
+    std::shared_ptr<HXWindowController> moviePropertyBrowser() const { return _moviePropertyBrowser; }
 
     // ---- Load state and start-up settings ----
     int64_t lastLoadState() const { return _lastLoadState; }
@@ -434,6 +432,9 @@ private:
     void movieNaturalSizeChanged();
     void movieControllerChanged();
     std::shared_ptr<HXWindowController> makePlayerWindowController();
+    // The player window and the presentation as the document speaks to them; null when there is none.
+    MVPDocumentPlayerWindow* playerWindow() const;
+    MVPDocumentPresentation* presentation() const;
     void syncWindowControllerToNewMovie();
     void invalidateAttributeTimer();
     void applyStoredMovieSettingsIfPossible();
@@ -446,9 +447,10 @@ private:
     std::shared_ptr<MVMovie> _movie;
     std::vector<std::shared_ptr<MVTrack>> _tracks;
     std::shared_ptr<HXWindowController> _playerWindowController;
-    std::shared_ptr<FSPresentationWindowController> _fsPresentationWindowController;
+    // The presentation's window controller, which is an MVPDocumentPresentation.
+    std::shared_ptr<HXWindowController> _fsPresentationWindowController;
     std::shared_ptr<MVPDocumentInfoPanel> _movieInfo;
-    std::shared_ptr<MVPPropertyInspectorBrowser> _moviePropertyBrowser;
+    std::shared_ptr<HXWindowController> _moviePropertyBrowser;
     bool _closeWhenDone = false;
     bool _quitWhenDone = false;
     int _movieID = 0;
@@ -622,15 +624,14 @@ public:
     void presentMovie(HXObject* sender = nullptr);
     // Play (1) presents with the sheet's settings; cancel (0) drops the preferences filled in for a movie
     // that had no settings of its own.
-    void fsPresentationSettingsSheetDidEnd(FSPresentationSettingsWindowController& sheet, long returnCode);
+    void fsPresentationSettingsSheetDidEnd(MVPDocumentPresentationSettingsSheet& sheet, long returnCode);
     // Takes the presentation settings sheet's controller off the document.
     void dropPresentationSettingsSheet();
-    std::shared_ptr<FSPresentationSettingsWindowController> fsPresentationSettingsWindowController() const
-    {
-        return _fsPresentationSettingsWindowController;
-    }
-    // Installs the presentation controller as one of the window controllers, removing the old one.
-    void setFSPresentationWindowController(const std::shared_ptr<FSPresentationWindowController>& controller);
+    // The sheet while it is up (null otherwise, and when no sheet maker is installed).
+    std::shared_ptr<MVPDocumentPresentationSettingsSheet> fsPresentationSettingsWindowController() const;
+    // Installs the presentation controller (an MVPDocumentPresentation) as one of the window controllers,
+    // removing the old one.
+    void setFSPresentationWindowController(const std::shared_ptr<HXWindowController>& controller);
     // The presentation's states: the player window hides while presenting (showing it ends the
     // presentation) and comes back with its pending syncs and the properties window afterwards.
     void fsPresentationEnteringFullScreen();
@@ -645,7 +646,7 @@ public:
 
 private:
     void registerFullScreenActions();
-    std::shared_ptr<FSPresentationSettingsWindowController> _fsPresentationSettingsWindowController;
+    std::shared_ptr<HXWindowController> _fsPresentationSettingsWindowController;
     HXObserverToken _playerWindowVisibleObserver = 0;
     // ==== end of the full-screen hand-off ====
 };

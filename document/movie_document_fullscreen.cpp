@@ -1,19 +1,16 @@
 // MVPMovieDocument: handing the movie to a full-screen presentation and taking it back — the settings
 // sheet of the present-movie command, entering with settings, and following the presentation's states
 // to hide the player window while presenting and restore it, its pending syncs and the properties window
-// afterwards.
+// afterwards. The presentation and the sheet are made through the makers full screen installs
+// (document/document_windows.h).
 #include "document/movie_document.h"
 
-#include "fullscreen/presentation_modes.h"
-#include "fullscreen/presentation_settings_window_controller.h"
-#include "fullscreen/presentation_window_controller.h"
-#include "inspectors/property_inspector_browser.h"
+#include "core/notification_names.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/winkit/application.h"
+#include "platform/winkit/screen.h"
 #include "platform/winkit/window.h"
 #include "platform/winkit/window_controller.h"
-#include "player/window/movie_window_controller.h"
-#include "player/window/window_controller.h"
 
 #include <sys/resource.h>
 #include <sys/time.h>
@@ -65,8 +62,8 @@ bool MVPMovieDocument::profileFullScreen()
     bool entered = _fullScreen;
     if (!entered)
         std::fputs("did not open\n", stderr);
-    if (_fsPresentationWindowController)
-        _fsPresentationWindowController->exitFullScreen();
+    if (auto presenting = presentation())
+        presenting->exitFullScreen();
     const ProfileSample afterExit = ProfileSample::now();
     if (entered && _fullScreen)
         std::fputs("did not close\n", stderr);
@@ -96,11 +93,19 @@ void MVPMovieDocument::fullScreen(HXObject*)
     enterFullScreenWithSettings(std::nullopt);
 }
 
-std::shared_ptr<FSPresentationWindowController> MVPMovieDocument::fsPresentationWindowController()
+MVPDocumentPresentation* MVPMovieDocument::presentation() const
+{
+    return dynamic_cast<MVPDocumentPresentation*>(_fsPresentationWindowController.get());
+}
+
+std::shared_ptr<MVPDocumentPresentation> MVPMovieDocument::fsPresentationWindowController()
 {
     if (_fsPresentationWindowController)
-        return _fsPresentationWindowController;
-    setFSPresentationWindowController(std::make_shared<FSPresentationWindowController>());
+        return { _fsPresentationWindowController, presentation() };
+    auto made = MVPDocumentPresentation::make();
+    if (!dynamic_cast<MVPDocumentPresentation*>(made.get()))
+        return nullptr;
+    setFSPresentationWindowController(made);
     std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
     auto& center = HXNotificationCenter::defaultCenter();
     const std::pair<const char*, int> states[] = {
@@ -116,11 +121,10 @@ std::shared_ptr<FSPresentationWindowController> MVPMovieDocument::fsPresentation
                     doc->fullScreenStateChanged(state);
             }));
     }
-    return _fsPresentationWindowController;
+    return { _fsPresentationWindowController, presentation() };
 }
 
-void MVPMovieDocument::setFSPresentationWindowController(
-    const std::shared_ptr<FSPresentationWindowController>& controller)
+void MVPMovieDocument::setFSPresentationWindowController(const std::shared_ptr<HXWindowController>& controller)
 {
     if (controller == _fsPresentationWindowController)
         return;
@@ -154,13 +158,15 @@ void MVPMovieDocument::enterFullScreenWithSettings(const std::optional<FSPresent
 {
     if (_fullScreen || !_movie || !_movie->hasVideo())
         return;
+    auto controller = fsPresentationWindowController();
+    if (!controller)
+        return;
     _fullScreen = true;
     if (_moviePropertyBrowser && _moviePropertyBrowser->isWindowLoaded()
         && _moviePropertyBrowser->window()->isVisible()) {
         _moviePropertyBrowser->window()->orderOut();
         _hidMoviePropertiesForFullScreen = true;
     }
-    auto controller = fsPresentationWindowController();
     if (settings)
         controller->setPresentationSettings(*settings);
     controller->syncToNewMovie();
@@ -175,8 +181,8 @@ void MVPMovieDocument::enterFullScreenWithSettings(const std::optional<FSPresent
 
 void MVPMovieDocument::exitFullScreen()
 {
-    if (_fullScreen && _fsPresentationWindowController)
-        _fsPresentationWindowController->exitFullScreen();
+    if (auto presenting = presentation(); _fullScreen && presenting)
+        presenting->exitFullScreen();
 }
 
 void MVPMovieDocument::fsPresentationEnteringFullScreen() { }
@@ -187,7 +193,7 @@ void MVPMovieDocument::fsPresentationFullScreen()
     if (!window)
         return;
     window->orderOut();
-    if (auto player = std::dynamic_pointer_cast<MVPWindowController>(_playerWindowController))
+    if (auto player = playerWindow())
         player->stopWindowUpdates();
     // Anything that shows the player window while presenting ends the presentation.
     std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
@@ -210,11 +216,11 @@ void MVPMovieDocument::fsPresentationExitingFullScreen()
     if (_playerWindowVisibleObserver)
         HXNotificationCenter::defaultCenter().removeObserver(_playerWindowVisibleObserver);
     _playerWindowVisibleObserver = 0;
-    if (auto player = std::dynamic_pointer_cast<MVPWindowController>(_playerWindowController))
+    if (auto player = playerWindow())
         player->startWindowUpdates();
-    if (_fsPresentationWindowController)
-        _fsPresentationWindowController->setPresentationSettingsToDefaults();
-    if (auto player = std::dynamic_pointer_cast<MVPMovieWindowController>(_playerWindowController))
+    if (auto presenting = presentation())
+        presenting->setPresentationSettingsToDefaults();
+    if (auto player = playerWindow())
         player->updateMovieAndVolumeControls();
 }
 
@@ -222,8 +228,8 @@ void MVPMovieDocument::fsPresentationInactive()
 {
     if (!_fullScreen)
         return;
-    if (_fsPresentationWindowController)
-        _fsPresentationWindowController->setPresentationSettingsToDefaults();
+    if (auto presenting = presentation())
+        presenting->setPresentationSettingsToDefaults();
     bool app = HXApplication::hasSharedApplication();
     if (app)
         HXDisableScreenUpdates();
@@ -253,9 +259,12 @@ void MVPMovieDocument::presentMovie(HXObject*)
 {
     if (_fullScreen || !_movie)
         return;
-    if (!_fsPresentationSettingsWindowController)
-        _fsPresentationSettingsWindowController
-            = FSPresentationSettingsWindowController::fsPresentationSettingsWindowController();
+    if (!_fsPresentationSettingsWindowController) {
+        auto made = MVPDocumentPresentationSettingsSheet::make();
+        if (!dynamic_cast<MVPDocumentPresentationSettingsSheet*>(made.get()))
+            return;
+        _fsPresentationSettingsWindowController = made;
+    }
     _hadPersistentFullscreenSettings = !_persistentFullscreenSettings.empty();
     if (!_hadPersistentFullscreenSettings) {
         // The preferences stand in for settings the movie does not keep.
@@ -282,22 +291,30 @@ void MVPMovieDocument::presentMovie(HXObject*)
             defaults.captureAllDisplays = capture.boolValue();
         _persistentFullscreenSettings = defaults;
     }
-    auto sheet = _fsPresentationSettingsWindowController;
+    auto sheet = fsPresentationSettingsWindowController();
     sheet->setPresentationSettings(_persistentFullscreenSettings);
-    addWindowController(sheet);
+    addWindowController(_fsPresentationSettingsWindowController);
     std::weak_ptr<MVPMovieDocument> weak = std::static_pointer_cast<MVPMovieDocument>(shared_from_this());
     sheet->beginSettingsSheetWithMovie(
-        _movie, movieWindow(), [weak](FSPresentationSettingsWindowController& ended, long returnCode) {
+        _movie, movieWindow(), [weak](MVPDocumentPresentationSettingsSheet& ended, long returnCode) {
             if (auto doc = weak.lock())
                 doc->fsPresentationSettingsSheetDidEnd(ended, returnCode);
         });
 }
 
-void MVPMovieDocument::fsPresentationSettingsSheetDidEnd(FSPresentationSettingsWindowController& sheet, long returnCode)
+std::shared_ptr<MVPDocumentPresentationSettingsSheet> MVPMovieDocument::fsPresentationSettingsWindowController() const
 {
-    if (returnCode == FSPresentationSettingsWindowController::kPlayTag) {
+    auto sheet = dynamic_cast<MVPDocumentPresentationSettingsSheet*>(_fsPresentationSettingsWindowController.get());
+    if (!sheet)
+        return nullptr;
+    return { _fsPresentationSettingsWindowController, sheet };
+}
+
+void MVPMovieDocument::fsPresentationSettingsSheetDidEnd(MVPDocumentPresentationSettingsSheet& sheet, long returnCode)
+{
+    if (returnCode == MVPDocumentPresentationSettingsSheet::kPlayTag) {
         enterFullScreenWithSettings(sheet.presentationSettings());
-    } else if (returnCode == FSPresentationSettingsWindowController::kCancelTag
+    } else if (returnCode == MVPDocumentPresentationSettingsSheet::kCancelTag
         && !_hadPersistentFullscreenSettings) {
         // The preferences filled in for the sheet are not the movie's settings.
         _persistentFullscreenSettings = {};

@@ -3,7 +3,6 @@
 #include "document/movie_document.h"
 
 #include "document/find_text_controller.h"
-#include "fullscreen/presentation_manager.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/atoms/four_char_code.h"
@@ -168,7 +167,7 @@ MVPMovieDocument::MenuState MVPMovieDocument::menuState(HXSelector action)
                                                   : int(movie.tracksOfMediaType(MVFourCC("soun")).size());
     }
     if (name == "fullScreen:" || name == "presentMovie:")
-        s.screensAvailable = !FSPresentationManager::fsPresentationManager().availableScreens().empty();
+        s.screensAvailable = MVPDocumentPresentation::screensAvailable();
     if (name == "showMovieInfo:") {
         auto info = movieInfo();
         s.infoPanelValid = info && info->shouldMenuItemBeValid();

@@ -11,7 +11,7 @@
 #include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/track.h"
 #include "platform/winkit/window.h"
-#include "player/window/window_controller.h"
+#include "platform/winkit/window_controller.h"
 
 #include <chrono>
 #include <cstdlib>
@@ -192,7 +192,7 @@ void playerResizeTest(MVPMovieDocument& document)
     collector->setResultsPathFromEnvVar("MVPLAYERRESIZERESULTSPATH");
     MVPerfCollector::setCollectorForTest(collector, kResizeProfile);
     auto movie = document.movie();
-    auto controller = std::dynamic_pointer_cast<MVPWindowController>(document.playerWindowController());
+    auto controller = dynamic_cast<MVPDocumentPlayerWindow*>(document.playerWindowController().get());
     auto& fields = document.profiling();
     fields.avgFrameRate = 0;
     fields.fpsCount = 0;

@@ -4,7 +4,6 @@
 
 #include "core/application_services.h"
 #include "core/movie_error.h"
-#include "fullscreen/presentation_window_controller.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/network_diagnostics.h"
 #include "platform/basekit/run_loop.h"
@@ -284,8 +283,8 @@ void MVPMovieDocument::handleMovieRequest(const HXNotification& notification)
         if (!performAction("fullScreen:", nullptr))
             enterFullScreenWithSettings(std::nullopt);
     } else if (name == MVMovieExitFullScreenRequestNotification) {
-        if (_fsPresentationWindowController && _fsPresentationWindowController->isFullscreen())
-            _fsPresentationWindowController->exitFullScreen();
+        if (auto presenting = presentation(); presenting && presenting->isFullscreen())
+            presenting->exitFullScreen();
     }
 }
 

@@ -22,7 +22,6 @@
 #include "platform/winkit/save_panel.h"
 #include "platform/winkit/window_controller.h"
 #include "document/movie_progress_window_controller.h"
-#include "player/window/window_controller.h"
 
 #include <filesystem>
 
@@ -161,7 +160,7 @@ bool MVPMovieDocument::prepareSavePanel(const std::shared_ptr<HXSavePanel>& pane
     // The player window's accessory: save as a reference movie (the header alone) or self-contained (the
     // header and the data). A movie without tracks has none.
     std::shared_ptr<HXView> accessory;
-    auto controller = std::dynamic_pointer_cast<MVPWindowController>(_playerWindowController);
+    auto controller = playerWindow();
     if (controller && _movie && !_movie->tracks().empty()) {
         auto headerLength = int64_t(_movie->movieFormatRepresentation().size());
         accessory = controller->saveAsAccessoryView(headerLength, _movie->dataSize() + headerLength);

@@ -1,14 +1,8 @@
-// The movie document's player window: which kind of window controller shows the movie, making it, and
-// telling it about a new movie or changed content.
+// The movie document's player window: which kind of window controller shows the movie, making it (through
+// the makers the player installs, document/document_windows.h), and telling it about a new movie or
+// changed content.
 #include "document/movie_document.h"
 #include "document/movie_progress_window_controller.h"
-
-#include "app/content_guide_window_controller.h"
-#include "player/window/controllerless_window_controller.h"
-#include "player/window/movie_view.h"
-#include "player/window/movie_window_controller.h"
-#include "player/window/skinned_window_controller.h"
-#include "player/window/window_controller.h"
 
 #include "platform/mvkit/movie_view.h"
 #include "platform/mvkit/skin_media.h"
@@ -38,28 +32,19 @@ MVPMovieDocument::PlayerWindowKind MVPMovieDocument::windowControllerKindForCurr
 
 std::shared_ptr<HXWindowController> MVPMovieDocument::makeWindowControllerOfKind(PlayerWindowKind kind)
 {
-    switch (kind) {
-    case PlayerWindowKind::Skinned:
-        return std::make_shared<MVPSkinWindowController>();
-    case PlayerWindowKind::ControllerLess:
-        return std::make_shared<MVPNoneWindowController>();
-    case PlayerWindowKind::Featured:
-        return std::make_shared<MVPContentGuideWindowController>();
-    case PlayerWindowKind::Standard:
-        break;
-    }
-    return std::make_shared<MVPMovieWindowController>();
+    return MVPDocumentPlayerWindow::make(kind);
 }
 
 MVPMovieDocument::PlayerWindowKind MVPMovieDocument::windowControllerKindOf(const HXWindowController& controller)
 {
-    if (dynamic_cast<const MVPSkinWindowController*>(&controller))
-        return PlayerWindowKind::Skinned;
-    if (dynamic_cast<const MVPNoneWindowController*>(&controller))
-        return PlayerWindowKind::ControllerLess;
-    if (dynamic_cast<const MVPContentGuideWindowController*>(&controller))
-        return PlayerWindowKind::Featured;
+    if (auto player = dynamic_cast<const MVPDocumentPlayerWindow*>(&controller))
+        return player->playerWindowKind();
     return PlayerWindowKind::Standard;
+}
+
+MVPDocumentPlayerWindow* MVPMovieDocument::playerWindow() const
+{
+    return dynamic_cast<MVPDocumentPlayerWindow*>(_playerWindowController.get());
 }
 
 bool MVPMovieDocument::changeWindowControllerIfNecessary()
@@ -88,7 +73,8 @@ bool MVPMovieDocument::changeWindowControllerIfNecessary()
             window->orderOut();
     makeWindowControllers();
     syncWindowControllerToNewMovie();
-    _playerWindowController->showWindow();
+    if (_playerWindowController)
+        _playerWindowController->showWindow();
     HXEnableScreenUpdates();
     return true;
 }
@@ -102,8 +88,8 @@ void MVPMovieDocument::syncWindowControllerToNewMovie()
 {
     if (!_playerWindowController)
         return;
-    if (auto controller = std::dynamic_pointer_cast<MVPWindowController>(_playerWindowController)) {
-        controller->syncToNewMovie();
+    if (auto player = playerWindow()) {
+        player->syncToNewMovie();
         return;
     }
     _playerWindowController->synchronizeWindowTitleWithDocumentName();
@@ -118,18 +104,16 @@ void MVPMovieDocument::syncWindowControllerToChangeInMovieContent()
         _playerWindowControllerNeedsMovieContentSync = true;
         return;
     }
-    if (auto controller = std::dynamic_pointer_cast<MVPWindowController>(_playerWindowController))
-        controller->syncToChangeInMovieContent();
+    if (auto player = playerWindow())
+        player->syncToChangeInMovieContent();
 }
 
 HXSize MVPMovieDocument::displayedMovieSize() const
 {
     if (!_playerWindowController || !_playerWindowController->isWindowLoaded())
         return {};
-    if (auto controller = std::dynamic_pointer_cast<MVPWindowController>(_playerWindowController)) {
-        const auto& view = controller->movieView();
-        return view && view->window() ? view->displayedMovieSize() : HXSize {};
-    }
+    if (auto player = playerWindow())
+        return player->displayedMovieSize();
     auto view = _playerWindowController->window()->contentView();
     return view ? view->frame().size : HXSize {};
 }

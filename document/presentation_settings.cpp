@@ -1,5 +1,7 @@
 #include "document/presentation_settings.h"
 
+#include "platform/basekit/user_defaults.h"
+
 namespace {
 
 // The boolean settings by key.
@@ -115,4 +117,9 @@ FSPresentationSettings FSPresentationSettings::settingsWithPropertyList(const HX
         settings.setValueForKey(value, key);
     }
     return settings;
+}
+
+HXPropertyList FSPresentationPreference(const std::string& key)
+{
+    return HXUserDefaults::standardUserDefaults().objectForKey(key);
 }

@@ -39,6 +39,10 @@ enum FSPresentationMode : int64_t {
 // "No value" in the classification functions.
 inline constexpr uint16_t FSPresentationModeNone = 0xFFFF;
 
+// Reads a full-screen preference by key (Null when it has no value) from the preferences' own store: the
+// standard user defaults, where MVPPreferences keeps every preference.
+HXPropertyList FSPresentationPreference(const std::string& key);
+
 struct FSPresentationSettings {
     std::optional<int64_t> size;
     std::optional<bool> slideShowMode;

@@ -1,6 +1,5 @@
 #include "fullscreen/presentation_modes.h"
 
-#include "platform/basekit/user_defaults.h"
 #include "platform/mvkit/movie.h"
 #include "platform/winkit/view.h"
 
@@ -36,11 +35,6 @@ FSPresentationMovieClass FSPresentationGetMovieClassification(const MVMovie* mov
     auto [width, height] = movie->naturalSize();
     return FSPresentationGetMovieClassification(
         FSPresentationMovieShape { true, movie->duration(), { width, height } });
-}
-
-HXPropertyList FSPresentationPreference(const std::string& key)
-{
-    return HXUserDefaults::standardUserDefaults().objectForKey(key);
 }
 
 uint16_t FSPresentationGetModeForClass(FSPresentationMovieClass movieClass,

@@ -37,8 +37,7 @@ FSPresentationMovieClass FSPresentationGetMovieClassification(const MVMovie* mov
 
 // Reads a full-screen preference by key (Null when it has no value).
 using FSPresentationPreferenceReader = std::function<HXPropertyList(const std::string& key)>;
-// The preferences' own store: the standard user defaults, where MVPPreferences keeps every preference.
-HXPropertyList FSPresentationPreference(const std::string& key);
+// The preferences' own store is FSPresentationPreference (document/presentation_settings.h).
 
 // The mode a class presents in: its preference ("FullscreenPreferenceStandardSize",
 // "FullscreenPreferenceWidescreenSize" or "FullscreenPreferenceSize"), never 3 or 0xFFFF, and 19 only

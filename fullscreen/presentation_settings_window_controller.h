@@ -1,7 +1,9 @@
 #pragma once
 // FSPresentationSettingsWindowController: the sheet on the player window where the user chooses how a
 // movie is presented full screen — its size, normal or slide-show mode, the background colour, the
-// display and whether the other displays are blacked out — before presenting it.
+// display and whether the other displays are blacked out — before presenting it. The movie document makes
+// it through the maker FSPresentationWindowController::installDocumentPresentationMakers() installs.
+#include "document/document_windows.h"
 #include "document/presentation_settings.h"
 #include "platform/winkit/window_controller.h"
 
@@ -15,22 +17,21 @@ class HXPopUpButton;
 class MVMovie;
 class FSPresentationScreenView;
 
-class FSPresentationSettingsWindowController : public HXWindowController {
+class FSPresentationSettingsWindowController : public HXWindowController,
+                                               public MVPDocumentPresentationSettingsSheet {
 public:
-    // The tags of the sheet's buttons: the play button confirms, the cancel button does not.
-    static constexpr long kPlayTag = 1;
-    static constexpr long kCancelTag = 0;
+    // The tags of the sheet's buttons (kPlayTag, kCancelTag) are MVPDocumentPresentationSettingsSheet's.
     // How much the sheet grows when it shows the display section.
     static constexpr double kDisplaySectionHeight = 100;
 
-    using DidEnd = std::function<void(FSPresentationSettingsWindowController& sheet, long returnCode)>;
+    using DidEnd = MVPDocumentPresentationSettingsSheet::DidEnd;
 
     static std::shared_ptr<FSPresentationSettingsWindowController> fsPresentationSettingsWindowController();
     FSPresentationSettingsWindowController();
 
     // Replaces the settings, every entry going through setPresentationSetting.
-    void setPresentationSettings(const FSPresentationSettings& settings);
-    const FSPresentationSettings& presentationSettings() const { return _settings; }
+    void setPresentationSettings(const FSPresentationSettings& settings) override;
+    const FSPresentationSettings& presentationSettings() const override { return _settings; }
     // Stores a setting by key; a size is normalised first: the screen-filling modes (16 to 19) become 3,
     // any other keeps its low 16 bits (the sheet offers only the sizes).
     void setPresentationSetting(const HXPropertyList& value, const std::string& key);
@@ -38,8 +39,8 @@ public:
     static int64_t normalizedSize(int64_t size);
 
     // Fills the controls from the settings and runs the sheet on `window`; `didEnd` is told how it ended.
-    void beginSettingsSheetWithMovie(
-        const std::shared_ptr<MVMovie>& movie, const std::shared_ptr<HXWindow>& window, DidEnd didEnd);
+    void beginSettingsSheetWithMovie(const std::shared_ptr<MVMovie>& movie, const std::shared_ptr<HXWindow>& window,
+        DidEnd didEnd) override;
     // The same for a movie known to be interactive or not: an interactive or streaming movie gets no
     // choice of slide-show mode.
     void beginSettingsSheet(bool interactive, const std::shared_ptr<HXWindow>& window, DidEnd didEnd);

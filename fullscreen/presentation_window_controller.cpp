@@ -5,6 +5,7 @@
 #include "fullscreen/presentation_manager.h"
 #include "fullscreen/presentation_modes.h"
 #include "fullscreen/presentation_resize_helper.h"
+#include "fullscreen/presentation_settings_window_controller.h"
 #include "fullscreen/screen_additions.h"
 #include "fullscreen/window_additions.h"
 #include "platform/basekit/bundle.h"
@@ -59,6 +60,15 @@ std::shared_ptr<MVMovieView> findMovieView(const std::shared_ptr<HXView>& view)
 }
 
 } // namespace
+
+void FSPresentationWindowController::installDocumentPresentationMakers()
+{
+    MVPDocumentPresentation::setMaker([] { return std::make_shared<FSPresentationWindowController>(); });
+    MVPDocumentPresentationSettingsSheet::setMaker(
+        [] { return FSPresentationSettingsWindowController::fsPresentationSettingsWindowController(); });
+    MVPDocumentPresentation::setScreensAvailableCheck(
+        [] { return !FSPresentationManager::fsPresentationManager().availableScreens().empty(); });
+}
 
 FSPresentationWindowController::FSPresentationWindowController()
 {

@@ -1,12 +1,14 @@
 #pragma once
 // FSPresentationWindowController: presents one movie document full screen. Its state moves 0 (inactive)
 // → 1 (entering) → 2 (full screen) → 3 (exiting) → 0, and each step is posted with the controller as
-// object. The document makes it on first use and keeps it as one of its window controllers.
+// object. The document makes it on first use, through the maker installDocumentPresentationMakers()
+// installs, keeps it as one of its window controllers and speaks to it as MVPDocumentPresentation.
 //
 // While presenting it borrows the player window's movie view: the view moves into the full-screen
 // window, is dressed for the presentation (fill colour, aspect handling, the panoramic image hook) and
 // goes back to the player window exactly as it was when the presentation ends.
 #include "core/notification_names.h"
+#include "document/document_windows.h"
 #include "fullscreen/display_services.h"
 #include "fullscreen/presentation_hud_window_controller.h"
 #include "fullscreen/presentation_resize_helper.h"
@@ -35,15 +37,21 @@ enum class FSPresentationState { Inactive = 0, Entering = 1, FullScreen = 2, Exi
 // How long a pinch may wait for its next gesture event before it counts as over.
 inline constexpr double FSPresentationGestureTimeout = 1.0;
 
-class FSPresentationWindowController : public MVPWindowController, public FSPresentationHUDDelegate {
+class FSPresentationWindowController : public MVPWindowController,
+                                       public FSPresentationHUDDelegate,
+                                       public MVPDocumentPresentation {
 public:
+    // Installs what the movie document makes for full screen: the presentation, the settings sheet of the
+    // present-movie command, and the check whether a screen is free to present on.
+    static void installDocumentPresentationMakers();
+
     FSPresentationWindowController();
     ~FSPresentationWindowController() override;
 
     // Merges `settings` into the controller's own; settings it does not have come from the preferences.
-    void setPresentationSettings(const FSPresentationSettings& settings) { _settings.merge(settings); }
-    void setPresentationSettingsToDefaults() { _settings = {}; }
-    const FSPresentationSettings& presentationSettings() const { return _settings; }
+    void setPresentationSettings(const FSPresentationSettings& settings) override { _settings.merge(settings); }
+    void setPresentationSettingsToDefaults() override { _settings = {}; }
+    const FSPresentationSettings& presentationSettings() const override { return _settings; }
 
     // Binds to a document (null unbinds): follows its natural size.
     void setDocument(const std::shared_ptr<HXDocument>& document) override;
@@ -55,11 +63,11 @@ public:
 
     // Presents on the chosen screen (the settings' screen when it is available, else the first available
     // one). Without an available screen the controller stays inactive.
-    void enterFullScreen();
+    void enterFullScreen() override;
     // True from the start of entry until the exit has completed.
-    bool isFullscreen() const { return _isFullscreen; }
+    bool isFullscreen() const override { return _isFullscreen; }
     // Leaves full screen; nothing unless the state is 2.
-    void exitFullScreen();
+    void exitFullScreen() override;
     // The heads-up panel's exit button and the full-screen menu command.
     void endFullScreen() override { exitFullScreen(); }
     void fullScreen(HXObject* sender = nullptr);
@@ -82,7 +90,7 @@ public:
     // A setting by key: the controller's own, else the preference of the same name, which is then kept for
     // the rest of the presentation ("FullscreenPreferenceSize" has no fallback). The screen and the colour
     // answer their stored forms (a display number, archived colour data); Null when there is none.
-    HXPropertyList presentationSettingForKey(const std::string& key);
+    HXPropertyList presentationSettingForKey(const std::string& key) override;
     // Stores a setting (the stored form for the screen and the colour); Null removes it.
     void setPresentationSetting(const HXPropertyList& value, const std::string& key)
     {

@@ -3,6 +3,7 @@
 // buttons, user defaults) is in property_inspector_window.cpp.
 #include "inspectors/property_inspector_browser.h"
 
+#include "document/document_windows.h"
 #include "inspectors/pane_content_view.h"
 #include "inspectors/pane_host.h"
 #include "inspectors/property_browser_table_view.h"
@@ -117,6 +118,14 @@ void MVPPropertyInspectorBrowser::disassociateBrowser(
     // A controller going away removes only its own entry (or one whose controller is gone already).
     if (!present || present.get() == browser)
         windows.erase(it);
+}
+
+void MVPPropertyInspectorBrowser::installDocumentPropertiesWindowMaker()
+{
+    MVPDocumentPropertiesWindow::setMaker(
+        [](const std::shared_ptr<MVMovie>& movie) -> std::shared_ptr<HXWindowController> {
+            return browserForMovie(movie);
+        });
 }
 
 std::shared_ptr<MVPPropertyInspectorBrowser> MVPPropertyInspectorBrowser::browserForMovie(

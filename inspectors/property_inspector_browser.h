@@ -44,6 +44,9 @@ public:
     // says that no pane is available.)
     static std::shared_ptr<MVPPropertyInspectorBrowser> browserForMovie(
         const std::shared_ptr<MVMovie>& movie);
+    // The movie document opens its properties windows through browserForMovie from now on
+    // (MVPDocumentPropertiesWindow, document/document_windows.h).
+    static void installDocumentPropertiesWindowMaker();
     // The registry of windows by movie; it keeps neither alive.
     static void associateBrowser(
         const std::shared_ptr<MVPPropertyInspectorBrowser>& browser, const MVMovie* movie);

@@ -89,10 +89,7 @@ void HXX11GestureTranslator::handleXIEvent(int evtype, const void* data)
         // sent again for the master device came already from its source.
         if ((e->flags & XIPointerEmulated) || e->deviceid != e->sourceid)
             break;
-        const HXPointerDevice* device = nullptr;
-        for (const auto& d : _devices)
-            if (d.id == e->deviceid)
-                device = &d;
+        const HXPointerDevice* device = deviceWithID(e->deviceid);
         if (!device || device->scrollAxes.empty())
             break;
         double right = 0, down = 0;
@@ -116,10 +113,7 @@ void HXX11GestureTranslator::handleXIEvent(int evtype, const void* data)
         const auto* e = static_cast<const XIRawEvent*>(data);
         if ((e->flags & XIPointerEmulated) || e->deviceid != e->sourceid)
             break;
-        const HXPointerDevice* device = nullptr;
-        for (const auto& d : _devices)
-            if (d.id == e->deviceid)
-                device = &d;
+        const HXPointerDevice* device = deviceWithID(e->deviceid);
         switch (e->detail) {
         case 4: scroll(device, 0, -1); break;
         case 5: scroll(device, 0, 1); break;
@@ -132,6 +126,14 @@ void HXX11GestureTranslator::handleXIEvent(int evtype, const void* data)
     default:
         break;
     }
+}
+
+const HXPointerDevice* HXX11GestureTranslator::deviceWithID(int id) const
+{
+    for (const auto& device : _devices)
+        if (device.id == id)
+            return &device;
+    return nullptr;
 }
 
 void HXX11GestureTranslator::scroll(const HXPointerDevice* device, double clicksRight, double clicksDown)

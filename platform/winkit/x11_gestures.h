@@ -75,6 +75,8 @@ public:
 
 private:
     void scroll(const HXPointerDevice* device, double clicksRight, double clicksDown);
+    // The listed device with the input extension's id `id`, or null.
+    const HXPointerDevice* deviceWithID(int id) const;
     void post(const HXEvent& event) { _post(event); }
     std::optional<Target> target() const { return _target ? _target() : std::nullopt; }
 

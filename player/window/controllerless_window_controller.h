@@ -19,6 +19,8 @@ class MVPNoneWindowController : public MVPWindowController {
 public:
     MVPNoneWindowController();
 
+    MVPPlayerWindowKind playerWindowKind() const override { return MVPPlayerWindowKind::ControllerLess; }
+
     void setDocument(const std::shared_ptr<HXDocument>& document) override;
     void syncToNewMovie() override;
     void syncToChangeInMovieContent() override;

@@ -78,7 +78,7 @@ public:
     bool windowUpdatesStopped() const { return _windowUpdatesStopped; }
     void rebuildKeyViewLoop();
     void flagsChanged(const HXEvent& event) override;
-    void updateMovieAndVolumeControls();
+    void updateMovieAndVolumeControls() override;
 
     // ---- Views (set when the window loads) ----
     const std::shared_ptr<HXView>& controlsStrip() const { return _controls; }

@@ -12,6 +12,8 @@ public:
 
     std::shared_ptr<MVPSkinWindow> skinWindow();
 
+    MVPPlayerWindowKind playerWindowKind() const override { return MVPPlayerWindowKind::Skinned; }
+
     void setDocument(const std::shared_ptr<HXDocument>& document) override;
     void syncToNewMovie() override;
     void syncToChangeInMovieContent() override;

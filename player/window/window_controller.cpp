@@ -194,6 +194,11 @@ std::shared_ptr<MVMovie> MVPWindowController::movie() const
     return doc ? doc->movie() : nullptr;
 }
 
+HXSize MVPWindowController::displayedMovieSize() const
+{
+    return _movieView && _movieView->window() ? _movieView->displayedMovieSize() : HXSize {};
+}
+
 // ---- The movie view for full screen ----
 
 void MVPWindowController::removeMovieViewFromWindow()

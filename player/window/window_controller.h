@@ -1,12 +1,14 @@
 #pragma once
 // MVPWindowController: the base of every window controller that shows a movie document — the standard
 // player window, and the other kinds that show the movie differently. The document speaks to its current
-// controller only through the hooks below (sync to a new movie or changed content, scale, updates on and
-// off around full screen, handing the movie view away and back).
+// controller only through the hooks of MVPDocumentPlayerWindow (document/document_windows.h: sync to a new
+// movie or changed content, scale, updates on and off around full screen) and makes it through the makers
+// installDocumentWindowMakers() installs.
 //
 // The base holds the movie view, answers the editing, looping, selection and size menu commands and
 // validates them, places new windows in a cascade, keeps sound to the front player when the preferences
 // ask for it, turns a pinch into full screen and brackets movie edits for undo.
+#include "document/document_windows.h"
 #include "document/movie_additions.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/drawing/geometry.h"
@@ -25,8 +27,12 @@ class MVMovie;
 class MVPMovieDocument;
 class MVPMovieView;
 
-class MVPWindowController : public HXWindowController {
+class MVPWindowController : public HXWindowController, public MVPDocumentPlayerWindow {
 public:
+    // Installs the makers of the player's windows for the movie and composition documents: the standard
+    // window, the skinned and the controller-less ones, and the composition window.
+    static void installDocumentWindowMakers();
+
     MVPWindowController();
     explicit MVPWindowController(const std::shared_ptr<HXWindow>& window);
     explicit MVPWindowController(std::string interfaceName);
@@ -41,12 +47,14 @@ public:
     std::shared_ptr<MVMovie> movie() const;
 
     // ---- Hooks the document calls; empty here ----
-    virtual void syncToNewMovie() {}
-    virtual void syncToChangeInMovieContent() {}
-    virtual void startWindowUpdates() {}
-    virtual void stopWindowUpdates() {}
+    void syncToNewMovie() override { }
+    void syncToChangeInMovieContent() override { }
+    void startWindowUpdates() override { }
+    void stopWindowUpdates() override { }
     // Sizes the window to the movie's natural size times the two factors.
-    virtual void setScale(const HXSize& factors, bool animate) { (void)factors, (void)animate; }
+    void setScale(const HXSize& factors, bool animate) override { (void)factors, (void)animate; }
+    // The movie view's displayed size; zero without a movie view in a window.
+    HXSize displayedMovieSize() const override;
     virtual void fitToScreen(HXObject* sender = nullptr) { (void)sender; }
     virtual void fillScreen(HXObject* sender = nullptr) { (void)sender; }
     virtual void showSoundControls(HXObject* sender = nullptr) { (void)sender; }
@@ -91,7 +99,7 @@ public:
     // ---- The save panel's options (Save As) ----
     // The accessory of the save panel: a choice between a reference movie (tag 0) and a self-contained
     // one (tag 1), with the estimated size of each. Made on first use, the sizes written each time.
-    std::shared_ptr<HXView> saveAsAccessoryView(int64_t normalFileSize, int64_t selfContainedFileSize);
+    std::shared_ptr<HXView> saveAsAccessoryView(int64_t normalFileSize, int64_t selfContainedFileSize) override;
     // The choice made in the accessory: the document saves self-contained for tag 1.
     void flattenOption(HXObject* sender = nullptr);
     // Folds the accessory to 58 points high or unfolds it to 160, and shows it again in the panel.

@@ -27,6 +27,12 @@
 
 namespace {
 
+// The document's presentation as full screen makes it (null when the document has none).
+std::shared_ptr<FSPresentationWindowController> presentationOf(MVPMovieDocument& doc)
+{
+    return std::dynamic_pointer_cast<FSPresentationWindowController>(doc.fsPresentationWindowController());
+}
+
 #ifdef MOVARA_HAVE_SDL_BACKEND
 using movara::test::display::onScreenApplication;
 using movara::test::display::runFor;
@@ -160,7 +166,7 @@ TEST(MenuTitlesDisplay, MenusAndPanelTitlesShowTextsNotKeys)
     settings.size = FSPresentationModeLetterbox;
     doc->enterFullScreenWithSettings(settings);
     ASSERT_TRUE(doc->isFullScreen());
-    auto controller = doc->fsPresentationWindowController();
+    auto controller = presentationOf(*doc);
     ASSERT_TRUE(controller);
     runFor(*app, 1.0);
     titles = menuBarTitles(*window);

@@ -2,7 +2,6 @@
 #include "movie_document_test_support.h"
 
 #include "document/media_attributes.h"
-#include "player/window/window_controller.h"
 #include "platform/winkit/view.h"
 #include "platform/winkit/window.h"
 #include "tests/platform/mvkit/fixtures.h"
@@ -100,7 +99,7 @@ TEST_F(MediaAttributesTest, RowsFollowPlayingAndTheShownSize)
 
     doc->makeWindowControllers();
     // The player window shows the movie at twice its natural size.
-    auto player = std::dynamic_pointer_cast<MVPWindowController>(doc->playerWindowController());
+    auto player = dynamic_cast<MVPDocumentPlayerWindow*>(doc->playerWindowController().get());
     ASSERT_TRUE(player && doc->movieWindow());
     player->setScale({ 2, 2 }, false);
     doc->updateCurrentSizeAttribute();

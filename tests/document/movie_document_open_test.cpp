@@ -3,9 +3,6 @@
 
 #include "document/media_attributes.h"
 #include "core/movie_error.h"
-#include "fullscreen/presentation_window_controller.h"
-#include "inspectors/movie_info.h"
-#include "inspectors/property_inspector_browser.h"
 #include "platform/basekit/undo_manager.h"
 #include "platform/winkit/window.h"
 #include "platform/winkit/window_controller.h"
@@ -285,57 +282,6 @@ TEST_F(MovieDocumentOpenTest, StoredWindowPositionIsUsedOnlyWhereTheTitleBarStay
         EXPECT_EQ(p.x, c.expected.x) << c.top << "," << c.left;
         EXPECT_EQ(p.y, c.expected.y) << c.top << "," << c.left;
     }
-}
-
-TEST_F(MovieDocumentOpenTest, ClosingReleasesEverythingAndHearsNothingMore)
-{
-    REQUIRE_FIXTURE(H264AacMov);
-    auto doc = MVPMovieDocument::documentWithContentsOfFile(H264AacMovPath.string(), "Movie", false, nullptr);
-    ASSERT_TRUE(doc);
-    HXDocumentController::sharedDocumentController()->addDocument(doc);
-    doc->makeWindowControllers();
-    doc->showWindows();
-    MovieInfo::installDocumentInfoPanelMaker();
-    doc->movieInfo()->showHidePanel();
-    doc->openMovieProperties();
-    ASSERT_TRUE(doc->moviePropertyBrowser()->window()->isVisible());
-    doc->enterFullScreenWithSettings(std::nullopt);
-    ASSERT_TRUE(doc->isFullScreen());
-    EXPECT_FALSE(doc->moviePropertyBrowser()->window()->isVisible()) << "hidden while presenting";
-    EXPECT_TRUE(doc->fsPresentationWindowController()->window()->isVisible());
-    doc->exitFullScreen();
-    EXPECT_TRUE(doc->moviePropertyBrowser()->window()->isVisible()) << "back after presenting";
-    doc->enterFullScreenWithSettings(std::nullopt);
-    ASSERT_TRUE(doc->isFullScreen());
-    doc->movie()->setRate(1);
-    ASSERT_TRUE(doc->hasAttributeTimer());
-
-    auto willClose = count(MVPMovieDocumentWillCloseNotification, doc.get());
-    auto attributes = count(kMVPMediaAttributesHaveChangedNotification, doc.get());
-    std::weak_ptr<MVPMovieDocument> weakDoc = doc;
-    std::weak_ptr<MVMovie> weakMovie = doc->movie();
-    std::weak_ptr<HXWindow> weakWindow = doc->movieWindow();
-    auto movie = doc->movie();
-
-    doc->close();
-    EXPECT_EQ(*willClose, 1);
-    EXPECT_FALSE(doc->isFullScreen());
-    EXPECT_FALSE(doc->hasAttributeTimer());
-    EXPECT_FALSE(movie->isPlaying());
-    EXPECT_TRUE(HXDocumentController::sharedDocumentController()->documents().empty());
-
-    int before = *attributes;
-    movie->setCurrentTime(MVMakeTime(600, 600));
-    HXNotificationCenter::defaultCenter().postNotification(HXNotification(MVMovieEditedNotification, movie));
-    HXNotificationCenter::defaultCenter().postNotification(
-        HXNotification(MVPTimeCodeModeDidChange, nullptr, { { MVPLCDTimeModeKey, int64_t(2) } }));
-    EXPECT_EQ(*attributes, before) << "a closed document hears nothing";
-
-    doc.reset();
-    EXPECT_TRUE(weakDoc.expired());
-    movie.reset();
-    EXPECT_TRUE(weakMovie.expired());
-    EXPECT_TRUE(weakWindow.expired());
 }
 
 } // namespace

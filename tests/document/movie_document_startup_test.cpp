@@ -2,7 +2,6 @@
 // preferences that overrule them, and what the document does while the movie plays.
 #include "movie_document_test_support.h"
 
-#include "fullscreen/presentation_window_controller.h"
 #include "platform/basekit/bundle.h"
 #include "tests/platform/mvkit/fixtures.h"
 
@@ -152,10 +151,11 @@ TEST_F(MovieDocumentStartupTest, AutoPresentEntersFullScreenWithTheStoredSetting
     auto doc = show(movie);
     ASSERT_TRUE(doc->isFullScreen());
     auto controller = doc->fsPresentationWindowController();
-    ASSERT_TRUE(controller->presentationScreen());
-    EXPECT_EQ(controller->presentationScreen()->screenNumber(), 7u);
+    ASSERT_TRUE(controller->presentationSettings().screen);
+    EXPECT_EQ(controller->presentationSettings().screen->screenNumber(), 7u);
     EXPECT_EQ(controller->presentationSettings().size, 1);
-    EXPECT_EQ(doc->currentWindowController(), controller);
+    EXPECT_TRUE(controller->isFullscreen());
+    EXPECT_EQ(dynamic_cast<MVPDocumentPresentation*>(doc->currentWindowController().get()), controller.get());
 
     doc->exitFullScreen();
     EXPECT_FALSE(doc->isFullScreen());

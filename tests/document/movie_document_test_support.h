@@ -11,6 +11,7 @@
 #include "platform/winkit/application.h"
 #include "platform/winkit/document_controller.h"
 #include "platform/winkit/headless_window_server.h"
+#include "platform/winkit/window_controller.h"
 
 #include <gtest/gtest.h>
 

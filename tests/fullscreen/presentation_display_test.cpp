@@ -48,6 +48,12 @@ using namespace movara::test;
 
 namespace {
 
+// The document's presentation as full screen makes it (null when the document has none).
+std::shared_ptr<FSPresentationWindowController> presentationOf(MVPMovieDocument& doc)
+{
+    return std::dynamic_pointer_cast<FSPresentationWindowController>(doc.fsPresentationWindowController());
+}
+
 #ifdef MOVARA_HAVE_SDL_BACKEND
 
 constexpr const char* kConfig = R"(Section "Device"
@@ -343,7 +349,7 @@ TEST(PresentationDisplay, TwoScreensLetterboxPanelAndModeSwitch)
     settings.size = FSPresentationModeLetterbox;
     doc->enterFullScreenWithSettings(settings);
     ASSERT_TRUE(doc->isFullScreen());
-    auto controller = doc->fsPresentationWindowController();
+    auto controller = presentationOf(*doc);
     runFor(*app, 1.0);
     EXPECT_EQ(controller->window()->frame(), second.frame());
     auto view = controller->movieView();
@@ -467,7 +473,7 @@ TEST(PresentationDisplay, MirroredDisplaysPanelsAndADisplayThatIsReconfigured)
     doc->enterFullScreenWithSettings(settings);
     ASSERT_TRUE(doc->isFullScreen());
     runFor(*app, 0.5);
-    auto controller = doc->fsPresentationWindowController();
+    auto controller = presentationOf(*doc);
     EXPECT_EQ(controller->window()->level(), HXStatusWindowLevel);
     auto presentationState = windowStates(*controller->window(), requests);
     EXPECT_TRUE(has(presentationState, "_NET_WM_STATE_FULLSCREEN")) << "presentation";

@@ -28,6 +28,19 @@ using namespace movara::test;
 
 namespace {
 
+// The document's presentation as full screen makes it (null when the document has none).
+std::shared_ptr<FSPresentationWindowController> presentationOf(MVPMovieDocument& doc)
+{
+    return std::dynamic_pointer_cast<FSPresentationWindowController>(doc.fsPresentationWindowController());
+}
+
+// The document's present-movie sheet while it is up.
+std::shared_ptr<FSPresentationSettingsWindowController> settingsSheetOf(MVPMovieDocument& doc)
+{
+    return std::dynamic_pointer_cast<FSPresentationSettingsWindowController>(
+        doc.fsPresentationSettingsWindowController());
+}
+
 const std::vector<HXScreen> kScreens = { HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }),
     HXScreen(7, { { 1280, 0 }, { 1024, 768 } }, { { 1280, 0 }, { 1024, 768 } }) };
 
@@ -134,7 +147,7 @@ TEST_F(PresentationLifecycleTest, TheMovieViewIsBorrowedAndGivenBackAsItWas)
         return image;
     };
     movie->setMuted(true);
-    auto controller = doc->fsPresentationWindowController();
+    auto controller = presentationOf(*doc);
     record(controller.get());
     auto& manager = FSPresentationManager::fsPresentationManager();
 
@@ -191,7 +204,7 @@ TEST_F(PresentationLifecycleTest, ShowingThePlayerWindowEndsThePresentation)
     ASSERT_TRUE(doc->isFullScreen());
     playerWindow()->orderFront();
     EXPECT_FALSE(doc->isFullScreen());
-    EXPECT_EQ(doc->fsPresentationWindowController()->state(), FSPresentationState::Inactive);
+    EXPECT_EQ(presentationOf(*doc)->state(), FSPresentationState::Inactive);
 }
 
 TEST_F(PresentationLifecycleTest, Keys)
@@ -219,7 +232,7 @@ TEST_F(PresentationLifecycleTest, Keys)
         { "any other key", "x", HXCommandKeyMask, false, false, false },
         { "no characters", "", 0, false, false, false },
     };
-    auto controller = doc->fsPresentationWindowController();
+    auto controller = presentationOf(*doc);
     for (const auto& c : cases) {
         doc->enterFullScreenWithSettings(std::nullopt);
         ASSERT_TRUE(doc->isFullScreen()) << c.name;
@@ -249,7 +262,7 @@ TEST_F(PresentationLifecycleTest, CommandWEndsThePresentationAndClosesNothing)
     HXApplication::sharedApplication()->setMainMenu(menu);
 
     doc->enterFullScreenWithSettings(std::nullopt);
-    auto fsWindow = doc->fsPresentationWindowController()->window();
+    auto fsWindow = presentationOf(*doc)->window();
     ASSERT_TRUE(fsWindow->isKeyWindow());
     HXHeadlessWindowServer::postKey(fsWindow, "w", HXCommandKeyMask);
     HXApplication::sharedApplication()->processPendingEvents();
@@ -261,7 +274,7 @@ TEST_F(PresentationLifecycleTest, CommandWEndsThePresentationAndClosesNothing)
 TEST_F(PresentationLifecycleTest, APinchThatClosesLeavesOneThatOpensStays)
 {
     OPEN_OR_SKIP(MovieFixture::MjpegPcmMov);
-    auto controller = doc->fsPresentationWindowController();
+    auto controller = presentationOf(*doc);
     doc->enterFullScreenWithSettings(std::nullopt);
     double start = clock->now();
     controller->handleEvent(HXEvent::magnifyEvent({}, 0, 0, 0.8));
@@ -277,7 +290,7 @@ TEST_F(PresentationLifecycleTest, APinchThatClosesLeavesOneThatOpensStays)
 TEST_F(PresentationLifecycleTest, TheZoomBackFollowsOnlyAZoomIn)
 {
     OPEN_OR_SKIP(MovieFixture::MjpegPcmMov);
-    auto controller = doc->fsPresentationWindowController();
+    auto controller = presentationOf(*doc);
     FSPresentationSettings settings;
     settings.changeResolution = true;
     displays->switchWorks = false;
@@ -309,7 +322,7 @@ TEST_F(PresentationLifecycleTest, TheZoomBackFollowsOnlyAZoomIn)
 TEST_F(PresentationLifecycleTest, ANaturalSizeChangeReLaysOutOnlyWhilePresenting)
 {
     OPEN_OR_SKIP(MovieFixture::MjpegPcmMov);
-    auto controller = doc->fsPresentationWindowController();
+    auto controller = presentationOf(*doc);
     auto view = playerView();
     const HXRect frame = view->frame();
     auto post = [&] {
@@ -348,22 +361,22 @@ TEST_F(PresentationLifecycleTest, ThePresentMovieSheet)
     OPEN_OR_SKIP(MovieFixture::MjpegPcmMov);
     ASSERT_TRUE(doc->persistentFullscreenSettings().empty());
     doc->presentMovie();
-    auto sheet = doc->fsPresentationSettingsWindowController();
+    auto sheet = settingsSheetOf(*doc);
     ASSERT_TRUE(sheet);
     EXPECT_EQ(playerWindow()->attachedSheet(), sheet->window());
     ASSERT_TRUE(sheet->presentationSettings().screen) << "the preferences stand in";
     sheet->savePanelSettings(sheet->cancelButton().get());
     EXPECT_TRUE(doc->persistentFullscreenSettings().empty()) << "cancelling leaves the movie without settings";
     EXPECT_FALSE(doc->isFullScreen());
-    EXPECT_FALSE(doc->fsPresentationSettingsWindowController());
+    EXPECT_FALSE(settingsSheetOf(*doc));
 
     doc->presentMovie();
-    sheet = doc->fsPresentationSettingsWindowController();
+    sheet = settingsSheetOf(*doc);
     sheet->fsScreenView()->setSelectedScreen(kScreens[1]);
     sheet->savePanelSettings(sheet->playButton().get());
     ASSERT_TRUE(doc->isFullScreen());
-    EXPECT_EQ(doc->fsPresentationWindowController()->presentationScreen()->screenNumber(), 7u);
-    EXPECT_EQ(doc->fsPresentationWindowController()->window()->frame(), kScreens[1].frame());
+    EXPECT_EQ(presentationOf(*doc)->presentationScreen()->screenNumber(), 7u);
+    EXPECT_EQ(presentationOf(*doc)->window()->frame(), kScreens[1].frame());
     doc->exitFullScreen();
 }
 
@@ -409,7 +422,7 @@ TEST_F(PresentationLifecycleTest, TheProfiledFullScreenCommandTimesEntryAndExitT
 TEST_F(PresentationLifecycleTest, ScreensThatChangeOrGoAway)
 {
     OPEN_OR_SKIP(MovieFixture::MjpegPcmMov);
-    auto controller = doc->fsPresentationWindowController();
+    auto controller = presentationOf(*doc);
     FSPresentationSettings settings;
     settings.screen = kScreens[1];
     doc->enterFullScreenWithSettings(settings);

@@ -55,7 +55,7 @@ protected:
     void begin(const FSPresentationSettings& settings, const std::shared_ptr<MVMovie>& movie)
     {
         sheet->setPresentationSettings(settings);
-        sheet->beginSettingsSheetWithMovie(movie, parent, [this](FSPresentationSettingsWindowController&, long code) {
+        sheet->beginSettingsSheetWithMovie(movie, parent, [this](MVPDocumentPresentationSettingsSheet&, long code) {
             ended.push_back(code);
         });
     }
@@ -129,7 +129,7 @@ TEST_F(SheetTest, InteractiveMoviesHaveNoModeAndNeverSlideShow)
     FSPresentationSettings settings;
     settings.slideShowMode = true;
     sheet->setPresentationSettings(settings);
-    sheet->beginSettingsSheet(true, parent, [this](FSPresentationSettingsWindowController&, long code) {
+    sheet->beginSettingsSheet(true, parent, [this](MVPDocumentPresentationSettingsSheet&, long code) {
         ended.push_back(code);
     });
     EXPECT_TRUE(sheet->modeView()->isHidden());

@@ -31,6 +31,12 @@ using namespace movara::test;
 
 namespace {
 
+// The document's presentation as full screen makes it (null when the document has none).
+std::shared_ptr<FSPresentationWindowController> presentationOf(MVPMovieDocument& doc)
+{
+    return std::dynamic_pointer_cast<FSPresentationWindowController>(doc.fsPresentationWindowController());
+}
+
 const std::vector<HXScreen> kScreens
     = { HXScreen(1, { { 0, 0 }, { 1280, 800 } }, { { 0, 0 }, { 1280, 778 } }),
           HXScreen(7, { { 1280, 0 }, { 1024, 768 } }, { { 1280, 0 }, { 1024, 768 } }) };
@@ -376,7 +382,7 @@ TEST_F(MovieInfoTest, HidesForAFullScreenPresentationOnItsScreenOnly)
 
         doc->enterFullScreenWithSettings(std::nullopt);
         ASSERT_TRUE(doc->isFullScreen());
-        EXPECT_EQ(doc->fsPresentationWindowController()->presentationScreen(), kScreens[0]);
+        EXPECT_EQ(presentationOf(*doc)->presentationScreen(), kScreens[0]);
         EXPECT_EQ(info->isVisible(), !c.hides);
         EXPECT_EQ(info->movieInfoPanel()->isVisible(), !c.hides);
         EXPECT_EQ(info->hidInfoPanelForFullScreen(), c.hides);

@@ -94,17 +94,6 @@ class CheckLayersTest(unittest.TestCase):
                 "document/b.cpp:2: document may not include app/application_delegate.h",
             ])
 
-    def test_pending_includes_pass_and_no_others(self):
-        with tempfile.TemporaryDirectory() as root:
-            files = {header: "#pragma once\n" for header in HEADERS}
-            files["document/a.cpp"] = '#include "player/window/window_controller.h"\n#include "app/application_delegate.h"\n'
-            files["scripts/layers-pending.txt"] = (
-                "# replaced by the window makers\ndocument/a.cpp -> player/window/window_controller.h\n")
-            make_tree(root, files)
-            result = run_checker(root)
-            self.assertEqual(result.returncode, 1)
-            self.assertEqual(result.stdout, "document/a.cpp:2: document may not include app/application_delegate.h\n")
-
     def test_build_folders_are_not_read(self):
         with tempfile.TemporaryDirectory() as root:
             files = {header: "#pragma once\n" for header in HEADERS}

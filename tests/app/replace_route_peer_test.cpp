@@ -1,6 +1,6 @@
 // A file dropped on a player whose movie is not edited replaces the movie in place, through the
 // application's open route; the movies are made with the ffmpeg tool.
-#include "movie_document_test_support.h"
+#include "tests/document/movie_document_test_support.h"
 
 #include "app/application_delegate.h"
 #include "app/player_program.h"

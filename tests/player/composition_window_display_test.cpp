@@ -1,6 +1,7 @@
 // A composition playing in its window on a real X display: the screen shows the composition's colours,
 // and its moving square has moved between two looks.
 #include "document/composition_document.h"
+#include "player/window/composition_window_controller.h"
 
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/user_defaults.h"
@@ -89,7 +90,9 @@ TEST(CompositionDisplay, ACompositionPlaysInItsWindow)
     HXDocumentController::sharedDocumentController()->addDocument(doc);
     doc->makeWindowControllers();
     doc->showWindows();
-    doc->vitrelController()->window()->setFrameOrigin({ 100, 100 });
+    auto controller = std::dynamic_pointer_cast<MVPVitrelCompController>(doc->vitrelController());
+    ASSERT_TRUE(controller);
+    controller->window()->setFrameOrigin({ 100, 100 });
     doc->handlePlayCommand();
     runFor(*app, 0.8, 0.02);
 

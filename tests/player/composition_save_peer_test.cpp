@@ -1,7 +1,8 @@
 // Saving a composition document: the movie it renders has the chosen length for ffprobe, and it opens
 // as the movie document that replaces the composition.
 #include "document/composition_document.h"
-#include "movie_document_test_support.h"
+#include "player/window/composition_window_controller.h"
+#include "tests/document/movie_document_test_support.h"
 
 #include "platform/basekit/run_loop.h"
 #include "test_support.h"
@@ -37,7 +38,9 @@ TEST_F(DocumentTest, SavedCompositionMovieHasTheChosenDuration)
     HXDocumentController::sharedDocumentController()->addDocument(doc);
     doc->makeWindowControllers();
     doc->showWindows();
-    doc->vitrelController()->setSaveDuration(3);
+    auto controller = std::dynamic_pointer_cast<MVPVitrelCompController>(doc->vitrelController());
+    ASSERT_TRUE(controller);
+    controller->setSaveDuration(3);
     std::string path = (dir / "sweep.mov").string();
     ASSERT_TRUE(doc->saveToURL(HXURL::fileURLWithPath(path), &error)) << error.localizedDescription();
     auto movieDoc = doc->savedMovieDocument();
