@@ -147,6 +147,16 @@ public:
     bool createVitrelDocumentWithFile(const std::string& path);
     bool createVitrelDocumentWithURL(const HXURL& url);
 
+    // Open routes: a location typed in the Open URL sheet, picked among the discovered services or given
+    // on a command line. A network location whose name says nothing of what it sends is asked of its
+    // server first, off the main thread and within kURLProbeTimeout: what plays opens, anything else is
+    // refused with an alert that says why (the connection was refused, nothing is there, it is not a
+    // movie). Other locations take the URL route at once, refused with the reason when nothing opens them.
+    static constexpr double kURLProbeTimeout = 8;
+    void openLocation(const HXURL& url, bool openInNewPlayer);
+    // Whether a location is being asked of its server now.
+    bool isProbingLocation() const { return !_locationProbes.empty(); }
+
     // Open routes: the class is chosen by the thing's type.
     bool createDocumentWithFile(const std::string& path, bool openInNewPlayer);
     bool createDocumentWithURL(const HXURL& url, bool openInNewPlayer);
@@ -219,6 +229,7 @@ private:
 
     Environment _environment;
     std::shared_ptr<class OpenURLPanel> _openURLPanel;
+    std::vector<std::shared_ptr<class MVURLProbe>> _locationProbes;
     std::vector<std::pair<HXNotificationCenter*, HXObserverToken>> _observations;
     int _isRecording = 0;
     bool _suppressReelspot = false;

@@ -7,6 +7,8 @@
 #include "core/movie_error.h"
 #include "platform/basekit/scripting_command.h"
 #include "platform/basekit/strings.h"
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/streaming/url_probe.h"
 #include "platform/winkit/document_controller.h"
 
 #include <algorithm>
@@ -87,7 +89,7 @@ void MVPApplicationDelegate::openItems(const std::vector<std::string>& items, bo
     if (!paths.empty())
         openFiles(paths, openInNewPlayer);
     for (auto& url : urls)
-        createMovieDocumentWithURL(url, openInNewPlayer);
+        openLocation(url, openInNewPlayer);
 }
 
 bool MVPApplicationDelegate::applicationOpenFile(HXApplication& app, const std::string& path)
@@ -169,6 +171,41 @@ bool MVPApplicationDelegate::openOnePath(
         doc->showWindows();
     }
     return true;
+}
+
+// Locations
+
+void MVPApplicationDelegate::openLocation(const HXURL& url, bool openInNewPlayer)
+{
+    if (url.isEmpty())
+        return;
+    if (!MVMovie::urlNeedsProbe(url) || urlExists(url)) {
+        if (!createDocumentWithURL(url, openInNewPlayer))
+            reportURLRefusal(url);
+        return;
+    }
+    // The server is asked on a thread of the probe's; the window goes on answering meanwhile.
+    std::weak_ptr<MVPApplicationDelegate> weak
+        = std::static_pointer_cast<MVPApplicationDelegate>(shared_from_this());
+    // The completion finds its probe (to let it go) through this; it holds no probe alive.
+    auto self = std::make_shared<std::weak_ptr<MVURLProbe>>();
+    auto probe = MVURLProbe::start(url.absoluteString(), kURLProbeTimeout,
+        [weak, self, url, openInNewPlayer](const MVURLProbe::Result& result) {
+            auto delegate = weak.lock();
+            if (!delegate)
+                return;
+            std::erase_if(delegate->_locationProbes, [&](const auto& p) { return p == self->lock(); });
+            if (!result.plays()) {
+                HXError error = result.error;
+                error.userInfo()[HXURLErrorKey] = url.absoluteString();
+                delegate->reportOpenError(error);
+                return;
+            }
+            if (!delegate->createDocumentWithURL(url, openInNewPlayer))
+                delegate->reportURLRefusal(url);
+        });
+    *self = probe;
+    _locationProbes.push_back(probe);
 }
 
 void MVPApplicationDelegate::reportURLRefusal(const HXURL& url)
