@@ -154,6 +154,9 @@ public:
     // movie). Other locations take the URL route at once, refused with the reason when nothing opens them.
     static constexpr double kURLProbeTimeout = 8;
     void openLocation(const HXURL& url, bool openInNewPlayer);
+    // The same, telling `done` (instead of the user) whether the location opened, or why not.
+    using LocationOpened = std::function<void(bool opened, const HXError& error)>;
+    void openLocation(const HXURL& url, bool openInNewPlayer, LocationOpened done);
     // Whether a location is being asked of its server now.
     bool isProbingLocation() const { return !_locationProbes.empty(); }
 
@@ -225,6 +228,7 @@ private:
     void reportOpenError(const HXError& error);
     // A location the media layer refuses: an alert with the reason (a script's reply when a script asked).
     void reportURLRefusal(const HXURL& url);
+    static HXError urlRefusal(const HXURL& url);
     bool openOnePath(const std::string& path, size_t index, bool openInNewPlayer, HXError* error);
 
     Environment _environment;

@@ -177,11 +177,23 @@ bool MVPApplicationDelegate::openOnePath(
 
 void MVPApplicationDelegate::openLocation(const HXURL& url, bool openInNewPlayer)
 {
+    openLocation(url, openInNewPlayer, nullptr);
+}
+
+void MVPApplicationDelegate::openLocation(const HXURL& url, bool openInNewPlayer, LocationOpened done)
+{
     if (url.isEmpty())
         return;
+    // Told to `done` when there is one, else to the user.
+    auto tell = [done](MVPApplicationDelegate& delegate, bool opened, const HXError& error) {
+        if (done)
+            done(opened, error);
+        else if (!opened)
+            delegate.reportOpenError(error);
+    };
     if (!MVMovie::urlNeedsProbe(url) || urlExists(url)) {
-        if (!createDocumentWithURL(url, openInNewPlayer))
-            reportURLRefusal(url);
+        bool opened = createDocumentWithURL(url, openInNewPlayer);
+        tell(*this, opened, opened ? HXError() : urlRefusal(url));
         return;
     }
     // The server is asked on a thread of the probe's; the window goes on answering meanwhile.
@@ -190,7 +202,7 @@ void MVPApplicationDelegate::openLocation(const HXURL& url, bool openInNewPlayer
     // The completion finds its probe (to let it go) through this; it holds no probe alive.
     auto self = std::make_shared<std::weak_ptr<MVURLProbe>>();
     auto probe = MVURLProbe::start(url.absoluteString(), kURLProbeTimeout,
-        [weak, self, url, openInNewPlayer](const MVURLProbe::Result& result) {
+        [weak, self, url, openInNewPlayer, tell](const MVURLProbe::Result& result) {
             auto delegate = weak.lock();
             if (!delegate)
                 return;
@@ -198,24 +210,29 @@ void MVPApplicationDelegate::openLocation(const HXURL& url, bool openInNewPlayer
             if (!result.plays()) {
                 HXError error = result.error;
                 error.userInfo()[HXURLErrorKey] = url.absoluteString();
-                delegate->reportOpenError(error);
+                tell(*delegate, false, error);
                 return;
             }
-            if (!delegate->createDocumentWithURL(url, openInNewPlayer))
-                delegate->reportURLRefusal(url);
+            bool opened = delegate->createDocumentWithURL(url, openInNewPlayer);
+            tell(*delegate, opened, opened ? HXError() : delegate->urlRefusal(url));
         });
     *self = probe;
     _locationProbes.push_back(probe);
 }
 
-void MVPApplicationDelegate::reportURLRefusal(const HXURL& url)
+HXError MVPApplicationDelegate::urlRefusal(const HXURL& url)
 {
     std::string reason;
     if (MVMovie::canInitWithURL(url, &reason) || reason.empty())
         reason = "Nothing at " + url.absoluteString() + " can be opened.";
     HXError error = HXError::withDescription(HXOSStatusErrorDomain, -2102, reason);
     error.userInfo()[HXURLErrorKey] = url.absoluteString();
-    reportOpenError(error);
+    return error;
+}
+
+void MVPApplicationDelegate::reportURLRefusal(const HXURL& url)
+{
+    reportOpenError(urlRefusal(url));
 }
 
 void MVPApplicationDelegate::reportOpenError(const HXError& error)
