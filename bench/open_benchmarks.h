@@ -15,6 +15,18 @@ extern "C" {
 
 namespace movara::bench {
 
+// Indexes every track's sample table and locates one sample in each; answers how many samples there are.
+inline uint64_t indexSampleTables(const std::vector<MVTrackDescription>& tracks)
+{
+    uint64_t samples = 0;
+    for (const auto& track : tracks) {
+        MVSampleTableIndex index(track.media.information.sampleTable);
+        samples += index.sampleCount();
+        benchmark::DoNotOptimize(index.locationForSample(index.sampleCount() / 2));
+    }
+    return samples;
+}
+
 // `clean`: a file the reader had to work around (warnings) counts as a failure.
 inline void openWithOurReader(benchmark::State& state, const std::string& path, bool clean)
 {
@@ -26,12 +38,7 @@ inline void openWithOurReader(benchmark::State& state, const std::string& path, 
             state.SkipWithError("the movie could not be read");
             return;
         }
-        samples = 0;
-        for (const auto& track : file->movie.tracks) {
-            MVSampleTableIndex index(track.media.information.sampleTable);
-            samples += index.sampleCount();
-            benchmark::DoNotOptimize(index.locationForSample(index.sampleCount() / 2));
-        }
+        samples = indexSampleTables(file->movie.tracks);
     }
     state.counters["samples"] = double(samples);
 }

@@ -13,9 +13,9 @@
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/import/movie_importer.h"
 #include "platform/mvkit/movie_loader.h"
+#include "platform/mvkit/panorama/panorama_atoms.h"
 #include "platform/mvkit/stream.h"
 #include "platform/mvkit/streaming/stream_session.h"
-#include "platform/mvkit/panorama/panorama_atoms.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,11 +26,10 @@
 
 namespace {
 
-const std::set<std::string> movieFileExtensions
-    = { "mov", "qt", "mp4", "m4v", "m4a", "m4b", "3gp", "3g2", "mqv", "mkv", "mka", "webm", "avi", "wav",
-          "mp3", "mp2", "aac", "ac3", "aif", "aiff", "aifc", "caf", "flac", "ogg", "ogv", "oga", "opus", "ts",
-          "m2t", "m2ts", "mts", "mpg", "mpeg", "m1v", "m2v", "vob", "flv", "wmv", "asf", "dv", "mxf", "sdp",
-          "m3u8" };
+const std::set<std::string> movieFileExtensions = { "mov", "qt", "mp4", "m4v", "m4a", "m4b", "3gp", "3g2",
+    "mqv", "mkv", "mka", "webm", "avi", "wav", "mp3", "mp2", "aac", "ac3", "aif", "aiff", "aifc", "caf",
+    "flac", "ogg", "ogv", "oga", "opus", "ts", "m2t", "m2ts", "mts", "mpg", "mpeg", "m1v", "m2v", "vob",
+    "flv", "wmv", "asf", "dv", "mxf", "sdp", "m3u8" };
 
 // Network movies are fetched into the user's cache folder ($XDG_CACHE_HOME/movara-player/Network).
 std::filesystem::path networkCacheDirectory()
@@ -153,11 +152,17 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
     auto file = MVReadMovieFile(path, &readError);
     std::vector<MVImportedSubtitles> subtitles;
     std::vector<std::shared_ptr<void>> leases;
+    std::shared_ptr<MVImportContinuation> continuation;
+    double statedSeconds = 0;
     if (!file && readError.domain() == HXOSStatusErrorDomain && readError.code() == MVStatusNotAMovieFile) {
         // Not a movie file: other containers come in through the import. Streams it leaves out stay
         // with the file's warnings (and in the log), so the user hears which and why.
         HXError importError;
-        if (auto imported = MVImportMovieFile(path, &importError)) {
+        MVImportOptions options;
+        options.deferLongFiles = true;
+        if (auto imported = MVImportMovieFile(path, &importError, options)) {
+            continuation = std::move(imported->continuation);
+            statedSeconds = imported->statedDuration;
             file = std::move(imported->file);
             subtitles = std::move(imported->subtitles);
             leases = std::move(imported->cacheLeases);
@@ -195,12 +200,24 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
     m->_initialDataReference = MVDataReference::dataReferenceWithReferenceToFile(path);
     m->_defaultDataReference = m->_initialDataReference;
     m->_changed = false;
-    // A local file is complete as soon as it is open; observers hear of it from the run loop.
+    // A local file is complete as soon as it is open, unless the rest of a long one is still being read;
+    // observers hear of it from the run loop.
     std::weak_ptr<MVMovie> weak = m;
     HXRunLoop::performOnMainThread([weak] {
-        if (auto movie = weak.lock())
+        auto movie = weak.lock();
+        if (!movie)
+            return;
+        if (movie->_deferredLoad)
+            movie->postNotification(MVMovieLoadStateDidChangeNotification,
+                { { MVMovieLoadStateNotificationParameter, int64_t(MVMovieLoadStatePlayable) } });
+        else
             movie->setLoadState(MVMovieLoadStateComplete);
     });
+    // Started after the news above is queued, so that the news of the rest comes after it.
+    if (continuation) {
+        m->_loadState = MVMovieLoadStatePlayable;
+        m->startDeferredLoad(std::move(continuation), statedSeconds, path);
+    }
     return m;
 }
 
@@ -329,7 +346,8 @@ void MVMovie::startStream(const std::string& url)
         if (!m)
             return;
         m->setLoadState(MVMovieLoadStatePlayable);
-        m->postNotification(MVMoviePrerollCompleteNotification, { { MVMovieErrorNotificationParameter, int64_t(0) } });
+        m->postNotification(
+            MVMoviePrerollCompleteNotification, { { MVMovieErrorNotificationParameter, int64_t(0) } });
     };
     delegate.failed = [weak](const HXError& error) {
         if (auto m = weak.lock())
@@ -359,7 +377,8 @@ void MVMovie::postStatus(int64_t flags, int64_t code, const std::string& text)
         return;
     _lastStatus = key;
     postNotification(MVMovieStatusStringPostedNotification,
-        { { MVMovieStatusFlagsNotificationParameter, flags }, { MVMovieStatusCodeNotificationParameter, code },
+        { { MVMovieStatusFlagsNotificationParameter, flags },
+            { MVMovieStatusCodeNotificationParameter, code },
             { MVMovieStatusStringNotificationParameter, text } });
 }
 
@@ -367,7 +386,9 @@ MVMovieType MVMovie::movieType() const
 {
     if (_stream)
         return _stream->isLive() ? MVMovieTypeLiveStream : MVMovieTypeStoredStream;
-    if (_loader)
+    // A long file whose rest is still being read loads like a movie that arrives: the timeline shows
+    // how far it can play.
+    if (_loader || _deferredLoad)
         return MVMovieTypeLoading;
     return MVMovieTypeLocal;
 }
@@ -390,7 +411,7 @@ std::shared_ptr<MVPlaybackSupply> MVMovie::playbackSupply() const
         return _stream;
     if (_loader && _loader->hasHeader() && !_loader->isFinished())
         return _loader;
-    return nullptr;
+    return firstPartSupply();
 }
 
 std::shared_ptr<MVPlaybackFeed> MVMovie::playbackFeed() const
@@ -615,6 +636,7 @@ uint32_t MVMovie::nextTrackID() const
 std::shared_ptr<MVTrack> MVMovie::newTrack(
     uint32_t mediaType, int32_t mediaTimeScale, double width, double height)
 {
+    finishLoading();
     auto t = MVTrack::trackWithMedia(MVMedia::media(mediaType, mediaTimeScale), nextTrackID());
     if (width > 0 || height > 0)
         t->setDimensions(width, height);
@@ -624,6 +646,7 @@ std::shared_ptr<MVTrack> MVMovie::newTrack(
 
 void MVMovie::insertTrack(const std::shared_ptr<MVTrack>& track, int index)
 {
+    finishLoading();
     if (!track || std::find(_tracks.begin(), _tracks.end(), track) != _tracks.end())
         return;
     auto owner = track->movie();
@@ -650,6 +673,7 @@ void MVMovie::insertTrack(const std::shared_ptr<MVTrack>& track, int index)
 
 void MVMovie::removeTrack(const std::shared_ptr<MVTrack>& track)
 {
+    finishLoading();
     auto it = std::find(_tracks.begin(), _tracks.end(), track);
     if (it == _tracks.end())
         return;
@@ -675,7 +699,8 @@ int64_t MVMovie::durationValue() const
 {
     if (_stream)
         return _stream->durationValue();
-    int64_t d = 0;
+    // While the rest of a long file is read, it is as long as the file says.
+    int64_t d = statedDurationWhileLoading();
     for (auto& t : _tracks)
         d = std::max(d, t->duration());
     return d;
@@ -690,6 +715,7 @@ int64_t MVMovie::movieUnits(MVTime time) const
 
 void MVMovie::setTimeScale(int32_t scale)
 {
+    finishLoading();
     if (scale <= 0 || scale == _timeScale)
         return;
     for (auto& t : _tracks) {
@@ -739,6 +765,9 @@ MVTime MVMovie::currentTime() const
 void MVMovie::setCurrentTime(MVTime time)
 {
     _currentTime = time;
+    // The playback first: while it plays, the movie's time is the playback's, and observers read it.
+    if (auto playback = livePlayback(this))
+        playback->followMovieTime();
     postNotification(MVMovieTimeDidChangeNotification);
 }
 
@@ -752,6 +781,13 @@ MVTime MVMovie::maxTimeLoaded() const
 {
     if (_loader && _loadState != MVMovieLoadStateError)
         return MVMakeTime(_loader->maxTimeLoaded(), _timeScale);
+    if (_deferredLoad) {
+        int64_t firstPart = INT64_MAX;
+        for (auto& t : _tracks)
+            if (t->isEnabled())
+                firstPart = std::min(firstPart, t->duration());
+        return MVMakeTime(firstPart == INT64_MAX ? 0 : firstPart, _timeScale);
+    }
     if (_stream || _loadState >= MVMovieLoadStatePlaythroughOK)
         return duration();
     return MVMakeTime(0, _timeScale);

@@ -28,6 +28,7 @@ struct MVImportedSubtitles;
 class HXUndoManager;
 class MVHotspot;
 class MVMovieDelegate;
+class MVImportContinuation;
 class MVMovieLoader;
 class MVPlaybackFeed;
 class MVPlaybackSupply;
@@ -76,7 +77,8 @@ enum class MVMovieLoopingMode { None, Loop, BackAndForth };
 // What kind of movie it is, as the controls tell them apart.
 enum MVMovieType : unsigned {
     MVMovieTypeLocal = 1, // its data is all here
-    MVMovieTypeLoading = 2, // a movie file still arriving over the network (played as it arrives)
+    MVMovieTypeLoading = 2, // a movie file still arriving over the network (played as it arrives), or
+                            // a long local file whose frames past its first part are still being read
     MVMovieTypeLiveStream = 3, // a stream without end
     MVMovieTypeStoredStream = 4, // a stream of a stored movie: it has a duration
 };
@@ -344,6 +346,12 @@ public:
 
     // Load state and status.
     int64_t loadState() const { return _loadState; }
+    // A long file opened from its first part (its tracks end early; the rest is read on a thread of
+    // its own): waits for the rest and gives the tracks all their samples now. Everything that edits,
+    // copies or writes the movie calls this first; nothing happens when the movie is complete.
+    void finishLoading() const;
+    // Whether the rest of such a file is still to come.
+    bool isCompletingIndex() const { return _deferredLoad != nullptr; }
     MVMovieType movieType() const;
     // A stream that plays as it arrives (it has a streaming track).
     bool isStreaming() const { return _stream != nullptr; }
@@ -560,6 +568,14 @@ private:
     std::vector<std::shared_ptr<MVStream>> _streams; // the streams of its streaming track
     std::string _lastStatus; // the last status posted, to post each once
     std::vector<std::shared_ptr<void>> _importCacheLeases; // rewritten samples of an import, kept while open
+    // The rest of a long file, read on a thread of its own (movie_deferred_load.cpp).
+    struct DeferredLoad;
+    mutable std::shared_ptr<DeferredLoad> _deferredLoad;
+    void startDeferredLoad(
+        std::shared_ptr<MVImportContinuation> continuation, double statedSeconds, const std::string& path);
+    void applyDeferredLoad(DeferredLoad& load);
+    std::shared_ptr<MVPlaybackSupply> firstPartSupply() const;
+    int64_t statedDurationWhileLoading() const; // movie units; 0 when complete
     // The panorama, and what its tracks were when it was made (it is made again when they change).
     mutable std::shared_ptr<MVPanoramaController> _panorama;
     mutable std::vector<uintptr_t> _panoramaKey;

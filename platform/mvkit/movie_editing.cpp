@@ -18,6 +18,7 @@ int64_t rescale(int64_t value, int32_t from, int32_t to)
 
 MVMovieEditState MVMovie::newEditState() const
 {
+    finishLoading();
     MVMovieEditState state;
     for (auto& t : _tracks)
         state.tracks.push_back({ t, t->edits(), t->media()->state() });
@@ -68,6 +69,7 @@ void MVMovie::edited(MVMovieEditState before, const std::string& actionName)
 
 std::shared_ptr<MVMovie> MVMovie::copySelection() const
 {
+    finishLoading();
     auto out = movie();
     out->_timeScale = _timeScale;
     out->_preferredRate = _preferredRate;
@@ -245,6 +247,8 @@ bool MVMovie::insertSegment(const std::shared_ptr<MVMovie>& source, MVTimeRange 
 int64_t MVMovie::insertSegmentQuietly(
     const std::shared_ptr<MVMovie>& source, int64_t srcStart, int64_t srcLength, int64_t where)
 {
+    source->finishLoading();
+    finishLoading();
     int64_t length = rescale(srcLength, source->_timeScale, _timeScale);
     std::vector<std::shared_ptr<MVTrack>> touched;
     std::map<uint32_t, size_t> ordinals;
@@ -304,6 +308,8 @@ bool MVMovie::paste(const std::shared_ptr<MVMovie>& given)
 
 bool MVMovie::addTracksQuietly(const std::shared_ptr<MVMovie>& source, int64_t where, int64_t scaledLength)
 {
+    source->finishLoading();
+    finishLoading();
     int64_t srcLength = source->durationValue();
     if (srcLength <= 0)
         return false;

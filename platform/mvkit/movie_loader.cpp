@@ -73,9 +73,11 @@ std::shared_ptr<MVMovieLoader> MVMovieLoader::start(
     loader->_startTime = steadyNow();
     std::weak_ptr<MVMovieLoader> weak = loader;
     // Arrivals are told on the fetching thread; the main thread looks once for all that came meanwhile.
-    loader->_cache = MVNetworkDataCache::start(url, cachePath, {}, [weak] {
-        auto self = weak.lock();
-        if (!self || self->_updatePending.exchange(true))
+    // The fetching thread never holds the loader itself: were it the last to let go, the loader (and
+    // the cache whose thread it is) would end on that thread, which cannot wait for itself.
+    auto pending = loader->_updatePending;
+    loader->_cache = MVNetworkDataCache::start(url, cachePath, {}, [weak, pending] {
+        if (pending->exchange(true))
             return;
         HXRunLoop::performOnMainThread([weak] {
             if (auto self = weak.lock())
@@ -100,7 +102,7 @@ void MVMovieLoader::cancel()
 
 void MVMovieLoader::update()
 {
-    _updatePending = false;
+    *_updatePending = false;
     auto movie = _movie.lock();
     if (!movie || _handedOver)
         return;
@@ -439,7 +441,8 @@ void MVMovieLoader::updateLoadStates()
     // Playing through is safe once the rest arrives, at the rate so far, before the movie gets there.
     const double elapsed = std::max(0.001, steadyNow() - _startTime);
     const double rate = double(state.received) / elapsed;
-    const double remainingBytes = double(uint64_t(state.length) - std::min<uint64_t>(state.prefix, uint64_t(state.length)));
+    const double remainingBytes
+        = double(uint64_t(state.length) - std::min<uint64_t>(state.prefix, uint64_t(state.length)));
     const int64_t now = MVTimeInScaleFloor(movie->currentTime(), movie->timeScale()).timeValue;
     const double remainingPlay = double(_duration - now) / movie->timeScale();
     if (rate > 0 && elapsed > 1.0 && remainingBytes / rate < remainingPlay)

@@ -16,8 +16,8 @@
 
 #include <atomic>
 #include <memory>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 class MVMovie;
@@ -35,7 +35,10 @@ public:
 
     // The movie time up to which every sample of every enabled track has arrived, from the start.
     int64_t maxTimeLoaded();
-    MVNetworkDataCache::State cacheState() const { return _cache ? _cache->state() : MVNetworkDataCache::State {}; }
+    MVNetworkDataCache::State cacheState() const
+    {
+        return _cache ? _cache->state() : MVNetworkDataCache::State {};
+    }
 
     // MVPlaybackSupply (movie units).
     int64_t availableUntil(int64_t time) override;
@@ -79,7 +82,7 @@ private:
     std::string _url;
     std::string _cachePath;
     std::shared_ptr<MVNetworkDataCache> _cache;
-    std::atomic<bool> _updatePending { false };
+    std::shared_ptr<std::atomic<bool>> _updatePending = std::make_shared<std::atomic<bool>>(false);
     bool _haveHeader = false;
     bool _handedOver = false;
     bool _importing = false; // a file of another container, imported once it is all here

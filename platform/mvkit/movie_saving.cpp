@@ -46,6 +46,7 @@ static bool flattenAttribute(const HXPropertyList::Dictionary& attributes)
 bool MVMovie::writeToFile(
     const std::string& path, const HXPropertyList::Dictionary& attributes, HXError* outError)
 {
+    finishLoading();
     if (isStreaming()) {
         // A stream keeps no samples: a file of it would hold nothing that plays.
         if (outError)
@@ -61,6 +62,7 @@ bool MVMovie::writeToFile(
 bool MVMovie::writeToDataReference(
     const MVDataReference& reference, const HXPropertyList::Dictionary& attributes, HXError* outError)
 {
+    finishLoading();
     if (reference.kind() != MVDataReference::Kind::File) {
         if (outError)
             *outError
@@ -85,6 +87,7 @@ bool MVMovie::canUpdateMovieFile() const
 
 bool MVMovie::updateMovieFile(HXError* outError)
 {
+    finishLoading();
     if (!mvmodel::updateMovieFile(*this, outError))
         return false;
     _changed = false;

@@ -553,6 +553,8 @@ MVFileTypeHeader fileTypeFor(const MVMovie& movie, const std::optional<MVFileTyp
 
 MVMovieDescription describeMovie(const MVMovie& movie, SaveMode mode, const std::string& moviePath)
 {
+    // Every sample is written: the rest of a long file opened from its first part is read first.
+    movie.finishLoading();
     MVMovieDescription d;
     d.header = movie.headerForWriting();
     for (auto& t : movie.tracks()) {

@@ -3,6 +3,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
 #include <set>
 
 namespace {
@@ -30,8 +33,9 @@ const std::set<uint32_t> kSegmentChildren
           0x1043A770 /* Chapters */, 0x1254C367 /* Tags */, 0x1941A469 /* Attachments */ };
 constexpr uint64_t kUnknownSize = UINT64_MAX;
 
-// The file through a large window, so the small headers of hundreds of thousands of blocks cost a
-// few reads.
+// The file through a window, so the small headers of hundreds of thousands of blocks cost a few reads.
+// The window starts small (opening a file reads only its head and first clusters) and grows as the
+// reading goes on.
 class Window {
 public:
     Window(int fd, uint64_t fileSize)
@@ -45,23 +49,33 @@ public:
     {
         if (position > _fileSize || n > _fileSize - position)
             return nullptr;
-        if (position < _start || position + n > _start + _buffer.size()) {
-            size_t want = std::max<size_t>(n, kWindow);
+        if (position < _start || position + n > _start + _length) {
+            size_t want = std::max(n, _next);
             want = size_t(std::min<uint64_t>(want, _fileSize - position));
-            _buffer.resize(want);
-            if (::pread(_fd, _buffer.data(), want, off_t(position)) != ssize_t(want))
+            if (want > _capacity) {
+                _buffer.reset(new uint8_t[want]); // not zeroed: every byte is read over
+                _capacity = want;
+            }
+            _length = 0;
+            if (::pread(_fd, _buffer.get(), want, off_t(position)) != ssize_t(want))
                 return nullptr;
             _start = position;
+            _length = want;
+            _next = std::min(_next * 2, kLargest);
         }
-        return _buffer.data() + (position - _start);
+        return _buffer.get() + (position - _start);
     }
 
 private:
-    static constexpr size_t kWindow = size_t(4) << 20;
+    static constexpr size_t kFirst = size_t(64) << 10;
+    static constexpr size_t kLargest = size_t(4) << 20;
     int _fd;
     uint64_t _fileSize;
     uint64_t _start = 0;
-    std::vector<uint8_t> _buffer;
+    size_t _length = 0;
+    size_t _capacity = 0;
+    size_t _next = kFirst;
+    std::unique_ptr<uint8_t[]> _buffer;
 };
 
 struct Element {
@@ -73,7 +87,8 @@ struct Element {
 
 // A variable-length number at `p`, of which `available` bytes can be read: `keepMarker` for IDs. Its
 // length in `length`; nothing when invalid.
-std::optional<uint64_t> parseNumber(const uint8_t* p, size_t available, bool keepMarker, size_t maxLength, size_t* length)
+std::optional<uint64_t> parseNumber(
+    const uint8_t* p, size_t available, bool keepMarker, size_t maxLength, size_t* length)
 {
     if (available == 0 || p[0] == 0)
         return std::nullopt;
@@ -92,7 +107,8 @@ std::optional<uint64_t> parseNumber(const uint8_t* p, size_t available, bool kee
     return value;
 }
 
-std::optional<uint64_t> readNumber(Window& w, uint64_t position, bool keepMarker, size_t maxLength, size_t* length)
+std::optional<uint64_t> readNumber(
+    Window& w, uint64_t position, bool keepMarker, size_t maxLength, size_t* length)
 {
     size_t available = size_t(std::min<uint64_t>(9, w.fileSize() - std::min(position, w.fileSize())));
     const uint8_t* p = w.bytes(position, available);
@@ -212,7 +228,8 @@ bool readBlockGroup(Window& w, const Element& group, int64_t clusterTime, Frames
             duration = int64_t(readUnsigned(w, *child).value_or(0));
         at = child->end();
     }
-    return !block || readBlock(w, block->dataStart, block->size, clusterTime, false, referenced, duration, frames);
+    return !block
+        || readBlock(w, block->dataStart, block->size, clusterTime, false, referenced, duration, frames);
 }
 
 // The blocks of a cluster; where it ends (a cluster of unknown size ends at the next segment-level
@@ -225,7 +242,8 @@ std::optional<uint64_t> readCluster(Window& w, const Element& cluster, uint64_t 
     while (at < end) {
         auto child = readElement(w, at);
         if (!child)
-            return cluster.size == kUnknownSize && at >= w.fileSize() ? std::optional<uint64_t>(at) : std::nullopt;
+            return cluster.size == kUnknownSize && at >= w.fileSize() ? std::optional<uint64_t>(at)
+                                                                      : std::nullopt;
         if (cluster.size == kUnknownSize && kSegmentChildren.count(child->id))
             return at;
         if (child->size == kUnknownSize)
@@ -244,63 +262,168 @@ std::optional<uint64_t> readCluster(Window& w, const Element& cluster, uint64_t 
     return end;
 }
 
+constexpr uint32_t kDuration = 0x4489;
+
+double readFloat(Window& w, const Element& e)
+{
+    const uint8_t* p = e.size == 4 || e.size == 8 ? w.bytes(e.dataStart, size_t(e.size)) : nullptr;
+    if (!p)
+        return 0;
+    uint64_t bits = 0;
+    for (size_t i = 0; i < e.size; ++i)
+        bits = bits << 8 | p[i];
+    if (e.size == 4) {
+        uint32_t narrow = uint32_t(bits);
+        float f = 0;
+        std::memcpy(&f, &narrow, sizeof f);
+        return double(f);
+    }
+    double d = 0;
+    std::memcpy(&d, &bits, sizeof d);
+    return d;
+}
+
 } // namespace
 
-std::optional<MVMatroskaFrames> MVReadMatroskaFrames(int fd, uint64_t fileSize)
-{
-    Window w(fd, fileSize);
-    auto header = readElement(w, 0);
-    if (!header || header->id != kEBML || header->size == kUnknownSize)
-        return std::nullopt;
-    auto segment = readElement(w, header->end());
-    if (!segment || segment->id != kSegment)
-        return std::nullopt;
-    uint64_t segmentEnd = std::min(segment->end(), fileSize);
-    MVMatroskaFrames out;
-    Frames& frames = out.frames;
+struct MVMatroskaScanner::State {
+    State(int fd, uint64_t fileSize)
+        : window(fd, fileSize)
+    {
+    }
+    Window window;
+    uint64_t segmentEnd = 0;
+    uint64_t at = 0; // the next segment-level element
     TrackFacts facts;
     uint64_t timecodeScale = 1000000;
+    double duration = 0; // in ticks
+    std::map<uint64_t, int64_t> delayTicks; // per track
+    bool failed = false;
+};
+
+MVMatroskaScanner::MVMatroskaScanner() = default;
+MVMatroskaScanner::~MVMatroskaScanner() = default;
+
+std::unique_ptr<MVMatroskaScanner> MVMatroskaScanner::open(int fd, uint64_t fileSize)
+{
+    std::unique_ptr<MVMatroskaScanner> scanner(new MVMatroskaScanner);
+    scanner->_state = std::make_unique<State>(fd, fileSize);
+    State& s = *scanner->_state;
+    Window& w = s.window;
+    auto header = readElement(w, 0);
+    if (!header || header->id != kEBML || header->size == kUnknownSize)
+        return nullptr;
+    auto segment = readElement(w, header->end());
+    if (!segment || segment->id != kSegment)
+        return nullptr;
+    s.segmentEnd = std::min(segment->end(), fileSize);
     bool tracksRead = false;
-    for (uint64_t at = segment->dataStart; at < segmentEnd;) {
+    uint64_t at = segment->dataStart;
+    while (at < s.segmentEnd) {
         auto e = readElement(w, at);
         if (!e)
-            return std::nullopt; // damaged or cut short: libavformat recovers what it can
-        if (e->id == kCluster) {
-            auto next = readCluster(w, *e, segmentEnd, frames);
-            if (!next)
-                return std::nullopt;
-            at = *next;
-            continue;
-        }
+            return nullptr; // damaged or cut short: libavformat recovers what it can
+        if (e->id == kCluster)
+            break;
         if (e->size == kUnknownSize)
-            return std::nullopt;
+            return nullptr;
         if (e->id == kTracks) {
-            if (tracksRead || !readTracks(w, *e, facts))
-                return std::nullopt;
+            if (tracksRead || !readTracks(w, *e, s.facts))
+                return nullptr;
             tracksRead = true;
         }
         if (e->id == kInfo)
             for (uint64_t c = e->dataStart; c < e->end();) {
                 auto child = readElement(w, c);
                 if (!child || child->size == kUnknownSize)
-                    return std::nullopt;
+                    return nullptr;
                 if (child->id == kTimecodeScale)
-                    timecodeScale = readUnsigned(w, *child).value_or(0);
+                    s.timecodeScale = readUnsigned(w, *child).value_or(0);
+                else if (child->id == kDuration)
+                    s.duration = readFloat(w, *child);
                 c = child->end();
             }
         at = e->end();
     }
-    if (timecodeScale == 0)
-        return std::nullopt;
-    for (uint64_t track : facts.unusable)
-        if (frames.count(track))
-            return std::nullopt;
+    // Tracks after the clusters would mean reading the whole file before knowing what it holds.
+    if (!tracksRead || s.timecodeScale == 0)
+        return nullptr;
+    s.at = at;
     // Times as libavformat gives them: a track's codec delay, in ticks, taken off.
-    for (const auto& [track, delay] : facts.codecDelays) {
-        int64_t ticks = int64_t((delay + timecodeScale / 2) / timecodeScale);
-        for (auto& f : frames[track])
-            f.time -= ticks;
+    for (const auto& [track, delay] : s.facts.codecDelays)
+        s.delayTicks[track] = int64_t((delay + s.timecodeScale / 2) / s.timecodeScale);
+    return scanner;
+}
+
+const std::vector<uint64_t>& MVMatroskaScanner::trackNumbers() const
+{
+    return _state->facts.numbers;
+}
+
+double MVMatroskaScanner::statedDuration() const
+{
+    double seconds = _state->duration * double(_state->timecodeScale) / 1e9;
+    return std::isfinite(seconds) && seconds > 0 ? seconds : 0;
+}
+
+double MVMatroskaScanner::ticksPerSecond() const
+{
+    return 1e9 / double(_state->timecodeScale);
+}
+
+uint64_t MVMatroskaScanner::position() const
+{
+    return _state->at;
+}
+
+MVMatroskaScanner::Step MVMatroskaScanner::readClusters(uint64_t until, Frames& frames)
+{
+    State& s = *_state;
+    if (s.failed)
+        return Step::Failed;
+    Window& w = s.window;
+    auto fail = [&] {
+        s.failed = true;
+        return Step::Failed;
+    };
+    while (s.at < s.segmentEnd && s.at < until) {
+        auto e = readElement(w, s.at);
+        if (!e)
+            return fail();
+        if (e->id == kCluster) {
+            Frames cluster;
+            auto next = readCluster(w, *e, s.segmentEnd, cluster);
+            if (!next)
+                return fail();
+            for (auto& [track, list] : cluster) {
+                if (s.facts.unusable.count(track))
+                    return fail();
+                auto delay = s.delayTicks.find(track);
+                auto& out = frames[track];
+                for (auto& f : list) {
+                    if (delay != s.delayTicks.end())
+                        f.time -= delay->second;
+                    out.push_back(f);
+                }
+            }
+            s.at = *next;
+            continue;
+        }
+        // A second head (tracks, time scale) after the clusters is more than this way reads.
+        if (e->size == kUnknownSize || e->id == kTracks || e->id == kInfo)
+            return fail();
+        s.at = e->end();
     }
-    out.trackNumbers = std::move(facts.numbers);
+    return s.at >= s.segmentEnd ? Step::Done : Step::More;
+}
+
+std::optional<MVMatroskaFrames> MVReadMatroskaFrames(int fd, uint64_t fileSize)
+{
+    auto scanner = MVMatroskaScanner::open(fd, fileSize);
+    if (!scanner)
+        return std::nullopt;
+    MVMatroskaFrames out;
+    if (scanner->readClusters(UINT64_MAX, out.frames) != MVMatroskaScanner::Step::Done)
+        return std::nullopt;
+    out.trackNumbers = scanner->trackNumbers();
     return out;
 }

@@ -7,6 +7,7 @@
 // element) answers nothing, and the import reads the file through libavformat instead.
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -23,4 +24,34 @@ struct MVMatroskaFrames {
     std::map<uint64_t, std::vector<MVMatroskaFrame>> frames; // of each track number, in file order
 };
 
+// Every frame of the file at once; nothing when the file is not one this way takes.
 std::optional<MVMatroskaFrames> MVReadMatroskaFrames(int fd, uint64_t fileSize);
+
+// The same, a part at a time: the head of the segment (its tracks, time scale and duration) when made,
+// then clusters as asked, so that a long file can be opened from its first clusters and the rest read
+// later (on another thread: the scanner reads with pread and keeps no state outside itself).
+class MVMatroskaScanner {
+public:
+    // Reads the segment's elements up to its first cluster; nothing when the file is not one this way
+    // takes (no tracks before the clusters, a damaged head).
+    static std::unique_ptr<MVMatroskaScanner> open(int fd, uint64_t fileSize);
+    ~MVMatroskaScanner();
+
+    const std::vector<uint64_t>& trackNumbers() const;
+    // The segment's duration as its head states it, in seconds; 0 when it does not say.
+    double statedDuration() const;
+
+    enum class Step { More, Done, Failed };
+    // Reads whole clusters until the file position reaches `until` (or the end); the frames read go to
+    // `frames`, appended per track with the times libavformat gives them. Failed when a block cannot be
+    // taken (laced, damaged, of a track whose frames libavformat would change).
+    Step readClusters(uint64_t until, std::map<uint64_t, std::vector<MVMatroskaFrame>>& frames);
+    uint64_t position() const;
+    // Ticks (of the segment's time scale) per second.
+    double ticksPerSecond() const;
+
+private:
+    MVMatroskaScanner();
+    struct State;
+    std::unique_ptr<State> _state;
+};

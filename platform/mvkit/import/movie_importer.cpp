@@ -22,6 +22,7 @@ extern "C" {
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -156,8 +157,11 @@ void settleTimes(std::vector<Packet>& packets)
     for (size_t i = 1; usable && i < packets.size(); ++i)
         usable = packets[i].dts > packets[i - 1].dts;
     // Presentation times that only increase (sound, pictures without reordering) are the decode times.
-    if (!usable && std::all_of(packets.begin(), packets.end(), [](const Packet& p) { return p.pts != AV_NOPTS_VALUE; })
-        && std::is_sorted(packets.begin(), packets.end(), [](const Packet& a, const Packet& b) { return a.pts <= b.pts; })) {
+    if (!usable
+        && std::all_of(
+            packets.begin(), packets.end(), [](const Packet& p) { return p.pts != AV_NOPTS_VALUE; })
+        && std::is_sorted(packets.begin(), packets.end(),
+            [](const Packet& a, const Packet& b) { return a.pts <= b.pts; })) {
         for (auto& p : packets)
             p.dts = p.pts;
         return;
@@ -238,7 +242,9 @@ MVTrackDescription buildTrack(
         media.header.timeScale = scale;
         settleTimes(packets);
         const bool sameScale = tb.num == 1 && uint32_t(tb.den) == scale;
-        auto toMedia = [&](int64_t t) { return sameScale ? t : av_rescale_q(t, tb, AVRational { 1, int(scale) }); };
+        auto toMedia = [&](int64_t t) {
+            return sameScale ? t : av_rescale_q(t, tb, AVRational { 1, int(scale) });
+        };
         int64_t firstDts = toMedia(packets.front().dts);
         int64_t minPts = INT64_MAX;
         std::vector<int64_t> dts, offsets;
@@ -258,8 +264,8 @@ MVTrackDescription buildTrack(
                 d = dts[i] - dts[i - 1];
             // Sound frames of one size whose times the container rounded (to milliseconds in Matroska)
             // last exactly that size.
-            if (int64_t frameSize = par->frame_size > 0 ? par->frame_size : plan.frameSize;
-                !plan.isVideo && frameSize > 0 && i + 1 < packets.size()
+            if (int64_t frameSize = par->frame_size > 0 ? par->frame_size : plan.frameSize; !plan.isVideo
+                && frameSize > 0 && i + 1 < packets.size()
                 && std::llabs(d - frameSize) <= int64_t(scale) * tb.num / std::max(tb.den, 1) + 1)
                 d = frameSize;
             uint32_t duration = uint32_t(std::clamp<int64_t>(d, 0, UINT32_MAX));
@@ -538,7 +544,8 @@ bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
         uint32_t header = adtsHeaderSize(first);
         *storedAsIs = header > 0 && firstSize + header == uint32_t(first->size)
             && table.chunkOffsets[0] + firstSize <= muxer->bytes().size()
-            && std::memcmp(muxer->bytes().data() + table.chunkOffsets[0], first->data + header, firstSize) == 0;
+            && std::memcmp(muxer->bytes().data() + table.chunkOffsets[0], first->data + header, firstSize)
+                == 0;
         plan.adts = *storedAsIs;
     }
     return true;
@@ -555,7 +562,8 @@ struct Pass {
     std::string noRoom; // why the cache could not take rewritten samples
 };
 
-void openCache(StreamPlan& plan, const AVStream* st, const std::string& cacheBase, Pass& pass, uint64_t fileSize)
+void openCache(
+    StreamPlan& plan, const AVStream* st, const std::string& cacheBase, Pass& pass, uint64_t fileSize)
 {
     // Room for the rewritten samples (no more than the source's size) is made once per pass.
     if (!pass.roomMade) {
@@ -672,7 +680,8 @@ void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase
         if (!cacheBase.empty()) {
             auto path = MVImportCache::directory() / (cacheBase + "-" + std::to_string(i) + ".mov");
             std::error_code ec;
-            auto lease = std::filesystem::is_regular_file(path, ec) ? MVImportCache::lease(path.string()) : nullptr;
+            auto lease
+                = std::filesystem::is_regular_file(path, ec) ? MVImportCache::lease(path.string()) : nullptr;
             if (lease)
                 if (auto file = MVReadMovieFile(path.string(), nullptr)) {
                     uint32_t scale = 0;
@@ -685,7 +694,6 @@ void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase
                 }
         }
     }
-
 }
 
 void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, const std::string& cacheBase,
@@ -695,7 +703,11 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
     PacketPtr pkt(av_packet_alloc());
     std::vector<uint8_t> buffer;
     auto restart = [&](int index) { pass.restartWithCache = index; };
-    while (pass.restartWithCache < 0 && av_read_frame(ctx, pkt.get()) >= 0) {
+    // Every stream rewritten by an earlier open and nothing else to read: the file need not be read again.
+    const bool allReused = !pass.plans.empty() && pass.subtitles.empty()
+        && std::all_of(pass.plans.begin(), pass.plans.end(),
+            [](const auto& p) { return p.second.mode == Mode::Reused; });
+    while (!allReused && pass.restartWithCache < 0 && av_read_frame(ctx, pkt.get()) >= 0) {
         if (auto text = pass.subtitles.find(pkt->stream_index); text != pass.subtitles.end())
             text->second->take(pkt.get());
         auto it = pass.plans.find(pkt->stream_index);
@@ -707,7 +719,8 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
                 av_packet_move_ref(kept.get(), pkt.get());
                 plan.pending.push_back(std::move(kept));
                 if (plan.pending.size() >= kProbePackets
-                    && !decide(plan, st, forceCache.count(it->first) > 0, cacheBase, fd, fileSize, buffer, pass))
+                    && !decide(
+                        plan, st, forceCache.count(it->first) > 0, cacheBase, fd, fileSize, buffer, pass))
                     restart(it->first);
             } else if (plan.mode != Mode::Reused && !take(plan, pkt.get(), fd, fileSize, buffer)) {
                 restart(it->first);
@@ -719,8 +732,8 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
         if (pass.restartWithCache >= 0)
             break;
         if (plan.mode == Mode::Pending && plan.problem.empty()
-            && !decide(
-                plan, ctx->streams[index], forceCache.count(index) > 0, cacheBase, fd, fileSize, buffer, pass))
+            && !decide(plan, ctx->streams[index], forceCache.count(index) > 0, cacheBase, fd, fileSize,
+                buffer, pass))
             restart(index);
     }
     if (pass.restartWithCache >= 0)
@@ -821,7 +834,8 @@ int64_t parsedDuration(int fd, const Packet& frame, const AVStream* st)
         int left = int(frame.size);
         // The whole frame, then a flush for parsers that wait for the next one.
         for (int round = 0; round < 8 && duration <= 0; ++round) {
-            int used = av_parser_parse2(parser, codec, &out, &outSize, in, left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
+            int used = av_parser_parse2(
+                parser, codec, &out, &outSize, in, left, AV_NOPTS_VALUE, AV_NOPTS_VALUE, 0);
             if (used < 0)
                 break;
             in += used;
@@ -838,26 +852,107 @@ int64_t parsedDuration(int fd, const Packet& frame, const AVStream* st)
     return std::max(duration, 0);
 }
 
+// Frames of the block headers as the plan's packets.
+void appendFrames(StreamPlan& plan, const std::vector<MVMatroskaFrame>& frames)
+{
+    plan.packets.reserve(plan.packets.size() + frames.size());
+    for (const auto& f : frames) {
+        if (plan.isPCM && f.size % plan.pcmFrameBytes != 0) {
+            plan.problem = "a PCM packet holds a partial frame";
+            return;
+        }
+        plan.packets.push_back(Packet { f.offset, f.size, f.time, AV_NOPTS_VALUE, f.duration, f.key });
+    }
+}
+
+// A block does not say how long its frame lasts: what matters is the last frame of a sound, which may be
+// shorter than the others.
+void settleLastSoundFrame(int fd, StreamPlan& plan, const AVStream* st)
+{
+    if (!plan.isVideo && !plan.isPCM && !plan.packets.empty() && st->codecpar->sample_rate > 0
+        && plan.packets.back().duration == 0)
+        plan.packets.back().duration = av_rescale_q(parsedDuration(fd, plan.packets.back(), st),
+            AVRational { 1, st->codecpar->sample_rate }, st->time_base);
+}
+
+// A long Matroska file is opened from its first clusters; the rest of its frames are read after
+// (MVImportContinuation). The first clusters hold at least this many frames of every track (enough to
+// describe each stream, to find where the movie starts and to play a while), unless the file has fewer ...
+constexpr size_t kFirstFrames = 64;
+// ... and no more than this much of the file is read for them: past it the whole file is read at once.
+constexpr uint64_t kFirstClustersLimit = uint64_t(16) << 20;
+
+// Where every frame of the file lies, or (with `deferred`) of its first clusters, leaving the scanner in
+// `deferred` for the rest. Nothing when the file is not one the block headers describe.
+std::optional<std::map<uint64_t, std::vector<MVMatroskaFrame>>> scanMatroska(int fd, uint64_t fileSize,
+    const AVFormatContext* ctx, std::unique_ptr<MVMatroskaScanner>* deferred,
+    std::vector<uint64_t>* trackNumbers)
+{
+    auto scanner = MVMatroskaScanner::open(fd, fileSize);
+    if (!scanner)
+        return std::nullopt;
+    *trackNumbers = scanner->trackNumbers();
+    std::map<uint64_t, std::vector<MVMatroskaFrame>> frames;
+    // Only sound and pictures wait: text streams are read whole with the rest of the file.
+    bool onlySoundAndPictures = deferred != nullptr;
+    for (unsigned i = 0; i < ctx->nb_streams && onlySoundAndPictures; ++i) {
+        auto type = ctx->streams[i]->codecpar->codec_type;
+        onlySoundAndPictures
+            = type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO || type == AVMEDIA_TYPE_ATTACHMENT;
+    }
+    if (onlySoundAndPictures) {
+        const uint64_t limit = scanner->position() + kFirstClustersLimit;
+        auto enough = [&] {
+            return std::all_of(trackNumbers->begin(), trackNumbers->end(),
+                [&](uint64_t t) { return frames.count(t) && frames[t].size() >= kFirstFrames; });
+        };
+        for (;;) {
+            // One cluster at a time.
+            auto step = scanner->readClusters(scanner->position() + 1, frames);
+            if (step == MVMatroskaScanner::Step::Failed)
+                return std::nullopt;
+            if (step == MVMatroskaScanner::Step::Done)
+                return frames;
+            if (enough()) {
+                *deferred = std::move(scanner);
+                return frames;
+            }
+            if (scanner->position() >= limit)
+                break;
+        }
+    }
+    if (scanner->readClusters(UINT64_MAX, frames) != MVMatroskaScanner::Step::Done)
+        return std::nullopt;
+    return frames;
+}
+
 // Matroska and WebM: where each frame lies comes from the block headers (matroska_frames.h) instead of
 // reading every packet through libavformat. Only the first packets of each stream are read, to
 // describe the stream and to check that they are the frames the headers name. Failed (after packets
-// were read) when the file needs the packet-by-packet way after all.
-FastPass runMatroskaPass(
-    Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int fd, uint64_t fileSize, int64_t* outMovieStart)
+// were read) when the file needs the packet-by-packet way after all. With `deferred`, a long file's
+// plans hold the frames of its first clusters only, and the scanner for the rest is left there.
+FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int fd,
+    uint64_t fileSize, int64_t* outMovieStart, std::unique_ptr<MVMatroskaScanner>* deferred,
+    std::vector<uint64_t>* outTrackNumbers)
 {
-    auto scanned = MVReadMatroskaFrames(fd, fileSize);
+    std::vector<uint64_t>& trackNumbers = *outTrackNumbers;
+    auto scanned = scanMatroska(fd, fileSize, ctx, deferred, &trackNumbers);
     // libavformat makes a stream of each track entry, in their order, and one of each attachment after
     // them.
     unsigned tracks = 0;
     while (tracks < ctx->nb_streams && ctx->streams[tracks]->codecpar->codec_type != AVMEDIA_TYPE_ATTACHMENT)
         ++tracks;
-    if (!scanned || scanned->trackNumbers.size() != tracks)
+    if (!scanned || trackNumbers.size() != tracks) {
+        if (deferred)
+            deferred->reset();
         return FastPass::NotTaken;
+    }
     auto framesOf = [&](int index) -> const std::vector<MVMatroskaFrame>& {
         static const std::vector<MVMatroskaFrame> none;
-        auto it = scanned->frames.find(scanned->trackNumbers[size_t(index)]);
-        return it == scanned->frames.end() ? none : it->second;
+        auto it = scanned->find(trackNumbers[size_t(index)]);
+        return it == scanned->end() ? none : it->second;
     };
+    const bool partial = deferred && *deferred;
     const int64_t movieStart = movieStartMicros(ctx, [&](unsigned i) {
         if (i >= tracks)
             return int64_t(AV_NOPTS_VALUE);
@@ -918,23 +1013,12 @@ FastPass runMatroskaPass(
             return FastPass::Failed;
         plan.pending.clear();
         plan.mode = Mode::Range;
-        plan.packets.reserve(list.size());
-        for (const auto& f : list) {
-            if (plan.isPCM && f.size % plan.pcmFrameBytes != 0) {
-                plan.problem = "a PCM packet holds a partial frame";
-                break;
-            }
-            plan.packets.push_back(Packet { f.offset, f.size, f.time, AV_NOPTS_VALUE, f.duration, f.key });
-        }
-        // A block does not say how long its frame lasts: what matters is the last frame of a sound, which
-        // may be shorter than the others.
+        appendFrames(plan, list);
         const AVStream* st = ctx->streams[index];
-        if (!plan.isVideo && !plan.isPCM && !plan.packets.empty() && st->codecpar->sample_rate > 0) {
+        if (!plan.isVideo && !plan.isPCM && !plan.packets.empty() && st->codecpar->sample_rate > 0)
             plan.frameSize = parsedDuration(fd, plan.packets.front(), st);
-            if (plan.packets.back().duration == 0)
-                plan.packets.back().duration = av_rescale_q(parsedDuration(fd, plan.packets.back(), st),
-                    AVRational { 1, st->codecpar->sample_rate }, st->time_base);
-        }
+        if (!partial)
+            settleLastSoundFrame(fd, plan, st);
     }
     for (auto& [index, reader] : pass.subtitles)
         for (const auto& f : framesOf(index)) {
@@ -949,7 +1033,8 @@ FastPass runMatroskaPass(
     return FastPass::Done;
 }
 
-MVTrackDescription cachedTrack(StreamPlan& plan, const AVStream* st, uint32_t trackID, const std::string& sourcePath)
+MVTrackDescription cachedTrack(
+    StreamPlan& plan, const AVStream* st, uint32_t trackID, const std::string& sourcePath)
 {
     MVTrackDescription track = *plan.cachedTrack;
     if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
@@ -988,9 +1073,133 @@ void placeTrack(MVTrackDescription& track, const AVStream* st, const AVFormatCon
         track.header.flags &= ~MVTrackEnabledFlag;
 }
 
+// The track of a stream's plan; nothing (with the plan's problem set) when it has none.
+std::optional<MVTrackDescription> trackOfStream(StreamPlan& plan, const AVStream* st,
+    const AVFormatContext& ctx, uint32_t trackID, int64_t movieStart, const std::string& path)
+{
+    if (plan.problem.empty() && plan.mode == Mode::Range && !timesInRange(plan.packets, st->time_base))
+        plan.problem = "its times lie out of any range a movie can have";
+    if (plan.problem.empty() && plan.mode == Mode::Range && plan.packets.empty())
+        plan.problem = "it has no packets";
+    if (plan.problem.empty() && plan.mode == Mode::Pending)
+        plan.problem = "its packets are not byte ranges of the file";
+    if (!plan.problem.empty())
+        return std::nullopt;
+    MVTrackDescription track = plan.mode == Mode::Range
+        ? buildTrack(plan, st, trackID, kMovieScale, movieStart)
+        : cachedTrack(plan, st, trackID, path);
+    placeTrack(track, st, ctx);
+    return track;
+}
+
+// The rest of a long Matroska file: its scanner goes on from the first clusters, the frames join the
+// plans, and the tracks are built again whole. Should the rest not be what the block headers describe
+// after all, the file is imported again the packet-by-packet way.
+class MatroskaContinuation : public MVImportContinuation {
+public:
+    MatroskaContinuation(std::unique_ptr<MVMatroskaScanner> scanner, std::vector<uint64_t> trackNumbers,
+        AVFormatContext* ctx, std::map<int, StreamPlan> plans,
+        std::vector<std::pair<int, uint32_t>> trackOfPlan, int64_t movieStart, std::string path, int fd)
+        : _scanner(std::move(scanner))
+        , _trackNumbers(std::move(trackNumbers))
+        , _ctx(ctx)
+        , _plans(std::move(plans))
+        , _trackOfPlan(std::move(trackOfPlan))
+        , _movieStart(movieStart)
+        , _path(std::move(path))
+        , _fd(fd)
+    {
+    }
+    ~MatroskaContinuation() override
+    {
+        if (_ctx)
+            avformat_close_input(&_ctx);
+        if (_fd >= 0)
+            ::close(_fd);
+    }
+    void cancel() override { _cancelled = true; }
+
+    std::optional<Completion> finish(HXError* outError) override
+    {
+        if (auto done = finishFromBlockHeaders())
+            return done;
+        if (_cancelled) {
+            if (outError)
+                *outError = importError("The reading of " + _path + " was cancelled.");
+            return std::nullopt;
+        }
+        // The rest is not as the first clusters were: the whole file, read the other way.
+        MVImportOptions whole;
+        auto again = MVImportMovieFile(_path, outError, whole);
+        if (!again)
+            return std::nullopt;
+        auto& tracks = again->file.movie.tracks;
+        bool same = tracks.size() == _trackOfPlan.size();
+        for (size_t i = 0; same && i < tracks.size(); ++i)
+            same = tracks[i].header.trackID == _trackOfPlan[i].second
+                && tracks[i].media.handler.componentSubtype == _handlers[i];
+        if (!same) {
+            if (outError)
+                *outError = importError("The streams of " + _path + " changed while it was read.");
+            return std::nullopt;
+        }
+        return Completion { std::move(tracks), std::move(again->cacheLeases), std::move(again->problems) };
+    }
+
+    void noteHandlers(const std::vector<MVTrackDescription>& tracks)
+    {
+        for (const auto& t : tracks)
+            _handlers.push_back(t.media.handler.componentSubtype);
+    }
+
+private:
+    std::optional<Completion> finishFromBlockHeaders()
+    {
+        std::map<uint64_t, std::vector<MVMatroskaFrame>> frames;
+        // A few megabytes at a time, so a cancel is heard soon.
+        for (;;) {
+            if (_cancelled)
+                return std::nullopt;
+            auto step = _scanner->readClusters(_scanner->position() + (uint64_t(8) << 20), frames);
+            if (step == MVMatroskaScanner::Step::Failed)
+                return std::nullopt;
+            if (step == MVMatroskaScanner::Step::Done)
+                break;
+        }
+        for (auto& [index, plan] : _plans) {
+            if (size_t(index) >= _trackNumbers.size())
+                return std::nullopt;
+            if (auto it = frames.find(_trackNumbers[size_t(index)]); it != frames.end())
+                appendFrames(plan, it->second);
+            settleLastSoundFrame(_fd, plan, _ctx->streams[index]);
+        }
+        Completion done;
+        for (auto [index, trackID] : _trackOfPlan) {
+            auto track
+                = trackOfStream(_plans.at(index), _ctx->streams[index], *_ctx, trackID, _movieStart, _path);
+            if (!track)
+                return std::nullopt;
+            done.tracks.push_back(std::move(*track));
+        }
+        return done;
+    }
+
+    std::unique_ptr<MVMatroskaScanner> _scanner;
+    std::vector<uint64_t> _trackNumbers;
+    AVFormatContext* _ctx;
+    std::map<int, StreamPlan> _plans;
+    std::vector<std::pair<int, uint32_t>> _trackOfPlan;
+    std::vector<uint32_t> _handlers;
+    int64_t _movieStart;
+    std::string _path;
+    int _fd;
+    std::atomic<bool> _cancelled { false };
+};
+
 } // namespace
 
-std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError* outError)
+std::optional<MVImportResult> MVImportMovieFile(
+    const std::string& path, HXError* outError, MVImportOptions options)
 {
     auto fail = [&](HXError e) -> std::optional<MVImportResult> {
         if (outError)
@@ -1013,6 +1222,8 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
     FormatContext fmt;
     int64_t movieStart = 0;
     bool fastTried = false;
+    std::unique_ptr<MVMatroskaScanner> deferred;
+    std::vector<uint64_t> deferredTrackNumbers;
     for (;;) {
         fmt.reset();
         if (avformat_open_input(&fmt.ctx, path.c_str(), nullptr, nullptr) < 0)
@@ -1031,10 +1242,13 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
             if (std::string_view(fmt.ctx->iformat->name).starts_with("matroska")) {
                 if (!streamsDescribed(fmt.ctx) && !probe())
                     return fail(importError("The streams of " + path + " could not be read."));
-                auto fast = runMatroskaPass(pass, fmt.ctx, cacheBase, fd, fileSize, &movieStart);
+                auto fast = runMatroskaPass(pass, fmt.ctx, cacheBase, fd, fileSize, &movieStart,
+                    options.deferLongFiles && fileSize >= options.deferFromFileSize ? &deferred : nullptr,
+                    &deferredTrackNumbers);
                 if (fast == FastPass::Done)
                     break;
                 pass = {};
+                deferred.reset();
                 if (fast == FastPass::Failed)
                     continue; // packets were read: open the file again
             }
@@ -1053,31 +1267,29 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
     auto& movie = result.file.movie;
     movie.header.timeScale = kMovieScale;
     uint32_t nextID = 1;
+    std::vector<std::pair<int, uint32_t>> trackOfPlan; // plan index, track ID
     for (auto& [index, plan] : pass.plans) {
         const AVStream* st = fmt.ctx->streams[index];
-        if (plan.problem.empty() && plan.mode == Mode::Range && !timesInRange(plan.packets, st->time_base))
-            plan.problem = "its times lie out of any range a movie can have";
-        if (plan.problem.empty() && plan.mode == Mode::Range && plan.packets.empty())
-            plan.problem = "it has no packets";
-        if (plan.problem.empty() && plan.mode == Mode::Pending)
-            plan.problem = "its packets are not byte ranges of the file";
-        if (!plan.problem.empty()) {
+        std::vector<Packet> firstPackets;
+        if (deferred)
+            firstPackets = plan.packets; // as read: building the track settles their times
+        auto track = trackOfStream(plan, st, *fmt.ctx, nextID, movieStart, path);
+        if (!track) {
             result.problems.push_back(streamName(st) + ": " + plan.problem);
             continue;
         }
-        if (plan.mode == Mode::Range) {
-            movie.tracks.push_back(buildTrack(plan, st, nextID++, kMovieScale, movieStart));
-        } else {
-            movie.tracks.push_back(cachedTrack(plan, st, nextID++, path));
-            if (plan.lease)
-                result.cacheLeases.push_back(plan.lease);
-        }
-        placeTrack(movie.tracks.back(), st, *fmt.ctx);
+        trackOfPlan.emplace_back(index, nextID++);
+        if (plan.lease)
+            result.cacheLeases.push_back(plan.lease);
+        movie.tracks.push_back(std::move(*track));
         movie.header.duration = std::max(movie.header.duration, movie.tracks.back().header.duration);
+        if (deferred)
+            plan.packets = std::move(firstPackets);
     }
     movie.header.nextTrackID = nextID;
     // The sound stream chosen to play may be one that was left out: then the first of the others plays.
-    auto isSound = [](const MVTrackDescription& t) { return t.media.handler.componentSubtype == MVFourCC("soun"); };
+    auto isSound
+        = [](const MVTrackDescription& t) { return t.media.handler.componentSubtype == MVFourCC("soun"); };
     if (std::none_of(movie.tracks.begin(), movie.tracks.end(),
             [&](const MVTrackDescription& t) { return isSound(t) && (t.header.flags & MVTrackEnabledFlag); }))
         for (auto& t : movie.tracks)
@@ -1107,6 +1319,18 @@ std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError
         return fail(importError(text));
     }
     result.file.fileSize = fileSize;
+    if (deferred && !movie.tracks.empty()) {
+        result.statedDuration = deferred->statedDuration();
+        int continuationFD = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (continuationFD < 0)
+            return fail(HXError::posix(errno, path));
+        auto continuation
+            = std::make_shared<MatroskaContinuation>(std::move(deferred), std::move(deferredTrackNumbers),
+                fmt.ctx, std::move(pass.plans), std::move(trackOfPlan), movieStart, path, continuationFD);
+        fmt.ctx = nullptr; // the continuation's now
+        continuation->noteHandlers(movie.tracks);
+        result.continuation = std::move(continuation);
+    }
     return result;
 }
 

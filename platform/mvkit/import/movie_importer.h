@@ -22,6 +22,30 @@
 #include <string>
 #include <vector>
 
+// What an import of a long file leaves for later: the frames past its first clusters. The movie plays
+// from the first clusters while finish() reads the rest.
+class MVImportContinuation {
+public:
+    virtual ~MVImportContinuation() = default;
+    struct Completion {
+        std::vector<MVTrackDescription> tracks; // the result's tracks, complete, in the same order
+        std::vector<std::shared_ptr<void>> cacheLeases;
+        std::vector<std::string> problems;
+    };
+    // Reads the rest of the file; once, on any thread. Nothing (with the reason) when the tracks cannot
+    // be completed.
+    virtual std::optional<Completion> finish(HXError* outError) = 0;
+    // Makes a finish() that runs give up soon.
+    virtual void cancel() = 0;
+};
+
+struct MVImportOptions {
+    // A long Matroska file is opened from its first clusters, with a continuation for the rest.
+    bool deferLongFiles = false;
+    // From this file size on (smaller files are read whole at once: it costs less than a second step).
+    uint64_t deferFromFileSize = uint64_t(32) << 20;
+};
+
 struct MVImportResult {
     MVMovieFileDescription file;
     std::vector<std::string> problems; // one line per stream left out, or per oddity worked around
@@ -29,12 +53,16 @@ struct MVImportResult {
     std::vector<MVImportedSubtitles> subtitles;
     // Held by the movie for as long as its tracks refer to samples rewritten into the cache.
     std::vector<std::shared_ptr<void>> cacheLeases;
+    // Set when only the first part of the file was read: its tracks end early, and this completes them.
+    std::shared_ptr<MVImportContinuation> continuation;
+    double statedDuration = 0; // seconds, as the file's head states it; 0 when unknown
 };
 
 // Fails with MVStatusUnsupportedImport when libavformat cannot open the file or no stream maps, with the
 // problems joined in the error's description. Reads the whole file once (more when a stream turns out
 // not to lie in the file after all); memory stays bounded by the sample tables.
-std::optional<MVImportResult> MVImportMovieFile(const std::string& path, HXError* outError);
+std::optional<MVImportResult> MVImportMovieFile(
+    const std::string& path, HXError* outError, MVImportOptions options = {});
 
 // Whether libavformat recognises the file by its contents as a container of sound or pictures (for
 // files whose extension says nothing).

@@ -77,14 +77,7 @@ void MVMoviePlayback::observe(const std::shared_ptr<MVMovie>& movie)
         if (auto m = p.movie())
             p._player->setRate(m->rate());
     });
-    on(MVMovieTimeDidChangeNotification, [](MVMoviePlayback& p) {
-        if (auto m = p.movie()) {
-            // The movie has the time already: no need to write it back (and post again).
-            p._applyingTime = true;
-            p._player->setCurrentTime(p.movieUnits(m->storedCurrentTime()));
-            p._applyingTime = false;
-        }
-    });
+    // A new time of the movie: the movie calls followMovieTime() itself, before its observers hear of it.
     on(MVMovieVolumeDidChangeNotification, [](MVMoviePlayback& p) { p.applyMovieSound(); });
     on(MVMovieMutedDidChangeNotification, [](MVMoviePlayback& p) { p.applyMovieSound(); });
     on(MVMovieSelectionDidChangeNotification, [](MVMoviePlayback& p) {
@@ -165,6 +158,16 @@ void MVMoviePlayback::writeRate(double rate)
         m->setCurrentTime(currentTime()); // the stored time catches up when play stops
     m->setRate(float(rate));
     _writingBack = false;
+}
+
+void MVMoviePlayback::followMovieTime()
+{
+    if (auto m = movie()) {
+        // The movie has the time already: no need to write it back (and post again).
+        _applyingTime = true;
+        _player->setCurrentTime(movieUnits(m->storedCurrentTime()));
+        _applyingTime = false;
+    }
 }
 
 void MVMoviePlayback::writeTime()

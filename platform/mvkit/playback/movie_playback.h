@@ -33,6 +33,9 @@ public:
     // Time and rate (the live values, also while playing).
     MVTime currentTime() const;
     void setCurrentTime(MVTime time);
+    // Goes to the movie's stored time (after MVMovie::setCurrentTime), so that whoever hears of the new
+    // time reads it back from a playback that is already there.
+    void followMovieTime();
     float rate() const { return float(_player->rate()); }
     void setRate(float rate);
     void play();

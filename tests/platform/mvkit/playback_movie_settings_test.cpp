@@ -3,6 +3,7 @@
 // playback keeps its values and moves its stored time.
 #include "fixtures.h"
 
+#include "platform/basekit/notification_center.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/movie.h"
@@ -235,4 +236,23 @@ TEST_F(MovieSettingsTest, SteppingStopsAPlayingMovie)
     alone->setRate(1);
     alone->stepBackward();
     EXPECT_EQ(alone->rate(), 0);
+}
+
+TEST_F(MovieSettingsTest, WhoHearsOfANewTimeWhilePlayingReadsThatTime)
+{
+    auto movie = open(MovieFixture::H264AacMov);
+    if (!movie)
+        GTEST_SKIP() << "no ffmpeg";
+    auto playback = MVMoviePlayback::playbackForMovie(movie);
+    movie->play();
+    clock->advance(0.2);
+    // The time display and the timeline read the time back when told of it.
+    std::vector<int64_t> heard;
+    auto token = HXNotificationCenter::defaultCenter().addObserver(MVMovieTimeDidChangeNotification,
+        movie.get(), [&](const HXNotification&) { heard.push_back(millis(movie->currentTime())); });
+    movie->setCurrentTime(MVMakeTime(1500, 1000));
+    HXNotificationCenter::defaultCenter().removeObserver(token);
+    ASSERT_EQ(heard.size(), 1u);
+    EXPECT_NEAR(heard[0], 1500, 1);
+    EXPECT_TRUE(playback->isPlaying());
 }
