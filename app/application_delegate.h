@@ -151,6 +151,19 @@ public:
     bool createVitrelDocumentWithFile(const std::string& path);
     bool createVitrelDocumentWithURL(const HXURL& url);
 
+    // Open routes: a location typed in the Open URL sheet, picked among the discovered services or given
+    // on a command line. A network location whose name says nothing of what it sends is asked of its
+    // server first, off the main thread and within kURLProbeTimeout: what plays opens, anything else is
+    // refused with an alert that says why (the connection was refused, nothing is there, it is not a
+    // movie). Other locations take the URL route at once, refused with the reason when nothing opens them.
+    static constexpr double kURLProbeTimeout = 8;
+    void openLocation(const HXURL& url, bool openInNewPlayer);
+    // The same, telling `done` (instead of the user) whether the location opened, or why not.
+    using LocationOpened = std::function<void(bool opened, const HXError& error)>;
+    void openLocation(const HXURL& url, bool openInNewPlayer, LocationOpened done);
+    // Whether a location is being asked of its server now.
+    bool isProbingLocation() const { return !_locationProbes.empty(); }
+
     // Open routes: the class is chosen by the thing's type.
     bool createDocumentWithFile(const std::string& path, bool openInNewPlayer);
     bool createDocumentWithURL(const HXURL& url, bool openInNewPlayer);
@@ -219,10 +232,12 @@ private:
     void reportOpenError(const HXError& error);
     // A location the media layer refuses: an alert with the reason (a script's reply when a script asked).
     void reportURLRefusal(const HXURL& url);
+    static HXError urlRefusal(const HXURL& url);
     bool openOnePath(const std::string& path, size_t index, bool openInNewPlayer, HXError* error);
 
     Environment _environment;
     std::shared_ptr<class OpenURLPanel> _openURLPanel;
+    std::vector<std::shared_ptr<class MVURLProbe>> _locationProbes;
     std::vector<std::pair<HXNotificationCenter*, HXObserverToken>> _observations;
     int _isRecording = 0;
     bool _suppressReelspot = false;

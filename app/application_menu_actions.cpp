@@ -197,8 +197,8 @@ void MVPApplicationDelegate::openURLPanelDidEnd(OpenURLPanel& panel, long return
 {
     if (returnCode == 1) {
         // A location refused says why.
-        if (auto url = panel.url(); url && !createDocumentWithURL(*url, newPlayer))
-            reportURLRefusal(*url);
+        if (auto url = panel.url())
+            openLocation(*url, newPlayer);
     }
     panel.close();
 }

@@ -7,6 +7,8 @@
 #include "core/movie_error.h"
 #include "platform/basekit/scripting_command.h"
 #include "platform/basekit/strings.h"
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/streaming/url_probe.h"
 #include "platform/winkit/document_controller.h"
 
 #include <algorithm>
@@ -87,7 +89,7 @@ void MVPApplicationDelegate::openItems(const std::vector<std::string>& items, bo
     if (!paths.empty())
         openFiles(paths, openInNewPlayer);
     for (auto& url : urls)
-        createMovieDocumentWithURL(url, openInNewPlayer);
+        openLocation(url, openInNewPlayer);
 }
 
 bool MVPApplicationDelegate::applicationOpenFile(HXApplication& app, const std::string& path)
@@ -171,14 +173,66 @@ bool MVPApplicationDelegate::openOnePath(
     return true;
 }
 
-void MVPApplicationDelegate::reportURLRefusal(const HXURL& url)
+// Locations
+
+void MVPApplicationDelegate::openLocation(const HXURL& url, bool openInNewPlayer)
+{
+    openLocation(url, openInNewPlayer, nullptr);
+}
+
+void MVPApplicationDelegate::openLocation(const HXURL& url, bool openInNewPlayer, LocationOpened done)
+{
+    if (url.isEmpty())
+        return;
+    // Told to `done` when there is one, else to the user.
+    auto tell = [done](MVPApplicationDelegate& delegate, bool opened, const HXError& error) {
+        if (done)
+            done(opened, error);
+        else if (!opened)
+            delegate.reportOpenError(error);
+    };
+    if (!MVMovie::urlNeedsProbe(url) || urlExists(url)) {
+        bool opened = createDocumentWithURL(url, openInNewPlayer);
+        tell(*this, opened, opened ? HXError() : urlRefusal(url));
+        return;
+    }
+    // The server is asked on a thread of the probe's; the window goes on answering meanwhile.
+    std::weak_ptr<MVPApplicationDelegate> weak
+        = std::static_pointer_cast<MVPApplicationDelegate>(shared_from_this());
+    // The completion finds its probe (to let it go) through this; it holds no probe alive.
+    auto self = std::make_shared<std::weak_ptr<MVURLProbe>>();
+    auto probe = MVURLProbe::start(url.absoluteString(), kURLProbeTimeout,
+        [weak, self, url, openInNewPlayer, tell](const MVURLProbe::Result& result) {
+            auto delegate = weak.lock();
+            if (!delegate)
+                return;
+            std::erase_if(delegate->_locationProbes, [&](const auto& p) { return p == self->lock(); });
+            if (!result.plays()) {
+                HXError error = result.error;
+                error.userInfo()[HXURLErrorKey] = url.absoluteString();
+                tell(*delegate, false, error);
+                return;
+            }
+            bool opened = delegate->createDocumentWithURL(url, openInNewPlayer);
+            tell(*delegate, opened, opened ? HXError() : delegate->urlRefusal(url));
+        });
+    *self = probe;
+    _locationProbes.push_back(probe);
+}
+
+HXError MVPApplicationDelegate::urlRefusal(const HXURL& url)
 {
     std::string reason;
     if (MVMovie::canInitWithURL(url, &reason) || reason.empty())
         reason = "Nothing at " + url.absoluteString() + " can be opened.";
     HXError error = HXError::withDescription(HXOSStatusErrorDomain, -2102, reason);
     error.userInfo()[HXURLErrorKey] = url.absoluteString();
-    reportOpenError(error);
+    return error;
+}
+
+void MVPApplicationDelegate::reportURLRefusal(const HXURL& url)
+{
+    reportOpenError(urlRefusal(url));
 }
 
 void MVPApplicationDelegate::reportOpenError(const HXError& error)

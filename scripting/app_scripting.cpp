@@ -15,6 +15,7 @@
 #include "platform/basekit/strings.h"
 #include "platform/basekit/url.h"
 #include "platform/basekit/user_defaults.h"
+#include "platform/mvkit/movie.h"
 #include "platform/mvkit/movie_image_sequence.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/document_controller.h"
@@ -190,6 +191,26 @@ V openLocation(App& app, HXScriptCommand& command)
                 texts.push_back(item.propertyList().stringValue());
     }
     bool newPlayer = MVPPreferences::preferences().preference("GeneralPreferenceOpenMoviesInNewPlayers").boolValue();
+    // One location whose name says nothing is asked of its server first: the answer comes when it has
+    // answered, with the reason when it does not play.
+    if (texts.size() == 1 && command.canSuspend())
+        if (auto url = urlFromScriptString(texts.front()); url && MVMovie::urlNeedsProbe(*url)) {
+            auto resume = command.suspendExecution();
+            // The resumption keeps the command alive.
+            HXScriptCommand* suspended = &command;
+            delegate->openLocation(*url, newPlayer, [resume, suspended](bool opened, const HXError& error) {
+                HXScriptValue::List list;
+                if (!opened) {
+                    suspended->fail(error.code() != 0 ? int(error.code()) : int(HXScriptFailedError),
+                        error.localizedDescription());
+                } else if (auto docs = orderedDocuments(); !docs.empty()) {
+                    if (auto movieDoc = std::dynamic_pointer_cast<MVPMovieDocument>(docs.front()))
+                        list.emplace_back(MVPMovieDocScripting::reference(movieDoc));
+                }
+                resume(V(std::move(list)));
+            });
+            return {};
+        }
     for (const auto& text : texts) {
         auto url = urlFromScriptString(text);
         // Only a location that opened is reported as opened (not whatever document happens to be in front).

@@ -535,6 +535,17 @@ bool MVMovie::canInitWithFile(const std::string& path)
     return MVImportCanReadFile(path);
 }
 
+namespace {
+
+std::string lowercased(std::string text)
+{
+    std::transform(
+        text.begin(), text.end(), text.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return text;
+}
+
+} // namespace
+
 bool MVMovie::canInitWithURL(const HXURL& url, std::string* outReason)
 {
     if (url.isFileURL()) {
@@ -544,17 +555,24 @@ bool MVMovie::canInitWithURL(const HXURL& url, std::string* outReason)
             *outReason = "The file is not a movie the player can open.";
         return false;
     }
-    std::string scheme = url.scheme();
-    std::transform(
-        scheme.begin(), scheme.end(), scheme.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    // Movie files and HLS come over HTTP; streams over RTSP and RTP.
-    if (scheme == "http" || scheme == "https" || scheme == "rtsp" || scheme == "rtp")
+    const std::string scheme = lowercased(url.scheme());
+    // Movie files and HLS come over HTTP; streams over RTSP, RTP and UDP.
+    if (scheme == "http" || scheme == "https" || scheme == "rtsp" || scheme == "rtp" || scheme == "udp")
         return true;
     if (outReason)
         *outReason = scheme.empty() ? "The location names no protocol."
                                     : "Movies cannot be opened from " + scheme
-                + " locations: the player plays http, https, rtsp and rtp locations.";
+                + " locations: the player plays http, https, rtsp, rtp and udp locations.";
     return false;
+}
+
+bool MVMovie::urlNeedsProbe(const HXURL& url)
+{
+    const std::string scheme = lowercased(url.scheme());
+    if (scheme != "http" && scheme != "https" && scheme != "rtsp")
+        return false;
+    const std::string extension = lowercased(url.pathExtension());
+    return movieFileExtensions.count(extension) == 0 && extension != "m3u";
 }
 
 std::optional<HXURL> MVMovie::URL() const

@@ -129,6 +129,10 @@ public:
     // Whether a movie can be made from `url` (a file the media layer reads, or a network location of
     // a protocol it plays); `outReason` says why not.
     static bool canInitWithURL(const HXURL& url, std::string* outReason = nullptr);
+    // Whether `url` is a network location whose name tells nothing of what it sends (no movie file
+    // extension: "http://host/live", "rtsp://host/camera"): its server is asked first (MVURLProbe)
+    // before a movie is made of it. Files, known extensions and pushed streams (rtp, udp) are not asked.
+    static bool urlNeedsProbe(const HXURL& url);
     static bool canInitWithFile(const std::string& path);
     // The movie of a stored description (the model's builder; `filePath` is the file holding it); null
     // when a track has more samples than a media may hold.

@@ -129,6 +129,13 @@ void MVMovieLoader::update()
             }
             search = HeaderSearch::NotAMovieFile;
         }
+        if (search == HeaderSearch::NotAMovieFile && isPlaylist()) {
+            // A playlist, whatever its location is called: a stream session plays what it lists.
+            _handedOver = true;
+            _cache->cancel();
+            movie->networkNotAMovieFile();
+            return;
+        }
         if (search == HeaderSearch::NotAMovieFile && state.length >= 0) {
             // Another container, of known length: imported once it is all here.
             _importing = true;
@@ -164,6 +171,14 @@ void MVMovieLoader::update()
                 playback->player().reloadPictures();
         _missingAtPlayhead = missing;
     }
+}
+
+bool MVMovieLoader::isPlaylist()
+{
+    static constexpr char kPlaylistTag[] = "#EXTM3U";
+    char start[sizeof kPlaylistTag - 1];
+    return _cache->hasRange(0, sizeof start) && _cache->read(0, start, sizeof start)
+        && std::equal(std::begin(start), std::end(start), kPlaylistTag);
 }
 
 MVMovieLoader::HeaderSearch MVMovieLoader::findHeader()

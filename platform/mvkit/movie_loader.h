@@ -7,8 +7,8 @@
 // those bytes first.
 //
 // Data of another container is imported once it has all arrived (a file of known length: it keeps all
-// an import gives, its subtitles too); data without an end (no length told) is handed to a stream
-// session instead, which plays it as it arrives.
+// an import gives, its subtitles too); data without an end (no length told) and playlists are handed
+// to a stream session instead, which plays them as they arrive.
 #include "platform/basekit/error.h"
 #include "platform/mvkit/atoms/movie_file_description.h"
 #include "platform/mvkit/playback/playback_supply.h"
@@ -53,6 +53,8 @@ private:
     // Looks for the movie header in what arrived: true when found (and given to the movie).
     enum class HeaderSearch { Found, Waiting, NotAMovieFile };
     HeaderSearch findHeader();
+    // Whether what arrived is an HLS playlist (which names the stream rather than holding it).
+    bool isPlaylist();
     void indexSamples();
     void updateLoadStates();
     // Imports the whole file on a thread of its own; the movie gets what it found on the main thread.

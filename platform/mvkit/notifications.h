@@ -61,6 +61,8 @@ enum MVMovieStreamingStatus : long {
     MVMovieStreamingStatusReady = 4, // enough has arrived; the movie is not playing
     MVMovieStreamingStatusBuffering = 12, // filling the buffer before playing
     MVMovieStreamingStatusWaiting = 17, // playing waits for data that stopped coming
+    // The stream dropped and is being connected again (a buffering status: a repeated one stays in place).
+    MVMovieStreamingStatusReconnecting = 51,
 };
 
 // Posted by a track (object: the track) when one of its sound settings changes. The parameter names

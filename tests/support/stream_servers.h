@@ -109,7 +109,8 @@ private:
 };
 
 // An HTTP server over `folder` on 127.0.0.1 that answers byte ranges; each response is sent at
-// `bytesPerSecond` (0: at once).
+// `bytesPerSecond` (0: at once). A file's content type is application/octet-stream, or the text of a
+// file beside it named as it is with ".type" added.
 inline const char* kRangeServerScript = R"(
 import http.server, os, sys, time
 root, rate = sys.argv[1], float(sys.argv[2])
@@ -144,7 +145,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_response(200)
         self.send_header('Accept-Ranges', 'bytes')
         self.send_header('Content-Length', str(end - start + 1))
-        self.send_header('Content-Type', 'application/octet-stream')
+        kind = 'application/octet-stream'
+        if os.path.isfile(path + '.type'):
+            with open(path + '.type') as f:
+                kind = f.read().strip()
+        self.send_header('Content-Type', kind)
         self.end_headers()
         at = start
         while at <= end:
@@ -157,7 +162,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             at += len(piece)
             if rate > 0:
                 time.sleep(len(piece) / rate)
-server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
+server = http.server.ThreadingHTTPServer(('127.0.0.1', int(sys.argv[3])), Handler)
 server.daemon_threads = True
 print(server.server_address[1], flush=True)
 server.serve_forever()
@@ -165,8 +170,11 @@ server.serve_forever()
 
 class RangeServer {
 public:
-    RangeServer(const std::filesystem::path& folder, double bytesPerSecond = 0)
-        : _process({ "python3", "-c", kRangeServerScript, folder.string(), std::to_string(bytesPerSecond) }, true)
+    // On `onPort`, or on a free one (0).
+    RangeServer(const std::filesystem::path& folder, double bytesPerSecond = 0, int onPort = 0)
+        : _process({ "python3", "-c", kRangeServerScript, folder.string(), std::to_string(bytesPerSecond),
+                       std::to_string(onPort) },
+            true)
     {
         port = _process.firstLine.empty() ? 0 : std::stoi(_process.firstLine);
     }
@@ -180,6 +188,41 @@ public:
 private:
     ServerProcess _process;
 };
+
+// An HTTP server on 127.0.0.1 (on the port given, or a free one for 0) that answers every request with
+// a live transport stream the ffmpeg command line makes as it is sent (a 320x240 picture at 25 a second
+// and a tone), of no told length, like a broadcast; it tells its port. Ending it ends its encoders.
+inline const char* kLiveTransportServerScript = R"(
+import http.server, subprocess, sys
+class Handler(http.server.BaseHTTPRequestHandler):
+    def log_message(self, *args):
+        pass
+    def do_GET(self):
+        self.send_response(200)
+        self.send_header('Content-Type', 'video/mp2t')
+        self.end_headers()
+        encoder = subprocess.Popen(['ffmpeg', '-nostdin', '-v', 'error', '-re',
+            '-f', 'lavfi', '-i', 'testsrc=size=320x240:rate=25',
+            '-f', 'lavfi', '-i', 'sine=frequency=440:sample_rate=44100',
+            '-c:v', 'libx264', '-preset', 'ultrafast', '-g', '25', '-pix_fmt', 'yuv420p',
+            '-c:a', 'aac', '-f', 'mpegts', 'pipe:1'], stdout=subprocess.PIPE)
+        try:
+            while True:
+                data = encoder.stdout.read1(65536)
+                if not data:
+                    break
+                self.wfile.write(data)
+                self.wfile.flush()
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+        finally:
+            encoder.kill()
+            encoder.wait()
+server = http.server.ThreadingHTTPServer(('127.0.0.1', int(sys.argv[1])), Handler)
+server.daemon_threads = True
+print(server.server_address[1], flush=True)
+server.serve_forever()
+)";
 
 // A relay from one loopback UDP port pair to another that drops each RTP packet with `probability`
 // (RTCP passes); at its end it prints "forwarded dropped".

@@ -15,6 +15,9 @@ extern "C" {
 #include <libswresample/swresample.h>
 }
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -76,30 +79,83 @@ void installLogCallback()
     std::call_once(once, [] { av_log_set_callback(logCallback); });
 }
 
+// What a stream of ours reads through a reading context of its own (AVFMT_FLAG_CUSTOM_IO).
+struct CustomInput {
+    virtual ~CustomInput() = default;
+    virtual int read(uint8_t* buffer, int size) = 0;
+    static int readPacket(void* opaque, uint8_t* buffer, int size)
+    {
+        return static_cast<CustomInput*>(opaque)->read(buffer, size);
+    }
+};
+
 // An SDP text read from a file or a network location (a few kilobytes at most).
-struct SDPReader {
+struct SDPReader : CustomInput {
     std::string text;
     size_t position = 0;
-    static int read(void* opaque, uint8_t* buffer, int size)
+    explicit SDPReader(std::string description)
+        : text(std::move(description))
     {
-        auto* self = static_cast<SDPReader*>(opaque);
-        size_t n = std::min(size_t(size), self->text.size() - self->position);
+    }
+    int read(uint8_t* buffer, int size) override
+    {
+        size_t n = std::min(size_t(size), text.size() - position);
         if (n == 0)
             return AVERROR_EOF;
-        std::memcpy(buffer, self->text.data() + self->position, n);
-        self->position += n;
+        std::memcpy(buffer, text.data() + position, n);
+        position += n;
         return int(n);
     }
 };
 
-// The reading context of an SDP text given to the demuxer, freed with its text.
-void freeDescriptionIO(AVIOContext* io)
+// A transport stream received over UDP (libavformat's receiver, with its queue), its packets counted
+// on the way to the demuxer: over UDP the continuity counters are what tells of packets lost.
+struct UDPReader : CustomInput {
+    AVIOContext* socket = nullptr;
+    std::shared_ptr<MVStreamSession::TransportCounts> counts;
+    ~UDPReader() override { avio_closep(&socket); }
+    int read(uint8_t* buffer, int size) override
+    {
+        int n = avio_read_partial(socket, buffer, size);
+        if (n > 0) {
+            std::lock_guard lock(counts->mutex);
+            counts->counter.receive(buffer, size_t(n));
+        }
+        return n == 0 ? AVERROR_EOF : n;
+    }
+};
+
+AVIOContext* customIO(CustomInput* input)
+{
+    auto* buffer = static_cast<unsigned char*>(av_malloc(32768));
+    AVIOContext* io = buffer
+        ? avio_alloc_context(buffer, 32768, 0, input, &CustomInput::readPacket, nullptr, nullptr)
+        : nullptr;
+    if (!io) {
+        av_free(buffer);
+        delete input;
+    }
+    return io;
+}
+
+// A reading context of ours, freed with what it reads.
+void freeCustomIO(AVIOContext* io)
 {
     if (!io)
         return;
-    delete static_cast<SDPReader*>(io->opaque);
+    delete static_cast<CustomInput*>(io->opaque);
     av_freep(&io->buffer);
     avio_context_free(&io);
+}
+
+// Whether `host` is a multicast group (which the receiver joins) rather than an address of this machine.
+bool isMulticast(const std::string& host)
+{
+    in_addr v4 {};
+    if (inet_pton(AF_INET, host.c_str(), &v4) == 1)
+        return (ntohl(v4.s_addr) >> 28) == 0xE;
+    in6_addr v6 {};
+    return inet_pton(AF_INET6, host.c_str(), &v6) == 1 && v6.s6_addr[0] == 0xFF;
 }
 
 std::string schemeOf(const std::string& url)
@@ -157,7 +213,7 @@ bool MVStreamSession::isStreamURL(const std::string& url)
 {
     const std::string scheme = schemeOf(url);
     const std::string extension = extensionOf(url);
-    if (scheme == "rtsp" || scheme == "rtp")
+    if (scheme == "rtsp" || scheme == "rtp" || scheme == "udp")
         return true;
     if (extension == "m3u8" || extension == "m3u" || extension == "sdp")
         return scheme == "http" || scheme == "https" || scheme == "file";
@@ -210,22 +266,33 @@ void MVStreamSession::cancel()
 
 void MVStreamSession::closeAll()
 {
-    {
-        std::lock_guard lock(missedMutex);
-        missedTargets().erase(_context);
-    }
+    closeInput();
     for (auto& p : _videoPackets)
         av_packet_free(&p.packet);
     _videoPackets.clear();
     avcodec_free_context(&_videoCodec);
     avcodec_free_context(&_audioCodec);
     swr_free(&_resampler);
-    if (_context) {
-        AVIOContext* custom = (_context->flags & AVFMT_FLAG_CUSTOM_IO) ? _context->pb : nullptr;
-        avformat_close_input(&_context);
-        freeDescriptionIO(custom);
-    }
     _relay.reset();
+}
+
+void MVStreamSession::closeInput()
+{
+    {
+        std::lock_guard lock(missedMutex);
+        missedTargets().erase(_context);
+    }
+    if (!_context)
+        return;
+    // What the closed connection brought still counts (nested resources count as they close).
+    if (_context->pb) {
+        _closedIOBytes += _context->pb->bytes_read;
+        std::erase(_openIO, _context->pb);
+    }
+    AVIOContext* custom = (_context->flags & AVFMT_FLAG_CUSTOM_IO) ? _context->pb : nullptr;
+    avformat_close_input(&_context);
+    _openIO.clear();
+    freeCustomIO(custom);
 }
 
 // ---- The main thread's side
@@ -242,9 +309,10 @@ void MVStreamSession::onMain(std::function<void(MVStreamSession&)> fn)
 
 void MVStreamSession::postStatus(long code, const std::string& text)
 {
-    if (code == _lastStatus && code != MVMovieStreamingStatusPlaying)
+    if (code == _lastStatus && text == _lastStatusText && code != MVMovieStreamingStatusPlaying)
         return;
     _lastStatus = code;
+    _lastStatusText = text;
     if (_delegate.status)
         _delegate.status(code, text);
 }
@@ -306,7 +374,9 @@ void MVStreamSession::stalled(bool stalled)
         return;
     if (_playingStatusTimer)
         _playingStatusTimer->invalidate();
-    if (stalled)
+    if (stalled && !_reconnectingText.empty())
+        postStatus(MVMovieStreamingStatusReconnecting, _reconnectingText);
+    else if (stalled)
         postStatus(_prerolled ? MVMovieStreamingStatusWaiting : MVMovieStreamingStatusBuffering,
             _prerolled ? "Waiting for data\u2026" : "Buffering\u2026");
     else if (_prerolled)
@@ -344,6 +414,11 @@ void MVStreamSession::sampleStatistics()
         std::lock_guard lock(_mutex);
         lost = _missedPackets;
         expected = _estimatedRTPPackets + lost;
+    } else if (_transportCounts) {
+        // A transport stream over UDP: its continuity counters tell. Over TCP nothing is lost.
+        std::lock_guard lock(_transportCounts->mutex);
+        lost = _transportCounts->counter.lost();
+        expected = _transportCounts->counter.expected();
     }
     MVStreamingStatistics& s = *_statistics;
     s.bitsPerSecond = elapsed > 0 ? double(bytes - _lastBytes) * 8.0 / elapsed : 0;
@@ -369,13 +444,13 @@ void MVStreamSession::run()
 {
     onMain([](MVStreamSession& s) { s.postStatus(MVMovieStreamingStatusConnecting, "Connecting\u2026"); });
     HXError error;
-    if (!open(&error) || !openDecoders(&error)) {
+    if (!openInput(&error) || !chooseStreams(&error) || !openDecoders(&error)) {
         if (!_network.cancelled())
             fail(error);
         return;
     }
     Layout layout;
-    for (int index : { _videoIndex, _audioIndex }) {
+    for (int index : { _videoIndex.load(), _audioIndex.load() }) {
         if (index < 0)
             continue;
         const AVCodecParameters* p = _context->streams[index]->codecpar;
@@ -420,9 +495,10 @@ void MVStreamSession::run()
     readPackets();
 }
 
-bool MVStreamSession::open(HXError* outError)
+bool MVStreamSession::openInput(HXError* outError, std::string* outReason)
 {
     installLogCallback();
+    closeInput();
     _context = avformat_alloc_context();
     if (!_context) {
         *outError = streamError("The stream cannot be opened: out of memory.", _url);
@@ -520,22 +596,64 @@ bool MVStreamSession::open(HXError* outError)
             }
             text = MVRTPRelay::rewriteDescription(text, _relay->forwardPorts());
         }
-        auto* reader = new SDPReader { text, 0 };
-        auto* buffer = static_cast<unsigned char*>(av_malloc(4096));
-        AVIOContext* io = avio_alloc_context(buffer, 4096, 0, reader, &SDPReader::read, nullptr, nullptr);
+        AVIOContext* io = customIO(new SDPReader(std::move(text)));
+        if (!io) {
+            *outError = streamError("The stream cannot be opened: out of memory.", _url);
+            return false;
+        }
         _context->pb = io;
         _context->flags |= AVFMT_FLAG_CUSTOM_IO;
         format = av_find_input_format("sdp");
         av_dict_set(&options, "protocol_whitelist", "file,udp,rtp,crypto,data", 0);
         location.clear();
+    } else if (scheme == "udp") {
+        _pushed = true;
+        // Received on the address the location names (only there), unless it is a group to join.
+        std::string socketLocation = _url;
+        HXURL parsed = HXURL::URLWithString(_url).value_or(HXURL());
+        if (!parsed.host().empty() && !isMulticast(parsed.host())
+            && _url.find("localaddr=") == std::string::npos)
+            socketLocation += std::string(_url.find('?') == std::string::npos ? "?" : "&")
+                + "localaddr=" + parsed.host();
+        AVDictionary* socketOptions = nullptr;
+        // A reader that falls behind loses what overflows the queue (counted as lost), and goes on.
+        av_dict_set(&socketOptions, "overrun_nonfatal", "1", 0);
+        auto reader = std::make_unique<UDPReader>();
+        int result = avio_open2(&reader->socket, socketLocation.c_str(), AVIO_FLAG_READ,
+            &_context->interrupt_callback, &socketOptions);
+        av_dict_free(&socketOptions);
+        if (result < 0) {
+            avformat_free_context(_context);
+            _context = nullptr;
+            if (outReason)
+                *outReason = MVNetworkDeadline::errorText(result);
+            *outError = streamError(
+                "The stream cannot be received: " + MVNetworkDeadline::errorText(result) + ".", _url);
+            return false;
+        }
+        if (!_transportCounts)
+            _transportCounts = std::make_shared<TransportCounts>();
+        reader->counts = _transportCounts;
+        AVIOContext* io = customIO(reader.release());
+        if (!io) {
+            avformat_free_context(_context);
+            _context = nullptr;
+            *outError = streamError("The stream cannot be received: out of memory.", _url);
+            return false;
+        }
+        _context->pb = io;
+        _context->flags |= AVFMT_FLAG_CUSTOM_IO;
+        // The packets come as they are sent: nothing is waited for that the next ones make useless.
+        _context->max_delay = 200000;
     }
+    _reconnectable = scheme != "rtp" && scheme != "udp" && extension != "sdp";
 
     AVIOContext* custom = (_context->flags & AVFMT_FLAG_CUSTOM_IO) ? _context->pb : nullptr;
     int result = avformat_open_input(&_context, location.c_str(), format, &options);
     av_dict_free(&options);
     if (result < 0) {
         // The context is freed by the failed open; a description of ours is not.
-        freeDescriptionIO(custom);
+        freeCustomIO(custom);
         {
             std::lock_guard lock(missedMutex);
             missedTargets().erase(logKey);
@@ -543,9 +661,18 @@ bool MVStreamSession::open(HXError* outError)
         _context = nullptr;
         if (_network.cancelled())
             return false;
-        std::string reason = _network.timedOut() ? "the server did not answer within "
-                + std::to_string(int(_options.connectTimeout)) + " seconds"
-                                       : MVNetworkDeadline::errorText(result);
+        std::string reason;
+        if (_network.timedOut())
+            reason = "the server did not answer within " + std::to_string(int(_options.connectTimeout))
+                + " seconds";
+        else if (result == AVERROR_HTTP_NOT_FOUND)
+            reason = "the server has nothing at this location";
+        else if (MVNetworkDeadline::isUnreachable(result))
+            reason = "the server cannot be reached (" + MVNetworkDeadline::errorText(result) + ")";
+        else
+            reason = MVNetworkDeadline::errorText(result);
+        if (outReason)
+            *outReason = reason;
         *outError = streamError("The stream cannot be opened: " + reason + ".", _url);
         return false;
     }
@@ -556,11 +683,16 @@ bool MVStreamSession::open(HXError* outError)
         std::string reason = _network.timedOut() ? "nothing arrived within " + std::to_string(int(_options.connectTimeout))
                 + " seconds"
                                        : MVNetworkDeadline::errorText(result);
+        if (outReason)
+            *outReason = reason;
         *outError = streamError("The stream cannot be played: " + reason + ".", _url);
         return false;
     }
-    if (_network.cancelled())
-        return false;
+    return !_network.cancelled();
+}
+
+bool MVStreamSession::chooseStreams(HXError* outError)
+{
     _videoIndex = av_find_best_stream(_context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
     _audioIndex = av_find_best_stream(_context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
     if (_videoIndex < 0)
@@ -574,6 +706,10 @@ bool MVStreamSession::open(HXError* outError)
     for (unsigned i = 0; i < _context->nb_streams; ++i)
         if (int(i) != _videoIndex && int(i) != _audioIndex)
             _context->streams[i]->discard = AVDISCARD_ALL;
+    if (_videoIndex >= 0)
+        _videoTimeBase = _context->streams[_videoIndex]->time_base;
+    if (_audioIndex >= 0)
+        _audioTimeBase = _context->streams[_audioIndex]->time_base;
     if (_context->duration > 0 && _context->duration != AV_NOPTS_VALUE)
         _streamDuration = av_rescale(_context->duration, _options.timeScale, AV_TIME_BASE);
     _live = _streamDuration <= 0;
@@ -641,6 +777,7 @@ void MVStreamSession::readPackets()
                 continue;
         }
         if (seekTo) {
+            _resumeFrom = -1;
             performSeek(*seekTo);
             continue;
         }
@@ -652,16 +789,22 @@ void MVStreamSession::readPackets()
             continue;
         if (result == AVERROR_EOF || (result < 0 && _context->pb && avio_feof(_context->pb) && !_network.timedOut())) {
             // A live stream ends when its broadcast ends, or when its server went away, and a stored
-            // one that ends early was cut off: asking the server again tells which.
+            // one that ends early was cut off. A playlist or an RTSP session that ends while its server
+            // still answers ended on purpose; a bare connection that closes early was cut off.
             bool early;
             {
                 std::lock_guard lock(_mutex);
                 early = _live || knownEnd() + unitsFromSeconds(1.0) < _streamDuration;
             }
-            std::string reason;
-            if (early && !sourceAnswers(&reason)) {
-                fail(streamError("The stream stopped: " + reason + ".", _url));
-                break;
+            if (early) {
+                const bool endsOnPurpose
+                    = _rtsp || (_context->iformat && std::strcmp(_context->iformat->name, "hls") == 0);
+                std::string reason = "the server closed the connection";
+                if (!endsOnPurpose || !sourceAnswers(&reason)) {
+                    if (!recover(reason))
+                        break;
+                    continue;
+                }
             }
             std::lock_guard lock(_mutex);
             _endOfStream = true;
@@ -671,8 +814,9 @@ void MVStreamSession::readPackets()
             std::string reason = _network.timedOut()
                 ? "no data arrived for " + std::to_string(int(_options.stallTimeout)) + " seconds"
                 : MVNetworkDeadline::errorText(result);
-            fail(streamError("The stream stopped: " + reason + ".", _url));
-            break;
+            if (!recover(reason))
+                break;
+            continue;
         }
         handlePacket(packet);
         av_packet_unref(packet);
@@ -698,36 +842,161 @@ bool MVStreamSession::sourceAnswers(std::string* outReason)
     return false;
 }
 
+bool MVStreamSession::recover(std::string reason)
+{
+    if (!_reconnectable || _options.reconnectAttempts <= 0) {
+        fail(streamError("The stream stopped: " + reason + ".", _url));
+        return false;
+    }
+    double delay = _options.reconnectDelay;
+    for (int attempt = 1; attempt <= _options.reconnectAttempts; ++attempt) {
+        std::string text = attempt == 1 ? std::string("Reconnecting\u2026")
+                                        : "Reconnecting (" + std::to_string(attempt) + " of "
+                + std::to_string(_options.reconnectAttempts) + ")\u2026";
+        onMain([text](MVStreamSession& s) {
+            s._reconnectingText = text;
+            if (s._playingStatusTimer)
+                s._playingStatusTimer->invalidate();
+            s.postStatus(MVMovieStreamingStatusReconnecting, text);
+        });
+        {
+            std::unique_lock lock(_mutex);
+            _wake.wait_for(lock, std::chrono::duration<double>(delay), [&] { return _stop; });
+            if (_stop)
+                return false;
+        }
+        delay *= 2;
+        HXError error;
+        std::string failure;
+        bool final = false;
+        if (reopen(&error, &failure, &final)) {
+            onMain([](MVStreamSession& s) {
+                s._reconnectingText.clear();
+                // Until the player has data again it says it is buffering; one that never ran out plays on.
+                if (s._waiting)
+                    s.postStatus(MVMovieStreamingStatusBuffering, "Buffering\u2026");
+                else if (s._prerolled)
+                    s.showPlayingOrReady();
+            });
+            return true;
+        }
+        if (_network.cancelled())
+            return false;
+        if (final) {
+            fail(error);
+            return false;
+        }
+        reason = failure.empty() ? error.localizedDescription() : failure;
+    }
+    fail(streamError("The stream stopped: " + reason + ".", _url));
+    return false;
+}
+
+bool MVStreamSession::reopen(HXError* outError, std::string* outReason, bool* outFinal)
+{
+    const AVCodecID videoCodec = _videoCodec ? _videoCodec->codec_id : AV_CODEC_ID_NONE;
+    const AVCodecID audioCodec = _audioCodec ? _audioCodec->codec_id : AV_CODEC_ID_NONE;
+    if (!openInput(outError, outReason))
+        return false;
+    // The decoders go on: the stream must come back with the same kinds of pictures and sound.
+    const int video = av_find_best_stream(_context, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
+    const int audio = av_find_best_stream(_context, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+    auto same = [&](int index, AVCodecID codec) {
+        return codec == AV_CODEC_ID_NONE
+            || (index >= 0 && _context->streams[index]->codecpar->codec_id == codec);
+    };
+    if (!same(video, videoCodec) || !same(audio, audioCodec)) {
+        *outFinal = true;
+        *outError = streamError("The stream stopped: it came back with other pictures or sound.", _url);
+        return false;
+    }
+    _videoIndex = videoCodec != AV_CODEC_ID_NONE ? video : -1;
+    _audioIndex = audioCodec != AV_CODEC_ID_NONE ? audio : -1;
+    for (unsigned i = 0; i < _context->nb_streams; ++i)
+        if (int(i) != _videoIndex && int(i) != _audioIndex)
+            _context->streams[i]->discard = AVDISCARD_ALL;
+    if (_audioCodec)
+        avcodec_flush_buffers(_audioCodec);
+    _restartPictures = true;
+    int64_t end;
+    {
+        std::lock_guard lock(_mutex);
+        end = knownEnd();
+    }
+    // What arrived before the drop is not taken again. A stored stream goes on from there; a live one
+    // from where its broadcast is now.
+    _resumeFrom = end;
+    if (_live)
+        _rebasePending = true;
+    else
+        performSeek(end);
+    return true;
+}
+
+void MVStreamSession::retime(AVPacket* packet)
+{
+    const int index = packet->stream_index;
+    const AVRational base = index == _videoIndex ? _videoTimeBase : _audioTimeBase;
+    av_packet_rescale_ts(packet, _context->streams[index]->time_base, base);
+    const int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
+    if (_rebasePending && pts != AV_NOPTS_VALUE) {
+        _rebasePending = false;
+        // The same broadcast, gone on meanwhile, lands after where it stopped (a playlist starts a few
+        // segments back: what overlaps is dropped); one that started over goes on from where it stopped.
+        const double lands = double(pts) * av_q2d(base) + _timeOffset - _startSeconds;
+        const bool playlist = _context->iformat && std::strcmp(_context->iformat->name, "hls") == 0;
+        double end;
+        {
+            std::lock_guard lock(_mutex);
+            end = double(knownEnd()) / _options.timeScale;
+        }
+        if (lands < end - (playlist ? 30 : 0) || lands > end + 120)
+            _timeOffset += end - lands;
+    }
+    if (_timeOffset != 0) {
+        const int64_t shift = av_rescale_q(std::llround(_timeOffset * AV_TIME_BASE), AV_TIME_BASE_Q, base);
+        if (packet->pts != AV_NOPTS_VALUE)
+            packet->pts += shift;
+        if (packet->dts != AV_NOPTS_VALUE)
+            packet->dts += shift;
+    }
+}
+
 void MVStreamSession::handlePacket(AVPacket* packet)
 {
     const int index = packet->stream_index;
     if (index != _videoIndex && index != _audioIndex)
         return;
+    retime(packet);
     // What arrived so far: the demuxer's reading of the network, or the packets themselves where the
     // network is not read through it (RTSP).
     int64_t ioBytes = _closedIOBytes + (_context->pb ? _context->pb->bytes_read : 0);
     for (auto* io : _openIO)
-        ioBytes += io->bytes_read;
+        if (io != _context->pb) // the main one was opened through io_open too
+            ioBytes += io->bytes_read;
     int64_t payload = _bytes;
     _bytes = ioBytes > 0 && !_rtsp ? ioBytes : payload + packet->size;
 
-    const AVStream* stream = _context->streams[index];
+    const AVRational timeBase = index == _videoIndex ? _videoTimeBase : _audioTimeBase;
     int64_t pts = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
     // A packet without a time (RTP's first, before its time is known) goes where the last one was.
-    double seconds = pts != AV_NOPTS_VALUE ? double(pts) * av_q2d(stream->time_base)
-                                           : (_haveStart ? _lastPacketSeconds : 0);
+    double seconds
+        = pts != AV_NOPTS_VALUE ? double(pts) * av_q2d(timeBase) : (_haveStart ? _lastPacketSeconds : 0);
     if (!_haveStart && pts != AV_NOPTS_VALUE) {
         _startSeconds = seconds;
         _haveStart = true;
     }
     _lastPacketSeconds = seconds;
     const int64_t time = std::max<int64_t>(0, unitsFromSeconds(seconds - _startSeconds));
+    if (time < _resumeFrom)
+        return; // arrived before the stream dropped
     if (index == _audioIndex) {
         decodeSound(packet);
     } else {
         const int64_t duration
-            = packet->duration > 0 ? unitsFromSeconds(double(packet->duration) * av_q2d(stream->time_base)) : 0;
-        Packet p { av_packet_clone(packet), time, (packet->flags & AV_PKT_FLAG_KEY) != 0 };
+            = packet->duration > 0 ? unitsFromSeconds(double(packet->duration) * av_q2d(timeBase)) : 0;
+        Packet p { av_packet_clone(packet), time, (packet->flags & AV_PKT_FLAG_KEY) != 0, _restartPictures };
+        _restartPictures = false;
         {
             std::lock_guard lock(_mutex);
             if (_rtsp)
@@ -754,7 +1023,6 @@ void MVStreamSession::decodeSound(AVPacket* packet)
     }
     if (avcodec_send_packet(_audioCodec, packet) < 0)
         return;
-    const AVStream* stream = _context->streams[_audioIndex];
     AVFrame* frame = av_frame_alloc();
     std::vector<float> converted;
     while (avcodec_receive_frame(_audioCodec, frame) == 0) {
@@ -796,7 +1064,7 @@ void MVStreamSession::decodeSound(AVPacket* packet)
         av_frame_unref(frame);
         if (made <= 0 || pts == AV_NOPTS_VALUE)
             continue;
-        const double seconds = double(pts) * av_q2d(stream->time_base) - _startSeconds;
+        const double seconds = double(pts) * av_q2d(_audioTimeBase) - _startSeconds;
         int64_t position = int64_t(std::llround(seconds * format.sampleRate));
         int64_t skip = std::max<int64_t>(0, -position); // nothing plays before the start
         if (skip >= made)
@@ -868,8 +1136,7 @@ void MVStreamSession::performSeek(int64_t time)
 void MVStreamSession::decodePictures()
 {
     AVFrame* frame = av_frame_alloc();
-    const AVStream* stream = _context->streams[_videoIndex];
-    const double timeBase = av_q2d(stream->time_base);
+    const double timeBase = av_q2d(_videoTimeBase);
     uint64_t generation = UINT64_MAX;
     bool needKey = true;
     for (;;) {
@@ -885,7 +1152,7 @@ void MVStreamSession::decodePictures()
             packetGeneration = _packetGeneration;
         }
         _wake.notify_all();
-        if (packetGeneration != generation) {
+        if (packetGeneration != generation || p.restart) {
             avcodec_flush_buffers(_videoCodec);
             generation = packetGeneration;
             needKey = true;

@@ -1,14 +1,17 @@
 #pragma once
 // MVStreamSession: a network stream that plays as it arrives — an HLS playlist (on demand or live), an
 // RTSP session (over UDP, or over TCP when UDP is refused), RTP described by SDP or received at an
-// rtp:// location, or any other stream libavformat reads from a network location.
+// rtp:// location, a transport stream received at a udp:// location, or any other stream libavformat
+// reads from a network location.
 //
 // A reading thread connects (libavformat, with an interrupt callback that ends every wait at a
 // deadline, so nothing waits on the network without end), reads the stream's packets and keeps them
 // for a picture thread; sound is decoded as it comes. The player takes pictures and sound through the
 // feed interface. While it works the session tells its owner, on the main thread, what it is doing
-// (connecting, negotiating, buffering, playing, waiting, failing), when the streams are known and when
-// enough is held to start; once a second it measures what arrives (data rate, packet loss, buffer).
+// (connecting, negotiating, buffering, playing, waiting, reconnecting, failing), when the streams are
+// known and when enough is held to start; once a second it measures what arrives (data rate, packet
+// loss, buffer). A stream that drops is connected again a few times, waiting longer each time; it plays
+// on from where it stopped, or fails saying why.
 //
 // Times are movie units from the first media time received (an on-demand stream: from its start).
 #include "platform/basekit/error.h"
@@ -16,6 +19,11 @@
 #include "platform/mvkit/stream.h"
 #include "platform/mvkit/streaming/network_deadline.h"
 #include "platform/mvkit/streaming/stream_buffers.h"
+#include "platform/mvkit/streaming/ts_continuity_counter.h"
+
+extern "C" {
+#include <libavutil/rational.h>
+}
 
 #include <atomic>
 #include <condition_variable>
@@ -42,6 +50,16 @@ public:
         double stallTimeout = 10; // no data this long while receiving: the stream is lost
         double prerollSeconds = 1.0; // held before the stream counts as ready to play
         double maxBufferSeconds = 30; // held ahead of the playhead at most
+        // A stream that drops (its server stops, the connection is reset) is connected again this many
+        // times, after waiting reconnectDelay, then twice as long each time, before it fails.
+        int reconnectAttempts = 4;
+        double reconnectDelay = 0.5;
+    };
+    // The transport packets of a stream received over UDP: counted as they arrive (reading thread),
+    // read for the statistics (main thread).
+    struct TransportCounts {
+        std::mutex mutex;
+        MVTSContinuityCounter counter;
     };
     // What the session found, told once on the main thread.
     struct Layout {
@@ -97,12 +115,23 @@ private:
         AVPacket* packet = nullptr;
         int64_t time = 0;
         bool key = false;
+        bool restart = false; // the first after the stream was connected again: decoding starts afresh
     };
 
     // Reading thread.
     void run();
-    bool open(HXError* outError);
+    // Connects and learns the streams; `outReason` is the bare reason it could not.
+    bool openInput(HXError* outError, std::string* outReason = nullptr);
+    void closeInput();
+    // The first time: the streams to play, the duration, live or not.
+    bool chooseStreams(HXError* outError);
     bool openDecoders(HXError* outError);
+    // After the stream dropped for `reason`: connects again (a few times, waiting longer each time) and
+    // answers whether it plays on; when not, the session failed.
+    bool recover(std::string reason);
+    bool reopen(HXError* outError, std::string* outReason, bool* outFinal);
+    // Brings a packet of the input onto the times of the first connection.
+    void retime(AVPacket* packet);
     void readPackets();
     void handlePacket(AVPacket* packet);
     void decodeSound(AVPacket* packet);
@@ -136,13 +165,22 @@ private:
     std::vector<struct AVIOContext*> _openIO; // nested resources (playlist segments), for the byte count
     int64_t _closedIOBytes = 0;
     std::unique_ptr<MVRTPRelay> _relay;
-    bool _pushed = false; // the sender pushes (RTSP, RTP): nothing waits for the player
+    std::shared_ptr<TransportCounts> _transportCounts; // a transport stream over UDP
+    bool _pushed = false; // the sender pushes (RTSP, RTP, UDP): nothing waits for the player
     bool _rtsp = false;
+    bool _reconnectable = false; // a server to connect to again (not RTP or UDP received as sent)
+    // The time bases of the first connection's streams: packets of a later one are brought onto them.
+    AVRational _videoTimeBase { 0, 1 };
+    AVRational _audioTimeBase { 0, 1 };
+    double _timeOffset = 0; // seconds added to a later connection's times
+    bool _rebasePending = false; // a live stream connected again: its first time decides the offset
+    int64_t _resumeFrom = -1; // movie units: what arrived before this already arrived before the drop
+    bool _restartPictures = false;
     std::atomic<int64_t> _missedPackets { 0 }; // RTP packets the demuxer gave up on (RTSP over UDP)
     int64_t _estimatedRTPPackets = 0;
 
-    int _videoIndex = -1;
-    int _audioIndex = -1;
+    std::atomic<int> _videoIndex { -1 }; // a connection made again may number its streams anew
+    std::atomic<int> _audioIndex { -1 };
     AVCodecContext* _videoCodec = nullptr;
     AVCodecContext* _audioCodec = nullptr;
     SwrContext* _resampler = nullptr;
@@ -183,7 +221,9 @@ private:
     std::atomic<bool> _prerolled { false };
     bool _playing = false;
     bool _waiting = false;
+    std::string _reconnectingText; // while connecting again: what the display says
     long _lastStatus = -1;
+    std::string _lastStatusText;
     int64_t _lastBytes = 0;
     int64_t _lastExpected = 0;
     int64_t _lastLost = 0;

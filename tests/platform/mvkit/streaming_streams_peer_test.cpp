@@ -13,8 +13,15 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <fstream>
 #include <set>
+#include <thread>
 
 using namespace movara::test;
 
@@ -186,6 +193,26 @@ TEST(StreamingHLSTest, AnOnDemandPlaylistPlaysSeeksAndHasItsDuration)
     EXPECT_NEAR(seconds(*m, m->currentTime().timeValue), 12, 0.2);
 }
 
+TEST(StreamingHLSTest, APlaylistAtALocationWithoutAnExtensionPlaysAsAStream)
+{
+    if (!haveTools())
+        GTEST_SKIP() << "ffmpeg and python3 are needed";
+    TempDir dir;
+    ASSERT_EQ(runCommand(hlsArguments(dir / "vod.m3u8", 4, false)).status, 0);
+    std::filesystem::copy_file(dir / "vod.m3u8", dir / "show");
+    writeFile(dir / "show.type", "application/vnd.apple.mpegurl");
+    RangeServer server(dir.path());
+    StatusRecorder recorder;
+    auto m = openURL(server.url("show"));
+    ASSERT_TRUE(m);
+    ASSERT_TRUE(
+        runLoopUntil([&] { return m->loadState() >= MVMovieLoadStatePlayable || m->loadState() < 0; }, 30));
+    ASSERT_GE(m->loadState(), MVMovieLoadStatePlayable) << m->loadError().localizedDescription();
+    EXPECT_TRUE(m->isStreaming());
+    EXPECT_EQ(m->movieType(), MVMovieTypeStoredStream);
+    EXPECT_NEAR(seconds(*m, m->durationValue()), 4, 0.2);
+}
+
 TEST(StreamingHLSTest, AGrowingPlaylistPlaysAsALiveBroadcast)
 {
     if (!haveTools())
@@ -233,8 +260,90 @@ TEST(StreamingHLSTest, AStreamWhoseServerStopsFailsWithAClearErrorAndNeverBlocks
     double longestPass = 0;
     ASSERT_TRUE(runLoopUntil([&] { return !recorder.lastError().empty(); }, 40, &longestPass));
     EXPECT_NE(recorder.lastError().find("The stream stopped"), std::string::npos) << recorder.lastError();
+    // It was connected again, in vain, before it failed.
+    EXPECT_TRUE(recorder.saw(MVMovieStreamingStatusReconnecting));
+    EXPECT_NE(recorder.lastError().find("cannot be reached"), std::string::npos) << recorder.lastError();
     EXPECT_FALSE(m->isPlaying());
     EXPECT_LT(longestPass, 0.5);
+}
+
+// A stream whose server stops for a moment: the display says it reconnects, and playing goes on once
+// the server is back, without an error. A live playlist (its encoder goes on meanwhile) and a live
+// transport stream at a location without an extension (its encoder starts over with the server).
+TEST(StreamingHLSTest, AStreamWhoseServerComesBackPlaysOn)
+{
+    if (!haveTools())
+        GTEST_SKIP() << "ffmpeg and python3 are needed";
+    TempDir dir;
+    ServerProcess encoder(hlsArguments(dir / "live.m3u8", 90, true));
+    ASSERT_TRUE(runLoopUntil([&] { return std::filesystem::exists(dir / "live2.ts"); }, 20));
+    struct Case {
+        const char* name;
+        std::function<std::unique_ptr<ServerProcess>(int port)> server;
+        std::string path;
+    };
+    const Case cases[] = {
+        { "live playlist",
+            [&](int port) {
+                return std::make_unique<ServerProcess>(
+                    std::vector<std::string> {
+                        "python3", "-c", kRangeServerScript, dir.path().string(), "0", std::to_string(port) },
+                    true);
+            },
+            "/live.m3u8" },
+        { "live transport stream",
+            [](int port) {
+                return std::make_unique<ServerProcess>(std::vector<std::string> { "python3", "-c",
+                                                           kLiveTransportServerScript, std::to_string(port) },
+                    true);
+            },
+            "/live" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto server = c.server(0);
+        ASSERT_FALSE(server->firstLine.empty());
+        const int port = std::stoi(server->firstLine);
+        StatusRecorder recorder;
+        auto m = openURL("http://127.0.0.1:" + std::to_string(port) + c.path);
+        ASSERT_TRUE(m);
+        ASSERT_TRUE(runLoopUntil(
+            [&] { return m->loadState() >= MVMovieLoadStatePlayable || m->loadState() < 0; }, 30))
+            << recorder.lastError();
+        ASSERT_GE(m->loadState(), MVMovieLoadStatePlayable) << m->loadError().localizedDescription();
+        auto playback = MVMoviePlayback::playbackForMovie(m, silentOptions());
+        m->play();
+        runLoopUntil([] { return false; }, 3);
+
+        server->kill();
+        double longestPass = 0;
+        ASSERT_TRUE(
+            runLoopUntil([&] { return recorder.saw(MVMovieStreamingStatusReconnecting); }, 20, &longestPass))
+            << recorder.lastError();
+        const double stoppedAt = seconds(*m, m->currentTime().timeValue);
+        runLoopUntil([] { return false; }, 1, &longestPass);
+        server = c.server(port);
+        ASSERT_EQ(server->firstLine, std::to_string(port));
+        recorder.statuses.clear();
+        // Playing goes on, and says so.
+        EXPECT_TRUE(runLoopUntil(
+            [&] {
+                return seconds(*m, m->currentTime().timeValue) > stoppedAt + 3
+                    || !recorder.lastError().empty();
+            },
+            15, &longestPass))
+            << "stopped at " << stoppedAt << ", now " << seconds(*m, m->currentTime().timeValue);
+        EXPECT_EQ(recorder.lastError(), "");
+        EXPECT_TRUE(recorder.saw(MVMovieStreamingStatusPlaying));
+        EXPECT_TRUE(m->isPlaying());
+        const auto& pictures = playback->player().presentedPictures();
+        ASSERT_FALSE(pictures.empty());
+        EXPECT_GT(seconds(*m, pictures[0].picture.start), stoppedAt) << "pictures from after the drop";
+        // Over TCP nothing is lost.
+        EXPECT_EQ(m->streamingStatistics()->packetsLost, 0);
+        EXPECT_LT(longestPass, 0.5);
+        m->stop();
+    }
 }
 
 TEST(StreamingHLSTest, ALocationThatIsNotAStreamFailsToLoad)
@@ -365,4 +474,62 @@ TEST(StreamingRTPTest, PlaysRTPDescribedByItsSDP)
     EXPECT_EQ(m->movieType(), MVMovieTypeLiveStream);
     EXPECT_EQ(m->streamingStatistics()->packetsLost, 0);
     EXPECT_GT(m->streamingStatistics()->packetsExpected, 100);
+}
+
+// A transport stream sent over UDP to 127.0.0.1, a tenth of its datagrams dropped on the way: the
+// continuity counters tell the loss, and the statistics show it.
+TEST(StreamingUDPTest, ATransportStreamOverUDPCountsWhatIsLost)
+{
+    if (!haveTools())
+        GTEST_SKIP() << "ffmpeg and python3 are needed";
+    TempDir dir;
+    const int duration = 20;
+    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                             "testsrc=size=320x240:rate=25:duration=" + std::to_string(duration), "-c:v",
+                             "libx264", "-preset", "ultrafast", "-g", "25", "-pix_fmt", "yuv420p", "-f",
+                             "mpegts", (dir / "sent.ts").string() })
+                  .status,
+        0);
+    const std::string bytes = readFile(dir / "sent.ts");
+    int port = freeUDPPortPair();
+    ASSERT_GT(port, 0);
+    StatusRecorder recorder;
+    auto m = openURL("udp://127.0.0.1:" + std::to_string(port));
+    ASSERT_TRUE(m);
+
+    // The sender: seven packets a datagram, at the stream's own rate; every tenth datagram is lost.
+    std::atomic<bool> stop { false };
+    std::thread sender([&] {
+        int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in to {};
+        to.sin_family = AF_INET;
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        to.sin_port = htons(uint16_t(port));
+        const size_t datagram = 7 * 188;
+        const double perSecond = double(bytes.size()) / duration;
+        auto start = std::chrono::steady_clock::now();
+        for (size_t at = 0, n = 0; at < bytes.size() && !stop; at += datagram, ++n) {
+            std::this_thread::sleep_until(start + std::chrono::duration<double>(double(at) / perSecond));
+            if (n % 10 != 9)
+                sendto(fd, bytes.data() + at, std::min(datagram, bytes.size() - at), 0,
+                    reinterpret_cast<sockaddr*>(&to), sizeof to);
+        }
+        close(fd);
+    });
+    struct Join {
+        std::atomic<bool>& stop;
+        std::thread& thread;
+        ~Join()
+        {
+            stop = true;
+            thread.join();
+        }
+    } join { stop, sender };
+    std::shared_ptr<MVMoviePlayback> playback;
+    expectPlaysAsAStream(*m, recorder, 5, false, true, playback);
+    EXPECT_EQ(m->movieType(), MVMovieTypeLiveStream);
+    const auto statistics = m->streamingStatistics();
+    EXPECT_NEAR(m->trackAtIndex(1)->attributeForKey(MVTrackStreamingPercentLostAttribute).realValue(), 10, 2);
+    ASSERT_GT(statistics->packetsExpected, 500);
+    EXPECT_NEAR(100.0 * double(statistics->packetsLost) / double(statistics->packetsExpected), 10, 2);
 }
