@@ -104,7 +104,7 @@ TEST(URLProbeTest, AnHTTPServerIsAskedWhatItSends)
     ASSERT_EQ(ffmpeg({ "-f", "mp4", (dir / "film").string() }), 0);
     ASSERT_EQ(ffmpeg({ "-f", "hls", "-hls_time", "1", (dir / "show.m3u8").string() }), 0);
     std::filesystem::copy_file(dir / "show.m3u8", dir / "show");
-    writeFile(dir / "show.type", "application/vnd.apple.mpegurl");
+    writeFile(dir / "show.type", "application/x-mpegurl");
     writeFile(dir / "page", "<!DOCTYPE html><html><body><p>Welcome</p></body></html>\n");
     writeFile(dir / "page.type", "text/html; charset=utf-8");
     writeFile(dir / "lyrics",

@@ -200,7 +200,7 @@ TEST(StreamingHLSTest, APlaylistAtALocationWithoutAnExtensionPlaysAsAStream)
     TempDir dir;
     ASSERT_EQ(runCommand(hlsArguments(dir / "vod.m3u8", 4, false)).status, 0);
     std::filesystem::copy_file(dir / "vod.m3u8", dir / "show");
-    writeFile(dir / "show.type", "application/vnd.apple.mpegurl");
+    writeFile(dir / "show.type", "application/x-mpegurl");
     RangeServer server(dir.path());
     StatusRecorder recorder;
     auto m = openURL(server.url("show"));
