@@ -781,13 +781,8 @@ MVTime MVMovie::maxTimeLoaded() const
 {
     if (_loader && _loadState != MVMovieLoadStateError)
         return MVMakeTime(_loader->maxTimeLoaded(), _timeScale);
-    if (_deferredLoad) {
-        int64_t firstPart = INT64_MAX;
-        for (auto& t : _tracks)
-            if (t->isEnabled())
-                firstPart = std::min(firstPart, t->duration());
-        return MVMakeTime(firstPart == INT64_MAX ? 0 : firstPart, _timeScale);
-    }
+    if (_deferredLoad)
+        return MVMakeTime(firstPartEndWhileLoading(), _timeScale);
     if (_stream || _loadState >= MVMovieLoadStatePlaythroughOK)
         return duration();
     return MVMakeTime(0, _timeScale);

@@ -576,6 +576,7 @@ private:
     void applyDeferredLoad(DeferredLoad& load);
     std::shared_ptr<MVPlaybackSupply> firstPartSupply() const;
     int64_t statedDurationWhileLoading() const; // movie units; 0 when complete
+    int64_t firstPartEndWhileLoading() const; // movie units: where the tracks end until then
     // The panorama, and what its tracks were when it was made (it is made again when they change).
     mutable std::shared_ptr<MVPanoramaController> _panorama;
     mutable std::vector<uintptr_t> _panoramaKey;

@@ -23,6 +23,7 @@ public:
     {
     }
     int64_t availableUntil(int64_t time) override { return std::max(time, _until); }
+    int64_t until() const { return _until; }
     bool isFinished() const override { return false; }
 
 private:
@@ -120,6 +121,11 @@ void MVMovie::applyDeferredLoad(DeferredLoad& load)
 std::shared_ptr<MVPlaybackSupply> MVMovie::firstPartSupply() const
 {
     return _deferredLoad ? _deferredLoad->supply : nullptr;
+}
+
+int64_t MVMovie::firstPartEndWhileLoading() const
+{
+    return _deferredLoad ? _deferredLoad->supply->until() : 0;
 }
 
 int64_t MVMovie::statedDurationWhileLoading() const
