@@ -639,6 +639,14 @@ public:
         for (size_t i = 0; i < _count; ++i)
             if (!scan(i))
                 return false;
+        // Objects may overlap, so a text is looked at only once every date has been rewritten.
+        for (Object& o : _objects) {
+            if (!o.isText)
+                continue;
+            size_t unit = (byte(o.offset) >> 4) == 0x6 ? 2 : 1;
+            for (size_t i = 0; i < o.textBytes && !o.hasNul; i += unit)
+                o.hasNul = byte(o.text + i) == 0 && (unit == 1 || byte(o.text + i + 1) == 0);
+        }
         // Dictionary keys must be text without NUL characters (libplist aborts on such a key).
         for (const Object& o : _objects) {
             if ((byte(o.offset) >> 4) != 0xD)
@@ -662,6 +670,8 @@ private:
         int state = 0; // 0 unvisited, 1 on the walk's path, 2 done
         bool isText = false;
         bool hasNul = false;
+        size_t text = 0; // where a text's characters start
+        size_t textBytes = 0;
     };
 
     bool fail(const char* why)
@@ -767,9 +777,8 @@ private:
                 return fail("a string or data object is truncated");
             if ((marker >> 4) != 0x4) {
                 o.isText = true;
-                size_t unit = (marker >> 4) == 0x6 ? 2 : 1;
-                for (size_t i = 0; i < size_t(bytes) && !o.hasNul; i += unit)
-                    o.hasNul = byte(at + i) == 0 && (unit == 1 || byte(at + i + 1) == 0);
+                o.text = at;
+                o.textBytes = size_t(bytes);
             }
             // UTF-16 text may take half as much again once converted to UTF-8.
             o.payload = 8 + ((marker >> 4) == 0x6 ? bytes * 2 : bytes);

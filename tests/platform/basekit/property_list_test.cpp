@@ -205,6 +205,16 @@ TEST(PropertyListReading, MalformedInputIsAnError)
                     4),
                 "\x10\x01" }) },
         { "binary key that is no text", binaryPlist({ "\xD1\x01\x02", "\x10\x05", "\x10\x01" }) },
+        { "binary key whose characters hold a date",
+            [] {
+                // {"x" + date: date}, the date lying inside the key; a date is read by its ordinal,
+                // which puts NUL characters into the key.
+                std::string date = dateObject(123456789.123);
+                std::string bytes = binaryPlist({ "\xD1\x01\x02", "\x5Ax" + date, "\x10\x01" });
+                EXPECT_EQ(date.find('\0'), std::string::npos);
+                bytes[bytes.size() - 32 - 1] = char(8 + 3 + 2);
+                return bytes;
+            }() },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
