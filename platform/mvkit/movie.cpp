@@ -158,9 +158,7 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
         // Not a movie file: other containers come in through the import. Streams it leaves out stay
         // with the file's warnings (and in the log), so the user hears which and why.
         HXError importError;
-        MVImportOptions options;
-        options.deferLongFiles = true;
-        if (auto imported = MVImportMovieFile(path, &importError, options)) {
+        if (auto imported = MVImportMovieFile(path, &importError, MVMovieImportOptions())) {
             continuation = std::move(imported->continuation);
             statedSeconds = imported->statedDuration;
             file = std::move(imported->file);

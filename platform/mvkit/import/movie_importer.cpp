@@ -72,12 +72,28 @@ struct StreamPlan {
     std::string problem; // set when the stream is dropped
     uint64_t searchFrom = 0;
     int64_t lastPos = -1;
+    size_t taken = 0; // packets taken in Range or Cache mode
+    // Cache, while only the first part of a long file is read: the same samples also go to a movie of
+    // their own, which the first part's track refers to until the cache movie is whole.
+    std::unique_ptr<MVStreamMuxer> head;
+    std::string headPath;
+    std::optional<MVTrackDescription> headTrack;
+    std::shared_ptr<void> headLease; // removes the first part's movie when the last movie using it goes
 
     ~StreamPlan()
     {
         cache.reset();
         if (!cacheTemporaryPath.empty())
             ::unlink(cacheTemporaryPath.c_str());
+        dropHead();
+    }
+    void dropHead()
+    {
+        head.reset();
+        if (!headLease && !headPath.empty())
+            ::unlink(headPath.c_str());
+        headPath.clear();
+        headTrack.reset();
     }
     StreamPlan() = default;
     StreamPlan(const StreamPlan&) = delete;
@@ -414,8 +430,10 @@ void settlePacketForMuxer(AVPacket* pkt, StreamPlan& plan)
     plan.lastDts = pkt->dts;
 }
 
-bool writeToMuxer(
-    MVStreamMuxer& muxer, const AVPacket* source, StreamPlan& plan, bool shift, std::string* why)
+// Writes the packet, its times settled, to `muxer`, and to the plan's first part's movie while there is
+// one (which is dropped when it refuses the packet: the file is then read whole).
+bool writeToMuxer(MVStreamMuxer& muxer, const AVPacket* source, StreamPlan& plan, bool shift,
+    std::string* why, bool toHead = false)
 {
     PacketPtr copy(av_packet_clone(source));
     if (!copy) {
@@ -429,6 +447,12 @@ bool writeToMuxer(
             copy->dts -= plan.shift;
     }
     settlePacketForMuxer(copy.get(), plan);
+    // Writing changes the packet's times to the muxer's time base: the first part's movie gets its own.
+    if (toHead && plan.head) {
+        PacketPtr again(av_packet_clone(copy.get()));
+        if (!again || !plan.head->write(again.get(), nullptr))
+            plan.dropHead();
+    }
     return muxer.write(copy.get(), why);
 }
 
@@ -560,7 +584,17 @@ struct Pass {
     int restartWithCache = -1;
     bool roomMade = false;
     std::string noRoom; // why the cache could not take rewritten samples
+    bool firstPart = false; // a long file's first part is being read: rewritten streams get a head movie
+    bool deferred = false; // the plans hold the first part only; a continuation reads the rest
 };
+
+// Names of unfinished cache files are unique within the process, too: two imports of one file may run
+// at once (one reading the rest of a long file while another opens it).
+std::string temporarySuffix()
+{
+    static std::atomic<unsigned> serial { 0 };
+    return ".part" + std::to_string(::getpid()) + "-" + std::to_string(serial++);
+}
 
 void openCache(
     StreamPlan& plan, const AVStream* st, const std::string& cacheBase, Pass& pass, uint64_t fileSize)
@@ -578,11 +612,20 @@ void openCache(
     }
     auto dir = MVImportCache::directory();
     plan.cachePath = (dir / (cacheBase + "-" + std::to_string(plan.index) + ".mov")).string();
-    plan.cacheTemporaryPath = plan.cachePath + ".part" + std::to_string(::getpid());
+    plan.cacheTemporaryPath = plan.cachePath + temporarySuffix();
     std::string why;
     plan.cache = MVStreamMuxer::create(st, plan.cacheTemporaryPath, &why);
-    if (!plan.cache)
+    if (!plan.cache) {
         plan.problem = "its samples could not be rewritten into " + plan.cachePath + ": " + why;
+        return;
+    }
+    if (pass.firstPart) {
+        // Unfinished, as far as cleaning can tell, until the movie using it lets it go.
+        plan.headPath = plan.cacheTemporaryPath + ".first";
+        plan.head = MVStreamMuxer::create(st, plan.headPath, nullptr);
+        if (!plan.head)
+            plan.dropHead();
+    }
 }
 
 // Takes a packet in Range or Cache mode; false asks for a pass with the stream rewritten.
@@ -590,10 +633,11 @@ bool take(StreamPlan& plan, AVPacket* pkt, int fd, uint64_t fileSize, std::vecto
 {
     if (plan.mode == Mode::Cache) {
         std::string why;
-        if (plan.cache && !writeToMuxer(*plan.cache, pkt, plan, true, &why)) {
+        if (plan.cache && !writeToMuxer(*plan.cache, pkt, plan, true, &why, true)) {
             plan.problem = why;
             plan.cache.reset();
         }
+        plan.taken++;
         return true;
     }
     auto offset = locate(fd, pkt, plan, fileSize, buffer);
@@ -610,6 +654,7 @@ bool take(StreamPlan& plan, AVPacket* pkt, int fd, uint64_t fileSize, std::vecto
         pkt->duration, (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
     plan.lastPos = pkt->pos;
     plan.searchFrom = *offset + uint64_t(pkt->size);
+    plan.taken++;
     return true;
 }
 
@@ -696,48 +741,65 @@ void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase
     }
 }
 
-void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, const std::string& cacheBase,
-    int fd, uint64_t fileSize, int64_t movieStartMicros)
+// Takes one packet into its stream's plan, or its subtitle reader.
+void readPacket(Pass& pass, AVFormatContext* ctx, AVPacket* pkt, const std::set<int>& forceCache,
+    const std::string& cacheBase, int fd, uint64_t fileSize, std::vector<uint8_t>& buffer)
 {
-    preparePlans(pass, ctx, cacheBase, movieStartMicros);
+    if (auto text = pass.subtitles.find(pkt->stream_index); text != pass.subtitles.end())
+        text->second->take(pkt);
+    auto it = pass.plans.find(pkt->stream_index);
+    if (it == pass.plans.end() || !it->second.problem.empty())
+        return;
+    StreamPlan& plan = it->second;
+    const AVStream* st = ctx->streams[it->first];
+    if (plan.mode == Mode::Pending) {
+        PacketPtr kept(av_packet_alloc());
+        av_packet_move_ref(kept.get(), pkt);
+        plan.pending.push_back(std::move(kept));
+        if (plan.pending.size() >= kProbePackets
+            && !decide(plan, st, forceCache.count(it->first) > 0, cacheBase, fd, fileSize, buffer, pass))
+            pass.restartWithCache = it->first;
+    } else if (plan.mode != Mode::Reused && !take(plan, pkt, fd, fileSize, buffer)) {
+        pass.restartWithCache = it->first;
+    }
+}
+
+// Reads packets until the end of the file or until a stream asks for another pass; or until `stop`
+// says so, and then tells so.
+bool readPackets(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache,
+    const std::string& cacheBase, int fd, uint64_t fileSize, const std::function<bool()>& stop)
+{
     PacketPtr pkt(av_packet_alloc());
     std::vector<uint8_t> buffer;
-    auto restart = [&](int index) { pass.restartWithCache = index; };
-    // Every stream rewritten by an earlier open and nothing else to read: the file need not be read again.
-    const bool allReused = !pass.plans.empty() && pass.subtitles.empty()
-        && std::all_of(pass.plans.begin(), pass.plans.end(),
-            [](const auto& p) { return p.second.mode == Mode::Reused; });
-    while (!allReused && pass.restartWithCache < 0 && av_read_frame(ctx, pkt.get()) >= 0) {
-        if (auto text = pass.subtitles.find(pkt->stream_index); text != pass.subtitles.end())
-            text->second->take(pkt.get());
-        auto it = pass.plans.find(pkt->stream_index);
-        if (it != pass.plans.end() && it->second.problem.empty()) {
-            StreamPlan& plan = it->second;
-            const AVStream* st = ctx->streams[it->first];
-            if (plan.mode == Mode::Pending) {
-                PacketPtr kept(av_packet_alloc());
-                av_packet_move_ref(kept.get(), pkt.get());
-                plan.pending.push_back(std::move(kept));
-                if (plan.pending.size() >= kProbePackets
-                    && !decide(
-                        plan, st, forceCache.count(it->first) > 0, cacheBase, fd, fileSize, buffer, pass))
-                    restart(it->first);
-            } else if (plan.mode != Mode::Reused && !take(plan, pkt.get(), fd, fileSize, buffer)) {
-                restart(it->first);
-            }
-        }
+    while (pass.restartWithCache < 0) {
+        if (stop && stop())
+            return true;
+        if (av_read_frame(ctx, pkt.get()) < 0)
+            break;
+        readPacket(pass, ctx, pkt.get(), forceCache, cacheBase, fd, fileSize, buffer);
         av_packet_unref(pkt.get());
     }
+    return false;
+}
+
+// After the last packet: streams with fewer packets than it takes to describe them are described, and
+// the rewritten streams' movies are finished and take their names in the cache.
+void endPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, const std::string& cacheBase,
+    int fd, uint64_t fileSize)
+{
+    std::vector<uint8_t> buffer;
     for (auto& [index, plan] : pass.plans) {
         if (pass.restartWithCache >= 0)
             break;
         if (plan.mode == Mode::Pending && plan.problem.empty()
             && !decide(plan, ctx->streams[index], forceCache.count(index) > 0, cacheBase, fd, fileSize,
                 buffer, pass))
-            restart(index);
+            pass.restartWithCache = index;
     }
     if (pass.restartWithCache >= 0)
         return;
+    for (auto& [index, plan] : pass.plans)
+        plan.dropHead(); // none is left when the first part was given up
 
     // Rewritten streams: the muxer finishes its movie, which replaces any older one of the same name.
     for (auto& [index, plan] : pass.plans) {
@@ -764,6 +826,110 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
         if (!plan.cachedTrack || scale != kMovieScale)
             plan.problem = "the movie its samples were rewritten into cannot be read back";
     }
+}
+
+// A long file read packet by packet is opened from its first part: at least this many packets of every
+// stream (enough to describe each and to play a while) ...
+constexpr size_t kFirstPartPackets = 64;
+// ... and at least this much of the file (an eighth of a smaller one) ...
+constexpr uint64_t kFirstPartBytes = uint64_t(4) << 20;
+// ... but no more than this: past it the whole file is read at once.
+constexpr uint64_t kFirstPartLimit = uint64_t(32) << 20;
+
+// The first part's movie of a rewritten stream: removed when the last movie that refers to it goes.
+struct FirstPartFile {
+    std::string path;
+    explicit FirstPartFile(std::string p)
+        : path(std::move(p))
+    {
+    }
+    ~FirstPartFile() { ::unlink(path.c_str()); }
+    FirstPartFile(const FirstPartFile&) = delete;
+    FirstPartFile& operator=(const FirstPartFile&) = delete;
+};
+
+// Whether every stream has shown enough of itself for the first part.
+bool firstPartIsEnough(const Pass& pass)
+{
+    bool any = false;
+    for (const auto& [index, plan] : pass.plans) {
+        if (!plan.problem.empty() || plan.mode == Mode::Reused)
+            continue;
+        if (plan.mode == Mode::Pending || plan.taken < kFirstPartPackets || (plan.mode == Mode::Cache && !plan.head))
+            return false;
+        any = true;
+    }
+    return any;
+}
+
+void dropFirstPart(Pass& pass)
+{
+    pass.firstPart = false;
+    for (auto& [index, plan] : pass.plans)
+        plan.dropHead();
+}
+
+// The rewritten streams' first part movies are finished and read back; false when one cannot be.
+bool finishFirstPart(Pass& pass)
+{
+    for (auto& [index, plan] : pass.plans) {
+        if (plan.mode != Mode::Cache || !plan.problem.empty())
+            continue;
+        bool finished = plan.head && plan.head->finish(nullptr);
+        plan.head.reset();
+        auto file = finished ? MVReadMovieFile(plan.headPath, nullptr) : std::nullopt;
+        uint32_t scale = 0;
+        plan.headTrack = file ? onlyTrack(*file, &scale) : std::nullopt;
+        if (!plan.headTrack || scale != kMovieScale)
+            return false;
+        plan.headLease = std::make_shared<FirstPartFile>(plan.headPath);
+    }
+    return true;
+}
+
+// Reads the packets of every stream. With `deferring`, only a long file's first part when that is
+// enough: the pass is then `deferred`, and readPackets and endPass do the rest.
+void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, const std::string& cacheBase,
+    int fd, uint64_t fileSize, int64_t movieStartMicros, bool deferring = false)
+{
+    preparePlans(pass, ctx, cacheBase, movieStartMicros);
+    // Every stream rewritten by an earlier open and nothing else to read: the file need not be read again.
+    const bool allReused = !pass.plans.empty() && pass.subtitles.empty()
+        && std::all_of(pass.plans.begin(), pass.plans.end(),
+            [](const auto& p) { return p.second.mode == Mode::Reused; });
+    if (allReused)
+        return;
+    // Text streams are read whole with the rest of the file.
+    pass.firstPart = deferring && pass.subtitles.empty();
+    std::function<bool()> stop;
+    if (pass.firstPart) {
+        const int64_t least = int64_t(std::min(kFirstPartBytes, fileSize / 8));
+        stop = [&pass, ctx, least] {
+            if (!pass.firstPart)
+                return false;
+            int64_t at = avio_tell(ctx->pb);
+            if (at >= int64_t(kFirstPartLimit)) {
+                dropFirstPart(pass); // a stream that shows too little: all at once after all
+                return false;
+            }
+            return at >= least && firstPartIsEnough(pass);
+        };
+    }
+    bool stopped = readPackets(pass, ctx, forceCache, cacheBase, fd, fileSize, stop);
+    if (pass.restartWithCache >= 0)
+        return;
+    if (stopped) {
+        if (finishFirstPart(pass)) {
+            pass.deferred = true;
+            return;
+        }
+        dropFirstPart(pass);
+        readPackets(pass, ctx, forceCache, cacheBase, fd, fileSize, nullptr);
+        if (pass.restartWithCache >= 0)
+            return;
+    }
+    pass.firstPart = false;
+    endPass(pass, ctx, forceCache, cacheBase, fd, fileSize);
 }
 
 enum class FastPass { NotTaken, Failed, Done };
@@ -1033,16 +1199,17 @@ FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& ca
     return FastPass::Done;
 }
 
-MVTrackDescription cachedTrack(
-    StreamPlan& plan, const AVStream* st, uint32_t trackID, const std::string& sourcePath)
+// The track of a stream rewritten into the movie at `cachePath`.
+MVTrackDescription cachedTrack(const MVTrackDescription& cached, const std::string& cachePath,
+    const AVStream* st, uint32_t trackID, const std::string& sourcePath)
 {
-    MVTrackDescription track = *plan.cachedTrack;
+    MVTrackDescription track = cached;
     if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
         for (auto& d : track.media.information.sampleTable.sampleDescriptions)
             addWindowsSoundHeader(d, st->codecpar);
     track.header.trackID = trackID;
     track.references.clear();
-    track.media.information.dataInformation.entries = { MVMakeFileDataReference(plan.cachePath, sourcePath) };
+    track.media.information.dataInformation.entries = { MVMakeFileDataReference(cachePath, sourcePath) };
     for (auto& d : track.media.information.sampleTable.sampleDescriptions)
         d.dataReferenceIndex = 1;
     return track;
@@ -1073,9 +1240,11 @@ void placeTrack(MVTrackDescription& track, const AVStream* st, const AVFormatCon
         track.header.flags &= ~MVTrackEnabledFlag;
 }
 
-// The track of a stream's plan; nothing (with the plan's problem set) when it has none.
+// The track of a stream's plan (of its first part only, with `firstPart`); nothing (with the plan's
+// problem set) when it has none.
 std::optional<MVTrackDescription> trackOfStream(StreamPlan& plan, const AVStream* st,
-    const AVFormatContext& ctx, uint32_t trackID, int64_t movieStart, const std::string& path)
+    const AVFormatContext& ctx, uint32_t trackID, int64_t movieStart, const std::string& path,
+    bool firstPart = false)
 {
     if (plan.problem.empty() && plan.mode == Mode::Range && !timesInRange(plan.packets, st->time_base))
         plan.problem = "its times lie out of any range a movie can have";
@@ -1083,11 +1252,15 @@ std::optional<MVTrackDescription> trackOfStream(StreamPlan& plan, const AVStream
         plan.problem = "it has no packets";
     if (plan.problem.empty() && plan.mode == Mode::Pending)
         plan.problem = "its packets are not byte ranges of the file";
+    const bool fromHead = firstPart && plan.mode == Mode::Cache;
+    if (plan.problem.empty() && plan.mode != Mode::Range && !(fromHead ? plan.headTrack : plan.cachedTrack))
+        plan.problem = "its rewritten samples are not there";
     if (!plan.problem.empty())
         return std::nullopt;
     MVTrackDescription track = plan.mode == Mode::Range
         ? buildTrack(plan, st, trackID, kMovieScale, movieStart)
-        : cachedTrack(plan, st, trackID, path);
+        : fromHead ? cachedTrack(*plan.headTrack, plan.headPath, st, trackID, path)
+                   : cachedTrack(*plan.cachedTrack, plan.cachePath, st, trackID, path);
     placeTrack(track, st, ctx);
     return track;
 }
@@ -1121,6 +1294,8 @@ public:
 
     std::optional<Completion> finish(HXError* outError) override
     {
+        if (_beforeReadingTheRest)
+            _beforeReadingTheRest();
         if (auto done = finishFromBlockHeaders())
             return done;
         if (_cancelled) {
@@ -1151,6 +1326,7 @@ public:
         for (const auto& t : tracks)
             _handlers.push_back(t.media.handler.componentSubtype);
     }
+    std::function<void()> _beforeReadingTheRest;
 
 private:
     std::optional<Completion> finishFromBlockHeaders()
@@ -1195,6 +1371,126 @@ private:
     int _fd;
     std::atomic<bool> _cancelled { false };
 };
+
+// Whether the tracks a whole import made are those the first part made: the same IDs, of the same kinds.
+bool sameTracks(const std::vector<MVTrackDescription>& tracks,
+    const std::vector<std::pair<int, uint32_t>>& trackOfPlan, const std::vector<uint32_t>& handlers)
+{
+    bool same = tracks.size() == trackOfPlan.size() && handlers.size() == tracks.size();
+    for (size_t i = 0; same && i < tracks.size(); ++i)
+        same = tracks[i].header.trackID == trackOfPlan[i].second
+            && tracks[i].media.handler.componentSubtype == handlers[i];
+    return same;
+}
+
+// The rest of a long file read packet by packet (MPEG transport and program streams, Ogg): the pass
+// goes on from where the first part ended, its rewritten streams' cache movies are finished and named
+// only once whole, and the tracks are built again whole. Should a stream turn out not to lie in the file
+// after all, the file is imported again whole.
+class PacketContinuation : public MVImportContinuation {
+public:
+    PacketContinuation(AVFormatContext* ctx, Pass pass, std::set<int> forceCache, std::string cacheBase,
+        std::vector<std::pair<int, uint32_t>> trackOfPlan, int64_t movieStart, std::string path, int fd,
+        uint64_t fileSize)
+        : _ctx(ctx)
+        , _pass(std::move(pass))
+        , _forceCache(std::move(forceCache))
+        , _cacheBase(std::move(cacheBase))
+        , _trackOfPlan(std::move(trackOfPlan))
+        , _movieStart(movieStart)
+        , _path(std::move(path))
+        , _fd(fd)
+        , _fileSize(fileSize)
+    {
+    }
+    ~PacketContinuation() override
+    {
+        _pass = {}; // unfinished cache files go before the file they were read from is let go
+        if (_ctx)
+            avformat_close_input(&_ctx);
+        if (_fd >= 0)
+            ::close(_fd);
+    }
+    void cancel() override { _cancelled = true; }
+
+    void noteHandlers(const std::vector<MVTrackDescription>& tracks)
+    {
+        for (const auto& t : tracks)
+            _handlers.push_back(t.media.handler.componentSubtype);
+    }
+    std::function<void()> _beforeReadingTheRest;
+
+    std::optional<Completion> finish(HXError* outError) override
+    {
+        auto fail = [&](const std::string& text) -> std::optional<Completion> {
+            _pass = {}; // nothing half written stays in the cache
+            if (outError)
+                *outError = importError(text);
+            return std::nullopt;
+        };
+        if (_beforeReadingTheRest)
+            _beforeReadingTheRest();
+        readPackets(_pass, _ctx, _forceCache, _cacheBase, _fd, _fileSize, [this] { return bool(_cancelled); });
+        if (_cancelled)
+            return fail("The reading of " + _path + " was cancelled.");
+        // The file must still be the one the first part came from, or its samples would be named after
+        // the wrong file.
+        if (cacheBaseName(_path) != _cacheBase)
+            return fail("The file " + _path + " changed while it was read.");
+        if (_pass.restartWithCache < 0)
+            endPass(_pass, _ctx, _forceCache, _cacheBase, _fd, _fileSize);
+        if (_pass.restartWithCache >= 0)
+            return importWhole(outError);
+        Completion done;
+        for (auto [index, trackID] : _trackOfPlan) {
+            StreamPlan& plan = _pass.plans.at(index);
+            const AVStream* st = _ctx->streams[index];
+            auto track = trackOfStream(plan, st, *_ctx, trackID, _movieStart, _path);
+            if (!track)
+                return fail("The rest of " + streamName(st) + " could not be read: " + plan.problem);
+            if (plan.lease)
+                done.cacheLeases.push_back(plan.lease);
+            done.tracks.push_back(std::move(*track));
+        }
+        return done;
+    }
+
+private:
+    std::optional<Completion> importWhole(HXError* outError)
+    {
+        _pass = {}; // its unfinished cache files first: the whole import writes its own
+        auto again = MVImportMovieFile(_path, outError, MVImportOptions {});
+        if (!again)
+            return std::nullopt;
+        if (!sameTracks(again->file.movie.tracks, _trackOfPlan, _handlers)) {
+            if (outError)
+                *outError = importError("The streams of " + _path + " changed while it was read.");
+            return std::nullopt;
+        }
+        return Completion {
+            std::move(again->file.movie.tracks), std::move(again->cacheLeases), std::move(again->problems)
+        };
+    }
+
+    AVFormatContext* _ctx;
+    Pass _pass;
+    std::set<int> _forceCache;
+    std::string _cacheBase;
+    std::vector<std::pair<int, uint32_t>> _trackOfPlan;
+    std::vector<uint32_t> _handlers;
+    int64_t _movieStart;
+    std::string _path;
+    int _fd;
+    uint64_t _fileSize;
+    std::atomic<bool> _cancelled { false };
+};
+
+// Containers read packet by packet whose long files are opened from their first part.
+bool deferredPacketByPacket(const AVFormatContext* ctx)
+{
+    std::string_view name = ctx->iformat->name;
+    return name == "mpegts" || name == "mpeg" || name == "ogg";
+}
 
 } // namespace
 
@@ -1256,7 +1552,8 @@ std::optional<MVImportResult> MVImportMovieFile(
         if (!probed && !probe())
             return fail(importError("The streams of " + path + " could not be read."));
         movieStart = movieStartMicros(fmt.ctx, [&](unsigned i) { return fmt.ctx->streams[i]->start_time; });
-        runPass(pass, fmt.ctx, forceCache, cacheBase, fd, fileSize, movieStart);
+        runPass(pass, fmt.ctx, forceCache, cacheBase, fd, fileSize, movieStart,
+            options.deferLongFiles && fileSize >= options.deferFromFileSize && deferredPacketByPacket(fmt.ctx));
         if (pass.restartWithCache < 0 || forceCache.count(pass.restartWithCache))
             break;
         forceCache.insert(pass.restartWithCache);
@@ -1270,10 +1567,11 @@ std::optional<MVImportResult> MVImportMovieFile(
     std::vector<std::pair<int, uint32_t>> trackOfPlan; // plan index, track ID
     for (auto& [index, plan] : pass.plans) {
         const AVStream* st = fmt.ctx->streams[index];
+        const bool partial = deferred || pass.deferred;
         std::vector<Packet> firstPackets;
-        if (deferred)
+        if (partial)
             firstPackets = plan.packets; // as read: building the track settles their times
-        auto track = trackOfStream(plan, st, *fmt.ctx, nextID, movieStart, path);
+        auto track = trackOfStream(plan, st, *fmt.ctx, nextID, movieStart, path, pass.deferred);
         if (!track) {
             result.problems.push_back(streamName(st) + ": " + plan.problem);
             continue;
@@ -1281,9 +1579,11 @@ std::optional<MVImportResult> MVImportMovieFile(
         trackOfPlan.emplace_back(index, nextID++);
         if (plan.lease)
             result.cacheLeases.push_back(plan.lease);
+        if (plan.headLease)
+            result.cacheLeases.push_back(plan.headLease);
         movie.tracks.push_back(std::move(*track));
         movie.header.duration = std::max(movie.header.duration, movie.tracks.back().header.duration);
-        if (deferred)
+        if (partial)
             plan.packets = std::move(firstPackets);
     }
     movie.header.nextTrackID = nextID;
@@ -1329,9 +1629,33 @@ std::optional<MVImportResult> MVImportMovieFile(
                 fmt.ctx, std::move(pass.plans), std::move(trackOfPlan), movieStart, path, continuationFD);
         fmt.ctx = nullptr; // the continuation's now
         continuation->noteHandlers(movie.tracks);
+        continuation->_beforeReadingTheRest = options.beforeReadingTheRest;
+        result.continuation = std::move(continuation);
+    } else if (pass.deferred && !movie.tracks.empty()) {
+        // As long as libavformat reckons from the timestamps at the file's start and end.
+        if (fmt.ctx->duration > 0 && fmt.ctx->duration != AV_NOPTS_VALUE)
+            result.statedDuration = double(fmt.ctx->duration) / AV_TIME_BASE;
+        int continuationFD = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+        if (continuationFD < 0)
+            return fail(HXError::posix(errno, path));
+        auto continuation = std::make_shared<PacketContinuation>(fmt.ctx, std::move(pass), std::move(forceCache),
+            cacheBase, std::move(trackOfPlan), movieStart, path, continuationFD, fileSize);
+        fmt.ctx = nullptr; // the continuation's now
+        continuation->noteHandlers(movie.tracks);
+        continuation->_beforeReadingTheRest = options.beforeReadingTheRest;
         result.continuation = std::move(continuation);
     }
     return result;
+}
+
+MVImportOptions& MVMovieImportOptions()
+{
+    static MVImportOptions options = [] {
+        MVImportOptions o;
+        o.deferLongFiles = true;
+        return o;
+    }();
+    return options;
 }
 
 bool MVImportCanReadFile(const std::string& path)

@@ -17,13 +17,14 @@
 #include "platform/mvkit/atoms/movie_file_description.h"
 #include "platform/mvkit/import/subtitle_import.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
-// What an import of a long file leaves for later: the frames past its first clusters. The movie plays
-// from the first clusters while finish() reads the rest.
+// What an import of a long file leaves for later: the frames past its first part (its first clusters, or
+// its first megabytes of packets). The movie plays from the first part while finish() reads the rest.
 class MVImportContinuation {
 public:
     virtual ~MVImportContinuation() = default;
@@ -40,11 +41,18 @@ public:
 };
 
 struct MVImportOptions {
-    // A long Matroska file is opened from its first clusters, with a continuation for the rest.
+    // A long Matroska file is opened from its first clusters, a long MPEG transport or program stream
+    // or Ogg file from its first megabytes of packets, with a continuation for the rest.
     bool deferLongFiles = false;
     // From this file size on (smaller files are read whole at once: it costs less than a second step).
     uint64_t deferFromFileSize = uint64_t(32) << 20;
+    // Called on the continuation's thread before it reads the rest (a test holds the reading there).
+    std::function<void()> beforeReadingTheRest;
 };
+
+// The options the movie opens files with (MVMovie::movieWithFile): long files deferred. Main thread
+// only; a test may lower the deferral size.
+MVImportOptions& MVMovieImportOptions();
 
 struct MVImportResult {
     MVMovieFileDescription file;
@@ -60,7 +68,8 @@ struct MVImportResult {
 
 // Fails with MVStatusUnsupportedImport when libavformat cannot open the file or no stream maps, with the
 // problems joined in the error's description. Reads the whole file once (more when a stream turns out
-// not to lie in the file after all); memory stays bounded by the sample tables.
+// not to lie in the file after all), or only its first part when deferred; memory stays bounded by the
+// sample tables.
 std::optional<MVImportResult> MVImportMovieFile(
     const std::string& path, HXError* outError, MVImportOptions options = {});
 
