@@ -115,6 +115,15 @@ bool MVStreamMuxer::write(AVPacket* packet, std::string* why)
     packet->stream_index = 0;
     av_packet_rescale_ts(
         packet, AVRational { _sourceTimeBaseNum, _sourceTimeBaseDen }, _context->streams[0]->time_base);
+    // Decode times one tick apart in the source may fall on one tick of the movie's coarser time base
+    // (sound counts its samples; a transport stream counts at 90 kHz): the later goes a tick on.
+    if (packet->dts != AV_NOPTS_VALUE) {
+        if (_lastDts != AV_NOPTS_VALUE && packet->dts <= _lastDts)
+            packet->dts = _lastDts + 1;
+        if (packet->pts != AV_NOPTS_VALUE && packet->pts < packet->dts)
+            packet->pts = packet->dts;
+        _lastDts = packet->dts;
+    }
     // The muxer keeps a reference when it has to hold the packet back; av_write_frame does not take
     // ownership, so the caller's reference stays the caller's.
     int status = av_write_frame(_context, packet);

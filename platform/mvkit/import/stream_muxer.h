@@ -45,6 +45,7 @@ private:
     int _sourceTimeBaseDen = 1;
     bool _toMemory = false;
     bool _finished = false;
+    int64_t _lastDts = INT64_MIN; // AV_NOPTS_VALUE: none written yet
     std::vector<uint8_t> _memory;
     size_t _position = 0;
 };

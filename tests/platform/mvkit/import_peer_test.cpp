@@ -285,6 +285,33 @@ TEST(Import, DamagedTransportStreamsKeepWhatCanBeRead)
     }
 }
 
+TEST(Import, ATransportStreamLoopedWithoutReencodingKeepsItsSound)
+{
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP();
+    // Where the piece starts again, sound frames overlap by a fraction of a 90 kHz tick's worth of
+    // samples: times one tick apart in the stream fall on one sample in the movie.
+    TempDir dir;
+    auto piece = (dir / "piece.ts").string(), looped = (dir / "looped.ts").string();
+    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+                  "testsrc=size=64x64:rate=25:duration=2", "-f", "lavfi", "-i",
+                  "sine=sample_rate=48000:duration=2", "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac",
+                  "-b:a", "32k", piece })
+                  .status,
+        0);
+    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-stream_loop", "3", "-i", piece, "-c", "copy",
+                  "-f", "mpegts", looped })
+                  .status,
+        0);
+    HXError error;
+    auto imported = MVImportMovieFile(looped, &error);
+    ASSERT_TRUE(imported) << error.localizedDescription();
+    EXPECT_TRUE(imported->problems.empty()) << imported->problems.front();
+    ASSERT_EQ(imported->file.movie.tracks.size(), 2u);
+    for (const auto& track : imported->file.movie.tracks)
+        EXPECT_NEAR(double(track.header.duration) / imported->file.movie.header.timeScale, 8.0, 0.2);
+}
+
 TEST(Import, FilesAreKnownAsMoviesByTheirContents)
 {
     MOVARA_REQUIRE_FIXTURE(source, MovieFixture::H264AacMkv);
