@@ -58,8 +58,11 @@ void importTransportStream(benchmark::State& state, bool whole)
         HXError error;
         auto imported = MVImportMovieFile(moviePath(), &error, options);
         if (!imported || !imported->problems.empty() || (imported->continuation != nullptr) == whole) {
-            state.SkipWithError(
-                whole ? "the file was not imported whole" : "the file was not opened from its first part");
+            std::string why = !imported    ? error.localizedDescription()
+                : !imported->problems.empty() ? imported->problems.front()
+                : whole                       ? "the file was not imported whole"
+                                              : "the file was not opened from its first part";
+            state.SkipWithError(why.c_str());
             return;
         }
         samples = movara::bench::indexSampleTables(imported->file.movie.tracks);

@@ -831,8 +831,8 @@ void endPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
 // A long file read packet by packet is opened from its first part: at least this many packets of every
 // stream (enough to describe each and to play a while) ...
 constexpr size_t kFirstPartPackets = 64;
-// ... and at least this much of the file (an eighth of a smaller one) ...
-constexpr uint64_t kFirstPartBytes = uint64_t(4) << 20;
+// ... and at least the first megabyte of the file (an eighth of a smaller one) ...
+constexpr uint64_t kFirstPartBytes = uint64_t(1) << 20;
 // ... but no more than this: past it the whole file is read at once.
 constexpr uint64_t kFirstPartLimit = uint64_t(32) << 20;
 
@@ -1492,6 +1492,15 @@ bool deferredPacketByPacket(const AVFormatContext* ctx)
     return name == "mpegts" || name == "mpeg" || name == "ogg";
 }
 
+// MPEG transport and program streams cut every packet into pieces of 184 or about 2000 bytes with headers
+// in between: no stream of theirs lies in the file as its samples, and finding that out packet by packet
+// costs another pass over the file.
+bool neverInPlace(const AVFormatContext* ctx)
+{
+    std::string_view name = ctx->iformat->name;
+    return name == "mpegts" || name == "mpeg";
+}
+
 } // namespace
 
 std::optional<MVImportResult> MVImportMovieFile(
@@ -1552,6 +1561,9 @@ std::optional<MVImportResult> MVImportMovieFile(
         if (!probed && !probe())
             return fail(importError("The streams of " + path + " could not be read."));
         movieStart = movieStartMicros(fmt.ctx, [&](unsigned i) { return fmt.ctx->streams[i]->start_time; });
+        if (neverInPlace(fmt.ctx))
+            for (unsigned i = 0; i < fmt.ctx->nb_streams; ++i)
+                forceCache.insert(int(i));
         runPass(pass, fmt.ctx, forceCache, cacheBase, fd, fileSize, movieStart,
             options.deferLongFiles && fileSize >= options.deferFromFileSize && deferredPacketByPacket(fmt.ctx));
         if (pass.restartWithCache < 0 || forceCache.count(pass.restartWithCache))
