@@ -1294,8 +1294,8 @@ public:
 
     std::optional<Completion> finish(HXError* outError) override
     {
-        if (_beforeReadingTheRest)
-            _beforeReadingTheRest();
+        if (beforeReadingTheRest)
+            beforeReadingTheRest();
         if (auto done = finishFromBlockHeaders())
             return done;
         if (_cancelled) {
@@ -1326,7 +1326,7 @@ public:
         for (const auto& t : tracks)
             _handlers.push_back(t.media.handler.componentSubtype);
     }
-    std::function<void()> _beforeReadingTheRest;
+    std::function<void()> beforeReadingTheRest; // MVImportOptions::beforeReadingTheRest
 
 private:
     std::optional<Completion> finishFromBlockHeaders()
@@ -1418,7 +1418,7 @@ public:
         for (const auto& t : tracks)
             _handlers.push_back(t.media.handler.componentSubtype);
     }
-    std::function<void()> _beforeReadingTheRest;
+    std::function<void()> beforeReadingTheRest; // MVImportOptions::beforeReadingTheRest
 
     std::optional<Completion> finish(HXError* outError) override
     {
@@ -1428,8 +1428,8 @@ public:
                 *outError = importError(text);
             return std::nullopt;
         };
-        if (_beforeReadingTheRest)
-            _beforeReadingTheRest();
+        if (beforeReadingTheRest)
+            beforeReadingTheRest();
         readPackets(_pass, _ctx, _forceCache, _cacheBase, _fd, _fileSize, [this] { return bool(_cancelled); });
         if (_cancelled)
             return fail("The reading of " + _path + " was cancelled.");
@@ -1641,7 +1641,7 @@ std::optional<MVImportResult> MVImportMovieFile(
                 fmt.ctx, std::move(pass.plans), std::move(trackOfPlan), movieStart, path, continuationFD);
         fmt.ctx = nullptr; // the continuation's now
         continuation->noteHandlers(movie.tracks);
-        continuation->_beforeReadingTheRest = options.beforeReadingTheRest;
+        continuation->beforeReadingTheRest = options.beforeReadingTheRest;
         result.continuation = std::move(continuation);
     } else if (pass.deferred && !movie.tracks.empty()) {
         // As long as libavformat reckons from the timestamps at the file's start and end.
@@ -1654,7 +1654,7 @@ std::optional<MVImportResult> MVImportMovieFile(
             cacheBase, std::move(trackOfPlan), movieStart, path, continuationFD, fileSize);
         fmt.ctx = nullptr; // the continuation's now
         continuation->noteHandlers(movie.tracks);
-        continuation->_beforeReadingTheRest = options.beforeReadingTheRest;
+        continuation->beforeReadingTheRest = options.beforeReadingTheRest;
         result.continuation = std::move(continuation);
     }
     return result;
