@@ -38,7 +38,8 @@ const std::string& moviePath()
 const std::filesystem::path& cacheHome()
 {
     static std::filesystem::path home = [] {
-        auto dir = std::filesystem::temp_directory_path() / ("movara-bench-cache-" + std::to_string(::getpid()));
+        auto dir
+            = std::filesystem::temp_directory_path() / ("movara-bench-cache-" + std::to_string(::getpid()));
         ::setenv("XDG_CACHE_HOME", dir.c_str(), 1);
         return dir;
     }();

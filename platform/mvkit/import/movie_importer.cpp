@@ -855,7 +855,8 @@ bool firstPartIsEnough(const Pass& pass)
     for (const auto& [index, plan] : pass.plans) {
         if (!plan.problem.empty() || plan.mode == Mode::Reused)
             continue;
-        if (plan.mode == Mode::Pending || plan.taken < kFirstPartPackets || (plan.mode == Mode::Cache && !plan.head))
+        if (plan.mode == Mode::Pending || plan.taken < kFirstPartPackets
+            || (plan.mode == Mode::Cache && !plan.head))
             return false;
         any = true;
     }
@@ -1430,7 +1431,8 @@ public:
         };
         if (beforeReadingTheRest)
             beforeReadingTheRest();
-        readPackets(_pass, _ctx, _forceCache, _cacheBase, _fd, _fileSize, [this] { return bool(_cancelled); });
+        readPackets(
+            _pass, _ctx, _forceCache, _cacheBase, _fd, _fileSize, [this] { return bool(_cancelled); });
         if (_cancelled)
             return fail("The reading of " + _path + " was cancelled.");
         // The file must still be the one the first part came from, or its samples would be named after
@@ -1564,8 +1566,9 @@ std::optional<MVImportResult> MVImportMovieFile(
         if (neverInPlace(fmt.ctx))
             for (unsigned i = 0; i < fmt.ctx->nb_streams; ++i)
                 forceCache.insert(int(i));
-        runPass(pass, fmt.ctx, forceCache, cacheBase, fd, fileSize, movieStart,
-            options.deferLongFiles && fileSize >= options.deferFromFileSize && deferredPacketByPacket(fmt.ctx));
+        const bool deferring = options.deferLongFiles && fileSize >= options.deferFromFileSize
+            && deferredPacketByPacket(fmt.ctx);
+        runPass(pass, fmt.ctx, forceCache, cacheBase, fd, fileSize, movieStart, deferring);
         if (pass.restartWithCache < 0 || forceCache.count(pass.restartWithCache))
             break;
         forceCache.insert(pass.restartWithCache);
@@ -1650,8 +1653,9 @@ std::optional<MVImportResult> MVImportMovieFile(
         int continuationFD = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
         if (continuationFD < 0)
             return fail(HXError::posix(errno, path));
-        auto continuation = std::make_shared<PacketContinuation>(fmt.ctx, std::move(pass), std::move(forceCache),
-            cacheBase, std::move(trackOfPlan), movieStart, path, continuationFD, fileSize);
+        auto continuation = std::make_shared<PacketContinuation>(fmt.ctx, std::move(pass),
+            std::move(forceCache), cacheBase, std::move(trackOfPlan), movieStart, path, continuationFD,
+            fileSize);
         fmt.ctx = nullptr; // the continuation's now
         continuation->noteHandlers(movie.tracks);
         continuation->beforeReadingTheRest = options.beforeReadingTheRest;

@@ -293,16 +293,13 @@ TEST(Import, ATransportStreamLoopedWithoutReencodingKeepsItsSound)
     // samples: times one tick apart in the stream fall on one sample in the movie.
     TempDir dir;
     auto piece = (dir / "piece.ts").string(), looped = (dir / "looped.ts").string();
-    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
-                  "testsrc=size=64x64:rate=25:duration=2", "-f", "lavfi", "-i",
-                  "sine=sample_rate=48000:duration=2", "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac",
-                  "-b:a", "32k", piece })
-                  .status,
-        0);
-    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-stream_loop", "3", "-i", piece, "-c", "copy",
-                  "-f", "mpegts", looped })
-                  .status,
-        0);
+    const std::vector<std::string> makePiece = { "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+        "testsrc=size=64x64:rate=25:duration=2", "-f", "lavfi", "-i", "sine=sample_rate=48000:duration=2",
+        "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", "-b:a", "32k", piece };
+    const std::vector<std::string> loop = { "ffmpeg", "-nostdin", "-v", "error", "-stream_loop", "3", "-i",
+        piece, "-c", "copy", "-f", "mpegts", looped };
+    ASSERT_EQ(runCommand(makePiece).status, 0);
+    ASSERT_EQ(runCommand(loop).status, 0);
     HXError error;
     auto imported = MVImportMovieFile(looped, &error);
     ASSERT_TRUE(imported) << error.localizedDescription();
