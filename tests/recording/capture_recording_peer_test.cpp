@@ -52,13 +52,18 @@ protected:
 
     void TearDown() override
     {
+        closeDocuments();
+        RecordingTest::TearDown();
+    }
+
+    void closeDocuments()
+    {
         for (auto& doc : HXDocumentController::sharedDocumentController()->documents())
             keep.push_back(doc);
         for (auto& doc : keep)
             if (!doc->isClosed())
                 doc->close();
         keep.clear();
-        RecordingTest::TearDown();
     }
 
     std::shared_ptr<MVPKitCaptureWindowController> open(int32_t templateType)
@@ -148,12 +153,7 @@ TEST_F(CaptureRecordingPeerTest, ASoundDeviceThatOpensLateIsStillRecorded)
     std::string file = controller->outputFile();
     controller->stopRecording();
     EXPECT_TRUE(runUntil([&] { return recording->isClosed(); }, 20));
-    for (auto& doc : HXDocumentController::sharedDocumentController()->documents())
-        keep.push_back(doc);
-    for (auto& doc : keep)
-        if (!doc->isClosed())
-            doc->close();
-    keep.clear();
+    closeDocuments(); // the sound device's reader ends, so the feeder does too
     feeder.join();
 
     Probe p = probe(file);
