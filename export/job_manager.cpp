@@ -36,7 +36,8 @@ std::string temporaryOutput(const Job& job)
 std::string attachment(const Job& job)
 {
     auto found = job.params().find("MVPublishAttachment");
-    return found != job.params().end() && found->second.isString() ? found->second.stringValue() : std::string();
+    return found != job.params().end() && found->second.isString() ? found->second.stringValue()
+                                                                   : std::string();
 }
 
 // Removes a job's temporary output with the share folder made for it, and what the worker left beside it

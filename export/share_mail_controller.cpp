@@ -276,7 +276,8 @@ HXPropertyList::Dictionary ShareMailController::parameters()
     std::string attachments = MVPMailAttachments::makeFolder(&why);
     if (attachments.empty())
         return HXPropertyList::Dictionary {
-            { "ErrorTitle", localized("mvpShareMailNoAttachmentFolder", "The movie cannot be shared by mail") },
+            { "ErrorTitle",
+                localized("mvpShareMailNoAttachmentFolder", "The movie cannot be shared by mail") },
             { "ErrorMessage",
                 HXString::format(localized("mvpShareMailNoAttachmentFolderMessage",
                                      "A folder for the attachment cannot be made in the cache folder: %@."),

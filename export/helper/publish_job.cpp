@@ -40,6 +40,58 @@ HelperJobResult finish(HelperConnection& player, int status, const std::string& 
     return HelperJobResult::Complete;
 }
 
+// Copies `source` into a new file at `destination`, watching the player for a cancel between chunks (a
+// large movie takes a while). False with the reason in `why`; the caller removes what was written.
+bool copyFile(
+    HelperConnection& player, const std::string& source, const std::string& destination, std::string* why)
+{
+    auto failed = [&](int error, const std::string& path) {
+        if (why)
+            *why = path + ": " + std::strerror(error);
+        return false;
+    };
+    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return failed(errno, source);
+    int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (out < 0) {
+        int error = errno;
+        ::close(in);
+        return failed(error, destination);
+    }
+    std::vector<char> buffer(1 << 20);
+    int error = 0;
+    const std::string* failedPath = &destination;
+    while (!error) {
+        ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n < 0) {
+                error = errno;
+                failedPath = &source;
+            }
+            break;
+        }
+        for (ssize_t done = 0; done < n && !error;) {
+            ssize_t w = ::write(out, buffer.data() + done, size_t(n - done));
+            if (w > 0)
+                done += w;
+            else if (w == 0 || errno != EINTR)
+                error = w == 0 ? EIO : errno;
+        }
+        player.poll();
+        if (!error && player.shouldStop())
+            error = ECANCELED;
+    }
+    ::close(in);
+    if (!error && ::fsync(out) != 0)
+        error = errno;
+    if (::close(out) != 0 && !error)
+        error = errno;
+    return error ? failed(error, *failedPath) : true;
+}
+
 HelperJobResult publishScript(HelperConnection& player, const HXPropertyList::Dictionary& params)
 {
     auto script = params.find("PublishZantrelScriptScript");
@@ -173,72 +225,17 @@ bool HelperHandOnCopy(
     auto slash = destination.rfind('/');
     const std::string partial = destination.substr(0, slash + 1) + "." + destination.substr(slash + 1)
         + ".partial-" + std::to_string(::getpid());
-    auto failed = [&](int error, const std::string& path) {
-        if (why)
-            *why = path + ": " + std::strerror(error);
-        ::unlink(partial.c_str());
-        return false;
-    };
     ::unlink(partial.c_str());
     // The same file under a second name where the file system allows it; a copy otherwise.
-    if (::link(source.c_str(), partial.c_str()) != 0) {
-        int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-        if (in < 0)
-            return failed(errno, source);
-        int out = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
-        if (out < 0) {
-            int error = errno;
-            ::close(in);
-            return failed(error, destination);
-        }
-        std::vector<char> buffer(1 << 20);
-        int error = 0;
-        std::string failedPath;
-        for (;;) {
-            ssize_t n = ::read(in, buffer.data(), buffer.size());
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                error = errno;
-                failedPath = source;
-                break;
-            }
-            if (n == 0)
-                break;
-            for (ssize_t done = 0; done < n && !error;) {
-                ssize_t w = ::write(out, buffer.data() + done, size_t(n - done));
-                if (w < 0 && errno != EINTR) {
-                    error = errno;
-                    failedPath = destination;
-                } else if (w > 0) {
-                    done += w;
-                }
-            }
-            if (error)
-                break;
-            // A large movie takes a while: a cancel is seen between chunks.
-            player.poll();
-            if (player.shouldStop()) {
-                error = ECANCELED;
-                failedPath = destination;
-                break;
-            }
-        }
-        ::close(in);
-        if (!error && ::fsync(out) != 0) {
-            error = errno;
-            failedPath = destination;
-        }
-        if (::close(out) != 0 && !error) {
-            error = errno;
-            failedPath = destination;
-        }
-        if (error)
-            return failed(error, failedPath);
+    bool made = ::link(source.c_str(), partial.c_str()) == 0 || copyFile(player, source, partial, why);
+    if (made && ::rename(partial.c_str(), destination.c_str()) != 0) {
+        if (why)
+            *why = destination + ": " + std::strerror(errno);
+        made = false;
     }
-    if (::rename(partial.c_str(), destination.c_str()) != 0)
-        return failed(errno, destination);
-    return true;
+    if (!made)
+        ::unlink(partial.c_str());
+    return made;
 }
 
 HelperJobResult performPublishStep(HelperConnection& player, const HXPropertyList::Dictionary& params)

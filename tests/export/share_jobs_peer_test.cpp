@@ -202,7 +202,8 @@ TEST_F(ShareJobsPeer, MailJobsLeaveNothingInTheTemporaryFolder)
     // A temporary folder on another file system than the cache folder, where there is one: the attachment
     // is then a copy, not a second link to the written movie.
     std::unique_ptr<TempDir> elsewhere;
-    struct stat shm { }, here { };
+    struct stat shm = {};
+    struct stat here = {};
     if (::stat("/dev/shm", &shm) == 0 && ::stat(temp.path().c_str(), &here) == 0 && shm.st_dev != here.st_dev
         && ::access("/dev/shm", W_OK) == 0) {
         EnvironmentGuard tmp;
