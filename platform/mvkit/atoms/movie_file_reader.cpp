@@ -112,7 +112,8 @@ MVFileTypeHeader parseFileType(std::span<const uint8_t> payload)
 
 // The start shared by the movie and media headers: version and flags, then creation and modification
 // times, time scale and duration, 64-bit in version 1 and 32-bit in version 0.
-template<class Header> void readVersionedTimes(MVByteReader& r, Header& h)
+template<class Header>
+void readVersionedTimes(MVByteReader& r, Header& h)
 {
     readVersionFlags(r, h.version, h.flags);
     if (h.version == 1) {
