@@ -18,13 +18,20 @@ namespace {
 // libavformat reads through a buffer of this size.
 constexpr int kBufferSize = 64 << 10;
 
+// What bytes in memory name is not theirs to open.
+int refuseToOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)
+{
+    return AVERROR(EPERM);
+}
+
 } // namespace
 
 MVImportReader::MVImportReader(
-    std::shared_ptr<const MVByteSource> bytes, std::string name, std::string cacheKey)
+    std::shared_ptr<const MVByteSource> bytes, std::string name, std::string cacheKey, bool inMemory)
     : _bytes(std::move(bytes))
     , _name(std::move(name))
     , _cacheKey(std::move(cacheKey))
+    , _inMemory(inMemory)
 {
 }
 
@@ -44,7 +51,7 @@ std::shared_ptr<const MVImportReader> MVImportReader::openFile(const std::string
     char key[96];
     std::snprintf(key, sizeof key, "%016zx-%lld-%lld.%09ld", std::hash<std::string> {}(absolute),
         (long long)info.st_size, (long long)info.st_mtim.tv_sec, (long)info.st_mtim.tv_nsec);
-    return std::make_shared<MVImportReader>(std::move(bytes), path, key);
+    return std::make_shared<MVImportReader>(std::move(bytes), path, key, false);
 }
 
 std::shared_ptr<const MVImportReader> MVImportReader::fromMemory(
@@ -53,7 +60,7 @@ std::shared_ptr<const MVImportReader> MVImportReader::fromMemory(
     std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     char key[64];
     std::snprintf(key, sizeof key, "%016zx-%zu-memory", std::hash<std::string_view> {}(view), bytes.size());
-    return std::make_shared<MVImportReader>(MVByteSource::fromMemory(bytes), std::move(name), key);
+    return std::make_shared<MVImportReader>(MVByteSource::fromMemory(bytes), std::move(name), key, true);
 }
 
 std::unique_ptr<MVImportFormat> MVImportFormat::open(std::shared_ptr<const MVImportReader> reader)
@@ -72,6 +79,8 @@ std::unique_ptr<MVImportFormat> MVImportFormat::open(std::shared_ptr<const MVImp
     if (!format->_context)
         return nullptr;
     format->_context->pb = format->_io;
+    if (format->_cursor.reader->inMemory())
+        format->_context->io_open = refuseToOpen;
     // The name leads libavformat's guess by extension, as a file's path would. On failure it frees the
     // context (not the I/O context, which is ours).
     if (avformat_open_input(&format->_context, format->_cursor.reader->name().c_str(), nullptr, nullptr) < 0)

@@ -18,7 +18,8 @@ public:
     static std::shared_ptr<const MVImportReader> openFile(const std::string& path, HXError* outError);
     // `bytes`, not copied: they must outlive the reader and every import result made from it (a
     // continuation reads them later). `name` stands for a path: in messages, for the guess by extension,
-    // and in the tracks' self references, which resolve to nothing real.
+    // and in the tracks' self references, which resolve to nothing real. Bytes in memory stand alone:
+    // nothing they name (a playlist's segments, another file) is opened.
     static std::shared_ptr<const MVImportReader> fromMemory(std::span<const uint8_t> bytes, std::string name);
 
     const MVByteSource& bytes() const { return *_bytes; }
@@ -30,16 +31,19 @@ public:
     // Names the movies the samples of these bytes are rewritten into in the import cache, so that a
     // second import of the same file (path, size and modification time) or the same bytes finds them.
     const std::string& cacheKey() const { return _cacheKey; }
+    bool inMemory() const { return _inMemory; }
 
     // The bytes as a source of their own, for readers that keep them longer than this reader.
     std::shared_ptr<const MVByteSource> source() const { return _bytes; }
 
-    MVImportReader(std::shared_ptr<const MVByteSource> bytes, std::string name, std::string cacheKey);
+    MVImportReader(
+        std::shared_ptr<const MVByteSource> bytes, std::string name, std::string cacheKey, bool inMemory);
 
 private:
     std::shared_ptr<const MVByteSource> _bytes;
     std::string _name;
     std::string _cacheKey;
+    bool _inMemory = false;
 };
 
 // libavformat opened over a reader's bytes: a format context whose I/O context reads them from a

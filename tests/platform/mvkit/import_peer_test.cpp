@@ -354,6 +354,24 @@ TEST(Import, BytesInMemoryThatAreNoMovieAreRefused)
     }
 }
 
+TEST(Import, BytesInMemoryOpenNothingTheyName)
+{
+    // A playlist naming a segment on disk: from its file the segment is read; from memory it is not.
+    MOVARA_REQUIRE_FIXTURE(segment, MovieFixture::MpegTs);
+    TempDir dir;
+    const std::string playlist = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:10\n#EXTINF:3.0,\n"
+        + segment.string() + "\n#EXT-X-ENDLIST\n";
+    movara::test::writeFile(dir / "list.m3u8", playlist);
+    HXError error;
+    auto fromFile = MVImportMovieFile((dir / "list.m3u8").string(), &error);
+    ASSERT_TRUE(fromFile) << error.localizedDescription();
+    EXPECT_FALSE(fromFile->file.movie.tracks.empty());
+    auto reader = MVImportReader::fromMemory(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(playlist.data()), playlist.size()), "list.m3u8");
+    EXPECT_FALSE(MVImportMovie(reader, &error));
+    EXPECT_EQ(error.code(), MVStatusUnsupportedImport);
+}
+
 TEST(Import, NotAMediaFile)
 {
     TempDir dir;
