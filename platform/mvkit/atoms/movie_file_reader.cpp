@@ -959,14 +959,13 @@ bool claimsFitTheirFiles(const MVTrackDescription& track, const MVSampleTableInd
     };
     // The chunks whose file is known and which start inside it, each place counted once.
     struct Start {
-        uint64_t holder;
+        uint32_t file; // the data reference's index
+        uint64_t fileSize;
         uint64_t offset;
         uint32_t chunk;
-        bool operator<(const Start& o) const
-        {
-            return std::tie(holder, offset) < std::tie(o.holder, o.offset);
-        }
+        bool operator<(const Start& o) const { return std::tie(file, offset) < std::tie(o.file, o.offset); }
     };
+    const auto& descriptions = track.media.information.sampleTable.sampleDescriptions;
     std::vector<Start> starts;
     for (uint32_t c = 0; c < index.chunkCount(); ++c) {
         auto chunk = index.chunk(c);
@@ -974,15 +973,16 @@ bool claimsFitTheirFiles(const MVTrackDescription& track, const MVSampleTableInd
             continue;
         auto size = holder(chunk->sampleDescriptionIndex);
         if (size && chunk->offset < *size)
-            starts.push_back({ *size, chunk->offset, c });
+            starts.push_back({ descriptions[chunk->sampleDescriptionIndex - 1].dataReferenceIndex, *size,
+                chunk->offset, c });
     }
     std::sort(starts.begin(), starts.end());
-    std::map<uint64_t, uint64_t> claimed; // bytes claimed inside each file, by its size
+    std::map<uint32_t, uint64_t> claimed; // bytes claimed inside each file
     for (size_t k = 0; k < starts.size(); ++k) {
-        if (k > 0 && starts[k].holder == starts[k - 1].holder && starts[k].offset == starts[k - 1].offset)
+        if (k > 0 && starts[k].file == starts[k - 1].file && starts[k].offset == starts[k - 1].offset)
             continue;
         auto chunk = index.chunk(starts[k].chunk);
-        const uint64_t size = starts[k].holder;
+        const uint64_t size = starts[k].fileSize;
         uint64_t at = chunk->offset;
         for (uint32_t s = 0; s < chunk->sampleCount && at < size; ++s) {
             uint64_t bytes = index.sampleSize(chunk->firstSample + s);
@@ -996,7 +996,7 @@ bool claimsFitTheirFiles(const MVTrackDescription& track, const MVSampleTableInd
                 return false;
             }
             at += bytes;
-            uint64_t& total = claimed[size];
+            uint64_t& total = claimed[starts[k].file];
             total += bytes;
             if (total / kMaximumClaimOverFile > size) {
                 if (outError)
