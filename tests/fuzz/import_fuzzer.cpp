@@ -1,13 +1,12 @@
-// Feeds arbitrary bytes to the import of other containers through libavformat. The bytes live in an
-// in-memory file (memfd) that the importer opens by its /proc path like any file, so libavformat's I/O,
-// its demuxers and probing, and our reading of packets as byte ranges of the source all see them. The
-// import's cache movies go to a private folder emptied after each input.
+// Feeds arbitrary bytes to the import of other containers through libavformat. The import reads them
+// from memory as it reads a file: libavformat through the import's own I/O context, and our reading of
+// packets as byte ranges of the source from the same bytes. The import's cache movies go to a private
+// folder emptied after each input.
 #include "platform/mvkit/import/movie_importer.h"
 
 #include <cstdlib>
 #include <filesystem>
 #include <string>
-#include <sys/mman.h>
 #include <unistd.h>
 
 extern "C" {
@@ -39,24 +38,14 @@ std::filesystem::path cacheFolder()
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     auto cache = cacheFolder();
-    int fd = ::memfd_create("movie", MFD_CLOEXEC);
-    if (fd < 0)
-        return 0;
-    size_t written = 0;
-    while (written < size) {
-        ssize_t n = ::write(fd, data + written, size - written);
-        if (n <= 0)
-            break;
-        written += size_t(n);
-    }
-    std::string path = "/proc/self/fd/" + std::to_string(fd);
-    (void)MVImportCanReadFile(path);
+    // No extension: libavformat tells the container by its contents alone.
+    auto reader = MVImportReader::fromMemory(std::span<const uint8_t>(data, size), "input");
+    (void)MVImportCanRead(*reader);
     HXError error;
-    auto result = MVImportMovieFile(path, &error);
+    auto result = MVImportMovie(reader, &error);
     if (result)
         for (const auto& track : result->file.movie.tracks)
             (void)track.media.information.sampleTable.sampleSizes.size();
-    ::close(fd);
     std::error_code ec;
     std::filesystem::remove_all(cache / "movara-player", ec);
     return 0;

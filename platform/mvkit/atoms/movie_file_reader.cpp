@@ -1,9 +1,14 @@
 #include "platform/mvkit/atoms/movie_file_reader.h"
 
+#include "platform/mvkit/atoms/alias_record.h"
 #include "platform/mvkit/atoms/movie_fragments.h"
 #include "platform/mvkit/atoms/sample_table.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <map>
+#include <tuple>
 
 namespace {
 
@@ -905,12 +910,116 @@ bool samplesInThisFile(const MVTrackDescription& track)
         [](const MVDataReferenceEntry& e) { return e.flags & MVDataReferenceSelfReferenceFlag; });
 }
 
+// How many times over the samples of a track may claim the bytes of the file that holds them before
+// the table is taken for impossible. Counted once per chunk, only the samples that start inside the file
+// count, so a file cut short claims a little more than it holds, never this.
+constexpr uint64_t kMaximumClaimOverFile = 16;
+
+// The size of the file that holds the samples of sample description `description` (1-based) of
+// `track`: this file unless it is still growing, another file when its data reference names one that
+// exists. Nothing when it cannot be told.
+std::optional<uint64_t> holderSize(const MVTrackDescription& track, uint32_t description,
+    const MVMovieFileDescription& file, const MVMovieFileReadOptions& options)
+{
+    const auto& descriptions = track.media.information.sampleTable.sampleDescriptions;
+    const auto& entries = track.media.information.dataInformation.entries;
+    if (description == 0 || description > descriptions.size())
+        return std::nullopt;
+    uint16_t reference = descriptions[description - 1].dataReferenceIndex;
+    if (reference == 0 || reference > entries.size())
+        return std::nullopt;
+    const auto& entry = entries[reference - 1];
+    if (entry.flags & MVDataReferenceSelfReferenceFlag) {
+        if (options.fileMayGrow)
+            return std::nullopt;
+        return file.fileSize;
+    }
+    if (options.moviePath.empty())
+        return std::nullopt;
+    auto path = MVResolveDataReference(entry, options.moviePath);
+    struct stat info { };
+    if (!path || ::stat(path->c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return uint64_t(info.st_size);
+}
+
+// Refuses a track whose samples cannot be where its table puts them: a sample that starts inside the
+// file holding it and claims more bytes than that whole file, or samples claiming that file's bytes many
+// times over. A file cut short (its samples past the end, each of a believable size) passes.
+bool claimsFitTheirFiles(const MVTrackDescription& track, const MVSampleTableIndex& index,
+    const MVMovieFileDescription& file, const MVMovieFileReadOptions& options, HXError* outError)
+{
+    std::string name = "track " + std::to_string(track.header.trackID);
+    std::map<uint32_t, std::optional<uint64_t>> holders; // of each description
+    auto holder = [&](uint32_t description) {
+        auto found = holders.find(description);
+        if (found == holders.end())
+            found = holders.emplace(description, holderSize(track, description, file, options)).first;
+        return found->second;
+    };
+    // The chunks whose file is known and which start inside it, each place counted once.
+    struct Start {
+        uint32_t file; // the data reference's index
+        uint64_t fileSize;
+        uint64_t offset;
+        uint32_t chunk;
+        bool operator<(const Start& o) const { return std::tie(file, offset) < std::tie(o.file, o.offset); }
+    };
+    const auto& descriptions = track.media.information.sampleTable.sampleDescriptions;
+    std::vector<Start> starts;
+    for (uint32_t c = 0; c < index.chunkCount(); ++c) {
+        auto chunk = index.chunk(c);
+        if (!chunk || chunk->sampleCount == 0)
+            continue;
+        auto size = holder(chunk->sampleDescriptionIndex);
+        if (size && chunk->offset < *size)
+            starts.push_back({ descriptions[chunk->sampleDescriptionIndex - 1].dataReferenceIndex, *size,
+                chunk->offset, c });
+    }
+    std::sort(starts.begin(), starts.end());
+    std::map<uint32_t, uint64_t> claimed; // bytes claimed inside each file
+    for (size_t k = 0; k < starts.size(); ++k) {
+        if (k > 0 && starts[k].file == starts[k - 1].file && starts[k].offset == starts[k - 1].offset)
+            continue;
+        auto chunk = index.chunk(starts[k].chunk);
+        const uint64_t size = starts[k].fileSize;
+        uint64_t at = chunk->offset;
+        for (uint32_t s = 0; s < chunk->sampleCount && at < size; ++s) {
+            uint64_t bytes = index.sampleSize(chunk->firstSample + s);
+            if (bytes > size) {
+                if (outError)
+                    *outError = MVMovieFileError(MVStatusBadMovieFile,
+                        "The movie file is damaged: sample " + std::to_string(chunk->firstSample + s + 1)
+                            + " of " + name + " claims " + std::to_string(bytes)
+                            + " bytes, more than the whole file that holds it (" + std::to_string(size)
+                            + " bytes).");
+                return false;
+            }
+            at += bytes;
+            uint64_t& total = claimed[starts[k].file];
+            total += bytes;
+            if (total / kMaximumClaimOverFile > size) {
+                if (outError)
+                    *outError = MVMovieFileError(MVStatusBadMovieFile,
+                        "The movie file is damaged: the samples of " + name + " claim more than "
+                            + std::to_string(total) + " bytes of a file of " + std::to_string(size)
+                            + " bytes.");
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 // Holds every track's samples to what the file can back: no sample larger than a sample may be, no
-// more samples than a track may have (refused: such a table is damaged or hostile), and, unless the
+// more samples than a track may have, no sample larger than the file that holds it nor a table
+// claiming that file many times over (refused: such a table is damaged or hostile), and, unless the
 // file is still growing, samples of this file that lie past its end cut off with a warning, as a
 // download that stopped short leaves them.
-bool boundSamplesByFile(MVMovieFileDescription& file, bool fileMayGrow, HXError* outError)
+bool boundSamplesByFile(
+    MVMovieFileDescription& file, const MVMovieFileReadOptions& options, HXError* outError)
 {
+    const bool fileMayGrow = options.fileMayGrow;
     auto refuse = [outError](MVMovieFileStatus status, const std::string& text) {
         if (outError)
             *outError = MVMovieFileError(status, text);
@@ -929,6 +1038,8 @@ bool boundSamplesByFile(MVMovieFileDescription& file, bool fileMayGrow, HXError*
                 return refuse(MVStatusBadMovieFile,
                     "The movie is damaged: sample " + std::to_string(s + 1) + " of " + name + " claims "
                         + std::to_string(index.sampleSize(s)) + " bytes, more than a sample can hold.");
+        if (!claimsFitTheirFiles(track, index, file, options, outError))
+            return false;
         if (fileMayGrow || !samplesInThisFile(track))
             continue;
         uint64_t size = file.fileSize;
@@ -1093,7 +1204,7 @@ std::optional<MVMovieFileDescription> MVReadMovieFile(
                 MVStatusBadMovieFile, std::string("The movie header is damaged: ") + e.what());
         return std::nullopt;
     }
-    if (!boundSamplesByFile(file, options.fileMayGrow, outError))
+    if (!boundSamplesByFile(file, options, outError))
         return std::nullopt;
     MVAddMovieFragments(src, file, fragments);
     return file;
@@ -1105,5 +1216,9 @@ std::optional<MVMovieFileDescription> MVReadMovieFile(
     auto src = MVByteSource::openFile(path, outError);
     if (!src)
         return std::nullopt;
-    return MVReadMovieFile(*src, outError, options);
+    if (!options.moviePath.empty())
+        return MVReadMovieFile(*src, outError, options);
+    MVMovieFileReadOptions withPath = options;
+    withPath.moviePath = path;
+    return MVReadMovieFile(*src, outError, withPath);
 }

@@ -22,13 +22,19 @@ struct MVMovieFileReadOptions {
     // The file is still being written (a download in progress): samples past its present end are
     // expected and kept.
     bool fileMayGrow = false;
+    // The path of the movie file, which resolves data references to other files so that their samples
+    // are held against those files' sizes; set by the reading of a path.
+    std::string moviePath;
 };
 
 // Reads the movie file at `path`. Fails (MVStatusNotAMovieFile) when the file has no usable 'moov', or
 // with the POSIX error when it cannot be read. Movie fragments ('moof') after the header become part of
 // the tracks' sample tables (see movie_fragments.h). A table claiming a sample larger than
 // MVMaximumSampleSize is refused (MVStatusBadMovieFile), one with more than MVMaximumSampleCount samples
-// too (MVStatusFileTooLarge).
+// too (MVStatusFileTooLarge). So is (MVStatusBadMovieFile) a table whose samples cannot lie in the file
+// that holds them (this file, or another that a data reference names and that exists): a sample
+// starting inside that file and larger than all of it, or samples claiming its bytes many times over.
+// Samples past the end of this file (a file cut short) are left out with a warning instead.
 std::optional<MVMovieFileDescription> MVReadMovieFile(
     const std::string& path, HXError* outError, const MVMovieFileReadOptions& options = {});
 std::optional<MVMovieFileDescription> MVReadMovieFile(

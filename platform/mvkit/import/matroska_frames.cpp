@@ -1,6 +1,6 @@
 #include "platform/mvkit/import/matroska_frames.h"
 
-#include <unistd.h>
+#include "platform/mvkit/atoms/atom_reader.h"
 
 #include <algorithm>
 #include <cmath>
@@ -38,9 +38,9 @@ constexpr uint64_t kUnknownSize = UINT64_MAX;
 // reading goes on.
 class Window {
 public:
-    Window(int fd, uint64_t fileSize)
-        : _fd(fd)
-        , _fileSize(fileSize)
+    explicit Window(std::shared_ptr<const MVByteSource> source)
+        : _source(std::move(source))
+        , _fileSize(_source->size())
     {
     }
     uint64_t fileSize() const { return _fileSize; }
@@ -57,7 +57,7 @@ public:
                 _capacity = want;
             }
             _length = 0;
-            if (::pread(_fd, _buffer.get(), want, off_t(position)) != ssize_t(want))
+            if (!_source->read(position, _buffer.get(), want))
                 return nullptr;
             _start = position;
             _length = want;
@@ -69,7 +69,7 @@ public:
 private:
     static constexpr size_t kFirst = size_t(64) << 10;
     static constexpr size_t kLargest = size_t(4) << 20;
-    int _fd;
+    std::shared_ptr<const MVByteSource> _source;
     uint64_t _fileSize;
     uint64_t _start = 0;
     size_t _length = 0;
@@ -286,8 +286,8 @@ double readFloat(Window& w, const Element& e)
 } // namespace
 
 struct MVMatroskaScanner::State {
-    State(int fd, uint64_t fileSize)
-        : window(fd, fileSize)
+    explicit State(std::shared_ptr<const MVByteSource> source)
+        : window(std::move(source))
     {
     }
     Window window;
@@ -303,10 +303,13 @@ struct MVMatroskaScanner::State {
 MVMatroskaScanner::MVMatroskaScanner() = default;
 MVMatroskaScanner::~MVMatroskaScanner() = default;
 
-std::unique_ptr<MVMatroskaScanner> MVMatroskaScanner::open(int fd, uint64_t fileSize)
+std::unique_ptr<MVMatroskaScanner> MVMatroskaScanner::open(std::shared_ptr<const MVByteSource> source)
 {
+    if (!source)
+        return nullptr;
     std::unique_ptr<MVMatroskaScanner> scanner(new MVMatroskaScanner);
-    scanner->_state = std::make_unique<State>(fd, fileSize);
+    const uint64_t fileSize = source->size();
+    scanner->_state = std::make_unique<State>(std::move(source));
     State& s = *scanner->_state;
     Window& w = s.window;
     auto header = readElement(w, 0);
@@ -416,9 +419,9 @@ MVMatroskaScanner::Step MVMatroskaScanner::readClusters(uint64_t until, Frames& 
     return s.at >= s.segmentEnd ? Step::Done : Step::More;
 }
 
-std::optional<MVMatroskaFrames> MVReadMatroskaFrames(int fd, uint64_t fileSize)
+std::optional<MVMatroskaFrames> MVReadMatroskaFrames(std::shared_ptr<const MVByteSource> source)
 {
-    auto scanner = MVMatroskaScanner::open(fd, fileSize);
+    auto scanner = MVMatroskaScanner::open(std::move(source));
     if (!scanner)
         return std::nullopt;
     MVMatroskaFrames out;

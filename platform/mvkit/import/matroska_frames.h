@@ -6,6 +6,8 @@
 // without content encodings. Anything else (laced blocks, compressed or encrypted tracks, a damaged
 // element) answers nothing, and the import reads the file through libavformat instead.
 #include <cstdint>
+
+class MVByteSource;
 #include <map>
 #include <memory>
 #include <optional>
@@ -25,16 +27,17 @@ struct MVMatroskaFrames {
 };
 
 // Every frame of the file at once; nothing when the file is not one this way takes.
-std::optional<MVMatroskaFrames> MVReadMatroskaFrames(int fd, uint64_t fileSize);
+std::optional<MVMatroskaFrames> MVReadMatroskaFrames(std::shared_ptr<const MVByteSource> source);
 
 // The same, a part at a time: the head of the segment (its tracks, time scale and duration) when made,
 // then clusters as asked, so that a long file can be opened from its first clusters and the rest read
-// later (on another thread: the scanner reads with pread and keeps no state outside itself).
+// later (on another thread: the scanner keeps no state outside itself, and a source reads at any
+// position from any thread).
 class MVMatroskaScanner {
 public:
     // Reads the segment's elements up to its first cluster; nothing when the file is not one this way
     // takes (no tracks before the clusters, a damaged head).
-    static std::unique_ptr<MVMatroskaScanner> open(int fd, uint64_t fileSize);
+    static std::unique_ptr<MVMatroskaScanner> open(std::shared_ptr<const MVByteSource> source);
     ~MVMatroskaScanner();
 
     const std::vector<uint64_t>& trackNumbers() const;

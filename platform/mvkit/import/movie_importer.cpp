@@ -8,6 +8,7 @@
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/atoms/sample_description.h"
 #include "platform/mvkit/import/import_cache.h"
+#include "platform/mvkit/import/import_reader.h"
 #include "platform/mvkit/import/matroska_frames.h"
 #include "platform/mvkit/import/stream_muxer.h"
 #include "platform/mvkit/import/subtitle_import.h"
@@ -17,8 +18,6 @@ extern "C" {
 #include <libavformat/avformat.h>
 }
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -100,23 +99,10 @@ struct StreamPlan {
     StreamPlan& operator=(const StreamPlan&) = delete;
 };
 
-struct FormatContext {
-    AVFormatContext* ctx = nullptr;
-    FormatContext() = default;
-    FormatContext(const FormatContext&) = delete;
-    FormatContext& operator=(const FormatContext&) = delete;
-    ~FormatContext() { reset(); }
-    void reset()
-    {
-        if (ctx)
-            avformat_close_input(&ctx);
-    }
-};
-
 // Finds where the packet's bytes lie in the file, near the position libavformat gives (which may point at
 // a container header before them). Nothing when they are not there as one range.
-std::optional<uint64_t> locate(
-    int fd, const AVPacket* pkt, StreamPlan& plan, uint64_t fileSize, std::vector<uint8_t>& buffer)
+std::optional<uint64_t> locate(const MVImportReader& src, const AVPacket* pkt, StreamPlan& plan,
+    uint64_t fileSize, std::vector<uint8_t>& buffer)
 {
     if (pkt->pos < 0 || pkt->size <= 0)
         return std::nullopt;
@@ -132,7 +118,7 @@ std::optional<uint64_t> locate(
     if (span < need)
         return std::nullopt;
     buffer.resize(size_t(span));
-    if (::pread(fd, buffer.data(), buffer.size(), off_t(start)) != ssize_t(buffer.size()))
+    if (!src.read(start, buffer.data(), buffer.size()))
         return std::nullopt;
     for (uint64_t k = 0; k + need <= span; ++k)
         if (std::memcmp(buffer.data() + k, pkt->data, size_t(need)) == 0)
@@ -381,20 +367,6 @@ std::string streamName(const AVStream* st)
     return "stream " + std::to_string(st->index) + " (" + avcodec_get_name(st->codecpar->codec_id) + ")";
 }
 
-// Rewritten samples of `path` are kept in the user's cache folder, named by the source's path, size and
-// modification time, so that opening the same file again finds them.
-std::string cacheBaseName(const std::string& path)
-{
-    struct stat info { };
-    if (::stat(path.c_str(), &info) != 0)
-        return {};
-    std::string absolute = std::filesystem::absolute(path).lexically_normal().string();
-    char name[96];
-    std::snprintf(name, sizeof name, "%016zx-%lld-%lld.%09ld", std::hash<std::string> {}(absolute),
-        (long long)info.st_size, (long long)info.st_mtim.tv_sec, (long)info.st_mtim.tv_nsec);
-    return name;
-}
-
 // The one track of a movie the muxer wrote.
 std::optional<MVTrackDescription> onlyTrack(const MVMovieFileDescription& file, uint32_t* movieScale)
 {
@@ -629,7 +601,8 @@ void openCache(
 }
 
 // Takes a packet in Range or Cache mode; false asks for a pass with the stream rewritten.
-bool take(StreamPlan& plan, AVPacket* pkt, int fd, uint64_t fileSize, std::vector<uint8_t>& buffer)
+bool take(StreamPlan& plan, AVPacket* pkt, const MVImportReader& src, uint64_t fileSize,
+    std::vector<uint8_t>& buffer)
 {
     if (plan.mode == Mode::Cache) {
         std::string why;
@@ -640,7 +613,7 @@ bool take(StreamPlan& plan, AVPacket* pkt, int fd, uint64_t fileSize, std::vecto
         plan.taken++;
         return true;
     }
-    auto offset = locate(fd, pkt, plan, fileSize, buffer);
+    auto offset = locate(src, pkt, plan, fileSize, buffer);
     if (!offset)
         return false;
     if (plan.isPCM && (uint32_t(pkt->size) % plan.pcmFrameBytes) != 0) {
@@ -660,8 +633,8 @@ bool take(StreamPlan& plan, AVPacket* pkt, int fd, uint64_t fileSize, std::vecto
 
 // Describes a stream from its first packets and settles how its samples are kept; false asks for a
 // pass with the stream rewritten.
-bool decide(StreamPlan& plan, const AVStream* st, bool forceCache, const std::string& cacheBase, int fd,
-    uint64_t fileSize, std::vector<uint8_t>& buffer, Pass& pass)
+bool decide(StreamPlan& plan, const AVStream* st, bool forceCache, const std::string& cacheBase,
+    const MVImportReader& src, uint64_t fileSize, std::vector<uint8_t>& buffer, Pass& pass)
 {
     if (plan.pending.empty()) {
         plan.problem = "it has no packets";
@@ -677,7 +650,7 @@ bool decide(StreamPlan& plan, const AVStream* st, bool forceCache, const std::st
         openCache(plan, st, cacheBase, pass, fileSize);
     auto pending = std::move(plan.pending);
     for (auto& p : pending)
-        if (!plan.problem.empty() || !take(plan, p.get(), fd, fileSize, buffer))
+        if (!plan.problem.empty() || !take(plan, p.get(), src, fileSize, buffer))
             return !plan.problem.empty();
     return true;
 }
@@ -743,7 +716,7 @@ void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase
 
 // Takes one packet into its stream's plan, or its subtitle reader.
 void readPacket(Pass& pass, AVFormatContext* ctx, AVPacket* pkt, const std::set<int>& forceCache,
-    const std::string& cacheBase, int fd, uint64_t fileSize, std::vector<uint8_t>& buffer)
+    const std::string& cacheBase, const MVImportReader& src, uint64_t fileSize, std::vector<uint8_t>& buffer)
 {
     if (auto text = pass.subtitles.find(pkt->stream_index); text != pass.subtitles.end())
         text->second->take(pkt);
@@ -757,9 +730,9 @@ void readPacket(Pass& pass, AVFormatContext* ctx, AVPacket* pkt, const std::set<
         av_packet_move_ref(kept.get(), pkt);
         plan.pending.push_back(std::move(kept));
         if (plan.pending.size() >= kProbePackets
-            && !decide(plan, st, forceCache.count(it->first) > 0, cacheBase, fd, fileSize, buffer, pass))
+            && !decide(plan, st, forceCache.count(it->first) > 0, cacheBase, src, fileSize, buffer, pass))
             pass.restartWithCache = it->first;
-    } else if (plan.mode != Mode::Reused && !take(plan, pkt, fd, fileSize, buffer)) {
+    } else if (plan.mode != Mode::Reused && !take(plan, pkt, src, fileSize, buffer)) {
         pass.restartWithCache = it->first;
     }
 }
@@ -767,7 +740,7 @@ void readPacket(Pass& pass, AVFormatContext* ctx, AVPacket* pkt, const std::set<
 // Reads packets until the end of the file or until a stream asks for another pass; or until `stop`
 // says so, and then tells so.
 bool readPackets(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache,
-    const std::string& cacheBase, int fd, uint64_t fileSize, const std::function<bool()>& stop)
+    const std::string& cacheBase, const MVImportReader& src, uint64_t fileSize, const std::function<bool()>& stop)
 {
     PacketPtr pkt(av_packet_alloc());
     std::vector<uint8_t> buffer;
@@ -776,7 +749,7 @@ bool readPackets(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCac
             return true;
         if (av_read_frame(ctx, pkt.get()) < 0)
             break;
-        readPacket(pass, ctx, pkt.get(), forceCache, cacheBase, fd, fileSize, buffer);
+        readPacket(pass, ctx, pkt.get(), forceCache, cacheBase, src, fileSize, buffer);
         av_packet_unref(pkt.get());
     }
     return false;
@@ -785,14 +758,14 @@ bool readPackets(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCac
 // After the last packet: streams with fewer packets than it takes to describe them are described, and
 // the rewritten streams' movies are finished and take their names in the cache.
 void endPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, const std::string& cacheBase,
-    int fd, uint64_t fileSize)
+    const MVImportReader& src, uint64_t fileSize)
 {
     std::vector<uint8_t> buffer;
     for (auto& [index, plan] : pass.plans) {
         if (pass.restartWithCache >= 0)
             break;
         if (plan.mode == Mode::Pending && plan.problem.empty()
-            && !decide(plan, ctx->streams[index], forceCache.count(index) > 0, cacheBase, fd, fileSize,
+            && !decide(plan, ctx->streams[index], forceCache.count(index) > 0, cacheBase, src, fileSize,
                 buffer, pass))
             pass.restartWithCache = index;
     }
@@ -891,7 +864,7 @@ bool finishFirstPart(Pass& pass)
 // Reads the packets of every stream. With `deferring`, only a long file's first part when that is
 // enough: the pass is then `deferred`, and readPackets and endPass do the rest.
 void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, const std::string& cacheBase,
-    int fd, uint64_t fileSize, int64_t movieStartMicros, bool deferring = false)
+    const MVImportReader& src, uint64_t fileSize, int64_t movieStartMicros, bool deferring = false)
 {
     preparePlans(pass, ctx, cacheBase, movieStartMicros);
     // Every stream rewritten by an earlier open and nothing else to read: the file need not be read again.
@@ -916,7 +889,7 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
             return at >= least && firstPartIsEnough(pass);
         };
     }
-    bool stopped = readPackets(pass, ctx, forceCache, cacheBase, fd, fileSize, stop);
+    bool stopped = readPackets(pass, ctx, forceCache, cacheBase, src, fileSize, stop);
     if (pass.restartWithCache >= 0)
         return;
     if (stopped) {
@@ -925,12 +898,12 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
             return;
         }
         dropFirstPart(pass);
-        readPackets(pass, ctx, forceCache, cacheBase, fd, fileSize, nullptr);
+        readPackets(pass, ctx, forceCache, cacheBase, src, fileSize, nullptr);
         if (pass.restartWithCache >= 0)
             return;
     }
     pass.firstPart = false;
-    endPass(pass, ctx, forceCache, cacheBase, fd, fileSize);
+    endPass(pass, ctx, forceCache, cacheBase, src, fileSize);
 }
 
 enum class FastPass { NotTaken, Failed, Done };
@@ -984,7 +957,7 @@ bool streamsDescribed(const AVFormatContext* ctx)
 
 // How many samples a sound frame holds, as the codec's parser reads them from the frame (libavformat
 // learns it the same way); 0 when the parser cannot tell.
-int64_t parsedDuration(int fd, const Packet& frame, const AVStream* st)
+int64_t parsedDuration(const MVImportReader& src, const Packet& frame, const AVStream* st)
 {
     const AVCodecParameters* par = st->codecpar;
     if (par->sample_rate <= 0)
@@ -994,7 +967,7 @@ int64_t parsedDuration(int fd, const Packet& frame, const AVStream* st)
     std::vector<uint8_t> bytes(size_t(frame.size) + AV_INPUT_BUFFER_PADDING_SIZE, 0);
     int duration = 0;
     if (codec && avcodec_parameters_to_context(codec, par) >= 0
-        && ::pread(fd, bytes.data(), frame.size, off_t(frame.offset)) == ssize_t(frame.size)) {
+        && src.read(frame.offset, bytes.data(), frame.size)) {
         uint8_t* out = nullptr;
         int outSize = 0;
         const uint8_t* in = bytes.data();
@@ -1034,11 +1007,11 @@ void appendFrames(StreamPlan& plan, const std::vector<MVMatroskaFrame>& frames)
 
 // A block does not say how long its frame lasts: what matters is the last frame of a sound, which may be
 // shorter than the others.
-void settleLastSoundFrame(int fd, StreamPlan& plan, const AVStream* st)
+void settleLastSoundFrame(const MVImportReader& src, StreamPlan& plan, const AVStream* st)
 {
     if (!plan.isVideo && !plan.isPCM && !plan.packets.empty() && st->codecpar->sample_rate > 0
         && plan.packets.back().duration == 0)
-        plan.packets.back().duration = av_rescale_q(parsedDuration(fd, plan.packets.back(), st),
+        plan.packets.back().duration = av_rescale_q(parsedDuration(src, plan.packets.back(), st),
             AVRational { 1, st->codecpar->sample_rate }, st->time_base);
 }
 
@@ -1051,11 +1024,11 @@ constexpr uint64_t kFirstClustersLimit = uint64_t(16) << 20;
 
 // Where every frame of the file lies, or (with `deferred`) of its first clusters, leaving the scanner in
 // `deferred` for the rest. Nothing when the file is not one the block headers describe.
-std::optional<std::map<uint64_t, std::vector<MVMatroskaFrame>>> scanMatroska(int fd, uint64_t fileSize,
+std::optional<std::map<uint64_t, std::vector<MVMatroskaFrame>>> scanMatroska(const MVImportReader& src,
     const AVFormatContext* ctx, std::unique_ptr<MVMatroskaScanner>* deferred,
     std::vector<uint64_t>* trackNumbers)
 {
-    auto scanner = MVMatroskaScanner::open(fd, fileSize);
+    auto scanner = MVMatroskaScanner::open(src.source());
     if (!scanner)
         return std::nullopt;
     *trackNumbers = scanner->trackNumbers();
@@ -1098,12 +1071,12 @@ std::optional<std::map<uint64_t, std::vector<MVMatroskaFrame>>> scanMatroska(int
 // describe the stream and to check that they are the frames the headers name. Failed (after packets
 // were read) when the file needs the packet-by-packet way after all. With `deferred`, a long file's
 // plans hold the frames of its first clusters only, and the scanner for the rest is left there.
-FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int fd,
-    uint64_t fileSize, int64_t* outMovieStart, std::unique_ptr<MVMatroskaScanner>* deferred,
+FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase,
+    const MVImportReader& src, int64_t* outMovieStart, std::unique_ptr<MVMatroskaScanner>* deferred,
     std::vector<uint64_t>* outTrackNumbers)
 {
     std::vector<uint64_t>& trackNumbers = *outTrackNumbers;
-    auto scanned = scanMatroska(fd, fileSize, ctx, deferred, &trackNumbers);
+    auto scanned = scanMatroska(src, ctx, deferred, &trackNumbers);
     // libavformat makes a stream of each track entry, in their order, and one of each attachment after
     // them.
     unsigned tracks = 0;
@@ -1163,7 +1136,7 @@ FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& ca
             const AVPacket* p = plan.pending[k].get();
             bytes.resize(size_t(std::max(p->size, 0)));
             if (p->pts != list[k].time || uint32_t(p->size) != list[k].size
-                || ::pread(fd, bytes.data(), bytes.size(), off_t(list[k].offset)) != ssize_t(bytes.size())
+                || !src.read(list[k].offset, bytes.data(), bytes.size())
                 || std::memcmp(bytes.data(), p->data, bytes.size()) != 0)
                 return FastPass::Failed;
         }
@@ -1183,15 +1156,15 @@ FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& ca
         appendFrames(plan, list);
         const AVStream* st = ctx->streams[index];
         if (!plan.isVideo && !plan.isPCM && !plan.packets.empty() && st->codecpar->sample_rate > 0)
-            plan.frameSize = parsedDuration(fd, plan.packets.front(), st);
+            plan.frameSize = parsedDuration(src, plan.packets.front(), st);
         if (!partial)
-            settleLastSoundFrame(fd, plan, st);
+            settleLastSoundFrame(src, plan, st);
     }
     for (auto& [index, reader] : pass.subtitles)
         for (const auto& f : framesOf(index)) {
             PacketPtr text(av_packet_alloc());
             if (av_new_packet(text.get(), int(std::min<uint32_t>(f.size, INT32_MAX))) < 0
-                || ::pread(fd, text->data, size_t(text->size), off_t(f.offset)) != ssize_t(text->size))
+                || !src.read(f.offset, text->data, size_t(text->size)))
                 continue;
             text->pts = f.time;
             text->duration = f.duration;
@@ -1266,30 +1239,36 @@ std::optional<MVTrackDescription> trackOfStream(StreamPlan& plan, const AVStream
     return track;
 }
 
+// Whether the tracks a whole import made are those the first part made: the same IDs, of the same kinds.
+bool sameTracks(const std::vector<MVTrackDescription>& tracks,
+    const std::vector<std::pair<int, uint32_t>>& trackOfPlan, const std::vector<uint32_t>& handlers)
+{
+    bool same = tracks.size() == trackOfPlan.size() && handlers.size() == tracks.size();
+    for (size_t i = 0; same && i < tracks.size(); ++i)
+        same = tracks[i].header.trackID == trackOfPlan[i].second
+            && tracks[i].media.handler.componentSubtype == handlers[i];
+    return same;
+}
+
 // The rest of a long Matroska file: its scanner goes on from the first clusters, the frames join the
 // plans, and the tracks are built again whole. Should the rest not be what the block headers describe
 // after all, the file is imported again the packet-by-packet way.
 class MatroskaContinuation : public MVImportContinuation {
 public:
     MatroskaContinuation(std::unique_ptr<MVMatroskaScanner> scanner, std::vector<uint64_t> trackNumbers,
-        AVFormatContext* ctx, std::map<int, StreamPlan> plans,
-        std::vector<std::pair<int, uint32_t>> trackOfPlan, int64_t movieStart, std::string path, int fd)
+        std::unique_ptr<MVImportFormat> format, std::map<int, StreamPlan> plans,
+        std::vector<std::pair<int, uint32_t>> trackOfPlan, int64_t movieStart,
+        std::shared_ptr<const MVImportReader> reader)
         : _scanner(std::move(scanner))
         , _trackNumbers(std::move(trackNumbers))
-        , _ctx(ctx)
+        , _format(std::move(format))
+        , _ctx(_format->context())
         , _plans(std::move(plans))
         , _trackOfPlan(std::move(trackOfPlan))
         , _movieStart(movieStart)
-        , _path(std::move(path))
-        , _fd(fd)
+        , _path(reader->name())
+        , _reader(std::move(reader))
     {
-    }
-    ~MatroskaContinuation() override
-    {
-        if (_ctx)
-            avformat_close_input(&_ctx);
-        if (_fd >= 0)
-            ::close(_fd);
     }
     void cancel() override { _cancelled = true; }
 
@@ -1306,15 +1285,11 @@ public:
         }
         // The rest is not as the first clusters were: the whole file, read the other way.
         MVImportOptions whole;
-        auto again = MVImportMovieFile(_path, outError, whole);
+        auto again = MVImportMovie(_reader, outError, whole);
         if (!again)
             return std::nullopt;
         auto& tracks = again->file.movie.tracks;
-        bool same = tracks.size() == _trackOfPlan.size();
-        for (size_t i = 0; same && i < tracks.size(); ++i)
-            same = tracks[i].header.trackID == _trackOfPlan[i].second
-                && tracks[i].media.handler.componentSubtype == _handlers[i];
-        if (!same) {
+        if (!sameTracks(tracks, _trackOfPlan, _handlers)) {
             if (outError)
                 *outError = importError("The streams of " + _path + " changed while it was read.");
             return std::nullopt;
@@ -1348,7 +1323,7 @@ private:
                 return std::nullopt;
             if (auto it = frames.find(_trackNumbers[size_t(index)]); it != frames.end())
                 appendFrames(plan, it->second);
-            settleLastSoundFrame(_fd, plan, _ctx->streams[index]);
+            settleLastSoundFrame(*_reader, plan, _ctx->streams[index]);
         }
         Completion done;
         for (auto [index, trackID] : _trackOfPlan) {
@@ -1363,26 +1338,17 @@ private:
 
     std::unique_ptr<MVMatroskaScanner> _scanner;
     std::vector<uint64_t> _trackNumbers;
+    std::unique_ptr<MVImportFormat> _format;
     AVFormatContext* _ctx;
     std::map<int, StreamPlan> _plans;
     std::vector<std::pair<int, uint32_t>> _trackOfPlan;
     std::vector<uint32_t> _handlers;
     int64_t _movieStart;
     std::string _path;
-    int _fd;
+    std::shared_ptr<const MVImportReader> _reader;
     std::atomic<bool> _cancelled { false };
 };
 
-// Whether the tracks a whole import made are those the first part made: the same IDs, of the same kinds.
-bool sameTracks(const std::vector<MVTrackDescription>& tracks,
-    const std::vector<std::pair<int, uint32_t>>& trackOfPlan, const std::vector<uint32_t>& handlers)
-{
-    bool same = tracks.size() == trackOfPlan.size() && handlers.size() == tracks.size();
-    for (size_t i = 0; same && i < tracks.size(); ++i)
-        same = tracks[i].header.trackID == trackOfPlan[i].second
-            && tracks[i].media.handler.componentSubtype == handlers[i];
-    return same;
-}
 
 // The rest of a long file read packet by packet (MPEG transport and program streams, Ogg): the pass
 // goes on from where the first part ended, its rewritten streams' cache movies are finished and named
@@ -1390,27 +1356,23 @@ bool sameTracks(const std::vector<MVTrackDescription>& tracks,
 // after all, the file is imported again whole.
 class PacketContinuation : public MVImportContinuation {
 public:
-    PacketContinuation(AVFormatContext* ctx, Pass pass, std::set<int> forceCache, std::string cacheBase,
-        std::vector<std::pair<int, uint32_t>> trackOfPlan, int64_t movieStart, std::string path, int fd,
-        uint64_t fileSize)
-        : _ctx(ctx)
+    PacketContinuation(std::unique_ptr<MVImportFormat> format, Pass pass, std::set<int> forceCache,
+        std::string cacheBase, std::vector<std::pair<int, uint32_t>> trackOfPlan, int64_t movieStart,
+        std::shared_ptr<const MVImportReader> reader)
+        : _format(std::move(format))
+        , _ctx(_format->context())
         , _pass(std::move(pass))
         , _forceCache(std::move(forceCache))
         , _cacheBase(std::move(cacheBase))
         , _trackOfPlan(std::move(trackOfPlan))
         , _movieStart(movieStart)
-        , _path(std::move(path))
-        , _fd(fd)
-        , _fileSize(fileSize)
+        , _path(reader->name())
+        , _reader(std::move(reader))
     {
     }
     ~PacketContinuation() override
     {
         _pass = {}; // unfinished cache files go before the file they were read from is let go
-        if (_ctx)
-            avformat_close_input(&_ctx);
-        if (_fd >= 0)
-            ::close(_fd);
     }
     void cancel() override { _cancelled = true; }
 
@@ -1432,15 +1394,18 @@ public:
         if (beforeReadingTheRest)
             beforeReadingTheRest();
         readPackets(
-            _pass, _ctx, _forceCache, _cacheBase, _fd, _fileSize, [this] { return bool(_cancelled); });
+            _pass, _ctx, _forceCache, _cacheBase, *_reader, _reader->size(), [this] { return bool(_cancelled); });
         if (_cancelled)
             return fail("The reading of " + _path + " was cancelled.");
         // The file must still be the one the first part came from, or its samples would be named after
         // the wrong file.
-        if (cacheBaseName(_path) != _cacheBase)
-            return fail("The file " + _path + " changed while it was read.");
+        if (!_reader->inMemory()) {
+            auto now = MVImportReader::openFile(_path, nullptr);
+            if (!now || now->cacheKey() != _cacheBase)
+                return fail("The file " + _path + " changed while it was read.");
+        }
         if (_pass.restartWithCache < 0)
-            endPass(_pass, _ctx, _forceCache, _cacheBase, _fd, _fileSize);
+            endPass(_pass, _ctx, _forceCache, _cacheBase, *_reader, _reader->size());
         if (_pass.restartWithCache >= 0)
             return importWhole(outError);
         Completion done;
@@ -1461,7 +1426,7 @@ private:
     std::optional<Completion> importWhole(HXError* outError)
     {
         _pass = {}; // its unfinished cache files first: the whole import writes its own
-        auto again = MVImportMovieFile(_path, outError, MVImportOptions {});
+        auto again = MVImportMovie(_reader, outError, MVImportOptions {});
         if (!again)
             return std::nullopt;
         if (!sameTracks(again->file.movie.tracks, _trackOfPlan, _handlers)) {
@@ -1474,6 +1439,7 @@ private:
         };
     }
 
+    std::unique_ptr<MVImportFormat> _format;
     AVFormatContext* _ctx;
     Pass _pass;
     std::set<int> _forceCache;
@@ -1482,8 +1448,7 @@ private:
     std::vector<uint32_t> _handlers;
     int64_t _movieStart;
     std::string _path;
-    int _fd;
-    uint64_t _fileSize;
+    std::shared_ptr<const MVImportReader> _reader;
     std::atomic<bool> _cancelled { false };
 };
 
@@ -1508,37 +1473,42 @@ bool neverInPlace(const AVFormatContext* ctx)
 std::optional<MVImportResult> MVImportMovieFile(
     const std::string& path, HXError* outError, MVImportOptions options)
 {
+    auto reader = MVImportReader::openFile(path, outError);
+    if (!reader)
+        return std::nullopt;
+    return MVImportMovie(reader, outError, options);
+}
+
+std::optional<MVImportResult> MVImportMovie(
+    const std::shared_ptr<const MVImportReader>& reader, HXError* outError, MVImportOptions options)
+{
     auto fail = [&](HXError e) -> std::optional<MVImportResult> {
         if (outError)
             *outError = std::move(e);
         return std::nullopt;
     };
     MVLimitLibavAllocations();
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return fail(HXError::posix(errno, path));
-    struct Closer {
-        int fd;
-        ~Closer() { ::close(fd); }
-    } closer { fd };
-    uint64_t fileSize = uint64_t(std::max<off_t>(::lseek(fd, 0, SEEK_END), 0));
-    const std::string cacheBase = cacheBaseName(path);
+    const MVImportReader& src = *reader;
+    const std::string& path = src.name();
+    const uint64_t fileSize = src.size();
+    const std::string& cacheBase = src.cacheKey();
 
     std::set<int> forceCache;
     Pass pass;
-    FormatContext fmt;
+    std::unique_ptr<MVImportFormat> fmt;
     int64_t movieStart = 0;
     bool fastTried = false;
     std::unique_ptr<MVMatroskaScanner> deferred;
     std::vector<uint64_t> deferredTrackNumbers;
     for (;;) {
         fmt.reset();
-        if (avformat_open_input(&fmt.ctx, path.c_str(), nullptr, nullptr) < 0)
+        fmt = MVImportFormat::open(reader);
+        if (!fmt)
             return fail(importError("The file " + path + " could not be opened as a movie."));
         pass = {};
         bool probed = false;
         auto probe = [&] {
-            probed = probed || avformat_find_stream_info(fmt.ctx, nullptr) >= 0;
+            probed = probed || avformat_find_stream_info(fmt->context(), nullptr) >= 0;
             return probed;
         };
         // Matroska and WebM: the frames from the block headers, and no probing of the streams when the
@@ -1546,10 +1516,10 @@ std::optional<MVImportResult> MVImportMovieFile(
         // by packet.
         if (!fastTried) {
             fastTried = true;
-            if (std::string_view(fmt.ctx->iformat->name).starts_with("matroska")) {
-                if (!streamsDescribed(fmt.ctx) && !probe())
+            if (std::string_view(fmt->context()->iformat->name).starts_with("matroska")) {
+                if (!streamsDescribed(fmt->context()) && !probe())
                     return fail(importError("The streams of " + path + " could not be read."));
-                auto fast = runMatroskaPass(pass, fmt.ctx, cacheBase, fd, fileSize, &movieStart,
+                auto fast = runMatroskaPass(pass, fmt->context(), cacheBase, src, &movieStart,
                     options.deferLongFiles && fileSize >= options.deferFromFileSize ? &deferred : nullptr,
                     &deferredTrackNumbers);
                 if (fast == FastPass::Done)
@@ -1562,13 +1532,14 @@ std::optional<MVImportResult> MVImportMovieFile(
         }
         if (!probed && !probe())
             return fail(importError("The streams of " + path + " could not be read."));
-        movieStart = movieStartMicros(fmt.ctx, [&](unsigned i) { return fmt.ctx->streams[i]->start_time; });
-        if (neverInPlace(fmt.ctx))
-            for (unsigned i = 0; i < fmt.ctx->nb_streams; ++i)
+        movieStart = movieStartMicros(
+            fmt->context(), [&](unsigned i) { return fmt->context()->streams[i]->start_time; });
+        if (neverInPlace(fmt->context()))
+            for (unsigned i = 0; i < fmt->context()->nb_streams; ++i)
                 forceCache.insert(int(i));
         const bool deferring = options.deferLongFiles && fileSize >= options.deferFromFileSize
-            && deferredPacketByPacket(fmt.ctx);
-        runPass(pass, fmt.ctx, forceCache, cacheBase, fd, fileSize, movieStart, deferring);
+            && !src.inMemory() && deferredPacketByPacket(fmt->context());
+        runPass(pass, fmt->context(), forceCache, cacheBase, src, fileSize, movieStart, deferring);
         if (pass.restartWithCache < 0 || forceCache.count(pass.restartWithCache))
             break;
         forceCache.insert(pass.restartWithCache);
@@ -1581,12 +1552,12 @@ std::optional<MVImportResult> MVImportMovieFile(
     uint32_t nextID = 1;
     std::vector<std::pair<int, uint32_t>> trackOfPlan; // plan index, track ID
     for (auto& [index, plan] : pass.plans) {
-        const AVStream* st = fmt.ctx->streams[index];
+        const AVStream* st = fmt->context()->streams[index];
         const bool partial = deferred || pass.deferred;
         std::vector<Packet> firstPackets;
         if (partial)
             firstPackets = plan.packets; // as read: building the track settles their times
-        auto track = trackOfStream(plan, st, *fmt.ctx, nextID, movieStart, path, pass.deferred);
+        auto track = trackOfStream(plan, st, *fmt->context(), nextID, movieStart, path, pass.deferred);
         if (!track) {
             result.problems.push_back(streamName(st) + ": " + plan.problem);
             continue;
@@ -1615,11 +1586,11 @@ std::optional<MVImportResult> MVImportMovieFile(
     for (auto& [index, reader] : pass.subtitles) {
         auto subtitles = reader->result();
         if (subtitles.cues.empty()) {
-            result.problems.push_back(streamName(fmt.ctx->streams[index]) + ": it holds no text");
+            result.problems.push_back(streamName(fmt->context()->streams[index]) + ": it holds no text");
             continue;
         }
         if (reader->skippedPackets() > 0)
-            result.problems.push_back(streamName(fmt.ctx->streams[index]) + ": "
+            result.problems.push_back(streamName(fmt->context()->streams[index]) + ": "
                 + std::to_string(reader->skippedPackets()) + " of its events could not be read");
         // A file of subtitles alone lasts until its last one ends.
         for (const auto& cue : subtitles.cues)
@@ -1636,27 +1607,19 @@ std::optional<MVImportResult> MVImportMovieFile(
     result.file.fileSize = fileSize;
     if (deferred && !movie.tracks.empty()) {
         result.statedDuration = deferred->statedDuration();
-        int continuationFD = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-        if (continuationFD < 0)
-            return fail(HXError::posix(errno, path));
         auto continuation
             = std::make_shared<MatroskaContinuation>(std::move(deferred), std::move(deferredTrackNumbers),
-                fmt.ctx, std::move(pass.plans), std::move(trackOfPlan), movieStart, path, continuationFD);
-        fmt.ctx = nullptr; // the continuation's now
+                std::move(fmt), std::move(pass.plans), std::move(trackOfPlan), movieStart, reader);
         continuation->noteHandlers(movie.tracks);
         continuation->beforeReadingTheRest = options.beforeReadingTheRest;
         result.continuation = std::move(continuation);
     } else if (pass.deferred && !movie.tracks.empty()) {
         // As long as libavformat reckons from the timestamps at the file's start and end.
-        if (fmt.ctx->duration > 0 && fmt.ctx->duration != AV_NOPTS_VALUE)
-            result.statedDuration = double(fmt.ctx->duration) / AV_TIME_BASE;
-        int continuationFD = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
-        if (continuationFD < 0)
-            return fail(HXError::posix(errno, path));
-        auto continuation = std::make_shared<PacketContinuation>(fmt.ctx, std::move(pass),
-            std::move(forceCache), cacheBase, std::move(trackOfPlan), movieStart, path, continuationFD,
-            fileSize);
-        fmt.ctx = nullptr; // the continuation's now
+        const AVFormatContext* ctx = fmt->context();
+        if (ctx->duration > 0 && ctx->duration != AV_NOPTS_VALUE)
+            result.statedDuration = double(ctx->duration) / AV_TIME_BASE;
+        auto continuation = std::make_shared<PacketContinuation>(std::move(fmt), std::move(pass),
+            std::move(forceCache), cacheBase, std::move(trackOfPlan), movieStart, reader);
         continuation->noteHandlers(movie.tracks);
         continuation->beforeReadingTheRest = options.beforeReadingTheRest;
         result.continuation = std::move(continuation);
@@ -1676,13 +1639,15 @@ MVImportOptions& MVMovieImportOptions()
 
 bool MVImportCanReadFile(const std::string& path)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    std::vector<uint8_t> head(4096 + AVPROBE_PADDING_SIZE, 0);
-    ssize_t n = ::read(fd, head.data(), 4096);
-    ::close(fd);
-    if (n <= 0)
+    auto reader = MVImportReader::openFile(path, nullptr);
+    return reader && MVImportCanRead(*reader);
+}
+
+bool MVImportCanRead(const MVImportReader& reader)
+{
+    size_t n = size_t(std::min<uint64_t>(reader.size(), 4096));
+    std::vector<uint8_t> head(n + AVPROBE_PADDING_SIZE, 0);
+    if (n == 0 || !reader.read(0, head.data(), n))
         return false;
     AVProbeData probe {};
     probe.filename = "";

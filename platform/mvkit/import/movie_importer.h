@@ -15,6 +15,7 @@
 // A stream that cannot be mapped is left out with the reason in `problems`; the others still open.
 #include "platform/basekit/error.h"
 #include "platform/mvkit/atoms/movie_file_description.h"
+#include "platform/mvkit/import/import_reader.h"
 #include "platform/mvkit/import/subtitle_import.h"
 
 #include <functional>
@@ -72,7 +73,12 @@ struct MVImportResult {
 // sample tables.
 std::optional<MVImportResult> MVImportMovieFile(
     const std::string& path, HXError* outError, MVImportOptions options = {});
+// The same over any reader (a file, or bytes in memory): libavformat and the search for the samples
+// read the reader's bytes, and the tracks' self references stand for its name.
+std::optional<MVImportResult> MVImportMovie(
+    const std::shared_ptr<const MVImportReader>& reader, HXError* outError, MVImportOptions options = {});
 
 // Whether libavformat recognises the file by its contents as a container of sound or pictures (for
 // files whose extension says nothing).
 bool MVImportCanReadFile(const std::string& path);
+bool MVImportCanRead(const MVImportReader& reader);

@@ -4,6 +4,7 @@ extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
 #include <libavutil/error.h>
+#include <libavutil/mathematics.h>
 #include <libavutil/opt.h>
 }
 
@@ -123,6 +124,25 @@ bool MVStreamMuxer::write(AVPacket* packet, std::string* why)
         if (packet->pts != AV_NOPTS_VALUE && packet->pts < packet->dts)
             packet->pts = packet->dts;
         _lastDts = packet->dts;
+    }
+    // The MPEG-4 flavour gives each Opus packet the number of packets before it that cover the 80 ms a
+    // decoder runs ahead; when more than 32 would be needed it fails its trailer (and loses the table it
+    // was making). Packets that close together are refused here, to the same end.
+    const AVStream* stream = _context->streams[0];
+    if (stream->codecpar->codec_id == AV_CODEC_ID_OPUS && packet->dts != AV_NOPTS_VALUE) {
+        if (_recentOpusDts.empty())
+            _firstOpusDts = packet->dts;
+        constexpr AVRational milliseconds { 1, 1000 };
+        if (_recentOpusDts.size() == 32
+            && av_compare_ts(packet->dts - _recentOpusDts.front(), stream->time_base, 80, milliseconds) < 0
+            && av_compare_ts(packet->dts - _firstOpusDts, stream->time_base, 80, milliseconds) >= 0) {
+            if (why)
+                *why = "its packets follow each other more closely than a movie can hold";
+            return false;
+        }
+        _recentOpusDts.push_back(packet->dts);
+        if (_recentOpusDts.size() > 32)
+            _recentOpusDts.pop_front();
     }
     // The muxer keeps a reference when it has to hold the packet back; av_write_frame does not take
     // ownership, so the caller's reference stays the caller's.

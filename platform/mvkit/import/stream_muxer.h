@@ -7,6 +7,7 @@
 // reads what it wrote with our own atom reader. "mov" is tried first; codecs only the MPEG-4 flavour
 // takes (Opus, FLAC, Vorbis, ...) fall back to "mp4".
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <vector>
@@ -48,4 +49,7 @@ private:
     int64_t _lastDts = INT64_MIN; // AV_NOPTS_VALUE: none written yet
     std::vector<uint8_t> _memory;
     size_t _position = 0;
+    // Opus: the decode times of the first packet and of the last 32, in the muxer's time base.
+    int64_t _firstOpusDts = 0;
+    std::deque<int64_t> _recentOpusDts;
 };

@@ -2,6 +2,7 @@
 // the same bytes, times and key flags, stream by stream; what this reader does not take is refused.
 #include "test_support.h"
 
+#include "platform/mvkit/atoms/atom_reader.h"
 #include "platform/mvkit/import/matroska_frames.h"
 
 #include <gtest/gtest.h>
@@ -47,8 +48,7 @@ std::map<int, std::vector<std::string>> ffmpegPackets(const std::string& path)
 std::map<int, std::vector<std::string>> ourPackets(const std::string& path, bool* read)
 {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    uint64_t size = uint64_t(::lseek(fd, 0, SEEK_END));
-    auto frames = MVReadMatroskaFrames(fd, size);
+    auto frames = MVReadMatroskaFrames(MVByteSource::openFile(path, nullptr));
     std::map<int, std::vector<std::string>> out;
     *read = frames.has_value();
     for (size_t stream = 0; frames && stream < frames->trackNumbers.size(); ++stream)

@@ -321,6 +321,81 @@ TEST(Import, FilesAreKnownAsMoviesByTheirContents)
     EXPECT_FALSE(MVImportCanReadFile((dir / "missing.bin").string()));
 }
 
+TEST(Import, BytesInMemoryImportAsTheirFileDoes)
+{
+    // Same streams, same sample tables, same problems: the reading differs only in where the bytes are.
+    const MovieFixture fixtures[] = { MovieFixture::H264AacMkv, MovieFixture::MjpegPcmAvi,
+        MovieFixture::PcmWav, MovieFixture::Mp3Audio, MovieFixture::MpegTs };
+    for (auto fixture : fixtures) {
+        MOVARA_REQUIRE_FIXTURE(source, fixture);
+        SCOPED_TRACE(source.string());
+        const std::string bytes = movara::test::readFile(source);
+        auto memory = MVImportReader::fromMemory(
+            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()),
+            "in memory");
+        EXPECT_EQ(MVImportCanRead(*memory), MVImportCanReadFile(source.string()));
+        HXError error;
+        auto fromFile = MVImportMovieFile(source.string(), &error);
+        ASSERT_TRUE(fromFile) << error.localizedDescription();
+        auto fromMemory = MVImportMovie(memory, &error);
+        ASSERT_TRUE(fromMemory) << error.localizedDescription();
+        EXPECT_EQ(fromMemory->problems, fromFile->problems);
+        EXPECT_EQ(fromMemory->file.fileSize, bytes.size());
+        ASSERT_EQ(fromMemory->file.movie.tracks.size(), fromFile->file.movie.tracks.size());
+        for (size_t t = 0; t < fromFile->file.movie.tracks.size(); ++t) {
+            const auto& a = fromFile->file.movie.tracks[t];
+            const auto& b = fromMemory->file.movie.tracks[t];
+            EXPECT_EQ(b.media.handler.componentSubtype, a.media.handler.componentSubtype);
+            EXPECT_EQ(b.media.information.sampleTable, a.media.information.sampleTable) << "track " << t;
+            EXPECT_EQ(b.editList, a.editList);
+        }
+    }
+}
+
+TEST(Import, BytesInMemoryThatAreNoMovieAreRefused)
+{
+    struct Case {
+        const char* name;
+        std::string bytes;
+        bool looksLikeAMovie; // by its first bytes
+    };
+    const Case cases[] = {
+        { "nothing", "", false },
+        { "text", "just some text\n", false },
+        { "all ones", std::string(100000, '\xFF'), false },
+        { "a Matroska head cut short",
+            std::string("\x1A\x45\xDF\xA3\x88\x00\x00\x00\x00\x00\x00\x10\x00", 13), true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto reader = MVImportReader::fromMemory(
+            std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(c.bytes.data()), c.bytes.size()),
+            "in memory");
+        EXPECT_EQ(MVImportCanRead(*reader), c.looksLikeAMovie);
+        HXError error;
+        EXPECT_FALSE(MVImportMovie(reader, &error));
+        EXPECT_EQ(error.code(), MVStatusUnsupportedImport);
+    }
+}
+
+TEST(Import, BytesInMemoryOpenNothingTheyName)
+{
+    // A playlist naming a segment on disk: from its file the segment is read; from memory it is not.
+    MOVARA_REQUIRE_FIXTURE(segment, MovieFixture::MpegTs);
+    TempDir dir;
+    const std::string playlist = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:10\n#EXTINF:3.0,\n"
+        + segment.string() + "\n#EXT-X-ENDLIST\n";
+    movara::test::writeFile(dir / "list.m3u8", playlist);
+    HXError error;
+    auto fromFile = MVImportMovieFile((dir / "list.m3u8").string(), &error);
+    ASSERT_TRUE(fromFile) << error.localizedDescription();
+    EXPECT_FALSE(fromFile->file.movie.tracks.empty());
+    auto reader = MVImportReader::fromMemory(
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(playlist.data()), playlist.size()), "list.m3u8");
+    EXPECT_FALSE(MVImportMovie(reader, &error));
+    EXPECT_EQ(error.code(), MVStatusUnsupportedImport);
+}
+
 TEST(Import, NotAMediaFile)
 {
     TempDir dir;

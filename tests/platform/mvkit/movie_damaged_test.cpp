@@ -1,6 +1,7 @@
 // Damaged headers: every usable part opens, and walking, reading, editing and saving the movie give
 // errors or results, never a crash, a hang or runaway memory.
 #include "fixtures.h"
+#include "platform/mvkit/atoms/alias_record.h"
 #include "platform/mvkit/atoms/movie_atom_writer.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/movie.h"
@@ -9,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 
 using namespace movara::test;
 
@@ -159,6 +161,110 @@ TEST(MovieDamaged, TooManySamplesIsRefusedWithAClearError)
     writeFile(dir / "damaged.mov", std::string(header.begin(), header.end()));
     EXPECT_EQ(MVMovie::movieWithFile((dir / "damaged.mov").string(), &error), nullptr);
     EXPECT_EQ(error.code(), MVStatusFileTooLarge);
+}
+
+// A movie file of `size` bytes: the header of `movie`, then media data up to that size.
+std::string movieFileOfSize(const MVMovieDescription& movie, uint32_t size)
+{
+    MVBytes header = MVSerializeMovieAtom(movie);
+    std::string bytes(header.begin(), header.end());
+    uint32_t rest = size - uint32_t(bytes.size());
+    for (int i = 0; i < 4; ++i)
+        bytes += char(rest >> (24 - 8 * i));
+    bytes += "mdat";
+    bytes.resize(size, '\0');
+    return bytes;
+}
+
+TEST(MovieDamaged, SamplesTheirFileCannotHoldAreRefusedAndAFileCutShortOpens)
+{
+    MOVARA_REQUIRE_FIXTURE(fixture, MovieFixture::H264AacMov);
+    auto original = MVReadMovieFile(fixture.string(), nullptr);
+    ASSERT_TRUE(original);
+    constexpr uint32_t fileSize = 65536;
+    constexpr uint32_t count = 40;
+    struct Case {
+        const char* name;
+        std::function<uint32_t(uint32_t)> offset; // of sample i, each in a chunk of its own
+        std::function<uint32_t(uint32_t)> size; // of sample i
+        uint32_t constantSize = 0;
+        const char* dataFile = nullptr; // the samples lie in another file: "small" (1000 bytes), "missing"
+        int64_t keeps = -1; // samples the track keeps; -1: refused as damaged
+    };
+    auto inside = [](uint32_t i) { return 4096 + 1000 * i; };
+    auto believable = [](uint32_t) { return 1000u; };
+    const Case cases[] = {
+        { "believable samples inside the file", inside, believable, 0, nullptr, count },
+        { "one sample larger than the whole file", inside,
+            [](uint32_t i) { return i == 2 ? fileSize + 1 : 1000u; } },
+        { "one sample of 4 GB", inside, [](uint32_t i) { return i == 0 ? 0xF0000000u : 1000u; } },
+        { "every sample as large as the whole file", inside, [](uint32_t) { return fileSize; }, 0, nullptr,
+            -1 },
+        { "every sample of half the file, twenty files' worth", inside,
+            [](uint32_t) { return fileSize / 2; } },
+        { "a constant size larger than the file", inside, {}, fileSize + 1 },
+        { "a file cut short: samples past its end", [](uint32_t i) { return 60000 + 1000 * i; }, believable,
+            0, nullptr, 5 },
+        { "a file cut inside a large sample", [](uint32_t i) { return 60000 + 1000 * i; },
+            [](uint32_t i) { return i == 4 ? 30000u : 1000u; }, 0, nullptr, 4 },
+        { "chunks that share their bytes", [](uint32_t) { return 4096u; }, [](uint32_t) { return 30000u; }, 0,
+            nullptr, count },
+        { "another file that holds less than a sample", [](uint32_t i) { return 10 * i; },
+            [](uint32_t) { return 2000u; }, 0, "small", -1 },
+        { "another file that is missing", [](uint32_t i) { return 10 * i; },
+            [](uint32_t) { return 0xF000000u; }, 0, "missing", count },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        auto path = dir / "movie.mov";
+        auto movie = original->movie;
+        movie.tracks.resize(1);
+        auto& track = movie.tracks[0];
+        track.editList.reset();
+        track.media.header.duration = count * 100;
+        track.header.duration = count * 100 * movie.header.timeScale / track.media.header.timeScale;
+        auto& t = track.media.information.sampleTable;
+        t.timeToSample = { { count, 100 } };
+        t.hasCompositionOffsets = false;
+        t.compositionOffsets.clear();
+        t.hasSyncSamples = false;
+        t.syncSamples.clear();
+        t.sampleToChunk = { { 1, 1, 1 } };
+        t.sampleCount = count;
+        t.constantSampleSize = c.constantSize;
+        t.sampleSizes.clear();
+        t.chunkOffsets.clear();
+        for (uint32_t i = 0; i < count; ++i) {
+            if (c.size)
+                t.sampleSizes.push_back(c.size(i));
+            t.chunkOffsets.push_back(c.offset(i));
+        }
+        if (c.dataFile) {
+            auto other = dir / "data.bin";
+            if (std::strcmp(c.dataFile, "small") == 0)
+                writeFile(other, std::string(1000, 'x'));
+            track.media.information.dataInformation.entries
+                = { MVMakeFileDataReference(other.string(), path.string()) };
+        }
+        writeFile(path, movieFileOfSize(movie, fileSize));
+
+        HXError error;
+        auto read = MVReadMovieFile(path.string(), &error);
+        auto opened = MVMovie::movieWithFile(path.string(), &error);
+        if (c.keeps < 0) {
+            EXPECT_FALSE(read);
+            ASSERT_FALSE(opened);
+            EXPECT_EQ(error.code(), MVStatusBadMovieFile);
+            EXPECT_NE(error.localizedDescription().find("damaged"), std::string::npos)
+                << error.localizedDescription();
+        } else {
+            EXPECT_TRUE(read);
+            ASSERT_TRUE(opened) << error.localizedDescription();
+            ASSERT_EQ(opened->tracks().size(), 1u);
+            EXPECT_EQ(opened->tracks()[0]->media()->sampleCount(), c.keeps);
+        }
+    }
 }
 
 } // namespace
