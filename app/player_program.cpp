@@ -8,6 +8,7 @@
 #include "app/request_server.h"
 #include "document/composition_document.h"
 #include "document/movie_document.h"
+#include "export/mail_attachments.h"
 #include "export/processing_document.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/signal_watcher.h"
@@ -312,6 +313,10 @@ int run(int argc, char** argv)
             return 1;
         }
     }
+
+    // Mail attachments are removed when their job goes or the player quits; a player that crashed left
+    // its own behind, and the mail program has long had them by now.
+    MVPMailAttachments::removeOld();
 
     auto app = std::make_shared<MVPApplication>();
     HXApplication::setSharedApplication(app);

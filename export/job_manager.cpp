@@ -1,6 +1,7 @@
 #include "export/job_manager.h"
 
 #include "diagnostics/perf_collector.h"
+#include "export/mail_attachments.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/error.h"
 #include "platform/basekit/message_connection.h"
@@ -31,8 +32,17 @@ std::string temporaryOutput(const Job& job)
     return out->second.stringValue();
 }
 
-// Removes a job's temporary output and the share folder made for it. Only a file in such a folder is
-// ever removed: a job's parameters name no other file that could go with it.
+// The copy of its movie a job hands to another program (the mail program), when it has one.
+std::string attachment(const Job& job)
+{
+    auto found = job.params().find("MVPublishAttachment");
+    return found != job.params().end() && found->second.isString() ? found->second.stringValue()
+                                                                   : std::string();
+}
+
+// Removes a job's temporary output with the share folder made for it, and what the worker left beside it
+// (a partial file). Only such a folder is ever touched: a job's parameters name no other file that could go
+// with it.
 void removeTemporaryOutput(const std::string& path)
 {
     auto slash = path.rfind('/');
@@ -41,11 +51,16 @@ void removeTemporaryOutput(const std::string& path)
     const std::string folder = path.substr(0, slash);
     if (folder.compare(folder.rfind('/') + 1, 13, "movara-share-") != 0)
         return;
-    struct stat st;
-    // Never a folder, and a link is removed itself, not what it points to.
-    if (::lstat(path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode))
-        ::unlink(path.c_str());
-    ::rmdir(folder.c_str()); // only once empty
+    MVPMailAttachments::removeFolderOfOneJob(folder);
+}
+
+// Everything a job that will not complete has left outside the queue.
+void removeJobFiles(const Job& job)
+{
+    if (auto output = temporaryOutput(job); !output.empty())
+        removeTemporaryOutput(output);
+    if (auto handedOver = attachment(job); !handedOver.empty())
+        MVPMailAttachments::remove(handedOver);
 }
 
 // Resources and their free slots at start.
@@ -150,8 +165,8 @@ JobManager& JobManager::sharedJobManager()
     // Made on first use and kept for the life of the process.
     static JobManager* manager = [] {
         auto* made = new JobManager(maxConcurrentJobsFromEnvironment(), defaultHelperPath());
-        // Kept to the end, so its shared files go when the program exits.
-        std::atexit([] { sharedJobManager().removeTemporaryOutputs(); });
+        // Kept to the end, so the attachments it handed out go when the program exits.
+        std::atexit([] { sharedJobManager().removeAttachments(); });
         return made;
     }();
     return *manager;
@@ -191,9 +206,8 @@ JobManager::~JobManager()
     // What jobs that never ended were to write goes too.
     for (const auto& job : _jobs)
         if (job->_state != JobState::Complete)
-            if (auto output = temporaryOutput(*job); !output.empty())
-                removeTemporaryOutput(output);
-    removeTemporaryOutputs();
+            removeJobFiles(*job);
+    removeAttachments();
 }
 
 int JobManager::maxConcurrentJobsFromString(const char* text)
@@ -245,22 +259,24 @@ void JobManager::setState(const std::shared_ptr<Job>& job, JobState state)
     job->_state = state;
     if (!JobStateIsFinal(state))
         return;
-    auto output = temporaryOutput(*job);
-    if (output.empty())
-        return;
-    if (state == JobState::Complete) {
-        if (std::find(_temporaryOutputs.begin(), _temporaryOutputs.end(), output) == _temporaryOutputs.end())
-            _temporaryOutputs.push_back(output);
-    } else {
+    // The temporary output has been handed on, or never will be: it goes however the job ended. The
+    // program a completed job handed its attachment to may read it later; it goes with the job.
+    if (auto output = temporaryOutput(*job); !output.empty())
         removeTemporaryOutput(output);
-    }
+    auto handedOver = attachment(*job);
+    if (handedOver.empty())
+        return;
+    if (state != JobState::Complete)
+        MVPMailAttachments::remove(handedOver);
+    else if (std::find(_attachments.begin(), _attachments.end(), handedOver) == _attachments.end())
+        _attachments.push_back(handedOver);
 }
 
-void JobManager::removeTemporaryOutputs()
+void JobManager::removeAttachments()
 {
-    for (const auto& path : _temporaryOutputs)
-        removeTemporaryOutput(path);
-    _temporaryOutputs.clear();
+    for (const auto& path : _attachments)
+        MVPMailAttachments::remove(path);
+    _attachments.clear();
 }
 
 // ---- starting -------------------------------------------------------------------------------------------
@@ -696,10 +712,16 @@ void JobManager::removeJob(const std::shared_ptr<Job>& jobRef)
     if (!job)
         return;
     cancelJob(job);
-    // One never started has nothing that ends it: what it was to write goes now.
-    if (job->_state == JobState::New)
-        if (auto output = temporaryOutput(*job); !output.empty())
-            removeTemporaryOutput(output);
+    // One never started has nothing that ends it: what it was to write goes now. A completed one takes
+    // its attachment with it. One still stopping leaves its files when its worker has ended.
+    if (job->_state == JobState::New) {
+        removeJobFiles(*job);
+    } else if (job->_state == JobState::Complete) {
+        if (auto handedOver = attachment(*job); !handedOver.empty()) {
+            MVPMailAttachments::remove(handedOver);
+            eraseValue(_attachments, handedOver);
+        }
+    }
     eraseValue(_jobs, job);
 }
 

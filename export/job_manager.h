@@ -93,11 +93,12 @@ public:
     std::vector<std::shared_ptr<Job>> resourceAllocation(const std::string& name) const;
 
     void deleteRegisteredFilesForJob(const std::shared_ptr<Job>& job);
-    // A job marked "MVExpNameOutTemporary" writes "MVExpNameOut" only to hand it on (a mail attachment).
-    // When the job fails or is canceled the file goes at once, with its share folder when that is left
-    // empty; after success the program it was handed to may still read it, so it goes with the queue
-    // (when the queue is destroyed, or the program exits for the shared queue) or on this call.
-    void removeTemporaryOutputs();
+    // A job marked "MVExpNameOutTemporary" writes "MVExpNameOut" only to hand it on: the file goes with its
+    // share folder when the job ends, however it ends. What it handed on is a copy, "MVPublishAttachment"
+    // (a mail attachment, see MVPMailAttachments), which the receiving program may read long after the job:
+    // that goes at once when the job fails or is canceled, and otherwise when the job is removed, when the
+    // queue is destroyed (or the program exits, for the shared queue), or on this call.
+    void removeAttachments();
 
     // The watchdog: ends jobs whose worker overran one of the time-outs. True when it ended one.
     bool servicePorts();
@@ -125,7 +126,7 @@ private:
     void endJobWithoutWorker(const std::shared_ptr<Job>& job, const std::string& reason);
 
     std::vector<std::shared_ptr<Job>> _jobs;
-    std::vector<std::string> _temporaryOutputs; // of completed jobs
+    std::vector<std::string> _attachments; // handed out by completed jobs
     std::vector<std::shared_ptr<Job>> _liveJobs; // jobs with a worker, also after removal
     std::shared_ptr<HXTimer> _timer;
     int _runningJobs = 0;

@@ -1,5 +1,6 @@
 #include "export/share_mail_controller.h"
 
+#include "export/mail_attachments.h"
 #include "export/publish_window.h"
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/file_manager.h"
@@ -269,11 +270,25 @@ HXPropertyList::Dictionary ShareMailController::parameters()
         = HXString::stringByReplacingOccurrencesOfString(_nameTextField->stringValue(), "/", "-");
     if (name.empty() || name == "." || name == "..")
         name = localized("mvpShareDefaultName", "My Movie");
+    // The mail program gets a copy kept in the program's cache folder: it may read it only when the
+    // message is sent, and nothing of the job stays in the temporary folder once the job has ended.
+    std::string why;
+    std::string attachments = MVPMailAttachments::makeFolder(&why);
+    if (attachments.empty())
+        return HXPropertyList::Dictionary {
+            { "ErrorTitle",
+                localized("mvpShareMailNoAttachmentFolder", "The movie cannot be shared by mail") },
+            { "ErrorMessage",
+                HXString::format(localized("mvpShareMailNoAttachmentFolderMessage",
+                                     "A folder for the attachment cannot be made in the cache folder: %@."),
+                    std::vector<std::string> { why }) },
+        };
     std::string folder
         = HXString::stringByAppendingPathComponent(HXTemporaryDirectory(), "movara-share-XXXXXX");
     if (!::mkdtemp(folder.data()))
         folder = HXTemporaryDirectory();
     _settings["MVExpNameOut"] = HXString::stringByAppendingPathComponent(folder, name + ".mov");
+    _settings["MVPublishAttachment"] = HXString::stringByAppendingPathComponent(attachments, name + ".mov");
     _settings["description"] = HXString::format(
         localized("mvpShareToMail", "Mail \u201C%@\u201D"), std::vector<std::string> { name });
     _settings["MVPublishStep"] = "PublishZantrelScript";

@@ -12,11 +12,15 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <map>
 
 namespace {
+
+// How long a recording waits for every device to know its format before it starts without the late ones.
+constexpr int64_t kDeviceOpeningWait = 3'000'000; // microseconds
 
 int64_t steadyNow()
 {
@@ -363,11 +367,21 @@ void MVCaptureMovieFileOutput::outputFrame(
             return;
         path = _path;
         if (!_writer) {
-            // The file's tracks are the enabled connections whose format is known by now.
+            // The file's tracks are the enabled connections whose format is known by now. A device that
+            // opens later than the others (a sound card on a busy machine) is waited for a while, so that
+            // the file does not go without its track; the recording then starts with the frame that
+            // begins the file.
+            auto connected = connections();
+            bool allKnown = std::all_of(connected.begin(), connected.end(),
+                [](const auto& c) { return c->formatDescription().isValid(); });
+            if (!allKnown && steadyNow() - _startTime < kDeviceOpeningWait)
+                return;
+            _startTime = time - _pausedTotal;
+            at = 0;
             auto writer = std::make_unique<Writer>();
             if (avformat_alloc_output_context2(&writer->format, nullptr, "mov", _path.c_str()) < 0 || !writer->format)
                 return;
-            for (auto& c : connections()) {
+            for (auto& c : connected) {
                 auto format = c->formatDescription();
                 if (!format.isValid())
                     continue;

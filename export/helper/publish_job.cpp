@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
@@ -39,6 +40,58 @@ HelperJobResult finish(HelperConnection& player, int status, const std::string& 
     return HelperJobResult::Complete;
 }
 
+// Copies `source` into a new file at `destination`, watching the player for a cancel between chunks (a
+// large movie takes a while). False with the reason in `why`; the caller removes what was written.
+bool copyFile(
+    HelperConnection& player, const std::string& source, const std::string& destination, std::string* why)
+{
+    auto failed = [&](int error, const std::string& path) {
+        if (why)
+            *why = path + ": " + std::strerror(error);
+        return false;
+    };
+    int in = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+    if (in < 0)
+        return failed(errno, source);
+    int out = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (out < 0) {
+        int error = errno;
+        ::close(in);
+        return failed(error, destination);
+    }
+    std::vector<char> buffer(1 << 20);
+    int error = 0;
+    const std::string* failedPath = &destination;
+    while (!error) {
+        ssize_t n = ::read(in, buffer.data(), buffer.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n < 0) {
+                error = errno;
+                failedPath = &source;
+            }
+            break;
+        }
+        for (ssize_t done = 0; done < n && !error;) {
+            ssize_t w = ::write(out, buffer.data() + done, size_t(n - done));
+            if (w > 0)
+                done += w;
+            else if (w == 0 || errno != EINTR)
+                error = w == 0 ? EIO : errno;
+        }
+        player.poll();
+        if (!error && player.shouldStop())
+            error = ECANCELED;
+    }
+    ::close(in);
+    if (!error && ::fsync(out) != 0)
+        error = errno;
+    if (::close(out) != 0 && !error)
+        error = errno;
+    return error ? failed(error, *failedPath) : true;
+}
+
 HelperJobResult publishScript(HelperConnection& player, const HXPropertyList::Dictionary& params)
 {
     auto script = params.find("PublishZantrelScriptScript");
@@ -50,13 +103,34 @@ HelperJobResult publishScript(HelperConnection& player, const HXPropertyList::Di
             "\"MVExpNameOut\").");
         return HelperJobResult::Failed;
     }
+    auto attachment = params.find("MVPublishAttachment");
+    if (attachment != params.end()
+        && (!attachment->second.isString() || attachment->second.stringValue().empty()
+            || attachment->second.stringValue()[0] != '/')) {
+        HelperReportError(player, HelperParameterError,
+            "The job has no full path for the copy it hands on (\"MVPublishAttachment\").");
+        return HelperJobResult::Failed;
+    }
     if (auto refused = HelperAcquireResource(player, "ZantrelScript"))
         return *refused;
     player.send(HXPropertyList::Dictionary { { "status", "PublishState" }, { "progress", -1.0 } });
+    // The program may read its file after the job, when the written movie is gone: it gets a copy of its own.
+    std::string handedOn = file->second.stringValue();
+    if (attachment != params.end()) {
+        handedOn = attachment->second.stringValue();
+        std::string why;
+        if (!HelperHandOnCopy(player, file->second.stringValue(), handedOn, &why)) {
+            if (player.shouldStop())
+                return HelperJobResult::Canceled;
+            player.send(HXPropertyList::Dictionary { { "releaseResource", "ZantrelScript" } });
+            HelperReportError(player, -1, "The movie cannot be handed on: " + why);
+            return HelperJobResult::Failed;
+        }
+    }
     auto name = params.find("MVExpSourceName");
     std::string errorOutput;
     int status = HelperRunProgram(player,
-        { "/bin/sh", "-c", script->second.stringValue(), "sh", file->second.stringValue(),
+        { "/bin/sh", "-c", script->second.stringValue(), "sh", handedOn,
             name != params.end() ? name->second.stringValue() : std::string() },
         &errorOutput);
     return finish(player, status, errorOutput, "The sharing script", "ZantrelScript");
@@ -143,6 +217,25 @@ int HelperRunProgram(HelperConnection& player, const std::vector<std::string>& a
     if (WIFEXITED(status))
         return WEXITSTATUS(status) == 127 && errorOutput && errorOutput->empty() ? -1 : WEXITSTATUS(status);
     return WIFSIGNALED(status) ? 128 + WTERMSIG(status) : -1;
+}
+
+bool HelperHandOnCopy(
+    HelperConnection& player, const std::string& source, const std::string& destination, std::string* why)
+{
+    auto slash = destination.rfind('/');
+    const std::string partial = destination.substr(0, slash + 1) + "." + destination.substr(slash + 1)
+        + ".partial-" + std::to_string(::getpid());
+    ::unlink(partial.c_str());
+    // The same file under a second name where the file system allows it; a copy otherwise.
+    bool made = ::link(source.c_str(), partial.c_str()) == 0 || copyFile(player, source, partial, why);
+    if (made && ::rename(partial.c_str(), destination.c_str()) != 0) {
+        if (why)
+            *why = destination + ": " + std::strerror(errno);
+        made = false;
+    }
+    if (!made)
+        ::unlink(partial.c_str());
+    return made;
 }
 
 HelperJobResult performPublishStep(HelperConnection& player, const HXPropertyList::Dictionary& params)

@@ -466,6 +466,11 @@ std::string HXUserConfigDirectory()
     return xdgFolder("XDG_CONFIG_HOME", ".config") + "/movara-player";
 }
 
+std::string HXUserCacheDirectory()
+{
+    return xdgFolder("XDG_CACHE_HOME", ".cache") + "/movara-player";
+}
+
 std::string HXMoviesDirectory()
 {
     return userDirectory("XDG_VIDEOS_DIR", "Videos");

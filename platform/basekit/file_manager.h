@@ -5,6 +5,7 @@
 //   home                    $HOME (else the password database)
 //   temporary               $TMPDIR (else /tmp)
 //   user config             $XDG_CONFIG_HOME/movara-player (XDG_CONFIG_HOME defaults to ~/.config)
+//   user cache              $XDG_CACHE_HOME/movara-player (XDG_CACHE_HOME defaults to ~/.cache)
 //   library folders         user domain: $XDG_DATA_HOME (default ~/.local/share); local domain: each
 //                           folder of $XDG_DATA_DIRS (default /usr/local/share:/usr/share). Callers append
 //                           "Application Support/..." to them.
@@ -76,6 +77,7 @@ public:
 std::string HXHomeDirectory();
 std::string HXTemporaryDirectory();
 std::string HXUserConfigDirectory();
+std::string HXUserCacheDirectory();
 std::string HXMoviesDirectory();
 std::string HXDesktopDirectory();
 

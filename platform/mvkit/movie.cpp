@@ -34,10 +34,7 @@ const std::set<std::string> movieFileExtensions = { "mov", "qt", "mp4", "m4v", "
 // Network movies are fetched into the user's cache folder ($XDG_CACHE_HOME/movara-player/Network).
 std::filesystem::path networkCacheDirectory()
 {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    std::filesystem::path base = cache && *cache ? std::filesystem::path(cache)
-                                                 : std::filesystem::path(HXHomeDirectory()) / ".cache";
-    return base / "movara-player" / "Network";
+    return std::filesystem::path(HXUserCacheDirectory()) / "Network";
 }
 
 // A header the model can take: no media with more samples than a media may hold.

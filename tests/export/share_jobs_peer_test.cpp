@@ -1,10 +1,12 @@
-// Share jobs carried out by the real worker: the mail job writes the movie and hands it to the mail
+// Share jobs carried out by the real worker: the mail job writes the movie and hands a copy of it to the mail
 // program (a stand-in xdg-email on PATH records what it was given), and the podcast job runs the server's
 // tool, which submits the movie to a stand-in server on the loopback interface that the test starts and
-// ends. Failures end the jobs "errored" with the program's own words.
+// ends. Failures end the jobs "errored" with the program's own words. Once a mail job has ended nothing of
+// it is left in the temporary folder, while the mail program can still read its attachment.
 #include "job_test_support.h"
 #include "tests/platform/mvkit/movie_peer_fixtures.h"
 
+#include "export/mail_attachments.h"
 #include "export/publish_support.h"
 #include "export/share_mail_controller.h"
 #include "platform/basekit/bundle.h"
@@ -18,6 +20,9 @@
 #include <climits>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -77,6 +82,7 @@ protected:
         if (!haveProgram("ffmpeg") || !haveProgram("ffprobe") || !fs::exists("/usr/bin/python3"))
             GTEST_SKIP() << "ffmpeg, ffprobe and python3 are needed";
         env.set("TMPDIR", temp.path().string());
+        env.set("XDG_CACHE_HOME", (temp / "cache").string());
         source = temp / "Holiday.mov";
         ASSERT_TRUE(movie::makeMovie(source, 1));
         HXError error;
@@ -95,19 +101,45 @@ protected:
     // flattened. A stand-in xdg-email on PATH runs `mailProgram`.
     std::shared_ptr<ShareMailController> mailPane(const std::string& mailProgram)
     {
-        fs::create_directories(temp / "bin");
-        writeFile(temp / "bin" / "xdg-email", "#!/bin/sh\n" + mailProgram + "\n");
-        fs::permissions(temp / "bin" / "xdg-email", fs::perms::owner_all);
+        setMailProgram(mailProgram);
         env.set("PATH", (temp / "bin").string() + ":/usr/bin:/bin");
         fs::create_directories(temp / "bundle");
-        fs::create_directory_symlink(
-            fs::path(MOVARA_SOURCE_DIR) / "resources", temp / "bundle" / "Resources");
+        if (!fs::exists(temp / "bundle" / "Resources"))
+            fs::create_directory_symlink(
+                fs::path(MOVARA_SOURCE_DIR) / "resources", temp / "bundle" / "Resources");
         auto pane = ShareMailController::make(HXBundle::bundleWithPath((temp / "bundle").string()));
         pane->setMovieFacts(ShareMailController::defaultMovieFacts(*movie));
         pane->nameTextField()->setStringValue("Holiday");
         pane->settingPopUpButton()->selectItemAtIndex(2);
         pane->settingChanged(nullptr);
         return pane;
+    }
+    void setMailProgram(const std::string& mailProgram)
+    {
+        fs::create_directories(temp / "bin");
+        writeFile(temp / "bin" / "xdg-email", "#!/bin/sh\n" + mailProgram + "\n");
+        fs::permissions(temp / "bin" / "xdg-email", fs::perms::owner_all);
+    }
+    std::optional<HXPropertyList::Dictionary> share(ShareMailController& pane)
+    {
+        return MVPPublishSupport::jobForParameters(pane.parameters(), *movie, source.string());
+    }
+    // What shares left in a temporary folder, and in the folder of the mail program's attachments.
+    static std::vector<std::string> sharesIn(const fs::path& folder)
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            if (entry.path().filename().string().rfind("movara-share-", 0) == 0)
+                names.push_back(entry.path().string());
+        return names;
+    }
+    static std::vector<std::string> attachments()
+    {
+        std::vector<std::string> paths;
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(MVPMailAttachments::directory(), ec))
+            paths.push_back(entry.path().string());
+        return paths;
     }
     bool sawStatus(const std::string& status) const
     {
@@ -138,14 +170,17 @@ TEST_F(ShareJobsPeer, MailJobWritesTheMovieAndHandsItToTheMailProgram)
     auto job = run(*params);
     ASSERT_EQ(job->state(), JobState::Complete) << job->errorMessage();
     EXPECT_TRUE(sawStatus("PublishState"));
-    std::string attachment = p["MVExpNameOut"].stringValue();
+    // The mail program gets the copy in the cache folder, not the movie written into the temporary folder.
+    std::string attachment = p["MVPublishAttachment"].stringValue();
+    EXPECT_EQ(fs::path(attachment).parent_path().parent_path(), temp / "cache" / "movara-player" / "Mail");
+    EXPECT_EQ(fs::path(attachment).filename(), "Holiday.mov");
     EXPECT_EQ(readFile(temp / "mail-args"), "--subject\nHoliday\n--attach\n" + attachment + "\n");
     // The attachment is a whole movie that decodes like the source.
     EXPECT_EQ(movie::frameHashes(attachment), movie::frameHashes(source));
 
     // Without a mail program the job fails and says why.
     env.set("PATH", (temp / "nothing").string());
-    auto failed = run(*params);
+    auto failed = run(*MVPPublishSupport::jobForParameters(pane->parameters(), *movie, source.string()));
     EXPECT_EQ(failed->state(), JobState::Errored);
     EXPECT_EQ(failed->errorCode(), 3);
     EXPECT_NE(failed->errorMessage().find("xdg-email is not installed"), std::string::npos)
@@ -155,52 +190,117 @@ TEST_F(ShareJobsPeer, MailJobWritesTheMovieAndHandsItToTheMailProgram)
 TEST_F(ShareJobsPeer, MailJobsLeaveNothingInTheTemporaryFolder)
 {
     auto server = HXHeadlessWindowServer::install();
-    auto pane = mailPane("exit 0");
-    auto share = [&] {
-        auto params = MVPPublishSupport::jobForParameters(pane->parameters(), *movie, source.string());
-        EXPECT_TRUE(params);
-        return params ? *params : HXPropertyList::Dictionary {};
+    // The stand-in mail program records the file it was given, then ends as the case says; called again
+    // with "--read-later" it reads that file, as a mail program does when the message is sent.
+    const fs::path recorded = temp / "recorded";
+    const fs::path readLater = temp / "read-later.mov";
+    auto mailProgram = [&](const std::string& then) {
+        return "if [ \"$1\" = --read-later ]; then exec cat \"$(cat '" + recorded.string() + "')\" > '"
+            + readLater.string() + "'; fi\nprintf '%s' \"$4\" > '" + recorded.string() + "'\n" + then;
     };
-    // What the shares leave in the temporary folder (this test's TMPDIR).
-    auto leftovers = [&] {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(temp.path()))
-            if (entry.path().filename().string().rfind("movara-share-", 0) == 0)
-                names.push_back(entry.path().filename().string());
-        return names;
-    };
+    auto pane = mailPane(mailProgram("exit 0"));
+    // A temporary folder on another file system than the cache folder, where there is one: the attachment
+    // is then a copy, not a second link to the written movie.
+    std::unique_ptr<TempDir> elsewhere;
+    struct stat shm = {};
+    struct stat here = {};
+    if (::stat("/dev/shm", &shm) == 0 && ::stat(temp.path().c_str(), &here) == 0 && shm.st_dev != here.st_dev
+        && ::access("/dev/shm", W_OK) == 0) {
+        EnvironmentGuard tmp;
+        tmp.set("TMPDIR", "/dev/shm");
+        elsewhere = std::make_unique<TempDir>();
+    }
 
-    // Removed before it started, failed, and completed.
-    auto unstarted = manager.newJobWithParams(share(), delegate);
-    ASSERT_EQ(leftovers().size(), 1u); // the share's own folder
+    struct Case {
+        const char* name;
+        std::string then; // what the mail program does after recording its file
+        bool cancel; // canceled while the mail program runs
+        bool otherFileSystem;
+        JobState end;
+    };
+    const Case cases[] = {
+        { "done", "exit 0", false, false, JobState::Complete },
+        { "done, copied across file systems", "exit 0", false, true, JobState::Complete },
+        { "failed", "echo 'no mail account' >&2; exit 1", false, false, JobState::Errored },
+        { "canceled", "exec sleep 60", true, false, JobState::Canceled },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.otherFileSystem && !elsewhere) {
+            std::fprintf(stderr, "\"%s\" skipped: no other file system for the temporary folder\n", c.name);
+            continue;
+        }
+        const fs::path tmp = c.otherFileSystem ? elsewhere->path() : temp.path();
+        env.set("TMPDIR", tmp.string());
+        fs::remove(recorded);
+        fs::remove(readLater);
+        setMailProgram(mailProgram(c.then));
+        auto params = share(*pane);
+        ASSERT_TRUE(params);
+        const std::string attachment = HXPropertyList(*params)["MVPublishAttachment"].stringValue();
+
+        auto job = manager.newJobWithParams(*params, delegate);
+        manager.startJob(job, false);
+        if (c.cancel) {
+            ASSERT_TRUE(runUntil([&] { return fs::exists(recorded) || isFinal(job); }, 60));
+            manager.cancelJob(job);
+        }
+        ASSERT_TRUE(runUntil([&] { return isFinal(job); }, 60));
+        ASSERT_EQ(job->state(), c.end) << job->errorMessage();
+        if (c.end == JobState::Errored) {
+            EXPECT_NE(job->errorMessage().find("no mail account"), std::string::npos) << job->errorMessage();
+        }
+
+        // The mail program was handed the copy; the temporary folder holds nothing of the job.
+        EXPECT_EQ(readFile(recorded), attachment);
+        EXPECT_TRUE(sharesIn(tmp).empty()) << sharesIn(tmp).front();
+        if (c.end != JobState::Complete) {
+            // Nor does the cache folder, when the message will never be sent.
+            EXPECT_TRUE(attachments().empty()) << attachments().front();
+            manager.removeJob(job);
+            continue;
+        }
+        // The mail program reads its attachment after the job has ended: a whole movie, as the source.
+        ASSERT_EQ(std::system(((temp / "bin" / "xdg-email").string() + " --read-later").c_str()), 0);
+        EXPECT_EQ(movie::frameHashes(readLater), movie::frameHashes(source));
+        struct stat copy { };
+        ASSERT_EQ(::stat(attachment.c_str(), &copy), 0);
+        EXPECT_EQ(copy.st_nlink, 1u); // no other name left in the temporary folder
+        // It goes with the job.
+        manager.removeJob(job);
+        EXPECT_FALSE(fs::exists(attachment));
+        EXPECT_TRUE(attachments().empty()) << attachments().front();
+    }
+    env.set("TMPDIR", temp.path().string());
+
+    // A share removed before it started leaves nothing either.
+    auto unstarted = manager.newJobWithParams(*share(*pane), delegate);
+    EXPECT_EQ(sharesIn(temp.path()).size(), 1u); // the share's own folders
+    EXPECT_EQ(attachments().size(), 1u);
     manager.removeJob(unstarted);
-    EXPECT_TRUE(leftovers().empty());
+    EXPECT_TRUE(sharesIn(temp.path()).empty());
+    EXPECT_TRUE(attachments().empty());
 
-    env.set("PATH", (temp / "nothing").string());
-    auto failed = run(share());
-    EXPECT_EQ(failed->state(), JobState::Errored);
-    EXPECT_TRUE(leftovers().empty()) << leftovers().front();
-
-    env.set("PATH", (temp / "bin").string() + ":/usr/bin:/bin");
-    auto params = share();
-    auto done = run(params);
+    // Completed shares' attachments stay while the queue lives, and go with it, as do those of shares
+    // that never ran.
+    setMailProgram("exit 0");
+    auto done = run(*share(*pane));
     ASSERT_EQ(done->state(), JobState::Complete) << done->errorMessage();
-    // The mail program may read the attachment after the job: it stays while the queue lives.
-    const std::string attachment = HXPropertyList(params)["MVExpNameOut"].stringValue();
-    EXPECT_TRUE(fs::exists(attachment));
-    manager.removeTemporaryOutputs();
-    EXPECT_TRUE(leftovers().empty()) << leftovers().front();
-
-    // A queue going away takes the shares with it, whether they ran or not.
+    EXPECT_EQ(attachments().size(), 1u);
+    manager.removeAttachments();
+    EXPECT_TRUE(attachments().empty());
     {
         JobManager queue(INT_MAX, helperProgram);
-        auto job = queue.newJobWithParams(share(), delegate);
+        auto job = queue.newJobWithParams(*share(*pane), delegate);
         queue.startJob(job, false);
         EXPECT_TRUE(runUntil([&] { return isFinal(job); }, 60));
-        queue.newJobWithParams(share(), delegate);
-        EXPECT_EQ(leftovers().size(), 2u);
+        EXPECT_EQ(job->state(), JobState::Complete) << job->errorMessage();
+        queue.newJobWithParams(*share(*pane), delegate);
+        EXPECT_EQ(sharesIn(temp.path()).size(), 1u); // the one that never ran
+        EXPECT_EQ(attachments().size(), 2u);
     }
-    EXPECT_TRUE(leftovers().empty()) << leftovers().front();
+    EXPECT_TRUE(sharesIn(temp.path()).empty()) << sharesIn(temp.path()).front();
+    EXPECT_TRUE(attachments().empty()) << attachments().front();
     // The source, beside them in the same folder, is untouched.
     EXPECT_TRUE(fs::exists(source));
 }

@@ -37,6 +37,7 @@ protected:
         env.set("TMPDIR", (temp / "tmp").string());
         env.set("XDG_CONFIG_HOME", (temp / "config").string());
         env.set("XDG_DATA_HOME", (temp / "data").string());
+        env.set("XDG_CACHE_HOME", (temp / "cache").string());
         // No session bus, so no keyring: the passwords go to the file store.
         env.unset("DBUS_SESSION_BUS_ADDRESS");
         env.set("XDG_RUNTIME_DIR", (temp / "run").string());
@@ -203,6 +204,24 @@ TEST_F(ShareTest, MailParameters)
     EXPECT_EQ(first["MVPublishStep"].stringValue(), "PublishZantrelScript");
     EXPECT_TRUE(first["MVExpNameOutTemporary"].boolValue());
     EXPECT_NE(first["PublishZantrelScriptScript"].stringValue().find("xdg-email"), std::string::npos);
+    // The mail program's copy goes into a folder of the share's own in the cache folder.
+    fs::path attachment = first["MVPublishAttachment"].stringValue();
+    EXPECT_EQ(attachment.filename(), "..-a-b.mov");
+    EXPECT_EQ(attachment.parent_path().parent_path(), temp / "cache" / "movara-player" / "Mail");
+    EXPECT_TRUE(fs::is_directory(attachment.parent_path()));
+    EXPECT_NE(attachment.parent_path(), fs::path(second["MVPublishAttachment"].stringValue()).parent_path());
+
+    // Without a cache folder the share says why, and leaves nothing in the temporary folder.
+    fs::remove_all(temp / "tmp");
+    fs::create_directories(temp / "tmp");
+    fs::remove_all(temp / "cache");
+    writeFile(temp / "cache", "not a folder");
+    auto refused = HXPropertyList(pane->parameters());
+    EXPECT_EQ(refused["ErrorTitle"].stringValue(), "The movie cannot be shared by mail");
+    EXPECT_NE(refused["ErrorMessage"].stringValue().find((temp / "cache").string()), std::string::npos)
+        << refused["ErrorMessage"].stringValue();
+    EXPECT_FALSE(refused.contains("MVExpNameOut"));
+    EXPECT_TRUE(fs::is_empty(temp / "tmp"));
 }
 
 // ---- The sheet ----

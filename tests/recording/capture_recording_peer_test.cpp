@@ -9,6 +9,9 @@
 #include "platform/mvkit/atoms/four_char_code.h"
 
 #include <filesystem>
+#include <thread>
+
+#include <sys/stat.h>
 #include <sstream>
 
 using namespace movara::test;
@@ -49,13 +52,18 @@ protected:
 
     void TearDown() override
     {
+        closeDocuments();
+        RecordingTest::TearDown();
+    }
+
+    void closeDocuments()
+    {
         for (auto& doc : HXDocumentController::sharedDocumentController()->documents())
             keep.push_back(doc);
         for (auto& doc : keep)
             if (!doc->isClosed())
                 doc->close();
         keep.clear();
-        RecordingTest::TearDown();
     }
 
     std::shared_ptr<MVPKitCaptureWindowController> open(int32_t templateType)
@@ -113,6 +121,45 @@ TEST_F(CaptureRecordingPeerTest, AMovieRecordingIsAMovieOtherProgramsRead)
     EXPECT_TRUE(recording->isClosed());
     auto& documents = HXDocumentController::sharedDocumentController()->documents();
     EXPECT_NE(std::find(documents.begin(), documents.end(), result), documents.end());
+}
+
+// A sound device that gives its first sound only after the picture has started (a sound card that opens
+// late on a busy machine) still has its track in the file, which starts once both are there.
+TEST_F(CaptureRecordingPeerTest, ASoundDeviceThatOpensLateIsStillRecorded)
+{
+    if (!haveProgram("ffmpeg"))
+        GTEST_SKIP() << "ffmpeg feeds the late sound device";
+    const fs::path fifo = folder / "late-sound";
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    auto backend = std::make_shared<TestCaptureBackend>();
+    MVCaptureDeviceInfo picture = deviceInfo("test:picture", "Picture", MVMediaTypeVideo);
+    picture.linkedDeviceUIDs = { "test:late-sound" };
+    MVCaptureDeviceInfo sound = deviceInfo("test:late-sound", "Late Sound", MVMediaTypeSound);
+    sound.inputFormat = "s16le";
+    sound.url = fifo.string();
+    sound.options = { { "sample_rate", "44100" }, { "ch_layout", "mono" } };
+    backend->setDevices({ picture, sound });
+    MVCaptureDevice::setBackend(backend);
+
+    // The sound's device cannot open before its writer does, 0.8 s from now; it then plays in real time.
+    std::thread feeder([fifo] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(800));
+        runCommand({ "ffmpeg", "-nostdin", "-v", "quiet", "-re", "-f", "lavfi", "-i", "sine=duration=6", "-f",
+            "s16le", "-ac", "1", "-ar", "44100", "-y", fifo.string() });
+    });
+    auto controller = open(1);
+    ASSERT_TRUE(controller);
+    record(*controller, 1.0);
+    std::string file = controller->outputFile();
+    controller->stopRecording();
+    EXPECT_TRUE(runUntil([&] { return recording->isClosed(); }, 20));
+    closeDocuments(); // the sound device's reader ends, so the feeder does too
+    feeder.join();
+
+    Probe p = probe(file);
+    EXPECT_EQ(p.codecs.size(), 2u) << "picture and sound";
+    EXPECT_NE(std::find(p.codecs.begin(), p.codecs.end(), "aac"), p.codecs.end());
+    EXPECT_GT(p.duration, 0.8);
 }
 
 TEST_F(CaptureRecordingPeerTest, TimePausedIsLeftOutOfTheFile)

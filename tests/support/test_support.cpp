@@ -20,10 +20,13 @@ TempDir::TempDir()
     if (!mkdtemp(templ.data()))
         throw std::runtime_error("mkdtemp failed");
     _path = templ;
+    _owner = int(getpid());
 }
 
 TempDir::~TempDir()
 {
+    if (int(getpid()) != _owner)
+        return;
     std::error_code ec;
     fs::remove_all(_path, ec);
 }
@@ -92,24 +95,22 @@ void writeFile(const fs::path& path, const std::string& bytes)
 namespace {
 
 // Every test program runs with its own configuration, data and runtime folders, so nothing a test
-// writes reaches the user's real ones.
+// writes reaches the user's real ones. The folders go when the program exits, after whatever the
+// program itself writes at exit (the user defaults): they are held by a static made before any test
+// ran, which is therefore destroyed after every exit handler a test installed.
 class IsolatedUserFolders : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        _root = std::make_unique<TempDir>();
+        static TempDir root;
         for (const char* name : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_RUNTIME_DIR", "XDG_CACHE_HOME"}) {
-            fs::path dir = _root->path() / name;
+            fs::path dir = root.path() / name;
             fs::create_directories(dir);
             fs::permissions(dir, fs::perms::owner_all);
             setenv(name, dir.c_str(), 1);
         }
-        setenv("HOME", _root->path().c_str(), 1);
+        setenv("HOME", root.path().c_str(), 1);
     }
-    void TearDown() override { _root.reset(); }
-
-private:
-    std::unique_ptr<TempDir> _root;
 };
 
 [[maybe_unused]] ::testing::Environment* const isolated =

@@ -20,6 +20,7 @@ public:
 
 private:
     std::filesystem::path _path;
+    int _owner = 0; // the process that made it; a forked child that exits leaves it alone
 };
 
 // Sets environment variables for one test and puts the old values back when it goes away.

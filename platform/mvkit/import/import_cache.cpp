@@ -90,10 +90,7 @@ std::vector<Entry> entries(const std::filesystem::path& dir, bool removeAbandone
 
 std::filesystem::path MVImportCache::directory()
 {
-    const char* cache = std::getenv("XDG_CACHE_HOME");
-    std::filesystem::path base = cache && *cache ? std::filesystem::path(cache)
-                                                 : std::filesystem::path(HXHomeDirectory()) / ".cache";
-    return base / "movara-player" / "Import";
+    return std::filesystem::path(HXUserCacheDirectory()) / "Import";
 }
 
 std::shared_ptr<void> MVImportCache::lease(const std::string& path)

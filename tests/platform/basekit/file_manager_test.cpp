@@ -117,11 +117,13 @@ TEST(FileManager, SpecialFoldersFollowXDG)
     env.set("HOME", dir.path().string());
     env.set("XDG_CONFIG_HOME", (dir / "cfg").string());
     env.set("XDG_DATA_HOME", (dir / "data").string());
+    env.set("XDG_CACHE_HOME", (dir / "cache").string());
     env.set("XDG_DATA_DIRS", "/usr/local/share/:relative:/usr/share");
     env.set("TMPDIR", "/var/tmp/");
 
     EXPECT_EQ(HXHomeDirectory(), dir.path().string());
     EXPECT_EQ(HXUserConfigDirectory(), (dir / "cfg" / "movara-player").string());
+    EXPECT_EQ(HXUserCacheDirectory(), (dir / "cache" / "movara-player").string());
     EXPECT_EQ(HXTemporaryDirectory(), "/var/tmp");
     EXPECT_EQ(HXMoviesDirectory(), (dir / "Videos").string());
     EXPECT_EQ(HXDesktopDirectory(), (dir / "Desktop").string());
@@ -144,7 +146,9 @@ TEST(FileManager, SpecialFoldersFollowXDG)
     env.unset("XDG_CONFIG_HOME");
     env.unset("XDG_DATA_HOME");
     env.unset("XDG_DATA_DIRS");
+    env.set("XDG_CACHE_HOME", "relative");
     EXPECT_EQ(HXUserConfigDirectory(), (dir / ".config" / "movara-player").string());
+    EXPECT_EQ(HXUserCacheDirectory(), (dir / ".cache" / "movara-player").string());
     EXPECT_EQ(HXSearchPathForDirectoriesInDomains(HXAllLibrariesDirectory, HXAllDomainsMask),
         (std::vector<std::string> { (dir / ".local" / "share").string(), "/usr/local/share", "/usr/share" }));
 }
