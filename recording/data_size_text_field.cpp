@@ -83,8 +83,9 @@ void MVPDataSizeTextField::setDataSize(uint64_t bytes)
 void MVPDataSizeTextField::drawRect(HXRect)
 {
     HXRect b = bounds();
-    cell()->setTextColor(embossColour());
+    // The emboss under the text, then the text: the colours change for this drawing only.
+    cell()->setTextColorForDrawing(embossColour());
     cell()->drawWithFrame(HXMakeRect(0, 1, b.size.width, b.size.height), *this);
-    cell()->setTextColor(textColour());
+    cell()->setTextColorForDrawing(textColour());
     cell()->drawWithFrame(HXMakeRect(0, 0, b.size.width, b.size.height), *this);
 }

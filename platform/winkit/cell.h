@@ -172,6 +172,9 @@ public:
     virtual void drawFocusRingMaskWithFrame(HXRect cellFrame, HXView& controlView);
     HXColor textColor() const { return _textColor; }
     void setTextColor(const HXColor& color);
+    // For a control that draws its text more than once in one drawRect (an embossed shadow under it): the
+    // colour of the next drawing, without asking the control view to draw again.
+    void setTextColorForDrawing(const HXColor& color) { _textColor = color; }
 
     // Editing with the window's field editor (text cells).
     virtual void editWithFrame(HXRect frame, HXView& controlView, HXTextView& editor, const HXEvent* event);

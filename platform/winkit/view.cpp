@@ -452,30 +452,96 @@ void HXView::displayIfNeeded()
         w->displayIfNeeded();
 }
 
+namespace {
+
+// The bounding box of the part of `dirty` that `drawn` leaves out: empty when `drawn` covers it, the
+// uncovered band when `drawn` spans it across one axis, else all of `dirty`. Edges within a millionth of
+// a point count as covered (rectangles that went through coordinate arithmetic are off by a few ulps).
+HXRect remainderOutside(HXRect dirty, HXRect drawn)
+{
+    constexpr double slack = 1e-6;
+    if (HXIsEmptyRect(dirty))
+        return HXZeroRect;
+    if (HXIsEmptyRect(drawn))
+        return dirty;
+    const bool spansX = HXMinX(drawn) <= HXMinX(dirty) + slack && HXMaxX(drawn) >= HXMaxX(dirty) - slack;
+    const bool spansY = HXMinY(drawn) <= HXMinY(dirty) + slack && HXMaxY(drawn) >= HXMaxY(dirty) - slack;
+    if (spansX && spansY)
+        return HXZeroRect;
+    // Along the axis `drawn` does not span, what is left on either side of it.
+    auto band = [&](double dirtyMin, double dirtyMax, double drawnMin, double drawnMax, double& lo, double& hi) {
+        lo = dirtyMin;
+        hi = dirtyMax;
+        if (drawnMax <= dirtyMin || drawnMin >= dirtyMax)
+            return;  // no overlap: all of it is left
+        const bool coversLow = drawnMin <= dirtyMin + slack;
+        const bool coversHigh = drawnMax >= dirtyMax - slack;
+        if (coversLow && !coversHigh)
+            lo = drawnMax;
+        else if (coversHigh && !coversLow)
+            hi = drawnMin;
+    };
+    double lo = 0, hi = 0;
+    if (spansY) {
+        band(HXMinX(dirty), HXMaxX(dirty), HXMinX(drawn), HXMaxX(drawn), lo, hi);
+        return HXMakeRect(lo, HXMinY(dirty), hi - lo, dirty.size.height);
+    }
+    if (spansX) {
+        band(HXMinY(dirty), HXMaxY(dirty), HXMinY(drawn), HXMaxY(drawn), lo, hi);
+        return HXMakeRect(HXMinX(dirty), lo, dirty.size.width, hi - lo);
+    }
+    return dirty;
+}
+
+}  // namespace
+
 HXRect HXView::dirtyRectInBase() const
+{
+    return dirtyRectInBase(convertRectToView(_bounds, nullptr));
+}
+
+HXRect HXView::dirtyRectInBase(HXRect visibleArea) const
 {
     HXRect dirty = HXZeroRect;
     if (_hidden)
         return dirty;
+    // Only what can be seen counts: the parts of a view its ancestors clip away are never drawn.
+    visibleArea = HXIntersectionRect(visibleArea, convertRectToView(_bounds, nullptr));
+    if (HXIsEmptyRect(visibleArea))
+        return dirty;
     if (_needsDisplay)
-        dirty = convertRectToView(_dirtyRect, nullptr);
+        dirty = HXIntersectionRect(convertRectToView(_dirtyRect, nullptr), visibleArea);
     for (auto& sub : _subviews)
-        dirty = HXUnionRect(dirty, sub->dirtyRectInBase());
+        dirty = HXUnionRect(dirty, sub->dirtyRectInBase(visibleArea));
     return dirty;
 }
 
 void HXView::drawTree(cairo_surface_t* surface, double height, HXRect baseClip)
 {
+    drawTree(surface, height, baseClip, convertRectToView(_bounds, nullptr));
+}
+
+void HXView::drawTree(cairo_surface_t* surface, double height, HXRect passClip, HXRect visibleArea)
+{
     if (_hidden)
         return;
-    _needsDisplay = false;
-    _dirtyRect = HXZeroRect;
-    HXRect visibleBase = HXIntersectionRect(baseClip, convertRectToView(_bounds, nullptr));
-    if (HXIsEmptyRect(visibleBase)) {
-        for (auto& sub : _subviews)
-            sub->setNeedsDisplay(false);
-        return;
+    visibleArea = HXIntersectionRect(visibleArea, convertRectToView(_bounds, nullptr));
+    HXRect visibleBase = HXIntersectionRect(passClip, visibleArea);
+    // What this pass does not draw stays dirty for the next one, and so do the views it does not reach:
+    // a view marked while a pass with a smaller clip runs (one view's display, or a view drawn earlier in
+    // this pass marking another) is drawn by the next pass instead of being forgotten. The mark is dropped
+    // before drawing, so what drawRect marks again is kept.
+    if (_needsDisplay) {
+        HXRect dirty = HXIntersectionRect(convertRectToView(_dirtyRect, nullptr), visibleArea);
+        HXRect left = remainderOutside(dirty, passClip);
+        if (HXIsEmptyRect(left)) {
+            _needsDisplay = false;
+            _dirtyRect = HXZeroRect;
+        } else
+            _dirtyRect = HXIntersectionRect(convertRectFromView(left, nullptr), _bounds);
     }
+    if (HXIsEmptyRect(visibleBase))
+        return;
     auto context = HXGraphicsContext::graphicsContextWithSurface(surface, 1, isFlipped());
     if (context) {
         HXGraphicsContextScope scope(context);
@@ -493,7 +559,7 @@ void HXView::drawTree(cairo_surface_t* surface, double height, HXRect baseClip)
     }
     auto subviews = _subviews;
     for (auto& sub : subviews)
-        sub->drawTree(surface, height, visibleBase);
+        sub->drawTree(surface, height, passClip, visibleArea);
 }
 
 void HXView::drawHierarchyOnPage(cairo_surface_t* surface, HXSize pageSize, HXRect rect)

@@ -185,13 +185,15 @@ public:
     // Internal: the window sets itself on the tree.
     void setWindowForTree(const std::shared_ptr<HXWindow>& window);
     // Internal: draws this view and its subviews into a window's pixels (`height` points high, top row
-    // first), limited to `baseClip` in the window's base coordinates, and marks them clean.
+    // first), limited to `baseClip` in the window's base coordinates. What it draws is marked clean; dirty
+    // parts outside `baseClip` stay dirty for the next pass.
     void drawTree(cairo_surface_t* surface, double height, HXRect baseClip);
     // Draws this view and its subviews onto a page (`pageSize` points, a PDF or PostScript surface) with the
     // view's bounds filling `rect` (page coordinates, origin at the bottom left). Views see a context that
     // does not draw to the screen (HXGraphicsContext::isDrawingToScreen).
     void drawHierarchyOnPage(cairo_surface_t* surface, HXSize pageSize, HXRect rect);
-    // Internal: the union of the dirty rectangles of this tree, in base coordinates.
+    // Internal: the union of the dirty rectangles of this tree, in base coordinates, limited to what the
+    // views' ancestors let show.
     HXRect dirtyRectInBase() const;
     // Internal: maps of this view's coordinates to its superview's (x' = sx·x + tx, y' = sy·y + ty).
     struct Map {
@@ -201,6 +203,9 @@ public:
     Map mapToBase() const;
 
 private:
+    // `visibleArea`: the part of the window the superview shows (base coordinates).
+    void drawTree(cairo_surface_t* surface, double height, HXRect passClip, HXRect visibleArea);
+    HXRect dirtyRectInBase(HXRect visibleArea) const;
     void drawTreeOnPage(cairo_surface_t* surface, HXSize pageSize, const Map& toPage, HXRect pageClip);
     void didChangeFrame(HXSize oldSize);
     void invalidateWindow();

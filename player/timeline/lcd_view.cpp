@@ -654,7 +654,7 @@ void MVPLCDView::updateTime()
         return;
     }
     if (_timeCodeField)
-        _timeCodeField->setNeedsDisplay(true);
+        _timeCodeField->updateTimeString();
 }
 
 void MVPLCDView::updateSliderTime()

@@ -151,6 +151,7 @@ void MVPTimeCodeCell::setTimeMaximum(int64_t maximum)
 {
     if (_formatter)
         _formatter->setMaximum(maximum);
+    takeTimeString();
 }
 
 int64_t MVPTimeCodeCell::timeMaximum() const
@@ -162,6 +163,7 @@ void MVPTimeCodeCell::setTimeOrigin(int64_t origin)
 {
     if (_formatter)
         _formatter->setOrigin(origin);
+    takeTimeString();
 }
 
 int64_t MVPTimeCodeCell::timeOrigin() const
@@ -212,10 +214,28 @@ HXSize MVPTimeCodeCell::cellSizeForBounds(HXRect bounds) const
     return size;
 }
 
+bool MVPTimeCodeCell::takeTimeString(bool markControlView)
+{
+    if (!_formatter)
+        return false;
+    std::string text = _formatter->timeString();
+    if (text == stringValue())
+        return false;
+    if (markControlView) {
+        setStringValue(text);
+        return true;
+    }
+    // Held without a control view for the moment, the new text marks nothing.
+    HXView* view = controlView();
+    HXCell::setControlView(nullptr);
+    setStringValue(text);
+    HXCell::setControlView(view);
+    return true;
+}
+
 void MVPTimeCodeCell::drawWithFrame(HXRect cellFrame, HXView& controlView)
 {
-    if (_formatter)
-        setStringValue(_formatter->timeString());
+    takeTimeString(false);
     HXRect rect = HXMakeRect(cellFrame.origin.x, cellFrame.origin.y, naturalWidth(), cellFrame.size.height);
     if (shouldDrawFrame())
         DrawThreePartHorizontalImage(rect, rect, controlView.isFlipped(), "LCDTimeCodePopUpLeft.tif",

@@ -50,7 +50,11 @@ public:
     // The mouse over the field: the pop-up frame is drawn around the text while the cell is editable.
     void setDrawFrame(bool flag) { _drawFrame = flag; }
     bool shouldDrawFrame() const { return _drawFrame && isEditable(); }
-    // Shows the formatter's current text, over the pop-up frame when the mouse is inside.
+    // Takes the formatter's current text. True when it differs from the text held before; only then is the
+    // control view marked for drawing, and not at all with `markControlView` false (the caller draws it).
+    bool takeTimeString(bool markControlView = true);
+    // Shows the formatter's current text, over the pop-up frame when the mouse is inside. Drawing never
+    // marks the control view again: what it takes from the formatter is what it draws.
     void drawWithFrame(HXRect cellFrame, HXView& controlView) override;
 
     // Accessibility: a pop-up button whose press opens the mode menu.

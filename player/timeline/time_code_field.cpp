@@ -21,6 +21,14 @@ HXRect MVPTimeCodeField::textRectForBounds(HXRect b) const
     return timeCodeCell()->drawingRectForBounds(b);
 }
 
+void MVPTimeCodeField::drawRect(HXRect dirtyRect)
+{
+    bool changed = timeCodeCell()->takeTimeString(false);
+    HXTextField::drawRect(dirtyRect);
+    if (changed && !HXContainsRect(HXInsetRect(dirtyRect, -1e-6, -1e-6), bounds()))
+        setNeedsDisplay(true);
+}
+
 bool MVPTimeCodeField::cellMouseDown(const HXEvent& event)
 {
     HXPoint p = convertPointFromView(event.locationInWindow(), nullptr);

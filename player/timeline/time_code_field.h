@@ -30,6 +30,13 @@ public:
     void setTimeOrigin(int64_t origin) { timeCodeCell()->setTimeOrigin(origin); }
     int64_t timeOrigin() const { return timeCodeCell()->timeOrigin(); }
 
+    // Takes the time the movie is at now: the field is marked for drawing only when the text it shows
+    // changes, so a paused movie's field is not drawn again on every tick.
+    void updateTimeString() { timeCodeCell()->takeTimeString(); }
+    // A time that changed since the field was last marked is drawn here; when this pass draws only part
+    // of the field, the rest is marked so that no part keeps the old time.
+    void drawRect(HXRect dirtyRect) override;
+
     // The text's rectangle inside the bounds (the cell's drawing rectangle).
     HXRect textRectForBounds(HXRect bounds) const;
 

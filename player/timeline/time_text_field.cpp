@@ -97,14 +97,15 @@ void MVPTimeTextField::drawRect(HXRect dirtyRect)
         cell()->drawInteriorWithFrame(
             HXMakeRect(0, kMovieTimeTextFSYOffset, b.size.width, b.size.height), *this);
     } else if (_style == 2) {
+        // The bevel under the text, then the text: the colours change for this drawing only.
         auto textCell = cell();
-        textCell->setTextColor(HXColor::colorWithCalibratedWhite(
+        textCell->setTextColorForDrawing(HXColor::colorWithCalibratedWhite(
             kCaptureBevelTimeTextGreyScaleValue, kCaptureBevelTimeTextAlpha));
         textCell->drawInteriorWithFrame(HXMakeRect(0, 1, b.size.width, b.size.height), *this);
-        textCell->setTextColor(
+        textCell->setTextColorForDrawing(
             HXColor::colorWithCalibratedWhite(kCaptureTimeTextGreyScaleValue, kCaptureTimeTextAlpha));
         textCell->drawInteriorWithFrame(HXMakeRect(0, 0, b.size.width, b.size.height), *this);
-        textCell->setTextColor(plainColor());
+        textCell->setTextColorForDrawing(plainColor());
     } else {
         HXTextField::drawRect(dirtyRect);
     }

@@ -14,6 +14,7 @@
 #include "platform/winkit/image_view.h"
 
 #include <cmath>
+#include <functional>
 
 namespace {
 
@@ -292,6 +293,96 @@ TEST_F(StandardWindow, TheTimeDisplayEditsOnlyAnEditableMovie)
     EXPECT_TRUE(controller->LCDView()->editingEnabled());
     EXPECT_EQ(posted, 2);
     HXNotificationCenter::defaultCenter().removeObserver(token);
+}
+
+// The pixels `view` covers as the window last drew them, top row first. Reading them draws nothing more
+// than the window would draw anyway.
+std::vector<uint32_t> drawnPixelsOf(HXWindow& window, const HXView& view)
+{
+    HXRect r = view.convertRectToView(view.bounds(), nullptr);
+    double height = window.frameView()->frame().size.height;
+    std::vector<uint32_t> pixels;
+    for (int y = int(std::ceil(height - HXMaxY(r))); y < int(std::floor(height - HXMinY(r))); ++y)
+        for (int x = int(std::ceil(HXMinX(r))); x < int(std::floor(HXMaxX(r))); ++x)
+            pixels.push_back(window.renderedPixelRGBA(x, y));
+    return pixels;
+}
+
+TEST_F(StandardWindow, ThePlayButtonsPictureFollowsAStopFromOutsideTheButton)
+{
+    // A script's stop reaches the movie, not the button: the button hears of it from the movie, and what
+    // the window draws next shows Play again, even when another view draws itself at once as the movie
+    // stops (the equalizer clearing its bars, the status line showing why a stream stopped).
+    struct Case {
+        const char* name;
+        std::function<void(MVPMovieDocument&, MVPMovieWindowController&)> stop;
+        bool anotherViewDrawsAtOnce;
+    };
+    const Case cases[] = {
+        { "the movie's rate set to 0", [](MVPMovieDocument& d, MVPMovieWindowController&) { d.movie()->setRate(0); },
+            false },
+        { "the playback stopped by a call",
+            [](MVPMovieDocument&, MVPMovieWindowController& c) { c.movieView()->playback()->stop(); }, false },
+        { "the movie stopped while the time display draws itself",
+            [](MVPMovieDocument& d, MVPMovieWindowController&) { d.movie()->stop(); }, true },
+        { "the rate set to 0 while the time display draws itself",
+            [](MVPMovieDocument& d, MVPMovieWindowController&) { d.movie()->setRate(0); }, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto doc = openDocument(windowTestMovie(160, 120, 300));
+        auto controller = controllerOf(doc);
+        auto window = controller->window();
+        auto bar = controller->movieControlsView();
+        auto button = bar->button(MVPMovieControlsView::CenterButton);
+        ASSERT_TRUE(button);
+        window->display();
+        const auto play = drawnPixelsOf(*window, *button);
+        ASSERT_FALSE(play.empty());
+
+        doc->movie()->setRate(1);
+        window->displayIfNeeded();
+        ASSERT_EQ(bar->imageNameForButton(button.get()), "Pause");
+        const auto pause = drawnPixelsOf(*window, *button);
+        ASSERT_NE(pause, play) << "Play and Pause look different";
+
+        HXObserverToken token = 0;
+        if (c.anotherViewDrawsAtOnce)
+            token = HXNotificationCenter::defaultCenter().addObserver(nullptr, MVMovieRateDidChangeNotification,
+                doc->movie().get(), [lcd = controller->LCDView()](const HXNotification&) { lcd->display(); });
+        c.stop(*doc, *controller);
+        if (token)
+            HXNotificationCenter::defaultCenter().removeObserver(token);
+        EXPECT_EQ(doc->movie()->rate(), 0);
+        EXPECT_EQ(bar->imageNameForButton(button.get()), "Play");
+        // What the run loop draws before it waits.
+        window->displayIfNeeded();
+        const auto shown = drawnPixelsOf(*window, *button);
+        EXPECT_TRUE(shown == play) << (shown == pause ? "the button still shows Pause" : "the button shows neither");
+        doc->close();
+        documents.clear();
+    }
+}
+
+TEST_F(StandardWindow, AnIdlePausedWindowDrawsNothing)
+{
+    // Two seconds of a paused movie's window, the run loop turning a hundred times a second: no view
+    // marks itself again when nothing it shows has changed, so no pass draws anything.
+    HXApplication::sharedApplication();
+    auto doc = openDocument(windowTestMovie(160, 120, 300));
+    auto window = controllerOf(doc)->window();
+    doc->movie()->setCurrentTime(MVMakeTime(3000, 600));
+    clock->advance(0.5);
+    window->displayIfNeeded();
+    int presents = server->presentCount();
+    for (int turn = 0; turn < 200; ++turn)
+        clock->advance(0.01);
+    EXPECT_EQ(server->presentCount(), presents);
+    // A change is still drawn, once: a second on, the time display and the playhead move.
+    doc->movie()->setCurrentTime(MVMakeTime(3600, 600));
+    for (int turn = 0; turn < 200; ++turn)
+        clock->advance(0.01);
+    EXPECT_EQ(server->presentCount(), presents + 1);
 }
 
 TEST_F(StandardWindow, KeyLoopIsRebuiltAtTheNextUpdateAfterAChange)

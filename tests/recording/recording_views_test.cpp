@@ -5,6 +5,8 @@
 #include "recording/data_size_text_field.h"
 #include "recording/meter_view.h"
 
+#include "platform/winkit/window.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -36,6 +38,30 @@ TEST(DataSizeTextFieldTest, StartsAtZeroAndChangesOnlyWithTheText)
     EXPECT_FALSE(field->isEditable());
     field->setDataSize(5 * 1048576);
     EXPECT_EQ(field->stringValue(), "5.0 MB");
+}
+
+class DataSizeFieldDrawing : public movara::test::recording::RecordingTest { };
+
+TEST_F(DataSizeFieldDrawing, DrawsAgainOnlyWhenTheSizeShownChanges)
+{
+    auto window = std::make_shared<HXWindow>(HXMakeRect(0, 0, 200, 40), HXTitledWindowMask);
+    auto field = MVPDataSizeTextField::dataSizeTextFieldWithFrame(HXMakeRect(10, 10, 100, 14));
+    window->contentView()->addSubview(field);
+    window->orderFront();
+    window->displayIfNeeded();
+    // The emboss and the text are drawn in two colours: no change of the field, nothing to draw again.
+    EXPECT_FALSE(field->needsDisplay());
+    int presents = server->presentCount();
+    window->displayIfNeeded();
+    EXPECT_EQ(server->presentCount(), presents);
+
+    field->setDataSize(5 * 1048576);
+    EXPECT_TRUE(field->needsDisplay());
+    window->displayIfNeeded();
+    EXPECT_EQ(server->presentCount(), presents + 1);
+    EXPECT_FALSE(field->needsDisplay());
+    field->setDataSize(5 * 1048576 + 1);
+    EXPECT_FALSE(field->needsDisplay()) << "the same text";
 }
 
 TEST(MeterViewTest, BarGeometry)

@@ -7,6 +7,8 @@
 #include "platform/drawing/bitmap_image_rep.h"
 #include "test_support.h"
 
+#include <functional>
+
 class WindowTest : public WinkitTest {
 protected:
     std::vector<HXScreen> screens() override
@@ -396,6 +398,128 @@ TEST_F(WindowTest, RenderingPutsViewsWhereTheirFramesSay)
     movara::test::TempDir dir;
     EXPECT_TRUE(w->writeRenderedPNG(dir / "w.png"));
     EXPECT_GT(std::filesystem::file_size(dir / "w.png"), 100u);
+}
+
+namespace {
+// Records the rectangles it is asked to draw; `onDraw` runs inside drawRect.
+class LoggingView : public HXView {
+public:
+    using HXView::HXView;
+    void drawRect(HXRect rect) override
+    {
+        drawn.push_back(rect);
+        if (onDraw)
+            onDraw();
+    }
+    std::vector<HXRect> drawn;
+    std::function<void()> onDraw;
+};
+}  // namespace
+
+TEST_F(WindowTest, AViewDirtiedOutsideWhatAPassDrawsIsDrawnByTheNextPass)
+{
+    // Side by side in a 100×40 content view: `a` on the left, `b` on the right.
+    struct Views {
+        std::shared_ptr<HXWindow> w;
+        std::shared_ptr<LoggingView> a, b;
+    };
+    auto make = [&] {
+        Views v;
+        v.w = makeWindow(HXMakeRect(0, 0, 100, 40));
+        v.a = std::make_shared<LoggingView>(HXMakeRect(0, 0, 50, 40));
+        v.b = std::make_shared<LoggingView>(HXMakeRect(50, 0, 50, 40));
+        v.w->contentView()->addSubview(v.a);
+        v.w->contentView()->addSubview(v.b);
+        v.w->orderFront();
+        v.w->displayIfNeeded();
+        v.a->drawn.clear();
+        v.b->drawn.clear();
+        return v;
+    };
+    struct Case {
+        const char* name;
+        // Runs the first pass, which draws less than what is dirty.
+        std::function<void(Views&)> firstPass;
+        // What the next pass draws of `b`.
+        HXRect expectedInB;
+    };
+    const Case cases[] = {
+        { "b dirty when a displays itself",
+            [](Views& v) {
+                v.b->setNeedsDisplay(true);
+                v.a->display();
+            },
+            HXMakeRect(0, 0, 50, 40) },
+        { "a's drawing marks b while a displays itself",
+            [](Views& v) {
+                v.a->onDraw = [b = v.b.get()] { b->setNeedsDisplay(true); };
+                v.a->display();
+                v.a->onDraw = nullptr;
+            },
+            HXMakeRect(0, 0, 50, 40) },
+        { "b drawn before a marks it in the same pass",
+            [](Views& v) {
+                // b comes first in the drawing order now; the pass draws b, then a marks b again.
+                v.w->contentView()->addSubview(v.a);
+                v.w->displayIfNeeded();
+                v.a->onDraw = [b = v.b.get()] { b->setNeedsDisplayInRect(HXMakeRect(5, 5, 10, 10)); };
+                v.b->drawn.clear();
+                v.a->setNeedsDisplay(true);
+                v.b->setNeedsDisplay(true);
+                v.w->displayIfNeeded();
+                v.a->onDraw = nullptr;
+                ASSERT_EQ(v.b->drawn.size(), 1u);
+                v.b->drawn.clear();
+            },
+            HXMakeRect(5, 5, 10, 10) },
+        { "b dirty all over, the pass covers its left half",
+            [](Views& v) {
+                v.b->setNeedsDisplay(true);
+                v.w->contentView()->displayRect(HXMakeRect(0, 0, 75, 40));
+                ASSERT_EQ(v.b->drawn.size(), 1u);
+                EXPECT_EQ(v.b->drawn[0], HXMakeRect(0, 0, 25, 40));
+                v.b->drawn.clear();
+            },
+            HXMakeRect(25, 0, 25, 40) },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto v = make();
+        c.firstPass(v);
+        v.w->displayIfNeeded();
+        EXPECT_EQ(v.b->drawn, (std::vector<HXRect> { c.expectedInB }));
+        // Drawn once, it is clean: the pass after that draws nothing.
+        v.a->drawn.clear();
+        v.b->drawn.clear();
+        v.w->displayIfNeeded();
+        EXPECT_TRUE(v.a->drawn.empty());
+        EXPECT_TRUE(v.b->drawn.empty());
+    }
+}
+
+TEST_F(WindowTest, DirtyPartsThatCannotShowAreNotDrawn)
+{
+    // A subview hanging half out of its superview: marking it all over draws only the part that shows,
+    // and leaves nothing dirty behind for later passes.
+    auto w = makeWindow(HXMakeRect(0, 0, 100, 40));
+    auto box = std::make_shared<LoggingView>(HXMakeRect(0, 0, 50, 40));
+    auto over = std::make_shared<LoggingView>(HXMakeRect(30, 0, 40, 40));
+    box->addSubview(over);
+    w->contentView()->addSubview(box);
+    w->orderFront();
+    w->displayIfNeeded();
+    over->drawn.clear();
+    box->drawn.clear();
+    over->setNeedsDisplay(true);
+    w->displayIfNeeded();
+    ASSERT_EQ(over->drawn.size(), 1u);
+    EXPECT_EQ(over->drawn[0], HXMakeRect(0, 0, 20, 40));
+    over->drawn.clear();
+    box->drawn.clear();
+    box->setNeedsDisplayInRect(HXMakeRect(0, 0, 10, 10));
+    w->displayIfNeeded();
+    EXPECT_EQ(box->drawn, (std::vector<HXRect> { HXMakeRect(0, 0, 10, 10) }));
+    EXPECT_TRUE(over->drawn.empty());
 }
 
 TEST_F(WindowTest, WindowsNeedUpdatePostsDidUpdateAfterTheEvent)
