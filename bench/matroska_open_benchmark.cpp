@@ -78,26 +78,7 @@ BENCHMARK(BM_IndexMatroska_ours)->Unit(benchmark::kMillisecond)->UseRealTime()->
 
 void BM_IndexMatroska_avformat(benchmark::State& state)
 {
-    av_log_set_level(AV_LOG_QUIET);
-    uint64_t packets = 0;
-    for (auto _ : state) {
-        AVFormatContext* context = nullptr;
-        if (avformat_open_input(&context, moviePath().c_str(), nullptr, nullptr) < 0
-            || avformat_find_stream_info(context, nullptr) < 0) {
-            avformat_close_input(&context);
-            state.SkipWithError("libavformat could not open the movie");
-            return;
-        }
-        AVPacket* packet = av_packet_alloc();
-        packets = 0;
-        while (av_read_frame(context, packet) >= 0) {
-            ++packets;
-            av_packet_unref(packet);
-        }
-        av_packet_free(&packet);
-        avformat_close_input(&context);
-    }
-    state.counters["samples"] = double(packets);
+    movara::bench::readEveryPacketWithAVFormat(state, moviePath());
 }
 BENCHMARK(BM_IndexMatroska_avformat)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
