@@ -62,7 +62,6 @@ inline void openWithAVFormat(benchmark::State& state, const std::string& path)
     }
 }
 
-
 // libavformat's side of a whole index: the movie opened, then every packet read.
 inline void readEveryPacketWithAVFormat(benchmark::State& state, const std::string& path)
 {

@@ -2,6 +2,7 @@
 // the rest: the rewritten samples reach the cache only once whole, what the movie has in the end is what
 // importing the whole file at once gives, and until then it plays from what is there.
 #include "audio_capture.h"
+#include "deferred_import_support.h"
 #include "test_support.h"
 
 #include "platform/basekit/notification_center.h"
@@ -25,24 +26,9 @@
 #include <sys/stat.h>
 
 using namespace movara::test;
+using namespace movara::test::deferred;
 
 namespace {
-
-std::string makeMovie(const std::filesystem::path& path, const std::vector<std::string>& output)
-{
-    std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error", "-y" };
-    argv.insert(argv.end(), output.begin(), output.end());
-    argv.push_back(path.string());
-    EXPECT_EQ(runCommand(argv).status, 0) << path;
-    return path.string();
-}
-
-double ffprobeDuration(const std::string& path)
-{
-    auto r = runCommand(
-        { "ffprobe", "-v", "error", "-show_entries", "format=duration", "-of", "default=nw=1:nk=1", path });
-    return std::atof(r.output.c_str());
-}
 
 // The finished entries and the unfinished files of the cache folder.
 struct CacheFiles {
@@ -58,20 +44,6 @@ CacheFiles cacheFiles(const std::filesystem::path& cacheHome)
         (item.path().extension() == ".mov" ? files.entries : files.unfinished)
             .push_back(item.path().filename().string());
     return files;
-}
-
-void expectSameTracks(const std::vector<MVTrackDescription>& ours,
-    const std::vector<MVTrackDescription>& whole, const std::string& what)
-{
-    ASSERT_EQ(ours.size(), whole.size()) << what;
-    for (size_t i = 0; i < whole.size(); ++i) {
-        EXPECT_EQ(ours[i].header.trackID, whole[i].header.trackID) << what << " track " << i;
-        EXPECT_EQ(ours[i].header.duration, whole[i].header.duration) << what << " track " << i;
-        EXPECT_EQ(ours[i].editList, whole[i].editList) << what << " track " << i;
-        EXPECT_EQ(ours[i].media.header.duration, whole[i].media.header.duration) << what << " track " << i;
-        EXPECT_TRUE(ours[i].media.information.sampleTable == whole[i].media.information.sampleTable)
-            << what << " track " << i;
-    }
 }
 
 ino_t inode(const std::filesystem::path& path)
@@ -262,13 +234,7 @@ protected:
 
     void expectWhole(const MVMovie& m, const std::string& what)
     {
-        EXPECT_FALSE(m.isCompletingIndex()) << what;
-        EXPECT_EQ(m.loadState(), MVMovieLoadStateComplete) << what;
-        ASSERT_EQ(m.tracks().size(), wholeTracks.size()) << what;
-        for (size_t i = 0; i < wholeTracks.size(); ++i)
-            EXPECT_EQ(uint64_t(m.tracks()[i]->media()->sampleCount()),
-                wholeTracks[i].media.information.sampleTable.sampleCount)
-                << what << " track " << i;
+        expectCompletedAsWhole(m, wholeTracks, what);
         EXPECT_NEAR(double(m.durationValue()) / m.timeScale(), double(wholeDuration) / 1000, 0.001) << what;
     }
 
@@ -380,7 +346,9 @@ TEST_F(DeferredTransportStreamMovie, AnEditOrASaveWaitsForTheRest)
                 EXPECT_NEAR(double(copied->durationValue()) / copied->timeScale(), selected, 0.001);
             } },
         { "delete the first second",
-            [](MVMovie& m) { EXPECT_TRUE(m.deleteSegment({ MVMakeTime(0, 1), MVMakeTime(1, 1) })); } },
+            [](MVMovie& m) {
+                EXPECT_TRUE(m.deleteSegment({ MVMakeTime(0, 1), MVMakeTime(1, 1) }));
+            } },
     };
     for (const auto& c : cases) {
         std::filesystem::remove_all(dir / "cache");
@@ -389,13 +357,7 @@ TEST_F(DeferredTransportStreamMovie, AnEditOrASaveWaitsForTheRest)
         ASSERT_TRUE(m) << error.localizedDescription();
         ASSERT_TRUE(m->isCompletingIndex()) << c.name;
         c.action(*m);
-        EXPECT_FALSE(m->isCompletingIndex()) << c.name;
-        EXPECT_EQ(m->loadState(), MVMovieLoadStateComplete) << c.name;
-        ASSERT_EQ(m->tracks().size(), wholeTracks.size()) << c.name;
-        for (size_t i = 0; i < wholeTracks.size(); ++i)
-            EXPECT_EQ(uint64_t(m->tracks()[i]->media()->sampleCount()),
-                wholeTracks[i].media.information.sampleTable.sampleCount)
-                << c.name << " track " << i;
+        expectCompletedAsWhole(*m, wholeTracks, c.name);
         HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.1);
         EXPECT_EQ(m->loadState(), MVMovieLoadStateComplete) << c.name;
     }
