@@ -44,10 +44,10 @@ TEST(ThroughputPanePeerTest, PacketLossIsTheShareOfRTPPacketsDropped)
     if (where == PrivateNetwork::Done)
         return;
     TempDir dir;
-    const int relayPort = freeUDPPortPair();
-    int playerPort = freeUDPPortPair();
-    while (playerPort == relayPort)
-        playerPort = freeUDPPortPair();
+    // The namespace is the test's own, so fixed ports are free; they lie below the range the system picks
+    // the senders' own ports from, so no sender takes the player's port before it binds it.
+    const int relayPort = 20000;
+    const int playerPort = 20010;
     ServerProcess relay({ "python3", "-c", kDropRelayScript, std::to_string(relayPort), std::to_string(playerPort), "0.1" }, true);
     ASSERT_EQ(relay.firstLine, "ready");
     // About a hundred packets a second.
