@@ -241,6 +241,35 @@ TEST_F(MenuTest, KeyEquivalentMatchingRules)
     }
 }
 
+TEST_F(MenuTest, KeyEquivalentsShowTheKeysAUserPresses)
+{
+    // Command is the Ctrl key here, Option the Alt key and Control the Super key.
+    const struct {
+        const char* key;
+        uint32_t mask;
+        const char* shown;
+    } cases[] = {
+        { "n", HXCommandKeyMask, "Ctrl+N" },
+        { "N", HXCommandKeyMask, "Ctrl+Shift+N" },
+        { "n", HXCommandKeyMask | HXAlternateKeyMask, "Ctrl+Alt+N" },
+        { "n", HXCommandKeyMask | HXAlternateKeyMask | HXControlKeyMask, "Ctrl+Alt+Super+N" },
+        { "\uF703", HXCommandKeyMask | HXShiftKeyMask, "Ctrl+Shift+Right" },
+        { "\uF702", HXCommandKeyMask, "Ctrl+Left" },
+        { "\uF705", 0, "F2" },
+        { " ", 0, "Space" },
+        { "?", HXCommandKeyMask, "Ctrl+?" },
+        { ",", HXCommandKeyMask, "Ctrl+," },
+        { "", HXCommandKeyMask, "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        HXMenuItem item("Item", "x:", c.key);
+        item.setKeyEquivalentModifierMask(c.mask);
+        EXPECT_EQ(item.keyEquivalentDisplayString(), c.shown);
+    }
+    EXPECT_EQ(HXMenuItem::separatorItem()->keyEquivalentDisplayString(), "");
+}
+
 TEST_F(MenuTest, SubmenusOpenBesideTheirRowAndTheirItemsCanBeChosen)
 {
     auto recentItem = file->insertItemWithTitle("Open Recent", HXSelector(), "", 1);
