@@ -492,6 +492,17 @@ void HXWindow::makeMainWindow()
     HXApplication::sharedApplication()->windowDidBecomeMain(*this);
 }
 
+void HXWindow::setInitialFirstResponder(const std::shared_ptr<HXView>& view)
+{
+    _initialFirstResponder = view;
+    if (!view || !isKeyWindow() || view->window().get() != this)
+        return;
+    auto current = _firstResponder.lock();
+    auto currentView = std::dynamic_pointer_cast<HXView>(current);
+    if (!current || (currentView && currentView->window().get() != this))
+        makeFirstResponder(view);
+}
+
 void HXWindow::becomeKeyWindow()
 {
     if (_firstResponder.expired()) {
