@@ -95,7 +95,7 @@ void HXView::removeFromSuperview()
         // A first responder leaving the window hands over to the window.
         auto first = w->firstResponder();
         if (auto firstView = std::dynamic_pointer_cast<HXView>(first); firstView && (firstView.get() == this || firstView->isDescendantOf(*this)))
-            w->makeFirstResponder(w);
+            w->firstResponderIsLeaving();
     }
     parent->setNeedsDisplayInRect(parent->convertRectFromView(bounds(), this));
     invalidateCursorRects();
@@ -373,7 +373,7 @@ void HXView::setHidden(bool hidden)
         if (auto w = window()) {
             auto firstView = std::dynamic_pointer_cast<HXView>(w->firstResponder());
             if (firstView && firstView->isDescendantOf(*this))
-                w->makeFirstResponder(w);
+                w->firstResponderIsLeaving();
         }
     }
 }

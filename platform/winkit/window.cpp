@@ -495,12 +495,19 @@ void HXWindow::makeMainWindow()
 void HXWindow::setInitialFirstResponder(const std::shared_ptr<HXView>& view)
 {
     _initialFirstResponder = view;
-    if (!view || !isKeyWindow() || view->window().get() != this)
+    // Not when the window was made its own first responder on purpose (the keys go nowhere by choice).
+    if (!view || !isKeyWindow() || view->window().get() != this || _choseItselfAsFirstResponder)
         return;
     auto current = _firstResponder.lock();
     auto currentView = std::dynamic_pointer_cast<HXView>(current);
     if (!current || (currentView && currentView->window().get() != this))
         makeFirstResponder(view);
+}
+
+void HXWindow::firstResponderIsLeaving()
+{
+    makeFirstResponder(std::static_pointer_cast<HXResponder>(shared_from_this()));
+    _choseItselfAsFirstResponder = false;
 }
 
 void HXWindow::becomeKeyWindow()
@@ -773,6 +780,7 @@ bool HXWindow::makeFirstResponder(const std::shared_ptr<HXResponder>& responder)
         return false;
     }
     _firstResponder = wanted == self ? std::weak_ptr<HXResponder>() : std::weak_ptr<HXResponder>(wanted);
+    _choseItselfAsFirstResponder = wanted == self;
     return true;
 }
 

@@ -260,6 +260,9 @@ public:
     // A key window whose first responder has gone (its view was replaced or taken out) makes the new
     // initial first responder its first responder at once, so that the keys have somewhere to go.
     void setInitialFirstResponder(const std::shared_ptr<HXView>& view);
+    // The first responder view is leaving the window (taken out or hidden): the window takes the keys
+    // until a view does, without that counting as a choice of its own.
+    void firstResponderIsLeaving();
     void selectNextKeyView(HXObject* sender = nullptr);
     void selectPreviousKeyView(HXObject* sender = nullptr);
     void selectKeyViewFollowingView(const std::shared_ptr<HXView>& view);
@@ -413,6 +416,7 @@ private:
     bool _showsToolbarButton = true;
     std::weak_ptr<HXResponder> _firstResponder;
     std::weak_ptr<HXView> _initialFirstResponder;
+    bool _choseItselfAsFirstResponder = false; // made its own first responder by a call, not by default
     std::weak_ptr<HXWindowDelegate> _delegate;
     std::weak_ptr<HXWindowController> _windowController;
     std::shared_ptr<HXWindow> _attachedSheet;

@@ -345,6 +345,11 @@ TEST_F(WindowTest, AViewThatReplacesTheFirstResponderOfAKeyWindowTakesTheKeys)
     w->contentView()->addSubview(another);
     w->setInitialFirstResponder(another);
     EXPECT_EQ(w->firstResponder(), field);
+    // So does a window made its own first responder on purpose.
+    w->makeFirstResponder(w);
+    field->removeFromSuperview();
+    w->setInitialFirstResponder(another);
+    EXPECT_EQ(w->firstResponder(), w);
 }
 
 TEST_F(WindowTest, TrackingRectanglesReportEnteringAndLeaving)
