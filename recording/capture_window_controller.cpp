@@ -216,7 +216,16 @@ std::string MVPKitCaptureWindowController::recordingFolder()
         if (std::filesystem::is_directory(path, error))
             return path;
     }
-    return HXDesktopDirectory();
+    // A desktop folder the account never had (no desktop environment made it) is made now, in a home
+    // that exists; failing that, recordings go to the home folder itself.
+    std::string desktop = HXDesktopDirectory();
+    std::error_code error;
+    if (!std::filesystem::is_directory(desktop, error))
+        std::filesystem::create_directory(desktop, error);
+    if (std::filesystem::is_directory(desktop, error))
+        return desktop;
+    std::string home = HXHomeDirectory();
+    return std::filesystem::is_directory(home, error) ? home : desktop;
 }
 
 std::string MVPKitCaptureWindowController::createUniqueMovieFile()

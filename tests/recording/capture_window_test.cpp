@@ -281,8 +281,8 @@ TEST_F(CaptureWindowTest, AStartThatFindsNoFolderFailsAndCloses)
     HXUserDefaults::standardUserDefaults().setObject(
         HXPropertyList((folder / "missing").string()), kCapturePreferenceDefaultSaveToLocation);
     EnvironmentGuard environment;
-    environment.set("HOME", (folder / "no-home").string()); // no desktop folder either
-    environment.set("XDG_DESKTOP_DIR", (folder / "no-desktop").string());
+    environment.set("HOME", (folder / "no-home").string()); // no desktop folder either, nor one to make
+    environment.set("XDG_DESKTOP_DIR", (folder / "no-home" / "Desktop").string());
     auto controller = open(0);
     ASSERT_TRUE(controller);
     int alerts = 0;
@@ -293,6 +293,29 @@ TEST_F(CaptureWindowTest, AStartThatFindsNoFolderFailsAndCloses)
     controller->startRecording();
     ASSERT_TRUE(runUntil([&] { return doc->isClosed(); }, 5));
     EXPECT_EQ(alerts, 1);
+}
+
+TEST_F(CaptureWindowTest, RecordingsGoToTheDesktopFolderMadeIfMissingElseToTheHomeFolder)
+{
+    HXUserDefaults::standardUserDefaults().removeObjectForKey(kCapturePreferenceDefaultSaveToLocation);
+    EnvironmentGuard environment;
+    std::filesystem::create_directories(folder / "fresh");
+    std::filesystem::create_directories(folder / "odd");
+    writeFile(folder / "odd" / "Desktop", "a file where the folder would be");
+    const struct {
+        const char* name;
+        std::filesystem::path home;
+        std::filesystem::path expected;
+    } cases[] = {
+        { "missing desktop is made", folder / "fresh", folder / "fresh" / "Desktop" },
+        { "desktop that cannot be made", folder / "odd", folder / "odd" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        environment.set("HOME", c.home.string());
+        EXPECT_EQ(MVPKitCaptureWindowController::recordingFolder(), c.expected.string());
+        EXPECT_TRUE(std::filesystem::is_directory(c.expected));
+    }
 }
 
 TEST_F(CaptureWindowTest, SleepFinishesTheRecordingFirst)
