@@ -187,6 +187,16 @@ void settleTimes(std::vector<Packet>& packets)
             p.pts = p.dts;
 }
 
+// How long one picture of `st` lasts, in its time base: a frame of its stated rate, else a tenth of a
+// second.
+int64_t stillDuration(const AVStream* st)
+{
+    for (AVRational rate : { st->avg_frame_rate, st->r_frame_rate })
+        if (rate.num > 0 && rate.den > 0 && av_q2d(rate) >= 1 && av_q2d(rate) <= 240)
+            return std::max<int64_t>(av_rescale_q(1, av_inv_q(rate), st->time_base), 1);
+    return std::max<int64_t>(av_rescale_q(1, AVRational { 1, 10 }, st->time_base), 1);
+}
+
 MVTrackDescription buildTrack(
     StreamPlan& plan, const AVStream* st, uint32_t trackID, uint32_t movieScale, int64_t movieStartMicros)
 {
@@ -264,6 +274,10 @@ MVTrackDescription buildTrack(
                                                : std::max<int64_t>(toMedia(packets[i].duration), 0);
             if (i + 1 == packets.size() && d == 0 && i > 0)
                 d = dts[i] - dts[i - 1];
+            // A lone picture without a duration (a still in a Matroska file) lasts a frame of the
+            // stream's rate: with none it would never show.
+            if (i + 1 == packets.size() && d == 0 && plan.isVideo)
+                d = std::max<int64_t>(toMedia(stillDuration(st)), 1);
             // Sound frames of one size whose times the container rounded (to milliseconds in Matroska)
             // last exactly that size.
             if (int64_t frameSize = par->frame_size > 0 ? par->frame_size : plan.frameSize; !plan.isVideo
@@ -531,7 +545,14 @@ bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
     uint32_t firstSize = plan.isPCM ? uint32_t(first->size)
         : table.sampleSizes.empty() ? table.constantSampleSize
                                     : table.sampleSizes[0];
-    *storedAsIs = !table.chunkOffsets.empty() && firstSize == uint32_t(first->size)
+    // Sound coded in blocks of a fixed size (ADPCM in WAV files) the muxer counts a sound frame at a time
+    // (the old sound description's convention, which takes every packet for one block); the packets,
+    // whole blocks, are the samples as they lie in the file.
+    const AVCodecParameters* par = st->codecpar;
+    const int bits = av_get_bits_per_sample(par->codec_id);
+    const bool blocks = !plan.isVideo && bits > 0 && bits < 8 && par->block_align > 0
+        && first->size % par->block_align == 0;
+    *storedAsIs = !table.chunkOffsets.empty() && (firstSize == uint32_t(first->size) || blocks)
         && table.chunkOffsets[0] + uint64_t(first->size) <= muxer->bytes().size()
         && std::memcmp(muxer->bytes().data() + table.chunkOffsets[0], first->data, size_t(first->size)) == 0;
     // AAC with ADTS headers: the muxer stores each frame without its header, and the frame lies in the
