@@ -87,7 +87,8 @@ bool MVStreamMuxer::open(
     if (out->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && out->codecpar->frame_size <= 1
         && out->codecpar->block_align > 0 && av_get_bits_per_sample(out->codecpar->codec_id) > 0
         && av_get_bits_per_sample(out->codecpar->codec_id) < 8)
-        if (int samples = av_get_audio_frame_duration2(out->codecpar, out->codecpar->block_align); samples > 1)
+        if (int samples = av_get_audio_frame_duration2(out->codecpar, out->codecpar->block_align);
+            samples > 1)
             out->codecpar->frame_size = samples;
     out->time_base = source->time_base;
     out->disposition = source->disposition & ~AV_DISPOSITION_ATTACHED_PIC;
