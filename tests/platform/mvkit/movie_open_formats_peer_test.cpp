@@ -63,7 +63,9 @@ struct Probed {
     int width = 0, height = 0;
     double pixelAspect = 1, rotation = 0;
     std::string pixelFormat;
-    double duration = 0, start = 0;
+    double duration = 0;
+    std::vector<double>
+        pictureTimes; // of the first video stream, in presentation order, from the file's start
 };
 
 Probed probeFile(const std::string& path)
@@ -86,7 +88,8 @@ Probed probeFile(const std::string& path)
                 p.height = std::stoi(s["height"]);
                 p.pixelFormat = s["pix_fmt"];
                 int num = 0, den = 0;
-                if (std::sscanf(s["sample_aspect_ratio"].c_str(), "%d:%d", &num, &den) == 2 && num > 0 && den > 0)
+                if (std::sscanf(s["sample_aspect_ratio"].c_str(), "%d:%d", &num, &den) == 2 && num > 0
+                    && den > 0)
                     p.pixelAspect = double(num) / den;
                 p.rotation = s.count("rotation") ? std::stod(s["rotation"]) : 0;
             }
@@ -96,9 +99,19 @@ Probed probeFile(const std::string& path)
             ++p.text;
         }
     }
-    for (auto& [key, value] : probe(path, "format=duration,start_time")) {
-        double v = value == "N/A" ? 0 : std::stod(value);
-        (key == "duration" ? p.duration : p.start) = v;
+    double start = 0;
+    for (auto& [key, value] : probe(path, "format=duration,start_time"))
+        (key == "duration" ? p.duration : start) = value == "N/A" ? 0 : std::stod(value);
+    auto r = runCommand({ "ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+        "frame=best_effort_timestamp_time", "-of", "csv=p=0", path });
+    std::istringstream in(r.output);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == ',')
+            continue;
+        // A picture without a time of its own follows the one before it (the fixtures have 25 a second).
+        p.pictureTimes.push_back(line[0] != 'N' ? std::stod(line.substr(0, line.find(','))) - start
+                : p.pictureTimes.empty()        ? 0
+                                                : p.pictureTimes.back() + 1.0 / 25);
     }
     return p;
 }
@@ -120,9 +133,9 @@ TEST_P(MovieOpenFormats, OpensWithTheTracksSizePicturesAndSoundOfTheFile)
     const Probed expected = probeFile(path);
 
     HXError error;
-    auto movie = MVMovie::movieWithAttributes({ { MVMovieFileNameAttribute, path },
-                                                  { MVMovieApertureModeAttribute, MVMovieApertureModeClean },
-                                                  { MVMovieUsesPreferredLanguageAttribute, true } },
+    auto movie = MVMovie::movieWithAttributes(
+        { { MVMovieFileNameAttribute, path }, { MVMovieApertureModeAttribute, MVMovieApertureModeClean },
+            { MVMovieUsesPreferredLanguageAttribute, true } },
         &error);
     ASSERT_TRUE(movie) << error.localizedDescription();
 
@@ -150,13 +163,20 @@ TEST_P(MovieOpenFormats, OpensWithTheTracksSizePicturesAndSoundOfTheFile)
     if (!videoTracks.empty()) {
         auto frames = ffmpegFrameHashes(path);
         ASSERT_FALSE(frames.empty());
+        ASSERT_EQ(frames.size(), expected.pictureTimes.size());
         auto decoder = MVVideoTrackDecoder::decoderWithSource(
             std::make_shared<MVMediaSampleSource>(*videoTracks[0]), &error);
         ASSERT_TRUE(decoder) << error.localizedDescription();
         const int32_t scale = movie->timeScale();
+        // A movie whose pictures begin with its sound (or within a frame of it) opens on its first picture.
+        if (expected.pictureTimes[0] < 0.05) {
+            auto first = decoder->frameAtTime(0, &error);
+            ASSERT_TRUE(first) << "no picture at the start: " << error.localizedDescription();
+            EXPECT_EQ(pictureMD5(first->avFrame()), frames[0].md5);
+        }
         for (size_t i : { size_t(0), frames.size() / 2, frames.size() - 1 }) {
             // Within the picture's time, clear of the rounding of the movie's scale.
-            int64_t at = int64_t(std::ceil((frames[i].time - expected.start) * scale)) + 1;
+            int64_t at = int64_t(std::ceil(expected.pictureTimes[i] * scale)) + 1;
             HXError frameError;
             auto picture = decoder->frameAtTime(at, &frameError);
             ASSERT_TRUE(picture) << "picture " << i << ": " << frameError.localizedDescription();
@@ -197,11 +217,22 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFormats,
         // A container's own pixel shape (a DVD's wide picture in 720 × 480).
         OpenCase { "Matroska_Anamorphic", "anamorphic.mkv",
             with({ { "-f", "lavfi", "-i", "testsrc=size=720x480:rate=25:duration=1" }, kSound,
-                { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-vf", "setsar=32/27", "-c:a",
-                    "aac" } }) },
+                { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-vf", "setsar=32/27",
+                    "-c:a", "aac" } }) },
         // A single picture without a duration of its own.
         OpenCase { "Matroska_Single_Picture", "still.mkv",
-            with({ kPicture, { "-frames:v", "1", "-c:v", "libx264", "-pix_fmt", "yuv420p" } }) }),
+            with({ kPicture, { "-frames:v", "1", "-c:v", "libx264", "-pix_fmt", "yuv420p" } }) },
+        // Sound whose first packet (with the encoder's priming) comes a little before the first picture.
+        OpenCase { "Matroska_Sound_Before_Pictures", "primed.mkv",
+            with({ kPicture, kSound,
+                { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac" } }) },
+        OpenCase { "TS_Sound_Before_Pictures", "primed.ts",
+            with({ kPicture, kSound,
+                { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "ac3" } }) },
+        // Pictures that come out of the decoder in another order than they go in, in a container that
+        // times them by their place in the file only.
+        OpenCase { "AVI_MPEG4_BFrames", "bframes.avi",
+            with({ kPicture, kSound, { "-c:v", "mpeg4", "-bf", "2", "-c:a", "libmp3lame" } }) }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
