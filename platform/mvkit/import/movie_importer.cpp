@@ -312,7 +312,15 @@ MVTrackDescription buildTrack(
     media.handler.name.push_back(0);
     if (plan.isVideo) {
         media.information.header = { MVFourCC("vmhd"), { 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0 } };
-        track.header.width = uint32_t(std::max(par->width, 0)) << 16;
+        // The box a player shows: as wide as the pixels' shape makes the picture (the container's shape
+        // first, as the description's 'pasp' has it).
+        AVRational shape = st->sample_aspect_ratio.num > 0 && st->sample_aspect_ratio.den > 0
+            ? st->sample_aspect_ratio
+            : par->sample_aspect_ratio;
+        int64_t width = int64_t(std::max(par->width, 0)) << 16;
+        if (shape.num > 0 && shape.den > 0)
+            width = std::clamp<int64_t>(av_rescale(width, shape.num, shape.den), 0, UINT32_MAX);
+        track.header.width = uint32_t(width);
         track.header.height = uint32_t(std::max(par->height, 0)) << 16;
     } else {
         media.information.header = { MVFourCC("smhd"), { 0, 0, 0, 0, 0, 0, 0, 0 } };

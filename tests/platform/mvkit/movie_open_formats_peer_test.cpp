@@ -149,14 +149,18 @@ TEST_P(MovieOpenFormats, OpensWithTheTracksSizePicturesAndSoundOfTheFile)
     ASSERT_TRUE(MVGetTimeInterval(movie->duration(), &duration));
     EXPECT_NEAR(duration, expected.duration, 1.0 / 25 + 1e-3);
 
-    // Shown as wide as its pixels make it, turned as the camera was.
+    // Shown as wide as its pixels make it, turned as the camera was: in the clean aperture, and in the
+    // classic one the player shows a movie in that has no aperture dimensions of its own.
     if (expected.video > 0) {
         double width = expected.width * expected.pixelAspect, height = expected.height;
         if (std::fmod(std::fabs(expected.rotation), 180) == 90)
             std::swap(width, height);
-        auto [naturalWidth, naturalHeight] = movie->naturalSize();
-        EXPECT_NEAR(naturalWidth, width, 1.0);
-        EXPECT_NEAR(naturalHeight, height, 1.0);
+        for (const char* mode : { MVMovieApertureModeClean, MVMovieApertureModeClassic }) {
+            movie->setAttributeForKey(mode, MVMovieApertureModeAttribute);
+            auto [naturalWidth, naturalHeight] = movie->naturalSize();
+            EXPECT_NEAR(naturalWidth, width, 1.0) << mode;
+            EXPECT_NEAR(naturalHeight, height, 1.0) << mode;
+        }
     }
 
     // The first, middle and last pictures are ffmpeg's, of its pixel format.
@@ -219,6 +223,8 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFormats,
             with({ { "-f", "lavfi", "-i", "testsrc=size=720x480:rate=25:duration=1" }, kSound,
                 { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-vf", "setsar=32/27",
                     "-c:a", "aac" } }) },
+        OpenCase { "AVI_Anamorphic", "anamorphic.avi",
+            with({ kPicture, kSound, { "-c:v", "mpeg4", "-vf", "setsar=2/1", "-c:a", "libmp3lame" } }) },
         // A single picture without a duration of its own.
         OpenCase { "Matroska_Single_Picture", "still.mkv",
             with({ kPicture, { "-frames:v", "1", "-c:v", "libx264", "-pix_fmt", "yuv420p" } }) },
