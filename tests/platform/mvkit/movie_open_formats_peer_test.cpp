@@ -29,6 +29,9 @@ struct OpenCase {
     const char* name;
     const char* fileName;
     std::vector<std::string> ffmpeg; // inputs and output options
+    // The sound lasts as long as ffmpeg decodes it (not so without an edit list, where the encoder's
+    // priming plays and ffmpeg leaves it out).
+    bool soundAsLongAsFFmpeg = true;
 };
 
 // 1 s of test picture at 25 frames per second, and of a tone.
@@ -202,8 +205,10 @@ TEST_P(MovieOpenFormats, OpensWithTheTracksSizePicturesAndSoundOfTheFile)
         for (float s : samples)
             loudest = std::max(loudest, std::fabs(s));
         EXPECT_GT(loudest, 0.05f);
-        auto reference = ffmpegSamples(path, 48000, 2);
-        EXPECT_NEAR(double(count) / 48000, double(reference.size() / 2) / 48000, 0.05);
+        if (c.soundAsLongAsFFmpeg) {
+            auto reference = ffmpegSamples(path, 48000, 2);
+            EXPECT_NEAR(double(count) / 48000, double(reference.size() / 2) / 48000, 0.05);
+        }
     }
 }
 
@@ -235,6 +240,12 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFormats,
         OpenCase { "TS_Sound_Before_Pictures", "primed.ts",
             with({ kPicture, kSound,
                 { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "ac3" } }) },
+        // B-frames without an edit list: the last pictures are shown after the last decode time.
+        OpenCase { "MP4_BFrames_Without_Edit_List", "bframes.mp4",
+            with({ kPicture, kSound,
+                { "-c:v", "libx264", "-preset", "medium", "-pix_fmt", "yuv420p", "-bf", "3", "-c:a", "aac",
+                    "-use_editlist", "0" } }),
+            false },
         // Pictures that come out of the decoder in another order than they go in, in a container that
         // times them by their place in the file only.
         OpenCase { "AVI_MPEG4_BFrames", "bframes.avi",
