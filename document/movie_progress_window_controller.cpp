@@ -116,18 +116,18 @@ void MVPMovieProgressWindowController::installProgressProc()
         return;
     std::weak_ptr<MVPMovieProgressWindowController> weak
         = std::static_pointer_cast<MVPMovieProgressWindowController>(shared_from_this());
-    // The movie's writer reports fractions; this sheet speaks the media layer's 16.16 fixed point.
-    _movie->setProgressProc([weak](MVMovieProgressMessage message, double fraction) -> int {
-        auto controller = weak.lock();
-        if (!controller)
-            return 0;
-        short code = message == MVMovieProgressMessage::Open ? MVPMovieProgressOpen
-            : message == MVMovieProgressMessage::Percent     ? MVPMovieProgressUpdatePercent
-                                                             : MVPMovieProgressClose;
-        double clamped = std::clamp(fraction, 0.0, 1.0);
-        return controller->progressUpdate(
-            code, MVPMovieProgressOpFlatten, int32_t(std::floor(clamped * 65536.0)));
-    });
+    // The movie reports fractions; this sheet speaks the media layer's 16.16 fixed point.
+    _movie->setProgressProc(
+        [weak](MVMovieProgressMessage message, MVMovieProgressOperation operation, double fraction) -> int {
+            auto controller = weak.lock();
+            if (!controller)
+                return 0;
+            short code = message == MVMovieProgressMessage::Open ? MVPMovieProgressOpen
+                : message == MVMovieProgressMessage::Percent     ? MVPMovieProgressUpdatePercent
+                                                                 : MVPMovieProgressClose;
+            double clamped = std::clamp(fraction, 0.0, 1.0);
+            return controller->progressUpdate(code, short(operation), int32_t(std::floor(clamped * 65536.0)));
+        });
 }
 
 std::optional<std::string> MVPMovieProgressWindowController::statusStringForOperation(short operation)

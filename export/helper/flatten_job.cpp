@@ -95,12 +95,14 @@ HelperJobResult performFlattenJob(HelperConnection& player, const HXPropertyList
         { "registerFile", partialPath }, { "status", "ExportState" }, { "progress", 0.0 } });
 
     HelperProgressReporter reporter(player);
-    movie->setProgressProc([&](MVMovieProgressMessage message, double fraction) {
-        if (message == MVMovieProgressMessage::Percent)
-            return reporter.report(fraction);
-        player.poll();
-        return player.shouldStop() ? 1 : 0;
-    });
+    movie->setProgressProc(
+        [&](MVMovieProgressMessage message, MVMovieProgressOperation operation, double fraction) {
+            // Only the write moves the job's bar; the wait for the rest of a long file comes before it.
+            if (message == MVMovieProgressMessage::Percent && operation == MVMovieProgressOperation::Flatten)
+                return reporter.report(fraction);
+            player.poll();
+            return player.shouldStop() ? 1 : 0;
+        });
     bool written = movie->writeToFile(partialPath, { { MVMovieFlatten, true } }, &error);
     if (written)
         mvmodel::reachedSaveStage("flatten-written");

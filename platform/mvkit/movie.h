@@ -96,9 +96,13 @@ enum MVMovieLoadState : int64_t {
     MVMovieLoadStateComplete = 100000,
 };
 
-// Progress of a save: open, then percent (0..1) messages, then close. A nonzero answer cancels.
+// Progress of a long operation (a save, the rest of a long file read in): open, then percent (0..1)
+// messages, then close. A nonzero answer cancels.
 enum class MVMovieProgressMessage { Open, Percent, Close };
-using MVMovieProgressProc = std::function<int(MVMovieProgressMessage message, double fraction)>;
+// What is being done, by the numbers the progress sheet knows.
+enum class MVMovieProgressOperation { Flatten = 1, Import = 11, Export = 12 };
+using MVMovieProgressProc
+    = std::function<int(MVMovieProgressMessage message, MVMovieProgressOperation operation, double fraction)>;
 
 // A snapshot of the edits of all tracks (and which tracks the movie has) to return to later.
 struct MVMovieEditState {
@@ -348,8 +352,10 @@ public:
     int64_t loadState() const { return _loadState; }
     // A long file opened from its first part (its tracks end early; the rest is read on a thread of
     // its own): waits for the rest and gives the tracks all their samples now. Everything that edits,
-    // copies or writes the movie calls this first; nothing happens when the movie is complete.
-    void finishLoading() const;
+    // copies or writes the movie calls this first; nothing happens when the movie is complete. While
+    // it waits, the progress procedure hears of it as an import; false when its answer cancelled the
+    // wait (the movie then keeps its first part, with a load error).
+    bool finishLoading() const;
     // Whether the rest of such a file is still to come.
     bool isCompletingIndex() const { return _deferredLoad != nullptr; }
     MVMovieType movieType() const;

@@ -10,6 +10,8 @@
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/playback/playback_supply.h"
 
+#include <atomic>
+#include <chrono>
 #include <cmath>
 #include <thread>
 
@@ -42,6 +44,7 @@ struct MVMovie::DeferredLoad {
     int64_t statedDuration = 0; // movie units
     std::vector<std::weak_ptr<MVTrack>> tracks; // those the import made, in its order
     std::shared_ptr<FirstPartSupply> supply;
+    std::atomic<bool> read { false }; // the thread has done its reading
 
     ~DeferredLoad()
     {
@@ -72,6 +75,7 @@ void MVMovie::startDeferredLoad(
     DeferredLoad* raw = load.get();
     load->thread = std::thread([raw, weak] {
         raw->completion = raw->continuation->finish(&raw->error);
+        raw->read = true;
         HXRunLoop::performOnMainThread([weak] {
             if (auto movie = weak.lock())
                 movie->finishLoading();
@@ -80,15 +84,34 @@ void MVMovie::startDeferredLoad(
     _deferredLoad = std::move(load);
 }
 
-void MVMovie::finishLoading() const
+bool MVMovie::finishLoading() const
 {
     if (!_deferredLoad)
-        return;
+        return true;
     // Taken first: whoever hears of the completion may edit at once.
     auto load = std::move(_deferredLoad);
+    // What waits for the rest (an edit, a save, a script) shows how far the reading is; a cancel leaves
+    // the movie with its first part, as a file cut short would be.
+    bool cancelled = false;
+    if (_progressProc && !load->read) {
+        cancelled = _progressProc(MVMovieProgressMessage::Open, MVMovieProgressOperation::Import,
+                        load->continuation->progress())
+            != 0;
+        while (!load->read) {
+            if (cancelled)
+                load->continuation->cancel();
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            if (!cancelled)
+                cancelled = _progressProc(MVMovieProgressMessage::Percent, MVMovieProgressOperation::Import,
+                                load->continuation->progress())
+                    != 0;
+        }
+        _progressProc(MVMovieProgressMessage::Close, MVMovieProgressOperation::Import, 1);
+    }
     if (load->thread.joinable())
         load->thread.join();
     std::const_pointer_cast<MVMovie>(shared_from_this())->applyDeferredLoad(*load);
+    return !cancelled;
 }
 
 void MVMovie::applyDeferredLoad(DeferredLoad& load)

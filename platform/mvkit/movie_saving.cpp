@@ -43,10 +43,19 @@ static bool flattenAttribute(const HXPropertyList::Dictionary& attributes)
     return it == attributes.end() || it->second.boolValue();
 }
 
+// A save that waited for the rest of a long file, and whose wait the user cancelled, stops there.
+static bool canceledWhileLoading(HXError* outError)
+{
+    if (outError)
+        *outError = HXError::withDescription(HXOSStatusErrorDomain, -128, "The save was canceled.");
+    return false;
+}
+
 bool MVMovie::writeToFile(
     const std::string& path, const HXPropertyList::Dictionary& attributes, HXError* outError)
 {
-    finishLoading();
+    if (!finishLoading())
+        return canceledWhileLoading(outError);
     if (isStreaming()) {
         // A stream keeps no samples: a file of it would hold nothing that plays.
         if (outError)
@@ -62,7 +71,8 @@ bool MVMovie::writeToFile(
 bool MVMovie::writeToDataReference(
     const MVDataReference& reference, const HXPropertyList::Dictionary& attributes, HXError* outError)
 {
-    finishLoading();
+    if (!finishLoading())
+        return canceledWhileLoading(outError);
     if (reference.kind() != MVDataReference::Kind::File) {
         if (outError)
             *outError
@@ -87,7 +97,8 @@ bool MVMovie::canUpdateMovieFile() const
 
 bool MVMovie::updateMovieFile(HXError* outError)
 {
-    finishLoading();
+    if (!finishLoading())
+        return canceledWhileLoading(outError);
     if (!mvmodel::updateMovieFile(*this, outError))
         return false;
     _changed = false;

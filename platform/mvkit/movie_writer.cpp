@@ -502,7 +502,7 @@ struct Progress {
         if (!proc)
             return true;
         opened = true;
-        return proc(MVMovieProgressMessage::Open, 0) == 0;
+        return proc(MVMovieProgressMessage::Open, MVMovieProgressOperation::Flatten, 0) == 0;
     }
     bool percent(double fraction)
     {
@@ -512,14 +512,14 @@ struct Progress {
         if (p == lastPercent)
             return true;
         lastPercent = p;
-        return proc(MVMovieProgressMessage::Percent, fraction) == 0;
+        return proc(MVMovieProgressMessage::Percent, MVMovieProgressOperation::Flatten, fraction) == 0;
     }
     void close()
     {
         if (!opened || closed)
             return;
         closed = true;
-        proc(MVMovieProgressMessage::Close, 1);
+        proc(MVMovieProgressMessage::Close, MVMovieProgressOperation::Flatten, 1);
     }
 };
 

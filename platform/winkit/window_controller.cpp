@@ -7,7 +7,7 @@
 namespace {
 // Where the next cascaded window goes (top left, screen coordinates); zero until the first window.
 HXPoint cascadePoint;
-}  // namespace
+} // namespace
 
 HXWindowController::HXWindowController(const std::shared_ptr<HXWindow>& window)
     : _window(window)
@@ -34,7 +34,7 @@ std::shared_ptr<HXWindow> HXWindowController::window()
     if (!_window && !_interfaceName.empty())
         loadWindow();
     if (_window && _window->windowController().get() != this)
-        setWindow(_window);  // a window given to the constructor is hooked up on first use
+        setWindow(_window); // a window given to the constructor is hooked up on first use
     return _window;
 }
 
@@ -70,16 +70,24 @@ void HXWindowController::setWindow(const std::shared_ptr<HXWindow>& window)
     if (!window->delegate())
         window->setDelegate(self);
     if (document()) {
-        window->setStyleMask(window->styleMask() | HXMenuBarWindowMask);
+        showMenuBarIn(*window);
         synchronizeWindowTitleWithDocumentName();
     }
+}
+
+void HXWindowController::showMenuBarIn(HXWindow& window)
+{
+    // A document's windows show the menu; its panels (a sheet, a heads-up panel) belong to one of them
+    // and show none of their own.
+    if (!dynamic_cast<HXPanel*>(&window))
+        window.setStyleMask(window.styleMask() | HXMenuBarWindowMask);
 }
 
 void HXWindowController::setDocument(const std::shared_ptr<HXDocument>& document)
 {
     _document = document;
     if (_window && document) {
-        _window->setStyleMask(_window->styleMask() | HXMenuBarWindowMask);
+        showMenuBarIn(*_window);
         synchronizeWindowTitleWithDocumentName();
     }
 }

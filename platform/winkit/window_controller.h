@@ -22,8 +22,8 @@ public:
     void setWindow(const std::shared_ptr<HXWindow>& window);
     bool isWindowLoaded() const { return _window != nullptr; }
     virtual void loadWindow();
-    virtual void windowWillLoad() {}
-    virtual void windowDidLoad() {}
+    virtual void windowWillLoad() { }
+    virtual void windowDidLoad() { }
     const std::string& windowNibName() const { return _interfaceName; }
     std::shared_ptr<HXObject> owner() const;
 
@@ -40,7 +40,10 @@ public:
     void setShouldCascadeWindows(bool flag) { _shouldCascadeWindows = flag; }
 
     virtual void synchronizeWindowTitleWithDocumentName();
-    virtual std::string windowTitleForDocumentDisplayName(const std::string& displayName) { return displayName; }
+    virtual std::string windowTitleForDocumentDisplayName(const std::string& displayName)
+    {
+        return displayName;
+    }
 
     // Window delegate: closing a document window asks the document first.
     bool windowShouldClose(HXWindow& window) override;
@@ -48,6 +51,8 @@ public:
     HXUndoManager* windowWillReturnUndoManager(HXWindow& window) override;
 
 private:
+    static void showMenuBarIn(HXWindow& window);
+
     std::shared_ptr<HXWindow> _window;
     std::weak_ptr<HXDocument> _document;
     std::string _interfaceName;

@@ -2,12 +2,12 @@
 // procedure it leaves on no movie once it is gone.
 #include "movie_document_test_support.h"
 
+#include "document/movie_progress_window_controller.h"
 #include "platform/basekit/bundle.h"
 #include "platform/winkit/button.h"
 #include "platform/winkit/progress_indicator.h"
 #include "platform/winkit/text_field.h"
 #include "platform/winkit/window.h"
-#include "document/movie_progress_window_controller.h"
 
 using namespace movara::test::document;
 
@@ -139,16 +139,23 @@ TEST_F(ProgressSheetTest, OnlyAClickOnCancelCancels)
 
 TEST_F(ProgressSheetTest, MovieReportsReachTheSheetAndACancelStopsTheWrite)
 {
-    // The movie's own procedure speaks fractions; the sheet shows them.
+    // The movie's own procedure speaks fractions and says what it does; the sheet shows both.
     ASSERT_TRUE(movie->progressProc());
-    EXPECT_EQ(movie->progressProc()(MVMovieProgressMessage::Open, 0), 0);
-    EXPECT_EQ(movieWindow->attachedSheet(), controller->window());
-    EXPECT_EQ(movie->progressProc()(MVMovieProgressMessage::Percent, 0.75), 0);
-    EXPECT_EQ(controller->detailTextField()->stringValue(), "75%");
-    click(insideCancel(), insideCancel());
-    EXPECT_NE(movie->progressProc()(MVMovieProgressMessage::Percent, 0.8), 0);
-    movie->progressProc()(MVMovieProgressMessage::Close, 1);
-    EXPECT_EQ(movieWindow->attachedSheet(), nullptr);
+    const auto proc = movie->progressProc();
+    for (auto operation : { MVMovieProgressOperation::Flatten, MVMovieProgressOperation::Import,
+             MVMovieProgressOperation::Export }) {
+        SCOPED_TRACE(int(operation));
+        EXPECT_EQ(proc(MVMovieProgressMessage::Open, operation, 0), 0);
+        EXPECT_EQ(movieWindow->attachedSheet(), controller->window());
+        EXPECT_EQ(controller->statusTextField()->stringValue(),
+            MVPMovieProgressWindowController::statusStringForOperation(short(operation)).value_or("none"));
+        EXPECT_EQ(proc(MVMovieProgressMessage::Percent, operation, 0.75), 0);
+        EXPECT_EQ(controller->detailTextField()->stringValue(), "75%");
+        click(insideCancel(), insideCancel());
+        EXPECT_NE(proc(MVMovieProgressMessage::Percent, operation, 0.8), 0);
+        proc(MVMovieProgressMessage::Close, operation, 1);
+        EXPECT_EQ(movieWindow->attachedSheet(), nullptr);
+    }
 }
 
 TEST_F(ProgressSheetTest, NoMovieKeepsAProcedureOfAControllerThatLetItGo)

@@ -121,7 +121,7 @@ TEST(MovieWriterGuarantees, ProgressIsClosedOnceHoweverTheWriteEnds)
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         std::vector<MVMovieProgressMessage> seen;
-        m->setProgressProc([&](MVMovieProgressMessage message, double) {
+        m->setProgressProc([&](MVMovieProgressMessage message, MVMovieProgressOperation, double) {
             seen.push_back(message);
             return row.cancelAt == message ? 1 : 0;
         });
@@ -202,7 +202,8 @@ TEST_F(SavingChoicesTest, SavesHoldOffSuddenTerminationAndThePanelStartsInTheFro
     // The progress sheet closes while the writer still runs: that is when it is looked at.
     std::vector<bool> whileWriting;
     tokens.push_back(HXNotificationCenter::defaultCenter().addObserver(HXWindowDidEndSheetNotification,
-        doc->movieWindow().get(), [&](const HXNotification&) { whileWriting.push_back(process.isSuddenTerminationEnabled()); }));
+        doc->movieWindow().get(),
+        [&](const HXNotification&) { whileWriting.push_back(process.isSuddenTerminationEnabled()); }));
     HXAlert::setAlertDidAppearHandler([](HXAlert& alert) {
         HXRunLoop::main().perform([&alert] { alert.buttons().at(0)->performClick(); });
     });

@@ -168,13 +168,15 @@ bool MVExportSession::writeSelfContained(const std::string& path, const MVExport
     double share, bool* outStopped, HXError* outError)
 {
     auto previous = _movie->progressProc();
-    _movie->setProgressProc([&](MVMovieProgressMessage message, double fraction) {
-        if (message != MVMovieProgressMessage::Percent || !progress)
-            return 0;
-        int answer = progress(fraction * share);
-        *outStopped = *outStopped || answer != 0;
-        return answer;
-    });
+    _movie->setProgressProc(
+        [&](MVMovieProgressMessage message, MVMovieProgressOperation operation, double fraction) {
+            if (message != MVMovieProgressMessage::Percent || !progress)
+                return 0;
+            // The wait for the rest of a long file comes before any byte is written: still at the start.
+            int answer = progress(operation == MVMovieProgressOperation::Flatten ? fraction * share : 0);
+            *outStopped = *outStopped || answer != 0;
+            return answer;
+        });
     bool written = _movie->writeToFile(path, { { MVMovieFlatten, true } }, outError);
     _movie->setProgressProc(previous);
     return written;

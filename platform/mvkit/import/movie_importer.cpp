@@ -871,7 +871,8 @@ void readPacket(Pass& pass, AVFormatContext* ctx, AVPacket* pkt, const std::set<
 // Reads packets until the end of the file or until a stream asks for another pass; or until `stop`
 // says so, and then tells so.
 bool readPackets(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache,
-    const std::string& cacheBase, const MVImportReader& src, uint64_t fileSize, const std::function<bool()>& stop)
+    const std::string& cacheBase, const MVImportReader& src, uint64_t fileSize,
+    const std::function<bool()>& stop)
 {
     PacketPtr pkt(av_packet_alloc());
     std::vector<uint8_t> buffer;
@@ -1481,6 +1482,8 @@ private:
             if (_cancelled)
                 return std::nullopt;
             auto step = _scanner->readClusters(_scanner->position() + (uint64_t(8) << 20), frames);
+            if (_reader->size() > 0)
+                setProgress(double(_scanner->position()) / double(_reader->size()));
             if (step == MVMatroskaScanner::Step::Failed)
                 return std::nullopt;
             if (step == MVMatroskaScanner::Step::Done)
@@ -1516,7 +1519,6 @@ private:
     std::shared_ptr<const MVImportReader> _reader;
     std::atomic<bool> _cancelled { false };
 };
-
 
 // The rest of a long file read packet by packet (MPEG transport and program streams, Ogg): the pass
 // goes on from where the first part ended, its rewritten streams' cache movies are finished and named
@@ -1561,8 +1563,11 @@ public:
         };
         if (beforeReadingTheRest)
             beforeReadingTheRest();
-        readPackets(
-            _pass, _ctx, _forceCache, _cacheBase, *_reader, _reader->size(), [this] { return bool(_cancelled); });
+        readPackets(_pass, _ctx, _forceCache, _cacheBase, *_reader, _reader->size(), [this] {
+            if (_reader->size() > 0 && _ctx->pb)
+                setProgress(double(avio_tell(_ctx->pb)) / double(_reader->size()));
+            return bool(_cancelled);
+        });
         if (_cancelled)
             return fail("The reading of " + _path + " was cancelled.");
         // The file must still be the one the first part came from, or its samples would be named after
@@ -1602,9 +1607,8 @@ private:
                 *outError = importError("The streams of " + _path + " changed while it was read.");
             return std::nullopt;
         }
-        return Completion {
-            std::move(again->file.movie.tracks), std::move(again->cacheLeases), std::move(again->problems)
-        };
+        return Completion { std::move(again->file.movie.tracks), std::move(again->cacheLeases),
+            std::move(again->problems) };
     }
 
     std::unique_ptr<MVImportFormat> _format;

@@ -18,6 +18,8 @@
 #include "platform/mvkit/import/import_reader.h"
 #include "platform/mvkit/import/subtitle_import.h"
 
+#include <algorithm>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -39,6 +41,17 @@ public:
     virtual std::optional<Completion> finish(HXError* outError) = 0;
     // Makes a finish() that runs give up soon.
     virtual void cancel() = 0;
+    // How much of the rest finish() has read, from 0 to 1 (any thread).
+    double progress() const { return _progress.load(std::memory_order_relaxed); }
+
+protected:
+    void setProgress(double fraction)
+    {
+        _progress.store(std::clamp(fraction, 0.0, 1.0), std::memory_order_relaxed);
+    }
+
+private:
+    std::atomic<double> _progress { 0 };
 };
 
 struct MVImportOptions {

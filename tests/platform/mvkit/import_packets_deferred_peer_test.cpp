@@ -375,6 +375,93 @@ TEST_F(DeferredTransportStreamMovie, AnEditOrASaveWaitsForTheRest)
     expectWhole(*back, "saved");
 }
 
+TEST_F(DeferredTransportStreamMovie, ASaveThatWaitsForTheRestReportsAnImportThatMayBeCancelled)
+{
+    const struct {
+        const char* name;
+        bool cancel; // the answer to the second report of the wait
+    } cases[] = { { "waited for", false }, { "cancelled", true } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove_all(dir / "cache");
+        // The rest is held back until the wait has been reported twice.
+        std::promise<void> release;
+        std::shared_future<void> released = release.get_future().share();
+        MVMovieImportOptions().beforeReadingTheRest = [released] { released.wait(); };
+        bool releasedYet = false;
+        auto letGo = [&] {
+            if (!releasedYet)
+                release.set_value();
+            releasedYet = true;
+        };
+        HXError error;
+        auto m = MVMovie::movieWithFile(path, &error);
+        ASSERT_TRUE(m) << error.localizedDescription();
+        ASSERT_TRUE(m->isCompletingIndex());
+        const size_t firstSamples = m->tracks()[0]->media()->sampleCount();
+
+        struct Report {
+            MVMovieProgressMessage message;
+            MVMovieProgressOperation operation;
+            double fraction;
+        };
+        std::vector<Report> seen;
+        int importPercents = 0;
+        m->setProgressProc(
+            [&](MVMovieProgressMessage message, MVMovieProgressOperation operation, double fraction) {
+                seen.push_back({ message, operation, fraction });
+                if (operation == MVMovieProgressOperation::Import
+                    && message == MVMovieProgressMessage::Percent && ++importPercents == 2) {
+                    letGo();
+                    return c.cancel ? 1 : 0;
+                }
+                return 0;
+            });
+        auto saved = dir / "saved.mov";
+        std::filesystem::remove(saved);
+        bool written = m->writeToFile(saved.string(), { { MVMovieFlatten, true } }, &error);
+        letGo();
+        m->setProgressProc({});
+
+        // The wait came first, as an import: opened, reported in fractions that never go back, closed.
+        ASSERT_GE(seen.size(), 3u);
+        EXPECT_EQ(seen[0].message, MVMovieProgressMessage::Open);
+        size_t i = 0;
+        double last = 0;
+        for (; i < seen.size() && seen[i].operation == MVMovieProgressOperation::Import; ++i) {
+            EXPECT_GE(seen[i].fraction, last) << i;
+            EXPECT_LE(seen[i].fraction, 1.0) << i;
+            if (seen[i].message == MVMovieProgressMessage::Percent)
+                last = seen[i].fraction;
+        }
+        ASSERT_GE(i, 3u);
+        EXPECT_EQ(seen[i - 1].message, MVMovieProgressMessage::Close);
+        EXPECT_FALSE(m->isCompletingIndex());
+        if (c.cancel) {
+            // The save stops, writing nothing; the movie keeps its first part and says why.
+            EXPECT_FALSE(written);
+            EXPECT_EQ(error.code(), -128) << error.localizedDescription();
+            EXPECT_FALSE(std::filesystem::exists(saved));
+            EXPECT_EQ(i, seen.size()) << "nothing was written after the cancel";
+            EXPECT_EQ(size_t(m->tracks()[0]->media()->sampleCount()), firstSamples);
+            EXPECT_NE(m->loadError().localizedDescription().find("cancelled"), std::string::npos)
+                << m->loadError().localizedDescription();
+            EXPECT_TRUE(cacheFiles(dir / "cache").entries.empty());
+        } else {
+            // Then the save itself, reported as a flatten, writes every sample.
+            ASSERT_TRUE(written) << error.localizedDescription();
+            ASSERT_LT(i, seen.size());
+            EXPECT_EQ(seen[i].operation, MVMovieProgressOperation::Flatten);
+            EXPECT_EQ(seen[i].message, MVMovieProgressMessage::Open);
+            auto back = MVMovie::movieWithFile(saved.string(), &error);
+            ASSERT_TRUE(back) << error.localizedDescription();
+            HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.1);
+            expectWhole(*back, "saved");
+        }
+        MVMovieImportOptions().beforeReadingTheRest = {};
+    }
+}
+
 TEST_F(DeferredTransportStreamMovie, ARestThatCannotBeReadLeavesTheFirstPartAndSaysWhy)
 {
     // The file changes between its first part and the rest.

@@ -275,7 +275,7 @@ TEST_F(SavePeerTest, CancelledSaveLeavesTheTargetAsItWas)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<MVMovieProgressMessage> seen;
-        m->setProgressProc([&](MVMovieProgressMessage message, double) {
+        m->setProgressProc([&](MVMovieProgressMessage message, MVMovieProgressOperation, double) {
             seen.push_back(message);
             return message == c.cancelAt ? 1 : 0;
         });
@@ -287,7 +287,7 @@ TEST_F(SavePeerTest, CancelledSaveLeavesTheTargetAsItWas)
     }
     // Without cancelling: open, percents, close, and the file is replaced.
     std::vector<MVMovieProgressMessage> seen;
-    m->setProgressProc([&](MVMovieProgressMessage message, double) {
+    m->setProgressProc([&](MVMovieProgressMessage message, MVMovieProgressOperation, double) {
         seen.push_back(message);
         return 0;
     });

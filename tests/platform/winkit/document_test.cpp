@@ -66,7 +66,7 @@ void answerAlertsWith(std::vector<std::string> titles)
     });
 }
 
-}  // namespace
+} // namespace
 
 class DocumentTest : public WinkitTest {
 protected:
@@ -74,7 +74,8 @@ protected:
     {
         WinkitTest::SetUp();
         controller = HXDocumentController::sharedDocumentController();
-        controller->registerDocumentType({ "Text", { "TXT", "text" }, "Editor", [] { return std::make_shared<TextDocument>(); } });
+        controller->registerDocumentType(
+            { "Text", { "TXT", "text" }, "Editor", [] { return std::make_shared<TextDocument>(); } });
         controller->registerDocumentType({ "Picture", { "png" }, "Viewer", nullptr });
         HXInterfaceLoader::registerInterface("TextDocumentWindow", [](const std::shared_ptr<HXObject>&) {
             auto w = std::make_shared<HXWindow>(HXMakeRect(0, 0, 300, 200),
@@ -93,7 +94,8 @@ protected:
     {
         movara::test::writeFile(dir / name, text);
         HXError error;
-        auto doc = controller->openDocumentWithContentsOfURL(HXURL::fileURLWithPath(dir / name), true, &error);
+        auto doc
+            = controller->openDocumentWithContentsOfURL(HXURL::fileURLWithPath(dir / name), true, &error);
         EXPECT_TRUE(doc) << error.localizedDescription();
         return std::dynamic_pointer_cast<TextDocument>(doc);
     }
@@ -124,6 +126,13 @@ TEST_F(DocumentTest, OpeningMakesADocumentOfTheTypeWithAWindowTitledAfterTheFile
     EXPECT_TRUE(window->isVisible());
     EXPECT_EQ(window->title(), "notes.txt");
     EXPECT_TRUE(window->styleMask() & HXMenuBarWindowMask) << "document windows show the menu bar";
+    // A panel of the document (a sheet on its window) shows none.
+    auto sheetController = std::make_shared<HXWindowController>(
+        std::make_shared<HXPanel>(HXMakeRect(0, 0, 200, 80), HXTitledWindowMask));
+    doc->addWindowController(sheetController);
+    EXPECT_FALSE(sheetController->window()->styleMask() & HXMenuBarWindowMask);
+    EXPECT_FALSE(sheetController->window()->menuBarView());
+    doc->removeWindowController(sheetController);
     EXPECT_EQ(controller->currentDocument(), doc);
     EXPECT_EQ(controller->recentDocumentURLs().front(), HXURL::fileURLWithPath(dir / "notes.txt"));
     // The same file again gives the same document.
@@ -137,12 +146,14 @@ TEST_F(DocumentTest, OpeningFailuresLeaveNothingBehind)
         const char* name;
         bool create;
     };
-    for (const auto& c : { Case { "movie.xyz", true }, Case { "missing.txt", false }, Case { "image.png", true } }) {
+    for (const auto& c :
+        { Case { "movie.xyz", true }, Case { "missing.txt", false }, Case { "image.png", true } }) {
         SCOPED_TRACE(c.name);
         if (c.create)
             movara::test::writeFile(dir / c.name, "x");
         HXError error;
-        auto doc = controller->openDocumentWithContentsOfURL(HXURL::fileURLWithPath(dir / c.name), true, &error);
+        auto doc
+            = controller->openDocumentWithContentsOfURL(HXURL::fileURLWithPath(dir / c.name), true, &error);
         EXPECT_FALSE(doc);
         EXPECT_FALSE(error.localizedDescription().empty());
         EXPECT_TRUE(controller->documents().empty());
