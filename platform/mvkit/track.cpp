@@ -54,9 +54,16 @@ std::shared_ptr<MVTrack> MVTrack::trackWithDescription(
                 { int64_t(e.segmentDuration), e.mediaTime < -1 ? -1 : e.mediaTime, e.mediaRate });
         }
     } else if (t->_media->duration() > 0) {
-        // No edit list: the whole media once, from its start.
-        t->_edits.push_back(
-            { mulDivRound(t->_media->duration(), movieTimeScale, t->_media->timeScale()), 0, 0x10000 });
+        // No edit list: the whole media once, from its start, until its last sample has been shown (with
+        // B-frames the last shown ends after the last decoded).
+        int64_t end = t->_media->duration();
+        const auto& samples = t->_media->samples();
+        for (int64_t i = 0; i < int64_t(samples.size()); ++i) {
+            const auto& s = samples[size_t(i)];
+            if (s.compositionOffset > 0)
+                end = std::max(end, t->_media->sampleTime(i) + s.compositionOffset + int64_t(s.duration));
+        }
+        t->_edits.push_back({ mulDivRound(end, movieTimeScale, t->_media->timeScale()), 0, 0x10000 });
     }
     return t;
 }

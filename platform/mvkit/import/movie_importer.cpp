@@ -38,6 +38,16 @@ struct Packet {
     int64_t dts = AV_NOPTS_VALUE;
     int64_t duration = 0;
     bool key = false;
+    // What the codec's parser says of the picture: 'B' shown before the picture decoded ahead of it, 'R' a
+    // picture others are predicted from, 'N' a placeholder that codes nothing, 0 not known.
+    char picture = 0;
+};
+
+struct ParserFree {
+    void operator()(AVCodecParserContext* p) const { av_parser_close(p); }
+};
+struct CodecContextFree {
+    void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
 };
 
 struct PacketFree {
@@ -69,6 +79,11 @@ struct StreamPlan {
     int64_t lastDuration = 0; // of the last packet that had one, or the frame rate's
     int64_t lastDelay = 0; // presentation minus decode time of the last packet that had both
     std::string problem; // set when the stream is dropped
+    // Pictures a container times by their place in the file only (AVI): when the first has no
+    // presentation time, the codec's parser tells B-frames from the pictures they are predicted from.
+    const AVCodecParameters* parameters = nullptr;
+    std::unique_ptr<AVCodecParserContext, ParserFree> parser;
+    std::unique_ptr<AVCodecContext, CodecContextFree> parserContext;
     uint64_t searchFrom = 0;
     int64_t lastPos = -1;
     size_t taken = 0; // packets taken in Range or Cache mode
@@ -150,10 +165,93 @@ bool timesInRange(const std::vector<Packet>& packets, AVRational tb)
     return true;
 }
 
+// The picture type of a packet of MPEG-1, MPEG-2 or MPEG-4 Part 2 pictures, where no B-frame is a
+// reference (others, and packets the parser cannot read, are not typed).
+char pictureType(StreamPlan& plan, const AVPacket* pkt)
+{
+    const AVCodecParameters* par = plan.parameters;
+    if (!par
+        || (par->codec_id != AV_CODEC_ID_MPEG4 && par->codec_id != AV_CODEC_ID_MPEG1VIDEO
+            && par->codec_id != AV_CODEC_ID_MPEG2VIDEO))
+        return 0;
+    if (!plan.parser) {
+        plan.parser.reset(av_parser_init(par->codec_id));
+        plan.parserContext.reset(avcodec_alloc_context3(nullptr));
+        if (!plan.parser || !plan.parserContext
+            || avcodec_parameters_to_context(plan.parserContext.get(), par) < 0) {
+            plan.parser.reset();
+            return 0;
+        }
+        plan.parser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
+    }
+    uint8_t* out = nullptr;
+    int outSize = 0;
+    plan.parser->pict_type = AV_PICTURE_TYPE_NONE;
+    av_parser_parse2(plan.parser.get(), plan.parserContext.get(), &out, &outSize, pkt->data, pkt->size,
+        pkt->pts, pkt->dts, pkt->pos);
+    // A placeholder that codes no picture is a few bytes of header (packed B-frames leave them).
+    if (pkt->size <= 8)
+        return 'N';
+    switch (plan.parser->pict_type) {
+    case AV_PICTURE_TYPE_B:
+        return 'B';
+    case AV_PICTURE_TYPE_I:
+    case AV_PICTURE_TYPE_P:
+    case AV_PICTURE_TYPE_S:
+        return 'R';
+    default:
+        return 0;
+    }
+}
+
+// Presentation times for pictures a container times by their place in the file: the decoder shows each
+// B-frame as it comes and holds every other picture until the next one that is not a B-frame, so that is
+// their order, and the decode times, in that order (and after the decoder's delay), are their
+// presentation times. Streams with placeholders (B-frames packed into the sample before them) keep the
+// times they have.
+void orderPictures(std::vector<Packet>& packets)
+{
+    bool missing = false;
+    for (size_t i = 0; i < packets.size(); ++i) {
+        const Packet& p = packets[i];
+        if (p.picture == 0 || p.picture == 'N' || p.dts == AV_NOPTS_VALUE
+            || (i > 0 && p.dts <= packets[i - 1].dts))
+            return;
+        missing = missing || p.pts == AV_NOPTS_VALUE;
+    }
+    if (!missing)
+        return;
+    std::vector<size_t> shown;
+    shown.reserve(packets.size());
+    std::optional<size_t> held;
+    for (size_t i = 0; i < packets.size(); ++i) {
+        if (packets[i].picture == 'B') {
+            shown.push_back(i);
+            continue;
+        }
+        if (held)
+            shown.push_back(*held);
+        held = i;
+    }
+    if (held)
+        shown.push_back(*held);
+    // The container's own times of the B-frames it could time (libavformat's: a B-frame is shown when it
+    // is decoded, after the decoder's delay) set where the order begins.
+    int64_t delay = 0;
+    for (size_t rank = 0; rank < shown.size(); ++rank)
+        if (const Packet& p = packets[shown[rank]]; p.picture == 'B' && p.pts != AV_NOPTS_VALUE) {
+            delay = p.pts - packets[rank].dts;
+            break;
+        }
+    for (size_t rank = 0; rank < shown.size(); ++rank)
+        packets[shown[rank]].pts = packets[rank].dts + delay;
+}
+
 // Decode times for packets in decode order: their own when present and increasing, else derived from the
 // sorted presentation times (shifted so no packet is decoded after it is shown).
 void settleTimes(std::vector<Packet>& packets)
 {
+    orderPictures(packets);
     bool usable = std::all_of(
         packets.begin(), packets.end(), [](const Packet& p) { return p.dts != AV_NOPTS_VALUE; });
     for (size_t i = 1; usable && i < packets.size(); ++i)
@@ -187,6 +285,16 @@ void settleTimes(std::vector<Packet>& packets)
             p.pts = p.dts;
 }
 
+// How long one picture of `st` lasts, in its time base: a frame of its stated rate, else a tenth of a
+// second.
+int64_t stillDuration(const AVStream* st)
+{
+    for (AVRational rate : { st->avg_frame_rate, st->r_frame_rate })
+        if (rate.num > 0 && rate.den > 0 && av_q2d(rate) >= 1 && av_q2d(rate) <= 240)
+            return std::max<int64_t>(av_rescale_q(1, av_inv_q(rate), st->time_base), 1);
+    return std::max<int64_t>(av_rescale_q(1, AVRational { 1, 10 }, st->time_base), 1);
+}
+
 MVTrackDescription buildTrack(
     StreamPlan& plan, const AVStream* st, uint32_t trackID, uint32_t movieScale, int64_t movieStartMicros)
 {
@@ -204,7 +312,15 @@ MVTrackDescription buildTrack(
     media.handler.name.push_back(0);
     if (plan.isVideo) {
         media.information.header = { MVFourCC("vmhd"), { 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0 } };
-        track.header.width = uint32_t(std::max(par->width, 0)) << 16;
+        // The box a player shows: as wide as the pixels' shape makes the picture (the container's shape
+        // first, as the description's 'pasp' has it).
+        AVRational shape = st->sample_aspect_ratio.num > 0 && st->sample_aspect_ratio.den > 0
+            ? st->sample_aspect_ratio
+            : par->sample_aspect_ratio;
+        int64_t width = int64_t(std::max(par->width, 0)) << 16;
+        if (shape.num > 0 && shape.den > 0)
+            width = std::clamp<int64_t>(av_rescale(width, shape.num, shape.den), 0, UINT32_MAX);
+        track.header.width = uint32_t(width);
         track.header.height = uint32_t(std::max(par->height, 0)) << 16;
     } else {
         media.information.header = { MVFourCC("smhd"), { 0, 0, 0, 0, 0, 0, 0, 0 } };
@@ -264,6 +380,10 @@ MVTrackDescription buildTrack(
                                                : std::max<int64_t>(toMedia(packets[i].duration), 0);
             if (i + 1 == packets.size() && d == 0 && i > 0)
                 d = dts[i] - dts[i - 1];
+            // A lone picture without a duration (a still in a Matroska file) lasts a frame of the
+            // stream's rate: with none it would never show.
+            if (i + 1 == packets.size() && d == 0 && plan.isVideo)
+                d = std::max<int64_t>(toMedia(stillDuration(st)), 1);
             // Sound frames of one size whose times the container rounded (to milliseconds in Matroska)
             // last exactly that size.
             if (int64_t frameSize = par->frame_size > 0 ? par->frame_size : plan.frameSize; !plan.isVideo
@@ -531,7 +651,14 @@ bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
     uint32_t firstSize = plan.isPCM ? uint32_t(first->size)
         : table.sampleSizes.empty() ? table.constantSampleSize
                                     : table.sampleSizes[0];
-    *storedAsIs = !table.chunkOffsets.empty() && firstSize == uint32_t(first->size)
+    // Sound coded in blocks of a fixed size (ADPCM in WAV files) the muxer counts a sound frame at a time
+    // (the old sound description's convention, which takes every packet for one block); the packets,
+    // whole blocks, are the samples as they lie in the file.
+    const AVCodecParameters* par = st->codecpar;
+    const int bits = av_get_bits_per_sample(par->codec_id);
+    const bool blocks = !plan.isVideo && bits > 0 && bits < 8 && par->block_align > 0
+        && first->size % par->block_align == 0;
+    *storedAsIs = !table.chunkOffsets.empty() && (firstSize == uint32_t(first->size) || blocks)
         && table.chunkOffsets[0] + uint64_t(first->size) <= muxer->bytes().size()
         && std::memcmp(muxer->bytes().data() + table.chunkOffsets[0], first->data, size_t(first->size)) == 0;
     // AAC with ADTS headers: the muxer stores each frame without its header, and the frame lies in the
@@ -625,6 +752,9 @@ bool take(StreamPlan& plan, AVPacket* pkt, const MVImportReader& src, uint64_t f
         return false;
     plan.packets.push_back(Packet { *offset + header, uint32_t(pkt->size) - header, pkt->pts, pkt->dts,
         pkt->duration, (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
+    // A stream whose first picture has no presentation time has its pictures typed.
+    if (plan.isVideo && (plan.parser || (plan.packets.size() == 1 && pkt->pts == AV_NOPTS_VALUE)))
+        plan.packets.back().picture = pictureType(plan, pkt);
     plan.lastPos = pkt->pos;
     plan.searchFrom = *offset + uint64_t(pkt->size);
     plan.taken++;
@@ -683,6 +813,7 @@ void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase
         StreamPlan& plan = pass.plans.try_emplace(int(i)).first->second;
         plan.index = int(i);
         plan.isVideo = type == AVMEDIA_TYPE_VIDEO;
+        plan.parameters = st->codecpar;
         plan.shift = av_rescale_q(movieStartMicros, AVRational { 1, 1000000 }, st->time_base);
         if (AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
             plan.isVideo && rate.num > 0 && rate.den > 0)
@@ -1190,6 +1321,42 @@ MVTrackDescription cachedTrack(const MVTrackDescription& cached, const std::stri
     return track;
 }
 
+// Pictures that begin less than a picture (at least 50 ms) after the movie's start begin with it: the
+// first is shown from the start on, every picture after it at its own time. (Matroska, transport streams
+// and Flash files put the sound's first packet, its encoder's priming, a little before the first picture;
+// a movie that opened on nothing until then would look empty.) Every picture's presentation time moves
+// on by the gap, and the edit that plays them starts that much earlier in the media.
+void showFirstPictureFromStart(MVTrackDescription& track, const AVStream* st)
+{
+    if (!track.editList || track.editList->entries.size() < 2)
+        return;
+    auto& edits = track.editList->entries;
+    auto& table = track.media.information.sampleTable;
+    const int64_t scale = track.media.header.timeScale;
+    if (edits[0].mediaTime != -1 || edits[1].mediaTime < 0 || edits[1].mediaRate != 0x10000 || scale <= 0
+        || table.sampleCount == 0)
+        return;
+    int64_t pictureMicros = 50000;
+    if (AVRational rate = st->avg_frame_rate; rate.num > 0 && rate.den > 0 && av_q2d(rate) >= 1)
+        pictureMicros = std::max(pictureMicros, av_rescale(1000000, rate.den, rate.num));
+    const int64_t gap = int64_t(edits[0].segmentDuration);
+    if (av_rescale(gap, 1000000, kMovieScale) >= pictureMicros)
+        return;
+    const int64_t lead = av_rescale_rnd(gap, scale, kMovieScale, AV_ROUND_UP);
+    if (!table.hasCompositionOffsets || table.compositionOffsets.empty()) {
+        table.hasCompositionOffsets = true;
+        table.compositionOffsetVersion = 0;
+        table.compositionOffsets = { { table.sampleCount, 0 } };
+    }
+    for (const auto& entry : table.compositionOffsets)
+        if (int64_t(entry.offset) + lead > INT32_MAX)
+            return;
+    for (auto& entry : table.compositionOffsets)
+        entry.offset += int32_t(lead);
+    edits[1].segmentDuration += edits[0].segmentDuration;
+    edits.erase(edits.begin());
+}
+
 // What the container says of the track beyond its samples: a picture turned by its display matrix (as
 // phones record), and which of several sound streams plays (the one marked default, else the first);
 // the others are alternatives to it, in the Language menu.
@@ -1200,6 +1367,7 @@ void placeTrack(MVTrackDescription& track, const AVStream* st, const AVFormatCon
         if (const uint8_t* matrix = av_stream_get_side_data(st, AV_PKT_DATA_DISPLAYMATRIX, &size);
             matrix && size >= 9 * sizeof(int32_t))
             std::memcpy(track.header.matrix.values.data(), matrix, 9 * sizeof(int32_t));
+        showFirstPictureFromStart(track, st);
         return;
     }
     const AVStream* shown = nullptr;

@@ -77,6 +77,19 @@ bool MVStreamMuxer::open(
         return false;
     }
     out->codecpar->codec_tag = 0; // the muxer picks the movie's code for the codec
+    // The container's pixel shape (Matroska's display size, say) is the one to show; the codec's, read
+    // from the first pictures, only where the container states none.
+    if (source->sample_aspect_ratio.num > 0 && source->sample_aspect_ratio.den > 0)
+        out->codecpar->sample_aspect_ratio = source->sample_aspect_ratio;
+    out->sample_aspect_ratio = out->codecpar->sample_aspect_ratio;
+    // Sound coded in blocks of a fixed number of samples (ADPCM in WAV files) is stored a block to a
+    // sample; the muxer needs that number, which only a decoder would otherwise have set.
+    if (out->codecpar->codec_type == AVMEDIA_TYPE_AUDIO && out->codecpar->frame_size <= 1
+        && out->codecpar->block_align > 0 && av_get_bits_per_sample(out->codecpar->codec_id) > 0
+        && av_get_bits_per_sample(out->codecpar->codec_id) < 8)
+        if (int samples = av_get_audio_frame_duration2(out->codecpar, out->codecpar->block_align);
+            samples > 1)
+            out->codecpar->frame_size = samples;
     out->time_base = source->time_base;
     out->disposition = source->disposition & ~AV_DISPOSITION_ATTACHED_PIC;
     if (const AVDictionaryEntry* language = av_dict_get(source->metadata, "language", nullptr, 0))

@@ -106,8 +106,8 @@ std::unique_ptr<MVDecoder> MVDecoder::decoderWithConfiguration(
                                            : MVDecoderThreadCountForPicture(configuration.width,
                                                configuration.height, std::thread::hardware_concurrency());
         c->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
-        if (configuration.codecID == AV_CODEC_ID_RAWVIDEO)
-            c->bits_per_coded_sample = configuration.bitsPerSample;
+        c->bits_per_coded_sample = configuration.bitsPerSample;
+        c->codec_tag = configuration.codecTag;
     } else {
         c->sample_rate = configuration.sampleRate;
         if (configuration.channelCount > 0)

@@ -296,6 +296,8 @@ std::optional<MVDecoderConfiguration> MVDecoderConfigurationForDescription(
         c.isVideo = true;
         c.width = video->width;
         c.height = video->height;
+        c.bitsPerSample = video->depth;
+        c.codecTag = (format >> 24) | ((format >> 8) & 0xFF00) | ((format << 8) & 0xFF0000) | (format << 24);
         for (const auto& f : kVideoFormats) {
             if (f.format != format)
                 continue;
@@ -315,7 +317,6 @@ std::optional<MVDecoderConfiguration> MVDecoderConfigurationForDescription(
         }
         if (format == MVFourCC("raw ")) {
             c.codecID = AV_CODEC_ID_RAWVIDEO;
-            c.bitsPerSample = video->depth;
             return c;
         }
         if (AVCodecID id = codecForCode(format, true); id != AV_CODEC_ID_NONE) {

@@ -22,9 +22,12 @@ struct MVDecoderConfiguration {
     int codecID = 0; // an AVCodecID
     MVBytes extradata;
     bool isVideo = false;
-    // Video: the coded size the description states.
+    // Video: the coded size the description states, and its pixel depth (bitsPerSample below): the
+    // decoders of uncompressed and run-length pictures take their pixel layout from the depth and the
+    // description's format code (codecTag).
     int width = 0;
     int height = 0;
+    uint32_t codecTag = 0; // the format code as libavcodec keeps it (first character lowest); 0: none
     // Sound.
     int sampleRate = 0;
     int channelCount = 0;

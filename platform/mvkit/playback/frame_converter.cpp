@@ -16,6 +16,10 @@ extern "C" {
 
 namespace {
 
+// How far past the end of a line libswscale's converters may write (blocks of up to 32 pixels of 4 bytes,
+// and then some).
+constexpr size_t kLineOverrun = 256;
+
 uint32_t be32(const MVBytes& b, size_t at)
 {
     return uint32_t(b[at]) << 24 | uint32_t(b[at + 1]) << 16 | uint32_t(b[at + 2]) << 8 | uint32_t(b[at + 3]);
@@ -144,8 +148,16 @@ bool MVFrameConverter::convert(const MVDecodedFrame& decoded, const MVApertureGe
     out.width = width;
     out.height = height;
     out.bytesPerRow = width * 4;
-    // Every byte is written below: a buffer used again is not cleared first.
-    out.pixels.resize(size_t(out.bytesPerRow) * size_t(height));
+    // Every byte is written below: a buffer used again is not cleared first. libswscale writes a line in
+    // blocks of pixels, some past the line's end: the buffer holds room for that after the last line
+    // (which a buffer of exactly the picture's size would not, and the heap after it would be overwritten).
+    const size_t bytes = size_t(out.bytesPerRow) * size_t(height);
+    if (out.pixels.capacity() < bytes + kLineOverrun) {
+        std::vector<uint8_t> larger;
+        larger.reserve(bytes + kLineOverrun);
+        out.pixels.swap(larger);
+    }
+    out.pixels.resize(bytes);
     // Until libswscale is seen to fill the alpha of this context, none is left from an earlier picture.
     const bool checkAlpha = !(desc->flags & AV_PIX_FMT_FLAG_ALPHA) && !_alphaFilled;
     if (checkAlpha)

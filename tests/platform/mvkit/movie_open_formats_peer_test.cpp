@@ -1,0 +1,255 @@
+// Files of kinds people keep, made by ffmpeg, opened as the player opens them (from the file name, in the
+// clean aperture): the tracks ffprobe sees, its duration, the size a player shows (pixel shape and
+// turn), the first, middle and last pictures as ffmpeg decodes them, and sound that is not silence.
+#include "decoder_test_support.h"
+#include "test_support.h"
+
+#include "platform/mvkit/atoms/four_char_code.h"
+#include "platform/mvkit/movie.h"
+#include "platform/mvkit/playback/audio_track_decoder.h"
+#include "platform/mvkit/playback/media_sample_source.h"
+#include "platform/mvkit/playback/video_track_decoder.h"
+#include "platform/mvkit/track.h"
+
+extern "C" {
+#include <libavutil/pixdesc.h>
+}
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <map>
+#include <sstream>
+
+using namespace movara::test;
+
+namespace {
+
+struct OpenCase {
+    const char* name;
+    const char* fileName;
+    std::vector<std::string> ffmpeg; // inputs and output options
+    // The sound lasts as long as ffmpeg decodes it (not so without an edit list, where the encoder's
+    // priming plays and ffmpeg leaves it out).
+    bool soundAsLongAsFFmpeg = true;
+};
+
+// 1 s of test picture at 25 frames per second, and of a tone.
+const std::vector<std::string> kPicture = { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1" };
+const std::vector<std::string> kSound
+    = { "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=48000:duration=1" };
+
+std::vector<std::string> with(std::initializer_list<std::vector<std::string>> parts)
+{
+    std::vector<std::string> out;
+    for (const auto& p : parts)
+        out.insert(out.end(), p.begin(), p.end());
+    return out;
+}
+
+// ffprobe's "key=value" lines of `entries`.
+std::vector<std::pair<std::string, std::string>> probe(const std::string& path, const std::string& entries)
+{
+    auto r = runCommand({ "ffprobe", "-v", "error", "-show_entries", entries, "-of", "default=nw=1", path });
+    std::vector<std::pair<std::string, std::string>> out;
+    std::istringstream in(r.output);
+    for (std::string line; std::getline(in, line);)
+        if (auto eq = line.find('='); eq != std::string::npos)
+            out.emplace_back(line.substr(0, eq), line.substr(eq + 1));
+    return out;
+}
+
+// What ffprobe says of a file's streams (a transport stream lists its streams under its program too:
+// each counts once).
+struct Probed {
+    int video = 0, sound = 0, text = 0;
+    int width = 0, height = 0;
+    double pixelAspect = 1, rotation = 0;
+    std::string pixelFormat;
+    double duration = 0;
+    std::vector<double>
+        pictureTimes; // of the first video stream, in presentation order, from the file's start
+};
+
+Probed probeFile(const std::string& path)
+{
+    Probed p;
+    std::map<int, std::map<std::string, std::string>> streams;
+    int index = -1;
+    for (auto& [key, value] : probe(path,
+             "stream=index,codec_type,width,height,sample_aspect_ratio,pix_fmt:stream_side_data=rotation:"
+             "stream_disposition=attached_pic")) {
+        if (key == "index")
+            index = std::stoi(value);
+        else if (index >= 0 && !streams[index].count(key))
+            streams[index][key] = value;
+    }
+    for (auto& [i, s] : streams) {
+        if (s["codec_type"] == "video" && s["DISPOSITION:attached_pic"] != "1") {
+            if (p.video++ == 0) {
+                p.width = std::stoi(s["width"]);
+                p.height = std::stoi(s["height"]);
+                p.pixelFormat = s["pix_fmt"];
+                int num = 0, den = 0;
+                if (std::sscanf(s["sample_aspect_ratio"].c_str(), "%d:%d", &num, &den) == 2 && num > 0
+                    && den > 0)
+                    p.pixelAspect = double(num) / den;
+                p.rotation = s.count("rotation") ? std::stod(s["rotation"]) : 0;
+            }
+        } else if (s["codec_type"] == "audio") {
+            ++p.sound;
+        } else if (s["codec_type"] == "subtitle") {
+            ++p.text;
+        }
+    }
+    double start = 0;
+    for (auto& [key, value] : probe(path, "format=duration,start_time"))
+        (key == "duration" ? p.duration : start) = value == "N/A" ? 0 : std::stod(value);
+    auto r = runCommand({ "ffprobe", "-v", "error", "-select_streams", "v:0", "-show_entries",
+        "frame=best_effort_timestamp_time", "-of", "csv=p=0", path });
+    std::istringstream in(r.output);
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == ',')
+            continue;
+        // A picture without a time of its own follows the one before it (the fixtures have 25 a second).
+        p.pictureTimes.push_back(line[0] != 'N' ? std::stod(line.substr(0, line.find(','))) - start
+                : p.pictureTimes.empty()        ? 0
+                                                : p.pictureTimes.back() + 1.0 / 25);
+    }
+    return p;
+}
+
+class MovieOpenFormats : public ::testing::TestWithParam<OpenCase> { };
+
+TEST_P(MovieOpenFormats, OpensWithTheTracksSizePicturesAndSoundOfTheFile)
+{
+    const OpenCase c = GetParam();
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "needs ffmpeg and ffprobe";
+    TempDir dir;
+    const std::string path = (dir / c.fileName).string();
+    std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error", "-y" };
+    argv.insert(argv.end(), c.ffmpeg.begin(), c.ffmpeg.end());
+    argv.push_back(path);
+    if (auto made = runCommand(argv); made.status != 0)
+        GTEST_SKIP() << "this ffmpeg cannot make " << c.fileName << ": " << made.output;
+    const Probed expected = probeFile(path);
+
+    HXError error;
+    auto movie = MVMovie::movieWithAttributes(
+        { { MVMovieFileNameAttribute, path }, { MVMovieApertureModeAttribute, MVMovieApertureModeClean },
+            { MVMovieUsesPreferredLanguageAttribute, true } },
+        &error);
+    ASSERT_TRUE(movie) << error.localizedDescription();
+
+    auto videoTracks = movie->tracksOfMediaType(MVFourCC("vide"));
+    auto soundTracks = movie->tracksOfMediaType(MVFourCC("soun"));
+    EXPECT_EQ(int(videoTracks.size()), expected.video);
+    EXPECT_EQ(int(soundTracks.size()), expected.sound);
+    EXPECT_EQ(int(movie->tracksOfMediaType(MVFourCC("sbtl")).size()), expected.text);
+
+    double duration = 0;
+    ASSERT_TRUE(MVGetTimeInterval(movie->duration(), &duration));
+    EXPECT_NEAR(duration, expected.duration, 1.0 / 25 + 1e-3);
+
+    // Shown as wide as its pixels make it, turned as the camera was: in the clean aperture, and in the
+    // classic one the player shows a movie in that has no aperture dimensions of its own.
+    if (expected.video > 0) {
+        double width = expected.width * expected.pixelAspect, height = expected.height;
+        if (std::fmod(std::fabs(expected.rotation), 180) == 90)
+            std::swap(width, height);
+        for (const char* mode : { MVMovieApertureModeClean, MVMovieApertureModeClassic }) {
+            movie->setAttributeForKey(mode, MVMovieApertureModeAttribute);
+            auto [naturalWidth, naturalHeight] = movie->naturalSize();
+            EXPECT_NEAR(naturalWidth, width, 1.0) << mode;
+            EXPECT_NEAR(naturalHeight, height, 1.0) << mode;
+        }
+    }
+
+    // The first, middle and last pictures are ffmpeg's, of its pixel format.
+    if (!videoTracks.empty()) {
+        auto frames = ffmpegFrameHashes(path);
+        ASSERT_FALSE(frames.empty());
+        ASSERT_EQ(frames.size(), expected.pictureTimes.size());
+        auto decoder = MVVideoTrackDecoder::decoderWithSource(
+            std::make_shared<MVMediaSampleSource>(*videoTracks[0]), &error);
+        ASSERT_TRUE(decoder) << error.localizedDescription();
+        const int32_t scale = movie->timeScale();
+        // A movie whose pictures begin with its sound (or within a frame of it) opens on its first picture.
+        if (expected.pictureTimes[0] < 0.05) {
+            auto first = decoder->frameAtTime(0, &error);
+            ASSERT_TRUE(first) << "no picture at the start: " << error.localizedDescription();
+            EXPECT_EQ(pictureMD5(first->avFrame()), frames[0].md5);
+        }
+        for (size_t i : { size_t(0), frames.size() / 2, frames.size() - 1 }) {
+            // Within the picture's time, clear of the rounding of the movie's scale.
+            int64_t at = int64_t(std::ceil(expected.pictureTimes[i] * scale)) + 1;
+            HXError frameError;
+            auto picture = decoder->frameAtTime(at, &frameError);
+            ASSERT_TRUE(picture) << "picture " << i << ": " << frameError.localizedDescription();
+            EXPECT_EQ(pictureMD5(picture->avFrame()), frames[i].md5) << "picture " << i;
+            EXPECT_EQ(av_get_pix_fmt_name(AVPixelFormat(picture->format())), expected.pixelFormat);
+        }
+    }
+
+    // The sound decodes to the tone.
+    if (!soundTracks.empty()) {
+        auto decoder = MVAudioTrackDecoder::decoderWithSource(
+            std::make_shared<MVMediaSampleSource>(*soundTracks[0]), MVAudioFormat { 48000, 2 }, &error);
+        ASSERT_TRUE(decoder) << error.localizedDescription();
+        const int64_t count = decoder->frameCount();
+        ASSERT_GT(count, 24000);
+        std::vector<float> samples(size_t(count) * 2);
+        ASSERT_TRUE(decoder->read(0, int(count), samples.data(), &error)) << error.localizedDescription();
+        float loudest = 0;
+        for (float s : samples)
+            loudest = std::max(loudest, std::fabs(s));
+        EXPECT_GT(loudest, 0.05f);
+        if (c.soundAsLongAsFFmpeg) {
+            auto reference = ffmpegSamples(path, 48000, 2);
+            EXPECT_NEAR(double(count) / 48000, double(reference.size() / 2) / 48000, 0.05);
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFormats,
+    ::testing::Values(
+        // Pictures whose decoder takes its pixel layout from the description's depth and format code.
+        OpenCase { "MOV_Animation", "animation.mov", with({ kPicture, { "-c:v", "qtrle" } }) },
+        OpenCase { "MOV_Uncompressed_YUV", "uyvy.mov",
+            with({ kPicture, kSound, { "-c:v", "rawvideo", "-pix_fmt", "uyvy422", "-c:a", "pcm_s16le" } }) },
+        OpenCase { "MOV_Uncompressed_RGB", "rgb.mov",
+            with({ kPicture, { "-c:v", "rawvideo", "-pix_fmt", "rgb24" } }) },
+        // Sound in blocks of a fixed number of samples.
+        OpenCase { "WAV_MS_ADPCM", "adpcm.wav", with({ kSound, { "-c:a", "adpcm_ms" } }) },
+        OpenCase { "WAV_IMA_ADPCM", "ima.wav", with({ kSound, { "-c:a", "adpcm_ima_wav" } }) },
+        // A container's own pixel shape (a DVD's wide picture in 720 × 480).
+        OpenCase { "Matroska_Anamorphic", "anamorphic.mkv",
+            with({ { "-f", "lavfi", "-i", "testsrc=size=720x480:rate=25:duration=1" }, kSound,
+                { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-vf", "setsar=32/27",
+                    "-c:a", "aac" } }) },
+        OpenCase { "AVI_Anamorphic", "anamorphic.avi",
+            with({ kPicture, kSound, { "-c:v", "mpeg4", "-vf", "setsar=2/1", "-c:a", "libmp3lame" } }) },
+        // A single picture without a duration of its own.
+        OpenCase { "Matroska_Single_Picture", "still.mkv",
+            with({ kPicture, { "-frames:v", "1", "-c:v", "libx264", "-pix_fmt", "yuv420p" } }) },
+        // Sound whose first packet (with the encoder's priming) comes a little before the first picture.
+        OpenCase { "Matroska_Sound_Before_Pictures", "primed.mkv",
+            with({ kPicture, kSound,
+                { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "aac" } }) },
+        OpenCase { "TS_Sound_Before_Pictures", "primed.ts",
+            with({ kPicture, kSound,
+                { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-c:a", "ac3" } }) },
+        // B-frames without an edit list: the last pictures are shown after the last decode time.
+        OpenCase { "MP4_BFrames_Without_Edit_List", "bframes.mp4",
+            with({ kPicture, kSound,
+                { "-c:v", "libx264", "-preset", "medium", "-pix_fmt", "yuv420p", "-bf", "3", "-c:a", "aac",
+                    "-use_editlist", "0" } }),
+            false },
+        // Pictures that come out of the decoder in another order than they go in, in a container that
+        // times them by their place in the file only.
+        OpenCase { "AVI_MPEG4_BFrames", "bframes.avi",
+            with({ kPicture, kSound, { "-c:v", "mpeg4", "-bf", "2", "-c:a", "libmp3lame" } }) }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace
