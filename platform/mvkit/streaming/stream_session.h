@@ -137,6 +137,8 @@ private:
     void decodeSound(AVPacket* packet);
     void dropOldData();
     void performSeek(int64_t time);
+    // Forgets what is held and reads again from `time`.
+    void restartAt(int64_t time);
     // Whether the stream's server still answers (after a live stream ended); `outReason` says why not.
     bool sourceAnswers(std::string* outReason);
     void closeAll();
@@ -185,6 +187,8 @@ private:
     AVCodecContext* _audioCodec = nullptr;
     SwrContext* _resampler = nullptr;
     int _resamplerRate = 0, _resamplerFormat = -1, _resamplerChannels = 0;
+    MVAudioFormat _resamplerOutput;
+    std::mutex _soundWriteMutex; // a frame of sound made and stored in one format; held while it changes
     std::atomic<bool> _live { false };
     int64_t _streamDuration = 0;
     double _startSeconds = 0;
