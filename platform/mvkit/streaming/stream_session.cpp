@@ -1298,8 +1298,8 @@ int64_t MVStreamSession::seek(int64_t time)
     if (_failed)
         return playhead;
     if (_live) {
-        // A live stream plays on where it is; within what it holds the playhead may move (the player
-        // goes on from where the data starts, after what it waited for was dropped).
+        // A live stream plays on where it is, never back in time; it may move on within what it holds
+        // (the player goes on from where the data starts, after what it waited for was dropped).
         std::lock_guard lock(_mutex);
         int64_t held = knownEnd();
         if (_haveVideo && _videoIndex >= 0) {
@@ -1310,7 +1310,7 @@ int64_t MVStreamSession::seek(int64_t time)
         }
         if (_haveSound && _audioIndex >= 0 && _soundFormat.sampleRate > 0)
             held = std::min(held, int64_t(double(_sound.start()) * _options.timeScale / _soundFormat.sampleRate));
-        if (time < held || time > knownEnd())
+        if (time <= playhead || time < held || time > knownEnd())
             return playhead;
         _playhead = time;
         return time;
