@@ -445,8 +445,10 @@ void MVStreamSession::run()
     onMain([](MVStreamSession& s) { s.postStatus(MVMovieStreamingStatusConnecting, "Connecting\u2026"); });
     HXError error;
     if (!openInput(&error) || !chooseStreams(&error) || !openDecoders(&error)) {
-        if (!_network.cancelled())
+        if (!_network.cancelled()) {
             fail(error);
+            releaseNetwork();
+        }
         return;
     }
     Layout layout;
@@ -493,6 +495,17 @@ void MVStreamSession::run()
     if (_videoIndex >= 0)
         _pictureThread = std::thread([this] { decodePictures(); });
     readPackets();
+    if (_failed && !_network.cancelled())
+        releaseNetwork();
+}
+
+void MVStreamSession::releaseNetwork()
+{
+    // A stream that failed holds no connection and no port, however long its movie stays open: the
+    // same location opens again at once.
+    closeInput();
+    if (_relay)
+        _relay->stop();
 }
 
 bool MVStreamSession::openInput(HXError* outError, std::string* outReason)

@@ -142,6 +142,8 @@ private:
     // Whether the stream's server still answers (after a live stream ended); `outReason` says why not.
     bool sourceAnswers(std::string* outReason);
     void closeAll();
+    // Once the stream failed (reading thread): its connection and ports go.
+    void releaseNetwork();
     // Picture thread.
     void decodePictures();
 

@@ -596,6 +596,49 @@ TEST(StreamingRTPTest, PlaysRTPDescribedByItsSDP)
     EXPECT_GT(m->streamingStatistics()->packetsExpected, 100);
 }
 
+// A stream whose sender stops fails, and lets its ports go at once, while its movie stays open (with
+// its error on show): the same description opens again.
+TEST(StreamingRTPTest, AStreamThatFailedLetsItsPortsGoWhileItsMovieStaysOpen)
+{
+    if (!haveTools())
+        GTEST_SKIP() << "ffmpeg and python3 are needed";
+    auto where = runInPrivateNetwork();
+    if (where == PrivateNetwork::Unavailable)
+        GTEST_SKIP() << "no private network namespace can be made here";
+    if (where == PrivateNetwork::Done)
+        return;
+    TempDir dir;
+    int port = freeUDPPortPair();
+    ASSERT_GT(port, 0);
+    ServerProcess sender({ "ffmpeg", "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
+        "testsrc=size=320x240:rate=25:duration=3", "-c:v", "libx264", "-preset", "ultrafast", "-g", "25",
+        "-pix_fmt", "yuv420p", "-f", "rtp", "rtp://127.0.0.1:" + std::to_string(port), "-sdp_file",
+        (dir / "stream.sdp").string() });
+    ASSERT_TRUE(runLoopUntil(
+        [&] {
+            std::error_code ec;
+            return std::filesystem::file_size(dir / "stream.sdp", ec) > 0 && !ec;
+        },
+        10));
+    StatusRecorder recorder;
+    auto m = openURL(HXURL::fileURLWithPath((dir / "stream.sdp").string()).absoluteString());
+    ASSERT_TRUE(m);
+    ASSERT_TRUE(runLoopUntil([&] { return m->loadState() >= MVMovieLoadStatePlayable; }, 20));
+    ASSERT_TRUE(runLoopUntil([&] { return !recorder.lastError().empty(); }, 60));
+    auto bindable = [](int p) {
+        int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(uint16_t(p));
+        const bool ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        close(fd);
+        return ok;
+    };
+    EXPECT_TRUE(runLoopUntil([&] { return bindable(port) && bindable(port + 1); }, 2));
+    EXPECT_TRUE(m);
+}
+
 // A transport stream sent over UDP to 127.0.0.1, a tenth of its datagrams dropped on the way: the
 // continuity counters tell the loss, and the statistics show it.
 TEST(StreamingUDPTest, ATransportStreamOverUDPCountsWhatIsLost)
