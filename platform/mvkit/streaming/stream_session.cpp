@@ -701,6 +701,11 @@ bool MVStreamSession::openInput(HXError* outError, std::string* outReason)
         *outError = streamError("The stream cannot be played: " + reason + ".", _url);
         return false;
     }
+    _connectedAt = steadyNow();
+    {
+        std::lock_guard lock(_mutex);
+        _connectedEnd = knownEnd();
+    }
     return !_network.cancelled();
 }
 
@@ -804,14 +809,20 @@ void MVStreamSession::readPackets()
             // A live stream ends when its broadcast ends, or when its server went away, and a stored
             // one that ends early was cut off. A playlist or an RTSP session that ends while its server
             // still answers ended on purpose; a bare connection that closes early was cut off.
-            bool early;
+            bool early, fasterThanPlayed;
             {
                 std::lock_guard lock(_mutex);
                 early = _live || knownEnd() + unitsFromSeconds(1.0) < _streamDuration;
+                // A file of no told length (sent at once, far faster than it plays) ends where its data
+                // ends: a broadcast comes as it plays. Connecting again would only play it once more.
+                const double arrived = double(knownEnd() - _connectedEnd) / _options.timeScale;
+                fasterThanPlayed = !_pushed && arrived > 2 && arrived > 3 * (steadyNow() - _connectedAt);
             }
+            const bool endsOnPurpose
+                = _rtsp || (_context->iformat && std::strcmp(_context->iformat->name, "hls") == 0);
+            if (early && _live && fasterThanPlayed && !endsOnPurpose)
+                early = false;
             if (early) {
-                const bool endsOnPurpose
-                    = _rtsp || (_context->iformat && std::strcmp(_context->iformat->name, "hls") == 0);
                 std::string reason = "the server closed the connection";
                 if (!endsOnPurpose || !sourceAnswers(&reason)) {
                     if (!recover(reason))

@@ -196,6 +196,8 @@ private:
     double _startSeconds = 0;
     bool _haveStart = false;
     double _lastPacketSeconds = 0; // reading thread
+    double _connectedAt = 0; // reading thread: when the last connection was made, and how far the
+    int64_t _connectedEnd = 0; // stream had arrived then (movie units)
 
     // Shared between the threads.
     mutable std::mutex _mutex;
