@@ -167,10 +167,13 @@ void OpenURLPanel::beginSheetWithWindow(const std::shared_ptr<HXWindow>& window,
     _urlTextField->selectText();
     _awaitingEnd = true;
     _sheetWindow = window;
-    if (window)
+    if (window) {
         window->beginSheet(_panel, nullptr);
-    else
+    } else {
+        // Without a window to hang from, the panel comes up in the middle of the screen.
+        _panel->center();
         _panel->makeKeyAndOrderFront();
+    }
 }
 
 void OpenURLPanel::close()

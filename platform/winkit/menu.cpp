@@ -22,6 +22,51 @@ HXMenuItem::HXMenuItem(std::string title, HXSelector action, std::string keyEqui
 {
 }
 
+std::string HXMenuItem::keyEquivalentDisplayString() const
+{
+    if (_keyEquivalent.empty() || _separator)
+        return {};
+    uint32_t modifiers = _keyEquivalentModifierMask;
+    std::string key = _keyEquivalent;
+    // An upper-case letter is typed with Shift; the menu names the key by its capital either way.
+    if (key.size() == 1 && std::isalpha(static_cast<unsigned char>(key[0]))) {
+        if (std::isupper(static_cast<unsigned char>(key[0])))
+            modifiers |= HXShiftKeyMask;
+        key[0] = char(std::toupper(static_cast<unsigned char>(key[0])));
+    }
+    // Keys without a printable character of their own are named.
+    static const struct {
+        const char* characters;
+        const char* name;
+    } names[] = {
+        { "\uF700", "Up" }, { "\uF701", "Down" }, { "\uF702", "Left" }, { "\uF703", "Right" },
+        { "\uF728", "Delete" }, { "\uF729", "Home" }, { "\uF72B", "End" }, { "\uF72C", "Page Up" },
+        { "\uF72D", "Page Down" }, { "\x08", "Backspace" }, { "\x7f", "Backspace" }, { "\t", "Tab" },
+        { "\r", "Return" }, { "\x03", "Enter" }, { "\x1b", "Esc" }, { " ", "Space" },
+    };
+    for (const auto& n : names) {
+        if (key == n.characters)
+            key = n.name;
+    }
+    static const char* const functionKeys[] = { "\uF704", "\uF705", "\uF706", "\uF707", "\uF708", "\uF709",
+        "\uF70A", "\uF70B", "\uF70C", "\uF70D", "\uF70E", "\uF70F" };
+    for (size_t i = 0; i < std::size(functionKeys); ++i) {
+        if (key == functionKeys[i])
+            key = "F" + std::to_string(i + 1);
+    }
+    // The keys that make the modifiers here: Command is Ctrl, Option is Alt, Control is the Super key.
+    std::string text;
+    if (modifiers & HXCommandKeyMask)
+        text += "Ctrl+";
+    if (modifiers & HXAlternateKeyMask)
+        text += "Alt+";
+    if (modifiers & HXShiftKeyMask)
+        text += "Shift+";
+    if (modifiers & HXControlKeyMask)
+        text += "Super+";
+    return text + key;
+}
+
 std::shared_ptr<HXMenuItem> HXMenuItem::separatorItem()
 {
     auto item = std::make_shared<HXMenuItem>();
@@ -298,6 +343,7 @@ namespace {
 constexpr double kItemHeight = 20;
 constexpr double kSeparatorHeight = 9;
 constexpr double kMenuPadding = 4;
+constexpr double kShortcutMargin = 10; // between a key equivalent and the menu's right edge
 
 // The list of items of a menu on screen (flipped: the first item on top).
 class MenuView : public HXView {
@@ -368,9 +414,13 @@ public:
                 titleX += 20;
             }
             winkit::drawText(item->title(), { { titleX, r.origin.y }, { r.size.width - titleX - 38, r.size.height } }, style);
-            if (!item->keyEquivalent().empty()) {
-                std::string shortcut = "Ctrl+" + item->keyEquivalent();
-                winkit::drawText(shortcut, { { r.size.width - 70, r.origin.y }, { 64, r.size.height } }, style);
+            if (item->hasSubmenu()) {
+                winkit::drawText("\u25B8", { { r.size.width - 18, r.origin.y }, { 12, r.size.height } }, style);
+            } else if (std::string shortcut = item->keyEquivalentDisplayString(); !shortcut.empty()) {
+                double shortcutWidth = winkit::measureText(shortcut, {}).width;
+                winkit::drawText(shortcut,
+                    { { r.size.width - kShortcutMargin - shortcutWidth, r.origin.y }, { shortcutWidth + 2, r.size.height } },
+                    style);
             }
         }
     }
@@ -406,7 +456,12 @@ MenuLevel showMenu(const std::shared_ptr<HXMenu>& menu, HXPoint topLeft, double 
         if (item->isHidden() || item->isAlternate())
             continue;
         height += MenuView::rowHeight(*item);
-        width = std::max(width, winkit::measureText(item->title(), {}).width + 100 + (item->image() ? 20 : 0));
+        // The title, then its key equivalent at the right, a good gap apart.
+        double shortcut = 0;
+        if (std::string keys = item->keyEquivalentDisplayString(); !keys.empty() && !item->hasSubmenu())
+            shortcut = winkit::measureText(keys, {}).width + kShortcutMargin;
+        width = std::max(width,
+            22 + winkit::measureText(item->title(), {}).width + 30 + std::max(shortcut, 48.0) + (item->image() ? 20 : 0));
     }
     MenuLevel level;
     level.view = std::make_shared<MenuView>(HXRect { {}, { width, height } }, menu);

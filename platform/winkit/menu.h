@@ -52,6 +52,9 @@ public:
     void setKeyEquivalent(const std::string& key) { _keyEquivalent = key; }
     uint32_t keyEquivalentModifierMask() const { return _keyEquivalentModifierMask; }
     void setKeyEquivalentModifierMask(uint32_t mask) { _keyEquivalentModifierMask = mask; }
+    // The key equivalent as the menu shows it, with the keys a user presses ("Ctrl+Shift+S",
+    // "Ctrl+Alt+N", "Ctrl+Shift+Right"); empty without one.
+    std::string keyEquivalentDisplayString() const;
     // An alternate item stands in for the item before it while its modifiers are held.
     bool isAlternate() const { return _alternate; }
     void setAlternate(bool flag) { _alternate = flag; }

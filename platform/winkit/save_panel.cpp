@@ -416,10 +416,25 @@ void HXSavePanel::ok(HXObject*)
 {
     build();
     std::string name = _nameField->stringValue();
-    // Surrounding blanks are typing slips; a slash would leave the folder chosen.
+    // Surrounding blanks are typing slips.
     size_t a = name.find_first_not_of(" \t"), b = name.find_last_not_of(" \t");
     name = a == std::string::npos ? std::string() : name.substr(a, b - a + 1);
-    if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos) {
+    // A name with slashes is a path ("/tmp/clip.mov", "~/Movies/clip.mov", "Old/clip.mov"): its folder is
+    // chosen first, and must be one. A path that ends with a slash only goes to its folder.
+    if (size_t slash = name.rfind('/'); slash != std::string::npos) {
+        std::string folder = name.substr(0, slash + 1);
+        if (folder[0] != '/' && folder[0] != '~')
+            folder = pathOfListedName(folder);
+        if (!setDirectory(folder)) {
+            HXBeep();
+            return;
+        }
+        name = name.substr(slash + 1);
+        _nameField->setStringValue(name);
+        if (name.empty())
+            return;
+    }
+    if (name.empty() || name == "." || name == "..") {
         HXBeep();
         return;
     }

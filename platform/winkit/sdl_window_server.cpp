@@ -2,9 +2,11 @@
 
 #include "platform/basekit/error.h"
 #include "platform/basekit/notification_center.h"
+#include "platform/basekit/process_info.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/event.h"
+#include "platform/winkit/menu.h"
 #include "platform/winkit/sdl_window_renderer.h"
 #include "platform/winkit/sdl_window_shape.h"
 #include "platform/winkit/window.h"
@@ -223,7 +225,8 @@ public:
     {
         if (!_sdl)
             return;
-        SDL_SetWindowTitle(_sdl, _window.title().c_str());
+        SDL_SetWindowTitle(_sdl, shownTitle().c_str());
+        holdAbove(_window.sheetParent());
         HXRect client = clientRect();
         int x = int(std::lround(client.origin.x));
         int y = int(std::lround(_server.primaryHeight() - HXMaxY(client)));
@@ -245,6 +248,33 @@ public:
         SDL_SetWindowResizable(_sdl, (_window.styleMask() & HXResizableWindowMask) ? SDL_TRUE : SDL_FALSE);
         if (resized && _window.windowShape())
             applyShape();
+    }
+
+    // The title the desktop shows: a window without one (a sheet, an alert) goes by its window's title,
+    // else by the application's name, rather than by the desktop's word for an unnamed window.
+    std::string shownTitle() const
+    {
+        if (!_window.title().empty())
+            return _window.title();
+        if (auto parent = _window.sheetParent(); parent && !parent->title().empty())
+            return parent->title();
+        if (HXApplication::hasSharedApplication()) {
+            auto menu = HXApplication::sharedApplication()->mainMenu();
+            if (menu && menu->numberOfItems() > 0 && menu->itemAtIndex(0)->hasSubmenu())
+                return menu->itemAtIndex(0)->title();
+        }
+        return HXProcessInfo::processInfo().processName();
+    }
+
+    // A sheet is a dialog of its window: the desktop keeps it over that window and moves it with it.
+    void holdAbove(const std::shared_ptr<HXWindow>& parent)
+    {
+        auto* platform = parent ? dynamic_cast<SDLPlatformWindow*>(parent->platformWindow()) : nullptr;
+        SDL_Window* above = platform ? platform->_sdl : nullptr;
+        if (!above || above == _heldAbove)
+            return;
+        SDL_SetWindowModalFor(_sdl, above);
+        _heldAbove = above;
     }
 
     void setShape(const std::optional<HXRegion>& shape) override
@@ -381,6 +411,7 @@ private:
     HXSDLWindowServer& _server;
     HXWindow& _window;
     SDL_Window* _sdl = nullptr;
+    SDL_Window* _heldAbove = nullptr; // the window this one is a dialog of
     std::unique_ptr<HXSDLWindowRenderer> _renderer;
     bool _applying = false;
     bool _shaped = false;

@@ -492,6 +492,17 @@ void HXWindow::makeMainWindow()
     HXApplication::sharedApplication()->windowDidBecomeMain(*this);
 }
 
+void HXWindow::setInitialFirstResponder(const std::shared_ptr<HXView>& view)
+{
+    _initialFirstResponder = view;
+    if (!view || !isKeyWindow() || view->window().get() != this)
+        return;
+    auto current = _firstResponder.lock();
+    auto currentView = std::dynamic_pointer_cast<HXView>(current);
+    if (!current || (currentView && currentView->window().get() != this))
+        makeFirstResponder(view);
+}
+
 void HXWindow::becomeKeyWindow()
 {
     if (_firstResponder.expired()) {
@@ -1066,10 +1077,16 @@ void HXWindow::beginSheet(const std::shared_ptr<HXWindow>& sheet, std::function<
     _attachedSheet = sheet;
     _sheetHandler = std::move(handler);
     sheet->setSheetParent(self);
-    // The sheet drops down from the bottom of the title bar, centred.
+    // The sheet drops down from the bottom of the title bar, centred; one wider than a window near the
+    // screen's edge moves in to stay whole on the screen.
     HXRect f = sheet->frame();
     double top = HXMaxY(_frame) - titleBarHeight(_styleMask);
-    sheet->setFrame({ { std::floor(HXMidX(_frame) - f.size.width / 2), top - f.size.height }, f.size }, false);
+    double x = std::floor(HXMidX(_frame) - f.size.width / 2);
+    if (auto onScreen = screen()) {
+        HXRect visible = onScreen->visibleFrame();
+        x = std::max(HXMinX(visible), std::min(x, HXMaxX(visible) - f.size.width));
+    }
+    sheet->setFrame({ { x, top - f.size.height }, f.size }, false);
     sheet->makeKeyAndOrderFront();
 }
 

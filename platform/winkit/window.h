@@ -257,7 +257,9 @@ public:
     std::shared_ptr<HXResponder> firstResponder() const;
     bool makeFirstResponder(const std::shared_ptr<HXResponder>& responder);
     std::shared_ptr<HXView> initialFirstResponder() const { return _initialFirstResponder.lock(); }
-    void setInitialFirstResponder(const std::shared_ptr<HXView>& view) { _initialFirstResponder = view; }
+    // A key window whose first responder has gone (its view was replaced or taken out) makes the new
+    // initial first responder its first responder at once, so that the keys have somewhere to go.
+    void setInitialFirstResponder(const std::shared_ptr<HXView>& view);
     void selectNextKeyView(HXObject* sender = nullptr);
     void selectPreviousKeyView(HXObject* sender = nullptr);
     void selectKeyViewFollowingView(const std::shared_ptr<HXView>& view);

@@ -19,6 +19,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -87,6 +88,25 @@ std::string titleFor(
         if (!entry->action().isNull() && entry->action().name() == action)
             return entry->title();
     return {};
+}
+
+// Within each menu, no two items a user can see show the same keys: each key equivalent names the keys
+// that choose it, modifiers included ("Ctrl+N", "Ctrl+Alt+N").
+void expectDistinctShortcuts(const std::shared_ptr<HXMenu>& menu, const std::string& path)
+{
+    std::map<std::string, std::string> shownBy;
+    for (auto& item : menu->itemArray()) {
+        if (auto submenu = item->submenu())
+            expectDistinctShortcuts(submenu, path + item->title() + " > ");
+        if (item->isSeparatorItem() || item->isHidden() || item->isAlternate())
+            continue;
+        std::string keys = item->keyEquivalentDisplayString();
+        if (keys.empty())
+            continue;
+        EXPECT_EQ(keys.find('\xEF'), std::string::npos) << path << item->title() << ": " << keys;
+        auto [it, added] = shownBy.emplace(keys, item->title());
+        EXPECT_TRUE(added) << path << item->title() << " shows " << keys << " as " << it->second << " does";
+    }
 }
 
 void expectNoKeys(const std::vector<Shown>& titles, const char* when)
@@ -159,6 +179,7 @@ TEST(MenuTitlesDisplay, MenusAndPanelTitlesShowTextsNotKeys)
     EXPECT_EQ(titleFor(mainMenu, "View", "showSoundControls:"), "Hide Sound Controls")
         << "the movie has sound";
     EXPECT_EQ(titleFor(mainMenu, "View", "gotoNextChapter:"), "Next Chapter");
+    expectDistinctShortcuts(window->menuBarView()->menu(), "");
 
     // ---- Full screen: the same menus, validated by the presentation. ----
     FSPresentationSettings settings;

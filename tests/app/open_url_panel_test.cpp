@@ -587,6 +587,11 @@ TEST_F(OpenURLPanelTest, WithoutAWindowTheSheetIsAPanelOfItsOwn)
     EXPECT_FALSE(panel->isSheet());
     EXPECT_TRUE(panel->panel()->isVisible());
     EXPECT_EQ(panel->panel()->sheetParent(), nullptr);
+    // In the middle of the screen, not in a corner of it.
+    ASSERT_TRUE(panel->panel()->screen());
+    HXRect visible = panel->panel()->screen()->visibleFrame();
+    EXPECT_NEAR(HXMidX(panel->panel()->frame()), HXMidX(visible), 1);
+    EXPECT_GT(HXMinY(panel->panel()->frame()), HXMinY(visible));
 
     // Clearing asks first, on the panel; OK forgets the history.
     panel->setURLString("http://example.com/one.mov");

@@ -185,6 +185,52 @@ TEST_F(MenuTest, ClickingTheMenuBarOpensTheMenuAndAChoiceSendsItsAction)
     timer->invalidate();
 }
 
+TEST_F(MenuTest, MenusThatDoNotFitANarrowWindowOpenFromTheBarsLastTitle)
+{
+    for (const char* title : { "Movie", "Window" }) {
+        auto item = mainMenu->addItemWithTitle(title, HXSelector(), "");
+        auto menu = std::make_shared<HXMenu>(title);
+        menu->addItemWithTitle(std::string("Play from ") + title, "play:", "");
+        mainMenu->setSubmenu(menu, item);
+    }
+    auto bar = window->menuBarView();
+    ASSERT_TRUE(bar);
+    EXPECT_EQ(bar->titleRects().size(), 3u) << "all fit in 300 points";
+    EXPECT_TRUE(HXIsEmptyRect(bar->overflowRect()));
+
+    window->setFrame({ window->frame().origin, { 120, window->frame().size.height } }, true);
+    auto rects = bar->titleRects();
+    ASSERT_GE(rects.size(), 1u);
+    ASSERT_LT(rects.size(), 3u);
+    HXRect overflow = bar->overflowRect();
+    ASSERT_FALSE(HXIsEmptyRect(overflow));
+    EXPECT_LE(HXMaxX(overflow), bar->bounds().size.width);
+    EXPECT_GE(HXMinX(overflow), HXMaxX(rects.back()));
+
+    // The last title opens the menus that did not fit; "Window" is always among them.
+    auto hidden = mainMenu->itemWithTitle("Window")->submenu();
+    HXRect onScreen = bar->convertRectToView(overflow, nullptr);
+    std::vector<std::shared_ptr<HXTimer>> timers;
+    size_t rows = 3 - rects.size();
+    // Over the last row of the overflow menu (its hidden "Window"), then a click on its submenu's row.
+    timers.push_back(HXTimer::scheduledTimer(0.1, false, [&](HXTimer&) {
+        auto w = app->orderedWindows().front();
+        HXHeadlessWindowServer::postMouse(HXMouseMoved, w, { 30, w->frame().size.height - 14 - 20.0 * double(rows - 1) });
+    }, { HXEventTrackingRunLoopMode }));
+    timers.push_back(HXTimer::scheduledTimer(0.2, false, [&](HXTimer&) {
+        EXPECT_EQ(app->orderedWindows().size(), 3u) << "the overflow menu, its submenu and the window";
+        auto submenuWindow = app->orderedWindows().front();
+        HXHeadlessWindowServer::postClick(submenuWindow, { 30, submenuWindow->frame().size.height - 14 });
+    }, { HXEventTrackingRunLoopMode }));
+    HXHeadlessWindowServer::postClick(window, { HXMidX(onScreen), HXMidY(onScreen) });
+    app->processPendingEvents();
+    EXPECT_EQ(handlers->performed, (std::vector<std::string> { "play:" }));
+    EXPECT_EQ(app->orderedWindows().size(), 1u);
+    EXPECT_EQ(hidden->supermenu(), mainMenu) << "the menu is the main menu's again";
+    for (auto& t : timers)
+        t->invalidate();
+}
+
 TEST_F(MenuTest, EscapeOrAClickElsewhereClosesThePopUpWithoutAChoice)
 {
     struct Case {
@@ -239,6 +285,35 @@ TEST_F(MenuTest, KeyEquivalentMatchingRules)
         HXEvent e = HXEvent::keyEvent(HXKeyDown, {}, c.held, 0, 0, c.typed, c.typed, false, 0);
         EXPECT_EQ(item.matchesKeyEquivalent(e), c.match);
     }
+}
+
+TEST_F(MenuTest, KeyEquivalentsShowTheKeysAUserPresses)
+{
+    // Command is the Ctrl key here, Option the Alt key and Control the Super key.
+    const struct {
+        const char* key;
+        uint32_t mask;
+        const char* shown;
+    } cases[] = {
+        { "n", HXCommandKeyMask, "Ctrl+N" },
+        { "N", HXCommandKeyMask, "Ctrl+Shift+N" },
+        { "n", HXCommandKeyMask | HXAlternateKeyMask, "Ctrl+Alt+N" },
+        { "n", HXCommandKeyMask | HXAlternateKeyMask | HXControlKeyMask, "Ctrl+Alt+Super+N" },
+        { "\uF703", HXCommandKeyMask | HXShiftKeyMask, "Ctrl+Shift+Right" },
+        { "\uF702", HXCommandKeyMask, "Ctrl+Left" },
+        { "\uF705", 0, "F2" },
+        { " ", 0, "Space" },
+        { "?", HXCommandKeyMask, "Ctrl+?" },
+        { ",", HXCommandKeyMask, "Ctrl+," },
+        { "", HXCommandKeyMask, "" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.shown);
+        HXMenuItem item("Item", "x:", c.key);
+        item.setKeyEquivalentModifierMask(c.mask);
+        EXPECT_EQ(item.keyEquivalentDisplayString(), c.shown);
+    }
+    EXPECT_EQ(HXMenuItem::separatorItem()->keyEquivalentDisplayString(), "");
 }
 
 TEST_F(MenuTest, SubmenusOpenBesideTheirRowAndTheirItemsCanBeChosen)

@@ -189,6 +189,34 @@ TEST_F(ModalTest, SheetEndsWithItsContinuationAndBlocksItsWindow)
     EXPECT_EQ(codes.size(), 1u);
 }
 
+TEST_F(ModalTest, ASheetWiderThanItsWindowStaysOnTheScreen)
+{
+    ASSERT_FALSE(HXScreen::screens().empty());
+    HXRect visible = HXScreen::screens().front().visibleFrame();
+    const struct {
+        const char* name;
+        double windowX; // from the visible frame's left edge (negative: from its right edge)
+        double expectedMinX; // the same
+    } cases[] = {
+        { "at the left edge", 10, 0 },
+        { "at the right edge", -210, -400 },
+        { "with room", 300, 200 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        double left = c.windowX >= 0 ? HXMinX(visible) + c.windowX : HXMaxX(visible) + c.windowX;
+        auto window = makeWindow(HXMakeRect(left, HXMinY(visible) + 100, 200, 300));
+        window->makeKeyAndOrderFront();
+        auto sheet = std::make_shared<HXPanel>(HXMakeRect(0, 0, 400, 100), HXTitledWindowMask);
+        app->beginSheet(sheet, window, nullptr);
+        double expected = c.expectedMinX >= 0 ? HXMinX(visible) + c.expectedMinX : HXMaxX(visible) + c.expectedMinX;
+        EXPECT_DOUBLE_EQ(HXMinX(sheet->frame()), expected);
+        EXPECT_DOUBLE_EQ(HXMaxY(sheet->frame()), HXMaxY(window->frame()) - HXWindowTitleBarHeight);
+        app->endSheet(sheet, 0);
+        window->orderOut();
+    }
+}
+
 TEST_F(ModalTest, AlertSheetAnswersThroughItsContinuation)
 {
     auto window = makeWindow(HXMakeRect(100, 100, 400, 300));

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 
+using movara::test::EnvironmentGuard;
 using movara::test::readFile;
 using movara::test::TempDir;
 using movara::test::writeFile;
@@ -104,6 +105,48 @@ TEST_F(SavePanelTest, EscapeCancelsAndBadNamesKeepThePanelOpen)
     EXPECT_EQ(vetting->asked, (std::vector<std::string> { folder + "/refused" }));
     EXPECT_EQ(HXUserDefaults::standardUserDefaults().objectForKey(HXNavLastRootDirectoryKey).stringValue(), "/")
         << "a cancelled panel leaves the remembered folder alone";
+}
+
+TEST_F(SavePanelTest, ATypedPathChoosesItsFolder)
+{
+    std::filesystem::create_directories(dir / "Movies/Old");
+    EnvironmentGuard env;
+    env.set("HOME", folder + "/Movies");
+    const struct {
+        const char* typed;
+        bool saved; // else the panel stays open
+        std::string filename; // when saved
+        std::string directory; // the panel's folder afterwards
+    } cases[] = {
+        { "Movies/Old/clip", true, folder + "/Movies/Old/clip.mov", folder + "/Movies/Old" },
+        { "@/Movies/clip.mov", true, folder + "/Movies/clip.mov", folder + "/Movies" },
+        { "~/Old/clip", true, folder + "/Movies/Old/clip.mov", folder + "/Movies/Old" },
+        { "Movies/", false, {}, folder + "/Movies" },
+        { "Missing/clip", false, {}, folder },
+        { "@/a.mov/clip", false, {}, folder },
+    };
+    for (const auto& c : cases) {
+        std::string typed = c.typed;
+        if (typed[0] == '@')
+            typed = folder + typed.substr(1);
+        SCOPED_TRACE(typed);
+        auto panel = HXSavePanel::savePanel();
+        ASSERT_TRUE(panel->setDirectory(folder));
+        panel->setRequiredFileType("mov");
+        bool stillRunning = false;
+        HXSavePanel::setPanelDidAppearHandler([&](HXSavePanel& p) {
+            p.setNameFieldStringValue(typed);
+            p.ok();
+            stillRunning = p.isRunning();
+            if (stillRunning)
+                p.cancel();
+        });
+        long answer = panel->runModal();
+        EXPECT_EQ(answer, c.saved ? HXModalResponseOK : HXModalResponseCancel);
+        EXPECT_EQ(stillRunning, !c.saved);
+        EXPECT_EQ(panel->filename(), c.saved ? c.filename : "");
+        EXPECT_EQ(panel->directory(), c.directory);
+    }
 }
 
 TEST_F(SavePanelTest, ReplacingAFileIsAskedFirst)

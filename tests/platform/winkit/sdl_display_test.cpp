@@ -7,6 +7,7 @@
 #include "platform/winkit/text_drawing.h"
 #include "platform/winkit/window.h"
 
+#include <SDL.h>
 #include <cairo.h>
 #include <dlfcn.h>
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include <string>
 
 // Xlib last: its macros (None, Bool, ...) clash with names in the headers above.
+#include <SDL_syswm.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -171,6 +173,33 @@ TEST(SDLDisplayTest, WindowAppearsWithItsViewsAndARealClickReachesTheView)
     EXPECT_EQ(red->clicks, 1);
     EXPECT_EQ(red->lastClick, (HXPoint { 60, 20 }));
     EXPECT_EQ(label->clicks, 0);
+
+    // A sheet without a title of its own is a dialog of its window for the desktop, named after it.
+    auto sheet = std::make_shared<HXPanel>(HXMakeRect(0, 0, 200, 80), HXTitledWindowMask);
+    app->beginSheet(sheet, window, nullptr);
+    runFor(*app, 0.3);
+    auto xWindowOf = [&](const HXWindow& w) -> Window {
+        SDL_Window* sdl = server->sdlWindowFor(w);
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (!sdl || !SDL_GetWindowWMInfo(sdl, &info) || info.subsystem != SDL_SYSWM_X11)
+            return 0;
+        return info.info.x11.window;
+    };
+    Window sheetX = xWindowOf(*sheet), windowX = xWindowOf(*window);
+    ASSERT_NE(sheetX, 0u);
+    ASSERT_NE(windowX, 0u);
+    Window transientFor = 0;
+    EXPECT_TRUE(XGetTransientForHint(display, sheetX, &transientFor));
+    EXPECT_EQ(transientFor, windowX);
+    XTextProperty nameProperty {};
+    std::string shownName;
+    if (XGetWMName(display, sheetX, &nameProperty) && nameProperty.value) {
+        shownName.assign(reinterpret_cast<const char*>(nameProperty.value), nameProperty.nitems);
+        XFree(nameProperty.value);
+    }
+    EXPECT_EQ(shownName, "Display test");
+    app->endSheet(sheet, 0);
     XCloseDisplay(display);
 
     window->close();

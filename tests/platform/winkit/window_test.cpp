@@ -314,6 +314,39 @@ TEST_F(WindowTest, TabWalksTheKeyViewLoopAndKeysGoToTheFirstResponder)
     EXPECT_EQ(views[0]->nextValidKeyView(), nullptr);
 }
 
+TEST_F(WindowTest, AViewThatReplacesTheFirstResponderOfAKeyWindowTakesTheKeys)
+{
+    auto w = makeWindow(HXMakeRect(0, 0, 200, 200));
+    auto first = std::make_shared<RecordingView>(HXMakeRect(0, 0, 100, 40));
+    auto field = std::make_shared<RecordingView>(HXMakeRect(0, 50, 100, 40));
+    for (auto& v : { first, field }) {
+        v->acceptsFirst = true;
+        w->contentView()->addSubview(v);
+    }
+    w->setInitialFirstResponder(first);
+    w->makeKeyAndOrderFront();
+    ASSERT_EQ(w->firstResponder(), first);
+
+    // The view is rebuilt while the window is key: the new one takes the keys at once.
+    first->removeFromSuperview();
+    auto rebuilt = std::make_shared<RecordingView>(HXMakeRect(0, 0, 100, 40));
+    rebuilt->acceptsFirst = true;
+    w->contentView()->addSubview(rebuilt);
+    w->setInitialFirstResponder(rebuilt);
+    EXPECT_EQ(w->firstResponder(), rebuilt);
+    HXHeadlessWindowServer::postKey(w, " ");
+    app->processPendingEvents();
+    EXPECT_EQ(rebuilt->log, (std::vector<std::string> { "keyDown: " }));
+
+    // A first responder still in the window keeps the keys, as does one of a window that is not key.
+    w->makeFirstResponder(field);
+    auto another = std::make_shared<RecordingView>(HXMakeRect(100, 0, 100, 40));
+    another->acceptsFirst = true;
+    w->contentView()->addSubview(another);
+    w->setInitialFirstResponder(another);
+    EXPECT_EQ(w->firstResponder(), field);
+}
+
 TEST_F(WindowTest, TrackingRectanglesReportEnteringAndLeaving)
 {
     auto w = makeWindow(HXMakeRect(0, 0, 200, 200));
