@@ -324,6 +324,11 @@ void MVMovie::startStream(const std::string& url)
         // One streaming track carries the streams.
         auto media = MVMedia::media(MVFourCC("strm"), m->_timeScale);
         auto track = MVTrack::trackWithMedia(media, 1);
+        // Its sound is heard at full volume, like a sound track's (set before it belongs to the movie:
+        // nothing was edited).
+        if (std::any_of(layout.streams.begin(), layout.streams.end(),
+                [](const MVStream::Description& d) { return d.mediaType == MVFourCC("soun"); }))
+            track->setVolume(1.0f);
         track->setMovie(m);
         track->setEnabled(true);
         if (layout.width > 0 && layout.height > 0)

@@ -117,7 +117,10 @@ void MVMovieLoader::update()
         return;
     }
     if (!_haveHeader) {
-        if (state.received > 0)
+        if (state.reconnecting && !state.failed)
+            movie->postStatus(MVMovieStatusFlagStreaming | MVMovieStatusFlagHasCode,
+                MVMovieStreamingStatusReconnecting, "Reconnecting\u2026");
+        else if (state.received > 0)
             movie->postStatus(MVMovieStatusFlagStreaming | MVMovieStatusFlagHasCode,
                 MVMovieStreamingStatusNegotiating, "Negotiating\u2026");
         HeaderSearch search = findHeader();
@@ -154,6 +157,11 @@ void MVMovieLoader::update()
             return;
     }
     updateLoadStates();
+    // While the player waits for data the display says whether the connection is being taken up again.
+    if (_waiting && !_ended && !state.failed)
+        movie->postStatus(MVMovieStatusFlagStreaming | MVMovieStatusFlagHasCode,
+            state.reconnecting ? MVMovieStreamingStatusReconnecting : MVMovieStreamingStatusWaiting,
+            state.reconnecting ? "Reconnecting\u2026" : "Waiting for data\u2026");
     if (state.failed && !_ended) {
         _ended = true;
         movie->networkTransferFailed(state.error);

@@ -110,7 +110,8 @@ private:
 
 // An HTTP server over `folder` on 127.0.0.1 that answers byte ranges; each response is sent at
 // `bytesPerSecond` (0: at once). A file's content type is application/octet-stream, or the text of a
-// file beside it named as it is with ".type" added.
+// file beside it named as it is with ".type" added. A file beside it named as it is with ".stall" added
+// holds an offset: no byte from there on is ever sent (the server stops sending without closing).
 inline const char* kRangeServerScript = R"(
 import http.server, os, sys, time
 root, rate = sys.argv[1], float(sys.argv[2])
@@ -151,9 +152,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
                 kind = f.read().strip()
         self.send_header('Content-Type', kind)
         self.end_headers()
+        stall = size
+        if os.path.isfile(path + '.stall'):
+            with open(path + '.stall') as f:
+                stall = int(f.read().strip())
         at = start
         while at <= end:
-            piece = data[at:min(end + 1, at + 4096)]
+            if at >= stall:
+                time.sleep(3600)
+            piece = data[at:min(end + 1, at + 4096, max(stall, at + 1))]
             try:
                 self.wfile.write(piece)
                 self.wfile.flush()

@@ -120,6 +120,7 @@ MVNetworkDataCache::State MVNetworkDataCache::state() const
     s.received = _received;
     s.complete = _complete;
     s.failed = _failed;
+    s.reconnecting = _reconnecting;
     s.error = _error;
     return s;
 }
@@ -263,6 +264,7 @@ void MVNetworkDataCache::run()
     uint64_t position = 0;
     uint64_t received = 0; // what had arrived at the last drop
     int drops = 0;
+    int stalls = 0; // of the drops, those where the server stopped sending
     bool ok = _fd >= 0;
     std::string reason;
     if (!ok)
@@ -304,8 +306,12 @@ void MVNetworkDataCache::run()
             // Only bytes not had before make up for a drop: a server that starts over from the beginning
             // every time, and stops at the same place, is given up on.
             if (state().prefix > received && drops > 0) {
-                drops = 0;
+                drops = stalls = 0;
                 received = state().prefix;
+            }
+            {
+                std::lock_guard lock(_mutex);
+                _reconnecting = false;
             }
             if (_onChange)
                 _onChange();
@@ -328,10 +334,17 @@ void MVNetworkDataCache::run()
             : ended ? "the server ended the transfer early" : MVNetworkDeadline::errorText(n);
         error = fetchError("The movie stopped arriving: " + why + ".", _url);
         received = std::max(received, state().prefix);
-        if (++drops > _options.reconnects) {
+        const bool stalled = _network.timedOut();
+        if (++drops > _options.reconnects || (stalled && ++stalls > _options.stallReconnects)) {
             ok = false;
             break;
         }
+        {
+            std::lock_guard lock(_mutex);
+            _reconnecting = true;
+        }
+        if (_onChange)
+            _onChange();
         uint64_t from = _seekable ? position : 0;
         if (!connect(from, &reason)) {
             if (_network.cancelled())

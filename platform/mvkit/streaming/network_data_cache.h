@@ -26,8 +26,11 @@ class MVNetworkDataCache : public std::enable_shared_from_this<MVNetworkDataCach
 public:
     struct Options {
         double connectTimeout = 15; // to connect, and to get an answer to a request
-        double stallTimeout = 15; // no byte for this long: the connection is taken as lost
+        double stallTimeout = 10; // no byte for this long: the connection is taken as lost
         int reconnects = 3; // connections taken up again after a drop before giving up
+        // Of those, after a server that stopped sending without closing: it is asked once more, then
+        // the transfer fails (a server that stalls is told within twice stallTimeout).
+        int stallReconnects = 1;
     };
     struct State {
         int64_t length = -1; // the file's length; −1 while unknown
@@ -36,6 +39,7 @@ public:
         uint64_t received = 0; // bytes received in all
         bool complete = false; // every byte is there
         bool failed = false; // nothing more will arrive
+        bool reconnecting = false; // the connection dropped and is being taken up again
         HXError error;
     };
 
@@ -85,6 +89,7 @@ private:
     int64_t _length = -1;
     bool _seekable = false;
     bool _unreachable = false; // the last connection failed before the server answered
+    bool _reconnecting = false;
     uint64_t _received = 0;
     bool _complete = false;
     bool _failed = false;

@@ -195,16 +195,26 @@ std::unique_ptr<MVRTPRelay> MVRTPRelay::start(const std::vector<Media>& media, H
 
 MVRTPRelay::~MVRTPRelay()
 {
+    stop();
+}
+
+void MVRTPRelay::stop()
+{
     if (_thread.joinable()) {
         char c = 0;
         (void)!::write(_wake[1], &c, 1);
         _thread.join();
     }
     for (auto& s : _sockets)
-        ::close(s.fd);
-    for (int fd : { _sendFd, _wake[0], _wake[1] })
-        if (fd >= 0)
-            ::close(fd);
+        if (s.fd >= 0) {
+            ::close(s.fd);
+            s.fd = -1;
+        }
+    for (int* fd : { &_sendFd, &_wake[0], &_wake[1] })
+        if (*fd >= 0) {
+            ::close(*fd);
+            *fd = -1;
+        }
 }
 
 MVRTPRelay::Counts MVRTPRelay::counts() const

@@ -44,6 +44,8 @@ public:
     // The loopback RTP port each medium is handed on to (its RTCP goes to the port after it).
     const std::vector<int>& forwardPorts() const { return _forwardPorts; }
     Counts counts() const;
+    // Stops receiving and lets the ports go; the counts stay.
+    void stop();
 
 private:
     MVRTPRelay() = default;

@@ -1,6 +1,7 @@
 #include "platform/mvkit/streaming/stream_buffers.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 MVStreamSoundStore::MVStreamSoundStore(int channelCount, int64_t joinTolerance)
@@ -58,6 +59,31 @@ void MVStreamSoundStore::read(int64_t position, int64_t count, float* out) const
         std::memcpy(out + (from - position) * _channels, it->samples.data() + (from - it->position) * _channels,
             size_t(to - from) * size_t(_channels) * sizeof(float));
     }
+}
+
+void MVStreamSoundStore::convert(int channelCount, double positionScale,
+    const std::function<std::vector<float>(const std::vector<float>& samples)>& convert)
+{
+    std::lock_guard lock(_mutex);
+    _channels = std::max(1, channelCount);
+    std::deque<Block> converted;
+    for (auto& block : _blocks) {
+        Block b { int64_t(std::llround(double(block.position) * positionScale)), convert(block.samples) };
+        b.samples.resize(size_t(b.frames(_channels)) * size_t(_channels));
+        if (b.samples.empty())
+            continue;
+        // Rounding may leave a block a frame into the one before it: that one ends where it starts.
+        if (!converted.empty()) {
+            Block& last = converted.back();
+            const int64_t keep = std::max<int64_t>(0, b.position - last.position);
+            if (keep < last.frames(_channels))
+                last.samples.resize(size_t(keep) * size_t(_channels));
+            if (last.samples.empty())
+                converted.pop_back();
+        }
+        converted.push_back(std::move(b));
+    }
+    _blocks = std::move(converted);
 }
 
 int64_t MVStreamSoundStore::start() const

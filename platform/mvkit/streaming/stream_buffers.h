@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -30,6 +31,10 @@ public:
     // Forgets what lies before `position`.
     void trimBefore(int64_t position);
     void clear();
+    // Brings what is held into another format: every block's samples through `convert` (interleaved
+    // frames of the old channel count in, of `channelCount` out), its position times `positionScale`.
+    void convert(int channelCount, double positionScale,
+        const std::function<std::vector<float>(const std::vector<float>& samples)>& convert);
 
 private:
     struct Block {

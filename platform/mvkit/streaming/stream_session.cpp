@@ -445,8 +445,10 @@ void MVStreamSession::run()
     onMain([](MVStreamSession& s) { s.postStatus(MVMovieStreamingStatusConnecting, "Connecting\u2026"); });
     HXError error;
     if (!openInput(&error) || !chooseStreams(&error) || !openDecoders(&error)) {
-        if (!_network.cancelled())
+        if (!_network.cancelled()) {
             fail(error);
+            releaseNetwork();
+        }
         return;
     }
     Layout layout;
@@ -493,6 +495,17 @@ void MVStreamSession::run()
     if (_videoIndex >= 0)
         _pictureThread = std::thread([this] { decodePictures(); });
     readPackets();
+    if (_failed && !_network.cancelled())
+        releaseNetwork();
+}
+
+void MVStreamSession::releaseNetwork()
+{
+    // A stream that failed holds no connection and no port, however long its movie stays open: the
+    // same location opens again at once.
+    closeInput();
+    if (_relay)
+        _relay->stop();
 }
 
 bool MVStreamSession::openInput(HXError* outError, std::string* outReason)
@@ -688,6 +701,11 @@ bool MVStreamSession::openInput(HXError* outError, std::string* outReason)
         *outError = streamError("The stream cannot be played: " + reason + ".", _url);
         return false;
     }
+    _connectedAt = steadyNow();
+    {
+        std::lock_guard lock(_mutex);
+        _connectedEnd = knownEnd();
+    }
     return !_network.cancelled();
 }
 
@@ -791,14 +809,20 @@ void MVStreamSession::readPackets()
             // A live stream ends when its broadcast ends, or when its server went away, and a stored
             // one that ends early was cut off. A playlist or an RTSP session that ends while its server
             // still answers ended on purpose; a bare connection that closes early was cut off.
-            bool early;
+            bool early, fasterThanPlayed;
             {
                 std::lock_guard lock(_mutex);
                 early = _live || knownEnd() + unitsFromSeconds(1.0) < _streamDuration;
+                // A file of no told length (sent at once, far faster than it plays) ends where its data
+                // ends: a broadcast comes as it plays. Connecting again would only play it once more.
+                const double arrived = double(knownEnd() - _connectedEnd) / _options.timeScale;
+                fasterThanPlayed = !_pushed && arrived > 2 && arrived > 3 * (steadyNow() - _connectedAt);
             }
+            const bool endsOnPurpose
+                = _rtsp || (_context->iformat && std::strcmp(_context->iformat->name, "hls") == 0);
+            if (early && _live && fasterThanPlayed && !endsOnPurpose)
+                early = false;
             if (early) {
-                const bool endsOnPurpose
-                    = _rtsp || (_context->iformat && std::strcmp(_context->iformat->name, "hls") == 0);
                 std::string reason = "the server closed the connection";
                 if (!endsOnPurpose || !sourceAnswers(&reason)) {
                     if (!recover(reason))
@@ -1026,14 +1050,16 @@ void MVStreamSession::decodeSound(AVPacket* packet)
     AVFrame* frame = av_frame_alloc();
     std::vector<float> converted;
     while (avcodec_receive_frame(_audioCodec, frame) == 0) {
+        std::lock_guard writing(_soundWriteMutex);
         MVAudioFormat format;
         {
             std::lock_guard lock(_mutex);
             format = _soundFormat;
         }
         const int channels = frame->ch_layout.nb_channels;
+        // Made again when the sound that comes in or the sound the player wants changes.
         if (!_resampler || _resamplerRate != frame->sample_rate || _resamplerFormat != frame->format
-            || _resamplerChannels != channels) {
+            || _resamplerChannels != channels || !(_resamplerOutput == format)) {
             swr_free(&_resampler);
             AVChannelLayout out;
             av_channel_layout_default(&out, format.channelCount);
@@ -1054,6 +1080,7 @@ void MVStreamSession::decodeSound(AVPacket* packet)
             _resamplerRate = frame->sample_rate;
             _resamplerFormat = frame->format;
             _resamplerChannels = channels;
+            _resamplerOutput = format;
         }
         const int outCount = swr_get_out_samples(_resampler, frame->nb_samples);
         converted.resize(size_t(std::max(0, outCount)) * size_t(format.channelCount));
@@ -1241,22 +1268,85 @@ void MVStreamSession::readSound(int64_t position, int count, float* out)
 
 void MVStreamSession::setSoundFormat(MVAudioFormat format)
 {
-    std::lock_guard lock(_mutex);
-    if (format == _soundFormat)
-        return;
-    _soundFormat = format;
-    _sound.setChannelCount(format.channelCount);
-    _soundEndUnits = 0;
-    _haveSound = false;
+    // Not while a frame of sound is being stored in the format it was made for.
+    std::lock_guard writing(_soundWriteMutex);
+    MVAudioFormat old;
+    {
+        std::lock_guard lock(_mutex);
+        if (format == _soundFormat)
+            return;
+        old = _soundFormat;
+        _soundFormat = format;
+    }
+    // What is held (all of a short stream read before the player asked) is brought into the new
+    // format, so that none of it plays silent.
+    SwrContext* converter = nullptr;
+    AVChannelLayout in, out;
+    av_channel_layout_default(&in, old.channelCount);
+    av_channel_layout_default(&out, format.channelCount);
+    if (swr_alloc_set_opts2(&converter, &out, AV_SAMPLE_FMT_FLT, format.sampleRate, &in, AV_SAMPLE_FMT_FLT,
+            old.sampleRate, 0, nullptr)
+            < 0
+        || swr_init(converter) < 0)
+        swr_free(&converter);
+    av_channel_layout_uninit(&in);
+    av_channel_layout_uninit(&out);
+    const int inChannels = std::max(1, old.channelCount), outChannels = std::max(1, format.channelCount);
+    _sound.convert(outChannels, double(format.sampleRate) / std::max(1, old.sampleRate),
+        [&](const std::vector<float>& samples) {
+            std::vector<float> result;
+            if (!converter)
+                return result;
+            const int frames = int(samples.size() / size_t(inChannels));
+            const int room = swr_get_out_samples(converter, frames) + 64;
+            result.resize(size_t(std::max(0, room)) * size_t(outChannels));
+            uint8_t* outPlanes[1] = { reinterpret_cast<uint8_t*>(result.data()) };
+            const uint8_t* inPlanes[1] = { reinterpret_cast<const uint8_t*>(samples.data()) };
+            int made = swr_convert(converter, outPlanes, room, inPlanes, frames);
+            int flushed = 0;
+            if (made >= 0) {
+                // The rest the converter holds back belongs to this block.
+                uint8_t* tail[1] = { reinterpret_cast<uint8_t*>(result.data() + size_t(made) * size_t(outChannels)) };
+                flushed = std::max(0, swr_convert(converter, tail, room - made, nullptr, 0));
+            }
+            result.resize(size_t(std::max(0, made) + flushed) * size_t(outChannels));
+            swr_init(converter); // the next block starts afresh
+            return result;
+        });
+    swr_free(&converter);
 }
 
 int64_t MVStreamSession::seek(int64_t time)
 {
     const int64_t playhead = _playhead;
-    if (_live || _failed)
-        return playhead; // a live stream plays on where it is
+    if (_failed)
+        return playhead;
+    if (_live) {
+        // A live stream plays on where it is, never back in time; it may move on within what it holds
+        // (the player goes on from where the data starts, after what it waited for was dropped).
+        std::lock_guard lock(_mutex);
+        int64_t held = knownEnd();
+        if (_haveVideo && _videoIndex >= 0) {
+            int64_t first = _videoPackets.empty() ? _videoEnd : _videoPackets.front().time;
+            if (auto picture = _pictures.firstStart())
+                first = std::min(first, *picture);
+            held = std::min(held, first);
+        }
+        if (_haveSound && _audioIndex >= 0 && _soundFormat.sampleRate > 0)
+            held = std::min(held, int64_t(double(_sound.start()) * _options.timeScale / _soundFormat.sampleRate));
+        if (time <= playhead || time < held || time > knownEnd())
+            return playhead;
+        _playhead = time;
+        return time;
+    }
     if (std::llabs(time - playhead) < unitsFromSeconds(0.1))
         return time;
+    restartAt(time);
+    return time;
+}
+
+void MVStreamSession::restartAt(int64_t time)
+{
     uint64_t generation;
     {
         std::lock_guard lock(_mutex);
@@ -1275,7 +1365,6 @@ int64_t MVStreamSession::seek(int64_t time)
     _sound.clear();
     _playhead = time;
     _wake.notify_all();
-    return time;
 }
 
 int64_t MVStreamSession::playableDuration() const

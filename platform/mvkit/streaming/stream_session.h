@@ -137,9 +137,13 @@ private:
     void decodeSound(AVPacket* packet);
     void dropOldData();
     void performSeek(int64_t time);
+    // Forgets what is held and reads again from `time`.
+    void restartAt(int64_t time);
     // Whether the stream's server still answers (after a live stream ended); `outReason` says why not.
     bool sourceAnswers(std::string* outReason);
     void closeAll();
+    // Once the stream failed (reading thread): its connection and ports go.
+    void releaseNetwork();
     // Picture thread.
     void decodePictures();
 
@@ -185,11 +189,15 @@ private:
     AVCodecContext* _audioCodec = nullptr;
     SwrContext* _resampler = nullptr;
     int _resamplerRate = 0, _resamplerFormat = -1, _resamplerChannels = 0;
+    MVAudioFormat _resamplerOutput;
+    std::mutex _soundWriteMutex; // a frame of sound made and stored in one format; held while it changes
     std::atomic<bool> _live { false };
     int64_t _streamDuration = 0;
     double _startSeconds = 0;
     bool _haveStart = false;
     double _lastPacketSeconds = 0; // reading thread
+    double _connectedAt = 0; // reading thread: when the last connection was made, and how far the
+    int64_t _connectedEnd = 0; // stream had arrived then (movie units)
 
     // Shared between the threads.
     mutable std::mutex _mutex;

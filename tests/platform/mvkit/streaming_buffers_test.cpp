@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -50,6 +51,54 @@ TEST(StreamSoundStoreTest, PlacesBlocksJoinsJitterAndLeavesGapsSilent)
     store.trimBefore(150);
     EXPECT_EQ(store.start(), 200);
     EXPECT_EQ(readBack(store, 100, 1)[0], 0.0f);
+}
+
+TEST(StreamSoundStoreTest, ConvertingKeepsWhatIsHeldAtItsTimeInTheNewFormat)
+{
+    // Stereo at one rate to mono at twice the rate: every frame doubled, its channels summed.
+    const auto doubled = [](const std::vector<float>& samples) {
+        std::vector<float> out;
+        for (size_t i = 0; i + 1 < samples.size(); i += 2)
+            out.insert(out.end(), 2, samples[i] + samples[i + 1]);
+        return out;
+    };
+    const struct {
+        const char* name;
+        std::vector<std::pair<int64_t, int>> blocks; // position, frames (stereo)
+        double scale;
+        std::function<std::vector<float>(const std::vector<float>&)> convert;
+        int64_t start, end;
+    } cases[] = {
+        { "doubled", { { 100, 10 }, { 110, 10 } }, 2.0, doubled, 200, 240 },
+        // A block made one frame longer than its time: the one before it ends where it starts.
+        { "overlap", { { 100, 10 }, { 110, 10 } }, 2.0,
+            [&](const std::vector<float>& s) {
+                auto out = doubled(s);
+                out.push_back(out.back());
+                return out;
+            },
+            200, 241 },
+        { "nothing comes out", { { 100, 10 } }, 2.0, [](const std::vector<float>&) { return std::vector<float> {}; },
+            0, 0 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MVStreamSoundStore store(2, 4);
+        float value = 0.125f;
+        for (const auto& [position, count] : c.blocks) {
+            store.write(position, frames(count, value).data(), count);
+            value *= 2;
+        }
+        store.convert(1, c.scale, c.convert);
+        EXPECT_EQ(store.channelCount(), 1);
+        EXPECT_EQ(store.start(), c.start);
+        EXPECT_EQ(store.end(), c.end);
+        if (c.end > 0) {
+            // The first block's sound up to where the second one's starts, then the second one's.
+            EXPECT_EQ(readBack(store, 219, 1)[0], 0.25f);
+            EXPECT_EQ(readBack(store, 220, 1)[0], 0.5f);
+        }
+    }
 }
 
 TEST(StreamSoundStoreTest, SoundFromBeforeWhatIsHeldStartsOver)

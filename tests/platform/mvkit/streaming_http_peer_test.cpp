@@ -170,3 +170,42 @@ TEST_F(StreamingHTTPTest, AServerThatStopsLeavesAnErrorTextAndAMovieThatAnswers)
     m->setCurrentTime(MVMakeTime(seconds(*m, 1.05), m->timeScale()));
     EXPECT_EQ(shownPicture(*playback), frames[10].md5);
 }
+
+// A server that stops sending halfway without closing: the transfer is asked for once more, the display
+// says so, and the movie tells why it stopped within twice the wait for data (10 s), the window
+// answering all along. A movie whose header is at the start plays up to there; one whose header had not
+// come fails to load.
+TEST_F(StreamingHTTPTest, AServerThatStallsHalfwayIsToldWithinItsDeadline)
+{
+    const struct {
+        const char* name;
+        bool playable;
+    } cases[] = { { "fast.mov", true }, { "late.mov", false } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(dir / (std::string(c.name) + ".stall"), std::to_string(size / 2));
+        StatusRecorder recorder;
+        auto m = open(c.name, 0);
+        ASSERT_TRUE(m);
+        auto playback = MVMoviePlayback::playbackForMovie(m, silentOptions());
+        if (c.playable) {
+            ASSERT_TRUE(runLoopUntil([&] { return m->loadState() >= MVMovieLoadStatePlayable; }, 10));
+            m->play();
+        }
+        const auto started = std::chrono::steady_clock::now();
+        double longestPass = 0;
+        ASSERT_TRUE(runLoopUntil(
+            [&] { return !recorder.lastError().empty() || m->loadState() == MVMovieLoadStateError; }, 40,
+            &longestPass));
+        EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 28);
+        EXPECT_LT(longestPass, 0.5);
+        const std::string error = c.playable ? recorder.lastError() : m->loadError().localizedDescription();
+        EXPECT_NE(error.find("no data arrived"), std::string::npos) << error;
+        EXPECT_TRUE(std::any_of(recorder.statuses.begin(), recorder.statuses.end(),
+            [](const auto& s) { return s.second.find("Reconnecting") != std::string::npos; }));
+        if (c.playable) {
+            EXPECT_GE(m->loadState(), MVMovieLoadStatePlayable);
+            EXPECT_TRUE(runLoopUntil([&] { return !m->isPlaying(); }, 10));
+        }
+    }
+}

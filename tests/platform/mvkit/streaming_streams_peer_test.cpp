@@ -123,9 +123,15 @@ void expectPlaysAsAStream(MVMovie& m, const StatusRecorder& recorder, double pla
     EXPECT_EQ(m.naturalSize(), (std::pair<double, double> { 320, 240 }));
     EXPECT_EQ(recorder.prerolls, 1);
 
-    playback = MVMoviePlayback::playbackForMovie(m.shared_from_this(), silentOptions());
+    RecordingOutput* heard = nullptr;
+    playback = MVMoviePlayback::playbackForMovie(m.shared_from_this(), recordingOptions(&heard));
     int pictures = playAndCountPictures(m, *playback, playSeconds);
     EXPECT_GT(pictures, int(playSeconds * 10)) << "25 pictures a second are sent";
+    // The tone is heard (sound that arrived before the player asked for it included).
+    if (sound) {
+        ASSERT_TRUE(heard);
+        EXPECT_GT(toneAmplitude(heard->samples, 2, 44100, 440), 0.03);
+    }
     EXPECT_GT(seconds(m, m.currentTime().timeValue), playSeconds - 2.5);
     // Connecting, negotiating and buffering came before playing.
     auto codes = recorder.codes();
@@ -362,6 +368,131 @@ TEST(StreamingHLSTest, ALocationThatIsNotAStreamFailsToLoad)
     }
 }
 
+// ---- Data of no told length over HTTP
+
+namespace {
+
+// An HTTP server on 127.0.0.1 over a folder that tells no lengths: /live.mp3 is a tone encoded as it is
+// sent, without end, like a radio station; /chunked/NAME sends the file NAME in chunks (a little apart,
+// so that the player sees the start before the end: far faster than it plays all the same).
+const char* kUnsizedServerScript = R"(
+import http.server, os, subprocess, sys, time
+root = sys.argv[1]
+class Handler(http.server.BaseHTTPRequestHandler):
+    protocol_version = 'HTTP/1.1'
+    def log_message(self, *args):
+        pass
+    def do_GET(self):
+        if self.path == '/live.mp3':
+            self.send_response(200)
+            self.send_header('Content-Type', 'audio/mpeg')
+            self.send_header('Connection', 'close')
+            self.end_headers()
+            encoder = subprocess.Popen(['ffmpeg', '-nostdin', '-v', 'error', '-re', '-f', 'lavfi',
+                '-i', 'sine=frequency=440:sample_rate=44100', '-c:a', 'libmp3lame', '-b:a', '64k',
+                '-f', 'mp3', 'pipe:1'], stdout=subprocess.PIPE)
+            try:
+                while True:
+                    data = encoder.stdout.read1(4096)
+                    if not data:
+                        break
+                    self.wfile.write(data)
+                    self.wfile.flush()
+            except (BrokenPipeError, ConnectionResetError):
+                pass
+            finally:
+                encoder.kill()
+                encoder.wait()
+            self.close_connection = True
+            return
+        path = os.path.join(root, self.path[len('/chunked/'):])
+        if not self.path.startswith('/chunked/') or not os.path.isfile(path):
+            self.send_response(404)
+            self.send_header('Content-Length', '0')
+            self.end_headers()
+            return
+        with open(path, 'rb') as f:
+            data = f.read()
+        self.send_response(200)
+        self.send_header('Transfer-Encoding', 'chunked')
+        self.end_headers()
+        try:
+            for at in range(0, len(data), 8192):
+                piece = data[at:at + 8192]
+                self.wfile.write(b'%x\r\n' % len(piece) + piece + b'\r\n')
+                self.wfile.flush()
+                time.sleep(0.05)
+            self.wfile.write(b'0\r\n\r\n')
+            self.wfile.flush()
+        except (BrokenPipeError, ConnectionResetError):
+            pass
+server = http.server.ThreadingHTTPServer(('127.0.0.1', 0), Handler)
+server.daemon_threads = True
+print(server.server_address[1], flush=True)
+server.serve_forever()
+)";
+
+} // namespace
+
+TEST(StreamingUnsizedTest, DataWithoutALengthPlaysAsAStreamWithItsPicturesAndSound)
+{
+    if (!haveTools())
+        GTEST_SKIP() << "ffmpeg and python3 are needed";
+    TempDir dir;
+    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                  "testsrc=size=160x120:rate=15:duration=4", "-f", "lavfi", "-i",
+                  "sine=frequency=440:sample_rate=44100:duration=4", "-c:v", "libx264", "-preset", "ultrafast",
+                  "-pix_fmt", "yuv420p", "-c:a", "aac", (dir / "clip.mkv").string() })
+                  .status,
+        0);
+    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                  "sine=frequency=440:sample_rate=44100:duration=4", "-c:a", "libmp3lame", "-b:a", "64k",
+                  (dir / "tone.mp3").string() })
+                  .status,
+        0);
+    ServerProcess server({ "python3", "-c", kUnsizedServerScript, dir.path().string() }, true);
+    ASSERT_FALSE(server.firstLine.empty());
+    const struct {
+        const char* path;
+        bool live; // else a file of 4 s that ends
+        bool pictures;
+    } cases[] = {
+        { "/live.mp3", true, false }, // sound only, without end
+        { "/chunked/clip.mkv", false, true }, // a file sent in chunks
+        { "/chunked/tone.mp3", false, false }, // sound that tells no duration, sent in chunks
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        auto m = openURL("http://127.0.0.1:" + server.firstLine + c.path);
+        ASSERT_TRUE(m);
+        ASSERT_TRUE(runLoopUntil([&] { return m->loadState() >= MVMovieLoadStatePlayable || m->loadState() < 0; }, 30));
+        ASSERT_GE(m->loadState(), MVMovieLoadStatePlayable) << m->loadError().localizedDescription();
+        // (A file that arrived whole before it was looked at is imported instead: that plays too.)
+        if (c.live) {
+            EXPECT_EQ(m->movieType(), MVMovieTypeLiveStream);
+        }
+        EXPECT_EQ(m->hasVideo(), c.pictures);
+        EXPECT_TRUE(m->hasAudio());
+        RecordingOutput* heard = nullptr;
+        auto playback = MVMoviePlayback::playbackForMovie(m, recordingOptions(&heard));
+        const int pictures = playAndCountPictures(*m, *playback, 3);
+        // Time goes on (a stream of sound only starts where its first sound is), and it is heard.
+        EXPECT_GT(seconds(*m, m->currentTime().timeValue), 2);
+        if (c.pictures) {
+            EXPECT_GT(pictures, 20);
+        }
+        ASSERT_TRUE(heard);
+        EXPECT_GT(toneAmplitude(heard->samples, 2, 44100, 440), 0.03);
+        // A file sent at once ends where its data ends, and is not fetched and played over again.
+        if (!c.live) {
+            EXPECT_TRUE(runLoopUntil([&] { return !m->isPlaying(); }, 10));
+            EXPECT_NEAR(seconds(*m, m->currentTime().timeValue), 4, 0.3);
+            EXPECT_NEAR(seconds(*m, m->durationValue()), 4, 0.3);
+        }
+        m->stop();
+    }
+}
+
 // ---- RTSP and RTP, each in a private network
 
 namespace {
@@ -474,6 +605,49 @@ TEST(StreamingRTPTest, PlaysRTPDescribedByItsSDP)
     EXPECT_EQ(m->movieType(), MVMovieTypeLiveStream);
     EXPECT_EQ(m->streamingStatistics()->packetsLost, 0);
     EXPECT_GT(m->streamingStatistics()->packetsExpected, 100);
+}
+
+// A stream whose sender stops fails, and lets its ports go at once, while its movie stays open (with
+// its error on show): the same description opens again.
+TEST(StreamingRTPTest, AStreamThatFailedLetsItsPortsGoWhileItsMovieStaysOpen)
+{
+    if (!haveTools())
+        GTEST_SKIP() << "ffmpeg and python3 are needed";
+    auto where = runInPrivateNetwork();
+    if (where == PrivateNetwork::Unavailable)
+        GTEST_SKIP() << "no private network namespace can be made here";
+    if (where == PrivateNetwork::Done)
+        return;
+    TempDir dir;
+    int port = freeUDPPortPair();
+    ASSERT_GT(port, 0);
+    ServerProcess sender({ "ffmpeg", "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
+        "testsrc=size=320x240:rate=25:duration=3", "-c:v", "libx264", "-preset", "ultrafast", "-g", "25",
+        "-pix_fmt", "yuv420p", "-f", "rtp", "rtp://127.0.0.1:" + std::to_string(port), "-sdp_file",
+        (dir / "stream.sdp").string() });
+    ASSERT_TRUE(runLoopUntil(
+        [&] {
+            std::error_code ec;
+            return std::filesystem::file_size(dir / "stream.sdp", ec) > 0 && !ec;
+        },
+        10));
+    StatusRecorder recorder;
+    auto m = openURL(HXURL::fileURLWithPath((dir / "stream.sdp").string()).absoluteString());
+    ASSERT_TRUE(m);
+    ASSERT_TRUE(runLoopUntil([&] { return m->loadState() >= MVMovieLoadStatePlayable; }, 20));
+    ASSERT_TRUE(runLoopUntil([&] { return !recorder.lastError().empty(); }, 60));
+    auto bindable = [](int p) {
+        int fd = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in a {};
+        a.sin_family = AF_INET;
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        a.sin_port = htons(uint16_t(p));
+        const bool ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+        close(fd);
+        return ok;
+    };
+    EXPECT_TRUE(runLoopUntil([&] { return bindable(port) && bindable(port + 1); }, 2));
+    EXPECT_TRUE(m);
 }
 
 // A transport stream sent over UDP to 127.0.0.1, a tenth of its datagrams dropped on the way: the
