@@ -576,6 +576,23 @@ TEST(StreamingRTSPTest, AServerThatStopsMidStreamEndsWithAnError)
     EXPECT_LT(longestPass, 0.5);
 }
 
+// ffmpeg sends `seconds` of pictures as RTP to 127.0.0.1:`port` and describes them in dir/stream.sdp;
+// null when the description did not come.
+static std::unique_ptr<ServerProcess> sendRTP(const TempDir& dir, int port, int seconds)
+{
+    auto sender = std::make_unique<ServerProcess>(std::vector<std::string> { "ffmpeg", "-nostdin", "-v", "error",
+        "-re", "-f", "lavfi", "-i", "testsrc=size=320x240:rate=25:duration=" + std::to_string(seconds), "-c:v",
+        "libx264", "-preset", "ultrafast", "-g", "25", "-pix_fmt", "yuv420p", "-f", "rtp",
+        "rtp://127.0.0.1:" + std::to_string(port), "-sdp_file", (dir / "stream.sdp").string() });
+    auto written = [&] {
+        std::error_code ec;
+        return std::filesystem::file_size(dir / "stream.sdp", ec) > 0 && !ec;
+    };
+    if (!runLoopUntil(written, 10))
+        return nullptr;
+    return sender;
+}
+
 TEST(StreamingRTPTest, PlaysRTPDescribedByItsSDP)
 {
     if (!haveTools())
@@ -588,15 +605,8 @@ TEST(StreamingRTPTest, PlaysRTPDescribedByItsSDP)
     TempDir dir;
     int port = freeUDPPortPair();
     ASSERT_GT(port, 0);
-    ServerProcess sender({ "ffmpeg", "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
-        "testsrc=size=320x240:rate=25:duration=30", "-c:v", "libx264", "-preset", "ultrafast", "-g", "25",
-        "-pix_fmt", "yuv420p", "-f", "rtp", "rtp://127.0.0.1:" + std::to_string(port), "-sdp_file",
-        (dir / "stream.sdp").string() });
-    auto written = [&] {
-        std::error_code ec;
-        return std::filesystem::file_size(dir / "stream.sdp", ec) > 0 && !ec;
-    };
-    ASSERT_TRUE(runLoopUntil(written, 10));
+    auto sender = sendRTP(dir, port, 30);
+    ASSERT_TRUE(sender);
     StatusRecorder recorder;
     auto m = openURL(HXURL::fileURLWithPath((dir / "stream.sdp").string()).absoluteString());
     ASSERT_TRUE(m);
@@ -621,16 +631,8 @@ TEST(StreamingRTPTest, AStreamThatFailedLetsItsPortsGoWhileItsMovieStaysOpen)
     TempDir dir;
     int port = freeUDPPortPair();
     ASSERT_GT(port, 0);
-    ServerProcess sender({ "ffmpeg", "-nostdin", "-v", "error", "-re", "-f", "lavfi", "-i",
-        "testsrc=size=320x240:rate=25:duration=3", "-c:v", "libx264", "-preset", "ultrafast", "-g", "25",
-        "-pix_fmt", "yuv420p", "-f", "rtp", "rtp://127.0.0.1:" + std::to_string(port), "-sdp_file",
-        (dir / "stream.sdp").string() });
-    ASSERT_TRUE(runLoopUntil(
-        [&] {
-            std::error_code ec;
-            return std::filesystem::file_size(dir / "stream.sdp", ec) > 0 && !ec;
-        },
-        10));
+    auto sender = sendRTP(dir, port, 3);
+    ASSERT_TRUE(sender);
     StatusRecorder recorder;
     auto m = openURL(HXURL::fileURLWithPath((dir / "stream.sdp").string()).absoluteString());
     ASSERT_TRUE(m);
