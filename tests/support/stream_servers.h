@@ -305,6 +305,19 @@ inline std::string pythonWithRTSPServer()
 }
 
 // A free UDP port on 127.0.0.1 whose successor is free too (for RTP and RTCP).
+// Whether a UDP port of 127.0.0.1 can be bound now.
+inline bool udpPortIsFree(int port)
+{
+    int fd = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in a {};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = htons(uint16_t(port));
+    const bool free = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
+    close(fd);
+    return free;
+}
+
 inline int freeUDPPortPair()
 {
     for (int attempt = 0; attempt < 100; ++attempt) {
@@ -319,11 +332,7 @@ inline int freeUDPPortPair()
         close(fd);
         if (port % 2 != 0 || port > 65000)
             continue;
-        int second = socket(AF_INET, SOCK_DGRAM, 0);
-        a.sin_port = htons(uint16_t(port + 1));
-        bool free = bind(second, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        close(second);
-        if (free)
+        if (udpPortIsFree(port + 1))
             return port;
     }
     return 0;

@@ -638,17 +638,7 @@ TEST(StreamingRTPTest, AStreamThatFailedLetsItsPortsGoWhileItsMovieStaysOpen)
     ASSERT_TRUE(m);
     ASSERT_TRUE(runLoopUntil([&] { return m->loadState() >= MVMovieLoadStatePlayable; }, 20));
     ASSERT_TRUE(runLoopUntil([&] { return !recorder.lastError().empty(); }, 60));
-    auto bindable = [](int p) {
-        int fd = socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in a {};
-        a.sin_family = AF_INET;
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        a.sin_port = htons(uint16_t(p));
-        const bool ok = bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0;
-        close(fd);
-        return ok;
-    };
-    EXPECT_TRUE(runLoopUntil([&] { return bindable(port) && bindable(port + 1); }, 2));
+    EXPECT_TRUE(runLoopUntil([&] { return udpPortIsFree(port) && udpPortIsFree(port + 1); }, 2));
     EXPECT_TRUE(m);
 }
 
