@@ -337,6 +337,21 @@ int64_t stillDuration(const AVStream* st)
     return std::max<int64_t>(av_rescale_q(1, AVRational { 1, 10 }, st->time_base), 1);
 }
 
+// The box a player shows (the track's width and height): as wide as the pixels' shape makes the picture
+// (the container's shape first, as the description's 'pasp' has it).
+void setPictureBox(MVTrackDescription& track, const AVStream* st)
+{
+    const AVCodecParameters* par = st->codecpar;
+    AVRational shape = st->sample_aspect_ratio.num > 0 && st->sample_aspect_ratio.den > 0
+        ? st->sample_aspect_ratio
+        : par->sample_aspect_ratio;
+    int64_t width = int64_t(std::max(par->width, 0)) << 16;
+    if (shape.num > 0 && shape.den > 0)
+        width = std::clamp<int64_t>(av_rescale(width, shape.num, shape.den), 0, UINT32_MAX);
+    track.header.width = uint32_t(width);
+    track.header.height = uint32_t(std::max(par->height, 0)) << 16;
+}
+
 MVTrackDescription buildTrack(
     StreamPlan& plan, const AVStream* st, uint32_t trackID, uint32_t movieScale, int64_t movieStartMicros)
 {
@@ -354,16 +369,7 @@ MVTrackDescription buildTrack(
     media.handler.name.push_back(0);
     if (plan.isVideo) {
         media.information.header = { MVFourCC("vmhd"), { 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0 } };
-        // The box a player shows: as wide as the pixels' shape makes the picture (the container's shape
-        // first, as the description's 'pasp' has it).
-        AVRational shape = st->sample_aspect_ratio.num > 0 && st->sample_aspect_ratio.den > 0
-            ? st->sample_aspect_ratio
-            : par->sample_aspect_ratio;
-        int64_t width = int64_t(std::max(par->width, 0)) << 16;
-        if (shape.num > 0 && shape.den > 0)
-            width = std::clamp<int64_t>(av_rescale(width, shape.num, shape.den), 0, UINT32_MAX);
-        track.header.width = uint32_t(width);
-        track.header.height = uint32_t(std::max(par->height, 0)) << 16;
+        setPictureBox(track, st);
     } else {
         media.information.header = { MVFourCC("smhd"), { 0, 0, 0, 0, 0, 0, 0, 0 } };
         track.header.volume = 0x100;
@@ -1435,6 +1441,9 @@ MVTrackDescription cachedTrack(const MVTrackDescription& cached, const std::stri
     const AVStream* st, uint32_t trackID, const std::string& sourcePath)
 {
     MVTrackDescription track = cached;
+    // The movie muxer gives the track the coded size; a player shows the pixels' shape.
+    if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+        setPictureBox(track, st);
     if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
         for (auto& d : track.media.information.sampleTable.sampleDescriptions)
             addWindowsSoundHeader(d, st->codecpar);
