@@ -45,6 +45,7 @@ struct Packet {
     // order of its `count`, 0 not known.
     char picture = 0;
     int32_t count = 0;
+    char packed = 0; // the type of a second picture packed into the same sample (MPEG-4 Part 2), else 0
 };
 
 struct ParserFree {
@@ -216,6 +217,14 @@ void typePicture(StreamPlan& plan, const AVPacket* pkt, Packet& packet)
         packet.picture = 'N';
         return;
     }
+    // A B-frame packed after the picture before it, in the same sample: the second picture's start code.
+    if (par->codec_id == AV_CODEC_ID_MPEG4) {
+        int pictures = 0;
+        for (int i = 0; i + 4 < pkt->size && pictures < 2; ++i)
+            if (pkt->data[i] == 0 && pkt->data[i + 1] == 0 && pkt->data[i + 2] == 1 && pkt->data[i + 3] == 0xB6
+                && ++pictures == 2)
+                packet.packed = (pkt->data[i + 4] >> 6) == 2 ? 'B' : 'R';
+    }
     switch (plan.parser->pict_type) {
     case AV_PICTURE_TYPE_B:
         packet.picture = 'B';
@@ -232,13 +241,13 @@ void typePicture(StreamPlan& plan, const AVPacket* pkt, Packet& packet)
 
 // The order a decoder shows typed pictures in, as indexes in decode order: each B-frame as it comes, every
 // other picture held until the next one that is not a B-frame.
-std::vector<size_t> showingOrder(const std::vector<Packet>& packets)
+std::vector<size_t> showingOrder(const std::vector<char>& types)
 {
     std::vector<size_t> shown;
-    shown.reserve(packets.size());
+    shown.reserve(types.size());
     std::optional<size_t> held;
-    for (size_t i = 0; i < packets.size(); ++i) {
-        if (packets[i].picture == 'B') {
+    for (size_t i = 0; i < types.size(); ++i) {
+        if (types[i] == 'B') {
             shown.push_back(i);
             continue;
         }
@@ -251,19 +260,45 @@ std::vector<size_t> showingOrder(const std::vector<Packet>& packets)
     return shown;
 }
 
+// The picture the decoder decodes as each sample goes in, where B-frames are packed into the sample of the
+// picture before them and a placeholder follows: the packed B-frame as the next sample goes in, and so
+// on, so the pictures fall one sample later each up to the placeholder. Nothing when samples and
+// pictures do not match up.
+std::optional<std::vector<char>> unpackedTypes(const std::vector<Packet>& packets)
+{
+    std::vector<char> types;
+    types.reserve(packets.size());
+    std::deque<char> coded;
+    for (const Packet& p : packets) {
+        if (p.picture != 'N')
+            coded.push_back(p.picture);
+        if (p.packed)
+            coded.push_back(p.packed);
+        if (coded.empty())
+            return std::nullopt;
+        types.push_back(coded.front());
+        coded.pop_front();
+    }
+    // A B-frame packed into the last sample has no sample left to be decoded with: it is never shown.
+    if (coded.size() > 1)
+        return std::nullopt;
+    return types;
+}
+
 // Presentation times for pictures a container times by their place in the file (AVI): the decode times,
 // in the order the decoder shows the pictures and after its delay, are their presentation times.
-// `reorderDelay` is the number of pictures the decoder holds back, as the stream declares it. Streams
-// with placeholders (B-frames packed into the sample before them) keep the times they have.
+// `reorderDelay` is the number of pictures the decoder holds back, as the stream declares it. B-frames
+// packed into the sample before them take the places the decoder gives them (see unpackedTypes).
 void orderPictures(std::vector<Packet>& packets, int reorderDelay)
 {
-    bool missing = false;
+    bool missing = false, packed = false;
     for (size_t i = 0; i < packets.size(); ++i) {
         const Packet& p = packets[i];
-        if (p.picture == 0 || p.picture == 'N' || (p.picture == 'C') != (packets[0].picture == 'C')
-            || p.dts == AV_NOPTS_VALUE || (i > 0 && p.dts <= packets[i - 1].dts))
+        if (p.picture == 0 || (p.picture == 'C') != (packets[0].picture == 'C') || p.dts == AV_NOPTS_VALUE
+            || (i > 0 && p.dts <= packets[i - 1].dts))
             return;
         missing = missing || p.pts == AV_NOPTS_VALUE;
+        packed = packed || p.picture == 'N' || p.packed;
     }
     if (!missing)
         return;
@@ -276,7 +311,28 @@ void orderPictures(std::vector<Packet>& packets, int reorderDelay)
             p.pts = order.take().value_or(p.dts);
         return;
     }
-    const std::vector<size_t> shown = showingOrder(packets);
+    if (packed) {
+        // Each sample's picture shown in its place, one picture after it is decoded.
+        auto types = unpackedTypes(packets);
+        if (!types)
+            return;
+        const std::vector<size_t> shown = showingOrder(*types);
+        std::vector<int32_t> places(packets.size());
+        for (size_t rank = 0; rank < shown.size(); ++rank)
+            places[shown[rank]] = int32_t(std::min<size_t>(rank, INT32_MAX));
+        MVPictureOrder order(1);
+        for (size_t i = 0; i < packets.size(); ++i)
+            order.add(packets[i].dts, places[i], false);
+        order.finish();
+        for (Packet& p : packets)
+            p.pts = order.take().value_or(p.dts);
+        return;
+    }
+    std::vector<char> types;
+    types.reserve(packets.size());
+    for (const Packet& p : packets)
+        types.push_back(p.picture);
+    const std::vector<size_t> shown = showingOrder(types);
     // The container's own times of the B-frames it could time (libavformat's: a B-frame is shown when it
     // is decoded, after the decoder's delay) set where the order begins.
     int64_t delay = 0;

@@ -264,6 +264,12 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFormats,
         // times them by their place in the file only.
         OpenCase { "AVI_MPEG4_BFrames", "bframes.avi",
             with({ kPicture, kSound, { "-c:v", "mpeg4", "-bf", "2", "-c:a", "libmp3lame" } }), true, true },
+        // B-frames packed into the sample of the picture before them, with a placeholder sample after.
+        OpenCase { "AVI_MPEG4_Packed_BFrames", "packed.avi",
+            with({ kPicture, kSound, { "-c:v", "libxvid", "-bf", "2", "-c:a", "libmp3lame" } }), true, true },
+        OpenCase { "AVI_MPEG4_Packed_Single_BFrames", "packed1.avi",
+            with({ kPicture, kSound, { "-c:v", "libxvid", "-bf", "1", "-g", "12", "-c:a", "libmp3lame" } }), true,
+            true },
         // Pictures the decoder shows in the order of their picture counts, in a container without times.
         OpenCase { "AVI_H264_BFrames", "h264.avi",
             with({ kPicture, kSound,
