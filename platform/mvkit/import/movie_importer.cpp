@@ -321,8 +321,13 @@ void orderPictures(std::vector<Packet>& packets, int reorderDelay)
         for (size_t rank = 0; rank < shown.size(); ++rank)
             places[shown[rank]] = int32_t(std::min<size_t>(rank, INT32_MAX));
         MVPictureOrder order(1);
-        for (size_t i = 0; i < packets.size(); ++i)
+        for (size_t i = 0; i < packets.size(); ++i) {
             order.add(packets[i].dts, places[i], false);
+            // Decoding cannot start at a placeholder or at a sample whose picture is a B-frame (some
+            // writers mark the placeholder after a key picture as a key picture too).
+            if ((*types)[i] == 'B' || packets[i].picture == 'N')
+                packets[i].key = false;
+        }
         order.finish();
         for (Packet& p : packets)
             p.pts = order.take().value_or(p.dts);

@@ -139,6 +139,11 @@ std::shared_ptr<MVDecodedFrame> MVVideoTrackDecoder::frameAtTime(int64_t movieTi
         return _current;
 
     int64_t sync = syncSampleAtOrBefore(target.sample);
+    // A picture shown before the key picture it is decoded after (an open group of pictures: B-frames
+    // after an I-frame in MPEG-4 Part 2, leading pictures of HEVC) is predicted from pictures before that
+    // key picture too: decoding starts at the key picture before.
+    while (sync > 0 && _source->sample(sync).presentationTime() > target.time)
+        sync = syncSampleAtOrBefore(sync - 1);
     bool ahead = _current && _current->time() < target.time;
     // After the last sample the decoder has been drained: what is still to come is in _pending.
     bool stillComing = !_drained || (!_pending.empty() && _pending.back()->time() >= target.time);

@@ -189,8 +189,9 @@ TEST_P(MovieOpenFormats, OpensWithTheTracksSizePicturesAndSoundOfTheFile)
         }
         std::vector<size_t> compared = { 0, frames.size() / 2, frames.size() - 1 };
         if (c.everyPicture) {
+            // Last first: each picture is one the decoder goes back for.
             compared.resize(frames.size());
-            std::iota(compared.begin(), compared.end(), size_t(0));
+            std::iota(compared.rbegin(), compared.rend(), size_t(0));
         }
         for (size_t i : compared) {
             // Within the picture's time, clear of the rounding of the movie's scale.
@@ -278,6 +279,12 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFormats,
             true, true },
         OpenCase { "Raw_H264_BFrames", "bframes.h264",
             with({ kPicture, { "-c:v", "libx264", "-preset", "medium", "-pix_fmt", "yuv420p", "-bf", "3" } }),
+            true, true },
+        // Pictures shown before the key picture they are decoded after (an open group of pictures).
+        OpenCase { "Matroska_HEVC_Open_GOP", "open-gop.mkv",
+            with({ kPicture, kSound,
+                { "-c:v", "libx265", "-preset", "medium", "-pix_fmt", "yuv420p", "-x265-params",
+                    "keyint=10:min-keyint=10:open-gop=1:bframes=3:log-level=error", "-c:a", "aac" } }),
             true, true },
         OpenCase { "Raw_HEVC_BFrames", "bframes.hevc",
             with({ kPicture, { "-c:v", "libx265", "-preset", "medium", "-pix_fmt", "yuv420p", "-x265-params",
