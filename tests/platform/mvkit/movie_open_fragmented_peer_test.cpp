@@ -33,8 +33,8 @@ struct FragmentedCase {
 
 const std::vector<std::string> kH264 = { "-c:v", "libx264", "-preset", "medium", "-pix_fmt", "yuv420p", "-g",
     "12", "-bf", "3", "-c:a", "aac" };
-const std::vector<std::string> kH264NoB
-    = { "-c:v", "libx264", "-preset", "medium", "-pix_fmt", "yuv420p", "-g", "12", "-bf", "0", "-c:a", "aac" };
+const std::vector<std::string> kH264NoB = { "-c:v", "libx264", "-preset", "medium", "-pix_fmt", "yuv420p",
+    "-g", "12", "-bf", "0", "-c:a", "aac" };
 const std::vector<std::string> kHEVC = { "-c:v", "libx265", "-x265-params", "log-level=error:bframes=3",
     "-pix_fmt", "yuv420p", "-g", "12", "-c:a", "aac" };
 const std::vector<std::string> kAAC = { "-c:a", "aac" };
@@ -69,19 +69,20 @@ Probed probeFile(const std::string& path)
 {
     Probed p;
     double start = 0, duration = 0;
-    for (auto& [key, value] : probe({ "-show_entries", "format=duration,start_time", "-of", "default=nw=1", path }))
+    for (auto& [key, value] :
+        probe({ "-show_entries", "format=duration,start_time", "-of", "default=nw=1", path }))
         (key == "duration" ? duration : start) = value == "N/A" ? 0 : std::stod(value);
     p.end = start + duration;
     std::string kind;
-    for (auto& [key, value] : probe({ "-count_packets", "-show_entries", "stream=codec_type,nb_read_packets", "-of",
-             "default=nw=1", path })) {
+    for (auto& [key, value] : probe({ "-count_packets", "-show_entries", "stream=codec_type,nb_read_packets",
+             "-of", "default=nw=1", path })) {
         if (key == "codec_type")
             kind = value;
         else if (key == "nb_read_packets")
             p.packets[kind].push_back(std::stoll(value));
     }
-    for (auto& [key, value] : probe({ "-select_streams", "v:0", "-show_entries", "frame=best_effort_timestamp_time",
-             "-of", "default=nw=1", path }))
+    for (auto& [key, value] : probe({ "-select_streams", "v:0", "-show_entries",
+             "frame=best_effort_timestamp_time", "-of", "default=nw=1", path }))
         if (value != "N/A")
             p.pictureTimes.push_back(std::stod(value));
     return p;
@@ -111,7 +112,10 @@ std::vector<double> shownTimes(const MVTrack& track)
     return times;
 }
 
-void PrintTo(const FragmentedCase& c, std::ostream* out) { *out << c.fileName; }
+void PrintTo(const FragmentedCase& c, std::ostream* out)
+{
+    *out << c.fileName;
+}
 
 class MovieOpenFragmented : public ::testing::TestWithParam<FragmentedCase> { };
 
@@ -140,7 +144,8 @@ TEST_P(MovieOpenFragmented, PlaysWholeWithEveryPictureAtFfprobesTime)
     ASSERT_TRUE(MVGetTimeInterval(movie->duration(), &duration));
     EXPECT_NEAR(duration, expected.end, 1.5e-3);
 
-    for (auto [kind, type] : { std::pair { "video", MVFourCC("vide") }, std::pair { "audio", MVFourCC("soun") } }) {
+    for (auto [kind, type] :
+        { std::pair { "video", MVFourCC("vide") }, std::pair { "audio", MVFourCC("soun") } }) {
         std::vector<int64_t> counts;
         for (const auto& track : movie->tracksOfMediaType(type))
             counts.push_back(track->media()->sampleCount());
@@ -178,8 +183,7 @@ TEST_P(MovieOpenFragmented, PlaysWholeWithEveryPictureAtFfprobesTime)
 const std::vector<std::string> kKeyframes = { "-movflags", "frag_keyframe+empty_moov" };
 
 INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFragmented,
-    ::testing::Values(
-        FragmentedCase { "H264_BFrames", "bframes.mp4", kH264, kKeyframes },
+    ::testing::Values(FragmentedCase { "H264_BFrames", "bframes.mp4", kH264, kKeyframes },
         FragmentedCase { "H264_Without_BFrames", "no_bframes.mp4", kH264NoB, kKeyframes },
         FragmentedCase { "Base_Is_Moof", "base_moof.mp4", kH264,
             { "-movflags", "frag_keyframe+empty_moov+default_base_moof" } },
@@ -191,14 +195,16 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFragmented,
             { "-movflags", "frag_keyframe+empty_moov+negative_cts_offsets" } },
         FragmentedCase { "By_Duration", "frag_duration.mp4", kH264,
             { "-movflags", "empty_moov", "-frag_duration", "300000" } },
-        FragmentedCase { "By_Size", "frag_size.mp4", kH264, { "-movflags", "empty_moov", "-frag_size", "8000" } },
+        FragmentedCase {
+            "By_Size", "frag_size.mp4", kH264, { "-movflags", "empty_moov", "-frag_size", "8000" } },
         FragmentedCase { "Separate_Moof", "separate.mp4", kH264,
             { "-movflags", "frag_keyframe+empty_moov+separate_moof" } },
         FragmentedCase { "CMAF", "cmaf.mp4", kH264, { "-movflags", "cmaf" } },
         FragmentedCase { "DASH", "dash.mp4", kH264, { "-movflags", "dash" } },
-        FragmentedCase { "HEVC_BFrames", "hevc.mp4", kHEVC, { "-tag:v", "hvc1", "-movflags", "frag_keyframe+empty_moov" } },
-        FragmentedCase { "AAC_Only", "sound.m4a", kAAC, { "-movflags", "empty_moov", "-frag_duration", "500000" },
-            false },
+        FragmentedCase { "HEVC_BFrames", "hevc.mp4", kHEVC,
+            { "-tag:v", "hvc1", "-movflags", "frag_keyframe+empty_moov" } },
+        FragmentedCase {
+            "AAC_Only", "sound.m4a", kAAC, { "-movflags", "empty_moov", "-frag_duration", "500000" }, false },
         FragmentedCase { "Edit_List", "edit_list.mp4", kH264,
             { "-use_editlist", "1", "-movflags", "frag_keyframe+empty_moov" } },
         FragmentedCase { "No_Edit_List", "no_edit_list.mp4", kH264,
@@ -206,7 +212,8 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFragmented,
         FragmentedCase { "Edit_List_Negative_Offsets", "edit_list_negative.mp4", kH264,
             { "-use_editlist", "1", "-movflags", "frag_keyframe+empty_moov+negative_cts_offsets" } },
         // The header holds the first fragment's samples; the other fragments follow it.
-        FragmentedCase { "Samples_In_Header", "samples_in_header.mp4", kH264, { "-movflags", "frag_keyframe" } }),
+        FragmentedCase {
+            "Samples_In_Header", "samples_in_header.mp4", kH264, { "-movflags", "frag_keyframe" } }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
