@@ -29,7 +29,7 @@ namespace {
 const std::set<std::string> movieFileExtensions = { "mov", "qt", "mp4", "m4v", "m4a", "m4b", "3gp", "3g2",
     "mqv", "mkv", "mka", "webm", "avi", "wav", "mp3", "mp2", "aac", "ac3", "aif", "aiff", "aifc", "caf",
     "flac", "ogg", "ogv", "oga", "opus", "ts", "m2t", "m2ts", "mts", "mpg", "mpeg", "m1v", "m2v", "vob",
-    "flv", "wmv", "asf", "dv", "mxf", "sdp", "m3u8" };
+    "flv", "wmv", "asf", "dv", "mxf", "sdp", "m3u8", "mpd" };
 
 // Network movies are fetched into the user's cache folder ($XDG_CACHE_HOME/movara-player/Network).
 std::filesystem::path networkCacheDirectory()

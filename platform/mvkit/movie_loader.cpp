@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <string_view>
 
 namespace {
 
@@ -132,7 +133,12 @@ void MVMovieLoader::update()
             }
             search = HeaderSearch::NotAMovieFile;
         }
-        if (search == HeaderSearch::NotAMovieFile && isPlaylist()) {
+        const auto playlist = search == HeaderSearch::NotAMovieFile
+            ? isPlaylist(state.complete || state.failed)
+            : std::optional<bool>(false);
+        if (!playlist)
+            return;
+        if (*playlist) {
             // A playlist, whatever its location is called: a stream session plays what it lists.
             _handedOver = true;
             _cache->cancel();
@@ -181,12 +187,27 @@ void MVMovieLoader::update()
     }
 }
 
-bool MVMovieLoader::isPlaylist()
+std::optional<bool> MVMovieLoader::isPlaylist(bool whole)
 {
-    static constexpr char kPlaylistTag[] = "#EXTM3U";
-    char start[sizeof kPlaylistTag - 1];
-    return _cache->hasRange(0, sizeof start) && _cache->read(0, start, sizeof start)
-        && std::equal(std::begin(start), std::end(start), kPlaylistTag);
+    // An HLS playlist starts with its tag; a DASH manifest is XML whose root element comes within its
+    // first lines.
+    static constexpr std::string_view kPlaylistTag = "#EXTM3U";
+    char start[1024];
+    const uint64_t present = std::min<uint64_t>(_cache->presentEnd(0), sizeof start);
+    if (present < kPlaylistTag.size() || !_cache->read(0, start, size_t(present)))
+        return false;
+    const std::string_view text(start, size_t(present));
+    if (text.starts_with(kPlaylistTag))
+        return true;
+    const size_t open = text.find_first_not_of("\xEF\xBB\xBF \t\r\n");
+    if (open == std::string_view::npos || !text.substr(open).starts_with("<"))
+        return false;
+    if (text.find("<MPD") != std::string_view::npos)
+        return true;
+    // XML whose root element has not come yet: wait for it.
+    if (!whole && present < sizeof start)
+        return std::nullopt;
+    return false;
 }
 
 MVMovieLoader::HeaderSearch MVMovieLoader::findHeader()

@@ -16,6 +16,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -53,8 +54,9 @@ private:
     // Looks for the movie header in what arrived: true when found (and given to the movie).
     enum class HeaderSearch { Found, Waiting, NotAMovieFile };
     HeaderSearch findHeader();
-    // Whether what arrived is an HLS playlist (which names the stream rather than holding it).
-    bool isPlaylist();
+    // Whether what arrived is an HLS playlist or a DASH manifest (which name the stream rather than hold
+    // it); nothing while too little of it is here to tell, unless `whole`.
+    std::optional<bool> isPlaylist(bool whole);
     void indexSamples();
     void updateLoadStates();
     // Imports the whole file on a thread of its own; the movie gets what it found on the main thread.

@@ -736,6 +736,10 @@ long HXApplication::runModalForWindow(const std::shared_ptr<HXWindow>& window)
     }
     long response = session->response;
     endModalSession(session);
+    // A quit that finished while this loop ran woke this loop only: the loop outside it, waiting for an
+    // event of its own, must notice as well.
+    if (_terminated)
+        postEvent(HXEvent::otherEvent(HXApplicationDefined, {}, 0, HXRunLoop::main().now(), 0, 0, 0, 0), false);
     return response;
 }
 

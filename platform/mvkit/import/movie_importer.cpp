@@ -10,6 +10,7 @@
 #include "platform/mvkit/import/import_cache.h"
 #include "platform/mvkit/import/import_reader.h"
 #include "platform/mvkit/import/matroska_frames.h"
+#include "platform/mvkit/import/picture_order.h"
 #include "platform/mvkit/import/stream_muxer.h"
 #include "platform/mvkit/import/subtitle_import.h"
 
@@ -23,6 +24,7 @@ extern "C" {
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <deque>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -39,8 +41,10 @@ struct Packet {
     int64_t duration = 0;
     bool key = false;
     // What the codec's parser says of the picture: 'B' shown before the picture decoded ahead of it, 'R' a
-    // picture others are predicted from, 'N' a placeholder that codes nothing, 0 not known.
+    // picture others are predicted from, 'N' a placeholder that codes nothing, 'C' a picture shown in the
+    // order of its `count`, 0 not known.
     char picture = 0;
+    int32_t count = 0;
 };
 
 struct ParserFree {
@@ -84,6 +88,15 @@ struct StreamPlan {
     const AVCodecParameters* parameters = nullptr;
     std::unique_ptr<AVCodecParserContext, ParserFree> parser;
     std::unique_ptr<AVCodecContext, CodecContextFree> parserContext;
+    // Rewritten H.264 and HEVC pictures without presentation times: held in decode order until the order
+    // the decoder shows them in gives them their times.
+    bool orderDecided = false;
+    std::optional<MVPictureOrder> order;
+    std::deque<PacketPtr> ordered;
+    // A stream without any times of its own (raw H.264 or HEVC) starts with its first picture shown: its
+    // decode times begin that much earlier.
+    bool untimed = false;
+    std::optional<int64_t> orderLead;
     uint64_t searchFrom = 0;
     int64_t lastPos = -1;
     size_t taken = 0; // packets taken in Range or Cache mode
@@ -165,22 +178,24 @@ bool timesInRange(const std::vector<Packet>& packets, AVRational tb)
     return true;
 }
 
-// The picture type of a packet of MPEG-1, MPEG-2 or MPEG-4 Part 2 pictures, where no B-frame is a
-// reference (others, and packets the parser cannot read, are not typed).
-char pictureType(StreamPlan& plan, const AVPacket* pkt)
+// What the codec's parser reads of a picture: for MPEG-1, MPEG-2 and MPEG-4 Part 2, where no B-frame is a
+// reference, its type; for H.264 and HEVC, its order count (the decoder shows pictures by it). Other
+// codecs, and packets the parser cannot read, are left unknown.
+void typePicture(StreamPlan& plan, const AVPacket* pkt, Packet& packet)
 {
     const AVCodecParameters* par = plan.parameters;
+    const bool counted = par && (par->codec_id == AV_CODEC_ID_H264 || par->codec_id == AV_CODEC_ID_HEVC);
     if (!par
-        || (par->codec_id != AV_CODEC_ID_MPEG4 && par->codec_id != AV_CODEC_ID_MPEG1VIDEO
+        || (!counted && par->codec_id != AV_CODEC_ID_MPEG4 && par->codec_id != AV_CODEC_ID_MPEG1VIDEO
             && par->codec_id != AV_CODEC_ID_MPEG2VIDEO))
-        return 0;
+        return;
     if (!plan.parser) {
         plan.parser.reset(av_parser_init(par->codec_id));
         plan.parserContext.reset(avcodec_alloc_context3(nullptr));
         if (!plan.parser || !plan.parserContext
             || avcodec_parameters_to_context(plan.parserContext.get(), par) < 0) {
             plan.parser.reset();
-            return 0;
+            return;
         }
         plan.parser->flags |= PARSER_FLAG_COMPLETE_FRAMES;
     }
@@ -189,38 +204,36 @@ char pictureType(StreamPlan& plan, const AVPacket* pkt)
     plan.parser->pict_type = AV_PICTURE_TYPE_NONE;
     av_parser_parse2(plan.parser.get(), plan.parserContext.get(), &out, &outSize, pkt->data, pkt->size,
         pkt->pts, pkt->dts, pkt->pos);
+    if (counted) {
+        if (plan.parser->pict_type != AV_PICTURE_TYPE_NONE) {
+            packet.picture = 'C';
+            packet.count = plan.parser->output_picture_number;
+        }
+        return;
+    }
     // A placeholder that codes no picture is a few bytes of header (packed B-frames leave them).
-    if (pkt->size <= 8)
-        return 'N';
+    if (pkt->size <= 8) {
+        packet.picture = 'N';
+        return;
+    }
     switch (plan.parser->pict_type) {
     case AV_PICTURE_TYPE_B:
-        return 'B';
+        packet.picture = 'B';
+        break;
     case AV_PICTURE_TYPE_I:
     case AV_PICTURE_TYPE_P:
     case AV_PICTURE_TYPE_S:
-        return 'R';
+        packet.picture = 'R';
+        break;
     default:
-        return 0;
+        break;
     }
 }
 
-// Presentation times for pictures a container times by their place in the file: the decoder shows each
-// B-frame as it comes and holds every other picture until the next one that is not a B-frame, so that is
-// their order, and the decode times, in that order (and after the decoder's delay), are their
-// presentation times. Streams with placeholders (B-frames packed into the sample before them) keep the
-// times they have.
-void orderPictures(std::vector<Packet>& packets)
+// The order a decoder shows typed pictures in, as indexes in decode order: each B-frame as it comes, every
+// other picture held until the next one that is not a B-frame.
+std::vector<size_t> showingOrder(const std::vector<Packet>& packets)
 {
-    bool missing = false;
-    for (size_t i = 0; i < packets.size(); ++i) {
-        const Packet& p = packets[i];
-        if (p.picture == 0 || p.picture == 'N' || p.dts == AV_NOPTS_VALUE
-            || (i > 0 && p.dts <= packets[i - 1].dts))
-            return;
-        missing = missing || p.pts == AV_NOPTS_VALUE;
-    }
-    if (!missing)
-        return;
     std::vector<size_t> shown;
     shown.reserve(packets.size());
     std::optional<size_t> held;
@@ -235,6 +248,35 @@ void orderPictures(std::vector<Packet>& packets)
     }
     if (held)
         shown.push_back(*held);
+    return shown;
+}
+
+// Presentation times for pictures a container times by their place in the file (AVI): the decode times,
+// in the order the decoder shows the pictures and after its delay, are their presentation times.
+// `reorderDelay` is the number of pictures the decoder holds back, as the stream declares it. Streams
+// with placeholders (B-frames packed into the sample before them) keep the times they have.
+void orderPictures(std::vector<Packet>& packets, int reorderDelay)
+{
+    bool missing = false;
+    for (size_t i = 0; i < packets.size(); ++i) {
+        const Packet& p = packets[i];
+        if (p.picture == 0 || p.picture == 'N' || (p.picture == 'C') != (packets[0].picture == 'C')
+            || p.dts == AV_NOPTS_VALUE || (i > 0 && p.dts <= packets[i - 1].dts))
+            return;
+        missing = missing || p.pts == AV_NOPTS_VALUE;
+    }
+    if (!missing)
+        return;
+    if (packets[0].picture == 'C') {
+        MVPictureOrder order(reorderDelay);
+        for (const Packet& p : packets)
+            order.add(p.dts, p.count, p.key);
+        order.finish();
+        for (Packet& p : packets)
+            p.pts = order.take().value_or(p.dts);
+        return;
+    }
+    const std::vector<size_t> shown = showingOrder(packets);
     // The container's own times of the B-frames it could time (libavformat's: a B-frame is shown when it
     // is decoded, after the decoder's delay) set where the order begins.
     int64_t delay = 0;
@@ -249,9 +291,9 @@ void orderPictures(std::vector<Packet>& packets)
 
 // Decode times for packets in decode order: their own when present and increasing, else derived from the
 // sorted presentation times (shifted so no packet is decoded after it is shown).
-void settleTimes(std::vector<Packet>& packets)
+void settleTimes(std::vector<Packet>& packets, int reorderDelay = 0)
 {
-    orderPictures(packets);
+    orderPictures(packets, reorderDelay);
     bool usable = std::all_of(
         packets.begin(), packets.end(), [](const Packet& p) { return p.dts != AV_NOPTS_VALUE; });
     for (size_t i = 1; usable && i < packets.size(); ++i)
@@ -295,6 +337,21 @@ int64_t stillDuration(const AVStream* st)
     return std::max<int64_t>(av_rescale_q(1, AVRational { 1, 10 }, st->time_base), 1);
 }
 
+// The box a player shows (the track's width and height): as wide as the pixels' shape makes the picture
+// (the container's shape first, as the description's 'pasp' has it).
+void setPictureBox(MVTrackDescription& track, const AVStream* st)
+{
+    const AVCodecParameters* par = st->codecpar;
+    AVRational shape = st->sample_aspect_ratio.num > 0 && st->sample_aspect_ratio.den > 0
+        ? st->sample_aspect_ratio
+        : par->sample_aspect_ratio;
+    int64_t width = int64_t(std::max(par->width, 0)) << 16;
+    if (shape.num > 0 && shape.den > 0)
+        width = std::clamp<int64_t>(av_rescale(width, shape.num, shape.den), 0, UINT32_MAX);
+    track.header.width = uint32_t(width);
+    track.header.height = uint32_t(std::max(par->height, 0)) << 16;
+}
+
 MVTrackDescription buildTrack(
     StreamPlan& plan, const AVStream* st, uint32_t trackID, uint32_t movieScale, int64_t movieStartMicros)
 {
@@ -312,16 +369,7 @@ MVTrackDescription buildTrack(
     media.handler.name.push_back(0);
     if (plan.isVideo) {
         media.information.header = { MVFourCC("vmhd"), { 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0 } };
-        // The box a player shows: as wide as the pixels' shape makes the picture (the container's shape
-        // first, as the description's 'pasp' has it).
-        AVRational shape = st->sample_aspect_ratio.num > 0 && st->sample_aspect_ratio.den > 0
-            ? st->sample_aspect_ratio
-            : par->sample_aspect_ratio;
-        int64_t width = int64_t(std::max(par->width, 0)) << 16;
-        if (shape.num > 0 && shape.den > 0)
-            width = std::clamp<int64_t>(av_rescale(width, shape.num, shape.den), 0, UINT32_MAX);
-        track.header.width = uint32_t(width);
-        track.header.height = uint32_t(std::max(par->height, 0)) << 16;
+        setPictureBox(track, st);
     } else {
         media.information.header = { MVFourCC("smhd"), { 0, 0, 0, 0, 0, 0, 0, 0 } };
         track.header.volume = 0x100;
@@ -358,7 +406,7 @@ MVTrackDescription buildTrack(
             : tb.num == 1 && tb.den > 0                        ? uint32_t(tb.den)
                                                                : 90000;
         media.header.timeScale = scale;
-        settleTimes(packets);
+        settleTimes(packets, plan.isVideo ? par->video_delay : 0);
         const bool sameScale = tb.num == 1 && uint32_t(tb.den) == scale;
         auto toMedia = [&](int64_t t) {
             return sameScale ? t : av_rescale_q(t, tb, AVRational { 1, int(scale) });
@@ -497,10 +545,10 @@ std::optional<MVTrackDescription> onlyTrack(const MVMovieFileDescription& file, 
     return file.movie.tracks[0];
 }
 
-// Times the muxer accepts: both present, decode times increasing, never shown before decoded.
-void settlePacketForMuxer(AVPacket* pkt, StreamPlan& plan)
+// The decode time and duration the muxer needs: program streams time only some packets, the others
+// follow the one before by its duration.
+void settleDecodeTime(AVPacket* pkt, StreamPlan& plan)
 {
-    // Program streams time only some packets: the others follow the one before by its duration.
     int64_t step = std::max<int64_t>(plan.lastDuration, 1);
     if (pkt->dts == AV_NOPTS_VALUE)
         pkt->dts = pkt->pts != AV_NOPTS_VALUE && (plan.lastDts == AV_NOPTS_VALUE || pkt->pts > plan.lastDts)
@@ -510,20 +558,85 @@ void settlePacketForMuxer(AVPacket* pkt, StreamPlan& plan)
         plan.lastDuration = pkt->duration;
     else
         pkt->duration = plan.lastDuration; // the muxer ends the track with the last packet's duration
-    // A packet without a presentation time keeps the delay between decoding and showing of the last.
-    if (pkt->pts == AV_NOPTS_VALUE)
-        pkt->pts = pkt->dts + plan.lastDelay;
-    else if (pkt->dts != AV_NOPTS_VALUE)
-        plan.lastDelay = std::max<int64_t>(pkt->pts - pkt->dts, 0);
+}
+
+// Decode times only increase.
+void keepDecodeTimeIncreasing(AVPacket* pkt, StreamPlan& plan)
+{
     if (plan.lastDts != AV_NOPTS_VALUE && pkt->dts <= plan.lastDts)
         pkt->dts = plan.lastDts + 1;
-    if (pkt->pts < pkt->dts)
-        pkt->pts = pkt->dts;
     plan.lastDts = pkt->dts;
 }
 
-// Writes the packet, its times settled, to `muxer`, and to the plan's first part's movie while there is
+// Times the muxer accepts: both present, decode times increasing, never shown before decoded.
+void settlePacketForMuxer(AVPacket* pkt, StreamPlan& plan)
+{
+    settleDecodeTime(pkt, plan);
+    // A packet without a presentation time keeps the delay between decoding and showing of the last.
+    if (pkt->pts == AV_NOPTS_VALUE)
+        pkt->pts = pkt->dts + plan.lastDelay;
+    else
+        plan.lastDelay = std::max<int64_t>(pkt->pts - pkt->dts, 0);
+    keepDecodeTimeIncreasing(pkt, plan);
+    if (pkt->pts < pkt->dts)
+        pkt->pts = pkt->dts;
+}
+
+// Writes a packet whose times are settled to `muxer`, and to the plan's first part's movie while there is
 // one (which is dropped when it refuses the packet: the file is then read whole).
+bool writeSettled(MVStreamMuxer& muxer, PacketPtr packet, StreamPlan& plan, std::string* why, bool toHead)
+{
+    // Writing changes the packet's times to the muxer's time base: the first part's movie gets its own.
+    if (toHead && plan.head) {
+        PacketPtr again(av_packet_clone(packet.get()));
+        if (!again || !plan.head->write(again.get(), nullptr))
+            plan.dropHead();
+    }
+    return muxer.write(packet.get(), why);
+}
+
+// Writes the held pictures whose presentation times are known, in decode order.
+bool writeOrdered(MVStreamMuxer& muxer, StreamPlan& plan, std::string* why, bool toHead)
+{
+    while (auto time = plan.order->take()) {
+        PacketPtr packet = std::move(plan.ordered.front());
+        plan.ordered.pop_front();
+        packet->pts = std::max(*time, packet->dts);
+        if (plan.untimed) {
+            if (!plan.orderLead)
+                plan.orderLead = packet->pts - packet->dts;
+            packet->pts -= *plan.orderLead;
+            packet->dts -= *plan.orderLead;
+        }
+        if (!writeSettled(muxer, std::move(packet), plan, why, toHead))
+            return false;
+    }
+    return true;
+}
+
+// Writes the pictures still held, after the last packet of the stream.
+bool finishOrder(MVStreamMuxer& muxer, StreamPlan& plan, std::string* why)
+{
+    if (!plan.order)
+        return true;
+    plan.order->finish();
+    return writeOrdered(muxer, plan, why, false);
+}
+
+// Forgets the pictures held and what the parser read (the stream is written again from its start).
+void resetOrder(StreamPlan& plan)
+{
+    plan.orderDecided = false;
+    plan.order.reset();
+    plan.ordered.clear();
+    plan.untimed = false;
+    plan.orderLead.reset();
+    plan.parser.reset();
+    plan.parserContext.reset();
+}
+
+// Writes the packet, its times settled, to `muxer` (and the first part's movie, see writeSettled).
+// H.264 and HEVC pictures that come without presentation times are held until their order gives them.
 bool writeToMuxer(MVStreamMuxer& muxer, const AVPacket* source, StreamPlan& plan, bool shift,
     std::string* why, bool toHead = false)
 {
@@ -538,14 +651,28 @@ bool writeToMuxer(MVStreamMuxer& muxer, const AVPacket* source, StreamPlan& plan
         if (copy->dts != AV_NOPTS_VALUE)
             copy->dts -= plan.shift;
     }
-    settlePacketForMuxer(copy.get(), plan);
-    // Writing changes the packet's times to the muxer's time base: the first part's movie gets its own.
-    if (toHead && plan.head) {
-        PacketPtr again(av_packet_clone(copy.get()));
-        if (!again || !plan.head->write(again.get(), nullptr))
-            plan.dropHead();
+    if (!plan.orderDecided) {
+        plan.orderDecided = true;
+        const AVCodecParameters* par = plan.parameters;
+        if (plan.isVideo && par && (par->codec_id == AV_CODEC_ID_H264 || par->codec_id == AV_CODEC_ID_HEVC)
+            && copy->pts == AV_NOPTS_VALUE) {
+            plan.order.emplace(par->video_delay);
+            plan.untimed = copy->dts == AV_NOPTS_VALUE;
+        }
     }
-    return muxer.write(copy.get(), why);
+    if (!plan.order) {
+        settlePacketForMuxer(copy.get(), plan);
+        return writeSettled(muxer, std::move(copy), plan, why, toHead);
+    }
+    settleDecodeTime(copy.get(), plan);
+    keepDecodeTimeIncreasing(copy.get(), plan);
+    Packet picture;
+    picture.key = (copy->flags & AV_PKT_FLAG_KEY) != 0;
+    typePicture(plan, copy.get(), picture);
+    plan.order->add(copy->dts, picture.picture == 'C' ? std::optional<int32_t>(picture.count) : std::nullopt,
+        picture.key);
+    plan.ordered.push_back(std::move(copy));
+    return writeOrdered(muxer, plan, why, toHead);
 }
 
 // 'vp08' with its 'vpcC' (version 1): profile, level, bit depth, chroma subsampling, range and colour.
@@ -616,10 +743,14 @@ bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
     std::string why;
     auto muxer = MVStreamMuxer::create(st, {}, &why);
     plan.lastDts = AV_NOPTS_VALUE;
+    resetOrder(plan);
     for (size_t i = 0; muxer && i < plan.pending.size(); ++i)
         if (!writeToMuxer(*muxer, plan.pending[i].get(), plan, false, &why))
             muxer.reset();
+    if (muxer && !finishOrder(*muxer, plan, &why))
+        muxer.reset();
     plan.lastDts = AV_NOPTS_VALUE;
+    resetOrder(plan);
     if (muxer && !muxer->finish(&why))
         muxer.reset();
     if (!muxer && st->codecpar->codec_id == AV_CODEC_ID_VP8) {
@@ -754,7 +885,7 @@ bool take(StreamPlan& plan, AVPacket* pkt, const MVImportReader& src, uint64_t f
         pkt->duration, (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
     // A stream whose first picture has no presentation time has its pictures typed.
     if (plan.isVideo && (plan.parser || (plan.packets.size() == 1 && pkt->pts == AV_NOPTS_VALUE)))
-        plan.packets.back().picture = pictureType(plan, pkt);
+        typePicture(plan, pkt, plan.packets.back());
     plan.lastPos = pkt->pos;
     plan.searchFrom = *offset + uint64_t(pkt->size);
     plan.taken++;
@@ -911,7 +1042,7 @@ void endPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
         if (plan.mode != Mode::Cache || !plan.problem.empty() || !plan.cache)
             continue;
         std::string why;
-        bool finished = plan.cache->finish(&why);
+        bool finished = finishOrder(*plan.cache, plan, &why) && plan.cache->finish(&why);
         plan.cache.reset();
         std::error_code ec;
         if (finished) {
@@ -1310,6 +1441,9 @@ MVTrackDescription cachedTrack(const MVTrackDescription& cached, const std::stri
     const AVStream* st, uint32_t trackID, const std::string& sourcePath)
 {
     MVTrackDescription track = cached;
+    // The movie muxer gives the track the coded size; a player shows the pixels' shape.
+    if (st->codecpar->codec_type == AVMEDIA_TYPE_VIDEO)
+        setPictureBox(track, st);
     if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
         for (auto& d : track.media.information.sampleTable.sampleDescriptions)
             addWindowsSoundHeader(d, st->codecpar);

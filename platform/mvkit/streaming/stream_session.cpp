@@ -205,6 +205,13 @@ std::string codecDisplayName(AVCodecID id)
 
 constexpr int64_t kLiveDuration = INT64_MAX / 4;
 
+// Whether the stream is read from the segments a playlist or a manifest lists (HLS, DASH).
+bool readsAPlaylist(const AVFormatContext* context)
+{
+    return context->iformat
+        && (std::strcmp(context->iformat->name, "hls") == 0 || std::strcmp(context->iformat->name, "dash") == 0);
+}
+
 } // namespace
 
 // ---- Starting and ending
@@ -215,7 +222,7 @@ bool MVStreamSession::isStreamURL(const std::string& url)
     const std::string extension = extensionOf(url);
     if (scheme == "rtsp" || scheme == "rtp" || scheme == "udp")
         return true;
-    if (extension == "m3u8" || extension == "m3u" || extension == "sdp")
+    if (extension == "m3u8" || extension == "m3u" || extension == "mpd" || extension == "sdp")
         return scheme == "http" || scheme == "https" || scheme == "file";
     return false;
 }
@@ -818,8 +825,7 @@ void MVStreamSession::readPackets()
                 const double arrived = double(knownEnd() - _connectedEnd) / _options.timeScale;
                 fasterThanPlayed = !_pushed && arrived > 2 && arrived > 3 * (steadyNow() - _connectedAt);
             }
-            const bool endsOnPurpose
-                = _rtsp || (_context->iformat && std::strcmp(_context->iformat->name, "hls") == 0);
+            const bool endsOnPurpose = _rtsp || readsAPlaylist(_context);
             if (early && _live && fasterThanPlayed && !endsOnPurpose)
                 early = false;
             if (early) {
@@ -968,7 +974,7 @@ void MVStreamSession::retime(AVPacket* packet)
         // The same broadcast, gone on meanwhile, lands after where it stopped (a playlist starts a few
         // segments back: what overlaps is dropped); one that started over goes on from where it stopped.
         const double lands = double(pts) * av_q2d(base) + _timeOffset - _startSeconds;
-        const bool playlist = _context->iformat && std::strcmp(_context->iformat->name, "hls") == 0;
+        const bool playlist = readsAPlaylist(_context);
         double end;
         {
             std::lock_guard lock(_mutex);

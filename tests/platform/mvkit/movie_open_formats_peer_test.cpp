@@ -19,6 +19,7 @@ extern "C" {
 
 #include <cmath>
 #include <map>
+#include <numeric>
 #include <sstream>
 
 using namespace movara::test;
@@ -32,6 +33,8 @@ struct OpenCase {
     // The sound lasts as long as ffmpeg decodes it (not so without an edit list, where the encoder's
     // priming plays and ffmpeg leaves it out).
     bool soundAsLongAsFFmpeg = true;
+    // Every picture is compared, not only the first, middle and last (pictures the decoder reorders).
+    bool everyPicture = false;
 };
 
 // 1 s of test picture at 25 frames per second, and of a tone.
@@ -116,6 +119,9 @@ Probed probeFile(const std::string& path)
                 : p.pictureTimes.empty()        ? 0
                                                 : p.pictureTimes.back() + 1.0 / 25);
     }
+    // A raw stream has no duration of its own: its pictures last as long.
+    if (p.duration == 0 && !p.pictureTimes.empty())
+        p.duration = p.pictureTimes.back() + 1.0 / 25;
     return p;
 }
 
@@ -181,7 +187,12 @@ TEST_P(MovieOpenFormats, OpensWithTheTracksSizePicturesAndSoundOfTheFile)
             ASSERT_TRUE(first) << "no picture at the start: " << error.localizedDescription();
             EXPECT_EQ(pictureMD5(first->avFrame()), frames[0].md5);
         }
-        for (size_t i : { size_t(0), frames.size() / 2, frames.size() - 1 }) {
+        std::vector<size_t> compared = { 0, frames.size() / 2, frames.size() - 1 };
+        if (c.everyPicture) {
+            compared.resize(frames.size());
+            std::iota(compared.begin(), compared.end(), size_t(0));
+        }
+        for (size_t i : compared) {
             // Within the picture's time, clear of the rounding of the movie's scale.
             int64_t at = int64_t(std::ceil(expected.pictureTimes[i] * scale)) + 1;
             HXError frameError;
@@ -228,6 +239,9 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFormats,
             with({ { "-f", "lavfi", "-i", "testsrc=size=720x480:rate=25:duration=1" }, kSound,
                 { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p", "-vf", "setsar=32/27",
                     "-c:a", "aac" } }) },
+        OpenCase { "TS_MPEG2_Anamorphic", "anamorphic.ts",
+            with({ { "-f", "lavfi", "-i", "testsrc=size=720x576:rate=25:duration=1" }, kSound,
+                { "-c:v", "mpeg2video", "-vf", "setsar=64/45", "-c:a", "mp2" } }) },
         OpenCase { "AVI_Anamorphic", "anamorphic.avi",
             with({ kPicture, kSound, { "-c:v", "mpeg4", "-vf", "setsar=2/1", "-c:a", "libmp3lame" } }) },
         // A single picture without a duration of its own.
@@ -249,7 +263,20 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFormats,
         // Pictures that come out of the decoder in another order than they go in, in a container that
         // times them by their place in the file only.
         OpenCase { "AVI_MPEG4_BFrames", "bframes.avi",
-            with({ kPicture, kSound, { "-c:v", "mpeg4", "-bf", "2", "-c:a", "libmp3lame" } }) }),
+            with({ kPicture, kSound, { "-c:v", "mpeg4", "-bf", "2", "-c:a", "libmp3lame" } }), true, true },
+        // Pictures the decoder shows in the order of their picture counts, in a container without times.
+        OpenCase { "AVI_H264_BFrames", "h264.avi",
+            with({ kPicture, kSound,
+                { "-c:v", "libx264", "-preset", "medium", "-pix_fmt", "yuv420p", "-bf", "3", "-c:a",
+                    "libmp3lame" } }),
+            true, true },
+        OpenCase { "Raw_H264_BFrames", "bframes.h264",
+            with({ kPicture, { "-c:v", "libx264", "-preset", "medium", "-pix_fmt", "yuv420p", "-bf", "3" } }),
+            true, true },
+        OpenCase { "Raw_HEVC_BFrames", "bframes.hevc",
+            with({ kPicture, { "-c:v", "libx265", "-preset", "medium", "-pix_fmt", "yuv420p", "-x265-params",
+                                 "bframes=4:log-level=error" } }),
+            true, true }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -219,6 +219,38 @@ TEST(StreamingHLSTest, APlaylistAtALocationWithoutAnExtensionPlaysAsAStream)
     EXPECT_NEAR(seconds(*m, m->durationValue()), 4, 0.2);
 }
 
+// DASH of the same, in one-second segments of fragmented MP4, with its manifest.
+std::vector<std::string> dashArguments(const std::filesystem::path& manifest, int duration)
+{
+    return { "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+        "testsrc=size=320x240:rate=25:duration=" + std::to_string(duration), "-f", "lavfi", "-i",
+        "sine=frequency=440:sample_rate=44100:duration=" + std::to_string(duration), "-c:v", "libx264", "-preset",
+        "ultrafast", "-g", "25", "-pix_fmt", "yuv420p", "-c:a", "aac", "-f", "dash", "-seg_duration", "1",
+        manifest.string() };
+}
+
+TEST(StreamingDASHTest, AManifestPlaysAsAStreamWithItsDurationWhateverItsLocationIsCalled)
+{
+    if (!haveTools())
+        GTEST_SKIP() << "ffmpeg and python3 are needed";
+    TempDir dir;
+    ASSERT_EQ(runCommand(dashArguments(dir / "show.mpd", 6)).status, 0);
+    std::filesystem::copy_file(dir / "show.mpd", dir / "show");
+    writeFile(dir / "show.type", "application/dash+xml");
+    RangeServer server(dir.path());
+    ASSERT_GT(server.port, 0);
+    for (const char* name : { "show.mpd", "show" }) {
+        SCOPED_TRACE(name);
+        StatusRecorder recorder;
+        auto m = openURL(server.url(name));
+        ASSERT_TRUE(m);
+        std::shared_ptr<MVMoviePlayback> playback;
+        expectPlaysAsAStream(*m, recorder, 3, true, false, playback);
+        EXPECT_EQ(m->movieType(), MVMovieTypeStoredStream);
+        EXPECT_NEAR(seconds(*m, m->durationValue()), 6, 0.2);
+    }
+}
+
 TEST(StreamingHLSTest, AGrowingPlaylistPlaysAsALiveBroadcast)
 {
     if (!haveTools())

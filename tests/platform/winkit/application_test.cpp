@@ -78,6 +78,31 @@ TEST_F(ApplicationTest, RunProcessesEventsUntilTerminateAndLaunchesOnce)
     EXPECT_EQ(std::count(delegate->log.begin(), delegate->log.end(), "launched"), 1);
 }
 
+// A quit that finishes inside a modal loop (a signal served while an alert waits, the alert shown from a
+// timer) ends the main loop too, though nothing else happens after it.
+TEST_F(ApplicationTest, AQuitThatFinishesInsideAModalLoopEndsTheRun)
+{
+    auto delegate = std::make_shared<Delegate>();
+    app->setDelegate(delegate);
+    auto alertWindow = makeWindow(HXMakeRect(0, 0, 100, 100));
+    long response = 0;
+    auto alert = HXTimer::scheduledTimer(1, false, [&](HXTimer&) { response = app->runModalForWindow(alertWindow); });
+    auto quit = HXTimer::scheduledTimer(2, false, [&](HXTimer&) { app->terminate(); }, { HXRunLoopCommonModes });
+    // Something the program keeps doing, far apart; the run must not wait for it.
+    int ticks = 0;
+    auto idle = HXTimer::scheduledTimer(100, true, [&](HXTimer&) {
+        if (++ticks == 3) {
+            ADD_FAILURE() << "the run went on after the quit";
+            app->stop();
+        }
+    });
+    app->run();
+    EXPECT_TRUE(app->didTerminate());
+    EXPECT_EQ(ticks, 0);
+    EXPECT_EQ(delegate->log.back(), "will");
+    idle->invalidate();
+}
+
 TEST_F(ApplicationTest, DeactivationHidesPanelsThatAskForIt)
 {
     auto delegate = std::make_shared<Delegate>();
