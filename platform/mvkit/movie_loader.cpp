@@ -257,7 +257,12 @@ MVMovieLoader::HeaderSearch MVMovieLoader::findHeader()
             if (file)
                 for (const auto& t : file->movie.tracks)
                     samples += MVMedia::expandedSampleCount(t.media.information.sampleTable);
-            if (!file || samples == 0)
+            // A header that announces fragments holds only the first of them (if any): the rest come
+            // after it, so the movie plays as a stream as they arrive.
+            const bool fragmented = file
+                && std::any_of(file->movie.unknownChildren.begin(), file->movie.unknownChildren.end(),
+                    [](const MVRawAtom& a) { return a.type == MVFourCC("mvex"); });
+            if (!file || samples == 0 || fragmented)
                 return HeaderSearch::NotAMovieFile;
             file->fileSize = state.length >= 0 ? uint64_t(state.length) : offset + size;
             if (!movie)

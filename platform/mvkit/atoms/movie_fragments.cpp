@@ -256,9 +256,11 @@ public:
         MVSampleTableIndex consistent(_table);
         _end = consistent.duration();
         for (uint32_t k = 0; k < _count; ++k)
-            if (auto timing = consistent.timingForSample(k))
+            if (auto timing = consistent.timingForSample(k)) {
                 _presentationEnd = std::max(_presentationEnd,
                     timing->decodeTime + timing->compositionOffset + int64_t(timing->duration));
+                _leastOffset = std::min<int64_t>(_leastOffset, timing->compositionOffset);
+            }
         if (_table.constantSampleSize != 0 && _count > 0)
             _table.sampleSizes.assign(_count, _table.constantSampleSize);
         _table.constantSampleSize = 0;
@@ -282,6 +284,24 @@ public:
             placeAt(*fragment.baseDecodeTime, warnings, name);
         for (const auto& run : fragment.runs)
             addChunk(run);
+    }
+
+    // Fragments fix their samples' decode times ('tfdt'), and their headers have nowhere to say how far
+    // negative composition offsets reach: pictures that would show before they are decoded show later
+    // instead, the whole track by the largest such offset (as other players show such a track).
+    void delayPicturesShownBeforeDecoded()
+    {
+        if (_leastOffset >= 0)
+            return;
+        int64_t shift = -_leastOffset;
+        for (const auto& entry : _table.compositionOffsets)
+            if (int64_t(entry.offset) + shift > INT32_MAX)
+                return; // offsets this far apart are damage: they stay as they are
+        for (auto& entry : _table.compositionOffsets)
+            entry.offset = int32_t(int64_t(entry.offset) + shift);
+        _table.compositionOffsetVersion = 0;
+        _presentationEnd += shift;
+        _leastOffset = 0;
     }
 
 private:
@@ -363,6 +383,7 @@ private:
             t.sampleSizes.push_back(s.size);
             ++_count;
             _presentationEnd = std::max(_presentationEnd, _end + s.compositionOffset + int64_t(s.duration));
+            _leastOffset = std::min<int64_t>(_leastOffset, s.compositionOffset);
             _end += s.duration;
         }
         t.sampleCount = uint32_t(_count);
@@ -374,6 +395,7 @@ private:
     uint64_t _count = 0;
     int64_t _end = 0;
     int64_t _presentationEnd = 0;
+    int64_t _leastOffset = 0; // the most negative composition offset, or 0
     bool _startedEmpty = false;
     uint64_t _firstDecodeTime = 0;
     bool _warnedOverlap = false;
@@ -534,6 +556,7 @@ void MVAddMovieFragments(const MVByteSource& source, MVMovieFileDescription& fil
     for (size_t i = 0; i < movie.tracks.size(); ++i) {
         auto& track = movie.tracks[i];
         if (builders[i]) {
+            builders[i]->delayPicturesShownBeforeDecoded();
             int64_t first = builders[i]->startedEmpty() ? int64_t(builders[i]->firstDecodeTime()) : 0;
             double scale = std::max<uint32_t>(track.media.header.timeScale, 1);
             double late = builders[i]->startedEmpty()

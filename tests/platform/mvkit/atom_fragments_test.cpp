@@ -182,10 +182,12 @@ TEST_F(AtomFragmentsTest, DefaultsOffsetsTimesAndFlagsBecomeOrdinaryTables)
     EXPECT_EQ(v.chunkOffsets, (std::vector<uint64_t> { firstData, secondData }));
     EXPECT_EQ(v.sampleToChunk, (std::vector<MVSampleToChunkEntry> { { 1, 3, 1 }, { 2, 2, 1 } }));
     EXPECT_EQ(v.timeToSample, (std::vector<MVTimeToSampleEntry> { { 2, 512 }, { 1, 768 }, { 2, 512 } }));
+    // The picture the run would show 512 before it is decoded shows when it is decoded, every other
+    // one 512 later with it.
     EXPECT_TRUE(v.hasCompositionOffsets);
-    EXPECT_EQ(v.compositionOffsetVersion, 1);
+    EXPECT_EQ(v.compositionOffsetVersion, 0);
     EXPECT_EQ(
-        v.compositionOffsets, (std::vector<MVCompositionOffsetEntry> { { 1, 1024 }, { 1, -512 }, { 3, 0 } }));
+        v.compositionOffsets, (std::vector<MVCompositionOffsetEntry> { { 1, 1536 }, { 1, 0 }, { 3, 512 } }));
     EXPECT_TRUE(v.hasSyncSamples);
     EXPECT_EQ(v.syncSamples, (std::vector<uint32_t> { 1 }));
     EXPECT_EQ(video.media.header.duration, uint64_t(5 * 512 + 256));

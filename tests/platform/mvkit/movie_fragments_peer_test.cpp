@@ -61,6 +61,9 @@ const std::vector<Layout>& layouts()
                 with(kMpeg4, { "-frag_duration", "500000" }) },
             { "edit list of open length", "delay_moov.mp4",
                 with(video, { "-movflags", "frag_keyframe+delay_moov" }) },
+            // Track runs of version 1, whose offsets go negative.
+            { "negative offsets", "negative.mp4",
+                with(video, { "-movflags", "frag_keyframe+empty_moov+negative_cts_offsets" }) },
             { "video only", "video.mp4", with(video, { "-movflags", "frag_keyframe+empty_moov" }), false },
         };
     }();

@@ -3,7 +3,9 @@
 #include "movie_peer_fixtures.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/run_loop.h"
+#include "platform/mvkit/media.h"
 #include "platform/mvkit/movie.h"
+#include "platform/mvkit/track.h"
 
 #include <gtest/gtest.h>
 
@@ -12,6 +14,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <sstream>
 
 using namespace movara::test;
 using namespace movara::test::movie;
@@ -143,6 +146,44 @@ TEST_F(NetworkMovieTest, AnImportedFileKeepsItsSubtitles)
     EXPECT_EQ(m->tracksOfMediaType(MVFourCC("vide")).size(), 1u);
     ASSERT_EQ(m->subtitleTracks().size(), 1u);
     EXPECT_TRUE(m->subtitleTracks()[0]->isEnabled());
+}
+
+TEST_F(NetworkMovieTest, AFragmentedFileArrivesWhole)
+{
+    struct Case {
+        const char* name;
+        const char* movflags;
+    };
+    const Case cases[] = {
+        { "empty.mp4", "frag_keyframe+empty_moov" },
+        { "header_samples.mp4", "frag_keyframe" }, // the header holds the first fragment's samples
+        { "negative.mp4", "frag_keyframe+empty_moov+negative_cts_offsets" },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto path = dir / c.name;
+        auto made = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+            "testsrc=size=64x48:rate=25:duration=2", "-c:v", "mpeg4", "-g", "10", "-bf", "2", "-movflags",
+            c.movflags, path.string() });
+        ASSERT_EQ(made.status, 0) << made.output;
+        auto probed = runCommand({ "ffprobe", "-v", "error", "-count_packets", "-show_entries",
+            "stream=nb_read_packets:format=duration,start_time", "-of", "default=nw=1:nk=1", path.string() });
+        std::istringstream in(probed.output);
+        int64_t packets = 0;
+        double start = 0, duration = 0;
+        in >> packets >> start >> duration;
+        ASSERT_EQ(packets, 50);
+
+        HXError error;
+        auto m = MVMovie::movieWithURL(url(c.name), &error);
+        ASSERT_TRUE(m) << error.localizedDescription();
+        waitForLoad(*m);
+        ASSERT_EQ(m->loadState(), MVMovieLoadStateComplete);
+        auto video = m->tracksOfMediaType(MVFourCC("vide"));
+        ASSERT_EQ(video.size(), 1u);
+        EXPECT_EQ(video[0]->media()->sampleCount(), packets);
+        EXPECT_NEAR(double(m->durationValue()) / m->timeScale(), start + duration, 1.0 / 25 + 1e-3);
+    }
 }
 
 TEST_F(NetworkMovieTest, MissingMovieEndsInTheErrorState)
