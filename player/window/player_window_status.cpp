@@ -50,6 +50,10 @@ HXPropertyList::Dictionary MVPPlayerWindowStatus(const MVPMovieDocument& documen
     auto window = controller->window();
     status["windowFrame"] = rectList(window->frame());
     status["visible"] = HXPropertyList(window->isVisible());
+    // A sheet over the window (the print panel, a save panel, an alert): its title and where it is.
+    if (auto sheet = window->attachedSheet())
+        status["sheet"] = HXPropertyList(HXPropertyList::Dictionary {
+            { "title", HXPropertyList(sheet->title()) }, { "frame", rectList(sheet->frame()) } });
     if (auto view = controller->movieView()) {
         status["movieRect"] = rectList(view->window() ? view->convertRectToScreen(view->movieBounds()) : HXZeroRect);
         HXSize size = controller->movieSize();

@@ -14,6 +14,8 @@
 #include "platform/mvkit/panorama/node.h"
 
 #include "caption_fixtures.h"
+#include "png_image.h"
+#include "print_scheduler.h"
 #include "test_support.h"
 
 #include <cairo.h>
@@ -671,5 +673,106 @@ TEST(PlayerWindowDisplay, APanoramaLooksAroundAndFollowsItsHotspots)
     EXPECT_EQ(nodes,
         (std::vector<std::string> { "Courtyard: Door to the hall Web site", "Hall: Door to the courtyard" }));
     EXPECT_EQ(movara::test::runCommand({ "ffprobe", "-v", "error", "-show_streams", saved }).status, 0);
+    XCloseDisplay(display);
+}
+
+// File > Print… in the real program, by its key: the print panel comes down over the window as a sheet (a
+// screenshot is kept as player_print_panel.png), Return prints, and the PDF queue of a print scheduler of
+// the test's own writes a page that shows the frame the window shows, as ffmpeg decodes it.
+TEST(PlayerWindowDisplay, FilePrintSendsTheFrameToAPrintQueue)
+{
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name)
+        GTEST_SKIP() << "no X display";
+    if (access(kProgram.c_str(), X_OK) != 0)
+        GTEST_SKIP() << "the program is not built";
+    if (!movara::test::haveProgram("ffmpeg") || !movara::test::haveProgram("pdftoppm"))
+        GTEST_SKIP() << "ffmpeg and pdftoppm (poppler-utils) are needed";
+    movara::test::PrivatePrintScheduler scheduler;
+    if (!scheduler.failure().empty())
+        GTEST_SKIP() << "no print scheduler of our own: " << scheduler.failure();
+    std::string reason;
+    ASSERT_TRUE(scheduler.addPDFQueue("Movara_PDF", reason)) << reason;
+    movara::test::EnvironmentGuard environment; // the player started below inherits it
+    environment.set("CUPS_SERVER", scheduler.socketPath().string());
+    environment.unset("PRINTER");
+    environment.unset("LPDEST");
+
+    // Colour bars, whose every block tells where on the page it went.
+    movara::test::TempDir dir;
+    auto path = dir / "bars.mov";
+    ASSERT_EQ(movara::test::runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+                  "smptebars=size=320x240:rate=25:duration=2", "-c:v", "libx264", "-pix_fmt", "yuv420p",
+                  path.string() })
+                  .status,
+        0);
+    auto expected = dir / "frame.png";
+    ASSERT_EQ(movara::test::runCommand(
+                  { "ffmpeg", "-v", "error", "-i", path.string(), "-frames:v", "1", expected.string() })
+                  .status,
+        0);
+
+    Display* display = XOpenDisplay(name);
+    ASSERT_TRUE(display);
+    FakeInput input;
+    ASSERT_TRUE(input.load(display)) << "libXtst is not available";
+    const int screenHeight = DisplayHeight(display, DefaultScreen(display));
+
+    Player player;
+    ASSERT_TRUE(player.start(path.string()));
+    Dict status = player.windowWhen([](const Dict& s) {
+        auto visible = s.find("visible");
+        return visible != s.end() && visible->second.boolValue() && s.count("movieRect");
+    });
+    ASSERT_TRUE(status["visible"].boolValue());
+    sleepFor(1.0); // the first picture is decoded and drawn
+    Rect picture = rectOf(status["movieRect"]);
+    input.click(int(picture.x + picture.w / 2), int(screenHeight - (picture.y + picture.h / 2)));
+    sleepFor(0.3);
+
+    // Ctrl-P: File > Print….
+    input.press(XK_Control_L, true);
+    input.type(XK_p);
+    input.press(XK_Control_L, false);
+    status = player.windowWhen([](const Dict& s) { return s.count("sheet"); }, 10);
+    ASSERT_TRUE(status.count("sheet")) << "no print panel came";
+    EXPECT_EQ(status["sheet"]["title"].stringValue(), "Print");
+    sleepFor(0.6); // drawn
+    {
+        // The window and its sheet, which may be wider than the window.
+        Rect frame = rectOf(status["windowFrame"]), sheet = rectOf(status["sheet"]["frame"]);
+        double x0 = std::min(frame.x, sheet.x), x1 = std::max(frame.x + frame.w, sheet.x + sheet.w);
+        double y0 = std::min(frame.y, sheet.y), y1 = frame.y + frame.h - kTitleBar;
+        int left = int(std::max(0.0, x0)), top = int(screenHeight - y1);
+        XImage* image = XGetImage(display, DefaultRootWindow(display), left, top, unsigned(x1 - left),
+            unsigned(y1 - y0), AllPlanes, ZPixmap);
+        ASSERT_TRUE(image);
+        EXPECT_TRUE(writePNG(image, std::string(MOVARA_TEST_BINARY_DIR) + "/player_print_panel.png"));
+        XDestroyImage(image);
+    }
+
+    // Return: the panel's Print button, on the scheduler's only queue.
+    input.type(XK_Return);
+    status = player.windowWhen([](const Dict& s) { return !s.count("sheet"); }, 10);
+    EXPECT_FALSE(status.count("sheet")) << "the print panel stayed";
+    auto pdf = scheduler.waitForPDF(90);
+    ASSERT_FALSE(pdf.empty()) << "the queue wrote nothing: " << scheduler.errorLog();
+    auto rendered = dir / "page";
+    ASSERT_EQ(
+        movara::test::runCommand({ "pdftoppm", "-png", "-r", "72", "-singlefile", pdf.string(), rendered.string() })
+            .status,
+        0);
+    std::filesystem::copy_file(rendered.string() + ".png",
+        std::filesystem::path(MOVARA_TEST_BINARY_DIR) / "player_printed_page.png",
+        std::filesystem::copy_options::overwrite_existing);
+    movara::test::PNGImage page(rendered.string() + ".png"), frame(expected);
+    ASSERT_TRUE(page.ok() && frame.ok());
+    // On white paper, the picture in the movie's proportions, block by block the frame.
+    movara::test::PixelRect ink = page.inkBounds();
+    ASSERT_GT(ink.width, 100) << "the page is blank";
+    EXPECT_NEAR(ink.width / ink.height, 320.0 / 240, 0.03);
+    const int columns = 7, rows = 4;
+    EXPECT_GE(movara::test::matchingBlocks(frame, page, ink, columns, rows, 40), columns * rows - 2)
+        << "blocks of the page that match the frame";
     XCloseDisplay(display);
 }

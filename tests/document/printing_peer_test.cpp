@@ -10,11 +10,11 @@
 #include "platform/winkit/print_panel.h"
 #include "platform/winkit/text_field.h"
 #include "platform/winkit/window.h"
+#include "png_image.h"
 #include "print_scheduler.h"
 #include "test_support.h"
 #include "tests/platform/mvkit/fixtures.h"
 
-#include <cairo.h>
 
 using namespace movara::test;
 using namespace movara::test::document;
@@ -30,37 +30,6 @@ std::shared_ptr<MVMovieView> findMovieView(const std::shared_ptr<HXView>& root)
             return movieView;
     return nullptr;
 }
-
-struct Image {
-    cairo_surface_t* surface = nullptr;
-    explicit Image(const std::filesystem::path& png)
-        : surface(cairo_image_surface_create_from_png(png.c_str()))
-    {
-    }
-    ~Image() { cairo_surface_destroy(surface); }
-    bool ok() const { return cairo_surface_status(surface) == CAIRO_STATUS_SUCCESS; }
-    int width() const { return cairo_image_surface_get_width(surface); }
-    int height() const { return cairo_image_surface_get_height(surface); }
-    // The mean colour of a rectangle (pixels, top-left origin) as r, g, b.
-    std::array<double, 3> mean(double x, double y, double w, double h) const
-    {
-        std::array<double, 3> sum {};
-        int n = 0;
-        const auto* data = cairo_image_surface_get_data(surface);
-        int stride = cairo_image_surface_get_stride(surface);
-        for (int py = int(y); py < int(y + h); ++py)
-            for (int px = int(x); px < int(x + w); ++px) {
-                uint32_t p = reinterpret_cast<const uint32_t*>(data + py * stride)[px];
-                sum[0] += (p >> 16) & 0xFF;
-                sum[1] += (p >> 8) & 0xFF;
-                sum[2] += p & 0xFF;
-                ++n;
-            }
-        for (auto& v : sum)
-            v /= std::max(n, 1);
-        return sum;
-    }
-};
 
 class PrintingPeerTest : public DocumentTest {
 protected:
@@ -147,7 +116,7 @@ TEST_F(PrintingPeerTest, PrintSendsTheFrameTheWindowShowsToTheQueue)
     std::filesystem::copy_file(rendered.string() + ".png",
         std::filesystem::path(MOVARA_TEST_BINARY_DIR) / "printed_frame_page.png",
         std::filesystem::copy_options::overwrite_existing);
-    Image page(rendered.string() + ".png"), frame(expected);
+    PNGImage page(rendered.string() + ".png"), frame(expected);
     ASSERT_TRUE(page.ok() && frame.ok());
     const HXPrintInfo& info = doc->printInfo();
     EXPECT_NEAR(page.width(), info.paperSize().width, 1.5);
@@ -163,21 +132,10 @@ TEST_F(PrintingPeerTest, PrintSendsTheFrameTheWindowShowsToTheQueue)
     ASSERT_GT(width, 100);
     // Compared block by block (8 x 6): the page shows the frame, scaled, not some other picture.
     const int columns = 8, rows = 6;
-    int matching = 0;
-    for (int row = 0; row < rows; ++row)
-        for (int column = 0; column < columns; ++column) {
-            auto want = frame.mean(column * frame.width() / double(columns) + 2, row * frame.height() / double(rows) + 2,
-                frame.width() / double(columns) - 4, frame.height() / double(rows) - 4);
-            auto got = page.mean(left + column * width / columns + 3, top + row * height / rows + 3,
-                width / columns - 6, height / rows - 6);
-            bool near = true;
-            for (int c = 0; c < 3; ++c)
-                near = near && std::abs(want[c] - got[c]) < 40;
-            matching += near;
-        }
+    int matching = matchingBlocks(frame, page, { left, top, width, height }, columns, rows, 40);
     EXPECT_GE(matching, columns * rows - 2) << "blocks of the page that match the frame";
     // Outside the picture the paper stays white.
-    auto margin = page.mean(5, 5, 20, 20);
+    auto margin = page.mean({ 5, 5, 20, 20 });
     EXPECT_GT(margin[0] + margin[1] + margin[2], 3 * 240);
 }
 
