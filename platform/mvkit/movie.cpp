@@ -51,12 +51,15 @@ bool usableDescription(const MVMovieDescription& movie, HXError* outError)
     return true;
 }
 
-// What the reader left out of a usable file (damaged fragments, samples past the end) is not worth an
-// alert, but worth a trace.
+// What the reader or the import left out of a usable file goes to the log: the warnings (damaged parts,
+// streams that cannot play) also to the user once the window is up (openWarnings), the notes (samples
+// past the end of a file cut short, streams with nothing to play) only here.
 void logReadWarnings(const MVMovieFileDescription& file, const std::string& path)
 {
     for (const auto& w : file.warnings)
         HXLog(path + ": " + w);
+    for (const auto& n : file.notes)
+        HXLog(path + ": " + n);
 }
 
 HXError unsupported(const std::string& text)
@@ -163,6 +166,8 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
             leases = std::move(imported->cacheLeases);
             for (const auto& problem : imported->problems)
                 file->warnings.push_back(problem);
+            for (const auto& note : imported->notes)
+                file->notes.push_back(note);
         } else if (importError.code() == MVStatusUnsupportedImport) {
             // A file libavformat reads but nothing of which plays: the reason is the import's.
             if (importError.localizedDescription().find("could not be opened as a movie")
@@ -171,11 +176,14 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
             readError.userInfo()[HXFilePathErrorKey] = path;
         }
     }
-    if (file && file->movie.tracks.empty() && subtitles.empty() && !file->warnings.empty()) {
+    if (file && file->movie.tracks.empty() && subtitles.empty()
+        && (!file->warnings.empty() || !file->notes.empty())) {
         // A header damaged so badly that nothing of it is usable is an error, not an empty movie.
         std::string text = "The movie file is damaged:";
         for (auto& w : file->warnings)
             text += " " + w + ";";
+        for (auto& n : file->notes)
+            text += " " + n + ";";
         readError = HXError::withDescription(HXOSStatusErrorDomain, MVStatusBadMovieFile, text);
         readError.userInfo()[HXFilePathErrorKey] = path;
         file.reset();

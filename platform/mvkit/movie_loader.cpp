@@ -297,6 +297,8 @@ void MVMovieLoader::startImport()
             }
             for (const auto& problem : imported->problems)
                 imported->file.warnings.push_back(problem);
+            for (const auto& note : imported->notes)
+                imported->file.notes.push_back(note);
             self->_haveHeader = true;
             movie->networkHeaderArrived(
                 imported->file, path, imported->subtitles, std::move(imported->cacheLeases));

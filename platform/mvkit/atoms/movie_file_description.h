@@ -402,5 +402,9 @@ struct MVMovieFileDescription {
     // What the reader skipped or could not use; empty for a clean file. A description with warnings is
     // still usable as far as it goes.
     std::vector<std::string> warnings;
+    // What was left out that costs the movie nothing it could play: the samples of a file cut short (an
+    // unfinished download) that lie past its end, streams that carry no sound or picture. Worth a line in
+    // the log, not the user's attention.
+    std::vector<std::string> notes;
     bool operator==(const MVMovieFileDescription&) const = default;
 };

@@ -1011,10 +1011,38 @@ bool claimsFitTheirFiles(const MVTrackDescription& track, const MVSampleTableInd
     return true;
 }
 
+// A track whose samples past the end of a file cut short were left out ends with its last sample: its
+// media lasts as long as the samples kept, and its edits play no further than that.
+void endWithTheSamplesKept(MVTrackDescription& track, uint32_t movieScale)
+{
+    auto& media = track.media;
+    uint64_t mediaEnd = 0;
+    for (const auto& entry : media.information.sampleTable.timeToSample)
+        mediaEnd += uint64_t(entry.sampleCount) * entry.sampleDuration;
+    const uint64_t mediaScale = std::max<uint32_t>(media.header.timeScale, 1);
+    auto toMovie = [&](uint64_t mediaTime) {
+        return uint64_t((long double)mediaTime * std::max<uint32_t>(movieScale, 1) / mediaScale);
+    };
+    media.header.duration = std::min(media.header.duration, mediaEnd);
+    if (!track.editList) {
+        track.header.duration = std::min(track.header.duration, toMovie(mediaEnd));
+        return;
+    }
+    uint64_t duration = 0;
+    for (auto& e : track.editList->entries) {
+        if (e.mediaTime >= 0 && e.mediaRate == 0x10000) {
+            uint64_t left = mediaEnd > uint64_t(e.mediaTime) ? mediaEnd - uint64_t(e.mediaTime) : 0;
+            e.segmentDuration = std::min(e.segmentDuration, toMovie(left));
+        }
+        duration += e.segmentDuration;
+    }
+    track.header.duration = std::min(track.header.duration, duration);
+}
+
 // Holds every track's samples to what the file can back: no sample larger than a sample may be, no
 // more samples than a track may have, no sample larger than the file that holds it nor a table
 // claiming that file many times over (refused: such a table is damaged or hostile), and, unless the
-// file is still growing, samples of this file that lie past its end cut off with a warning, as a
+// file is still growing, samples of this file that lie past its end cut off with a note, as a
 // download that stopped short leaves them.
 bool boundSamplesByFile(
     MVMovieFileDescription& file, const MVMovieFileReadOptions& options, HXError* outError)
@@ -1025,6 +1053,7 @@ bool boundSamplesByFile(
             *outError = MVMovieFileError(status, text);
         return false;
     };
+    bool cutShort = false;
     for (auto& track : file.movie.tracks) {
         auto& t = track.media.information.sampleTable;
         std::string name = "track " + std::to_string(track.header.trackID);
@@ -1061,16 +1090,26 @@ bool boundSamplesByFile(
             keep = chunk->firstSample + fit;
         }
         if (keep < n) {
-            file.warnings.push_back(name + ": samples " + std::to_string(keep + 1) + " to "
+            file.notes.push_back(name + ": samples " + std::to_string(keep + 1) + " to "
                 + std::to_string(n) + " lie past the end of the file and were left out");
             MVTruncateSampleTable(t, keep);
+            endWithTheSamplesKept(track, file.movie.header.timeScale);
+            cutShort = true;
         }
+    }
+    if (cutShort) {
+        uint64_t longest = 0;
+        for (const auto& track : file.movie.tracks)
+            longest = std::max(longest, track.header.duration);
+        file.movie.header.duration = std::min(file.movie.header.duration, longest);
     }
     return true;
 }
 
-// Reads a top-level header at `offset` from the source. nullopt when fewer than 8 bytes remain.
-std::optional<MVAtomLocation> readTopLevelHeader(const MVByteSource& src, uint64_t offset, bool& truncated)
+// Reads a top-level header at `offset` from the source. nullopt when fewer than 8 bytes remain. A header
+// whose size runs past the end of the file (`truncated`) is cut to it; `claimed` is the size it states.
+std::optional<MVAtomLocation> readTopLevelHeader(
+    const MVByteSource& src, uint64_t offset, bool& truncated, uint64_t& claimed)
 {
     uint64_t fileSize = src.size();
     truncated = false;
@@ -1097,6 +1136,7 @@ std::optional<MVAtomLocation> readTopLevelHeader(const MVByteSource& src, uint64
     }
     if (loc.size < loc.headerSize)
         return std::nullopt;
+    claimed = loc.size;
     if (loc.size > fileSize - offset) {
         truncated = true;
         loc.size = fileSize - offset;
@@ -1129,16 +1169,23 @@ std::optional<MVMovieFileDescription> MVReadMovieFile(
     uint64_t offset = 0;
     while (offset < file.fileSize) {
         bool truncated = false;
-        auto loc = readTopLevelHeader(src, offset, truncated);
+        uint64_t claimed = 0;
+        auto loc = readTopLevelHeader(src, offset, truncated, claimed);
         if (!loc || !plausibleType(loc->type)) {
             if (file.topLevelAtoms.empty())
                 break;
             file.warnings.push_back("unreadable bytes after offset " + std::to_string(offset));
             break;
         }
+        // A file cut short ends inside its media data, or inside its last fragment (whose samples
+        // the fragments keep as far as they go); a movie header cut short has lost part of itself, and
+        // a fragment header larger than any is damage.
+        const bool cutShort = loc->type == MVFourCC("mdat")
+            || (loc->type == MVFourCC("moof") && claimed <= MVMaximumFragmentHeaderSize);
         if (truncated)
-            file.warnings.push_back(typeName(loc->type) + " at offset " + std::to_string(offset)
-                + " runs past the end of the file");
+            (cutShort ? file.notes : file.warnings)
+                .push_back(typeName(loc->type) + " at offset " + std::to_string(offset)
+                    + " runs past the end of the file");
         file.topLevelAtoms.push_back(*loc);
         uint64_t payloadOffset = offset + loc->headerSize;
         uint64_t payloadSize = loc->size - loc->headerSize;
@@ -1159,7 +1206,7 @@ std::optional<MVMovieFileDescription> MVReadMovieFile(
                 }
             }
         } else if (loc->type == MVFourCC("moof")) {
-            fragments.push_back({ *loc, truncated });
+            fragments.push_back({ *loc, truncated, claimed });
         } else if (loc->type != MVFourCC("mdat") && !isFreeSpace(loc->type) && loc->type != MVFourCC("ftyp")
             && !isFragmentStructure(loc->type)) {
             if (payloadSize <= options.maxKeptTopLevelAtomSize && !truncated) {

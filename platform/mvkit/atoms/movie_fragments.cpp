@@ -8,8 +8,9 @@
 
 namespace {
 
-// A 'moof' larger than this is not a fragment header but damage: real ones hold a few kilobytes.
-constexpr uint64_t kMaxFragmentHeaderSize = uint64_t(64) << 20;
+constexpr uint64_t kMaxFragmentHeaderSize = MVMaximumFragmentHeaderSize;
+// A last fragment whose samples claim more than this many times the file is not a file cut short.
+constexpr uint64_t kMaximumClaimOverFile = 16;
 
 // 'tfhd' flags.
 constexpr uint32_t kBaseDataOffsetPresent = 0x000001;
@@ -86,10 +87,13 @@ MovieExtends parseMovieExtends(std::span<const uint8_t> payload)
 }
 
 // Reads one 'traf'. `base` is the base data offset when 'tfhd' gives none; `dataEnd` comes back as the
-// end of the data this fragment describes (the next one's implicit base).
+// end of the data this fragment describes (the next one's implicit base). A run whose data begins inside
+// `mayBeCut`: this is the file's last fragment, so its data may end with the file (a download that
+// stopped short): its runs keep the samples that lie wholly inside the file, and `cut` tells that some
+// did not. Elsewhere data past the end is damage.
 TrackFragment parseTrackFragment(std::span<const uint8_t> payload, uint64_t moofOffset, uint64_t base,
     uint64_t fileSize, const MVMovieDescription& movie, const MovieExtends& extends,
-    std::vector<std::string>& warnings, bool& known, uint64_t& dataEnd)
+    std::vector<std::string>& warnings, bool& known, uint64_t& dataEnd, bool mayBeCut, bool& cut)
 {
     TrackFragment fragment;
     std::optional<MVAtomIterator::Child> header;
@@ -154,7 +158,7 @@ TrackFragment parseTrackFragment(std::span<const uint8_t> payload, uint64_t moof
         run.descriptionIndex = d.descriptionIndex;
         run.offset = next;
         if (runFlags & kDataOffsetPresent) {
-            if (base > fileSize)
+            if (base > fileSize && !mayBeCut)
                 throw MVMalformedAtom("a track fragment's data starts past the end of the file");
             int64_t at = int64_t(base) + int64_t(r.s32());
             if (at < 0)
@@ -169,15 +173,22 @@ TrackFragment parseTrackFragment(std::span<const uint8_t> payload, uint64_t moof
                 + bool(runFlags & kSampleFlagsPresent) + bool(runFlags & kCompositionOffsetPresent));
         r.requireRecords(count, recordSize);
         // Runs of samples without records have only the file to bound them: every sample takes at least
-        // a byte of it.
+        // a byte of it. In a file cut short, samples of a real size go on past its end: only those that
+        // fit are kept. A run claiming the file many times over is damage all the same.
         uint64_t room = run.offset < fileSize ? fileSize - run.offset : 0;
+        const bool sized = (runFlags & kSampleSizePresent) || d.size > 0;
         uint64_t leastSize = std::max<uint64_t>(runFlags & kSampleSizePresent ? 1 : d.size, 1);
-        if (count > room / leastSize)
-            throw MVMalformedAtom("a track run of " + std::to_string(count) + " samples at offset "
-                + std::to_string(run.offset) + " runs past the end of the file");
-        run.samples.reserve(count);
+        uint32_t fitting = count;
+        if (count > room / leastSize) {
+            if (!mayBeCut || !sized || uint64_t(count) * leastSize / kMaximumClaimOverFile > fileSize)
+                throw MVMalformedAtom("a track run of " + std::to_string(count) + " samples at offset "
+                    + std::to_string(run.offset) + " runs past the end of the file");
+            if (recordSize == 0)
+                fitting = uint32_t(room / leastSize);
+        }
+        run.samples.reserve(fitting);
         uint64_t end = run.offset;
-        for (uint32_t i = 0; i < count; ++i) {
+        for (uint32_t i = 0; i < fitting; ++i) {
             FragmentSample s;
             s.duration = runFlags & kSampleDurationPresent ? r.u32() : d.duration;
             s.size = runFlags & kSampleSizePresent ? r.u32() : d.size;
@@ -193,11 +204,19 @@ TrackFragment parseTrackFragment(std::span<const uint8_t> payload, uint64_t moof
             if (s.size > MVMaximumSampleSize)
                 throw MVMalformedAtom("a sample claims " + std::to_string(s.size) + " bytes");
             end += s.size;
+            if (end > fileSize) {
+                if (!mayBeCut)
+                    throw MVMalformedAtom("a track run's data at offset " + std::to_string(run.offset)
+                        + " runs past the end of the file");
+                break;
+            }
             run.samples.push_back(s);
         }
-        if (end > fileSize)
-            throw MVMalformedAtom("a track run's data at offset " + std::to_string(run.offset)
-                + " runs past the end of the file");
+        if (run.samples.size() < count) {
+            // Whatever comes after this run lies past the end as well.
+            cut = true;
+            end = fileSize + 1;
+        }
         next = end;
         if (!run.samples.empty())
             fragment.runs.push_back(std::move(run));
@@ -208,7 +227,7 @@ TrackFragment parseTrackFragment(std::span<const uint8_t> payload, uint64_t moof
 
 std::vector<TrackFragment> parseMovieFragment(std::span<const uint8_t> payload, uint64_t moofOffset,
     uint64_t fileSize, const MVMovieDescription& movie, const MovieExtends& extends,
-    std::vector<std::string>& warnings)
+    std::vector<std::string>& warnings, bool mayBeCut, bool& cut)
 {
     std::vector<TrackFragment> fragments;
     // The first track fragment's data is found from the start of the 'moof', each next one's from where
@@ -221,7 +240,7 @@ std::vector<TrackFragment> parseMovieFragment(std::span<const uint8_t> payload, 
         bool known = false;
         uint64_t dataEnd = base;
         auto fragment = parseTrackFragment(
-            c->payload, moofOffset, base, fileSize, movie, extends, warnings, known, dataEnd);
+            c->payload, moofOffset, base, fileSize, movie, extends, warnings, known, dataEnd, mayBeCut, cut);
         base = dataEnd;
         if (known)
             fragments.push_back(std::move(fragment));
@@ -483,6 +502,7 @@ void MVAddMovieFragments(const MVByteSource& source, MVMovieFileDescription& fil
 
     std::vector<std::optional<TableBuilder>> builders(movie.tracks.size());
     size_t kept = 0;
+    bool cutShort = false;
     for (const auto& f : fragments) {
         const auto& loc = f.location;
         std::string where = "the movie fragment at offset " + std::to_string(loc.offset);
@@ -492,6 +512,13 @@ void MVAddMovieFragments(const MVByteSource& source, MVMovieFileDescription& fil
                 + (after ? "it and the " + std::to_string(after) + " after it were" : std::string("it was"))
                 + " left out, the " + std::to_string(kept) + " before it kept");
         };
+        // A fragment header cut short by the end of the file has its data after it: nothing of it is
+        // in the file.
+        if (f.truncated && &f == &fragments.back() && f.claimedSize <= kMaxFragmentHeaderSize) {
+            file.notes.push_back(where + " runs past the end of the file; it was left out, the "
+                + std::to_string(kept) + " before it kept");
+            break;
+        }
         if (f.truncated) {
             leftOut("runs past the end of the file");
             break;
@@ -507,8 +534,10 @@ void MVAddMovieFragments(const MVByteSource& source, MVMovieFileDescription& fil
         }
         std::vector<TrackFragment> parsed;
         std::vector<std::string> notes;
+        bool cut = false;
         try {
-            parsed = parseMovieFragment(payload, loc.offset, file.fileSize, movie, extends, notes);
+            parsed = parseMovieFragment(
+                payload, loc.offset, file.fileSize, movie, extends, notes, &f == &fragments.back(), cut);
         } catch (const MVMalformedAtom& e) {
             leftOut(std::string("is damaged (") + e.what() + ")");
             break;
@@ -537,6 +566,15 @@ void MVAddMovieFragments(const MVByteSource& source, MVMovieFileDescription& fil
         for (auto& n : notes)
             if (file.warnings.size() < 1000)
                 file.warnings.push_back(std::move(n));
+        if (cut) {
+            cutShort = true;
+            size_t samples = 0;
+            for (const auto& fragment : parsed)
+                for (const auto& run : fragment.runs)
+                    samples += run.samples.size();
+            file.notes.push_back(where + " runs past the end of the file; the " + std::to_string(samples)
+                + " samples of it that lie inside the file were kept");
+        }
         ++kept;
     }
 
@@ -568,7 +606,7 @@ void MVAddMovieFragments(const MVByteSource& source, MVMovieFileDescription& fil
         }
         movieDuration = std::max(movieDuration, track.header.duration);
     }
-    bool allKept = kept == fragments.size();
+    bool allKept = kept == fragments.size() && !cutShort;
     movie.header.duration = extends.fragmentDuration && allKept ? *extends.fragmentDuration : movieDuration;
     if (movie.header.duration > UINT32_MAX)
         movie.header.version = 1;

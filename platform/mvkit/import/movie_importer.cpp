@@ -60,12 +60,14 @@ struct PacketFree {
 };
 using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;
 
-// How a stream's samples are kept: where they lie in the source, or rewritten into a cache movie.
+// How a stream's samples are kept: where they lie in the source, or rewritten into a cache movie
+// (Reused: by an earlier open, or at once, as an attached picture is).
 enum class Mode { Pending, Range, Cache, Reused };
 
 struct StreamPlan {
     int index = -1;
     bool isVideo = false;
+    bool still = false; // an attached picture (cover art): one picture shown for the whole movie
     bool isPCM = false;
     uint32_t pcmFrameBytes = 0; // bytes of one PCM frame (all channels)
     MVSampleDescription description;
@@ -872,6 +874,7 @@ struct Pass {
     std::map<int, StreamPlan> plans;
     std::map<int, std::unique_ptr<MVSubtitleStreamReader>> subtitles;
     std::vector<std::string> problems;
+    std::vector<std::string> notes; // streams left out that hold no sound or picture to play
     int restartWithCache = -1;
     bool roomMade = false;
     std::string noRoom; // why the cache could not take rewritten samples
@@ -935,21 +938,26 @@ bool take(StreamPlan& plan, AVPacket* pkt, const MVImportReader& src, uint64_t f
     auto offset = locate(src, pkt, plan, fileSize, buffer);
     if (!offset)
         return false;
-    if (plan.isPCM && (uint32_t(pkt->size) % plan.pcmFrameBytes) != 0) {
-        plan.problem = "a PCM packet holds a partial frame";
-        return true;
-    }
     uint32_t header = plan.adts ? adtsHeaderSize(pkt) : 0;
     if (plan.adts && header == 0)
         return false;
-    plan.packets.push_back(Packet { *offset + header, uint32_t(pkt->size) - header, pkt->pts, pkt->dts,
-        pkt->duration, (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
-    // A stream whose first picture has no presentation time has its pictures typed.
-    if (plan.isVideo && (plan.parser || (plan.packets.size() == 1 && pkt->pts == AV_NOPTS_VALUE)))
-        typePicture(plan, pkt, plan.packets.back());
+    uint32_t size = uint32_t(pkt->size) - header;
+    // A file cut short ends inside its last packet: of sound in frames of its own (PCM) the whole frames
+    // are kept, any other packet cut off is left out.
+    if (plan.isPCM)
+        size -= size % plan.pcmFrameBytes;
+    else if ((pkt->flags & AV_PKT_FLAG_CORRUPT) && *offset + uint64_t(pkt->size) >= fileSize)
+        size = 0;
     plan.lastPos = pkt->pos;
     plan.searchFrom = *offset + uint64_t(pkt->size);
     plan.taken++;
+    if (size == 0)
+        return true;
+    plan.packets.push_back(Packet { *offset + header, size, pkt->pts, pkt->dts, pkt->duration,
+        (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
+    // A stream whose first picture has no presentation time has its pictures typed.
+    if (plan.isVideo && (plan.parser || (plan.packets.size() == 1 && pkt->pts == AV_NOPTS_VALUE)))
+        typePicture(plan, pkt, plan.packets.back());
     return true;
 }
 
@@ -977,6 +985,99 @@ bool decide(StreamPlan& plan, const AVStream* st, bool forceCache, const std::st
     return true;
 }
 
+// The muxer finishes the movie of the plan's rewritten samples, which takes its name in the cache
+// (replacing any older one of the same name), and its track is read back.
+void storeCache(StreamPlan& plan)
+{
+    std::string why;
+    bool finished = finishOrder(*plan.cache, plan, &why) && plan.cache->finish(&why);
+    plan.cache.reset();
+    std::error_code ec;
+    if (finished) {
+        // Held from before it has its name, so no cleaning can take it in between.
+        plan.lease = MVImportCache::lease(plan.cacheTemporaryPath);
+        std::filesystem::rename(plan.cacheTemporaryPath, plan.cachePath, ec);
+    }
+    if (!finished || ec) {
+        plan.problem = "its rewritten samples could not be stored in " + plan.cachePath + ": "
+            + (finished ? ec.message() : why);
+        return;
+    }
+    plan.cacheTemporaryPath.clear();
+    uint32_t scale = 0;
+    auto file = MVReadMovieFile(plan.cachePath, nullptr);
+    plan.cachedTrack = file ? onlyTrack(*file, &scale) : std::nullopt;
+    if (!plan.cachedTrack || scale != kMovieScale)
+        plan.problem = "the movie its samples were rewritten into cannot be read back";
+}
+
+// An attached picture (the cover art of a sound file) is the stream's one packet, which libavformat
+// holds apart from the others: it is rewritten at once into a movie of its own in the cache, where a
+// later open finds it. Its track is held for the whole movie when the movie's length is known
+// (holdStillPictures).
+void takeStill(StreamPlan& plan, const AVStream* st, const std::string& cacheBase, Pass& pass)
+{
+    if (plan.mode == Mode::Reused)
+        return;
+    if (st->attached_pic.size <= 0) {
+        plan.problem = "the attached picture is empty";
+        return;
+    }
+    openCache(plan, st, cacheBase, pass, uint64_t(st->attached_pic.size));
+    if (!plan.problem.empty())
+        return;
+    PacketPtr picture(av_packet_clone(&st->attached_pic));
+    std::string why = "out of memory";
+    if (picture) {
+        picture->pts = picture->dts = 0;
+        picture->duration = 1;
+    }
+    if (!picture || !plan.cache->write(picture.get(), &why)) {
+        plan.problem = "it could not be rewritten: " + why;
+        plan.cache.reset();
+        return;
+    }
+    storeCache(plan);
+    if (plan.problem.empty())
+        plan.mode = Mode::Reused;
+}
+
+// The duration of the longest track that is not an attached picture (in the movie's units).
+uint64_t longestTrack(const std::vector<MVTrackDescription>& tracks, const std::vector<bool>& still)
+{
+    uint64_t longest = 0;
+    for (size_t i = 0; i < tracks.size(); ++i)
+        if (i >= still.size() || !still[i])
+            longest = std::max(longest, tracks[i].header.duration);
+    return longest;
+}
+
+// Attached pictures last as long as the movie: each one's track (flagged in `still`) shows its one
+// picture from the start to `duration` (in the movie's units), as players show cover art while the sound
+// plays.
+void holdStillPictures(std::vector<MVTrackDescription>& tracks, const std::vector<bool>& still, uint64_t duration)
+{
+    for (size_t i = 0; i < tracks.size() && i < still.size(); ++i) {
+        if (!still[i])
+            continue;
+        auto& track = tracks[i];
+        auto& media = track.media;
+        auto& table = media.information.sampleTable;
+        if (table.sampleCount != 1)
+            continue;
+        // One sample and no reordering: the media may count in the movie's units.
+        const uint32_t length = uint32_t(std::clamp<uint64_t>(duration, 1, UINT32_MAX));
+        media.header.timeScale = kMovieScale;
+        media.header.duration = length;
+        table.timeToSample = { { 1, length } };
+        table.hasCompositionOffsets = false;
+        table.compositionOffsets.clear();
+        track.editList = MVEditList {};
+        track.editList->entries = { { length, 0, 0x10000 } };
+        track.header.duration = length;
+    }
+}
+
 // A plan for every stream that can become a track, a subtitle reader for every subtitle stream, and the
 // reason for every other stream.
 void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase, int64_t movieStartMicros)
@@ -992,19 +1093,18 @@ void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase
                 pass.problems.push_back(streamName(st) + ": " + why);
             continue;
         }
+        // Navigation packets, timed data and attached files (the fonts of a Matroska file) hold no
+        // sound or picture: leaving them out costs the movie nothing.
         if (type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) {
             const char* kind = av_get_media_type_string(type);
-            pass.problems.push_back(
-                streamName(st) + ": " + (kind ? kind : "unknown") + " streams are not imported");
-            continue;
-        }
-        if (st->disposition & AV_DISPOSITION_ATTACHED_PIC) {
-            pass.problems.push_back(streamName(st) + ": an attached picture is not imported");
+            pass.notes.push_back(streamName(st) + ": " + (kind ? kind : "unknown")
+                + " streams hold no sound or picture to play; it was left out");
             continue;
         }
         StreamPlan& plan = pass.plans.try_emplace(int(i)).first->second;
         plan.index = int(i);
         plan.isVideo = type == AVMEDIA_TYPE_VIDEO;
+        plan.still = (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
         plan.parameters = st->codecpar;
         plan.shift = av_rescale_q(movieStartMicros, AVRational { 1, 1000000 }, st->time_base);
         if (AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
@@ -1034,6 +1134,8 @@ void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase
                     }
                 }
         }
+        if (plan.still)
+            takeStill(plan, st, cacheBase, pass);
     }
 }
 
@@ -1099,30 +1201,9 @@ void endPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
         plan.dropHead(); // none is left when the first part was given up
 
     // Rewritten streams: the muxer finishes its movie, which replaces any older one of the same name.
-    for (auto& [index, plan] : pass.plans) {
-        if (plan.mode != Mode::Cache || !plan.problem.empty() || !plan.cache)
-            continue;
-        std::string why;
-        bool finished = finishOrder(*plan.cache, plan, &why) && plan.cache->finish(&why);
-        plan.cache.reset();
-        std::error_code ec;
-        if (finished) {
-            // Held from before it has its name, so no cleaning can take it in between.
-            plan.lease = MVImportCache::lease(plan.cacheTemporaryPath);
-            std::filesystem::rename(plan.cacheTemporaryPath, plan.cachePath, ec);
-        }
-        if (!finished || ec) {
-            plan.problem = "its rewritten samples could not be stored in " + plan.cachePath + ": "
-                + (finished ? ec.message() : why);
-            continue;
-        }
-        plan.cacheTemporaryPath.clear();
-        uint32_t scale = 0;
-        auto file = MVReadMovieFile(plan.cachePath, nullptr);
-        plan.cachedTrack = file ? onlyTrack(*file, &scale) : std::nullopt;
-        if (!plan.cachedTrack || scale != kMovieScale)
-            plan.problem = "the movie its samples were rewritten into cannot be read back";
-    }
+    for (auto& [index, plan] : pass.plans)
+        if (plan.mode == Mode::Cache && plan.problem.empty() && plan.cache)
+            storeCache(plan);
 }
 
 // A long file read packet by packet is opened from its first part: at least this many packets of every
@@ -1242,7 +1323,8 @@ int64_t movieStartMicros(const AVFormatContext* ctx, const std::function<int64_t
         const AVStream* st = ctx->streams[i];
         auto type = st->codecpar->codec_type;
         int64_t first = startTime(i);
-        if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) || first == AV_NOPTS_VALUE)
+        if ((type != AVMEDIA_TYPE_VIDEO && type != AVMEDIA_TYPE_AUDIO) || first == AV_NOPTS_VALUE
+            || (st->disposition & AV_DISPOSITION_ATTACHED_PIC))
             continue;
         int64_t start = av_rescale_q(first, st->time_base, AVRational { 1, 1000000 });
         // A start beyond any real movie's (a broken file) is no start.
@@ -1269,6 +1351,12 @@ bool streamsDescribed(const AVFormatContext* ctx)
         const AVCodecParameters* par = ctx->streams[i]->codecpar;
         if (par->codec_type != AVMEDIA_TYPE_VIDEO && par->codec_type != AVMEDIA_TYPE_AUDIO)
             continue;
+        // An attached picture (a Matroska file's cover) is described once its size is read from it.
+        if (ctx->streams[i]->disposition & AV_DISPOSITION_ATTACHED_PIC) {
+            if (par->width <= 0 || par->height <= 0)
+                return false;
+            continue;
+        }
         bool known = (fromSetupData.count(par->codec_id) && par->extradata_size > 0)
             || withoutSetupData.count(par->codec_id);
         if (!known || (par->codec_type == AVMEDIA_TYPE_VIDEO && (par->width <= 0 || par->height <= 0))
@@ -1321,11 +1409,10 @@ void appendFrames(StreamPlan& plan, const std::vector<MVMatroskaFrame>& frames)
 {
     plan.packets.reserve(plan.packets.size() + frames.size());
     for (const auto& f : frames) {
-        if (plan.isPCM && f.size % plan.pcmFrameBytes != 0) {
-            plan.problem = "a PCM packet holds a partial frame";
-            return;
-        }
-        plan.packets.push_back(Packet { f.offset, f.size, f.time, AV_NOPTS_VALUE, f.duration, f.key });
+        // Sound in frames of its own (PCM) keeps the whole frames of a block.
+        uint32_t size = plan.isPCM ? f.size - f.size % plan.pcmFrameBytes : f.size;
+        if (size > 0)
+            plan.packets.push_back(Packet { f.offset, size, f.time, AV_NOPTS_VALUE, f.duration, f.key });
     }
 }
 
@@ -1402,9 +1489,10 @@ FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& ca
     std::vector<uint64_t>& trackNumbers = *outTrackNumbers;
     auto scanned = scanMatroska(src, ctx, deferred, &trackNumbers);
     // libavformat makes a stream of each track entry, in their order, and one of each attachment after
-    // them.
+    // them (an attached picture for a picture, the cover art).
     unsigned tracks = 0;
-    while (tracks < ctx->nb_streams && ctx->streams[tracks]->codecpar->codec_type != AVMEDIA_TYPE_ATTACHMENT)
+    while (tracks < ctx->nb_streams && ctx->streams[tracks]->codecpar->codec_type != AVMEDIA_TYPE_ATTACHMENT
+        && !(ctx->streams[tracks]->disposition & AV_DISPOSITION_ATTACHED_PIC))
         ++tracks;
     if (!scanned || trackNumbers.size() != tracks) {
         if (deferred)
@@ -1430,11 +1518,13 @@ FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& ca
     *outMovieStart = movieStart;
     preparePlans(pass, ctx, cacheBase, movieStart);
     for (auto& [index, plan] : pass.plans)
-        if (plan.mode != Mode::Pending)
+        if (plan.mode != Mode::Pending && !plan.still)
             return FastPass::NotTaken;
 
-    // The first packets of every stream.
-    auto wanted = [&](int index) { return std::min(kProbePackets, framesOf(index).size()); };
+    // The first packets of every stream (attached pictures are taken already).
+    auto wanted = [&](int index) {
+        return pass.plans.at(index).still ? size_t(0) : std::min(kProbePackets, framesOf(index).size());
+    };
     auto missing = [&] {
         return std::any_of(pass.plans.begin(), pass.plans.end(),
             [&](const auto& p) { return p.second.pending.size() < wanted(p.first); });
@@ -1454,6 +1544,8 @@ FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& ca
 
     std::vector<uint8_t> bytes;
     for (auto& [index, plan] : pass.plans) {
+        if (plan.still)
+            continue;
         const auto& list = framesOf(index);
         // libavformat's packets must be the frames the headers name: same time, same bytes.
         for (size_t k = 0; k < plan.pending.size(); ++k) {
@@ -1685,6 +1777,8 @@ private:
                 break;
         }
         for (auto& [index, plan] : _plans) {
+            if (plan.still)
+                continue;
             if (size_t(index) >= _trackNumbers.size())
                 return std::nullopt;
             if (auto it = frames.find(_trackNumbers[size_t(index)]); it != frames.end())
@@ -1692,13 +1786,16 @@ private:
             settleLastSoundFrame(*_reader, plan, _ctx->streams[index]);
         }
         Completion done;
+        std::vector<bool> still;
         for (auto [index, trackID] : _trackOfPlan) {
             auto track
                 = trackOfStream(_plans.at(index), _ctx->streams[index], *_ctx, trackID, _movieStart, _path);
             if (!track)
                 return std::nullopt;
             done.tracks.push_back(std::move(*track));
+            still.push_back(_plans.at(index).still);
         }
+        holdStillPictures(done.tracks, still, longestTrack(done.tracks, still));
         return done;
     }
 
@@ -1777,6 +1874,7 @@ public:
         if (_pass.restartWithCache >= 0)
             return importWhole(outError);
         Completion done;
+        std::vector<bool> still;
         for (auto [index, trackID] : _trackOfPlan) {
             StreamPlan& plan = _pass.plans.at(index);
             const AVStream* st = _ctx->streams[index];
@@ -1786,7 +1884,9 @@ public:
             if (plan.lease)
                 done.cacheLeases.push_back(plan.lease);
             done.tracks.push_back(std::move(*track));
+            still.push_back(plan.still);
         }
+        holdStillPictures(done.tracks, still, longestTrack(done.tracks, still));
         return done;
     }
 
@@ -1914,10 +2014,12 @@ std::optional<MVImportResult> MVImportMovie(
 
     MVImportResult result;
     result.problems = std::move(pass.problems);
+    result.notes = std::move(pass.notes);
     auto& movie = result.file.movie;
     movie.header.timeScale = kMovieScale;
     uint32_t nextID = 1;
     std::vector<std::pair<int, uint32_t>> trackOfPlan; // plan index, track ID
+    std::vector<bool> still; // of each track: an attached picture
     for (auto& [index, plan] : pass.plans) {
         const AVStream* st = fmt->context()->streams[index];
         const bool partial = deferred || pass.deferred;
@@ -1926,16 +2028,19 @@ std::optional<MVImportResult> MVImportMovie(
             firstPackets = plan.packets; // as read: building the track settles their times
         auto track = trackOfStream(plan, st, *fmt->context(), nextID, movieStart, path, pass.deferred);
         if (!track) {
-            result.problems.push_back(streamName(st) + ": " + plan.problem);
+            // Cover art that cannot be shown leaves the sound as it is.
+            (plan.still ? result.notes : result.problems).push_back(streamName(st) + ": " + plan.problem);
             continue;
         }
+        still.push_back(plan.still);
         trackOfPlan.emplace_back(index, nextID++);
         if (plan.lease)
             result.cacheLeases.push_back(plan.lease);
         if (plan.headLease)
             result.cacheLeases.push_back(plan.headLease);
         movie.tracks.push_back(std::move(*track));
-        movie.header.duration = std::max(movie.header.duration, movie.tracks.back().header.duration);
+        if (!plan.still)
+            movie.header.duration = std::max(movie.header.duration, movie.tracks.back().header.duration);
         if (partial)
             plan.packets = std::move(firstPackets);
     }
@@ -1965,10 +2070,16 @@ std::optional<MVImportResult> MVImportMovie(
                 movie.header.duration, uint64_t(av_rescale(cue.end, kMovieScale, 1000000)));
         result.subtitles.push_back(std::move(subtitles));
     }
+    // A picture alone is no movie.
+    if (std::all_of(still.begin(), still.end(), [](bool s) { return s; }) && result.subtitles.empty())
+        movie.tracks.clear();
+    holdStillPictures(movie.tracks, still, movie.header.duration);
     if (movie.tracks.empty() && result.subtitles.empty()) {
         std::string text = "Nothing in " + path + " can be played.";
         for (const auto& p : result.problems)
             text += "\n" + p;
+        for (const auto& n : result.notes)
+            text += "\n" + n;
         return fail(importError(text));
     }
     result.file.fileSize = fileSize;

@@ -5,6 +5,9 @@
 // point into the source file (its self references resolve to the source's path), so the movie model and
 // the writer treat it like any movie: a self-contained save copies the samples out of the source.
 //
+// An attached picture (the cover art of an MP3, FLAC or Matroska file) becomes a video track whose one
+// picture lasts the whole movie, its picture rewritten into the cache.
+//
 // Each audio and video stream gets the sample description libavformat's movie muxer writes for its codec
 // (see stream_muxer.h). Samples that lie in the source as they are stay there; streams whose packets are
 // not byte ranges of the file (MPEG transport and program streams, Ogg pages) or must be rewritten for a
@@ -71,6 +74,9 @@ MVImportOptions& MVMovieImportOptions();
 struct MVImportResult {
     MVMovieFileDescription file;
     std::vector<std::string> problems; // one line per stream left out, or per oddity worked around
+    // Streams left out that hold no sound or picture to play (navigation packets, timed data, attached
+    // files) and cover art that cannot be shown: for the log, not for the user.
+    std::vector<std::string> notes;
     // Text subtitle streams, in stream order: the movie adds them as subtitle tracks (MVAddSubtitleTracks).
     std::vector<MVImportedSubtitles> subtitles;
     // Held by the movie for as long as its tracks refer to samples rewritten into the cache.

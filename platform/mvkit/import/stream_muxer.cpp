@@ -20,6 +20,23 @@ std::string errorText(int code)
     return text;
 }
 
+// The code the movie's description gets: the muxer picks the movie's code for the codec (0), except for
+// pictures of a codec movie files have no code of their own for, stored under the Windows code they came
+// with (AVI's). That code may name the variant the samples are in (UT Video's 'ULY0', 'ULY2', 'ULRG'
+// ... for its pixel formats), which the decoder takes from it; the muxer's pick would be the first of
+// them.
+unsigned keptCodeOf(const AVCodecParameters* par)
+{
+    if (par->codec_type != AVMEDIA_TYPE_VIDEO || par->codec_tag == 0)
+        return 0;
+    const AVCodecTag* const movie[] = { avformat_get_mov_video_tags(), nullptr };
+    unsigned ownCode = 0;
+    if (av_codec_get_tag2(movie, par->codec_id, &ownCode))
+        return 0;
+    const AVCodecTag* const windows[] = { avformat_get_riff_video_tags(), nullptr };
+    return av_codec_get_id(windows, par->codec_tag) == par->codec_id ? par->codec_tag : 0;
+}
+
 } // namespace
 
 std::unique_ptr<MVStreamMuxer> MVStreamMuxer::create(
@@ -76,7 +93,7 @@ bool MVStreamMuxer::open(
         *why = "out of memory";
         return false;
     }
-    out->codecpar->codec_tag = 0; // the muxer picks the movie's code for the codec
+    out->codecpar->codec_tag = keptCodeOf(source->codecpar);
     // The container's pixel shape (Matroska's display size, say) is the one to show; the codec's, read
     // from the first pictures, only where the container states none.
     if (source->sample_aspect_ratio.num > 0 && source->sample_aspect_ratio.den > 0)

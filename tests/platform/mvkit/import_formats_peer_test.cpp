@@ -362,4 +362,85 @@ INSTANTIATE_TEST_SUITE_P(Containers, ImportFormats,
             true, true, false, { "-f", "lavfi", "-i", "sine=frequency=880:sample_rate=48000:duration=1" } }),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Cover art (an attached picture) is a video track of its one picture, shown from the start to the end of
+// the sound: decoded as ffmpeg decodes it, saved as a movie ffprobe reads with that picture, and found
+// again in the cache by a second open.
+TEST(ImportCoverArt, IsShownForTheWholeMovieAndSaved)
+{
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "needs ffmpeg and ffprobe";
+    TempDir dir;
+    const std::string jpeg = (dir / "cover.jpg").string(), png = (dir / "cover.png").string();
+    for (const auto& picture : { jpeg, png })
+        ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+                      "testsrc=size=96x64:rate=1:duration=1", "-frames:v", "1", picture })
+                      .status,
+            0);
+    struct Case {
+        const char* name;
+        const char* file;
+        std::vector<std::string> output;
+    };
+    const Case cases[] = {
+        { "MP3 with a JPEG", "sound.mp3",
+            { "-i", jpeg, "-map", "0", "-map", "1", "-c:a", "libmp3lame", "-c:v", "copy", "-disposition:v",
+                "attached_pic" } },
+        { "FLAC with a PNG", "sound.flac",
+            { "-i", png, "-map", "0", "-map", "1", "-c:a", "flac", "-c:v", "copy", "-disposition:v",
+                "attached_pic" } },
+        { "Matroska with a cover attached", "sound.mka",
+            { "-attach", jpeg, "-metadata:s:t", "mimetype=image/jpeg", "-metadata:s:t", "filename=cover.jpg",
+                "-c:a", "libvorbis" } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = (dir / c.file).string();
+        std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error", "-y" };
+        argv.insert(argv.end(), kSound.begin(), kSound.end());
+        argv.insert(argv.end(), c.output.begin(), c.output.end());
+        argv.push_back(path);
+        auto made = runCommand(argv);
+        ASSERT_EQ(made.status, 0) << made.output;
+        auto cover = ffmpegFrameHashes(path);
+        ASSERT_EQ(cover.size(), 1u);
+
+        for (int open = 0; open < 2; ++open) {
+            SCOPED_TRACE(open == 0 ? "first open" : "second open, from the cache");
+            HXError error;
+            auto movie = MVMovie::movieWithFile(path, &error);
+            ASSERT_TRUE(movie) << error.localizedDescription();
+            EXPECT_TRUE(movie->openWarnings().empty()) << movie->openWarnings().front();
+            auto videoTracks = movie->tracksOfMediaType(MVFourCC("vide"));
+            auto soundTracks = movie->tracksOfMediaType(MVFourCC("soun"));
+            ASSERT_EQ(videoTracks.size(), 1u);
+            ASSERT_EQ(soundTracks.size(), 1u);
+            EXPECT_EQ(videoTracks[0]->media()->sampleCount(), 1);
+            EXPECT_EQ(videoTracks[0]->duration(), soundTracks[0]->duration());
+            EXPECT_EQ(videoTracks[0]->duration(), movie->durationValue());
+            EXPECT_NEAR(double(movie->durationValue()) / movie->timeScale(), 1.0, 0.1);
+            auto [width, height] = movie->naturalSize();
+            EXPECT_EQ(width, 96);
+            EXPECT_EQ(height, 64);
+            auto decoder = MVVideoTrackDecoder::decoderWithSource(
+                std::make_shared<MVMediaSampleSource>(*videoTracks[0]), &error);
+            ASSERT_TRUE(decoder) << error.localizedDescription();
+            for (int64_t at : { int64_t(0), movie->durationValue() - 1 }) {
+                auto picture = decoder->frameAtTime(at, &error);
+                ASSERT_TRUE(picture) << at << ": " << error.localizedDescription();
+                EXPECT_EQ(pictureMD5(picture->avFrame()), cover[0].md5) << at;
+            }
+            if (open == 1)
+                continue;
+            const std::string saved = (dir / "saved.mov").string();
+            ASSERT_TRUE(movie->writeToFile(saved, { { MVMovieFlatten, true } }, &error))
+                << error.localizedDescription();
+            EXPECT_EQ(streams(saved).size(), 2u);
+            auto savedPictures = ffmpegFrameHashes(saved);
+            ASSERT_FALSE(savedPictures.empty());
+            EXPECT_EQ(savedPictures[0].md5, cover[0].md5);
+            EXPECT_NEAR(probeNumber(saved, "format=duration"), 1.0, 0.1);
+        }
+    }
+}
+
 } // namespace

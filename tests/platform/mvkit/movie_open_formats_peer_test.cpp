@@ -289,7 +289,116 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFormats,
         OpenCase { "Raw_HEVC_BFrames", "bframes.hevc",
             with({ kPicture, { "-c:v", "libx265", "-preset", "medium", "-pix_fmt", "yuv420p", "-x265-params",
                                  "bframes=4:log-level=error" } }),
-            true, true }),
+            true, true },
+        // Lossless intra codecs movie files have no code of their own for, under the Windows codes AVI
+        // gives them; some codes name the pixel layout the decoder must expect (UT Video's).
+        OpenCase { "AVI_UTVideo_YUV420", "utvideo420.avi",
+            with({ kPicture, kSound, { "-c:v", "utvideo", "-pix_fmt", "yuv420p", "-c:a", "pcm_s16le" } }) },
+        OpenCase { "AVI_UTVideo_YUV422", "utvideo422.avi",
+            with({ kPicture, { "-c:v", "utvideo", "-pix_fmt", "yuv422p" } }) },
+        OpenCase { "AVI_UTVideo_RGB", "utvideorgb.avi", with({ kPicture, { "-c:v", "utvideo", "-pix_fmt", "gbrp" } }) },
+        OpenCase { "AVI_HuffYUV", "huffyuv.avi", with({ kPicture, kSound, { "-c:v", "huffyuv", "-c:a", "pcm_s16le" } }) },
+        OpenCase { "AVI_FFVHuff_YUV420", "ffvhuff.avi", with({ kPicture, { "-c:v", "ffvhuff", "-pix_fmt", "yuv420p" } }) },
+        OpenCase { "AVI_MagicYUV", "magicyuv.avi", with({ kPicture, { "-c:v", "magicyuv", "-pix_fmt", "yuv422p" } }) },
+        OpenCase { "AVI_FFV1", "ffv1.avi", with({ kPicture, { "-c:v", "ffv1", "-pix_fmt", "yuv444p" } }) }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct CutCase {
+    const char* name;
+    const char* fileName;
+    std::vector<std::string> ffmpeg;
+    // A transport stream does not tell a picture cut off at its end from a whole one: like ffmpeg, the
+    // movie keeps it, and ends with what its decoder makes of it.
+    bool lastPictureMayBeCut = false;
+};
+
+class MovieCutShort : public ::testing::TestWithParam<CutCase> { };
+
+// A file cut short (an unfinished download, the first 60 % of it, ending inside a sample) opens without
+// a word with the whole pictures and sound it holds, as ffmpeg plays them.
+TEST_P(MovieCutShort, OpensQuietlyWithTheWholeFramesItHolds)
+{
+    const CutCase c = GetParam();
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "needs ffmpeg and ffprobe";
+    TempDir dir;
+    const std::string whole = (dir / (std::string("whole-") + c.fileName)).string();
+    std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error", "-y" };
+    argv.insert(argv.end(), c.ffmpeg.begin(), c.ffmpeg.end());
+    argv.push_back(whole);
+    if (auto made = runCommand(argv); made.status != 0)
+        GTEST_SKIP() << "this ffmpeg cannot make " << c.fileName << ": " << made.output;
+    const std::string bytes = readFile(whole);
+    const std::string path = (dir / c.fileName).string();
+    // An odd length: inside a frame of any sound.
+    writeFile(path, bytes.substr(0, (bytes.size() * 6 / 10) | 1));
+    const Probed expected = probeFile(whole);
+
+    HXError error;
+    auto movie = MVMovie::movieWithFile(path, &error);
+    ASSERT_TRUE(movie) << error.localizedDescription();
+    EXPECT_TRUE(movie->openWarnings().empty()) << movie->openWarnings().front();
+    auto videoTracks = movie->tracksOfMediaType(MVFourCC("vide"));
+    auto soundTracks = movie->tracksOfMediaType(MVFourCC("soun"));
+    EXPECT_EQ(int(videoTracks.size()), expected.video);
+    EXPECT_EQ(int(soundTracks.size()), expected.sound);
+
+    if (!videoTracks.empty()) {
+        // The pictures ffmpeg decodes from what is there (it may make one more of a picture cut off).
+        auto frames = ffmpegFrameHashes(path);
+        ASSERT_FALSE(frames.empty());
+        const int64_t kept = videoTracks[0]->media()->sampleCount();
+        EXPECT_GE(kept + 1, int64_t(frames.size()));
+        EXPECT_LE(kept, int64_t(frames.size()));
+        ASSERT_GT(kept, 0);
+        auto decoder = MVVideoTrackDecoder::decoderWithSource(
+            std::make_shared<MVMediaSampleSource>(*videoTracks[0]), &error);
+        ASSERT_TRUE(decoder) << error.localizedDescription();
+        auto first = decoder->frameAtTime(0, &error);
+        ASSERT_TRUE(first) << error.localizedDescription();
+        EXPECT_EQ(pictureMD5(first->avFrame()), frames[0].md5);
+        // The last picture kept decodes whole: ffmpeg's picture of that time.
+        const int64_t scale = movie->timeScale();
+        ASSERT_GT(kept, 1);
+        const size_t last = size_t(kept - (c.lastPictureMayBeCut ? 2 : 1));
+        const auto times = probeFile(path).pictureTimes;
+        ASSERT_EQ(times.size(), frames.size());
+        auto end = decoder->frameAtTime(int64_t(std::ceil(times[last] * double(scale))) + 1, &error);
+        ASSERT_TRUE(end) << error.localizedDescription();
+        EXPECT_EQ(pictureMD5(end->avFrame()), frames[last].md5);
+    }
+    if (!soundTracks.empty()) {
+        // As much sound as ffmpeg decodes (a fragmented file keeps its sound after its pictures: when the
+        // cut comes among the pictures, neither has any).
+        const double heard = double(ffmpegSamples(path, 48000, 2).size() / 2) / 48000;
+        double ours = 0;
+        if (soundTracks[0]->media()->sampleCount() > 0) {
+            auto decoder = MVAudioTrackDecoder::decoderWithSource(
+                std::make_shared<MVMediaSampleSource>(*soundTracks[0]), MVAudioFormat { 48000, 2 }, &error);
+            ASSERT_TRUE(decoder) << error.localizedDescription();
+            ours = double(decoder->frameCount()) / 48000;
+        }
+        EXPECT_NEAR(ours, heard, 0.05);
+    }
+}
+
+const std::vector<std::string> kCutH264 = { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p" };
+
+INSTANTIATE_TEST_SUITE_P(Files, MovieCutShort,
+    ::testing::Values(CutCase { "WAV_Float", "float.wav", with({ kSound, { "-c:a", "pcm_f32le" } }) },
+        CutCase { "WAV_24bit_Stereo", "stereo24.wav", with({ kSound, { "-c:a", "pcm_s24le", "-ac", "2" } }) },
+        CutCase { "AIFF", "sound.aiff", with({ kSound, { "-c:a", "pcm_s16be" } }) },
+        CutCase { "CAF", "sound.caf", with({ kSound, { "-c:a", "pcm_s16le", "-ac", "2" } }) },
+        CutCase { "Matroska_H264_AAC", "movie.mkv", with({ kPicture, kSound, kCutH264, { "-c:a", "aac" } }) },
+        CutCase { "AVI_MPEG4_MP3", "movie.avi", with({ kPicture, kSound, { "-c:v", "mpeg4", "-c:a", "libmp3lame" } }) },
+        CutCase { "AVI_MJPEG_PCM", "mjpeg.avi", with({ kPicture, kSound, { "-c:v", "mjpeg", "-c:a", "pcm_s16le" } }) },
+        CutCase { "TS_H264_AAC", "movie.ts", with({ kPicture, kSound, kCutH264, { "-c:a", "aac" } }), true },
+        CutCase { "MP4_Header_First", "faststart.mp4",
+            with({ kPicture, kSound, kCutH264, { "-c:a", "aac", "-movflags", "+faststart" } }) },
+        CutCase { "MP4_One_Fragment", "fragment.mp4",
+            with({ kPicture, kSound, kCutH264, { "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov" } }) },
+        CutCase { "MP4_Fragments", "fragments.mp4",
+            with({ kPicture, kSound, kCutH264, { "-g", "5", "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov" } }) }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
