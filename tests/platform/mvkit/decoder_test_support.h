@@ -74,7 +74,8 @@ inline std::vector<float> ffmpegSamples(const std::string& path, int rate, int c
     auto result = runCommand({ "ffmpeg", "-nostdin", "-loglevel", "error", "-i", path, "-map", "0:a:0", "-ar",
         std::to_string(rate), "-ac", std::to_string(channels), "-f", "f32le", "-" });
     std::vector<float> samples(result.output.size() / sizeof(float));
-    std::memcpy(samples.data(), result.output.data(), samples.size() * sizeof(float));
+    if (!samples.empty())
+        std::memcpy(samples.data(), result.output.data(), samples.size() * sizeof(float));
     return samples;
 }
 
