@@ -71,6 +71,10 @@ inline constexpr const char* MVMovieDataSizeAttribute = "MVMovieDataSizeAttribut
 // Writing attributes.
 inline constexpr const char* MVMovieFlatten = "MVMovieFlatten";
 inline constexpr const char* MVMovieExport = "MVMovieExport";
+// YES: tracks of codecs no movie-file description names (imported WavPack, RealVideo, ...) are written
+// with the program's own description, which only this program reads. For files no other program reads
+// (the movie an export re-encodes); without it such a save fails and names the track.
+inline constexpr const char* MVMovieKeepsOwnDescriptions = "MVMovieKeepsOwnDescriptions";
 
 enum class MVMovieLoopingMode { None, Loop, BackAndForth };
 
@@ -442,7 +446,9 @@ public:
     // Saving.
     void setProgressProc(MVMovieProgressProc proc) { _progressProc = std::move(proc); }
     const MVMovieProgressProc& progressProc() const { return _progressProc; }
-    // `MVMovieFlatten` YES (the default): self-contained; NO: a reference movie.
+    // `MVMovieFlatten` YES (the default): self-contained; NO: a reference movie. Fails for a movie with a
+    // track of a codec no movie file can describe (see MVMovieKeepsOwnDescriptions): such a movie is
+    // exported instead.
     bool writeToFile(
         const std::string& path, const HXPropertyList::Dictionary& attributes, HXError* outError);
     bool writeToDataReference(

@@ -1,9 +1,15 @@
 // MVMovie's saving calls, over the flows of movie_writer.
 #include "platform/basekit/undo_manager.h"
+#include "platform/mvkit/atoms/codec_parameters_description.h"
 #include "platform/mvkit/atoms/movie_atom_writer.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/movie_writer.h"
+#include "platform/mvkit/track.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+}
 
 #include <unistd.h>
 
@@ -51,11 +57,50 @@ static bool canceledWhileLoading(HXError* outError)
     return false;
 }
 
+// A track of a codec no movie-file description names (imported with the program's own description)
+// would be a track no other program plays, or one it takes for something else: such a movie is not
+// saved as a movie file, and the error names the first such track and says what to do instead.
+static bool refuseOwnDescriptions(const MVMovie& movie, HXError* outError)
+{
+    constexpr int64_t kMovieNotUsable = -2010; // "The movie cannot be used for this."
+    const auto& tracks = movie.tracks();
+    for (size_t i = 0; i < tracks.size(); ++i) {
+        const auto& media = tracks[i]->media();
+        if (!media)
+            continue;
+        for (const auto& description : media->sampleDescriptions()) {
+            if (!MVIsCodecParametersDescription(description))
+                continue;
+            auto parameters = MVCodecParametersOfDescription(description, media->mediaType());
+            std::string codec = parameters ? parameters->codecName : std::string("unknown");
+            if (const AVCodecDescriptor* d = avcodec_descriptor_get_by_name(codec.c_str()); d && d->long_name)
+                codec = d->long_name;
+            const char* kind = media->mediaType() == MVFourCC("vide") ? "video" : "sound";
+            if (outError)
+                *outError = HXError::withDescription(HXOSStatusErrorDomain, kMovieNotUsable,
+                    "Track " + std::to_string(i + 1) + " (" + kind + ", " + codec
+                        + ") cannot be stored in a movie file: movie files have no description of its "
+                          "codec, and other programs would not play it. Export the movie to MPEG-4, or "
+                          "its sound to a sound file, instead: that converts it.");
+            return false;
+        }
+    }
+    return true;
+}
+
+static bool keepsOwnDescriptions(const HXPropertyList::Dictionary& attributes)
+{
+    auto it = attributes.find(MVMovieKeepsOwnDescriptions);
+    return it != attributes.end() && it->second.boolValue();
+}
+
 bool MVMovie::writeToFile(
     const std::string& path, const HXPropertyList::Dictionary& attributes, HXError* outError)
 {
     if (!finishLoading())
         return canceledWhileLoading(outError);
+    if (!keepsOwnDescriptions(attributes) && !refuseOwnDescriptions(*this, outError))
+        return false;
     if (isStreaming()) {
         // A stream keeps no samples: a file of it would hold nothing that plays.
         if (outError)
@@ -99,6 +144,8 @@ bool MVMovie::updateMovieFile(HXError* outError)
 {
     if (!finishLoading())
         return canceledWhileLoading(outError);
+    if (!refuseOwnDescriptions(*this, outError))
+        return false;
     if (!mvmodel::updateMovieFile(*this, outError))
         return false;
     _changed = false;

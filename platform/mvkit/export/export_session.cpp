@@ -137,7 +137,7 @@ int MVExportSession::perform(const MVExportSessionProgressProc& progress, std::s
     // Writing the intermediate movie is the first tenth of the work.
     HXError error;
     bool stopped = false;
-    bool written = writeSelfContained(intermediate, progress, 0.1, &stopped, &error);
+    bool written = writeSelfContained(intermediate, progress, 0.1, &stopped, &error, true);
     int status = 0;
     if (stopped) {
         status = MVExportProgressStoppedErr;
@@ -165,7 +165,7 @@ int MVExportSession::perform(const MVExportSessionProgressProc& progress, std::s
 }
 
 bool MVExportSession::writeSelfContained(const std::string& path, const MVExportSessionProgressProc& progress,
-    double share, bool* outStopped, HXError* outError)
+    double share, bool* outStopped, HXError* outError, bool forEncoders)
 {
     auto previous = _movie->progressProc();
     _movie->setProgressProc(
@@ -177,7 +177,8 @@ bool MVExportSession::writeSelfContained(const std::string& path, const MVExport
             *outStopped = *outStopped || answer != 0;
             return answer;
         });
-    bool written = _movie->writeToFile(path, { { MVMovieFlatten, true } }, outError);
+    bool written = _movie->writeToFile(
+        path, { { MVMovieFlatten, true }, { MVMovieKeepsOwnDescriptions, forEncoders } }, outError);
     _movie->setProgressProc(previous);
     return written;
 }

@@ -56,9 +56,11 @@ public:
 
 private:
     MVExportSession() = default;
-    // The movie written self-contained to `path`; progress goes out scaled by `share`.
+    // The movie written self-contained to `path`; progress goes out scaled by `share`. `forEncoders`:
+    // the file is only read by the encoders, so tracks of codecs movie files cannot describe go in with
+    // the program's own description.
     bool writeSelfContained(const std::string& path, const MVExportSessionProgressProc& progress,
-        double share, bool* outStopped, HXError* outError);
+        double share, bool* outStopped, HXError* outError, bool forEncoders = false);
     int performMovieExport(const MVExportSessionProgressProc& progress, std::string* outMessage);
 
     std::shared_ptr<MVMovie> _movie;

@@ -1,4 +1,7 @@
 #include "platform/mvkit/export/movie_transcoder.h"
+#include "platform/mvkit/atoms/codec_parameters_description.h"
+#include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/libav_codec_parameters.h"
 #include "platform/mvkit/libav_limits.h"
 
 extern "C" {
@@ -110,6 +113,7 @@ private:
     bool isImageSequence() const { return _exporter.kind == MVExporterKind::ImageSequence; }
 
     void openInput(const std::string& source);
+    void describeOwnCodecs(const std::string& source);
     void openVideo(int index);
     void openAudio(int index);
     AVCodecContext* openDecoder(int index);
@@ -141,6 +145,7 @@ void Transcoder::openInput(const std::string& source)
     MVLimitLibavAllocations();
     if (avformat_open_input(&_in, source.c_str(), nullptr, nullptr) < 0)
         throw Failure { MVExportInvalidMovieErr, "The movie cannot be read." };
+    describeOwnCodecs(source);
     check(avformat_find_stream_info(_in, nullptr), MVExportInvalidMovieErr, "The movie cannot be read");
     _duration = _in->duration > 0 ? double(_in->duration) / AV_TIME_BASE : 0;
     int video = av_find_best_stream(_in, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0);
@@ -157,6 +162,29 @@ void Transcoder::openInput(const std::string& source)
         throw Failure { MVExportInvalidMovieErr, "The movie has no pictures to export." };
     if (_exporter.needsAudio && !_audio)
         throw Failure { MVExportInvalidMovieErr, "The movie has no sound to export." };
+}
+
+// Tracks of codecs no movie-file description names come with the program's own description, which
+// libavformat does not know: their codec and parameters are read from it here (libavformat numbers a
+// movie's streams by their track IDs).
+void Transcoder::describeOwnCodecs(const std::string& source)
+{
+    std::optional<MVMovieFileDescription> file;
+    for (unsigned i = 0; i < _in->nb_streams; ++i) {
+        AVCodecParameters* par = _in->streams[i]->codecpar;
+        if (par->codec_id != AV_CODEC_ID_NONE || par->codec_tag != MKTAG('M', 'V', 'a', 'v'))
+            continue;
+        if (!file && !(file = MVReadMovieFile(source, nullptr)))
+            return;
+        for (const auto& track : file->movie.tracks) {
+            const auto& descriptions = track.media.information.sampleTable.sampleDescriptions;
+            if (track.header.trackID != uint32_t(_in->streams[i]->id) || descriptions.empty())
+                continue;
+            if (auto own
+                = MVCodecParametersOfDescription(descriptions.front(), track.media.handler.componentSubtype))
+                MVFillAVCodecParameters(*own, par);
+        }
+    }
 }
 
 AVCodecContext* Transcoder::openDecoder(int index)

@@ -5,6 +5,7 @@
 #include "platform/mvkit/atoms/alias_record.h"
 #include "platform/mvkit/atoms/atom_reader.h"
 #include "platform/mvkit/atoms/byte_io.h"
+#include "platform/mvkit/atoms/codec_parameters_description.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/atoms/sample_description.h"
 #include "platform/mvkit/import/import_cache.h"
@@ -13,6 +14,8 @@
 #include "platform/mvkit/import/picture_order.h"
 #include "platform/mvkit/import/stream_muxer.h"
 #include "platform/mvkit/import/subtitle_import.h"
+#include "platform/mvkit/libav_codec_parameters.h"
+#include "platform/mvkit/playback/decoder_configuration.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -80,6 +83,12 @@ struct StreamPlan {
     std::optional<MVTrackDescription> cachedTrack; // Reused, and Cache once finished
     std::shared_ptr<void> lease; // keeps the cache movie from being cleaned away while in use
     bool adts = false; // Range: each packet starts with an ADTS header that is not part of the sample
+    // Described by the program's own description ('MVav'): no movie-file description names the codec.
+    bool ownDescription = false;
+    // Such sound, whose packets come without durations: a decoder that counts their samples.
+    std::unique_ptr<AVCodecContext, CodecContextFree> counter;
+    bool counterFailed = false;
+    AVRational timeBase { 1, 1 }; // the stream's
     int64_t frameSize = 0; // samples per sound frame, when the parser told and the parameters do not
     int64_t shift = 0; // the movie's start in the stream's time base
     int64_t lastDts = AV_NOPTS_VALUE;
@@ -608,10 +617,24 @@ std::optional<MVTrackDescription> onlyTrack(const MVMovieFileDescription& file, 
     return file.movie.tracks[0];
 }
 
+// Sound packets a container stamps with the time of the block they came in (RealAudio: ffmpeg writes
+// every packet of such a file at 0) follow the one before by its duration: they cannot be decoded at the
+// same time.
+void followOn(int64_t& dts, int64_t& pts, bool isVideo, int64_t lastDts, int64_t lastDuration)
+{
+    if (isVideo || dts == AV_NOPTS_VALUE || lastDts == AV_NOPTS_VALUE || dts > lastDts || lastDuration <= 0)
+        return;
+    const int64_t moved = lastDts + lastDuration - dts;
+    dts += moved;
+    if (pts != AV_NOPTS_VALUE)
+        pts += moved;
+}
+
 // The decode time and duration the muxer needs: program streams time only some packets, the others
 // follow the one before by its duration.
 void settleDecodeTime(AVPacket* pkt, StreamPlan& plan)
 {
+    followOn(pkt->dts, pkt->pts, plan.isVideo, plan.lastDts, plan.lastDuration);
     int64_t step = std::max<int64_t>(plan.lastDuration, 1);
     if (pkt->dts == AV_NOPTS_VALUE)
         pkt->dts = pkt->pts != AV_NOPTS_VALUE && (plan.lastDts == AV_NOPTS_VALUE || pkt->pts > plan.lastDts)
@@ -696,6 +719,59 @@ void resetOrder(StreamPlan& plan)
     plan.orderLead.reset();
     plan.parser.reset();
     plan.parserContext.reset();
+    if (plan.counter)
+        avcodec_flush_buffers(plan.counter.get());
+}
+
+// The samples a sound packet of `par`'s codec decodes to, as a decoder counts them (`counter`, opened on
+// first use, decodes the stream's packets in order), or else as the codec's usual frame holds; 0 when
+// neither can tell. (A last frame is often shorter than the others: the decoder knows.)
+int64_t soundPacketSamples(const AVCodecParameters* par, const uint8_t* data, int size,
+    std::unique_ptr<AVCodecContext, CodecContextFree>& counter, bool* failed)
+{
+    if (!par || par->sample_rate <= 0 || size <= 0)
+        return 0;
+    auto usual = [&] {
+        return std::max(av_get_audio_frame_duration2(const_cast<AVCodecParameters*>(par), size), 0);
+    };
+    if (*failed)
+        return usual();
+    if (!counter) {
+        const AVCodec* codec = avcodec_find_decoder(par->codec_id);
+        counter.reset(codec ? avcodec_alloc_context3(codec) : nullptr);
+        if (!counter || avcodec_parameters_to_context(counter.get(), par) < 0
+            || avcodec_open2(counter.get(), codec, nullptr) < 0) {
+            counter.reset();
+            *failed = true;
+            return usual();
+        }
+    }
+    PacketPtr packet(av_packet_alloc());
+    if (!packet || av_new_packet(packet.get(), size) < 0)
+        return usual();
+    std::memcpy(packet->data, data, size_t(size));
+    int64_t samples = 0;
+    if (avcodec_send_packet(counter.get(), packet.get()) >= 0) {
+        AVFrame* frame = av_frame_alloc();
+        while (frame && avcodec_receive_frame(counter.get(), frame) >= 0) {
+            samples += frame->nb_samples;
+            av_frame_unref(frame);
+        }
+        av_frame_free(&frame);
+    }
+    return samples > 0 ? samples : usual();
+}
+
+// A packet of sound of the program's own description that comes without a duration (Matroska blocks)
+// gets the one its samples make: the movie's last sample would otherwise last nothing.
+void settleOwnSoundDuration(AVPacket* pkt, StreamPlan& plan)
+{
+    if (!plan.ownDescription || plan.isVideo || pkt->duration > 0 || !plan.parameters)
+        return;
+    int64_t samples
+        = soundPacketSamples(plan.parameters, pkt->data, pkt->size, plan.counter, &plan.counterFailed);
+    if (samples > 0)
+        pkt->duration = av_rescale_q(samples, AVRational { 1, plan.parameters->sample_rate }, plan.timeBase);
 }
 
 // Writes the packet, its times settled, to `muxer` (and the first part's movie, see writeSettled).
@@ -708,6 +784,7 @@ bool writeToMuxer(MVStreamMuxer& muxer, const AVPacket* source, StreamPlan& plan
         *why = "out of memory";
         return false;
     }
+    settleOwnSoundDuration(copy.get(), plan);
     if (shift) {
         if (copy->pts != AV_NOPTS_VALUE)
             copy->pts -= plan.shift;
@@ -799,22 +876,94 @@ uint32_t adtsHeaderSize(const AVPacket* pkt)
     return (pkt->data[1] & 0x01) ? 7 : 9;
 }
 
+// The program's own description of the stream (codec_parameters_description.h).
+MVSampleDescription ownDescription(const AVStream* st)
+{
+    return MVMakeCodecParametersDescription(
+        MVCodecParametersOfStream(*st->codecpar, st->sample_aspect_ratio.num, st->sample_aspect_ratio.den));
+}
+
+// Whether the description the muxer wrote decodes as the stream: with the stream's codec and, for
+// uncompressed pictures, its pixel layout (the muxer writes planar YUV, which movie files have no code
+// for, under a code that says nothing of it).
+bool decodesAsTheStream(const MVSampleDescription& description, bool isVideo, const AVStream* st)
+{
+    auto configuration
+        = MVDecoderConfigurationForDescription(description, MVFourCC(isVideo ? "vide" : "soun"), nullptr);
+    if (!configuration || configuration->codecID != st->codecpar->codec_id)
+        return false;
+    if (st->codecpar->codec_id != AV_CODEC_ID_RAWVIDEO || st->codecpar->format == AV_PIX_FMT_NONE)
+        return true;
+    const AVCodec* raw = avcodec_find_decoder(AV_CODEC_ID_RAWVIDEO);
+    std::unique_ptr<AVCodecContext, CodecContextFree> context(raw ? avcodec_alloc_context3(raw) : nullptr);
+    if (!context)
+        return false;
+    context->width = configuration->width;
+    context->height = configuration->height;
+    context->codec_tag = configuration->codecTag;
+    context->bits_per_coded_sample = configuration->bitsPerSample;
+    return avcodec_open2(context.get(), raw, nullptr) >= 0 && context->pix_fmt == st->codecpar->format;
+}
+
+// Whether libavcodec makes a picture or sound of the stream's first packets: a codec it names but
+// cannot decode in this form (animated WebP) is left out with that reason, not opened as a track that
+// shows or plays nothing.
+bool firstPacketsDecode(const StreamPlan& plan, const AVStream* st)
+{
+    const AVCodec* codec = avcodec_find_decoder(st->codecpar->codec_id);
+    std::unique_ptr<AVCodecContext, CodecContextFree> context(
+        codec ? avcodec_alloc_context3(codec) : nullptr);
+    if (!context || avcodec_parameters_to_context(context.get(), st->codecpar) < 0)
+        return false;
+    context->thread_count = 1;
+    MVLimitLibavAllocations();
+    if (avcodec_open2(context.get(), codec, nullptr) < 0)
+        return false;
+    std::unique_ptr<AVFrame, void (*)(AVFrame*)> frame(
+        av_frame_alloc(), [](AVFrame* f) { av_frame_free(&f); });
+    if (!frame)
+        return false;
+    for (size_t i = 0; i <= plan.pending.size(); ++i) {
+        // The packets, then the end of them, which lets go of what the decoder holds back.
+        if (avcodec_send_packet(context.get(), i < plan.pending.size() ? plan.pending[i].get() : nullptr) < 0)
+            continue;
+        if (avcodec_receive_frame(context.get(), frame.get()) >= 0)
+            return true;
+    }
+    return false;
+}
+
+// Writes the plan's first packets into `muxer` and finishes it; false (with the reason) when it refuses.
+bool describeWith(MVStreamMuxer& muxer, StreamPlan& plan, std::string* why)
+{
+    plan.lastDts = AV_NOPTS_VALUE;
+    resetOrder(plan);
+    bool written = true;
+    for (size_t i = 0; written && i < plan.pending.size(); ++i)
+        written = writeToMuxer(muxer, plan.pending[i].get(), plan, false, why);
+    written = written && finishOrder(muxer, plan, why);
+    plan.lastDts = AV_NOPTS_VALUE;
+    resetOrder(plan);
+    return written && muxer.finish(why);
+}
+
+// The one track of what `muxer` wrote; nothing when it cannot be read back.
+std::optional<MVTrackDescription> describedTrack(const MVStreamMuxer& muxer)
+{
+    auto source = MVByteSource::fromMemory(muxer.bytes());
+    auto file = MVReadMovieFile(*source, nullptr);
+    uint32_t scale = 0;
+    return file ? onlyTrack(*file, &scale) : std::nullopt;
+}
+
 // Lets the muxer describe the stream from its parameters and first packets. Tells whether the muxer
-// stores the first packet as it is (else the samples must be rewritten).
+// stores the first packet as it is (else the samples must be rewritten). A codec no movie-file
+// description names gets the program's own.
 bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
 {
     std::string why;
     auto muxer = MVStreamMuxer::create(st, {}, &why);
-    plan.lastDts = AV_NOPTS_VALUE;
-    resetOrder(plan);
-    for (size_t i = 0; muxer && i < plan.pending.size(); ++i)
-        if (!writeToMuxer(*muxer, plan.pending[i].get(), plan, false, &why))
-            muxer.reset();
-    if (muxer && !finishOrder(*muxer, plan, &why))
-        muxer.reset();
-    plan.lastDts = AV_NOPTS_VALUE;
-    resetOrder(plan);
-    if (muxer && !muxer->finish(&why))
+    if (muxer && !describeWith(*muxer, plan, &why))
         muxer.reset();
     if (!muxer && st->codecpar->codec_id == AV_CODEC_ID_VP8) {
         // The muxer does not take VP8; its description is simple enough to write here.
@@ -823,21 +972,39 @@ bool describe(StreamPlan& plan, const AVStream* st, bool* storedAsIs)
         *storedAsIs = true;
         return true;
     }
-    if (!muxer) {
-        plan.problem = why;
-        return false;
-    }
-    auto source = MVByteSource::fromMemory(muxer->bytes());
-    auto file = MVReadMovieFile(*source, nullptr);
-    uint32_t scale = 0;
-    auto track = file ? onlyTrack(*file, &scale) : std::nullopt;
-    if (!track) {
+    auto track = muxer ? describedTrack(*muxer) : std::nullopt;
+    if (muxer && !track) {
         plan.problem = "the movie muxer gave no description for it";
         return false;
     }
+    plan.ownDescription = !track
+        || !decodesAsTheStream(track->media.information.sampleTable.sampleDescriptions[0],
+            track->media.handler.componentSubtype == MVFourCC("vide"), st);
+    if (plan.ownDescription) {
+        const AVMediaType type = st->codecpar->codec_type;
+        std::string own;
+        const bool decodes
+            = (type == AVMEDIA_TYPE_VIDEO || type == AVMEDIA_TYPE_AUDIO) && firstPacketsDecode(plan, st);
+        if (!decodes) {
+            plan.problem = std::string("its ") + avcodec_get_name(st->codecpar->codec_id) + " "
+                + (type == AVMEDIA_TYPE_VIDEO ? "pictures" : "sound") + " cannot be decoded";
+            return false;
+        }
+        muxer = MVStreamMuxer::create(st, {}, &own, MVStreamMuxer::Description::Own);
+        if (muxer && !describeWith(*muxer, plan, &own))
+            muxer.reset();
+        track = muxer ? describedTrack(*muxer) : std::nullopt;
+        if (!track) {
+            // The muxer refused it even under the program's own code: its first reason says why.
+            plan.problem = why.empty() ? own : why;
+            return false;
+        }
+    }
     const auto& table = track->media.information.sampleTable;
-    plan.description = table.sampleDescriptions[0];
     plan.isVideo = track->media.handler.componentSubtype == MVFourCC("vide");
+    // Packets of a codec of the program's own description are its samples, whatever they hold.
+    plan.isPCM = plan.isPCM && !plan.ownDescription;
+    plan.description = plan.ownDescription ? ownDescription(st) : table.sampleDescriptions[0];
     if (!plan.isVideo)
         addWindowsSoundHeader(plan.description, st->codecpar);
     const AVPacket* first = plan.pending.front().get();
@@ -908,7 +1075,9 @@ void openCache(
     plan.cachePath = (dir / (cacheBase + "-" + std::to_string(plan.index) + ".mov")).string();
     plan.cacheTemporaryPath = plan.cachePath + temporarySuffix();
     std::string why;
-    plan.cache = MVStreamMuxer::create(st, plan.cacheTemporaryPath, &why);
+    const auto kind
+        = plan.ownDescription ? MVStreamMuxer::Description::Own : MVStreamMuxer::Description::Movie;
+    plan.cache = MVStreamMuxer::create(st, plan.cacheTemporaryPath, &why, kind);
     if (!plan.cache) {
         plan.problem = "its samples could not be rewritten into " + plan.cachePath + ": " + why;
         return;
@@ -916,7 +1085,7 @@ void openCache(
     if (pass.firstPart) {
         // Unfinished, as far as cleaning can tell, until the movie using it lets it go.
         plan.headPath = plan.cacheTemporaryPath + ".first";
-        plan.head = MVStreamMuxer::create(st, plan.headPath, nullptr);
+        plan.head = MVStreamMuxer::create(st, plan.headPath, nullptr, kind);
         if (!plan.head)
             plan.dropHead();
     }
@@ -953,7 +1122,10 @@ bool take(StreamPlan& plan, AVPacket* pkt, const MVImportReader& src, uint64_t f
     plan.taken++;
     if (size == 0)
         return true;
-    plan.packets.push_back(Packet { *offset + header, size, pkt->pts, pkt->dts, pkt->duration,
+    int64_t dts = pkt->dts, pts = pkt->pts;
+    if (!plan.packets.empty())
+        followOn(dts, pts, plan.isVideo, plan.packets.back().dts, plan.packets.back().duration);
+    plan.packets.push_back(Packet { *offset + header, size, pts, dts, pkt->duration,
         (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
     // A stream whose first picture has no presentation time has its pictures typed.
     if (plan.isVideo && (plan.parser || (plan.packets.size() == 1 && pkt->pts == AV_NOPTS_VALUE)))
@@ -1106,6 +1278,7 @@ void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase
         plan.isVideo = type == AVMEDIA_TYPE_VIDEO;
         plan.still = (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
         plan.parameters = st->codecpar;
+        plan.timeBase = st->time_base;
         plan.shift = av_rescale_q(movieStartMicros, AVRational { 1, 1000000 }, st->time_base);
         if (AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
             plan.isVideo && rate.num > 0 && rate.den > 0)
@@ -1420,10 +1593,20 @@ void appendFrames(StreamPlan& plan, const std::vector<MVMatroskaFrame>& frames)
 // shorter than the others.
 void settleLastSoundFrame(const MVImportReader& src, StreamPlan& plan, const AVStream* st)
 {
-    if (!plan.isVideo && !plan.isPCM && !plan.packets.empty() && st->codecpar->sample_rate > 0
-        && plan.packets.back().duration == 0)
-        plan.packets.back().duration = av_rescale_q(parsedDuration(src, plan.packets.back(), st),
-            AVRational { 1, st->codecpar->sample_rate }, st->time_base);
+    if (plan.isVideo || plan.isPCM || plan.packets.empty() || st->codecpar->sample_rate <= 0
+        || plan.packets.back().duration != 0)
+        return;
+    int64_t samples = parsedDuration(src, plan.packets.back(), st);
+    // A codec without a parser, of the program's own description: its samples counted.
+    if (samples == 0 && plan.ownDescription) {
+        const Packet& last = plan.packets.back();
+        std::vector<uint8_t> bytes(size_t(last.size) + AV_INPUT_BUFFER_PADDING_SIZE, 0);
+        if (src.read(last.offset, bytes.data(), last.size))
+            samples = soundPacketSamples(
+                st->codecpar, bytes.data(), int(last.size), plan.counter, &plan.counterFailed);
+    }
+    plan.packets.back().duration
+        = av_rescale_q(samples, AVRational { 1, st->codecpar->sample_rate }, st->time_base);
 }
 
 // A long Matroska file is opened from its first clusters; the rest of its frames are read after
@@ -1600,6 +1783,10 @@ MVTrackDescription cachedTrack(const MVTrackDescription& cached, const std::stri
     if (st->codecpar->codec_type == AVMEDIA_TYPE_AUDIO)
         for (auto& d : track.media.information.sampleTable.sampleDescriptions)
             addWindowsSoundHeader(d, st->codecpar);
+    // A stream under the program's own code: the muxer wrote its plain fields only.
+    for (auto& d : track.media.information.sampleTable.sampleDescriptions)
+        if (MVIsCodecParametersDescription(d))
+            d = ownDescription(st);
     track.header.trackID = trackID;
     track.references.clear();
     track.media.information.dataInformation.entries = { MVMakeFileDataReference(cachePath, sourcePath) };

@@ -40,12 +40,20 @@ unsigned keptCodeOf(const AVCodecParameters* par)
 } // namespace
 
 std::unique_ptr<MVStreamMuxer> MVStreamMuxer::create(
-    const AVStream* source, const std::string& path, std::string* why)
+    const AVStream* source, const std::string& path, std::string* why, Description description)
 {
     std::string reason;
+    if (description == Description::Own) {
+        auto muxer = std::unique_ptr<MVStreamMuxer>(new MVStreamMuxer());
+        if (muxer->open(source, "mov", path, &reason, description))
+            return muxer;
+        if (why)
+            *why = reason;
+        return nullptr;
+    }
     for (const char* format : { "mov", "mp4" }) {
         auto muxer = std::unique_ptr<MVStreamMuxer>(new MVStreamMuxer());
-        if (muxer->open(source, format, path, &reason))
+        if (muxer->open(source, format, path, &reason, description))
             return muxer;
     }
     if (why)
@@ -74,8 +82,8 @@ void MVStreamMuxer::close()
     _context = nullptr;
 }
 
-bool MVStreamMuxer::open(
-    const AVStream* source, const char* format, const std::string& path, std::string* why)
+bool MVStreamMuxer::open(const AVStream* source, const char* format, const std::string& path,
+    std::string* why, Description description)
 {
     close();
     _memory.clear();
@@ -93,7 +101,11 @@ bool MVStreamMuxer::open(
         *why = "out of memory";
         return false;
     }
-    out->codecpar->codec_tag = keptCodeOf(source->codecpar);
+    // The muxer picks the movie's code for the codec (keeping a Windows code that names the pixel
+    // layout); under the program's own code (which no table of the muxer has) it stores the packets as
+    // they come.
+    out->codecpar->codec_tag
+        = description == Description::Own ? MKTAG('M', 'V', 'a', 'v') : keptCodeOf(source->codecpar); // 'MVav'
     // The container's pixel shape (Matroska's display size, say) is the one to show; the codec's, read
     // from the first pictures, only where the container states none.
     if (source->sample_aspect_ratio.num > 0 && source->sample_aspect_ratio.den > 0)

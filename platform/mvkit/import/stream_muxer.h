@@ -6,6 +6,10 @@
 // for it (start codes to length prefixes, ADTS headers stripped), so the import lets it do both and
 // reads what it wrote with our own atom reader. "mov" is tried first; codecs only the MPEG-4 flavour
 // takes (Opus, FLAC, Vorbis, ...) fall back to "mp4".
+//
+// Codecs no movie-file description names are written under this program's own format code ('MVav',
+// codec_parameters_description.h): the muxer stores their packets as they are and gives the track a
+// plain description, which the import replaces with the full one.
 #include <cstdint>
 #include <deque>
 #include <memory>
@@ -18,10 +22,12 @@ struct AVFormatContext;
 
 class MVStreamMuxer {
 public:
+    // How the stream is described: as movie files describe its codec, or under the program's own code.
+    enum class Description { Movie, Own };
     // A muxer for one stream with `source`'s codec parameters, writing to `path` (memory when empty).
     // Nothing, with the muxer's reason in `why`, when neither flavour takes the codec.
-    static std::unique_ptr<MVStreamMuxer> create(
-        const AVStream* source, const std::string& path, std::string* why);
+    static std::unique_ptr<MVStreamMuxer> create(const AVStream* source, const std::string& path,
+        std::string* why, Description description = Description::Movie);
     ~MVStreamMuxer();
     MVStreamMuxer(const MVStreamMuxer&) = delete;
     MVStreamMuxer& operator=(const MVStreamMuxer&) = delete;
@@ -36,7 +42,8 @@ public:
 
 private:
     MVStreamMuxer() = default;
-    bool open(const AVStream* source, const char* format, const std::string& path, std::string* why);
+    bool open(const AVStream* source, const char* format, const std::string& path, std::string* why,
+        Description description);
     void close();
     static int writeMemory(void* opaque, uint8_t* data, int size);
     static int64_t seekMemory(void* opaque, int64_t offset, int whence);

@@ -1,5 +1,6 @@
 #include "platform/mvkit/playback/decoder.h"
 
+#include "platform/mvkit/libav_codec_parameters.h"
 #include "platform/mvkit/libav_limits.h"
 
 #include <algorithm>
@@ -90,8 +91,23 @@ std::unique_ptr<MVDecoder> MVDecoder::decoderWithConfiguration(
     if (!decoder->_context || !decoder->_packet)
         return fail("Out of memory for a decoder.");
     AVCodecContext* c = decoder->_context;
+    if (configuration.parameters) {
+        // The stream's own parameters, as libavformat gave them when it was imported.
+        AVCodecParameters* parameters = avcodec_parameters_alloc();
+        bool filled = parameters && MVFillAVCodecParameters(*configuration.parameters, parameters)
+            && avcodec_parameters_to_context(c, parameters) >= 0;
+        avcodec_parameters_free(&parameters);
+        if (!filled)
+            return fail("The decoder cannot take the track's parameters.");
+    }
     c->pkt_timebase = AVRational { 1, timeScale };
-    if (!configuration.extradata.empty()) {
+    if (configuration.isVideo) {
+        c->thread_count = threadCount > 0 ? threadCount
+                                          : MVDecoderThreadCountForPicture(configuration.width,
+                                              configuration.height, std::thread::hardware_concurrency());
+        c->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
+    }
+    if (!configuration.parameters && !configuration.extradata.empty()) {
         c->extradata = static_cast<uint8_t*>(
             av_mallocz(configuration.extradata.size() + AV_INPUT_BUFFER_PADDING_SIZE));
         if (!c->extradata)
@@ -99,13 +115,11 @@ std::unique_ptr<MVDecoder> MVDecoder::decoderWithConfiguration(
         std::memcpy(c->extradata, configuration.extradata.data(), configuration.extradata.size());
         c->extradata_size = int(configuration.extradata.size());
     }
-    if (configuration.isVideo) {
+    if (configuration.parameters) {
+        // Set above, with the rest of the stream's parameters.
+    } else if (configuration.isVideo) {
         c->width = configuration.width;
         c->height = configuration.height;
-        c->thread_count = threadCount > 0 ? threadCount
-                                           : MVDecoderThreadCountForPicture(configuration.width,
-                                               configuration.height, std::thread::hardware_concurrency());
-        c->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
         c->bits_per_coded_sample = configuration.bitsPerSample;
         c->codec_tag = configuration.codecTag;
     } else {

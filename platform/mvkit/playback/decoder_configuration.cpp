@@ -240,6 +240,36 @@ std::optional<MVDecoderConfiguration> pcmConfiguration(
     return c;
 }
 
+// This program's own description: the codec by libavcodec's name, and the stream's parameters.
+std::optional<MVDecoderConfiguration> codecParametersConfiguration(
+    const MVSampleDescription& description, uint32_t mediaType)
+{
+    auto parameters = MVCodecParametersOfDescription(description, mediaType);
+    if (!parameters)
+        return std::nullopt;
+    const AVCodecDescriptor* codec = avcodec_descriptor_get_by_name(parameters->codecName.c_str());
+    if (!codec || codec->type != (parameters->isVideo ? AVMEDIA_TYPE_VIDEO : AVMEDIA_TYPE_AUDIO))
+        return std::nullopt;
+    MVDecoderConfiguration c;
+    c.codecID = codec->id;
+    c.extradata = parameters->extradata;
+    c.isVideo = parameters->isVideo;
+    c.codecTag = parameters->codecTag;
+    c.bitRate = parameters->bitRate;
+    c.bitsPerSample = parameters->bitsPerCodedSample;
+    auto field = [](uint32_t v) { return int(std::min<uint32_t>(v, INT32_MAX)); };
+    if (c.isVideo) {
+        c.width = field(parameters->width);
+        c.height = field(parameters->height);
+    } else {
+        c.sampleRate = field(parameters->sampleRate);
+        c.channelCount = field(parameters->channelCount);
+        c.blockAlign = field(parameters->blockAlign);
+    }
+    c.parameters = std::move(parameters);
+    return c;
+}
+
 } // namespace
 
 std::optional<MVElementaryStreamDescriptor> MVParseElementaryStreamDescriptor(const MVBytes& esdsPayload)
@@ -287,6 +317,13 @@ std::optional<MVDecoderConfiguration> MVDecoderConfigurationForDescription(
         return std::nullopt;
     };
     auto esds = [&]() { return MVSampleDescriptionExtension(description, MVFourCC("esds")); };
+    if (MVIsCodecParametersDescription(description)) {
+        auto own = codecParametersConfiguration(description, mediaType);
+        if (!own && outError)
+            *outError = HXError::withDescription(HXOSStatusErrorDomain, MVStatusNoCodec,
+                "No decoder for the codec this track was imported with.");
+        return own;
+    }
 
     if (mediaType == MVFourCC("vide")) {
         auto video = MVParseVideoSampleDescription(description);

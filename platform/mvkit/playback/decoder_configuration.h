@@ -3,8 +3,10 @@
 //
 // The description's format code picks the codec; its child atoms give the codec's out-of-band setup
 // ('avcC' → H.264 extradata, 'hvcC' → HEVC, 'esds' → the MPEG-4 decoder specific info, ...). Sound
-// descriptions also give the sample rate and channel count, and PCM formats their sample layout.
+// descriptions also give the sample rate and channel count, and PCM formats their sample layout. The
+// program's own 'MVav' description names the codec and all its parameters itself.
 #include "platform/basekit/error.h"
+#include "platform/mvkit/atoms/codec_parameters_description.h"
 #include "platform/mvkit/atoms/movie_file_description.h"
 
 #include <cstdint>
@@ -35,6 +37,9 @@ struct MVDecoderConfiguration {
     int blockAlign = 0; // bytes per PCM frame (all channels), or per packet of a Windows codec; 0: none
     int64_t bitRate = 0; // what a Windows codec was encoded at (its decoder depends on it); 0: unknown
     bool isPCM = false;
+    // This program's own description ('MVav'): every parameter of the stream it was imported from, which
+    // the decoder takes as they are (the fields above repeat the main ones for those that read them).
+    std::optional<MVCodecParameters> parameters;
 };
 
 // The configuration for `description` of a media of `mediaType` ('vide', 'soun', ...); an HXError

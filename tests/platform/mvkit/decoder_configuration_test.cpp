@@ -1,9 +1,12 @@
 // Sample descriptions to decoder configurations, and decoders fed bad data.
+#include "platform/mvkit/atoms/codec_parameters_description.h"
 #include "platform/mvkit/atoms/sample_description.h"
 #include "platform/mvkit/playback/decoder.h"
 #include "platform/mvkit/playback/edit_map.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -342,5 +345,116 @@ TEST(DecoderConfigurationTest, DescriptionsOfImportedCodecsGiveTheirDecoderSetup
         ASSERT_TRUE(configuration) << c.name << ": " << error.localizedDescription();
         EXPECT_EQ(configuration->codecID, c.codec) << c.name;
         EXPECT_EQ(configuration->extradata, c.extradata) << c.name;
+    }
+}
+
+namespace {
+
+MVCodecParameters ownSound()
+{
+    MVCodecParameters p;
+    p.codecName = "wavpack";
+    p.codecTag = 0x1234;
+    p.bitRate = 900000;
+    p.bitsPerRawSample = 24;
+    p.formatName = "s32p";
+    p.sampleRate = 96000;
+    p.channelCount = 6;
+    p.channelOrder = 1; // native
+    p.channelMask = 0x3F; // 5.1
+    p.blockAlign = 0;
+    p.frameSize = 4096;
+    p.initialPadding = 12;
+    p.extradata = { 0x04, 0x10, 0x00, 0x00 };
+    return p;
+}
+
+MVCodecParameters ownPictures()
+{
+    MVCodecParameters p;
+    p.isVideo = true;
+    p.codecName = "rv20";
+    p.codecTag = MKTAG('R', 'V', '2', '0');
+    p.formatName = "yuv420p";
+    p.width = 176;
+    p.height = 144;
+    p.aspectNumerator = 12;
+    p.aspectDenominator = 11;
+    p.extradata = { 0x00, 0x00, 0x00, 0x10, 0x20, 0x00, 0x00, 0x00 };
+    return p;
+}
+
+} // namespace
+
+// The program's own description of a codec movie files do not describe: every parameter comes back as
+// stored, the decoder takes the codec by its name, and what cannot be read or decoded is refused.
+TEST(DecoderConfigurationTest, OwnDescriptionsKeepEveryParameterOfTheStream)
+{
+    for (const auto& stored : { ownSound(), ownPictures() }) {
+        SCOPED_TRACE(stored.codecName);
+        const uint32_t media = MVFourCC(stored.isVideo ? "vide" : "soun");
+        auto description = MVMakeCodecParametersDescription(stored);
+        EXPECT_EQ(description.format, MVCodecParametersFormat);
+        auto read = MVCodecParametersOfDescription(description, media);
+        ASSERT_TRUE(read);
+        EXPECT_EQ(*read, stored);
+        // The usual fields say the same, for whatever reads only those.
+        if (stored.isVideo) {
+            auto video = MVParseVideoSampleDescription(description);
+            ASSERT_TRUE(video);
+            EXPECT_EQ(video->width, 176);
+            EXPECT_EQ(video->height, 144);
+        } else {
+            auto sound = MVParseSoundSampleDescription(description);
+            ASSERT_TRUE(sound);
+            EXPECT_EQ(sound->channelCount, 6);
+            EXPECT_EQ(sound->sampleRate, 96000);
+        }
+        HXError error;
+        auto configuration = MVDecoderConfigurationForDescription(description, media, &error);
+        ASSERT_TRUE(configuration) << error.localizedDescription();
+        EXPECT_EQ(configuration->codecID, stored.isVideo ? int(AV_CODEC_ID_RV20) : int(AV_CODEC_ID_WAVPACK));
+        EXPECT_EQ(configuration->extradata, stored.extradata);
+        ASSERT_TRUE(configuration->parameters);
+        auto decoder = MVDecoder::decoderWithConfiguration(*configuration, 1000, &error);
+        EXPECT_TRUE(decoder) << error.localizedDescription();
+    }
+
+    struct Broken {
+        const char* what;
+        std::function<void(MVSampleDescription&, MVCodecParameters&)> damage;
+        uint32_t media;
+    } broken[] = {
+        { "a codec libavcodec does not name", [](auto&, auto& p) { p.codecName = "no-such-codec"; },
+            MVFourCC("soun") },
+        { "a picture codec in a sound media", [](auto&, auto& p) { p.codecName = "rv20"; },
+            MVFourCC("soun") },
+        { "a name that is not ASCII",
+            [](auto&, auto& p) {
+                p.codecName = "tt\x01"
+                              "a";
+            },
+            MVFourCC("soun") },
+        { "an empty name", [](auto&, auto& p) { p.codecName.clear(); }, MVFourCC("soun") },
+        { "a text media", [](auto&, auto&) {}, MVFourCC("text") },
+        { "the atom cut short", [](auto& d, auto&) { d.data.resize(d.data.size() - 3); }, MVFourCC("soun") },
+        { "a version to come", [](auto& d, auto&) { d.data[56 + 8] = 1; }, MVFourCC("soun") },
+        { "setup data longer than the atom",
+            [](auto& d, auto&) {
+                auto at = d.data.size() - 4 - 4;
+                d.data[at] = 0x7F;
+            },
+            MVFourCC("soun") },
+    };
+    for (const auto& b : broken) {
+        SCOPED_TRACE(b.what);
+        MVCodecParameters p = ownSound();
+        auto description = MVMakeCodecParametersDescription(p);
+        b.damage(description, p);
+        if (p != ownSound())
+            description = MVMakeCodecParametersDescription(p);
+        HXError error;
+        EXPECT_FALSE(MVDecoderConfigurationForDescription(description, b.media, &error));
+        EXPECT_EQ(error.code(), MVStatusNoCodec);
     }
 }
