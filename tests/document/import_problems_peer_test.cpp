@@ -14,8 +14,8 @@ namespace {
 class ImportProblemsTest : public DocumentTest { };
 
 // Streams that hold no sound or picture to play (a DVD's navigation packets, a Matroska file's fonts)
-// and cover art, shown for the whole movie, raise no alert; a stream of sound no movie can hold is named
-// in it.
+// and cover art, shown for the whole movie, raise no alert, and sound no movie-file description names
+// plays; a stream of sound no decoder knows is named in it.
 TEST_F(ImportProblemsTest, TheAlertNamesOnlyTheStreamsThatCannotPlay)
 {
     if (!haveProgram("ffmpeg"))
@@ -25,7 +25,7 @@ TEST_F(ImportProblemsTest, TheAlertNamesOnlyTheStreamsThatCannotPlay)
     writeFile(font, "not really a font\n");
     auto cover = dir / "cover.jpg";
     ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
-                  "testsrc=size=64x48:rate=10:duration=1", "-frames:v", "1", cover.string() })
+                             "testsrc=size=64x48:rate=10:duration=1", "-frames:v", "1", cover.string() })
                   .status,
         0);
     const std::vector<std::string> picture = { "-f", "lavfi", "-i", "testsrc=size=64x48:rate=25:duration=1" };
@@ -45,17 +45,23 @@ TEST_F(ImportProblemsTest, TheAlertNamesOnlyTheStreamsThatCannotPlay)
     };
     const Case cases[] = {
         { "fonts in a Matroska file", "fonts.mkv",
-            join({ picture, { "-attach", font.string(), "-metadata:s:t", "mimetype=application/x-truetype-font",
-                                "-c:v", "mjpeg" } }),
+            join({ picture,
+                { "-attach", font.string(), "-metadata:s:t", "mimetype=application/x-truetype-font", "-c:v",
+                    "mjpeg" } }),
             1, nullptr },
         { "a DVD's navigation packets", "dvd.vob",
             join({ picture, sound, { "-c:v", "mpeg2video", "-c:a", "ac3", "-f", "dvd" } }), 2, nullptr },
         { "cover art of an MP3", "cover.mp3",
-            join({ sound, { "-i", cover.string(), "-map", "0", "-map", "1", "-c:a", "libmp3lame", "-c:v", "copy",
-                              "-disposition:v", "attached_pic" } }),
+            join({ sound,
+                { "-i", cover.string(), "-map", "0", "-map", "1", "-c:a", "libmp3lame", "-c:v", "copy",
+                    "-disposition:v", "attached_pic" } }),
             2, nullptr },
-        { "sound no movie can hold", "wavpack.mkv", join({ picture, sound, { "-c:v", "mjpeg", "-c:a", "wavpack" } }),
-            1, "stream 1 (wavpack)" },
+        { "sound no movie-file description names", "wavpack.mkv",
+            join({ picture, sound, { "-c:v", "mjpeg", "-c:a", "wavpack" } }), 2, nullptr },
+        { "sound of a code no decoder knows", "unknown.nut",
+            join({ picture, sound,
+                { "-c:v", "mjpeg", "-c:a", "pcm_s16le", "-tag:a", "zzzz", "-strict", "-2" } }),
+            1, "stream 1 (zzzz)" },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -97,9 +103,9 @@ TEST_F(ImportProblemsTest, SubtitleStreamsAreInTheSubtitlesMenu)
     writeFile(cues, "1\n00:00:00,000 --> 00:00:00,500\nHello\n\n");
     auto path = dir / "two_subtitles.mkv";
     auto made = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
-        "testsrc=size=64x48:rate=10:duration=1", "-i", cues.string(), "-i", cues.string(), "-map", "0", "-map", "1",
-        "-map", "2", "-c:v", "mjpeg", "-c:s", "srt", "-metadata:s:s:0", "language=eng", "-metadata:s:s:1",
-        "language=ger", path.string() });
+        "testsrc=size=64x48:rate=10:duration=1", "-i", cues.string(), "-i", cues.string(), "-map", "0",
+        "-map", "1", "-map", "2", "-c:v", "mjpeg", "-c:s", "srt", "-metadata:s:s:0", "language=eng",
+        "-metadata:s:s:1", "language=ger", path.string() });
     ASSERT_EQ(made.status, 0) << made.output;
     HXError error;
     auto doc
@@ -130,9 +136,9 @@ TEST_F(ImportProblemsTest, AnUndecodableVideoTrackBringsThePlaybackProblemsAlert
         GTEST_SKIP() << "needs ffmpeg";
     TempDir dir;
     auto good = dir / "good.mov";
-    auto made = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
-        "testsrc=size=64x48:rate=10:duration=1", "-f", "lavfi", "-i", "sine=duration=1", "-c:v", "mjpeg", "-c:a",
-        "aac", good.string() });
+    auto made = runCommand(
+        { "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1",
+            "-f", "lavfi", "-i", "sine=duration=1", "-c:v", "mjpeg", "-c:a", "aac", good.string() });
     ASSERT_EQ(made.status, 0) << made.output;
     std::string bytes = readFile(good);
     size_t stsd = bytes.find("stsd");
@@ -149,7 +155,8 @@ TEST_F(ImportProblemsTest, AnUndecodableVideoTrackBringsThePlaybackProblemsAlert
     for (const Case& c : { Case { "real format", good, false }, Case { "unknown format", bad, true } }) {
         SCOPED_TRACE(c.name);
         HXError error;
-        auto doc = MVPMovieDocument::documentWithContentsOfFile(c.path.string(), MVPAnythingDocumentType, false, &error);
+        auto doc = MVPMovieDocument::documentWithContentsOfFile(
+            c.path.string(), MVPAnythingDocumentType, false, &error);
         ASSERT_TRUE(doc) << error.localizedDescription();
         std::vector<std::pair<std::string, std::string>> shown;
         doc->runAlert = [&](const std::string& message, const std::string& informative, const std::string&,

@@ -232,8 +232,8 @@ void typePicture(StreamPlan& plan, const AVPacket* pkt, Packet& packet)
     if (par->codec_id == AV_CODEC_ID_MPEG4) {
         int pictures = 0;
         for (int i = 0; i + 4 < pkt->size && pictures < 2; ++i)
-            if (pkt->data[i] == 0 && pkt->data[i + 1] == 0 && pkt->data[i + 2] == 1 && pkt->data[i + 3] == 0xB6
-                && ++pictures == 2)
+            if (pkt->data[i] == 0 && pkt->data[i + 1] == 0 && pkt->data[i + 2] == 1
+                && pkt->data[i + 3] == 0xB6 && ++pictures == 2)
                 packet.packed = (pkt->data[i + 4] >> 6) == 2 ? 'B' : 'R';
     }
     switch (plan.parser->pict_type) {
@@ -604,7 +604,13 @@ constexpr uint32_t kMovieScale = 1000;
 
 std::string streamName(const AVStream* st)
 {
-    return "stream " + std::to_string(st->index) + " (" + avcodec_get_name(st->codecpar->codec_id) + ")";
+    // A code libavcodec does not know is named as the file names it.
+    std::string codec = avcodec_get_name(st->codecpar->codec_id);
+    if (st->codecpar->codec_id == AV_CODEC_ID_NONE && st->codecpar->codec_tag) {
+        char tag[AV_FOURCC_MAX_STRING_SIZE] = {};
+        codec = av_fourcc_make_string(tag, st->codecpar->codec_tag);
+    }
+    return "stream " + std::to_string(st->index) + " (" + codec + ")";
 }
 
 // The one track of a movie the muxer wrote.
@@ -1125,8 +1131,8 @@ bool take(StreamPlan& plan, AVPacket* pkt, const MVImportReader& src, uint64_t f
     int64_t dts = pkt->dts, pts = pkt->pts;
     if (!plan.packets.empty())
         followOn(dts, pts, plan.isVideo, plan.packets.back().dts, plan.packets.back().duration);
-    plan.packets.push_back(Packet { *offset + header, size, pts, dts, pkt->duration,
-        (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
+    plan.packets.push_back(
+        Packet { *offset + header, size, pts, dts, pkt->duration, (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
     // A stream whose first picture has no presentation time has its pictures typed.
     if (plan.isVideo && (plan.parser || (plan.packets.size() == 1 && pkt->pts == AV_NOPTS_VALUE)))
         typePicture(plan, pkt, plan.packets.back());
@@ -1227,7 +1233,8 @@ uint64_t longestTrack(const std::vector<MVTrackDescription>& tracks, const std::
 // Attached pictures last as long as the movie: each one's track (flagged in `still`) shows its one
 // picture from the start to `duration` (in the movie's units), as players show cover art while the sound
 // plays.
-void holdStillPictures(std::vector<MVTrackDescription>& tracks, const std::vector<bool>& still, uint64_t duration)
+void holdStillPictures(
+    std::vector<MVTrackDescription>& tracks, const std::vector<bool>& still, uint64_t duration)
 {
     for (size_t i = 0; i < tracks.size() && i < still.size(); ++i) {
         if (!still[i])

@@ -11,9 +11,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <sys/stat.h>
 #include <filesystem>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace {
 
@@ -179,7 +179,8 @@ TEST(Import, FramesThatLieInTheFileAreReadInPlace)
         EXPECT_TRUE(imported->cacheLeases.empty()) << name;
         EXPECT_EQ(imported->file.movie.tracks.size(), name == "sound.aac" ? 1u : 2u) << name;
         for (const auto& track : imported->file.movie.tracks)
-            EXPECT_TRUE(track.media.information.dataInformation.entries.at(0).flags & MVDataReferenceSelfReferenceFlag)
+            EXPECT_TRUE(track.media.information.dataInformation.entries.at(0).flags
+                & MVDataReferenceSelfReferenceFlag)
                 << name;
     }
     EXPECT_EQ(MVImportCache::size(), 0u);
@@ -190,32 +191,43 @@ TEST(Import, AStreamThatCannotBeMappedIsReportedAndTheOthersOpen)
     if (!movara::test::haveProgram("ffmpeg"))
         GTEST_SKIP();
     TempDir dir;
-    // Sound no movie can hold is a problem the user hears of; an attached file (a font, a note) holds
-    // nothing to play and is only noted.
+    // An attached file (a font, a note) holds nothing to play and is only noted; sound no movie-file
+    // description names (WavPack) still plays.
     auto note = dir / "note.txt";
     movara::test::writeFile(note, "Hello\n");
     auto source = dir / "with_attachment.mkv";
-    auto made = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
-        "testsrc=size=64x48:rate=10:duration=1", "-f", "lavfi", "-i", "sine=duration=1", "-attach",
-        note.string(), "-metadata:s:t", "mimetype=text/plain", "-c:v", "mjpeg", "-c:a", "wavpack",
-        source.string() });
+    auto made = runCommand(
+        { "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1",
+            "-f", "lavfi", "-i", "sine=duration=1", "-attach", note.string(), "-metadata:s:t",
+            "mimetype=text/plain", "-c:v", "mjpeg", "-c:a", "wavpack", source.string() });
     ASSERT_EQ(made.status, 0) << made.output;
     HXError error;
     auto imported = MVImportMovieFile(source.string(), &error);
     ASSERT_TRUE(imported) << error.localizedDescription();
-    EXPECT_EQ(imported->file.movie.tracks.size(), 1u);
-    ASSERT_EQ(imported->problems.size(), 1u);
-    EXPECT_NE(imported->problems[0].find("stream 1 (wavpack)"), std::string::npos) << imported->problems[0];
+    EXPECT_EQ(imported->file.movie.tracks.size(), 2u);
+    EXPECT_TRUE(imported->problems.empty()) << imported->problems.front();
     ASSERT_EQ(imported->notes.size(), 1u);
     EXPECT_NE(imported->notes[0].find("stream 2 ("), std::string::npos) << imported->notes[0];
     EXPECT_NE(imported->notes[0].find("attachment"), std::string::npos) << imported->notes[0];
+
+    // Sound of a code no decoder knows is a problem the user hears of, named by its code.
+    auto unknown = dir / "unknown_sound.nut";
+    made = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
+        "testsrc=size=64x48:rate=10:duration=1", "-f", "lavfi", "-i", "sine=duration=1", "-c:v", "mjpeg",
+        "-c:a", "pcm_s16le", "-tag:a", "zzzz", "-strict", "-2", unknown.string() });
+    ASSERT_EQ(made.status, 0) << made.output;
+    imported = MVImportMovieFile(unknown.string(), &error);
+    ASSERT_TRUE(imported) << error.localizedDescription();
+    EXPECT_EQ(imported->file.movie.tracks.size(), 1u);
+    ASSERT_EQ(imported->problems.size(), 1u);
+    EXPECT_NE(imported->problems[0].find("stream 1 (zzzz)"), std::string::npos) << imported->problems[0];
 
     // A file whose only stream cannot be played is refused with the reason.
     auto blob = dir / "blob.bin";
     movara::test::writeFile(blob, std::string(2000, 'x'));
     auto only = dir / "only_data.ts";
-    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "data", "-i", blob.string(), "-map", "0",
-                  "-c", "copy", "-f", "mpegts", only.string() })
+    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "data", "-i", blob.string(), "-map",
+                             "0", "-c", "copy", "-f", "mpegts", only.string() })
                   .status,
         0);
     EXPECT_FALSE(MVImportMovieFile(only.string(), &error));
@@ -396,7 +408,8 @@ TEST(Import, BytesInMemoryOpenNothingTheyName)
     ASSERT_TRUE(fromFile) << error.localizedDescription();
     EXPECT_FALSE(fromFile->file.movie.tracks.empty());
     auto reader = MVImportReader::fromMemory(
-        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(playlist.data()), playlist.size()), "list.m3u8");
+        std::span<const uint8_t>(reinterpret_cast<const uint8_t*>(playlist.data()), playlist.size()),
+        "list.m3u8");
     EXPECT_FALSE(MVImportMovie(reader, &error));
     EXPECT_EQ(error.code(), MVStatusUnsupportedImport);
 }
