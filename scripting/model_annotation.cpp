@@ -90,7 +90,7 @@ void writeItem(const HXScriptReference& owner, uint32_t code, const std::string&
         return;
     registerRestore(owner, *o.userData);
     // The item is the annotation's text alone: whatever it held in other languages goes with it.
-    while (MVUserDataRemoveItem(*o.userData, code, 1)) { }
+    MVUserDataRemoveText(*o.userData, code);
     if (!text.empty()) {
         // English in the classic 8-bit encoding when that holds the text (what older readers expect),
         // else as UTF-8 under the ISO code: no character is dropped.

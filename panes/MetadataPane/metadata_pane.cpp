@@ -229,8 +229,7 @@ void MVPMetadataPane::removeAnnotationForKey(const std::string& field)
     uint32_t format = MVPAnnotationKeyFormat(code);
     MVBytes key = MVMetadataKeyBytes(code);
     // Every language's entry of the item goes: the row shows one value for the field.
-    while (MVUserDataRemoveItem(*ud, userDataCode(code), 1)) {
-    }
+    MVUserDataRemoveText(*ud, userDataCode(code));
     MVRemoveAnnotation(*ud, *md, MVMetadataStorageMetadata, format, key, _mvLocale);
     objectChanged();
 }

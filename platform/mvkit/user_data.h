@@ -27,6 +27,12 @@ std::optional<std::string> MVUserDataGetText(const MVUserData& userData, uint32_
 // other languages' texts. An empty text removes that language's entry (and the item when none is left).
 void MVUserDataSetText(MVUserData& userData, uint32_t type, const std::string& text, uint16_t language = 0);
 
+// Removes the text of `type` in every language and from wherever the file keeps it (the classic item, the
+// item list of the user data's 'meta', a 3GPP box).
+void MVUserDataRemoveText(MVUserData& userData, uint32_t type);
+
+// Text items of other writers read as the classic codes they stand for: the item list of the user data's
+// 'meta' (MPEG-4 and M4A files) and the 3GPP text boxes; setting a text changes it there as well.
 // Every text item as code string (its four bytes through the Roman table, so 0xA9 is "©") → its text;
 // ordered by code string.
 std::map<std::string, std::string> MVUserDataAnnotations(const MVUserData& userData);

@@ -52,4 +52,56 @@ TEST(MetadataPeer, WrittenItemsReadBackAndShowInFfprobe)
     }
 }
 
+// Texts other writers keep in the item list of the user data's 'meta' (MPEG-4, M4A) read as the same
+// annotations as the classic items of a QuickTime movie; a text changed or removed is changed or removed
+// where the file keeps it, so that no other program reads the old one.
+TEST(MetadataPeer, TextsOfOtherWritersAreAnnotationsAndChangeWhereTheyAreKept)
+{
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+    TempDir dir;
+    struct Case {
+        const char* file;
+        bool picture;
+    };
+    const Case cases[] = { { "tagged.mp4", true }, { "tagged.m4a", false }, { "tagged.mov", true } };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        auto source = dir / c.file;
+        std::vector<std::string> argv
+            = { "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=duration=0.5" };
+        if (c.picture)
+            argv.insert(argv.end(), { "-f", "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=0.5" });
+        argv.insert(argv.end(),
+            { "-metadata", "title=The Title", "-metadata", "artist=An Artist", "-metadata", "album=Album",
+                "-metadata", "comment=Remark", "-metadata", "genre=Drama", "-metadata", "copyright=Us",
+                source.string() });
+        ASSERT_EQ(runCommand(argv).status, 0);
+        HXError error;
+        auto m = MVMovie::movieWithFile(source.string(), &error);
+        ASSERT_TRUE(m) << error.localizedDescription();
+        auto annotations = MVUserDataAnnotations(m->userData());
+        for (auto [code, text] : std::initializer_list<std::pair<const char*, const char*>> {
+                 { "©nam", "The Title" }, { "©ART", "An Artist" }, { "©alb", "Album" }, { "©cmt", "Remark" },
+                 { "©gen", "Drama" }, { "©cpy", "Us" } })
+            EXPECT_EQ(annotations[code], text) << code;
+
+        MVUserDataSetText(m->userData(), 0xA96E616D, "New Title"); // ©nam
+        MVUserDataRemoveText(m->userData(), 0xA9636D74); // ©cmt
+        m->movieChanged();
+        auto saved = dir / (std::string("saved-") + c.file + ".mov");
+        ASSERT_TRUE(m->writeToFile(saved.string(), { { MVMovieFlatten, true } }, &error))
+            << error.localizedDescription();
+        auto tags = probeTags(saved);
+        EXPECT_NE(tags.find("TAG:title=New Title"), std::string::npos) << tags;
+        EXPECT_EQ(tags.find("The Title"), std::string::npos) << tags;
+        EXPECT_EQ(tags.find("Remark"), std::string::npos) << tags;
+        EXPECT_NE(tags.find("TAG:artist=An Artist"), std::string::npos) << tags;
+        auto reopened = MVMovie::movieWithFile(saved.string(), &error);
+        ASSERT_TRUE(reopened);
+        EXPECT_EQ(MVUserDataGetText(reopened->userData(), 0xA96E616D), "New Title");
+        EXPECT_EQ(MVUserDataGetText(reopened->userData(), 0xA9636D74), std::nullopt);
+    }
+}
+
 } // namespace

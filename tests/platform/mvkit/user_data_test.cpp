@@ -68,6 +68,28 @@ TEST(UserData, AnnotationsAreTheTextItemsByCode)
         annotations, (std::map<std::string, std::string> { { "©cpy", "Someone" }, { "©nam", "A Movie" } }));
 }
 
+// 3GPP files keep their texts in boxes of their own (a language, then the text up to a zero byte; an
+// album box may add a track number): they read as the classic codes and change in place.
+TEST(UserData, ThreeGPPTextBoxesAreAnnotations)
+{
+    const uint32_t titl = MVFourCC("titl"), albm = MVFourCC("albm");
+    MVUserData u;
+    MVUserDataAddItem(u, titl, { 0, 0, 0, 0, 0x15, 0xC7, 'H', 'i', 0 });
+    MVUserDataAddItem(u, albm, { 0, 0, 0, 0, 0x15, 0xC7, 'L', 'P', 0, 7 });
+    MVUserDataAddItem(u, MVFourCC("auth"), { 0, 0, 0, 0, 0x15 }); // cut short: no text
+    EXPECT_EQ(MVUserDataGetText(u, fullName), "Hi");
+    EXPECT_EQ(MVUserDataAnnotations(u),
+        (std::map<std::string, std::string> { { "©alb", "LP" }, { "©nam", "Hi" } }));
+
+    MVUserDataSetText(u, 0xA9616C62, "Album"); // ©alb: the track number stays
+    EXPECT_EQ(
+        MVUserDataGetItem(u, albm, 1), (MVBytes { 0, 0, 0, 0, 0x15, 0xC7, 'A', 'l', 'b', 'u', 'm', 0, 7 }));
+    EXPECT_EQ(MVUserDataCountItems(u, 0xA9616C62), 0);
+    MVUserDataSetText(u, fullName, "");
+    EXPECT_EQ(MVUserDataCountItems(u, titl), 0);
+    EXPECT_EQ(MVUserDataGetText(u, fullName), std::nullopt);
+}
+
 TEST(UserData, LanguageForLocale)
 {
     struct Case {
