@@ -1,10 +1,10 @@
 #include "player/timeline/lcd_view.h"
 
 #include "core/preferences.h"
-#include "document/movie_document.h"
-#include "player/controls/image_drawing.h"
 #include "document/lcd_movie_time.h"
+#include "document/movie_document.h"
 #include "document/time_code_media.h"
+#include "player/controls/image_drawing.h"
 
 #include "platform/basekit/bundle.h"
 #include "platform/basekit/timer.h"
@@ -103,9 +103,10 @@ void MVPLCDView::setMovie(std::shared_ptr<MVMovie> movie)
         _movieType = 0;
     checkForTimecodeTrack();
     runMovieTimers(inWindowWithMovie());
+    // The chapter is the one of the movie's time now: the times are taken first.
+    cacheMovieTimes();
     if (_isChapterModeClip)
         cacheCurrentChapterTimes();
-    cacheMovieTimes();
     cacheSelectionTimes();
     _hasDuration = _mediaSource->hasDuration();
     _shownChapterIndex = currentChapterIndex();
@@ -490,14 +491,24 @@ double MVPLCDView::sliderTimerInterval() const
 
 void MVPLCDView::timeTimerFired()
 {
+    followPlayingChapter();
     cacheMovieTimes();
     updateTime();
 }
 
 void MVPLCDView::sliderTimeTimerFired()
 {
+    followPlayingChapter();
     cacheMovieTimes();
     updateSliderTime();
+}
+
+// A playing movie passes from chapter to chapter without a jump in its time: the chapter pop-up and, in
+// chapter-clip mode, the timeline's range follow it here.
+void MVPLCDView::followPlayingChapter()
+{
+    if ((_chapterPopUpButton || _isChapterModeClip) && currentChapterIndex() != _shownChapterIndex)
+        chapterChanged();
 }
 
 // ---- Cached state
@@ -900,9 +911,10 @@ void MVPLCDView::movieRateChanged(const HXNotification& notification)
 
 void MVPLCDView::movieTimeChanged()
 {
+    // The chapter is the one of the movie's time now: the times are taken first.
+    cacheMovieTimes();
     if (_isChapterModeClip)
         cacheCurrentChapterTimes();
-    cacheMovieTimes();
     updateTime();
     updateSliderTime();
     // The movie tells a new chapter by its time.
@@ -915,9 +927,10 @@ void MVPLCDView::movieEdited()
 {
     if (!_movie)
         return;
+    // The chapter is the one of the movie's time now: the times are taken first.
+    cacheMovieTimes();
     if (_isChapterModeClip)
         cacheCurrentChapterTimes();
-    cacheMovieTimes();
     cacheSelectionTimes();
     _isVRMovie = queryHasVRController();
     unsigned oldType = _movieType;
@@ -957,8 +970,8 @@ void MVPLCDView::chapterChanged()
     updateChapter();
     if (!_isChapterModeClip)
         return;
-    cacheCurrentChapterTimes();
     cacheMovieTimes();
+    cacheCurrentChapterTimes();
     cacheSelectionTimes();
     updateSliderTime();
     updateSliderSelection();

@@ -214,6 +214,7 @@ private:
     std::shared_ptr<HXTimer> scheduleRepeating(double interval, void (MVPLCDView::*action)());
     void timeTimerFired();
     void sliderTimeTimerFired();
+    void followPlayingChapter();
     double sliderTimerInterval() const;
     void refreshStatusForLiveBroadcast();
 

@@ -159,4 +159,59 @@ TEST(LCDViewDisplay, TheTimeFollowsTheMovieAndATypedTimeMovesIt)
 #endif
 }
 
+// A movie with chapters plays from one chapter into the next: the chapter menu names the chapter it
+// plays and the time shown counts from that chapter's start, as it plays, without a jump of the time.
+TEST(LCDViewDisplay, AChapterPlayedIntoIsShown)
+{
+    const char* name = std::getenv("DISPLAY");
+    if (!name || !*name)
+        GTEST_SKIP() << "no X display";
+    if (!movara::test::haveProgram("ffmpeg"))
+        GTEST_SKIP() << "no ffmpeg to make the movie";
+#ifndef MOVARA_HAVE_SDL_BACKEND
+    GTEST_SKIP() << "the toolkit has no on-screen backend in this build";
+#else
+    ::setenv("MOVARA_BUNDLE_DIR", MOVARA_BUNDLE_DIR, 0);
+    movara::test::TempDir folder;
+    auto path = folder / "chapters.mov";
+    ASSERT_TRUE(movara::test::makeChapteredMovie(path, { "One", "Two", "Three" }, 2));
+    HXError error;
+    auto movie = MVMovie::movieWithFile(path.string(), &error);
+    ASSERT_TRUE(movie) << error.localizedDescription();
+    auto app = movara::test::display::onScreenApplication();
+    ASSERT_TRUE(app);
+    auto window = std::make_shared<HXWindow>(HXMakeRect(120, 160, 360, 154), HXTitledWindowMask);
+    auto movieView = std::make_shared<MVMovieView>(HXMakeRect(100, 30, 160, 120));
+    movieView->setMovie(movie);
+    auto lcd = MVPLCDView::LCDViewWithFrame(HXMakeRect(0, 2, 360, 24), movie, movieView);
+    window->contentView()->addSubview(movieView);
+    window->contentView()->addSubview(lcd);
+    window->makeKeyAndOrderFront();
+    movie->setCurrentTime(MVMakeTime(17, 10));
+    runFor(*app, 0.3);
+    ASSERT_NE(lcd->chapterPopUpButton(), nullptr);
+    EXPECT_EQ(lcd->chapterPopUpButton()->titleOfSelectedItem(), "One");
+
+    movie->setRate(1);
+    double played = 0;
+    runFor(*app, 3, 0.05, [&] {
+        if (lcd->chapterPopUpButton()->titleOfSelectedItem() == "Two" && played == 0) {
+            played = MVTimeInScaleFloor(movie->currentTime(), 1000).timeValue / 1000.0;
+            movie->setRate(0);
+        }
+    });
+    movie->setRate(0);
+    EXPECT_GT(played, 2.0) << "the menu follows the chapter played into";
+    EXPECT_LT(played, 2.8) << "within a refresh of the display";
+    EXPECT_EQ(lcd->mediaSource().timeStart().timeValue,
+        MVTimeInScale(MVMakeTime(2, 1), movie->timeScale()).timeValue)
+        << "the slider spans the chapter";
+    EXPECT_EQ(
+        lcd->timeCodeField()->timeOrigin(), MVTimeInScale(MVMakeTime(2, 1), movie->timeScale()).timeValue)
+        << "the time counts from the chapter's start";
+    lcd->removeFromSuperview();
+    window->orderOut();
+#endif
+}
+
 } // namespace

@@ -2,12 +2,14 @@
 #include "platform/mvkit/libav_limits.h"
 
 #include "platform/basekit/file_manager.h"
+#include "platform/basekit/strings.h"
 #include "platform/mvkit/atoms/alias_record.h"
 #include "platform/mvkit/atoms/atom_reader.h"
 #include "platform/mvkit/atoms/byte_io.h"
 #include "platform/mvkit/atoms/codec_parameters_description.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
 #include "platform/mvkit/atoms/sample_description.h"
+#include "platform/mvkit/atoms/user_data_values.h"
 #include "platform/mvkit/import/import_cache.h"
 #include "platform/mvkit/import/import_reader.h"
 #include "platform/mvkit/import/matroska_frames.h"
@@ -16,6 +18,7 @@
 #include "platform/mvkit/import/subtitle_import.h"
 #include "platform/mvkit/libav_codec_parameters.h"
 #include "platform/mvkit/playback/decoder_configuration.h"
+#include "platform/mvkit/user_data.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
@@ -2129,6 +2132,71 @@ bool neverInPlace(const AVFormatContext* ctx)
     return name == "mpegts" || name == "mpeg";
 }
 
+// The file's chapters, from the movie's start, named by their titles (else by their numbers).
+std::vector<MVImportedChapter> fileChapters(const AVFormatContext* ctx, int64_t movieStartMicros)
+{
+    std::vector<MVImportedChapter> chapters;
+    for (unsigned i = 0; i < ctx->nb_chapters; ++i) {
+        const AVChapter* chapter = ctx->chapters[i];
+        if (chapter->time_base.num <= 0 || chapter->time_base.den <= 0)
+            continue;
+        int64_t start = av_rescale_q(chapter->start, chapter->time_base, AVRational { 1, 1000000 });
+        if (start > kLatestStartMicros || start < -kLatestStartMicros)
+            continue;
+        const AVDictionaryEntry* title = av_dict_get(chapter->metadata, "title", nullptr, 0);
+        std::string name
+            = title && title->value && *title->value ? title->value : "Chapter " + std::to_string(i + 1);
+        chapters.push_back({ std::move(name), std::max<int64_t>(0, start - movieStartMicros) });
+    }
+    std::stable_sort(chapters.begin(), chapters.end(),
+        [](const MVImportedChapter& a, const MVImportedChapter& b) { return a.startMicros < b.startMicros; });
+    return chapters;
+}
+
+// The file's texts (title, artist, ...) as the movie's text annotations. Files that tag their sound
+// stream rather than the file (Ogg) give that stream's.
+void keepFileTexts(MVMovieDescription& movie, const AVFormatContext* ctx)
+{
+    static const std::pair<const char*, uint32_t> kCodes[] = {
+        { "title", 0xA96E616D }, // ©nam
+        { "artist", 0xA9415254 }, // ©ART
+        { "album", 0xA9616C62 }, // ©alb
+        { "comment", 0xA9636D74 }, // ©cmt
+        { "genre", 0xA967656E }, // ©gen
+        { "copyright", 0xA9637079 }, // ©cpy
+        { "date", 0xA9646179 }, // ©day
+        { "composer", 0xA9636F6D }, // ©com
+        { "description", 0xA9646573 }, // ©des
+        { "author", 0xA9617574 }, // ©aut
+        { "performer", 0xA9707266 }, // ©prf
+        { "director", 0xA9646972 }, // ©dir
+        { "producer", 0xA9707264 }, // ©prd
+        { "keywords", 0xA96B6579 }, // ©key
+        { "encoded_by", 0xA9656E63 }, // ©enc
+        { "encoder", 0xA9737772 }, // ©swr
+    };
+    std::vector<const AVDictionary*> sources = { ctx->metadata };
+    for (unsigned i = 0; i < ctx->nb_streams; ++i)
+        if (ctx->streams[i]->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+            sources.push_back(ctx->streams[i]->metadata);
+            break;
+        }
+    for (const auto& [key, code] : kCodes) {
+        for (const AVDictionary* source : sources) {
+            const AVDictionaryEntry* entry = av_dict_get(source, key, nullptr, 0);
+            if (!entry || !entry->value || !*entry->value)
+                continue;
+            std::string text = entry->value;
+            if (!HXString::isValidUTF8(text))
+                break;
+            if (!movie.userData)
+                movie.userData = MVUserData {};
+            MVUserDataSetText(*movie.userData, code, text, MVPackedLanguage("und").value_or(0));
+            break;
+        }
+    }
+}
+
 } // namespace
 
 std::optional<MVImportResult> MVImportMovieFile(
@@ -2268,6 +2336,8 @@ std::optional<MVImportResult> MVImportMovie(
     if (std::all_of(still.begin(), still.end(), [](bool s) { return s; }) && result.subtitles.empty())
         movie.tracks.clear();
     holdStillPictures(movie.tracks, still, movie.header.duration);
+    result.chapters = fileChapters(fmt->context(), movieStart);
+    keepFileTexts(movie, fmt->context());
     if (movie.tracks.empty() && result.subtitles.empty()) {
         std::string text = "Nothing in " + path + " can be played.";
         for (const auto& p : result.problems)

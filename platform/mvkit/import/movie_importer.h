@@ -71,6 +71,17 @@ struct MVImportOptions {
 // only; a test may lower the deferral size.
 MVImportOptions& MVMovieImportOptions();
 
+// A chapter of an imported file: its name and where it starts, from the movie's start.
+struct MVImportedChapter {
+    std::string name;
+    int64_t startMicros = 0;
+};
+
+class MVMovie;
+// Makes the chapters the movie's chapter track, leaving out any that start outside the movie or not after
+// the one before; nothing when none is left.
+void MVAddImportedChapters(MVMovie& movie, const std::vector<MVImportedChapter>& chapters);
+
 struct MVImportResult {
     MVMovieFileDescription file;
     std::vector<std::string> problems; // one line per stream left out, or per oddity worked around
@@ -84,6 +95,8 @@ struct MVImportResult {
     // Set when only the first part of the file was read: its tracks end early, and this completes them.
     std::shared_ptr<MVImportContinuation> continuation;
     double statedDuration = 0; // seconds, as the file's head states it; 0 when unknown
+    // The file's chapters in time order: the movie makes them its chapter track (MVAddImportedChapters).
+    std::vector<MVImportedChapter> chapters;
 };
 
 // Fails with MVStatusUnsupportedImport when libavformat cannot open the file or no stream maps, with the

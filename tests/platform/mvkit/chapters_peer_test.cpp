@@ -38,14 +38,15 @@ TEST(ChaptersPeer, SavedChaptersShowInFfprobe)
     EXPECT_EQ(MVMovieChapters(*reopened).size(), 2u);
 }
 
-// The chapter track ffmpeg writes from an ffmetadata file, in both containers: our reader finds it, its
-// three chapters with their names and starts, and the movie is in chapter mode.
+// The chapter track ffmpeg writes from an ffmetadata file, in both movie containers, and the chapters of a
+// Matroska file (imported): the movie has a chapter track, its three chapters with their names and starts,
+// and is in chapter mode.
 TEST(ChaptersPeer, ChapterTracksMadeByFfmpegAreRead)
 {
     if (!haveProgram("ffmpeg"))
         GTEST_SKIP() << "ffmpeg is needed";
     TempDir dir;
-    for (const char* name : { "three.mov", "three.mp4" }) {
+    for (const char* name : { "three.mov", "three.mp4", "three.mkv" }) {
         SCOPED_TRACE(name);
         auto path = dir / name;
         ASSERT_TRUE(makeChapteredMovie(path, { "One", "Two", "Three" }));

@@ -104,4 +104,40 @@ TEST(MetadataPeer, TextsOfOtherWritersAreAnnotationsAndChangeWhereTheyAreKept)
     }
 }
 
+// The texts of files of other containers (tags of Matroska, ID3 of MP3, comments of Ogg and FLAC) come
+// with the movie as its text annotations.
+TEST(MetadataPeer, TextsOfOtherContainersAreAnnotations)
+{
+    if (!haveProgram("ffmpeg"))
+        GTEST_SKIP() << "ffmpeg is needed";
+    TempDir dir;
+    struct Case {
+        const char* file;
+        std::vector<std::string> codec;
+    };
+    const Case cases[] = {
+        { "tagged.mkv", { "-c:a", "aac" } },
+        { "tagged.mp3", { "-c:a", "libmp3lame" } },
+        { "tagged.ogg", { "-c:a", "libvorbis" } },
+        { "tagged.flac", { "-c:a", "flac" } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        auto source = dir / c.file;
+        std::vector<std::string> argv
+            = { "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=duration=0.5",
+                  "-metadata", "title=Sommernacht \xC3\xA9t\xC3\xA9", "-metadata", "artist=An Artist" };
+        argv.insert(argv.end(), c.codec.begin(), c.codec.end());
+        argv.push_back(source.string());
+        ASSERT_EQ(runCommand(argv).status, 0);
+        HXError error;
+        auto m = MVMovie::movieWithFile(source.string(), &error);
+        ASSERT_TRUE(m) << error.localizedDescription();
+        auto annotations = MVUserDataAnnotations(m->userData());
+        EXPECT_EQ(annotations["©nam"], "Sommernacht \xC3\xA9t\xC3\xA9");
+        EXPECT_EQ(annotations["©ART"], "An Artist");
+        EXPECT_FALSE(m->hasChanged());
+    }
+}
+
 } // namespace
