@@ -3,8 +3,8 @@
 #include "app/application_delegate.h"
 #include "app/document_controller.h"
 #include "app/favorites_controller.h"
-#include "core/preferences.h"
 #include "app/recent_documents.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "export/reference_movie_atoms.h"
 #include "inspectors/av_controls.h"
@@ -24,8 +24,8 @@
 #include "recording/capture_document.h"
 #include "recording/capture_window_controller.h"
 #include "scripting/movie_doc_scripting.h"
-#include "scripting/scripting_models.h"
 #include "scripting/script_values.h"
+#include "scripting/scripting_models.h"
 
 #include <cmath>
 #include <iostream>
@@ -89,14 +89,18 @@ const HXScriptClass<MVPCaptureDocument>& recordingClass()
         HXScriptClass<MVPCaptureDocument> c("recording");
         c.get("name", [](MVPCaptureDocument& d) { return V(d.displayName()); });
         c.get("uniqueID", [](MVPCaptureDocument& d) { return V(int64_t(d.uniqueID())); });
-        auto self = [](const std::shared_ptr<MVPCaptureDocument>& d) { return V(recordingClass().reference(d)); };
-        c.command("start", [self](MVPCaptureDocument& d, HXScriptCommand&) { return self(d.handleStartCommand()); });
-        c.command("pause", [self](MVPCaptureDocument& d, HXScriptCommand&) { return self(d.handlePauseCommand()); });
+        auto self
+            = [](const std::shared_ptr<MVPCaptureDocument>& d) { return V(recordingClass().reference(d)); };
+        c.command("start",
+            [self](MVPCaptureDocument& d, HXScriptCommand&) { return self(d.handleStartCommand()); });
+        c.command("pause",
+            [self](MVPCaptureDocument& d, HXScriptCommand&) { return self(d.handlePauseCommand()); });
         // A stop while recording answers when the file is finished, with the movie of the file.
         c.command("stop", [self](MVPCaptureDocument& d, HXScriptCommand& command) {
             auto controller = d.captureWindowController();
             auto state = controller ? controller->state() : MVPCaptureStatePreviewing;
-            if (command.canSuspend() && (state == MVPCaptureStateRecording || state == MVPCaptureStatePaused)) {
+            if (command.canSuspend()
+                && (state == MVPCaptureStateRecording || state == MVPCaptureStatePaused)) {
                 auto resume = command.suspendExecution();
                 d.handleStopCommand([resume](std::shared_ptr<MVPMovieDocument> movie) {
                     resume(movie ? V(MVPMovieDocScripting::reference(movie)) : V());
@@ -168,7 +172,8 @@ std::optional<HXURL> urlFromScriptString(const std::string& text)
 {
     if (auto url = HXURL::URLWithString(text))
         return url;
-    // Text with characters a URL cannot hold as they stand: escape them (after undoing escapes already there).
+    // Text with characters a URL cannot hold as they stand: escape them (after undoing escapes already
+    // there).
     std::string plain = HXURL::removingPercentEscapes(text).value_or(text);
     return HXURL::URLWithString(HXURL::addingPercentEscapes(plain, HXURL::EscapeKind::Path));
 }
@@ -190,7 +195,8 @@ V openLocation(App& app, HXScriptCommand& command)
             if (item.isPropertyList() && item.propertyList().isString())
                 texts.push_back(item.propertyList().stringValue());
     }
-    bool newPlayer = MVPPreferences::preferences().preference("GeneralPreferenceOpenMoviesInNewPlayers").boolValue();
+    bool newPlayer
+        = MVPPreferences::preferences().preference("GeneralPreferenceOpenMoviesInNewPlayers").boolValue();
     // One location whose name says nothing is asked of its server first: the answer comes when it has
     // answered, with the reason when it does not play.
     if (texts.size() == 1 && command.canSuspend())
@@ -242,7 +248,8 @@ V openImageSequence(App&, HXScriptCommand& command)
         return {};
     }
     HXError error;
-    auto movie = MVMovieWithImageSequence(command.absolutePath(path->propertyList().stringValue()), timing->duration, timing->timeScale, &error);
+    auto movie = MVMovieWithImageSequence(command.absolutePath(path->propertyList().stringValue()),
+        timing->duration, timing->timeScale, &error);
     if (!movie)
         return {};
     movie->setEditable(true);
@@ -258,9 +265,10 @@ V saveReferenceMovie(App&, HXScriptCommand& command)
 {
     const V& destination = command.argument("Destination");
     auto descriptors = command.argument("UsingDescriptors");
-    if (!destination.isPropertyList() || !destination.propertyList().isString() || destination.propertyList().stringValue().empty()
-        || !(descriptors.isList())) {
-        command.fail(HXScriptParameterError, "A reference movie needs a destination and a list of descriptors.");
+    if (!destination.isPropertyList() || !destination.propertyList().isString()
+        || destination.propertyList().stringValue().empty() || !(descriptors.isList())) {
+        command.fail(
+            HXScriptParameterError, "A reference movie needs a destination and a list of descriptors.");
         return {};
     }
     const std::string path = command.absolutePath(destination.propertyList().stringValue());
@@ -306,12 +314,18 @@ void addPreferences(HXScriptClass<App>& c)
     for (const auto& p : kBooleanPreferences) {
         std::string preference = p.preference;
         bool notify = p.notify;
-        c.getSet(p.key, [preference](App&) { return V(MVPPreferences::preferences().preference(preference).boolValue()); }, "boolean",
+        c.getSet(
+            p.key,
+            [preference](
+                App&) { return V(MVPPreferences::preferences().preference(preference).boolValue()); },
+            "boolean",
             [preference, notify](App&, const V& v, HXScriptCommand&) {
-                MVPPreferences::preferences().setPreference(HXPropertyList(v.propertyList().boolValue()), preference, notify);
+                MVPPreferences::preferences().setPreference(
+                    HXPropertyList(v.propertyList().boolValue()), preference, notify);
             });
     }
-    auto avVisible = [](App&) { return V(AVControls::hasAVControls() && AVControls::avControls()->isVisible()); };
+    auto avVisible
+        = [](App&) { return V(AVControls::hasAVControls() && AVControls::avControls()->isVisible()); };
     auto setAVVisible = [](App&, const V& v, HXScriptCommand&) {
         if (!AVControls::hasAVControls())
             return;
@@ -323,13 +337,16 @@ void addPreferences(HXScriptClass<App>& c)
     };
     c.getSet("showAdvancedControls", avVisible, "boolean", setAVVisible);
     c.getSet("showAvControlsWindow", avVisible, "boolean", setAVVisible);
-    c.getSet("showMovieInfoWindow", [](App&) { return V(MovieInfo::movieInspector()->isVisible()); }, "boolean",
+    c.getSet(
+        "showMovieInfoWindow", [](App&) { return V(MovieInfo::movieInspector()->isVisible()); }, "boolean",
         [](App&, const V& v, HXScriptCommand&) {
             auto inspector = MovieInfo::movieInspector();
             if (inspector->isVisible() != v.propertyList().boolValue())
                 inspector->showHidePanel();
         });
-    c.getSet("showFavoritesWindow", [](App&) { return V(MVPFavoritesController::favoritesController().isVisible()); }, "boolean",
+    c.getSet(
+        "showFavoritesWindow",
+        [](App&) { return V(MVPFavoritesController::favoritesController().isVisible()); }, "boolean",
         [](App&, const V& v, HXScriptCommand&) {
             if (v.propertyList().boolValue())
                 MVPFavoritesController::favoritesController().showPanel();
@@ -339,9 +356,11 @@ void addPreferences(HXScriptClass<App>& c)
     c.get("MovaraVersion", [](App&) { return V(versionNumber(MOVARA_VERSION)); });
     c.get("MovaraConnectionSpeed", [](App&) {
         auto stored = HXUserDefaults::standardUserDefaults().objectForKey(kConnectionSpeedDefault);
-        return MVPScriptValues::codeValue(connectionSpeedCode(stored.isNumber() ? stored.integerValue() : 2147483647));
+        return MVPScriptValues::codeValue(
+            connectionSpeedCode(stored.isNumber() ? stored.integerValue() : 2147483647));
     });
-    c.getSet("MovaraLanguage", [](App&) { return V("English"); }, "any", [](App&, const V&, HXScriptCommand&) { });
+    c.getSet(
+        "MovaraLanguage", [](App&) { return V("English"); }, "any", [](App&, const V&, HXScriptCommand&) {});
 }
 
 void addElements(HXScriptClass<App>& c)
@@ -397,7 +416,8 @@ void addElements(HXScriptClass<App>& c)
     c.elements("recordings", recordings);
     c.elements("orderedRecordings", recordings);
     for (const char* key : { "recordings", "orderedRecordings" })
-        c.elementInsert(key, [](App& app, const V&, std::optional<int64_t>, HXScriptCommand&) { newRecording(app, 1); });
+        c.elementInsert(
+            key, [](App& app, const V&, std::optional<int64_t>, HXScriptCommand&) { newRecording(app, 1); });
     c.elements("orderedMovieWindows", [](App&) {
         HXScriptValue::List list;
         for (const auto& doc : orderedDocuments()) {
@@ -425,8 +445,9 @@ void addElements(HXScriptClass<App>& c)
         if (!url)
             return;
         // A file URL refers to its path (the text itself is no path).
-        MVDataReference reference = url->isFileURL() ? MVDataReference::dataReferenceWithReferenceToFile(url->path())
-                                                     : MVDataReference::dataReferenceWithReferenceToURL(*url);
+        MVDataReference reference = url->isFileURL()
+            ? MVDataReference::dataReferenceWithReferenceToFile(url->path())
+            : MVDataReference::dataReferenceWithReferenceToURL(*url);
         MVBytes bytes = reference.dataReference();
         HXPropertyList::Dictionary entry { { "name", HXPropertyList(HXString::lastPathComponent(text)) },
             { "dataRef", HXPropertyList(HXData(std::move(bytes))) },
@@ -468,7 +489,7 @@ void addElements(HXScriptClass<App>& c)
         return list;
     });
     c.elements("chapters", [](App&) { return HXScriptValue::List {}; });
-    c.elementRemove("chapters", [](App&, int64_t, HXScriptCommand&) { });
+    c.elementRemove("chapters", [](App&, int64_t, HXScriptCommand&) {});
 }
 
 void addCommands(HXScriptClass<App>& c)
@@ -483,17 +504,20 @@ void addCommands(HXScriptClass<App>& c)
     // Files to open, as a second start of the program hands them over.
     c.command("open", [](App& app, HXScriptCommand& command) -> V {
         auto delegate = appDelegate(app);
-        auto items = HXScriptCoercionHandler::sharedCoercionHandler().coerce(command.directParameter(), "list");
+        auto items
+            = HXScriptCoercionHandler::sharedCoercionHandler().coerce(command.directParameter(), "list");
         std::vector<std::string> paths;
         if (items)
             for (const auto& item : items->list())
-                if (item.isPropertyList() && item.propertyList().isString() && !item.propertyList().stringValue().empty())
+                if (item.isPropertyList() && item.propertyList().isString()
+                    && !item.propertyList().stringValue().empty())
                     paths.push_back(command.absolutePath(item.propertyList().stringValue()));
         if (!delegate || paths.empty()) {
             command.fail(HXScriptParameterError, "Open takes the paths of files.");
             return {};
         }
-        delegate->openItems(paths, MVPPreferences::preferences().preference("GeneralPreferenceOpenMoviesInNewPlayers").boolValue());
+        delegate->openItems(paths,
+            MVPPreferences::preferences().preference("GeneralPreferenceOpenMoviesInNewPlayers").boolValue());
         return {};
     });
 }

@@ -112,28 +112,52 @@ void edit(Doc& d, Edit operation)
         return;
     if (auto view = movieView(d)) {
         switch (operation) {
-        case Edit::Cut: view->cut(); break;
-        case Edit::Copy: view->copy(); break;
-        case Edit::Paste: view->paste(); break;
-        case Edit::Clear: view->delete_(); break;
-        case Edit::Replace: view->replace(); break;
-        case Edit::Trim: view->trim(); break;
-        case Edit::Add: view->add(); break;
-        case Edit::AddScaled: view->addScaled(); break;
+        case Edit::Cut:
+            view->cut();
+            break;
+        case Edit::Copy:
+            view->copy();
+            break;
+        case Edit::Paste:
+            view->paste();
+            break;
+        case Edit::Clear:
+            view->delete_();
+            break;
+        case Edit::Replace:
+            view->replace();
+            break;
+        case Edit::Trim:
+            view->trim();
+            break;
+        case Edit::Add:
+            view->add();
+            break;
+        case Edit::AddScaled:
+            view->addScaled();
+            break;
         }
     } else {
         MVMovie& m = *d.movie();
         auto& board = MVMoviePasteboard::generalPasteboard();
         switch (operation) {
-        case Edit::Cut: board.setMovie(m.cut()); break;
-        case Edit::Copy: board.setMovie(m.copy()); break;
+        case Edit::Cut:
+            board.setMovie(m.cut());
+            break;
+        case Edit::Copy:
+            board.setMovie(m.copy());
+            break;
         case Edit::Paste:
         case Edit::Replace:
             if (board.movie())
                 m.paste(board.movie());
             break;
-        case Edit::Clear: m.clear(); break;
-        case Edit::Trim: m.trim(); break;
+        case Edit::Clear:
+            m.clear();
+            break;
+        case Edit::Trim:
+            m.trim();
+            break;
         case Edit::Add:
             if (board.movie())
                 m.add(board.movie());
@@ -152,7 +176,8 @@ void edit(Doc& d, Edit operation)
 
 void selectRange(MVMovie& m, int64_t start, int64_t duration)
 {
-    m.setSelection(MVMakeTimeRange(MVPScriptValues::timeFromValue(m, start), MVPScriptValues::timeFromValue(m, duration)));
+    m.setSelection(MVMakeTimeRange(
+        MVPScriptValues::timeFromValue(m, start), MVPScriptValues::timeFromValue(m, duration)));
 }
 
 V selectCommand(Doc& d, HXScriptCommand& command)
@@ -178,8 +203,8 @@ struct Affine {
     double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
     Affine then(const Affine& t) const
     {
-        return { a * t.a + b * t.c, a * t.b + b * t.d, c * t.a + d * t.c, c * t.b + d * t.d, tx * t.a + ty * t.c + t.tx,
-            tx * t.b + ty * t.d + t.ty };
+        return { a * t.a + b * t.c, a * t.b + b * t.d, c * t.a + d * t.c, c * t.b + d * t.d,
+            tx * t.a + ty * t.c + t.tx, tx * t.b + ty * t.d + t.ty };
     }
     static Affine translation(double x, double y) { return { 1, 0, 0, 1, x, y }; }
     // `t` applied around the point (x, y).
@@ -201,7 +226,8 @@ void transform(Doc& d, const Affine& t, bool notifySize)
         return;
     MVMovie& m = *d.movie();
     auto v = m.matrix().values;
-    Affine current { v[0] / 65536.0, v[1] / 65536.0, v[3] / 65536.0, v[4] / 65536.0, v[6] / 65536.0, v[7] / 65536.0 };
+    Affine current { v[0] / 65536.0, v[1] / 65536.0, v[3] / 65536.0, v[4] / 65536.0, v[6] / 65536.0,
+        v[7] / 65536.0 };
     Affine r = current.then(t);
     MVMatrixRecord record = m.matrix();
     record.values[0] = fixed(r.a, 65536), record.values[1] = fixed(r.b, 65536);
@@ -209,8 +235,9 @@ void transform(Doc& d, const Affine& t, bool notifySize)
     record.values[6] = fixed(r.tx, 65536), record.values[7] = fixed(r.ty, 65536);
     m.setMatrix(record);
     if (notifySize)
-        HXNotificationQueue::defaultQueue().enqueueNotification(HXNotification(kMovieSizeDidChangeNotification, d.movie().get()),
-            HXPostASAP, HXNotificationCoalescingOnName, {});
+        HXNotificationQueue::defaultQueue().enqueueNotification(
+            HXNotification(kMovieSizeDidChangeNotification, d.movie().get()), HXPostASAP,
+            HXNotificationCoalescingOnName, {});
 }
 
 std::pair<double, double> centerPoint(Doc& d)
@@ -235,7 +262,9 @@ std::optional<std::pair<double, double>> pointArgument(
 V rotate(Doc& d, double degrees, std::pair<double, double> around, bool notifySize)
 {
     double r = degrees * M_PI / 180;
-    transform(d, Affine::around({ std::cos(r), std::sin(r), -std::sin(r), std::cos(r), 0, 0 }, around.first, around.second),
+    transform(d,
+        Affine::around(
+            { std::cos(r), std::sin(r), -std::sin(r), std::cos(r), 0, 0 }, around.first, around.second),
         notifySize);
     return {};
 }
@@ -254,9 +283,11 @@ V present(Doc& d, HXScriptCommand& command)
     if (mode && *mode == fourCC("pmss"))
         settings.slideShowMode = true;
     if (command.hasArgument("Display")) {
-        auto n = HXScriptCoercionHandler::sharedCoercionHandler().coerce(command.argument("Display"), "integer");
+        auto n
+            = HXScriptCoercionHandler::sharedCoercionHandler().coerce(command.argument("Display"), "integer");
         auto screens = HXScreen::screens();
-        if (n && n->propertyList().integerValue() >= 1 && n->propertyList().integerValue() <= int64_t(screens.size()))
+        if (n && n->propertyList().integerValue() >= 1
+            && n->propertyList().integerValue() <= int64_t(screens.size()))
             settings.screen = screens[size_t(n->propertyList().integerValue() - 1)];
     }
     if (command.hasArgument("BackgroundColor"))
@@ -294,7 +325,8 @@ bool folderIsWritable(const std::string& path)
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (folder.empty())
         folder = ".";
-    return HXFileManager::defaultManager().isDirectoryAtPath(folder.string()) && access(folder.c_str(), W_OK) == 0;
+    return HXFileManager::defaultManager().isDirectoryAtPath(folder.string())
+        && access(folder.c_str(), W_OK) == 0;
 }
 
 V saveSelfContained(Doc& d, HXScriptCommand& command)
@@ -338,10 +370,11 @@ V save(Doc& d, HXScriptCommand& command)
         if (!folderIsWritable(path))
             command.fail(-36, "The movie could not be saved in \u201c" + path + "\u201d.");
         else
-            d.saveToURL(HXURL::fileURLWithPath(path), d.fileType(), HXSaveAsOperation, [&command](Doc&, bool ok) {
-                if (!ok)
-                    command.fail(HXScriptFailedError, "The movie could not be saved.");
-            });
+            d.saveToURL(
+                HXURL::fileURLWithPath(path), d.fileType(), HXSaveAsOperation, [&command](Doc&, bool ok) {
+                    if (!ok)
+                        command.fail(HXScriptFailedError, "The movie could not be saved.");
+                });
     } else {
         d.saveDocument(nullptr);
     }
@@ -373,7 +406,6 @@ V close(Doc& d, HXScriptCommand& command)
     return {};
 }
 
-
 } // namespace
 
 void addCommands(HXScriptClass<MVPMovieDocument>& c)
@@ -399,8 +431,9 @@ void addCommands(HXScriptClass<MVPMovieDocument>& c)
     c.command("stepForward", [](Doc& d, HXScriptCommand& command) { return stepCommand(d, command, 1); });
     c.command("stepBackward", [](Doc& d, HXScriptCommand& command) { return stepCommand(d, command, -1); });
 
-    const std::pair<const char*, Edit> edits[] = { { "cut", Edit::Cut }, { "copy", Edit::Copy }, { "paste", Edit::Paste },
-        { "clear", Edit::Clear }, { "replace", Edit::Replace }, { "trim", Edit::Trim } };
+    const std::pair<const char*, Edit> edits[]
+        = { { "cut", Edit::Cut }, { "copy", Edit::Copy }, { "paste", Edit::Paste }, { "clear", Edit::Clear },
+              { "replace", Edit::Replace }, { "trim", Edit::Trim } };
     for (auto [name, operation] : edits)
         c.command(name, [operation](Doc& d, HXScriptCommand&) { return edit(d, operation), V(); });
     c.command("add", [](Doc& d, HXScriptCommand& command) {
@@ -451,7 +484,8 @@ void addCommands(HXScriptClass<MVPMovieDocument>& c)
         auto around = pointArgument(command, "Around", std::pair { 0.0, 0.0 });
         if (command.failed())
             return V();
-        transform(d, Affine::around({ 1, by->second, by->first, 1, 0, 0 }, around->first, around->second), false);
+        transform(
+            d, Affine::around({ 1, by->second, by->first, 1, 0, 0 }, around->first, around->second), false);
         return V();
     });
     c.command("flipHorizontal", [](Doc& d, HXScriptCommand&) {
@@ -475,7 +509,9 @@ void addCommands(HXScriptClass<MVPMovieDocument>& c)
     c.command("canExport", [](Doc& d, HXScriptCommand& command) {
         if (!command.hasArgument("As"))
             return V(false);
-        return V(MVPScriptedExport::CanExport(MVPScriptedExport::targetCode(command.argument("As")), d.movie().get(), nullptr).has_value());
+        return V(MVPScriptedExport::CanExport(
+            MVPScriptedExport::targetCode(command.argument("As")), d.movie().get(), nullptr)
+                     .has_value());
     });
     c.command("export", [](Doc& d, HXScriptCommand& command) {
         MVPScriptedExport::Export(command, d.movie(), nullptr);

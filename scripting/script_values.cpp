@@ -136,8 +136,8 @@ HXColor colorFromValue(const HXScriptValue& value)
 
 uint32_t fourCC(const char (&text)[5])
 {
-    return (uint32_t(uint8_t(text[0])) << 24) | (uint32_t(uint8_t(text[1])) << 16) | (uint32_t(uint8_t(text[2])) << 8)
-        | uint32_t(uint8_t(text[3]));
+    return (uint32_t(uint8_t(text[0])) << 24) | (uint32_t(uint8_t(text[1])) << 16)
+        | (uint32_t(uint8_t(text[2])) << 8) | uint32_t(uint8_t(text[3]));
 }
 
 HXScriptValue code(const char (&text)[5])

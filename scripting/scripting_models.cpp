@@ -73,10 +73,17 @@ const HXScriptClass<MVPModelFavorite>& favoriteClassDescription()
 {
     static const HXScriptClass<MVPModelFavorite> cls = [] {
         HXScriptClass<MVPModelFavorite> c("favorite");
-        auto nothing = [](MVPModelFavorite&, const V&, HXScriptCommand&) { };
-        c.getSet("name", [](MVPModelFavorite& f) { return V(HXPropertyList(f._favoriteInfo["name"].stringValue())); }, "any", nothing);
-        c.getSet("kind", [](MVPModelFavorite& f) { return MVPScriptValues::codeValue(kindOfEntry(f._favoriteInfo)); }, "any", nothing);
-        c.getSet("category", [](MVPModelFavorite&) { return V("Category"); }, "any", nothing);
+        auto nothing = [](MVPModelFavorite&, const V&, HXScriptCommand&) {};
+        c.getSet(
+            "name",
+            [](MVPModelFavorite& f) { return V(HXPropertyList(f._favoriteInfo["name"].stringValue())); },
+            "any", nothing);
+        c.getSet(
+            "kind",
+            [](MVPModelFavorite& f) { return MVPScriptValues::codeValue(kindOfEntry(f._favoriteInfo)); },
+            "any", nothing);
+        c.getSet(
+            "category", [](MVPModelFavorite&) { return V("Category"); }, "any", nothing);
         c.elements("files", [](MVPModelFavorite& f) {
             HXScriptValue::List list;
             auto ref = MVPRecentDocuments::dataReferenceOfEntry(f._favoriteInfo);
@@ -92,7 +99,9 @@ const HXScriptClass<MVPModelFavorite>& favoriteClassDescription()
                     list.emplace_back(internetLocation(*url, favorite(f._favoriteInfo)));
             return list;
         });
-        c.command("open", [](MVPModelFavorite& f, HXScriptCommand& command) { return openEntry(f._favoriteInfo, command); });
+        c.command("open", [](MVPModelFavorite& f, HXScriptCommand& command) {
+            return openEntry(f._favoriteInfo, command);
+        });
         c.specifier([](MVPModelFavorite& f) -> std::optional<Specifier> {
             return Specifier::name("favorites", f._favoriteInfo["name"].stringValue());
         });
@@ -105,9 +114,13 @@ const HXScriptClass<MVPModelRecentItem>& recentItemClassDescription()
 {
     static const HXScriptClass<MVPModelRecentItem> cls = [] {
         HXScriptClass<MVPModelRecentItem> c("recent item");
-        c.get("name", [](MVPModelRecentItem& r) { return V(HXPropertyList(r._recentDocumentInfo["name"].stringValue())); });
+        c.get("name", [](MVPModelRecentItem& r) {
+            return V(HXPropertyList(r._recentDocumentInfo["name"].stringValue()));
+        });
         c.get("kind", [](MVPModelRecentItem& r) { return V(int64_t(kindOfEntry(r._recentDocumentInfo))); });
-        c.command("open", [](MVPModelRecentItem& r, HXScriptCommand& command) { return openEntry(r._recentDocumentInfo, command); });
+        c.command("open", [](MVPModelRecentItem& r, HXScriptCommand& command) {
+            return openEntry(r._recentDocumentInfo, command);
+        });
         c.specifier([](MVPModelRecentItem& r) -> std::optional<Specifier> {
             return Specifier::name("recentItems", r._recentDocumentInfo["name"].stringValue());
         });
@@ -141,12 +154,15 @@ const HXScriptClass<MVPModelDisplay>& displayClassDescription()
         c.get("dimensions", [](MVPModelDisplay& d) {
             return MVPScriptValues::sizeValue(d._screen.frame().size.height, d._screen.frame().size.width);
         });
-        c.get("presentationBackgroundColor", [](MVPModelDisplay&) { return MVPScriptValues::colorValue(std::array<uint16_t, 3> {}); });
+        c.get("presentationBackgroundColor",
+            [](MVPModelDisplay&) { return MVPScriptValues::colorValue(std::array<uint16_t, 3> {}); });
         c.command("enterFullScreen", [](MVPModelDisplay&, HXScriptCommand&) { return V(); });
         c.command("exitFullScreen", [](MVPModelDisplay&, HXScriptCommand&) { return V(); });
         // Every display has the same name, so a display names itself by its position: a reference a
         // script got back finds the same display again.
-        c.specifier([indexOf](MVPModelDisplay& d) -> std::optional<Specifier> { return Specifier::index("displays", indexOf(d)); });
+        c.specifier([indexOf](MVPModelDisplay& d) -> std::optional<Specifier> {
+            return Specifier::index("displays", indexOf(d));
+        });
         return c;
     }();
     return cls;
@@ -175,8 +191,11 @@ const HXScriptClass<HXWindow>& windowClassDescription()
         HXScriptClass<HXWindow> c("window");
         c.get("name", [](HXWindow& w) { return V(w.title()); });
         // Read as the lower-left corner, written as the top-left corner (what scripts have always done).
-        c.getSet("windowPosition", [](HXWindow& w) { return MVPScriptValues::pointValue(w.frame().origin.y, w.frame().origin.x); },
-            "any", [](HXWindow& w, const V& v, HXScriptCommand& command) {
+        c.getSet(
+            "windowPosition",
+            [](HXWindow& w) { return MVPScriptValues::pointValue(w.frame().origin.y, w.frame().origin.x); },
+            "any",
+            [](HXWindow& w, const V& v, HXScriptCommand& command) {
                 auto p = MVPScriptValues::pointFromValue(v);
                 if (!p) {
                     command.fail(HXScriptCoercionError, "A window position is a point record.");
@@ -184,7 +203,8 @@ const HXScriptClass<HXWindow>& windowClassDescription()
                 }
                 w.setFrameTopLeftPoint({ double(p->second), double(p->first) });
             });
-        c.getSet("windowIndex", [](HXWindow& w) { return V(orderedIndex(w)); }, "integer",
+        c.getSet(
+            "windowIndex", [](HXWindow& w) { return V(orderedIndex(w)); }, "integer",
             [](HXWindow& w, const V& v, HXScriptCommand&) {
                 auto windows = HXApp().orderedWindows();
                 int64_t index = v.propertyList().integerValue();
@@ -202,7 +222,9 @@ const HXScriptClass<HXWindow>& windowClassDescription()
                     list.emplace_back(MVPMovieDocScripting::reference(doc));
             return list;
         });
-        c.specifier([](HXWindow& w) -> std::optional<Specifier> { return Specifier::index("orderedMovieWindows", orderedIndex(w)); });
+        c.specifier([](HXWindow& w) -> std::optional<Specifier> {
+            return Specifier::index("orderedMovieWindows", orderedIndex(w));
+        });
         return c;
     }();
     return cls;
@@ -210,12 +232,14 @@ const HXScriptClass<HXWindow>& windowClassDescription()
 
 HXScriptReference favorite(const HXPropertyList::Dictionary& entry)
 {
-    return favoriteClassDescription().reference(std::make_shared<MVPModelFavorite>(MVPModelFavorite { entry }));
+    return favoriteClassDescription().reference(
+        std::make_shared<MVPModelFavorite>(MVPModelFavorite { entry }));
 }
 
 HXScriptReference recentItem(const HXPropertyList::Dictionary& entry)
 {
-    return recentItemClassDescription().reference(std::make_shared<MVPModelRecentItem>(MVPModelRecentItem { entry }));
+    return recentItemClassDescription().reference(
+        std::make_shared<MVPModelRecentItem>(MVPModelRecentItem { entry }));
 }
 
 HXScriptReference display(const HXScreen& screen)

@@ -51,7 +51,8 @@ HXScriptCoercionHandler& HXScriptCoercionHandler::sharedCoercionHandler()
     return handler;
 }
 
-void HXScriptCoercionHandler::registerCoercer(const std::string& fromKind, const std::string& toKind, Coercer coercer)
+void HXScriptCoercionHandler::registerCoercer(
+    const std::string& fromKind, const std::string& toKind, Coercer coercer)
 {
     if (coercer)
         _coercers[{ fromKind, toKind }] = std::move(coercer);
@@ -94,7 +95,8 @@ std::string HXScriptCoercionHandler::kindOf(const HXScriptValue& value)
     return "missing";
 }
 
-std::optional<HXScriptValue> HXScriptCoercionHandler::coerce(const HXScriptValue& value, const std::string& toKind) const
+std::optional<HXScriptValue> HXScriptCoercionHandler::coerce(
+    const HXScriptValue& value, const std::string& toKind) const
 {
     std::string from = kindOf(value);
     // A list from a property list becomes a list of script values (its elements may be objects later).
@@ -106,7 +108,8 @@ std::optional<HXScriptValue> HXScriptCoercionHandler::coerce(const HXScriptValue
     return builtIn(value, toKind);
 }
 
-std::optional<HXScriptValue> HXScriptCoercionHandler::builtIn(const HXScriptValue& value, const std::string& toKind) const
+std::optional<HXScriptValue> HXScriptCoercionHandler::builtIn(
+    const HXScriptValue& value, const std::string& toKind) const
 {
     if (toKind == "list") {
         if (value.isPropertyList() && value.propertyList().isArray()) {

@@ -87,7 +87,8 @@ std::string HXScriptCommand::absolutePath(const std::string& path) const
         p = std::filesystem::path(home ? home : "/") / path.substr(std::min<size_t>(2, path.size()));
     } else if (p.is_relative()) {
         std::error_code ec;
-        std::filesystem::path base = _directory.empty() ? std::filesystem::current_path(ec) : std::filesystem::path(_directory);
+        std::filesystem::path base
+            = _directory.empty() ? std::filesystem::current_path(ec) : std::filesystem::path(_directory);
         p = base / p;
     }
     return p.lexically_normal().string();

@@ -17,7 +17,8 @@ std::string describe(const HXScriptObjectSpecifier& s)
     case HXScriptObjectSpecifier::Form::Name:
         return s.key + " \u201c" + s.value.stringValue() + "\u201d";
     case HXScriptObjectSpecifier::Form::UniqueID:
-        return s.key + " with id " + (s.value.isString() ? s.value.stringValue() : std::to_string(s.value.integerValue()));
+        return s.key + " with id "
+            + (s.value.isString() ? s.value.stringValue() : std::to_string(s.value.integerValue()));
     case HXScriptObjectSpecifier::Form::Every:
         return "every " + s.key;
     case HXScriptObjectSpecifier::Form::Property:
@@ -87,7 +88,8 @@ HXScriptValue HXScriptRuntime::evaluate(const HXPropertyList& value, HXScriptCom
 
 HXScriptValue HXScriptRuntime::resolve(const HXScriptObjectSpecifier& specifier, HXScriptCommand& command)
 {
-    HXScriptValue container = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
+    HXScriptValue container
+        = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
     if (command.failed())
         return {};
     return applyForm(container, specifier, command);
@@ -107,7 +109,8 @@ HXScriptValue HXScriptRuntime::applyForm(
         return HXScriptValue(std::move(results));
     }
     if (!container.isObject()) {
-        command.fail(HXScriptNoSuchObjectError, "Can\u2019t get " + describe(specifier) + " of something that is no object.");
+        command.fail(HXScriptNoSuchObjectError,
+            "Can\u2019t get " + describe(specifier) + " of something that is no object.");
         return {};
     }
     auto* cls = container.object().classDescription();
@@ -116,13 +119,15 @@ HXScriptValue HXScriptRuntime::applyForm(
     if (specifier.form == Form::Property) {
         if (auto v = cls->valueForKey(object, specifier.key))
             return *v;
-        command.fail(HXScriptNoSuchObjectError, "A " + cls->className() + " has no property \u201c" + specifier.key + "\u201d.");
+        command.fail(HXScriptNoSuchObjectError,
+            "A " + cls->className() + " has no property \u201c" + specifier.key + "\u201d.");
         return {};
     }
 
     const auto* element = cls->element(specifier.key);
     if (!element || !element->list) {
-        command.fail(HXScriptNoSuchObjectError, "A " + cls->className() + " has no elements \u201c" + specifier.key + "\u201d.");
+        command.fail(HXScriptNoSuchObjectError,
+            "A " + cls->className() + " has no elements \u201c" + specifier.key + "\u201d.");
         return {};
     }
     if (specifier.form == Form::UniqueID && element->valueWithUniqueID) {
@@ -141,8 +146,8 @@ HXScriptValue HXScriptRuntime::applyForm(
         if (i < 0)
             i += n;
         if (i < 0 || i >= n) {
-            command.fail(HXScriptNoSuchObjectError, "Can\u2019t get " + describe(specifier) + ": there are "
-                    + std::to_string(n) + ".");
+            command.fail(HXScriptNoSuchObjectError,
+                "Can\u2019t get " + describe(specifier) + ": there are " + std::to_string(n) + ".");
             return {};
         }
         return list[size_t(i)];
@@ -171,13 +176,15 @@ HXScriptValue HXScriptRuntime::setValue(
         command.fail(HXScriptReadOnlyError, "Only properties can be set.");
         return {};
     }
-    HXScriptValue container = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
+    HXScriptValue container
+        = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
     if (command.failed())
         return {};
     HXScriptValue::List targets = container.isList() ? container.list() : HXScriptValue::List { container };
     for (const auto& target : targets) {
         if (!target.isObject()) {
-            command.fail(HXScriptNoSuchObjectError, "Can\u2019t set " + specifier.key + " of something that is no object.");
+            command.fail(HXScriptNoSuchObjectError,
+                "Can\u2019t set " + specifier.key + " of something that is no object.");
             return {};
         }
         auto* cls = target.object().classDescription();
@@ -186,18 +193,21 @@ HXScriptValue HXScriptRuntime::setValue(
         if (!property) {
             if (!cls->element(specifier.key) && cls->setValueForUndefinedKey(object, value, specifier.key))
                 continue;
-            command.fail(cls->valueForKey(object, specifier.key) ? HXScriptReadOnlyError : HXScriptNoSuchObjectError,
+            command.fail(
+                cls->valueForKey(object, specifier.key) ? HXScriptReadOnlyError : HXScriptNoSuchObjectError,
                 "Can\u2019t set " + specifier.key + " of a " + cls->className() + ".");
             return {};
         }
         if (!property->set) {
-            command.fail(HXScriptReadOnlyError, "The " + specifier.key + " of a " + cls->className() + " is read only.");
+            command.fail(HXScriptReadOnlyError,
+                "The " + specifier.key + " of a " + cls->className() + " is read only.");
             return {};
         }
         auto coerced = HXScriptCoercionHandler::sharedCoercionHandler().coerce(value, property->type);
         if (!coerced) {
-            command.fail(HXScriptCoercionError, "The " + specifier.key + " of a " + cls->className() + " is a "
-                    + property->type + ", not a " + HXScriptCoercionHandler::kindOf(value) + ".");
+            command.fail(HXScriptCoercionError,
+                "The " + specifier.key + " of a " + cls->className() + " is a " + property->type + ", not a "
+                    + HXScriptCoercionHandler::kindOf(value) + ".");
             return {};
         }
         property->set(object, *coerced, command);
@@ -237,14 +247,16 @@ std::optional<int64_t> HXScriptRuntime::elementIndex(
     return std::nullopt;
 }
 
-HXScriptValue HXScriptRuntime::deleteElement(const HXScriptObjectSpecifier& specifier, HXScriptCommand& command)
+HXScriptValue HXScriptRuntime::deleteElement(
+    const HXScriptObjectSpecifier& specifier, HXScriptCommand& command)
 {
     using Form = HXScriptObjectSpecifier::Form;
     if (specifier.form == Form::Property || specifier.form == Form::Every) {
         command.fail(HXScriptParameterError, "Delete names one element.");
         return {};
     }
-    HXScriptValue container = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
+    HXScriptValue container
+        = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
     if (command.failed())
         return {};
     if (!container.isObject()) {
@@ -284,8 +296,9 @@ HXScriptValue HXScriptRuntime::makeElement(const HXPropertyList& request, HXScri
     }
     const auto* element = container.object().classDescription()->element(key);
     if (!element) {
-        command.fail(HXScriptNoSuchObjectError, "A " + container.object().classDescription()->className()
-                + " has no elements \u201c" + key + "\u201d.");
+        command.fail(HXScriptNoSuchObjectError,
+            "A " + container.object().classDescription()->className() + " has no elements \u201c" + key
+                + "\u201d.");
         return {};
     }
     if (!element->insert) {
@@ -314,7 +327,8 @@ HXScriptValue HXScriptRuntime::makeElement(const HXPropertyList& request, HXScri
         if (made && !made->isMissing())
             data = std::move(*made);
         else if (request.contains("properties") || !data.isMissing()) {
-            command.fail(HXScriptCoercionError, "A " + HXScriptCoercionHandler::kindOf(data) + " cannot be made into a "
+            command.fail(HXScriptCoercionError,
+                "A " + HXScriptCoercionHandler::kindOf(data) + " cannot be made into a "
                     + element->elementClass + ".");
             return {};
         }
@@ -330,12 +344,14 @@ HXScriptValue HXScriptRuntime::makeElement(const HXPropertyList& request, HXScri
         auto* cls = data.object().classDescription();
         const auto* property = cls->property(name);
         if (!property || !property->set) {
-            command.fail(HXScriptReadOnlyError, "A new " + cls->className() + " takes no \u201c" + name + "\u201d.");
+            command.fail(
+                HXScriptReadOnlyError, "A new " + cls->className() + " takes no \u201c" + name + "\u201d.");
             return {};
         }
         auto coerced = HXScriptCoercionHandler::sharedCoercionHandler().coerce(value, property->type);
         if (!coerced) {
-            command.fail(HXScriptCoercionError, "The " + name + " of a " + cls->className() + " is a " + property->type + ".");
+            command.fail(HXScriptCoercionError,
+                "The " + name + " of a " + cls->className() + " is a " + property->type + ".");
             return {};
         }
         property->set(data.object().object().get(), *coerced, command);
@@ -358,9 +374,9 @@ HXScriptValue HXScriptRuntime::describeKeys(const HXScriptValue& target, HXScrip
             array.emplace_back(n);
         return HXPropertyList(std::move(array));
     };
-    return HXScriptValue(HXPropertyList(HXPropertyList::Dictionary { { "class", HXPropertyList(cls->className()) },
-        { "properties", texts(cls->propertyKeys()) }, { "elements", texts(cls->elementKeys()) },
-        { "commands", texts(cls->commandNames()) } }));
+    return HXScriptValue(HXPropertyList(HXPropertyList::Dictionary {
+        { "class", HXPropertyList(cls->className()) }, { "properties", texts(cls->propertyKeys()) },
+        { "elements", texts(cls->elementKeys()) }, { "commands", texts(cls->commandNames()) } }));
 }
 
 HXScriptValue HXScriptRuntime::sendCommand(const HXScriptValue& receivers, HXScriptCommand& command)
@@ -375,13 +391,15 @@ HXScriptValue HXScriptRuntime::sendCommand(const HXScriptValue& receivers, HXScr
         return HXScriptValue(std::move(results));
     }
     if (!receivers.isObject()) {
-        command.fail(HXScriptNoSuchObjectError, "The command \u201c" + command.name() + "\u201d goes to an object.");
+        command.fail(
+            HXScriptNoSuchObjectError, "The command \u201c" + command.name() + "\u201d goes to an object.");
         return {};
     }
     auto* cls = receivers.object().classDescription();
     const auto* handler = cls->commandHandler(command.name());
     if (!handler) {
-        command.fail(HXScriptNotHandledError, "A " + cls->className() + " does not understand \u201c" + command.name() + "\u201d.");
+        command.fail(HXScriptNotHandledError,
+            "A " + cls->className() + " does not understand \u201c" + command.name() + "\u201d.");
         return {};
     }
     return (*handler)(receivers.object().object().get(), command);
@@ -433,7 +451,8 @@ HXPropertyList HXScriptRuntime::execute(const HXPropertyList& request)
 {
     // No command may answer later here: each answers before this returns.
     HXPropertyList answer;
-    run(request, [&answer](HXPropertyList reply) { answer = std::move(reply); }, {}, false);
+    run(
+        request, [&answer](HXPropertyList reply) { answer = std::move(reply); }, {}, false);
     return answer;
 }
 
