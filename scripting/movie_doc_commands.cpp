@@ -193,7 +193,7 @@ V selectCommand(Doc& d, HXScriptCommand& command)
     }
     // A selection has no negative length: the earlier time starts it. A lone "At" selects nothing there.
     int64_t a = at.value_or(0), b = to.value_or(a);
-    selectRange(m, std::min(a, b), std::max(a, b) - std::min(a, b));
+    selectRange(m, std::min(a, b), MVPScriptValues::timeDifference(std::max(a, b), std::min(a, b)));
     return {};
 }
 

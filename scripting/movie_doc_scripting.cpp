@@ -229,7 +229,8 @@ void addProperties(HXScriptClass<Doc>& c)
         reading([](Doc&, MVMovie& m) { return V(timeValue(m, MVTimeRangeEnd(m.selection()))); }), "integer",
         onMovie([](MVMovie& m, const V& v) {
             int64_t start = timeValue(m, m.selection().time);
-            m.setSelection(MVMakeTimeRange(m.selection().time, timeFromValue(m, integerOf(v) - start)));
+            m.setSelection(
+                MVMakeTimeRange(m.selection().time, timeFromValue(m, timeDifference(integerOf(v), start))));
         }));
     c.getSet("posterFrameTime", reading([](Doc&, MVMovie& m) { return V(timeValue(m, m.posterTime())); }),
         "integer", changing([](Doc&, MVMovie& m, const V& v, HXScriptCommand&) {
@@ -247,8 +248,8 @@ void addProperties(HXScriptClass<Doc>& c)
                 command.fail(HXScriptCoercionError, "The preview is a list of two times.");
                 return;
             }
-            m.setPreviewRange(MVMakeTimeRange(
-                timeFromValue(m, integerOf(*start)), timeFromValue(m, integerOf(*end) - integerOf(*start))));
+            m.setPreviewRange(MVMakeTimeRange(timeFromValue(m, integerOf(*start)),
+                timeFromValue(m, timeDifference(integerOf(*end), integerOf(*start)))));
         }));
 }
 

@@ -20,6 +20,14 @@ MVTime timeFromValue(const MVMovie& movie, int64_t value)
     return MVMakeTime(value, movie.timeScale());
 }
 
+int64_t timeDifference(int64_t later, int64_t earlier)
+{
+    int64_t difference = 0;
+    if (__builtin_sub_overflow(later, earlier, &difference))
+        return later > earlier ? INT64_MAX : INT64_MIN;
+    return difference;
+}
+
 int16_t int16Truncating(double value)
 {
     if (std::isnan(value))

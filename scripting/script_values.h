@@ -25,6 +25,8 @@ namespace MVPScriptValues {
 // value), and a number back to a time at the movie's time scale.
 int64_t timeValue(const MVMovie& movie, MVTime time);
 MVTime timeFromValue(const MVMovie& movie, int64_t value);
+// `later` minus `earlier`, held to the 64-bit range (a script may send any two numbers).
+int64_t timeDifference(int64_t later, int64_t earlier);
 
 // Two values as a 4-byte record, vertical first; each truncated and held to the 16-bit range.
 HXPropertyList record(double vertical, double horizontal);

@@ -41,7 +41,12 @@ std::optional<HXScriptValue> HXScriptCommand::coercedArgument(const std::string&
     auto coerced = HXScriptCoercionHandler::sharedCoercionHandler().coerce(value, type);
     if (!coerced || !coerced->isPropertyList()) {
         if (!failed())
-            fail(HXScriptCoercionError, "The argument \u201c" + key + "\u201d is not a " + type + ".");
+            fail(HXScriptCoercionError,
+                "The argument \u201c" + key + "\u201d is not "
+                    + (!type.empty() && std::string_view("aeiou").find(type.front()) != std::string_view::npos
+                            ? "an "
+                            : "a ")
+                    + type + ".");
         return std::nullopt;
     }
     return coerced;

@@ -6,13 +6,21 @@ namespace {
 
 constexpr int kMaximumValueDepth = 64;
 
+// "a track", "an application": a class or kind name as the messages name it.
+std::string a(const std::string& word, bool capital = false)
+{
+    bool vowel = !word.empty() && std::string_view("aeiouAEIOU").find(word.front()) != std::string_view::npos;
+    return std::string(capital ? (vowel ? "An " : "A ") : (vowel ? "an " : "a ")) + word;
+}
+
 std::string describe(const HXScriptObjectSpecifier& s)
 {
     switch (s.form) {
     case HXScriptObjectSpecifier::Form::Index: {
-        // Positions as a user types them: from 1, or from -1 at the end.
+        // Positions as a user types them: from 1, or from -1 at the end (unsigned, so that the last
+        // index a request can hold still has a next one).
         int64_t i = s.value.integerValue();
-        return s.key + "[" + std::to_string(i >= 0 ? i + 1 : i) + "]";
+        return s.key + "[" + (i >= 0 ? std::to_string(uint64_t(i) + 1) : std::to_string(i)) + "]";
     }
     case HXScriptObjectSpecifier::Form::Name:
         return s.key + " \u201c" + s.value.stringValue() + "\u201d";
@@ -120,14 +128,14 @@ HXScriptValue HXScriptRuntime::applyForm(
         if (auto v = cls->valueForKey(object, specifier.key))
             return *v;
         command.fail(HXScriptNoSuchObjectError,
-            "A " + cls->className() + " has no property \u201c" + specifier.key + "\u201d.");
+            a(cls->className(), true) + " has no property \u201c" + specifier.key + "\u201d.");
         return {};
     }
 
     const auto* element = cls->element(specifier.key);
     if (!element || !element->list) {
         command.fail(HXScriptNoSuchObjectError,
-            "A " + cls->className() + " has no elements \u201c" + specifier.key + "\u201d.");
+            a(cls->className(), true) + " has no elements \u201c" + specifier.key + "\u201d.");
         return {};
     }
     if (specifier.form == Form::UniqueID && element->valueWithUniqueID) {
@@ -195,19 +203,19 @@ HXScriptValue HXScriptRuntime::setValue(
                 continue;
             command.fail(
                 cls->valueForKey(object, specifier.key) ? HXScriptReadOnlyError : HXScriptNoSuchObjectError,
-                "Can\u2019t set " + specifier.key + " of a " + cls->className() + ".");
+                "Can\u2019t set " + specifier.key + " of " + a(cls->className()) + ".");
             return {};
         }
         if (!property->set) {
             command.fail(HXScriptReadOnlyError,
-                "The " + specifier.key + " of a " + cls->className() + " is read only.");
+                "The " + specifier.key + " of " + a(cls->className()) + " is read only.");
             return {};
         }
         auto coerced = HXScriptCoercionHandler::sharedCoercionHandler().coerce(value, property->type);
         if (!coerced) {
             command.fail(HXScriptCoercionError,
-                "The " + specifier.key + " of a " + cls->className() + " is a " + property->type + ", not a "
-                    + HXScriptCoercionHandler::kindOf(value) + ".");
+                "The " + specifier.key + " of " + a(cls->className()) + " is " + a(property->type) + ", not "
+                    + a(HXScriptCoercionHandler::kindOf(value)) + ".");
             return {};
         }
         property->set(object, *coerced, command);
@@ -297,7 +305,7 @@ HXScriptValue HXScriptRuntime::makeElement(const HXPropertyList& request, HXScri
     const auto* element = container.object().classDescription()->element(key);
     if (!element) {
         command.fail(HXScriptNoSuchObjectError,
-            "A " + container.object().classDescription()->className() + " has no elements \u201c" + key
+            a(container.object().classDescription()->className(), true) + " has no elements \u201c" + key
                 + "\u201d.");
         return {};
     }
@@ -328,8 +336,8 @@ HXScriptValue HXScriptRuntime::makeElement(const HXPropertyList& request, HXScri
             data = std::move(*made);
         else if (request.contains("properties") || !data.isMissing()) {
             command.fail(HXScriptCoercionError,
-                "A " + HXScriptCoercionHandler::kindOf(data) + " cannot be made into a "
-                    + element->elementClass + ".");
+                a(HXScriptCoercionHandler::kindOf(data), true) + " cannot be made into "
+                    + a(element->elementClass) + ".");
             return {};
         }
     }
@@ -351,7 +359,7 @@ HXScriptValue HXScriptRuntime::makeElement(const HXPropertyList& request, HXScri
         auto coerced = HXScriptCoercionHandler::sharedCoercionHandler().coerce(value, property->type);
         if (!coerced) {
             command.fail(HXScriptCoercionError,
-                "The " + name + " of a " + cls->className() + " is a " + property->type + ".");
+                "The " + name + " of " + a(cls->className()) + " is " + a(property->type) + ".");
             return {};
         }
         property->set(data.object().object().get(), *coerced, command);
@@ -399,7 +407,7 @@ HXScriptValue HXScriptRuntime::sendCommand(const HXScriptValue& receivers, HXScr
     const auto* handler = cls->commandHandler(command.name());
     if (!handler) {
         command.fail(HXScriptNotHandledError,
-            "A " + cls->className() + " does not understand \u201c" + command.name() + "\u201d.");
+            a(cls->className(), true) + " does not understand \u201c" + command.name() + "\u201d.");
         return {};
     }
     return (*handler)(receivers.object().object().get(), command);
