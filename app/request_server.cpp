@@ -4,6 +4,7 @@
 #include "platform/basekit/message_framing.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/socket.h"
+#include "platform/basekit/strings.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -52,6 +53,50 @@ HXPropertyList errorReply(const std::string& text)
     return HXPropertyList(HXPropertyList::Dictionary { { MVPRequestErrorKey, HXPropertyList(text) } });
 }
 
+// Text any XML reader takes: bytes that are no UTF-8 (a file name of another encoding, say) and NUL
+// characters (from a movie's user data) become U+FFFD.
+std::string readableText(const std::string& text)
+{
+    if (HXString::isValidUTF8(text) && text.find('\0') == std::string::npos)
+        return text;
+    return HXString::stringByReplacingOccurrencesOfString(
+        HXString::utf8ByReplacingInvalidSequences(text), std::string_view("\0", 1), "\uFFFD");
+}
+
+// A reply as every client can read it (see readableText).
+HXPropertyList readableReply(const HXPropertyList& value, int depth = 0)
+{
+    // Replies are made by the player, never deeper than what it answers; the bound only keeps the walk
+    // finite.
+    if (depth > 256)
+        return {};
+    if (value.isString())
+        return HXPropertyList(readableText(value.stringValue()));
+    if (value.isArray()) {
+        HXPropertyList::Array array;
+        array.reserve(value.count());
+        for (const auto& e : value.arrayValue())
+            array.push_back(readableReply(e, depth + 1));
+        return HXPropertyList(std::move(array));
+    }
+    if (value.isDictionary()) {
+        HXPropertyList::Dictionary dictionary;
+        for (const auto& [key, e] : value.dictionaryValue())
+            dictionary.emplace(readableText(key), readableReply(e, depth + 1));
+        return HXPropertyList(std::move(dictionary));
+    }
+    return value;
+}
+
+// Sends `reply` on `connection`: one the connection cannot carry is answered with an error instead, so
+// that the sender is never left waiting.
+void sendReply(HXMessageConnection& connection, const HXPropertyList& reply)
+{
+    HXError error;
+    if (!connection.sendMessage(readableReply(reply), &error) && connection.isOpen())
+        connection.sendMessage(errorReply("The answer could not be sent: " + error.localizedDescription()));
+}
+
 } // namespace
 
 MVPRequestServer& MVPRequestServer::sharedServer()
@@ -93,7 +138,8 @@ bool MVPRequestServer::start(HXError* error)
         return true;
     if (!prepareSocketFolder(error))
         return false;
-    auto listener = HXSocketListener::listenOnPath(socketPath(), 16, error);
+    // Room for many clients connecting at once (a burst of scripts) before the run loop accepts them.
+    auto listener = HXSocketListener::listenOnPath(socketPath(), 128, error);
     if (!listener)
         return false;
     listener->setAllowedPeerUID(getuid());
@@ -112,7 +158,7 @@ bool MVPRequestServer::start(HXError* error)
             // Replies go out before the handler's effects that wait for the run loop (a quit, a sheet).
             HXPropertyList reply = replyToRequest(request);
             if (auto c = weak.lock())
-                c->sendMessage(reply);
+                sendReply(*c, reply);
         };
         std::weak_ptr<std::set<std::shared_ptr<HXMessageConnection>>> set = _connections;
         connection->onClose = [set, weak] {
@@ -180,7 +226,7 @@ void MVPRequestReply::send(const HXPropertyList& reply)
         return;
     _sent = true;
     if (auto c = _connection.lock()) {
-        c->sendMessage(reply.isDictionary() ? reply : HXPropertyList(HXPropertyList::Dictionary {}));
+        sendReply(*c, reply.isDictionary() ? reply : HXPropertyList(HXPropertyList::Dictionary {}));
         c->setIdleTimeout(kConnectionIdleTimeout);
     }
 }
@@ -191,7 +237,7 @@ void MVPRequestReply::sendInterim(HXPropertyList::Dictionary message)
         return;
     message[MVPRequestInterimKey] = HXPropertyList(true);
     if (auto c = _connection.lock())
-        c->sendMessage(HXPropertyList(std::move(message)));
+        sendReply(*c, HXPropertyList(std::move(message)));
 }
 
 HXPropertyList MVPRequestServer::replyToRequest(const HXPropertyList& request) const

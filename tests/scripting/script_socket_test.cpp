@@ -3,6 +3,7 @@
 #include "scripting_test_support.h"
 
 #include "platform/basekit/message_framing.h"
+#include "platform/basekit/strings.h"
 
 #include <cstring>
 #include <sys/socket.h>
@@ -76,6 +77,9 @@ TEST_F(ScriptSocketTest, GarbageGetsAnErrorOrAClosedConnection)
         { "a frame cut short", frame(request({ { "event", HXPropertyList("get") } })).substr(0, 20), false },
         { "bytes that are no property list", frame("\x01\x02garbage\xff"), false },
         { "an unterminated nesting", frame(deep), false },
+        // What came whole before the garbage is still answered.
+        { "a request, then bytes that are no property list", frame(request({})) + frame("\x01\x02garbage"),
+            true },
         { "a script request that is an array",
             frame(HXPropertyList(Array { HXPropertyList("script") }).toXML()), true },
         { "no event", frame(request({})), true },
@@ -92,6 +96,15 @@ TEST_F(ScriptSocketTest, GarbageGetsAnErrorOrAClosedConnection)
                 { "target",
                     HXPropertyList(Dict { { "form", HXPropertyList("index") },
                         { "key", HXPropertyList("movies") }, { "value", HXPropertyList("one") } }) } })),
+            true },
+        { "an index past every position",
+            frame(request({ { "event", HXPropertyList("get") },
+                { "target", Specifier::index("movies", INT64_MAX).propertyList() } })),
+            true },
+        // The answer names it as XML can carry it.
+        { "a name that is no UTF-8",
+            frame(request({ { "event", HXPropertyList("get") },
+                { "target", Specifier::name("movies", "\xff\xfe\xc3").propertyList() } })),
             true },
         { "arguments that are no record",
             frame(request({ { "event", HXPropertyList("play") }, { "arguments", HXPropertyList(3) } })),
@@ -110,6 +123,7 @@ TEST_F(ScriptSocketTest, GarbageGetsAnErrorOrAClosedConnection)
         EXPECT_EQ(reply.has_value(), c.expectReply);
         if (reply) {
             EXPECT_TRUE((*reply)[MVPRequestErrorKey].isString());
+            EXPECT_TRUE(HXString::isValidUTF8((*reply)[MVPRequestErrorKey].stringValue()));
         }
     }
     // The player still answers, and nothing changed the movie.
