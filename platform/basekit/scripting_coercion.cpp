@@ -101,6 +101,9 @@ std::optional<HXScriptValue> HXScriptCoercionHandler::coerce(
     std::string from = kindOf(value);
     // A list from a property list becomes a list of script values (its elements may be objects later).
     bool plainArray = value.isPropertyList() && value.propertyList().isArray();
+    // Not a number and the infinities are no amount of anything a script sets (a rate, a level).
+    if (toKind == "real" && from == "real" && !std::isfinite(value.propertyList().realValue()))
+        return std::nullopt;
     if (toKind == "any" || (toKind == from && !plainArray))
         return value;
     if (auto it = _coercers.find({ from, toKind }); it != _coercers.end())

@@ -363,6 +363,8 @@ TEST(ScriptingCoercionTest, BuiltInConversions)
         { HXPropertyList(-2.75), "integer", HXPropertyList(-2) },
         { HXPropertyList(std::numeric_limits<double>::quiet_NaN()), "integer", std::nullopt },
         { HXPropertyList(9.3e18), "integer", std::nullopt },
+        { HXPropertyList(std::numeric_limits<double>::quiet_NaN()), "real", std::nullopt },
+        { HXPropertyList(-std::numeric_limits<double>::infinity()), "real", std::nullopt },
         { HXPropertyList("12"), "integer", HXPropertyList(12) },
         { HXPropertyList("12abc"), "integer", std::nullopt },
         { HXPropertyList(""), "real", std::nullopt },
