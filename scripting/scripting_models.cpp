@@ -6,6 +6,7 @@
 #include "platform/winkit/application.h"
 #include "platform/winkit/window.h"
 #include "platform/winkit/window_controller.h"
+#include "scripting/app_scripting.h"
 #include "scripting/movie_doc_scripting.h"
 #include "scripting/script_values.h"
 
@@ -52,6 +53,21 @@ int64_t orderedIndex(const HXWindow& window)
     auto windows = HXApp().orderedWindows();
     for (size_t i = 0; i < windows.size(); ++i)
         if (windows[i].get() == &window)
+            return int64_t(i);
+    return -1;
+}
+
+// The position of a movie or recording window among the application's "orderedMovieWindows" (what its
+// specifier names), -1 for any other window.
+int64_t movieWindowIndex(const HXWindow& window)
+{
+    auto root = MVPAppScripting::root();
+    const auto* element = root ? root.classDescription()->element("orderedMovieWindows") : nullptr;
+    if (!element || !element->list)
+        return -1;
+    auto windows = element->list(root.object().get());
+    for (size_t i = 0; i < windows.size(); ++i)
+        if (windows[i].isObject() && windows[i].object().object().get() == &window)
             return int64_t(i);
     return -1;
 }
@@ -222,8 +238,12 @@ const HXScriptClass<HXWindow>& windowClassDescription()
                     list.emplace_back(MVPMovieDocScripting::reference(doc));
             return list;
         });
+        // Named by its place among the movie windows (a panel in front of it does not count there).
         c.specifier([](HXWindow& w) -> std::optional<Specifier> {
-            return Specifier::index("orderedMovieWindows", orderedIndex(w));
+            int64_t index = movieWindowIndex(w);
+            if (index < 0)
+                return std::nullopt;
+            return Specifier::index("orderedMovieWindows", index);
         });
         return c;
     }();
