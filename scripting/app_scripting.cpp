@@ -11,6 +11,7 @@
 #include "inspectors/movie_info.h"
 #include "platform/basekit/file_manager.h"
 #include "platform/basekit/fourcc.h"
+#include "platform/basekit/run_loop.h"
 #include "platform/basekit/scripting_coercion.h"
 #include "platform/basekit/strings.h"
 #include "platform/basekit/url.h"
@@ -501,6 +502,12 @@ void addCommands(HXScriptClass<App>& c)
     c.command("openLocation", openLocation);
     c.command("openImageSequence", openImageSequence);
     c.command("saveReferenceMovie", saveReferenceMovie);
+    // Quits as the Quit menu command does, once the script has its answer: documents with changes are
+    // asked about as they are then (a script is no one to answer for the user).
+    c.command("quit", [](App&, HXScriptCommand&) -> V {
+        HXRunLoop::main().perform([] { HXApp().terminate(); }, 0, { HXDefaultRunLoopMode });
+        return {};
+    });
     // Files to open, as a second start of the program hands them over.
     c.command("open", [](App& app, HXScriptCommand& command) -> V {
         auto delegate = appDelegate(app);
