@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -21,6 +22,10 @@ namespace {
 
 constexpr size_t kMaximumRequestSize = 1u << 20;
 constexpr double kConnectionIdleTimeout = 60;
+// A request that has begun to arrive and then stops moving for this long is given up.
+constexpr double kConnectionStallTimeout = 30;
+// Clients served at once; more wait to be accepted (each may hold a request of up to 1 MiB).
+constexpr size_t kMaximumConnections = 256;
 
 HXError requestError(const std::string& text)
 {
@@ -88,6 +93,14 @@ HXPropertyList readableReply(const HXPropertyList& value, int depth = 0)
     return value;
 }
 
+// Whether the peer sent something the run loop has not read yet (a request on its way).
+bool hasUnreadBytes(const HXMessageConnection& connection)
+{
+    int n = 0;
+    auto* socket = connection.connection();
+    return socket && socket->isOpen() && ioctl(socket->fileDescriptor(), FIONREAD, &n) == 0 && n > 0;
+}
+
 // Sends `reply` on `connection`: one the connection cannot carry is answered with an error instead, so
 // that the sender is never left waiting.
 void sendReply(HXMessageConnection& connection, const HXPropertyList& reply)
@@ -147,6 +160,7 @@ bool MVPRequestServer::start(HXError* error)
         auto connection = HXMessageConnection::withConnection(std::move(socket));
         connection->setMaximumFrameSize(kMaximumRequestSize);
         connection->setIdleTimeout(kConnectionIdleTimeout);
+        connection->setStallTimeout(kConnectionStallTimeout);
         std::weak_ptr<HXMessageConnection> weak = connection;
         connection->onMessage = [this, weak](const HXPropertyList& request) {
             std::string command
@@ -161,15 +175,38 @@ bool MVPRequestServer::start(HXError* error)
                 sendReply(*c, reply);
         };
         std::weak_ptr<std::set<std::shared_ptr<HXMessageConnection>>> set = _connections;
-        connection->onClose = [set, weak] {
+        std::weak_ptr<HXSocketListener> weakListener = _listener;
+        connection->onClose = [set, weak, weakListener] {
             // Dropped on the next turn: the connection is still calling us.
             if (auto c = weak.lock())
-                HXRunLoop::main().perform([set, c] {
-                    if (auto s = set.lock())
-                        s->erase(c);
+                HXRunLoop::main().perform([set, c, weakListener] {
+                    auto s = set.lock();
+                    if (!s)
+                        return;
+                    s->erase(c);
+                    if (auto l = weakListener.lock(); l && s->size() < kMaximumConnections)
+                        l->setAcceptingPaused(false);
                 });
         };
+        // Room for the newcomer: the client that has been silent longest, with no request of its own
+        // under way, is let go (it loses nothing). While every client is busy, newcomers wait to be
+        // accepted until one leaves.
+        auto quietest = [this] {
+            std::shared_ptr<HXMessageConnection> found;
+            for (const auto& c : *_connections)
+                if (c->isBetweenMessages() && c->idleTimeout() > 0 && !hasUnreadBytes(*c)
+                    && (!found || c->lastReceived() < found->lastReceived()))
+                    found = c;
+            return found;
+        };
+        if (_connections->size() >= kMaximumConnections)
+            if (auto c = quietest()) {
+                c->close();
+                _connections->erase(c);
+            }
         _connections->insert(connection);
+        if (_connections->size() >= kMaximumConnections && !quietest() && _listener)
+            _listener->setAcceptingPaused(true);
     };
     _listener = listener;
     return true;

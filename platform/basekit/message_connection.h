@@ -40,6 +40,15 @@ public:
     size_t maximumFrameSize() const { return _framing.maximumFrameSize(); }
     // Seconds; 0 switches the time-out off (the default for both).
     void setIdleTimeout(HXTimeInterval seconds);
+    HXTimeInterval idleTimeout() const { return _idleTimeout; }
+    // Between messages both ways: nothing half received, nothing waiting to be handled or written.
+    bool isBetweenMessages() const
+    {
+        return _framing.bufferedSize() == 0 && !_framing.hasMessage()
+            && (!_connection || _connection->bufferedWriteSize() == 0);
+    }
+    // When the peer last sent something (run-loop time).
+    HXTimeInterval lastReceived() const { return _lastReceived; }
     void setStallTimeout(HXTimeInterval seconds);
 
     HXSocketConnection* connection() const { return _connection.get(); }

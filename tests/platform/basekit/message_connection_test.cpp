@@ -244,8 +244,9 @@ TEST_F(MessageConnectionTest, APeerThatDoesNotReadWaitsForItsAnswers)
     char buffer[65536];
     for (int i = 0; i < 100000 && answers.messageCount() < kRequests; ++i) {
         ssize_t n = ::recv(raw, buffer, sizeof buffer, MSG_DONTWAIT);
-        if (n > 0)
+        if (n > 0) {
             ASSERT_TRUE(answers.feed(std::string_view(buffer, size_t(n))));
+        }
         pass();
     }
     EXPECT_EQ(record.messages.size(), kRequests);
