@@ -338,10 +338,10 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
         onMovie([](MVMovie& m, const V& v) { m.setVisualSaturation(float(realOf(v))); }));
     c.getSet("videoTintAdjustment", reading([](Doc&, MVMovie& m) { return V(double(m.visualHue())); }),
         "real", onMovie([](MVMovie& m, const V& v) { m.setVisualHue(float(realOf(v))); }));
-    // The movie's contrast is 0 when neutral, the script's 1.0 less than the framework's factor: both 0.
+    // The movie's contrast is a factor (1 when neutral); a script's is the change from it (0 when neutral).
     c.getSet("videoContrastAdjustment",
-        reading([](Doc&, MVMovie& m) { return V(double(m.visualContrast())); }), "real",
-        onMovie([](MVMovie& m, const V& v) { m.setVisualContrast(float(realOf(v))); }));
+        reading([](Doc&, MVMovie& m) { return V(double(m.visualContrast()) - 1.0); }), "real",
+        onMovie([](MVMovie& m, const V& v) { m.setVisualContrast(float(1.0 + realOf(v))); }));
 
     c.getSet(
         "dimensions", [](Doc& d) { return sizeValue(d.userSize().height, d.userSize().width); }, "any",
