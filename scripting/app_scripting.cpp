@@ -218,6 +218,7 @@ V openLocation(App& app, HXScriptCommand& command)
             });
             return {};
         }
+    std::optional<HXError> refusal;
     for (const auto& text : texts) {
         auto url = urlFromScriptString(text);
         // Only a location that opened is reported as opened (not whatever document happens to be in front).
@@ -226,8 +227,17 @@ V openLocation(App& app, HXScriptCommand& command)
             if (!docs.empty())
                 if (auto movieDoc = std::dynamic_pointer_cast<MVPMovieDocument>(docs.front()))
                     opened.emplace_back(MVPMovieDocScripting::reference(movieDoc));
+        } else if (!refusal) {
+            refusal = url ? MVPApplicationDelegate::urlRefusal(*url)
+                          : HXError::withDescription(
+                              HXOSStatusErrorDomain, -2102, "\u201c" + text + "\u201d is no location.");
         }
         newPlayer = true;
+    }
+    // Nothing opened at all: the script hears why, as it would from an alert.
+    if (opened.empty() && refusal) {
+        command.fail(int(refusal->code()), refusal->localizedDescription());
+        return {};
     }
     return V(std::move(opened));
 }
