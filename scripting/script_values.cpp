@@ -3,6 +3,7 @@
 #include "platform/basekit/scripting_coercion.h"
 #include "platform/mvkit/movie.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -17,7 +18,12 @@ int64_t timeValue(const MVMovie& movie, MVTime time)
 
 MVTime timeFromValue(const MVMovie& movie, int64_t value)
 {
-    return MVMakeTime(value, movie.timeScale());
+    return MVMakeTime(std::clamp(value, -kLongestScriptTime, kLongestScriptTime), movie.timeScale());
+}
+
+bool mayGrowBy(const MVMovie& movie, int64_t added)
+{
+    return added <= kLongestScriptTime && movie.durationValue() <= kLongestScriptTime - added;
 }
 
 int64_t timeDifference(int64_t later, int64_t earlier)

@@ -72,9 +72,9 @@ TEST_F(MovieDocCommandsTest, SelectionCommands)
         { "select", { { "To", HXPropertyList(50) } }, 0, 50 },
         // Backwards makes no negative selection.
         { "select", { { "At", HXPropertyList(180) }, { "To", HXPropertyList(60) } }, 60, 120 },
-        // The widest a request can hold: the length is held to the largest number.
-        { "select", { { "At", HXPropertyList(INT64_MIN) }, { "To", HXPropertyList(INT64_MAX) } }, INT64_MIN,
-            INT64_MAX },
+        // The widest a request can hold: held to the longest time a script may give.
+        { "select", { { "At", HXPropertyList(INT64_MIN) }, { "To", HXPropertyList(INT64_MAX) } },
+            -MVPScriptValues::kLongestScriptTime, MVPScriptValues::kLongestScriptTime },
         { "selectAll", {}, 0, -1 },
     };
     for (const auto& c : cases) {
