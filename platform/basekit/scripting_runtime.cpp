@@ -213,9 +213,10 @@ HXScriptValue HXScriptRuntime::setValue(
         }
         auto coerced = HXScriptCoercionHandler::sharedCoercionHandler().coerce(value, property->type);
         if (!coerced) {
+            const std::string kind = HXScriptCoercionHandler::kindOf(value);
             command.fail(HXScriptCoercionError,
-                "The " + specifier.key + " of " + a(cls->className()) + " is " + a(property->type) + ", not "
-                    + a(HXScriptCoercionHandler::kindOf(value)) + ".");
+                "The " + specifier.key + " of " + a(cls->className()) + " is " + a(property->type)
+                    + (kind == property->type ? "; this one cannot be used." : ", not " + a(kind) + "."));
             return {};
         }
         property->set(object, *coerced, command);
