@@ -375,8 +375,15 @@ V save(Doc& d, HXScriptCommand& command)
                     if (!ok)
                         command.fail(HXScriptFailedError, "The movie could not be saved.");
                 });
+    } else if (d.fileURL().isEmpty()) {
+        // An untitled movie has no file to go to, and a script is no one to choose one in a panel.
+        command.fail(
+            HXScriptMissingParameterError, "An untitled movie is saved with In (the path of a file).");
     } else {
         d.saveDocument(nullptr);
+        // A save that did not happen (an error shown, a question answered no) leaves the movie edited.
+        if (d.isDocumentEdited())
+            command.fail(HXScriptFailedError, "The movie could not be saved.");
     }
     d.setForceSynchronousSave(false);
     d.setFlatten(flatten);

@@ -225,6 +225,32 @@ TEST_F(MovieDocCommandsTest, CloseWithoutSaving)
     EXPECT_TRUE(documents().empty());
 }
 
+// A movie with changes and no file: a script cannot choose one in a panel, so saving it without a path
+// fails, and a close that was to save it leaves it open.
+TEST_F(MovieDocCommandsTest, AnUntitledMovieIsNotLostBySavingOrClosing)
+{
+    auto untitled = delegate->newDocumentWithTemplate();
+    ASSERT_TRUE(untitled);
+    untitled->updateChangeCount(HXChangeDone);
+    const auto target
+        = Specifier::uniqueID("orderedDocuments", HXPropertyList(int64_t(untitled->uniqueID())));
+    struct Case {
+        const char* command;
+        Dict arguments;
+    };
+    const Case cases[] = {
+        { "save", {} },
+        { "close", { { "Saving", code("yes ") } } },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.command);
+        auto reply = command(c.command, target, c.arguments);
+        EXPECT_EQ(reply["errorNumber"].integerValue(), HXScriptMissingParameterError) << reply.toXML();
+        auto open = documents();
+        EXPECT_NE(std::find(open.begin(), open.end(), untitled), open.end());
+    }
+}
+
 } // namespace
 } // namespace movara::scriptingtest
 
