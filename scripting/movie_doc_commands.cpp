@@ -5,6 +5,7 @@
 #include "fullscreen/presentation_window_controller.h"
 #include "platform/basekit/file_manager.h"
 #include "platform/basekit/notification_queue.h"
+#include "platform/basekit/run_loop.h"
 #include "platform/basekit/scripting_coercion.h"
 #include "platform/basekit/strings.h"
 #include "platform/mvkit/movie.h"
@@ -404,11 +405,21 @@ V close(Doc& d, HXScriptCommand& command)
         doc->close();
     } else if (saving && *saving == fourCC("no  ")) {
         doc->close();
+    } else if (!doc->isDocumentEdited()) {
+        doc->close();
     } else {
-        doc->canCloseDocument([doc](bool shouldClose) {
-            if (shouldClose)
-                doc->close();
-        });
+        // Asking is the user's to answer, as when they close the window; a script cannot answer for them
+        // (and must not save or drop their changes by a default button). It has its answer first.
+        std::weak_ptr<Doc> weak = doc;
+        HXRunLoop::main().perform(
+            [weak] {
+                if (auto d = weak.lock())
+                    d->canCloseDocument([d](bool shouldClose) {
+                        if (shouldClose)
+                            d->close();
+                    });
+            },
+            0, { HXDefaultRunLoopMode });
     }
     return {};
 }

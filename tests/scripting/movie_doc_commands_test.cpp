@@ -226,7 +226,8 @@ TEST_F(MovieDocCommandsTest, CloseWithoutSaving)
 }
 
 // A movie with changes and no file: a script cannot choose one in a panel, so saving it without a path
-// fails, and a close that was to save it leaves it open.
+// fails, and a close that was to save it leaves it open. A close that asks leaves the question to the user
+// (no button is pressed for them) and the movie open meanwhile.
 TEST_F(MovieDocCommandsTest, AnUntitledMovieIsNotLostBySavingOrClosing)
 {
     auto untitled = delegate->newDocumentWithTemplate();
@@ -237,17 +238,21 @@ TEST_F(MovieDocCommandsTest, AnUntitledMovieIsNotLostBySavingOrClosing)
     struct Case {
         const char* command;
         Dict arguments;
+        int error;
     };
     const Case cases[] = {
-        { "save", {} },
-        { "close", { { "Saving", code("yes ") } } },
+        { "save", {}, HXScriptMissingParameterError },
+        { "close", { { "Saving", code("yes ") } }, HXScriptMissingParameterError },
+        { "close", {}, 0 },
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.command);
+        SCOPED_TRACE(std::string(c.command) + (c.arguments.empty() ? "" : " saving"));
         auto reply = command(c.command, target, c.arguments);
-        EXPECT_EQ(reply["errorNumber"].integerValue(), HXScriptMissingParameterError) << reply.toXML();
+        EXPECT_EQ(reply["errorNumber"].integerValue(), c.error) << reply.toXML();
+        EXPECT_FALSE(reply.contains("alerts")) << reply.toXML();
         auto open = documents();
         EXPECT_NE(std::find(open.begin(), open.end(), untitled), open.end());
+        EXPECT_TRUE(untitled->isDocumentEdited());
     }
 }
 
