@@ -156,6 +156,10 @@ TEST_F(AppScriptingTest, DisplaysAndWindows)
     EXPECT_EQ(get(Specifier::property("name", ptr(Specifier::index("movies", 0, ptr(window)))))["result"]
                   .stringValue(),
         doc->displayName());
+    // A panel in front of it does not change the window's reference among the movie windows.
+    MVPFavoritesController::favoritesController().showPanel();
+    EXPECT_EQ(get(window)["result"]["$specifier"]["value"], HXPropertyList(0));
+    MVPFavoritesController::favoritesController().hidePanel();
 }
 
 TEST_F(AppScriptingTest, MoviesFrontToBackAndByIdentifier)
