@@ -41,7 +41,9 @@ inline constexpr const char* MVPAVControlsShowPanelKey = "MVPAVControlsShowPanel
 // Notifications the delegate observes from the favorites and the recording documents.
 inline constexpr const char* MVPFavoritesDidChangeNotification = "MVPFavoritesDidChange";
 
-class MVPApplicationDelegate : public HXResponder, public HXApplicationDelegate, public MVPApplicationServices {
+class MVPApplicationDelegate : public HXResponder,
+                               public HXApplicationDelegate,
+                               public MVPApplicationServices {
 public:
     // What the delegate reaches outside the application and its documents. standardEnvironment() wires the
     // real media keys, bundle and job queue; tests give stand-ins.
@@ -224,6 +226,9 @@ public:
     // Command-Space plays or stops every movie.
     bool performKeyEquivalent(const HXEvent& event) override;
 
+    // Why the media layer refuses to open `url` (code -2102, the reason as its description).
+    static HXError urlRefusal(const HXURL& url);
+
 private:
     void registerMenuActions();
     void observe(HXNotificationCenter& center, const std::string& name, const void* object,
@@ -232,7 +237,6 @@ private:
     void reportOpenError(const HXError& error);
     // A location the media layer refuses: an alert with the reason (a script's reply when a script asked).
     void reportURLRefusal(const HXURL& url);
-    static HXError urlRefusal(const HXURL& url);
     bool openOnePath(const std::string& path, size_t index, bool openInNewPlayer, HXError* error);
 
     Environment _environment;

@@ -4,6 +4,7 @@
 #include "platform/basekit/message_framing.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/basekit/socket.h"
+#include "platform/basekit/strings.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
@@ -20,6 +22,10 @@ namespace {
 
 constexpr size_t kMaximumRequestSize = 1u << 20;
 constexpr double kConnectionIdleTimeout = 60;
+// A request that has begun to arrive and then stops moving for this long is given up.
+constexpr double kConnectionStallTimeout = 30;
+// Clients served at once; more wait to be accepted (each may hold a request of up to 1 MiB).
+constexpr size_t kMaximumConnections = 256;
 
 HXError requestError(const std::string& text)
 {
@@ -50,6 +56,58 @@ bool isPrivateFolder(const std::string& folder, HXError* error)
 HXPropertyList errorReply(const std::string& text)
 {
     return HXPropertyList(HXPropertyList::Dictionary { { MVPRequestErrorKey, HXPropertyList(text) } });
+}
+
+// Text any XML reader takes: bytes that are no UTF-8 (a file name of another encoding, say) and NUL
+// characters (from a movie's user data) become U+FFFD.
+std::string readableText(const std::string& text)
+{
+    if (HXString::isValidUTF8(text) && text.find('\0') == std::string::npos)
+        return text;
+    return HXString::stringByReplacingOccurrencesOfString(
+        HXString::utf8ByReplacingInvalidSequences(text), std::string_view("\0", 1), "\uFFFD");
+}
+
+// A reply as every client can read it (see readableText).
+HXPropertyList readableReply(const HXPropertyList& value, int depth = 0)
+{
+    // Replies are made by the player, never deeper than what it answers; the bound only keeps the walk
+    // finite.
+    if (depth > 256)
+        return {};
+    if (value.isString())
+        return HXPropertyList(readableText(value.stringValue()));
+    if (value.isArray()) {
+        HXPropertyList::Array array;
+        array.reserve(value.count());
+        for (const auto& e : value.arrayValue())
+            array.push_back(readableReply(e, depth + 1));
+        return HXPropertyList(std::move(array));
+    }
+    if (value.isDictionary()) {
+        HXPropertyList::Dictionary dictionary;
+        for (const auto& [key, e] : value.dictionaryValue())
+            dictionary.emplace(readableText(key), readableReply(e, depth + 1));
+        return HXPropertyList(std::move(dictionary));
+    }
+    return value;
+}
+
+// Whether the peer sent something the run loop has not read yet (a request on its way).
+bool hasUnreadBytes(const HXMessageConnection& connection)
+{
+    int n = 0;
+    auto* socket = connection.connection();
+    return socket && socket->isOpen() && ioctl(socket->fileDescriptor(), FIONREAD, &n) == 0 && n > 0;
+}
+
+// Sends `reply` on `connection`: one the connection cannot carry is answered with an error instead, so
+// that the sender is never left waiting.
+void sendReply(HXMessageConnection& connection, const HXPropertyList& reply)
+{
+    HXError error;
+    if (!connection.sendMessage(readableReply(reply), &error) && connection.isOpen())
+        connection.sendMessage(errorReply("The answer could not be sent: " + error.localizedDescription()));
 }
 
 } // namespace
@@ -93,7 +151,8 @@ bool MVPRequestServer::start(HXError* error)
         return true;
     if (!prepareSocketFolder(error))
         return false;
-    auto listener = HXSocketListener::listenOnPath(socketPath(), 16, error);
+    // Room for many clients connecting at once (a burst of scripts) before the run loop accepts them.
+    auto listener = HXSocketListener::listenOnPath(socketPath(), 128, error);
     if (!listener)
         return false;
     listener->setAllowedPeerUID(getuid());
@@ -101,6 +160,7 @@ bool MVPRequestServer::start(HXError* error)
         auto connection = HXMessageConnection::withConnection(std::move(socket));
         connection->setMaximumFrameSize(kMaximumRequestSize);
         connection->setIdleTimeout(kConnectionIdleTimeout);
+        connection->setStallTimeout(kConnectionStallTimeout);
         std::weak_ptr<HXMessageConnection> weak = connection;
         connection->onMessage = [this, weak](const HXPropertyList& request) {
             std::string command
@@ -112,18 +172,41 @@ bool MVPRequestServer::start(HXError* error)
             // Replies go out before the handler's effects that wait for the run loop (a quit, a sheet).
             HXPropertyList reply = replyToRequest(request);
             if (auto c = weak.lock())
-                c->sendMessage(reply);
+                sendReply(*c, reply);
         };
         std::weak_ptr<std::set<std::shared_ptr<HXMessageConnection>>> set = _connections;
-        connection->onClose = [set, weak] {
+        std::weak_ptr<HXSocketListener> weakListener = _listener;
+        connection->onClose = [set, weak, weakListener] {
             // Dropped on the next turn: the connection is still calling us.
             if (auto c = weak.lock())
-                HXRunLoop::main().perform([set, c] {
-                    if (auto s = set.lock())
-                        s->erase(c);
+                HXRunLoop::main().perform([set, c, weakListener] {
+                    auto s = set.lock();
+                    if (!s)
+                        return;
+                    s->erase(c);
+                    if (auto l = weakListener.lock(); l && s->size() < kMaximumConnections)
+                        l->setAcceptingPaused(false);
                 });
         };
+        // Room for the newcomer: the client that has been silent longest, with no request of its own
+        // under way, is let go (it loses nothing). While every client is busy, newcomers wait to be
+        // accepted until one leaves.
+        auto quietest = [this] {
+            std::shared_ptr<HXMessageConnection> found;
+            for (const auto& c : *_connections)
+                if (c->isBetweenMessages() && c->idleTimeout() > 0 && !hasUnreadBytes(*c)
+                    && (!found || c->lastReceived() < found->lastReceived()))
+                    found = c;
+            return found;
+        };
+        if (_connections->size() >= kMaximumConnections)
+            if (auto c = quietest()) {
+                c->close();
+                _connections->erase(c);
+            }
         _connections->insert(connection);
+        if (_connections->size() >= kMaximumConnections && !quietest() && _listener)
+            _listener->setAcceptingPaused(true);
     };
     _listener = listener;
     return true;
@@ -180,7 +263,7 @@ void MVPRequestReply::send(const HXPropertyList& reply)
         return;
     _sent = true;
     if (auto c = _connection.lock()) {
-        c->sendMessage(reply.isDictionary() ? reply : HXPropertyList(HXPropertyList::Dictionary {}));
+        sendReply(*c, reply.isDictionary() ? reply : HXPropertyList(HXPropertyList::Dictionary {}));
         c->setIdleTimeout(kConnectionIdleTimeout);
     }
 }
@@ -191,7 +274,7 @@ void MVPRequestReply::sendInterim(HXPropertyList::Dictionary message)
         return;
     message[MVPRequestInterimKey] = HXPropertyList(true);
     if (auto c = _connection.lock())
-        c->sendMessage(HXPropertyList(std::move(message)));
+        sendReply(*c, HXPropertyList(std::move(message)));
 }
 
 HXPropertyList MVPRequestServer::replyToRequest(const HXPropertyList& request) const

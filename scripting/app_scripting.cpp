@@ -3,14 +3,15 @@
 #include "app/application_delegate.h"
 #include "app/document_controller.h"
 #include "app/favorites_controller.h"
-#include "core/preferences.h"
 #include "app/recent_documents.h"
+#include "core/preferences.h"
 #include "document/movie_document.h"
 #include "export/reference_movie_atoms.h"
 #include "inspectors/av_controls.h"
 #include "inspectors/movie_info.h"
 #include "platform/basekit/file_manager.h"
 #include "platform/basekit/fourcc.h"
+#include "platform/basekit/run_loop.h"
 #include "platform/basekit/scripting_coercion.h"
 #include "platform/basekit/strings.h"
 #include "platform/basekit/url.h"
@@ -24,8 +25,8 @@
 #include "recording/capture_document.h"
 #include "recording/capture_window_controller.h"
 #include "scripting/movie_doc_scripting.h"
-#include "scripting/scripting_models.h"
 #include "scripting/script_values.h"
+#include "scripting/scripting_models.h"
 
 #include <cmath>
 #include <iostream>
@@ -89,14 +90,18 @@ const HXScriptClass<MVPCaptureDocument>& recordingClass()
         HXScriptClass<MVPCaptureDocument> c("recording");
         c.get("name", [](MVPCaptureDocument& d) { return V(d.displayName()); });
         c.get("uniqueID", [](MVPCaptureDocument& d) { return V(int64_t(d.uniqueID())); });
-        auto self = [](const std::shared_ptr<MVPCaptureDocument>& d) { return V(recordingClass().reference(d)); };
-        c.command("start", [self](MVPCaptureDocument& d, HXScriptCommand&) { return self(d.handleStartCommand()); });
-        c.command("pause", [self](MVPCaptureDocument& d, HXScriptCommand&) { return self(d.handlePauseCommand()); });
+        auto self
+            = [](const std::shared_ptr<MVPCaptureDocument>& d) { return V(recordingClass().reference(d)); };
+        c.command("start",
+            [self](MVPCaptureDocument& d, HXScriptCommand&) { return self(d.handleStartCommand()); });
+        c.command("pause",
+            [self](MVPCaptureDocument& d, HXScriptCommand&) { return self(d.handlePauseCommand()); });
         // A stop while recording answers when the file is finished, with the movie of the file.
         c.command("stop", [self](MVPCaptureDocument& d, HXScriptCommand& command) {
             auto controller = d.captureWindowController();
             auto state = controller ? controller->state() : MVPCaptureStatePreviewing;
-            if (command.canSuspend() && (state == MVPCaptureStateRecording || state == MVPCaptureStatePaused)) {
+            if (command.canSuspend()
+                && (state == MVPCaptureStateRecording || state == MVPCaptureStatePaused)) {
                 auto resume = command.suspendExecution();
                 d.handleStopCommand([resume](std::shared_ptr<MVPMovieDocument> movie) {
                     resume(movie ? V(MVPMovieDocScripting::reference(movie)) : V());
@@ -168,7 +173,8 @@ std::optional<HXURL> urlFromScriptString(const std::string& text)
 {
     if (auto url = HXURL::URLWithString(text))
         return url;
-    // Text with characters a URL cannot hold as they stand: escape them (after undoing escapes already there).
+    // Text with characters a URL cannot hold as they stand: escape them (after undoing escapes already
+    // there).
     std::string plain = HXURL::removingPercentEscapes(text).value_or(text);
     return HXURL::URLWithString(HXURL::addingPercentEscapes(plain, HXURL::EscapeKind::Path));
 }
@@ -190,7 +196,8 @@ V openLocation(App& app, HXScriptCommand& command)
             if (item.isPropertyList() && item.propertyList().isString())
                 texts.push_back(item.propertyList().stringValue());
     }
-    bool newPlayer = MVPPreferences::preferences().preference("GeneralPreferenceOpenMoviesInNewPlayers").boolValue();
+    bool newPlayer
+        = MVPPreferences::preferences().preference("GeneralPreferenceOpenMoviesInNewPlayers").boolValue();
     // One location whose name says nothing is asked of its server first: the answer comes when it has
     // answered, with the reason when it does not play.
     if (texts.size() == 1 && command.canSuspend())
@@ -211,6 +218,7 @@ V openLocation(App& app, HXScriptCommand& command)
             });
             return {};
         }
+    std::optional<HXError> refusal;
     for (const auto& text : texts) {
         auto url = urlFromScriptString(text);
         // Only a location that opened is reported as opened (not whatever document happens to be in front).
@@ -219,8 +227,17 @@ V openLocation(App& app, HXScriptCommand& command)
             if (!docs.empty())
                 if (auto movieDoc = std::dynamic_pointer_cast<MVPMovieDocument>(docs.front()))
                     opened.emplace_back(MVPMovieDocScripting::reference(movieDoc));
+        } else if (!refusal) {
+            refusal = url ? MVPApplicationDelegate::urlRefusal(*url)
+                          : HXError::withDescription(
+                              HXOSStatusErrorDomain, -2102, "\u201c" + text + "\u201d is no location.");
         }
         newPlayer = true;
+    }
+    // Nothing opened at all: the script hears why, as it would from an alert.
+    if (opened.empty() && refusal) {
+        command.fail(int(refusal->code()), refusal->localizedDescription());
+        return {};
     }
     return V(std::move(opened));
 }
@@ -242,7 +259,8 @@ V openImageSequence(App&, HXScriptCommand& command)
         return {};
     }
     HXError error;
-    auto movie = MVMovieWithImageSequence(command.absolutePath(path->propertyList().stringValue()), timing->duration, timing->timeScale, &error);
+    auto movie = MVMovieWithImageSequence(command.absolutePath(path->propertyList().stringValue()),
+        timing->duration, timing->timeScale, &error);
     if (!movie)
         return {};
     movie->setEditable(true);
@@ -258,9 +276,10 @@ V saveReferenceMovie(App&, HXScriptCommand& command)
 {
     const V& destination = command.argument("Destination");
     auto descriptors = command.argument("UsingDescriptors");
-    if (!destination.isPropertyList() || !destination.propertyList().isString() || destination.propertyList().stringValue().empty()
-        || !(descriptors.isList())) {
-        command.fail(HXScriptParameterError, "A reference movie needs a destination and a list of descriptors.");
+    if (!destination.isPropertyList() || !destination.propertyList().isString()
+        || destination.propertyList().stringValue().empty() || !(descriptors.isList())) {
+        command.fail(
+            HXScriptParameterError, "A reference movie needs a destination and a list of descriptors.");
         return {};
     }
     const std::string path = command.absolutePath(destination.propertyList().stringValue());
@@ -306,12 +325,18 @@ void addPreferences(HXScriptClass<App>& c)
     for (const auto& p : kBooleanPreferences) {
         std::string preference = p.preference;
         bool notify = p.notify;
-        c.getSet(p.key, [preference](App&) { return V(MVPPreferences::preferences().preference(preference).boolValue()); }, "boolean",
+        c.getSet(
+            p.key,
+            [preference](
+                App&) { return V(MVPPreferences::preferences().preference(preference).boolValue()); },
+            "boolean",
             [preference, notify](App&, const V& v, HXScriptCommand&) {
-                MVPPreferences::preferences().setPreference(HXPropertyList(v.propertyList().boolValue()), preference, notify);
+                MVPPreferences::preferences().setPreference(
+                    HXPropertyList(v.propertyList().boolValue()), preference, notify);
             });
     }
-    auto avVisible = [](App&) { return V(AVControls::hasAVControls() && AVControls::avControls()->isVisible()); };
+    auto avVisible
+        = [](App&) { return V(AVControls::hasAVControls() && AVControls::avControls()->isVisible()); };
     auto setAVVisible = [](App&, const V& v, HXScriptCommand&) {
         if (!AVControls::hasAVControls())
             return;
@@ -323,13 +348,16 @@ void addPreferences(HXScriptClass<App>& c)
     };
     c.getSet("showAdvancedControls", avVisible, "boolean", setAVVisible);
     c.getSet("showAvControlsWindow", avVisible, "boolean", setAVVisible);
-    c.getSet("showMovieInfoWindow", [](App&) { return V(MovieInfo::movieInspector()->isVisible()); }, "boolean",
+    c.getSet(
+        "showMovieInfoWindow", [](App&) { return V(MovieInfo::movieInspector()->isVisible()); }, "boolean",
         [](App&, const V& v, HXScriptCommand&) {
             auto inspector = MovieInfo::movieInspector();
             if (inspector->isVisible() != v.propertyList().boolValue())
                 inspector->showHidePanel();
         });
-    c.getSet("showFavoritesWindow", [](App&) { return V(MVPFavoritesController::favoritesController().isVisible()); }, "boolean",
+    c.getSet(
+        "showFavoritesWindow",
+        [](App&) { return V(MVPFavoritesController::favoritesController().isVisible()); }, "boolean",
         [](App&, const V& v, HXScriptCommand&) {
             if (v.propertyList().boolValue())
                 MVPFavoritesController::favoritesController().showPanel();
@@ -339,9 +367,11 @@ void addPreferences(HXScriptClass<App>& c)
     c.get("MovaraVersion", [](App&) { return V(versionNumber(MOVARA_VERSION)); });
     c.get("MovaraConnectionSpeed", [](App&) {
         auto stored = HXUserDefaults::standardUserDefaults().objectForKey(kConnectionSpeedDefault);
-        return MVPScriptValues::codeValue(connectionSpeedCode(stored.isNumber() ? stored.integerValue() : 2147483647));
+        return MVPScriptValues::codeValue(
+            connectionSpeedCode(stored.isNumber() ? stored.integerValue() : 2147483647));
     });
-    c.getSet("MovaraLanguage", [](App&) { return V("English"); }, "any", [](App&, const V&, HXScriptCommand&) { });
+    c.getSet(
+        "MovaraLanguage", [](App&) { return V("English"); }, "any", [](App&, const V&, HXScriptCommand&) {});
 }
 
 void addElements(HXScriptClass<App>& c)
@@ -397,7 +427,8 @@ void addElements(HXScriptClass<App>& c)
     c.elements("recordings", recordings);
     c.elements("orderedRecordings", recordings);
     for (const char* key : { "recordings", "orderedRecordings" })
-        c.elementInsert(key, [](App& app, const V&, std::optional<int64_t>, HXScriptCommand&) { newRecording(app, 1); });
+        c.elementInsert(
+            key, [](App& app, const V&, std::optional<int64_t>, HXScriptCommand&) { newRecording(app, 1); });
     c.elements("orderedMovieWindows", [](App&) {
         HXScriptValue::List list;
         for (const auto& doc : orderedDocuments()) {
@@ -425,8 +456,9 @@ void addElements(HXScriptClass<App>& c)
         if (!url)
             return;
         // A file URL refers to its path (the text itself is no path).
-        MVDataReference reference = url->isFileURL() ? MVDataReference::dataReferenceWithReferenceToFile(url->path())
-                                                     : MVDataReference::dataReferenceWithReferenceToURL(*url);
+        MVDataReference reference = url->isFileURL()
+            ? MVDataReference::dataReferenceWithReferenceToFile(url->path())
+            : MVDataReference::dataReferenceWithReferenceToURL(*url);
         MVBytes bytes = reference.dataReference();
         HXPropertyList::Dictionary entry { { "name", HXPropertyList(HXString::lastPathComponent(text)) },
             { "dataRef", HXPropertyList(HXData(std::move(bytes))) },
@@ -468,7 +500,7 @@ void addElements(HXScriptClass<App>& c)
         return list;
     });
     c.elements("chapters", [](App&) { return HXScriptValue::List {}; });
-    c.elementRemove("chapters", [](App&, int64_t, HXScriptCommand&) { });
+    c.elementRemove("chapters", [](App&, int64_t, HXScriptCommand&) {});
 }
 
 void addCommands(HXScriptClass<App>& c)
@@ -480,20 +512,29 @@ void addCommands(HXScriptClass<App>& c)
     c.command("openLocation", openLocation);
     c.command("openImageSequence", openImageSequence);
     c.command("saveReferenceMovie", saveReferenceMovie);
+    // Quits as the Quit menu command does, once the script has its answer: documents with changes are
+    // asked about as they are then (a script is no one to answer for the user).
+    c.command("quit", [](App&, HXScriptCommand&) -> V {
+        HXRunLoop::main().perform([] { HXApp().terminate(); }, 0, { HXDefaultRunLoopMode });
+        return {};
+    });
     // Files to open, as a second start of the program hands them over.
     c.command("open", [](App& app, HXScriptCommand& command) -> V {
         auto delegate = appDelegate(app);
-        auto items = HXScriptCoercionHandler::sharedCoercionHandler().coerce(command.directParameter(), "list");
+        auto items
+            = HXScriptCoercionHandler::sharedCoercionHandler().coerce(command.directParameter(), "list");
         std::vector<std::string> paths;
         if (items)
             for (const auto& item : items->list())
-                if (item.isPropertyList() && item.propertyList().isString() && !item.propertyList().stringValue().empty())
+                if (item.isPropertyList() && item.propertyList().isString()
+                    && !item.propertyList().stringValue().empty())
                     paths.push_back(command.absolutePath(item.propertyList().stringValue()));
         if (!delegate || paths.empty()) {
             command.fail(HXScriptParameterError, "Open takes the paths of files.");
             return {};
         }
-        delegate->openItems(paths, MVPPreferences::preferences().preference("GeneralPreferenceOpenMoviesInNewPlayers").boolValue());
+        delegate->openItems(paths,
+            MVPPreferences::preferences().preference("GeneralPreferenceOpenMoviesInNewPlayers").boolValue());
         return {};
     });
 }

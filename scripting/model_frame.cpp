@@ -1,7 +1,9 @@
 #include "scripting/model_frame.h"
 
+#include "platform/mvkit/movie.h"
 #include "platform/mvkit/playback/text_track_reader.h"
 #include "platform/mvkit/track.h"
+#include "scripting/script_values.h"
 #include "scripting/text_frame.h"
 #include "scripting/track_samples.h"
 #include "scripting/track_scripting.h"
@@ -58,6 +60,10 @@ void MVPModelFrame::setTime(int64_t newTime, HXScriptCommand& command)
         command.fail(HXScriptParameterError, "A frame cannot start before its track.");
         return;
     }
+    if (newTime > current && !MVPScriptValues::mayGrowBy(*movie, newTime - current)) {
+        command.fail(HXScriptParameterError, "A frame cannot start that late.");
+        return;
+    }
     if (newTime == current)
         return;
     auto before = movie->newEditState();
@@ -79,6 +85,10 @@ void MVPModelFrame::setDuration(int64_t newDuration, HXScriptCommand& command)
     }
     if (newDuration <= 0) {
         command.fail(HXScriptParameterError, "A frame lasts a positive time.");
+        return;
+    }
+    if (!MVPScriptValues::mayGrowBy(*movie, newDuration - duration())) {
+        command.fail(HXScriptParameterError, "A frame cannot last that long.");
         return;
     }
     if (newDuration == duration())

@@ -5,6 +5,7 @@
 #include "fullscreen/presentation_window_controller.h"
 #include "platform/basekit/file_manager.h"
 #include "platform/basekit/notification_queue.h"
+#include "platform/basekit/run_loop.h"
 #include "platform/basekit/scripting_coercion.h"
 #include "platform/basekit/strings.h"
 #include "platform/mvkit/movie.h"
@@ -112,28 +113,52 @@ void edit(Doc& d, Edit operation)
         return;
     if (auto view = movieView(d)) {
         switch (operation) {
-        case Edit::Cut: view->cut(); break;
-        case Edit::Copy: view->copy(); break;
-        case Edit::Paste: view->paste(); break;
-        case Edit::Clear: view->delete_(); break;
-        case Edit::Replace: view->replace(); break;
-        case Edit::Trim: view->trim(); break;
-        case Edit::Add: view->add(); break;
-        case Edit::AddScaled: view->addScaled(); break;
+        case Edit::Cut:
+            view->cut();
+            break;
+        case Edit::Copy:
+            view->copy();
+            break;
+        case Edit::Paste:
+            view->paste();
+            break;
+        case Edit::Clear:
+            view->delete_();
+            break;
+        case Edit::Replace:
+            view->replace();
+            break;
+        case Edit::Trim:
+            view->trim();
+            break;
+        case Edit::Add:
+            view->add();
+            break;
+        case Edit::AddScaled:
+            view->addScaled();
+            break;
         }
     } else {
         MVMovie& m = *d.movie();
         auto& board = MVMoviePasteboard::generalPasteboard();
         switch (operation) {
-        case Edit::Cut: board.setMovie(m.cut()); break;
-        case Edit::Copy: board.setMovie(m.copy()); break;
+        case Edit::Cut:
+            board.setMovie(m.cut());
+            break;
+        case Edit::Copy:
+            board.setMovie(m.copy());
+            break;
         case Edit::Paste:
         case Edit::Replace:
             if (board.movie())
                 m.paste(board.movie());
             break;
-        case Edit::Clear: m.clear(); break;
-        case Edit::Trim: m.trim(); break;
+        case Edit::Clear:
+            m.clear();
+            break;
+        case Edit::Trim:
+            m.trim();
+            break;
         case Edit::Add:
             if (board.movie())
                 m.add(board.movie());
@@ -152,7 +177,8 @@ void edit(Doc& d, Edit operation)
 
 void selectRange(MVMovie& m, int64_t start, int64_t duration)
 {
-    m.setSelection(MVMakeTimeRange(MVPScriptValues::timeFromValue(m, start), MVPScriptValues::timeFromValue(m, duration)));
+    m.setSelection(MVMakeTimeRange(
+        MVPScriptValues::timeFromValue(m, start), MVPScriptValues::timeFromValue(m, duration)));
 }
 
 V selectCommand(Doc& d, HXScriptCommand& command)
@@ -168,7 +194,7 @@ V selectCommand(Doc& d, HXScriptCommand& command)
     }
     // A selection has no negative length: the earlier time starts it. A lone "At" selects nothing there.
     int64_t a = at.value_or(0), b = to.value_or(a);
-    selectRange(m, std::min(a, b), std::max(a, b) - std::min(a, b));
+    selectRange(m, std::min(a, b), MVPScriptValues::timeDifference(std::max(a, b), std::min(a, b)));
     return {};
 }
 
@@ -178,8 +204,8 @@ struct Affine {
     double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
     Affine then(const Affine& t) const
     {
-        return { a * t.a + b * t.c, a * t.b + b * t.d, c * t.a + d * t.c, c * t.b + d * t.d, tx * t.a + ty * t.c + t.tx,
-            tx * t.b + ty * t.d + t.ty };
+        return { a * t.a + b * t.c, a * t.b + b * t.d, c * t.a + d * t.c, c * t.b + d * t.d,
+            tx * t.a + ty * t.c + t.tx, tx * t.b + ty * t.d + t.ty };
     }
     static Affine translation(double x, double y) { return { 1, 0, 0, 1, x, y }; }
     // `t` applied around the point (x, y).
@@ -201,7 +227,8 @@ void transform(Doc& d, const Affine& t, bool notifySize)
         return;
     MVMovie& m = *d.movie();
     auto v = m.matrix().values;
-    Affine current { v[0] / 65536.0, v[1] / 65536.0, v[3] / 65536.0, v[4] / 65536.0, v[6] / 65536.0, v[7] / 65536.0 };
+    Affine current { v[0] / 65536.0, v[1] / 65536.0, v[3] / 65536.0, v[4] / 65536.0, v[6] / 65536.0,
+        v[7] / 65536.0 };
     Affine r = current.then(t);
     MVMatrixRecord record = m.matrix();
     record.values[0] = fixed(r.a, 65536), record.values[1] = fixed(r.b, 65536);
@@ -209,8 +236,9 @@ void transform(Doc& d, const Affine& t, bool notifySize)
     record.values[6] = fixed(r.tx, 65536), record.values[7] = fixed(r.ty, 65536);
     m.setMatrix(record);
     if (notifySize)
-        HXNotificationQueue::defaultQueue().enqueueNotification(HXNotification(kMovieSizeDidChangeNotification, d.movie().get()),
-            HXPostASAP, HXNotificationCoalescingOnName, {});
+        HXNotificationQueue::defaultQueue().enqueueNotification(
+            HXNotification(kMovieSizeDidChangeNotification, d.movie().get()), HXPostASAP,
+            HXNotificationCoalescingOnName, {});
 }
 
 std::pair<double, double> centerPoint(Doc& d)
@@ -235,7 +263,9 @@ std::optional<std::pair<double, double>> pointArgument(
 V rotate(Doc& d, double degrees, std::pair<double, double> around, bool notifySize)
 {
     double r = degrees * M_PI / 180;
-    transform(d, Affine::around({ std::cos(r), std::sin(r), -std::sin(r), std::cos(r), 0, 0 }, around.first, around.second),
+    transform(d,
+        Affine::around(
+            { std::cos(r), std::sin(r), -std::sin(r), std::cos(r), 0, 0 }, around.first, around.second),
         notifySize);
     return {};
 }
@@ -254,9 +284,11 @@ V present(Doc& d, HXScriptCommand& command)
     if (mode && *mode == fourCC("pmss"))
         settings.slideShowMode = true;
     if (command.hasArgument("Display")) {
-        auto n = HXScriptCoercionHandler::sharedCoercionHandler().coerce(command.argument("Display"), "integer");
+        auto n
+            = HXScriptCoercionHandler::sharedCoercionHandler().coerce(command.argument("Display"), "integer");
         auto screens = HXScreen::screens();
-        if (n && n->propertyList().integerValue() >= 1 && n->propertyList().integerValue() <= int64_t(screens.size()))
+        if (n && n->propertyList().integerValue() >= 1
+            && n->propertyList().integerValue() <= int64_t(screens.size()))
             settings.screen = screens[size_t(n->propertyList().integerValue() - 1)];
     }
     if (command.hasArgument("BackgroundColor"))
@@ -294,7 +326,8 @@ bool folderIsWritable(const std::string& path)
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (folder.empty())
         folder = ".";
-    return HXFileManager::defaultManager().isDirectoryAtPath(folder.string()) && access(folder.c_str(), W_OK) == 0;
+    return HXFileManager::defaultManager().isDirectoryAtPath(folder.string())
+        && access(folder.c_str(), W_OK) == 0;
 }
 
 V saveSelfContained(Doc& d, HXScriptCommand& command)
@@ -338,12 +371,20 @@ V save(Doc& d, HXScriptCommand& command)
         if (!folderIsWritable(path))
             command.fail(-36, "The movie could not be saved in \u201c" + path + "\u201d.");
         else
-            d.saveToURL(HXURL::fileURLWithPath(path), d.fileType(), HXSaveAsOperation, [&command](Doc&, bool ok) {
-                if (!ok)
-                    command.fail(HXScriptFailedError, "The movie could not be saved.");
-            });
+            d.saveToURL(
+                HXURL::fileURLWithPath(path), d.fileType(), HXSaveAsOperation, [&command](Doc&, bool ok) {
+                    if (!ok)
+                        command.fail(HXScriptFailedError, "The movie could not be saved.");
+                });
+    } else if (d.fileURL().isEmpty()) {
+        // An untitled movie has no file to go to, and a script is no one to choose one in a panel.
+        command.fail(
+            HXScriptMissingParameterError, "An untitled movie is saved with In (the path of a file).");
     } else {
         d.saveDocument(nullptr);
+        // A save that did not happen (an error shown, a question answered no) leaves the movie edited.
+        if (d.isDocumentEdited())
+            command.fail(HXScriptFailedError, "The movie could not be saved.");
     }
     d.setForceSynchronousSave(false);
     d.setFlatten(flatten);
@@ -364,15 +405,24 @@ V close(Doc& d, HXScriptCommand& command)
         doc->close();
     } else if (saving && *saving == fourCC("no  ")) {
         doc->close();
+    } else if (!doc->isDocumentEdited()) {
+        doc->close();
     } else {
-        doc->canCloseDocument([doc](bool shouldClose) {
-            if (shouldClose)
-                doc->close();
-        });
+        // Asking is the user's to answer, as when they close the window; a script cannot answer for them
+        // (and must not save or drop their changes by a default button). It has its answer first.
+        std::weak_ptr<Doc> weak = doc;
+        HXRunLoop::main().perform(
+            [weak] {
+                if (auto d = weak.lock())
+                    d->canCloseDocument([d](bool shouldClose) {
+                        if (shouldClose)
+                            d->close();
+                    });
+            },
+            0, { HXDefaultRunLoopMode });
     }
     return {};
 }
-
 
 } // namespace
 
@@ -399,8 +449,9 @@ void addCommands(HXScriptClass<MVPMovieDocument>& c)
     c.command("stepForward", [](Doc& d, HXScriptCommand& command) { return stepCommand(d, command, 1); });
     c.command("stepBackward", [](Doc& d, HXScriptCommand& command) { return stepCommand(d, command, -1); });
 
-    const std::pair<const char*, Edit> edits[] = { { "cut", Edit::Cut }, { "copy", Edit::Copy }, { "paste", Edit::Paste },
-        { "clear", Edit::Clear }, { "replace", Edit::Replace }, { "trim", Edit::Trim } };
+    const std::pair<const char*, Edit> edits[]
+        = { { "cut", Edit::Cut }, { "copy", Edit::Copy }, { "paste", Edit::Paste }, { "clear", Edit::Clear },
+              { "replace", Edit::Replace }, { "trim", Edit::Trim } };
     for (auto [name, operation] : edits)
         c.command(name, [operation](Doc& d, HXScriptCommand&) { return edit(d, operation), V(); });
     c.command("add", [](Doc& d, HXScriptCommand& command) {
@@ -451,7 +502,8 @@ void addCommands(HXScriptClass<MVPMovieDocument>& c)
         auto around = pointArgument(command, "Around", std::pair { 0.0, 0.0 });
         if (command.failed())
             return V();
-        transform(d, Affine::around({ 1, by->second, by->first, 1, 0, 0 }, around->first, around->second), false);
+        transform(
+            d, Affine::around({ 1, by->second, by->first, 1, 0, 0 }, around->first, around->second), false);
         return V();
     });
     c.command("flipHorizontal", [](Doc& d, HXScriptCommand&) {
@@ -475,7 +527,9 @@ void addCommands(HXScriptClass<MVPMovieDocument>& c)
     c.command("canExport", [](Doc& d, HXScriptCommand& command) {
         if (!command.hasArgument("As"))
             return V(false);
-        return V(MVPScriptedExport::CanExport(MVPScriptedExport::targetCode(command.argument("As")), d.movie().get(), nullptr).has_value());
+        return V(MVPScriptedExport::CanExport(
+            MVPScriptedExport::targetCode(command.argument("As")), d.movie().get(), nullptr)
+                     .has_value());
     });
     c.command("export", [](Doc& d, HXScriptCommand& command) {
         MVPScriptedExport::Export(command, d.movie(), nullptr);

@@ -11,13 +11,13 @@
 #include "platform/basekit/notification_queue.h"
 #include "platform/basekit/scripting_coercion.h"
 #include "platform/basekit/strings.h"
+#include "platform/mvkit/chapters.h"
 #include "platform/mvkit/movie.h"
+#include "platform/mvkit/startup_settings.h"
 #include "platform/mvkit/user_data.h"
 #include "platform/winkit/document_controller.h"
 #include "platform/winkit/window.h"
 #include "player/window/window_controller.h"
-#include "platform/mvkit/chapters.h"
-#include "platform/mvkit/startup_settings.h"
 #include "scripting/model_annotation.h"
 #include "scripting/model_frame.h"
 #include "scripting/panorama_scripting.h"
@@ -131,7 +131,8 @@ std::shared_ptr<Doc> sharedDocument(Doc& d)
 // The codes of the aperture modes, in the order of their numbers.
 const std::array<uint32_t, 4>& apertureCodes()
 {
-    static const std::array<uint32_t, 4> codes { fourCC("clas"), fourCC("clea"), fourCC("prod"), fourCC("enco") };
+    static const std::array<uint32_t, 4> codes { fourCC("clas"), fourCC("clea"), fourCC("prod"),
+        fourCC("enco") };
     return codes;
 }
 
@@ -205,35 +206,41 @@ void addProperties(HXScriptClass<Doc>& c)
             return V();
         return V(ref.referenceFilePath());
     }));
-    c.getSet("href", reading([](Doc&, MVMovie& m) { return V(m.attributeForKey("href").stringValue()); }), "string",
-        changing([](Doc&, MVMovie& m, const V& v, HXScriptCommand&) { m.setAttributeForKey(v.propertyList(), "href"); }));
+    c.getSet("href", reading([](Doc&, MVMovie& m) { return V(m.attributeForKey("href").stringValue()); }),
+        "string", changing([](Doc&, MVMovie& m, const V& v, HXScriptCommand&) {
+            m.setAttributeForKey(v.propertyList(), "href");
+        }));
 
     // Times, in the movie's units.
-    c.getSet("currentTime", reading([](Doc&, MVMovie& m) { return V(timeValue(m, m.currentTime())); }), "integer",
-        onMovie([](MVMovie& m, const V& v) { m.setCurrentTime(timeFromValue(m, integerOf(v))); }));
+    c.getSet("currentTime", reading([](Doc&, MVMovie& m) { return V(timeValue(m, m.currentTime())); }),
+        "integer", onMovie([](MVMovie& m, const V& v) { m.setCurrentTime(timeFromValue(m, integerOf(v))); }));
     c.get("duration", reading([](Doc&, MVMovie& m) { return V(m.durationValue()); }));
     c.get("timeScale", reading([](Doc&, MVMovie& m) { return V(int64_t(m.timeScale())); }));
-    c.getSet("selectionStart", reading([](Doc&, MVMovie& m) { return V(timeValue(m, m.selection().time)); }), "integer",
-        onMovie([](MVMovie& m, const V& v) {
+    c.getSet("selectionStart", reading([](Doc&, MVMovie& m) { return V(timeValue(m, m.selection().time)); }),
+        "integer", onMovie([](MVMovie& m, const V& v) {
             m.setSelection(MVMakeTimeRange(timeFromValue(m, integerOf(v)), m.selection().duration));
         }));
-    c.getSet("selectionDuration", reading([](Doc&, MVMovie& m) { return V(timeValue(m, m.selection().duration)); }),
-        "integer", onMovie([](MVMovie& m, const V& v) {
+    c.getSet("selectionDuration",
+        reading([](Doc&, MVMovie& m) { return V(timeValue(m, m.selection().duration)); }), "integer",
+        onMovie([](MVMovie& m, const V& v) {
             m.setSelection(MVMakeTimeRange(m.selection().time, timeFromValue(m, integerOf(v))));
         }));
-    c.getSet("selectionEnd", reading([](Doc&, MVMovie& m) { return V(timeValue(m, MVTimeRangeEnd(m.selection()))); }),
-        "integer", onMovie([](MVMovie& m, const V& v) {
+    c.getSet("selectionEnd",
+        reading([](Doc&, MVMovie& m) { return V(timeValue(m, MVTimeRangeEnd(m.selection()))); }), "integer",
+        onMovie([](MVMovie& m, const V& v) {
             int64_t start = timeValue(m, m.selection().time);
-            m.setSelection(MVMakeTimeRange(m.selection().time, timeFromValue(m, integerOf(v) - start)));
+            m.setSelection(
+                MVMakeTimeRange(m.selection().time, timeFromValue(m, timeDifference(integerOf(v), start))));
         }));
-    c.getSet("posterFrameTime", reading([](Doc&, MVMovie& m) { return V(timeValue(m, m.posterTime())); }), "integer",
-        changing([](Doc&, MVMovie& m, const V& v, HXScriptCommand&) { m.setPosterTime(timeFromValue(m, integerOf(v))); }));
+    c.getSet("posterFrameTime", reading([](Doc&, MVMovie& m) { return V(timeValue(m, m.posterTime())); }),
+        "integer", changing([](Doc&, MVMovie& m, const V& v, HXScriptCommand&) {
+            m.setPosterTime(timeFromValue(m, integerOf(v)));
+        }));
     c.get("maxTimeLoaded", reading([](Doc&, MVMovie& m) { return V(timeValue(m, m.maxTimeLoaded())); }));
-    c.getSet("preview",
-        reading([](Doc&, MVMovie& m) {
-            auto r = m.previewRange();
-            return V(HXScriptValue::List { V(timeValue(m, r.time)), V(timeValue(m, MVTimeRangeEnd(r))) });
-        }),
+    c.getSet("preview", reading([](Doc&, MVMovie& m) {
+        auto r = m.previewRange();
+        return V(HXScriptValue::List { V(timeValue(m, r.time)), V(timeValue(m, MVTimeRangeEnd(r))) });
+    }),
         "list", changing([](Doc&, MVMovie& m, const V& v, HXScriptCommand& command) {
             auto start = v.list().size() == 2 ? coercion().coerce(v.list()[0], "integer") : std::nullopt;
             auto end = v.list().size() == 2 ? coercion().coerce(v.list()[1], "integer") : std::nullopt;
@@ -241,8 +248,8 @@ void addProperties(HXScriptClass<Doc>& c)
                 command.fail(HXScriptCoercionError, "The preview is a list of two times.");
                 return;
             }
-            m.setPreviewRange(
-                MVMakeTimeRange(timeFromValue(m, integerOf(*start)), timeFromValue(m, integerOf(*end) - integerOf(*start))));
+            m.setPreviewRange(MVMakeTimeRange(timeFromValue(m, integerOf(*start)),
+                timeFromValue(m, timeDifference(integerOf(*end), integerOf(*start)))));
         }));
 }
 
@@ -254,23 +261,27 @@ void addPlaybackProperties(HXScriptClass<Doc>& c)
         onMovie([](MVMovie& m, const V& v) { m.setPreferredRate(float(realOf(v))); }));
     c.get("playing", reading([](Doc&, MVMovie& m) { return V(m.rate() != 0); }));
     c.get("done", reading([](Doc&, MVMovie& m) {
-        MVTime end = m.playsSelectionOnly() && !MVTimeRangeIsEmpty(m.selection()) ? MVTimeRangeEnd(m.selection()) : m.duration();
+        MVTime end = m.playsSelectionOnly() && !MVTimeRangeIsEmpty(m.selection())
+            ? MVTimeRangeEnd(m.selection())
+            : m.duration();
         return V(!m.isPlaying() && MVTimeCompare(m.currentTime(), end) >= 0);
     }));
-    c.getSet("looping", reading([](Doc&, MVMovie& m) { return V(m.loopingMode() != MVMovieLoopingMode::None); }),
-        "boolean", onMovie([](MVMovie& m, const V& v) {
+    c.getSet("looping",
+        reading([](Doc&, MVMovie& m) { return V(m.loopingMode() != MVMovieLoopingMode::None); }), "boolean",
+        onMovie([](MVMovie& m, const V& v) {
             if (boolOf(v) != (m.loopingMode() != MVMovieLoopingMode::None))
                 m.setLoopingMode(boolOf(v) ? MVMovieLoopingMode::Loop : MVMovieLoopingMode::None);
         }));
-    c.getSet("palindrome", reading([](Doc&, MVMovie& m) { return V(m.loopingMode() == MVMovieLoopingMode::BackAndForth); }),
+    c.getSet("palindrome",
+        reading([](Doc&, MVMovie& m) { return V(m.loopingMode() == MVMovieLoopingMode::BackAndForth); }),
         "boolean", onMovie([](MVMovie& m, const V& v) {
             if (boolOf(v))
                 m.setLoopingMode(MVMovieLoopingMode::BackAndForth);
             else if (m.loopingMode() == MVMovieLoopingMode::BackAndForth)
                 m.setLoopingMode(MVMovieLoopingMode::Loop);
         }));
-    c.getSet("playSelectionOnly", reading([](Doc&, MVMovie& m) { return V(m.playsSelectionOnly()); }), "boolean",
-        onMovie([](MVMovie& m, const V& v) { m.setPlaysSelectionOnly(boolOf(v)); }));
+    c.getSet("playSelectionOnly", reading([](Doc&, MVMovie& m) { return V(m.playsSelectionOnly()); }),
+        "boolean", onMovie([](MVMovie& m, const V& v) { m.setPlaysSelectionOnly(boolOf(v)); }));
     c.getSet("playAllFrames", reading([](Doc&, MVMovie& m) { return V(m.playsAllFrames()); }), "boolean",
         onMovie([](MVMovie& m, const V& v) { m.setPlaysAllFrames(boolOf(v)); }));
     c.getSet("autoPlay", reading([](Doc&, MVMovie& m) {
@@ -280,12 +291,14 @@ void addPlaybackProperties(HXScriptClass<Doc>& c)
         "boolean", changing([](Doc&, MVMovie& m, const V& v, HXScriptCommand&) {
             replaceUserData(m, fourCC("play"), { MVBytes { uint8_t(boolOf(v) ? 1 : 0) } });
         }));
-    c.getSet("autoCloseWhenDone", [](Doc& d) { return V(d.closeWhenDone()); }, "boolean",
+    c.getSet(
+        "autoCloseWhenDone", [](Doc& d) { return V(d.closeWhenDone()); }, "boolean",
         [](Doc& d, const V& v, HXScriptCommand&) {
             d.setCloseWhenDone(boolOf(v));
             movieChanged(d);
         });
-    c.getSet("autoQuitWhenDone", [](Doc& d) { return V(d.quitWhenDone()); }, "boolean",
+    c.getSet(
+        "autoQuitWhenDone", [](Doc& d) { return V(d.quitWhenDone()); }, "boolean",
         [](Doc& d, const V& v, HXScriptCommand&) {
             d.setQuitWhenDone(boolOf(v));
             movieChanged(d);
@@ -293,31 +306,45 @@ void addPlaybackProperties(HXScriptClass<Doc>& c)
     c.getSet("muted", reading([](Doc&, MVMovie& m) { return V(m.isMuted()); }), "boolean",
         onMovie([](MVMovie& m, const V& v) { m.setMuted(boolOf(v)); }));
     // Sound levels as the classic fixed-point numbers, held to their ranges.
-    c.getSet("soundVolume", reading([](Doc&, MVMovie& m) { return V(int64_t(int16Truncating(m.volume() * 256))); }),
-        "integer", onMovie([](MVMovie& m, const V& v) { m.setVolume(float(std::clamp<int64_t>(integerOf(v), -256, 256)) / 256); }));
-    c.getSet("soundBalance", reading([](Doc&, MVMovie& m) { return V(int64_t(int16Truncating(m.balance() * 128))); }),
-        "integer", onMovie([](MVMovie& m, const V& v) { m.setBalance(float(std::clamp<int64_t>(integerOf(v), -128, 128)) / 128); }));
-    c.getSet("bassGain", reading([](Doc&, MVMovie& m) { return V(int64_t(int16Truncating(m.bass() * 256 * 0.125))); }),
-        "integer",
-        onMovie([](MVMovie& m, const V& v) { m.setBass(float(double(std::clamp<int64_t>(integerOf(v), -256, 256)) / 256 * 8)); }));
-    c.getSet("trebleGain", reading([](Doc&, MVMovie& m) { return V(int64_t(int16Truncating(m.treble() * 256 * 0.125))); }),
-        "integer",
-        onMovie([](MVMovie& m, const V& v) { m.setTreble(float(double(std::clamp<int64_t>(integerOf(v), -256, 256)) / 256 * 8)); }));
+    c.getSet("soundVolume",
+        reading([](Doc&, MVMovie& m) { return V(int64_t(int16Truncating(m.volume() * 256))); }), "integer",
+        onMovie([](MVMovie& m, const V& v) {
+            m.setVolume(float(std::clamp<int64_t>(integerOf(v), -256, 256)) / 256);
+        }));
+    c.getSet("soundBalance",
+        reading([](Doc&, MVMovie& m) { return V(int64_t(int16Truncating(m.balance() * 128))); }), "integer",
+        onMovie([](MVMovie& m, const V& v) {
+            m.setBalance(float(std::clamp<int64_t>(integerOf(v), -128, 128)) / 128);
+        }));
+    c.getSet("bassGain",
+        reading([](Doc&, MVMovie& m) { return V(int64_t(int16Truncating(m.bass() * 256 * 0.125))); }),
+        "integer", onMovie([](MVMovie& m, const V& v) {
+            m.setBass(float(double(std::clamp<int64_t>(integerOf(v), -256, 256)) / 256 * 8));
+        }));
+    c.getSet("trebleGain",
+        reading([](Doc&, MVMovie& m) { return V(int64_t(int16Truncating(m.treble() * 256 * 0.125))); }),
+        "integer", onMovie([](MVMovie& m, const V& v) {
+            m.setTreble(float(double(std::clamp<int64_t>(integerOf(v), -256, 256)) / 256 * 8));
+        }));
 }
 
 void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
 {
-    c.getSet("videoBrightnessAdjustment", reading([](Doc&, MVMovie& m) { return V(double(m.visualBrightness())); }), "real",
+    c.getSet("videoBrightnessAdjustment",
+        reading([](Doc&, MVMovie& m) { return V(double(m.visualBrightness())); }), "real",
         onMovie([](MVMovie& m, const V& v) { m.setVisualBrightness(float(realOf(v))); }));
-    c.getSet("videoColorAdjustment", reading([](Doc&, MVMovie& m) { return V(double(m.visualSaturation())); }), "real",
+    c.getSet("videoColorAdjustment",
+        reading([](Doc&, MVMovie& m) { return V(double(m.visualSaturation())); }), "real",
         onMovie([](MVMovie& m, const V& v) { m.setVisualSaturation(float(realOf(v))); }));
-    c.getSet("videoTintAdjustment", reading([](Doc&, MVMovie& m) { return V(double(m.visualHue())); }), "real",
-        onMovie([](MVMovie& m, const V& v) { m.setVisualHue(float(realOf(v))); }));
-    // The movie's contrast is 0 when neutral, the script's 1.0 less than the framework's factor: both 0.
-    c.getSet("videoContrastAdjustment", reading([](Doc&, MVMovie& m) { return V(double(m.visualContrast())); }), "real",
-        onMovie([](MVMovie& m, const V& v) { m.setVisualContrast(float(realOf(v))); }));
+    c.getSet("videoTintAdjustment", reading([](Doc&, MVMovie& m) { return V(double(m.visualHue())); }),
+        "real", onMovie([](MVMovie& m, const V& v) { m.setVisualHue(float(realOf(v))); }));
+    // The movie's contrast is a factor (1 when neutral); a script's is the change from it (0 when neutral).
+    c.getSet("videoContrastAdjustment",
+        reading([](Doc&, MVMovie& m) { return V(double(m.visualContrast()) - 1.0); }), "real",
+        onMovie([](MVMovie& m, const V& v) { m.setVisualContrast(float(1.0 + realOf(v))); }));
 
-    c.getSet("dimensions", [](Doc& d) { return sizeValue(d.userSize().height, d.userSize().width); }, "any",
+    c.getSet(
+        "dimensions", [](Doc& d) { return sizeValue(d.userSize().height, d.userSize().width); }, "any",
         [](Doc& d, const V& v, HXScriptCommand& command) {
             auto p = pointFromValue(v);
             if (!p) {
@@ -333,8 +360,10 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
                 controller->setScale({ width / natural.width, height / natural.height }, false);
             d.setUserSize({ width, height });
         });
-    c.get("naturalDimensions", [](Doc& d) { return sizeValue(d.naturalSize().height, d.naturalSize().width); });
-    c.getSet("scale",
+    c.get(
+        "naturalDimensions", [](Doc& d) { return sizeValue(d.naturalSize().height, d.naturalSize().width); });
+    c.getSet(
+        "scale",
         [](Doc& d) {
             ScaleInputs in;
             // The size the user set the movie to, as the dimensions answer it.
@@ -342,10 +371,12 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
             in.width = size.width, in.height = size.height;
             in.naturalWidth = d.naturalSize().width, in.naturalHeight = d.naturalSize().height;
             if (d.isFullScreen()) {
-                in.fullScreenSize = presentationSizeCode(presentationSetting(d, FullscreenPreferenceSize).integerValue());
+                in.fullScreenSize
+                    = presentationSizeCode(presentationSetting(d, FullscreenPreferenceSize).integerValue());
             } else if (auto controller = d.currentWindowController()) {
                 if (auto window = controller->window(); window && window->screen())
-                    in.visibleFrameSize = std::pair { window->screen()->visibleFrame().size.width, window->screen()->visibleFrame().size.height };
+                    in.visibleFrameSize = std::pair { window->screen()->visibleFrame().size.width,
+                        window->screen()->visibleFrame().size.height };
             }
             return codeValue(scaleCode(in));
         },
@@ -371,11 +402,10 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
                 break;
             }
         });
-    c.getSet("currentMatrix",
-        reading([](Doc&, MVMovie& m) {
-            auto rows = HXArray_Additions::arrayForMatrixRecord(m.matrix());
-            return V(HXPropertyList(std::move(rows)));
-        }),
+    c.getSet("currentMatrix", reading([](Doc&, MVMovie& m) {
+        auto rows = HXArray_Additions::arrayForMatrixRecord(m.matrix());
+        return V(HXPropertyList(std::move(rows)));
+    }),
         "any", changing([](Doc&, MVMovie& m, const V& v, HXScriptCommand& command) {
             auto values = matrixFromValue(v);
             if (!values) {
@@ -387,10 +417,10 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
             m.setMatrix(record);
         }));
     // Not conformed: 'uncn'; conformed: the aperture the pictures are shown in.
-    c.getSet("aperture",
-        reading([](Doc&, MVMovie& m) {
-            return MVMovieConformed(m) ? codeValue(apertureCodes()[MVMoviePlayerApertureMode(m) % 4]) : code("uncn");
-        }),
+    c.getSet("aperture", reading([](Doc&, MVMovie& m) {
+        return MVMovieConformed(m) ? codeValue(apertureCodes()[MVMoviePlayerApertureMode(m) % 4])
+                                   : code("uncn");
+    }),
         "code", [](Doc& d, const V& v, HXScriptCommand& command) {
             if (!d.movie())
                 return;
@@ -403,7 +433,8 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
                 const auto& codes = apertureCodes();
                 auto it = std::find(codes.begin(), codes.end(), wanted);
                 if (it == codes.end()) {
-                    command.fail(HXScriptParameterError, "The aperture is 'uncn', 'clas', 'clea', 'prod' or 'enco'.");
+                    command.fail(
+                        HXScriptParameterError, "The aperture is 'uncn', 'clas', 'clea', 'prod' or 'enco'.");
                     return;
                 }
                 if (!MVMovieConformed(m))
@@ -412,35 +443,59 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
             }
             movieChanged(d);
         });
-    c.getSet("controllerType", [](Doc& d) { return codeValue(controllerTypeCode(d.movieControllerType())); }, "code",
+    c.getSet(
+        "controllerType", [](Doc& d) { return codeValue(controllerTypeCode(d.movieControllerType())); },
+        "code",
         [](Doc& d, const V& v, HXScriptCommand&) {
             d.setMovieControllerType(controllerTypeForCode(uint32_t(integerOf(v))));
             movieChanged(d);
         });
 
-    c.getSet("presentationSize",
-        [](Doc& d) { return codeValue(presentationSizeCode(presentationSetting(d, FullscreenPreferenceSize).integerValue())); },
-        "code", [](Doc& d, const V& v, HXScriptCommand&) {
-            d.setPersistentFullscreenSetting(HXPropertyList(presentationSizeForCode(uint32_t(integerOf(v)))), FullscreenPreferenceSize);
+    c.getSet(
+        "presentationSize",
+        [](Doc& d) {
+            return codeValue(
+                presentationSizeCode(presentationSetting(d, FullscreenPreferenceSize).integerValue()));
+        },
+        "code",
+        [](Doc& d, const V& v, HXScriptCommand&) {
+            d.setPersistentFullscreenSetting(
+                HXPropertyList(presentationSizeForCode(uint32_t(integerOf(v)))), FullscreenPreferenceSize);
         });
-    c.getSet("presentationMode",
-        [](Doc& d) { return presentationSetting(d, FullscreenPreferenceSlideShowMode).boolValue() ? code("pmss") : code("norm"); },
-        "code", [](Doc& d, const V& v, HXScriptCommand&) {
-            d.setPersistentFullscreenSetting(HXPropertyList(uint32_t(integerOf(v)) == fourCC("pmss")), FullscreenPreferenceSlideShowMode);
+    c.getSet(
+        "presentationMode",
+        [](Doc& d) {
+            return presentationSetting(d, FullscreenPreferenceSlideShowMode).boolValue() ? code("pmss")
+                                                                                         : code("norm");
+        },
+        "code",
+        [](Doc& d, const V& v, HXScriptCommand&) {
+            d.setPersistentFullscreenSetting(
+                HXPropertyList(uint32_t(integerOf(v)) == fourCC("pmss")), FullscreenPreferenceSlideShowMode);
         });
-    c.getSet("presentationBackgroundColor",
-        [](Doc& d) { return colorValue(presentationColor(d).value_or(HXColor::colorWithCalibratedRed(0, 0, 0))); }, "any",
+    c.getSet(
+        "presentationBackgroundColor",
+        [](Doc& d) {
+            return colorValue(presentationColor(d).value_or(HXColor::colorWithCalibratedRed(0, 0, 0)));
+        },
+        "any",
         [](Doc& d, const V& v, HXScriptCommand&) {
             auto settings = d.persistentFullscreenSettings();
             settings.color = colorFromValue(v);
             d.setPersistentFullscreenSettings(settings);
         });
-    c.getSet("autoPresent", [](Doc& d) { return V(d.persistentFullscreenSettingForKey(FullscreenPreferenceAutoPresent).boolValue()); },
-        "boolean", [](Doc& d, const V& v, HXScriptCommand&) {
+    c.getSet(
+        "autoPresent",
+        [](Doc& d) {
+            return V(d.persistentFullscreenSettingForKey(FullscreenPreferenceAutoPresent).boolValue());
+        },
+        "boolean",
+        [](Doc& d, const V& v, HXScriptCommand&) {
             d.setPersistentFullscreenSetting(HXPropertyList(boolOf(v)), FullscreenPreferenceAutoPresent);
         });
     c.get("displayState", [](Doc& d) {
-        bool presenting = d.isFullScreen() && d.fsPresentationWindowController() && d.fsPresentationWindowController()->isFullscreen();
+        bool presenting = d.isFullScreen() && d.fsPresentationWindowController()
+            && d.fsPresentationWindowController()->isFullscreen();
         return presenting ? code("prsf") : code("norm");
     });
 
@@ -448,7 +503,9 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
     auto setAVVisible = [](Doc&, const V& v, HXScriptCommand&) { setAVControlsVisible(boolOf(v)); };
     c.getSet("showVideoControls", avVisible, "boolean", setAVVisible);
     c.getSet("showSoundControls", avVisible, "boolean", setAVVisible);
-    c.getSet("showMovieInfoWindow", [](Doc& d) { return V(d.movieInfo() && d.movieInfo()->isVisible()); }, "boolean",
+    c.getSet(
+        "showMovieInfoWindow", [](Doc& d) { return V(d.movieInfo() && d.movieInfo()->isVisible()); },
+        "boolean",
         [](Doc& d, const V& v, HXScriptCommand&) {
             auto info = d.movieInfo();
             if (!info)
@@ -458,12 +515,14 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
             else if (!boolOf(v) && info->isVisible())
                 info->hidePanel();
         });
-    c.getSet("showDetailedMovieInfoWindow",
+    c.getSet(
+        "showDetailedMovieInfoWindow",
         [](Doc& d) {
             auto browser = d.moviePropertyBrowser();
             return V(browser && browser->window() && browser->window()->isVisible());
         },
-        "boolean", [](Doc& d, const V& v, HXScriptCommand&) {
+        "boolean",
+        [](Doc& d, const V& v, HXScriptCommand&) {
             if (boolOf(v))
                 d.openMovieProperties(nullptr);
             else if (auto browser = d.moviePropertyBrowser())
@@ -485,14 +544,15 @@ void addStateProperties(HXScriptClass<Doc>& c)
     c.get("liveStream", [movieType](Doc& d) { return V(movieType(d) == 3); });
     c.get("storedStream", [movieType](Doc& d) { return V(movieType(d) == 4); });
     c.get("loadState", reading([](Doc&, MVMovie& m) { return codeValue(loadStateCode(m.loadState())); }));
-    c.get("dataRate", reading([](Doc&, MVMovie& m) { return V(int64_t(int32_t(MVPMovieAdditions::dataRate(m)))); }));
+    c.get("dataRate",
+        reading([](Doc&, MVMovie& m) { return V(int64_t(int32_t(MVPMovieAdditions::dataRate(m)))); }));
     c.get("dataSize", reading([](Doc&, MVMovie& m) { return V(m.dataSize()); }));
-    c.getSet("movieLanguage",
-        reading([](Doc&, MVMovie& m) {
-            int64_t language = m.attributeForKey("MVMovieLanguageAttribute").integerValue();
-            const auto& names = movieLanguages();
-            return V(language >= 0 && language < int64_t(names.size()) ? names[size_t(language)] : std::string("SystemDefault"));
-        }),
+    c.getSet("movieLanguage", reading([](Doc&, MVMovie& m) {
+        int64_t language = m.attributeForKey("MVMovieLanguageAttribute").integerValue();
+        const auto& names = movieLanguages();
+        return V(language >= 0 && language < int64_t(names.size()) ? names[size_t(language)]
+                                                                   : std::string("SystemDefault"));
+    }),
         "any", onMovie([](MVMovie& m, const V& v) {
             int64_t language = -1;
             if (v.isPropertyList() && v.propertyList().isString()) {
@@ -519,13 +579,12 @@ void addStateProperties(HXScriptClass<Doc>& c)
         auto track = MVMovieChapterTrack(m);
         return track ? V(MVPTrackScripting::reference(track)) : V(HXScriptValue::List {});
     }));
-    c.getSet("pluginSettings",
-        reading([](Doc&, MVMovie& m) {
-            HXScriptValue::List list;
-            for (auto& s : userDataStrings(m, fourCC("plug")))
-                list.emplace_back(s);
-            return V(std::move(list));
-        }),
+    c.getSet("pluginSettings", reading([](Doc&, MVMovie& m) {
+        HXScriptValue::List list;
+        for (auto& s : userDataStrings(m, fourCC("plug")))
+            list.emplace_back(s);
+        return V(std::move(list));
+    }),
         "list", changing([](Doc&, MVMovie& m, const V& v, HXScriptCommand&) {
             std::vector<MVBytes> items;
             for (const auto& e : v.list())
@@ -537,7 +596,8 @@ void addStateProperties(HXScriptClass<Doc>& c)
         }));
     for (const char* key :
         { "colorTable", "chapterList", "preferredAudioGainTrack", "preferredAudioBalanceTrack", "recording" })
-        c.getSet(key, [](Doc&) { return V(); }, "any", [](Doc&, const V&, HXScriptCommand&) { });
+        c.getSet(
+            key, [](Doc&) { return V(); }, "any", [](Doc&, const V&, HXScriptCommand&) {});
     addPanoramaProperties(c);
 }
 
@@ -563,8 +623,8 @@ bool importTrack(MVMovie& movie, const std::shared_ptr<MVTrack>& track)
 
 // A text added to the movie: the movie file it names, in parallel from `time`, or else the text itself as
 // lines of a text track (`track`, or a new one).
-bool importString(MVMovie& movie, const std::string& text, int64_t time, const std::shared_ptr<MVTrack>& track,
-    HXScriptCommand& command)
+bool importString(MVMovie& movie, const std::string& text, int64_t time,
+    const std::shared_ptr<MVTrack>& track, HXScriptCommand& command)
 {
     std::string path = command.absolutePath(text);
     std::error_code ec;
@@ -572,11 +632,13 @@ bool importString(MVMovie& movie, const std::string& text, int64_t time, const s
         HXError error;
         auto source = MVMovie::movieWithFile(path, &error);
         if (!source) {
-            command.fail(error.code() ? int(error.code()) : int(HXScriptFailedError), error.localizedDescription());
+            command.fail(
+                error.code() ? int(error.code()) : int(HXScriptFailedError), error.localizedDescription());
             return false;
         }
         MVTimeRange selection = movie.selection();
-        movie.setSelection(MVMakeTimeRange(MVMakeTime(time, movie.timeScale()), MVMakeTime(0, movie.timeScale())));
+        movie.setSelection(
+            MVMakeTimeRange(MVMakeTime(time, movie.timeScale()), MVMakeTime(0, movie.timeScale())));
         bool added = movie.add(source);
         movie.setSelection(selection);
         return added;
@@ -585,7 +647,8 @@ bool importString(MVMovie& movie, const std::string& text, int64_t time, const s
 }
 
 // The tracks of `after` that `before` did not have.
-std::vector<std::shared_ptr<MVTrack>> newTracks(const std::vector<std::shared_ptr<MVTrack>>& before, const MVMovie& movie)
+std::vector<std::shared_ptr<MVTrack>> newTracks(
+    const std::vector<std::shared_ptr<MVTrack>>& before, const MVMovie& movie)
 {
     std::vector<std::shared_ptr<MVTrack>> made;
     for (const auto& t : movie.tracks())
@@ -602,7 +665,8 @@ V insertInTracks(Doc& d, const V& value, HXScriptCommand& command)
         return {};
     MVMovie& movie = *d.movie();
     V payload = value;
-    if (value.isObject() && value.object().classDescription() == &MVPTrackScripting::madeTrackClassDescription())
+    if (value.isObject()
+        && value.object().classDescription() == &MVPTrackScripting::madeTrackClassDescription())
         payload = value.object().as<MVPScriptMadeTrack>()->payload;
     const auto before = movie.tracks();
     bool added = false;
@@ -622,7 +686,8 @@ V insertInTracks(Doc& d, const V& value, HXScriptCommand& command)
     } else if (payload.isPropertyList() && payload.propertyList().isString()) {
         added = importString(movie, payload.propertyList().stringValue(), 0, nullptr, command);
     } else {
-        command.fail(HXScriptCoercionError, "A track is made from a text, a list of texts, a movie or a track.");
+        command.fail(
+            HXScriptCoercionError, "A track is made from a text, a list of texts, a movie or a track.");
         return {};
     }
     if (command.failed())
@@ -653,23 +718,27 @@ void addElements(HXScriptClass<Doc>& c)
                 list.emplace_back(MVPTrackScripting::reference(t));
         return list;
     });
-    c.elementMake("tracks", "track", [](Doc& d, const V& v, std::optional<int64_t>, HXScriptCommand& command) {
-        return insertInTracks(d, v, command);
-    });
+    c.elementMake(
+        "tracks", "track", [](Doc& d, const V& v, std::optional<int64_t>, HXScriptCommand& command) {
+            return insertInTracks(d, v, command);
+        });
     c.elementRemove("tracks", [](Doc& d, int64_t index, HXScriptCommand& command) {
         auto track = d.movie() ? d.movie()->trackAtIndex(int(index) + 1) : nullptr;
         if (!track) {
-            command.fail(HXScriptNoSuchObjectError, "The movie has no track " + std::to_string(index + 1) + ".");
+            command.fail(
+                HXScriptNoSuchObjectError, "The movie has no track " + std::to_string(index + 1) + ".");
             return;
         }
         auto before = d.movie()->newEditState();
         d.movie()->removeTrack(track);
         d.movie()->registerEdit(std::move(before), "Delete Track");
     });
-    c.elements("annotationElements", [](Doc& d) { return MVPAnnotationScripting::annotationsOf(reference(sharedDocument(d))); });
-    c.elementMake("annotationElements", "annotation", [](Doc& d, const V& v, std::optional<int64_t>, HXScriptCommand& command) {
-        return MVPAnnotationScripting::insertAnnotation(reference(sharedDocument(d)), v, command);
-    });
+    c.elements("annotationElements",
+        [](Doc& d) { return MVPAnnotationScripting::annotationsOf(reference(sharedDocument(d))); });
+    c.elementMake("annotationElements", "annotation",
+        [](Doc& d, const V& v, std::optional<int64_t>, HXScriptCommand& command) {
+            return MVPAnnotationScripting::insertAnnotation(reference(sharedDocument(d)), v, command);
+        });
     c.elementRemove("annotationElements", [](Doc& d, int64_t index, HXScriptCommand& command) {
         MVPAnnotationScripting::removeAnnotation(reference(sharedDocument(d)), index, command);
     });
@@ -679,30 +748,33 @@ void addElements(HXScriptClass<Doc>& c)
         auto track = d.movie() ? MVMovieChapterTrack(*d.movie()) : nullptr;
         return track ? chapters()->list(track.get()) : HXScriptValue::List {};
     });
-    c.elementMake("chapters", "chapter", [chapters](Doc& d, const V& v, std::optional<int64_t> index, HXScriptCommand& command) -> V {
-        if (!d.movie())
-            return {};
-        if (auto track = MVMovieChapterTrack(*d.movie()))
-            return chapters()->insert(track.get(), v, index, command);
-        // A movie without chapters gets a chapter track, its first chapter starting with the movie.
-        auto made = MVPModelFrameScripting::frameOfValue(v);
-        const V& name = made ? made->payload() : v;
-        if (!name.isPropertyList() || !name.propertyList().isString() || !d.movie()->hasDuration()) {
-            command.fail(HXScriptCoercionError, "A chapter is made from its name, in a movie that lasts.");
-            return {};
-        }
-        HXError error;
-        auto track = MVMovieSetChapters(*d.movie(), { { name.propertyList().stringValue(), MVMakeTime(0, d.movie()->timeScale()) } }, &error);
-        if (!track) {
-            command.fail(int(error.code()), error.localizedDescription());
-            return {};
-        }
-        if (made) {
-            made->finalizePayload(track, 1);
-            return V(HXScriptReference(v.object().classDescription(), v.object().object()));
-        }
-        return MVPTextFrameScripting::chapter(track, 1);
-    });
+    c.elementMake("chapters", "chapter",
+        [chapters](Doc& d, const V& v, std::optional<int64_t> index, HXScriptCommand& command) -> V {
+            if (!d.movie())
+                return {};
+            if (auto track = MVMovieChapterTrack(*d.movie()))
+                return chapters()->insert(track.get(), v, index, command);
+            // A movie without chapters gets a chapter track, its first chapter starting with the movie.
+            auto made = MVPModelFrameScripting::frameOfValue(v);
+            const V& name = made ? made->payload() : v;
+            if (!name.isPropertyList() || !name.propertyList().isString() || !d.movie()->hasDuration()) {
+                command.fail(
+                    HXScriptCoercionError, "A chapter is made from its name, in a movie that lasts.");
+                return {};
+            }
+            HXError error;
+            auto track = MVMovieSetChapters(*d.movie(),
+                { { name.propertyList().stringValue(), MVMakeTime(0, d.movie()->timeScale()) } }, &error);
+            if (!track) {
+                command.fail(int(error.code()), error.localizedDescription());
+                return {};
+            }
+            if (made) {
+                made->finalizePayload(track, 1);
+                return V(HXScriptReference(v.object().classDescription(), v.object().object()));
+            }
+            return MVPTextFrameScripting::chapter(track, 1);
+        });
     c.elementRemove("chapters", [chapters](Doc& d, int64_t index, HXScriptCommand& command) {
         if (auto track = d.movie() ? MVMovieChapterTrack(*d.movie()) : nullptr)
             chapters()->remove(track.get(), index, command);
@@ -734,11 +806,11 @@ void addElements(HXScriptClass<Doc>& c)
 
 const std::vector<std::string>& movieLanguages()
 {
-    static const std::vector<std::string> names = { "English", "French", "German", "Italian", "Dutch", "Swedish",
-        "Spanish", "Danish", "Portuguese", "Norwegian", "Hebrew", "Japanese", "Arabic", "Finnish", "Greek", "Icelandic",
-        "Maltese", "Turkish", "Croatian", "TraditionalChinese", "Urdu", "Hindi", "Thai", "Korean", "Lithuanian", "Polish",
-        "Hungarian", "Estonian", "Latvian", "Saamisk", "Faroese", "Farsi", "Russian", "SimplifiedChinese", "Flemish",
-        "Irish", "Albanian" };
+    static const std::vector<std::string> names = { "English", "French", "German", "Italian", "Dutch",
+        "Swedish", "Spanish", "Danish", "Portuguese", "Norwegian", "Hebrew", "Japanese", "Arabic", "Finnish",
+        "Greek", "Icelandic", "Maltese", "Turkish", "Croatian", "TraditionalChinese", "Urdu", "Hindi", "Thai",
+        "Korean", "Lithuanian", "Polish", "Hungarian", "Estonian", "Latvian", "Saamisk", "Faroese", "Farsi",
+        "Russian", "SimplifiedChinese", "Flemish", "Irish", "Albanian" };
     return names;
 }
 
@@ -869,7 +941,8 @@ std::shared_ptr<MVPMovieDocument> documentForMovie(const MVMovie* movie)
     if (!controller)
         return nullptr;
     for (const auto& doc : controller->documents())
-        if (auto movieDoc = std::dynamic_pointer_cast<MVPMovieDocument>(doc); movieDoc && movieDoc->movie().get() == movie)
+        if (auto movieDoc = std::dynamic_pointer_cast<MVPMovieDocument>(doc);
+            movieDoc && movieDoc->movie().get() == movie)
             return movieDoc;
     return nullptr;
 }
@@ -885,7 +958,10 @@ const HXScriptClass<MVPMovieDocument>& classDescription()
         addElements(c);
         addCommands(c);
         // Keys of the movie's own attributes.
-        c.undefinedKeys([](Doc& d, const std::string& key) { return d.movie() && d.movie()->movieAttributes().count(key) > 0; },
+        c.undefinedKeys(
+            [](Doc& d, const std::string& key) {
+                return d.movie() && d.movie()->movieAttributes().count(key) > 0;
+            },
             [](Doc& d, const std::string& key) { return V(d.movie()->attributeForKey(key)); },
             [](Doc& d, const V& v, const std::string& key) {
                 if (!d.movie() || !d.movie()->movieAttributes().count(key) || !v.isPropertyList())
@@ -897,7 +973,8 @@ const HXScriptClass<MVPMovieDocument>& classDescription()
             });
         // A movie names itself by its unique identifier, which survives reordering and renaming.
         c.specifier([](Doc& d) -> std::optional<HXScriptObjectSpecifier> {
-            return HXScriptObjectSpecifier::uniqueID("orderedDocuments", HXPropertyList(int64_t(d.uniqueID())));
+            return HXScriptObjectSpecifier::uniqueID(
+                "orderedDocuments", HXPropertyList(int64_t(d.uniqueID())));
         });
         return c;
     }();

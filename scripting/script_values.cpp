@@ -3,6 +3,7 @@
 #include "platform/basekit/scripting_coercion.h"
 #include "platform/mvkit/movie.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -17,7 +18,20 @@ int64_t timeValue(const MVMovie& movie, MVTime time)
 
 MVTime timeFromValue(const MVMovie& movie, int64_t value)
 {
-    return MVMakeTime(value, movie.timeScale());
+    return MVMakeTime(std::clamp(value, -kLongestScriptTime, kLongestScriptTime), movie.timeScale());
+}
+
+bool mayGrowBy(const MVMovie& movie, int64_t added)
+{
+    return added <= kLongestScriptTime && movie.durationValue() <= kLongestScriptTime - added;
+}
+
+int64_t timeDifference(int64_t later, int64_t earlier)
+{
+    int64_t difference = 0;
+    if (__builtin_sub_overflow(later, earlier, &difference))
+        return later > earlier ? INT64_MAX : INT64_MIN;
+    return difference;
 }
 
 int16_t int16Truncating(double value)
@@ -136,8 +150,8 @@ HXColor colorFromValue(const HXScriptValue& value)
 
 uint32_t fourCC(const char (&text)[5])
 {
-    return (uint32_t(uint8_t(text[0])) << 24) | (uint32_t(uint8_t(text[1])) << 16) | (uint32_t(uint8_t(text[2])) << 8)
-        | uint32_t(uint8_t(text[3]));
+    return (uint32_t(uint8_t(text[0])) << 24) | (uint32_t(uint8_t(text[1])) << 16)
+        | (uint32_t(uint8_t(text[2])) << 8) | uint32_t(uint8_t(text[3]));
 }
 
 HXScriptValue code(const char (&text)[5])

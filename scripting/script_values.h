@@ -21,10 +21,19 @@ class MVMovie;
 
 namespace MVPScriptValues {
 
+// The longest time, either way, a script may give a movie (in its units): 2^46, two thousand years at a
+// scale of 1000, and small enough that the editing arithmetic (times in 16.16 rates, sums of two times)
+// stays inside 64 bits.
+inline constexpr int64_t kLongestScriptTime = int64_t(1) << 46;
+
 // A time of the movie as a number in its time units (64-bit: long movies at fine scales keep their
-// value), and a number back to a time at the movie's time scale.
+// value), and a number back to a time at the movie's time scale (held to ±kLongestScriptTime).
 int64_t timeValue(const MVMovie& movie, MVTime time);
 MVTime timeFromValue(const MVMovie& movie, int64_t value);
+// Whether the movie may grow by `added` of its time units and still last at most kLongestScriptTime.
+bool mayGrowBy(const MVMovie& movie, int64_t added);
+// `later` minus `earlier`, held to the 64-bit range (a script may send any two numbers).
+int64_t timeDifference(int64_t later, int64_t earlier);
 
 // Two values as a 4-byte record, vertical first; each truncated and held to the 16-bit range.
 HXPropertyList record(double vertical, double horizontal);

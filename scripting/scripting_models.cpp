@@ -6,6 +6,7 @@
 #include "platform/winkit/application.h"
 #include "platform/winkit/window.h"
 #include "platform/winkit/window_controller.h"
+#include "scripting/app_scripting.h"
 #include "scripting/movie_doc_scripting.h"
 #include "scripting/script_values.h"
 
@@ -56,6 +57,21 @@ int64_t orderedIndex(const HXWindow& window)
     return -1;
 }
 
+// The position of a movie or recording window among the application's "orderedMovieWindows" (what its
+// specifier names), -1 for any other window.
+int64_t movieWindowIndex(const HXWindow& window)
+{
+    auto root = MVPAppScripting::root();
+    const auto* element = root ? root.classDescription()->element("orderedMovieWindows") : nullptr;
+    if (!element || !element->list)
+        return -1;
+    auto windows = element->list(root.object().get());
+    for (size_t i = 0; i < windows.size(); ++i)
+        if (windows[i].isObject() && windows[i].object().object().get() == &window)
+            return int64_t(i);
+    return -1;
+}
+
 } // namespace
 
 uint32_t kindOfEntry(const HXPropertyList::Dictionary& entry)
@@ -73,10 +89,17 @@ const HXScriptClass<MVPModelFavorite>& favoriteClassDescription()
 {
     static const HXScriptClass<MVPModelFavorite> cls = [] {
         HXScriptClass<MVPModelFavorite> c("favorite");
-        auto nothing = [](MVPModelFavorite&, const V&, HXScriptCommand&) { };
-        c.getSet("name", [](MVPModelFavorite& f) { return V(HXPropertyList(f._favoriteInfo["name"].stringValue())); }, "any", nothing);
-        c.getSet("kind", [](MVPModelFavorite& f) { return MVPScriptValues::codeValue(kindOfEntry(f._favoriteInfo)); }, "any", nothing);
-        c.getSet("category", [](MVPModelFavorite&) { return V("Category"); }, "any", nothing);
+        auto nothing = [](MVPModelFavorite&, const V&, HXScriptCommand&) {};
+        c.getSet(
+            "name",
+            [](MVPModelFavorite& f) { return V(HXPropertyList(f._favoriteInfo["name"].stringValue())); },
+            "any", nothing);
+        c.getSet(
+            "kind",
+            [](MVPModelFavorite& f) { return MVPScriptValues::codeValue(kindOfEntry(f._favoriteInfo)); },
+            "any", nothing);
+        c.getSet(
+            "category", [](MVPModelFavorite&) { return V("Category"); }, "any", nothing);
         c.elements("files", [](MVPModelFavorite& f) {
             HXScriptValue::List list;
             auto ref = MVPRecentDocuments::dataReferenceOfEntry(f._favoriteInfo);
@@ -92,7 +115,9 @@ const HXScriptClass<MVPModelFavorite>& favoriteClassDescription()
                     list.emplace_back(internetLocation(*url, favorite(f._favoriteInfo)));
             return list;
         });
-        c.command("open", [](MVPModelFavorite& f, HXScriptCommand& command) { return openEntry(f._favoriteInfo, command); });
+        c.command("open", [](MVPModelFavorite& f, HXScriptCommand& command) {
+            return openEntry(f._favoriteInfo, command);
+        });
         c.specifier([](MVPModelFavorite& f) -> std::optional<Specifier> {
             return Specifier::name("favorites", f._favoriteInfo["name"].stringValue());
         });
@@ -105,9 +130,13 @@ const HXScriptClass<MVPModelRecentItem>& recentItemClassDescription()
 {
     static const HXScriptClass<MVPModelRecentItem> cls = [] {
         HXScriptClass<MVPModelRecentItem> c("recent item");
-        c.get("name", [](MVPModelRecentItem& r) { return V(HXPropertyList(r._recentDocumentInfo["name"].stringValue())); });
+        c.get("name", [](MVPModelRecentItem& r) {
+            return V(HXPropertyList(r._recentDocumentInfo["name"].stringValue()));
+        });
         c.get("kind", [](MVPModelRecentItem& r) { return V(int64_t(kindOfEntry(r._recentDocumentInfo))); });
-        c.command("open", [](MVPModelRecentItem& r, HXScriptCommand& command) { return openEntry(r._recentDocumentInfo, command); });
+        c.command("open", [](MVPModelRecentItem& r, HXScriptCommand& command) {
+            return openEntry(r._recentDocumentInfo, command);
+        });
         c.specifier([](MVPModelRecentItem& r) -> std::optional<Specifier> {
             return Specifier::name("recentItems", r._recentDocumentInfo["name"].stringValue());
         });
@@ -141,12 +170,15 @@ const HXScriptClass<MVPModelDisplay>& displayClassDescription()
         c.get("dimensions", [](MVPModelDisplay& d) {
             return MVPScriptValues::sizeValue(d._screen.frame().size.height, d._screen.frame().size.width);
         });
-        c.get("presentationBackgroundColor", [](MVPModelDisplay&) { return MVPScriptValues::colorValue(std::array<uint16_t, 3> {}); });
+        c.get("presentationBackgroundColor",
+            [](MVPModelDisplay&) { return MVPScriptValues::colorValue(std::array<uint16_t, 3> {}); });
         c.command("enterFullScreen", [](MVPModelDisplay&, HXScriptCommand&) { return V(); });
         c.command("exitFullScreen", [](MVPModelDisplay&, HXScriptCommand&) { return V(); });
         // Every display has the same name, so a display names itself by its position: a reference a
         // script got back finds the same display again.
-        c.specifier([indexOf](MVPModelDisplay& d) -> std::optional<Specifier> { return Specifier::index("displays", indexOf(d)); });
+        c.specifier([indexOf](MVPModelDisplay& d) -> std::optional<Specifier> {
+            return Specifier::index("displays", indexOf(d));
+        });
         return c;
     }();
     return cls;
@@ -175,8 +207,11 @@ const HXScriptClass<HXWindow>& windowClassDescription()
         HXScriptClass<HXWindow> c("window");
         c.get("name", [](HXWindow& w) { return V(w.title()); });
         // Read as the lower-left corner, written as the top-left corner (what scripts have always done).
-        c.getSet("windowPosition", [](HXWindow& w) { return MVPScriptValues::pointValue(w.frame().origin.y, w.frame().origin.x); },
-            "any", [](HXWindow& w, const V& v, HXScriptCommand& command) {
+        c.getSet(
+            "windowPosition",
+            [](HXWindow& w) { return MVPScriptValues::pointValue(w.frame().origin.y, w.frame().origin.x); },
+            "any",
+            [](HXWindow& w, const V& v, HXScriptCommand& command) {
                 auto p = MVPScriptValues::pointFromValue(v);
                 if (!p) {
                     command.fail(HXScriptCoercionError, "A window position is a point record.");
@@ -184,7 +219,8 @@ const HXScriptClass<HXWindow>& windowClassDescription()
                 }
                 w.setFrameTopLeftPoint({ double(p->second), double(p->first) });
             });
-        c.getSet("windowIndex", [](HXWindow& w) { return V(orderedIndex(w)); }, "integer",
+        c.getSet(
+            "windowIndex", [](HXWindow& w) { return V(orderedIndex(w)); }, "integer",
             [](HXWindow& w, const V& v, HXScriptCommand&) {
                 auto windows = HXApp().orderedWindows();
                 int64_t index = v.propertyList().integerValue();
@@ -202,7 +238,13 @@ const HXScriptClass<HXWindow>& windowClassDescription()
                     list.emplace_back(MVPMovieDocScripting::reference(doc));
             return list;
         });
-        c.specifier([](HXWindow& w) -> std::optional<Specifier> { return Specifier::index("orderedMovieWindows", orderedIndex(w)); });
+        // Named by its place among the movie windows (a panel in front of it does not count there).
+        c.specifier([](HXWindow& w) -> std::optional<Specifier> {
+            int64_t index = movieWindowIndex(w);
+            if (index < 0)
+                return std::nullopt;
+            return Specifier::index("orderedMovieWindows", index);
+        });
         return c;
     }();
     return cls;
@@ -210,12 +252,14 @@ const HXScriptClass<HXWindow>& windowClassDescription()
 
 HXScriptReference favorite(const HXPropertyList::Dictionary& entry)
 {
-    return favoriteClassDescription().reference(std::make_shared<MVPModelFavorite>(MVPModelFavorite { entry }));
+    return favoriteClassDescription().reference(
+        std::make_shared<MVPModelFavorite>(MVPModelFavorite { entry }));
 }
 
 HXScriptReference recentItem(const HXPropertyList::Dictionary& entry)
 {
-    return recentItemClassDescription().reference(std::make_shared<MVPModelRecentItem>(MVPModelRecentItem { entry }));
+    return recentItemClassDescription().reference(
+        std::make_shared<MVPModelRecentItem>(MVPModelRecentItem { entry }));
 }
 
 HXScriptReference display(const HXScreen& screen)

@@ -67,8 +67,8 @@ struct TrackSettings {
 
 TrackSettings settingsOf(const MVTrack& t)
 {
-    TrackSettings s { t.header(), t.gain(), t.bass(), t.treble(), t.isMuted(), t.language(), t.userData(), t.edits(), {},
-        t.attributeForKey(MVTrackChapterlistAttribute) };
+    TrackSettings s { t.header(), t.gain(), t.bass(), t.treble(), t.isMuted(), t.language(), t.userData(),
+        t.edits(), {}, t.attributeForKey(MVTrackChapterlistAttribute) };
     for (const char* key : kKeptAttributes)
         s.attributes[key] = t.attributeForKey(key);
     for (const char* key : kHeaderAttributes)
@@ -612,9 +612,11 @@ void addSound(HXScriptClass<MVTrack>& c)
         }));
     // Bass and treble as the movie's are: 32 steps to a decibel, held to ±8 dB; gain linear; muting.
     auto shelving = [](float (MVTrack::*read)() const, void (MVTrack::*write)(float), const char* action) {
-        return std::pair { [read](MVTrack& t) { return V(int64_t(int16Truncating((t.*read)() * 256 * 0.125))); },
+        return std::pair { [read](
+                               MVTrack& t) { return V(int64_t(int16Truncating((t.*read)() * 256 * 0.125))); },
             changing(action, [read, write](MVTrack& t, const V& v, HXScriptCommand&) {
-                float db = float(double(std::clamp<int64_t>(v.propertyList().integerValue(), -256, 256)) / 256 * 8);
+                float db = float(
+                    double(std::clamp<int64_t>(v.propertyList().integerValue(), -256, 256)) / 256 * 8);
                 if ((t.*read)() == db)
                     return false;
                 (t.*write)(db);
@@ -625,7 +627,8 @@ void addSound(HXScriptClass<MVTrack>& c)
     c.getSet("bassGain", bass, "integer", setBass);
     auto [treble, setTreble] = shelving(&MVTrack::treble, &MVTrack::setTreble, "Track Treble");
     c.getSet("trebleGain", treble, "integer", setTreble);
-    c.getSet("gain", [](MVTrack& t) { return V(double(t.gain())); }, "real",
+    c.getSet(
+        "gain", [](MVTrack& t) { return V(double(t.gain())); }, "real",
         changing("Track Gain", [](MVTrack& t, const V& v, HXScriptCommand& command) {
             double gain = v.propertyList().realValue();
             if (!(gain >= 0) || !std::isfinite(gain)) {
@@ -637,7 +640,8 @@ void addSound(HXScriptClass<MVTrack>& c)
             t.setGain(float(gain));
             return true;
         }));
-    c.getSet("muted", [](MVTrack& t) { return V(t.isMuted()); }, "boolean",
+    c.getSet(
+        "muted", [](MVTrack& t) { return V(t.isMuted()); }, "boolean",
         changing("Mute Track", [](MVTrack& t, const V& v, HXScriptCommand&) {
             if (t.isMuted() == v.propertyList().boolValue())
                 return false;
@@ -669,6 +673,11 @@ void addTiming(HXScriptClass<MVTrack>& c)
             int64_t start = v.propertyList().integerValue();
             if (start < 0) {
                 command.fail(HXScriptParameterError, "A track cannot start before its movie.");
+                return false;
+            }
+            auto movie = t.movie();
+            if (movie && !mayGrowBy(*movie, timeDifference(start, attributeTime(t, "time")))) {
+                command.fail(HXScriptParameterError, "A track cannot start that late.");
                 return false;
             }
             HXPropertyList range = t.attributeForKey(MVTrackRangeAttribute);

@@ -5,6 +5,14 @@
 #include <algorithm>
 #include <limits>
 
+namespace {
+
+// A peer that sends and does not read what it is answered is not read from while this much of our
+// writing waits for it: its requests wait in the system's buffers instead of our answers in memory.
+constexpr size_t kMaximumWaitingWrites = 4u << 20;
+
+} // namespace
+
 std::shared_ptr<HXMessageConnection> HXMessageConnection::withConnection(
     std::shared_ptr<HXSocketConnection> connection)
 {
@@ -46,6 +54,12 @@ void HXMessageConnection::attach()
     _connection->onClose = [weak] {
         if (auto self = weak.lock())
             self->peerClosed();
+    };
+    _connection->onWritten = [weak] {
+        if (auto self = weak.lock(); self && self->_connection && !self->_ended) {
+            self->_connection->setReadingPaused(false);
+            self->deliverMessages(false);
+        }
     };
 }
 
@@ -105,15 +119,33 @@ void HXMessageConnection::received(std::string_view bytes)
     HXTimeInterval now = HXRunLoop::main().now();
     _lastReceived = now;
     _lastProgress = now;
-    if (!_framing.feed(bytes)) {
+    bool fed = _framing.feed(bytes);
+    // Whole messages that came before a bad frame are still the peer's: they are handled (and answered)
+    // before the bad frame ends the connection.
+    deliverMessages(!fed);
+    if (!fed)
         fail(_framing.error());
-        return;
-    }
+}
+
+bool HXMessageConnection::writesWaitTooLong() const
+{
+    return _connection && _connection->bufferedWriteSize() > kMaximumWaitingWrites;
+}
+
+void HXMessageConnection::deliverMessages(bool all)
+{
     while (!_ended && _framing.hasMessage()) {
+        if (!all && writesWaitTooLong()) {
+            // The rest waits until the peer has taken our answers (onWritten).
+            _connection->setReadingPaused(true);
+            return;
+        }
         auto message = _framing.nextMessage();
         if (auto callback = onMessage)
             callback(*message);
     }
+    if (!_ended && !all && writesWaitTooLong())
+        _connection->setReadingPaused(true);
 }
 
 void HXMessageConnection::peerClosed()

@@ -51,7 +51,8 @@ HXScriptCoercionHandler& HXScriptCoercionHandler::sharedCoercionHandler()
     return handler;
 }
 
-void HXScriptCoercionHandler::registerCoercer(const std::string& fromKind, const std::string& toKind, Coercer coercer)
+void HXScriptCoercionHandler::registerCoercer(
+    const std::string& fromKind, const std::string& toKind, Coercer coercer)
 {
     if (coercer)
         _coercers[{ fromKind, toKind }] = std::move(coercer);
@@ -94,11 +95,15 @@ std::string HXScriptCoercionHandler::kindOf(const HXScriptValue& value)
     return "missing";
 }
 
-std::optional<HXScriptValue> HXScriptCoercionHandler::coerce(const HXScriptValue& value, const std::string& toKind) const
+std::optional<HXScriptValue> HXScriptCoercionHandler::coerce(
+    const HXScriptValue& value, const std::string& toKind) const
 {
     std::string from = kindOf(value);
     // A list from a property list becomes a list of script values (its elements may be objects later).
     bool plainArray = value.isPropertyList() && value.propertyList().isArray();
+    // Not a number and the infinities are no amount of anything a script sets (a rate, a level).
+    if (toKind == "real" && from == "real" && !std::isfinite(value.propertyList().realValue()))
+        return std::nullopt;
     if (toKind == "any" || (toKind == from && !plainArray))
         return value;
     if (auto it = _coercers.find({ from, toKind }); it != _coercers.end())
@@ -106,7 +111,8 @@ std::optional<HXScriptValue> HXScriptCoercionHandler::coerce(const HXScriptValue
     return builtIn(value, toKind);
 }
 
-std::optional<HXScriptValue> HXScriptCoercionHandler::builtIn(const HXScriptValue& value, const std::string& toKind) const
+std::optional<HXScriptValue> HXScriptCoercionHandler::builtIn(
+    const HXScriptValue& value, const std::string& toKind) const
 {
     if (toKind == "list") {
         if (value.isPropertyList() && value.propertyList().isArray()) {

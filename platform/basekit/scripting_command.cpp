@@ -41,7 +41,12 @@ std::optional<HXScriptValue> HXScriptCommand::coercedArgument(const std::string&
     auto coerced = HXScriptCoercionHandler::sharedCoercionHandler().coerce(value, type);
     if (!coerced || !coerced->isPropertyList()) {
         if (!failed())
-            fail(HXScriptCoercionError, "The argument \u201c" + key + "\u201d is not a " + type + ".");
+            fail(HXScriptCoercionError,
+                "The argument \u201c" + key + "\u201d is not "
+                    + (!type.empty() && std::string_view("aeiou").find(type.front()) != std::string_view::npos
+                            ? "an "
+                            : "a ")
+                    + type + ".");
         return std::nullopt;
     }
     return coerced;
@@ -87,7 +92,8 @@ std::string HXScriptCommand::absolutePath(const std::string& path) const
         p = std::filesystem::path(home ? home : "/") / path.substr(std::min<size_t>(2, path.size()));
     } else if (p.is_relative()) {
         std::error_code ec;
-        std::filesystem::path base = _directory.empty() ? std::filesystem::current_path(ec) : std::filesystem::path(_directory);
+        std::filesystem::path base
+            = _directory.empty() ? std::filesystem::current_path(ec) : std::filesystem::path(_directory);
         p = base / p;
     }
     return p.lexically_normal().string();

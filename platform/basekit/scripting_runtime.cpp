@@ -6,18 +6,27 @@ namespace {
 
 constexpr int kMaximumValueDepth = 64;
 
+// "a track", "an application": a class or kind name as the messages name it.
+std::string a(const std::string& word, bool capital = false)
+{
+    bool vowel = !word.empty() && std::string_view("aeiouAEIOU").find(word.front()) != std::string_view::npos;
+    return std::string(capital ? (vowel ? "An " : "A ") : (vowel ? "an " : "a ")) + word;
+}
+
 std::string describe(const HXScriptObjectSpecifier& s)
 {
     switch (s.form) {
     case HXScriptObjectSpecifier::Form::Index: {
-        // Positions as a user types them: from 1, or from -1 at the end.
+        // Positions as a user types them: from 1, or from -1 at the end (unsigned, so that the last
+        // index a request can hold still has a next one).
         int64_t i = s.value.integerValue();
-        return s.key + "[" + std::to_string(i >= 0 ? i + 1 : i) + "]";
+        return s.key + "[" + (i >= 0 ? std::to_string(uint64_t(i) + 1) : std::to_string(i)) + "]";
     }
     case HXScriptObjectSpecifier::Form::Name:
         return s.key + " \u201c" + s.value.stringValue() + "\u201d";
     case HXScriptObjectSpecifier::Form::UniqueID:
-        return s.key + " with id " + (s.value.isString() ? s.value.stringValue() : std::to_string(s.value.integerValue()));
+        return s.key + " with id "
+            + (s.value.isString() ? s.value.stringValue() : std::to_string(s.value.integerValue()));
     case HXScriptObjectSpecifier::Form::Every:
         return "every " + s.key;
     case HXScriptObjectSpecifier::Form::Property:
@@ -87,7 +96,8 @@ HXScriptValue HXScriptRuntime::evaluate(const HXPropertyList& value, HXScriptCom
 
 HXScriptValue HXScriptRuntime::resolve(const HXScriptObjectSpecifier& specifier, HXScriptCommand& command)
 {
-    HXScriptValue container = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
+    HXScriptValue container
+        = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
     if (command.failed())
         return {};
     return applyForm(container, specifier, command);
@@ -107,7 +117,8 @@ HXScriptValue HXScriptRuntime::applyForm(
         return HXScriptValue(std::move(results));
     }
     if (!container.isObject()) {
-        command.fail(HXScriptNoSuchObjectError, "Can\u2019t get " + describe(specifier) + " of something that is no object.");
+        command.fail(HXScriptNoSuchObjectError,
+            "Can\u2019t get " + describe(specifier) + " of something that is no object.");
         return {};
     }
     auto* cls = container.object().classDescription();
@@ -116,13 +127,15 @@ HXScriptValue HXScriptRuntime::applyForm(
     if (specifier.form == Form::Property) {
         if (auto v = cls->valueForKey(object, specifier.key))
             return *v;
-        command.fail(HXScriptNoSuchObjectError, "A " + cls->className() + " has no property \u201c" + specifier.key + "\u201d.");
+        command.fail(HXScriptNoSuchObjectError,
+            a(cls->className(), true) + " has no property \u201c" + specifier.key + "\u201d.");
         return {};
     }
 
     const auto* element = cls->element(specifier.key);
     if (!element || !element->list) {
-        command.fail(HXScriptNoSuchObjectError, "A " + cls->className() + " has no elements \u201c" + specifier.key + "\u201d.");
+        command.fail(HXScriptNoSuchObjectError,
+            a(cls->className(), true) + " has no elements \u201c" + specifier.key + "\u201d.");
         return {};
     }
     if (specifier.form == Form::UniqueID && element->valueWithUniqueID) {
@@ -141,8 +154,8 @@ HXScriptValue HXScriptRuntime::applyForm(
         if (i < 0)
             i += n;
         if (i < 0 || i >= n) {
-            command.fail(HXScriptNoSuchObjectError, "Can\u2019t get " + describe(specifier) + ": there are "
-                    + std::to_string(n) + ".");
+            command.fail(HXScriptNoSuchObjectError,
+                "Can\u2019t get " + describe(specifier) + ": there are " + std::to_string(n) + ".");
             return {};
         }
         return list[size_t(i)];
@@ -171,13 +184,15 @@ HXScriptValue HXScriptRuntime::setValue(
         command.fail(HXScriptReadOnlyError, "Only properties can be set.");
         return {};
     }
-    HXScriptValue container = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
+    HXScriptValue container
+        = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
     if (command.failed())
         return {};
     HXScriptValue::List targets = container.isList() ? container.list() : HXScriptValue::List { container };
     for (const auto& target : targets) {
         if (!target.isObject()) {
-            command.fail(HXScriptNoSuchObjectError, "Can\u2019t set " + specifier.key + " of something that is no object.");
+            command.fail(HXScriptNoSuchObjectError,
+                "Can\u2019t set " + specifier.key + " of something that is no object.");
             return {};
         }
         auto* cls = target.object().classDescription();
@@ -186,18 +201,22 @@ HXScriptValue HXScriptRuntime::setValue(
         if (!property) {
             if (!cls->element(specifier.key) && cls->setValueForUndefinedKey(object, value, specifier.key))
                 continue;
-            command.fail(cls->valueForKey(object, specifier.key) ? HXScriptReadOnlyError : HXScriptNoSuchObjectError,
-                "Can\u2019t set " + specifier.key + " of a " + cls->className() + ".");
+            command.fail(
+                cls->valueForKey(object, specifier.key) ? HXScriptReadOnlyError : HXScriptNoSuchObjectError,
+                "Can\u2019t set " + specifier.key + " of " + a(cls->className()) + ".");
             return {};
         }
         if (!property->set) {
-            command.fail(HXScriptReadOnlyError, "The " + specifier.key + " of a " + cls->className() + " is read only.");
+            command.fail(HXScriptReadOnlyError,
+                "The " + specifier.key + " of " + a(cls->className()) + " is read only.");
             return {};
         }
         auto coerced = HXScriptCoercionHandler::sharedCoercionHandler().coerce(value, property->type);
         if (!coerced) {
-            command.fail(HXScriptCoercionError, "The " + specifier.key + " of a " + cls->className() + " is a "
-                    + property->type + ", not a " + HXScriptCoercionHandler::kindOf(value) + ".");
+            const std::string kind = HXScriptCoercionHandler::kindOf(value);
+            command.fail(HXScriptCoercionError,
+                "The " + specifier.key + " of " + a(cls->className()) + " is " + a(property->type)
+                    + (kind == property->type ? "; this one cannot be used." : ", not " + a(kind) + "."));
             return {};
         }
         property->set(object, *coerced, command);
@@ -237,14 +256,16 @@ std::optional<int64_t> HXScriptRuntime::elementIndex(
     return std::nullopt;
 }
 
-HXScriptValue HXScriptRuntime::deleteElement(const HXScriptObjectSpecifier& specifier, HXScriptCommand& command)
+HXScriptValue HXScriptRuntime::deleteElement(
+    const HXScriptObjectSpecifier& specifier, HXScriptCommand& command)
 {
     using Form = HXScriptObjectSpecifier::Form;
     if (specifier.form == Form::Property || specifier.form == Form::Every) {
         command.fail(HXScriptParameterError, "Delete names one element.");
         return {};
     }
-    HXScriptValue container = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
+    HXScriptValue container
+        = specifier.container ? resolve(*specifier.container, command) : HXScriptValue(_root());
     if (command.failed())
         return {};
     if (!container.isObject()) {
@@ -284,8 +305,9 @@ HXScriptValue HXScriptRuntime::makeElement(const HXPropertyList& request, HXScri
     }
     const auto* element = container.object().classDescription()->element(key);
     if (!element) {
-        command.fail(HXScriptNoSuchObjectError, "A " + container.object().classDescription()->className()
-                + " has no elements \u201c" + key + "\u201d.");
+        command.fail(HXScriptNoSuchObjectError,
+            a(container.object().classDescription()->className(), true) + " has no elements \u201c" + key
+                + "\u201d.");
         return {};
     }
     if (!element->insert) {
@@ -314,8 +336,9 @@ HXScriptValue HXScriptRuntime::makeElement(const HXPropertyList& request, HXScri
         if (made && !made->isMissing())
             data = std::move(*made);
         else if (request.contains("properties") || !data.isMissing()) {
-            command.fail(HXScriptCoercionError, "A " + HXScriptCoercionHandler::kindOf(data) + " cannot be made into a "
-                    + element->elementClass + ".");
+            command.fail(HXScriptCoercionError,
+                a(HXScriptCoercionHandler::kindOf(data), true) + " cannot be made into "
+                    + a(element->elementClass) + ".");
             return {};
         }
     }
@@ -330,12 +353,14 @@ HXScriptValue HXScriptRuntime::makeElement(const HXPropertyList& request, HXScri
         auto* cls = data.object().classDescription();
         const auto* property = cls->property(name);
         if (!property || !property->set) {
-            command.fail(HXScriptReadOnlyError, "A new " + cls->className() + " takes no \u201c" + name + "\u201d.");
+            command.fail(
+                HXScriptReadOnlyError, "A new " + cls->className() + " takes no \u201c" + name + "\u201d.");
             return {};
         }
         auto coerced = HXScriptCoercionHandler::sharedCoercionHandler().coerce(value, property->type);
         if (!coerced) {
-            command.fail(HXScriptCoercionError, "The " + name + " of a " + cls->className() + " is a " + property->type + ".");
+            command.fail(HXScriptCoercionError,
+                "The " + name + " of " + a(cls->className()) + " is " + a(property->type) + ".");
             return {};
         }
         property->set(data.object().object().get(), *coerced, command);
@@ -358,9 +383,9 @@ HXScriptValue HXScriptRuntime::describeKeys(const HXScriptValue& target, HXScrip
             array.emplace_back(n);
         return HXPropertyList(std::move(array));
     };
-    return HXScriptValue(HXPropertyList(HXPropertyList::Dictionary { { "class", HXPropertyList(cls->className()) },
-        { "properties", texts(cls->propertyKeys()) }, { "elements", texts(cls->elementKeys()) },
-        { "commands", texts(cls->commandNames()) } }));
+    return HXScriptValue(HXPropertyList(HXPropertyList::Dictionary {
+        { "class", HXPropertyList(cls->className()) }, { "properties", texts(cls->propertyKeys()) },
+        { "elements", texts(cls->elementKeys()) }, { "commands", texts(cls->commandNames()) } }));
 }
 
 HXScriptValue HXScriptRuntime::sendCommand(const HXScriptValue& receivers, HXScriptCommand& command)
@@ -375,13 +400,15 @@ HXScriptValue HXScriptRuntime::sendCommand(const HXScriptValue& receivers, HXScr
         return HXScriptValue(std::move(results));
     }
     if (!receivers.isObject()) {
-        command.fail(HXScriptNoSuchObjectError, "The command \u201c" + command.name() + "\u201d goes to an object.");
+        command.fail(
+            HXScriptNoSuchObjectError, "The command \u201c" + command.name() + "\u201d goes to an object.");
         return {};
     }
     auto* cls = receivers.object().classDescription();
     const auto* handler = cls->commandHandler(command.name());
     if (!handler) {
-        command.fail(HXScriptNotHandledError, "A " + cls->className() + " does not understand \u201c" + command.name() + "\u201d.");
+        command.fail(HXScriptNotHandledError,
+            a(cls->className(), true) + " does not understand \u201c" + command.name() + "\u201d.");
         return {};
     }
     return (*handler)(receivers.object().object().get(), command);
@@ -433,7 +460,8 @@ HXPropertyList HXScriptRuntime::execute(const HXPropertyList& request)
 {
     // No command may answer later here: each answers before this returns.
     HXPropertyList answer;
-    run(request, [&answer](HXPropertyList reply) { answer = std::move(reply); }, {}, false);
+    run(
+        request, [&answer](HXPropertyList reply) { answer = std::move(reply); }, {}, false);
     return answer;
 }
 

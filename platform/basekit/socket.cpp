@@ -443,10 +443,30 @@ void HXSocketListener::handleReadable()
 {
     auto self = shared_from_this();
     while (_fd >= 0) {
+        if (_acceptingPaused || _resting)
+            return;
         int fd = ::accept4(_fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
             if (errno == EINTR || errno == ECONNABORTED)
                 continue;
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM) {
+                // The connection stays in the backlog; the listening socket stays readable, so asking
+                // again at once would spin. Try again when some descriptors may have been given back.
+                HXLog("HXSocketListener: accept failed: " + HXError::posix(errno).localizedDescription()
+                    + "; trying again shortly");
+                _resting = true;
+                updateInterest();
+                std::weak_ptr<HXSocketListener> weak = weak_from_this();
+                HXRunLoop::main().performAfterDelay(this, 0.25,
+                    [weak] {
+                        if (auto self = weak.lock()) {
+                            self->_resting = false;
+                            self->updateInterest();
+                        }
+                    },
+                    { HXRunLoopCommonModes });
+                return;
+            }
             if (errno != EAGAIN && errno != EWOULDBLOCK)
                 HXLog("HXSocketListener: accept failed: " + HXError::posix(errno).localizedDescription());
             return;
@@ -468,6 +488,21 @@ void HXSocketListener::handleReadable()
     }
 }
 
+void HXSocketListener::setAcceptingPaused(bool paused)
+{
+    if (_acceptingPaused == paused)
+        return;
+    _acceptingPaused = paused;
+    updateInterest();
+}
+
+void HXSocketListener::updateInterest()
+{
+    if (_source)
+        HXRunLoop::main().setFileDescriptorEvents(
+            _source, _acceptingPaused || _resting ? 0u : uint32_t(HXFileDescriptorReadable));
+}
+
 std::shared_ptr<HXSocketConnection> HXSocketListener::withFileDescriptor(int fd) const
 {
     return HXSocketConnection::withFileDescriptor(fd, !_path.empty());
@@ -475,6 +510,7 @@ std::shared_ptr<HXSocketConnection> HXSocketListener::withFileDescriptor(int fd)
 
 void HXSocketListener::close()
 {
+    HXRunLoop::main().cancelPerformRequests(this);
     if (_source) {
         HXRunLoop::main().removeSource(_source);
         _source = 0;

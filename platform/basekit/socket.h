@@ -112,6 +112,11 @@ public:
     // Stops listening; a Unix socket's file is removed (when it is still the one this listener made).
     void close();
 
+    // While paused, connections wait in the system's backlog (their connect blocks or fails with EAGAIN
+    // once it is full) instead of being accepted.
+    void setAcceptingPaused(bool paused);
+    bool isAcceptingPaused() const { return _acceptingPaused; }
+
     // Unix sockets: accept only peers running as this user id (others are closed at once and logged).
     void setAllowedPeerUID(std::optional<unsigned> uid) { _allowedPeerUID = uid; }
     std::optional<unsigned> allowedPeerUID() const { return _allowedPeerUID; }
@@ -122,6 +127,7 @@ public:
 private:
     void start();
     void handleReadable();
+    void updateInterest();
     std::shared_ptr<HXSocketConnection> withFileDescriptor(int fd) const;
 
     int _fd = -1;
@@ -131,4 +137,7 @@ private:
     uint64_t _inode = 0;
     std::optional<unsigned> _allowedPeerUID;
     HXRunLoopSourceID _source = 0;
+    bool _acceptingPaused = false;
+    // Out of descriptors: accepting rests a moment rather than failing again on every pass.
+    bool _resting = false;
 };

@@ -17,6 +17,7 @@
 #include <sys/un.h>
 #include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -191,6 +192,45 @@ TEST_F(RequestServerTest, GarbageEndsOnlyThatConnection)
     runUntil(done);
     client.join();
     EXPECT_TRUE(reply);
+}
+
+// More clients at once than the server serves together, most of them connected and silent: the silent
+// ones that waited longest make room, and every client with a request is answered.
+TEST_F(RequestServerTest, ManyClientsAtOnceAreEachAnswered)
+{
+    ASSERT_TRUE(server.start());
+    std::string path = MVPRequestServer::socketPath();
+    std::vector<int> silent;
+    for (int i = 0; i < 250; ++i) {
+        int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_un address {};
+        address.sun_family = AF_UNIX;
+        std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+        ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+        silent.push_back(fd);
+        HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.001); // accepted, so the backlog never fills
+    }
+    constexpr int kClients = 40;
+    std::atomic<int> answered = 0;
+    std::atomic<bool> done = false;
+    std::vector<std::thread> clients;
+    for (int i = 0; i < kClients; ++i)
+        clients.emplace_back([&, i] {
+            auto reply
+                = MVPRequestServer::sendRequest(request("echo", { { "value", HXPropertyList(i) } }), 30);
+            if (reply && (*reply)["value"].integerValue() == i)
+                ++answered;
+        });
+    std::thread waiter([&] {
+        for (auto& c : clients)
+            c.join();
+        done = true;
+    });
+    runUntil(done);
+    waiter.join();
+    EXPECT_EQ(answered, kClients);
+    for (int fd : silent)
+        close(fd);
 }
 
 TEST_F(RequestServerTest, NoPlayerMeansNoReply)

@@ -72,13 +72,17 @@ TEST_F(MovieDocCommandsTest, SelectionCommands)
         { "select", { { "To", HXPropertyList(50) } }, 0, 50 },
         // Backwards makes no negative selection.
         { "select", { { "At", HXPropertyList(180) }, { "To", HXPropertyList(60) } }, 60, 120 },
+        // The widest a request can hold: held to the longest time a script may give.
+        { "select", { { "At", HXPropertyList(INT64_MIN) }, { "To", HXPropertyList(INT64_MAX) } },
+            -MVPScriptValues::kLongestScriptTime, MVPScriptValues::kLongestScriptTime },
         { "selectAll", {}, 0, -1 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.command);
         command(c.command, frontMovie(), c.arguments);
         EXPECT_EQ(get(movieProperty("selectionStart"))["result"].integerValue(), c.start);
-        EXPECT_EQ(get(movieProperty("selectionDuration"))["result"].integerValue(), c.duration < 0 ? movie->durationValue() : c.duration);
+        EXPECT_EQ(get(movieProperty("selectionDuration"))["result"].integerValue(),
+            c.duration < 0 ? movie->durationValue() : c.duration);
     }
     movie->setCurrentTime(MVMakeTime(frames(2), movie->timeScale()));
     command("selectNone", frontMovie());
@@ -119,7 +123,8 @@ TEST_F(MovieDocCommandsTest, GeometryWorksOnTheMatrix)
     command("flipHorizontal", frontMovie());
     command("flipHorizontal", frontMovie());
     EXPECT_EQ(movie->matrix(), identity);
-    command("translate", frontMovie(), { { "By", HXPropertyList(Array { HXPropertyList(5), HXPropertyList(7) }) } });
+    command("translate", frontMovie(),
+        { { "By", HXPropertyList(Array { HXPropertyList(5), HXPropertyList(7) }) } });
     EXPECT_EQ(movie->matrix().values[6], 7 * 0x10000); // h
     EXPECT_EQ(movie->matrix().values[7], 5 * 0x10000); // v
     auto bad = command("translate", frontMovie(), { { "By", HXPropertyList("far") } });
@@ -133,7 +138,8 @@ TEST_F(MovieDocCommandsTest, SaveSelfContained)
     movara::test::TempDir out;
     auto path = out / "copy.mov";
     doc->setFlatten(false);
-    auto reply = command("saveSelfContained", frontMovie(), { { "DestinationFile", HXPropertyList(path.string()) } });
+    auto reply = command(
+        "saveSelfContained", frontMovie(), { { "DestinationFile", HXPropertyList(path.string()) } });
     EXPECT_FALSE(reply.contains("errorNumber")) << reply["error"].stringValue();
     EXPECT_GT(std::filesystem::file_size(path), 0u);
     EXPECT_FALSE(doc->flatten());
@@ -142,12 +148,14 @@ TEST_F(MovieDocCommandsTest, SaveSelfContained)
     auto locked = out / "locked";
     std::filesystem::create_directory(locked);
     chmod(locked.c_str(), 0500);
-    auto failed = command("saveSelfContained", frontMovie(), { { "DestinationFile", HXPropertyList((locked / "x.mov").string()) } });
+    auto failed = command("saveSelfContained", frontMovie(),
+        { { "DestinationFile", HXPropertyList((locked / "x.mov").string()) } });
     chmod(locked.c_str(), 0700);
     if (geteuid() != 0) {
         EXPECT_EQ(failed["errorNumber"].integerValue(), -36);
     }
-    auto missing = command("saveSelfContained", frontMovie(), { { "DestinationFile", HXPropertyList((out / "no" / "x.mov").string()) } });
+    auto missing = command("saveSelfContained", frontMovie(),
+        { { "DestinationFile", HXPropertyList((out / "no" / "x.mov").string()) } });
     EXPECT_EQ(missing["errorNumber"].integerValue(), -36);
     EXPECT_FALSE(doc->flatten());
     EXPECT_FALSE(doc->forceSynchronousSave());
@@ -189,11 +197,13 @@ TEST_F(MovieDocCommandsTest, PresentMergesTheScriptsSettings)
     auto stored = doc->persistentFullscreenSettings();
     // A third display on a two-display system is no display; a colour that is no list is black.
     auto reply = command("present", frontMovie(),
-        { { "Scale", code("half") }, { "Mode", code("pmss") }, { "Display", HXPropertyList(3) }, { "BackgroundColor", HXPropertyList("blue") } });
+        { { "Scale", code("half") }, { "Mode", code("pmss") }, { "Display", HXPropertyList(3) },
+            { "BackgroundColor", HXPropertyList("blue") } });
     EXPECT_EQ(reply["result"]["$class"].stringValue(), "movie");
     ASSERT_TRUE(doc->isFullScreen());
     auto fs = doc->fsPresentationWindowController();
-    EXPECT_EQ(fs->presentationSettingForKey(FullscreenPreferenceSize), HXPropertyList(int64_t(FSPresentationModeHalfSize)));
+    EXPECT_EQ(fs->presentationSettingForKey(FullscreenPreferenceSize),
+        HXPropertyList(int64_t(FSPresentationModeHalfSize)));
     EXPECT_EQ(fs->presentationSettingForKey(FullscreenPreferenceSlideShowMode), HXPropertyList(true));
     EXPECT_EQ(fs->presentationSettings().color, HXColor::colorWithCalibratedRed(0, 0, 0, 1));
     EXPECT_EQ(get(movieProperty("displayState"))["result"], code("prsf"));
@@ -215,6 +225,37 @@ TEST_F(MovieDocCommandsTest, CloseWithoutSaving)
     EXPECT_TRUE(documents().empty());
 }
 
+// A movie with changes and no file: a script cannot choose one in a panel, so saving it without a path
+// fails, and a close that was to save it leaves it open. A close that asks leaves the question to the user
+// (no button is pressed for them) and the movie open meanwhile.
+TEST_F(MovieDocCommandsTest, AnUntitledMovieIsNotLostBySavingOrClosing)
+{
+    auto untitled = delegate->newDocumentWithTemplate();
+    ASSERT_TRUE(untitled);
+    untitled->updateChangeCount(HXChangeDone);
+    const auto target
+        = Specifier::uniqueID("orderedDocuments", HXPropertyList(int64_t(untitled->uniqueID())));
+    struct Case {
+        const char* command;
+        Dict arguments;
+        int error;
+    };
+    const Case cases[] = {
+        { "save", {}, HXScriptMissingParameterError },
+        { "close", { { "Saving", code("yes ") } }, HXScriptMissingParameterError },
+        { "close", {}, 0 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.command) + (c.arguments.empty() ? "" : " saving"));
+        auto reply = command(c.command, target, c.arguments);
+        EXPECT_EQ(reply["errorNumber"].integerValue(), c.error) << reply.toXML();
+        EXPECT_FALSE(reply.contains("alerts")) << reply.toXML();
+        auto open = documents();
+        EXPECT_NE(std::find(open.begin(), open.end(), untitled), open.end());
+        EXPECT_TRUE(untitled->isDocumentEdited());
+    }
+}
+
 } // namespace
 } // namespace movara::scriptingtest
 
@@ -228,9 +269,9 @@ TEST_F(MovieDocCommandsTest, FindMovesToSuccessiveHits)
         "1\n00:00:00,000 --> 00:00:00,500\nhello there\n\n2\n00:00:00,500 --> 00:00:01,000\nquiet\n\n"
         "3\n00:00:01,000 --> 00:00:01,500\nhello again\n");
     auto path = folder / "words.mov";
-    auto made = movara::test::runCommand({ "ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-        "testsrc=size=64x48:rate=10:duration=1.5", "-i", (folder / "words.srt").string(), "-c:v", "libx264", "-pix_fmt",
-        "yuv420p", "-c:s", "mov_text", path.string() });
+    auto made = movara::test::runCommand({ "ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f",
+        "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1.5", "-i", (folder / "words.srt").string(),
+        "-c:v", "libx264", "-pix_fmt", "yuv420p", "-c:s", "mov_text", path.string() });
     ASSERT_EQ(made.status, 0);
     delegate->openFiles({ path.string() }, true);
     auto words = Specifier::name("movies", "words.mov");
@@ -255,11 +296,13 @@ TEST_F(MovieDocCommandsTest, FindMovesToSuccessiveHits)
         { {}, -1 },
     };
     for (const auto& s : steps) {
-        SCOPED_TRACE(s.arguments.count("SearchString") ? s.arguments.at("SearchString").stringValue() : "(nothing)");
+        SCOPED_TRACE(
+            s.arguments.count("SearchString") ? s.arguments.at("SearchString").stringValue() : "(nothing)");
         auto reply = command("find", words, s.arguments);
         EXPECT_EQ(reply["result"], HXPropertyList(s.found)) << reply.toXML();
         if (s.found >= 0) {
-            EXPECT_EQ(MVPScriptValues::timeValue(*wordsDoc->movie(), wordsDoc->movie()->currentTime()), s.found);
+            EXPECT_EQ(
+                MVPScriptValues::timeValue(*wordsDoc->movie(), wordsDoc->movie()->currentTime()), s.found);
         }
     }
 }

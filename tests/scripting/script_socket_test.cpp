@@ -3,6 +3,7 @@
 #include "scripting_test_support.h"
 
 #include "platform/basekit/message_framing.h"
+#include "platform/basekit/strings.h"
 
 #include <cstring>
 #include <sys/socket.h>
@@ -76,21 +77,44 @@ TEST_F(ScriptSocketTest, GarbageGetsAnErrorOrAClosedConnection)
         { "a frame cut short", frame(request({ { "event", HXPropertyList("get") } })).substr(0, 20), false },
         { "bytes that are no property list", frame("\x01\x02garbage\xff"), false },
         { "an unterminated nesting", frame(deep), false },
-        { "a script request that is an array", frame(HXPropertyList(Array { HXPropertyList("script") }).toXML()), true },
+        // What came whole before the garbage is still answered.
+        { "a request, then bytes that are no property list", frame(request({})) + frame("\x01\x02garbage"),
+            true },
+        { "a script request that is an array",
+            frame(HXPropertyList(Array { HXPropertyList("script") }).toXML()), true },
         { "no event", frame(request({})), true },
-        { "a target that is no specifier", frame(request({ { "event", HXPropertyList("get") }, { "target", HXPropertyList(5) } })), true },
+        { "a target that is no specifier",
+            frame(request({ { "event", HXPropertyList("get") }, { "target", HXPropertyList(5) } })), true },
         { "a specifier of an unknown form",
             frame(request({ { "event", HXPropertyList("get") },
-                { "target", HXPropertyList(Dict { { "form", HXPropertyList("middle") }, { "key", HXPropertyList("movies") } }) } })),
+                { "target",
+                    HXPropertyList(Dict {
+                        { "form", HXPropertyList("middle") }, { "key", HXPropertyList("movies") } }) } })),
             true },
         { "an index that is text",
             frame(request({ { "event", HXPropertyList("get") },
-                { "target", HXPropertyList(Dict { { "form", HXPropertyList("index") }, { "key", HXPropertyList("movies") }, { "value", HXPropertyList("one") } }) } })),
+                { "target",
+                    HXPropertyList(Dict { { "form", HXPropertyList("index") },
+                        { "key", HXPropertyList("movies") }, { "value", HXPropertyList("one") } }) } })),
             true },
-        { "arguments that are no record", frame(request({ { "event", HXPropertyList("play") }, { "arguments", HXPropertyList(3) } })), true },
+        { "an index past every position",
+            frame(request({ { "event", HXPropertyList("get") },
+                { "target", Specifier::index("movies", INT64_MAX).propertyList() } })),
+            true },
+        // The answer names it as XML can carry it.
+        { "a name that is no UTF-8",
+            frame(request({ { "event", HXPropertyList("get") },
+                { "target", Specifier::name("movies", "\xff\xfe\xc3").propertyList() } })),
+            true },
+        { "arguments that are no record",
+            frame(request({ { "event", HXPropertyList("play") }, { "arguments", HXPropertyList(3) } })),
+            true },
         { "a value naming nothing",
-            frame(request({ { "event", HXPropertyList("set") }, { "target", movieProperty("currentTime").propertyList() },
-                { "value", HXPropertyList(Dict { { "$specifier", Specifier::index("movies", 40).propertyList() } }) } })),
+            frame(request({ { "event", HXPropertyList("set") },
+                { "target", movieProperty("currentTime").propertyList() },
+                { "value",
+                    HXPropertyList(
+                        Dict { { "$specifier", Specifier::index("movies", 40).propertyList() } }) } })),
             true },
     };
     for (const auto& c : cases) {
@@ -99,6 +123,7 @@ TEST_F(ScriptSocketTest, GarbageGetsAnErrorOrAClosedConnection)
         EXPECT_EQ(reply.has_value(), c.expectReply);
         if (reply) {
             EXPECT_TRUE((*reply)[MVPRequestErrorKey].isString());
+            EXPECT_TRUE(HXString::isValidUTF8((*reply)[MVPRequestErrorKey].stringValue()));
         }
     }
     // The player still answers, and nothing changed the movie.

@@ -130,6 +130,8 @@ TEST_F(TrackFramesTest, MovingAFrameEditsTheTrack)
         { "earlier: the time before it goes", 4, 2, { 0, 1, 2, 3, 4, 5, 6, 7 } },
         { "where it is", 4, 4, all },
         { "before the track", 4, -1, all, HXScriptParameterError },
+        { "past the longest time a movie may last", 4, (int64_t(1) << 60) / unit, all,
+            HXScriptParameterError },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -164,7 +166,7 @@ TEST_F(TrackFramesTest, AFrameLastsWhatItIsGiven)
     undo();
     EXPECT_EQ(get(frameProperty("time", 3))["result"].integerValue(), 3 * unit);
 
-    for (int64_t bad : { int64_t(0), int64_t(-100) }) {
+    for (int64_t bad : { int64_t(0), int64_t(-100), INT64_MAX }) {
         auto reply = set(frameProperty("duration", 2), HXPropertyList(bad));
         EXPECT_EQ(reply["errorNumber"].integerValue(), HXScriptParameterError) << bad;
     }

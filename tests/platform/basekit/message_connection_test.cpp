@@ -110,9 +110,14 @@ TEST_F(MessageConnectionTest, BadInputEndsTheConnectionWithAFrameError)
         const char* name;
         std::string bytes;
         bool thenClose;
+        size_t handled = 0; // whole messages before the bad frame
     };
     const Case cases[] = {
         { "garbage", std::string("\0\0\0\x05hello", 9), false },
+        { "a message, then garbage",
+            HXMessageFraming::encode(Dictionary { { "n", HXPropertyList(1) } })
+                + std::string("\0\0\0\x05hello", 9),
+            false, 1 },
         { "oversized length", "\x7F\xFF\xFF\xFF", false },
         { "short frame at the end of the stream", std::string("\0\0\x01\0<?xml", 9), true },
         { "half a length at the end of the stream", std::string("\0\0", 2), true },
@@ -128,6 +133,7 @@ TEST_F(MessageConnectionTest, BadInputEndsTheConnectionWithAFrameError)
             raw = -1;
         }
         pass();
+        EXPECT_EQ(record.messages.size(), c.handled);
         ASSERT_EQ(record.errors.size(), 1u);
         EXPECT_EQ(record.errors[0].code(), HXMessageFrameError);
         EXPECT_EQ(record.closes, 1);
@@ -213,6 +219,39 @@ TEST_F(MessageConnectionTest, HandlerMayCloseWhileMoreMessagesAreQueued)
         + HXMessageFraming::encode(Dictionary { { "n", HXPropertyList(2) } }));
     pass();
     EXPECT_EQ(record.messages.size(), 1u);
+}
+
+// A peer that sends many requests and reads none of the (large) answers: what waits for it stays bounded,
+// and every request is answered once it reads.
+TEST_F(MessageConnectionTest, APeerThatDoesNotReadWaitsForItsAnswers)
+{
+    const std::string big(1u << 20, 'x');
+    connection->onMessage = [&](const HXPropertyList& m) {
+        record.messages.push_back(m);
+        connection->sendMessage(Dictionary { { "answer", HXPropertyList(big) } });
+    };
+    constexpr size_t kRequests = 40;
+    std::string requests;
+    for (size_t i = 0; i < kRequests; ++i)
+        requests += HXMessageFraming::encode(Dictionary { { "n", HXPropertyList(int64_t(i)) } });
+    send(requests);
+    for (int i = 0; i < 20; ++i)
+        pass();
+    EXPECT_LT(record.messages.size(), kRequests);
+    EXPECT_LT(connection->connection()->bufferedWriteSize(), size_t(8u << 20));
+
+    HXMessageFraming answers(4u << 20);
+    char buffer[65536];
+    for (int i = 0; i < 100000 && answers.messageCount() < kRequests; ++i) {
+        ssize_t n = ::recv(raw, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (n > 0) {
+            ASSERT_TRUE(answers.feed(std::string_view(buffer, size_t(n))));
+        }
+        pass();
+    }
+    EXPECT_EQ(record.messages.size(), kRequests);
+    EXPECT_EQ(answers.messageCount(), kRequests);
+    EXPECT_TRUE(record.errors.empty());
 }
 
 // Two real processes over loopback TCP: the forked child echoes every frame back with "echo" set, using

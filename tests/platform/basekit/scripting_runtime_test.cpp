@@ -33,8 +33,11 @@ const HXScriptClass<Library>& libraryClass()
 {
     static HXScriptClass<Library> cls = [] {
         HXScriptClass<Library> c("library");
-        c.getSet("open", [](Library& l) { return HXScriptValue(l.open); }, "boolean",
-            [](Library& l, const HXScriptValue& v, HXScriptCommand&) { l.open = v.propertyList().boolValue(); });
+        c.getSet(
+            "open", [](Library& l) { return HXScriptValue(l.open); }, "boolean",
+            [](Library& l, const HXScriptValue& v, HXScriptCommand&) {
+                l.open = v.propertyList().boolValue();
+            });
         c.get("loans", [](Library& l) { return HXScriptValue(l.loans); });
         c.elements("books", [](Library& l) {
             HXScriptValue::List list;
@@ -48,8 +51,10 @@ const HXScriptClass<Library>& libraryClass()
                     command.fail(HXScriptParameterError, "A book is made from its title.");
                     return;
                 }
-                auto b = std::make_shared<Book>(Book { v.propertyList().stringValue(), 100 + int64_t(l.books.size()), 1, {} });
-                size_t at = index ? std::min(size_t(std::max<int64_t>(*index, 0)), l.books.size()) : l.books.size();
+                auto b = std::make_shared<Book>(
+                    Book { v.propertyList().stringValue(), 100 + int64_t(l.books.size()), 1, {} });
+                size_t at
+                    = index ? std::min(size_t(std::max<int64_t>(*index, 0)), l.books.size()) : l.books.size();
                 l.books.insert(l.books.begin() + long(at), b);
             });
         c.elementRemove("books", [](Library& l, int64_t index, HXScriptCommand&) {
@@ -73,7 +78,8 @@ const HXScriptClass<Book>& bookClass()
         HXScriptClass<Book> c("book");
         c.get("name", [](Book& b) { return HXScriptValue(b.title); });
         c.get("id", [](Book& b) { return HXScriptValue(b.id); });
-        c.getSet("pages", [](Book& b) { return HXScriptValue(b.pages); }, "integer",
+        c.getSet(
+            "pages", [](Book& b) { return HXScriptValue(b.pages); }, "integer",
             [](Book& b, const HXScriptValue& v, HXScriptCommand& command) {
                 if (v.propertyList().integerValue() < 1)
                     command.fail(HXScriptParameterError, "A book has pages.");
@@ -89,7 +95,9 @@ const HXScriptClass<Book>& bookClass()
                 return true;
             });
         c.command("read", [](Book& b, HXScriptCommand&) { return HXScriptValue(b.title); });
-        c.specifier([](Book& b) -> std::optional<Specifier> { return Specifier::uniqueID("books", HXPropertyList(b.id)); });
+        c.specifier([](Book& b) -> std::optional<Specifier> {
+            return Specifier::uniqueID("books", HXPropertyList(b.id));
+        });
         return c;
     }();
     return cls;
@@ -101,7 +109,8 @@ protected:
     {
         library = std::make_shared<Library>();
         for (auto [title, id] : { std::pair { "Dune", 7 }, { "Emma", 9 }, { "Ulysses", 11 } })
-            library->books.push_back(std::make_shared<Book>(Book { title, id, 200, { { "shelf", HXPropertyList("A") } } }));
+            library->books.push_back(
+                std::make_shared<Book>(Book { title, id, 200, { { "shelf", HXPropertyList("A") } } }));
     }
     HXPropertyList run(Dict request) { return runtime.execute(HXPropertyList(std::move(request))); }
     static HXPropertyList objectSpec(const Specifier& s) { return s.propertyList(); }
@@ -119,24 +128,35 @@ TEST_F(ScriptingRuntimeTest, SpecifiersResolve)
         HXPropertyList result; // Null: an error is expected
         int error = 0;
     };
-    auto titleOf = [](const char* key, Specifier element) { return Specifier::property(key, ptr(std::move(element))); };
+    auto titleOf = [](const char* key, Specifier element) {
+        return Specifier::property(key, ptr(std::move(element)));
+    };
     const Case cases[] = {
         { "by index", titleOf("name", Specifier::index("books", 1)), HXPropertyList("Emma") },
-        { "negative index from the end", titleOf("name", Specifier::index("books", -1)), HXPropertyList("Ulysses") },
-        { "index past the end", titleOf("name", Specifier::index("books", 3)), {}, HXScriptNoSuchObjectError },
-        { "index before the start", titleOf("name", Specifier::index("books", -4)), {}, HXScriptNoSuchObjectError },
+        { "negative index from the end", titleOf("name", Specifier::index("books", -1)),
+            HXPropertyList("Ulysses") },
+        { "index past the end", titleOf("name", Specifier::index("books", 3)), {},
+            HXScriptNoSuchObjectError },
+        { "index before the start", titleOf("name", Specifier::index("books", -4)), {},
+            HXScriptNoSuchObjectError },
         { "by name", titleOf("id", Specifier::name("books", "Ulysses")), HXPropertyList(11) },
         { "unknown name", titleOf("id", Specifier::name("books", "Odyssey")), {}, HXScriptNoSuchObjectError },
-        { "by unique identifier", titleOf("name", Specifier::uniqueID("books", HXPropertyList(9))), HXPropertyList("Emma") },
-        { "identifier as text", titleOf("name", Specifier::uniqueID("books", HXPropertyList("7"))), HXPropertyList("Dune") },
-        { "unknown identifier", titleOf("name", Specifier::uniqueID("books", HXPropertyList(8))), {}, HXScriptNoSuchObjectError },
+        { "by unique identifier", titleOf("name", Specifier::uniqueID("books", HXPropertyList(9))),
+            HXPropertyList("Emma") },
+        { "identifier as text", titleOf("name", Specifier::uniqueID("books", HXPropertyList("7"))),
+            HXPropertyList("Dune") },
+        { "unknown identifier", titleOf("name", Specifier::uniqueID("books", HXPropertyList(8))), {},
+            HXScriptNoSuchObjectError },
         { "every", titleOf("name", Specifier::every("books")),
-            HXPropertyList(Array { HXPropertyList("Dune"), HXPropertyList("Emma"), HXPropertyList("Ulysses") }) },
+            HXPropertyList(
+                Array { HXPropertyList("Dune"), HXPropertyList("Emma"), HXPropertyList("Ulysses") }) },
         { "property of the application", Specifier::property("open"), HXPropertyList(true) },
         { "unknown property", Specifier::property("colour"), {}, HXScriptNoSuchObjectError },
         { "unknown elements", Specifier::index("shelves", 0), {}, HXScriptNoSuchObjectError },
-        { "an undefined key the object answers", titleOf("shelf", Specifier::index("books", 0)), HXPropertyList("A") },
-        { "property of a property", Specifier::property("x", ptr(Specifier::property("open"))), {}, HXScriptNoSuchObjectError },
+        { "an undefined key the object answers", titleOf("shelf", Specifier::index("books", 0)),
+            HXPropertyList("A") },
+        { "property of a property", Specifier::property("x", ptr(Specifier::property("open"))), {},
+            HXScriptNoSuchObjectError },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -154,7 +174,8 @@ TEST_F(ScriptingRuntimeTest, SpecifiersResolve)
 TEST_F(ScriptingRuntimeTest, ObjectsComeBackAsTheirSpecifiersAndCanBeSentBack)
 {
     // A book specifies itself by identifier under the library: the answer can be used as a target again.
-    auto reply = run({ { "event", HXPropertyList("get") }, { "target", objectSpec(Specifier::index("books", 2)) } });
+    auto reply
+        = run({ { "event", HXPropertyList("get") }, { "target", objectSpec(Specifier::index("books", 2)) } });
     ASSERT_TRUE(reply["result"].isDictionary());
     EXPECT_EQ(reply["result"]["$class"].stringValue(), "book");
     auto back = run({ { "event", HXPropertyList("read") }, { "target", reply["result"]["$specifier"] } });
@@ -179,52 +200,68 @@ TEST_F(ScriptingRuntimeTest, SetCoercesToThePropertysKind)
         { "a text that is no number", pages, HXPropertyList("many"), HXScriptCoercionError, 200 },
         { "a real out of range", pages, HXPropertyList(1e300), HXScriptCoercionError, 200 },
         { "the setter refuses", pages, HXPropertyList(0), HXScriptParameterError, 200 },
-        { "a read-only property", Specifier::property("name", ptr(Specifier::index("books", 0))), HXPropertyList("X"),
+        { "a read-only property", Specifier::property("name", ptr(Specifier::index("books", 0))),
+            HXPropertyList("X"), HXScriptReadOnlyError, 200 },
+        { "an element, not a property", Specifier::index("books", 0), HXPropertyList("X"),
             HXScriptReadOnlyError, 200 },
-        { "an element, not a property", Specifier::index("books", 0), HXPropertyList("X"), HXScriptReadOnlyError, 200 },
-        { "a key nobody knows", Specifier::property("weight", ptr(Specifier::index("books", 0))), HXPropertyList(1),
-            HXScriptNoSuchObjectError, 200 },
+        { "a key nobody knows", Specifier::property("weight", ptr(Specifier::index("books", 0))),
+            HXPropertyList(1), HXScriptNoSuchObjectError, 200 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         library->books[0]->pages = 200;
-        auto reply = run({ { "event", HXPropertyList("set") }, { "target", objectSpec(c.target) }, { "value", c.value } });
+        auto reply = run(
+            { { "event", HXPropertyList("set") }, { "target", objectSpec(c.target) }, { "value", c.value } });
         EXPECT_EQ(reply["errorNumber"].integerValue(), c.error) << reply["error"].stringValue();
         EXPECT_EQ(library->books[0]->pages, c.pagesAfter);
     }
     // Every book at once, and a key the class hands to the object.
-    run({ { "event", HXPropertyList("set") }, { "target", objectSpec(Specifier::property("pages", ptr(Specifier::every("books")))) },
+    run({ { "event", HXPropertyList("set") },
+        { "target", objectSpec(Specifier::property("pages", ptr(Specifier::every("books")))) },
         { "value", HXPropertyList(9) } });
     for (auto& b : library->books)
         EXPECT_EQ(b->pages, 9);
-    run({ { "event", HXPropertyList("set") }, { "target", objectSpec(Specifier::property("shelf", ptr(Specifier::index("books", 1)))) },
+    run({ { "event", HXPropertyList("set") },
+        { "target", objectSpec(Specifier::property("shelf", ptr(Specifier::index("books", 1)))) },
         { "value", HXPropertyList("B") } });
     EXPECT_EQ(library->books[1]->extra["shelf"], HXPropertyList("B"));
 }
 
 TEST_F(ScriptingRuntimeTest, CountExistsMakeAndDelete)
 {
-    EXPECT_EQ(run({ { "event", HXPropertyList("count") }, { "target", objectSpec(Specifier::every("books")) } })["result"], HXPropertyList(3));
-    EXPECT_EQ(run({ { "event", HXPropertyList("exists") }, { "target", objectSpec(Specifier::name("books", "Emma")) } })["result"],
+    EXPECT_EQ(run({ { "event", HXPropertyList("count") },
+                  { "target", objectSpec(Specifier::every("books")) } })["result"],
+        HXPropertyList(3));
+    EXPECT_EQ(run({ { "event", HXPropertyList("exists") },
+                  { "target", objectSpec(Specifier::name("books", "Emma")) } })["result"],
         HXPropertyList(true));
-    EXPECT_EQ(run({ { "event", HXPropertyList("exists") }, { "target", objectSpec(Specifier::index("books", 7)) } })["result"],
+    EXPECT_EQ(run({ { "event", HXPropertyList("exists") },
+                  { "target", objectSpec(Specifier::index("books", 7)) } })["result"],
         HXPropertyList(false));
 
-    run({ { "event", HXPropertyList("make") }, { "key", HXPropertyList("books") }, { "data", HXPropertyList("Ada") },
-        { "index", HXPropertyList(0) } });
+    run({ { "event", HXPropertyList("make") }, { "key", HXPropertyList("books") },
+        { "data", HXPropertyList("Ada") }, { "index", HXPropertyList(0) } });
     ASSERT_EQ(library->books.size(), 4u);
     EXPECT_EQ(library->books[0]->title, "Ada");
-    auto refused = run({ { "event", HXPropertyList("make") }, { "key", HXPropertyList("books") }, { "data", HXPropertyList(3) } });
+    auto refused = run({ { "event", HXPropertyList("make") }, { "key", HXPropertyList("books") },
+        { "data", HXPropertyList(3) } });
     EXPECT_EQ(refused["errorNumber"].integerValue(), HXScriptParameterError);
-    EXPECT_EQ(run({ { "event", HXPropertyList("make") }, { "key", HXPropertyList("shelves") } })["errorNumber"].integerValue(),
+    EXPECT_EQ(
+        run({ { "event", HXPropertyList("make") }, { "key", HXPropertyList("shelves") } })["errorNumber"]
+            .integerValue(),
         HXScriptNoSuchObjectError);
 
-    run({ { "event", HXPropertyList("delete") }, { "target", objectSpec(Specifier::name("books", "Emma")) } });
+    run({ { "event", HXPropertyList("delete") },
+        { "target", objectSpec(Specifier::name("books", "Emma")) } });
     ASSERT_EQ(library->books.size(), 3u);
     EXPECT_EQ(library->books[2]->title, "Ulysses");
-    EXPECT_EQ(run({ { "event", HXPropertyList("delete") }, { "target", objectSpec(Specifier::index("books", 5)) } })["errorNumber"].integerValue(),
+    EXPECT_EQ(run({ { "event", HXPropertyList("delete") },
+                  { "target", objectSpec(Specifier::index("books", 5)) } })["errorNumber"]
+                  .integerValue(),
         HXScriptNoSuchObjectError);
-    EXPECT_EQ(run({ { "event", HXPropertyList("delete") }, { "target", objectSpec(Specifier::every("books")) } })["errorNumber"].integerValue(),
+    EXPECT_EQ(run({ { "event", HXPropertyList("delete") },
+                  { "target", objectSpec(Specifier::every("books")) } })["errorNumber"]
+                  .integerValue(),
         HXScriptParameterError);
     EXPECT_EQ(library->books.size(), 3u);
 }
@@ -240,21 +277,31 @@ TEST_F(ScriptingRuntimeTest, CommandsGetEvaluatedArguments)
     auto args = [](HXPropertyList count) { return HXPropertyList(Dict { { "Count", std::move(count) } }); };
     const Case cases[] = {
         { "default argument", { { "event", HXPropertyList("lend") } }, HXPropertyList(1), 0 },
-        { "integer argument", { { "event", HXPropertyList("lend") }, { "arguments", args(HXPropertyList(4)) } }, HXPropertyList(4), 0 },
+        { "integer argument",
+            { { "event", HXPropertyList("lend") }, { "arguments", args(HXPropertyList(4)) } },
+            HXPropertyList(4), 0 },
         { "argument from a specifier",
             { { "event", HXPropertyList("lend") },
-                { "arguments", args(HXPropertyList(Dict { { "$specifier", objectSpec(Specifier::property("id", ptr(Specifier::index("books", 0)))) } })) } },
+                { "arguments",
+                    args(HXPropertyList(Dict { { "$specifier",
+                        objectSpec(Specifier::property("id", ptr(Specifier::index("books", 0)))) } })) } },
             HXPropertyList(7), 0 },
-        { "argument of the wrong kind", { { "event", HXPropertyList("lend") }, { "arguments", args(HXPropertyList("lots")) } }, {},
+        { "argument of the wrong kind",
+            { { "event", HXPropertyList("lend") }, { "arguments", args(HXPropertyList("lots")) } }, {},
             HXScriptCoercionError },
         { "argument naming nothing",
             { { "event", HXPropertyList("lend") },
-                { "arguments", args(HXPropertyList(Dict { { "$specifier", objectSpec(Specifier::index("books", 9)) } })) } },
+                { "arguments",
+                    args(HXPropertyList(
+                        Dict { { "$specifier", objectSpec(Specifier::index("books", 9)) } })) } },
             {}, HXScriptNoSuchObjectError },
-        { "a command the object does not understand", { { "event", HXPropertyList("burn") } }, {}, HXScriptNotHandledError },
+        { "a command the object does not understand", { { "event", HXPropertyList("burn") } }, {},
+            HXScriptNotHandledError },
         { "sent to every book",
             { { "event", HXPropertyList("read") }, { "target", objectSpec(Specifier::every("books")) } },
-            HXPropertyList(Array { HXPropertyList("Dune"), HXPropertyList("Emma"), HXPropertyList("Ulysses") }), 0 },
+            HXPropertyList(
+                Array { HXPropertyList("Dune"), HXPropertyList("Emma"), HXPropertyList("Ulysses") }),
+            0 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -280,12 +327,19 @@ TEST_F(ScriptingRuntimeTest, MalformedRequestsGetAnErrorReply)
         HXPropertyList(Dict {}),
         HXPropertyList(Dict { { "event", HXPropertyList(3) } }),
         HXPropertyList(Dict { { "event", HXPropertyList("get") }, { "target", HXPropertyList("books") } }),
-        HXPropertyList(Dict { { "event", HXPropertyList("get") }, { "target", HXPropertyList(Dict { { "form", HXPropertyList("index") }, { "key", HXPropertyList("books") } }) } }),
-        HXPropertyList(Dict { { "event", HXPropertyList("get") }, { "target", HXPropertyList(Dict { { "form", HXPropertyList("whose") }, { "key", HXPropertyList("books") } }) } }),
+        HXPropertyList(Dict { { "event", HXPropertyList("get") },
+            { "target",
+                HXPropertyList(
+                    Dict { { "form", HXPropertyList("index") }, { "key", HXPropertyList("books") } }) } }),
+        HXPropertyList(Dict { { "event", HXPropertyList("get") },
+            { "target",
+                HXPropertyList(
+                    Dict { { "form", HXPropertyList("whose") }, { "key", HXPropertyList("books") } }) } }),
         HXPropertyList(Dict { { "event", HXPropertyList("get") }, { "target", deep } }),
         HXPropertyList(Dict { { "event", HXPropertyList("lend") }, { "direct", deepValue } }),
         HXPropertyList(Dict { { "event", HXPropertyList("lend") }, { "arguments", HXPropertyList(5) } }),
-        HXPropertyList(Dict { { "event", HXPropertyList("set") }, { "target", objectSpec(Specifier::property("open")) } }),
+        HXPropertyList(Dict {
+            { "event", HXPropertyList("set") }, { "target", objectSpec(Specifier::property("open")) } }),
     };
     for (const auto& request : cases) {
         SCOPED_TRACE(request.toXML());
@@ -309,6 +363,8 @@ TEST(ScriptingCoercionTest, BuiltInConversions)
         { HXPropertyList(-2.75), "integer", HXPropertyList(-2) },
         { HXPropertyList(std::numeric_limits<double>::quiet_NaN()), "integer", std::nullopt },
         { HXPropertyList(9.3e18), "integer", std::nullopt },
+        { HXPropertyList(std::numeric_limits<double>::quiet_NaN()), "real", std::nullopt },
+        { HXPropertyList(-std::numeric_limits<double>::infinity()), "real", std::nullopt },
         { HXPropertyList("12"), "integer", HXPropertyList(12) },
         { HXPropertyList("12abc"), "integer", std::nullopt },
         { HXPropertyList(""), "real", std::nullopt },
@@ -352,8 +408,8 @@ TEST(ScriptingSpecifierTest, PropertyListRoundTrip)
 {
     auto movie = std::make_shared<Specifier>(Specifier::uniqueID("orderedDocuments", HXPropertyList(4)));
     auto track = std::make_shared<Specifier>(Specifier::index("tracks", -1, movie));
-    const Specifier specs[] = { Specifier::property("currentTime", movie), Specifier::every("chapters", track),
-        Specifier::name("favorites", "Film"), *track };
+    const Specifier specs[] = { Specifier::property("currentTime", movie),
+        Specifier::every("chapters", track), Specifier::name("favorites", "Film"), *track };
     for (const auto& s : specs) {
         auto back = Specifier::fromPropertyList(s.propertyList());
         ASSERT_TRUE(back);
@@ -380,10 +436,16 @@ const HXScriptClass<Note>& noteClass()
 {
     static HXScriptClass<Note> cls = [] {
         HXScriptClass<Note> c("note");
-        c.getSet("text", [](Note& n) { return HXScriptValue(n.text); }, "string",
-            [](Note& n, const HXScriptValue& v, HXScriptCommand&) { n.text = v.propertyList().stringValue(); });
-        c.getSet("colour", [](Note& n) { return HXScriptValue::typed(HXPropertyList(n.colour), "code"); }, "code",
-            [](Note& n, const HXScriptValue& v, HXScriptCommand&) { n.colour = v.propertyList().integerValue(); });
+        c.getSet(
+            "text", [](Note& n) { return HXScriptValue(n.text); }, "string",
+            [](Note& n, const HXScriptValue& v, HXScriptCommand&) {
+                n.text = v.propertyList().stringValue();
+            });
+        c.getSet(
+            "colour", [](Note& n) { return HXScriptValue::typed(HXPropertyList(n.colour), "code"); }, "code",
+            [](Note& n, const HXScriptValue& v, HXScriptCommand&) {
+                n.colour = v.propertyList().integerValue();
+            });
         return c;
     }();
     return cls;
@@ -399,16 +461,18 @@ const HXScriptClass<Shelf>& shelfClass()
                 list.emplace_back(noteClass().reference(n));
             return list;
         });
-        c.elementMake("notes", "note", [](Shelf& s, const HXScriptValue& v, std::optional<int64_t>, HXScriptCommand& command) {
-            if (!v.isObject()) {
-                command.fail(HXScriptParameterError, "Not a note.");
-                return HXScriptValue();
-            }
-            s.notes.push_back(v.object().as<Note>());
-            return v;
-        });
+        c.elementMake("notes", "note",
+            [](Shelf& s, const HXScriptValue& v, std::optional<int64_t>, HXScriptCommand& command) {
+                if (!v.isObject()) {
+                    command.fail(HXScriptParameterError, "Not a note.");
+                    return HXScriptValue();
+                }
+                s.notes.push_back(v.object().as<Note>());
+                return v;
+            });
         c.get("sizes", [](Shelf&) {
-            return HXScriptValue(HXScriptValue::List { HXScriptValue(int64_t(1)), HXScriptValue::typed(HXPropertyList(int64_t(2)), "point") });
+            return HXScriptValue(HXScriptValue::List {
+                HXScriptValue(int64_t(1)), HXScriptValue::typed(HXPropertyList(int64_t(2)), "point") });
         });
         // Answers when the shelf is told to (or never, when it forgets).
         c.command("wait", [](Shelf& s, HXScriptCommand& command) {
@@ -417,7 +481,10 @@ const HXScriptClass<Shelf>& shelfClass()
             s.waiting.push_back(command.suspendExecution());
             return HXScriptValue();
         });
-        c.command("whereAmI", [](Shelf&, HXScriptCommand& command) { return HXScriptValue(command.absolutePath(command.directParameter().propertyList().stringValue())); });
+        c.command("whereAmI", [](Shelf&, HXScriptCommand& command) {
+            return HXScriptValue(
+                command.absolutePath(command.directParameter().propertyList().stringValue()));
+        });
         return c;
     }();
     return cls;
@@ -427,14 +494,17 @@ class ScriptingMakingTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        HXScriptCoercionHandler::sharedCoercionHandler().registerCoercer("string", "note", [](const HXScriptValue& v) {
-            auto n = std::make_shared<Note>();
-            n->text = v.propertyList().stringValue();
-            return std::optional<HXScriptValue>(HXScriptValue(noteClass().reference(n)));
-        });
-        HXScriptCoercionHandler::sharedCoercionHandler().registerCoercer("missing", "note", [](const HXScriptValue&) {
-            return std::optional<HXScriptValue>(HXScriptValue(noteClass().reference(std::make_shared<Note>())));
-        });
+        HXScriptCoercionHandler::sharedCoercionHandler().registerCoercer(
+            "string", "note", [](const HXScriptValue& v) {
+                auto n = std::make_shared<Note>();
+                n->text = v.propertyList().stringValue();
+                return std::optional<HXScriptValue>(HXScriptValue(noteClass().reference(n)));
+            });
+        HXScriptCoercionHandler::sharedCoercionHandler().registerCoercer(
+            "missing", "note", [](const HXScriptValue&) {
+                return std::optional<HXScriptValue>(
+                    HXScriptValue(noteClass().reference(std::make_shared<Note>())));
+            });
     }
     void TearDown() override
     {
@@ -464,19 +534,25 @@ TEST_F(ScriptingMakingTest, MakeCoercesToTheElementsClassAndAnswersWhatItMade)
     };
     const Case cases[] = {
         { "from a text", make(HXPropertyList("milk"), std::nullopt), "milk" },
-        { "from nothing, with properties", make(std::nullopt, Dict { { "text", HXPropertyList("eggs") }, { "colour", HXPropertyList("red ") } }),
+        { "from nothing, with properties",
+            make(std::nullopt,
+                Dict { { "text", HXPropertyList("eggs") }, { "colour", HXPropertyList("red ") } }),
             "eggs", int64_t(HXFourCharCode("red ")) },
-        { "a text with properties", make(HXPropertyList("tea"), Dict { { "colour", HXPropertyList(7) } }), "tea", 7 },
+        { "a text with properties", make(HXPropertyList("tea"), Dict { { "colour", HXPropertyList(7) } }),
+            "tea", 7 },
         { "from a number", make(HXPropertyList(3), std::nullopt), "", 0, HXScriptCoercionError },
-        { "with a property notes lack", make(HXPropertyList("x"), Dict { { "weight", HXPropertyList(1) } }), "", 0, HXScriptReadOnlyError },
-        { "with a property of the wrong kind", make(HXPropertyList("x"), Dict { { "colour", HXPropertyList(-1) } }), "", 0,
+        { "with a property notes lack", make(HXPropertyList("x"), Dict { { "weight", HXPropertyList(1) } }),
+            "", 0, HXScriptReadOnlyError },
+        { "with a property of the wrong kind",
+            make(HXPropertyList("x"), Dict { { "colour", HXPropertyList(-1) } }), "", 0,
             HXScriptCoercionError },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         const size_t before = shelf->notes.size();
         auto reply = runtime.execute(HXPropertyList(c.request));
-        EXPECT_EQ(reply[HXScriptRuntime::errorNumberKey].integerValue(), c.error) << reply["error"].stringValue();
+        EXPECT_EQ(reply[HXScriptRuntime::errorNumberKey].integerValue(), c.error)
+            << reply["error"].stringValue();
         if (c.error) {
             EXPECT_EQ(shelf->notes.size(), before);
             continue;
@@ -492,14 +568,18 @@ TEST_F(ScriptingMakingTest, AnswersCarryTheirTypes)
 {
     auto colour = [&] {
         return runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("get") },
-            { "target", Specifier::property("colour", std::make_shared<Specifier>(Specifier::index("notes", 0))).propertyList() } }));
+            { "target",
+                Specifier::property("colour", std::make_shared<Specifier>(Specifier::index("notes", 0)))
+                    .propertyList() } }));
     };
     shelf->notes.push_back(std::make_shared<Note>(Note { "a", int64_t(HXFourCharCode("blue")) }));
     EXPECT_EQ(colour()["resultType"], HXPropertyList("code"));
     EXPECT_EQ(colour()["result"].integerValue(), int64_t(HXFourCharCode("blue")));
-    auto sizes = runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("get") }, { "target", Specifier::property("sizes").propertyList() } }));
+    auto sizes = runtime.execute(HXPropertyList(Dict {
+        { "event", HXPropertyList("get") }, { "target", Specifier::property("sizes").propertyList() } }));
     EXPECT_EQ(sizes["resultType"], HXPropertyList(Array { HXPropertyList(""), HXPropertyList("point") }));
-    auto plain = runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("count") }, { "target", Specifier::every("notes").propertyList() } }));
+    auto plain = runtime.execute(HXPropertyList(Dict {
+        { "event", HXPropertyList("count") }, { "target", Specifier::every("notes").propertyList() } }));
     EXPECT_FALSE(plain.contains("resultType"));
 }
 
@@ -508,20 +588,26 @@ TEST_F(ScriptingMakingTest, KeysOfAnObject)
     auto reply = runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("keys") } }));
     EXPECT_EQ(reply["result"]["class"].stringValue(), "shelf");
     EXPECT_EQ(reply["result"]["elements"], HXPropertyList(Array { HXPropertyList("notes") }));
-    EXPECT_EQ(reply["result"]["commands"], HXPropertyList(Array { HXPropertyList("wait"), HXPropertyList("whereAmI") }));
+    EXPECT_EQ(reply["result"]["commands"],
+        HXPropertyList(Array { HXPropertyList("wait"), HXPropertyList("whereAmI") }));
     shelf->notes.push_back(std::make_shared<Note>());
-    auto note = runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("keys") }, { "target", Specifier::index("notes", 0).propertyList() } }));
-    EXPECT_EQ(note["result"]["properties"], HXPropertyList(Array { HXPropertyList("colour"), HXPropertyList("text") }));
+    auto note = runtime.execute(HXPropertyList(Dict {
+        { "event", HXPropertyList("keys") }, { "target", Specifier::index("notes", 0).propertyList() } }));
+    EXPECT_EQ(note["result"]["properties"],
+        HXPropertyList(Array { HXPropertyList("colour"), HXPropertyList("text") }));
     // A position past the end is named as a script types it (from 1).
-    auto missing = runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("get") }, { "target", Specifier::index("notes", 3).propertyList() } }));
-    EXPECT_NE(missing["error"].stringValue().find("notes[4]"), std::string::npos) << missing["error"].stringValue();
+    auto missing = runtime.execute(HXPropertyList(Dict {
+        { "event", HXPropertyList("get") }, { "target", Specifier::index("notes", 3).propertyList() } }));
+    EXPECT_NE(missing["error"].stringValue().find("notes[4]"), std::string::npos)
+        << missing["error"].stringValue();
 }
 
 TEST_F(ScriptingMakingTest, ASuspendedCommandAnswersWhenResumed)
 {
     std::vector<HXPropertyList> replies;
     auto send = [&] {
-        runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("wait") } }), [&](HXPropertyList r) { replies.push_back(std::move(r)); });
+        runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("wait") } }),
+            [&](HXPropertyList r) { replies.push_back(std::move(r)); });
     };
     send();
     EXPECT_TRUE(replies.empty());
@@ -536,7 +622,9 @@ TEST_F(ScriptingMakingTest, ASuspendedCommandAnswersWhenResumed)
     ASSERT_EQ(replies.size(), 2u);
     EXPECT_EQ(replies[1]["errorNumber"].integerValue(), HXScriptFailedError);
     // Where the reply is wanted at once, the command cannot wait.
-    EXPECT_EQ(runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("wait") } }))["result"].stringValue(), "at once");
+    EXPECT_EQ(
+        runtime.execute(HXPropertyList(Dict { { "event", HXPropertyList("wait") } }))["result"].stringValue(),
+        "at once");
 }
 
 TEST_F(ScriptingMakingTest, RelativePathsAreTheSendersPaths)
