@@ -21,8 +21,11 @@ enum class SaveMode { SelfContained, Reference };
 
 // The header of `movie` as a stored description. Self-contained: each track's samples reduced to those
 // its edits show; the data offsets are still those of the source data. Reference: the media as they are.
-// `moviePath` is the file the header will live in (alias records are made relative to it).
-MVMovieDescription describeMovie(const MVMovie& movie, SaveMode mode, const std::string& moviePath);
+// `moviePath` is the file the header will live in (alias records are made relative to it). A reference
+// header for a file is laid out so that other programs time its edits right (see movie_writer.cpp); one
+// that only this program reads back (`asModel`) describes the media and edits exactly as they are.
+MVMovieDescription describeMovie(
+    const MVMovie& movie, SaveMode mode, const std::string& moviePath, bool asModel = false);
 
 bool writeMovie(MVMovie& movie, const std::string& path, SaveMode mode, HXError* outError);
 
