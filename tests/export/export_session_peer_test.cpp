@@ -95,6 +95,8 @@ TEST_F(ExportSessionPeer, EveryKindWritesWhatFfprobeReads)
         EXPECT_EQ(codecs, c.codecs);
         if (c.videoFrames && !streams.empty()) {
             EXPECT_EQ(streams[0].frames, c.videoFrames);
+            // Every picture is shown, the last one included (it lasts until the movie's end).
+            EXPECT_EQ(long(movie::frameHashes(out / c.file, "0:v").size()), c.videoFrames);
         }
         if (!streams.empty()) {
             EXPECT_NEAR(streams.back().duration, 2.0, 0.15);

@@ -440,6 +440,10 @@ void Transcoder::encode(Lane& lane, AVFrame* frame)
         if (isImageSequence()) {
             writeImage(packet.get());
         } else {
+            // A picture lasts one frame of the output rate: without a duration the muxer would end the
+            // movie where the last picture begins, and readers would leave that picture out.
+            if (&lane == _video.get() && packet->duration <= 0)
+                packet->duration = 1;
             av_packet_rescale_ts(packet.get(), lane.encoder->time_base, lane.outStream->time_base);
             packet->stream_index = lane.outStream->index;
             check(
