@@ -206,7 +206,8 @@ bool alignSegments(FlatTrack& flat, const std::vector<Segment>& segments, int32_
             else if (shown)
                 hidden = std::max(hidden, mulDivCeil(e.duration, media.timeScale(), movieScale));
         }
-        startsMoved = startSegmentsOnPictures(media, samples, flat.edits, segments);
+        if (reordered)
+            startsMoved = startSegmentsOnPictures(media, samples, flat.edits, segments);
     }
     if (segments.empty() || (!startsMoved && hidden == 0 && (segments.size() < 2 || !reordered)))
         return false;
@@ -287,15 +288,18 @@ bool alignSegments(FlatTrack& flat, const std::vector<Segment>& segments, int32_
     return true;
 }
 
-// A text sample shows the same text over its whole duration, so a segment that begins inside one (a cut
-// in the middle of a subtitle or a chapter) begins with a shorter copy of it instead. Readers of decode
-// order start each segment with its first whole sample, and would show all the text after such a cut
-// early by the part of the sample cut off. Answers whether anything changed.
+// A text sample shows the same text over its whole duration, and so does a picture of a track whose
+// pictures are not reordered: a segment that begins inside one (a cut in the middle of a subtitle, a
+// chapter or a picture's time) begins with a shorter copy of it instead. Readers of decode order start
+// each segment with its first whole sample, and would show what follows such a cut early by the part of
+// the sample cut off. (Reordered pictures are moved instead: startSegmentsOnPictures.) Answers whether
+// anything changed.
 bool startSegmentsOnSamples(FlatTrack& flat, const std::vector<Segment>& segments)
 {
     const MVMedia& media = *flat.media;
     uint32_t type = media.mediaType();
-    if (type != MVFourCC("text") && type != MVFourCC("sbtl") && type != MVFourCC("subt"))
+    if (type != MVFourCC("text") && type != MVFourCC("sbtl") && type != MVFourCC("subt")
+        && type != MVFourCC("vide"))
         return false;
     auto samples = media.samples();
     if (std::any_of(samples.begin(), samples.end(), [](auto& s) { return s.compositionOffset != 0; }))
@@ -304,10 +308,18 @@ bool startSegmentsOnSamples(FlatTrack& flat, const std::vector<Segment>& segment
     int64_t removed = 0; // media time taken off the samples before, by now
     for (const Segment& seg : segments) {
         auto& start = edits[seg.edit].mediaTime;
-        int64_t into = start - media.sampleTime(int64_t(seg.first));
+        // The sample shown at the segment's start (the ones before it, from the key sample on, are only
+        // decoded).
+        std::optional<size_t> shown;
+        for (size_t i = seg.first; i < seg.end && !shown; ++i)
+            if (media.sampleTime(int64_t(i)) + int64_t(samples[i].duration) > start)
+                shown = i;
         start -= removed;
-        if (into > 0 && into < int64_t(samples[seg.first].duration)) {
-            samples[seg.first].duration -= uint32_t(into);
+        if (!shown)
+            continue;
+        int64_t into = start + removed - media.sampleTime(int64_t(*shown));
+        if (into > 0 && into < int64_t(samples[*shown].duration)) {
+            samples[*shown].duration -= uint32_t(into);
             start -= into;
             removed += into;
         }

@@ -518,3 +518,56 @@ TEST(SavePeerReordered, CutsAtReorderedPicturesKeepTheirTimes)
 }
 
 } // namespace
+
+namespace {
+
+// A cut that ends inside a picture's time: that picture shows from the cut on, once, and every picture
+// after it at its time; with pictures reordered or not (whose decoders may not drop the pictures
+// decoded but not shown).
+TEST(SavePeerCutInsideAPicture, EachPictureShowsOnceAtItsTime)
+{
+    struct Case {
+        const char* name;
+        MovieFixture fixture;
+        int fps;
+        int cutFrom, cutTo; // milliseconds
+    };
+    const Case cases[] = {
+        { "Motion JPEG", MovieFixture::MjpegPcmMov, 10, 530, 1270 },
+        { "H.264 with B-frames", MovieFixture::H264AacMov, 25, 530, 1270 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MOVARA_REQUIRE_FIXTURE(path, c.fixture);
+        TempDir dir;
+        auto source = timedFrames(path, "0:v");
+        HXError error;
+        auto m = MVMovie::movieWithFile(path.string(), &error);
+        ASSERT_TRUE(m) << error.localizedDescription();
+        m->setSelection({ MVMakeTime(c.cutFrom, 1000), MVMakeTime(c.cutTo - c.cutFrom, 1000) });
+        m->clear();
+        auto saved = dir / "cut.mov";
+        ASSERT_TRUE(m->writeToFile(saved.string(), {}, &error)) << error.localizedDescription();
+        // Before the cut each picture at its time; the one showing where the cut ends, from the cut on;
+        // the rest earlier by the cut's length.
+        std::vector<std::pair<double, std::string>> expected;
+        const int frame = 1000 / c.fps;
+        for (size_t k = 0; k < source.frames.size(); ++k) {
+            int from = int(k) * frame, to = from + frame;
+            if (to <= c.cutFrom || from < c.cutFrom)
+                expected.push_back({ from / 1000.0, source.frames[k].hash });
+            else if (from <= c.cutTo && to > c.cutTo)
+                expected.push_back({ c.cutFrom / 1000.0, source.frames[k].hash });
+            else if (from > c.cutTo)
+                expected.push_back({ (from - (c.cutTo - c.cutFrom)) / 1000.0, source.frames[k].hash });
+        }
+        auto decoded = timedFrames(saved, "0:v");
+        ASSERT_EQ(decoded.frames.size(), expected.size()) << decoded.warnings;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_NEAR(decoded.frames[i].time, expected[i].first, 0.001) << "picture " << i;
+            EXPECT_EQ(decoded.frames[i].hash, expected[i].second) << "picture " << i;
+        }
+    }
+}
+
+} // namespace
