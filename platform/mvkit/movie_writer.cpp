@@ -3,6 +3,7 @@
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/atoms/movie_atom_writer.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/encoded_silence.h"
 #include "platform/mvkit/model_math.h"
 
 #include <fcntl.h>
@@ -342,8 +343,24 @@ FlatTrack flatten(const MVTrack& track, int32_t movieScale, bool* aligned = null
     FlatTrack flat;
     flat.media = source.clone();
     flat.media->restoreState({});
+    auto edits = mergedEdits(track.edits(), movieScale, source.timeScale());
+    // Readers of decode order play a sound track's start where it has nothing to play after it has played
+    // something: the media begins with silence for them, which no edit plays.
+    bool silenced = false;
+    if (source.mediaType() == MVFourCC("soun")) {
+        int64_t quiet = 0;
+        bool shown = false;
+        for (const auto& e : edits) {
+            if (e.mediaTime >= 0)
+                shown = true;
+            else if (shown)
+                quiet = std::max(quiet, mulDivCeil(e.duration, source.timeScale(), movieScale));
+        }
+        if (auto silence = quiet > 0 ? MVEncodedSilence(source, 1, quiet) : nullptr)
+            silenced = flat.media->appendSamplesCovering(*silence, 0, silence->duration()) >= 0;
+    }
     std::vector<Segment> segments;
-    for (auto e : mergedEdits(track.edits(), movieScale, source.timeScale())) {
+    for (auto e : edits) {
         if (e.mediaTime >= 0) {
             int64_t mediaDuration = int64_t((mvmodel::Int128(e.duration) * e.mediaRate * source.timeScale()
                                                 + (mvmodel::Int128(movieScale) * 0x10000 - 1))
@@ -359,7 +376,7 @@ FlatTrack flatten(const MVTrack& track, int32_t movieScale, bool* aligned = null
         }
         flat.edits.push_back(e);
     }
-    bool changed = startSegmentsOnSamples(flat, segments);
+    bool changed = startSegmentsOnSamples(flat, segments) || silenced;
     changed = alignSegments(flat, segments, movieScale) || changed;
     if (aligned)
         *aligned = changed;

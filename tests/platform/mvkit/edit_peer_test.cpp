@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace movara::test;
 using namespace movara::test::movie;
 
@@ -216,6 +218,53 @@ TEST_F(EditPeerTest, PasteOfAnotherCodecOrSizeKeepsEveryPictureReadable)
                 EXPECT_EQ(decoded.frames[i].hash, expected[i].second) << "frame " << i;
             }
         }
+    }
+}
+
+// A clip without sound pasted into a movie with sound: the sound track has nothing to play for the
+// clip's length, and ffmpeg plays silence there (not the start of the track), then the rest on time.
+TEST_F(EditPeerTest, PastedClipWithoutSoundIsSilentThere)
+{
+    auto clip = dir / "clip.mov";
+    ASSERT_TRUE(makeMovie(clip, 2, ""));
+    // The loudness of ffmpeg's sound of `movie` from `from` to `to` seconds (mono, 8 kHz).
+    auto loudness = [](const std::filesystem::path& movie, double from, double to) {
+        auto pcm = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", movie.string(), "-map", "0:a:0",
+                                  "-ac", "1", "-ar", "8000", "-f", "s16le", "-" })
+                       .output;
+        double sum = 0;
+        size_t n = 0;
+        for (size_t i = size_t(from * 8000); i < size_t(to * 8000) && 2 * i + 1 < pcm.size(); ++i, ++n) {
+            int16_t v = int16_t(uint8_t(pcm[2 * i]) | (uint8_t(pcm[2 * i + 1]) << 8));
+            sum += double(v) * v;
+        }
+        return n ? std::sqrt(sum / double(n)) : -1.0;
+    };
+    for (const char* codec : { "aac", "pcm_s16le", "libmp3lame" }) {
+        SCOPED_TRACE(codec);
+        // Sound at 48 kHz: a reader plays the packets at a seam whole, a few milliseconds past it.
+        auto target = dir / "target.mov";
+        ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                 "testsrc=size=160x120:rate=10:duration=10", "-f", "lavfi", "-i",
+                                 "sine=frequency=440:sample_rate=48000:duration=10", "-c:v", "mpeg4", "-g",
+                                 "1", "-c:a", codec, target.string() })
+                      .status,
+            0);
+        auto source = open(clip);
+        auto m = open(target);
+        ASSERT_TRUE(source && m);
+        source->setSelection({ MVMakeTime(0, 1), MVMakeTime(1, 1) });
+        source->copy();
+        m->setSelection({ MVMakeTime(5, 1), MVMakeTime(0, 1) });
+        ASSERT_TRUE(m->paste(nullptr));
+        HXError error;
+        auto saved = dir / "pasted.mov";
+        ASSERT_TRUE(m->writeToFile(saved.string(), {}, &error)) << error.localizedDescription();
+        double before = loudness(saved, 4.2, 4.9), during = loudness(saved, 5.1, 5.9),
+               after = loudness(saved, 6.1, 6.9);
+        EXPECT_GT(before, 1000);
+        EXPECT_LT(during, 50);
+        EXPECT_GT(after, 1000);
     }
 }
 
