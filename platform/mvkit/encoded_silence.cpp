@@ -1,5 +1,6 @@
 #include "platform/mvkit/encoded_silence.h"
 
+#include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/playback/decoder_configuration.h"
 
 extern "C" {
@@ -123,6 +124,14 @@ std::shared_ptr<MVMedia> MVEncodedSilence(const MVMedia& source, uint32_t descri
 {
     if (length <= 0 || descriptionIndex < 1 || descriptionIndex > source.sampleDescriptions().size())
         return nullptr;
+    const uint32_t type = source.mediaType();
+    if (type == MVFourCC("text") || type == MVFourCC("sbtl") || type == MVFourCC("subt")) {
+        // A text of no characters (its 16-bit length alone) shows nothing.
+        auto out = MVMedia::media(type, source.timeScale());
+        if (out->addSample({ 0, 0 }, length, 1, source.sampleDescription(int32_t(descriptionIndex)), 0) < 0)
+            return nullptr;
+        return out;
+    }
     auto setup = MVDecoderConfigurationForDescription(
         source.sampleDescriptions()[descriptionIndex - 1], source.mediaType(), nullptr);
     if (!setup || setup->isVideo || setup->parameters)

@@ -344,10 +344,11 @@ FlatTrack flatten(const MVTrack& track, int32_t movieScale, bool* aligned = null
     flat.media = source.clone();
     flat.media->restoreState({});
     auto edits = mergedEdits(track.edits(), movieScale, source.timeScale());
-    // Readers of decode order play a sound track's start where it has nothing to play after it has played
-    // something: the media begins with silence for them, which no edit plays.
+    // Readers of decode order play a sound or text track's start where it has nothing to play after it
+    // has played something: the media begins with silence (an empty text) for them, which no edit plays.
     bool silenced = false;
-    if (source.mediaType() == MVFourCC("soun")) {
+    if (uint32_t type = source.mediaType(); type == MVFourCC("soun") || type == MVFourCC("text")
+        || type == MVFourCC("sbtl") || type == MVFourCC("subt")) {
         int64_t quiet = 0;
         bool shown = false;
         for (const auto& e : edits) {

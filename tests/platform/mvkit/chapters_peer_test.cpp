@@ -194,4 +194,27 @@ TEST(TextsPeer, CutsInsideATextKeepTheTextsAfterItOnTime)
     }
 }
 
+// A clip without subtitles pasted into a movie with them: the subtitle track shows nothing for the clip's
+// length (not the track's first subtitle), then the rest at their new times.
+TEST(TextsPeer, AClipWithoutTextsShowsNoneOfTheMovies)
+{
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "ffmpeg and ffprobe are needed";
+    MOVARA_REQUIRE_FIXTURE(path, MovieFixture::SubtitleMov); // Hello 0.5-1.5 s, World 2.0-2.8 s
+    TempDir dir;
+    auto clipPath = dir / "clip.mov";
+    ASSERT_TRUE(makeMovie(clipPath, 2, ""));
+    HXError error;
+    auto clip = MVMovie::movieWithFile(clipPath.string(), &error);
+    auto m = MVMovie::movieWithFile(path.string(), &error);
+    ASSERT_TRUE(clip && m) << error.localizedDescription();
+    clip->setSelection({ MVMakeTime(0, 1), MVMakeTime(1, 1) });
+    clip->copy();
+    m->setSelection({ MVMakeTime(1, 1), MVMakeTime(0, 1) });
+    ASSERT_TRUE(m->paste(nullptr));
+    auto saved = dir / "pasted.mov";
+    ASSERT_TRUE(m->writeToFile(saved.string(), {}, &error)) << error.localizedDescription();
+    EXPECT_EQ(textTimes(saved, false), (std::vector<std::string> { "500-1000", "2000-2500", "3000-3800" }));
+}
+
 } // namespace
