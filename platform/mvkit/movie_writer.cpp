@@ -547,7 +547,9 @@ struct ReferencePlan {
     std::vector<bool> copied; // per description: its samples are copied into the file
 };
 
-ReferencePlan planReferences(const MVMedia& media, const std::string& moviePath)
+// `copyOtherFiles`: samples in files other than the movie's own are copied into it too (an update in
+// place: the saved movie does not come to depend on the files its pasted parts came from).
+ReferencePlan planReferences(const MVMedia& media, const std::string& moviePath, bool copyOtherFiles = false)
 {
     ReferencePlan plan;
     std::map<size_t, uint16_t> entryForReference; // media data reference index → entry
@@ -562,7 +564,9 @@ ReferencePlan planReferences(const MVMedia& media, const std::string& moviePath)
         MVSampleDescription d = media.sampleDescriptions()[i];
         const MVDataReference* ref = media.dataReferenceForDescription(uint32_t(i + 1));
         bool copy = !ref || ref->kind() == MVDataReference::Kind::Memory
-            || ref->kind() == MVDataReference::Kind::None;
+            || ref->kind() == MVDataReference::Kind::None
+            || (copyOtherFiles && ref->kind() == MVDataReference::Kind::File
+                && !sameFile(ref->referenceFilePath(), moviePath));
         if (copy) {
             d.dataReferenceIndex = selfEntry();
         } else if (ref->kind() == MVDataReference::Kind::File
@@ -833,8 +837,8 @@ std::vector<FlatTrack> tracksToDescribe(const MVMovie& movie, SaveMode mode, boo
     return out;
 }
 
-MVMovieDescription describeTracks(
-    const MVMovie& movie, const std::vector<FlatTrack>& tracks, SaveMode mode, const std::string& moviePath)
+MVMovieDescription describeTracks(const MVMovie& movie, const std::vector<FlatTrack>& tracks, SaveMode mode,
+    const std::string& moviePath, bool copyOtherFiles = false)
 {
     MVMovieDescription d;
     d.header = movie.headerForWriting();
@@ -845,7 +849,7 @@ MVMovieDescription describeTracks(
         auto& table = td.media.information.sampleTable;
         table.sampleDescriptions = media->sampleDescriptions();
         if (mode == SaveMode::Reference) {
-            auto plan = planReferences(*media, moviePath);
+            auto plan = planReferences(*media, moviePath, copyOtherFiles);
             td.media.information.dataInformation.entries = plan.entries;
             table.sampleDescriptions = plan.descriptions;
             fillSampleTable(table, media->samples(), chunksInPlace(media->samples()));
@@ -1065,39 +1069,73 @@ bool writeSelfContained(
 // Samples held in memory (or by descriptions the plan copies), written as one 'mdat' at `start`.
 // Their records are moved to the offsets in the file.
 bool writeCopiedSamples(MVMovieDescription& d, const std::vector<FlatTrack>& tracks,
-    const std::string& moviePath, int fd, uint64_t start, uint64_t* outEnd, HXError* outError)
+    const std::string& moviePath, int fd, uint64_t start, uint64_t* outEnd, HXError* outError,
+    bool copyOtherFiles = false)
 {
-    SampleReader reader;
-    MVBytes data;
+    // Where each copied sample goes, then the bytes, read and written a few megabytes at a time.
+    struct Copy {
+        const MVDataReference* ref;
+        uint64_t from;
+        uint32_t size;
+    };
+    std::vector<Copy> copies;
+    uint64_t total = 0;
     for (size_t ti = 0; ti < tracks.size(); ++ti) {
         const auto& media = *tracks[ti].media;
-        auto plan = planReferences(media, moviePath);
+        auto plan = planReferences(media, moviePath, copyOtherFiles);
         auto samples = media.samples();
         for (auto& s : samples) {
             if (s.descriptionIndex < 1 || s.descriptionIndex > plan.copied.size()
                 || !plan.copied[s.descriptionIndex - 1])
                 continue;
             const MVDataReference* ref = media.dataReferenceForDescription(s.descriptionIndex);
-            size_t at = data.size();
-            data.resize(at + s.size);
-            if (!ref || !reader.read(*ref, s.dataOffset, data.data() + at, s.size, outError))
+            if (!ref) {
+                if (outError)
+                    *outError = statusError(-2101, "A sample has no data reference.");
                 return false;
-            s.dataOffset = start + 16 + at;
+            }
+            copies.push_back({ ref, s.dataOffset, s.size });
+            s.dataOffset = start + 16 + total;
+            total += s.size;
         }
         fillSampleTable(d.tracks[ti].media.information.sampleTable, samples, chunksInPlace(samples));
     }
-    if (data.empty()) {
+    if (copies.empty()) {
         *outEnd = start;
         return true;
     }
-    MVBytes header = atomHeader(MVFourCC("mdat"), data.size(), true);
-    if (!pwriteAll(fd, header.data(), header.size(), start)
-        || !pwriteAll(fd, data.data(), data.size(), start + 16)) {
+    MVBytes header = atomHeader(MVFourCC("mdat"), total, true);
+    if (!pwriteAll(fd, header.data(), header.size(), start)) {
         if (outError)
             *outError = HXError::posix(errno, moviePath);
         return false;
     }
-    *outEnd = start + 16 + data.size();
+    SampleReader reader;
+    MVBytes buffer;
+    uint64_t at = start + 16;
+    auto flush = [&]() {
+        bool ok = pwriteAll(fd, buffer.data(), buffer.size(), at);
+        at += buffer.size();
+        buffer.clear();
+        return ok;
+    };
+    for (const auto& c : copies) {
+        size_t used = buffer.size();
+        buffer.resize(used + c.size);
+        if (!reader.read(*c.ref, c.from, buffer.data() + used, c.size, outError))
+            return false;
+        if (buffer.size() >= (size_t(4) << 20) && !flush()) {
+            if (outError)
+                *outError = HXError::posix(errno, moviePath);
+            return false;
+        }
+    }
+    if (!flush()) {
+        if (outError)
+            *outError = HXError::posix(errno, moviePath);
+        return false;
+    }
+    *outEnd = start + 16 + total;
     return true;
 }
 
@@ -1306,7 +1344,7 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
     // Stage 1: samples the file does not hold yet.
     movie.finishLoading();
     auto tracks = tracksToDescribe(movie, SaveMode::Reference);
-    MVMovieDescription d = describeTracks(movie, tracks, SaveMode::Reference, path);
+    MVMovieDescription d = describeTracks(movie, tracks, SaveMode::Reference, path, true);
     // A write that fails (a full disk) takes back what it appended: the file stays as it was.
     auto failed = [&](HXError error) {
         int saved = errno;
@@ -1319,7 +1357,7 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
     };
     uint64_t dataEnd = end;
     HXError copyError;
-    if (!writeCopiedSamples(d, tracks, path, fd, end, &dataEnd, &copyError))
+    if (!writeCopiedSamples(d, tracks, path, fd, end, &dataEnd, &copyError, true))
         return failed(copyError);
     if (::fsync(fd) != 0)
         return failed(HXError::posix(errno, path));

@@ -1,7 +1,8 @@
 #pragma once
 // The save flows of MVMovie: a self-contained movie (samples copied and interleaved, header first), a
 // reference movie (samples left in their files, referred to by alias records), and the update of a
-// movie file in place (new header appended, old one retired as free space).
+// movie file in place (the samples it does not hold yet, made in memory or pasted from other files, and
+// then the new header appended, the old one retired as free space).
 //
 // A save writes to a temporary file in the target's folder and renames it over the target only when
 // everything is written; a failure or a cancel from the progress callback removes the temporary file

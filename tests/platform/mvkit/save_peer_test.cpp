@@ -341,6 +341,36 @@ TEST_F(SavePeerTest, InterruptedUpdateInPlaceOpensWithOldOrNewHeader)
     }
 }
 
+TEST_F(SavePeerTest, UpdateInPlaceTakesInWhatWasPastedFromAnotherFile)
+{
+    // A second from another movie pasted in, then saved in place: the file holds those samples itself,
+    // ffmpeg decodes them (it reads a track from one file), and the other movie can go.
+    auto path = dir / "update.mov";
+    std::filesystem::copy_file(source, path);
+    auto other = dir / "other.mov";
+    ASSERT_TRUE(makeMovie(other, 2, "aac", "smptebars"));
+    auto otherVideo = frameHashes(other, "0:v");
+    auto video = frameHashes(source, "0:v");
+    auto m = open(path);
+    auto o = open(other);
+    ASSERT_TRUE(m && o);
+    o->setSelection({ MVMakeTime(0, 1), MVMakeTime(1, 1) });
+    o->copy();
+    m->setSelection({ MVMakeTime(1, 1), MVMakeTime(0, 1) });
+    ASSERT_TRUE(m->paste(nullptr));
+    HXError error;
+    ASSERT_TRUE(m->updateMovieFile(&error)) << error.localizedDescription();
+    o.reset();
+    std::filesystem::remove(other);
+    std::vector<std::string> expected(video.begin(), video.begin() + 10);
+    expected.insert(expected.end(), otherVideo.begin(), otherVideo.begin() + 10);
+    expected.insert(expected.end(), video.begin() + 10, video.end());
+    EXPECT_EQ(frameHashes(path, "0:v"), expected);
+    auto reopened = open(path);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->dataReferences().size(), 1u);
+}
+
 TEST_F(SavePeerTest, UpdateInPlaceThatCannotWriteLeavesTheFileAsItWas)
 {
     // A file that may not grow past its size and a little more (as on a full disk): the update fails with
