@@ -1073,6 +1073,23 @@ bool MVMovie::isDoneConsideringPlaySelectionOnly() const
     return _rate < 0 ? now <= playRangeStart() : now >= playRangeEnd();
 }
 
+void MVMovie::play()
+{
+    if (auto playback = livePlayback(this)) {
+        playback->play();
+        return;
+    }
+    const float rate = _preferredRate != 0 ? _preferredRate : 1.0f;
+    if (!isPlaying()) {
+        const int64_t now = movieUnits(_currentTime);
+        if (rate > 0 && now >= playRangeEnd())
+            setCurrentTime(MVMakeTime(playRangeStart(), _timeScale));
+        else if (rate < 0 && now <= playRangeStart())
+            setCurrentTime(MVMakeTime(playRangeEnd(), _timeScale));
+    }
+    setRate(rate);
+}
+
 void MVMovie::step(int frames)
 {
     if (frames == 0)
