@@ -5,6 +5,7 @@
 #include "platform/mvkit/sample_text_description.h"
 
 #include <algorithm>
+#include <optional>
 
 std::shared_ptr<MVTrack> MVMovieChapterTrack(const MVMovie& movie)
 {
@@ -33,14 +34,21 @@ std::vector<MVChapter> MVMovieChapters(const MVMovie& movie)
         return out;
     int64_t t = 0;
     uint16_t flags = MVNextTimeMediaSample | MVNextTimeEdgeOK;
+    std::optional<int64_t> lastSample;
     for (;;) {
         auto next = track->nextInterestingTime(t, flags);
         if (next.time < 0)
             break;
         int64_t media = track->trackTimeToMediaTime(next.time);
         if (auto sample = track->media()->getSample(media)) {
-            auto text = MVTextSampleString(sample->bytes);
-            out.push_back({ text.value_or(std::string()), MVMakeTime(next.time, movie.timeScale()) });
+            // A cut inside a chapter leaves two edits on its sample, one after the other: still one chapter.
+            if (sample->time != lastSample) {
+                auto text = MVTextSampleString(sample->bytes);
+                out.push_back({ text.value_or(std::string()), MVMakeTime(next.time, movie.timeScale()) });
+            }
+            lastSample = sample->time;
+        } else {
+            lastSample.reset();
         }
         t = next.time;
         flags = MVNextTimeMediaSample;
