@@ -151,6 +151,7 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
     HXError readError;
     auto file = MVReadMovieFile(path, &readError);
     std::vector<MVImportedSubtitles> subtitles;
+    std::vector<MVImportedChapter> chapters;
     std::vector<std::shared_ptr<void>> leases;
     std::shared_ptr<MVImportContinuation> continuation;
     double statedSeconds = 0;
@@ -163,6 +164,7 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
             statedSeconds = imported->statedDuration;
             file = std::move(imported->file);
             subtitles = std::move(imported->subtitles);
+            chapters = std::move(imported->chapters);
             leases = std::move(imported->cacheLeases);
             for (const auto& problem : imported->problems)
                 file->warnings.push_back(problem);
@@ -221,6 +223,8 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
         m->_loadState = MVMovieLoadStatePlayable;
         m->startDeferredLoad(std::move(continuation), statedSeconds, path);
     }
+    // The last chapter lasts to the end: while the rest of a long file is read, as long as the file says.
+    MVAddImportedChapters(*m, chapters);
     return m;
 }
 
@@ -268,7 +272,8 @@ std::shared_ptr<MVMovie> MVMovie::movieWithURL(const HXURL& url, HXError* outErr
 }
 
 void MVMovie::networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath,
-    const std::vector<MVImportedSubtitles>& subtitles, std::vector<std::shared_ptr<void>> cacheLeases)
+    const std::vector<MVImportedSubtitles>& subtitles, std::vector<std::shared_ptr<void>> cacheLeases,
+    const std::vector<MVImportedChapter>& chapters)
 {
     if (_loadState == MVMovieLoadStateError || _loadState >= MVMovieLoadStateLoaded)
         return;
@@ -283,6 +288,7 @@ void MVMovie::networkHeaderArrived(const MVMovieFileDescription& file, const std
     logReadWarnings(file, cachePath);
     loadFromFile(file, cachePath);
     MVAddSubtitleTracks(*this, subtitles);
+    MVAddImportedChapters(*this, chapters);
     _importCacheLeases = std::move(cacheLeases);
     // The movie is not its cache file: saving replaces nothing in place.
     _filePath.clear();

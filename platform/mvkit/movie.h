@@ -24,6 +24,7 @@
 #include <vector>
 
 struct MVImportedSubtitles;
+struct MVImportedChapter;
 
 class HXUndoManager;
 class MVHotspot;
@@ -509,7 +510,8 @@ private:
     friend class MVMovieLoader;
     MVMovie() = default;
     void networkHeaderArrived(const MVMovieFileDescription& file, const std::string& cachePath,
-        const std::vector<MVImportedSubtitles>& subtitles, std::vector<std::shared_ptr<void>> cacheLeases);
+        const std::vector<MVImportedSubtitles>& subtitles, std::vector<std::shared_ptr<void>> cacheLeases,
+        const std::vector<MVImportedChapter>& chapters);
     void networkTransferFailed(const HXError& error);
     void networkNotAMovieFile();
     // A stream session for `url`: the movie gets its streaming track once the streams are known.

@@ -268,7 +268,7 @@ MVMovieLoader::HeaderSearch MVMovieLoader::findHeader()
             if (!movie)
                 return HeaderSearch::Waiting;
             _haveHeader = true;
-            movie->networkHeaderArrived(*file, _cachePath, {}, {});
+            movie->networkHeaderArrived(*file, _cachePath, {}, {}, {});
             indexSamples();
             return HeaderSearch::Found;
         }
@@ -300,8 +300,8 @@ void MVMovieLoader::startImport()
             for (const auto& note : imported->notes)
                 imported->file.notes.push_back(note);
             self->_haveHeader = true;
-            movie->networkHeaderArrived(
-                imported->file, path, imported->subtitles, std::move(imported->cacheLeases));
+            movie->networkHeaderArrived(imported->file, path, imported->subtitles,
+                std::move(imported->cacheLeases), imported->chapters);
             self->indexSamples();
             self->updateLoadStates();
         });

@@ -1779,6 +1779,27 @@ FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& ca
     return FastPass::Done;
 }
 
+// The chapters libavformat read from the file's head, in time order, timed from the movie's start. A
+// chapter without a title is named by its place.
+std::vector<MVImportedChapter> chaptersOf(const AVFormatContext* ctx, int64_t movieStartMicros)
+{
+    std::vector<MVImportedChapter> chapters;
+    for (unsigned i = 0; i < ctx->nb_chapters; ++i) {
+        const AVChapter* c = ctx->chapters[i];
+        if (c->start == AV_NOPTS_VALUE || c->time_base.num <= 0 || c->time_base.den <= 0)
+            continue;
+        const int64_t start = av_rescale_q(c->start, c->time_base, AVRational { 1, 1000000 });
+        if (start < -kLatestStartMicros || start > kLatestStartMicros)
+            continue;
+        const AVDictionaryEntry* title = av_dict_get(c->metadata, "title", nullptr, 0);
+        std::string name = title && *title->value ? title->value : "Chapter " + std::to_string(i + 1);
+        chapters.push_back({ start - movieStartMicros, std::move(name) });
+    }
+    std::stable_sort(chapters.begin(), chapters.end(),
+        [](const MVImportedChapter& a, const MVImportedChapter& b) { return a.start < b.start; });
+    return chapters;
+}
+
 // The track of a stream rewritten into the movie at `cachePath`.
 MVTrackDescription cachedTrack(const MVTrackDescription& cached, const std::string& cachePath,
     const AVStream* st, uint32_t trackID, const std::string& sourcePath)
@@ -2264,6 +2285,7 @@ std::optional<MVImportResult> MVImportMovie(
                 movie.header.duration, uint64_t(av_rescale(cue.end, kMovieScale, 1000000)));
         result.subtitles.push_back(std::move(subtitles));
     }
+    result.chapters = chaptersOf(fmt->context(), movieStart);
     // A picture alone is no movie.
     if (std::all_of(still.begin(), still.end(), [](bool s) { return s; }) && result.subtitles.empty())
         movie.tracks.clear();

@@ -79,6 +79,8 @@ struct MVImportResult {
     std::vector<std::string> notes;
     // Text subtitle streams, in stream order: the movie adds them as subtitle tracks (MVAddSubtitleTracks).
     std::vector<MVImportedSubtitles> subtitles;
+    // The file's chapters, in time order: the movie adds them as its chapter track (MVAddImportedChapters).
+    std::vector<MVImportedChapter> chapters;
     // Held by the movie for as long as its tracks refer to samples rewritten into the cache.
     std::vector<std::shared_ptr<void>> cacheLeases;
     // Set when only the first part of the file was read: its tracks end early, and this completes them.

@@ -38,14 +38,15 @@ TEST(ChaptersPeer, SavedChaptersShowInFfprobe)
     EXPECT_EQ(MVMovieChapters(*reopened).size(), 2u);
 }
 
-// The chapter track ffmpeg writes from an ffmetadata file, in both containers: our reader finds it, its
-// three chapters with their names and starts, and the movie is in chapter mode.
+// The chapters ffmpeg writes from an ffmetadata file: the chapter track of a movie file, and the chapters
+// of other containers (Matroska's editions, MP3's ID3 frames, NUT's), which the import makes a chapter
+// track of. The movie has the three chapters with their names and starts, and is in chapter mode.
 TEST(ChaptersPeer, ChapterTracksMadeByFfmpegAreRead)
 {
     if (!haveProgram("ffmpeg"))
         GTEST_SKIP() << "ffmpeg is needed";
     TempDir dir;
-    for (const char* name : { "three.mov", "three.mp4" }) {
+    for (const char* name : { "three.mov", "three.mp4", "three.mkv", "three.nut" }) {
         SCOPED_TRACE(name);
         auto path = dir / name;
         ASSERT_TRUE(makeChapteredMovie(path, { "One", "Two", "Three" }));
