@@ -100,10 +100,14 @@ struct StreamPlan {
     const AVCodecParameters* parameters = nullptr;
     std::unique_ptr<AVCodecParserContext, ParserFree> parser;
     std::unique_ptr<AVCodecContext, CodecContextFree> parserContext;
-    // Rewritten H.264 and HEVC pictures without presentation times: held in decode order until the order
-    // the decoder shows them in gives them their times.
+    // Rewritten H.264, HEVC, MPEG-1 and MPEG-2 pictures without presentation times: held in decode order
+    // until the order the decoder shows them in gives them their times. Pictures of a container that
+    // times only some of them (program streams) keep the times they have.
     bool orderDecided = false;
     std::optional<MVPictureOrder> order;
+    bool orderKeepsTimes = false;
+    int64_t orderOffset = 0; // a time of its own minus the order's, of the last picture that had one
+    PacketPtr orderNext; // the last picture taken, until the next one tells whether its times are its own
     std::deque<PacketPtr> ordered;
     // A stream without any times of its own (raw H.264 or HEVC) starts with its first picture shown: its
     // decode times begin that much earlier.
@@ -248,6 +252,24 @@ void typePicture(StreamPlan& plan, const AVPacket* pkt, Packet& packet)
     default:
         break;
     }
+}
+
+// Whether pictures of the codec are shown in another order than they are decoded in, by an order the
+// picture itself carries (H.264's and HEVC's order counts, MPEG-1's and MPEG-2's temporal references).
+bool picturesCarryTheirOrder(AVCodecID codec)
+{
+    return codec == AV_CODEC_ID_H264 || codec == AV_CODEC_ID_HEVC || codec == AV_CODEC_ID_MPEG1VIDEO
+        || codec == AV_CODEC_ID_MPEG2VIDEO;
+}
+
+// The temporal reference of an MPEG-1 or MPEG-2 picture (its place in its group of pictures, in the order
+// shown): the 10 bits after its picture start code. Nothing when the packet has no picture header.
+std::optional<int32_t> temporalReference(const AVPacket* pkt)
+{
+    for (int i = 0; i + 5 < pkt->size; ++i)
+        if (pkt->data[i] == 0 && pkt->data[i + 1] == 0 && pkt->data[i + 2] == 1 && pkt->data[i + 3] == 0)
+            return int32_t(pkt->data[i + 4]) << 2 | pkt->data[i + 5] >> 6;
+    return std::nullopt;
 }
 
 // The order a decoder shows typed pictures in, as indexes in decode order: each B-frame as it comes, every
@@ -693,7 +715,15 @@ bool writeOrdered(MVStreamMuxer& muxer, StreamPlan& plan, std::string* why, bool
     while (auto time = plan.order->take()) {
         PacketPtr packet = std::move(plan.ordered.front());
         plan.ordered.pop_front();
-        packet->pts = std::max(*time, packet->dts);
+        // A picture with a time of its own keeps it; one without is shown where the order puts it, as far
+        // from there as the last picture with a time of its own was from its place in the order.
+        if (!plan.orderKeepsTimes)
+            packet->pts = *time;
+        else if (packet->pts != AV_NOPTS_VALUE)
+            plan.orderOffset = packet->pts - *time;
+        else
+            packet->pts = *time + plan.orderOffset;
+        packet->pts = std::max(packet->pts, packet->dts);
         if (plan.untimed) {
             if (!plan.orderLead)
                 plan.orderLead = packet->pts - packet->dts;
@@ -706,11 +736,35 @@ bool writeOrdered(MVStreamMuxer& muxer, StreamPlan& plan, std::string* why, bool
     return true;
 }
 
+// Holds the picture until the order the decoder shows it in gives its presentation time, and writes the
+// pictures whose times are known.
+bool orderPicture(MVStreamMuxer& muxer, StreamPlan& plan, PacketPtr copy, std::string* why, bool toHead)
+{
+    settleDecodeTime(copy.get(), plan);
+    keepDecodeTimeIncreasing(copy.get(), plan);
+    Packet picture;
+    picture.key = (copy->flags & AV_PKT_FLAG_KEY) != 0;
+    std::optional<int32_t> count;
+    if (plan.parameters->codec_id == AV_CODEC_ID_MPEG1VIDEO
+        || plan.parameters->codec_id == AV_CODEC_ID_MPEG2VIDEO) {
+        count = temporalReference(copy.get());
+    } else {
+        typePicture(plan, copy.get(), picture);
+        if (picture.picture == 'C')
+            count = picture.count;
+    }
+    plan.order->add(copy->dts, count, picture.key);
+    plan.ordered.push_back(std::move(copy));
+    return writeOrdered(muxer, plan, why, toHead);
+}
+
 // Writes the pictures still held, after the last packet of the stream.
 bool finishOrder(MVStreamMuxer& muxer, StreamPlan& plan, std::string* why)
 {
     if (!plan.order)
         return true;
+    if (plan.orderNext && !orderPicture(muxer, plan, std::move(plan.orderNext), why, false))
+        return false;
     plan.order->finish();
     return writeOrdered(muxer, plan, why, false);
 }
@@ -720,6 +774,9 @@ void resetOrder(StreamPlan& plan)
 {
     plan.orderDecided = false;
     plan.order.reset();
+    plan.orderKeepsTimes = false;
+    plan.orderOffset = 0;
+    plan.orderNext.reset();
     plan.ordered.clear();
     plan.untimed = false;
     plan.orderLead.reset();
@@ -781,7 +838,9 @@ void settleOwnSoundDuration(AVPacket* pkt, StreamPlan& plan)
 }
 
 // Writes the packet, its times settled, to `muxer` (and the first part's movie, see writeSettled).
-// H.264 and HEVC pictures that come without presentation times are held until their order gives them.
+// Pictures that come without presentation times are held until their order gives them: in a raw stream
+// or AVI from the first one, and in a container whose packets may leave them out (rewritten into the
+// cache: program and transport streams) any of them.
 bool writeToMuxer(MVStreamMuxer& muxer, const AVPacket* source, StreamPlan& plan, bool shift,
     std::string* why, bool toHead = false)
 {
@@ -800,9 +859,10 @@ bool writeToMuxer(MVStreamMuxer& muxer, const AVPacket* source, StreamPlan& plan
     if (!plan.orderDecided) {
         plan.orderDecided = true;
         const AVCodecParameters* par = plan.parameters;
-        if (plan.isVideo && par && (par->codec_id == AV_CODEC_ID_H264 || par->codec_id == AV_CODEC_ID_HEVC)
-            && copy->pts == AV_NOPTS_VALUE) {
+        if (plan.isVideo && par && picturesCarryTheirOrder(par->codec_id)
+            && (copy->pts == AV_NOPTS_VALUE || plan.mode == Mode::Cache)) {
             plan.order.emplace(par->video_delay);
+            plan.orderKeepsTimes = copy->pts != AV_NOPTS_VALUE;
             plan.untimed = copy->dts == AV_NOPTS_VALUE;
         }
     }
@@ -810,15 +870,18 @@ bool writeToMuxer(MVStreamMuxer& muxer, const AVPacket* source, StreamPlan& plan
         settlePacketForMuxer(copy.get(), plan);
         return writeSettled(muxer, std::move(copy), plan, why, toHead);
     }
-    settleDecodeTime(copy.get(), plan);
-    keepDecodeTimeIncreasing(copy.get(), plan);
-    Packet picture;
-    picture.key = (copy->flags & AV_PKT_FLAG_KEY) != 0;
-    typePicture(plan, copy.get(), picture);
-    plan.order->add(copy->dts, picture.picture == 'C' ? std::optional<int32_t>(picture.count) : std::nullopt,
-        picture.key);
-    plan.ordered.push_back(std::move(copy));
-    return writeOrdered(muxer, plan, why, toHead);
+    if (plan.orderKeepsTimes) {
+        // A container that times only some pictures may give the times of one to the picture before it as
+        // well (a program stream's packet whose header comes inside that picture): of two pictures with the
+        // same times, the first has none of its own. Each picture waits for the next to tell.
+        PacketPtr previous = std::move(plan.orderNext);
+        if (previous && copy->dts != AV_NOPTS_VALUE && copy->dts == previous->dts
+            && copy->pts == previous->pts)
+            previous->pts = previous->dts = AV_NOPTS_VALUE;
+        plan.orderNext = std::move(copy);
+        return !previous || orderPicture(muxer, plan, std::move(previous), why, toHead);
+    }
+    return orderPicture(muxer, plan, std::move(copy), why, toHead);
 }
 
 // 'vp08' with its 'vpcC' (version 1): profile, level, bit depth, chroma subsampling, range and colour.
@@ -1413,7 +1476,9 @@ bool firstPartIsEnough(const Pass& pass)
     for (const auto& [index, plan] : pass.plans) {
         if (!plan.problem.empty() || plan.mode == Mode::Reused)
             continue;
-        if (plan.mode == Mode::Pending || plan.taken < kFirstPartPackets
+        // Pictures held until their order is known are not in the first part's movie yet.
+        const size_t held = plan.ordered.size() + (plan.orderNext ? 1 : 0);
+        if (plan.mode == Mode::Pending || plan.taken < kFirstPartPackets + held
             || (plan.mode == Mode::Cache && !plan.head))
             return false;
         any = true;
