@@ -1180,12 +1180,19 @@ bool take(StreamPlan& plan, AVPacket* pkt, const MVImportReader& src, uint64_t f
     if (plan.adts && header == 0)
         return false;
     uint32_t size = uint32_t(pkt->size) - header;
-    // A file cut short ends inside its last packet: of sound in frames of its own (PCM) the whole frames
-    // are kept, any other packet cut off is left out.
-    if (plan.isPCM)
+    // A file cut short ends inside its last packet: of sound in frames of its own (PCM) and of sound coded
+    // in blocks of a fixed size (ADPCM, whose last packet may hold fewer blocks than the others) the whole
+    // frames and blocks are kept, any other packet cut off is left out.
+    if (plan.isPCM) {
         size -= size % plan.pcmFrameBytes;
-    else if ((pkt->flags & AV_PKT_FLAG_CORRUPT) && *offset + uint64_t(pkt->size) >= fileSize)
-        size = 0;
+    } else if ((pkt->flags & AV_PKT_FLAG_CORRUPT) && *offset + uint64_t(pkt->size) >= fileSize) {
+        const AVCodecParameters* par = plan.parameters;
+        const int bits = par ? av_get_bits_per_sample(par->codec_id) : 0;
+        if (!plan.isVideo && bits > 0 && bits < 8 && par->block_align > 0)
+            size -= size % uint32_t(par->block_align);
+        else
+            size = 0;
+    }
     plan.lastPos = pkt->pos;
     plan.searchFrom = *offset + uint64_t(pkt->size);
     plan.taken++;
