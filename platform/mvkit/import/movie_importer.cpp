@@ -1181,16 +1181,19 @@ bool take(StreamPlan& plan, AVPacket* pkt, const MVImportReader& src, uint64_t f
         return false;
     uint32_t size = uint32_t(pkt->size) - header;
     // A file cut short ends inside its last packet: of sound in frames of its own (PCM) and of sound coded
-    // in blocks of a fixed size (ADPCM, whose last packet may hold fewer blocks than the others) the whole
-    // frames and blocks are kept, any other packet cut off is left out.
+    // in blocks of a fixed size (ADPCM) the whole frames and blocks are kept, any other packet cut off is
+    // left out. A stream's last packet of blocks may hold fewer than the others: when libavformat gave it
+    // a duration in proportion, it is whole.
     if (plan.isPCM) {
         size -= size % plan.pcmFrameBytes;
     } else if ((pkt->flags & AV_PKT_FLAG_CORRUPT) && *offset + uint64_t(pkt->size) >= fileSize) {
         const AVCodecParameters* par = plan.parameters;
         const int bits = par ? av_get_bits_per_sample(par->codec_id) : 0;
+        const Packet* before = plan.packets.empty() ? nullptr : &plan.packets.back();
         if (!plan.isVideo && bits > 0 && bits < 8 && par->block_align > 0)
             size -= size % uint32_t(par->block_align);
-        else
+        else if (plan.isVideo || !before || before->duration <= 0 || pkt->duration <= 0
+            || pkt->duration * int64_t(before->size) != int64_t(size) * before->duration)
             size = 0;
     }
     plan.lastPos = pkt->pos;
