@@ -1,7 +1,6 @@
 #include "platform/mvkit/chapters.h"
 
 #include "platform/basekit/notification_center.h"
-#include "platform/mvkit/import/movie_importer.h"
 #include "platform/mvkit/sample_text_description.h"
 
 #include <algorithm>
@@ -116,23 +115,6 @@ std::shared_ptr<MVTrack> MVMovieSetChapters(
         MVMovieChapterListDidChangeNotification, &movie);
     movie.registerEdit(std::move(before), "Chapters");
     return track;
-}
-
-void MVAddImportedChapters(MVMovie& movie, const std::vector<MVImportedChapter>& chapters)
-{
-    std::vector<MVChapter> kept;
-    const int64_t total = movie.durationValue();
-    const int32_t scale = movie.timeScale();
-    for (const auto& c : chapters) {
-        if (c.startMicros < 0 || scale <= 0)
-            continue;
-        const int64_t start = MVTimeInScale(MVMakeTime(c.startMicros, 1000000), scale).timeValue;
-        if (start >= total || (!kept.empty() && start <= kept.back().startTime.timeValue))
-            continue;
-        kept.push_back({ c.name, MVMakeTime(start, scale) });
-    }
-    if (!kept.empty())
-        MVMovieSetChapters(movie, kept, nullptr);
 }
 
 MVTextImportResult MVImportText(
