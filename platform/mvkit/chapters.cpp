@@ -2,6 +2,7 @@
 
 #include "platform/basekit/notification_center.h"
 #include "platform/mvkit/sample_text_description.h"
+#include "platform/mvkit/user_data.h"
 
 #include <algorithm>
 #include <optional>
@@ -111,6 +112,8 @@ std::shared_ptr<MVTrack> MVMovieSetChapters(
         if (track)
             t->setReference(track, MVFourCC("chap"), 1);
     }
+    // The chapter list some files also keep in their user data would give other programs the old chapters.
+    while (MVUserDataRemoveItem(movie.userData(), MVFourCC("chpl"), 1)) { }
     HXNotificationCenter::defaultCenter().postNotificationName(
         MVMovieChapterListDidChangeNotification, &movie);
     movie.registerEdit(std::move(before), "Chapters");

@@ -78,6 +78,19 @@ TEST(ChaptersPeer, ChapterTracksMadeByFfmpegAreRead)
         }
         EXPECT_EQ(MVMovieChapterMode(*m), MVMovieChapterModeClip);
     }
+    // Chapters set anew are the only ones other programs read from the saved file: the list an MP4 file
+    // also kept in its user data goes.
+    {
+        HXError error;
+        auto m = MVMovie::movieWithFile((dir / "three.mp4").string(), &error);
+        ASSERT_TRUE(m);
+        ASSERT_TRUE(MVMovieSetChapters(*m, { { "A", MVMakeTime(0, 1) }, { "B", MVMakeTime(2, 1) } }, &error));
+        auto saved = dir / "renamed.mov";
+        ASSERT_TRUE(m->writeToFile(saved.string(), {}, &error)) << error.localizedDescription();
+        auto listed = runCommand({ "ffprobe", "-v", "error", "-show_entries", "chapter_tags=title", "-of",
+            "csv=p=0", saved.string() });
+        EXPECT_EQ(listed.output, "A\nB\n");
+    }
     // A movie without a chapter track is not.
     auto plain = dir / "plain.mov";
     ASSERT_TRUE(makeMovie(plain, 1));
