@@ -43,6 +43,100 @@ private:
     MVSilentAudioOutput _silent;
 };
 
+// A sound output that plays like a sound device, on the main run loop's clock: it renders buffers of
+// `bufferFrames` frames whenever it has room for one, holding the buffer being heard and the next one,
+// and hears them at `pace` times real speed (a device's clock never quite keeps the computer's). Each
+// reading of its clock costs `readCost` seconds of its time, as on a busy machine where time passes
+// between any two readings. Paused, it plays out what it holds and then stands. It renders when its
+// clock is read or pumped, as a device's own thread would have by then, and keeps every frame.
+class DeviceOutput : public MVAudioOutput {
+public:
+    struct Settings {
+        int bufferFrames = 1024;
+        double pace = 1.0;
+        double readCost = 0;
+    };
+    DeviceOutput(MVAudioFormat format, RenderCallback render, Settings settings)
+        : _format(format)
+        , _render(std::move(render))
+        , _settings(settings)
+    {
+    }
+    MVAudioFormat format() const override { return _format; }
+    void setRunning(bool running) override
+    {
+        if (running == _running)
+            return;
+        _heardFrom = heardFrame();
+        _since = deviceNow();
+        _running = running;
+        catchUp();
+    }
+    bool isRunning() const override { return _running; }
+    double playedTime() const override
+    {
+        ++_reads;
+        catchUp();
+        return heardFrame() / _format.sampleRate;
+    }
+    int bufferedFrames() const override { return 2 * _settings.bufferFrames; }
+    void pump() override { catchUp(); }
+
+    // The frame being heard now (a fraction between frames), without counting as a reading.
+    double heardFrame() const
+    {
+        const double elapsed = (deviceNow() - _since) * _format.sampleRate * _settings.pace;
+        // Paused, what it holds plays out.
+        return _running ? _heardFrom + elapsed : std::min(double(_rendered), _heardFrom + elapsed);
+    }
+    const std::vector<float>& samples() const { return _samples; } // interleaved frames of format()
+
+private:
+    double deviceNow() const { return HXRunLoop::main().now() + double(_reads) * _settings.readCost; }
+    void catchUp() const
+    {
+        if (!_running)
+            return;
+        const int64_t size = _settings.bufferFrames;
+        const size_t channels = size_t(_format.channelCount);
+        while (_rendered < (int64_t(heardFrame()) / size + 2) * size) {
+            _buffer.assign(size_t(size) * channels, 0.0f);
+            _render(_buffer.data(), int(size));
+            _samples.insert(_samples.end(), _buffer.begin(), _buffer.end());
+            _rendered += size;
+        }
+    }
+
+    MVAudioFormat _format;
+    RenderCallback _render;
+    Settings _settings;
+    bool _running = false;
+    double _heardFrom = 0; // the frame heard at _since
+    double _since = 0; // device time
+    // What a reading changes: the device renders as its time passes.
+    mutable int64_t _reads = 0;
+    mutable int64_t _rendered = 0;
+    mutable std::vector<float> _buffer;
+    mutable std::vector<float> _samples;
+};
+
+// The frames at which clicks start in channel `channel` of interleaved `samples`: where the sound rises
+// above `threshold` after at least `quiet` frames below it.
+inline std::vector<int64_t> clickFrames(
+    const std::vector<float>& samples, int channels, float threshold, int64_t quiet, int channel = 0)
+{
+    std::vector<int64_t> clicks;
+    int64_t last = -quiet - 1;
+    const int64_t frames = int64_t(samples.size()) / channels;
+    for (int64_t i = 0; i < frames; ++i)
+        if (std::abs(samples[size_t(i * channels + channel)]) > threshold) {
+            if (i - last > quiet)
+                clicks.push_back(i);
+            last = i;
+        }
+    return clicks;
+}
+
 // The main run loop on a manual clock for the length of a test.
 class ManualClockScope {
 public:

@@ -129,6 +129,8 @@ void MVSDLAudioOutput::callback(void* self, uint8_t* stream, int length)
     // The device clips; keep samples in range so it does not wrap.
     for (int i = 0; i < frames * output->_format.channelCount; ++i)
         out[i] = std::clamp(out[i], -1.0f, 1.0f);
+    // The buffer goes to the device now: it is heard from here on.
+    std::lock_guard lock(output->_playedMutex);
     output->_rendered += frames;
     output->_lastCallbackHost = hostSeconds();
 }
@@ -146,15 +148,12 @@ double MVSDLAudioOutput::playedTime() const
     // What was rendered, less what still waits in the device, plus the time since the last callback
     // (at most one buffer): smooth between callbacks, never backwards.
     const double rate = _format.sampleRate;
-    const double rendered = double(_rendered.load()) / rate;
     const double buffer = _deviceFrames / rate;
-    double since = _running ? std::clamp(hostSeconds() - _lastCallbackHost.load(), 0.0, buffer) : 0.0;
-    double played = std::max(0.0, rendered - buffer + since);
-    double last = _lastAnswer.load();
-    if (played < last)
-        played = last;
-    _lastAnswer = played;
-    return played;
+    std::lock_guard lock(_playedMutex);
+    const double rendered = double(_rendered) / rate;
+    const double since = _running ? std::clamp(hostSeconds() - _lastCallbackHost, 0.0, buffer) : 0.0;
+    _lastAnswer = std::max({ _lastAnswer, 0.0, rendered - buffer + since });
+    return _lastAnswer;
 }
 
 std::unique_ptr<MVAudioOutput> MVMakeAudioOutput(

@@ -2,10 +2,15 @@
 // MVAudioOutput: where mixed sound goes, and the clock it keeps.
 //
 // An output pulls frames of its format from its render callback and answers playedTime(): the
-// seconds of sound the listener has heard so far. While sound plays, the movie's clock follows this
-// time, so the picture keeps to the sound.
+// seconds of sound the listener has heard so far, counted in the frames it rendered (the first frame
+// it rendered is heard at 0). The player knows which movie time each rendered frame holds, so while
+// sound plays the movie's clock follows the movie time of the frame being heard, and the picture
+// keeps to the sound.
 //
-// MVSDLAudioOutput plays through an SDL2 audio device; the callback runs on SDL's audio thread.
+// MVSDLAudioOutput plays through an SDL2 audio device; the callback runs on SDL's audio thread. SDL
+// hands each buffer the callback fills to the device as soon as it is filled and asks for the next
+// when the device has played it, so the frames heard are those rendered, less the last buffer, plus
+// what of it has played since.
 // MVSilentAudioOutput has no device: it consumes frames as its time source advances, when pump() is
 // called (the player calls it from its presentation timer), so it keeps the same clock without a
 // device and, with a manual time source, without any real time passing.
@@ -86,9 +91,12 @@ private:
     int _deviceFrames = 0;
     int _deviceChannels = 0;
     bool _running = false;
-    std::atomic<int64_t> _rendered { 0 };
-    std::atomic<double> _lastCallbackHost { 0 };
-    mutable std::atomic<double> _lastAnswer { 0 };
+    // The frames rendered and when the last of them were handed over: read together, so that a
+    // reading never pairs a new count with the time of the buffer before.
+    mutable std::mutex _playedMutex;
+    int64_t _rendered = 0;
+    double _lastCallbackHost = 0;
+    mutable double _lastAnswer = 0;
 };
 
 // The channels of the default sound device, as the sound system describes it; 0 when there is none (or

@@ -1,12 +1,15 @@
 #pragma once
 // MVMovieClock: the time of a playing movie.
 //
-// The clock runs at a rate against a time source (seconds on a monotonic scale: the run loop's clock,
-// or the sound output's clock while sound plays) and keeps the movie inside its playback range: the
-// whole movie, or the selection when only the selection plays. update() moves it to the source's
-// present and acts at the range's ends: stop there (and report the end), wrap around (loop), or turn
-// back (back and forth). Times are movie units; the clock keeps fractions between updates so a slow
-// rate still advances.
+// The clock runs at a rate against a time source (seconds on a monotonic scale: the run loop's clock)
+// from an anchor: the movie time at a source time, set at every change of rate or time. The time is
+// always worked out from the anchor, so updating does not add up errors and the clock never drifts from
+// its source. While the movie's sound plays the clock follows the sound instead (setFollower): its time
+// is that of the sound being heard. Either way it keeps the movie inside its playback range: the whole
+// movie, or the selection when only the selection plays. update() moves it to the present and acts at
+// the range's ends: stop there (and report the end), wrap around (loop), or turn back (back and
+// forth). Times are movie units; the clock keeps fractions between updates so a slow rate still
+// advances.
 //
 // Changes are reported through the callbacks, on the thread that calls the clock (the main thread):
 // onRateChange after every change of rate, onTimeJump when the time changes other than by running
@@ -24,6 +27,13 @@ public:
 
     // A new source; the clock goes on from its present time without a jump.
     void setTimeSource(TimeSource source);
+    // While set (and the clock runs, not held), the time is the follower's: the movie time of the sound
+    // being heard, in movie units, kept inside the playback range. The rate is still the rate of play;
+    // ends and loops act as usual, and a jump is the follower's to take up (onTimeJump). Null: the clock
+    // runs on from its present time against the time source, without a jump.
+    using Follower = std::function<double()>;
+    void setFollower(Follower follower);
+    bool isFollowing() const { return static_cast<bool>(_follower); }
     int32_t timeScale() const { return _timeScale; }
     void setTimeScale(int32_t timeScale);
 
@@ -83,9 +93,18 @@ public:
     std::function<void()> onDidEnd;
 
 private:
-    void anchor(double time);
+    double sourceNow() const { return _source ? _source() : _anchorHost; }
+    // The time at the source's time `host`: one reading of the source serves a whole change or update,
+    // so that no time passes unaccounted between reading and anchoring.
+    double timeAt(double host) const;
+    void anchorAt(double time, double host);
+    void anchor(double time) { anchorAt(time, sourceNow()); }
+    // The time as of the source's time `host`: held, followed or run from the anchor.
+    double presentTimeAt(double host) const;
     void changeRate(double rate);
-    void jumpTo(double time);
+    void changeRateAt(double rate, double time, double host);
+    void jumpTo(double time, double host);
+    void jumpTo(double time) { jumpTo(time, sourceNow()); }
 
     int32_t _timeScale;
     TimeSource _source;
@@ -93,6 +112,8 @@ private:
     double _rate = 0;
     double _anchorTime = 0; // movie units at _anchorHost
     double _anchorHost = 0; // source seconds
+    double _time = 0; // movie units as of the last update or change
+    Follower _follower;
     MVLoopMode _loopMode = MVLoopMode::None;
     bool _selectionOnly = false;
     int64_t _selectionStart = 0;

@@ -248,6 +248,8 @@ void MVMoviePlayer::reloadPictures()
 void MVMoviePlayer::render(float* out, int frames)
 {
     std::lock_guard lock(_soundMutex);
+    noteHeardSpanLocked(false);
+    _framesRendered += frames;
     if (_soundHeld) {
         // Waiting for data: silence, and the sound stays where it is.
         std::fill(out, out + size_t(frames) * size_t(_format.channelCount), 0.0f);
@@ -260,6 +262,49 @@ void MVMoviePlayer::render(float* out, int frames)
         renderDirect(out, frames);
     _soundPosition += double(frames) * _soundRate;
     _meter.push(out, frames);
+}
+
+void MVMoviePlayer::noteHeardSpanLocked(bool jump)
+{
+    const double rate = _soundHeld ? 0.0 : _soundRate;
+    std::lock_guard lock(_heardMutex);
+    // A span no frame was rendered in is replaced by the one that follows it; a jump in it still stands.
+    while (!_heard.empty() && _heard.back().frame >= _framesRendered) {
+        jump = jump || _heard.back().jump;
+        _heard.pop_back();
+    }
+    if (!jump && !_heard.empty()) {
+        const HeardSpan& last = _heard.back();
+        const double reached = last.position + double(_framesRendered - last.frame) * last.rate;
+        if (last.rate == rate && std::abs(reached - _soundPosition) < 1e-6)
+            return; // the sound goes on as it was
+    }
+    _heard.push_back({ _framesRendered, _soundPosition, rate, jump });
+    // What was heard seconds ago is of no more use.
+    const int64_t past = _framesRendered - 4 * int64_t(_format.sampleRate);
+    while (_heard.size() > 1 && _heard[1].frame <= past)
+        _heard.pop_front();
+}
+
+double MVMoviePlayer::heardPosition() const
+{
+    const double played = _output ? _output->playedTime() * _format.sampleRate : 0.0;
+    std::lock_guard lock(_heardMutex);
+    if (_heard.empty())
+        return 0;
+    // A jump not heard yet: the time stands at its target until its sound comes.
+    for (auto it = _heard.rbegin(); it != _heard.rend(); ++it)
+        if (it->jump) {
+            if (double(it->frame) > played)
+                return it->position;
+            break;
+        }
+    auto after = std::upper_bound(_heard.begin(), _heard.end(), played,
+        [](double frame, const HeardSpan& span) { return frame < double(span.frame); });
+    if (after == _heard.begin())
+        return _heard.front().position;
+    const HeardSpan& span = *std::prev(after);
+    return span.position + (played - double(span.frame)) * span.rate;
 }
 
 void MVMoviePlayer::mixAt(int64_t position, int count, bool reversed)
@@ -286,7 +331,8 @@ void MVMoviePlayer::mixAt(int64_t position, int count, bool reversed)
     if (_feed && _feed->hasSound()) {
         _feedBuffer.assign(samples, 0.0f);
         if (silent < count)
-            _feed->readSound(position + silent, int(count - silent), _feedBuffer.data() + size_t(silent) * channels);
+            _feed->readSound(
+                position + silent, int(count - silent), _feedBuffer.data() + size_t(silent) * channels);
         if (reversed)
             for (size_t a = 0, b = size_t(count) - 1; a < b; ++a, --b)
                 std::swap_ranges(_feedBuffer.begin() + ptrdiff_t(a * channels),
@@ -347,12 +393,13 @@ void MVMoviePlayer::seekSound(int64_t time)
 {
     std::lock_guard lock(_soundMutex);
     // Whole frames, so that sound at rate 1 plays its samples as they are.
-    seekSoundLocked(double(std::llround(double(time) * _format.sampleRate / _clock.timeScale())));
+    seekSoundLocked(double(std::llround(double(time) * _format.sampleRate / _clock.timeScale())), true);
 }
 
-void MVMoviePlayer::seekSoundLocked(double position)
+void MVMoviePlayer::seekSoundLocked(double position, bool jump)
 {
     _soundPosition = position;
+    noteHeardSpanLocked(jump);
     _mixed.clear();
     _mixer.reset();
     _filterInput = int64_t(std::llround(position));
@@ -372,7 +419,7 @@ void MVMoviePlayer::configureSoundLocked()
         _filterFailed = !_tempoFilter->configure(std::abs(_soundRate), _pitch);
     }
     // Sound goes on from where it was rendered up to, whole frames at rate 1.
-    seekSoundLocked(_filtering ? _soundPosition : std::round(_soundPosition));
+    seekSoundLocked(_filtering ? _soundPosition : std::round(_soundPosition), false);
 }
 
 void MVMoviePlayer::setPitch(double cents)
@@ -410,10 +457,9 @@ void MVMoviePlayer::updateSound()
     if (shouldPlay) {
         seekSound(_clock.currentTime());
         _output->setRunning(true);
-        MVAudioOutput* output = _output.get();
-        _clock.setTimeSource([output] { return output->playedTime(); });
+        _clock.setFollower([this] { return heardPosition() / _format.sampleRate * _clock.timeScale(); });
     } else {
-        _clock.setTimeSource(hostNow);
+        _clock.setFollower(nullptr);
         _output->setRunning(false);
         _meter.clear();
     }
@@ -422,11 +468,9 @@ void MVMoviePlayer::updateSound()
 
 double MVMoviePlayer::audioClockTime() const
 {
-    std::lock_guard lock(_soundMutex);
     if (!_output)
         return 0;
-    // What is heard lags what was rendered by the output's buffer.
-    return std::max(0.0, _soundPosition - _soundRate * _output->bufferedFrames()) / _format.sampleRate;
+    return std::max(0.0, heardPosition()) / _format.sampleRate;
 }
 
 void MVMoviePlayer::setMovieAudioSettings(const MVAudioMixSettings& settings)
@@ -570,18 +614,22 @@ void MVMoviePlayer::tick()
 
 void MVMoviePlayer::scheduleNextTick()
 {
-    if (!_timer || _presented.empty() || !_clock.isPlaying() || _clock.rate() <= 0)
+    if (!_timer || _presented.empty() || !_clock.isPlaying())
         return;
     const auto& picture = _presented.back().picture;
     if (picture.end <= picture.start || picture.end == INT64_MAX)
         return;
-    // Just after the picture shown now ends: the next one is then due.
-    const double seconds = (double(picture.end) - _clock.presentTime()) / (_clock.rate() * _clock.timeScale());
+    // Just after the picture shown now ends (backward: before it starts): the next one is then due.
+    const double rate = _clock.rate();
+    const double now = _clock.presentTime();
+    const double left = rate > 0 ? double(picture.end) - now : now - double(picture.start);
+    const double seconds = left / (std::abs(rate) * _clock.timeScale());
     const double delay = std::clamp(seconds + 0.0005, 0.001, _options.tickInterval);
     _timer->setFireDate(hostNow() + delay);
 }
 
-void MVMoviePlayer::setPreparer(uint32_t trackID, std::shared_ptr<const MVVideoDecodeWorker::Preparer> preparer)
+void MVMoviePlayer::setPreparer(
+    uint32_t trackID, std::shared_ptr<const MVVideoDecodeWorker::Preparer> preparer)
 {
     if (preparer)
         _preparers[trackID] = preparer;

@@ -4,13 +4,16 @@
 // The player owns a clock (movie_clock.h), one decode worker per enabled visual track, the sound
 // decoders of the enabled sound tracks with their mixer and level meter, and a sound output. A
 // repeating timer on the main run loop presents: it pumps a silent output, moves the clock and picks
-// each visual track's picture for the clock's time. While sound plays the clock follows the sound
-// output's clock. Sound plays at speeds from 0.5 to 4 in either direction and keeps its pitch (a tempo
-// filter changes its speed; backward, it is decoded in chunks before the playhead, each played
-// reversed); slower or faster the picture plays alone, as it does when every frame plays. The pitch
-// can be shifted without changing the speed. Enabled text tracks give the texts shown over the
-// pictures. Everything here is called on the main thread, and the
-// callbacks run there; only the sound rendering runs on the output's thread.
+// each visual track's picture for the clock's time. While sound plays the clock follows the sound as
+// it is heard: the player notes which movie time each frame it renders holds, and the output tells
+// which frame is being heard (what it holds between rendering and the listener included). After a
+// jump the time stands at the new time until its sound is heard; after a change of rate the old rate
+// runs on until the sound at the new one is heard. Sound plays at speeds from 0.5 to 4 in either direction
+// and keeps its pitch (a tempo filter changes its speed; backward, it is decoded in chunks before the
+// playhead, each played reversed); slower or faster the picture plays alone, as it does when every frame
+// plays. The pitch can be shifted without changing the speed. Enabled text tracks give the texts shown over
+// the pictures. Everything here is called on the main thread, and the callbacks run there; only the sound
+// rendering runs on the output's thread.
 #include "platform/basekit/error.h"
 #include "platform/mvkit/playback/audio_level_meter.h"
 #include "platform/mvkit/playback/audio_mixer.h"
@@ -23,6 +26,7 @@
 #include "platform/mvkit/playback/video_decode_worker.h"
 
 #include <cmath>
+#include <deque>
 #include <functional>
 #include <map>
 #include <memory>
@@ -126,7 +130,8 @@ public:
     int numberOfAudioChannels() const { return _format.channelCount; }
     // The channels of the sound device the output plays through (0 without an output).
     int outputDeviceChannelCount() const { return _output ? _output->deviceChannelCount() : 0; }
-    // The movie time, in seconds, of the sound being heard (while sound plays).
+    // The movie time, in seconds, of the sound being heard (while sound plays); after a jump whose sound
+    // is not heard yet, the time jumped to.
     double audioClockTime() const;
 
     // The pictures presented, one per visual track, back to front (higher layers are further back).
@@ -149,7 +154,8 @@ public:
     const std::vector<PresentedText>& presentedTexts() const { return _presentedTexts; }
 
     // One presentation pass (the timer's work). While playing, the next pass comes when the picture
-    // shown ends (at the latest after the tick interval), so that every picture gets its turn.
+    // shown ends in the direction of play (at the latest after the tick interval), so that every
+    // picture gets its turn.
     void tick();
 
     // Frame accounting, counted for the frontmost visual track.
@@ -174,7 +180,9 @@ private:
     void updateSound();
     void updateTimer();
     void seekSound(int64_t time);
-    void seekSoundLocked(double position);
+    void seekSoundLocked(double position, bool jump);
+    void noteHeardSpanLocked(bool jump);
+    double heardPosition() const;
     void configureSoundLocked();
     void mixAt(int64_t position, int count, bool reversed);
     void renderDirect(float* out, int frames);
@@ -235,6 +243,19 @@ private:
     MVAudioLevelMeter _meter;
     std::unique_ptr<MVAudioOutput> _output;
     bool _soundDriving = false;
+
+    // What the output's frames hold: from output frame `frame` on, the movie's sound from `position`
+    // (frames of the mix format from movie time 0) at `rate` (0: silence, standing). A jump's span
+    // starts where the sound after the jump is rendered; the frames before it are still heard first.
+    struct HeardSpan {
+        int64_t frame;
+        double position;
+        double rate;
+        bool jump;
+    };
+    int64_t _framesRendered = 0; // under _soundMutex
+    mutable std::mutex _heardMutex; // guards _heard; held only for moments, the sound thread never waits long
+    std::deque<HeardSpan> _heard;
 
     std::shared_ptr<MVPlaybackSupply> _supply;
     std::shared_ptr<MVPlaybackFeed> _feed; // read by render() under _soundMutex

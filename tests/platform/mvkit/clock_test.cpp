@@ -248,3 +248,36 @@ TEST(ClockTest, AHeldClockStandsStillAndGoesOnWithoutAJump)
     // Only the rate change was reported: no jumps.
     EXPECT_EQ(f.events, std::vector<std::string> { "rate 100" });
 }
+
+TEST(ClockTest, TimeThatPassesBetweenReadingsOfTheSourceIsNotLost)
+{
+    // On a busy machine (or with a sound device whose clock jumps by a buffer) the source moves on
+    // between any two readings of it: every one of those moments still counts.
+    double source = 0;
+    MVMovieClock clock(600, [&source] { return source += 0.003; });
+    clock.setDuration(60000);
+    clock.setRate(1);
+    const double start = source;
+    for (int i = 0; i < 600; ++i)
+        clock.update();
+    EXPECT_NEAR(double(clock.currentTime()), (source - start) * 600, 3);
+}
+
+TEST(ClockTest, AClockFollowingTheSoundStopsRightAtTheSelectionsEnd)
+{
+    ClockFixture f;
+    f.clock.setSelection(600, 600);
+    f.clock.setPlaysSelectionOnly(true);
+    double heard = 600;
+    f.clock.setRate(1);
+    f.clock.setFollower([&heard] { return heard; });
+    heard = 900;
+    f.clock.update();
+    EXPECT_EQ(f.clock.currentTime(), 900);
+    heard = 1234; // the sound ran past the end before the clock looked
+    f.clock.update();
+    EXPECT_EQ(f.clock.rate(), 0);
+    EXPECT_EQ(f.clock.currentTime(), 1200);
+    f.clock.setFollower(nullptr);
+    EXPECT_EQ(f.clock.currentTime(), 1200);
+}
