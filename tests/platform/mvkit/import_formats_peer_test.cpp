@@ -6,10 +6,10 @@
 #include "movie_peer_fixtures.h"
 #include "test_support.h"
 
+#include "platform/basekit/run_loop.h"
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/playback/audio_track_decoder.h"
-#include "platform/basekit/run_loop.h"
 #include "platform/mvkit/playback/media_sample_source.h"
 #include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/playback/video_track_decoder.h"
@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <set>
 #include <sstream>
@@ -119,11 +120,12 @@ TEST_P(ImportFormats, OpensPlaysAndSavesAsTheSource)
         GTEST_SKIP() << "needs ffmpeg and ffprobe";
     TempDir dir;
     const std::string source = (dir / c.fileName).string();
-    const std::string first = c.remux.empty() ? source : (dir / ("encoded-" + std::string(c.fileName))).string();
+    const std::string first
+        = c.remux.empty() ? source : (dir / ("encoded-" + std::string(c.fileName))).string();
     auto made = runCommand(ffmpegCommand(c, first));
     if (made.status == 0 && !c.remux.empty()) {
-        std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error", "-y", "-i", first, "-map", "0",
-            "-c", "copy" };
+        std::vector<std::string> argv
+            = { "ffmpeg", "-nostdin", "-v", "error", "-y", "-i", first, "-map", "0", "-c", "copy" };
         argv.insert(argv.end(), c.remux.begin(), c.remux.end());
         argv.push_back(source);
         made = runCommand(argv);
@@ -160,7 +162,8 @@ TEST_P(ImportFormats, OpensPlaysAndSavesAsTheSource)
     EXPECT_EQ(soundTracks.size(), sourceStreams.size() - videoStreams);
 
     // Of several sound tracks one plays, the others wait in the Language menu; each keeps its language.
-    std::istringstream languages(probe(source, { "-select_streams", "a", "-show_entries", "stream_tags=language" }));
+    std::istringstream languages(
+        probe(source, { "-select_streams", "a", "-show_entries", "stream_tags=language" }));
     std::vector<std::string> expectedLanguages, trackLanguages;
     for (std::string line; std::getline(languages, line);)
         expectedLanguages.push_back(line);
@@ -355,13 +358,16 @@ INSTANTIATE_TEST_SUITE_P(Containers, ImportFormats,
         FormatCase { "WAV", "sound.wav", { "-c:a", "pcm_s16le" }, false, true, true },
         FormatCase { "AIFF", "sound.aiff", { "-c:a", "pcm_s16be" }, false, true, true },
         FormatCase { "Ogg_Vorbis", "sound.ogg", { "-c:a", "libvorbis" }, false },
-        FormatCase { "WMV_ASF", "movie.wmv", { "-c:v", "wmv2", "-c:a", "wmav2" }, true, true, false, {}, {},
-            true },
-        FormatCase { "FLV_Sorenson_MP3", "movie.flv", { "-c:v", "flv1", "-c:a", "libmp3lame", "-ar", "44100" } },
-        FormatCase { "FLV_H264_AAC", "h264.flv", { "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac" } },
+        FormatCase {
+            "WMV_ASF", "movie.wmv", { "-c:v", "wmv2", "-c:a", "wmav2" }, true, true, false, {}, {}, true },
+        FormatCase {
+            "FLV_Sorenson_MP3", "movie.flv", { "-c:v", "flv1", "-c:a", "libmp3lame", "-ar", "44100" } },
+        FormatCase {
+            "FLV_H264_AAC", "h264.flv", { "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac" } },
         FormatCase { "3GP_H263_AAC", "movie.3gp",
             { "-c:v", "h263", "-s", "176x144", "-c:a", "aac", "-ar", "16000", "-ac", "1" } },
-        FormatCase { "AVI_MJPEG_PCM", "mjpeg.avi", { "-c:v", "mjpeg", "-c:a", "pcm_s16le" }, true, true, true },
+        FormatCase {
+            "AVI_MJPEG_PCM", "mjpeg.avi", { "-c:v", "mjpeg", "-c:a", "pcm_s16le" }, true, true, true },
         FormatCase { "MP4_Two_Languages", "languages.mp4",
             { "-map", "0:v", "-map", "1:a", "-map", "2:a", "-c:v", "libx264", "-preset", "ultrafast", "-c:a",
                 "aac", "-metadata:s:a:0", "language=eng", "-metadata:s:a:1", "language=fra" },
@@ -371,6 +377,85 @@ INSTANTIATE_TEST_SUITE_P(Containers, ImportFormats,
                 "aac", "-metadata:s:a:0", "language=eng", "-metadata:s:a:1", "language=fra" },
             true, true, false, { "-f", "lavfi", "-i", "sine=frequency=880:sample_rate=48000:duration=1" } }),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Sound ends where the encoder's padding begins and starts after its priming, as ffmpeg decodes it: the
+// track lasts as many samples as ffmpeg decodes (within the movie's millisecond), and they are ffmpeg's
+// samples from the first to the last. The end comes from what the file tells: the LAME header, the
+// granule position of the last Ogg page, Matroska's discard padding, the sample count of the last ALAC
+// frame.
+TEST(ImportSoundLength, EndsWhereFfmpegsDecodedSoundEnds)
+{
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "needs ffmpeg and ffprobe";
+    TempDir dir;
+    struct Case {
+        const char* file;
+        std::vector<std::string> output;
+    };
+    const Case cases[] = {
+        { "lame.mp3", { "-c:a", "libmp3lame" } },
+        { "opus.opus", { "-c:a", "libopus" } },
+        { "opus.ogg", { "-c:a", "libopus", "-af", "atrim=end_sample=47000" } },
+        { "opus.webm", { "-c:a", "libopus" } },
+        { "opus.mka", { "-c:a", "libopus" } },
+        { "alac.caf", { "-c:a", "alac" } },
+        { "flac.flac", { "-c:a", "flac" } },
+        { "pcm.wav", { "-c:a", "pcm_s16le" } },
+        // A length that fills no whole frame of the codec.
+        { "odd.mp3", { "-af", "atrim=end_sample=30011", "-c:a", "libmp3lame" } },
+        { "odd.opus", { "-af", "atrim=end_sample=30011", "-c:a", "libopus" } },
+        { "odd.caf", { "-af", "atrim=end_sample=30011", "-c:a", "alac" } },
+    };
+    constexpr int rate = 48000;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = (dir / c.file).string();
+        std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error", "-y" };
+        argv.insert(argv.end(), kSound.begin(), kSound.end());
+        argv.insert(argv.end(), c.output.begin(), c.output.end());
+        argv.push_back(path);
+        if (auto made = runCommand(argv); made.status != 0) {
+            ADD_FAILURE() << "ffmpeg cannot make it: " << made.output;
+            continue;
+        }
+        // ffmpeg's decoded sound, first channel, as floats at the mix rate.
+        auto decoded = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-f",
+            "f32le", "-ac", "1", "-ar", std::to_string(rate), "-" });
+        ASSERT_EQ(decoded.status, 0);
+        std::vector<float> expected(decoded.output.size() / sizeof(float));
+        std::memcpy(expected.data(), decoded.output.data(), expected.size() * sizeof(float));
+        ASSERT_GT(expected.size(), size_t(rate / 2));
+
+        HXError error;
+        auto movie = MVMovie::movieWithFile(path, &error);
+        ASSERT_TRUE(movie) << error.localizedDescription();
+        auto soundTracks = movie->tracksOfMediaType(MVFourCC("soun"));
+        ASSERT_EQ(soundTracks.size(), 1u);
+        const double expectedSeconds = double(expected.size()) / rate;
+        double duration = 0;
+        ASSERT_TRUE(MVGetTimeInterval(movie->duration(), &duration));
+        EXPECT_NEAR(duration, expectedSeconds, 0.0011);
+
+        MVAudioFormat format { rate, 1 };
+        auto decoder = MVAudioTrackDecoder::decoderWithSource(
+            std::make_shared<MVMediaSampleSource>(*soundTracks[0]), format, &error);
+        ASSERT_TRUE(decoder) << error.localizedDescription();
+        EXPECT_NEAR(double(decoder->frameCount()), double(expected.size()), rate / 1000 + 1);
+        std::vector<float> samples(size_t(decoder->frameCount()));
+        ASSERT_TRUE(decoder->read(0, int(samples.size()), samples.data(), &error))
+            << error.localizedDescription();
+        // The same samples from the start (the priming skipped as ffmpeg skips it) to the end.
+        const size_t common = std::min(samples.size(), expected.size());
+        double worst = 0;
+        size_t worstAt = 0;
+        for (size_t i = 0; i < common; ++i)
+            if (double d = std::fabs(samples[i] - expected[i]); d > worst) {
+                worst = d;
+                worstAt = i;
+            }
+        EXPECT_LT(worst, 0.01) << "at sample " << worstAt << " of " << common;
+    }
+}
 
 // Cover art (an attached picture) is a video track of its one picture, shown from the start to the end of
 // the sound: decoded as ffmpeg decodes it, saved as a movie ffprobe reads with that picture, and found
@@ -383,7 +468,7 @@ TEST(ImportCoverArt, IsShownForTheWholeMovieAndSaved)
     const std::string jpeg = (dir / "cover.jpg").string(), png = (dir / "cover.png").string();
     for (const auto& picture : { jpeg, png })
         ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
-                      "testsrc=size=96x64:rate=1:duration=1", "-frames:v", "1", picture })
+                                 "testsrc=size=96x64:rate=1:duration=1", "-frames:v", "1", picture })
                       .status,
             0);
     struct Case {
