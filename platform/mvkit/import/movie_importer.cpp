@@ -584,11 +584,16 @@ MVTrackDescription buildTrack(
                 table.sampleToChunk.push_back({ uint32_t(c + 1), perChunk[c], 1 });
         startMicros = av_rescale_q(packets.front().dts, tb, AVRational { 1, 1000000 })
             + av_rescale(minPts, 1000000, scale);
-        // Samples before the movie's start (an encoder's priming) are decoded but not played.
-        if (startMicros < movieStartMicros) {
-            int64_t skip = av_rescale(movieStartMicros - startMicros, scale, 1000000);
+        // Samples before the movie's start, and an encoder's priming at the start of the sound (wherever the
+        // file starts), are decoded but not played.
+        int64_t playedFrom = movieStartMicros;
+        if (!plan.isVideo && par->initial_padding > 0 && par->sample_rate > 0)
+            playedFrom = std::max(
+                playedFrom, startMicros + av_rescale(par->initial_padding, 1000000, par->sample_rate));
+        if (startMicros < playedFrom) {
+            int64_t skip = av_rescale(playedFrom - startMicros, scale, 1000000);
             minPts += skip;
-            startMicros = movieStartMicros;
+            startMicros = playedFrom;
         }
         // The edit runs from the first presented time (B-frames put it after the first decode time) to
         // the end of the last picture shown.
@@ -1615,9 +1620,12 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
 enum class FastPass { NotTaken, Failed, Done };
 
 // The movie starts with its earliest sound or picture: the time of each stream's first (in its time base,
-// or AV_NOPTS_VALUE) in microseconds. Sound starts after its priming samples, which containers put before
-// time 0.
-int64_t movieStartMicros(const AVFormatContext* ctx, const std::function<int64_t(unsigned)>& startTime)
+// or AV_NOPTS_VALUE) in microseconds. Sound starts after its priming samples: `firstPackets` when the
+// times are those of the first packets (the priming starts there, wherever the file starts), else
+// libavformat's start times, which count the priming in some files already and put it before time 0 in
+// others.
+int64_t movieStartMicros(
+    const AVFormatContext* ctx, const std::function<int64_t(unsigned)>& startTime, bool firstPackets = false)
 {
     int64_t movieStart = INT64_MAX;
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
@@ -1631,9 +1639,13 @@ int64_t movieStartMicros(const AVFormatContext* ctx, const std::function<int64_t
         // A start beyond any real movie's (a broken file) is no start.
         if (start == AV_NOPTS_VALUE || start > kLatestStartMicros || start < -kLatestStartMicros)
             continue;
-        if (type == AVMEDIA_TYPE_AUDIO && st->codecpar->initial_padding > 0 && st->codecpar->sample_rate > 0)
-            start = std::min<int64_t>(std::max<int64_t>(start, 0),
-                start + av_rescale(st->codecpar->initial_padding, 1000000, st->codecpar->sample_rate));
+        if (type == AVMEDIA_TYPE_AUDIO && st->codecpar->initial_padding > 0
+            && st->codecpar->sample_rate > 0) {
+            const int64_t priming
+                = av_rescale(st->codecpar->initial_padding, 1000000, st->codecpar->sample_rate);
+            start = firstPackets ? start + priming
+                                 : std::min<int64_t>(std::max<int64_t>(start, 0), start + priming);
+        }
         movieStart = std::min(movieStart, start);
     }
     return movieStart == INT64_MAX ? 0 : movieStart;
@@ -1820,16 +1832,19 @@ FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& ca
         return it == scanned->end() ? none : it->second;
     };
     const bool partial = deferred && *deferred;
-    const int64_t movieStart = movieStartMicros(ctx, [&](unsigned i) {
-        if (i >= tracks)
-            return int64_t(AV_NOPTS_VALUE);
-        const auto& list = framesOf(int(i));
-        int64_t first = AV_NOPTS_VALUE;
-        // Pictures in decode order: the earliest shown is among the first few.
-        for (size_t k = 0; k < list.size() && k < 64; ++k)
-            first = first == AV_NOPTS_VALUE ? list[k].time : std::min(first, list[k].time);
-        return first;
-    });
+    const int64_t movieStart = movieStartMicros(
+        ctx,
+        [&](unsigned i) {
+            if (i >= tracks)
+                return int64_t(AV_NOPTS_VALUE);
+            const auto& list = framesOf(int(i));
+            int64_t first = AV_NOPTS_VALUE;
+            // Pictures in decode order: the earliest shown is among the first few.
+            for (size_t k = 0; k < list.size() && k < 64; ++k)
+                first = first == AV_NOPTS_VALUE ? list[k].time : std::min(first, list[k].time);
+            return first;
+        },
+        true);
     *outMovieStart = movieStart;
     preparePlans(pass, ctx, cacheBase, movieStart);
     for (auto& [index, plan] : pass.plans)

@@ -457,6 +457,124 @@ TEST(ImportSoundLength, EndsWhereFfmpegsDecodedSoundEnds)
     }
 }
 
+// Files whose times do not start at 0 (transport and program streams, Matroska and Ogg written with a
+// start offset) open as movies that start at 0 with their earliest sound or picture: no empty stretch
+// before it, nothing of it missing, and sound and pictures as far apart as ffmpeg plays them.
+TEST(ImportStartOffset, StartsAtZeroWithSoundAndPicturesInSync)
+{
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "needs ffmpeg and ffprobe";
+    TempDir dir;
+    struct Case {
+        const char* file;
+        std::vector<std::string> output;
+        bool soundFirst = false; // else the pictures come first and the sound 0.4 s after them
+    };
+    const std::vector<std::string> mpeg2 = { "-c:v", "mpeg2video", "-c:a", "mp2" };
+    const Case cases[] = {
+        { "offset.mkv",
+            { "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", "-output_ts_offset", "5" } },
+        { "offset.webm", { "-c:v", "libvpx", "-c:a", "libopus", "-output_ts_offset", "5" } },
+        { "sound-first.webm", { "-c:v", "libvpx", "-c:a", "libopus", "-output_ts_offset", "5" }, true },
+        { "offset.ts", { "-c:v", "mpeg2video", "-c:a", "mp2", "-output_ts_offset", "10" } },
+        { "sound-first.ts", { "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac" }, true },
+        { "offset.mpg", { "-c:v", "mpeg2video", "-c:a", "mp2", "-f", "vob", "-output_ts_offset", "10" } },
+        { "offset.ogv", { "-c:v", "libtheora", "-c:a", "libopus", "-output_ts_offset", "3" } },
+        { "sound-first.ogv", { "-c:v", "libtheora", "-c:a", "libopus", "-output_ts_offset", "3" }, true },
+    };
+    constexpr int rate = 48000;
+    auto firstTime = [](const std::string& path, const std::string& stream) {
+        // The earliest of the first decoded frames (pictures come in presentation order after the first).
+        std::istringstream in(probe(path,
+            { "-select_streams", stream, "-read_intervals", "%+#8", "-show_entries",
+                "frame=best_effort_timestamp_time" }));
+        double first = 1e9;
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && line[0] != 'N' && line[0] != ',')
+                first = std::min(first, std::stod(line.substr(0, line.find(','))));
+        return first;
+    };
+    auto lastTime = [](const std::string& path, const std::string& stream) {
+        std::istringstream in(
+            probe(path, { "-select_streams", stream, "-show_entries", "frame=best_effort_timestamp_time" }));
+        double last = 0;
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && line[0] != 'N' && line[0] != ',')
+                last = std::max(last, std::stod(line.substr(0, line.find(','))));
+        return last;
+    };
+    // Where a tone first sounds, in seconds from the first sample.
+    auto firstHeard = [](const float* samples, size_t count) {
+        for (size_t i = 0; i < count; ++i)
+            if (std::fabs(samples[i]) > 0.004f)
+                return double(i) / rate;
+        return 1e9;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = (dir / c.file).string();
+        std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error", "-y" };
+        if (c.soundFirst)
+            argv.insert(argv.end(), { "-itsoffset", "0.4" });
+        argv.insert(argv.end(), kPicture.begin(), kPicture.end());
+        if (!c.soundFirst)
+            argv.insert(argv.end(), { "-itsoffset", "0.4" });
+        argv.insert(argv.end(), kSound.begin(), kSound.end());
+        argv.insert(argv.end(), c.output.begin(), c.output.end());
+        argv.push_back(path);
+        if (auto made = runCommand(argv); made.status != 0) {
+            ADD_FAILURE() << "ffmpeg cannot make it: " << made.output;
+            continue;
+        }
+        // As ffmpeg plays it: when the first picture shows and when the tone is first heard.
+        const double pictureAt = firstTime(path, "v:0");
+        auto decoded = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-f",
+            "f32le", "-ac", "1", "-ar", std::to_string(rate), "-" });
+        ASSERT_EQ(decoded.status, 0);
+        const double heardAt = firstTime(path, "a:0")
+            + firstHeard(reinterpret_cast<const float*>(decoded.output.data()), decoded.output.size() / 4);
+        ASSERT_LT(pictureAt, 1e8);
+        ASSERT_LT(heardAt, 1e8);
+        const double start = std::min(pictureAt, heardAt);
+
+        HXError error;
+        auto movie = MVMovie::movieWithFile(path, &error);
+        ASSERT_TRUE(movie) << error.localizedDescription();
+        auto videoTracks = movie->tracksOfMediaType(MVFourCC("vide"));
+        auto soundTracks = movie->tracksOfMediaType(MVFourCC("soun"));
+        ASSERT_EQ(videoTracks.size(), 1u);
+        ASSERT_EQ(soundTracks.size(), 1u);
+        double duration = 0;
+        ASSERT_TRUE(MVGetTimeInterval(movie->duration(), &duration));
+        // As long as from there to where the last picture or the sound ends (ffprobe's duration of a
+        // Matroska or Ogg file counts its start offset).
+        const double soundEnd = firstTime(path, "a:0") + double(decoded.output.size() / 4) / rate;
+        const double pictureEnd = lastTime(path, "v:0") + 1.0 / 25;
+        EXPECT_NEAR(duration, std::max(soundEnd, pictureEnd) - start, 1.0 / 25 + 1e-3);
+        // The pictures begin where the track's empty lead ends.
+        double pictures = 0;
+        for (const auto& e : videoTracks[0]->edits()) {
+            if (e.mediaTime != -1)
+                break;
+            pictures += double(e.duration) / movie->timeScale();
+        }
+        MVAudioFormat format { rate, 1 };
+        auto decoder = MVAudioTrackDecoder::decoderWithSource(
+            std::make_shared<MVMediaSampleSource>(*soundTracks[0]), format, &error);
+        ASSERT_TRUE(decoder) << error.localizedDescription();
+        std::vector<float> samples(size_t(decoder->frameCount()));
+        ASSERT_TRUE(decoder->read(0, int(samples.size()), samples.data(), &error))
+            << error.localizedDescription();
+        const double heard = firstHeard(samples.data(), samples.size());
+        // The earlier one from the start on (a picture shows from the start when it comes within a frame).
+        EXPECT_LT(std::min(pictures, heard), 1.0 / 25 + 1e-3);
+        EXPECT_NEAR(heard - pictures, heardAt - pictureAt, 0.004)
+            << "ffmpeg: picture at " << pictureAt << ", tone at " << heardAt << "; movie: picture at "
+            << pictures << ", tone at " << heard;
+        EXPECT_NEAR(pictures, pictureAt - start, 1.0 / 25 + 1e-3);
+    }
+}
+
 // Cover art (an attached picture) is a video track of its one picture, shown from the start to the end of
 // the sound: decoded as ffmpeg decodes it, saved as a movie ffprobe reads with that picture, and found
 // again in the cache by a second open.
