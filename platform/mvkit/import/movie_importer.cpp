@@ -95,8 +95,10 @@ struct StreamPlan {
     AVRational timeBase { 1, 1 }; // the stream's
     int64_t frameSize = 0; // samples per sound frame, when the parser told and the parameters do not
     // Sound: samples at the end that the encoder added to fill its last frame (the LAME header's end
-    // padding, Matroska's discard padding), not played. Ogg's demuxer ends the last packet's duration at
-    // the last page's granule position itself, so its padding is not counted again.
+    // padding, Matroska's discard padding), not played: those of the packets since the last one without
+    // (padding within the sound, where streams were joined, is the decoder's to leave out). Ogg's demuxer
+    // ends the last packet's duration at the last page's granule position itself, so its padding is not
+    // counted again.
     int64_t endPadding = 0;
     bool paddingInDurations = false;
     int64_t shift = 0; // the movie's start in the stream's time base
@@ -1207,8 +1209,10 @@ int64_t alacFrameSamples(const AVCodecParameters* par, const uint8_t* data, size
 bool take(StreamPlan& plan, AVPacket* pkt, const MVImportReader& src, uint64_t fileSize,
     std::vector<uint8_t>& buffer)
 {
-    if (!plan.isVideo && !plan.paddingInDurations)
-        plan.endPadding += endPaddingOf(pkt);
+    if (!plan.isVideo && !plan.paddingInDurations) {
+        const int64_t padding = endPaddingOf(pkt);
+        plan.endPadding = padding > 0 ? plan.endPadding + padding : 0;
+    }
     if (plan.mode == Mode::Cache) {
         std::string why;
         if (plan.cache && !writeToMuxer(*plan.cache, pkt, plan, true, &why, true)) {
@@ -1726,8 +1730,10 @@ void appendFrames(StreamPlan& plan, const std::vector<MVMatroskaFrame>& frames)
         uint32_t size = plan.isPCM ? f.size - f.size % plan.pcmFrameBytes : f.size;
         if (size > 0)
             plan.packets.push_back(Packet { f.offset, size, f.time, AV_NOPTS_VALUE, f.duration, f.key });
-        if (f.discardPadding > 0 && !plan.isVideo && plan.parameters && plan.parameters->sample_rate > 0)
-            plan.endPadding += av_rescale(f.discardPadding, plan.parameters->sample_rate, 1000000000);
+        if (!plan.isVideo && plan.parameters && plan.parameters->sample_rate > 0)
+            plan.endPadding = f.discardPadding > 0
+                ? plan.endPadding + av_rescale(f.discardPadding, plan.parameters->sample_rate, 1000000000)
+                : 0;
     }
 }
 
