@@ -5,8 +5,10 @@
 // queue and the worker; quitting with an edited movie saves it.
 #include "movie_document_test_support.h"
 
+#include "document/movie_progress_window_controller.h"
 #include "document/persistence.h"
 #include "export/job_manager.h"
+#include "export/job_progress_window_controller.h"
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/media_keys.h"
 #include "platform/mvkit/movie_pasteboard.h"
@@ -15,7 +17,6 @@
 #include "platform/winkit/menu.h"
 #include "platform/winkit/save_panel.h"
 #include "platform/winkit/window.h"
-#include "document/movie_progress_window_controller.h"
 #include "tests/platform/mvkit/movie_peer_fixtures.h"
 
 #include <sys/stat.h>
@@ -360,6 +361,31 @@ TEST_F(SavingPeerTest, BackgroundSaveRunsThroughTheJobQueueAndTheWorker)
         EXPECT_TRUE(doc->isDocumentEdited());
         EXPECT_TRUE(answeredAlerts(1));
         EXPECT_TRUE(doc->flatteningFileName().empty());
+    }
+
+    // A Save As cancelled from the job's sheet leaves the document on its file, with its changes, and
+    // nothing at the place it was going to.
+    {
+        auto cancelled = dir.path() / "cancelled.mov";
+        answerPanelWith(cancelled);
+        const size_t alertsBefore = alerts.size();
+        auto result = std::make_shared<std::optional<bool>>();
+        doc->performSaveOperation(HXSaveAsOperation, [result](MVPMovieDocument&, bool ok) { *result = ok; });
+        ASSERT_TRUE(runUntil([&] { return doc->flattenJobController() || result->has_value(); }, 60));
+        auto controller = doc->flattenJobController();
+        ASSERT_TRUE(controller) << "the job ended before it could be cancelled";
+        controller->cancel();
+        ASSERT_TRUE(runUntil([&] { return result->has_value(); }, 60));
+        EXPECT_EQ(*result, std::optional<bool>(false));
+        EXPECT_EQ(doc->fileName(), source.string());
+        EXPECT_TRUE(doc->isDocumentEdited());
+        EXPECT_TRUE(doc->flatteningFileName().empty());
+        EXPECT_FALSE(fs::exists(cancelled));
+        for (const auto& entry : fs::directory_iterator(dir.path()))
+            EXPECT_EQ(entry.path().filename().string().find("cancelled"), std::string::npos) << entry.path();
+        EXPECT_EQ(alerts.size(), alertsBefore) << "a cancel is no failure";
+        // The document saves again afterwards.
+        EXPECT_FALSE(doc->flattenJobController());
     }
 
     // Save To in the background: a copy, the document stays.

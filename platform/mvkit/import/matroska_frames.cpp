@@ -26,6 +26,7 @@ constexpr uint32_t kSimpleBlock = 0xA3;
 constexpr uint32_t kBlockGroup = 0xA0;
 constexpr uint32_t kBlock = 0xA1;
 constexpr uint32_t kBlockDuration = 0x9B;
+constexpr uint32_t kDiscardPadding = 0x75A2;
 constexpr uint32_t kReferenceBlock = 0xFB;
 // Elements that only stand at the segment's level: one of them ends a cluster of unknown size.
 const std::set<uint32_t> kSegmentChildren
@@ -146,6 +147,18 @@ std::optional<uint64_t> readUnsigned(Window& w, const Element& e)
     return value;
 }
 
+// A signed integer element (two's complement in as many bytes as it has).
+std::optional<int64_t> readSigned(Window& w, const Element& e)
+{
+    auto value = readUnsigned(w, e);
+    if (!value || e.size == 0)
+        return value ? std::optional<int64_t>(0) : std::nullopt;
+    const unsigned bits = unsigned(e.size) * 8;
+    if (bits < 64 && (*value >> (bits - 1)) & 1)
+        *value |= ~uint64_t(0) << bits;
+    return int64_t(*value);
+}
+
 using Frames = std::map<uint64_t, std::vector<MVMatroskaFrame>>;
 
 struct TrackFacts {
@@ -190,7 +203,7 @@ bool readTracks(Window& w, const Element& tracks, TrackFacts& facts)
 
 // One block (SimpleBlock or Block) of `size` bytes at `start`; false when it is laced or damaged.
 bool readBlock(Window& w, uint64_t start, uint64_t size, int64_t clusterTime, bool simple, bool referenced,
-    int64_t duration, Frames& frames)
+    int64_t duration, Frames& frames, int64_t discardPadding = 0)
 {
     size_t numberLength = 0;
     auto track = readNumber(w, start, false, 8, &numberLength);
@@ -207,7 +220,7 @@ bool readBlock(Window& w, uint64_t start, uint64_t size, int64_t clusterTime, bo
     if (size - header > UINT32_MAX)
         return false;
     frames[*track].push_back({ start + header, uint32_t(size - header), clusterTime + relative, duration,
-        simple ? (flags & 0x80) != 0 : !referenced });
+        simple ? (flags & 0x80) != 0 : !referenced, discardPadding });
     return true;
 }
 
@@ -216,6 +229,7 @@ bool readBlockGroup(Window& w, const Element& group, int64_t clusterTime, Frames
     std::optional<Element> block;
     bool referenced = false;
     int64_t duration = 0;
+    int64_t discardPadding = 0;
     for (uint64_t at = group.dataStart; at < group.end();) {
         auto child = readElement(w, at);
         if (!child || child->size == kUnknownSize)
@@ -226,10 +240,13 @@ bool readBlockGroup(Window& w, const Element& group, int64_t clusterTime, Frames
             referenced = true;
         else if (child->id == kBlockDuration)
             duration = int64_t(readUnsigned(w, *child).value_or(0));
+        else if (child->id == kDiscardPadding)
+            discardPadding = readSigned(w, *child).value_or(0);
         at = child->end();
     }
     return !block
-        || readBlock(w, block->dataStart, block->size, clusterTime, false, referenced, duration, frames);
+        || readBlock(w, block->dataStart, block->size, clusterTime, false, referenced, duration, frames,
+            std::max<int64_t>(discardPadding, 0));
 }
 
 // The blocks of a cluster; where it ends (a cluster of unknown size ends at the next segment-level

@@ -19,6 +19,7 @@ struct MVMatroskaFrame {
     int64_t time = 0; // presentation time in the segment's ticks (its TimecodeScale)
     int64_t duration = 0; // in ticks; 0 when the block does not say
     bool key = false;
+    int64_t discardPadding = 0; // nanoseconds at the end of a sound frame that are not played
 };
 
 struct MVMatroskaFrames {

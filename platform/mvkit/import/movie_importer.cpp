@@ -23,6 +23,7 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/intreadwrite.h>
 }
 
 #include <unistd.h>
@@ -93,6 +94,13 @@ struct StreamPlan {
     bool counterFailed = false;
     AVRational timeBase { 1, 1 }; // the stream's
     int64_t frameSize = 0; // samples per sound frame, when the parser told and the parameters do not
+    // Sound: samples at the end that the encoder added to fill its last frame (the LAME header's end
+    // padding, Matroska's discard padding), not played: those of the packets since the last one without
+    // (padding within the sound, where streams were joined, is the decoder's to leave out). Ogg's demuxer
+    // ends the last packet's duration at the last page's granule position itself, so its padding is not
+    // counted again.
+    int64_t endPadding = 0;
+    bool paddingInDurations = false;
     int64_t shift = 0; // the movie's start in the stream's time base
     int64_t lastDts = AV_NOPTS_VALUE;
     int64_t lastDuration = 0; // of the last packet that had one, or the frame rate's
@@ -578,11 +586,16 @@ MVTrackDescription buildTrack(
                 table.sampleToChunk.push_back({ uint32_t(c + 1), perChunk[c], 1 });
         startMicros = av_rescale_q(packets.front().dts, tb, AVRational { 1, 1000000 })
             + av_rescale(minPts, 1000000, scale);
-        // Samples before the movie's start (an encoder's priming) are decoded but not played.
-        if (startMicros < movieStartMicros) {
-            int64_t skip = av_rescale(movieStartMicros - startMicros, scale, 1000000);
+        // Samples before the movie's start, and an encoder's priming at the start of the sound (wherever the
+        // file starts), are decoded but not played.
+        int64_t playedFrom = movieStartMicros;
+        if (!plan.isVideo && par->initial_padding > 0 && par->sample_rate > 0)
+            playedFrom = std::max(
+                playedFrom, startMicros + av_rescale(par->initial_padding, 1000000, par->sample_rate));
+        if (startMicros < playedFrom) {
+            int64_t skip = av_rescale(playedFrom - startMicros, scale, 1000000);
             minPts += skip;
-            startMicros = movieStartMicros;
+            startMicros = playedFrom;
         }
         // The edit runs from the first presented time (B-frames put it after the first decode time) to
         // the end of the last picture shown.
@@ -595,7 +608,10 @@ MVTrackDescription buildTrack(
                     = std::max(presentedEnd, decodeAt + offsets[sample] + int64_t(entry.sampleDuration));
                 decodeAt += entry.sampleDuration;
             }
+        // The encoder's padding at the end is not played.
         int64_t presented = presentedEnd - minPts;
+        if (!plan.isVideo)
+            presented = std::max<int64_t>(presented - plan.endPadding, std::min<int64_t>(presented, 1));
         track.editList = MVEditList {};
         int64_t delay = av_rescale(std::max<int64_t>(startMicros - movieStartMicros, 0), movieScale, 1000000);
         if (delay > 0)
@@ -1163,10 +1179,40 @@ void openCache(
     }
 }
 
+// The samples at the end of a sound packet that are not played (libavformat's skip-samples side data: the
+// LAME header's padding, Matroska's discard padding, an Ogg stream's last granule position).
+int64_t endPaddingOf(const AVPacket* pkt)
+{
+    size_t size = 0;
+    const uint8_t* skip = av_packet_get_side_data(pkt, AV_PKT_DATA_SKIP_SAMPLES, &size);
+    return skip && size >= 8 ? int64_t(AV_RL32(skip + 4)) : 0;
+}
+
+// The samples an ALAC frame holds when it says (the last frame of a stream, shorter than the others), else 0.
+// Its first element's header: type (3 bits), tag (4), unused (12), whether the count follows (1), shift
+// (2), uncompressed (1), then the count (32).
+int64_t alacFrameSamples(const AVCodecParameters* par, const uint8_t* data, size_t size)
+{
+    if (!par || par->codec_id != AV_CODEC_ID_ALAC || size < 7)
+        return 0;
+    uint64_t bits = 0;
+    for (size_t i = 0; i < 8; ++i)
+        bits = bits << 8 | (i < size ? data[i] : 0);
+    if (((bits >> 44) & 1) == 0)
+        return 0;
+    const int64_t count = int64_t((bits >> 9) & 0xFFFFFFFF);
+    const int64_t most = par->frame_size > 0 ? par->frame_size : 65536;
+    return count > 0 && count <= most ? count : 0;
+}
+
 // Takes a packet in Range or Cache mode; false asks for a pass with the stream rewritten.
 bool take(StreamPlan& plan, AVPacket* pkt, const MVImportReader& src, uint64_t fileSize,
     std::vector<uint8_t>& buffer)
 {
+    if (!plan.isVideo && !plan.paddingInDurations) {
+        const int64_t padding = endPaddingOf(pkt);
+        plan.endPadding = padding > 0 ? plan.endPadding + padding : 0;
+    }
     if (plan.mode == Mode::Cache) {
         std::string why;
         if (plan.cache && !writeToMuxer(*plan.cache, pkt, plan, true, &why, true)) {
@@ -1207,8 +1253,13 @@ bool take(StreamPlan& plan, AVPacket* pkt, const MVImportReader& src, uint64_t f
     int64_t dts = pkt->dts, pts = pkt->pts;
     if (!plan.packets.empty())
         followOn(dts, pts, plan.isVideo, plan.packets.back().dts, plan.packets.back().duration);
+    int64_t duration = pkt->duration;
+    // ALAC in CAF: the last frame says how many of its samples there are.
+    if (int64_t samples = alacFrameSamples(plan.parameters, pkt->data, size_t(pkt->size));
+        samples > 0 && duration <= 0 && plan.parameters->sample_rate > 0)
+        duration = av_rescale_q(samples, AVRational { 1, plan.parameters->sample_rate }, plan.timeBase);
     plan.packets.push_back(
-        Packet { *offset + header, size, pts, dts, pkt->duration, (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
+        Packet { *offset + header, size, pts, dts, duration, (pkt->flags & AV_PKT_FLAG_KEY) != 0 });
     // A stream whose first picture has no presentation time has its pictures typed.
     if (plan.isVideo && (plan.parser || (plan.packets.size() == 1 && pkt->pts == AV_NOPTS_VALUE)))
         typePicture(plan, pkt, plan.packets.back());
@@ -1362,6 +1413,7 @@ void preparePlans(Pass& pass, AVFormatContext* ctx, const std::string& cacheBase
         plan.still = (st->disposition & AV_DISPOSITION_ATTACHED_PIC) != 0;
         plan.parameters = st->codecpar;
         plan.timeBase = st->time_base;
+        plan.paddingInDurations = std::string_view(ctx->iformat->name) == "ogg";
         plan.shift = av_rescale_q(movieStartMicros, AVRational { 1, 1000000 }, st->time_base);
         if (AVRational rate = st->avg_frame_rate.num > 0 ? st->avg_frame_rate : st->r_frame_rate;
             plan.isVideo && rate.num > 0 && rate.den > 0)
@@ -1572,9 +1624,12 @@ void runPass(Pass& pass, AVFormatContext* ctx, const std::set<int>& forceCache, 
 enum class FastPass { NotTaken, Failed, Done };
 
 // The movie starts with its earliest sound or picture: the time of each stream's first (in its time base,
-// or AV_NOPTS_VALUE) in microseconds. Sound starts after its priming samples, which containers put before
-// time 0.
-int64_t movieStartMicros(const AVFormatContext* ctx, const std::function<int64_t(unsigned)>& startTime)
+// or AV_NOPTS_VALUE) in microseconds. Sound starts after its priming samples: `firstPackets` when the
+// times are those of the first packets (the priming starts there, wherever the file starts), else
+// libavformat's start times, which count the priming in some files already and put it before time 0 in
+// others.
+int64_t movieStartMicros(
+    const AVFormatContext* ctx, const std::function<int64_t(unsigned)>& startTime, bool firstPackets = false)
 {
     int64_t movieStart = INT64_MAX;
     for (unsigned i = 0; i < ctx->nb_streams; ++i) {
@@ -1588,9 +1643,13 @@ int64_t movieStartMicros(const AVFormatContext* ctx, const std::function<int64_t
         // A start beyond any real movie's (a broken file) is no start.
         if (start == AV_NOPTS_VALUE || start > kLatestStartMicros || start < -kLatestStartMicros)
             continue;
-        if (type == AVMEDIA_TYPE_AUDIO && st->codecpar->initial_padding > 0 && st->codecpar->sample_rate > 0)
-            start = std::min<int64_t>(std::max<int64_t>(start, 0),
-                start + av_rescale(st->codecpar->initial_padding, 1000000, st->codecpar->sample_rate));
+        if (type == AVMEDIA_TYPE_AUDIO && st->codecpar->initial_padding > 0
+            && st->codecpar->sample_rate > 0) {
+            const int64_t priming
+                = av_rescale(st->codecpar->initial_padding, 1000000, st->codecpar->sample_rate);
+            start = firstPackets ? start + priming
+                                 : std::min<int64_t>(std::max<int64_t>(start, 0), start + priming);
+        }
         movieStart = std::min(movieStart, start);
     }
     return movieStart == INT64_MAX ? 0 : movieStart;
@@ -1671,6 +1730,10 @@ void appendFrames(StreamPlan& plan, const std::vector<MVMatroskaFrame>& frames)
         uint32_t size = plan.isPCM ? f.size - f.size % plan.pcmFrameBytes : f.size;
         if (size > 0)
             plan.packets.push_back(Packet { f.offset, size, f.time, AV_NOPTS_VALUE, f.duration, f.key });
+        if (!plan.isVideo && plan.parameters && plan.parameters->sample_rate > 0)
+            plan.endPadding = f.discardPadding > 0
+                ? plan.endPadding + av_rescale(f.discardPadding, plan.parameters->sample_rate, 1000000000)
+                : 0;
     }
 }
 
@@ -1682,13 +1745,15 @@ void settleLastSoundFrame(const MVImportReader& src, StreamPlan& plan, const AVS
         || plan.packets.back().duration != 0)
         return;
     int64_t samples = parsedDuration(src, plan.packets.back(), st);
-    // A codec without a parser, of the program's own description: its samples counted.
-    if (samples == 0 && plan.ownDescription) {
+    // A codec without a parser, of the program's own description: its samples counted. An ALAC frame
+    // says how many it holds.
+    if (samples == 0 && (plan.ownDescription || st->codecpar->codec_id == AV_CODEC_ID_ALAC)) {
         const Packet& last = plan.packets.back();
         std::vector<uint8_t> bytes(size_t(last.size) + AV_INPUT_BUFFER_PADDING_SIZE, 0);
         if (src.read(last.offset, bytes.data(), last.size))
-            samples = soundPacketSamples(
-                st->codecpar, bytes.data(), int(last.size), plan.counter, &plan.counterFailed);
+            samples = plan.ownDescription ? soundPacketSamples(
+                          st->codecpar, bytes.data(), int(last.size), plan.counter, &plan.counterFailed)
+                                          : alacFrameSamples(st->codecpar, bytes.data(), last.size);
     }
     plan.packets.back().duration
         = av_rescale_q(samples, AVRational { 1, st->codecpar->sample_rate }, st->time_base);
@@ -1773,16 +1838,19 @@ FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& ca
         return it == scanned->end() ? none : it->second;
     };
     const bool partial = deferred && *deferred;
-    const int64_t movieStart = movieStartMicros(ctx, [&](unsigned i) {
-        if (i >= tracks)
-            return int64_t(AV_NOPTS_VALUE);
-        const auto& list = framesOf(int(i));
-        int64_t first = AV_NOPTS_VALUE;
-        // Pictures in decode order: the earliest shown is among the first few.
-        for (size_t k = 0; k < list.size() && k < 64; ++k)
-            first = first == AV_NOPTS_VALUE ? list[k].time : std::min(first, list[k].time);
-        return first;
-    });
+    const int64_t movieStart = movieStartMicros(
+        ctx,
+        [&](unsigned i) {
+            if (i >= tracks)
+                return int64_t(AV_NOPTS_VALUE);
+            const auto& list = framesOf(int(i));
+            int64_t first = AV_NOPTS_VALUE;
+            // Pictures in decode order: the earliest shown is among the first few.
+            for (size_t k = 0; k < list.size() && k < 64; ++k)
+                first = first == AV_NOPTS_VALUE ? list[k].time : std::min(first, list[k].time);
+            return first;
+        },
+        true);
     *outMovieStart = movieStart;
     preparePlans(pass, ctx, cacheBase, movieStart);
     for (auto& [index, plan] : pass.plans)
@@ -1965,6 +2033,21 @@ void placeTrack(MVTrackDescription& track, const AVStream* st, const AVFormatCon
 
 // The track of a stream's plan (of its first part only, with `firstPart`); nothing (with the plan's
 // problem set) when it has none.
+// A rewritten sound's last edit ends before the encoder's padding.
+void leaveOutEndPadding(MVTrackDescription& track, int64_t padding)
+{
+    const int64_t scale = track.media.header.timeScale;
+    if (padding <= 0 || scale <= 0 || !track.editList || track.editList->entries.empty()
+        || track.editList->entries.back().mediaTime < 0)
+        return;
+    auto& last = track.editList->entries.back();
+    const int64_t length = av_rescale(int64_t(last.segmentDuration), scale, kMovieScale);
+    const int64_t kept = std::max<int64_t>(length - padding, std::min<int64_t>(length, 1));
+    const uint64_t segment = uint64_t(av_rescale(kept, kMovieScale, scale));
+    track.header.duration -= last.segmentDuration - segment;
+    last.segmentDuration = segment;
+}
+
 std::optional<MVTrackDescription> trackOfStream(StreamPlan& plan, const AVStream* st,
     const AVFormatContext& ctx, uint32_t trackID, int64_t movieStart, const std::string& path,
     bool firstPart = false)
@@ -1984,6 +2067,8 @@ std::optional<MVTrackDescription> trackOfStream(StreamPlan& plan, const AVStream
         ? buildTrack(plan, st, trackID, kMovieScale, movieStart)
         : fromHead ? cachedTrack(*plan.headTrack, plan.headPath, st, trackID, path)
                    : cachedTrack(*plan.cachedTrack, plan.cachePath, st, trackID, path);
+    if (plan.mode != Mode::Range && !plan.isVideo && !fromHead)
+        leaveOutEndPadding(track, plan.endPadding);
     placeTrack(track, st, ctx);
     return track;
 }

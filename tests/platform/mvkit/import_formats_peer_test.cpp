@@ -6,10 +6,10 @@
 #include "movie_peer_fixtures.h"
 #include "test_support.h"
 
+#include "platform/basekit/run_loop.h"
 #include "platform/mvkit/atoms/four_char_code.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/playback/audio_track_decoder.h"
-#include "platform/basekit/run_loop.h"
 #include "platform/mvkit/playback/media_sample_source.h"
 #include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/playback/video_track_decoder.h"
@@ -18,6 +18,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <map>
 #include <set>
 #include <sstream>
@@ -119,11 +120,12 @@ TEST_P(ImportFormats, OpensPlaysAndSavesAsTheSource)
         GTEST_SKIP() << "needs ffmpeg and ffprobe";
     TempDir dir;
     const std::string source = (dir / c.fileName).string();
-    const std::string first = c.remux.empty() ? source : (dir / ("encoded-" + std::string(c.fileName))).string();
+    const std::string first
+        = c.remux.empty() ? source : (dir / ("encoded-" + std::string(c.fileName))).string();
     auto made = runCommand(ffmpegCommand(c, first));
     if (made.status == 0 && !c.remux.empty()) {
-        std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error", "-y", "-i", first, "-map", "0",
-            "-c", "copy" };
+        std::vector<std::string> argv
+            = { "ffmpeg", "-nostdin", "-v", "error", "-y", "-i", first, "-map", "0", "-c", "copy" };
         argv.insert(argv.end(), c.remux.begin(), c.remux.end());
         argv.push_back(source);
         made = runCommand(argv);
@@ -160,7 +162,8 @@ TEST_P(ImportFormats, OpensPlaysAndSavesAsTheSource)
     EXPECT_EQ(soundTracks.size(), sourceStreams.size() - videoStreams);
 
     // Of several sound tracks one plays, the others wait in the Language menu; each keeps its language.
-    std::istringstream languages(probe(source, { "-select_streams", "a", "-show_entries", "stream_tags=language" }));
+    std::istringstream languages(
+        probe(source, { "-select_streams", "a", "-show_entries", "stream_tags=language" }));
     std::vector<std::string> expectedLanguages, trackLanguages;
     for (std::string line; std::getline(languages, line);)
         expectedLanguages.push_back(line);
@@ -355,13 +358,16 @@ INSTANTIATE_TEST_SUITE_P(Containers, ImportFormats,
         FormatCase { "WAV", "sound.wav", { "-c:a", "pcm_s16le" }, false, true, true },
         FormatCase { "AIFF", "sound.aiff", { "-c:a", "pcm_s16be" }, false, true, true },
         FormatCase { "Ogg_Vorbis", "sound.ogg", { "-c:a", "libvorbis" }, false },
-        FormatCase { "WMV_ASF", "movie.wmv", { "-c:v", "wmv2", "-c:a", "wmav2" }, true, true, false, {}, {},
-            true },
-        FormatCase { "FLV_Sorenson_MP3", "movie.flv", { "-c:v", "flv1", "-c:a", "libmp3lame", "-ar", "44100" } },
-        FormatCase { "FLV_H264_AAC", "h264.flv", { "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac" } },
+        FormatCase {
+            "WMV_ASF", "movie.wmv", { "-c:v", "wmv2", "-c:a", "wmav2" }, true, true, false, {}, {}, true },
+        FormatCase {
+            "FLV_Sorenson_MP3", "movie.flv", { "-c:v", "flv1", "-c:a", "libmp3lame", "-ar", "44100" } },
+        FormatCase {
+            "FLV_H264_AAC", "h264.flv", { "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac" } },
         FormatCase { "3GP_H263_AAC", "movie.3gp",
             { "-c:v", "h263", "-s", "176x144", "-c:a", "aac", "-ar", "16000", "-ac", "1" } },
-        FormatCase { "AVI_MJPEG_PCM", "mjpeg.avi", { "-c:v", "mjpeg", "-c:a", "pcm_s16le" }, true, true, true },
+        FormatCase {
+            "AVI_MJPEG_PCM", "mjpeg.avi", { "-c:v", "mjpeg", "-c:a", "pcm_s16le" }, true, true, true },
         FormatCase { "MP4_Two_Languages", "languages.mp4",
             { "-map", "0:v", "-map", "1:a", "-map", "2:a", "-c:v", "libx264", "-preset", "ultrafast", "-c:a",
                 "aac", "-metadata:s:a:0", "language=eng", "-metadata:s:a:1", "language=fra" },
@@ -371,6 +377,203 @@ INSTANTIATE_TEST_SUITE_P(Containers, ImportFormats,
                 "aac", "-metadata:s:a:0", "language=eng", "-metadata:s:a:1", "language=fra" },
             true, true, false, { "-f", "lavfi", "-i", "sine=frequency=880:sample_rate=48000:duration=1" } }),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Sound ends where the encoder's padding begins and starts after its priming, as ffmpeg decodes it: the
+// track lasts as many samples as ffmpeg decodes (within the movie's millisecond), and they are ffmpeg's
+// samples from the first to the last. The end comes from what the file tells: the LAME header, the
+// granule position of the last Ogg page, Matroska's discard padding, the sample count of the last ALAC
+// frame.
+TEST(ImportSoundLength, EndsWhereFfmpegsDecodedSoundEnds)
+{
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "needs ffmpeg and ffprobe";
+    TempDir dir;
+    struct Case {
+        const char* file;
+        std::vector<std::string> output;
+    };
+    const Case cases[] = {
+        { "lame.mp3", { "-c:a", "libmp3lame" } },
+        { "opus.opus", { "-c:a", "libopus" } },
+        { "opus.ogg", { "-c:a", "libopus", "-af", "atrim=end_sample=47000" } },
+        { "opus.webm", { "-c:a", "libopus" } },
+        { "opus.mka", { "-c:a", "libopus" } },
+        { "alac.caf", { "-c:a", "alac" } },
+        { "flac.flac", { "-c:a", "flac" } },
+        { "pcm.wav", { "-c:a", "pcm_s16le" } },
+        // A length that fills no whole frame of the codec.
+        { "odd.mp3", { "-af", "atrim=end_sample=30011", "-c:a", "libmp3lame" } },
+        { "odd.opus", { "-af", "atrim=end_sample=30011", "-c:a", "libopus" } },
+        { "odd.caf", { "-af", "atrim=end_sample=30011", "-c:a", "alac" } },
+    };
+    constexpr int rate = 48000;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = (dir / c.file).string();
+        std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error", "-y" };
+        argv.insert(argv.end(), kSound.begin(), kSound.end());
+        argv.insert(argv.end(), c.output.begin(), c.output.end());
+        argv.push_back(path);
+        if (auto made = runCommand(argv); made.status != 0) {
+            ADD_FAILURE() << "ffmpeg cannot make it: " << made.output;
+            continue;
+        }
+        // ffmpeg's decoded sound, first channel, as floats at the mix rate.
+        auto decoded = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-f",
+            "f32le", "-ac", "1", "-ar", std::to_string(rate), "-" });
+        ASSERT_EQ(decoded.status, 0);
+        std::vector<float> expected(decoded.output.size() / sizeof(float));
+        std::memcpy(expected.data(), decoded.output.data(), expected.size() * sizeof(float));
+        ASSERT_GT(expected.size(), size_t(rate / 2));
+
+        HXError error;
+        auto movie = MVMovie::movieWithFile(path, &error);
+        ASSERT_TRUE(movie) << error.localizedDescription();
+        auto soundTracks = movie->tracksOfMediaType(MVFourCC("soun"));
+        ASSERT_EQ(soundTracks.size(), 1u);
+        const double expectedSeconds = double(expected.size()) / rate;
+        double duration = 0;
+        ASSERT_TRUE(MVGetTimeInterval(movie->duration(), &duration));
+        EXPECT_NEAR(duration, expectedSeconds, 0.0011);
+
+        MVAudioFormat format { rate, 1 };
+        auto decoder = MVAudioTrackDecoder::decoderWithSource(
+            std::make_shared<MVMediaSampleSource>(*soundTracks[0]), format, &error);
+        ASSERT_TRUE(decoder) << error.localizedDescription();
+        EXPECT_NEAR(double(decoder->frameCount()), double(expected.size()), rate / 1000 + 1);
+        std::vector<float> samples(size_t(decoder->frameCount()));
+        ASSERT_TRUE(decoder->read(0, int(samples.size()), samples.data(), &error))
+            << error.localizedDescription();
+        // The same samples from the start (the priming skipped as ffmpeg skips it) to the end.
+        const size_t common = std::min(samples.size(), expected.size());
+        double worst = 0;
+        size_t worstAt = 0;
+        for (size_t i = 0; i < common; ++i)
+            if (double d = std::fabs(samples[i] - expected[i]); d > worst) {
+                worst = d;
+                worstAt = i;
+            }
+        EXPECT_LT(worst, 0.01) << "at sample " << worstAt << " of " << common;
+    }
+}
+
+// Files whose times do not start at 0 (transport and program streams, Matroska and Ogg written with a
+// start offset) open as movies that start at 0 with their earliest sound or picture: no empty stretch
+// before it, nothing of it missing, and sound and pictures as far apart as ffmpeg plays them.
+TEST(ImportStartOffset, StartsAtZeroWithSoundAndPicturesInSync)
+{
+    if (!haveProgram("ffmpeg") || !haveProgram("ffprobe"))
+        GTEST_SKIP() << "needs ffmpeg and ffprobe";
+    TempDir dir;
+    struct Case {
+        const char* file;
+        std::vector<std::string> output;
+        bool soundFirst = false; // else the pictures come first and the sound 0.4 s after them
+    };
+    const std::vector<std::string> mpeg2 = { "-c:v", "mpeg2video", "-c:a", "mp2" };
+    const Case cases[] = {
+        { "offset.mkv",
+            { "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac", "-output_ts_offset", "5" } },
+        { "offset.webm", { "-c:v", "libvpx", "-c:a", "libopus", "-output_ts_offset", "5" } },
+        { "sound-first.webm", { "-c:v", "libvpx", "-c:a", "libopus", "-output_ts_offset", "5" }, true },
+        { "offset.ts", { "-c:v", "mpeg2video", "-c:a", "mp2", "-output_ts_offset", "10" } },
+        { "sound-first.ts", { "-c:v", "libx264", "-preset", "ultrafast", "-c:a", "aac" }, true },
+        { "offset.mpg", { "-c:v", "mpeg2video", "-c:a", "mp2", "-f", "vob", "-output_ts_offset", "10" } },
+        { "offset.ogv", { "-c:v", "libtheora", "-c:a", "libopus", "-output_ts_offset", "3" } },
+        { "sound-first.ogv", { "-c:v", "libtheora", "-c:a", "libopus", "-output_ts_offset", "3" }, true },
+    };
+    constexpr int rate = 48000;
+    auto firstTime = [](const std::string& path, const std::string& stream) {
+        // The earliest of the first decoded frames (pictures come in presentation order after the first).
+        std::istringstream in(probe(path,
+            { "-select_streams", stream, "-read_intervals", "%+#8", "-show_entries",
+                "frame=best_effort_timestamp_time" }));
+        double first = 1e9;
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && line[0] != 'N' && line[0] != ',')
+                first = std::min(first, std::stod(line.substr(0, line.find(','))));
+        return first;
+    };
+    auto lastTime = [](const std::string& path, const std::string& stream) {
+        std::istringstream in(
+            probe(path, { "-select_streams", stream, "-show_entries", "frame=best_effort_timestamp_time" }));
+        double last = 0;
+        for (std::string line; std::getline(in, line);)
+            if (!line.empty() && line[0] != 'N' && line[0] != ',')
+                last = std::max(last, std::stod(line.substr(0, line.find(','))));
+        return last;
+    };
+    // Where a tone first sounds, in seconds from the first sample.
+    auto firstHeard = [](const float* samples, size_t count) {
+        for (size_t i = 0; i < count; ++i)
+            if (std::fabs(samples[i]) > 0.004f)
+                return double(i) / rate;
+        return 1e9;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string path = (dir / c.file).string();
+        std::vector<std::string> argv = { "ffmpeg", "-nostdin", "-v", "error", "-y" };
+        if (c.soundFirst)
+            argv.insert(argv.end(), { "-itsoffset", "0.4" });
+        argv.insert(argv.end(), kPicture.begin(), kPicture.end());
+        if (!c.soundFirst)
+            argv.insert(argv.end(), { "-itsoffset", "0.4" });
+        argv.insert(argv.end(), kSound.begin(), kSound.end());
+        argv.insert(argv.end(), c.output.begin(), c.output.end());
+        argv.push_back(path);
+        if (auto made = runCommand(argv); made.status != 0) {
+            ADD_FAILURE() << "ffmpeg cannot make it: " << made.output;
+            continue;
+        }
+        // As ffmpeg plays it: when the first picture shows and when the tone is first heard.
+        const double pictureAt = firstTime(path, "v:0");
+        auto decoded = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-i", path, "-map", "0:a:0", "-f",
+            "f32le", "-ac", "1", "-ar", std::to_string(rate), "-" });
+        ASSERT_EQ(decoded.status, 0);
+        const double heardAt = firstTime(path, "a:0")
+            + firstHeard(reinterpret_cast<const float*>(decoded.output.data()), decoded.output.size() / 4);
+        ASSERT_LT(pictureAt, 1e8);
+        ASSERT_LT(heardAt, 1e8);
+        const double start = std::min(pictureAt, heardAt);
+
+        HXError error;
+        auto movie = MVMovie::movieWithFile(path, &error);
+        ASSERT_TRUE(movie) << error.localizedDescription();
+        auto videoTracks = movie->tracksOfMediaType(MVFourCC("vide"));
+        auto soundTracks = movie->tracksOfMediaType(MVFourCC("soun"));
+        ASSERT_EQ(videoTracks.size(), 1u);
+        ASSERT_EQ(soundTracks.size(), 1u);
+        double duration = 0;
+        ASSERT_TRUE(MVGetTimeInterval(movie->duration(), &duration));
+        // As long as from there to where the last picture or the sound ends (ffprobe's duration of a
+        // Matroska or Ogg file counts its start offset).
+        const double soundEnd = firstTime(path, "a:0") + double(decoded.output.size() / 4) / rate;
+        const double pictureEnd = lastTime(path, "v:0") + 1.0 / 25;
+        EXPECT_NEAR(duration, std::max(soundEnd, pictureEnd) - start, 1.0 / 25 + 1e-3);
+        // The pictures begin where the track's empty lead ends.
+        double pictures = 0;
+        for (const auto& e : videoTracks[0]->edits()) {
+            if (e.mediaTime != -1)
+                break;
+            pictures += double(e.duration) / movie->timeScale();
+        }
+        MVAudioFormat format { rate, 1 };
+        auto decoder = MVAudioTrackDecoder::decoderWithSource(
+            std::make_shared<MVMediaSampleSource>(*soundTracks[0]), format, &error);
+        ASSERT_TRUE(decoder) << error.localizedDescription();
+        std::vector<float> samples(size_t(decoder->frameCount()));
+        ASSERT_TRUE(decoder->read(0, int(samples.size()), samples.data(), &error))
+            << error.localizedDescription();
+        const double heard = firstHeard(samples.data(), samples.size());
+        // The earlier one from the start on (a picture shows from the start when it comes within a frame).
+        EXPECT_LT(std::min(pictures, heard), 1.0 / 25 + 1e-3);
+        EXPECT_NEAR(heard - pictures, heardAt - pictureAt, 0.004)
+            << "ffmpeg: picture at " << pictureAt << ", tone at " << heardAt << "; movie: picture at "
+            << pictures << ", tone at " << heard;
+        EXPECT_NEAR(pictures, pictureAt - start, 1.0 / 25 + 1e-3);
+    }
+}
 
 // Cover art (an attached picture) is a video track of its one picture, shown from the start to the end of
 // the sound: decoded as ffmpeg decodes it, saved as a movie ffprobe reads with that picture, and found
@@ -383,7 +586,7 @@ TEST(ImportCoverArt, IsShownForTheWholeMovieAndSaved)
     const std::string jpeg = (dir / "cover.jpg").string(), png = (dir / "cover.png").string();
     for (const auto& picture : { jpeg, png })
         ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-f", "lavfi", "-i",
-                      "testsrc=size=96x64:rate=1:duration=1", "-frames:v", "1", picture })
+                                 "testsrc=size=96x64:rate=1:duration=1", "-frames:v", "1", picture })
                       .status,
             0);
     struct Case {
