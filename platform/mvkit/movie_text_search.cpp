@@ -1,7 +1,8 @@
 // Text search over a movie's text tracks, sample by sample in track time.
 #include "platform/basekit/strings.h"
+#include "platform/mvkit/media.h"
 #include "platform/mvkit/movie.h"
-#include "platform/mvkit/sample_text_description.h"
+#include "platform/mvkit/playback/text_track_reader.h"
 
 #include <algorithm>
 #include <optional>
@@ -34,7 +35,14 @@ std::vector<Shown> shownTexts(const MVTrack& track)
         if (next.time < 0 || (guard > 0 && next.time <= t))
             break;
         auto sample = track.media()->getSample(track.trackTimeToMediaTime(next.time));
-        out.push_back({ next.time, sample ? MVTextSampleString(sample->bytes).value_or("") : std::string() });
+        // The text as the player shows it (decoded by the sample's format).
+        std::string text;
+        if (sample) {
+            auto description = MVSampleDescriptionFromBytes(sample->description);
+            uint32_t format = description ? description->format : MVFourCC("tx3g");
+            text = MVTextTrackReader::textFromSample(sample->bytes, format).value_or("");
+        }
+        out.push_back({ next.time, std::move(text) });
         t = next.time;
         flags = MVNextTimeMediaSample;
     }

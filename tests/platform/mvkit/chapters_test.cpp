@@ -191,7 +191,8 @@ TEST(TextSearch, ForwardBackwardCaseAndWrap)
     auto subtitles = MVImportText(*m, "hello world\rnothing\rsay Hello", nullptr, 0).track; // track 2
     auto notes = MVImportText(*m, "x\rworld again", nullptr, 1200).track; // track 3
     auto accented = MVImportText(*m, "Ünïcode Été\rété", nullptr, 0).track; // track 4
-    ASSERT_TRUE(subtitles && notes && accented);
+    auto roman = MVImportText(*m, "Caf\x8E au lait", nullptr, 0).track; // track 5, the classic encoding
+    ASSERT_TRUE(subtitles && notes && accented && roman);
     const int caseSensitive = 2, backward = 4, wrap = 8;
     struct Case {
         const char* name;
@@ -222,6 +223,7 @@ TEST(TextSearch, ForwardBackwardCaseAndWrap)
         { "ignoring the case of accented letters", "éTÉ", 4, 0, 0, 0, 0, 4, 10 },
         { "matching the case of accented letters", "été", 4, 0, 0, caseSensitive, 600, 4, 0 },
         { "accented letters backward", "ÉTÉ", 4, 600, 0, backward, 0, 4, 10 },
+        { "text in the classic encoding, as it is shown", "CAFÉ AU", 5, 0, 0, 0, 0, 5, 0 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
