@@ -3,6 +3,7 @@
 #include "document/movie_document.h"
 #include "platform/basekit/bundle.h"
 #include "platform/mvkit/movie.h"
+#include "platform/mvkit/track.h"
 #include "platform/winkit/button.h"
 #include "platform/winkit/text_field.h"
 
@@ -112,6 +113,7 @@ void FindTextController::resetFindNextState()
 {
     _foundTrackIndex = 1;
     _foundOffset = 0;
+    _hasHit = false;
     auto document = _movieDocument.lock();
     auto movie = document ? document->movie() : nullptr;
     MVTime current = movie ? movie->currentTime() : MVMakeTime(0, 600);
@@ -141,7 +143,11 @@ MVTime FindTextController::findTextTime(
     if (!movie)
         return MVIndefiniteTime;
     MVTime start = movie->currentTime();
-    int32_t offset = searchForward ? _foundOffset + 1 : _foundOffset;
+    // The offset counts in the text of the last hit. Anywhere else (no hit yet, or the movie moved to
+    // another text since) the search starts at the beginning of the text shown: a hit there is found
+    // going forward, and going backward the search starts before it.
+    bool atLastHit = _hasHit && showsTextOfLastHit(*movie, start);
+    int32_t offset = !atLastHit ? 0 : searchForward ? _foundOffset + 1 : _foundOffset;
     int flags = 0;
     if (!ignoreCase)
         flags |= kCaseSensitiveFlag;
@@ -152,11 +158,25 @@ MVTime FindTextController::findTextTime(
     auto hit = movie->findText(text, _foundTrackIndex, start, offset, flags);
     if (MVTimeIsIndefinite(hit.time))
         return hit.time;
-    MVTime time = searchForward ? hit.time : movie->frameStartTime(hit.time);
+    // Both ways the hit's time is the start of the text sample that holds it. (The start of the movie's
+    // frame there would be that of whatever enabled track has the latest sample start, a sound's for a
+    // subtitle track that is not shown, landing short of the text.)
+    MVTime time = hit.time;
     _foundTime = time;
     _foundTrackIndex = hit.trackIndex;
     _foundOffset = hit.offset;
+    _hasHit = true;
     return time;
+}
+
+bool FindTextController::showsTextOfLastHit(const MVMovie& movie, MVTime time) const
+{
+    auto track = movie.trackAtIndex(_foundTrackIndex);
+    if (!track)
+        return false;
+    int64_t at = MVTimeInScaleFloor(time, movie.timeScale()).timeValue;
+    auto sample = track->nextInterestingTime(at, MVNextTimeMediaSample | MVNextTimeEdgeOK, -1.0);
+    return sample.time >= 0 && MVTimeEqual(MVMakeTime(sample.time, movie.timeScale()), _foundTime);
 }
 
 void FindTextController::showWindow(HXObject*)

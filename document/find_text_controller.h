@@ -13,6 +13,7 @@
 
 class HXButton;
 class HXTextField;
+class MVMovie;
 class MVPMovieDocument;
 
 class FindTextController : public HXWindowController {
@@ -74,12 +75,16 @@ public:
     void documentWillCloseNotification(const HXNotification& notification);
 
 private:
+    // Whether `movie` shows at `time` the text sample of the last hit.
+    bool showsTextOfLastHit(const MVMovie& movie, MVTime time) const;
+
     std::shared_ptr<HXTextField> findTextTextField_;
     std::shared_ptr<HXButton> ignoreCaseCheckBox_;
     std::shared_ptr<HXButton> wrapAroundCheckBox_;
     int32_t _foundTrackIndex = 1;
     MVTime _foundTime = MVMakeTime(0, 600);
     int32_t _foundOffset = 0;
+    bool _hasHit = false; // whether the position above is that of a hit (not a reset one)
     std::weak_ptr<MVPMovieDocument> _movieDocument;
     HXObserverToken _willCloseObserver = 0;
     HXObserverToken _setMovieObserver = 0;

@@ -1,9 +1,10 @@
 // Text search over a movie's text tracks, sample by sample in track time.
+#include "platform/basekit/strings.h"
+#include "platform/mvkit/media.h"
 #include "platform/mvkit/movie.h"
-#include "platform/mvkit/sample_text_description.h"
+#include "platform/mvkit/playback/text_track_reader.h"
 
 #include <algorithm>
-#include <cctype>
 #include <optional>
 
 namespace {
@@ -34,18 +35,38 @@ std::vector<Shown> shownTexts(const MVTrack& track)
         if (next.time < 0 || (guard > 0 && next.time <= t))
             break;
         auto sample = track.media()->getSample(track.trackTimeToMediaTime(next.time));
-        out.push_back({ next.time, sample ? MVTextSampleString(sample->bytes).value_or("") : std::string() });
+        // The text as the player shows it (decoded by the sample's format).
+        std::string text;
+        if (sample) {
+            auto description = MVSampleDescriptionFromBytes(sample->description);
+            uint32_t format = description ? description->format : MVFourCC("tx3g");
+            text = MVTextTrackReader::textFromSample(sample->bytes, format).value_or("");
+        }
+        out.push_back({ next.time, std::move(text) });
         t = next.time;
         flags = MVNextTimeMediaSample;
     }
     return out;
 }
 
-std::string folded(std::string s, bool caseSensitive)
+// The byte offsets where `needle` starts in `text`, in order, overlapping matches included. Without
+// `caseSensitive` letters match whatever their case, accented and non-Latin ones too.
+std::vector<size_t> matchStarts(std::string_view text, std::string_view needle, bool caseSensitive)
 {
-    if (!caseSensitive)
-        std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return char(std::tolower(c)); });
-    return s;
+    std::vector<size_t> starts;
+    unsigned options = caseSensitive ? 0u : unsigned(HXString::CaseInsensitive);
+    size_t pos = 0;
+    while (pos < text.size()) {
+        HXRange r = HXString::rangeOfString(text.substr(pos), needle, options);
+        if (!r.found())
+            break;
+        starts.push_back(pos + r.location);
+        // On past the first character of this match.
+        pos += r.location + 1;
+        while (pos < text.size() && (static_cast<uint8_t>(text[pos]) & 0xC0) == 0x80)
+            ++pos;
+    }
+    return starts;
 }
 
 } // namespace
@@ -59,7 +80,6 @@ MVMovie::TextHit MVMovie::findText(
     bool caseSensitive = flags & caseSensitiveFlag;
     bool backward = flags & backwardFlag;
     bool wrap = flags & wrapFlag;
-    const std::string needle = folded(text, caseSensitive);
     int64_t start = std::max<int64_t>(0, movieUnits(startTime));
     int first = std::clamp(trackIndex, 1, trackCount());
 
@@ -101,7 +121,11 @@ MVMovie::TextHit MVMovie::findText(
     } else {
         from = int64_t(std::find_if_not(order.begin(), order.end(), isBefore) - order.begin()) - 1;
     }
-    for (size_t step = 0; step < count; ++step) {
+    // With wrap-around the walk comes back to the place it started from, to search the part of its text
+    // the first visit left out (before the offset forward, after it backward): a single hit is found
+    // again.
+    size_t steps = count + (wrap && current ? 1 : 0);
+    for (size_t step = 0; step < steps; ++step) {
         int64_t i = backward ? from - int64_t(step) : from + int64_t(step);
         if (i < 0 || i >= int64_t(count)) {
             if (!wrap)
@@ -110,21 +134,26 @@ MVMovie::TextHit MVMovie::findText(
         }
         const auto& place = order[size_t(i)];
         const auto& shown = texts[size_t(place.track - 1)][place.sample];
-        std::string haystack = folded(shown.text, caseSensitive);
         bool atStart = step == 0 && current.has_value();
-        size_t found = std::string::npos;
+        // At the start place a forward search takes the first hit at or after the offset, a backward
+        // one the last hit before it; elsewhere the first (or last) hit of the text.
+        auto starts = matchStarts(shown.text, text, caseSensitive);
+        std::optional<size_t> found;
         if (!backward) {
-            size_t begin = atStart ? size_t(std::max<int32_t>(0, offset)) : 0;
-            if (begin <= haystack.size())
-                found = haystack.find(needle, begin);
-        } else if (atStart) {
-            if (offset > 0)
-                found = haystack.rfind(needle, size_t(offset - 1));
+            auto it = starts.begin();
+            if (atStart)
+                it = std::lower_bound(starts.begin(), starts.end(), size_t(std::max<int32_t>(0, offset)));
+            if (it != starts.end())
+                found = *it;
         } else {
-            found = haystack.rfind(needle);
+            auto end = starts.end();
+            if (atStart)
+                end = std::lower_bound(starts.begin(), starts.end(), size_t(std::max<int32_t>(0, offset)));
+            if (end != starts.begin())
+                found = *(end - 1);
         }
-        if (found != std::string::npos)
-            return { MVMakeTime(shown.start, _timeScale), place.track, int32_t(found) };
+        if (found)
+            return { MVMakeTime(shown.start, _timeScale), place.track, int32_t(*found) };
     }
     return none;
 }

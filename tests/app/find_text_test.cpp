@@ -11,6 +11,7 @@
 #include "platform/winkit/button.h"
 #include "platform/winkit/headless_window_server.h"
 #include "platform/winkit/text_field.h"
+#include "test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -103,7 +104,8 @@ TEST_F(FindTextTest, BackwardFromAResetSearchesBeforeTheCurrentTime)
 
 TEST_F(FindTextTest, FlagsGivenToTheSearch)
 {
-    // The search answers the same as the movie's own search with the flags the options make.
+    // The search answers the same as the movie's own search with the flags the options make (from the
+    // start of the text shown: no hit was made yet).
     struct Case {
         bool ignoreCase, wrap, forward;
         int flags;
@@ -114,14 +116,12 @@ TEST_F(FindTextTest, FlagsGivenToTheSearch)
         SCOPED_TRACE(c.flags);
         document->movie()->setCurrentTime(MVMakeTime(900, 600));
         controller->resetFindNextState();
-        auto expected
-            = document->movie()->findText("cat", 1, MVMakeTime(900, 600), c.forward ? 1 : 0, c.flags);
+        auto expected = document->movie()->findText("cat", 1, MVMakeTime(900, 600), 0, c.flags);
         MVTime got = controller->findTextTime("cat", c.ignoreCase, c.wrap, c.forward);
         if (MVTimeIsIndefinite(expected.time)) {
             EXPECT_TRUE(MVTimeIsIndefinite(got));
         } else {
-            MVTime want = c.forward ? expected.time : document->movie()->frameStartTime(expected.time);
-            EXPECT_TRUE(MVTimeEqual(got, want));
+            EXPECT_TRUE(MVTimeEqual(got, expected.time));
             EXPECT_EQ(controller->foundOffset(), expected.offset);
         }
     }
@@ -175,6 +175,110 @@ TEST_F(FindTextTest, NoDocumentNoSearch)
     controller->doFindNextText();
     controller->resetFindNextState();
     EXPECT_TRUE(MVTimeIsIndefinite(controller->findTextTime("cat", true, true, true)));
+}
+
+TEST_F(FindTextTest, AHitAtTheStartOfTheTextShownIsFound)
+{
+    // The movie shows "The cat sat" and no search was made yet: its hit is the first one, even at the
+    // very start of the text; once the movie is moved to another text the offset of the last hit does not
+    // count there.
+    struct Step {
+        const char* name;
+        const char* text;
+        int64_t at; // where the movie is put first, -1 to leave it
+        bool forward;
+        int64_t time;
+        int32_t offset;
+    };
+    const Step steps[] = {
+        { "at the start of the first text", "t", -1, true, 0, 0 },
+        { "moved to a text after the last hit", "a", 1200, true, 1200, 0 },
+        { "moved back to a text before the hit", "the", 0, true, 0, 0 },
+        { "played on within the text of the hit: on past it", "t", 300, true, 0, 6 },
+        { "backward from a text after the hit", "nothing", 1500, false, 600, 0 },
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        if (step.at >= 0)
+            document->movie()->setCurrentTime(MVMakeTime(step.at, 600));
+        setOptions(step.text, true, false);
+        if (step.forward)
+            controller->doFindNextText();
+        else
+            controller->doFindPreviousText();
+        EXPECT_EQ(now(), step.time);
+        EXPECT_EQ(controller->foundOffset(), step.offset);
+    }
+}
+
+TEST_F(FindTextTest, SubtitlesOfAMovieWithSoundAndPictures)
+{
+    // Subtitles that start off the grid of both the pictures (10 a second) and the sound: every find
+    // lands on the start of the subtitle that holds the hit, forward and backward.
+    movara::test::TempDir folder;
+    auto path = folder / "subtitled.mov";
+    ASSERT_TRUE(movara::test::makeSubtitledMovie(path,
+        { { 0.0, 0.9, "Hello there" }, { 1.234, 2.0, "Été à Paris" }, { 2.345, 3.0, "nothing" },
+            { 3.456, 4.0, "CAT and cat" } },
+        4));
+    HXError error;
+    auto movie = MVMovie::movieWithFile(path.string(), &error);
+    ASSERT_TRUE(movie) << error.localizedDescription();
+    auto subtitled = MVPMovieDocument::movieDocumentWithMVMovie(movie);
+    ASSERT_TRUE(subtitled);
+    controller->setMovieDocument(subtitled);
+    auto ms = [&] { return MVTimeInScale(movie->currentTime(), 1000).timeValue; };
+
+    struct Step {
+        const char* name;
+        const char* text;
+        bool ignoreCase, wrap, forward;
+        int64_t time; // ms
+        int32_t offset;
+    };
+    // Each row runs on the state the previous one left.
+    const Step steps[] = {
+        { "forward from the start", "hello", true, true, true, 0, 0 },
+        { "accented, ignoring case", "ÉTÉ", true, false, true, 1234, 0 },
+        { "accented, matching case: not there further on", "ÉTÉ", false, false, true, 1234, 0 },
+        { "in the last subtitle", "cat", true, false, true, 3456, 0 },
+        { "further on in the last subtitle", "cat", true, false, true, 3456, 8 },
+        { "past the last hit with wrap-around: its subtitle's first hit", "cat", true, true, true, 3456, 0 },
+        { "backward with wrap-around: the last hit", "cat", true, true, false, 3456, 8 },
+        { "backward: the start of the earlier subtitle", "paris", true, false, false, 1234, 9 },
+        { "backward to the first subtitle", "there", true, false, false, 0, 6 },
+        { "backward past the only hit with wrap-around: the same one", "there", true, true, false, 0, 6 },
+        { "forward past the only hit with wrap-around: the same one", "there", true, true, true, 0, 6 },
+        { "not there: nothing moves", "absent", true, true, true, 0, 6 },
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.name);
+        setOptions(step.text, step.ignoreCase, step.wrap);
+        if (step.forward)
+            controller->doFindNextText();
+        else
+            controller->doFindPreviousText();
+        EXPECT_EQ(ms(), step.time);
+        EXPECT_EQ(controller->foundOffset(), step.offset);
+        EXPECT_TRUE(MVTimeEqual(movie->currentTime(), controller->foundTime()));
+    }
+    controller->setMovieDocument(nullptr);
+}
+
+TEST_F(FindTextTest, AMovieWithoutText)
+{
+    auto silent = MVPMovieDocument::movieDocumentWithMVMovie(MVMovie::movie());
+    controller->setMovieDocument(silent);
+    for (bool forward : { true, false }) {
+        SCOPED_TRACE(forward);
+        setOptions("cat", true, true);
+        EXPECT_TRUE(MVTimeIsIndefinite(controller->findTextTime("cat", true, true, forward)));
+        if (forward)
+            controller->doFindNextText();
+        else
+            controller->doFindPreviousText();
+        EXPECT_EQ(MVTimeInScale(silent->movie()->currentTime(), 600).timeValue, 0);
+    }
 }
 
 TEST_F(FindTextTest, SharedController)

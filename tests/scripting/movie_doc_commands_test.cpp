@@ -315,5 +315,75 @@ TEST_F(MovieDocCommandsTest, FindMovesToSuccessiveHits)
     }
 }
 
+TEST_F(MovieDocCommandsTest, FindLandsOnTheSubtitleAndFindsASingleHitAgain)
+{
+    // Subtitles that start between the pictures and the sound's samples.
+    movara::test::TempDir folder;
+    auto path = folder / "once.mov";
+    ASSERT_TRUE(movara::test::makeSubtitledMovie(path,
+        { { 0.5, 1.0, "just once" }, { 1.234, 2.0, "other words" }, { 2.345, 2.9, "Ça va, ÇA VA" } }, 3));
+    delegate->openFiles({ path.string() }, true);
+    std::shared_ptr<MVPMovieDocument> doc;
+    for (auto& d : documents())
+        if (d->displayName().find("once") != std::string::npos)
+            doc = d;
+    ASSERT_TRUE(doc);
+    auto once = Specifier::uniqueID("orderedDocuments", HXPropertyList(int64_t(doc->uniqueID())));
+    const int64_t scale = doc->movie()->timeScale();
+
+    struct Step {
+        const char* text;
+        bool backwards;
+        int64_t ms; // -1 none
+    };
+    // Each row runs on the state the previous one left.
+    const Step steps[] = {
+        { "once", false, 500 },
+        { "once", false, 500 }, // the only hit, found again from the start
+        { "words", false, 1234 },
+        { "once", true, 500 },
+        { "words", true, 1234 }, // backward around the start, to the start of the subtitle
+        { "words", true, 1234 },
+        { "ça va", false, 2345 },
+        { "ça va", false, 2345 },
+        { "ça va", true, 2345 },
+        { "absent", false, -1 },
+    };
+    for (const auto& s : steps) {
+        SCOPED_TRACE(std::string(s.text) + (s.backwards ? " backwards" : ""));
+        Dict arguments { { "SearchString", HXPropertyList(s.text) } };
+        if (s.backwards)
+            arguments["SearchBackwards"] = HXPropertyList(true);
+        auto reply = command("find", once, arguments);
+        int64_t found = s.ms < 0 ? -1 : s.ms * scale / 1000;
+        EXPECT_EQ(reply["result"], HXPropertyList(found)) << reply.toXML();
+        if (found >= 0) {
+            EXPECT_EQ(MVPScriptValues::timeValue(*doc->movie(), doc->movie()->currentTime()), found);
+        }
+    }
+}
+
+TEST_F(MovieDocCommandsTest, FindInAMovieWithoutTextAnswersNone)
+{
+    movara::test::TempDir folder;
+    auto path = folder / "plain.mov";
+    auto made = movara::test::runCommand({ "ffmpeg", "-hide_banner", "-loglevel", "error", "-y", "-f",
+        "lavfi", "-i", "testsrc=size=64x48:rate=10:duration=1", "-c:v", "mpeg4", path.string() });
+    ASSERT_EQ(made.status, 0);
+    delegate->openFiles({ path.string() }, true);
+    std::shared_ptr<MVPMovieDocument> doc;
+    for (auto& d : documents())
+        if (d->displayName().find("plain") != std::string::npos)
+            doc = d;
+    ASSERT_TRUE(doc);
+    auto plain = Specifier::uniqueID("orderedDocuments", HXPropertyList(int64_t(doc->uniqueID())));
+    for (bool backwards : { false, true }) {
+        Dict arguments { { "SearchString", HXPropertyList("anything") },
+            { "SearchBackwards", HXPropertyList(backwards) } };
+        auto reply = command("find", plain, arguments);
+        EXPECT_EQ(reply["result"], HXPropertyList(int64_t(-1))) << reply.toXML();
+    }
+}
+
 } // namespace
 } // namespace movara::scriptingtest

@@ -6,6 +6,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -178,6 +180,34 @@ bool makeChapteredMovie(
         path.string() });
     std::error_code ec;
     std::filesystem::remove(metadataPath, ec);
+    return result.status == 0 && std::filesystem::exists(path);
+}
+
+bool makeSubtitledMovie(
+    const std::filesystem::path& path, const std::vector<Subtitle>& subtitles, int seconds)
+{
+    auto stamp = [](double t) {
+        long ms = std::lround(t * 1000);
+        char text[32];
+        std::snprintf(text, sizeof text, "%02ld:%02ld:%02ld,%03ld", ms / 3600000, ms / 60000 % 60,
+            ms / 1000 % 60, ms % 1000);
+        return std::string(text);
+    };
+    std::string srt;
+    for (size_t i = 0; i < subtitles.size(); ++i)
+        srt += std::to_string(i + 1) + "\n" + stamp(subtitles[i].start) + " --> " + stamp(subtitles[i].end)
+            + "\n" + subtitles[i].text + "\n\n";
+    auto srtPath = path;
+    srtPath += ".srt";
+    writeFile(srtPath, srt);
+    std::string duration = std::to_string(seconds);
+    auto result = runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+        "testsrc=size=160x120:rate=10:duration=" + duration, "-f", "lavfi", "-i",
+        "sine=frequency=440:sample_rate=8000:duration=" + duration, "-i", srtPath.string(), "-map", "0",
+        "-map", "1", "-map", "2", "-c:v", "mpeg4", "-g", "1", "-q:v", "6", "-c:a", "aac", "-c:s", "mov_text",
+        path.string() });
+    std::error_code ec;
+    std::filesystem::remove(srtPath, ec);
     return result.status == 0 && std::filesystem::exists(path);
 }
 

@@ -57,4 +57,17 @@ void writeFile(const std::filesystem::path& path, const std::string& bytes);
 bool makeChapteredMovie(
     const std::filesystem::path& path, const std::vector<std::string>& titles, int secondsEach = 1);
 
+// A subtitle: shown from `start` to `end` (seconds, to the millisecond), one line of UTF-8 text.
+struct Subtitle {
+    double start;
+    double end;
+    std::string text;
+};
+
+// Makes `path` (.mov) with the ffmpeg command line: a 160x120 test picture (10 per second), a sine tone
+// (AAC at 8 kHz) and a subtitle track ('tx3g') written from an .srt of `subtitles`, `seconds` long.
+// False when ffmpeg failed.
+bool makeSubtitledMovie(
+    const std::filesystem::path& path, const std::vector<Subtitle>& subtitles, int seconds);
+
 }  // namespace movara::test

@@ -1,5 +1,6 @@
 #include "platform/mvkit/playback/text_track_reader.h"
 
+#include "platform/basekit/strings.h"
 #include "platform/mvkit/atoms/four_char_code.h"
 
 #include <algorithm>
@@ -71,7 +72,12 @@ std::optional<std::string> MVTextTrackReader::textFromSample(const MVBytes& byte
     if (length >= 2 && ((text[0] == 0xFE && text[1] == 0xFF) || (text[0] == 0xFF && text[1] == 0xFE)))
         return fromUTF16(text + 2, length - 2, text[0] == 0xFE);
     std::string raw(reinterpret_cast<const char*>(text), length);
-    if (format == MVFourCC("text"))
+    // A classic text sample is in the 8-bit Roman encoding, but tools write UTF-8 under the same format
+    // (subtitles converted from .srt files). Text that reads as UTF-8 with characters past ASCII is
+    // taken as UTF-8: real Roman text almost never forms valid UTF-8 sequences.
+    if (format == MVFourCC("text")
+        && !(HXString::isValidUTF8(raw)
+            && std::any_of(raw.begin(), raw.end(), [](char c) { return static_cast<uint8_t>(c) >= 0x80; })))
         return MVUTF8FromRoman(raw);
     return raw;
 }

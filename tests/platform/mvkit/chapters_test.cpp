@@ -190,7 +190,9 @@ TEST(TextSearch, ForwardBackwardCaseAndWrap)
     auto m = videoMovie(60); // 6 s
     auto subtitles = MVImportText(*m, "hello world\rnothing\rsay Hello", nullptr, 0).track; // track 2
     auto notes = MVImportText(*m, "x\rworld again", nullptr, 1200).track; // track 3
-    ASSERT_TRUE(subtitles && notes);
+    auto accented = MVImportText(*m, "Ünïcode Été\rété", nullptr, 0).track; // track 4
+    auto roman = MVImportText(*m, "Caf\x8E au lait", nullptr, 0).track; // track 5, the classic encoding
+    ASSERT_TRUE(subtitles && notes && accented && roman);
     const int caseSensitive = 2, backward = 4, wrap = 8;
     struct Case {
         const char* name;
@@ -212,6 +214,16 @@ TEST(TextSearch, ForwardBackwardCaseAndWrap)
         { "backward", "world", 3, 1900, 0, backward, 0, 2, 6 },
         { "backward within the start sample", "l", 2, 0, 4, backward, 0, 2, 3 },
         { "not there", "absent", 1, 0, 0, wrap, -1, 0, -1 },
+        { "past the only hit: none without wrap-around", "again", 3, 1800, 7, 0, -1, 0, -1 },
+        { "past the only hit with wrap-around: the same hit", "again", 3, 1800, 7, wrap, 1800, 3, 6 },
+        { "before the only hit backward: none without wrap-around", "again", 3, 1800, 6, backward, -1, 0,
+            -1 },
+        { "before the only hit backward with wrap-around: the same hit", "again", 3, 1800, 6, backward | wrap,
+            1800, 3, 6 },
+        { "ignoring the case of accented letters", "éTÉ", 4, 0, 0, 0, 0, 4, 10 },
+        { "matching the case of accented letters", "été", 4, 0, 0, caseSensitive, 600, 4, 0 },
+        { "accented letters backward", "ÉTÉ", 4, 600, 0, backward, 0, 4, 10 },
+        { "text in the classic encoding, as it is shown", "CAFÉ AU", 5, 0, 0, 0, 0, 5, 0 },
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

@@ -23,6 +23,12 @@ TEST(TextTrackTest, SampleTexts)
         { "utf-8", { 0, 5, 'H', 'e', 'l', 'l', 'o', 0, 0, 0, 8 }, MVFourCC("tx3g"), "Hello" },
         { "empty", { 0, 0 }, MVFourCC("tx3g"), "" },
         { "mac roman", { 0, 4, 'C', 'a', 'f', 0x8E }, MVFourCC("text"), "Caf\xC3\xA9" },
+        { "mac roman, ASCII only", { 0, 3, 'C', 'a', 't' }, MVFourCC("text"), "Cat" },
+        { "mac roman that is not UTF-8", { 0, 3, 0xC3, 'a', 0x8E }, MVFourCC("text"),
+            "\xE2\x88\x9A"
+            "a\xC3\xA9" },
+        { "utf-8 written under the classic format", { 0, 5, 0xC3, 0x89, 't', 0xC3, 0xA9 }, MVFourCC("text"),
+            "\xC3\x89t\xC3\xA9" },
         { "utf-16 big-endian", { 0, 6, 0xFE, 0xFF, 0, 'O', 0, 'k' }, MVFourCC("tx3g"), "Ok" },
         { "utf-16 little-endian", { 0, 4, 0xFF, 0xFE, 0xAC, 0x20 }, MVFourCC("tx3g"), "\xE2\x82\xAC" },
         { "count past the end", { 0, 9, 'a' }, MVFourCC("tx3g"), std::nullopt },
