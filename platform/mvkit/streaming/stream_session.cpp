@@ -708,6 +708,7 @@ bool MVStreamSession::openInput(HXError* outError, std::string* outReason)
         *outError = streamError("The stream cannot be played: " + reason + ".", _url);
         return false;
     }
+    _followJumps = _context->iformat && (_context->iformat->flags & AVFMT_TS_DISCONT);
     _connectedAt = steadyNow();
     {
         std::lock_guard lock(_mutex);
@@ -956,10 +957,12 @@ bool MVStreamSession::reopen(HXError* outError, std::string* outReason, bool* ou
     // What arrived before the drop is not taken again. A stored stream goes on from there; a live one
     // from where its broadcast is now.
     _resumeFrom = end;
-    if (_live)
+    if (_live) {
         _rebasePending = true;
-    else
+        forgetJumps(true, std::nullopt);
+    } else {
         performSeek(end);
+    }
     return true;
 }
 
@@ -983,13 +986,73 @@ void MVStreamSession::retime(AVPacket* packet)
         if (lands < end - (playlist ? 30 : 0) || lands > end + 120)
             _timeOffset += end - lands;
     }
-    if (_timeOffset != 0) {
-        const int64_t shift = av_rescale_q(std::llround(_timeOffset * AV_TIME_BASE), AV_TIME_BASE_Q, base);
+    double offset = _timeOffset;
+    const int64_t at = packet->dts != AV_NOPTS_VALUE ? packet->dts : pts;
+    if (_followJumps && at != AV_NOPTS_VALUE)
+        offset += followJumps(index == _videoIndex ? 0 : 1, double(at) * av_q2d(base) + _timeOffset,
+            packet->duration > 0 ? double(packet->duration) * av_q2d(base) : 0);
+    if (offset != 0) {
+        const int64_t shift = av_rescale_q(std::llround(offset * AV_TIME_BASE), AV_TIME_BASE_Q, base);
         if (packet->pts != AV_NOPTS_VALUE)
             packet->pts += shift;
         if (packet->dts != AV_NOPTS_VALUE)
             packet->dts += shift;
     }
+}
+
+double MVStreamSession::followJumps(int kind, double seconds, double length)
+{
+    // Decoding times only go forward, a packet or two at a time: a step back, or one forward further
+    // than a stream ever pauses, is a jump. The segments of a stored playlist follow each other without
+    // a pause; a live one may leave out some that went by, and then plays on from the broadcast.
+    const double forward = readsAPlaylist(_context) && !_live ? 1.5 : 10;
+    constexpr double kBack = 0.5;
+    // After a seek the demuxer starts at most a segment before the place asked for.
+    constexpr double kNearSeek = 12;
+    StreamClock& clock = _clocks[kind];
+    // The shift that lands `seconds` at `belongs`: one another stream took there already (streams that
+    // jump together stay together), or a new one.
+    auto jumpTo = [&](double belongs) {
+        auto same = std::find_if(_jumps.begin(), _jumps.end(), [&](const TimeJump& j) {
+            return std::abs(j.seconds - seconds) < forward && std::abs(seconds + j.shift - belongs) < forward;
+        });
+        if (same == _jumps.end()) {
+            _jumps.push_back({ seconds, belongs - seconds });
+            same = _jumps.end() - 1;
+        }
+        clock.shift = same->shift;
+    };
+    if (!std::isnan(clock.last)) {
+        const double step = seconds - clock.last;
+        if (step > forward || step < -kBack)
+            jumpTo(clock.next);
+    } else if (_jumpTarget) {
+        // The first after a seek: on the shift (none, or one of a jump seen before) that lands it nearest
+        // the place asked for; far from it, in a part whose jump was not seen yet, it goes there.
+        const double target = *_jumpTarget;
+        clock.shift = 0;
+        double distance = std::abs(seconds - target);
+        for (const auto& j : _jumps)
+            if (std::abs(seconds + j.shift - target) < distance) {
+                distance = std::abs(seconds + j.shift - target);
+                clock.shift = j.shift;
+            }
+        if (distance > kNearSeek)
+            jumpTo(target);
+    }
+    clock.last = seconds;
+    clock.next = seconds + clock.shift + length;
+    return clock.shift;
+}
+
+void MVStreamSession::forgetJumps(bool connectedAgain, std::optional<double> target)
+{
+    for (auto& clock : _clocks)
+        clock = {};
+    // The jumps seen stay valid for the same connection's times (a seek goes back over them).
+    if (connectedAgain)
+        _jumps.clear();
+    _jumpTarget = target;
 }
 
 void MVStreamSession::handlePacket(AVPacket* packet)
@@ -1157,6 +1220,7 @@ void MVStreamSession::dropOldData()
 void MVStreamSession::performSeek(int64_t time)
 {
     const int64_t target = int64_t((_startSeconds + double(time) / _options.timeScale) * AV_TIME_BASE);
+    forgetJumps(false, double(target) / AV_TIME_BASE);
     _network.arm(_options.connectTimeout);
     avformat_seek_file(_context, -1, INT64_MIN, target, target, 0);
     if (_audioCodec)

@@ -26,11 +26,13 @@ extern "C" {
 }
 
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -132,6 +134,12 @@ private:
     bool reopen(HXError* outError, std::string* outReason, bool* outFinal);
     // Brings a packet of the input onto the times of the first connection.
     void retime(AVPacket* packet);
+    // The seconds a packet of stream `kind` (0 pictures, 1 sound) at `seconds` is moved by to go on from
+    // where that stream was, when its times jumped; `length` is how long it lasts.
+    double followJumps(int kind, double seconds, double length);
+    // Starts the streams' clocks afresh: the next packets belong at `target` (source seconds), when
+    // given; a connection made again forgets the jumps seen.
+    void forgetJumps(bool connectedAgain, std::optional<double> target);
     void readPackets();
     void handlePacket(AVPacket* packet);
     void decodeSound(AVPacket* packet);
@@ -177,6 +185,22 @@ private:
     AVRational _videoTimeBase { 0, 1 };
     AVRational _audioTimeBase { 0, 1 };
     double _timeOffset = 0; // seconds added to a later connection's times
+    // Times that jump within one connection (a playlist's discontinuity, a transport stream whose
+    // encoder started again): each stream goes on from where it was, and streams that jump to about the
+    // same place share one shift, so that they stay together.
+    struct TimeJump {
+        double seconds; // where the times jumped to
+        double shift; // what is added from there on
+    };
+    struct StreamClock {
+        double last = NAN; // source seconds of the last packet
+        double next = NAN; // where the next one belongs, shift included
+        double shift = 0;
+    };
+    bool _followJumps = false; // the format's times may jump
+    StreamClock _clocks[2];
+    std::vector<TimeJump> _jumps;
+    std::optional<double> _jumpTarget; // after a seek: where the next packets belong
     bool _rebasePending = false; // a live stream connected again: its first time decides the offset
     int64_t _resumeFrom = -1; // movie units: what arrived before this already arrived before the drop
     bool _restartPictures = false;

@@ -170,33 +170,80 @@ bool haveTools()
 
 } // namespace
 
+// An on-demand playlist of two encodings of 3 s and 9 s, the second one's times 100 s on, joined by a
+// discontinuity (as where an advertisement is put in).
+bool writeJoinedPlaylist(const std::filesystem::path& dir)
+{
+    std::string joined = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n#EXT-X-PLAYLIST-TYPE:VOD\n";
+    for (const char* part : { "a", "b" }) {
+        std::filesystem::create_directories(dir / part);
+        auto args = hlsArguments(dir / part / "part.m3u8", part[0] == 'a' ? 3 : 9, false);
+        if (part[0] == 'b') {
+            args.insert(args.end() - 1, { "-output_ts_offset", "100" });
+            joined += "#EXT-X-DISCONTINUITY\n";
+        }
+        if (runCommand(args).status != 0)
+            return false;
+        std::ifstream in(dir / part / "part.m3u8");
+        for (std::string line; std::getline(in, line);) {
+            if (line.starts_with("#EXTINF"))
+                joined += line + "\n";
+            else if (!line.empty() && line[0] != '#')
+                joined += std::string(part) + "/" + line + "\n";
+        }
+    }
+    writeFile(dir / "vod.m3u8", joined + "#EXT-X-ENDLIST\n");
+    return true;
+}
+
 TEST(StreamingHLSTest, AnOnDemandPlaylistPlaysSeeksAndHasItsDuration)
 {
     if (!haveTools())
         GTEST_SKIP() << "ffmpeg and python3 are needed";
-    TempDir dir;
-    ASSERT_EQ(runCommand(hlsArguments(dir / "vod.m3u8", 12, false)).status, 0);
-    RangeServer server(dir.path());
-    ASSERT_GT(server.port, 0);
-    StatusRecorder recorder;
-    auto m = openURL(server.url("vod.m3u8"));
-    ASSERT_TRUE(m);
-    EXPECT_TRUE(m->isStreaming());
-    std::shared_ptr<MVMoviePlayback> playback;
-    expectPlaysAsAStream(*m, recorder, 4, true, false, playback);
-    EXPECT_EQ(m->movieType(), MVMovieTypeStoredStream);
-    EXPECT_NEAR(seconds(*m, m->durationValue()), 12, 0.2);
-    // A seek goes there: playing goes on from 8 s.
-    m->setCurrentTime(MVMakeTime(8 * m->timeScale(), m->timeScale()));
-    m->play();
-    ASSERT_TRUE(runLoopUntil([&] { return seconds(*m, m->currentTime().timeValue) > 9; }, 15));
-    const auto& pictures = playback->player().presentedPictures();
-    ASSERT_FALSE(pictures.empty());
-    ASSERT_TRUE(pictures[0].picture.frame);
-    EXPECT_NEAR(seconds(*m, pictures[0].picture.start), seconds(*m, m->currentTime().timeValue), 0.5);
-    // It plays to its end and stops there.
-    EXPECT_TRUE(runLoopUntil([&] { return !m->isPlaying(); }, 15));
-    EXPECT_NEAR(seconds(*m, m->currentTime().timeValue), 12, 0.2);
+    struct Case {
+        const char* name;
+        bool joined;
+    };
+    const Case cases[] = {
+        { "one encoding", false },
+        { "two encodings joined by a discontinuity", true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        if (c.joined)
+            ASSERT_TRUE(writeJoinedPlaylist(dir.path()));
+        else
+            ASSERT_EQ(runCommand(hlsArguments(dir / "vod.m3u8", 12, false)).status, 0);
+        RangeServer server(dir.path());
+        ASSERT_GT(server.port, 0);
+        StatusRecorder recorder;
+        auto m = openURL(server.url("vod.m3u8"));
+        ASSERT_TRUE(m);
+        EXPECT_TRUE(m->isStreaming());
+        std::shared_ptr<MVMoviePlayback> playback;
+        expectPlaysAsAStream(*m, recorder, 4, true, false, playback);
+        EXPECT_EQ(m->movieType(), MVMovieTypeStoredStream);
+        EXPECT_NEAR(seconds(*m, m->durationValue()), 12, 0.2);
+        // The picture shown is the one of the time played to (past the join, where there is one).
+        auto shownStart = [&]() -> std::optional<double> {
+            const auto& pictures = playback->player().presentedPictures();
+            if (pictures.empty() || !pictures[0].picture.frame)
+                return std::nullopt;
+            return seconds(*m, pictures[0].picture.start);
+        };
+        ASSERT_TRUE(shownStart());
+        EXPECT_NEAR(*shownStart(), seconds(*m, m->currentTime().timeValue), 0.5);
+        // A seek goes there: playing goes on from 8 s.
+        m->setCurrentTime(MVMakeTime(8 * m->timeScale(), m->timeScale()));
+        m->play();
+        ASSERT_TRUE(runLoopUntil([&] { return seconds(*m, m->currentTime().timeValue) > 9; }, 15));
+        ASSERT_TRUE(shownStart());
+        EXPECT_NEAR(*shownStart(), seconds(*m, m->currentTime().timeValue), 0.5);
+        // It plays to its end and stops there.
+        EXPECT_TRUE(runLoopUntil([&] { return !m->isPlaying(); }, 15));
+        EXPECT_NEAR(seconds(*m, m->currentTime().timeValue), 12, 0.2);
+    }
 }
 
 TEST(StreamingHLSTest, APlaylistAtALocationWithoutAnExtensionPlaysAsAStream)
