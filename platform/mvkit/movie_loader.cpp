@@ -109,12 +109,7 @@ void MVMovieLoader::update()
         return;
     const auto state = _cache->state();
     if (!_haveHeader && _importing) {
-        if (state.failed && !_ended) {
-            _ended = true;
-            movie->networkTransferFailed(state.error);
-        } else if (state.complete && !_importThread.joinable()) {
-            startImport();
-        }
+        awaitImport(*movie, state);
         return;
     }
     if (!_haveHeader) {
@@ -146,10 +141,10 @@ void MVMovieLoader::update()
             return;
         }
         if (search == HeaderSearch::NotAMovieFile && state.length >= 0) {
-            // Another container, of known length: imported once it is all here.
+            // Another container, of known length: imported once it is all here (the transfer may have
+            // ended, either way, already).
             _importing = true;
-            if (state.complete)
-                startImport();
+            awaitImport(*movie, state);
             return;
         }
         if (search == HeaderSearch::NotAMovieFile) {
@@ -184,6 +179,16 @@ void MVMovieLoader::update()
                 playback && playback->movie() == movie)
                 playback->player().reloadPictures();
         _missingAtPlayhead = missing;
+    }
+}
+
+void MVMovieLoader::awaitImport(MVMovie& movie, const MVNetworkDataCache::State& state)
+{
+    if (state.failed && !_ended) {
+        _ended = true;
+        movie.networkTransferFailed(state.error);
+    } else if (state.complete && !_importThread.joinable()) {
+        startImport();
     }
 }
 

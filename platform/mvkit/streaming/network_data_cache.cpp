@@ -329,9 +329,11 @@ void MVNetworkDataCache::run()
                 continue; // the end: fill what is missing, if anything is
         }
         // The connection dropped (or ended early): take it up again where it stopped.
+        // (A connection that closes before the length it told comes as an input/output error.)
         std::string why = _network.timedOut()
             ? "no data arrived for " + std::to_string(int(_options.stallTimeout)) + " seconds"
-            : ended ? "the server ended the transfer early" : MVNetworkDeadline::errorText(n);
+            : ended || n == AVERROR(EIO) ? "the server ended the transfer early"
+                                         : MVNetworkDeadline::errorText(n);
         error = fetchError("The movie stopped arriving: " + why + ".", _url);
         received = std::max(received, state().prefix);
         const bool stalled = _network.timedOut();
