@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <string_view>
 
 namespace {
@@ -91,6 +92,12 @@ std::shared_ptr<MVMovieLoader> MVMovieLoader::start(
 MVMovieLoader::~MVMovieLoader()
 {
     cancel();
+    // A file the movie never took its tracks from (the transfer failed, it was no movie, or a stream
+    // session plays what it names) holds nothing anybody reads again.
+    if (!_haveHeader && !_cachePath.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(_cachePath, ec);
+    }
 }
 
 void MVMovieLoader::cancel()
