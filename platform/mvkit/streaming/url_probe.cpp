@@ -166,7 +166,13 @@ MVURLProbe::Result probeTransfer(const std::string& url, double timeout, MVNetwo
         if (arrived == 0)
             probed = refusal(MVURLProbe::Outcome::NotAMovie,
                 capitalised(serverOf(url)) + " sends nothing" + what + ".", url);
-        else if (result == AVERROR_INVALIDDATA || result == AVERROR_EOF || network.timedOut())
+        else if (network.timedOut())
+            // Too little came to tell what it is: the server is slow or stopped sending, not wrong.
+            probed = refusal(MVURLProbe::Outcome::NoAnswer,
+                capitalised(serverOf(url)) + " did not send enough within " + secondsText(timeout)
+                    + " to tell what it is.",
+                url);
+        else if (result == AVERROR_INVALIDDATA || result == AVERROR_EOF)
             probed = refusal(MVURLProbe::Outcome::NotAMovie,
                 "What " + serverOf(url) + " sends" + what + " is not a movie the player can play.", url);
         else
