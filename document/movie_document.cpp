@@ -292,6 +292,9 @@ void MVPMovieDocument::setMovie(const std::shared_ptr<MVMovie>& movie)
     _lastLoadState = _movie->loadState();
     _movie->setUndoManager(undoManager());
     observeMovie();
+    // What the preferences set up here (subtitles shown or not, the aperture, skins) is how this program
+    // shows the movie, not a change the user made to it.
+    const bool changed = _movie->hasChanged();
     if (preferenceIsOn("GeneralPreferenceHighQualityVideo")) {
         for (const auto& track : _movie->tracksOfMediaType(MVFourCC("vide")))
             track->setAttributeForKey(true, MVTrackHighQualityVideoAttribute);
@@ -300,6 +303,7 @@ void MVPMovieDocument::setMovie(const std::shared_ptr<MVMovie>& movie)
     for (const auto& track : _movie->tracksOfMediaType(MVFourCC("skin")))
         track->setEnabled(false);
     syncToNewMovie();
+    _movie->setChanged(changed);
     updateAttributes();
 }
 

@@ -18,8 +18,11 @@
 #include "scripting/script_values.h"
 #include "scripting/scripted_export.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <unistd.h>
 
 namespace MVPMovieDocScripting {
@@ -321,13 +324,18 @@ V find(Doc& d, HXScriptCommand& command)
 
 // ---- Saving
 
-bool folderIsWritable(const std::string& path)
+// Why the folder of `path` cannot take a file (a missing folder, one not writable, a read-only disk);
+// nothing when it can.
+std::optional<std::string> folderRefusal(const std::string& path)
 {
     std::filesystem::path folder = std::filesystem::path(path).parent_path();
     if (folder.empty())
         folder = ".";
-    return HXFileManager::defaultManager().isDirectoryAtPath(folder.string())
-        && access(folder.c_str(), W_OK) == 0;
+    if (!HXFileManager::defaultManager().isDirectoryAtPath(folder.string()))
+        return std::string(std::strerror(ENOENT));
+    if (access(folder.c_str(), W_OK) != 0)
+        return std::string(std::strerror(errno));
+    return std::nullopt;
 }
 
 V saveSelfContained(Doc& d, HXScriptCommand& command)
@@ -342,8 +350,8 @@ V saveSelfContained(Doc& d, HXScriptCommand& command)
     std::string path = command.absolutePath(*destination);
     const std::string failure = "The movie could not be written to \u201c" + path + "\u201d.";
     // A folder that cannot take the file is reported to the script, not in an alert nobody asked for.
-    if (!folderIsWritable(path)) {
-        command.fail(-36, failure);
+    if (auto refusal = folderRefusal(path)) {
+        command.fail(-36, failure + " " + *refusal + ".");
         return self(d);
     }
     bool flatten = d.flatten();
@@ -368,8 +376,8 @@ V save(Doc& d, HXScriptCommand& command)
     d.setForceSynchronousSave(true);
     if (in && !in->empty()) {
         std::string path = command.absolutePath(*in);
-        if (!folderIsWritable(path))
-            command.fail(-36, "The movie could not be saved in \u201c" + path + "\u201d.");
+        if (auto refusal = folderRefusal(path))
+            command.fail(-36, "The movie could not be saved in \u201c" + path + "\u201d. " + *refusal + ".");
         else
             d.saveToURL(
                 HXURL::fileURLWithPath(path), d.fileType(), HXSaveAsOperation, [&command](Doc&, bool ok) {

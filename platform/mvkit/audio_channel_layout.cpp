@@ -33,7 +33,8 @@ const std::map<uint32_t, std::vector<uint32_t>>& knownTags()
         { 0x670002, { 38, 39 } }, // matrix stereo
         { 0x6C0004, { 1, 2, 5, 6 } }, // quadraphonic
         { 0x790006, { 1, 2, 3, 4, 5, 6 } }, // 5.1
-        { 0x800008, { 1, 2, 5, 6, 3, 4, 7, 8 } }, // 7.1
+        { 0x7E0008, { 1, 2, 3, 4, 5, 6, 7, 8 } }, // 7.1 with front centre speakers
+        { 0x800008, { 1, 2, 3, 4, 5, 6, 33, 34 } }, // 7.1 with rear speakers
     };
     return tags;
 }

@@ -458,19 +458,29 @@ std::optional<std::pair<int64_t, int64_t>> MVMedia::samplesCovering(
     int64_t first = sampleIndexAtTime(mediaTime);
     if (first < 0 || mediaDuration <= 0)
         return std::nullopt;
+    int64_t last = sampleIndexAtTime(mediaTime + mediaDuration - 1);
+    if (last < 0)
+        last = sampleCount() - 1;
+    // Reordered pictures: one shown inside the range may be decoded well before the sample whose decode
+    // span holds the range's start (the last pictures of a closed group come before the next key
+    // picture), or after the one that holds its end (the first pictures of an open group come after its
+    // key picture). Decoders reorder a few pictures at most, so a short look either way finds them all.
+    constexpr int64_t kReorderWindow = 64;
+    const auto& samples = *_samples;
+    auto shownInRange = [&](int64_t i) {
+        int64_t shown = sampleTime(i) + samples[size_t(i)].compositionOffset;
+        return shown < mediaTime + mediaDuration && shown + int64_t(samples[size_t(i)].duration) > mediaTime;
+    };
+    for (int64_t i = first - 1; i >= 0 && i >= first - kReorderWindow; --i)
+        if (samples[size_t(i)].compositionOffset != 0 && shownInRange(i))
+            first = i;
+    for (int64_t i = last + 1; i < sampleCount() && i <= last + kReorderWindow; ++i)
+        if (samples[size_t(i)].compositionOffset != 0 && shownInRange(i))
+            last = i;
     first = syncSampleAtOrBefore(first);
     // Sound decoders need the packet before the first one heard to start in the right state.
     if (_mediaType == MVFourCC("soun") && first > 0 && sampleTime(first) < mediaTime + 1 && mediaTime > 0)
         --first;
-    int64_t last = sampleIndexAtTime(mediaTime + mediaDuration - 1);
-    if (last < 0)
-        last = sampleCount() - 1;
-    // Samples displayed inside the range may be decoded after it (reordered frames): take those too.
-    const auto& samples = *_samples;
-    while (last + 1 < sampleCount()
-        && sampleTime(last + 1) + samples[size_t(last) + 1].compositionOffset < mediaTime + mediaDuration
-        && !samples[size_t(last) + 1].sync)
-        ++last;
     return std::pair { first, last };
 }
 

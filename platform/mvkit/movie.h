@@ -288,7 +288,9 @@ public:
     // Playback settings: stored, notified, and applied to the movie's playback when it has one.
     float rate() const { return _rate; }
     void setRate(float rate);
-    void play() { setRate(_preferredRate != 0 ? _preferredRate : 1.0f); }
+    // Plays at the preferred rate; a movie stopped at the end it plays towards starts again from its other
+    // end.
+    void play();
     void stop() { setRate(0); }
     bool isPlaying() const { return _rate != 0; }
     float volume() const { return _volume; }

@@ -3,6 +3,7 @@
 #include "platform/mvkit/model_math.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/movie_pasteboard.h"
+#include "platform/mvkit/playback/decoder_configuration.h"
 
 #include <algorithm>
 #include <map>
@@ -194,6 +195,49 @@ bool MVMovie::scaleSegment(MVTimeRange range, MVTime newDuration)
     return true;
 }
 
+namespace {
+
+bool sameDescription(MVSampleDescription a, MVSampleDescription b)
+{
+    a.dataReferenceIndex = b.dataReferenceIndex = 1;
+    return a == b;
+}
+
+// Whether a decoder set up for `target` also decodes samples described by `source`. Other programs
+// (libavformat among them) give a track one decoder set up once: samples of another format are skipped,
+// and samples of another configuration (picture size, sample rate, codec setup) decoded wrongly. The
+// encoder's bit rates, which some descriptions also state, make no difference.
+bool decodesAlike(const MVSampleDescription& target, const MVSampleDescription& source, uint32_t mediaType)
+{
+    if (sameDescription(target, source))
+        return true;
+    if (target.format != source.format)
+        return false;
+    auto a = MVDecoderConfigurationForDescription(target, mediaType, nullptr);
+    auto b = MVDecoderConfigurationForDescription(source, mediaType, nullptr);
+    return a && b && a->codecID == b->codecID && a->extradata == b->extradata && a->width == b->width
+        && a->height == b->height && a->codecTag == b->codecTag && a->sampleRate == b->sampleRate
+        && a->channelCount == b->channelCount && a->bitsPerSample == b->bitsPerSample
+        && a->blockAlign == b->blockAlign && a->isPCM == b->isPCM && a->parameters == b->parameters;
+}
+
+// Samples of `source` may join `target` when every description of them decodes like one the target
+// already has; an empty track takes anything.
+bool takesSamplesOf(const MVMedia& target, const MVMedia& source)
+{
+    if (target.sampleCount() == 0)
+        return true;
+    for (auto& d : source.sampleDescriptions()) {
+        const auto& own = target.sampleDescriptions();
+        if (std::none_of(own.begin(), own.end(),
+                [&](const MVSampleDescription& t) { return decodesAlike(t, d, target.mediaType()); }))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
 std::shared_ptr<MVTrack> MVMovie::trackForPaste(const std::shared_ptr<MVTrack>& sourceTrack, size_t ordinal)
 {
     for (auto& t : _tracks)
@@ -203,7 +247,8 @@ std::shared_ptr<MVTrack> MVMovie::trackForPaste(const std::shared_ptr<MVTrack>& 
     for (auto& t : _tracks) {
         if (t->mediaType() != sourceTrack->mediaType())
             continue;
-        if (seen++ == ordinal && t->media()->timeScale() == sourceTrack->media()->timeScale())
+        if (seen++ == ordinal && t->media()->timeScale() == sourceTrack->media()->timeScale()
+            && takesSamplesOf(*t->media(), *sourceTrack->media()))
             return t;
     }
     return nullptr;

@@ -154,7 +154,7 @@ bool MVMovie::updateMovieFile(HXError* outError)
 
 MVBytes MVMovie::movieFormatRepresentation() const
 {
-    return MVSerializeMovieAtom(mvmodel::describeMovie(*this, mvmodel::SaveMode::Reference, {}));
+    return MVSerializeMovieAtom(mvmodel::describeMovie(*this, mvmodel::SaveMode::Reference, {}, true));
 }
 
 bool MVMovie::canSerialize() const

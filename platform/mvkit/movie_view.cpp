@@ -609,6 +609,8 @@ void MVMovieView::updatePreparer(const SinglePicture& single, int width, int hei
         flag(MVTrackSingleFieldVideoAttribute), _apertureMode };
     if (_preparer && key == _preparerKey)
         return;
+    // A picture converted here with the settings before (a paused one) is converted again with these.
+    _converted = nullptr;
     if (_preparer && _preparerKey.trackID != key.trackID)
         _playback->player().setPreparer(_preparerKey.trackID, nullptr);
     auto converter = std::make_shared<MVFrameConverter>();

@@ -3,6 +3,7 @@
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/atoms/movie_atom_writer.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/encoded_silence.h"
 #include "platform/mvkit/model_math.h"
 
 #include <fcntl.h>
@@ -17,7 +18,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <map>
+#include <optional>
 #include <random>
 
 namespace fs = std::filesystem;
@@ -60,6 +63,28 @@ bool writeAll(int fd, const uint8_t* p, size_t n)
             return false;
         p += w;
         n -= size_t(w);
+    }
+    return true;
+}
+
+// Writes all of it or fails with errno set: a write cut short (a full disk) is tried again, so that the
+// error it then gets (no space left) is the one reported.
+bool pwriteAll(int fd, const void* data, size_t length, uint64_t offset)
+{
+    auto p = static_cast<const uint8_t*>(data);
+    while (length > 0) {
+        ssize_t n = ::pwrite(fd, p, length, off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0) {
+            errno = EIO;
+            return false;
+        }
+        p += n;
+        offset += uint64_t(n);
+        length -= size_t(n);
     }
     return true;
 }
@@ -109,25 +134,275 @@ struct FlatTrack {
     std::vector<MVTrackEdit> edits;
 };
 
-FlatTrack flatten(const MVTrack& track, int32_t movieScale)
+// The samples [first, end) of a flattened media that the non-empty edit `edit` shows, over
+// `mediaDuration` from its media time.
+struct Segment {
+    size_t edit;
+    size_t first, end;
+    int64_t mediaDuration;
+};
+
+// The picture shown when a segment begins is made to begin with it: one shown from before the segment's
+// start (a cut inside a picture's time), or a first picture that the segment reaches only a little after
+// its start (files whose sound starts before the pictures, imported so that the first picture shows from
+// the start). Readers of decode order drop the first and move the second to the segment's start, with
+// every picture after it. Answers whether any picture moved.
+bool startSegmentsOnPictures(const MVMedia& media, std::vector<MVSampleRecord>& samples,
+    const std::vector<MVTrackEdit>& edits, const std::vector<Segment>& segments)
+{
+    bool moved = false;
+    for (const Segment& seg : segments) {
+        int64_t start = edits[seg.edit].mediaTime;
+        std::optional<size_t> before, after;
+        auto shown = [&](size_t i) { return media.sampleTime(int64_t(i)) + samples[i].compositionOffset; };
+        for (size_t i = seg.first; i < seg.end; ++i) {
+            if (shown(i) <= start && (!before || shown(i) > shown(*before)))
+                before = i;
+            if (shown(i) > start && (!after || shown(i) < shown(*after)))
+                after = i;
+        }
+        std::optional<size_t> picture = before;
+        // Shown until the next picture: a picture before the start still shows at it unless one begins
+        // in between (there is none: `after` is the next one).
+        if (!picture && after && shown(*after) < start + seg.mediaDuration)
+            picture = after;
+        if (!picture || shown(*picture) == start)
+            continue;
+        int64_t offset = samples[*picture].compositionOffset + (start - shown(*picture));
+        if (offset > std::numeric_limits<int32_t>::max() || offset < std::numeric_limits<int32_t>::min())
+            continue;
+        samples[*picture].compositionOffset = int32_t(offset);
+        moved = true;
+    }
+    return moved;
+}
+
+// Gives the flattened track its changed samples (its own copy of the media's table) and edits.
+void takeSamplesAndEdits(FlatTrack& flat, std::vector<MVSampleRecord> samples, std::vector<MVTrackEdit> edits)
+{
+    MVMedia::State state = flat.media->state();
+    state.samples = std::move(samples);
+    state.sharedSamples.reset();
+    state.sharedTimes.reset();
+    flat.media->restoreState(state);
+    flat.edits = std::move(edits);
+}
+
+// Readers that follow an edit list in decode order (libavformat among them) give the first sample a
+// segment shows, counted in decode order, the segment's start as its decode time and time the rest
+// from it. That is right only where each segment's media time lies as far after that sample's decode
+// time as in every other segment of the track. A cut at a reordered picture breaks it (the picture
+// decoded first is not the one shown first), and those readers would show what follows the cut a frame
+// or more late. So each segment's composition offsets (and its edit's media time with them) are raised
+// until that distance is the same in all segments and no offset is negative, and a segment whose
+// pictures would show inside the times of the one before is moved after it.
+//
+// The same readers take an empty edit that follows a shown one for the start of the media and show the
+// pictures that begin there within its length. Where a picture track has such an edit, all its pictures
+// are shown that much later in the media (and the edits follow), so that none begins there.
+//
+// Answers whether anything changed.
+bool alignSegments(FlatTrack& flat, const std::vector<Segment>& segments, int32_t movieScale)
+{
+    const MVMedia& media = *flat.media;
+    auto samples = media.samples();
+    bool reordered
+        = std::any_of(samples.begin(), samples.end(), [](auto& s) { return s.compositionOffset != 0; });
+    int64_t hidden = 0;
+    bool startsMoved = false;
+    if (media.mediaType() == MVFourCC("vide")) {
+        bool shown = false;
+        for (auto& e : flat.edits) {
+            if (e.mediaTime >= 0)
+                shown = true;
+            else if (shown)
+                hidden = std::max(hidden, mulDivCeil(e.duration, media.timeScale(), movieScale));
+        }
+        if (reordered)
+            startsMoved = startSegmentsOnPictures(media, samples, flat.edits, segments);
+    }
+    if (segments.empty() || (!startsMoved && hidden == 0 && (segments.size() < 2 || !reordered)))
+        return false;
+    std::vector<int64_t> raise(segments.size(), 0);
+    std::vector<std::optional<int64_t>> lead(segments.size());
+    int64_t common = 0;
+    for (size_t k = 0; k < segments.size(); ++k) {
+        const Segment& seg = segments[k];
+        int64_t start = flat.edits[seg.edit].mediaTime;
+        int32_t lowest = 0;
+        for (size_t i = seg.first; i < seg.end; ++i) {
+            int64_t decode = media.sampleTime(int64_t(i));
+            int64_t shown = decode + samples[i].compositionOffset;
+            lowest = std::min(lowest, samples[i].compositionOffset);
+            if (!lead[k] && shown >= start && shown < start + seg.mediaDuration)
+                lead[k] = start - decode;
+        }
+        raise[k] = -int64_t(lowest) + hidden;
+        if (lead[k])
+            common = std::max(common, *lead[k] + raise[k]);
+    }
+    // Changed on copies: a table that cannot say the new times is left as it was.
+    auto edits = flat.edits;
+    bool changed = startsMoved;
+    for (size_t k = 0; k < segments.size(); ++k) {
+        if (lead[k])
+            raise[k] = common - *lead[k];
+        if (raise[k] == 0)
+            continue;
+        changed = true;
+        for (size_t i = segments[k].first; i < segments[k].end; ++i) {
+            int64_t offset = samples[i].compositionOffset + raise[k];
+            if (offset > std::numeric_limits<int32_t>::max())
+                return false;
+            samples[i].compositionOffset = int32_t(offset);
+        }
+        edits[segments[k].edit].mediaTime += raise[k];
+    }
+    // Spacing: no sample of a segment may show inside the times another segment's edit shows (a reader
+    // would take it for one of that segment's pictures). Where one would, the later segments move on by
+    // time added to the last sample before them.
+    int64_t shift = 0, previousHighest = std::numeric_limits<int64_t>::min(), previousEnd = 0;
+    for (size_t k = 0; k < segments.size(); ++k) {
+        const Segment& seg = segments[k];
+        int64_t lowest = std::numeric_limits<int64_t>::max(), highest = std::numeric_limits<int64_t>::min();
+        for (size_t i = seg.first; i < seg.end; ++i) {
+            int64_t shown = media.sampleTime(int64_t(i)) + shift + samples[i].compositionOffset;
+            lowest = std::min(lowest, shown);
+            highest = std::max(highest, shown);
+        }
+        int64_t start = edits[seg.edit].mediaTime + shift;
+        int64_t gap
+            = k == 0 ? 0 : std::max({ int64_t(0), previousHighest + 1 - start, previousEnd - lowest });
+        if (gap > 0 && seg.first > 0) {
+            auto& last = samples[seg.first - 1];
+            if (int64_t(last.duration) + gap > int64_t(std::numeric_limits<int32_t>::max()))
+                return false;
+            last.duration = uint32_t(int64_t(last.duration) + gap);
+            shift += gap;
+            highest += gap;
+            start += gap;
+        }
+        if (shift != 0) {
+            edits[seg.edit].mediaTime += shift;
+            changed = true;
+        }
+        previousHighest = highest;
+        previousEnd = start + seg.mediaDuration;
+    }
+    if (!changed)
+        return false;
+    takeSamplesAndEdits(flat, std::move(samples), std::move(edits));
+    return true;
+}
+
+// A text sample shows the same text over its whole duration, and so does a picture of a track whose
+// pictures are not reordered: a segment that begins inside one (a cut in the middle of a subtitle, a
+// chapter or a picture's time) begins with a shorter copy of it instead. Readers of decode order start
+// each segment with its first whole sample, and would show what follows such a cut early by the part of
+// the sample cut off. (Reordered pictures are moved instead: startSegmentsOnPictures.) Answers whether
+// anything changed.
+bool startSegmentsOnSamples(FlatTrack& flat, const std::vector<Segment>& segments)
+{
+    const MVMedia& media = *flat.media;
+    uint32_t type = media.mediaType();
+    if (type != MVFourCC("text") && type != MVFourCC("sbtl") && type != MVFourCC("subt")
+        && type != MVFourCC("vide"))
+        return false;
+    auto samples = media.samples();
+    if (std::any_of(samples.begin(), samples.end(), [](auto& s) { return s.compositionOffset != 0; }))
+        return false;
+    auto edits = flat.edits;
+    int64_t removed = 0; // media time taken off the samples before, by now
+    for (const Segment& seg : segments) {
+        auto& start = edits[seg.edit].mediaTime;
+        // The sample shown at the segment's start (the ones before it, from the key sample on, are only
+        // decoded).
+        std::optional<size_t> shown;
+        for (size_t i = seg.first; i < seg.end && !shown; ++i)
+            if (media.sampleTime(int64_t(i)) + int64_t(samples[i].duration) > start)
+                shown = i;
+        start -= removed;
+        if (!shown)
+            continue;
+        int64_t into = start + removed - media.sampleTime(int64_t(*shown));
+        if (into > 0 && into < int64_t(samples[*shown].duration)) {
+            samples[*shown].duration -= uint32_t(into);
+            start -= into;
+            removed += into;
+        }
+    }
+    if (removed == 0)
+        return false;
+    takeSamplesAndEdits(flat, std::move(samples), std::move(edits));
+    return true;
+}
+
+// `aligned`: set to whether the segments' times had to be changed for readers of decode order.
+FlatTrack flatten(const MVTrack& track, int32_t movieScale, bool* aligned = nullptr)
 {
     const auto& source = *track.media();
     FlatTrack flat;
     flat.media = source.clone();
     flat.media->restoreState({});
-    for (auto e : mergedEdits(track.edits(), movieScale, source.timeScale())) {
+    auto edits = mergedEdits(track.edits(), movieScale, source.timeScale());
+    // Readers of decode order play a sound or text track's start where it has nothing to play after it
+    // has played something: the media begins with silence (an empty text) for them, which no edit plays.
+    bool silenced = false;
+    if (uint32_t type = source.mediaType(); type == MVFourCC("soun") || type == MVFourCC("text")
+        || type == MVFourCC("sbtl") || type == MVFourCC("subt")) {
+        int64_t quiet = 0;
+        bool shown = false;
+        for (const auto& e : edits) {
+            if (e.mediaTime >= 0)
+                shown = true;
+            else if (shown)
+                quiet = std::max(quiet, mulDivCeil(e.duration, source.timeScale(), movieScale));
+        }
+        if (auto silence = quiet > 0 ? MVEncodedSilence(source, 1, quiet) : nullptr)
+            silenced = flat.media->appendSamplesCovering(*silence, 0, silence->duration()) >= 0;
+    }
+    std::vector<Segment> segments;
+    for (auto e : edits) {
         if (e.mediaTime >= 0) {
             int64_t mediaDuration = int64_t((mvmodel::Int128(e.duration) * e.mediaRate * source.timeScale()
                                                 + (mvmodel::Int128(movieScale) * 0x10000 - 1))
                 / (mvmodel::Int128(movieScale) * 0x10000));
-            e.mediaTime
-                = flat.media->appendSamplesCovering(source, e.mediaTime, std::max<int64_t>(1, mediaDuration));
+            mediaDuration = std::max<int64_t>(1, mediaDuration);
+            size_t first = size_t(flat.media->sampleCount());
+            e.mediaTime = flat.media->appendSamplesCovering(source, e.mediaTime, mediaDuration);
             if (e.mediaTime < 0)
                 e.mediaTime = -1; // nothing there: it plays as empty time
+            else
+                segments.push_back(
+                    { flat.edits.size(), first, size_t(flat.media->sampleCount()), mediaDuration });
         }
         flat.edits.push_back(e);
     }
+    bool changed = startSegmentsOnSamples(flat, segments) || silenced;
+    changed = alignSegments(flat, segments, movieScale) || changed;
+    if (aligned)
+        *aligned = changed;
     return flat;
+}
+
+// The media and edits a reference movie (or an update in place) describes for `track`: the media as it
+// is, unless readers of decode order would time its segments wrongly (see alignSegments); then its
+// sample table reduced to what the edits show and aligned, the samples staying where they are.
+FlatTrack referencedTrack(const MVTrack& track, int32_t movieScale)
+{
+    size_t shown = 0;
+    bool emptyAfterShown = false;
+    for (auto& e : track.edits()) {
+        emptyAfterShown = emptyAfterShown || (e.mediaTime < 0 && shown > 0);
+        shown += e.mediaTime >= 0 ? 1 : 0;
+    }
+    if (shown >= 2 || emptyAfterShown) {
+        bool aligned = false;
+        auto flat = flatten(track, movieScale, &aligned);
+        if (aligned)
+            return flat;
+    }
+    return { track.media(), track.edits() };
 }
 
 // A sample as placed in the written file.
@@ -273,7 +548,9 @@ struct ReferencePlan {
     std::vector<bool> copied; // per description: its samples are copied into the file
 };
 
-ReferencePlan planReferences(const MVMedia& media, const std::string& moviePath)
+// `copyOtherFiles`: samples in files other than the movie's own are copied into it too (an update in
+// place: the saved movie does not come to depend on the files its pasted parts came from).
+ReferencePlan planReferences(const MVMedia& media, const std::string& moviePath, bool copyOtherFiles = false)
 {
     ReferencePlan plan;
     std::map<size_t, uint16_t> entryForReference; // media data reference index → entry
@@ -288,7 +565,9 @@ ReferencePlan planReferences(const MVMedia& media, const std::string& moviePath)
         MVSampleDescription d = media.sampleDescriptions()[i];
         const MVDataReference* ref = media.dataReferenceForDescription(uint32_t(i + 1));
         bool copy = !ref || ref->kind() == MVDataReference::Kind::Memory
-            || ref->kind() == MVDataReference::Kind::None;
+            || ref->kind() == MVDataReference::Kind::None
+            || (copyOtherFiles && ref->kind() == MVDataReference::Kind::File
+                && !sameFile(ref->referenceFilePath(), moviePath));
         if (copy) {
             d.dataReferenceIndex = selfEntry();
         } else if (ref->kind() == MVDataReference::Kind::File
@@ -549,30 +828,29 @@ MVFileTypeHeader fileTypeFor(const MVMovie& movie, const std::optional<MVFileTyp
     return { MVFourCC("qt  "), 0x20050300, { MVFourCC("qt  ") } };
 }
 
-} // namespace
-
-MVMovieDescription describeMovie(const MVMovie& movie, SaveMode mode, const std::string& moviePath)
+std::vector<FlatTrack> tracksToDescribe(const MVMovie& movie, SaveMode mode, bool asModel = false)
 {
-    // Every sample is written: the rest of a long file opened from its first part is read first.
-    movie.finishLoading();
+    std::vector<FlatTrack> out;
+    for (auto& t : movie.tracks())
+        out.push_back(mode == SaveMode::SelfContained ? flatten(*t, movie.timeScale())
+                : asModel                             ? FlatTrack { t->media(), t->edits() }
+                                                      : referencedTrack(*t, movie.timeScale()));
+    return out;
+}
+
+MVMovieDescription describeTracks(const MVMovie& movie, const std::vector<FlatTrack>& tracks, SaveMode mode,
+    const std::string& moviePath, bool copyOtherFiles = false)
+{
     MVMovieDescription d;
     d.header = movie.headerForWriting();
-    for (auto& t : movie.tracks()) {
-        std::shared_ptr<MVMedia> media;
-        std::vector<MVTrackEdit> edits;
-        if (mode == SaveMode::SelfContained) {
-            auto flat = flatten(*t, movie.timeScale());
-            media = flat.media;
-            edits = flat.edits;
-        } else {
-            media = t->media();
-            edits = t->edits();
-        }
-        auto td = describeTrack(movie, *t, media, edits);
+    for (size_t ti = 0; ti < tracks.size(); ++ti) {
+        const auto& t = movie.tracks()[ti];
+        const auto& media = tracks[ti].media;
+        auto td = describeTrack(movie, *t, media, tracks[ti].edits);
         auto& table = td.media.information.sampleTable;
         table.sampleDescriptions = media->sampleDescriptions();
         if (mode == SaveMode::Reference) {
-            auto plan = planReferences(*media, moviePath);
+            auto plan = planReferences(*media, moviePath, copyOtherFiles);
             td.media.information.dataInformation.entries = plan.entries;
             table.sampleDescriptions = plan.descriptions;
             fillSampleTable(table, media->samples(), chunksInPlace(media->samples()));
@@ -589,6 +867,16 @@ MVMovieDescription describeMovie(const MVMovie& movie, SaveMode mode, const std:
     if (!movie.metadata().items.empty())
         d.metadata = completedMetadata(movie.metadata());
     return d;
+}
+
+} // namespace
+
+MVMovieDescription describeMovie(
+    const MVMovie& movie, SaveMode mode, const std::string& moviePath, bool asModel)
+{
+    // Every sample is written: the rest of a long file opened from its first part is read first.
+    movie.finishLoading();
+    return describeTracks(movie, tracksToDescribe(movie, mode, asModel), mode, moviePath);
 }
 
 namespace {
@@ -781,41 +1069,74 @@ bool writeSelfContained(
 
 // Samples held in memory (or by descriptions the plan copies), written as one 'mdat' at `start`.
 // Their records are moved to the offsets in the file.
-bool writeCopiedSamples(MVMovieDescription& d, const MVMovie& movie, const std::string& moviePath, int fd,
-    uint64_t start, uint64_t* outEnd, HXError* outError)
+bool writeCopiedSamples(MVMovieDescription& d, const std::vector<FlatTrack>& tracks,
+    const std::string& moviePath, int fd, uint64_t start, uint64_t* outEnd, HXError* outError,
+    bool copyOtherFiles = false)
 {
-    SampleReader reader;
-    MVBytes data;
-    std::vector<std::vector<MVSampleRecord>> moved;
-    for (size_t ti = 0; ti < movie.tracks().size(); ++ti) {
-        const auto& media = *movie.tracks()[ti]->media();
-        auto plan = planReferences(media, moviePath);
+    // Where each copied sample goes, then the bytes, read and written a few megabytes at a time.
+    struct Copy {
+        const MVDataReference* ref;
+        uint64_t from;
+        uint32_t size;
+    };
+    std::vector<Copy> copies;
+    uint64_t total = 0;
+    for (size_t ti = 0; ti < tracks.size(); ++ti) {
+        const auto& media = *tracks[ti].media;
+        auto plan = planReferences(media, moviePath, copyOtherFiles);
         auto samples = media.samples();
         for (auto& s : samples) {
             if (s.descriptionIndex < 1 || s.descriptionIndex > plan.copied.size()
                 || !plan.copied[s.descriptionIndex - 1])
                 continue;
             const MVDataReference* ref = media.dataReferenceForDescription(s.descriptionIndex);
-            size_t at = data.size();
-            data.resize(at + s.size);
-            if (!ref || !reader.read(*ref, s.dataOffset, data.data() + at, s.size, outError))
+            if (!ref) {
+                if (outError)
+                    *outError = statusError(-2101, "A sample has no data reference.");
                 return false;
-            s.dataOffset = start + 16 + at;
+            }
+            copies.push_back({ ref, s.dataOffset, s.size });
+            s.dataOffset = start + 16 + total;
+            total += s.size;
         }
         fillSampleTable(d.tracks[ti].media.information.sampleTable, samples, chunksInPlace(samples));
     }
-    if (data.empty()) {
+    if (copies.empty()) {
         *outEnd = start;
         return true;
     }
-    MVBytes header = atomHeader(MVFourCC("mdat"), data.size(), true);
-    if (::pwrite(fd, header.data(), header.size(), off_t(start)) != ssize_t(header.size())
-        || ::pwrite(fd, data.data(), data.size(), off_t(start + 16)) != ssize_t(data.size())) {
+    MVBytes header = atomHeader(MVFourCC("mdat"), total, true);
+    if (!pwriteAll(fd, header.data(), header.size(), start)) {
         if (outError)
             *outError = HXError::posix(errno, moviePath);
         return false;
     }
-    *outEnd = start + 16 + data.size();
+    SampleReader reader;
+    MVBytes buffer;
+    uint64_t at = start + 16;
+    auto flush = [&]() {
+        bool ok = pwriteAll(fd, buffer.data(), buffer.size(), at);
+        at += buffer.size();
+        buffer.clear();
+        return ok;
+    };
+    for (const auto& c : copies) {
+        size_t used = buffer.size();
+        buffer.resize(used + c.size);
+        if (!reader.read(*c.ref, c.from, buffer.data() + used, c.size, outError))
+            return false;
+        if (buffer.size() >= (size_t(4) << 20) && !flush()) {
+            if (outError)
+                *outError = HXError::posix(errno, moviePath);
+            return false;
+        }
+    }
+    if (!flush()) {
+        if (outError)
+            *outError = HXError::posix(errno, moviePath);
+        return false;
+    }
+    *outEnd = start + 16 + total;
     return true;
 }
 
@@ -835,13 +1156,15 @@ bool writeReference(
         return false;
     }
     reachedSaveStage("header");
-    MVMovieDescription d = describeMovie(movie, SaveMode::Reference, path);
+    movie.finishLoading();
+    auto tracks = tracksToDescribe(movie, SaveMode::Reference);
+    MVMovieDescription d = describeTracks(movie, tracks, SaveMode::Reference, path);
     uint64_t end = 0;
-    if (!writeCopiedSamples(d, movie, path, fd, ftyp.size(), &end, outError))
+    if (!writeCopiedSamples(d, tracks, path, fd, ftyp.size(), &end, outError))
         return false;
     reachedSaveStage("samples");
     MVBytes moov = MVSerializeMovieAtom(d);
-    if (::pwrite(fd, moov.data(), moov.size(), off_t(end)) != ssize_t(moov.size())) {
+    if (!pwriteAll(fd, moov.data(), moov.size(), end)) {
         if (outError)
             *outError = HXError::posix(errno, path);
         return false;
@@ -977,11 +1300,11 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
                 uint8_t size64[8];
                 for (int i = 0; i < 8; ++i)
                     size64[i] = uint8_t(last.size >> (56 - 8 * i));
-                ok = ::pwrite(fd, size64, 8, off_t(last.offset + 8)) == 8;
+                ok = pwriteAll(fd, size64, 8, last.offset + 8);
             } else if (last.size <= UINT32_MAX) {
                 const uint8_t size32[4] = { uint8_t(last.size >> 24), uint8_t(last.size >> 16),
                     uint8_t(last.size >> 8), uint8_t(last.size) };
-                ok = ::pwrite(fd, size32, 4, off_t(last.offset)) == 4;
+                ok = pwriteAll(fd, size32, 4, last.offset);
             } else {
                 if (outError)
                     *outError = statusError(
@@ -989,7 +1312,7 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
                 return false;
             }
             if (ok && last.type == MVFourCC("moov") && last.offset != oldHeader->offset)
-                ok = ::pwrite(fd, "free", 4, off_t(last.offset + 4)) == 4;
+                ok = pwriteAll(fd, "free", 4, last.offset + 4);
             if (!ok || ::fsync(fd) != 0) {
                 if (outError)
                     *outError = HXError::posix(errno, path);
@@ -1011,7 +1334,7 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
         }
         const uint8_t closed[8] = { uint8_t(rest >> 24), uint8_t(rest >> 16), uint8_t(rest >> 8),
             uint8_t(rest), uint8_t(type >> 24), uint8_t(type >> 16), uint8_t(type >> 8), uint8_t(type) };
-        if (::pwrite(fd, closed, 8, off_t(end)) != 8 || ::fsync(fd) != 0) {
+        if (!pwriteAll(fd, closed, 8, end) || ::fsync(fd) != 0) {
             if (outError)
                 *outError = HXError::posix(errno, path);
             return false;
@@ -1020,12 +1343,27 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
     }
 
     // Stage 1: samples the file does not hold yet.
-    MVMovieDescription d = describeMovie(movie, SaveMode::Reference, path);
-    uint64_t dataEnd = end;
-    if (!writeCopiedSamples(d, movie, path, fd, end, &dataEnd, outError))
+    movie.finishLoading();
+    auto tracks = tracksToDescribe(movie, SaveMode::Reference);
+    MVMovieDescription d = describeTracks(movie, tracks, SaveMode::Reference, path, true);
+    // A write that fails (a full disk) takes back what it appended: the file stays as it was.
+    auto failed = [&](HXError error) {
+        int saved = errno;
+        if (::ftruncate(fd, off_t(end)) == 0)
+            ::fsync(fd);
+        errno = saved;
+        if (outError)
+            *outError = std::move(error);
         return false;
-    if (::fsync(fd) != 0 || interruption.stopAfterStage == 1) {
-        if (outError && interruption.stopAfterStage == 1)
+    };
+    uint64_t dataEnd = end;
+    HXError copyError;
+    if (!writeCopiedSamples(d, tracks, path, fd, end, &dataEnd, &copyError, true))
+        return failed(copyError);
+    if (::fsync(fd) != 0)
+        return failed(HXError::posix(errno, path));
+    if (interruption.stopAfterStage == 1) {
+        if (outError)
             *outError = statusError(-2019, "The update was stopped.", path);
         return false;
     }
@@ -1034,16 +1372,14 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
     MVBytes moov = MVSerializeMovieAtom(d);
     size_t length = size_t(std::min<uint64_t>(moov.size(), interruption.truncateHeaderAt));
     size_t half = length / 2;
-    bool halfWritten = ::pwrite(fd, moov.data(), half, off_t(dataEnd)) == ssize_t(half) && ::fsync(fd) == 0;
+    bool halfWritten = pwriteAll(fd, moov.data(), half, dataEnd) && ::fsync(fd) == 0;
     if (halfWritten)
         reachedSaveStage("update-header-partial");
-    if (!halfWritten
-        || ::pwrite(fd, moov.data() + half, length - half, off_t(dataEnd + half)) != ssize_t(length - half)) {
-        if (outError)
-            *outError = HXError::posix(errno, path);
-        return false;
-    }
-    if (::fsync(fd) != 0 || interruption.stopAfterStage == 2 || length < moov.size()) {
+    if (!halfWritten || !pwriteAll(fd, moov.data() + half, length - half, dataEnd + half))
+        return failed(HXError::posix(errno, path));
+    if (::fsync(fd) != 0)
+        return failed(HXError::posix(errno, path));
+    if (interruption.stopAfterStage == 2 || length < moov.size()) {
         if (outError)
             *outError = statusError(-2019, "The update was stopped.", path);
         return false;
@@ -1051,7 +1387,7 @@ bool updateMovieFile(MVMovie& movie, HXError* outError, const UpdateInterruption
     reachedSaveStage("update-header");
     // Stage 3: the old header becomes free space; readers take the first header, now the new one.
     const uint8_t freeType[4] = { 'f', 'r', 'e', 'e' };
-    if (::pwrite(fd, freeType, 4, off_t(oldHeader->offset + 4)) != 4 || ::fsync(fd) != 0) {
+    if (!pwriteAll(fd, freeType, 4, oldHeader->offset + 4) || ::fsync(fd) != 0) {
         if (outError)
             *outError = HXError::posix(errno, path);
         return false;

@@ -1,7 +1,8 @@
 #pragma once
 // The save flows of MVMovie: a self-contained movie (samples copied and interleaved, header first), a
 // reference movie (samples left in their files, referred to by alias records), and the update of a
-// movie file in place (new header appended, old one retired as free space).
+// movie file in place (the samples it does not hold yet, made in memory or pasted from other files, and
+// then the new header appended, the old one retired as free space).
 //
 // A save writes to a temporary file in the target's folder and renames it over the target only when
 // everything is written; a failure or a cancel from the progress callback removes the temporary file
@@ -21,8 +22,11 @@ enum class SaveMode { SelfContained, Reference };
 
 // The header of `movie` as a stored description. Self-contained: each track's samples reduced to those
 // its edits show; the data offsets are still those of the source data. Reference: the media as they are.
-// `moviePath` is the file the header will live in (alias records are made relative to it).
-MVMovieDescription describeMovie(const MVMovie& movie, SaveMode mode, const std::string& moviePath);
+// `moviePath` is the file the header will live in (alias records are made relative to it). A reference
+// header for a file is laid out so that other programs time its edits right (see movie_writer.cpp); one
+// that only this program reads back (`asModel`) describes the media and edits exactly as they are.
+MVMovieDescription describeMovie(
+    const MVMovie& movie, SaveMode mode, const std::string& moviePath, bool asModel = false);
 
 bool writeMovie(MVMovie& movie, const std::string& path, SaveMode mode, HXError* outError);
 

@@ -227,11 +227,17 @@ void HXUnattendedAlerts::noteAnswered(const std::string& message, const std::str
         scope->_report(message, answer);
 }
 
+// What an alert said, for whoever answers it without seeing it: the message and the reason under it.
+std::string HXAlert::reportedText() const
+{
+    return _informativeText.empty() ? _messageText : _messageText + " " + _informativeText;
+}
+
 long HXAlert::answerUnattended()
 {
     if (_buttons.empty())
         addButtonWithTitle("OK");
-    HXUnattendedAlerts::noteAnswered(_messageText, _buttons.front()->title());
+    HXUnattendedAlerts::noteAnswered(reportedText(), _buttons.front()->title());
     return _codes.front();
 }
 
@@ -239,7 +245,7 @@ void HXAlert::answerWithDefault()
 {
     if (_buttons.empty() || !_panel || !_panel->isVisible())
         return;
-    HXUnattendedAlerts::noteAnswered(_messageText, _buttons.front()->title());
+    HXUnattendedAlerts::noteAnswered(reportedText(), _buttons.front()->title());
     buttonPressed(_codes.front());
 }
 

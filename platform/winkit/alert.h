@@ -64,6 +64,7 @@ private:
     void buttonPressed(long code);
     // Unattended: notes the alert and answers the default button's code.
     long answerUnattended();
+    std::string reportedText() const;
 
     HXAlertStyle _style = HXWarningAlertStyle;
     std::string _messageText;

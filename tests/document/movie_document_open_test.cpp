@@ -239,6 +239,7 @@ TEST_F(MovieDocumentOpenTest, SubtitlesShowOnlyWhenThePreferenceSaysSo)
         ASSERT_TRUE(doc);
         ASSERT_TRUE(doc->movie()->hasSubtitles());
         EXPECT_EQ(doc->movie()->subtitlesVisible(), show);
+        EXPECT_FALSE(doc->movie()->hasChanged()) << "a movie just opened has no changes";
     }
 }
 

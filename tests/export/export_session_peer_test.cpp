@@ -95,6 +95,8 @@ TEST_F(ExportSessionPeer, EveryKindWritesWhatFfprobeReads)
         EXPECT_EQ(codecs, c.codecs);
         if (c.videoFrames && !streams.empty()) {
             EXPECT_EQ(streams[0].frames, c.videoFrames);
+            // Every picture is shown, the last one included (it lasts until the movie's end).
+            EXPECT_EQ(long(movie::frameHashes(out / c.file, "0:v").size()), c.videoFrames);
         }
         if (!streams.empty()) {
             EXPECT_NEAR(streams.back().duration, 2.0, 0.15);
@@ -103,6 +105,38 @@ TEST_F(ExportSessionPeer, EveryKindWritesWhatFfprobeReads)
     // Only the finished files: no partial or intermediate file stays.
     EXPECT_EQ(
         folderContents(out), (std::vector<std::string> { "a.m4a", "a.m4v", "a.mov", "a.mp4", "a.wav" }));
+}
+
+// A movie cut at pictures between its key pictures (its file then holds pictures that are only decoded,
+// at times apart from the ones shown) exports at its own rate: a picture for every frame of it, at its
+// time, and the sound as long.
+TEST_F(ExportSessionPeer, EditedMovieExportsAPictureForEveryFrame)
+{
+    auto source = temp / "long-groups.mov";
+    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                             "testsrc=size=160x120:rate=25:duration=10", "-f", "lavfi", "-i",
+                             "sine=frequency=440:sample_rate=44100:duration=10", "-c:v", "libx264", "-bf",
+                             "3", "-g", "50", "-c:a", "aac", source.string() })
+                  .status,
+        0);
+    auto movie = openMovie(source);
+    ASSERT_TRUE(movie);
+    for (int i = 1; i <= 8; ++i) {
+        movie->setSelection({ MVMakeTime(i * 900 + 130, 1000), MVMakeTime(200, 1000) });
+        movie->clear();
+    }
+    auto session = MVExportSession::create(movie);
+    session->setExporter(MVExporter::exporterOfKind(MVExporterKind::MPEG4));
+    session->setTargetPath((out / "edited.mp4").string());
+    std::string message;
+    ASSERT_EQ(session->perform({}, &message), 0) << message;
+    auto frames = movie::timedFrames(out / "edited.mp4", "0:v").frames;
+    ASSERT_EQ(frames.size(), 210u); // 8.4 s
+    for (size_t i = 0; i < frames.size(); ++i)
+        EXPECT_NEAR(frames[i].time, double(i) / 25, 0.001) << "picture " << i;
+    auto streams = movie::probeStreams(out / "edited.mp4");
+    ASSERT_EQ(streams.size(), 2u);
+    EXPECT_NEAR(streams[1].duration, 8.4, 0.03);
 }
 
 TEST_F(ExportSessionPeer, MovieExportCopiesSamplesSoFramesMatchTheSource)

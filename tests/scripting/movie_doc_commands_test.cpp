@@ -7,6 +7,9 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <cstring>
+
 namespace movara::scriptingtest {
 namespace {
 
@@ -153,10 +156,15 @@ TEST_F(MovieDocCommandsTest, SaveSelfContained)
     chmod(locked.c_str(), 0700);
     if (geteuid() != 0) {
         EXPECT_EQ(failed["errorNumber"].integerValue(), -36);
+        EXPECT_NE(failed["error"].stringValue().find(std::strerror(EACCES)), std::string::npos)
+            << failed["error"].stringValue();
     }
     auto missing = command("saveSelfContained", frontMovie(),
         { { "DestinationFile", HXPropertyList((out / "no" / "x.mov").string()) } });
     EXPECT_EQ(missing["errorNumber"].integerValue(), -36);
+    // The answer says why.
+    EXPECT_NE(missing["error"].stringValue().find(std::strerror(ENOENT)), std::string::npos)
+        << missing["error"].stringValue();
     EXPECT_FALSE(doc->flatten());
     EXPECT_FALSE(doc->forceSynchronousSave());
 }

@@ -3,13 +3,37 @@
 #include "platform/mvkit/export/movie_transcoder.h"
 #include "platform/mvkit/movie.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <unistd.h>
 
 namespace {
+
+// The rate the movie's pictures come at: the commonest picture duration of its first enabled picture
+// track (nothing for a still picture or a rate no movie has).
+double movieFrameRate(const MVMovie& movie)
+{
+    for (const auto& t : movie.tracks()) {
+        if (t->mediaType() != MVFourCC("vide") || !t->isEnabled())
+            continue;
+        const auto& media = *t->media();
+        std::map<uint32_t, size_t> counts;
+        for (const auto& sample : media.samples())
+            if (sample.duration > 0)
+                ++counts[sample.duration];
+        if (counts.empty())
+            continue;
+        auto commonest = std::max_element(
+            counts.begin(), counts.end(), [](const auto& a, const auto& b) { return a.second < b.second; });
+        double rate = double(media.timeScale()) / commonest->first;
+        return rate >= 1 && rate <= 240 ? rate : 0;
+    }
+    return 0;
+}
 
 constexpr int64_t kSessionVersion = 1;
 
@@ -147,7 +171,10 @@ int MVExportSession::perform(const MVExportSessionProgressProc& progress, std::s
     } else {
         bool sequence = _exporter.kind == MVExporterKind::ImageSequence;
         std::string destination = sequence ? _targetPath : partialPathFor(_targetPath);
-        auto result = MVTranscodeMovieFile(intermediate, destination, _exporter, _settings,
+        auto settings = _settings;
+        if (double rate = movieFrameRate(*_movie); rate > 0 && !settings.count("MVExpSourceFrameRate"))
+            settings["MVExpSourceFrameRate"] = HXPropertyList(rate);
+        auto result = MVTranscodeMovieFile(intermediate, destination, _exporter, settings,
             [&](double fraction) { return progress ? progress(0.1 + fraction * 0.9) : 0; });
         status = result.status;
         if (status != 0) {

@@ -70,6 +70,7 @@ struct Lane {
     SwrContext* resampler = nullptr;
     AVAudioFifo* fifo = nullptr;
     int64_t nextSample = 0;
+    double expectedTime = 0; // seconds: where the next sound decoded follows on without a gap
 
     ~Lane()
     {
@@ -210,8 +211,13 @@ void Transcoder::openVideo(int index)
     _video->inIndex = index;
     _video->decoder = openDecoder(index);
     auto* stream = _in->streams[index];
-    AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
-    double sourceRate = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 25.0;
+    // The movie's own rate when the caller knows it: an edited movie's file holds samples that are only
+    // decoded (at each cut, from the key picture before it), which the stream's rates count in.
+    double sourceRate = setting(_settings, "MVExpSourceFrameRate", 0);
+    if (sourceRate <= 0) {
+        AVRational rate = stream->avg_frame_rate.num > 0 ? stream->avg_frame_rate : stream->r_frame_rate;
+        sourceRate = rate.num > 0 && rate.den > 0 ? av_q2d(rate) : 25.0;
+    }
     double wanted = setting(_settings, "MVExpFrameRate", sourceRate);
     _frameRate = av_d2q(std::min(wanted, sourceRate), 1001000);
     if (_frameRate.num <= 0)
@@ -387,8 +393,21 @@ void Transcoder::videoFrame(AVFrame* frame)
 void Transcoder::audioFrame(AVFrame* frame)
 {
     auto& lane = *_audio;
-    if (frame && frame->pts != AV_NOPTS_VALUE)
-        reportProgress(frame->pts * av_q2d(_in->streams[lane.inIndex]->time_base));
+    if (frame && frame->pts != AV_NOPTS_VALUE && frame->sample_rate > 0) {
+        double at = frame->pts * av_q2d(_in->streams[lane.inIndex]->time_base);
+        reportProgress(at);
+        // The sound keeps its times, so that it stays with the pictures: where the reader leaves a gap
+        // (the part of a packet it drops at a seam of the movie's edits, a time with no sound) silence
+        // fills it, and sound that comes again over what was written already is left out.
+        double gap = at - lane.expectedTime;
+        if (gap > 0.002)
+            check(swr_inject_silence(lane.resampler, int(std::lround(gap * frame->sample_rate))),
+                MVExportCodecErr, "The sound cannot be converted");
+        else if (gap < -0.002)
+            check(swr_drop_output(lane.resampler, int(std::lround(-gap * lane.encoder->sample_rate))),
+                MVExportCodecErr, "The sound cannot be converted");
+        lane.expectedTime = at + double(frame->nb_samples) / frame->sample_rate;
+    }
     int capacity = swr_get_out_samples(lane.resampler, frame ? frame->nb_samples : 0);
     if (capacity <= 0)
         return;
@@ -440,6 +459,10 @@ void Transcoder::encode(Lane& lane, AVFrame* frame)
         if (isImageSequence()) {
             writeImage(packet.get());
         } else {
+            // A picture lasts one frame of the output rate: without a duration the muxer would end the
+            // movie where the last picture begins, and readers would leave that picture out.
+            if (&lane == _video.get() && packet->duration <= 0)
+                packet->duration = 1;
             av_packet_rescale_ts(packet.get(), lane.encoder->time_base, lane.outStream->time_base);
             packet->stream_index = lane.outStream->index;
             check(

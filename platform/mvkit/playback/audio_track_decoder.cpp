@@ -87,9 +87,10 @@ int sideOf(AVChannel channel)
 
 // The gains from the track's channels, labelled by `layout`, to the channels of the standard layout of
 // `out`, row by row (one row per output channel). A speaker the output has gets its channel as it is;
-// the others fold down the usual way: a side to the front speaker of its side at −3 dB (a front one at
-// full level), the middle to both front speakers at −3 dB; low frequencies only to a speaker of their
-// own. A discrete channel plays on the output channel of its number, an unused one nowhere.
+// the others fold down the usual way: a side to the front speaker of its side at −3 dB (a front one,
+// beside the centre included, at full level), the middle to both front speakers at −3 dB; low frequencies
+// only to a speaker of their own. A discrete channel plays on the output channel of its number, an unused one
+// nowhere.
 std::vector<double> mixMatrix(const MVAudioChannelLayout& layout, const AVChannelLayout& out)
 {
     const int outputs = out.nb_channels, inputs = int(layout.descriptions.size());
@@ -115,7 +116,8 @@ std::vector<double> mixMatrix(const MVAudioChannelLayout& layout, const AVChanne
             continue;
         const int side = sideOf(channel);
         const bool front = channel == AV_CHAN_FRONT_LEFT || channel == AV_CHAN_FRONT_RIGHT
-            || channel == AV_CHAN_STEREO_LEFT || channel == AV_CHAN_STEREO_RIGHT;
+            || channel == AV_CHAN_STEREO_LEFT || channel == AV_CHAN_STEREO_RIGHT
+            || channel == AV_CHAN_FRONT_LEFT_OF_CENTER || channel == AV_CHAN_FRONT_RIGHT_OF_CENTER;
         if (side != 0 && gain(side < 0 ? AV_CHAN_FRONT_LEFT : AV_CHAN_FRONT_RIGHT, i, front ? 1.0 : kFold))
             continue;
         if (side == 0 && channel != AV_CHAN_FRONT_CENTER && gain(AV_CHAN_FRONT_CENTER, i, 1.0))

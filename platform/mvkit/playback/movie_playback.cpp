@@ -259,7 +259,17 @@ void MVMoviePlayback::play()
 {
     auto m = movie();
     float preferred = m ? m->preferredRate() : 1.0f;
-    setRate(preferred != 0 ? preferred : 1.0f);
+    const float rate = preferred != 0 ? preferred : 1.0f;
+    // Stopped at the end it plays towards (the last picture showing), the movie starts again from the
+    // other end rather than ending at once.
+    const auto& clock = _player->clock();
+    if (!clock.isPlaying()) {
+        if (rate > 0 && clock.currentTime() >= clock.rangeEnd())
+            _player->setCurrentTime(clock.rangeStart());
+        else if (rate < 0 && clock.currentTime() <= clock.rangeStart())
+            _player->setCurrentTime(clock.rangeEnd());
+    }
+    setRate(rate);
 }
 
 void MVMoviePlayback::step(int frames)

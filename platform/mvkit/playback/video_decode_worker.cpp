@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <vector>
 
 MVVideoDecodeWorker::MVVideoDecodeWorker(std::unique_ptr<MVVideoTrackDecoder> decoder, size_t capacity)
     : _decoder(std::move(decoder))
@@ -38,6 +39,13 @@ size_t MVVideoDecodeWorker::capacityForPicture(int width, int height)
     const size_t bytes = size_t(std::max(1, width)) * size_t(std::max(1, height)) * 3 / 2;
     const size_t budget = size_t(32) << 20;
     return std::clamp<size_t>(budget / bytes, 3, 8);
+}
+
+size_t MVVideoDecodeWorker::backwardRunForPicture(int width, int height)
+{
+    const size_t bytes = size_t(std::max(1, width)) * size_t(std::max(1, height)) * 3 / 2;
+    const size_t budget = size_t(64) << 20;
+    return std::clamp<size_t>(budget / bytes, 8, 64);
 }
 
 size_t MVVideoDecodeWorker::nextToPrepare() const
@@ -87,13 +95,16 @@ void MVVideoDecodeWorker::seek(int64_t time, int direction)
             if (!_queue.empty() && holds(_queue.front(), time))
                 return;
             const int64_t behind = direction > 0 ? time - _nextTime : _nextTime - time;
-            if (_requestPending && behind >= 0 && behind < _catchUpWindow) {
+            // A backward run being decoded that reaches down to `time` brings its picture.
+            const bool runReaches = direction < 0 && _runLow <= time && time < _nextTime;
+            if (_requestPending && ((behind >= 0 && behind < _catchUpWindow) || runReaches)) {
                 _latestAsked = time;
                 return;
             }
         }
         ++_generation;
         _queue.clear();
+        _runLow = INT64_MAX;
         _lastHanded = INT64_MIN;
         _direction = direction;
         _latestAsked = INT64_MIN;
@@ -152,31 +163,64 @@ void MVVideoDecodeWorker::run()
         const uint64_t generation = _generation;
         const int64_t time = _nextTime;
         const int direction = _direction;
+        const size_t run = direction < 0 ? _backwardRun : 1;
         lock.unlock();
 
-        Picture picture;
-        HXError error;
-        picture.frame = _decoder->frameAtTime(time, &error);
-        picture.start = _decoder->pictureStart(time);
-        picture.end = _decoder->nextChangeAfter(time);
-        if (picture.end <= picture.start)
-            picture.end = picture.start + 1;
-        if (_sizedByPicture && picture.frame && picture.frame->width() > 0) {
-            const size_t capacity = capacityForPicture(picture.frame->width(), picture.frame->height());
-            std::lock_guard sizing(_mutex);
-            _capacity = capacity;
+        // The times of the pictures to decode, latest first: the one at `time`, and backward the ones
+        // before it down to the run's length (or the start).
+        std::vector<int64_t> times { time };
+        while (times.size() < run) {
+            const int64_t start = _decoder->pictureStart(times.back());
+            if (start <= 0)
+                break;
+            times.push_back(start - 1);
+        }
+        if (direction < 0) {
+            std::lock_guard marking(_mutex);
+            if (generation == _generation)
+                _runLow = times.back();
+        }
+        // Earliest first: one pass forward from their sync sample.
+        std::vector<Picture> pictures(times.size());
+        bool abandoned = false;
+        for (size_t k = times.size(); k-- > 0;) {
+            if (k + 1 < times.size()) {
+                std::lock_guard checking(_mutex);
+                if (generation != _generation || _stop) {
+                    abandoned = true;
+                    break;
+                }
+            }
+            Picture& picture = pictures[k];
+            HXError error;
+            picture.frame = _decoder->frameAtTime(times[k], &error);
+            picture.start = _decoder->pictureStart(times[k]);
+            picture.end = _decoder->nextChangeAfter(times[k]);
+            if (picture.end <= picture.start)
+                picture.end = picture.start + 1;
+            if (_sizedByPicture && picture.frame && picture.frame->width() > 0) {
+                const size_t capacity = capacityForPicture(picture.frame->width(), picture.frame->height());
+                const size_t backward
+                    = backwardRunForPicture(picture.frame->width(), picture.frame->height());
+                std::lock_guard sizing(_mutex);
+                _capacity = capacity;
+                _backwardRun = backward;
+            }
         }
 
         const int64_t decoded = _decoder->samplesDecoded();
         lock.lock();
         _samplesDecoded = decoded;
-        if (generation != _generation)
-            continue; // a seek came meanwhile: this picture is of no use
-        _queue.push_back(picture);
-        if (direction > 0 && picture.end < _duration)
-            _nextTime = picture.end;
-        else if (direction < 0 && picture.start > 0)
-            _nextTime = picture.start - 1;
+        if (abandoned || generation != _generation)
+            continue; // a seek came meanwhile: these pictures are of no use
+        _runLow = INT64_MAX;
+        for (const auto& picture : pictures)
+            _queue.push_back(picture);
+        const Picture& last = pictures.back();
+        if (direction > 0 && last.end < _duration)
+            _nextTime = last.end;
+        else if (direction < 0 && last.start > 0)
+            _nextTime = last.start - 1;
         else
             _requestPending = false; // one picture asked for, or an end reached
         _delivered.notify_all();
@@ -185,7 +229,8 @@ void MVVideoDecodeWorker::run()
     }
 }
 
-std::optional<MVVideoDecodeWorker::Picture> MVVideoDecodeWorker::pictureAt(int64_t time, double wait, bool late)
+std::optional<MVVideoDecodeWorker::Picture> MVVideoDecodeWorker::pictureAt(
+    int64_t time, double wait, bool late)
 {
     std::unique_lock lock(_mutex);
     _latestAsked = time;
@@ -197,7 +242,8 @@ std::optional<MVVideoDecodeWorker::Picture> MVVideoDecodeWorker::pictureAt(int64
     // time has come is the one to show.
     auto lateButShown = [&](size_t index) {
         const Picture& p = _queue[index];
-        if (!(late && _direction > 0 && p.start > _lastHanded && p.end <= time && p.end + 2 * (p.end - p.start) > time))
+        if (!(late && _direction > 0 && p.start > _lastHanded && p.end <= time
+                && p.end + 2 * (p.end - p.start) > time))
             return false;
         return index + 1 >= _queue.size() || _queue[index + 1].start > time;
     };

@@ -3,12 +3,14 @@
 // into a small queue, for the presentation timer on the main thread.
 //
 // seek() tells it where the clock is and which way it runs; it then decodes picture after picture in
-// that direction until the queue is full. pictureAt() hands the main thread the picture for a time,
+// that direction until the queue is full. Backward it decodes a run of pictures at once, forward from
+// their sync sample, and queues them latest first: decoded one by one, each picture would cost its whole
+// group of pictures again. pictureAt() hands the main thread the picture for a time,
 // dropping those whose time has passed (or, when asked, still handing out one that passed by less than
 // two of its lengths and was not handed out yet), and may wait a little for a picture that is late.
 //
-// A preparer, when set, runs on a second thread of the worker on the next pictures to be shown (converting them
-// for the screen), so that the main thread only presents; only the first few queued pictures are
+// A preparer, when set, runs on a second thread of the worker on the next pictures to be shown (converting
+// them for the screen), so that the main thread only presents; only the first few queued pictures are
 // prepared, since prepared pictures are large. The queue holds a few pictures, fewer the larger they are.
 #include "platform/mvkit/playback/frame_converter.h"
 #include "platform/mvkit/playback/video_track_decoder.h"
@@ -54,6 +56,9 @@ public:
     // How many pictures of `width` × `height` are decoded ahead: some tens of megabytes' worth, never
     // fewer than three nor more than eight.
     static size_t capacityForPicture(int width, int height);
+    // How many pictures of `width` × `height` one backward run decodes: some tens of megabytes' worth,
+    // never fewer than eight nor more than 64.
+    static size_t backwardRunForPicture(int width, int height);
 
     int64_t duration() const { return _duration; }
     size_t queuedCount() const;
@@ -87,6 +92,8 @@ private:
     int64_t _latestAsked = INT64_MIN; // the last time pictureAt was asked for
     int64_t _lastHanded = INT64_MIN; // the start of the last picture pictureAt answered
     int64_t _catchUpWindow = 0; // how far behind a request the worker may be and still go on
+    size_t _backwardRun = 8; // pictures decoded in one run backward
+    int64_t _runLow = INT64_MAX; // the earliest time of the backward run being decoded (INT64_MAX: none)
     int _direction = 0;
     int64_t _samplesDecoded = 0;
     bool _requestPending = false;

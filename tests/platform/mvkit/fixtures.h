@@ -32,6 +32,7 @@ enum class MovieFixture {
     Mp3Audio, // .mp3: MP3 audio, 2 s
     MpegTs, // .ts: H.264 + AAC in an MPEG transport stream
     PngMov, // .mov: PNG pictures (each one whole), 1 s at 10 fps
+    Pcm71Mov, // .mov: 7.1 sound (16-bit PCM, 48 kHz, a tone of its own in each channel), 1 s
 };
 
 // The fixture's path, making it on first use; empty when ffmpeg is not available or failed.
@@ -123,6 +124,13 @@ inline Recipe recipeFor(MovieFixture f, const std::filesystem::path& dir)
     case MovieFixture::PngMov:
         return { "png.mov", { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=10:duration=1" },
             { "-c:v", "png" } };
+    case MovieFixture::Pcm71Mov:
+        return { "pcm71.mov",
+            { "-f", "lavfi", "-i",
+                "aevalsrc=0.2*sin(2*PI*300*t)|0.2*sin(2*PI*500*t)|0.2*sin(2*PI*700*t)|0.2*sin(2*PI*90*t)"
+                "|0.2*sin(2*PI*1100*t)|0.2*sin(2*PI*1300*t)|0.2*sin(2*PI*1700*t)|0.2*sin(2*PI*1900*t)"
+                ":s=48000:d=1:c=7.1" },
+            { "-c:a", "pcm_s16le" } };
     }
     return {};
 }

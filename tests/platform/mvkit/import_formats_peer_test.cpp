@@ -3,6 +3,7 @@
 // self-contained save that ffmpeg reads back with the same pictures and sound.
 #include "audio_capture.h"
 #include "decoder_test_support.h"
+#include "movie_peer_fixtures.h"
 #include "test_support.h"
 
 #include "platform/mvkit/atoms/four_char_code.h"
@@ -272,6 +273,15 @@ TEST_P(ImportFormats, OpensPlaysAndSavesAsTheSource)
     EXPECT_EQ(savedStreams, sourceStreams);
     if (c.video) {
         EXPECT_EQ(hashes(ffmpegFrameHashes(saved)), hashes(ffmpegFrameHashes(source)));
+        // At their times from the movie's start, as in the source (the first shows from the start on):
+        // the sound stays with them. (The movie starts where the sound is first heard, which may be a few
+        // milliseconds after the container's start: Opus skips its first samples.)
+        auto savedPictures = movara::test::movie::timedFrames(saved, "0:v:0").frames;
+        if (!pictureTimes.empty() && savedPictures.size() == pictureTimes.size()) {
+            EXPECT_NEAR(savedPictures[0].time, 0, 0.002);
+            for (size_t i = 1; i < pictureTimes.size(); ++i)
+                EXPECT_NEAR(savedPictures[i].time, pictureTimes[i] - start, 0.008) << "picture " << i;
+        }
     }
     if (c.audio) {
         auto [sourceMD5, sourceLength] = decodedSound(source);

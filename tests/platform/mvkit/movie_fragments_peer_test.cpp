@@ -267,7 +267,17 @@ TEST_P(MovieFragmentsPeerTest, ReadsLikeFfprobeDecodesLikeFfmpegAndSavesAnOrdina
     ASSERT_TRUE(again);
     EXPECT_TRUE(std::none_of(again->topLevelAtoms.begin(), again->topLevelAtoms.end(),
         [](const MVAtomLocation& a) { return a.type == MVFourCC("moof") || a.type == MVFourCC("sidx"); }));
-    expectSamePackets(probePackets(saved), source);
+    // The same packets, but that the first picture shown may start earlier, with the movie (other
+    // programs would otherwise move every picture back by as much).
+    auto savedPackets = probePackets(saved);
+    for (size_t i = 0; i < source.size() && i < savedPackets.size(); ++i) {
+        auto first = std::min_element(source[i].begin(), source[i].end(),
+            [](const Packet& a, const Packet& b) { return a.dts + a.ptsMinusDts < b.dts + b.ptsMinusDts; });
+        size_t k = size_t(first - source[i].begin());
+        if (k < savedPackets[i].size() && savedPackets[i][k].ptsMinusDts < first->ptsMinusDts)
+            savedPackets[i][k].ptsMinusDts = first->ptsMinusDts;
+    }
+    expectSamePackets(savedPackets, source);
     EXPECT_EQ(frameHashes(saved, "0:v"), frameHashes(path, "0:v"));
     if (layout.audio) {
         // The same sound, but for the primer an edit list tells ffmpeg to skip: from the fragments it

@@ -61,6 +61,59 @@ inline std::vector<std::string> frameHashes(const std::filesystem::path& path, c
     return hashes;
 }
 
+// ffmpeg's decoded frames with the time each shows at (seconds, from the stream's time base) and its
+// hash, and the warnings ffmpeg gave on the way (a sample it had to skip, a description it cannot read).
+struct TimedFrame {
+    double time = 0;
+    std::string hash;
+};
+struct TimedFrames {
+    std::vector<TimedFrame> frames;
+    std::string warnings;
+};
+
+inline TimedFrames timedFrames(const std::filesystem::path& path, const std::string& map,
+    const std::vector<std::string>& inputOptions = {})
+{
+    TimedFrames out;
+    auto log = std::filesystem::path(path).concat(".log");
+    std::vector<std::string> args = { "ffmpeg", "-nostdin", "-v", "warning" };
+    args.insert(args.end(), inputOptions.begin(), inputOptions.end());
+    args.insert(args.end(),
+        { "-i", path.string(), "-map", map, "-fps_mode", "passthrough", "-enc_time_base", "-1", "-f",
+            "framemd5", "-" });
+    // The warnings go to a file beside the movie, the frames to the output.
+    std::string command;
+    for (const auto& a : args)
+        command += "'" + a + "' ";
+    auto result = runCommand({ "sh", "-c", command + "2>'" + log.string() + "'" });
+    out.warnings = readFile(log);
+    std::filesystem::remove(log);
+    if (result.status != 0)
+        return out;
+    std::istringstream in(result.output);
+    std::string line;
+    double base = 0;
+    while (std::getline(in, line)) {
+        if (line.rfind("#tb 0:", 0) == 0) {
+            auto slash = line.find('/');
+            base = std::stod(line.substr(6, slash - 6)) / std::stod(line.substr(slash + 1));
+            continue;
+        }
+        if (line.empty() || line[0] == '#')
+            continue;
+        // stream, dts, pts, duration, size, hash
+        std::vector<std::string> fields;
+        std::istringstream f(line);
+        std::string field;
+        while (std::getline(f, field, ','))
+            fields.push_back(field.substr(field.find_first_not_of(' ')));
+        if (fields.size() >= 6)
+            out.frames.push_back({ std::stod(fields[2]) * base, fields[5] });
+    }
+    return out;
+}
+
 // ffprobe's view of each stream: codec, frame count and duration.
 struct StreamFacts {
     std::string codec;

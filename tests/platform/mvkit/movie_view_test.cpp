@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <cstdlib>
 
 using namespace movara::test;
@@ -112,6 +114,36 @@ TEST_F(MovieViewTest, DrawsThePictureInsideTheFillAndTheHookCanReplaceIt)
     EXPECT_EQ(window->renderedPixelRGBA(5, 100), 0xFF0000FFu); // letterbox: the fill colour
     EXPECT_NE(window->renderedPixelRGBA(200, 100), 0xFF0000FFu); // the picture
     EXPECT_EQ(window->renderedPixelRGBA(200, 100) & 0xFF, 0xFFu); // opaque
+
+    // A picture adjustment shows at once on the picture that stands still, in the window's video layer
+    // converted at the size shown as well.
+    struct Adjustment {
+        std::function<void(MVMovie&, float)> set;
+        float value, neutral;
+    };
+    const Adjustment adjustments[] = {
+        { &MVMovie::setVisualBrightness, 0.5f, 0 },
+        { &MVMovie::setVisualContrast, 0.3f, 1 },
+        { &MVMovie::setVisualSaturation, 0, 1 },
+        { &MVMovie::setVisualHue, 180, 0 },
+    };
+    const HXVideoLayerSupport converted { false, false };
+    auto layerPixels = [&] {
+        auto layer = view->videoLayer(converted);
+        if (!layer || !layer->picture.isValid())
+            return std::string();
+        const auto& p = layer->picture;
+        return std::string(
+            reinterpret_cast<const char*>(p.planes[0]), size_t(p.strides[0]) * size_t(p.height));
+    };
+    const std::string plain = layerPixels();
+    ASSERT_FALSE(plain.empty());
+    for (const auto& a : adjustments) {
+        a.set(*movie, a.value);
+        EXPECT_NE(layerPixels(), plain) << a.value;
+        a.set(*movie, a.neutral);
+        EXPECT_EQ(layerPixels(), plain) << a.value;
+    }
 
     int calls = 0;
     view->willDisplayImage = [&](MVMovieView&, const std::shared_ptr<HXImage>& image) {

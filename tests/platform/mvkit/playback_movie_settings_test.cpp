@@ -191,6 +191,19 @@ TEST_F(MovieSettingsTest, SteppingAndJumpingWithAndWithoutAPlayback)
         movie->gotoEnd();
         EXPECT_EQ(millis(movie->currentTime()), 2000) << name;
         EXPECT_TRUE(movie->isDone()) << name;
+        // Play on the last picture starts the movie again from its start, forward and backward alike.
+        movie->play();
+        EXPECT_TRUE(movie->isPlaying()) << name;
+        EXPECT_LT(millis(movie->currentTime()), 100) << name;
+        movie->stop();
+        movie->setPreferredRate(-1.0f);
+        movie->gotoBeginning();
+        movie->play();
+        EXPECT_TRUE(movie->isPlaying()) << name;
+        EXPECT_GT(millis(movie->currentTime()), 1900) << name;
+        movie->stop();
+        movie->setPreferredRate(1.0f);
+        movie->gotoEnd();
         movie->stepBackward(); // at the end the last frame shows: back to the one before it
         EXPECT_EQ(MVTimeInScale(movie->currentTime(), scale).timeValue, 2 * scale - 2 * frame) << name;
         EXPECT_FALSE(movie->isDone()) << name;

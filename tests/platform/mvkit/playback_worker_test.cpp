@@ -28,27 +28,31 @@ TEST(DecodeWorkerTest, ConsumerThatFallsBehindCatchesUpWithoutDecodingAgain)
     MOVARA_REQUIRE_FIXTURE(path, MovieFixture::H264AacMov); // 75 pictures, a sync sample every 12
     struct Case {
         int stride; // pictures the consumer moves on between requests
+        int direction;
     };
-    for (const Case& c : { Case { 1 }, Case { 3 }, Case { 10 } }) {
+    // Backward, each run of pictures is decoded once from its sync sample, not once for every picture.
+    for (const Case& c : { Case { 1, 1 }, Case { 3, 1 }, Case { 10, 1 }, Case { 1, -1 }, Case { 4, -1 } }) {
         int64_t samples = 0;
         int32_t scale = 0;
         auto worker = workerFor(path.string(), &samples, &scale);
         ASSERT_TRUE(worker);
-        worker->seek(0, 1);
-        for (int picture = 0; picture < 75; picture += c.stride) {
+        const int first = c.direction > 0 ? 0 : 74;
+        worker->seek(int64_t(first) * scale / 25, c.direction);
+        for (int picture = first; picture >= 0 && picture < 75; picture += c.stride * c.direction) {
             const int64_t time = int64_t(picture) * scale / 25;
             // The consumer jumps ahead and waits for the worker to get there; asking with no wait would
             // race the worker on a busy machine and make the test itself seek.
             auto p = worker->pictureAt(time, 10.0);
             if (!p) {
-                worker->seek(time, 1);
+                worker->seek(time, c.direction);
                 p = worker->pictureAt(time, 10.0);
             }
             ASSERT_TRUE(p && p->frame) << "picture " << picture;
             EXPECT_LE(p->start, time);
             EXPECT_GT(p->end, time);
         }
-        EXPECT_LE(worker->samplesDecoded(), samples) << "stride " << c.stride;
+        EXPECT_LE(worker->samplesDecoded(), c.direction > 0 ? samples : 2 * samples)
+            << "stride " << c.stride << " direction " << c.direction;
     }
 }
 

@@ -7,10 +7,15 @@
 #include "platform/mvkit/chapters.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/movie_writer.h"
+#include "platform/mvkit/playback/movie_frame_image.h"
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 
 using namespace movara::test;
@@ -336,6 +341,79 @@ TEST_F(SavePeerTest, InterruptedUpdateInPlaceOpensWithOldOrNewHeader)
     }
 }
 
+TEST_F(SavePeerTest, UpdateInPlaceTakesInWhatWasPastedFromAnotherFile)
+{
+    // A second from another movie pasted in, then saved in place: the file holds those samples itself,
+    // ffmpeg decodes them (it reads a track from one file), and the other movie can go.
+    auto path = dir / "update.mov";
+    std::filesystem::copy_file(source, path);
+    auto other = dir / "other.mov";
+    ASSERT_TRUE(makeMovie(other, 2, "aac", "smptebars"));
+    auto otherVideo = frameHashes(other, "0:v");
+    auto video = frameHashes(source, "0:v");
+    auto m = open(path);
+    auto o = open(other);
+    ASSERT_TRUE(m && o);
+    o->setSelection({ MVMakeTime(0, 1), MVMakeTime(1, 1) });
+    o->copy();
+    m->setSelection({ MVMakeTime(1, 1), MVMakeTime(0, 1) });
+    ASSERT_TRUE(m->paste(nullptr));
+    HXError error;
+    ASSERT_TRUE(m->updateMovieFile(&error)) << error.localizedDescription();
+    o.reset();
+    std::filesystem::remove(other);
+    std::vector<std::string> expected(video.begin(), video.begin() + 10);
+    expected.insert(expected.end(), otherVideo.begin(), otherVideo.begin() + 10);
+    expected.insert(expected.end(), video.begin() + 10, video.end());
+    EXPECT_EQ(frameHashes(path, "0:v"), expected);
+    auto reopened = open(path);
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(reopened->dataReferences().size(), 1u);
+}
+
+TEST_F(SavePeerTest, UpdateInPlaceThatCannotWriteLeavesTheFileAsItWas)
+{
+    // A file that may not grow past its size and a little more (as on a full disk): the update fails with
+    // the reason, and what it appended is taken back.
+    struct Case {
+        const char* name;
+        bool samplesInMemory; // chapters made in memory: samples to append before the header
+        uint64_t room;
+    };
+    const Case cases[] = {
+        { "the new header does not fit", false, 64 },
+        { "the new samples do not fit", true, 8 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto path = dir / "update.mov";
+        std::filesystem::copy_file(source, path, std::filesystem::copy_options::overwrite_existing);
+        const auto before = readFile(path);
+        auto m = open(path);
+        ASSERT_TRUE(m);
+        m->setSelection({ MVMakeTime(0, 600), MVMakeTime(600, 600) });
+        m->clear();
+        HXError error;
+        if (c.samplesInMemory) {
+            ASSERT_TRUE(
+                MVMovieSetChapters(*m, { { "A", MVMakeTime(0, 1) }, { "B", MVMakeTime(2, 1) } }, &error));
+        }
+        rlimit old {};
+        ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+        auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+        rlimit small { rlim_t(before.size() + c.room), old.rlim_max };
+        ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+        bool updated = m->updateMovieFile(&error);
+        setrlimit(RLIMIT_FSIZE, &old);
+        signal(SIGXFSZ, oldHandler);
+        EXPECT_FALSE(updated);
+        EXPECT_EQ(error.domain(), HXPOSIXErrorDomain);
+        EXPECT_EQ(error.code(), EFBIG) << error.localizedDescription();
+        EXPECT_EQ(readFile(path), before);
+        EXPECT_EQ(frameHashes(path), sourceHashes);
+    }
+}
+
 TEST_F(SavePeerTest, UpdateInPlaceTwiceAndAfterAnInterruptedOne)
 {
     auto path = dir / "update.mov";
@@ -383,6 +461,143 @@ TEST(SavePeerReordered, SaveAndCutBetweenKeyFrames)
     std::vector<std::string> expected(video.begin(), video.begin() + 25);
     expected.insert(expected.end(), video.begin() + 50, video.end());
     EXPECT_EQ(frameHashes(cut, "0:v"), expected);
+}
+
+} // namespace
+
+namespace {
+
+// Cuts that begin at any kind of picture (key, reordered B, P) leave every later picture at its time
+// for ffmpeg (which times each segment from the first sample it decodes): no picture late, none held
+// twice, whether the samples are copied, referred to, or the file is updated in place.
+TEST(SavePeerReordered, CutsAtReorderedPicturesKeepTheirTimes)
+{
+    MOVARA_REQUIRE_FIXTURE(path, MovieFixture::H264AacMov);
+    TempDir dir;
+    auto source = timedFrames(path, "0:v");
+    ASSERT_EQ(source.frames.size(), 75u); // 25 fps, a key frame every 12, two B-frames between the others
+    HXError openError;
+    auto original = MVMovie::movieWithFile(path.string(), &openError);
+    ASSERT_TRUE(original) << openError.localizedDescription();
+    enum class Save { SelfContained, Reference, InPlace };
+    struct Case {
+        const char* name;
+        std::vector<std::pair<int, int>> cuts; // first frame and count, each in the movie as it then is
+        Save save;
+    };
+    const Case cases[] = {
+        { "at a key frame", { { 24, 12 } }, Save::SelfContained },
+        { "at a B-frame", { { 13, 10 } }, Save::SelfContained },
+        { "at a P-frame", { { 15, 20 } }, Save::SelfContained },
+        { "one B-frame", { { 26, 1 } }, Save::SelfContained },
+        { "two cuts", { { 5, 3 }, { 40, 7 } }, Save::SelfContained },
+        { "at a B-frame, reference movie", { { 13, 10 } }, Save::Reference },
+        { "two cuts, updated in place", { { 5, 3 }, { 40, 7 } }, Save::InPlace },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto opened = dir / "opened.mov";
+        std::filesystem::copy_file(path, opened, std::filesystem::copy_options::overwrite_existing);
+        HXError error;
+        auto m = MVMovie::movieWithFile(opened.string(), &error);
+        ASSERT_TRUE(m) << error.localizedDescription();
+        std::vector<size_t> kept; // the source frame each frame of the result shows
+        for (size_t i = 0; i < source.frames.size(); ++i)
+            kept.push_back(i);
+        for (auto [first, count] : c.cuts) {
+            m->setSelection({ MVMakeTime(first, 25), MVMakeTime(count, 25) });
+            m->clear();
+            kept.erase(kept.begin() + first, kept.begin() + first + count);
+        }
+        auto saved = dir / "saved.mov";
+        std::vector<std::string> options;
+        if (c.save == Save::InPlace) {
+            ASSERT_TRUE(m->updateMovieFile(&error)) << error.localizedDescription();
+            saved = opened;
+        } else {
+            ASSERT_TRUE(
+                m->writeToFile(saved.string(), { { MVMovieFlatten, c.save == Save::SelfContained } }, &error))
+                << error.localizedDescription();
+            if (c.save == Save::Reference)
+                options = { "-enable_drefs", "1" };
+        }
+        auto decoded = timedFrames(saved, "0:v", options);
+        ASSERT_EQ(decoded.frames.size(), kept.size()) << decoded.warnings;
+        for (size_t i = 0; i < kept.size(); ++i) {
+            EXPECT_EQ(decoded.frames[i].hash, source.frames[kept[i]].hash) << "frame " << i;
+            EXPECT_NEAR(decoded.frames[i].time, double(i) / 25, 0.001) << "frame " << i;
+        }
+        // Our own reading of the file shows the same pictures around each seam.
+        auto reopened = MVMovie::movieWithFile(saved.string(), &error);
+        ASSERT_TRUE(reopened) << error.localizedDescription();
+        EXPECT_EQ(reopened->durationValue() * 25, int64_t(kept.size()) * reopened->timeScale());
+        for (size_t i = 1; i < kept.size(); ++i) {
+            if (kept[i] == kept[i - 1] + 1)
+                continue;
+            for (size_t j : { i - 1, i, i + 1 }) {
+                if (j >= kept.size())
+                    continue;
+                auto ours = MVMovieFrameImageAtTime(reopened, MVMakeTime(int64_t(2 * j + 1), 50));
+                auto theirs = MVMovieFrameImageAtTime(original, MVMakeTime(int64_t(2 * kept[j] + 1), 50));
+                ASSERT_TRUE(ours && theirs) << "frame " << j;
+                EXPECT_EQ(ours->bitmapImageRep()->RGBAData(), theirs->bitmapImageRep()->RGBAData())
+                    << "frame " << j;
+            }
+        }
+    }
+}
+
+} // namespace
+
+namespace {
+
+// A cut that ends inside a picture's time: that picture shows from the cut on, once, and every picture
+// after it at its time; with pictures reordered or not (whose decoders may not drop the pictures
+// decoded but not shown).
+TEST(SavePeerCutInsideAPicture, EachPictureShowsOnceAtItsTime)
+{
+    struct Case {
+        const char* name;
+        MovieFixture fixture;
+        int fps;
+        int cutFrom, cutTo; // milliseconds
+    };
+    const Case cases[] = {
+        { "Motion JPEG", MovieFixture::MjpegPcmMov, 10, 530, 1270 },
+        { "H.264 with B-frames", MovieFixture::H264AacMov, 25, 530, 1270 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MOVARA_REQUIRE_FIXTURE(path, c.fixture);
+        TempDir dir;
+        auto source = timedFrames(path, "0:v");
+        HXError error;
+        auto m = MVMovie::movieWithFile(path.string(), &error);
+        ASSERT_TRUE(m) << error.localizedDescription();
+        m->setSelection({ MVMakeTime(c.cutFrom, 1000), MVMakeTime(c.cutTo - c.cutFrom, 1000) });
+        m->clear();
+        auto saved = dir / "cut.mov";
+        ASSERT_TRUE(m->writeToFile(saved.string(), {}, &error)) << error.localizedDescription();
+        // Before the cut each picture at its time; the one showing where the cut ends, from the cut on;
+        // the rest earlier by the cut's length.
+        std::vector<std::pair<double, std::string>> expected;
+        const int frame = 1000 / c.fps;
+        for (size_t k = 0; k < source.frames.size(); ++k) {
+            int from = int(k) * frame, to = from + frame;
+            if (to <= c.cutFrom || from < c.cutFrom)
+                expected.push_back({ from / 1000.0, source.frames[k].hash });
+            else if (from <= c.cutTo && to > c.cutTo)
+                expected.push_back({ c.cutFrom / 1000.0, source.frames[k].hash });
+            else if (from > c.cutTo)
+                expected.push_back({ (from - (c.cutTo - c.cutFrom)) / 1000.0, source.frames[k].hash });
+        }
+        auto decoded = timedFrames(saved, "0:v");
+        ASSERT_EQ(decoded.frames.size(), expected.size()) << decoded.warnings;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_NEAR(decoded.frames[i].time, expected[i].first, 0.001) << "picture " << i;
+            EXPECT_EQ(decoded.frames[i].hash, expected[i].second) << "picture " << i;
+        }
+    }
 }
 
 } // namespace

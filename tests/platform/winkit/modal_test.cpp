@@ -313,13 +313,18 @@ TEST_F(ModalTest, UnattendedAlertsAnswerThemselvesWithTheirDefault)
         bare->setMessageText("Nothing to choose");
         EXPECT_EQ(bare->runModal(), HXAlertFirstButtonReturn);
 
+        // The reason under the message goes with it.
+        auto failed = HXAlert::alertWithMessageText("Not saved.", "OK", {}, {}, "No space left on device");
+        EXPECT_EQ(failed->runModal(), HXAlertDefaultReturn);
+
         auto save = HXSavePanel::savePanel();
         save->setTitle("Export");
         EXPECT_EQ(save->runModal(), HXModalResponseCancel);
     }
     // The innermost scope hears of them; once it ends, the outer one does.
     EXPECT_EQ(reported,
-        (std::vector<std::string> { "Stop?=Quit", "Save?=Save", "Nothing to choose=OK", "Export=Cancel" }));
+        (std::vector<std::string> { "Stop?=Quit", "Save?=Save", "Nothing to choose=OK",
+            "Not saved. No space left on device=OK", "Export=Cancel" }));
     EXPECT_TRUE(outer.empty());
     HXAlert::alertWithMessageText("Again", "OK", {}, {}, {})->runModal();
     EXPECT_EQ(outer, (std::vector<std::string> { "Again=OK" }));
