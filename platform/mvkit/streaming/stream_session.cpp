@@ -593,7 +593,11 @@ bool MVStreamSession::openInput(HXError* outError, std::string* outReason)
             AVIOContext* io = nullptr;
             int result = avio_open2(&io, _url.c_str(), AVIO_FLAG_READ, &_context->interrupt_callback, nullptr);
             if (result < 0) {
-                *outError = streamError("The stream description cannot be fetched: " + MVNetworkDeadline::errorText(result) + ".", _url);
+                const std::string reason = MVNetworkDeadline::openFailureReason(
+                    result, _network.timedOut(), _options.connectTimeout, _url, "stream description");
+                if (outReason)
+                    *outReason = reason;
+                *outError = streamError("The stream description cannot be fetched: " + reason + ".", _url);
                 return false;
             }
             std::vector<char> buffer(1 << 16);
@@ -646,9 +650,9 @@ bool MVStreamSession::openInput(HXError* outError, std::string* outReason)
             avformat_free_context(_context);
             _context = nullptr;
             if (outReason)
-                *outReason = MVNetworkDeadline::errorText(result);
+                *outReason = MVNetworkDeadline::errorClause(result);
             *outError = streamError(
-                "The stream cannot be received: " + MVNetworkDeadline::errorText(result) + ".", _url);
+                "The stream cannot be received: " + MVNetworkDeadline::errorClause(result) + ".", _url);
             return false;
         }
         if (!_transportCounts)
@@ -682,15 +686,14 @@ bool MVStreamSession::openInput(HXError* outError, std::string* outReason)
         if (_network.cancelled())
             return false;
         std::string reason;
-        if (_network.timedOut())
-            reason = "the server did not answer within " + std::to_string(int(_options.connectTimeout))
-                + " seconds";
-        else if (result == AVERROR_HTTP_NOT_FOUND)
-            reason = "the server has nothing at this location";
-        else if (MVNetworkDeadline::isUnreachable(result))
-            reason = "the server cannot be reached (" + MVNetworkDeadline::errorText(result) + ")";
+        // Pushed packets come from no server that could be named.
+        if (_network.timedOut() && _pushed && !_rtsp)
+            reason = "nothing arrived within " + MVNetworkDeadline::secondsText(_options.connectTimeout);
+        else if (result == AVERROR_INVALIDDATA && _pushed && !_rtsp)
+            reason = "what arrives is not a stream the player can play";
         else
-            reason = MVNetworkDeadline::errorText(result);
+            reason = MVNetworkDeadline::openFailureReason(
+                result, _network.timedOut(), _options.connectTimeout, _url, "stream");
         if (outReason)
             *outReason = reason;
         *outError = streamError("The stream cannot be opened: " + reason + ".", _url);
@@ -700,9 +703,9 @@ bool MVStreamSession::openInput(HXError* outError, std::string* outReason)
     _network.arm(_options.connectTimeout);
     result = avformat_find_stream_info(_context, nullptr);
     if (result < 0 && !_network.cancelled()) {
-        std::string reason = _network.timedOut() ? "nothing arrived within " + std::to_string(int(_options.connectTimeout))
-                + " seconds"
-                                       : MVNetworkDeadline::errorText(result);
+        std::string reason = _network.timedOut()
+            ? "nothing arrived within " + MVNetworkDeadline::secondsText(_options.connectTimeout)
+            : MVNetworkDeadline::errorClause(result);
         if (outReason)
             *outReason = reason;
         *outError = streamError("The stream cannot be played: " + reason + ".", _url);
@@ -843,8 +846,8 @@ void MVStreamSession::readPackets()
         }
         if (result < 0) {
             std::string reason = _network.timedOut()
-                ? "no data arrived for " + std::to_string(int(_options.stallTimeout)) + " seconds"
-                : MVNetworkDeadline::errorText(result);
+                ? "no data arrived for " + MVNetworkDeadline::secondsText(_options.stallTimeout)
+                : MVNetworkDeadline::errorClause(result);
             if (!recover(reason))
                 break;
             continue;
@@ -869,7 +872,9 @@ bool MVStreamSession::sourceAnswers(std::string* outReason)
         avformat_close_input(&probe);
         return true;
     }
-    *outReason = _network.timedOut() ? "the server does not answer any more" : "the server cannot be reached (" + MVNetworkDeadline::errorText(result) + ")";
+    *outReason = _network.timedOut()
+        ? MVNetworkDeadline::serverOf(_url) + " does not answer any more"
+        : MVNetworkDeadline::openFailureReason(result, false, _options.connectTimeout, _url, "stream");
     return false;
 }
 
@@ -880,6 +885,7 @@ bool MVStreamSession::recover(std::string reason)
         return false;
     }
     double delay = _options.reconnectDelay;
+    HXError lastError = streamError("The stream stopped: " + reason + ".", _url);
     for (int attempt = 1; attempt <= _options.reconnectAttempts; ++attempt) {
         std::string text = attempt == 1 ? std::string("Reconnecting\u2026")
                                         : "Reconnecting (" + std::to_string(attempt) + " of "
@@ -917,9 +923,10 @@ bool MVStreamSession::recover(std::string reason)
             fail(error);
             return false;
         }
-        reason = failure.empty() ? error.localizedDescription() : failure;
+        // An error that is a whole sentence of its own (a description gone, no memory) is told as it is.
+        lastError = failure.empty() ? error : streamError("The stream stopped: " + failure + ".", _url);
     }
-    fail(streamError("The stream stopped: " + reason + ".", _url));
+    fail(lastError);
     return false;
 }
 

@@ -209,7 +209,9 @@ TEST_F(NetworkMovieTest, MissingMovieEndsInTheErrorState)
     waitForLoad(*m);
     EXPECT_EQ(m->loadState(), MVMovieLoadStateError);
     EXPECT_EQ(states.back(), MVMovieLoadStateError);
-    EXPECT_FALSE(m->loadError().localizedDescription().empty());
+    EXPECT_EQ(m->loadError().localizedDescription(),
+        "The movie cannot be fetched: the server at 127.0.0.1:" + std::to_string(server->port)
+            + " has nothing at this location (not found).");
     // The movie goes, and with it the cache file it had nothing in.
     m.reset();
     EXPECT_EQ(networkCacheFiles(), cached);

@@ -10,6 +10,7 @@
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/stream.h"
+#include "platform/mvkit/streaming/url_probe.h"
 
 #include <gtest/gtest.h>
 
@@ -347,7 +348,10 @@ TEST(StreamingHLSTest, AStreamWhoseServerStopsFailsWithAClearErrorAndNeverBlocks
     EXPECT_NE(recorder.lastError().find("The stream stopped"), std::string::npos) << recorder.lastError();
     // It was connected again, in vain, before it failed.
     EXPECT_TRUE(recorder.saw(MVMovieStreamingStatusReconnecting));
-    EXPECT_NE(recorder.lastError().find("cannot be reached"), std::string::npos) << recorder.lastError();
+    EXPECT_NE(recorder.lastError().find("The stream stopped: the server at 127.0.0.1:"
+                  + std::to_string(server.port) + " refused the connection."),
+        std::string::npos)
+        << recorder.lastError();
     EXPECT_FALSE(m->isPlaying());
     EXPECT_LT(longestPass, 0.5);
 }
@@ -431,20 +435,64 @@ TEST(StreamingHLSTest, AStreamWhoseServerComesBackPlaysOn)
     }
 }
 
-TEST(StreamingHLSTest, ALocationThatIsNotAStreamFailsToLoad)
+// Every failure to open a location is told in the same words, whether the location is asked before it
+// opens, fetched as a movie file or played as a stream.
+TEST(StreamingFailureTest, AFailedLocationGivesTheSameReasonWhereverItIsOpened)
 {
     if (!haveTools())
         GTEST_SKIP() << "ffmpeg and python3 are needed";
     TempDir dir;
     writeFile(dir / "broken.m3u8", "#EXTM3U\nthis is not a playlist\n");
+    for (const auto& [name, status] :
+        { std::pair { "private", "401" }, { "forbidden", "403" }, { "failing", "500" } })
+        for (const char* extension : { "", ".mov", ".m3u8" })
+            writeFile(dir / (name + std::string(extension) + ".status"), status);
     RangeServer server(dir.path());
-    StatusRecorder recorder;
-    for (const auto& name : { "broken.m3u8", "missing.m3u8" }) {
-        auto m = openURL(server.url(name));
-        ASSERT_TRUE(runLoopUntil([&] { return m->loadState() == MVMovieLoadStateError; }, 20)) << name;
-        EXPECT_NE(m->loadError().localizedDescription().find("The stream cannot be"), std::string::npos)
-            << m->loadError().localizedDescription();
+    ASSERT_GT(server.port, 0);
+    int closed = 0;
+    {
+        RangeServer gone(dir.path());
+        closed = gone.port;
     }
+    const std::string here = "the server at 127.0.0.1:" + std::to_string(server.port);
+    const std::string there = "the server at 127.0.0.1:" + std::to_string(closed);
+    struct Case {
+        std::string url; // without its extension
+        std::string says; // the reason, after the colon
+    };
+    const Case cases[] = {
+        { "http://127.0.0.1:" + std::to_string(closed) + "/gone", there + " refused the connection" },
+        { server.url("missing"), here + " has nothing at this location (not found)" },
+        { server.url("private"),
+            here + " does not let the player have this location (it asks for a name and password)" },
+        { server.url("forbidden"), here + " does not let the player have this location (forbidden)" },
+        { server.url("failing"), here + " failed while answering (a server error)" },
+    };
+    for (const auto& c : cases) {
+        for (const auto& [extension, opening] : { std::pair { ".mov", "The movie cannot be fetched: " },
+                 { ".m3u8", "The stream cannot be opened: " } }) {
+            const std::string url = c.url + extension;
+            SCOPED_TRACE(url);
+            auto m = openURL(url);
+            ASSERT_TRUE(runLoopUntil([&] { return m->loadState() == MVMovieLoadStateError; }, 30));
+            const std::string told = m->loadError().localizedDescription();
+            EXPECT_EQ(told.rfind(opening + c.says, 0), 0u) << told;
+            EXPECT_EQ(told.back(), '.') << told;
+            EXPECT_EQ(told.find("the server the server"), std::string::npos) << told;
+        }
+        // Asked before it opens: the same words, as a sentence of their own.
+        SCOPED_TRACE(c.url);
+        MVNetworkDeadline network;
+        auto probed = MVURLProbe::probe(c.url, 5, network);
+        std::string words = c.says;
+        words[0] = char(std::toupper(static_cast<unsigned char>(words[0])));
+        EXPECT_EQ(probed.error.localizedDescription(), words + ".");
+    }
+    // Not a stream, as a stream.
+    auto m = openURL(server.url("broken.m3u8"));
+    ASSERT_TRUE(runLoopUntil([&] { return m->loadState() == MVMovieLoadStateError; }, 30));
+    EXPECT_EQ(m->loadError().localizedDescription(),
+        "The stream cannot be opened: what " + here + " sends is not a stream the player can play.");
 }
 
 // ---- Data of no told length over HTTP
