@@ -1455,5 +1455,12 @@ int64_t MVStreamSession::playableDuration() const
 int64_t MVStreamSession::durationValue() const
 {
     std::lock_guard lock(_mutex);
-    return _live ? knownEnd() : _streamDuration;
+    if (_live)
+        return knownEnd();
+    // The told duration is the playlist's or manifest's sum; what arrived by the end may run a little
+    // longer (the last picture, the sound's last packet), and the playhead goes there: the movie lasts
+    // as long as what it plays.
+    if (_endOfStream || _failed)
+        return std::max(knownEnd(), _streamDuration);
+    return _streamDuration;
 }

@@ -244,6 +244,9 @@ TEST(StreamingHLSTest, AnOnDemandPlaylistPlaysSeeksAndHasItsDuration)
         // It plays to its end and stops there.
         EXPECT_TRUE(runLoopUntil([&] { return !m->isPlaying(); }, 15));
         EXPECT_NEAR(seconds(*m, m->currentTime().timeValue), 12, 0.2);
+        // Within its duration: the time display never reads past the end.
+        EXPECT_LE(m->currentTime().timeValue, m->durationValue());
+        EXPECT_NEAR(seconds(*m, m->durationValue()), 12, 0.2);
     }
 }
 
