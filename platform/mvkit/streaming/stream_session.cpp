@@ -405,6 +405,16 @@ void MVStreamSession::checkPreroll()
         showPlayingOrReady();
 }
 
+void MVStreamSession::checkCaughtUp(bool reached)
+{
+    if (!_seekPending || _failed)
+        return;
+    if (reached)
+        _seekPending = false;
+    if (_delegate.caughtUp)
+        _delegate.caughtUp();
+}
+
 void MVStreamSession::sampleStatistics()
 {
     const double now = steadyNow();
@@ -1279,10 +1289,21 @@ void MVStreamSession::decodePictures()
             const int64_t start = unitsFromSeconds(double(pts) * timeBase - _startSeconds);
             const int64_t length
                 = frame->pkt_duration > 0 ? unitsFromSeconds(double(frame->pkt_duration) * timeBase) : 1;
-            MVStreamPictureQueue::Picture picture { start, start + std::max<int64_t>(1, length),
+            const int64_t end = start + std::max<int64_t>(1, length);
+            MVStreamPictureQueue::Picture picture { start, end,
                 std::make_shared<MVDecodedFrame>(av_frame_clone(frame)), nullptr, nullptr };
             av_frame_unref(frame);
-            _pictures.push(std::move(picture), generation);
+            // After a seek the pictures from the key picture on arrive; a player at rest asks for the
+            // one of its time at each, which lets the earlier ones go, until the one of that time came.
+            if (_pictures.push(std::move(picture), generation) && _seekPending) {
+                int64_t floor;
+                {
+                    std::lock_guard lock(_mutex);
+                    floor = _seekFloor;
+                }
+                const bool reached = end > floor;
+                onMain([reached](MVStreamSession& s) { s.checkCaughtUp(reached); });
+            }
         }
     }
     av_frame_free(&frame);
@@ -1439,6 +1460,7 @@ void MVStreamSession::restartAt(int64_t time)
         _endOfStream = false;
     }
     _pictures.clear(generation);
+    _seekPending = true;
     _sound.clear();
     _playhead = time;
     _wake.notify_all();

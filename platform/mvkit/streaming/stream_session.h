@@ -75,6 +75,9 @@ public:
         std::function<void(long code, const std::string& text)> status;
         std::function<void(const Layout& layout)> ready;
         std::function<void()> prerolled;
+        // After a seek, a picture arrived (the one of the new time, or one before it that lets the
+        // player show what is nearest): a player at rest shows the picture of its time again.
+        std::function<void()> caughtUp;
         std::function<void(const HXError& error)> failed;
         std::function<void()> statisticsChanged;
     };
@@ -160,6 +163,7 @@ private:
     void postStatus(long code, const std::string& text);
     void fail(const HXError& error);
     void checkPreroll();
+    void checkCaughtUp(bool reached); // `reached`: the picture of the time sought came
     void showPlayingOrReady();
     void sampleStatistics();
     int64_t unitsFromSeconds(double seconds) const;
@@ -251,6 +255,7 @@ private:
     std::shared_ptr<MVStreamingStatistics> _statistics;
     std::shared_ptr<HXTimer> _statisticsTimer;
     std::atomic<bool> _prerolled { false };
+    std::atomic<bool> _seekPending { false }; // a seek waits for what plays at its time
     bool _playing = false;
     bool _waiting = false;
     std::string _reconnectingText; // while connecting again: what the display says

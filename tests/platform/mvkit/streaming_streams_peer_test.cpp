@@ -235,6 +235,16 @@ TEST(StreamingHLSTest, AnOnDemandPlaylistPlaysSeeksAndHasItsDuration)
         };
         ASSERT_TRUE(shownStart());
         EXPECT_NEAR(*shownStart(), seconds(*m, m->currentTime().timeValue), 0.5);
+        // A seek while stopped shows the picture of its time once that arrived, not the one before.
+        m->stop();
+        m->setCurrentTime(MVMakeTime(5 * m->timeScale(), m->timeScale()));
+        EXPECT_TRUE(runLoopUntil(
+            [&] {
+                auto shown = shownStart();
+                return shown && std::abs(*shown - 5) < 0.5;
+            },
+            15))
+            << (shownStart() ? *shownStart() : -1.0);
         // A seek goes there: playing goes on from 8 s.
         m->setCurrentTime(MVMakeTime(8 * m->timeScale(), m->timeScale()));
         m->play();
