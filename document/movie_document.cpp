@@ -756,6 +756,10 @@ void MVPMovieDocument::close()
     }
     HXNotificationCenter::defaultCenter().postNotification(
         HXNotification(MVPMovieDocumentWillCloseNotification, self));
+    // An alert of this document still waiting for an answer (its load failed, say) goes with it: left
+    // behind, its modal loop would hold the whole program in it.
+    if (auto alert = _shownAlert.lock())
+        alert->dismiss();
     if (_sleepObserver)
         HXWorkspace::notificationCenter().removeObserver(_sleepObserver);
     _sleepObserver = 0;
@@ -808,7 +812,11 @@ long MVPMovieDocument::showAlert(const std::string& message, const std::string& 
     if (runAlert)
         return runAlert(message, informative, defaultButton, alternateButton);
     auto alert = HXAlert::alertWithMessageText(message, defaultButton, alternateButton, {}, informative);
-    return alert->runModal();
+    // Closing the document (a script may, while the alert waits) takes the alert away with it.
+    _shownAlert = alert;
+    long answer = alert->runModal();
+    _shownAlert.reset();
+    return answer;
 }
 
 void MVPMovieDocument::monitorMovieLoadState()

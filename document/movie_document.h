@@ -29,6 +29,7 @@
 #include <string>
 #include <vector>
 
+class HXAlert;
 class HXTimer;
 class HXWindow;
 class HXWindowController;
@@ -445,6 +446,7 @@ private:
         const std::string& defaultButton, const std::string& alternateButton);
 
     std::shared_ptr<MVMovie> _movie;
+    std::weak_ptr<HXAlert> _shownAlert; // the modal alert showAlert runs now
     std::vector<std::shared_ptr<MVTrack>> _tracks;
     std::shared_ptr<HXWindowController> _playerWindowController;
     // The presentation's window controller, which is an MVPDocumentPresentation.

@@ -69,6 +69,14 @@ HXError unsupported(const std::string& text)
     return HXError::withDescription(HXOSStatusErrorDomain, -2102, text);
 }
 
+// The movie's playback, when it has a living one (one left over from an earlier movie at the same
+// address is not its).
+std::shared_ptr<MVMoviePlayback> livePlayback(const MVMovie* movie)
+{
+    auto playback = MVMoviePlayback::existingPlaybackForMovie(movie);
+    return playback && playback->movie().get() == movie ? playback : nullptr;
+}
+
 } // namespace
 
 std::shared_ptr<MVMovie> MVMovie::movie()
@@ -368,6 +376,12 @@ void MVMovie::startStream(const std::string& url)
         m->setLoadState(MVMovieLoadStatePlayable);
         m->postNotification(
             MVMoviePrerollCompleteNotification, { { MVMovieErrorNotificationParameter, int64_t(0) } });
+    };
+    // A seek while stopped shows the picture of its time once that arrived.
+    delegate.caughtUp = [weak] {
+        if (auto m = weak.lock())
+            if (auto playback = livePlayback(m.get()))
+                playback->player().reloadPictures();
     };
     delegate.failed = [weak](const HXError& error) {
         if (auto m = weak.lock())
@@ -761,18 +775,6 @@ void MVMovie::setPosterTime(MVTime time)
     }
     _changed = true;
 }
-
-namespace {
-
-// The movie's playback, when it has a living one (one left over from an earlier movie at the same
-// address is not its).
-std::shared_ptr<MVMoviePlayback> livePlayback(const MVMovie* movie)
-{
-    auto playback = MVMoviePlayback::existingPlaybackForMovie(movie);
-    return playback && playback->movie().get() == movie ? playback : nullptr;
-}
-
-} // namespace
 
 MVTime MVMovie::currentTime() const
 {

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <filesystem>
 #include <string_view>
 
 namespace {
@@ -91,6 +92,12 @@ std::shared_ptr<MVMovieLoader> MVMovieLoader::start(
 MVMovieLoader::~MVMovieLoader()
 {
     cancel();
+    // A file the movie never took its tracks from (the transfer failed, it was no movie, or a stream
+    // session plays what it names) holds nothing anybody reads again.
+    if (!_haveHeader && !_cachePath.empty()) {
+        std::error_code ec;
+        std::filesystem::remove(_cachePath, ec);
+    }
 }
 
 void MVMovieLoader::cancel()
@@ -109,12 +116,7 @@ void MVMovieLoader::update()
         return;
     const auto state = _cache->state();
     if (!_haveHeader && _importing) {
-        if (state.failed && !_ended) {
-            _ended = true;
-            movie->networkTransferFailed(state.error);
-        } else if (state.complete && !_importThread.joinable()) {
-            startImport();
-        }
+        awaitImport(*movie, state);
         return;
     }
     if (!_haveHeader) {
@@ -146,10 +148,10 @@ void MVMovieLoader::update()
             return;
         }
         if (search == HeaderSearch::NotAMovieFile && state.length >= 0) {
-            // Another container, of known length: imported once it is all here.
+            // Another container, of known length: imported once it is all here (the transfer may have
+            // ended, either way, already).
             _importing = true;
-            if (state.complete)
-                startImport();
+            awaitImport(*movie, state);
             return;
         }
         if (search == HeaderSearch::NotAMovieFile) {
@@ -184,6 +186,16 @@ void MVMovieLoader::update()
                 playback && playback->movie() == movie)
                 playback->player().reloadPictures();
         _missingAtPlayhead = missing;
+    }
+}
+
+void MVMovieLoader::awaitImport(MVMovie& movie, const MVNetworkDataCache::State& state)
+{
+    if (state.failed && !_ended) {
+        _ended = true;
+        movie.networkTransferFailed(state.error);
+    } else if (state.complete && !_importThread.joinable()) {
+        startImport();
     }
 }
 

@@ -61,6 +61,8 @@ private:
     void updateLoadStates();
     // Imports the whole file on a thread of its own; the movie gets what it found on the main thread.
     void startImport();
+    // A file to import: imported once all of it arrived, or the movie fails when the transfer did.
+    void awaitImport(MVMovie& movie, const MVNetworkDataCache::State& state);
 
     // A track's samples in decode order as the player reads them: movie time each starts at, and
     // where its bytes are; `reach` is the furthest byte any sample up to it ends at.

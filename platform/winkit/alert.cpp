@@ -249,6 +249,19 @@ void HXAlert::answerWithDefault()
     buttonPressed(_codes.front());
 }
 
+void HXAlert::dismiss()
+{
+    if (!_panel || !_panel->isVisible())
+        return;
+    auto keep = shared_from_this();
+    if (_asSheet) {
+        if (auto parent = _panel->sheetParent())
+            parent->endSheet(_panel, HXModalResponseAbort);
+    } else {
+        HXApplication::sharedApplication()->stopModalForWindow(_panel, HXModalResponseAbort);
+    }
+}
+
 long HXAlert::runModal()
 {
     if (HXUnattendedAlerts::isActive())

@@ -56,6 +56,9 @@ public:
     // Ends the alert that shows as though its default (first) button were pressed, reported like an
     // unattended alert: a quit that nobody can attend does not wait for one shown before it began.
     void answerWithDefault();
+    // Takes the alert off the screen without an answer (its owner went): runModal returns
+    // HXModalResponseAbort, a sheet's handler gets it too.
+    void dismiss();
 
 private:
     void buttonPressed(long code);

@@ -747,12 +747,28 @@ void HXApplication::stopModalWithCode(long code)
 {
     for (auto it = _modalSessions.rbegin(); it != _modalSessions.rend(); ++it) {
         if (!(*it)->ended) {
-            (*it)->response = code;
-            (*it)->ended = true;
-            postEvent(HXEvent::otherEvent(HXApplicationDefined, {}, 0, HXRunLoop::main().now(), 0, 0, 0, 0), false);
+            endModalLoop(**it, code);
             return;
         }
     }
+}
+
+void HXApplication::stopModalForWindow(const std::shared_ptr<HXWindow>& window, long code)
+{
+    for (auto& session : _modalSessions) {
+        if (session->window == window && !session->ended) {
+            endModalLoop(*session, code);
+            return;
+        }
+    }
+}
+
+void HXApplication::endModalLoop(HXModalSession& session, long code)
+{
+    session.response = code;
+    session.ended = true;
+    // The loop waits for an event: this one wakes it.
+    postEvent(HXEvent::otherEvent(HXApplicationDefined, {}, 0, HXRunLoop::main().now(), 0, 0, 0, 0), false);
 }
 
 void HXApplication::stopModal() { stopModalWithCode(HXModalResponseStop); }

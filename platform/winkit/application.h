@@ -195,6 +195,9 @@ public:
     void stopModal();
     void stopModalWithCode(long code);
     void abortModal();
+    // Ends the modal loop of `window` with `code`, whether it is the innermost one or one that a loop
+    // started inside it still holds (that one returns once the inner loops have).
+    void stopModalForWindow(const std::shared_ptr<HXWindow>& window, long code);
     std::shared_ptr<HXModalSession> beginModalSessionForWindow(const std::shared_ptr<HXWindow>& window);
     // Handles what is pending for the session without waiting; HXModalResponseContinue while it goes on.
     long runModalSession(const std::shared_ptr<HXModalSession>& session);
@@ -236,6 +239,7 @@ private:
     void appendChainFor(const std::shared_ptr<HXWindow>& window, std::vector<HXObject*>& chain) const;
     void finishTermination();
     bool keyEquivalentsHandled(const HXEvent& event);
+    void endModalLoop(HXModalSession& session, long code);
 
     std::shared_ptr<HXWindowServer> _server;
     std::weak_ptr<HXApplicationDelegate> _delegate;

@@ -3,6 +3,7 @@
 #include "movie_document_test_support.h"
 
 #include "platform/basekit/bundle.h"
+#include "platform/basekit/timer.h"
 #include "tests/platform/mvkit/fixtures.h"
 
 #include <cmath>
@@ -358,6 +359,37 @@ TEST_F(MovieDocumentStartupTest, ALoadErrorIsShownOnceAndClosesTheDocument)
         }
         EXPECT_EQ(doc->isClosed(), c.expectClosed);
     }
+}
+
+TEST_F(MovieDocumentStartupTest, ClosingTheDocumentTakesItsWaitingAlertAway)
+{
+    // No alert hook: the document's alert runs its own modal loop. A script closes the document while
+    // the alert waits; the alert goes, and the program is not left inside its loop.
+    auto doc = failingDocument();
+    ASSERT_TRUE(doc);
+    int shown = 0;
+    bool rescued = false;
+    std::shared_ptr<HXTimer> rescue;
+    HXAlert::setAlertDidAppearHandler([&](HXAlert& alert) {
+        ++shown;
+        EXPECT_EQ(HXApplication::sharedApplication()->modalWindow(), alert.window());
+        doc->close();
+        // Were the alert left up, this ends its loop after a while (and the test fails).
+        rescue = HXTimer::scheduledTimer(10, false,
+            [&](HXTimer&) {
+                rescued = true;
+                HXApplication::sharedApplication()->abortModal();
+            },
+            { HXModalPanelRunLoopMode });
+    });
+    EXPECT_TRUE(runUntil([&] { return doc->isClosed(); }));
+    HXRunLoop::main().runInMode(HXDefaultRunLoopMode, 0.05);
+    HXAlert::setAlertDidAppearHandler(nullptr);
+    if (rescue)
+        rescue->invalidate();
+    EXPECT_EQ(shown, 1) << "a closed document shows nothing more";
+    EXPECT_FALSE(rescued);
+    EXPECT_EQ(HXApplication::sharedApplication()->modalWindow(), nullptr);
 }
 
 TEST_F(MovieDocumentStartupTest, PlaybackProblemsAreReportedOnceAtIdle)

@@ -111,7 +111,10 @@ private:
 // An HTTP server over `folder` on 127.0.0.1 that answers byte ranges; each response is sent at
 // `bytesPerSecond` (0: at once). A file's content type is application/octet-stream, or the text of a
 // file beside it named as it is with ".type" added. A file beside it named as it is with ".stall" added
-// holds an offset: no byte from there on is ever sent (the server stops sending without closing).
+// holds an offset: no byte from there on is ever sent (the server stops sending without closing); one
+// with ".cut" added holds an offset where every response ends, the connection closed. A location with a
+// file named as it is with ".status" added is answered with that HTTP status and nothing else (401
+// asking for a name and password), whether or not the location's own file is there.
 inline const char* kRangeServerScript = R"(
 import http.server, os, sys, time
 root, rate = sys.argv[1], float(sys.argv[2])
@@ -121,6 +124,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
         pass
     def do_GET(self):
         path = os.path.join(root, self.path.split('?')[0].lstrip('/'))
+        if os.path.isfile(path + '.status'):
+            with open(path + '.status') as f:
+                code = int(f.read().strip())
+            self.send_response(code)
+            if code == 401:
+                self.send_header('WWW-Authenticate', 'Basic realm="movies"')
+            self.send_header('Content-Length', '0')
+            self.end_headers()
+            return
         if not os.path.isfile(path):
             self.send_response(404)
             self.send_header('Content-Length', '0')
@@ -156,11 +168,18 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if os.path.isfile(path + '.stall'):
             with open(path + '.stall') as f:
                 stall = int(f.read().strip())
+        cut = size
+        if os.path.isfile(path + '.cut'):
+            with open(path + '.cut') as f:
+                cut = int(f.read().strip())
         at = start
         while at <= end:
+            if at >= cut:
+                self.close_connection = True
+                return
             if at >= stall:
                 time.sleep(3600)
-            piece = data[at:min(end + 1, at + 4096, max(stall, at + 1))]
+            piece = data[at:min(end + 1, at + 4096, max(stall, at + 1), max(cut, at + 1))]
             try:
                 self.wfile.write(piece)
                 self.wfile.flush()

@@ -242,9 +242,8 @@ bool MVNetworkDataCache::connect(uint64_t offset, std::string* outReason)
     av_dict_free(&options);
     _unreachable = result < 0 && (_network.timedOut() || MVNetworkDeadline::isUnreachable(result));
     if (result < 0) {
-        *outReason = _network.timedOut()
-            ? "the server did not answer within " + std::to_string(int(_options.connectTimeout)) + " seconds"
-            : MVNetworkDeadline::errorText(result);
+        *outReason = MVNetworkDeadline::openFailureReason(
+            result, _network.timedOut(), _options.connectTimeout, _url);
         return false;
     }
     int64_t size = avio_size(_io);
@@ -329,9 +328,11 @@ void MVNetworkDataCache::run()
                 continue; // the end: fill what is missing, if anything is
         }
         // The connection dropped (or ended early): take it up again where it stopped.
+        // (A connection that closes before the length it told comes as an input/output error.)
         std::string why = _network.timedOut()
-            ? "no data arrived for " + std::to_string(int(_options.stallTimeout)) + " seconds"
-            : ended ? "the server ended the transfer early" : MVNetworkDeadline::errorText(n);
+            ? "no data arrived for " + MVNetworkDeadline::secondsText(_options.stallTimeout)
+            : ended || n == AVERROR(EIO) ? "the server ended the transfer early"
+                                         : MVNetworkDeadline::errorClause(n);
         error = fetchError("The movie stopped arriving: " + why + ".", _url);
         received = std::max(received, state().prefix);
         const bool stalled = _network.timedOut();
@@ -349,7 +350,8 @@ void MVNetworkDataCache::run()
         if (!connect(from, &reason)) {
             if (_network.cancelled())
                 break;
-            error = fetchError("The movie stopped arriving: the server cannot be reached again (" + reason + ").", _url);
+            // Asked again, the server answered no longer: that answer is the reason.
+            error = fetchError("The movie stopped arriving: " + reason + ".", _url);
             ok = false;
             break;
         }

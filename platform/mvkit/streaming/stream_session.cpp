@@ -405,6 +405,16 @@ void MVStreamSession::checkPreroll()
         showPlayingOrReady();
 }
 
+void MVStreamSession::checkCaughtUp(bool reached)
+{
+    if (!_seekPending || _failed)
+        return;
+    if (reached)
+        _seekPending = false;
+    if (_delegate.caughtUp)
+        _delegate.caughtUp();
+}
+
 void MVStreamSession::sampleStatistics()
 {
     const double now = steadyNow();
@@ -593,7 +603,11 @@ bool MVStreamSession::openInput(HXError* outError, std::string* outReason)
             AVIOContext* io = nullptr;
             int result = avio_open2(&io, _url.c_str(), AVIO_FLAG_READ, &_context->interrupt_callback, nullptr);
             if (result < 0) {
-                *outError = streamError("The stream description cannot be fetched: " + MVNetworkDeadline::errorText(result) + ".", _url);
+                const std::string reason = MVNetworkDeadline::openFailureReason(
+                    result, _network.timedOut(), _options.connectTimeout, _url, "stream description");
+                if (outReason)
+                    *outReason = reason;
+                *outError = streamError("The stream description cannot be fetched: " + reason + ".", _url);
                 return false;
             }
             std::vector<char> buffer(1 << 16);
@@ -646,9 +660,9 @@ bool MVStreamSession::openInput(HXError* outError, std::string* outReason)
             avformat_free_context(_context);
             _context = nullptr;
             if (outReason)
-                *outReason = MVNetworkDeadline::errorText(result);
+                *outReason = MVNetworkDeadline::errorClause(result);
             *outError = streamError(
-                "The stream cannot be received: " + MVNetworkDeadline::errorText(result) + ".", _url);
+                "The stream cannot be received: " + MVNetworkDeadline::errorClause(result) + ".", _url);
             return false;
         }
         if (!_transportCounts)
@@ -682,15 +696,14 @@ bool MVStreamSession::openInput(HXError* outError, std::string* outReason)
         if (_network.cancelled())
             return false;
         std::string reason;
-        if (_network.timedOut())
-            reason = "the server did not answer within " + std::to_string(int(_options.connectTimeout))
-                + " seconds";
-        else if (result == AVERROR_HTTP_NOT_FOUND)
-            reason = "the server has nothing at this location";
-        else if (MVNetworkDeadline::isUnreachable(result))
-            reason = "the server cannot be reached (" + MVNetworkDeadline::errorText(result) + ")";
+        // Pushed packets come from no server that could be named.
+        if (_network.timedOut() && _pushed && !_rtsp)
+            reason = "nothing arrived within " + MVNetworkDeadline::secondsText(_options.connectTimeout);
+        else if (result == AVERROR_INVALIDDATA && _pushed && !_rtsp)
+            reason = "what arrives is not a stream the player can play";
         else
-            reason = MVNetworkDeadline::errorText(result);
+            reason = MVNetworkDeadline::openFailureReason(
+                result, _network.timedOut(), _options.connectTimeout, _url, "stream");
         if (outReason)
             *outReason = reason;
         *outError = streamError("The stream cannot be opened: " + reason + ".", _url);
@@ -700,14 +713,15 @@ bool MVStreamSession::openInput(HXError* outError, std::string* outReason)
     _network.arm(_options.connectTimeout);
     result = avformat_find_stream_info(_context, nullptr);
     if (result < 0 && !_network.cancelled()) {
-        std::string reason = _network.timedOut() ? "nothing arrived within " + std::to_string(int(_options.connectTimeout))
-                + " seconds"
-                                       : MVNetworkDeadline::errorText(result);
+        std::string reason = _network.timedOut()
+            ? "nothing arrived within " + MVNetworkDeadline::secondsText(_options.connectTimeout)
+            : MVNetworkDeadline::errorClause(result);
         if (outReason)
             *outReason = reason;
         *outError = streamError("The stream cannot be played: " + reason + ".", _url);
         return false;
     }
+    _followJumps = _context->iformat && (_context->iformat->flags & AVFMT_TS_DISCONT);
     _connectedAt = steadyNow();
     {
         std::lock_guard lock(_mutex);
@@ -842,8 +856,8 @@ void MVStreamSession::readPackets()
         }
         if (result < 0) {
             std::string reason = _network.timedOut()
-                ? "no data arrived for " + std::to_string(int(_options.stallTimeout)) + " seconds"
-                : MVNetworkDeadline::errorText(result);
+                ? "no data arrived for " + MVNetworkDeadline::secondsText(_options.stallTimeout)
+                : MVNetworkDeadline::errorClause(result);
             if (!recover(reason))
                 break;
             continue;
@@ -868,7 +882,9 @@ bool MVStreamSession::sourceAnswers(std::string* outReason)
         avformat_close_input(&probe);
         return true;
     }
-    *outReason = _network.timedOut() ? "the server does not answer any more" : "the server cannot be reached (" + MVNetworkDeadline::errorText(result) + ")";
+    *outReason = _network.timedOut()
+        ? MVNetworkDeadline::serverOf(_url) + " does not answer any more"
+        : MVNetworkDeadline::openFailureReason(result, false, _options.connectTimeout, _url, "stream");
     return false;
 }
 
@@ -879,6 +895,7 @@ bool MVStreamSession::recover(std::string reason)
         return false;
     }
     double delay = _options.reconnectDelay;
+    HXError lastError = streamError("The stream stopped: " + reason + ".", _url);
     for (int attempt = 1; attempt <= _options.reconnectAttempts; ++attempt) {
         std::string text = attempt == 1 ? std::string("Reconnecting\u2026")
                                         : "Reconnecting (" + std::to_string(attempt) + " of "
@@ -916,9 +933,10 @@ bool MVStreamSession::recover(std::string reason)
             fail(error);
             return false;
         }
-        reason = failure.empty() ? error.localizedDescription() : failure;
+        // An error that is a whole sentence of its own (a description gone, no memory) is told as it is.
+        lastError = failure.empty() ? error : streamError("The stream stopped: " + failure + ".", _url);
     }
-    fail(streamError("The stream stopped: " + reason + ".", _url));
+    fail(lastError);
     return false;
 }
 
@@ -956,10 +974,12 @@ bool MVStreamSession::reopen(HXError* outError, std::string* outReason, bool* ou
     // What arrived before the drop is not taken again. A stored stream goes on from there; a live one
     // from where its broadcast is now.
     _resumeFrom = end;
-    if (_live)
+    if (_live) {
         _rebasePending = true;
-    else
+        forgetJumps(true, std::nullopt);
+    } else {
         performSeek(end);
+    }
     return true;
 }
 
@@ -983,13 +1003,73 @@ void MVStreamSession::retime(AVPacket* packet)
         if (lands < end - (playlist ? 30 : 0) || lands > end + 120)
             _timeOffset += end - lands;
     }
-    if (_timeOffset != 0) {
-        const int64_t shift = av_rescale_q(std::llround(_timeOffset * AV_TIME_BASE), AV_TIME_BASE_Q, base);
+    double offset = _timeOffset;
+    const int64_t at = packet->dts != AV_NOPTS_VALUE ? packet->dts : pts;
+    if (_followJumps && at != AV_NOPTS_VALUE)
+        offset += followJumps(index == _videoIndex ? 0 : 1, double(at) * av_q2d(base) + _timeOffset,
+            packet->duration > 0 ? double(packet->duration) * av_q2d(base) : 0);
+    if (offset != 0) {
+        const int64_t shift = av_rescale_q(std::llround(offset * AV_TIME_BASE), AV_TIME_BASE_Q, base);
         if (packet->pts != AV_NOPTS_VALUE)
             packet->pts += shift;
         if (packet->dts != AV_NOPTS_VALUE)
             packet->dts += shift;
     }
+}
+
+double MVStreamSession::followJumps(int kind, double seconds, double length)
+{
+    // Decoding times only go forward, a packet or two at a time: a step back, or one forward further
+    // than a stream ever pauses, is a jump. The segments of a stored playlist follow each other without
+    // a pause; a live one may leave out some that went by, and then plays on from the broadcast.
+    const double forward = readsAPlaylist(_context) && !_live ? 1.5 : 10;
+    constexpr double kBack = 0.5;
+    // After a seek the demuxer starts at most a segment before the place asked for.
+    constexpr double kNearSeek = 12;
+    StreamClock& clock = _clocks[kind];
+    // The shift that lands `seconds` at `belongs`: one another stream took there already (streams that
+    // jump together stay together), or a new one.
+    auto jumpTo = [&](double belongs) {
+        auto same = std::find_if(_jumps.begin(), _jumps.end(), [&](const TimeJump& j) {
+            return std::abs(j.seconds - seconds) < forward && std::abs(seconds + j.shift - belongs) < forward;
+        });
+        if (same == _jumps.end()) {
+            _jumps.push_back({ seconds, belongs - seconds });
+            same = _jumps.end() - 1;
+        }
+        clock.shift = same->shift;
+    };
+    if (!std::isnan(clock.last)) {
+        const double step = seconds - clock.last;
+        if (step > forward || step < -kBack)
+            jumpTo(clock.next);
+    } else if (_jumpTarget) {
+        // The first after a seek: on the shift (none, or one of a jump seen before) that lands it nearest
+        // the place asked for; far from it, in a part whose jump was not seen yet, it goes there.
+        const double target = *_jumpTarget;
+        clock.shift = 0;
+        double distance = std::abs(seconds - target);
+        for (const auto& j : _jumps)
+            if (std::abs(seconds + j.shift - target) < distance) {
+                distance = std::abs(seconds + j.shift - target);
+                clock.shift = j.shift;
+            }
+        if (distance > kNearSeek)
+            jumpTo(target);
+    }
+    clock.last = seconds;
+    clock.next = seconds + clock.shift + length;
+    return clock.shift;
+}
+
+void MVStreamSession::forgetJumps(bool connectedAgain, std::optional<double> target)
+{
+    for (auto& clock : _clocks)
+        clock = {};
+    // The jumps seen stay valid for the same connection's times (a seek goes back over them).
+    if (connectedAgain)
+        _jumps.clear();
+    _jumpTarget = target;
 }
 
 void MVStreamSession::handlePacket(AVPacket* packet)
@@ -1157,6 +1237,7 @@ void MVStreamSession::dropOldData()
 void MVStreamSession::performSeek(int64_t time)
 {
     const int64_t target = int64_t((_startSeconds + double(time) / _options.timeScale) * AV_TIME_BASE);
+    forgetJumps(false, double(target) / AV_TIME_BASE);
     _network.arm(_options.connectTimeout);
     avformat_seek_file(_context, -1, INT64_MIN, target, target, 0);
     if (_audioCodec)
@@ -1208,10 +1289,21 @@ void MVStreamSession::decodePictures()
             const int64_t start = unitsFromSeconds(double(pts) * timeBase - _startSeconds);
             const int64_t length
                 = frame->pkt_duration > 0 ? unitsFromSeconds(double(frame->pkt_duration) * timeBase) : 1;
-            MVStreamPictureQueue::Picture picture { start, start + std::max<int64_t>(1, length),
+            const int64_t end = start + std::max<int64_t>(1, length);
+            MVStreamPictureQueue::Picture picture { start, end,
                 std::make_shared<MVDecodedFrame>(av_frame_clone(frame)), nullptr, nullptr };
             av_frame_unref(frame);
-            _pictures.push(std::move(picture), generation);
+            // After a seek the pictures from the key picture on arrive; a player at rest asks for the
+            // one of its time at each, which lets the earlier ones go, until the one of that time came.
+            if (_pictures.push(std::move(picture), generation) && _seekPending) {
+                int64_t floor;
+                {
+                    std::lock_guard lock(_mutex);
+                    floor = _seekFloor;
+                }
+                const bool reached = end > floor;
+                onMain([reached](MVStreamSession& s) { s.checkCaughtUp(reached); });
+            }
         }
     }
     av_frame_free(&frame);
@@ -1368,6 +1460,7 @@ void MVStreamSession::restartAt(int64_t time)
         _endOfStream = false;
     }
     _pictures.clear(generation);
+    _seekPending = true;
     _sound.clear();
     _playhead = time;
     _wake.notify_all();
@@ -1384,5 +1477,12 @@ int64_t MVStreamSession::playableDuration() const
 int64_t MVStreamSession::durationValue() const
 {
     std::lock_guard lock(_mutex);
-    return _live ? knownEnd() : _streamDuration;
+    if (_live)
+        return knownEnd();
+    // The told duration is the playlist's or manifest's sum; what arrived by the end may run a little
+    // longer (the last picture, the sound's last packet), and the playhead goes there: the movie lasts
+    // as long as what it plays.
+    if (_endOfStream || _failed)
+        return std::max(knownEnd(), _streamDuration);
+    return _streamDuration;
 }

@@ -26,11 +26,13 @@ extern "C" {
 }
 
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -73,6 +75,9 @@ public:
         std::function<void(long code, const std::string& text)> status;
         std::function<void(const Layout& layout)> ready;
         std::function<void()> prerolled;
+        // After a seek, a picture arrived (the one of the new time, or one before it that lets the
+        // player show what is nearest): a player at rest shows the picture of its time again.
+        std::function<void()> caughtUp;
         std::function<void(const HXError& error)> failed;
         std::function<void()> statisticsChanged;
     };
@@ -132,6 +137,12 @@ private:
     bool reopen(HXError* outError, std::string* outReason, bool* outFinal);
     // Brings a packet of the input onto the times of the first connection.
     void retime(AVPacket* packet);
+    // The seconds a packet of stream `kind` (0 pictures, 1 sound) at `seconds` is moved by to go on from
+    // where that stream was, when its times jumped; `length` is how long it lasts.
+    double followJumps(int kind, double seconds, double length);
+    // Starts the streams' clocks afresh: the next packets belong at `target` (source seconds), when
+    // given; a connection made again forgets the jumps seen.
+    void forgetJumps(bool connectedAgain, std::optional<double> target);
     void readPackets();
     void handlePacket(AVPacket* packet);
     void decodeSound(AVPacket* packet);
@@ -152,6 +163,7 @@ private:
     void postStatus(long code, const std::string& text);
     void fail(const HXError& error);
     void checkPreroll();
+    void checkCaughtUp(bool reached); // `reached`: the picture of the time sought came
     void showPlayingOrReady();
     void sampleStatistics();
     int64_t unitsFromSeconds(double seconds) const;
@@ -177,6 +189,22 @@ private:
     AVRational _videoTimeBase { 0, 1 };
     AVRational _audioTimeBase { 0, 1 };
     double _timeOffset = 0; // seconds added to a later connection's times
+    // Times that jump within one connection (a playlist's discontinuity, a transport stream whose
+    // encoder started again): each stream goes on from where it was, and streams that jump to about the
+    // same place share one shift, so that they stay together.
+    struct TimeJump {
+        double seconds; // where the times jumped to
+        double shift; // what is added from there on
+    };
+    struct StreamClock {
+        double last = NAN; // source seconds of the last packet
+        double next = NAN; // where the next one belongs, shift included
+        double shift = 0;
+    };
+    bool _followJumps = false; // the format's times may jump
+    StreamClock _clocks[2];
+    std::vector<TimeJump> _jumps;
+    std::optional<double> _jumpTarget; // after a seek: where the next packets belong
     bool _rebasePending = false; // a live stream connected again: its first time decides the offset
     int64_t _resumeFrom = -1; // movie units: what arrived before this already arrived before the drop
     bool _restartPictures = false;
@@ -227,6 +255,7 @@ private:
     std::shared_ptr<MVStreamingStatistics> _statistics;
     std::shared_ptr<HXTimer> _statisticsTimer;
     std::atomic<bool> _prerolled { false };
+    std::atomic<bool> _seekPending { false }; // a seek waits for what plays at its time
     bool _playing = false;
     bool _waiting = false;
     std::string _reconnectingText; // while connecting again: what the display says

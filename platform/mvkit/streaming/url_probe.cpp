@@ -34,26 +34,8 @@ bool isNotAMovie(const std::string& format)
     return std::any_of(std::begin(names), std::end(names), [&](const char* n) { return format == n; });
 }
 
-std::string secondsText(double seconds)
-{
-    char number[32];
-    std::snprintf(number, sizeof number, "%g", seconds);
-    return std::string(number) + (seconds == 1 ? " second" : " seconds");
-}
-
-// "host:port" as the location names it.
-std::string serverOf(const std::string& url)
-{
-    auto parsed = HXURL::URLWithString(url);
-    if (!parsed || parsed->host().empty())
-        return "the server";
-    std::string host = parsed->host();
-    if (host.find(':') != std::string::npos)
-        host = "[" + host + "]";
-    if (auto port = parsed->port())
-        host += ":" + std::to_string(*port);
-    return "the server at " + host;
-}
+constexpr auto serverOf = &MVNetworkDeadline::serverOf;
+constexpr auto secondsText = &MVNetworkDeadline::secondsText;
 
 std::string capitalised(std::string s)
 {
@@ -76,35 +58,24 @@ MVURLProbe::Result openFailure(
     int code, const MVNetworkDeadline& network, double timeout, const std::string& url, bool rtsp)
 {
     using Outcome = MVURLProbe::Outcome;
-    const std::string server = serverOf(url);
-    if (network.timedOut())
-        return refusal(Outcome::NoAnswer,
-            capitalised(server) + " did not answer within " + secondsText(timeout) + ".", url);
-    switch (code) {
-    case AVERROR(ECONNREFUSED):
-        return refusal(Outcome::Refused, capitalised(server) + " refused the connection.", url);
-    case AVERROR_HTTP_NOT_FOUND:
-        return refusal(
-            Outcome::NotFound, capitalised(server) + " has nothing at this location (not found).", url);
-    case AVERROR_HTTP_UNAUTHORIZED:
-    case AVERROR_HTTP_FORBIDDEN:
-        return refusal(Outcome::Failed,
-            capitalised(server) + " does not let the player have this location ("
-                + MVNetworkDeadline::errorText(code) + ").",
-            url);
-    case AVERROR_INVALIDDATA:
+    if (rtsp && code == AVERROR_INVALIDDATA && !network.timedOut())
         return refusal(Outcome::NotAMovie,
-            rtsp ? capitalised(server) + " does not describe a stream the player can play."
-                 : "What " + server + " sends is not a movie the player can play.",
-            url);
-    default:
-        break;
-    }
-    if (MVNetworkDeadline::isUnreachable(code))
-        return refusal(Outcome::Unreachable,
-            capitalised(server) + " cannot be reached (" + MVNetworkDeadline::errorText(code) + ").", url);
-    return refusal(
-        Outcome::Failed, "The location cannot be opened: " + MVNetworkDeadline::errorText(code) + ".", url);
+            capitalised(serverOf(url)) + " does not describe a stream the player can play.", url);
+    // The player's words, or libavformat's where it has none.
+    auto words = MVNetworkDeadline::openFailureWords(code, network.timedOut(), timeout, url);
+    const std::string reason = words
+        ? capitalised(*words) + "."
+        : "The location cannot be opened: " + MVNetworkDeadline::errorClause(code) + ".";
+    Outcome outcome = MVNetworkDeadline::isUnreachable(code) ? Outcome::Unreachable : Outcome::Failed;
+    if (network.timedOut())
+        outcome = Outcome::NoAnswer;
+    else if (code == AVERROR(ECONNREFUSED))
+        outcome = Outcome::Refused;
+    else if (code == AVERROR_HTTP_NOT_FOUND)
+        outcome = Outcome::NotFound;
+    else if (code == AVERROR_INVALIDDATA)
+        outcome = Outcome::NotAMovie;
+    return refusal(outcome, reason, url);
 }
 
 MVURLProbe::Result probeDescribedStream(const std::string& url, double timeout, MVNetworkDeadline& network)
@@ -166,7 +137,13 @@ MVURLProbe::Result probeTransfer(const std::string& url, double timeout, MVNetwo
         if (arrived == 0)
             probed = refusal(MVURLProbe::Outcome::NotAMovie,
                 capitalised(serverOf(url)) + " sends nothing" + what + ".", url);
-        else if (result == AVERROR_INVALIDDATA || result == AVERROR_EOF || network.timedOut())
+        else if (network.timedOut())
+            // Too little came to tell what it is: the server is slow or stopped sending, not wrong.
+            probed = refusal(MVURLProbe::Outcome::NoAnswer,
+                capitalised(serverOf(url)) + " did not send enough within " + secondsText(timeout)
+                    + " to tell what it is.",
+                url);
+        else if (result == AVERROR_INVALIDDATA || result == AVERROR_EOF)
             probed = refusal(MVURLProbe::Outcome::NotAMovie,
                 "What " + serverOf(url) + " sends" + what + " is not a movie the player can play.", url);
         else

@@ -1,6 +1,7 @@
 // Movies opened from a network URL: fetched from a loopback HTTP server (python3) on a worker thread,
 // with the load states arriving on the main run loop.
 #include "movie_peer_fixtures.h"
+#include "platform/basekit/file_manager.h"
 #include "platform/basekit/notification_center.h"
 #include "platform/basekit/run_loop.h"
 #include "platform/mvkit/media.h"
@@ -14,6 +15,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <sstream>
 
 using namespace movara::test;
@@ -186,25 +188,46 @@ TEST_F(NetworkMovieTest, AFragmentedFileArrivesWhole)
     }
 }
 
+// The files in the cache folder of network movies.
+size_t networkCacheFiles()
+{
+    std::error_code ec;
+    const auto folder = std::filesystem::path(HXUserCacheDirectory()) / "Network";
+    size_t count = 0;
+    for (auto it = std::filesystem::directory_iterator(folder, ec);
+         !ec && it != std::filesystem::directory_iterator(); it.increment(ec))
+        ++count;
+    return count;
+}
+
 TEST_F(NetworkMovieTest, MissingMovieEndsInTheErrorState)
 {
+    const size_t cached = networkCacheFiles();
     HXError error;
     auto m = MVMovie::movieWithURL(url("missing.mov"), &error);
     ASSERT_TRUE(m);
     waitForLoad(*m);
     EXPECT_EQ(m->loadState(), MVMovieLoadStateError);
     EXPECT_EQ(states.back(), MVMovieLoadStateError);
-    EXPECT_FALSE(m->loadError().localizedDescription().empty());
+    EXPECT_EQ(m->loadError().localizedDescription(),
+        "The movie cannot be fetched: the server at 127.0.0.1:" + std::to_string(server->port)
+            + " has nothing at this location (not found).");
+    // The movie goes, and with it the cache file it had nothing in.
+    m.reset();
+    EXPECT_EQ(networkCacheFiles(), cached);
 }
 
 TEST_F(NetworkMovieTest, NotAMovieEndsInTheErrorState)
 {
+    const size_t cached = networkCacheFiles();
     writeFile(dir / "notes.mov", std::string(1000, 'n'));
     HXError error;
     auto m = MVMovie::movieWithURL(url("notes.mov"), &error);
     ASSERT_TRUE(m);
     waitForLoad(*m);
     EXPECT_EQ(m->loadState(), MVMovieLoadStateError);
+    m.reset();
+    EXPECT_EQ(networkCacheFiles(), cached);
 }
 
 TEST_F(NetworkMovieTest, ClosingWhileLoadingStopsTheTransfer)

@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <thread>
 
 using namespace movara::test;
 
@@ -207,5 +208,29 @@ TEST_F(StreamingHTTPTest, AServerThatStallsHalfwayIsToldWithinItsDeadline)
             EXPECT_GE(m->loadState(), MVMovieLoadStatePlayable);
             EXPECT_TRUE(runLoopUntil([&] { return !m->isPlaying(); }, 10));
         }
+    }
+}
+
+// A server that ends every response early, the connection closed: the transfer is taken up again a few
+// times and then fails, all before the main thread looked at what arrived. Whatever the file (a movie
+// file whose header had not come, another container to import once whole), the movie fails to load.
+TEST_F(StreamingHTTPTest, ATransferCutShortEveryTimeFailsToLoad)
+{
+    ASSERT_EQ(runCommand({ "ffmpeg", "-nostdin", "-v", "error", "-y", "-i", (dir / "fast.mov").string(), "-c",
+                             "copy", (dir / "fast.mkv").string() })
+                  .status,
+        0);
+    for (const char* name : { "late.mov", "fast.mkv" }) {
+        SCOPED_TRACE(name);
+        writeFile(
+            dir / (std::string(name) + ".cut"), std::to_string(std::filesystem::file_size(dir / name) / 2));
+        auto m = open(name, 0);
+        ASSERT_TRUE(m);
+        // The transfer gives up at once; the main thread hears of it only now.
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        ASSERT_TRUE(runLoopUntil([&] { return m->loadState() == MVMovieLoadStateError; }, 20))
+            << m->loadState();
+        const std::string error = m->loadError().localizedDescription();
+        EXPECT_NE(error.find("ended the transfer early"), std::string::npos) << error;
     }
 }

@@ -165,6 +165,18 @@ TEST(URLProbeTest, AServerThatRefusesOrNeverAnswersIsToldApart)
             << quiet.error.localizedDescription();
         EXPECT_LT(took, 3.5);
     }
+
+    // Connected, a few bytes, then silence: too little to tell what it is, which is said as such.
+    TempDir dir;
+    writeFile(dir / "live", std::string(4096, '\x47'));
+    writeFile(dir / "live.stall", "10");
+    RangeServer stalling(dir.path());
+    ASSERT_GT(stalling.port, 0);
+    auto little = probe(stalling.url("live"), 1);
+    EXPECT_EQ(little.outcome, Outcome::NoAnswer) << little.error.localizedDescription();
+    EXPECT_NE(
+        little.error.localizedDescription().find("did not send enough within 1 second"), std::string::npos)
+        << little.error.localizedDescription();
 }
 
 TEST(URLProbeTest, TheAnswerComesOnTheMainThreadAndNeverAfterTheProbeIsDropped)

@@ -10,6 +10,7 @@
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/playback/movie_playback.h"
 #include "platform/mvkit/stream.h"
+#include "platform/mvkit/streaming/url_probe.h"
 
 #include <gtest/gtest.h>
 
@@ -170,33 +171,93 @@ bool haveTools()
 
 } // namespace
 
+// An on-demand playlist of two encodings of 3 s and 9 s, the second one's times 100 s on, joined by a
+// discontinuity (as where an advertisement is put in).
+bool writeJoinedPlaylist(const std::filesystem::path& dir)
+{
+    std::string joined = "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:1\n#EXT-X-PLAYLIST-TYPE:VOD\n";
+    for (const char* part : { "a", "b" }) {
+        std::filesystem::create_directories(dir / part);
+        auto args = hlsArguments(dir / part / "part.m3u8", part[0] == 'a' ? 3 : 9, false);
+        if (part[0] == 'b') {
+            args.insert(args.end() - 1, { "-output_ts_offset", "100" });
+            joined += "#EXT-X-DISCONTINUITY\n";
+        }
+        if (runCommand(args).status != 0)
+            return false;
+        std::ifstream in(dir / part / "part.m3u8");
+        for (std::string line; std::getline(in, line);) {
+            if (line.starts_with("#EXTINF"))
+                joined += line + "\n";
+            else if (!line.empty() && line[0] != '#')
+                joined += std::string(part) + "/" + line + "\n";
+        }
+    }
+    writeFile(dir / "vod.m3u8", joined + "#EXT-X-ENDLIST\n");
+    return true;
+}
+
 TEST(StreamingHLSTest, AnOnDemandPlaylistPlaysSeeksAndHasItsDuration)
 {
     if (!haveTools())
         GTEST_SKIP() << "ffmpeg and python3 are needed";
-    TempDir dir;
-    ASSERT_EQ(runCommand(hlsArguments(dir / "vod.m3u8", 12, false)).status, 0);
-    RangeServer server(dir.path());
-    ASSERT_GT(server.port, 0);
-    StatusRecorder recorder;
-    auto m = openURL(server.url("vod.m3u8"));
-    ASSERT_TRUE(m);
-    EXPECT_TRUE(m->isStreaming());
-    std::shared_ptr<MVMoviePlayback> playback;
-    expectPlaysAsAStream(*m, recorder, 4, true, false, playback);
-    EXPECT_EQ(m->movieType(), MVMovieTypeStoredStream);
-    EXPECT_NEAR(seconds(*m, m->durationValue()), 12, 0.2);
-    // A seek goes there: playing goes on from 8 s.
-    m->setCurrentTime(MVMakeTime(8 * m->timeScale(), m->timeScale()));
-    m->play();
-    ASSERT_TRUE(runLoopUntil([&] { return seconds(*m, m->currentTime().timeValue) > 9; }, 15));
-    const auto& pictures = playback->player().presentedPictures();
-    ASSERT_FALSE(pictures.empty());
-    ASSERT_TRUE(pictures[0].picture.frame);
-    EXPECT_NEAR(seconds(*m, pictures[0].picture.start), seconds(*m, m->currentTime().timeValue), 0.5);
-    // It plays to its end and stops there.
-    EXPECT_TRUE(runLoopUntil([&] { return !m->isPlaying(); }, 15));
-    EXPECT_NEAR(seconds(*m, m->currentTime().timeValue), 12, 0.2);
+    struct Case {
+        const char* name;
+        bool joined;
+    };
+    const Case cases[] = {
+        { "one encoding", false },
+        { "two encodings joined by a discontinuity", true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        if (c.joined)
+            ASSERT_TRUE(writeJoinedPlaylist(dir.path()));
+        else
+            ASSERT_EQ(runCommand(hlsArguments(dir / "vod.m3u8", 12, false)).status, 0);
+        RangeServer server(dir.path());
+        ASSERT_GT(server.port, 0);
+        StatusRecorder recorder;
+        auto m = openURL(server.url("vod.m3u8"));
+        ASSERT_TRUE(m);
+        EXPECT_TRUE(m->isStreaming());
+        std::shared_ptr<MVMoviePlayback> playback;
+        expectPlaysAsAStream(*m, recorder, 4, true, false, playback);
+        EXPECT_EQ(m->movieType(), MVMovieTypeStoredStream);
+        EXPECT_NEAR(seconds(*m, m->durationValue()), 12, 0.2);
+        // The picture shown is the one of the time played to (past the join, where there is one).
+        auto shownStart = [&]() -> std::optional<double> {
+            const auto& pictures = playback->player().presentedPictures();
+            if (pictures.empty() || !pictures[0].picture.frame)
+                return std::nullopt;
+            return seconds(*m, pictures[0].picture.start);
+        };
+        ASSERT_TRUE(shownStart());
+        EXPECT_NEAR(*shownStart(), seconds(*m, m->currentTime().timeValue), 0.5);
+        // A seek while stopped shows the picture of its time once that arrived, not the one before.
+        m->stop();
+        m->setCurrentTime(MVMakeTime(5 * m->timeScale(), m->timeScale()));
+        EXPECT_TRUE(runLoopUntil(
+            [&] {
+                auto shown = shownStart();
+                return shown && std::abs(*shown - 5) < 0.5;
+            },
+            15))
+            << (shownStart() ? *shownStart() : -1.0);
+        // A seek goes there: playing goes on from 8 s.
+        m->setCurrentTime(MVMakeTime(8 * m->timeScale(), m->timeScale()));
+        m->play();
+        ASSERT_TRUE(runLoopUntil([&] { return seconds(*m, m->currentTime().timeValue) > 9; }, 15));
+        ASSERT_TRUE(shownStart());
+        EXPECT_NEAR(*shownStart(), seconds(*m, m->currentTime().timeValue), 0.5);
+        // It plays to its end and stops there.
+        EXPECT_TRUE(runLoopUntil([&] { return !m->isPlaying(); }, 15));
+        EXPECT_NEAR(seconds(*m, m->currentTime().timeValue), 12, 0.2);
+        // Within its duration: the time display never reads past the end.
+        EXPECT_LE(m->currentTime().timeValue, m->durationValue());
+        EXPECT_NEAR(seconds(*m, m->durationValue()), 12, 0.2);
+    }
 }
 
 TEST(StreamingHLSTest, APlaylistAtALocationWithoutAnExtensionPlaysAsAStream)
@@ -300,7 +361,10 @@ TEST(StreamingHLSTest, AStreamWhoseServerStopsFailsWithAClearErrorAndNeverBlocks
     EXPECT_NE(recorder.lastError().find("The stream stopped"), std::string::npos) << recorder.lastError();
     // It was connected again, in vain, before it failed.
     EXPECT_TRUE(recorder.saw(MVMovieStreamingStatusReconnecting));
-    EXPECT_NE(recorder.lastError().find("cannot be reached"), std::string::npos) << recorder.lastError();
+    EXPECT_NE(recorder.lastError().find("The stream stopped: the server at 127.0.0.1:"
+                  + std::to_string(server.port) + " refused the connection."),
+        std::string::npos)
+        << recorder.lastError();
     EXPECT_FALSE(m->isPlaying());
     EXPECT_LT(longestPass, 0.5);
 }
@@ -384,20 +448,64 @@ TEST(StreamingHLSTest, AStreamWhoseServerComesBackPlaysOn)
     }
 }
 
-TEST(StreamingHLSTest, ALocationThatIsNotAStreamFailsToLoad)
+// Every failure to open a location is told in the same words, whether the location is asked before it
+// opens, fetched as a movie file or played as a stream.
+TEST(StreamingFailureTest, AFailedLocationGivesTheSameReasonWhereverItIsOpened)
 {
     if (!haveTools())
         GTEST_SKIP() << "ffmpeg and python3 are needed";
     TempDir dir;
     writeFile(dir / "broken.m3u8", "#EXTM3U\nthis is not a playlist\n");
+    for (const auto& [name, status] :
+        { std::pair { "private", "401" }, { "forbidden", "403" }, { "failing", "500" } })
+        for (const char* extension : { "", ".mov", ".m3u8" })
+            writeFile(dir / (name + std::string(extension) + ".status"), status);
     RangeServer server(dir.path());
-    StatusRecorder recorder;
-    for (const auto& name : { "broken.m3u8", "missing.m3u8" }) {
-        auto m = openURL(server.url(name));
-        ASSERT_TRUE(runLoopUntil([&] { return m->loadState() == MVMovieLoadStateError; }, 20)) << name;
-        EXPECT_NE(m->loadError().localizedDescription().find("The stream cannot be"), std::string::npos)
-            << m->loadError().localizedDescription();
+    ASSERT_GT(server.port, 0);
+    int closed = 0;
+    {
+        RangeServer gone(dir.path());
+        closed = gone.port;
     }
+    const std::string here = "the server at 127.0.0.1:" + std::to_string(server.port);
+    const std::string there = "the server at 127.0.0.1:" + std::to_string(closed);
+    struct Case {
+        std::string url; // without its extension
+        std::string says; // the reason, after the colon
+    };
+    const Case cases[] = {
+        { "http://127.0.0.1:" + std::to_string(closed) + "/gone", there + " refused the connection" },
+        { server.url("missing"), here + " has nothing at this location (not found)" },
+        { server.url("private"),
+            here + " does not let the player have this location (it asks for a name and password)" },
+        { server.url("forbidden"), here + " does not let the player have this location (forbidden)" },
+        { server.url("failing"), here + " failed while answering (a server error)" },
+    };
+    for (const auto& c : cases) {
+        for (const auto& [extension, opening] : { std::pair { ".mov", "The movie cannot be fetched: " },
+                 { ".m3u8", "The stream cannot be opened: " } }) {
+            const std::string url = c.url + extension;
+            SCOPED_TRACE(url);
+            auto m = openURL(url);
+            ASSERT_TRUE(runLoopUntil([&] { return m->loadState() == MVMovieLoadStateError; }, 30));
+            const std::string told = m->loadError().localizedDescription();
+            EXPECT_EQ(told.rfind(opening + c.says, 0), 0u) << told;
+            EXPECT_EQ(told.back(), '.') << told;
+            EXPECT_EQ(told.find("the server the server"), std::string::npos) << told;
+        }
+        // Asked before it opens: the same words, as a sentence of their own.
+        SCOPED_TRACE(c.url);
+        MVNetworkDeadline network;
+        auto probed = MVURLProbe::probe(c.url, 5, network);
+        std::string words = c.says;
+        words[0] = char(std::toupper(static_cast<unsigned char>(words[0])));
+        EXPECT_EQ(probed.error.localizedDescription(), words + ".");
+    }
+    // Not a stream, as a stream.
+    auto m = openURL(server.url("broken.m3u8"));
+    ASSERT_TRUE(runLoopUntil([&] { return m->loadState() == MVMovieLoadStateError; }, 30));
+    EXPECT_EQ(m->loadError().localizedDescription(),
+        "The stream cannot be opened: what " + here + " sends is not a stream the player can play.");
 }
 
 // ---- Data of no told length over HTTP

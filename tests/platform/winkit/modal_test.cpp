@@ -117,6 +117,28 @@ TEST_F(ModalTest, StopModalFromATimerEndsTheLoopAndNestedLoopsUnwindInOrder)
     EXPECT_DOUBLE_EQ(clock->now() - start, 3);
 }
 
+TEST_F(ModalTest, ADismissedAlertEndsItsOwnLoopUnderAnotherOne)
+{
+    // The outer alert's owner goes while an inner alert waits: the inner one is still answered, and then
+    // the outer loop returns as dismissed instead of running on.
+    auto outer = HXAlert::alertWithMessageText("The movie could not be opened", {}, {}, {}, "");
+    auto inner = HXAlert::alertWithMessageText("Save changes?", "Save", "Don't Save", {}, "");
+    long innerAnswer = 0;
+    HXAlert::setAlertDidAppearHandler([&](HXAlert& a) {
+        if (&a == outer.get()) {
+            innerAnswer = inner->runModal();
+            return;
+        }
+        outer->dismiss();
+        EXPECT_EQ(app->modalWindow(), inner->window()) << "the inner alert is the one answered first";
+        clickButton(a, 1);
+    });
+    EXPECT_EQ(outer->runModal(), HXModalResponseAbort);
+    EXPECT_EQ(innerAnswer, HXAlertAlternateReturn);
+    EXPECT_FALSE(outer->window()->isVisible());
+    EXPECT_EQ(app->modalWindow(), nullptr);
+}
+
 TEST_F(ModalTest, ModalLoopWithNothingLeftToHappenIsAbortedInsteadOfHanging)
 {
     auto panel = std::make_shared<HXPanel>(HXMakeRect(0, 0, 100, 100), HXTitledWindowMask);
