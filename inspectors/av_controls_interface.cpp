@@ -33,7 +33,7 @@ constexpr double kRowHeight = 16;
 constexpr double kRowStep = 22;
 constexpr double kMarkHeight = 12;
 constexpr double kButtonWidth = 70;
-constexpr double kButtonHeight = 20;
+constexpr double kButtonHeight = 23; // the height of the heads-up button's caps
 // How far the knob's centre stays from the ends of a slider's bar (half the knob).
 constexpr double kKnobInset = 5.5;
 
