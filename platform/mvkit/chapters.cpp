@@ -1,10 +1,11 @@
 #include "platform/mvkit/chapters.h"
 
 #include "platform/basekit/notification_center.h"
-#include "platform/mvkit/import/movie_importer.h"
 #include "platform/mvkit/sample_text_description.h"
+#include "platform/mvkit/user_data.h"
 
 #include <algorithm>
+#include <optional>
 
 std::shared_ptr<MVTrack> MVMovieChapterTrack(const MVMovie& movie)
 {
@@ -33,14 +34,21 @@ std::vector<MVChapter> MVMovieChapters(const MVMovie& movie)
         return out;
     int64_t t = 0;
     uint16_t flags = MVNextTimeMediaSample | MVNextTimeEdgeOK;
+    std::optional<int64_t> lastSample;
     for (;;) {
         auto next = track->nextInterestingTime(t, flags);
         if (next.time < 0)
             break;
         int64_t media = track->trackTimeToMediaTime(next.time);
         if (auto sample = track->media()->getSample(media)) {
-            auto text = MVTextSampleString(sample->bytes);
-            out.push_back({ text.value_or(std::string()), MVMakeTime(next.time, movie.timeScale()) });
+            // A cut inside a chapter leaves two edits on its sample, one after the other: still one chapter.
+            if (sample->time != lastSample) {
+                auto text = MVTextSampleString(sample->bytes);
+                out.push_back({ text.value_or(std::string()), MVMakeTime(next.time, movie.timeScale()) });
+            }
+            lastSample = sample->time;
+        } else {
+            lastSample.reset();
         }
         t = next.time;
         flags = MVNextTimeMediaSample;
@@ -104,27 +112,12 @@ std::shared_ptr<MVTrack> MVMovieSetChapters(
         if (track)
             t->setReference(track, MVFourCC("chap"), 1);
     }
+    // The chapter list some files also keep in their user data would give other programs the old chapters.
+    while (MVUserDataRemoveItem(movie.userData(), MVFourCC("chpl"), 1)) { }
     HXNotificationCenter::defaultCenter().postNotificationName(
         MVMovieChapterListDidChangeNotification, &movie);
     movie.registerEdit(std::move(before), "Chapters");
     return track;
-}
-
-void MVAddImportedChapters(MVMovie& movie, const std::vector<MVImportedChapter>& chapters)
-{
-    std::vector<MVChapter> kept;
-    const int64_t total = movie.durationValue();
-    const int32_t scale = movie.timeScale();
-    for (const auto& c : chapters) {
-        if (c.startMicros < 0 || scale <= 0)
-            continue;
-        const int64_t start = MVTimeInScale(MVMakeTime(c.startMicros, 1000000), scale).timeValue;
-        if (start >= total || (!kept.empty() && start <= kept.back().startTime.timeValue))
-            continue;
-        kept.push_back({ c.name, MVMakeTime(start, scale) });
-    }
-    if (!kept.empty())
-        MVMovieSetChapters(movie, kept, nullptr);
 }
 
 MVTextImportResult MVImportText(

@@ -11,6 +11,8 @@
 #include "platform/basekit/undo_manager.h"
 #include "platform/mvkit/atoms/movie_atom_writer.h"
 #include "platform/mvkit/atoms/movie_file_reader.h"
+#include "platform/mvkit/atoms/user_data_values.h"
+#include "platform/mvkit/chapters.h"
 #include "platform/mvkit/import/movie_importer.h"
 #include "platform/mvkit/movie_loader.h"
 #include "platform/mvkit/panorama/panorama_atoms.h"
@@ -200,8 +202,11 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
         return nullptr;
     }
     auto m = movieWithDescription(*file, path);
+    // A movie file whose chapters are only listed in its user data gets a chapter track of them.
+    if (chapters.empty() && file->movie.userData && !MVMovieChapterTrack(*m))
+        for (auto& c : MVChapterList(*file->movie.userData))
+            chapters.push_back({ c.start / 10, std::move(c.title) });
     MVAddSubtitleTracks(*m, subtitles);
-    MVAddImportedChapters(*m, chapters);
     m->_importCacheLeases = std::move(leases);
     m->_initialDataReference = MVDataReference::dataReferenceWithReferenceToFile(path);
     m->_defaultDataReference = m->_initialDataReference;
@@ -224,6 +229,8 @@ std::shared_ptr<MVMovie> MVMovie::movieWithFile(const std::string& path, HXError
         m->_loadState = MVMovieLoadStatePlayable;
         m->startDeferredLoad(std::move(continuation), statedSeconds, path);
     }
+    // The last chapter lasts to the end: while the rest of a long file is read, as long as the file says.
+    MVAddImportedChapters(*m, chapters);
     return m;
 }
 

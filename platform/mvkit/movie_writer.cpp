@@ -177,6 +177,17 @@ bool startSegmentsOnPictures(const MVMedia& media, std::vector<MVSampleRecord>& 
     return moved;
 }
 
+// Gives the flattened track its changed samples (its own copy of the media's table) and edits.
+void takeSamplesAndEdits(FlatTrack& flat, std::vector<MVSampleRecord> samples, std::vector<MVTrackEdit> edits)
+{
+    MVMedia::State state = flat.media->state();
+    state.samples = std::move(samples);
+    state.sharedSamples.reset();
+    state.sharedTimes.reset();
+    flat.media->restoreState(state);
+    flat.edits = std::move(edits);
+}
+
 // Readers that follow an edit list in decode order (libavformat among them) give the first sample a
 // segment shows, counted in decode order, the segment's start as its decode time and time the rest
 // from it. That is right only where each segment's media time lies as far after that sample's decode
@@ -280,12 +291,7 @@ bool alignSegments(FlatTrack& flat, const std::vector<Segment>& segments, int32_
     }
     if (!changed)
         return false;
-    MVMedia::State state = media.state();
-    state.samples = std::move(samples);
-    state.sharedSamples.reset();
-    state.sharedTimes.reset();
-    flat.media->restoreState(state);
-    flat.edits = std::move(edits);
+    takeSamplesAndEdits(flat, std::move(samples), std::move(edits));
     return true;
 }
 
@@ -327,12 +333,7 @@ bool startSegmentsOnSamples(FlatTrack& flat, const std::vector<Segment>& segment
     }
     if (removed == 0)
         return false;
-    MVMedia::State state = media.state();
-    state.samples = std::move(samples);
-    state.sharedSamples.reset();
-    state.sharedTimes.reset();
-    flat.media->restoreState(state);
-    flat.edits = std::move(edits);
+    takeSamplesAndEdits(flat, std::move(samples), std::move(edits));
     return true;
 }
 

@@ -439,10 +439,12 @@ void MVPMovieControlsView::gotoEnd(HXObject*)
 {
     if (!_movie)
         return;
-    bool wasPlaying = _movie->isPlaying();
+    const float rate = _movie->rate();
     _movie->gotoEnd();
-    if (wasPlaying && (_movie->loops() || _movie->loopsBackAndForth()))
-        _movie->play();
+    // A looping movie goes on playing from the end, at the rate it had: it loops on from there (or turns
+    // back), rather than starting again at once as a play from a stopped end would.
+    if (rate != 0 && (_movie->loops() || _movie->loopsBackAndForth()))
+        _movie->setRate(rate);
 }
 
 void MVPMovieControlsView::gotoNextChapter(HXObject*)

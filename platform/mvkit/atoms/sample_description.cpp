@@ -43,6 +43,28 @@ size_t soundFieldsSize(uint16_t version)
     return version == 2 ? 56 : version == 1 ? 36 : 20;
 }
 
+// Whether pictures of `depth` index colours: 1, 2, 4 or 8 bits, or 1 to 8 bits of gray (32 more).
+bool indexedDepth(int depth)
+{
+    const int bits = depth > 32 ? depth - 32 : depth;
+    return bits == 1 || bits == 2 || bits == 4 || bits == 8;
+}
+
+// The bytes of the colour table that follows the video fields of `data` (a description of indexed
+// colours whose colorTableID is 0): a seed, flags and the last index, then index, red, green and blue of
+// each colour. 0 when there is none.
+size_t colorTableSize(std::span<const uint8_t> data)
+{
+    if (data.size() < kVideoFieldsSize + 8)
+        return 0;
+    const int depth = int16_t(data[66] << 8 | data[67]);
+    const int id = int16_t(data[68] << 8 | data[69]);
+    const size_t colors = size_t(data[kVideoFieldsSize + 6] << 8 | data[kVideoFieldsSize + 7]) + 1;
+    if (id != 0 || !indexedDepth(depth) || colors > 256 || 8 + colors * 8 > data.size() - kVideoFieldsSize)
+        return 0;
+    return 8 + colors * 8;
+}
+
 } // namespace
 
 std::optional<MVVideoSampleDescription> MVParseVideoSampleDescription(const MVSampleDescription& d)
@@ -67,8 +89,60 @@ std::optional<MVVideoSampleDescription> MVParseVideoSampleDescription(const MVSa
     v.compressorName.assign(name.begin() + 1, name.begin() + 1 + long(n));
     v.depth = r.s16();
     v.colorTableID = r.s16();
+    if (colorTableSize(d.data) > 0) {
+        r.skip(6);
+        const size_t colors = size_t(r.u16()) + 1;
+        for (size_t i = 0; i < colors; ++i) {
+            r.skip(2);
+            const uint32_t red = r.u16() >> 8, green = r.u16() >> 8, blue = r.u16() >> 8;
+            v.colorTable.push_back(0xFF000000u | red << 16 | green << 8 | blue);
+        }
+    }
     v.extensions = readExtensions(r.rest());
     return v;
+}
+
+std::vector<uint32_t> MVVideoSampleDescriptionPalette(const MVVideoSampleDescription& v)
+{
+    if (!indexedDepth(v.depth))
+        return {};
+    if (!v.colorTable.empty())
+        return v.colorTable;
+    const int bits = v.depth > 32 ? v.depth - 32 : v.depth;
+    const uint32_t count = 1u << bits;
+    std::vector<uint32_t> palette;
+    auto add = [&](uint32_t red, uint32_t green, uint32_t blue) {
+        palette.push_back(0xFF000000u | red << 16 | green << 8 | blue);
+    };
+    if (v.depth > 32) {
+        // Gray from white to black.
+        for (uint32_t i = 0; i < count; ++i) {
+            const uint32_t level = 255 - (count > 1 ? i * 255 / (count - 1) : 0);
+            add(level, level, level);
+        }
+    } else if (bits == 8) {
+        // The standard 8-bit table: the cube of six levels a component from white (without black), then
+        // ten levels of red, green, blue and gray, then black.
+        for (uint32_t red = 0; red < 6; ++red)
+            for (uint32_t green = 0; green < 6; ++green)
+                for (uint32_t blue = 0; blue < 6; ++blue)
+                    if (red < 5 || green < 5 || blue < 5)
+                        add(255 - red * 51, 255 - green * 51, 255 - blue * 51);
+        const uint32_t levels[] = { 0xEE, 0xDD, 0xBB, 0xAA, 0x88, 0x77, 0x55, 0x44, 0x22, 0x11 };
+        for (uint32_t l : levels)
+            add(l, 0, 0);
+        for (uint32_t l : levels)
+            add(0, l, 0);
+        for (uint32_t l : levels)
+            add(0, 0, l);
+        for (uint32_t l : levels)
+            add(l, l, l);
+        add(0, 0, 0);
+    } else if (bits == 1) {
+        add(255, 255, 255);
+        add(0, 0, 0);
+    }
+    return palette;
 }
 
 MVBytes MVSerializeVideoSampleDescription(const MVVideoSampleDescription& v)
@@ -91,6 +165,17 @@ MVBytes MVSerializeVideoSampleDescription(const MVVideoSampleDescription& v)
     w.zeros(31 - name.size());
     w.s16(v.depth);
     w.s16(v.colorTableID);
+    if (v.colorTableID == 0 && !v.colorTable.empty() && v.colorTable.size() <= 256 && indexedDepth(v.depth)) {
+        w.u32(0);
+        w.u16(0x8000); // the colours in index order
+        w.u16(uint16_t(v.colorTable.size() - 1));
+        for (size_t i = 0; i < v.colorTable.size(); ++i) {
+            const uint32_t c = v.colorTable[i];
+            w.u16(uint16_t(i));
+            for (uint32_t component : { (c >> 16) & 0xFF, (c >> 8) & 0xFF, c & 0xFF })
+                w.u16(uint16_t(component * 0x101));
+        }
+    }
     writeExtensions(w, v.extensions);
     return std::move(w.buffer());
 }
@@ -194,7 +279,8 @@ std::optional<MVBytes> MVSampleDescriptionExtension(const MVSampleDescription& d
     // children line up with the bytes exactly.
     bool clean = false;
     if (d.data.size() >= kVideoFieldsSize) {
-        auto extensions = readExtensions(std::span<const uint8_t>(d.data).subspan(kVideoFieldsSize), &clean);
+        auto extensions = readExtensions(
+            std::span<const uint8_t>(d.data).subspan(kVideoFieldsSize + colorTableSize(d.data)), &clean);
         if (clean)
             if (auto found = find(extensions))
                 return found;

@@ -23,6 +23,9 @@ struct MVVideoSampleDescription {
     std::string compressorName; // up to 31 bytes
     int16_t depth = 24;
     int16_t colorTableID = -1;
+    // The colour table that follows the fields of a description of 8 bits a pixel or fewer whose
+    // colorTableID is 0: its colours by index, 0xAARRGGBB.
+    std::vector<uint32_t> colorTable;
     std::vector<MVRawAtom> extensions; // child atoms in order
 };
 
@@ -53,6 +56,11 @@ std::optional<MVSoundSampleDescription> MVParseSoundSampleDescription(const MVSa
 // The `data` of a description for these fields (sample rates of version 0/1 are stored 16.16).
 MVBytes MVSerializeVideoSampleDescription(const MVVideoSampleDescription& video);
 MVBytes MVSerializeSoundSampleDescription(const MVSoundSampleDescription& sound);
+
+// The colours the pictures of a description of 8 bits a pixel or fewer index, 0xAARRGGBB: its own colour
+// table, else the gray ramp of a gray depth (34, 36, 40: 2, 4 or 8 bits, the first white), else the
+// standard table of 8 or 1 bits. Empty for other depths.
+std::vector<uint32_t> MVVideoSampleDescriptionPalette(const MVVideoSampleDescription& video);
 
 // The payload of the first child atom of `type` after the video or sound fields; nothing when absent.
 std::optional<MVBytes> MVSampleDescriptionExtension(const MVSampleDescription& description, uint32_t type);

@@ -166,3 +166,32 @@ MVMetadata MVMakeMetadataContainer()
     meta.handler.componentSubtype = MVFourCC("mdta");
     return meta;
 }
+
+std::vector<MVChapterListEntry> MVChapterList(const MVUserData& userData)
+{
+    auto item = std::find_if(userData.items.begin(), userData.items.end(),
+        [](const MVUserDataItem& i) { return i.type == MVFourCC("chpl"); });
+    if (item == userData.items.end())
+        return {};
+    // Version and flags; version 1 has four more bytes before the count.
+    const MVBytes& d = item->data;
+    size_t at = 4 + (!d.empty() && d[0] == 1 ? 4 : 0);
+    if (at >= d.size())
+        return {};
+    const size_t count = d[at++];
+    std::vector<MVChapterListEntry> chapters;
+    for (size_t i = 0; i < count; ++i) {
+        if (at + 9 > d.size())
+            return {};
+        MVChapterListEntry entry;
+        for (int k = 0; k < 8; ++k)
+            entry.start = int64_t(uint64_t(entry.start) << 8 | d[at++]);
+        const size_t length = d[at++];
+        if (at + length > d.size() || entry.start < 0)
+            return {};
+        entry.title.assign(d.begin() + long(at), d.begin() + long(at + length));
+        at += length;
+        chapters.push_back(std::move(entry));
+    }
+    return chapters;
+}

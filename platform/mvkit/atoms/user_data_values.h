@@ -23,6 +23,16 @@ struct MVInternationalText {
 std::optional<std::vector<MVInternationalText>> MVParseInternationalText(const MVBytes& data);
 MVBytes MVSerializeInternationalText(const std::vector<MVInternationalText>& texts);
 
+// The chapters of a 'chpl' item (the chapter list some MP4 writers keep in the movie's user data instead
+// of, or beside, a chapter track): each one's start in 100-nanosecond units and its UTF-8 title, in the
+// item's order. Empty when the movie has none or the item is malformed.
+struct MVChapterListEntry {
+    int64_t start = 0;
+    std::string title;
+    bool operator==(const MVChapterListEntry&) const = default;
+};
+std::vector<MVChapterListEntry> MVChapterList(const MVUserData& userData);
+
 // The handler's name as text: a counted string when the first byte is its length, else up to the NUL.
 std::string MVHandlerName(const MVHandler& handler);
 

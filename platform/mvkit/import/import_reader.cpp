@@ -18,6 +18,10 @@ namespace {
 // libavformat reads through a buffer of this size.
 constexpr int kBufferSize = 64 << 10;
 
+// Part of every cache key: raised when the import rewrites samples differently (times it now gives
+// pictures a stream leaves untimed), so that what an older import rewrote is not taken again.
+constexpr int kRewriteRevision = 2;
+
 // What bytes in memory name is not theirs to open.
 int refuseToOpen(AVFormatContext*, AVIOContext**, const char*, int, AVDictionary**)
 {
@@ -49,8 +53,9 @@ std::shared_ptr<const MVImportReader> MVImportReader::openFile(const std::string
     std::error_code ec;
     std::string absolute = std::filesystem::absolute(path, ec).lexically_normal().string();
     char key[96];
-    std::snprintf(key, sizeof key, "%016zx-%lld-%lld.%09ld", std::hash<std::string> {}(absolute),
-        (long long)info.st_size, (long long)info.st_mtim.tv_sec, (long)info.st_mtim.tv_nsec);
+    std::snprintf(key, sizeof key, "%016zx-%lld-%lld.%09ld-r%d", std::hash<std::string> {}(absolute),
+        (long long)info.st_size, (long long)info.st_mtim.tv_sec, (long)info.st_mtim.tv_nsec,
+        kRewriteRevision);
     return std::make_shared<MVImportReader>(std::move(bytes), path, key, false);
 }
 
@@ -59,7 +64,8 @@ std::shared_ptr<const MVImportReader> MVImportReader::fromMemory(
 {
     std::string_view view(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     char key[64];
-    std::snprintf(key, sizeof key, "%016zx-%zu-memory", std::hash<std::string_view> {}(view), bytes.size());
+    std::snprintf(key, sizeof key, "%016zx-%zu-memory-r%d", std::hash<std::string_view> {}(view),
+        bytes.size(), kRewriteRevision);
     return std::make_shared<MVImportReader>(MVByteSource::fromMemory(bytes), std::move(name), key, true);
 }
 

@@ -103,10 +103,14 @@ struct StreamPlan {
     const AVCodecParameters* parameters = nullptr;
     std::unique_ptr<AVCodecParserContext, ParserFree> parser;
     std::unique_ptr<AVCodecContext, CodecContextFree> parserContext;
-    // Rewritten H.264 and HEVC pictures without presentation times: held in decode order until the order
-    // the decoder shows them in gives them their times.
+    // Rewritten H.264, HEVC, MPEG-1 and MPEG-2 pictures without presentation times: held in decode order
+    // until the order the decoder shows them in gives them their times. Pictures of a container that
+    // times only some of them (program streams) keep the times they have.
     bool orderDecided = false;
     std::optional<MVPictureOrder> order;
+    bool orderKeepsTimes = false;
+    int64_t orderOffset = 0; // a time of its own minus the order's, of the last picture that had one
+    PacketPtr orderNext; // the last picture taken, until the next one tells whether its times are its own
     std::deque<PacketPtr> ordered;
     // A stream without any times of its own (raw H.264 or HEVC) starts with its first picture shown: its
     // decode times begin that much earlier.
@@ -251,6 +255,24 @@ void typePicture(StreamPlan& plan, const AVPacket* pkt, Packet& packet)
     default:
         break;
     }
+}
+
+// Whether pictures of the codec are shown in another order than they are decoded in, by an order the
+// picture itself carries (H.264's and HEVC's order counts, MPEG-1's and MPEG-2's temporal references).
+bool picturesCarryTheirOrder(AVCodecID codec)
+{
+    return codec == AV_CODEC_ID_H264 || codec == AV_CODEC_ID_HEVC || codec == AV_CODEC_ID_MPEG1VIDEO
+        || codec == AV_CODEC_ID_MPEG2VIDEO;
+}
+
+// The temporal reference of an MPEG-1 or MPEG-2 picture (its place in its group of pictures, in the order
+// shown): the 10 bits after its picture start code. Nothing when the packet has no picture header.
+std::optional<int32_t> temporalReference(const AVPacket* pkt)
+{
+    for (int i = 0; i + 5 < pkt->size; ++i)
+        if (pkt->data[i] == 0 && pkt->data[i + 1] == 0 && pkt->data[i + 2] == 1 && pkt->data[i + 3] == 0)
+            return int32_t(pkt->data[i + 4]) << 2 | pkt->data[i + 5] >> 6;
+    return std::nullopt;
 }
 
 // The order a decoder shows typed pictures in, as indexes in decode order: each B-frame as it comes, every
@@ -696,7 +718,15 @@ bool writeOrdered(MVStreamMuxer& muxer, StreamPlan& plan, std::string* why, bool
     while (auto time = plan.order->take()) {
         PacketPtr packet = std::move(plan.ordered.front());
         plan.ordered.pop_front();
-        packet->pts = std::max(*time, packet->dts);
+        // A picture with a time of its own keeps it; one without is shown where the order puts it, as far
+        // from there as the last picture with a time of its own was from its place in the order.
+        if (!plan.orderKeepsTimes)
+            packet->pts = *time;
+        else if (packet->pts != AV_NOPTS_VALUE)
+            plan.orderOffset = packet->pts - *time;
+        else
+            packet->pts = *time + plan.orderOffset;
+        packet->pts = std::max(packet->pts, packet->dts);
         if (plan.untimed) {
             if (!plan.orderLead)
                 plan.orderLead = packet->pts - packet->dts;
@@ -709,11 +739,35 @@ bool writeOrdered(MVStreamMuxer& muxer, StreamPlan& plan, std::string* why, bool
     return true;
 }
 
+// Holds the picture until the order the decoder shows it in gives its presentation time, and writes the
+// pictures whose times are known.
+bool orderPicture(MVStreamMuxer& muxer, StreamPlan& plan, PacketPtr copy, std::string* why, bool toHead)
+{
+    settleDecodeTime(copy.get(), plan);
+    keepDecodeTimeIncreasing(copy.get(), plan);
+    Packet picture;
+    picture.key = (copy->flags & AV_PKT_FLAG_KEY) != 0;
+    std::optional<int32_t> count;
+    if (plan.parameters->codec_id == AV_CODEC_ID_MPEG1VIDEO
+        || plan.parameters->codec_id == AV_CODEC_ID_MPEG2VIDEO) {
+        count = temporalReference(copy.get());
+    } else {
+        typePicture(plan, copy.get(), picture);
+        if (picture.picture == 'C')
+            count = picture.count;
+    }
+    plan.order->add(copy->dts, count, picture.key);
+    plan.ordered.push_back(std::move(copy));
+    return writeOrdered(muxer, plan, why, toHead);
+}
+
 // Writes the pictures still held, after the last packet of the stream.
 bool finishOrder(MVStreamMuxer& muxer, StreamPlan& plan, std::string* why)
 {
     if (!plan.order)
         return true;
+    if (plan.orderNext && !orderPicture(muxer, plan, std::move(plan.orderNext), why, false))
+        return false;
     plan.order->finish();
     return writeOrdered(muxer, plan, why, false);
 }
@@ -723,6 +777,9 @@ void resetOrder(StreamPlan& plan)
 {
     plan.orderDecided = false;
     plan.order.reset();
+    plan.orderKeepsTimes = false;
+    plan.orderOffset = 0;
+    plan.orderNext.reset();
     plan.ordered.clear();
     plan.untimed = false;
     plan.orderLead.reset();
@@ -784,7 +841,9 @@ void settleOwnSoundDuration(AVPacket* pkt, StreamPlan& plan)
 }
 
 // Writes the packet, its times settled, to `muxer` (and the first part's movie, see writeSettled).
-// H.264 and HEVC pictures that come without presentation times are held until their order gives them.
+// Pictures that come without presentation times are held until their order gives them: in a raw stream
+// or AVI from the first one, and in a container whose packets may leave them out (rewritten into the
+// cache: program and transport streams) any of them.
 bool writeToMuxer(MVStreamMuxer& muxer, const AVPacket* source, StreamPlan& plan, bool shift,
     std::string* why, bool toHead = false)
 {
@@ -803,9 +862,10 @@ bool writeToMuxer(MVStreamMuxer& muxer, const AVPacket* source, StreamPlan& plan
     if (!plan.orderDecided) {
         plan.orderDecided = true;
         const AVCodecParameters* par = plan.parameters;
-        if (plan.isVideo && par && (par->codec_id == AV_CODEC_ID_H264 || par->codec_id == AV_CODEC_ID_HEVC)
-            && copy->pts == AV_NOPTS_VALUE) {
+        if (plan.isVideo && par && picturesCarryTheirOrder(par->codec_id)
+            && (copy->pts == AV_NOPTS_VALUE || plan.mode == Mode::Cache)) {
             plan.order.emplace(par->video_delay);
+            plan.orderKeepsTimes = copy->pts != AV_NOPTS_VALUE;
             plan.untimed = copy->dts == AV_NOPTS_VALUE;
         }
     }
@@ -813,15 +873,18 @@ bool writeToMuxer(MVStreamMuxer& muxer, const AVPacket* source, StreamPlan& plan
         settlePacketForMuxer(copy.get(), plan);
         return writeSettled(muxer, std::move(copy), plan, why, toHead);
     }
-    settleDecodeTime(copy.get(), plan);
-    keepDecodeTimeIncreasing(copy.get(), plan);
-    Packet picture;
-    picture.key = (copy->flags & AV_PKT_FLAG_KEY) != 0;
-    typePicture(plan, copy.get(), picture);
-    plan.order->add(copy->dts, picture.picture == 'C' ? std::optional<int32_t>(picture.count) : std::nullopt,
-        picture.key);
-    plan.ordered.push_back(std::move(copy));
-    return writeOrdered(muxer, plan, why, toHead);
+    if (plan.orderKeepsTimes) {
+        // A container that times only some pictures may give the times of one to the picture before it as
+        // well (a program stream's packet whose header comes inside that picture): of two pictures with the
+        // same times, the first has none of its own. Each picture waits for the next to tell.
+        PacketPtr previous = std::move(plan.orderNext);
+        if (previous && copy->dts != AV_NOPTS_VALUE && copy->dts == previous->dts
+            && copy->pts == previous->pts)
+            previous->pts = previous->dts = AV_NOPTS_VALUE;
+        plan.orderNext = std::move(copy);
+        return !previous || orderPicture(muxer, plan, std::move(previous), why, toHead);
+    }
+    return orderPicture(muxer, plan, std::move(copy), why, toHead);
 }
 
 // 'vp08' with its 'vpcC' (version 1): profile, level, bit depth, chroma subsampling, range and colour.
@@ -1120,12 +1183,22 @@ bool take(StreamPlan& plan, AVPacket* pkt, const MVImportReader& src, uint64_t f
     if (plan.adts && header == 0)
         return false;
     uint32_t size = uint32_t(pkt->size) - header;
-    // A file cut short ends inside its last packet: of sound in frames of its own (PCM) the whole frames
-    // are kept, any other packet cut off is left out.
-    if (plan.isPCM)
+    // A file cut short ends inside its last packet: of sound in frames of its own (PCM) and of sound coded
+    // in blocks of a fixed size (ADPCM) the whole frames and blocks are kept, any other packet cut off is
+    // left out. A stream's last packet of blocks may hold fewer than the others: when libavformat gave it
+    // a duration in proportion, it is whole.
+    if (plan.isPCM) {
         size -= size % plan.pcmFrameBytes;
-    else if ((pkt->flags & AV_PKT_FLAG_CORRUPT) && *offset + uint64_t(pkt->size) >= fileSize)
-        size = 0;
+    } else if ((pkt->flags & AV_PKT_FLAG_CORRUPT) && *offset + uint64_t(pkt->size) >= fileSize) {
+        const AVCodecParameters* par = plan.parameters;
+        const int bits = par ? av_get_bits_per_sample(par->codec_id) : 0;
+        const Packet* before = plan.packets.empty() ? nullptr : &plan.packets.back();
+        if (!plan.isVideo && bits > 0 && bits < 8 && par->block_align > 0)
+            size -= size % uint32_t(par->block_align);
+        else if (plan.isVideo || !before || before->duration <= 0 || pkt->duration <= 0
+            || pkt->duration * int64_t(before->size) != int64_t(size) * before->duration)
+            size = 0;
+    }
     plan.lastPos = pkt->pos;
     plan.searchFrom = *offset + uint64_t(pkt->size);
     plan.taken++;
@@ -1416,7 +1489,9 @@ bool firstPartIsEnough(const Pass& pass)
     for (const auto& [index, plan] : pass.plans) {
         if (!plan.problem.empty() || plan.mode == Mode::Reused)
             continue;
-        if (plan.mode == Mode::Pending || plan.taken < kFirstPartPackets
+        // Pictures held until their order is known are not in the first part's movie yet.
+        const size_t held = plan.ordered.size() + (plan.orderNext ? 1 : 0);
+        if (plan.mode == Mode::Pending || plan.taken < kFirstPartPackets + held
             || (plan.mode == Mode::Cache && !plan.head))
             return false;
         any = true;
@@ -1782,6 +1857,27 @@ FastPass runMatroskaPass(Pass& pass, AVFormatContext* ctx, const std::string& ca
     return FastPass::Done;
 }
 
+// The chapters libavformat read from the file's head, in time order, timed from the movie's start. A
+// chapter without a title is named by its place.
+std::vector<MVImportedChapter> chaptersOf(const AVFormatContext* ctx, int64_t movieStartMicros)
+{
+    std::vector<MVImportedChapter> chapters;
+    for (unsigned i = 0; i < ctx->nb_chapters; ++i) {
+        const AVChapter* c = ctx->chapters[i];
+        if (c->start == AV_NOPTS_VALUE || c->time_base.num <= 0 || c->time_base.den <= 0)
+            continue;
+        const int64_t start = av_rescale_q(c->start, c->time_base, AVRational { 1, 1000000 });
+        if (start < -kLatestStartMicros || start > kLatestStartMicros)
+            continue;
+        const AVDictionaryEntry* title = av_dict_get(c->metadata, "title", nullptr, 0);
+        std::string name = title && *title->value ? title->value : "Chapter " + std::to_string(i + 1);
+        chapters.push_back({ start - movieStartMicros, std::move(name) });
+    }
+    std::stable_sort(chapters.begin(), chapters.end(),
+        [](const MVImportedChapter& a, const MVImportedChapter& b) { return a.start < b.start; });
+    return chapters;
+}
+
 // The track of a stream rewritten into the movie at `cachePath`.
 MVTrackDescription cachedTrack(const MVTrackDescription& cached, const std::string& cachePath,
     const AVStream* st, uint32_t trackID, const std::string& sourcePath)
@@ -2132,27 +2228,6 @@ bool neverInPlace(const AVFormatContext* ctx)
     return name == "mpegts" || name == "mpeg";
 }
 
-// The file's chapters, from the movie's start, named by their titles (else by their numbers).
-std::vector<MVImportedChapter> fileChapters(const AVFormatContext* ctx, int64_t movieStartMicros)
-{
-    std::vector<MVImportedChapter> chapters;
-    for (unsigned i = 0; i < ctx->nb_chapters; ++i) {
-        const AVChapter* chapter = ctx->chapters[i];
-        if (chapter->time_base.num <= 0 || chapter->time_base.den <= 0)
-            continue;
-        int64_t start = av_rescale_q(chapter->start, chapter->time_base, AVRational { 1, 1000000 });
-        if (start > kLatestStartMicros || start < -kLatestStartMicros)
-            continue;
-        const AVDictionaryEntry* title = av_dict_get(chapter->metadata, "title", nullptr, 0);
-        std::string name
-            = title && title->value && *title->value ? title->value : "Chapter " + std::to_string(i + 1);
-        chapters.push_back({ std::move(name), std::max<int64_t>(0, start - movieStartMicros) });
-    }
-    std::stable_sort(chapters.begin(), chapters.end(),
-        [](const MVImportedChapter& a, const MVImportedChapter& b) { return a.startMicros < b.startMicros; });
-    return chapters;
-}
-
 // The file's texts (title, artist, ...) as the movie's text annotations. Files that tag their sound
 // stream rather than the file (Ogg) give that stream's.
 void keepFileTexts(MVMovieDescription& movie, const AVFormatContext* ctx)
@@ -2332,11 +2407,11 @@ std::optional<MVImportResult> MVImportMovie(
                 movie.header.duration, uint64_t(av_rescale(cue.end, kMovieScale, 1000000)));
         result.subtitles.push_back(std::move(subtitles));
     }
+    result.chapters = chaptersOf(fmt->context(), movieStart);
     // A picture alone is no movie.
     if (std::all_of(still.begin(), still.end(), [](bool s) { return s; }) && result.subtitles.empty())
         movie.tracks.clear();
     holdStillPictures(movie.tracks, still, movie.header.duration);
-    result.chapters = fileChapters(fmt->context(), movieStart);
     keepFileTexts(movie, fmt->context());
     if (movie.tracks.empty() && result.subtitles.empty()) {
         std::string text = "Nothing in " + path + " can be played.";

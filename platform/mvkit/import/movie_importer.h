@@ -71,17 +71,6 @@ struct MVImportOptions {
 // only; a test may lower the deferral size.
 MVImportOptions& MVMovieImportOptions();
 
-// A chapter of an imported file: its name and where it starts, from the movie's start.
-struct MVImportedChapter {
-    std::string name;
-    int64_t startMicros = 0;
-};
-
-class MVMovie;
-// Makes the chapters the movie's chapter track, leaving out any that start outside the movie or not after
-// the one before; nothing when none is left.
-void MVAddImportedChapters(MVMovie& movie, const std::vector<MVImportedChapter>& chapters);
-
 struct MVImportResult {
     MVMovieFileDescription file;
     std::vector<std::string> problems; // one line per stream left out, or per oddity worked around
@@ -90,13 +79,13 @@ struct MVImportResult {
     std::vector<std::string> notes;
     // Text subtitle streams, in stream order: the movie adds them as subtitle tracks (MVAddSubtitleTracks).
     std::vector<MVImportedSubtitles> subtitles;
+    // The file's chapters, in time order: the movie adds them as its chapter track (MVAddImportedChapters).
+    std::vector<MVImportedChapter> chapters;
     // Held by the movie for as long as its tracks refer to samples rewritten into the cache.
     std::vector<std::shared_ptr<void>> cacheLeases;
     // Set when only the first part of the file was read: its tracks end early, and this completes them.
     std::shared_ptr<MVImportContinuation> continuation;
     double statedDuration = 0; // seconds, as the file's head states it; 0 when unknown
-    // The file's chapters in time order: the movie makes them its chapter track (MVAddImportedChapters).
-    std::vector<MVImportedChapter> chapters;
 };
 
 // Fails with MVStatusUnsupportedImport when libavformat cannot open the file or no stream maps, with the

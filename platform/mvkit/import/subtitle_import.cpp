@@ -1,5 +1,6 @@
 #include "platform/mvkit/import/subtitle_import.h"
 
+#include "platform/mvkit/chapters.h"
 #include "platform/mvkit/media.h"
 #include "platform/mvkit/movie.h"
 #include "platform/mvkit/sample_text_description.h"
@@ -71,11 +72,13 @@ void MVSubtitleStreamReader::take(const AVPacket* packet)
         return;
     const AVRational micros { 1, 1000000 };
     int64_t at = packet->pts != AV_NOPTS_VALUE ? packet->pts : packet->dts;
-    int64_t start = av_rescale_q(at, _stream->time_base, micros) + int64_t(subtitle.start_display_time) * 1000;
+    int64_t start
+        = av_rescale_q(at, _stream->time_base, micros) + int64_t(subtitle.start_display_time) * 1000;
     int64_t end = 0;
     if (packet->duration > 0)
         end = av_rescale_q(at + packet->duration, _stream->time_base, micros);
-    else if (subtitle.end_display_time > subtitle.start_display_time && subtitle.end_display_time != UINT32_MAX)
+    else if (subtitle.end_display_time > subtitle.start_display_time
+        && subtitle.end_display_time != UINT32_MAX)
         end = start + int64_t(subtitle.end_display_time - subtitle.start_display_time) * 1000;
     else
         end = start + 5000000; // an event without an end stays up for a few seconds
@@ -83,8 +86,8 @@ void MVSubtitleStreamReader::take(const AVPacket* packet)
     for (unsigned i = 0; i < subtitle.num_rects; ++i) {
         const AVSubtitleRect* rect = subtitle.rects[i];
         std::string part = rect->type == SUBTITLE_ASS && rect->ass ? MVPlainTextFromASS(rect->ass)
-            : rect->type == SUBTITLE_TEXT && rect->text       ? std::string(rect->text)
-                                                              : std::string();
+            : rect->type == SUBTITLE_TEXT && rect->text            ? std::string(rect->text)
+                                                                   : std::string();
         if (part.empty())
             continue;
         text += (text.empty() ? "" : "\n") + part;
@@ -220,8 +223,8 @@ void MVAddSubtitleTracks(MVMovie& movie, const std::vector<MVImportedSubtitles>&
         auto media = track->media();
         media->beginEdits();
         for (const auto& [duration, text] : timeline)
-            media->addSample(MVMakeTextSample(text), std::max<int64_t>(1, (duration + 500) / 1000), 1,
-                description, 0);
+            media->addSample(
+                MVMakeTextSample(text), std::max<int64_t>(1, (duration + 500) / 1000), 1, description, 0);
         media->endEdits();
         track->insertMedia(0, 0, media->duration());
         if (s.language)
@@ -232,4 +235,29 @@ void MVAddSubtitleTracks(MVMovie& movie, const std::vector<MVImportedSubtitles>&
         track->setEnabled(show);
         shown = shown || show;
     }
+}
+
+void MVAddImportedChapters(MVMovie& movie, const std::vector<MVImportedChapter>& chapters)
+{
+    // Of chapters that start together at the movie's scale (or before the movie starts) the last is the
+    // one shown; chapters past the movie's end are left out.
+    const int32_t scale = movie.timeScale();
+    const int64_t end = movie.durationValue();
+    std::vector<MVChapter> kept;
+    int64_t last = -1;
+    for (const auto& c : chapters) {
+        const int64_t start = av_rescale(std::max<int64_t>(c.start, 0), scale, 1000000);
+        if (start >= end)
+            continue;
+        if (start == last)
+            kept.back().name = c.name;
+        else
+            kept.push_back({ c.name, MVMakeTime(start, scale) });
+        last = start;
+    }
+    if (kept.empty())
+        return;
+    const bool changed = movie.hasChanged();
+    MVMovieSetChapters(movie, kept, nullptr);
+    movie.setChanged(changed);
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Subtitle streams of imported files (SubRip, ASS/SSA, WebVTT, timed text) as text tracks.
+// Subtitle streams of imported files (SubRip, ASS/SSA, WebVTT, timed text) as text tracks, and their
+// chapters as a chapter track.
 //
 // libavcodec decodes every text subtitle format to ASS events; the import keeps the plain text of each
 // event with its display interval, and the movie gets one subtitle track ('sbtl' media, 'tx3g' samples
@@ -67,6 +68,18 @@ std::string MVPlainTextFromASS(std::string_view event);
 // The display intervals of `cues` as consecutive samples from time 0: (duration in microseconds, text)
 // pairs, with empty texts between cues and overlapping cues joined line by line.
 std::vector<std::pair<int64_t, std::string>> MVSubtitleTimeline(const std::vector<MVSubtitleCue>& cues);
+
+// A chapter of an imported file (Matroska's editions, Ogg and FLAC comments, MP3's ID3 frames).
+struct MVImportedChapter {
+    int64_t start = 0; // microseconds from the movie's start
+    std::string name;
+    bool operator==(const MVImportedChapter&) const = default;
+};
+
+// Gives `movie` a chapter track of `chapters` (in time order, each starting within the movie), as a movie
+// file's chapters are: the transport bar and the chapter menu go by them, and a save keeps them. The movie
+// is not marked changed.
+void MVAddImportedChapters(MVMovie& movie, const std::vector<MVImportedChapter>& chapters);
 
 // Adds one subtitle track per entry to `movie`, sized like its largest picture. The preferred one (else
 // the first) is shown; the others wait in the Subtitles menu.

@@ -178,6 +178,14 @@ bool MVDecoder::decode(const uint8_t* data, size_t size, int64_t decodeTime, int
     // (PNG movies would pile every picture onto the last one).
     if (sync)
         _packet->flags |= AV_PKT_FLAG_KEY;
+    // Pictures of indexed colours: every sample brings the colours, so a decoder opened or reset anywhere
+    // has them.
+    if (const auto& palette = _configuration.palette; !palette.empty()) {
+        if (uint8_t* side = av_packet_new_side_data(_packet, AV_PKT_DATA_PALETTE, AVPALETTE_SIZE)) {
+            std::memset(side, 0, AVPALETTE_SIZE);
+            std::memcpy(side, palette.data(), std::min<size_t>(palette.size() * 4, AVPALETTE_SIZE));
+        }
+    }
     for (;;) {
         int err = avcodec_send_packet(_context, _packet);
         if (err == AVERROR(EAGAIN)) {

@@ -334,6 +334,7 @@ std::optional<MVDecoderConfiguration> MVDecoderConfigurationForDescription(
         c.width = video->width;
         c.height = video->height;
         c.bitsPerSample = video->depth;
+        c.palette = MVVideoSampleDescriptionPalette(*video);
         c.codecTag = (format >> 24) | ((format >> 8) & 0xFF00) | ((format << 8) & 0xFF0000) | (format << 24);
         for (const auto& f : kVideoFormats) {
             if (f.format != format)
@@ -354,6 +355,9 @@ std::optional<MVDecoderConfiguration> MVDecoderConfigurationForDescription(
         }
         if (format == MVFourCC("raw ")) {
             c.codecID = AV_CODEC_ID_RAWVIDEO;
+            // Uncompressed gray (34, 36, 40) is indexed by its gray ramp.
+            if (c.bitsPerSample > 32 && !c.palette.empty())
+                c.bitsPerSample -= 32;
             return c;
         }
         if (AVCodecID id = codecForCode(format, true); id != AV_CODEC_ID_NONE) {
@@ -429,7 +433,8 @@ std::optional<MVDecoderConfiguration> MVDecoderConfigurationForDescription(
         c.bitsPerSample = sound->sampleSize;
         // Windows codecs keep their stream header ('wfex', little-endian): packet size, bit rate and
         // setup data.
-        if (auto wfex = MVSampleDescriptionExtension(description, MVFourCC("wfex")); wfex && wfex->size() >= 18) {
+        if (auto wfex = MVSampleDescriptionExtension(description, MVFourCC("wfex"));
+            wfex && wfex->size() >= 18) {
             auto le = [&](size_t at, int n) {
                 uint32_t v = 0;
                 for (int i = n - 1; i >= 0; --i)

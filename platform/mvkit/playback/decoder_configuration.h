@@ -30,6 +30,9 @@ struct MVDecoderConfiguration {
     int width = 0;
     int height = 0;
     uint32_t codecTag = 0; // the format code as libavcodec keeps it (first character lowest); 0: none
+    // Pictures of indexed colours: the colours (0xAARRGGBB by index), which the decoder gets with the
+    // samples.
+    std::vector<uint32_t> palette;
     // Sound.
     int sampleRate = 0;
     int channelCount = 0;

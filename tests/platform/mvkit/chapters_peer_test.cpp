@@ -42,18 +42,27 @@ TEST(ChaptersPeer, SavedChaptersShowInFfprobe)
     EXPECT_EQ(MVMovieChapters(*reopened).size(), 2u);
 }
 
-// The chapter track ffmpeg writes from an ffmetadata file, in both movie containers, and the chapters of a
-// Matroska file (imported): the movie has a chapter track, its three chapters with their names and starts,
-// and is in chapter mode.
+// The chapters ffmpeg writes from an ffmetadata file: the chapter track of a movie file, the chapter list
+// an MP4 file keeps in its user data ('chpl', alone when no track refers to the chapter track), and the
+// chapters of other containers (Matroska's editions, NUT's), which the import makes a chapter track of.
+// The movie has the three chapters with their names and starts, and is in chapter mode.
 TEST(ChaptersPeer, ChapterTracksMadeByFfmpegAreRead)
 {
     if (!haveProgram("ffmpeg"))
         GTEST_SKIP() << "ffmpeg is needed";
     TempDir dir;
-    for (const char* name : { "three.mov", "three.mp4", "three.mkv" }) {
+    for (const char* name : { "three.mov", "three.mp4", "listed.mp4", "three.mkv", "three.nut" }) {
         SCOPED_TRACE(name);
         auto path = dir / name;
         ASSERT_TRUE(makeChapteredMovie(path, { "One", "Two", "Three" }));
+        if (std::string(name) == "listed.mp4") {
+            // No track refers to the chapter track any more: only the list names the chapters.
+            std::string bytes = readFile(path);
+            size_t reference = bytes.find("chap", bytes.find("tref"));
+            ASSERT_NE(reference, std::string::npos);
+            bytes.replace(reference, 4, "xxxx");
+            writeFile(path, bytes);
+        }
         HXError error;
         auto m = MVMovie::movieWithFile(path.string(), &error);
         ASSERT_TRUE(m) << error.localizedDescription();
@@ -68,6 +77,19 @@ TEST(ChaptersPeer, ChapterTracksMadeByFfmpegAreRead)
             EXPECT_NEAR(seconds, double(i), 0.05) << i;
         }
         EXPECT_EQ(MVMovieChapterMode(*m), MVMovieChapterModeClip);
+    }
+    // Chapters set anew are the only ones other programs read from the saved file: the list an MP4 file
+    // also kept in its user data goes.
+    {
+        HXError error;
+        auto m = MVMovie::movieWithFile((dir / "three.mp4").string(), &error);
+        ASSERT_TRUE(m);
+        ASSERT_TRUE(MVMovieSetChapters(*m, { { "A", MVMakeTime(0, 1) }, { "B", MVMakeTime(2, 1) } }, &error));
+        auto saved = dir / "renamed.mov";
+        ASSERT_TRUE(m->writeToFile(saved.string(), {}, &error)) << error.localizedDescription();
+        auto listed = runCommand({ "ffprobe", "-v", "error", "-show_entries", "chapter_tags=title", "-of",
+            "csv=p=0", saved.string() });
+        EXPECT_EQ(listed.output, "A\nB\n");
     }
     // A movie without a chapter track is not.
     auto plain = dir / "plain.mov";

@@ -128,6 +128,15 @@ TEST(Chapters, SetListAndUndo)
     EXPECT_FALSE(MVMovieHasChapters(*m));
     EXPECT_EQ(m->trackCount(), 1);
 
+    // A cut inside a chapter keeps it one chapter, which starts where it did; the ones after it move up.
+    ASSERT_TRUE(MVMovieSetChapters(*m, chapters, &error));
+    ASSERT_TRUE(m->deleteSegment({ MVMakeTime(3, 1), MVMakeTime(1, 2) }));
+    EXPECT_EQ(MVMovieChapters(*m),
+        (std::vector<MVChapter> {
+            { "One", MVMakeTime(0, 1) }, { "Two", MVMakeTime(2, 1) }, { "Three", MVMakeTime(4000, 1000) } }));
+    undo.undo();
+    undo.undo();
+
     const std::vector<MVChapter> invalid[] = {
         { { "Late", MVMakeTime(9, 1) } },
         { { "B", MVMakeTime(2, 1) }, { "A", MVMakeTime(1, 1) } },

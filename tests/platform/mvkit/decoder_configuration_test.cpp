@@ -145,6 +145,52 @@ TEST(DecoderConfigurationTest, VideoFormatsTakeTheirConfigurationAtom)
     }
 }
 
+// Pictures of indexed colours get the colours the description gives: its colour table (with the child
+// atoms after it still found), the gray ramp of a gray depth, the standard 8-bit table; others none.
+TEST(DecoderConfigurationTest, IndexedPicturesGetTheirColours)
+{
+    const MVRawAtom pasp { MVFourCC("pasp"), { 0, 0, 0, 2, 0, 0, 0, 1 } };
+    struct Case {
+        const char* name;
+        int16_t depth;
+        std::vector<uint32_t> table; // written after the fields (colorTableID 0)
+        size_t colours;
+        uint32_t first, last;
+        int bits; // what the decoder of uncompressed pictures is told
+    };
+    const Case cases[] = {
+        { "own table", 8, { 0xFF102030, 0xFFFFFFFF, 0xFF000000 }, 3, 0xFF102030, 0xFF000000, 8 },
+        { "gray, 8 bits", 40, {}, 256, 0xFFFFFFFF, 0xFF000000, 8 },
+        { "gray, 4 bits", 36, {}, 16, 0xFFFFFFFF, 0xFF000000, 4 },
+        { "standard 8-bit table", 8, {}, 256, 0xFFFFFFFF, 0xFF000000, 8 },
+        { "millions of colours", 24, {}, 0, 0, 0, 24 },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        MVVideoSampleDescription v;
+        v.width = 320;
+        v.height = 240;
+        v.depth = c.depth;
+        v.colorTableID = c.table.empty() ? -1 : 0;
+        v.colorTable = c.table;
+        v.extensions = { pasp };
+        MVSampleDescription d { MVFourCC("raw "), {}, 1, MVSerializeVideoSampleDescription(v) };
+        auto parsed = MVParseVideoSampleDescription(d);
+        ASSERT_TRUE(parsed);
+        EXPECT_EQ(parsed->colorTable, c.table);
+        EXPECT_EQ(MVSampleDescriptionExtension(d, MVFourCC("pasp")), pasp.payload);
+        HXError error;
+        auto configuration = MVDecoderConfigurationForDescription(d, MVFourCC("vide"), &error);
+        ASSERT_TRUE(configuration);
+        ASSERT_EQ(configuration->palette.size(), c.colours);
+        if (c.colours > 0) {
+            EXPECT_EQ(configuration->palette.front(), c.first);
+            EXPECT_EQ(configuration->palette.back(), c.last);
+        }
+        EXPECT_EQ(configuration->bitsPerSample, c.bits);
+    }
+}
+
 TEST(DecoderConfigurationTest, UnknownOrBrokenDescriptionsAreRefused)
 {
     struct Case {
@@ -251,7 +297,8 @@ TEST(EditMapTest, EveryPictureShowsAtTheMovieTimeItStartsAt)
         int32_t movieScale, mediaScale;
         int64_t frameDuration;
     };
-    const Case cases[] = { { 1000, 15360, 256 }, { 600, 90000, 1500 }, { 1000, 30000, 1001 }, { 600, 600, 10 } };
+    const Case cases[]
+        = { { 1000, 15360, 256 }, { 600, 90000, 1500 }, { 1000, 30000, 1001 }, { 600, 600, 10 } };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mediaScale);
         MVEditMap map({}, c.movieScale, c.mediaScale, 300 * c.frameDuration);

@@ -228,6 +228,12 @@ INSTANTIATE_TEST_SUITE_P(Files, ImportOwnCodecs,
             { "audio,wavpack" }, true },
         OwnCodecCase {
             "Matroska_TTA", "tta.mka", with({ kSound, { "-c:a", "tta" } }), { "audio,tta" }, true },
+        // Sound in blocks of a fixed size whose last packet holds fewer blocks than the others (libavformat
+        // marks it cut off): its whole blocks play.
+        OwnCodecCase { "ADX", "sound.adx",
+            with({ { "-f", "lavfi", "-i", "sine=frequency=440:sample_rate=44100:duration=1" },
+                { "-c:a", "adpcm_adx" } }),
+            { "audio,adpcm_adx" } },
         // Old RealMedia files: RealAudio 1.0, RealVideo 1 and 2 (with AC-3, which movie files describe).
         OwnCodecCase { "RealAudio_144", "sound.ra",
             with({ kSound, { "-c:a", "real_144", "-ar", "8000", "-ac", "1" } }), { "audio,ra_144" } },

@@ -35,6 +35,10 @@ struct OpenCase {
     bool soundAsLongAsFFmpeg = true;
     // Every picture is compared, not only the first, middle and last (pictures the decoder reorders).
     bool everyPicture = false;
+    // The file times only some pictures and states no duration (program streams): ffprobe guesses both.
+    // The pictures are a frame apart from the first, and the movie lasts until its last picture or its
+    // sound ends.
+    bool timesGuessed = false;
 };
 
 // 1 s of test picture at 25 frames per second, and of a tone.
@@ -139,7 +143,10 @@ TEST_P(MovieOpenFormats, OpensWithTheTracksSizePicturesAndSoundOfTheFile)
     argv.push_back(path);
     if (auto made = runCommand(argv); made.status != 0)
         GTEST_SKIP() << "this ffmpeg cannot make " << c.fileName << ": " << made.output;
-    const Probed expected = probeFile(path);
+    Probed expected = probeFile(path);
+    if (c.timesGuessed)
+        for (size_t i = 1; i < expected.pictureTimes.size(); ++i)
+            expected.pictureTimes[i] = expected.pictureTimes[0] + double(i) / 25;
 
     HXError error;
     auto movie = MVMovie::movieWithAttributes(
@@ -156,7 +163,14 @@ TEST_P(MovieOpenFormats, OpensWithTheTracksSizePicturesAndSoundOfTheFile)
 
     double duration = 0;
     ASSERT_TRUE(MVGetTimeInterval(movie->duration(), &duration));
-    EXPECT_NEAR(duration, expected.duration, 1.0 / 25 + 1e-3);
+    double expectedDuration = expected.duration;
+    if (c.timesGuessed) {
+        expectedDuration = expected.pictureTimes.empty() ? 0 : expected.pictureTimes.back() + 1.0 / 25;
+        if (expected.sound > 0)
+            expectedDuration
+                = std::max(expectedDuration, double(ffmpegSamples(path, 48000, 2).size() / 2) / 48000);
+    }
+    EXPECT_NEAR(duration, expectedDuration, 1.0 / 25 + 1e-3);
 
     // Shown as wide as its pixels make it, turned as the camera was: in the clean aperture, and in the
     // classic one the player shows a movie in that has no aperture dimensions of its own.
@@ -232,6 +246,19 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFormats,
             with({ kPicture, kSound, { "-c:v", "rawvideo", "-pix_fmt", "uyvy422", "-c:a", "pcm_s16le" } }) },
         OpenCase { "MOV_Uncompressed_RGB", "rgb.mov",
             with({ kPicture, { "-c:v", "rawvideo", "-pix_fmt", "rgb24" } }) },
+        // Pictures of indexed colours: the colours come from the description's colour table (which an
+        // AVI file's palette becomes), or are the gray ramp of a gray depth.
+        OpenCase { "MOV_Uncompressed_Palette", "palette.mov",
+            with({ { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1,format=pal8" },
+                { "-c:v", "rawvideo", "-pix_fmt", "pal8" } }) },
+        OpenCase { "MOV_Graphics_SMC", "smc.mov",
+            with({ { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1,format=pal8" },
+                { "-c:v", "smc" } }) },
+        OpenCase { "AVI_Uncompressed_Palette", "palette.avi",
+            with({ { "-f", "lavfi", "-i", "testsrc=size=160x120:rate=25:duration=1,format=pal8" },
+                { "-c:v", "rawvideo", "-pix_fmt", "pal8" } }) },
+        OpenCase { "MOV_Uncompressed_Gray", "gray.mov",
+            with({ kPicture, { "-c:v", "rawvideo", "-pix_fmt", "gray" } }) },
         // Sound in blocks of a fixed number of samples.
         OpenCase { "WAV_MS_ADPCM", "adpcm.wav", with({ kSound, { "-c:a", "adpcm_ms" } }) },
         OpenCase { "WAV_IMA_ADPCM", "ima.wav", with({ kSound, { "-c:a", "adpcm_ima_wav" } }) },
@@ -269,8 +296,21 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFormats,
         OpenCase { "AVI_MPEG4_Packed_BFrames", "packed.avi",
             with({ kPicture, kSound, { "-c:v", "libxvid", "-bf", "2", "-c:a", "libmp3lame" } }), true, true },
         OpenCase { "AVI_MPEG4_Packed_Single_BFrames", "packed1.avi",
-            with({ kPicture, kSound, { "-c:v", "libxvid", "-bf", "1", "-g", "12", "-c:a", "libmp3lame" } }), true,
-            true },
+            with({ kPicture, kSound, { "-c:v", "libxvid", "-bf", "1", "-g", "12", "-c:a", "libmp3lame" } }),
+            true, true },
+        // Program streams time only some pictures (those a packet of the stream starts with): the others
+        // are shown in the order the pictures carry.
+        OpenCase { "PS_MPEG1_BFrames", "bframes.mpg",
+            with({ kPicture, { "-c:v", "mpeg1video", "-bf", "2", "-f", "mpeg" } }), true, true, true },
+        OpenCase { "VOB_MPEG2_BFrames", "bframes.vob",
+            with({ { "-f", "lavfi", "-i", "testsrc=size=720x480:rate=25:duration=1" }, kSound,
+                { "-c:v", "mpeg2video", "-bf", "2", "-g", "12", "-c:a", "ac3", "-f", "vob" } }),
+            true, true, true },
+        OpenCase { "PS_H264_BFrames", "h264.mpg",
+            with({ kPicture, kSound,
+                { "-c:v", "libx264", "-preset", "medium", "-pix_fmt", "yuv420p", "-bf", "3", "-c:a", "mp2",
+                    "-f", "mpeg" } }),
+            true, true, true },
         // Pictures the decoder shows in the order of their picture counts, in a container without times.
         OpenCase { "AVI_H264_BFrames", "h264.avi",
             with({ kPicture, kSound,
@@ -287,8 +327,9 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFormats,
                     "keyint=10:min-keyint=10:open-gop=1:bframes=3:log-level=error", "-c:a", "aac" } }),
             true, true },
         OpenCase { "Raw_HEVC_BFrames", "bframes.hevc",
-            with({ kPicture, { "-c:v", "libx265", "-preset", "medium", "-pix_fmt", "yuv420p", "-x265-params",
-                                 "bframes=4:log-level=error" } }),
+            with({ kPicture,
+                { "-c:v", "libx265", "-preset", "medium", "-pix_fmt", "yuv420p", "-x265-params",
+                    "bframes=4:log-level=error" } }),
             true, true },
         // Lossless intra codecs movie files have no code of their own for, under the Windows codes AVI
         // gives them; some codes name the pixel layout the decoder must expect (UT Video's).
@@ -296,10 +337,14 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieOpenFormats,
             with({ kPicture, kSound, { "-c:v", "utvideo", "-pix_fmt", "yuv420p", "-c:a", "pcm_s16le" } }) },
         OpenCase { "AVI_UTVideo_YUV422", "utvideo422.avi",
             with({ kPicture, { "-c:v", "utvideo", "-pix_fmt", "yuv422p" } }) },
-        OpenCase { "AVI_UTVideo_RGB", "utvideorgb.avi", with({ kPicture, { "-c:v", "utvideo", "-pix_fmt", "gbrp" } }) },
-        OpenCase { "AVI_HuffYUV", "huffyuv.avi", with({ kPicture, kSound, { "-c:v", "huffyuv", "-c:a", "pcm_s16le" } }) },
-        OpenCase { "AVI_FFVHuff_YUV420", "ffvhuff.avi", with({ kPicture, { "-c:v", "ffvhuff", "-pix_fmt", "yuv420p" } }) },
-        OpenCase { "AVI_MagicYUV", "magicyuv.avi", with({ kPicture, { "-c:v", "magicyuv", "-pix_fmt", "yuv422p" } }) },
+        OpenCase { "AVI_UTVideo_RGB", "utvideorgb.avi",
+            with({ kPicture, { "-c:v", "utvideo", "-pix_fmt", "gbrp" } }) },
+        OpenCase { "AVI_HuffYUV", "huffyuv.avi",
+            with({ kPicture, kSound, { "-c:v", "huffyuv", "-c:a", "pcm_s16le" } }) },
+        OpenCase { "AVI_FFVHuff_YUV420", "ffvhuff.avi",
+            with({ kPicture, { "-c:v", "ffvhuff", "-pix_fmt", "yuv420p" } }) },
+        OpenCase { "AVI_MagicYUV", "magicyuv.avi",
+            with({ kPicture, { "-c:v", "magicyuv", "-pix_fmt", "yuv422p" } }) },
         OpenCase { "AVI_FFV1", "ffv1.avi", with({ kPicture, { "-c:v", "ffv1", "-pix_fmt", "yuv444p" } }) }),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -382,7 +427,8 @@ TEST_P(MovieCutShort, OpensQuietlyWithTheWholeFramesItHolds)
     }
 }
 
-const std::vector<std::string> kCutH264 = { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p" };
+const std::vector<std::string> kCutH264
+    = { "-c:v", "libx264", "-preset", "ultrafast", "-pix_fmt", "yuv420p" };
 
 INSTANTIATE_TEST_SUITE_P(Files, MovieCutShort,
     ::testing::Values(CutCase { "WAV_Float", "float.wav", with({ kSound, { "-c:a", "pcm_f32le" } }) },
@@ -390,15 +436,19 @@ INSTANTIATE_TEST_SUITE_P(Files, MovieCutShort,
         CutCase { "AIFF", "sound.aiff", with({ kSound, { "-c:a", "pcm_s16be" } }) },
         CutCase { "CAF", "sound.caf", with({ kSound, { "-c:a", "pcm_s16le", "-ac", "2" } }) },
         CutCase { "Matroska_H264_AAC", "movie.mkv", with({ kPicture, kSound, kCutH264, { "-c:a", "aac" } }) },
-        CutCase { "AVI_MPEG4_MP3", "movie.avi", with({ kPicture, kSound, { "-c:v", "mpeg4", "-c:a", "libmp3lame" } }) },
-        CutCase { "AVI_MJPEG_PCM", "mjpeg.avi", with({ kPicture, kSound, { "-c:v", "mjpeg", "-c:a", "pcm_s16le" } }) },
+        CutCase { "AVI_MPEG4_MP3", "movie.avi",
+            with({ kPicture, kSound, { "-c:v", "mpeg4", "-c:a", "libmp3lame" } }) },
+        CutCase { "AVI_MJPEG_PCM", "mjpeg.avi",
+            with({ kPicture, kSound, { "-c:v", "mjpeg", "-c:a", "pcm_s16le" } }) },
         CutCase { "TS_H264_AAC", "movie.ts", with({ kPicture, kSound, kCutH264, { "-c:a", "aac" } }), true },
         CutCase { "MP4_Header_First", "faststart.mp4",
             with({ kPicture, kSound, kCutH264, { "-c:a", "aac", "-movflags", "+faststart" } }) },
         CutCase { "MP4_One_Fragment", "fragment.mp4",
-            with({ kPicture, kSound, kCutH264, { "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov" } }) },
+            with(
+                { kPicture, kSound, kCutH264, { "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov" } }) },
         CutCase { "MP4_Fragments", "fragments.mp4",
-            with({ kPicture, kSound, kCutH264, { "-g", "5", "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov" } }) }),
+            with({ kPicture, kSound, kCutH264,
+                { "-g", "5", "-c:a", "aac", "-movflags", "frag_keyframe+empty_moov" } }) }),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace
