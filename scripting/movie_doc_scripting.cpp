@@ -1,6 +1,7 @@
 #include "scripting/movie_doc_scripting.h"
 
 #include "core/matrix_array_additions.h"
+#include "document/media_attributes.h"
 #include "document/movie_additions.h"
 #include "document/movie_document.h"
 #include "fullscreen/presentation_window_controller.h"
@@ -889,8 +890,9 @@ uint32_t scaleCode(const ScaleInputs& in)
         return in.fullScreenSize;
     const double w = in.width, h = in.height, W = in.naturalWidth, H = in.naturalHeight;
     // A scaled size is shown in whole pixels: a 161-wide movie at half size is 81 wide.
-    auto isScaled
-        = [&](double scale) { return std::fabs(w - W * scale) <= 0.5 && std::fabs(h - H * scale) <= 0.5; };
+    auto isScaled = [&](double scale) {
+        return MVPMediaAttributes::isNaturalSizeAtScale(HXMakeSize(w, h), HXMakeSize(W, H), scale);
+    };
     if (isScaled(1))
         return fourCC("norm");
     if (isScaled(0.5))
