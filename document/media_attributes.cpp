@@ -460,14 +460,24 @@ std::optional<std::string> normalSizeString(const Context& context)
     return sizeText(context.naturalSize) + " " + infoString("pixels");
 }
 
+bool isNaturalSizeAtScale(HXSize size, HXSize naturalSize, double scale)
+{
+    constexpr double slack = 1e-6;
+    auto side = [&](double shown, double natural) {
+        double scaled = natural * scale;
+        return std::fabs(shown - scaled) < slack || std::fabs(shown - std::round(scaled)) < slack;
+    };
+    return side(size.width, naturalSize.width) && side(size.height, naturalSize.height);
+}
+
 std::string stringForMovieDisplaySize(HXSize size, HXSize naturalSize)
 {
     const char* note = nullptr;
-    if (size.width == naturalSize.width && size.height == naturalSize.height)
+    if (isNaturalSizeAtScale(size, naturalSize, 1))
         note = "actualSize";
-    else if (size.width * 2 == naturalSize.width && size.height * 2 == naturalSize.height)
+    else if (isNaturalSizeAtScale(size, naturalSize, 0.5))
         note = "halfSize";
-    else if (size.width == naturalSize.width * 2 && size.height == naturalSize.height * 2)
+    else if (isNaturalSizeAtScale(size, naturalSize, 2))
         note = "doubleSize";
     if (!note)
         return sizeText(size) + " " + infoString("pixels");

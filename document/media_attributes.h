@@ -86,6 +86,10 @@ std::optional<std::string> currentTimeString(const MVMovie& movie, const Context
 std::optional<std::string> durationString(const MVMovie& movie, const Context& context);
 std::optional<std::string> normalSizeString(const Context& context);
 std::optional<std::string> currentSizeString(const Context& context);
+// Whether `size` is the natural size at `scale`, as a window shows it: each side the scaled one or that
+// rounded to whole pixels (a 161-wide movie at half size is 81 wide), give or take what a size worked back
+// from a scale factor picks up on the way.
+bool isNaturalSizeAtScale(HXSize size, HXSize naturalSize, double scale);
 // The size with a note when it is the natural size, its half or its double.
 std::string stringForMovieDisplaySize(HXSize size, HXSize naturalSize);
 std::optional<std::string> bitRateString(const MVMovie& movie);

@@ -96,6 +96,8 @@ void FSPresentationSettingsWindowController::loadWindow()
     _modeView = std::make_shared<HXBox>(HXRect { { 10, height - kSizeColourHeight - kModeHeight }, { kWidth - 20, kModeHeight - 5 } });
     content->addSubview(_modeView);
     _modeMatrix = std::make_shared<HXMatrix>(HXRect { { 10, 5 }, { 200, 44 } }, HXRadioModeMatrix, HXCellFactory {}, 2, 1);
+    // Each choice as wide as the box leaves room: "Slide Show Mode" is more than a default cell holds.
+    _modeMatrix->setCellSize({ 200, 22 });
     const std::pair<const char*, long> modes[] = { { "Normal Mode", 0 }, { "Slide Show Mode", 1 } };
     for (long row = 0; row < 2; ++row) {
         if (auto cell = _modeMatrix->cellAtRowColumn(row, 0)) {

@@ -33,7 +33,7 @@ constexpr double kRowHeight = 16;
 constexpr double kRowStep = 22;
 constexpr double kMarkHeight = 12;
 constexpr double kButtonWidth = 70;
-constexpr double kButtonHeight = 20;
+constexpr double kButtonHeight = 23; // the height of the heads-up button's caps
 // How far the knob's centre stays from the ends of a slider's bar (half the knob).
 constexpr double kKnobInset = 5.5;
 
@@ -98,7 +98,14 @@ std::shared_ptr<HXTextField> markUnder(Layout& layout, const std::string& text, 
 {
     double usable = kSliderWidth - 2 * kKnobInset;
     double x = kSliderX + kKnobInset + (value - minValue) / (maxValue - minValue) * usable - width / 2;
-    auto field = label(text, { { x, 0 }, { width, kMarkHeight } }, HXCenterTextAlignment, 9);
+    HXTextAlignment alignment = HXCenterTextAlignment;
+    // A mark centred under the slider's right end would run off the panel ("Forward" lost its last
+    // letter): it ends where the slider ends instead.
+    if (x + width > layout.width - kMargin / 2) {
+        x = kSliderX + kSliderWidth - width;
+        alignment = HXRightTextAlignment;
+    }
+    auto field = label(text, { { x, 0 }, { width, kMarkHeight } }, alignment, 9);
     layout.place(field, layout.lastRowTop + kRowHeight);
     return field;
 }

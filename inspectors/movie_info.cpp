@@ -521,7 +521,10 @@ void MovieInfo::writeInspectorStateToDefaults()
     if (!inspector)
         return;
     auto& defaults = HXUserDefaults::standardUserDefaults();
-    if (inspector->_movieInfoPanel)
+    // Only a panel that was on screen has a place worth keeping: the one the menu's validation made and
+    // never showed still has its made-up frame at the screen's corner.
+    bool shown = inspector->_isVisible || !HXEqualRects(inspector->_currentWindowFrame, HXZeroRect);
+    if (inspector->_movieInfoPanel && shown)
         HXWindowFrameDefaults::saveFrameUsingName(*inspector->_movieInfoPanel, MVPMovieInspectorFrameName);
     defaults.setBool(inspector->_isVisible, MVPMovieInspectorShowPanelDefault);
     defaults.synchronize();

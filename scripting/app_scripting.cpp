@@ -338,12 +338,14 @@ void addPreferences(HXScriptClass<App>& c)
     auto avVisible
         = [](App&) { return V(AVControls::hasAVControls() && AVControls::avControls()->isVisible()); };
     auto setAVVisible = [](App&, const V& v, HXScriptCommand&) {
-        if (!AVControls::hasAVControls())
+        bool show = v.propertyList().boolValue();
+        // Showing makes the panel on first use, as the menu command does; hiding never makes it.
+        if (!show && !AVControls::hasAVControls())
             return;
         auto panel = AVControls::avControls();
-        if (v.propertyList().boolValue() && !panel->isVisible())
+        if (show && !panel->isVisible())
             panel->toggleAVControlsVisibility();
-        else if (!v.propertyList().boolValue() && panel->isVisible())
+        else if (!show && panel->isVisible())
             panel->hideAVControls();
     };
     c.getSet("showAdvancedControls", avVisible, "boolean", setAVVisible);

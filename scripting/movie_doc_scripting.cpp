@@ -1,6 +1,7 @@
 #include "scripting/movie_doc_scripting.h"
 
 #include "core/matrix_array_additions.h"
+#include "document/media_attributes.h"
 #include "document/movie_additions.h"
 #include "document/movie_document.h"
 #include "fullscreen/presentation_window_controller.h"
@@ -344,7 +345,13 @@ void addPictureAndPresentationProperties(HXScriptClass<Doc>& c)
         onMovie([](MVMovie& m, const V& v) { m.setVisualContrast(float(1.0 + realOf(v))); }));
 
     c.getSet(
-        "dimensions", [](Doc& d) { return sizeValue(d.userSize().height, d.userSize().width); }, "any",
+        "dimensions",
+        [](Doc& d) {
+            // The user size comes back from a scale (81 / 161 × 161): rounded, not cut to 80.
+            HXSize size = d.userSize();
+            return sizeValue(std::round(size.height), std::round(size.width));
+        },
+        "any",
         [](Doc& d, const V& v, HXScriptCommand& command) {
             auto p = pointFromValue(v);
             if (!p) {
@@ -882,11 +889,15 @@ uint32_t scaleCode(const ScaleInputs& in)
     if (in.fullScreenSize && in.fullScreenSize != fourCC("cust"))
         return in.fullScreenSize;
     const double w = in.width, h = in.height, W = in.naturalWidth, H = in.naturalHeight;
-    if (w == W && h == H)
+    // A scaled size is shown in whole pixels: a 161-wide movie at half size is 81 wide.
+    auto isScaled = [&](double scale) {
+        return MVPMediaAttributes::isNaturalSizeAtScale(HXMakeSize(w, h), HXMakeSize(W, H), scale);
+    };
+    if (isScaled(1))
         return fourCC("norm");
-    if (w == W * 0.5 && h == H * 0.5)
+    if (isScaled(0.5))
         return fourCC("half");
-    if (w == 2 * W && h == 2 * H)
+    if (isScaled(2))
         return fourCC("doub");
     if (in.fullScreenSize || !in.visibleFrameSize)
         return fourCC("cust");

@@ -172,6 +172,13 @@ public:
     void requestCloseWindow() { postNotification(MVMovieCloseWindowRequestNotification); }
     void requestEnterFullScreen() { postNotification(MVMovieEnterFullScreenRequestNotification); }
     void requestExitFullScreen() { postNotification(MVMovieExitFullScreenRequestNotification); }
+    // A track turned, resized, moved, switched on or off: when the movie's box is no longer `before`,
+    // MVMovieNaturalSizeDidChangeNotification tells whoever shows the movie.
+    void noteNaturalSizeMayHaveChanged(std::pair<double, double> before)
+    {
+        if (naturalSize() != before)
+            postNotification(MVMovieNaturalSizeDidChangeNotification);
+    }
     // Every distinct data reference of the movie's media, in track order.
     std::vector<MVDataReference> dataReferences() const;
 

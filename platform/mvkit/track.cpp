@@ -123,6 +123,32 @@ int32_t MVTrack::timeScale() const
     return movieScale();
 }
 
+namespace {
+
+// Watches the movie's box across a change of one track's place, size or enabled state.
+class NaturalSizeWatch {
+public:
+    explicit NaturalSizeWatch(std::shared_ptr<MVMovie> movie)
+        : _movie(std::move(movie))
+    {
+        if (_movie)
+            _before = _movie->naturalSize();
+    }
+    ~NaturalSizeWatch()
+    {
+        if (_movie)
+            _movie->noteNaturalSizeMayHaveChanged(_before);
+    }
+    NaturalSizeWatch(const NaturalSizeWatch&) = delete;
+    NaturalSizeWatch& operator=(const NaturalSizeWatch&) = delete;
+
+private:
+    std::shared_ptr<MVMovie> _movie;
+    std::pair<double, double> _before;
+};
+
+} // namespace
+
 void MVTrack::changed()
 {
     if (auto m = movie())
@@ -133,6 +159,7 @@ void MVTrack::setEnabled(bool enabled)
 {
     uint32_t flags = enabled ? (_header.flags | MVTrackEnabledFlag) : (_header.flags & ~MVTrackEnabledFlag);
     if (flags != _header.flags) {
+        NaturalSizeWatch watch(movie());
         _header.flags = flags;
         changed();
         propertyChanged("enab");
@@ -215,6 +242,7 @@ void MVTrack::setMuted(bool muted)
 void MVTrack::setMatrix(const MVMatrixRecord& matrix)
 {
     const bool differs = !(matrix == _header.matrix);
+    NaturalSizeWatch watch(differs ? movie() : nullptr);
     _header.matrix = matrix;
     changed();
     if (differs)
@@ -226,6 +254,7 @@ void MVTrack::setDimensions(double width, double height)
     const uint32_t w = uint32_t(std::lround(std::clamp(width, 0.0, 65535.0) * 65536.0));
     const uint32_t h = uint32_t(std::lround(std::clamp(height, 0.0, 65535.0) * 65536.0));
     const bool differs = _apertureDimensions || w != _header.width || h != _header.height;
+    NaturalSizeWatch watch(differs ? movie() : nullptr);
     _apertureDimensions.reset();
     _header.width = w;
     _header.height = h;

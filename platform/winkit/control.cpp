@@ -1,6 +1,7 @@
 #include "platform/winkit/control.h"
 
 #include "platform/basekit/run_loop.h"
+#include "platform/basekit/undo_manager.h"
 #include "platform/winkit/application.h"
 #include "platform/winkit/text_view.h"
 #include "platform/winkit/window.h"
@@ -201,6 +202,11 @@ void HXControl::mouseDown(const HXEvent& event)
     auto window = this->window();
     HXRect frame = bounds();
     double before = cell->doubleValue();
+    // All that a continuous control changes while the mouse is down is one change: one undo takes the
+    // whole drag back to where it started.
+    HXUndoManager* undo = cell->isContinuous() && window ? window->undoManager() : nullptr;
+    if (undo)
+        undo->beginUndoGrouping();
     bool upInside = false;
     HXEvent current = event;
     for (;;) {
@@ -236,6 +242,8 @@ void HXControl::mouseDown(const HXEvent& event)
     }
     if (cell->doubleValue() != before || upInside)
         noteValueChanged();
+    if (undo)
+        undo->endUndoGrouping();
     if (window)
         window->displayIfNeeded();
 }

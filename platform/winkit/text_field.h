@@ -54,6 +54,7 @@ public:
     bool isEditable() const { return cell()->isEditable(); }
     void setEditable(bool flag);
     bool isSelectable() const { return cell()->isSelectable(); }
+    bool needsPanelToBecomeKey() const override { return isEditable() || isSelectable(); }
     void setSelectable(bool flag);
     bool isBezeled() const { return cell()->isBezeled(); }
     void setBezeled(bool flag) { cell()->setBezeled(flag); }

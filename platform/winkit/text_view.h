@@ -99,6 +99,7 @@ public:
     bool isEditable() const { return _editable; }
     void setEditable(bool flag) { _editable = flag; }
     bool isSelectable() const { return _selectable || _editable; }
+    bool needsPanelToBecomeKey() const override { return isSelectable(); }
     void setSelectable(bool flag) { _selectable = flag; }
     bool isFieldEditor() const { return _fieldEditor; }
     void setFieldEditor(bool flag) { _fieldEditor = flag; }

@@ -134,6 +134,9 @@ public:
     virtual std::shared_ptr<HXView> hitTest(HXPoint point);
     virtual bool acceptsFirstMouse(const HXEvent* event) const { (void)event; return false; }
     virtual bool mouseDownCanMoveWindow() const { return !isOpaque(); }
+    // Whether a click here makes a panel that becomes key only if needed the key window: only views
+    // that take typing do (a button or a slider acts without taking the keys from the window in front).
+    virtual bool needsPanelToBecomeKey() const { return false; }
     bool mouseInRect(HXPoint point, HXRect rect) const { return HXMouseInRect(point, rect, isFlipped()); }
     bool performKeyEquivalent(const HXEvent& event) override;
 

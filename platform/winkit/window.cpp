@@ -877,7 +877,11 @@ void HXWindow::mouseDownInWindow(const HXEvent& event)
     }
     bool wasKey = isKeyWindow();
     auto hit = _frameView->hitTest(event.locationInWindow());
-    if (!wasKey && canBecomeKeyWindow() && event.type() == HXLeftMouseDown) {
+    // A panel that becomes key only if needed stays out of the keys' way unless the click is on a view
+    // that takes typing: the window in front keeps its keys (a full-screen presentation its Escape).
+    auto* panel = dynamic_cast<HXPanel*>(this);
+    bool takesKey = !panel || !panel->becomesKeyOnlyIfNeeded() || (hit && hit->needsPanelToBecomeKey());
+    if (!wasKey && canBecomeKeyWindow() && takesKey && event.type() == HXLeftMouseDown) {
         makeKeyAndOrderFront();
         // The click that only brings the window forward goes no further unless the view wants it.
         if (hit && !hit->acceptsFirstMouse(&event) && hit != _frameView && hit != _contentView)

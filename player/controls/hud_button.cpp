@@ -1,5 +1,6 @@
 #include "player/controls/hud_button.h"
 
+#include "platform/drawing/attributed_string.h"
 #include "platform/drawing/image.h"
 #include "platform/winkit/view.h"
 
@@ -59,7 +60,19 @@ void HUDButtonCell::drawWithFrame(HXRect frame, HXView& controlView)
         parts.right->compositeToPoint(layout.rightCap, HXCompositeSourceOver);
         for (const auto& tile : layout.fillTiles)
             parts.fill->drawInRect(tile, { { 0, 0 }, tile.size }, HXCompositeSourceOver, 1);
-        drawInteriorWithFrame(layout.interior, controlView);
+        if (title().empty()) {
+            drawInteriorWithFrame(layout.interior, controlView);
+            return;
+        }
+        // The title in its own colour (the plain button's would be dark on the dark caps), centred on
+        // the button.
+        HXStringAttributes attributes;
+        attributes.font = font();
+        attributes.foregroundColor = textColor();
+        attributes.paragraphStyle = HXParagraphStyle { HXCenterTextAlignment, HXLineBreakByTruncatingTail };
+        double h = HXStringDrawing::sizeWithAttributes(title(), attributes).height;
+        HXStringDrawing::drawInRect(title(),
+            { { frame.origin.x + 1, HXMidY(frame) - h / 2 }, { frame.size.width - 2, h } }, attributes);
         return;
     }
     // Without the artwork the plain button look stands in.

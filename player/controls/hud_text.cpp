@@ -9,6 +9,8 @@ HUDTextField::HUDTextField(HXRect frame)
     setTextColor(HXColor::colorWithCalibratedWhite(0.9, 1.0));
     setEditable(false);
     setBordered(false);
+    // Light text straight on the dark panel: no frame of a field around it.
+    setBezeled(false);
     setSelectable(false);
     setDrawsBackground(false);
 }

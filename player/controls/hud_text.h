@@ -19,7 +19,7 @@ public:
     void setHasToggle(bool flag) { _hasToggle = flag; }
 
     bool acceptsFirstResponder() const override { return true; }
-    bool needsPanelToBecomeKey() const { return true; }
+    bool needsPanelToBecomeKey() const override { return true; }
     // Leaving first responder empties the selection.
     bool resignFirstResponder() override;
     void mouseUp(const HXEvent& event) override;

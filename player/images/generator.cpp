@@ -436,9 +436,12 @@ void writeTimeDisplay()
             HXBezierPath::bezierPathWithRoundedRect(HXInsetRect(r, 0.5, 0.5), 4, 4), gray(0.3, 0.6), 1);
         popUpArrows(r, 12, gray(0.2));
     });
-    writeImage("FSLCDChapterPopUp", 120, 13, [](HXRect r) {
-        strokePath(HXBezierPath::bezierPathWithRoundedRect(HXInsetRect(r, 0.5, 0.5), 4, 4), gray(1, 0.45), 1);
-        popUpArrows(HXInsetRect(r, 0, -2), 10, gray(1, 0.85));
+    // The full-screen panel's readouts carry dark text (the time in white 0 at 0.8, the chapter in the
+    // plain text colour): light backgrounds, like the panel's time bar. The chapter pop-up is drawn at
+    // its own size into a button 78 points wide, its arrows at the right end.
+    writeImage("FSLCDChapterPopUp", 78, 13, [](HXRect r) {
+        fillRounded(HXInsetRect(r, 0.5, 0.5), 4, gray(0.78, 0.95));
+        popUpArrows(HXInsetRect(r, 0, -2), 10, gray(0.15));
     });
     // The time-code field's pop-up frame, shown while the pointer is over it.
     writeThreePart("LCDTimeCodePopUp", 4, 1, 15, "LCDTimeCodePopUpRight", 10, [](HXRect r) {
@@ -447,7 +450,7 @@ void writeTimeDisplay()
             HXBezierPath::bezierPathWithRoundedRect(HXInsetRect(r, 0.5, 0.5), 3, 3), gray(0.3, 0.55), 1);
         popUpArrows(HXInsetRect(r, 0, -1), 10, gray(0.2));
     });
-    writeImage("FSLCDTimeBackground", 49, 13, [](HXRect r) { fillRounded(r, 3, gray(1, 0.12)); });
+    writeImage("FSLCDTimeBackground", 49, 13, [](HXRect r) { fillRounded(r, 3, gray(0.78, 0.95)); });
     // Level bars: eight segments of two points, three wide.
     for (bool on : { true, false }) {
         writeImage(on ? "LCDEqualizerOn" : "LCDEqualizerOff", 3, 16, [on](HXRect r) {

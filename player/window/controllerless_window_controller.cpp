@@ -3,6 +3,7 @@
 #include "document/movie_document.h"
 #include "player/window/movie_ui_window.h"
 #include "player/window/movie_view.h"
+#include "player/window/movie_window_controller_resizing.h"
 
 #include "platform/winkit/screen.h"
 
@@ -95,7 +96,7 @@ void MVPNoneWindowController::setScale(const HXSize& factors, bool animate)
     auto w = window();
     HXRect content = w->contentRectForFrameRect(w->frame());
     HXSize natural = doc->naturalSize();
-    HXSize size { natural.width * factors.width, natural.height * factors.height };
+    HXSize size = MVPScaledMovieSize(natural, factors);
     HXRect placed = MVPRectForScaledWindow(content, size, w->screen());
     doc->setUserSize(size);
     w->setFrame(w->frameRectForContentRect(placed), true, animate);

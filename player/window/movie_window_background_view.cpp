@@ -41,8 +41,9 @@ HXRect MVPMovieWindowBackgroundView::contentRect() const
     HXRect r = bounds();
     if (preservesAspectRatio())
         r = MVPBestRectWithAspectRatio(r, _aspectRatio);
-    // Whole pixels of the window, so that the picture is never resampled across a pixel edge.
-    return convertRectFromView(HXIntegralRect(convertRectToView(r, nullptr)), nullptr);
+    // Whole pixels of the window, so that the picture is never resampled across a pixel edge, and never
+    // a pixel more than the movie asks for: at 100% the picture is exactly the movie's size.
+    return convertRectFromView(MVPPixelAlignedRect(convertRectToView(r, nullptr)), nullptr);
 }
 
 void MVPMovieWindowBackgroundView::layout()

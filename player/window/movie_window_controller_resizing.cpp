@@ -56,6 +56,21 @@ HXRect MVPBestRectWithAspectRatio(const HXRect& bounds, const HXSize& aspect)
     return HXMakeRect(x + float((w - width) * 0.5), y, width, h);
 }
 
+HXRect MVPPixelAlignedRect(const HXRect& rect)
+{
+    double width = std::round(rect.size.width), height = std::round(rect.size.height);
+    if (!(width > 0) || !(height > 0) || !std::isfinite(width) || !std::isfinite(height))
+        return HXZeroRect;
+    double x = std::floor(HXMidX(rect) - width * 0.5 + 0.5);
+    double y = std::floor(HXMidY(rect) - height * 0.5 + 0.5);
+    return HXMakeRect(x, y, width, height);
+}
+
+HXSize MVPScaledMovieSize(const HXSize& natural, const HXSize& factors)
+{
+    return HXMakeSize(std::round(natural.width * factors.width), std::round(natural.height * factors.height));
+}
+
 bool MVPEqualRectsWithinDelta(const HXRect& a, const HXRect& b, float delta)
 {
     return std::fabs(HXMinX(a) - HXMinX(b)) < delta && std::fabs(HXMaxX(a) - HXMaxX(b)) < delta
@@ -205,9 +220,7 @@ void MVPMovieWindowControllerResizing::setMovieSize(const HXSize& size, int resi
 
 void MVPMovieWindowControllerResizing::setScale(const HXSize& factors, bool animate)
 {
-    HXSize natural = naturalSize();
-    setMovieSize(
-        HXMakeSize(float(natural.width * factors.width), float(natural.height * factors.height)), 1, animate);
+    setMovieSize(MVPScaledMovieSize(naturalSize(), factors), 1, animate);
 }
 
 HXSize MVPMovieWindowControllerResizing::windowWillResize(const HXSize& proposedFrameSize)

@@ -41,6 +41,12 @@ HXSize MVPMinimumWindowContentSizeForControlsStrip(const HXView& controlsStrip);
 // The largest rectangle of the proportions of `aspect` that fits `bounds`, centred in the other direction.
 // An aspect with a component that is not a positive number has no proportions: the bounds are answered.
 HXRect MVPBestRectWithAspectRatio(const HXRect& bounds, const HXSize& aspect);
+// `rect` moved and sized onto whole pixels without growing: its size rounded to the nearest pixel and its
+// centre kept as nearly as the grid allows. A picture of an odd width centred at a half pixel keeps its
+// width rather than gaining a column.
+HXRect MVPPixelAlignedRect(const HXRect& rect);
+// The movie size for a scale of the natural size, in whole pixels (a 161-wide movie at 50% is 81 wide).
+HXSize MVPScaledMovieSize(const HXSize& natural, const HXSize& factors);
 // Each of the four edges of `a` lies strictly closer than `delta` to the same edge of `b`.
 bool MVPEqualRectsWithinDelta(const HXRect& a, const HXRect& b, float delta);
 

@@ -3,6 +3,7 @@
 #include "document/movie_document.h"
 #include "player/window/controllerless_window_controller.h"
 #include "player/window/movie_view.h"
+#include "player/window/movie_window_controller_resizing.h"
 #include "player/window/skinned_window.h"
 
 #include "platform/mvkit/skin_media.h"
@@ -89,7 +90,7 @@ void MVPSkinWindowController::setScale(const HXSize& factors, bool animate)
     auto w = window();
     HXRect current = w->frame();
     HXSize natural = doc->naturalSize();
-    HXSize content { natural.width * factors.width, natural.height * factors.height };
+    HXSize content = MVPScaledMovieSize(natural, factors);
     doc->setUserSize(content);
     HXSize size = w->frameRectForContentRect(HXRect { {}, content }).size;
     w->setFrame(MVPRectForScaledWindow(current, size, w->screen()), true, animate);

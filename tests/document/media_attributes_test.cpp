@@ -123,6 +123,17 @@ TEST(MediaAttributeTexts, DisplaySizeNotes)
     };
     for (const auto& c : cases)
         EXPECT_EQ(stringForMovieDisplaySize(c.size, natural), c.expected) << c.size.width;
+    // An odd natural size: the window shows the half and the double in whole pixels, rounded.
+    const HXSize odd { 161, 121 };
+    const Case oddCases[] = {
+        { { 161, 121 }, "[161 x 121 | actual]" },
+        { { 81, 61 }, "[81 x 61 | half]" },
+        { { 322, 242 }, "[322 x 242 | double]" },
+        { { 80, 61 }, "80 x 61 px" },
+        { { 82, 61 }, "82 x 61 px" },
+    };
+    for (const auto& c : oddCases)
+        EXPECT_EQ(stringForMovieDisplaySize(c.size, odd), c.expected) << c.size.width;
     EXPECT_FALSE(currentSizeString({ natural, { 0, 120 }, false }));
 }
 

@@ -265,4 +265,24 @@ TEST_F(HUDPanelTest, EventsShowPanelsAndScrollsGoToThePresentation)
     EXPECT_FALSE(hud->handleEvent(key));
 }
 
+TEST_F(HUDPanelTest, ADragOnThePanelMovesItAndLeavesTheKeysAlone)
+{
+    auto front = std::make_shared<HXWindow>(HXRect { { 0, 0 }, { 1440, 800 } }, HXTitledWindowMask);
+    front->makeKeyAndOrderFront();
+    hud->showHUD(false);
+    auto panel = hud->window();
+    HXPoint origin = panel->frame().origin;
+    // Beside the volume control, on the panel's own background; then twice 20 right and 50 up (each
+    // location taken in the panel where it is by then).
+    HXHeadlessWindowServer::postMouse(HXLeftMouseDown, panel, { 12, 52 });
+    HXHeadlessWindowServer::postMouse(HXLeftMouseDragged, panel, { 32, 102 });
+    HXHeadlessWindowServer::postMouse(HXLeftMouseDragged, panel, { 32, 102 });
+    HXHeadlessWindowServer::postMouse(HXLeftMouseUp, panel, { 12, 52 });
+    HXApplication::sharedApplication()->processPendingEvents();
+    EXPECT_EQ(panel->frame().origin, (HXPoint { origin.x + 40, origin.y + 100 }));
+    EXPECT_EQ(HXApplication::sharedApplication()->keyWindow(), front)
+        << "Escape still reaches the presentation";
+    front->close();
+}
+
 } // namespace

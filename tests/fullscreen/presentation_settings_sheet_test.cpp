@@ -80,6 +80,12 @@ TEST_F(SheetTest, TwoDisplaysShowThePickerAndConfirmTheChoice)
     EXPECT_FALSE(sheet->fsScreenView()->isHidden());
     EXPECT_EQ(sheet->movieSizePopUpButton()->selectedItem()->tag(), 3) << "crop shows as the screen-filling size";
     EXPECT_EQ(sheet->modeMatrix()->selectedTag(), 1);
+    for (long row = 0; row < 2; ++row) {
+        auto cell = sheet->modeMatrix()->cellAtRowColumn(row, 0);
+        ASSERT_TRUE(cell);
+        EXPECT_LE(cell->cellSize().width, sheet->modeMatrix()->cellSize().width)
+            << "\"" << cell->title() << "\" is shown whole";
+    }
     EXPECT_EQ(sheet->captureAllDisplaysCheckBox()->state(), HXOnState);
     ASSERT_TRUE(sheet->fsScreenView()->selectedScreen());
     EXPECT_EQ(sheet->fsScreenView()->selectedScreen()->screenNumber(), 7u);

@@ -175,6 +175,42 @@ TEST_F(AVControlsTest, OpensOnTheMainPlayersMovieAndTogglesWithoutBecomingKey)
     EXPECT_EQ(controls->movie(), nullptr) << "a closed panel lets go of its movie";
 }
 
+TEST_F(AVControlsTest, EveryLabelShowsItsWholeTextInsideThePanel)
+{
+    OPEN_OR_SKIP(doc, MovieFixture::H264AacMov);
+    // The panel as it first opens, then the layout used where pictures cannot be filtered.
+    for (bool minimal : { false, true }) {
+        SCOPED_TRACE(minimal ? "without pictures" : "with pictures");
+        AVControls::releaseAVControls();
+        controls = AVControls::avControls();
+        if (minimal) {
+            ASSERT_TRUE(HXInterfaceLoader::loadInterfaceNamed(AVControlsMinimalInterfaceName, controls));
+        }
+        controls->toggleAVControlsVisibility();
+        ASSERT_TRUE(controls->avControlsPanel());
+        auto content = controls->avControlsPanel()->contentView();
+        HXRect bounds = content->bounds();
+        int labels = 0;
+        std::vector<std::shared_ptr<HXView>> views { content };
+        while (!views.empty()) {
+            auto view = views.back();
+            views.pop_back();
+            for (const auto& sub : view->subviews())
+                views.push_back(sub);
+            auto field = std::dynamic_pointer_cast<HXTextField>(view);
+            if (!field || field->stringValue().empty())
+                continue;
+            ++labels;
+            HXRect frame = field->convertRectToView(field->bounds(), content.get());
+            EXPECT_TRUE(HXContainsRect(bounds, frame))
+                << field->stringValue() << " " << HXStringFromRect(frame);
+            EXPECT_LE(field->cell()->cellSize().width, frame.size.width) << field->stringValue();
+        }
+        EXPECT_GT(labels, 10);
+        controls->toggleAVControlsVisibility();
+    }
+}
+
 TEST_F(AVControlsTest, TheLayoutWithoutPicturesHasNoPictureGroupAndALongVolumeSlider)
 {
     OPEN_OR_SKIP(doc, MovieFixture::H264AacMov);

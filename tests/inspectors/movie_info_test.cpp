@@ -427,6 +427,21 @@ TEST_F(MovieInfoTest, QuittingKeepsTheInspectorsFrameAndVisibilityForTheNextLaun
     EXPECT_FALSE(defaults.boolForKey(MVPMovieInspectorShowPanelDefault));
 }
 
+TEST_F(MovieInfoTest, AnInspectorThatNeverShowedKeepsNoFrame)
+{
+    // Made by the menu's validation, never shown: its made-up frame is no place to open at next time.
+    auto inspector = MovieInfo::movieInspector();
+    HXNotificationCenter::defaultCenter().postNotificationName(HXApplicationWillTerminateNotification);
+    auto& defaults = HXUserDefaults::standardUserDefaults();
+    EXPECT_TRUE(defaults.stringForKey("HXWindow Frame MVMovieInspectorWindowLocation").empty());
+    inspector->showHidePanel();
+    HXRect frame = inspector->movieInfoPanel()->frame();
+    HXRect visible = kScreens[0].visibleFrame();
+    EXPECT_TRUE(HXContainsRect(visible, frame)) << "near the top right of the main screen, wholly on it";
+    EXPECT_GT(HXMidX(frame), HXMidX(visible));
+    EXPECT_GT(HXMidY(frame), HXMidY(visible));
+}
+
 TEST(MovieInfoFrameDefaults, ReadsOnlyWellFormedFrames)
 {
     struct Case {

@@ -4,7 +4,11 @@
 #include "platform/winkit/headless_window_server.h"
 #include "platform/winkit/window.h"
 
+#include "platform/drawing/bitmap_image_rep.h"
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace {
 
@@ -46,11 +50,21 @@ TEST(HUDButtonLayout, TheTitleIsWhiteWhenEnabledAndGreyWhenNot)
     HXHeadlessWindowServer::install();
     auto window = std::make_shared<HXWindow>(HXRect { { 0, 0 }, { 200, 100 } }, HXBorderlessWindowMask);
     auto button = std::make_shared<HUDButton>(HXRect { { 10, 10 }, { 80, 20 } }, "Done");
-    window->setContentView(button);
+    window->setBackgroundColor(HXColor::blackColor());
+    window->contentView()->addSubview(button);
     ASSERT_TRUE(std::dynamic_pointer_cast<HUDButtonCell>(button->cell()));
     EXPECT_EQ(button->title(), "Done");
     window->display();
     EXPECT_EQ(button->cell()->textColor(), HXColor::whiteColor());
+    // The title is drawn in that colour: light strokes over the dark caps.
+    auto rep = window->renderedImageRep();
+    ASSERT_TRUE(rep);
+    double lightest = 0;
+    for (int x = 0; x < rep->pixelsWide(); ++x)
+        for (int y = 0; y < rep->pixelsHigh(); ++y)
+            if (auto c = rep->colorAtX(x, y))
+                lightest = std::max(lightest, c->whiteComponent() * c->alphaComponent());
+    EXPECT_GT(lightest, 0.8) << "white title strokes";
     button->setEnabled(false);
     window->display();
     EXPECT_EQ(button->cell()->textColor(), HXColor::grayColor());

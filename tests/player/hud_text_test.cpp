@@ -26,6 +26,7 @@ TEST_F(HUDTextTest, TheLabelIsInert)
     EXPECT_FALSE(field.isEditable());
     EXPECT_FALSE(field.isSelectable());
     EXPECT_FALSE(field.isBordered());
+    EXPECT_FALSE(field.isBezeled()) << "no field frame around the full-screen panel's title";
     EXPECT_FALSE(field.drawsBackground());
 }
 

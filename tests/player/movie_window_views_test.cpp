@@ -89,9 +89,12 @@ TEST(MovieWindowViews, BackgroundKeepsTheMovieShapeOnWholePixels)
         bool preserves;
         HXRect content;
     } cases[] = {
-        // (0, 87.5, 400, 225) rounded outwards.
-        { "16:9 kept", { 16, 9 }, true, HXMakeRect(0, 87, 400, 226) },
-        { "9:16 kept", { 9, 16 }, true, HXMakeRect(87, 0, 226, 400) },
+        // (0, 87.5, 400, 225): the size kept, the half pixel of the origin rounded.
+        { "16:9 kept", { 16, 9 }, true, HXMakeRect(0, 88, 400, 225) },
+        { "9:16 kept", { 9, 16 }, true, HXMakeRect(88, 0, 225, 400) },
+        // An odd width centred in an even one sits at a half pixel; the picture stays 161 wide.
+        { "161 × 400 kept", { 161, 400 }, true, HXMakeRect(120, 0, 161, 400) },
+        { "400 × 121 kept", { 400, 121 }, true, HXMakeRect(0, 140, 400, 121) },
         { "stretched", { 16, 9 }, false, HXMakeRect(0, 0, 400, 400) },
         { "no proportions", { 0, 9 }, true, HXZeroRect },
         { "no proportions, stretched", { 16, 0 }, false, HXZeroRect },
@@ -115,12 +118,12 @@ TEST(MovieWindowViews, BackgroundRoundsInWindowCoordinates)
     parent->addSubview(background);
     background->setAspectRatio({ 16, 9 });
     background->setPreservesAspectRatio(true);
-    EXPECT_EQ(background->contentRect(), HXMakeRect(-0.5, 87, 401, 226));
+    EXPECT_EQ(background->contentRect(), HXMakeRect(0.5, 88, 400, 225));
 
     auto movie = std::make_shared<HXView>();
     background->setContentView(movie);
     background->setFrameSize(HXMakeSize(200, 400));
-    EXPECT_EQ(movie->frame(), HXMakeRect(-0.5, 143, 201, 114));
+    EXPECT_EQ(movie->frame(), HXMakeRect(0.5, 144, 200, 113));
     background->setContentView(nullptr);
     EXPECT_EQ(movie->superview(), nullptr);
     EXPECT_TRUE(background->subviews().empty());

@@ -116,6 +116,31 @@ TEST(ShippedImages, EveryNamedImageIsThere)
     }
 }
 
+TEST(ShippedImages, FullScreenReadoutsFitTheirFieldsAndCarryDarkText)
+{
+    // Drawn at their own size into fields of a fixed size, under dark text: the time (white 0 at 0.8)
+    // and the chapter title (the plain text colour) of the full-screen panel's time display.
+    struct Case {
+        const char* name;
+        HXSize size;
+    };
+    const Case cases[] = {
+        { "FSLCDChapterPopUp", { 78, 13 } },
+        { "FSLCDTimeBackground", { 49, 13 } },
+    };
+    for (const auto& c : cases) {
+        auto image = shippedImage(c.name);
+        ASSERT_NE(image, nullptr) << c.name;
+        EXPECT_EQ(image->size(), c.size) << c.name;
+        auto rep = image->bitmapImageRep();
+        ASSERT_NE(rep, nullptr) << c.name;
+        auto middle = rep->colorAtX(int(rep->pixelsWide() / 3), int(rep->pixelsHigh() / 2));
+        ASSERT_TRUE(middle) << c.name;
+        double light = (middle->redComponent() + middle->greenComponent() + middle->blueComponent()) / 3;
+        EXPECT_GT(light * middle->alphaComponent(), 0.5) << c.name << ": a light ground under the text";
+    }
+}
+
 TEST(ShippedImages, ButtonSetsHoldTheirStatesOnly)
 {
     auto bundle = shippedBundle();

@@ -15,6 +15,7 @@
 
 #include <cmath>
 #include <functional>
+#include <string>
 
 namespace {
 
@@ -103,6 +104,38 @@ TEST_F(StandardWindow, SizeCommandsScaleTheMovieKeepingTheTopEdge)
     }
 }
 
+TEST_F(StandardWindow, ThePictureHasTheMoviesSizeInWholePixelsAtEachScale)
+{
+    // Odd and even sizes, narrower and wider than the narrowest window, at each size command: the picture
+    // covers exactly the scaled size rounded to whole pixels, on the window's pixel grid, never a column
+    // or a row more.
+    const struct {
+        double width, height;
+    } movies[] = { { 161, 121 }, { 160, 120 }, { 355, 201 }, { 480, 270 }, { 3, 5 } };
+    const struct {
+        const char* action;
+        double scale;
+    } commands[] = { { "halfSize:", 0.5 }, { "normalSize:", 1 }, { "doubleSize:", 2 } };
+    for (const auto& m : movies) {
+        auto doc = openDocument(windowTestMovie(m.width, m.height));
+        auto controller = controllerOf(doc);
+        auto view = controller->movieView();
+        for (const auto& c : commands) {
+            ASSERT_TRUE(controller->performAction(c.action, nullptr)) << c.action;
+            clock->advance(2);
+            HXRunLoop::main().runMode(HXDefaultRunLoopMode, HXRunLoop::main().now());
+            HXSize expected = HXMakeSize(std::round(m.width * c.scale), std::round(m.height * c.scale));
+            HXRect inWindow = view->convertRectToView(view->bounds(), nullptr);
+            std::string what
+                = std::to_string(int(m.width)) + "x" + std::to_string(int(m.height)) + " " + c.action;
+            EXPECT_EQ(inWindow.size, expected) << what;
+            EXPECT_EQ(inWindow.origin.x, std::floor(inWindow.origin.x)) << what;
+            EXPECT_EQ(inWindow.origin.y, std::floor(inWindow.origin.y)) << what;
+            EXPECT_EQ(controller->movieSize(), expected) << what;
+        }
+    }
+}
+
 TEST_F(StandardWindow, LiveResizeKeepsTheMovieProportions)
 {
     auto doc = openDocument(windowTestMovie(400, 300));
@@ -150,11 +183,11 @@ TEST_F(StandardWindow, DraggingWithOptionSnapsToTheScaleSteps)
         uint32_t modifiers;
         HXSize movie;
     } cases[] = {
-        { 95, -70, HXAlternateKeyMask, { 300, 225 } },  // scale 1.47 → 1.5
-        { 10, -40, HXAlternateKeyMask, { 300, 225 } },  // 1.55 → 1.5
+        { 95, -70, HXAlternateKeyMask, { 300, 225 } }, // scale 1.47 → 1.5
+        { 10, -40, HXAlternateKeyMask, { 300, 225 } }, // 1.55 → 1.5
         { 150, -130, HXAlternateKeyMask, { 400, 300 } }, // 2.3 → 2 (the midpoint to 3 is 2.5)
-        // Down to the smallest step, 0.125: 25 × 18.75, centred and put on whole pixels.
-        { -250, 300, HXAlternateKeyMask, { 26, 19 } },
+        // Down to the smallest step, 0.125: 25 × 18.75, centred and rounded to whole pixels.
+        { -250, 300, HXAlternateKeyMask, { 25, 19 } },
     };
     for (const auto& c : cases) {
         controller->setMovieSize(HXMakeSize(200, 150), 0, false);

@@ -3,6 +3,7 @@
 #include "scripting_test_support.h"
 
 #include "app/favorites_controller.h"
+#include "inspectors/av_controls.h"
 #include "platform/basekit/user_defaults.h"
 #include "platform/winkit/window.h"
 #include "scripting/app_scripting.h"
@@ -46,6 +47,28 @@ TEST_F(AppScriptingTest, PreferencesAsProperties)
         EXPECT_EQ(*posted > 0, c.notifies);
         MVPPreferences::preferences().setPreference(HXPropertyList(before), c.preference, false);
     }
+}
+
+TEST_F(AppScriptingTest, AVControlsShowAndHideFromAScript)
+{
+    // The first request of a launch shows the panel, though nothing made it before.
+    for (const char* key : { "showAvControlsWindow", "showAdvancedControls" }) {
+        SCOPED_TRACE(key);
+        AVControls::releaseAVControls();
+        set(Specifier::property(key), HXPropertyList(false));
+        EXPECT_FALSE(AVControls::hasAVControls()) << "hiding makes no panel";
+        EXPECT_EQ(get(Specifier::property(key))["result"], HXPropertyList(false));
+        set(Specifier::property(key), HXPropertyList(true));
+        ASSERT_TRUE(AVControls::hasAVControls());
+        EXPECT_TRUE(AVControls::avControls()->isVisible());
+        EXPECT_EQ(get(Specifier::property(key))["result"], HXPropertyList(true));
+        set(Specifier::property(key), HXPropertyList(true));
+        EXPECT_TRUE(AVControls::avControls()->isVisible()) << "asking again leaves it shown";
+        set(Specifier::property(key), HXPropertyList(false));
+        EXPECT_FALSE(AVControls::avControls()->isVisible());
+        EXPECT_EQ(get(Specifier::property(key))["result"], HXPropertyList(false));
+    }
+    AVControls::releaseAVControls();
 }
 
 TEST_F(AppScriptingTest, FixedAnswers)

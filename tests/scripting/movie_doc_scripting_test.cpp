@@ -300,6 +300,10 @@ TEST_F(MovieDocScriptingTest, ScaleAndDimensionsSizeTheWindow)
     EXPECT_EQ(doc->userSize().height, 96);
     EXPECT_EQ(get(movieProperty("dimensions"))["result"], MVPScriptValues::record(96, 128));
     EXPECT_EQ(get(movieProperty("scale"))["result"], code("doub"));
+    // A size between pixels (a scale worked back from the window, 44.8 × 33.6 here) answers the nearest
+    // whole pixels, as the window shows it, not the ones below.
+    doc->setUserScale(HXMakeSize(0.7, 0.7));
+    EXPECT_EQ(get(movieProperty("dimensions"))["result"], MVPScriptValues::record(34, 45));
 }
 
 } // namespace

@@ -49,12 +49,19 @@ TEST(ScriptValuesTest, ScaleOfTheWindow)
         { "natural", { 320, 240, 320, 240, 0, screen }, "norm" },
         { "half", { 160, 120, 320, 240, 0, screen }, "half" },
         { "double", { 640, 480, 320, 240, 0, screen }, "doub" },
+        // Odd sizes scale to whole pixels, by rounding.
+        { "odd, half", { 81, 61, 161, 121, 0, screen }, "half" },
+        { "odd, half, as the window gives it back", { 80.99999999, 61, 161, 121, 0, screen }, "half" },
+        { "odd, natural", { 161, 121, 161, 121, 0, screen }, "norm" },
+        { "odd, double", { 322, 242, 161, 121, 0, screen }, "doub" },
+        { "a pixel off half", { 82, 61, 161, 121, 0, screen }, "cust" },
         { "as wide as the screen", { 1200, 900, 320, 240, 0, screen }, "fits" },
         { "as tall as the screen", { 900, 700, 320, 240, 0, screen }, "fits" },
         { "some other size", { 500, 300, 320, 240, 0, screen }, "cust" },
         { "no screen", { 500, 300, 320, 240, 0, std::nullopt }, "cust" },
         { "full screen, letterboxed", { 500, 300, 320, 240, fourCC("fits"), std::nullopt }, "fits" },
-        { "full screen at the current size, doubled", { 640, 480, 320, 240, fourCC("cust"), std::nullopt }, "doub" },
+        { "full screen at the current size, doubled", { 640, 480, 320, 240, fourCC("cust"), std::nullopt },
+            "doub" },
         { "full screen at the current size", { 1200, 900, 320, 240, fourCC("cust"), screen }, "cust" },
     };
     for (const auto& c : cases)

@@ -3,8 +3,15 @@
 #include "movie_test_support.h"
 #include "platform/mvkit/atoms/user_data_values.h"
 #include "platform/mvkit/chapters.h"
+#include "platform/mvkit/notifications.h"
+#include "platform/mvkit/track_geometry.h"
+
+#include "platform/basekit/notification_center.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
+#include <numbers>
 
 using namespace movara::test;
 using namespace movara::test::movie;
@@ -168,6 +175,36 @@ TEST(TrackAttributes, HeaderFieldsByName)
     auto sound = m->newTrack(MVFourCC("soun"), 8000);
     sound->setAttributeForKey(-0.5, MVTrackBalanceAttribute);
     EXPECT_DOUBLE_EQ(sound->attributeForKey(MVTrackBalanceAttribute).realValue(), -0.5);
+}
+
+TEST(TrackAttributes, AChangeOfTheMovieBoxIsAnnounced)
+{
+    // A window follows the movie's box: a track turned, resized or switched off or on changes it.
+    auto m = videoMovie(2);
+    auto video = m->trackAtIndex(1);
+    int announced = 0;
+    auto token = HXNotificationCenter::defaultCenter().addObserver(
+        MVMovieNaturalSizeDidChangeNotification, m.get(), [&](const HXNotification&) { ++announced; });
+    struct Case {
+        const char* name;
+        std::function<void()> change;
+        bool announces;
+    };
+    const std::pair<double, double> size = m->naturalSize();
+    const Case cases[] = {
+        { "a quarter turn", [&] { MVTrackRotate(*video, std::numbers::pi / 2); }, true },
+        { "a mirror image keeps the box", [&] { MVTrackFlipX(*video); }, false },
+        { "the same matrix again", [&] { video->setMatrix(video->matrix()); }, false },
+        { "switched off", [&] { video->setEnabled(false); }, true },
+        { "switched on", [&] { video->setEnabled(true); }, true },
+        { "a new size", [&] { video->setDimensions(size.first / 2, size.second / 2); }, true },
+    };
+    for (const auto& c : cases) {
+        announced = 0;
+        c.change();
+        EXPECT_EQ(announced, c.announces ? 1 : 0) << c.name;
+    }
+    HXNotificationCenter::defaultCenter().removeObserver(token);
 }
 
 TEST(TrackAttributes, ReadBackAsSet)

@@ -1,6 +1,7 @@
 // Sliders: values from clicks and drags, tick-mark snapping, vertical sliders, keys and accessibility.
 #include "controls_fixture.h"
 
+#include "platform/basekit/undo_manager.h"
 #include "platform/winkit/slider.h"
 
 #include <cmath>
@@ -61,6 +62,44 @@ TEST_F(SliderTest, ContinuousSlidersSendWhileDraggingOthersOnlyOnRelease)
         EXPECT_DOUBLE_EQ(s->doubleValue(), 50);
         EXPECT_GE(target->count(), 1u);
         s->removeFromSuperview();
+    }
+}
+
+namespace {
+// The window's undo history, as a document's window hands it out.
+class UndoDelegate : public HXWindowDelegate {
+public:
+    HXUndoManager undo;
+    HXUndoManager* windowWillReturnUndoManager(HXWindow&) override { return &undo; }
+};
+} // namespace
+
+TEST_F(SliderTest, OneUndoTakesAWholeDragBack)
+{
+    for (bool continuous : { true, false }) {
+        SCOPED_TRACE(continuous ? "continuous" : "on release");
+        auto delegate = std::make_shared<UndoDelegate>();
+        window->setDelegate(delegate);
+        auto s = slider();
+        s->setContinuous(continuous);
+        s->setDoubleValue(0);
+        // Each value the slider sends is a change that can be undone, as a bound setting is.
+        double value = 0;
+        auto undoable = std::make_shared<HXObject>();
+        undoable->setActionHandler(HXSelector("set:"), [&](HXObject*) {
+            double old = value;
+            value = s->doubleValue();
+            delegate->undo.registerUndo(undoable.get(), [&value, old] { value = old; });
+        });
+        s->setTarget(undoable);
+        s->setAction("set:");
+        drag(at(*s, 8), { at(*s, 40), at(*s, 60), at(*s, 80) });
+        EXPECT_DOUBLE_EQ(value, 36);
+        delegate->undo.undo();
+        EXPECT_DOUBLE_EQ(value, 0) << "back to the value before the drag";
+        EXPECT_FALSE(delegate->undo.canUndo());
+        s->removeFromSuperview();
+        window->setDelegate(nullptr);
     }
 }
 

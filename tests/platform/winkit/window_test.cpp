@@ -1,10 +1,12 @@
 // Window geometry, ordering, key and main status, notifications, closing, events to views, rendering.
 #include "winkit_fixture.h"
 
+#include "platform/drawing/bitmap_image_rep.h"
+#include "platform/winkit/button.h"
 #include "platform/winkit/menu.h"
 #include "platform/winkit/menu_bar_view.h"
 #include "platform/winkit/text_drawing.h"
-#include "platform/drawing/bitmap_image_rep.h"
+#include "platform/winkit/text_field.h"
 #include "test_support.h"
 
 #include <functional>
@@ -156,6 +158,38 @@ TEST_F(WindowTest, KeyAndMainFollowOrderingAndPostNotifications)
     EXPECT_EQ(app->orderedWindows().front(), panel);
     b->orderWindow(HXWindowBelow, a->windowNumber());
     EXPECT_EQ(app->orderedWindows(), (std::vector<std::shared_ptr<HXWindow>> { panel, a, b }));
+}
+
+TEST_F(WindowTest, AClickMakesAPanelKeyOnlyWhenItNeedsTheKeys)
+{
+    struct Case {
+        const char* name;
+        bool onlyIfNeeded;
+        bool onTextField;
+        bool panelBecomesKey;
+    };
+    const Case cases[] = {
+        { "an ordinary panel, a click on its button", false, false, true },
+        { "a heads-up panel, a click on its button", true, false, false },
+        { "a heads-up panel, a click in a field that takes typing", true, true, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto front = makeWindow(HXMakeRect(0, 0, 400, 400));
+        auto panel = std::make_shared<HXPanel>(HXMakeRect(500, 0, 200, 100), HXTitledWindowMask);
+        panel->setBecomesKeyOnlyIfNeeded(c.onlyIfNeeded);
+        auto button = std::make_shared<HXButton>(HXMakeRect(10, 10, 80, 24), "Play");
+        auto field = std::make_shared<HXTextField>(HXMakeRect(100, 10, 80, 24));
+        panel->contentView()->addSubview(button);
+        panel->contentView()->addSubview(field);
+        front->makeKeyAndOrderFront();
+        panel->orderFront();
+        HXHeadlessWindowServer::postClick(panel, c.onTextField ? HXPoint { 120, 20 } : HXPoint { 30, 20 });
+        app->processPendingEvents();
+        EXPECT_EQ(app->keyWindow(), c.panelBecomesKey ? std::shared_ptr<HXWindow>(panel) : front);
+        panel->close();
+        front->close();
+    }
 }
 
 namespace {
