@@ -50,6 +50,16 @@ protected:
         controller->wrapAroundCheckBox()->setState(wrap ? 1 : 0);
     }
 
+    // Sets the panel's options and finds the next (or previous) hit, as its buttons do.
+    void find(const std::string& text, bool ignoreCase, bool wrap, bool forward)
+    {
+        setOptions(text, ignoreCase, wrap);
+        if (forward)
+            controller->doFindNextText();
+        else
+            controller->doFindPreviousText();
+    }
+
     std::shared_ptr<MVPMovieDocument> document;
     std::shared_ptr<FindTextController> controller;
 };
@@ -81,11 +91,7 @@ TEST_F(FindTextTest, SearchesStepByStep)
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
-        setOptions(step.text, step.ignoreCase, step.wrap);
-        if (step.forward)
-            controller->doFindNextText();
-        else
-            controller->doFindPreviousText();
+        find(step.text, step.ignoreCase, step.wrap, step.forward);
         EXPECT_EQ(now(), step.time);
         EXPECT_EQ(controller->foundOffset(), step.offset);
         EXPECT_EQ(controller->foundTrackIndex(), 1);
@@ -201,11 +207,7 @@ TEST_F(FindTextTest, AHitAtTheStartOfTheTextShownIsFound)
         SCOPED_TRACE(step.name);
         if (step.at >= 0)
             document->movie()->setCurrentTime(MVMakeTime(step.at, 600));
-        setOptions(step.text, true, false);
-        if (step.forward)
-            controller->doFindNextText();
-        else
-            controller->doFindPreviousText();
+        find(step.text, true, false, step.forward);
         EXPECT_EQ(now(), step.time);
         EXPECT_EQ(controller->foundOffset(), step.offset);
     }
@@ -253,11 +255,7 @@ TEST_F(FindTextTest, SubtitlesOfAMovieWithSoundAndPictures)
     };
     for (const auto& step : steps) {
         SCOPED_TRACE(step.name);
-        setOptions(step.text, step.ignoreCase, step.wrap);
-        if (step.forward)
-            controller->doFindNextText();
-        else
-            controller->doFindPreviousText();
+        find(step.text, step.ignoreCase, step.wrap, step.forward);
         EXPECT_EQ(ms(), step.time);
         EXPECT_EQ(controller->foundOffset(), step.offset);
         EXPECT_TRUE(MVTimeEqual(movie->currentTime(), controller->foundTime()));
@@ -271,12 +269,8 @@ TEST_F(FindTextTest, AMovieWithoutText)
     controller->setMovieDocument(silent);
     for (bool forward : { true, false }) {
         SCOPED_TRACE(forward);
-        setOptions("cat", true, true);
         EXPECT_TRUE(MVTimeIsIndefinite(controller->findTextTime("cat", true, true, forward)));
-        if (forward)
-            controller->doFindNextText();
-        else
-            controller->doFindPreviousText();
+        find("cat", true, true, forward);
         EXPECT_EQ(MVTimeInScale(silent->movie()->currentTime(), 600).timeValue, 0);
     }
 }
