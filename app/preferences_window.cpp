@@ -878,6 +878,8 @@ void MVPPreferencesWindow::updateCaptureDevicePopUp(HXPopUpButton& popUp, const 
     popUp.selectItem(item);
 }
 
+// A device's name is looked up under its kind's key with the name appended (the table gives the stand-in
+// devices' names); a name the table does not have is shown as the device gives it.
 std::string MVPPreferencesWindow::localizeVideoDeviceName(const std::string& name)
 {
     std::string key = "mvpPreferencesCaptureVideoDeviceName" + name;

@@ -1,7 +1,7 @@
 #pragma once
 // MVLocalizedStringFromErrorCode: the media layer's words for its status codes (the numbers that jobs,
 // exports and movie files report), in the user's language where the application's strings table has
-// them ("mvKitError" followed by the code, "mvKitError-36"), else in English.
+// them (the code's key, as "mvKitError-36" for -36), else in English.
 #include <cstdint>
 #include <optional>
 #include <string>

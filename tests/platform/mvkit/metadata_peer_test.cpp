@@ -53,7 +53,7 @@ TEST(MetadataPeer, WrittenItemsReadBackAndShowInFfprobe)
 }
 
 // Texts other writers keep in the item list of the user data's 'meta' (MPEG-4, M4A) read as the same
-// annotations as the classic items of a QuickTime movie; a text changed or removed is changed or removed
+// annotations as the classic items of a movie file's user data; a text changed or removed is changed or removed
 // where the file keeps it, so that no other program reads the old one.
 TEST(MetadataPeer, TextsOfOtherWritersAreAnnotationsAndChangeWhereTheyAreKept)
 {

@@ -10,6 +10,19 @@
 
 namespace movara::test::movie {
 
+// The fields of one frame line of ffmpeg's framemd5 output (stream, dts, pts, duration, size, hash).
+inline std::vector<std::string> framemd5Fields(const std::string& line)
+{
+    std::vector<std::string> fields;
+    std::istringstream f(line);
+    for (std::string field; std::getline(f, field, ',');)
+        if (auto start = field.find_first_not_of(' '); start != std::string::npos)
+            fields.push_back(field.substr(start));
+        else
+            fields.emplace_back();
+    return fields;
+}
+
 // Makes `path` with ffmpeg: a 160x120 test picture at 10 frames per second, every frame a key frame
 // (so cuts at any frame decode the same), and a sine tone, for `seconds`. Empty `audioCodec`: no sound.
 inline bool makeMovie(const std::filesystem::path& path, int seconds, const std::string& audioCodec = "aac",
@@ -50,11 +63,7 @@ inline std::vector<std::string> frameHashes(const std::filesystem::path& path, c
         if (line.empty() || line[0] == '#')
             continue;
         // stream, dts, pts, duration, size, hash: keep stream, size and hash.
-        std::vector<std::string> fields;
-        std::istringstream f(line);
-        std::string field;
-        while (std::getline(f, field, ','))
-            fields.push_back(field.substr(field.find_first_not_of(' ')));
+        auto fields = framemd5Fields(line);
         if (fields.size() >= 6)
             hashes.push_back(fields[0] + "," + fields[4] + "," + fields[5]);
     }
@@ -102,12 +111,7 @@ inline TimedFrames timedFrames(const std::filesystem::path& path, const std::str
         }
         if (line.empty() || line[0] == '#')
             continue;
-        // stream, dts, pts, duration, size, hash
-        std::vector<std::string> fields;
-        std::istringstream f(line);
-        std::string field;
-        while (std::getline(f, field, ','))
-            fields.push_back(field.substr(field.find_first_not_of(' ')));
+        auto fields = framemd5Fields(line);
         if (fields.size() >= 6)
             out.frames.push_back({ std::stod(fields[2]) * base, fields[5] });
     }
